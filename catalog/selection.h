@@ -1,0 +1,24 @@
+// The chosen device: what the selection dialog records and every algorithm
+// form reads.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace quilla {
+
+struct Selection {
+    std::string SelectedDevice;   // the device's name in the list
+    std::string TypeText;         // manufacturer and device, shown on the main window
+    std::string AdapterLabel;     // the adapter to use
+    std::string ParamString;      // text after the comma of the device line
+    std::string DeviceKeyword;    // first word of ParamString: names the form
+    int VariantIndex = 0;         // row of the form's own device table
+    std::array<std::uint8_t, 4> ExpectedId{};  // bytes after '#', 0 when absent
+    std::array<std::uint8_t, 4> LastReadId{};  // last ID read from a chip by a form
+    std::uint8_t MfrIdByte = 0;   // last electronic-ID read of the selection dialog
+    std::uint8_t DeviceIdByte = 0;
+};
+
+}  // namespace quilla

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what building and testing Quilla needs on Debian 12 (only what is
+# missing). Run as root or through sudo.
+set -euo pipefail
+pkgs=(g++ clang cmake make pkg-config git qt6-base-dev libgl-dev libusb-1.0-0-dev
+      googletest libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
+      binutils srecord xvfb xauth)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi
