@@ -26,6 +26,28 @@ struct HexWindowState {
     int ViewStart = 0;
 };
 
+// State of the fuse-map window (one fuse per image byte, '0' or '1').
+struct FuseWindowState {
+    std::string Title;
+    int FuseCols = 0;
+    int FuseRows = 0;
+};
+
+// State of the SVF window (the text of an SVF file, line by line).
+struct SvfWindowState {
+    std::string Title;
+    std::vector<std::string> Lines;
+};
+
+// What the Qt program shows of the shell state; headless runs leave it unset.
+class ShellView {
+public:
+    virtual ~ShellView() = default;
+    virtual void Display() {}             // redraw the data windows from the image
+    virtual void DataWindowsChanged() {}  // a data window was created or freed
+    virtual void CounterChanged() {}      // the pass counter's text changed
+};
+
 struct Workbench {
     explicit Workbench(Prompts& p, Transport* transport = nullptr)
         : prompts(p), Ep3(p, options, transport), ImageBuffer(ImageSize, 0) {
@@ -47,10 +69,25 @@ struct Workbench {
     int LoadStart = 0;
     int LoadedEnd = 0;
 
-    // The hex buffer window, when it exists (FileNew creates it).
+    std::string Counter = "0";         // the counter field beside "Counter"
+
+    // The data windows; at most one of each, null when not open.
     std::unique_ptr<HexWindowState> FileWin;
+    std::unique_ptr<FuseWindowState> PldFileW;
+    std::unique_ptr<SvfWindowState> SvfFileW;
+
+    ShellView* view = nullptr;
 
     int& ErrorFlag() { return Ep3.ErrorFlag; }
+
+    // Frees the fuse window; shows the hex window, creating it ("noname.bin",
+    // EndAddr 0xFFFF, view at 0) when it does not exist. The image is untouched.
+    void FileNew();
+    // Redraws the data windows from the image.
+    void Display();
+    // After a clean batch pass: beep, counter + 1, serial and date stamps.
+    // Nothing while ErrorFlag is set.
+    void PassCount(int unused = 1);
 };
 
 }  // namespace quilla
