@@ -25,7 +25,27 @@ public:
     virtual int ShowPlacementDiagram(int firstRow, int pinCount, int orientation, int halfWidth) = 0;
 };
 
+// The status window ("Status  "), as the engine sees it: its output line
+// Edit4 is repainted at once whenever the engine changes it.
+class StatusView {
+public:
+    virtual ~StatusView() = default;
+    virtual void Edit4Changed(const std::string& text) = 0;
+};
+
 extern const char* const OverCurrentMsg;
+
+// The socket pins of the USB load test, one per load level.
+inline constexpr std::array<int, 10> LoadTestPins{1, 5, 7, 9, 10, 11, 12, 26, 28, 29};
+
+// Ground pin codes of the contact test beside the plain socket pins 1..48.
+inline constexpr int GroundCode11And30 = 100;  // test supply on pins 11 (VPP) and 30 (VCC)
+inline constexpr int GroundCode13 = 101;       // test supply on pin 13 (VCC)
+
+// "%d.%d.%d.%d.%s" from a kernel release ("6.8.0-45-generic": 6, 8, 0, 45)
+// and the system name with its version text.
+std::string FormatOsInfo(const std::string& sysname, const std::string& release,
+                         const std::string& version);
 
 class TEp3 : public UsbLink {
 public:
@@ -40,6 +60,7 @@ public:
     std::string ProgramDir;       // ends with '/'; design files under ProgramDir + "BLib/"
     std::string Edit4;            // status window output line
     PlacementView* Placement = nullptr;
+    StatusView* StatusWin = nullptr;  // the status window, when one is shown
 
     Prompts& prompts() { return prompts_; }
     Options& options() { return options_; }
@@ -81,6 +102,37 @@ public:
     void ShowPlacementBitmap(const std::string& file);
     int ShowPlacementDiagram(int firstRow, int pinCount, int orientation, int halfWidth);
 
+    // ---- design loading --------------------------------------------------------
+    // Streams ProgramDir + "BLib/" + name to the FPGA (nothing when not connected
+    // or on a vex310). A missing file switches the supplies off and ends the
+    // program with "缺文件(bit)!".
+    void LoadBitFile(const std::string& name);
+
+    // ---- checks ------------------------------------------------------------------
+    // Contact test: 1 good (or skipped), 2 bad pins and the user chose to go on,
+    // 0 abort. gnd: socket pin 1..48 or GroundCode11And30 / GroundCode13. Masks:
+    // bit k-1 of lo = pin k (1..32), bit k-33 of hi = pin k (33..48).
+    int CheckPinContact(int gnd, int unused1, std::uint32_t lo, std::uint32_t hi, int unused2);
+    // 1 no over-current; 0 fault (VPP and VCC already unrouted).
+    int ReadCurrentOk();
+    // ReadCurrentOk, reporting a fault (OverCurrentMsg, ErrorFlag := 1).
+    int CheckCurrent();
+    // Mass production: waits for the finished chip to go and the next to come.
+    // 1 when a new chip sits in the socket, else 0 (also with mass production off).
+    int WaitNextChip(int gnd, int unused1, std::uint32_t lo, std::uint32_t hi, int unused2);
+
+    // ---- status window buttons -------------------------------------------------
+    void Button1Click();   // "OS Info.   "
+    void typeClick();      // "Programmer"
+    void Button2Click();   // "Test USB Load  "
+    void SNClick();        // "序列码"
+    // Identification text into Edit4 ("Link error.." on a short read, not fatal).
+    // Returns 1 when the programmer answered with 64 bytes.
+    int ReadProgrammerId();
+    // One identification exchange: SysCmd(17, 0), 0x07, flush, one 64-byte read
+    // into UsbReplyBuf that is not fatal. True when exactly 64 bytes came.
+    bool IdentifyExchange();
+
     // ---- operations that do nothing -------------------------------------------
     void NullPrepare() {}
     int NullStatusRead(int) { return 0; }
@@ -96,6 +148,9 @@ public:
     void ResetUserValue() {}
 
 private:
+    void SetEdit4(const std::string& text);
+    void ShowPlain(const std::string& text);
+
     Prompts& prompts_;
     Options& options_;
 };

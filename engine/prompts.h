@@ -24,6 +24,8 @@ public:
     // waits for the next chip, its text changed, then closed.
     virtual void ShowChipPrompt(const std::string& text) { (void)text; }
     virtual void CloseChipPrompt() {}
+    // The mass-production prompt's caption (its window title), set while it is shown.
+    virtual void SetChipPromptCaption(const std::string& caption) { (void)caption; }
 
     // Message box with the caption " " and an OK button.
     void ShowMsg(const std::string& text) { Message(text, " ", MsgKind::Plain, BtnOk); }

@@ -25,6 +25,7 @@ public:
     int beeps = 0;
     std::vector<std::string> chipPrompt;  // texts of the mass-production prompt, in order
     int chipPromptCloses = 0;
+    std::vector<std::string> chipPromptCaptions;  // captions set on the prompt, in order
 
     int Message(const std::string& text, const std::string& caption, quilla::MsgKind kind,
                 int buttons) override {
@@ -42,6 +43,9 @@ public:
     void Beep() override { ++beeps; }
     void ShowChipPrompt(const std::string& text) override { chipPrompt.push_back(text); }
     void CloseChipPrompt() override { ++chipPromptCloses; }
+    void SetChipPromptCaption(const std::string& caption) override {
+        chipPromptCaptions.push_back(caption);
+    }
 
     std::vector<std::string> Texts() const {
         std::vector<std::string> t;
