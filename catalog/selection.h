@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "catalog/params.h"
+
 namespace quilla {
 
 struct Selection {
@@ -19,6 +21,10 @@ struct Selection {
     std::array<std::uint8_t, 4> LastReadId{};  // last ID read from a chip by a form
     std::uint8_t MfrIdByte = 0;   // last electronic-ID read of the selection dialog
     std::uint8_t DeviceIdByte = 0;
+    std::string ReadyText;        // written by nothing: always empty
+
+    // The value of a key such as "vcc=" in ParamString; 0 when absent.
+    int GetParam(std::string_view key) const { return quilla::GetParam(ParamString, key); }
 };
 
 }  // namespace quilla

@@ -1,0 +1,37 @@
+// The parameter string of a device line: its keyword, variant number, expected
+// chip ID, key=value items and the adapter name.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quilla {
+
+// Reads a decimal number the way the C library reads a long on the programmer
+// software's 32-bit platform: leading white space skipped, optional sign,
+// digits up to the first other character, no digits giving 0, and a value
+// beyond the 32-bit range saturated.
+int ReadLong(std::string_view text, int base = 10);
+
+// The value of `key` (such as "vcc=") in a parameter string: the number after
+// the first '=' from the key's first occurrence (also inside a longer word);
+// 0 when the key is absent or has no digits.
+int GetParam(std::string_view paramString, std::string_view key);
+
+// What a dispatch derives from a parameter string.
+struct ParsedParams {
+    bool HasBlank = false;       // false: keyword, variant and ID are not derived
+    std::string DeviceKeyword;   // text before the first blank
+    int VariantIndex = 0;        // number after the first blank
+    std::array<std::uint8_t, 4> ExpectedId{};  // bytes after '#', 0 when missing
+};
+ParsedParams ParseParamString(std::string_view paramString);
+
+// The adapter name for a parameter string and a type text: the 15 characters
+// after "adp=", else the name of the last package mark of the table found in
+// the type text, else empty.
+std::string AdapterFor(std::string_view paramString, std::string_view typeText);
+
+}  // namespace quilla
