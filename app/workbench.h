@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/hexwin.h"
 #include "catalog/selection.h"
 #include "engine/ep3.h"
 #include "engine/options.h"
@@ -19,18 +20,15 @@ namespace quilla {
 inline constexpr int ImageSize = 8388608;     // 8 MiB
 inline constexpr int ImageFilledSize = 0x100000;  // first 1 MiB is 0xFF after start
 
-// State of the hex buffer window that others read and write.
-struct HexWindowState {
-    std::string Title = "noname.bin";
-    int EndAddr = 0xFFFF;
-    int ViewStart = 0;
-};
+// The hex buffer window's state (HexWindowState: Title, EndAddr, ViewStart,
+// BufferChecksum, CursorAddress, ...) lives in app/hexwin.h.
 
 // State of the fuse-map window (one fuse per image byte, '0' or '1').
 struct FuseWindowState {
-    std::string Title;
-    int FuseCols = 0;
-    int FuseRows = 0;
+    std::string Title = "PLD Buffer   ";
+    int FuseCols = 32;   // fuses per row (set by the logic-device forms)
+    int FuseRows = 64;   // rows of the device's fuse array
+    int FuseCount = 0;   // fuses shown and written: (FuseRows + 6) x FuseCols after a redraw
 };
 
 // State of the SVF window (the text of an SVF file, line by line).

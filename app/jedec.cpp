@@ -1,0 +1,227 @@
+#include "app/jedec.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+#include "app/workbench.h"
+
+namespace quilla {
+
+namespace {
+
+// Characters from a file, one at a time; EOF at the end.
+struct FileSource {
+    std::FILE* f;
+    int Get() { return std::getc(f); }
+};
+
+struct TextSource {
+    const std::string& s;
+    std::size_t pos = 0;
+    int Get() { return pos < s.size() ? static_cast<unsigned char>(s[pos++]) : EOF; }
+};
+
+constexpr int Etx = 0x03;
+
+// The reader works field by field. The header (with any device line) runs to
+// the first '*'. Every later field starts after a '*' (blanks and line breaks
+// before its letter are skipped): a "C" field (the checksum) or the end-of-text
+// mark ends the read; an "L" field stores its fuses; any other field (notes,
+// fuse count, default state, ...) is skipped to its '*'.
+// Inside an "L" field: "L" followed by up to six decimal digits sets the fuse
+// address (when fewer than six digits are read, the character that ended them
+// is consumed), '0' and '1' are stored at the address and advance it, a 'C'
+// ends the read (older files of more than 135 rows carry their checksum inside
+// the fuse list), anything else is ignored.
+template <typename Source>
+long long ParseJed(std::vector<std::uint8_t>& image, Source& src) {
+    int c;
+    // Header: up to and including the first '*'.
+    do {
+        c = src.Get();
+    } while (c != EOF && c != '*');
+    if (c == EOF) return 0;
+
+    enum class State { FieldStart, Fuses, Skip } state = State::FieldStart;
+    long long addr = 0;
+    const long long size = static_cast<long long>(image.size());
+
+    auto readAddress = [&]() {
+        long long value = 0;
+        int digits = 0;
+        int d = EOF;
+        while (digits < 6) {
+            d = src.Get();
+            if (d < '0' || d > '9') break;
+            value = value * 10 + (d - '0');
+            ++digits;
+        }
+        addr = value;
+        // The character that ended fewer than six digits is consumed; a '*'
+        // there still ends the field.
+        if (digits < 6 && d == '*') state = State::FieldStart;
+    };
+
+    while ((c = src.Get()) != EOF) {
+        switch (state) {
+        case State::FieldStart:
+            if (c == 'C' || c == Etx) return addr;
+            if (c == '*' || (c >= 0 && c <= ' ')) break;
+            if (c == 'L') {
+                state = State::Fuses;
+                readAddress();
+            } else {
+                state = State::Skip;
+            }
+            break;
+        case State::Skip:
+            if (c == '*') state = State::FieldStart;
+            break;
+        case State::Fuses:
+            if (c == 'C') return addr;
+            if (c == '*') {
+                state = State::FieldStart;
+            } else if (c == 'L') {
+                readAddress();
+            } else if (c == '0' || c == '1') {
+                if (addr >= 0 && addr < size) image[static_cast<std::size_t>(addr)] = static_cast<std::uint8_t>(c);
+                ++addr;
+            }
+            break;
+        }
+    }
+    return addr;
+}
+
+void FillMapWithZeros(std::vector<std::uint8_t>& image, const FuseWindowState& w) {
+    const int n = FuseMapCount(w, image.size());
+    std::fill(image.begin(), image.begin() + n, static_cast<std::uint8_t>('0'));
+}
+
+int StoreReached(FuseWindowState& w, long long reached) {
+    const int r = static_cast<int>(std::min<long long>(reached, 0x7FFFFFFF));
+    w.FuseCount = r;
+    return r;
+}
+
+}  // namespace
+
+int FuseMapCount(const FuseWindowState& w, std::size_t imageSize) {
+    const long long n = (static_cast<long long>(w.FuseRows) + FuseExtraRows) * w.FuseCols;
+    if (n <= 0) return 0;
+    return static_cast<int>(std::min<long long>(n, static_cast<long long>(imageSize)));
+}
+
+std::uint16_t JedecChecksum(const std::uint8_t* fuses, std::size_t count) {
+    std::uint16_t sum = 0;
+    for (std::size_t g = 0; g < count; g += 8) {
+        unsigned byte = 0;
+        const std::size_t end = std::min(count, g + 8);
+        for (std::size_t i = g; i < end; ++i)
+            if (fuses[i] & 1u) byte |= 1u << (i - g);
+        sum = static_cast<std::uint16_t>(sum + byte);
+    }
+    return sum;
+}
+
+std::uint16_t FuseChecksum(const std::vector<std::uint8_t>& image, const FuseWindowState& w) {
+    long long n = static_cast<long long>(w.FuseRows) * w.FuseCols;
+    n = std::clamp<long long>(n, 0, static_cast<long long>(image.size()));
+    return JedecChecksum(image.data(), static_cast<std::size_t>(n));
+}
+
+std::string FuseChecksumText(const std::vector<std::uint8_t>& image, const FuseWindowState& w) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04x", FuseChecksum(image, w));
+    return buf;
+}
+
+int ReadJed(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& path) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!f) return -1;
+    FillMapWithZeros(image, w);
+    FileSource src{f.get()};
+    return StoreReached(w, ParseJed(image, src));
+}
+
+int ReadJedText(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& text) {
+    FillMapWithZeros(image, w);
+    TextSource src{text};
+    return StoreReached(w, ParseJed(image, src));
+}
+
+std::string JedFileName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.rfind('.');
+    // A dot in a folder name, or the leading dot of a hidden file, is no extension.
+    if (dot == std::string::npos || dot <= nameStart) return path + ".JED";
+    std::string ext = path.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
+    if (ext == ".JED") return path;
+    return path.substr(0, dot) + ".JED";
+}
+
+std::string JedText(const std::vector<std::uint8_t>& image, const FuseWindowState& w,
+                    int variantIndex) {
+    std::string out;
+    if (variantIndex == 0) out += "GAL16V8\r\n";
+    else if (variantIndex == 1) out += "GAL20V8\r\n";
+    out += "Ravol*\r\n";
+    out += "L0000 \r\n";
+
+    const long long count = FuseMapCount(w, image.size());
+    const long long cols = w.FuseCols;
+    const long long size = static_cast<long long>(image.size());
+    long long written = 0;  // fuses 0 .. written-1 are in the file
+    if (cols <= 0) {
+        out += "*\r\n";
+    } else {
+        long long s = 0;
+        for (int row = 0; row < JedMaxWriteRows; ++row) {
+            if (s < count) {
+                const long long end = std::min(s + cols, size);
+                out.append(reinterpret_cast<const char*>(image.data() + s), static_cast<std::size_t>(end - s));
+                written = end;
+            }
+            s += cols;
+            // The fuse list is always closed, also when the map has more rows
+            // than are written.
+            if (s >= count || row == JedMaxWriteRows - 1) {
+                out += "*\r\n";
+                break;
+            }
+            out += "\r\n";
+        }
+    }
+    char field[8];
+    std::snprintf(field, sizeof field, "C%04X*", JedecChecksum(image.data(), static_cast<std::size_t>(written)));
+    out += field;
+    return out;
+}
+
+bool WriteJed(const std::vector<std::uint8_t>& image, const FuseWindowState& w, int variantIndex,
+              const std::string& path) {
+    const std::string text = JedText(image, w, variantIndex);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(JedFileName(path).c_str(), "wb"), &std::fclose);
+    if (!f) return false;
+    const bool ok = std::fwrite(text.data(), 1, text.size(), f.get()) == text.size();
+    return std::fclose(f.release()) == 0 && ok;
+}
+
+void LoadJed(Workbench& wb) {
+    wb.FileWin.reset();
+    if (!wb.PldFileW) wb.PldFileW = std::make_unique<FuseWindowState>();
+    FuseWindowState& w = *wb.PldFileW;
+    w.Title = wb.DataFileName;
+    ReadJed(wb.ImageBuffer, w, wb.DataFileName);
+    // What the window's redraw sets.
+    w.FuseCount = FuseMapCount(w, wb.ImageBuffer.size());
+    if (wb.view) wb.view->DataWindowsChanged();
+    wb.Display();
+}
+
+}  // namespace quilla

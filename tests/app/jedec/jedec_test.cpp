@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "app/jedec.h"
+#include "app/workbench.h"
+#include "support/scripted_prompts.h"
+
+namespace fs = std::filesystem;
+using namespace quilla;
+
+namespace {
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+void WriteFile(const fs::path& p, const std::string& s) {
+    std::ofstream f(p, std::ios::binary);
+    f << s;
+}
+
+std::string Fixture(const std::string& name) {
+    return ReadFile(fs::path(QUILLA_TEST_FIXTURES) / "jed" / name);
+}
+
+// The JEDEC checksum written out here on its own: 8 fuses a byte, fuse 0 in
+// bit 0, a 16-bit wrapping sum.
+unsigned ReferenceSum(const std::string& fuses) {
+    unsigned sum = 0;
+    for (std::size_t g = 0; g < fuses.size(); g += 8) {
+        unsigned byte = 0;
+        for (std::size_t k = 0; k < 8 && g + k < fuses.size(); ++k)
+            if (fuses[g + k] == '1') byte |= 1u << k;
+        sum = (sum + byte) & 0xFFFF;
+    }
+    return sum;
+}
+
+std::string Fuses(const std::vector<std::uint8_t>& image, std::size_t from, std::size_t n) {
+    return std::string(image.begin() + from, image.begin() + from + n);
+}
+
+class JedecFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("quilla_jedec_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+};
+
+const char* const SmallRows[] = {"01010101", "11110000", "10000001", "00000000",
+                                 "11111111", "00110011", "01000000", "00000010"};
+
+}  // namespace
+
+TEST_F(JedecFiles, WriterLayoutMatchesFixtureAndReadsBack) {
+    std::vector<std::uint8_t> image(4096, 0xFF);
+    FuseWindowState w;
+    w.FuseCols = 8;
+    w.FuseRows = 2;  // the file holds 2 + 6 rows
+    std::string map;
+    for (auto* r : SmallRows) map += r;
+    std::copy(map.begin(), map.end(), image.begin());
+
+    // A name with another extension is saved under ".JED".
+    ASSERT_TRUE(WriteJed(image, w, 0, (dir / "small.bin").string()));
+    EXPECT_FALSE(fs::exists(dir / "small.bin"));
+    EXPECT_EQ(ReadFile(dir / "small.JED"), Fixture("small_written.jed"));
+
+    std::vector<std::uint8_t> back(4096, 'x');
+    EXPECT_EQ(ReadJed(back, w, (dir / "small.JED").string()), 64);
+    EXPECT_EQ(Fuses(back, 0, 64), map);
+    EXPECT_EQ(back[64], 'x');
+}
+
+TEST(JedecWriter, DeviceLineFollowsVariant) {
+    std::vector<std::uint8_t> image(1024, '1');
+    FuseWindowState w;
+    w.FuseCols = 4;
+    w.FuseRows = 0;
+    EXPECT_EQ(JedText(image, w, 0).substr(0, 25), "GAL16V8\r\nRavol*\r\nL0000 \r\n");
+    EXPECT_EQ(JedText(image, w, 1).substr(0, 25), "GAL20V8\r\nRavol*\r\nL0000 \r\n");
+    EXPECT_EQ(JedText(image, w, 2).substr(0, 15), "Ravol*\r\nL0000 \r");
+    EXPECT_EQ(JedText(image, w, -1).substr(0, 6), "Ravol*");
+}
+
+TEST(JedecWriter, ChecksumFieldCoversTheWrittenFuses) {
+    std::mt19937 rng(7);
+    std::vector<std::uint8_t> image(8192, 0);
+    for (auto& b : image) b = (rng() & 1) ? '1' : '0';
+    FuseWindowState w;  // 32 x (64 + 6)
+    const std::string text = JedText(image, w, 0);
+    const std::string written = Fuses(image, 0, 70 * 32);
+    char expect[8];
+    std::snprintf(expect, sizeof expect, "C%04X*", ReferenceSum(written));
+    EXPECT_EQ(text.substr(text.size() - 6), expect);
+    EXPECT_EQ(text.substr(text.size() - 9, 3), "*\r\n");
+}
+
+// More rows than the writer writes: 135 rows, the list still closed by '*',
+// the checksum over those rows, and the file reads back.
+TEST_F(JedecFiles, LongMapIsCutAt135RowsAndClosed) {
+    std::mt19937 rng(3);
+    std::vector<std::uint8_t> image(1 << 16, 0);
+    for (auto& b : image) b = (rng() & 1) ? '1' : '0';
+    FuseWindowState w;
+    w.FuseCols = 44;
+    w.FuseRows = 132;
+    ASSERT_TRUE(WriteJed(image, w, 2, (dir / "long.jed").string()));
+    const std::string text = ReadFile(dir / "long.jed");
+    // 3 header lines + 135 rows; the last row carries the '*'.
+    std::size_t lines = 0;
+    for (std::size_t p = 0; (p = text.find("\r\n", p)) != std::string::npos; p += 2) ++lines;
+    EXPECT_EQ(lines, 2u + 135u);
+    const std::string written = Fuses(image, 0, 135 * 44);
+    const std::size_t lastRow = text.rfind("*\r\nC");
+    ASSERT_NE(lastRow, std::string::npos);
+    EXPECT_EQ(text.substr(lastRow - 44, 44), written.substr(134 * 44));
+    char expect[8];
+    std::snprintf(expect, sizeof expect, "C%04X*", ReferenceSum(written));
+    EXPECT_EQ(text.substr(lastRow + 3), expect);
+
+    std::vector<std::uint8_t> back(1 << 16, 'x');
+    EXPECT_EQ(ReadJed(back, w, (dir / "long.jed").string()), 135 * 44);
+    EXPECT_EQ(Fuses(back, 0, 135 * 44), written);
+    EXPECT_EQ(Fuses(back, 135 * 44, 3 * 44), std::string(3 * 44, '0'));
+}
+
+// Files written before the list was always closed carry the checksum field
+// inside the fuse list; the 'C' still ends the read there.
+TEST(JedecReader, OldUnclosedLongFileStopsAtChecksum) {
+    std::vector<std::uint8_t> image(4096, 'x');
+    FuseWindowState w;
+    w.FuseCols = 4;
+    w.FuseRows = 2;
+    EXPECT_EQ(ReadJedText(image, w, "Ravol*\r\nL0000 \r\n1111\r\n0110\r\nC0F06*\r\n1111"), 8);
+    EXPECT_EQ(Fuses(image, 0, 8), "11110110");
+    EXPECT_EQ(Fuses(image, 8, 24), std::string(24, '0'));
+    EXPECT_EQ(image[32], 'x');
+}
+
+struct ReadCase {
+    const char* name;
+    std::string text;
+    std::string fuses;  // expected fuses 0..15 ('0' for untouched within the map)
+};
+
+class JedecReaderCases : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(JedecReaderCases, StoresOnlyTheFusesOfLFields) {
+    const ReadCase& c = GetParam();
+    std::vector<std::uint8_t> image(64, 'x');
+    FuseWindowState w;
+    w.FuseCols = 4;
+    w.FuseRows = -2;  // map of 16 fuses
+    ReadJedText(image, w, c.text);
+    EXPECT_EQ(Fuses(image, 0, 16), c.fuses);
+    EXPECT_EQ(Fuses(image, 16, 48), std::string(48, 'x'));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, JedecReaderCases,
+    ::testing::Values(
+        ReadCase{"WriterStyle", "GAL16V8\r\nRavol*\r\nL0000 \r\n0101*\r\nC0005*", "0101000000000000"},
+        ReadCase{"AddressedField", "x*L0008 1111*", "0000000011110000"},
+        ReadCase{"BlankAfterNumberConsumed", "x*L5 1*L2 11*", "0011010000000000"},
+        ReadCase{"SixDigitsAtMost", "x*L0000041*", "0000100000000000"},
+        ReadCase{"HeaderDigitsIgnored", "GAL16V8 1101 C0\r\n*L0 1*", "1000000000000000"},
+        ReadCase{"NotesWithDigitsAndCSkipped", "x*N 1101 C 0110 L9 *L1 11*N C1*", "0110000000000000"},
+        ReadCase{"OtherFieldsSkipped", "x*QP20*QF1100*F1*G0*V0001 10101*L3 1*", "0001000000000000"},
+        ReadCase{"ChecksumFieldEndsRead", "x*L0 1*C0001*L4 1*", "1000000000000000"},
+        ReadCase{"CInsideFuseListEndsRead", "x*L0 1C L4 1*", "1000000000000000"},
+        ReadCase{"EndOfTextEndsRead", "x*L0 1*\x03" "1111", "1000000000000000"},
+        ReadCase{"StarEndsAddress", "x*L4*11*L0 1*", "1000000000000000"},
+        ReadCase{"NoHeaderEnd", "L0 1111", "0000000000000000"},
+        ReadCase{"LastFusesOfMap", "x*L12 0110*", "0000000000000110"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(JedecReader, FusesBeyondImageAreDropped) {
+    std::vector<std::uint8_t> image(16, 'x');
+    FuseWindowState w;  // map larger than this image
+    EXPECT_EQ(ReadJedText(image, w, "x*L10 111111111*"), 19);
+    EXPECT_EQ(Fuses(image, 0, 16), "0000000000111111");
+}
+
+TEST_F(JedecFiles, MissingFileChangesNothing) {
+    std::vector<std::uint8_t> image(4096, 'x');
+    FuseWindowState w;
+    EXPECT_EQ(ReadJed(image, w, (dir / "none.jed").string()), -1);
+    EXPECT_EQ(Fuses(image, 0, 4096), std::string(4096, 'x'));
+    EXPECT_FALSE(WriteJed(image, w, 0, (dir / "no" / "such" / "x.jed").string()));
+}
+
+struct NameCase {
+    std::string in, out;
+};
+class JedecNames : public ::testing::TestWithParam<NameCase> {};
+TEST_P(JedecNames, ExtensionOfFileNameOnly) { EXPECT_EQ(JedFileName(GetParam().in), GetParam().out); }
+INSTANTIATE_TEST_SUITE_P(Names, JedecNames,
+                         ::testing::Values(NameCase{"/tmp/x.bin", "/tmp/x.JED"},
+                                           NameCase{"/tmp/x.jed", "/tmp/x.jed"},
+                                           NameCase{"/tmp/x.Jed", "/tmp/x.Jed"},
+                                           NameCase{"/tmp/x.JED", "/tmp/x.JED"},
+                                           NameCase{"/tmp/a.b/x", "/tmp/a.b/x.JED"},
+                                           NameCase{"x", "x.JED"},
+                                           NameCase{"/tmp/.hidden", "/tmp/.hidden.JED"},
+                                           NameCase{"a.tar.gz", "a.tar.JED"},
+                                           NameCase{"x.jedec", "x.JED"}));
+
+TEST(FuseChecksum, ArrayRowsOnly) {
+    std::vector<std::uint8_t> image(8192, '1');
+    FuseWindowState w;  // 64 rows of 32
+    EXPECT_EQ(FuseChecksum(image, w), 0xFF00);
+    EXPECT_EQ(FuseChecksumText(image, w), "ff00");
+    // The six extra rows do not count.
+    std::fill(image.begin(), image.begin() + 64 * 32, '0');
+    EXPECT_EQ(FuseChecksumText(image, w), "0000");
+    // Fuse k of a group is bit k; a short last group is padded with 0.
+    std::fill(image.begin(), image.end(), '0');
+    image[1] = '1';
+    image[8] = '1';
+    image[15] = '1';
+    EXPECT_EQ(FuseChecksum(image, w), 0x02 + 0x81);
+    w.FuseCols = 3;
+    w.FuseRows = 3;
+    std::fill(image.begin(), image.end(), '1');
+    EXPECT_EQ(FuseChecksum(image, w), 0xFF + 0x01);
+    // Characters count by their low bit.
+    EXPECT_EQ(JedecChecksum(reinterpret_cast<const std::uint8_t*>("1\xFF" "0" "a"), 4), 0x0B);
+}
+
+TEST_F(JedecFiles, PublicStyleFileLoadsItsLFieldsOnly) {
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    wb.FileNew();
+    wb.SvfFileW = std::make_unique<SvfWindowState>();
+    const fs::path src = fs::path(QUILLA_TEST_FIXTURES) / "jed" / "gal16v8_public.jed";
+    wb.DataFileName = src.string();
+    LoadJed(wb);
+
+    EXPECT_FALSE(wb.FileWin);
+    ASSERT_TRUE(wb.PldFileW);
+    EXPECT_TRUE(wb.SvfFileW);
+    EXPECT_EQ(wb.PldFileW->Title, src.string());
+    EXPECT_EQ(wb.PldFileW->FuseCount, 70 * 32);
+
+    const std::string expected = Fixture("gal16v8_public.fuses");
+    ASSERT_EQ(expected.size(), 2194u);
+    EXPECT_EQ(Fuses(wb.ImageBuffer, 0, 2194), expected);
+    EXPECT_EQ(Fuses(wb.ImageBuffer, 2194, 70 * 32 - 2194), std::string(70 * 32 - 2194, '0'));
+    EXPECT_EQ(wb.ImageBuffer[70 * 32], 0xFF);
+
+    // The file's checksum field is the JEDEC sum over its 2194 fuses.
+    const std::string text = Fixture("gal16v8_public.jed");
+    const std::size_t c = text.find("\r\nC");
+    ASSERT_NE(c, std::string::npos);
+    EXPECT_EQ(std::stoul(text.substr(c + 3, 4), nullptr, 16), ReferenceSum(expected));
+    EXPECT_EQ(JedecChecksum(wb.ImageBuffer.data(), 2194), ReferenceSum(expected));
+    // The window's own sum covers the 64 x 32 array.
+    char arr[8];
+    std::snprintf(arr, sizeof arr, "%04x", ReferenceSum(expected.substr(0, 2048)));
+    EXPECT_EQ(FuseChecksumText(wb.ImageBuffer, *wb.PldFileW), arr);
+}
+
+TEST_F(JedecFiles, LoadKeepsGeometryOfExistingWindow) {
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    wb.PldFileW = std::make_unique<FuseWindowState>();
+    wb.PldFileW->FuseCols = 44;
+    wb.PldFileW->FuseRows = 132;
+    WriteFile(dir / "g.jed", "x*L0044 1*");
+    wb.DataFileName = (dir / "g.jed").string();
+    LoadJed(wb);
+    EXPECT_EQ(wb.PldFileW->FuseCols, 44);
+    EXPECT_EQ(wb.PldFileW->FuseCount, 138 * 44);
+    EXPECT_EQ(wb.ImageBuffer[44], '1');
+    EXPECT_EQ(wb.ImageBuffer[43], '0');
+    EXPECT_EQ(wb.ImageBuffer[138 * 44 - 1], '0');
+    EXPECT_EQ(wb.ImageBuffer[138 * 44], 0xFF);
+}
+
+TEST_F(JedecFiles, LoadOfUnreadableFileOpensWindowButKeepsImage) {
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    wb.FileNew();
+    wb.DataFileName = (dir / "missing.jed").string();
+    LoadJed(wb);
+    EXPECT_FALSE(wb.FileWin);
+    ASSERT_TRUE(wb.PldFileW);
+    EXPECT_EQ(wb.PldFileW->Title, wb.DataFileName);
+    EXPECT_EQ(wb.PldFileW->FuseCols, 32);
+    EXPECT_EQ(wb.PldFileW->FuseRows, 64);
+    EXPECT_EQ(wb.ImageBuffer[0], 0xFF);
+    EXPECT_TRUE(prompts.shown.empty());
+}
