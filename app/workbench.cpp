@@ -20,6 +20,7 @@ void Workbench::FileNew() {
 }
 
 void Workbench::Display() {
+    if (FileWin) FileWin->Display(*this);
     if (view) view->Display();
 }
 
