@@ -29,6 +29,9 @@ public:
 
     // Message box with the caption " " and an OK button.
     void ShowMsg(const std::string& text) { Message(text, " ", MsgKind::Plain, BtnOk); }
+    // The standard message dialog: the application title as caption, one OK button.
+    void ShowMessage(const std::string& text) { Message(text, AppTitle, MsgKind::Plain, BtnOk); }
+    static constexpr const char* AppTitle = "Quilla";
     // Yes/Cancel question; true for Yes.
     bool AskYesCancel(const std::string& text, const std::string& caption = "Confirm") {
         return Message(text, caption, MsgKind::Confirmation, BtnYes | BtnCancel) == BtnYes;

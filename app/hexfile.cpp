@@ -1,0 +1,243 @@
+#include "app/hexfile.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "app/workbench.h"
+
+namespace quilla {
+
+namespace {
+
+// Value of one character as HexPair reads it (before the 8-bit cut).
+constexpr std::array<std::uint8_t, 256> MakeDigitTable() {
+    std::array<std::uint8_t, 256> t{};
+    for (unsigned c = 0; c < 256; ++c) {
+        unsigned u = (c >= 'a' && c <= 'z') ? c - 32 : c;
+        unsigned v = u <= 0x40 ? u - 0x30 : u - 55;
+        t[c] = static_cast<std::uint8_t>(v & 0xFF);  // arithmetic modulo 256, as the 8-bit cut
+    }
+    return t;
+}
+constexpr std::array<std::uint8_t, 256> DigitValue = MakeDigitTable();
+
+inline std::uint8_t Pair(std::uint8_t high, std::uint8_t low) {
+    return static_cast<std::uint8_t>(DigitValue[high] * 16u + DigitValue[low]);
+}
+
+// Line number (from 1) of the character at `pos`: line breaks before it plus
+// one; CR LF counts as one break, a lone CR or LF as one.
+int LineOf(std::span<const std::uint8_t> text, std::size_t pos) {
+    int line = 1;
+    for (std::size_t i = 0; i < pos; ++i) {
+        if (text[i] == '\n') ++line;
+        else if (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')) ++line;
+    }
+    return line;
+}
+
+class HexReader {
+public:
+    HexReader(std::span<const std::uint8_t> text, std::span<std::uint8_t> image)
+        : t_(text), image_(image) {}
+
+    HexReadResult Run() {
+        std::uint8_t prev = 0;
+        while (pos_ < t_.size()) {
+            std::uint8_t c = t_[pos_++];
+            if (c == ':' && prev < 0x20) {
+                std::size_t start = pos_ - 1;
+                if (!Record(start)) {
+                    // A record cut short by the end of the file is a damaged record too.
+                    if (cut_ && badRecord_ == npos) badRecord_ = start;
+                    break;
+                }
+            } else {
+                prev = c;
+            }
+        }
+        if (badRecord_ != npos) result_.ChecksumErrorLine = LineOf(t_, badRecord_);
+        return result_;
+    }
+
+private:
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+    // Next pair; false at the end of the text (the read ends there).
+    bool Next(std::uint8_t& out) {
+        if (t_.size() - pos_ < 2) {
+            pos_ = t_.size();
+            cut_ = true;
+            return false;
+        }
+        out = Pair(t_[pos_], t_[pos_ + 1]);
+        pos_ += 2;
+        return true;
+    }
+
+    // Checks the record's checksum: `sum` holds the bytes already read, the
+    // remaining `pairs` pairs (data not yet read, then the checksum) are looked
+    // at without moving on, so checking never changes what is read next.
+    void Check(std::size_t start, unsigned sum, std::size_t pairs) {
+        if (badRecord_ != npos) return;
+        std::size_t p = pos_;
+        for (std::size_t k = 0; k < pairs; ++k, p += 2) {
+            if (t_.size() < p + 2) {
+                badRecord_ = start;  // the record is cut short by the end of the file
+                return;
+            }
+            sum += Pair(t_[p], t_[p + 1]);
+        }
+        if ((sum & 0xFF) != 0) badRecord_ = start;
+    }
+
+    // One record after its ':'. Returns false when the read ends.
+    bool Record(std::size_t start) {
+        std::uint8_t count, hi, lo, type;
+        if (!Next(count) || count == 0) return false;
+        if (!Next(hi) || !Next(lo)) return false;
+        std::int64_t addr = (hi << 8 | lo) + linear_ + segment_;
+        if (addr > HexMaxRecordAddr) return false;
+        if (!Next(type)) return false;
+        if (type > 4) {
+            result_.WrongFile = true;
+            return false;
+        }
+        if (type == 1) return false;
+        unsigned sum = count + hi + lo + type;
+        if (type == 4 || type == 2) {
+            std::uint8_t vh, vl;
+            if (!Next(vh) || !Next(vl)) return false;
+            std::int64_t value = vh << 8 | vl;
+            if (type == 4) linear_ = value * 65536;
+            else segment_ = value * 16;
+            sum += vh + vl;
+            // With a count of 1 the second pair already was the checksum.
+            Check(start, sum, count >= 2 ? count - 2u + 1u : 0u);
+            return true;
+        }
+        if (type == 3) {
+            Check(start, sum, count + 1u);
+            return true;
+        }
+        // Data record.
+        for (unsigned k = 0; k < count; ++k) {
+            std::uint8_t b;
+            if (!Next(b)) return false;
+            std::int64_t a = addr + k;
+            if (a > HexMaxStoreAddr || a >= static_cast<std::int64_t>(image_.size())) return false;
+            image_[static_cast<std::size_t>(a)] = b;
+            if (a > result_.HighestAddr) result_.HighestAddr = static_cast<int>(a);
+            sum += b;
+        }
+        Check(start, sum, 1);
+        return true;
+    }
+
+    std::span<const std::uint8_t> t_;
+    std::span<std::uint8_t> image_;
+    std::size_t pos_ = 0;
+    std::int64_t linear_ = 0;
+    std::int64_t segment_ = 0;
+    std::size_t badRecord_ = npos;
+    bool cut_ = false;
+    HexReadResult result_;
+};
+
+constexpr char HexDigits[] = "0123456789ABCDEF";
+
+inline void Put2(std::string& s, unsigned v) {
+    s.push_back(HexDigits[(v >> 4) & 0xF]);
+    s.push_back(HexDigits[v & 0xF]);
+}
+
+}  // namespace
+
+std::uint8_t HexPair(char high, char low) {
+    return Pair(static_cast<std::uint8_t>(high), static_cast<std::uint8_t>(low));
+}
+
+HexReadResult ParseHex(std::span<const std::uint8_t> text, std::span<std::uint8_t> image) {
+    return HexReader(text, image).Run();
+}
+
+int ReadHex(Workbench& wb, std::FILE* file) {
+    std::vector<std::uint8_t> text;
+    std::uint8_t chunk[65536];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.insert(text.end(), chunk, chunk + n);
+    HexReadResult r = ParseHex(text, wb.ImageBuffer);
+    if (r.WrongFile) wb.prompts.ShowMessage("Wrong file");
+    wb.LoadedEnd = r.HighestAddr;
+    if (wb.FileWin) wb.FileWin->EndAddr = r.HighestAddr;
+    if (r.ChecksumErrorLine > 0)
+        wb.prompts.ShowMessage("Checksum error in line " + std::to_string(r.ChecksumErrorLine));
+    return r.HighestAddr;
+}
+
+void LoadHex(Workbench& wb) {
+    std::FILE* f = std::fopen(wb.DataFileName.c_str(), "rb");
+    if (!f) {
+        wb.prompts.ShowMsg("Cann't open :\n" + wb.DataFileName);
+        return;
+    }
+    wb.PldFileW.reset();
+    wb.SvfFileW.reset();
+    if (!wb.FileWin) wb.FileWin = std::make_unique<HexWindowState>();
+    wb.FileWin->Title = wb.DataFileName;
+    if (wb.view) wb.view->DataWindowsChanged();
+    ReadHex(wb, f);
+    std::fclose(f);
+    wb.FileWin->ViewStart = 0;
+    wb.FileWin->EndAddr = wb.LoadedEnd;
+    wb.Display();
+}
+
+std::string FormatHex(std::span<const std::uint8_t> image, int last) {
+    std::string s;
+    std::int64_t end = std::min<std::int64_t>(last, static_cast<std::int64_t>(image.size()) - 1);
+    if (end >= 0) s.reserve(static_cast<std::size_t>((end + 32) / 32 * 77 + 64));
+    for (std::int64_t a = 0; a <= end; a += 32) {
+        unsigned n = end - a >= 32 ? 32u : static_cast<unsigned>(end - a + 1);
+        if (a % 0x10000 == 0 && a > 0xFFFF) {
+            unsigned hi = static_cast<unsigned>(a / 65536);
+            s += ":02000004";
+            Put2(s, hi >> 8);
+            Put2(s, hi);
+            Put2(s, (0x100u - ((6 + (hi >> 8) + hi) & 0xFF)) & 0xFF);
+            s += "\r\n";
+        }
+        unsigned lo16 = static_cast<unsigned>(a & 0xFFFF);
+        unsigned sum = n + (lo16 & 0xFF) + (lo16 >> 8);
+        s.push_back(':');
+        Put2(s, n);
+        Put2(s, lo16 >> 8);
+        Put2(s, lo16);
+        s += "00";
+        const std::uint8_t* p = image.data() + a;
+        for (unsigned k = 0; k < n; ++k) {
+            Put2(s, p[k]);
+            sum += p[k];
+        }
+        Put2(s, (0x100u - (sum & 0xFF)) & 0xFF);
+        s += "\r\n";
+    }
+    s += ":00000001FF";
+    return s;
+}
+
+bool WriteHex(std::FILE* file, std::span<const std::uint8_t> image, int last) {
+    std::string s = FormatHex(image, last);
+    return std::fwrite(s.data(), 1, s.size(), file) == s.size();
+}
+
+void SaveHex(Workbench& wb) {
+    if (!wb.FileWin) return;
+    std::FILE* f = std::fopen(wb.DataFileName.c_str(), "wb");
+    if (!f) return;
+    WriteHex(f, wb.ImageBuffer, wb.FileWin->EndAddr);
+    std::fclose(f);
+}
+
+}  // namespace quilla

@@ -1,0 +1,56 @@
+// Intel HEX files: the lenient reader that loads a file into the image and the
+// writer that saves the image from 0 to the buffer window's end address.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+
+namespace quilla {
+
+struct Workbench;
+
+// Highest image address a HEX file may store into (the first 1 MiB).
+inline constexpr int HexMaxStoreAddr = 0xFFFFF;
+// A record address above this ends the read.
+inline constexpr std::int64_t HexMaxRecordAddr = 0x800001;
+
+// Two hex characters to a byte. Each character is upper-cased; a code up to
+// 0x40 counts as a decimal digit, any other as a letter ('A' is 10). Characters
+// that are not hex digits are not rejected; they give a meaningless value.
+std::uint8_t HexPair(char high, char low);
+
+// What one read of a HEX text found.
+struct HexReadResult {
+    int HighestAddr = 0;        // highest address stored (0 when nothing was)
+    bool WrongFile = false;     // a record type above 04 ended the read
+    int ChecksumErrorLine = 0;  // line (from 1) of the first record whose checksum is off; 0 none
+};
+
+// Reads HEX text into `image`. Records start at a ':' that follows a control
+// character (or the start of the text); a count of 0, type 01, a type above
+// 04, an address above 0x800001, a data byte above 0xFFFFF or the end of the
+// text end the read. Segment (02) and linear (04) bases add up. Checksums are
+// checked but never change what is stored. Nothing is stored outside `image`.
+HexReadResult ParseHex(std::span<const std::uint8_t> text, std::span<std::uint8_t> image);
+
+// Reads an open file into the image; shows "Wrong file" and the checksum
+// warning; LoadedEnd and the buffer window's EndAddr := the highest address
+// stored, which is returned.
+int ReadHex(Workbench& wb, std::FILE* file);
+// Loads DataFileName into the image and shows it in the buffer window.
+void LoadHex(Workbench& wb);
+
+// The HEX text for image addresses 0..last: 32-byte data records, a linear
+// base record before each 64 KiB block above the first, the end record without
+// a line break. CR LF line ends; upper-case digits. A negative `last` gives
+// only the end record; `last` is kept inside the image.
+std::string FormatHex(std::span<const std::uint8_t> image, int last);
+// Writes FormatHex to an open file; false when the write fails.
+bool WriteHex(std::FILE* file, std::span<const std::uint8_t> image, int last);
+// Writes the image from 0 to the buffer window's EndAddr into DataFileName.
+// Without a buffer window, or when the file cannot be created, nothing happens.
+void SaveHex(Workbench& wb);
+
+}  // namespace quilla

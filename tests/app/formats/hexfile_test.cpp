@@ -1,0 +1,239 @@
+#include "app/hexfile.h"
+
+#include <gmock/gmock.h>
+
+#include <random>
+#include <sstream>
+
+#include "formats_util.h"
+
+namespace quilla::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+TEST(HexPair, ReadsDigitsOfEitherCase) {
+    EXPECT_EQ(HexPair('0', '0'), 0x00);
+    EXPECT_EQ(HexPair('F', 'f'), 0xFF);
+    EXPECT_EQ(HexPair('a', 'B'), 0xAB);
+    EXPECT_EQ(HexPair('7', 'e'), 0x7E);
+}
+
+// Where a read should have stored what, and what it ends with.
+struct Store {
+    int addr;
+    std::vector<std::uint8_t> bytes;
+};
+struct ReadCase {
+    const char* name;
+    std::string text;
+    std::vector<Store> stored;
+    std::vector<int> untouched;  // addresses that keep the fill value 0x5A
+    int endAddr;
+    std::vector<std::string> messages;
+};
+
+std::ostream& operator<<(std::ostream& os, const ReadCase& c) { return os << c.name; }
+
+const std::string End = ":00000001FF";
+
+std::vector<ReadCase> ReadCases() {
+    return {
+        {"DataAt10", Rec(0, 0x10, {1, 2, 3, 4}) + End, {{0x10, {1, 2, 3, 4}}}, {0x0F, 0x14}, 0x13, {}},
+        {"LinearBase1", Rec(4, 0, {0x00, 0x01}) + Rec(0, 0, {0xAA, 0xBB}) + End,
+         {{0x10000, {0xAA, 0xBB}}}, {0, 1, 0x10002}, 0x10001, {}},
+        {"SegmentThenLinearOnTop",
+         Rec(2, 0, {0x10, 0x00}) + Rec(0, 0, {0x11}) + Rec(4, 0, {0x00, 0x01}) + Rec(0, 0, {0x22}) + End,
+         {{0x10000, {0x11}}, {0x20000, {0x22}}}, {0}, 0x20000, {}},
+        {"StopAboveFFFFF",
+         Rec(4, 0, {0x00, 0x0F}) + Rec(0, 0xFFFE, {1, 2, 3, 4}) + Rec(0, 0x10, {9}) + End,
+         {{0xFFFFE, {1, 2}}}, {0x10, 0xFFFFD}, 0xFFFFF, {}},
+        {"Type05WrongFile", Rec(0, 0x20, {7}) + Rec(5, 0, {0, 0, 0, 0}) + Rec(0, 0x21, {8}) + End,
+         {{0x20, {7}}}, {0x21}, 0x20, {"Wrong file"}},
+        {"ColonAfterPrintable", "Title:" + Rec(0, 0x30, {1}) + Rec(0, 0x40, {2}) + End,
+         {{0x40, {2}}}, {0x30}, 0x40, {}},
+        {"ColonAfterHighByte", "\xC0" + Rec(0, 0x30, {1}) + Rec(0, 0x40, {2}) + End,
+         {{0x40, {2}}}, {0x30}, 0x40, {}},
+        {"NoData", End, {}, {0}, 0, {}},
+        {"LfLineEndsNoFinalBreak", ":02005000123468\n:00000001FF", {{0x50, {0x12, 0x34}}}, {}, 0x51, {}},
+        {"LowerCaseDigits", ":02005000ab12f1\r\n:00000001ff", {{0x50, {0xAB, 0x12}}}, {}, 0x51, {}},
+        {"Type03Skipped", Rec(3, 0, {0, 0, 0x10, 0}) + Rec(0, 0x60, {5}) + End, {{0x60, {5}}}, {}, 0x60, {}},
+        {"NoEndRecord", Rec(0, 0x70, {6}), {{0x70, {6}}}, {}, 0x70, {}},
+        // Bases that would wrap a 32-bit address stay large: nothing is stored.
+        {"HugeLinearBase", Rec(4, 0, {0xFF, 0xFF}) + Rec(0, 0, {1}) + End, {}, {0}, 0, {}},
+        {"HugeSegmentBase", Rec(2, 0, {0xFF, 0xFF}) + Rec(0, 0xFFFF, {1}) + End, {}, {0x0FFEF}, 0, {}},
+        {"RecordAbove800001", Rec(4, 0, {0x00, 0x80}) + Rec(0, 2, {1}) + End, {}, {2}, 0, {}},
+        {"CutShortRecord", ":0400100001", {{0x10, {1}}}, {0x11, 0x12, 0x13}, 0x10,
+         {"Checksum error in line 1"}},
+        {"CutInsideAPair", ":040010000102F", {{0x10, {1, 2}}}, {0x12}, 0x11, {"Checksum error in line 1"}},
+        {"TrailingColon", Rec(0, 0x10, {1}) + ":", {{0x10, {1}}}, {}, 0x10, {"Checksum error in line 2"}},
+        {"ChecksumWarnsOnceWithFirstLine",
+         Rec(0, 0x10, {1}) + "\r\n" + ":0100110002ED\r\n" + ":0100120003EC\r\n" + End,
+         {{0x10, {1, 2, 3}}}, {}, 0x12, {"Checksum error in line 3"}},
+    };
+}
+
+class HexRead : public FormatsTest, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(HexRead, StoresWhatTheFileNames) {
+    const ReadCase& c = GetParam();
+    std::fill(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + 0x100000, 0x5A);
+    wb.DataFileName = Write("in.hex", c.text);
+    LoadHex(wb);
+    for (const Store& s : c.stored)
+        EXPECT_THAT(Bytes(s.addr, static_cast<int>(s.bytes.size())), ElementsAreArray(s.bytes))
+            << "at " << std::hex << s.addr;
+    for (int a : c.untouched) EXPECT_EQ(wb.ImageBuffer[a], 0x5A) << "at " << std::hex << a;
+    ASSERT_TRUE(wb.FileWin);
+    EXPECT_EQ(wb.FileWin->EndAddr, c.endAddr);
+    EXPECT_EQ(wb.LoadedEnd, c.endAddr);
+    EXPECT_EQ(prompts.Texts(), c.messages);
+    for (auto& m : prompts.shown) EXPECT_EQ(m.caption, Prompts::AppTitle);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HexRead, ::testing::ValuesIn(ReadCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FormatsTest, LoadHexFixtureWithTitleLine) {
+    wb.DataFileName = std::string(QUILLA_TEST_FIXTURES) + "hex/title.hex";
+    LoadHex(wb);
+    EXPECT_THAT(Bytes(0x100, 8), ElementsAre(0xDE, 0xAD, 0xBE, 0xEF, 0x01, 0x23, 0x45, 0x67));
+    EXPECT_EQ(wb.FileWin->EndAddr, 0x107);
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(FormatsTest, LoadHexReplacesOtherDataWindows) {
+    wb.PldFileW = std::make_unique<FuseWindowState>();
+    wb.SvfFileW = std::make_unique<SvfWindowState>();
+    wb.DataFileName = Write("a.hex", Rec(0, 0, {1}) + End);
+    LoadHex(wb);
+    EXPECT_FALSE(wb.PldFileW);
+    EXPECT_FALSE(wb.SvfFileW);
+    ASSERT_TRUE(wb.FileWin);
+    EXPECT_EQ(wb.FileWin->Title, wb.DataFileName);
+    EXPECT_EQ(wb.FileWin->ViewStart, 0);
+}
+
+TEST_F(FormatsTest, LoadHexOpenFailureChangesNothing) {
+    wb.PldFileW = std::make_unique<FuseWindowState>();
+    wb.LoadedEnd = 77;
+    wb.DataFileName = Path("missing.hex");
+    auto before = Bytes(0, 0x100);
+    LoadHex(wb);
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "Cann't open :\n" + wb.DataFileName);
+    EXPECT_EQ(prompts.shown[0].caption, " ");
+    EXPECT_TRUE(wb.PldFileW);
+    EXPECT_FALSE(wb.FileWin);
+    EXPECT_EQ(wb.LoadedEnd, 77);
+    EXPECT_EQ(Bytes(0, 0x100), before);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t p = 0;
+    for (;;) {
+        std::size_t e = text.find("\r\n", p);
+        if (e == std::string::npos) {
+            lines.push_back(text.substr(p));
+            return lines;
+        }
+        lines.push_back(text.substr(p, e - p));
+        p = e + 2;
+    }
+}
+
+TEST(FormatHex, SmallImageExactText) {
+    std::vector<std::uint8_t> image(16, 0);
+    image[0] = 1, image[1] = 2, image[2] = 3, image[3] = 4;
+    EXPECT_EQ(FormatHex(image, 3), ":0400000001020304F2\r\n:00000001FF");
+}
+
+TEST(FormatHex, NegativeLastGivesOnlyTheEndRecord) {
+    std::vector<std::uint8_t> image(16, 0);
+    EXPECT_EQ(FormatHex(image, -1), ":00000001FF");
+}
+
+TEST(FormatHex, End40IsOne32AndOne9ByteRecord) {
+    std::vector<std::uint8_t> image(64, 0xEE);
+    auto lines = Lines(FormatHex(image, 40));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].substr(0, 9), ":20000000");
+    EXPECT_EQ(lines[0].size(), 1 + 8 + 64 + 2u);
+    EXPECT_EQ(lines[1].substr(0, 9), ":09002000");
+    EXPECT_EQ(lines[1].size(), 1 + 8 + 18 + 2u);
+    EXPECT_EQ(lines[2], ":00000001FF");
+}
+
+TEST(FormatHex, End1001FHas801RecordsAndOneLinearRecord) {
+    std::vector<std::uint8_t> image(0x20000, 0x00);
+    auto lines = Lines(FormatHex(image, 0x1001F));
+    int data = 0;
+    std::vector<std::size_t> linear;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].compare(7, 2, "00") == 0 && lines[i] != ":00000001FF") ++data;
+        if (lines[i].compare(7, 2, "04") == 0) linear.push_back(i);
+    }
+    EXPECT_EQ(data, 0x801);
+    ASSERT_EQ(linear.size(), 1u);
+    EXPECT_EQ(lines[linear[0]], ":020000040001F9");
+    EXPECT_EQ(lines[linear[0] + 1].substr(0, 9), ":20000000");
+    EXPECT_EQ(linear[0], 2048u);  // right after the records of the first 64 KiB
+    EXPECT_EQ(lines[lines.size() - 2].substr(0, 3), ":20");
+    EXPECT_EQ(lines.back(), ":00000001FF");
+}
+
+TEST(FormatHex, LastIsKeptInsideTheImage) {
+    std::vector<std::uint8_t> image(40, 0x11);
+    std::vector<std::uint8_t> back(40, 0);
+    HexReadResult r = ParseHex(
+        [&] { auto s = FormatHex(image, 0x7FFFFFFF); return std::vector<std::uint8_t>(s.begin(), s.end()); }(),
+        back);
+    EXPECT_EQ(r.HighestAddr, 39);
+    EXPECT_EQ(back, image);
+}
+
+class HexRoundTrip : public ::testing::TestWithParam<int> {};
+
+TEST_P(HexRoundTrip, WriteThenReadGivesTheImageBack) {
+    const int last = GetParam();
+    std::vector<std::uint8_t> image(0x100000);
+    std::mt19937 rng(last);
+    for (auto& b : image) b = static_cast<std::uint8_t>(rng());
+    std::string text = FormatHex(image, last);
+    std::vector<std::uint8_t> back(ImageSize, 0);
+    HexReadResult r = ParseHex({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, back);
+    EXPECT_EQ(r.HighestAddr, last);
+    EXPECT_FALSE(r.WrongFile);
+    EXPECT_EQ(r.ChecksumErrorLine, 0);
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + last + 1, back.begin()));
+    EXPECT_EQ(back[last + 1], 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, HexRoundTrip, ::testing::Values(0, 31, 32, 40, 0xFFFF, 0x10000, 0x1001F, 0xFFFFF));
+
+TEST_F(FormatsTest, SaveHexWritesTheBufferWindowRange) {
+    wb.FileNew();
+    wb.FileWin->EndAddr = 3;
+    wb.ImageBuffer[0] = 1, wb.ImageBuffer[1] = 2, wb.ImageBuffer[2] = 3, wb.ImageBuffer[3] = 4;
+    wb.DataFileName = Path("out.hex");
+    SaveHex(wb);
+    EXPECT_EQ(Read(wb.DataFileName), ":0400000001020304F2\r\n:00000001FF");
+}
+
+TEST_F(FormatsTest, SaveHexWithoutBufferWindowWritesNothing) {
+    wb.DataFileName = Path("out.hex");
+    SaveHex(wb);
+    EXPECT_FALSE(std::filesystem::exists(wb.DataFileName));
+}
+
+TEST_F(FormatsTest, SaveHexIntoMissingFolderIsSilent) {
+    wb.FileNew();
+    wb.DataFileName = Path("no/such/folder/out.hex");
+    SaveHex(wb);
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+}  // namespace
+}  // namespace quilla::test
