@@ -34,7 +34,8 @@ struct FuseWindowState {
 // State of the SVF window (the text of an SVF file, line by line).
 struct SvfWindowState {
     std::string Title;
-    std::vector<std::string> Lines;
+    std::vector<std::string> Lines{"RichEdit1"};  // the window's text until a file is loaded
+    unsigned Loads = 0;  // counts the file loads, so the view knows when to take new text
 };
 
 // What the Qt program shows of the shell state; headless runs leave it unset.
