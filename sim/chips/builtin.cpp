@@ -1,0 +1,11 @@
+// The chip models the simulated programmer has, by part name: one line per part
+// (or one loop over a family's parameter table).
+#include "sim/chip.h"
+
+namespace quilla::sim {
+
+void RegisterBuiltinChips(ChipRegistry& registry) {
+    (void)registry;
+}
+
+}  // namespace quilla::sim

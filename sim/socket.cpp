@@ -1,0 +1,312 @@
+#include "sim/socket.h"
+
+#include <stdexcept>
+
+#include "sim/chip.h"
+
+namespace quilla::sim {
+
+// ---- Placement ------------------------------------------------------------------
+
+Placement Placement::Dip(int pins) {
+    if (pins < 2 || pins > 40 || pins % 2 != 0)
+        throw std::invalid_argument("standard DIP placement needs an even pin count of 2..40");
+    Placement p;
+    p.name = "DIP" + std::to_string(pins);
+    const int offset = (40 - pins) / 2;
+    p.socketPin.resize(static_cast<std::size_t>(pins));
+    for (int n = 1; n <= pins; ++n)
+        p.socketPin[static_cast<std::size_t>(n - 1)] = n <= pins / 2 ? n + offset : 40 - offset - (pins - n);
+    return p;
+}
+
+Placement Placement::Custom(std::string name, std::vector<int> socketPins) {
+    Placement p;
+    p.name = std::move(name);
+    for (int& s : socketPins)
+        if (!IsSocketPin(s)) s = 0;
+    p.socketPin = std::move(socketPins);
+    return p;
+}
+
+Placement& Placement::WithCode(int code, int sub, std::vector<int> pins) {
+    codes.push_back(CodeRoute{code, sub, std::move(pins)});
+    return *this;
+}
+
+const std::vector<int>* Placement::CodePins(int code, int sub) const {
+    for (const auto& c : codes)
+        if (c.code == code && c.sub == sub) return &c.pins;
+    return nullptr;
+}
+
+// ---- Socket ---------------------------------------------------------------------------
+
+Socket::Socket(const VirtualClock& clock, EventLog& log) : clock_(clock), log_(log) {}
+Socket::~Socket() = default;
+
+void Socket::SetVppLevel(Tenths t) {
+    vppLevel_ = t;
+    log_.Add(Now(), EventKind::VppLevel, 0, t);
+    Touch();
+}
+
+void Socket::SetVccLevel(Tenths t) {
+    vccLevel_ = t;
+    log_.Add(Now(), EventKind::VccLevel, 0, t);
+    Touch();
+}
+
+void Socket::RouteVpp(int pin) {
+    if (pin == 0) vpp_.Clear();
+    else if (IsSocketPin(pin)) vpp_.Add(pin);
+    else return;
+    log_.Add(Now(), EventKind::VppRoute, pin, 1);
+    Touch();
+}
+
+void Socket::UnrouteVpp(int pin) {
+    if (!IsSocketPin(pin)) return;
+    vpp_.Remove(pin);
+    log_.Add(Now(), EventKind::VppUnroute, pin, 0);
+    Touch();
+}
+
+void Socket::RouteVcc(int pin) {
+    if (pin == 0) vcc_.Clear();
+    else if (IsSocketPin(pin)) vcc_.Add(pin);
+    else return;
+    log_.Add(Now(), EventKind::VccRoute, pin, 1);
+    Touch();
+}
+
+void Socket::RouteGnd(int pin) {
+    if (pin == 0) gnd_.Clear();
+    else if (IsSocketPin(pin)) gnd_.Add(pin);
+    else return;
+    log_.Add(Now(), EventKind::GndRoute, pin, 1);
+    Touch();
+}
+
+void Socket::SetClockPin(int pin) {
+    if (pin != 0 && !IsSocketPin(pin)) return;
+    clockPin_ = pin;
+    log_.Add(Now(), EventKind::ClockRoute, pin, 1);
+    Touch();
+}
+
+void Socket::SetVppPath(int pin) {
+    if (pin != 0 && !IsSocketPin(pin)) return;
+    vppPath_ = pin;
+    log_.Add(Now(), EventKind::VppPath, pin, 1);
+    Touch();
+}
+
+PinSet Socket::VppCarrying() const {
+    PinSet s = vpp_;
+    s.Add(vppPath_);
+    return s;
+}
+
+void Socket::Drive(int pin, bool high, Writer w) {
+    if (!IsSocketPin(pin)) return;
+    Driver& d = drv_[Ix(pin)];
+    if (d.on && d.high == high && d.writer == w) return;
+    d = Driver{true, high, w};
+    Touch();
+}
+
+void Socket::Release(int pin) {
+    if (!IsSocketPin(pin)) return;
+    if (!drv_[Ix(pin)].on) return;
+    drv_[Ix(pin)].on = false;
+    Touch();
+}
+
+void Socket::ReleaseAll(Writer w) {
+    for (int p = 1; p <= SocketPins; ++p)
+        if (drv_[Ix(p)].on && drv_[Ix(p)].writer == w) Release(p);
+}
+
+PinState Socket::RawState(int pin) const {
+    const Tenths high = LogicHighTenths();
+    if (!IsSocketPin(pin)) return {PinSource::PullUp, true, high};
+    auto supply = [](Tenths t) { return PinState{PinSource::Supply, t >= HighThreshold, t}; };
+    if (gnd_.Has(pin)) return supply(0);
+    if (vcc_.Has(pin)) return supply(vccLevel_);
+    if (vpp_.Has(pin) || vppPath_ == pin) return supply(vppLevel_);
+    if (clockPin_ == pin) return {PinSource::Clock, false, 0};
+    const Driver& d = drv_[Ix(pin)];
+    if (d.on) return {PinSource::Driver, d.high, d.high ? high : 0};
+    const ChipOut& c = chipOut_[Ix(pin)];
+    if (c.on && present_) return {PinSource::Chip, c.high, c.high ? high : 0};
+    return {PinSource::PullUp, true, high};
+}
+
+PinState Socket::State(int pin) {
+    Settle();
+    return RawState(pin);
+}
+
+void Socket::Settle() {
+    if (!dirty_ || inChip_ || !ChipPresent()) return;
+    inChip_ = true;
+    dirty_ = false;
+    chip_->OnPinsChanged(*chipView_);
+    inChip_ = false;
+}
+
+void Socket::Elapse(Nanos dt) {
+    if (!ChipPresent() || inChip_) return;
+    Settle();
+    inChip_ = true;
+    chip_->OnElapsed(*chipView_, dt);
+    inChip_ = false;
+}
+
+void Socket::CacheChipPins() {
+    chipVccPins_.Clear();
+    chipGndPins_.Clear();
+    if (!chip_) return;
+    for (int p : chip_->VccPins()) chipVccPins_.Add(placement_.SocketPinOf(p));
+    for (int p : chip_->GroundPins()) chipGndPins_.Add(placement_.SocketPinOf(p));
+}
+
+void Socket::Seat(std::unique_ptr<Chip> chip, Placement placement) {
+    if (chip && chip->PinCount() != placement.ChipPinCount())
+        throw std::invalid_argument("chip pin count does not match its placement");
+    if (ChipPresent()) chip_->OnRemoved();
+    chipOut_.fill(ChipOut{});
+    chip_ = std::move(chip);
+    placement_ = std::move(placement);
+    present_ = chip_ != nullptr;
+    if (chip_) chipView_ = std::make_unique<ChipPins>(*this);
+    CacheChipPins();
+    Touch();
+}
+
+std::unique_ptr<Chip> Socket::Unseat() {
+    if (ChipPresent()) chip_->OnRemoved();
+    chipOut_.fill(ChipOut{});
+    present_ = false;
+    chipVccPins_.Clear();
+    chipGndPins_.Clear();
+    placement_ = Placement{};
+    Touch();
+    return std::move(chip_);
+}
+
+void Socket::SetChipPresent(bool present) {
+    if (!chip_ || present == present_) return;
+    if (!present) {
+        chip_->OnRemoved();
+        chipOut_.fill(ChipOut{});
+    }
+    present_ = present;
+    log_.Add(Now(), present ? EventKind::ChipInserted : EventKind::ChipRemoved, 0, 0);
+    Touch();
+}
+
+PinSet Socket::TouchedPins() const {
+    PinSet s;
+    if (!ChipPresent()) return s;
+    for (int sp : placement_.socketPin)
+        if (!badContact_.Has(sp)) s.Add(sp);
+    return s;
+}
+
+bool Socket::ChipPinTouches(int chipPin) const {
+    if (!ChipPresent()) return false;
+    const int sp = placement_.SocketPinOf(chipPin);
+    return IsSocketPin(sp) && !badContact_.Has(sp);
+}
+
+PinSet Socket::ContactBits() const {
+    const PinSet supplied = VppCarrying() | vcc_;
+    const PinSet touched = TouchedPins();
+    if ((touched & supplied).Empty()) return supplied;
+    return supplied | touched;
+}
+
+std::vector<int> Socket::CodePins(int code, int sub) const {
+    if (!chip_) return {};
+    const std::vector<int>* pins = placement_.CodePins(code, sub);
+    return pins ? *pins : std::vector<int>{};
+}
+
+OverCurrentCause Socket::Fault(int usbCapacity) const {
+    const PinSet vppOn = VppCarrying();
+    // Two supplies of different levels on one pin.
+    for (int p = 1; p <= SocketPins; ++p) {
+        int n = 0;
+        Tenths lo = 0, hi = 0;
+        auto add = [&](Tenths t) {
+            if (n == 0) lo = hi = t;
+            lo = std::min(lo, t);
+            hi = std::max(hi, t);
+            ++n;
+        };
+        if (gnd_.Has(p)) add(0);
+        if (vcc_.Has(p)) add(vccLevel_);
+        if (vppOn.Has(p)) add(vppLevel_);
+        if (n >= 2 && lo != hi) return OverCurrentCause::Short;
+    }
+    // A chip powered the wrong way round.
+    if (ChipPresent()) {
+        const PinSet touched = TouchedPins();
+        const PinSet vccGrounded = chipVccPins_ & touched & gnd_;
+        PinSet powered;
+        if (vccLevel_ > 0) powered = powered | vcc_;
+        if (vppLevel_ > 0) powered = powered | vppOn;
+        const PinSet gndPowered = chipGndPins_ & touched & powered;
+        if (!vccGrounded.Empty() && !gndPowered.Empty()) return OverCurrentCause::ReversePower;
+    }
+    // The USB supply: 16 V VPP into pins driven low.
+    if (vppLevel_ >= UsbLoadVpp) {
+        int k = 0;
+        for (int p = 1; p <= SocketPins; ++p)
+            if (vppOn.Has(p) && drv_[Ix(p)].on && !drv_[Ix(p)].high) ++k;
+        if (k > usbCapacity) return OverCurrentCause::UsbLoad;
+    }
+    return OverCurrentCause::None;
+}
+
+// ---- ChipPins ----------------------------------------------------------------------------
+
+int ChipPins::SocketPinOf(int chipPin) const {
+    return s_.ChipPinTouches(chipPin) ? s_.placement_.SocketPinOf(chipPin) : 0;
+}
+
+Tenths ChipPins::Voltage(int chipPin) const {
+    const int sp = SocketPinOf(chipPin);
+    return sp ? s_.RawState(sp).tenths : 0;
+}
+
+bool ChipPins::High(int chipPin) const {
+    const int sp = SocketPinOf(chipPin);
+    return sp ? s_.RawState(sp).high : false;
+}
+
+bool ChipPins::Floating(int chipPin) const {
+    const int sp = SocketPinOf(chipPin);
+    return sp ? s_.RawState(sp).source == PinSource::PullUp : true;
+}
+
+PinSource ChipPins::Source(int chipPin) const {
+    const int sp = SocketPinOf(chipPin);
+    return sp ? s_.RawState(sp).source : PinSource::PullUp;
+}
+
+void ChipPins::Drive(int chipPin, bool high) {
+    const int sp = SocketPinOf(chipPin);
+    if (sp) s_.chipOut_[Socket::Ix(sp)] = {true, high};
+}
+
+void ChipPins::Release(int chipPin) {
+    const int sp = SocketPinOf(chipPin);
+    if (sp) s_.chipOut_[Socket::Ix(sp)].on = false;
+}
+
+void ChipPins::ReleaseAll() { s_.chipOut_.fill(Socket::ChipOut{}); }
+
+}  // namespace quilla::sim
