@@ -1,0 +1,87 @@
+#include "app/fileops.h"
+
+#include <cstdio>
+
+#include "app/binfile.h"
+#include "app/hexfile.h"
+#include "app/numparse.h"
+#include "app/workbench.h"
+
+namespace quilla {
+
+void FileFormatModel::SelectByExt(const std::string& dataFileName) {
+    Caption = dataFileName;
+    OnRadioClick(FormatIndexByExt(dataFileName));
+}
+
+void FileFormatModel::OnRadioClick(int index) {
+    Format = index;
+    RangeEnabled = index == FmtBin;
+    LoadModeEnabled = index <= 0;
+}
+
+void FileFormatModel::OnClick2(int index) {
+    if (index < 0 || index >= LoadModeCount) return;
+    LoadMode = index;
+    LoadMask = LoadModes[index].Mask;
+    LoadMatch = LoadModes[index].Match;
+}
+
+void FileFormatModel::OKBtnClick(Workbench& wb) {
+    if (auto v = ParseHex32(Edit1)) wb.LoadStart = *v;
+}
+
+void FileFormatModel::CancelBtnClick() { Format = FmtNone; }
+
+void LoadFileClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const OtherFormats& other) {
+    auto name = ui.OpenFileName(wb);
+    if (!name) return;
+    wb.DataFileName = *name;
+    model.SelectByExt(wb.DataFileName);
+    model.Edit1 = "000000";
+    model.Edit2 = "ffffff";
+    ui.ShowFormatDialog(model, wb);
+    const std::string key = FormatKey(model.Format);
+    if (key.empty()) return;
+    if (key == ".HEX") {
+        LoadHex(wb);
+    } else if (key == ".JED") {
+        if (other.LoadJed) other.LoadJed(wb);
+    } else if (key == ".SVF") {
+        if (other.LoadSvf) other.LoadSvf(wb);
+    } else if (key == ".BIN") {
+        LoadBin(wb, model.LoadMask, model.LoadMatch);
+    } else if (key == ".CDS") {
+        LoadCds(wb);
+    }
+}
+
+void SaveBufClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const OtherFormats& other) {
+    if (!wb.FileWin && !wb.PldFileW) return;
+    auto name = ui.SaveFileName(wb);
+    if (!name) return;
+    wb.DataFileName = *name;
+    model.SelectByExt(wb.DataFileName);
+    model.LoadModeEnabled = false;
+    model.Edit1 = "000000";
+    if (wb.FileWin) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%06x", static_cast<unsigned>(wb.FileWin->EndAddr));
+        model.Edit2 = buf;
+    }
+    ui.ShowFormatDialog(model, wb);
+    const std::string key = FormatKey(model.Format);
+    if (key.empty()) return;
+    if (key == ".HEX") {
+        SaveHex(wb);
+    } else if (key == ".JED") {
+        if (wb.PldFileW && other.WriteJed) other.WriteJed(wb);
+    } else if (key == ".BIN") {
+        SaveBin(wb, model.Edit1, model.Edit2);
+    } else if (key == ".CDS") {
+        wb.prompts.ShowMessage("Save format error...");
+    }
+    // ".SVF": nothing is written.
+}
+
+}  // namespace quilla

@@ -1,0 +1,65 @@
+// The main window's Load and Save commands without any widget: the state of
+// the format dialog, and the dispatch by the chosen format. The platform side
+// (file dialogs, the modal format dialog) comes in through FileUi.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace quilla {
+
+struct Workbench;
+
+// What the format dialog ("Format  ") shows and the user chose. The dialog is
+// created once and reused: everything here persists between uses.
+struct FileFormatModel {
+    std::string Caption = "Format  ";
+    int Format = 0;              // RadioGroup1 index; -1 = no item (abandon)
+    int LoadMode = 0;            // LoadMode (RadioGroup2) index
+    bool LoadModeEnabled = true;
+    bool RangeEnabled = true;    // Edit1 and Edit2
+    std::string Edit1 = "0";       // "Buffer start at:(Hex)   "
+    std::string Edit2 = "ffffff";  // "缓冲区End.Add (hex     )"
+    int LoadMask = 0;
+    int LoadMatch = 0;
+
+    // Caption := the file name; preselects the format by its extension.
+    void SelectByExt(const std::string& dataFileName);
+    // A format item chosen: the start and end fields only for ".BIN", the
+    // load modes only for ".BIN" or no item.
+    void OnRadioClick(int index);
+    // A load mode chosen: LoadMask and LoadMatch from its row.
+    void OnClick2(int index);
+    // OK: LoadStart := the start field read as hex (unchanged when unreadable).
+    void OKBtnClick(Workbench& wb);
+    // Cancel (and Escape): no item, so the command is abandoned.
+    void CancelBtnClick();
+};
+
+// The platform's file dialogs and the modal format dialog.
+class FileUi {
+public:
+    virtual ~FileUi() = default;
+    // Open and save dialogs: the chosen file name, or nothing when cancelled.
+    virtual std::optional<std::string> OpenFileName(const Workbench& wb) = 0;
+    virtual std::optional<std::string> SaveFileName(const Workbench& wb) = 0;
+    // Shows the format dialog modal over `model`. OK runs OKBtnClick, Cancel
+    // and Escape run CancelBtnClick; closing it by its title bar runs neither.
+    virtual void ShowFormatDialog(FileFormatModel& model, Workbench& wb) = 0;
+};
+
+// The formats handled elsewhere (fuse map, SVF); empty ones do nothing.
+struct OtherFormats {
+    std::function<void(Workbench&)> LoadJed;
+    std::function<void(Workbench&)> LoadSvf;
+    // Writes the fuse window to DataFileName (only called when it exists).
+    std::function<void(Workbench&)> WriteJed;
+};
+
+// File/Load: open dialog, format dialog, then the loader of the chosen format.
+void LoadFileClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const OtherFormats& other = {});
+// File/Save: save dialog, format dialog, then the writer of the chosen format.
+void SaveBufClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const OtherFormats& other = {});
+
+}  // namespace quilla

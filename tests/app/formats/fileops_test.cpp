@@ -1,0 +1,209 @@
+#include "app/fileops.h"
+
+#include <gmock/gmock.h>
+
+#include <functional>
+
+#include "app/binfile.h"
+#include "app/hexfile.h"
+#include "formats_util.h"
+
+namespace quilla::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+// The user at the file dialogs and the format dialog.
+class FakeFileUi : public FileUi {
+public:
+    std::optional<std::string> openName, saveName;
+    int openAsked = 0, saveAsked = 0, formatShown = 0;
+    FileFormatModel seen;  // the dialog as it was shown
+    enum Close { Ok, Cancel, TitleBar } close = Ok;
+    std::function<void(FileFormatModel&)> user;  // what the user changes before closing
+
+    std::optional<std::string> OpenFileName(const Workbench&) override { ++openAsked; return openName; }
+    std::optional<std::string> SaveFileName(const Workbench&) override { ++saveAsked; return saveName; }
+    void ShowFormatDialog(FileFormatModel& m, Workbench& wb) override {
+        ++formatShown;
+        seen = m;
+        if (user) user(m);
+        if (close == Ok) m.OKBtnClick(wb);
+        else if (close == Cancel) m.CancelBtnClick();
+    }
+};
+
+class FileOpsTest : public FormatsTest {
+protected:
+    FileFormatModel model;
+    FakeFileUi ui;
+    OtherFormats other;
+    std::vector<std::string> calls;
+
+    FileOpsTest() {
+        other.LoadJed = [this](Workbench&) { calls.push_back("LoadJed"); };
+        other.LoadSvf = [this](Workbench&) { calls.push_back("LoadSvf"); };
+        other.WriteJed = [this](Workbench& w) { calls.push_back("WriteJed " + w.DataFileName); };
+    }
+};
+
+TEST_F(FileOpsTest, CancelledOpenDialogDoesNothing) {
+    LoadFileClick(wb, model, ui, other);
+    EXPECT_EQ(ui.formatShown, 0);
+    EXPECT_EQ(wb.DataFileName, "noname.bin");
+}
+
+TEST_F(FileOpsTest, LoadPreparesTheDialogForTheFile) {
+    model.Edit1 = "123";
+    model.Edit2 = "0";
+    ui.openName = Write("data.HEX", ":0100000042BD\r\n:00000001FF");
+    LoadFileClick(wb, model, ui, other);
+    EXPECT_EQ(ui.seen.Caption, *ui.openName);
+    EXPECT_EQ(ui.seen.Format, FmtHex);
+    EXPECT_EQ(ui.seen.Edit1, "000000");
+    EXPECT_EQ(ui.seen.Edit2, "ffffff");
+    EXPECT_FALSE(ui.seen.RangeEnabled);
+    EXPECT_FALSE(ui.seen.LoadModeEnabled);
+    EXPECT_EQ(wb.ImageBuffer[0], 0x42);
+    EXPECT_EQ(wb.FileWin->EndAddr, 0);
+}
+
+TEST_F(FileOpsTest, TheChosenFormatDecidesNotTheExtension) {
+    ui.openName = Write("data.hex", "\x01\x02\x03");
+    ui.user = [](FileFormatModel& m) {
+        m.OnRadioClick(FmtBin);
+        m.OnClick2(3);  // 16bit 2nd byte
+        m.Edit1 = "200";
+    };
+    LoadFileClick(wb, model, ui, other);
+    EXPECT_EQ(wb.LoadStart, 0x200);
+    EXPECT_EQ(wb.ImageBuffer[0x200], 0x02);
+    EXPECT_EQ(wb.ImageBuffer[0x201], 0xFF);
+    EXPECT_EQ(wb.LoadedEnd, 0x200);
+    // The load mode stays for the next use of the dialog.
+    EXPECT_EQ(model.LoadMask, 1);
+    EXPECT_EQ(model.LoadMatch, 1);
+}
+
+TEST_F(FileOpsTest, CancelledFormatDialogKeepsTheImageButTakesTheName) {
+    ui.openName = Write("x.bin", "\x01\x02");
+    ui.close = FakeFileUi::Cancel;
+    LoadFileClick(wb, model, ui, other);
+    EXPECT_EQ(model.Format, FmtNone);
+    EXPECT_EQ(wb.DataFileName, *ui.openName);
+    EXPECT_EQ(wb.ImageBuffer[0], 0xFF);
+    EXPECT_FALSE(wb.FileWin);
+}
+
+TEST_F(FileOpsTest, TitleBarCloseGoesOnWithTheFormatButKeepsLoadStart) {
+    wb.LoadStart = 0x10;
+    ui.openName = Write("x.bin", "\x01\x02");
+    ui.close = FakeFileUi::TitleBar;
+    ui.user = [](FileFormatModel& m) { m.Edit1 = "300"; };
+    LoadFileClick(wb, model, ui, other);
+    EXPECT_EQ(wb.LoadStart, 0x10);
+    EXPECT_THAT(Bytes(0x10, 3), ElementsAre(0x01, 0x02, 0xFF));
+}
+
+TEST_F(FileOpsTest, UnreadableStartFieldKeepsLoadStart) {
+    wb.LoadStart = 0x20;
+    ui.openName = Write("x.bin", "\x07");
+    ui.user = [](FileFormatModel& m) { m.Edit1 = "start"; };
+    LoadFileClick(wb, model, ui, other);
+    EXPECT_EQ(wb.LoadStart, 0x20);
+    EXPECT_EQ(wb.ImageBuffer[0x20], 0x07);
+}
+
+TEST_F(FileOpsTest, CdsLoadShifts) {
+    ui.openName = Write("x.cds", "\xAA\xBB\x01\x02\x03");
+    LoadFileClick(wb, model, ui, other);
+    EXPECT_THAT(Bytes(0, 5), ElementsAre(0x01, 0x02, 0x03, 0xFF, 0xFF));
+}
+
+TEST_F(FileOpsTest, JedAndSvfGoToTheirLoaders) {
+    ui.openName = Write("x.jed", "");
+    LoadFileClick(wb, model, ui, other);
+    ui.openName = Write("x.svf", "");
+    LoadFileClick(wb, model, ui, other);
+    EXPECT_THAT(calls, ElementsAre("LoadJed", "LoadSvf"));
+}
+
+TEST_F(FileOpsTest, SaveWithoutDataWindowAsksNothing) {
+    ui.saveName = Path("o.bin");
+    SaveBufClick(wb, model, ui, other);
+    EXPECT_EQ(ui.saveAsked, 0);
+}
+
+TEST_F(FileOpsTest, SaveBinPreparesTheRangeFromEndAddr) {
+    wb.FileNew();
+    wb.FileWin->EndAddr = 0x1F;
+    ui.saveName = Path("o.bin");
+    SaveBufClick(wb, model, ui, other);
+    EXPECT_EQ(ui.seen.Edit1, "000000");
+    EXPECT_EQ(ui.seen.Edit2, "00001f");
+    EXPECT_FALSE(ui.seen.LoadModeEnabled);
+    EXPECT_TRUE(ui.seen.RangeEnabled);
+    EXPECT_EQ(Read(*ui.saveName).size(), 0x20u);
+}
+
+TEST_F(FileOpsTest, SaveHexWritesHex) {
+    wb.FileNew();
+    wb.FileWin->EndAddr = 0;
+    wb.ImageBuffer[0] = 0x42;
+    ui.saveName = Path("o.hex");
+    SaveBufClick(wb, model, ui, other);
+    EXPECT_EQ(Read(*ui.saveName), ":0100000042BD\r\n:00000001FF");
+}
+
+TEST_F(FileOpsTest, SaveCdsIsRefused) {
+    wb.FileNew();
+    ui.saveName = Path("o.cds");
+    SaveBufClick(wb, model, ui, other);
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{"Save format error..."});
+    EXPECT_EQ(prompts.shown[0].caption, Prompts::AppTitle);
+    EXPECT_FALSE(std::filesystem::exists(*ui.saveName));
+}
+
+TEST_F(FileOpsTest, SaveJedNeedsTheFuseWindow) {
+    wb.FileNew();
+    ui.saveName = Path("o.jed");
+    SaveBufClick(wb, model, ui, other);
+    EXPECT_TRUE(calls.empty());
+    wb.PldFileW = std::make_unique<FuseWindowState>();
+    SaveBufClick(wb, model, ui, other);
+    EXPECT_THAT(calls, ElementsAre("WriteJed " + *ui.saveName));
+}
+
+TEST_F(FileOpsTest, SaveSvfAndCancelWriteNothing) {
+    wb.FileNew();
+    ui.saveName = Path("o.svf");
+    SaveBufClick(wb, model, ui, other);
+    ui.saveName = Path("o.bin");
+    ui.close = FakeFileUi::Cancel;
+    SaveBufClick(wb, model, ui, other);
+    EXPECT_FALSE(std::filesystem::exists(Path("o.svf")));
+    EXPECT_FALSE(std::filesystem::exists(Path("o.bin")));
+    EXPECT_EQ(wb.DataFileName, Path("o.bin"));
+}
+
+struct RadioCase {
+    int index;
+    bool range, modes;
+};
+
+class FormatRadio : public ::testing::TestWithParam<RadioCase> {};
+
+TEST_P(FormatRadio, EnablesTheFieldsOfTheFormat) {
+    FileFormatModel m;
+    m.OnRadioClick(GetParam().index);
+    EXPECT_EQ(m.RangeEnabled, GetParam().range);
+    EXPECT_EQ(m.LoadModeEnabled, GetParam().modes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, FormatRadio,
+                         ::testing::Values(RadioCase{-1, false, true}, RadioCase{0, true, true},
+                                           RadioCase{1, false, false}, RadioCase{2, false, false},
+                                           RadioCase{3, false, false}, RadioCase{4, false, false}));
+
+}  // namespace
+}  // namespace quilla::test
