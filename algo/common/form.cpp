@@ -1,0 +1,285 @@
+#include "algo/common/form.h"
+
+#include <stdexcept>
+
+#include "algo/common/offsets.h"
+#include "engine/fatal.h"
+
+namespace quilla {
+
+AlgoForm::AlgoForm(Workbench& w, std::string caption)
+    : wb(w), Ep3(w.Ep3), caption_(std::move(caption)) {}
+
+AlgoForm::~AlgoForm() = default;
+
+void AlgoForm::Show() {
+    shown_ = true;
+    AlgorithmForm::Show();
+    if (view_) view_->Shown();
+}
+
+void AlgoForm::Close() {
+    Guarded([this] { OnClose(); });
+    shown_ = false;
+    if (view_) view_->Hidden();
+}
+
+// ---- declaration -----------------------------------------------------------------
+
+FormControl& AlgoForm::Add(ControlKind kind, const std::string& name, const std::string& caption,
+                           const std::string& group) {
+    if (Find(name)) throw std::logic_error("control declared twice: " + name);
+    auto c = std::make_unique<FormControl>();
+    c->Kind = kind;
+    c->Name = name;
+    c->Caption = caption;
+    c->Group = group;
+    controls_.push_back(std::move(c));
+    return *controls_.back();
+}
+
+FormControl& AlgoForm::AddGroup(const std::string& name, const std::string& caption) {
+    return Add(ControlKind::Group, name, caption, "");
+}
+
+FormControl& AlgoForm::AddButton(const std::string& name, const std::string& caption,
+                                 std::function<void()> handler, const std::string& group) {
+    FormControl& c = Add(ControlKind::Button, name, caption, group);
+    c.OnClick = std::move(handler);
+    return c;
+}
+
+FormControl& AlgoForm::AddCheck(const std::string& name, const std::string& caption, bool checked,
+                                const std::string& group) {
+    FormControl& c = Add(ControlKind::Check, name, caption, group);
+    c.Checked = checked;
+    return c;
+}
+
+FormControl& AlgoForm::AddRadio(const std::string& name, const std::string& caption,
+                                std::vector<std::string> items, int index, const std::string& group) {
+    FormControl& c = Add(ControlKind::Radio, name, caption, group);
+    c.Items = std::move(items);
+    c.ItemIndex = index;
+    return c;
+}
+
+FormControl& AlgoForm::AddCombo(const std::string& name, const std::string& caption,
+                                std::vector<std::string> items, int index, const std::string& group) {
+    FormControl& c = Add(ControlKind::Combo, name, caption, group);
+    c.Items = std::move(items);
+    c.ItemIndex = index;
+    if (index >= 0 && index < static_cast<int>(c.Items.size())) c.Text = c.Items[static_cast<std::size_t>(index)];
+    return c;
+}
+
+FormControl& AlgoForm::AddEdit(const std::string& name, const std::string& label,
+                               const std::string& text, bool readOnly, const std::string& group) {
+    FormControl& c = Add(ControlKind::Edit, name, label, group);
+    c.Text = text;
+    c.ReadOnly = readOnly;
+    return c;
+}
+
+FormControl& AlgoForm::AddProgress(const std::string& name, const std::string& group) {
+    return Add(ControlKind::Progress, name, "", group);
+}
+
+FormControl& AlgoForm::AddLabel(const std::string& name, const std::string& caption,
+                                const std::string& group) {
+    return Add(ControlKind::Label, name, caption, group);
+}
+
+FormControl& AlgoForm::AddStatus(const std::string& name, const std::string& text,
+                                 const std::string& group) {
+    FormControl& c = Add(ControlKind::Status, name, "", group);
+    c.Text = text;
+    c.ReadOnly = true;
+    statusName_ = name;
+    return c;
+}
+
+void AlgoForm::DeclareOffsetEdits(OffsetsWindow& o) {
+    static const char* const labels[3] = {"File offset  :", "Device offset:", "Length:   "};
+    static const char* const texts[3] = {"000000", "000000", "000200"};
+    for (int k = 1; k <= 3; ++k) {
+        FormControl& e = AddEdit("Edit" + std::to_string(k), labels[k - 1], texts[k - 1]);
+        e.OnExit = [&o, k] { k == 1 ? o.OnExit1() : (k == 2 ? o.OnExit2() : o.OnExit3()); };
+        e.OnKeyDown = [&o, k](int key) { o.OnKeyDown(k, key); };
+    }
+}
+
+// ---- lookup ---------------------------------------------------------------------------
+
+FormControl* AlgoForm::Find(const std::string& name) const {
+    for (auto& c : controls_)
+        if (c->Name == name) return c.get();
+    return nullptr;
+}
+
+bool AlgoForm::Has(const std::string& name) const { return Find(name) != nullptr; }
+
+const FormControl& AlgoForm::Get(const std::string& name) const {
+    if (FormControl* c = Find(name)) return *c;
+    throw std::out_of_range("no control named " + name);
+}
+
+FormControl& AlgoForm::Get(const std::string& name) {
+    if (FormControl* c = Find(name)) return *c;
+    throw std::out_of_range("no control named " + name);
+}
+
+std::string AlgoForm::Text(const std::string& name) const { return Get(name).Text; }
+bool AlgoForm::Checked(const std::string& name) const { return Get(name).Checked; }
+int AlgoForm::ItemIndex(const std::string& name) const { return Get(name).ItemIndex; }
+
+bool AlgoForm::Ticked(const std::string& name) const {
+    const FormControl* c = Find(name);
+    return c && c->Checked && c->Visible && c->Enabled;
+}
+
+// ---- driving ---------------------------------------------------------------------------
+
+void AlgoForm::Click(const std::string& name) {
+    FormControl& c = Get(name);
+    if (!c.Visible || !c.Enabled || !c.OnClick) return;
+    auto handler = c.OnClick;  // the handler may redeclare nothing, but keep a copy anyway
+    Guarded(handler);
+}
+
+void AlgoForm::SetText(const std::string& name, const std::string& text) {
+    FormControl& c = Get(name);
+    if (c.ReadOnly || !c.Enabled || !c.Visible) return;
+    c.Text = text;
+    Repaint(c);
+}
+
+void AlgoForm::Leave(const std::string& name) {
+    FormControl& c = Get(name);
+    if (c.OnExit) Guarded(c.OnExit);
+}
+
+void AlgoForm::Enter(const std::string& name, const std::string& text) {
+    SetText(name, text);
+    Leave(name);
+}
+
+void AlgoForm::KeyDown(const std::string& name, int key) {
+    FormControl& c = Get(name);
+    if (!c.OnKeyDown) return;
+    auto handler = c.OnKeyDown;
+    Guarded([&handler, key] { handler(key); });
+}
+
+void AlgoForm::SetChecked(const std::string& name, bool on) {
+    FormControl& c = Get(name);
+    if (!c.Enabled || !c.Visible) return;
+    c.Checked = on;
+    Repaint(c);
+    if (c.OnClick) Guarded(c.OnClick);
+}
+
+void AlgoForm::Choose(const std::string& name, int index) {
+    FormControl& c = Get(name);
+    if (!c.Enabled || !c.Visible) return;
+    if (index < 0 || index >= static_cast<int>(c.Items.size())) return;
+    c.ItemIndex = index;
+    if (c.Kind == ControlKind::Combo) c.Text = c.Items[static_cast<std::size_t>(index)];
+    Repaint(c);
+    if (c.OnClick) Guarded(c.OnClick);
+}
+
+// ---- updates ------------------------------------------------------------------------------
+
+void AlgoForm::Repaint(const FormControl& c) {
+    if (view_) view_->Repaint(c);
+}
+
+void AlgoForm::Put(const std::string& name, const std::string& text) {
+    FormControl& c = Get(name);
+    c.Text = text;
+    Repaint(c);
+}
+
+void AlgoForm::SetProgress(const std::string& name, int min, int max, int position) {
+    FormControl& c = Get(name);
+    c.Min = min;
+    c.Max = max;
+    c.Position = position < min ? min : (position > max ? max : position);
+    Repaint(c);
+}
+
+void AlgoForm::SetCaption(const std::string& caption) {
+    caption_ = caption;
+    if (view_) view_->CaptionChanged();
+}
+
+// ---- failures ---------------------------------------------------------------------------------
+
+void AlgoForm::Refuse(const std::string& text) {
+    Status(text);
+    stepFailed_ = true;
+    throw Refused{};
+}
+
+void AlgoForm::OnHandlerException(const std::string& what) {
+    Status(what.empty() ? std::string("Error..") : what);
+    // Switch the supplies off; a link that broke meanwhile ends the program there.
+    Ep3.PowerOff();
+}
+
+void AlgoForm::Guarded(const std::function<void()>& fn) {
+    if (depth_ == 0) stepFailed_ = false;
+    ++depth_;
+    try {
+        fn();
+    } catch (const FatalExit&) {
+        --depth_;
+        throw;  // the process end (tests intercept it) is not a handler failure
+    } catch (const Refused&) {
+        stepFailed_ = true;
+    } catch (const std::exception& e) {
+        stepFailed_ = true;
+        try {
+            OnHandlerException(e.what());
+        } catch (const FatalExit&) {
+            --depth_;
+            throw;
+        } catch (...) {
+        }
+    } catch (...) {
+        stepFailed_ = true;
+        try {
+            OnHandlerException("Error..");
+        } catch (const FatalExit&) {
+            --depth_;
+            throw;
+        } catch (...) {
+        }
+    }
+    --depth_;
+}
+
+// ---- batch ----------------------------------------------------------------------------------------
+
+void AlgoForm::RunBatch(const std::vector<BatchStep>& steps, const std::function<bool()>& nextChip,
+                        bool massLoop) {
+    do {
+        if (massLoop && wb.options.MassProduction) {
+            if (!nextChip()) return;
+        }
+        wb.ErrorFlag() = 0;
+        stepFailed_ = false;
+        for (const BatchStep& s : steps) {
+            if (wb.ErrorFlag() != 0 || stepFailed_) break;
+            if (!Ticked(s.Box)) continue;
+            Guarded(s.Run);
+        }
+        if (wb.ErrorFlag() != 0 || stepFailed_) return;
+        Status("End OK..");
+        wb.PassCount();
+        ++passesCounted_;
+    } while (massLoop && wb.options.MassProduction);
+}
+
+}  // namespace quilla

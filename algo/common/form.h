@@ -1,0 +1,200 @@
+// The headless algorithm form. A form declares its controls once (name,
+// caption, kind) with their handlers; one generic Qt view renders any form,
+// and tests drive it by control name: click a button, type into an edit, tick
+// a box, choose a radio item, read the status text.
+//
+// Every device family builds on this: the operation skeleton (contact test,
+// supplies, over-current check, work loop with progress and address display,
+// supplies off), the " Run " batch and the exception guard are here once.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/workbench.h"
+#include "catalog/form.h"
+
+namespace quilla {
+class OffsetsWindow;
+}
+
+namespace quilla {
+
+enum class ControlKind {
+    Button,    // a push button: OnClick
+    Check,     // a check box: Checked
+    Radio,     // a radio group: Items, ItemIndex
+    Edit,      // a one-line edit with its label (Caption): Text, OnExit, OnKeyDown
+    Combo,     // a drop-down list: Items, ItemIndex, Text
+    Progress,  // a progress bar: Min, Max, Position
+    Label,     // a plain label: Caption
+    Status,    // a read-only status field: Text
+    Group,     // a group box; controls name it in their Group
+};
+
+struct FormControl {
+    std::string Name;
+    std::string Caption;
+    ControlKind Kind = ControlKind::Label;
+    std::string Group;  // name of the group box it sits in, empty for the form itself
+
+    std::string Text;
+    bool Checked = false;
+    std::vector<std::string> Items;
+    int ItemIndex = -1;
+    int Min = 0, Max = 100, Position = 0;
+
+    bool Enabled = true;
+    bool Visible = true;
+    bool ReadOnly = false;
+    bool Emphasis = false;  // drawn in red (the address display)
+
+    std::function<void()> OnClick;          // buttons; boxes and radio groups after a change
+    std::function<void()> OnExit;           // edits: leaving the field
+    std::function<void(int key)> OnKeyDown; // edits: a key pressed in the field
+};
+
+// What the Qt view does for a form; headless runs leave it unset.
+class FormView {
+public:
+    virtual ~FormView() = default;
+    virtual void Repaint(const FormControl& c) { (void)c; }  // a control changed: paint it now
+    virtual void CaptionChanged() {}
+    virtual void Shown() {}   // shown and brought to the front
+    virtual void Hidden() {}
+};
+
+// Thrown by a guarded handler that refuses to go on (the text is already shown).
+struct Refused {};
+
+class AlgoForm : public AlgorithmForm {
+public:
+    AlgoForm(Workbench& wb, std::string caption);
+    virtual ~AlgoForm();
+    AlgoForm(const AlgoForm&) = delete;
+    AlgoForm& operator=(const AlgoForm&) = delete;
+
+    // ---- what the dispatch calls (SetupForDevice comes from AlgorithmForm) ----
+    void Show() override;
+
+    // Closing ("Exit" or the close box): OnClose switches the outputs off, then
+    // the form hides. The object lives on.
+    void Close();
+    virtual void OnClose() {}
+
+    bool IsShown() const { return shown_; }
+    const std::string& Caption() const { return caption_; }
+
+    // ---- driving by control name (tests and the generic view) ----------------
+    // A click on a hidden or disabled control does nothing. Handlers never let an
+    // exception escape (the fatal link end excepted).
+    void Click(const std::string& name);
+    void SetText(const std::string& name, const std::string& text);  // typing, no exit
+    void Leave(const std::string& name);                             // leaving an edit
+    void Enter(const std::string& name, const std::string& text);    // type and leave
+    void KeyDown(const std::string& name, int key);
+    void SetChecked(const std::string& name, bool on);
+    void Choose(const std::string& name, int index);
+
+    std::string Text(const std::string& name) const;
+    bool Checked(const std::string& name) const;
+    int ItemIndex(const std::string& name) const;
+    // A box counts as ticked only when it is ticked, visible and enabled.
+    bool Ticked(const std::string& name) const;
+
+    bool Has(const std::string& name) const;
+    const FormControl& Get(const std::string& name) const;
+    FormControl& Get(const std::string& name);
+    const std::vector<std::unique_ptr<FormControl>>& Controls() const { return controls_; }
+
+    void SetView(FormView* v) { view_ = v; }
+    FormView* View() const { return view_; }
+
+    // The status field's name ("Message" in the memory forms).
+    const std::string& StatusName() const { return statusName_; }
+
+    // Passes the batch counted since the form was created.
+    int PassesCounted() const { return passesCounted_; }
+
+    // Writes a text into a control and paints it (helpers such as the offsets
+    // window use it).
+    void PutText(const std::string& name, const std::string& text) { Put(name, text); }
+    // Declares the three offset edits with their labels and handlers.
+    void DeclareOffsetEdits(OffsetsWindow& o);
+
+protected:
+    // ---- declaration (constructors) -------------------------------------------
+    FormControl& AddGroup(const std::string& name, const std::string& caption);
+    FormControl& AddButton(const std::string& name, const std::string& caption,
+                           std::function<void()> handler, const std::string& group = "");
+    FormControl& AddCheck(const std::string& name, const std::string& caption, bool checked,
+                          const std::string& group = "");
+    FormControl& AddRadio(const std::string& name, const std::string& caption,
+                          std::vector<std::string> items, int index, const std::string& group = "");
+    FormControl& AddCombo(const std::string& name, const std::string& caption,
+                          std::vector<std::string> items, int index, const std::string& group = "");
+    FormControl& AddEdit(const std::string& name, const std::string& label, const std::string& text,
+                         bool readOnly = false, const std::string& group = "");
+    FormControl& AddProgress(const std::string& name, const std::string& group = "");
+    FormControl& AddLabel(const std::string& name, const std::string& caption,
+                          const std::string& group = "");
+    FormControl& AddStatus(const std::string& name, const std::string& text,
+                           const std::string& group = "");
+
+    // ---- updates, painted at once -----------------------------------------------
+    void Put(const std::string& name, const std::string& text);
+    void Status(const std::string& text) { Put(statusName_, text); }
+    void SetProgress(const std::string& name, int min, int max, int position);
+    void SetCaption(const std::string& caption);
+    void Repaint(const FormControl& c);
+
+    // ---- failure bookkeeping ----------------------------------------------------
+    // Refuse the running operation: shows `text` in the status field, marks the
+    // step failed (a batch pass then ends without counting) and unwinds.
+    [[noreturn]] void Refuse(const std::string& text);
+    // Marks the running step failed without unwinding.
+    void StepFailed() { stepFailed_ = true; }
+    bool HasStepFailed() const { return stepFailed_; }
+
+    // What the guard does after an exception escaped a handler: the default shows
+    // the message in the status field and switches the supplies off.
+    virtual void OnHandlerException(const std::string& what);
+
+    // Runs `fn` as a handler: Refused ends it quietly; any other exception goes to
+    // OnHandlerException; the fatal link end passes through.
+    void Guarded(const std::function<void()>& fn);
+
+    // ---- the " Run " batch ---------------------------------------------------------
+    struct BatchStep {
+        std::string Box;            // the check box that enables the step
+        std::function<void()> Run;  // the operation, run as if its button was pressed
+    };
+    // In mass production: waits for the next chip before every pass (the first
+    // included) and repeats while mass production stays on. Each pass clears
+    // ErrorFlag, runs the ticked steps in order while nothing failed, and after a
+    // clean pass shows "End OK.." and counts it (PassCount). A pass with a failed
+    // or refused step ends the batch without counting.
+    void RunBatch(const std::vector<BatchStep>& steps, const std::function<bool()>& nextChip,
+                  bool massLoop = true);
+
+    Workbench& wb;
+    TEp3& Ep3;
+
+private:
+    FormControl& Add(ControlKind kind, const std::string& name, const std::string& caption,
+                     const std::string& group);
+    FormControl* Find(const std::string& name) const;
+
+    std::vector<std::unique_ptr<FormControl>> controls_;
+    std::string caption_;
+    std::string statusName_ = "Message";
+    FormView* view_ = nullptr;
+    bool shown_ = false;
+    bool stepFailed_ = false;
+    int passesCounted_ = 0;
+    int depth_ = 0;  // nesting of guarded handlers (the batch runs handlers directly)
+};
+
+}  // namespace quilla

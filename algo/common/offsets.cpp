@@ -1,0 +1,33 @@
+#include "algo/common/offsets.h"
+
+#include "algo/common/form.h"
+#include "algo/common/scan.h"
+
+namespace quilla {
+
+void OffsetsWindow::Declare(AlgoForm& form) {
+    form_ = &form;
+    form.DeclareOffsetEdits(*this);
+}
+
+std::int32_t& OffsetsWindow::Field(int edit) {
+    return edit == 1 ? FileOffset : (edit == 2 ? DeviceOffset : Length);
+}
+
+void OffsetsWindow::OnExit(int edit) {
+    if (!form_) return;
+    if (auto v = ScanHex(form_->Text(EditName(edit)))) Field(edit) = *v;
+    ShowOffsetField(edit, Field(edit));
+}
+
+void OffsetsWindow::ShowOffsetField(int edit, std::int32_t value) {
+    if (form_) form_->PutText(EditName(edit), HexPlain(value));
+}
+
+void OffsetsWindow::ShowAll() {
+    ShowOffsetField(1, FileOffset);
+    ShowOffsetField(2, DeviceOffset);
+    ShowOffsetField(3, Length);
+}
+
+}  // namespace quilla

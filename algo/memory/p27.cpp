@@ -1,0 +1,140 @@
+#include "algo/memory/p27.h"
+
+#include "algo/common/scan.h"
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kRows = 30;
+
+}  // namespace
+
+TP27x::TP27x(Workbench& w) : SocketForm(w, "P27", kRows) {
+    DeclareWindow({{"Blank", "Blank?", [this] { BlankClick(); }},
+                   {"Write", "Write", [this] { WriteClick(); }},
+                   {"Verify", "Verf.", [this] { VerifyClick(); }},
+                   {"ReadButton", "Read  ", [this] { ReadClick(); }}},
+                  {{"CheckBox2", "Blank?"}, {"CheckBox3", "Burn"}, {"CheckBox4", "Vrfy"}},
+                  [this] { AddRadio("RadioGroup1", "Speed   ", {"F.++", "Fast", "Mid.", "Slow", "S.++"}, 0); });
+    FillVariantTable();
+}
+
+void TP27x::FillVariantTable() {
+    Table.assign(kRows, VariantRecord{});
+    Table[0] = MakeVariant("???", 0, 0, 0, 0, 4, 0, {});
+    Table[0].ForcedHigh = 0xFFFFFFFFu;
+    Table[1] = MakeVariant("2716    12.7v", 0x7FF, 32, 29, 26, 100, 12500, {{9, 32}});
+    Table[2] = MakeVariant("2716    21v", 0x7FF, 32, 29, 26, 100, 21000, {{9, 32}});
+    Table[3] = MakeVariant("2716    25v", 0x7FF, 32, 29, 26, 100, 25000, {{9, 32}});
+    Table[4] = MakeVariant("2732    12.7v", 0xFFF, 32, 28, 26, 100, 12500, {{9, 32}});
+    Table[5] = MakeVariant("2732    21v", 0xFFF, 32, 28, 26, 100, 21000, {{9, 32}});
+    Table[6] = MakeVariant("2732    25v", 0xFFF, 32, 28, 26, 100, 25000, {{9, 32}});
+    Table[7] = MakeVariant("2764    12.7v", 0x1FFF, 34, 7, 33, 50, 12700, {{8, 31}, {33, 34}});
+    Table[8] = MakeVariant("2764    21v", 0x1FFF, 34, 7, 33, 50, 21000, {{8, 31}, {33, 34}});
+    Table[9] = MakeVariant("2764    25v", 0x1FFF, 34, 7, 33, 50, 25000, {{8, 31}, {33, 34}});
+    Table[10] = MakeVariant("27128   12.7v", 0x3FFF, 34, 7, 33, 50, 12700, {{8, 34}});
+    Table[11] = MakeVariant("27128   21v", 0x3FFF, 34, 7, 33, 50, 21000, {{8, 34}});
+    Table[12] = MakeVariant("27128   25v", 0x3FFF, 34, 7, 33, 50, 25000, {{8, 34}});
+    Table[13] = MakeVariant("27c256   12.7v", 0x7FFF, 34, 7, 26, 20, 12700, {{8, 34}});
+    Table[14] = MakeVariant("27c512   12.7v", 0xFFFF, 34, 28, 26, 10, 12700, {{8, 34}});
+    Table[15] = MakeVariant("27c513   12.7v", 0xFFFF, 34, 28, 26, 10, 12700, {{8, 34}});
+    Table[16] = MakeVariant("27010   12.7v", 0x1FFFF, 36, 5, 35, 1, 12700, {{6, 33}, {35, 36}});
+    Table[17] = MakeVariant("27020   12.7v", 0x3FFFF, 36, 5, 35, 1, 12700, {{6, 36}});
+    Table[18] = MakeVariant("27040   12.7v", 0x7FFFF, 36, 5, 26, 1, 12700, {{6, 36}});
+    Table[19] = MakeVariant("27080   12.7v", 0xFFFFF, 36, 28, 26, 1, 12700, {{6, 36}});
+    Table[20] = MakeVariant("ST27256   12.7v", 0x7FFF, 34, 7, 26, 100, 12700, {});
+    Table[21] = MakeVariant("ST27512   12.7v", 0xFFFF, 34, 28, 26, 100, 12700, {{8, 34}});
+}
+
+void TP27x::SetupForDevice() {
+    if (!SetupBegin()) return;
+    const VariantRecord& r = *SelectedRow();
+    Ep3.LoadBitFile("vex300.bit");
+    Ep3.SetVcc(5000);
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+    SetCaption("0 to " + HexPlain(r.LastAddress));
+    Put(kType, wb.sel.TypeText);
+    if (wb.FileWin) wb.FileWin->EndAddr = r.LastAddress;
+    wb.Display();
+    Ep3.InitBitReverse();
+    Offsets.Length = r.LastAddress;
+    Offsets.ShowAll();
+    Ep3.GndPin(20);
+    Ep3.SetVpp(r.VppMv);
+    Ep3.SetVcc(5000);
+}
+
+void TP27x::ProgramPulseWait() {
+    const VariantRecord* r = SelectedRow();
+    const int n = ItemIndex("RadioGroup1") + 1;
+    const std::uint8_t op = (r && r->PulseCode < 10) ? OpWaitPulse : OpWait1ms;
+    for (int i = 0; i < n; ++i) Put1(op);
+}
+
+bool TP27x::WriteBegin(const VariantRecord& r) {
+    if (!PowerUp(r)) return false;
+    Ep3.PinHigh(r.ProgramPin);
+    Put1(OpWaitSettle);
+    return Ep3.CheckCurrent() != 0;
+}
+
+void TP27x::WriteBlockBegin(const VariantRecord& r) {
+    Ep3.PinHigh(r.ProgramPin);
+    SocketForm::WriteBlockBegin(r);
+}
+
+void TP27x::ProgramByte(const VariantRecord& r, std::uint8_t data) {
+    Ep3.WriteLatch(2, data);
+    Ep3.PinLow(26);
+    Ep3.PinLow(r.ProgramPin);
+    ProgramPulseWait();
+    Ep3.PinHigh(r.ProgramPin);
+}
+
+void TP27x::WriteClick() {
+    const VariantRecord& r = Row();
+    if (wb.sel.VariantIndex <= 3) {
+        Write2716(r);
+        return;
+    }
+    SocketForm::WriteClick();
+}
+
+// The 2716 is written byte by byte, one transfer per byte, from the Device
+// offset (rounded down to 256) to its last address; Length is not used.
+void TP27x::Write2716(const VariantRecord& r) {
+    RequireDeviceOffset(r);
+    std::int32_t chip = Offsets.DeviceOffset & ~0xFF;
+    std::int32_t file = Offsets.FileOffset & ~0xFF;
+    RequireImageRange(file, r.LastAddress - chip + 1);
+    if (!ContactTest(r)) return;
+    Status("Write");
+    SetAddressParallel(chip);
+    Ep3.PinLow(26);
+    if (!PowerUp(r)) return;
+    Ep3.SetPortMode(WriteMode);
+    Ep3.PinHigh(28);
+    Ep3.VppPin(r.VppPin);
+    for (std::int32_t count = 0; count <= r.LastAddress && chip <= r.LastAddress; ++count, ++chip, ++file) {
+        if ((chip & 0xFF) == 0) SetAddressParallel(chip);
+        ShowProgress(file);
+        Ep3.WriteLatch(2, *Image(file));
+        Ep3.PinHigh(26);
+        ProgramPulseWait();
+        Ep3.PinLow(26);
+        Put1(OpAddrInc);
+        Flush();
+    }
+    Ep3.VppPin(0);
+    ShowProgress(file - 1);
+    Status("OK!");
+}
+
+QUILLA_FORM(TP27x);
+
+}  // namespace quilla

@@ -1,0 +1,120 @@
+#include "algo/memory/pw27.h"
+
+#include "algo/common/scan.h"
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+constexpr int kRows = 16;
+constexpr int kProgramMv = 12000;
+constexpr int kEraseMv = 14000;
+constexpr int kA9 = 30;
+}  // namespace
+
+TPW27x::TPW27x(Workbench& w) : SocketForm(w, "PW27", kRows) {
+    LoopInclusive = true;
+    ReadLikeLaterForms = true;
+    DeclareWindow({{"Erase", "Erase", [this] { EraseClick(); }},
+                   {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                   {"Write", "Write ", [this] { WriteClick(); }},
+                   {"Verify", "Vrfy.", [this] { VerifyClick(); }},
+                   {"ReadButton", "Read  ", [this] { ReadClick(); }}},
+                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}},
+                  nullptr);
+    FillVariantTable();
+}
+
+void TPW27x::FillVariantTable() {
+    Table.assign(kRows, VariantRecord{});
+    Table[0] = MakeVariant("???", 0, 0, 0, 0, 0, 0, {});
+    Table[0].ForcedHigh = 0xFFFFFFFFu;
+    Table[1] = MakeVariant("W27e512 (64Kx8)", 0xFFFF, 34, 28, 26, 0, kProgramMv, {{8, 34}});
+    Table[2] = MakeVariant("W27e010 (128Kx8)", 0x1FFFF, 36, 5, 35, 0, kProgramMv, {{6, 33}, {35, 36}});
+    Table[3] = MakeVariant("W27e020 (256Kx8)", 0x3FFFF, 36, 5, 35, 0, kProgramMv, {{6, 33}, {35, 36}});
+    Table[4] = MakeVariant("W27e040 (512Kx8)", 0x7FFFF, 36, 5, 26, 0, kProgramMv, {{6, 33}, {35, 36}});
+    Table[5] = MakeVariant("W27e256  (32Kx8)", 0x7FFF, 34, 7, 26, 0, kProgramMv, {{8, 34}});
+}
+
+std::vector<int> TPW27x::HighAddressPins() const {
+    return {31, 30, 27, 29, 8, 32, 33, 7, 6, 34, 35};  // A8..A18
+}
+
+void TPW27x::AfterHighAddressPins() { Ep3.PinHigh(5); }
+
+void TPW27x::SetupForDevice() {
+    if (!SetupBegin()) return;
+    const VariantRecord& r = *SelectedRow();
+    Ep3.LoadBitFile("vex300.bit");
+    Ep3.SetVcc(5000);
+    Put(kType, wb.sel.SelectedDevice);
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+    SetCaption("0 to " + HexPlain(r.LastAddress));
+    Put(kType, wb.sel.TypeText);
+    if (wb.FileWin) wb.FileWin->EndAddr = r.LastAddress;
+    wb.Display();
+    AlgoForm::Show();
+    Ep3.SetVpp(0);
+    Ep3.InitBitReverse();
+    Offsets.Length = r.LastAddress;
+    Offsets.ShowAll();
+    Ep3.SetVpp(kProgramMv);
+    Ep3.GndPin(20);
+}
+
+void TPW27x::WriteBlockBegin(const VariantRecord& r) {
+    Ep3.PinHigh(26);
+    Ep3.PinHigh(28);
+    Ep3.VppPin(r.VppPin);
+}
+
+void TPW27x::ProgramByte(const VariantRecord& r, std::uint8_t data) {
+    Ep3.WriteLatch(2, data);
+    Ep3.PinLow(26);
+    Ep3.PinLow(r.ProgramPin);
+    Put1(OpWaitPulse);
+    Ep3.PinHigh(r.ProgramPin);
+}
+
+// 14 V on the VPP pin and on A9 (socket pin 30 in every 28- and 32-pin part),
+// CE low, then one 100 ms pulse of the program pin. The result is not tested
+// here: the Blank step of the batch does that.
+void TPW27x::EraseClick() {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    Status("Erasing");
+    Ep3.SetPortMode(PortModeReset);
+    SetAddressParallel(0);
+    if (!PowerUp(r)) return;
+    Put1(OpWait100ms);
+    Ep3.PinLow(26);
+    Ep3.PinHigh(28);
+    Ep3.PinHigh(kA9);
+    Ep3.PinHigh(r.VppPin);
+    Ep3.SetVpp(kEraseMv);
+    Ep3.VppPin(r.VppPin);
+    Ep3.VppPin(kA9);
+    Ep3.PinLow(r.ProgramPin);
+    Put1(OpWait100ms);
+    Ep3.PinHigh(r.ProgramPin);
+    Ep3.PinLow(28);
+    Ep3.PinHigh(26);
+    Ep3.VppPinOff(kA9);
+    Ep3.VppPin(0);
+    Ep3.SetVpp(kProgramMv);
+    Status("OK!");
+}
+
+std::vector<AlgoForm::BatchStep> TPW27x::BatchSteps() {
+    return {{"CheckBox1", [this] { EraseClick(); }},
+            {"CheckBox2", [this] { BlankClick(); }},
+            {"CheckBox3", [this] { WriteClick(); }},
+            {"CheckBox4", [this] { VerifyClick(); }}};
+}
+
+QUILLA_FORM(TPW27x);
+
+}  // namespace quilla

@@ -1,0 +1,452 @@
+#include "algo/memory/socket_form.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "algo/common/scan.h"
+#include "catalog/typedlg.h"
+#include "engine/fatal.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kBlock = 1024;
+constexpr int kCE = 26;
+constexpr int kOE = 28;
+constexpr int kGround = 20;
+
+std::string Fmt(const char* f, unsigned a, unsigned b) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, f, a, b);
+    return buf;
+}
+
+std::string Fmt3(const char* f, unsigned a, unsigned b, unsigned c) {
+    char buf[80];
+    std::snprintf(buf, sizeof buf, f, a, b, c);
+    return buf;
+}
+
+}  // namespace
+
+std::pair<std::uint32_t, std::uint32_t> ContactPins(std::initializer_list<std::pair<int, int>> ranges) {
+    std::uint32_t lo = 0, hi = 0;
+    for (auto [a, b] : ranges)
+        for (int p = a; p <= b; ++p) {
+            if (p >= 1 && p <= 32) lo |= 1u << (p - 1);
+            else if (p >= 33 && p <= 48) hi |= 1u << (p - 33);
+        }
+    return {lo, hi};
+}
+
+VariantRecord MakeVariant(const char* name, std::int32_t last, int vccPin, int vppPin, int programPin,
+                          int pulseCode, int vppMv, std::initializer_list<std::pair<int, int>> contactPins) {
+    VariantRecord r;
+    r.Name = name;
+    r.LastAddress = last;
+    r.ForcedHigh = ~static_cast<std::uint32_t>(last);
+    r.VccPin = static_cast<std::uint8_t>(vccPin);
+    r.VppPin = static_cast<std::uint8_t>(vppPin);
+    r.ProgramPin = static_cast<std::uint8_t>(programPin);
+    r.PulseCode = static_cast<std::int8_t>(pulseCode);
+    r.VppMv = vppMv;
+    auto [lo, hi] = ContactPins(contactPins);
+    r.ContactLo = lo;
+    r.ContactHi = hi;
+    return r;
+}
+
+SocketForm::SocketForm(Workbench& w, std::string caption, int tableRows)
+    : AlgoForm(w, std::move(caption)), tableRows_(tableRows) {
+    Table.resize(static_cast<std::size_t>(tableRows));
+}
+
+void SocketForm::DeclareWindow(std::vector<SocketButton> ops, std::vector<BatchBox> batch,
+                               const std::function<void()>& extra) {
+    Offsets.Declare(*this);
+    AddButton("MFG", " ID ", [this] { MFGClick(); });
+    AddEdit(kId, "", "", true);
+    AddEdit(kType, "", "Type", true);
+    for (auto& b : ops) AddButton(b.Name, b.Caption, std::move(b.Handler));
+    if (extra) extra();
+    AddGroup("GroupBox1", "Batch   ");
+    for (auto& b : batch) AddCheck(b.Name, b.Caption, true, "GroupBox1");
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
+    AddProgress(kProgress);
+    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
+    AddStatus(kMessage, "Prompt  ");
+    AddButton("CancelBtn", "Exit", [this] { CancelBtnClick(); });
+}
+
+// ---- device table ---------------------------------------------------------------------
+
+int SocketForm::VariantCount() const {
+    int n = 0;
+    for (int i = 0; i < static_cast<int>(Table.size()); ++i)
+        if (Table[static_cast<std::size_t>(i)].Filled()) n = i + 1;
+    return n;
+}
+
+const VariantRecord* SocketForm::SelectedRow() const {
+    const int v = wb.sel.VariantIndex;
+    if (v < 1 || v >= static_cast<int>(Table.size())) return nullptr;
+    const VariantRecord& r = Table[static_cast<std::size_t>(v)];
+    return r.Filled() ? &r : nullptr;
+}
+
+std::string SocketForm::DeviceLineError() const {
+    // The table is built in code; a form not yet set up still has it from
+    // its constructor.
+    if (SelectedRow()) return {};
+    return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
+           (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) +
+           " is not in the device table";
+}
+
+const VariantRecord& SocketForm::Row() {
+    if (const VariantRecord* r = SelectedRow()) return *r;
+    Refuse(DeviceLineError());
+}
+
+void SocketForm::RequireDeviceOffset(const VariantRecord& r) {
+    const std::int32_t d = Offsets.DeviceOffset;
+    if (d < 0 || d > r.LastAddress)
+        Refuse("Device offset " + HexPlain(d) + " beyond the chip (0 to " + HexPlain(r.LastAddress) + ")");
+}
+
+void SocketForm::RequireImageRange(std::int64_t first, std::int64_t count) {
+    if (count <= 0) return;
+    if (first < 0 || first + count > ImageSize)
+        Refuse("File offset " + HexPlain(Offsets.FileOffset) + " runs past the 8M buffer");
+}
+
+// ---- routines ---------------------------------------------------------------------------
+
+std::vector<int> SocketForm::HighAddressPins() const {
+    // A8 31, A9 30, A10 27, A11 29, A12 8, A13 32, A14 33, A15 7, A16 6, A17 34, A18 35, A19 5
+    return {31, 30, 27, 29, 8, 32, 33, 7, 6, 34, 35, 5};
+}
+
+void SocketForm::SetAddressParallel(std::int32_t address) {
+    std::uint32_t forced = 0;
+    if (const VariantRecord* r = SelectedRow()) forced = r->ForcedHigh;
+    const std::uint32_t a = static_cast<std::uint32_t>(address) | forced;
+    std::uint32_t rev = 0;
+    for (int b = 0; b < 8; ++b)
+        if (a & (1u << b)) rev |= 0x80u >> b;
+    Latch1Image = static_cast<std::uint8_t>(rev);
+    Ep3.WriteLatch(1, Latch1Image);
+    const std::uint32_t h = (a >> 8) & 0xFFFF;
+    const std::vector<int> pins = HighAddressPins();
+    for (std::size_t bit = 0; bit < pins.size(); ++bit) Ep3.SetPin((h >> bit) & 1u, pins[bit]);
+    AfterHighAddressPins();
+}
+
+void SocketForm::ShowAddress(const std::string& edit, std::int32_t value) { Put(edit, Hex6(value)); }
+
+void SocketForm::ShowProgress(std::int32_t value) {
+    const VariantRecord* r = SelectedRow();
+    const int max = r ? r->LastAddress : 0;
+    ShowAddress(kAddress, value);
+    SetProgress(kProgress, 0, max, value);
+}
+
+bool SocketForm::ContactTest(const VariantRecord& r) {
+    return Ep3.CheckPinContact(kGround, 0, r.ContactLo, r.ContactHi, 0) != 0;
+}
+
+bool SocketForm::PowerUp(const VariantRecord& r) {
+    Ep3.VccPin(r.VccPin);
+    return Ep3.CheckCurrent() != 0;
+}
+
+void SocketForm::ReadBlock(std::int32_t chip, std::uint8_t* buf) {
+    SetAddressParallel(chip);
+    Put1(OpRead1K);
+    Flush();
+    Ep3.UsbReadExact(buf, kBlock);
+}
+
+// ---- setup and close -----------------------------------------------------------------------
+
+bool SocketForm::SetupBegin() {
+    FillVariantTable();
+    if (!SelectedRow()) {
+        // Nothing is sent for a device line that names no row of the table.
+        const std::string msg = DeviceLineError();
+        Status(msg);
+        wb.prompts.ShowMsg(msg);
+        return false;
+    }
+    Ep3.ResetPins();
+    if (!Ep3.Connected) {
+        Status("Comm Err.");
+        return false;
+    }
+    Status("OK ");
+    wb.FileNew();
+    AlgoForm::Show();
+    return true;
+}
+
+void SocketForm::OnClose() {
+    Ep3.PowerOff();
+    Ep3.SetVpp(0);
+    Ep3.VppPin(0);
+    Ep3.SetAllPins(0);
+}
+
+// ---- Read -------------------------------------------------------------------------------------
+
+void SocketForm::ReadClick() {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    if (ReadLikeLaterForms) Status("Reading");
+    Ep3.PinLow(kCE);
+    Ep3.PinLow(kOE);
+    if (!PowerUp(r)) return;
+    if (!ReadLikeLaterForms) {
+        Status("Read.");
+        Put1(OpWaitSettle);
+    }
+    Ep3.SetPortMode(ReadMode);
+    SetAddressParallel(0);
+    Ep3.PinHigh(35);
+    Ep3.PinLow(kOE);
+    Ep3.PinLow(kCE);
+    Flush();
+    if (!ReadLikeLaterForms) Offsets.Length = r.LastAddress;
+
+    std::int32_t address = 0;
+    while (ReadLikeLaterForms ? address <= r.LastAddress : address < r.LastAddress) {
+        ShowProgress(address);
+        ReadBlock(address, Image(address));
+        if (address >= Offsets.Length) break;
+        address += kBlock;
+    }
+    ShowProgress(address - 1);
+    Ep3.SetAllPins(0);
+    Ep3.VccPin(0);
+    wb.Display();
+    Status("OK!");
+}
+
+// ---- Blank ------------------------------------------------------------------------------------
+
+void SocketForm::BlankClick() {
+    const VariantRecord& r = Row();
+    RequireDeviceOffset(r);
+    if (!ContactTest(r)) return;
+    if (ReadLikeLaterForms) Status("Blank CHK");
+    if (!PowerUp(r)) return;
+    if (!ReadLikeLaterForms) Status("Blank CHK");
+    Ep3.SetPortMode(ReadMode);
+    Ep3.PinLow(kCE);
+    Ep3.PinLow(kOE);
+    std::int32_t address = Offsets.DeviceOffset;
+    SetAddressParallel(address);
+    wb.ErrorFlag() = 0;
+
+    std::int32_t done = 0;
+    while (LoopInclusive ? done <= r.LastAddress : done < r.LastAddress) {
+        if (address > r.LastAddress) break;  // never past the chip
+        ShowProgress(address);
+        ReadBlock(address, Ep3.UsbReplyBuf.data());
+        const int n = std::min(kBlock, r.LastAddress - address + 1);
+        for (int i = 0; i < n; ++i) {
+            const std::uint8_t b = Ep3.UsbReplyBuf[static_cast<std::size_t>(i)];
+            if (b != 0xFF) {
+                Status(Fmt("%06x:Err. Not Blank=%02x", static_cast<unsigned>(done + i), b));
+                Ep3.VccPin(0);
+                wb.ErrorFlag() = 1;
+                return;
+            }
+        }
+        address += kBlock;
+        if (address >= Offsets.Length) break;
+        done += kBlock;
+    }
+    Status("Blank.");
+    ShowProgress(address - 1);
+    Ep3.SetAllPins(0);
+    Ep3.VccPin(0);
+}
+
+// ---- Verify -----------------------------------------------------------------------------------
+
+std::vector<SocketForm::Block> SocketForm::VerifyPlan(const VariantRecord& r) const {
+    std::vector<Block> plan;
+    const std::int64_t end = static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length;
+    std::int64_t chip = Offsets.DeviceOffset, file = Offsets.FileOffset, done = 0;
+    while (LoopInclusive ? done <= r.LastAddress : done < r.LastAddress) {
+        if (chip > r.LastAddress) break;  // never past the chip
+        const std::int64_t n = std::min<std::int64_t>(kBlock, r.LastAddress - chip + 1);
+        plan.push_back({static_cast<std::int32_t>(chip), static_cast<std::int32_t>(file),
+                        static_cast<std::int32_t>(n)});
+        chip += kBlock;
+        file += kBlock;
+        if (chip >= end) break;
+        done += kBlock;
+    }
+    return plan;
+}
+
+void SocketForm::VerifyClick() {
+    const VariantRecord& r = Row();
+    RequireDeviceOffset(r);
+    const std::vector<Block> plan = VerifyPlan(r);
+    if (!plan.empty()) RequireImageRange(plan.front().file, plan.back().file + plan.back().count - plan.front().file);
+    if (!ContactTest(r)) return;
+    if (ReadLikeLaterForms) Status("Verify.");
+    if (!PowerUp(r)) return;
+    if (!ReadLikeLaterForms) Status("Verify.");
+    Ep3.SetPortMode(ReadMode);
+    Ep3.PinLow(kCE);
+    Ep3.PinLow(kOE);
+    SetAddressParallel(Offsets.DeviceOffset);
+    wb.ErrorFlag() = 0;
+
+    std::int32_t done = 0;
+    std::int32_t file = Offsets.FileOffset;
+    for (const Block& b : plan) {
+        ShowProgress(done);
+        ReadBlock(b.chip, Ep3.UsbReplyBuf.data());
+        for (int i = 0; i < b.count; ++i) {
+            const std::uint8_t want = *Image(b.file + i);
+            const std::uint8_t got = Ep3.UsbReplyBuf[static_cast<std::size_t>(i)];
+            if (want != got) {
+                Status(Fmt3("%06x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(b.file + i), want, got));
+                Ep3.VccPin(0);
+                wb.ErrorFlag() = 1;
+                return;
+            }
+        }
+        file = b.file + kBlock;
+        done += kBlock;
+    }
+    Status("Data OK!");
+    ShowProgress(file - 1);
+    Ep3.SetAllPins(0);
+    Ep3.VccPin(0);
+}
+
+// ---- Write ------------------------------------------------------------------------------------
+
+std::vector<SocketForm::Block> SocketForm::WritePlan(const VariantRecord& r) const {
+    std::vector<Block> plan;
+    const std::int64_t end = static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length;
+    std::int64_t chip = Offsets.DeviceOffset & ~0xFF, file = Offsets.FileOffset & ~0xFF, done = 0;
+    while (done < Offsets.Length) {
+        if (chip > r.LastAddress) break;
+        // The last block stops at the chip's last address (it would wrap onto 0).
+        const std::int64_t n = std::min<std::int64_t>(kBlock, r.LastAddress - chip + 1);
+        plan.push_back({static_cast<std::int32_t>(chip), static_cast<std::int32_t>(file),
+                        static_cast<std::int32_t>(n)});
+        chip += kBlock;
+        file += kBlock;
+        if (chip >= end) break;
+        done += kBlock;
+    }
+    return plan;
+}
+
+bool SocketForm::WriteBegin(const VariantRecord& r) { return PowerUp(r); }
+
+void SocketForm::WriteBlockBegin(const VariantRecord& r) {
+    Ep3.PinHigh(kCE);
+    Ep3.PinHigh(kOE);
+    if (UsesVpp) Ep3.VppPin(r.VppPin);
+}
+
+void SocketForm::WriteClick() {
+    const VariantRecord& r = Row();
+    RequireDeviceOffset(r);
+    const std::vector<Block> plan = WritePlan(r);
+    if (!plan.empty()) RequireImageRange(plan.front().file, plan.back().file + plan.back().count - plan.front().file);
+    try {
+        if (!ContactTest(r)) return;
+        Status("Write");
+        if (!WriteBegin(r)) return;
+        wb.ErrorFlag() = 0;
+        std::int32_t file = Offsets.FileOffset & ~0xFF;
+        for (const Block& b : plan) {
+            Ep3.SetPortMode(WriteMode);
+            SetAddressParallel(b.chip);
+            ShowProgress(b.file);
+            WriteBlockBegin(r);
+            for (int i = 0; i < b.count; ++i) {
+                ProgramByte(r, *Image(b.file + i));
+                Put1(OpAddrInc);
+            }
+            Flush();
+            if (b.chip % kBlock == 0) {
+                if (UsesVpp) Ep3.VppPin(0);
+                Ep3.SetPortMode(ReadMode);
+                SetAddressParallel(b.chip);
+                Ep3.PinLow(kCE);
+                Ep3.PinLow(kOE);
+                Put1(OpRead1K);
+                Flush();
+                Ep3.UsbReadExact(Ep3.UsbReplyBuf.data(), kBlock);
+                for (int i = 0; i < b.count; ++i) {
+                    const std::uint8_t want = *Image(b.file + i);
+                    const std::uint8_t got = Ep3.UsbReplyBuf[static_cast<std::size_t>(i)];
+                    if (want != got) {
+                        Status(Fmt3("%06x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(b.file + i), want,
+                                    got));
+                        Ep3.VccPin(0);
+                        wb.ErrorFlag() = 1;
+                        return;
+                    }
+                }
+            }
+            file = b.file + kBlock;
+        }
+        if (UsesVpp) Ep3.VppPin(0);
+        ShowProgress(file - 1);
+        Status("OK!");
+        Ep3.VccPin(0);
+        Ep3.PinLow(kOE);
+        Ep3.PinLow(kCE);
+    } catch (const FatalExit&) {
+        throw;
+    } catch (const Refused&) {
+        throw;
+    } catch (const std::exception&) {
+        Status("Error..");
+        StepFailed();
+        Ep3.VccPin(0);
+        Ep3.PinLow(kOE);
+        Ep3.PinLow(kCE);
+    }
+}
+
+// ---- ID, batch -----------------------------------------------------------------------------------
+
+void SocketForm::MFGClick() {
+    const VariantRecord* r = SelectedRow();
+    // The selection dialog's " Detect MFG ID  " does the read.
+    if (wb.TypeDlg) {
+        wb.TypeDlg->MFRClick();
+        Put(kId, wb.TypeDlg->Edit1);
+    }
+    // The ID read leaves VPP at 12.5 V; the row's programming level comes back so
+    // a later Write programs at the level the row names.
+    if (r && Ep3.Connected) Ep3.SetVpp(r->VppMv);
+}
+
+std::vector<AlgoForm::BatchStep> SocketForm::BatchSteps() {
+    return {{"CheckBox2", [this] { BlankClick(); }},
+            {"CheckBox3", [this] { WriteClick(); }},
+            {"CheckBox4", [this] { VerifyClick(); }}};
+}
+
+void SocketForm::Button1Click() {
+    const VariantRecord& r = Row();
+    RunBatch(BatchSteps(), [this, &r] { return Ep3.WaitNextChip(kGround, 0, r.ContactLo, r.ContactHi, 0) != 0; });
+}
+
+}  // namespace quilla

@@ -1,0 +1,171 @@
+// The frame of every byte-wide parallel memory form whose chip sits in the
+// programmer's 40-pin area (EPROMs, electrically erasable EPROMs, EPROM-pinout
+// flash, EEPROMs, JEDEC- and Intel-command flash): one window, one offsets
+// window, one address routine, one operation skeleton with the same flush and
+// read-back points, and one batch. A family form supplies its device table and
+// what differs (the programming of a block, erase, extra buttons).
+//
+// Socket placement: the chip sits bottom-aligned in the 40-pin area, ground on
+// socket pin 20; CE is socket pin 26, OE socket pin 28. Address bits A0..A7 go
+// through output latch 1 (bit-reversed: A0 is latch bit 7), A8 and up are socket
+// pins driven one by one; data goes through latch 2. Opcode 0x27 reads 1 KiB
+// from the address set, 0x28 steps the address by one (design "vex300.bit").
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "algo/common/form.h"
+#include "algo/common/offsets.h"
+
+namespace quilla {
+
+// One row of a socket form's device table. Each family uses the columns it
+// needs; row 0 is the placeholder "???".
+struct VariantRecord {
+    std::string Name;                  // kept for reference, shown nowhere
+    std::int32_t LastAddress = 0;      // chip size - 1: bound of every loop, EndAddr
+    std::int32_t PageSizeMinus1 = 0;   // page forms only
+    std::uint32_t ForcedHigh = 0;      // ~LastAddress: address pins above the chip driven high
+    std::uint8_t VccPin = 0;           // socket pin that receives VCC
+    std::uint8_t VppPin = 0;           // socket pin that receives VPP while programming
+    std::uint8_t ProgramPin = 0;       // socket pin pulsed to program one byte
+    std::int8_t PulseCode = 0;         // family: program pulse choice
+    std::int32_t VppMv = 0;            // family: programming voltage
+    std::uint32_t ContactLo = 0;       // socket pins 1..32 that must answer the contact test
+    std::uint32_t ContactHi = 0;       // socket pins 33..48
+
+    bool Filled() const { return LastAddress > 0; }
+};
+
+// Contact masks from inclusive socket pin ranges: {{8, 31}, {33, 34}}.
+std::pair<std::uint32_t, std::uint32_t> ContactPins(std::initializer_list<std::pair<int, int>> ranges);
+
+// An operation button of the window and a box of the batch.
+struct SocketButton {
+    const char* Name;
+    const char* Caption;
+    std::function<void()> Handler;
+};
+struct BatchBox {
+    const char* Name;
+    const char* Caption;
+};
+
+// A row with the forced-high mask set to the complement of the last address.
+VariantRecord MakeVariant(const char* name, std::int32_t last, int vccPin, int vppPin, int programPin,
+                          int pulseCode, int vppMv, std::initializer_list<std::pair<int, int>> contactPins);
+
+class SocketForm : public AlgoForm {
+public:
+    // Control names of the socket window.
+    static constexpr const char* kMessage = "Message";
+    static constexpr const char* kAddress = "Edit6";
+    static constexpr const char* kProgress = "RdBar";
+    static constexpr const char* kType = "Edit7";
+    static constexpr const char* kId = "Edit4";
+
+    SocketForm(Workbench& wb, std::string caption, int tableRows);
+
+    // ---- the shared operations (each form may replace one) ----------------------
+    virtual void ReadClick();
+    virtual void BlankClick();
+    virtual void VerifyClick();
+    virtual void WriteClick();
+    virtual void MFGClick();
+    virtual void Button1Click();
+    void CancelBtnClick() { Close(); }
+    void OnClose() override;
+
+    // ---- state ----------------------------------------------------------------------
+    OffsetsWindow Offsets;
+    std::uint8_t ReadMode = 12;
+    std::uint8_t WriteMode = 15;
+    std::uint8_t Latch1Image = 0;
+    std::vector<VariantRecord> Table;
+
+    // ---- for the catalogue self-check -------------------------------------------------
+    int VariantCount() const override;
+    std::string DeviceLineError() const override;
+
+    // The selected row, or null when VariantIndex names no filled row.
+    const VariantRecord* SelectedRow() const;
+
+    // ---- routines of the frame (public so tests can check their command streams) ------
+    void SetAddressParallel(std::int32_t address);
+    void ShowAddress(const std::string& edit, std::int32_t value);
+    void ShowProgress(std::int32_t value);
+    // Builds the rows (the family's values).
+    virtual void FillVariantTable() = 0;
+
+protected:
+    // The high address pins A8, A9, ... in the frame's order, and what the form
+    // does after them (TPW27x drives pin 5 high).
+    virtual std::vector<int> HighAddressPins() const;
+    virtual void AfterHighAddressPins() {}
+
+    // The selected row; refuses (status text, nothing sent) when there is none.
+    const VariantRecord& Row();
+    // Refuses when the Device offset lies outside the chip.
+    void RequireDeviceOffset(const VariantRecord& r);
+    // Refuses when image indexes [first, first + count) leave the image.
+    void RequireImageRange(std::int64_t first, std::int64_t count);
+
+    // Prologue pieces: contact test (false: abandon), VCC on and the
+    // over-current check (false: abandon).
+    bool ContactTest(const VariantRecord& r);
+    bool PowerUp(const VariantRecord& r);
+
+    // One block of a read-type loop.
+    struct Block {
+        std::int32_t chip;   // first chip address
+        std::int32_t file;   // first image index (Verify and Write)
+        std::int32_t count;  // bytes inside the chip, 1..1024
+    };
+    // Reads 1,024 bytes from `chip` (0x27) into buf; fewer bytes end the program.
+    void ReadBlock(std::int32_t chip, std::uint8_t* buf);
+
+    // Blank and Verify loop while done < last address (false) or <= (true).
+    bool LoopInclusive = false;
+    // The Read of the later members: "Reading", Length kept, no settle wait.
+    bool ReadLikeLaterForms = false;
+
+    // ---- Write frame hooks (1,024-byte blocks) ------------------------------------------
+    // After the contact test: supplies and pins before the first block; false abandons.
+    virtual bool WriteBegin(const VariantRecord& r);
+    // At the start of each block, after the address (routes VPP again).
+    virtual void WriteBlockBegin(const VariantRecord& r);
+    // Queues the programming of one byte (0x28 follows from the frame).
+    virtual void ProgramByte(const VariantRecord& r, std::uint8_t data) = 0;
+    // The family uses VPP while programming (switched off before each read-back).
+    bool UsesVpp = true;
+
+    // The blocks a Verify or Write covers (never past the chip's last address).
+    std::vector<Block> VerifyPlan(const VariantRecord& r) const;
+    std::vector<Block> WritePlan(const VariantRecord& r) const;
+
+    // Declares the window every socket form shows, in window order: offsets,
+    // ID, type, the operation buttons, the family's own controls (`extra`), the
+    // batch group "Batch   " with its boxes and " Run ", progress, address,
+    // status and Exit.
+    void DeclareWindow(std::vector<SocketButton> ops, std::vector<BatchBox> batch,
+                       const std::function<void()>& extra);
+
+    // Setup pieces shared by the members. Returns false when setup stopped.
+    bool SetupBegin();  // variant check, ResetPins, "Comm Err."/"OK ", FileNew, show, table
+
+    std::uint8_t* Image(std::int32_t index) { return wb.ImageBuffer.data() + index; }
+    void Flush() { Ep3.UsbFlush(); }
+    void Put1(std::uint8_t op) { Ep3.UsbPut1(op); }
+
+    // The batch steps of the form, in order.
+    virtual std::vector<BatchStep> BatchSteps();
+
+private:
+    int tableRows_;
+};
+
+}  // namespace quilla
