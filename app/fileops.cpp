@@ -4,7 +4,9 @@
 
 #include "app/binfile.h"
 #include "app/hexfile.h"
+#include "app/jedec.h"
 #include "app/numparse.h"
+#include "app/svf.h"
 #include "app/workbench.h"
 
 namespace quilla {
@@ -47,8 +49,10 @@ void LoadFileClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const Othe
         LoadHex(wb);
     } else if (key == ".JED") {
         if (other.LoadJed) other.LoadJed(wb);
+        else LoadJed(wb);
     } else if (key == ".SVF") {
         if (other.LoadSvf) other.LoadSvf(wb);
+        else LoadSvf(wb);
     } else if (key == ".BIN") {
         LoadBin(wb, model.LoadMask, model.LoadMatch);
     } else if (key == ".CDS") {
@@ -75,7 +79,9 @@ void SaveBufClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const Other
     if (key == ".HEX") {
         SaveHex(wb);
     } else if (key == ".JED") {
-        if (wb.PldFileW && other.WriteJed) other.WriteJed(wb);
+        if (!wb.PldFileW) return;
+        if (other.WriteJed) other.WriteJed(wb);
+        else WriteJed(wb.ImageBuffer, *wb.PldFileW, wb.sel.VariantIndex, wb.DataFileName);
     } else if (key == ".BIN") {
         SaveBin(wb, model.Edit1, model.Edit2);
     } else if (key == ".CDS") {

@@ -49,7 +49,8 @@ public:
     virtual void ShowFormatDialog(FileFormatModel& model, Workbench& wb) = 0;
 };
 
-// The formats handled elsewhere (fuse map, SVF); empty ones do nothing.
+// The formats handled by the fuse-map and SVF windows. An empty entry uses
+// the program's own LoadJed, LoadSvf and WriteJed (with the selected variant).
 struct OtherFormats {
     std::function<void(Workbench&)> LoadJed;
     std::function<void(Workbench&)> LoadSvf;

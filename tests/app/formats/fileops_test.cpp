@@ -128,6 +128,17 @@ TEST_F(FileOpsTest, JedAndSvfGoToTheirLoaders) {
     EXPECT_THAT(calls, ElementsAre("LoadJed", "LoadSvf"));
 }
 
+TEST_F(FileOpsTest, JedAndSvfUseTheProgramsLoadersByDefault) {
+    wb.FileNew();
+    ui.openName = Write("x.jed", "\x02*\nL0000 1010*\n\x03");
+    LoadFileClick(wb, model, ui);
+    EXPECT_TRUE(wb.PldFileW);
+    EXPECT_FALSE(wb.FileWin);
+    ui.openName = Write("x.svf", "STATE RESET;\n");
+    LoadFileClick(wb, model, ui);
+    EXPECT_TRUE(wb.SvfFileW);
+}
+
 TEST_F(FileOpsTest, SaveWithoutDataWindowAsksNothing) {
     ui.saveName = Path("o.bin");
     SaveBufClick(wb, model, ui, other);
