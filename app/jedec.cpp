@@ -224,4 +224,56 @@ void LoadJed(Workbench& wb) {
     wb.Display();
 }
 
+bool SaveJed(Workbench& wb) {
+    if (!wb.PldFileW) return false;
+    return WriteJed(wb.ImageBuffer, *wb.PldFileW, wb.sel.VariantIndex, wb.DataFileName);
+}
+
+std::string FuseRowLabel(int firstFuse) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "L%04d ", firstFuse);
+    return buf;
+}
+
+std::vector<std::string> FuseMapLines(const std::vector<std::uint8_t>& image, const FuseWindowState& w) {
+    std::vector<std::string> lines;
+    const long long count = FuseMapCount(w, image.size());
+    const long long cols = w.FuseCols;
+    if (cols <= 0) return lines;
+    for (long long s = 0; s < count; s += cols) {
+        std::string line = FuseRowLabel(static_cast<int>(s));
+        const long long end = std::min(s + cols, static_cast<long long>(image.size()));
+        for (long long a = s; a < end; ++a) {
+            const auto ch = image[static_cast<std::size_t>(a)];
+            line += ch < 0x20 ? '.' : static_cast<char>(ch);
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+int FuseFirstColumn(const FuseWindowState& w, int line) {
+    const long long first = static_cast<long long>(line) * w.FuseCols;
+    if (first < 0 || first > 0x7FFFFFFF) return 6;
+    return static_cast<int>(FuseRowLabel(static_cast<int>(first)).size());
+}
+
+int FuseCursorAddress(const FuseWindowState& w, int line, int column) {
+    long long addr = static_cast<long long>(line) * w.FuseCols;
+    const int first = FuseFirstColumn(w, line);
+    if (column >= first && column < first + w.FuseCols) addr += column - first;
+    return static_cast<int>(std::clamp<long long>(addr, -1, 0x7FFFFFFF));
+}
+
+bool FuseKeyPress(std::vector<std::uint8_t>& image, const FuseWindowState& w, int line, int column,
+                  char key) {
+    if (key != '0' && key != '1') return false;
+    const int first = FuseFirstColumn(w, line);
+    if (column < first || column >= first + w.FuseCols) return false;
+    const int addr = FuseCursorAddress(w, line, column);
+    if (addr < 0 || static_cast<std::size_t>(addr) >= image.size()) return false;
+    image[static_cast<std::size_t>(addr)] = static_cast<std::uint8_t>(key);
+    return true;
+}
+
 }  // namespace quilla

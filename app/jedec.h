@@ -53,9 +53,28 @@ std::string JedText(const std::vector<std::uint8_t>& image, const FuseWindowStat
 bool WriteJed(const std::vector<std::uint8_t>& image, const FuseWindowState& w,
               int variantIndex, const std::string& path);
 
+// The fuse window's rows: "L%04d " of the row's first fuse, then FuseCols
+// fuse characters, for the (FuseRows + 6) rows of the map (those inside the
+// image). Bytes below 0x20 show as '.'.
+std::string FuseRowLabel(int firstFuse);
+std::vector<std::string> FuseMapLines(const std::vector<std::uint8_t>& image, const FuseWindowState& w);
+// Column of a row's first fuse: the length of its label (6 while fuse
+// numbers have at most four digits).
+int FuseFirstColumn(const FuseWindowState& w, int line);
+// Fuse under the caret: line x FuseCols, plus the offset into the row when
+// the caret stands on one of its fuses.
+int FuseCursorAddress(const FuseWindowState& w, int line, int column);
+// A typed key: '0' or '1' on a fuse column stores the fuse (nothing
+// outside the image); other keys and columns change nothing. True when stored.
+bool FuseKeyPress(std::vector<std::uint8_t>& image, const FuseWindowState& w, int line, int column,
+                  char key);
+
 // The ".JED" branch of the load command: frees the buffer window, creates the
 // fuse window when needed, captions it with DataFileName, reads the file and
 // redraws.
 void LoadJed(Workbench& wb);
+// The save command's ".JED" branch: the fuse window's map to DataFileName
+// (nothing without a fuse window). False when nothing was written.
+bool SaveJed(Workbench& wb);
 
 }  // namespace quilla

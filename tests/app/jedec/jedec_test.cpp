@@ -307,3 +307,76 @@ TEST_F(JedecFiles, LoadOfUnreadableFileOpensWindowButKeepsImage) {
     EXPECT_EQ(wb.ImageBuffer[0], 0xFF);
     EXPECT_TRUE(prompts.shown.empty());
 }
+
+TEST(FuseWindowRows, NewWindowShows70RowsOf32) {
+    std::vector<std::uint8_t> image(8192, '1');
+    image[33] = '0';
+    FuseWindowState w;
+    const auto lines = FuseMapLines(image, w);
+    ASSERT_EQ(lines.size(), 70u);
+    EXPECT_EQ(lines[0], "L0000 " + std::string(32, '1'));
+    EXPECT_EQ(lines[1], "L0032 10" + std::string(30, '1'));
+    EXPECT_EQ(lines[69].substr(0, 6), "L2208 ");
+    EXPECT_EQ(lines[69].size(), 38u);
+}
+
+TEST(FuseWindowRows, MapIsKeptInsideImage) {
+    std::vector<std::uint8_t> image(100, '0');
+    image[5] = 0;
+    FuseWindowState w;
+    w.FuseCols = 40;
+    const auto lines = FuseMapLines(image, w);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0][6 + 5], '.');
+    EXPECT_EQ(lines[2], "L0080 " + std::string(20, '0'));
+}
+
+struct TypeCase {
+    const char* name;
+    int cols, line, column;
+    char key;
+    int stored;  // address that takes the key, -1: nothing changes
+};
+class FuseTyping : public ::testing::TestWithParam<TypeCase> {};
+TEST_P(FuseTyping, OnlyZeroAndOneOnFuseColumns) {
+    const TypeCase& c = GetParam();
+    std::vector<std::uint8_t> image(20000, 'x');
+    FuseWindowState w;
+    w.FuseCols = c.cols;
+    EXPECT_EQ(FuseKeyPress(image, w, c.line, c.column, c.key), c.stored >= 0);
+    for (int a = 0; a < 20000; ++a)
+        ASSERT_EQ(image[a], a == c.stored ? c.key : 'x') << a;
+}
+INSTANTIATE_TEST_SUITE_P(
+    Keys, FuseTyping,
+    ::testing::Values(TypeCase{"OneAtFirstFuseOfL0032", 32, 1, 6, '1', 32},
+                      TypeCase{"ZeroAtLastFuse", 32, 1, 37, '0', 63},
+                      TypeCase{"PastLastFuse", 32, 1, 38, '1', -1},
+                      TypeCase{"OnLabel", 32, 1, 5, '1', -1},
+                      TypeCase{"OtherKey", 32, 1, 6, 'a', -1},
+                      TypeCase{"Two", 32, 1, 6, '2', -1},
+                      // Five-digit fuse numbers widen the label; typing follows the shown fuse.
+                      TypeCase{"WideLabelFirstFuse", 100, 100, 7, '1', 10000},
+                      TypeCase{"WideLabelBlank", 100, 100, 6, '1', -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FuseWindowRows, CursorAddressOfCaret) {
+    FuseWindowState w;
+    EXPECT_EQ(FuseCursorAddress(w, 1, 6), 32);
+    EXPECT_EQ(FuseCursorAddress(w, 1, 10), 36);
+    EXPECT_EQ(FuseCursorAddress(w, 1, 2), 32);   // on the label: the row's first fuse
+    EXPECT_EQ(FuseCursorAddress(w, 1, 38), 32);  // after the row
+    EXPECT_EQ(FuseCursorAddress(w, 0, 0), 0);
+}
+
+TEST_F(JedecFiles, SaveJedUsesVariantAndDataFileName) {
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    wb.DataFileName = (dir / "out.bin").string();
+    EXPECT_FALSE(SaveJed(wb));
+    EXPECT_FALSE(fs::exists(dir / "out.JED"));
+    wb.PldFileW = std::make_unique<FuseWindowState>();
+    wb.sel.VariantIndex = 1;
+    ASSERT_TRUE(SaveJed(wb));
+    EXPECT_EQ(ReadFile(dir / "out.JED").substr(0, 9), "GAL20V8\r\n");
+}

@@ -1,0 +1,151 @@
+#include "app/ui/pldfilew.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include "app/jedec.h"
+#include "app/workbench.h"
+
+namespace quilla {
+
+TPldFileW::TPldFileW(Workbench& wb, QWidget* parent) : QWidget(parent), wb_(wb) {
+    setObjectName("PldFileW");
+    setWindowTitle(wb_.PldFileW ? QString::fromStdString(wb_.PldFileW->Title) : QStringLiteral("PLD Buffer   "));
+
+    RichEdit1 = new QPlainTextEdit(this);
+    RichEdit1->setObjectName("RichEdit1");
+    RichEdit1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichEdit1->setReadOnly(true);
+    // Read-only for its own editing, but with a caret the keys can move.
+    RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    RichEdit1->installEventFilter(this);
+
+    Edit1 = new QLineEdit(this);
+    Edit1->setObjectName("Edit1");
+    Edit1->setReadOnly(true);
+    Edit2 = new QLineEdit(this);
+    Edit2->setObjectName("Edit2");
+    Edit2->setReadOnly(true);
+
+    auto* panel = new QHBoxLayout;
+    panel->addWidget(new QLabel("Cursor:  ", this));
+    panel->addWidget(Edit1);
+    panel->addWidget(new QLabel("Checksum", this));
+    panel->addWidget(Edit2);
+    panel->addStretch(1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(RichEdit1, 1);
+    layout->addLayout(panel);
+
+    connect(RichEdit1, &QPlainTextEdit::cursorPositionChanged, this, [this] { OnSelectionChange(); });
+    resize(400, 300);
+}
+
+void TPldFileW::Display() {
+    if (!wb_.PldFileW) return;
+    FuseWindowState& w = *wb_.PldFileW;
+    setWindowTitle(QString::fromStdString(w.Title));
+    w.FuseCount = FuseMapCount(w, wb_.ImageBuffer.size());
+
+    QString text;
+    for (const std::string& line : FuseMapLines(wb_.ImageBuffer, w)) {
+        if (!text.isEmpty()) text += QLatin1Char('\n');
+        text += QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size()));
+    }
+    RichEdit1->setPlainText(text);  // plain text: every character black again
+
+    if (!drawn_) {
+        drawn_ = true;
+        QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
+        frame->resize(520, frame->height());
+    }
+    QTextCursor c = RichEdit1->textCursor();
+    c.setPosition(std::min(FuseFirstColumn(w, 0), static_cast<int>(RichEdit1->document()->characterCount() - 1)));
+    RichEdit1->setTextCursor(c);
+    FuseChecksum();
+}
+
+void TPldFileW::FuseChecksum() {
+    if (!wb_.PldFileW) return;
+    Edit2->setText(QString::fromStdString(FuseChecksumText(wb_.ImageBuffer, *wb_.PldFileW)));
+}
+
+void TPldFileW::OnSelectionChange() {
+    if (!wb_.PldFileW) return;
+    const QTextCursor c = RichEdit1->textCursor();
+    CaretLine = c.blockNumber();
+    CaretCol = c.positionInBlock();
+    CursorAddress = FuseCursorAddress(*wb_.PldFileW, CaretLine, CaretCol);
+    Edit1->setText(QString::number(CursorAddress) + QLatin1Char(' '));
+}
+
+bool TPldFileW::OnKeyPress(QChar key) {
+    if (!wb_.PldFileW) return false;
+    const char k = key.toUpper().toLatin1();
+    QTextCursor c = RichEdit1->textCursor();
+    c.clearSelection();
+    const int line = c.blockNumber();
+    const int col = c.positionInBlock();
+    bool stored = false;
+    if (k != 0 && FuseKeyPress(wb_.ImageBuffer, *wb_.PldFileW, line, col, k)) {
+        stored = true;
+        // The typed fuse replaces the character under the caret, in red.
+        QTextCharFormat red;
+        red.setForeground(Qt::red);
+        c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+        c.insertText(QString(QLatin1Char(k)), red);
+        c.setCharFormat(QTextCharFormat());
+    }
+    RichEdit1->setTextCursor(c);  // empty selection, caret after the fuse
+    return stored;
+}
+
+void TPldFileW::OnRichKeyDown(QKeyEvent* e) {
+    const int key = e->key();
+    if (key == Qt::Key_Home || key == Qt::Key_End ||
+        ((key == Qt::Key_PageDown || key == Qt::Key_PageUp) && (e->modifiers() & Qt::ShiftModifier)))
+        Display();
+}
+
+bool TPldFileW::eventFilter(QObject* obj, QEvent* ev) {
+    if (obj == RichEdit1 && ev->type() == QEvent::KeyPress) {
+        auto* ke = static_cast<QKeyEvent*>(ev);
+        OnRichKeyDown(ke);
+        const QString t = ke->text();
+        if (t.size() == 1 && t[0].isPrint() && !(ke->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            OnKeyPress(t[0]);
+            return true;  // a character never goes into the text by itself
+        }
+    }
+    return QWidget::eventFilter(obj, ev);
+}
+
+// One byte per character, so positions match the selection.
+std::string TPldFileW::WindowText() const { return RichEdit1->toPlainText().toLatin1().toStdString(); }
+
+int TPldFileW::SelStart() const { return RichEdit1->textCursor().selectionStart(); }
+
+int TPldFileW::SelLength() const {
+    const QTextCursor c = RichEdit1->textCursor();
+    return c.selectionEnd() - c.selectionStart();
+}
+
+void TPldFileW::Select(int start, int length) {
+    QTextCursor c = RichEdit1->textCursor();
+    const int last = RichEdit1->document()->characterCount() - 1;
+    c.setPosition(std::clamp(start, 0, last));
+    c.setPosition(std::clamp(start + length, 0, last), QTextCursor::KeepAnchor);
+    RichEdit1->setTextCursor(c);
+}
+
+}  // namespace quilla

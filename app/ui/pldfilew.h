@@ -1,0 +1,57 @@
+// The fuse-map window: the fuse map of the image as numbered rows, typing of
+// '0' and '1' over fuses, the cursor's fuse number and the fuse checksum.
+// It shows the workbench's fuse window state (PldFileW) and forwards keys.
+#pragma once
+
+#include <QWidget>
+
+#include "app/hexwin.h"
+
+class QLineEdit;
+class QPlainTextEdit;
+class QKeyEvent;
+
+namespace quilla {
+
+struct Workbench;
+
+class TPldFileW : public QWidget, public TextTarget {
+    Q_OBJECT
+public:
+    explicit TPldFileW(Workbench& wb, QWidget* parent = nullptr);
+
+    // Redraws the rows from the image (caret to the first fuse), then the checksum.
+    void Display();
+    // Computes the checksum of the array rows and shows it in Edit2.
+    void FuseChecksum();
+
+    // Handlers of the rich edit.
+    void OnSelectionChange();
+    // A typed character; true when it was a fuse stored.
+    bool OnKeyPress(QChar key);
+    // Home and End, and Page Up / Page Down with Shift, redraw.
+    void OnRichKeyDown(QKeyEvent* e);
+
+    QPlainTextEdit* RichEdit1;
+    QLineEdit* Edit1;  // fuse number under the caret
+    QLineEdit* Edit2;  // fuse checksum
+
+    int CursorAddress = 0;
+    int CaretLine = 0;
+    int CaretCol = 0;
+
+    // TextTarget: the window text as find sees it.
+    std::string WindowText() const override;
+    int SelStart() const override;
+    int SelLength() const override;
+    void Select(int start, int length) override;
+
+protected:
+    bool eventFilter(QObject* obj, QEvent* ev) override;
+
+private:
+    Workbench& wb_;
+    bool drawn_ = false;
+};
+
+}  // namespace quilla
