@@ -541,13 +541,15 @@ void Programmer::System(std::uint8_t s, std::uint8_t v, std::uint8_t x, const st
             break;
         }
         case SysOverCurrent: {
+            // Reports the latched flag or a fault present now, and clears the
+            // flag: it latches again at the next change that finds a fault.
             CheckFault();
-            const std::uint8_t ok = overCurrent_ == OverCurrentCause::None ? 1 : 0;
+            const bool faultNow = regs_[RegContactMode] != ContactModeOn &&
+                                  socket_.Fault(config_.usbLoadCapacity) != OverCurrentCause::None;
+            const std::uint8_t ok = (overCurrent_ != OverCurrentCause::None || faultNow) ? 0 : 1;
             Answer(&ok, 1);
-            // Reading clears the flag; a fault still present latches it again.
             overCurrent_ = OverCurrentCause::None;
-            checkedGeneration_ = ~socket_.Generation();
-            CheckFault();
+            checkedGeneration_ = socket_.Generation();
             break;
         }
         case SysDesignStart:

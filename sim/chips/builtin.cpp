@@ -1,11 +1,12 @@
 // The chip models the simulated programmer has, by part name: one line per part
 // (or one loop over a family's parameter table).
 #include "sim/chip.h"
+#include "sim/chips/eprom.h"
 
 namespace quilla::sim {
 
 void RegisterBuiltinChips(ChipRegistry& registry) {
-    (void)registry;
+    RegisterEproms(registry);
 }
 
 }  // namespace quilla::sim

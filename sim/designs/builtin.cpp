@@ -1,11 +1,13 @@
 // The designs the simulated programmer implements: one line per design class.
 #include "sim/design.h"
 #include "sim/designs/chkpin.h"
+#include "sim/designs/vex300.h"
 
 namespace quilla::sim {
 
 void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<ChkPinDesign>();
+    registry.Add<Vex300Design>();
 }
 
 }  // namespace quilla::sim

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Generates the design files of the simulated programmer in data/BLib/.
+# Each file: a short text header without any 0xFF byte (under 100 bytes), then
+# the data: 0xFF, "QSIM design=<name>", zero padding to 240 data bytes.
+# The simulator recognises a design by that tag. A family adds its names to
+# DESIGNS below and re-runs the script (the files are committed).
+set -euo pipefail
+
+DESIGNS=(
+  vex300
+  chkpin
+)
+
+here="$(cd "$(dirname "$0")/.." && pwd)"
+out="${1:-$here/data/BLib}"
+mkdir -p "$out"
+
+for name in "${DESIGNS[@]}"; do
+  file="$out/$name.bit"
+  header="Quilla simulated FPGA design ${name}.bit"$'\r\n'
+  if (( ${#header} >= 100 )); then
+    echo "header of $name too long" >&2
+    exit 1
+  fi
+  tag="QSIM design=$name"
+  pad=$(( 240 - 1 - ${#tag} ))
+  {
+    printf '%s' "$header"
+    printf '\377'
+    printf '%s' "$tag"
+    head -c "$pad" /dev/zero
+  } > "$file"
+done

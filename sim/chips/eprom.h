@@ -1,0 +1,108 @@
+// UV/OTP EPROMs 2716 to 27080 and the electrically erasable W27E parts, one
+// model with a table of parts. Each part follows its datasheet's pinout and
+// mode table:
+//
+//   read        VCC 4.5..6.5 V, CE low, OE low: the cell at the address pins
+//   electronic  read with A9 at 11.5..13.0 V: manufacturer code (A0 low) or
+//   ID          device code (A0 high); parts without an ID read their cells
+//   program     VPP inside the part's window on its VPP pin (the OE/VPP pin for
+//               the 2732 and the 27C512/27C080 class), VCC 4.75..6.5 V, and:
+//                 2716          CE/PGM high (the pulse), OE high
+//                 CE-pulse      CE/PGM low (the pulse), OE high
+//                 PGM-pulse     CE low, OE high, PGM low (the pulse)
+//               the data on D0..D7 programs the cell at the address once these
+//               conditions have held for the part's minimum programming time,
+//               summed over pulses of the same address and data; cells only go
+//               1 -> 0. VPP above the window programs nothing.
+//   erase       (W27E only) 13.5..14.5 V on the VPP pin and on A9, CE low (PGM
+//               low on the PGM-pulse parts) for 100 ms in all: every cell 0xFF.
+//               The programmer's erase sequence leaves the data pins at
+//               whatever latch 2 holds; the datasheet asks for them high. The
+//               model accepts either (the cells do not depend on them).
+//
+// Minimum programming times (the slow factor multiplies them): 1 ms for the
+// NMOS 2716..27128 (their datasheets give a 50 ms pulse; the programmer's
+// 1 ms wait is the unit the forms count on), 10 us for the CMOS quick-pulse
+// parts and the W27E parts (100 us typical per the datasheets, lowered to the
+// programmer's 10 us pulse wait).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sim/chip.h"
+
+namespace quilla::sim {
+
+struct EpromPart {
+    enum class Pulse { HighOnCe, LowOnCe, LowOnPgm };
+
+    const char* name;
+    int pins;                  // 24, 28 or 32
+    std::uint32_t size;        // bytes
+    std::vector<int> address;  // chip pins of A0, A1, ...
+    int ce, oe, pgm;           // chip pins (pgm 0: none)
+    int vpp;                   // chip pin that takes VPP (may be the OE pin)
+    int vcc, gnd;
+    Pulse pulse;
+    Tenths vppMin, vppMax;     // programming window
+    Nanos minProgram;
+    bool hasId;
+    std::uint8_t mfr, dev;
+    bool erasable;             // W27E: electrical erase
+};
+
+// The parts this model knows, by name.
+const std::vector<EpromPart>& EpromParts();
+const EpromPart* FindEpromPart(std::string_view name);
+
+class EpromChip : public Chip {
+public:
+    explicit EpromChip(const EpromPart& part);
+
+    std::string Name() const override { return part_.name; }
+    int PinCount() const override { return part_.pins; }
+    std::vector<int> GroundPins() const override { return {part_.gnd}; }
+    std::vector<int> VccPins() const override { return {part_.vcc}; }
+
+    void OnPinsChanged(ChipPins& pins) override;
+    void OnElapsed(ChipPins& pins, Nanos dt) override;
+    void OnRemoved() override;
+
+    std::span<const std::uint8_t> Contents() const override { return cells_; }
+    std::span<std::uint8_t> MutableContents() override { return cells_; }
+
+    const EpromPart& Part() const { return part_; }
+    // Cells programmed so far (for tests: a write that went wrong shows here).
+    std::uint64_t ProgramEvents() const { return programEvents_; }
+
+private:
+    enum class Mode { Off, Standby, Read, Program, Erase };
+    std::uint32_t Address(ChipPins& pins) const;
+    std::uint8_t Data(ChipPins& pins) const;
+    void DriveData(ChipPins& pins, std::uint8_t v);
+    void ReleaseData(ChipPins& pins);
+
+    const EpromPart& part_;
+    std::vector<std::uint8_t> cells_;
+    std::vector<int> data_;  // chip pins of D0..D7
+    Mode mode_ = Mode::Off;
+    // Programming in progress: the address and data whose time adds up.
+    std::uint32_t progAddr_ = 0;
+    std::uint8_t progData_ = 0xFF;
+    Nanos progTime_ = 0;
+    bool progDone_ = false;
+    Nanos eraseTime_ = 0;
+    std::uint64_t programEvents_ = 0;
+};
+
+// A blank chip of a known part in its standard DIP position; chip empty when unknown.
+SeatedPart MakeEprom(std::string_view name);
+
+// Registers every part of the table.
+void RegisterEproms(ChipRegistry& registry);
+
+}  // namespace quilla::sim

@@ -1,0 +1,93 @@
+#include "sim/designs/vex300.h"
+
+#include "engine/protocol.h"
+
+namespace quilla::sim {
+
+using namespace proto;
+
+namespace {
+std::uint8_t Reverse(std::uint8_t v) {
+    std::uint8_t r = 0;
+    for (int b = 0; b < 8; ++b)
+        if (v & (1u << b)) r = static_cast<std::uint8_t>(r | (0x80u >> b));
+    return r;
+}
+}  // namespace
+
+void Vex300Design::OnLoaded(DesignContext& ctx) {
+    low_ = 0;
+    (void)ctx;  // pins stay as the host left them until a latch is written
+}
+
+void Vex300Design::DriveLow(DesignContext& ctx) {
+    const std::uint8_t latch = Reverse(low_);
+    for (int k = 0; k < 8; ++k) ctx.Drive(LowAddressFirstPin + k, (latch >> k) & 1u);
+}
+
+void Vex300Design::DriveData(DesignContext& ctx) {
+    const std::uint8_t d = ctx.Latch(2);
+    for (std::size_t i = 0; i < DataPins.size(); ++i) ctx.Drive(DataPins[i], (d >> i) & 1u);
+}
+
+void Vex300Design::OnLatch(DesignContext& ctx, int k, std::uint8_t v) {
+    if (k == 1) {
+        low_ = Reverse(v);
+        DriveLow(ctx);
+    } else if (k == 2) {
+        if (ctx.PortMode() == PortModeReset) DriveData(ctx);
+    }
+}
+
+void Vex300Design::OnPortMode(DesignContext& ctx, int mode) {
+    if (mode == PortModeReset) {
+        DriveData(ctx);
+    } else {
+        for (int p : DataPins) ctx.Release(p);
+    }
+}
+
+void Vex300Design::Step(DesignContext& ctx) {
+    low_ = static_cast<std::uint8_t>(low_ + 1);
+    DriveLow(ctx);
+    if (low_ != 0) return;
+    // Carry into A8 and up, each bit as its pin stands now.
+    for (int pin : HighAddressPins) {
+        const bool was = ctx.Level(pin);
+        ctx.Drive(pin, !was);
+        if (!was) break;
+    }
+}
+
+std::uint8_t Vex300Design::SampleData(DesignContext& ctx) {
+    std::uint8_t v = 0;
+    for (std::size_t i = 0; i < DataPins.size(); ++i)
+        if (ctx.Level(DataPins[i])) v = static_cast<std::uint8_t>(v | (1u << i));
+    return v;
+}
+
+bool Vex300Design::Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args,
+                           std::span<const std::uint8_t> payload) {
+    (void)args;
+    (void)payload;
+    switch (op) {
+        case OpAddrInc:
+            Step(ctx);
+            return true;
+        case OpRead1K: {
+            std::uint8_t* out = ctx.Block(Read1KSize);
+            for (int i = 0; i < Read1KSize; ++i) {
+                out[i] = SampleData(ctx);
+                Step(ctx);
+            }
+            return true;
+        }
+        case OpCaptureData:
+            ctx.Capture(SampleData(ctx));
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace quilla::sim

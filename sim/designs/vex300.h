@@ -1,0 +1,51 @@
+// "vex300": the parallel-socket design (the default design, loaded by the
+// engine at start and by the socket memory forms).
+//
+//   latch 1   socket pins 9..16, latch bit k on pin 9 + k: the low address
+//             byte bit-reversed, so A0 (latch bit 7) is on pin 16
+//   latch 2   the data byte, on the data pins 17, 18, 19, 21, 22, 23, 24, 25
+//             (D0..D7 of every bottom-aligned 24-, 28- and 32-pin memory) while
+//             the port mode is 15; port mode 12 releases them (the chip drives)
+//   0x28      steps the address by one: the low byte on latch 1's pins, a
+//             carry ripples into A8 and up on the socket pins in the socket
+//             forms' order (31, 30, 27, 29, 8, 32, 33, 7, 6, 34, 35, 5), each
+//             taken at its present level; only pins whose bit changes are driven
+//   0x27      reads 1,024 bytes from the address set (data pins sampled, then
+//             the address stepped as by 0x28); the 1,024 bytes follow
+//   0x03      captures the data pins into the reply (D0 = bit 0)
+//
+// Writing latch 1 sets the low byte of the address counter.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "sim/design.h"
+
+namespace quilla::sim {
+
+class Vex300Design : public Design {
+public:
+    static constexpr std::string_view TagName = "vex300";
+    std::string_view Tag() const override { return TagName; }
+
+    static constexpr std::array<int, 8> DataPins{17, 18, 19, 21, 22, 23, 24, 25};
+    static constexpr std::array<int, 12> HighAddressPins{31, 30, 27, 29, 8, 32, 33, 7, 6, 34, 35, 5};
+    static constexpr int LowAddressFirstPin = 9;  // latch-1 bit 0
+
+    void OnLoaded(DesignContext& ctx) override;
+    void OnLatch(DesignContext& ctx, int k, std::uint8_t v) override;
+    void OnPortMode(DesignContext& ctx, int mode) override;
+    bool Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args,
+                 std::span<const std::uint8_t> payload) override;
+
+private:
+    void DriveLow(DesignContext& ctx);
+    void DriveData(DesignContext& ctx);
+    void Step(DesignContext& ctx);
+    std::uint8_t SampleData(DesignContext& ctx);
+
+    std::uint8_t low_ = 0;  // A0..A7 of the address counter
+};
+
+}  // namespace quilla::sim

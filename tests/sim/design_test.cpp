@@ -1,0 +1,288 @@
+// Design loading, the design plug-in interface and the injected faults.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "sim/designs/chkpin.h"
+#include "sim/programmer.h"
+#include "sim_host.h"
+
+namespace quilla::sim::test {
+namespace {
+
+using namespace quilla::proto;
+
+// The design data of a tag as a loader sends it: 0xFF, the tag, zeros.
+Bytes DesignData(const std::string& tag, std::size_t size = 240) {
+    Bytes d(size, 0);
+    d[0] = 0xFF;
+    const std::string t = "QSIM design=" + tag;
+    std::copy(t.begin(), t.end(), d.begin() + 1);
+    return d;
+}
+
+// Start, packets of 0E 22 00 00 + 60 bytes, end, reply byte 0 (or -1 when no reply came).
+int Load(Host& h, const Bytes& data) {
+    h.Sys(SysDesignStart, 0);
+    for (std::size_t off = 0; off < data.size(); off += DesignDataBytes) {
+        Bytes pkt{OpSystem, SysDesignData, 0, 0};
+        for (std::size_t i = 0; i < DesignDataBytes; ++i) pkt.push_back(off + i < data.size() ? data[off + i] : 0);
+        h.Raw(pkt);
+    }
+    h.Sys(SysDesignEnd, 0);
+    Bytes r = h.Reply();
+    return r.size() == 64 ? r[0] : -1;
+}
+
+TEST(SimDesignTag, ParsesOnlyTheTaggedForm) {
+    EXPECT_EQ(DesignTagOf(DesignData("vex300")), "vex300");
+    Bytes noFf = DesignData("vex300");
+    noFf[0] = 0xFE;
+    EXPECT_EQ(DesignTagOf(noFf), "");
+    Bytes garbage = DesignData("ve\x01x");
+    EXPECT_EQ(DesignTagOf(garbage), "");
+    EXPECT_EQ(DesignTagOf(Bytes{0xFF}), "");
+    EXPECT_EQ(DesignTagOf(Bytes{}), "");
+}
+
+TEST(SimDesignLoad, KnownTagAnswersOneUnknownAnswersZero) {
+    auto sim = MakeSimulatedProgrammer();
+    Host h(*sim);
+    EXPECT_EQ(Load(h, DesignData("chkpin")), 1);
+    EXPECT_EQ(sim->LoadedTag(), "chkpin");
+    EXPECT_EQ(Load(h, DesignData("nosuchdesign")), 0);
+    EXPECT_EQ(sim->LoadedTag(), "");
+    EXPECT_EQ(Load(h, Bytes(240, 0x00)), 0);
+    EXPECT_TRUE(sim->Violations().empty());
+    EXPECT_EQ(sim->Log().OfKind(EventKind::DesignLoaded).size(), 1u);
+    EXPECT_EQ(sim->Log().OfKind(EventKind::DesignRejected).size(), 2u);
+}
+
+TEST(SimDesignLoad, InjectedRejection) {
+    auto sim = MakeSimulatedProgrammer();
+    Host h(*sim);
+    sim->RejectDesign("chkpin");
+    EXPECT_EQ(Load(h, DesignData("chkpin")), 0);
+    sim = MakeSimulatedProgrammer();
+    Host h2(*sim);
+    sim->RejectDesigns(true);
+    EXPECT_EQ(Load(h2, DesignData("chkpin")), 0);
+}
+
+TEST(SimDesignLoad, Vex310RecordsTheLoadCommandsAsViolations) {
+    auto sim = MakeSimulatedProgrammer("vex310");
+    Host h(*sim);
+    Load(h, DesignData("chkpin"));
+    // start, four data packets, end
+    EXPECT_EQ(sim->Violations().size(), 6u);
+    EXPECT_EQ(sim->LoadedTag(), "");
+}
+
+TEST(SimDesignLoad, DataWithoutStartIsAViolation) {
+    auto sim = MakeSimulatedProgrammer();
+    Host h(*sim);
+    Bytes pkt{OpSystem, SysDesignData, 0, 0};
+    pkt.resize(64, 0);
+    h.Raw(pkt);
+    EXPECT_EQ(sim->Violations().size(), 1u);
+}
+
+// The design files in data/BLib: header under 100 bytes without 0xFF, then the tag of the file's own name.
+TEST(SimDesignFiles, EveryFileCarriesItsOwnName) {
+    const std::filesystem::path dir = std::filesystem::path(QUILLA_SOURCE_DATA) / "BLib";
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        if (e.path().extension() != ".bit") continue;
+        ++files;
+        std::ifstream in(e.path(), std::ios::binary);
+        Bytes b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        auto ff = std::find(b.begin(), b.end(), 0xFF);
+        ASSERT_NE(ff, b.end()) << e.path();
+        EXPECT_LT(ff - b.begin(), 100) << e.path();
+        EXPECT_EQ(DesignTagOf(Bytes(ff, b.end())), e.path().stem().string()) << e.path();
+    }
+    EXPECT_GE(files, 2);
+    EXPECT_TRUE(std::filesystem::exists(dir / "vex300.bit"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "chkpin.bit"));
+}
+
+// ---- the plug-in interface, with a test design ------------------------------------------
+
+// Latch 1 drives socket pins 1..8 (data bus), 0x03 captures pins 11..18,
+// 0x27 reads 1,024 bytes of a counter, 0x41 n sends n x 64 bytes, 0x0C keeps
+// its 32 payload bytes, port mode 12 releases the data bus.
+class BusDesign : public Design {
+public:
+    static constexpr std::string_view TagName = "testbus";
+    std::string_view Tag() const override { return TagName; }
+    static constexpr int Data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    static constexpr int In[8] = {11, 12, 13, 14, 15, 16, 17, 18};
+
+    void OnLatch(DesignContext& ctx, int k, std::uint8_t v) override {
+        if (k == 1) ctx.DriveBus(Data, v);
+    }
+    void OnPortMode(DesignContext& ctx, int mode) override {
+        if (mode == PortModeRead) ctx.ReleaseBus(Data);
+    }
+    bool Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args,
+                 std::span<const std::uint8_t> payload) override {
+        switch (op) {
+            case OpCaptureData:
+                ctx.Capture(static_cast<std::uint8_t>(ctx.ReadBus(In)));
+                return true;
+            case OpRead1K: {
+                std::uint8_t* b = ctx.Block(Read1KSize);
+                for (int i = 0; i < Read1KSize; ++i) b[i] = static_cast<std::uint8_t>(counter++);
+                return true;
+            }
+            case OpAdapterRead: {
+                std::uint8_t* b = ctx.Block(args[0] * 64);
+                for (int i = 0; i < args[0] * 64; ++i) b[i] = 0xA5;
+                return true;
+            }
+            case OpPageBufferLoad:
+                lastPage.assign(payload.begin(), payload.end());
+                lastPageAddr = args[0] * 256 + args[1];
+                return true;
+            case OpBusWrite:
+                beforeWait = ctx.Now();
+                ctx.Elapse(5 * Microsecond);
+                afterWait = ctx.Now();
+                return true;
+            default:
+                return false;
+        }
+    }
+    int counter = 0;
+    std::vector<std::uint8_t> lastPage;
+    int lastPageAddr = -1;
+    Nanos beforeWait = 0, afterWait = 0;
+};
+
+struct BusBench {
+    BusBench() {
+        RegisterBuiltinDesigns(registry);
+        registry.Add<BusDesign>();
+        sim = std::make_unique<Programmer>(ModelConfig::For("vex520"), &registry);
+        host = std::make_unique<Host>(*sim);
+        EXPECT_EQ(Load(*host, DesignData("testbus")), 1);
+    }
+    BusDesign& design() { return *static_cast<BusDesign*>(sim->LoadedDesign()); }
+    DesignRegistry registry;
+    std::unique_ptr<Programmer> sim;
+    std::unique_ptr<Host> host;
+};
+
+TEST(SimDesignPlugIn, LatchDrivesPinsAndPortModeReleasesThem) {
+    BusBench b;
+    Host& h = *b.host;
+    h.Raw({OpLatch0 + 1, 0x5A});
+    Socket& s = b.sim->GetSocket();
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(s.Level(i + 1), ((0x5A >> i) & 1) != 0) << i;
+    EXPECT_EQ(b.sim->Latch(1), 0x5A);
+    h.Raw({OpPinHigh, 1});   // the host writes last
+    EXPECT_TRUE(s.Level(1));
+    EXPECT_EQ(s.DriverOf(1), Writer::Host);
+    h.Raw({OpSystem, SysPortMode, PortModeRead, 0});
+    EXPECT_FALSE(s.Driven(2));
+    EXPECT_TRUE(b.sim->Violations().empty());
+}
+
+TEST(SimDesignPlugIn, CaptureAndBlockReadsHaveExactSizes) {
+    BusBench b;
+    Host& h = *b.host;
+    h.Raw({OpPinLow, 11, OpPinLow, 13, OpCaptureData});
+    Bytes r = h.Reply();
+    EXPECT_EQ(r[0], 0xFA);
+    h.Raw({OpRead1K, OpRead1K});
+    Bytes first = h.Read(4096);
+    ASSERT_EQ(first.size(), 1024u) << "one block per read, never more";
+    EXPECT_EQ(first[1023], 0xFF);
+    Bytes second = h.Read(1024);
+    ASSERT_EQ(second.size(), 1024u);
+    EXPECT_EQ(second[0], 0x00);
+    h.Raw({OpAdapterRead, 128});
+    EXPECT_EQ(h.Read(8192).size(), 8192u);
+    h.Raw({OpAdapterRead, 1});
+    EXPECT_EQ(h.Read(64).size(), 64u);
+    EXPECT_TRUE(b.sim->Violations().empty());
+}
+
+TEST(SimDesignPlugIn, PayloadCommandAndDesignTime) {
+    BusBench b;
+    Host& h = *b.host;
+    Bytes pkt{OpPageBufferLoad, 0x01, 0x20};
+    for (int i = 0; i < PageBufferBytes; ++i) pkt.push_back(static_cast<std::uint8_t>(i + 1));
+    h.Raw(pkt);
+    EXPECT_EQ(b.design().lastPageAddr, 0x120);
+    ASSERT_EQ(b.design().lastPage.size(), 32u);
+    EXPECT_EQ(b.design().lastPage[31], 32);
+    h.Raw({OpBusWrite});
+    EXPECT_EQ(b.design().afterWait - b.design().beforeWait, 5 * Microsecond);
+    EXPECT_EQ(b.sim->Now(), b.design().afterWait + timing::CommandCost) << "the command's own 1 us follows";
+    EXPECT_TRUE(b.sim->Violations().empty());
+}
+
+TEST(SimDesignPlugIn, UnimplementedCommandIsAViolation) {
+    BusBench b;
+    b.host->Raw({OpSpiOut, 0x12});
+    ASSERT_EQ(b.sim->Violations().size(), 1u);
+    EXPECT_NE(b.sim->Violations()[0].text.find("testbus"), std::string::npos);
+}
+
+TEST(SimDesignPlugIn, ContactTestWorksUnderEveryDesign) {
+    BusBench b;
+    b.sim->SeatChip(PassiveChip::Dip(28));
+    b.host->Raw({OpLatch0 + 1, 0x00});
+    EXPECT_EQ(b.host->ContactPoll(20), PinRange(7, 34));
+}
+
+// ---- injected transport faults ---------------------------------------------------------------
+
+TEST(SimFaults, ShortReply) {
+    auto sim = MakeSimulatedProgrammer();
+    Host h(*sim);
+    sim->InjectShortReply(10);
+    EXPECT_EQ(h.Reply().size(), 10u);
+    EXPECT_EQ(h.Reply().size(), 64u) << "only the next reply is short";
+}
+
+TEST(SimFaults, NoReply) {
+    auto sim = MakeSimulatedProgrammer();
+    Host h(*sim);
+    sim->InjectNoReply();
+    EXPECT_EQ(h.Reply().size(), 0u);
+    EXPECT_EQ(h.Reply().size(), 64u);
+}
+
+TEST(SimFaults, FailedOutTransferRunsNothing) {
+    auto sim = MakeSimulatedProgrammer();
+    Host h(*sim);
+    sim->InjectOutFailure();
+    EXPECT_EQ(h.Raw({OpPinLow, 5}), 0);
+    EXPECT_FALSE(sim->GetSocket().Driven(5));
+    EXPECT_EQ(h.Raw({OpPinLow, 5}), 2);
+    EXPECT_TRUE(sim->GetSocket().Driven(5));
+    EXPECT_EQ(sim->GetCounters().failedTransfers, 1u);
+}
+
+TEST(SimFaults, DetachFailsEveryTransferAndIsReported) {
+    auto sim = MakeSimulatedProgrammer();
+    Host h(*sim);
+    int reported = 0;
+    sim->SetDetachListener([&] { ++reported; });
+    h.Raw({OpReply});
+    sim->Detach();
+    EXPECT_EQ(reported, 1);
+    EXPECT_FALSE(sim->Attached());
+    EXPECT_EQ(h.Read(64).size(), 0u);
+    EXPECT_EQ(h.Raw({OpReply}), 0);
+    sim->Reattach();
+    EXPECT_EQ(h.Read(64).size(), 64u);
+}
+
+}  // namespace
+}  // namespace quilla::sim::test
