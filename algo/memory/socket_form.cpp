@@ -379,7 +379,9 @@ void SocketForm::WriteClick() {
             WriteBlockBegin(r);
             for (int i = 0; i < b.count; ++i) {
                 ProgramByte(r, *Image(b.file + i));
-                Put1(OpAddrInc);
+                // The address never steps past the chip's last byte: the counter
+                // would wrap onto address 0 with the program pin as its top bit.
+                if (b.chip + i < r.LastAddress) Put1(OpAddrInc);
             }
             Flush();
             if (b.chip % kBlock == 0) {

@@ -1,0 +1,77 @@
+// A workbench on the simulated programmer with a chip of the given part in
+// the socket, the selection dialog (for the ID buttons) and the dispatch:
+// forms are opened by their parameter string and driven by control name.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "algo/common/form.h"
+#include "app/workbench.h"
+#include "catalog/typedlg.h"
+#include "engine/fatal.h"
+#include "sim/chips/eprom.h"
+#include "sim/programmer.h"
+#include "support/scripted_prompts.h"
+
+namespace quilla::test {
+
+struct SimBench {
+    explicit SimBench(const std::string& part, const std::string& model = "vex520")
+        : sim(sim::MakeSimulatedProgrammer(model)) {
+        if (!part.empty()) {
+            EXPECT_TRUE(sim->SeatPart(part)) << part;
+        }
+        wb = std::make_unique<Workbench>(prompts, sim.get());
+        wb->ProgramDir = QUILLA_SOURCE_DATA;
+        wb->Ep3.ProgramDir = QUILLA_SOURCE_DATA;
+        wb->Ep3.Connected = 1;
+        wb->Ep3.ProgrammerModel = model;
+        dlg = std::make_unique<TTypeDlg>(*wb);
+        dlg->RadioIndex = 0;  // EPROM
+        wb->TypeDlg = dlg.get();
+    }
+
+    // Opens (or re-opens) the form of a parameter string, as the selection does.
+    AlgoForm& Open(const std::string& params) {
+        AlgorithmForm* f = dlg->Dispatch().Open(params);
+        EXPECT_NE(f, nullptr) << params;
+        auto* form = dynamic_cast<AlgoForm*>(f);
+        if (!form) throw std::runtime_error("no form for " + params);
+        return *form;
+    }
+
+    std::span<const std::uint8_t> Chip() const { return sim->GetChip()->Contents(); }
+    sim::EpromChip& Eprom() const { return dynamic_cast<sim::EpromChip&>(*sim->GetChip()); }
+    std::uint8_t* Image() { return wb->ImageBuffer.data(); }
+
+    // Random image bytes in [0, n), with a share of 0xFF bytes.
+    void RandomImage(int n, unsigned seed = 7) {
+        std::mt19937 rng(seed);
+        for (int i = 0; i < n; ++i) {
+            const unsigned v = rng() & 0x1FF;
+            Image()[i] = v > 0xFF ? 0xFF : static_cast<std::uint8_t>(v);
+        }
+    }
+    bool ChipMatchesImage(int first, int n) const {
+        auto c = Chip();
+        for (int i = 0; i < n; ++i)
+            if (c[static_cast<std::size_t>(first + i)] != wb->ImageBuffer[static_cast<std::size_t>(first + i)])
+                return false;
+        return true;
+    }
+    std::uint64_t Transfers() const { return sim->GetCounters().transfersOut; }
+
+    FatalIntercept fatal;
+    ScriptedPrompts prompts;
+    std::unique_ptr<sim::Programmer> sim;
+    std::unique_ptr<Workbench> wb;
+    std::unique_ptr<TTypeDlg> dlg;
+};
+
+}  // namespace quilla::test
