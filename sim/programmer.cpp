@@ -541,15 +541,12 @@ void Programmer::System(std::uint8_t s, std::uint8_t v, std::uint8_t x, const st
             break;
         }
         case SysOverCurrent: {
-            // Reports the latched flag or a fault present now, and clears the
-            // flag: it latches again at the next change that finds a fault.
+            // Reports the latched flag or a fault present now, and clears the flag.
             CheckFault();
-            const bool faultNow = regs_[RegContactMode] != ContactModeOn &&
-                                  socket_.Fault(config_.usbLoadCapacity) != OverCurrentCause::None;
-            const std::uint8_t ok = (overCurrent_ != OverCurrentCause::None || faultNow) ? 0 : 1;
+            const bool fault = overCurrent_ != OverCurrentCause::None || faultPresent_ != OverCurrentCause::None;
+            const std::uint8_t ok = fault ? 0 : 1;
             Answer(&ok, 1);
             overCurrent_ = OverCurrentCause::None;
-            checkedGeneration_ = socket_.Generation();
             break;
         }
         case SysDesignStart:
@@ -599,12 +596,16 @@ void Programmer::EndDesignLoad() {
 void Programmer::CheckFault() {
     if (socket_.Generation() == checkedGeneration_) return;
     checkedGeneration_ = socket_.Generation();
-    if (regs_[RegContactMode] == ContactModeOn) return;  // the contact test's own supplies
-    if (overCurrent_ != OverCurrentCause::None) return;
-    const OverCurrentCause c = socket_.Fault(config_.usbLoadCapacity);
-    if (c == OverCurrentCause::None) return;
-    overCurrent_ = c;
-    log_.Add(clock_.Now(), EventKind::OverCurrent, 0, static_cast<int>(c));
+    // The contact test's own supplies break no rule.
+    const OverCurrentCause c = regs_[RegContactMode] == ContactModeOn ? OverCurrentCause::None
+                                                                     : socket_.Fault(config_.usbLoadCapacity);
+    // The flag latches when a fault appears, not again while the same one lasts.
+    if (c != OverCurrentCause::None && faultPresent_ == OverCurrentCause::None &&
+        overCurrent_ == OverCurrentCause::None) {
+        overCurrent_ = c;
+        log_.Add(clock_.Now(), EventKind::OverCurrent, 0, static_cast<int>(c));
+    }
+    faultPresent_ = c;
 }
 
 }  // namespace quilla::sim

@@ -188,7 +188,8 @@ private:
     bool pollSnapshotValid_ = false;
     PinSet pollSnapshot_;
 
-    OverCurrentCause overCurrent_ = OverCurrentCause::None;
+    OverCurrentCause overCurrent_ = OverCurrentCause::None;    // the latched flag
+    OverCurrentCause faultPresent_ = OverCurrentCause::None;   // the fault the socket has now
     std::uint64_t checkedGeneration_ = ~std::uint64_t{0};
 
     // Faults.
