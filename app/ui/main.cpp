@@ -1,12 +1,94 @@
-// Quilla's entry point.
+// Quilla's entry point: the splash, then the long-lived windows in a fixed
+// order (the engine connects to the programmer when it is created, and the
+// selection dialog already uses the main window, the buffer window, the engine
+// and the configuration file), then the message loop.
 #include <QApplication>
-#include <QMainWindow>
+#include <QMessageBox>
+#include <QThread>
+#include <exception>
+#include <memory>
+
+#include "app/programdir.h"
+#include "app/ui/autopro1.h"
+#include "app/ui/ep3form.h"
+#include "app/ui/guard.h"
+#include "app/ui/mainform.h"
+#include "app/ui/picture1.h"
+#include "app/ui/place1.h"
+#include "app/ui/qtprompts.h"
+#include "app/workbench.h"
+#include "engine/fatal.h"
+#include "engine/transport.h"
+
+using namespace quilla;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QMainWindow w;
-    w.setWindowTitle("Quilla Ver 1.12");
-    w.resize(800, 600);
-    w.show();
-    return app.exec();
+    QApplication::setApplicationName("Quilla");
+
+    // A broken link ends the program with a plain message box.
+    SetFatalMessageSink([](const std::string& message) {
+        QMessageBox box(QMessageBox::NoIcon, " ", QString::fromStdString(message), QMessageBox::Ok);
+        box.exec();
+    });
+
+    try {
+        const std::string programDir =
+            ResolveProgramDir(QCoreApplication::applicationDirPath().toStdString());
+
+        // Splash, shown while the windows below are created.
+        auto splash = std::make_unique<TPicture1>(programDir);
+        splash->show();
+        QApplication::processEvents();
+        QThread::msleep(1);
+
+        // The link to the programmer: the USB driver library, or the simulated
+        // programmer for --simulate[=MODEL] / QUILLA_SIMULATE.
+        Transport* transport = nullptr;
+
+        QtPrompts prompts;
+        Workbench wb(prompts, transport);  // the image: first 1 MiB 0xFF, the rest 0
+        wb.ProgramDir = programDir;
+        wb.Ep3.ProgramDir = programDir;
+
+        // MainForm: the application's main window.
+        TMainForm mainForm(wb);
+
+        // Ep3: driver check, connection, identification of ProgrammerModel and
+        // the default design happen here, when the engine starts.
+        TEp3Form ep3Form(wb, &mainForm);
+        mainForm.Ep3Form = &ep3Form;
+
+        // Form1 and Runing are never shown and are not built.
+
+        // InputHexDlg (fill and resize): sets mainForm.Hooks.Fill / Resize.
+
+        // FileFormat (load format dialog): sets mainForm.Hooks.LoadFile / SaveBuf.
+
+        // TypeDlg (selection dialog): sets the Comm hooks, the mirrors, LoadConfig
+        // and SaveConfig; its start-up runs FileNew, LoadConfig and reloads the
+        // remembered data file.
+
+        // Setting1 (options dialog): sets mainForm.Hooks.ShowSetting1.
+
+        TPlace1 place1(wb, &mainForm);
+        wb.Ep3.Placement = &place1;
+
+        TAutoPro1 autoPro1(&mainForm);
+        prompts.ChipPrompt = &autoPro1;
+
+        splash->hide();
+        splash.reset();
+
+        // Without a selection dialog nothing has opened the buffer window yet.
+        if (!wb.FileWin) Guarded(prompts, [&] { wb.FileNew(); });
+
+        mainForm.showMaximized();
+        const int rc = app.exec();
+        wb.Ep3.Placement = nullptr;
+        return rc;
+    } catch (const std::exception& e) {
+        QMessageBox::critical(nullptr, "Quilla", QString::fromStdString(e.what()));
+    }
+    return 0;
 }

@@ -1,0 +1,22 @@
+// The program's prompts: Qt message boxes, the system beep, and the
+// mass-production prompt window.
+#pragma once
+
+#include "engine/prompts.h"
+
+namespace quilla {
+
+class TAutoPro1;
+
+class QtPrompts : public Prompts {
+public:
+    int Message(const std::string& text, const std::string& caption, MsgKind kind, int buttons) override;
+    void Beep() override;
+    void ShowChipPrompt(const std::string& text) override;
+    void CloseChipPrompt() override;
+
+    // The window the mass-production prompt uses (AutoPro1 when not set).
+    TAutoPro1* ChipPrompt = nullptr;
+};
+
+}  // namespace quilla
