@@ -53,6 +53,11 @@ TTypeDlg::TTypeDlg(Workbench& wb, const FormRegistry& registry)
     Manufacturer = "ATMEL";
     DeviceParams.assign(MaxListedDevices, std::string());
     if (wb_.sel.AdapterLabel.empty()) wb_.sel.AdapterLabel = "No need";
+    if (!wb_.TypeDlg) wb_.TypeDlg = this;  // the forms' ID buttons run MFRClick
+}
+
+TTypeDlg::~TTypeDlg() {
+    if (wb_.TypeDlg == this) wb_.TypeDlg = nullptr;
 }
 
 void TTypeDlg::Start() {
