@@ -54,9 +54,12 @@ public:
     // to fill; valid until the design's command returns.
     std::uint8_t* Block(int n);
 
-    // Design-internal time (a programming opcode that polls the chip): the
-    // chip sees dt pass.
+    // Design-internal time (a strobe's width, an opcode that polls the chip):
+    // the chip first sees the pins as they are, then dt pass. A pulse inside one
+    // opcode (drive low, Elapse(width), drive high) is seen by the chip.
     void Elapse(Nanos dt);
+    // Lets the chip react to the pins now, without time passing.
+    void Settle();
     Nanos Now() const;
     // A protocol violation (a command this design cannot take in this state).
     void Violation(std::string_view text);

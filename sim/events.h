@@ -59,7 +59,7 @@ struct Counters {
 class EventLog {
 public:
     // The log keeps at most this many events, then only counts what it dropped.
-    static constexpr std::size_t Capacity = 4'000'000;
+    static constexpr std::size_t Capacity = 1'000'000;
 
     void Add(Nanos t, EventKind k, int pin, int value) {
         if (!enabled_) return;

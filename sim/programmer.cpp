@@ -71,6 +71,7 @@ bool DesignContext::PinOption(int pin) const { return p_.GetSocket().PinOption(p
 void DesignContext::Capture(std::uint8_t v) { p_.Capture(v); }
 std::uint8_t* DesignContext::Block(int n) { return p_.BeginInMessage(n); }
 void DesignContext::Elapse(Nanos dt) { p_.Elapse(dt); }
+void DesignContext::Settle() { p_.GetSocket().Settle(); }
 Nanos DesignContext::Now() const { return p_.Now(); }
 void DesignContext::Violation(std::string_view text) { p_.AddViolation(std::string(text)); }
 const ModelConfig& DesignContext::Model() const { return p_.Model(); }

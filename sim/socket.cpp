@@ -236,21 +236,10 @@ std::vector<int> Socket::CodePins(int code, int sub) const {
 
 OverCurrentCause Socket::Fault(int usbCapacity) const {
     const PinSet vppOn = VppCarrying();
-    // Two supplies of different levels on one pin.
-    for (int p = 1; p <= SocketPins; ++p) {
-        int n = 0;
-        Tenths lo = 0, hi = 0;
-        auto add = [&](Tenths t) {
-            if (n == 0) lo = hi = t;
-            lo = std::min(lo, t);
-            hi = std::max(hi, t);
-            ++n;
-        };
-        if (gnd_.Has(p)) add(0);
-        if (vcc_.Has(p)) add(vccLevel_);
-        if (vppOn.Has(p)) add(vppLevel_);
-        if (n >= 2 && lo != hi) return OverCurrentCause::Short;
-    }
+    // Two supplies of different levels on one pin (ground is 0 V).
+    if (vccLevel_ != 0 && !(gnd_ & vcc_).Empty()) return OverCurrentCause::Short;
+    if (vppLevel_ != 0 && !(gnd_ & vppOn).Empty()) return OverCurrentCause::Short;
+    if (vccLevel_ != vppLevel_ && !(vcc_ & vppOn).Empty()) return OverCurrentCause::Short;
     // A chip powered the wrong way round.
     if (ChipPresent()) {
         const PinSet touched = TouchedPins();
