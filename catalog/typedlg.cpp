@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/binfile.h"
+#include "app/hexfile.h"
+#include "app/jedec.h"
 #include "app/workbench.h"
 #include "engine/fatal.h"
 #include "engine/protocol.h"
@@ -54,6 +57,10 @@ TTypeDlg::TTypeDlg(Workbench& wb, const FormRegistry& registry)
     DeviceParams.assign(MaxListedDevices, std::string());
     if (wb_.sel.AdapterLabel.empty()) wb_.sel.AdapterLabel = "No need";
     if (!wb_.TypeDlg) wb_.TypeDlg = this;  // the forms' ID buttons run MFRClick
+    Loaders.LoadJed = [](Workbench& w) { quilla::LoadJed(w); };
+    Loaders.LoadHex = [](Workbench& w) { quilla::LoadHex(w); };
+    // Binary: every byte, from LoadStart (mode "All").
+    Loaders.LoadBin = [](Workbench& w) { quilla::LoadBin(w, LoadModes[0].Mask, LoadModes[0].Match); };
 }
 
 TTypeDlg::~TTypeDlg() {

@@ -65,8 +65,9 @@ public:
     virtual void HideDialog() {}
 };
 
-// The remembered data file is reloaded at start by its upper-cased extension.
-// The shell plugs in the loaders; each loads wb.DataFileName.
+// The remembered data file is reloaded at start by its upper-cased extension:
+// the file loaders of the program by default (tests replace them); each loads
+// wb.DataFileName.
 struct DataFileLoaders {
     std::function<void(Workbench&)> LoadJed;
     std::function<void(Workbench&)> LoadHex;

@@ -311,3 +311,41 @@ TEST_F(ConfigTest, ReadWriteAfterRestartDispatchesTheRestoredParameters) {
 
 }  // namespace
 }  // namespace quilla
+
+namespace quilla {
+namespace {
+
+class DefaultLoaderTest : public test::CatalogTest {};
+
+TEST_F(DefaultLoaderTest, RemeberedHexAndBinFilesReachTheImage) {
+    WriteList("MPU ATMEL AT89C51,P89C51 1\n");
+    wb.Ep3.ProgrammerModel = "vex520";
+    std::filesystem::create_directories(dir / "config");
+    const std::string hex = (dir / "rom.hex").string();
+    WriteFile("rom.hex", ":0400000001020304F2\r\n:00000001FF\r\n");
+    std::ofstream(dir / "config" / "vex520.cfg")
+        << "c\n\n2\nP\nT\n" << hex << "\n0\nATMEL\nMPU\n0\n0\nD\nA\nP 1\n";
+    dlg.Start();
+    EXPECT_EQ(wb.ImageBuffer[0], 1);
+    EXPECT_EQ(wb.ImageBuffer[3], 4);
+    EXPECT_EQ(wb.ImageBuffer[4], 0xFF);
+
+    test::ScriptedPrompts p2;
+    Workbench wb2(p2);
+    wb2.ProgramDir = wb.ProgramDir;
+    wb2.Ep3.ProgrammerModel = "vex520";
+    TTypeDlg d2(wb2);
+    d2.ConfigDir = dlg.ConfigDir;
+    const std::string bin = (dir / "rom.BIN").string();
+    WriteFile("rom.BIN", std::string("\x00\x11\x22", 3));
+    std::ofstream(dir / "config" / "vex520.cfg", std::ios::trunc)
+        << "c\n\n2\nP\nT\n" << bin << "\n0\nATMEL\nMPU\n0\n0\nD\nA\nP 1\n";
+    d2.Start();
+    EXPECT_EQ(wb2.ImageBuffer[0], 0x00);
+    EXPECT_EQ(wb2.ImageBuffer[2], 0x22);
+    EXPECT_EQ(wb2.ImageBuffer[3], 0xFF);
+    d2.FormClose();
+}
+
+}  // namespace
+}  // namespace quilla
