@@ -10,8 +10,17 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLA_SANITIZE=ON -DQUILLA_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
-if ls tests/usb/*.cpp >/dev/null 2>&1; then
+# The USB layer (driver library, event thread, start-up) under ThreadSanitizer:
+# test_usb and one program per sub-folder of tests/usb (test_usb_<sub>).
+usb_tests=()
+if ls tests/usb/*.cpp >/dev/null 2>&1; then usb_tests+=(test_usb); fi
+for d in tests/usb/*/; do
+  [ -d "$d" ] && ls "$d"*.cpp >/dev/null 2>&1 && usb_tests+=("test_usb_$(basename "$d")")
+done
+if [ ${#usb_tests[@]} -gt 0 ]; then
   cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DQUILLA_TSAN=ON -DQUILLA_GUI=OFF -DQUILLA_BENCH=OFF >/dev/null
-  cmake --build build-tsan -j"$jobs" --target test_usb
-  TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_usb
+  cmake --build build-tsan -j"$jobs" --target "${usb_tests[@]}"
+  for t in "${usb_tests[@]}"; do
+    TSAN_OPTIONS=halt_on_error=1 "build-tsan/tests/$t"
+  done
 fi
