@@ -104,7 +104,7 @@ TFileWin::TFileWin(Workbench& wb, QWidget* parent) : QWidget(parent), wb_(wb) {
     connect(ScrollBar1, &QScrollBar::sliderReleased, this, [this] { ScrollBar1OnScroll(true); });
 
     const QFontMetrics fm(fixed);
-    resize(fm.horizontalAdvance(QString(HexLineChars + 4, 'x')) + 40, fm.lineSpacing() * 17 + 70);
+    resize(fm.horizontalAdvance(QString(HexLineChars + 4, 'x')) + 40, fm.lineSpacing() * 16 + 64);
     Refresh();
 }
 
@@ -141,7 +141,7 @@ void TFileWin::Refresh() {
         const char c = m->RichText[i];
         if (c == '\r') continue;
         // DEL has no glyph of its own; it keeps its place as a visible mark.
-        text += c == '\x7f' ? QChar(0x2421) : QChar::fromLatin1(c);
+        text += c == '\x7f' ? QChar(0x2302) : QChar::fromLatin1(c);
     }
     if (RichEdit1->toPlainText() != text) RichEdit1->setPlainText(text);
     QTextCursor cur(RichEdit1->document());

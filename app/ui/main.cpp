@@ -4,10 +4,16 @@
 // and the configuration file), then the message loop.
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <cctype>
 #include <exception>
 #include <memory>
+#include <string>
 
+#include "app/hexfile.h"
 #include "app/programdir.h"
 #include "app/ui/autopro1.h"
 #include "app/ui/ep3form.h"
@@ -22,9 +28,40 @@
 
 using namespace quilla;
 
+namespace {
+
+// Command line: `--screenshot=FILE` saves a picture of the main window a
+// moment after start and ends the program; a plain argument names a data file
+// to open after start (Intel HEX).
+struct StartOptions {
+    QString screenshot;
+    std::string dataFile;
+};
+
+StartOptions ReadStartOptions(const QStringList& args) {
+    StartOptions o;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a.startsWith("--screenshot=")) o.screenshot = a.mid(13);
+        else if (!a.startsWith('-')) o.dataFile = a.toStdString();
+    }
+    return o;
+}
+
+std::string UpperExt(const std::string& name) {
+    const auto dot = name.rfind('.');
+    std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return ext;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quilla");
+    const StartOptions start = ReadStartOptions(QApplication::arguments());
 
     // A broken link ends the program with a plain message box.
     SetFatalMessageSink([](const std::string& message) {
@@ -83,7 +120,23 @@ int main(int argc, char** argv) {
         // Without a selection dialog nothing has opened the buffer window yet.
         if (!wb.FileWin) Guarded(prompts, [&] { wb.FileNew(); });
 
+        if (!start.dataFile.empty() && UpperExt(start.dataFile) == ".HEX") {
+            Guarded(prompts, [&] {
+                wb.DataFileName = start.dataFile;
+                LoadHex(wb);
+            });
+        }
+
+        // Without a window manager "maximised" means nothing: take the screen.
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            mainForm.setGeometry(screen->availableGeometry());
         mainForm.showMaximized();
+        if (!start.screenshot.isEmpty()) {
+            QTimer::singleShot(1500, &mainForm, [&] {
+                mainForm.grab().save(start.screenshot);
+                app.quit();
+            });
+        }
         const int rc = app.exec();
         wb.Ep3.Placement = nullptr;
         return rc;
