@@ -1,0 +1,100 @@
+// The generic form view, offscreen: it renders a declared form as an MDI
+// child and forwards clicks, typing and ticks to the form by control name.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "../../algo/eprom/eprom_bench.h"
+#include "algo/memory/p27.h"
+#include "algo/ui/formview.h"
+
+namespace quilla::test {
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+struct ViewBench : SimBench {
+    ViewBench() : SimBench("AT27C256R") {
+        host = std::make_unique<MdiFormHost>(&area);
+        dlg->Dispatch().Host = host.get();
+    }
+    FormWidget& View(AlgoForm& f) {
+        auto* w = dynamic_cast<FormWidget*>(host->Window(f)->widget());
+        if (!w) throw std::runtime_error("no view");
+        return *w;
+    }
+    QApplication& app = App();  // before any widget
+    QMdiArea area;
+    std::unique_ptr<MdiFormHost> host;
+};
+
+TEST(FormView, RendersTheDeclaredControlsAsAnMdiChild) {
+    ViewBench b;
+    AlgoForm& f = b.Open("P27 13");
+    ASSERT_NE(b.host->Window(f), nullptr);
+    EXPECT_EQ(b.area.subWindowList().size(), 1);
+    FormWidget& v = b.View(f);
+    auto* write = qobject_cast<QPushButton*>(v.ControlWidget("Write"));
+    ASSERT_NE(write, nullptr);
+    EXPECT_EQ(write->text(), "Write");
+    EXPECT_EQ(qobject_cast<QLineEdit*>(v.ControlWidget("Message"))->text(), "OK ");
+    EXPECT_EQ(qobject_cast<QLineEdit*>(v.ControlWidget("Edit3"))->text(), "7fff");
+    EXPECT_EQ(b.host->Window(f)->windowTitle(), "0 to 7fff");
+    EXPECT_EQ(v.ControlWidget("RadioGroup1")->findChildren<QRadioButton*>().size(), 5);
+    // A second dispatch raises the same child.
+    b.Open("P27 14");
+    EXPECT_EQ(b.area.subWindowList().size(), 1);
+    EXPECT_EQ(b.host->Window(f)->windowTitle(), "0 to ffff");
+}
+
+TEST(FormView, ButtonsBoxesAndEditsReachTheForm) {
+    ViewBench b;
+    b.RandomImage(0x8000);
+    AlgoForm& f = b.Open("P27 13");
+    FormWidget& v = b.View(f);
+
+    auto* edit = qobject_cast<QLineEdit*>(v.ControlWidget("Edit2"));
+    edit->setText("400");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(edit, &enter);
+    EXPECT_EQ(f.Text("Edit2"), "400");
+
+    qobject_cast<QCheckBox*>(v.ControlWidget("CheckBox2"))->setChecked(false);
+    EXPECT_FALSE(f.Checked("CheckBox2"));
+
+    qobject_cast<QPushButton*>(v.ControlWidget("Write"))->click();
+    EXPECT_EQ(qobject_cast<QLineEdit*>(v.ControlWidget("Message"))->text(), "OK!");
+    auto* bar = qobject_cast<QProgressBar*>(v.ControlWidget("RdBar"));
+    EXPECT_EQ(bar->maximum(), 0x7FFF);
+    // Device offset 0x400, File offset 0.
+    for (int i = 0; i < 0x7C00; ++i) ASSERT_EQ(b.Chip()[static_cast<std::size_t>(0x400 + i)], b.Image()[i]);
+    for (int a = 0; a < 0x400; ++a) ASSERT_EQ(b.Chip()[static_cast<std::size_t>(a)], 0xFF);
+}
+
+TEST(FormView, ClosingTheChildClosesTheFormAndADispatchShowsItAgain) {
+    ViewBench b;
+    AlgoForm& f = b.Open("P27 13");
+    b.host->Window(f)->close();
+    EXPECT_FALSE(f.IsShown());
+    EXPECT_EQ(b.sim->GetSocket().VccLevel(), 0);
+    b.Open("P27 13");
+    EXPECT_TRUE(f.IsShown());
+    EXPECT_EQ(b.area.subWindowList().size(), 1);
+}
+
+}  // namespace
+}  // namespace quilla::test
