@@ -30,9 +30,9 @@ bool IsKnownModel(const std::string& model) {
     return false;
 }
 
-std::optional<StartOptions> TryParseStartOptions(int argc, char** argv, const char* env,
+std::optional<LinkOptions> TryParseStartOptions(int argc, char** argv, const char* env,
                                                  std::string* error) {
-    StartOptions opts;
+    LinkOptions opts;
     std::optional<std::string> fromOption;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i] ? argv[i] : "";
@@ -54,7 +54,7 @@ std::optional<StartOptions> TryParseStartOptions(int argc, char** argv, const ch
     return opts;
 }
 
-StartOptions ParseStartOptions(int argc, char** argv) {
+LinkOptions ParseStartOptions(int argc, char** argv) {
     std::string error;
     auto opts = TryParseStartOptions(argc, argv, std::getenv("QUILLA_SIMULATE"), &error);
     if (!opts) {
@@ -132,7 +132,7 @@ ProgrammerConnection::~ProgrammerConnection() {
     driver_.reset();
 }
 
-std::unique_ptr<ProgrammerConnection> StartProgrammer(TEp3& ep3, const StartOptions& opts,
+std::unique_ptr<ProgrammerConnection> StartProgrammer(TEp3& ep3, const LinkOptions& opts,
                                                       const SimulatedPlugger& plugSimulated) {
     auto conn = std::unique_ptr<ProgrammerConnection>(new ProgrammerConnection);
     std::uint16_t vid = 0, pid = 0;

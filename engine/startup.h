@@ -3,7 +3,7 @@
 // connection, the identification of the model, the default design and every
 // output off. Runs once, on the GUI thread, right after the engine is built.
 //
-//   StartOptions opts = ParseStartOptions(argc, argv);      // may exit(2)
+//   LinkOptions opts = ParseStartOptions(argc, argv);      // may exit(2)
 //   auto conn = StartProgrammer(wb.Ep3, opts, usb::PlugSimulatedProgrammer);
 //   // conn must outlive every use of wb.Ep3's link.
 #pragma once
@@ -25,7 +25,7 @@ namespace quilla {
 inline constexpr const char* DefaultSimulatedModel = "vex520";
 inline constexpr const char* DefaultDesign = "vex300.bit";
 
-struct StartOptions {
+struct LinkOptions {
     bool simulate = false;
     std::string model = DefaultSimulatedModel;  // the simulated model
     // How long the connection waits for the programmer to arrive.
@@ -37,10 +37,10 @@ extern const char* const StartUsage;
 // --simulate[=MODEL] or QUILLA_SIMULATE=MODEL (the option wins; vex520 when
 // no model is named). Other arguments are left to the toolkit. An unknown
 // model prints the usage on standard error and ends the program with status 2.
-StartOptions ParseStartOptions(int argc, char** argv);
+LinkOptions ParseStartOptions(int argc, char** argv);
 // The same without ending: nullopt and `error` for an unknown model. `env` is
 // the value of QUILLA_SIMULATE (null when unset).
-std::optional<StartOptions> TryParseStartOptions(int argc, char** argv, const char* env,
+std::optional<LinkOptions> TryParseStartOptions(int argc, char** argv, const char* env,
                                                  std::string* error);
 bool IsKnownModel(const std::string& model);
 
@@ -76,7 +76,7 @@ public:
     std::shared_ptr<Transport> Simulated() { return simulated_; }  // null on real hardware
 
 private:
-    friend std::unique_ptr<ProgrammerConnection> StartProgrammer(TEp3&, const StartOptions&,
+    friend std::unique_ptr<ProgrammerConnection> StartProgrammer(TEp3&, const LinkOptions&,
                                                                  const SimulatedPlugger&);
     std::unique_ptr<usb::LowLevelDriver> driver_;
     usb::VirtualBus* bus_ = nullptr;
@@ -87,7 +87,7 @@ private:
 // Builds the link (virtual bus with the simulated programmer when
 // opts.simulate, else libusb with the programmer's ids), makes it the engine's
 // transport and runs ConnectProgrammer (the driver check only for libusb).
-std::unique_ptr<ProgrammerConnection> StartProgrammer(TEp3& ep3, const StartOptions& opts,
+std::unique_ptr<ProgrammerConnection> StartProgrammer(TEp3& ep3, const LinkOptions& opts,
                                                       const SimulatedPlugger& plugSimulated);
 
 }  // namespace quilla

@@ -232,7 +232,7 @@ TEST(StartProgrammer, SimulatedVex640) {
     Options options;
     TEp3 ep3(prompts, options);
     ep3.ProgramDir = QUILLA_SOURCE_DATA;
-    StartOptions opts;
+    LinkOptions opts;
     opts.simulate = true;
     opts.model = "vex640";
     auto conn = StartProgrammer(ep3, opts, usb::PlugSimulatedProgrammer);
@@ -253,7 +253,7 @@ TEST(StartProgrammer, WithoutHardwareRunsWithoutAProgrammer) {
     Options options;
     TEp3 ep3(prompts, options);
     ep3.ProgramDir = QUILLA_SOURCE_DATA;
-    StartOptions opts;
+    LinkOptions opts;
     opts.attachWait = 200ms;
     auto conn = StartProgrammer(ep3, opts, usb::PlugSimulatedProgrammer);
     unsetenv("QUILLA_USB_ID");
