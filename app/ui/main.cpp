@@ -18,9 +18,11 @@
 #include "app/ui/autopro1.h"
 #include "app/ui/ep3form.h"
 #include "app/ui/guard.h"
+#include "app/ui/inputhexdlg.h"
 #include "app/ui/mainform.h"
 #include "app/ui/picture1.h"
 #include "app/ui/place1.h"
+#include "app/ui/pldfilew.h"
 #include "app/ui/qtprompts.h"
 #include "app/workbench.h"
 #include "engine/fatal.h"
@@ -98,7 +100,11 @@ int main(int argc, char** argv) {
 
         // Form1 and Runing are never shown and are not built.
 
-        // InputHexDlg (fill and resize): sets mainForm.Hooks.Fill / Resize.
+        // InputHexDlg (fill and resize): sets mainForm.Hooks.Fill / Resize; the
+        // fuse-map and SVF windows follow the workbench from here on.
+        TInputHexDlg inputHexDlg(wb, &mainForm);
+        InputHexDlg = &inputHexDlg;
+        InstallDataWindows(mainForm, &inputHexDlg);
 
         // FileFormat (load format dialog): sets mainForm.Hooks.LoadFile / SaveBuf.
 

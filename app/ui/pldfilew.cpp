@@ -5,12 +5,16 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QVBoxLayout>
 
 #include "app/jedec.h"
+#include "app/ui/inputhexdlg.h"
+#include "app/ui/mainform.h"
+#include "app/ui/svffilew.h"
 #include "app/workbench.h"
 
 namespace quilla {
@@ -146,6 +150,75 @@ void TPldFileW::Select(int start, int length) {
     c.setPosition(std::clamp(start, 0, last));
     c.setPosition(std::clamp(start + length, 0, last), QTextCursor::KeepAnchor);
     RichEdit1->setTextCursor(c);
+}
+
+namespace {
+
+// The views of the fuse-map and SVF windows, kept in step with the workbench.
+struct DataWindowViews {
+    TPldFileW* pld = nullptr;
+    QMdiSubWindow* pldSub = nullptr;
+    TSvfFileW* svf = nullptr;
+    QMdiSubWindow* svfSub = nullptr;
+    unsigned svfLoads = 0;
+};
+
+template <class View>
+void Sync(TMainForm& mf, bool wanted, View*& view, QMdiSubWindow*& sub) {
+    if (wanted && !view) {
+        view = new View(mf.wb());
+        sub = mf.MdiArea->addSubWindow(view);
+        // Closing the window only hides it; the program frees it when other
+        // data takes over.
+        sub->setAttribute(Qt::WA_DeleteOnClose, false);
+        sub->resize(view->size() + QSize(12, 32));
+    }
+    if (!wanted && view) {
+        QMdiSubWindow* s = sub;
+        view = nullptr;
+        sub = nullptr;
+        mf.MdiArea->removeSubWindow(s);
+        s->deleteLater();
+    }
+}
+
+}  // namespace
+
+void InstallDataWindows(TMainForm& mf, TInputHexDlg* fillDialog) {
+    auto views = std::make_shared<DataWindowViews>();
+    TMainForm* main = &mf;
+    mf.Hooks.SyncDataWindows = [main, views] {
+        Workbench& wb = main->wb();
+        const bool newPld = wb.PldFileW && !views->pld;
+        const bool newSvf = wb.SvfFileW && !views->svf;
+        Sync(*main, wb.PldFileW != nullptr, views->pld, views->pldSub);
+        Sync(*main, wb.SvfFileW != nullptr, views->svf, views->svfSub);
+        // New fuse data (a JEDEC load, a logic-device form) shows the fuse window.
+        if (views->pld) views->pldSub->show();
+        if (newPld) {
+            views->pld->Display();
+            main->MdiArea->setActiveSubWindow(views->pldSub);
+        }
+        if (newSvf) views->svfSub->show();
+    };
+    mf.Hooks.DisplayDataWindows = [main, views] {
+        Workbench& wb = main->wb();
+        if (views->pld && wb.PldFileW) views->pld->Display();
+        if (views->svf && wb.SvfFileW) {
+            views->svf->Display();
+            // A new file in the window: bring it forward, its text focused.
+            if (views->svfLoads != wb.SvfFileW->Loads) {
+                views->svfLoads = wb.SvfFileW->Loads;
+                views->svfSub->show();
+                main->MdiArea->setActiveSubWindow(views->svfSub);
+                views->svf->RichEdit1->setFocus();
+            }
+        }
+    };
+    if (fillDialog) {
+        mf.Hooks.Fill = [fillDialog] { fillDialog->FillClick(); };
+        mf.Hooks.Resize = [fillDialog] { fillDialog->MaxAddrClick(); };
+    }
 }
 
 }  // namespace quilla

@@ -14,6 +14,8 @@ class QKeyEvent;
 namespace quilla {
 
 struct Workbench;
+class TMainForm;
+class TInputHexDlg;
 
 class TPldFileW : public QWidget, public TextTarget {
     Q_OBJECT
@@ -53,5 +55,11 @@ private:
     Workbench& wb_;
     bool drawn_ = false;
 };
+
+// Gives the main window its fuse-map and SVF windows: they are created as MDI
+// children when the workbench's PldFileW / SvfFileW appear, freed when those
+// go, and redrawn by every Display. With a fill dialog, the Edit menu's fill
+// and resize commands show it.
+void InstallDataWindows(TMainForm& mainForm, TInputHexDlg* fillDialog = nullptr);
 
 }  // namespace quilla

@@ -15,9 +15,12 @@
 
 #include <unistd.h>
 
+#include "app/hexfile.h"
 #include "app/jedec.h"
 #include "app/svf.h"
+#include "app/ui/filewin.h"
 #include "app/ui/inputhexdlg.h"
+#include "app/ui/mainform.h"
 #include "app/ui/pldfilew.h"
 #include "app/ui/svffilew.h"
 #include "app/workbench.h"
@@ -221,4 +224,76 @@ TEST_F(DataWindows, FillDialogFillsAndKeepsItsTexts) {
     dlg.FillClick();
     EXPECT_TRUE(dlg.Edit1->isEnabled());
     EXPECT_TRUE(dlg.FillLabel->isEnabled());
+}
+
+namespace {
+template <class T>
+int Count(QWidget& w) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return static_cast<int>(w.findChildren<T*>().size());
+}
+}  // namespace
+
+TEST_F(DataWindows, MainWindowSwapsDataWindowsByLoad) {
+    TMainForm mf(wb);
+    TInputHexDlg dlg(wb, &mf);
+    InstallDataWindows(mf, &dlg);
+    wb.FileNew();
+    ASSERT_NE(mf.FileWinView(), nullptr);
+
+    const fs::path svf = dir / "t.svf";
+    std::ofstream(svf, std::ios::binary) << "TRST OFF;\nENDIR IDLE;\nSIR 8 TDI (FE);\n";
+    wb.DataFileName = svf.string();
+    LoadSvf(wb);
+    EXPECT_EQ(mf.FileWinView(), nullptr);
+    ASSERT_EQ(Count<TSvfFileW>(mf), 1);
+    TSvfFileW* sv = mf.findChild<TSvfFileW*>();
+    EXPECT_EQ(sv->RichEdit1->document()->findBlockByNumber(2).text(), "SIR 8 TDI (FE);");
+    sv->RichEdit1MouseDown(2);
+    EXPECT_EQ(sv->Panel1->text(), "Line:3");
+
+    // A JEDEC load: the fuse window, the SVF window stays.
+    wb.DataFileName = (fs::path(QUILLA_TEST_FIXTURES) / "jed" / "gal16v8_public.jed").string();
+    LoadJed(wb);
+    EXPECT_EQ(mf.FileWinView(), nullptr);
+    ASSERT_EQ(Count<TPldFileW>(mf), 1);
+    EXPECT_EQ(Count<TSvfFileW>(mf), 1);
+    TPldFileW* pw = mf.findChild<TPldFileW*>();
+    EXPECT_EQ(pw->Edit2->text().toStdString(), FuseChecksumText(wb.ImageBuffer, *wb.PldFileW));
+    EXPECT_EQ(pw->RichEdit1->document()->blockCount(), 70);
+    // Fill and resize act only on the buffer window.
+    mf.MainFillClick();
+    EXPECT_FALSE(dlg.isVisible());
+
+    // A HEX load: the buffer window back, the fuse and SVF windows freed.
+    const fs::path hex = dir / "t.hex";
+    std::ofstream(hex, std::ios::binary) << ":0100000055AA\r\n:00000001FF\r\n";
+    wb.DataFileName = hex.string();
+    LoadHex(wb);
+    EXPECT_NE(mf.FileWinView(), nullptr);
+    EXPECT_EQ(Count<TPldFileW>(mf), 0);
+    EXPECT_EQ(Count<TSvfFileW>(mf), 0);
+
+    mf.MainFillClick();
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_TRUE(dlg.FillLabel->isEnabled());
+    dlg.CancelBtn->click();
+    mf.N11Click();
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_FALSE(dlg.FillLabel->isEnabled());
+
+    // File/New frees the fuse window only.
+    wb.DataFileName = (fs::path(QUILLA_TEST_FIXTURES) / "jed" / "gal16v8_public.jed").string();
+    LoadJed(wb);
+    wb.DataFileName = svf.string();
+    LoadSvf(wb);
+    wb.DataFileName = (fs::path(QUILLA_TEST_FIXTURES) / "jed" / "gal16v8_public.jed").string();
+    LoadJed(wb);
+    EXPECT_EQ(Count<TPldFileW>(mf), 1);
+    EXPECT_EQ(Count<TSvfFileW>(mf), 1);
+    mf.FileNew();
+    EXPECT_NE(mf.FileWinView(), nullptr);
+    EXPECT_EQ(Count<TPldFileW>(mf), 0);
+    EXPECT_EQ(Count<TSvfFileW>(mf), 1);
+    wb.view = nullptr;
 }
