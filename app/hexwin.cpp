@@ -30,19 +30,22 @@ bool IsImageAddress(const Workbench& wb, int a) {
 }  // namespace
 
 std::string HexPageText(const std::uint8_t* image, int viewStart) {
-    std::string text;
-    text.reserve(HexPageLines * HexLineStride);
-    char buf[16];
+    static const char digits[] = "0123456789abcdef";
+    std::string text(static_cast<std::size_t>(HexPageLines * HexLineStride), ' ');
+    char addr[16];
     for (int line = 0; line < HexPageLines; ++line) {
-        int addr = viewStart + 16 * line;
-        std::snprintf(buf, sizeof buf, "%6x:  ", static_cast<unsigned>(addr));
-        text += buf;
+        const int a = viewStart + 16 * line;
+        char* out = text.data() + line * HexLineStride;
+        std::snprintf(addr, sizeof addr, "%6x:", static_cast<unsigned>(a));
+        std::copy(addr, addr + 7, out);  // "%6x:  ": the two blanks are there already
         for (int k = 0; k < 16; ++k) {
-            std::snprintf(buf, sizeof buf, "%02x ", image[addr + k]);
-            text += buf;
+            const std::uint8_t v = image[a + k];
+            out[HexFirstDigitCol + 3 * k] = digits[v >> 4];
+            out[HexFirstDigitCol + 3 * k + 1] = digits[v & 15];
+            out[HexTextCol + k] = HexShownChar(v);
         }
-        for (int k = 0; k < 16; ++k) text += HexShownChar(image[addr + k]);
-        text += "\r\n";
+        out[HexLineChars] = '\r';
+        out[HexLineChars + 1] = '\n';
     }
     return text;
 }
