@@ -1,5 +1,8 @@
 // The UV/OTP EPROM form end to end on the simulated programmer.
 #include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
 
 #include "algo/memory/p27.h"
 #include "app/hexfile.h"
@@ -303,6 +306,36 @@ TEST(P27, CloseSwitchesEverythingOff) {
     EXPECT_EQ(b.sim->GetSocket().VppLevel(), 0);
     EXPECT_EQ(b.sim->GetSocket().VccLevel(), 0);
     EXPECT_TRUE(b.sim->GetSocket().VccPins().Empty());
+}
+
+}  // namespace
+}  // namespace quilla::test
+
+namespace quilla::test {
+namespace {
+
+// Rows whose values match no part's datasheet are named by no device line.
+TEST(P27, DeviceListsNameNoRowThatContradictsADatasheet) {
+    const std::set<int> leftOut{1, 2, 4, 9, 12, 15, 20, 21};
+    int lines = 0;
+    for (const char* file : {"device520.lst", "device640.lst"}) {
+        std::ifstream in(std::string(QUILLA_SOURCE_DATA) + file);
+        ASSERT_TRUE(in) << file;
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind("EPR ", 0) != 0) continue;
+            const auto comma = line.find(',');
+            ASSERT_NE(comma, std::string::npos) << line;
+            std::istringstream params(line.substr(comma + 1));
+            std::string keyword;
+            int variant = -1;
+            params >> keyword >> variant;
+            if (keyword != "P27") continue;
+            ++lines;
+            EXPECT_EQ(leftOut.count(variant), 0u) << file << ": " << line;
+        }
+    }
+    EXPECT_GT(lines, 0);
 }
 
 }  // namespace
