@@ -175,6 +175,8 @@ public:
     // vex310; true when the options dialog may open.
     bool SettingAllowed();
 
+    Workbench& wb() { return wb_; }
+
     // The caption of the messages of the main window's commands.
     std::string AppTitle = "Quilla";
 
