@@ -25,6 +25,9 @@
 #include "app/ui/pldfilew.h"
 #include "app/ui/qtprompts.h"
 #include "app/workbench.h"
+#include "algo/ui/formview.h"
+#include "catalog/typedlg.h"
+#include "catalog/ui/typedlg_window.h"
 #include "engine/fatal.h"
 #include "engine/transport.h"
 
@@ -89,6 +92,9 @@ int main(int argc, char** argv) {
         Workbench wb(prompts, transport);  // the image: first 1 MiB 0xFF, the rest 0
         wb.ProgramDir = programDir;
         wb.Ep3.ProgramDir = programDir;
+        // The selection state and the algorithm forms it opens outlive every
+        // window (the forms' views are children of the main window).
+        TTypeDlg typeDlg(wb);
 
         // MainForm: the application's main window.
         TMainForm mainForm(wb);
@@ -110,7 +116,12 @@ int main(int argc, char** argv) {
 
         // TypeDlg (selection dialog): sets the Comm hooks, the mirrors, LoadConfig
         // and SaveConfig; its start-up runs FileNew, LoadConfig and reloads the
-        // remembered data file.
+        // remembered data file. The forms it opens are MDI children.
+        MdiFormHost formHost(mainForm.MdiArea);
+        typeDlg.Dispatch().Host = &formHost;
+        TypeDlgWindow typeDlgWindow(typeDlg, &mainForm);
+        typeDlgWindow.AttachMainForm(&mainForm);
+        Guarded(prompts, [&] { typeDlg.Start(); });
 
         // Setting1 (options dialog): sets mainForm.Hooks.ShowSetting1.
 
