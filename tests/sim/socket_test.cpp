@@ -361,3 +361,80 @@ TEST(SimAdapter, PinCodesReachTheBoardsNets) {
 
 }  // namespace
 }  // namespace quilla::sim::test
+
+namespace quilla::sim::test {
+namespace {
+
+using namespace quilla::proto;
+
+// A chip that pulls its pin 1 low (busy) until 5 ms after VCC reaches its pin 8.
+class BusyChip : public Chip {
+public:
+    std::string Name() const override { return "busy"; }
+    int PinCount() const override { return 8; }
+    std::vector<int> GroundPins() const override { return {4}; }
+    std::vector<int> VccPins() const override { return {8}; }
+    void OnPinsChanged(ChipPins& pins) override {
+        if (!powered && pins.Voltage(8) >= 45) {
+            powered = true;
+            readyAt = pins.Now() + 5 * Millisecond;
+        }
+        Update(pins);
+    }
+    void OnElapsed(ChipPins& pins, Nanos) override { Update(pins); }
+    void Update(ChipPins& pins) {
+        if (powered && pins.Now() < readyAt) pins.Drive(1, false);
+        else pins.Release(1);
+    }
+    bool powered = false;
+    Nanos readyAt = 0;
+};
+
+TEST(SimReadyWait, WaitsForThePinToGoHighAtMostXMilliseconds) {
+    auto sim = MakeSimulatedProgrammer();
+    sim->SeatChip(std::make_unique<BusyChip>());   // pin 1 = socket 17, pin 8 = socket 24
+    Host h(*sim);
+    h.Sys(SysVccLevel, 50);
+    h.Sys(SysVccPin, 24);
+    const Nanos start = sim->Now();
+    h.Raw({OpCapturePin, 17, OpSystem, SysReadyWait, 17, ReadyWaitArg, OpCapturePin, 17});
+    Bytes r = h.Reply();
+    EXPECT_EQ(r[0], 0) << "busy right after power-up";
+    EXPECT_EQ(r[1], 1) << "ready after the wait";
+    EXPECT_LT(sim->Now() - start, 5 * Millisecond + 2 * Millisecond);
+    EXPECT_TRUE(sim->Violations().empty());
+}
+
+TEST(SimReadyWait, GivesUpAfterXMilliseconds) {
+    auto sim = MakeSimulatedProgrammer();
+    Host h(*sim);
+    h.Raw({OpPinLow, 17});
+    const Nanos before = sim->Now();
+    h.Raw({OpSystem, SysReadyWait, 17, 2});
+    EXPECT_GE(sim->Now() - before, 2 * Millisecond);
+    EXPECT_LT(sim->Now() - before, 4 * Millisecond);
+}
+
+TEST(SimEventLog, SupplyRoutingAndOptionsWithTimes) {
+    auto sim = MakeSimulatedProgrammer();
+    Host h(*sim);
+    h.Sys(SysVccLevel, 50);
+    h.Raw({OpWait100ms});
+    h.Sys(SysVccPin, 28);
+    h.Sys(SysPinOptionOn, 12);
+    h.Sys(SysPinOptionOff, 12);
+    const auto& ev = sim->Log().Events();
+    ASSERT_EQ(ev.size(), 4u);
+    EXPECT_EQ(ev[0].kind, EventKind::VccLevel);
+    EXPECT_EQ(ev[0].value, 50);
+    EXPECT_EQ(ev[1].kind, EventKind::VccRoute);
+    EXPECT_EQ(ev[1].pin, 28);
+    EXPECT_GE(ev[1].time - ev[0].time, 100 * Millisecond);
+    EXPECT_EQ(ev[2].kind, EventKind::PinOption);
+    EXPECT_EQ(ev[2].value, 1);
+    EXPECT_EQ(ev[3].value, 0);
+    EXPECT_FALSE(sim->GetSocket().PinOption(12));
+}
+
+}  // namespace
+}  // namespace quilla::sim::test
