@@ -1,0 +1,190 @@
+// The headless form machinery with a small stand-in form: driving controls by
+// name, the exception guard, and the " Run " batch.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "algo/common/form.h"
+#include "algo/common/offsets.h"
+#include "engine/fatal.h"
+#include "support/recording_transport.h"
+#include "support/scripted_prompts.h"
+
+namespace quilla::test {
+namespace {
+
+class ToyForm : public AlgoForm {
+public:
+    explicit ToyForm(Workbench& wb) : AlgoForm(wb, "Toy") {
+        Offsets.Declare(*this);
+        AddButton("Go", "Go", [this] { Run("go"); });
+        AddButton("Boom", "Boom", [] { throw std::runtime_error("bad thing"); });
+        AddButton("Fatal", "Fatal", [] { FatalLinkEnd("link gone"); });
+        AddButton("No", "No", [this] { Refuse("refused"); });
+        AddGroup("GroupBox1", "Batch   ");
+        AddCheck("CheckBox1", "A", true, "GroupBox1");
+        AddCheck("CheckBox2", "B", true, "GroupBox1");
+        AddCheck("CheckBox3", "C", true, "GroupBox1");
+        AddButton("Button1", " Run ", [this] { Batch(); }, "GroupBox1");
+        AddRadio("Speed", "Speed", {"a", "b", "c"}, 0);
+        AddStatus("Message", "Prompt  ");
+    }
+    void SetupForDevice() override {}
+
+    void Run(const char* what) { log.push_back(what); }
+    void Batch() {
+        RunBatch({{"CheckBox1", [this] { Step("A"); }},
+                  {"CheckBox2", [this] { Step("B"); }},
+                  {"CheckBox3", [this] { Step("C"); }}},
+                 [this] {
+                     log.push_back("wait");
+                     return waits-- > 0;
+                 });
+    }
+    void Step(const std::string& s) {
+        log.push_back(s);
+        if (s == failAt) wb.ErrorFlag() = 1;
+        if (s == refuseAt) Refuse("no");
+        if (s == throwAt) throw std::runtime_error("thrown in " + s);
+    }
+
+    OffsetsWindow Offsets;
+    std::vector<std::string> log;
+    std::string failAt, refuseAt, throwAt;
+    int waits = 0;
+};
+
+struct Fixture : ::testing::Test {
+    FatalIntercept fatal;
+    ScriptedPrompts prompts;
+    RecordingTransport link;
+    Workbench wb{prompts, &link};
+    ToyForm f{wb};
+};
+
+TEST_F(Fixture, ControlsAreDrivenByName) {
+    f.Click("Go");
+    EXPECT_EQ(f.log, (std::vector<std::string>{"go"}));
+    f.Choose("Speed", 2);
+    EXPECT_EQ(f.ItemIndex("Speed"), 2);
+    f.Choose("Speed", 7);  // no such item
+    EXPECT_EQ(f.ItemIndex("Speed"), 2);
+    EXPECT_EQ(f.Text("Message"), "Prompt  ");
+    EXPECT_THROW(f.Click("Nothing"), std::out_of_range);
+}
+
+TEST_F(Fixture, HiddenOrDisabledControlsDoNothingAndBoxesCountUnticked) {
+    f.Get("Go").Enabled = false;
+    f.Click("Go");
+    EXPECT_TRUE(f.log.empty());
+    f.Get("CheckBox2").Visible = false;
+    EXPECT_TRUE(f.Checked("CheckBox2"));
+    EXPECT_FALSE(f.Ticked("CheckBox2"));
+    f.Click("Button1");
+    EXPECT_EQ(f.log, (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(f.Text("Message"), "End OK..");
+}
+
+TEST_F(Fixture, AnExceptionInAHandlerShowsItsMessageAndSwitchesTheSuppliesOff) {
+    f.Click("Boom");
+    EXPECT_EQ(f.Text("Message"), "bad thing");
+    // PowerOff: VPP 0 V and unrouted, VCC 0 V and unrouted.
+    const Bytes s = link.Stream();
+    auto has = [&](std::uint8_t sub) {
+        for (std::size_t i = 0; i + 3 < s.size(); ++i)
+            if (s[i] == proto::OpSystem && s[i + 1] == sub && s[i + 2] == 0) return true;
+        return false;
+    };
+    EXPECT_TRUE(has(proto::SysVppLevel));
+    EXPECT_TRUE(has(proto::SysVppPin));
+    EXPECT_TRUE(has(proto::SysVccLevel));
+    EXPECT_TRUE(has(proto::SysVccPin));
+}
+
+TEST_F(Fixture, TheFatalLinkEndIsNotCaught) { EXPECT_THROW(f.Click("Fatal"), FatalExit); }
+
+TEST_F(Fixture, BatchRunsTickedStepsInOrderAndCountsACleanPass) {
+    f.Click("Button1");
+    EXPECT_EQ(f.log, (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(f.Text("Message"), "End OK..");
+    EXPECT_EQ(wb.Counter, "1");
+    EXPECT_EQ(prompts.beeps, 1);
+}
+
+struct StopCase {
+    const char* how;
+    const char* at;
+};
+class BatchStops : public Fixture, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(BatchStops, AtTheFirstFailedStepWithoutEndOkOrCount) {
+    const StopCase c = GetParam();
+    std::string(c.how) == "flag" ? f.failAt = c.at : (std::string(c.how) == "refuse" ? f.refuseAt = c.at : f.throwAt = c.at);
+    f.Click("Button1");
+    std::vector<std::string> want{"A"};
+    if (std::string(c.at) != "A") want.push_back("B");
+    EXPECT_EQ(f.log, want);
+    EXPECT_NE(f.Text("Message"), "End OK..");
+    EXPECT_EQ(wb.Counter, "0");
+    EXPECT_EQ(prompts.beeps, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, BatchStops,
+                         ::testing::Values(StopCase{"flag", "A"}, StopCase{"flag", "B"}, StopCase{"refuse", "A"},
+                                           StopCase{"refuse", "B"}, StopCase{"throw", "B"}));
+
+TEST_F(Fixture, MassProductionWaitsBeforeEveryPassIncludingTheFirst) {
+    wb.options.MassProduction = true;
+    f.waits = 2;
+    f.SetChecked("CheckBox2", false);
+    f.Click("Button1");
+    EXPECT_EQ(f.log, (std::vector<std::string>{"wait", "A", "C", "wait", "A", "C", "wait"}));
+    EXPECT_EQ(wb.Counter, "2");
+}
+
+TEST_F(Fixture, MassProductionEndsAtAFailedPass) {
+    wb.options.MassProduction = true;
+    f.waits = 5;
+    f.failAt = "C";
+    f.Click("Button1");
+    EXPECT_EQ(f.log, (std::vector<std::string>{"wait", "A", "B", "C"}));
+    EXPECT_EQ(wb.Counter, "0");
+}
+
+TEST_F(Fixture, ErrorFlagIsClearedBeforeEachPass) {
+    wb.ErrorFlag() = 1;
+    f.Click("Button1");
+    EXPECT_EQ(wb.Counter, "1");
+}
+
+struct OffsetCase {
+    const char* typed;
+    const char* shown;
+    std::int32_t value;
+};
+class OffsetEdits : public Fixture, public ::testing::WithParamInterface<OffsetCase> {};
+
+TEST_P(OffsetEdits, ReadHexKeepThePreviousValueOnJunkAndWriteBack) {
+    const OffsetCase c = GetParam();
+    f.Enter("Edit2", "10");
+    f.Enter("Edit2", c.typed);
+    EXPECT_EQ(f.Offsets.DeviceOffset, c.value);
+    EXPECT_EQ(f.Text("Edit2"), c.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, OffsetEdits,
+                         ::testing::Values(OffsetCase{"1fF", "1ff", 0x1FF}, OffsetCase{"  20x", "20", 0x20},
+                                           OffsetCase{"zz", "10", 0x10}, OffsetCase{"", "10", 0x10},
+                                           OffsetCase{"ffffffff", "ffffffff", -1}));
+
+TEST_F(Fixture, EnterInAnOffsetEditIsTheSameAsLeavingIt) {
+    f.SetText("Edit1", "400");
+    f.KeyDown("Edit1", 65);
+    EXPECT_EQ(f.Offsets.FileOffset, 0);
+    f.KeyDown("Edit1", 13);
+    EXPECT_EQ(f.Offsets.FileOffset, 0x400);
+}
+
+}  // namespace
+}  // namespace quilla::test
