@@ -20,8 +20,8 @@ enum class EventKind : std::uint8_t {
     GndRoute,       // pin routed to ground; pin 0 = released from every pin
     ClockRoute,     // clock output on pin; 0 = off
     VppPath,        // VPP supply path on pin; 0 = released
-    PinHigh,        // host drives the pin high (0x08)
-    PinLow,         // host drives the pin low (0x09)
+    PinHigh,        // pin driven high: value 0 by the host (0x08), 1 by the design
+    PinLow,         // pin driven low: value 0 by the host (0x09), 1 by the design
     PortMode,       // value = mode
     PinOption,      // value = 1 on, 0 off
     DesignLoaded,   // a design answered the end of load with 1
@@ -77,6 +77,9 @@ public:
     }
     void SetEnabled(bool on) { enabled_ = on; }
     bool Enabled() const { return enabled_; }
+    // Also log the pins a design drives (off by default: designs drive many).
+    void SetDesignPins(bool on) { designPins_ = on; }
+    bool DesignPins() const { return enabled_ && designPins_; }
     // Events of one kind, in order.
     std::vector<Event> OfKind(EventKind k) const {
         std::vector<Event> r;
@@ -89,6 +92,7 @@ private:
     std::vector<Event> events_;
     std::size_t dropped_ = 0;
     bool enabled_ = true;
+    bool designPins_ = false;
 };
 
 }  // namespace quilla::sim

@@ -36,6 +36,8 @@ ModelConfig ModelConfig::For(std::string_view model) {
         c.serial[i] = static_cast<std::uint8_t>(h >> 16);
     }
     c.hasFpga = model.rfind("vex310", 0) != 0;
+    // The vex310's fixed port operations, once a design of that tag is registered.
+    if (!c.hasFpga) c.firmwareDesign = "vex310fw";
     return c;
 }
 
@@ -47,7 +49,10 @@ ModelConfig& ModelConfig::WithIdent(std::string_view text) {
 // ---- DesignContext ----------------------------------------------------------------------
 
 Socket& DesignContext::GetSocket() { return p_.GetSocket(); }
-void DesignContext::Drive(int pin, bool high) { p_.GetSocket().Drive(pin, high, Writer::Design); }
+void DesignContext::Drive(int pin, bool high) {
+    p_.GetSocket().Drive(pin, high, Writer::Design);
+    if (p_.Log().DesignPins()) p_.Log().Add(p_.Now(), high ? EventKind::PinHigh : EventKind::PinLow, pin, 1);
+}
 void DesignContext::Release(int pin) { p_.GetSocket().Release(pin); }
 void DesignContext::ReleaseAll() { p_.GetSocket().ReleaseAll(Writer::Design); }
 bool DesignContext::Level(int pin) { return p_.GetSocket().Level(pin); }
@@ -380,7 +385,7 @@ void Programmer::Execute(std::uint8_t op, const std::uint8_t* args, const std::u
             const int pin = args[0];
             auto drive = [&](int p) {
                 socket_.Drive(p, high, Writer::Host);
-                log_.Add(clock_.Now(), high ? EventKind::PinHigh : EventKind::PinLow, p, high);
+                log_.Add(clock_.Now(), high ? EventKind::PinHigh : EventKind::PinLow, p, 0);
             };
             if (IsPinCode(pin)) {
                 for (int p : socket_.CodePins(pin, 0)) drive(p);

@@ -36,7 +36,7 @@ struct ModelConfig {
     bool hasFpga = true;                  // vex310: no FPGA, the load commands are violations
     int usbLoadCapacity = 10;             // pins of 16 V VPP driven low before the USB overloads
     // A design active from power-up without loading (a model's fixed firmware
-    // port operations); empty for none.
+    // port operations; "vex310fw" for the vex310, used once registered); empty for none.
     std::string firmwareDesign;
 
     // The known models with their defaults: identification = the model word

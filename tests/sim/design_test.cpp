@@ -240,6 +240,45 @@ TEST(SimDesignPlugIn, ContactTestWorksUnderEveryDesign) {
     EXPECT_EQ(b.host->ContactPoll(20), PinRange(7, 34));
 }
 
+// The vex310 has no FPGA: its fixed port operations come from a design active from power-up.
+class Vex310Ports : public Design {
+public:
+    static constexpr std::string_view TagName = "vex310fw";
+    std::string_view Tag() const override { return TagName; }
+    bool Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t>,
+                 std::span<const std::uint8_t>) override {
+        if (op != OpCapturePort0) return false;
+        ctx.Capture(ctx.Latch(0));
+        return true;
+    }
+};
+
+TEST(SimDesignPlugIn, FirmwareDesignOfAModelWithoutFpga) {
+    DesignRegistry registry;
+    registry.Add<Vex310Ports>();
+    Programmer sim(ModelConfig::For("vex310"), &registry);
+    EXPECT_EQ(sim.LoadedTag(), "vex310fw");
+    Host h(sim);
+    h.Raw({OpLatch0, 0x3C, OpCapturePort0});
+    EXPECT_EQ(h.Reply()[0], 0x3C);
+    EXPECT_TRUE(sim.Violations().empty());
+    Programmer plain(ModelConfig::For("vex310"));
+    EXPECT_EQ(plain.LoadedTag(), "") << "not registered in the built-in designs yet";
+}
+
+TEST(SimEventLog, DesignPinsOnRequest) {
+    BusBench b;
+    b.sim->Log().Clear();
+    b.host->Raw({OpLatch0 + 1, 0x01});
+    EXPECT_TRUE(b.sim->Log().OfKind(EventKind::PinHigh).empty());
+    b.sim->Log().SetDesignPins(true);
+    b.host->Raw({OpLatch0 + 1, 0x03});
+    const auto highs = b.sim->Log().OfKind(EventKind::PinHigh);
+    ASSERT_EQ(highs.size(), 2u);
+    EXPECT_EQ(highs[1].pin, 2);
+    EXPECT_EQ(highs[1].value, 1) << "driven by the design";
+}
+
 // ---- injected transport faults ---------------------------------------------------------------
 
 TEST(SimFaults, ShortReply) {
