@@ -15,26 +15,26 @@
 
 namespace quilla::usb {
 
-inline VirtualDeviceSpec SimulatedProgrammerSpec(const std::shared_ptr<sim::Programmer>& programmer,
+inline VirtualDeviceDescriptor SimulatedProgrammerDescriptor(const std::shared_ptr<sim::Programmer>& programmer,
                                                  std::uint16_t vendorId, std::uint16_t productId) {
-    VirtualDeviceSpec spec;
-    spec.vendorId = vendorId;
-    spec.productId = productId;
-    spec.interfaces = {0};
-    spec.name = "simulated " + programmer->Model().model;
+    VirtualDeviceDescriptor desc;
+    desc.vendorId = vendorId;
+    desc.productId = productId;
+    desc.interfaces = {0};
+    desc.name = "simulated " + programmer->Model().model;
     std::weak_ptr<sim::Programmer> weak = programmer;
-    spec.present = [weak] {
+    desc.present = [weak] {
         auto p = weak.lock();
         return p && p->Attached();
     };
-    return spec;
+    return desc;
 }
 
 // Plugs `programmer` into the bus and ties its injected detach to an unplug.
 // The bus must outlive the programmer's detach calls.
 inline std::uint32_t PlugProgrammer(VirtualBus& bus, const std::shared_ptr<sim::Programmer>& programmer,
                                     std::uint16_t vendorId, std::uint16_t productId) {
-    const std::uint32_t port = bus.Plug(programmer, SimulatedProgrammerSpec(programmer, vendorId, productId));
+    const std::uint32_t port = bus.Plug(programmer, SimulatedProgrammerDescriptor(programmer, vendorId, productId));
     VirtualBus* b = &bus;
     programmer->SetDetachListener([b, port] { b->Unplug(port); });
     return port;

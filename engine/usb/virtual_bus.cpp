@@ -6,32 +6,32 @@ namespace quilla::usb {
 
 VirtualBus::~VirtualBus() = default;
 
-bool VirtualBus::Matches(const Registration& r, const VirtualDeviceSpec& spec) {
+bool VirtualBus::Matches(const Registration& r, const VirtualDeviceDescriptor& desc) {
     for (const auto& m : r.matches) {
-        if ((m.wVendorId == 0 || m.wVendorId == spec.vendorId) &&
-            (m.wProductId == 0 || m.wProductId == spec.productId))
+        if ((m.wVendorId == 0 || m.wVendorId == desc.vendorId) &&
+            (m.wProductId == 0 || m.wProductId == desc.productId))
             return true;
     }
     return false;
 }
 
 void VirtualBus::QueueEvent(std::uint32_t action, std::uint32_t uniqueId,
-                            const VirtualDeviceSpec& spec) {
+                            const VirtualDeviceDescriptor& desc) {
     for (auto& [handle, reg] : registrations_) {
-        if (!Matches(reg, spec)) continue;
+        if (!Matches(reg, desc)) continue;
         reg.pending.push_back(DriverEvent{action, reg.options & EVENT_OPTION_WAIT_FOR_ANSWER, uniqueId});
     }
     cv_.notify_all();
 }
 
-std::uint32_t VirtualBus::Plug(std::shared_ptr<Transport> device, VirtualDeviceSpec spec) {
+std::uint32_t VirtualBus::Plug(std::shared_ptr<Transport> device, VirtualDeviceDescriptor desc) {
     std::lock_guard<std::mutex> lock(m_);
     const std::uint32_t id = nextId_++;
     auto dev = std::make_shared<Device>();
     dev->transport = std::move(device);
-    dev->spec = std::move(spec);
+    dev->desc = std::move(desc);
     devices_[id] = dev;
-    QueueEvent(WDU_ACTION_ATTACH, id, dev->spec);
+    QueueEvent(WDU_ACTION_ATTACH, id, dev->desc);
     return id;
 }
 
@@ -43,7 +43,7 @@ void VirtualBus::Unplug(std::uint32_t port) {
         if (it == devices_.end()) return;
         gone = std::move(it->second);
         devices_.erase(it);
-        QueueEvent(WDU_ACTION_DETACH, port, gone->spec);
+        QueueEvent(WDU_ACTION_DETACH, port, gone->desc);
     }
     // `gone` may still be in use by a transfer; it is freed with its last user.
 }
@@ -103,7 +103,7 @@ Status VirtualBus::RegisterEvents(const WDU_MATCH_TABLE* matches, int count, std
     reg.options = options;
     // Devices already present arrive at once.
     for (const auto& [id, dev] : devices_)
-        if (Matches(reg, dev->spec))
+        if (Matches(reg, dev->desc))
             reg.pending.push_back(DriverEvent{WDU_ACTION_ATTACH, options & EVENT_OPTION_WAIT_FOR_ANSWER, id});
     eventHandle = handle;
     return WD_STATUS_SUCCESS;
@@ -174,14 +174,14 @@ Status VirtualBus::GetDeviceInfo(std::uint32_t uniqueId, DeviceInfo& info) {
     auto dev = Find(uniqueId);
     if (!dev) return WD_DEVICE_NOT_FOUND;
     info = DeviceInfo{};
-    info.vendorId = dev->spec.vendorId;
-    info.productId = dev->spec.productId;
-    info.interfaces = dev->spec.interfaces;
+    info.vendorId = dev->desc.vendorId;
+    info.productId = dev->desc.productId;
+    info.interfaces = dev->desc.interfaces;
     if (!info.interfaces.empty()) {
         bool has0 = std::find(info.interfaces.begin(), info.interfaces.end(), 0) != info.interfaces.end();
         info.activeInterface = has0 ? 0 : info.interfaces.front();
     }
-    info.description = dev->spec.name + " on virtual port " + std::to_string(uniqueId);
+    info.description = dev->desc.name + " on virtual port " + std::to_string(uniqueId);
     return WD_STATUS_SUCCESS;
 }
 
@@ -189,9 +189,9 @@ Status VirtualBus::SetInterface(std::uint32_t uniqueId, int interfaceNum, int al
     std::lock_guard<std::mutex> lock(m_);
     auto dev = Find(uniqueId);
     if (!dev) return WD_DEVICE_NOT_FOUND;
-    if (dev->spec.setInterfaceFails || altSetting != 0 ||
-        std::find(dev->spec.interfaces.begin(), dev->spec.interfaces.end(), interfaceNum) ==
-            dev->spec.interfaces.end())
+    if (dev->desc.setInterfaceFails || altSetting != 0 ||
+        std::find(dev->desc.interfaces.begin(), dev->desc.interfaces.end(), interfaceNum) ==
+            dev->desc.interfaces.end())
         return USBD_STATUS_STALL_PID;
     dev->claimed = true;
     return WD_STATUS_SUCCESS;
@@ -228,7 +228,7 @@ Status VirtualBus::Transfer(std::uint32_t uniqueId, std::uint8_t pipe, Direction
         }
     }
     // A device that went away on its own is unplugged now.
-    if (dev->spec.present && !dev->spec.present()) Unplug(uniqueId);
+    if (dev->desc.present && !dev->desc.present()) Unplug(uniqueId);
     return st;
 }
 

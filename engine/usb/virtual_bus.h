@@ -24,7 +24,7 @@
 
 namespace quilla::usb {
 
-struct VirtualDeviceSpec {
+struct VirtualDeviceDescriptor {
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
     std::vector<int> interfaces{0};  // interface numbers of the active configuration
@@ -40,7 +40,7 @@ public:
     ~VirtualBus() override;
 
     // Plugs a device in; returns its port (a fresh unique identifier each time).
-    std::uint32_t Plug(std::shared_ptr<Transport> device, VirtualDeviceSpec spec);
+    std::uint32_t Plug(std::shared_ptr<Transport> device, VirtualDeviceDescriptor desc);
     // Unplugs the device on that port (nothing when the port is empty). A
     // transfer still running on it finishes against the device object.
     void Unplug(std::uint32_t port);
@@ -77,7 +77,7 @@ public:
 private:
     struct Device {
         std::shared_ptr<Transport> transport;
-        VirtualDeviceSpec spec;
+        VirtualDeviceDescriptor desc;
         bool claimed = false;
         std::mutex io;  // one transfer at a time per device
     };
@@ -88,8 +88,8 @@ private:
         std::deque<DriverEvent> pending;
     };
 
-    static bool Matches(const Registration& r, const VirtualDeviceSpec& spec);
-    void QueueEvent(std::uint32_t action, std::uint32_t uniqueId, const VirtualDeviceSpec& spec);
+    static bool Matches(const Registration& r, const VirtualDeviceDescriptor& desc);
+    void QueueEvent(std::uint32_t action, std::uint32_t uniqueId, const VirtualDeviceDescriptor& desc);
     std::shared_ptr<Device> Find(std::uint32_t uniqueId) const;
 
     mutable std::mutex m_;

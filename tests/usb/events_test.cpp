@@ -51,7 +51,7 @@ struct LibraryFixture : ::testing::Test {
 };
 
 TEST_F(LibraryFixture, RepeatedArrivalIsHarmless) {
-    bus.Plug(std::make_shared<PatternDevice>(), Spec());
+    bus.Plug(std::make_shared<PatternDevice>(), Desc());
     Init(bus);
     ASSERT_TRUE(Eventually([&] { return counts.attaches.load() == 1; }));
     std::shared_ptr<DeviceRecord> held;
@@ -83,7 +83,7 @@ TEST_F(LibraryFixture, DepartureWithoutArrivalIsHarmless) {
 TEST_F(LibraryFixture, RefusedDeviceLeavesTheList) {
     counts.accept = 0;
     Init(bus);
-    bus.Plug(std::make_shared<PatternDevice>(), Spec());
+    bus.Plug(std::make_shared<PatternDevice>(), Desc());
     ASSERT_TRUE(Eventually([&] { return bus.EventsAnswered() == 1; }));
     EXPECT_EQ(counts.attaches.load(), 1);
     EXPECT_EQ(DevListSize(), 0);
@@ -95,7 +95,7 @@ TEST_F(LibraryFixture, RefusedDeviceLeavesTheList) {
 
 TEST_F(LibraryFixture, UnknownActionsAndPowerActionsWithoutCallbackDoNothing) {
     Init(bus);
-    bus.Plug(std::make_shared<PatternDevice>(), Spec());
+    bus.Plug(std::make_shared<PatternDevice>(), Desc());
     ASSERT_TRUE(Eventually([&] { return counts.attaches.load() == 1; }));
     for (std::uint32_t action : {0u, 3u, 12u, 13u, 99u}) {
         WD_EVENT ev;
@@ -149,7 +149,7 @@ TEST_F(LibraryFixture, WaitReportingNothingWaitsAgainWithoutPulling) {
     Init(quiet);
     ASSERT_TRUE(Eventually([&] { return quiet.waits.load() >= 6; }));
     EXPECT_EQ(quiet.pulls.load(), 0);
-    quiet.Plug(std::make_shared<PatternDevice>(), Spec());
+    quiet.Plug(std::make_shared<PatternDevice>(), Desc());
     ASSERT_TRUE(Eventually([&] { return counts.attaches.load() == 1; }));
     EXPECT_EQ(quiet.pulls.load(), 1);
     UsbLibClose(lib);
@@ -158,15 +158,15 @@ TEST_F(LibraryFixture, WaitReportingNothingWaitsAgainWithoutPulling) {
 
 TEST_F(LibraryFixture, CloseStopsTheEventThreadAndForgetsItsDevices) {
     Init(bus);
-    bus.Plug(std::make_shared<PatternDevice>(), Spec());
-    bus.Plug(std::make_shared<PatternDevice>(), Spec());
+    bus.Plug(std::make_shared<PatternDevice>(), Desc());
+    bus.Plug(std::make_shared<PatternDevice>(), Desc());
     ASSERT_TRUE(Eventually([&] { return counts.attaches.load() == 2; }));
     EXPECT_EQ(DevListSize(), 2);
     UsbLibClose(lib);
     lib = nullptr;
     EXPECT_EQ(DevListSize(), 0);
     // Nothing listens any more.
-    bus.Plug(std::make_shared<PatternDevice>(), Spec());
+    bus.Plug(std::make_shared<PatternDevice>(), Desc());
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(counts.attaches.load(), 2);
 }

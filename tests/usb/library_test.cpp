@@ -33,7 +33,7 @@ struct LinkFixture : ::testing::Test {
 
 TEST_F(LinkFixture, DevicePresentAtRegistrationIsClaimedAndTransfers) {
     auto dev = std::make_shared<PatternDevice>();
-    auto port = bus.Plug(dev, Spec());
+    auto port = bus.Plug(dev, Desc());
     ASSERT_EQ(link->OpenProgrammer(), 1);
     EXPECT_TRUE(link->Claimed());
     EXPECT_TRUE(bus.IsClaimed(port));
@@ -52,7 +52,7 @@ TEST_F(LinkFixture, DeviceArrivingDuringTheWaitIsClaimed) {
     auto dev = std::make_shared<PatternDevice>();
     std::thread plugger([&] {
         std::this_thread::sleep_for(50ms);
-        bus.Plug(dev, Spec());
+        bus.Plug(dev, Desc());
     });
     EXPECT_EQ(link->OpenProgrammer(), 1);
     plugger.join();
@@ -65,23 +65,23 @@ TEST_F(LinkFixture, NoDeviceReturnsZeroAfterTheWaitAndReleasesTheLibrary) {
     EXPECT_FALSE(link->Open());
     EXPECT_EQ(usb::LibraryUsers(), 0);
     // A programmer plugged in afterwards is not noticed.
-    auto port = bus.Plug(std::make_shared<PatternDevice>(), Spec());
+    auto port = bus.Plug(std::make_shared<PatternDevice>(), Desc());
     std::this_thread::sleep_for(20ms);
     EXPECT_FALSE(bus.IsClaimed(port));
     EXPECT_FALSE(link->Claimed());
 }
 
 TEST_F(LinkFixture, OtherVendorOrProductIsNotOffered) {
-    auto spec = Spec();
-    spec.productId = TestPid + 1;
-    auto port = bus.Plug(std::make_shared<PatternDevice>(), spec);
+    auto desc = Desc();
+    desc.productId = TestPid + 1;
+    auto port = bus.Plug(std::make_shared<PatternDevice>(), desc);
     link->AttachWait = 100ms;
     EXPECT_EQ(link->OpenProgrammer(), 0);
     EXPECT_FALSE(bus.IsClaimed(port));
 }
 
 TEST_F(LinkFixture, DeviceWithoutInterfaceZeroIsRefusedSoTheWaitRunsOut) {
-    auto port = bus.Plug(std::make_shared<PatternDevice>(), Spec({1}));
+    auto port = bus.Plug(std::make_shared<PatternDevice>(), Desc({1}));
     link->AttachWait = 150ms;
     auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(link->OpenProgrammer(), 0);
@@ -90,7 +90,7 @@ TEST_F(LinkFixture, DeviceWithoutInterfaceZeroIsRefusedSoTheWaitRunsOut) {
 }
 
 TEST_F(LinkFixture, FailingInterfaceSelectionReturnsZeroWithoutWaitingOut) {
-    bus.Plug(std::make_shared<PatternDevice>(), Spec({0}, /*failSet=*/true));
+    bus.Plug(std::make_shared<PatternDevice>(), Desc({0}, /*failSet=*/true));
     // A wait this long would hang the test: the failure must be signalled.
     link->AttachWait = std::chrono::hours(1);
     EXPECT_EQ(link->OpenProgrammer(), 0);
@@ -100,14 +100,14 @@ TEST_F(LinkFixture, FailingInterfaceSelectionReturnsZeroWithoutWaitingOut) {
 
 TEST_F(LinkFixture, DriverThatCannotBeReachedReturnsZeroAtOnce) {
     bus.failOpen = true;
-    bus.Plug(std::make_shared<PatternDevice>(), Spec());
+    bus.Plug(std::make_shared<PatternDevice>(), Desc());
     link->AttachWait = std::chrono::hours(1);
     EXPECT_EQ(link->OpenProgrammer(), 0);
 }
 
 TEST_F(LinkFixture, DriverTooOldIsRefused) {
     bus.version = 602;
-    bus.Plug(std::make_shared<PatternDevice>(), Spec());
+    bus.Plug(std::make_shared<PatternDevice>(), Desc());
     link->AttachWait = std::chrono::hours(1);
     EXPECT_EQ(link->OpenProgrammer(), 0);
 }
@@ -115,10 +115,10 @@ TEST_F(LinkFixture, DriverTooOldIsRefused) {
 TEST_F(LinkFixture, SecondMatchingDeviceIsRefusedAndNotSignalled) {
     auto first = std::make_shared<PatternDevice>();
     auto second = std::make_shared<PatternDevice>();
-    auto p1 = bus.Plug(first, Spec());
+    auto p1 = bus.Plug(first, Desc());
     ASSERT_EQ(link->OpenProgrammer(), 1);
     ASSERT_TRUE(Settled(1));
-    auto p2 = bus.Plug(second, Spec());
+    auto p2 = bus.Plug(second, Desc());
     ASSERT_TRUE(Settled(2));
     EXPECT_TRUE(bus.IsClaimed(p1));
     EXPECT_FALSE(bus.IsClaimed(p2));
@@ -133,8 +133,8 @@ TEST_F(LinkFixture, SecondMatchingDeviceIsRefusedAndNotSignalled) {
 }
 
 TEST_F(LinkFixture, TwoDevicesAtRegistrationOnlyOneIsClaimed) {
-    auto p1 = bus.Plug(std::make_shared<PatternDevice>(), Spec());
-    auto p2 = bus.Plug(std::make_shared<PatternDevice>(), Spec());
+    auto p1 = bus.Plug(std::make_shared<PatternDevice>(), Desc());
+    auto p2 = bus.Plug(std::make_shared<PatternDevice>(), Desc());
     ASSERT_EQ(link->OpenProgrammer(), 1);
     ASSERT_TRUE(Settled(2));
     EXPECT_NE(bus.IsClaimed(p1), bus.IsClaimed(p2));
@@ -143,7 +143,7 @@ TEST_F(LinkFixture, TwoDevicesAtRegistrationOnlyOneIsClaimed) {
 
 TEST_F(LinkFixture, AfterDetachReadFailsWithoutReachingTheDevice) {
     auto dev = std::make_shared<PatternDevice>();
-    auto port = bus.Plug(dev, Spec());
+    auto port = bus.Plug(dev, Desc());
     ASSERT_EQ(link->OpenProgrammer(), 1);
     bus.Unplug(port);
     ASSERT_TRUE(Eventually([&] { return !link->Claimed(); }));
@@ -158,11 +158,11 @@ TEST_F(LinkFixture, AfterDetachReadFailsWithoutReachingTheDevice) {
 
 TEST_F(LinkFixture, DeviceAttachedAgainIsClaimedAgain) {
     auto dev = std::make_shared<PatternDevice>();
-    auto port = bus.Plug(dev, Spec());
+    auto port = bus.Plug(dev, Desc());
     ASSERT_EQ(link->OpenProgrammer(), 1);
     bus.Unplug(port);
     ASSERT_TRUE(Eventually([&] { return !link->Claimed(); }));
-    auto again = bus.Plug(dev, Spec());
+    auto again = bus.Plug(dev, Desc());
     ASSERT_TRUE(Eventually([&] { return link->Claimed(); }));
     EXPECT_TRUE(bus.IsClaimed(again));
     std::uint8_t buf[64];
@@ -172,9 +172,9 @@ TEST_F(LinkFixture, DeviceAttachedAgainIsClaimedAgain) {
 TEST_F(LinkFixture, DeviceGoneOnItsOwnIsReportedAsDetach) {
     auto dev = std::make_shared<PatternDevice>();
     auto gone = std::make_shared<std::atomic<bool>>(false);
-    auto spec = Spec();
-    spec.present = [gone] { return !gone->load(); };
-    bus.Plug(dev, spec);
+    auto desc = Desc();
+    desc.present = [gone] { return !gone->load(); };
+    bus.Plug(dev, desc);
     ASSERT_EQ(link->OpenProgrammer(), 1);
     gone->store(true);
     std::uint8_t buf[64];
@@ -185,7 +185,7 @@ TEST_F(LinkFixture, DeviceGoneOnItsOwnIsReportedAsDetach) {
 
 TEST_F(LinkFixture, DetachDuringATransferKeepsWhatTheTransferUses) {
     auto gate = std::make_shared<GateDevice>();
-    auto port = bus.Plug(gate, Spec());
+    auto port = bus.Plug(gate, Desc());
     ASSERT_EQ(link->OpenProgrammer(), 1);
     std::uint8_t buf[64] = {};
     int got = -1;

@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 TEST(Race, DetachesRacingTransfers) {
     usb::VirtualBus bus;
     auto dev = std::make_shared<PatternDevice>();
-    auto first = bus.Plug(dev, Spec());
+    auto first = bus.Plug(dev, Desc());
     {
         usb::ProgrammerLink link(bus, TestVid, TestPid);
         ASSERT_EQ(link.OpenProgrammer(), 1);
@@ -31,7 +31,7 @@ TEST(Race, DetachesRacingTransfers) {
             while (!stop.load()) {
                 bus.Unplug(port);
                 std::this_thread::yield();
-                port = bus.Plug(dev, Spec());
+                port = bus.Plug(dev, Desc());
                 ++cycles;
                 std::this_thread::yield();
             }
@@ -72,7 +72,7 @@ TEST(Race, ManyLinksOpenedAndClosedWhileDevicesComeAndGo) {
     std::atomic<bool> stop{false};
     std::thread plugger([&] {
         while (!stop.load()) {
-            auto port = bus.Plug(dev, Spec());
+            auto port = bus.Plug(dev, Desc());
             std::this_thread::yield();
             bus.Unplug(port);
         }

@@ -19,8 +19,8 @@ namespace quilla::test {
 inline constexpr std::uint16_t TestVid = 0x1209;
 inline constexpr std::uint16_t TestPid = 0x0001;
 
-inline usb::VirtualDeviceSpec Spec(std::vector<int> interfaces = {0}, bool failSet = false) {
-    usb::VirtualDeviceSpec s;
+inline usb::VirtualDeviceDescriptor Desc(std::vector<int> interfaces = {0}, bool failSet = false) {
+    usb::VirtualDeviceDescriptor s;
     s.vendorId = TestVid;
     s.productId = TestPid;
     s.interfaces = std::move(interfaces);

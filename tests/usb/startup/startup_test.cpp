@@ -149,9 +149,9 @@ TEST_F(StartFixture, NoProgrammerShowsCannotOpen) {
 }
 
 TEST_F(StartFixture, ProgrammerThatCannotBeClaimedShowsCannotOpenAtOnce) {
-    auto spec = usb::SimulatedProgrammerSpec(sim::MakeSimulatedProgrammer("vex520"), Vid, Pid);
-    spec.setInterfaceFails = true;
-    bus.Plug(sim::MakeSimulatedProgrammer("vex520"), spec);
+    auto desc = usb::SimulatedProgrammerDescriptor(sim::MakeSimulatedProgrammer("vex520"), Vid, Pid);
+    desc.setInterfaceFails = true;
+    bus.Plug(sim::MakeSimulatedProgrammer("vex520"), desc);
     link.AttachWait = std::chrono::hours(1);  // must not be waited out
     ConnectProgrammer(ep3, link, -1);
     EXPECT_EQ(prompts.Texts(), std::vector<std::string>{"不能打开设备!"});
