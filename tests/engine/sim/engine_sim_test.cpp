@@ -304,6 +304,16 @@ INSTANTIATE_TEST_SUITE_P(Capacities, LoadTestOnSim,
                                            LoadCase{4, "4级，PC机USB接口5V驱动电流不足!"},
                                            LoadCase{0, "0级，PC机USB接口5V驱动电流不足!"}));
 
+TEST_F(EngineOnSim, LoadTestLoadsTheShippedDefaultDesign) {
+    ep3->Connected = 1;
+    ep3->ProgramDir = QUILLA_SOURCE_DATA;
+    prompts.answers.push_back(BtnYes);
+    ep3->Button2Click();
+    EXPECT_EQ(sim->LoadedTag(), "vex300");
+    EXPECT_EQ(ep3->Edit4, "10级，OK");
+    EXPECT_EQ(prompts.shown.size(), 1u);  // the question only: the design was accepted
+}
+
 TEST_F(EngineOnSim, LoadTestCancelSendsNothing) {
     prompts.answers.push_back(BtnCancel);
     ep3->Button2Click();
@@ -362,6 +372,16 @@ TEST_F(DesignsOnSim, LongDesignIsCutAt136Packets) {
     EXPECT_EQ(sim->LoadedTag(), "chkpin");
     // start + 136 packets + end + reply request + VPP release
     EXPECT_EQ(sim->GetCounters().transfersOut, 140u);
+}
+
+TEST_F(EngineOnSim, ShippedDesignFilesAreAccepted) {
+    ep3->Connected = 1;
+    ep3->ProgramDir = QUILLA_SOURCE_DATA;
+    for (const char* name : {"vex300", "chkpin"}) {
+        ep3->LoadBitFile(std::string(name) + ".bit");
+        EXPECT_EQ(sim->LoadedTag(), name);
+    }
+    EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST_F(DesignsOnSim, Vex310LoadsNothing) {
