@@ -418,11 +418,16 @@ void SocketForm::WriteClick() {
     } catch (const Refused&) {
         throw;
     } catch (const std::exception&) {
+        // What was queued of the broken block is dropped, not sent, and VPP goes
+        // off with VCC (it would otherwise stay on its pin with VCC gone).
         Status("Error..");
         StepFailed();
+        Ep3.DropQueue();
+        if (UsesVpp) Ep3.VppPin(0);
         Ep3.VccPin(0);
         Ep3.PinLow(kOE);
         Ep3.PinLow(kCE);
+        Flush();
     }
 }
 

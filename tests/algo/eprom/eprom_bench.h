@@ -15,11 +15,39 @@
 #include "app/workbench.h"
 #include "catalog/typedlg.h"
 #include "engine/fatal.h"
+#include "engine/protocol.h"
 #include "sim/chips/eprom.h"
 #include "sim/programmer.h"
 #include "support/scripted_prompts.h"
 
 namespace quilla::test {
+
+// Passes every transfer to the simulated programmer and keeps the commands
+// the host sent (opcode and arguments, fillers and payloads left out).
+struct Tap : Transport {
+    explicit Tap(Transport& t) : next(t) {}
+    int BulkWrite(const std::uint8_t* data, int n) override {
+        for (int off = 0; off < n; off += proto::PacketSize) {
+            const int len = std::min(proto::PacketSize, n - off);
+            for (int i = 0; i < len;) {
+                const std::uint8_t op = data[off + i];
+                const int cl = proto::CommandLength(op);
+                if (cl == 0) break;
+                if (op != proto::OpNop) commands.emplace_back(data + off + i, data + off + i + std::min(cl, len - i));
+                i += cl + (i + 1 < len ? proto::PayloadBytes(op, data[off + i + 1]) : 0);
+            }
+        }
+        return next.BulkWrite(data, n);
+    }
+    int BulkRead(std::uint8_t* buf, int n) override { return next.BulkRead(buf, n); }
+    std::size_t Count(std::uint8_t op) const {
+        std::size_t k = 0;
+        for (const auto& c : commands) k += c[0] == op;
+        return k;
+    }
+    Transport& next;
+    std::vector<std::vector<std::uint8_t>> commands;
+};
 
 struct SimBench {
     explicit SimBench(const std::string& part, const std::string& model = "vex520")
@@ -27,7 +55,8 @@ struct SimBench {
         if (!part.empty()) {
             EXPECT_TRUE(sim->SeatPart(part)) << part;
         }
-        wb = std::make_unique<Workbench>(prompts, sim.get());
+        tap = std::make_unique<Tap>(*sim);
+        wb = std::make_unique<Workbench>(prompts, tap.get());
         wb->ProgramDir = QUILLA_SOURCE_DATA;
         wb->Ep3.ProgramDir = QUILLA_SOURCE_DATA;
         wb->Ep3.Connected = 1;
@@ -70,6 +99,7 @@ struct SimBench {
     FatalIntercept fatal;
     ScriptedPrompts prompts;
     std::unique_ptr<sim::Programmer> sim;
+    std::unique_ptr<Tap> tap;
     std::unique_ptr<Workbench> wb;
     std::unique_ptr<TTypeDlg> dlg;
 };
