@@ -183,8 +183,12 @@ std::string JedText(const std::vector<std::uint8_t>& image, const FuseWindowStat
         long long s = 0;
         for (int row = 0; row < JedMaxWriteRows; ++row) {
             if (s < count) {
+                // Each fuse as '0' or '1' by its low bit, as the checksum counts
+                // it: a byte that is no fuse character cannot shift the fuses
+                // after it when the file is read.
                 const long long end = std::min(s + cols, size);
-                out.append(reinterpret_cast<const char*>(image.data() + s), static_cast<std::size_t>(end - s));
+                for (long long a = s; a < end; ++a)
+                    out += (image[static_cast<std::size_t>(a)] & 1u) ? '1' : '0';
                 written = end;
             }
             s += cols;
@@ -210,6 +214,22 @@ bool WriteJed(const std::vector<std::uint8_t>& image, const FuseWindowState& w, 
     if (!f) return false;
     const bool ok = std::fwrite(text.data(), 1, text.size(), f.get()) == text.size();
     return std::fclose(f.release()) == 0 && ok;
+}
+
+FuseWindowState& OpenFuseWindow(Workbench& wb, int fuseCols, int fuseRows) {
+    if (wb.FileWin) wb.FileWin.reset();
+    if (!wb.PldFileW) {
+        wb.PldFileW = std::make_unique<FuseWindowState>();
+        std::fill(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + std::min<std::size_t>(FuseFormFill, wb.ImageBuffer.size()),
+                  static_cast<std::uint8_t>('1'));
+    }
+    FuseWindowState& w = *wb.PldFileW;
+    w.FuseCols = fuseCols;
+    w.FuseRows = fuseRows;
+    w.FuseCount = FuseMapCount(w, wb.ImageBuffer.size());
+    if (wb.view) wb.view->DataWindowsChanged();
+    wb.Display();
+    return w;
 }
 
 void LoadJed(Workbench& wb) {
@@ -245,7 +265,7 @@ std::vector<std::string> FuseMapLines(const std::vector<std::uint8_t>& image, co
         const long long end = std::min(s + cols, static_cast<long long>(image.size()));
         for (long long a = s; a < end; ++a) {
             const auto ch = image[static_cast<std::size_t>(a)];
-            line += ch < 0x20 ? '.' : static_cast<char>(ch);
+            line += (ch < 0x20 || ch > 0x7E) ? '.' : static_cast<char>(ch);
         }
         lines.push_back(std::move(line));
     }

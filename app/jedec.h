@@ -45,7 +45,8 @@ int ReadJedText(std::vector<std::uint8_t>& image, FuseWindowState& w, const std:
 // (added when there is none); an extension that already reads ".jed" in any
 // case is kept as given. Folders are never touched.
 std::string JedFileName(const std::string& path);
-// The JEDEC text WriteJed writes (CR LF line ends).
+// The JEDEC text WriteJed writes (CR LF line ends). Each fuse is written as
+// '0' or '1' by the low bit of its byte.
 std::string JedText(const std::vector<std::uint8_t>& image, const FuseWindowState& w,
                     int variantIndex);
 // Writes the map as a JEDEC file under JedFileName(path). False when the file
@@ -55,7 +56,7 @@ bool WriteJed(const std::vector<std::uint8_t>& image, const FuseWindowState& w,
 
 // The fuse window's rows: "L%04d " of the row's first fuse, then FuseCols
 // fuse characters, for the (FuseRows + 6) rows of the map (those inside the
-// image). Bytes below 0x20 show as '.'.
+// image). Bytes outside 0x20..0x7E show as '.'.
 std::string FuseRowLabel(int firstFuse);
 std::vector<std::string> FuseMapLines(const std::vector<std::uint8_t>& image, const FuseWindowState& w);
 // Column of a row's first fuse: the length of its label (6 while fuse
@@ -68,6 +69,13 @@ int FuseCursorAddress(const FuseWindowState& w, int line, int column);
 // outside the image); other keys and columns change nothing. True when stored.
 bool FuseKeyPress(std::vector<std::uint8_t>& image, const FuseWindowState& w, int line, int column,
                   char key);
+
+// Fuses a logic-device form sets to '1' when it first creates the window.
+inline constexpr int FuseFormFill = 6000;
+// What the logic-device forms do to show their map: free the buffer window,
+// create the fuse window when needed (then image 0..5999 := '1'), set its
+// geometry and redraw.
+FuseWindowState& OpenFuseWindow(Workbench& wb, int fuseCols, int fuseRows);
 
 // The ".JED" branch of the load command: frees the buffer window, creates the
 // fuse window when needed, captions it with DataFileName, reads the file and

@@ -380,3 +380,38 @@ TEST_F(JedecFiles, SaveJedUsesVariantAndDataFileName) {
     ASSERT_TRUE(SaveJed(wb));
     EXPECT_EQ(ReadFile(dir / "out.JED").substr(0, 9), "GAL20V8\r\n");
 }
+
+// A map byte that is no fuse character is written by its low bit, so the
+// fuses after it keep their addresses when the file is read back.
+TEST(JedecWriter, NonFuseBytesCannotShiftTheList) {
+    std::vector<std::uint8_t> image(64, '0');
+    const std::string map("01\xFF" "1" "a" "\x00" "10", 8);  // 0xFF, 'a' odd; 0x00 even
+    std::copy(map.begin(), map.end(), image.begin());
+    FuseWindowState w;
+    w.FuseCols = 8;
+    w.FuseRows = -5;  // one row
+    const std::string text = JedText(image, w, 2);
+    EXPECT_EQ(text, "Ravol*\r\nL0000 \r\n01111010*\r\nC005E*");
+    std::vector<std::uint8_t> back(64, 'x');
+    ReadJedText(back, w, text);
+    EXPECT_EQ(Fuses(back, 0, 8), "01111010");
+}
+
+TEST(FuseWindowRows, LogicFormOpensMapOverBufferWindow) {
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    wb.FileNew();
+    wb.SvfFileW = std::make_unique<SvfWindowState>();
+    FuseWindowState& w = OpenFuseWindow(wb, 44, 132);
+    EXPECT_FALSE(wb.FileWin);
+    EXPECT_TRUE(wb.SvfFileW);
+    EXPECT_EQ(&w, wb.PldFileW.get());
+    EXPECT_EQ(w.FuseCount, 138 * 44);
+    EXPECT_EQ(Fuses(wb.ImageBuffer, 0, 6000), std::string(6000, '1'));
+    EXPECT_EQ(wb.ImageBuffer[6000], 0xFF);
+    // Later forms keep what the map holds.
+    wb.ImageBuffer[5] = '0';
+    OpenFuseWindow(wb, 32, 64);
+    EXPECT_EQ(wb.ImageBuffer[5], '0');
+    EXPECT_EQ(wb.PldFileW->FuseCols, 32);
+}
