@@ -18,6 +18,8 @@ std::string Hex(std::uint8_t v) {
 
 // Design data beyond this is not kept (the host sends at most 136 x 60 bytes).
 constexpr std::size_t MaxDesignData = 64 * 1024;
+// IN data the host has not read, beyond which further messages are dropped.
+constexpr std::size_t MaxPendingIn = 8 * 1024 * 1024;
 
 }  // namespace
 
@@ -247,6 +249,7 @@ int Programmer::BulkRead(std::uint8_t* buf, int n) {
         if (end > clock_.Now()) Elapse(end - clock_.Now());
         return 0;
     }
+    inOverflowReported_ = false;
     int& remaining = inLengths_[inLenHead_];
     const int k = std::min(n, remaining);
     std::memcpy(buf, inBytes_.data() + inHead_, static_cast<std::size_t>(k));
@@ -272,7 +275,12 @@ std::uint8_t* Programmer::BeginInMessage(int n) {
     inBytes_.resize(start + static_cast<std::size_t>(n), 0);
     // Faults decide how much of the message the host will see.
     int keep = n;
-    if (noReplies_ > 0) {
+    if (start - inHead_ > MaxPendingIn) {
+        // The host reads nothing back: a real programmer would stall here.
+        if (!inOverflowReported_) AddViolation("IN data piles up unread; further messages dropped");
+        inOverflowReported_ = true;
+        keep = -1;
+    } else if (noReplies_ > 0) {
         --noReplies_;
         keep = -1;
     } else if (shortReplies_ > 0) {

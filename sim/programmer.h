@@ -178,6 +178,7 @@ private:
         int keep;   // bytes the host will see; -1: none (no reply injected)
     };
     std::vector<OpenMessage> pendingKeep_;   // messages of the packet being run
+    bool inOverflowReported_ = false;
 
     // Design data being loaded.
     bool loading_ = false;

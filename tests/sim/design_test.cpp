@@ -325,3 +325,18 @@ TEST(SimFaults, DetachFailsEveryTransferAndIsReported) {
 
 }  // namespace
 }  // namespace quilla::sim::test
+
+namespace quilla::sim::test {
+namespace {
+
+TEST(SimFaults, UnreadInDataIsBoundedAndReported) {
+    auto sim = MakeSimulatedProgrammer();
+    Host h(*sim);
+    Bytes replies(4096, proto::OpReply);
+    for (int i = 0; i < 40; ++i) h.Raw(replies);   // 160 Ki replies of 64 bytes = 10 MiB, never read
+    EXPECT_EQ(sim->Violations().size(), 1u);
+    EXPECT_EQ(h.Read(64).size(), 64u);
+}
+
+}  // namespace
+}  // namespace quilla::sim::test
