@@ -29,6 +29,8 @@
 #include "catalog/typedlg.h"
 #include "catalog/ui/typedlg_window.h"
 #include "engine/fatal.h"
+#include "engine/startup.h"
+#include "engine/usb/simulated_programmer.h"
 #include "engine/transport.h"
 
 using namespace quilla;
@@ -64,6 +66,8 @@ std::string UpperExt(const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --simulate[=MODEL] / QUILLA_SIMULATE; an unknown model ends here with status 2.
+    const LinkOptions linkOptions = ParseStartOptions(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quilla");
     const StartOptions start = ReadStartOptions(QApplication::arguments());
@@ -87,6 +91,7 @@ int main(int argc, char** argv) {
         // The link to the programmer: the USB driver library, or the simulated
         // programmer for --simulate[=MODEL] / QUILLA_SIMULATE.
         Transport* transport = nullptr;
+        std::unique_ptr<ProgrammerConnection> programmer;  // outlives the engine
 
         QtPrompts prompts;
         Workbench wb(prompts, transport);  // the image: first 1 MiB 0xFF, the rest 0
@@ -101,6 +106,7 @@ int main(int argc, char** argv) {
 
         // Ep3: driver check, connection, identification of ProgrammerModel and
         // the default design happen here, when the engine starts.
+        programmer = StartProgrammer(wb.Ep3, linkOptions, usb::PlugSimulatedProgrammer);
         TEp3Form ep3Form(wb, &mainForm);
         mainForm.Ep3Form = &ep3Form;
 
