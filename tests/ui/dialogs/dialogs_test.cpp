@@ -28,8 +28,10 @@ QApplication& App() {
     static int argc = 1;
     static char name[] = "test_ui_dialogs";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Kept to the end of the process: destroying it among the other statics
+    // at exit is too late for Qt.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 void PressEscape(QWidget* w) {
