@@ -385,6 +385,8 @@ TextTarget* TMainForm::ActiveTarget() {
     QWidget* w = ActiveDataWidget();
     if (!w) return nullptr;
     if (w == fileWinView_) return wb_.FileWin.get();
+    // A data window that knows its own text coordinates.
+    if (auto* t = dynamic_cast<TextTarget*>(w)) return t;
     QWidget* ed = FindEditor(w);
     if (!ed) return nullptr;
     otherTarget_ = std::make_unique<EditorTarget>(qobject_cast<QPlainTextEdit*>(ed),
@@ -439,8 +441,12 @@ void TMainForm::BeforClick() {
     Run([this] {
         FileWin1Click();
         WindowTile();
-        if (Hooks.LoadConfig) Hooks.LoadConfig();
     });
+    if (Hooks.Before) {
+        Run(Hooks.Before);
+        return;
+    }
+    if (Hooks.LoadConfig) Run(Hooks.LoadConfig);
     ProgClick();
 }
 
@@ -449,6 +455,10 @@ void TMainForm::SelTypeClick() {
 }
 
 void TMainForm::ProgClick() {
+    if (Hooks.Prog) {
+        Run(Hooks.Prog);
+        return;
+    }
     Run([this] {
         if (Hooks.TypeDlgDeviceIndex) {
             const int i = Hooks.TypeDlgDeviceIndex();
@@ -462,6 +472,10 @@ void TMainForm::ProgClick() {
 }
 
 void TMainForm::IDClick() {
+    if (Hooks.ID) {
+        Run(Hooks.ID);
+        return;
+    }
     Run([this] {
         if (!Hooks.TypeDlgCategoryIndex) return;
         if (Hooks.TypeDlgCategoryIndex() > 1) {
@@ -514,8 +528,14 @@ void TMainForm::WindowTile() { MdiArea->tileSubWindows(); }
 void TMainForm::WindowCascade() { MdiArea->cascadeSubWindows(); }
 
 void TMainForm::WindowArrange() {
-    // Minimised children in a row at the bottom, the rest tiled.
-    MdiArea->tileSubWindows();
+    // Minimised children in a row along the bottom; the others stay where they are.
+    int x = 0;
+    for (QMdiSubWindow* sub : MdiArea->subWindowList()) {
+        if (!sub->isMinimized()) continue;
+        const QSize sz = sub->size();
+        sub->move(x, MdiArea->viewport()->height() - sz.height());
+        x += sz.width();
+    }
 }
 
 void TMainForm::FileWin1Click() {

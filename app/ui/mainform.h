@@ -40,7 +40,11 @@ struct ShellHooks {
     // Edit (called only while the buffer window exists)
     std::function<void()> Fill;       // "&D FillData"
     std::function<void()> Resize;     // "&E Resize buffer       "
-    // Comm
+    // Comm. Prog / ID / Before, when set, replace the shell's own handling of
+    // "&R/W       ", "&Auto detect type    " and (after F List and tile) "&Before          ".
+    std::function<void()> Prog;
+    std::function<void()> ID;
+    std::function<void()> Before;
     std::function<void()> SelType;            // show TypeDlg and refill its manufacturer list
     std::function<int()> TypeDlgDeviceIndex;  // the selection dialog's device-list index
     std::function<void()> OpenAlgorithmForm;  // open the form of the selected device

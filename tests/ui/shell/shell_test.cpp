@@ -37,8 +37,10 @@ QApplication& App() {
     static int argc = 1;
     static char name[] = "test_ui_shell";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Kept to the end of the process: destroying it among the other statics
+    // at exit is too late for Qt.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 QStringList Texts(const QList<QAction*>& actions) {
@@ -348,6 +350,20 @@ TEST_F(ShellTest, BeforeListsTilesLoadsConfigThenReadWrite) {
     EXPECT_EQ(calls, (std::vector<std::string>{"config", "open"}));
 }
 
+TEST_F(ShellTest, SelectionDialogHandlersReplaceTheShellsOwn) {
+    std::vector<std::string> calls;
+    form->Hooks.Prog = [&] { calls.push_back("prog"); };
+    form->Hooks.ID = [&] { calls.push_back("id"); };
+    form->Hooks.Before = [&] { calls.push_back("before"); };
+    form->Hooks.OpenAlgorithmForm = [&] { calls.push_back("open"); };
+    form->Hooks.TypeDlgCategoryIndex = [&] { return 5; };
+    form->ProgClick();
+    form->IDClick();
+    form->BeforClick();
+    EXPECT_EQ(calls, (std::vector<std::string>{"prog", "id", "before"}));
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
 TEST_F(ShellTest, HandlerExceptionIsShownAndTheProgramGoesOn) {
     form->Hooks.LoadFile = [] { throw std::runtime_error("Disk full"); };
     form->LoadFileClick();
@@ -488,7 +504,8 @@ TEST(PlaceDrawing, Vex640HasFourExtraPadRowsAndTheLeverTopLeft) {
     const PlaceShape* lever = Find(s, PlaceShape::Ellipse, PlaceGreen);
     EXPECT_EQ(std::make_pair(lever->x1, lever->y1), std::make_pair(32, 3));
     // Also with orientation 1.
-    lever = Find(SocketDrawing("vex640", 1, 28, 1, 0), PlaceShape::Ellipse, PlaceGreen);
+    const auto s1 = SocketDrawing("vex640", 1, 28, 1, 0);
+    lever = Find(s1, PlaceShape::Ellipse, PlaceGreen);
     EXPECT_EQ(std::make_pair(lever->x1, lever->y1), std::make_pair(32, 3));
 }
 
