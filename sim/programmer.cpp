@@ -149,8 +149,7 @@ void Programmer::InjectNoReply(int count) { noReplies_ = count; }
 void Programmer::InjectOutFailure(int count) { outFailures_ = count; }
 
 void Programmer::Detach() {
-    if (!attached_) return;
-    attached_ = false;
+    if (!attached_.exchange(false)) return;
     if (onDetach_) onDetach_();
 }
 void Programmer::Reattach() { attached_ = true; }

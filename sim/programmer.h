@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -63,6 +64,8 @@ struct When {
     static When At(Nanos t) { return {Kind::AtTime, t}; }
 };
 
+// Used from one thread (the GUI thread, or a test); only Attached() may be
+// read from another (the USB event thread of the virtual bus).
 class Programmer : public Transport {
 public:
     explicit Programmer(ModelConfig config, const DesignRegistry* designs = nullptr);
@@ -198,7 +201,7 @@ private:
     int shortReplyBytes_ = 0;
     int noReplies_ = 0;
     int outFailures_ = 0;
-    bool attached_ = true;
+    std::atomic<bool> attached_{true};   // may be polled by the USB event thread
     std::function<void()> onDetach_;
     bool rejectAll_ = false;
     std::vector<std::string> rejectTags_;

@@ -8,7 +8,7 @@
 
 #include "sim/designs/chkpin.h"
 #include "sim/programmer.h"
-#include "sim_host.h"
+#include "sim/sim_host.h"
 
 namespace quilla::sim::test {
 namespace {

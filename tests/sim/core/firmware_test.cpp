@@ -6,7 +6,7 @@
 #include <string>
 
 #include "sim/programmer.h"
-#include "sim_host.h"
+#include "sim/sim_host.h"
 
 namespace quilla::sim::test {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/programmer.h"
-#include "sim_host.h"
+#include "sim/sim_host.h"
 
 namespace quilla::sim::test {
 namespace {
