@@ -27,6 +27,7 @@
 #include "app/ui/place1.h"
 #include "app/ui/qtprompts.h"
 #include "app/workbench.h"
+#include "sim/programmer.h"
 #include "support/recording_transport.h"
 #include "support/scripted_prompts.h"
 
@@ -424,6 +425,21 @@ TEST_F(ShellTest, StatusWindowProgrammerButtonWithoutProgrammer) {
     st.type->click();
     EXPECT_EQ(st.Edit4->text(), "Link error..");
     EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(ShellTest, StatusWindowOnTheSimulatedProgrammer) {
+    for (const char* model : {"vex420", "vex640"}) {
+        auto sim = sim::MakeSimulatedProgrammer(model);
+        test::ScriptedPrompts p;
+        Workbench bench(p, sim.get());
+        TEp3Form st(bench);
+        st.type->click();
+        EXPECT_EQ(st.Edit4->text(), model);
+        sim->Detach();  // unplugged: not fatal here
+        st.type->click();
+        EXPECT_EQ(st.Edit4->text(), "Link error..");
+        EXPECT_TRUE(sim->Violations().empty());
+    }
 }
 
 // ---- placement dialog -------------------------------------------------------------------
