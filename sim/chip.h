@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -124,7 +125,10 @@ public:
     // The registry of every chip model the simulator has.
     static const ChipRegistry& Builtin();
 
-    void Add(std::string part, Factory f) { parts_[std::move(part)] = std::move(f); }
+    // A part registered twice is a programming error (std::logic_error).
+    void Add(std::string part, Factory f) {
+        if (!parts_.emplace(part, std::move(f)).second) throw std::logic_error("chip part registered twice: " + part);
+    }
     bool Has(std::string_view part) const { return parts_.find(part) != parts_.end(); }
     // A fresh (blank) chip of the part with its placement; chip empty when unknown.
     SeatedPart Create(std::string_view part) const;

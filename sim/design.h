@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -116,7 +117,10 @@ public:
     // Every design the simulator implements (filled by RegisterBuiltinDesigns).
     static const DesignRegistry& Builtin();
 
-    void Add(std::string tag, Factory f) { designs_[std::move(tag)] = f; }
+    // A tag registered twice is a programming error (std::logic_error).
+    void Add(std::string tag, Factory f) {
+        if (!designs_.emplace(tag, f).second) throw std::logic_error("design registered twice: " + tag);
+    }
     template <class D>
     void Add() {
         Add(std::string(D::TagName), []() -> std::unique_ptr<Design> { return std::make_unique<D>(); });

@@ -123,8 +123,9 @@ void Programmer::SeatChip(std::unique_ptr<Chip> chip) {
 }
 
 void Programmer::SeatChip(std::unique_ptr<Chip> chip, Placement placement) {
+    const bool any = chip != nullptr;
     socket_.Seat(std::move(chip), std::move(placement));
-    log_.Add(clock_.Now(), EventKind::ChipInserted, 0, 0);
+    if (any) log_.Add(clock_.Now(), EventKind::ChipInserted, 0, 0);
 }
 
 bool Programmer::SeatPart(std::string_view part) {

@@ -340,3 +340,25 @@ TEST(SimFaults, UnreadInDataIsBoundedAndReported) {
 
 }  // namespace
 }  // namespace quilla::sim::test
+
+namespace quilla::sim::test {
+namespace {
+
+TEST(SimRegistry, BuiltinsAndDuplicates) {
+    EXPECT_TRUE(DesignRegistry::Builtin().Has("chkpin"));
+    DesignRegistry r;
+    r.Add<ChkPinDesign>();
+    EXPECT_THROW(r.Add<ChkPinDesign>(), std::logic_error);
+    ChipRegistry chips;
+    chips.Add("X28", [] { return SeatedPart{PassiveChip::Dip(28), Placement::Dip(28)}; });
+    EXPECT_THROW(chips.Add("X28", [] { return SeatedPart{}; }), std::logic_error);
+    SeatedPart p = chips.Create("X28");
+    ASSERT_TRUE(p.chip);
+    EXPECT_EQ(p.placement.SocketPinOf(1), 7);
+    EXPECT_FALSE(chips.Create("nothing").chip);
+    auto sim = MakeSimulatedProgrammer();
+    EXPECT_FALSE(sim->SeatPart("no such part"));
+}
+
+}  // namespace
+}  // namespace quilla::sim::test
