@@ -17,6 +17,7 @@
 #include "app/programdir.h"
 #include "app/ui/autopro1.h"
 #include "app/ui/ep3form.h"
+#include "app/ui/fileformat.h"
 #include "app/ui/guard.h"
 #include "app/ui/inputhexdlg.h"
 #include "app/ui/mainform.h"
@@ -24,6 +25,7 @@
 #include "app/ui/place1.h"
 #include "app/ui/pldfilew.h"
 #include "app/ui/qtprompts.h"
+#include "app/ui/setting1.h"
 #include "app/workbench.h"
 #include "algo/ui/formview.h"
 #include "catalog/typedlg.h"
@@ -119,6 +121,10 @@ int main(int argc, char** argv) {
         InstallDataWindows(mainForm, &inputHexDlg);
 
         // FileFormat (load format dialog): sets mainForm.Hooks.LoadFile / SaveBuf.
+        TFileFormat fileFormat(&mainForm);
+        FileFormat = &fileFormat;
+        mainForm.Hooks.LoadFile = [&] { fileFormat.LoadFileClick(wb); };
+        mainForm.Hooks.SaveBuf = [&] { fileFormat.SaveBufClick(wb); };
 
         // TypeDlg (selection dialog): sets the Comm hooks, the mirrors, LoadConfig
         // and SaveConfig; its start-up runs FileNew, LoadConfig and reloads the
@@ -130,6 +136,9 @@ int main(int argc, char** argv) {
         Guarded(prompts, [&] { typeDlg.Start(); });
 
         // Setting1 (options dialog): sets mainForm.Hooks.ShowSetting1.
+        TSetting1 setting1(wb, &mainForm);
+        Setting1 = &setting1;
+        mainForm.Hooks.ShowSetting1 = [&](const std::string& tab) { setting1.ShowOnTab(tab); };
 
         TPlace1 place1(wb, &mainForm);
         wb.Ep3.Placement = &place1;
