@@ -12,5 +12,5 @@ cmake -S . -B "$build" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quilla >/dev/null
 xvfb-run -a -s "-screen 0 1024x700x24" \
   env QUILLA_SIMULATE="${QUILLA_SIMULATE:-vex520}" \
-  "$build/quilla" --screenshot="$(realpath -m "$out")" "$(realpath "$data")"
+  "$build/quilla" --screenshot="$(realpath -m "$out")" "$data"
 echo "wrote $out"
