@@ -20,9 +20,11 @@ namespace quilla::test {
 class FormatsTest : public ::testing::Test {
 protected:
     FormatsTest() : wb(prompts) {
+        std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : test)
+            if (c == '/') c = '_';
         dir = std::filesystem::temp_directory_path() /
-              ("quilla-formats-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+              ("quilla-formats-" + std::to_string(::getpid()) + "-" + test);
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
     }
