@@ -1,6 +1,6 @@
-// Fuzzes the SVF loader: the file is written to a temporary file and loaded
-// (in memory where possible) and loaded into the SVF window state; the lines
-// must hold the whole text.
+// Fuzzes the SVF loader: the input is written to a temporary file (in memory
+// where possible) and loaded into the SVF window state; the lines must hold
+// the whole text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -26,18 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static SilentPrompts prompts;
     static Workbench wb(prompts);
     static const std::string path = std::string(::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/quilla_fuzz_svf_" + std::to_string(::getpid()) + ".svf";
-    static const bool cleanup = [] {
-        std::atexit([] { std::remove(path.c_str()); });
-        return true;
-    }();
-    (void)cleanup;
     const std::string text(reinterpret_cast<const char*>(data), size);
     if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
         std::fwrite(text.data(), 1, text.size(), f);
         std::fclose(f);
     }
     wb.DataFileName = path;
-    if (!LoadSvf(wb) || !wb.SvfFileW) std::abort();
+    const bool loaded = LoadSvf(wb);
+    std::remove(path.c_str());
+    if (!loaded || !wb.SvfFileW) std::abort();
     // Every byte but the line breaks is in some line, in order.
     std::string joined;
     for (const auto& l : wb.SvfFileW->Lines) {
