@@ -100,7 +100,7 @@ TMainForm::TMainForm(Workbench& wb, QWidget* parent) : QMainWindow(parent), wb_(
     connect(ReplaceDialog1, &TReplaceDialog::DoReplace, this, [this] { OnRePlace(); });
 
     wb_.view = this;
-    SyncFileWin();
+    SyncFileWin(true);
 }
 
 TMainForm::~TMainForm() {
@@ -280,12 +280,12 @@ void TMainForm::BuildToolBar() {
 // ---- shell view --------------------------------------------------------------------
 
 void TMainForm::Display() {
-    if (fileWinView_) fileWinView_->Refresh();
+    SyncFileWin(false);
     if (Hooks.DisplayDataWindows) Run(Hooks.DisplayDataWindows);
 }
 
 void TMainForm::DataWindowsChanged() {
-    SyncFileWin();
+    SyncFileWin(true);
     if (Hooks.SyncDataWindows) Run(Hooks.SyncDataWindows);
 }
 
@@ -294,14 +294,17 @@ void TMainForm::CounterChanged() {
     Edit1->repaint();
 }
 
-void TMainForm::SyncFileWin() {
+void TMainForm::SyncFileWin(bool show) {
     if (wb_.FileWin && !fileWinView_) {
         fileWinView_ = new TFileWin(wb_);
         connect(fileWinView_, &TFileWin::FillRequested, this, [this] { MainFillClick(); });
         connect(fileWinView_, &TFileWin::ResizeRequested, this, [this] { N11Click(); });
         fileWinSub_ = MdiArea->addSubWindow(fileWinView_);
         fileWinSub_->setAttribute(Qt::WA_DeleteOnClose, false);
+        // Closing the buffer window only minimises it: it lives as long as its data.
+        fileWinSub_->installEventFilter(this);
         fileWinSub_->resize(fileWinView_->size() + QSize(12, 32));
+        show = true;
     }
     if (!wb_.FileWin && fileWinView_) {
         QMdiSubWindow* sub = fileWinSub_;
@@ -310,8 +313,10 @@ void TMainForm::SyncFileWin() {
         MdiArea->removeSubWindow(sub);
         sub->deleteLater();
     }
-    if (fileWinView_) {
-        fileWinView_->Refresh();
+    if (!fileWinView_) return;
+    fileWinView_->Refresh();
+    if (show) {
+        if (fileWinSub_->isMinimized()) fileWinSub_->showNormal();
         fileWinSub_->show();
         fileWinView_->show();
     }
@@ -629,6 +634,11 @@ void TMainForm::List1KeyDown(int key) {
 }
 
 bool TMainForm::eventFilter(QObject* o, QEvent* e) {
+    if (fileWinSub_ && o == fileWinSub_ && e->type() == QEvent::Close) {
+        e->ignore();
+        fileWinSub_->showMinimized();
+        return true;
+    }
     if (o == ListBox1 && e->type() == QEvent::KeyPress) {
         const int k = static_cast<QKeyEvent*>(e)->key();
         if (k == Qt::Key_Return || k == Qt::Key_Enter) {

@@ -158,7 +158,9 @@ private:
     void BuildMenus();
     void BuildToolBar();
     void BuildPanels();
-    void SyncFileWin();
+    // Creates or frees the buffer window's view as the workbench's FileWin
+    // comes and goes, and redraws it; `show` also brings it up.
+    void SyncFileWin(bool show);
     QWidget* ActiveDataWidget() const;
 
     Workbench& wb_;

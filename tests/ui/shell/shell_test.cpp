@@ -282,6 +282,28 @@ TEST_F(ShellTest, FreedBufferWindowLosesItsView) {
     EXPECT_TRUE(prompts.shown.empty());
 }
 
+TEST_F(ShellTest, BufferWindowCreatedByALoaderAppearsAtTheNextDisplay) {
+    wb.FileWin = std::make_unique<HexWindowState>();
+    wb.FileWin->Title = "a.hex";
+    wb.FileWin->ViewStart = 0x200;
+    wb.Display();
+    ASSERT_NE(form->FileWinView(), nullptr);
+    EXPECT_EQ(form->FileWinSub()->windowTitle(), "a.hex");
+    EXPECT_EQ(Line(form->FileWinView(), 0).left(9), "   200:  ");
+}
+
+TEST_F(ShellTest, ClosingTheBufferWindowMinimisesItAndNewBringsItBack) {
+    OpenBuffer();
+    form->show();
+    QMdiSubWindow* sub = form->FileWinSub();
+    sub->close();
+    EXPECT_TRUE(sub->isMinimized());
+    EXPECT_TRUE(wb.FileWin);
+    form->FileNew();
+    EXPECT_EQ(form->FileWinSub(), sub);
+    EXPECT_FALSE(sub->isMinimized());
+}
+
 TEST_F(ShellTest, PassCountAdvancesTheCounterFieldUnlessErrorFlag) {
     form->Edit1->setText("abc");
     emit form->Edit1->textEdited("abc");
