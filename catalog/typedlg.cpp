@@ -88,9 +88,7 @@ void TTypeDlg::Changed() {
     if (View) View->Changed();
 }
 
-void TTypeDlg::ShowMessage(const std::string& text) {
-    wb_.prompts.Message(text, AppTitle, MsgKind::Plain, BtnOk);
-}
+void TTypeDlg::ShowMessage(const std::string& text) { wb_.prompts.ShowMessage(text); }
 
 // ---- device list ------------------------------------------------------------------
 

@@ -177,11 +177,9 @@ public:
 
     Workbench& wb() { return wb_; }
 
-    // The caption of the messages of the main window's commands.
-    std::string AppTitle = "Quilla";
-
 private:
     void Changed();
+    // The standard message dialog of the main window's commands.
     void ShowMessage(const std::string& text);
 
     Workbench& wb_;

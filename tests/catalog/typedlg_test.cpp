@@ -198,6 +198,7 @@ TEST_F(TypeDlgTest, ReadWriteWithMirrorOutOfStepSaysSoThenDispatches) {
     dlg.ProgClick();
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text, "Click mouse to change!!!");
+    EXPECT_EQ(prompts.shown[0].caption, "Quilla");
     EXPECT_EQ(dlg.Main.ListBox1.ItemIndex, dlg.ListBox2.ItemIndex);
     ASSERT_NE(dlg.Dispatch().Get<StubForm>("TP27x"), nullptr);
     dlg.ProgClick();

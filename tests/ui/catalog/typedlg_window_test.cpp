@@ -27,8 +27,10 @@ QApplication& App() {
     static int argc = 1;
     static char name[] = "test_ui_catalog";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Kept to the end of the process: Qt's input devices must not be torn
+    // down by static destructors after the platform is gone.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 struct RecordingForm : AlgorithmForm {
