@@ -286,6 +286,7 @@ int TTypeDlg::GetParam(std::string_view key) const { return quilla::GetParam(wb_
 
 void TTypeDlg::OpenAlgorithmForm() {
     try {
+        if (BeforeDispatch) BeforeDispatch(wb_.sel.SelectedDevice);
         dispatch_.OpenAlgorithmForm();
     } catch (const FatalExit&) {
         throw;

@@ -126,6 +126,10 @@ public:
     std::string ConfigDir;
     DataFileLoaders Loaders;
     TypeDlgView* View = nullptr;
+    // Called before every dispatch (OK, R/W, Before) with SelectedDevice; the
+    // simulated programmer uses it to seat a blank chip of the device (its name
+    // is the list item up to the first blank, without package marks).
+    std::function<void(const std::string& selectedDevice)> BeforeDispatch;
 
     // ---- operations ---------------------------------------------------------------
     bool OpenDeviceList();

@@ -65,6 +65,17 @@ TEST_F(TypeDlgTest, OkRecordsTheSelectionAndDispatches) {
     EXPECT_FALSE(dlg.Visible);
 }
 
+TEST_F(TypeDlgTest, EveryDispatchIsAnnouncedWithTheSelectedDevice) {
+    std::vector<std::string> seen;
+    dlg.BeforeDispatch = [&](const std::string& d) {
+        seen.push_back(d + (dlg.Dispatch().Form("TAt89c5x") ? " (form open)" : " (no form yet)"));
+    };
+    Choose(2, "ATMEL", "AT89C52 *P44");
+    dlg.OKBtnClick();
+    dlg.ProgClick();
+    EXPECT_EQ(seen, (std::vector<std::string>{"AT89C52 *P44 (no form yet)", "AT89C52 *P44 (form open)"}));
+}
+
 TEST_F(TypeDlgTest, OkOnSeparatorOrWithoutSelectionDoesNothing) {
     Choose(2, "ATMEL", "-------- ");
     dlg.OKBtnClick();
