@@ -34,6 +34,7 @@
 #include "engine/startup.h"
 #include "engine/usb/simulated_programmer.h"
 #include "engine/transport.h"
+#include "sim/programmer.h"
 
 using namespace quilla;
 
@@ -133,6 +134,18 @@ int main(int argc, char** argv) {
         typeDlg.Dispatch().Host = &formHost;
         TypeDlgWindow typeDlgWindow(typeDlg, &mainForm);
         typeDlgWindow.AttachMainForm(&mainForm);
+        // On the simulated programmer the socket holds a blank chip of the
+        // selected device (none when the simulator has no model of it); the
+        // chip stays while the same device is dispatched again.
+        if (auto simulated = programmer ? std::dynamic_pointer_cast<sim::Programmer>(programmer->Simulated())
+                                        : nullptr) {
+            typeDlg.BeforeDispatch = [simulated](const std::string& device) {
+                const std::string part = device.substr(0, device.find(' '));
+                const sim::Chip* seated = simulated->GetChip();
+                if (seated && seated->Name() == part) return;
+                if (!simulated->SeatPart(part) && seated) simulated->RemoveChipModel();
+            };
+        }
         Guarded(prompts, [&] { typeDlg.Start(); });
 
         // Setting1 (options dialog): sets mainForm.Hooks.ShowSetting1.
