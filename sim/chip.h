@@ -62,6 +62,8 @@ class Chip {
 public:
     virtual ~Chip() = default;
 
+    // The part name the model is registered under ("27C256"); the program keeps
+    // a seated chip while the same part stays selected.
     virtual std::string Name() const = 0;
     virtual int PinCount() const = 0;
     // Chip pin numbers of the supply pins (the contact test's test supply
