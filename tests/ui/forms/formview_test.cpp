@@ -23,8 +23,9 @@ QApplication& App() {
     static int argc = 1;
     static char name[] = "test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: Qt's own statics go first at exit.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 struct ViewBench : SimBench {
