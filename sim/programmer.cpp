@@ -166,13 +166,20 @@ void Programmer::SetChipPresent(bool present) { socket_.SetChipPresent(present);
 
 void Programmer::ScheduleRemoval(When w) {
     if (chipEvents_.empty()) eventPollBase_ = polls_;
-    chipEvents_.push_back(ChipEvent{false, w, nullptr});
+    chipEvents_.push_back(ChipEvent{false, w, nullptr, Placement{}});
     FireTimedEvents();
 }
 
 void Programmer::ScheduleInsertion(When w, std::unique_ptr<Chip> replacement) {
+    // A new chip goes where the present one sits, or to its own DIP position
+    // (checked now, so a bad pin count throws here rather than mid-stream).
+    Placement where;
+    if (replacement) {
+        where = socket_.ChipPlacement();
+        if (where.ChipPinCount() != replacement->PinCount()) where = Placement::Dip(replacement->PinCount());
+    }
     if (chipEvents_.empty()) eventPollBase_ = polls_;
-    chipEvents_.push_back(ChipEvent{true, w, std::move(replacement)});
+    chipEvents_.push_back(ChipEvent{true, w, std::move(replacement), std::move(where)});
     FireTimedEvents();
 }
 
@@ -180,9 +187,7 @@ void Programmer::FireChipEvent(ChipEvent& e) {
     if (!e.insert) {
         socket_.SetChipPresent(false);
     } else if (e.replacement) {
-        Placement p = socket_.ChipPlacement();
-        if (p.ChipPinCount() != e.replacement->PinCount()) p = Placement::Dip(e.replacement->PinCount());
-        socket_.Seat(std::move(e.replacement), std::move(p));
+        socket_.Seat(std::move(e.replacement), std::move(e.placement));
         log_.Add(clock_.Now(), EventKind::ChipInserted, 0, 0);
     } else {
         socket_.SetChipPresent(true);

@@ -117,7 +117,8 @@ public:
     void SetBadContact(int socketPin, bool bad = true) { socket_.SetBadContact(socketPin, bad); }
     void SetChipPresent(bool present);                // chip absent / back
     void ScheduleRemoval(When w);
-    // Insertion of the chip taken out, or of a new one.
+    // Insertion of the chip taken out, or of a new one (where the present chip
+    // sits when the pin counts match, else at its DIP position).
     void ScheduleInsertion(When w, std::unique_ptr<Chip> replacement = nullptr);
     void RejectDesigns(bool reject) { rejectAll_ = reject; }  // every end of load answers 0
     void RejectDesign(std::string tag) { rejectTags_.push_back(std::move(tag)); }
@@ -133,6 +134,7 @@ private:
         bool insert;
         When when;
         std::unique_ptr<Chip> replacement;
+        Placement placement;   // of the replacement
     };
 
     void RunPacket(const std::uint8_t* p, int len);
