@@ -152,7 +152,9 @@ void TPlace1::ShowPlacementBitmap(const std::string& file) {
 
 int TPlace1::ShowPlacementDiagram(int firstRow, int pinCount, int orientation, int halfWidth) {
     Guarded(wb_.prompts, [&] { DrawSocket(firstRow, pinCount, orientation, halfWidth); });
-    return exec();
+    exec();
+    // Closed by a click or by its close box: the cancel result, 2.
+    return 2;
 }
 
 void TPlace1::mousePressEvent(QMouseEvent*) { FormMouseDown(); }

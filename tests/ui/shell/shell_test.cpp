@@ -27,6 +27,7 @@
 #include "app/ui/place1.h"
 #include "app/ui/qtprompts.h"
 #include "app/workbench.h"
+#include "engine/fatal.h"
 #include "sim/programmer.h"
 #include "support/recording_transport.h"
 #include "support/scripted_prompts.h"
@@ -395,6 +396,13 @@ TEST_F(ShellTest, HandlerExceptionIsShownAndTheProgramGoesOn) {
     form->Hooks.SaveBuf = [&] { ++saved; };
     form->SaveBufClick();
     EXPECT_EQ(saved, 1);
+}
+
+TEST_F(ShellTest, FatalLinkEndIsNotSwallowedByTheGuard) {
+    FatalIntercept intercept;
+    form->Hooks.LoadFile = [] { FatalLinkEnd("Read USB bad!"); };
+    EXPECT_THROW(form->LoadFileClick(), FatalExit);
+    EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST_F(ShellTest, ClosingSavesTheConfigurationFirst) {
