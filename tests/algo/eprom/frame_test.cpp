@@ -196,3 +196,49 @@ TEST(Frame, ExceptionDuringWriteShowsErrorSwitchesVccOffAndFailsTheBatchPass) {
 
 }  // namespace
 }  // namespace quilla::test
+
+namespace quilla::test {
+namespace {
+
+struct CarryCase {
+    const char* part;
+    const char* params;
+    const char* offset;  // Device and File offset, not on a 1 KiB boundary
+    int size;
+};
+class Carry : public ::testing::TestWithParam<CarryCase> {};
+
+// Blocks that start off a 1 KiB boundary step the address across A16/A17/A18
+// inside a block: the programmer's counter carries into the high pins.
+TEST_P(Carry, BlocksAcrossHighAddressBitsLandWhereTheyBelong) {
+    const CarryCase c = GetParam();
+    SimBench b(c.part);
+    b.RandomImage(c.size, 9);
+    AlgoForm& f = b.Open(c.params);
+    f.Enter("Edit1", c.offset);
+    f.Enter("Edit2", c.offset);
+    f.Click("Write");
+    ASSERT_EQ(f.Text("Message"), "OK!");
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Message"), "Data OK!");
+    const int first = std::stoi(c.offset, nullptr, 16) & ~0xFF;
+    for (int a = 0; a < first; ++a) ASSERT_EQ(b.Chip()[static_cast<std::size_t>(a)], 0xFF) << a;
+    EXPECT_TRUE(b.ChipMatchesImage(first, c.size - first));
+    EXPECT_TRUE(b.sim->ViolationTexts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, Carry,
+                         ::testing::Values(CarryCase{"AT27C010", "P27 16", "ff00", 0x20000},
+                                           CarryCase{"AT27C020", "P27 17", "1ff00", 0x40000},
+                                           CarryCase{"M27C4001", "P27 18", "3ff00", 0x80000},
+                                           CarryCase{"W27E040", "PW27 4", "3ff00", 0x80000}));
+
+TEST(Frame, Pw27IdButtonLeavesTheProgrammingLevel) {
+    SimBench b("W27E010");
+    AlgoForm& f = b.Open("PW27 2");
+    f.Click("MFG");
+    EXPECT_EQ(b.sim->GetSocket().VppLevel(), 120);
+}
+
+}  // namespace
+}  // namespace quilla::test
