@@ -405,6 +405,14 @@ TEST_F(ShellTest, FatalLinkEndIsNotSwallowedByTheGuard) {
     EXPECT_TRUE(prompts.shown.empty());
 }
 
+TEST_F(ShellTest, HelpReportsAMissingHelpPageButCfgRefsStaysQuiet) {
+    wb.ProgramDir = "/nonexistent/";
+    form->N5Click();
+    EXPECT_TRUE(prompts.shown.empty());
+    form->findChild<QAction*>("SpeedButton9")->trigger();
+    EXPECT_EQ(prompts.Last(), "Can not find /nonexistent/help/index.html");
+}
+
 TEST_F(ShellTest, ClosingSavesTheConfigurationFirst) {
     int saves = 0;
     form->Hooks.SaveConfig = [&] { ++saves; };
