@@ -112,6 +112,13 @@ TEST(P27, Row2716At21VoltsProgramsNothingOnA25VoltPart) {
     AlgoForm& f = b.Open("P27 2");
     f.Click("Write");
     for (auto c : b.Chip()) ASSERT_EQ(c, 0xFF);
+    // The write reads its bytes back and says so.
+    int first = 0;
+    while (b.Image()[first] == 0xFF) ++first;
+    EXPECT_EQ(f.Text("Message"),
+              Fmt("%06x:Error.(File=%02x,chip=ff)", static_cast<unsigned>(first), b.Image()[first]));
+    EXPECT_EQ(b.wb->ErrorFlag(), 1);
+    b.wb->ErrorFlag() = 0;
     f.Click("Verify");
     EXPECT_EQ(b.wb->ErrorFlag(), 1);
 }
