@@ -153,6 +153,7 @@ QWidget* FormWidget::Build(FormControl& c) {
         case ControlKind::Edit:
         case ControlKind::Status: {
             auto* e = new FormEdit(form_, name);
+            if (c.Emphasis) e->setStyleSheet("color: red");
             return e;
         }
         case ControlKind::Progress: {
@@ -197,7 +198,6 @@ void FormWidget::Sync(const FormControl& c) {
             auto* e = static_cast<QLineEdit*>(w);
             e->setReadOnly(c.ReadOnly);
             if (e->text() != Q(c.Text)) e->setText(Q(c.Text));
-            if (c.Emphasis) e->setStyleSheet("color: red");
             break;
         }
         case ControlKind::Progress: {
