@@ -209,6 +209,18 @@ void AlgoForm::SetProgress(const std::string& name, int min, int max, int positi
     Repaint(c);
 }
 
+void AlgoForm::SetVisible(const std::string& name, bool on) {
+    FormControl& c = Get(name);
+    c.Visible = on;
+    Repaint(c);
+}
+
+void AlgoForm::SetEnabled(const std::string& name, bool on) {
+    FormControl& c = Get(name);
+    c.Enabled = on;
+    Repaint(c);
+}
+
 void AlgoForm::SetCaption(const std::string& caption) {
     caption_ = caption;
     if (view_) view_->CaptionChanged();

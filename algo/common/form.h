@@ -148,6 +148,10 @@ protected:
     void Status(const std::string& text) { Put(statusName_, text); }
     void SetProgress(const std::string& name, int min, int max, int position);
     void SetCaption(const std::string& caption);
+    // Shows or hides, enables or disables a control (a hidden or disabled box
+    // counts as unticked).
+    void SetVisible(const std::string& name, bool on);
+    void SetEnabled(const std::string& name, bool on);
     void Repaint(const FormControl& c);
 
     // ---- failure bookkeeping ----------------------------------------------------
