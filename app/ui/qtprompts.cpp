@@ -50,6 +50,11 @@ void QtPrompts::ShowChipPrompt(const std::string& text) {
     QApplication::processEvents();
 }
 
+void QtPrompts::SetChipPromptCaption(const std::string& caption) {
+    TAutoPro1* w = ChipPrompt ? ChipPrompt : AutoPro1;
+    if (w) w->setWindowTitle(QString::fromStdString(caption));
+}
+
 void QtPrompts::CloseChipPrompt() {
     TAutoPro1* w = ChipPrompt ? ChipPrompt : AutoPro1;
     if (w) w->hide();

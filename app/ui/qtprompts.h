@@ -14,6 +14,7 @@ public:
     void Beep() override;
     void ShowChipPrompt(const std::string& text) override;
     void CloseChipPrompt() override;
+    void SetChipPromptCaption(const std::string& caption) override;
 
     // The window the mass-production prompt uses (AutoPro1 when not set).
     TAutoPro1* ChipPrompt = nullptr;

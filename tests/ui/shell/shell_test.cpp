@@ -609,6 +609,8 @@ TEST_F(ShellTest, ChipPromptShowsAndHidesTheWindow) {
     qp.ShowChipPrompt("Put next chip");
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(w.Edit1->text(), "Put next chip");
+    qp.SetChipPromptCaption("5秒后不放器件将Exit操作");
+    EXPECT_EQ(w.windowTitle(), "5秒后不放器件将Exit操作");
     qp.CloseChipPrompt();
     EXPECT_FALSE(w.isVisible());
 }
