@@ -1,7 +1,6 @@
 #include "algo/memory/p27.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "algo/common/scan.h"
 #include "catalog/form.h"
@@ -143,19 +142,10 @@ void TP27x::Write2716(const VariantRecord& r) {
     Ep3.PinLow(28);
     for (std::int32_t block = start & ~0x3FF; block <= r.LastAddress; block += 0x400) {
         ReadBlock(block, Ep3.UsbReplyBuf.data());
-        for (std::int32_t a = std::max(block, start); a < block + 0x400 && a <= r.LastAddress; ++a) {
-            const std::uint8_t want = *Image(fileStart + (a - start));
-            const std::uint8_t got = Ep3.UsbReplyBuf[static_cast<std::size_t>(a - block)];
-            if (want != got) {
-                char text[64];
-                std::snprintf(text, sizeof text, "%06x:Error.(File=%02x,chip=%02x)",
-                              static_cast<unsigned>(fileStart + (a - start)), want, got);
-                Status(text);
-                Ep3.VccPin(0);
-                wb.ErrorFlag() = 1;
-                return;
-            }
-        }
+        const std::int32_t from = std::max(block, start);
+        const std::int32_t to = std::min(block + 0x3FF, r.LastAddress);
+        if (!MatchesImage(fileStart + (from - start), Ep3.UsbReplyBuf.data() + (from - block), to - from + 1))
+            return;
     }
     ShowProgress(file - 1);
     Status("OK!");

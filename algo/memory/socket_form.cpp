@@ -314,16 +314,7 @@ void SocketForm::VerifyClick() {
     for (const Block& b : plan) {
         ShowProgress(done);
         ReadBlock(b.chip, Ep3.UsbReplyBuf.data());
-        for (int i = 0; i < b.count; ++i) {
-            const std::uint8_t want = *Image(b.file + i);
-            const std::uint8_t got = Ep3.UsbReplyBuf[static_cast<std::size_t>(i)];
-            if (want != got) {
-                Status(Fmt3("%06x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(b.file + i), want, got));
-                Ep3.VccPin(0);
-                wb.ErrorFlag() = 1;
-                return;
-            }
-        }
+        if (!MatchesImage(b.file, Ep3.UsbReplyBuf.data(), b.count)) return;
         file = b.file + kBlock;
         done += kBlock;
     }
@@ -331,6 +322,19 @@ void SocketForm::VerifyClick() {
     ShowProgress(file - 1);
     Ep3.SetAllPins(0);
     Ep3.VccPin(0);
+}
+
+bool SocketForm::MatchesImage(std::int32_t file, const std::uint8_t* chip, int count) {
+    for (int i = 0; i < count; ++i) {
+        const std::uint8_t want = *Image(file + i);
+        if (chip[i] != want) {
+            Status(Fmt3("%06x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(file + i), want, chip[i]));
+            Ep3.VccPin(0);
+            wb.ErrorFlag() = 1;
+            return false;
+        }
+    }
+    return true;
 }
 
 // ---- Write ------------------------------------------------------------------------------------
@@ -393,17 +397,7 @@ void SocketForm::WriteClick() {
                 Put1(OpRead1K);
                 Flush();
                 Ep3.UsbReadExact(Ep3.UsbReplyBuf.data(), kBlock);
-                for (int i = 0; i < b.count; ++i) {
-                    const std::uint8_t want = *Image(b.file + i);
-                    const std::uint8_t got = Ep3.UsbReplyBuf[static_cast<std::size_t>(i)];
-                    if (want != got) {
-                        Status(Fmt3("%06x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(b.file + i), want,
-                                    got));
-                        Ep3.VccPin(0);
-                        wb.ErrorFlag() = 1;
-                        return;
-                    }
-                }
+                if (!MatchesImage(b.file, Ep3.UsbReplyBuf.data(), b.count)) return;
             }
             file = b.file + kBlock;
         }

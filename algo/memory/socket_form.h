@@ -127,6 +127,9 @@ protected:
     };
     // Reads 1,024 bytes from `chip` (0x27) into buf; fewer bytes end the program.
     void ReadBlock(std::int32_t chip, std::uint8_t* buf);
+    // Compares `count` chip bytes with the image from index `file`. At the first
+    // difference: "%06x:Error.(File=%02x,chip=%02x)", VCC off, ErrorFlag 1, false.
+    bool MatchesImage(std::int32_t file, const std::uint8_t* chip, int count);
 
     // Blank and Verify loop while done < last address (false) or <= (true).
     bool LoopInclusive = false;
