@@ -1,0 +1,67 @@
+// Every EPROM line of the device lists, end to end: the form its line opens
+// programs a blank chip of that part and verifies it, without a protocol
+// violation.
+#include <fstream>
+
+#include "eprom_bench.h"
+
+namespace quilla::test {
+namespace {
+
+struct Line {
+    std::string part, params;
+};
+
+std::vector<Line> EpromLines() {
+    std::vector<Line> out;
+    std::ifstream in(std::string(QUILLA_SOURCE_DATA) + "device520.lst");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("EPR ", 0) != 0) continue;
+        const auto mfrEnd = line.find(' ', 4);
+        const auto comma = line.find(',');
+        if (mfrEnd == std::string::npos || comma == std::string::npos) continue;
+        out.push_back({line.substr(mfrEnd + 1, comma - mfrEnd - 1), line.substr(comma + 1)});
+    }
+    return out;
+}
+
+class EveryLine : public ::testing::TestWithParam<Line> {};
+
+TEST_P(EveryLine, WritesAndVerifiesABlankChip) {
+    const Line l = GetParam();
+    SimBench b(l.part);
+    const int size = static_cast<int>(b.Chip().size());
+    b.RandomImage(size, 21);
+    AlgoForm& f = b.Open(l.params);
+    ASSERT_EQ(f.Text("Message"), "OK ") << l.params;
+    f.Click("Blank");
+    EXPECT_EQ(f.Text("Message"), "Blank.");
+    f.Click("Write");
+    EXPECT_EQ(f.Text("Message"), "OK!");
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Message"), "Data OK!");
+    EXPECT_TRUE(b.ChipMatchesImage(0, size));
+    EXPECT_TRUE(b.sim->ViolationTexts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Device520, EveryLine, ::testing::ValuesIn(EpromLines()),
+                         [](const ::testing::TestParamInfo<Line>& i) { return i.param.part; });
+
+TEST(EpromForms, WithoutAProgrammerSetupShowsCommErrAndOnlyResetsPins) {
+    SimBench b("AT27C256R");
+    b.wb->Ep3.Connected = 0;
+    b.tap->commands.clear();
+    AlgoForm& f = b.Open("P27 13");
+    EXPECT_EQ(f.Text("Message"), "Comm Err.");
+    for (const auto& c : b.tap->commands) {
+        ASSERT_TRUE(c[0] == proto::OpSystem || c[0] == proto::OpPinLow);
+        if (c[0] == proto::OpSystem) {
+            EXPECT_TRUE(c[1] == proto::SysPortMode || c[1] == proto::SysClockPin || c[1] == proto::SysGndPin);
+            EXPECT_TRUE(c[1] == proto::SysPortMode || c[2] == 0);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quilla::test
