@@ -217,6 +217,22 @@ TEST(P27, MassProductionBatchProgramsThreeChipsInsertedOneAfterAnother) {
     EXPECT_TRUE(b.sim->ViolationTexts().empty());
 }
 
+TEST(P27, MassProductionChipWithABadContactIsNeverTakenAndNothingCounts) {
+    SimBench b("AT27C256R");
+    b.sim->SetChipPresent(false);
+    b.RandomImage(0x8000);
+    b.wb->options.MassProduction = true;
+    AlgoForm& f = b.Open("P27 13");
+    b.sim->SetBadContact(22);
+    b.sim->ScheduleInsertion(sim::When::AfterPolls(1));
+    f.Click("Button1");
+    EXPECT_NE(f.Text("Message"), "End OK..");
+    EXPECT_EQ(b.wb->Counter, "0");
+    EXPECT_EQ(b.wb->ErrorFlag(), 1);
+    EXPECT_TRUE(b.prompts.shown.empty());  // mass production reports nothing
+    for (auto c : b.Chip()) ASSERT_EQ(c, 0xFF);
+}
+
 // ---- refusals ------------------------------------------------------------------------------------
 
 class P27BadVariant : public ::testing::TestWithParam<const char*> {};
