@@ -60,7 +60,7 @@ VariantRecord MakeVariant(const char* name, std::int32_t last, int vccPin, int v
 }
 
 SocketForm::SocketForm(Workbench& w, std::string caption, int tableRows)
-    : AlgoForm(w, std::move(caption)), tableRows_(tableRows) {
+    : AlgoForm(w, std::move(caption)) {
     Table.resize(static_cast<std::size_t>(tableRows));
 }
 

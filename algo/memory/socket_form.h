@@ -168,7 +168,6 @@ protected:
     virtual std::vector<BatchStep> BatchSteps();
 
 private:
-    int tableRows_;
 };
 
 }  // namespace quilla
