@@ -166,8 +166,6 @@ protected:
 
     // The batch steps of the form, in order.
     virtual std::vector<BatchStep> BatchSteps();
-
-private:
 };
 
 }  // namespace quilla
