@@ -9,6 +9,7 @@
 #include "algo/memory/p27.h"
 #include "app/workbench.h"
 #include "engine/protocol.h"
+#include "engine/stream.h"
 #include "sim/clock.h"
 #include "sim/programmer.h"
 
@@ -27,17 +28,9 @@ struct QuietPrompts : Prompts {
 struct WaitCounter : Transport {
     explicit WaitCounter(Transport& t) : next(t) {}
     int BulkWrite(const std::uint8_t* data, int n) override {
-        for (int off = 0; off < n; off += proto::PacketSize) {
-            const int len = std::min(proto::PacketSize, n - off);
-            for (int i = 0; i < len;) {
-                const std::uint8_t op = data[off + i];
-                const int cl = proto::CommandLength(op);
-                if (cl == 0) break;
-                if (op >= proto::OpWaitShort && op <= proto::OpWait29) waits += sim::timing::OpcodeCost(op);
-                const int pay = i + 1 < len ? proto::PayloadBytes(op, data[off + i + 1]) : 0;
-                i += cl + pay;
-            }
-        }
+        proto::ForEachCommand(data, n, [this](const proto::StreamCommand& c) {
+            if (c.op >= proto::OpWaitShort && c.op <= proto::OpWait29) waits += sim::timing::OpcodeCost(c.op);
+        });
         return next.BulkWrite(data, n);
     }
     int BulkRead(std::uint8_t* buf, int n) override { return next.BulkRead(buf, n); }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/stream.h"
+
 namespace quilla::sim {
 
 using namespace proto;
@@ -341,26 +343,19 @@ void Programmer::SendReply(int size, int maxCaptures) {
 // ---- the stream ----------------------------------------------------------------------------------------
 
 void Programmer::RunPacket(const std::uint8_t* p, int len) {
-    int i = 0;
-    while (i < len) {
-        const std::uint8_t op = p[i];
-        const int cl = CommandLength(op);
-        if (cl == 0) {
-            AddViolation("unknown opcode " + Hex(op) + " at packet byte " + std::to_string(i) +
+    int at = 0;
+    const StreamStop stop =
+        ForEachCommandInPacket(p, len, [this](const StreamCommand& c) { Execute(c.op, c.Args(), c.Payload()); }, &at);
+    switch (stop) {
+        case StreamStop::End: break;
+        case StreamStop::UnknownOpcode:
+            AddViolation("unknown opcode " + Hex(p[at]) + " at packet byte " + std::to_string(at) +
                          "; rest of packet skipped");
             break;
-        }
-        if (i + cl > len) {
-            AddViolation("command " + Hex(op) + " crosses a packet boundary");
+        case StreamStop::CommandCut: AddViolation("command " + Hex(p[at]) + " crosses a packet boundary"); break;
+        case StreamStop::PayloadCut:
+            AddViolation("data of command " + Hex(p[at]) + " crosses a packet boundary");
             break;
-        }
-        const int pay = PayloadBytes(op, cl > 1 ? p[i + 1] : 0);
-        if (i + cl + pay > len) {
-            AddViolation("data of command " + Hex(op) + " crosses a packet boundary");
-            break;
-        }
-        Execute(op, p + i + 1, p + i + cl);
-        i += cl + pay;
     }
     if (!pendingKeep_.empty()) FinishInMessages();
 }

@@ -16,6 +16,7 @@
 #include "catalog/typedlg.h"
 #include "engine/fatal.h"
 #include "engine/protocol.h"
+#include "engine/stream.h"
 #include "sim/chips/eprom.h"
 #include "sim/programmer.h"
 #include "support/scripted_prompts.h"
@@ -27,16 +28,9 @@ namespace quilla::test {
 struct Tap : Transport {
     explicit Tap(Transport& t) : next(t) {}
     int BulkWrite(const std::uint8_t* data, int n) override {
-        for (int off = 0; off < n; off += proto::PacketSize) {
-            const int len = std::min(proto::PacketSize, n - off);
-            for (int i = 0; i < len;) {
-                const std::uint8_t op = data[off + i];
-                const int cl = proto::CommandLength(op);
-                if (cl == 0) break;
-                if (op != proto::OpNop) commands.emplace_back(data + off + i, data + off + i + std::min(cl, len - i));
-                i += cl + (i + 1 < len ? proto::PayloadBytes(op, data[off + i + 1]) : 0);
-            }
-        }
+        proto::ForEachCommand(data, n, [this](const proto::StreamCommand& c) {
+            if (c.op != proto::OpNop) commands.emplace_back(c.bytes, c.bytes + c.length);
+        });
         return next.BulkWrite(data, n);
     }
     int BulkRead(std::uint8_t* buf, int n) override { return next.BulkRead(buf, n); }
