@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "catalog_fixture.h"
+#include "support/param_names.h"
 
 namespace quilla {
 namespace {
@@ -279,7 +280,8 @@ TEST_P(ReloadTest, RemeberedDataFileReloadedByUpperCasedExtension) {
 INSTANTIATE_TEST_SUITE_P(Table, ReloadTest,
                          ::testing::Values(LoadCase{"a.jed", "JED"}, LoadCase{"a.Hex", "HEX"},
                                            LoadCase{"a.BIN", "BIN"}, LoadCase{"a.txt", ""},
-                                           LoadCase{"noext", ""}, LoadCase{"a.bin.hex", "HEX"}));
+                                           LoadCase{"noext", ""}, LoadCase{"a.bin.hex", "HEX"}),
+                         quilla::test::CaseName([](const auto& c) { return std::string(c.name); }));
 
 TEST_F(ConfigTest, MissingDataFileIsNotReloadedAndReportsNothing) {
     WriteCfg("c\n\n2\nP\nT\n/no/such/file.hex\n0\nATMEL\nMPU\n0\n0\nD\nA\nP 1\n");

@@ -2,6 +2,7 @@
 
 #include "catalog/devicelist.h"
 #include "catalog_fixture.h"
+#include "support/param_names.h"
 
 namespace quilla {
 namespace {
@@ -46,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
         // cut at the first byte below 0x20 or from 0x80 up
         LineCase{"MPU ATMEL X,P 1\x01 vcc=5000\n", "MPU", true, "MPU ATMEL X,P 1"},
         LineCase{"MPU ATMEL X\x80,P 1\n", "MPU", true, "MPU ATMEL X"},
-        LineCase{"MPU ATMEL X,P 1 \xe4\xb8\xad vcc=5\n", "MPU", true, "MPU ATMEL X,P 1 "}));
+        LineCase{"MPU ATMEL X,P 1 \xe4\xb8\xad vcc=5\n", "MPU", true, "MPU ATMEL X,P 1 "}),
+    quilla::test::CaseName([](const auto& c) { return c.raw; }));
 
 TEST(LineParts, ManufacturerUpToFirstBlankFromFifthCharacter) {
     std::string m;
@@ -93,7 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FindCase{"MPU ATMEL AT89C51,P89C51 1", "c51,", true},  // the comma is included
                       FindCase{"MPU ATMEL AT89C51,P89C51 1", "p89", false},  // parameters are not
                       FindCase{"MPU ATMEL AT89C51", "AT89C51", true},
-                      FindCase{"MPU ATMEL AT89C51", "x", false}));
+                      FindCase{"MPU ATMEL AT89C51", "x", false}),
+    quilla::test::CaseName([](const auto& c) { return std::string(c.find) + " in " + c.line; }));
 
 TEST(DeviceListFor, ModelChoosesTheFile) {
     EXPECT_EQ(DeviceListFileFor("vex310"), "device310.lst");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "catalog/params.h"
+#include "support/param_names.h"
 
 namespace quilla {
 namespace {
@@ -31,7 +32,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ParamCase{"P 1 vcc=", "vcc=", 0},
                       ParamCase{"P 1 dly=99999999999", "dly=", 2147483647},
                       ParamCase{"P 1 dly=-99999999999", "dly=", -2147483647 - 1},
-                      ParamCase{"", "vcc=", 0}));
+                      ParamCase{"", "vcc=", 0}),
+    quilla::test::CaseName([](const auto& c) { return std::string(c.key) + " in " + c.params; }));
 
 TEST(ParseParamString, KeywordVariantAndNoId) {
     ParsedParams p = ParseParamString("P27 5 vcc=5000");
@@ -62,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
                       IdCase{"P29F 3 #", {0, 0, 0, 0}},
                       IdCase{"P29F 3 #zz 12", {0, 0x12, 0, 0}},
                       // a '#' before the first blank is not the ID
-                      IdCase{"P#01 3", {0, 0, 0, 0}}));
+                      IdCase{"P#01 3", {0, 0, 0, 0}}),
+    quilla::test::CaseName([](const auto& c) { return std::string(c.params); }));
 
 TEST(ParseParamString, NegativeVariantGetsThrough) {
     EXPECT_EQ(ParseParamString("P27 -1").VariantIndex, -1);
@@ -109,7 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
         AdapterCase{"P 1", "X: Y *P44 32PLCC", "KLV-UNIV-32PLCC"},
         AdapterCase{"P 1", "X: Y 32TSOP", "KLV-UNIV-32TS"},
         AdapterCase{"P 1", "X: Y *p44", ""},
-        AdapterCase{"P 1", "", ""}));
+        AdapterCase{"P 1", "", ""}),
+    quilla::test::CaseName([](const auto& c) { return std::string(c.params) + " " + c.typeText; }));
 
 }  // namespace
 }  // namespace quilla

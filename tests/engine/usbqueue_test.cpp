@@ -5,6 +5,7 @@
 #include "engine/fatal.h"
 #include "engine/protocol.h"
 #include "engine/usbqueue.h"
+#include "support/param_names.h"
 #include "support/recording_transport.h"
 
 using namespace quilla;
@@ -52,7 +53,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, PacketRule,
                                            PutCase{63, 1, 0},
                                            PutCase{127, 1, 0},
                                            PutCase{127, 2, 1},
-                                           PutCase{0, 4, 0}));
+                                           PutCase{0, 4, 0}),
+                         quilla::test::CaseName([](const auto& c) {
+                             return "at " + std::to_string(c.startCount) + " length " + std::to_string(c.n);
+                         }));
 
 TEST(UsbQueue, RandomPutsNeverCrossAPacketBoundary) {
     RecordingTransport t;

@@ -8,6 +8,7 @@
 #include "algo/common/form.h"
 #include "algo/common/offsets.h"
 #include "engine/fatal.h"
+#include "support/param_names.h"
 #include "support/recording_transport.h"
 #include "support/scripted_prompts.h"
 
@@ -132,7 +133,8 @@ TEST_P(BatchStops, AtTheFirstFailedStepWithoutEndOkOrCount) {
 
 INSTANTIATE_TEST_SUITE_P(Ways, BatchStops,
                          ::testing::Values(StopCase{"flag", "A"}, StopCase{"flag", "B"}, StopCase{"refuse", "A"},
-                                           StopCase{"refuse", "B"}, StopCase{"throw", "B"}));
+                                           StopCase{"refuse", "B"}, StopCase{"throw", "B"}),
+                         quilla::test::CaseName([](const auto& c) { return std::string(c.how) + " at " + c.at; }));
 
 TEST_F(Fixture, MassProductionWaitsBeforeEveryPassIncludingTheFirst) {
     wb.options.MassProduction = true;
@@ -176,7 +178,8 @@ TEST_P(OffsetEdits, ReadHexKeepThePreviousValueOnJunkAndWriteBack) {
 INSTANTIATE_TEST_SUITE_P(Texts, OffsetEdits,
                          ::testing::Values(OffsetCase{"1fF", "1ff", 0x1FF}, OffsetCase{"  20x", "20", 0x20},
                                            OffsetCase{"zz", "10", 0x10}, OffsetCase{"", "10", 0x10},
-                                           OffsetCase{"ffffffff", "ffffffff", -1}));
+                                           OffsetCase{"ffffffff", "ffffffff", -1}),
+                         quilla::test::CaseName([](const auto& c) { return std::string(c.typed); }));
 
 TEST_F(Fixture, EnterInAnOffsetEditIsTheSameAsLeavingIt) {
     f.SetText("Edit1", "400");

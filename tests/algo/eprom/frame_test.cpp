@@ -5,6 +5,7 @@
 
 #include "algo/memory/p27.h"
 #include "eprom_bench.h"
+#include "support/param_names.h"
 
 namespace quilla::test {
 namespace {
@@ -43,7 +44,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, Pulses,
                                            PulseCase{"AT27C256R", "P27 13", 4, proto::OpWait1ms, 0x8000},
                                            PulseCase{"AT27C010", "P27 16", 0, proto::OpWaitPulse, 0x20000},
                                            PulseCase{"AT27C010", "P27 16", 4, proto::OpWaitPulse, 0x20000},
-                                           PulseCase{"2716", "P27 3", 2, proto::OpWait1ms, 0x800}));
+                                           PulseCase{"2716", "P27 3", 2, proto::OpWait1ms, 0x800}),
+                         quilla::test::CaseName([](const auto& c) {
+                             return std::string(c.part) + " speed " + std::to_string(c.speed);
+                         }));
 
 TEST(Frame, OeVppPartGetsVppAfterOeHighAndLosesItBeforeOeLow) {
     SimBench b("AT27C512R");
@@ -231,7 +235,8 @@ INSTANTIATE_TEST_SUITE_P(Parts, Carry,
                          ::testing::Values(CarryCase{"AT27C010", "P27 16", "ff00", 0x20000},
                                            CarryCase{"AT27C020", "P27 17", "1ff00", 0x40000},
                                            CarryCase{"M27C4001", "P27 18", "3ff00", 0x80000},
-                                           CarryCase{"W27E040", "PW27 4", "3ff00", 0x80000}));
+                                           CarryCase{"W27E040", "PW27 4", "3ff00", 0x80000}),
+                         quilla::test::CaseName([](const auto& c) { return std::string(c.part); }));
 
 TEST(Frame, Pw27IdButtonLeavesTheProgrammingLevel) {
     SimBench b("W27E010");

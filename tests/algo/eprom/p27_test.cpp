@@ -6,8 +6,9 @@
 
 #include "algo/memory/p27.h"
 #include "app/hexfile.h"
-#include "eprom_bench.h"
 #include "engine/ep3.h"
+#include "eprom_bench.h"
+#include "support/param_names.h"
 
 namespace quilla::test {
 namespace {
@@ -145,7 +146,8 @@ INSTANTIATE_TEST_SUITE_P(Parts, P27Id,
                                            IdCase{"M27C1001", "P27 16", "20,05"},
                                            IdCase{"M27C4001", "P27 18", "20,41"},
                                            IdCase{"AT27C256R", "P27 13", "ff,ff"},  // 28 pins: not powered
-                                           IdCase{"W27E512", "PW27 1", "ff,ff"}));
+                                           IdCase{"W27E512", "PW27 1", "ff,ff"}),
+                         quilla::test::CaseName([](const auto& c) { return std::string(c.part); }));
 
 TEST(P27, IdButtonRestoresTheRowsVppLevelSoWriteProgramsAtIt) {
     SimBench b("AT27C256R");
@@ -252,7 +254,8 @@ TEST_P(P27BadVariant, RefusesWithAMessageBeforeSendingAnything) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, P27BadVariant,
-                         ::testing::Values("P27 0", "P27 22", "P27 29", "P27 30", "P27 -1", "P27 1000"));
+                         ::testing::Values("P27 0", "P27 22", "P27 29", "P27 30", "P27 -1", "P27 1000"),
+                         quilla::test::CaseName([](const auto& c) { return std::string(c); }));
 
 struct OffsetCase {
     const char* edit;
@@ -280,7 +283,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, P27BadOffset,
                                            OffsetCase{"Edit2", "-1", "Write"},
                                            OffsetCase{"Edit1", "7ffc00", "Write"},
                                            OffsetCase{"Edit1", "7ffc00", "Verify"},
-                                           OffsetCase{"Edit1", "-400", "Write"}));
+                                           OffsetCase{"Edit1", "-400", "Write"}),
+                         quilla::test::CaseName([](const auto& c) {
+                             return std::string(c.op) + " " + c.edit + " " + c.text;
+                         }));
 
 TEST(P27, UnalignedLastBlockNeverWrapsOntoAddressZero) {
     SimBench b("AT27C256R");

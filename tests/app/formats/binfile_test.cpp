@@ -4,6 +4,7 @@
 
 #include "app/fileops.h"
 #include "formats_util.h"
+#include "support/param_names.h"
 
 namespace quilla::test {
 namespace {
@@ -100,7 +101,8 @@ TEST_P(BinStartOutside, ChangesNothingAndSaysSo) {
     EXPECT_EQ(wb.ImageBuffer[ImageLastAddr], 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Starts, BinStartOutside, ::testing::Values(-1, -0x7FFFFFFF - 1, 0x800000, 0x7FFFFFFF));
+INSTANTIATE_TEST_SUITE_P(Starts, BinStartOutside, ::testing::Values(-1, -0x7FFFFFFF - 1, 0x800000, 0x7FFFFFFF),
+                         quilla::test::CaseName([](const auto& c) { return std::to_string(c); }));
 
 TEST_F(FormatsTest, CdsShiftsByTwo) {
     wb.DataFileName = Write("a.cds", "\xAA\xBB\x01\x02\x03");
@@ -189,7 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ExtCase{"c.JED", FmtJed}, ExtCase{"d.cds", FmtCds}, ExtCase{"e.svf", FmtSvf},
                       ExtCase{"f.bin", FmtBin}, ExtCase{"noext", FmtBin}, ExtCase{"g.txt", FmtBin},
                       ExtCase{"h.hexadecimal", FmtHex}, ExtCase{"/data/v1.hex/image", FmtBin},
-                      ExtCase{"/data/v1.jed/image.bin", FmtBin}, ExtCase{"", FmtBin}));
+                      ExtCase{"/data/v1.jed/image.bin", FmtBin}, ExtCase{"", FmtBin}),
+    quilla::test::CaseName([](const auto& c) { return std::string(c.name); }));
 
 }  // namespace
 }  // namespace quilla::test

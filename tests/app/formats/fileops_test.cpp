@@ -7,6 +7,7 @@
 #include "app/binfile.h"
 #include "app/hexfile.h"
 #include "formats_util.h"
+#include "support/param_names.h"
 
 namespace quilla::test {
 namespace {
@@ -214,7 +215,10 @@ TEST_P(FormatRadio, EnablesTheFieldsOfTheFormat) {
 INSTANTIATE_TEST_SUITE_P(Items, FormatRadio,
                          ::testing::Values(RadioCase{-1, false, true}, RadioCase{0, true, true},
                                            RadioCase{1, false, false}, RadioCase{2, false, false},
-                                           RadioCase{3, false, false}, RadioCase{4, false, false}));
+                                           RadioCase{3, false, false}, RadioCase{4, false, false}),
+                         quilla::test::CaseName([](const auto& c) {
+                             return c.index < 0 ? std::string("none") : "item " + std::to_string(c.index);
+                         }));
 
 }  // namespace
 }  // namespace quilla::test

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "formats_util.h"
+#include "support/param_names.h"
 
 namespace quilla::test {
 namespace {
@@ -211,7 +212,8 @@ TEST_P(HexRoundTrip, WriteThenReadGivesTheImageBack) {
     EXPECT_EQ(back[last + 1], 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ends, HexRoundTrip, ::testing::Values(0, 31, 32, 40, 0xFFFF, 0x10000, 0x1001F, 0xFFFFF));
+INSTANTIATE_TEST_SUITE_P(Ends, HexRoundTrip, ::testing::Values(0, 31, 32, 40, 0xFFFF, 0x10000, 0x1001F, 0xFFFFF),
+                         quilla::test::CaseName([](const auto& c) { return std::to_string(c); }));
 
 TEST_F(FormatsTest, SaveHexWritesTheBufferWindowRange) {
     wb.FileNew();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/workbench.h"
+#include "support/param_names.h"
 #include "support/scripted_prompts.h"
 
 namespace quilla {
@@ -93,7 +94,8 @@ INSTANTIATE_TEST_SUITE_P(Positions, CaretTest,
                                            CaretCase{56, 0x10F}, CaretCase{57, 0x100},
                                            CaretCase{72, 0x10F}, CaretCase{73, 0x100},
                                            CaretCase{75 + 9 + 3 * 5, 0x115},
-                                           CaretCase{75 * 15 + 60, 0x1F3}));
+                                           CaretCase{75 * 15 + 60, 0x1F3}),
+                         quilla::test::CaseName([](const auto& c) { return "pos " + std::to_string(c.pos); }));
 
 TEST_F(HexWinTest, TypedDigitOverFirstDigitStoresByteAndShowsRed) {
     const int p = Digit(1, 0);  // address 0x10
@@ -215,7 +217,8 @@ INSTANTIATE_TEST_SUITE_P(Fields, StartFieldTest,
                                            StartCase{"800000", 0x7FFF00},
                                            StartCase{"-10", 0}, StartCase{"  0x2a0", 0x2A0},
                                            StartCase{"4zz", 0x0}, StartCase{"zz", 0x300},
-                                           StartCase{"", 0x300}));
+                                           StartCase{"", 0x300}),
+                         quilla::test::CaseName([](const auto& c) { return std::string(c.text); }));
 
 TEST_F(HexWinTest, LastPageOfTheImageReadsTheLastByte) {
     wb.ImageBuffer[0x7FFFFF] = 0x5A;
@@ -343,7 +346,8 @@ TEST_P(ReplaceTextTest, ReplaceRefusesAnythingButTwoHexDigits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ReplaceTextTest,
-                         ::testing::Values("1", "", "123", "zz", "1g", " 1", "-1"));
+                         ::testing::Values("1", "", "123", "zz", "1g", " 1", "-1"),
+                         quilla::test::CaseName([](const auto& c) { return std::string(c); }));
 
 TEST_F(HexWinTest, ReplaceOutsideTheHexColumnsIsAnError) {
     FindReplace fr;

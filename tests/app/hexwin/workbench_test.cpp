@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/param_names.h"
 #include "support/scripted_prompts.h"
 
 namespace quilla {
@@ -93,7 +94,8 @@ TEST_P(PassCountTest, CounterCountsOnAsADecimalNumber) {
 INSTANTIATE_TEST_SUITE_P(Texts, PassCountTest,
                          ::testing::Values(CounterCase{"0", "1"}, CounterCase{"41", "42"},
                                            CounterCase{"abc", "1"}, CounterCase{"", "1"},
-                                           CounterCase{"12x", "13"}, CounterCase{" 9", "10"}));
+                                           CounterCase{"12x", "13"}, CounterCase{" 9", "10"}),
+                         quilla::test::CaseName([](const auto& c) { return std::string(c.before); }));
 
 }  // namespace
 }  // namespace quilla

@@ -11,6 +11,7 @@
 
 #include "app/jedec.h"
 #include "app/workbench.h"
+#include "support/param_names.h"
 #include "support/scripted_prompts.h"
 
 namespace fs = std::filesystem;
@@ -219,7 +220,8 @@ INSTANTIATE_TEST_SUITE_P(Names, JedecNames,
                                            NameCase{"x", "x.JED"},
                                            NameCase{"/tmp/.hidden", "/tmp/.hidden.JED"},
                                            NameCase{"a.tar.gz", "a.tar.JED"},
-                                           NameCase{"x.jedec", "x.JED"}));
+                                           NameCase{"x.jedec", "x.JED"}),
+                         quilla::test::CaseName([](const auto& c) { return c.in; }));
 
 TEST(FuseChecksum, ArrayRowsOnly) {
     std::vector<std::uint8_t> image(8192, '1');

@@ -11,6 +11,7 @@
 #include "app/jedec.h"
 #include "app/svf.h"
 #include "app/workbench.h"
+#include "support/param_names.h"
 #include "support/scripted_prompts.h"
 
 namespace fs = std::filesystem;
@@ -58,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(Breaks, SvfSplit,
                                            SplitCase{"a\rb\r", {"a", "b"}},
                                            SplitCase{"a\r\n\r\nb", {"a", "", "b"}},
                                            SplitCase{"\n", {""}},
-                                           SplitCase{std::string("a\0b\n", 4), {std::string("a\0b", 3)}}));
+                                           SplitCase{std::string("a\0b\n", 4), {std::string("a\0b", 3)}}),
+                         quilla::test::CaseName([](const auto& c) { return c.text; }));
 
 TEST_F(SvfWindow, LoadReplacesBufferAndFuseWindowsAndKeepsImage) {
     wb.FileNew();

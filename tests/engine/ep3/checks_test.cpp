@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ep3_fixture.h"
+#include "support/param_names.h"
 
 using namespace quilla;
 using namespace quilla::test;
@@ -33,7 +34,10 @@ TEST_P(OverCurrent, ReadCurrentOkUsesBit0AndUnroutesOnAFault) {
 
 INSTANTIATE_TEST_SUITE_P(Status, OverCurrent,
                          ::testing::Values(CurrentCase{0x01, 1}, CurrentCase{0x03, 1}, CurrentCase{0xFF, 1},
-                                           CurrentCase{0x00, 0}, CurrentCase{0xFE, 0}, CurrentCase{0x02, 0}));
+                                           CurrentCase{0x00, 0}, CurrentCase{0xFE, 0}, CurrentCase{0x02, 0}),
+                         quilla::test::CaseName([](const auto& c) {
+                             return "status " + quilla::test::HexPart(c.status);
+                         }));
 
 TEST_F(EngineTest, CheckCurrentReportsAFault) {
     ep3.ErrorFlag = 0;
@@ -195,7 +199,8 @@ INSTANTIATE_TEST_SUITE_P(Levels, LoadTest,
                          ::testing::Values(LoadCase{10, "10级，OK"}, LoadCase{5, "5级，OK"},
                                            LoadCase{6, "6级，OK"},
                                            LoadCase{4, "4级，PC机USB接口5V驱动电流不足!"},
-                                           LoadCase{0, "0级，PC机USB接口5V驱动电流不足!"}));
+                                           LoadCase{0, "0级，PC机USB接口5V驱动电流不足!"}),
+                         quilla::test::CaseName([](const auto& c) { return "fault at " + std::to_string(c.faultAt); }));
 
 TEST_F(EngineTest, LoadTestPreparesThenAddsOnePinPerLevel) {
     prompts.answers.push_back(BtnYes);

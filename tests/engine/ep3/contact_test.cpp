@@ -1,5 +1,6 @@
 // Contact test as a table, plus the test-supply routing per ground code.
 #include "ep3_fixture.h"
+#include "support/param_names.h"
 
 using namespace quilla;
 using namespace quilla::test;
@@ -204,6 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {{0x0E, 20, 11, 0}, {0x0E, 21, 30, 0}, {0x1B, 0x08, 30}},
                    {0x1B},
                    {{0x0E, 22, 100, 0}, {0x09, 100, 0x1B}}},
-        GroundCase{101, {{0x0E, 21, 13, 0}, {0x1B, 0x08, 13}}, {0x1B}, {{0x0E, 22, 101, 0}, {0x09, 101, 0x1B}}}));
+        GroundCase{101, {{0x0E, 21, 13, 0}, {0x1B, 0x08, 13}}, {0x1B}, {{0x0E, 22, 101, 0}, {0x09, 101, 0x1B}}}),
+    quilla::test::CaseName([](const auto& c) { return "gnd " + std::to_string(c.gnd); }));
 
 }  // namespace

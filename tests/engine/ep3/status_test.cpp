@@ -2,6 +2,7 @@
 #include <sys/utsname.h>
 
 #include "ep3_fixture.h"
+#include "support/param_names.h"
 
 using namespace quilla;
 using namespace quilla::test;
@@ -79,7 +80,8 @@ INSTANTIATE_TEST_SUITE_P(Values, SerialCode,
                          ::testing::Values(SerialCase{{0x78, 0x56, 0x34, 0x12, 0x99}, "12345682"},
                                            SerialCase{{0, 0, 0, 0}, "000a"},
                                            SerialCase{{0xF6, 0x0F}, "1000"},
-                                           SerialCase{{0xF8, 0xFF, 0xFF, 0xFF}, "0002"}));
+                                           SerialCase{{0xF8, 0xFF, 0xFF, 0xFF}, "0002"}),
+                         quilla::test::CaseName([](const auto& c) { return c.shown; }));
 
 TEST_F(EngineTest, SerialCodeShortReplyIsFatal) {
     usb.replies.push_back(Bytes(5, 0));
@@ -105,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(Releases, OsInfo,
                                            OsCase{"6.1.0-rc3", "6.1.0.0."},
                                            OsCase{"4.19", "4.19.0.0."},
                                            OsCase{"6.6.13+bpo-amd64", "6.6.13.0."},
-                                           OsCase{"", "0.0.0.0."}));
+                                           OsCase{"", "0.0.0.0."}),
+                         quilla::test::CaseName([](const auto& c) { return std::string(c.release); }));
 
 TEST_F(EngineTest, OsInfoButtonUsesTheRunningKernel) {
     struct utsname u;

@@ -10,6 +10,7 @@
 #include "engine/fatal.h"
 #include "sim/chip.h"
 #include "sim/programmer.h"
+#include "support/param_names.h"
 #include "support/scripted_prompts.h"
 
 using namespace quilla;
@@ -156,7 +157,8 @@ TEST_P(ContactOnSim, EmptySocket) {
 
 INSTANTIATE_TEST_SUITE_P(Dips, ContactOnSim,
                          ::testing::Values(SeatCase{24, 20}, SeatCase{28, 20}, SeatCase{32, 20}, SeatCase{40, 20},
-                                           SeatCase{8, 19}));
+                                           SeatCase{8, 19}),
+                         quilla::test::CaseName([](const auto& c) { return std::to_string(c.pins) + " pins"; }));
 
 TEST_F(EngineOnSim, ContactBytesOfA28PinChip) {
     sim->SeatChip(PassiveChip::Dip(28));  // socket pins 7..34
@@ -302,7 +304,10 @@ INSTANTIATE_TEST_SUITE_P(Capacities, LoadTestOnSim,
                          ::testing::Values(LoadCase{10, "10级，OK"}, LoadCase{12, "10级，OK"},
                                            LoadCase{5, "5级，OK"},
                                            LoadCase{4, "4级，PC机USB接口5V驱动电流不足!"},
-                                           LoadCase{0, "0级，PC机USB接口5V驱动电流不足!"}));
+                                           LoadCase{0, "0级，PC机USB接口5V驱动电流不足!"}),
+                         quilla::test::CaseName([](const auto& c) {
+                             return "capacity " + std::to_string(c.capacity);
+                         }));
 
 TEST_F(EngineOnSim, LoadTestLoadsTheShippedDefaultDesign) {
     ep3->Connected = 1;

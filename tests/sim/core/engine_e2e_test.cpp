@@ -10,6 +10,7 @@
 #include "engine/ep3.h"
 #include "engine/fatal.h"
 #include "sim/programmer.h"
+#include "support/param_names.h"
 #include "support/scripted_prompts.h"
 
 namespace quilla::sim::test {
@@ -154,7 +155,10 @@ TEST_P(SimUsbLoad, LevelsPassedFollowTheCapacity) {
 INSTANTIATE_TEST_SUITE_P(Capacities, SimUsbLoad,
                          ::testing::Values(LoadCase{10, "10级，OK"}, LoadCase{6, "6级，OK"},
                                            LoadCase{0, "0级，PC机USB接口5V驱动电流不足!"},
-                                           LoadCase{3, "3级，PC机USB接口5V驱动电流不足!"}));
+                                           LoadCase{3, "3级，PC机USB接口5V驱动电流不足!"}),
+                         quilla::test::CaseName([](const auto& c) {
+                             return "capacity " + std::to_string(c.capacity);
+                         }));
 
 }  // namespace
 }  // namespace quilla::sim::test

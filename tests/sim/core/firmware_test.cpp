@@ -7,6 +7,7 @@
 
 #include "sim/programmer.h"
 #include "sim/sim_host.h"
+#include "support/param_names.h"
 
 namespace quilla::sim::test {
 namespace {
@@ -222,7 +223,8 @@ INSTANTIATE_TEST_SUITE_P(Table, SimOpcodeCost,
                                            CostCase{OpWaitSettle, 10 * Millisecond},
                                            CostCase{OpWait100ms, 100 * Millisecond},
                                            CostCase{OpWait29, 100 * Microsecond},
-                                           CostCase{OpReply, 1 * Microsecond}));
+                                           CostCase{OpReply, 1 * Microsecond}),
+                         quilla::test::CaseName([](const auto& c) { return "op " + quilla::test::HexPart(c.op); }));
 
 TEST(SimClock, TransfersStartOneFrameApart) {
     auto sim = MakeSimulatedProgrammer();

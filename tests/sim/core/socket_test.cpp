@@ -4,6 +4,7 @@
 
 #include "sim/programmer.h"
 #include "sim/sim_host.h"
+#include "support/param_names.h"
 
 namespace quilla::sim::test {
 namespace {
@@ -31,7 +32,8 @@ TEST_P(SimDipPlacement, BottomAlignedInTheFortyPinArea) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, SimDipPlacement,
                          ::testing::Values(DipCase{24, 9, 32}, DipCase{28, 7, 34}, DipCase{32, 5, 36},
-                                           DipCase{40, 1, 40}, DipCase{8, 17, 24}));
+                                           DipCase{40, 1, 40}, DipCase{8, 17, 24}),
+                         quilla::test::CaseName([](const auto& c) { return std::to_string(c.pins) + " pins"; }));
 
 TEST(SimPlacement, RejectsSizesWithoutAStandardPosition) {
     EXPECT_THROW(Placement::Dip(27), std::invalid_argument);
@@ -308,7 +310,11 @@ INSTANTIATE_TEST_SUITE_P(Pairs, SimShort,
                                            ShortCase{SysVccPin, SysVppPin, 50, 120, true},
                                            ShortCase{SysVccPin, SysGndPin, 0, 0, false},
                                            ShortCase{SysVppSupplyPath, SysGndPin, 0, 120, true},
-                                           ShortCase{SysVccPin, SysVccPin, 50, 0, false}));
+                                           ShortCase{SysVccPin, SysVccPin, 50, 0, false}),
+                         quilla::test::CaseName([](const auto& c) {
+                             return "sub " + std::to_string(c.a) + " sub " + std::to_string(c.b) +
+                                    " vcc " + std::to_string(c.vcc) + " vpp " + std::to_string(c.vpp);
+                         }));
 
 TEST(SimOverCurrent, UsbLoadModelCountsSixteenVoltPinsDrivenLow) {
     ModelConfig cfg = ModelConfig::For("vex520");
