@@ -59,10 +59,7 @@ void TP27x::SetupForDevice() {
     Ep3.SetVcc(5000);
     WriteMode = PortModeReset;
     ReadMode = PortModeRead;
-    SetCaption("0 to " + HexPlain(r.LastAddress));
-    Put(kType, wb.sel.TypeText);
-    if (wb.FileWin) wb.FileWin->EndAddr = r.LastAddress;
-    wb.Display();
+    ShowVariant(r);
     Ep3.InitBitReverse();
     Offsets.Length = r.LastAddress;
     Offsets.ShowAll();

@@ -52,10 +52,7 @@ void TPW27x::SetupForDevice() {
     Put(kType, wb.sel.SelectedDevice);
     WriteMode = PortModeReset;
     ReadMode = PortModeRead;
-    SetCaption("0 to " + HexPlain(r.LastAddress));
-    Put(kType, wb.sel.TypeText);
-    if (wb.FileWin) wb.FileWin->EndAddr = r.LastAddress;
-    wb.Display();
+    ShowVariant(r);
     AlgoForm::Show();
     Ep3.SetVpp(0);
     Ep3.InitBitReverse();

@@ -234,6 +234,13 @@ void SocketForm::ReadClick() {
     Status("OK!");
 }
 
+void SocketForm::ShowVariant(const VariantRecord& r) {
+    SetCaption("0 to " + HexPlain(r.LastAddress));
+    Put(kType, wb.sel.TypeText);
+    if (wb.FileWin) wb.FileWin->EndAddr = r.LastAddress;
+    wb.Display();
+}
+
 // ---- Blank ------------------------------------------------------------------------------------
 
 void SocketForm::BlankClick() {
@@ -277,12 +284,18 @@ void SocketForm::BlankClick() {
 
 // ---- Verify -----------------------------------------------------------------------------------
 
-std::vector<SocketForm::Block> SocketForm::VerifyPlan(const VariantRecord& r) const {
+// The 1 KiB blocks of a pass from chipStart (image from fileStart) while the count of bytes done
+// stays below doneLimit (or at it, when inclusive) and the chip is not yet passed; the pass also
+// ends at Device offset + Length. A block never reaches past the chip's last address, where the
+// address counter would wrap onto 0.
+std::vector<SocketForm::Block> SocketForm::PlanBlocks(const VariantRecord& r, std::int64_t chip,
+                                                      std::int64_t file, std::int64_t doneLimit,
+                                                      bool inclusive) const {
     std::vector<Block> plan;
     const std::int64_t end = static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length;
-    std::int64_t chip = Offsets.DeviceOffset, file = Offsets.FileOffset, done = 0;
-    while (LoopInclusive ? done <= r.LastAddress : done < r.LastAddress) {
-        if (chip > r.LastAddress) break;  // never past the chip
+    std::int64_t done = 0;
+    while (inclusive ? done <= doneLimit : done < doneLimit) {
+        if (chip > r.LastAddress) break;
         const std::int64_t n = std::min<std::int64_t>(kBlock, r.LastAddress - chip + 1);
         plan.push_back({static_cast<std::int32_t>(chip), static_cast<std::int32_t>(file),
                         static_cast<std::int32_t>(n)});
@@ -292,6 +305,10 @@ std::vector<SocketForm::Block> SocketForm::VerifyPlan(const VariantRecord& r) co
         done += kBlock;
     }
     return plan;
+}
+
+std::vector<SocketForm::Block> SocketForm::VerifyPlan(const VariantRecord& r) const {
+    return PlanBlocks(r, Offsets.DeviceOffset, Offsets.FileOffset, r.LastAddress, LoopInclusive);
 }
 
 void SocketForm::VerifyClick() {
@@ -340,21 +357,9 @@ bool SocketForm::MatchesImage(std::int32_t file, const std::uint8_t* chip, int c
 // ---- Write ------------------------------------------------------------------------------------
 
 std::vector<SocketForm::Block> SocketForm::WritePlan(const VariantRecord& r) const {
-    std::vector<Block> plan;
-    const std::int64_t end = static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length;
-    std::int64_t chip = Offsets.DeviceOffset & ~0xFF, file = Offsets.FileOffset & ~0xFF, done = 0;
-    while (done < Offsets.Length) {
-        if (chip > r.LastAddress) break;
-        // The last block stops at the chip's last address (it would wrap onto 0).
-        const std::int64_t n = std::min<std::int64_t>(kBlock, r.LastAddress - chip + 1);
-        plan.push_back({static_cast<std::int32_t>(chip), static_cast<std::int32_t>(file),
-                        static_cast<std::int32_t>(n)});
-        chip += kBlock;
-        file += kBlock;
-        if (chip >= end) break;
-        done += kBlock;
-    }
-    return plan;
+    // Writing starts on the 256-byte boundaries below both offsets.
+    return PlanBlocks(r, Offsets.DeviceOffset & ~0xFF, Offsets.FileOffset & ~0xFF, Offsets.Length,
+                      false);
 }
 
 bool SocketForm::WriteBegin(const VariantRecord& r) { return PowerUp(r); }

@@ -146,7 +146,13 @@ protected:
     // The family uses VPP while programming (switched off before each read-back).
     bool UsesVpp = true;
 
+    // Setup's view of the chosen row: caption "0 to %x", the type line, the
+    // buffer window's end address at the chip's last address, redrawn.
+    void ShowVariant(const VariantRecord& r);
+
     // The blocks a Verify or Write covers (never past the chip's last address).
+    std::vector<Block> PlanBlocks(const VariantRecord& r, std::int64_t chip, std::int64_t file,
+                                  std::int64_t doneLimit, bool inclusive) const;
     std::vector<Block> VerifyPlan(const VariantRecord& r) const;
     std::vector<Block> WritePlan(const VariantRecord& r) const;
 
