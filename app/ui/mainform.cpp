@@ -21,6 +21,8 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextEdit>
+
+#include <algorithm>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -37,19 +39,21 @@ TMainForm* MainForm = nullptr;
 
 namespace {
 
-// The rich edit of a fuse-map or SVF window, as find sees it.
+// The text of a fuse-map or SVF window, as find sees it: one byte per
+// character, so positions in the text are positions of the selection.
 class EditorTarget : public TextTarget {
 public:
     EditorTarget(QPlainTextEdit* p, QTextEdit* t) : plain_(p), rich_(t) {}
     std::string WindowText() const override {
-        return (plain_ ? plain_->toPlainText() : rich_->toPlainText()).toStdString();
+        return (plain_ ? plain_->toPlainText() : rich_->toPlainText()).toLatin1().toStdString();
     }
     int SelStart() const override { return Cursor().selectionStart(); }
     int SelLength() const override { return Cursor().selectionEnd() - Cursor().selectionStart(); }
     void Select(int start, int length) override {
         QTextCursor c = Cursor();
-        c.setPosition(start);
-        c.setPosition(start + length, QTextCursor::KeepAnchor);
+        const int last = c.document()->characterCount() - 1;
+        c.setPosition(std::clamp(start, 0, last));
+        c.setPosition(std::clamp(start + length, 0, last), QTextCursor::KeepAnchor);
         if (plain_) plain_->setTextCursor(c);
         else rich_->setTextCursor(c);
     }
@@ -390,8 +394,6 @@ TextTarget* TMainForm::ActiveTarget() {
     QWidget* w = ActiveDataWidget();
     if (!w) return nullptr;
     if (w == fileWinView_) return wb_.FileWin.get();
-    // A data window that knows its own text coordinates.
-    if (auto* t = dynamic_cast<TextTarget*>(w)) return t;
     QWidget* ed = FindEditor(w);
     if (!ed) return nullptr;
     otherTarget_ = std::make_unique<EditorTarget>(qobject_cast<QPlainTextEdit*>(ed),

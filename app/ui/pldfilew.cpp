@@ -134,24 +134,6 @@ bool TPldFileW::eventFilter(QObject* obj, QEvent* ev) {
     return QWidget::eventFilter(obj, ev);
 }
 
-// One byte per character, so positions match the selection.
-std::string TPldFileW::WindowText() const { return RichEdit1->toPlainText().toLatin1().toStdString(); }
-
-int TPldFileW::SelStart() const { return RichEdit1->textCursor().selectionStart(); }
-
-int TPldFileW::SelLength() const {
-    const QTextCursor c = RichEdit1->textCursor();
-    return c.selectionEnd() - c.selectionStart();
-}
-
-void TPldFileW::Select(int start, int length) {
-    QTextCursor c = RichEdit1->textCursor();
-    const int last = RichEdit1->document()->characterCount() - 1;
-    c.setPosition(std::clamp(start, 0, last));
-    c.setPosition(std::clamp(start + length, 0, last), QTextCursor::KeepAnchor);
-    RichEdit1->setTextCursor(c);
-}
-
 namespace {
 
 // The views of the fuse-map and SVF windows, kept in step with the workbench.

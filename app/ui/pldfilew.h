@@ -5,7 +5,6 @@
 
 #include <QWidget>
 
-#include "app/hexwin.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -17,7 +16,7 @@ struct Workbench;
 class TMainForm;
 class TInputHexDlg;
 
-class TPldFileW : public QWidget, public TextTarget {
+class TPldFileW : public QWidget {
     Q_OBJECT
 public:
     explicit TPldFileW(Workbench& wb, QWidget* parent = nullptr);
@@ -42,11 +41,6 @@ public:
     int CaretLine = 0;
     int CaretCol = 0;
 
-    // TextTarget: the window text as find sees it.
-    std::string WindowText() const override;
-    int SelStart() const override;
-    int SelLength() const override;
-    void Select(int start, int length) override;
 
 protected:
     bool eventFilter(QObject* obj, QEvent* ev) override;

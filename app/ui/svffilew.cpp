@@ -87,22 +87,4 @@ bool TSvfFileW::eventFilter(QObject* obj, QEvent* ev) {
     return QWidget::eventFilter(obj, ev);
 }
 
-// One byte per character, so positions match the selection.
-std::string TSvfFileW::WindowText() const { return RichEdit1->toPlainText().toLatin1().toStdString(); }
-
-int TSvfFileW::SelStart() const { return RichEdit1->textCursor().selectionStart(); }
-
-int TSvfFileW::SelLength() const {
-    const QTextCursor c = RichEdit1->textCursor();
-    return c.selectionEnd() - c.selectionStart();
-}
-
-void TSvfFileW::Select(int start, int length) {
-    QTextCursor c = RichEdit1->textCursor();
-    const int last = RichEdit1->document()->characterCount() - 1;
-    c.setPosition(std::clamp(start, 0, last));
-    c.setPosition(std::clamp(start + length, 0, last), QTextCursor::KeepAnchor);
-    RichEdit1->setTextCursor(c);
-}
-
 }  // namespace quilla

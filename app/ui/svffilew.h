@@ -5,7 +5,6 @@
 
 #include <QWidget>
 
-#include "app/hexwin.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -14,7 +13,7 @@ namespace quilla {
 
 struct Workbench;
 
-class TSvfFileW : public QWidget, public TextTarget {
+class TSvfFileW : public QWidget {
     Q_OBJECT
 public:
     explicit TSvfFileW(Workbench& wb, QWidget* parent = nullptr);
@@ -30,10 +29,6 @@ public:
     QPlainTextEdit* RichEdit1;
     QLabel* Panel1;
 
-    std::string WindowText() const override;
-    int SelStart() const override;
-    int SelLength() const override;
-    void Select(int start, int length) override;
 
 protected:
     bool eventFilter(QObject* obj, QEvent* ev) override;
