@@ -1,7 +1,8 @@
 #include "app/workbench.h"
 
-#include <cstdlib>
+#include <cstdint>
 
+#include "app/numparse.h"
 #include "app/stamps.h"
 
 namespace quilla {
@@ -28,7 +29,7 @@ void Workbench::PassCount(int) {
     if (ErrorFlag() != 0) return;
     prompts.Beep();
     // The field is read as a decimal number; text that is not one counts from 0.
-    long value = std::strtol(Counter.c_str(), nullptr, 10);
+    const std::int64_t value = ParseDec32(Counter).value_or(0);
     Counter = std::to_string(value + 1);
     if (view) view->CounterChanged();
     ApplyStamps(*this);
