@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what building and testing Quilla needs on Debian 12 (only what is
-# missing). Run as root or through sudo.
+# Installs what building, testing and running Quilla needs on Debian 12 (only
+# what is missing). Run as root or through sudo. fonts-wqy-microhei: many
+# captions and messages are Chinese; without a CJK font they show as boxes.
 set -euo pipefail
 pkgs=(g++ clang cmake make pkg-config git qt6-base-dev libgl-dev libusb-1.0-0-dev
       googletest libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
-      binutils srecord xvfb xauth)
+      binutils srecord xvfb xauth fonts-wqy-microhei)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

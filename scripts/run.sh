@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Quilla and starts it: on the programmer when
-# one is attached, else on the simulated programmer.
+# Installs what is missing, builds Quilla and starts it on the simulated
+# programmer (vex520; arguments are passed on, e.g. --simulate=vex640). It runs
+# in the foreground until its main window is closed. For a real programmer,
+# start build/quilla without --simulate (see README.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh

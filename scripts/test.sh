@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds Quilla and runs every test (headless views run offscreen).
+# Installs what is missing, builds Quilla and runs every test (headless views
+# run offscreen).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
