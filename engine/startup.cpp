@@ -1,7 +1,5 @@
 #include "engine/startup.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "engine/fatal.h"
@@ -11,15 +9,6 @@ namespace quilla {
 
 using namespace proto;
 
-const char* const StartUsage =
-    "usage: quilla [--simulate[=MODEL]]\n"
-    "  --simulate[=MODEL]  run on the simulated programmer instead of the USB\n"
-    "                      programmer; MODEL is vex310, vex420, vex520 or vex640\n"
-    "                      (default vex520). QUILLA_SIMULATE=MODEL does the same;\n"
-    "                      the option wins.\n"
-    "  QUILLA_USB_ID=vvvv:pppp  USB vendor:product id of the programmer\n"
-    "                      (hexadecimal, default 1209:0001).\n";
-
 namespace {
 const char* const KnownModels[] = {"vex310", "vex420", "vex520", "vex640"};
 }
@@ -28,41 +17,6 @@ bool IsKnownModel(const std::string& model) {
     for (const char* m : KnownModels)
         if (model == m) return true;
     return false;
-}
-
-std::optional<LinkOptions> TryParseStartOptions(int argc, char** argv, const char* env,
-                                                 std::string* error) {
-    LinkOptions opts;
-    std::optional<std::string> fromOption;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i] ? argv[i] : "";
-        if (arg == "--simulate") {
-            fromOption = std::string(DefaultSimulatedModel);
-        } else if (arg.rfind("--simulate=", 0) == 0) {
-            fromOption = arg.substr(std::strlen("--simulate="));
-        }
-    }
-    std::optional<std::string> chosen = fromOption;
-    if (!chosen && env && *env) chosen = std::string(env);
-    if (!chosen) return opts;
-    if (!IsKnownModel(*chosen)) {
-        if (error) *error = "quilla: unknown programmer model \"" + *chosen + "\"\n";
-        return std::nullopt;
-    }
-    opts.simulate = true;
-    opts.model = *chosen;
-    return opts;
-}
-
-LinkOptions ParseStartOptions(int argc, char** argv) {
-    std::string error;
-    auto opts = TryParseStartOptions(argc, argv, std::getenv("QUILLA_SIMULATE"), &error);
-    if (!opts) {
-        std::fputs(error.c_str(), stderr);
-        std::fputs(StartUsage, stderr);
-        std::exit(2);
-    }
-    return *opts;
 }
 
 int CheckDriverVersion() { return usb::LibusbCheckDriverVersion(); }
@@ -141,7 +95,7 @@ std::unique_ptr<ProgrammerConnection> StartProgrammer(TEp3& ep3, const LinkOptio
     if (opts.simulate) {
         auto bus = std::make_unique<usb::VirtualBus>();
         conn->bus_ = bus.get();
-        if (plugSimulated) conn->simulated_ = plugSimulated(*bus, opts.model, vid, pid);
+        if (plugSimulated) conn->simulated_ = plugSimulated(*bus, opts, vid, pid);
         conn->driver_ = std::move(bus);
     } else {
         driverCheck = CheckDriverVersion();

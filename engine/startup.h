@@ -3,8 +3,8 @@
 // connection, the identification of the model, the default design and every
 // output off. Runs once, on the GUI thread, right after the engine is built.
 //
-//   LinkOptions opts = ParseStartOptions(argc, argv);      // may exit(2)
-//   auto conn = StartProgrammer(wb.Ep3, opts, usb::PlugSimulatedProgrammer);
+//   LinkOptions opts;   // from the command line (app/commandline.h)
+//   auto conn = StartProgrammer(wb.Ep3, opts, sim::PlugSimulatedProgrammer);
 //   // conn must outlive every use of wb.Ep3's link.
 #pragma once
 
@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "engine/ep3.h"
@@ -28,20 +27,14 @@ inline constexpr const char* DefaultDesign = "vex300.bit";
 struct LinkOptions {
     bool simulate = false;
     std::string model = DefaultSimulatedModel;  // the simulated model
+    // The simulated programmer's operator takes finished chips out and puts
+    // fresh ones in during mass production.
+    bool simulatedOperator = true;
     // How long the connection waits for the programmer to arrive.
     std::chrono::milliseconds attachWait = usb::AttachWaitDefault;
 };
 
-extern const char* const StartUsage;
-
-// --simulate[=MODEL] or QUILLA_SIMULATE=MODEL (the option wins; vex520 when
-// no model is named). Other arguments are left to the toolkit. An unknown
-// model prints the usage on standard error and ends the program with status 2.
-LinkOptions ParseStartOptions(int argc, char** argv);
-// The same without ending: nullopt and `error` for an unknown model. `env` is
-// the value of QUILLA_SIMULATE (null when unset).
-std::optional<LinkOptions> TryParseStartOptions(int argc, char** argv, const char* env,
-                                                 std::string* error);
+// vex310, vex420, vex520 or vex640.
 bool IsKnownModel(const std::string& model);
 
 // The Linux driver check: 1 when libusb cannot start, 2 when it is too old
@@ -59,12 +52,10 @@ int CheckDriverVersion();
 // LoadBitFile("vex300.bit") and every output off.
 void ConnectProgrammer(TEp3& ep3, usb::ProgrammerLink& link, int driverCheck);
 
-// Hosts the simulated programmer of `model` on the bus with the given ids;
-// returns the device (usb::PlugSimulatedProgrammer in
-// engine/usb/simulated_programmer.h).
+// Hosts the simulated programmer that `opts` describe on the bus with the
+// given ids; returns the device (the simulator's sim::PlugSimulatedProgrammer).
 using SimulatedPlugger = std::function<std::shared_ptr<Transport>(
-    usb::VirtualBus& bus, const std::string& model, std::uint16_t vendorId,
-    std::uint16_t productId)>;
+    usb::VirtualBus& bus, const LinkOptions& opts, std::uint16_t vendorId, std::uint16_t productId)>;
 
 // What start-up built: the low-level driver, the glue the engine talks
 // through, and for --simulate the virtual bus and the simulated programmer.

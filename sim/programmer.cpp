@@ -98,6 +98,7 @@ Programmer::Programmer(ModelConfig config, const DesignRegistry* designs)
     regs_.fill(0);
     if (!config_.firmwareDesign.empty()) design_ = designs_->Create(config_.firmwareDesign);
     if (design_) design_->OnLoaded(*ctx_);
+    if (config_.simulatedOperator) operator_ = std::make_unique<Operator>();
 }
 
 Programmer::~Programmer() = default;
@@ -213,6 +214,7 @@ void Programmer::StartPoll() {
         eventPollBase_ = polls_;
         FireTimedEvents();
     }
+    if (operator_) operator_->OnContactPoll(socket_.ChipPresent(), clock_.Now());
     pollSnapshot_ = socket_.ContactBits();
     pollSnapshotValid_ = true;
     ++polls_;
@@ -225,6 +227,7 @@ void Programmer::Elapse(Nanos dt) {
     clock_.Advance(dt);
     socket_.Elapse(dt);
     if (!chipEvents_.empty()) FireTimedEvents();
+    if (operator_) operator_->OnTime(*this);
 }
 
 // ---- Transport ------------------------------------------------------------------------------------
@@ -338,6 +341,7 @@ void Programmer::SendReply(int size, int maxCaptures) {
     captureCount_ = 0;
     captureOverflow_ = false;
     pollSnapshotValid_ = false;
+    if (operator_) operator_->OnReply();
 }
 
 // ---- the stream ----------------------------------------------------------------------------------------
@@ -378,8 +382,10 @@ void Programmer::Execute(std::uint8_t op, const std::uint8_t* args, const std::u
         case OpWaitPulse:
         case OpWait1ms:
         case OpWaitSettle:
-        case OpWait100ms:
         case OpWait29:
+            break;
+        case OpWait100ms:
+            if (operator_) operator_->OnLongWait(socket_.VccPins().Empty() && socket_.VppCarrying().Empty());
             break;
         case OpReply:
             SendReply(ReplySize, MaxCaptures);

@@ -25,6 +25,7 @@
 #include "sim/clock.h"
 #include "sim/design.h"
 #include "sim/events.h"
+#include "sim/operator.h"
 #include "sim/socket.h"
 
 namespace quilla::sim {
@@ -39,6 +40,9 @@ struct ModelConfig {
     // A design active from power-up without loading (a model's fixed firmware
     // port operations; "vex310fw" for the vex310, used once registered); empty for none.
     std::string firmwareDesign;
+    // The simulated operator takes finished chips out and seats fresh ones in
+    // mass production (sim/operator.h); off unless asked for.
+    bool simulatedOperator = false;
 
     // The known models with their defaults: identification = the model word
     // padded with NULs to 16 bytes; a serial code derived from the model word.
@@ -105,6 +109,8 @@ public:
     int ContactPolls() const { return polls_; }
     int PendingCaptures() const { return captureCount_; }
     bool Attached() const { return attached_; }
+    // The simulated operator, null when the model has none.
+    const Operator* GetOperator() const { return operator_.get(); }
 
     // ---- fault injection ---------------------------------------------------------------------
     void InjectShortReply(int bytes, int count = 1);  // the next IN messages carry only `bytes`
@@ -209,6 +215,7 @@ private:
     std::vector<std::string> rejectTags_;
     std::vector<ChipEvent> chipEvents_;   // in order; the first is armed
     int eventPollBase_ = 0;               // polls_ when the armed event was armed
+    std::unique_ptr<Operator> operator_;  // the simulated operator, when the model has one
 };
 
 // A simulated programmer of a model (vex310, vex420, vex520, vex640, or any

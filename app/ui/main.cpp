@@ -9,10 +9,14 @@
 #include <QTimer>
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/commandline.h"
 #include "app/hexfile.h"
 #include "app/programdir.h"
 #include "app/ui/autopro1.h"
@@ -32,31 +36,13 @@
 #include "catalog/ui/typedlg_window.h"
 #include "engine/fatal.h"
 #include "engine/startup.h"
-#include "engine/usb/simulated_programmer.h"
 #include "engine/transport.h"
 #include "sim/programmer.h"
+#include "sim/usb_device.h"
 
 using namespace quilla;
 
 namespace {
-
-// Command line: `--screenshot=FILE` saves a picture of the main window a
-// moment after start and ends the program; a plain argument names a data file
-// to open after start (Intel HEX).
-struct StartOptions {
-    QString screenshot;
-    std::string dataFile;
-};
-
-StartOptions ReadStartOptions(const QStringList& args) {
-    StartOptions o;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a.startsWith("--screenshot=")) o.screenshot = a.mid(13);
-        else if (!a.startsWith('-')) o.dataFile = a.toStdString();
-    }
-    return o;
-}
 
 std::string UpperExt(const std::string& name) {
     const auto dot = name.rfind('.');
@@ -69,11 +55,19 @@ std::string UpperExt(const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // --simulate[=MODEL] / QUILLA_SIMULATE; an unknown model ends here with status 2.
-    const LinkOptions linkOptions = ParseStartOptions(argc, argv);
+    // Read before the toolkit starts, so --help and --version need no display.
+    const CommandLine start = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), std::getenv);
+    switch (start.action) {
+        case CommandLine::Action::Help: std::fputs(Usage, stdout); return 0;
+        case CommandLine::Action::Version: std::printf("Quilla %s\n", ProgramVersion); return 0;
+        case CommandLine::Action::Error:
+            std::fprintf(stderr, "quilla: %s\n%s", start.error.c_str(), Usage);
+            return 2;
+        case CommandLine::Action::Run: break;
+    }
+    const LinkOptions& linkOptions = start.link;
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quilla");
-    const StartOptions start = ReadStartOptions(QApplication::arguments());
 
     // A broken link ends the program with a plain message box.
     SetFatalMessageSink([](const std::string& message) {
@@ -109,7 +103,7 @@ int main(int argc, char** argv) {
 
         // Ep3: driver check, connection, identification of ProgrammerModel and
         // the default design happen here, when the engine starts.
-        programmer = StartProgrammer(wb.Ep3, linkOptions, usb::PlugSimulatedProgrammer);
+        programmer = StartProgrammer(wb.Ep3, linkOptions, sim::PlugSimulatedProgrammer);
         TEp3Form ep3Form(wb, &mainForm);
         mainForm.Ep3Form = &ep3Form;
 
@@ -176,9 +170,9 @@ int main(int argc, char** argv) {
         if (QScreen* screen = QGuiApplication::primaryScreen())
             mainForm.setGeometry(screen->availableGeometry());
         mainForm.showMaximized();
-        if (!start.screenshot.isEmpty()) {
+        if (!start.screenshot.empty()) {
             QTimer::singleShot(1500, &mainForm, [&] {
-                mainForm.grab().save(start.screenshot);
+                mainForm.grab().save(QString::fromStdString(start.screenshot));
                 app.quit();
             });
         }

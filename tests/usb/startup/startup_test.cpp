@@ -1,13 +1,14 @@
 // Start-up against the virtual bus: the simulated programmer connected,
 // identified and switched off; short identification answers, wrong models,
-// missing programmer, the driver check; the --simulate option.
+// missing programmer, the driver check; the simulated programmer chosen at
+// start, with its operator.
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "engine/fatal.h"
 #include "engine/startup.h"
-#include "engine/usb/simulated_programmer.h"
+#include "sim/usb_device.h"
 #include "support/scripted_prompts.h"
 #include "../test_devices.h"
 
@@ -33,7 +34,7 @@ struct StartFixture : ::testing::Test {
     }
     std::shared_ptr<sim::Programmer> Plug(sim::ModelConfig config) {
         auto p = std::make_shared<sim::Programmer>(std::move(config));
-        usb::PlugProgrammer(bus, p, Vid, Pid);
+        sim::PlugProgrammer(bus, p, Vid, Pid);
         return p;
     }
 };
@@ -149,7 +150,7 @@ TEST_F(StartFixture, NoProgrammerShowsCannotOpen) {
 }
 
 TEST_F(StartFixture, ProgrammerThatCannotBeClaimedShowsCannotOpenAtOnce) {
-    auto desc = usb::SimulatedProgrammerDescriptor(sim::MakeSimulatedProgrammer("vex520"), Vid, Pid);
+    auto desc = sim::DeviceDescriptor(sim::MakeSimulatedProgrammer("vex520"), Vid, Pid);
     desc.setInterfaceFails = true;
     bus.Plug(sim::MakeSimulatedProgrammer("vex520"), desc);
     link.AttachWait = std::chrono::hours(1);  // must not be waited out
@@ -214,7 +215,7 @@ TEST_F(StartFixture, UnpluggedAndPluggedAgainIsClaimedButNotIdentifiedOrLoaded) 
     std::uint8_t buf[64];
     EXPECT_EQ(link.UsbRead(buf, 64), 0);
 
-    usb::ReattachSimulatedProgrammer(bus, sim, Vid, Pid);
+    sim::ReattachSimulatedProgrammer(bus, sim, Vid, Pid);
     ASSERT_TRUE(Eventually([&] { return link.Claimed(); }));
     EXPECT_EQ(sim->GetCounters().transfersOut, out);  // nothing sent on re-attach
     EXPECT_EQ(sim->Log().OfKind(EventKind::DesignLoaded).size(), loads);
@@ -235,7 +236,7 @@ TEST(StartProgrammer, SimulatedVex640) {
     LinkOptions opts;
     opts.simulate = true;
     opts.model = "vex640";
-    auto conn = StartProgrammer(ep3, opts, usb::PlugSimulatedProgrammer);
+    auto conn = StartProgrammer(ep3, opts, sim::PlugSimulatedProgrammer);
     EXPECT_TRUE(prompts.shown.empty()) << prompts.Last();
     EXPECT_EQ(ep3.Connected, 1);
     EXPECT_EQ(ep3.ProgrammerModel, "vex640");
@@ -243,6 +244,7 @@ TEST(StartProgrammer, SimulatedVex640) {
     auto* sim = dynamic_cast<sim::Programmer*>(conn->Simulated().get());
     ASSERT_NE(sim, nullptr);
     EXPECT_EQ(sim->LoadedTag(), "vex300");
+    EXPECT_NE(sim->GetOperator(), nullptr);  // on unless the options say otherwise
     EXPECT_EQ(ep3.GetTransport(), &conn->Link());
 }
 
@@ -257,7 +259,7 @@ TEST(StartProgrammer, WithoutHardwareRunsWithoutAProgrammer) {
     opts.attachWait = 200ms;
     prompts.answers = {BtnCancel};  // should libusb not start here: go on without
     const int check = CheckDriverVersion();
-    auto conn = StartProgrammer(ep3, opts, usb::PlugSimulatedProgrammer);
+    auto conn = StartProgrammer(ep3, opts, sim::PlugSimulatedProgrammer);
     unsetenv("QUILLA_USB_ID");
     if (check == 1) {
         EXPECT_EQ(prompts.Texts(), (std::vector<std::string>{"没有加载驱动程序，是否现在加载?",
@@ -268,57 +270,6 @@ TEST(StartProgrammer, WithoutHardwareRunsWithoutAProgrammer) {
     EXPECT_EQ(ep3.Connected, 0);
     EXPECT_EQ(conn->Bus(), nullptr);
     EXPECT_EQ(conn->Simulated(), nullptr);
-}
-
-// ---- options ------------------------------------------------------------------------------
-
-struct OptionCase {
-    std::vector<std::string> args;
-    const char* env;
-    bool ok;
-    bool simulate;
-    std::string model;
-};
-
-TEST(StartOptions, Table) {
-    const OptionCase cases[] = {
-        {{}, nullptr, true, false, "vex520"},
-        {{"--simulate"}, nullptr, true, true, "vex520"},
-        {{"--simulate=vex310"}, nullptr, true, true, "vex310"},
-        {{"-style", "fusion", "--simulate=vex640"}, nullptr, true, true, "vex640"},
-        {{}, "vex420", true, true, "vex420"},
-        {{}, "", true, false, "vex520"},
-        {{"--simulate=vex310"}, "vex640", true, true, "vex310"},  // the option wins
-        {{"--simulate"}, "vex640", true, true, "vex520"},         // even without a model
-        {{"--simulate"}, "bogus", true, true, "vex520"},          // and over a bad variable
-        {{"--simulate=vex999"}, nullptr, false, false, ""},
-        {{"--simulate="}, nullptr, false, false, ""},
-        {{}, "vex999", false, false, ""},
-        {{"--simulate=VEX520"}, nullptr, false, false, ""},
-    };
-    for (const OptionCase& c : cases) {
-        std::vector<char*> argv{const_cast<char*>("quilla")};
-        for (auto& a : c.args) argv.push_back(const_cast<char*>(a.c_str()));
-        std::string error;
-        auto got = TryParseStartOptions(static_cast<int>(argv.size()), argv.data(), c.env, &error);
-        std::string where = (c.args.empty() ? std::string("(none)") : c.args.back()) + " env=" +
-                            (c.env ? c.env : "unset");
-        ASSERT_EQ(got.has_value(), c.ok) << where;
-        if (!c.ok) {
-            EXPECT_FALSE(error.empty()) << where;
-            continue;
-        }
-        EXPECT_EQ(got->simulate, c.simulate) << where;
-        EXPECT_EQ(got->model, c.model) << where;
-    }
-}
-
-TEST(StartOptionsDeathTest, UnknownModelPrintsUsageAndExits2) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    char prog[] = "quilla";
-    char arg[] = "--simulate=vex999";
-    char* argv[] = {prog, arg};
-    EXPECT_EXIT(ParseStartOptions(2, argv), ::testing::ExitedWithCode(2), "usage: quilla");
 }
 
 }  // namespace

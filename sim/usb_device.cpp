@@ -1,0 +1,43 @@
+#include "sim/usb_device.h"
+
+namespace quilla::sim {
+
+usb::VirtualDeviceDescriptor DeviceDescriptor(const std::shared_ptr<Programmer>& programmer, std::uint16_t vendorId,
+                                              std::uint16_t productId) {
+    usb::VirtualDeviceDescriptor desc;
+    desc.vendorId = vendorId;
+    desc.productId = productId;
+    desc.interfaces = {0};
+    desc.name = "simulated " + programmer->Model().model;
+    std::weak_ptr<Programmer> weak = programmer;
+    desc.present = [weak] {
+        auto p = weak.lock();
+        return p && p->Attached();
+    };
+    return desc;
+}
+
+std::uint32_t PlugProgrammer(usb::VirtualBus& bus, const std::shared_ptr<Programmer>& programmer,
+                             std::uint16_t vendorId, std::uint16_t productId) {
+    const std::uint32_t port = bus.Plug(programmer, DeviceDescriptor(programmer, vendorId, productId));
+    usb::VirtualBus* b = &bus;
+    programmer->SetDetachListener([b, port] { b->Unplug(port); });
+    return port;
+}
+
+std::shared_ptr<Transport> PlugSimulatedProgrammer(usb::VirtualBus& bus, const LinkOptions& opts,
+                                                   std::uint16_t vendorId, std::uint16_t productId) {
+    ModelConfig config = ModelConfig::For(opts.model);
+    config.simulatedOperator = opts.simulatedOperator;
+    auto programmer = std::make_shared<Programmer>(std::move(config));
+    PlugProgrammer(bus, programmer, vendorId, productId);
+    return programmer;
+}
+
+std::uint32_t ReattachSimulatedProgrammer(usb::VirtualBus& bus, const std::shared_ptr<Programmer>& programmer,
+                                          std::uint16_t vendorId, std::uint16_t productId) {
+    programmer->Reattach();
+    return PlugProgrammer(bus, programmer, vendorId, productId);
+}
+
+}  // namespace quilla::sim
