@@ -55,21 +55,25 @@ int FormatIndexByExt(const std::string& fileName) {
 }
 
 int StoreBin(std::span<const std::uint8_t> data, std::span<std::uint8_t> image, int start,
-             int mask, int match) {
+             int mask, int match, std::size_t* used) {
     mask &= 3;
     match &= 3;
     std::int64_t i = start;
     const std::int64_t size = static_cast<std::int64_t>(image.size());
     const std::size_t n = std::min<std::size_t>(data.size(), BinMaxInput);
+    if (used) *used = 0;
     if (i < 0 || i >= size) return start - 1;
     if (mask == 0 && match == 0) {
         std::size_t len = std::min<std::size_t>(n, static_cast<std::size_t>(size - i));
         std::copy_n(data.begin(), len, image.begin() + i);
+        if (used) *used = len;
         return static_cast<int>(i + static_cast<std::int64_t>(len) - 1);
     }
-    for (std::size_t j = 0; j < n && i < size; ++j) {
+    std::size_t j = 0;
+    for (; j < n && i < size; ++j) {
         if ((static_cast<int>(j) & mask) == match) image[static_cast<std::size_t>(i++)] = data[j];
     }
+    if (used) *used = j;
     return static_cast<int>(i - 1);
 }
 
@@ -91,24 +95,41 @@ bool LoadBin(Workbench& wb, int mask, int match) {
         wb.prompts.ShowMsg("Buffer start " + Hex6(wb.LoadStart) + " is outside the buffer (000000..7fffff)");
         return false;
     }
+    // A few bytes past what a load reads, to tell whether kept data was left out.
+    constexpr std::size_t Lookahead = 4;
     std::vector<std::uint8_t> data;
     std::uint8_t chunk[65536];
     std::size_t got;
-    while (data.size() < static_cast<std::size_t>(BinMaxInput) &&
-           (got = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+    while (data.size() < BinMaxInput + Lookahead && (got = std::fread(chunk, 1, sizeof chunk, f)) > 0)
         data.insert(data.end(), chunk, chunk + got);
     std::fclose(f);
 
-    wb.LoadedEnd = StoreBin(data, wb.ImageBuffer, wb.LoadStart, mask, match);
-    wb.PldFileW.reset();
-    wb.SvfFileW.reset();
-    if (!wb.FileWin) wb.FileWin = std::make_unique<HexWindowState>();
-    wb.FileWin->Title = wb.DataFileName;
-    wb.FileWin->EndAddr = wb.LoadedEnd;
-    wb.FileWin->ViewStart = 0;
-    if (wb.view) wb.view->DataWindowsChanged();
-    wb.Display();
-    return true;
+    std::size_t used = 0;
+    const int last = StoreBin(data, wb.ImageBuffer, wb.LoadStart, mask, match, &used);
+    // The first kept input byte that was not stored, if the file has one.
+    std::size_t lost = used;
+    while (lost < data.size() && (static_cast<int>(lost) & mask & 3) != (match & 3)) ++lost;
+    if (last < wb.LoadStart) {
+        // Nothing of this file is in the buffer: no window takes its name.
+        if (lost >= data.size()) {
+            wb.prompts.ShowMessage("No data in " + wb.DataFileName + ": nothing was loaded");
+            return false;
+        }
+    } else {
+        wb.LoadedEnd = last;
+        wb.PldFileW.reset();
+        wb.SvfFileW.reset();
+        if (!wb.FileWin) wb.FileWin = std::make_unique<HexWindowState>();
+        wb.FileWin->Title = wb.DataFileName;
+        wb.FileWin->EndAddr = wb.LoadedEnd;
+        wb.FileWin->ViewStart = 0;
+        if (wb.view) wb.view->DataWindowsChanged();
+        wb.Display();
+    }
+    if (lost < data.size())
+        wb.prompts.ShowMessage("Data from file offset " + Hex6(static_cast<int>(lost)) +
+                               " on was not loaded: a load reads 800001 bytes at most and stores up to 7fffff");
+    return last >= wb.LoadStart;
 }
 
 bool LoadCds(Workbench& wb) {

@@ -40,9 +40,10 @@ int FormatIndexByExt(const std::string& fileName);
 // Stores the kept bytes of `data` into `image` from `start` on, never past the
 // image's end, reading at most BinMaxInput input bytes. Returns the last
 // address written (start - 1 when nothing was). `start` must lie inside the
-// image.
+// image. `used` (optional) receives the number of input bytes looked at: a
+// kept byte at or after it was not stored.
 int StoreBin(std::span<const std::uint8_t> data, std::span<std::uint8_t> image, int start,
-             int mask, int match);
+             int mask, int match, std::size_t* used = nullptr);
 // The CDS shift: image byte i := image byte i + 2 for i = 0..last, in
 // ascending order; a byte whose source lies past the image keeps its value.
 void CdsShift(std::span<std::uint8_t> image, int last);
@@ -50,7 +51,11 @@ void CdsShift(std::span<std::uint8_t> image, int last);
 // Loads DataFileName from LoadStart with a load mode; LoadedEnd and the buffer
 // window's EndAddr := the last address written; frees the fuse and SVF
 // windows. A file that cannot be opened, or a LoadStart outside the image,
-// changes nothing and is reported. Returns true when the file was loaded.
+// changes nothing and is reported. Kept bytes that did not fit (past the
+// image's end, or past the 8 MiB + 1 input bytes a load reads) are named in
+// one message after the load, by their offset in the file. A file that stores
+// nothing (empty, or no byte the load mode keeps) says so and changes nothing.
+// Returns true when the file was loaded.
 bool LoadBin(Workbench& wb, int mask, int match);
 // A CDS file: loaded as binary from LoadStart in mode "All", then shifted down
 // by its two leading bytes.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <vector>
 
 #include "app/workbench.h"
@@ -98,7 +99,10 @@ private:
         if (!Next(count) || count == 0) return false;
         if (!Next(hi) || !Next(lo)) return false;
         std::int64_t addr = (hi << 8 | lo) + linear_ + segment_;
-        if (addr > HexMaxRecordAddr) return false;
+        if (addr > HexMaxRecordAddr) {
+            result_.NotLoadedFrom = addr;
+            return false;
+        }
         if (!Next(type)) return false;
         if (type > 4) {
             result_.WrongFile = true;
@@ -126,8 +130,12 @@ private:
             std::uint8_t b;
             if (!Next(b)) return false;
             std::int64_t a = addr + k;
-            if (a > HexMaxStoreAddr || a >= static_cast<std::int64_t>(image_.size())) return false;
+            if (a > HexMaxStoreAddr || a >= static_cast<std::int64_t>(image_.size())) {
+                result_.NotLoadedFrom = a;
+                return false;
+            }
             image_[static_cast<std::size_t>(a)] = b;
+            result_.Stored = true;
             if (a > result_.HighestAddr) result_.HighestAddr = static_cast<int>(a);
             sum += b;
         }
@@ -162,17 +170,36 @@ HexReadResult ParseHex(std::span<const std::uint8_t> text, std::span<std::uint8_
     return HexReader(text, image).Run();
 }
 
-int ReadHex(Workbench& wb, std::FILE* file) {
+namespace {
+
+std::vector<std::uint8_t> ReadAll(std::FILE* file) {
     std::vector<std::uint8_t> text;
     std::uint8_t chunk[65536];
     std::size_t n;
     while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.insert(text.end(), chunk, chunk + n);
-    HexReadResult r = ParseHex(text, wb.ImageBuffer);
+    return text;
+}
+
+// What a read tells the user, and its end address.
+void ReportRead(Workbench& wb, const HexReadResult& r) {
     if (r.WrongFile) wb.prompts.ShowMessage("Wrong file");
     wb.LoadedEnd = r.HighestAddr;
     if (wb.FileWin) wb.FileWin->EndAddr = r.HighestAddr;
     if (r.ChecksumErrorLine > 0)
         wb.prompts.ShowMessage("Checksum error in line " + std::to_string(r.ChecksumErrorLine));
+}
+
+std::string Hex6(std::int64_t v) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%06llx", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+}  // namespace
+
+int ReadHex(Workbench& wb, std::FILE* file) {
+    HexReadResult r = ParseHex(ReadAll(file), wb.ImageBuffer);
+    ReportRead(wb, r);
     return r.HighestAddr;
 }
 
@@ -182,16 +209,27 @@ void LoadHex(Workbench& wb) {
         wb.prompts.ShowMsg("Cann't open :\n" + wb.DataFileName);
         return;
     }
-    wb.PldFileW.reset();
-    wb.SvfFileW.reset();
-    if (!wb.FileWin) wb.FileWin = std::make_unique<HexWindowState>();
-    wb.FileWin->Title = wb.DataFileName;
-    if (wb.view) wb.view->DataWindowsChanged();
-    ReadHex(wb, f);
+    const std::vector<std::uint8_t> text = ReadAll(f);
     std::fclose(f);
-    wb.FileWin->ViewStart = 0;
-    wb.FileWin->EndAddr = wb.LoadedEnd;
-    wb.Display();
+    const HexReadResult r = ParseHex(text, wb.ImageBuffer);
+    if (!r.Stored) {
+        // Nothing of this file is in the buffer: no window takes its name.
+        if (r.WrongFile) wb.prompts.ShowMessage("Wrong file");
+        if (r.NotLoadedFrom < 0) wb.prompts.ShowMessage("No data in " + wb.DataFileName + ": nothing was loaded");
+    } else {
+        wb.PldFileW.reset();
+        wb.SvfFileW.reset();
+        if (!wb.FileWin) wb.FileWin = std::make_unique<HexWindowState>();
+        wb.FileWin->Title = wb.DataFileName;
+        if (wb.view) wb.view->DataWindowsChanged();
+        ReportRead(wb, r);
+        wb.FileWin->ViewStart = 0;
+        wb.FileWin->EndAddr = wb.LoadedEnd;
+        wb.Display();
+    }
+    if (r.NotLoadedFrom >= 0)
+        wb.prompts.ShowMessage("Data from address " + Hex6(r.NotLoadedFrom) +
+                               " on was not loaded: a HEX file loads into 000000..0fffff");
 }
 
 std::string FormatHex(std::span<const std::uint8_t> image, int last) {

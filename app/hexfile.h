@@ -24,6 +24,10 @@ std::uint8_t HexPair(char high, char low);
 // What one read of a HEX text found.
 struct HexReadResult {
     int HighestAddr = 0;        // highest address stored (0 when nothing was)
+    bool Stored = false;        // at least one data byte was stored
+    // The address of the first data the read did not store because it lies
+    // beyond what a HEX file may fill (-1: none).
+    std::int64_t NotLoadedFrom = -1;
     bool WrongFile = false;     // a record type above 04 ended the read
     int ChecksumErrorLine = 0;  // line (from 1) of the first record whose checksum is off; 0 none
 };
@@ -39,7 +43,10 @@ HexReadResult ParseHex(std::span<const std::uint8_t> text, std::span<std::uint8_
 // warning; LoadedEnd and the buffer window's EndAddr := the highest address
 // stored, which is returned.
 int ReadHex(Workbench& wb, std::FILE* file);
-// Loads DataFileName into the image and shows it in the buffer window.
+// Loads DataFileName into the image and shows it in the buffer window. Data
+// the read stops at (beyond 0xFFFFF) is named in one message after the load. A
+// file that stores nothing (empty, no data record) says so and changes no
+// window: the buffer window keeps its title and end.
 void LoadHex(Workbench& wb);
 
 // The HEX text for image addresses 0..last: 32-byte data records, a linear

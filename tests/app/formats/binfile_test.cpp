@@ -2,6 +2,8 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
+
 #include "app/fileops.h"
 #include "formats_util.h"
 #include "support/param_names.h"
@@ -56,13 +58,74 @@ TEST_F(FormatsTest, SixBytesAt100) {
     EXPECT_EQ(wb.FileWin->Title, wb.DataFileName);
 }
 
-TEST_F(FormatsTest, EmptyFileAtZeroEndsAtMinusOne) {
-    wb.DataFileName = Write("empty.bin", "");
-    LoadBin(wb, 0, 0);
-    EXPECT_EQ(wb.LoadedEnd, -1);
-    EXPECT_EQ(wb.FileWin->EndAddr, -1);
-    EXPECT_EQ(wb.ImageBuffer[0], 0xFF);
+// A file that stores nothing (empty, or no byte the mode keeps) says so and
+// changes nothing: the buffer window keeps its title and end.
+struct NothingCase {
+    const char* name;
+    std::string bytes;
+    int mode;
+};
+
+class BinNothing : public FormatsTest, public ::testing::WithParamInterface<NothingCase> {};
+
+TEST_P(BinNothing, SaysSoAndKeepsTheWindow) {
+    wb.DataFileName = Write("old.bin", "abcd");
+    ASSERT_TRUE(LoadBin(wb, 0, 0));
+    wb.SvfFileW = std::make_unique<SvfWindowState>();
+    wb.DataFileName = Write("nothing.bin", GetParam().bytes);
+    EXPECT_FALSE(LoadBin(wb, LoadModes[GetParam().mode].Mask, LoadModes[GetParam().mode].Match));
+    EXPECT_EQ(wb.FileWin->Title, Path("old.bin"));
+    EXPECT_EQ(wb.FileWin->EndAddr, 3);
+    EXPECT_EQ(wb.LoadedEnd, 3);
+    EXPECT_TRUE(wb.SvfFileW);
+    EXPECT_EQ(wb.ImageBuffer[4], 0xFF);
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{"No data in " + wb.DataFileName + ": nothing was loaded"});
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, BinNothing,
+                         ::testing::Values(NothingCase{"Empty", "", 0}, NothingCase{"OneByteSecondOfSixteen", "x", 3},
+                                           NothingCase{"ThreeBytesFourthOfThirtyTwo", "xyz", 7}),
+                         CaseName([](const NothingCase& c) { return std::string(c.name); }));
+
+// 9 MiB: the documented load stores the first 8 MiB, then one message names
+// the first byte of the file that was not loaded.
+struct LargeCase {
+    const char* name;
+    int mode;
+    int start;
+    int lastStored;
+    const char* lostFrom;
+};
+
+class BinLarge : public FormatsTest, public ::testing::WithParamInterface<LargeCase> {};
+
+TEST_P(BinLarge, LoadsWhatFitsAndSaysFromWhereOnNot) {
+    const LargeCase& c = GetParam();
+    std::string bytes(0x900000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + (i >> 16));
+    wb.LoadStart = c.start;
+    wb.DataFileName = Write("nine.bin", bytes);
+    EXPECT_TRUE(LoadBin(wb, LoadModes[c.mode].Mask, LoadModes[c.mode].Match));
+    EXPECT_EQ(wb.LoadedEnd, c.lastStored);
+    EXPECT_EQ(wb.FileWin->EndAddr, c.lastStored);
+    EXPECT_EQ(wb.FileWin->Title, wb.DataFileName);
+    if (c.mode == 0) {
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + (c.lastStored - c.start + 1),
+                               reinterpret_cast<const char*>(wb.ImageBuffer.data()) + c.start));
+    }
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{
+        std::string("Data from file offset ") + c.lostFrom +
+        " on was not loaded: a load reads 800001 bytes at most and stores up to 7fffff"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BinLarge,
+    ::testing::Values(LargeCase{"AllAtZero", 0, 0, ImageLastAddr, "800000"},
+                      LargeCase{"AllAt100000", 0, 0x100000, ImageLastAddr, "700000"},
+                      // 0x800001 input bytes are read: the even ones up to 0x800000.
+                      LargeCase{"SixteenBitFirstByte", 2, 0, 0x400000, "800002"},
+                      LargeCase{"ThirtyTwoBitFourthByteNearTheEnd", 7, 0x7FFFF0, ImageLastAddr, "000043"}),
+    CaseName([](const LargeCase& c) { return std::string(c.name); }));
 
 TEST_F(FormatsTest, LoadBinFreesFuseAndSvfWindows) {
     wb.PldFileW = std::make_unique<FuseWindowState>();
@@ -81,6 +144,7 @@ TEST_F(FormatsTest, LoadStopsAtTheImageEnd) {
     EXPECT_EQ(wb.LoadedEnd, ImageLastAddr);
     EXPECT_EQ(wb.ImageBuffer[ImageLastAddr - 1], 0x01);
     EXPECT_EQ(wb.ImageBuffer[ImageLastAddr], 0x02);
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{"Data from file offset 000002 on was not loaded: a load reads 800001 bytes at most and stores up to 7fffff"});
 }
 
 class BinStartOutside : public FormatsTest, public ::testing::WithParamInterface<int> {};

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 
@@ -49,22 +50,25 @@ std::vector<ReadCase> ReadCases() {
          {{0x10000, {0x11}}, {0x20000, {0x22}}}, {0}, 0x20000, {}},
         {"StopAboveFFFFF",
          Rec(4, 0, {0x00, 0x0F}) + Rec(0, 0xFFFE, {1, 2, 3, 4}) + Rec(0, 0x10, {9}) + End,
-         {{0xFFFFE, {1, 2}}}, {0x10, 0xFFFFD}, 0xFFFFF, {}},
+         {{0xFFFFE, {1, 2}}}, {0x10, 0xFFFFD}, 0xFFFFF, {"Data from address 100000 on was not loaded: a HEX file loads into 000000..0fffff"}},
         {"Type05WrongFile", Rec(0, 0x20, {7}) + Rec(5, 0, {0, 0, 0, 0}) + Rec(0, 0x21, {8}) + End,
          {{0x20, {7}}}, {0x21}, 0x20, {"Wrong file"}},
         {"ColonAfterPrintable", "Title:" + Rec(0, 0x30, {1}) + Rec(0, 0x40, {2}) + End,
          {{0x40, {2}}}, {0x30}, 0x40, {}},
         {"ColonAfterHighByte", "\xC0" + Rec(0, 0x30, {1}) + Rec(0, 0x40, {2}) + End,
          {{0x40, {2}}}, {0x30}, 0x40, {}},
-        {"NoData", End, {}, {0}, 0, {}},
+        // Nothing stored: a message, and no buffer window takes the file's name.
+        {"NoData", End, {}, {0}, 0, {"No data in {file}: nothing was loaded"}},
+        {"EmptyFile", "", {}, {0}, 0, {"No data in {file}: nothing was loaded"}},
+        {"OnlyText", "not a hex file\r\n", {}, {0}, 0, {"No data in {file}: nothing was loaded"}},
         {"LfLineEndsNoFinalBreak", ":02005000123468\n:00000001FF", {{0x50, {0x12, 0x34}}}, {}, 0x51, {}},
         {"LowerCaseDigits", ":02005000ab12f1\r\n:00000001ff", {{0x50, {0xAB, 0x12}}}, {}, 0x51, {}},
         {"Type03Skipped", Rec(3, 0, {0, 0, 0x10, 0}) + Rec(0, 0x60, {5}) + End, {{0x60, {5}}}, {}, 0x60, {}},
         {"NoEndRecord", Rec(0, 0x70, {6}), {{0x70, {6}}}, {}, 0x70, {}},
         // Bases that would wrap a 32-bit address stay large: nothing is stored.
-        {"HugeLinearBase", Rec(4, 0, {0xFF, 0xFF}) + Rec(0, 0, {1}) + End, {}, {0}, 0, {}},
-        {"HugeSegmentBase", Rec(2, 0, {0xFF, 0xFF}) + Rec(0, 0xFFFF, {1}) + End, {}, {0x0FFEF}, 0, {}},
-        {"RecordAbove800001", Rec(4, 0, {0x00, 0x80}) + Rec(0, 2, {1}) + End, {}, {2}, 0, {}},
+        {"HugeLinearBase", Rec(4, 0, {0xFF, 0xFF}) + Rec(0, 0, {1}) + End, {}, {0}, 0, {"Data from address ffff0000 on was not loaded: a HEX file loads into 000000..0fffff"}},
+        {"HugeSegmentBase", Rec(2, 0, {0xFF, 0xFF}) + Rec(0, 0xFFFF, {1}) + End, {}, {0x0FFEF}, 0, {"Data from address 10ffef on was not loaded: a HEX file loads into 000000..0fffff"}},
+        {"RecordAbove800001", Rec(4, 0, {0x00, 0x80}) + Rec(0, 2, {1}) + End, {}, {2}, 0, {"Data from address 800002 on was not loaded: a HEX file loads into 000000..0fffff"}},
         {"CutShortRecord", ":0400100001", {{0x10, {1}}}, {0x11, 0x12, 0x13}, 0x10,
          {"Checksum error in line 1"}},
         {"CutInsideAPair", ":040010000102F", {{0x10, {1, 2}}}, {0x12}, 0x11, {"Checksum error in line 1"}},
@@ -86,10 +90,17 @@ TEST_P(HexRead, StoresWhatTheFileNames) {
         EXPECT_THAT(Bytes(s.addr, static_cast<int>(s.bytes.size())), ElementsAreArray(s.bytes))
             << "at " << std::hex << s.addr;
     for (int a : c.untouched) EXPECT_EQ(wb.ImageBuffer[a], 0x5A) << "at " << std::hex << a;
-    ASSERT_TRUE(wb.FileWin);
-    EXPECT_EQ(wb.FileWin->EndAddr, c.endAddr);
+    if (c.stored.empty()) {
+        EXPECT_FALSE(wb.FileWin);
+    } else {
+        ASSERT_TRUE(wb.FileWin);
+        EXPECT_EQ(wb.FileWin->EndAddr, c.endAddr);
+    }
     EXPECT_EQ(wb.LoadedEnd, c.endAddr);
-    EXPECT_EQ(prompts.Texts(), c.messages);
+    std::vector<std::string> messages = c.messages;
+    for (auto& m : messages)
+        if (auto at = m.find("{file}"); at != std::string::npos) m.replace(at, 6, wb.DataFileName);
+    EXPECT_EQ(prompts.Texts(), messages);
     for (auto& m : prompts.shown) EXPECT_EQ(m.caption, Prompts::AppTitle);
 }
 
@@ -114,6 +125,36 @@ TEST_F(FormatsTest, LoadHexReplacesOtherDataWindows) {
     ASSERT_TRUE(wb.FileWin);
     EXPECT_EQ(wb.FileWin->Title, wb.DataFileName);
     EXPECT_EQ(wb.FileWin->ViewStart, 0);
+}
+
+// A file that stores nothing leaves the buffer window as it was: its title,
+// end and view, and the other data windows.
+TEST_F(FormatsTest, LoadHexOfAnEmptyFileKeepsTheOldTitle) {
+    wb.DataFileName = Write("old.hex", Rec(0, 0x10, {1, 2}) + End);
+    LoadHex(wb);
+    wb.FileWin->ViewStart = 0x100;
+    wb.DataFileName = Write("empty.hex", "");
+    LoadHex(wb);
+    EXPECT_EQ(wb.FileWin->Title, Path("old.hex"));
+    EXPECT_EQ(wb.FileWin->EndAddr, 0x11);
+    EXPECT_EQ(wb.FileWin->ViewStart, 0x100);
+    EXPECT_EQ(wb.LoadedEnd, 0x11);
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{"No data in " + Path("empty.hex") + ": nothing was loaded"});
+}
+
+// A 2 MiB file: the first MiB is loaded as documented, then one message.
+TEST_F(FormatsTest, LoadHexOfTwoMiBLoadsTheFirstAndSaysWhereItStopped) {
+    std::vector<std::uint8_t> image(0x200000);
+    std::mt19937 rng(5);
+    for (auto& b : image) b = static_cast<std::uint8_t>(rng());
+    wb.DataFileName = Write("two.hex", FormatHex(image, 0x1FFFFF));
+    LoadHex(wb);
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + 0x100000, wb.ImageBuffer.begin()));
+    EXPECT_EQ(wb.ImageBuffer[0x100000], 0);  // untouched
+    EXPECT_EQ(wb.LoadedEnd, 0xFFFFF);
+    EXPECT_EQ(wb.FileWin->EndAddr, 0xFFFFF);
+    EXPECT_EQ(wb.FileWin->Title, wb.DataFileName);
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{"Data from address 100000 on was not loaded: a HEX file loads into 000000..0fffff"});
 }
 
 TEST_F(FormatsTest, LoadHexOpenFailureChangesNothing) {
