@@ -98,6 +98,8 @@ bool TTypeDlg::OpenDeviceList() {
         std::string path = wb_.ProgramDir + DeviceListFileFor(wb_.Ep3.ProgrammerModel);
         if (!listFile_.Open(path)) {
             Changed();
+            // Where it looked, for whoever started the program from a terminal.
+            std::fprintf(stderr, "quilla: cannot read the device list %s\n", path.c_str());
             wb_.prompts.ShowMsg(MissingListMsg);
             return false;
         }

@@ -69,8 +69,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quilla");
 
-    // A broken link ends the program with a plain message box.
+    // A broken link ends the program with a plain message box (and a line on
+    // standard error, for whoever started it from a terminal).
     SetFatalMessageSink([](const std::string& message) {
+        std::fprintf(stderr, "quilla: %s\n", message.c_str());
         QMessageBox box(QMessageBox::NoIcon, " ", QString::fromStdString(message), QMessageBox::Ok);
         box.exec();
     });

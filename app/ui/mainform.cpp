@@ -578,24 +578,27 @@ void TMainForm::SpeedButton8Click() {
 
 // ---- Help -------------------------------------------------------------------------------
 
-bool TMainForm::OpenHelpPage(const std::string& page) {
+TMainForm::HelpOpened TMainForm::OpenHelpPage(const std::string& page) {
     const QString path = QString::fromStdString(wb_.ProgramDir + "help/" + page);
-    if (!QFileInfo(path).isFile()) return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (!QFileInfo(path).isFile()) return HelpOpened::NoFile;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path)) ? HelpOpened::Yes : HelpOpened::NoProgram;
+}
+
+void TMainForm::ShowHelpIndex() {
+    const std::string path = wb_.ProgramDir + "help/index.html";
+    switch (OpenHelpPage("index.html")) {
+        case HelpOpened::Yes: break;
+        case HelpOpened::NoFile: wb_.prompts.ShowMessage("Can not find " + path); break;
+        case HelpOpened::NoProgram: wb_.prompts.ShowMessage("No program to open " + path); break;
+    }
 }
 
 void TMainForm::HelpSearch() {
-    Run([this] {
-        if (!OpenHelpPage("index.html"))
-            wb_.prompts.ShowMessage("Can not find " + wb_.ProgramDir + "help/index.html");
-    });
+    Run([this] { ShowHelpIndex(); });
 }
 
 void TMainForm::HelpAbout() {
-    Run([this] {
-        if (!OpenHelpPage("index.html"))
-            wb_.prompts.ShowMessage("Can not find " + wb_.ProgramDir + "help/index.html");
-    });
+    Run([this] { ShowHelpIndex(); });
 }
 
 void TMainForm::N5Click() {

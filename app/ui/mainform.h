@@ -144,8 +144,11 @@ public:
     // when there is none.
     TextTarget* ActiveTarget();
 
-    // Opens a page of the help folder; false when it could not be opened.
-    bool OpenHelpPage(const std::string& page);
+    // Opens a page of the help folder with the desktop's viewer.
+    enum class HelpOpened { Yes, NoFile, NoProgram };
+    HelpOpened OpenHelpPage(const std::string& page);
+    // The help index, or a message saying why it did not open.
+    void ShowHelpIndex();
 
     // Runs a handler guarded: an exception shows its message.
     template <class F> void Run(F&& f);

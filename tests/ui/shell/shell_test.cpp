@@ -413,6 +413,17 @@ TEST_F(ShellTest, HelpReportsAMissingHelpPageButCfgRefsStaysQuiet) {
     EXPECT_EQ(prompts.Last(), "Can not find /nonexistent/help/index.html");
 }
 
+// Offscreen there is no desktop to open a page with: the page is there, the
+// message says what is missing instead.
+TEST_F(ShellTest, HelpWithoutAProgramToOpenThePageSaysSo) {
+    wb.ProgramDir = QUILLA_SOURCE_DATA;
+    form->findChild<QAction*>("SpeedButton9")->trigger();
+    EXPECT_EQ(prompts.Last(), std::string("No program to open ") + QUILLA_SOURCE_DATA + "help/index.html");
+    const auto shown = prompts.shown.size();
+    form->N5Click();  // the configuration reference stays quiet
+    EXPECT_EQ(prompts.shown.size(), shown);
+}
+
 TEST_F(ShellTest, ClosingSavesTheConfigurationFirst) {
     int saves = 0;
     form->Hooks.SaveConfig = [&] { ++saves; };
