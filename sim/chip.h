@@ -34,6 +34,13 @@ public:
     // Nothing drives the pin (only the programmer's pull-up), or it does not touch.
     bool Floating(int chipPin) const;
     PinSource Source(int chipPin) const;
+    // The level of a programmer supply (VCC, VPP or the VPP supply path) routed
+    // to the pin; 0 when no supply reaches it. A pin held high by a logic driver
+    // (a latch bit, a forced-high address line) or the pull-up carries no
+    // supply: power, programming and erase voltages are read through this.
+    Tenths SupplyVoltage(int chipPin) const;
+    // The pin touches and stands at 0 V (routed ground or driven low).
+    bool Grounded(int chipPin) const { return Touches(chipPin) && Voltage(chipPin) == 0; }
     // The chip's output drivers (ignored on pins that do not touch).
     void Drive(int chipPin, bool high);
     void Release(int chipPin);
@@ -87,8 +94,19 @@ public:
     double SlowFactor() const { return slow_; }
     void SetSlowFactor(double f) { slow_ = f; }
 
+    // The datasheet's absolute maximum ratings (none by default).
+    virtual AbsoluteMaximum Ratings() const { return {}; }
+    // A chip that saw a level above its ratings is damaged: the socket no longer
+    // lets it react to its pins, so it programs, erases and answers nothing.
+    bool Damaged() const { return !damage_.empty(); }
+    const std::string& Damage() const { return damage_; }
+    void SetDamaged(std::string why) {
+        if (damage_.empty()) damage_ = why.empty() ? std::string("damaged") : std::move(why);
+    }
+
 private:
     double slow_ = 1.0;
+    std::string damage_;
 };
 
 // A chip with no memory and no outputs: it only declares its supply pins.

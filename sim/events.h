@@ -29,6 +29,10 @@ enum class EventKind : std::uint8_t {
     ChipRemoved,
     ChipInserted,
     OverCurrent,    // the over-current flag latched; value = OverCurrentCause
+    SupplyFromLogic,// a chip VCC pin stands high from a logic driver or the pull-up, not a
+                    // supply: it powers nothing (pin = socket pin, value = level in 0.1 V)
+    ChipDamaged,    // a level above the chip's absolute maximum rating (pin = socket pin,
+                    // value = level in 0.1 V)
 };
 
 struct Event {

@@ -92,6 +92,7 @@ Programmer::Programmer(ModelConfig config, const DesignRegistry* designs)
       designs_(designs ? designs : &DesignRegistry::Builtin()),
       socket_(clock_, log_) {
     ctx_ = std::make_unique<DesignContext>(*this);
+    socket_.SetViolationSink([this](std::string text) { AddViolation(std::move(text)); });
     inBytes_.reserve(1 << 20);
     inLengths_.reserve(1024);
     loadData_.reserve(16 * 1024);
@@ -411,7 +412,10 @@ void Programmer::Execute(std::uint8_t op, const std::uint8_t* args, const std::u
         case OpWriteReg:
             regs_[args[0]] = args[1];
             pollSnapshotValid_ = false;
-            if (args[0] == RegContactMode) checkedGeneration_ = ~socket_.Generation();
+            if (args[0] == RegContactMode) {
+                socket_.SetContactMode(args[1] == ContactModeOn);
+                checkedGeneration_ = ~socket_.Generation();
+            }
             if (design_) design_->OnRegisterWrite(*ctx_, args[0], args[1]);
             break;
         case OpReadReg:

@@ -1,5 +1,6 @@
 #include "sim/socket.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "sim/chip.h"
@@ -133,8 +134,8 @@ PinState Socket::RawState(int pin) const {
     if (!IsSocketPin(pin)) return {PinSource::PullUp, true, high};
     auto supply = [](Tenths t) { return PinState{PinSource::Supply, t >= HighThreshold, t}; };
     if (gnd_.Has(pin)) return supply(0);
-    if (vcc_.Has(pin)) return supply(vccLevel_);
-    if (vpp_.Has(pin) || vppPath_ == pin) return supply(vppLevel_);
+    if (vcc_.Has(pin)) return supply(VccDelivered());
+    if (vpp_.Has(pin) || vppPath_ == pin) return supply(VppDelivered());
     if (clockPin_ == pin) return {PinSource::Clock, false, 0};
     const Driver& d = drv_[Ix(pin)];
     if (d.on) return {PinSource::Driver, d.high, d.high ? high : 0};
@@ -152,12 +153,86 @@ void Socket::Settle() {
     if (!dirty_ || inChip_ || !ChipPresent()) return;
     inChip_ = true;
     dirty_ = false;
-    chip_->OnPinsChanged(*chipView_);
+    CheckChipLevels();
+    if (!chip_->Damaged()) chip_->OnPinsChanged(*chipView_);
     inChip_ = false;
+}
+
+void Socket::UpdateCollapse() {
+    const PinSet vppOn = VppCarrying();
+    const bool vccVpp = !(vcc_ & vppOn).Empty() && vccLevel_ != vppLevel_;
+    vccCollapsed_ = vccLevel_ != 0 && (!(gnd_ & vcc_).Empty() || vccVpp);
+    vppCollapsed_ = vppLevel_ != 0 && (!(gnd_ & vppOn).Empty() || vccVpp);
+}
+
+namespace {
+std::string Volts(Tenths t) {
+    char b[32];
+    std::snprintf(b, sizeof b, "%d.%d V", t / 10, t % 10);
+    return b;
+}
+}  // namespace
+
+void Socket::CheckChipLevels() {
+    if (chip_->Damaged() || contactMode_) return;
+    const AbsoluteMaximum& r = ratings_;
+    const int n = placement_.ChipPinCount();
+    auto where = [&](int chipPin, int sp) {
+        return chip_->Name() + " pin " + std::to_string(chipPin) + " (socket " + std::to_string(sp) + ")";
+    };
+    // The ratings: one level above them damages the chip for good.
+    if (r.anyPin > 0) {
+        for (int p = 1; p <= n; ++p) {
+            if (!ChipPinTouches(p)) continue;
+            const int sp = placement_.SocketPinOf(p);
+            const Tenths t = RawState(sp).tenths;
+            const Tenths limit = r.For(p);
+            if (t <= limit) continue;
+            const std::string text = where(p, sp) + " at " + Volts(t) + ", above its absolute maximum rating of " +
+                                     Volts(limit) + ": chip damaged";
+            log_.Add(Now(), EventKind::ChipDamaged, sp, t);
+            chip_->SetDamaged(text);
+            chipOut_.fill(ChipOut{});
+            Report(text);
+            return;
+        }
+    }
+    // VCC pins standing high without a supply power nothing: say so once.
+    Tenths vcc = 0;
+    for (int p : chip_->VccPins()) {
+        if (!ChipPinTouches(p)) continue;
+        const int sp = placement_.SocketPinOf(p);
+        const PinState st = RawState(sp);
+        if (st.source == PinSource::Supply) vcc = std::max(vcc, st.tenths);
+        const bool logic = st.source != PinSource::Supply && st.high;
+        if (logic && !vccFromLogic_.Has(sp)) log_.Add(Now(), EventKind::SupplyFromLogic, sp, st.tenths);
+        logic ? vccFromLogic_.Add(sp) : vccFromLogic_.Remove(sp);
+    }
+    // A programming voltage before VCC, where the datasheet forbids it.
+    bool early = false;
+    int earlyPin = 0;
+    Tenths earlyLevel = 0;
+    if (r.anyPin > 0 && vcc == 0) {
+        for (int p : r.vppAfterVcc) {
+            if (!ChipPinTouches(p)) continue;
+            const Tenths t = RawState(placement_.SocketPinOf(p)).tenths;
+            if (t > r.anyPin) {
+                early = true;
+                earlyPin = p;
+                earlyLevel = t;
+                break;
+            }
+        }
+    }
+    if (early && !vppWithoutVcc_)
+        Report(where(earlyPin, placement_.SocketPinOf(earlyPin)) + " at " + Volts(earlyLevel) +
+               " while VCC is off (VCC must be applied before VPP)");
+    vppWithoutVcc_ = early;
 }
 
 void Socket::Elapse(Nanos dt) {
     if (!ChipPresent() || inChip_) return;
+    if (chip_->Damaged()) return;
     Settle();
     inChip_ = true;
     chip_->OnElapsed(*chipView_, dt);
@@ -167,6 +242,7 @@ void Socket::Elapse(Nanos dt) {
 void Socket::CacheChipPins() {
     chipVccPins_.Clear();
     chipGndPins_.Clear();
+    ratings_ = chip_ ? chip_->Ratings() : AbsoluteMaximum{};
     if (!chip_) return;
     for (int p : chip_->VccPins()) chipVccPins_.Add(placement_.SocketPinOf(p));
     for (int p : chip_->GroundPins()) chipGndPins_.Add(placement_.SocketPinOf(p));
@@ -182,6 +258,8 @@ void Socket::Seat(std::unique_ptr<Chip> chip, Placement placement) {
     present_ = chip_ != nullptr;
     if (chip_) chipView_ = std::make_unique<ChipPins>(*this);
     CacheChipPins();
+    vccFromLogic_.Clear();
+    vppWithoutVcc_ = false;
     Touch();
 }
 
@@ -284,6 +362,13 @@ bool ChipPins::Floating(int chipPin) const {
 PinSource ChipPins::Source(int chipPin) const {
     const int sp = SocketPinOf(chipPin);
     return sp ? s_.RawState(sp).source : PinSource::PullUp;
+}
+
+Tenths ChipPins::SupplyVoltage(int chipPin) const {
+    const int sp = SocketPinOf(chipPin);
+    if (!sp || s_.ContactMode()) return 0;
+    const PinState st = s_.RawState(sp);
+    return st.source == PinSource::Supply ? st.tenths : 0;
 }
 
 void ChipPins::Drive(int chipPin, bool high) {

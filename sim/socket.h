@@ -14,6 +14,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -105,6 +106,27 @@ struct Placement {
     const std::vector<int>* CodePins(int code, int sub) const;
 };
 
+// A chip's absolute maximum ratings, from its datasheet: the highest voltage
+// any pin may see, and the pins rated higher (VCC, VPP, A9, OE/VPP). A level
+// above them is a protocol violation and leaves the chip damaged.
+struct AbsoluteMaximum {
+    struct Pin {
+        int chipPin;
+        Tenths max;
+    };
+    Tenths anyPin = 0;          // 0: the model declares no ratings
+    std::vector<Pin> pins;      // pins with their own rating
+    // Pins that may carry a programming voltage only while VCC is applied
+    // (datasheets: "VCC must be applied simultaneously with or before VPP").
+    std::vector<int> vppAfterVcc;
+
+    Tenths For(int chipPin) const {
+        for (const Pin& p : pins)
+            if (p.chipPin == chipPin) return p.max;
+        return anyPin;
+    }
+};
+
 enum class PinSource : std::uint8_t { PullUp, Supply, Clock, Driver, Chip };
 enum class Writer : std::uint8_t { Host, Design };
 
@@ -129,6 +151,11 @@ public:
     void SetVccLevel(Tenths t);
     Tenths VppLevel() const { return vppLevel_; }
     Tenths VccLevel() const { return vccLevel_; }
+    // The levels the supplies deliver: a short (two supplies on one pin, or a
+    // supply on a grounded pin) collapses the supplies involved to 0 V while it
+    // lasts, as the programmer's current limit does.
+    Tenths VppDelivered() const { return vppCollapsed_ ? 0 : vppLevel_; }
+    Tenths VccDelivered() const { return vccCollapsed_ ? 0 : vccLevel_; }
     void RouteVpp(int pin);       // adds pin; 0 releases VPP from every pin
     void UnrouteVpp(int pin);     // releases one pin
     void RouteVcc(int pin);       // adds pin; 0 releases VCC from every pin
@@ -142,7 +169,7 @@ public:
     int VppPathPin() const { return vppPath_; }
     // Pins carrying VPP, through the routing set or the supply path.
     PinSet VppCarrying() const;
-    Tenths LogicHighTenths() const { return vccLevel_ > 0 ? vccLevel_ : DefaultLogicHigh; }
+    Tenths LogicHighTenths() const { return VccDelivered() > 0 ? VccDelivered() : DefaultLogicHigh; }
 
     // ---- pin drivers -------------------------------------------------------------
     void Drive(int pin, bool high, Writer w);
@@ -203,6 +230,19 @@ public:
     // Changes with every change of supplies, routing, drivers or the chip's presence.
     std::uint64_t Generation() const { return generation_; }
 
+    // The contact test's sense supply (register 4 = 12): its level is no supply
+    // for the chip, so neither ratings nor power apply while it is on.
+    void SetContactMode(bool on) {
+        if (on == contactMode_) return;
+        contactMode_ = on;
+        Touch();
+    }
+    bool ContactMode() const { return contactMode_; }
+
+    // Where the socket reports what breaks a chip's ratings (the firmware's
+    // violation list).
+    void SetViolationSink(std::function<void(std::string)> sink) { violation_ = std::move(sink); }
+
 private:
     friend class ChipPins;
     struct Driver {
@@ -218,8 +258,15 @@ private:
     void Touch() {
         dirty_ = true;
         ++generation_;
+        UpdateCollapse();
     }
     void CacheChipPins();
+    void UpdateCollapse();
+    // Before the chip looks at its pins: its ratings, its supplies.
+    void CheckChipLevels();
+    void Report(std::string text) {
+        if (violation_) violation_(std::move(text));
+    }
 
     const VirtualClock& clock_;
     EventLog& log_;
@@ -243,6 +290,13 @@ private:
     bool dirty_ = true;
     bool inChip_ = false;
     std::uint64_t generation_ = 0;
+    bool vppCollapsed_ = false;
+    bool vccCollapsed_ = false;
+    AbsoluteMaximum ratings_;  // of the seated chip
+    PinSet vccFromLogic_;      // chip VCC pins last seen high without a supply
+    bool vppWithoutVcc_ = false;
+    bool contactMode_ = false;
+    std::function<void(std::string)> violation_;
 };
 
 }  // namespace quilla::sim

@@ -13,7 +13,8 @@ constexpr Nanos kCmos = 10 * Microsecond;
 constexpr Tenths kIdMin = 115, kIdMax = 130;     // A9 at 12 V +- 0.5 (12.5 V sent)
 constexpr Tenths kEraseMin = 135, kEraseMax = 145;
 constexpr Tenths kReadVccMin = 45, kVccMax = 70;
-constexpr Tenths kProgVccMin = 47, kProgVccMax = 65;
+// Programming VCC 4.75..6.5 V: 4.8 V is the first wire level (0.1 V steps) inside.
+constexpr Tenths kProgVccMin = 48, kProgVccMax = 65;
 constexpr Nanos kEraseTime = 100 * Millisecond;
 
 // Address pins (A0 first) of the JEDEC byte-wide pinouts.
@@ -30,53 +31,67 @@ std::vector<int> A32(int bits) {
     return a;
 }
 
-EpromPart Nmos24(const char* n, std::uint32_t size, std::vector<int> a, int vpp, P p, Tenths lo, Tenths hi) {
-    return {n, 24, size, std::move(a), 18, 20, 0, vpp, 24, 12, p, lo, hi, kNmos, false, 0, 0, false};
+// Absolute maximum ratings: any pin, A9, VPP pin.
+struct Abs {
+    Tenths any, a9, vpp;
+};
+constexpr Abs kCmosAbs{70, 140, 140};     // Atmel 27C parts
+constexpr Abs kStAbs{70, 135, 140};       // ST M27C parts
+constexpr Abs kNmosAAbs{70, 135, 140};    // 12.5 V NMOS "A" parts
+constexpr Abs kNmos21Abs{60, 135, 220};   // 21 V NMOS parts
+constexpr Abs kW27Abs{70, 145, 145};      // W27E parts
+
+EpromPart Nmos24(const char* n, std::uint32_t size, std::vector<int> a, int vpp, P p, Tenths lo, Tenths hi,
+                 Tenths absVpp) {
+    return {n, 24, size, std::move(a), 18, 20, 0, vpp, 24, 12, p, lo, hi, kNmos, false, 0, 0, false,
+            60, 60, absVpp};
 }
 EpromPart Dip28(const char* n, int bits, int pgm, int vpp, P p, Tenths lo, Tenths hi, Nanos t, bool id,
-                std::uint8_t mfr, std::uint8_t dev, bool erasable = false) {
-    return {n, 28, 1u << bits, A28(bits), 20, 22, pgm, vpp, 28, 14, p, lo, hi, t, id, mfr, dev, erasable};
+                std::uint8_t mfr, std::uint8_t dev, Abs abs, bool erasable = false) {
+    return {n, 28, 1u << bits, A28(bits), 20, 22, pgm, vpp, 28, 14, p, lo, hi, t, id, mfr, dev, erasable,
+            abs.any, abs.a9, abs.vpp};
 }
 EpromPart Dip32(const char* n, int bits, int pgm, int vpp, P p, Tenths lo, Tenths hi, bool id, std::uint8_t mfr,
-                std::uint8_t dev, bool erasable = false) {
-    return {n, 32, 1u << bits, A32(bits), 22, 24, pgm, vpp, 32, 16, p, lo, hi, kCmos, id, mfr, dev, erasable};
+                std::uint8_t dev, Abs abs, bool erasable = false) {
+    return {n, 32, 1u << bits, A32(bits), 22, 24, pgm, vpp, 32, 16, p, lo, hi, kCmos, id, mfr, dev, erasable,
+            abs.any, abs.a9, abs.vpp};
 }
 
 std::vector<EpromPart> BuildParts() {
     std::vector<EpromPart> v;
     // NMOS, 24 pins. 2716: VPP on pin 21, 25 V, active-high PGM pulse on CE/PGM.
-    v.push_back(Nmos24("2716", 0x800, A24_2716, 21, P::HighOnCe, 240, 260));
+    v.push_back(Nmos24("2716", 0x800, A24_2716, 21, P::HighOnCe, 240, 260, 265));
     // 2732: OE/VPP on pin 20 at 25 V; 2732A at 21 V; CE/PGM pulse low.
-    v.push_back(Nmos24("2732", 0x1000, A24_2732, 20, P::LowOnCe, 240, 260));
-    v.push_back(Nmos24("2732A", 0x1000, A24_2732, 20, P::LowOnCe, 205, 215));
+    v.push_back(Nmos24("2732", 0x1000, A24_2732, 20, P::LowOnCe, 240, 260, 265));
+    v.push_back(Nmos24("2732A", 0x1000, A24_2732, 20, P::LowOnCe, 205, 215, 220));
     // NMOS, 28 pins: VPP pin 1, PGM pin 27 pulse low; 21 V parts and the 12.5 V "A" parts.
-    v.push_back(Dip28("2764", 13, 27, 1, P::LowOnPgm, 205, 215, kNmos, false, 0, 0));
-    v.push_back(Dip28("2764A", 13, 27, 1, P::LowOnPgm, 122, 128, kNmos, true, 0x89, 0x08));
-    v.push_back(Dip28("27128", 14, 27, 1, P::LowOnPgm, 205, 215, kNmos, false, 0, 0));
-    v.push_back(Dip28("27128A", 14, 27, 1, P::LowOnPgm, 122, 128, kNmos, false, 0, 0));
+    v.push_back(Dip28("2764", 13, 27, 1, P::LowOnPgm, 205, 215, kNmos, false, 0, 0, kNmos21Abs));
+    v.push_back(Dip28("2764A", 13, 27, 1, P::LowOnPgm, 122, 128, kNmos, true, 0x89, 0x08, kNmosAAbs));
+    v.push_back(Dip28("27128", 14, 27, 1, P::LowOnPgm, 205, 215, kNmos, false, 0, 0, kNmos21Abs));
+    v.push_back(Dip28("27128A", 14, 27, 1, P::LowOnPgm, 122, 128, kNmos, false, 0, 0, kNmosAAbs));
     // CMOS quick-pulse parts at 12.75 V +- 0.25.
     // 27C256: VPP pin 1, CE/PGM pulse low, OE high.
-    v.push_back(Dip28("AT27C256R", 15, 0, 1, P::LowOnCe, 125, 130, kCmos, true, 0x1E, 0x8C));
-    v.push_back(Dip28("M27C256B", 15, 0, 1, P::LowOnCe, 125, 130, kCmos, true, 0x20, 0x8D));
+    v.push_back(Dip28("AT27C256R", 15, 0, 1, P::LowOnCe, 125, 130, kCmos, true, 0x1E, 0x8C, kCmosAbs));
+    v.push_back(Dip28("M27C256B", 15, 0, 1, P::LowOnCe, 125, 130, kCmos, true, 0x20, 0x8D, kStAbs));
     // 27C512: OE/VPP pin 22, CE/PGM pulse low.
-    v.push_back(Dip28("AT27C512R", 16, 0, 22, P::LowOnCe, 125, 130, kCmos, true, 0x1E, 0x0D));
-    v.push_back(Dip28("M27C512", 16, 0, 22, P::LowOnCe, 125, 130, kCmos, true, 0x20, 0x3D));
+    v.push_back(Dip28("AT27C512R", 16, 0, 22, P::LowOnCe, 125, 130, kCmos, true, 0x1E, 0x0D, kCmosAbs));
+    v.push_back(Dip28("M27C512", 16, 0, 22, P::LowOnCe, 125, 130, kCmos, true, 0x20, 0x3D, kStAbs));
     // 32 pins. 27C010/27C020: VPP pin 1, PGM pin 31 pulse low with CE low.
-    v.push_back(Dip32("AT27C010", 17, 31, 1, P::LowOnPgm, 125, 130, true, 0x1E, 0x05));
-    v.push_back(Dip32("M27C1001", 17, 31, 1, P::LowOnPgm, 125, 130, true, 0x20, 0x05));
-    v.push_back(Dip32("AT27C020", 18, 31, 1, P::LowOnPgm, 125, 130, true, 0x1E, 0x86));
-    v.push_back(Dip32("M27C2001", 18, 31, 1, P::LowOnPgm, 125, 130, true, 0x20, 0x61));
+    v.push_back(Dip32("AT27C010", 17, 31, 1, P::LowOnPgm, 125, 130, true, 0x1E, 0x05, kCmosAbs));
+    v.push_back(Dip32("M27C1001", 17, 31, 1, P::LowOnPgm, 125, 130, true, 0x20, 0x05, kStAbs));
+    v.push_back(Dip32("AT27C020", 18, 31, 1, P::LowOnPgm, 125, 130, true, 0x1E, 0x86, kCmosAbs));
+    v.push_back(Dip32("M27C2001", 18, 31, 1, P::LowOnPgm, 125, 130, true, 0x20, 0x61, kStAbs));
     // 27C040: VPP pin 1, CE/PGM pulse low (pin 31 is A18).
-    v.push_back(Dip32("AT27C040", 19, 0, 1, P::LowOnCe, 125, 130, true, 0x1E, 0x0B));
-    v.push_back(Dip32("M27C4001", 19, 0, 1, P::LowOnCe, 125, 130, true, 0x20, 0x41));
+    v.push_back(Dip32("AT27C040", 19, 0, 1, P::LowOnCe, 125, 130, true, 0x1E, 0x0B, kCmosAbs));
+    v.push_back(Dip32("M27C4001", 19, 0, 1, P::LowOnCe, 125, 130, true, 0x20, 0x41, kStAbs));
     // 27C080: OE/VPP pin 24, CE/PGM pulse low (pin 1 is A19).
-    v.push_back(Dip32("M27C801", 20, 0, 24, P::LowOnCe, 125, 130, true, 0x20, 0x42));
+    v.push_back(Dip32("M27C801", 20, 0, 24, P::LowOnCe, 125, 130, true, 0x20, 0x42, kStAbs));
     // Electrically erasable, programmed at 12 V +- 0.5, erased at 14 V on VPP and A9.
-    v.push_back(Dip28("W27E257", 15, 0, 1, P::LowOnCe, 115, 125, kCmos, false, 0, 0, true));
-    v.push_back(Dip28("W27E512", 16, 0, 22, P::LowOnCe, 115, 125, kCmos, true, 0xDA, 0x08, true));
-    v.push_back(Dip32("W27E010", 17, 31, 1, P::LowOnPgm, 115, 125, false, 0, 0, true));
-    v.push_back(Dip32("W27E020", 18, 31, 1, P::LowOnPgm, 115, 125, false, 0, 0, true));
-    v.push_back(Dip32("W27E040", 19, 0, 1, P::LowOnCe, 115, 125, false, 0, 0, true));
+    v.push_back(Dip28("W27E257", 15, 0, 1, P::LowOnCe, 115, 125, kCmos, false, 0, 0, kW27Abs, true));
+    v.push_back(Dip28("W27E512", 16, 0, 22, P::LowOnCe, 115, 125, kCmos, true, 0xDA, 0x08, kW27Abs, true));
+    v.push_back(Dip32("W27E010", 17, 31, 1, P::LowOnPgm, 115, 125, false, 0, 0, kW27Abs, true));
+    v.push_back(Dip32("W27E020", 18, 31, 1, P::LowOnPgm, 115, 125, false, 0, 0, kW27Abs, true));
+    v.push_back(Dip32("W27E040", 19, 0, 1, P::LowOnCe, 115, 125, false, 0, 0, kW27Abs, true));
     return v;
 }
 
@@ -120,19 +135,29 @@ void EpromChip::ReleaseData(ChipPins& pins) {
     for (int p : data_) pins.Release(p);
 }
 
+AbsoluteMaximum EpromChip::Ratings() const {
+    AbsoluteMaximum r;
+    r.anyPin = part_.absAny;
+    r.pins.push_back({part_.vpp, part_.absVpp});
+    if (part_.address.size() > 9 && part_.address[9] != part_.vpp) r.pins.push_back({part_.address[9], part_.absA9});
+    r.vppAfterVcc = {part_.vpp};
+    return r;
+}
+
 void EpromChip::OnPinsChanged(ChipPins& pins) {
-    const Tenths vcc = pins.Voltage(part_.vcc);
-    if (!pins.Touches(part_.gnd) || pins.Voltage(part_.gnd) != 0 || vcc < kReadVccMin || vcc > kVccMax) {
+    // Power comes only from the programmer's supplies.
+    const Tenths vcc = pins.SupplyVoltage(part_.vcc);
+    if (!pins.Grounded(part_.gnd) || vcc < kReadVccMin || vcc > kVccMax) {
         mode_ = Mode::Off;
         ReleaseData(pins);
         return;
     }
     const bool ceLow = !pins.High(part_.ce);
     const bool oeHigh = pins.High(part_.oe);
-    const Tenths vpp = pins.Voltage(part_.vpp);
+    const Tenths vpp = pins.SupplyVoltage(part_.vpp);
     const bool pgmLow = part_.pgm != 0 && !pins.High(part_.pgm);
     const int a9 = part_.address.size() > 9 ? part_.address[9] : 0;
-    const Tenths a9v = a9 ? pins.Voltage(a9) : 0;
+    const Tenths a9v = a9 ? pins.SupplyVoltage(a9) : 0;
 
     bool program = false;
     if (vpp >= part_.vppMin && vpp <= part_.vppMax && vcc >= kProgVccMin && vcc <= kProgVccMax) {
@@ -152,13 +177,9 @@ void EpromChip::OnPinsChanged(ChipPins& pins) {
         ReleaseData(pins);
         const std::uint32_t a = Address(pins);
         const std::uint8_t d = Data(pins);
-        if (mode_ != Mode::Program && (a != progAddr_ || d != progData_)) {
-            progAddr_ = a;
-            progData_ = d;
-            progTime_ = 0;
-            progDone_ = false;
-        } else if (mode_ == Mode::Program && (a != progAddr_ || d != progData_)) {
-            // Address or data changed inside a pulse: a new byte starts.
+        // Time sums over pulses of the same address and data; another address or
+        // data (between pulses or inside one) starts a new byte.
+        if (a != progAddr_ || d != progData_) {
             progAddr_ = a;
             progData_ = d;
             progTime_ = 0;
@@ -191,6 +212,11 @@ void EpromChip::OnElapsed(ChipPins& pins, Nanos dt) {
         if (static_cast<double>(eraseTime_) >= static_cast<double>(kEraseTime) * SlowFactor()) {
             std::fill(cells_.begin(), cells_.end(), 0xFF);
             eraseTime_ = 0;
+            // Whatever was being programmed is gone: the same byte programs anew.
+            progTime_ = 0;
+            progDone_ = false;
+            progAddr_ = 0;
+            progData_ = 0xFF;
         }
     }
 }

@@ -2,6 +2,8 @@
 // model with a table of parts. Each part follows its datasheet's pinout and
 // mode table:
 //
+//   power       VCC from the programmer's VCC (or VPP) supply on the VCC pin (a
+//               pin held high by a logic driver powers nothing), ground at 0 V
 //   read        VCC 4.5..6.5 V, CE low, OE low: the cell at the address pins
 //   electronic  read with A9 at 11.5..13.0 V: manufacturer code (A0 low) or
 //   ID          device code (A0 high); parts without an ID read their cells
@@ -13,12 +15,26 @@
 //               the data on D0..D7 programs the cell at the address once these
 //               conditions have held for the part's minimum programming time,
 //               summed over pulses of the same address and data; cells only go
-//               1 -> 0. VPP above the window programs nothing.
+//               1 -> 0. VPP above the window programs nothing. VPP and the
+//               erase and ID voltages count only from a supply.
 //   erase       (W27E only) 13.5..14.5 V on the VPP pin and on A9, CE low (PGM
 //               low on the PGM-pulse parts) for 100 ms in all: every cell 0xFF.
 //               The programmer's erase sequence leaves the data pins at
 //               whatever latch 2 holds; the datasheet asks for them high. The
-//               model accepts either (the cells do not depend on them).
+//               model accepts either (the cells do not depend on them). An
+//               erase also ends any programming in progress: a byte programmed
+//               before it programs again afterwards.
+//   ratings     the datasheets' absolute maximum ratings (any pin, A9, VPP pin):
+//                 CMOS 27C parts   7.0 V, A9 14.0 V (ST parts 13.5 V), VPP 14.0 V
+//                 2764A, 27128A    7.0 V, A9 13.5 V, VPP 14.0 V
+//                 2764, 27128      6.0 V, A9 13.5 V, VPP 22.0 V
+//                 2732A            6.0 V, VPP (OE/VPP) 22.0 V
+//                 2716, 2732       6.0 V, VPP 26.5 V
+//                 W27E parts       7.0 V, A9 and VPP 14.5 V (the top of their
+//                                  14 V erase window; the stored sheets give
+//                                  no figure)
+//               VPP must not arrive before VCC (every sheet: "VCC must be
+//               applied simultaneously with or before VPP").
 //
 // Minimum programming times (the slow factor multiplies them): 1 ms for the
 // NMOS 2716..27128 (their datasheets give a 50 ms pulse; the programmer's
@@ -53,6 +69,8 @@ struct EpromPart {
     bool hasId;
     std::uint8_t mfr, dev;
     bool erasable;             // W27E: electrical erase
+    // Absolute maximum ratings: any pin, A9, the VPP pin.
+    Tenths absAny, absA9, absVpp;
 };
 
 // The parts this model knows, by name.
@@ -67,6 +85,7 @@ public:
     int PinCount() const override { return part_.pins; }
     std::vector<int> GroundPins() const override { return {part_.gnd}; }
     std::vector<int> VccPins() const override { return {part_.vcc}; }
+    AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
