@@ -40,6 +40,14 @@ void UsbLink::UsbPut4(std::uint8_t op, std::uint8_t a, std::uint8_t b, std::uint
 int UsbLink::UsbFlush() {
     if (UsbCmdCount == 0) return 0;
     if (UsbCmdCount > QueueSize - 1) return 0;
+    // After a lost transfer the programmer's state is unknown: nothing more is
+    // sent (a later command could make the lost one's absence dangerous, such as
+    // ground routed onto a pin whose supply was never released); the next read
+    // ends the program.
+    if (outFailed_) {
+        UsbCmdCount = 0;
+        return 0;
+    }
     UsbWrite(UsbCmdQueue.data(), UsbCmdCount);
     UsbCmdCount = 0;
     return 0;
@@ -76,6 +84,11 @@ std::uint8_t UsbLink::UsbReadBlock(std::uint8_t* buf) {
     UsbFlush();
     UsbReadExact(buf, BlockSize);
     return buf[0];
+}
+
+void UsbLink::RequireDelivered() {
+    UsbFlush();
+    if (outFailed_) Fatal("Read USB bad!");
 }
 
 void UsbLink::UsbReadExact(std::uint8_t* buf, int n) {

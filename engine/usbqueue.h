@@ -33,6 +33,8 @@ public:
     void UsbPut4(std::uint8_t op, std::uint8_t a, std::uint8_t b, std::uint8_t c);
 
     // Send the queue (1..65,535 bytes) in one transfer and empty it. Returns 0.
+    // Once an OUT transfer has failed, nothing more is sent (the queue is
+    // dropped) until a read notices the failure.
     int UsbFlush();
 
     // 0x07, flush, 64-byte read; anything but 64 bytes ends the program with
@@ -59,6 +61,10 @@ public:
 
     // An OUT transfer failed and no read has noticed it yet.
     bool OutFailed() const { return outFailed_; }
+    // Before a success is reported: sends what is queued, then ends the program
+    // with "Read USB bad!" when an OUT transfer failed since the last read (the
+    // programmer may not have run what the success would promise).
+    void RequireDelivered();
     void ClearOutFailed() { outFailed_ = false; }
 
     // Drop whatever is queued (nothing is sent).

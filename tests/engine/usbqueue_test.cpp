@@ -252,6 +252,42 @@ TEST(UsbQueue, FailedOutTransferEndsTheNextCheckedBlockRead) {
     EXPECT_TRUE(t.readSizes.empty()) << "stale bytes are never read";
 }
 
+// A transient failure must not let later commands run on a programmer whose
+// state missed the lost ones (ground onto a pin whose VPP was never released).
+TEST(UsbQueue, AfterAFailedOutTransferNothingMoreIsSentUntilAReadNoticesIt) {
+    RecordingTransport t;
+    UsbLink link(&t);
+    t.failNextWrites = 1;
+    link.UsbPut4(0x0E, 20, 0, 0);
+    link.UsbFlush();  // lost
+    link.UsbPut4(0x0E, 22, 20, 0);
+    link.UsbFlush();  // would run: dropped instead
+    EXPECT_TRUE(t.writes.empty());
+    EXPECT_EQ(link.UsbCmdCount, 0);
+    std::uint8_t buf[64];
+    EXPECT_EQ(link.UsbTryRead(buf, 64), 0);  // noticed (not fatal here), cleared
+    link.UsbPut1(0x07);
+    link.UsbFlush();
+    EXPECT_EQ(t.writes.size(), 1u);
+}
+
+TEST(UsbQueue, ASuccessNeedsEverySentTransferDelivered) {
+    RecordingTransport t;
+    UsbLink link(&t);
+    link.UsbPut2(0x08, 3);
+    link.RequireDelivered();  // sends what is queued; all went out
+    EXPECT_EQ(t.writes.size(), 1u);
+    t.failNextWrites = 1;
+    link.UsbPut2(0x08, 4);
+    FatalIntercept intercept;
+    try {
+        link.RequireDelivered();
+        FAIL();
+    } catch (const FatalExit& e) {
+        EXPECT_EQ(e.message, "Read USB bad!");
+    }
+}
+
 TEST(UsbQueue, NonFatalTryReadCountsAFailedOutAsAFailedTryAndClearsIt) {
     RecordingTransport t;
     UsbLink link(&t);
