@@ -201,6 +201,12 @@ void AlgoForm::Put(const std::string& name, const std::string& text) {
     Repaint(c);
 }
 
+void AlgoForm::Success(const std::string& text) {
+    Ep3.RequireDelivered();
+    Status(text);
+    if (successListener_) successListener_(text);
+}
+
 void AlgoForm::SetProgress(const std::string& name, int min, int max, int position) {
     FormControl& c = Get(name);
     c.Min = min;
@@ -288,7 +294,7 @@ void AlgoForm::RunBatch(const std::vector<BatchStep>& steps, const std::function
             Guarded(s.Run);
         }
         if (wb.ErrorFlag() != 0 || stepFailed_) return;
-        Status("End OK..");
+        Success("End OK..");
         wb.PassCount();
         ++passesCounted_;
     } while (massLoop && wb.options.MassProduction);

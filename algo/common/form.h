@@ -118,6 +118,9 @@ public:
     // Passes the batch counted since the form was created.
     int PassesCounted() const { return passesCounted_; }
 
+    // Told of every success text the form shows (tests check what it promises).
+    void SetSuccessListener(std::function<void(const std::string&)> f) { successListener_ = std::move(f); }
+
     // Writes a text into a control and paints it (helpers such as the offsets
     // window use it).
     void PutText(const std::string& name, const std::string& text) { Put(name, text); }
@@ -146,6 +149,11 @@ protected:
     // ---- updates, painted at once -----------------------------------------------
     void Put(const std::string& name, const std::string& text);
     void Status(const std::string& text) { Put(statusName_, text); }
+    // Every success text goes through here ("OK!", "Data OK!", "Blank.", "End OK..").
+    // What is queued is sent first; a transfer lost since the last read takes the
+    // broken-link end instead, so no success is shown for work the programmer may
+    // not have done.
+    void Success(const std::string& text);
     void SetProgress(const std::string& name, int min, int max, int position);
     void SetCaption(const std::string& caption);
     // Shows or hides, enables or disables a control (a hidden or disabled box
@@ -195,6 +203,7 @@ private:
     std::string caption_;
     std::string statusName_ = "Message";
     FormView* view_ = nullptr;
+    std::function<void(const std::string&)> successListener_;
     bool shown_ = false;
     bool stepFailed_ = false;
     int passesCounted_ = 0;

@@ -145,7 +145,7 @@ void TP27x::Write2716(const VariantRecord& r) {
             return;
     }
     ShowProgress(file - 1);
-    Status("OK!");
+    Success("OK!");
 }
 
 QUILLA_FORM(TP27x);

@@ -102,7 +102,7 @@ void TPW27x::EraseClick() {
     Ep3.VppPinOff(kA9);
     Ep3.VppPin(0);
     Ep3.SetVpp(kProgramMv);
-    Status("OK!");
+    Success("OK!");
 }
 
 std::vector<AlgoForm::BatchStep> TPW27x::BatchSteps() {

@@ -231,7 +231,7 @@ void SocketForm::ReadClick() {
     Ep3.SetAllPins(0);
     Ep3.VccPin(0);
     wb.Display();
-    Status("OK!");
+    Success("OK!");
 }
 
 void SocketForm::ShowVariant(const VariantRecord& r) {
@@ -276,7 +276,7 @@ void SocketForm::BlankClick() {
         if (address >= Offsets.Length) break;
         done += kBlock;
     }
-    Status("Blank.");
+    Success("Blank.");
     ShowProgress(address - 1);
     Ep3.SetAllPins(0);
     Ep3.VccPin(0);
@@ -335,7 +335,7 @@ void SocketForm::VerifyClick() {
         file = b.file + kBlock;
         done += kBlock;
     }
-    Status("Data OK!");
+    Success("Data OK!");
     ShowProgress(file - 1);
     Ep3.SetAllPins(0);
     Ep3.VccPin(0);
@@ -408,7 +408,7 @@ void SocketForm::WriteClick() {
         }
         if (UsesVpp) Ep3.VppPin(0);
         ShowProgress(file - 1);
-        Status("OK!");
+        Success("OK!");
         Ep3.VccPin(0);
         Ep3.PinLow(kOE);
         Ep3.PinLow(kCE);

@@ -4,7 +4,8 @@
 #include <stdexcept>
 
 #include "algo/memory/p27.h"
-#include "eprom_bench.h"
+#include "sim/chips/eprom.h"
+#include "support/sim_bench.h"
 #include "support/param_names.h"
 
 namespace quilla::test {
@@ -79,7 +80,7 @@ TEST(Frame, OeVppPartGetsVppAfterOeHighAndLosesItBeforeOeLow) {
 
 TEST(Frame, BlankFromDeviceOffsetChecksUpToLengthAsAChipAddress) {
     SimBench b("AT27C256R");
-    auto cells = b.Eprom().MutableContents();
+    auto cells = b.ChipAs<sim::EpromChip>().MutableContents();
     cells[0x800] = 0x00;  // beyond the checked range
     cells[0x3FF] = 0x00;  // before it
     AlgoForm& f = b.Open("P27 13");
@@ -94,7 +95,7 @@ TEST(Frame, BlankFromDeviceOffsetChecksUpToLengthAsAChipAddress) {
 
 TEST(Frame, ReadIgnoresBothOffsetsAndResetsLengthButNotItsEdit) {
     SimBench b("M27C512");
-    auto cells = b.Eprom().MutableContents();
+    auto cells = b.ChipAs<sim::EpromChip>().MutableContents();
     for (std::size_t i = 0; i < cells.size(); ++i) cells[i] = static_cast<std::uint8_t>(i * 7 + 3);
     AlgoForm& f = b.Open("P27 14");
     f.Enter("Edit1", "1000");
@@ -108,7 +109,7 @@ TEST(Frame, ReadIgnoresBothOffsetsAndResetsLengthButNotItsEdit) {
 
 TEST(Frame, VerifyMismatchNamesTheImageIndexAndBothBytes) {
     SimBench b("AT27C256R");
-    auto cells = b.Eprom().MutableContents();
+    auto cells = b.ChipAs<sim::EpromChip>().MutableContents();
     std::fill(cells.begin(), cells.end(), 0xFF);
     b.Image()[0x100] = 0x3C;
     AlgoForm& f = b.Open("P27 13");
@@ -135,11 +136,13 @@ TEST(Frame, CellsOnlyGoFromOneToZero) {
 TEST(Frame, VppOnAnotherPinThanThePartsProgramsNothing) {
     SimBench b("AT27C256R");  // VPP on chip pin 1 (socket 7)
     b.RandomImage(0x8000);
+    b.ExpectDamage();  // OE is rated 7 V on this part
+    b.ExpectViolation("absolute maximum");
     AlgoForm& f = b.Open("P27 14");  // the 27C512 row: VPP on socket 28 (OE)
     f.Click("Write");
     EXPECT_NE(f.Text("Message"), "OK!");
     EXPECT_EQ(b.wb->ErrorFlag(), 1);
-    EXPECT_EQ(b.Eprom().ProgramEvents(), 0u);
+    EXPECT_EQ(b.ChipAs<sim::EpromChip>().ProgramEvents(), 0u);
 }
 
 TEST(Frame, RowWithoutContactMasksRunsWithoutAContactTest) {
@@ -193,7 +196,7 @@ TEST(Frame, ExceptionDuringWriteShowsErrorSwitchesVccOffAndFailsTheBatchPass) {
     EXPECT_TRUE(b.sim->GetSocket().VccPins().Empty());
     EXPECT_TRUE(b.sim->GetSocket().VppPins().Empty());
     // Nothing of the broken block was sent.
-    EXPECT_EQ(b.Eprom().ProgramEvents(), 0u);
+    EXPECT_EQ(b.ChipAs<sim::EpromChip>().ProgramEvents(), 0u);
     EXPECT_FALSE(b.sim->GetSocket().DriverHigh(26));
     EXPECT_FALSE(b.sim->GetSocket().DriverHigh(28));
 }

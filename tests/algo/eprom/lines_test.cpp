@@ -3,7 +3,8 @@
 // violation.
 #include <fstream>
 
-#include "eprom_bench.h"
+#include "sim/chips/eprom.h"
+#include "support/sim_bench.h"
 
 namespace quilla::test {
 namespace {

@@ -1,13 +1,15 @@
 // The UV/OTP EPROM form end to end on the simulated programmer.
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <set>
 #include <sstream>
 
 #include "algo/memory/p27.h"
 #include "app/hexfile.h"
 #include "engine/ep3.h"
-#include "eprom_bench.h"
+#include "sim/chips/eprom.h"
+#include "support/sim_bench.h"
 #include "support/param_names.h"
 
 namespace quilla::test {
@@ -65,7 +67,7 @@ TEST(P27, BlankChipPassesBlankCheck) {
 TEST(P27, SlowChipFailsAtFirstReadBackAtFastestSpeedAndPassesAtSlowest) {
     {
         SimBench b("AT27C256R");
-        b.Eprom().SetSlowFactor(200);  // 2 ms of programming per byte
+        b.ChipAs<sim::EpromChip>().SetSlowFactor(200);  // 2 ms of programming per byte
         b.RandomImage(0x8000);
         AlgoForm& f = b.Open("P27 13");
         f.Choose("RadioGroup1", 0);  // "F.++": one 1 ms wait per byte
@@ -78,7 +80,7 @@ TEST(P27, SlowChipFailsAtFirstReadBackAtFastestSpeedAndPassesAtSlowest) {
     }
     {
         SimBench b("AT27C256R");
-        b.Eprom().SetSlowFactor(200);
+        b.ChipAs<sim::EpromChip>().SetSlowFactor(200);
         b.RandomImage(0x8000);
         AlgoForm& f = b.Open("P27 13");
         f.Choose("RadioGroup1", 4);  // "S.++": five

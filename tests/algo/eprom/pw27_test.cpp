@@ -1,6 +1,7 @@
 // The electrically erasable EPROM form end to end on the simulated programmer.
 #include "algo/memory/pw27.h"
-#include "eprom_bench.h"
+#include "sim/chips/eprom.h"
+#include "support/sim_bench.h"
 
 namespace quilla::test {
 namespace {
@@ -38,7 +39,7 @@ TEST(PW27, ProgramVerifyEraseBlankProgramAgainVerify) {
 
 TEST(PW27, BatchErasesBlankChecksWritesAndVerifiesAProgrammedChip) {
     SimBench b("W27E512");
-    auto cells = b.Eprom().MutableContents();
+    auto cells = b.ChipAs<sim::EpromChip>().MutableContents();
     std::fill(cells.begin(), cells.end(), 0x5A);  // holds an old program
     b.RandomImage(0x10000, 3);
     AlgoForm& f = b.Open("PW27 1");
@@ -50,9 +51,9 @@ TEST(PW27, BatchErasesBlankChecksWritesAndVerifiesAProgrammedChip) {
 
 TEST(PW27, ShortEraseLeavesTheChipProgrammedAndTheBatchStopsAtBlank) {
     SimBench b("W27E512");
-    auto cells = b.Eprom().MutableContents();
+    auto cells = b.ChipAs<sim::EpromChip>().MutableContents();
     std::fill(cells.begin(), cells.end(), 0x00);
-    b.Eprom().SetSlowFactor(3);  // needs 300 ms of erase
+    b.ChipAs<sim::EpromChip>().SetSlowFactor(3);  // needs 300 ms of erase
     AlgoForm& f = b.Open("PW27 1");
     f.Click("Button1");
     EXPECT_EQ(b.wb->ErrorFlag(), 1);

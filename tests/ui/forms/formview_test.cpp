@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "../../algo/eprom/eprom_bench.h"
+#include "support/sim_bench.h"
 #include "algo/memory/p27.h"
 #include "algo/ui/formview.h"
 

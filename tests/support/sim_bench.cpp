@@ -1,0 +1,110 @@
+#include "support/sim_bench.h"
+
+#include <random>
+
+#include "engine/stream.h"
+
+namespace quilla::test {
+
+// ---- Tap ----------------------------------------------------------------------------------
+
+int Tap::BulkWrite(const std::uint8_t* data, int n) {
+    const int k = ++outTransfers;
+    if (beforeOut) beforeOut(k);
+    proto::ForEachCommand(data, n, [this](const proto::StreamCommand& c) {
+        if (c.op != proto::OpNop) commands.emplace_back(c.bytes, c.bytes + c.length);
+    });
+    const int sent = next.BulkWrite(data, n);
+    if (afterOut) afterOut(k);
+    return sent;
+}
+
+std::size_t Tap::Count(std::uint8_t op) const {
+    std::size_t k = 0;
+    for (const auto& c : commands) k += c[0] == op;
+    return k;
+}
+
+// ---- SimBench -------------------------------------------------------------------------------
+
+SimBench::SimBench(const std::string& part, const std::string& model)
+    : sim(sim::MakeSimulatedProgrammer(model)) {
+    if (!part.empty()) {
+        EXPECT_TRUE(sim->SeatPart(part)) << part;
+    }
+    tap = std::make_unique<Tap>(*sim);
+    wb = std::make_unique<Workbench>(prompts, tap.get());
+    wb->ProgramDir = QUILLA_SOURCE_DATA;
+    wb->Ep3.ProgramDir = QUILLA_SOURCE_DATA;
+    wb->Ep3.Connected = 1;
+    wb->Ep3.ProgrammerModel = model;
+    dlg = std::make_unique<TTypeDlg>(*wb);
+    dlg->RadioIndex = 0;  // EPROM
+    wb->TypeDlg = dlg.get();
+}
+
+SimBench::~SimBench() {
+    if (!checked) CheckChipSide();
+}
+
+AlgoForm& SimBench::Open(const std::string& params) {
+    AlgorithmForm* f = dlg->Dispatch().Open(params);
+    EXPECT_NE(f, nullptr) << params;
+    auto* form = dynamic_cast<AlgoForm*>(f);
+    if (!form) throw std::runtime_error("no form for " + params);
+    return *form;
+}
+
+void SimBench::RandomImage(int n, unsigned seed) {
+    std::mt19937 rng(seed);
+    for (int i = 0; i < n; ++i) {
+        const unsigned v = rng() & 0x1FF;
+        Image()[i] = v > 0xFF ? 0xFF : static_cast<std::uint8_t>(v);
+    }
+}
+
+bool SimBench::ChipMatchesImage(int first, int n) const {
+    auto c = Chip();
+    if (first < 0 || static_cast<std::size_t>(first) + static_cast<std::size_t>(n) > c.size()) return false;
+    for (int i = 0; i < n; ++i)
+        if (c[static_cast<std::size_t>(first + i)] != wb->ImageBuffer[static_cast<std::size_t>(first + i)])
+            return false;
+    return true;
+}
+
+bool SimBench::ChipBlank(int first, int n) const {
+    auto c = Chip();
+    if (first < 0 || static_cast<std::size_t>(first) + static_cast<std::size_t>(n) > c.size()) return false;
+    for (int i = 0; i < n; ++i)
+        if (c[static_cast<std::size_t>(first + i)] != 0xFF) return false;
+    return true;
+}
+
+std::vector<std::string> SimBench::ChipSideFaults() const {
+    std::vector<std::string> faults;
+    std::vector<bool> seen(expectedViolations.size(), false);
+    for (const std::string& v : sim->ViolationTexts()) {
+        bool expected = false;
+        for (std::size_t i = 0; i < expectedViolations.size(); ++i)
+            if (v.find(expectedViolations[i]) != std::string::npos) expected = seen[i] = true;
+        if (!expected) faults.push_back("protocol violation: " + v);
+    }
+    for (std::size_t i = 0; i < expectedViolations.size(); ++i)
+        if (!seen[i]) faults.push_back("expected violation did not happen: " + expectedViolations[i]);
+    if (!overCurrentExpected) {
+        for (const auto& e : sim->Log().OfKind(sim::EventKind::OverCurrent))
+            if (e.value != static_cast<int>(sim::OverCurrentCause::Injected))
+                faults.push_back("over-current (cause " + std::to_string(e.value) + ") at " +
+                                 std::to_string(e.time) + " ns");
+    }
+    if (const sim::Chip* c = sim->GetChip(); c && c->Damaged() && !damageExpected)
+        faults.push_back("chip damaged: " + c->Damage());
+    return faults;
+}
+
+void SimBench::CheckChipSide() {
+    checked = true;
+    for (const std::string& f : ChipSideFaults()) ADD_FAILURE() << "chip side: " << f;
+}
+
+}  // namespace quilla::test

@@ -1,0 +1,99 @@
+// The shared test bench of every device family: a workbench on the simulated
+// programmer with a chip of the given part in the socket, the selection dialog
+// (for the ID buttons) and the dispatch. Forms are opened by their parameter
+// string and driven by control name:
+//
+//   SimBench b("AT27C256R");
+//   AlgoForm& f = b.Open("P27 13");
+//   f.Click("Write");
+//   EXPECT_EQ(f.Text("Message"), "OK!");
+//   EXPECT_TRUE(b.ChipMatchesImage(0, 0x8000));
+//
+// The bench also checks the chip's side when it ends: a protocol violation, an
+// over-current or a damaged chip fails the test unless the test declared it
+// (ExpectViolation, ExpectOverCurrent, ExpectDamage).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "algo/common/form.h"
+#include "app/workbench.h"
+#include "catalog/typedlg.h"
+#include "engine/fatal.h"
+#include "engine/protocol.h"
+#include "sim/programmer.h"
+#include "support/scripted_prompts.h"
+
+namespace quilla::test {
+
+// Passes every transfer to the simulated programmer and keeps the commands
+// the host sent (opcode and arguments, fillers and payloads left out). Hooks
+// run before and after each OUT transfer (the fault sweep injects there).
+struct Tap : Transport {
+    explicit Tap(Transport& t) : next(t) {}
+    int BulkWrite(const std::uint8_t* data, int n) override;
+    int BulkRead(std::uint8_t* buf, int n) override { return next.BulkRead(buf, n); }
+    std::size_t Count(std::uint8_t op) const;
+
+    Transport& next;
+    std::vector<std::vector<std::uint8_t>> commands;
+    int outTransfers = 0;  // OUT transfers passed on (counted also when they fail)
+    std::function<void(int transfer)> beforeOut;  // transfer numbers count from 1
+    std::function<void(int transfer)> afterOut;
+};
+
+struct SimBench {
+    explicit SimBench(const std::string& part, const std::string& model = "vex520");
+    ~SimBench();
+    SimBench(const SimBench&) = delete;
+    SimBench& operator=(const SimBench&) = delete;
+
+    // Opens (or re-opens) the form of a parameter string, as the selection does.
+    AlgoForm& Open(const std::string& params);
+
+    std::span<const std::uint8_t> Chip() const { return sim->GetChip()->Contents(); }
+    template <class C>
+    C& ChipAs() const {
+        return dynamic_cast<C&>(*sim->GetChip());
+    }
+    std::uint8_t* Image() { return wb->ImageBuffer.data(); }
+
+    // Random image bytes in [0, n), with a share of 0xFF bytes.
+    void RandomImage(int n, unsigned seed = 7);
+    // Chip bytes [first, first + n) equal the image at the same addresses.
+    bool ChipMatchesImage(int first, int n) const;
+    // Chip bytes [first, first + n) are all 0xFF.
+    bool ChipBlank(int first, int n) const;
+    std::uint64_t Transfers() const { return sim->GetCounters().transfersOut; }
+
+    // ---- what the test expects of the chip's side ------------------------------------
+    // A violation whose text contains `part` is expected (and must happen).
+    void ExpectViolation(const std::string& part) { expectedViolations.push_back(part); }
+    void ExpectOverCurrent() { overCurrentExpected = true; }
+    void ExpectDamage() { damageExpected = true; }
+    // The chip's side as the bench judges it at its end: one line per fault
+    // nobody declared (empty when clean).
+    std::vector<std::string> ChipSideFaults() const;
+    // Checks now (and not again at the end).
+    void CheckChipSide();
+
+    FatalIntercept fatal;
+    ScriptedPrompts prompts;
+    std::unique_ptr<sim::Programmer> sim;
+    std::unique_ptr<Tap> tap;
+    std::unique_ptr<Workbench> wb;
+    std::unique_ptr<TTypeDlg> dlg;
+
+    std::vector<std::string> expectedViolations;
+    bool overCurrentExpected = false;
+    bool damageExpected = false;
+    bool checked = false;
+};
+
+}  // namespace quilla::test
