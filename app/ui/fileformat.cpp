@@ -8,11 +8,18 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
+#include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/binfile.h"
 #include "app/workbench.h"
@@ -31,20 +38,27 @@ QString StartFolder(const Workbench& wb) {
     return QDir::homePath();
 }
 
+std::optional<std::string> RunFileDialog(QWidget* parent, const QString& caption, const QString& folder,
+                                         const QString& filter, QFileDialog::AcceptMode mode) {
+    QFileDialog dlg(parent, caption, folder, filter);
+    dlg.setAcceptMode(mode);
+    dlg.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    FitFileDialog(dlg);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
+    return dlg.selectedFiles().first().toStdString();
+}
+
 class QtFileUi : public FileUi {
 public:
     explicit QtFileUi(TFileFormat& dlg) : dlg_(dlg) {}
     std::optional<std::string> OpenFileName(const Workbench& wb) override {
-        QString name = QFileDialog::getOpenFileName(
+        return RunFileDialog(
             dlg_.parentWidget(), "Open", StartFolder(wb),
-            "*.* (*);;*.bin  binary     (*.bin);;*.hex  Intel hex      (*.hex);;*.jed  PLD            (*.jed)");
-        if (name.isEmpty()) return std::nullopt;
-        return name.toStdString();
+            "*.* (*);;*.bin  binary     (*.bin);;*.hex  Intel hex      (*.hex);;*.jed  PLD            (*.jed)",
+            QFileDialog::AcceptOpen);
     }
     std::optional<std::string> SaveFileName(const Workbench& wb) override {
-        QString name = QFileDialog::getSaveFileName(dlg_.parentWidget(), "Save As", StartFolder(wb));
-        if (name.isEmpty()) return std::nullopt;
-        return name.toStdString();
+        return RunFileDialog(dlg_.parentWidget(), "Save As", StartFolder(wb), QString(), QFileDialog::AcceptSave);
     }
     void ShowFormatDialog(FileFormatModel& model, Workbench& wb) override { dlg_.Execute(model, wb); }
 
@@ -53,6 +67,38 @@ private:
 };
 
 }  // namespace
+
+void FitFileDialog(QFileDialog& dlg) {
+    dlg.setViewMode(QFileDialog::Detail);
+    auto* tree = dlg.findChild<QTreeView*>("treeView");
+    if (!tree) return;  // the desktop's own dialog sizes itself
+    // Name, Size, Type (a file type's description) and Date Modified at the
+    // widths their usual contents take.
+    const QFontMetrics fm = tree->fontMetrics();
+    const int pad = fm.horizontalAdvance(QLatin1Char('x')) * 3;
+    const QString date = QLocale().toString(QDateTime(QDate(2026, 12, 31), QTime(23, 59)), QLocale::ShortFormat);
+    const int widths[4] = {fm.horizontalAdvance(QString(30, QLatin1Char('n'))),
+                           fm.horizontalAdvance("1023.99 KiB") + pad,
+                           fm.horizontalAdvance("plain text document") + pad,
+                           fm.horizontalAdvance(date) + 2 * pad};
+    QHeaderView* header = tree->header();
+    int columns = 0;
+    for (int i = 0; i < 4 && i < header->count(); ++i) {
+        const int w = std::max(widths[i], header->sectionSizeHint(i));
+        header->resizeSection(i, w);
+        columns += w;
+    }
+    dlg.resize(std::max(dlg.sizeHint().width(), columns), std::max(dlg.sizeHint().height(), 440));
+    // Once it is shown and laid out, widen it by what the columns still lack
+    // (the side bar, margins and scroll bar take their share).
+    QTimer::singleShot(0, &dlg, [&dlg, tree, columns] {
+        const int lacking = columns + tree->verticalScrollBar()->sizeHint().width() - tree->viewport()->width();
+        if (lacking <= 0) return;
+        QSize size(dlg.width() + lacking, dlg.height());
+        if (QScreen* screen = dlg.screen()) size = size.boundedTo(screen->availableGeometry().size());
+        dlg.resize(size);
+    });
+}
 
 TFileFormat::TFileFormat(QWidget* parent) : QDialog(parent) {
     setObjectName("FileFormat");

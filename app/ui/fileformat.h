@@ -8,6 +8,7 @@
 #include "app/fileops.h"
 
 class QButtonGroup;
+class QFileDialog;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -16,6 +17,10 @@ class QRadioButton;
 namespace quilla {
 
 struct Workbench;
+
+// The open and save dialogs in their detail view, wide enough to show the
+// Size, Type and Date columns beside a long name.
+void FitFileDialog(QFileDialog& dlg);
 
 class TFileFormat : public QDialog {
     Q_OBJECT

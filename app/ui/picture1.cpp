@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <algorithm>
 
 namespace quilla {
 namespace {
@@ -40,26 +41,28 @@ QPixmap DrawnPicture(int w, int h) {
 TPicture1::TPicture1(const std::string& programDir, QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName("Picture1");
-    setFixedSize(247, 169);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
     setPalette(pal);
     setAutoFillBackground(true);
 
+    Label1 = new QLabel("init  USB port, please wait 3-10 seconds...", this);
+    Label1->setObjectName("Label1");
+    Label1->setAlignment(Qt::AlignCenter);
+    // 247 x 169, wider when the label's text needs it (it is never cut).
+    const int width = std::max(247, Label1->sizeHint().width() + 8);
+    setFixedSize(width, 169);
+    Label1->setGeometry(4, 142, width - 8, 20);
+
     Image1 = new QLabel(this);
     Image1->setObjectName("Image1");
-    Image1->setGeometry(8, 6, 231, 130);
+    Image1->setGeometry((width - 231) / 2, 6, 231, 130);
     const QString file = QString::fromStdString(programDir + "splash.png");
     QPixmap pm;
     if (QFileInfo(file).isFile() && pm.load(file))
         Image1->setPixmap(pm.scaled(Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     else
         Image1->setPixmap(DrawnPicture(Image1->width(), Image1->height()));
-
-    Label1 = new QLabel("init  USB port, please wait 3-10 seconds...", this);
-    Label1->setObjectName("Label1");
-    Label1->setGeometry(4, 142, 239, 20);
-    Label1->setAlignment(Qt::AlignCenter);
 
     if (QScreen* s = QGuiApplication::primaryScreen())
         move(s->geometry().center() - rect().center());

@@ -89,6 +89,13 @@ TSetting1::TSetting1(Workbench& wb, QWidget* parent) : QDialog(parent), wb_(wb) 
     f2->addRow("Start:    ", Edit4);
     f2->addRow(new QLabel("（共占用16Byte）", TabSheet2));
     f2->addRow("当前时间:", Edit3);
+    // Wide enough for a whole date and time of this locale.
+    {
+        const QFontMetrics fm = Edit3->fontMetrics();
+        const QString widest = DateTimeText(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)));
+        const int frame = Edit3->sizeHint().width() - fm.horizontalAdvance(QLatin1Char('x')) * 17;
+        Edit3->setMinimumWidth(frame + fm.horizontalAdvance(widest + "  "));
+    }
     PageControl1->addTab(TabSheet2, "日期和时间");
 
     TabSheet3 = new QWidget;

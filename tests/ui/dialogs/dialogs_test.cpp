@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -12,11 +15,16 @@
 #include <QTabWidget>
 #include <QTimeZone>
 #include <QTimer>
+#include <QTreeView>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <unistd.h>
 
 #include "app/binfile.h"
 #include "app/stamps.h"
 #include "app/ui/fileformat.h"
+#include "app/ui/picture1.h"
 #include "app/ui/setting1.h"
 #include "app/workbench.h"
 #include "support/scripted_prompts.h"
@@ -207,6 +215,22 @@ TEST_F(OptionsDialog, TheClockTicksIntoEdit3) {
     EXPECT_EQ(wb.options.DateText, expected.toStdString());
 }
 
+// The clock field shows the whole date and time: its text is not scrolled
+// (with the cursor at its end, as after every tick, the cursor sits past the
+// whole text).
+TEST_F(OptionsDialog, TheClockFieldShowsTheWholeDateAndTime) {
+    dlg.Clock = [] { return QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)); };
+    dlg.PageControl1->setCurrentIndex(1);
+    dlg.show();
+    dlg.Timer1Timer();
+    QApplication::processEvents();
+    const int textWidth = dlg.Edit3->fontMetrics().horizontalAdvance(dlg.Edit3->text());
+    EXPECT_EQ(dlg.Edit3->cursorPosition(), dlg.Edit3->text().size());
+    EXPECT_GE(dlg.Edit3->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x(), textWidth) << dlg.Edit3->text().toStdString();
+    EXPECT_LE(dlg.Edit3->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x(), dlg.Edit3->width());
+    dlg.hide();
+}
+
 TEST_F(OptionsDialog, TheSwitchesAreTheOptions) {
     dlg.CheckBox3->click();
     dlg.CheckBox4->click();
@@ -300,6 +324,43 @@ TEST_F(OptionsDialog, DateStampDuringABatchReadsTheDialogsClock) {
     wb.PassCount(1);
     std::string text = TSetting1::DateTimeText(dlg.Clock()).toStdString().substr(0, 16);
     EXPECT_EQ(std::string(wb.ImageBuffer.begin() + 0xFE0, wb.ImageBuffer.begin() + 0xFE0 + text.size()), text);
+}
+
+// ---- the splash and the file dialogs ------------------------------------------------
+
+TEST_F(DialogsTest, SplashShowsItsWholeText) {
+    TPicture1 splash(QUILLA_SOURCE_DATA);
+    EXPECT_EQ(splash.height(), 169);
+    EXPECT_GE(splash.width(), 247);
+    EXPECT_EQ(splash.Label1->text(), "init  USB port, please wait 3-10 seconds...");
+    EXPECT_GE(splash.Label1->width(), splash.Label1->sizeHint().width());
+    EXPECT_TRUE(splash.rect().contains(splash.Label1->geometry()));
+    EXPECT_TRUE(splash.rect().contains(splash.Image1->geometry()));
+}
+
+// The open dialog in its detail view shows Name, Size, Type and Date side by
+// side without scrolling.
+TEST_F(DialogsTest, FileDialogShowsEveryColumn) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("quilla-filedialog-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "a-rather-long-file-name-of-an-image.hex") << ":00000001FF";
+    QFileDialog dlg(nullptr, "Open", QString::fromStdString(dir.string()), "*.* (*)");
+    FitFileDialog(dlg);
+    dlg.show();
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    auto* tree = dlg.findChild<QTreeView*>("treeView");
+    ASSERT_NE(tree, nullptr);
+    EXPECT_TRUE(tree->isVisible());
+    QHeaderView* header = tree->header();
+    ASSERT_GE(header->count(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FALSE(header->isSectionHidden(i)) << i;
+        EXPECT_GE(header->sectionSize(i), header->sectionSizeHint(i)) << i;
+    }
+    EXPECT_LE(header->length(), tree->viewport()->width());
+    dlg.hide();
+    fs::remove_all(dir);
 }
 
 }  // namespace
