@@ -138,7 +138,7 @@ PinState Socket::RawState(int pin) const {
     if (vpp_.Has(pin) || vppPath_ == pin) return supply(VppDelivered());
     if (clockPin_ == pin) return {PinSource::Clock, false, 0};
     const Driver& d = drv_[Ix(pin)];
-    if (d.on) return {PinSource::Driver, d.high, d.high ? high : 0};
+    if (d.on && !options_.Has(pin)) return {PinSource::Driver, d.high, d.high ? high : 0};
     const ChipOut& c = chipOut_[Ix(pin)];
     if (c.on && present_) return {PinSource::Chip, c.high, c.high ? high : 0};
     return {PinSource::PullUp, true, high};
@@ -332,7 +332,7 @@ OverCurrentCause Socket::Fault(int usbCapacity) const {
     if (vppLevel_ >= UsbLoadVpp) {
         int k = 0;
         for (int p = 1; p <= SocketPins; ++p)
-            if (vppOn.Has(p) && drv_[Ix(p)].on && !drv_[Ix(p)].high) ++k;
+            if (vppOn.Has(p) && drv_[Ix(p)].on && !options_.Has(p) && !drv_[Ix(p)].high) ++k;
         if (k > usbCapacity) return OverCurrentCause::UsbLoad;
     }
     return OverCurrentCause::None;

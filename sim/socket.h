@@ -4,6 +4,7 @@
 // Level of a socket pin, strongest first:
 //   1. a routed supply: ground (0 V), VCC or VPP (their levels); the clock output
 //   2. a pin driver: the host (0x08/0x09) or the loaded design; the last writer wins
+//      (none on a pin whose pin option is on)
 //   3. a seated chip's output, while the chip drives that pin
 //   4. nothing: the pull-up, logic 1
 // A driven-high pin or a chip output stands at LogicHighTenths(): the VCC
@@ -182,7 +183,12 @@ public:
     // ---- port mode, pin options (stored here; the design gives them meaning) -------
     void SetPortMode(int mode) { portMode_ = mode; }
     int PortMode() const { return portMode_; }
-    void SetPinOption(int pin, bool on) { on ? options_.Add(pin) : options_.Remove(pin); }
+    // A pin option on releases the pin's driver (host or design, whatever the
+    // latches say), so a chip output wins there; off gives the driver back.
+    void SetPinOption(int pin, bool on) {
+        on ? options_.Add(pin) : options_.Remove(pin);
+        Touch();
+    }
     bool PinOption(int pin) const { return options_.Has(pin); }
     PinSet PinOptions() const { return options_; }
 

@@ -2,12 +2,14 @@
 #include "sim/design.h"
 #include "sim/designs/chkpin.h"
 #include "sim/designs/vex300.h"
+#include "sim/designs/vex310fw.h"
 
 namespace quilla::sim {
 
 void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<ChkPinDesign>();
     registry.Add<Vex300Design>();
+    registry.Add<Vex310FirmwareDesign>();
 }
 
 }  // namespace quilla::sim
