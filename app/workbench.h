@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/hexwin.h"
-#include "catalog/selection.h"
+#include "app/selection.h"
 #include "engine/ep3.h"
 #include "engine/options.h"
 #include "engine/prompts.h"

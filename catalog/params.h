@@ -7,18 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "app/selection.h"  // ReadLong, GetParam
+
 namespace quilla {
-
-// Reads a decimal number the way the C library reads a long on the programmer
-// software's 32-bit platform: leading white space skipped, optional sign,
-// digits up to the first other character, no digits giving 0, and a value
-// beyond the 32-bit range saturated.
-int ReadLong(std::string_view text, int base = 10);
-
-// The value of `key` (such as "vcc=") in a parameter string: the number after
-// the first '=' from the key's first occurrence (also inside a longer word);
-// 0 when the key is absent or has no digits.
-int GetParam(std::string_view paramString, std::string_view key);
 
 // What a dispatch derives from a parameter string.
 struct ParsedParams {

@@ -15,6 +15,7 @@
 #include "app/workbench.h"
 #include "catalog/devicelist.h"
 #include "catalog/dispatch.h"
+#include "catalog/params.h"
 #include "catalog/typedlg.h"
 #include "engine/fatal.h"
 #include "sim/chip.h"

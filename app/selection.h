@@ -1,14 +1,24 @@
 // The chosen device: what the selection dialog records and every algorithm
-// form reads.
+// form reads, and the reading of a key from its parameter string.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
-
-#include "catalog/params.h"
+#include <string_view>
 
 namespace quilla {
+
+// Reads a decimal number the way the C library reads a long on the programmer
+// software's 32-bit platform: leading white space skipped, optional sign,
+// digits up to the first other character, no digits giving 0, and a value
+// beyond the 32-bit range saturated.
+int ReadLong(std::string_view text, int base = 10);
+
+// The value of `key` (such as "vcc=") in a parameter string: the number after
+// the first '=' from the key's first occurrence (also inside a longer word);
+// 0 when the key is absent or has no digits.
+int GetParam(std::string_view paramString, std::string_view key);
 
 struct Selection {
     std::string SelectedDevice;   // the device's name in the list
