@@ -16,7 +16,11 @@ void AlgoForm::Show() {
     shown_ = true;
     AlgorithmForm::Show();
     if (view_) view_->Shown();
+    // Without a window host nothing else tells the form it became active.
+    if (!Host) Activate();
 }
+
+void AlgoForm::Activate() { Guarded([this] { OnActivate(); }); }
 
 void AlgoForm::Close() {
     Guarded([this] { OnClose(); });

@@ -84,6 +84,11 @@ public:
     void Close();
     virtual void OnClose() {}
 
+    // The form became the active window (the view tells it; a form shown
+    // without a window host counts as activated when it is shown).
+    void Activate();
+    virtual void OnActivate() {}
+
     bool IsShown() const { return shown_; }
     const std::string& Caption() const { return caption_; }
 

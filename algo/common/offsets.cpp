@@ -17,6 +17,12 @@ std::int32_t& OffsetsWindow::Field(int edit) {
 void OffsetsWindow::OnExit(int edit) {
     if (!form_) return;
     if (auto v = ScanHex(form_->Text(EditName(edit)))) Field(edit) = *v;
+    if (page_ > 1) {
+        const auto page = static_cast<std::uint32_t>(page_);
+        auto& f = Field(edit);
+        const auto u = static_cast<std::uint32_t>(f);
+        f = static_cast<std::int32_t>(edit == 3 ? u | (page - 1) : u / page * page);
+    }
     ShowOffsetField(edit, Field(edit));
 }
 

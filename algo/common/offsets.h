@@ -3,6 +3,11 @@
 // Edit1, Edit2 and Edit3. Leaving an edit (or pressing Enter in it) reads the
 // text; text that is not a hexadecimal number keeps the previous value, and
 // the field is written back into the edit as "%x".
+//
+// Page forms keep the two offsets on page boundaries and Length ending in the
+// page's low bits: with a page size set, leaving Edit1 or Edit2 rounds the
+// offset down to a multiple of the page (unsigned), and leaving Edit3 sets
+// Length to the value OR (page - 1).
 #pragma once
 
 #include <cstdint>
@@ -17,6 +22,10 @@ public:
     std::int32_t FileOffset = 0;
     std::int32_t DeviceOffset = 0;
     std::int32_t Length = 0;
+
+    // Page rounding as above; 0 or 1 switches it off.
+    void SetPage(std::int32_t page) { page_ = page; }
+    std::int32_t Page() const { return page_; }
 
     // Declares Label1/Edit1 "File offset  :", Label2/Edit2 "Device offset:" and
     // Label3/Edit3 "Length:   " on the form and binds their handlers.
@@ -40,6 +49,7 @@ private:
     static std::string EditName(int edit) { return "Edit" + std::to_string(edit); }
 
     AlgoForm* form_ = nullptr;
+    std::int32_t page_ = 0;
 };
 
 }  // namespace quilla

@@ -65,20 +65,35 @@ SocketForm::SocketForm(Workbench& w, std::string caption, int tableRows)
 }
 
 void SocketForm::DeclareWindow(std::vector<SocketButton> ops, std::vector<BatchBox> batch,
-                               const std::function<void()>& extra) {
+                               const std::function<void()>& extra, const WindowShape& shape) {
     Offsets.Declare(*this);
-    AddButton("MFG", " ID ", [this] { MFGClick(); });
-    AddEdit(kId, "", "", true);
-    AddEdit(kType, "", "Type", true);
+    if (shape.IdLabel) AddLabel("Label4", shape.IdLabel);
+    if (shape.IdButton) {
+        std::function<void()> id;
+        if (shape.IdHandler) id = [this] { MFGClick(); };
+        AddButton("MFG", shape.IdButton, id);
+    }
+    if (shape.IdField) AddEdit(kId, "", "", true);
+    if (shape.TypeField) AddEdit(kType, "", "Type", true);
     for (auto& b : ops) AddButton(b.Name, b.Caption, std::move(b.Handler));
     if (extra) extra();
     AddGroup("GroupBox1", "Batch   ");
-    for (auto& b : batch) AddCheck(b.Name, b.Caption, true, "GroupBox1");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
+    for (auto& b : batch) AddCheck(b.Name, b.Caption, b.Ticked, "GroupBox1");
+    AddButton("Button1", shape.RunCaption, [this] { Button1Click(); }, "GroupBox1");
     AddProgress(kProgress);
     AddEdit(kAddress, "", "Add ", true).Emphasis = true;
     AddStatus(kMessage, "Prompt  ");
-    AddButton("CancelBtn", "Exit", [this] { CancelBtnClick(); });
+    if (shape.ExitButton) AddButton("CancelBtn", "Exit", [this] { CancelBtnClick(); });
+}
+
+void SocketForm::OnActivate() {
+    if (Offsets.Page() > 1) Offsets.OnExit3();
+}
+
+bool SocketForm::FileWindowForWrite(const char* writeBox) {
+    if (!Ticked(writeBox) || wb.FileWin) return true;
+    wb.prompts.ShowMessage("Must open a file to write...");
+    return false;
 }
 
 // ---- device table ---------------------------------------------------------------------
@@ -123,6 +138,16 @@ void SocketForm::RequireImageRange(std::int64_t first, std::int64_t count) {
         Refuse("File offset " + HexPlain(Offsets.FileOffset) + " runs past the 8M buffer");
 }
 
+void SocketForm::RequireImageRange(const std::vector<Block>& plan) {
+    if (plan.empty()) return;
+    std::int64_t lo = plan.front().file, hi = lo;
+    for (const Block& b : plan) {
+        lo = std::min<std::int64_t>(lo, b.file);
+        hi = std::max<std::int64_t>(hi, static_cast<std::int64_t>(b.file) + b.count);
+    }
+    RequireImageRange(lo, hi - lo);
+}
+
 // ---- routines ---------------------------------------------------------------------------
 
 std::vector<int> SocketForm::HighAddressPins() const {
@@ -154,8 +179,17 @@ void SocketForm::ShowProgress(std::int32_t value) {
     SetProgress(kProgress, 0, max, value);
 }
 
+std::pair<std::uint32_t, std::uint32_t> SocketForm::ContactMasks(const VariantRecord& r) const {
+    if (r.ContactLo != 0 || r.ContactHi != 0 || !SeatedChipCheck) return {r.ContactLo, r.ContactHi};
+    std::uint32_t lo = 1u << (kGround - 1), hi = 0;
+    if (r.VccPin >= 1 && r.VccPin <= 32) lo |= 1u << (r.VccPin - 1);
+    else if (r.VccPin >= 33 && r.VccPin <= 48) hi |= 1u << (r.VccPin - 33);
+    return {lo, hi};
+}
+
 bool SocketForm::ContactTest(const VariantRecord& r) {
-    return Ep3.CheckPinContact(kGround, 0, r.ContactLo, r.ContactHi, 0) != 0;
+    const auto [lo, hi] = ContactMasks(r);
+    return Ep3.CheckPinContact(kGround, 0, lo, hi, 0) != 0;
 }
 
 bool SocketForm::PowerUp(const VariantRecord& r) {
@@ -172,7 +206,7 @@ void SocketForm::ReadBlock(std::int32_t chip, std::uint8_t* buf) {
 
 // ---- setup and close -----------------------------------------------------------------------
 
-bool SocketForm::SetupBegin() {
+bool SocketForm::SetupBegin(const char* noLink) {
     FillVariantTable();
     if (!SelectedRow()) {
         // Nothing is sent for a device line that names no row of the table.
@@ -183,7 +217,7 @@ bool SocketForm::SetupBegin() {
     }
     Ep3.ResetPins();
     if (!Ep3.Connected) {
-        Status("Comm Err.");
+        Status(noLink);
         return false;
     }
     Status("OK ");
@@ -204,12 +238,12 @@ void SocketForm::OnClose() {
 void SocketForm::ReadClick() {
     const VariantRecord& r = Row();
     if (!ContactTest(r)) return;
-    if (ReadLikeLaterForms) Status("Reading");
+    if (ReadLikeLaterForms) Status(Texts.Read);
     Ep3.PinLow(kCE);
     Ep3.PinLow(kOE);
     if (!PowerUp(r)) return;
     if (!ReadLikeLaterForms) {
-        Status("Read.");
+        Status(Texts.Read);
         Put1(OpWaitSettle);
     }
     Ep3.SetPortMode(ReadMode);
@@ -228,10 +262,10 @@ void SocketForm::ReadClick() {
         address += kBlock;
     }
     ShowProgress(address - 1);
-    Ep3.SetAllPins(0);
+    if (EndWithPinsLow) Ep3.SetAllPins(0);
     Ep3.VccPin(0);
     wb.Display();
-    Success("OK!");
+    Success(Texts.ReadDone);
 }
 
 void SocketForm::ShowVariant(const VariantRecord& r) {
@@ -245,20 +279,23 @@ void SocketForm::ShowVariant(const VariantRecord& r) {
 
 void SocketForm::BlankClick() {
     const VariantRecord& r = Row();
-    RequireDeviceOffset(r);
+    if (!BlankFromZero) RequireDeviceOffset(r);
     if (!ContactTest(r)) return;
-    if (ReadLikeLaterForms) Status("Blank CHK");
+    if (ReadLikeLaterForms) Status(Texts.Blank);
     if (!PowerUp(r)) return;
-    if (!ReadLikeLaterForms) Status("Blank CHK");
+    if (!ReadLikeLaterForms) Status(Texts.Blank);
     Ep3.SetPortMode(ReadMode);
     Ep3.PinLow(kCE);
     Ep3.PinLow(kOE);
-    std::int32_t address = Offsets.DeviceOffset;
-    SetAddressParallel(address);
+    std::int32_t address = BlankFromZero ? 0 : Offsets.DeviceOffset;
+    SetAddressParallel(BlankFromZero ? Offsets.DeviceOffset : address);
     wb.ErrorFlag() = 0;
 
+    // From the Device offset: the failing byte is counted from the start of the
+    // check, the loop ends when the address reaches Length. From 0: chip
+    // addresses, ending after the block at or beyond Length.
     std::int32_t done = 0;
-    while (LoopInclusive ? done <= r.LastAddress : done < r.LastAddress) {
+    while (BlankFromZero ? address <= r.LastAddress : (LoopInclusive ? done <= r.LastAddress : done < r.LastAddress)) {
         if (address > r.LastAddress) break;  // never past the chip
         ShowProgress(address);
         ReadBlock(address, Ep3.UsbReplyBuf.data());
@@ -272,13 +309,14 @@ void SocketForm::BlankClick() {
                 return;
             }
         }
+        if (BlankFromZero && address >= Offsets.Length) break;
         address += kBlock;
-        if (address >= Offsets.Length) break;
+        if (!BlankFromZero && address >= Offsets.Length) break;
         done += kBlock;
     }
-    Success("Blank.");
-    ShowProgress(address - 1);
-    Ep3.SetAllPins(0);
+    Success(Texts.BlankDone);
+    ShowProgress(BlankFromZero ? r.LastAddress : address - 1);
+    if (EndWithPinsLow) Ep3.SetAllPins(0);
     Ep3.VccPin(0);
 }
 
@@ -290,19 +328,20 @@ void SocketForm::BlankClick() {
 // address counter would wrap onto 0.
 std::vector<SocketForm::Block> SocketForm::PlanBlocks(const VariantRecord& r, std::int64_t chip,
                                                       std::int64_t file, std::int64_t doneLimit,
-                                                      bool inclusive) const {
+                                                      bool inclusive, std::int32_t size) const {
     std::vector<Block> plan;
+    if (size < 1) return plan;
     const std::int64_t end = static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length;
     std::int64_t done = 0;
     while (inclusive ? done <= doneLimit : done < doneLimit) {
         if (chip > r.LastAddress) break;
-        const std::int64_t n = std::min<std::int64_t>(kBlock, r.LastAddress - chip + 1);
+        const std::int64_t n = std::min<std::int64_t>(size, r.LastAddress - chip + 1);
         plan.push_back({static_cast<std::int32_t>(chip), static_cast<std::int32_t>(file),
                         static_cast<std::int32_t>(n)});
-        chip += kBlock;
-        file += kBlock;
+        chip += size;
+        file += size;
         if (chip >= end) break;
-        done += kBlock;
+        done += size;
     }
     return plan;
 }
@@ -315,11 +354,11 @@ void SocketForm::VerifyClick() {
     const VariantRecord& r = Row();
     RequireDeviceOffset(r);
     const std::vector<Block> plan = VerifyPlan(r);
-    if (!plan.empty()) RequireImageRange(plan.front().file, plan.back().file + plan.back().count - plan.front().file);
+    RequireImageRange(plan);
     if (!ContactTest(r)) return;
-    if (ReadLikeLaterForms) Status("Verify.");
+    if (ReadLikeLaterForms) Status(Texts.Verify);
     if (!PowerUp(r)) return;
-    if (!ReadLikeLaterForms) Status("Verify.");
+    if (!ReadLikeLaterForms) Status(Texts.Verify);
     Ep3.SetPortMode(ReadMode);
     Ep3.PinLow(kCE);
     Ep3.PinLow(kOE);
@@ -335,9 +374,9 @@ void SocketForm::VerifyClick() {
         file = b.file + kBlock;
         done += kBlock;
     }
-    Success("Data OK!");
+    Success(Texts.VerifyDone);
     ShowProgress(file - 1);
-    Ep3.SetAllPins(0);
+    if (EndWithPinsLow) Ep3.SetAllPins(0);
     Ep3.VccPin(0);
 }
 
@@ -357,9 +396,10 @@ bool SocketForm::MatchesImage(std::int32_t file, const std::uint8_t* chip, int c
 // ---- Write ------------------------------------------------------------------------------------
 
 std::vector<SocketForm::Block> SocketForm::WritePlan(const VariantRecord& r) const {
-    // Writing starts on the 256-byte boundaries below both offsets.
-    return PlanBlocks(r, Offsets.DeviceOffset & ~0xFF, Offsets.FileOffset & ~0xFF, Offsets.Length,
-                      false);
+    // Writing starts on the alignment boundaries below both offsets.
+    const std::int32_t mask = Writing.Align > 1 ? ~(Writing.Align - 1) : ~0;
+    return PlanBlocks(r, Offsets.DeviceOffset & mask, Offsets.FileOffset & mask, Offsets.Length, false,
+                      Writing.Block);
 }
 
 bool SocketForm::WriteBegin(const VariantRecord& r) { return PowerUp(r); }
@@ -370,45 +410,54 @@ void SocketForm::WriteBlockBegin(const VariantRecord& r) {
     if (UsesVpp) Ep3.VppPin(r.VppPin);
 }
 
+void SocketForm::ProgramBlock(const VariantRecord& r, const Block& b) {
+    for (int i = 0; i < b.count; ++i) {
+        ProgramByte(r, *Image(b.file + i));
+        // The address never steps past the chip's last byte: the counter
+        // would wrap onto address 0 with the program pin as its top bit.
+        if (b.chip + i < r.LastAddress) Put1(OpAddrInc);
+    }
+}
+
+bool SocketForm::ReadBack(const VariantRecord& r, const Block& b) {
+    (void)r;
+    if (UsesVpp) Ep3.VppPin(0);
+    Ep3.SetPortMode(ReadMode);
+    SetAddressParallel(b.chip);
+    Ep3.PinLow(kCE);
+    Ep3.PinLow(kOE);
+    Put1(OpRead1K);
+    Flush();
+    Ep3.UsbReadExact(Ep3.UsbReplyBuf.data(), kBlock);
+    return MatchesImage(b.file, Ep3.UsbReplyBuf.data(), b.count);
+}
+
 void SocketForm::WriteClick() {
     const VariantRecord& r = Row();
     RequireDeviceOffset(r);
     const std::vector<Block> plan = WritePlan(r);
-    if (!plan.empty()) RequireImageRange(plan.front().file, plan.back().file + plan.back().count - plan.front().file);
+    RequireImageRange(plan);
     try {
         if (!ContactTest(r)) return;
-        Status("Write");
+        Status(Texts.Write);
         if (!WriteBegin(r)) return;
         wb.ErrorFlag() = 0;
-        std::int32_t file = Offsets.FileOffset & ~0xFF;
+        const std::int32_t mask = Writing.Align > 1 ? ~(Writing.Align - 1) : ~0;
+        std::int32_t file = Offsets.FileOffset & mask;
         for (const Block& b : plan) {
             Ep3.SetPortMode(WriteMode);
             SetAddressParallel(b.chip);
             ShowProgress(b.file);
             WriteBlockBegin(r);
-            for (int i = 0; i < b.count; ++i) {
-                ProgramByte(r, *Image(b.file + i));
-                // The address never steps past the chip's last byte: the counter
-                // would wrap onto address 0 with the program pin as its top bit.
-                if (b.chip + i < r.LastAddress) Put1(OpAddrInc);
-            }
+            ProgramBlock(r, b);
+            WriteBlockEnd(r, b);
             Flush();
-            if (b.chip % kBlock == 0) {
-                if (UsesVpp) Ep3.VppPin(0);
-                Ep3.SetPortMode(ReadMode);
-                SetAddressParallel(b.chip);
-                Ep3.PinLow(kCE);
-                Ep3.PinLow(kOE);
-                Put1(OpRead1K);
-                Flush();
-                Ep3.UsbReadExact(Ep3.UsbReplyBuf.data(), kBlock);
-                if (!MatchesImage(b.file, Ep3.UsbReplyBuf.data(), b.count)) return;
-            }
-            file = b.file + kBlock;
+            if (Writing.ReadBackEvery > 0 && b.chip % Writing.ReadBackEvery == 0 && !ReadBack(r, b)) return;
+            file = b.file + Writing.Block;
         }
         if (UsesVpp) Ep3.VppPin(0);
         ShowProgress(file - 1);
-        Success("OK!");
+        Success(Texts.WriteDone);
         Ep3.VccPin(0);
         Ep3.PinLow(kOE);
         Ep3.PinLow(kCE);
@@ -452,7 +501,8 @@ std::vector<AlgoForm::BatchStep> SocketForm::BatchSteps() {
 
 void SocketForm::Button1Click() {
     const VariantRecord& r = Row();
-    RunBatch(BatchSteps(), [this, &r] { return Ep3.WaitNextChip(kGround, 0, r.ContactLo, r.ContactHi, 0) != 0; });
+    const auto [lo, hi] = ContactMasks(r);
+    RunBatch(BatchSteps(), [this, lo, hi] { return Ep3.WaitNextChip(kGround, 0, lo, hi, 0) != 0; });
 }
 
 }  // namespace quilla

@@ -53,6 +53,41 @@ struct SocketButton {
 struct BatchBox {
     const char* Name;
     const char* Caption;
+    bool Ticked = true;  // ticked when the window opens
+};
+
+// What the members' windows leave out or caption differently.
+struct WindowShape {
+    const char* IdButton = " ID ";  // caption of MFG; null: no ID button
+    bool IdHandler = true;          // false: the ID button does nothing
+    const char* IdLabel = nullptr;  // Label4 beside the ID field, when the form has one
+    bool IdField = true;            // Edit4
+    bool TypeField = true;          // Edit7
+    bool ExitButton = true;         // CancelBtn "Exit"
+    const char* RunCaption = " Run ";
+};
+
+// The status texts of the shared operations (each member words them its own way).
+struct SocketTexts {
+    const char* Read = "Read.";
+    const char* ReadDone = "OK!";
+    const char* Blank = "Blank CHK";
+    const char* BlankDone = "Blank.";
+    const char* Verify = "Verify.";
+    const char* VerifyDone = "Data OK!";
+    const char* Write = "Write";
+    const char* WriteDone = "OK!";
+};
+
+// How the Write frame cuts the work: blocks of `Block` bytes from both offsets
+// rounded down to `Align`, a block read back (1 KiB from its start, its own
+// bytes compared) when its chip address is a multiple of `ReadBackEvery` (0:
+// never). EPROMs: 1,024 / 256 / 1,024; page forms: the page / the page / 1,024
+// or 256.
+struct WriteRule {
+    std::int32_t Block = 1024;
+    std::int32_t Align = 256;
+    std::int32_t ReadBackEvery = 1024;
 };
 
 // A row with the forced-high mask set to the complement of the last address.
@@ -69,6 +104,10 @@ public:
     static constexpr const char* kId = "Edit4";
 
     SocketForm(Workbench& wb, std::string caption, int tableRows);
+
+    // The page forms keep their offsets on pages and Length in the page's low
+    // bits, also whenever the form is activated.
+    void OnActivate() override;
 
     // ---- the shared operations (each form may replace one) ----------------------
     virtual void ReadClick();
@@ -115,9 +154,14 @@ protected:
     void RequireImageRange(std::int64_t first, std::int64_t count);
 
     // Prologue pieces: contact test (false: abandon), VCC on and the
-    // over-current check (false: abandon).
+    // over-current check (false: abandon; members add their ground routing).
     bool ContactTest(const VariantRecord& r);
-    bool PowerUp(const VariantRecord& r);
+    virtual bool PowerUp(const VariantRecord& r);
+    // The pins a contact test of the row checks: its masks; for a row without
+    // masks, when SeatedChipCheck is on, its VCC pin and ground pin 20 (an
+    // empty socket must not pass for a blank or programmed chip).
+    std::pair<std::uint32_t, std::uint32_t> ContactMasks(const VariantRecord& r) const;
+    bool SeatedChipCheck = false;
 
     // One block of a read-type loop.
     struct Block {
@@ -133,16 +177,35 @@ protected:
 
     // Blank and Verify loop while done < last address (false) or <= (true).
     bool LoopInclusive = false;
-    // The Read of the later members: "Reading", Length kept, no settle wait.
+    // The Read of the later members: status before VCC, Length kept, no settle
+    // wait, blocks while the address is at most the last address.
     bool ReadLikeLaterForms = false;
+    // Blank checks from chip address 0 whatever the Device offset, while the
+    // address is at most the last one, stopping after the block at or beyond
+    // Length; it reports chip addresses.
+    bool BlankFromZero = false;
+    // Read, Blank and Verify end with every socket pin driven low.
+    bool EndWithPinsLow = true;
+    SocketTexts Texts;
 
-    // ---- Write frame hooks (1,024-byte blocks) ------------------------------------------
+    // ---- Write frame hooks ------------------------------------------------------------------
+    WriteRule Writing;
     // After the contact test: supplies and pins before the first block; false abandons.
     virtual bool WriteBegin(const VariantRecord& r);
-    // At the start of each block, after the address (routes VPP again).
+    // At the start of each block, after the write mode, the address and the progress
+    // (routes VPP again).
     virtual void WriteBlockBegin(const VariantRecord& r);
-    // Queues the programming of one byte (0x28 follows from the frame).
+    // Queues the programming of the block's bytes: by default ProgramByte for
+    // each, the address stepped (0x28) after every byte but the chip's last.
+    virtual void ProgramBlock(const VariantRecord& r, const Block& b);
+    // Queues the programming of one byte.
     virtual void ProgramByte(const VariantRecord& r, std::uint8_t data) = 0;
+    // After the block's bytes, before the frame's flush (a page's write-cycle wait).
+    virtual void WriteBlockEnd(const VariantRecord& r, const Block& b) { (void)r, (void)b; }
+    // The read-back of a block (when its address is a multiple of ReadBackEvery):
+    // VPP off where used, read mode, address, CE and OE low, 1 KiB read, the
+    // block's bytes compared. False after a mismatch (already reported).
+    virtual bool ReadBack(const VariantRecord& r, const Block& b);
     // The family uses VPP while programming (switched off before each read-back).
     bool UsesVpp = true;
 
@@ -150,21 +213,30 @@ protected:
     // buffer window's end address at the chip's last address, redrawn.
     void ShowVariant(const VariantRecord& r);
 
-    // The blocks a Verify or Write covers (never past the chip's last address).
+    // The blocks of `size` bytes a Verify or Write covers (never past the chip's
+    // last address).
     std::vector<Block> PlanBlocks(const VariantRecord& r, std::int64_t chip, std::int64_t file,
-                                  std::int64_t doneLimit, bool inclusive) const;
+                                  std::int64_t doneLimit, bool inclusive, std::int32_t size = 1024) const;
     std::vector<Block> VerifyPlan(const VariantRecord& r) const;
+    // The blocks of Writing from the rounded offsets while done < Length.
     std::vector<Block> WritePlan(const VariantRecord& r) const;
+    // Refuses a plan whose image range leaves the 8 MiB buffer.
+    void RequireImageRange(const std::vector<Block>& plan);
 
     // Declares the window every socket form shows, in window order: offsets,
     // ID, type, the operation buttons, the family's own controls (`extra`), the
     // batch group "Batch   " with its boxes and " Run ", progress, address,
     // status and Exit.
     void DeclareWindow(std::vector<SocketButton> ops, std::vector<BatchBox> batch,
-                       const std::function<void()>& extra);
+                       const std::function<void()>& extra, const WindowShape& shape = {});
+
+    // A one-pass batch whose write box is ticked needs the hex buffer window:
+    // without it the message box "Must open a file to write..." and false.
+    bool FileWindowForWrite(const char* writeBox);
 
     // Setup pieces shared by the members. Returns false when setup stopped.
-    bool SetupBegin();  // variant check, ResetPins, "Comm Err."/"OK ", FileNew, show, table
+    // Variant check, ResetPins, `noLink` ("Comm Err.") or "OK ", FileNew, show, table.
+    bool SetupBegin(const char* noLink = "Comm Err.");
 
     std::uint8_t* Image(std::int32_t index) { return wb.ImageBuffer.data() + index; }
     void Flush() { Ep3.UsbFlush(); }

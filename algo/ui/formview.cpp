@@ -53,6 +53,9 @@ private:
 class FormSubWindow : public QMdiSubWindow {
 public:
     explicit FormSubWindow(AlgoForm* form) : form_(form) {}
+    void Activated() {
+        if (form_ && form_->IsShown()) form_->Activate();
+    }
 
 protected:
     void closeEvent(QCloseEvent* e) override {
@@ -237,6 +240,13 @@ void FormWidget::Shown() {
 void FormWidget::Hidden() {
     QWidget* top = parentWidget() ? parentWidget() : this;
     top->hide();
+}
+
+MdiFormHost::MdiFormHost(QMdiArea* area) : area_(area) {
+    if (!area) return;
+    QObject::connect(area, &QMdiArea::subWindowActivated, area, [](QMdiSubWindow* win) {
+        if (auto* sub = dynamic_cast<FormSubWindow*>(win)) sub->Activated();
+    });
 }
 
 void MdiFormHost::ShowForm(AlgorithmForm& form) {

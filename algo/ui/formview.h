@@ -45,7 +45,8 @@ private:
 // closing a child closes (hides) the form, which lives on.
 class MdiFormHost : public FormHost {
 public:
-    explicit MdiFormHost(QMdiArea* area) : area_(area) {}
+    // Activating a form's child window activates the form (AlgoForm::Activate).
+    explicit MdiFormHost(QMdiArea* area);
     void ShowForm(AlgorithmForm& form) override;
     QMdiSubWindow* Window(const AlgorithmForm& form) const;
 

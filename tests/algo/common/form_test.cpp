@@ -32,6 +32,7 @@ public:
         AddStatus("Message", "Prompt  ");
     }
     void SetupForDevice() override {}
+    void OnActivate() override { ++activations; }
 
     void Run(const char* what) { log.push_back(what); }
     void Batch() {
@@ -54,6 +55,7 @@ public:
     std::vector<std::string> log;
     std::string failAt, refuseAt, throwAt;
     int waits = 0;
+    int activations = 0;
 };
 
 struct Fixture : ::testing::Test {
@@ -187,6 +189,44 @@ TEST_F(Fixture, EnterInAnOffsetEditIsTheSameAsLeavingIt) {
     EXPECT_EQ(f.Offsets.FileOffset, 0);
     f.KeyDown("Edit1", 13);
     EXPECT_EQ(f.Offsets.FileOffset, 0x400);
+}
+
+struct PageCase {
+    int page;
+    const char* edit;
+    const char* typed;
+    const char* shown;
+};
+class PageRounding : public Fixture, public ::testing::WithParamInterface<PageCase> {};
+
+TEST_P(PageRounding, OffsetsRoundDownToThePageAndLengthTakesItsLowBits) {
+    const PageCase c = GetParam();
+    f.Offsets.SetPage(c.page);
+    f.Enter(c.edit, c.typed);
+    EXPECT_EQ(f.Text(c.edit), c.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, PageRounding,
+                         ::testing::Values(PageCase{128, "Edit1", "1234", "1200"},
+                                           PageCase{256, "Edit2", "1234", "1200"},
+                                           PageCase{32, "Edit1", "50", "40"},
+                                           PageCase{64, "Edit3", "200", "23f"},
+                                           PageCase{256, "Edit3", "1000", "10ff"},
+                                           PageCase{64, "Edit1", "zz", "0"},     // junk keeps 0, rounded
+                                           PageCase{64, "Edit3", "zz", "3f"},    // junk keeps 0, with the low bits set
+                                           PageCase{128, "Edit2", "ffffffc1", "ffffff80"},
+                                           PageCase{0, "Edit1", "1234", "1234"},
+                                           PageCase{1, "Edit3", "200", "200"}),
+                         quilla::test::CaseName([](const auto& c) {
+                             return std::string(c.edit) + " page " + std::to_string(c.page) + " " + c.typed;
+                         }));
+
+TEST_F(Fixture, AFormShownWithoutAWindowHostIsActivated) {
+    EXPECT_EQ(f.activations, 0);
+    f.Show();
+    EXPECT_EQ(f.activations, 1);
+    f.Activate();
+    EXPECT_EQ(f.activations, 2);
 }
 
 }  // namespace

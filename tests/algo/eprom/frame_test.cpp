@@ -250,3 +250,100 @@ TEST(Frame, Pw27IdButtonLeavesTheProgrammingLevel) {
 
 }  // namespace
 }  // namespace quilla::test
+
+namespace quilla::test {
+namespace {
+
+// The EPROM form cut into 64-byte groups aligned to 64, read back only where a
+// group starts a 1 KiB block, its Blank from chip 0, its batch one pass that
+// needs the hex buffer window, and its window without ID and Exit: the frame
+// pieces the page forms build on.
+class PagedP27 : public TP27x {
+public:
+    explicit PagedP27(Workbench& w) : TP27x(w) {
+        Writing = {64, 64, 1024};
+        BlankFromZero = true;
+        Texts.BlankDone = "OK";
+        Offsets.SetPage(64);
+    }
+    int groupEnds = 0;
+
+protected:
+    void WriteBlockEnd(const VariantRecord&, const Block& b) override {
+        EXPECT_EQ(b.count, 64);
+        ++groupEnds;
+    }
+    void Button1Click() override {
+        if (!FileWindowForWrite("CheckBox3")) return;
+        RunBatch(BatchSteps(), nullptr, false);
+    }
+};
+
+struct PagedBench : SimBench {
+    PagedBench() : SimBench("AT27C256R"), f(*wb) {
+        wb->sel.VariantIndex = 13;
+        f.Show();
+        f.SetupForDevice();
+    }
+    PagedP27 f;
+};
+
+TEST(FramePieces, GroupsFromTheRoundedOffsetReadBackOnlyAtKibBoundaries) {
+    PagedBench b;
+    b.RandomImage(0x1000, 3);
+    b.f.Enter("Edit1", "440");
+    b.f.Enter("Edit2", "447");  // rounded to 0x440
+    b.f.Enter("Edit3", "800");  // 0x83f
+    EXPECT_EQ(b.f.Text("Edit2"), "440");
+    EXPECT_EQ(b.f.Text("Edit3"), "83f");
+    b.tap->commands.clear();
+    b.f.Click("Write");
+    EXPECT_EQ(b.f.Text("Message"), "OK!");
+    // Groups from 0x440 until one reaches 0x440 + 0x83f: 33 of them (0x440 to
+    // 0xc7f); read back at 0x800 and 0xc00 only.
+    EXPECT_EQ(b.f.groupEnds, 33);
+    EXPECT_EQ(b.tap->Count(proto::OpRead1K), 2u);
+    EXPECT_TRUE(b.ChipBlank(0, 0x440));
+    EXPECT_TRUE(b.ChipMatchesImage(0x440, 0x840));
+    EXPECT_TRUE(b.ChipBlank(0xC80, 0x100));
+}
+
+TEST(FramePieces, BlankFromZeroIgnoresTheDeviceOffsetAndNamesChipAddresses) {
+    PagedBench b;
+    b.ChipAs<sim::EpromChip>().MutableContents()[0x123] = 0x5A;
+    b.f.Enter("Edit2", "1000");
+    b.f.Click("Blank");
+    EXPECT_EQ(b.f.Text("Message"), "000123:Err. Not Blank=5a");
+    b.ChipAs<sim::EpromChip>().MutableContents()[0x123] = 0xFF;
+    b.ChipAs<sim::EpromChip>().MutableContents()[0x7FFF] = 0x00;
+    b.f.Enter("Edit3", "400");  // stops after the block at or beyond Length
+    b.f.Click("Blank");
+    EXPECT_EQ(b.f.Text("Message"), "OK");
+}
+
+TEST(FramePieces, AOnePassBatchWithWritingNeedsTheBufferWindow) {
+    PagedBench b;
+    b.wb->FileWin.reset();
+    b.f.Click("Button1");
+    ASSERT_EQ(b.prompts.shown.size(), 1u);
+    EXPECT_EQ(b.prompts.Last(), "Must open a file to write...");
+    EXPECT_EQ(b.wb->Counter, "0");
+    // Without the write box ticked the batch runs.
+    b.f.SetChecked("CheckBox3", false);
+    b.f.Click("Button1");
+    EXPECT_EQ(b.f.Text("Message"), "End OK..");
+    EXPECT_EQ(b.wb->Counter, "1");
+    b.wb->options.MassProduction = true;  // one pass: no wait for a chip
+    b.f.Click("Button1");
+    EXPECT_EQ(b.wb->Counter, "2");
+}
+
+TEST(FramePieces, ActivationGivesLengthThePagesLowBits) {
+    PagedBench b;
+    b.f.SetText("Edit3", "1000");
+    b.f.Activate();
+    EXPECT_EQ(b.f.Text("Edit3"), "103f");
+}
+
+}  // namespace
+}  // namespace quilla::test
