@@ -8,6 +8,7 @@
 
 #include "algo/memory/p27.h"
 #include "app/workbench.h"
+#include "bench/bench_support.h"
 #include "engine/protocol.h"
 #include "engine/stream.h"
 #include "sim/clock.h"
@@ -15,32 +16,9 @@
 
 using namespace quilla;
 
-namespace {
-
-struct QuietPrompts : Prompts {
-    int Message(const std::string&, const std::string&, MsgKind, int buttons) override {
-        return (buttons & BtnYes) ? BtnYes : BtnOk;
-    }
-    void Beep() override {}
-};
-
-// Passes every transfer on and adds up the wait opcodes the host queued.
-struct WaitCounter : Transport {
-    explicit WaitCounter(Transport& t) : next(t) {}
-    int BulkWrite(const std::uint8_t* data, int n) override {
-        proto::ForEachCommand(data, n, [this](const proto::StreamCommand& c) {
-            if (c.op >= proto::OpWaitShort && c.op <= proto::OpWait29) waits += sim::timing::OpcodeCost(c.op);
-        });
-        return next.BulkWrite(data, n);
-    }
-    int BulkRead(std::uint8_t* buf, int n) override { return next.BulkRead(buf, n); }
-    Transport& next;
-    sim::Nanos waits = 0;
-};
-
-double Sec(sim::Nanos n) { return static_cast<double>(n) / 1e9; }
-
-}  // namespace
+using bench::QuietPrompts;
+using bench::Sec;
+using bench::WaitCounter;
 
 int main() {
     std::printf("EPROM form on the simulated programmer, 27C512 (64 KiB), row P27 14\n");

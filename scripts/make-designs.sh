@@ -9,6 +9,7 @@ set -euo pipefail
 DESIGNS=(
   vex300
   chkpin
+  p93cxxx
 )
 
 here="$(cd "$(dirname "$0")/.." && pwd)"

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "sim/socket.h"
@@ -137,6 +138,16 @@ private:
 struct SeatedPart {
     std::unique_ptr<Chip> chip;
     Placement placement;
+    // Where the part sits on a model whose forms wire the socket otherwise (the
+    // vex310's host-driven forms): a model word and its placement; a model
+    // whose word begins with none of them uses `placement`.
+    std::vector<std::pair<std::string, Placement>> modelPlacements = {};
+
+    const Placement& PlacementFor(std::string_view model) const {
+        for (const auto& [word, p] : modelPlacements)
+            if (model.substr(0, word.size()) == word) return p;
+        return placement;
+    }
 };
 
 class ChipRegistry {

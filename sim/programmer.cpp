@@ -135,7 +135,8 @@ void Programmer::SeatChip(std::unique_ptr<Chip> chip, Placement placement) {
 bool Programmer::SeatPart(std::string_view part) {
     SeatedPart sp = ChipRegistry::Builtin().Create(part);
     if (!sp.chip) return false;
-    SeatChip(std::move(sp.chip), std::move(sp.placement));
+    Placement placement = sp.PlacementFor(config_.model);
+    SeatChip(std::move(sp.chip), std::move(placement));
     return true;
 }
 

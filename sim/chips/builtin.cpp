@@ -2,11 +2,13 @@
 // (or one loop over a family's parameter table).
 #include "sim/chip.h"
 #include "sim/chips/eprom.h"
+#include "sim/chips/microwire.h"
 
 namespace quilla::sim {
 
 void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterEproms(registry);
+    RegisterMicrowireParts(registry);
 }
 
 }  // namespace quilla::sim

@@ -1,6 +1,7 @@
 // The designs the simulated programmer implements: one line per design class.
 #include "sim/design.h"
 #include "sim/designs/chkpin.h"
+#include "sim/designs/p93cxxx.h"
 #include "sim/designs/vex300.h"
 #include "sim/designs/vex310fw.h"
 
@@ -8,6 +9,7 @@ namespace quilla::sim {
 
 void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<ChkPinDesign>();
+    registry.Add<P93Design>();
     registry.Add<Vex300Design>();
     registry.Add<Vex310FirmwareDesign>();
 }

@@ -1,0 +1,65 @@
+// Every serial-EEPROM line of the device lists, end to end: the form its line
+// opens writes a blank chip of the line's part, verifies it and reads it back,
+// without a protocol violation.
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <vector>
+
+#include "support/param_names.h"
+#include "support/sim_bench.h"
+
+namespace quilla::test {
+namespace {
+
+struct Line {
+    std::string file, part, params;
+};
+
+// The texts each form shows after a good Verify.
+const std::map<std::string, std::string> kVerified{
+    {"P93", "Verified!"}, {"P93X16", "Verified!"}, {"P93C310", "Verified!"}, {"P93C310X16", "OK!"}};
+
+std::vector<Line> SerialLines() {
+    std::vector<Line> out;
+    for (const char* file : {"device520.lst", "device310.lst"}) {
+        std::ifstream in(std::string(QUILLA_SOURCE_DATA) + file);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind("SER ", 0) != 0) continue;
+            const auto mfrEnd = line.find(' ', 4);
+            const auto comma = line.find(',');
+            if (mfrEnd == std::string::npos || comma == std::string::npos) continue;
+            const std::string item = line.substr(mfrEnd + 1, comma - mfrEnd - 1);
+            out.push_back({file, item.substr(0, item.find(' ')), line.substr(comma + 1)});
+        }
+    }
+    return out;
+}
+
+class EverySerialLine : public ::testing::TestWithParam<Line> {};
+
+TEST_P(EverySerialLine, WritesVerifiesAndReadsBackABlankChip) {
+    const Line& l = GetParam();
+    SimBench b(l.part, l.file == "device310.lst" ? "vex310" : "vex520");
+    AlgoForm& f = b.Open(l.params);
+    ASSERT_EQ(f.Text("Msg"), "OK ") << l.params;
+    const int n = b.wb->FileWin->EndAddr + 1;
+    b.RandomImage(n, 21);
+    const std::vector<std::uint8_t> image(b.Image(), b.Image() + n);
+    f.Click("Write");
+    f.Click("Verify");
+    const std::string keyword = l.params.substr(0, l.params.find(' '));
+    ASSERT_TRUE(kVerified.count(keyword)) << keyword;
+    EXPECT_EQ(f.Text("Msg"), kVerified.at(keyword));
+    std::fill(b.Image(), b.Image() + n, 0);
+    f.Click("Read1");
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), b.Image()));
+    EXPECT_TRUE(b.sim->ViolationTexts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, EverySerialLine, ::testing::ValuesIn(SerialLines()),
+                         CaseName([](const Line& l) { return l.file.substr(6, 3) + " " + l.params + " " + l.part; }));
+
+}  // namespace
+}  // namespace quilla::test
