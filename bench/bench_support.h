@@ -3,12 +3,15 @@
 // and seconds from the simulated programmer's nanoseconds.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "app/workbench.h"
 #include "engine/prompts.h"
 #include "engine/stream.h"
 #include "engine/transport.h"
 #include "sim/clock.h"
+#include "sim/programmer.h"
 
 namespace quilla::bench {
 
@@ -34,5 +37,23 @@ struct WaitCounter : Transport {
 };
 
 inline double Sec(sim::Nanos n) { return static_cast<double>(n) / 1e9; }
+
+// A simulated programmer of a model with a part seated, the wait counter on
+// its link and a workbench on the counter, connected and reading the source
+// tree's designs.
+struct SimRig {
+    SimRig(const char* model, const char* part)
+        : prog(sim::MakeSimulatedProgrammer(model)), counter(*prog), wb(prompts, &counter) {
+        prog->SeatPart(part);
+        wb.ProgramDir = QUILLA_SOURCE_DATA;
+        wb.Ep3.ProgramDir = QUILLA_SOURCE_DATA;
+        wb.Ep3.Connected = 1;
+        wb.Ep3.ProgrammerModel = model;
+    }
+    std::unique_ptr<sim::Programmer> prog;
+    WaitCounter counter;
+    QuietPrompts prompts;
+    Workbench wb;
+};
 
 }  // namespace quilla::bench

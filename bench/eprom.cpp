@@ -10,30 +10,22 @@
 #include "app/workbench.h"
 #include "bench/bench_support.h"
 #include "engine/protocol.h"
-#include "engine/stream.h"
 #include "sim/clock.h"
 #include "sim/programmer.h"
 
 using namespace quilla;
 
-using bench::QuietPrompts;
 using bench::Sec;
-using bench::WaitCounter;
 
 int main() {
     std::printf("EPROM form on the simulated programmer, 27C512 (64 KiB), row P27 14\n");
     std::printf("%-28s %12s %14s %14s %12s\n", "operation", "simulated s", "form waits s", "overhead s",
                 "reference s");
     for (int speed : {0, 4}) {
-        auto prog = sim::MakeSimulatedProgrammer("vex520");
-        prog->SeatPart("AT27C512R");
-        WaitCounter counter(*prog);
-        QuietPrompts prompts;
-        Workbench wb(prompts, &counter);
-        wb.ProgramDir = QUILLA_SOURCE_DATA;
-        wb.Ep3.ProgramDir = QUILLA_SOURCE_DATA;
-        wb.Ep3.Connected = 1;
-        wb.Ep3.ProgrammerModel = "vex520";
+        bench::SimRig rig("vex520", "AT27C512R");
+        auto& prog = rig.prog;
+        auto& counter = rig.counter;
+        Workbench& wb = rig.wb;
         std::mt19937 rng(5);
         for (int i = 0; i < 0x10000; ++i) wb.ImageBuffer[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(rng());
         wb.sel.VariantIndex = 14;

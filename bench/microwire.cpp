@@ -7,9 +7,7 @@
 #include <random>
 
 #include "algo/serial/microwire.h"
-#include "app/workbench.h"
 #include "bench/bench_support.h"
-#include "sim/programmer.h"
 
 using namespace quilla;
 using bench::Sec;
@@ -20,15 +18,10 @@ int main() {
     std::printf("%-22s %12s %14s %14s %12s\n", "operation", "simulated s", "form waits s", "overhead s",
                 "datasheet s");
     for (int speed : {2, 0}) {
-        auto prog = sim::MakeSimulatedProgrammer("vex520");
-        prog->SeatPart("93C86");
-        bench::WaitCounter counter(*prog);
-        bench::QuietPrompts prompts;
-        Workbench wb(prompts, &counter);
-        wb.ProgramDir = QUILLA_SOURCE_DATA;
-        wb.Ep3.ProgramDir = QUILLA_SOURCE_DATA;
-        wb.Ep3.Connected = 1;
-        wb.Ep3.ProgrammerModel = "vex520";
+        bench::SimRig rig("vex520", "93C86");
+        auto& prog = rig.prog;
+        auto& counter = rig.counter;
+        Workbench& wb = rig.wb;
         std::mt19937 rng(5);
         for (int i = 0; i < kBytes; ++i) wb.ImageBuffer[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(rng());
         wb.sel.VariantIndex = 8;

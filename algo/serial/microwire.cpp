@@ -252,24 +252,20 @@ void MicrowireForm::ReadRom() {
 }
 
 void MicrowireForm::VerifyClick() {
-    const Row& r = Selected();
+    Selected();
     if ((kind_ == Kind::P93 || kind_ == Kind::P93C310) && !wb.FileWin) RefuseWithMessage("Must open a file first....");
     Status("Verify.");
     if (!PowerUp(kind_ != Kind::P93C310X16)) return;
-    for (int i = 0; i <= r.LastAddress; i += Step()) {
-        if (kind_ != Kind::P93C310X16 || i % 32 == 0) Progress(i);
-        if (Kept(MwReadWord(i / Step())) != ImageWord(i)) {
-            Status(kind_ == Kind::P93C310X16 ? "Failed!!!!" : "Failed..! ");
-            Progress(i);
-            wb.ErrorFlag() = 1;
-            SuppliesOff();
-            return;
-        }
+    const int bad = FirstDifference([this](int i) { return ImageWord(i); });
+    if (bad >= 0) {
+        Status(kind_ == Kind::P93C310X16 ? "Failed!!!!" : "Failed..! ");
+        Progress(bad);
+        wb.ErrorFlag() = 1;
+        SuppliesOff();
+        return;
     }
-    Success(kind_ == Kind::P93C310X16 ? "OK!" : "Verified!");
     wb.ErrorFlag() = 0;
-    Progress(r.LastAddress);
-    SuppliesOff();
+    Succeed("Verified!", "OK!");
 }
 
 void MicrowireForm::WriteClick() {
@@ -284,15 +280,8 @@ void MicrowireForm::WriteClick() {
         Ep3.UsbFlush();  // one transfer per word
     }
     MwEraseWriteDisable();
-    if (kind_ == Kind::P93C310X16) {
-        wb.ErrorFlag() = 0;
-        SuppliesOff();
-        Success("OK");
-        return;
-    }
-    Success("Done");
-    Progress(r.LastAddress);
-    SuppliesOff();
+    if (kind_ == Kind::P93C310X16) wb.ErrorFlag() = 0;
+    Succeed("Done", "OK");
 }
 
 void MicrowireForm::EraseClick() {
@@ -308,28 +297,39 @@ void MicrowireForm::EraseClick() {
 }
 
 void MicrowireForm::BlankClick() {
-    const Row& r = Selected();
+    Selected();
     Status("Blank CHK");
     if (!PowerUp(kind_ != Kind::P93C310X16)) return;
-    for (int i = 0; i <= r.LastAddress; i += Step()) {
-        if (kind_ != Kind::P93C310X16 || i % 32 == 0) Progress(i);
-        if (Kept(MwReadWord(i / Step())) != BlankValue()) {
-            // VCC stays on (the x16 vex310 form excepted); a batch pass ends here.
-            Status("No empty.");
-            StepFailed();
-            if (OnVex310()) wb.ErrorFlag() = 1;
-            if (kind_ == Kind::P93C310X16) Ep3.VccPin(0);
-            return;
-        }
-    }
-    if (OnVex310()) wb.ErrorFlag() = 0;
-    if (kind_ == Kind::P93C310X16) {
-        SuppliesOff();
-        Success("OK");
+    if (FirstDifference([this](int) { return BlankValue(); }) >= 0) {
+        // VCC stays on (the x16 vex310 form excepted); a batch pass ends here.
+        Status("No empty.");
+        StepFailed();
+        if (OnVex310()) wb.ErrorFlag() = 1;
+        if (kind_ == Kind::P93C310X16) Ep3.VccPin(0);
         return;
     }
-    Success("Blank");
-    Progress(r.LastAddress);
+    if (OnVex310()) wb.ErrorFlag() = 0;
+    Succeed("Blank", "OK");
+}
+
+// The first buffer offset whose word, as read, differs from want(offset); -1 when none.
+int MicrowireForm::FirstDifference(const std::function<unsigned(int)>& want) {
+    const Row& r = Selected();
+    for (int i = 0; i <= r.LastAddress; i += Step()) {
+        if (kind_ != Kind::P93C310X16 || i % 32 == 0) Progress(i);
+        if (Kept(MwReadWord(i / Step())) != want(i)) return i;
+    }
+    return -1;
+}
+
+void MicrowireForm::Succeed(const char* text, const char* wordFormText) {
+    if (kind_ == Kind::P93C310X16) {
+        SuppliesOff();
+        Success(wordFormText);
+        return;
+    }
+    Success(text);
+    Progress(Selected().LastAddress);
     SuppliesOff();
 }
 

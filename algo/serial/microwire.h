@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,10 @@ private:
     unsigned Kept(unsigned w) const { return TwoBytesPerWord() ? w : (w & 0xFF); }
     unsigned BlankValue() const { return TwoBytesPerWord() ? 0xFFFF : 0xFF; }
     void Progress(int i) { ShowProgress(i, Selected().LastAddress); }
+    int FirstDifference(const std::function<unsigned(int)>& want);
+    // The success text (the vex310 word form's own text there), the progress at
+    // the end and the supplies off.
+    void Succeed(const char* text, const char* wordFormText);
 
     const Kind kind_;
 };
