@@ -163,11 +163,14 @@ unsigned MicrowireForm::Sampled(int index) const {
     return OnVex310() ? (b >> 1) & 1u : b & 1u;
 }
 
-unsigned MicrowireForm::MwReadWord(int address) {
+// A READ whose DO samples land in the reply: the dummy bit's (when asked) and
+// the word's bits, most significant first.
+void MicrowireForm::ReadSamples(int address, bool dummy) {
     const Row& r = Selected();
     Select();
     MwSendOpcode(6);
     MwShiftOut(static_cast<unsigned>(address), r.AddressBits);
+    if (dummy) Capture();
     for (int k = 0; k < r.DataWidth; ++k) {
         Ep3.PinHigh(r.Sk);
         Ep3.PinLow(r.Sk);
@@ -175,8 +178,12 @@ unsigned MicrowireForm::MwReadWord(int address) {
     }
     Ep3.PinLow(r.Cs);
     Ep3.UsbReadReply();
+}
+
+unsigned MicrowireForm::MwReadWord(int address) {
+    ReadSamples(address, false);
     unsigned w = 0;
-    for (int k = 0; k < r.DataWidth; ++k) w = (w << 1) | Sampled(k);
+    for (int k = 0; k < Selected().DataWidth; ++k) w = (w << 1) | Sampled(k);
     return w;
 }
 
@@ -194,19 +201,8 @@ void MicrowireForm::MwWriteWord(int address, unsigned data) {
 // (a row with an address bit too few shows it among the data bits); with no
 // chip DO stays high on the pull-up.
 bool MicrowireForm::ChipAnswers() {
-    const Row& r = Selected();
-    Select();
-    MwSendOpcode(6);
-    MwShiftOut(0, r.AddressBits);
-    Capture();
-    for (int k = 0; k < r.DataWidth; ++k) {
-        Ep3.PinHigh(r.Sk);
-        Ep3.PinLow(r.Sk);
-        Capture();
-    }
-    Ep3.PinLow(r.Cs);
-    Ep3.UsbReadReply();
-    for (int k = 0; k <= r.DataWidth; ++k)
+    ReadSamples(0, true);
+    for (int k = 0; k <= Selected().DataWidth; ++k)
         if (Sampled(k) == 0) return true;
     return false;
 }

@@ -71,6 +71,7 @@ private:
     // Starts of a word's instruction: ORG high first on the vex310 word form.
     void Select();
     void Capture();
+    void ReadSamples(int address, bool dummy);
     unsigned Sampled(int index) const;
     // Power-up, the over-current check where the form makes one, and the check
     // that a chip answers (the dummy 0 of a READ). False: the operation ends.
