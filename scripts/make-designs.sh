@@ -10,6 +10,11 @@ DESIGNS=(
   vex300
   chkpin
   p93cxxx
+  atmega8dip28
+  at90s8515dip40
+  at90s8535dip40
+  at90s8515plcc44
+  at90s8535plcc44
 )
 
 here="$(cd "$(dirname "$0")/.." && pwd)"

@@ -103,6 +103,16 @@ FormControl& AlgoForm::AddStatus(const std::string& name, const std::string& tex
     return c;
 }
 
+FormControl& AlgoForm::AddGrid(const std::string& name, const std::string& caption,
+                               std::vector<std::string> rowNames, std::vector<std::string> cells,
+                               const std::string& group) {
+    FormControl& c = Add(ControlKind::Grid, name, caption, group);
+    cells.resize(rowNames.size());
+    c.RowNames = std::move(rowNames);
+    c.Items = std::move(cells);
+    return c;
+}
+
 void AlgoForm::DeclareOffsetEdits(OffsetsWindow& o) {
     static const char* const labels[3] = {"File offset  :", "Device offset:", "Length:   "};
     static const char* const texts[3] = {"000000", "000000", "000200"};
@@ -193,6 +203,14 @@ void AlgoForm::Choose(const std::string& name, int index) {
     if (c.OnClick) Guarded(c.OnClick);
 }
 
+void AlgoForm::ClickCell(const std::string& name, int row) {
+    FormControl& c = Get(name);
+    if (!c.Visible || !c.Enabled || row < 0 || row >= static_cast<int>(c.Items.size())) return;
+    c.ItemIndex = row;
+    Repaint(c);
+    if (c.OnClick) Guarded(c.OnClick);
+}
+
 // ---- updates ------------------------------------------------------------------------------
 
 void AlgoForm::Repaint(const FormControl& c) {
@@ -216,6 +234,25 @@ void AlgoForm::SetProgress(const std::string& name, int min, int max, int positi
     c.Min = min;
     c.Max = max;
     c.Position = position < min ? min : (position > max ? max : position);
+    Repaint(c);
+}
+
+void AlgoForm::PutChecked(const std::string& name, bool on) {
+    FormControl& c = Get(name);
+    c.Checked = on;
+    Repaint(c);
+}
+
+void AlgoForm::PutCaption(const std::string& name, const std::string& caption) {
+    FormControl& c = Get(name);
+    c.Caption = caption;
+    Repaint(c);
+}
+
+void AlgoForm::PutCell(const std::string& name, int row, const std::string& text) {
+    FormControl& c = Get(name);
+    if (row < 0 || row >= static_cast<int>(c.Items.size())) return;
+    c.Items[static_cast<std::size_t>(row)] = text;
     Repaint(c);
 }
 

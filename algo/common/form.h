@@ -32,6 +32,8 @@ enum class ControlKind {
     Label,     // a plain label: Caption
     Status,    // a read-only status field: Text
     Group,     // a group box; controls name it in their Group
+    Grid,      // a two-column grid: fixed row names (RowNames), cell texts (Items),
+               // the clicked row (ItemIndex); OnClick after a click on a cell
 };
 
 struct FormControl {
@@ -44,6 +46,7 @@ struct FormControl {
     bool Checked = false;
     std::vector<std::string> Items;
     int ItemIndex = -1;
+    std::vector<std::string> RowNames;  // grids: the fixed first column
     int Min = 0, Max = 100, Position = 0;
 
     bool Enabled = true;
@@ -102,6 +105,8 @@ public:
     void KeyDown(const std::string& name, int key);
     void SetChecked(const std::string& name, bool on);
     void Choose(const std::string& name, int index);
+    // A click on a grid's cell of row `row` (nothing outside the grid).
+    void ClickCell(const std::string& name, int row);
 
     std::string Text(const std::string& name) const;
     bool Checked(const std::string& name) const;
@@ -129,6 +134,8 @@ public:
     // Writes a text into a control and paints it (helpers such as the offsets
     // window use it).
     void PutText(const std::string& name, const std::string& text) { Put(name, text); }
+    // Ticks or unticks a box from the program (no click handler runs) and paints it.
+    void PutChecked(const std::string& name, bool on);
     // Declares the three offset edits with their labels and handlers.
     void DeclareOffsetEdits(OffsetsWindow& o);
 
@@ -150,6 +157,9 @@ protected:
                           const std::string& group = "");
     FormControl& AddStatus(const std::string& name, const std::string& text,
                            const std::string& group = "");
+    FormControl& AddGrid(const std::string& name, const std::string& caption,
+                         std::vector<std::string> rowNames, std::vector<std::string> cells,
+                         const std::string& group = "");
 
     // ---- updates, painted at once -----------------------------------------------
     void Put(const std::string& name, const std::string& text);
@@ -160,6 +170,10 @@ protected:
     // not have done.
     void Success(const std::string& text);
     void SetProgress(const std::string& name, int min, int max, int position);
+    // Writes a label's caption (or any control's) and paints it.
+    void PutCaption(const std::string& name, const std::string& caption);
+    // Writes the text of a grid's cell (rows outside the grid are ignored).
+    void PutCell(const std::string& name, int row, const std::string& text);
     void SetCaption(const std::string& caption);
     // Shows or hides, enables or disables a control (a hidden or disabled box
     // counts as unticked).

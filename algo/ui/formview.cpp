@@ -14,6 +14,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
+#include <QHeaderView>
 #include <QVBoxLayout>
 
 namespace quilla {
@@ -166,6 +168,18 @@ QWidget* FormWidget::Build(FormControl& c) {
         }
         case ControlKind::Label:
             return new QLabel(Q(c.Caption));
+        case ControlKind::Grid: {
+            auto* t = new QTableWidget(static_cast<int>(c.Items.size()), 2);
+            t->horizontalHeader()->hide();
+            t->verticalHeader()->hide();
+            t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            for (std::size_t i = 0; i < c.RowNames.size(); ++i)
+                t->setItem(static_cast<int>(i), 0, new QTableWidgetItem(Q(c.RowNames[i])));
+            connect(t, &QTableWidget::cellClicked, this, [this, name](int row, int column) {
+                if (!syncing_ && column == 1) form_.ClickCell(name, row);
+            });
+            return t;
+        }
         case ControlKind::Group:
             return nullptr;
     }
@@ -186,6 +200,7 @@ void FormWidget::Sync(const FormControl& c) {
             if (auto* l = qobject_cast<QLabel*>(w)) l->setText(Q(c.Caption));
             break;
         case ControlKind::Check:
+            static_cast<QCheckBox*>(w)->setText(Q(c.Caption));
             static_cast<QCheckBox*>(w)->setChecked(c.Checked);
             break;
         case ControlKind::Radio: {
@@ -207,6 +222,15 @@ void FormWidget::Sync(const FormControl& c) {
             auto* p = static_cast<QProgressBar*>(w);
             p->setRange(c.Min, c.Max > c.Min ? c.Max : c.Min + 1);
             p->setValue(c.Position);
+            break;
+        }
+        case ControlKind::Grid: {
+            auto* t = static_cast<QTableWidget*>(w);
+            for (std::size_t i = 0; i < c.Items.size(); ++i) {
+                QTableWidgetItem* item = t->item(static_cast<int>(i), 1);
+                if (!item) t->setItem(static_cast<int>(i), 1, item = new QTableWidgetItem);
+                item->setText(Q(c.Items[i]));
+            }
             break;
         }
         case ControlKind::Group:

@@ -1,5 +1,6 @@
 // The designs the simulated programmer implements: one line per design class.
 #include "sim/design.h"
+#include "sim/designs/avrhv.h"
 #include "sim/designs/chkpin.h"
 #include "sim/designs/p93cxxx.h"
 #include "sim/designs/vex300.h"
@@ -12,6 +13,11 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<P93Design>();
     registry.Add<Vex300Design>();
     registry.Add<Vex310FirmwareDesign>();
+    registry.Add<AtMega8Dip28Design>();
+    registry.Add<At90s8515Dip40Design>();
+    registry.Add<At90s8535Dip40Design>();
+    registry.Add<At90s8515Plcc44Design>();
+    registry.Add<At90s8535Plcc44Design>();
 }
 
 }  // namespace quilla::sim

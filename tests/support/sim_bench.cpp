@@ -11,9 +11,10 @@ namespace quilla::test {
 int Tap::BulkWrite(const std::uint8_t* data, int n) {
     const int k = ++outTransfers;
     if (beforeOut) beforeOut(k);
-    proto::ForEachCommand(data, n, [this](const proto::StreamCommand& c) {
-        if (c.op != proto::OpNop) commands.emplace_back(c.bytes, c.bytes + c.length);
-    });
+    if (record)
+        proto::ForEachCommand(data, n, [this](const proto::StreamCommand& c) {
+            if (c.op != proto::OpNop) commands.emplace_back(c.bytes, c.bytes + c.length);
+        });
     const int sent = next.BulkWrite(data, n);
     if (afterOut) afterOut(k);
     return sent;

@@ -29,8 +29,11 @@ public:
         AddCheck("CheckBox3", "C", true, "GroupBox1");
         AddButton("Button1", " Run ", [this] { Batch(); }, "GroupBox1");
         AddRadio("Speed", "Speed", {"a", "b", "c"}, 0);
+        AddGrid("Grid", "CFG", {"A0", "A1", "A2"}, {"1", "1"});
+        Get("Grid").OnClick = [this] { log.push_back("cell " + std::to_string(ItemIndex("Grid"))); };
         AddStatus("Message", "Prompt  ");
     }
+    void Cell(int row, const std::string& text) { PutCell("Grid", row, text); }
     void SetupForDevice() override {}
     void OnActivate() override { ++activations; }
 
@@ -75,6 +78,19 @@ TEST_F(Fixture, ControlsAreDrivenByName) {
     EXPECT_EQ(f.ItemIndex("Speed"), 2);
     EXPECT_EQ(f.Text("Message"), "Prompt  ");
     EXPECT_THROW(f.Click("Nothing"), std::out_of_range);
+}
+
+TEST_F(Fixture, AGridKeepsItsRowNamesAndReportsTheClickedRow) {
+    const FormControl& g = f.Get("Grid");
+    EXPECT_EQ(g.RowNames, (std::vector<std::string>{"A0", "A1", "A2"}));
+    EXPECT_EQ(g.Items, (std::vector<std::string>{"1", "1", ""}));  // one cell per row
+    f.ClickCell("Grid", 2);
+    f.ClickCell("Grid", 3);   // no such row
+    f.ClickCell("Grid", -1);
+    EXPECT_EQ(f.log, (std::vector<std::string>{"cell 2"}));
+    f.Cell(1, "0");
+    f.Cell(5, "0");  // ignored
+    EXPECT_EQ(f.Get("Grid").Items, (std::vector<std::string>{"1", "0", ""}));
 }
 
 TEST_F(Fixture, HiddenOrDisabledControlsDoNothingAndBoxesCountUnticked) {

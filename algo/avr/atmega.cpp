@@ -1,0 +1,326 @@
+#include "algo/avr/atmega.h"
+
+#include <cstdio>
+
+#include "app/numparse.h"
+#include "app/workbench.h"
+#include "catalog/form.h"
+#include "engine/protocol.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kRows = 8;
+
+const char* const kFuseCaptions[16] = {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0",    "SUT1",
+                                       "BODEN",  "BODLEV", "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE",
+                                       "CKOPT",  "SPIEN",  "WDTON",  "RSTDISBL"};
+const char* const kLockCaptions[8] = {"LB1", "LB2", "BLB01", "BLB02", "BLB11", "BLB12", "NO USED", "NO USED"};
+
+}  // namespace
+
+TAtmegax::TAtmegax(Workbench& w)
+    : AvrHvForm(w, "ATmega", HvVariant{false, false, true, HvVariant::Entry::Full, false}) {
+    AddButton("Read1", "Read  ", [this] { ReadRom(); });
+    AddButton("Erase", "Erase", [this] { EraseClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
+    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
+    AddButton("WtFuse", "W.Fuse", [this] { WtFuseClick(); });
+    AddButton("ReadFuse", "R.Fuse ", [this] { ReadFuseClick(); });
+    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
+    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
+    AddButton("Button2", "Read ID ", [this] { Button2Click(); });
+    AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
+    AddGroup("GroupBox1", "Batch   ");
+    for (const auto& [name, caption] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"CheckBoxCalibrate", "R.RC校准"}, {"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "},
+             {"CheckBoxWrite", "Write."}, {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"},
+             {"CheckBoxFuse", "W.Fuse"}, {"CheckBoxConfig", "Lock"}})
+        AddCheck(name, caption, true, "GroupBox1");
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
+    AddGroup("GroupBox2", "CFG Fuse(checked=0)  ");
+    for (int k = 0; k < 16; ++k) AddCheck(avr::Box(k + 1), kFuseCaptions[k], false, "GroupBox2");
+    AddGroup("GroupBox3", "LockLock(打勾编程为0)");
+    for (int k = 0; k < 8; ++k) AddCheck(avr::Box(k + 17), kLockCaptions[k], false, "GroupBox3");
+    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
+    AddEdit("Edit1", "存放RC校准的Add :", "");
+    AddCombo("ComboBox1", "校准频率 ", {"1MH", "2MH", "4MH", "8MH"}, 0);
+    AddEdit("Edit7", "", "", true);
+    AddLabel("Note", "");
+    AddProgress("RdBar");
+    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
+    AddStatus("Msg", "");
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    FillRows();
+}
+
+void TAtmegax::FillRows() {
+    Rows.assign(kRows, AvrRow{});
+    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Rows[1] = {"1: ATmega8 4kx16", 7, 13, 14, 0x1FFF, 0x1FF, 4, 64, 0xFFFFFFC0u, 0x03};
+    Rows[2] = {"2: ATmega16 8kx16", 29, 30, 31, 0x3FFF, 0x1FF, 4, 128, 0xFFFFFFFFu, 0xFF};
+    Rows[3] = {"3: ATmega32 16kx16", 29, 30, 31, 0x7FFF, 0x3FF, 4, 128, 0xFFFFFFFFu, 0xFF};
+    Rows[4] = {"4: ATmega64*TQFP 32kx16", 29, 30, 31, 0xFFFF, 0x7FF, 8, 256, 0, 0};
+    Rows[5] = {"5: ATmega128*TQFP 64kx16", 29, 30, 31, 0x1FFFF, 0xFFF, 8, 256, 0, 0};
+    Rows[6] = {"6: AT90S8515", 9, 40, 20, 0x1FFF, 0x1FF, 4, 64, 0xFFFFFFFFu, 0xFF};
+    Rows[7] = {"7: AT90S8535", 29, 30, 31, 0x1FFF, 0x1FF, 4, 64, 0xFFFFFFFFu, 0xFF};
+}
+
+std::string TAtmegax::KeyError() const {
+    const int pkg = wb.sel.GetParam("pkg=");
+    for (int ok : {0, 28, 40, 41, 44, 50})
+        if (pkg == ok) return {};
+    return "Bad device line: pkg=" + std::to_string(pkg) + " is not a package of " +
+           (wb.sel.DeviceKeyword.empty() ? std::string("ATMEGAX") : wb.sel.DeviceKeyword) +
+           " (28, 40, 41, 44 or 50)";
+}
+
+int TAtmegax::PageWaits() const { return SpeedText() == "Fast写" ? 5 : 10; }
+
+void TAtmegax::SetupForDevice() {
+    FillRows();
+    if (!CheckDeviceLine()) return;
+    Ep3.ResetPins();
+    AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    avr::ShowPackagePicture(Ep3, wb.sel.TypeText);
+    switch (wb.sel.GetParam("pkg=")) {
+        case 28:
+            Ep3.LoadBitFile("atmega8dip28.bit");
+            break;
+        case 41:
+            Ep3.LoadBitFile("at90s8535dip40.bit");
+            Ep3.ShowPlacementBitmap("at90s8535dip48.bmp");
+            break;
+        case 44:
+            Ep3.LoadBitFile("at90s8515plcc44.bit");
+            avr::SetPins(r, 8, 42, 20, 0x7FEFFDFFu, 0x83FF);
+            break;
+        case 50:
+            Ep3.LoadBitFile("at90s8535plcc44.bit");
+            avr::SetPins(r, 8, 42, 10, 0, 0);
+            break;
+        default:  // 0 or 40
+            Ep3.LoadBitFile("at90s8515dip40.bit");
+            break;
+    }
+    const int v = wb.sel.VariantIndex;
+    PutCaption("CheckBox15", v == 2 || v == 3 ? "JTAGEN" : "WDTON");
+    PutCaption("CheckBox16", v == 2 || v == 3 ? "OCDEN" : v == 6 ? "S8515C" : v == 7 ? "S8535C" : "RSTDISBL");
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.FileNew();
+    PlaceEeprom(r);
+    Put("Edit7", wb.sel.SelectedDevice);
+    ShowAddress("Edit1", r.FlashLast);
+    wb.Display();
+    AlgoForm::Show();
+    Ep3.GndPin(r.GndPin);
+    Ep3.SetVcc(4400);
+    Ep3.SetVpp(12000);
+}
+
+std::uint8_t TAtmegax::FuseLowFromBoxes() const { return avr::ByteFromBoxes(*this, 1); }
+std::uint8_t TAtmegax::FuseHighFromBoxes() const { return avr::ByteFromBoxes(*this, 9); }
+std::uint8_t TAtmegax::LockFromBoxes() const { return avr::ByteFromBoxes(*this, 17) & 0x3F; }
+
+// ---- reads ------------------------------------------------------------------------------------
+
+void TAtmegax::ReadRom() {
+    const AvrRow& r = Row();
+    Status("Read.");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    DataDirection(1);
+    Ep3.UsbFlush();
+    ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
+        std::copy(reply, reply + 64, Image(s));
+        return true;
+    });
+    ShowProgress(r.FlashLast);
+    SuppliesOff();
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void TAtmegax::BlankClick() {
+    const AvrRow& r = Row();
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Status("检查...");
+    DataDirection(1);
+    Ep3.UsbFlush();
+    const bool blank = ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
+        for (int i = 0; i < 64; ++i)
+            if (reply[i] != 0xFF) {
+                Status("No empty.");
+                wb.ErrorFlag() = 1;
+                ShowProgress(s);
+                SuppliesOff();
+                return false;
+            }
+        return true;
+    });
+    if (!blank) return;
+    wb.ErrorFlag() = 0;
+    Success("OK!");
+    SuppliesOff();
+    ShowProgress(r.FlashLast);
+}
+
+void TAtmegax::VerifyClick() {
+    const AvrRow& r = Row();
+    Status("Verify.");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    DataDirection(1);
+    Ep3.UsbFlush();
+    if (!VerifyFlashBlocks(32)) return;
+    wb.ErrorFlag() = 0;
+    Success("OK!!!");
+    ShowProgress(r.FlashLast);
+    SuppliesOff();
+}
+
+// ---- writes -----------------------------------------------------------------------------------
+
+void TAtmegax::WriteClick() {
+    const AvrRow& r = Row();
+    if (!RequireFileWindow()) return;
+    Status("写Flash...");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    ProgramFlashPages(PageWaits());
+    Ep3.UsbFlush();
+    ShowProgress(r.FlashLast);
+    Success("OK");
+    SuppliesOff();
+}
+
+void TAtmegax::EraseClick() {
+    const AvrRow& r = Row();
+    if (!EnterProgramming()) return;
+    Ep3.VppPin(r.VppPin);
+    if (!Ep3.CheckCurrent()) return;
+    Status("Erasing");
+    ChipErase();
+    SuppliesOff();
+    Success("Erase OK");
+}
+
+void TAtmegax::RdDataClick() {
+    const AvrRow& r = Row();
+    Status("Reading....");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    DataDirection(1);
+    Ep3.UsbFlush();
+    ReadEepromBlocks([this](std::int32_t s, const std::uint8_t* reply) {
+        std::copy(reply, reply + 64, Image(EepromOffset + s));
+    });
+    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
+    SuppliesOff();
+    Success("OK");
+    if (wb.FileWin) wb.FileWin->ViewStart = EepromOffset;
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void TAtmegax::WrDataClick() {
+    const AvrRow& r = Row();
+    if (!RequireFileWindow()) return;
+    Status("Writing ...");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    SetProgress("RdBar", 0, r.EepromLast, 0);
+    ProgramEepromPages(PageWaits());
+    Ep3.UsbFlush();
+    ShowProgress(r.EepromLast);
+    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
+    Success("OK");
+    SuppliesOff();
+}
+
+void TAtmegax::WtFuseClick() {
+    const std::uint8_t low = FuseLowFromBoxes();
+    const std::uint8_t high = FuseHighFromBoxes();
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    WriteFuseLow(low);
+    Ep3.UsbPut1(OpWait100ms);
+    WriteFuseHigh(high);
+    SuppliesOff();
+    Success("Fuse OK!");
+}
+
+void TAtmegax::ReadFuseClick() {
+    if (!EnterProgramming()) return;
+    ReadFuseLockBytes();
+    SuppliesOff();
+    Ep3.UsbReadReply();
+    const auto& b = Ep3.UsbReplyBuf;
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "Fuse low=%02x,  Fuse Hi=%02x,  Lock=%02x", b[0], b[1], b[2]);
+    Status(buf);
+}
+
+void TAtmegax::SecrityClick() {
+    const std::uint8_t lock = LockFromBoxes();
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Status("Fuse...");
+    WriteLock(lock);
+    Success("OK!");
+    SuppliesOff();
+    Success("OK");
+}
+
+void TAtmegax::Button2Click() {
+    if (!EnterProgramming()) return;
+    ReadId();
+}
+
+void TAtmegax::RdCalibrateClick() {
+    if (!EnterProgramming()) return;
+    Status("读RC震荡校准...");
+    const std::string freq = Text("ComboBox1");
+    int index = 0;
+    switch (freq.empty() ? '\0' : freq[0]) {
+        case '2': index = 1; break;
+        case '4': index = 2; break;
+        case '8': index = 3; break;
+        default: break;
+    }
+    if (!EnterProgramming()) return;
+    ReadCalibrationByte(index);
+    SuppliesOff();
+    Ep3.UsbPut1(OpWait100ms);
+    Ep3.UsbReadReply();
+    const std::uint8_t cal = Ep3.UsbReplyBuf[0];
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "Calibration(%s): %02x", freq.c_str(), cal);
+    Status(buf);
+    const std::uint8_t bytes[1] = {cal};
+    StoreCalibration("Edit1", bytes);
+}
+
+void TAtmegax::Button1Click() {
+    const AvrRow& r = Row();
+    RunBatch({{"CheckBoxCalibrate", [this] { RdCalibrateClick(); }},
+              {"CheckBoxErase", [this] { EraseClick(); }},
+              {"CheckBoxBlank", [this] { BlankClick(); }},
+              {"CheckBoxWrite", [this] { WriteClick(); }},
+              {"CheckBoxVer", [this] { VerifyClick(); }},
+              {"CheckBoxrWrData", [this] { WrDataClick(); }},
+              {"CheckBoxFuse", [this] { WtFuseClick(); }},
+              {"CheckBoxConfig", [this] { SecrityClick(); }}},
+             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+}
+
+QUILLA_FORM(TAtmegax);
+
+}  // namespace quilla

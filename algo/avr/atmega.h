@@ -1,0 +1,43 @@
+// TAtmegax: ATmega8/16/32/64/128 (and AT90S8515/8535 rows) in the
+// high-voltage parallel mode with page writes for flash and EEPROM, fuse and
+// lock check boxes, the calibration-byte read and the batch. The design and
+// the pins follow the device line's pkg= key.
+#pragma once
+
+#include "algo/avr/hv_form.h"
+
+namespace quilla {
+
+class TAtmegax : public AvrHvForm {
+public:
+    explicit TAtmegax(Workbench& wb);
+    void SetupForDevice() override;
+    void OnClose() override { Ep3.PowerOff(); }
+
+    void ReadRom();
+    void EraseClick();
+    void BlankClick();
+    void VerifyClick();
+    void WriteClick();
+    void SecrityClick();
+    void WtFuseClick();
+    void ReadFuseClick();
+    void RdDataClick();
+    void WrDataClick();
+    void Button2Click();
+    void RdCalibrateClick();
+    void Button1Click();
+
+    // The fuse bytes and the lock byte the boxes stand for.
+    std::uint8_t FuseLowFromBoxes() const;
+    std::uint8_t FuseHighFromBoxes() const;
+    std::uint8_t LockFromBoxes() const;
+
+protected:
+    void FillRows() override;
+    std::string KeyError() const override;
+    // Ten page waits, five with "Fast写".
+    int PageWaits() const;
+};
+
+}  // namespace quilla

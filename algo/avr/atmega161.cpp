@@ -1,0 +1,518 @@
+#include "algo/avr/atmega161.h"
+
+#include <cstdio>
+
+#include "app/workbench.h"
+#include "catalog/form.h"
+#include "engine/protocol.h"
+
+namespace quilla {
+
+using namespace proto;
+using namespace hvline;
+
+namespace {
+
+constexpr HvVariant kSettled161{true, true, false, HvVariant::Entry::Mega161, false};
+constexpr HvVariant kSettled163{true, true, false, HvVariant::Entry::Mega163, false};
+
+}  // namespace
+
+// ---- the shared frame of the three forms ---------------------------------------------------------
+
+TAtmega16xForm::TAtmega16xForm(Workbench& w, std::string caption, HvVariant variant)
+    : AvrHvForm(w, std::move(caption), variant) {}
+
+void TAtmega16xForm::FillRows() {
+    Rows.assign(4, AvrRow{});
+    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Rows[1] = {"1: ATmega161 8kx16", 9, 40, 20, 0x3FFF, 0x1FF, 0, 128, 0xFFFFFFFFu, 0xFF};
+    Rows[2] = {"2: ATmega162 8kx16", 9, 40, 20, 0x3FFF, 0x1FF, 0, 128, 0xFFFFFFFFu, 0xFF};
+    Rows[3] = {"3: ATmega163 8kx16", 29, 30, 31, 0x3FFF, 0x1FF, 0, 128, 0xFFFFFFFFu, 0xFF};
+}
+
+void TAtmega16xForm::DeclareOperations(const char* idButton) {
+    AddButton("Read1", "Read  ", [this] { ReadRom(); });
+    AddButton("Erase", "Erase", [this] { EraseClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
+    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
+    AddButton("WtFuse", "W.Fuse", [this] { WtFuseClick(); });
+    AddButton("ReadFuse", "R.Fuse ", [this] { ReadFuseClick(); });
+    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
+    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
+    AddButton(idButton, "Read ID ", [this] { ReadIDClick(); });
+}
+
+void TAtmega16xForm::DeclareBatch() {
+    AddGroup("GroupBox1", "Batch   ");
+    for (const auto& [name, caption] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
+             {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxFuse", "W.Fuse"},
+             {"CheckBoxConfig", "Lock"}})
+        AddCheck(name, caption, true, "GroupBox1");
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
+}
+
+void TAtmega16xForm::DeclareLockBoxes(int count) {
+    static const char* const names[8] = {"LB1", "LB2", "BLB01", "BLB02", "BLB11", "BLB12", "NO USED", "NO USED"};
+    AddGroup("GroupBox3", "LockLock(打勾编程为0)");
+    for (int k = 0; k < count; ++k) AddCheck(avr::Box(k + 17), names[k], false, "GroupBox3");
+}
+
+void TAtmega16xForm::DeclareStatus(bool typeNum) {
+    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
+    if (typeNum) AddEdit("TypeNum", "", "", true);
+    AddLabel("Note", "");
+    AddProgress("RdBar");
+    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
+    AddStatus("Msg", "");
+}
+
+int TAtmega16xForm::PageWaits() const { return SpeedText() == "Fast写" ? 20 : 30; }
+
+bool TAtmega16xForm::LockByte(std::uint8_t& lock) {
+    lock = avr::ByteFromBoxes(*this, 17) & 0x3F;
+    return true;
+}
+
+void TAtmega16xForm::SetupPlcc44OrDip40() {
+    AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    avr::ShowPackagePicture(Ep3, wb.sel.TypeText);
+    if (avr::HasPackageMark(wb.sel.TypeText)) {
+        Ep3.LoadBitFile("at90s8515plcc44.bit");
+        avr::SetPins(r, 8, 42, 20, 0x7FEFFDFFu, 0x83FF);
+    } else {
+        Ep3.LoadBitFile("at90s8515dip40.bit");
+        avr::SetPins(r, 9, 40, 20, 0xFFFFFFFFu, 0xFF);
+    }
+}
+
+void TAtmega16xForm::SetupCommon(bool typeNum) {
+    const AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    wb.FileNew();
+    PlaceEeprom(r);
+    if (typeNum) Put("TypeNum", wb.sel.SelectedDevice);
+    wb.Display();
+    AlgoForm::Show();
+    Ep3.GndPin(r.GndPin);
+    Ep3.SetVcc(4400);
+    Ep3.SetVpp(12000);
+}
+
+void TAtmega16xForm::ReadRom() {
+    const AvrRow& r = Row();
+    Status("Read.");
+    if (!EnterProgramming()) return;
+    VccForReading();
+    if (!Ep3.CheckCurrent()) return;
+    DataDirection(1);
+    Ep3.UsbFlush();
+    ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
+        std::copy(reply, reply + 64, Image(s));
+        return true;
+    });
+    ShowProgress(r.FlashLast);
+    SuppliesOff();
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void TAtmega16xForm::BlankClick() {
+    const AvrRow& r = Row();
+    if (!EnterProgramming()) return;
+    VccForReading();
+    if (!Ep3.CheckCurrent()) return;
+    Status("检查...");
+    DataDirection(1);
+    Ep3.UsbFlush();
+    const bool blank = ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
+        for (int i = 0; i < 64; ++i)
+            if (reply[i] != 0xFF) {
+                Status("No empty.");
+                wb.ErrorFlag() = 1;
+                ShowProgress(s);
+                SuppliesOff();
+                return false;
+            }
+        return true;
+    });
+    if (!blank) return;
+    wb.ErrorFlag() = 0;
+    Success("OK!");
+    SuppliesOff();
+    ShowProgress(r.FlashLast);
+}
+
+void TAtmega16xForm::VerifyClick() {
+    const AvrRow& r = Row();
+    Status("Verify.");
+    if (!EnterProgramming()) return;
+    VccForReading();
+    if (!Ep3.CheckCurrent()) return;
+    DataDirection(1);
+    Ep3.UsbFlush();
+    if (!VerifyFlashBlocks(32)) return;
+    wb.ErrorFlag() = 0;
+    Success("OK!!!");
+    ShowProgress(r.FlashLast);
+    SuppliesOff();
+}
+
+void TAtmega16xForm::WriteClick() {
+    const AvrRow& r = Row();
+    if (!RequireFileWindow()) return;
+    Status("Write");
+    if (!EnterProgramming()) return;
+    VccForWriting();
+    if (!Ep3.CheckCurrent()) return;
+    ProgramFlashPages(PageWaits());
+    Ep3.UsbFlush();
+    ShowProgress(r.FlashLast);
+    Success("OK");
+    VccForReading();
+    SuppliesOff();
+}
+
+void TAtmega16xForm::EraseClick() {
+    const AvrRow& r = Row();
+    if (!EnterProgramming()) return;
+    Ep3.VppPin(r.VppPin);
+    VccForWriting();
+    if (!Ep3.CheckCurrent()) return;
+    Status("Erasing");
+    DataDirection(0);
+    LineHigh(OE);
+    for (int i = 0; i < 3; ++i) ReadSignatureByte(i);
+    Ep3.UsbReadReply();  // the bytes are not used
+    LineLow(Direction);
+    LineHigh(OE);
+    LoadCommand(hvcmd::ChipErase);
+    WrPulse();
+    Ep3.UsbPut1(OpWait100ms);
+    LineLow(OE);
+    SuppliesOff();
+    Success("Erase OK");
+}
+
+void TAtmega16xForm::RdDataClick() {
+    const AvrRow& r = Row();
+    Status("Reading....");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    DataDirection(1);
+    Ep3.UsbFlush();
+    ReadEepromBlocks([this](std::int32_t s, const std::uint8_t* reply) {
+        std::copy(reply, reply + 64, Image(EepromOffset + s));
+    });
+    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
+    SuppliesOff();
+    Success("OK");
+    if (wb.FileWin) wb.FileWin->ViewStart = EepromOffset;
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void TAtmega16xForm::WriteEeprom(const AvrRow& r, bool progressBefore) {
+    SetProgress("RdBar", 0, r.EepromLast, 0);
+    if (r.EepromPage > 0) {
+        // A paged EEPROM takes its data through the page buffer only.
+        ProgramEepromPages(PageWaits());
+        Ep3.UsbFlush();
+        return;
+    }
+    for (std::int32_t i = 0; i <= r.EepromLast; ++i) {
+        if (progressBefore) SetProgress("RdBar", 0, r.EepromLast, i);
+        WriteEepromByte(i, *Image(EepromOffset + i));
+        if ((i & 0xFF) == 0) Ep3.UsbFlush();
+        if (!progressBefore) SetProgress("RdBar", 0, r.EepromLast, i);
+    }
+    Ep3.UsbFlush();
+}
+
+void TAtmega16xForm::WrDataClick() {
+    const AvrRow& r = Row();
+    Status("Writing ...");
+    if (!EnterProgramming()) return;
+    VccForWriting();
+    if (!Ep3.CheckCurrent()) return;
+    WriteEeprom(r, true);
+    Success("OK");
+    SuppliesOff();
+}
+
+void TAtmega16xForm::SecrityClick() {
+    std::uint8_t lock = 0;
+    if (!EnterProgramming()) return;
+    VccForWriting();
+    if (!Ep3.CheckCurrent()) return;
+    if (!LockByte(lock)) {
+        SuppliesOff();
+        return;
+    }
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Status("Fuse...");
+    WriteLock(lock);
+    Success("OK!");
+    SuppliesOff();
+    Success("OK");
+}
+
+void TAtmega16xForm::ReadIDClick() {
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    ReadId();
+}
+
+void TAtmega16xForm::Button1Click() {
+    const AvrRow& r = Row();
+    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
+              {"CheckBoxBlank", [this] { BlankClick(); }},
+              {"CheckBoxWrite", [this] { WriteClick(); }},
+              {"CheckBoxVer", [this] { VerifyClick(); }},
+              {"CheckBoxrWrData", [this] { WrDataClick(); }},
+              {"CheckBoxFuse", [this] { WtFuseClick(); }},
+              {"CheckBoxConfig", [this] { SecrityClick(); }}},
+             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+}
+
+// ---- TAtmega161x ----------------------------------------------------------------------------------
+
+TAtmega161x::TAtmega161x(Workbench& w) : TAtmega161x(w, "ATmeg161/L", kSettled161) {
+    DeclareOperations("ReadID");
+    DeclareBatch();
+    static const char* const fuses[8] = {"CKSEL0", "CKSEL1", "CKSEL2", "no used",
+                                         "SUT",    "SPIEN",  "BOOTRST", "no used"};
+    AddGroup("GroupBox2", "CFG Fuse(checked=0)  ");
+    for (int k = 0; k < 8; ++k) AddCheck(avr::Box(k + 1), fuses[k], false, "GroupBox2");
+    DeclareLockBoxes(6);
+    DeclareStatus(true);
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+}
+
+TAtmega161x::TAtmega161x(Workbench& w, std::string caption, HvVariant variant)
+    : TAtmega16xForm(w, std::move(caption), variant) {
+    FillRows();
+}
+
+void TAtmega161x::SetupForDevice() {
+    FillRows();
+    if (!CheckDeviceLine()) return;
+    Ep3.ResetPins();
+    SetupPlcc44OrDip40();
+    ProgramVccMv = 4400;
+    ReadVccMv = 3300;
+    SetupCommon(true);
+}
+
+void TAtmega161x::WtFuseClick() {
+    const std::uint8_t fuse = avr::ByteFromBoxes(*this, 1);
+    if (!EnterProgramming()) return;
+    VccForWriting();
+    if (!Ep3.CheckCurrent()) return;
+    Status("Fuse...");
+    DataDirection(0);
+    WriteFuseLow(fuse);
+    LineLow(OE);
+    SuppliesOff();
+    Success("OK!");
+}
+
+void TAtmega161x::ReadFuseClick() {
+    if (!EnterProgramming()) return;
+    VccForReading();
+    DataDirection(0);
+    LineHigh(OE);
+    LineLow(BS1);
+    LineLow(BS2);
+    LoadCommand(hvcmd::ReadFuseLock);
+    LineLow(BS1);
+    LineLow(BS2);
+    LineLow(OE);
+    DataDirection(1);
+    Ep3.UsbFlush();
+    ReadLatch();  // the fuse byte
+    LineHigh(BS1);
+    LineLow(BS2);
+    Ep3.UsbFlush();
+    ReadLatch();  // the lock byte
+    LineHigh(OE);
+    SuppliesOff();
+    Ep3.UsbReadReply();
+    const std::uint8_t fuse = Ep3.UsbReplyBuf[0], lock = Ep3.UsbReplyBuf[1];
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "Fuse=%02x,Lock=%02x", fuse, lock);
+    Status(buf);
+    avr::BoxesFromByte(*this, 1, fuse);
+    avr::BoxesFromByte(*this, 17, lock, 6);
+}
+
+// ---- TAtmega163x ----------------------------------------------------------------------------------
+
+TAtmega163x::TAtmega163x(Workbench& w) : TAtmega16xForm(w, "ATmeg163", kSettled163) {
+    DeclareOperations("Button2");
+    DeclareBatch();
+    static const char* const fuses[16] = {"CKSEL0",  "CKSEL1",  "CKSEL2",  "CKSEL3",  "no used", "SPIEN",
+                                          "BODEN",   "BODLEV",  "BOOTRST", "BOOTSZ0", "BOOTSZ1", "no used",
+                                          "no used", "no used", "no used", "no used"};
+    AddGroup("GroupBox2", "CFG Fuse(checked=0)  ");
+    for (int k = 0; k < 16; ++k) AddCheck(avr::Box(k + 1), fuses[k], false, "GroupBox2");
+    DeclareLockBoxes(8);
+    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压4.2V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
+    DeclareStatus(true);
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    FillRows();
+}
+
+void TAtmega163x::SetupForDevice() {
+    FillRows();
+    if (!CheckDeviceLine()) return;
+    Ep3.ResetPins();
+    const AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    if (r.GndPin == 20) {
+        Ep3.LoadBitFile("at90s8515dip40.bit");
+    } else if (r.GndPin == 14) {
+        Ep3.LoadBitFile("atmega8dip28.bit");
+    } else {
+        Ep3.LoadBitFile("at90s8535dip40.bit");
+        Ep3.ShowPlacementBitmap("at90s8535dip48.bmp");
+    }
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    SetupCommon(true);
+}
+
+int TAtmega163x::PageWaits() const { return SpeedText() == "Fast写" ? 30 : 60; }
+
+int TAtmega163x::VerifyVccMv() const {
+    const std::string t = Text("VeriyVolt");
+    if (t == "Vrfy电压3.3V") return 3300;
+    if (t == "Vrfy电压2.5V") return 2500;
+    if (t == "Vrfy电压4.2V") return 4400;
+    return 5000;
+}
+
+int TAtmega163x::EnterProgramming() {
+    Ep3.SetVcc(4400);
+    return TAtmega16xForm::EnterProgramming();
+}
+
+void TAtmega163x::BlankClick() {
+    const AvrRow& r = Row();
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Status("检查...");
+    DataDirection(1);
+    Ep3.UsbFlush();
+    const bool blank = ReadFlashBlocks(64, [this](std::int32_t, const std::uint8_t* reply) {
+        for (int i = 0; i < 64; ++i)
+            if (reply[i] != 0xFF) {
+                Status("No empty.");
+                SuppliesOff();
+                wb.ErrorFlag() = 1;
+                return false;
+            }
+        return true;
+    });
+    if (!blank) return;
+    wb.ErrorFlag() = 0;
+    Success("OK!");
+    SuppliesOff();
+    ShowProgress(r.FlashLast);
+}
+
+void TAtmega163x::VerifyClick() {
+    const AvrRow& r = Row();
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Ep3.SetVcc(VerifyVccMv());
+    DataDirection(1);
+    Ep3.UsbFlush();
+    if (!VerifyFlashBlocks(32)) return;
+    wb.ErrorFlag() = 0;
+    Success("OK!!!");
+    ShowProgress(r.FlashLast);
+    SuppliesOff();
+}
+
+void TAtmega163x::WriteClick() {
+    const AvrRow& r = Row();
+    Status("写FLASH...");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    ProgramFlashPages(PageWaits());
+    Ep3.UsbFlush();
+    ShowProgress(r.FlashLast);
+    Success("OK");
+    SuppliesOff();
+}
+
+void TAtmega163x::EraseClick() {
+    const AvrRow& r = Row();
+    if (!EnterProgramming()) return;
+    Ep3.VppPin(r.VppPin);
+    if (!Ep3.CheckCurrent()) return;
+    Status("Erasing");
+    ChipErase();
+    SuppliesOff();
+    Success("Erase OK");
+}
+
+void TAtmega163x::WrDataClick() {
+    const AvrRow& r = Row();
+    Status("Writing ...");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    WriteEeprom(r, false);
+    SetProgress("RdBar", 0, r.EepromLast, r.EepromLast);
+    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
+    Success("OK");
+    SuppliesOff();
+}
+
+void TAtmega163x::WtFuseClick() {
+    const std::uint8_t low = avr::ByteFromBoxes(*this, 1);
+    const std::uint8_t high = avr::ByteFromBoxes(*this, 9);
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    DataDirection(0);
+    WriteFuseLow(low);
+    LineLow(OE);
+    SuppliesOff();
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Status("Fuse...");
+    DataDirection(0);
+    // The high byte with BS1 left high after the write.
+    LineHigh(OE);
+    LoadCommand(hvcmd::WriteFuse);
+    LoadData(high);
+    LineLow(BS2);
+    LineHigh(BS1);
+    WrPulse();
+    WriteWait();
+    LineLow(OE);
+    SuppliesOff();
+    Success("FUSE OK!");
+}
+
+void TAtmega163x::ReadFuseClick() {
+    if (!EnterProgramming()) return;
+    ReadFuseLockBytes();
+    SuppliesOff();
+    Ep3.UsbReadReply();
+    const std::uint8_t low = Ep3.UsbReplyBuf[0], high = Ep3.UsbReplyBuf[1], lock = Ep3.UsbReplyBuf[2];
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "Fuse low=%02x,Fuse Hi=%02x,Lock=%02x", low, high, lock);
+    Status(buf);
+    avr::BoxesFromByte(*this, 1, low);
+    avr::BoxesFromByte(*this, 9, high);
+    avr::BoxesFromByte(*this, 17, lock);
+}
+
+QUILLA_FORM(TAtmega161x);
+QUILLA_FORM(TAtmega163x);
+
+}  // namespace quilla

@@ -1,0 +1,487 @@
+#include "algo/avr/hv_form.h"
+
+#include <cstdio>
+
+#include "app/numparse.h"
+#include "app/workbench.h"
+#include "engine/protocol.h"
+
+namespace quilla {
+
+using namespace proto;
+using namespace hvline;
+
+AvrHvForm::AvrHvForm(Workbench& w, std::string caption, HvVariant variant)
+    : AlgoForm(w, std::move(caption)), variant_(variant) {}
+
+// ---- device table ---------------------------------------------------------------------
+
+int AvrHvForm::VariantCount() const {
+    int n = 0;
+    for (int i = 0; i < static_cast<int>(Rows.size()); ++i)
+        if (Rows[static_cast<std::size_t>(i)].Filled()) n = i + 1;
+    return n;
+}
+
+const AvrRow* AvrHvForm::SelectedRow() const {
+    const int v = wb.sel.VariantIndex;
+    if (v < 1 || v >= static_cast<int>(Rows.size())) return nullptr;
+    const AvrRow& r = Rows[static_cast<std::size_t>(v)];
+    return r.Filled() ? &r : nullptr;
+}
+
+std::string AvrHvForm::DeviceLineError() const {
+    if (!SelectedRow())
+        return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
+               (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) +
+               " is not in the device table";
+    return KeyError();
+}
+
+const AvrRow& AvrHvForm::Row() {
+    if (const AvrRow* r = SelectedRow()) return *r;
+    Refuse(DeviceLineError());
+}
+
+bool AvrHvForm::CheckDeviceLine() {
+    const std::string err = DeviceLineError();
+    if (err.empty()) return true;
+    Status(err);
+    wb.prompts.ShowMsg(err);
+    return false;
+}
+
+std::string AvrHvForm::SpeedText() const { return Has("Speed") ? Text("Speed") : std::string(); }
+
+void AvrHvForm::PlaceEeprom(const AvrRow& r) {
+    EepromOffset = r.FlashLast + 1;
+    if (wb.FileWin) wb.FileWin->EndAddr = EepromOffset + r.EepromLast;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "Buffer %xh = Data(EEPROM)0000h.", static_cast<unsigned>(EepromOffset));
+    PutCaption("Note", buf);
+}
+
+void AvrHvForm::ShowAddress(const std::string& edit, std::int32_t value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04x", static_cast<unsigned>(value < 0 ? 0 : value));
+    Put(edit, buf);
+}
+
+void AvrHvForm::ShowProgress(std::int32_t value) {
+    const AvrRow* r = SelectedRow();
+    SetProgress("RdBar", 0, r ? r->FlashLast : 0, value);
+    ShowAddress("Edit6", value);
+}
+
+bool AvrHvForm::RequireFileWindow() {
+    if (wb.FileWin) return true;
+    wb.prompts.ShowMsg("Must open a file to write...");
+    StepFailed();
+    return false;
+}
+
+// ---- lines and loads ---------------------------------------------------------------------
+
+void AvrHvForm::LineLow(int n) {
+    if (variant_.settled) Ep3.UsbPut1(OpPrepare);
+    Ep3.ControlLineLow(n);
+}
+
+void AvrHvForm::LineHigh(int n) {
+    if (variant_.settled) Ep3.UsbPut1(OpPrepare);
+    Ep3.ControlLineHigh(n);
+}
+
+void AvrHvForm::DataDirection(int chipDrives) {
+    if (variant_.prepareBeforeDirection) Ep3.UsbPut1(OpPrepare);
+    chipDrives ? LineHigh(Direction) : LineLow(Direction);
+}
+
+void AvrHvForm::StrobeByte(std::uint8_t b) {
+    Ep3.WriteLatch(0, b);
+    LineHigh(XTAL1);
+    LineLow(XTAL1);
+}
+
+void AvrHvForm::LoadAddress(std::uint8_t b) {
+    LineLow(XA0);
+    LineLow(XA1);
+    StrobeByte(b);
+}
+
+void AvrHvForm::LoadData(std::uint8_t b) {
+    Ep3.UsbPut1(OpPrepare);
+    LineHigh(XA0);
+    LineLow(XA1);
+    StrobeByte(b);
+}
+
+void AvrHvForm::LoadCommand(std::uint8_t c) {
+    Ep3.UsbPut1(OpPrepare);
+    LineLow(XA0);
+    LineHigh(XA1);
+    StrobeByte(c);
+}
+
+void AvrHvForm::ReadLatch() { Ep3.UsbPut1(OpCapturePort0); }
+
+void AvrHvForm::WrPulse() {
+    LineLow(WR);
+    LineHigh(WR);
+}
+
+void AvrHvForm::PagelPulse() {
+    LineHigh(PAGEL);
+    LineLow(PAGEL);
+}
+
+void AvrHvForm::SuppliesOff() {
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
+// ---- entry ------------------------------------------------------------------------------------
+
+int AvrHvForm::EnterProgramming() {
+    const AvrRow& r = Row();
+    if (Ep3.CheckPinContact(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) == 0) return 0;
+    if (variant_.entry != HvVariant::Entry::Mega161) {
+        Ep3.GndPin(r.GndPin);
+        Ep3.VccPin(r.VccPin);
+        Ep3.GndPin(r.GndPin);
+        Ep3.VccPin(r.VccPin);
+    }
+    if (variant_.entry == HvVariant::Entry::Full) Ep3.UsbPut1(OpWaitPulse);
+    DataDirection(0);
+    Ep3.UsbPut1(OpPrepare);
+    LineLow(Direction);
+    LineLow(OE);
+    LineHigh(WR);
+    for (int n : {XTAL1, XA0, XA1, Entered, BS1, BS2}) LineLow(n);
+    if (variant_.entry == HvVariant::Entry::Full) {
+        LineLow(PAGEL);
+        for (int i = 0; i < 10; ++i) {
+            LineHigh(XTAL1);
+            LineLow(XTAL1);
+        }
+    }
+    if (variant_.entry == HvVariant::Entry::Mega161) {
+        Ep3.VccPin(r.VccPin);
+        Ep3.UsbPut1(OpWait1ms);
+        Ep3.VppPin(r.VppPin);
+        Ep3.UsbPut1(OpPrepare);
+        Ep3.UsbPut1(OpWaitSettle);
+        Ep3.UsbFlush();
+        return 1;
+    }
+    Ep3.UsbPut1(OpWaitPulse);
+    Ep3.VppPin(r.VppPin);
+    Ep3.UsbPut1(OpPrepare);
+    LineHigh(Entered);
+    Ep3.UsbPut1(OpWait100ms);
+    Ep3.UsbFlush();
+    return 1;
+}
+
+// ---- reads ---------------------------------------------------------------------------------------
+
+void AvrHvForm::ReadFlashWord(std::int32_t a) {
+    const std::uint32_t w = static_cast<std::uint32_t>(a) >> 1;
+    Ep3.UsbPut1(OpPrepare);
+    DataDirection(0);
+    LineHigh(OE);
+    LineLow(BS1);
+    LoadCommand(hvcmd::ReadFlash);
+    LoadAddress(static_cast<std::uint8_t>(w & 0xFF));
+    LineHigh(BS1);
+    LoadAddress(static_cast<std::uint8_t>((w >> 8) & 0xFF));
+    DataDirection(1);
+    if (variant_.flushPerWord) Ep3.UsbFlush();
+    LineLow(BS1);
+    LineLow(OE);
+    ReadLatch();
+    LineHigh(BS1);
+    ReadLatch();
+    LineHigh(OE);
+    DataDirection(0);
+}
+
+void AvrHvForm::ReadEepromByte(std::int32_t a) {
+    const AvrRow& r = Row();
+    DataDirection(0);
+    LineHigh(OE);
+    LineLow(BS1);
+    LoadCommand(hvcmd::ReadEeprom);
+    LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
+    if (r.EepromLast > 255) {
+        LineHigh(BS1);
+        LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
+    }
+    DataDirection(1);
+    LineLow(BS1);
+    LineLow(OE);
+    ReadLatch();
+    LineHigh(OE);
+    DataDirection(0);
+}
+
+void AvrHvForm::ReadSignatureByte(int i) {
+    LineHigh(OE);
+    LineLow(Direction);
+    LoadCommand(hvcmd::ReadSignature);
+    LoadAddress(static_cast<std::uint8_t>(i));
+    LineHigh(Direction);
+    LineLow(BS1);
+    LineLow(OE);
+    Ep3.UsbFlush();
+    ReadLatch();
+}
+
+void AvrHvForm::ReadCalibrationByte(int i) {
+    LineHigh(OE);
+    LineLow(Direction);
+    LoadCommand(hvcmd::ReadSignature);
+    LoadAddress(static_cast<std::uint8_t>(i));
+    LineHigh(Direction);
+    LineHigh(BS1);
+    LineLow(OE);
+    Ep3.UsbFlush();
+    ReadLatch();
+    LineHigh(OE);
+}
+
+void AvrHvForm::ReadFuseLockBytes() {
+    DataDirection(0);
+    LineHigh(OE);
+    LineLow(BS1);
+    LineLow(BS2);
+    LoadCommand(hvcmd::ReadFuseLock);
+    LineLow(BS1);
+    LineLow(OE);
+    DataDirection(1);
+    Ep3.UsbFlush();
+    ReadLatch();  // fuse low: BS1 low, BS2 low
+    LineHigh(BS1);
+    LineHigh(BS2);
+    Ep3.UsbFlush();
+    ReadLatch();  // fuse high: BS1 high, BS2 high
+    LineHigh(BS1);
+    LineLow(BS2);
+    Ep3.UsbFlush();
+    ReadLatch();  // lock: BS1 high, BS2 low
+    LineHigh(OE);
+}
+
+bool AvrHvForm::ReadFlashBlocks(int blockBytes,
+                                const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) {
+    const AvrRow& r = Row();
+    for (std::int32_t s = 0; s < r.FlashLast; s += blockBytes) {
+        ShowProgress(s);
+        for (int j = 0; j < blockBytes; j += 2) ReadFlashWord(s + j);
+        Ep3.UsbReadReply();
+        if (!onBlock(s, Ep3.UsbReplyBuf.data())) return false;
+    }
+    return true;
+}
+
+void AvrHvForm::ReadEepromBlocks(const std::function<void(std::int32_t, const std::uint8_t*)>& onBlock) {
+    const AvrRow& r = Row();
+    for (std::int32_t s = 0; s < r.EepromLast; s += 64) {
+        ShowProgress(s);
+        for (int i = 0; i < 64; ++i) ReadEepromByte(s + i);
+        Ep3.UsbReadReply();
+        onBlock(s, Ep3.UsbReplyBuf.data());
+    }
+}
+
+// ---- writes ----------------------------------------------------------------------------------------
+
+int AvrHvForm::WriteWait() {
+    if (variant_.longWriteWait) {
+        Ep3.UsbPut1(OpWaitSettle);
+        Ep3.UsbPut1(OpWaitSettle);
+        return 1;
+    }
+    const int n = SpeedText() == "Slow  " ? 4 : 2;
+    for (int i = 0; i < n; ++i) Ep3.UsbPut1(OpWait1ms);
+    return 1;
+}
+
+void AvrHvForm::WriteEepromByte(std::int32_t a, std::uint8_t b) {
+    const AvrRow& r = Row();
+    DataDirection(0);
+    LineHigh(OE);
+    LineLow(BS1);
+    LoadCommand(hvcmd::WriteEeprom);
+    LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
+    if (r.EepromLast > 255) {
+        LineHigh(BS1);
+        LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
+        LineLow(BS1);
+    }
+    LoadData(b);
+    WrPulse();
+    for (int i = 0; i < 3; ++i) Ep3.UsbPut1(OpWait1ms);
+}
+
+void AvrHvForm::WriteFuseLow(std::uint8_t b) {
+    LineHigh(OE);
+    LoadCommand(hvcmd::WriteFuse);
+    LoadData(b);
+    LineLow(BS2);
+    LineLow(BS1);
+    WrPulse();
+    WriteWait();
+}
+
+void AvrHvForm::WriteFuseHigh(std::uint8_t b) {
+    LineHigh(OE);
+    LoadCommand(hvcmd::WriteFuse);
+    LoadData(b);
+    LineLow(BS2);
+    LineHigh(BS1);
+    WrPulse();
+    LineLow(BS1);
+    WriteWait();
+}
+
+void AvrHvForm::WriteLock(std::uint8_t b) {
+    LineHigh(OE);
+    LineLow(BS1);
+    LoadCommand(hvcmd::WriteLock);
+    LoadData(b);
+    WrPulse();
+    WriteWait();
+}
+
+void AvrHvForm::ChipErase() {
+    DataDirection(0);
+    LineHigh(OE);
+    LoadCommand(hvcmd::ChipErase);
+    WrPulse();
+    Ep3.UsbPut1(OpWait100ms);
+}
+
+void AvrHvForm::ProgramFlashPages(int pageWaits) {
+    const AvrRow& r = Row();
+    const std::int32_t page = r.FlashPage;
+    LineLow(Direction);
+    LineHigh(OE);
+    LoadCommand(hvcmd::WriteFlash);
+    for (std::int32_t s = 0; s <= r.FlashLast; s += page) {
+        LineHigh(BS1);
+        LoadAddress(static_cast<std::uint8_t>((s >> 9) & 0xFF));
+        for (std::int32_t j = 0; j < page; j += 2) {
+            LineLow(BS1);
+            LoadAddress(static_cast<std::uint8_t>(((s + j) >> 1) & 0xFF));
+            LoadData(*Image(s + j));
+            LineHigh(BS1);
+            LoadData(*Image(s + j + 1));
+            PagelPulse();
+        }
+        LineLow(BS1);
+        WrPulse();
+        for (int i = 0; i < pageWaits; ++i) Ep3.UsbPut1(OpWait1ms);
+        ShowProgress(s);
+        Ep3.UsbFlush();
+    }
+    Ep3.UsbFlush();
+}
+
+void AvrHvForm::ProgramEepromPages(int pageWaits) {
+    const AvrRow& r = Row();
+    const std::int32_t page = r.EepromPage;
+    LineLow(Direction);
+    LineHigh(OE);
+    LoadCommand(hvcmd::WriteEeprom);
+    for (std::int32_t s = 0; s <= r.EepromLast; s += page) {
+        LineHigh(BS1);
+        LoadAddress(static_cast<std::uint8_t>((s >> 8) & 0xFF));
+        LineLow(BS1);
+        for (std::int32_t i = 0; i < page; ++i) {
+            LoadAddress(static_cast<std::uint8_t>((s + i) & 0xFF));
+            LoadData(*Image(EepromOffset + s + i));
+            PagelPulse();
+        }
+        WrPulse();
+        for (int k = 0; k < pageWaits; ++k) Ep3.UsbPut1(OpWait1ms);
+        SetProgress("RdBar", 0, r.EepromLast, s);
+        Ep3.UsbFlush();
+    }
+}
+
+// ---- operations shared by the forms -------------------------------------------------------------
+
+bool AvrHvForm::VerifyFlashBlocks(int blockBytes) {
+    return ReadFlashBlocks(blockBytes, [this, blockBytes](std::int32_t s, const std::uint8_t* reply) {
+        for (int i = 0; i < blockBytes; ++i)
+            if (reply[i] != *Image(s + i)) {
+                Status("Failed..! ");
+                wb.ErrorFlag() = 1;
+                ShowProgress(s);
+                SuppliesOff();
+                return false;
+            }
+        return true;
+    });
+}
+
+void AvrHvForm::ReadId() {
+    for (int i = 0; i < 3; ++i) ReadSignatureByte(i);
+    SuppliesOff();
+    Ep3.UsbReadReply();
+    const auto& b = Ep3.UsbReplyBuf;
+    for (int i = 0; i < 3; ++i) wb.sel.LastReadId[static_cast<std::size_t>(i)] = b[static_cast<std::size_t>(i)];
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "ID: %02x,%02x,%02x", b[0], b[1], b[2]);
+    Status(buf);
+}
+
+bool AvrHvForm::StoreCalibration(const std::string& edit, std::span<const std::uint8_t> bytes) {
+    // The whole field is the address ("1ffff" is 0x1FFFF, not its first four digits).
+    const std::int64_t a = ParseHex32(Text(edit)).value_or(0);
+    if (a <= 0 || a + static_cast<std::int64_t>(bytes.size()) > ImageSize) {
+        Status("校准Add 不能等于0");
+        wb.ErrorFlag() = 1;
+        return false;
+    }
+    wb.ErrorFlag() = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) *Image(static_cast<std::int32_t>(a + static_cast<std::int64_t>(i))) = bytes[i];
+    return true;
+}
+
+namespace avr {
+
+std::string Box(int k) { return "CheckBox" + std::to_string(k); }
+
+std::uint8_t ByteFromBoxes(const AlgoForm& f, int first) {
+    std::uint8_t v = 0;
+    for (int k = 0; k < 8; ++k)
+        if (!f.Ticked(Box(first + k))) v = static_cast<std::uint8_t>(v | (1u << k));
+    return v;
+}
+
+void BoxesFromByte(AlgoForm& f, int first, std::uint8_t value, int bits) {
+    for (int k = 0; k < bits; ++k) f.PutChecked(Box(first + k), !(value & (1u << k)));
+}
+
+bool HasPackageMark(const std::string& typeText) {
+    return typeText.find("*P44") != std::string::npos || typeText.find("*Q44") != std::string::npos;
+}
+
+void ShowPackagePicture(TEp3& ep3, const std::string& typeText) {
+    if (typeText.find("*P44") != std::string::npos) ep3.ShowPlacementBitmap("p44.bmp");
+    if (typeText.find("*Q44") != std::string::npos) ep3.ShowPlacementBitmap("qfp44.bmp");
+}
+
+void SetPins(AvrRow& r, int vpp, int vcc, int gnd, std::uint32_t lo, std::uint32_t hi) {
+    r.VppPin = vpp;
+    r.VccPin = vcc;
+    r.GndPin = gnd;
+    r.MaskLo = lo;
+    r.MaskHi = hi;
+}
+
+}  // namespace avr
+
+}  // namespace quilla

@@ -1,0 +1,400 @@
+#include "sim/chips/avr.h"
+
+#include <algorithm>
+
+namespace quilla::sim {
+
+namespace {
+
+constexpr Tenths kRunVcc = 25;      // the chip runs and reads from here
+constexpr Tenths kWriteVcc = 44;    // and writes from here
+constexpr Tenths kVccMax = 60;      // maximum operating voltage
+constexpr Tenths kEnterMin = 115;   // programming voltage on RESET
+constexpr Tenths kEnterMax = 125;
+constexpr Tenths kAbsAny = 60;
+constexpr Tenths kAbsReset = 130;
+
+// Busy times of the two generations.
+constexpr AvrTimes kNewTimes{4500 * Microsecond, 4500 * Microsecond, 1800 * Microsecond, 9 * Millisecond};
+constexpr AvrTimes kMega163Times{12 * Millisecond, 1500 * Microsecond, 1500 * Microsecond, 23 * Millisecond};
+constexpr AvrTimes kMega161Times{12 * Millisecond, 1700 * Microsecond, 1700 * Microsecond, 23 * Millisecond};
+
+// ATmega8, DIP28: DATA = PB0-PB5, PC0, PC1.
+constexpr AvrPins kDip28Mega8{28, 1, 7, 8, 9, 10, 3, 4, 5, 6, 11, 12, 13, 25, {14, 15, 16, 17, 18, 19, 23, 24}};
+// ATmega16/32/163, DIP40 (PD1-PD7 on pins 15-21, BS2 = PA0 on pin 40), and the
+// ATmega64/128 signals as their board presents them on the same positions.
+constexpr AvrPins kDip40Mega16{40, 9, 10, 11, 13, 12, 15, 16, 17, 18, 19, 20, 21, 40, {1, 2, 3, 4, 5, 6, 7, 8}};
+// ATmega161/162, DIP40 (AT90S8515 pinout: PD1-PD7 on 11-17, PA0 on 39).
+constexpr AvrPins kDip40Mega161{40, 9, 40, 20, 19, 18, 11, 12, 13, 14, 15, 16, 17, 39, {1, 2, 3, 4, 5, 6, 7, 8}};
+
+std::vector<AvrPart> BuildParts() {
+    std::vector<AvrPart> v;
+    const std::array<std::uint8_t, 3> twoFuses{0xFF, 0xFF, 0x00};
+    v.push_back({"ATmega8", {0x1E, 0x93, 0x07}, 0x2000, 64, 0x200, 4, 2, {0xE1, 0xD9, 0xFF}, twoFuses, 0x3F,
+                 {0xA8, 0xB0, 0xAC, 0xA4}, 3, kNewTimes, kDip28Mega8});
+    v.push_back({"ATmega16", {0x1E, 0x94, 0x03}, 0x4000, 128, 0x200, 4, 2, {0xE1, 0x99, 0xFF}, twoFuses, 0x3F,
+                 {0x9E, 0xA3, 0xA9, 0xAD}, 3, kNewTimes, kDip40Mega16});
+    v.push_back({"ATmega32", {0x1E, 0x95, 0x02}, 0x8000, 128, 0x400, 4, 2, {0xE1, 0x99, 0xFF}, twoFuses, 0x3F,
+                 {0xA1, 0xA6, 0xAB, 0xB2}, 3, kNewTimes, kDip40Mega16});
+    v.push_back({"ATmega64", {0x1E, 0x96, 0x02}, 0x10000, 256, 0x800, 8, 3, {0xE1, 0x99, 0xFD}, {0xFF, 0xFF, 0x03},
+                 0x3F, {0xA4, 0xA9, 0xAF, 0xB5}, 3, kNewTimes, kDip40Mega16});
+    v.push_back({"ATmega128", {0x1E, 0x97, 0x02}, 0x20000, 256, 0x1000, 8, 3, {0xE1, 0x99, 0xFD},
+                 {0xFF, 0xFF, 0x03}, 0x3F, {0xA3, 0xA8, 0xAE, 0xB4}, 3, kNewTimes, kDip40Mega16});
+    // One fuse byte: bit 7 reserved.
+    v.push_back({"ATmega161", {0x1E, 0x94, 0x01}, 0x4000, 128, 0x200, 0, 1, {0xDA, 0xFF, 0xFF}, {0x7F, 0x00, 0x00},
+                 0x3F, {}, -1, kMega161Times, kDip40Mega161});
+    v.push_back({"ATmega162", {0x1E, 0x94, 0x04}, 0x4000, 128, 0x200, 4, 3, {0x62, 0x99, 0xFF}, {0xFF, 0xFF, 0x1E},
+                 0x3F, {0xA7}, 3, kNewTimes, kDip40Mega161});
+    // Fuse low bit 4 and fuse high bits 7-3 reserved.
+    v.push_back({"ATmega163", {0x1E, 0x94, 0x02}, 0x4000, 128, 0x200, 0, 2, {0xD2, 0xFF, 0xFF}, {0xEF, 0x07, 0x00},
+                 0x3F, {0xAB}, -1, kMega163Times, kDip40Mega16});
+    return v;
+}
+
+// A DIP40 part turned round in the socket: chip pin n on socket pin n + 20 (mod 40).
+Placement TurnedDip40(std::string name) {
+    std::vector<int> pins(40);
+    for (int n = 1; n <= 40; ++n) pins[static_cast<std::size_t>(n - 1)] = (n + 19) % 40 + 1;
+    return Placement::Custom(std::move(name), pins);
+}
+
+// Our 44-pin board for the ATmega16/32 TQFP44: package pin k on socket pin
+// k + 4 (RESET 8, VCC 42, GND 10). The model's pins are the DIP40 numbering;
+// the board joins the package's VCC pins on socket 42 and its GND pins on 10.
+Placement Tqfp44Mega16Board() {
+    std::vector<int> pins = {44, 45, 46, 47, 48, 5, 6, 7,  // PB0-PB7
+                             8, 42, 10, 11, 12,              // RESET, VCC, GND, XTAL2, XTAL1
+                             13, 14, 15, 16, 17, 18, 19, 20,  // PD0-PD7
+                             23, 24, 25, 26, 27, 28, 29, 30,  // PC0-PC7
+                             31, 32, 33,                      // AVCC, GND, AREF
+                             34, 35, 36, 37, 38, 39, 40, 41};  // PA7-PA0
+    return Placement::Custom("TQFP44 board (ATmega16 pinout)", pins);
+}
+
+// Our 44-pin board for the AT90S8515-pinout parts in PLCC44 or TQFP44 (the
+// same positions): PLCC pin k on socket pin k - 2, PLCC pin 2 on 48 (RESET 8,
+// VCC 42, GND 20); the four unconnected package pins reach no socket pin.
+Placement Plcc44Mega161Board() {
+    std::vector<int> pins = {48, 1, 2, 3, 4, 5, 6, 7,              // PB0-PB7
+                             8, 9,                                 // RESET, PD0
+                             11, 12, 13, 14, 15, 16, 17,           // PD1-PD7
+                             18, 19, 20,                           // XTAL2, XTAL1, GND
+                             22, 23, 24, 25, 26, 27, 28, 29,       // PC0-PC7
+                             30, 31, 33,                           // OC1B, ALE, ICP
+                             34, 35, 36, 37, 38, 39, 40, 41, 42};  // PA7-PA0, VCC
+    return Placement::Custom("PLCC44 board (AT90S8515 pinout)", pins);
+}
+
+SeatedPart Make(const char* part, const std::string& device, Placement placement) {
+    const AvrPart* p = FindAvrPart(part);
+    auto chip = std::make_unique<AvrChip>(*p);
+    chip->SetName(device);
+    return {std::move(chip), std::move(placement)};
+}
+
+}  // namespace
+
+const std::vector<AvrPart>& AvrParts() {
+    static const std::vector<AvrPart> parts = BuildParts();
+    return parts;
+}
+
+const AvrPart* FindAvrPart(std::string_view name) {
+    for (const auto& p : AvrParts())
+        if (name == p.name) return &p;
+    return nullptr;
+}
+
+AvrChip::AvrChip(const AvrPart& part)
+    : part_(part), name_(part.name), cells_(part.flashBytes + part.eepromBytes, 0xFF), fuse_(part.fuseFactory) {}
+
+AbsoluteMaximum AvrChip::Ratings() const {
+    AbsoluteMaximum r;
+    r.anyPin = kAbsAny;
+    r.pins.push_back({part_.pins.reset, kAbsReset});
+    r.vppAfterVcc = {part_.pins.reset};
+    return r;
+}
+
+std::uint8_t AvrChip::Fuse(int i) const {
+    if (i < 0 || i >= part_.fuseBytes) return 0xFF;
+    const auto k = static_cast<std::size_t>(i);
+    return static_cast<std::uint8_t>(fuse_[k] | ~part_.fuseBits[k]);
+}
+
+void AvrChip::SetFuse(int i, std::uint8_t v) {
+    if (i >= 0 && i < part_.fuseBytes) fuse_[static_cast<std::size_t>(i)] = v;
+}
+
+bool AvrChip::Powered(ChipPins& pins) const {
+    const Tenths vcc = pins.SupplyVoltage(part_.pins.vcc);
+    return pins.Grounded(part_.pins.gnd) && vcc >= kRunVcc && vcc <= kVccMax;
+}
+
+std::uint8_t AvrChip::Bus(ChipPins& pins) const {
+    return static_cast<std::uint8_t>(pins.ReadBus(part_.pins.data));
+}
+
+void AvrChip::DriveBus(ChipPins& pins, std::uint8_t v) {
+    pins.DriveBus(part_.pins.data, v);
+    driving_ = true;
+}
+
+void AvrChip::ReleaseBus(ChipPins& pins) {
+    if (!driving_) return;
+    pins.ReleaseBus(part_.pins.data);
+    driving_ = false;
+}
+
+void AvrChip::LeaveProgramming(ChipPins& pins) {
+    // A write still running is lost with the programming mode.
+    pending_ = Pending::None;
+    busy_ = 0;
+    ReleaseBus(pins);
+    pins.Release(part_.pins.rdy);
+    pageBuffer_.assign(pageBuffer_.size(), 0xFF);
+}
+
+void AvrChip::OnPinsChanged(ChipPins& pins) {
+    if (!Powered(pins)) {
+        if (mode_ != Mode::Off) LeaveProgramming(pins);
+        mode_ = Mode::Off;
+        return;
+    }
+    const Tenths reset = pins.SupplyVoltage(part_.pins.reset);
+    const bool high = reset >= kEnterMin;
+    if (!high) {
+        if (mode_ == Mode::Parallel) LeaveProgramming(pins);
+        mode_ = Mode::Run;
+        return;
+    }
+    if (mode_ == Mode::Off || mode_ == Mode::Run) {
+        // RESET has just reached the programming voltage: the Prog_enable pins decide.
+        const AvrPins& p = part_.pins;
+        const bool enable = reset <= kEnterMax && !pins.High(p.pagel) && !pins.High(p.xa1) &&
+                            !pins.High(p.xa0) && !pins.High(p.bs1);
+        mode_ = enable ? Mode::Parallel : Mode::Refused;
+        if (enable) {
+            command_ = 0;
+            pageBuffer_.assign(part_.flashPageBytes, 0xFF);
+            xtal1_ = pins.High(p.xtal1);
+            pagel_ = pins.High(p.pagel);
+            wr_ = pins.High(p.wr);
+        }
+    }
+    if (mode_ == Mode::Parallel) {
+        if (reset > kEnterMax) {
+            LeaveProgramming(pins);
+            mode_ = Mode::Refused;
+            return;
+        }
+        Parallel(pins);
+    }
+}
+
+void AvrChip::Parallel(ChipPins& pins) {
+    const AvrPins& p = part_.pins;
+    const bool xtal1 = pins.High(p.xtal1);
+    const bool pagel = pins.High(p.pagel);
+    const bool wr = pins.High(p.wr);
+    const bool rising = xtal1 && !xtal1_;
+    const bool latch = pagel && !pagel_;
+    const bool write = !wr && wr_;
+    xtal1_ = xtal1;
+    pagel_ = pagel;
+    wr_ = wr;
+
+    const bool bs1 = pins.High(p.bs1);
+    if (busy_ == 0) {
+        if (rising) {
+            const bool xa0 = pins.High(p.xa0), xa1 = pins.High(p.xa1);
+            const std::uint8_t d = Bus(pins);
+            if (!xa1 && !xa0) (bs1 ? addrHigh_ : addrLow_) = d;
+            else if (!xa1 && xa0) (bs1 ? dataHigh_ : dataLow_) = d;
+            else if (xa1 && !xa0) command_ = d;
+        }
+        if (latch) {
+            if (command_ == 0x10 && bs1) {
+                const std::uint32_t words = part_.flashPageBytes / 2;
+                const std::uint32_t w = addrLow_ % words;
+                pageBuffer_[2 * w] = dataLow_;
+                pageBuffer_[2 * w + 1] = dataHigh_;
+            } else if (command_ == 0x11 && part_.eepromPageBytes > 0) {
+                pageBuffer_[addrLow_ % part_.eepromPageBytes] = dataLow_;
+            }
+        }
+        if (write) StartWrite(pins);
+    }
+    pins.Drive(p.rdy, busy_ == 0);
+
+    if (!pins.High(p.oe)) DriveBus(pins, ParallelRead(pins));
+    else ReleaseBus(pins);
+}
+
+std::uint8_t AvrChip::ParallelRead(ChipPins& pins) const {
+    const AvrPins& p = part_.pins;
+    const bool bs1 = pins.High(p.bs1);
+    const bool bs2 = pins.High(p.bs2);
+    const std::uint32_t addr = (static_cast<std::uint32_t>(addrHigh_) << 8) | addrLow_;
+    switch (command_) {
+        case 0x02: {
+            if (LockedReads()) return 0xFF;
+            const std::uint32_t byte = (2 * addr + (bs1 ? 1 : 0)) % part_.flashBytes;
+            return cells_[byte];
+        }
+        case 0x03:
+            if (LockedReads() || part_.eepromBytes == 0) return 0xFF;
+            return cells_[part_.flashBytes + addr % part_.eepromBytes];
+        case 0x08:
+            if (!bs1) return addrLow_ < 3 ? part_.signature[addrLow_] : 0xFF;
+            return addrLow_ < part_.calibration.size() ? part_.calibration[addrLow_] : 0xFF;
+        case 0x04:
+            if (part_.fuseBytes == 1) return bs1 ? Lock() : Fuse(0);
+            if (!bs2 && !bs1) return Fuse(0);
+            if (bs2 && bs1) return Fuse(1);
+            if (!bs2 && bs1) return Lock();
+            return Fuse(2);
+        default:
+            return 0xFF;
+    }
+}
+
+void AvrChip::StartWrite(ChipPins& pins) {
+    const AvrPins& p = part_.pins;
+    if (pins.SupplyVoltage(p.vcc) < kWriteVcc) return;  // too low to program anything
+    const bool bs1 = pins.High(p.bs1);
+    const bool bs2 = pins.High(p.bs2);
+    const std::uint32_t addr = (static_cast<std::uint32_t>(addrHigh_) << 8) | addrLow_;
+    Nanos t = 0;
+    switch (command_) {
+        case 0x80:
+            pending_ = Pending::Erase;
+            t = part_.times.chipErase;
+            break;
+        case 0x40: {
+            if (LockedWrites()) return;
+            int index = 0;
+            if (part_.fuseBytes > 1) {
+                if (bs2 && bs1) return;
+                index = bs2 ? 2 : (bs1 ? 1 : 0);
+                if (index >= part_.fuseBytes) return;
+            }
+            pending_ = Pending::Fuse;
+            pendingIndex_ = index;
+            pendingData_ = dataLow_;
+            t = part_.times.fuseLock;
+            break;
+        }
+        case 0x20:
+            pending_ = Pending::Lock;
+            pendingData_ = dataLow_;
+            t = part_.times.fuseLock;
+            break;
+        case 0x10: {
+            if (bs1 || LockedWrites()) return;
+            const std::uint32_t words = part_.flashPageBytes / 2;
+            pending_ = Pending::FlashPage;
+            pendingAddr_ = (2 * (addr / words) * words) % part_.flashBytes;
+            pendingPage_ = pageBuffer_;
+            std::fill(pageBuffer_.begin(), pageBuffer_.end(), 0xFF);
+            t = part_.times.flashPage;
+            break;
+        }
+        case 0x11:
+            if (LockedWrites() || part_.eepromBytes == 0) return;
+            if (part_.eepromPageBytes > 0) {
+                pending_ = Pending::EepromPage;
+                pendingAddr_ = (addr / part_.eepromPageBytes * part_.eepromPageBytes) % part_.eepromBytes;
+                pendingPage_.assign(pageBuffer_.begin(), pageBuffer_.begin() + part_.eepromPageBytes);
+                std::fill(pageBuffer_.begin(), pageBuffer_.end(), 0xFF);
+            } else {
+                pending_ = Pending::EepromByte;
+                pendingAddr_ = addr % part_.eepromBytes;
+                pendingData_ = dataLow_;
+            }
+            t = part_.times.eepromWrite;
+            break;
+        default:
+            return;
+    }
+    busy_ = static_cast<Nanos>(static_cast<double>(t) * SlowFactor());
+    if (busy_ == 0) busy_ = 1;
+}
+
+void AvrChip::Finish() {
+    std::uint8_t* eeprom = cells_.data() + part_.flashBytes;
+    switch (pending_) {
+        case Pending::Erase: {
+            std::fill(cells_.begin(), cells_.begin() + part_.flashBytes, 0xFF);
+            const bool eesave = part_.eesaveBit >= 0 && !(fuse_[1] & (1u << part_.eesaveBit));
+            if (!eesave) std::fill(eeprom, eeprom + part_.eepromBytes, 0xFF);
+            lock_ = 0xFF;
+            break;
+        }
+        case Pending::Fuse:
+            fuse_[static_cast<std::size_t>(pendingIndex_)] = pendingData_;
+            break;
+        case Pending::Lock:
+            lock_ &= static_cast<std::uint8_t>(pendingData_ | ~part_.lockBits);
+            break;
+        case Pending::FlashPage:
+            for (std::size_t i = 0; i < pendingPage_.size(); ++i) cells_[pendingAddr_ + i] &= pendingPage_[i];
+            break;
+        case Pending::EepromPage:
+            for (std::size_t i = 0; i < pendingPage_.size(); ++i) eeprom[pendingAddr_ + i] &= pendingPage_[i];
+            break;
+        case Pending::EepromByte:
+            eeprom[pendingAddr_] &= pendingData_;
+            break;
+        case Pending::None:
+            return;
+    }
+    pending_ = Pending::None;
+    ++writes_;
+}
+
+void AvrChip::OnElapsed(ChipPins& pins, Nanos dt) {
+    if (busy_ == 0) return;
+    if (mode_ != Mode::Parallel || pins.SupplyVoltage(part_.pins.vcc) < kWriteVcc) {
+        // The write needs its voltage to the end.
+        pending_ = Pending::None;
+        busy_ = 0;
+        return;
+    }
+    if (dt < busy_) {
+        busy_ -= dt;
+        return;
+    }
+    busy_ = 0;
+    Finish();
+    pins.Drive(part_.pins.rdy, true);
+}
+
+void AvrChip::OnRemoved() {
+    mode_ = Mode::Off;
+    pending_ = Pending::None;
+    busy_ = 0;
+    driving_ = false;
+}
+
+void RegisterAvrs(ChipRegistry& registry) {
+    registry.Add("ATmega8", [] { return Make("ATmega8", "ATmega8", Placement::Dip(28)); });
+    for (const char* p : {"ATmega16", "ATmega32", "ATmega163"}) {
+        const std::string name = p;
+        registry.Add(name, [name] { return Make(name.c_str(), name, TurnedDip40("DIP40 turned")); });
+        if (name != "ATmega163")
+            registry.Add(name + "*Q44", [name] { return Make(name.c_str(), name + "*Q44", Tqfp44Mega16Board()); });
+    }
+    for (const char* p : {"ATmega64", "ATmega128"}) {
+        const std::string name = p;
+        registry.Add(name, [name] { return Make(name.c_str(), name, TurnedDip40("TQFP64 board (ATmega16 positions)")); });
+    }
+    for (const char* p : {"ATmega161", "ATmega162"}) {
+        const std::string name = p;
+        registry.Add(name, [name] { return Make(name.c_str(), name, Placement::Dip(40)); });
+        for (const char* mark : {"*P44", "*Q44"})
+            registry.Add(name + mark, [name, mark] { return Make(name.c_str(), name + mark, Plcc44Mega161Board()); });
+    }
+}
+
+}  // namespace quilla::sim

@@ -1,0 +1,179 @@
+// AVR microcontrollers: one model with a table of parts. The memory core
+// (flash, data EEPROM, fuse and lock bytes, signature and calibration bytes,
+// busy times) is common to every part; the programming interfaces are front
+// ends on that core. Each part follows its datasheet's memory-programming
+// chapter (Atmel ATmega8, ATmega16, ATmega32, ATmega64, ATmega128, ATmega161,
+// ATmega162, ATmega163):
+//
+//   power       VCC from a programmer supply on the VCC pin, ground at 0 V. The
+//               chip runs (reads, enters programming mode) from 2.5 V; it writes
+//               only from 4.4 V (datasheets: 4.5 - 5.5 V during programming; the
+//               forms program at 4.4 V, accepted as the programmer's level).
+//               The model reads from 2.5 V where the low-voltage parts run from
+//               2.7 V: the forms verify at 2.5 V as a margin check.
+//   high-voltage parallel programming
+//               entry: 11.5 - 12.5 V from a supply on RESET while VCC is on and
+//               the Prog_enable pins PAGEL, XA1, XA0, BS1 are low; other levels
+//               on them, or RESET outside the window, enter nothing until RESET
+//               falls again. The datasheets also toggle XTAL1 six times before;
+//               the forms that skip it are accepted (the chips in the socket run
+//               from their internal oscillator).
+//               XTAL1 rising: XA1/XA0 00 loads an address byte (BS1 low/high),
+//               01 a data byte (BS1 low/high), 10 a command, 11 nothing.
+//               PAGEL rising: latches the loaded word (flash; BS1 high, as the
+//               datasheets ask) or the loaded byte (paged EEPROM) into the page
+//               buffer at the loaded address's place in the page.
+//               WR falling: the loaded command acts: chip erase; write fuse byte
+//               (BS2/BS1: 00 low, 01 high, 10 extended); write lock bits; write
+//               the flash page (BS1 low) at the loaded address; write the
+//               EEPROM page or byte. RDY/BSY is low while the write runs.
+//               OE low: the chip drives DATA with what the loaded command reads
+//               (flash word byte by BS1, EEPROM byte, signature byte with BS1
+//               low or calibration byte with BS1 high, fuse/lock byte by
+//               BS2/BS1: 00 low fuse, 11 high fuse, 01 lock, 10 extended fuse).
+//               While a write runs, strobes (XTAL1, PAGEL, WR) are ignored.
+//   cells       programming only clears bits (flash pages and the parallel-mode
+//               EEPROM writes have no erase cycle: datasheets, "auto-erase ... in
+//               the serial mode only"); a chip erase sets flash, EEPROM (unless
+//               EESAVE is programmed) and the lock bits to 1. Fuses take the
+//               written value; they are locked while LB1 is programmed. Lock
+//               bits only go 1 -> 0. A write whose busy time has not run out
+//               when power or RESET go writes nothing.
+//   locks       LB1 programmed: no more flash, EEPROM or fuse writes; LB1 and
+//               LB2 programmed: reads of flash and EEPROM give 0xFF (the sheets
+//               say verification is disabled, not what is read: the model's
+//               choice).
+//   busy times  (the slow factor multiplies them)
+//                 ATmega8/16/32/64/128/162: page writes 4.5 ms (tWLRH 3.7 -
+//                 4.5 ms), chip erase 9 ms; fuse and lock writes 1.8 ms,
+//                 lowered from tWLRH to the forms' 2 ms write wait, which they
+//                 do not poll (the datasheets ask 3.7 ms).
+//                 ATmega161/163: flash page 12 ms (tWLRH_FLASH typ.), EEPROM
+//                 byte, fuse and lock writes 1.5 ms (ATmega163 typ.; ATmega161
+//                 1.7 ms), chip erase 23 ms.
+//   ratings     any pin 6.0 V (maximum operating voltage), RESET 13.0 V; RESET
+//               must not reach the programming voltage before VCC.
+//
+// Contents() are the flash bytes followed by the EEPROM bytes: the image
+// layout of the forms (EEPROM at flash size).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/chip.h"
+
+namespace quilla::sim {
+
+// Chip pins of the programming signals, in the package numbering the part's
+// placements use (the DIP numbering; boards map it onto the socket).
+struct AvrPins {
+    int count = 0;
+    int reset = 0, vcc = 0, gnd = 0;
+    int xtal1 = 0, xtal2 = 0;
+    // High-voltage parallel programming.
+    int rdy = 0, oe = 0, wr = 0, bs1 = 0, xa0 = 0, xa1 = 0, pagel = 0, bs2 = 0;
+    std::array<int, 8> data{};
+};
+
+struct AvrTimes {
+    Nanos flashPage, eepromWrite, fuseLock, chipErase;
+};
+
+struct AvrPart {
+    const char* name;
+    std::array<std::uint8_t, 3> signature;
+    std::uint32_t flashBytes;
+    std::uint32_t flashPageBytes;   // bytes of a flash page
+    std::uint32_t eepromBytes;
+    std::uint32_t eepromPageBytes;  // 0: the EEPROM is written byte by byte
+    int fuseBytes;                  // 1 (one byte, BS selects fuse or lock), 2 or 3
+    std::array<std::uint8_t, 3> fuseFactory;  // low, high, extended as shipped
+    std::array<std::uint8_t, 3> fuseBits;     // bits that exist (others read 1)
+    std::uint8_t lockBits;                    // lock bits that exist
+    std::vector<std::uint8_t> calibration;    // factory calibration bytes
+    int eesaveBit;                  // EESAVE in the high fuse byte, -1: none
+    AvrTimes times;
+    AvrPins pins;
+};
+
+const std::vector<AvrPart>& AvrParts();
+const AvrPart* FindAvrPart(std::string_view name);
+
+class AvrChip : public Chip {
+public:
+    explicit AvrChip(const AvrPart& part);
+
+    std::string Name() const override { return name_; }
+    int PinCount() const override { return part_.pins.count; }
+    std::vector<int> GroundPins() const override { return {part_.pins.gnd}; }
+    std::vector<int> VccPins() const override { return {part_.pins.vcc}; }
+    AbsoluteMaximum Ratings() const override;
+
+    void OnPinsChanged(ChipPins& pins) override;
+    void OnElapsed(ChipPins& pins, Nanos dt) override;
+    void OnRemoved() override;
+
+    std::span<const std::uint8_t> Contents() const override { return cells_; }
+    std::span<std::uint8_t> MutableContents() override { return cells_; }
+
+    const AvrPart& Part() const { return part_; }
+    void SetName(std::string name) { name_ = std::move(name); }
+    std::span<const std::uint8_t> Flash() const { return {cells_.data(), part_.flashBytes}; }
+    std::span<const std::uint8_t> Eeprom() const { return {cells_.data() + part_.flashBytes, part_.eepromBytes}; }
+    // Fuse byte i (0 low, 1 high, 2 extended) as read back; 0xFF beyond the part's bytes.
+    std::uint8_t Fuse(int i) const;
+    void SetFuse(int i, std::uint8_t v);
+    std::uint8_t Lock() const { return static_cast<std::uint8_t>(lock_ | ~part_.lockBits); }
+    bool InProgramming() const { return mode_ == Mode::Parallel; }
+    bool Busy() const { return busy_ > 0; }
+    // Writes done (page, byte, fuse, lock, erase), for tests.
+    int Writes() const { return writes_; }
+
+private:
+    enum class Mode { Off, Run, Refused, Parallel };
+    enum class Pending { None, FlashPage, EepromPage, EepromByte, Fuse, Lock, Erase };
+
+    bool Powered(ChipPins& pins) const;
+    void LeaveProgramming(ChipPins& pins);
+    void Parallel(ChipPins& pins);
+    std::uint8_t ParallelRead(ChipPins& pins) const;
+    void StartWrite(ChipPins& pins);
+    void Finish();
+    std::uint8_t Bus(ChipPins& pins) const;
+    void DriveBus(ChipPins& pins, std::uint8_t v);
+    void ReleaseBus(ChipPins& pins);
+    bool LockedWrites() const { return !(lock_ & 0x01); }
+    bool LockedReads() const { return !(lock_ & 0x03); }
+
+    const AvrPart& part_;
+    std::string name_;
+    std::vector<std::uint8_t> cells_;  // flash, then EEPROM
+    std::array<std::uint8_t, 3> fuse_;
+    std::uint8_t lock_ = 0xFF;
+
+    Mode mode_ = Mode::Off;
+    // Loaded by the parallel interface.
+    std::uint8_t command_ = 0, addrLow_ = 0, addrHigh_ = 0, dataLow_ = 0xFF, dataHigh_ = 0xFF;
+    std::vector<std::uint8_t> pageBuffer_;
+    bool xtal1_ = false, pagel_ = false, wr_ = true, driving_ = false;
+
+    // A write in progress.
+    Pending pending_ = Pending::None;
+    Nanos busy_ = 0;
+    std::uint32_t pendingAddr_ = 0;
+    int pendingIndex_ = 0;
+    std::uint8_t pendingData_ = 0xFF;
+    std::vector<std::uint8_t> pendingPage_;
+    int writes_ = 0;
+};
+
+// Registers every AVR part under its device names (with the placements of
+// the packages and boards the device lists name).
+void RegisterAvrs(ChipRegistry& registry);
+
+}  // namespace quilla::sim

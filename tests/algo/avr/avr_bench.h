@@ -1,0 +1,62 @@
+// The AVR test bench: a SimBench with an AVR part in the socket, opened the
+// way the selection opens a device line (its name and manufacturer text set),
+// with the chip's memories at hand.
+#pragma once
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "sim/chips/avr.h"
+#include "support/sim_bench.h"
+
+namespace quilla::test {
+
+struct AvrBench : SimBench {
+    explicit AvrBench(const std::string& device, const std::string& model = "vex520")
+        : SimBench(device, model), device_(device) {}
+
+    // Opens the form of a device line for this bench's device.
+    AlgoForm& Line(const std::string& params) {
+        wb->sel.SelectedDevice = device_;
+        wb->sel.TypeText = "ATMEL: " + device_;
+        return Open(params);
+    }
+    sim::AvrChip& Avr() { return ChipAs<sim::AvrChip>(); }
+    // Flash and EEPROM of the chip equal the image (EEPROM at `eepromOffset`).
+    bool ChipHoldsImage(int eepromOffset) {
+        const auto flash = Avr().Flash();
+        const auto eeprom = Avr().Eeprom();
+        for (std::size_t i = 0; i < flash.size(); ++i)
+            if (flash[i] != Image()[i]) return false;
+        for (std::size_t i = 0; i < eeprom.size(); ++i)
+            if (eeprom[i] != Image()[static_cast<std::size_t>(eepromOffset) + i]) return false;
+        return true;
+    }
+    int CountOps(std::uint8_t op) const { return static_cast<int>(tap->Count(op)); }
+
+    std::string device_;
+};
+
+// The AVR lines of a shipped device list: device name and parameters.
+struct AvrLine {
+    std::string device, params;
+};
+inline std::vector<AvrLine> AvrLines(const std::string& list, const std::vector<std::string>& keywords) {
+    std::vector<AvrLine> out;
+    std::ifstream in(std::string(QUILLA_SOURCE_DATA) + list);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("MPU ", 0) != 0) continue;
+        const auto mfrEnd = line.find(' ', 4);
+        const auto comma = line.find(',');
+        if (mfrEnd == std::string::npos || comma == std::string::npos) continue;
+        const std::string params = line.substr(comma + 1);
+        const std::string keyword = params.substr(0, params.find(' '));
+        for (const auto& k : keywords)
+            if (k == keyword) out.push_back({line.substr(mfrEnd + 1, comma - mfrEnd - 1), params});
+    }
+    return out;
+}
+
+}  // namespace quilla::test
