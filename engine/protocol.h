@@ -124,7 +124,7 @@ inline constexpr std::uint8_t RegPicLow = 16;
 inline constexpr std::uint8_t RegPicHigh = 17;
 inline constexpr std::uint8_t RegControlLines = 18;   // n low, n|0x80 high
 inline constexpr std::uint8_t Reg19 = 19;
-inline constexpr std::uint8_t RegPicSerial = 20;      // 0x84 enables the serial path
+inline constexpr std::uint8_t RegPicSerial = 20;      // PicSerialOn enables the serial path
 inline constexpr std::uint8_t RegAddr0 = 21;
 inline constexpr std::uint8_t RegAddr1 = 22;
 inline constexpr std::uint8_t RegAddr2 = 23;
@@ -134,6 +134,7 @@ inline constexpr std::uint8_t RegContactEnable = 27;  // 255 before the test, 0 
 inline constexpr std::uint8_t RegEm78Lines = 29;
 
 inline constexpr std::uint8_t ContactModeOn = 12;
+inline constexpr std::uint8_t PicSerialOn = 0x84;     // register 20: the PIC serial engine
 inline constexpr std::uint8_t ContactEnableOn = 255;
 inline constexpr std::uint8_t LineHighBit = 0x80;
 

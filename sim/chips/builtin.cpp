@@ -4,6 +4,7 @@
 #include "sim/chips/avr.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/microwire.h"
+#include "sim/chips/pic14.h"
 
 namespace quilla::sim {
 
@@ -11,6 +12,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterEproms(registry);
     RegisterMicrowireParts(registry);
     RegisterAvrs(registry);
+    RegisterPic14(registry);
 }
 
 }  // namespace quilla::sim

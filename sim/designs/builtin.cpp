@@ -3,6 +3,7 @@
 #include "sim/designs/avrhv.h"
 #include "sim/designs/chkpin.h"
 #include "sim/designs/p93cxxx.h"
+#include "sim/designs/pic_serial.h"
 #include "sim/designs/vex300.h"
 #include "sim/designs/vex310fw.h"
 
@@ -18,6 +19,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<At90s8535Dip40Design>();
     registry.Add<At90s8515Plcc44Design>();
     registry.Add<At90s8535Plcc44Design>();
+    RegisterPicSerialDesigns(registry);
 }
 
 }  // namespace quilla::sim

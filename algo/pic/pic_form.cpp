@@ -1,0 +1,136 @@
+#include "algo/pic/pic_form.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "algo/common/sidefile.h"
+
+namespace quilla {
+
+std::optional<std::uint16_t> ReadConfigWordFile(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    if (path.empty() || !ReadTextModeFile(path, bytes) || bytes.size() > 2) return std::nullopt;
+    const unsigned hi = bytes.size() > 0 ? bytes[0] : 0xFFu;
+    const unsigned lo = bytes.size() > 1 ? bytes[1] : 0xFFu;
+    return static_cast<std::uint16_t>((hi << 8) | lo);
+}
+
+bool WriteConfigWordFile(const std::string& path, std::uint16_t word) {
+    if (path.empty()) return false;
+    const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word & 0xFF)};
+    return WriteTextModeFile(path, bytes);
+}
+
+std::optional<std::uint32_t> ScanHexDigits(const std::string& text, int digits) {
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    std::uint32_t v = 0;
+    int n = 0;
+    for (; i < text.size() && n < digits && std::isxdigit(static_cast<unsigned char>(text[i])); ++i, ++n) {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+        v = v * 16 + static_cast<std::uint32_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+    }
+    if (n == 0) return std::nullopt;
+    return v;
+}
+
+std::string Hex4(std::uint32_t v) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%04x", static_cast<unsigned>(v & 0xFFFF));
+    return b;
+}
+
+PicForm::PicForm(Workbench& w, std::string caption, const PicVariant& variant)
+    : AlgoForm(w, std::move(caption)), Pic(w.Ep3, variant) {}
+
+void PicForm::ShowAddress(const std::string& edit, std::int32_t a) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%04x", static_cast<unsigned>(a < 0 ? 0 : a));
+    Put(edit, b);
+}
+
+void PicForm::ShowProgress(std::int32_t a, std::int32_t last) {
+    SetProgress(kProgress, 0, last < 0 ? 0 : last, a);
+    ShowAddress(kAddress, a);
+}
+
+std::string PicForm::SideFile(const std::string& ext) const { return SideFilePath(wb, ext); }
+
+// ---- configuration controls ------------------------------------------------------------------
+
+void PicForm::DeclareConfigBoxes(const std::string& groupCaption) {
+    AddGroup("GroupBox1", groupCaption).OnClick = [this] { ConfigClick(); };
+    for (int k = 1; k <= 16; ++k) {
+        FormControl& c = AddCheck("CheckBox" + std::to_string(k), "", false, "GroupBox1");
+        c.OnClick = [this] { ConfigClick(); };
+        if (k >= 15) c.Enabled = false;
+    }
+    AddLabel(kConfigLabel, "Config = ffff", "GroupBox1");
+}
+
+void PicForm::ApplyCaptions(const ConfigCaptions& captions) {
+    for (int k = 0; k < 16; ++k) {
+        FormControl& c = Get("CheckBox" + std::to_string(k + 1));
+        c.Caption = captions[static_cast<std::size_t>(k)];
+        Repaint(c);
+    }
+}
+
+void PicForm::SetByCode(const std::string& name, bool on) {
+    FormControl& c = Get(name);
+    if (c.Checked == on) return;
+    c.Checked = on;
+    Repaint(c);
+    if (c.OnClick) Guarded(c.OnClick);
+}
+
+void PicForm::ChooseByCode(const std::string& name, int index) {
+    FormControl& c = Get(name);
+    if (c.ItemIndex == index) return;
+    c.ItemIndex = index;
+    Repaint(c);
+    if (c.OnClick) Guarded(c.OnClick);
+}
+
+void PicForm::UserIdFromField() {
+    if (const auto v = ScanHexDigits(Text(kUserId))) UserId = *v;
+}
+
+void PicForm::ConfigToControls() {
+    SetEnabled(kReadConfig, false);
+    for (int k = 0; k < 16; ++k) SetByCode("CheckBox" + std::to_string(k + 1), !((ConfigWord >> k) & 1u));
+    FormControl& l = Get(kConfigLabel);
+    l.Caption = "Config = " + Hex4(ConfigWord) + " ";
+    Repaint(l);
+    Put(kUserId, Hex4(UserId));
+    SetEnabled(kReadConfig, true);
+}
+
+void PicForm::ControlsToConfig() {
+    ConfigWord = 0;
+    for (int k = 0; k < 16; ++k)
+        if (!Checked("CheckBox" + std::to_string(k + 1))) ConfigWord |= 1u << k;
+    const std::string text = "Config = " + Hex4(ConfigWord) + " ";
+    FormControl& l = Get(kConfigLabel);
+    l.Caption = text;
+    Repaint(l);
+    Status(text);
+    UserIdFromField();
+}
+
+void PicForm::ConfigClick() {
+    if (Get(kReadConfig).Enabled) ControlsToConfig();
+}
+
+// ---- the two-byte side file ---------------------------------------------------------------------
+
+void PicForm::ReadConFile() {
+    if (const auto w = ReadConfigWordFile(SideFile(".CON"))) {
+        ConfigWord = *w;
+        ConfigToControls();
+    }
+}
+
+void PicForm::WriteConFile() { WriteConfigWordFile(SideFile(".CON"), static_cast<std::uint16_t>(ConfigWord)); }
+
+}  // namespace quilla

@@ -1,0 +1,101 @@
+// The frame of the PIC serial forms: what every form on the PIC serial layer
+// (algo/pic/pic_serial.h) shares beside its own window and flows: the
+// configuration word and user ID fields, the address and progress display,
+// the sixteen captioned configuration boxes and their conversions, and the
+// two-byte ".CON" side file.
+//
+// Configuration controls and the word: a ticked box stands for a programmed
+// bit (0). ConfigToControls shows ConfigWord and UserId with the Read CFG
+// button (RdConfig) disabled, so the clicks that the box changes raise do not
+// rebuild the word from half-set boxes; the boxes' click handler (ConfigClick)
+// runs ControlsToConfig only while RdConfig is enabled.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "algo/common/form.h"
+#include "algo/pic/config_names.h"
+#include "algo/pic/pic_serial.h"
+
+namespace quilla {
+
+// One row of a PIC form's device table; each form uses the columns it needs.
+struct PicRow {
+    std::string Name;
+    int VppPin = 0, VccPin = 0, GndPin = 0;  // socket pins
+    std::int32_t ProgramLast = 0;            // program bytes - 1 (2 x words - 1)
+    std::int32_t EepromLast = 0;             // data EEPROM bytes - 1
+    int WriteDelay = 0;                      // dly=
+    std::uint32_t ContactLo = 0, ContactHi = 0;
+    char Revision = 0;                       // 'A' rows of the PIC16C8x form
+
+    bool Filled() const { return VccPin != 0; }
+    PicPins Pins() const { return {VppPin, VccPin, GndPin, ContactLo, ContactHi}; }
+};
+
+// The two-byte ".CON" file: bits 15-8 of the word, then bits 7-0, in text
+// mode. Empty: FFFFh; one byte b: b << 8 | FFh. A file holding more than two
+// bytes (after the text-mode translation) is another form's ".CON" and is not
+// read (nullopt), nor is a missing one (or an empty path).
+std::optional<std::uint16_t> ReadConfigWordFile(const std::string& path);
+bool WriteConfigWordFile(const std::string& path, std::uint16_t word);
+
+// "%04x" reading: blanks skipped, at most `digits` hexadecimal digits; nullopt
+// when the text does not start with one.
+std::optional<std::uint32_t> ScanHexDigits(const std::string& text, int digits = 4);
+// "%04x" of the low 16 bits.
+std::string Hex4(std::uint32_t v);
+
+class PicForm : public AlgoForm {
+public:
+    static constexpr const char* kStatus = "Msg";
+    static constexpr const char* kAddress = "Edit6";
+    static constexpr const char* kProgress = "RdBar";
+    static constexpr const char* kType = "Edit7";
+    static constexpr const char* kUserId = "Edit1";
+    static constexpr const char* kReadConfig = "RdConfig";
+    static constexpr const char* kConfigLabel = "Label3";
+
+    PicForm(Workbench& wb, std::string caption, const PicVariant& variant);
+
+    std::uint32_t ConfigWord = 0;  // low 16 bits used
+    std::uint32_t UserId = 0;      // low 16 bits used
+    PicSerial Pic;
+
+    // "%04x" of a (below 0: 0) into the edit, painted at once.
+    void ShowAddress(const std::string& edit, std::int32_t a);
+    // RdBar from 0 to `last` at a; a in the address edit.
+    void ShowProgress(std::int32_t a, std::int32_t last);
+
+    // ---- configuration controls ----------------------------------------------------
+    virtual void ConfigToControls();
+    virtual void ControlsToConfig();
+    // The click of the configuration controls: ControlsToConfig while RdConfig
+    // is enabled, nothing otherwise.
+    void ConfigClick();
+
+    // The side file of the current image under `ext` (empty when the image has
+    // no file of its own).
+    std::string SideFile(const std::string& ext) const;
+
+protected:
+    // GroupBox1 with CheckBox1..CheckBox16 (15 and 16 disabled) and Label3
+    // "Config = ffff"; every box and the group run ConfigClick.
+    void DeclareConfigBoxes(const std::string& groupCaption);
+    void ApplyCaptions(const ConfigCaptions& captions);
+    // A change made by the form's own code raises the control's click like a
+    // user's click (disabled controls included).
+    void SetByCode(const std::string& name, bool on);
+    void ChooseByCode(const std::string& name, int index);
+    // UserId from Edit1 ("%04x"); unchanged when Edit1 does not start with a digit.
+    void UserIdFromField();
+    // ConfigWord from the two-byte ".CON" file, then ConfigToControls (nothing
+    // when the file is missing or not this form's).
+    void ReadConFile();
+    void WriteConFile();
+};
+
+}  // namespace quilla

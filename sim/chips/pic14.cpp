@@ -1,0 +1,405 @@
+#include "sim/chips/pic14.h"
+
+#include <algorithm>
+
+namespace quilla::sim {
+
+namespace {
+
+constexpr Tenths kPowerOnReset = 15;  // below 1.5 V the chip holds nothing
+
+// Command tables. The PIC16F87X specification marks the top two bits of the
+// loads, reads and the increment as don't-care ("x x 0 0 1 0"); the
+// PIC16F83/84/84A table gives all six bits.
+constexpr std::uint8_t kAll = 0x3F, kLow4 = 0x0F;
+
+std::vector<PicCommandCode> Table16F8x() {
+    return {{kAll, 0x00, PicOp::LoadConfig},        {kAll, 0x02, PicOp::LoadProgram},
+            {kAll, 0x03, PicOp::LoadData},          {kAll, 0x04, PicOp::ReadProgram},
+            {kAll, 0x05, PicOp::ReadData},          {kAll, 0x06, PicOp::Increment},
+            {kAll, 0x08, PicOp::BeginEraseProgram}, {kAll, 0x18, PicOp::BeginProgramOnly},
+            {kAll, 0x09, PicOp::BulkEraseProgram},  {kAll, 0x0B, PicOp::BulkEraseData},
+            {kAll, 0x01, PicOp::EraseSetup1},       {kAll, 0x07, PicOp::EraseSetup2}};
+}
+
+std::vector<PicCommandCode> Table16F87x() {
+    return {{kLow4, 0x00, PicOp::LoadConfig},       {kLow4, 0x02, PicOp::LoadProgram},
+            {kLow4, 0x03, PicOp::LoadData},         {kLow4, 0x04, PicOp::ReadProgram},
+            {kLow4, 0x05, PicOp::ReadData},         {kLow4, 0x06, PicOp::Increment},
+            {kAll, 0x08, PicOp::BeginEraseProgram}, {kAll, 0x18, PicOp::BeginProgramOnly},
+            {kAll, 0x01, PicOp::EraseSetup1},       {kAll, 0x07, PicOp::EraseSetup2}};
+}
+
+// PIC16F83/84/84A: CP is bits 13-4, all programmed together; any of them
+// programmed protects the whole program memory.
+int ProtectAllByCp13to4(std::uint16_t config, int words) {
+    return (config & 0x3FF0) == 0x3FF0 ? words : 0;
+}
+
+// PIC16F87X: CP1:CP0 (bits 13-12, repeated at 5-4): 11 none, 10 the top 256
+// words, 01 the upper half, 00 all. The stricter of the two copies counts.
+int ProtectByCp1Cp0(std::uint16_t config, int words) {
+    const int cp = ((config >> 12) & 3) & ((config >> 4) & 3);
+    switch (cp) {
+        case 3: return words;
+        case 2: return words - 256;
+        case 1: return words / 2;
+        default: return 0;
+    }
+}
+
+std::vector<Pic14Part> BuildParts() {
+    std::vector<Pic14Part> v;
+    // PIC16F84A (DS30262; ratings DS35007): VIHH 12-14 V, program VDD
+    // 4.5-5.5 V, reads from 2.0 V. Erase/program and program-only cycles 4 ms
+    // typical (the forms wait 10 ms and more), bulk erase 8 ms (10 ms waited),
+    // data EEPROM write 4 ms.
+    v.push_back({"PIC16F84A", 18, {14}, {5}, 4, 12, 13, 1024, 64, 0x0560, 0x3FFF, Table16F8x(),
+                 &ProtectAllByCp13to4, -1, 0x3FF0, 120, 140, false, 45, 55, 20, 4 * Millisecond, 8 * Millisecond,
+                 4 * Millisecond, 75, 75, 140});
+    // PIC16F877 (DS39025; ratings DS30292): VIHH from VDD + 3.5 V to 13.5 V,
+    // program VDD 4.5-5.5 V, reads from 2.0 V. The program-only cycle is 4 ms
+    // typical, lowered to 1 ms: the PIC16FEE form waits dly= x 1 ms per word
+    // without polling (dly=1 on the device lines). Bulk erase 8 ms (10 ms
+    // waited), data EEPROM write 4 ms (10 ms waited). CPD is bit 8.
+    v.push_back({"PIC16F877", 40, {11, 32}, {12, 31}, 1, 39, 40, 8192, 256, 0x09A0, 0x3BFF, Table16F87x(),
+                 &ProtectByCp1Cp0, 8, 0x3130, 35, 135, true, 45, 55, 20, 1 * Millisecond, 8 * Millisecond,
+                 4 * Millisecond, 75, 75, 140});
+    return v;
+}
+
+}  // namespace
+
+const std::vector<Pic14Part>& Pic14Parts() {
+    static const std::vector<Pic14Part> parts = BuildParts();
+    return parts;
+}
+
+const Pic14Part* FindPic14Part(std::string_view name) {
+    for (const auto& p : Pic14Parts())
+        if (name == p.name) return &p;
+    return nullptr;
+}
+
+Pic14Chip::Pic14Chip(const Pic14Part& part)
+    : part_(part),
+      program_(static_cast<std::size_t>(part.words) * 2),
+      eeprom_(static_cast<std::size_t>(part.eeBytes), 0xFF) {
+    for (int a = 0; a < part.words; ++a) SetWord(a, ErasedWord);
+    for (auto& w : config_) w = ErasedWord;
+    config_[6] = part.deviceId;
+}
+
+AbsoluteMaximum Pic14Chip::Ratings() const {
+    AbsoluteMaximum r;
+    r.anyPin = part_.absAny;
+    for (int p : part_.vdd) r.pins.push_back({p, part_.absVdd});
+    r.pins.push_back({part_.mclr, part_.absMclr});
+    return r;
+}
+
+std::uint16_t Pic14Chip::Word(int address) const {
+    const std::size_t i = static_cast<std::size_t>(address) * 2;
+    return static_cast<std::uint16_t>(program_[i] | (program_[i + 1] << 8));
+}
+
+void Pic14Chip::SetWord(int address, std::uint16_t w) {
+    const std::size_t i = static_cast<std::size_t>(address) * 2;
+    program_[i] = static_cast<std::uint8_t>(w & 0xFF);
+    program_[i + 1] = static_cast<std::uint8_t>((w >> 8) & 0x3F);
+}
+
+bool Pic14Chip::ProgramProtected(int address) const {
+    return address >= part_.protectedFrom(ConfigWord(), part_.words);
+}
+
+bool Pic14Chip::DataProtected() const {
+    return part_.cpdBit >= 0 && !((ConfigWord() >> part_.cpdBit) & 1u);
+}
+
+std::uint16_t Pic14Chip::ReadProgramWord() const {
+    if (pc_ >= ConfigBase) {
+        const int k = pc_ & 7;
+        if (pc_ >= ConfigBase + 8) return ErasedWord;
+        if (k == 7) return static_cast<std::uint16_t>((ConfigWord() | ~part_.configMask) & ErasedWord);
+        return ConfigArea(k);
+    }
+    const int a = pc_ % part_.words;
+    return ProgramProtected(a) ? 0 : Word(a);
+}
+
+void Pic14Chip::PowerDown(ChipPins& pins) { Leave(pins); }
+
+void Pic14Chip::Enter() {
+    programMode_ = true;
+    pc_ = 0;
+    loaded_ = Loaded::None;
+    eraseSetup_ = 0;
+    armedErase_ = PicOp::EraseSetup2;
+    shift_ = Shift::Command;
+    bits_ = 0;
+    shiftReg_ = 0;
+}
+
+void Pic14Chip::Leave(ChipPins& pins) {
+    if (programMode_ && shift_ == Shift::DataOut) pins.Release(part_.data);
+    programMode_ = false;
+    busy_ = Busy::None;  // a cycle still running is cut short: nothing changes
+    shift_ = Shift::Command;
+}
+
+void Pic14Chip::OnPinsChanged(ChipPins& pins) {
+    Tenths vdd = 0;
+    for (int p : part_.vdd) vdd = std::max(vdd, pins.SupplyVoltage(p));
+    bool grounded = false;
+    for (int p : part_.vss) grounded = grounded || pins.Grounded(p);
+    const Tenths mclr = pins.SupplyVoltage(part_.mclr);
+    const Tenths low = part_.vihhAboveVdd ? vdd + part_.vihhMin : part_.vihhMin;
+    const bool vihh = mclr >= low && mclr <= part_.vihhMax;
+    const bool rose = vihh && !vihh_;
+    vihh_ = vihh;  // followed with VDD off too: MCLR that rose before VDD enters nothing
+    if (!grounded || vdd < kPowerOnReset) {
+        PowerDown(pins);
+        return;
+    }
+    vdd_ = vdd;
+    if (!programMode_) {
+        // MCLR rising into the window with VDD up and clock and data held low.
+        if (rose && vdd >= part_.readVddMin && !pins.High(part_.clock) && !pins.High(part_.data)) {
+            Enter();
+            clock_ = false;
+        }
+        return;
+    }
+    if (!vihh || vdd < part_.readVddMin) {
+        Leave(pins);
+        return;
+    }
+    const bool clk = pins.High(part_.clock);
+    if (clk && !clock_) {
+        clock_ = true;
+        Rising(pins);
+    } else if (!clk && clock_) {
+        clock_ = false;
+        Falling(pins);
+    }
+}
+
+void Pic14Chip::Rising(ChipPins& pins) {
+    if (shift_ == Shift::Command && bits_ == 0 && busy_ != Busy::None) busy_ = Busy::None;  // cut short
+    if (shift_ == Shift::DataOut) pins.Drive(part_.data, (frameOut_ >> bits_) & 1u);
+}
+
+void Pic14Chip::Falling(ChipPins& pins) {
+    const unsigned bit = pins.High(part_.data) ? 1u : 0u;
+    switch (shift_) {
+        case Shift::Command:
+            shiftReg_ |= bit << bits_;
+            if (++bits_ == 6) {
+                const auto code = static_cast<std::uint8_t>(shiftReg_);
+                bits_ = 0;
+                shiftReg_ = 0;
+                Decode(pins, code);
+            }
+            break;
+        case Shift::DataIn:
+            shiftReg_ |= bit << bits_;
+            if (++bits_ == 16) {
+                const auto data = static_cast<std::uint16_t>((shiftReg_ >> 1) & ErasedWord);
+                shift_ = Shift::Command;
+                bits_ = 0;
+                shiftReg_ = 0;
+                Execute(pendingOp_, data);
+            }
+            break;
+        case Shift::DataOut:
+            if (++bits_ == 16) {
+                pins.Release(part_.data);
+                shift_ = Shift::Command;
+                bits_ = 0;
+            }
+            break;
+    }
+}
+
+void Pic14Chip::Decode(ChipPins& pins, std::uint8_t code) {
+    (void)pins;
+    const PicCommandCode* hit = nullptr;
+    for (const auto& c : part_.commands)
+        if ((code & c.mask) == c.value) {
+            hit = &c;
+            break;
+        }
+    if (!hit) return;  // not in the part's table: ignored
+    pendingOp_ = hit->op;
+    switch (hit->op) {
+        case PicOp::LoadConfig:
+        case PicOp::LoadProgram:
+        case PicOp::LoadData:
+            shift_ = Shift::DataIn;
+            break;
+        case PicOp::ReadProgram:
+            frameOut_ = static_cast<unsigned>(ReadProgramWord()) << 1;
+            shift_ = Shift::DataOut;
+            break;
+        case PicOp::ReadData: {
+            const int i = part_.eeBytes ? pc_ % part_.eeBytes : 0;
+            const unsigned b = part_.eeBytes == 0 || DataProtected() ? 0u : eeprom_[static_cast<std::size_t>(i)];
+            frameOut_ = b << 1;
+            shift_ = Shift::DataOut;
+            break;
+        }
+        default:
+            Execute(hit->op, 0);
+            break;
+    }
+}
+
+void Pic14Chip::Execute(PicOp op, std::uint16_t data) {
+    switch (op) {
+        case PicOp::LoadConfig:
+            pc_ = ConfigBase;
+            latch_ = data;
+            loaded_ = Loaded::Config;
+            break;
+        case PicOp::LoadProgram:
+            latch_ = data;
+            loaded_ = Loaded::Program;
+            break;
+        case PicOp::LoadData:
+            dataLatch_ = static_cast<std::uint8_t>(data & 0xFF);
+            loaded_ = Loaded::Data;
+            break;
+        case PicOp::Increment:
+            pc_ = pc_ >= ConfigBase ? std::min(pc_ + 1, 0x3FFF) : (pc_ + 1) % ConfigBase;
+            break;
+        case PicOp::EraseSetup1:
+            eraseSetup_ = 1;
+            break;
+        case PicOp::EraseSetup2:
+            eraseSetup_ = eraseSetup_ == 1 ? 2 : 0;
+            break;
+        case PicOp::BulkEraseProgram:
+        case PicOp::BulkEraseData:
+            armedErase_ = op;
+            break;
+        case PicOp::BeginEraseProgram:
+            StartCycle(true);
+            break;
+        case PicOp::BeginProgramOnly:
+            StartCycle(false);
+            break;
+        default:
+            break;
+    }
+}
+
+void Pic14Chip::StartCycle(bool eraseFirst) {
+    const bool erase = eraseFirst && (eraseSetup_ == 2 || armedErase_ != PicOp::EraseSetup2);
+    const PicOp armed = armedErase_;
+    eraseSetup_ = 0;
+    armedErase_ = PicOp::EraseSetup2;
+    busy_ = Busy::None;
+    busyTime_ = 0;
+    if (vdd_ < part_.progVddMin || vdd_ > part_.progVddMax) return;  // outside the programming window
+    if (erase) {
+        if (armed == PicOp::BulkEraseData || (armed == PicOp::EraseSetup2 && loaded_ == Loaded::Data)) {
+            busy_ = Busy::EraseData;
+        } else if (pc_ == ConfigBase + 7 && loaded_ == Loaded::Config) {
+            busy_ = Busy::EraseAll;
+        } else if (armed == PicOp::BulkEraseProgram || loaded_ == Loaded::Program) {
+            busy_ = pc_ >= ConfigBase ? Busy::EraseAll : Busy::EraseProgram;
+        } else {
+            return;
+        }
+        busyNeeded_ = part_.eraseTime;
+        return;
+    }
+    if (loaded_ == Loaded::Data) {
+        if (part_.eeBytes == 0) return;
+        busy_ = Busy::EepromByte;
+        busyAddress_ = pc_ % part_.eeBytes;
+        busyValue_ = dataLatch_;
+        busyNeeded_ = part_.eeWriteTime;
+        return;
+    }
+    if (loaded_ == Loaded::None) return;
+    busy_ = Busy::Word;
+    andOnly_ = !eraseFirst;
+    busyAddress_ = pc_ >= ConfigBase ? pc_ : pc_ % part_.words;
+    busyValue_ = latch_;
+    busyNeeded_ = part_.programTime;
+}
+
+void Pic14Chip::OnElapsed(ChipPins& pins, Nanos dt) {
+    (void)pins;
+    if (busy_ == Busy::None || !programMode_) return;
+    if (vdd_ < part_.progVddMin || vdd_ > part_.progVddMax) return;
+    busyTime_ += dt;
+    if (static_cast<double>(busyTime_) >= static_cast<double>(busyNeeded_) * SlowFactor()) Finish();
+}
+
+void Pic14Chip::Finish() {
+    const Busy what = busy_;
+    busy_ = Busy::None;
+    ++programEvents_;
+    switch (what) {
+        case Busy::Word: {
+            if (busyAddress_ >= ConfigBase) {
+                const int k = busyAddress_ - ConfigBase;
+                if (k >= 8 || k == 4 || k == 5 || k == 6) return;  // unused words and the device ID take nothing
+                const std::uint16_t old = ConfigArea(k);
+                std::uint16_t w = andOnly_ ? static_cast<std::uint16_t>(old & busyValue_) : busyValue_;
+                // Programmed protection bits stay programmed until an erase.
+                if (k == 7) w = static_cast<std::uint16_t>(w & (old | ~part_.cpMask));
+                SetConfigArea(k, w);
+                return;
+            }
+            if (ProgramProtected(busyAddress_)) return;
+            const std::uint16_t old = Word(busyAddress_);
+            SetWord(busyAddress_, andOnly_ ? static_cast<std::uint16_t>(old & busyValue_) : busyValue_);
+            return;
+        }
+        case Busy::EepromByte:
+            if (!DataProtected()) eeprom_[static_cast<std::size_t>(busyAddress_)] = static_cast<std::uint8_t>(busyValue_);
+            return;
+        case Busy::EraseAll:
+            for (int a = 0; a < part_.words; ++a) SetWord(a, ErasedWord);
+            std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
+            for (int k = 0; k < 8; ++k)
+                if (k != 6) SetConfigArea(k, ErasedWord);
+            return;
+        case Busy::EraseProgram:
+            // A protected chip is erased only with its configuration.
+            if ((ConfigWord() & part_.cpMask) != part_.cpMask) return;
+            for (int a = 0; a < part_.words; ++a) SetWord(a, ErasedWord);
+            return;
+        case Busy::EraseData:
+            if ((ConfigWord() & part_.cpMask) != part_.cpMask) return;
+            std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
+            return;
+        case Busy::None:
+            return;
+    }
+}
+
+void Pic14Chip::OnRemoved() {
+    programMode_ = false;
+    busy_ = Busy::None;
+    vihh_ = false;
+}
+
+SeatedPart MakePic14(std::string_view name) {
+    const Pic14Part* p = FindPic14Part(name);
+    if (!p) return {};
+    return {std::make_unique<Pic14Chip>(*p), Placement::Dip(p->pins)};
+}
+
+void RegisterPic14(ChipRegistry& registry) {
+    for (const auto& p : Pic14Parts()) {
+        const std::string name = p.name;
+        registry.Add(name, [name] { return MakePic14(name); });
+    }
+}
+
+}  // namespace quilla::sim

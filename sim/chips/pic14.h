@@ -1,0 +1,193 @@
+// PIC microcontrollers with 14-bit program words, programmed through their
+// serial programming interface: one model with a table of parts, each row
+// from its part's programming specification (and the data sheet's absolute
+// maximum ratings).
+//
+//   power        VDD from a programmer supply on a VDD pin, a VSS pin grounded
+//   entry        program/verify mode starts when MCLR rises into the part's VIHH
+//                window (from a supply) while clock and data are held low and
+//                VDD stands (VDD-first parts; the VPP-first parts take VDD after
+//                MCLR). The address counter then stands at program address 0.
+//                MCLR leaving the window, or VDD going, ends the mode.
+//   serial       commands of six bits, LSB first, taken on the falling clock
+//                edge; a load is followed by a 16-bit frame (start bit 0, 14 data
+//                bits, stop bit), a read makes the chip drive a frame of the same
+//                shape after each rising edge. Each row decodes the six bits by
+//                its own table, don't-care bits included ("x x 0 0 1 0" takes
+//                32h as 02h); a code its table lacks is ignored.
+//   memory       program words erased to 3FFFh, data EEPROM to FFh; the
+//                configuration area 2000h-2007h holds the four user IDs, two
+//                unused words, the device ID (with its revision bits) and the
+//                configuration word. Load configuration moves the counter to
+//                2000h; the counter never leaves the configuration area until
+//                program mode is left.
+//   programming  begin erase/programming (08h) erases the word and programs
+//                the latch; begin programming only (18h) ANDs the latch into the
+//                word; data EEPROM bytes are erased by every write. The cycle is
+//                internally timed: it completes once its minimum time has passed
+//                with VDD inside the programming window; the next command (its
+//                first clock edge) before then, or leaving program mode, cancels
+//                it and nothing changes.
+//   erase        commands 01h, 07h, then 08h erase instead of programming: the
+//                program memory after a load of program data, the data EEPROM
+//                after a load of data memory, and everything (program memory,
+//                data EEPROM, user IDs and the configuration word, code
+//                protection included) with the counter at 2007h after load
+//                configuration. Rows with bulk erase commands (09h, 0Bh) arm the
+//                same erases with them.
+//   protection   protected program memory reads 0000h and takes no writes;
+//                protected data EEPROM (CPD) reads 00h. Only an erase clears code
+//                protection: a configuration write keeps programmed CP bits.
+//
+// Minimum times (the slow factor multiplies them): the datasheet's typical
+// figures, lowered where a form that does not poll gives less (family rule 8),
+// each beside its row. Supply windows are each row's; where a form's
+// documented level lies outside them, the row says so.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/chip.h"
+
+namespace quilla::sim {
+
+// What a six-bit serial command does.
+enum class PicOp : std::uint8_t {
+    LoadConfig,       // + frame: counter to 2000h, latch := data
+    LoadProgram,      // + frame: latch := data
+    LoadData,         // + frame: data latch := low byte
+    ReadProgram,      // frame out: the word at the counter
+    ReadData,         // frame out: the EEPROM byte at the counter
+    Increment,
+    BeginEraseProgram,  // 08h: erase and program (internally timed)
+    BeginProgramOnly,   // 18h: program only (internally timed)
+    EraseSetup1,        // 01h
+    EraseSetup2,        // 07h
+    BulkEraseProgram,   // 09h: arms the program-memory erase for the next 08h
+    BulkEraseData,      // 0Bh: arms the data-memory erase for the next 08h
+};
+
+// One line of a part's command table: the bits of `mask` must equal `value`.
+struct PicCommandCode {
+    std::uint8_t mask;
+    std::uint8_t value;
+    PicOp op;
+};
+
+struct Pic14Part {
+    const char* name;
+    int pins;                   // DIP pin count (standard placement)
+    std::vector<int> vdd, vss;  // chip pins
+    int mclr, clock, data;      // chip pins
+    int words;                  // program memory words
+    int eeBytes;                // data EEPROM bytes (0: none)
+    std::uint16_t deviceId;     // the word at 2006h
+    std::uint16_t configMask;   // implemented configuration bits (the others read 1)
+    std::vector<PicCommandCode> commands;
+    // First protected program address for a configuration word (words: none).
+    int (*protectedFrom)(std::uint16_t config, int words);
+    int cpdBit;                 // configuration bit of data protection, -1 when none
+    std::uint16_t cpMask;       // the protection bits (CP, CPD): only an erase sets them again
+    Tenths vihhMin, vihhMax;    // MCLR window of program/verify mode
+    bool vihhAboveVdd;          // vihhMin counts above VDD (VDD + 3.5 V)
+    Tenths progVddMin, progVddMax;  // programming and erase
+    Tenths readVddMin;          // program mode reads
+    Nanos programTime, eraseTime, eeWriteTime;
+    // Absolute maximum ratings: any pin, VDD, MCLR.
+    Tenths absAny, absVdd, absMclr;
+};
+
+const std::vector<Pic14Part>& Pic14Parts();
+const Pic14Part* FindPic14Part(std::string_view name);
+
+class Pic14Chip : public Chip {
+public:
+    static constexpr std::uint16_t ErasedWord = 0x3FFF;
+    static constexpr int ConfigBase = 0x2000;
+
+    explicit Pic14Chip(const Pic14Part& part);
+
+    std::string Name() const override { return part_.name; }
+    int PinCount() const override { return part_.pins; }
+    std::vector<int> GroundPins() const override { return part_.vss; }
+    std::vector<int> VccPins() const override { return part_.vdd; }
+    AbsoluteMaximum Ratings() const override;
+
+    void OnPinsChanged(ChipPins& pins) override;
+    void OnElapsed(ChipPins& pins, Nanos dt) override;
+    void OnRemoved() override;
+
+    // Program memory as image bytes: word n at 2n (low) and 2n + 1 (high).
+    std::span<const std::uint8_t> Contents() const override { return program_; }
+    std::span<std::uint8_t> MutableContents() override { return program_; }
+
+    const Pic14Part& Part() const { return part_; }
+    std::uint16_t Word(int address) const;
+    void SetWord(int address, std::uint16_t w);
+    std::span<const std::uint8_t> Eeprom() const { return eeprom_; }
+    std::span<std::uint8_t> MutableEeprom() { return eeprom_; }
+    // Configuration area word 2000h + k (k 0..7), as stored.
+    std::uint16_t ConfigArea(int k) const { return config_[static_cast<std::size_t>(k & 7)]; }
+    void SetConfigArea(int k, std::uint16_t w) { config_[static_cast<std::size_t>(k & 7)] = w & ErasedWord; }
+    std::uint16_t ConfigWord() const { return ConfigArea(7); }
+    bool InProgramMode() const { return programMode_; }
+    // Writes and erases completed so far (tests: a write that went wrong shows here).
+    std::uint64_t ProgramEvents() const { return programEvents_; }
+
+private:
+    enum class Shift : std::uint8_t { Command, DataIn, DataOut };
+    enum class Busy : std::uint8_t { None, Word, EepromByte, EraseProgram, EraseData, EraseAll };
+    enum class Loaded : std::uint8_t { None, Program, Data, Config };
+
+    void PowerDown(ChipPins& pins);
+    void Enter();
+    void Leave(ChipPins& pins);
+    void Rising(ChipPins& pins);
+    void Falling(ChipPins& pins);
+    void Decode(ChipPins& pins, std::uint8_t code);
+    void Execute(PicOp op, std::uint16_t data);
+    void StartCycle(bool eraseFirst);
+    void Finish();
+    bool ProgramProtected(int address) const;
+    bool DataProtected() const;
+    std::uint16_t ReadProgramWord() const;
+
+    const Pic14Part& part_;
+    std::vector<std::uint8_t> program_;
+    std::vector<std::uint8_t> eeprom_;
+    std::uint16_t config_[8];
+
+    bool programMode_ = false;
+    bool vihh_ = false;      // MCLR stood inside the window at the last look
+    bool clock_ = false;
+    Tenths vdd_ = 0;
+    int pc_ = 0;
+    std::uint16_t latch_ = ErasedWord;
+    std::uint8_t dataLatch_ = 0xFF;
+    Loaded loaded_ = Loaded::None;
+    int eraseSetup_ = 0;     // 1 after 01h, 2 after 01h 07h: the next 08h erases
+    PicOp armedErase_ = PicOp::EraseSetup2;  // BulkEraseProgram/Data once 09h/0Bh armed one
+
+    Shift shift_ = Shift::Command;
+    int bits_ = 0;
+    unsigned shiftReg_ = 0;
+    PicOp pendingOp_ = PicOp::Increment;
+    unsigned frameOut_ = 0;
+
+    Busy busy_ = Busy::None;
+    bool andOnly_ = false;   // the word cycle is program-only
+    int busyAddress_ = 0;
+    std::uint16_t busyValue_ = 0;
+    Nanos busyTime_ = 0;
+    Nanos busyNeeded_ = 0;
+    std::uint64_t programEvents_ = 0;
+};
+
+SeatedPart MakePic14(std::string_view name);
+void RegisterPic14(ChipRegistry& registry);
+
+}  // namespace quilla::sim

@@ -1,0 +1,110 @@
+#include "sim/designs/pic_serial.h"
+
+#include <string>
+#include <utility>
+
+#include "engine/protocol.h"
+
+namespace quilla::sim {
+
+using namespace proto;
+
+const std::array<PicSerialPackage, 12>& PicSerialPackages() {
+    static const std::array<PicSerialPackage, 12> packages{{
+        {"pic16dip40", 39, 40},
+        {"pic16dip40c", 39, 40},
+        {"pic16dip28", 33, 34},
+        {"pic16dip28c", 33, 34},
+        {"pic16dip29", 22, 23},
+        {"pic16dip20", 23, 24},
+        {"pic16dip18", 23, 24},
+        {"pic16dip18c", 23, 24},
+        {"pic16dip14", 12, 13},
+        {"pic16dip08", 22, 23},
+        {"pic16plcc44", 16, 19},
+        {"pic16qfp44", 17, 20},
+    }};
+    return packages;
+}
+
+void PicSerialDesign::OnRegisterWrite(DesignContext& ctx, std::uint8_t r, std::uint8_t v) {
+    (void)ctx;
+    if (r == RegPicSerial) serialReg_ = v;
+}
+
+void PicSerialDesign::ShiftOut(DesignContext& ctx, unsigned bits, int count) {
+    for (int i = 0; i < count; ++i) {
+        ctx.Drive(package_.clockPin, true);
+        ctx.Drive(package_.dataPin, (bits >> i) & 1u);
+        ctx.Elapse(HalfClock);
+        ctx.Drive(package_.clockPin, false);  // the chip takes the bit here
+        ctx.Elapse(HalfClock);
+    }
+}
+
+unsigned PicSerialDesign::ShiftIn(DesignContext& ctx, int count) {
+    ctx.Release(package_.dataPin);
+    unsigned v = 0;
+    for (int i = 0; i < count; ++i) {
+        ctx.Drive(package_.clockPin, true);  // the chip puts the bit out here
+        ctx.Elapse(HalfClock);
+        if (ctx.Level(package_.dataPin)) v |= 1u << i;
+        ctx.Drive(package_.clockPin, false);
+        ctx.Elapse(HalfClock);
+    }
+    ctx.Drive(package_.dataPin, false);
+    return v;
+}
+
+bool PicSerialDesign::Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args,
+                              std::span<const std::uint8_t> payload) {
+    (void)payload;
+    switch (op) {
+        case OpPrepare:
+            ctx.Drive(package_.clockPin, false);
+            ctx.Drive(package_.dataPin, false);
+            ctx.Settle();
+            return true;
+        case OpPicCommand:
+            ShiftOut(ctx, args[0] & 0x3Fu, 6);
+            ctx.Drive(package_.dataPin, false);
+            return true;
+        case OpPicWriteWord:
+            ShiftOut(ctx, args[0] & 0x3Fu, 6);
+            ctx.Elapse(CommandToData);
+            ShiftOut(ctx, static_cast<unsigned>(args[1]) | (static_cast<unsigned>(args[2]) << 8), 16);
+            ctx.Drive(package_.dataPin, false);
+            return true;
+        case OpPicReadWord: {
+            ShiftOut(ctx, args[0] & 0x3Fu, 6);
+            ctx.Elapse(CommandToData);
+            const unsigned frame = ShiftIn(ctx, 16);
+            const unsigned word = frame >> 1;
+            ctx.Capture(static_cast<std::uint8_t>(word & 0xFFu));
+            ctx.Capture(static_cast<std::uint8_t>(word >> 8));
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+namespace {
+
+template <std::size_t K>
+std::unique_ptr<Design> MakePackage() {
+    return std::make_unique<PicSerialDesign>(PicSerialPackages()[K]);
+}
+
+template <std::size_t... K>
+void RegisterAll(DesignRegistry& registry, std::index_sequence<K...>) {
+    (registry.Add(std::string(PicSerialPackages()[K].tag), &MakePackage<K>), ...);
+}
+
+}  // namespace
+
+void RegisterPicSerialDesigns(DesignRegistry& registry) {
+    RegisterAll(registry, std::make_index_sequence<std::tuple_size_v<std::array<PicSerialPackage, 12>>>{});
+}
+
+}  // namespace quilla::sim
