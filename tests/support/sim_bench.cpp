@@ -28,8 +28,10 @@ std::size_t Tap::Count(std::uint8_t op) const {
 
 // ---- SimBench -------------------------------------------------------------------------------
 
-SimBench::SimBench(const std::string& part, const std::string& model)
-    : sim(sim::MakeSimulatedProgrammer(model)) {
+SimBench::SimBench(const std::string& part, const std::string& model, bool withOperator) {
+    sim::ModelConfig config = sim::ModelConfig::For(model);
+    config.simulatedOperator = withOperator;
+    sim = std::make_unique<sim::Programmer>(config);
     if (!part.empty()) {
         EXPECT_TRUE(sim->SeatPart(part)) << part;
     }

@@ -50,7 +50,9 @@ struct Tap : Transport {
 };
 
 struct SimBench {
-    explicit SimBench(const std::string& part, const std::string& model = "vex520");
+    // withOperator: the simulated operator takes finished chips out and seats
+    // fresh ones in mass production (sim/README.md, "The simulated operator").
+    explicit SimBench(const std::string& part, const std::string& model = "vex520", bool withOperator = false);
     ~SimBench();
     SimBench(const SimBench&) = delete;
     SimBench& operator=(const SimBench&) = delete;

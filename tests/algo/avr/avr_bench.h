@@ -13,8 +13,8 @@
 namespace quilla::test {
 
 struct AvrBench : SimBench {
-    explicit AvrBench(const std::string& device, const std::string& model = "vex520")
-        : SimBench(device, model), device_(device) {}
+    explicit AvrBench(const std::string& device, const std::string& model = "vex520", bool withOperator = false)
+        : SimBench(device, model, withOperator), device_(device) {}
 
     // Opens the form of a device line for this bench's device.
     AlgoForm& Line(const std::string& params) {
@@ -33,6 +33,7 @@ struct AvrBench : SimBench {
             if (eeprom[i] != Image()[static_cast<std::size_t>(eepromOffset) + i]) return false;
         return true;
     }
+    bool FlashHoldsImage() { return std::equal(Avr().Flash().begin(), Avr().Flash().end(), Image()); }
     int CountOps(std::uint8_t op) const { return static_cast<int>(tap->Count(op)); }
 
     std::string device_;
