@@ -185,7 +185,10 @@ void Socket::CheckChipLevels() {
         for (int p = 1; p <= n; ++p) {
             if (!ChipPinTouches(p)) continue;
             const int sp = placement_.SocketPinOf(p);
-            const Tenths t = RawState(sp).tenths;
+            const PinState st = RawState(sp);
+            // The programmer's pull-ups are weak: only supplies and drivers can harm a pin.
+            if (st.source == PinSource::PullUp) continue;
+            const Tenths t = st.tenths;
             const Tenths limit = r.For(p);
             if (t <= limit) continue;
             const std::string text = where(p, sp) + " at " + Volts(t) + ", above its absolute maximum rating of " +

@@ -210,6 +210,30 @@ TEST(ChipPower, TheContactTestSupplyBreaksNoRating) {
     EXPECT_TRUE(r.p->Violations().empty());
 }
 
+// A 3.3 V part (every pin rated 4.0 V) in an idle socket: the pull-ups stand at 5 V and harm
+// nothing; a pin driven high at 5 V does.
+TEST(ChipPower, PullUpsDamageNothingButADriverDoes) {
+    struct LowVoltage : PassiveChip {
+        LowVoltage() : PassiveChip(28, {14}, {28}, "low-voltage") {}
+        AbsoluteMaximum Ratings() const override {
+            AbsoluteMaximum a;
+            a.anyPin = 40;
+            return a;
+        }
+    };
+    auto p = MakeSimulatedProgrammer("vex520");
+    p->SeatChip(std::make_unique<LowVoltage>());
+    Socket& s = p->GetSocket();
+    s.RouteGnd(S(kGnd));  // any change lets the chip look at its pins
+    EXPECT_EQ(s.Voltage(S(kVcc)), 50);
+    EXPECT_FALSE(p->GetChip()->Damaged());
+    s.Drive(S(kCe), true, Writer::Host);
+    s.Settle();
+    EXPECT_TRUE(p->GetChip()->Damaged());
+    ASSERT_EQ(p->Violations().size(), 1u);
+    EXPECT_NE(p->Violations()[0].text.find("absolute maximum"), std::string::npos);
+}
+
 // ---- erase ------------------------------------------------------------------------------------
 
 // Program 0x00 at 0, erase, program 0x00 at 0 again: the second program takes.
