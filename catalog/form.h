@@ -68,6 +68,12 @@ public:
     // values) without touching the programmer or showing anything: empty when
     // the line is valid, else the message naming the key and value.
     virtual std::string DeviceLineError() const { return {}; }
+    // Forms that reach their chip through a design of their own read its
+    // electronic ID themselves: the self-check runs that read for a '#' line
+    // (the form set up for the line, its chip seated) and compares this many
+    // bytes of wb.sel.LastReadId with ExpectedId. 0: the form's ID is the
+    // selection dialog's " Detect MFG ID  " read.
+    virtual int ReadIdForSelfCheck() { return 0; }
 
     // Set by the dispatch when it creates the form; null in headless runs.
     FormHost* Host = nullptr;

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "algo/common/offsets.h"
+#include "algo/common/scan.h"
 #include "engine/fatal.h"
 
 namespace quilla {
@@ -271,6 +272,30 @@ void AlgoForm::SetEnabled(const std::string& name, bool on) {
 void AlgoForm::SetCaption(const std::string& caption) {
     caption_ = caption;
     if (view_) view_->CaptionChanged();
+}
+
+void AlgoForm::DeclareStatusFoot(bool exit) {
+    AddProgress("RdBar");
+    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
+    AddStatus("Message", "Prompt  ");
+    if (exit) AddButton("CancelBtn", "Exit", [this] { Close(); });
+}
+
+void AlgoForm::RequireDeviceOffset(const OffsetsWindow& o, std::int32_t last) {
+    const std::int32_t d = o.DeviceOffset;
+    if (d < 0 || d > last) Refuse("Device offset " + HexPlain(d) + " beyond the chip (0 to " + HexPlain(last) + ")");
+}
+
+void AlgoForm::RequireImageRange(const OffsetsWindow& o, std::int64_t first, std::int64_t count) {
+    if (count <= 0) return;
+    if (first < 0 || first + count > ImageSize)
+        Refuse("File offset " + HexPlain(o.FileOffset) + " runs past the 8M buffer");
+}
+
+std::string AlgoForm::VariantNotInTable() const {
+    return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
+           (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) +
+           " is not in the device table";
 }
 
 // ---- failures ---------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 // supplies off), the " Run " batch and the exception guard are here once.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -180,6 +181,21 @@ protected:
     void SetVisible(const std::string& name, bool on);
     void SetEnabled(const std::string& name, bool on);
     void Repaint(const FormControl& c);
+
+    // The foot of the memory forms' window: the progress bar RdBar, the red
+    // address field Edit6 ("Add "), the status field Message ("Prompt  ") and,
+    // with `exit`, the button CancelBtn "Exit" that closes the form.
+    void DeclareStatusFoot(bool exit);
+
+    // Refuse the operation (nothing sent) when the offsets window's Device offset
+    // lies outside the chip (0 to `last`), or when image indexes
+    // [first, first + count) leave the 8 MiB image.
+    void RequireDeviceOffset(const OffsetsWindow& o, std::int32_t last);
+    void RequireImageRange(const OffsetsWindow& o, std::int64_t first, std::int64_t count);
+
+    // The device-line error of a VariantIndex that names no row of the form's
+    // table ("Bad device line: variant N of KEYWORD is not in the device table").
+    std::string VariantNotInTable() const;
 
     // ---- failure bookkeeping ----------------------------------------------------
     // Refuse the running operation: shows `text` in the status field, marks the

@@ -27,4 +27,17 @@ std::string Hex2(unsigned v) {
     return buf;
 }
 
+std::string NotBlankText(std::int64_t offset, unsigned chipByte) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%06x:Err. Not Blank=%02x", static_cast<unsigned>(offset), chipByte & 0xFFu);
+    return buf;
+}
+
+std::string MismatchText(std::int64_t file, unsigned imageByte, unsigned chipByte) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%06x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(file), imageByte & 0xFFu,
+                  chipByte & 0xFFu);
+    return buf;
+}
+
 }  // namespace quilla

@@ -16,4 +16,11 @@ std::string Hex6(std::int32_t v);
 std::string HexPlain(std::int32_t v);
 std::string Hex2(unsigned v);
 
+// The memory forms' check texts: a blank check's first byte that is not FFh
+// ("%06x:Err. Not Blank=%02x", offset and byte) and a comparison's first
+// difference ("%06x:Error.(File=%02x,chip=%02x)", image index, image byte,
+// chip byte).
+std::string NotBlankText(std::int64_t offset, unsigned chipByte);
+std::string MismatchText(std::int64_t file, unsigned imageByte, unsigned chipByte);
+
 }  // namespace quilla

@@ -22,7 +22,10 @@ std::vector<Line> EpromLines() {
         const auto mfrEnd = line.find(' ', 4);
         const auto comma = line.find(',');
         if (mfrEnd == std::string::npos || comma == std::string::npos) continue;
-        out.push_back({line.substr(mfrEnd + 1, comma - mfrEnd - 1), line.substr(comma + 1)});
+        const std::string params = line.substr(comma + 1);
+        const std::string keyword = params.substr(0, params.find(' '));
+        if (keyword != "P27" && keyword != "PW27") continue;  // the EPROM forms' lines only
+        out.push_back({line.substr(mfrEnd + 1, comma - mfrEnd - 1), params});
     }
     return out;
 }
