@@ -17,6 +17,7 @@ DESIGNS=(
   at90s8535plcc44
   pic16dip40 pic16dip40c pic16dip28 pic16dip28c pic16dip29 pic16dip20
   pic16dip18 pic16dip18c pic16dip14 pic16dip08 pic16plcc44 pic16qfp44
+  i82802
 )
 
 here="$(cd "$(dirname "$0")/.." && pwd)"

@@ -5,6 +5,7 @@
 #include "sim/chips/eprom.h"
 #include "sim/chips/microwire.h"
 #include "sim/chips/pic14.h"
+#include "sim/chips/fwh.h"
 
 namespace quilla::sim {
 
@@ -13,6 +14,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterMicrowireParts(registry);
     RegisterAvrs(registry);
     RegisterPic14(registry);
+    RegisterFwhFlash(registry);
 }
 
 }  // namespace quilla::sim

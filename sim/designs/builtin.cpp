@@ -4,6 +4,7 @@
 #include "sim/designs/chkpin.h"
 #include "sim/designs/p93cxxx.h"
 #include "sim/designs/pic_serial.h"
+#include "sim/designs/i82802.h"
 #include "sim/designs/vex300.h"
 #include "sim/designs/vex310fw.h"
 
@@ -12,6 +13,7 @@ namespace quilla::sim {
 void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<ChkPinDesign>();
     registry.Add<P93Design>();
+    registry.Add<HubDesign>();
     registry.Add<Vex300Design>();
     registry.Add<Vex310FirmwareDesign>();
     registry.Add<AtMega8Dip28Design>();
