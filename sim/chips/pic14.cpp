@@ -57,14 +57,26 @@ std::vector<Pic14Part> BuildParts() {
     v.push_back({"PIC16F84A", 18, {14}, {5}, 4, 12, 13, 1024, 64, 0x0560, 0x3FFF, Table16F8x(),
                  &ProtectAllByCp13to4, -1, 0x3FF0, 120, 140, false, 45, 55, 20, 4 * Millisecond, 8 * Millisecond,
                  4 * Millisecond, 75, 75, 140});
-    // PIC16F877 (DS39025; ratings DS30292): VIHH from VDD + 3.5 V to 13.5 V,
+    // PIC16F870-877 (DS39025; ratings DS30292): VIHH from VDD + 3.5 V to 13.5 V,
     // program VDD 4.5-5.5 V, reads from 2.0 V. The program-only cycle is 4 ms
     // typical, lowered to 1 ms: the PIC16FEE form waits dly= x 1 ms per word
-    // without polling (dly=1 on the device lines). Bulk erase 8 ms (10 ms
-    // waited), data EEPROM write 4 ms (10 ms waited). CPD is bit 8.
-    v.push_back({"PIC16F877", 40, {11, 32}, {12, 31}, 1, 39, 40, 8192, 256, 0x09A0, 0x3BFF, Table16F87x(),
-                 &ProtectByCp1Cp0, 8, 0x3130, 35, 135, true, 45, 55, 20, 1 * Millisecond, 8 * Millisecond,
-                 4 * Millisecond, 75, 75, 140});
+    // without polling. Bulk erase 8 ms (10 ms waited), data EEPROM write 4 ms
+    // (10 ms waited). CPD is bit 8, bit 10 is not implemented.
+    struct F87x {
+        const char* name;
+        int pins, words, ee;
+        std::uint16_t id;
+    };
+    for (const F87x& f : {F87x{"PIC16F870", 28, 2048, 64, 0x0D00}, F87x{"PIC16F871", 40, 2048, 64, 0x0D20},
+                          F87x{"PIC16F872", 28, 2048, 64, 0x08E0}, F87x{"PIC16F873", 28, 4096, 128, 0x0960},
+                          F87x{"PIC16F874", 40, 4096, 128, 0x0920}, F87x{"PIC16F876", 28, 8192, 256, 0x09E0},
+                          F87x{"PIC16F877", 40, 8192, 256, 0x09A0}}) {
+        const bool dip40 = f.pins == 40;
+        v.push_back({f.name, f.pins, dip40 ? std::vector<int>{11, 32} : std::vector<int>{20},
+                     dip40 ? std::vector<int>{12, 31} : std::vector<int>{8, 19}, 1, dip40 ? 39 : 27,
+                     dip40 ? 40 : 28, f.words, f.ee, f.id, 0x3BFF, Table16F87x(), &ProtectByCp1Cp0, 8, 0x3130, 35,
+                     135, true, 45, 55, 20, 1 * Millisecond, 8 * Millisecond, 4 * Millisecond, 75, 75, 140});
+    }
     return v;
 }
 

@@ -1,0 +1,490 @@
+#include "algo/pic/p16fee.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "algo/common/sidefile.h"
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kEepromImage = 0x4000;
+constexpr int kMaxEeprom = 32768;  // W.Data gathers one reply per 32 bytes in the 64 KiB reply buffer
+
+PicRow MakeRow(const char* name, int vpp, int vcc, int gnd, std::int32_t last, std::int32_t eeLast,
+               std::uint32_t lo, std::uint32_t hi) {
+    PicRow r;
+    r.Name = name;
+    r.VppPin = vpp;
+    r.VccPin = vcc;
+    r.GndPin = gnd;
+    r.ProgramLast = last;
+    r.EepromLast = eeLast;
+    r.ContactLo = lo;
+    r.ContactHi = hi;
+    return r;
+}
+
+struct PackageRow {
+    int pkg;
+    const char* design;
+    const char* picture;  // shown before the design, or null
+    int vpp, vcc, gnd;
+    std::uint32_t lo, hi;
+};
+constexpr PackageRow kPackages[] = {
+    {44, "pic16plcc44.bit", "p44b.bmp", 22, 11, 10, 0x248600, 0},
+    {45, "pic16qfp44.bit", "qfp44.bmp", 22, 11, 10, 0x290600, 0},
+    // 0xFF, not 0xFFFF: socket pins 41-48 hold no pin of a 40-pin part (the contact
+    // test would never pass); the built-in 40-pin rows have 0xFF.
+    {40, "pic16dip40.bit", nullptr, 1, 32, 31, 0xFFFFFFFF, 0xFF},
+    {28, "pic16dip28.bit", nullptr, 7, 26, 25, 0xFFFFFF80, 0x03},
+    {18, "pic16dip18.bit", nullptr, 15, 25, 16, 0x1FFFF800, 0},
+};
+
+const PackageRow* FindPackage(int pkg) {
+    for (const auto& p : kPackages)
+        if (p.pkg == pkg) return &p;
+    return nullptr;
+}
+
+std::string Fmt(const char* f, unsigned a, unsigned b) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, f, a, b);
+    return buf;
+}
+
+}  // namespace
+
+TP16fEEx::TP16fEEx(Workbench& w) : PicForm(w, "P16fEEx", picvariant::P16fEEx) {
+    AddButton("Erase", "Erase ", [this] { EraseClick(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
+    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
+    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
+    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
+    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
+    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    DeclareConfigBoxes("CFG Config(打勾编程为0)");
+    AddRadio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3);
+    AddGroup("GroupBox2", "Batch   ");
+    for (auto [name, caption] : {std::pair{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "},
+                                 {"CheckBoxWrite", "Write."}, {"CheckBoxVer", "Vrfy"},
+                                 {"CheckBoxrWrData", "W.Data"}, {"CheckBoxConfig", "Wrt.CFG."}})
+        AddCheck(name, caption, true, "GroupBox2");
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
+    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
+    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
+    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
+    AddEdit("Edit2", "厂家识别码(只读)", "", true);
+    AddEdit(kAddress, "", "Add ", true);
+    AddEdit(kType, "", "Type", true);
+    AddStatus(kStatus, "Prompt  ");
+    AddProgress(kProgress);
+    AddLabel("Package", "Package");
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    FillVariantTable();
+    // The configuration word of the last session, beside the image.
+    std::vector<std::uint8_t> fee;
+    const std::string path = SideFile(".fee");
+    if (!path.empty() && ReadTextModeFile(path, fee)) {
+        const int hi = fee.size() > 0 ? fee[0] : -1;
+        const int lo = fee.size() > 1 ? fee[1] : -1;
+        ConfigWord = (static_cast<std::uint32_t>(hi) << 8 | (static_cast<std::uint32_t>(lo) & 0xFF)) & 0xFFFF;
+        ConfigToControls();
+    }
+}
+
+void TP16fEEx::FillVariantTable() {
+    const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
+    Table = {
+        MakeRow("Exit", 0, 0, 0, 0, 0, 0, 0),
+        MakeRow("1: PIC16F870 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
+        MakeRow("2: PIC16F871 2k", 1, 32, 31, 0x0FFF, 0x3F, lo40, hi40),
+        MakeRow("3: PIC16F872 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
+        MakeRow("4: PIC16F873 4k", 7, 26, 25, 0x1FFF, 0x7F, lo28, hi28),
+        MakeRow("5: PIC16F874 4k", 1, 32, 31, 0x1FFF, 0x7F, lo40, hi40),
+        MakeRow("6: PIC16F875 ???", 0, 0, 0, 0, 0, 0, 0),
+        MakeRow("7: PIC16F876 8k", 7, 26, 25, 0x3FFF, 0xFF, lo28, hi28),
+        MakeRow("8: PIC16F877 8k", 1, 32, 31, 0x3FFF, 0xFF, lo40, hi40),
+    };
+}
+
+std::string TP16fEEx::DeviceLineError() const {
+    const Selection& s = wb.sel;
+    const int v = s.VariantIndex;
+    if (v < 0 || v >= static_cast<int>(Table.size()))
+        return "Bad device line: variant " + std::to_string(v) + " of PIC16FEE is not in the device table";
+    const int fla = s.GetParam("fla=");
+    if (fla < 0 || static_cast<long long>(fla) * 2 > ImageSize)
+        return "Bad device line: fla=" + std::to_string(fla) + " does not fit the 8M buffer";
+    const int ee = s.GetParam("ee=");
+    if (ee < 0 || ee > kMaxEeprom)
+        return "Bad device line: ee=" + std::to_string(ee) + " (0 to " + std::to_string(kMaxEeprom) + ")";
+    const int pkg = s.GetParam("pkg=");
+    const PicRow& r = Table[static_cast<std::size_t>(v)];
+    if (!FindPackage(pkg) && !r.Filled())
+        return "Bad device line: pkg=" + std::to_string(pkg) + " names no package for variant " + std::to_string(v);
+    const int vcc = s.GetParam("vcc=");
+    if (vcc < 0 || vcc > 6500) return "Bad device line: vcc=" + std::to_string(vcc);
+    return {};
+}
+
+const PicRow& TP16fEEx::Row() {
+    if (!ready_) Refuse(DeviceLineError().empty() ? std::string("Comm Err.") : DeviceLineError());
+    return row_;
+}
+
+int TP16fEEx::Waits() const { return Pic.WaitCount({row_.WriteDelay, Text("Speed"), 0}); }
+
+void TP16fEEx::SetupForDevice() {
+    ready_ = false;
+    FillVariantTable();
+    if (const std::string err = DeviceLineError(); !err.empty()) {
+        // Nothing is sent for a line the form cannot serve.
+        Status(err);
+        wb.prompts.ShowMsg(err);
+        return;
+    }
+    Ep3.ResetPins();
+    wb.FileNew();
+    AlgoForm::Show();
+    row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    const int ee = wb.sel.GetParam("ee=");
+    row_.EepromLast = ee - 1;
+    for (const char* c : {"WrData", "RdData", "RadioGroup2", "CheckBoxrWrData"}) SetEnabled(c, ee != 0);
+    Get("CheckBoxrWrData").Checked = ee != 0;
+    row_.ProgramLast = 2 * wb.sel.GetParam("fla=") - 1;
+    row_.WriteDelay = wb.sel.GetParam("dly=");
+    ApplyCaptions(ConfigBitNames(ConfigNameForm::P16fEEx, wb.sel.GetParam("cfg=")));
+    Package = wb.sel.GetParam("pkg=");
+    if (Package == 0) wb.prompts.ShowMessage("Bad Package! ");
+    if (const PackageRow* p = FindPackage(Package)) {
+        if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
+        Ep3.LoadBitFile(p->design);
+        row_.VppPin = p->vpp;
+        row_.VccPin = p->vcc;
+        row_.GndPin = p->gnd;
+        row_.ContactLo = p->lo;
+        row_.ContactHi = p->hi;
+    }
+    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
+    Ep3.VppPin(0);
+    Status(Ep3.Connected ? "" : "Comm Err.");
+    wb.Display();
+    Put(kType, wb.sel.SelectedDevice);
+    Ep3.GndPin(row_.GndPin);
+    SetupVcc = wb.sel.GetParam("vcc=");
+    if (SetupVcc == 0) SetupVcc = 5000;
+    Ep3.SetVcc(SetupVcc);
+    Ep3.SetVpp(12700);
+    ready_ = true;
+}
+
+bool TP16fEEx::CheckDeviceId() {
+    const PicRow& r = Row();
+    return Pic.CheckDeviceId(wb.sel, r.Pins(), 0xFF, Package == 8);
+}
+
+// ---- program memory -----------------------------------------------------------------------------------
+
+void TP16fEEx::ReadToFileClick() {
+    const PicRow& r = Row();
+    if (!CheckDeviceId()) return;
+    Status("Read.");
+    if (!Pic.Enter(r.Pins(), true)) return;
+    Ep3.UsbFlush();
+    for (std::int32_t a = 0; a <= r.ProgramLast; a += 64) {
+        ShowProgress(a, r.ProgramLast);
+        Pic.ReadBlock(32, wb.ImageBuffer.data() + a);
+    }
+    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    ShowProgress(r.ProgramLast, r.ProgramLast);
+    Pic.Leave();
+    Success("OK");
+    if (wb.FileWin && wb.FileWin->ViewStart > 0x3FFF) wb.FileWin->ViewStart = 0;
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void TP16fEEx::BlankClick() {
+    const PicRow& r = Row();
+    if (!CheckDeviceId()) return;
+    Status("Blank CHK");
+    if (!Pic.Enter(r.Pins(), true)) return;
+    Pic.QueueConfigRead(0xFF);
+    Pic.Leave();
+    const auto area = Pic.ReplyWords();
+    if ((area[7] & 0x3FFF) != 0x3FFF) {
+        Status("CONFIG No!!!");
+        wb.ErrorFlag() = 1;
+        return;
+    }
+    if (!Pic.Enter(r.Pins(), true)) return;
+    wb.ErrorFlag() = 0;
+    Ep3.UsbFlush();
+    std::uint8_t block[64];
+    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
+        ShowProgress(a, r.ProgramLast);
+        Pic.ReadBlock(32, block);
+        for (int k = 0; k < 32 && a + 2 * k < r.ProgramLast; ++k) {
+            if (block[2 * k] != 0xFF || (block[2 * k + 1] & 0x3F) != 0x3F) {
+                Status("No empty.");
+                ShowProgress(a, r.ProgramLast);
+                wb.ErrorFlag() = 1;
+                Pic.Leave();
+                return;
+            }
+        }
+    }
+    Pic.Leave();
+    Success("OK");
+}
+
+void TP16fEEx::WriteClick() {
+    const PicRow& r = Row();
+    if (!CheckDeviceId()) return;
+    if (!wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        StepFailed();
+        return;
+    }
+    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    wb.Display();
+    Status("Writing..");
+    Ep3.VppPin(0);
+    if (!Pic.Enter(r.Pins(), true)) return;
+    const int waits = Waits();
+    for (std::int32_t a = 0; a <= r.ProgramLast; a += 2) {
+        const auto* img = wb.ImageBuffer.data() + a;
+        Pic.ProgramWord(static_cast<std::uint16_t>(img[0] | (img[1] << 8)), waits);
+        if (a % 16 == 0) {
+            ShowProgress(a, r.ProgramLast);
+            Ep3.UsbFlush();
+        }
+    }
+    ShowProgress(r.ProgramLast, r.ProgramLast);
+    Pic.Leave();
+    Success("End.");
+}
+
+void TP16fEEx::VerifyClick() {
+    const PicRow& r = Row();
+    if (!CheckDeviceId()) return;
+    Status("Verify.");
+    Pic.PowerOn(r.Pins());
+    const std::string volt = Text("VeriyVolt");
+    Ep3.SetVcc(volt == "Vrfy电压3.3V" ? 3300 : volt == "Vrfy电压2.5V" ? 2500 : SetupVcc);
+    Ep3.VppPin(r.VppPin);
+    Pic.SerialEnable();
+    wb.ErrorFlag() = 0;
+    Ep3.UsbFlush();
+    auto end = [&] {
+        Pic.Leave();
+        Ep3.SetVcc(SetupVcc);
+    };
+    std::uint8_t block[64];
+    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
+        ShowProgress(a, r.ProgramLast);
+        Pic.ReadBlock(32, block);
+        for (int k = 0; k < 32 && a + 2 * k < r.ProgramLast; ++k) {
+            const auto* img = wb.ImageBuffer.data() + a + 2 * k;
+            if (block[2 * k] != img[0] || (block[2 * k + 1] & 0x3F) != (img[1] & 0x3F)) {
+                Status("Error....");
+                ShowProgress(a + 2 * k, r.ProgramLast);
+                wb.ErrorFlag() = 1;
+                end();
+                return;
+            }
+        }
+    }
+    end();
+    Success("OK");
+    ShowProgress(r.ProgramLast, r.ProgramLast);
+}
+
+// ---- erase -------------------------------------------------------------------------------------------
+
+bool TP16fEEx::EraseProgram(const PicRow& r) {
+    Pic.Enter(r.Pins(), false);
+    Pic.EraseProgram0107();
+    Pic.Leave();
+    return true;
+}
+
+bool TP16fEEx::EraseData(const PicRow& r) {
+    if (!Pic.Enter(r.Pins(), true)) return false;
+    Pic.EraseData0107();
+    Ep3.VppPin(0);
+    return true;
+}
+
+bool TP16fEEx::EraseAll(const PicRow& r) {
+    if (!Pic.Enter(r.Pins(), true)) return false;
+    Pic.EraseAll0107();
+    Pic.Leave();
+    return true;
+}
+
+void TP16fEEx::ChipErase(const PicRow& r) {
+    Pic.PowerOn(r.Pins());
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(r.VppPin);
+    Pic.SerialEnable();
+    if (Ep3.CheckCurrent() == 0) return;
+    Pic.ChipEraseF9();
+    Pic.Leave();
+    Success("OK");
+}
+
+void TP16fEEx::EraseClick() {
+    const PicRow& r = Row();
+    if (!CheckDeviceId()) return;
+    Pic.Enter(r.Pins(), false);
+    Status("Erasing....");
+    if (r.EepromLast <= 0) {
+        ChipErase(r);
+        return;
+    }
+    bool done = true;
+    switch (ItemIndex("RadioGroup2")) {
+        case 0: done = EraseProgram(r); break;
+        case 1: done = EraseData(r); break;
+        case 2: done = EraseProgram(r) && EraseData(r); break;
+        default: done = EraseAll(r) && EraseData(r); break;
+    }
+    if (!done) return;  // over-current: the engine has switched off and told
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+// ---- configuration ------------------------------------------------------------------------------------
+
+void TP16fEEx::RdConfigClick() {
+    const PicRow& r = Row();
+    if (!CheckDeviceId()) return;
+    SetEnabled(kReadConfig, false);
+    if (!Pic.Enter(r.Pins(), true)) {
+        SetEnabled(kReadConfig, true);
+        return;
+    }
+    Pic.QueueConfigRead(0xFF);
+    const auto area = Pic.ReplyWords();
+    UserId = UserIdFromWords(area.data());
+    ConfigWord = area[7];
+    Put("Edit2", Hex4(area[6] & 0x3FF0u));
+    Pic.Leave();
+    ConfigToControls();
+    Put(kUserId, Hex4(UserId));
+    SetEnabled(kReadConfig, true);
+    Success("Config = " + Hex4(ConfigWord));
+}
+
+void TP16fEEx::WtConfigClick() {
+    const PicRow& r = Row();
+    Status("烧CFG 位...");
+    if (!CheckDeviceId()) return;
+    ControlsToConfig();
+    if (!Pic.Enter(r.Pins(), true)) return;
+    Pic.WriteConfigArea(UserId, ConfigWord, Waits());
+    Pic.Leave();
+}
+
+// ---- data EEPROM --------------------------------------------------------------------------------------
+
+void TP16fEEx::RdDataClick() {
+    const PicRow& r = Row();
+    if (!CheckDeviceId()) return;
+    Status("Reading..");
+    if (!Pic.Enter(r.Pins(), true)) return;
+    Ep3.UsbFlush();
+    int i = kEepromImage;
+    for (std::int32_t b = 0; b < 2 * r.EepromLast; b += 64, i += 32)
+        Pic.ReadEepromBlock(32, wb.ImageBuffer.data() + i);
+    Ep3.UsbFlush();
+    Pic.Leave();
+    Success("OK,Data 存放在文件缓冲区4000h开始");
+    if (wb.FileWin) wb.FileWin->ViewStart = kEepromImage;
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void TP16fEEx::WrDataClick() {
+    const PicRow& r = Row();
+    const int ee = r.EepromLast + 1;
+    if (!CheckDeviceId()) return;
+    if (!wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        StepFailed();
+        return;
+    }
+    Status("Writing..");
+    Ep3.VppPin(0);
+    if (!Pic.Enter(r.Pins(), true)) return;
+    wb.ErrorFlag() = 0;
+    for (int i = 0; i < ee; ++i) Pic.WriteEepromByte(wb.ImageBuffer[static_cast<std::size_t>(kEepromImage + i)]);
+    Ep3.UsbFlush();
+    Pic.Leave();
+    Pic.Enter(r.Pins(), false);
+    for (int j = 0; j * 32 < ee; ++j) {
+        for (int k = 0; k < 32; ++k) {
+            Pic.ReadWord(Pic.Codes().readData);
+            Pic.SendCommand(Pic.Codes().increment);
+        }
+        Ep3.UsbReadReply(Ep3.UsbReplyBuf.data() + 64 * j);
+    }
+    Ep3.UsbFlush();
+    Pic.Leave();
+    for (int i = 0; i < ee; ++i) {
+        if (Ep3.UsbReplyBuf[static_cast<std::size_t>(2 * i)] != wb.ImageBuffer[static_cast<std::size_t>(kEepromImage + i)]) {
+            wb.ErrorFlag() = 1;
+            Status("W.DataErr.！");
+            return;
+        }
+    }
+    Success(Fmt("已经将文件缓冲区%x~%x写到器件，经Verified。", kEepromImage, static_cast<unsigned>(kEepromImage + ee - 1)));
+}
+
+// ---- batch and close --------------------------------------------------------------------------------------
+
+void TP16fEEx::Button1Click() {
+    const PicRow& r = Row();
+    const bool waitsForChips = Package != 8;
+    if (!waitsForChips) {
+        // Without a next-chip wait nothing tells one chip from the next: one
+        // pass per Run, and an empty socket must not pass (the row's supply and
+        // ground pins answer the contact test first).
+        std::uint32_t lo = 0, hi = 0;
+        for (int p : {r.VppPin, r.VccPin, r.GndPin}) {
+            if (p >= 1 && p <= 32) lo |= 1u << (p - 1);
+            else if (p >= 33 && p <= 48) hi |= 1u << (p - 33);
+        }
+        if (Ep3.CheckPinContact(r.GndPin, 0, lo, hi, 0) == 0) return;
+    }
+    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
+              {"CheckBoxBlank", [this] { BlankClick(); }},
+              {"CheckBoxWrite", [this] { WriteClick(); }},
+              {"CheckBoxVer", [this] { VerifyClick(); }},
+              {"CheckBoxrWrData", [this] { WrDataClick(); }},
+              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; },
+             waitsForChips);
+}
+
+void TP16fEEx::OnClose() {
+    Ep3.PowerOff();
+    const std::string path = SideFile(".fee");
+    if (path.empty()) return;
+    const std::uint8_t bytes[2] = {static_cast<std::uint8_t>((ConfigWord >> 8) & 0xFF),
+                                   static_cast<std::uint8_t>(ConfigWord & 0xFF)};
+    WriteTextModeFile(path, bytes);
+}
+
+QUILLA_FORM(TP16fEEx);
+
+}  // namespace quilla

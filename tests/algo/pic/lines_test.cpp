@@ -1,0 +1,52 @@
+// Every PIC line of the device lists on its simulated part: the design and
+// pins the line gives reach the chip (a blank check passes, the device ID
+// reads back) without a protocol violation.
+#include <fstream>
+
+#include "sim/chips/pic14.h"
+#include "support/sim_bench.h"
+
+namespace quilla::test {
+namespace {
+
+struct Line {
+    std::string part, params;
+};
+
+std::vector<Line> PicLines() {
+    std::vector<Line> out;
+    std::ifstream in(std::string(QUILLA_SOURCE_DATA) + "device520.lst");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("MPU MICROCHIP PIC", 0) != 0) continue;
+        const auto mfrEnd = line.find(' ', 4);
+        const auto comma = line.find(',');
+        out.push_back({line.substr(mfrEnd + 1, comma - mfrEnd - 1), line.substr(comma + 1)});
+    }
+    return out;
+}
+
+class EveryPicLine : public ::testing::TestWithParam<Line> {};
+
+TEST_P(EveryPicLine, ReachesItsChip) {
+    const Line l = GetParam();
+    SimBench b(l.part);
+    AlgoForm& f = b.Open(l.params);
+    ASSERT_EQ(f.Text("Msg"), "") << l.params;
+    f.Click("Blank");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    f.Click("RdConfig");
+    EXPECT_EQ(f.Text("Msg"), "Config = 3fff");
+    const auto id = b.ChipAs<sim::Pic14Chip>().Part().deviceId;
+    EXPECT_EQ(b.wb->sel.LastReadId[0], id >> 8);
+    EXPECT_EQ(b.wb->sel.LastReadId[1], id & 0xE0);
+    EXPECT_TRUE(b.prompts.shown.empty()) << b.prompts.Last();
+}
+
+INSTANTIATE_TEST_SUITE_P(Device520, EveryPicLine, ::testing::ValuesIn(PicLines()),
+                         [](const ::testing::TestParamInfo<Line>& i) { return i.param.part; });
+
+TEST(PicLines, TheListHasThem) { EXPECT_GE(PicLines().size(), 7u); }
+
+}  // namespace
+}  // namespace quilla::test
