@@ -5,7 +5,8 @@
 set -euo pipefail
 pkgs=(g++ clang cmake make pkg-config git qt6-base-dev libgl-dev libusb-1.0-0-dev
       googletest libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
-      binutils srecord xvfb xauth fonts-wqy-microhei gcc-avr binutils-avr avr-libc)
+      binutils srecord xvfb xauth fonts-wqy-microhei gcc-avr binutils-avr avr-libc
+      gputils)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

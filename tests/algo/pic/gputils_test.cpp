@@ -1,0 +1,66 @@
+// A real toolchain's output through the PIC forms: sources with __CONFIG,
+// __IDLOCS and DE are assembled by gpasm at test time, loaded as Intel HEX and
+// written by the form; program memory in the chip equals the HEX. gpasm's
+// layout is kept as it loads (IDs at 4000h-4007h, configuration at 400Eh, DE
+// at 4200h + 2i): the forms take the configuration word and the user ID from
+// their controls, never from the image. Skipped with a message when gpasm is
+// missing.
+#include <cstdio>
+
+#include "app/hexfile.h"
+#include "sim/chips/pic14.h"
+#include "support/gpasm.h"
+#include "support/sim_bench.h"
+#include "support/temp_dir.h"
+
+namespace quilla::test {
+namespace {
+
+constexpr const char* k877Source = R"(        __config 0x3F3A
+        __idlocs 0x1234
+        org 0
+start   movlw 0x55
+        movwf 0x20
+        call sub
+        goto start
+        org 0x0800
+sub     retlw 0x7F
+        org 0x1FFF
+        retlw 0x01
+        org 0x2100
+        de 0x11, 0x22, 0x33
+        end
+)";
+
+TEST(Gputils, PIC16F877ImageWrittenByThePIC16FEEForm) {
+    QUILLA_REQUIRE_GPASM();
+    TempDir dir;
+    std::string why;
+    const std::string hex = Gpasm(dir.path, "16f877", k877Source, &why);
+    ASSERT_FALSE(hex.empty()) << why;
+
+    SimBench b("PIC16F877");
+    AlgoForm& f = b.Open("PIC16FEE 8 fla=8192 ee=256 dly=1 pkg=40");
+    std::fill(b.Image(), b.Image() + 0x5000, 0xFF);
+    std::FILE* in = std::fopen(hex.c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    ReadHex(*b.wb, in);
+    std::fclose(in);
+    EXPECT_EQ(b.Image()[0x400E], 0x3A);
+    EXPECT_EQ(b.Image()[0x400F], 0x3F);
+
+    f.Click("Write");
+    EXPECT_EQ(f.Text("Msg"), "End.");
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    auto& chip = b.ChipAs<sim::Pic14Chip>();
+    for (int a = 0; a < 8192; ++a)
+        ASSERT_EQ(chip.Word(a), b.Image()[2 * a] | (b.Image()[2 * a + 1] << 8)) << a;
+    EXPECT_EQ(chip.Word(0), 0x3055);     // movlw 0x55
+    EXPECT_EQ(chip.Word(0x800), 0x347F);  // retlw 0x7F
+    EXPECT_EQ(chip.Word(0x1FFF), 0x3401);
+    EXPECT_EQ(chip.ConfigWord(), 0x3FFF);  // not taken from the image
+}
+
+}  // namespace
+}  // namespace quilla::test
