@@ -11,12 +11,6 @@ namespace quilla {
 
 namespace {
 
-// Characters from a file, one at a time; EOF at the end.
-struct FileSource {
-    std::FILE* f;
-    int Get() { return std::getc(f); }
-};
-
 struct TextSource {
     const std::string& s;
     std::size_t pos = 0;
@@ -30,11 +24,11 @@ constexpr int Etx = 0x03;
 // before its letter are skipped): a "C" field (the checksum) or the end-of-text
 // mark ends the read; an "L" field stores its fuses; any other field (notes,
 // fuse count, default state, ...) is skipped to its '*'.
-// Inside an "L" field: "L" followed by up to six decimal digits sets the fuse
-// address (when fewer than six digits are read, the character that ended them
-// is consumed), '0' and '1' are stored at the address and advance it, a 'C'
-// ends the read (older files of more than 135 rows carry their checksum inside
-// the fuse list), anything else is ignored.
+// Inside an "L" field: "L" followed by decimal digits (all of them: CPLD files
+// write seven) sets the fuse address, and the character that ended them is
+// consumed (a '*' there still ends the field); '0' and '1' are stored at the
+// address and advance it, a 'C' ends the read (older files of more than 135
+// rows carry their checksum inside the fuse list), anything else is ignored.
 template <typename Source>
 long long ParseJed(std::vector<std::uint8_t>& image, Source& src) {
     int c;
@@ -50,18 +44,15 @@ long long ParseJed(std::vector<std::uint8_t>& image, Source& src) {
 
     auto readAddress = [&]() {
         long long value = 0;
-        int digits = 0;
         int d = EOF;
-        while (digits < 6) {
+        while (true) {
             d = src.Get();
             if (d < '0' || d > '9') break;
-            value = value * 10 + (d - '0');
-            ++digits;
+            // Past the image every address is outside it alike.
+            value = std::min<long long>(value * 10 + (d - '0'), size);
         }
         addr = value;
-        // The character that ended fewer than six digits is consumed; a '*'
-        // there still ends the field.
-        if (digits < 6 && d == '*') state = State::FieldStart;
+        if (d == '*') state = State::FieldStart;
     };
 
     while ((c = src.Get()) != EOF) {
@@ -98,6 +89,30 @@ long long ParseJed(std::vector<std::uint8_t>& image, Source& src) {
 void FillMapWithZeros(std::vector<std::uint8_t>& image, const FuseWindowState& w) {
     const int n = FuseMapCount(w, image.size());
     std::fill(image.begin(), image.begin() + n, static_cast<std::uint8_t>('0'));
+}
+
+// The file's fuse count ("QF") and default state ("F", '0' when absent): the
+// fuses below the count that no "L" field lists take the default, also where
+// they lie beyond the window's map. Only fields before the first "L" field
+// count (the standard places them there).
+void FillDefaults(std::vector<std::uint8_t>& image, const std::string& text) {
+    long long count = -1;
+    char state = '0';
+    std::size_t pos = text.find('*');
+    while (pos != std::string::npos) {
+        std::size_t f = pos + 1;
+        while (f < text.size() && static_cast<unsigned char>(text[f]) <= ' ') ++f;
+        if (f >= text.size() || text[f] == 'L' || text[f] == 'C' || text[f] == Etx) break;
+        if (text.compare(f, 2, "QF") == 0) {
+            count = 0;
+            for (std::size_t k = f + 2; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k)
+                count = std::min<long long>(count * 10 + (text[k] - '0'), static_cast<long long>(image.size()));
+        } else if (text[f] == 'F' && f + 1 < text.size() && (text[f + 1] == '0' || text[f + 1] == '1')) {
+            state = text[f + 1];
+        }
+        pos = text.find('*', f);
+    }
+    if (count > 0) std::fill(image.begin(), image.begin() + count, static_cast<std::uint8_t>(state));
 }
 
 int StoreReached(FuseWindowState& w, long long reached) {
@@ -141,13 +156,16 @@ std::string FuseChecksumText(const std::vector<std::uint8_t>& image, const FuseW
 int ReadJed(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& path) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!f) return -1;
-    FillMapWithZeros(image, w);
-    FileSource src{f.get()};
-    return StoreReached(w, ParseJed(image, src));
+    std::string text;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) text.append(buf, n);
+    return ReadJedText(image, w, text);
 }
 
 int ReadJedText(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& text) {
     FillMapWithZeros(image, w);
+    FillDefaults(image, text);
     TextSource src{text};
     return StoreReached(w, ParseJed(image, src));
 }

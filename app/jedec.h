@@ -34,8 +34,9 @@ std::uint16_t FuseChecksum(const std::vector<std::uint8_t>& image, const FuseWin
 std::string FuseChecksumText(const std::vector<std::uint8_t>& image, const FuseWindowState& w);
 
 // Fills the fuse map from a JEDEC file: the map's (FuseRows + 6) x FuseCols
-// fuses become '0', then every fuse of the file's "L" fields is stored at its
-// address. Returns the fuse address reached (also stored in w.FuseCount), or
+// fuses become '0', the fuses below the file's fuse count ("QF") take its
+// default state ("F", else '0'), then every fuse of the file's "L" fields is
+// stored at its address. Returns the fuse address reached (also stored in w.FuseCount), or
 // -1 when the file cannot be opened (then nothing changes).
 int ReadJed(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& path);
 // The same reader over text in memory.

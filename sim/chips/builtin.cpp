@@ -3,6 +3,7 @@
 #include "sim/chip.h"
 #include "sim/chips/avr.h"
 #include "sim/chips/eprom.h"
+#include "sim/chips/gal.h"
 #include "sim/chips/microwire.h"
 #include "sim/chips/pic14.h"
 #include "sim/chips/fwh.h"
@@ -15,6 +16,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterAvrs(registry);
     RegisterPic14(registry);
     RegisterFwhFlash(registry);
+    RegisterGalParts(registry);
 }
 
 }  // namespace quilla::sim

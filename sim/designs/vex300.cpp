@@ -36,6 +36,8 @@ void Vex300Design::OnLatch(DesignContext& ctx, int k, std::uint8_t v) {
         DriveLow(ctx);
     } else if (k == 2) {
         if (ctx.PortMode() == PortModeReset) DriveData(ctx);
+    } else if (k == 3) {
+        for (int b = 0; b < 8; ++b) ctx.Drive(Latch3FirstPin + b, (v >> b) & 1u);
     }
 }
 

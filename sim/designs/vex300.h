@@ -13,6 +13,8 @@
 //   0x27      reads 1,024 bytes from the address set (data pins sampled, then
 //             the address stepped as by 0x28); the 1,024 bytes follow
 //   0x03      captures the data pins into the reply (D0 = bit 0)
+//   latch 3   socket pins 26..33, latch bit k on pin 26 + k (the logic-device
+//             forms' row-address and mode lines)
 //
 // Writing latch 1 sets the low byte of the address counter.
 #pragma once
@@ -32,6 +34,7 @@ public:
     static constexpr std::array<int, 8> DataPins{17, 18, 19, 21, 22, 23, 24, 25};
     static constexpr std::array<int, 12> HighAddressPins{31, 30, 27, 29, 8, 32, 33, 7, 6, 34, 35, 5};
     static constexpr int LowAddressFirstPin = 9;  // latch-1 bit 0
+    static constexpr int Latch3FirstPin = 26;     // latch-3 bit 0
 
     void OnLoaded(DesignContext& ctx) override;
     void OnLatch(DesignContext& ctx, int k, std::uint8_t v) override;

@@ -179,10 +179,13 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"WriterStyle", "GAL16V8\r\nRavol*\r\nL0000 \r\n0101*\r\nC0005*", "0101000000000000"},
         ReadCase{"AddressedField", "x*L0008 1111*", "0000000011110000"},
         ReadCase{"BlankAfterNumberConsumed", "x*L5 1*L2 11*", "0011010000000000"},
-        ReadCase{"SixDigitsAtMost", "x*L0000041*", "0000100000000000"},
+        ReadCase{"EveryDigitOfTheAddress", "x*L0000004 1*", "0000100000000000"},
+        ReadCase{"SevenDigitsThenFuses", "x*L0000003\r\n11*", "0001100000000000"},
         ReadCase{"HeaderDigitsIgnored", "GAL16V8 1101 C0\r\n*L0 1*", "1000000000000000"},
         ReadCase{"NotesWithDigitsAndCSkipped", "x*N 1101 C 0110 L9 *L1 11*N C1*", "0110000000000000"},
-        ReadCase{"OtherFieldsSkipped", "x*QP20*QF1100*F1*G0*V0001 10101*L3 1*", "0001000000000000"},
+        ReadCase{"OtherFieldsSkipped", "x*QP20*G0*V0001 10101*L3 1*", "0001000000000000"},
+        ReadCase{"DefaultStateBelowFuseCount", "x*QP20*QF12*F1*G0*L3 0*", "1110111111110000"},
+        ReadCase{"FuseCountDefaultsToZero", "x*QF12*L3 1*", "0001000000000000"},
         ReadCase{"ChecksumFieldEndsRead", "x*L0 1*C0001*L4 1*", "1000000000000000"},
         ReadCase{"CInsideFuseListEndsRead", "x*L0 1C L4 1*", "1000000000000000"},
         ReadCase{"EndOfTextEndsRead", "x*L0 1*\x03" "1111", "1000000000000000"},
@@ -190,6 +193,21 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"NoHeaderEnd", "L0 1111", "0000000000000000"},
         ReadCase{"LastFusesOfMap", "x*L12 0110*", "0000000000000110"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A file of more fuses than the window shows (a 20V8 map read while a 16V8
+// is selected): its unlisted fuses take the default beyond the window too, so
+// no fuse of an earlier map stays behind them.
+TEST(JedecReader, SparseFileBeyondTheWindowLeavesNoStaleFuse) {
+    std::vector<std::uint8_t> image(64, '1');
+    FuseWindowState w;
+    w.FuseCols = 4;
+    w.FuseRows = -2;  // map of 16 fuses
+    EXPECT_EQ(ReadJedText(image, w, "x*QF40*F0*L2 1*L30 1*C0000*"), 31);
+    std::string want(40, '0');
+    want[2] = want[30] = '1';
+    EXPECT_EQ(Fuses(image, 0, 40), want);
+    EXPECT_EQ(Fuses(image, 40, 24), std::string(24, '1'));
+}
 
 TEST(JedecReader, FusesBeyondImageAreDropped) {
     std::vector<std::uint8_t> image(16, 'x');

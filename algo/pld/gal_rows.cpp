@@ -1,0 +1,225 @@
+#include "algo/pld/gal_rows.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/jedec.h"
+#include "engine/protocol.h"
+
+namespace quilla {
+
+using namespace proto;
+
+GalRowForm::GalRowForm(Workbench& w, std::string caption) : PldForm(w, std::move(caption)) {}
+
+const std::vector<GalRowForm::ArchBit>& GalRowForm::ArchMap() {
+    static const std::vector<ArchBit> map{
+        {0, 0},   {1, 1},   {2, 2},   {3, 3},              // XOR 0-3
+        {78, 4},  {79, 5},  {80, 6},  {81, 7},             // XOR 4-7
+        {5, 72},  {6, 73},  {7, 74},  {8, 75},             // AC1 0-3
+        {73, 76}, {74, 77}, {75, 78}, {76, 79},            // AC1 4-7
+        {77, 144},                                         // SYN
+        {4, 145},                                          // AC0
+    };
+    return map;
+}
+
+void GalRowForm::Declare(const std::array<bool, 5>& ticked) {
+    DeclareWindow({[this] { ReadRom(); }, [this] { WriteClick(); }, [this] { VerifyClick(); },
+                   [this] { EraseClick(); }, [this] { BlankClick(); }, [this] { SecrityClick(); },
+                   [this] { Button1Click(); }},
+                  ticked);
+}
+
+void GalRowForm::SetupForDevice() {
+    if (!CheckDeviceLine()) return;
+    const VariantRecord& r = Row();
+    Ep3.ResetPins();
+    ShowConnection();
+    Ep3.LoadBitFile("vex300.bit");
+    Ep3.GndPin(GroundPin);
+    Ep3.SetVcc(5000);
+    Ep3.SetVpp(r.Vpp);
+    const bool created = !wb.PldFileW;
+    ShowFuseWindow(r);
+    if (created) Put(kType, r.Name);
+    Put(kType, wb.sel.TypeText);
+    if (CaptionFromRow()) SetCaption(r.Name);
+}
+
+bool GalRowForm::PowerUpChecked(const VariantRecord& r) {
+    PowerUpPld(r);
+    if (Ep3.CheckCurrent()) return true;
+    StepFailed();
+    return false;
+}
+
+// ---- the architecture row ----------------------------------------------------------------------
+
+void GalRowForm::WriteArchRow(const VariantRecord& r) {
+    const int a = r.Rows * r.Bits;
+    std::fill(FuseRowBuffer.begin(), FuseRowBuffer.begin() + ArchBits, '1');
+    for (const ArchBit& b : ArchMap())
+        FuseRowBuffer[static_cast<std::size_t>(b.rowBit)] = static_cast<char>(Fuse(a + b.fuseOffset));
+    ShiftFuseRow(r, ArchRow, ArchBits);
+}
+
+void GalRowForm::ReadArchRow(const VariantRecord& r) {
+    const int a = r.Rows * r.Bits;
+    ReadFuseRow(r, ArchRow, ArchBits);
+    for (const ArchBit& b : ArchMap())
+        Fuse(a + b.fuseOffset) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(b.rowBit)]);
+}
+
+bool GalRowForm::CheckArchRow(const VariantRecord& r) {
+    const int a = r.Rows * r.Bits;
+    ReadFuseRow(r, ArchRow, ArchBits);
+    for (const ArchBit& b : ArchMap())
+        if (Fuse(a + b.fuseOffset) != static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(b.rowBit)]))
+            return false;
+    return true;
+}
+
+// ---- operations -------------------------------------------------------------------------------------
+
+void GalRowForm::ReadRom() {
+    const VariantRecord& r = Row();
+    ShowFuseWindow(r);
+    Status("Reading data ........");
+    PowerUpPld(r);
+    std::fill(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + FuseFormFill, static_cast<std::uint8_t>('1'));
+    for (int i = 0; i < r.Rows; ++i) {
+        ShowProgress(r.Bits * i);
+        ReadFuseRow(r, i, r.Bits);
+        for (int j = 0; j < r.Bits; ++j)
+            Fuse(i + r.Rows * j) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
+    }
+    ReadArchRow(r);
+    const int a = r.Rows * r.Bits;
+    ReadFuseRow(r, r.Rows, r.Bits);
+    for (int j = 0; j < r.Bits; ++j) Fuse(a + 8 + j) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
+    SuppliesOff();
+    Success("Data in buffer..");
+    ShowFuseWindow(r);
+}
+
+void GalRowForm::BlankClick() {
+    const VariantRecord& r = Row();
+    Status("Blank CHK");
+    if (!PowerUpChecked(r)) return;
+    for (int i = 0; i < r.Rows; ++i) {
+        ShowProgress(r.Bits * i);
+        ReadFuseRow(r, i, r.Bits);
+        for (int j = 0; j < r.Bits; ++j) {
+            if (FuseRowBuffer[static_cast<std::size_t>(j)] == '1') continue;
+            Status("Not blank..");
+            wb.ErrorFlag() = 1;
+            ShowProgress(r.Bits * j + i);
+            SuppliesOff();
+            return;
+        }
+    }
+    SuppliesOff();
+    Success("Blank.");
+}
+
+void GalRowForm::EraseClick() {
+    const VariantRecord& r = Row();
+    if (!PowerUpChecked(r)) return;
+    Status("Erasing");
+    FuseRowBuffer[0] = '1';
+    ShiftFuseRow(r, EraseRow, 1);
+    QueueWaits(Wait28, EraseWaits());
+    SuppliesOff();
+    Success("Erased..");
+}
+
+void GalRowForm::WriteClick() {
+    const VariantRecord& r = Row();
+    if (!wb.PldFileW) {
+        wb.prompts.ShowMsg("Must open *.jed to write!!!!!!!!!");
+        StepFailed();
+        return;
+    }
+    const int a = r.Rows * r.Bits;
+    std::vector<int> written;
+    for (int n = 0; n < a; ++n) written.push_back(n);
+    for (const ArchBit& b : ArchMap()) written.push_back(a + b.fuseOffset);
+    for (int j = 0; j < r.Bits; ++j) written.push_back(a + 8 + j);
+    std::sort(written.begin(), written.end());
+    RequireFuseCharacters(written);
+
+    Status("Write");
+    if (!PowerUpChecked(r)) return;
+    for (int i = 0; i < r.Rows; ++i) {
+        ShowProgress(r.Bits * i);
+        for (int j = 0; j < r.Bits; ++j)
+            FuseRowBuffer[static_cast<std::size_t>(j)] = static_cast<char>(Fuse(i + r.Rows * j));
+        ShiftFuseRow(r, i, r.Bits);
+    }
+    WriteArchRow(r);
+    for (int j = 0; j < r.Bits; ++j) FuseRowBuffer[static_cast<std::size_t>(j)] = static_cast<char>(Fuse(a + 8 + j));
+    ShiftFuseRow(r, r.Rows, r.Bits);
+    SuppliesOff();
+    Success("End.");
+}
+
+void GalRowForm::VerifyClick() {
+    const VariantRecord& r = Row();
+    const Texts& t = Messages();
+    Status(t.verifying);
+    if (!PowerUpChecked(r)) return;
+    for (int i = 0; i < r.Rows; ++i) {
+        ShowProgress(r.Bits * i);
+        ReadFuseRow(r, i, r.Bits);
+        for (int j = 0; j < r.Bits; ++j) {
+            const std::uint8_t want = Fuse(i + r.Rows * j);
+            const std::uint8_t got = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
+            if (want == got) continue;
+            char b[32];
+            if (t.errorCodes) {
+                std::snprintf(b, sizeof b, "Err.:%02x,%02x", want, got);
+            } else {
+                std::snprintf(b, sizeof b, "Err.");
+            }
+            Status(b);
+            wb.ErrorFlag() = 1;
+            ShowProgress(r.Bits * i + j);
+            SuppliesOff();
+            return;
+        }
+    }
+    const bool archOk = CheckArchRow(r);
+    SuppliesOff();
+    if (!archOk) {
+        wb.ErrorFlag() = 1;
+        Status(t.archError);
+        return;
+    }
+    wb.ErrorFlag() = 0;
+    Success(t.verified);
+}
+
+void GalRowForm::SecrityClick() {
+    const VariantRecord& r = Row();
+    PowerUpPld(r);
+    FuseRowBuffer[0] = '0';
+    ShiftFuseRow(r, SecurityRow, 1);
+    SuppliesOff();
+    Success("End.");
+}
+
+void GalRowForm::Button1Click() {
+    if (Ticked("CheckBox3") && !wb.PldFileW) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        StepFailed();
+        return;
+    }
+    RunOnePass({{"CheckBox1", [this] { EraseClick(); }},
+                {"CheckBox2", [this] { BlankClick(); }},
+                {"CheckBox3", [this] { WriteClick(); }},
+                {"CheckBox4", [this] { VerifyClick(); }},
+                {"CheckBox5", [this] { SecrityClick(); }}});
+}
+
+}  // namespace quilla
