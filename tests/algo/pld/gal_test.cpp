@@ -310,6 +310,30 @@ TEST(GalForm, RowsItCannotProgramAreRefusedAtSetup) {
     }
 }
 
+// Edit mode needs the part's own level on EDIT: a 16.5 V part on a 12 V row
+// programs nothing (Verify says so); a 12 V part on a 16.5 V row is damaged.
+TEST(GalForm, EditModeNeedsThePartsOwnLevel) {
+    {
+        SimBench b("GAL16V8");
+        AlgoForm& f = b.Open("GAL3M 3");
+        LoadJedFile(b, PldFixture("and16v8.jed"));
+        f.Click("Write");
+        EXPECT_EQ(Chip(b).Strobes(), 0);
+        f.Click("Verify");
+        EXPECT_EQ(f.Text("Msg").rfind("Err.:30,31", 0), 0u) << f.Text("Msg");
+    }
+    {
+        SimBench b("GAL16V8B");
+        b.ExpectDamage();
+        b.ExpectViolation("absolute maximum");
+        AlgoForm& f = b.Open("GAL3M 1");
+        LoadJedFile(b, PldFixture("and16v8.jed"));
+        f.Click("Write");
+        EXPECT_TRUE(Chip(b).Damaged());
+        EXPECT_EQ(std::count(b.Chip().begin(), b.Chip().end(), '0'), 0);
+    }
+}
+
 TEST(GalForm, SetupShowsTheRowAndKeepsTheWindowsMap) {
     SimBench b("GAL16V8B");
     AlgoForm& f = b.Open("GAL3M 3");

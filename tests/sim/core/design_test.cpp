@@ -191,6 +191,27 @@ TEST(SimDesignPlugIn, LatchDrivesPinsAndPortModeReleasesThem) {
     EXPECT_TRUE(b.sim->Violations().empty());
 }
 
+// vex300's latch 3 drives socket pins 26..33 (bit k on pin 26 + k); a pin
+// option on releases its pin whatever the latch says, and off gives it back.
+TEST(SimVex300, Latch3DrivesPins26To33AndPinOptionsReleaseThem) {
+    auto sim = std::make_unique<Programmer>(ModelConfig::For("vex520"));
+    Host h(*sim);
+    ASSERT_EQ(Load(h, DesignData("vex300")), 1);
+    h.Raw({OpLatch0 + 3, 0xA4});
+    Socket& s = sim->GetSocket();
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(s.Level(26 + k), ((0xA4 >> k) & 1) != 0) << k;
+        EXPECT_EQ(s.DriverOf(26 + k), Writer::Design) << k;
+    }
+    h.Sys(SysPinOptionOn, 26);
+    h.Raw({OpLatch0 + 3, 0x00});
+    EXPECT_TRUE(s.Level(26));   // released: the pull-up (or a chip output) wins
+    EXPECT_FALSE(s.Level(27));
+    h.Sys(SysPinOptionOff, 26);
+    EXPECT_FALSE(s.Level(26));
+    EXPECT_TRUE(sim->Violations().empty());
+}
+
 TEST(SimDesignPlugIn, CaptureAndBlockReadsHaveExactSizes) {
     BusBench b;
     Host& h = *b.host;
