@@ -32,12 +32,15 @@ std::string ResolveProgramDir(const char* home, const std::string& exeDir,
 }
 
 std::string ResolveProgramDir(const std::string& exeDir) {
+    return ResolveProgramDir(std::getenv("QUILLA_HOME"), exeDir, SourceDataDir());
+}
+
+std::string SourceDataDir() {
 #ifdef QUILLA_SOURCE_DATA
-    const std::string source = QUILLA_SOURCE_DATA;
+    return QUILLA_SOURCE_DATA;
 #else
-    const std::string source = "data/";
+    return "data/";
 #endif
-    return ResolveProgramDir(std::getenv("QUILLA_HOME"), exeDir, source);
 }
 
 }  // namespace quilla

@@ -15,8 +15,14 @@ namespace quilla {
 std::string ResolveProgramDir(const char* home, const std::string& exeDir,
                               const std::string& sourceData);
 
-// The same for this process (reads $QUILLA_HOME; the source data folder is the
-// one the build was configured with).
+// The same for this process (reads $QUILLA_HOME; the source data folder is
+// SourceDataDir()).
 std::string ResolveProgramDir(const std::string& exeDir);
+
+// The source tree's data folder this build was configured with (ends with '/'):
+// programs and tests run from the build tree read their data there. Only
+// programdir.cpp knows the path, so no other object depends on where the
+// source tree is.
+std::string SourceDataDir();
 
 }  // namespace quilla

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/programdir.h"
 #include "app/workbench.h"
 #include "engine/prompts.h"
 #include "engine/stream.h"
@@ -45,8 +46,8 @@ struct SimRig {
     SimRig(const char* model, const char* part)
         : prog(sim::MakeSimulatedProgrammer(model)), counter(*prog), wb(prompts, &counter) {
         prog->SeatPart(part);
-        wb.ProgramDir = QUILLA_SOURCE_DATA;
-        wb.Ep3.ProgramDir = QUILLA_SOURCE_DATA;
+        wb.ProgramDir = SourceDataDir();
+        wb.Ep3.ProgramDir = SourceDataDir();
         wb.Ep3.Connected = 1;
         wb.Ep3.ProgrammerModel = model;
     }

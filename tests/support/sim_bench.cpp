@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "app/programdir.h"
 #include "engine/stream.h"
 
 namespace quilla::test {
@@ -37,8 +38,8 @@ SimBench::SimBench(const std::string& part, const std::string& model, bool withO
     }
     tap = std::make_unique<Tap>(*sim);
     wb = std::make_unique<Workbench>(prompts, tap.get());
-    wb->ProgramDir = QUILLA_SOURCE_DATA;
-    wb->Ep3.ProgramDir = QUILLA_SOURCE_DATA;
+    wb->ProgramDir = SourceDataDir();
+    wb->Ep3.ProgramDir = SourceDataDir();
     wb->Ep3.Connected = 1;
     wb->Ep3.ProgrammerModel = model;
     dlg = std::make_unique<TTypeDlg>(*wb);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/programdir.h"
 #include "sim/chips/avr.h"
 #include "support/sim_bench.h"
 
@@ -45,7 +46,7 @@ struct AvrLine {
 };
 inline std::vector<AvrLine> AvrLines(const std::string& list, const std::vector<std::string>& keywords) {
     std::vector<AvrLine> out;
-    std::ifstream in(std::string(QUILLA_SOURCE_DATA) + list);
+    std::ifstream in(SourceDataDir() + list);
     std::string line;
     while (std::getline(in, line)) {
         if (line.rfind("MPU ", 0) != 0) continue;

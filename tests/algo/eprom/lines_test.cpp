@@ -3,6 +3,7 @@
 // violation.
 #include <fstream>
 
+#include "app/programdir.h"
 #include "sim/chips/eprom.h"
 #include "support/sim_bench.h"
 
@@ -15,7 +16,7 @@ struct Line {
 
 std::vector<Line> EpromLines() {
     std::vector<Line> out;
-    std::ifstream in(std::string(QUILLA_SOURCE_DATA) + "device520.lst");
+    std::ifstream in(SourceDataDir() + "device520.lst");
     std::string line;
     while (std::getline(in, line)) {
         if (line.rfind("EPR ", 0) != 0) continue;

@@ -7,6 +7,7 @@
 
 #include "algo/memory/p27.h"
 #include "app/hexfile.h"
+#include "app/programdir.h"
 #include "engine/ep3.h"
 #include "sim/chips/eprom.h"
 #include "support/sim_bench.h"
@@ -350,7 +351,7 @@ TEST(P27, DeviceListsNameNoRowThatContradictsADatasheet) {
     const std::set<int> leftOut{1, 2, 4, 9, 12, 15, 20, 21};
     int lines = 0;
     for (const char* file : {"device520.lst", "device640.lst"}) {
-        std::ifstream in(std::string(QUILLA_SOURCE_DATA) + file);
+        std::ifstream in(SourceDataDir() + file);
         ASSERT_TRUE(in) << file;
         std::string line;
         while (std::getline(in, line)) {

@@ -4,6 +4,7 @@
 // violation.
 #include <fstream>
 
+#include "app/programdir.h"
 #include "sim/chips/fwh.h"
 #include "support/sim_bench.h"
 
@@ -16,7 +17,7 @@ struct Line {
 
 std::vector<Line> HubLines() {
     std::vector<Line> out;
-    std::ifstream in(std::string(QUILLA_SOURCE_DATA) + "device520.lst");
+    std::ifstream in(SourceDataDir() + "device520.lst");
     std::string line;
     while (std::getline(in, line)) {
         const auto mfrEnd = line.find(' ', 4);

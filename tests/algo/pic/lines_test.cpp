@@ -3,6 +3,7 @@
 // reads back) without a protocol violation.
 #include <fstream>
 
+#include "app/programdir.h"
 #include "sim/chips/pic14.h"
 #include "support/sim_bench.h"
 
@@ -15,7 +16,7 @@ struct Line {
 
 std::vector<Line> PicLines() {
     std::vector<Line> out;
-    std::ifstream in(std::string(QUILLA_SOURCE_DATA) + "device520.lst");
+    std::ifstream in(SourceDataDir() + "device520.lst");
     std::string line;
     while (std::getline(in, line)) {
         if (line.rfind("MPU MICROCHIP PIC", 0) != 0) continue;

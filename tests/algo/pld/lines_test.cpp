@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "app/programdir.h"
 #include "pld_test_support.h"
 #include "support/param_names.h"
 
@@ -22,7 +23,7 @@ const std::map<std::string, std::string> kVerified{{"GAL3M", "OK!!!"}, {"PALCEGA
 std::vector<Line> PldLines() {
     std::vector<Line> out;
     for (const char* file : {"device520.lst", "device640.lst"}) {
-        std::ifstream in(std::string(QUILLA_SOURCE_DATA) + file);
+        std::ifstream in(SourceDataDir() + file);
         std::string line;
         while (std::getline(in, line)) {
             if (line.rfind("PLD ", 0) != 0) continue;

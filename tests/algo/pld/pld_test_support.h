@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "app/jedec.h"
+#include "support/fixtures.h"
 #include "support/sim_bench.h"
 
 namespace quilla::test {
 
-inline std::string PldFixture(const std::string& name) { return std::string(QUILLA_TEST_FIXTURES) + "jed/" + name; }
+inline std::string PldFixture(const std::string& name) { return FixturesDir() + "jed/" + name; }
 
 inline std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "app/programdir.h"
 #include "support/param_names.h"
 #include "support/sim_bench.h"
 
@@ -23,7 +24,7 @@ const std::map<std::string, std::string> kVerified{
 std::vector<Line> SerialLines() {
     std::vector<Line> out;
     for (const char* file : {"device520.lst", "device310.lst"}) {
-        std::ifstream in(std::string(QUILLA_SOURCE_DATA) + file);
+        std::ifstream in(SourceDataDir() + file);
         std::string line;
         while (std::getline(in, line)) {
             if (line.rfind("SER ", 0) != 0) continue;

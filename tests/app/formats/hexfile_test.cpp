@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "formats_util.h"
+#include "support/fixtures.h"
 #include "support/param_names.h"
 
 namespace quilla::test {
@@ -108,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, HexRead, ::testing::ValuesIn(ReadCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FormatsTest, LoadHexFixtureWithTitleLine) {
-    wb.DataFileName = std::string(QUILLA_TEST_FIXTURES) + "hex/title.hex";
+    wb.DataFileName = FixturesDir() + "hex/title.hex";
     LoadHex(wb);
     EXPECT_THAT(Bytes(0x100, 8), ElementsAre(0xDE, 0xAD, 0xBE, 0xEF, 0x01, 0x23, 0x45, 0x67));
     EXPECT_EQ(wb.FileWin->EndAddr, 0x107);

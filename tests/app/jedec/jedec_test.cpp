@@ -11,6 +11,7 @@
 
 #include "app/jedec.h"
 #include "app/workbench.h"
+#include "support/fixtures.h"
 #include "support/param_names.h"
 #include "support/scripted_prompts.h"
 
@@ -30,7 +31,7 @@ void WriteFile(const fs::path& p, const std::string& s) {
 }
 
 std::string Fixture(const std::string& name) {
-    return ReadFile(fs::path(QUILLA_TEST_FIXTURES) / "jed" / name);
+    return ReadFile(fs::path(test::FixturesDir()) / "jed" / name);
 }
 
 // The JEDEC checksum written out here on its own: 8 fuses a byte, fuse 0 in
@@ -268,7 +269,7 @@ TEST_F(JedecFiles, PublicStyleFileLoadsItsLFieldsOnly) {
     Workbench wb(prompts);
     wb.FileNew();
     wb.SvfFileW = std::make_unique<SvfWindowState>();
-    const fs::path src = fs::path(QUILLA_TEST_FIXTURES) / "jed" / "gal16v8_public.jed";
+    const fs::path src = fs::path(test::FixturesDir()) / "jed" / "gal16v8_public.jed";
     wb.DataFileName = src.string();
     LoadJed(wb);
 

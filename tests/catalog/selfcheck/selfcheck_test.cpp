@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/programdir.h"
 #include "app/workbench.h"
 #include "catalog/devicelist.h"
 #include "catalog/dispatch.h"
@@ -40,7 +41,7 @@ const char* const Categories[] = {"EPR", "EEP", "MPU", "SER", "PLD", "RAM", "TES
 // copy (to try new lines before they go in).
 std::string DataDir() {
     const char* other = std::getenv("QUILLA_SELFCHECK_DATA");
-    return other && other[0] ? std::string(other) + "/" : std::string(QUILLA_SOURCE_DATA);
+    return other && other[0] ? std::string(other) + "/" : SourceDataDir();
 }
 
 // Every line the dialog would list under some category, read by its rules.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/programdir.h"
 #include "engine/ep3.h"
 #include "engine/fatal.h"
 #include "sim/chip.h"
@@ -311,7 +312,7 @@ INSTANTIATE_TEST_SUITE_P(Capacities, LoadTestOnSim,
 
 TEST_F(EngineOnSim, LoadTestLoadsTheShippedDefaultDesign) {
     ep3->Connected = 1;
-    ep3->ProgramDir = QUILLA_SOURCE_DATA;
+    ep3->ProgramDir = SourceDataDir();
     prompts.answers.push_back(BtnYes);
     ep3->Button2Click();
     EXPECT_EQ(sim->LoadedTag(), "vex300");
@@ -381,7 +382,7 @@ TEST_F(DesignsOnSim, LongDesignIsCutAt136Packets) {
 
 TEST_F(EngineOnSim, ShippedDesignFilesAreAccepted) {
     ep3->Connected = 1;
-    ep3->ProgramDir = QUILLA_SOURCE_DATA;
+    ep3->ProgramDir = SourceDataDir();
     for (const char* name : {"vex300", "chkpin"}) {
         ep3->LoadBitFile(std::string(name) + ".bit");
         EXPECT_EQ(sim->LoadedTag(), name);

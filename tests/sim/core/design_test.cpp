@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/programdir.h"
 #include "sim/designs/chkpin.h"
 #include "sim/programmer.h"
 #include "sim/sim_host.h"
@@ -92,7 +93,7 @@ TEST(SimDesignLoad, DataWithoutStartIsAViolation) {
 
 // The design files in data/BLib: header under 100 bytes without 0xFF, then the tag of the file's own name.
 TEST(SimDesignFiles, EveryFileCarriesItsOwnName) {
-    const std::filesystem::path dir = std::filesystem::path(QUILLA_SOURCE_DATA) / "BLib";
+    const std::filesystem::path dir = std::filesystem::path(SourceDataDir()) / "BLib";
     int files = 0;
     for (const auto& e : std::filesystem::directory_iterator(dir)) {
         if (e.path().extension() != ".bit") continue;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/programdir.h"
 #include "engine/ep3.h"
 #include "engine/fatal.h"
 #include "sim/programmer.h"
@@ -24,7 +25,7 @@ struct Bench {
           ep3(prompts, options, sim.get()) {
         ep3.Connected = 1;
         ep3.ProgrammerModel = std::string(model);
-        ep3.ProgramDir = QUILLA_SOURCE_DATA;
+        ep3.ProgramDir = SourceDataDir();
     }
     ScriptedPrompts prompts;
     Options options;

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "algo/common/form.h"
+#include "app/programdir.h"
 #include "app/workbench.h"
 #include "catalog/typedlg.h"
 #include "engine/ep3.h"
@@ -128,8 +129,8 @@ struct PassPrompts : ScriptedPrompts {
 
 struct SimulatedProgram {
     explicit SimulatedProgram(bool withOperator) {
-        wb.ProgramDir = QUILLA_SOURCE_DATA;
-        wb.Ep3.ProgramDir = QUILLA_SOURCE_DATA;
+        wb.ProgramDir = SourceDataDir();
+        wb.Ep3.ProgramDir = SourceDataDir();
         LinkOptions opts;
         opts.simulate = true;
         opts.simulatedOperator = withOperator;

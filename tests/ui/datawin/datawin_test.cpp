@@ -24,6 +24,7 @@
 #include "app/ui/pldfilew.h"
 #include "app/ui/svffilew.h"
 #include "app/workbench.h"
+#include "support/fixtures.h"
 #include "support/scripted_prompts.h"
 
 namespace fs = std::filesystem;
@@ -121,7 +122,7 @@ TEST_F(DataWindows, TypingFusesStoresAndShowsThemRed) {
 }
 
 TEST_F(DataWindows, JedecLoadShowsArrayChecksum) {
-    wb.DataFileName = (fs::path(QUILLA_TEST_FIXTURES) / "jed" / "gal16v8_public.jed").string();
+    wb.DataFileName = (fs::path(test::FixturesDir()) / "jed" / "gal16v8_public.jed").string();
     LoadJed(wb);
     ASSERT_TRUE(wb.PldFileW);
     TPldFileW w(wb);
@@ -253,7 +254,7 @@ TEST_F(DataWindows, MainWindowSwapsDataWindowsByLoad) {
     EXPECT_EQ(sv->Panel1->text(), "Line:3");
 
     // A JEDEC load: the fuse window, the SVF window stays.
-    wb.DataFileName = (fs::path(QUILLA_TEST_FIXTURES) / "jed" / "gal16v8_public.jed").string();
+    wb.DataFileName = (fs::path(test::FixturesDir()) / "jed" / "gal16v8_public.jed").string();
     LoadJed(wb);
     EXPECT_EQ(mf.FileWinView(), nullptr);
     ASSERT_EQ(Count<TPldFileW>(mf), 1);
@@ -283,11 +284,11 @@ TEST_F(DataWindows, MainWindowSwapsDataWindowsByLoad) {
     EXPECT_FALSE(dlg.FillLabel->isEnabled());
 
     // File/New frees the fuse window only.
-    wb.DataFileName = (fs::path(QUILLA_TEST_FIXTURES) / "jed" / "gal16v8_public.jed").string();
+    wb.DataFileName = (fs::path(test::FixturesDir()) / "jed" / "gal16v8_public.jed").string();
     LoadJed(wb);
     wb.DataFileName = svf.string();
     LoadSvf(wb);
-    wb.DataFileName = (fs::path(QUILLA_TEST_FIXTURES) / "jed" / "gal16v8_public.jed").string();
+    wb.DataFileName = (fs::path(test::FixturesDir()) / "jed" / "gal16v8_public.jed").string();
     LoadJed(wb);
     EXPECT_EQ(Count<TPldFileW>(mf), 1);
     EXPECT_EQ(Count<TSvfFileW>(mf), 1);

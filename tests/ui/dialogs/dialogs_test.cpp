@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include "app/binfile.h"
+#include "app/programdir.h"
 #include "app/stamps.h"
 #include "app/ui/fileformat.h"
 #include "app/ui/picture1.h"
@@ -329,7 +330,7 @@ TEST_F(OptionsDialog, DateStampDuringABatchReadsTheDialogsClock) {
 // ---- the splash and the file dialogs ------------------------------------------------
 
 TEST_F(DialogsTest, SplashShowsItsWholeText) {
-    TPicture1 splash(QUILLA_SOURCE_DATA);
+    TPicture1 splash(SourceDataDir());
     EXPECT_EQ(splash.height(), 169);
     EXPECT_GE(splash.width(), 247);
     EXPECT_EQ(splash.Label1->text(), "init  USB port, please wait 3-10 seconds...");

@@ -19,6 +19,7 @@
 #include <QToolBar>
 #include <stdexcept>
 
+#include "app/programdir.h"
 #include "app/ui/autopro1.h"
 #include "app/ui/ep3form.h"
 #include "app/ui/filewin.h"
@@ -416,9 +417,9 @@ TEST_F(ShellTest, HelpReportsAMissingHelpPageButCfgRefsStaysQuiet) {
 // Offscreen there is no desktop to open a page with: the page is there, the
 // message says what is missing instead.
 TEST_F(ShellTest, HelpWithoutAProgramToOpenThePageSaysSo) {
-    wb.ProgramDir = QUILLA_SOURCE_DATA;
+    wb.ProgramDir = SourceDataDir();
     form->findChild<QAction*>("SpeedButton9")->trigger();
-    EXPECT_EQ(prompts.Last(), std::string("No program to open ") + QUILLA_SOURCE_DATA + "help/index.html");
+    EXPECT_EQ(prompts.Last(), std::string("No program to open ") + SourceDataDir() + "help/index.html");
     const auto shown = prompts.shown.size();
     form->N5Click();  // the configuration reference stays quiet
     EXPECT_EQ(prompts.shown.size(), shown);

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "app/programdir.h"
 #include "engine/fatal.h"
 #include "engine/startup.h"
 #include "sim/usb_device.h"
@@ -28,7 +29,7 @@ struct StartFixture : ::testing::Test {
     usb::ProgrammerLink link{bus, Vid, Pid};
 
     StartFixture() {
-        ep3.ProgramDir = QUILLA_SOURCE_DATA;
+        ep3.ProgramDir = SourceDataDir();
         ep3.SetTransport(&link);
         link.AttachWait = 200ms;
     }
@@ -232,7 +233,7 @@ TEST(StartProgrammer, SimulatedVex640) {
     ScriptedPrompts prompts;
     Options options;
     TEp3 ep3(prompts, options);
-    ep3.ProgramDir = QUILLA_SOURCE_DATA;
+    ep3.ProgramDir = SourceDataDir();
     LinkOptions opts;
     opts.simulate = true;
     opts.model = "vex640";
@@ -254,7 +255,7 @@ TEST(StartProgrammer, WithoutHardwareRunsWithoutAProgrammer) {
     ScriptedPrompts prompts;
     Options options;
     TEp3 ep3(prompts, options);
-    ep3.ProgramDir = QUILLA_SOURCE_DATA;
+    ep3.ProgramDir = SourceDataDir();
     LinkOptions opts;
     opts.attachWait = 200ms;
     prompts.answers = {BtnCancel};  // should libusb not start here: go on without
