@@ -138,7 +138,8 @@ PinState Socket::RawState(int pin) const {
     if (vpp_.Has(pin) || vppPath_ == pin) return supply(VppDelivered());
     if (clockPin_ == pin) return {PinSource::Clock, false, 0};
     const Driver& d = drv_[Ix(pin)];
-    if (d.on && !options_.Has(pin)) return {PinSource::Driver, d.high, d.high ? high : 0};
+    if (d.on && (!options_.Has(pin) || (d.writer == Writer::Design && designOverOptions_.Has(pin))))
+        return {PinSource::Driver, d.high, d.high ? high : 0};
     const ChipOut& c = chipOut_[Ix(pin)];
     if (c.on && present_) return {PinSource::Chip, c.high, c.high ? high : 0};
     return {PinSource::PullUp, true, high};

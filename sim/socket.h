@@ -191,6 +191,12 @@ public:
     }
     bool PinOption(int pin) const { return options_.Has(pin); }
     PinSet PinOptions() const { return options_; }
+    // Pins a design drives from its own engine (a serial clock and data line):
+    // a pin option does not release the design's driver there.
+    void SetDesignPinsOverOptions(PinSet pins) {
+        designOverOptions_ = pins;
+        Touch();
+    }
 
     // ---- reading pins -------------------------------------------------------------
     // The seated chip reacts to pending pin changes before any of these reads.
@@ -285,6 +291,7 @@ private:
     std::array<ChipOut, SocketPins + 1> chipOut_{};
     int portMode_ = 15;
     PinSet options_;
+    PinSet designOverOptions_;
 
     std::unique_ptr<Chip> chip_;
     Placement placement_;

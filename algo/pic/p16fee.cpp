@@ -12,8 +12,6 @@ using namespace proto;
 
 namespace {
 
-constexpr int kEepromImage = 0x4000;
-constexpr int kMaxEeprom = 32768;  // W.Data gathers one reply per 32 bytes in the 64 KiB reply buffer
 
 PicRow MakeRow(const char* name, int vpp, int vcc, int gnd, std::int32_t last, std::int32_t eeLast,
                std::uint32_t lo, std::uint32_t hi) {
@@ -52,15 +50,9 @@ const PackageRow* FindPackage(int pkg) {
     return nullptr;
 }
 
-std::string Fmt(const char* f, unsigned a, unsigned b) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, f, a, b);
-    return buf;
-}
-
 }  // namespace
 
-TP16fEEx::TP16fEEx(Workbench& w) : PicForm(w, "P16fEEx", picvariant::P16fEEx) {
+TP16fEEx::TP16fEEx(Workbench& w) : PicFlashForm(w, "P16fEEx", picvariant::P16fEEx, {}) {
     AddButton("Erase", "Erase ", [this] { EraseClick(); });
     AddButton("Write", "Write.", [this] { WriteClick(); });
     AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
@@ -72,11 +64,8 @@ TP16fEEx::TP16fEEx(Workbench& w) : PicForm(w, "P16fEEx", picvariant::P16fEEx) {
     AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
     DeclareConfigBoxes("CFG Config(打勾编程为0)");
     AddRadio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3);
-    AddGroup("GroupBox2", "Batch   ");
-    for (auto [name, caption] : {std::pair{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "},
-                                 {"CheckBoxWrite", "Write."}, {"CheckBoxVer", "Vrfy"},
-                                 {"CheckBoxrWrData", "W.Data"}, {"CheckBoxConfig", "Wrt.CFG."}})
-        AddCheck(name, caption, true, "GroupBox2");
+    DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
+                  {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxConfig", "Wrt.CFG."}});
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
     AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
     AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
@@ -124,8 +113,8 @@ std::string TP16fEEx::DeviceLineError() const {
     if (fla < 0 || static_cast<long long>(fla) * 2 > ImageSize)
         return "Bad device line: fla=" + std::to_string(fla) + " does not fit the 8M buffer";
     const int ee = s.GetParam("ee=");
-    if (ee < 0 || ee > kMaxEeprom)
-        return "Bad device line: ee=" + std::to_string(ee) + " (0 to " + std::to_string(kMaxEeprom) + ")";
+    if (ee < 0 || ee > MaxEeprom)
+        return "Bad device line: ee=" + std::to_string(ee) + " (0 to " + std::to_string(MaxEeprom) + ")";
     const int pkg = s.GetParam("pkg=");
     const PicRow& r = Table[static_cast<std::size_t>(v)];
     if (!FindPackage(pkg) && !r.Filled())
@@ -133,11 +122,6 @@ std::string TP16fEEx::DeviceLineError() const {
     const int vcc = s.GetParam("vcc=");
     if (vcc < 0 || vcc > 6500) return "Bad device line: vcc=" + std::to_string(vcc);
     return {};
-}
-
-const PicRow& TP16fEEx::Row() {
-    if (!ready_) Refuse(DeviceLineError().empty() ? std::string("Comm Err.") : DeviceLineError());
-    return row_;
 }
 
 int TP16fEEx::Waits() const { return Pic.WaitCount({row_.WriteDelay, Text("Speed"), 0}); }
@@ -186,127 +170,7 @@ void TP16fEEx::SetupForDevice() {
     ready_ = true;
 }
 
-bool TP16fEEx::CheckDeviceId() {
-    const PicRow& r = Row();
-    return Pic.CheckDeviceId(wb.sel, r.Pins(), 0xFF, Package == 8);
-}
-
-// ---- program memory -----------------------------------------------------------------------------------
-
-void TP16fEEx::ReadToFileClick() {
-    const PicRow& r = Row();
-    if (!CheckDeviceId()) return;
-    Status("Read.");
-    if (!Pic.Enter(r.Pins(), true)) return;
-    Ep3.UsbFlush();
-    for (std::int32_t a = 0; a <= r.ProgramLast; a += 64) {
-        ShowProgress(a, r.ProgramLast);
-        Pic.ReadBlock(32, wb.ImageBuffer.data() + a);
-    }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
-    ShowProgress(r.ProgramLast, r.ProgramLast);
-    Pic.Leave();
-    Success("OK");
-    if (wb.FileWin && wb.FileWin->ViewStart > 0x3FFF) wb.FileWin->ViewStart = 0;
-    wb.Display();
-    AlgoForm::Show();
-}
-
-void TP16fEEx::BlankClick() {
-    const PicRow& r = Row();
-    if (!CheckDeviceId()) return;
-    Status("Blank CHK");
-    if (!Pic.Enter(r.Pins(), true)) return;
-    Pic.QueueConfigRead(0xFF);
-    Pic.Leave();
-    const auto area = Pic.ReplyWords();
-    if ((area[7] & 0x3FFF) != 0x3FFF) {
-        Status("CONFIG No!!!");
-        wb.ErrorFlag() = 1;
-        return;
-    }
-    if (!Pic.Enter(r.Pins(), true)) return;
-    wb.ErrorFlag() = 0;
-    Ep3.UsbFlush();
-    std::uint8_t block[64];
-    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
-        ShowProgress(a, r.ProgramLast);
-        Pic.ReadBlock(32, block);
-        for (int k = 0; k < 32 && a + 2 * k < r.ProgramLast; ++k) {
-            if (block[2 * k] != 0xFF || (block[2 * k + 1] & 0x3F) != 0x3F) {
-                Status("No empty.");
-                ShowProgress(a, r.ProgramLast);
-                wb.ErrorFlag() = 1;
-                Pic.Leave();
-                return;
-            }
-        }
-    }
-    Pic.Leave();
-    Success("OK");
-}
-
-void TP16fEEx::WriteClick() {
-    const PicRow& r = Row();
-    if (!CheckDeviceId()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
-    wb.Display();
-    Status("Writing..");
-    Ep3.VppPin(0);
-    if (!Pic.Enter(r.Pins(), true)) return;
-    const int waits = Waits();
-    for (std::int32_t a = 0; a <= r.ProgramLast; a += 2) {
-        const auto* img = wb.ImageBuffer.data() + a;
-        Pic.ProgramWord(static_cast<std::uint16_t>(img[0] | (img[1] << 8)), waits);
-        if (a % 16 == 0) {
-            ShowProgress(a, r.ProgramLast);
-            Ep3.UsbFlush();
-        }
-    }
-    ShowProgress(r.ProgramLast, r.ProgramLast);
-    Pic.Leave();
-    Success("End.");
-}
-
-void TP16fEEx::VerifyClick() {
-    const PicRow& r = Row();
-    if (!CheckDeviceId()) return;
-    Status("Verify.");
-    Pic.PowerOn(r.Pins());
-    const std::string volt = Text("VeriyVolt");
-    Ep3.SetVcc(volt == "Vrfy电压3.3V" ? 3300 : volt == "Vrfy电压2.5V" ? 2500 : SetupVcc);
-    Ep3.VppPin(r.VppPin);
-    Pic.SerialEnable();
-    wb.ErrorFlag() = 0;
-    Ep3.UsbFlush();
-    auto end = [&] {
-        Pic.Leave();
-        Ep3.SetVcc(SetupVcc);
-    };
-    std::uint8_t block[64];
-    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
-        ShowProgress(a, r.ProgramLast);
-        Pic.ReadBlock(32, block);
-        for (int k = 0; k < 32 && a + 2 * k < r.ProgramLast; ++k) {
-            const auto* img = wb.ImageBuffer.data() + a + 2 * k;
-            if (block[2 * k] != img[0] || (block[2 * k + 1] & 0x3F) != (img[1] & 0x3F)) {
-                Status("Error....");
-                ShowProgress(a + 2 * k, r.ProgramLast);
-                wb.ErrorFlag() = 1;
-                end();
-                return;
-            }
-        }
-    }
-    end();
-    Success("OK");
-    ShowProgress(r.ProgramLast, r.ProgramLast);
-}
+bool TP16fEEx::Check(PicStep) { return DeviceIdCheck(Package == 8); }
 
 // ---- erase -------------------------------------------------------------------------------------------
 
@@ -344,7 +208,7 @@ void TP16fEEx::ChipErase(const PicRow& r) {
 
 void TP16fEEx::EraseClick() {
     const PicRow& r = Row();
-    if (!CheckDeviceId()) return;
+    if (!Check(PicStep::Erase)) return;
     Pic.Enter(r.Pins(), false);
     Status("Erasing....");
     if (r.EepromLast <= 0) {
@@ -361,93 +225,6 @@ void TP16fEEx::EraseClick() {
     if (!done) return;  // over-current: the engine has switched off and told
     Ep3.VccPin(0);
     Success("OK");
-}
-
-// ---- configuration ------------------------------------------------------------------------------------
-
-void TP16fEEx::RdConfigClick() {
-    const PicRow& r = Row();
-    if (!CheckDeviceId()) return;
-    SetEnabled(kReadConfig, false);
-    if (!Pic.Enter(r.Pins(), true)) {
-        SetEnabled(kReadConfig, true);
-        return;
-    }
-    Pic.QueueConfigRead(0xFF);
-    const auto area = Pic.ReplyWords();
-    UserId = UserIdFromWords(area.data());
-    ConfigWord = area[7];
-    Put("Edit2", Hex4(area[6] & 0x3FF0u));
-    Pic.Leave();
-    ConfigToControls();
-    Put(kUserId, Hex4(UserId));
-    SetEnabled(kReadConfig, true);
-    Success("Config = " + Hex4(ConfigWord));
-}
-
-void TP16fEEx::WtConfigClick() {
-    const PicRow& r = Row();
-    Status("烧CFG 位...");
-    if (!CheckDeviceId()) return;
-    ControlsToConfig();
-    if (!Pic.Enter(r.Pins(), true)) return;
-    Pic.WriteConfigArea(UserId, ConfigWord, Waits());
-    Pic.Leave();
-}
-
-// ---- data EEPROM --------------------------------------------------------------------------------------
-
-void TP16fEEx::RdDataClick() {
-    const PicRow& r = Row();
-    if (!CheckDeviceId()) return;
-    Status("Reading..");
-    if (!Pic.Enter(r.Pins(), true)) return;
-    Ep3.UsbFlush();
-    int i = kEepromImage;
-    for (std::int32_t b = 0; b < 2 * r.EepromLast; b += 64, i += 32)
-        Pic.ReadEepromBlock(32, wb.ImageBuffer.data() + i);
-    Ep3.UsbFlush();
-    Pic.Leave();
-    Success("OK,Data 存放在文件缓冲区4000h开始");
-    if (wb.FileWin) wb.FileWin->ViewStart = kEepromImage;
-    wb.Display();
-    AlgoForm::Show();
-}
-
-void TP16fEEx::WrDataClick() {
-    const PicRow& r = Row();
-    const int ee = r.EepromLast + 1;
-    if (!CheckDeviceId()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
-    Status("Writing..");
-    Ep3.VppPin(0);
-    if (!Pic.Enter(r.Pins(), true)) return;
-    wb.ErrorFlag() = 0;
-    for (int i = 0; i < ee; ++i) Pic.WriteEepromByte(wb.ImageBuffer[static_cast<std::size_t>(kEepromImage + i)]);
-    Ep3.UsbFlush();
-    Pic.Leave();
-    Pic.Enter(r.Pins(), false);
-    for (int j = 0; j * 32 < ee; ++j) {
-        for (int k = 0; k < 32; ++k) {
-            Pic.ReadWord(Pic.Codes().readData);
-            Pic.SendCommand(Pic.Codes().increment);
-        }
-        Ep3.UsbReadReply(Ep3.UsbReplyBuf.data() + 64 * j);
-    }
-    Ep3.UsbFlush();
-    Pic.Leave();
-    for (int i = 0; i < ee; ++i) {
-        if (Ep3.UsbReplyBuf[static_cast<std::size_t>(2 * i)] != wb.ImageBuffer[static_cast<std::size_t>(kEepromImage + i)]) {
-            wb.ErrorFlag() = 1;
-            Status("W.DataErr.！");
-            return;
-        }
-    }
-    Success(Fmt("已经将文件缓冲区%x~%x写到器件，经Verified。", kEepromImage, static_cast<unsigned>(kEepromImage + ee - 1)));
 }
 
 // ---- batch and close --------------------------------------------------------------------------------------

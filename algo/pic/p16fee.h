@@ -6,50 +6,32 @@
 // Write, Verify, Erase, configuration word and user ID, data EEPROM, batch.
 #pragma once
 
-#include "algo/pic/pic_form.h"
+#include "algo/pic/pic_flash.h"
 
 namespace quilla {
 
-class TP16fEEx : public PicForm {
+class TP16fEEx : public PicFlashForm {
 public:
     explicit TP16fEEx(Workbench& wb);
 
     void SetupForDevice() override;
-    int VariantCount() const override { return static_cast<int>(Table.size()); }
     std::string DeviceLineError() const override;
     void OnClose() override;
-
-    void ReadToFileClick();
-    void BlankClick();
-    void WriteClick();
-    void VerifyClick();
-    void EraseClick();
-    void RdConfigClick();
-    void WtConfigClick();
-    void RdDataClick();
-    void WrDataClick();
+    void EraseClick() override;
     void Button1Click();
 
-    std::vector<PicRow> Table;
-    int Package = 0;     // pkg= of the last setup (8: no contact test, no next-chip wait)
-    int SetupVcc = 5000; // vcc= of the last setup
+    int Package = 0;  // pkg= of the last setup (8: no contact test, no next-chip wait)
 
 protected:
     virtual void FillVariantTable();
-    const PicRow& Row();
-    // Contact test (unless pkg=8) and the device ID check; false stops.
-    bool CheckDeviceId();
-    int Waits() const;
+    bool Check(PicStep op) override;
+    int Waits() const override;
 
     // The erase routines; false after an over-current stop.
     bool EraseProgram(const PicRow& r);
     bool EraseData(const PicRow& r);
     bool EraseAll(const PicRow& r);
     void ChipErase(const PicRow& r);
-
-private:
-    PicRow row_;          // the chosen row as setup patched it
-    bool ready_ = false;  // setup accepted the device line
 };
 
 }  // namespace quilla

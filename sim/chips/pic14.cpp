@@ -48,8 +48,21 @@ int ProtectByCp1Cp0(std::uint16_t config, int words) {
     }
 }
 
+// PIC16C84: CP is bit 4 alone; bits 13-5 are not implemented.
+int ProtectAllByBit4(std::uint16_t config, int words) { return (config & 0x0010) ? words : 0; }
+
 std::vector<Pic14Part> BuildParts() {
     std::vector<Pic14Part> v;
+    // PIC16C84 (DS30189) and PIC16F83/84 (DS30262): no device ID (2006h reads
+    // 3FFFh). Erase/program cycle 10 ms (the PIC16C84 form waits 10 or 20 ms),
+    // bulk erase 8 ms (10 ms waited), data EEPROM write 10 ms (10 ms waited).
+    v.push_back({"PIC16C84", 18, {14}, {5}, 4, 12, 13, 1024, 64, 0x3FFF, 0x001F, Table16F8x(), &ProtectAllByBit4,
+                 -1, 0x0010, 120, 140, false, 45, 55, 20, 10 * Millisecond, 8 * Millisecond, 10 * Millisecond, 75,
+                 75, 140});
+    for (auto [name, words] : {std::pair{"PIC16F83", 512}, {"PIC16F84", 1024}})
+        v.push_back({name, 18, {14}, {5}, 4, 12, 13, words, 64, 0x3FFF, 0x3FFF, Table16F8x(), &ProtectAllByCp13to4, -1,
+                     0x3FF0, 120, 140, false, 45, 55, 20, 10 * Millisecond, 8 * Millisecond, 10 * Millisecond, 75,
+                     75, 140});
     // PIC16F84A (DS30262; ratings DS35007): VIHH 12-14 V, program VDD
     // 4.5-5.5 V, reads from 2.0 V. Erase/program and program-only cycles 4 ms
     // typical (the forms wait 10 ms and more), bulk erase 8 ms (10 ms waited),

@@ -27,6 +27,18 @@ const std::array<PicSerialPackage, 12>& PicSerialPackages() {
     return packages;
 }
 
+void PicSerialDesign::OnLoaded(DesignContext& ctx) {
+    PinSet own;
+    own.Add(package_.clockPin);
+    own.Add(package_.dataPin);
+    ctx.GetSocket().SetDesignPinsOverOptions(own);
+}
+
+void PicSerialDesign::OnUnloaded(DesignContext& ctx) {
+    ctx.GetSocket().SetDesignPinsOverOptions(PinSet{});
+    ctx.ReleaseAll();
+}
+
 void PicSerialDesign::OnRegisterWrite(DesignContext& ctx, std::uint8_t r, std::uint8_t v) {
     (void)ctx;
     if (r == RegPicSerial) serialReg_ = v;

@@ -30,6 +30,9 @@
 // serial path) is recorded, not required: forms that raise VPP by a pin command
 // never write it.
 //
+// Clock and data come from the design's serial engine: a pin option (which
+// releases the host's and the latches' drivers) leaves them driven.
+//
 // Timing: 250 ns per clock phase (2 MHz), 1 us between a command and its data
 // frame. Clock and data stay low between commands.
 #pragma once
@@ -61,6 +64,8 @@ public:
     // The value last written to register 20.
     std::uint8_t SerialRegister() const { return serialReg_; }
 
+    void OnLoaded(DesignContext& ctx) override;
+    void OnUnloaded(DesignContext& ctx) override;
     void OnRegisterWrite(DesignContext& ctx, std::uint8_t r, std::uint8_t v) override;
     bool Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args,
                  std::span<const std::uint8_t> payload) override;

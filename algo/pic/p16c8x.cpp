@@ -1,0 +1,244 @@
+#include "algo/pic/p16c8x.h"
+
+#include "algo/common/sidefile.h"
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+std::optional<ConFile8> ReadConFile8(const std::string& path, int items) {
+    std::vector<std::uint8_t> b;
+    if (path.empty() || !ReadTextModeFile(path, b)) return std::nullopt;
+    if (b.size() < 5 || b.size() > 8) return std::nullopt;
+    ConFile8 c;
+    for (int k = 0; k < 3; ++k) {
+        if (b[static_cast<std::size_t>(k)] != '0' && b[static_cast<std::size_t>(k)] != '1') return std::nullopt;
+        c.box[k] = b[static_cast<std::size_t>(k)] == '1';
+    }
+    const int item = b[3] - '0';
+    if (item < 0 || item >= items) return std::nullopt;
+    c.item = item;
+    return c;
+}
+
+bool WriteConFile8(const std::string& path, const ConFile8& c, const std::string& userIdText) {
+    if (path.empty()) return false;
+    std::vector<std::uint8_t> b;
+    for (bool on : c.box) b.push_back(on ? '1' : '0');
+    b.push_back(static_cast<std::uint8_t>('0' + c.item));
+    for (std::size_t k = 0; k < 4; ++k) b.push_back(k < userIdText.size() ? static_cast<std::uint8_t>(userIdText[k]) : ' ');
+    return WriteTextModeFile(path, b);
+}
+
+namespace {
+
+PicRow Row18(const char* name, std::int32_t last, std::int32_t eeLast, char revision) {
+    PicRow r;
+    r.Name = name;
+    r.VppPin = 15;
+    r.VccPin = 25;
+    r.GndPin = 16;
+    r.ProgramLast = last;
+    r.EepromLast = eeLast;
+    r.ContactLo = TP16c8x::ContactLo;
+    r.Revision = revision;
+    return r;
+}
+
+}  // namespace
+
+TP16c8x::TP16c8x(Workbench& w)
+    : PicFlashForm(w, "P16c8x", picvariant::P16c8x,
+                   {.writeKeepsVcc = true, .verifyChecksCurrent = true, .readDataInclusive = true,
+                    .deviceIdMask = 0x3FE0, .writeConfigDone = "OK"}) {
+    AddButton("Erase", "Erase ", [this] { EraseClick(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
+    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
+    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
+    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
+    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
+    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddGroup("GroupBox1", "CFG Bits  ");
+    AddCheck("CheckBox1", "Lockbit      ", false, "GroupBox1").OnClick = [this] { ConfigClick(); };
+    AddCheck("CheckBox2", "WTD          ", true, "GroupBox1").OnClick = [this] { ConfigClick(); };
+    AddCheck("CheckBox3", "PWRT3          ", false, "GroupBox1").OnClick = [this] { ConfigClick(); };
+    AddRadio("RadioGroup1", "OSC CFG bits  ", {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"}, 1)
+        .OnClick = [this] { ConfigClick(); };
+    AddRadio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3).OnClick = [this] {
+        ConfigClick();
+    };
+    AddRadio("Speed", "Speed ", {"Mid.(10mS)", "Slow(20mS)"}, 0);
+    DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
+                  {"CheckBoxVer", "Verf."}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxConfig", "Wrt.CFG."}});
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
+    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
+    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
+    AddEdit("Edit2", "厂家识别码(只读)", "", true);
+    AddEdit(kAddress, "", "Add ", true);
+    AddEdit(kType, "", "Type", true);
+    AddStatus(kStatus, "Prompt  ");
+    AddProgress(kProgress);
+    AddLabel("Package", "");
+    AddLabel(kConfigLabel, "文件缓冲区4000h=数据(EEPROM)0000h");
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    FillVariantTable();
+    if (const auto c = ReadConFile8(SideFile(".CON"), 4)) {
+        SetByCode("CheckBox1", c->box[0]);
+        SetByCode("CheckBox2", c->box[1]);
+        SetByCode("CheckBox3", c->box[2]);
+        ChooseByCode("RadioGroup1", c->item);
+    }
+}
+
+void TP16c8x::FillVariantTable() {
+    Table = {
+        PicRow{},
+        Row18("1: PIC16C83 (.5k)", 0x03FF, 0x3F, 0),
+        Row18("2: PIC16C/F84 (1k)", 0x07FF, 0x3F, 0),
+        Row18("3: PIC16C/F86 (2k)", 0x0FFF, 0x3F, 0),
+        Row18("4: PIC16F83 (.5k)", 0x03FF, 0x3F, 0),
+        Row18("5: PIC16F84 (1k)", 0x07FF, 0x3F, 0),
+        Row18("7: PIC16F84A (1k)", 0x07FF, 0x3F, 'A'),
+        Row18("6: PIC16F86A(2k)", 0x0FFF, 0, 'A'),
+    };
+    Table[0].Name = "Exit";
+}
+
+std::string TP16c8x::DeviceLineError() const {
+    const int v = wb.sel.VariantIndex;
+    if (v < 1 || v >= static_cast<int>(Table.size()))
+        return "Bad device line: variant " + std::to_string(v) + " of P16C84 is not in the device table";
+    return {};
+}
+
+void TP16c8x::SetupForDevice() {
+    ready_ = false;
+    FillVariantTable();
+    if (const std::string err = DeviceLineError(); !err.empty()) {
+        Status(err);
+        wb.prompts.ShowMsg(err);
+        return;
+    }
+    Ep3.ResetPins();
+    wb.FileNew();
+    AlgoForm::Show();
+    row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    Ep3.LoadBitFile("pic16dip18.bit");
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    if (wb.FileWin) wb.FileWin->EndAddr = 0x5000;
+    wb.Display();
+    FormControl& pkg = Get("Package");
+    pkg.Caption = row_.VccPin == 32 ? "PKG:  DIP40" : row_.VccPin == 26 ? "PKG:  DIP28" : "PKG:  DIP18";
+    Repaint(pkg);
+    Put(kType, wb.sel.SelectedDevice);
+    for (int n = 1; n <= 40; ++n)
+        if (n != 20) Ep3.SetPinOption(n, 1);
+    Ep3.PinHigh(40);
+    SetupVcc = 5000;
+    Ep3.SetVcc(5000);
+    Ep3.SetVpp(12500);
+    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
+    ready_ = true;
+}
+
+int TP16c8x::Waits() const { return Pic.WaitCount({0, "", ItemIndex("Speed")}); }
+
+bool TP16c8x::Contact() { return Ep3.CheckPinContact(Row().GndPin, 0, ContactLo, 0, 0) != 0; }
+
+bool TP16c8x::CheckDeviceId() {
+    return Pic.CheckDeviceId(wb.sel, Row().Pins(), 0xFF, true);
+}
+
+bool TP16c8x::Check(PicStep op) {
+    switch (op) {
+        case PicStep::WriteConfig:
+        case PicStep::ReadData:
+            return Contact();
+        case PicStep::WriteData:
+            return CheckDeviceId();
+        default:
+            return Contact() && CheckDeviceId();
+    }
+}
+
+// ---- configuration ---------------------------------------------------------------------------
+
+void TP16c8x::ConfigToControls() {
+    SetEnabled(kReadConfig, false);
+    ChooseByCode("RadioGroup1", static_cast<int>(ConfigWord & 3));
+    SetByCode("CheckBox1", !((ConfigWord >> 4) & 1u));
+    SetByCode("CheckBox2", (ConfigWord >> 2) & 1u);
+    SetByCode("CheckBox3", (ConfigWord >> 3) & 1u);
+    Put(kUserId, Hex4(UserId));
+    SetEnabled(kReadConfig, true);
+}
+
+void TP16c8x::ControlsToConfig() {
+    ConfigWord = static_cast<std::uint32_t>(ItemIndex("RadioGroup1")) & 3u;
+    if (Checked("CheckBox2")) ConfigWord |= 1u << 2;
+    if (Checked("CheckBox3")) ConfigWord |= 1u << 3;
+    // Bits 13-5 follow the Lockbit: on the PIC16F83/84/84A they are code
+    // protection with bit 4 (all programmed together), on the PIC16C84 unused.
+    if (!Checked("CheckBox1")) ConfigWord |= 0x3FF0;
+    Status("Config = " + Hex4(ConfigWord));
+    UserIdFromField();
+}
+
+// ---- erase -----------------------------------------------------------------------------------------
+
+void TP16c8x::EraseRoutine(const PicRow& r, int which) {
+    Pic.Enter(r.Pins(), false);
+    if (r.Revision == 'A') Pic.EraseAll0107();  // the protection-off erase of the PIC16F84A
+    else if (which == 0) Pic.EraseProgram0107();
+    else if (which == 1) Pic.EraseData0107();
+    else Pic.EraseAll0107();
+    Ep3.VppPin(0);
+    if (which != 1) Ep3.VccPin(0);
+}
+
+void TP16c8x::EraseClick() {
+    const PicRow& r = Row();
+    if (!Check(PicStep::Erase)) return;
+    Pic.PowerOn(r.Pins());
+    Ep3.VppPin(r.VppPin);
+    Pic.SerialEnable();
+    Status("Erasing....");
+    switch (ItemIndex("RadioGroup2")) {
+        case 0: EraseRoutine(r, 0); break;
+        case 1: EraseRoutine(r, 1); break;
+        case 2: EraseRoutine(r, 0); EraseRoutine(r, 1); break;
+        default: EraseRoutine(r, 2); EraseRoutine(r, 1); break;
+    }
+    Success("OK");
+}
+
+// ---- batch and close ---------------------------------------------------------------------------
+
+void TP16c8x::Button1Click() {
+    const PicRow& r = Row();
+    if (!CheckDeviceId()) return;
+    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
+              {"CheckBoxBlank", [this] { BlankClick(); }},
+              {"CheckBoxWrite", [this] { WriteClick(); }},
+              {"CheckBoxVer", [this] { VerifyClick(); }},
+              {"CheckBoxrWrData", [this] { WrDataClick(); }},
+              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, ContactLo, 0, 0) != 0; });
+}
+
+void TP16c8x::OnClose() {
+    Ep3.PowerOff();
+    ConFile8 c;
+    c.box[0] = Checked("CheckBox1");
+    c.box[1] = Checked("CheckBox2");
+    c.box[2] = Checked("CheckBox3");
+    c.item = ItemIndex("RadioGroup1");
+    WriteConFile8(SideFile(".CON"), c, Text(kUserId));
+}
+
+QUILLA_FORM(TP16c8x);
+
+}  // namespace quilla

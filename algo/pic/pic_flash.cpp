@@ -1,0 +1,250 @@
+#include "algo/pic/pic_flash.h"
+
+#include <cstdio>
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+std::string Fmt(const char* f, unsigned a, unsigned b) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, f, a, b);
+    return buf;
+}
+
+}  // namespace
+
+PicFlashForm::PicFlashForm(Workbench& w, std::string caption, const PicVariant& variant, PicFlashTraits traits)
+    : PicForm(w, std::move(caption), variant), traits_(traits) {}
+
+const PicRow& PicFlashForm::Row() {
+    if (!ready_) {
+        const std::string err = DeviceLineError();
+        Refuse(err.empty() ? std::string("Comm Err.") : err);
+    }
+    return row_;
+}
+
+bool PicFlashForm::DeviceIdCheck(bool skipContact) {
+    return Pic.CheckDeviceId(wb.sel, Row().Pins(), 0xFF, skipContact);
+}
+
+void PicFlashForm::DeclareBatch(const std::vector<std::pair<const char*, const char*>>& boxes) {
+    AddGroup("GroupBox2", "Batch   ");
+    for (auto [name, caption] : boxes) AddCheck(name, caption, true, "GroupBox2");
+}
+
+// ---- program memory -----------------------------------------------------------------------------------
+
+void PicFlashForm::ReadToFileClick() {
+    const PicRow& r = Row();
+    if (!Check(PicStep::Read)) return;
+    Status("Read.");
+    if (!Pic.Enter(r.Pins(), true)) return;
+    Ep3.UsbFlush();
+    for (std::int32_t a = 0; a <= r.ProgramLast; a += 64) {
+        ShowProgress(a, r.ProgramLast);
+        Pic.ReadBlock(32, wb.ImageBuffer.data() + a);
+    }
+    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    ShowProgress(r.ProgramLast, r.ProgramLast);
+    Pic.Leave();
+    Success("OK");
+    if (wb.FileWin && wb.FileWin->ViewStart > 0x3FFF) wb.FileWin->ViewStart = 0;
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void PicFlashForm::BlankClick() {
+    const PicRow& r = Row();
+    if (!Check(PicStep::Blank)) return;
+    Status("Blank CHK");
+    if (!Pic.Enter(r.Pins(), true)) return;
+    Pic.QueueConfigRead(0xFF);
+    Pic.Leave();
+    const auto area = Pic.ReplyWords();
+    if ((area[7] & 0x3FFF) != 0x3FFF) {
+        Status("CONFIG No!!!");
+        wb.ErrorFlag() = 1;
+        return;
+    }
+    if (!Pic.Enter(r.Pins(), true)) return;
+    wb.ErrorFlag() = 0;
+    Ep3.UsbFlush();
+    std::uint8_t block[64];
+    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
+        ShowProgress(a, r.ProgramLast);
+        Pic.ReadBlock(32, block);
+        for (int k = 0; k < 32 && a + 2 * k < r.ProgramLast; ++k) {
+            if (block[2 * k] != 0xFF || (block[2 * k + 1] & 0x3F) != 0x3F) {
+                Status("No empty.");
+                ShowProgress(a, r.ProgramLast);
+                wb.ErrorFlag() = 1;
+                Pic.Leave();
+                return;
+            }
+        }
+    }
+    Pic.Leave();
+    Success("OK");
+}
+
+void PicFlashForm::WriteClick() {
+    const PicRow& r = Row();
+    if (!Check(PicStep::Write)) return;
+    if (!wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        StepFailed();
+        return;
+    }
+    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    wb.Display();
+    Status("Writing..");
+    Ep3.VppPin(0);
+    if (!Pic.Enter(r.Pins(), true)) return;
+    const int waits = Waits();
+    for (std::int32_t a = 0; a <= r.ProgramLast; a += 2) {
+        const auto* img = wb.ImageBuffer.data() + a;
+        Pic.ProgramWord(static_cast<std::uint16_t>(img[0] | (img[1] << 8)), waits);
+        if (a % 16 == 0) {
+            ShowProgress(a, r.ProgramLast);
+            Ep3.UsbFlush();
+        }
+    }
+    ShowProgress(r.ProgramLast, r.ProgramLast);
+    if (traits_.writeKeepsVcc) Ep3.VppPin(0);
+    else Pic.Leave();
+    Success("End.");
+}
+
+void PicFlashForm::VerifyClick() {
+    const PicRow& r = Row();
+    if (!Check(PicStep::Verify)) return;
+    Status("Verify.");
+    Pic.PowerOn(r.Pins());
+    const std::string volt = Text("VeriyVolt");
+    Ep3.SetVcc(volt == "Vrfy电压3.3V" ? 3300 : volt == "Vrfy电压2.5V" ? 2500 : SetupVcc);
+    Ep3.VppPin(r.VppPin);
+    Pic.SerialEnable();
+    auto end = [&] {
+        Pic.Leave();
+        Ep3.SetVcc(SetupVcc);
+    };
+    if (traits_.verifyChecksCurrent && Ep3.CheckCurrent() == 0) {
+        Ep3.SetVcc(SetupVcc);
+        return;
+    }
+    wb.ErrorFlag() = 0;
+    Ep3.UsbFlush();
+    std::uint8_t block[64];
+    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
+        ShowProgress(a, r.ProgramLast);
+        Pic.ReadBlock(32, block);
+        for (int k = 0; k < 32 && a + 2 * k < r.ProgramLast; ++k) {
+            const auto* img = wb.ImageBuffer.data() + a + 2 * k;
+            if (block[2 * k] != img[0] || (block[2 * k + 1] & 0x3F) != (img[1] & 0x3F)) {
+                Status("Error....");
+                ShowProgress(a + 2 * k, r.ProgramLast);
+                wb.ErrorFlag() = 1;
+                end();
+                return;
+            }
+        }
+    }
+    end();
+    Success("OK");
+    ShowProgress(r.ProgramLast, r.ProgramLast);
+}
+
+// ---- configuration ------------------------------------------------------------------------------------
+
+void PicFlashForm::RdConfigClick() {
+    const PicRow& r = Row();
+    if (!Check(PicStep::ReadConfig)) return;
+    SetEnabled(kReadConfig, false);
+    if (!Pic.Enter(r.Pins(), true)) {
+        SetEnabled(kReadConfig, true);
+        return;
+    }
+    Pic.QueueConfigRead(0xFF);
+    const auto area = Pic.ReplyWords();
+    UserId = UserIdFromWords(area.data());
+    ConfigWord = area[7];
+    Put("Edit2", Hex4(area[6] & traits_.deviceIdMask));
+    Pic.Leave();
+    ConfigToControls();
+    Put(kUserId, Hex4(UserId));
+    SetEnabled(kReadConfig, true);
+    Success("Config = " + Hex4(ConfigWord));
+}
+
+void PicFlashForm::WtConfigClick() {
+    const PicRow& r = Row();
+    Status("烧CFG 位...");
+    if (!Check(PicStep::WriteConfig)) return;
+    ControlsToConfig();
+    if (!Pic.Enter(r.Pins(), true)) return;
+    Pic.WriteConfigArea(UserId, ConfigWord, Waits());
+    Pic.Leave();
+    if (traits_.writeConfigDone) Success(traits_.writeConfigDone);
+}
+
+// ---- data EEPROM --------------------------------------------------------------------------------------
+
+void PicFlashForm::RdDataClick() {
+    const PicRow& r = Row();
+    if (!Check(PicStep::ReadData)) return;
+    Status("Reading..");
+    if (!Pic.Enter(r.Pins(), true)) return;
+    Ep3.UsbFlush();
+    int i = EepromImage;
+    const std::int32_t end = 2 * r.EepromLast + (traits_.readDataInclusive ? 1 : 0);
+    for (std::int32_t b = 0; b < end; b += 64, i += 32)
+        Pic.ReadEepromBlock(32, wb.ImageBuffer.data() + i);
+    Ep3.UsbFlush();
+    Pic.Leave();
+    Success("OK,Data 存放在文件缓冲区4000h开始");
+    if (wb.FileWin) wb.FileWin->ViewStart = EepromImage;
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void PicFlashForm::WrDataClick() {
+    const PicRow& r = Row();
+    const int ee = r.EepromLast + 1;
+    if (!Check(PicStep::WriteData)) return;
+    if (!wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        StepFailed();
+        return;
+    }
+    Status("Writing..");
+    Ep3.VppPin(0);
+    if (!Pic.Enter(r.Pins(), true)) return;
+    wb.ErrorFlag() = 0;
+    for (int i = 0; i < ee; ++i) Pic.WriteEepromByte(wb.ImageBuffer[static_cast<std::size_t>(EepromImage + i)]);
+    Ep3.UsbFlush();
+    Pic.Leave();
+    Pic.Enter(r.Pins(), false);
+    for (int j = 0; j * 32 < ee; ++j) {
+        for (int k = 0; k < 32; ++k) {
+            Pic.ReadWord(Pic.Codes().readData);
+            Pic.SendCommand(Pic.Codes().increment);
+        }
+        Ep3.UsbReadReply(Ep3.UsbReplyBuf.data() + 64 * j);
+    }
+    Ep3.UsbFlush();
+    Pic.Leave();
+    for (int i = 0; i < ee; ++i) {
+        if (Ep3.UsbReplyBuf[static_cast<std::size_t>(2 * i)] != wb.ImageBuffer[static_cast<std::size_t>(EepromImage + i)]) {
+            wb.ErrorFlag() = 1;
+            Status("W.DataErr.！");
+            return;
+        }
+    }
+    Success(Fmt("已经将文件缓冲区%x~%x写到器件，经Verified。", EepromImage, static_cast<unsigned>(EepromImage + ee - 1)));
+}
+
+}  // namespace quilla

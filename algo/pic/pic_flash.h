@@ -1,0 +1,63 @@
+// The operations shared by the PIC16 forms with program memory, data EEPROM,
+// configuration word and user ID on the serial layer (PIC16FEE, P16F87X,
+// P16F628, P16C84): Read, Blank, Write, Verify, Read CFG, Write CFG, R.Data,
+// W.Data and the batch, over the chosen row (Row()). A form gives its window,
+// rows, setup, erase, the checks before each operation and the few points
+// where its flows differ (PicFlashTraits).
+#pragma once
+
+#include "algo/pic/pic_form.h"
+
+namespace quilla {
+
+// The operations, for a form's checks before each.
+enum class PicStep : std::uint8_t { Read, Blank, Write, Verify, Erase, ReadConfig, WriteConfig, ReadData, WriteData };
+
+struct PicFlashTraits {
+    bool writeKeepsVcc = false;        // Write ends with VPP off only (VCC stays on)
+    bool verifyChecksCurrent = false;  // Verify checks the current after raising VPP
+    bool readDataInclusive = false;    // R.Data reads while b <= 2 x eepromLast
+    std::uint16_t deviceIdMask = 0x3FF0;  // of the device ID word shown by Read CFG
+    const char* writeConfigDone = nullptr;  // status after Write CFG, or none
+};
+
+class PicFlashForm : public PicForm {
+public:
+    static constexpr int EepromImage = 0x4000;
+    static constexpr int MaxEeprom = 32768;  // W.Data gathers one reply per 32 bytes in the 64 KiB reply buffer
+
+    PicFlashForm(Workbench& wb, std::string caption, const PicVariant& variant, PicFlashTraits traits);
+
+    int VariantCount() const override { return static_cast<int>(Table.size()); }
+
+    void ReadToFileClick();
+    void BlankClick();
+    void WriteClick();
+    void VerifyClick();
+    virtual void EraseClick() = 0;
+    void RdConfigClick();
+    void WtConfigClick();
+    void RdDataClick();
+    void WrDataClick();
+
+    std::vector<PicRow> Table;
+    int SetupVcc = 5000;  // the VCC level of setup, restored after Verify
+
+protected:
+    // The chosen row as setup left it; refuses (nothing sent) before a valid setup.
+    const PicRow& Row();
+    // The form's checks before an operation (contact test, device ID); false stops.
+    virtual bool Check(PicStep op) = 0;
+    // Wait opcodes per programmed word.
+    virtual int Waits() const = 0;
+    // The device ID check of the layer with the row's pins.
+    bool DeviceIdCheck(bool skipContact = false);
+    // The window's common controls (declared by each form in its own order).
+    void DeclareBatch(const std::vector<std::pair<const char*, const char*>>& boxes);
+
+    PicFlashTraits traits_;
+    PicRow row_;
+    bool ready_ = false;
+};
+
+}  // namespace quilla
