@@ -13,20 +13,6 @@ using namespace proto;
 namespace {
 
 
-PicRow MakeRow(const char* name, int vpp, int vcc, int gnd, std::int32_t last, std::int32_t eeLast,
-               std::uint32_t lo, std::uint32_t hi) {
-    PicRow r;
-    r.Name = name;
-    r.VppPin = vpp;
-    r.VccPin = vcc;
-    r.GndPin = gnd;
-    r.ProgramLast = last;
-    r.EepromLast = eeLast;
-    r.ContactLo = lo;
-    r.ContactHi = hi;
-    return r;
-}
-
 struct PackageRow {
     int pkg;
     const char* design;
@@ -92,15 +78,15 @@ TP16fEEx::TP16fEEx(Workbench& w) : PicFlashForm(w, "P16fEEx", picvariant::P16fEE
 void TP16fEEx::FillVariantTable() {
     const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
     Table = {
-        MakeRow("Exit", 0, 0, 0, 0, 0, 0, 0),
-        MakeRow("1: PIC16F870 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
-        MakeRow("2: PIC16F871 2k", 1, 32, 31, 0x0FFF, 0x3F, lo40, hi40),
-        MakeRow("3: PIC16F872 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
-        MakeRow("4: PIC16F873 4k", 7, 26, 25, 0x1FFF, 0x7F, lo28, hi28),
-        MakeRow("5: PIC16F874 4k", 1, 32, 31, 0x1FFF, 0x7F, lo40, hi40),
-        MakeRow("6: PIC16F875 ???", 0, 0, 0, 0, 0, 0, 0),
-        MakeRow("7: PIC16F876 8k", 7, 26, 25, 0x3FFF, 0xFF, lo28, hi28),
-        MakeRow("8: PIC16F877 8k", 1, 32, 31, 0x3FFF, 0xFF, lo40, hi40),
+        MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
+        MakePicRow("1: PIC16F870 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
+        MakePicRow("2: PIC16F871 2k", 1, 32, 31, 0x0FFF, 0x3F, lo40, hi40),
+        MakePicRow("3: PIC16F872 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
+        MakePicRow("4: PIC16F873 4k", 7, 26, 25, 0x1FFF, 0x7F, lo28, hi28),
+        MakePicRow("5: PIC16F874 4k", 1, 32, 31, 0x1FFF, 0x7F, lo40, hi40),
+        MakePicRow("6: PIC16F875 ???", 0, 0, 0, 0, 0, 0, 0),
+        MakePicRow("7: PIC16F876 8k", 7, 26, 25, 0x3FFF, 0xFF, lo28, hi28),
+        MakePicRow("8: PIC16F877 8k", 1, 32, 31, 0x3FFF, 0xFF, lo40, hi40),
     };
 }
 
@@ -174,27 +160,6 @@ bool TP16fEEx::Check(PicStep) { return DeviceIdCheck(Package == 8); }
 
 // ---- erase -------------------------------------------------------------------------------------------
 
-bool TP16fEEx::EraseProgram(const PicRow& r) {
-    Pic.Enter(r.Pins(), false);
-    Pic.EraseProgram0107();
-    Pic.Leave();
-    return true;
-}
-
-bool TP16fEEx::EraseData(const PicRow& r) {
-    if (!Pic.Enter(r.Pins(), true)) return false;
-    Pic.EraseData0107();
-    Ep3.VppPin(0);
-    return true;
-}
-
-bool TP16fEEx::EraseAll(const PicRow& r) {
-    if (!Pic.Enter(r.Pins(), true)) return false;
-    Pic.EraseAll0107();
-    Pic.Leave();
-    return true;
-}
-
 void TP16fEEx::ChipErase(const PicRow& r) {
     Pic.PowerOn(r.Pins());
     Ep3.VccPin(r.VccPin);
@@ -215,14 +180,7 @@ void TP16fEEx::EraseClick() {
         ChipErase(r);
         return;
     }
-    bool done = true;
-    switch (ItemIndex("RadioGroup2")) {
-        case 0: done = EraseProgram(r); break;
-        case 1: done = EraseData(r); break;
-        case 2: done = EraseProgram(r) && EraseData(r); break;
-        default: done = EraseAll(r) && EraseData(r); break;
-    }
-    if (!done) return;  // over-current: the engine has switched off and told
+    if (!EraseByItem(r, ItemIndex("RadioGroup2"))) return;  // over-current: the engine has told
     Ep3.VccPin(0);
     Success("OK");
 }

@@ -27,10 +27,6 @@ protected:
     bool Check(PicStep op) override;
     int Waits() const override;
 
-    // The erase routines; false after an over-current stop.
-    bool EraseProgram(const PicRow& r);
-    bool EraseData(const PicRow& r);
-    bool EraseAll(const PicRow& r);
     void ChipErase(const PicRow& r);
 };
 

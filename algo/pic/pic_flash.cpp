@@ -247,4 +247,36 @@ void PicFlashForm::WrDataClick() {
     Success(Fmt("已经将文件缓冲区%x~%x写到器件，经Verified。", EepromImage, static_cast<unsigned>(EepromImage + ee - 1)));
 }
 
+// ---- erase routines ----------------------------------------------------------------------------
+
+bool PicFlashForm::EraseProgram(const PicRow& r) {
+    Pic.Enter(r.Pins(), false);
+    Pic.EraseProgram0107();
+    Pic.Leave();
+    return true;
+}
+
+bool PicFlashForm::EraseData(const PicRow& r) {
+    if (!Pic.Enter(r.Pins(), true)) return false;
+    Pic.EraseData0107();
+    Ep3.VppPin(0);
+    return true;
+}
+
+bool PicFlashForm::EraseAll(const PicRow& r) {
+    if (!Pic.Enter(r.Pins(), true)) return false;
+    Pic.EraseAll0107();
+    Pic.Leave();
+    return true;
+}
+
+bool PicFlashForm::EraseByItem(const PicRow& r, int item) {
+    switch (item) {
+        case 0: return EraseProgram(r);
+        case 1: return EraseData(r);
+        case 2: return EraseProgram(r) && EraseData(r);
+        default: return EraseAll(r) && EraseData(r);
+    }
+}
+
 }  // namespace quilla

@@ -52,6 +52,12 @@ protected:
     virtual int Waits() const = 0;
     // The device ID check of the layer with the row's pins.
     bool DeviceIdCheck(bool skipContact = false);
+    // The erase routines of the radio group "Erasing " (items Code, Data,
+    // program + data, everything + data); false after an over-current stop.
+    bool EraseProgram(const PicRow& r);
+    bool EraseData(const PicRow& r);
+    bool EraseAll(const PicRow& r);
+    bool EraseByItem(const PicRow& r, int item);
     // The window's common controls (declared by each form in its own order).
     void DeclareBatch(const std::vector<std::pair<const char*, const char*>>& boxes);
 

@@ -36,6 +36,9 @@ struct PicRow {
     PicPins Pins() const { return {VppPin, VccPin, GndPin, ContactLo, ContactHi}; }
 };
 
+PicRow MakePicRow(const char* name, int vpp, int vcc, int gnd, std::int32_t programLast, std::int32_t eepromLast,
+                  std::uint32_t contactLo, std::uint32_t contactHi);
+
 // The two-byte ".CON" file: bits 15-8 of the word, then bits 7-0, in text
 // mode. Empty: FFFFh; one byte b: b << 8 | FFh. A file holding more than two
 // bytes (after the text-mode translation) is another form's ".CON" and is not

@@ -1,6 +1,7 @@
 #include "sim/chips/pic14.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace quilla::sim {
 
@@ -51,6 +52,25 @@ int ProtectByCp1Cp0(std::uint16_t config, int words) {
 // PIC16C84: CP is bit 4 alone; bits 13-5 are not implemented.
 int ProtectAllByBit4(std::uint16_t config, int words) { return (config & 0x0010) ? words : 0; }
 
+// PIC16F627/628: CP1:CP0 (bits 13-12, repeated at 11-10): 11 none, 10 the upper
+// half, 01 the upper three quarters, 00 all.
+int ProtectBy62x(std::uint16_t config, int words) {
+    const int cp = ((config >> 12) & 3) & ((config >> 10) & 3);
+    switch (cp) {
+        case 3: return words;
+        case 2: return words / 2;
+        case 1: return words / 4;
+        default: return 0;
+    }
+}
+
+std::vector<PicCommandCode> Table16F62x() {
+    auto t = Table16F87x();
+    t.push_back({kAll, 0x09, PicOp::BulkEraseProgram});
+    t.push_back({kAll, 0x0B, PicOp::BulkEraseData});
+    return t;
+}
+
 std::vector<Pic14Part> BuildParts() {
     std::vector<Pic14Part> v;
     // PIC16C84 (DS30189) and PIC16F83/84 (DS30262): no device ID (2006h reads
@@ -90,6 +110,14 @@ std::vector<Pic14Part> BuildParts() {
                      dip40 ? 40 : 28, f.words, f.ee, f.id, 0x3BFF, Table16F87x(), &ProtectByCp1Cp0, 8, 0x3130, 35,
                      135, true, 45, 55, 20, 1 * Millisecond, 8 * Millisecond, 4 * Millisecond, 75, 75, 140});
     }
+    // PIC16F627/628 (DS30034): VIHH from VDD + 3.5 V to 13.5 V (the P16F628
+    // form sets 10 V), program VDD 4.5-5.5 V. Program-only cycle 4 ms (the form
+    // waits 4 ms), bulk erase 8 ms and data EEPROM write 4 ms (10 ms waited).
+    // CPD is bit 8.
+    for (auto [name, words, id] : {std::tuple{"PIC16F627", 1024, 0x07A0}, {"PIC16F628", 2048, 0x07C0}})
+        v.push_back({name, 18, {14}, {5}, 4, 12, 13, words, 128, static_cast<std::uint16_t>(id), 0x3DFF,
+                     Table16F62x(), &ProtectBy62x, 8, 0x3D00, 35, 135, true, 45, 55, 20, 4 * Millisecond,
+                     8 * Millisecond, 4 * Millisecond, 75, 75, 140});
     return v;
 }
 

@@ -1,0 +1,241 @@
+#include "algo/pic/p16f87x.h"
+
+#include "algo/pic/p16c8x.h"
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+const char* DesignForVcc(int vcc) {
+    return vcc == 32 ? "pic16dip40.bit" : vcc == 26 ? "pic16dip28.bit" : vcc == 25 ? "pic16dip18.bit" : nullptr;
+}
+
+constexpr std::uint32_t kMask18 = 0x1FFFF800;
+
+}  // namespace
+
+PicBoxesForm::PicBoxesForm(Workbench& w, std::string caption, const PicVariant& variant, PicFlashTraits traits,
+                           NamedConfig config)
+    : PicFlashForm(w, std::move(caption), variant, traits), config_(std::move(config)) {}
+
+void PicBoxesForm::DeclareWindow(const std::string& groupCaption, const std::string& oscCaption,
+                                 std::vector<std::string> oscItems) {
+    AddButton("Erase", "Erase ", [this] { EraseClick(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
+    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
+    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
+    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
+    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
+    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddGroup("GroupBox1", groupCaption).OnClick = [this] { ConfigClick(); };
+    for (const NamedBox& b : config_.boxes)
+        AddCheck(b.name, b.caption, b.ticked, "GroupBox1").OnClick = [this] { ConfigClick(); };
+    AddRadio("RadioGroup1", oscCaption, std::move(oscItems), 1).OnClick = [this] { ConfigClick(); };
+    AddRadio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3).OnClick = [this] {
+        ConfigClick();
+    };
+    DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
+                  {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxConfig", "Wrt.CFG."}});
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
+    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
+    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
+    AddEdit("Edit2", "厂家识别码(只读)", "", true);
+    AddEdit(kAddress, "", "Add ", true);
+    AddEdit(kType, "", "Type", true);
+    AddStatus(kStatus, "Prompt  ");
+    AddProgress(kProgress);
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+}
+
+void PicBoxesForm::ReadCon() {
+    const int items = static_cast<int>(Get("RadioGroup1").Items.size());
+    if (const auto c = ReadConFile8(SideFile(".CON"), items)) {
+        for (int k = 0; k < 3; ++k) SetByCode(config_.boxes[static_cast<std::size_t>(k)].name, c->box[k]);
+        ChooseByCode("RadioGroup1", c->item);
+    }
+}
+
+void PicBoxesForm::OnClose() {
+    Ep3.PowerOff();
+    ConFile8 c;
+    for (int k = 0; k < 3; ++k) c.box[k] = Checked(config_.boxes[static_cast<std::size_t>(k)].name);
+    c.item = ItemIndex("RadioGroup1");
+    WriteConFile8(SideFile(".CON"), c, Text(kUserId));
+}
+
+void PicBoxesForm::ConfigToControls() {
+    SetEnabled(kReadConfig, false);
+    int item = static_cast<int>(ConfigWord & 3);
+    if (config_.oscBit4 && ((ConfigWord >> 4) & 1u)) item += 4;
+    ChooseByCode("RadioGroup1", item);
+    for (const NamedBox& b : config_.boxes) {
+        const std::uint32_t bits = ConfigWord & b.mask;
+        bool ticked;
+        if (b.setsWhenTicked) ticked = bits == b.mask;
+        else if (b.tickedUnlessAllOnes) ticked = bits != b.mask;
+        else ticked = bits == 0;
+        SetByCode(b.name, ticked);
+    }
+    Put(kUserId, Hex4(UserId));
+    SetEnabled(kReadConfig, true);
+}
+
+void PicBoxesForm::ControlsToConfig() {
+    std::uint32_t w = config_.base;
+    for (const NamedBox& b : config_.boxes)
+        w = Checked(b.name) == b.setsWhenTicked ? (w | b.mask) : (w & ~static_cast<std::uint32_t>(b.mask));
+    const int item = ItemIndex("RadioGroup1");
+    w |= static_cast<std::uint32_t>(item) & 3u;
+    if (config_.oscBit4 && item >= 4) w |= 1u << 4;
+    ConfigWord = w;
+    Status("Config = " + Hex4(ConfigWord));
+    UserIdFromField();
+}
+
+bool PicBoxesForm::SetupBegin() {
+    ready_ = false;
+    if (const std::string err = DeviceLineError(); !err.empty()) {
+        Status(err);
+        wb.prompts.ShowMsg(err);
+        return false;
+    }
+    Ep3.ResetPins();
+    wb.FileNew();
+    AlgoForm::Show();
+    row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    return true;
+}
+
+bool PicBoxesForm::Check(PicStep) { return DeviceIdCheck(false); }
+
+void PicBoxesForm::EraseClick() {
+    const PicRow& r = Row();
+    if (!Check(PicStep::Erase)) return;
+    Pic.Enter(r.Pins(), false);
+    Status("Erasing....");
+    if (!EraseByItem(r, ItemIndex("RadioGroup2"))) return;
+    Ep3.VccPin(0);
+    Success(eraseDone_);
+}
+
+void PicBoxesForm::Button1Click() {
+    const PicRow& r = Row();
+    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
+              {"CheckBoxBlank", [this] { BlankClick(); }},
+              {"CheckBoxWrite", [this] { WriteClick(); }},
+              {"CheckBoxVer", [this] { VerifyClick(); }},
+              {"CheckBoxrWrData", [this] { WrDataClick(); }},
+              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, MaskLo(), MaskHi(), 0) != 0; });
+}
+
+// ---- TP16f87x ----------------------------------------------------------------------------------------
+
+TP16f87x::TP16f87x(Workbench& w)
+    : PicBoxesForm(w, "P16f87x", picvariant::P16f87x, {.deviceIdMask = 0x3FE0},
+                   {0x3FFC,
+                    {{"CheckBox1", "Lockbit      ", false, 0x3030, false, true},
+                     {"CheckBox2", "WTD          ", true, 0x0004, true},
+                     {"CheckBox3", "PWRT3          ", false, 0x0008, false},
+                     {"CheckBox4", "允许低压复位(BODEN)", true, 0x0040, true},
+                     {"CheckBox5", "允许低压编程(LVP)", true, 0x0080, true},
+                     {"CheckBox6", "保护Data  (CPD)", false, 0x0100, false},
+                     {"CheckBox7", "允许写flash(WRT)", true, 0x0200, true},
+                     {"CheckBox8", "禁止DEBUG(DEBUG)", false, 0x0800, false}},
+                    false}) {
+    DeclareWindow("内CFG 制位", "OSC Mode    位", {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"});
+    AddLabel("Package", "Package");
+    SetEnabled("CheckBox8", false);
+    const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
+    Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
+             MakePicRow("1: PIC16F870 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
+             MakePicRow("2: PIC16F871 2k", 1, 32, 31, 0x0FFF, 0x3F, lo40, hi40),
+             MakePicRow("3: PIC16F872 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
+             MakePicRow("4: PIC16F873 4k", 7, 26, 25, 0x1FFF, 0x7F, lo28, hi28),
+             MakePicRow("5: PIC16F874 4k", 1, 32, 31, 0x1FFF, 0x7F, lo40, hi40),
+             MakePicRow("6: PIC16F875 ???", 0, 0, 0, 0, 0, 0, 0),
+             MakePicRow("7: PIC16F876 8k", 7, 26, 25, 0x3FFF, 0xFF, lo28, hi28),
+             MakePicRow("8: PIC16F877 8k", 1, 32, 31, 0x3FFF, 0xFF, lo40, hi40)};
+    ReadCon();
+}
+
+std::string TP16f87x::DeviceLineError() const {
+    const int v = wb.sel.VariantIndex;
+    if (v < 0 || v >= static_cast<int>(Table.size()) || !Table[static_cast<std::size_t>(v)].Filled())
+        return "Bad device line: variant " + std::to_string(v) + " of P16F87X is not in the device table";
+    return {};
+}
+
+void TP16f87x::SetupForDevice() {
+    if (!SetupBegin()) return;
+    Ep3.LoadBitFile(DesignForVcc(row_.VccPin));
+    FormControl& pkg = Get("Package");
+    pkg.Caption = row_.VccPin == 32 ? "PKG:  DIP40" : row_.VccPin == 26 ? "PKG:  DIP28" : "PKG:  DIP18";
+    Repaint(pkg);
+    Ep3.VppPin(0);
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.Display();
+    Put(kType, wb.sel.SelectedDevice);
+    for (const char* c : {"CheckBox5", "CheckBox6", "CheckBox7"}) SetEnabled(c, wb.sel.ExpectedId[0] != 0);
+    SetEnabled("CheckBox8", false);
+    SetupVcc = 5000;
+    Ep3.SetVcc(5000);
+    Ep3.SetVpp(12700);
+    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
+    ready_ = true;
+}
+
+// ---- TP16f628x ---------------------------------------------------------------------------------------
+
+TP16f628x::TP16f628x(Workbench& w)
+    : PicBoxesForm(w, "P16f628x", picvariant::P16f628x, {.deviceIdMask = 0x3FE0},
+                   {0x3FEC,
+                    {{"CheckBox1", "Lockbit      ", false, 0x3C00, false},
+                     {"CheckBox2", "WTD          ", true, 0x0004, true},
+                     {"CheckBox3", "PWRT3          ", false, 0x0008, false},
+                     {"CheckBox4", "允许 BODEN", true, 0x0040, true},
+                     {"CheckBox5", "允许 LVP", true, 0x0080, true},
+                     {"CheckBox6", "保护Data  (CPD)", false, 0x0100, false}},
+                    true}) {
+    eraseDone_ = "End.";
+    DeclareWindow("内CFG 制位", "OSC Mode    位",
+                  {"Low 晶振 LP", "普通晶振 XT", "Hi  晶振 HS", "外部 ExtClk", "RC RA6=IO", "RC RA6=CLK out",
+                   "ER RA6=IO", "ER RA6=CLK out"});
+    AddLabel("Label3", "文件缓冲区4000h=数据0000h");
+    Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0), MakePicRow("1: PICF627 (1k)", 15, 25, 16, 0x07FF, 0x7F, kMask18, 0),
+             MakePicRow("2: PIC16F628 (2k)", 15, 25, 16, 0x0FFF, 0x7F, kMask18, 0)};
+    ReadCon();
+}
+
+std::string TP16f628x::DeviceLineError() const {
+    const int v = wb.sel.VariantIndex;
+    if (v < 1 || v >= static_cast<int>(Table.size()))
+        return "Bad device line: variant " + std::to_string(v) + " of P16F628 is not in the device table";
+    return {};
+}
+
+void TP16f628x::SetupForDevice() {
+    if (!SetupBegin()) return;
+    Ep3.LoadBitFile("pic16dip18.bit");
+    Ep3.VppPin(0);
+    Ep3.SetVpp(10000);
+    Ep3.UsbPut1(Wait28);
+    Ep3.SetVcc(5000);
+    SetupVcc = 5000;
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    if (wb.FileWin) wb.FileWin->EndAddr = 0x8000;
+    wb.Display();
+    Put(kType, wb.sel.SelectedDevice);
+    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
+    ready_ = true;
+}
+
+QUILLA_FORM(TP16f87x);
+QUILLA_FORM(TP16f628x);
+
+}  // namespace quilla

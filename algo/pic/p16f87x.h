@@ -1,0 +1,70 @@
+// PIC16 flash forms with built-in rows and named configuration boxes:
+// TP16f87x (keyword P16F87X: PIC16F870 to PIC16F877) and TP16f628x (P16F628:
+// PIC16F627/628). Their boxes and oscillator group map onto the configuration
+// word through a table (base value, the bits each box sets or clears), and
+// they keep the boxes in the eight-character ".CON".
+#pragma once
+
+#include "algo/pic/pic_flash.h"
+
+namespace quilla {
+
+// One named configuration box: ticked sets (or clears) `mask`, unticked does
+// the opposite.
+struct NamedBox {
+    const char* name;
+    const char* caption;
+    bool ticked;          // at creation
+    std::uint16_t mask;
+    bool setsWhenTicked;
+    bool tickedUnlessAllOnes = false;  // shown ticked unless every bit of mask is 1 (else: all 0)
+};
+
+struct NamedConfig {
+    std::uint16_t base;
+    std::vector<NamedBox> boxes;
+    bool oscBit4;  // the oscillator items 4-7 set bit 4 (PIC16F62x)
+};
+
+class PicBoxesForm : public PicFlashForm {
+public:
+    void ConfigToControls() override;
+    void ControlsToConfig() override;
+    void OnClose() override;
+    void EraseClick() override;
+    void Button1Click();
+
+protected:
+    PicBoxesForm(Workbench& wb, std::string caption, const PicVariant& variant, PicFlashTraits traits,
+                 NamedConfig config);
+    // The window: buttons, boxes in GroupBox1 (with `groupCaption`), the
+    // oscillator group, erase group, batch, fields.
+    void DeclareWindow(const std::string& groupCaption, const std::string& oscCaption,
+                       std::vector<std::string> oscItems);
+    void ReadCon();
+    bool Check(PicStep op) override;
+    int Waits() const override { return Pic.WaitCount({}); }
+    // Refuses a row outside the table or without pins (nothing sent).
+    bool SetupBegin();
+    std::uint32_t MaskLo() const { return row_.ContactLo; }
+    std::uint32_t MaskHi() const { return row_.ContactHi; }
+
+    NamedConfig config_;
+    const char* eraseDone_ = "OK";
+};
+
+class TP16f87x : public PicBoxesForm {
+public:
+    explicit TP16f87x(Workbench& wb);
+    void SetupForDevice() override;
+    std::string DeviceLineError() const override;
+};
+
+class TP16f628x : public PicBoxesForm {
+public:
+    explicit TP16f628x(Workbench& wb);
+    void SetupForDevice() override;
+    std::string DeviceLineError() const override;
+};
+
+}  // namespace quilla
