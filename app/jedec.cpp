@@ -166,6 +166,7 @@ int ReadJed(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::str
 int ReadJedText(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& text) {
     FillMapWithZeros(image, w);
     FillDefaults(image, text);
+    w.ArchitectureUnread = false;
     TextSource src{text};
     return StoreReached(w, ParseJed(image, src));
 }
@@ -303,7 +304,7 @@ int FuseCursorAddress(const FuseWindowState& w, int line, int column) {
     return static_cast<int>(std::clamp<long long>(addr, -1, 0x7FFFFFFF));
 }
 
-bool FuseKeyPress(std::vector<std::uint8_t>& image, const FuseWindowState& w, int line, int column,
+bool FuseKeyPress(std::vector<std::uint8_t>& image, FuseWindowState& w, int line, int column,
                   char key) {
     if (key != '0' && key != '1') return false;
     const int first = FuseFirstColumn(w, line);
@@ -311,6 +312,7 @@ bool FuseKeyPress(std::vector<std::uint8_t>& image, const FuseWindowState& w, in
     const int addr = FuseCursorAddress(w, line, column);
     if (addr < 0 || static_cast<std::size_t>(addr) >= image.size()) return false;
     image[static_cast<std::size_t>(addr)] = static_cast<std::uint8_t>(key);
+    w.ArchitectureUnread = false;
     return true;
 }
 

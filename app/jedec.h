@@ -67,8 +67,9 @@ int FuseFirstColumn(const FuseWindowState& w, int line);
 // the caret stands on one of its fuses.
 int FuseCursorAddress(const FuseWindowState& w, int line, int column);
 // A typed key: '0' or '1' on a fuse column stores the fuse (nothing
-// outside the image); other keys and columns change nothing. True when stored.
-bool FuseKeyPress(std::vector<std::uint8_t>& image, const FuseWindowState& w, int line, int column,
+// outside the image; a stored fuse clears ArchitectureUnread); other keys and
+// columns change nothing. True when stored.
+bool FuseKeyPress(std::vector<std::uint8_t>& image, FuseWindowState& w, int line, int column,
                   char key);
 
 // Fuses a logic-device form sets to '1' when it first creates the window.

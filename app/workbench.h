@@ -31,6 +31,9 @@ struct FuseWindowState {
     int FuseCols = 32;   // fuses per row (set by the logic-device forms)
     int FuseRows = 64;   // rows of the device's fuse array
     int FuseCount = 0;   // fuses shown and written: (FuseRows + 6) x FuseCols after a redraw
+    // A form's Read could not read the fuses after the array (it left them
+    // '0'); a JEDEC load or a typed fuse clears it.
+    bool ArchitectureUnread = false;
 };
 
 // State of the SVF window (the text of an SVF file, line by line).

@@ -18,6 +18,7 @@ DESIGNS=(
   pic16dip40 pic16dip40c pic16dip28 pic16dip28c pic16dip29 pic16dip20
   pic16dip18 pic16dip18c pic16dip14 pic16dip08 pic16plcc44 pic16qfp44
   i82802
+  pld22cv10
 )
 
 here="$(cd "$(dirname "$0")/.." && pwd)"

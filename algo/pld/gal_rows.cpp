@@ -100,7 +100,7 @@ void GalRowForm::ReadRom() {
     for (int j = 0; j < r.Bits; ++j) Fuse(a + 8 + j) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
     SuppliesOff();
     Success("Data in buffer..");
-    ShowFuseWindow(r);
+    ShowFuseWindow(r).ArchitectureUnread = false;
 }
 
 void GalRowForm::BlankClick() {

@@ -3,6 +3,7 @@
 #include "sim/chip.h"
 #include "sim/chips/avr.h"
 #include "sim/chips/eprom.h"
+#include "sim/chips/g22v10.h"
 #include "sim/chips/gal.h"
 #include "sim/chips/microwire.h"
 #include "sim/chips/pic14.h"
@@ -17,6 +18,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterPic14(registry);
     RegisterFwhFlash(registry);
     RegisterGalParts(registry);
+    RegisterG22v10Parts(registry);
 }
 
 }  // namespace quilla::sim

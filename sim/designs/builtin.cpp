@@ -4,6 +4,7 @@
 #include "sim/designs/chkpin.h"
 #include "sim/designs/p93cxxx.h"
 #include "sim/designs/pic_serial.h"
+#include "sim/designs/pld22cv10.h"
 #include "sim/designs/i82802.h"
 #include "sim/designs/vex300.h"
 #include "sim/designs/vex310fw.h"
@@ -15,6 +16,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<P93Design>();
     registry.Add<HubDesign>();
     registry.Add<Vex300Design>();
+    registry.Add<Pld22cv10Design>();
     registry.Add<Vex310FirmwareDesign>();
     registry.Add<AtMega8Dip28Design>();
     registry.Add<At90s8515Dip40Design>();

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "pld_test_support.h"
+#include "sim/chips/g22v10.h"
 #include "sim/chips/gal.h"
 #include "support/fault_sweep.h"
 
@@ -91,6 +92,43 @@ TEST(PldSweep, PalceBatch) {
         f.SetChecked("CheckBox5", true);
         f.Click("Button1");
     }).Run();
+}
+
+// The 22V10 form's Write is one transfer of row commands; its batch is swept
+// with Erase and Write (the verify's 5,828 reply exchanges are one per bit and
+// are swept through the GAL form's reads).
+FaultSweep G22v10Sweep(std::function<void(SimBench&, AlgoForm&)> op, bool erases) {
+    FaultSweep s;
+    s.prepare = [] {
+        auto b = std::make_unique<SimBench>("GAL22V10");
+        b->Open("P22V10 1");
+        LoadJedFile(*b, PldFixture("sum22v10.jed"));
+        return b;
+    };
+    s.form = [](SimBench& b) -> AlgoForm& { return b.Open("P22V10 1"); };
+    s.operation = std::move(op);
+    s.holds = [erases](SimBench& b, const std::string& text) {
+        const auto chip = b.Chip();
+        // "End." is also the erase's text: a blank chip keeps that promise.
+        if (erases && text == "End." && std::all_of(chip.begin(), chip.end(), [](std::uint8_t c) { return c == '1'; }))
+            return true;
+        const std::uint8_t* image = b.Image();
+        return std::equal(image, image + sim::G22v10Chip::JedecFuses, chip.begin());
+    };
+    return s;
+}
+
+TEST(PldSweep, G22v10Write) {
+    G22v10Sweep([](SimBench&, AlgoForm& f) { f.Click("Write"); }, false).Run();
+}
+
+TEST(PldSweep, G22v10Batch) {
+    G22v10Sweep([](SimBench& b, AlgoForm& f) {
+        b.ChipAs<sim::G22v10Chip>().MutableContents()[9] = '0';  // not blank before the erase
+        f.SetChecked("CheckBox1", true);
+        f.SetChecked("CheckBox4", false);
+        f.Click("Button1");
+    }, true).Run();
 }
 
 }  // namespace

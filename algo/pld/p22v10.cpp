@@ -1,0 +1,411 @@
+#include "algo/pld/p22v10.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/jedec.h"
+#include "engine/protocol.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+constexpr int DataIn = 19, ShiftClock = 18, Strobe = 21, Frame = 11, DataOut = 22, EraseLine = 12;
+}  // namespace
+
+Serial22V10Form::Serial22V10Form(Workbench& w, std::string caption) : PldForm(w, std::move(caption)) {}
+
+void Serial22V10Form::Declare() {
+    DeclareWindow({[this] { ReadRom(); }, [this] { WriteClick(); }, [this] { VerifyClick(); },
+                   [this] { EraseClick(); }, [this] { BlankClick(); }, [this] { SecrityClick(); },
+                   [this] { Button1Click(); }},
+                  {false, true, true, true, false});
+}
+
+void Serial22V10Form::SetupForDevice() {
+    if (!CheckDeviceLine()) return;
+    const VariantRecord& r = Row();
+    Ep3.ResetPins();
+    ShowConnection();
+    Ep3.LoadBitFile(DesignFile());
+    latch1_ = latch2_ = 0;  // a fresh design: its latches read 0
+    Ep3.GndPin(GroundPin);
+    Ep3.SetVcc(5000);
+    Ep3.SetVpp(r.Vpp);
+    const bool created = !wb.PldFileW;
+    ShowFuseWindow(r);
+    if (created) Put(kType, r.Name);
+    Put(kType, wb.sel.SelectedDevice);
+}
+
+void Serial22V10Form::SetLatch(int k, int v) {
+    if (k == 1) latch1_ = v;
+    if (k == 2) latch2_ = v;
+    Ep3.WriteLatch(k, v);
+}
+
+bool Serial22V10Form::PowerUpChecked(const VariantRecord& r) {
+    PowerUpPld(r);
+    if (Ep3.CheckCurrent()) return true;
+    StepFailed();
+    return false;
+}
+
+// ---- the serial row protocol --------------------------------------------------------------------
+
+void Serial22V10Form::ShiftRow22V10(int row, int n) {
+    SetLatch(1, 0x02);
+    SetLatch(3, 0x00);
+    SetLatch(2, 0x18);
+    for (int i = 0; i < n; ++i) {
+        Ep3.SetPin(FuseRowBuffer[static_cast<std::size_t>(i)] != '0', DataIn);
+        Clock(ShiftClock);
+    }
+    int v = 0x18;
+    for (int k = 0; k < 6; ++k) {
+        v = ((row >> k) & 1) ? (v | 0x04) : (v & ~0x04);
+        SetLatch(2, v);
+        Clock(ShiftClock);
+    }
+    Ep3.PinHigh(Frame);
+    Ep3.PinLow(Strobe);
+    Ep3.PinHigh(Strobe);
+    Ep3.PinLow(Frame);
+}
+
+void Serial22V10Form::WriteArchBits() {
+    for (int i = 0; i < ArchBits; ++i) FuseRowBuffer[static_cast<std::size_t>(i)] = static_cast<char>(Fuse(A + i));
+    SetLatch(1, 0x82);
+    SetLatch(3, 0x00);
+    SetLatch(2, 0x38);
+    for (int i = 0; i < ArchBits; ++i) {
+        Ep3.SetPin(FuseRowBuffer[static_cast<std::size_t>(i)] != '0', DataIn);
+        Clock(ShiftClock);
+    }
+    SetLatch(1, 0x86);
+    SetLatch(2, 0x30);
+    SetLatch(2, 0x38);
+    SetLatch(1, 0x82);
+}
+
+// ---- operations -----------------------------------------------------------------------------------
+
+void Serial22V10Form::BlankClick() {
+    const VariantRecord& r = Row();
+    Status("Checking.........");
+    if (!PowerUpChecked(r)) return;
+    PrepareArrayRead();
+    for (int i = 0; i < Rows; ++i) {
+        ShowProgress(Bits * i);
+        ReadArrayRow(i);
+        for (int j = 0; j < Bits; ++j) {
+            if (FuseRowBuffer[static_cast<std::size_t>(j)] == '1') continue;
+            Status("Not blank..");
+            wb.ErrorFlag() = 1;
+            ShowProgress(Bits * j + i);
+            SuppliesOff();
+            return;
+        }
+    }
+    SuppliesOff();
+    Success("Blank.");
+}
+
+void Serial22V10Form::EraseClick() {
+    const VariantRecord& r = Row();
+    if (!PowerUpChecked(r)) return;
+    Status("Erasing");
+    SetLatch(1, 0xEA);
+    SetLatch(3, 0x00);
+    SetLatch(2, 0x3D);
+    for (int i = 0; i < Bits; ++i) Clock(ShiftClock);
+    for (int k = 0; k < 6; ++k) {
+        Ep3.SetPin((EraseRow >> k) & 1, DataIn);
+        Clock(ShiftClock);
+    }
+    Ep3.PinHigh(Frame);
+    Ep3.PinLow(Strobe);
+    Ep3.PinHigh(Strobe);
+    Ep3.PinLow(Frame);
+    Clock(EraseLine);
+    Ep3.UsbFlush();
+    Success("End.");
+}
+
+void Serial22V10Form::WriteClick() {
+    const VariantRecord& r = Row();
+    if (!wb.PldFileW) {
+        wb.prompts.ShowMsg("Must open *.jed to write!!!!!!!!!");
+        StepFailed();
+        return;
+    }
+    const std::string refusal = WriteRefusal();
+    if (!refusal.empty()) {
+        wb.prompts.ShowMsg(refusal);
+        Refuse(refusal);
+    }
+    std::vector<int> written;
+    for (int n = 0; n < A + ArchBits + Bits; ++n) written.push_back(n);
+    RequireFuseCharacters(written);
+
+    Status("Writing..");
+    if (!PowerUpChecked(r)) return;
+    for (int i = 0; i < Rows; ++i) {
+        ShowProgress(Bits * i);
+        for (int j = 0; j < Bits; ++j) FuseRowBuffer[static_cast<std::size_t>(j)] = static_cast<char>(Fuse(i + Rows * j));
+        ShiftFuseRow(r, i, Bits);
+    }
+    WriteArchBits();
+    for (int j = 0; j < Bits; ++j) FuseRowBuffer[static_cast<std::size_t>(j)] = static_cast<char>(Fuse(A + ArchBits + j));
+    ShiftFuseRow(r, Rows, Bits);
+    SuppliesOff();
+    Success("End.");
+}
+
+void Serial22V10Form::VerifyClick() {
+    const VariantRecord& r = Row();
+    Status("Verifying data.........");
+    if (!PowerUpChecked(r)) return;
+    auto fail = [&](int position) {
+        Status("Buffer is different with chip...");
+        wb.ErrorFlag() = 1;
+        ShowProgress(position);
+        SuppliesOff();
+    };
+    PrepareArrayRead();
+    for (int i = 0; i < Rows; ++i) {
+        ShowProgress(Bits * i);
+        ReadArrayRow(i);
+        for (int j = 0; j < Bits; ++j) {
+            if (Fuse(i + Rows * j) == static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)])) continue;
+            fail(Bits * j + i);
+            return;
+        }
+    }
+    // The architecture bits count too: a chip with the right array and the
+    // wrong output configuration is no verified chip.
+    if (ReadArchitecture()) {
+        for (int k = 0; k < ArchBits; ++k) {
+            if (Fuse(A + k) == static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(k)])) continue;
+            fail(A + k);
+            return;
+        }
+    }
+    SuppliesOff();
+    wb.ErrorFlag() = 0;
+    Success("Data OK..");
+}
+
+void Serial22V10Form::SecrityClick() {
+    const VariantRecord& r = Row();
+    if (!PowerUpChecked(r)) return;
+    FuseRowBuffer[0] = '0';
+    ShiftFuseRow(r, SecurityRow, 1);
+    SuppliesOff();
+    if (!PowerUpChecked(r)) return;
+    // A locked chip reads every bit of every row as 1; all 132 are looked at
+    // (a chip programmed only above bit 43 must not pass).
+    PrepareArrayRead();
+    for (int i = 0; i < Rows; ++i) {
+        ReadArrayRow(i);
+        for (int j = 0; j < Bits; ++j) {
+            if (FuseRowBuffer[static_cast<std::size_t>(j)] == '1') continue;
+            Status("LockFailed.");
+            wb.ErrorFlag() = 1;
+            SuppliesOff();
+            return;
+        }
+    }
+    SuppliesOff();
+    Success("Locked..");
+}
+
+void Serial22V10Form::Button1Click() {
+    if (BatchChecksWindow() && Ticked("CheckBox3") && !wb.PldFileW) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        StepFailed();
+        return;
+    }
+    RunOnePass({{"CheckBox1", [this] { EraseClick(); }},
+                {"CheckBox2",
+                 [this] {
+                     if (!Ticked("CheckBox1")) BlankClick();
+                 }},
+                {"CheckBox3", [this] { WriteClick(); }},
+                {"CheckBox4", [this] { VerifyClick(); }},
+                {"CheckBox5", [this] { SecrityClick(); }}});
+}
+
+// ---- TP22V10x ---------------------------------------------------------------------------------------
+
+TP22V10x::TP22V10x(Workbench& w) : Serial22V10Form(w, "PLD  22v10") {
+    Declare();
+    FillVariantTable();
+}
+
+void TP22V10x::FillVariantTable() {
+    Table = {
+        {"0:   ", 0, 0, 0, 0, 0, 0},
+        {"1: 22V10  12V", 12000, 10, 32, 3, 44, 132},
+        {"2: 22V10B 12V", 12000, 10, 32, 3, 44, 132},
+        {"3: 22V10B 12V", 12000, 10, 32, 3, 44, 132},
+    };
+}
+
+void TP22V10x::PowerUpPld(const VariantRecord& r) {
+    Ep3.SetAllPins(1);
+    Ep3.GndPin(GroundPin);
+    Ep3.SetVpp(r.Vpp);
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(r.VppPin);
+}
+
+void TP22V10x::ReadRow22V10(int row, int n) {
+    SetLatch(1, 0x02);
+    SetLatch(3, 0x00);
+    int v = 0x38;
+    SetLatch(2, v);
+    for (int k = 0; k < 6; ++k) {
+        v = ((row >> k) & 1) ? (v | 0x04) : (v & ~0x04);
+        SetLatch(2, v);
+        Clock(ShiftClock);
+    }
+    Ep3.PinLow(Strobe);
+    Ep3.PinHigh(Strobe);
+    Ep3.SetPinOption(DataOut, 1);
+    for (int i = 0; i < n; ++i) {
+        FuseRowBuffer[static_cast<std::size_t>(i)] = Ep3.ReadPinState(DataOut) ? '1' : '0';
+        Clock(ShiftClock);
+    }
+}
+
+bool TP22V10x::ReadArchitecture() {
+    SetLatch(1, 0x82);
+    SetLatch(3, 0x00);
+    SetLatch(2, 0x38);
+    SetLatch(2, 0x30);
+    SetLatch(2, 0x38);
+    for (int i = 0; i < ArchBits; ++i) {
+        FuseRowBuffer[static_cast<std::size_t>(i)] = Ep3.ReadPinState(DataOut) ? '1' : '0';
+        Clock(ShiftClock);
+    }
+    return true;
+}
+
+void TP22V10x::ReadRom() {
+    const VariantRecord& r = Row();
+    ShowFuseWindow(r);
+    Status("Reading data ........");
+    if (!PowerUpChecked(r)) return;
+    std::fill(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + FuseFormFill, static_cast<std::uint8_t>('1'));
+    for (int i = 0; i < Rows; ++i) {
+        ShowProgress(Bits * i);
+        ReadRow22V10(i, Bits);
+        for (int j = 0; j < Bits; ++j) Fuse(i + Rows * j) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
+    }
+    ReadArchitecture();
+    for (int k = 0; k < ArchBits; ++k) Fuse(A + k) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(k)]);
+    ReadRow22V10(Rows, Bits);
+    for (int j = 0; j < Bits; ++j) Fuse(A + ArchBits + j) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
+    SuppliesOff();
+    Success("Data in buffer..");
+    ShowFuseWindow(r).ArchitectureUnread = false;
+}
+
+QUILLA_FORM(TP22V10x);
+
+// ---- TAmi22cv10x ------------------------------------------------------------------------------------
+
+TAmi22cv10x::TAmi22cv10x(Workbench& w) : Serial22V10Form(w, "Ami22cv10x") {
+    Declare();
+    FillVariantTable();
+}
+
+void TAmi22cv10x::FillVariantTable() {
+    Table = {
+        {"0:   ", 0, 0, 0, 0, 0, 0},
+        {"1: 22CV10  ", 14500, 9, 32, 3, 44, 132},
+        {"2: 22CV10A ", 14500, 9, 32, 3, 44, 132},
+        {"3: 22CV10A+ ", 14500, 9, 32, 3, 44, 132},
+        {"4: 22CV10Z ", 14500, 9, 32, 3, 44, 132},
+    };
+}
+
+void TAmi22cv10x::PowerUpPld(const VariantRecord& r) {
+    Ep3.SetAllPins(0);
+    Ep3.GndPin(GroundPin);
+    Ep3.SetVpp(r.Vpp);
+    Ep3.PinHigh(10);
+    for (int p : {11, 12, 13, 14, 21, 22, 23}) Ep3.PinLow(p);
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(r.VppPin);
+}
+
+void TAmi22cv10x::SelectColumnGroup(int g) {
+    Ep3.SetPin(g & 1, 15);
+    Ep3.SetPin(g & 2, 16);
+    SetLatch(2, (latch2_ & ~0x07) | (g >> 2));
+}
+
+std::vector<std::uint8_t> TAmi22cv10x::ReadColumnGroup(int n) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        Ep3.PinHigh(14);
+        Ep3.PinHigh(12);
+        const int a = Ep3.ReadByteCmd(OpCapturePort1);
+        const int c = Ep3.ReadByteCmd(OpCaptureData);
+        bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(((c << 2) | (a >> 6)) & 0xFF);
+        Ep3.PinLow(12);
+        Ep3.PinLow(14);
+    }
+    return bytes;
+}
+
+void TAmi22cv10x::ReadArrayByColumns(std::vector<std::uint8_t>& cells) {
+    for (int k = 24; k <= 31; ++k) Ep3.SetPinOption(k, 1);
+    for (int c = 0; c < Bits; c += 8) {
+        ShowProgress(Rows * c);
+        SelectColumnGroup(c / 8);
+        const std::vector<std::uint8_t> bytes = ReadColumnGroup(Rows);
+        for (int i = 0; i < Rows; ++i)
+            for (int k = 0; k < 8 && c + k < Bits; ++k)
+                if (bytes[static_cast<std::size_t>(i)] & (1u << k)) cells[static_cast<std::size_t>(i + Rows * (c + k))] = '1';
+    }
+    ShowProgress(Rows * Bits);
+}
+
+void TAmi22cv10x::PrepareArrayRead() {
+    cells_.assign(static_cast<std::size_t>(A), '0');
+    ReadArrayByColumns(cells_);
+}
+
+void TAmi22cv10x::ReadArrayRow(int i) {
+    for (int j = 0; j < Bits; ++j)
+        FuseRowBuffer[static_cast<std::size_t>(j)] = static_cast<char>(cells_[static_cast<std::size_t>(i + Rows * j)]);
+}
+
+void TAmi22cv10x::ReadRom() {
+    const VariantRecord& r = Row();
+    ShowFuseWindow(r);
+    Status("Reading..");
+    if (!PowerUpChecked(r)) return;
+    std::fill(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + FuseFormFill, static_cast<std::uint8_t>('0'));
+    ReadArrayByColumns(wb.ImageBuffer);
+    SuppliesOff();
+    Success("Data in buffer..");
+    // The architecture bits and row 44 cannot be read here: they stay '0',
+    // and Write will not take them for the chip's.
+    ShowFuseWindow(r).ArchitectureUnread = true;
+}
+
+std::string TAmi22cv10x::WriteRefusal() const {
+    if (wb.PldFileW && wb.PldFileW->ArchitectureUnread)
+        return "The architecture bits and row 44 of this map were not read from a chip (this form "
+               "cannot read them): load a JEDEC file or type them before writing.";
+    return {};
+}
+
+QUILLA_FORM(TAmi22cv10x);
+
+}  // namespace quilla
