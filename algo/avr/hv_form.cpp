@@ -324,6 +324,25 @@ void AvrHvForm::WriteEepromByte(std::int32_t a, std::uint8_t b) {
     for (int i = 0; i < 3; ++i) Ep3.UsbPut1(OpWait1ms);
 }
 
+void AvrHvForm::WriteFlashWord(std::int32_t a, std::uint16_t word) {
+    const std::uint32_t w = static_cast<std::uint32_t>(a) >> 1;
+    DataDirection(0);
+    LineHigh(OE);
+    LineLow(BS1);
+    LoadCommand(hvcmd::WriteFlash);
+    LoadAddress(static_cast<std::uint8_t>(w & 0xFF));
+    LineHigh(BS1);
+    LoadAddress(static_cast<std::uint8_t>((w >> 8) & 0xFF));
+    LineLow(BS1);
+    LoadData(static_cast<std::uint8_t>(word & 0xFF));
+    WrPulse();
+    WriteWait();
+    LoadData(static_cast<std::uint8_t>(word >> 8));
+    LineHigh(BS1);
+    WrPulse();
+    WriteWait();
+}
+
 void AvrHvForm::WriteFuseLow(std::uint8_t b) {
     LineHigh(OE);
     LoadCommand(hvcmd::WriteFuse);

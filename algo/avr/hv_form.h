@@ -89,6 +89,8 @@ public:
     void ReadSignatureByte(int i);
     void ReadCalibrationByte(int i);
     void WriteEepromByte(std::int32_t a, std::uint8_t b);
+    // One flash word of a part without pages: low byte, write, high byte, write.
+    void WriteFlashWord(std::int32_t a, std::uint16_t word);
     int WriteWait();
     void WriteFuseLow(std::uint8_t b);
     void WriteFuseHigh(std::uint8_t b);

@@ -366,4 +366,21 @@ void AlgoForm::RunBatch(const std::vector<BatchStep>& steps, const std::function
     } while (massLoop && wb.options.MassProduction);
 }
 
+void AlgoForm::RunBatchWaitingAfter(const std::vector<BatchStep>& steps, const std::function<bool()>& nextChip) {
+    for (;;) {
+        wb.ErrorFlag() = 0;
+        stepFailed_ = false;
+        for (const BatchStep& s : steps) {
+            if (wb.ErrorFlag() != 0 || stepFailed_) break;
+            if (!Ticked(s.Box)) continue;
+            Guarded(s.Run);
+        }
+        if (wb.ErrorFlag() != 0 || stepFailed_) return;
+        Success("End OK..");
+        wb.PassCount();
+        ++passesCounted_;
+        if (!wb.options.MassProduction || !nextChip()) return;
+    }
+}
+
 }  // namespace quilla

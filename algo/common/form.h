@@ -225,6 +225,10 @@ protected:
     // or refused step ends the batch without counting.
     void RunBatch(const std::vector<BatchStep>& steps, const std::function<bool()>& nextChip,
                   bool massLoop = true);
+    // The batch of the forms that run their first pass at once and wait for the
+    // next chip after each clean pass (in mass production): each clean pass shows
+    // "End OK.." and is counted; a pass with a failed or refused step ends it.
+    void RunBatchWaitingAfter(const std::vector<BatchStep>& steps, const std::function<bool()>& nextChip);
 
     Workbench& wb;
     TEp3& Ep3;

@@ -21,6 +21,22 @@ constexpr AvrTimes kMega161Times{12 * Millisecond, 1700 * Microsecond, 1700 * Mi
 
 // ATmega8, DIP28: DATA = PB0-PB5, PC0, PC1.
 constexpr AvrPins kDip28Mega8{28, 1, 7, 8, 9, 10, 3, 4, 5, 6, 11, 12, 13, 25, {14, 15, 16, 17, 18, 19, 23, 24}};
+// AT90S2333/4433 and ATtiny28, DIP28: the ATmega8 positions without PAGEL and BS2.
+constexpr AvrPins kDip28At90s{28, 1, 7, 8, 9, 10, 3, 4, 5, 6, 11, 12, 0, 0, {14, 15, 16, 17, 18, 19, 23, 24}};
+// AT90S4434/8535, DIP40: the ATmega16 positions without PAGEL and BS2.
+constexpr AvrPins kDip40At90s8535{40, 9, 10, 11, 13, 12, 15, 16, 17, 18, 19, 20, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}};
+// AT90S4414/8515, DIP40.
+constexpr AvrPins kDip40At90s8515{40, 9, 40, 20, 19, 18, 11, 12, 13, 14, 15, 16, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}};
+// AT90S1200/2313, DIP20: RDY PD1, OE PD2, WR PD3, BS PD4, XA0 PD5, XA1 PD6, DATA PB0-PB7.
+constexpr AvrPins kDip20At90s{20, 1, 20, 10, 5, 4, 3, 6, 7, 8, 9, 11, 0, 0, {12, 13, 14, 15, 16, 17, 18, 19}};
+
+// AT90S parts: words and EEPROM bytes in tWLRH 0.7 ms (typ.), fuses in 1.5 ms
+// and the chip erase in 10 ms. The sheets time fuses and erase by the width of
+// the WR pulse (1.0-1.8 ms, 5-15 ms); the forms give a short pulse and then
+// wait, and the model times them from WR falling (accepted).
+constexpr AvrTimes kAt90sTimes{700 * Microsecond, 700 * Microsecond, 700 * Microsecond, 10 * Millisecond,
+                               1500 * Microsecond};
+
 // ATmega16/32/163, DIP40 (PD1-PD7 on pins 15-21, BS2 = PA0 on pin 40), and the
 // ATmega64/128 signals as their board presents them on the same positions.
 constexpr AvrPins kDip40Mega16{40, 9, 10, 11, 13, 12, 15, 16, 17, 18, 19, 20, 21, 40, {1, 2, 3, 4, 5, 6, 7, 8}};
@@ -48,6 +64,30 @@ std::vector<AvrPart> BuildParts() {
     // Fuse low bit 4 and fuse high bits 7-3 reserved.
     v.push_back({"ATmega163", {0x1E, 0x94, 0x02}, 0x4000, 128, 0x200, 0, 2, {0xD2, 0xFF, 0xFF}, {0xEF, 0x07, 0x00},
                  0x3F, {0xAB}, -1, kMega163Times, kDip40Mega16});
+    // AT90S and ATtiny28: word writes, byte EEPROM, the combined or separate
+    // fuse and lock bytes.
+    const auto at90s = [&v](const char* name, std::uint8_t id1, std::uint8_t id2, std::uint32_t flash,
+                            std::uint32_t eeprom, AvrFuseStyle style, std::uint8_t fuse, std::uint8_t fuseBits,
+                            std::vector<std::uint8_t> cal, const AvrPins& pins) {
+        AvrPart p{name, {0x1E, id1, id2}, flash, 0, eeprom, 0, 1, {fuse, 0xFF, 0xFF}, {fuseBits, 0x00, 0x00},
+                  0x03, std::move(cal), -1, kAt90sTimes, pins};
+        p.fuseStyle = style;
+        p.enableOnBsOnly = true;
+        v.push_back(std::move(p));
+    };
+    using S = AvrFuseStyle;
+    // SPIEN (bit 5) programmed, FSTRT or RCEN (bit 0) not, as shipped.
+    at90s("AT90S4414", 0x92, 0x01, 0x1000, 0x100, S::Combined, 0xDF, 0x21, {}, kDip40At90s8515);
+    at90s("AT90S8515", 0x93, 0x01, 0x2000, 0x200, S::Combined, 0xDF, 0x21, {}, kDip40At90s8515);
+    at90s("AT90S4434", 0x92, 0x02, 0x1000, 0x100, S::Combined, 0xDF, 0x21, {}, kDip40At90s8535);
+    at90s("AT90S8535", 0x93, 0x03, 0x2000, 0x200, S::Combined, 0xDF, 0x21, {}, kDip40At90s8535);
+    at90s("AT90S1200", 0x90, 0x01, 0x400, 0x40, S::Combined, 0xDF, 0x21, {}, kDip20At90s);
+    at90s("AT90S2313", 0x91, 0x01, 0x800, 0x80, S::Combined, 0xDF, 0x21, {}, kDip20At90s);
+    // Fuse byte: CKSEL2..0, BODEN, BODLEVEL, SPIEN (bits 0-5).
+    at90s("AT90S2333", 0x91, 0x05, 0x800, 0x80, S::FuseAndLock, 0xDA, 0x3F, {}, kDip28At90s);
+    at90s("AT90S4433", 0x92, 0x03, 0x1000, 0x100, S::FuseAndLock, 0xDA, 0x3F, {}, kDip28At90s);
+    // Fuse byte: CKSEL3..0, INTCAP (bits 0-4); no EEPROM, one calibration byte.
+    at90s("ATtiny28", 0x91, 0x07, 0x800, 0, S::FuseAndLock, 0xF2, 0x1F, {0xB6}, kDip28At90s);
     return v;
 }
 
@@ -126,6 +166,11 @@ void AvrChip::SetFuse(int i, std::uint8_t v) {
     if (i >= 0 && i < part_.fuseBytes) fuse_[static_cast<std::size_t>(i)] = v;
 }
 
+namespace {
+// A programming signal the part may not have (pin 0) reads low.
+bool HighPin(ChipPins& pins, int p) { return p != 0 && pins.High(p); }
+}  // namespace
+
 bool AvrChip::Powered(ChipPins& pins) const {
     const Tenths vcc = pins.SupplyVoltage(part_.pins.vcc);
     return pins.Grounded(part_.pins.gnd) && vcc >= kRunVcc && vcc <= kVccMax;
@@ -159,8 +204,11 @@ void AvrChip::OnPinsChanged(ChipPins& pins) {
     if (!Powered(pins)) {
         if (mode_ != Mode::Off) LeaveProgramming(pins);
         mode_ = Mode::Off;
+        if (part_.pins.xtal2) pins.Release(part_.pins.xtal2);
         return;
     }
+    // The oscillator amplifier: XTAL2 is XTAL1 inverted while the chip is powered.
+    if (part_.pins.xtal2) pins.Drive(part_.pins.xtal2, !pins.High(part_.pins.xtal1));
     const Tenths reset = pins.SupplyVoltage(part_.pins.reset);
     const bool high = reset >= kEnterMin;
     if (!high) {
@@ -171,14 +219,15 @@ void AvrChip::OnPinsChanged(ChipPins& pins) {
     if (mode_ == Mode::Off || mode_ == Mode::Run) {
         // RESET has just reached the programming voltage: the Prog_enable pins decide.
         const AvrPins& p = part_.pins;
-        const bool enable = reset <= kEnterMax && !pins.High(p.pagel) && !pins.High(p.xa1) &&
-                            !pins.High(p.xa0) && !pins.High(p.bs1);
+        const bool enable = reset <= kEnterMax && !pins.High(p.bs1) &&
+                            (part_.enableOnBsOnly ||
+                             (!HighPin(pins, p.pagel) && !pins.High(p.xa1) && !pins.High(p.xa0)));
         mode_ = enable ? Mode::Parallel : Mode::Refused;
         if (enable) {
             command_ = 0;
             pageBuffer_.assign(part_.flashPageBytes, 0xFF);
             xtal1_ = pins.High(p.xtal1);
-            pagel_ = pins.High(p.pagel);
+            pagel_ = HighPin(pins, p.pagel);
             wr_ = pins.High(p.wr);
         }
     }
@@ -195,7 +244,7 @@ void AvrChip::OnPinsChanged(ChipPins& pins) {
 void AvrChip::Parallel(ChipPins& pins) {
     const AvrPins& p = part_.pins;
     const bool xtal1 = pins.High(p.xtal1);
-    const bool pagel = pins.High(p.pagel);
+    const bool pagel = HighPin(pins, p.pagel);
     const bool wr = pins.High(p.wr);
     const bool rising = xtal1 && !xtal1_;
     const bool latch = pagel && !pagel_;
@@ -210,11 +259,12 @@ void AvrChip::Parallel(ChipPins& pins) {
             const bool xa0 = pins.High(p.xa0), xa1 = pins.High(p.xa1);
             const std::uint8_t d = Bus(pins);
             if (!xa1 && !xa0) (bs1 ? addrHigh_ : addrLow_) = d;
+            else if (!xa1 && xa0 && part_.flashPageBytes == 0) dataLow_ = dataHigh_ = d;  // one data register
             else if (!xa1 && xa0) (bs1 ? dataHigh_ : dataLow_) = d;
             else if (xa1 && !xa0) command_ = d;
         }
         if (latch) {
-            if (command_ == 0x10 && bs1) {
+            if (command_ == 0x10 && bs1 && part_.flashPageBytes > 0) {
                 const std::uint32_t words = part_.flashPageBytes / 2;
                 const std::uint32_t w = addrLow_ % words;
                 pageBuffer_[2 * w] = dataLow_;
@@ -234,7 +284,7 @@ void AvrChip::Parallel(ChipPins& pins) {
 std::uint8_t AvrChip::ParallelRead(ChipPins& pins) const {
     const AvrPins& p = part_.pins;
     const bool bs1 = pins.High(p.bs1);
-    const bool bs2 = pins.High(p.bs2);
+    const bool bs2 = HighPin(pins, p.bs2);
     const std::uint32_t addr = (static_cast<std::uint32_t>(addrHigh_) << 8) | addrLow_;
     switch (command_) {
         case 0x02: {
@@ -249,21 +299,48 @@ std::uint8_t AvrChip::ParallelRead(ChipPins& pins) const {
             if (!bs1) return addrLow_ < 3 ? part_.signature[addrLow_] : 0xFF;
             return addrLow_ < part_.calibration.size() ? part_.calibration[addrLow_] : 0xFF;
         case 0x04:
-            if (part_.fuseBytes == 1) return bs1 ? Lock() : Fuse(0);
-            if (!bs2 && !bs1) return Fuse(0);
-            if (bs2 && bs1) return Fuse(1);
-            if (!bs2 && bs1) return Lock();
-            return Fuse(2);
+            return FuseLockRead(bs1, bs2);
         default:
             return 0xFF;
     }
+}
+
+std::uint8_t AvrChip::FuseLockRead(bool bs1, bool bs2) const {
+    const bool lb1 = !(lock_ & 0x01), lb2 = !(lock_ & 0x02);
+    switch (part_.fuseStyle) {
+        case AvrFuseStyle::Combined: {
+            if (!bs1) return 0xFF;
+            std::uint8_t v = Fuse(0);
+            if (!lb1) v = static_cast<std::uint8_t>(v | 0x80);
+            else v = static_cast<std::uint8_t>(v & ~0x80);
+            if (!lb2) v = static_cast<std::uint8_t>(v | 0x40);
+            else v = static_cast<std::uint8_t>(v & ~0x40);
+            return v;
+        }
+        case AvrFuseStyle::FuseAndLock:
+            if (!bs1) return Fuse(0);
+            return static_cast<std::uint8_t>(0xFF & ~((lb1 ? 0x02 : 0) | (lb2 ? 0x04 : 0)));
+        case AvrFuseStyle::Mega:
+            break;
+    }
+    if (part_.fuseBytes == 1) return bs1 ? Lock() : Fuse(0);
+    if (!bs2 && !bs1) return Fuse(0);
+    if (bs2 && bs1) return Fuse(1);
+    if (!bs2 && bs1) return Lock();
+    return Fuse(2);
+}
+
+std::uint8_t AvrChip::LockFromData(std::uint8_t data) const {
+    if (part_.fuseStyle == AvrFuseStyle::Mega) return static_cast<std::uint8_t>(data | ~part_.lockBits);
+    // Bit 1 programs LB1, bit 2 LB2.
+    return static_cast<std::uint8_t>(0xFC | ((data >> 1) & 0x03));
 }
 
 void AvrChip::StartWrite(ChipPins& pins) {
     const AvrPins& p = part_.pins;
     if (pins.SupplyVoltage(p.vcc) < kWriteVcc) return;  // too low to program anything
     const bool bs1 = pins.High(p.bs1);
-    const bool bs2 = pins.High(p.bs2);
+    const bool bs2 = HighPin(pins, p.bs2);
     const std::uint32_t addr = (static_cast<std::uint32_t>(addrHigh_) << 8) | addrLow_;
     Nanos t = 0;
     switch (command_) {
@@ -282,16 +359,25 @@ void AvrChip::StartWrite(ChipPins& pins) {
             pending_ = Pending::Fuse;
             pendingIndex_ = index;
             pendingData_ = dataLow_;
-            t = part_.times.fuseLock;
+            t = part_.times.fuseWrite ? part_.times.fuseWrite : part_.times.fuseLock;
             break;
         }
         case 0x20:
             pending_ = Pending::Lock;
-            pendingData_ = dataLow_;
+            pendingData_ = LockFromData(dataLow_);
             t = part_.times.fuseLock;
             break;
         case 0x10: {
-            if (bs1 || LockedWrites()) return;
+            if (LockedWrites()) return;
+            if (part_.flashPageBytes == 0) {
+                // One byte of the word at the loaded address: BS low the low byte, high the high byte.
+                pending_ = Pending::FlashByte;
+                pendingAddr_ = (2 * addr + (bs1 ? 1 : 0)) % part_.flashBytes;
+                pendingData_ = bs1 ? dataHigh_ : dataLow_;
+                t = part_.times.flashPage;
+                break;
+            }
+            if (bs1) return;
             const std::uint32_t words = part_.flashPageBytes / 2;
             pending_ = Pending::FlashPage;
             pendingAddr_ = (2 * (addr / words) * words) % part_.flashBytes;
@@ -335,7 +421,10 @@ void AvrChip::Finish() {
             fuse_[static_cast<std::size_t>(pendingIndex_)] = pendingData_;
             break;
         case Pending::Lock:
-            lock_ &= static_cast<std::uint8_t>(pendingData_ | ~part_.lockBits);
+            lock_ &= pendingData_;
+            break;
+        case Pending::FlashByte:
+            cells_[pendingAddr_] &= pendingData_;
             break;
         case Pending::FlashPage:
             for (std::size_t i = 0; i < pendingPage_.size(); ++i) cells_[pendingAddr_ + i] &= pendingPage_[i];
@@ -378,6 +467,35 @@ void AvrChip::OnRemoved() {
 }
 
 void RegisterAvrs(ChipRegistry& registry) {
+    for (const char* p : {"AT90S4414", "AT90S8515"}) {
+        const std::string name = p;
+        registry.Add(name, [name] { return Make(name.c_str(), name, Placement::Dip(40)); });
+        for (const char* mark : {"*P44", "*Q44"})
+            registry.Add(name + mark, [name, mark] { return Make(name.c_str(), name + mark, Plcc44Mega161Board()); });
+    }
+    for (const char* p : {"AT90S4434", "AT90S8535"}) {
+        const std::string name = p;
+        registry.Add(name, [name] { return Make(name.c_str(), name, TurnedDip40("DIP40 turned")); });
+        for (const char* mark : {"*P44", "*Q44"})
+            registry.Add(name + mark, [name, mark] { return Make(name.c_str(), name + mark, Tqfp44Mega16Board()); });
+    }
+    // An AT90S8535 wired onto the AT90S8515 positions (the vex310 form's wiring message).
+    registry.Add("AT90S8535(wired)", [] {
+        std::vector<int> pins(40, 0);
+        for (int n = 1; n <= 9; ++n) pins[static_cast<std::size_t>(n - 1)] = n;
+        const std::pair<int, int> wires[] = {{10, 40}, {11, 20}, {15, 11}, {16, 12}, {17, 13},
+                                             {18, 14}, {19, 15}, {20, 16}, {13, 19}};
+        for (auto [chip, zif] : wires) pins[static_cast<std::size_t>(chip - 1)] = zif;
+        return Make("AT90S8535", "AT90S8535(wired)", Placement::Custom("AT90S8535 wired to AT90S8515 pins", pins));
+    });
+    for (const char* p : {"AT90S2333", "AT90S4433", "ATtiny28"}) {
+        const std::string name = p;
+        registry.Add(name, [name] { return Make(name.c_str(), name, Placement::Dip(28)); });
+    }
+    for (const char* p : {"AT90S1200", "AT90S2313"}) {
+        const std::string name = p;
+        registry.Add(name, [name] { return Make(name.c_str(), name, Placement::Dip(20)); });
+    }
     registry.Add("ATmega8", [] { return Make("ATmega8", "ATmega8", Placement::Dip(28)); });
     for (const char* p : {"ATmega16", "ATmega32", "ATmega163"}) {
         const std::string name = p;

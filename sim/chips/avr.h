@@ -23,6 +23,10 @@
 //               PAGEL rising: latches the loaded word (flash; BS1 high, as the
 //               datasheets ask) or the loaded byte (paged EEPROM) into the page
 //               buffer at the loaded address's place in the page.
+//               Parts without flash pages (AT90S, ATtiny28) have one data
+//               register: WR with BS low writes it into the low byte of the
+//               word at the loaded address, with BS high into the high byte
+//               (their sheets load the high byte, then set BS and pulse WR).
 //               WR falling: the loaded command acts: chip erase; write fuse byte
 //               (BS2/BS1: 00 low, 01 high, 10 extended); write lock bits; write
 //               the flash page (BS1 low) at the loaded address; write the
@@ -82,13 +86,22 @@ struct AvrPins {
 
 struct AvrTimes {
     Nanos flashPage, eepromWrite, fuseLock, chipErase;
+    Nanos fuseWrite = 0;  // 0: as fuseLock (the AT90S parts time fuses apart from lock bits)
+};
+
+// How the fuse and lock bits are read and written in parallel mode.
+enum class AvrFuseStyle {
+    Mega,         // fuse bytes by BS2/BS1, lock byte with LB1 in bit 0
+    Combined,     // AT90S: one byte with BS1 high: bit 7 LB1, bit 6 LB2, bit 5 SPIEN, bit 0 FSTRT/RCEN;
+                  // lock written as bit 1 LB1, bit 2 LB2
+    FuseAndLock,  // AT90S2333/4433, ATtiny28: fuse byte with BS1 low, lock bits 2-1 with BS1 high
 };
 
 struct AvrPart {
     const char* name;
     std::array<std::uint8_t, 3> signature;
     std::uint32_t flashBytes;
-    std::uint32_t flashPageBytes;   // bytes of a flash page
+    std::uint32_t flashPageBytes;   // bytes of a flash page; 0: flash written a byte at a time by WR
     std::uint32_t eepromBytes;
     std::uint32_t eepromPageBytes;  // 0: the EEPROM is written byte by byte
     int fuseBytes;                  // 1 (one byte, BS selects fuse or lock), 2 or 3
@@ -99,6 +112,10 @@ struct AvrPart {
     int eesaveBit;                  // EESAVE in the high fuse byte, -1: none
     AvrTimes times;
     AvrPins pins;
+    AvrFuseStyle fuseStyle = AvrFuseStyle::Mega;
+    // Programming mode needs only BS low at the 12 V edge (the AT90S and ATtiny28
+    // sheets); the ATmega parts need PAGEL, XA1, XA0 and BS1 low.
+    bool enableOnBsOnly = false;
 };
 
 const std::vector<AvrPart>& AvrParts();
@@ -128,7 +145,9 @@ public:
     // Fuse byte i (0 low, 1 high, 2 extended) as read back; 0xFF beyond the part's bytes.
     std::uint8_t Fuse(int i) const;
     void SetFuse(int i, std::uint8_t v);
+    // Lock bits as the ATmega parts read them (bit 0 LB1, bit 1 LB2, ...).
     std::uint8_t Lock() const { return static_cast<std::uint8_t>(lock_ | ~part_.lockBits); }
+    void SetLock(std::uint8_t v) { lock_ = v; }
     bool InProgramming() const { return mode_ == Mode::Parallel; }
     bool Busy() const { return busy_ > 0; }
     // Writes done (page, byte, fuse, lock, erase), for tests.
@@ -136,7 +155,7 @@ public:
 
 private:
     enum class Mode { Off, Run, Refused, Parallel };
-    enum class Pending { None, FlashPage, EepromPage, EepromByte, Fuse, Lock, Erase };
+    enum class Pending { None, FlashPage, FlashByte, EepromPage, EepromByte, Fuse, Lock, Erase };
 
     bool Powered(ChipPins& pins) const;
     void LeaveProgramming(ChipPins& pins);
@@ -147,6 +166,8 @@ private:
     std::uint8_t Bus(ChipPins& pins) const;
     void DriveBus(ChipPins& pins, std::uint8_t v);
     void ReleaseBus(ChipPins& pins);
+    std::uint8_t FuseLockRead(bool bs1, bool bs2) const;
+    std::uint8_t LockFromData(std::uint8_t data) const;
     bool LockedWrites() const { return !(lock_ & 0x01); }
     bool LockedReads() const { return !(lock_ & 0x03); }
 

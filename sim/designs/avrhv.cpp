@@ -8,12 +8,12 @@ namespace quilla::sim {
 
 using namespace proto;
 
-//                                 RESET  DATA 0-7                          lines: -, 1 dir, OE, WR, BS1, XA0, XA1, XTAL1, 8, PAGEL, BS2
-const AvrHvPinMap AtMega8Dip28Map{7, {20, 21, 22, 23, 24, 25, 29, 30}, {0, 0, 10, 11, 12, 17, 18, 15, 0, 19, 31}};
-const AvrHvPinMap At90s8515Dip40Map{9, {1, 2, 3, 4, 5, 6, 7, 8}, {0, 0, 12, 13, 14, 15, 16, 19, 0, 17, 39}};
-const AvrHvPinMap At90s8535Dip40Map{29, {21, 22, 23, 24, 25, 26, 27, 28}, {0, 0, 36, 37, 38, 39, 40, 33, 0, 1, 20}};
-const AvrHvPinMap At90s8515Plcc44Map{8, {48, 1, 2, 3, 4, 5, 6, 7}, {0, 0, 12, 13, 14, 15, 16, 19, 0, 17, 41}};
-const AvrHvPinMap At90s8535Plcc44Map{8, {44, 45, 46, 47, 48, 5, 6, 7}, {0, 0, 15, 16, 17, 18, 19, 12, 0, 20, 41}};
+// RESET, DATA 0-7, lines (-, 1 direction, OE, WR, BS1, XA0, XA1, XTAL1, 8, PAGEL, BS2), XTAL2.
+const AvrHvPinMap AtMega8Dip28Map{7, {20, 21, 22, 23, 24, 25, 29, 30}, {0, 0, 10, 11, 12, 17, 18, 15, 0, 19, 31}, 16};
+const AvrHvPinMap At90s8515Dip40Map{9, {1, 2, 3, 4, 5, 6, 7, 8}, {0, 0, 12, 13, 14, 15, 16, 19, 0, 17, 39}, 18};
+const AvrHvPinMap At90s8535Dip40Map{29, {21, 22, 23, 24, 25, 26, 27, 28}, {0, 0, 36, 37, 38, 39, 40, 33, 0, 1, 20}, 32};
+const AvrHvPinMap At90s8515Plcc44Map{8, {48, 1, 2, 3, 4, 5, 6, 7}, {0, 0, 12, 13, 14, 15, 16, 19, 0, 17, 41}, 18};
+const AvrHvPinMap At90s8535Plcc44Map{8, {44, 45, 46, 47, 48, 5, 6, 7}, {0, 0, 15, 16, 17, 18, 19, 12, 0, 20, 41}, 11};
 
 void AvrHvDesign::OnLoaded(DesignContext& ctx) {
     driveData_ = false;
@@ -51,6 +51,9 @@ bool AvrHvDesign::Command(DesignContext& ctx, std::uint8_t op, std::span<const s
     switch (op) {
         case OpCapturePort0:
             ctx.Capture(static_cast<std::uint8_t>(ctx.ReadBus(map_.data)));
+            return true;
+        case OpCapturePort1:
+            ctx.Capture(ctx.Level(map_.xtal2) ? 1 : 0);
             return true;
         case OpPrepare:
             return true;

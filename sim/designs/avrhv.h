@@ -8,6 +8,8 @@
 //   line 8    nothing
 //   line 9    PAGEL, line 10 BS2
 //   0x01      captures the DATA pins (DATA 0 = bit 0)
+//   0x02      captures the chip's XTAL2 in bit 0 (the forms' presence test: a
+//             powered chip's oscillator amplifier inverts XTAL1 there)
 //   0x34      nothing (the forms queue it before line changes and loads)
 //
 // From the load on, RESET and the pins of lines 2-10 are driven low: the chip
@@ -15,12 +17,12 @@
 // supply beats the driver), and a form that never writes a line (PAGEL in the
 // ATmega161/163 forms) finds it low.
 //
-//   design                  package or board             RESET VCC GND DATA 0-7
-//   "atmega8dip28"          DIP28                          7    13  14  20-25, 29, 30
-//   "at90s8515dip40"        DIP40 (AT90S8515 pinout)       9    40  20  1-8
-//   "at90s8535dip40"        DIP40 turned round             29   30  31  21-28
-//   "at90s8515plcc44"       44-pin board, 8515 pinout      8    42  20  48, 1-7
-//   "at90s8535plcc44"       44-pin board, ATmega16 pinout  8    42  10  44-48, 5-7
+//   design                  package or board             RESET VCC GND XTAL2 DATA 0-7
+//   "atmega8dip28"          DIP28                          7    13  14  16    20-25, 29, 30
+//   "at90s8515dip40"        DIP40 (AT90S8515 pinout)       9    40  20  18    1-8
+//   "at90s8535dip40"        DIP40 turned round             29   30  31  32    21-28
+//   "at90s8515plcc44"       44-pin board, 8515 pinout      8    42  20  18    48, 1-7
+//   "at90s8535plcc44"       44-pin board, ATmega16 pinout  8    42  10  11    44-48, 5-7
 #pragma once
 
 #include <array>
@@ -35,6 +37,7 @@ struct AvrHvPinMap {
     std::array<int, 8> data;
     // Socket pins of control lines 1..10 (0: no pin; line 1 is the direction).
     std::array<int, 11> line;
+    int xtal2;  // captured by 0x02
 };
 
 class AvrHvDesign : public Design {

@@ -17,6 +17,8 @@ std::uint8_t Reverse(std::uint8_t v) {
 
 void Vex300Design::OnLoaded(DesignContext& ctx) {
     low_ = 0;
+    latch2Written_ = false;
+    avrPort_ = 0;
     (void)ctx;  // pins stay as the host left them until a latch is written
 }
 
@@ -35,6 +37,7 @@ void Vex300Design::OnLatch(DesignContext& ctx, int k, std::uint8_t v) {
         low_ = Reverse(v);
         DriveLow(ctx);
     } else if (k == 2) {
+        latch2Written_ = true;
         if (ctx.PortMode() == PortModeReset) DriveData(ctx);
     } else if (k == 3) {
         for (int b = 0; b < 8; ++b) ctx.Drive(Latch3FirstPin + b, (v >> b) & 1u);
@@ -42,8 +45,15 @@ void Vex300Design::OnLatch(DesignContext& ctx, int k, std::uint8_t v) {
 }
 
 void Vex300Design::OnPortMode(DesignContext& ctx, int mode) {
-    if (mode == PortModeReset) {
-        DriveData(ctx);
+    if (mode == PortModeAvrSample) {
+        // Only what this design drives goes: the host's levels (the AT90S
+        // signals on the data pins of a DIP20 or DIP40 part) stay.
+        Socket& s = ctx.GetSocket();
+        for (const auto* group : {&AvrPortDip20, &AvrPortDip40, &DataPins})
+            for (int p : *group)
+                if (s.Driven(p) && s.DriverOf(p) == Writer::Design) ctx.Release(p);
+    } else if (mode == PortModeReset) {
+        if (latch2Written_) DriveData(ctx);
     } else {
         for (int p : DataPins) ctx.Release(p);
     }
@@ -70,7 +80,6 @@ std::uint8_t Vex300Design::SampleData(DesignContext& ctx) {
 
 bool Vex300Design::Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args,
                            std::span<const std::uint8_t> payload) {
-    (void)args;
     (void)payload;
     switch (op) {
         case OpAddrInc:
@@ -86,6 +95,16 @@ bool Vex300Design::Command(DesignContext& ctx, std::uint8_t op, std::span<const 
         }
         case OpCaptureData:
             ctx.Capture(SampleData(ctx));
+            return true;
+        case OpPutPort:
+            avrPort_ = args[0];
+            if (ctx.PortMode() != PortModeAvrSample) {
+                ctx.DriveBus(AvrPortDip20, avrPort_);
+                ctx.DriveBus(AvrPortDip40, avrPort_);
+            }
+            return true;
+        case OpSamplePort:
+            ctx.Capture(static_cast<std::uint8_t>(ctx.ReadBus(AvrPortDip20) & ctx.ReadBus(AvrPortDip40)));
             return true;
         default:
             return false;

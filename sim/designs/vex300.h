@@ -16,7 +16,17 @@
 //   latch 3   socket pins 26..33, latch bit k on pin 26 + k (the logic-device
 //             forms' row-address and mode lines)
 //
-// Writing latch 1 sets the low byte of the address counter.
+// Writing latch 1 sets the low byte of the address counter. Latch 2 reaches the
+// data pins only once the host has written it since the design was loaded (a
+// form that drives socket pins 17-19, 21 itself keeps its levels).
+//
+// The AVR data port of the host-driven AT90S form:
+//   0x26 v    drives v onto socket pins 22..29 (bit k on pin 22 + k: PB0..PB7 of
+//             a DIP20 part in the 20-pin area) and 1..8 (bit k on pin 1 + k:
+//             PB0..PB7 of a DIP40 part), in every port mode but 9
+//   port 9    releases both groups (the chip drives its data bus)
+//   0x25      captures the data port: pins 22..29 AND pins 1..8, bit k from
+//             pins 22 + k and 1 + k (the group no chip drives reads 1)
 #pragma once
 
 #include <array>
@@ -35,6 +45,9 @@ public:
     static constexpr std::array<int, 12> HighAddressPins{31, 30, 27, 29, 8, 32, 33, 7, 6, 34, 35, 5};
     static constexpr int LowAddressFirstPin = 9;  // latch-1 bit 0
     static constexpr int Latch3FirstPin = 26;     // latch-3 bit 0
+    static constexpr std::array<int, 8> AvrPortDip20{22, 23, 24, 25, 26, 27, 28, 29};
+    static constexpr std::array<int, 8> AvrPortDip40{1, 2, 3, 4, 5, 6, 7, 8};
+    static constexpr int PortModeAvrSample = 9;
 
     void OnLoaded(DesignContext& ctx) override;
     void OnLatch(DesignContext& ctx, int k, std::uint8_t v) override;
@@ -49,6 +62,8 @@ private:
     std::uint8_t SampleData(DesignContext& ctx);
 
     std::uint8_t low_ = 0;  // A0..A7 of the address counter
+    bool latch2Written_ = false;    // since the design was loaded
+    std::uint8_t avrPort_ = 0;      // the last 0x26 value
 };
 
 }  // namespace quilla::sim

@@ -1,6 +1,7 @@
-// The AVR test bench: a SimBench with an AVR part in the socket, opened the
-// way the selection opens a device line (its name and manufacturer text set),
-// with the chip's memories at hand.
+// The AVR test bench: a SimBench with an AVR part in the socket (the part
+// named by the device's first word, as the program seats it), opened the way
+// the selection opens a device line (its name and manufacturer text set), with
+// the chip's memories at hand.
 #pragma once
 
 #include <fstream>
@@ -15,7 +16,7 @@ namespace quilla::test {
 
 struct AvrBench : SimBench {
     explicit AvrBench(const std::string& device, const std::string& model = "vex520", bool withOperator = false)
-        : SimBench(device, model, withOperator), device_(device) {}
+        : SimBench(device.substr(0, device.find(' ')), model, withOperator), device_(device) {}
 
     // Opens the form of a device line for this bench's device.
     AlgoForm& Line(const std::string& params) {

@@ -182,6 +182,8 @@ TEST(CatalogSelfCheck, EveryExpectedIdMatchesTheSimulatedChip) {
             if (d.params.find('#') == std::string::npos) continue;
             ParsedParams p = ParseParamString(d.params);
             if (!p.HasBlank || !ClassForKeyword(p.DeviceKeyword)) continue;  // reported above
+            // The vex310 AT90S form reads '#' byte 0 as the wiring of an adapted chip, not an ID.
+            if (p.DeviceKeyword == "AT90S8515S") continue;
             const std::string part = d.item.substr(0, d.item.find(' '));
             if (!sim::ChipRegistry::Builtin().Has(part)) {
                 problems.push_back(d.Where() + ": no simulated chip " + part + " to check its ID");

@@ -1,0 +1,605 @@
+#include "algo/avr/at90s.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/workbench.h"
+#include "catalog/form.h"
+#include "engine/protocol.h"
+
+namespace quilla {
+
+using namespace proto;
+using namespace hvline;
+
+namespace {
+
+constexpr HvVariant kPlain{false, false, true, HvVariant::Entry::Full, false};
+constexpr HvVariant kPrepared{false, true, true, HvVariant::Entry::Full, false};
+constexpr HvVariant kPreparedNoFlush{false, true, false, HvVariant::Entry::Full, false};
+
+}  // namespace
+
+// ---- TAt90s8515x ------------------------------------------------------------------------------
+
+TAt90s8515x::TAt90s8515x(Workbench& w) : TAt90s8515x(w, "AT90s8515", kPlain) {
+    DeclareWindow({"R.Fuse", {{0, "RCEN          "}, {5, "SPI          "}}, true, false});
+}
+
+TAt90s8515x::TAt90s8515x(Workbench& w, std::string caption, HvVariant variant)
+    : AvrHvForm(w, std::move(caption), variant) {}
+
+void TAt90s8515x::DeclareWindow(const Shape& shape) {
+    shape_ = shape;
+    AddButton("Read1", "Read  ", [this] { ReadRom(); });
+    AddButton("Erase", "Erase", [this] { EraseClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
+    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
+    AddButton("WtFuse", "W.Fuse", [this] { WtFuseClick(); });
+    AddButton("ReadFuse", shape.readFuseCaption, [this] { ReadFuseClick(); });
+    if (shape.eeprom) {
+        AddButton("RdData", "R.Data", [this] { RdDataClick(); });
+        AddButton("WrData", "W.Data", [this] { WrDataClick(); });
+    }
+    AddButton("Button2", "Read ID ", [this] { Button2Click(); });
+    if (shape.calibration) AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
+    AddGroup("GroupBox2", "Batch   ");
+    if (shape.calibration) AddCheck("CheckBoxCalibrate", "R.RC校准", true, "GroupBox2");
+    AddCheck("CheckBoxErase", "Ers.", true, "GroupBox2");
+    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
+    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
+    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox2");
+    if (shape.eeprom) AddCheck("CheckBoxrWrData", "W.Data", true, "GroupBox2");
+    AddCheck("CheckBoxFuse", "W.Fuse", true, "GroupBox2");
+    AddCheck("CheckBoxConfig", "Lock", true, "GroupBox2");
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
+    AddRadio("RadioGroup1", "LockMode", {"No R/W  (Lock) ", "No Wrt. "}, 0);
+    AddGroup("GroupBox1", "Fuse(checked=0)  ");
+    for (std::size_t k = 0; k < shape.fuses.size(); ++k)
+        AddCheck(avr::Box(static_cast<int>(k) + 1), shape.fuses[k].caption, false, "GroupBox1");
+    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
+    if (shape.calibration) {
+        AddEdit("Edit1", "RC校准Add :", "");
+        AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压4.2V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
+    }
+    AddStatus("Msg", "Prompt  ");
+    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
+    AddProgress("RdBar");
+    AddEdit("Edit7", "", "Type", true);
+    if (shape.eeprom) AddLabel("Note", "Buffer nnnnh=Data(EEPROM)0000h   ");
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    FillRows();
+}
+
+void TAt90s8515x::FillRows() {
+    Rows.assign(3, AvrRow{});
+    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Rows[1] = {"1: AT90S4414", 9, 40, 20, 0x0FFF, 0xFF, 0, 0, 0xFFFFFFFFu, 0xFF};
+    Rows[2] = {"2: AT90S8515", 9, 40, 20, 0x1FFF, 0x1FF, 0, 0, 0xFFFFFFFFu, 0xFF};
+}
+
+void TAt90s8515x::SetupPackage(AvrRow& r) {
+    avr::ShowPackagePicture(Ep3, wb.sel.TypeText);
+    if (avr::HasPackageMark(wb.sel.TypeText)) {
+        Ep3.LoadBitFile("at90s8515plcc44.bit");
+        avr::SetPins(r, 8, 42, 20, 0x7FEFFDFFu, 0x83FF);
+    } else {
+        Ep3.LoadBitFile("at90s8515dip40.bit");
+        avr::SetPins(r, 9, 40, 20, 0xFFFFFFFFu, 0xFF);
+    }
+}
+
+void TAt90s8515x::SetupForDevice() {
+    FillRows();
+    if (!CheckDeviceLine()) return;
+    Ep3.ResetPins();
+    AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    SetupPackage(r);
+    if (ShowsLinkStatus()) Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.FileNew();
+    PlaceEeprom(r);
+    Put("Edit7", wb.sel.SelectedDevice);
+    wb.Display();
+    AlgoForm::Show();
+    Ep3.GndPin(r.GndPin);
+    Ep3.SetVcc(4400);
+    Ep3.SetVpp(12000);
+}
+
+std::uint8_t TAt90s8515x::FuseFromBoxes() const {
+    std::uint8_t b = 0;
+    for (std::size_t k = 0; k < shape_.fuses.size(); ++k)
+        if (!Ticked(avr::Box(static_cast<int>(k) + 1))) b = static_cast<std::uint8_t>(b | (1u << shape_.fuses[k].bit));
+    return b;
+}
+
+std::uint8_t TAt90s8515x::LockFromMode(std::uint8_t none) const {
+    switch (ItemIndex("RadioGroup1")) {
+        case 0: return 0x00;  // LB1 and LB2 programmed
+        case 1: return 0x04;  // LB1 programmed
+        case 2: return 0x02;  // LB2 programmed
+        case 3: return 0x06;  // neither
+        default: return none;
+    }
+}
+
+// ---- entry ------------------------------------------------------------------------------------
+
+bool TAt90s8515x::ChipPresent() {
+    Ep3.UsbPut1(OpPrepare);
+    LineLow(XTAL1);
+    Ep3.UsbPut1(OpCapturePort1);
+    Ep3.UsbPut1(OpPrepare);
+    LineHigh(XTAL1);
+    Ep3.UsbPut1(OpCapturePort1);
+    Ep3.UsbReadReply();
+    if ((Ep3.UsbReplyBuf[0] & 1) != (Ep3.UsbReplyBuf[1] & 1)) return true;
+    wb.prompts.ShowMessage("没有OK..安放器件！");
+    wb.ErrorFlag() = 1;
+    Ep3.VccPin(0);
+    return false;
+}
+
+bool TAt90s8515x::EntryPrefix(const AvrRow& r) {
+    Ep3.GndPin(r.GndPin);
+    Ep3.VccPin(r.VccPin);
+    Ep3.SetVcc(5000);
+    if (!ChipPresent()) return false;
+    Ep3.GndPin(r.GndPin);
+    Ep3.VccPin(r.VccPin);
+    return true;
+}
+
+int TAt90s8515x::EnterProgramming() {
+    const AvrRow& r = Row();
+    if (Ep3.CheckPinContact(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) == 0) return 0;
+    if (!EntryPrefix(r)) return 0;
+    DataDirection(0);
+    Ep3.UsbPut1(OpPrepare);
+    LineLow(Direction);
+    LineLow(OE);
+    LineHigh(WR);
+    for (int n : {XTAL1, XA0, XA1, Entered, BS1}) LineLow(n);
+    Ep3.UsbPut1(OpWaitPulse);
+    Ep3.VppPin(r.VppPin);
+    Ep3.UsbPut1(OpPrepare);
+    LineHigh(Entered);
+    Ep3.UsbPut1(OpWait100ms);
+    Ep3.UsbFlush();
+    return 1;
+}
+
+// ---- fuse and lock -------------------------------------------------------------------------------
+
+bool TAt90s8515x::ReadFuseLock(std::uint8_t& b) {
+    if (!EnterProgramming()) return false;
+    DataDirection(0);
+    LineHigh(OE);
+    LineLow(BS1);
+    LoadCommand(hvcmd::ReadFuseLock);
+    LineHigh(BS1);
+    LineLow(OE);
+    DataDirection(1);
+    Ep3.UsbFlush();
+    ReadLatch();
+    LineHigh(OE);
+    Ep3.VppPin(0);
+    Ep3.UsbReadReply();
+    b = Ep3.UsbReplyBuf[0];
+    for (std::size_t k = 0; k < shape_.fuses.size(); ++k)
+        PutChecked(avr::Box(static_cast<int>(k) + 1), !(b & (1u << shape_.fuses[k].bit)));
+    // Bits 7-6 are the lock state; 2 and 3 beyond the last item select it.
+    const int last = static_cast<int>(Get("RadioGroup1").Items.size()) - 1;
+    Choose("RadioGroup1", std::min(b >> 6, last));
+    return true;
+}
+
+void TAt90s8515x::WriteLockBits(std::uint8_t none) {
+    const std::uint8_t lock = LockFromMode(none);
+    if (!EnterProgramming()) return;
+    LineHigh(OE);
+    LineLow(BS1);
+    LoadCommand(hvcmd::WriteLock);
+    LoadData(lock);
+    WrPulse();
+    WriteWait();
+    Ep3.VppPin(0);
+}
+
+// ---- handlers ------------------------------------------------------------------------------------
+
+void TAt90s8515x::ReadRom() {
+    const AvrRow& r = Row();
+    Status("Read.");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    DataDirection(1);
+    Ep3.UsbFlush();
+    ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
+        std::copy(reply, reply + 64, Image(s));
+        return true;
+    });
+    ShowProgress(r.FlashLast);
+    SuppliesOff();
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void TAt90s8515x::EraseClick() {
+    const AvrRow& r = Row();
+    if (!EnterProgramming()) return;
+    Ep3.VppPin(r.VppPin);
+    if (!Ep3.CheckCurrent()) return;
+    Status("Erasing");
+    ChipErase();
+    SuppliesOff();
+    Success("Erase OK");
+}
+
+void TAt90s8515x::BlankClick() {
+    const AvrRow& r = Row();
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Status("检查...");
+    DataDirection(1);
+    Ep3.UsbFlush();
+    const bool blank = ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
+        for (int i = 0; i < 64; ++i)
+            if (reply[i] != 0xFF) {
+                Status("No empty.");
+                wb.ErrorFlag() = 1;
+                ShowProgress(s);
+                SuppliesOff();
+                return false;
+            }
+        return true;
+    });
+    if (!blank) return;
+    wb.ErrorFlag() = 0;
+    Success("OK!");
+    SuppliesOff();
+    ShowProgress(r.FlashLast);
+}
+
+void TAt90s8515x::VerifyClick() {
+    const AvrRow& r = Row();
+    Status("Verify.");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    DataDirection(1);
+    Ep3.UsbFlush();
+    if (!VerifyFlashBlocks(32)) return;
+    wb.ErrorFlag() = 0;
+    Success("OK!!!");
+    ShowProgress(r.FlashLast);
+    SuppliesOff();
+}
+
+void TAt90s8515x::WriteClick() {
+    const AvrRow& r = Row();
+    if (!RequireFileWindow()) return;
+    Status("Write");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    for (std::int32_t a = 0; a <= r.FlashLast; a += 2) {
+        WriteFlashWord(a, static_cast<std::uint16_t>(*Image(a) | (*Image(a + 1) << 8)));
+        if ((a & 0xFF) == 0) {
+            ShowProgress(a);
+            Ep3.UsbFlush();
+        }
+    }
+    Ep3.UsbFlush();
+    ShowProgress(r.FlashLast);
+    Success("OK");
+    SuppliesOff();
+}
+
+void TAt90s8515x::RdDataClick() {
+    const AvrRow& r = Row();
+    Status("Reading....");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    DataDirection(1);
+    Ep3.UsbFlush();
+    ReadEepromBlocks([this](std::int32_t s, const std::uint8_t* reply) {
+        std::copy(reply, reply + 64, Image(EepromOffset + s));
+    });
+    ShowProgress(r.EepromLast);
+    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
+    SuppliesOff();
+    Success("OK");
+    if (wb.FileWin) wb.FileWin->ViewStart = EepromOffset;
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void TAt90s8515x::WrDataClick() {
+    const AvrRow& r = Row();
+    if (!RequireFileWindow()) return;
+    Status("Writing ...");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    for (std::int32_t i = 0; i <= r.EepromLast; ++i) {
+        WriteEepromByte(i, *Image(EepromOffset + i));
+        if ((i & 0xFF) == 0) {
+            ShowProgress(i);
+            Ep3.UsbFlush();
+        }
+    }
+    Ep3.UsbFlush();
+    ShowProgress(r.EepromLast);
+    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
+    Success("OK");
+    SuppliesOff();
+}
+
+void TAt90s8515x::WtFuseClick() {
+    const std::uint8_t fuse = FuseFromBoxes();
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Status("Fuse...");
+    LineHigh(OE);
+    LineLow(BS1);
+    LoadCommand(hvcmd::WriteFuse);
+    LoadData(fuse);
+    WrPulse();
+    WriteWait();
+    Success("OK!");
+    SuppliesOff();
+}
+
+void TAt90s8515x::ReadFuseClick() {
+    // A refused entry reads nothing: no value is shown and no box changes.
+    std::uint8_t b = 0;
+    if (!ReadFuseLock(b)) return;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "Fuse=%02x", b);
+    Status(buf);
+}
+
+void TAt90s8515x::SecrityClick() {
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    WriteLockBits(0);
+    Success("OK");
+    Ep3.VccPin(0);
+}
+
+void TAt90s8515x::Button2Click() {
+    if (!EnterProgramming()) return;
+    if (ReadIdChecksCurrent() && !Ep3.CheckCurrent()) return;
+    ReadId();
+}
+
+std::vector<AlgoForm::BatchStep> TAt90s8515x::Steps(bool withEeprom) {
+    std::vector<BatchStep> steps{{"CheckBoxErase", [this] { EraseClick(); }},
+                                 {"CheckBoxBlank", [this] { BlankClick(); }},
+                                 {"CheckBoxWrite", [this] { WriteClick(); }},
+                                 {"CheckBoxVer", [this] { VerifyClick(); }}};
+    if (withEeprom) steps.push_back({"CheckBoxrWrData", [this] { WrDataClick(); }});
+    steps.push_back({"CheckBoxFuse", [this] { WtFuseClick(); }});
+    steps.push_back({"CheckBoxConfig", [this] { SecrityClick(); }});
+    return steps;
+}
+
+void TAt90s8515x::Button1Click() {
+    const AvrRow& r = Row();
+    RunBatch(Steps(true), [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+}
+
+// ---- TAt90s8535x ------------------------------------------------------------------------------------
+
+TAt90s8535x::TAt90s8535x(Workbench& w) : TAt90s8515x(w, "AT90s8535", kPreparedNoFlush) {
+    DeclareWindow({"R.Fuse", {{0, "RCEN          "}, {5, "SPI          "}}, true, false});
+}
+
+void TAt90s8535x::FillRows() {
+    Rows.assign(5, AvrRow{});
+    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Rows[1] = {"1: AT90S4414", 9, 40, 20, 0x0FFF, 0xFF, 0, 0, 0, 0};
+    Rows[2] = {"2: AT90S8515", 9, 40, 20, 0x1FFF, 0x1FF, 0, 0, 0xFFFFFFFFu, 0xFF};
+    Rows[3] = {"3: AT90S4434", 29, 30, 31, 0x0FFF, 0xFF, 0, 0, 0, 0};
+    Rows[4] = {"4: AT90S8535", 29, 30, 31, 0x1FFF, 0x1FF, 0, 0, 0xFFFFFFFFu, 0xFF};
+}
+
+void TAt90s8535x::SetupPackage(AvrRow& r) {
+    const std::string& t = wb.sel.TypeText;
+    const bool p44 = t.find("*P44") != std::string::npos, q44 = t.find("*Q44") != std::string::npos;
+    Ep3.ShowPlacementBitmap(p44 ? "p44.bmp" : q44 ? "qfp44.bmp" : "at90s8535dip48.bmp");
+    if (p44 || q44) {
+        Ep3.LoadBitFile("at90s8535plcc44.bit");
+        avr::SetPins(r, 8, 42, 10, 0, 0);
+    } else {
+        Ep3.LoadBitFile("at90s8535dip40.bit");
+        avr::SetPins(r, 29, 30, 31, 0xFFFFFFFFu, 0xFF);
+    }
+}
+
+bool TAt90s8535x::EntryPrefix(const AvrRow& r) {
+    for (int i = 0; i < 2; ++i) {
+        Ep3.GndPin(r.GndPin);
+        Ep3.VccPin(r.VccPin);
+    }
+    return true;
+}
+
+// ---- TAt90s2333x -----------------------------------------------------------------------------------
+
+TAt90s2333x::TAt90s2333x(Workbench& w) : TAt90s8515x(w, "AT90s2333", kPrepared) {
+    DeclareWindow({"R.Fuse ",
+                   {{0, "CKSEL0"}, {1, "CKSEL1"}, {2, "CKSEL2"}, {3, "BODEN"}, {4, "BODLEVER"}, {5, "SPIEN"}},
+                   true,
+                   false});
+}
+
+void TAt90s2333x::FillRows() {
+    Rows.assign(4, AvrRow{});
+    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Rows[1] = {"1: AT90S2333", 7, 13, 14, 0x07FF, 0x7F, 0, 0, 0xFFFFFFC0u, 0x03};
+    Rows[2] = {"2: AT90S4433", 7, 13, 14, 0x0FFF, 0xFF, 0, 0, 0xFFFFFFC0u, 0x03};
+    Rows[3] = {"3: ATmega8", 7, 13, 14, 0x1FFF, 0x1FF, 0, 0, 0, 0};
+}
+
+void TAt90s2333x::SetupPackage(AvrRow&) { Ep3.LoadBitFile("atmega8dip28.bit"); }
+
+bool TAt90s2333x::EntryPrefix(const AvrRow& r) {
+    Ep3.GndPin(r.GndPin);
+    Ep3.VccPin(r.VccPin);
+    Ep3.SetVcc(5000);
+    if (!ChipPresent()) return false;
+    Ep3.GndPin(r.GndPin);
+    Ep3.SetVcc(5000);
+    Ep3.VccPin(r.VccPin);
+    return true;
+}
+
+bool TAt90s2333x::ReadFuseLock(std::uint8_t& b) {
+    if (!EnterProgramming()) return false;
+    DataDirection(0);
+    LineHigh(OE);
+    LineLow(BS1);
+    LoadCommand(hvcmd::ReadFuseLock);
+    LineLow(BS1);
+    LineLow(OE);
+    DataDirection(1);
+    Ep3.UsbFlush();
+    ReadLatch();
+    LineHigh(OE);
+    Ep3.VppPin(0);
+    Ep3.UsbReadReply();
+    b = Ep3.UsbReplyBuf[0];
+    const auto& fuses = WindowShape().fuses;
+    for (std::size_t k = 0; k < fuses.size(); ++k)
+        PutChecked(avr::Box(static_cast<int>(k) + 1), !(b & (1u << fuses[k].bit)));
+    return true;
+}
+
+void TAt90s2333x::EraseClick() {
+    // The erase with two 10 ms waits. A refused entry or an over-current fault
+    // shows no "OK": nothing was erased.
+    const AvrRow& r = Row();
+    Status("Erasing");
+    if (!EnterProgramming()) return;
+    Ep3.VppPin(r.VppPin);
+    if (!Ep3.CheckCurrent()) return;
+    DataDirection(0);
+    LineHigh(OE);
+    LoadCommand(hvcmd::ChipErase);
+    WrPulse();
+    Ep3.UsbPut1(OpWaitSettle);
+    Ep3.UsbPut1(OpWaitSettle);
+    SuppliesOff();
+    SuppliesOff();
+    Success("OK");
+}
+
+void TAt90s2333x::Button1Click() {
+    // The first pass at once, the next-chip wait after each clean pass; each
+    // clean pass is counted, a failing chip ends the batch.
+    const AvrRow& r = Row();
+    RunBatchWaitingAfter(Steps(WindowShape().eeprom),
+                         [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+}
+
+// ---- TAtiny28x ---------------------------------------------------------------------------------------
+
+TAtiny28x::TAtiny28x(Workbench& w) : TAt90s2333x(w, "Atiny28", kPrepared) {
+    DeclareWindow({"R.Fuse ", {{0, "CKSEL0"}, {1, "CKSEL1"}, {2, "CKSEL2"}, {3, "CKSEL3"}, {4, "INTCAP"}}, false, true});
+}
+
+void TAtiny28x::FillRows() {
+    Rows.assign(2, AvrRow{});
+    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Rows[1] = {"1: ATINY28L/V", 7, 13, 14, 0x07FF, 0, 0, 0, 0xFBFFFFC0u, 0x03};
+}
+
+void TAtiny28x::SetupForDevice() {
+    FillRows();
+    if (!CheckDeviceLine()) return;
+    Ep3.ResetPins();
+    const AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    Ep3.LoadBitFile("atmega8dip28.bit");
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.FileNew();
+    if (wb.FileWin) wb.FileWin->EndAddr = r.FlashLast;
+    ShowAddress("Edit1", r.FlashLast);
+    Put("Edit7", wb.sel.SelectedDevice);
+    wb.Display();
+    AlgoForm::Show();
+    Ep3.GndPin(r.GndPin);
+    Ep3.SetVcc(4400);
+    Ep3.SetVpp(12000);
+}
+
+bool TAtiny28x::EntryPrefix(const AvrRow& r) {
+    // Every entry starts at the programming level: a Verify at a low level is
+    // not left in force for the next Write or Erase.
+    Ep3.SetVcc(4400);
+    Ep3.GndPin(r.GndPin);
+    Ep3.VccPin(r.VccPin);
+    return true;
+}
+
+int TAtiny28x::VerifyVccMv() const {
+    const std::string t = Text("VeriyVolt");
+    if (t == "Vrfy电压3.3V") return 3300;
+    if (t == "Vrfy电压2.5V") return 2500;
+    if (t == "Vrfy电压4.2V") return 4400;
+    return 5000;
+}
+
+void TAtiny28x::VerifyClick() {
+    const AvrRow& r = Row();
+    Status("Verify.");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Ep3.SetVcc(VerifyVccMv());
+    DataDirection(1);
+    Ep3.UsbFlush();
+    if (!VerifyFlashBlocks(32)) return;
+    wb.ErrorFlag() = 0;
+    Success("OK!!!");
+    ShowProgress(r.FlashLast);
+    SuppliesOff();
+}
+
+void TAtiny28x::RdCalibrateClick() {
+    if (!EnterProgramming()) return;
+    Status("读RC震荡校准...");
+    for (int i = 0; i < 4; ++i) {
+        LineHigh(OE);
+        LineLow(Direction);
+        LoadCommand(hvcmd::ReadSignature);
+        LoadAddress(static_cast<std::uint8_t>(i));
+        LineHigh(Direction);
+        LineHigh(BS1);
+        LineLow(OE);
+        Ep3.UsbFlush();
+        ReadLatch();
+    }
+    SuppliesOff();
+    Ep3.UsbReadReply();
+    const std::uint8_t cal = Ep3.UsbReplyBuf[0];
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "Calibration: %02x", cal);
+    Status(buf);
+    const std::uint8_t bytes[1] = {cal};
+    StoreCalibration("Edit1", bytes);
+}
+
+void TAtiny28x::Button1Click() {
+    const AvrRow& r = Row();
+    std::vector<BatchStep> steps = Steps(false);
+    steps.insert(steps.begin(), {"CheckBoxCalibrate", [this] { RdCalibrateClick(); }});
+    RunBatch(steps, [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+}
+
+QUILLA_FORM(TAt90s8515x);
+QUILLA_FORM(TAt90s8535x);
+QUILLA_FORM(TAt90s2333x);
+QUILLA_FORM(TAtiny28x);
+
+}  // namespace quilla

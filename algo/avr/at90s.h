@@ -1,0 +1,123 @@
+// The AT90S word-write forms in high-voltage parallel mode: TAt90s8515x
+// (AT90S4414/8515) and its twins TAt90s8535x (AT90S4434/8535), TAt90s2333x
+// (AT90S2333/4433) and TAtiny28x (ATtiny28, flash only, calibration byte).
+// One flash word and one EEPROM byte at a time, the fuse byte of the AT90S
+// chips, a lock mode from a choice, and a presence test in the entry of some.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "algo/avr/hv_form.h"
+
+namespace quilla {
+
+class TAt90s8515x : public AvrHvForm {
+public:
+    explicit TAt90s8515x(Workbench& wb);
+    void SetupForDevice() override;
+    void OnClose() override { Ep3.PowerOff(); }
+
+    void ReadRom();
+    virtual void EraseClick();
+    void BlankClick();
+    virtual void VerifyClick();
+    void WriteClick();
+    void SecrityClick();
+    void WtFuseClick();
+    void ReadFuseClick();
+    void RdDataClick();
+    void WrDataClick();
+    void Button2Click();
+    virtual void Button1Click();
+    virtual void RdCalibrateClick() {}
+
+    // The fuse byte the boxes stand for (a ticked box is a programmed bit 0).
+    std::uint8_t FuseFromBoxes() const;
+    // The lock byte of the LockMode item (`none` when no item is chosen).
+    std::uint8_t LockFromMode(std::uint8_t none) const;
+
+    int EnterProgramming() override;
+
+protected:
+    // The twins' construction: the window is declared by DeclareWindow.
+    TAt90s8515x(Workbench& wb, std::string caption, HvVariant variant);
+
+    struct FuseBox {
+        int bit;
+        const char* caption;
+    };
+    struct Shape {
+        const char* readFuseCaption = "R.Fuse";
+        std::vector<FuseBox> fuses;
+        bool eeprom = true;       // R.Data, W.Data and their batch box
+        bool calibration = false;  // the ATtiny28's R.RC, its address and the verify level
+    };
+    void DeclareWindow(const Shape& shape);
+    const Shape& WindowShape() const { return shape_; }
+
+    void FillRows() override;
+
+    // What the entry does after the contact check and before the lines; false
+    // ends it (the presence test refused).
+    virtual bool EntryPrefix(const AvrRow& r);
+    // The presence test: the chip's XTAL2 follows XTAL1. False after
+    // "没有OK..安放器件！" with ErrorFlag 1 and VCC off.
+    bool ChipPresent();
+    // The fuse byte (and the lock state) read in programming mode; false when
+    // the entry refused (nothing read, nothing changed).
+    virtual bool ReadFuseLock(std::uint8_t& b);
+    void WriteLockBits(std::uint8_t none);
+    virtual bool ReadIdChecksCurrent() const { return true; }
+    // Setup pieces: the package (design, pins) and the status text.
+    virtual void SetupPackage(AvrRow& r);
+    virtual bool ShowsLinkStatus() const { return false; }
+    std::vector<BatchStep> Steps(bool withEeprom);
+
+private:
+    Shape shape_;
+};
+
+class TAt90s8535x : public TAt90s8515x {
+public:
+    explicit TAt90s8535x(Workbench& wb);
+
+protected:
+    void FillRows() override;
+    bool EntryPrefix(const AvrRow& r) override;
+    void SetupPackage(AvrRow& r) override;
+};
+
+class TAt90s2333x : public TAt90s8515x {
+public:
+    explicit TAt90s2333x(Workbench& wb);
+    void EraseClick() override;
+    void Button1Click() override;
+
+protected:
+    TAt90s2333x(Workbench& wb, std::string caption, HvVariant variant)
+        : TAt90s8515x(wb, std::move(caption), variant) {}
+    void FillRows() override;
+    bool EntryPrefix(const AvrRow& r) override;
+    bool ReadFuseLock(std::uint8_t& b) override;
+    bool ReadIdChecksCurrent() const override { return false; }
+    void SetupPackage(AvrRow& r) override;
+    bool ShowsLinkStatus() const override { return true; }
+};
+
+class TAtiny28x : public TAt90s2333x {
+public:
+    explicit TAtiny28x(Workbench& wb);
+    void SetupForDevice() override;
+    void EraseClick() override { TAt90s8515x::EraseClick(); }
+    void VerifyClick() override;
+    void RdCalibrateClick() override;
+    void Button1Click() override;
+    int VerifyVccMv() const;
+
+protected:
+    void FillRows() override;
+    bool EntryPrefix(const AvrRow& r) override;
+};
+
+}  // namespace quilla

@@ -1,0 +1,725 @@
+#include "algo/avr/at90s_pins.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "algo/avr/hv_form.h"
+#include "app/workbench.h"
+#include "catalog/form.h"
+#include "engine/protocol.h"
+
+namespace quilla {
+
+using namespace proto;
+
+// ---- the frame -----------------------------------------------------------------------------------
+
+AvrPinDrivenForm::AvrPinDrivenForm(Workbench& w, std::string caption, Variant v)
+    : AlgoForm(w, std::move(caption)), v_(v) {}
+
+int AvrPinDrivenForm::VariantCount() const {
+    int n = 0;
+    for (int i = 0; i < static_cast<int>(Rows.size()); ++i)
+        if (Rows[static_cast<std::size_t>(i)].Filled()) n = i + 1;
+    return n;
+}
+
+const AvrPinRow* AvrPinDrivenForm::SelectedRow() const {
+    const int v = wb.sel.VariantIndex;
+    if (v < 1 || v >= static_cast<int>(Rows.size())) return nullptr;
+    const AvrPinRow& r = Rows[static_cast<std::size_t>(v)];
+    return r.Filled() ? &r : nullptr;
+}
+
+std::string AvrPinDrivenForm::DeviceLineError() const {
+    if (SelectedRow()) return {};
+    return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
+           (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) +
+           " is not in the device table";
+}
+
+const AvrPinRow& AvrPinDrivenForm::Row() {
+    if (const AvrPinRow* r = SelectedRow()) return *r;
+    Refuse(DeviceLineError());
+}
+
+bool AvrPinDrivenForm::CheckDeviceLine() {
+    const std::string err = DeviceLineError();
+    if (err.empty()) return true;
+    Status(err);
+    wb.prompts.ShowMsg(err);
+    return false;
+}
+
+void AvrPinDrivenForm::DeclareWindow(const char* writeCaption, const char* fuseGroup,
+                                     const std::vector<std::string>& lockItems) {
+    AddButton("Read1", "Read  ", [this] { ReadRom(); });
+    AddButton("Erase", "Erase", [this] { EraseClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Write", writeCaption, [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
+    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
+    AddButton("WtFuse", "W.Fuse", [this] { WtFuseClick(); });
+    AddButton("ReadFuse", "R.F/S ", [this] { ReadFuseClick(); });
+    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
+    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
+    AddButton("Button2", "Read ID ", [] {}).Visible = false;
+    AddGroup("GroupBox2", "Batch   ");
+    for (const auto& [name, caption] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
+             {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxFuse", "W.Fuse"},
+             {"CheckBoxConfig", "Lock"}})
+        AddCheck(name, caption, true, "GroupBox2");
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
+    AddRadio("RadioGroup1", "LockMode", lockItems, 0);
+    AddGroup("GroupBox1", fuseGroup);
+    AddCheck("CheckBox1", "RCEN          ", false, "GroupBox1");
+    AddCheck("CheckBox2", "SPI          ", false, "GroupBox1");
+    AddStatus("Msg", "Prompt  ");
+    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
+    AddProgress("RdBar");
+    AddEdit("Edit7", "", "Type", true);
+    AddLabel("Note", "Buffer nnnnh=Data(EEPROM)0000h   ");
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+}
+
+void AvrPinDrivenForm::PlaceEeprom(const AvrPinRow& r) {
+    EepromOffset = r.FlashLast + 1;
+    if (wb.FileWin) wb.FileWin->EndAddr = EepromOffset + r.EepromLast;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "Buffer %xh = Data(EEPROM)0000h.", static_cast<unsigned>(EepromOffset));
+    PutCaption("Note", buf);
+}
+
+void AvrPinDrivenForm::ShowAddress(const std::string& edit, std::int32_t value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04x", static_cast<unsigned>(value < 0 ? 0 : value));
+    Put(edit, buf);
+}
+
+void AvrPinDrivenForm::ShowProgress(std::int32_t value) {
+    const AvrPinRow* r = SelectedRow();
+    SetProgress("RdBar", 0, r ? r->FlashLast : 0, value);
+    ShowAddress("Edit6", value);
+}
+
+bool AvrPinDrivenForm::RequireFileWindow() {
+    if (wb.FileWin) return true;
+    wb.prompts.ShowMsg("Must open a file to write...");
+    StepFailed();
+    return false;
+}
+
+std::uint8_t AvrPinDrivenForm::LockFromMode(std::uint8_t none) const {
+    switch (ItemIndex("RadioGroup1")) {
+        case 0: return 0x00;
+        case 1: return 0x04;
+        case 2: return 0x02;
+        case 3: return 0x06;
+        default: return static_cast<std::uint8_t>(none << 1);
+    }
+}
+
+std::uint8_t AvrPinDrivenForm::FuseFromBoxes() const {
+    return static_cast<std::uint8_t>((Ticked("CheckBox1") ? 0 : 0x01) | (Ticked("CheckBox2") ? 0 : 0x20));
+}
+
+void AvrPinDrivenForm::SuppliesOff() {
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
+// ---- the pin-driven layer --------------------------------------------------------------------------
+
+void AvrPinDrivenForm::StrobeByte(std::uint8_t b) {
+    if (v_.vex310) Ep3.WriteLatch(0, b);
+    else Ep3.UsbPut2(OpPutPort, b);
+    Set(kXtal1, true);
+    Set(kXtal1, false);
+}
+
+void AvrPinDrivenForm::LoadAddress(std::uint8_t b) {
+    Set(kXa0, false);
+    Set(kXa1, false);
+    StrobeByte(b);
+}
+
+void AvrPinDrivenForm::LoadData(std::uint8_t b) {
+    Set(kXa0, true);
+    Set(kXa1, false);
+    StrobeByte(b);
+}
+
+void AvrPinDrivenForm::LoadCommand(std::uint8_t c) {
+    Set(kXa0, false);
+    Set(kXa1, true);
+    StrobeByte(c);
+}
+
+void AvrPinDrivenForm::ReadLatch() { Ep3.UsbPut1(v_.vex310 ? OpCapturePort0 : OpSamplePort); }
+
+void AvrPinDrivenForm::WrPulse() {
+    Set(kWr, false);
+    Set(kWr, true);
+}
+
+void AvrPinDrivenForm::WaitReady() {
+    Ep3.UsbPut4(OpSystem, SysReadyWait, static_cast<std::uint8_t>(current_[kRdy]), ReadyWaitArg);
+}
+
+void AvrPinDrivenForm::ReadFlashWord(std::int32_t a) {
+    const std::uint32_t w = static_cast<std::uint32_t>(a) >> 1;
+    DrivePort();
+    Set(kOe, true);
+    Set(kBs1, false);
+    LoadCommand(hvcmd::ReadFlash);
+    LoadAddress(static_cast<std::uint8_t>(w & 0xFF));
+    Set(kBs1, true);
+    LoadAddress(static_cast<std::uint8_t>((w >> 8) & 0xFF));
+    SamplePort();
+    Set(kBs1, false);
+    Set(kOe, false);
+    ReadLatch();
+    Set(kBs1, true);
+    ReadLatch();
+    Set(kOe, true);
+    DrivePort();
+}
+
+void AvrPinDrivenForm::ReadEepromByte(std::int32_t a) {
+    const AvrPinRow& r = Row();
+    DrivePort();
+    Set(kOe, true);
+    Set(kBs1, false);
+    LoadCommand(hvcmd::ReadEeprom);
+    LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
+    if (r.EepromLast > 255) {
+        Set(kBs1, true);
+        LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
+    }
+    SamplePort();
+    Set(kBs1, false);
+    Set(kOe, false);
+    ReadLatch();
+    Set(kOe, true);
+    DrivePort();
+}
+
+void AvrPinDrivenForm::WriteFlashWord(std::int32_t a, std::uint16_t word) {
+    const std::uint32_t w = static_cast<std::uint32_t>(a) >> 1;
+    DrivePort();
+    Set(kOe, true);
+    Set(kBs1, false);
+    LoadCommand(hvcmd::WriteFlash);
+    LoadAddress(static_cast<std::uint8_t>(w & 0xFF));
+    Set(kBs1, true);
+    LoadAddress(static_cast<std::uint8_t>(w >> 8));
+    Set(kBs1, false);
+    LoadData(static_cast<std::uint8_t>(word & 0xFF));
+    WrPulse();
+    WaitReady();
+    LoadData(static_cast<std::uint8_t>(word >> 8));
+    Set(kBs1, true);
+    WrPulse();
+    WaitReady();
+}
+
+void AvrPinDrivenForm::WriteEepromByte(std::int32_t a, std::uint8_t b) {
+    const AvrPinRow& r = Row();
+    DrivePort();
+    Set(kOe, true);
+    Set(kBs1, false);
+    LoadCommand(hvcmd::WriteEeprom);
+    LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
+    if (r.EepromLast > 255) {
+        Set(kBs1, true);
+        LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
+        Set(kBs1, false);
+    }
+    LoadData(b);
+    WrPulse();
+    for (int i = 0; i < 3; ++i) Ep3.UsbPut1(OpWait1ms);
+}
+
+bool AvrPinDrivenForm::ReadFuseLock(std::uint8_t& b) {
+    if (!EnterProgramming()) return false;
+    DrivePort();
+    Set(kOe, true);
+    Set(kBs1, false);
+    LoadCommand(hvcmd::ReadFuseLock);
+    Set(kBs1, true);
+    Set(kOe, false);
+    SamplePort();
+    ReadLatch();
+    Set(kOe, true);
+    Ep3.VppPin(0);
+    Ep3.UsbReadReply();
+    b = Ep3.UsbReplyBuf[0];
+    PutChecked("CheckBox1", !(b & 0x01));
+    PutChecked("CheckBox2", !(b & 0x20));
+    Choose("RadioGroup1", b >> 6);
+    return true;
+}
+
+void AvrPinDrivenForm::WriteLockBits(std::uint8_t none) {
+    const std::uint8_t lock = LockFromMode(none);
+    Set(kOe, true);
+    Set(kBs1, false);
+    LoadCommand(hvcmd::WriteLock);
+    LoadData(lock);
+    WrPulse();
+    WaitReady();
+    Ep3.VppPin(0);
+}
+
+bool AvrPinDrivenForm::EraseCore() {
+    const AvrPinRow& r = Row();
+    if (!EnterProgramming()) return false;
+    Ep3.VppPin(r.VppPin);
+    if (!Ep3.CheckCurrent()) return false;
+    DrivePort();
+    Set(kOe, true);
+    LoadCommand(hvcmd::ChipErase);
+    WrPulse();
+    Ep3.UsbPut1(OpWaitSettle);
+    Ep3.UsbPut1(OpWaitSettle);
+    SuppliesOff();
+    return true;
+}
+
+bool AvrPinDrivenForm::ReadFlashBlocks(int blockBytes,
+                                       const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) {
+    const AvrPinRow& r = Row();
+    for (std::int32_t s = 0; s < r.FlashLast; s += blockBytes) {
+        ShowProgress(s);
+        for (int j = 0; j < blockBytes; j += 2) ReadFlashWord(s + j);
+        Ep3.UsbReadReply();
+        if (!onBlock(s, Ep3.UsbReplyBuf.data())) return false;
+    }
+    return true;
+}
+
+bool AvrPinDrivenForm::VerifyFlashBlocks() {
+    return ReadFlashBlocks(32, [this](std::int32_t s, const std::uint8_t* reply) {
+        for (int i = 0; i < 32; ++i)
+            if (reply[i] != *Image(s + i)) {
+                Status("Failed..! ");
+                wb.ErrorFlag() = 1;
+                ShowProgress(s);
+                SuppliesOff();
+                return false;
+            }
+        return true;
+    });
+}
+
+void AvrPinDrivenForm::WriteFlash() {
+    const AvrPinRow& r = Row();
+    for (std::int32_t a = 0; a <= r.FlashLast; a += 2) {
+        WriteFlashWord(a, static_cast<std::uint16_t>(*Image(a) | (*Image(a + 1) << 8)));
+        if ((a & 0xFF) == 0) {
+            ShowProgress(a);
+            Ep3.UsbFlush();
+        }
+    }
+    Ep3.UsbFlush();
+    ShowProgress(r.FlashLast);
+}
+
+void AvrPinDrivenForm::RdDataClick() {
+    const AvrPinRow& r = Row();
+    Status("Reading....");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    SamplePort();
+    Ep3.UsbFlush();
+    for (std::int32_t s = 0; s < r.EepromLast; s += 64) {
+        ShowProgress(s);
+        for (int i = 0; i < 64; ++i) ReadEepromByte(s + i);
+        Ep3.UsbReadReply();
+        std::copy(Ep3.UsbReplyBuf.begin(), Ep3.UsbReplyBuf.begin() + 64, Image(EepromOffset + s));
+    }
+    ShowProgress(r.EepromLast);
+    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
+    SuppliesOff();
+    Success("OK");
+    if (wb.FileWin) wb.FileWin->ViewStart = EepromOffset;
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void AvrPinDrivenForm::WrDataClick() {
+    const AvrPinRow& r = Row();
+    if (!RequireFileWindow()) return;
+    Status("Writing ...");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    for (std::int32_t i = 0; i <= r.EepromLast; ++i) {
+        WriteEepromByte(i, *Image(EepromOffset + i));
+        if ((i & 0xFF) == 0) {
+            ShowProgress(i);
+            Ep3.UsbFlush();
+        }
+    }
+    Ep3.UsbFlush();
+    ShowProgress(r.EepromLast);
+    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
+    Success("OK");
+    SuppliesOff();
+}
+
+std::vector<AlgoForm::BatchStep> AvrPinDrivenForm::Steps() {
+    return {{"CheckBoxErase", [this] { EraseClick(); }},    {"CheckBoxBlank", [this] { BlankClick(); }},
+            {"CheckBoxWrite", [this] { WriteClick(); }},    {"CheckBoxVer", [this] { VerifyClick(); }},
+            {"CheckBoxrWrData", [this] { WrDataClick(); }}, {"CheckBoxFuse", [this] { WtFuseClick(); }},
+            {"CheckBoxConfig", [this] { SecrityClick(); }}};
+}
+
+// ---- TAT90sx ------------------------------------------------------------------------------------------
+
+TAT90sx::TAT90sx(Workbench& w) : AvrPinDrivenForm(w, "AT90s ", Variant{false}) {
+    DeclareWindow("Write.", "Fuse(checked=0)  ", {"No R/W   ", "No Wrt", "Inv. ", "NoLock"});
+    FillRows();
+}
+
+void TAT90sx::FillRows() {
+    Rows.assign(5, AvrPinRow{});
+    Rows[0] = {"Exit", 0, 0, 0, 0, 0, {}};
+    Rows[1] = {"1: AT90S1200", 11, 30, kGround, 0x03FF, 0x3F, {11, 13, 16, 17, 18, 19, 21, 15}};
+    Rows[2] = {"2: AT90S2312", 11, 30, kGround, 0x07FF, 0x7F, {11, 13, 16, 17, 18, 19, 21, 15}};
+    Rows[3] = {"2: AT90S4414", 9, 40, kGround, 0x0FFF, 0xFF, {9, 11, 12, 13, 14, 15, 16, 19}};
+    Rows[4] = {"2: AT90S8515", 9, 40, kGround, 0x1FFF, 0x1FF, {9, 11, 12, 13, 14, 15, 16, 19}};
+}
+
+void TAT90sx::SetupForDevice() {
+    FillRows();
+    if (!CheckDeviceLine()) return;
+    Ep3.ResetPins();
+    const AvrPinRow& r = Row();
+    Ep3.LoadBitFile("vex300.bit");
+    wb.FileNew();
+    PlaceEeprom(r);
+    Ep3.SetVcc(4400);
+    Ep3.SetVpp(12000);
+    Put("Edit7", wb.sel.SelectedDevice);
+    wb.Display();
+    AlgoForm::Show();
+}
+
+int TAT90sx::EnterProgramming() {
+    const AvrPinRow& r = Row();
+    if (Ep3.CheckPinContact(kGround, 0, kMaskLo, 0, 0) == 0) return 0;
+    UsePinMap(r);
+    Ep3.SetAllPins(255);
+    DrivePort();
+    Ep3.GndPin(kGround);
+    Ep3.VccPin(30);
+    Set(kOe, false);
+    Set(kWr, true);
+    Set(kRdy, true);
+    Ep3.SetPinOption(current_[kRdy], 1);
+    Set(kXtal1, false);
+    Set(kXa0, false);
+    Set(kXa1, false);
+    Ep3.VccPin(r.VccPin);
+    Ep3.GndPin(kGround);
+    Set(kReset, false);
+    Set(kBs1, false);
+    Ep3.VppPin(r.VppPin);
+    Set(kReset, true);
+    return 1;
+}
+
+void TAT90sx::ReadRom() {
+    const AvrPinRow& r = Row();
+    Status("Reading..");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    SamplePort();
+    Ep3.UsbFlush();
+    ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
+        std::copy(reply, reply + 64, Image(s));
+        return true;
+    });
+    ShowProgress(r.FlashLast);
+    SuppliesOff();
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void TAT90sx::EraseClick() {
+    Status("Erasing device.........");
+    // A refused erase shows no "OK!": nothing was erased.
+    if (!EraseCore()) return;
+    Success("OK!");
+    Success("OK!");
+}
+
+void TAT90sx::BlankClick() {
+    const AvrPinRow& r = Row();
+    Status("Blank CHK");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    SamplePort();
+    Ep3.UsbFlush();
+    const bool blank = ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
+        for (int i = 0; i < 64; ++i)
+            if (reply[i] != 0xFF) {
+                Status("No empty.");
+                wb.ErrorFlag() = 1;
+                ShowProgress(s);
+                SuppliesOff();
+                return false;
+            }
+        return true;
+    });
+    if (!blank) return;
+    wb.ErrorFlag() = 0;
+    Success("Blank");
+    Ep3.VppPin(0);  // VCC stays connected
+    ShowProgress(r.FlashLast);
+}
+
+void TAT90sx::VerifyClick() {
+    const AvrPinRow& r = Row();
+    Status("Verify.");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    SamplePort();
+    Ep3.UsbFlush();
+    if (!VerifyFlashBlocks()) return;
+    wb.ErrorFlag() = 0;
+    Success("OK!!!");
+    ShowProgress(r.FlashLast);
+    SuppliesOff();
+}
+
+void TAT90sx::WriteClick() {
+    if (!RequireFileWindow()) return;
+    Status("Write");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    WriteFlash();
+    Success("End.");
+    SuppliesOff();
+}
+
+void TAT90sx::WtFuseClick() {
+    Status("Wrt.Fuse.");
+    const std::uint8_t fuse = FuseFromBoxes();
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Set(kOe, true);
+    Set(kBs1, false);
+    LoadCommand(hvcmd::WriteFuse);
+    LoadData(fuse);
+    WrPulse();
+    WaitReady();
+    SuppliesOff();
+}
+
+void TAT90sx::ReadFuseClick() {
+    // A refused entry reads nothing: no value is shown and no box changes.
+    std::uint8_t b = 0;
+    if (!ReadFuseLock(b)) return;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "Config=%02x", b);
+    Status(buf);
+}
+
+void TAT90sx::SecrityClick() {
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    WriteLockBits(0);
+    Success("OK");
+    Ep3.VccPin(0);
+}
+
+void TAT90sx::Button1Click() {
+    RunBatch(Steps(), [this] { return Ep3.WaitNextChip(kGround, 0, kMaskLo, 0, 0) != 0; });
+}
+
+// ---- TAt90s8515x_vex310 ---------------------------------------------------------------------------------
+
+const char* const TAt90s8515x_vex310::WiringMessage =
+    "-------Modify the chip as bellow:--------\n\n"
+    "ZIF         Chip   | ZIF          Chip \n"
+    "Pin1    to   Pin1   | Pin40   to   Pin10\n"
+    "Pin2    to   Pin2   | Pin20   to   Pin11\n"
+    "Pin3    to   Pin3   | Pin11   to   Pin15\n"
+    "Pin4    to   Pin4   | Pin12   to   Pin16\n"
+    "Pin5    to   Pin5   | Pin13   to   Pin17\n"
+    "Pin6    to   Pin6   | Pin14   to   Pin18\n"
+    "Pin7    to   Pin7   | Pin15   to   Pin19\n"
+    "Pin8    to   Pin8   | Pin16   to   Pin20\n"
+    "Pin9    to   Pin9   | Pin19   to   Pin13\n"
+    "(PIN 1 ON HANDLE) \n";
+
+TAt90s8515x_vex310::TAt90s8515x_vex310(Workbench& w) : AvrPinDrivenForm(w, "AT90s8515", Variant{true}) {
+    DeclareWindow("Write ", "Fuse", {"Lock+No R/W   ", "Lock+No W  ", "Inv. ", "NoLock"});
+    FillRows();
+}
+
+void TAt90s8515x_vex310::FillRows() {
+    Rows.assign(5, AvrPinRow{});
+    Rows[0] = {"Exit", 0, 0, 0, 0, 0, {}};
+    Rows[1] = {"1: AT90S4414", 9, 40, 20, 0x0FFF, 0xFF, {9, 11, 12, 13, 14, 15, 16, 19}};
+    Rows[2] = {"2: AT90S8515", 9, 40, 20, 0x1FFF, 0x1FF, {9, 11, 12, 13, 14, 15, 16, 19}};
+    Rows[3] = {"3: AT90S4434", 9, 30, 11, 0x0FFF, 0xFF, {9, 15, 16, 17, 18, 19, 20, 28}};
+    Rows[4] = {"4: AT90S8535", 9, 30, 11, 0x1FFF, 0x1FF, {9, 15, 16, 17, 18, 19, 20, 28}};
+}
+
+void TAt90s8515x_vex310::SetupForDevice() {
+    FillRows();
+    if (!CheckDeviceLine()) return;
+    Ep3.ResetPins();
+    const AvrPinRow& r = Row();
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.FileNew();
+    PlaceEeprom(r);
+    Put("Edit7", wb.sel.SelectedDevice);
+    wb.Display();
+    AlgoForm::Show();
+    if (wb.sel.ExpectedId[0] == 2) wb.prompts.ShowMessage(WiringMessage);
+    Ep3.GndPin(r.GndPin);
+    Ep3.SetVcc(5500);
+    Ep3.SetVpp(12000);
+}
+
+int TAt90s8515x_vex310::EnterProgramming() {
+    const AvrPinRow& r = Row();
+    Ep3.GndPin(r.GndPin);
+    Ep3.SetVcc(5500);
+    Ep3.SetVpp(12000);
+    UsePinMap(r);
+    DrivePort();
+    Ep3.VccPin(r.VccPin);
+    Set(kOe, false);
+    Set(kWr, true);
+    Set(kRdy, true);
+    Ep3.SetPinOption(current_[kRdy], 1);
+    Set(kXtal1, false);
+    Set(kXa0, false);
+    Set(kXa1, false);
+    Set(kReset, false);
+    Set(kBs1, false);
+    Ep3.UsbPut1(OpWaitPulse);
+    Ep3.VppPin(r.VppPin);
+    Set(kReset, true);
+    Ep3.UsbPut1(OpWait100ms);
+    Ep3.UsbFlush();
+    return 1;
+}
+
+void TAt90s8515x_vex310::ReadRom() {
+    const AvrPinRow& r = Row();
+    Status("Reading..");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Ep3.UsbFlush();
+    ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
+        std::copy(reply, reply + 64, Image(s));
+        return true;
+    });
+    ShowProgress(r.FlashLast);
+    std::uint8_t b = 0;
+    ReadFuseLock(b);
+    Ep3.VccPin(0);
+    Success("Data in buffer..");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void TAt90s8515x_vex310::EraseClick() {
+    Status("Erasing");
+    // A refused erase shows no "End.": nothing was erased.
+    if (!EraseCore()) return;
+    SuppliesOff();
+    Success("End.");
+}
+
+void TAt90s8515x_vex310::BlankClick() {
+    const AvrPinRow& r = Row();
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    SamplePort();
+    Ep3.UsbFlush();
+    const bool blank = ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
+        for (int i = 0; i < 64; ++i)
+            if (reply[i] != 0xFF) {
+                Status("No empty.");
+                wb.ErrorFlag() = 1;
+                ShowProgress(s);
+                return false;
+            }
+        return true;
+    });
+    if (blank) {
+        wb.ErrorFlag() = 0;
+        Success("Blank");
+    }
+    Ep3.VppPin(0);
+    ShowProgress(r.FlashLast);
+}
+
+void TAt90s8515x_vex310::VerifyClick() {
+    const AvrPinRow& r = Row();
+    Status("Verify.");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    SamplePort();
+    Ep3.UsbFlush();
+    if (!VerifyFlashBlocks()) return;
+    wb.ErrorFlag() = 0;
+    Success("Data OK..");
+    ShowProgress(r.FlashLast);
+    SuppliesOff();
+}
+
+void TAt90s8515x_vex310::WriteClick() {
+    if (!RequireFileWindow()) return;
+    Status("Writing..");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    WriteFlash();
+    Success("End.");
+    SuppliesOff();
+}
+
+void TAt90s8515x_vex310::WtFuseClick() {
+    const std::uint8_t fuse = FuseFromBoxes();
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Set(kOe, true);
+    Set(kBs1, false);
+    LoadCommand(hvcmd::WriteFuse);
+    LoadData(fuse);
+    WrPulse();
+    WaitReady();
+    SuppliesOff();
+}
+
+void TAt90s8515x_vex310::ReadFuseClick() {
+    std::uint8_t b = 0;
+    if (!ReadFuseLock(b)) return;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "Config=%02x", b);
+    Status(buf);
+}
+
+void TAt90s8515x_vex310::SecrityClick() {
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    if (!EnterProgramming()) return;
+    WriteLockBits(0);
+    Success("OK");
+    Ep3.VccPin(0);
+}
+
+void TAt90s8515x_vex310::Button1Click() { RunBatch(Steps(), [] { return false; }, false); }
+
+QUILLA_FORM(TAT90sx);
+QUILLA_FORM(TAt90s8515x_vex310);
+
+}  // namespace quilla
