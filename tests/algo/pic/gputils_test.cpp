@@ -62,5 +62,49 @@ TEST(Gputils, PIC16F877ImageWrittenByThePIC16FEEForm) {
     EXPECT_EQ(chip.ConfigWord(), 0x3FFF);  // not taken from the image
 }
 
+constexpr const char* k84aSource = R"(        __config 0x3FF1
+        __idlocs 0xBEEF
+        org 0
+        bsf 0x03, 5
+        clrf 0x06
+        bcf 0x03, 5
+loop    incf 0x06, f
+        goto loop
+        org 0x03FF
+        retlw 0x2A
+        org 0x2100
+        de "quilla"
+        end
+)";
+
+TEST(Gputils, PIC16F84AImageWrittenByTheP16C84Form) {
+    QUILLA_REQUIRE_GPASM();
+    TempDir dir;
+    std::string why;
+    const std::string hex = Gpasm(dir.path, "16f84a", k84aSource, &why);
+    ASSERT_FALSE(hex.empty()) << why;
+
+    SimBench b("PIC16F84A");
+    AlgoForm& f = b.Open("P16C84 6");
+    std::fill(b.Image(), b.Image() + 0x5000, 0xFF);
+    std::FILE* in = std::fopen(hex.c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    ReadHex(*b.wb, in);
+    std::fclose(in);
+    EXPECT_EQ(b.Image()[0x400E], 0xF1);
+    EXPECT_EQ(b.Image()[0x400F], 0x3F);
+    EXPECT_EQ(b.Image()[0x4200], 'q');
+
+    f.Click("Write");
+    EXPECT_EQ(f.Text("Msg"), "End.");
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    auto& chip = b.ChipAs<sim::Pic14Chip>();
+    for (int a = 0; a < 1024; ++a)
+        ASSERT_EQ(chip.Word(a), b.Image()[2 * a] | (b.Image()[2 * a + 1] << 8)) << a;
+    EXPECT_EQ(chip.Word(0x3FF), 0x342A);
+    EXPECT_EQ(chip.ConfigWord(), 0x3FFF);  // the configuration comes from the boxes, not the image
+}
+
 }  // namespace
 }  // namespace quilla::test
