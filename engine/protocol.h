@@ -89,6 +89,13 @@ inline constexpr std::uint8_t OpAdapterPageProg = 0x49;  // n
 inline constexpr std::uint8_t OpSerialSetup4A = 0x4A;    // 8
 inline constexpr std::uint8_t OpSerialSetup4B = 0x4B;    // 8
 inline constexpr std::uint8_t OpPageWriteByte = 0x53;    // v
+// The X28C page-write EEPROM design ("x28c.bit"): the page buffer is loaded with
+// OpPageBufferLoad (offset hi, lo + 32 bytes), then written in one burst.
+inline constexpr std::uint8_t OpPageProgram = 0x4C;      // we pin, count hi, count lo
+inline constexpr std::uint8_t OpReadNext = 0x4D;         // capture the byte, address + 1
+inline constexpr std::uint8_t OpBlankQuery = 0x4E;       // capture 1: the next 256 bytes are 0xFF
+inline constexpr std::uint8_t OpSumQuery = 0x4F;         // capture the 16-bit sum of 256 bytes, low first
+inline constexpr std::uint8_t OpCancelQuery = 0x50;      // capture 1: the user asked to stop
 
 // ---- System sub-commands (second byte of OpSystem) --------------------------
 inline constexpr std::uint8_t SysIdentify = 17;
@@ -218,6 +225,11 @@ constexpr OpcodeInfo MakeOpcodeTable() {
     set(OpSerialSetup4A, 1);
     set(OpSerialSetup4B, 1);
     set(OpPageWriteByte, 1);
+    set(OpPageProgram, 3);
+    set(OpReadNext, 0);
+    set(OpBlankQuery, 0);
+    set(OpSumQuery, 0);
+    set(OpCancelQuery, 0);
     return t;
 }
 

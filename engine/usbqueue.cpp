@@ -8,7 +8,7 @@ using namespace proto;
 
 void UsbLink::Fatal(const char* message) { FatalLinkEnd(message, 1); }
 
-void UsbLink::Put(int n, std::uint8_t op, std::uint8_t a, std::uint8_t b, std::uint8_t c) {
+void UsbLink::Reserve(int n) {
     // Fillers needed so the command stays inside one packet.
     int fill = 0;
     while ((UsbCmdCount + fill) % PacketSize > PacketSize - n) ++fill;
@@ -20,8 +20,19 @@ void UsbLink::Put(int n, std::uint8_t op, std::uint8_t a, std::uint8_t b, std::u
         Fatal("usb buffer fill!");
     }
     for (int i = 0; i < fill; ++i) UsbCmdQueue[static_cast<std::size_t>(UsbCmdCount++)] = OpNop;
+}
+
+void UsbLink::Put(int n, std::uint8_t op, std::uint8_t a, std::uint8_t b, std::uint8_t c) {
+    Reserve(n);
     const std::uint8_t bytes[4] = {op, a, b, c};
     for (int i = 0; i < n; ++i) UsbCmdQueue[static_cast<std::size_t>(UsbCmdCount++)] = bytes[i];
+}
+
+void UsbLink::UsbPutPayload(std::uint8_t op, std::uint8_t a, std::uint8_t b, const std::uint8_t* payload) {
+    const int pay = PayloadBytes(op, a);
+    Reserve(3 + pay);
+    for (std::uint8_t v : {op, a, b}) UsbCmdQueue[static_cast<std::size_t>(UsbCmdCount++)] = v;
+    for (int i = 0; i < pay; ++i) UsbCmdQueue[static_cast<std::size_t>(UsbCmdCount++)] = payload[i];
 }
 
 std::uint8_t UsbLink::UsbPut1(std::uint8_t op) {

@@ -31,6 +31,9 @@ public:
     void UsbPut2(std::uint8_t op, std::uint8_t a);
     std::uint8_t UsbPut3(std::uint8_t op, std::uint8_t a, std::uint8_t b);
     void UsbPut4(std::uint8_t op, std::uint8_t a, std::uint8_t b, std::uint8_t c);
+    // A payload command: op, a, b and the PayloadBytes(op, a) data bytes behind
+    // them, kept together inside one packet (the adapter page-buffer load).
+    void UsbPutPayload(std::uint8_t op, std::uint8_t a, std::uint8_t b, const std::uint8_t* payload);
 
     // Send the queue (1..65,535 bytes) in one transfer and empty it. Returns 0.
     // Once an OUT transfer has failed, nothing more is sent (the queue is
@@ -77,6 +80,9 @@ public:
 
 private:
     void Put(int n, std::uint8_t op, std::uint8_t a, std::uint8_t b, std::uint8_t c);
+    // Fillers so that `n` bytes stay inside one packet; ends the program when
+    // the queue cannot take them.
+    void Reserve(int n);
     [[noreturn]] void Fatal(const char* message);
 
     Transport* transport_;

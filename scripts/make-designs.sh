@@ -19,6 +19,7 @@ DESIGNS=(
   pic16dip18 pic16dip18c pic16dip14 pic16dip08 pic16plcc44 pic16qfp44
   i82802
   pld22cv10
+  x28c
 )
 
 here="$(cd "$(dirname "$0")/.." && pwd)"

@@ -64,6 +64,8 @@ public:
     Nanos Now() const;
     // A protocol violation (a command this design cannot take in this state).
     void Violation(std::string_view text);
+    // The user asked the programmer to stop (answered once per request).
+    bool TakeCancel();
     const ModelConfig& Model() const;
 
 private:

@@ -83,6 +83,7 @@ void DesignContext::Elapse(Nanos dt) { p_.Elapse(dt); }
 void DesignContext::Settle() { p_.GetSocket().Settle(); }
 Nanos DesignContext::Now() const { return p_.Now(); }
 void DesignContext::Violation(std::string_view text) { p_.AddViolation(std::string(text)); }
+bool DesignContext::TakeCancel() { return p_.TakeCancel(); }
 const ModelConfig& DesignContext::Model() const { return p_.Model(); }
 
 // ---- Programmer ----------------------------------------------------------------------------

@@ -128,8 +128,16 @@ public:
     void ScheduleInsertion(When w, std::unique_ptr<Chip> replacement = nullptr);
     void RejectDesigns(bool reject) { rejectAll_ = reject; }  // every end of load answers 0
     void RejectDesign(std::string tag) { rejectTags_.push_back(std::move(tag)); }
+    // The user asks the programmer to stop: the cancel query answers yes once,
+    // after `afterQueries` queries that answer no.
+    void InjectCancel(int afterQueries = 0) { cancelAfter_ = afterQueries; }
 
     // ---- used by DesignContext ---------------------------------------------------------------
+    // One cancel query: true when the user asked to stop (the request is then used up).
+    bool TakeCancel() {
+        if (cancelAfter_ < 0) return false;
+        return cancelAfter_-- == 0;
+    }
     void Capture(std::uint8_t v);
     std::uint8_t* BeginInMessage(int n);
     void Elapse(Nanos dt);
@@ -213,6 +221,7 @@ private:
     std::function<void()> onDetach_;
     bool rejectAll_ = false;
     std::vector<std::string> rejectTags_;
+    int cancelAfter_ = -1;                // queries before the cancel answers yes; -1: none asked
     std::vector<ChipEvent> chipEvents_;   // in order; the first is armed
     int eventPollBase_ = 0;               // polls_ when the armed event was armed
     std::unique_ptr<Operator> operator_;  // the simulated operator, when the model has one

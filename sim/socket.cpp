@@ -219,7 +219,9 @@ void Socket::CheckChipLevels() {
     if (r.anyPin > 0 && vcc == 0) {
         for (int p : r.vppAfterVcc) {
             if (!ChipPinTouches(p)) continue;
-            const Tenths t = RawState(placement_.SocketPinOf(p)).tenths;
+            // Only a supply is a programming voltage (logic levels face the ratings above).
+            const PinState st = RawState(placement_.SocketPinOf(p));
+            const Tenths t = st.source == PinSource::Supply ? st.tenths : 0;
             if (t > r.anyPin) {
                 early = true;
                 earlyPin = p;

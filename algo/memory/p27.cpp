@@ -82,9 +82,9 @@ bool TP27x::WriteBegin(const VariantRecord& r) {
     return Ep3.CheckCurrent() != 0;
 }
 
-void TP27x::WriteBlockBegin(const VariantRecord& r) {
+bool TP27x::WriteBlockBegin(const VariantRecord& r) {
     Ep3.PinHigh(r.ProgramPin);
-    SocketForm::WriteBlockBegin(r);
+    return SocketForm::WriteBlockBegin(r);
 }
 
 void TP27x::ProgramByte(const VariantRecord& r, std::uint8_t data) {

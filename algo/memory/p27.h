@@ -21,7 +21,7 @@ public:
 
 protected:
     bool WriteBegin(const VariantRecord& r) override;
-    void WriteBlockBegin(const VariantRecord& r) override;
+    bool WriteBlockBegin(const VariantRecord& r) override;
     void ProgramByte(const VariantRecord& r, std::uint8_t data) override;
 
 private:

@@ -62,10 +62,11 @@ void TPW27x::SetupForDevice() {
     Ep3.GndPin(20);
 }
 
-void TPW27x::WriteBlockBegin(const VariantRecord& r) {
+bool TPW27x::WriteBlockBegin(const VariantRecord& r) {
     Ep3.PinHigh(26);
     Ep3.PinHigh(28);
     Ep3.VppPin(r.VppPin);
+    return true;
 }
 
 void TPW27x::ProgramByte(const VariantRecord& r, std::uint8_t data) {

@@ -18,7 +18,7 @@ public:
 protected:
     std::vector<int> HighAddressPins() const override;
     void AfterHighAddressPins() override;
-    void WriteBlockBegin(const VariantRecord& r) override;
+    bool WriteBlockBegin(const VariantRecord& r) override;
     void ProgramByte(const VariantRecord& r, std::uint8_t data) override;
     std::vector<BatchStep> BatchSteps() override;
 };

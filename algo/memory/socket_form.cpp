@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 #include "algo/common/scan.h"
 #include "catalog/typedlg.h"
@@ -112,10 +113,23 @@ const VariantRecord* SocketForm::SelectedRow() const {
     return r.Filled() ? &r : nullptr;
 }
 
+int SocketForm::LineVcc(int floor) const {
+    const int v = wb.sel.GetParam("vcc=");
+    return v < floor ? 5000 : v;
+}
+
 std::string SocketForm::DeviceLineError() const {
     // The table is built in code; a form not yet set up still has it from
     // its constructor.
-    if (SelectedRow()) return {};
+    if (const VariantRecord* r = SelectedRow()) {
+        for (int pin : {r->VccPin, r->VppPin, r->ProgramPin})
+            if (pin > 48)
+                return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
+                       wb.sel.DeviceKeyword + " names socket pin " + std::to_string(pin);
+        const int vcc = wb.sel.GetParam("vcc=");
+        if (UsesVccKey && vcc > MaxLineVcc) return "Bad device line: vcc=" + std::to_string(vcc);
+        return {};
+    }
     return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
            (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) +
            " is not in the device table";
@@ -208,7 +222,7 @@ void SocketForm::ReadBlock(std::int32_t chip, std::uint8_t* buf) {
 
 bool SocketForm::SetupBegin(const char* noLink) {
     FillVariantTable();
-    if (!SelectedRow()) {
+    if (!DeviceLineError().empty()) {
         // Nothing is sent for a device line that names no row of the table.
         const std::string msg = DeviceLineError();
         Status(msg);
@@ -248,6 +262,7 @@ void SocketForm::ReadClick() {
     }
     Ep3.SetPortMode(ReadMode);
     SetAddressParallel(0);
+    BeforeReadEnable(r);
     Ep3.PinHigh(35);
     Ep3.PinLow(kOE);
     Ep3.PinLow(kCE);
@@ -285,6 +300,7 @@ void SocketForm::BlankClick() {
     if (!PowerUp(r)) return;
     if (!ReadLikeLaterForms) Status(Texts.Blank);
     Ep3.SetPortMode(ReadMode);
+    BeforeReadEnable(r);
     Ep3.PinLow(kCE);
     Ep3.PinLow(kOE);
     std::int32_t address = BlankFromZero ? 0 : Offsets.DeviceOffset;
@@ -360,6 +376,7 @@ void SocketForm::VerifyClick() {
     if (!PowerUp(r)) return;
     if (!ReadLikeLaterForms) Status(Texts.Verify);
     Ep3.SetPortMode(ReadMode);
+    BeforeReadEnable(r);
     Ep3.PinLow(kCE);
     Ep3.PinLow(kOE);
     SetAddressParallel(Offsets.DeviceOffset);
@@ -404,10 +421,11 @@ std::vector<SocketForm::Block> SocketForm::WritePlan(const VariantRecord& r) con
 
 bool SocketForm::WriteBegin(const VariantRecord& r) { return PowerUp(r); }
 
-void SocketForm::WriteBlockBegin(const VariantRecord& r) {
+bool SocketForm::WriteBlockBegin(const VariantRecord& r) {
     Ep3.PinHigh(kCE);
     Ep3.PinHigh(kOE);
     if (UsesVpp) Ep3.VppPin(r.VppPin);
+    return true;
 }
 
 void SocketForm::ProgramBlock(const VariantRecord& r, const Block& b) {
@@ -417,6 +435,10 @@ void SocketForm::ProgramBlock(const VariantRecord& r, const Block& b) {
         // would wrap onto address 0 with the program pin as its top bit.
         if (b.chip + i < r.LastAddress) Put1(OpAddrInc);
     }
+}
+
+void SocketForm::ProgramByte(const VariantRecord&, std::uint8_t) {
+    throw std::logic_error("this form programs no single bytes");
 }
 
 bool SocketForm::ReadBack(const VariantRecord& r, const Block& b) {
@@ -448,7 +470,7 @@ void SocketForm::WriteClick() {
             Ep3.SetPortMode(WriteMode);
             SetAddressParallel(b.chip);
             ShowProgress(b.file);
-            WriteBlockBegin(r);
+            if (!WriteBlockBegin(r)) return;
             ProgramBlock(r, b);
             WriteBlockEnd(r, b);
             Flush();

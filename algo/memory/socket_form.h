@@ -133,6 +133,13 @@ public:
     // The selected row, or null when VariantIndex names no filled row.
     const VariantRecord* SelectedRow() const;
 
+    // The device line's "vcc=" level in millivolts; a value below `floor` (an
+    // absent key gives 0) counts as 5,000. Forms that read the key set
+    // UsesVccKey: a level above MaxLineVcc is then a bad device line.
+    int LineVcc(int floor) const;
+    static constexpr int MaxLineVcc = 6500;
+    bool UsesVccKey = false;
+
     // ---- routines of the frame (public so tests can check their command streams) ------
     void SetAddressParallel(std::int32_t address);
     void ShowAddress(const std::string& edit, std::int32_t value);
@@ -193,13 +200,16 @@ protected:
     // After the contact test: supplies and pins before the first block; false abandons.
     virtual bool WriteBegin(const VariantRecord& r);
     // At the start of each block, after the write mode, the address and the progress
-    // (routes VPP again).
-    virtual void WriteBlockBegin(const VariantRecord& r);
+    // (routes VPP again); false abandons the write (a fault the engine reported).
+    virtual bool WriteBlockBegin(const VariantRecord& r);
     // Queues the programming of the block's bytes: by default ProgramByte for
     // each, the address stepped (0x28) after every byte but the chip's last.
     virtual void ProgramBlock(const VariantRecord& r, const Block& b);
-    // Queues the programming of one byte.
-    virtual void ProgramByte(const VariantRecord& r, std::uint8_t data) = 0;
+    // Queues the programming of one byte (a form whose Write is its own has none).
+    virtual void ProgramByte(const VariantRecord& r, std::uint8_t data);
+    // Read, Blank and Verify: the row's pins a member sets before CE and OE go
+    // low (Read after address 0, Blank and Verify after the read mode).
+    virtual void BeforeReadEnable(const VariantRecord& r) { (void)r; }
     // After the block's bytes, before the frame's flush (a page's write-cycle wait).
     virtual void WriteBlockEnd(const VariantRecord& r, const Block& b) { (void)r, (void)b; }
     // The read-back of a block (when its address is a multiple of ReadBackEvery):

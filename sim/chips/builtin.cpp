@@ -2,6 +2,7 @@
 // (or one loop over a family's parameter table).
 #include "sim/chip.h"
 #include "sim/chips/avr.h"
+#include "sim/chips/eeprom.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/g22v10.h"
 #include "sim/chips/gal.h"
@@ -19,6 +20,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterFwhFlash(registry);
     RegisterGalParts(registry);
     RegisterG22v10Parts(registry);
+    RegisterEeproms(registry);
 }
 
 }  // namespace quilla::sim

@@ -11,10 +11,6 @@ using P = EpromPart::Pulse;
 constexpr Nanos kNmos = 1 * Millisecond;
 constexpr Nanos kCmos = 10 * Microsecond;
 constexpr Tenths kIdMin = 115, kIdMax = 130;     // A9 at 12 V +- 0.5 (12.5 V sent)
-constexpr Tenths kEraseMin = 135, kEraseMax = 145;
-constexpr Tenths kReadVccMin = 45, kVccMax = 70;
-// Programming VCC 4.75..6.5 V: 4.8 V is the first wire level (0.1 V steps) inside.
-constexpr Tenths kProgVccMin = 48, kProgVccMax = 65;
 constexpr Nanos kEraseTime = 100 * Millisecond;
 
 // Address pins (A0 first) of the JEDEC byte-wide pinouts.
@@ -40,6 +36,8 @@ constexpr Abs kStAbs{70, 135, 140};       // ST M27C parts
 constexpr Abs kNmosAAbs{70, 135, 140};    // 12.5 V NMOS "A" parts
 constexpr Abs kNmos21Abs{60, 135, 220};   // 21 V NMOS parts
 constexpr Abs kW27Abs{70, 145, 145};      // W27E parts
+constexpr Abs kSstAbs{70, 140, 140};      // SST27SF: any pin 7.0 V, A9 and VPP 14.0 V
+constexpr Abs kSst3Abs{41, 140, 140};     // SST37VF: VDD + 0.5 V, A9 and OE#/VPP 14.0 V
 
 EpromPart Nmos24(const char* n, std::uint32_t size, std::vector<int> a, int vpp, P p, Tenths lo, Tenths hi,
                  Tenths absVpp) {
@@ -92,6 +90,27 @@ std::vector<EpromPart> BuildParts() {
     v.push_back(Dip32("W27E010", 17, 31, 1, P::LowOnPgm, 115, 125, false, 0, 0, kW27Abs, true));
     v.push_back(Dip32("W27E020", 18, 31, 1, P::LowOnPgm, 115, 125, false, 0, 0, kW27Abs, true));
     v.push_back(Dip32("W27E040", 19, 0, 1, P::LowOnCe, 115, 125, false, 0, 0, kW27Abs, true));
+    // SST MTP flash, programmed and erased at 12 V +- 5 %.
+    auto sst = [](EpromPart p) {
+        p.eraseMin = 114;
+        p.eraseMax = 126;
+        return p;
+    };
+    v.push_back(sst(Dip28("SST27SF256", 15, 0, 1, P::LowOnCe, 114, 126, kCmos, true, 0xBF, 0xA3, kSstAbs, true)));
+    v.push_back(sst(Dip28("SST27SF512", 16, 0, 22, P::LowOnCe, 114, 126, kCmos, true, 0xBF, 0xA4, kSstAbs, true)));
+    v.push_back(sst(Dip32("SST27SF010", 17, 31, 1, P::LowOnPgm, 114, 126, true, 0xBF, 0xA5, kSstAbs, true)));
+    v.push_back(sst(Dip32("SST27SF020", 18, 31, 1, P::LowOnPgm, 114, 126, true, 0xBF, 0xA6, kSstAbs, true)));
+    // SST37VF: 12 V on OE# (pin 24), WE# (pin 31) pulse, 2.7..3.6 V.
+    auto vf = [&sst](const char* n, int bits, std::uint8_t dev) {
+        EpromPart p = sst(Dip32(n, bits, 31, 24, P::LowOnPgm, 114, 126, true, 0xBF, dev, kSst3Abs, true));
+        p.readVccMin = p.progVccMin = 27;
+        p.readVccMax = p.progVccMax = 36;
+        return p;
+    };
+    v.push_back(vf("SST37VF512", 16, 0xC4));
+    v.push_back(vf("SST37VF010", 17, 0xC5));
+    v.push_back(vf("SST37VF020", 18, 0xC6));
+    v.push_back(vf("SST37VF040", 19, 0xC7));
     return v;
 }
 
@@ -147,7 +166,7 @@ AbsoluteMaximum EpromChip::Ratings() const {
 void EpromChip::OnPinsChanged(ChipPins& pins) {
     // Power comes only from the programmer's supplies.
     const Tenths vcc = pins.SupplyVoltage(part_.vcc);
-    if (!pins.Grounded(part_.gnd) || vcc < kReadVccMin || vcc > kVccMax) {
+    if (!pins.Grounded(part_.gnd) || vcc < part_.readVccMin || vcc > part_.readVccMax) {
         mode_ = Mode::Off;
         ReleaseData(pins);
         return;
@@ -160,15 +179,15 @@ void EpromChip::OnPinsChanged(ChipPins& pins) {
     const Tenths a9v = a9 ? pins.SupplyVoltage(a9) : 0;
 
     bool program = false;
-    if (vpp >= part_.vppMin && vpp <= part_.vppMax && vcc >= kProgVccMin && vcc <= kProgVccMax) {
+    if (vpp >= part_.vppMin && vpp <= part_.vppMax && vcc >= part_.progVccMin && vcc <= part_.progVccMax) {
         switch (part_.pulse) {
             case P::HighOnCe: program = !ceLow && oeHigh; break;
             case P::LowOnCe: program = ceLow && oeHigh; break;
             case P::LowOnPgm: program = ceLow && oeHigh && pgmLow; break;
         }
     }
-    const bool erase = part_.erasable && ceLow && vpp >= kEraseMin && vpp <= kEraseMax && a9v >= kEraseMin &&
-                       a9v <= kEraseMax && (part_.pgm == 0 || pgmLow);
+    const bool erase = part_.erasable && ceLow && vpp >= part_.eraseMin && vpp <= part_.eraseMax &&
+                       a9v >= part_.eraseMin && a9v <= part_.eraseMax && (part_.pgm == 0 || pgmLow);
 
     if (erase) {
         mode_ = Mode::Erase;

@@ -17,7 +17,8 @@
 //               summed over pulses of the same address and data; cells only go
 //               1 -> 0. VPP above the window programs nothing. VPP and the
 //               erase and ID voltages count only from a supply.
-//   erase       (W27E only) 13.5..14.5 V on the VPP pin and on A9, CE low (PGM
+//   erase       (W27E and the SST MTP parts) the erase voltage on the VPP pin
+//               and on A9 (W27E 13.5..14.5 V, SST 11.4..12.6 V), CE low (PGM
 //               low on the PGM-pulse parts) for 100 ms in all: every cell 0xFF.
 //               The programmer's erase sequence leaves the data pins at
 //               whatever latch 2 holds; the datasheet asks for them high. The
@@ -40,7 +41,15 @@
 // NMOS 2716..27128 (their datasheets give a 50 ms pulse; the programmer's
 // 1 ms wait is the unit the forms count on), 10 us for the CMOS quick-pulse
 // parts and the W27E parts (100 us typical per the datasheets, lowered to the
-// programmer's 10 us pulse wait).
+// programmer's 10 us pulse wait) and for the SST MTP parts (byte-program time
+// 20 us typical for the SST27SF, 10-15 us for the SST37VF).
+//
+// SST MTP flash in EPROM pinout: SST27SF256 (VPP pin 1, CE/PGM pulse),
+// SST27SF512 (OE/VPP, CE/PGM pulse), SST27SF010/020 (VPP pin 1, PGM# pin 31
+// pulse with CE low), read at 4.5..5.5 V; SST37VF512..040 in the JEDEC flash
+// pinout: 12 V on OE# and a pulse of WE# (pin 31) with CE low, read at
+// 2.7..3.6 V. The programming VDD window of the SST37VF is taken as its read
+// window. IDs BFh with A3h..A6h (27SF256..020) and C4h..C7h (37VF512..040).
 #pragma once
 
 #include <cstdint>
@@ -68,9 +77,14 @@ struct EpromPart {
     Nanos minProgram;
     bool hasId;
     std::uint8_t mfr, dev;
-    bool erasable;             // W27E: electrical erase
+    bool erasable;             // W27E, SST MTP: electrical erase
     // Absolute maximum ratings: any pin, A9, the VPP pin.
     Tenths absAny, absA9, absVpp;
+    // Erase voltage window on the VPP pin and A9.
+    Tenths eraseMin = 135, eraseMax = 145;
+    // VCC windows for reading and for programming.
+    Tenths readVccMin = 45, readVccMax = 70;
+    Tenths progVccMin = 48, progVccMax = 65;
 };
 
 // The parts this model knows, by name.

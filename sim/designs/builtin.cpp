@@ -8,6 +8,7 @@
 #include "sim/designs/i82802.h"
 #include "sim/designs/vex300.h"
 #include "sim/designs/vex310fw.h"
+#include "sim/designs/x28c.h"
 
 namespace quilla::sim {
 
@@ -24,6 +25,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<At90s8515Plcc44Design>();
     registry.Add<At90s8535Plcc44Design>();
     RegisterPicSerialDesigns(registry);
+    registry.Add<X28cDesign>();
 }
 
 }  // namespace quilla::sim

@@ -55,7 +55,7 @@ public:
     bool Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args,
                  std::span<const std::uint8_t> payload) override;
 
-private:
+protected:
     void DriveLow(DesignContext& ctx);
     void DriveData(DesignContext& ctx);
     void Step(DesignContext& ctx);

@@ -323,3 +323,32 @@ TEST(Protocol, ArgumentCountsOfThePayloadAndSystemCommands) {
 }
 
 }  // namespace
+
+namespace {
+
+// The page-buffer load (3 bytes + 32 payload bytes) stays whole inside one
+// packet: fillers go in front when it would not fit, and the walk of the
+// stream finds it with its payload.
+class PayloadRule : public ::testing::TestWithParam<int> {};
+
+TEST_P(PayloadRule, APayloadCommandNeverCrossesAPacket) {
+    const int start = GetParam();
+    RecordingTransport t;
+    UsbLink link(&t);
+    for (int i = 0; i < start; ++i) link.UsbPut1(proto::OpAddrInc);
+    std::uint8_t page[proto::PageBufferBytes];
+    for (int i = 0; i < proto::PageBufferBytes; ++i) page[i] = static_cast<std::uint8_t>(0xC0 + i);
+    link.UsbPutPayload(proto::OpPageBufferLoad, 1, 0x20, page);
+    const int at = link.UsbCmdCount - 35;
+    EXPECT_EQ(at / 64, (link.UsbCmdCount - 1) / 64) << "payload command crosses a packet";
+    const int fillers = (start % 64) + 35 > 64 ? 64 - start % 64 : 0;
+    EXPECT_EQ(at, start + fillers);
+    EXPECT_EQ(link.UsbCmdQueue[static_cast<std::size_t>(at)], proto::OpPageBufferLoad);
+    EXPECT_EQ(link.UsbCmdQueue[static_cast<std::size_t>(at + 2)], 0x20);
+    EXPECT_EQ(link.UsbCmdQueue[static_cast<std::size_t>(at + 3 + 31)], 0xC0 + 31);
+}
+
+INSTANTIATE_TEST_SUITE_P(Starts, PayloadRule, ::testing::Values(0, 29, 30, 63, 64),
+                         quilla::test::CaseName([](int s) { return "at " + std::to_string(s); }));
+
+}  // namespace

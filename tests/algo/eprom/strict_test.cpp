@@ -43,9 +43,10 @@ public:
     }
 
 protected:
-    void WriteBlockBegin(const VariantRecord& r) override {
-        TP27x::WriteBlockBegin(r);
+    bool WriteBlockBegin(const VariantRecord& r) override {
+        const bool go = TP27x::WriteBlockBegin(r);
         if (fault_.block) fault_.block(Ep3, r);
+        return go;
     }
     void ProgramByte(const VariantRecord& r, std::uint8_t data) override {
         if (!fault_.pulse) return TP27x::ProgramByte(r, data);

@@ -1,0 +1,280 @@
+#include "sim/chips/eeprom.h"
+
+#include <algorithm>
+
+namespace quilla::sim {
+
+namespace {
+
+constexpr Tenths kVccMin = 45, kVccMax = 55;         // 5 V +- 10 %
+constexpr Tenths kClearMin = 115, kClearMax = 125;   // CHIP CLEAR: 12 V +- 0.5 on OE
+constexpr Nanos kClearTime = 10 * Millisecond;
+constexpr Nanos kPowerUpDelay = 5 * Millisecond;     // writes inhibited after VCC arrives
+constexpr std::uint32_t kCmd1 = 0x5555, kCmd2 = 0x2AAA;
+
+// Address pins (A0 first) of the byte-wide EEPROM pinouts.
+const std::vector<int> A24{8, 7, 6, 5, 4, 3, 2, 1, 23, 22, 19};
+std::vector<int> A28(int bits) {
+    std::vector<int> a{10, 9, 8, 7, 6, 5, 4, 3, 25, 24, 21, 23, 2, 26, 1};
+    a.resize(static_cast<std::size_t>(bits));
+    return a;
+}
+std::vector<int> A32(int bits) {
+    std::vector<int> a{12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, 1};
+    a.resize(static_cast<std::size_t>(bits));
+    return a;
+}
+
+EepromPart Dip24(const char* n, Nanos cycle, bool chipErase) {
+    return {n, 24, 0x800, A24, 18, 20, 21, 24, 12, 1, 0, cycle, false, chipErase, 62, 135};
+}
+EepromPart Dip28(const char* n, int bits, int page, Nanos window, Nanos cycle, bool sdp, bool chipErase,
+                 Tenths absAny, Tenths absOe) {
+    return {n, 28, 1u << bits, A28(bits), 20, 22, 27, 28, 14, page, window, cycle, sdp, chipErase, absAny, absOe};
+}
+EepromPart Dip32(const char* n, int bits, int page, Nanos window, Nanos cycle, bool sdp, Tenths absAny,
+                 Tenths absOe) {
+    return {n, 32, 1u << bits, A32(bits), 22, 24, 31, 32, 16, page, window, cycle, sdp, false, absAny, absOe};
+}
+
+std::vector<EepromPart> BuildParts() {
+    std::vector<EepromPart> v;
+    // Atmel byte-write parts: 1 ms write cycle (the fast-write versions 200 us),
+    // inputs rated 6.25 V, OE (and A9) 13.5 V.
+    v.push_back(Dip24("AT28C16", 1 * Millisecond, false));
+    v.push_back(Dip28("AT28C17", 11, 1, 0, 1 * Millisecond, false, false, 62, 135));
+    v.push_back(Dip28("AT28C64", 13, 1, 0, 1 * Millisecond, false, true, 62, 135));
+    // AT28C256: 64-byte pages, 150 us byte-load window; the page cycle (10 ms
+    // maximum, no typical given) is lowered to the form's 5 ms; SDP; CHIP CLEAR.
+    v.push_back(Dip28("AT28C256", 15, 64, 150 * Microsecond, 5 * Millisecond, true, true, 62, 135));
+    // Xicor page parts: byte-load window 100 us, write cycle 5 ms typical,
+    // every pin rated -1 V to +7 V.
+    v.push_back(Dip28("X28C256", 15, 64, 100 * Microsecond, 5 * Millisecond, true, false, 70, 70));
+    v.push_back(Dip32("X28C512", 16, 128, 100 * Microsecond, 5 * Millisecond, true, 70, 70));
+    v.push_back(Dip32("X28C010", 17, 256, 100 * Microsecond, 5 * Millisecond, true, 70, 70));
+    return v;
+}
+
+// The command address a cycle names, on the part's own lines up to A14.
+std::uint32_t CommandAddress(const EepromPart& p, std::uint32_t a) {
+    const std::uint32_t lines = std::min<std::uint32_t>(0x7FFF, p.size - 1);
+    return a & lines;
+}
+
+}  // namespace
+
+const std::vector<EepromPart>& EepromParts() {
+    static const std::vector<EepromPart> parts = BuildParts();
+    return parts;
+}
+
+const EepromPart* FindEepromPart(std::string_view name) {
+    for (const auto& p : EepromParts())
+        if (name == p.name) return &p;
+    return nullptr;
+}
+
+EepromChip::EepromChip(const EepromPart& part) : part_(part), cells_(part.size, 0xFF) {
+    const int half = part.pins / 2;
+    data_ = {half - 3, half - 2, half - 1, half + 1, half + 2, half + 3, half + 4, half + 5};
+}
+
+AbsoluteMaximum EepromChip::Ratings() const {
+    AbsoluteMaximum r;
+    r.anyPin = part_.absAny;
+    if (part_.absOe > part_.absAny) r.pins.push_back({part_.oe, part_.absOe});
+    return r;
+}
+
+std::uint32_t EepromChip::Address(ChipPins& pins) const {
+    std::uint32_t a = 0;
+    for (std::size_t i = 0; i < part_.address.size(); ++i)
+        if (pins.High(part_.address[i])) a |= 1u << i;
+    return a % part_.size;
+}
+
+std::uint8_t EepromChip::Data(ChipPins& pins) const {
+    std::uint8_t v = 0;
+    for (std::size_t i = 0; i < data_.size(); ++i)
+        if (pins.High(data_[i])) v = static_cast<std::uint8_t>(v | (1u << i));
+    return v;
+}
+
+void EepromChip::PowerLost() {
+    powered_ = false;
+    strobe_ = false;
+    windowOpen_ = false;
+    command_.clear();
+    loads_.clear();
+    busy_ = false;  // the cycle in progress writes nothing
+    writing_.clear();
+    erasing_ = false;
+    eraseTime_ = 0;
+}
+
+void EepromChip::OnPinsChanged(ChipPins& pins) {
+    const Tenths vcc = pins.SupplyVoltage(part_.vcc);
+    if (!pins.Grounded(part_.gnd) || vcc < kVccMin || vcc > kVccMax) {
+        if (powered_) PowerLost();
+        for (int p : data_) pins.Release(p);
+        return;
+    }
+    if (!powered_) {
+        powered_ = true;
+        writeAllowedAt_ = now_ + kPowerUpDelay;
+    }
+    const bool ceLow = !pins.High(part_.ce);
+    const bool weLow = !pins.High(part_.we);
+    const bool oeHigh = pins.High(part_.oe);
+    const Tenths oeSupply = pins.SupplyVoltage(part_.oe);
+
+    // CHIP CLEAR: 12 V on OE, CE and WE low.
+    erasing_ = part_.chipErase && !busy_ && ceLow && weLow && oeSupply >= kClearMin && oeSupply <= kClearMax;
+    if (erasing_) {
+        strobe_ = false;
+        for (int p : data_) pins.Release(p);
+        return;
+    }
+    // A write strobe: CE and WE low with OE high. The address counts when it
+    // starts, the data when it ends.
+    const bool strobe = ceLow && weLow && oeHigh && oeSupply <= kVccMax;
+    if (strobe && !strobe_) strobeAddr_ = Address(pins);
+    if (!strobe && strobe_ && now_ >= writeAllowedAt_) ByteLoad(strobeAddr_, Data(pins));
+    strobe_ = strobe;
+
+    if (ceLow && !oeHigh && !weLow) {
+        const std::uint8_t out = busy_ ? static_cast<std::uint8_t>(lastData_ ^ 0x80) : cells_[Address(pins)];
+        for (std::size_t i = 0; i < data_.size(); ++i) pins.Drive(data_[i], (out >> i) & 1u);
+    } else {
+        for (int p : data_) pins.Release(p);
+    }
+}
+
+// One write cycle of the bus: a protection command cycle, or a data load.
+void EepromChip::ByteLoad(std::uint32_t addr, std::uint8_t data) {
+    if (busy_) return;
+    if (part_.sdp) {
+        static const Load kOn[] = {{kCmd1, 0xAA}, {kCmd2, 0x55}, {kCmd1, 0xA0}};
+        static const Load kOff[] = {{kCmd1, 0xAA}, {kCmd2, 0x55}, {kCmd1, 0x80},
+                                    {kCmd1, 0xAA}, {kCmd2, 0x55}, {kCmd1, 0x20}};
+        command_.push_back({addr, data});
+        auto prefixOf = [this](const Load* seq, std::size_t n) {
+            if (command_.size() > n) return false;
+            for (std::size_t i = 0; i < command_.size(); ++i)
+                if (CommandAddress(part_, command_[i].addr) != seq[i].addr || command_[i].data != seq[i].data)
+                    return false;
+            return true;
+        };
+        const bool on = prefixOf(kOn, 3), off = prefixOf(kOff, 6);
+        if (on || off) {
+            windowOpen_ = true;
+            windowEnd_ = now_ + part_.loadWindow;
+            if (on && command_.size() == 3) {
+                sdpOn_ = true;
+                windowUnlocked_ = commandDone_ = true;
+                command_.clear();
+            } else if (off && command_.size() == 6) {
+                sdpOn_ = false;
+                windowUnlocked_ = commandDone_ = true;
+                command_.clear();
+            }
+            return;
+        }
+        // Not a command after all: the cycles are loads.
+        std::vector<Load> cycles;
+        cycles.swap(command_);
+        for (const Load& l : cycles) DataLoad(l.addr, l.data);
+        return;
+    }
+    DataLoad(addr, data);
+}
+
+void EepromChip::DataLoad(std::uint32_t addr, std::uint8_t data) {
+    if (busy_) return;
+    if (sdpOn_ && !windowUnlocked_) return;  // protected: no cycle starts
+    loads_.push_back({addr, data});
+    if (part_.page <= 1) {
+        StartCycle();
+        return;
+    }
+    windowOpen_ = true;
+    windowEnd_ = now_ + part_.loadWindow;
+}
+
+void EepromChip::StartCycle() {
+    windowOpen_ = false;
+    windowUnlocked_ = false;
+    const bool any = !loads_.empty() || commandDone_;
+    commandDone_ = false;
+    command_.clear();
+    if (!any) return;
+    writing_.clear();
+    if (!loads_.empty()) {
+        // The last load names the page; each load lands at its offset in it.
+        const std::uint32_t page = static_cast<std::uint32_t>(part_.page);
+        const std::uint32_t base = part_.page > 1 ? loads_.back().addr / page * page : 0;
+        for (const Load& l : loads_) writing_.push_back({part_.page > 1 ? base + l.addr % page : l.addr, l.data});
+        lastData_ = loads_.back().data;
+    }
+    loads_.clear();
+    busy_ = true;
+    busyEnd_ = now_ + static_cast<Nanos>(static_cast<double>(part_.writeCycle) * SlowFactor());
+    ++cycles_;
+}
+
+void EepromChip::FinishCycle() {
+    for (const Load& l : writing_) cells_[l.addr % part_.size] = l.data;
+    writing_.clear();
+    busy_ = false;
+}
+
+void EepromChip::Advance(Nanos dt) {
+    const Nanos end = now_ + dt;
+    while (true) {
+        if (windowOpen_ && windowEnd_ <= end && !busy_) {
+            now_ = std::max(now_, windowEnd_);
+            StartCycle();
+            continue;
+        }
+        if (busy_ && busyEnd_ <= end) {
+            now_ = std::max(now_, busyEnd_);
+            FinishCycle();
+            continue;
+        }
+        break;
+    }
+    now_ = end;
+}
+
+void EepromChip::OnElapsed(ChipPins& pins, Nanos dt) {
+    (void)pins;
+    if (!powered_) {
+        now_ += dt;
+        return;
+    }
+    if (erasing_) {
+        eraseTime_ += dt;
+        if (static_cast<double>(eraseTime_) >= static_cast<double>(kClearTime) * SlowFactor()) {
+            std::fill(cells_.begin(), cells_.end(), 0xFF);
+            eraseTime_ = 0;
+        }
+    }
+    Advance(dt);
+}
+
+void EepromChip::OnRemoved() { PowerLost(); }
+
+SeatedPart MakeEeprom(std::string_view name) {
+    const EepromPart* p = FindEepromPart(name);
+    if (!p) return {};
+    return {std::make_unique<EepromChip>(*p), Placement::Dip(p->pins)};
+}
+
+void RegisterEeproms(ChipRegistry& registry) {
+    for (const auto& p : EepromParts()) {
+        const std::string name = p.name;
+        registry.Add(name, [name] { return MakeEeprom(name); });
+    }
+}
+
+}  // namespace quilla::sim
