@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "algo/common/rows.h"
 #include "algo/common/scan.h"
 #include "catalog/typedlg.h"
 #include "engine/fatal.h"
@@ -18,18 +19,6 @@ constexpr int kBlock = 1024;
 constexpr int kCE = 26;
 constexpr int kOE = 28;
 constexpr int kGround = 20;
-
-std::string Fmt(const char* f, unsigned a, unsigned b) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, f, a, b);
-    return buf;
-}
-
-std::string Fmt3(const char* f, unsigned a, unsigned b, unsigned c) {
-    char buf[80];
-    std::snprintf(buf, sizeof buf, f, a, b, c);
-    return buf;
-}
 
 }  // namespace
 
@@ -81,10 +70,7 @@ void SocketForm::DeclareWindow(std::vector<SocketButton> ops, std::vector<BatchB
     AddGroup("GroupBox1", "Batch   ");
     for (auto& b : batch) AddCheck(b.Name, b.Caption, b.Ticked, "GroupBox1");
     AddButton("Button1", shape.RunCaption, [this] { Button1Click(); }, "GroupBox1");
-    AddProgress(kProgress);
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddStatus(kMessage, "Prompt  ");
-    if (shape.ExitButton) AddButton("CancelBtn", "Exit", [this] { CancelBtnClick(); });
+    DeclareStatusFoot(shape.ExitButton);
 }
 
 void SocketForm::OnActivate() {
@@ -99,19 +85,9 @@ bool SocketForm::FileWindowForWrite(const char* writeBox) {
 
 // ---- device table ---------------------------------------------------------------------
 
-int SocketForm::VariantCount() const {
-    int n = 0;
-    for (int i = 0; i < static_cast<int>(Table.size()); ++i)
-        if (Table[static_cast<std::size_t>(i)].Filled()) n = i + 1;
-    return n;
-}
+int SocketForm::VariantCount() const { return FilledRowCount(Table); }
 
-const VariantRecord* SocketForm::SelectedRow() const {
-    const int v = wb.sel.VariantIndex;
-    if (v < 1 || v >= static_cast<int>(Table.size())) return nullptr;
-    const VariantRecord& r = Table[static_cast<std::size_t>(v)];
-    return r.Filled() ? &r : nullptr;
-}
+const VariantRecord* SocketForm::SelectedRow() const { return FilledRow(Table, wb.sel.VariantIndex); }
 
 int SocketForm::LineVcc(int floor) const {
     const int v = wb.sel.GetParam("vcc=");
@@ -130,9 +106,7 @@ std::string SocketForm::DeviceLineError() const {
         if (UsesVccKey && vcc > MaxLineVcc) return "Bad device line: vcc=" + std::to_string(vcc);
         return {};
     }
-    return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
-           (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) +
-           " is not in the device table";
+    return VariantNotInTable();
 }
 
 const VariantRecord& SocketForm::Row() {
@@ -140,16 +114,10 @@ const VariantRecord& SocketForm::Row() {
     Refuse(DeviceLineError());
 }
 
-void SocketForm::RequireDeviceOffset(const VariantRecord& r) {
-    const std::int32_t d = Offsets.DeviceOffset;
-    if (d < 0 || d > r.LastAddress)
-        Refuse("Device offset " + HexPlain(d) + " beyond the chip (0 to " + HexPlain(r.LastAddress) + ")");
-}
+void SocketForm::RequireDeviceOffset(const VariantRecord& r) { AlgoForm::RequireDeviceOffset(Offsets, r.LastAddress); }
 
 void SocketForm::RequireImageRange(std::int64_t first, std::int64_t count) {
-    if (count <= 0) return;
-    if (first < 0 || first + count > ImageSize)
-        Refuse("File offset " + HexPlain(Offsets.FileOffset) + " runs past the 8M buffer");
+    AlgoForm::RequireImageRange(Offsets, first, count);
 }
 
 void SocketForm::RequireImageRange(const std::vector<Block>& plan) {
@@ -319,7 +287,7 @@ void SocketForm::BlankClick() {
         for (int i = 0; i < n; ++i) {
             const std::uint8_t b = Ep3.UsbReplyBuf[static_cast<std::size_t>(i)];
             if (b != 0xFF) {
-                Status(Fmt("%06x:Err. Not Blank=%02x", static_cast<unsigned>(done + i), b));
+                Status(NotBlankText(done + i, b));
                 Ep3.VccPin(0);
                 wb.ErrorFlag() = 1;
                 return;
@@ -401,7 +369,7 @@ bool SocketForm::MatchesImage(std::int32_t file, const std::uint8_t* chip, int c
     for (int i = 0; i < count; ++i) {
         const std::uint8_t want = *Image(file + i);
         if (chip[i] != want) {
-            Status(Fmt3("%06x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(file + i), want, chip[i]));
+            Status(MismatchText(file + i, want, chip[i]));
             Ep3.VccPin(0);
             wb.ErrorFlag() = 1;
             return false;

@@ -296,10 +296,7 @@ void TX28cx1::VerifyClick() {
         for (int i = 0; i < n; ++i) {
             const std::uint8_t want = *Image(file + i);
             if (bytes[i] != want) {
-                char text[64];
-                std::snprintf(text, sizeof text, "%06x:Error.(File=%02x,chip=%02x)",
-                              static_cast<unsigned>(chip + i), want, bytes[i]);
-                Status(text);
+                Status(MismatchText(chip + i, want, bytes[i]));
                 Ep3.VccPin(0);
                 wb.ErrorFlag() = 1;
                 return;
