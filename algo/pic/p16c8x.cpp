@@ -52,15 +52,7 @@ TP16c8x::TP16c8x(Workbench& w)
     : PicFlashForm(w, "P16c8x", picvariant::P16c8x,
                    {.writeKeepsVcc = true, .verifyChecksCurrent = true, .readDataInclusive = true,
                     .deviceIdMask = 0x3FE0, .writeConfigDone = "OK"}) {
-    AddButton("Erase", "Erase ", [this] { EraseClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
-    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    DeclareButtons();
     AddGroup("GroupBox1", "CFG Bits  ");
     AddCheck("CheckBox1", "Lockbit      ", false, "GroupBox1").OnClick = [this] { ConfigClick(); };
     AddCheck("CheckBox2", "WTD          ", true, "GroupBox1").OnClick = [this] { ConfigClick(); };
@@ -115,17 +107,8 @@ std::string TP16c8x::DeviceLineError() const {
 }
 
 void TP16c8x::SetupForDevice() {
-    ready_ = false;
     FillVariantTable();
-    if (const std::string err = DeviceLineError(); !err.empty()) {
-        Status(err);
-        wb.prompts.ShowMsg(err);
-        return;
-    }
-    Ep3.ResetPins();
-    wb.FileNew();
-    AlgoForm::Show();
-    row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    if (!SetupBegin()) return;
     Ep3.LoadBitFile("pic16dip18.bit");
     Status(Ep3.Connected ? "OK " : "Comm Err.");
     if (wb.FileWin) wb.FileWin->EndAddr = 0x5000;

@@ -23,15 +23,7 @@ PicBoxesForm::PicBoxesForm(Workbench& w, std::string caption, const PicVariant& 
 
 void PicBoxesForm::DeclareWindow(const std::string& groupCaption, const std::string& oscCaption,
                                  std::vector<std::string> oscItems) {
-    AddButton("Erase", "Erase ", [this] { EraseClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
-    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    DeclareButtons();
     AddGroup("GroupBox1", groupCaption).OnClick = [this] { ConfigClick(); };
     for (const NamedBox& b : config_.boxes)
         AddCheck(b.name, b.caption, b.ticked, "GroupBox1").OnClick = [this] { ConfigClick(); };
@@ -95,20 +87,6 @@ void PicBoxesForm::ControlsToConfig() {
     ConfigWord = w;
     Status("Config = " + Hex4(ConfigWord));
     UserIdFromField();
-}
-
-bool PicBoxesForm::SetupBegin() {
-    ready_ = false;
-    if (const std::string err = DeviceLineError(); !err.empty()) {
-        Status(err);
-        wb.prompts.ShowMsg(err);
-        return false;
-    }
-    Ep3.ResetPins();
-    wb.FileNew();
-    AlgoForm::Show();
-    row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
-    return true;
 }
 
 bool PicBoxesForm::Check(PicStep) { return DeviceIdCheck(false); }

@@ -44,8 +44,6 @@ protected:
     void ReadCon();
     bool Check(PicStep op) override;
     int Waits() const override { return Pic.WaitCount({}); }
-    // Refuses a row outside the table or without pins (nothing sent).
-    bool SetupBegin();
     std::uint32_t MaskLo() const { return row_.ContactLo; }
     std::uint32_t MaskHi() const { return row_.ContactHi; }
 

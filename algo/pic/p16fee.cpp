@@ -39,15 +39,7 @@ const PackageRow* FindPackage(int pkg) {
 }  // namespace
 
 TP16fEEx::TP16fEEx(Workbench& w) : PicFlashForm(w, "P16fEEx", picvariant::P16fEEx, {}) {
-    AddButton("Erase", "Erase ", [this] { EraseClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
-    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    DeclareButtons();
     DeclareConfigBoxes("CFG Config(打勾编程为0)");
     AddRadio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3);
     DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
@@ -113,18 +105,8 @@ std::string TP16fEEx::DeviceLineError() const {
 int TP16fEEx::Waits() const { return Pic.WaitCount({row_.WriteDelay, Text("Speed"), 0}); }
 
 void TP16fEEx::SetupForDevice() {
-    ready_ = false;
     FillVariantTable();
-    if (const std::string err = DeviceLineError(); !err.empty()) {
-        // Nothing is sent for a line the form cannot serve.
-        Status(err);
-        wb.prompts.ShowMsg(err);
-        return;
-    }
-    Ep3.ResetPins();
-    wb.FileNew();
-    AlgoForm::Show();
-    row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    if (!SetupBegin()) return;
     const int ee = wb.sel.GetParam("ee=");
     row_.EepromLast = ee - 1;
     for (const char* c : {"WrData", "RdData", "RadioGroup2", "CheckBoxrWrData"}) SetEnabled(c, ee != 0);

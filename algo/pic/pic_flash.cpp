@@ -31,6 +31,32 @@ bool PicFlashForm::DeviceIdCheck(bool skipContact) {
     return Pic.CheckDeviceId(wb.sel, Row().Pins(), 0xFF, skipContact);
 }
 
+bool PicFlashForm::SetupBegin() {
+    ready_ = false;
+    if (const std::string err = DeviceLineError(); !err.empty()) {
+        Status(err);
+        wb.prompts.ShowMsg(err);
+        return false;
+    }
+    Ep3.ResetPins();
+    wb.FileNew();
+    AlgoForm::Show();
+    row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    return true;
+}
+
+void PicFlashForm::DeclareButtons() {
+    AddButton("Erase", "Erase ", [this] { EraseClick(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
+    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
+    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
+    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
+    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
+    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+}
+
 void PicFlashForm::DeclareBatch(const std::vector<std::pair<const char*, const char*>>& boxes) {
     AddGroup("GroupBox2", "Batch   ");
     for (auto [name, caption] : boxes) AddCheck(name, caption, true, "GroupBox2");

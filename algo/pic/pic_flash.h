@@ -58,6 +58,12 @@ protected:
     bool EraseData(const PicRow& r);
     bool EraseAll(const PicRow& r);
     bool EraseByItem(const PicRow& r, int item);
+    // Setup's start: a line the form cannot serve (DeviceLineError) shows one
+    // message and sends nothing (false); else the pins reset, the hex window
+    // and the form shown, and the chosen row copied.
+    bool SetupBegin();
+    // The operation buttons, in window order.
+    void DeclareButtons();
     // The window's common controls (declared by each form in its own order).
     void DeclareBatch(const std::vector<std::pair<const char*, const char*>>& boxes);
 

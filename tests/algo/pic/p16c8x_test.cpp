@@ -9,6 +9,7 @@
 #include "algo/pic/p16c8x.h"
 #include "sim/chips/pic14.h"
 #include "support/fault_sweep.h"
+#include "pic_images.h"
 #include "support/sim_bench.h"
 #include "support/temp_dir.h"
 
@@ -17,24 +18,6 @@ namespace {
 
 using sim::Pic14Chip;
 
-void FillImage(SimBench& b, int words, int ee, unsigned seed) {
-    std::mt19937 rng(seed);
-    for (int a = 0; a < words; ++a) {
-        const std::uint16_t w = static_cast<std::uint16_t>(rng() & 0x3FFF);
-        b.Image()[2 * a] = static_cast<std::uint8_t>(w);
-        b.Image()[2 * a + 1] = static_cast<std::uint8_t>(w >> 8);
-    }
-    for (int i = 0; i < ee; ++i) b.Image()[0x4000 + i] = static_cast<std::uint8_t>(rng());
-}
-
-bool ChipHoldsImage(SimBench& b, int words, int ee) {
-    auto& c = b.ChipAs<Pic14Chip>();
-    for (int a = 0; a < words; ++a)
-        if (c.Word(a) != (b.Image()[2 * a] | (b.Image()[2 * a + 1] << 8))) return false;
-    for (int i = 0; i < ee; ++i)
-        if (c.Eeprom()[static_cast<std::size_t>(i)] != b.Image()[0x4000 + i]) return false;
-    return true;
-}
 
 struct Part {
     const char* part;
@@ -46,7 +29,7 @@ class EveryRow : public ::testing::TestWithParam<Part> {};
 TEST_P(EveryRow, RunProgramsTheChipAndLeavesItReadable) {
     const Part& p = GetParam();
     SimBench b(p.part);
-    FillImage(b, p.words, 64, 3);
+    FillPicImage(b, p.words, 64, 3);
     AlgoForm& f = b.Open(p.params);
     EXPECT_EQ(f.Text("Msg"), "OK ");
     EXPECT_EQ(b.sim->LoadedTag(), "pic16dip18");
@@ -54,12 +37,12 @@ TEST_P(EveryRow, RunProgramsTheChipAndLeavesItReadable) {
     f.Click("Button1");
     EXPECT_EQ(f.Text("Msg"), "End OK..");
     EXPECT_EQ(f.PassesCounted(), 1);
-    EXPECT_TRUE(ChipHoldsImage(b, p.words, 64));
+    EXPECT_TRUE(PicChipHoldsImage(b, p.words, 64));
     auto& chip = b.ChipAs<Pic14Chip>();
     EXPECT_EQ(chip.ConfigWord() & chip.Part().configMask, 0x3FF5 & chip.Part().configMask);
     std::fill(b.Image(), b.Image() + 2 * p.words, 0);
     f.Click("ReadToFile");
-    EXPECT_TRUE(ChipHoldsImage(b, p.words, 0));  // not protected: it reads back
+    EXPECT_TRUE(PicChipHoldsImage(b, p.words, 0));  // not protected: it reads back
     EXPECT_TRUE(b.prompts.shown.empty()) << b.prompts.Last();
 }
 
@@ -170,7 +153,7 @@ TEST(P16c8xSweep, BatchCountsOnlyAChipThatHoldsTheImage) {
     FaultSweep s;
     s.prepare = [] {
         auto b = std::make_unique<SimBench>("PIC16F83");
-        FillImage(*b, 512, 64, 9);
+        FillPicImage(*b, 512, 64, 9);
         return b;
     };
     s.form = [](SimBench& b) -> AlgoForm& { return b.Open("P16C84 4"); };
@@ -184,9 +167,9 @@ TEST(P16c8xSweep, BatchCountsOnlyAChipThatHoldsTheImage) {
         if (text == "OK") {
             bool blank = true;
             for (int a = 0; a < 512; ++a) blank = blank && b.ChipAs<Pic14Chip>().Word(a) == 0x3FFF;
-            return blank || ChipHoldsImage(b, 512, 0);
+            return blank || PicChipHoldsImage(b, 512, 0);
         }
-        return ChipHoldsImage(b, 512, 0);
+        return PicChipHoldsImage(b, 512, 0);
     };
     s.Run();
 }

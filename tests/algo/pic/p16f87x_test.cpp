@@ -8,6 +8,7 @@
 
 #include "algo/pic/p16f87x.h"
 #include "sim/chips/pic14.h"
+#include "pic_images.h"
 #include "support/sim_bench.h"
 #include "support/temp_dir.h"
 
@@ -16,24 +17,6 @@ namespace {
 
 using sim::Pic14Chip;
 
-void FillImage(SimBench& b, int words, int ee, unsigned seed) {
-    std::mt19937 rng(seed);
-    for (int a = 0; a < words; ++a) {
-        const std::uint16_t w = static_cast<std::uint16_t>(rng() & 0x3FFF);
-        b.Image()[2 * a] = static_cast<std::uint8_t>(w);
-        b.Image()[2 * a + 1] = static_cast<std::uint8_t>(w >> 8);
-    }
-    for (int i = 0; i < ee; ++i) b.Image()[0x4000 + i] = static_cast<std::uint8_t>(rng());
-}
-
-bool ChipHoldsImage(SimBench& b, int words, int ee) {
-    auto& c = b.ChipAs<Pic14Chip>();
-    for (int a = 0; a < words; ++a)
-        if (c.Word(a) != (b.Image()[2 * a] | (b.Image()[2 * a + 1] << 8))) return false;
-    for (int i = 0; i < ee; ++i)
-        if (c.Eeprom()[static_cast<std::size_t>(i)] != b.Image()[0x4000 + i]) return false;
-    return true;
-}
 
 struct Part {
     const char* part;
@@ -47,14 +30,14 @@ class BuiltInRows : public ::testing::TestWithParam<Part> {};
 TEST_P(BuiltInRows, RunProgramsTheChip) {
     const Part& p = GetParam();
     SimBench b(p.part);
-    FillImage(b, p.words, p.ee, 5);
+    FillPicImage(b, p.words, p.ee, 5);
     AlgoForm& f = b.Open(p.params);
     EXPECT_EQ(f.Text("Msg"), "OK ");
     EXPECT_EQ(b.sim->LoadedTag(), p.design);
     f.Click("Button1");
     EXPECT_EQ(f.Text("Msg"), "End OK..");
     EXPECT_EQ(f.PassesCounted(), 1);
-    EXPECT_TRUE(ChipHoldsImage(b, p.words, p.ee));
+    EXPECT_TRUE(PicChipHoldsImage(b, p.words, p.ee));
     auto& chip = b.ChipAs<Pic14Chip>();
     EXPECT_EQ(chip.ConfigWord(), p.config);
     EXPECT_TRUE(b.prompts.shown.empty()) << b.prompts.Last();

@@ -12,6 +12,7 @@
 #include "sim/chips/pic14.h"
 #include "support/fault_sweep.h"
 #include "support/param_names.h"
+#include "pic_images.h"
 #include "support/sim_bench.h"
 
 namespace quilla::test {
@@ -21,26 +22,6 @@ using sim::Pic14Chip;
 
 constexpr const char* kFull = "PIC16FEE 8 fla=8192 ee=256 dly=1 pkg=40";
 constexpr const char* kSmall = "PIC16FEE 8 fla=64 ee=16 dly=1 pkg=40";
-
-// Random 14-bit words in the image's program area, random EEPROM bytes at 4000h.
-void FillImage(SimBench& b, int words, int ee, unsigned seed) {
-    std::mt19937 rng(seed);
-    for (int a = 0; a < words; ++a) {
-        const std::uint16_t w = static_cast<std::uint16_t>(rng() & 0x3FFF);
-        b.Image()[2 * a] = static_cast<std::uint8_t>(w);
-        b.Image()[2 * a + 1] = static_cast<std::uint8_t>(w >> 8);
-    }
-    for (int i = 0; i < ee; ++i) b.Image()[0x4000 + i] = static_cast<std::uint8_t>(rng());
-}
-
-bool ChipHoldsImage(SimBench& b, int words, int ee) {
-    auto& c = b.ChipAs<Pic14Chip>();
-    for (int a = 0; a < words; ++a)
-        if (c.Word(a) != (b.Image()[2 * a] | (b.Image()[2 * a + 1] << 8))) return false;
-    for (int i = 0; i < ee; ++i)
-        if (c.Eeprom()[static_cast<std::size_t>(i)] != b.Image()[0x4000 + i]) return false;
-    return true;
-}
 
 TEST(P16fEEx, SetupTakesEverythingFromTheDeviceLine) {
     SimBench b("PIC16F877");
@@ -60,7 +41,7 @@ TEST(P16fEEx, SetupTakesEverythingFromTheDeviceLine) {
 
 TEST(P16fEEx, RunProgramsTheWholeChipAndReadsBack) {
     SimBench b("PIC16F877");
-    FillImage(b, 8192, 256, 11);
+    FillPicImage(b, 8192, 256, 11);
     AlgoForm& f = b.Open(kFull);
     f.SetText("Edit1", "1234");
     f.SetChecked("CheckBox1", true);  // FOSC0 programmed
@@ -68,7 +49,7 @@ TEST(P16fEEx, RunProgramsTheWholeChipAndReadsBack) {
     EXPECT_EQ(f.Text("Msg"), "End OK..");
     EXPECT_EQ(f.PassesCounted(), 1);
     EXPECT_TRUE(b.prompts.shown.empty()) << b.prompts.Last();
-    EXPECT_TRUE(ChipHoldsImage(b, 8192, 256));
+    EXPECT_TRUE(PicChipHoldsImage(b, 8192, 256));
     auto& chip = b.ChipAs<Pic14Chip>();
     EXPECT_EQ(chip.ConfigWord(), 0x3FFE);
     EXPECT_EQ(chip.ConfigArea(0), 0x01);
@@ -93,7 +74,7 @@ TEST(P16fEEx, RunProgramsTheWholeChipAndReadsBack) {
 
 TEST(P16fEEx, TheWrongPackageProgramsNothingAndVerifyTellsSo) {
     SimBench b("PIC16F877");
-    FillImage(b, 64, 0, 2);
+    FillPicImage(b, 64, 0, 2);
     AlgoForm& f = b.Open("PIC16FEE 8 fla=64 ee=16 pkg=28");
     EXPECT_EQ(b.sim->LoadedTag(), "pic16dip28");
     f.Click("Write");
@@ -117,7 +98,7 @@ TEST(P16fEEx, FailuresAreNamedAndStopTheBatch) {
     }
     {
         SimBench b("PIC16F877");
-        FillImage(b, 64, 0, 4);
+        FillPicImage(b, 64, 0, 4);
         auto& chip = b.ChipAs<Pic14Chip>();
         for (int a = 0; a < 64; ++a) chip.SetWord(a, static_cast<std::uint16_t>(b.Image()[2 * a] | (b.Image()[2 * a + 1] << 8)));
         chip.SetWord(37, static_cast<std::uint16_t>(chip.Word(37) ^ 1));
@@ -129,7 +110,7 @@ TEST(P16fEEx, FailuresAreNamedAndStopTheBatch) {
     }
     {
         SimBench b("PIC16F877");
-        FillImage(b, 64, 16, 5);
+        FillPicImage(b, 64, 16, 5);
         b.ChipAs<Pic14Chip>().SetConfigArea(7, 0x3EFF);  // CPD: the data EEPROM takes nothing
         AlgoForm& f = b.Open(kSmall);
         f.Click("WrData");
@@ -141,7 +122,7 @@ TEST(P16fEEx, FailuresAreNamedAndStopTheBatch) {
     }
     {
         SimBench b("PIC16F877");
-        FillImage(b, 64, 256, 6);
+        FillPicImage(b, 64, 256, 6);
         AlgoForm& f = b.Open(kFull);
         f.Click("WrData");
         EXPECT_EQ(f.Text("Msg"), "已经将文件缓冲区4000~40ff写到器件，经Verified。");
@@ -182,7 +163,7 @@ TEST(P16fEEx, NoEepromDisablesTheDataControls) {
 
 TEST(P16fEEx, PackageEightWithoutContactRunsOnePassAndNeverOnAnEmptySocket) {
     SimBench b("PIC16F877");
-    FillImage(b, 64, 16, 8);
+    FillPicImage(b, 64, 16, 8);
     b.Open(kSmall);  // pkg=8 loads no design: the last one stays
     b.wb->options.MassProduction = true;
     AlgoForm& f = b.Open("PIC16FEE 8 fla=64 ee=16 pkg=8");
@@ -230,7 +211,7 @@ FaultSweep Sweep(std::function<void(SimBench&, AlgoForm&)> op) {
     FaultSweep s;
     s.prepare = [] {
         auto b = std::make_unique<SimBench>("PIC16F877");
-        FillImage(*b, 64, 16, 21);
+        FillPicImage(*b, 64, 16, 21);
         return b;
     };
     s.form = [](SimBench& b) -> AlgoForm& { return b.Open(kSmall); };
@@ -240,7 +221,7 @@ FaultSweep Sweep(std::function<void(SimBench&, AlgoForm&)> op) {
 
 TEST(P16fEExSweep, WriteShowsEndOnlyWithTheImageInTheChip) {
     FaultSweep s = Sweep([](SimBench&, AlgoForm& f) { f.Click("Write"); });
-    s.holds = [](SimBench& b, const std::string&) { return ChipHoldsImage(b, 64, 0); };
+    s.holds = [](SimBench& b, const std::string&) { return PicChipHoldsImage(b, 64, 0); };
     const auto r = s.Run();
     EXPECT_GT(r.transfers, 5);
 }
@@ -255,9 +236,9 @@ TEST(P16fEExSweep, BatchCountsOnlyAChipThatHoldsTheImage) {
         if (text == "OK") {  // Blank of the fresh chip, or Verify
             bool blank = true;
             for (int a = 0; a < 64; ++a) blank = blank && b.ChipAs<Pic14Chip>().Word(a) == 0x3FFF;
-            return blank || ChipHoldsImage(b, 64, 0);
+            return blank || PicChipHoldsImage(b, 64, 0);
         }
-        return ChipHoldsImage(b, 64, text == "End." ? 0 : 16);
+        return PicChipHoldsImage(b, 64, text == "End." ? 0 : 16);
     };
     s.Run();
 }
