@@ -33,7 +33,7 @@ inline constexpr std::uint8_t OpWait1ms = 0x1A;     // wait 26, ~1 ms
 inline constexpr std::uint8_t OpWaitSettle = 0x1B;  // wait 27, ~10 ms
 inline constexpr std::uint8_t OpWait100ms = 0x1C;   // wait 28, ~100 ms
 inline constexpr std::uint8_t OpWait29 = 0x1D;      // wait 29, 8051 forms
-inline constexpr std::uint8_t OpBlock = 0x20;       // send a 256-byte block
+inline constexpr std::uint8_t OpBlock = 0x20;       // send a 256-byte block (8051 designs: P0 samples)
 inline constexpr std::uint8_t OpBusWrite = 0x2B;    // bus write of latch 2 (design)
 inline constexpr std::uint8_t OpShiftOut = 0x35;    // v, n  EM78 shift out (design)
 inline constexpr std::uint8_t OpShiftIn = 0x36;     // n     EM78 shift in (design, capture)
@@ -148,6 +148,7 @@ inline constexpr std::uint8_t LineHighBit = 0x80;
 // ---- Port modes --------------------------------------------------------------
 inline constexpr std::uint8_t PortModeReset = 15;     // after every reset; writes
 inline constexpr std::uint8_t PortModeRead = 12;      // parallel socket reads
+inline constexpr std::uint8_t PortMode51Read = 7;     // 8051 forms: reads (P0 released)
 
 // ---- Reply sizes ---------------------------------------------------------------
 inline constexpr int ReplySize = 64;

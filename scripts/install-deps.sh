@@ -4,6 +4,7 @@
 # captions and messages are Chinese; without a CJK font they show as boxes.
 set -euo pipefail
 pkgs=(g++ clang cmake make pkg-config git qt6-base-dev libgl-dev libusb-1.0-0-dev
+      sdcc
       googletest libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
       binutils srecord xvfb xauth fonts-wqy-microhei gcc-avr binutils-avr avr-libc
       gputils)

@@ -9,6 +9,9 @@ set -euo pipefail
 DESIGNS=(
   vex300
   chkpin
+  vex300at51plcc44
+  p51dip40
+  p51plcc44
   p93cxxx
   atmega8dip28
   at90s8515dip40

@@ -394,7 +394,9 @@ void Programmer::Execute(std::uint8_t op, const std::uint8_t* args, const std::u
             SendReply(ReplySize, MaxCaptures);
             break;
         case OpBlock:
-            SendReply(BlockSize, BlockSize);
+            // A design may give the block its own meaning (the 8051 designs
+            // sample the data bus); otherwise it carries the captures.
+            if (!design_ || !design_->Command(*ctx_, op, {}, {})) SendReply(BlockSize, BlockSize);
             break;
         case OpPinHigh:
         case OpPinLow: {

@@ -3,6 +3,7 @@
 #include "sim/chip.h"
 #include "sim/chips/avr.h"
 #include "sim/chips/eeprom.h"
+#include "sim/chips/at89.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/g22v10.h"
 #include "sim/chips/gal.h"
@@ -14,6 +15,7 @@ namespace quilla::sim {
 
 void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterEproms(registry);
+    RegisterAt89(registry);
     RegisterMicrowireParts(registry);
     RegisterAvrs(registry);
     RegisterPic14(registry);

@@ -6,6 +6,7 @@
 #include "sim/designs/pic_serial.h"
 #include "sim/designs/pld22cv10.h"
 #include "sim/designs/i82802.h"
+#include "sim/designs/mcs51.h"
 #include "sim/designs/vex300.h"
 #include "sim/designs/vex310fw.h"
 #include "sim/designs/x28c.h"
@@ -17,6 +18,9 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<P93Design>();
     registry.Add<HubDesign>();
     registry.Add<Vex300Design>();
+    registry.Add<Vex300At51Plcc44Design>();
+    registry.Add<P51Dip40Design>();
+    registry.Add<P51Plcc44Design>();
     registry.Add<Pld22cv10Design>();
     registry.Add<Vex310FirmwareDesign>();
     registry.Add<AtMega8Dip28Design>();

@@ -19,7 +19,14 @@ void Vex300Design::OnLoaded(DesignContext& ctx) {
     low_ = 0;
     latch2Written_ = false;
     avrPort_ = 0;
+    port1_ = 0;
     (void)ctx;  // pins stay as the host left them until a latch is written
+}
+
+void Vex300Design::ReleaseOwn(DesignContext& ctx, std::span<const int> pins) {
+    Socket& s = ctx.GetSocket();
+    for (int p : pins)
+        if (s.Driven(p) && s.DriverOf(p) == Writer::Design) ctx.Release(p);
 }
 
 void Vex300Design::DriveLow(DesignContext& ctx) {
@@ -33,7 +40,10 @@ void Vex300Design::DriveData(DesignContext& ctx) {
 }
 
 void Vex300Design::OnLatch(DesignContext& ctx, int k, std::uint8_t v) {
-    if (k == 1) {
+    if (k == 0) {
+        port1_ = v;
+        DrivePort1(ctx);
+    } else if (k == 1) {
         low_ = Reverse(v);
         DriveLow(ctx);
     } else if (k == 2) {
@@ -48,12 +58,16 @@ void Vex300Design::OnPortMode(DesignContext& ctx, int mode) {
     if (mode == PortModeAvrSample) {
         // Only what this design drives goes: the host's levels (the AT90S
         // signals on the data pins of a DIP20 or DIP40 part) stay.
-        Socket& s = ctx.GetSocket();
-        for (const auto* group : {&AvrPortDip20, &AvrPortDip40, &DataPins})
-            for (int p : *group)
-                if (s.Driven(p) && s.DriverOf(p) == Writer::Design) ctx.Release(p);
+        ReleaseOwn(ctx, AvrPortDip20);
+        ReleaseOwn(ctx, AvrPortDip40);
+        ReleaseOwn(ctx, DataPins);
     } else if (mode == PortModeReset) {
         if (latch2Written_) DriveData(ctx);
+    } else if (mode == PortMode51Read) {
+        // The 8051 read mode: P0 goes to the chip; the host's levels on the
+        // data pins (P3.7, A8-A12 of an 8051) stay.
+        ReleaseOwn(ctx, DataPins);
+        ReleaseOwn(ctx, port0_);
     } else {
         for (int p : DataPins) ctx.Release(p);
     }
@@ -107,7 +121,7 @@ bool Vex300Design::Command(DesignContext& ctx, std::uint8_t op, std::span<const 
             ctx.Capture(static_cast<std::uint8_t>(ctx.ReadBus(AvrPortDip20) & ctx.ReadBus(AvrPortDip40)));
             return true;
         default:
-            return false;
+            return Mcs51Command(ctx, op, args);
     }
 }
 

@@ -27,6 +27,21 @@
 //   port 9    releases both groups (the chip drives its data bus)
 //   0x25      captures the data port: pins 22..29 AND pins 1..8, bit k from
 //             pins 22 + k and 1 + k (the group no chip drives reads 1)
+//
+// The 8051 meanings (the 8051 parallel forms load this design for a DIP40
+// chip; the PLCC44 and "p51" designs of mcs51.h give the same meanings):
+//
+//   latch 0   socket pins 1..8, bit k on pin k + 1 (P1: A0..A7), in every
+//             port mode
+//   0x21 v    drives v onto P0 (socket 39..32, P0.0 on 39); port mode 7
+//             releases it (the chip drives P0 when it reads)
+//   0x20      256 samples of P0 (the block the host reads), latch 0's address
+//             stepped by one after each (so it ends where it began)
+//   0x22      one sample of P0 into the reply
+//
+// Port mode 7 releases only what the design drives there: a level the host set
+// on a socket pin stays (the memory read mode 12 releases the data pins to the
+// chip whoever drove them).
 #pragma once
 
 #include <array>
@@ -40,6 +55,12 @@ class Vex300Design : public Design {
 public:
     static constexpr std::string_view TagName = "vex300";
     std::string_view Tag() const override { return TagName; }
+
+    // P0.0..P0.7 of a DIP40 8051 (socket pins).
+    static constexpr std::array<int, 8> Dip40Port0{39, 38, 37, 36, 35, 34, 33, 32};
+    static constexpr int Port1FirstPin = 1;  // latch-0 bit 0
+
+    explicit Vex300Design(const std::array<int, 8>& port0 = Dip40Port0) : port0_(port0) {}
 
     static constexpr std::array<int, 8> DataPins{17, 18, 19, 21, 22, 23, 24, 25};
     static constexpr std::array<int, 12> HighAddressPins{31, 30, 27, 29, 8, 32, 33, 7, 6, 34, 35, 5};
@@ -60,10 +81,18 @@ protected:
     void DriveData(DesignContext& ctx);
     void Step(DesignContext& ctx);
     std::uint8_t SampleData(DesignContext& ctx);
+    // Releases pins this design drives (never a level the host set).
+    void ReleaseOwn(DesignContext& ctx, std::span<const int> pins);
+
+    // The 8051 commands (sim/designs/mcs51.cpp).
+    bool Mcs51Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args);
+    void DrivePort1(DesignContext& ctx);
 
     std::uint8_t low_ = 0;  // A0..A7 of the address counter
     bool latch2Written_ = false;    // since the design was loaded
     std::uint8_t avrPort_ = 0;      // the last 0x26 value
+    std::array<int, 8> port0_;
+    std::uint8_t port1_ = 0;        // latch 0, stepped by 0x20
 };
 
 }  // namespace quilla::sim

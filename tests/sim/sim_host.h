@@ -2,7 +2,9 @@
 // (packet rule included) plus the few sequences the tests repeat.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/protocol.h"
@@ -66,6 +68,29 @@ struct Host {
     Programmer& sim;
     UsbLink link;
 };
+
+// The design data of a tag as a loader sends it: 0xFF, the tag, zeros.
+inline Bytes DesignData(const std::string& tag, std::size_t size = 240) {
+    Bytes d(size, 0);
+    d[0] = 0xFF;
+    const std::string t = "QSIM design=" + tag;
+    std::copy(t.begin(), t.end(), d.begin() + 1);
+    return d;
+}
+
+// Start, packets of 0E 22 00 00 + 60 bytes, end, reply byte 0 (or -1 when no reply came).
+inline int Load(Host& h, const Bytes& data) {
+    using namespace proto;
+    h.Sys(SysDesignStart, 0);
+    for (std::size_t off = 0; off < data.size(); off += DesignDataBytes) {
+        Bytes pkt{OpSystem, SysDesignData, 0, 0};
+        for (std::size_t i = 0; i < DesignDataBytes; ++i) pkt.push_back(off + i < data.size() ? data[off + i] : 0);
+        h.Raw(pkt);
+    }
+    h.Sys(SysDesignEnd, 0);
+    Bytes r = h.Reply();
+    return r.size() == 64 ? r[0] : -1;
+}
 
 // Bits of socket pins lo..hi (bit k-1 = pin k), as the contact bytes hold them.
 constexpr std::uint64_t PinRange(int lo, int hi) {

@@ -2,43 +2,15 @@
 // addresses those tools give them: the bytes stored equal the tools' own
 // binary output of the same file.
 #include <gmock/gmock.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <random>
 
 #include "app/hexfile.h"
 #include "formats_util.h"
-
-extern char** environ;
+#include "support/tools.h"
 
 namespace quilla::test {
 namespace {
-
-bool OnPath(const std::string& tool) {
-    const char* path = std::getenv("PATH");
-    std::string p = path ? path : "/usr/bin:/bin";
-    std::size_t s = 0;
-    while (s <= p.size()) {
-        std::size_t e = p.find(':', s);
-        if (e == std::string::npos) e = p.size();
-        if (::access((p.substr(s, e - s) + "/" + tool).c_str(), X_OK) == 0) return true;
-        s = e + 1;
-    }
-    return false;
-}
-
-// Runs a tool with an argument list; its exit status (-1 when it cannot run).
-int RunTool(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) < 0) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::string Hex(int v) {
     char buf[16];

@@ -16,28 +16,6 @@ namespace {
 
 using namespace quilla::proto;
 
-// The design data of a tag as a loader sends it: 0xFF, the tag, zeros.
-Bytes DesignData(const std::string& tag, std::size_t size = 240) {
-    Bytes d(size, 0);
-    d[0] = 0xFF;
-    const std::string t = "QSIM design=" + tag;
-    std::copy(t.begin(), t.end(), d.begin() + 1);
-    return d;
-}
-
-// Start, packets of 0E 22 00 00 + 60 bytes, end, reply byte 0 (or -1 when no reply came).
-int Load(Host& h, const Bytes& data) {
-    h.Sys(SysDesignStart, 0);
-    for (std::size_t off = 0; off < data.size(); off += DesignDataBytes) {
-        Bytes pkt{OpSystem, SysDesignData, 0, 0};
-        for (std::size_t i = 0; i < DesignDataBytes; ++i) pkt.push_back(off + i < data.size() ? data[off + i] : 0);
-        h.Raw(pkt);
-    }
-    h.Sys(SysDesignEnd, 0);
-    Bytes r = h.Reply();
-    return r.size() == 64 ? r[0] : -1;
-}
-
 TEST(SimDesignTag, ParsesOnlyTheTaggedForm) {
     EXPECT_EQ(DesignTagOf(DesignData("vex300")), "vex300");
     Bytes noFf = DesignData("vex300");

@@ -1,0 +1,223 @@
+#include "algo/mcs51/mcs51_form.h"
+
+#include <cstdio>
+
+namespace quilla {
+
+using namespace proto;
+
+const Package51& ChoosePackage(const std::string& typeText, const Package51& dip, const Package51& plcc) {
+    if (typeText.find("*P44") != std::string::npos || typeText.find("*Q44") != std::string::npos) return plcc;
+    return dip;
+}
+
+Mcs51Form::Mcs51Form(Workbench& w, std::string caption, std::vector<int> highAddressPins)
+    : AlgoForm(w, std::move(caption)), highPins_(std::move(highAddressPins)) {}
+
+// ---- declaration ------------------------------------------------------------------------
+
+void Mcs51Form::DeclareStatus(const std::string& addressText) {
+    AddEdit(kType, "", "Type", true);
+    AddStatus(kMsg, "Prompt  ");
+    AddEdit(kAddress, "", addressText, true).Emphasis = true;
+    AddProgress(kProgress);
+}
+
+void Mcs51Form::DeclareBatch(std::vector<std::pair<const char*, const char*>> boxes, const char* runCaption,
+                             const std::function<void()>& run) {
+    AddGroup("GroupBox1", "Batch   ");
+    for (auto [name, caption] : boxes) AddCheck(name, caption, true, "GroupBox1");
+    AddButton("Button1", runCaption, run, "GroupBox1");
+}
+
+// ---- the device table ---------------------------------------------------------------------
+
+int Mcs51Form::VariantCount() const { return static_cast<int>(Table.size()); }
+
+const Mcs51Row* Mcs51Form::SelectedRow() const {
+    const int v = wb.sel.VariantIndex;
+    if (v < 1 || v >= static_cast<int>(Table.size())) return nullptr;
+    return &Table[static_cast<std::size_t>(v)];
+}
+
+std::string Mcs51Form::DeviceLineError() const {
+    if (SelectedRow()) return {};
+    return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
+           (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) +
+           " is not in the device table (1 to " + std::to_string(static_cast<int>(Table.size()) - 1) + ")";
+}
+
+const Mcs51Row& Mcs51Form::Row() {
+    if (const Mcs51Row* r = SelectedRow()) return *r;
+    Refuse(DeviceLineError());
+}
+
+// ---- setup ----------------------------------------------------------------------------------
+
+bool Mcs51Form::SetupRowOk() {
+    FillVariantTable();
+    if (SelectedRow()) return true;
+    const std::string msg = DeviceLineError();
+    Status(msg);
+    wb.prompts.ShowMsg(msg);
+    return false;
+}
+
+void Mcs51Form::UsePackage(const Package51& p) {
+    Ep3.LoadBitFile(p.Design);
+    GndPinNo = p.GndPin;
+    VccPinNo = p.VccPin;
+    VppPinNo = p.VppPin;
+    ContactMaskLo = p.MaskLo;
+    ContactMaskHi = p.MaskHi;
+}
+
+void Mcs51Form::SetupShow() {
+    Put(kType, wb.sel.TypeText);
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.FileNew();
+    AlgoForm::Show();
+}
+
+void Mcs51Form::ShowRowRange(const Mcs51Row& r) {
+    if (wb.FileWin) wb.FileWin->EndAddr = r.LastAddress;
+    wb.Display();
+}
+
+// ---- routines -----------------------------------------------------------------------------------
+
+void Mcs51Form::SetAddress51(std::int32_t address) {
+    AddressLow = static_cast<std::uint8_t>(address & 0xFF);
+    Ep3.WriteLatch(0, AddressLow);
+    for (std::size_t bit = 0; bit < highPins_.size(); ++bit)
+        Ep3.SetPin((address >> (8 + bit)) & 1, highPins_[bit]);
+}
+
+void Mcs51Form::NextAddress51() {
+    AddressLow = static_cast<std::uint8_t>(AddressLow + 1);
+    Ep3.WriteLatch(0, AddressLow);
+}
+
+void Mcs51Form::SetPins(std::initializer_list<Level51> levels) {
+    for (const Level51& l : levels) Ep3.SetPin(l.High ? 1 : 0, l.Pin);
+}
+
+bool Mcs51Form::ContactTest() { return Ep3.CheckPinContact(GndPinNo, 0, ContactMaskLo, ContactMaskHi, 0) != 0; }
+
+void Mcs51Form::SuppliesOff() {
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
+void Mcs51Form::Waits(std::uint8_t op, int count) {
+    for (int i = 0; i < count; ++i) Put1(op);
+}
+
+std::int32_t Mcs51Form::EndAddr() {
+    if (!wb.FileWin) wb.FileNew();
+    return wb.FileWin->EndAddr;
+}
+
+// ---- display -------------------------------------------------------------------------------------
+
+void Mcs51Form::ShowAddress(const std::string& edit, std::int32_t value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04x", static_cast<unsigned>(value < 0 ? 0 : value));
+    Put(edit, buf);
+}
+
+void Mcs51Form::ShowProgress(std::int32_t value) {
+    const Mcs51Row* r = SelectedRow();
+    const int max = r ? r->LastAddress : 0;
+    ShowAddress(kAddress, value);
+    SetProgress(kProgress, 0, max < 0 ? 0 : max, value);
+}
+
+// ---- loops ----------------------------------------------------------------------------------------
+
+bool Mcs51Form::ForEachBlock(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block) {
+    const std::int32_t end = EndAddr();
+    for (std::int32_t a = 0; a < r.LastAddress && a <= end; a += kBlock) {
+        ShowProgress(a);
+        SetAddress51(a);
+        if (!block(a)) return false;
+    }
+    return true;
+}
+
+int Mcs51Form::FirstNotBlank(const std::uint8_t* block) {
+    for (int i = 0; i < kBlock; ++i)
+        if (block[i] != 0xFF) return i;
+    return -1;
+}
+
+int Mcs51Form::CompareBlock(std::int32_t a, const std::uint8_t* block) {
+    for (int i = 0; i < kBlock; ++i) {
+        const std::uint8_t want = *Image(a + i);
+        if (block[i] == want) continue;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%04x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(a + i), want,
+                      block[i]);
+        Status(buf);
+        return i;
+    }
+    return -1;
+}
+
+void Mcs51Form::ByteLoop(const Mcs51Row& r, const std::function<void(std::uint8_t)>& program) {
+    const std::int32_t end = EndAddr();
+    for (std::int32_t i = 0; i <= r.LastAddress; ++i) {
+        if ((i & 0xFF) == 0) {
+            Flush();
+            ShowProgress(i);
+            SetAddress51(i);
+        }
+        if (i > end) break;
+        program(*Image(i));
+        NextAddress51();
+    }
+}
+
+// ---- the signature --------------------------------------------------------------------------------
+
+int Mcs51Form::CheckDeviceIdWith(const IdCheck51& c, const std::function<void()>& readSignature) {
+    readSignature();
+    if (c.ClearsErrorFlag) wb.ErrorFlag() = 0;
+    const auto& r = LastReadId();
+    const auto& s = ExpectedId();
+    char buf[96];
+    if (c.Bytes >= 3)
+        std::snprintf(buf, sizeof buf, "R=(%02x,%02x,%02x)  S=(%02x,%02x,%02x)", r[0], r[1], r[2], s[0], s[1], s[2]);
+    else
+        std::snprintf(buf, sizeof buf, "R=(%02x,%02x)  S=(%02x,%02x)", r[0], r[1], s[0], s[1]);
+    Status(buf);
+    if (s[0] == 0) return 1;
+    if (c.LockedFirst && r[0] == 0xFF && r[1] == 0xFF) {
+        if (Ask(c.LockedQuestion)) return 1;
+        StepFailed();
+        return 0;
+    }
+    bool match = true;
+    for (int i = 0; i < c.Bytes; ++i) match = match && r[static_cast<std::size_t>(i)] == s[static_cast<std::size_t>(i)];
+    if (match) return 1;
+    const bool locked = !c.LockedFirst && r[0] == 0xFF;
+    if (Ask(locked ? c.LockedQuestion : c.WrongQuestion)) return 1;
+    if (!locked && c.WrongNoSetsError) wb.ErrorFlag() = 1;
+    StepFailed();
+    return 0;
+}
+
+int Mcs51Form::ReadIdForSelfCheck() {
+    if (!Has("ID")) return 0;
+    Click("ID");
+    return 2;
+}
+
+// ---- the batch --------------------------------------------------------------------------------------
+
+void Mcs51Form::RunBatch51(const std::vector<BatchStep>& steps, bool massLoop) {
+    RunBatch(
+        steps, [this] { return Ep3.WaitNextChip(GndPinNo, 0, ContactMaskLo, ContactMaskHi, 0) != 0; }, massLoop);
+}
+
+}  // namespace quilla

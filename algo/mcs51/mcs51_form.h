@@ -1,0 +1,185 @@
+// The frame of the 8051 parallel forms (see README.md): the package choice and
+// its globals, the device table as data, the address path (latch 0 for A0..A7,
+// the high address bits on the socket pins the form names), pin settings as
+// lists, the bounded 256-byte block and byte loops, the progress display, the
+// signature check in the variants the forms use, and the batch on RunBatch.
+// A form supplies its controls, its table, its power-up and mode settings and
+// its handlers; everything here is shared by every 8051 form.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "algo/common/form.h"
+
+namespace quilla {
+
+// One row of an 8051 form's device table. Every row begins with the name and
+// the last code address; each form uses the further columns it needs.
+struct Mcs51Row {
+    std::string Name;              // row label, for reference ("1: AT89C51")
+    std::int32_t LastAddress = 0;  // chip size - 1
+    std::int32_t Otp = 0;          // one-time programmable: no erase
+};
+
+// A chip package the forms choose from the type text: the design it loads,
+// the supply pins and the contact masks.
+struct Package51 {
+    const char* Name;
+    const char* Design;
+    int VppPin, VccPin, GndPin;
+    std::uint32_t MaskLo, MaskHi;  // bit k: socket pin k + 1, and k + 33
+};
+inline constexpr Package51 Dip40Package{"DIP40", "vex300.bit", 31, 40, 20, 0xFFFFFFFFu, 0xFFu};
+inline constexpr Package51 Plcc44Package{"PLCC44", "vex300at51plcc44.bit", 33, 42, 20, 0x7FEFFDFFu, 0xFFu};
+
+// The package a type text asks for: the PLCC44 adapter when it holds "*P44" or
+// "*Q44" anywhere, else the DIP40 socket.
+const Package51& ChoosePackage(const std::string& typeText, const Package51& dip = Dip40Package,
+                               const Package51& plcc = Plcc44Package);
+
+// A socket pin at a level ({9, true}: H 9).
+struct Level51 {
+    int Pin;
+    bool High;
+};
+constexpr Level51 H(int pin) { return {pin, true}; }
+constexpr Level51 L(int pin) { return {pin, false}; }
+
+// How a form checks the signature before programming.
+struct IdCheck51 {
+    int Bytes = 2;  // bytes shown and compared (2 or 3)
+    // ErrorFlag := 0 once the signature is read.
+    bool ClearsErrorFlag = true;
+    // The locked question: asked before the comparison when the first two bytes
+    // read FF FF (LockedFirst), else as the mismatch question when the first
+    // byte reads FF.
+    bool LockedFirst = true;
+    const char* LockedQuestion = "Maybe locked,\nContinue.?";
+    const char* WrongQuestion = "Wrong type, OK ??";
+    // "No" to the wrong-type question sets ErrorFlag := 1.
+    bool WrongNoSetsError = true;
+};
+
+class Mcs51Form : public AlgoForm {
+public:
+    static constexpr const char* kMsg = "Msg";
+    static constexpr const char* kAddress = "Edit6";
+    static constexpr const char* kProgress = "RdBar";
+    static constexpr const char* kType = "Edit7";
+    static constexpr int kBlock = 256;
+
+    Mcs51Form(Workbench& wb, std::string caption, std::vector<int> highAddressPins);
+
+    // ---- the device table --------------------------------------------------------
+    std::vector<Mcs51Row> Table;  // row 0 is the placeholder
+    virtual void FillVariantTable() = 0;
+    int VariantCount() const override;
+    std::string DeviceLineError() const override;
+    // The selected row, or null when VariantIndex names no device row.
+    const Mcs51Row* SelectedRow() const;
+
+    // ---- package globals (written by setup, read by handlers and contact tests) ----
+    int VppPinNo = Dip40Package.VppPin;
+    int VccPinNo = Dip40Package.VccPin;
+    int GndPinNo = Dip40Package.GndPin;
+    std::uint32_t ContactMaskLo = Dip40Package.MaskLo;
+    std::uint32_t ContactMaskHi = Dip40Package.MaskHi;
+    // Loads the package's design and sets the globals from it.
+    void UsePackage(const Package51& p);
+
+    // ---- the address path ------------------------------------------------------------
+    // The low eight address bits last written to latch 0.
+    std::uint8_t AddressLow = 0;
+    // Latch 0 := bits 0..7, then each high bit on its socket pin, in order.
+    void SetAddress51(std::int32_t address);
+    // AddressLow + 1 (mod 256) to latch 0; the high pins stay.
+    void NextAddress51();
+    const std::vector<int>& HighAddressPins() const { return highPins_; }
+
+    // ---- display -----------------------------------------------------------------------
+    // "%04x" of the value (a negative value shows as 0000) into the edit.
+    void ShowAddress(const std::string& edit, std::int32_t value);
+    // The bar over 0..last address of the row, the address into Edit6.
+    void ShowProgress(std::int32_t value);
+
+    // The form's signature read ("ID"), for the catalogue's check of '#' lines:
+    // manufacturer and device byte.
+    int ReadIdForSelfCheck() override;
+
+protected:
+    // ---- declaration helpers ---------------------------------------------------------
+    // Edit7 "Type", Msg "Prompt  " (the status line), Edit6 (address) and RdBar.
+    void DeclareStatus(const std::string& addressText = "Add ");
+    // The group "Batch   " with its boxes (all ticked) and the run button.
+    void DeclareBatch(std::vector<std::pair<const char*, const char*>> boxes, const char* runCaption,
+                      const std::function<void()>& run);
+
+    // ---- setup pieces ---------------------------------------------------------------------
+    // Fills the table and checks the selected row; a line naming no row shows one
+    // message and leaves the programmer alone (false).
+    bool SetupRowOk();
+    // Edit7 := the type text; Msg := "OK " or "Comm Err."; the buffer window
+    // shown (created when needed); the form shown.
+    void SetupShow();
+    // EndAddr := the row's last address; the window redrawn.
+    void ShowRowRange(const Mcs51Row& r);
+
+    // The selected row; refuses the operation (nothing sent) when there is none.
+    const Mcs51Row& Row();
+
+    // ---- pins and routines -----------------------------------------------------------------
+    void SetPins(std::initializer_list<Level51> levels);
+    // The package's contact test (test pin GndPinNo): false when refused.
+    bool ContactTest();
+    // VPP then VCC off every pin.
+    void SuppliesOff();
+    void Flush() { Ep3.UsbFlush(); }
+    void Put1(std::uint8_t op) { Ep3.UsbPut1(op); }
+    void Waits(std::uint8_t op, int count);
+    std::uint8_t* Image(std::int32_t index) { return wb.ImageBuffer.data() + index; }
+
+    // The buffer window's end address; a window freed since setup is shown again
+    // first (its new end address then bounds nothing below the chip's end).
+    std::int32_t EndAddr();
+
+    // ---- the loops ------------------------------------------------------------------------
+    // Block starts a = 0, 256, ... while a < last address and a <= EndAddr: for each,
+    // ShowProgress(a), SetAddress51(a), then `block(a)`; false from it stops the
+    // loop (false returned).
+    bool ForEachBlock(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block);
+    // Reads the 256-byte block at the address set (0x20) into dest.
+    void ReadBlock(std::uint8_t* dest) { Ep3.UsbReadBlock(dest); }
+    // The first byte of a block that is not 0xFF, or -1.
+    static int FirstNotBlank(const std::uint8_t* block);
+    // Compares a block with the image from `a`: at the first difference shows
+    // "%04x:Error.(File=%02x,chip=%02x)" and returns its offset, else -1.
+    int CompareBlock(std::int32_t a, const std::uint8_t* block);
+    // Bytes i = 0, 1, ... while i <= last address: at every 256-byte boundary a
+    // flush, ShowProgress(i) and SetAddress51(i); then the loop ends past EndAddr,
+    // else `program(image byte)` and NextAddress51.
+    void ByteLoop(const Mcs51Row& r, const std::function<void(std::uint8_t)>& program);
+
+    // ---- the signature ----------------------------------------------------------------------
+    // Runs the form's signature read (LastReadId), then the check: 1 go on, 0 stop.
+    // A "No" also marks the step failed, so a batch pass ends uncounted.
+    int CheckDeviceIdWith(const IdCheck51& c, const std::function<void()>& readSignature);
+    std::array<std::uint8_t, 4>& LastReadId() { return wb.sel.LastReadId; }
+    const std::array<std::uint8_t, 4>& ExpectedId() const { return wb.sel.ExpectedId; }
+
+    // ---- the batch ----------------------------------------------------------------------------
+    // RunBatch with the next-chip wait on the package's contact arguments.
+    void RunBatch51(const std::vector<BatchStep>& steps, bool massLoop = true);
+
+    // A Yes/No question; true for Yes.
+    bool Ask(const std::string& question) { return wb.prompts.AskYesNo(question); }
+
+private:
+    std::vector<int> highPins_;
+};
+
+}  // namespace quilla

@@ -1,0 +1,36 @@
+// The 8051 commands of "vex300" and the designs of mcs51.h.
+#include "sim/designs/mcs51.h"
+
+#include "engine/protocol.h"
+
+namespace quilla::sim {
+
+using namespace proto;
+
+void Vex300Design::DrivePort1(DesignContext& ctx) {
+    for (int k = 0; k < 8; ++k) ctx.Drive(Port1FirstPin + k, (port1_ >> k) & 1u);
+}
+
+bool Vex300Design::Mcs51Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args) {
+    switch (op) {
+        case OpPutData51:
+            ctx.DriveBus(port0_, args[0]);
+            return true;
+        case OpSampleData51:
+            ctx.Capture(static_cast<std::uint8_t>(ctx.ReadBus(port0_)));
+            return true;
+        case OpBlock: {
+            std::uint8_t* out = ctx.Block(BlockSize);
+            for (int i = 0; i < BlockSize; ++i) {
+                out[i] = static_cast<std::uint8_t>(ctx.ReadBus(port0_));
+                ++port1_;
+                DrivePort1(ctx);
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace quilla::sim
