@@ -115,10 +115,17 @@ FormControl& AlgoForm::AddGrid(const std::string& name, const std::string& capti
 }
 
 void AlgoForm::DeclareOffsetEdits(OffsetsWindow& o) {
-    static const char* const labels[3] = {"File offset  :", "Device offset:", "Length:   "};
+    DeclareOffsetEdits(o, {"File offset  :", "Device offset:", "Length:   "}, true, "", "");
+}
+
+void AlgoForm::DeclareOffsetEdits(OffsetsWindow& o, const std::array<const char*, 3>& labels, bool fileHandlers,
+                                  const std::string& group, const std::string& groupCaption) {
     static const char* const texts[3] = {"000000", "000000", "000200"};
+    if (!group.empty()) AddGroup(group, groupCaption);
     for (int k = 1; k <= 3; ++k) {
-        FormControl& e = AddEdit("Edit" + std::to_string(k), labels[k - 1], texts[k - 1]);
+        FormControl& e = AddEdit("Edit" + std::to_string(k), labels[static_cast<std::size_t>(k - 1)], texts[k - 1],
+                                 false, group);
+        if (k == 1 && !fileHandlers) continue;
         e.OnExit = [&o, k] { k == 1 ? o.OnExit1() : (k == 2 ? o.OnExit2() : o.OnExit3()); };
         e.OnKeyDown = [&o, k](int key) { o.OnKeyDown(k, key); };
     }
@@ -150,7 +157,9 @@ int AlgoForm::ItemIndex(const std::string& name) const { return Get(name).ItemIn
 
 bool AlgoForm::Ticked(const std::string& name) const {
     const FormControl* c = Find(name);
-    return c && c->Checked && c->Visible && c->Enabled;
+    if (!c || !c->Checked || !c->Visible || !c->Enabled) return false;
+    const FormControl* g = c->Group.empty() ? nullptr : Find(c->Group);
+    return !g || (g->Visible && g->Enabled);
 }
 
 // ---- driving ---------------------------------------------------------------------------
@@ -290,6 +299,51 @@ void AlgoForm::RequireImageRange(const OffsetsWindow& o, std::int64_t first, std
     if (count <= 0) return;
     if (first < 0 || first + count > ImageSize)
         Refuse("File offset " + HexPlain(o.FileOffset) + " runs past the 8M buffer");
+}
+
+bool AlgoForm::MatchesImage(std::int64_t file, const std::uint8_t* chip, int count) {
+    for (int i = 0; i < count; ++i) {
+        const std::uint8_t want = wb.ImageBuffer[static_cast<std::size_t>(file + i)];
+        if (chip[i] != want) {
+            Status(MismatchText(file + i, want, chip[i]));
+            Ep3.VccPin(0);
+            wb.ErrorFlag() = 1;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool AlgoForm::BlankBytes(std::int64_t offset, const std::uint8_t* chip, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (chip[i] != 0xFF) {
+            Status(NotBlankText(offset + i, chip[i]));
+            Ep3.VccPin(0);
+            wb.ErrorFlag() = 1;
+            return false;
+        }
+    }
+    return true;
+}
+
+void AlgoForm::GuardedWrite(const std::function<void()>& write) {
+    try {
+        write();
+    } catch (const FatalExit&) {
+        throw;
+    } catch (const Refused&) {
+        throw;
+    } catch (const std::exception&) {
+        // What was queued of the broken write is dropped, not sent; VPP goes off with VCC.
+        Status("Error..");
+        StepFailed();
+        Ep3.DropQueue();
+        Ep3.VppPin(0);
+        Ep3.VccPin(0);
+        Ep3.PinLow(28);
+        Ep3.PinLow(26);
+        Ep3.UsbFlush();
+    }
 }
 
 std::string AlgoForm::VariantNotInTable() const {

@@ -8,6 +8,7 @@
 // supplies off), the " Run " batch and the exception guard are here once.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -112,7 +113,8 @@ public:
     std::string Text(const std::string& name) const;
     bool Checked(const std::string& name) const;
     int ItemIndex(const std::string& name) const;
-    // A box counts as ticked only when it is ticked, visible and enabled.
+    // A box counts as ticked only when it is ticked, visible and enabled, and so
+    // is the group box it sits in.
     bool Ticked(const std::string& name) const;
 
     bool Has(const std::string& name) const;
@@ -139,6 +141,10 @@ public:
     void PutChecked(const std::string& name, bool on);
     // Declares the three offset edits with their labels and handlers.
     void DeclareOffsetEdits(OffsetsWindow& o);
+    // The same with other labels, inside a group box (declared here when named),
+    // and with or without the File offset edit's handlers.
+    void DeclareOffsetEdits(OffsetsWindow& o, const std::array<const char*, 3>& labels, bool fileHandlers,
+                            const std::string& group, const std::string& groupCaption);
 
 protected:
     // ---- declaration (constructors) -------------------------------------------
@@ -192,6 +198,16 @@ protected:
     // [first, first + count) leave the 8 MiB image.
     void RequireDeviceOffset(const OffsetsWindow& o, std::int32_t last);
     void RequireImageRange(const OffsetsWindow& o, std::int64_t first, std::int64_t count);
+
+    // The memory forms' checks of what a read brought (`chip`, count bytes):
+    // at the first byte that differs from the image from index `file` (or is
+    // not FFh, its offset counted from `offset`) the check's text, VCC off,
+    // ErrorFlag 1 and false.
+    bool MatchesImage(std::int64_t file, const std::uint8_t* chip, int count);
+    bool BlankBytes(std::int64_t offset, const std::uint8_t* chip, int count);
+    // Runs a memory form's Write: an exception shows "Error..", drops what was
+    // queued, switches VPP and VCC off and pins 28 and 26 low, and fails the step.
+    void GuardedWrite(const std::function<void()>& write);
 
     // The device-line error of a VariantIndex that names no row of the form's
     // table ("Bad device line: variant N of KEYWORD is not in the device table").

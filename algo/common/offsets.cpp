@@ -10,6 +10,12 @@ void OffsetsWindow::Declare(AlgoForm& form) {
     form.DeclareOffsetEdits(*this);
 }
 
+void OffsetsWindow::DeclareEndAddress(AlgoForm& form) {
+    form_ = &form;
+    form.DeclareOffsetEdits(*this, {"File offset  :", "Device offset:", "器件End.Add ："}, false, "GroupBox4",
+                            "设置Add (16进制ByteAdd )");
+}
+
 std::int32_t& OffsetsWindow::Field(int edit) {
     return edit == 1 ? FileOffset : (edit == 2 ? DeviceOffset : Length);
 }

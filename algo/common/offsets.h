@@ -30,6 +30,10 @@ public:
     // Declares Label1/Edit1 "File offset  :", Label2/Edit2 "Device offset:" and
     // Label3/Edit3 "Length:   " on the form and binds their handlers.
     void Declare(AlgoForm& form);
+    // The adapter forms' window: group GroupBox4 "设置Add (16进制ByteAdd )" with
+    // Edit1 "File offset  :", Edit2 "Device offset:" and Edit3 "器件End.Add ："
+    // (an end address, kept in Length); only Edit2 and Edit3 have handlers.
+    void DeclareEndAddress(AlgoForm& form);
 
     void OnExit1() { OnExit(1); }
     void OnExit2() { OnExit(2); }

@@ -138,19 +138,6 @@ void FwhForm::ReadBlock(std::uint8_t* buf) {
     Ep3.UsbReadExact(buf, kBlock);
 }
 
-bool FwhForm::MatchesImage(std::int64_t file, const std::uint8_t* chip, int count) {
-    for (int i = 0; i < count; ++i) {
-        const std::uint8_t want = *Image(file + i);
-        if (chip[i] != want) {
-            Status(MismatchText(file + i, want, chip[i]));
-            Ep3.VccPin(0);
-            wb.ErrorFlag() = 1;
-            return false;
-        }
-    }
-    return true;
-}
-
 // ---- ID -------------------------------------------------------------------------------------
 
 bool FwhForm::ReadId() {
@@ -232,15 +219,7 @@ void FwhForm::BlankClick() {
         ShowProgress(n);
         ReadBlock(Ep3.UsbReplyBuf.data());
         const int count = std::min(kBlock, r.LastAddress - (start + n) + 1);
-        for (int i = 0; i < count; ++i) {
-            const std::uint8_t b = Ep3.UsbReplyBuf[static_cast<std::size_t>(i)];
-            if (b != 0xFF) {
-                Status(NotBlankText(n + i, b));
-                Ep3.VccPin(0);
-                wb.ErrorFlag() = 1;
-                return;
-            }
-        }
+        if (!BlankBytes(n, Ep3.UsbReplyBuf.data(), count)) return;
         if (n >= Offsets.Length) break;
     }
     Success("Blank.");
@@ -291,27 +270,7 @@ void FwhForm::VerifyClick() {
     Ep3.VccPin(0);
 }
 
-// ---- Write guard, batch ------------------------------------------------------------------------
-
-void FwhForm::GuardedWrite(const std::function<void()>& write) {
-    try {
-        write();
-    } catch (const FatalExit&) {
-        throw;
-    } catch (const Refused&) {
-        throw;
-    } catch (const std::exception&) {
-        // What was queued of the broken write is dropped, not sent; VPP goes off with VCC.
-        Status("Error..");
-        StepFailed();
-        Ep3.DropQueue();
-        Ep3.VppPin(0);
-        Ep3.VccPin(0);
-        Ep3.PinLow(28);
-        Ep3.PinLow(26);
-        Ep3.UsbFlush();
-    }
-}
+// ---- batch ------------------------------------------------------------------------
 
 std::vector<AlgoForm::BatchStep> FwhForm::BatchSteps() {
     return {{"CheckBox1", [this] { EraseClick(); }},

@@ -100,16 +100,10 @@ protected:
     std::vector<Block> VerifyPlan(const FwhRow& r) const;
     // 0x37: 1 KiB from the address the design holds, into buf.
     void ReadBlock(std::uint8_t* buf);
-    // Compares count chip bytes with the image from `file`; at the first
-    // difference: its text, VCC off, ErrorFlag 1, false.
-    bool MatchesImage(std::int64_t file, const std::uint8_t* chip, int count);
     void ReadState();   // line 1 high, line 3 low
     void WriteState();  // line 1 low, line 3 high
     // The ID operation's read into LastReadId; false when the power-up failed.
     bool ReadId();
-    // Runs a Write: an exception shows "Error..", drops what was queued and
-    // switches VPP and VCC off, pins 28 and 26 low.
-    void GuardedWrite(const std::function<void()>& write);
 
     // Declares the window: offsets, type, the operation buttons, `extra`, the
     // batch, progress, address, status and Exit.

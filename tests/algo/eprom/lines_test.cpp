@@ -1,35 +1,15 @@
 // Every EPROM line of the device lists, end to end: the form its line opens
 // programs a blank chip of that part and verifies it, without a protocol
 // violation.
-#include <fstream>
 
-#include "app/programdir.h"
 #include "sim/chips/eprom.h"
+#include "support/device_lines.h"
 #include "support/sim_bench.h"
 
 namespace quilla::test {
 namespace {
 
-struct Line {
-    std::string part, params;
-};
-
-std::vector<Line> EpromLines() {
-    std::vector<Line> out;
-    std::ifstream in(SourceDataDir() + "device520.lst");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("EPR ", 0) != 0) continue;
-        const auto mfrEnd = line.find(' ', 4);
-        const auto comma = line.find(',');
-        if (mfrEnd == std::string::npos || comma == std::string::npos) continue;
-        const std::string params = line.substr(comma + 1);
-        const std::string keyword = params.substr(0, params.find(' '));
-        if (keyword != "P27" && keyword != "PW27") continue;  // the EPROM forms' lines only
-        out.push_back({line.substr(mfrEnd + 1, comma - mfrEnd - 1), params});
-    }
-    return out;
-}
+using Line = ListedLine;
 
 class EveryLine : public ::testing::TestWithParam<Line> {};
 
@@ -50,7 +30,7 @@ TEST_P(EveryLine, WritesAndVerifiesABlankChip) {
     EXPECT_TRUE(b.sim->ViolationTexts().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Device520, EveryLine, ::testing::ValuesIn(EpromLines()),
+INSTANTIATE_TEST_SUITE_P(Device520, EveryLine, ::testing::ValuesIn(DeviceLines("device520.lst", {"P27", "PW27"})),
                          [](const ::testing::TestParamInfo<Line>& i) { return i.param.part; });
 
 TEST(EpromForms, WithoutAProgrammerSetupShowsCommErrAndOnlyResetsPins) {

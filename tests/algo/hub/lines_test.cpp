@@ -2,34 +2,15 @@
 // opens blank-checks, programs and verifies the first 2 KiB of a blank chip of
 // that part (its ID checked where the line has one), without a protocol
 // violation.
-#include <fstream>
 
-#include "app/programdir.h"
 #include "sim/chips/fwh.h"
+#include "support/device_lines.h"
 #include "support/sim_bench.h"
 
 namespace quilla::test {
 namespace {
 
-struct Line {
-    std::string part, params;
-};
-
-std::vector<Line> HubLines() {
-    std::vector<Line> out;
-    std::ifstream in(SourceDataDir() + "device520.lst");
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto mfrEnd = line.find(' ', 4);
-        const auto comma = line.find(',');
-        if (line.rfind("EPR ", 0) != 0 || mfrEnd == std::string::npos || comma == std::string::npos) continue;
-        const std::string params = line.substr(comma + 1);
-        const std::string keyword = params.substr(0, params.find(' '));
-        if (keyword == "I82802" || keyword == "SST49LF008")
-            out.push_back({line.substr(mfrEnd + 1, comma - mfrEnd - 1), params});
-    }
-    return out;
-}
+using Line = ListedLine;
 
 class HubLine : public ::testing::TestWithParam<Line> {};
 
@@ -51,10 +32,11 @@ TEST_P(HubLine, BlankChecksWritesAndVerifies2KiB) {
     EXPECT_TRUE(b.prompts.shown.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Device520, HubLine, ::testing::ValuesIn(HubLines()),
+INSTANTIATE_TEST_SUITE_P(Device520, HubLine,
+                         ::testing::ValuesIn(DeviceLines("device520.lst", {"I82802", "SST49LF008"})),
                          [](const ::testing::TestParamInfo<Line>& i) { return i.param.part; });
 
-TEST(HubLines, AreListed) { EXPECT_EQ(HubLines().size(), 6u); }
+TEST(HubLines, AreListed) { EXPECT_EQ(DeviceLines("device520.lst", {"I82802", "SST49LF008"}).size(), 6u); }
 
 }  // namespace
 }  // namespace quilla::test
