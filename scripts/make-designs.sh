@@ -23,6 +23,9 @@ DESIGNS=(
   i82802
   pld22cv10
   x28c
+  tsop48at49f321
+  tsop48p29
+  at49f002dip32
 )
 
 here="$(cd "$(dirname "$0")/.." && pwd)"

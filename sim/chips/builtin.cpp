@@ -10,6 +10,7 @@
 #include "sim/chips/microwire.h"
 #include "sim/chips/pic14.h"
 #include "sim/chips/fwh.h"
+#include "sim/chips/jedec.h"
 
 namespace quilla::sim {
 
@@ -23,6 +24,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterGalParts(registry);
     RegisterG22v10Parts(registry);
     RegisterEeproms(registry);
+    RegisterJedecFlash(registry);
 }
 
 }  // namespace quilla::sim

@@ -1,6 +1,7 @@
 // The designs the simulated programmer implements: one line per design class.
 #include "sim/design.h"
 #include "sim/designs/avrhv.h"
+#include "sim/designs/adapter.h"
 #include "sim/designs/chkpin.h"
 #include "sim/designs/p93cxxx.h"
 #include "sim/designs/pic_serial.h"
@@ -17,6 +18,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<ChkPinDesign>();
     registry.Add<P93Design>();
     registry.Add<HubDesign>();
+    RegisterAdapterDesigns(registry);
     registry.Add<Vex300Design>();
     registry.Add<Vex300At51Plcc44Design>();
     registry.Add<P51Dip40Design>();

@@ -1,0 +1,156 @@
+#include "algo/memory/adapter_form.h"
+
+#include "algo/common/rows.h"
+#include "algo/common/scan.h"
+
+namespace quilla {
+
+using namespace proto;
+
+std::int32_t AdapterSize(int mem) {
+    if (mem < 1 || mem > 7) return 0;
+    return (0x20000 << (mem - 1)) - 1;
+}
+
+AdapterForm::AdapterForm(Workbench& w, std::string caption) : AlgoForm(w, std::move(caption)) {}
+
+// ---- primitives --------------------------------------------------------------------------
+
+void AdapterForm::SetAddressCounter(std::int32_t a) {
+    Ep3.WriteReg(RegAddr0, a & 0xFF);
+    Ep3.WriteReg(RegAddr1, (a >> 8) & 0xFF);
+    Ep3.WriteReg(RegAddr2, (a >> 16) & 0xFF);
+}
+
+void AdapterForm::SendFlashCommand(int k) {
+    Ep3.WriteReg(RegControlLines, 16 * k + 7);
+    Ep3.ControlLineLow(4);
+    Ep3.ControlLineHigh(4);
+}
+
+void AdapterForm::BusWrite(std::uint16_t v) {
+    Ep3.UsbPut3(OpAdapterBusWord, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8));
+    Ep3.ControlLineLow(4);
+    Ep3.ControlLineHigh(4);
+}
+
+void AdapterForm::ReadBlock(std::uint8_t* buf, int n) {
+    Ep3.UsbPut2(OpAdapterRead, static_cast<std::uint8_t>(n));
+    Ep3.UsbFlush();
+    Ep3.UsbReadExact(buf, n * 64);
+}
+
+void AdapterForm::ReadingState(bool line2) {
+    Ep3.ControlLineHigh(1);
+    Ep3.ControlLineLow(3);
+    if (line2) Ep3.ControlLineLow(2);
+}
+
+void AdapterForm::WritingState() {
+    Ep3.ControlLineLow(1);
+    Ep3.ControlLineHigh(3);
+    Ep3.ControlLineLow(2);
+}
+
+void AdapterForm::ShowProgress(std::int32_t value) {
+    Put(kAddress, Hex6(value));
+    SetProgress(kProgress, 0, LastAddress(), value);
+}
+
+void AdapterForm::EraseCountdown(int step, int max) {
+    SetProgress(kProgress, 0, max, step);
+    Put(kAddress, std::to_string(step / 10 + 1) + " Sec");
+}
+
+// ---- the device row --------------------------------------------------------------------------
+
+int AdapterForm::VariantCount() const { return FilledRowCount(Table); }
+
+const AdapterRow* AdapterForm::SelectedRow() const { return FilledRow(Table, wb.sel.VariantIndex); }
+
+int AdapterForm::MemIndex() const { return wb.sel.GetParam("mem="); }
+
+std::int32_t AdapterForm::LastAddress() const {
+    const AdapterRow* r = SelectedRow();
+    if (!r) return 0;
+    if (r->FixedLast) return r->FixedLast;
+    const int mem = MemIndex();
+    return mem >= 0 && mem < 8 ? r->Sizes[static_cast<std::size_t>(mem)] : 0;
+}
+
+std::size_t AdapterForm::MaskIndex() const {
+    const int mem = MemIndex();
+    return mem >= 0 && mem < 8 ? static_cast<std::size_t>(mem) : 0;
+}
+
+const AdapterRow& AdapterForm::Row() {
+    const std::string err = DeviceLineError();
+    if (!err.empty()) Refuse(err);
+    return *SelectedRow();
+}
+
+bool AdapterForm::SetupBegin() {
+    FillVariantTable();
+    const std::string err = DeviceLineError();
+    if (!err.empty()) {
+        // Nothing is sent for a device line the form cannot take.
+        Status(err);
+        wb.prompts.ShowMsg(err);
+        return false;
+    }
+    Ep3.ResetPins();
+    if (!Ep3.Connected) {
+        Status("Comm Err.");
+        return false;
+    }
+    Status("OK ");
+    wb.FileNew();
+    AlgoForm::Show();
+    return true;
+}
+
+void AdapterForm::RequireWordAligned(const AdapterRow& r, std::int32_t deviceOffset) {
+    if (r.Width == 16 && (deviceOffset & 1))
+        Refuse("Device offset " + HexPlain(deviceOffset) + " is odd: the part is 16 bits wide");
+}
+
+// ---- the ID checks ---------------------------------------------------------------------------
+
+bool AdapterForm::CheckDeviceIdWithContact(int bytes, const std::string& question) {
+    if (BatchFlag) return true;
+    const AdapterRow& r = Row();
+    const std::size_t mem = MaskIndex();
+    Ep3.LoadBitFile("chkpin.bit");
+    const int contact = Ep3.CheckPinContact(r.GndCode, 0, r.MaskLo[mem], r.MaskHi[mem], 0);
+    Ep3.LoadBitFile(r.BitFile);
+    Ep3.GndPin(r.GndCode);
+    AfterDesignReload();
+    if (contact == 0) {
+        StepFailed();
+        return false;
+    }
+    return CheckDeviceIdPlain(bytes, question);
+}
+
+bool AdapterForm::CheckDeviceIdPlain(int bytes, const std::string& question) {
+    const auto& want = wb.sel.ExpectedId;
+    if (want[0] == 0) return true;
+    wb.sel.LastReadId = {};  // only this read counts
+    if (!ReadId()) {
+        StepFailed();
+        return false;
+    }
+    bool same = true;
+    for (int i = 0; i < bytes; ++i) same = same && wb.sel.LastReadId[static_cast<std::size_t>(i)] == want[static_cast<std::size_t>(i)];
+    if (same || wb.prompts.AskYesNo(question)) return true;
+    StepFailed();
+    return false;
+}
+
+bool AdapterForm::NextChip() {
+    const AdapterRow& r = Row();
+    const std::size_t mem = MaskIndex();
+    return Ep3.WaitNextChip(r.GndCode, 0, r.MaskLo[mem], r.MaskHi[mem], 0) != 0;
+}
+
+}  // namespace quilla

@@ -1,0 +1,119 @@
+// The frame of the adapter-socket forms (P29F640, F640, I27CX, MX29X161X,
+// HN29AND): chips on adapter boards reached through the board's own FPGA
+// design (sim/designs/adapter.h documents the simulated ones). The design owns a
+// 24-bit address counter (registers 21-23, in the chip's address unit), numbered
+// control lines (register 18) and the data path; the host loads the design,
+// sets the counter once and streams block reads, program commands and write
+// cycles, and the design steps the address itself.
+//
+// Control lines as the forms drive them: 1 and 3 the reading state (1 high, 3
+// low) and the writing state (1 low, 3 high), 2 low with either and raised at the
+// end of erase and protection work, 4 the strobe of every write cycle and stored
+// command, 5 raised at power-up, 6 the command address set.
+//
+// The forms share the look of the socket forms (offsets window, progress,
+// address field, status, batch) and nothing else of them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "algo/common/form.h"
+#include "algo/common/offsets.h"
+
+namespace quilla {
+
+// One adapter row; each form reads the fields it has.
+struct AdapterRow {
+    std::string BitFile;                 // the adapter's design file
+    std::uint8_t ShortCommands = 0;      // 3: the protection register's commands at 555h/2AAh
+    int Width = 0;                       // 16 or 8
+    std::uint8_t VccPin = 0;             // pin code given to VccPin
+    std::uint8_t GndCode = 0;            // socket pin or code 100/101 for GndPin and the contact test
+    std::uint8_t VppPin = 0;             // temporary unprotect, lock method 1, programming
+    std::uint8_t HvPinA = 0, HvPinB = 0; // lock method 2
+    std::uint8_t StrobeLine = 0;         // the EPROM form's program strobe line
+    std::int32_t SmallBlock = 0, MainBlock = 0;  // block flash, in address units
+    std::int32_t FixedLast = 0;          // rows without a size list: chip size - 1
+    std::array<std::int32_t, 8> Sizes{}; // last address by mem=
+    std::array<std::uint32_t, 8> MaskLo{}, MaskHi{};  // contact masks by mem=
+
+    bool Filled() const { return !BitFile.empty() || FixedLast > 0; }
+};
+
+// The last addresses of mem= 0 to 7: 0, 128 KiB - 1 ... 8 MiB - 1.
+std::int32_t AdapterSize(int mem);
+
+class AdapterForm : public AlgoForm {
+public:
+    static constexpr const char* kAddress = "Edit6";
+    static constexpr const char* kProgress = "RdBar";
+
+    AdapterForm(Workbench& wb, std::string caption);
+
+    // ---- the adapter primitives (nothing flushes) ------------------------------------
+    void SetAddressCounter(std::int32_t a);
+    void SendFlashCommand(int k);     // the design's stored cycle k, strobed by line 4
+    void BusWrite(std::uint16_t v);   // one write cycle of v at the counter
+    // [0x41 n], a flush and exactly n x 64 bytes into buf.
+    void ReadBlock(std::uint8_t* buf, int n);
+    void ReadingState(bool line2 = true);  // lines 1 high, 3 low (and 2 low)
+    void WritingState();                    // lines 1 low, 3 high, 2 low
+    void ShowProgress(std::int32_t value);
+    // A chip erase's progress: the bar from 0 to `max` at `step`, Edit6 "N Sec"
+    // (ten long waits a second).
+    void EraseCountdown(int step, int max);
+
+    // ---- the device row ---------------------------------------------------------------
+    std::vector<AdapterRow> Table;
+    int VariantCount() const override;
+    const AdapterRow* SelectedRow() const;
+    // The row's last address for this device line (0 when mem= names no size).
+    std::int32_t LastAddress() const;
+    int MemIndex() const;
+    // mem= as an index of the contact masks (0 when outside 0..7).
+    std::size_t MaskIndex() const;
+
+    OffsetsWindow Offsets;
+    // 1 while the batch runs: the steps skip the contact test and the ID check.
+    bool BatchFlag = false;
+
+protected:
+    // The selected row, refused (with the device line's error) when the line is
+    // not valid for the form.
+    const AdapterRow& Row();
+    virtual void FillVariantTable() = 0;
+
+    // Setup's first part: the row built and checked (an invalid line shows its
+    // message and nothing is sent), ResetPins, "Comm Err." or "OK ", FileNew,
+    // shown. False when setup stops.
+    bool SetupBegin();
+
+    // The counter value of a byte address: words on 16-bit rows.
+    std::int32_t Unit(const AdapterRow& r, std::int32_t byteAddress) const {
+        return r.Width == 16 ? byteAddress >> 1 : byteAddress;
+    }
+    // Refuses an odd Device offset on a 16-bit row (the counter counts words).
+    void RequireWordAligned(const AdapterRow& r, std::int32_t deviceOffset);
+
+    // The ID check of the forms that test contact first (P29F640, F640,
+    // I27CX): "chkpin.bit" and the contact test with the row's masks for mem=,
+    // the row's design again, then the ID (ReadId) compared on `bytes` bytes; a
+    // difference asks `question`. In a batch it passes at once.
+    bool CheckDeviceIdWithContact(int bytes, const std::string& question);
+    // The ID check of the forms without contact test (MX29X161X, HN29AND).
+    bool CheckDeviceIdPlain(int bytes, const std::string& question);
+    // The form's ID read into LastReadId; false when the chip could not be powered.
+    virtual bool ReadId() = 0;
+    // After the row's design is loaded again (the design starts from scratch).
+    virtual void AfterDesignReload() {}
+
+    // The next chip of mass production, tested with the row's contact masks.
+    bool NextChip();
+
+    std::uint8_t* Image(std::int64_t index) { return wb.ImageBuffer.data() + index; }
+};
+
+}  // namespace quilla

@@ -1,0 +1,563 @@
+#include "algo/memory/p29f640.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "algo/common/scan.h"
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kRows = 20;
+constexpr int kBlock = 8192;
+constexpr const char* kWrongType = "错误的Type！\n继续吗?";
+
+struct Mask {
+    std::uint32_t lo, hi;
+};
+
+// One row: design, width, VCC pin, ground code, VPP pin, high-voltage pins, short command
+// byte, the mem= values it defines and its contact masks by mem (0 where the Part gives none).
+AdapterRow MakeRow(const char* file, int width, int vcc, int gnd, int vpp, int hvA, int hvB, int shortCommands,
+                   const std::vector<int>& mems, std::array<Mask, 8> masks) {
+    AdapterRow r;
+    r.BitFile = file;
+    r.Width = width;
+    r.VccPin = static_cast<std::uint8_t>(vcc);
+    r.GndCode = static_cast<std::uint8_t>(gnd);
+    r.VppPin = static_cast<std::uint8_t>(vpp);
+    r.HvPinA = static_cast<std::uint8_t>(hvA);
+    r.HvPinB = static_cast<std::uint8_t>(hvB);
+    r.ShortCommands = static_cast<std::uint8_t>(shortCommands);
+    for (int m : mems) r.Sizes[static_cast<std::size_t>(m)] = AdapterSize(m);
+    for (std::size_t m = 0; m < 8; ++m) {
+        r.MaskLo[m] = masks[m].lo;
+        r.MaskHi[m] = masks[m].hi;
+    }
+    return r;
+}
+
+std::vector<int> Mems(int n) {
+    std::vector<int> v;
+    for (int m = 0; m <= n; ++m) v.push_back(m);
+    return v;
+}
+
+// At most four hexadecimal digits after leading blanks ("%04x"); nothing when none.
+std::optional<std::uint16_t> Scan4Hex(const std::string& text) {
+    std::size_t i = text.find_first_not_of(' ');
+    if (i == std::string::npos) return std::nullopt;
+    unsigned v = 0;
+    int digits = 0;
+    for (; i < text.size() && digits < 4 && std::isxdigit(static_cast<unsigned char>(text[i])); ++i, ++digits)
+        v = v * 16 + static_cast<unsigned>(std::stoi(std::string(1, text[i]), nullptr, 16));
+    if (digits == 0) return std::nullopt;
+    return static_cast<std::uint16_t>(v);
+}
+
+}  // namespace
+
+TP29f640x::TP29f640x(Workbench& w) : AdapterForm(w, "29f640") {
+    Offsets.DeclareEndAddress(*this);
+    AddButton("Erase", "Erase", [this] { EraseClick(); });
+    AddButton("Blank", "Blank?", [this] { BlankClick(); });
+    AddButton("Write", "Write ", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
+    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
+    AddButton("MFG", " ID   ", [this] { MFGClick(); });
+    AddButton("Protect", "Lock  ", [this] { ProtectClick(); });
+    AddButton("UnProtect", "Unlock", [this] { UnProtectClick(); });
+    AddGroup("TempUnprotect", "擦和写方式：");
+    AddCheck("CheckBox5", "临时Unlock", true, "TempUnprotect");
+    AddGroup("Bit128", "Protection Register");
+    for (const char* r : {"R1", "R2", "R3", "R4"}) AddEdit(r, "", "ffff", false, "Bit128");
+    AddButton("Button4", "R.", [this] { Button4Click(); }, "Bit128");
+    AddButton("Button6", "W.", [this] { Button6Click(); }, "Bit128");
+    AddCheck("LockStatus", "加锁", false, "Bit128");
+    AddGroup("GroupBox1", "Batch   ");
+    AddCheck("CheckBox6", "Unlock", false, "GroupBox1");
+    AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
+    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
+    AddCheck("CheckBox3", "W.", true, "GroupBox1");
+    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
+    AddCheck("CheckBox7", "Lock  ", false, "GroupBox1");
+    AddCheck("CheckBox8", "W.Register", false, "GroupBox1");
+    AddButton("Button1", "运行", [this] { Button1Click(); }, "GroupBox1");
+    DeclareStatusFoot(false);
+    FillVariantTable();
+}
+
+void TP29f640x::FillVariantTable() {
+    const Mask z{0, 0};
+    Table.assign(kRows, AdapterRow{});
+    Table[1] = MakeRow("tsop48at49f321.bit", 16, 21, 100, 44, 12, 39, 0, Mems(7),
+                   {z, {0xFFFFFFFE, 0x3CFF}, {0xFFFFFFFF, 0x3CFF}, {0xFFFFFFFF, 0x3CFF}, {0xFFFFFFFF, 0xBCFF},
+                    {0xFFFFFFFF, 0xFCFF}, {0xFFFFFFFF, 0xFCFF}, {0xFFFFFFFF, 0xFEFF}});
+    Table[2] = MakeRow("tsop48p29.bit", 16, 21, 100, 44, 12, 39, 0, Mems(7),
+                   {z, {0xBFFFFFF0, 0x00FF}, {0xBFFFFFFE, 0x00FF}, {0xBFFFFFFF, 0x00FF}, {0xBFFFFFFF, 0x00FF},
+                    {0xBFFFFFFF, 0x00FF}, {0xFFFFDFFF, 0xDFFF}, {0xFFFFFFFF, 0x00FF}});
+    Table[3] = MakeRow("mbm29f008tsop40.bit", 8, 101, 101, 40, 14, 37, 4, Mems(5),
+                   {z, z, z, {0xF3FBFFFE, 0x00FF}, {0xF3FBFFFE, 0x00FF}, {0xF3FBFFFE, 0x00FF}, z, z});
+    Table[4] = MakeRow("sop44p29.bit", 16, 21, 100, 44, 12, 39, 0, Mems(5),
+                   {z, {0x7FFFFFFE, 0x03FF}, {0xFFFFFFFE, 0x03FF}, {0xFFFFFFFF, 0x03FF}, {0xFFFFFFFF, 0x83FF},
+                    {0xFFFFFFFF, 0xC3FF}, z, z});
+    Table[5] = MakeRow("mbm29f080sop44.bit", 8, 21, 20, 48, 27, 3, 0, Mems(5), {});
+    Table[6] = MakeRow("Am29lv160sop44.bit", 16, 21, 100, 47, 12, 39, 0, std::vector<int>{0, 5}, {});
+    Table[7] = MakeRow("at49f002dip32.bit", 8, 36, 20, 5, 28, 30, 4, Mems(2),
+                   {z, {0xFFFFFFE0, 0x000D}, {0xFFFFFFE0, 0x000F}, z, z, z, z, z});
+    Table[8] = MakeRow("MBM29f080tsop40.bit", 8, 21, 20, 2, 27, 5, 4, Mems(5), {z, z, z, z, {0xCFFFFFFE, 0x00FF}, z, z, z});
+    Table[9] = MakeRow("MBM29f016tsop48.bit", 8, 21, 20, 46, 27, 1, 3, Mems(5), {z, z, z, z, z, {0x2FFFFC3F, 0xEFFC}, z, z});
+    Table[10] = MakeRow("mbm29f008tsop40.bit", 8, 101, 101, 40, 14, 37, 4, Mems(5),
+                    {z, z, z, z, {0xF3FBFFFC, 0x007F}, z, z, z});
+    Table[11] = MakeRow("mbm29f008tsop48.bit", 8, 21, 100, 0, 12, 40, 4, Mems(5), {z, z, z, z, {0xBAB55FFF, 0x84EF}, z, z, z});
+    Table[12] = MakeRow("mbm29f008dip34.bit", 8, 36, 20, 0, 28, 30, 4, Mems(5), {z, z, z, z, {0xFFFFFFF8, 0x001F}, z, z, z});
+}
+
+std::string TP29f640x::DeviceLineError() const {
+    const AdapterRow* r = SelectedRow();
+    if (!r) return VariantNotInTable();
+    const std::string line = "Bad device line: ";
+    const int mem = MemIndex();
+    if (LastAddress() <= 0)
+        return line + "mem=" + std::to_string(mem) + " names no size of row " + std::to_string(wb.sel.VariantIndex);
+    const int vcc = Key("vcc=");
+    if (vcc <= 0 || vcc > 6500) return line + "vcc=" + std::to_string(vcc) + " is not a supply level (mV)";
+    const int msk = Key("msk="), prt = Key("prt=");
+    if ((msk & 6) && (prt < 1 || prt > 3))
+        return line + "msk=" + std::to_string(msk) + " shows Lock or Unlock but prt=" + std::to_string(prt) +
+               " names no lock method";
+    // 128 program steps and their no-ops between two flushes, with the packet fillers.
+    const int ptw = Key("ptw=");
+    const long step = r->Width == 16 ? 3L + ptw : 2L * (2L + ptw);
+    if (ptw < 0 || 128L * step * 64 / 60 > 60000L)
+        return line + "ptw=" + std::to_string(ptw) + " does not fit 128 program steps in the command queue";
+    if (Key("dly=") < 0) return line + "dly=" + std::to_string(Key("dly=")) + " is negative";
+    return {};
+}
+
+void TP29f640x::SetupForDevice() {
+    if (!SetupBegin()) return;
+    const AdapterRow& r = *SelectedRow();
+    Ep3.LoadBitFile(r.BitFile);
+    AfterDesignReload();
+    const int msk = Key("msk=");
+    SetVisible("TempUnprotect", msk & 1);
+    SetVisible("Protect", msk & 2);
+    SetVisible("CheckBox7", msk & 2);
+    SetVisible("UnProtect", msk & 4);
+    SetVisible("CheckBox6", msk & 4);
+    SetVisible("Bit128", msk & 8);
+    SetVisible("CheckBox8", msk & 8);
+    Ep3.SetVpp(r.VppPin ? 12000 : 5000);
+    SetCaption(wb.sel.TypeText);
+    const std::int32_t last = LastAddress();
+    if (wb.FileWin) wb.FileWin->EndAddr = last;
+    wb.Display();
+    AlgoForm::Show();
+    // The File offset restarts at 0; the Device offset is the one last confirmed.
+    Offsets.FileOffset = 0;
+    Offsets.Length = last;
+    Offsets.ShowAll();
+    FileOffset = 0;
+    DeviceOffset = Offsets.DeviceOffset;
+    EndAddress = last;
+    Ep3.SetVcc(Key("vcc="));
+    Ep3.GndPin(r.GndCode);
+    BatchFlag = false;
+}
+
+void TP29f640x::AfterDesignReload() {
+    // The design starts afresh: the command address set of cm3= goes back to it.
+    if (Key("cm3=") == 3) {
+        Ep3.ControlLineHigh(6);
+    } else {
+        Ep3.ControlLineLow(6);
+    }
+}
+
+int TP29f640x::ReadIdForSelfCheck() {
+    const AdapterRow* r = SelectedRow();
+    Guarded([this] { ReadId(); });
+    return r && r->Width == 16 ? 4 : 2;
+}
+
+// ---- routines -----------------------------------------------------------------------------
+
+bool TP29f640x::FlashPowerUp() {
+    const AdapterRow& r = Row();
+    Ep3.VccPin(r.VccPin);
+    Ep3.UsbPut1(OpWaitSettle);
+    if (Ep3.CheckCurrent() == 0) return false;
+    SendFlashCommand(0);
+    for (int line : {2, 4, 3, 5}) Ep3.ControlLineHigh(line);
+    SetAddressCounter(0);
+    Ep3.ControlLineHigh(1);
+    Ep3.ControlLineLow(3);
+    Ep3.UsbFlush();
+    return true;
+}
+
+bool TP29f640x::CheckDeviceId() { return CheckDeviceIdWithContact(Row().Width == 16 ? 4 : 2, kWrongType); }
+
+TP29f640x::Span TP29f640x::Offsets8K(const AdapterRow& r) {
+    if (auto v = ScanHex(Text("Edit1"))) FileOffset = *v;
+    if (auto v = ScanHex(Text("Edit2"))) DeviceOffset = *v;
+    if (auto v = ScanHex(Text("Edit3"))) EndAddress = *v;
+    const std::int32_t last = LastAddress();
+    OffsetsWindow work;
+    work.FileOffset = FileOffset;
+    work.DeviceOffset = DeviceOffset;
+    RequireDeviceOffset(work, last);
+    RequireWordAligned(r, DeviceOffset);
+    if (FileOffset < 0) RequireImageRange(work, FileOffset, 1);
+    // Never past the chip's last byte.
+    return {DeviceOffset, FileOffset, std::min(EndAddress, last)};
+}
+
+// ---- Read, Blank, Verify -------------------------------------------------------------------------
+
+void TP29f640x::ReadClick() {
+    const AdapterRow& r = Row();
+    const Span s = Offsets8K(r);
+    const std::int32_t last = LastAddress();
+    const int blocks = std::max(0, s.end - s.device) / kBlock + 1;
+    OffsetsWindow work;
+    work.FileOffset = s.file;
+    RequireImageRange(work, s.file, static_cast<std::int64_t>(blocks) * kBlock);
+    if (!CheckDeviceId()) return;
+    Status("Read.");
+    if (Ep3.CheckCurrent() == 0 || !FlashPowerUp()) return;
+    SetAddressCounter(Unit(r, s.device));
+    ReadingState();
+    std::int32_t dev = s.device;
+    std::int64_t file = s.file;
+    for (int k = 0; k < blocks; ++k) {
+        ShowProgress(dev);
+        ReadBlock(Ep3.UsbReplyBuf.data(), kBlock / 64);
+        // Bytes past the chip's last address (the counter beyond its address pins) stay out.
+        const int n = std::min(kBlock, last - dev + 1);
+        std::copy_n(Ep3.UsbReplyBuf.begin(), n, Image(file));
+        dev += kBlock;
+        file += kBlock;
+    }
+    Ep3.VccPin(0);
+    ShowProgress(dev - 1);
+    wb.Display();
+    Success("OK!");
+}
+
+void TP29f640x::BlankClick() {
+    const AdapterRow& r = Row();
+    const Span s = Offsets8K(r);
+    const std::int32_t last = LastAddress();
+    if (!CheckDeviceId()) return;
+    Status("Blank CHK");
+    if (!FlashPowerUp() || Ep3.CheckCurrent() == 0 || !FlashPowerUp()) return;
+    ReadingState();
+    SetAddressCounter(Unit(r, s.device));
+    wb.ErrorFlag() = 0;
+    std::int32_t dev = s.device;
+    // Whole blocks from the Device offset, never past the chip's last byte.
+    for (std::int32_t done = 0; done < last; done += kBlock) {
+        ShowProgress(dev);
+        ReadBlock(Ep3.UsbReplyBuf.data(), kBlock / 64);
+        if (!BlankBytes(done, Ep3.UsbReplyBuf.data(), std::min(kBlock, last - dev + 1))) return;
+        dev += kBlock;
+        if (dev > s.end) break;
+    }
+    wb.ErrorFlag() = 0;
+    Success("OK");
+    ShowProgress(dev - 1);
+    Ep3.SetAllPins(0);
+    Ep3.VccPin(0);
+}
+
+void TP29f640x::VerifyClick() {
+    const AdapterRow& r = Row();
+    const Span s = Offsets8K(r);
+    const std::int32_t last = LastAddress();
+    OffsetsWindow work;
+    work.FileOffset = s.file;
+    RequireImageRange(work, s.file, static_cast<std::int64_t>(s.end) - s.device + 1);
+    if (!CheckDeviceId()) return;
+    Status("Verify.");
+    if (!FlashPowerUp()) return;
+    ReadingState();
+    SetAddressCounter(Unit(r, s.device));
+    wb.ErrorFlag() = 0;
+    std::int32_t dev = s.device;
+    std::int64_t file = s.file;
+    for (std::int32_t done = 0; done < last; done += kBlock) {
+        ShowProgress(dev);
+        ReadBlock(Ep3.UsbReplyBuf.data(), kBlock / 64);
+        if (!MatchesImage(file, Ep3.UsbReplyBuf.data(), std::min(kBlock, s.end - dev + 1))) return;
+        dev += kBlock;
+        file += kBlock;
+        if (dev > s.end) break;
+    }
+    Success("OK..");
+    ShowProgress(dev - 1);
+    Ep3.SetAllPins(0);
+    Ep3.VccPin(0);
+}
+
+// ---- Write, Erase -----------------------------------------------------------------------------------
+
+void TP29f640x::WriteClick() {
+    const AdapterRow& r = Row();
+    const Span s = Offsets8K(r);
+    const std::int64_t steps = std::max<std::int64_t>(1, (static_cast<std::int64_t>(s.end) - s.device) / 2 + 1);
+    OffsetsWindow work;
+    work.FileOffset = s.file;
+    RequireImageRange(work, s.file, steps * 2);
+    GuardedWrite([&] {
+        if (!CheckDeviceId()) return;
+        Status("Write");
+        if (!FlashPowerUp()) return;
+        Ep3.VccPin(r.VccPin);
+        if (Ticked("CheckBox5")) Ep3.VppPin(r.VppPin);  // temporary unprotect
+        if (Ep3.CheckCurrent() == 0) return;
+        SetAddressCounter(Unit(r, s.device));
+        wb.ErrorFlag() = 0;
+        WritingState();
+        const int ptw = Key("ptw=");
+        std::int64_t file = s.file;
+        for (std::int64_t i = 0; i < 2 * steps; i += 2) {
+            if (i % 0x4000 == 0) ShowProgress(static_cast<std::int32_t>(s.device + i));
+            if (r.Width == 16) {
+                Ep3.UsbPut3(OpAdapterWord, *Image(file), *Image(file + 1));
+                for (int k = 0; k < ptw; ++k) Ep3.UsbPut1(OpNop);
+            } else {
+                for (int b = 0; b < 2; ++b) {
+                    Ep3.UsbPut2(OpAdapterByte, *Image(file + b));
+                    for (int k = 0; k < ptw; ++k) Ep3.UsbPut1(OpNop);
+                }
+            }
+            if (i % 256 == 0) Ep3.UsbFlush();
+            file += 2;
+        }
+        ShowProgress(static_cast<std::int32_t>(s.device + 2 * steps - 1));
+        Success("OK!");
+        Ep3.VppPin(0);
+        Ep3.VccPin(0);
+        Ep3.VccPin(0);
+        Ep3.PinLow(28);
+        Ep3.PinLow(26);
+    });
+}
+
+void TP29f640x::EraseClick() {
+    const AdapterRow& r = Row();
+    if (!CheckDeviceId()) return;
+    Status("Erasing");
+    if (!FlashPowerUp()) return;
+    if (Ticked("CheckBox5")) Ep3.VppPin(r.VppPin);  // temporary unprotect
+    if (Ep3.CheckCurrent() == 0) return;
+    WritingState();
+    for (int k : {1, 2, 4, 1, 2, 5}) SendFlashCommand(k);
+    const int steps = Key("dly=");
+    for (int step = 0; step <= steps; ++step) {
+        Ep3.UsbPut1(OpWait100ms);
+        Ep3.UsbFlush();
+        EraseCountdown(step, steps);
+    }
+    Ep3.ControlLineHigh(2);
+    Ep3.UsbFlush();
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+// ---- ID ----------------------------------------------------------------------------------------------
+
+bool TP29f640x::ReadId() {
+    const AdapterRow& r = Row();
+    Status("读MFG...");
+    if (!FlashPowerUp() || Ep3.CheckCurrent() == 0) return false;
+    WritingState();
+    for (int k : {1, 2, 7, 0}) SendFlashCommand(k);
+    Ep3.UsbFlush();
+    SetAddressCounter(0);
+    ReadingState(false);
+    Ep3.UsbFlush();
+    ReadBlock(Ep3.UsbReplyBuf.data(), 1);
+    Ep3.VccPin(0);
+    auto& id = wb.sel.LastReadId;
+    for (std::size_t i = 0; i < 4; ++i) id[i] = Ep3.UsbReplyBuf[i];
+    char text[48];
+    if (r.Width == 16) {
+        std::snprintf(text, sizeof text, "MFG ID=%02x,%02x,%02x,%02x", id[0], id[1], id[2], id[3]);
+    } else {
+        std::snprintf(text, sizeof text, "MFG ID=%02x,%02x", id[0], id[1]);
+    }
+    Status(text);
+    return true;
+}
+
+void TP29f640x::MFGClick() { ReadId(); }
+
+// ---- Lock and Unlock -----------------------------------------------------------------------------------
+
+void TP29f640x::Lock(bool lock) {
+    const AdapterRow& r = Row();
+    if (!CheckDeviceId()) return;
+    Status(lock ? "Lock  ..." : "解除保护...");
+    if (!FlashPowerUp() || Ep3.CheckCurrent() == 0) return;
+    switch (Key("prt=")) {
+        case 1: LockMethod12(r, lock, false); break;
+        case 2: LockMethod12(r, lock, true); break;
+        case 3:
+            if (lock) {
+                LockMethod3();
+            } else {
+                wb.prompts.ShowMsg("这个器件只能Lock  ，不能Unlock！");
+            }
+            break;
+        default:
+            break;  // no lock method: nothing on the chip
+    }
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+void TP29f640x::LockMethod12(const AdapterRow& r, bool lock, bool highVoltage) {
+    Ep3.ControlLineHigh(3);
+    Ep3.ControlLineLow(2);
+    Ep3.ControlLineLow(1);
+    if (highVoltage) {
+        Ep3.VppPin(r.HvPinA);
+        Ep3.VppPin(r.HvPinB);
+    } else {
+        Ep3.VppPin(r.VppPin);
+    }
+    std::int32_t first = ScanHex(Text("Edit2")).value_or(DeviceOffset);
+    std::int32_t last = ScanHex(Text("Edit3")).value_or(EndAddress);
+    // The walk stays inside the chip.
+    first = std::clamp(first, 0, LastAddress());
+    last = std::clamp(last, 0, LastAddress());
+    if (r.Width == 16) {
+        first /= 2;
+        last /= 2;
+    }
+    for (std::int32_t a = first; a < last; a += 4096) {
+        SetAddressCounter((a & ~0xFFF) | (lock ? 0x02 : 0x42));
+        ShowProgress(r.Width == 16 ? a * 2 : a);
+        if (highVoltage) {
+            Ep3.UsbPut3(OpAdapterBusWord, 0xFF, 0xFF);
+            Ep3.ControlLineLow(4);
+            Ep3.UsbPut1(OpWaitPulse);
+            Ep3.ControlLineHigh(4);
+        } else {
+            BusWrite(0x60);
+            Ep3.UsbPut1(OpWaitSettle);
+            Ep3.UsbPut1(OpWaitSettle);
+        }
+        Ep3.UsbFlush();
+    }
+    Ep3.ControlLineHigh(2);
+    Ep3.UsbFlush();
+}
+
+void TP29f640x::LockMethod3() {
+    Ep3.ControlLineHigh(3);
+    Ep3.ControlLineLow(2);
+    Ep3.ControlLineLow(1);
+    const bool shortSet = Key("cm3=") == 3;
+    const std::int32_t c1 = shortSet ? 0x555 : 0x5555, c2 = shortSet ? 0x2AA : 0x2AAA;
+    for (auto [address, value] : {std::pair{c1, 0xAA}, {c2, 0x55}, {c1, 0x80}, {c1, 0xAA}, {c2, 0x55}, {c1, 0x40}}) {
+        SetAddressCounter(address);
+        BusWrite(static_cast<std::uint16_t>(value));
+    }
+    for (int i = 0; i < 10; ++i) Ep3.UsbPut1(OpWait100ms);
+    Ep3.ControlLineHigh(2);
+    Ep3.UsbFlush();
+}
+
+// ---- the protection register ---------------------------------------------------------------------------
+
+void TP29f640x::ProtectionRegisterWrite(std::int32_t address, std::uint16_t value) {
+    const bool shortSet = Row().ShortCommands == 3;
+    const std::int32_t c1 = shortSet ? 0x555 : 0x5555, c2 = shortSet ? 0x2AA : 0x2AAA;
+    for (auto [a, v] : {std::pair{c1, 0xAA}, {c2, 0x55}, {c1, 0xC0}}) {
+        SetAddressCounter(a);
+        BusWrite(static_cast<std::uint16_t>(v));
+    }
+    SetAddressCounter(address);
+    BusWrite(value);
+}
+
+void TP29f640x::Button4Click() {
+    if (!CheckDeviceId() || !FlashPowerUp() || Ep3.CheckCurrent() == 0) return;
+    WritingState();
+    for (int k : {1, 2, 7, 0}) SendFlashCommand(k);
+    Ep3.ControlLineHigh(1);
+    Ep3.ControlLineLow(3);
+    SetAddressCounter(0x80);
+    ReadBlock(Ep3.UsbReplyBuf.data(), 1);
+    Ep3.VccPin(0);
+    std::string text;
+    for (std::size_t i = 0; i < 18; ++i) text += Hex2(Ep3.UsbReplyBuf[i]) + ",";
+    Status(text);
+}
+
+void TP29f640x::Button6Click() {
+    const AdapterRow& r = Row();
+    // The values first: nothing one-time is written from a text that does not parse.
+    std::array<std::uint16_t, 4> reg{};
+    for (std::size_t k = 0; k < 4; ++k) {
+        const std::string name = "R" + std::to_string(k + 1);
+        const auto v = Scan4Hex(Text(name));
+        if (!v) Refuse(name + " \"" + Text(name) + "\" is not a hexadecimal number");
+        reg[k] = *v;
+    }
+    if (!CheckDeviceId()) return;
+    Status("写Status...");
+    if (!FlashPowerUp() || Ep3.CheckCurrent() == 0) return;
+    wb.ErrorFlag() = 0;
+    WritingState();
+    if (Ticked("LockStatus")) ProtectionRegisterWrite(0x80, 0xFFF0);
+    for (int k = 0; k < 4; ++k) {
+        const std::uint16_t v = reg[static_cast<std::size_t>(k)];
+        if (r.Width == 16) {
+            ProtectionRegisterWrite(0x85 + k, v);
+        } else {
+            ProtectionRegisterWrite(0x85 + 2 * k, v & 0xFF);
+            ProtectionRegisterWrite(0x86 + 2 * k, v >> 8);
+        }
+    }
+    Ep3.ControlLineLow(3);
+    Ep3.ControlLineHigh(2);
+    Ep3.VccPin(0);
+    Success("OK!");
+}
+
+// ---- the batch -----------------------------------------------------------------------------------------------
+
+void TP29f640x::Button1Click() {
+    Row();
+    if (!CheckDeviceId()) return;
+    BatchFlag = true;
+    struct Clear {
+        bool& flag;
+        ~Clear() { flag = false; }
+    } clear{BatchFlag};
+    RunBatchWaitingAfter({{"CheckBox6", [this] { UnProtectClick(); }},
+              {"CheckBox1", [this] { EraseClick(); }},
+              {"CheckBox2", [this] { BlankClick(); }},
+              {"CheckBox3", [this] { WriteClick(); }},
+              {"CheckBox4", [this] { VerifyClick(); }},
+              {"CheckBox7", [this] { ProtectClick(); }}},
+             [this] { return NextChip(); });
+}
+
+QUILLA_FORM(TP29f640x);
+
+}  // namespace quilla

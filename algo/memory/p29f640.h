@@ -1,0 +1,63 @@
+// JEDEC-command flash of 128 KiB to 8 MiB, 8 or 16 bits wide, on adapter boards
+// (keyword P29F640): reads, blank checks and verifies in 8 KiB blocks, writes by
+// the design's program command (0x42 word, 0x43 byte), a chip erase by the
+// stored command cycles, sector protection by one of three methods (prt=) and
+// the 128-bit protection register.
+//
+// Device-line keys: mem= (the size, 1..7: 128 KiB..8 MiB), dly= (long waits of
+// the chip erase: dly + 1 of 100 ms), cm3= (3: the command addresses 555h/2AAh,
+// line 6 high), prt= (1, 2 or 3: the lock method), ptw= (no-ops after each
+// program command), msk= (bit 0 the temporary-unprotect group, 1 Lock, 2
+// Unlock, 3 the protection register group), vcc= (millivolts).
+#pragma once
+
+#include "algo/memory/adapter_form.h"
+
+namespace quilla {
+
+class TP29f640x : public AdapterForm {
+public:
+    explicit TP29f640x(Workbench& wb);
+
+    void SetupForDevice() override;
+    std::string DeviceLineError() const override;
+    int ReadIdForSelfCheck() override;
+
+    void ReadClick();
+    void BlankClick();
+    void VerifyClick();
+    void WriteClick();
+    void EraseClick();
+    void MFGClick();
+    void ProtectClick() { Lock(true); }
+    void UnProtectClick() { Lock(false); }
+    void Button4Click();  // protection register read
+    void Button6Click();  // protection register write
+    void Button1Click();  // the batch "运行"
+
+    bool FlashPowerUp();
+    bool CheckDeviceId();
+    void ProtectionRegisterWrite(std::int32_t address, std::uint16_t value);
+
+    // Working offsets: read from the edits at every operation.
+    std::int32_t FileOffset = 0, DeviceOffset = 0, EndAddress = 0;
+
+protected:
+    void FillVariantTable() override;
+    bool ReadId() override;
+    void AfterDesignReload() override;
+
+private:
+    struct Span {
+        std::int32_t device, file, end;  // first chip byte, first image byte, last chip byte
+    };
+    // The working offsets from the edits, checked: the Device offset inside the
+    // chip (even on 16-bit rows), the end clipped to the chip's last byte.
+    Span Offsets8K(const AdapterRow& r);
+    void Lock(bool lock);
+    void LockMethod12(const AdapterRow& r, bool lock, bool highVoltage);
+    void LockMethod3();
+    int Key(const char* key) const { return wb.sel.GetParam(key); }
+};
+
+}  // namespace quilla

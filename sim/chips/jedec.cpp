@@ -1,0 +1,349 @@
+#include "sim/chips/jedec.h"
+
+#include <algorithm>
+
+
+namespace quilla::sim {
+
+namespace {
+
+using P = JedecPart::Protect;
+
+constexpr Tenths kVidMin = 115, kVidMax = 125;  // RESET# at VID: 11.5..12.5 V
+constexpr Nanos kProtectTime = 150 * Microsecond;
+constexpr Nanos kUnprotectTime = 15 * Millisecond;
+
+std::vector<std::uint32_t> Repeat(std::vector<std::pair<std::uint32_t, int>> runs) {
+    std::vector<std::uint32_t> v;
+    for (auto [size, n] : runs)
+        for (int i = 0; i < n; ++i) v.push_back(size);
+    return v;
+}
+
+std::vector<JedecPart> BuildParts() {
+    const Nanos us = Microsecond, ms = Millisecond, s = Second;
+    const std::uint32_t K = 1024;
+    return {
+        // Atmel AT49BV322A (bottom boot) / AT49BV322AT (top boot): 2M x 16, 2.65..3.6 V, eight
+        // 4K-word and sixty-three 32K-word sectors, word program 12 us, sector erase 300 ms; the
+        // chip erase is taken as its 64 sector erases' worth (19.2 s). Sector lockdown, 128-bit
+        // protection register, VPP pin (tied to VCC on the adapter).
+        {"AT49BV322A", &Tsop48x16Pinout(), 4 * K * K, true, 0x1F, 0x00C8, 0x7FF,
+         Repeat({{8 * K, 8}, {64 * K, 63}}), 27, 36, 12 * us, 300 * ms, 19200 * ms, P::Lockdown, 0, true, 50, 40, 50},
+        {"AT49BV322AT", &Tsop48x16Pinout(), 4 * K * K, true, 0x1F, 0x00C9, 0x7FF,
+         Repeat({{64 * K, 63}, {8 * K, 8}}), 27, 36, 12 * us, 300 * ms, 19200 * ms, P::Lockdown, 0, true, 50, 40, 50},
+        // AMD Am29LV160DT: 1M x 16 top boot (31 x 64K, 32K, 8K, 8K, 16K bytes), 2.7..3.6 V, word
+        // program 11 us, sector erase 0.7 s, chip erase 25 s; in-system sector protection and
+        // temporary unprotect with RESET# at VID; A9, OE# and RESET# rated 12.5 V.
+        {"AM29LV160DT", &Tsop48x16Pinout(), 2 * K * K, true, 0x01, 0x22C4, 0x7FF,
+         Repeat({{64 * K, 31}, {32 * K, 1}, {8 * K, 2}, {16 * K, 1}}), 27, 36, 11 * us, 700 * ms, 25 * s,
+         P::InSystem, 0, false, 50, 40, 125},
+        // Atmel AT49F002: 256K x 8, 5 V, 16K boot block (lockout by AA 55 80 AA 55 40 at 5555h),
+        // two 8K parameter blocks, 96K and 128K main blocks; byte program 30 us, chip erase 10 s.
+        {"AT49F002", &Dip32FlashPinout(), 256 * K, false, 0x1F, 0x07, 0x7FFF,
+         {16 * K, 8 * K, 8 * K, 96 * K, 128 * K}, 45, 55, 30 * us, 1 * s, 10 * s, P::BootLockout, 0, false, 62,
+         62, 62},
+    };
+}
+
+}  // namespace
+
+const std::vector<JedecPart>& JedecParts() {
+    static const std::vector<JedecPart> parts = BuildParts();
+    return parts;
+}
+
+const JedecPart* FindJedecPart(std::string_view name) {
+    for (const auto& p : JedecParts())
+        if (name == p.name) return &p;
+    return nullptr;
+}
+
+JedecFlash::JedecFlash(const JedecPart& part)
+    : part_(part), cells_(part.size, 0xFF), protected_(part.sectors.size(), false), pr_(9, 0xFFFF) {
+    pr_[0] = 0xFFFE;  // bit 0: the factory words are locked
+    pr_[1] = 0x5155;
+    pr_[2] = 0x494C;
+    pr_[3] = 0x4C41;
+    pr_[4] = 0x0001;
+}
+
+AbsoluteMaximum JedecFlash::Ratings() const {
+    AbsoluteMaximum r;
+    r.anyPin = part_.absAny;
+    for (int p : part_.pinout->vcc) r.pins.push_back({p, part_.absVcc});
+    if (part_.pinout->reset) r.pins.push_back({part_.pinout->reset, part_.absReset});
+    return r;
+}
+
+int JedecFlash::SectorOf(std::uint32_t a) const {
+    std::uint32_t start = 0;
+    for (std::size_t s = 0; s < part_.sectors.size(); ++s) {
+        if (a < start + part_.sectors[s]) return static_cast<int>(s);
+        start += part_.sectors[s];
+    }
+    return static_cast<int>(part_.sectors.size()) - 1;
+}
+
+std::uint32_t JedecFlash::SectorStart(int s) const {
+    std::uint32_t start = 0;
+    for (int i = 0; i < s; ++i) start += part_.sectors[static_cast<std::size_t>(i)];
+    return start;
+}
+
+void JedecFlash::Reset() {
+    mode_ = Mode::Array;
+    step_ = 0;
+    programNext_ = prNext_ = false;
+    busy_ = Work::None;
+    left_ = 0;
+    protectPending_ = false;
+}
+
+void JedecFlash::PowerDown(ChipPins& pins) {
+    if (powered_) Reset();
+    powered_ = false;
+    outputs_ = false;
+    for (int p : part_.pinout->data) pins.Release(p);
+}
+
+bool JedecFlash::ResetAtVid(ChipPins& pins) const {
+    if (!part_.pinout->reset) return false;
+    const Tenths v = pins.SupplyVoltage(part_.pinout->reset);
+    return v >= kVidMin && v <= kVidMax;
+}
+
+std::uint32_t JedecFlash::Address(ChipPins& pins) const {
+    std::uint32_t a = pins.ReadBus(part_.pinout->address);
+    if (part_.x16 && !wordMode_) a = (a << 1) | (pins.High(part_.pinout->data[15]) ? 1u : 0u);  // DQ15 is A-1
+    return a;
+}
+
+std::uint32_t JedecFlash::ByteAddress(std::uint32_t bus) const {
+    const std::uint32_t a = part_.x16 && wordMode_ ? bus << 1 : bus;
+    return a % part_.size;
+}
+
+std::uint16_t JedecFlash::DataIn(ChipPins& pins) const {
+    const int width = part_.x16 && wordMode_ ? 16 : 8;
+    std::uint16_t v = 0;
+    for (int i = 0; i < width; ++i)
+        if (pins.High(part_.pinout->data[static_cast<std::size_t>(i)])) v = static_cast<std::uint16_t>(v | (1u << i));
+    return v;
+}
+
+bool JedecFlash::Writable(int sector, ChipPins& pins) const {
+    if (!protected_[static_cast<std::size_t>(sector)]) return true;
+    return part_.protect == P::InSystem && ResetAtVid(pins);  // temporary unprotect
+}
+
+void JedecFlash::OnPinsChanged(ChipPins& pins) {
+    const auto& po = *part_.pinout;
+    Tenths vcc = 0;
+    for (int p : po.vcc) vcc = std::max(vcc, pins.SupplyVoltage(p));
+    bool grounded = true;
+    for (int p : po.gnd) grounded = grounded && pins.Grounded(p);
+    if (!grounded || vcc < part_.vccMin || vcc > part_.vccMax) {
+        PowerDown(pins);
+        return;
+    }
+    if (!powered_) {
+        powered_ = true;
+        Reset();
+        weHigh_ = pins.High(po.we);
+    }
+    if (po.reset && !pins.High(po.reset)) {  // RESET# low
+        Reset();
+        outputs_ = false;
+        for (int p : po.data) pins.Release(p);
+        weHigh_ = pins.High(po.we);
+        return;
+    }
+    wordMode_ = part_.x16 && (!po.byteMode || pins.High(po.byteMode));
+    const bool ce = !pins.High(po.ce), oe = !pins.High(po.oe), we = pins.High(po.we);
+    if (ce && !oe && !weHigh_ && we) Write(pins, Address(pins), DataIn(pins));
+    weHigh_ = we;
+    outputs_ = ce && oe && we;
+    if (outputs_) {
+        Drive(pins);
+    } else {
+        for (int p : po.data) pins.Release(p);
+    }
+}
+
+void JedecFlash::OnElapsed(ChipPins& pins, Nanos dt) {
+    if (!powered_) return;
+    if (protectPending_) {
+        if (!ResetAtVid(pins)) {
+            protectPending_ = false;
+        } else {
+            protectTime_ += dt;
+            const bool unprotect = (protectAddr_ >> 6) & 1u;
+            if (protectTime_ >= (unprotect ? kUnprotectTime : kProtectTime)) {
+                protectPending_ = false;
+                if (unprotect) {
+                    std::fill(protected_.begin(), protected_.end(), false);
+                } else {
+                    protected_[static_cast<std::size_t>(SectorOf(ByteAddress(protectAddr_)))] = true;
+                }
+            }
+        }
+    }
+    if (busy_ == Work::None) return;
+    if (dt < left_) {
+        left_ -= dt;
+        return;
+    }
+    Finish();
+    if (outputs_) Drive(pins);
+}
+
+std::uint16_t JedecFlash::ReadValue(std::uint32_t bus) {
+    if (busy_ != Work::None) {
+        toggle_ = !toggle_;
+        const std::uint16_t dq7 = busy_ == Work::Program ? static_cast<std::uint16_t>(~workData_ & 0x80) : 0;
+        return static_cast<std::uint16_t>(dq7 | (toggle_ ? 0x40 : 0));
+    }
+    if (mode_ == Mode::Autoselect) {
+        const std::uint32_t k = part_.x16 && !wordMode_ ? bus >> 1 : bus;  // byte mode: word index
+        if (part_.protectionRegister && k >= 0x80 && k <= 0x88) return pr_[k - 0x80];
+        switch (k & 0xFF) {
+            case 0: return part_.mfr;
+            case 1: return part_.x16 ? part_.dev : static_cast<std::uint16_t>(part_.dev & 0xFF);
+            case 2: return protected_[static_cast<std::size_t>(SectorOf(ByteAddress(bus)))] ? 1 : 0;
+            default: return 0;
+        }
+    }
+    const std::uint32_t a = ByteAddress(bus);
+    if (part_.x16 && wordMode_) return static_cast<std::uint16_t>(cells_[a] | (cells_[a + 1] << 8));
+    return cells_[a];
+}
+
+void JedecFlash::Drive(ChipPins& pins) {
+    const auto& data = part_.pinout->data;
+    const std::uint16_t v = ReadValue(Address(pins));
+    const std::size_t width = part_.x16 && wordMode_ ? 16 : 8;
+    for (std::size_t i = 0; i < width; ++i) pins.Drive(data[i], (v >> i) & 1u);
+}
+
+void JedecFlash::Start(Work w, std::uint32_t byteAddr, std::uint16_t data, Nanos t) {
+    busy_ = w;
+    workAddr_ = byteAddr;
+    workData_ = data;
+    left_ = static_cast<Nanos>(static_cast<double>(t) * SlowFactor());
+    if (w == Work::ChipErase) ++chipErases_;
+}
+
+void JedecFlash::Finish() {
+    const Work w = busy_;
+    busy_ = Work::None;
+    left_ = 0;
+    switch (w) {
+        case Work::Program: {
+            cells_[workAddr_] &= static_cast<std::uint8_t>(workData_);
+            if (part_.x16 && wordMode_) cells_[workAddr_ + 1] &= static_cast<std::uint8_t>(workData_ >> 8);
+            break;
+        }
+        case Work::SectorErase: {
+            const int s = SectorOf(workAddr_);
+            std::fill_n(cells_.begin() + SectorStart(s), part_.sectors[static_cast<std::size_t>(s)], 0xFF);
+            break;
+        }
+        case Work::ChipErase:
+            // workData_ holds nothing here; the sectors to erase were marked at the start.
+            for (int s = 0; s < SectorCount(); ++s)
+                if (eraseMask_[static_cast<std::size_t>(s)])
+                    std::fill_n(cells_.begin() + SectorStart(s), part_.sectors[static_cast<std::size_t>(s)], 0xFF);
+            break;
+        case Work::None:
+            break;
+    }
+}
+
+void JedecFlash::Write(ChipPins& pins, std::uint32_t bus, std::uint16_t data) {
+    if (busy_ != Work::None) return;  // ignored while busy
+    const std::uint8_t d = static_cast<std::uint8_t>(data);
+    if (programNext_) {
+        programNext_ = false;
+        const std::uint32_t a = ByteAddress(bus);
+        if (Writable(SectorOf(a), pins)) Start(Work::Program, a, data, part_.program);
+        return;
+    }
+    if (prNext_) {
+        prNext_ = false;
+        const std::uint32_t k = part_.x16 && !wordMode_ ? bus >> 1 : bus;
+        const bool userLocked = !(pr_[0] & 0x2);
+        if (k == 0x80) pr_[0] &= data;
+        else if (k >= 0x85 && k <= 0x88 && !userLocked) pr_[k - 0x80] &= data;
+        return;
+    }
+    const std::uint32_t cmd = bus & part_.cmdMask;
+    const std::uint32_t c1 = part_.cmdMask == 0x7FF ? 0x555 : 0x5555, c2 = part_.cmdMask == 0x7FF ? 0x2AA : 0x2AAA;
+    if (d == 0xF0 && (step_ == 0 || step_ == 2)) {
+        mode_ = Mode::Array;
+        step_ = 0;
+        return;
+    }
+    if (part_.protect == P::InSystem && d == 0x60 && ResetAtVid(pins) && ((bus >> 1) & 1u) && !(bus & 1u)) {
+        protectPending_ = true;
+        protectAddr_ = bus;
+        protectTime_ = 0;
+        step_ = 0;
+        return;
+    }
+    const int step = step_;
+    step_ = 0;
+    switch (step) {
+        case 0:
+            if (cmd == c1 && d == 0xAA) step_ = 1;
+            break;
+        case 1:
+            if (cmd == c2 && d == 0x55) step_ = 2;
+            break;
+        case 2:
+            if (cmd != c1) break;
+            if (d == 0xA0) programNext_ = true;
+            else if (d == 0x80) step_ = 3;
+            else if (d == 0x90) mode_ = Mode::Autoselect;
+            else if (d == 0xC0 && part_.protectionRegister) prNext_ = true;
+            break;
+        case 3:
+            if (cmd == c1 && d == 0xAA) step_ = 4;
+            break;
+        case 4:
+            if (cmd == c2 && d == 0x55) step_ = 5;
+            break;
+        case 5: {
+            const std::uint32_t a = ByteAddress(bus);
+            if (cmd == c1 && d == 0x10) {
+                eraseMask_.assign(part_.sectors.size(), false);
+                for (int s = 0; s < SectorCount(); ++s) eraseMask_[static_cast<std::size_t>(s)] = Writable(s, pins);
+                Start(Work::ChipErase, 0, 0xFF, part_.chipErase);
+            } else if (d == 0x30) {
+                if (Writable(SectorOf(a), pins)) Start(Work::SectorErase, a, 0xFF, part_.sectorErase);
+            } else if (d == 0x40 && part_.protect == P::Lockdown) {
+                protected_[static_cast<std::size_t>(SectorOf(a))] = true;
+            } else if (d == 0x40 && part_.protect == P::BootLockout && cmd == c1) {
+                protected_[static_cast<std::size_t>(part_.bootSector)] = true;
+            }
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+SeatedPart MakeJedecFlash(std::string_view name) {
+    const JedecPart* p = FindJedecPart(name);
+    if (!p) return {};
+    return {std::make_unique<JedecFlash>(*p), AdapterPlacementFor(name, *p->pinout)};
+}
+
+void RegisterJedecFlash(ChipRegistry& registry) {
+    for (const auto& p : JedecParts()) {
+        const std::string name = p.name;
+        registry.Add(name, [name] { return MakeJedecFlash(name); });
+    }
+}
+
+}  // namespace quilla::sim

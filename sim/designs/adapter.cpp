@@ -1,0 +1,231 @@
+#include "sim/designs/adapter.h"
+
+#include <cstdio>
+#include <stdexcept>
+#include <utility>
+
+#include "engine/protocol.h"
+
+namespace quilla::sim {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kDirection = 1, kCe = 2, kOe = 3, kWe = 4, kReset = 5;
+constexpr Nanos kPollLimit = 20 * Millisecond;
+constexpr std::uint32_t kCounterMask = 0xFFFFFF;
+
+template <std::size_t I>
+std::unique_ptr<Design> MakeAdapter() {
+    const AdapterDesignSpec& spec = AdapterDesignSpecs()[I];
+    return std::make_unique<AdapterDesign>(spec, *FindAdapterBoard(spec.tag));
+}
+
+template <std::size_t... I>
+void AddAll(DesignRegistry& registry, std::index_sequence<I...>) {
+    (registry.Add(AdapterDesignSpecs()[I].tag, &MakeAdapter<I>), ...);
+}
+
+constexpr std::size_t kDesigns = 3;
+
+}  // namespace
+
+const std::vector<AdapterDesignSpec>& AdapterDesignSpecs() {
+    static const std::vector<AdapterDesignSpec> specs{
+        {"tsop48at49f321", 16},
+        {"tsop48p29", 16},
+        {"at49f002dip32", 8},
+    };
+    return specs;
+}
+
+void RegisterAdapterDesigns(DesignRegistry& registry) {
+    if (AdapterDesignSpecs().size() != kDesigns) throw std::logic_error("adapter design count");
+    AddAll(registry, std::make_index_sequence<kDesigns>{});
+}
+
+AdapterDesign::AdapterDesign(const AdapterDesignSpec& spec, const AdapterBoard& board) : spec_(spec) {
+    const FlashPinout& p = *board.pinout;
+    for (int pin : p.address) address_.push_back(board.SocketOf(pin));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(spec.width) && i < p.data.size(); ++i)
+        data_.push_back(board.SocketOf(p.data[i]));
+    ce_ = board.SocketOf(p.ce);
+    oe_ = board.SocketOf(p.oe);
+    we_ = board.SocketOf(p.we);
+    reset_ = board.SocketOf(p.reset);
+    byte_ = p.byteMode && spec.width == 16 ? board.SocketOf(p.byteMode) : 0;
+}
+
+void AdapterDesign::OnLoaded(DesignContext& ctx) {
+    lines_.fill(false);
+    set_ = 0;
+    counter_ = 0;
+    register_ = 0xFFFF;
+    armed_ = 0;
+    pending_ = {};
+    if (byte_) ctx.Drive(byte_, true);  // word mode
+}
+
+void AdapterDesign::DriveAddress(DesignContext& ctx, std::uint32_t a) { ctx.DriveBus(address_, a); }
+
+void AdapterDesign::DriveData(DesignContext& ctx, std::uint16_t v) { ctx.DriveBus(data_, v); }
+
+void AdapterDesign::DataToLine1(DesignContext& ctx) {
+    if ((set_ & (1u << kDirection)) && !lines_[kDirection]) {
+        DriveData(ctx, register_);
+    } else {
+        ctx.ReleaseBus(data_);
+    }
+}
+
+AdapterDesign::Cycle AdapterDesign::Stored(int k) const {
+    switch (k) {
+        case 1: return {true, C1(), 0xAA};
+        case 2: return {true, C2(), 0x55};
+        case 4: return {true, C1(), 0x80};
+        case 5: return {true, C1(), 0x10};
+        case 7: return {true, C1(), 0x90};
+        default: return {};
+    }
+}
+
+void AdapterDesign::Line(DesignContext& ctx, int n, bool high) {
+    lines_[static_cast<std::size_t>(n)] = high;
+    set_ |= 1u << n;
+    switch (n) {
+        case kDirection: DataToLine1(ctx); break;
+        case kCe: ctx.Drive(ce_, high); break;
+        case kOe: ctx.Drive(oe_, high); break;
+        case kReset:
+            if (reset_) ctx.Drive(reset_, high);
+            break;
+        case kWe:
+            if (!high) {
+                // The strobe: an armed stored cycle takes the pins for it.
+                pending_ = Stored(armed_);
+                armed_ = 0;
+                if (pending_.set) {
+                    DriveAddress(ctx, pending_.address);
+                    DriveData(ctx, pending_.data);
+                }
+                ctx.Drive(we_, false);
+            } else {
+                ctx.Drive(we_, true);
+                if (pending_.set) {
+                    ctx.Settle();
+                    pending_ = {};
+                    DriveAddress(ctx, counter_);
+                    DataToLine1(ctx);
+                }
+            }
+            break;
+        default:
+            break;  // line 6 chooses the command addresses; line 7 has no pin
+    }
+    ctx.Settle();
+}
+
+void AdapterDesign::OnRegisterWrite(DesignContext& ctx, std::uint8_t r, std::uint8_t v) {
+    if (r >= RegAddr0 && r <= RegAddr2) {
+        const int shift = 8 * (r - RegAddr0);
+        counter_ = (counter_ & ~(0xFFu << shift)) | (std::uint32_t{v} << shift);
+        DriveAddress(ctx, counter_);
+        ctx.Settle();
+        return;
+    }
+    if (r != RegControlLines) return;
+    if ((v & 0x8F) == 0x07) {
+        armed_ = v >> 4;  // the stored cycle of the next strobe
+        return;
+    }
+    const int n = v & 0x7F;
+    if (n >= 1 && n <= 7) {
+        Line(ctx, n, (v & LineHighBit) != 0);
+        return;
+    }
+    char text[80];
+    std::snprintf(text, sizeof text, "register 18 value %02Xh has no meaning in the design %s", v, spec_.tag);
+    ctx.Violation(text);
+}
+
+void AdapterDesign::GiveBack(DesignContext& ctx) {
+    auto back = [&](int n, int pin) {
+        if (!pin) return;
+        if (set_ & (1u << n)) ctx.Drive(pin, lines_[static_cast<std::size_t>(n)]);
+        else ctx.Release(pin);
+    };
+    back(kCe, ce_);
+    back(kOe, oe_);
+    back(kWe, we_);
+    DriveAddress(ctx, counter_);
+    DataToLine1(ctx);
+    ctx.Settle();
+}
+
+void AdapterDesign::WriteCycle(DesignContext& ctx, std::uint32_t address, std::uint16_t data) {
+    ctx.Drive(oe_, true);
+    ctx.Drive(ce_, false);
+    DriveAddress(ctx, address);
+    DriveData(ctx, data);
+    ctx.Drive(we_, false);
+    ctx.Settle();
+    ctx.Drive(we_, true);
+    ctx.Settle();
+}
+
+std::uint16_t AdapterDesign::ReadAt(DesignContext& ctx, std::uint32_t address) {
+    DriveAddress(ctx, address);
+    return static_cast<std::uint16_t>(ctx.ReadBus(data_));
+}
+
+void AdapterDesign::Program(DesignContext& ctx, std::uint16_t value) {
+    WriteCycle(ctx, C1(), 0xAA);
+    WriteCycle(ctx, C2(), 0x55);
+    WriteCycle(ctx, C1(), 0xA0);
+    WriteCycle(ctx, counter_, value);
+    // Data# polling: DQ7 shows the data once the chip is done.
+    ctx.ReleaseBus(data_);
+    ctx.Drive(ce_, false);
+    ctx.Drive(oe_, false);
+    const Nanos start = ctx.Now();
+    while (((ReadAt(ctx, counter_) ^ value) & 0x80) && ctx.Now() - start < kPollLimit) ctx.Elapse(Microsecond);
+    counter_ = (counter_ + 1) & kCounterMask;
+    GiveBack(ctx);
+}
+
+bool AdapterDesign::Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args,
+                            std::span<const std::uint8_t> payload) {
+    (void)payload;
+    switch (op) {
+        case OpAdapterRead: {
+            const int n = args[0] * 64;
+            std::uint8_t* out = ctx.Block(n);
+            for (int i = 0; i < n;) {
+                const std::uint16_t v = ReadAt(ctx, counter_);
+                out[i++] = static_cast<std::uint8_t>(v);
+                if (spec_.width == 16 && i < n) out[i++] = static_cast<std::uint8_t>(v >> 8);
+                counter_ = (counter_ + 1) & kCounterMask;
+            }
+            DriveAddress(ctx, counter_);
+            return true;
+        }
+        case OpAdapterBusWord:
+            register_ = spec_.width == 16 ? static_cast<std::uint16_t>(args[0] | (args[1] << 8)) : args[0];
+            DataToLine1(ctx);
+            ctx.Settle();
+            return true;
+        case OpAdapterWord:
+            if (spec_.width != 16) return false;
+            Program(ctx, static_cast<std::uint16_t>(args[0] | (args[1] << 8)));
+            return true;
+        case OpAdapterByte:
+            if (spec_.width != 8) return false;
+            Program(ctx, args[0]);
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace quilla::sim

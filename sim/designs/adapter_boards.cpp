@@ -1,0 +1,126 @@
+#include "sim/designs/adapter_boards.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+namespace quilla::sim {
+
+namespace {
+
+// Sockets of a contact mask pair (bit k-1 of lo = pin k, bit k-33 of hi = pin k).
+std::vector<int> MaskSockets(std::uint32_t lo, std::uint32_t hi) {
+    std::vector<int> v;
+    for (int k = 1; k <= 32; ++k)
+        if (lo & (1u << (k - 1))) v.push_back(k);
+    for (int k = 33; k <= 48; ++k)
+        if (hi & (1u << (k - 33))) v.push_back(k);
+    return v;
+}
+
+struct BoardRule {
+    const char* tag;
+    const FlashPinout* pinout;
+    int vcc;                    // VCC socket
+    std::vector<int> gnd;       // ground sockets (code 100: 11 and 30)
+    int resetSocket;            // the row's VPP pin: RESET#
+    int a9Socket, oeSocket;     // the two high-voltage pins
+    bool vppToVcc;              // the package's VPP pin tied to VCC on the board
+    std::uint32_t maskLo, maskHi;  // union of the row's contact masks
+};
+
+AdapterBoard Build(const BoardRule& r) {
+    const FlashPinout& p = *r.pinout;
+    AdapterBoard b{r.tag, r.pinout, std::vector<int>(static_cast<std::size_t>(p.pins), 0), {}};
+    auto set = [&b](int chipPin, int sock) { b.socket[static_cast<std::size_t>(chipPin - 1)] = sock; };
+    std::vector<int> used;
+    for (int v : p.vcc) set(v, r.vcc);
+    used.push_back(r.vcc);
+    for (std::size_t i = 0; i < p.gnd.size(); ++i) set(p.gnd[i], r.gnd[std::min(i, r.gnd.size() - 1)]);
+    used.insert(used.end(), r.gnd.begin(), r.gnd.end());
+    if (r.vppToVcc && p.vpp) set(p.vpp, r.vcc);
+    for (auto [pin, sock] : {std::pair{p.reset, r.resetSocket}, {p.address[9], r.a9Socket}, {p.oe, r.oeSocket}}) {
+        set(pin, sock);
+        used.push_back(sock);
+    }
+    std::vector<int> order = MaskSockets(r.maskLo, r.maskHi);
+    for (int k = 1; k <= 48; ++k)
+        if (std::find(order.begin(), order.end(), k) == order.end()) order.push_back(k);
+    std::erase_if(order, [&used](int k) { return std::find(used.begin(), used.end(), k) != used.end(); });
+    std::size_t next = 0;
+    for (int pin = 1; pin <= p.pins; ++pin)
+        if (b.SocketOf(pin) == 0) set(pin, order.at(next++));
+    b.codes.push_back({100, 22, {11, 30}});
+    return b;
+}
+
+const std::vector<AdapterBoard>& Boards() {
+    static const std::vector<AdapterBoard> boards = [] {
+        std::vector<AdapterBoard> v;
+        // P29F640 row 1 (AT49BV322A/AT): the package's VPP pin on the VCC net.
+        v.push_back(Build({"tsop48at49f321", &Tsop48x16Pinout(), 21, {11, 30}, 44, 12, 39, true, 0xFFFFFFFF, 0xFEFF}));
+        // P29F640 row 2 (Am29LV160DT): RESET# on the VPP socket 44.
+        v.push_back(Build({"tsop48p29", &Tsop48x16Pinout(), 21, {11, 30}, 44, 12, 39, false, 0xFFFFFFFF, 0xDFFF}));
+        // P29F640 row 7: the DIP32 part in its DIP position (pin n on socket n + 4): VCC 36,
+        // ground 20, RESET# (pin 1) on the VPP socket 5, OE# 28 and A9 30 the high-voltage pins.
+        AdapterBoard dip{"at49f002dip32", &Dip32FlashPinout(), {}, {}};
+        for (int pin = 1; pin <= 32; ++pin) dip.socket.push_back(pin + 4);
+        v.push_back(dip);
+        return v;
+    }();
+    return boards;
+}
+
+// The row (board) each adapter part is listed on.
+struct PartBoard {
+    const char* part;
+    const char* tag;
+};
+constexpr PartBoard kPartBoards[] = {
+    {"AT49BV322A", "tsop48at49f321"},
+    {"AT49BV322AT", "tsop48at49f321"},
+    {"AM29LV160DT", "tsop48p29"},
+    {"AT49F002", "at49f002dip32"},
+};
+
+}  // namespace
+
+const FlashPinout& Tsop48x16Pinout() {
+    static const FlashPinout p{
+        48,
+        {25, 24, 23, 22, 21, 20, 19, 18, 8, 7, 6, 5, 4, 3, 2, 1, 48, 17, 16, 9, 10},  // A0..A20
+        {29, 31, 33, 35, 38, 40, 42, 44, 30, 32, 34, 36, 39, 41, 43, 45},             // DQ0..DQ15
+        26, 28, 11, 12, 47, 13, {37}, {27, 46}};
+    return p;
+}
+
+const FlashPinout& Dip32FlashPinout() {
+    static const FlashPinout p{
+        32, {12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30}, {13, 14, 15, 17, 18, 19, 20, 21},
+        22, 24, 31, 1, 0, 0, {32}, {16}};
+    return p;
+}
+
+Placement AdapterBoard::Place() const {
+    Placement p = Placement::Custom(tag, socket);
+    for (const auto& c : codes) p.WithCode(c.code, c.sub, c.pins);
+    return p;
+}
+
+const AdapterBoard* FindAdapterBoard(std::string_view tag) {
+    for (const auto& b : Boards())
+        if (tag == b.tag) return &b;
+    return nullptr;
+}
+
+Placement AdapterPlacementFor(std::string_view part, const FlashPinout& pinout) {
+    for (const auto& pb : kPartBoards) {
+        if (part != pb.part) continue;
+        const AdapterBoard* b = FindAdapterBoard(pb.tag);
+        if (!b || b->pinout != &pinout) break;
+        return b->Place();
+    }
+    throw std::logic_error("no adapter board for " + std::string(part));
+}
+
+}  // namespace quilla::sim

@@ -1,0 +1,56 @@
+// The fault sweep over the adapter forms' Write and batch: no success text with
+// the chip wrong, whatever link fault strikes at whatever transfer.
+#include <algorithm>
+
+#include "sim/chips/jedec.h"
+#include "support/fault_sweep.h"
+#include "support/sim_bench.h"
+
+namespace quilla::test {
+namespace {
+
+FaultSweep AdapterSweep(const char* part, const char* params, const char* end, std::uint8_t oldData) {
+    FaultSweep s;
+    const std::string p = part, params_ = params, end_ = end;
+    s.prepare = [p, oldData] {
+        auto b = std::make_unique<SimBench>(p);
+        auto cells = b->sim->GetChip()->MutableContents();
+        std::fill(cells.begin(), cells.end(), oldData);
+        b->RandomImage(0x800, 61);
+        return b;
+    };
+    s.form = [params_, end_](SimBench& b) -> AlgoForm& {
+        AlgoForm& f = b.Open(params_);
+        f.Enter("Edit3", end_);
+        return f;
+    };
+    return s;
+}
+
+TEST(AdapterSweep, P29f640WriteShowsNoFalseSuccess) {
+    FaultSweep s = AdapterSweep("AT49F002", "P29F640 7 mem=2 dly=110 prt=3 msk=2 vcc=5000", "3ff", 0xFF);
+    s.operation = [](SimBench&, AlgoForm& f) { f.Click("Write"); };
+    s.holds = [](SimBench& b, const std::string&) { return b.ChipMatchesImage(0, 0x400); };
+    const FaultSweep::Result r = s.Run();
+    EXPECT_GT(r.transfers, 5);
+}
+
+TEST(AdapterSweep, P29f640BatchShowsNoFalseSuccess) {
+    // Blank?, W. and Vrfy on a blank chip: the chip erase's two hundred long-wait transfers
+    // would make the sweep long.
+    FaultSweep s = AdapterSweep("AT49BV322A", "P29F640 1 mem=6 dly=200 prt=3 msk=10 vcc=3300", "7ff", 0xFF);
+    s.operation = [](SimBench&, AlgoForm& f) {
+        f.SetChecked("CheckBox1", false);
+        f.Click("Button1");
+    };
+    // "OK" (the blank check) is true of a blank range; "OK!", "OK.." and "End OK.." of the image.
+    s.holds = [](SimBench& b, const std::string& text) {
+        if (text == "OK") return b.ChipBlank(0, 0x800);
+        return b.ChipMatchesImage(0, 0x800);
+    };
+    const FaultSweep::Result r = s.Run();
+    EXPECT_GT(r.transfers, 10);
+}
+
+}  // namespace
+}  // namespace quilla::test
