@@ -550,12 +550,12 @@ void TP29f640x::Button1Click() {
         ~Clear() { flag = false; }
     } clear{BatchFlag};
     RunBatchWaitingAfter({{"CheckBox6", [this] { UnProtectClick(); }},
-              {"CheckBox1", [this] { EraseClick(); }},
-              {"CheckBox2", [this] { BlankClick(); }},
-              {"CheckBox3", [this] { WriteClick(); }},
-              {"CheckBox4", [this] { VerifyClick(); }},
-              {"CheckBox7", [this] { ProtectClick(); }}},
-             [this] { return NextChip(); });
+                          {"CheckBox1", [this] { EraseClick(); }},
+                          {"CheckBox2", [this] { BlankClick(); }},
+                          {"CheckBox3", [this] { WriteClick(); }},
+                          {"CheckBox4", [this] { VerifyClick(); }},
+                          {"CheckBox7", [this] { ProtectClick(); }}},
+                         [this] { return NextChip(); });
 }
 
 QUILLA_FORM(TP29f640x);
