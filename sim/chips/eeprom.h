@@ -14,9 +14,10 @@
 //               collects the loads of one page (the last load names the page)
 //               until no load has come for the byte-load window, then writes
 //               them in one cycle. Loads during a write cycle are ignored.
-//   write cycle the part's busy time (the datasheet's typical figure, lowered
-//               to the 5 ms the byte-write form waits by default where the
-//               sheet gives more: written beside each part); the loaded bytes
+//   write cycle the part's busy time (the datasheet's typical figure; where a
+//               sheet gives only a longer maximum, lowered so that byte-load
+//               window and cycle fit the 5 ms the byte-write form waits by
+//               default: written beside each part); the loaded bytes
 //               replace their cells (the cells are cleared before the write).
 //               VCC lost during the cycle: nothing is written.
 //   data        parts with SDP: AA 5555h, 55 2AAAh, A0 5555h switches the

@@ -103,6 +103,7 @@ std::vector<EpromPart> BuildParts() {
     // SST37VF: 12 V on OE# (pin 24), WE# (pin 31) pulse, 2.7..3.6 V.
     auto vf = [&sst](const char* n, int bits, std::uint8_t dev) {
         EpromPart p = sst(Dip32(n, bits, 31, 24, P::LowOnPgm, 114, 126, true, 0xBF, dev, kSst3Abs, true));
+        if (p.address.size() > 18) p.address[18] = 1;  // flash pinout: A18 on pin 1, WE# on 31
         p.readVccMin = p.progVccMin = 27;
         p.readVccMax = p.progVccMax = 36;
         return p;

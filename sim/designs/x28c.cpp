@@ -36,6 +36,14 @@ void X28cDesign::OnLatch(DesignContext& ctx, int k, std::uint8_t v) {
     }
 }
 
+// The burst and read counters step A0..A7 only: the host sets the whole
+// address at every 256-byte boundary, so nothing ripples into the high pins
+// (among them the WE pin of the 32-pin parts, socket 35).
+void X28cDesign::StepLow(DesignContext& ctx) {
+    low_ = static_cast<std::uint8_t>(low_ + 1);
+    DriveLow(ctx);
+}
+
 void X28cDesign::ProgramPage(DesignContext& ctx, int we, int count) {
     ctx.Drive(kOE, true);
     for (int i = 0; i < count; ++i) {
@@ -47,7 +55,7 @@ void X28cDesign::ProgramPage(DesignContext& ctx, int we, int count) {
         ctx.Drive(we, true);
         ctx.Drive(kCE, true);
         ctx.Elapse(kHalfCycle);
-        Step(ctx);
+        StepLow(ctx);
     }
     // The data pins go back to what the port mode and latch 2 say.
     if (ctx.PortMode() == PortModeReset) {
@@ -73,7 +81,7 @@ bool X28cDesign::Command(DesignContext& ctx, std::uint8_t op, std::span<const st
         case OpPageProgram: {
             const int we = args[0];
             const int count = args[1] * 256 + args[2];
-            if (we < 1 || we > 48 || count > PageBufferSize) {
+            if (we < 1 || we > 48 || count > MaxBurst) {
                 ctx.Violation("page program with write-enable pin " + std::to_string(we) + " and " +
                               std::to_string(count) + " bytes");
                 return true;
@@ -83,7 +91,7 @@ bool X28cDesign::Command(DesignContext& ctx, std::uint8_t op, std::span<const st
         }
         case OpReadNext:
             ctx.Capture(SampleData(ctx));
-            Step(ctx);
+            StepLow(ctx);
             return true;
         case OpBlankQuery:
         case OpSumQuery: {
@@ -93,7 +101,7 @@ bool X28cDesign::Command(DesignContext& ctx, std::uint8_t op, std::span<const st
                 const std::uint8_t v = SampleData(ctx);
                 blank = blank && v == 0xFF;
                 sum += v;
-                Step(ctx);
+                StepLow(ctx);
             }
             if (op == OpBlankQuery) {
                 ctx.Capture(blank ? 1 : 0);

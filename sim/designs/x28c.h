@@ -11,13 +11,16 @@
 //                     bits drive nothing.
 //   0x0C hi lo + 32   loads 32 bytes into the 512-byte page buffer at offset
 //                     hi x 256 + lo
-//   0x4C we hi lo     writes the first hi x 256 + lo buffered bytes from the
-//                     address set, one bus cycle per byte (data on the data
-//                     pins, OE (28) high, CE (26) and then the WE pin low for
-//                     0.5 us, both high for 0.5 us, address + 1): a whole page
-//                     lands inside any chip's byte-load window. OE, CE and WE
-//                     stay high.
-//   0x4D              captures the data pins, then address + 1
+//   0x4C we hi lo     writes the first hi x 256 + lo buffered bytes (at most
+//                     256) from the address set, one bus cycle per byte (data
+//                     on the data pins, OE (28) high, CE (26) and then the WE
+//                     pin low for 0.5 us, both high for 0.5 us, A0..A7 + 1): a
+//                     whole page lands inside any chip's byte-load window. OE,
+//                     CE and WE stay high.
+//   0x4D              captures the data pins, then A0..A7 + 1
+//
+// The burst, the reads and the queries step A0..A7 only (the host sets the
+// address at every 256-byte boundary); 0x27 and 0x28 carry as in "vex300".
 //   0x4E              reads 256 bytes from the address set; captures 1 when all
 //                     are 0xFF, else 0
 //   0x4F              reads 256 bytes; captures their 16-bit sum, low byte first
@@ -37,6 +40,7 @@ public:
     std::string_view Tag() const override { return TagName; }
 
     static constexpr int PageBufferSize = 512;
+    static constexpr int MaxBurst = 256;
 
     void OnLatch(DesignContext& ctx, int k, std::uint8_t v) override;
     bool Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args,
@@ -44,6 +48,7 @@ public:
 
 private:
     void ProgramPage(DesignContext& ctx, int we, int count);
+    void StepLow(DesignContext& ctx);
     std::array<std::uint8_t, PageBufferSize> page_{};
 };
 

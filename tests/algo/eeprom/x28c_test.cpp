@@ -147,6 +147,20 @@ TEST(X28C, WriteReadsEachPageBackAndNamesTheFailingAddress) {
     EXPECT_TRUE(b.ChipMatchesImage(0, 0x300));
 }
 
+TEST(X28C, TheChipsLastPageWritesAndTheChipStaysReadable) {
+    X28Bench b;
+    b.RandomImage(0x20000, 6);
+    b.f.Enter("Edit1", "1ff00");
+    b.f.Enter("Edit2", "1ff00");
+    b.f.Enter("Edit3", "ff");
+    b.f.Click("Write");
+    EXPECT_EQ(b.f.Text("Message"), "Writing OK.......");
+    b.f.Click("Verify");
+    EXPECT_EQ(b.f.Text("Message"), "Data OK!");
+    EXPECT_TRUE(b.ChipMatchesImage(0x1FF00, 0x100));
+    EXPECT_TRUE(b.ChipBlank(0, 0x1FF00));
+}
+
 TEST(X28C, ReadTakesTheChipUpToLength) {
     X28Bench b;
     auto cells = b.Chip().MutableContents();

@@ -29,7 +29,7 @@ QApplication& App() {
 }
 
 struct ViewBench : SimBench {
-    ViewBench() : SimBench("AT27C256R") {
+    explicit ViewBench(const char* part = "AT27C256R") : SimBench(part) {
         host = std::make_unique<MdiFormHost>(&area);
         dlg->Dispatch().Host = host.get();
     }
@@ -95,6 +95,17 @@ TEST(FormView, ClosingTheChildClosesTheFormAndADispatchShowsItAgain) {
     b.Open("P27 13");
     EXPECT_TRUE(f.IsShown());
     EXPECT_EQ(b.area.subWindowList().size(), 1);
+}
+
+TEST(FormView, ActivatingAFormsChildActivatesTheForm) {
+    ViewBench b("X28C010");
+    AlgoForm& x = b.Open("X28C 4");  // Length keeps the page's low bits on activation
+    AlgoForm& p = b.Open("P27 13");
+    x.SetText("Edit3", "1000");
+    b.area.setActiveSubWindow(b.host->Window(p));
+    EXPECT_EQ(x.Text("Edit3"), "1000");
+    b.area.setActiveSubWindow(b.host->Window(x));
+    EXPECT_EQ(x.Text("Edit3"), "10ff");
 }
 
 }  // namespace
