@@ -55,10 +55,7 @@ void TP27x::FillVariantTable() {
 void TP27x::SetupForDevice() {
     if (!SetupBegin()) return;
     const VariantRecord& r = *SelectedRow();
-    Ep3.LoadBitFile("vex300.bit");
-    Ep3.SetVcc(5000);
-    WriteMode = PortModeReset;
-    ReadMode = PortModeRead;
+    LoadDesign(5000);
     ShowVariant(r);
     Ep3.InitBitReverse();
     Offsets.Length = r.LastAddress;

@@ -49,11 +49,8 @@ std::vector<int> TP27sfx::HighAddressPins() const { return {31, 30, 27, 29, 8, 3
 void TP27sfx::SetupForDevice() {
     if (!SetupBegin()) return;
     const VariantRecord& r = *SelectedRow();
-    Ep3.LoadBitFile("vex300.bit");
-    Ep3.SetVcc(LineVcc(1));
+    LoadDesign(LineVcc(1));
     Put(kType, wb.sel.SelectedDevice);
-    WriteMode = PortModeReset;
-    ReadMode = PortModeRead;
     ShowVariant(r);
     AlgoForm::Show();
     Ep3.InitBitReverse();

@@ -73,10 +73,7 @@ void TP2816x::AfterHighAddressPins() {
 void TP2816x::SetupForDevice() {
     if (!SetupBegin()) return;
     const VariantRecord& r = *SelectedRow();
-    Ep3.LoadBitFile("vex300.bit");
-    Ep3.SetVcc(5000);
-    WriteMode = PortModeReset;
-    ReadMode = PortModeRead;
+    LoadDesign(5000);
     ShowVariant(r);
     Ep3.SetVpp(0);
     Ep3.InitBitReverse();

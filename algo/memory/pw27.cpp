@@ -47,11 +47,8 @@ void TPW27x::AfterHighAddressPins() { Ep3.PinHigh(5); }
 void TPW27x::SetupForDevice() {
     if (!SetupBegin()) return;
     const VariantRecord& r = *SelectedRow();
-    Ep3.LoadBitFile("vex300.bit");
-    Ep3.SetVcc(5000);
+    LoadDesign(5000);
     Put(kType, wb.sel.SelectedDevice);
-    WriteMode = PortModeReset;
-    ReadMode = PortModeRead;
     ShowVariant(r);
     AlgoForm::Show();
     Ep3.SetVpp(0);

@@ -208,6 +208,13 @@ bool SocketForm::SetupBegin(const char* noLink) {
     return true;
 }
 
+void SocketForm::LoadDesign(int vccMv, const char* design) {
+    Ep3.LoadBitFile(design);
+    Ep3.SetVcc(vccMv);
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+}
+
 void SocketForm::OnClose() {
     Ep3.PowerOff();
     Ep3.SetVpp(0);

@@ -247,6 +247,8 @@ protected:
     // Setup pieces shared by the members. Returns false when setup stopped.
     // Variant check, ResetPins, `noLink` ("Comm Err.") or "OK ", FileNew, show, table.
     bool SetupBegin(const char* noLink = "Comm Err.");
+    // Loads the form's design, sets the VCC level and the port modes (write 15, read 12).
+    void LoadDesign(int vccMv, const char* design = "vex300.bit");
 
     std::uint8_t* Image(std::int32_t index) { return wb.ImageBuffer.data() + index; }
     void Flush() { Ep3.UsbFlush(); }

@@ -102,10 +102,7 @@ void TX28cx1::SetupForDevice() {
     const VariantRecord& r = *SelectedRow();
     // The form's exchanges need its design and a VCC level (the engine may hold
     // another design and level from the last form).
-    Ep3.LoadBitFile("x28c.bit");
-    Ep3.SetVcc(5000);
-    WriteMode = PortModeReset;
-    ReadMode = PortModeRead;
+    LoadDesign(5000, "x28c.bit");
     Offsets.SetPage(Page(r));
     ShowVariant(r);
     AlgoForm::Show();

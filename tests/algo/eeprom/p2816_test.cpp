@@ -1,6 +1,5 @@
 // The byte-write EEPROM form end to end on the simulated programmer.
-#include <cstdio>
-
+#include "algo/common/scan.h"
 #include "algo/memory/p2816.h"
 #include "sim/chips/eeprom.h"
 #include "support/param_names.h"
@@ -8,12 +7,6 @@
 
 namespace quilla::test {
 namespace {
-
-std::string Fmt(const char* f, unsigned a, unsigned b) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, f, a, b);
-    return buf;
-}
 
 TEST(P2816, DefaultBatchWritesAndVerifiesAnAt28c64InOnePass) {
     SimBench b("AT28C64");
@@ -52,7 +45,7 @@ TEST_P(SpeedAgainstWriteCycle, TheByteWaitMustCoverTheChipsWriteCycle) {
         EXPECT_TRUE(b.ChipMatchesImage(0, 0x100));
     } else {
         // The second byte came while the first was still being written.
-        EXPECT_EQ(f.Text("Message"), Fmt("%06x:Error.(File=%02x,chip=ff)", 1, 0x22));
+        EXPECT_EQ(f.Text("Message"), MismatchText(1, 0x22, 0xFF));
         EXPECT_EQ(b.wb->Counter, "0");
     }
 }
