@@ -3,6 +3,8 @@
 // and seconds from the simulated programmer's nanoseconds.
 #pragma once
 
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -51,6 +53,17 @@ struct SimRig {
         wb.Ep3.Connected = 1;
         wb.Ep3.ProgrammerModel = model;
     }
+    // Runs an operation and prints one row: its simulated time, the waits the
+    // form queued during it, what commands and transfers added, a reference
+    // figure, and `note` when it is not empty (a status text that went wrong).
+    void Row(const char* label, const std::function<std::string()>& op, double reference) {
+        const sim::Nanos t0 = prog->Now(), w0 = counter.waits;
+        const std::string note = op();
+        const sim::Nanos dt = prog->Now() - t0, dw = counter.waits - w0;
+        std::printf("%-26s %12.3f %14.3f %14.3f %12.3f  %s\n", label, Sec(dt), Sec(dw), Sec(dt - dw), reference,
+                    note.c_str());
+    }
+
     std::unique_ptr<sim::Programmer> prog;
     WaitCounter counter;
     QuietPrompts prompts;

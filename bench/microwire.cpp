@@ -10,17 +10,15 @@
 #include "bench/bench_support.h"
 
 using namespace quilla;
-using bench::Sec;
 
 int main() {
     constexpr int kBytes = 2048;
     std::printf("Microwire form on the simulated programmer, 93C86 x8 (2 KiB), row P93 8\n");
-    std::printf("%-22s %12s %14s %14s %12s\n", "operation", "simulated s", "form waits s", "overhead s",
+    std::printf("%-26s %12s %14s %14s %12s\n", "operation", "simulated s", "form waits s", "overhead s",
                 "datasheet s");
     for (int speed : {2, 0}) {
         bench::SimRig rig("vex520", "93C86");
         auto& prog = rig.prog;
-        auto& counter = rig.counter;
         Workbench& wb = rig.wb;
         std::mt19937 rng(5);
         for (int i = 0; i < kBytes; ++i) wb.ImageBuffer[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(rng());
@@ -32,11 +30,10 @@ int main() {
         form.Choose("Speed", speed);
 
         auto run = [&](const char* button, const std::string& label, const char* expect, double datasheet) {
-            const sim::Nanos t0 = prog->Now(), w0 = counter.waits;
-            form.Click(button);
-            const sim::Nanos dt = prog->Now() - t0, dw = counter.waits - w0;
-            std::printf("%-22s %12.3f %14.3f %14.3f %12.3f  %s\n", label.c_str(), Sec(dt), Sec(dw), Sec(dt - dw),
-                        datasheet, form.Text("Msg") == expect ? "" : form.Text("Msg").c_str());
+            rig.Row(label.c_str(), [&] {
+                form.Click(button);
+                return form.Text("Msg") == expect ? std::string() : form.Text("Msg");
+            }, datasheet);
         };
         run("Write", "write (" + SerialForm::SpeedItems[static_cast<std::size_t>(speed)] + ")", "Done",
             kBytes * 2e-3);

@@ -113,6 +113,10 @@ public:
     // 0 abort. gnd: socket pin 1..48 or GroundCode11And30 / GroundCode13. Masks:
     // bit k-1 of lo = pin k (1..32), bit k-33 of hi = pin k (33..48).
     int CheckPinContact(int gnd, int unused1, std::uint32_t lo, std::uint32_t hi, int unused2);
+    // The contact test itself, whatever the options' switches say: a form's
+    // check that a chip is in the socket at all. Same results and messages;
+    // masks of 0 pass. Not on the vex310, which has no contact test.
+    int TestPinContact(int gnd, std::uint32_t lo, std::uint32_t hi);
     // 1 no over-current; 0 fault (VPP and VCC already unrouted).
     int ReadCurrentOk();
     // ReadCurrentOk, reporting a fault (OverCurrentMsg, ErrorFlag := 1).

@@ -26,6 +26,7 @@ DESIGNS=(
   tsop48at49f321
   tsop48p29
   at49f002dip32
+  i2c24c
 )
 
 here="$(cd "$(dirname "$0")/.." && pwd)"

@@ -1,5 +1,6 @@
 #include "sim/socket.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -181,11 +182,16 @@ void Socket::CheckChipLevels() {
     auto where = [&](int chipPin, int sp) {
         return chip_->Name() + " pin " + std::to_string(chipPin) + " (socket " + std::to_string(sp) + ")";
     };
-    // The ratings: one level above them damages the chip for good.
+    // The ratings: one level above them damages the chip for good. A pin that
+    // carries no supply stands at most at the logic-high level: while that is
+    // within every rating only the supplied pins need a look.
     if (r.anyPin > 0) {
+        const bool logicWithin = LogicHighTenths() <= lowestRating_;
+        const PinSet supplied = vcc_ | VppCarrying();
         for (int p = 1; p <= n; ++p) {
             if (!ChipPinTouches(p)) continue;
             const int sp = placement_.SocketPinOf(p);
+            if (logicWithin && !supplied.Has(sp)) continue;
             const PinState st = RawState(sp);
             // The programmer's pull-ups are weak: only supplies and drivers can harm a pin.
             if (st.source == PinSource::PullUp) continue;
@@ -203,7 +209,7 @@ void Socket::CheckChipLevels() {
     }
     // VCC pins standing high without a supply power nothing: say so once.
     Tenths vcc = 0;
-    for (int p : chip_->VccPins()) {
+    for (int p : vccChipPins_) {
         if (!ChipPinTouches(p)) continue;
         const int sp = placement_.SocketPinOf(p);
         const PinState st = RawState(sp);
@@ -249,6 +255,9 @@ void Socket::CacheChipPins() {
     chipVccPins_.Clear();
     chipGndPins_.Clear();
     ratings_ = chip_ ? chip_->Ratings() : AbsoluteMaximum{};
+    vccChipPins_ = chip_ ? chip_->VccPins() : std::vector<int>{};
+    lowestRating_ = ratings_.anyPin;
+    for (const auto& pr : ratings_.pins) lowestRating_ = std::min(lowestRating_, pr.max);
     if (!chip_) return;
     for (int p : chip_->VccPins()) chipVccPins_.Add(placement_.SocketPinOf(p));
     for (int p : chip_->GroundPins()) chipGndPins_.Add(placement_.SocketPinOf(p));
@@ -264,6 +273,7 @@ void Socket::Seat(std::unique_ptr<Chip> chip, Placement placement) {
     present_ = chip_ != nullptr;
     if (chip_) chipView_ = std::make_unique<ChipPins>(*this);
     CacheChipPins();
+    UpdateTouch();
     vccFromLogic_.Clear();
     vppWithoutVcc_ = false;
     Touch();
@@ -276,6 +286,7 @@ std::unique_ptr<Chip> Socket::Unseat() {
     chipVccPins_.Clear();
     chipGndPins_.Clear();
     placement_ = Placement{};
+    UpdateTouch();
     Touch();
     return std::move(chip_);
 }
@@ -287,22 +298,28 @@ void Socket::SetChipPresent(bool present) {
         chipOut_.fill(ChipOut{});
     }
     present_ = present;
+    UpdateTouch();
     log_.Add(Now(), present ? EventKind::ChipInserted : EventKind::ChipRemoved, 0, 0);
     Touch();
 }
 
-PinSet Socket::TouchedPins() const {
-    PinSet s;
-    if (!ChipPresent()) return s;
-    for (int sp : placement_.socketPin)
-        if (!badContact_.Has(sp)) s.Add(sp);
-    return s;
+void Socket::UpdateTouch() {
+    const int n = placement_.ChipPinCount();
+    touch_.assign(static_cast<std::size_t>(n + 1), 0);
+    touched_.Clear();
+    if (!ChipPresent()) return;
+    for (int c = 1; c <= n; ++c) {
+        const int sp = placement_.SocketPinOf(c);
+        if (!IsSocketPin(sp) || badContact_.Has(sp)) continue;
+        touch_[static_cast<std::size_t>(c)] = sp;
+        touched_.Add(sp);
+    }
 }
 
+PinSet Socket::TouchedPins() const { return touched_; }
+
 bool Socket::ChipPinTouches(int chipPin) const {
-    if (!ChipPresent()) return false;
-    const int sp = placement_.SocketPinOf(chipPin);
-    return IsSocketPin(sp) && !badContact_.Has(sp);
+    return chipPin >= 1 && chipPin < static_cast<int>(touch_.size()) && touch_[static_cast<std::size_t>(chipPin)] != 0;
 }
 
 PinSet Socket::ContactBits() const {
@@ -347,7 +364,7 @@ OverCurrentCause Socket::Fault(int usbCapacity) const {
 // ---- ChipPins ----------------------------------------------------------------------------
 
 int ChipPins::SocketPinOf(int chipPin) const {
-    return s_.ChipPinTouches(chipPin) ? s_.placement_.SocketPinOf(chipPin) : 0;
+    return s_.ChipPinTouches(chipPin) ? s_.touch_[static_cast<std::size_t>(chipPin)] : 0;
 }
 
 Tenths ChipPins::Voltage(int chipPin) const {

@@ -216,7 +216,10 @@ public:
     void SetChipPresent(bool present);
     bool ChipPresent() const { return chip_ && present_; }
     // Injected bad contact on socket pins.
-    void SetBadContact(int pin, bool bad) { bad ? badContact_.Add(pin) : badContact_.Remove(pin); }
+    void SetBadContact(int pin, bool bad) {
+        bad ? badContact_.Add(pin) : badContact_.Remove(pin);
+        UpdateTouch();
+    }
     PinSet BadContactPins() const { return badContact_; }
     // Socket pins a present chip touches (wired and no bad contact).
     PinSet TouchedPins() const;
@@ -273,6 +276,9 @@ private:
         UpdateCollapse();
     }
     void CacheChipPins();
+    // Which socket pin each chip pin touches (0: none), recomputed when the chip,
+    // its presence or a bad contact changes: the chip reads its pins through it.
+    void UpdateTouch();
     void UpdateCollapse();
     // Before the chip looks at its pins: its ratings, its supplies.
     void CheckChipLevels();
@@ -297,7 +303,10 @@ private:
     Placement placement_;
     bool present_ = false;
     PinSet badContact_;
+    std::vector<int> touch_;   // touch_[chipPin]: the socket pin it touches, 0 for none
+    PinSet touched_;
     PinSet chipVccPins_;   // socket pins of the chip's VCC pins
+    std::vector<int> vccChipPins_;  // the chip's VCC pins (chip pin numbers)
     PinSet chipGndPins_;   // socket pins of the chip's ground pins
     std::unique_ptr<ChipPins> chipView_;
     bool dirty_ = true;
@@ -306,6 +315,7 @@ private:
     bool vppCollapsed_ = false;
     bool vccCollapsed_ = false;
     AbsoluteMaximum ratings_;  // of the seated chip
+    Tenths lowestRating_ = 0;  // the lowest of its ratings (any pin, pins rated apart)
     PinSet vccFromLogic_;      // chip VCC pins last seen high without a supply
     bool vppWithoutVcc_ = false;
     bool contactMode_ = false;

@@ -84,4 +84,9 @@ void SerialForm::RequirePresence(bool answered) {
     Refuse(NoChipText);
 }
 
+void SerialForm::RequireContactPresence(int gnd, std::uint32_t lo, std::uint32_t hi) {
+    if (wb.options.MassProduction || wb.options.ContactCheck) return;
+    RequirePresence(Ep3.TestPinContact(gnd, lo, hi) != 0);
+}
+
 }  // namespace quilla

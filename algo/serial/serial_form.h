@@ -76,6 +76,10 @@ protected:
     [[noreturn]] void RefuseWithMessage(const std::string& text);
     // Ends the operation when no chip answered: ErrorFlag 1, NoChipText.
     void RequirePresence(bool answered);
+    // After the operation's own contact test: when the options switch that test
+    // off, an empty socket would pass, so the given pins (the row's supply and
+    // ground) are tested anyway. Not on the vex310.
+    void RequireContactPresence(int gnd, std::uint32_t lo, std::uint32_t hi);
     // One pass of the ticked steps per click (no mass-production loop).
     void RunOnePass(const std::vector<BatchStep>& steps) { RunBatch(steps, [] { return false; }, false); }
 

@@ -7,6 +7,7 @@
 #include "sim/chips/eprom.h"
 #include "sim/chips/g22v10.h"
 #include "sim/chips/gal.h"
+#include "sim/chips/i2c.h"
 #include "sim/chips/microwire.h"
 #include "sim/chips/pic14.h"
 #include "sim/chips/fwh.h"
@@ -25,6 +26,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterG22v10Parts(registry);
     RegisterEeproms(registry);
     RegisterJedecFlash(registry);
+    RegisterI2cParts(registry);
 }
 
 }  // namespace quilla::sim

@@ -33,13 +33,7 @@ const MicrowirePart* FindMicrowirePart(std::string_view name) {
 }
 
 MicrowireChip::MicrowireChip(const MicrowirePart& part)
-    : part_(part), cells_(static_cast<std::size_t>(part.bytes), 0xFF) {}
-
-AbsoluteMaximum MicrowireChip::Ratings() const {
-    AbsoluteMaximum r;
-    r.anyPin = part_.absMax;
-    return r;
-}
+    : SerialMemoryChip(part.name, part.bytes, VSS, VCC, part.absMax), part_(part) {}
 
 std::uint16_t MicrowireChip::Word(int n) const {
     const std::size_t i = static_cast<std::size_t>(2 * n);
@@ -76,8 +70,8 @@ void MicrowireChip::OnRemoved() {
 }
 
 void MicrowireChip::OnPinsChanged(ChipPins& pins) {
-    const Tenths vcc = pins.SupplyVoltage(VCC);
-    if (!pins.Grounded(VSS) || vcc < part_.vccMin || vcc > part_.vccMax) {
+    const Tenths vcc = PoweredAt(pins, part_.vccMin, part_.vccMax);
+    if (vcc == 0) {
         if (powered_) PowerLost(pins);
         return;
     }
@@ -141,9 +135,7 @@ void MicrowireChip::StartCycle(Op op, int address, std::uint16_t data) {
     busyAddress_ = address;
     busyData_ = data;
     busyX16_ = x16_;
-    const Nanos t = (op == Op::EraseAll || op == Op::WriteAll) ? part_.eralTime : part_.writeTime;
-    busy_ = static_cast<Nanos>(static_cast<double>(t) * SlowFactor());
-    if (busy_ == 0) busy_ = 1;
+    busy_ = Scaled((op == Op::EraseAll || op == Op::WriteAll) ? part_.eralTime : part_.writeTime);
     statusArmed_ = true;
 }
 

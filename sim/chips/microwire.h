@@ -52,7 +52,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/chips/serial_memory.h"
 
 namespace quilla::sim {
 
@@ -70,24 +70,15 @@ struct MicrowirePart {
 const std::vector<MicrowirePart>& MicrowireParts();
 const MicrowirePart* FindMicrowirePart(std::string_view name);
 
-class MicrowireChip : public Chip {
+class MicrowireChip : public SerialMemoryChip {
 public:
     static constexpr int CS = 1, SK = 2, DI = 3, DO = 4, VSS = 5, ORG = 6, PE = 7, VCC = 8;
 
     explicit MicrowireChip(const MicrowirePart& part);
 
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return 8; }
-    std::vector<int> GroundPins() const override { return {VSS}; }
-    std::vector<int> VccPins() const override { return {VCC}; }
-    AbsoluteMaximum Ratings() const override;
-
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override;
-
-    std::span<const std::uint8_t> Contents() const override { return cells_; }
-    std::span<std::uint8_t> MutableContents() override { return cells_; }
 
     // Word n of the x16 organisation (bytes 2n and 2n + 1).
     std::uint16_t Word(int n) const;
@@ -96,8 +87,6 @@ public:
     const MicrowirePart& Part() const { return part_; }
     bool Busy() const { return busy_ > 0; }
     bool WriteEnabled() const { return ewen_; }
-    // Programming cycles completed (tests: what a form got written).
-    int Cycles() const { return cycles_; }
 
 private:
     enum class Op { None, Write, Erase, EraseAll, WriteAll };
@@ -115,7 +104,6 @@ private:
     std::uint16_t Read(int address) const;
 
     const MicrowirePart& part_;
-    std::vector<std::uint8_t> cells_;
     bool powered_ = false;
     Tenths vcc_ = 0;
     bool ewen_ = false;
@@ -134,7 +122,6 @@ private:
     int busyAddress_ = 0;
     std::uint16_t busyData_ = 0;
     Nanos busy_ = 0;
-    int cycles_ = 0;
 };
 
 // A blank chip (all ones) in the standard DIP position; on the vex310 the

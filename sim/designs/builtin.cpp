@@ -3,6 +3,7 @@
 #include "sim/designs/avrhv.h"
 #include "sim/designs/adapter.h"
 #include "sim/designs/chkpin.h"
+#include "sim/designs/i2c24c.h"
 #include "sim/designs/p93cxxx.h"
 #include "sim/designs/pic_serial.h"
 #include "sim/designs/pld22cv10.h"
@@ -16,6 +17,7 @@ namespace quilla::sim {
 
 void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<ChkPinDesign>();
+    registry.Add<I2c24cDesign>();
     registry.Add<P93Design>();
     registry.Add<HubDesign>();
     RegisterAdapterDesigns(registry);

@@ -8,6 +8,7 @@
 #include "sim/chips/microwire.h"
 #include "support/param_names.h"
 #include "support/sim_bench.h"
+#include "images.h"
 
 namespace quilla::test {
 namespace {
@@ -16,13 +17,6 @@ using sim::EventKind;
 using sim::MicrowireChip;
 
 MicrowireChip& Chip93(SimBench& b) { return b.ChipAs<MicrowireChip>(); }
-
-// Image bytes without 0xFF (every word differs from an erased one).
-void DenseImage(SimBench& b, int n, unsigned seed) {
-    b.RandomImage(n, seed);
-    for (int i = 0; i < n; ++i)
-        if (b.Image()[i] == 0xFF) b.Image()[i] = static_cast<std::uint8_t>(i);
-}
 
 // ---- round trips --------------------------------------------------------------------------
 

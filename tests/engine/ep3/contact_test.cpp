@@ -138,6 +138,20 @@ TEST_P(Contact, ResultFlagMessageAndTraffic) {
 INSTANTIATE_TEST_SUITE_P(Table, Contact, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A form's presence check runs the test with both switches off.
+TEST_F(EngineTest, TestPinContactRunsWhateverTheSwitchesSay) {
+    Connect();
+    options.MassProduction = false;
+    options.ContactCheck = false;
+    usb.QueueReply(Touch({20}));
+    EXPECT_EQ(ep3.TestPinContact(20, LoBits({20, 24}), 0), 0);
+    EXPECT_EQ(ep3.ErrorFlag, 1);
+    EXPECT_EQ(prompts.Last(), NoChip);
+    usb.QueueReply(Touch({20, 24}));
+    EXPECT_EQ(ep3.TestPinContact(20, LoBits({20, 24}), 0), 1);
+    EXPECT_EQ(ep3.ErrorFlag, 0);
+}
+
 TEST_F(EngineTest, ContactBytesShownHighByteFirst) {
     Connect();
     Edit4Log log;
