@@ -22,17 +22,22 @@ PicBoxesForm::PicBoxesForm(Workbench& w, std::string caption, const PicVariant& 
     : PicFlashForm(w, std::move(caption), variant, traits), config_(std::move(config)) {}
 
 void PicBoxesForm::DeclareWindow(const std::string& groupCaption, const std::string& oscCaption,
-                                 std::vector<std::string> oscItems) {
-    DeclareButtons();
+                                 std::vector<std::string> oscItems, bool data) {
+    DeclareButtons(data);
     AddGroup("GroupBox1", groupCaption).OnClick = [this] { ConfigClick(); };
     for (const NamedBox& b : config_.boxes)
         AddCheck(b.name, b.caption, b.ticked, "GroupBox1").OnClick = [this] { ConfigClick(); };
     AddRadio("RadioGroup1", oscCaption, std::move(oscItems), 1).OnClick = [this] { ConfigClick(); };
-    AddRadio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3).OnClick = [this] {
-        ConfigClick();
-    };
-    DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                  {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxConfig", "Wrt.CFG."}});
+    if (data)
+        AddRadio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3).OnClick = [this] {
+            ConfigClick();
+        };
+    if (data)
+        DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
+                      {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxConfig", "Wrt.CFG."}});
+    else
+        DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
+                      {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wrt.CFG."}});
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
     AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
     AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
@@ -43,6 +48,8 @@ void PicBoxesForm::DeclareWindow(const std::string& groupCaption, const std::str
     AddProgress(kProgress);
     AddButton("CancelBtn", "Exit ", [this] { Close(); });
 }
+
+void PicBoxesForm::LoadDesignForRow() { Ep3.LoadBitFile(DesignForVcc(row_.VccPin)); }
 
 void PicBoxesForm::ReadCon() {
     const int items = static_cast<int>(Get("RadioGroup1").Items.size());
@@ -151,7 +158,7 @@ std::string TP16f87x::DeviceLineError() const {
 
 void TP16f87x::SetupForDevice() {
     if (!SetupBegin()) return;
-    Ep3.LoadBitFile(DesignForVcc(row_.VccPin));
+    LoadDesignForRow();
     FormControl& pkg = Get("Package");
     pkg.Caption = row_.VccPin == 32 ? "PKG:  DIP40" : row_.VccPin == 26 ? "PKG:  DIP28" : "PKG:  DIP18";
     Repaint(pkg);
@@ -166,6 +173,82 @@ void TP16f87x::SetupForDevice() {
     Ep3.SetVpp(12700);
     Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
     ready_ = true;
+}
+
+// ---- TP16f7x1 ----------------------------------------------------------------------------------------
+
+TP16f7x1::TP16f7x1(Workbench& w)
+    : PicBoxesForm(w, "P16f7x1", picvariant::P16f7x1,
+                   {.readStatus = "Reading data ........",
+                    .readFlushesFirst = false,
+                    .readResetsView = false,
+                    .blankStatus = "Checking...........",
+                    .configNotBlank = "CFG bit not blank!!!!!",
+                    .blankDone = "Blank",
+                    .writeKeepsVcc = true,
+                    .writeDone = "OK",
+                    .verifyChecksCurrent = true,
+                    .deviceIdMask = 0x3FE0,
+                    .readConfigLoad = 0xFFFF,
+                    .writeConfigChecks = false},
+                   {0x3FFC,
+                    {{"CheckBox1", "Lockbit      ", false, 0x0010, false},
+                     {"CheckBox2", "WTD          ", true, 0x0004, true},
+                     {"CheckBox3", "PWRT3          ", false, 0x0008, false},
+                     {"CheckBox4", "BODEN", true, 0x0040, true}},
+                    false}) {
+    DeclareWindow("Int CFG   ", "OSC Mode    ", {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"}, false);
+    AddLabel("Label3", "文件缓冲区4000h=数据(EEPROM)0000h");
+    const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
+    Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
+             MakePicRow("1: PIC16F70 2k", 7, 26, 25, 0x0FFF, 0, lo28, hi28),
+             MakePicRow("2: PIC16F71 2k", 1, 32, 31, 0x0FFF, 0, lo40, hi40),
+             MakePicRow("3: PIC16F72 2k", 7, 26, 25, 0x0FFF, 0, lo28, hi28),
+             MakePicRow("4: PIC16F73 4k", 7, 26, 25, 0x1FFF, 0, lo28, hi28),
+             MakePicRow("5: PIC16F74 4k", 1, 32, 31, 0x1FFF, 0, lo40, hi40),
+             MakePicRow("6: PIC16F75 ???", 0, 0, 0, 0, 0, 0, 0),
+             MakePicRow("7: PIC16F76 8k", 7, 26, 25, 0x3FFF, 0, lo28, hi28),
+             MakePicRow("8: PIC16F77 8k", 1, 32, 31, 0x3FFF, 0, lo40, hi40)};
+    ReadCon();
+}
+
+std::string TP16f7x1::DeviceLineError() const {
+    const int v = wb.sel.VariantIndex;
+    if (v < 0 || v >= static_cast<int>(Table.size()) || !Table[static_cast<std::size_t>(v)].Filled())
+        return "Bad device line: variant " + std::to_string(v) + " of P16F7X is not in the device table";
+    return {};
+}
+
+void TP16f7x1::SetupForDevice() {
+    if (!SetupBegin()) return;
+    LoadDesignForRow();
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
+    wb.Display();
+    Put(kType, wb.sel.SelectedDevice);
+    Ep3.PinHigh(40);
+    SetupVcc = 5000;
+    Ep3.SetVcc(5000);
+    Ep3.SetVpp(12700);
+    Ep3.GndPin(row_.GndPin);
+    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
+    ready_ = true;
+}
+
+// The erase of the PIC16F7X: bulk erase of program memory and configuration
+// word, in place of the erase group.
+void TP16f7x1::EraseClick() {
+    const PicRow& r = Row();
+    if (!Check(PicStep::Erase)) return;
+    Status("Erasing....");
+    Pic.PowerOn(r.Pins());
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(r.VppPin);
+    Pic.SerialEnable();
+    if (Ep3.CheckCurrent() == 0) return;
+    Pic.ChipEraseF9();
+    Pic.Leave();
+    Success("End.");
 }
 
 // ---- TP16f628x ---------------------------------------------------------------------------------------
@@ -214,6 +297,7 @@ void TP16f628x::SetupForDevice() {
 }
 
 QUILLA_FORM(TP16f87x);
+QUILLA_FORM(TP16f7x1);
 QUILLA_FORM(TP16f628x);
 
 }  // namespace quilla

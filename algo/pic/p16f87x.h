@@ -1,8 +1,10 @@
 // PIC16 flash forms with built-in rows and named configuration boxes:
-// TP16f87x (keyword P16F87X: PIC16F870 to PIC16F877) and TP16f628x (P16F628:
-// PIC16F627/628). Their boxes and oscillator group map onto the configuration
-// word through a table (base value, the bits each box sets or clears), and
-// they keep the boxes in the eight-character ".CON".
+// TP16f87x (keyword P16F87X: PIC16F870 to PIC16F877), TP16f7x1 (P16F7X:
+// PIC16F72 to PIC16F77, no data EEPROM, externally timed programming, 16 words
+// per reply) and TP16f628x (P16F628: PIC16F627/628). Their boxes and oscillator
+// group map onto the configuration word through a table (base value, the bits
+// each box sets or clears), and they keep the boxes in the eight-character
+// ".CON".
 #pragma once
 
 #include "algo/pic/pic_flash.h"
@@ -38,9 +40,12 @@ protected:
     PicBoxesForm(Workbench& wb, std::string caption, const PicVariant& variant, PicFlashTraits traits,
                  NamedConfig config);
     // The window: buttons, boxes in GroupBox1 (with `groupCaption`), the
-    // oscillator group, erase group, batch, fields.
+    // oscillator group, with `data` the erase group and the data EEPROM
+    // controls, batch, fields.
     void DeclareWindow(const std::string& groupCaption, const std::string& oscCaption,
-                       std::vector<std::string> oscItems);
+                       std::vector<std::string> oscItems, bool data = true);
+    // Setup's design and pins for the row: the design by the row's VCC pin.
+    void LoadDesignForRow();
     void ReadCon();
     bool Check(PicStep op) override;
     int Waits() const override { return Pic.WaitCount({}); }
@@ -56,6 +61,14 @@ public:
     explicit TP16f87x(Workbench& wb);
     void SetupForDevice() override;
     std::string DeviceLineError() const override;
+};
+
+class TP16f7x1 : public PicBoxesForm {
+public:
+    explicit TP16f7x1(Workbench& wb);
+    void SetupForDevice() override;
+    std::string DeviceLineError() const override;
+    void EraseClick() override;
 };
 
 class TP16f628x : public PicBoxesForm {

@@ -31,6 +31,11 @@ bool PicFlashForm::DeviceIdCheck(bool skipContact) {
     return Pic.CheckDeviceId(wb.sel, Row().Pins(), 0xFF, skipContact);
 }
 
+int PicFlashForm::ReadIdForSelfCheck() {
+    Guarded([this] { Pic.ReadDeviceId(wb.sel, Row().Pins()); });
+    return 2;
+}
+
 bool PicFlashForm::SetupBegin() {
     ready_ = false;
     if (const std::string err = DeviceLineError(); !err.empty()) {
@@ -45,13 +50,15 @@ bool PicFlashForm::SetupBegin() {
     return true;
 }
 
-void PicFlashForm::DeclareButtons() {
+void PicFlashForm::DeclareButtons(bool data) {
     AddButton("Erase", "Erase ", [this] { EraseClick(); });
     AddButton("Write", "Write.", [this] { WriteClick(); });
     AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
     AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
-    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
+    if (data) {
+        AddButton("WrData", "W.Data", [this] { WrDataClick(); });
+        AddButton("RdData", "R.Data", [this] { RdDataClick(); });
+    }
     AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
     AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
     AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
@@ -67,18 +74,21 @@ void PicFlashForm::DeclareBatch(const std::vector<std::pair<const char*, const c
 void PicFlashForm::ReadToFileClick() {
     const PicRow& r = Row();
     if (!Check(PicStep::Read)) return;
-    Status("Read.");
+    Status(traits_.readStatus);
     if (!Pic.Enter(r.Pins(), true)) return;
-    Ep3.UsbFlush();
-    for (std::int32_t a = 0; a <= r.ProgramLast; a += 64) {
+    if (traits_.readFlushesFirst) Ep3.UsbFlush();
+    // Only the captured words are stored: the last block of a part never
+    // writes past its program area.
+    const int n = Pic.Variant().wordsPerReply;
+    for (std::int32_t a = 0; a <= r.ProgramLast; a += 2 * n) {
         ShowProgress(a, r.ProgramLast);
-        Pic.ReadBlock(32, wb.ImageBuffer.data() + a);
+        Pic.ReadBlock(n, wb.ImageBuffer.data() + a);
     }
     for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
     ShowProgress(r.ProgramLast, r.ProgramLast);
     Pic.Leave();
     Success("OK");
-    if (wb.FileWin && wb.FileWin->ViewStart > 0x3FFF) wb.FileWin->ViewStart = 0;
+    if (traits_.readResetsView && wb.FileWin && wb.FileWin->ViewStart > 0x3FFF) wb.FileWin->ViewStart = 0;
     wb.Display();
     AlgoForm::Show();
 }
@@ -86,24 +96,25 @@ void PicFlashForm::ReadToFileClick() {
 void PicFlashForm::BlankClick() {
     const PicRow& r = Row();
     if (!Check(PicStep::Blank)) return;
-    Status("Blank CHK");
+    Status(traits_.blankStatus);
     if (!Pic.Enter(r.Pins(), true)) return;
     Pic.QueueConfigRead(0xFF);
     Pic.Leave();
     const auto area = Pic.ReplyWords();
     if ((area[7] & 0x3FFF) != 0x3FFF) {
-        Status("CONFIG No!!!");
+        Status(traits_.configNotBlank);
         wb.ErrorFlag() = 1;
         return;
     }
     if (!Pic.Enter(r.Pins(), true)) return;
     wb.ErrorFlag() = 0;
     Ep3.UsbFlush();
+    const int n = Pic.Variant().wordsPerReply;
     std::uint8_t block[64];
-    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
+    for (std::int32_t a = 0; a < r.ProgramLast; a += 2 * n) {
         ShowProgress(a, r.ProgramLast);
-        Pic.ReadBlock(32, block);
-        for (int k = 0; k < 32 && a + 2 * k < r.ProgramLast; ++k) {
+        Pic.ReadBlock(n, block);
+        for (int k = 0; k < n && a + 2 * k < r.ProgramLast; ++k) {
             if (block[2 * k] != 0xFF || (block[2 * k + 1] & 0x3F) != 0x3F) {
                 Status("No empty.");
                 ShowProgress(a, r.ProgramLast);
@@ -114,7 +125,7 @@ void PicFlashForm::BlankClick() {
         }
     }
     Pic.Leave();
-    Success("OK");
+    Success(traits_.blankDone);
 }
 
 void PicFlashForm::WriteClick() {
@@ -142,7 +153,7 @@ void PicFlashForm::WriteClick() {
     ShowProgress(r.ProgramLast, r.ProgramLast);
     if (traits_.writeKeepsVcc) Ep3.VppPin(0);
     else Pic.Leave();
-    Success("End.");
+    Success(traits_.writeDone);
 }
 
 void PicFlashForm::VerifyClick() {
@@ -164,11 +175,12 @@ void PicFlashForm::VerifyClick() {
     }
     wb.ErrorFlag() = 0;
     Ep3.UsbFlush();
+    const int n = Pic.Variant().wordsPerReply;
     std::uint8_t block[64];
-    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
+    for (std::int32_t a = 0; a < r.ProgramLast; a += 2 * n) {
         ShowProgress(a, r.ProgramLast);
-        Pic.ReadBlock(32, block);
-        for (int k = 0; k < 32 && a + 2 * k < r.ProgramLast; ++k) {
+        Pic.ReadBlock(n, block);
+        for (int k = 0; k < n && a + 2 * k < r.ProgramLast; ++k) {
             const auto* img = wb.ImageBuffer.data() + a + 2 * k;
             if (block[2 * k] != img[0] || (block[2 * k + 1] & 0x3F) != (img[1] & 0x3F)) {
                 Status("Error....");
@@ -194,7 +206,7 @@ void PicFlashForm::RdConfigClick() {
         SetEnabled(kReadConfig, true);
         return;
     }
-    Pic.QueueConfigRead(0xFF);
+    Pic.QueueConfigRead(traits_.readConfigLoad);
     const auto area = Pic.ReplyWords();
     UserId = UserIdFromWords(area.data());
     ConfigWord = area[7];
@@ -208,8 +220,10 @@ void PicFlashForm::RdConfigClick() {
 
 void PicFlashForm::WtConfigClick() {
     const PicRow& r = Row();
-    Status("烧CFG 位...");
-    if (!Check(PicStep::WriteConfig)) return;
+    if (traits_.writeConfigChecks) {
+        Status("烧CFG 位...");
+        if (!Check(PicStep::WriteConfig)) return;
+    }
     ControlsToConfig();
     if (!Pic.Enter(r.Pins(), true)) return;
     Pic.WriteConfigArea(UserId, ConfigWord, Waits());

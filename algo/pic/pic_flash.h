@@ -14,10 +14,19 @@ namespace quilla {
 enum class PicStep : std::uint8_t { Read, Blank, Write, Verify, Erase, ReadConfig, WriteConfig, ReadData, WriteData };
 
 struct PicFlashTraits {
+    const char* readStatus = "Read.";
+    bool readFlushesFirst = true;      // Read sends the power-up before its first block
+    bool readResetsView = true;        // Read scrolls a window past 3FFFh back to 0
+    const char* blankStatus = "Blank CHK";
+    const char* configNotBlank = "CONFIG No!!!";
+    const char* blankDone = "OK";
     bool writeKeepsVcc = false;        // Write ends with VPP off only (VCC stays on)
+    const char* writeDone = "End.";
     bool verifyChecksCurrent = false;  // Verify checks the current after raising VPP
     bool readDataInclusive = false;    // R.Data reads while b <= 2 x eepromLast
     std::uint16_t deviceIdMask = 0x3FF0;  // of the device ID word shown by Read CFG
+    std::uint32_t readConfigLoad = 0xFF;  // data of Read CFG's load configuration
+    bool writeConfigChecks = true;     // Write CFG: its status text and the form's checks first
     const char* writeConfigDone = nullptr;  // status after Write CFG, or none
 };
 
@@ -29,6 +38,9 @@ public:
     PicFlashForm(Workbench& wb, std::string caption, const PicVariant& variant, PicFlashTraits traits);
 
     int VariantCount() const override { return static_cast<int>(Table.size()); }
+    // The device ID read of the checks before each operation (no contact
+    // test, no question): LastReadId bytes 0 and 1.
+    int ReadIdForSelfCheck() override;
 
     void ReadToFileClick();
     void BlankClick();
@@ -62,8 +74,8 @@ protected:
     // message and sends nothing (false); else the pins reset, the hex window
     // and the form shown, and the chosen row copied.
     bool SetupBegin();
-    // The operation buttons, in window order.
-    void DeclareButtons();
+    // The operation buttons, in window order (R.Data and W.Data with `data`).
+    void DeclareButtons(bool data = true);
     // The window's common controls (declared by each form in its own order).
     void DeclareBatch(const std::vector<std::pair<const char*, const char*>>& boxes);
 

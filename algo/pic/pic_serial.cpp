@@ -273,15 +273,20 @@ void PicSerial::BulkEraseData0B() {
 
 // ---- device ID -----------------------------------------------------------------------------------
 
-bool PicSerial::CheckDeviceId(Selection& sel, const PicPins& p, std::uint32_t d, bool skipContact) {
-    if (!skipContact && ep3_.CheckPinContact(p.gnd, 0, p.contactLo, p.contactHi, 0) == 0) return false;
+bool PicSerial::ReadDeviceId(Selection& sel, const PicPins& p, std::uint32_t d) {
     if (!Enter(p, true)) return false;
     QueueConfigRead(d);
     Leave();
     lastArea_ = ReplyWords();
     const auto id = DeviceIdBytes(lastArea_[6]);
-    sel.LastReadId[0] = id[0];
-    sel.LastReadId[1] = id[1];
+    sel.LastReadId = {id[0], id[1], 0, 0};
+    return true;
+}
+
+bool PicSerial::CheckDeviceId(Selection& sel, const PicPins& p, std::uint32_t d, bool skipContact) {
+    if (!skipContact && ep3_.CheckPinContact(p.gnd, 0, p.contactLo, p.contactHi, 0) == 0) return false;
+    if (!ReadDeviceId(sel, p, d)) return false;
+    const auto& id = sel.LastReadId;
     if (sel.ExpectedId[0] <= 1) return true;
     if (id[0] == sel.ExpectedId[0] && id[1] == sel.ExpectedId[1]) return true;
     if (ep3_.prompts().AskYesNo("Wrong type, OK ??")) return true;

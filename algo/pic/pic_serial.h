@@ -212,6 +212,9 @@ public:
     void BulkEraseData0B();
 
     // ---- device ID ---------------------------------------------------------------------
+    // Power-up with check, configuration read with d, supplies off: LastReadId
+    // := the device ID bytes (the others 0). False when the current check failed.
+    bool ReadDeviceId(Selection& sel, const PicPins& p, std::uint32_t d = 0xFF);
     // The check before each operation of the 14-bit flash forms: contact test
     // (unless `skipContact`), power-up with check, configuration read with d,
     // supplies off. LastReadId := the device ID bytes. With an ExpectedId of 0

@@ -71,23 +71,33 @@ std::vector<PicCommandCode> Table16F62x() {
     return t;
 }
 
+// PIC16F7X: every code with the top two bits don't-care ("x x 1 0 0 0"), so
+// the F-form bytes of the forms reach the same commands; begin programming is
+// externally timed and bulk erase self-timed. No data memory commands.
+std::vector<PicCommandCode> Table16F7x() {
+    return {{kLow4, 0x00, PicOp::LoadConfig},    {kLow4, 0x02, PicOp::LoadProgram},
+            {kLow4, 0x04, PicOp::ReadProgram},   {kLow4, 0x06, PicOp::Increment},
+            {kLow4, 0x08, PicOp::BeginExternal}, {kLow4, 0x0E, PicOp::EndProgramming},
+            {kLow4, 0x09, PicOp::BulkEraseSelfTimed}};
+}
+
 std::vector<Pic14Part> BuildParts() {
     std::vector<Pic14Part> v;
     // PIC16C84 (DS30189) and PIC16F83/84 (DS30262): no device ID (2006h reads
     // 3FFFh). Erase/program cycle 10 ms (the PIC16C84 form waits 10 or 20 ms),
     // bulk erase 8 ms (10 ms waited), data EEPROM write 10 ms (10 ms waited).
-    v.push_back({"PIC16C84", 18, {14}, {5}, 4, 12, 13, 1024, 64, 0x3FFF, 0x001F, Table16F8x(), &ProtectAllByBit4,
+    v.push_back({"PIC16C84", 18, {14}, {5}, 4, 12, 13, 1024, 1, 64, 0x3FFF, 0x001F, Table16F8x(), &ProtectAllByBit4,
                  -1, 0x0010, 120, 140, false, 45, 55, 20, 10 * Millisecond, 8 * Millisecond, 10 * Millisecond, 75,
                  75, 140});
     for (auto [name, words] : {std::pair{"PIC16F83", 512}, {"PIC16F84", 1024}})
-        v.push_back({name, 18, {14}, {5}, 4, 12, 13, words, 64, 0x3FFF, 0x3FFF, Table16F8x(), &ProtectAllByCp13to4, -1,
+        v.push_back({name, 18, {14}, {5}, 4, 12, 13, words, 1, 64, 0x3FFF, 0x3FFF, Table16F8x(), &ProtectAllByCp13to4, -1,
                      0x3FF0, 120, 140, false, 45, 55, 20, 10 * Millisecond, 8 * Millisecond, 10 * Millisecond, 75,
                      75, 140});
     // PIC16F84A (DS30262; ratings DS35007): VIHH 12-14 V, program VDD
     // 4.5-5.5 V, reads from 2.0 V. Erase/program and program-only cycles 4 ms
     // typical (the forms wait 10 ms and more), bulk erase 8 ms (10 ms waited),
     // data EEPROM write 4 ms.
-    v.push_back({"PIC16F84A", 18, {14}, {5}, 4, 12, 13, 1024, 64, 0x0560, 0x3FFF, Table16F8x(),
+    v.push_back({"PIC16F84A", 18, {14}, {5}, 4, 12, 13, 1024, 1, 64, 0x0560, 0x3FFF, Table16F8x(),
                  &ProtectAllByCp13to4, -1, 0x3FF0, 120, 140, false, 45, 55, 20, 4 * Millisecond, 8 * Millisecond,
                  4 * Millisecond, 75, 75, 140});
     // PIC16F870-877 (DS39025; ratings DS30292): VIHH from VDD + 3.5 V to 13.5 V,
@@ -107,7 +117,7 @@ std::vector<Pic14Part> BuildParts() {
         const bool dip40 = f.pins == 40;
         v.push_back({f.name, f.pins, dip40 ? std::vector<int>{11, 32} : std::vector<int>{20},
                      dip40 ? std::vector<int>{12, 31} : std::vector<int>{8, 19}, 1, dip40 ? 39 : 27,
-                     dip40 ? 40 : 28, f.words, f.ee, f.id, 0x3BFF, Table16F87x(), &ProtectByCp1Cp0, 8, 0x3130, 35,
+                     dip40 ? 40 : 28, f.words, 1, f.ee, f.id, 0x3BFF, Table16F87x(), &ProtectByCp1Cp0, 8, 0x3130, 35,
                      135, true, 45, 55, 20, 1 * Millisecond, 8 * Millisecond, 4 * Millisecond, 75, 75, 140});
     }
     // PIC16F627/628 (DS30034): VIHH from VDD + 3.5 V to 13.5 V (the P16F628
@@ -115,9 +125,31 @@ std::vector<Pic14Part> BuildParts() {
     // waits 4 ms), bulk erase 8 ms and data EEPROM write 4 ms (10 ms waited).
     // CPD is bit 8.
     for (auto [name, words, id] : {std::tuple{"PIC16F627", 1024, 0x07A0}, {"PIC16F628", 2048, 0x07C0}})
-        v.push_back({name, 18, {14}, {5}, 4, 12, 13, words, 128, static_cast<std::uint16_t>(id), 0x3DFF,
+        v.push_back({name, 18, {14}, {5}, 4, 12, 13, words, 1, 128, static_cast<std::uint16_t>(id), 0x3DFF,
                      Table16F62x(), &ProtectBy62x, 8, 0x3D00, 35, 135, true, 45, 55, 20, 4 * Millisecond,
                      8 * Millisecond, 4 * Millisecond, 75, 75, 140});
+    // PIC16F72/73/74/76/77 (DS30324; data sheet DS30325 for the configuration
+    // word and the ratings: VDD -0.3..6.5 V, MCLR 0..13.5 V, other pins VDD + 0.3 V).
+    // Configuration: bits 1-0 FOSC, 2 WDTEN, 3 PWRTEN, 4 CP0 (all program memory),
+    // 6 BOREN; bits 5 and 13-7 read 1. Two write latches: begin programming
+    // (externally timed, at least 1 ms; the forms wait 3 ms) programs the pair of
+    // the address, end programming closes it. Bulk erase 30 ms (the forms wait
+    // 300 ms). VIHH from VDD + 3.5 V to 13.5 V; program VDD 4.5-5.5 V, and 4.4 V
+    // is accepted (family rule 8: the PIC16F form programs at 4.4 V).
+    struct F7x {
+        const char* name;
+        int pins, words;
+        std::uint16_t id;
+    };
+    for (const F7x& f : {F7x{"PIC16F72", 28, 2048, 0x00A0}, F7x{"PIC16F73", 28, 4096, 0x0600},
+                         F7x{"PIC16F74", 40, 4096, 0x0620}, F7x{"PIC16F76", 28, 8192, 0x0640},
+                         F7x{"PIC16F77", 40, 8192, 0x0660}}) {
+        const bool dip40 = f.pins == 40;
+        v.push_back({f.name, f.pins, dip40 ? std::vector<int>{11, 32} : std::vector<int>{20},
+                     dip40 ? std::vector<int>{12, 31} : std::vector<int>{8, 19}, 1, dip40 ? 39 : 27,
+                     dip40 ? 40 : 28, f.words, 2, 0, f.id, 0x005F, Table16F7x(), &ProtectAllByBit4, -1, 0x0010, 35,
+                     135, true, 44, 55, 20, 1 * Millisecond, 30 * Millisecond, 0, 68, 65, 135});
+    }
     return v;
 }
 
@@ -187,6 +219,7 @@ void Pic14Chip::Enter() {
     programMode_ = true;
     pc_ = 0;
     loaded_ = Loaded::None;
+    latchLoaded_ = 0;
     eraseSetup_ = 0;
     armedErase_ = PicOp::EraseSetup2;
     shift_ = Shift::Command;
@@ -198,6 +231,7 @@ void Pic14Chip::Leave(ChipPins& pins) {
     if (programMode_ && shift_ == Shift::DataOut) pins.Release(part_.data);
     programMode_ = false;
     busy_ = Busy::None;  // a cycle still running is cut short: nothing changes
+    external_ = false;
     shift_ = Shift::Command;
 }
 
@@ -239,7 +273,10 @@ void Pic14Chip::OnPinsChanged(ChipPins& pins) {
 }
 
 void Pic14Chip::Rising(ChipPins& pins) {
-    if (shift_ == Shift::Command && bits_ == 0 && busy_ != Busy::None) busy_ = Busy::None;  // cut short
+    // The next command cuts an internally timed cycle short; an externally
+    // timed one waits for its end command, a self-timed bulk erase runs on.
+    if (shift_ == Shift::Command && bits_ == 0 && busy_ != Busy::None && !external_ && busy_ != Busy::BulkErase)
+        busy_ = Busy::None;
     if (shift_ == Shift::DataOut) pins.Drive(part_.data, (frameOut_ >> bits_) & 1u);
 }
 
@@ -284,6 +321,13 @@ void Pic14Chip::Decode(ChipPins& pins, std::uint8_t code) {
             break;
         }
     if (!hit) return;  // not in the part's table: ignored
+    if (busy_ == Busy::Word && external_) {
+        if (hit->op == PicOp::EndProgramming) {
+            EndExternal();
+            return;
+        }
+        busy_ = Busy::None;  // any other command ends the cycle: nothing is programmed
+    }
     pendingOp_ = hit->op;
     switch (hit->op) {
         case PicOp::LoadConfig:
@@ -309,14 +353,18 @@ void Pic14Chip::Decode(ChipPins& pins, std::uint8_t code) {
 }
 
 void Pic14Chip::Execute(PicOp op, std::uint16_t data) {
+    if (busy_ == Busy::BulkErase) return;  // taken, without effect, while the erase runs
+    const auto latch = static_cast<std::size_t>(pc_ & (part_.latchWords - 1));
     switch (op) {
         case PicOp::LoadConfig:
             pc_ = ConfigBase;
-            latch_ = data;
+            latch_[0] = data;
+            latchLoaded_ |= 1u;
             loaded_ = Loaded::Config;
             break;
         case PicOp::LoadProgram:
-            latch_ = data;
+            latch_[latch] = data;
+            latchLoaded_ |= 1u << latch;
             loaded_ = Loaded::Program;
             break;
         case PicOp::LoadData:
@@ -337,22 +385,36 @@ void Pic14Chip::Execute(PicOp op, std::uint16_t data) {
             armedErase_ = op;
             break;
         case PicOp::BeginEraseProgram:
-            StartCycle(true);
-            break;
         case PicOp::BeginProgramOnly:
-            StartCycle(false);
+        case PicOp::BeginExternal:
+            StartCycle(op);
+            break;
+        case PicOp::BulkEraseSelfTimed:
+            StartBulkErase();
             break;
         default:
             break;
     }
 }
 
-void Pic14Chip::StartCycle(bool eraseFirst) {
+void Pic14Chip::StartBulkErase() {
+    busy_ = Busy::None;
+    external_ = false;
+    if (vdd_ < part_.progVddMin || vdd_ > part_.progVddMax) return;
+    busy_ = Busy::BulkErase;
+    bulkWithIds_ = pc_ >= ConfigBase;
+    busyTime_ = 0;
+    busyNeeded_ = part_.eraseTime;
+}
+
+void Pic14Chip::StartCycle(PicOp begin) {
+    const bool eraseFirst = begin == PicOp::BeginEraseProgram;
     const bool erase = eraseFirst && (eraseSetup_ == 2 || armedErase_ != PicOp::EraseSetup2);
     const PicOp armed = armedErase_;
     eraseSetup_ = 0;
     armedErase_ = PicOp::EraseSetup2;
     busy_ = Busy::None;
+    external_ = false;
     busyTime_ = 0;
     if (vdd_ < part_.progVddMin || vdd_ > part_.progVddMax) return;  // outside the programming window
     if (erase) {
@@ -377,11 +439,26 @@ void Pic14Chip::StartCycle(bool eraseFirst) {
         return;
     }
     if (loaded_ == Loaded::None) return;
+    // One-latch rows program their latch as often as asked; latch blocks only
+    // the latches loaded since the last cycle.
+    const unsigned latches = part_.latchWords == 1 ? 1u : latchLoaded_;
+    if (latches == 0) return;
     busy_ = Busy::Word;
     andOnly_ = !eraseFirst;
-    busyAddress_ = pc_ >= ConfigBase ? pc_ : pc_ % part_.words;
-    busyValue_ = latch_;
+    external_ = begin == PicOp::BeginExternal;
+    const int address = pc_ >= ConfigBase ? pc_ : pc_ % part_.words;
+    busyAddress_ = address & ~(part_.latchWords - 1);
+    busyLatch_ = latch_;
+    busyLatches_ = latches;
+    if (part_.latchWords > 1) latchLoaded_ = 0;
     busyNeeded_ = part_.programTime;
+}
+
+void Pic14Chip::EndExternal() {
+    const bool done = static_cast<double>(busyTime_) >= static_cast<double>(busyNeeded_) * SlowFactor();
+    if (done) Finish();
+    busy_ = Busy::None;
+    external_ = false;
 }
 
 void Pic14Chip::OnElapsed(ChipPins& pins, Nanos dt) {
@@ -389,6 +466,7 @@ void Pic14Chip::OnElapsed(ChipPins& pins, Nanos dt) {
     if (busy_ == Busy::None || !programMode_) return;
     if (vdd_ < part_.progVddMin || vdd_ > part_.progVddMax) return;
     busyTime_ += dt;
+    if (external_) return;  // completed by its end command
     if (static_cast<double>(busyTime_) >= static_cast<double>(busyNeeded_) * SlowFactor()) Finish();
 }
 
@@ -397,22 +475,21 @@ void Pic14Chip::Finish() {
     busy_ = Busy::None;
     ++programEvents_;
     switch (what) {
-        case Busy::Word: {
-            if (busyAddress_ >= ConfigBase) {
-                const int k = busyAddress_ - ConfigBase;
-                if (k >= 8 || k == 4 || k == 5 || k == 6) return;  // unused words and the device ID take nothing
-                const std::uint16_t old = ConfigArea(k);
-                std::uint16_t w = andOnly_ ? static_cast<std::uint16_t>(old & busyValue_) : busyValue_;
-                // Programmed protection bits stay programmed until an erase.
-                if (k == 7) w = static_cast<std::uint16_t>(w & (old | ~part_.cpMask));
-                SetConfigArea(k, w);
+        case Busy::Word:
+            if (part_.latchWords == 1) {
+                ProgramOne(busyAddress_, busyLatch_[0]);
                 return;
             }
-            if (ProgramProtected(busyAddress_)) return;
-            const std::uint16_t old = Word(busyAddress_);
-            SetWord(busyAddress_, andOnly_ ? static_cast<std::uint16_t>(old & busyValue_) : busyValue_);
+            for (int i = 0; i < part_.latchWords; ++i)
+                if ((busyLatches_ >> i) & 1u) ProgramOne(busyAddress_ + i, busyLatch_[static_cast<std::size_t>(i)]);
             return;
-        }
+        case Busy::BulkErase:
+            for (int a = 0; a < part_.words; ++a) SetWord(a, ErasedWord);
+            std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
+            SetConfigArea(7, ErasedWord);
+            if (bulkWithIds_)
+                for (int k = 0; k < 4; ++k) SetConfigArea(k, ErasedWord);
+            return;
         case Busy::EepromByte:
             if (!DataProtected()) eeprom_[static_cast<std::size_t>(busyAddress_)] = static_cast<std::uint8_t>(busyValue_);
             return;
@@ -434,6 +511,22 @@ void Pic14Chip::Finish() {
         case Busy::None:
             return;
     }
+}
+
+void Pic14Chip::ProgramOne(int address, std::uint16_t value) {
+    if (address >= ConfigBase) {
+        const int k = address - ConfigBase;
+        if (k >= 8 || k == 4 || k == 5 || k == 6) return;  // unused words and the device ID take nothing
+        const std::uint16_t old = ConfigArea(k);
+        std::uint16_t w = andOnly_ ? static_cast<std::uint16_t>(old & value) : value;
+        // Programmed protection bits stay programmed until an erase.
+        if (k == 7) w = static_cast<std::uint16_t>(w & (old | ~part_.cpMask));
+        SetConfigArea(k, w);
+        return;
+    }
+    if (ProgramProtected(address)) return;
+    const std::uint16_t old = Word(address);
+    SetWord(address, andOnly_ ? static_cast<std::uint16_t>(old & value) : value);
 }
 
 void Pic14Chip::OnRemoved() {

@@ -28,13 +28,26 @@
 //                with VDD inside the programming window; the next command (its
 //                first clock edge) before then, or leaving program mode, cancels
 //                it and nothing changes.
+//                Externally timed rows (PIC16F7X): begin programming ANDs the
+//                latches into their words once end programming comes after the
+//                minimum time; end programming before then, any other command,
+//                or leaving program mode ends the cycle with nothing changed.
+//   latches      rows with write latches of several words take a load into the
+//                latch the address's low bits select; a cycle programs the block
+//                of the address with the latches loaded since the last cycle (a
+//                latch not loaded leaves its word alone). One-latch rows program
+//                the last loaded latch at the address, as often as asked.
 //   erase        commands 01h, 07h, then 08h erase instead of programming: the
 //                program memory after a load of program data, the data EEPROM
 //                after a load of data memory, and everything (program memory,
 //                data EEPROM, user IDs and the configuration word, code
 //                protection included) with the counter at 2007h after load
 //                configuration. Rows with bulk erase commands (09h, 0Bh) arm the
-//                same erases with them.
+//                same erases with them. Rows with a self-timed bulk erase (09h on
+//                the PIC16F7X) start it at once: program memory and the
+//                configuration word (and the user IDs when the counter stands in
+//                the configuration area); commands that come while it runs are
+//                taken (their data frames shifted in) and have no effect.
 //   protection   protected program memory reads 0000h and takes no writes;
 //                protected data EEPROM (CPD) reads 00h. Only an erase clears code
 //                protection: a configuration write keeps programmed CP bits.
@@ -45,6 +58,7 @@
 // documented level lies outside them, the row says so.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -69,6 +83,9 @@ enum class PicOp : std::uint8_t {
     EraseSetup2,        // 07h
     BulkEraseProgram,   // 09h: arms the program-memory erase for the next 08h
     BulkEraseData,      // 0Bh: arms the data-memory erase for the next 08h
+    BeginExternal,      // begin programming, externally timed (ends at EndProgramming)
+    EndProgramming,     // ends an externally timed cycle
+    BulkEraseSelfTimed, // bulk erase that starts at once and runs on its own
 };
 
 // One line of a part's command table: the bits of `mask` must equal `value`.
@@ -84,6 +101,7 @@ struct Pic14Part {
     std::vector<int> vdd, vss;  // chip pins
     int mclr, clock, data;      // chip pins
     int words;                  // program memory words
+    int latchWords;             // write latches (words programmed by one cycle), a power of 2
     int eeBytes;                // data EEPROM bytes (0: none)
     std::uint16_t deviceId;     // the word at 2006h
     std::uint16_t configMask;   // implemented configuration bits (the others read 1)
@@ -140,7 +158,7 @@ public:
 
 private:
     enum class Shift : std::uint8_t { Command, DataIn, DataOut };
-    enum class Busy : std::uint8_t { None, Word, EepromByte, EraseProgram, EraseData, EraseAll };
+    enum class Busy : std::uint8_t { None, Word, EepromByte, EraseProgram, EraseData, EraseAll, BulkErase };
     enum class Loaded : std::uint8_t { None, Program, Data, Config };
 
     void PowerDown(ChipPins& pins);
@@ -150,8 +168,11 @@ private:
     void Falling(ChipPins& pins);
     void Decode(ChipPins& pins, std::uint8_t code);
     void Execute(PicOp op, std::uint16_t data);
-    void StartCycle(bool eraseFirst);
+    void StartCycle(PicOp begin);
+    void StartBulkErase();
+    void EndExternal();
     void Finish();
+    void ProgramOne(int address, std::uint16_t value);
     bool ProgramProtected(int address) const;
     bool DataProtected() const;
     std::uint16_t ReadProgramWord() const;
@@ -166,7 +187,8 @@ private:
     bool clock_ = false;
     Tenths vdd_ = 0;
     int pc_ = 0;
-    std::uint16_t latch_ = ErasedWord;
+    std::array<std::uint16_t, 8> latch_{};
+    unsigned latchLoaded_ = 0;  // latches loaded since the last cycle (bit i = latch i)
     std::uint8_t dataLatch_ = 0xFF;
     Loaded loaded_ = Loaded::None;
     int eraseSetup_ = 0;     // 1 after 01h, 2 after 01h 07h: the next 08h erases
@@ -180,8 +202,12 @@ private:
 
     Busy busy_ = Busy::None;
     bool andOnly_ = false;   // the word cycle is program-only
-    int busyAddress_ = 0;
+    bool external_ = false;  // the word cycle ends at EndProgramming
+    bool bulkWithIds_ = false;
+    int busyAddress_ = 0;    // the word, or the first word of the block
     std::uint16_t busyValue_ = 0;
+    std::array<std::uint16_t, 8> busyLatch_{};
+    unsigned busyLatches_ = 0;
     Nanos busyTime_ = 0;
     Nanos busyNeeded_ = 0;
     std::uint64_t programEvents_ = 0;

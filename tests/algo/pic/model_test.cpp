@@ -308,6 +308,104 @@ TEST(PicModel, DataEepromAndConfigurationAreaThroughTheLayer) {
     EXPECT_EQ(area[7], 0x3F3A | 0x0400);  // bit 10 is not implemented: it reads 1
 }
 
+// ---- PIC16F7X: externally timed programming, latch pairs, self-timed bulk erase ------------------------
+
+const PicPins k72Dip28{7, 26, 25, 0xFFFFFF80, 0x03};
+
+enum class After { End, Increment, Leave };
+struct ExternalCase {
+    const char* name;
+    int waits;  // wait 26 (1 ms) between begin and what follows
+    After after;
+    std::uint16_t word0;
+};
+class External : public ::testing::TestWithParam<ExternalCase> {};
+
+TEST_P(External, TheCycleProgramsAtItsEndAfterItsTime) {
+    const ExternalCase& c = GetParam();
+    PicBench t("PIC16F72", "pic16dip28", picvariant::P16f7x1, k72Dip28);
+    ASSERT_TRUE(t.pic.Enter(t.p, true));
+    t.pic.SendCommandData(0xF2, 0x1234);
+    t.pic.SendCommand(0xF8);
+    for (int i = 0; i < c.waits; ++i) t.Ep3().UsbPut1(proto::Wait26);
+    if (c.after == After::End) t.pic.SendCommand(0xFE);
+    if (c.after == After::Increment) t.pic.SendCommand(0xF6);
+    t.pic.Leave();
+    t.Ep3().UsbFlush();
+    EXPECT_EQ(t.Chip().Word(0), c.word0);
+}
+
+INSTANTIATE_TEST_SUITE_P(PicModel, External,
+                         ::testing::Values(ExternalCase{"EndAfterOneMillisecond", 1, After::End, 0x1234},
+                                           ExternalCase{"EndAtOnce", 0, After::End, 0x3FFF},
+                                           ExternalCase{"IncrementInsteadOfEnd", 3, After::Increment, 0x3FFF},
+                                           ExternalCase{"LeftWithoutEnd", 3, After::Leave, 0x3FFF}),
+                         CaseName([](const ExternalCase& c) { return std::string(c.name); }));
+
+TEST(PicModel, PIC16F7xProgramsTheLoadedLatchesOfItsPair) {
+    PicBench t("PIC16F72", "pic16dip28", picvariant::P16f7x1, k72Dip28);
+    t.Chip().SetWord(0, 0x0F0F);
+    t.Chip().SetWord(4, 0x0444);
+    auto cycle = [&] {
+        t.pic.SendCommand(0xF8);
+        t.Ep3().UsbPut1(proto::Wait26);
+        t.pic.SendCommand(0xFE);
+    };
+    ASSERT_TRUE(t.pic.Enter(t.p, true));
+    t.pic.SendCommand(0xF6);  // word 1 alone: the latch of word 0 is not loaded
+    t.pic.SendCommandData(0xF2, 0x1111);
+    cycle();
+    t.pic.SendCommand(0xF6);  // words 2 and 3 in one cycle
+    t.pic.SendCommandData(0xF2, 0x2222);
+    t.pic.SendCommand(0xF6);
+    t.pic.SendCommandData(0xF2, 0x3333);
+    cycle();
+    t.pic.SendCommand(0xF6);  // nothing loaded since: word 4 stays
+    cycle();
+    t.pic.Leave();
+    ASSERT_TRUE(t.pic.Enter(t.p, true));
+    t.pic.SendCommandData(0xF2, 0x00FF);  // programming only clears bits
+    cycle();
+    t.pic.Leave();
+    t.Ep3().UsbFlush();
+    EXPECT_EQ(t.Chip().Word(0), 0x000F);
+    EXPECT_EQ(t.Chip().Word(1), 0x1111);
+    EXPECT_EQ(t.Chip().Word(2), 0x2222);
+    EXPECT_EQ(t.Chip().Word(3), 0x3333);
+    EXPECT_EQ(t.Chip().Word(4), 0x0444);
+}
+
+TEST(PicModel, PIC16F7xBulkEraseRunsOnItsOwnAndClearsProtection) {
+    PicBench t("PIC16F72", "pic16dip28", picvariant::P16f7x1, k72Dip28);
+    for (int a = 0; a < 2048; ++a) t.Chip().SetWord(a, 0x0123);
+    t.Chip().SetConfigArea(0, 0x0001);
+    t.Chip().SetConfigArea(7, 0x3FEF);  // CP0: program memory reads 0000h
+    EXPECT_EQ(t.Read(32), std::vector<std::uint16_t>(32, 0x0000));
+
+    // A load and a programming cycle sent while the erase runs are taken and do nothing.
+    ASSERT_TRUE(t.pic.Enter(t.p, true));
+    t.pic.SendCommand(0xF9);
+    t.pic.SendCommandData(0xF2, 0x0000);
+    t.pic.SendCommand(0xF8);
+    t.Ep3().UsbPut1(proto::Wait26);
+    t.pic.SendCommand(0xFE);
+    for (int k = 0; k < 3; ++k) t.Ep3().UsbPut1(proto::Wait28);
+    t.pic.Leave();
+    t.Ep3().UsbFlush();
+    EXPECT_TRUE(t.ProgramBlank());
+    EXPECT_EQ(t.Chip().ConfigWord(), 0x3FFF);
+    EXPECT_EQ(t.Chip().ConfigArea(0), 0x0001);  // the counter stood in program memory
+
+    ASSERT_TRUE(t.pic.Enter(t.p, true));
+    t.pic.SendCommandData(0x00, 0x2000);
+    t.pic.SendCommand(0x09);
+    t.Ep3().UsbPut1(proto::Wait28);
+    t.pic.Leave();
+    t.Ep3().UsbFlush();
+    EXPECT_EQ(t.Chip().ConfigArea(0), 0x3FFF);
+    EXPECT_EQ(t.Chip().ConfigArea(6), 0x00A0);
+}
+
 // ---- device ID ---------------------------------------------------------------------------------------
 
 struct IdCase {

@@ -48,7 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Part{"PIC16F876", "P16F87X 7", "pic16dip28", 8192, 256, 0x3FFD},
                       Part{"PIC16F871", "P16F87X 2", "pic16dip40", 2048, 64, 0x3FFD},
                       Part{"PIC16F628", "P16F628 2", "pic16dip18", 2048, 128, 0x3FED},
-                      Part{"PIC16F627", "P16F628 1", "pic16dip18", 1024, 128, 0x3FED}),
+                      Part{"PIC16F627", "P16F628 1", "pic16dip18", 1024, 128, 0x3FED},
+                      Part{"PIC16F72", "P16F7X 3", "pic16dip28", 2048, 0, 0x3FFD}),
     [](const ::testing::TestParamInfo<Part>& i) { return std::string(i.param.part); });
 
 TEST(P16f87x, BoxesAndTheWord) {
