@@ -17,7 +17,10 @@ namespace quilla {
 
 struct FuseWindowState;
 
-// One row of a form's device table.
+// One row of a form's device table. It lives in its own namespace: the socket
+// forms have a row type of the same name, and two definitions of one class in
+// one program would have the linker merge their inline members.
+namespace pld {
 struct VariantRecord {
     std::string Name;
     int Vpp = 0;      // mV
@@ -27,6 +30,8 @@ struct VariantRecord {
     int Rows = 0;     // R
     int Bits = 0;     // B, bits per row
 };
+}  // namespace pld
+using pld::VariantRecord;
 
 class PldForm : public AlgoForm {
 public:
