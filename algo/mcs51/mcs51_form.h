@@ -24,6 +24,8 @@ struct Mcs51Row {
     std::string Name;              // row label, for reference ("1: AT89C51")
     std::int32_t LastAddress = 0;  // chip size - 1
     std::int32_t Otp = 0;          // one-time programmable: no erase
+    std::int32_t Block1Start = 0;  // a second code block from here to 0xFFFF (0: none)
+    std::int32_t VccMv = 0;        // the row's VCC level (0: the form's own)
 };
 
 // A chip package the forms choose from the type text: the design it loads,

@@ -5,6 +5,7 @@
 #include "sim/chips/eeprom.h"
 #include "sim/chips/at89.h"
 #include "sim/chips/eprom.h"
+#include "sim/chips/flash51.h"
 #include "sim/chips/g22v10.h"
 #include "sim/chips/gal.h"
 #include "sim/chips/i2c.h"
@@ -18,6 +19,7 @@ namespace quilla::sim {
 void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterEproms(registry);
     RegisterAt89(registry);
+    RegisterFlash51(registry);
     RegisterMicrowireParts(registry);
     RegisterAvrs(registry);
     RegisterPic14(registry);

@@ -58,3 +58,29 @@ INSTANTIATE_TEST_SUITE_P(Faults, At89c5xBatchSweep,
 
 }  // namespace
 }  // namespace quilla::test
+
+namespace quilla::test {
+namespace {
+
+// The command-register form: every byte opened by its command, one transfer a block.
+TEST(Is89Sweep, WriteShowsOkOnlyWithTheImageInTheChip) {
+    constexpr int kIsEnd = 0x3FF;
+    FaultSweep s;
+    s.prepare = [] {
+        auto b = std::make_unique<SimBench>("IS89C51A");
+        b->RandomImage(kIsEnd + 1, 19);
+        return b;
+    };
+    s.form = [](SimBench& b) -> AlgoForm& {
+        AlgoForm& f = b.Open("IS89C52 1");
+        SetEndAddr(b, kIsEnd);
+        return f;
+    };
+    s.operation = [](SimBench&, AlgoForm& f) { f.Click("Write"); };
+    s.holds = [](SimBench& b, const std::string&) { return b.ChipMatchesImage(0, kIsEnd + 1); };
+    const FaultSweep::Result r = s.Run();
+    EXPECT_GT(r.transfers, 4);
+}
+
+}  // namespace
+}  // namespace quilla::test

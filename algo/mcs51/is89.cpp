@@ -1,0 +1,293 @@
+#include "algo/mcs51/is89.h"
+
+#include <cstdio>
+
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kRst = 9, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
+constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31, kVcc = 40;
+
+constexpr Package51 kP51Dip40{"DIP40", "p51dip40.bit", 31, 40, 20, 0xFFFFFFFFu, 0xFFu};
+constexpr Package51 kP51Plcc44{"PLCC44", "p51plcc44.bit", 33, 42, 20, 0x7FEFFDFFu, 0xFFu};
+
+}  // namespace
+
+TIS89c52ax::TIS89c52ax(Workbench& w) : Mcs51Form(w, "IS89c52ax", {21, 22, 23, 24, 25}) {
+    DeclareStatus();
+    AddButton("Read1", "Read  ", [this] { ReadRom(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
+    AddButton("Write", "Write ", [this] { WriteClick(); });
+    AddButton("Erase", "Erase", [this] { EraseClick(); });
+    AddButton("Secrity", "Lock", [this] { SecrityClick(); });
+    AddButton("ID", " ID ", [this] { SignateClick(); });
+    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+    AddGroup("GroupBox2", "Lock位(打勾编程为0)");
+    AddCheck("LB1", "LB1", true, "GroupBox2");
+    AddCheck("LB2", "LB2", true, "GroupBox2");
+    AddCheck("LB3", "LB3", true, "GroupBox2");
+    AddCombo("Speed", "", {"Fast写", "Slow   "}, 0);
+    DeclareBatch({{"CheckBox1", "Erase "},
+                  {"CheckBox2", "Blank?  "},
+                  {"CheckBox3", "Write."},
+                  {"CheckBox4", "Vrfy"},
+                  {"CheckBox5", "Lock"}},
+                 " Run  ", [this] { Button1Click(); });
+    FillVariantTable();
+}
+
+void TIS89c52ax::FillVariantTable() {
+    Table = {{"Exit", 0, 0, 0, 0},
+             {"IS89C51A", 0x0FFF, 0, 0, 5000},
+             {"IS89C52A", 0x1FFF, 0, 0, 5000},
+             {"IS89LV51A 3.3v", 0x0FFF, 0, 0, 3300},
+             {"IS89LV52A 3.3v", 0x1FFF, 0, 0, 3300}};
+}
+
+void TIS89c52ax::SetupForDevice() {
+    if (!SetupRowOk()) return;
+    Ep3.ResetPins();
+    UsePackage(ChoosePackage(wb.sel.TypeText, kP51Dip40, kP51Plcc44));
+    const Mcs51Row& r = *SelectedRow();
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    Put(kType, r.Name);
+    wb.FileNew();
+    ShowRowRange(r);
+    AlgoForm::Show();
+    if (!Ep3.Connected) return;
+    Ep3.GndPin(GndPinNo);
+    Ep3.SetVcc(r.VccMv);
+    Ep3.SetVpp(5000);
+}
+
+void TIS89c52ax::OnClose() { Ep3.PowerOff(); }
+
+// ---- routines --------------------------------------------------------------------------------
+
+void TIS89c52ax::PowerUp51() {
+    Ep3.VccPin(0);
+    Ep3.PinLow(kVcc);
+    Ep3.ClockPin(kXtal1);
+    Ep3.SetPortMode(PortModeReset);
+    Ep3.SetPinOption(kXtal2, 1);
+    Ep3.SetPinOption(kXtal1, 1);
+    Ep3.VppPin(0);
+    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), H(kP36), H(kP37)});
+    Put1(Wait27);
+    SetPins({H(kP26), H(kProg), L(kP27)});
+    Ep3.VccPin(VccPinNo);
+    Flush();
+}
+
+int TIS89c52ax::PreCheck51() { return ContactTest() ? 1 : 0; }
+
+void TIS89c52ax::Command51(std::uint8_t code, bool withWait) {
+    Ep3.PinHigh(kP27);
+    Ep3.UsbPut2(OpPutData51, code);
+    Ep3.PinLow(kP26);
+    if (withWait) Put1(Wait25);
+    Ep3.PinHigh(kP26);
+}
+
+void TIS89c52ax::ProgramByte51(std::uint8_t b) {
+    Ep3.UsbPut2(OpPutData51, 0x40);
+    Ep3.PinLow(kP26);
+    Ep3.PinHigh(kP26);
+    Ep3.UsbPut2(OpPutData51, b);
+    Ep3.PinLow(kProg);
+    Waits(Wait25, Text("Speed") == "Slow   " ? 5 : 3);
+    Ep3.PinHigh(kProg);
+}
+
+void TIS89c52ax::LockBitPulse51(std::uint8_t code) {
+    Command51(code);
+    Ep3.UsbPut2(OpPutData51, 0xD0);
+    Ep3.PinLow(kProg);
+    Put1(Wait26);
+    Ep3.PinHigh(kProg);
+}
+
+// ---- the handlers -----------------------------------------------------------------------------------
+
+bool TIS89c52ax::ReadChip(const Mcs51Row& r, bool intoImage,
+                          const std::function<bool(std::int32_t, const std::uint8_t*)>& check) {
+    Command51(0xC0);
+    Ep3.PinLow(kP27);
+    Ep3.SetPortMode(PortMode51Read);
+    SetAddress51(0);
+    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    return ForEachBlock(r, [&](std::int32_t a) {
+        std::uint8_t* to = intoImage ? Image(a) : buf;
+        ReadBlock(to);
+        return check(a, to);
+    });
+}
+
+void TIS89c52ax::ReadRom() {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    Status("Read.");
+    PowerUp51();
+    ReadChip(r, true, [](std::int32_t, const std::uint8_t*) { return true; });
+    ShowProgress(r.LastAddress);
+    SuppliesOff();
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void TIS89c52ax::BlankClick() {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    Status("Blank CHK");
+    PowerUp51();
+    const bool blank = ReadChip(r, false, [&](std::int32_t a, const std::uint8_t* b) {
+        const int i = FirstNotBlank(b);
+        if (i < 0) return true;
+        Status("No!!!");
+        wb.ErrorFlag() = 1;
+        ShowProgress(a + i);
+        SuppliesOff();
+        return false;
+    });
+    if (!blank) return;
+    SuppliesOff();
+    Success("Blank OK");
+    wb.ErrorFlag() = 0;
+    ShowProgress(r.LastAddress);
+}
+
+void TIS89c52ax::VerifyClick() {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    PowerUp51();
+    Status("Verify.");
+    PowerUp51();
+    const bool same = ReadChip(r, false, [&](std::int32_t a, const std::uint8_t* b) {
+        const int i = CompareBlock(a, b);
+        if (i < 0) return true;
+        wb.ErrorFlag() = 1;
+        ShowProgress(a + i);
+        Ep3.VccPin(0);
+        return false;
+    });
+    if (!same) return;
+    SuppliesOff();
+    Success("OK");
+    wb.ErrorFlag() = 0;
+    ShowProgress(r.LastAddress);
+}
+
+void TIS89c52ax::WriteClick() {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    if (!wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        StepFailed();
+        return;
+    }
+    Status("Write");
+    PowerUp51();
+    SetAddress51(0);
+    Ep3.PinHigh(VppPinNo);
+    Ep3.PinHigh(kP27);
+    Ep3.VppPin(VppPinNo);
+    if (!Ep3.CheckCurrent()) return;
+    ForEachBlock(r, [this](std::int32_t a) {
+        for (int i = 0; i < kBlock; ++i) {
+            ProgramByte51(*Image(a + i));
+            NextAddress51();
+        }
+        Flush();
+        return true;
+    });
+    ShowProgress(r.LastAddress);
+    SuppliesOff();
+    Success("OK");
+}
+
+void TIS89c52ax::EraseClick() {
+    Row();
+    if (!PreCheck51()) return;
+    Ep3.SetAllPins(0);
+    Status("Erasing");
+    SetProgress(kProgress, 0, 10, 0);
+    PowerUp51();
+    SetAddress51(0);
+    Ep3.PinHigh(VppPinNo);
+    Ep3.PinHigh(kP27);
+    for (int i = 0; i <= 10; ++i) {
+        SetProgress(kProgress, 0, 10, i);
+        Ep3.PinHigh(kP27);
+        Ep3.SetPortMode(PortModeReset);
+        Command51(0x20, true);
+        Ep3.UsbPut2(OpPutData51, 0xD0);
+        Ep3.VppPin(VppPinNo);
+        Ep3.PinLow(kProg);
+        Waits(Wait28, 2);
+        Ep3.PinHigh(kProg);
+        Put1(Wait26);
+        Ep3.VppPin(0);
+        Command51(0xA0, true);
+        Ep3.PinLow(kP27);
+        Ep3.SetPortMode(PortMode51Read);
+        Flush();
+    }
+    SuppliesOff();
+    Success("Erased..");
+}
+
+void TIS89c52ax::SecrityClick() {
+    Row();
+    Status("Locking");
+    PowerUp51();
+    Ep3.VppPin(VppPinNo);
+    Ep3.PinHigh(kP27);
+    if (Ticked("LB1")) LockBitPulse51(0x60);
+    if (Ticked("LB2")) LockBitPulse51(0x70);
+    if (Ticked("LB3")) LockBitPulse51(0x80);
+    Ep3.ClockPin(0);
+    SuppliesOff();
+    Success("Locked..");
+}
+
+void TIS89c52ax::SignateClick() {
+    Row();
+    Status(" ID....");
+    PowerUp51();
+    Command51(0x90);
+    Ep3.PinLow(kP27);
+    Ep3.SetPortMode(PortMode51Read);
+    SetAddress51(0);
+    ReadBlock(Ep3.UsbReplyBuf.data());
+    Ep3.ClockPin(0);
+    Ep3.VccPin(0);
+    const auto& b = Ep3.UsbReplyBuf;
+    auto& id = LastReadId();
+    id[0] = b[0x30];
+    id[1] = b[0x31];
+    id[2] = b[0x32];
+    char text[64];
+    std::snprintf(text, sizeof text, "MFG and ID is   = %02x,%02x, %02x", b[0x30], b[0x31], b[0x32]);
+    Status(text);
+}
+
+void TIS89c52ax::Button1Click() {
+    Row();
+    RunBatch51({{"CheckBox1", [this] { EraseClick(); }},
+                {"CheckBox2", [this] { BlankClick(); }},
+                {"CheckBox3", [this] { WriteClick(); }},
+                {"CheckBox4", [this] { VerifyClick(); }},
+                {"CheckBox5", [this] { SecrityClick(); }}},
+               false);
+}
+
+QUILLA_FORM(TIS89c52ax);
+
+}  // namespace quilla

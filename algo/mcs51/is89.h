@@ -1,0 +1,49 @@
+// The command-register form (keyword IS89C52): IS89C51A, IS89C52A and their
+// 3.3 V versions IS89LV51A and IS89LV52A. Every operation first writes its
+// command byte into the chip's command register: the byte on P0 (0x21),
+// latched by a low pulse on P2.6 (27) while P2.7 (28) is high.
+//
+// Pins (DIP40): RST 9 high, PSEN 29 low, P3.6 16 and P3.7 17 high, XTAL1 19
+// clocked, ALE/PROG 30 the program strobe, EA 31 (VppPinNo) 5 V while
+// programming, erasing and locking; A0-A7 on latch 0, A8-A12 on 21-25. Design
+// "p51dip40" ("p51plcc44" for a "*P44" type).
+#pragma once
+
+#include "algo/mcs51/mcs51_form.h"
+
+namespace quilla {
+
+class TIS89c52ax : public Mcs51Form {
+public:
+    explicit TIS89c52ax(Workbench& wb);
+
+    void SetupForDevice() override;
+    void FillVariantTable() override;
+    void OnClose() override;
+
+    // ---- the handlers -------------------------------------------------------------
+    void ReadRom();
+    void BlankClick();
+    void VerifyClick();
+    void WriteClick();
+    void EraseClick();
+    void SecrityClick();
+    void SignateClick();
+    void Button1Click();
+    void CancelBtnClick() { Close(); }
+
+    // ---- the routines ---------------------------------------------------------------
+    void PowerUp51();
+    int PreCheck51();
+    void ProgramByte51(std::uint8_t b);
+    void LockBitPulse51(std::uint8_t code);
+    // P2.7 high, the code on P0, P2.6 low then high (with wait 25 between in the
+    // erase commands).
+    void Command51(std::uint8_t code, bool withWait = false);
+
+private:
+    // Read, Blank and Verify: power-up, the read command and the block loop.
+    bool ReadChip(const Mcs51Row& r, bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
+};
+
+}  // namespace quilla
