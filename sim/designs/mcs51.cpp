@@ -20,9 +20,10 @@ bool Vex300Design::Mcs51Command(DesignContext& ctx, std::uint8_t op, std::span<c
             ctx.Capture(static_cast<std::uint8_t>(ctx.ReadBus(port0_)));
             return true;
         case OpBlock: {
-            // P0 is sampled as inputs: whatever the programmer drove there
-            // (0x21, or a host level such as all pins low) lets go first.
-            ctx.ReleaseBus(port0_);
+            // In the read mode P0 is sampled as inputs: whatever the
+            // programmer drove there (a host level such as all pins low) lets
+            // go first.
+            if (ctx.PortMode() == PortMode51Read) ctx.ReleaseBus(port0_);
             std::uint8_t* out = ctx.Block(BlockSize);
             for (int i = 0; i < BlockSize; ++i) {
                 out[i] = static_cast<std::uint8_t>(ctx.ReadBus(port0_));
