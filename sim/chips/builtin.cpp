@@ -6,6 +6,7 @@
 #include "sim/chips/at89.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/flash51.h"
+#include "sim/chips/pin51.h"
 #include "sim/chips/g22v10.h"
 #include "sim/chips/gal.h"
 #include "sim/chips/i2c.h"
@@ -20,6 +21,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterEproms(registry);
     RegisterAt89(registry);
     RegisterFlash51(registry);
+    RegisterPin51(registry);
     RegisterMicrowireParts(registry);
     RegisterAvrs(registry);
     RegisterPic14(registry);

@@ -40,7 +40,8 @@ TEST_P(EveryLine, BlankWriteVerifyRead) {
 
 INSTANTIATE_TEST_SUITE_P(Device520, EveryLine,
                          ::testing::ValuesIn(DeviceLines("device520.lst", {"SST89C5X", "SST89E554", "SST89E564",
-                                                                           "AT89C51RD2", "AT89C51RC2", "IS89C52"})),
+                                                                           "AT89C51RD2", "AT89C51RC2", "IS89C52", "SM8951",
+                                                                           "SM89516", "PSM2952"})),
                          [](const ::testing::TestParamInfo<ListedLine>& i) { return i.param.part; });
 
 }  // namespace

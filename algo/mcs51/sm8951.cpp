@@ -1,0 +1,410 @@
+#include "algo/mcs51/sm8951.h"
+
+#include <string>
+
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kRst = 9, kXtal2 = 18, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
+
+// Erase pulses of the TSm8951x rows.
+constexpr int kErasePulses[] = {0, 8, 8, 16, 32, 64};
+
+const char* FormCaption(Sm51Form::Variant v) {
+    switch (v) {
+        case Sm51Form::Variant::Sm8951: return "Sm8951x";
+        case Sm51Form::Variant::Sm89516: return "Sm89516(2004)";
+        default: return "Sm2952";
+    }
+}
+
+}  // namespace
+
+Sm51Form::Sm51Form(Workbench& w, Variant v)
+    : Mcs51Form(w, FormCaption(v), {21, 22, 23, 24, 25, 26, 27, 28}), variant_(v) {
+    DeclareStatus();
+    AddButton("Erase", "Erase", [this] { EraseClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Write", "Write ", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
+    AddButton("Secrity", "Lock", [this] { SecrityClick(); });
+    AddButton("Read1", "Read  ", [this] { ReadRom(); });
+    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+    if (v == Variant::Sm2952)
+        AddRadio("RadioGroup1", "Erase   ", {"0.2S  ", "0.4S  ", "0.8S  "}, 1);
+    else
+        AddRadio("RadioGroup1", "Delay ", {"30uS", "50uS", "100uS"}, 0);
+    DeclareBatch({{"CheckBox1", "Erase "},
+                  {"CheckBox2", "Blank?  "},
+                  {"CheckBox3", "Write."},
+                  {"CheckBox4", "Vrfy"},
+                  {"CheckBox5", "Lock"}},
+                 " Run  ", [this] { Button1Click(); });
+    FillVariantTable();
+}
+
+void Sm51Form::FillVariantTable() {
+    switch (variant_) {
+        case Variant::Sm8951:
+            // Rows 3 and 4 cover the 16 and 32 KiB their names and erase counts give.
+            Table = {{"Exit", 0},
+                     {"1: SM8951A 4K", 0x0FFF},
+                     {"2: SM8952A 8K", 0x1FFF},
+                     {"3: SM8954C 16K", 0x3FFF},
+                     {"4: SM8958C  32", 0x7FFF},
+                     {"5: SM89516C 64K", 0xFFFF}};
+            break;
+        case Variant::Sm89516:
+            Table = {{"Exit", 0},
+                     {"1: SMxxx  4K", 0x0FFF},
+                     {"2: SM8908  8K", 0x1FFF},
+                     {"3: SMxxx  8K", 0x1FFF},
+                     {"4: SM8954A  16K", 0x3FFF},
+                     {"5: SM8958A  32K", 0x7FFF},
+                     {"6: SM89516A 64K", 0xFFFF}};
+            break;
+        case Variant::Sm2952:
+            Table = {{"Exit", 0},
+                     {"1: SM2951  4K", 0x0FFF},
+                     {"2: SM2952  8K", 0x1FFF},
+                     {"3: SM2953  8K", 0x1FFF},
+                     {"4: SM2954  16K", 0x3FFF}};
+            break;
+    }
+    if (const Mcs51Row* r = SelectedRow()) Put(kType, r->Name.size() > 2 ? r->Name.substr(2) : std::string());
+}
+
+void Sm51Form::SetupForDevice() {
+    if (!SetupRowOk()) return;
+    Ep3.ResetPins();
+    FillVariantTable();
+    UsePackage(ChoosePackage(wb.sel.TypeText));
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    if (variant_ != Variant::Sm2952) Put(kType, wb.sel.TypeText);
+    wb.FileNew();
+    ShowRowRange(*SelectedRow());
+    AlgoForm::Show();
+    if (!Ep3.Connected) return;
+    Ep3.GndPin(GndPinNo);
+    Ep3.SetVcc(variant_ == Variant::Sm2952 ? 5000 : 4400);
+    Ep3.SetVpp(variant_ == Variant::Sm2952 ? 12500 : 12000);
+}
+
+void Sm51Form::OnClose() { Ep3.PowerOff(); }
+
+// ---- routines --------------------------------------------------------------------------------
+
+int Sm51Form::PreCheck51() {
+    if (!ContactTest()) return 0;
+    Ep3.GndPin(GndPinNo);
+    Ep3.VccPin(VccPinNo);
+    return 1;
+}
+
+void Sm51Form::PowerUp51() {
+    Ep3.GndPin(GndPinNo);
+    Ep3.SetPinOption(40, 1);
+    Ep3.VccPin(0);
+    Ep3.ClockPin(0);
+    Ep3.SetPinOption(kXtal2, 1);
+    if (variant_ == Variant::Sm2952) Ep3.SetPinOption(kXtal1, 1);
+    Ep3.ClockPin(kXtal1);
+    Ep3.SetPortMode(PortMode51Read);
+    switch (variant_) {
+        case Variant::Sm8951:
+            SetPins({H(30), H(29), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(31)});
+            Ep3.VccPin(VccPinNo);
+            SetPins({L(kRst), H(kRst)});
+            Put1(Wait27);
+            break;
+        case Variant::Sm89516:
+            SetModePins51(0xFF);
+            Ep3.PinHigh(kEa);
+            Ep3.VccPin(VccPinNo);
+            SetPins({L(kRst), H(kRst), H(kPsen), L(kProg)});
+            Put1(Wait27);
+            break;
+        case Variant::Sm2952:
+            SetPins({H(30), L(30), L(29), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(31)});
+            Ep3.VccPin(VccPinNo);
+            SetPins({L(kRst), H(kRst)});
+            break;
+    }
+    Flush();
+}
+
+void Sm51Form::SetModePins51(unsigned mask) {
+    const int pins = variant_ == Variant::Sm89516 ? 6 : 3;
+    for (int b = 0; b < pins; ++b) Ep3.SetPin((mask >> b) & 1u, 10 + b);
+}
+
+void Sm51Form::ProgramByte51(std::uint8_t b) {
+    D(b);
+    if (variant_ == Variant::Sm2952) {
+        SetPins({L(15), L(13), L(kProg)});
+        Put1(Wait25);
+        SetPins({H(13), H(kProg), H(15)});
+        return;
+    }
+    Ep3.PinLow(kProg);
+    static constexpr std::uint8_t kDelay[] = {OpNop, Wait29, Wait25};
+    const int item = ItemIndex("RadioGroup1");
+    Put1(kDelay[item >= 0 && item < 3 ? item : 0]);
+    Ep3.PinHigh(kProg);
+}
+
+void Sm51Form::EraseStep51() {
+    SetPins({L(15), L(10), L(kProg), H(10)});
+    Waits(Wait28, 2);
+    SetPins({H(kProg), H(15)});
+    Put1(Wait28);
+    Flush();
+}
+
+void Sm51Form::ReadSetting() {
+    if (variant_ == Variant::Sm89516) {
+        SetModePins51(0xFF);
+        Ep3.PinLow(kPsen);
+        return;
+    }
+    SetPins({H(15), H(kProg), L(kProg), L(kPsen)});
+    if (variant_ == Variant::Sm8951) SetModePins51(0);
+}
+
+// ---- the handlers -----------------------------------------------------------------------------------
+
+void Sm51Form::ReadRom() {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    if (variant_ != Variant::Sm2952) Status("Read.");
+    PowerUp51();
+    if (variant_ == Variant::Sm2952) Status("Read.");
+    ReadSetting();
+    if (!CheckCurrent()) return;
+    Flush();
+    ForEachBlock(r, [this](std::int32_t a) {
+        ReadBlock(Image(a));
+        return true;
+    });
+    ShowProgress(r.LastAddress);
+    Ep3.VccPin(0);
+    if (variant_ == Variant::Sm89516) Ep3.PinHigh(kPsen);
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void Sm51Form::BlankClick() {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    if (variant_ != Variant::Sm2952) Status("Blank CHK");
+    PowerUp51();
+    if (!CheckCurrent()) return;
+    if (variant_ == Variant::Sm2952) Status("Blank CHK");
+    ReadSetting();
+    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    const bool blank = ForEachBlock(r, [&](std::int32_t a) {
+        ReadBlock(buf);
+        const int i = FirstNotBlank(buf);
+        if (i < 0) return true;
+        Status("No!!!");
+        wb.ErrorFlag() = 1;
+        ShowProgress(a + i);
+        SuppliesOff();
+        return false;
+    });
+    if (!blank) return;
+    Ep3.VccPin(0);
+    Success("Blank OK");
+    wb.ErrorFlag() = 0;
+    ShowProgress(r.LastAddress);
+}
+
+void Sm51Form::VerifyClick() {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    PowerUp51();
+    Status("Verify.");
+    ReadSetting();
+    if (!CheckCurrent()) return;
+    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    const bool same = ForEachBlock(r, [&](std::int32_t a) {
+        ReadBlock(buf);
+        const int i = CompareBlock(a, buf);
+        if (i < 0) return true;
+        wb.ErrorFlag() = 1;
+        ShowProgress(a + i);
+        Ep3.VccPin(0);
+        return false;
+    });
+    if (!same) return;
+    Ep3.VccPin(0);
+    Success("OK");
+    wb.ErrorFlag() = 0;
+    ShowProgress(r.LastAddress);
+}
+
+void Sm51Form::WriteClick() {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    if (!wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        StepFailed();
+        return;
+    }
+    Status("Write");
+    PowerUp51();
+    switch (variant_) {
+        case Variant::Sm8951:
+            SetPins({L(15), H(kPsen), H(kProg), H(13), H(14)});
+            Ep3.SetPortMode(PortModeReset);
+            SetAddress51(0);
+            SetModePins51(2);
+            break;
+        case Variant::Sm89516:
+            SetModePins51(23);
+            SetPins({H(kPsen), H(kProg)});
+            Ep3.SetPortMode(PortModeReset);
+            SetAddress51(0);
+            break;
+        case Variant::Sm2952:
+            SetPins({H(15), H(kPsen), H(kProg), H(13), H(14)});
+            Ep3.SetPortMode(PortModeReset);
+            SetAddress51(0);
+            break;
+    }
+    Ep3.PinHigh(kEa);
+    Ep3.VppPin(VppPinNo);
+    if (!CheckCurrent()) return;
+    ForEachBlock(r, [this](std::int32_t a) {
+        for (int i = 0; i < kBlock; ++i) {
+            ProgramByte51(*Image(a + i));
+            NextAddress51();
+        }
+        Flush();
+        return true;
+    });
+    ShowProgress(r.LastAddress);
+    if (variant_ != Variant::Sm2952) SetModePins51(0);
+    SuppliesOff();
+    Success("OK");
+}
+
+void Sm51Form::EraseClick() {
+    Row();
+    if (!PreCheck51()) return;
+    Status("Erasing");
+    PowerUp51();
+    Ep3.SetPortMode(PortModeReset);
+    switch (variant_) {
+        case Variant::Sm8951: {
+            SetAddress51(0xFFFF);
+            D(0xFF);
+            SetPins({H(13), H(14), H(15), H(kPsen), L(kProg), H(kEa)});
+            Ep3.VppPin(VppPinNo);
+            if (!CheckCurrent()) return;
+            SetPins({L(13), L(15)});
+            const int v = wb.sel.VariantIndex;
+            const int pulses = v >= 0 && v < 6 ? kErasePulses[v] : 0;
+            for (int i = 0; i < pulses; ++i) {
+                SetModePins51(1);
+                Waits(Wait26, 6);
+                SetModePins51(0);
+                Flush();
+            }
+            SetPins({H(13), H(15)});
+            SuppliesOff();
+            Success("Erased..");
+            break;
+        }
+        case Variant::Sm89516:
+            SetModePins51(30);
+            SetPins({H(kPsen), H(kEa), H(kPsen), H(kProg)});
+            Ep3.VppPin(VppPinNo);
+            if (!CheckCurrent()) return;
+            Ep3.PinLow(kProg);
+            for (int i = 1; i <= 10; ++i) {
+                Put1(Wait28);
+                Flush();
+                Status("Erase: " + std::to_string(i));
+            }
+            Ep3.PinHigh(kProg);
+            SuppliesOff();
+            Success("OK");
+            break;
+        case Variant::Sm2952:
+            SetAddress51(0xFFFF);
+            D(0xFF);
+            SetPins({H(13), H(15), H(kEa)});
+            Ep3.VppPin(VppPinNo);
+            if (!CheckCurrent()) return;
+            EraseStep51();
+            EraseStep51();
+            SuppliesOff();
+            Success("Erased..");
+            break;
+    }
+}
+
+void Sm51Form::SecrityClick() {
+    Row();
+    Status("Locking");
+    PowerUp51();
+    SetAddress51(0);
+    Ep3.SetPortMode(PortModeReset);
+    switch (variant_) {
+        case Variant::Sm8951:
+            D(0xFF);
+            Ep3.VppPin(VppPinNo);
+            if (!CheckCurrent()) return;
+            SetPins({H(kPsen), H(13), H(14), L(kProg), L(15)});
+            SetModePins51(3);
+            Waits(Wait25, 3);
+            SetModePins51(0);
+            SetPins({H(kProg), H(15)});
+            SuppliesOff();
+            Success("Locked..");
+            break;
+        case Variant::Sm89516:
+            SetModePins51(15);
+            SetPins({H(kPsen), H(kProg)});
+            Ep3.VppPin(VppPinNo);
+            // The current is checked once 12 V is routed: an over-current ends Lock.
+            if (!CheckCurrent()) return;
+            Ep3.PinLow(kProg);
+            Waits(Wait25, 3);
+            Ep3.PinHigh(kProg);
+            SuppliesOff();
+            Success("OK");
+            break;
+        case Variant::Sm2952:
+            D(0x00);
+            SetPins({H(14), H(kProg), H(15), H(10)});
+            Ep3.VppPin(VppPinNo);
+            if (!CheckCurrent()) return;
+            SetPins({H(kPsen), L(15), L(14), L(kProg), H(14), H(15), H(kProg), L(kPsen)});
+            SuppliesOff();
+            Success("Locked..");
+            break;
+    }
+}
+
+void Sm51Form::Button1Click() {
+    Row();
+    RunBatch51({{"CheckBox1", [this] { EraseClick(); }},
+                {"CheckBox2", [this] { BlankClick(); }},
+                {"CheckBox3", [this] { WriteClick(); }},
+                {"CheckBox4", [this] { VerifyClick(); }},
+                {"CheckBox5", [this] { SecrityClick(); }}});
+}
+
+QUILLA_FORM(TSm8951x);
+QUILLA_FORM(TSm89516x);
+QUILLA_FORM(TSm2952);
+
+}  // namespace quilla

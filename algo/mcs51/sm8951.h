@@ -1,0 +1,69 @@
+// The SM8951 and SM2952 forms (keywords SM8951, SM89516, PSM2952): 8051 flash
+// parts programmed in parallel with 12 V (12.5 V) on EA/VPP whose modes sit on
+// port 3. A form is one variant of `Sm51Form`: its power-up, mode pins, pulse
+// and erase are data over the sequence notation of the family (H n, L n, W k,
+// D b, M m, A a, Flush, check current).
+//
+// Socket pins (DIP40): 9 RST, 10-17 P3.0-P3.7, 18 XTAL2, 19 XTAL1 (the
+// programmer's clock), 20 GND, 21-28 P2.0-P2.7 (A8-A15), 29 PSEN, 30 ALE/PROG,
+// 31 EA/VPP, 40 VCC; A0-A7 through latch 0, the data with 0x21, reads in
+// 256-byte blocks.
+#pragma once
+
+#include "algo/mcs51/mcs51_form.h"
+
+namespace quilla {
+
+class Sm51Form : public Mcs51Form {
+public:
+    enum class Variant { Sm8951, Sm89516, Sm2952 };
+
+    void SetupForDevice() override;
+    void FillVariantTable() override;
+    void OnClose() override;
+
+    // ---- the handlers -------------------------------------------------------------
+    void ReadRom();
+    void BlankClick();
+    void VerifyClick();
+    void WriteClick();
+    void EraseClick();
+    void SecrityClick();
+    void Button1Click();
+    void CancelBtnClick() { Close(); }
+
+    // ---- the routines ---------------------------------------------------------------
+    int PreCheck51();
+    void PowerUp51();
+    void SetModePins51(unsigned mask);
+    void ProgramByte51(std::uint8_t b);
+    void EraseStep51();
+
+protected:
+    Sm51Form(Workbench& wb, Variant v);
+
+private:
+    // The read setting of each form after its power-up (no current check).
+    void ReadSetting();
+    bool CheckCurrent() { return Ep3.CheckCurrent() != 0; }
+    void D(std::uint8_t b) { Ep3.UsbPut2(proto::OpPutData51, b); }
+
+    Variant variant_;
+};
+
+class TSm8951x : public Sm51Form {
+public:
+    explicit TSm8951x(Workbench& wb) : Sm51Form(wb, Variant::Sm8951) {}
+};
+
+class TSm89516x : public Sm51Form {
+public:
+    explicit TSm89516x(Workbench& wb) : Sm51Form(wb, Variant::Sm89516) {}
+};
+
+class TSm2952 : public Sm51Form {
+public:
+    explicit TSm2952(Workbench& wb) : Sm51Form(wb, Variant::Sm2952) {}
+};
+
+}  // namespace quilla

@@ -1,0 +1,283 @@
+#include "sim/chips/pin51.h"
+
+#include <algorithm>
+
+namespace quilla::sim {
+
+namespace {
+constexpr int kRst = 9, kXtal1 = 19, kGnd = 20, kEa = 31, kVcc = 40;
+constexpr int kAddress[16] = {1, 2, 3, 4, 5, 6, 7, 8, 21, 22, 23, 24, 25, 26, 27, 28};
+constexpr int kPort0[8] = {39, 38, 37, 36, 35, 34, 33, 32};
+}  // namespace
+
+PinTable51Chip::PinTable51Chip(PinTable51Part part)
+    : part_(std::move(part)), cells_(part_.size, 0xFF), triggerLow_(41, false) {}
+
+AbsoluteMaximum PinTable51Chip::Ratings() const {
+    AbsoluteMaximum r;
+    r.anyPin = part_.absAny;
+    r.pins.push_back({kEa, part_.absEa});
+    return r;
+}
+
+const PinTableOp* PinTable51Chip::Match(ChipPins& pins) const {
+    if (!pins.High(kRst)) return nullptr;
+    for (const PinTableOp& op : part_.ops) {
+        bool match = true;
+        for (const PinLevel& l : op.levels) match = match && pins.High(l.pin) == l.high;
+        if (match) return &op;
+    }
+    return nullptr;
+}
+
+bool PinTable51Chip::CanWrite(ChipPins& pins) const {
+    if (part_.handClock ? clocks_ < 48 : pins.Source(kXtal1) != PinSource::Clock) return false;
+    if (part_.vppMax == 0) return true;
+    const Tenths vpp = pins.SupplyVoltage(kEa);
+    return vpp >= part_.vppMin && vpp <= part_.vppMax;
+}
+
+void PinTable51Chip::Apply(const PinTableOp& op, std::uint32_t address, std::uint8_t data) {
+    const bool fixed = part_.fixedFrom != 0 && address >= part_.fixedFrom;
+    const bool noProgram = part_.lockNoProgram > 0 && (locks_ >> (part_.lockNoProgram - 1)) != 0;
+    switch (op.op) {
+        case PinOp::Program:
+            if (!fixed && !noProgram) cells_[address] &= data;
+            break;
+        case PinOp::Erase: {
+            const std::size_t end = part_.fixedFrom ? part_.fixedFrom : cells_.size();
+            std::fill(cells_.begin(), cells_.begin() + static_cast<std::ptrdiff_t>(end), 0xFF);
+            locks_ = 0;
+            ++erases_;
+            break;
+        }
+        case PinOp::Lock:
+            locks_ |= 1u << (op.lockBit - 1);
+            break;
+        case PinOp::ConfigWrite:
+            config_ = static_cast<std::uint8_t>(address & 0xFF);
+            break;
+        case PinOp::ConfigErase:
+            config_ = 0xFF;
+            break;
+        default:
+            break;
+    }
+}
+
+void PinTable51Chip::PowerLost() {
+    held_ = nullptr;
+    heldTime_ = 0;
+    eraseTime_ = 0;
+    armed_ = nullptr;
+    busy_ = nullptr;
+    busyLeft_ = 0;
+    clocks_ = 0;
+}
+
+void PinTable51Chip::OnPinsChanged(ChipPins& pins) {
+    const Tenths vcc = pins.SupplyVoltage(kVcc);
+    if (!pins.Grounded(kGnd) || vcc < part_.vccMin || vcc > part_.vccMax) {
+        PowerLost();
+        for (int p : kPort0) pins.Release(p);
+        rst_ = pins.High(kRst);
+        xtal_ = pins.High(kXtal1);
+        return;
+    }
+    // Hand clocks: rising edges on XTAL1 since RST rose.
+    const bool rst = pins.High(kRst), xtal = pins.High(kXtal1);
+    if (rst && !rst_) clocks_ = 0;
+    if (xtal && !xtal_ && pins.Source(kXtal1) != PinSource::Clock && clocks_ < 1000) ++clocks_;
+    rst_ = rst;
+    xtal_ = xtal;
+
+    std::uint32_t a = 0;
+    for (int i = 0; i < 16; ++i)
+        if (pins.High(kAddress[i])) a |= 1u << i;
+    a %= part_.size;
+    std::uint8_t d = 0;
+    for (int i = 0; i < 8; ++i)
+        if (pins.High(kPort0[i])) d = static_cast<std::uint8_t>(d | (1u << i));
+
+    const PinTableOp* op = Match(pins);
+    const bool write = op && op->op != PinOp::Read && op->op != PinOp::ConfigRead && CanWrite(pins);
+
+    // Held operations.
+    const PinTableOp* held = write && op->trigger == 0 ? op : nullptr;
+    if (held != held_ || (held && held->op == PinOp::Program && (a != heldAddress_ || d != heldData_))) {
+        held_ = held;
+        heldAddress_ = a;
+        heldData_ = d;
+        heldTime_ = 0;
+        heldDone_ = false;
+    }
+
+    // Triggered operations: each trigger pin's low pulse.
+    for (const PinTableOp& t : part_.ops) {
+        if (t.trigger == 0) continue;
+        const bool low = !pins.High(t.trigger);
+        const bool was = triggerLow_[static_cast<std::size_t>(t.trigger)];
+        if (low == was) continue;
+        triggerLow_[static_cast<std::size_t>(t.trigger)] = low;
+        if (low) {
+            armed_ = (write && op == &t && busyLeft_ == 0) ? &t : nullptr;
+            armAddress_ = a;
+            armData_ = d;
+        } else {
+            // The levels are matched with the trigger pin back high, so the
+            // operation's table leaves that pin out.
+            if (armed_ == &t && write && op == &t && a == armAddress_ && d == armData_) {
+                busy_ = &t;
+                busyAddress_ = a;
+                busyData_ = d;
+                busyLeft_ = static_cast<Nanos>(static_cast<double>(t.time) * SlowFactor());
+                if (busyLeft_ == 0) {
+                    Apply(t, a, d);
+                    busy_ = nullptr;
+                }
+            }
+            armed_ = nullptr;
+        }
+    }
+    if (armed_ && !(write && op == armed_ && a == armAddress_ && d == armData_)) armed_ = nullptr;
+
+    // Outputs.
+    if (op && (op->op == PinOp::Read || op->op == PinOp::ConfigRead) && busyLeft_ == 0) {
+        std::uint8_t v = 0xFF;
+        const bool noRead = part_.lockNoRead > 0 && (locks_ >> (part_.lockNoRead - 1)) != 0;
+        if (op->op == PinOp::ConfigRead) v = config_;
+        else if (!noRead) v = cells_[a];
+        for (int i = 0; i < 8; ++i) pins.Drive(kPort0[i], (v >> i) & 1u);
+    } else {
+        for (int p : kPort0) pins.Release(p);
+    }
+}
+
+void PinTable51Chip::OnElapsed(ChipPins& pins, Nanos dt) {
+    if (busyLeft_ > 0) {
+        if (dt >= busyLeft_) {
+            busyLeft_ = 0;
+            if (busy_) Apply(*busy_, busyAddress_, busyData_);
+            busy_ = nullptr;
+            OnPinsChanged(pins);
+        } else {
+            busyLeft_ -= dt;
+        }
+    }
+    if (!held_ || heldDone_) return;
+    const double need = static_cast<double>(held_->time) * SlowFactor();
+    if (held_->op == PinOp::Erase) {
+        eraseTime_ += dt;
+        if (static_cast<double>(eraseTime_) >= need) {
+            Apply(*held_, heldAddress_, heldData_);
+            eraseTime_ = 0;
+            heldDone_ = true;
+        }
+        return;
+    }
+    heldTime_ += dt;
+    if (static_cast<double>(heldTime_) >= need) {
+        Apply(*held_, heldAddress_, heldData_);
+        heldDone_ = true;
+    }
+}
+
+void PinTable51Chip::OnRemoved() {
+    PowerLost();
+    std::fill(triggerLow_.begin(), triggerLow_.end(), false);
+}
+
+// ---- the parts ------------------------------------------------------------------------------------
+
+namespace {
+
+// "HLL..." for the pins given, in order.
+std::vector<PinLevel> Lv(std::initializer_list<int> pins, const char* levels) {
+    std::vector<PinLevel> v;
+    const char* c = levels;
+    for (int p : pins) v.push_back({p, *c++ == 'H'});
+    return v;
+}
+
+constexpr Nanos us = Microsecond, ms = Millisecond;
+
+// SM8951A-SM89516C (the TSm8951x settings): modes on P3.0-P3.2, P3.3-P3.7,
+// PSEN, ALE; 12 V on EA.
+PinTable51Part Sm8951C(const char* name, std::uint32_t kib, int erasePulses) {
+    PinTable51Part p;
+    p.name = name;
+    p.size = kib * 1024;
+    p.vccMin = 44;  // the form's 4.4 V
+    p.vppMin = 115;
+    p.vppMax = 125;
+    const std::initializer_list<int> pins = {10, 11, 12, 13, 14, 15, 16, 17, 29, 30};
+    p.ops = {{PinOp::Read, Lv(pins, "LLLHHHLLLL")},
+             {PinOp::Program, Lv(pins, "LHLHHLLLHL"), 10 * us},
+             {PinOp::Erase, Lv(pins, "HLLLHLLLHL"), static_cast<Nanos>(erasePulses) * 5 * ms},
+             {PinOp::Lock, Lv({10, 11, 12, 13, 14, 15, 29, 30}, "HHLHHLHL"), 20 * us, 0, 1}};
+    for (PinTableOp& o : p.ops)
+        if (o.op == PinOp::Read) o.levels.push_back({31, true});
+    return p;
+}
+
+// SM8908, SM8954A-SM89516A (the TSm89516x settings): modes on P3.0-P3.5.
+PinTable51Part Sm89516A(const char* name, std::uint32_t kib) {
+    PinTable51Part p;
+    p.name = name;
+    p.size = kib * 1024;
+    p.vccMin = 44;
+    p.vppMin = 115;
+    p.vppMax = 125;
+    const std::initializer_list<int> pins = {10, 11, 12, 13, 14, 15, 29, 30};
+    p.ops = {{PinOp::Read, Lv({10, 11, 12, 13, 14, 15, 29, 30, 31}, "HHHHHHLLH")},
+             {PinOp::Program, Lv(pins, "HHHLHLHL"), 10 * us},
+             {PinOp::Erase, Lv(pins, "LHHHHLHL"), 500 * ms},
+             {PinOp::Lock, Lv(pins, "HHHHLLHL"), 20 * us, 0, 1}};
+    return p;
+}
+
+// SM2951-SM2954 (the TSm2952 settings): 12.5 V on EA.
+PinTable51Part Sm2950(const char* name, std::uint32_t kib) {
+    PinTable51Part p;
+    p.name = name;
+    p.size = kib * 1024;
+    p.vppMin = 120;
+    p.vppMax = 130;
+    const std::initializer_list<int> pins = {10, 11, 12, 13, 14, 15, 29, 30};
+    p.ops = {{PinOp::Read, Lv({10, 11, 12, 13, 14, 15, 16, 17, 29, 30, 31}, "HHHHHHLLLLH")},
+             {PinOp::Program, Lv(pins, "HHHLHLHL"), 10 * us},
+             {PinOp::Erase, Lv(pins, "HHHHHLLL"), 300 * ms},
+             // The lock pulse is one command long (1 us) in the form's sequence.
+             {PinOp::Lock, Lv(pins, "HHHHLLHL"), 1 * us, 0, 1}};
+    return p;
+}
+
+std::vector<PinTable51Part> Build() {
+    return {Sm8951C("SM8951A", 4, 8),   Sm8951C("SM8952A", 8, 8),    Sm8951C("SM8954C", 16, 16),
+            Sm8951C("SM8958C", 32, 32), Sm8951C("SM89516C", 64, 64), Sm89516A("SM8908", 8),
+            Sm89516A("SM8954A", 16),    Sm89516A("SM8958A", 32),     Sm89516A("SM89516A", 64),
+            Sm2950("SM2951", 4),        Sm2950("SM2952", 8),         Sm2950("SM2953", 8),
+            Sm2950("SM2954", 16)};
+}
+
+}  // namespace
+
+const std::vector<PinTable51Part>& Pin51Parts() {
+    static const std::vector<PinTable51Part> parts = Build();
+    return parts;
+}
+
+SeatedPart MakePin51(std::string_view name) {
+    for (const PinTable51Part& p : Pin51Parts())
+        if (name == p.name) return {std::make_unique<PinTable51Chip>(p), Placement::Dip(40)};
+    return {};
+}
+
+void RegisterPin51(ChipRegistry& registry) {
+    for (const PinTable51Part& p : Pin51Parts()) {
+        const std::string n = p.name;
+        registry.Add(n, [n] { return MakePin51(n); });
+    }
+}
+
+}  // namespace quilla::sim
