@@ -401,10 +401,16 @@ void AlgoForm::Guarded(const std::function<void()>& fn) {
 // ---- batch ----------------------------------------------------------------------------------------
 
 void AlgoForm::RunBatch(const std::vector<BatchStep>& steps, const std::function<bool()>& nextChip,
-                        bool massLoop) {
+                        bool massLoop, const std::function<bool()>& passCheck) {
     do {
         if (massLoop && wb.options.MassProduction) {
             if (!nextChip()) return;
+        }
+        if (passCheck) {
+            stepFailed_ = false;
+            bool go = false;
+            Guarded([&] { go = passCheck(); });
+            if (!go || stepFailed_) return;
         }
         wb.ErrorFlag() = 0;
         stepFailed_ = false;

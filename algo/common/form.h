@@ -238,9 +238,11 @@ protected:
     // included) and repeats while mass production stays on. Each pass clears
     // ErrorFlag, runs the ticked steps in order while nothing failed, and after a
     // clean pass shows "End OK.." and counts it (PassCount). A pass with a failed
-    // or refused step ends the batch without counting.
+    // or refused step ends the batch without counting. `passCheck`, when given,
+    // runs at the start of every pass (after the next-chip wait); false ends the
+    // batch.
     void RunBatch(const std::vector<BatchStep>& steps, const std::function<bool()>& nextChip,
-                  bool massLoop = true);
+                  bool massLoop = true, const std::function<bool()>& passCheck = nullptr);
     // The batch of the forms that run their first pass at once and wait for the
     // next chip after each clean pass (in mass production): each clean pass shows
     // "End OK.." and is counted; a pass with a failed or refused step ends it.

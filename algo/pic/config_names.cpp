@@ -35,6 +35,8 @@ const Index kP16fEEx{&kA, &kB, &kC, &kB, &kD, &kE, &kG, &kH, &kJ, &kL};
 const Index kP16fx{&kA, &kB, &kC, &kB, &kD, &kE, &kF, &kEmpty, &kEmpty, &kEmpty};
 const Index kP16f87xa1{&kA, &kB, &kC, &kB, &kD, &kE, &kG, &kH, &kJ, &kEmpty};
 const Index kP16f628a1{&kK, &kEmpty, &kEmpty, &kEmpty, &kEmpty, &kEmpty, &kEmpty, &kEmpty, &kEmpty, &kEmpty};
+// PIC12F and PIC16F630 (one filled set).
+const Index kP12fxxx{&kL, &kEmpty, &kEmpty, &kEmpty, &kEmpty, &kEmpty, &kEmpty, &kEmpty, &kEmpty, &kEmpty};
 
 }  // namespace
 
@@ -45,6 +47,7 @@ const ConfigCaptions& ConfigBitNames(ConfigNameForm form, int cfg) {
         case ConfigNameForm::P16fx: return *kP16fx[s];
         case ConfigNameForm::P16f87xa1: return *kP16f87xa1[s];
         case ConfigNameForm::P16f628a1: return *kP16f628a1[s];
+        case ConfigNameForm::P12fxxx: return *kP12fxxx[s];
     }
     return kEmpty;
 }

@@ -14,7 +14,7 @@ namespace quilla {
 using ConfigCaptions = std::array<std::string, 16>;  // caption k: box k + 1, bit k
 
 // The forms with captioned configuration boxes.
-enum class ConfigNameForm { P16fEEx, P16fx, P16f87xa1, P16f628a1 };
+enum class ConfigNameForm { P16fEEx, P16fx, P16f87xa1, P16f628a1, P12fxxx };
 
 // The captions of set `cfg` for a form (cfg outside 0 to 9: set 0).
 const ConfigCaptions& ConfigBitNames(ConfigNameForm form, int cfg);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "algo/common/sidefile.h"
 #include "catalog/form.h"
@@ -13,27 +14,8 @@ using namespace proto;
 namespace {
 
 
-struct PackageRow {
-    int pkg;
-    const char* design;
-    const char* picture;  // shown before the design, or null
-    int vpp, vcc, gnd;
-    std::uint32_t lo, hi;
-};
-constexpr PackageRow kPackages[] = {
-    {44, "pic16plcc44.bit", "p44b.bmp", 22, 11, 10, 0x248600, 0},
-    {45, "pic16qfp44.bit", "qfp44.bmp", 22, 11, 10, 0x290600, 0},
-    // 0xFF, not 0xFFFF: socket pins 41-48 hold no pin of a 40-pin part (the contact
-    // test would never pass); the built-in 40-pin rows have 0xFF.
-    {40, "pic16dip40.bit", nullptr, 1, 32, 31, 0xFFFFFFFF, 0xFF},
-    {28, "pic16dip28.bit", nullptr, 7, 26, 25, 0xFFFFFF80, 0x03},
-    {18, "pic16dip18.bit", nullptr, 15, 25, 16, 0x1FFFF800, 0},
-};
-
-const PackageRow* FindPackage(int pkg) {
-    for (const auto& p : kPackages)
-        if (p.pkg == pkg) return &p;
-    return nullptr;
+const PicPackage* FindPackage(int pkg) {
+    return FindPicPackage(kPicPackages44to18, std::size(kPicPackages44to18), pkg);
 }
 
 }  // namespace
@@ -116,7 +98,7 @@ void TP16fEEx::SetupForDevice() {
     ApplyCaptions(ConfigBitNames(ConfigNameForm::P16fEEx, wb.sel.GetParam("cfg=")));
     Package = wb.sel.GetParam("pkg=");
     if (Package == 0) wb.prompts.ShowMessage("Bad Package! ");
-    if (const PackageRow* p = FindPackage(Package)) {
+    if (const PicPackage* p = FindPackage(Package)) {
         if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
         Ep3.LoadBitFile(p->design);
         row_.VppPin = p->vpp;

@@ -16,6 +16,22 @@ std::string Fmt(const char* f, unsigned a, unsigned b) {
 
 }  // namespace
 
+const PicPackage kPicPackages44to18[5] = {
+    {44, nullptr, "pic16plcc44.bit", "p44b.bmp", 22, 11, 10, 0x248600, 0},
+    {45, nullptr, "pic16qfp44.bit", "qfp44.bmp", 22, 11, 10, 0x290600, 0},
+    // 0xFF, not 0xFFFF: socket pins 41-48 hold no pin of a 40-pin part (the contact
+    // test would never pass); the built-in 40-pin rows have 0xFF.
+    {40, "PKG:  DIP40", "pic16dip40.bit", nullptr, 1, 32, 31, 0xFFFFFFFF, 0xFF},
+    {28, "PKG:  DIP28", "pic16dip28.bit", nullptr, 7, 26, 25, 0xFFFFFF80, 0x03},
+    {18, "PKG:  DIP18", "pic16dip18.bit", nullptr, 15, 25, 16, 0x1FFFF800, 0},
+};
+
+const PicPackage* FindPicPackage(const PicPackage* table, std::size_t n, int pkg) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (table[i].pkg == pkg) return &table[i];
+    return nullptr;
+}
+
 PicFlashForm::PicFlashForm(Workbench& w, std::string caption, const PicVariant& variant, PicFlashTraits traits)
     : PicForm(w, std::move(caption), variant), traits_(traits) {}
 
@@ -101,20 +117,21 @@ void PicFlashForm::BlankClick() {
     Pic.QueueConfigRead(0xFF);
     Pic.Leave();
     const auto area = Pic.ReplyWords();
-    if ((area[7] & 0x3FFF) != 0x3FFF) {
+    if ((area[7] & traits_.blankConfigMask) != traits_.blankConfigMask) {
         Status(traits_.configNotBlank);
         wb.ErrorFlag() = 1;
         return;
     }
-    if (!Pic.Enter(r.Pins(), true)) return;
+    if (!Pic.Enter(r.Pins(), traits_.blankSecondEntryChecks)) return;
     wb.ErrorFlag() = 0;
     Ep3.UsbFlush();
     const int n = Pic.Variant().wordsPerReply;
+    const std::int32_t last = CheckedLast(r);
     std::uint8_t block[64];
     for (std::int32_t a = 0; a < r.ProgramLast; a += 2 * n) {
         ShowProgress(a, r.ProgramLast);
         Pic.ReadBlock(n, block);
-        for (int k = 0; k < n && a + 2 * k < r.ProgramLast; ++k) {
+        for (int k = 0; k < n && a + 2 * k < last; ++k) {
             if (block[2 * k] != 0xFF || (block[2 * k + 1] & 0x3F) != 0x3F) {
                 Status("No empty.");
                 ShowProgress(a, r.ProgramLast);
@@ -139,10 +156,11 @@ void PicFlashForm::WriteClick() {
     for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
     wb.Display();
     Status("Writing..");
-    Ep3.VppPin(0);
+    if (traits_.writeVppOffFirst) Ep3.VppPin(0);
     if (!Pic.Enter(r.Pins(), true)) return;
     const int waits = Waits();
-    for (std::int32_t a = 0; a <= r.ProgramLast; a += 2) {
+    const std::int32_t last = CheckedLast(r);
+    for (std::int32_t a = 0; a <= last; a += 2) {
         const auto* img = wb.ImageBuffer.data() + a;
         Pic.ProgramWord(static_cast<std::uint16_t>(img[0] | (img[1] << 8)), waits);
         if (a % 16 == 0) {
@@ -161,7 +179,7 @@ void PicFlashForm::VerifyClick() {
     if (!Check(PicStep::Verify)) return;
     Status("Verify.");
     Pic.PowerOn(r.Pins());
-    const std::string volt = Text("VeriyVolt");
+    const std::string volt = Has("VeriyVolt") ? Text("VeriyVolt") : std::string();
     Ep3.SetVcc(volt == "Vrfy电压3.3V" ? 3300 : volt == "Vrfy电压2.5V" ? 2500 : SetupVcc);
     Ep3.VppPin(r.VppPin);
     Pic.SerialEnable();
@@ -176,11 +194,12 @@ void PicFlashForm::VerifyClick() {
     wb.ErrorFlag() = 0;
     Ep3.UsbFlush();
     const int n = Pic.Variant().wordsPerReply;
+    const std::int32_t last = CheckedLast(r);
     std::uint8_t block[64];
     for (std::int32_t a = 0; a < r.ProgramLast; a += 2 * n) {
         ShowProgress(a, r.ProgramLast);
         Pic.ReadBlock(n, block);
-        for (int k = 0; k < n && a + 2 * k < r.ProgramLast; ++k) {
+        for (int k = 0; k < n && a + 2 * k < last; ++k) {
             const auto* img = wb.ImageBuffer.data() + a + 2 * k;
             if (block[2 * k] != img[0] || (block[2 * k + 1] & 0x3F) != (img[1] & 0x3F)) {
                 Status("Error....");
@@ -221,12 +240,13 @@ void PicFlashForm::RdConfigClick() {
 void PicFlashForm::WtConfigClick() {
     const PicRow& r = Row();
     if (traits_.writeConfigChecks) {
-        Status("烧CFG 位...");
+        Status(traits_.writeConfigStatus);
         if (!Check(PicStep::WriteConfig)) return;
     }
     ControlsToConfig();
     if (!Pic.Enter(r.Pins(), true)) return;
-    Pic.WriteConfigArea(UserId, ConfigWord, Waits());
+    if (traits_.writeConfigThenWord) Pic.WriteConfigAreaThenWord(UserId, ConfigWord, Waits());
+    else Pic.WriteConfigArea(UserId, ConfigWord, Waits());
     Pic.Leave();
     if (traits_.writeConfigDone) Success(traits_.writeConfigDone);
 }
@@ -264,7 +284,13 @@ void PicFlashForm::WrDataClick() {
     Ep3.VppPin(0);
     if (!Pic.Enter(r.Pins(), true)) return;
     wb.ErrorFlag() = 0;
-    for (int i = 0; i < ee; ++i) Pic.WriteEepromByte(wb.ImageBuffer[static_cast<std::size_t>(EepromImage + i)]);
+    for (int i = 0; i < ee; ++i) {
+        Pic.SendCommandData(Pic.Codes().loadData, wb.ImageBuffer[static_cast<std::size_t>(EepromImage + i)]);
+        Pic.SendCommand(traits_.dataBegin);
+        Ep3.UsbPut1(Wait27);
+        Pic.SendCommand(Pic.Codes().increment);
+        if (traits_.dataEnd >= 0) Pic.SendCommand(static_cast<std::uint8_t>(traits_.dataEnd));
+    }
     Ep3.UsbFlush();
     Pic.Leave();
     Pic.Enter(r.Pins(), false);

@@ -28,7 +28,31 @@ struct PicFlashTraits {
     std::uint32_t readConfigLoad = 0xFF;  // data of Read CFG's load configuration
     bool writeConfigChecks = true;     // Write CFG: its status text and the form's checks first
     const char* writeConfigDone = nullptr;  // status after Write CFG, or none
+    // Later forms:
+    std::uint16_t blankConfigMask = 0x3FFF;  // Blank: (word 7 AND mask) must equal mask
+    bool keepsLastWord = false;        // Write, Blank and Verify leave the last program word alone
+    bool writeVppOffFirst = true;      // Write routes VPP off before its power-up
+    bool blankSecondEntryChecks = true;  // Blank's second power-up checks the current
+    std::uint8_t dataBegin = 0x18;     // W.Data: the begin command of each byte
+    int dataEnd = -1;                  // W.Data: the end command after the increment, -1 for none
+    const char* writeConfigStatus = "烧CFG 位...";
+    bool writeConfigThenWord = false;  // Write CFG: IDs, three increments, then 02h/08h at 2007h
 };
+
+// A package of the key-driven forms (pkg=): its label text, design, the
+// placement picture shown before the design (or none) and the row's pins and
+// contact masks.
+struct PicPackage {
+    int pkg;
+    const char* label;
+    const char* design;
+    const char* picture;
+    int vpp, vcc, gnd;
+    std::uint32_t lo, hi;
+};
+// 44 PLCC, 45 QFP, 40, 28 and 18 DIP (PIC16FEE, PIC1687XA, PIC16F).
+extern const PicPackage kPicPackages44to18[5];
+const PicPackage* FindPicPackage(const PicPackage* table, std::size_t n, int pkg);
 
 class PicFlashForm : public PicForm {
 public:
@@ -42,15 +66,15 @@ public:
     // test, no question): LastReadId bytes 0 and 1.
     int ReadIdForSelfCheck() override;
 
-    void ReadToFileClick();
-    void BlankClick();
-    void WriteClick();
-    void VerifyClick();
+    virtual void ReadToFileClick();
+    virtual void BlankClick();
+    virtual void WriteClick();
+    virtual void VerifyClick();
     virtual void EraseClick() = 0;
-    void RdConfigClick();
-    void WtConfigClick();
-    void RdDataClick();
-    void WrDataClick();
+    virtual void RdConfigClick();
+    virtual void WtConfigClick();
+    virtual void RdDataClick();
+    virtual void WrDataClick();
 
     std::vector<PicRow> Table;
     int SetupVcc = 5000;  // the VCC level of setup, restored after Verify
@@ -70,6 +94,9 @@ protected:
     bool EraseData(const PicRow& r);
     bool EraseAll(const PicRow& r);
     bool EraseByItem(const PicRow& r, int item);
+    // The last program byte offset an operation covers: the row's, or with
+    // keepsLastWord the one before the last word.
+    std::int32_t CheckedLast(const PicRow& r) const { return traits_.keepsLastWord ? r.ProgramLast - 2 : r.ProgramLast; }
     // Setup's start: a line the form cannot serve (DeviceLineError) shows one
     // message and sends nothing (false); else the pins reset, the hex window
     // and the form shown, and the chosen row copied.

@@ -30,6 +30,11 @@ const PicVariant P16f87xa1{"TP16f87xa1", kPlainCodes, PicPowerOrder::GroundVccSe
                            {0x02, 0x18, Wait26, PicWaitRule::DelayDoubledWhenSlow, 0, 0x17, 0x06}, 32};
 const PicVariant P16f628a1{"TP16f628a1", kPlainCodes, PicPowerOrder::VppFirst, PicVppRaise::SerialEnable,
                            {0x02, 0x08, Wait26, PicWaitRule::DelayDoubledWhenSlow, 0, -1, 0x06}, 32};
+// The PIC12F6xx and PIC16F630 forms: VPP first, 02h, 08h, N x wait 26, 06h.
+const PicVariant P12fxxx{"TP12fxxx", kPlainCodes, PicPowerOrder::VppFirst, PicVppRaise::SerialEnable,
+                         {0x02, 0x08, Wait26, PicWaitRule::DelayHalvedWhenFast, 0, -1, 0x06}, 32};
+const PicVariant P16f630x{"TP16f630x", kPlainCodes, PicPowerOrder::VppFirst, PicVppRaise::SerialEnable,
+                          {0x02, 0x08, Wait26, PicWaitRule::DelayDoubledWhenSlow, 0, -1, 0x06}, 32};
 const PicVariant P16c505x{"TP16c505x", kPlainCodes, PicPowerOrder::GroundVccSettle, PicVppRaise::PinHigh,
                           {0x02, 0x08, Wait25, PicWaitRule::Fixed, 1, 0x0E, 0x06}, 32};
 

@@ -81,6 +81,46 @@ std::vector<PicCommandCode> Table16F7x() {
             {kLow4, 0x09, PicOp::BulkEraseSelfTimed}};
 }
 
+// PIC16F87XA (DS39589): loads, reads and the increment with the top two bits
+// don't-care; begin erase/programming (internally timed), begin programming
+// only (externally timed, closed by end programming), the self-timed bulk
+// and chip erases.
+std::vector<PicCommandCode> Table16F87xA() {
+    return {{kLow4, 0x00, PicOp::LoadConfig},         {kLow4, 0x02, PicOp::LoadProgram},
+            {kLow4, 0x03, PicOp::LoadData},           {kLow4, 0x04, PicOp::ReadProgram},
+            {kLow4, 0x05, PicOp::ReadData},           {kLow4, 0x06, PicOp::Increment},
+            {kAll, 0x08, PicOp::BeginEraseProgram},   {kAll, 0x18, PicOp::BeginExternal},
+            {kAll, 0x17, PicOp::EndProgramming},      {kAll, 0x1F, PicOp::ChipEraseNow},
+            {kAll, 0x09, PicOp::BulkEraseProgramNow}, {kAll, 0x0B, PicOp::BulkEraseDataNow}};
+}
+
+// PIC16F627A/628A/648A (DS41196) and PIC12F629/675, PIC16F630/676 (DS41191):
+// every code with the top two bits don't-care; begin programming (x x 1 0 0 0)
+// is internally timed, the bulk erases are self-timed.
+std::vector<PicCommandCode> TableVppFirst() {
+    return {{kLow4, 0x00, PicOp::LoadConfig},          {kLow4, 0x02, PicOp::LoadProgram},
+            {kLow4, 0x03, PicOp::LoadData},            {kLow4, 0x04, PicOp::ReadProgram},
+            {kLow4, 0x05, PicOp::ReadData},            {kLow4, 0x06, PicOp::Increment},
+            {kLow4, 0x08, PicOp::BeginEraseProgram},   {kLow4, 0x09, PicOp::BulkEraseProgramNow},
+            {kLow4, 0x0B, PicOp::BulkEraseDataNow}};
+}
+
+// CP in bit 13 alone (PIC16F87XA, PIC16F627A/628A/648A): programmed protects all.
+int ProtectAllByBit13(std::uint16_t config, int words) { return (config & 0x2000) ? words : 0; }
+// CP in bit 7 (PIC12F629/675, PIC16F630/676).
+int ProtectAllByBit7(std::uint16_t config, int words) { return (config & 0x0080) ? words : 0; }
+
+// The internal oscillator (FOSC 100 or 101) with MCLR as an input (MCLRE 0):
+// FOSC2 in bit 4 on the PIC16F62xA, in bit 2 on the PIC12F6xx/PIC16F630.
+bool IntOscNoMclr62xA(std::uint16_t c) {
+    const int fosc = ((c >> 2) & 4) | (c & 3);
+    return (fosc == 4 || fosc == 5) && !(c & 0x20);
+}
+bool IntOscNoMclr675(std::uint16_t c) {
+    const int fosc = c & 7;
+    return (fosc == 4 || fosc == 5) && !(c & 0x20);
+}
+
 std::vector<Pic14Part> BuildParts() {
     std::vector<Pic14Part> v;
     // PIC16C84 (DS30189) and PIC16F83/84 (DS30262): no device ID (2006h reads
@@ -150,6 +190,69 @@ std::vector<Pic14Part> BuildParts() {
                      dip40 ? 40 : 28, f.words, 2, 0, f.id, 0x005F, Table16F7x(), &ProtectAllByBit4, -1, 0x0010, 35,
                      135, true, 44, 55, 20, 1 * Millisecond, 30 * Millisecond, 0, 68, 65, 135});
     }
+    // PIC16F873A/874A/876A/877A (DS39589; ratings DS39582): eight write latches
+    // chosen by the address's low three bits. Begin programming only is
+    // externally timed (1 ms; the forms wait dly= ms), closed by end programming
+    // (17h); the PIC1687XA form steps the counter before it ends a data EEPROM
+    // write, and the cycle goes on (accepted as the form sends it). Chip erase
+    // (1Fh) 8 ms, 10 ms waited; EEPROM 4 ms. Configuration: bits 1-0 FOSC,
+    // 2 WDTE, 3 PWRTE, 6 BOREN, 7 LVP, 8 CPD, 10-9 WRT, 11 DEBUG, 13 CP; bits 5-4
+    // and 12 read 1. VIHH from VDD + 3.5 V to 13.5 V, program VDD 4.5-5.5 V.
+    for (const F87x& f : {F87x{"PIC16F873A", 28, 4096, 128, 0x0E40}, F87x{"PIC16F874A", 40, 4096, 128, 0x0E60},
+                          F87x{"PIC16F876A", 28, 8192, 256, 0x0E00}, F87x{"PIC16F877A", 40, 8192, 256, 0x0E20}}) {
+        const bool dip40 = f.pins == 40;
+        Pic14Part p{f.name, f.pins, dip40 ? std::vector<int>{11, 32} : std::vector<int>{20},
+                    dip40 ? std::vector<int>{12, 31} : std::vector<int>{8, 19}, 1, dip40 ? 39 : 27,
+                    dip40 ? 40 : 28, f.words, 8, f.ee, f.id, 0x2FCF, Table16F87xA(), &ProtectAllByBit13, 8, 0x2100, 35,
+                    135, true, 45, 55, 20, 1 * Millisecond, 8 * Millisecond, 4 * Millisecond, 75, 75, 140};
+        p.externalTakesIncrement = true;
+        v.push_back(std::move(p));
+    }
+    // PIC16F627A/628A/648A (DS41196; ratings DS40044: VDD 6.5 V, MCLR 14.0 V,
+    // other pins VDD + 0.3 V): entered VPP first, or VDD first unless the
+    // configuration selects the internal oscillator with MCLR off.
+    // Configuration: bits 1-0 and 4 FOSC, 2 WDTE, 3 PWRTE, 5 MCLRE, 6 BOREN,
+    // 7 LVP, 8 CPD, 13 CP; bits 12-9 read 1. Programming 4 ms (the form waits
+    // dly= ms), bulk erase 6 ms and EEPROM writes 6 ms (10 ms waited).
+    // VIHH from 10 V; the form's 12.7 V is accepted up to 13.5 V (family rule 8),
+    // as is its program VDD of 4.4 V (the window is 4.5-5.5 V).
+    for (auto [name, words, ee, id] : {std::tuple{"PIC16F627A", 1024, 128, 0x1040}, {"PIC16F628A", 2048, 128, 0x1060},
+                                       {"PIC16F648A", 4096, 256, 0x1100}}) {
+        Pic14Part p{name, 18, {14}, {5}, 4, 12, 13, words, 1, ee, static_cast<std::uint16_t>(id), 0x21FF,
+                    TableVppFirst(), &ProtectAllByBit13, 8, 0x2100, 100, 135, false, 44, 55, 20, 4 * Millisecond,
+                    6 * Millisecond, 6 * Millisecond, 68, 65, 140};
+        p.vppFirst = true;
+        p.refusesVddFirst = &IntOscNoMclr62xA;
+        v.push_back(std::move(p));
+    }
+    // PIC12F629/675 and PIC16F630/676 (DS41191; ratings DS41190/DS40039: VDD
+    // 6.5 V, MCLR 13.5 V): entered as the PIC16F62xA. The last program word
+    // holds the factory oscillator calibration (RETLW 34xxh at 3FFh), erased by
+    // a bulk erase like any word. Configuration: bits 2-0 FOSC, 3 WDTE, 4 PWRTE,
+    // 5 MCLRE, 6 BODEN, 7 CP, 8 CPD, 13-12 the factory bandgap calibration
+    // (shipped 11b here: the word reads 31FFh); bits 11-9 read 0. Programming
+    // 2.5 ms typical, lowered to 1 ms (family rule 8: the PIC12F form's dly=1
+    // with "Fast写" waits one 1 ms); bulk erase and EEPROM writes 6 ms (10 ms
+    // waited). The 14-pin parts sit as "16f630.bmp" shows: chip pins 1-7 on
+    // socket pins 27-33, 8-14 on 8-14.
+    struct F675 {
+        const char* name;
+        int pins;
+        std::uint16_t id;
+    };
+    for (const F675& f : {F675{"PIC12F629", 8, 0x0F80}, F675{"PIC12F675", 8, 0x0FC0}, F675{"PIC16F630", 14, 0x10C0},
+                          F675{"PIC16F676", 14, 0x10E0}}) {
+        const bool p8 = f.pins == 8;
+        Pic14Part p{f.name, f.pins, {1}, {p8 ? 8 : 14}, 4, p8 ? 6 : 12, p8 ? 7 : 13, 1024, 1, 128, f.id, 0x31FF,
+                    TableVppFirst(), &ProtectAllByBit7, 8, 0x0180, 100, 135, false, 45, 55, 20, 1 * Millisecond,
+                    6 * Millisecond, 6 * Millisecond, 68, 65, 135};
+        p.vppFirst = true;
+        p.refusesVddFirst = &IntOscNoMclr675;
+        p.configZeros = 0x0E00;
+        p.factoryLastWord = 0x3480;
+        if (!p8) p.placement = {27, 28, 29, 30, 31, 32, 33, 8, 9, 10, 11, 12, 13, 14};
+        v.push_back(std::move(p));
+    }
     return v;
 }
 
@@ -173,6 +276,8 @@ Pic14Chip::Pic14Chip(const Pic14Part& part)
     for (int a = 0; a < part.words; ++a) SetWord(a, ErasedWord);
     for (auto& w : config_) w = ErasedWord;
     config_[6] = part.deviceId;
+    config_[7] = part.factoryConfig & ErasedWord;
+    if (part.factoryLastWord != 0) SetWord(part.words - 1, part.factoryLastWord);
 }
 
 AbsoluteMaximum Pic14Chip::Ratings() const {
@@ -206,7 +311,8 @@ std::uint16_t Pic14Chip::ReadProgramWord() const {
     if (pc_ >= ConfigBase) {
         const int k = pc_ & 7;
         if (pc_ >= ConfigBase + 8) return ErasedWord;
-        if (k == 7) return static_cast<std::uint16_t>((ConfigWord() | ~part_.configMask) & ErasedWord);
+        if (k == 7)
+            return static_cast<std::uint16_t>((ConfigWord() | ~part_.configMask) & ~part_.configZeros & ErasedWord);
         return ConfigArea(k);
     }
     const int a = pc_ % part_.words;
@@ -246,13 +352,21 @@ void Pic14Chip::OnPinsChanged(ChipPins& pins) {
     const bool rose = vihh && !vihh_;
     vihh_ = vihh;  // followed with VDD off too: MCLR that rose before VDD enters nothing
     if (!grounded || vdd < kPowerOnReset) {
+        powered_ = false;
         PowerDown(pins);
         return;
     }
+    const bool poweredUp = !powered_;
+    powered_ = true;
     vdd_ = vdd;
     if (!programMode_) {
-        // MCLR rising into the window with VDD up and clock and data held low.
-        if (rose && vdd >= part_.readVddMin && !pins.High(part_.clock) && !pins.High(part_.data)) {
+        // MCLR rising into the window with VDD up and clock and data held low
+        // (VDD first), or, on the VPP-first parts, VDD rising with MCLR already
+        // inside the window.
+        const bool vddFirst = rose && !poweredUp &&
+                              !(part_.refusesVddFirst && part_.refusesVddFirst(ConfigWord()));
+        const bool vppFirst = part_.vppFirst && vihh && poweredUp;
+        if ((vddFirst || vppFirst) && vdd >= part_.readVddMin && !pins.High(part_.clock) && !pins.High(part_.data)) {
             Enter();
             clock_ = false;
         }
@@ -275,7 +389,8 @@ void Pic14Chip::OnPinsChanged(ChipPins& pins) {
 void Pic14Chip::Rising(ChipPins& pins) {
     // The next command cuts an internally timed cycle short; an externally
     // timed one waits for its end command, a self-timed bulk erase runs on.
-    if (shift_ == Shift::Command && bits_ == 0 && busy_ != Busy::None && !external_ && busy_ != Busy::BulkErase)
+    if (shift_ == Shift::Command && bits_ == 0 && busy_ != Busy::None && !external_ && busy_ != Busy::BulkErase &&
+        busy_ != Busy::EraseNow)
         busy_ = Busy::None;
     if (shift_ == Shift::DataOut) pins.Drive(part_.data, (frameOut_ >> bits_) & 1u);
 }
@@ -321,12 +436,17 @@ void Pic14Chip::Decode(ChipPins& pins, std::uint8_t code) {
             break;
         }
     if (!hit) return;  // not in the part's table: ignored
-    if (busy_ == Busy::Word && external_) {
+    if (busy_ != Busy::None && external_) {
         if (hit->op == PicOp::EndProgramming) {
             EndExternal();
             return;
         }
+        if (hit->op == PicOp::Increment && part_.externalTakesIncrement) {
+            pc_ = pc_ >= ConfigBase ? std::min(pc_ + 1, 0x3FFF) : (pc_ + 1) % ConfigBase;
+            return;
+        }
         busy_ = Busy::None;  // any other command ends the cycle: nothing is programmed
+        external_ = false;
     }
     pendingOp_ = hit->op;
     switch (hit->op) {
@@ -353,7 +473,7 @@ void Pic14Chip::Decode(ChipPins& pins, std::uint8_t code) {
 }
 
 void Pic14Chip::Execute(PicOp op, std::uint16_t data) {
-    if (busy_ == Busy::BulkErase) return;  // taken, without effect, while the erase runs
+    if (busy_ == Busy::BulkErase || busy_ == Busy::EraseNow) return;  // taken, without effect, while the erase runs
     const auto latch = static_cast<std::size_t>(pc_ & (part_.latchWords - 1));
     switch (op) {
         case PicOp::LoadConfig:
@@ -392,6 +512,11 @@ void Pic14Chip::Execute(PicOp op, std::uint16_t data) {
         case PicOp::BulkEraseSelfTimed:
             StartBulkErase();
             break;
+        case PicOp::ChipEraseNow:
+        case PicOp::BulkEraseProgramNow:
+        case PicOp::BulkEraseDataNow:
+            StartEraseNow(op);
+            break;
         default:
             break;
     }
@@ -403,6 +528,33 @@ void Pic14Chip::StartBulkErase() {
     if (vdd_ < part_.progVddMin || vdd_ > part_.progVddMax) return;
     busy_ = Busy::BulkErase;
     bulkWithIds_ = pc_ >= ConfigBase;
+    busyTime_ = 0;
+    busyNeeded_ = part_.eraseTime;
+}
+
+namespace {
+constexpr unsigned kScopeProgram = 1, kScopeData = 2, kScopeConfig = 4, kScopeIds = 8;
+}  // namespace
+
+void Pic14Chip::StartEraseNow(PicOp op) {
+    busy_ = Busy::None;
+    external_ = false;
+    if (vdd_ < part_.progVddMin || vdd_ > part_.progVddMax) return;
+    const bool inConfig = pc_ >= ConfigBase;
+    switch (op) {
+        case PicOp::ChipEraseNow:
+            eraseScope_ = kScopeProgram | kScopeData;
+            if (inConfig && loaded_ == Loaded::Config) eraseScope_ |= kScopeConfig | kScopeIds;
+            break;
+        case PicOp::BulkEraseProgramNow:
+            eraseScope_ = kScopeProgram;
+            if (inConfig) eraseScope_ |= kScopeConfig | kScopeIds;
+            break;
+        default:
+            eraseScope_ = kScopeData;
+            break;
+    }
+    busy_ = Busy::EraseNow;
     busyTime_ = 0;
     busyNeeded_ = part_.eraseTime;
 }
@@ -433,6 +585,7 @@ void Pic14Chip::StartCycle(PicOp begin) {
     if (loaded_ == Loaded::Data) {
         if (part_.eeBytes == 0) return;
         busy_ = Busy::EepromByte;
+        external_ = begin == PicOp::BeginExternal;
         busyAddress_ = pc_ % part_.eeBytes;
         busyValue_ = dataLatch_;
         busyNeeded_ = part_.eeWriteTime;
@@ -490,6 +643,21 @@ void Pic14Chip::Finish() {
             if (bulkWithIds_)
                 for (int k = 0; k < 4; ++k) SetConfigArea(k, ErasedWord);
             return;
+        case Busy::EraseNow: {
+            const bool config = (eraseScope_ & kScopeConfig) != 0;
+            // Without the configuration a chip erase clears program and data
+            // memory whatever the protection; a bulk erase of one of them
+            // leaves a protected chip alone.
+            const bool chip = (eraseScope_ & (kScopeProgram | kScopeData)) == (kScopeProgram | kScopeData);
+            if (!config && !chip && (ConfigWord() & part_.cpMask) != part_.cpMask) return;
+            if (eraseScope_ & kScopeProgram)
+                for (int a = 0; a < part_.words; ++a) SetWord(a, ErasedWord);
+            if (eraseScope_ & kScopeData) std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
+            if (config) SetConfigArea(7, ErasedWord);
+            if (eraseScope_ & kScopeIds)
+                for (int k = 0; k < 4; ++k) SetConfigArea(k, ErasedWord);
+            return;
+        }
         case Busy::EepromByte:
             if (!DataProtected()) eeprom_[static_cast<std::size_t>(busyAddress_)] = static_cast<std::uint8_t>(busyValue_);
             return;
@@ -538,6 +706,7 @@ void Pic14Chip::OnRemoved() {
 SeatedPart MakePic14(std::string_view name) {
     const Pic14Part* p = FindPic14Part(name);
     if (!p) return {};
+    if (!p->placement.empty()) return {std::make_unique<Pic14Chip>(*p), Placement::Custom(p->name, p->placement)};
     return {std::make_unique<Pic14Chip>(*p), Placement::Dip(p->pins)};
 }
 

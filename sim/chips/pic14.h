@@ -86,6 +86,11 @@ enum class PicOp : std::uint8_t {
     BeginExternal,      // begin programming, externally timed (ends at EndProgramming)
     EndProgramming,     // ends an externally timed cycle
     BulkEraseSelfTimed, // bulk erase that starts at once and runs on its own
+    ChipEraseNow,       // chip erase (1Fh): self-timed, program memory and data EEPROM,
+                        // the configuration area too after load configuration
+    BulkEraseProgramNow,  // self-timed: program memory (with the counter in the
+                          // configuration area also the IDs and configuration word)
+    BulkEraseDataNow,     // self-timed: data EEPROM
 };
 
 // One line of a part's command table: the bits of `mask` must equal `value`.
@@ -117,6 +122,25 @@ struct Pic14Part {
     Nanos programTime, eraseTime, eeWriteTime;
     // Absolute maximum ratings: any pin, VDD, MCLR.
     Tenths absAny, absVdd, absMclr;
+
+    // ---- the later parts (defaults: as the earlier rows) ----
+    // VPP-first entry: MCLR inside the window before VDD rises enters program
+    // mode too. Such parts refuse the VDD-first entry while their configuration
+    // runs them from the internal oscillator with MCLR as an input
+    // (refusesVddFirst), since they would run code before MCLR rises.
+    bool vppFirst = false;
+    bool (*refusesVddFirst)(std::uint16_t config) = nullptr;
+    // An increment during an externally timed cycle moves the counter and the
+    // cycle goes on (the PIC16F87XA forms step before they end the cycle).
+    bool externalTakesIncrement = false;
+    // Configuration bits that read 0 whatever is stored (unimplemented as 0).
+    std::uint16_t configZeros = 0;
+    // Factory contents: the last program word (0: none), the configuration
+    // word as shipped (its calibration bits).
+    std::uint16_t factoryLastWord = 0;
+    std::uint16_t factoryConfig = 0x3FFF;
+    // Socket placement other than the standard DIP one (empty: standard).
+    std::vector<int> placement = {};
 };
 
 const std::vector<Pic14Part>& Pic14Parts();
@@ -158,7 +182,7 @@ public:
 
 private:
     enum class Shift : std::uint8_t { Command, DataIn, DataOut };
-    enum class Busy : std::uint8_t { None, Word, EepromByte, EraseProgram, EraseData, EraseAll, BulkErase };
+    enum class Busy : std::uint8_t { None, Word, EepromByte, EraseProgram, EraseData, EraseAll, BulkErase, EraseNow };
     enum class Loaded : std::uint8_t { None, Program, Data, Config };
 
     void PowerDown(ChipPins& pins);
@@ -170,6 +194,7 @@ private:
     void Execute(PicOp op, std::uint16_t data);
     void StartCycle(PicOp begin);
     void StartBulkErase();
+    void StartEraseNow(PicOp op);
     void EndExternal();
     void Finish();
     void ProgramOne(int address, std::uint16_t value);
@@ -204,6 +229,8 @@ private:
     bool andOnly_ = false;   // the word cycle is program-only
     bool external_ = false;  // the word cycle ends at EndProgramming
     bool bulkWithIds_ = false;
+    unsigned eraseScope_ = 0;  // what a self-timed erase (EraseNow) clears
+    bool powered_ = false;     // VDD stood above the power-on reset at the last look
     int busyAddress_ = 0;    // the word, or the first word of the block
     std::uint16_t busyValue_ = 0;
     std::array<std::uint16_t, 8> busyLatch_{};

@@ -37,7 +37,9 @@ TEST_P(EveryPicLine, ReachesItsChip) {
     f.Click("Blank");
     EXPECT_EQ(f.Text("Msg"), l.params.rfind("P16F7X", 0) == 0 ? "Blank" : "OK");
     f.Click("RdConfig");
-    EXPECT_EQ(f.Text("Msg"), "Config = 3fff");
+    // The PIC12F6xx/PIC16F630 word reads its unimplemented bits 11-9 as 0.
+    const bool calibrated = l.params.rfind("PIC12F", 0) == 0 || l.params.rfind("PIC16F630", 0) == 0;
+    EXPECT_EQ(f.Text("Msg"), calibrated ? "Config = 31ff" : "Config = 3fff");
     const auto id = b.ChipAs<sim::Pic14Chip>().Part().deviceId;
     EXPECT_EQ(b.wb->sel.LastReadId[0], id >> 8);
     EXPECT_EQ(b.wb->sel.LastReadId[1], id & 0xE0);
@@ -47,7 +49,7 @@ TEST_P(EveryPicLine, ReachesItsChip) {
 INSTANTIATE_TEST_SUITE_P(Device520, EveryPicLine, ::testing::ValuesIn(PicLines()),
                          [](const ::testing::TestParamInfo<Line>& i) { return i.param.part; });
 
-TEST(PicLines, TheListHasThem) { EXPECT_GE(PicLines().size(), 18u); }
+TEST(PicLines, TheListHasThem) { EXPECT_GE(PicLines().size(), 29u); }
 
 }  // namespace
 }  // namespace quilla::test

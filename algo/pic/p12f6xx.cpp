@@ -1,0 +1,114 @@
+#include "algo/pic/p12f6xx.h"
+
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr PicPackage kPackages12f[] = {
+    {40, "PKG:  DIP40", "pic16dip40.bit", nullptr, 1, 32, 31, 0xFFFFFFFF, 0xFF},
+    {28, "PKG:  DIP28", "pic16dip28.bit", nullptr, 7, 26, 25, 0xFFFFFF80, 0x03},
+    {18, "PKG:  DIP18", "pic16dip18.bit", nullptr, 15, 25, 16, 0x1FFFF800, 0},
+    {14, "PKG:  DIP14", "pic16dip14.bit", nullptr, 30, 27, 14, 0xDC003F80, 0x01},
+    {8, "PKG:  DIP8", "pic16dip08.bit", nullptr, 20, 17, 24, 0x00FF0000, 0},
+};
+
+// The PIC16F630 form: no 8-pin package; the 14-pin one shows its placement
+// picture after the label, before the design.
+constexpr PicPackage kPackages630[] = {
+    {40, "PKG:  DIP40", "pic16dip40.bit", nullptr, 1, 32, 31, 0xFFFFFFFF, 0xFF},
+    {28, "PKG:  DIP28", "pic16dip28.bit", nullptr, 7, 26, 25, 0xFFFFFF80, 0x03},
+    {18, "PKG:  DIP18", "pic16dip18.bit", nullptr, 15, 25, 16, 0x1FFFF800, 0},
+    {14, "PKG:  DIP14", "pic16dip14.bit", "16f630.bmp", 30, 27, 14, 0xDC003F80, 0x01},
+};
+
+constexpr PicFlashTraits kTraits{.blankConfigMask = 0x31FF,
+                                 .keepsLastWord = true,
+                                 .writeVppOffFirst = false,
+                                 .blankSecondEntryChecks = false,
+                                 .dataBegin = piccmd::BeginEraseProgram};
+
+}  // namespace
+
+TP12fxxx::TP12fxxx(Workbench& w)
+    : TP12fxxx(w, "P12fxxx", picvariant::P12fxxx,
+               {"PIC12F", ConfigNameForm::P12fxxx, kPackages12f, true, true, 0, 2500}, false) {}
+
+TP12fxxx::TP12fxxx(Workbench& w, std::string caption, const PicVariant& variant, Keys keys, bool speedCombo)
+    : PicKeyedForm(w, std::move(caption), variant, kTraits, keys) {
+    DeclareButtons(true);
+    DeclareConfigBoxes("CFG Config(打勾编程为0)");
+    DeclareBatchAndFields({"Code  ", "Data  ", "程序+数据"}, 2);
+    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
+    AddEdit("Edit2", "厂家识别码(只读)", "", true);
+    AddEdit(kAddress, "", "Add ", true);
+    AddEdit(kType, "", "Type", true);
+    AddStatus(kStatus, "Prompt  ");
+    AddLabel("Package", "Package");
+    AddProgress(kProgress);
+    if (speedCombo) {
+        AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
+    } else {
+        AddCheck("CheckBox17", "Fast写", false);
+        AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    }
+    FillVariantTable();
+    ReadConFile();
+}
+
+// Placeholder rows: sizes and wait always come from the line; the pins and
+// masks stay for a line without a known package.
+void TP12fxxx::FillVariantTable() {
+    const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
+    Table.assign(9, MakePicRow("", 0, 0, 0, 0, 0, 0, 0));
+    for (int i : {1, 3, 4, 7}) Table[static_cast<std::size_t>(i)] = MakePicRow("", 7, 26, 25, 0, 0, lo28, hi28);
+    for (int i : {2, 5, 8}) Table[static_cast<std::size_t>(i)] = MakePicRow("", 1, 32, 31, 0, 0, lo40, hi40);
+}
+
+void TP12fxxx::ToLastWord(const PicRow& r) {
+    Pic.PowerOn(r.Pins());
+    for (std::int32_t i = 0; i < r.ProgramLast / 2; ++i) Pic.SendCommand(Pic.Codes().increment);
+}
+
+// The calibration word is read first and programmed back after every erase
+// path, the chip erase of a line without data EEPROM included.
+void TP12fxxx::EraseClick() {
+    const PicRow& r = Row();
+    if (!Check(PicStep::Erase)) return;
+    ToLastWord(r);
+    Pic.ReadNext();
+    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
+    KeptWord = static_cast<std::uint16_t>(Ep3.UsbReplyBuf[0] | (Ep3.UsbReplyBuf[1] << 8));
+    Status("Erasing....");
+    if (r.EepromLast <= 0) {
+        if (!ChipEraseF(r)) return;
+    } else {
+        const int item = ItemIndex("RadioGroup2");
+        if (item == 0 || item == 2) {
+            Pic.PowerOn(r.Pins());
+            Pic.BulkEraseProgram09();
+            Pic.Leave();
+        }
+        if (item == 1 || item == 2) {
+            Pic.PowerOn(r.Pins());
+            Pic.BulkEraseData0B();
+            Pic.Leave();
+        }
+    }
+    ToLastWord(r);
+    Pic.ProgramWord(KeptWord, Waits());
+    Pic.Leave();
+    Success("OK");
+}
+
+TP16f630x::TP16f630x(Workbench& w)
+    : TP12fxxx(w, "P16f630x", picvariant::P16f630x,
+               {"PIC16F630", ConfigNameForm::P12fxxx, kPackages630, true, true, 0, 2500}, true) {}
+
+QUILLA_FORM(TP12fxxx);
+QUILLA_FORM(TP16f630x);
+
+}  // namespace quilla

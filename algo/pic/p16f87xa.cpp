@@ -1,0 +1,342 @@
+#include "algo/pic/p16f87xa.h"
+
+#include <iterator>
+
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+// P16F628A: 40, 28, 18 and 14-pin DIP, each with its label; no picture.
+constexpr PicPackage kPackages628a[] = {
+    {40, "PKG:  DIP40", "pic16dip40.bit", nullptr, 1, 32, 31, 0xFFFFFFFF, 0xFF},
+    {28, "PKG:  DIP28", "pic16dip28.bit", nullptr, 7, 26, 25, 0xFFFFFF80, 0x03},
+    {18, "PKG:  DIP18", "pic16dip18.bit", nullptr, 15, 25, 16, 0x1FFFF800, 0},
+    {14, "PKG:  DIP14", "pic16dip14.bit", nullptr, 30, 27, 14, 0xDC003F80, 0x01},
+};
+
+const std::vector<std::pair<const char*, const char*>> kBatchBoxes = {
+    {"CheckBoxErase", "Ers."},   {"CheckBoxBlank", "Blank?  "},    {"CheckBoxWrite", "Write."},
+    {"CheckBoxVer", "Vrfy"},     {"CheckBoxrWrData", "W.Data"},    {"CheckBoxConfig", "Wrt.CFG."}};
+
+}  // namespace
+
+PicKeyedForm::PicKeyedForm(Workbench& w, std::string caption, const PicVariant& variant, PicFlashTraits traits,
+                           Keys keys)
+    : PicFlashForm(w, std::move(caption), variant, traits), keys_(keys) {}
+
+void PicKeyedForm::FillVariantTable() {
+    const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
+    Table = {
+        MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
+        MakePicRow("1: PIC16F870 2k", 7, 26, 25, 4095, 63, lo28, hi28),
+        MakePicRow("2: PIC16F871 2k", 1, 32, 31, 4095, 63, lo40, hi40),
+        MakePicRow("3: PIC16F872 2k", 7, 26, 25, 4095, 63, lo28, hi28),
+        MakePicRow("4: PIC16F873 4k", 7, 26, 25, 8191, 127, lo28, hi28),
+        MakePicRow("5: PIC16F874 4k", 1, 32, 31, 8191, 127, lo40, hi40),
+        MakePicRow("6: PIC16F875 ???", 0, 0, 0, 0, 0, 0, 0),
+        MakePicRow("7: PIC16F876A 8k", 7, 26, 25, 16383, 255, lo28, hi28),
+        MakePicRow("8: PIC16F877A 8k", 1, 32, 31, 16383, 255, lo40, hi40),
+    };
+}
+
+std::string PicKeyedForm::DeviceLineError() const {
+    const Selection& s = wb.sel;
+    const int v = s.VariantIndex;
+    const std::string kw = keys_.keyword;
+    if (v < 0 || v >= static_cast<int>(Table.size()))
+        return "Bad device line: variant " + std::to_string(v) + " of " + kw + " is not in the device table";
+    const int fla = s.GetParam("fla=");
+    if (fla < 1 || static_cast<long long>(fla) * 2 > EepromImage)
+        return "Bad device line: fla=" + std::to_string(fla) + " (1 to " + std::to_string(EepromImage / 2) + " words)";
+    if (keys_.eeprom) {
+        const int ee = s.GetParam("ee=");
+        if (ee < 0 || ee > MaxEeprom)
+            return "Bad device line: ee=" + std::to_string(ee) + " (0 to " + std::to_string(MaxEeprom) + ")";
+    }
+    const int pkg = s.GetParam("pkg=");
+    const PicRow& r = Table[static_cast<std::size_t>(v)];
+    if (!FindPicPackage(keys_.packages.data(), keys_.packages.size(), pkg) && !r.Filled())
+        return "Bad device line: pkg=" + std::to_string(pkg) + " names no package for variant " + std::to_string(v);
+    if (const int dly = s.GetParam("dly="); dly < 0 || dly > 1000)
+        return "Bad device line: dly=" + std::to_string(dly) + " (0 to 1000)";
+    if (keys_.fixedVcc == 0) {
+        const int vcc = s.GetParam("vcc=");
+        if (vcc < 0 || vcc > 6500) return "Bad device line: vcc=" + std::to_string(vcc);
+    }
+    return {};
+}
+
+void PicKeyedForm::SetupForDevice() {
+    FillVariantTable();
+    if (!SetupBegin()) return;
+    if (keys_.eeprom) {
+        const int ee = wb.sel.GetParam("ee=");
+        row_.EepromLast = ee - 1;
+        for (const char* c : {"WrData", "RdData", "RadioGroup2", "CheckBoxrWrData"})
+            if (Has(c)) SetEnabled(c, ee != 0);
+        Get("CheckBoxrWrData").Checked = ee != 0;
+    } else {
+        row_.EepromLast = -1;
+    }
+    row_.ProgramLast = 2 * wb.sel.GetParam("fla=") - 1;
+    row_.WriteDelay = wb.sel.GetParam("dly=");
+    ApplyCaptions(ConfigBitNames(keys_.captions, wb.sel.GetParam("cfg=")));
+    Package = wb.sel.GetParam("pkg=");
+    if (Package == 0) wb.prompts.ShowMessage("Bad Package! ");
+    if (const PicPackage* p = FindPicPackage(keys_.packages.data(), keys_.packages.size(), Package)) {
+        if (keys_.packageLabel && p->label) {
+            FormControl& l = Get("Package");
+            l.Caption = p->label;
+            Repaint(l);
+        }
+        if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
+        Ep3.LoadBitFile(p->design);
+        row_.VppPin = p->vpp;
+        row_.VccPin = p->vcc;
+        row_.GndPin = p->gnd;
+        row_.ContactLo = p->lo;
+        row_.ContactHi = p->hi;
+    }
+    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
+    Ep3.VppPin(0);
+    Status(Ep3.Connected ? "" : "Comm Err.");
+    wb.Display();
+    Put(kType, wb.sel.SelectedDevice);
+    SetupVcc = keys_.fixedVcc;
+    if (SetupVcc == 0) {
+        SetupVcc = wb.sel.GetParam("vcc=");
+        if (SetupVcc < keys_.vccFloor) SetupVcc = 5000;
+    }
+    Ep3.SetVcc(SetupVcc);
+    Ep3.SetVpp(12700);
+    ready_ = true;
+}
+
+bool PicKeyedForm::Check(PicStep) { return DeviceIdCheck(false); }
+
+int PicKeyedForm::Waits() const {
+    std::string speed;
+    if (Has("Speed")) speed = Text("Speed");
+    else if (Has("CheckBox17") && Ticked("CheckBox17")) speed = "Fast写";
+    return Pic.WaitCount({row_.WriteDelay, speed, 0});
+}
+
+void PicKeyedForm::DeclareBatchAndFields(std::vector<std::string> eraseItems, int eraseItem) {
+    if (!eraseItems.empty())
+        AddRadio("RadioGroup2", "Erasing ", std::move(eraseItems), eraseItem).OnClick = [this] { ConfigClick(); };
+    if (keys_.eeprom) {
+        DeclareBatch(kBatchBoxes);
+    } else {
+        std::vector<std::pair<const char*, const char*>> boxes;
+        for (const auto& b : kBatchBoxes)
+            if (std::string(b.first) != "CheckBoxrWrData") boxes.push_back(b);
+        DeclareBatch(boxes);
+    }
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
+}
+
+bool PicKeyedForm::ChipEraseF(const PicRow& r) {
+    Pic.PowerOn(r.Pins());
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(r.VppPin);
+    Pic.SerialEnable();
+    if (Ep3.CheckCurrent() == 0) return false;
+    Pic.ChipEraseF9();
+    Pic.Leave();
+    return true;
+}
+
+void PicKeyedForm::Button1Click() {
+    const PicRow& r = Row();
+    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
+              {"CheckBoxBlank", [this] { BlankClick(); }},
+              {"CheckBoxWrite", [this] { WriteClick(); }},
+              {"CheckBoxVer", [this] { VerifyClick(); }},
+              {"CheckBoxrWrData", [this] { WrDataClick(); }},
+              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; });
+}
+
+void PicKeyedForm::OnClose() {
+    Ep3.PowerOff();
+    WriteConFile();
+}
+
+// ---- TP16f87xa1 --------------------------------------------------------------------------------------
+
+TP16f87xa1::TP16f87xa1(Workbench& w)
+    : PicKeyedForm(w, "P16f87xa1", picvariant::P16f87xa1,
+                   {.dataEnd = piccmd::EndProgramming87xA, .writeConfigStatus = "写ID...", .writeConfigThenWord = true},
+                   {"PIC1687XA", ConfigNameForm::P16f87xa1, kPicPackages44to18}) {
+    DeclareButtons(true);
+    DeclareConfigBoxes("CFG Config(打勾编程为0)");
+    DeclareBatchAndFields({"程序+数据", "程序+数据+CFG "}, 1);
+    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
+    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
+    AddEdit("Edit2", "厂家识别码(只读)", "", true);
+    AddEdit(kAddress, "", "Add ", true);
+    AddEdit(kType, "", "Type", true);
+    AddStatus(kStatus, "Prompt  ");
+    AddProgress(kProgress);
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    FillVariantTable();
+    ReadConFile();
+}
+
+// Chip erase after a program load (program memory and data EEPROM) or a
+// configuration load (also the configuration word and the IDs), by the
+// erase group's item even when the group is disabled (no ee=).
+void TP16f87xa1::EraseClick() {
+    const PicRow& r = Row();
+    if (!Check(PicStep::Erase)) return;
+    Pic.Enter(r.Pins(), false);
+    Status("Erasing....");
+    const std::uint8_t load = ItemIndex("RadioGroup2") == 0 ? piccmd::LoadProgram : piccmd::LoadConfig;
+    Pic.PowerOn(r.Pins());
+    Ep3.VppPin(r.VppPin);
+    Pic.SerialEnable();
+    Pic.ChipErase1F(load);
+    Pic.Leave();
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+// ---- TP16fx --------------------------------------------------------------------------------------------
+
+TP16fx::TP16fx(Workbench& w)
+    : PicKeyedForm(w, "P16fx", picvariant::P16fx,
+                   {.readStatus = "Reading data ........",
+                    .readResetsView = false,
+                    .blankStatus = "Checking...........",
+                    .configNotBlank = "CFG bit not blank!!!!!",
+                    .blankDone = "Blank",
+                    .writeKeepsVcc = true,
+                    .writeDone = "OK",
+                    .verifyChecksCurrent = true,
+                    .deviceIdMask = 0x3FFF,
+                    .readConfigLoad = 0xFFFF,
+                    .writeConfigChecks = false},
+                   {"PIC16F", ConfigNameForm::P16fx, kPicPackages44to18, false, false, 4400}) {
+    DeclareButtons(false);
+    DeclareConfigBoxes("CFG Config(打勾编程为0)");
+    DeclareBatchAndFields({}, 0);
+    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
+    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
+    AddEdit("Edit2", "厂家识别码(只读)", "");
+    AddEdit(kAddress, "", "Add ", true);
+    AddEdit(kType, "", "Type", true);
+    AddStatus(kStatus, "Prompt  ");
+    AddProgress(kProgress);
+    AddLabel("Label1", "文件缓冲区4000h=数据(EEPROM)0000h");
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    FillVariantTable();
+    ReadConFile();
+}
+
+// The PIC16F7X names on the family's rows; no data EEPROM.
+void TP16fx::FillVariantTable() {
+    PicKeyedForm::FillVariantTable();
+    const char* names[] = {"Exit", "1: PIC16F70 2k", "2: PIC16F71 2k", "3: PIC16F72 2k", "4: PIC16F73 4k",
+                           "5: PIC16F74 4k", "6: PIC16F75 ???", "7: PIC16F76 8k", "8: PIC16F77 8k"};
+    for (std::size_t i = 0; i < Table.size(); ++i) {
+        Table[i].Name = names[i];
+        Table[i].EepromLast = 0;
+    }
+}
+
+// Bulk erase with the counter in the configuration area: program memory, the
+// configuration word and the IDs.
+void TP16fx::EraseClick() {
+    const PicRow& r = Row();
+    if (!Check(PicStep::Erase)) return;
+    Status("Erasing....");
+    Pic.PowerOn(r.Pins());
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(r.VppPin);
+    Pic.SerialEnable();
+    if (Ep3.CheckCurrent() == 0) return;
+    Pic.BulkEraseWithConfig09();
+    Pic.Leave();
+    Success("End.");
+}
+
+// Every pass starts with the device ID check; a refused chip ends the batch.
+void TP16fx::Button1Click() {
+    const PicRow& r = Row();
+    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
+              {"CheckBoxBlank", [this] { BlankClick(); }},
+              {"CheckBoxWrite", [this] { WriteClick(); }},
+              {"CheckBoxVer", [this] { VerifyClick(); }},
+              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; }, true,
+             [this] { return DeviceIdCheck(false); });
+}
+
+// ---- TP16f628a1 -----------------------------------------------------------------------------------------
+
+TP16f628a1::TP16f628a1(Workbench& w)
+    : PicKeyedForm(w, "P16f628a1", picvariant::P16f628a1,
+                   {.blankConfigMask = 0x31FF,
+                    .writeVppOffFirst = false,
+                    .blankSecondEntryChecks = false,
+                    .dataBegin = piccmd::BeginEraseProgram},
+                   {"P16F628A", ConfigNameForm::P16f628a1, kPackages628a, true, true, 4400}) {
+    DeclareButtons(true);
+    DeclareConfigBoxes("CFG Config(打勾编程为0)");
+    DeclareBatchAndFields({"Code  ", "Data  ", "程序+数据"}, 2);
+    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
+    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
+    AddEdit("Edit2", "厂家识别码(只读)", "", true);
+    AddEdit(kAddress, "", "Add ", true);
+    AddEdit(kType, "", "Type", true);
+    AddStatus(kStatus, "Prompt  ");
+    AddProgress(kProgress);
+    AddLabel("Package", "Package");
+    FillVariantTable();
+    ReadConFile();
+}
+
+void TP16f628a1::FillVariantTable() {
+    PicKeyedForm::FillVariantTable();
+    Table[7].Name = "7: PIC16F876 8k";
+    Table[8].Name = "8: PIC16F877 8k";
+}
+
+// Without data EEPROM (ee of 0 or 1) the F-form chip erase; otherwise the
+// bulk erases of the erase group (09h, 0Bh, each followed by 08h and a wait).
+void TP16f628a1::EraseClick() {
+    const PicRow& r = Row();
+    if (!Check(PicStep::Erase)) return;
+    Pic.PowerOn(r.Pins());
+    Status("Erasing....");
+    if (r.EepromLast <= 0) {
+        if (!ChipEraseF(r)) return;
+        Success("OK");
+        return;
+    }
+    const int item = ItemIndex("RadioGroup2");
+    auto eraseProgram = [&] {
+        Pic.PowerOn(r.Pins());
+        Pic.BulkEraseProgram09();
+        Pic.Leave();
+    };
+    auto eraseData = [&] {
+        Pic.PowerOn(r.Pins());
+        Pic.BulkEraseData0B();
+        Pic.Leave();
+    };
+    if (item == 0 || item == 2) eraseProgram();
+    if (item == 1 || item == 2) eraseData();
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+QUILLA_FORM(TP16f87xa1);
+QUILLA_FORM(TP16fx);
+QUILLA_FORM(TP16f628a1);
+
+}  // namespace quilla
