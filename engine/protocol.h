@@ -67,6 +67,7 @@ inline constexpr std::uint8_t OpCmdWrite2AAA = 0x2A;     // v
 inline constexpr std::uint8_t OpStrobe33 = 0x2C;
 inline constexpr std::uint8_t OpStrobe45 = 0x2D;
 inline constexpr std::uint8_t OpStrobe46 = 0x2E;
+inline constexpr std::uint8_t OpWePulse7 = OpStrobe46;  // vex300: 10 ms low on socket 7
 inline constexpr std::uint8_t OpLpcFrame = 0x2F;         // v
 inline constexpr std::uint8_t OpLpcSample = 0x30;        // capture
 inline constexpr std::uint8_t OpPicCommand = 0x31;       // c

@@ -32,10 +32,27 @@
 //               The protection survives power-off.
 //   chip erase  parts that have it (CHIP CLEAR): 12 V +- 0.5 on OE, CE low and
 //               WE low for 10 ms in all: every cell 0xFF.
-//   ratings     the datasheets' absolute maximum ratings: any pin, the OE pin.
+//   ratings     the datasheets' absolute maximum ratings: any pin, the OE pin,
+//               A9 where the part reads its ID with a high voltage there.
+//
+// Page-write flash (SST29EE, AT29C, W29C: `flashPage`) on the same model:
+//   page write  a page cycle erases the whole page and writes the loaded bytes;
+//               a byte of the page that was not loaded reads 0xFF afterwards.
+//               Loads end on the first rising edge of CE or WE, so a page may be
+//               loaded by CE pulses while WE stays low; the cycle starts when
+//               the byte-load window closes, whatever WE does then.
+//   chip erase  the six cycles AA, 55, 80, AA, 55, 10 at 5555h, 2AAAh, 5555h,
+//               5555h, 2AAAh, 5555h erase every cell in the part's chip-erase
+//               time, protected or not (no 12 V erase on these parts).
+//   ID          parts with a hardware ID (W29C): 11.5-13 V on A9 with CE and OE
+//               low read the manufacturer code at A0 = 0, the device code at
+//               A0 = 1 (A1 high: the boot-block lockout byte, 0xFE, not locked).
+//               OE low inhibits writes, so the ID reads with WE low too (the
+//               selection dialog's Detect MFG ID holds every control pin low).
 //
 // Not modelled: the RDY/BUSY output of the parts that have one (no form reads
-// it), the ID rows reached with 12 V on A9.
+// it), the ID rows of the EEPROMs, the software ID mode and the boot-block
+// lockout of the flash parts (no form uses them).
 #pragma once
 
 #include <cstdint>
@@ -59,6 +76,12 @@ struct EepromPart {
     bool sdp;                  // software data protection
     bool chipErase;            // CHIP CLEAR with 12 V on OE
     Tenths absAny, absOe;      // absolute maximum ratings
+    // Page-write flash: a page cycle rewrites the whole page (unloaded bytes 0xFF).
+    bool flashPage = false;
+    Nanos softwareErase = 0;   // six-cycle chip erase time (0: no such command)
+    std::uint8_t mfr = 0, dev = 0;  // hardware ID with 12 V on A9 (mfr 0: none)
+    Tenths absA9 = 0;
+    Nanos powerUpDelay = 5 * Millisecond;  // writes inhibited after VCC arrives
 };
 
 const std::vector<EepromPart>& EepromParts();
@@ -131,6 +154,8 @@ private:
     // CHIP CLEAR time summed.
     Nanos eraseTime_ = 0;
     bool erasing_ = false;
+    // The busy cycle is a software chip erase.
+    bool eraseAll_ = false;
 };
 
 // A blank chip of a known part in its standard DIP position; chip empty when unknown.

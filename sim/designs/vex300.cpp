@@ -7,6 +7,31 @@ namespace quilla::sim {
 using namespace proto;
 
 namespace {
+constexpr int kCE = 26;
+constexpr Nanos kStrobeWidth = 250;
+constexpr Nanos kErasePulse = 10 * Millisecond;
+// A8..A14 of the 32-pin routing.
+constexpr int kCommandHighPins[] = {31, 30, 27, 29, 8, 32, 33};
+
+// A pin's driver as it stands, to be put back after a strobe.
+struct Held {
+    bool on;
+    bool high;
+    Writer writer;
+};
+Held Save(DesignContext& ctx, int pin) {
+    Socket& s = ctx.GetSocket();
+    return {s.Driven(pin), s.DriverHigh(pin), s.DriverOf(pin)};
+}
+void Restore(DesignContext& ctx, int pin, const Held& h) {
+    if (!h.on)
+        ctx.Release(pin);
+    else if (h.writer == Writer::Host)
+        ctx.GetSocket().Drive(pin, h.high, Writer::Host);
+    else
+        ctx.Drive(pin, h.high);
+}
+
 std::uint8_t Reverse(std::uint8_t v) {
     std::uint8_t r = 0;
     for (int b = 0; b < 8; ++b)
@@ -92,18 +117,65 @@ std::uint8_t Vex300Design::SampleData(DesignContext& ctx) {
     return v;
 }
 
+void Vex300Design::BusCycle(DesignContext& ctx, int strobe, std::uint8_t data) {
+    for (std::size_t i = 0; i < DataPins.size(); ++i) ctx.Drive(DataPins[i], (data >> i) & 1u);
+    const Held ce = Save(ctx, kCE);
+    const Held st = strobe ? Save(ctx, strobe) : Held{};
+    ctx.Drive(kCE, false);
+    if (strobe) ctx.Drive(strobe, false);
+    ctx.Elapse(kStrobeWidth);
+    if (strobe) Restore(ctx, strobe, st);
+    Restore(ctx, kCE, ce);
+    ctx.Elapse(kStrobeWidth);
+}
+
+void Vex300Design::CommandCycle(DesignContext& ctx, std::uint16_t address, std::uint8_t data) {
+    low_ = static_cast<std::uint8_t>(address & 0xFF);
+    DriveLow(ctx);
+    for (std::size_t b = 0; b < std::size(kCommandHighPins); ++b) ctx.Drive(kCommandHighPins[b], (address >> (8 + b)) & 1u);
+    BusCycle(ctx, 35, data);
+}
+
 bool Vex300Design::Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args,
                            std::span<const std::uint8_t> payload) {
     (void)payload;
     switch (op) {
+        case OpCmdWrite5555:
+            CommandCycle(ctx, 0x5555, args[0]);
+            return true;
+        case OpCmdWrite2AAA:
+            CommandCycle(ctx, 0x2AAA, args[0]);
+            return true;
+        case OpBusWrite:
+            BusCycle(ctx, 35, ctx.Latch(2));
+            return true;
+        case OpStrobe33:
+            BusCycle(ctx, 33, ctx.Latch(2));
+            return true;
+        case OpPageWriteByte:
+            BusCycle(ctx, 0, args[0]);
+            low_ = static_cast<std::uint8_t>(low_ + 1);
+            DriveLow(ctx);
+            return true;
+        case OpWePulse7: {
+            const Held we = Save(ctx, 7);
+            ctx.Drive(7, false);
+            ctx.Elapse(kErasePulse);
+            Restore(ctx, 7, we);
+            return true;
+        }
         case OpAddrInc:
             Step(ctx);
             return true;
         case OpRead1K: {
             std::uint8_t* out = ctx.Block(Read1KSize);
+            // Stepped between the samples; the counter stays on the last byte read
+            // (every form sets the address of its next block, and a carry past
+            // the block would ripple into pins that are not address lines on
+            // every routing, such as the WE pin 33 of a 28-pin EEPROM).
             for (int i = 0; i < Read1KSize; ++i) {
+                if (i > 0) Step(ctx);
                 out[i] = SampleData(ctx);
-                Step(ctx);
             }
             return true;
         }

@@ -10,11 +10,26 @@
 //             carry ripples into A8 and up on the socket pins in the socket
 //             forms' order (31, 30, 27, 29, 8, 32, 33, 7, 6, 34, 35, 5), each
 //             taken at its present level; only pins whose bit changes are driven
-//   0x27      reads 1,024 bytes from the address set (data pins sampled, then
-//             the address stepped as by 0x28); the 1,024 bytes follow
+//   0x27      reads 1,024 bytes from the address set (data pins sampled, the
+//             address stepped as by 0x28 between the samples; it ends on the
+//             last byte read); the 1,024 bytes follow
 //   0x03      captures the data pins into the reply (D0 = bit 0)
 //   latch 3   socket pins 26..33, latch bit k on pin 26 + k (the logic-device
 //             forms' row-address and mode lines)
+//
+// The bus cycles of the page-write and command-set memories (each a whole write
+// cycle: CE, socket 26, goes low with the strobe pin, then both return to the
+// levels they had, so a cycle also works after the host left CE high):
+//   0x29 v    v on the data pins at 5555h: A0-A7 through the address counter,
+//             A8-A14 on 31, 30, 27, 29, 8, 32, 33 (the 32-pin routing), strobe 35
+//   0x2A v    the same at 2AAAh
+//   0x2B      latch 2 at the address set, strobe 35
+//   0x2C      latch 2 at the address set, strobe 33 (WE of a 28-pin part)
+//   0x53 v    v on the data pins, one CE pulse (the host holds WE low and OE
+//             high), then the address counter's A0-A7 step by one (a page
+//             never crosses a 256-byte boundary; nothing ripples into A8 up)
+//   0x2E      a low pulse of 10 ms on socket 7 (the erase strobe given while
+//             12 V lies on OE)
 //
 // Writing latch 1 sets the low byte of the address counter. Latch 2 reaches the
 // data pins only once the host has written it since the design was loaded (a
@@ -83,6 +98,11 @@ protected:
     std::uint8_t SampleData(DesignContext& ctx);
     // Releases pins this design drives (never a level the host set).
     void ReleaseOwn(DesignContext& ctx, std::span<const int> pins);
+
+    // One write cycle: data on the bus, CE and `strobe` (0: CE alone) low, then
+    // both back to what they were.
+    void BusCycle(DesignContext& ctx, int strobe, std::uint8_t data);
+    void CommandCycle(DesignContext& ctx, std::uint16_t address, std::uint8_t data);
 
     // The 8051 commands (sim/designs/mcs51.cpp).
     bool Mcs51Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args);
