@@ -11,7 +11,10 @@ constexpr int kPort0[8] = {39, 38, 37, 36, 35, 34, 33, 32};
 }  // namespace
 
 PinTable51Chip::PinTable51Chip(PinTable51Part part)
-    : part_(std::move(part)), cells_(part_.size, 0xFF), triggerLow_(41, false) {}
+    : part_(std::move(part)), cells_(part_.size, 0xFF), triggerLow_(41, false), triggers_(41, false) {
+    for (const PinTableOp& op : part_.ops)
+        if (op.trigger > 0 && op.trigger <= 40) triggers_[static_cast<std::size_t>(op.trigger)] = true;
+}
 
 AbsoluteMaximum PinTable51Chip::Ratings() const {
     AbsoluteMaximum r;
@@ -30,9 +33,9 @@ const PinTableOp* PinTable51Chip::Match(ChipPins& pins) const {
     return nullptr;
 }
 
-bool PinTable51Chip::CanWrite(ChipPins& pins) const {
+bool PinTable51Chip::CanWrite(ChipPins& pins, const PinTableOp& op) const {
     if (part_.handClock ? clocks_ < 48 : pins.Source(kXtal1) != PinSource::Clock) return false;
-    if (part_.vppMax == 0) return true;
+    if (part_.vppMax == 0 || !op.vpp) return true;
     const Tenths vpp = pins.SupplyVoltage(kEa);
     return vpp >= part_.vppMin && vpp <= part_.vppMax;
 }
@@ -55,7 +58,7 @@ void PinTable51Chip::Apply(const PinTableOp& op, std::uint32_t address, std::uin
             locks_ |= 1u << (op.lockBit - 1);
             break;
         case PinOp::ConfigWrite:
-            config_ = static_cast<std::uint8_t>(address & 0xFF);
+            config_ = static_cast<std::uint8_t>((address >> 1) & 0x7F);
             break;
         case PinOp::ConfigErase:
             config_ = 0xFF;
@@ -100,7 +103,7 @@ void PinTable51Chip::OnPinsChanged(ChipPins& pins) {
         if (pins.High(kPort0[i])) d = static_cast<std::uint8_t>(d | (1u << i));
 
     const PinTableOp* op = Match(pins);
-    const bool write = op && op->op != PinOp::Read && op->op != PinOp::ConfigRead && CanWrite(pins);
+    const bool write = op && op->op != PinOp::Read && op->op != PinOp::ConfigRead && CanWrite(pins, *op);
 
     // Held operations.
     const PinTableOp* held = write && op->trigger == 0 ? op : nullptr;
@@ -112,27 +115,26 @@ void PinTable51Chip::OnPinsChanged(ChipPins& pins) {
         heldDone_ = false;
     }
 
-    // Triggered operations: each trigger pin's low pulse.
-    for (const PinTableOp& t : part_.ops) {
-        if (t.trigger == 0) continue;
-        const bool low = !pins.High(t.trigger);
-        const bool was = triggerLow_[static_cast<std::size_t>(t.trigger)];
-        if (low == was) continue;
-        triggerLow_[static_cast<std::size_t>(t.trigger)] = low;
+    // Triggered operations: each trigger pin's low pulse (the operation's
+    // levels leave that pin out, so they match with it low and high).
+    for (int pin = 1; pin <= 40; ++pin) {
+        if (!triggers_[static_cast<std::size_t>(pin)]) continue;
+        const bool low = !pins.High(pin);
+        if (low == triggerLow_[static_cast<std::size_t>(pin)]) continue;
+        triggerLow_[static_cast<std::size_t>(pin)] = low;
+        const bool mine = write && op->trigger == pin;
         if (low) {
-            armed_ = (write && op == &t && busyLeft_ == 0) ? &t : nullptr;
+            armed_ = mine && busyLeft_ == 0 ? op : nullptr;
             armAddress_ = a;
             armData_ = d;
         } else {
-            // The levels are matched with the trigger pin back high, so the
-            // operation's table leaves that pin out.
-            if (armed_ == &t && write && op == &t && a == armAddress_ && d == armData_) {
-                busy_ = &t;
+            if (armed_ && armed_ == op && mine && a == armAddress_ && d == armData_) {
+                busy_ = op;
                 busyAddress_ = a;
                 busyData_ = d;
-                busyLeft_ = static_cast<Nanos>(static_cast<double>(t.time) * SlowFactor());
+                busyLeft_ = static_cast<Nanos>(static_cast<double>(op->time) * SlowFactor());
                 if (busyLeft_ == 0) {
-                    Apply(t, a, d);
+                    Apply(*op, a, d);
                     busy_ = nullptr;
                 }
             }
@@ -252,12 +254,63 @@ PinTable51Part Sm2950(const char* name, std::uint32_t kib) {
     return p;
 }
 
+// SM59064 / SM59264 (the TSm59064x / TSm59264x settings): no VPP, EA low
+// while writing, every write started by a low pulse on P3.7 with ALE low;
+// modes on P3.4/P3.5 (SM59064) or P3.0/P3.1 (SM59264).
+PinTable51Part Sm59(const char* name, bool sm59264) {
+    PinTable51Part p;
+    p.name = name;
+    p.size = 0x10000;
+    if (sm59264) {
+        p.fixedFrom = 0xFC00;
+        const std::initializer_list<int> pins = {10, 11, 29, 30, 31};
+        p.ops = {{PinOp::Read, Lv(pins, "LLLLL")},
+                 {PinOp::Program, Lv(pins, "LLHLL"), 50 * us, 17},
+                 {PinOp::Erase, Lv(pins, "HHHLL"), 500 * ms, 17},
+                 {PinOp::Lock, Lv(pins, "HLHLL"), 20 * us, 17, 1}};
+        return p;
+    }
+    // P3.0-P3.3 low in every setting but the ISP ones (P3.3 high; the size on
+    // A7-A1, P3.0 and P3.1 high to program it).
+    const std::initializer_list<int> pins = {10, 11, 12, 13, 14, 15, 29, 30, 31};
+    p.ops = {{PinOp::Read, Lv(pins, "LLLLLLLLL")},
+             {PinOp::ConfigRead, Lv(pins, "LLLLHLLLL")},
+             {PinOp::Program, Lv(pins, "LLLLLLHLL"), 50 * us, 17},
+             {PinOp::Erase, Lv(pins, "LLLLHHHLL"), 500 * ms, 17},
+             {PinOp::Lock, Lv(pins, "LLLLHLHLL"), 20 * us, 17, 1},
+             {PinOp::ConfigErase, Lv(pins, "LLLHLLHLL"), 5 * ms, 17},
+             {PinOp::ConfigWrite, Lv(pins, "HHLHLLHLL"), 10 * us, 17}};
+    return p;
+}
+
+// MSU2951-MSU2958 (the TMsu2958x settings): 4.5 V on EA, 48 clocks by hand
+// on XTAL1 after reset, every write started by a low pulse on P3.7 with ALE
+// low.
+PinTable51Part Msu(const char* name, std::uint32_t kib) {
+    PinTable51Part p;
+    p.name = name;
+    p.size = kib * 1024;
+    p.vppMin = 43;
+    p.vppMax = 55;
+    p.handClock = true;
+    const std::initializer_list<int> pins = {10, 11, 12, 13, 14, 15, 29, 30};
+    p.ops = {{PinOp::Read, Lv({10, 11, 12, 13, 14, 15, 17, 29, 30, 31}, "LLLLLLHLLH")},
+             {PinOp::Program, Lv(pins, "LLLLHHHL"), 8 * us, 17},
+             {PinOp::Erase, Lv(pins, "LLLLLLHL"), 300 * ms, 17, 0, false},
+             {PinOp::Lock, Lv({10, 11, 12, 13, 14, 15, 16, 29, 30}, "LLLLLHLHL"), 20 * us, 17, 1}};
+    return p;
+}
+
 std::vector<PinTable51Part> Build() {
     return {Sm8951C("SM8951A", 4, 8),   Sm8951C("SM8952A", 8, 8),    Sm8951C("SM8954C", 16, 16),
             Sm8951C("SM8958C", 32, 32), Sm8951C("SM89516C", 64, 64), Sm89516A("SM8908", 8),
             Sm89516A("SM8954A", 16),    Sm89516A("SM8958A", 32),     Sm89516A("SM89516A", 64),
             Sm2950("SM2951", 4),        Sm2950("SM2952", 8),         Sm2950("SM2953", 8),
-            Sm2950("SM2954", 16)};
+            Sm2950("SM2954", 16),
+            Sm59("SM59064", false),     Sm59("SM59264", true),
+            Msu("MSU2951", 4),          Msu("MSU2952", 8),           Msu("MSU2953", 8),
+            Msu("MSU2954", 16),         Msu("MSU2955", 16),          Msu("MSU2956", 24),
+            Msu("MSU2957", 24),         Msu("MSU2958", 32)};
 }
 
 }  // namespace

@@ -50,6 +50,7 @@ struct PinTableOp {
     Nanos time = 0;                // held: minimum; triggered: busy time
     int trigger = 0;               // pin of the low pulse that starts it (0: held)
     int lockBit = 0;               // Lock: which bit (1..)
+    bool vpp = true;               // needs VPP on EA (when the part has a window)
 };
 
 struct PinTable51Part {
@@ -88,7 +89,7 @@ public:
 
 private:
     const PinTableOp* Match(ChipPins& pins) const;
-    bool CanWrite(ChipPins& pins) const;
+    bool CanWrite(ChipPins& pins, const PinTableOp& op) const;
     void Apply(const PinTableOp& op, std::uint32_t address, std::uint8_t data);
     void PowerLost();
 
@@ -107,7 +108,7 @@ private:
     bool heldDone_ = false;
     Nanos eraseTime_ = 0;  // summed over erase pulses
     // Triggered operations.
-    std::vector<bool> triggerLow_;
+    std::vector<bool> triggerLow_, triggers_;
     const PinTableOp* armed_ = nullptr;
     std::uint32_t armAddress_ = 0;
     std::uint8_t armData_ = 0;

@@ -1,0 +1,252 @@
+#include "algo/mcs51/msu.h"
+
+#include <string>
+
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+constexpr int kRst = 9, kP37 = 17, kXtal2 = 18, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
+}  // namespace
+
+TMsu2958x::TMsu2958x(Workbench& w) : Mcs51Form(w, "Msu2958", {21, 22, 23, 24, 25, 26, 27, 28}) {
+    DeclareStatus();
+    AddButton("Erase", "Erase", [this] { EraseClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Write", "Write ", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
+    AddButton("Secrity", "Lock", [this] { SecrityClick(); });
+    AddButton("Read1", "Read  ", [this] { ReadRom(); });
+    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+    AddRadio("RadioGroup1", "Erase   ", {"0.5S  ", "1 S  ", "2 S  "}, 1);
+    DeclareBatch({{"CheckBox1", "Erase "},
+                  {"CheckBox2", "Blank?  "},
+                  {"CheckBox3", "Write."},
+                  {"CheckBox4", "Vrfy"},
+                  {"CheckBox5", "Lock"}},
+                 " Run  ", [this] { Button1Click(); });
+    FillVariantTable();
+}
+
+void TMsu2958x::FillVariantTable() {
+    Table = {{"Exit", 0},           {"1: MSU2951", 0x0FFF}, {"2: MSU2952", 0x1FFF},
+             {"3: MSU2953", 0x1FFF}, {"4: MSU2954", 0x3FFF}, {"5: MSU2955", 0x3FFF},
+             {"6: MSU2956", 0x5FFF}, {"7: MSU2957", 0x5FFF}, {"8: MSU2958", 0x7FFF}};
+    if (const Mcs51Row* r = SelectedRow()) Put(kType, r->Name.size() > 2 ? r->Name.substr(2) : std::string());
+}
+
+void TMsu2958x::SetupForDevice() {
+    if (!SetupRowOk()) return;
+    Ep3.ResetPins();
+    FillVariantTable();
+    UsePackage(ChoosePackage(wb.sel.TypeText));
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    const Mcs51Row& r = *SelectedRow();
+    Put(kType, r.Name.substr(2));
+    wb.FileNew();
+    ShowRowRange(r);
+    AlgoForm::Show();
+    if (!Ep3.Connected) return;
+    Ep3.GndPin(GndPinNo);
+    Ep3.SetVpp(4500);
+    Ep3.SetVcc(5000);
+}
+
+void TMsu2958x::OnClose() { Ep3.PowerOff(); }
+
+int TMsu2958x::PreCheck51() {
+    if (!ContactTest()) return 0;
+    Ep3.GndPin(20);
+    Ep3.VccPin(VccPinNo);
+    return 1;
+}
+
+void TMsu2958x::PowerUp51() {
+    Ep3.GndPin(GndPinNo);
+    Ep3.SetPinOption(VccPinNo, 1);
+    Ep3.VccPin(0);
+    Ep3.ClockPin(0);
+    Ep3.SetPinOption(kXtal2, 1);
+    Ep3.SetPinOption(kXtal1, 0);
+    Ep3.PinLow(kXtal1);
+    Ep3.SetPortMode(PortMode51Read);
+    Ep3.PinLow(kXtal1);
+    Ep3.VccPin(VccPinNo);
+    SetPins({H(kP37), H(kProg), L(kPsen), L(10), L(11), L(12), L(13), L(14), L(15), H(kEa), L(kRst), H(kRst)});
+    // The chip's clock, by hand.
+    for (int i = 0; i < 48; ++i) SetPins({H(kXtal1), L(kXtal1)});
+    Flush();
+}
+
+void TMsu2958x::ProgramByte51(std::uint8_t b) {
+    Ep3.UsbPut2(OpPutData51, b);
+    SetPins({L(kProg), L(kP37), H(kP37), H(kProg)});
+    Put1(Wait25);
+}
+
+void TMsu2958x::EraseStep51() {
+    PowerUp51();
+    SetAddress51(0);
+    Ep3.SetPortMode(PortModeReset);
+    Ep3.UsbPut2(OpPutData51, 0x00);
+    SetPins({H(kPsen), L(kProg), L(kP37), H(kP37)});
+    Put1(Wait26);
+    SetPins({H(kProg), L(kPsen)});
+    Flush();
+}
+
+bool TMsu2958x::StartRead(const char* status) {
+    PowerUp51();
+    Status(status);
+    SetPins({L(kPsen), H(kProg), L(kProg), H(kP37)});
+    Ep3.VppPin(VppPinNo);
+    if (!Ep3.CheckCurrent()) return false;
+    Flush();
+    return true;
+}
+
+void TMsu2958x::ReadRom() {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    if (!StartRead("Read.")) return;
+    ForEachBlock(r, [this](std::int32_t a) {
+        ReadBlock(Image(a));
+        return true;
+    });
+    ShowProgress(r.LastAddress);
+    SuppliesOff();
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void TMsu2958x::BlankClick() {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    if (!StartRead("Blank CHK")) return;
+    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    const bool blank = ForEachBlock(r, [&](std::int32_t a) {
+        ReadBlock(buf);
+        const int i = FirstNotBlank(buf);
+        if (i < 0) return true;
+        Status("No!!!");
+        wb.ErrorFlag() = 1;
+        ShowProgress(a + i);
+        SuppliesOff();
+        return false;
+    });
+    if (!blank) return;
+    SuppliesOff();
+    Success("Blank OK");
+    wb.ErrorFlag() = 0;
+    ShowProgress(r.LastAddress);
+}
+
+void TMsu2958x::VerifyClick() {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    if (!StartRead("Verify.")) return;
+    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    const bool same = ForEachBlock(r, [&](std::int32_t a) {
+        ReadBlock(buf);
+        const int i = CompareBlock(a, buf);
+        if (i < 0) return true;
+        wb.ErrorFlag() = 1;
+        ShowProgress(a + i);
+        SuppliesOff();
+        return false;
+    });
+    if (!same) return;
+    SuppliesOff();
+    Success("OK");
+    wb.ErrorFlag() = 0;
+    ShowProgress(r.LastAddress);
+}
+
+void TMsu2958x::WriteClick() {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    if (!wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        StepFailed();
+        return;
+    }
+    Status("Writing..");
+    PowerUp51();
+    SetPins({H(14), H(15)});
+    Ep3.SetPortMode(PortModeReset);
+    Ep3.PinHigh(kPsen);
+    Ep3.VppPin(VppPinNo);
+    if (!Ep3.CheckCurrent()) return;
+    ForEachBlock(r, [this](std::int32_t a) {
+        for (int i = 0; i < kBlock; ++i) {
+            ProgramByte51(*Image(a + i));
+            NextAddress51();
+        }
+        Flush();
+        return true;
+    });
+    ShowProgress(r.LastAddress);
+    SuppliesOff();
+    Success("OK");
+}
+
+void TMsu2958x::EraseClick() {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    Status("Erasing");
+    EraseStep51();
+    PowerUp51();
+    if (!Ep3.CheckCurrent()) return;
+    SetAddress51(0);
+    Ep3.SetPortMode(PortModeReset);
+    Ep3.UsbPut2(OpPutData51, 0xFF);
+    SetPins({H(kPsen), L(kProg), L(kP37), H(kP37)});
+    static constexpr int kWaits[] = {5, 10, 20};
+    const int item = ItemIndex("RadioGroup1");
+    Waits(Wait28, kWaits[item >= 0 && item < 3 ? item : 1]);
+    Flush();
+    SetPins({H(kProg), L(kPsen)});
+    ShowProgress(r.LastAddress);
+    // VCC stays routed after Erase.
+    Success("OK");
+}
+
+void TMsu2958x::SecrityClick() {
+    Row();
+    Status("Locking");
+    PowerUp51();
+    Ep3.VppPin(VppPinNo);
+    if (!Ep3.CheckCurrent()) return;
+    Ep3.SetPortMode(PortModeReset);
+    Ep3.UsbPut2(OpPutData51, 0xFF);
+    SetAddress51(0);
+    SetPins({L(10), L(11), L(12), L(13), L(16), L(14), H(15), H(kPsen), L(kProg), L(kP37), H(kP37)});
+    Waits(Wait25, 3);
+    SetPins({H(kProg), H(kPsen)});
+    Waits(Wait27, 2);
+    SuppliesOff();
+    Success("Locked..");
+}
+
+void TMsu2958x::Button1Click() {
+    Row();
+    // The contact test once before the first pass; the file check before the passes.
+    if (!PreCheck51()) return;
+    if (Ticked("CheckBox3") && !wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        return;
+    }
+    RunBatch51({{"CheckBox1", [this] { EraseClick(); }},
+                {"CheckBox2", [this] { BlankClick(); }},
+                {"CheckBox3", [this] { WriteClick(); }},
+                {"CheckBox4", [this] { VerifyClick(); }},
+                {"CheckBox5", [this] { SecrityClick(); }}});
+}
+
+QUILLA_FORM(TMsu2958x);
+
+}  // namespace quilla
