@@ -18,6 +18,9 @@ DESIGNS=(
   at90s8535dip40
   at90s8515plcc44
   at90s8535plcc44
+  at90s2323
+  ATdip20spi
+  ATmeg161spi
   pic16dip40 pic16dip40c pic16dip28 pic16dip28c pic16dip29 pic16dip20
   pic16dip18 pic16dip18c pic16dip14 pic16dip08 pic16plcc44 pic16qfp44
   i82802

@@ -43,6 +43,42 @@ constexpr AvrPins kDip40Mega16{40, 9, 10, 11, 13, 12, 15, 16, 17, 18, 19, 20, 21
 // ATmega161/162, DIP40 (AT90S8515 pinout: PD1-PD7 on 11-17, PA0 on 39).
 constexpr AvrPins kDip40Mega161{40, 9, 40, 20, 19, 18, 11, 12, 13, 14, 15, 16, 17, 39, {1, 2, 3, 4, 5, 6, 7, 8}};
 
+// AT90S2323/2343, DIP8: RESET 1, XTAL1 2, XTAL2 3, GND 4, MOSI 5, MISO 6, SCK 7, VCC 8.
+AvrPins Dip8At90s2323() {
+    AvrPins p{};
+    p.count = 8;
+    p.reset = 1;
+    p.xtal1 = 2;
+    p.xtal2 = 3;
+    p.gnd = 4;
+    p.vcc = 8;
+    p.mosi = 5;
+    p.miso = 6;
+    p.sck = 7;
+    return p;
+}
+
+// ATtiny26, DIP20: MOSI 1, MISO 2, SCK 3, VCC 5, GND 6, XTAL1 7, XTAL2 8, RESET 10.
+AvrPins Dip20Tiny26() {
+    AvrPins p{};
+    p.count = 20;
+    p.mosi = 1;
+    p.miso = 2;
+    p.sck = 3;
+    p.vcc = 5;
+    p.gnd = 6;
+    p.xtal1 = 7;
+    p.xtal2 = 8;
+    p.reset = 10;
+    return p;
+}
+
+// Serial programming waits: AT90S2323/2343 tWD_PROG at 5 V for flash and
+// EEPROM bytes (fuse and lock writes alike), tWD_ERASE; ATtiny26 tWD_FLASH,
+// tWD_EEPROM, tWD_FUSE, tWD_ERASE.
+constexpr AvrTimes kAt90s2323Times{4 * Millisecond, 4 * Millisecond, 4 * Millisecond, 8 * Millisecond};
+constexpr AvrTimes kTiny26Times{4500 * Microsecond, 9 * Millisecond, 4500 * Microsecond, 9 * Millisecond};
+
 std::vector<AvrPart> BuildParts() {
     std::vector<AvrPart> v;
     const std::array<std::uint8_t, 3> twoFuses{0xFF, 0xFF, 0x00};
@@ -88,6 +124,33 @@ std::vector<AvrPart> BuildParts() {
     at90s("AT90S4433", 0x92, 0x03, 0x1000, 0x100, S::FuseAndLock, 0xDA, 0x3F, {}, kDip28At90s);
     // Fuse byte: CKSEL3..0, INTCAP (bits 0-4); no EEPROM, one calibration byte.
     at90s("ATtiny28", 0x91, 0x07, 0x800, 0, S::FuseAndLock, 0xF2, 0x1F, {0xB6}, kDip28At90s);
+    // Serial-programmed parts. AT90S2323/2343: one fuse byte (bit 5 SPIEN,
+    // bit 0 FSTRT or RCEN), SPIEN programmed as shipped, RCEN too on the 2343.
+    const auto at90s23 = [&v](const char* name, std::uint8_t id2, std::uint8_t fuse, AvrClock clock) {
+        AvrPart p{name, {0x1E, 0x91, id2}, 0x800, 0, 0x80, 0, 1, {fuse, 0xFF, 0xFF}, {0x21, 0x00, 0x00},
+                  0x03, {}, -1, kAt90s2323Times, Dip8At90s2323()};
+        p.fuseStyle = S::Combined;
+        p.parallel = false;
+        p.spi = AvrSpi::WordWrite;
+        p.clock = clock;
+        p.spien = {0, 5};
+        v.push_back(std::move(p));
+    };
+    at90s23("AT90S2323", 0x02, 0xDF, AvrClock::External);
+    at90s23("AT90S2343", 0x03, 0xDE, AvrClock::Rcen);
+    // ATtiny26: low fuse PLLCK, CKOPT, SUT1-0, CKSEL3-0; high fuse RSTDISBL,
+    // SPIEN, EESAVE, BODLEVEL, BODEN (bits 4-0); 0xE1/0xF7 as shipped (1 MHz
+    // internal RC); four calibration bytes (1, 2, 4, 8 MHz).
+    {
+        AvrPart p{"ATtiny26", {0x1E, 0x91, 0x09}, 0x800, 32, 0x80, 0, 2, {0xE1, 0xF7, 0xFF}, {0xFF, 0x1F, 0x00},
+                  0x03, {0xA6, 0xA9, 0xAE, 0xB3}, 2, kTiny26Times, Dip20Tiny26()};
+        p.parallel = false;
+        p.spi = AvrSpi::Paged;
+        p.clock = AvrClock::Cksel;
+        p.spien = {1, 3};
+        p.rstdisbl = {1, 4};
+        v.push_back(std::move(p));
+    }
     return v;
 }
 
@@ -196,7 +259,9 @@ void AvrChip::LeaveProgramming(ChipPins& pins) {
     pending_ = Pending::None;
     busy_ = 0;
     ReleaseBus(pins);
-    pins.Release(part_.pins.rdy);
+    if (part_.pins.rdy) pins.Release(part_.pins.rdy);
+    if (misoDriven_) pins.Release(part_.pins.miso);
+    misoDriven_ = false;
     pageBuffer_.assign(pageBuffer_.size(), 0xFF);
 }
 
@@ -204,16 +269,29 @@ void AvrChip::OnPinsChanged(ChipPins& pins) {
     if (!Powered(pins)) {
         if (mode_ != Mode::Off) LeaveProgramming(pins);
         mode_ = Mode::Off;
+        resetLow_ = false;
         if (part_.pins.xtal2) pins.Release(part_.pins.xtal2);
         return;
     }
+    const bool poweredUp = mode_ == Mode::Off;
+    if (poweredUp) powerFuse_ = fuse_;
     // The oscillator amplifier: XTAL2 is XTAL1 inverted while the chip is powered.
     if (part_.pins.xtal2) pins.Drive(part_.pins.xtal2, !pins.High(part_.pins.xtal1));
     const Tenths reset = pins.SupplyVoltage(part_.pins.reset);
     const bool high = reset >= kEnterMin;
     if (!high) {
         if (mode_ == Mode::Parallel) LeaveProgramming(pins);
+        if (mode_ != Mode::Serial) mode_ = Mode::Run;
+        if (part_.spi != AvrSpi::None) SerialPins(pins, poweredUp);
+        return;
+    }
+    if (mode_ == Mode::Serial) {
+        LeaveProgramming(pins);
         mode_ = Mode::Run;
+    }
+    resetLow_ = false;
+    if (!part_.parallel) {
+        mode_ = Mode::Refused;
         return;
     }
     if (mode_ == Mode::Off || mode_ == Mode::Run) {
@@ -338,6 +416,7 @@ std::uint8_t AvrChip::LockFromData(std::uint8_t data) const {
 
 void AvrChip::StartWrite(ChipPins& pins) {
     const AvrPins& p = part_.pins;
+    pendingErase_ = false;
     if (pins.SupplyVoltage(p.vcc) < kWriteVcc) return;  // too low to program anything
     const bool bs1 = pins.High(p.bs1);
     const bool bs2 = HighPin(pins, p.bs2);
@@ -407,6 +486,190 @@ void AvrChip::StartWrite(ChipPins& pins) {
     if (busy_ == 0) busy_ = 1;
 }
 
+// ---- serial (SPI) programming --------------------------------------------------------------
+
+namespace {
+constexpr Nanos kSerialListen = 20 * Millisecond;  // after RESET went low
+}  // namespace
+
+bool AvrChip::FuseProgrammed(AvrFuseBit f, bool atPowerUp) const {
+    if (f.byte < 0) return false;
+    const auto k = static_cast<std::size_t>(f.byte);
+    const std::uint8_t v = atPowerUp ? powerFuse_[k] : fuse_[k];
+    return !(v & (1u << f.bit));
+}
+
+bool AvrChip::Clocked(ChipPins& pins) const {
+    bool internal = false;
+    switch (part_.clock) {
+        case AvrClock::Internal: internal = true; break;
+        case AvrClock::External: internal = false; break;
+        case AvrClock::Rcen: internal = !(powerFuse_[0] & 0x01); break;
+        case AvrClock::Cksel: {
+            const int cksel = powerFuse_[0] & 0x0F;
+            internal = cksel >= 1 && cksel <= 4;
+            break;
+        }
+    }
+    return internal || pins.Source(part_.pins.xtal1) == PinSource::Clock;
+}
+
+void AvrChip::SerialPins(ChipPins& pins, bool poweredUp) {
+    const AvrPins& p = part_.pins;
+    const bool resetLow = !pins.High(p.reset);
+    const bool sck = pins.High(p.sck);
+    if (!resetLow) {
+        // Running: the serial mode ends.
+        if (mode_ == Mode::Serial) LeaveProgramming(pins);
+        if (misoDriven_) pins.Release(p.miso);
+        misoDriven_ = false;
+        mode_ = Mode::Run;
+        resetLow_ = false;
+        sck_ = sck;
+        return;
+    }
+    if (poweredUp || !resetLow_) {
+        // RESET has just gone low (or the power came with it low): the serial
+        // interface listens 20 ms from now when SCK stood low.
+        resetLow_ = true;
+        spiReady_ = !sck && FuseProgrammed(part_.spien, true) && !FuseProgrammed(part_.rstdisbl, true);
+        spiSince_ = pins.Now();
+        spiBits_ = 0;
+        spiOut_ = spiNext_ = 0xFF;
+        sck_ = sck;
+        return;
+    }
+    const bool rising = sck && !sck_, falling = !sck && sck_;
+    sck_ = sck;
+    if (!spiReady_ || pins.Now() - spiSince_ < kSerialListen || !Clocked(pins)) return;
+    if (rising) {
+        spiShift_ = static_cast<std::uint8_t>((spiShift_ << 1) | (pins.High(p.mosi) ? 1 : 0));
+        writeVccLow_ = pins.SupplyVoltage(p.vcc) < kWriteVcc;
+        if (++spiBits_ % 8 == 0) SerialByte(spiShift_);
+    }
+    if (falling && spiBits_ > 0) {
+        const int k = static_cast<int>(spiBits_ % 8);
+        if (k == 0) spiOut_ = spiNext_;
+        pins.Drive(p.miso, ((spiOut_ >> (7 - k)) & 1u) != 0);
+        misoDriven_ = true;
+    }
+}
+
+void AvrChip::SerialByte(std::uint8_t b) {
+    const std::size_t index = static_cast<std::size_t>((spiBits_ / 8 - 1) % 4);
+    spiBytes_[index] = b;
+    spiNext_ = b;  // the echo
+    if (index == 2 && mode_ == Mode::Serial) spiNext_ = SerialRead();
+    if (index == 3) SerialExecute();
+}
+
+std::uint8_t AvrChip::SerialRead() const {
+    const std::uint8_t b1 = spiBytes_[0], b2 = spiBytes_[1], b3 = spiBytes_[2];
+    if (busy_ > 0) return 0xFF;
+    const std::uint32_t words = part_.flashBytes / 2;
+    switch (b1) {
+        case 0x20:
+        case 0x28: {
+            if (LockedReads()) return 0xFF;
+            const std::uint32_t w = ((static_cast<std::uint32_t>(b2) << 8) | b3) % words;
+            return cells_[2 * w + (b1 == 0x28 ? 1 : 0)];
+        }
+        case 0xA0:
+            if (LockedReads() || part_.eepromBytes == 0) return 0xFF;
+            return cells_[part_.flashBytes + b3 % part_.eepromBytes];
+        case 0x30:
+            if (LockedReads()) return 0xFF;
+            return (b3 & 0x03) < 3 ? part_.signature[b3 & 0x03] : 0xFF;
+        case 0x38:
+            if (part_.spi != AvrSpi::Paged) return b3;
+            return (b3 & 0x03) < part_.calibration.size() ? part_.calibration[b3 & 0x03] : 0xFF;
+        case 0x50:
+            if (part_.spi != AvrSpi::Paged) return b3;
+            return (b2 & 0x08) ? 0xFF : Fuse(0);
+        case 0x58:
+            if (part_.spi != AvrSpi::Paged) return FuseLockRead(true, false);
+            return (b2 & 0x08) ? Fuse(1) : Lock();
+        default:
+            return b3;  // no read: the echo
+    }
+}
+
+void AvrChip::StartSerialWrite(Pending kind, Nanos t, std::uint32_t addr, std::uint8_t data, int index) {
+    pending_ = kind;
+    pendingAddr_ = addr;
+    pendingData_ = data;
+    pendingIndex_ = index;
+    pendingErase_ = kind == Pending::EepromByte;
+    busy_ = static_cast<Nanos>(static_cast<double>(t) * SlowFactor());
+    if (busy_ == 0) busy_ = 1;
+}
+
+void AvrChip::SerialExecute() {
+    const std::uint8_t b1 = spiBytes_[0], b2 = spiBytes_[1], b3 = spiBytes_[2], b4 = spiBytes_[3];
+    if (mode_ != Mode::Serial) {
+        if (b1 == 0xAC && b2 == 0x53) {
+            mode_ = Mode::Serial;
+            pageBuffer_.assign(part_.flashPageBytes, 0xFF);
+        }
+        return;
+    }
+    if (busy_ > 0 || writeVccLow_) return;
+    const bool paged = part_.spi == AvrSpi::Paged;
+    const std::uint32_t words = part_.flashBytes / 2;
+    const std::uint32_t w = ((static_cast<std::uint32_t>(b2) << 8) | b3) % words;
+    const AvrTimes& t = part_.times;
+    switch (b1) {
+        case 0xAC:
+            if ((b2 & 0xE0) == 0x80) {
+                StartSerialWrite(Pending::Erase, t.chipErase, 0, 0);
+            } else if (!paged && (b2 & 0xF9) == 0xF9) {
+                StartSerialWrite(Pending::Lock, t.fuseLock, 0, LockFromData(b2));
+            } else if (!paged && (b2 & 0xFE) == 0xBE) {
+                if (LockedWrites()) return;
+                // SPIEN cannot change in serial mode: only FSTRT/RCEN (bit 0).
+                StartSerialWrite(Pending::Fuse, t.fuseLock, 0,
+                                 static_cast<std::uint8_t>((fuse_[0] & ~0x01) | (b2 & 0x01)));
+            } else if (paged && b2 == 0xA0) {
+                if (LockedWrites()) return;
+                StartSerialWrite(Pending::Fuse, t.fuseLock, 0, b4, 0);
+            } else if (paged && b2 == 0xA8) {
+                if (LockedWrites()) return;
+                const std::uint8_t keep = static_cast<std::uint8_t>(1u << part_.spien.bit);
+                StartSerialWrite(Pending::Fuse, t.fuseLock, 0,
+                                 static_cast<std::uint8_t>((b4 & ~keep) | (fuse_[1] & keep)), 1);
+            } else if (paged && (b2 & 0xE0) == 0xE0) {
+                StartSerialWrite(Pending::Lock, t.fuseLock, 0, static_cast<std::uint8_t>(b4 | 0xFC));
+            }
+            return;
+        case 0x40:
+        case 0x48: {
+            const int high = b1 == 0x48 ? 1 : 0;
+            if (paged) {
+                const std::uint32_t k = b3 % (part_.flashPageBytes / 2);
+                pageBuffer_[2 * k + static_cast<std::uint32_t>(high)] = b4;
+                return;
+            }
+            if (LockedWrites()) return;
+            StartSerialWrite(Pending::FlashByte, t.flashPage, 2 * w + static_cast<std::uint32_t>(high), b4);
+            return;
+        }
+        case 0x4C: {
+            if (!paged || LockedWrites()) return;
+            const std::uint32_t pageWords = part_.flashPageBytes / 2;
+            StartSerialWrite(Pending::FlashPage, t.flashPage, 2 * (w / pageWords * pageWords), 0);
+            pendingPage_ = pageBuffer_;
+            std::fill(pageBuffer_.begin(), pageBuffer_.end(), 0xFF);
+            return;
+        }
+        case 0xC0:
+            if (LockedWrites() || part_.eepromBytes == 0) return;
+            StartSerialWrite(Pending::EepromByte, t.eepromWrite, b3 % part_.eepromBytes, b4);
+            return;
+        default:
+            return;
+    }
+}
+
 void AvrChip::Finish() {
     std::uint8_t* eeprom = cells_.data() + part_.flashBytes;
     switch (pending_) {
@@ -433,7 +696,8 @@ void AvrChip::Finish() {
             for (std::size_t i = 0; i < pendingPage_.size(); ++i) eeprom[pendingAddr_ + i] &= pendingPage_[i];
             break;
         case Pending::EepromByte:
-            eeprom[pendingAddr_] &= pendingData_;
+            if (pendingErase_) eeprom[pendingAddr_] = pendingData_;
+            else eeprom[pendingAddr_] &= pendingData_;
             break;
         case Pending::None:
             return;
@@ -444,7 +708,7 @@ void AvrChip::Finish() {
 
 void AvrChip::OnElapsed(ChipPins& pins, Nanos dt) {
     if (busy_ == 0) return;
-    if (mode_ != Mode::Parallel || pins.SupplyVoltage(part_.pins.vcc) < kWriteVcc) {
+    if ((mode_ != Mode::Parallel && mode_ != Mode::Serial) || pins.SupplyVoltage(part_.pins.vcc) < kWriteVcc) {
         // The write needs its voltage to the end.
         pending_ = Pending::None;
         busy_ = 0;
@@ -456,11 +720,13 @@ void AvrChip::OnElapsed(ChipPins& pins, Nanos dt) {
     }
     busy_ = 0;
     Finish();
-    pins.Drive(part_.pins.rdy, true);
+    if (part_.pins.rdy) pins.Drive(part_.pins.rdy, true);
 }
 
 void AvrChip::OnRemoved() {
     mode_ = Mode::Off;
+    resetLow_ = false;
+    misoDriven_ = false;
     pending_ = Pending::None;
     busy_ = 0;
     driving_ = false;
@@ -496,6 +762,25 @@ void RegisterAvrs(ChipRegistry& registry) {
         const std::string name = p;
         registry.Add(name, [name] { return Make(name.c_str(), name, Placement::Dip(20)); });
     }
+    for (const char* p : {"AT90S2323", "AT90S2343"}) {
+        const std::string name = p;
+        registry.Add(name, [name] { return Make(name.c_str(), name, Placement::Dip(8)); });
+    }
+    // The ATtiny26 on the serial DIP20 positions (chip pin k on socket pin 8 + k,
+    // 12 + k above pin 10), and on our board for the DIP40 serial design (MOSI 6,
+    // MISO 7, SCK 8, RESET 9, XTAL2 18, XTAL1 19, GND 20, VCC 40; the other
+    // package pins reach no socket pin).
+    registry.Add("ATtiny26", [] {
+        std::vector<int> pins(20);
+        for (int k = 1; k <= 20; ++k) pins[static_cast<std::size_t>(k - 1)] = k <= 10 ? 8 + k : 12 + k;
+        return Make("ATtiny26", "ATtiny26", Placement::Custom("DIP20 on the serial positions", pins));
+    });
+    registry.Add("ATtiny26*D40", [] {
+        std::vector<int> pins(20, 0);
+        const std::pair<int, int> wires[] = {{1, 6}, {2, 7}, {3, 8}, {5, 40}, {6, 20}, {7, 19}, {8, 18}, {10, 9}};
+        for (auto [chip, zif] : wires) pins[static_cast<std::size_t>(chip - 1)] = zif;
+        return Make("ATtiny26", "ATtiny26*D40", Placement::Custom("ATtiny26 board (DIP40 serial pins)", pins));
+    });
     registry.Add("ATmega8", [] { return Make("ATmega8", "ATmega8", Placement::Dip(28)); });
     for (const char* p : {"ATmega16", "ATmega32", "ATmega163"}) {
         const std::string name = p;

@@ -55,6 +55,35 @@
 //                 ATmega161/163: flash page 12 ms (tWLRH_FLASH typ.), EEPROM
 //                 byte, fuse and lock writes 1.5 ms (ATmega163 typ.; ATmega161
 //                 1.7 ms), chip erase 23 ms.
+//   serial (SPI) programming (AT90S2323/2343, ATtiny26 datasheets, "Serial
+//               Downloading"): powered with RESET low and SCK low (or RESET
+//               pulsed high after SCK went low), SPIEN programmed, RSTDISBL not,
+//               and a clock (the AT90S2323 has no oscillator of its own: XTAL1
+//               must be clocked; the AT90S2343 and ATtiny26 run from their
+//               internal RC oscillator when RCEN or CKSEL says so at power-up).
+//               The chip listens 20 ms after RESET went low. MOSI is sampled on
+//               SCK rising, MISO changes on SCK falling, most significant bit
+//               first; each byte clocks out the byte received before it (the
+//               echo), and the fourth byte of a read instruction its data.
+//               Instructions are four bytes from the first rising edge after
+//               the 20 ms; until AC 53 xx xx is seen nothing else acts. While a
+//               write runs, instructions are ignored and reads give FFh.
+//                 AT90S2323/2343: 20/28 read flash, 40/48 write a flash byte
+//                 (cells only clear: chip erase first), A0/C0 EEPROM (the write
+//                 erases the byte first), AC 80 chip erase, AC F9-FF lock bits
+//                 (bit 1 LB1, bit 2 LB2), AC BE/BF FSTRT or RCEN, 58 lock and
+//                 fuse byte (bit 7 LB1, 6 LB2, 5 SPIEN, 0 FSTRT/RCEN; the other
+//                 bits read 1), 30 signature. tWD_PROG 4 ms (VCC 5 V; the lowest
+//                 level the forms use), tWD_ERASE 8 ms; fuse and lock writes
+//                 take tWD_PROG as well.
+//                 ATtiny26: 40/48 00 k load word k of the page buffer, 4C write
+//                 the 16-word page, 50 00 / 58 08 read fuse low / high, 58 00
+//                 lock bits, AC A0 / AC A8 write fuse low / high (SPIEN keeps its
+//                 value in serial mode), AC Ex xx ii lock bits from the fourth
+//                 byte, 38 00 i calibration byte i. tWD_FLASH 4.5 ms, tWD_EEPROM
+//                 9 ms, tWD_ERASE 9 ms, fuse and lock 4.5 ms.
+//               RESET going high, power going or the high voltage on RESET end
+//               the serial mode; a write still running is lost.
 //   ratings     any pin 6.0 V (maximum operating voltage), RESET 13.0 V; RESET
 //               must not reach the programming voltage before VCC.
 //
@@ -82,6 +111,8 @@ struct AvrPins {
     // High-voltage parallel programming.
     int rdy = 0, oe = 0, wr = 0, bs1 = 0, xa0 = 0, xa1 = 0, pagel = 0, bs2 = 0;
     std::array<int, 8> data{};
+    // Serial (SPI) programming.
+    int mosi = 0, miso = 0, sck = 0;
 };
 
 struct AvrTimes {
@@ -95,6 +126,26 @@ enum class AvrFuseStyle {
     Combined,     // AT90S: one byte with BS1 high: bit 7 LB1, bit 6 LB2, bit 5 SPIEN, bit 0 FSTRT/RCEN;
                   // lock written as bit 1 LB1, bit 2 LB2
     FuseAndLock,  // AT90S2333/4433, ATtiny28: fuse byte with BS1 low, lock bits 2-1 with BS1 high
+};
+
+// How the serial (SPI) front end programs the flash.
+enum class AvrSpi {
+    None,       // no serial programming modelled
+    WordWrite,  // AT90S2323/2343: 40h/48h write one byte of a word
+    Paged,      // ATtiny26: 40h/48h load the page buffer, 4Ch writes the page
+};
+
+// Where the chip's clock comes from (as the fuses stood at power-up).
+enum class AvrClock {
+    Internal,  // its own oscillator
+    External,  // XTAL1 only (AT90S2323)
+    Rcen,      // internal while RCEN (fuse bit 0) is programmed, else XTAL1 (AT90S2343)
+    Cksel,     // internal while CKSEL3..0 (low fuse bits 3-0) is 0001-0100, else XTAL1 (ATtiny26)
+};
+
+// A fuse bit: byte (-1: none) and bit.
+struct AvrFuseBit {
+    int byte = -1, bit = 0;
 };
 
 struct AvrPart {
@@ -116,6 +167,11 @@ struct AvrPart {
     // Programming mode needs only BS low at the 12 V edge (the AT90S and ATtiny28
     // sheets); the ATmega parts need PAGEL, XA1, XA0 and BS1 low.
     bool enableOnBsOnly = false;
+    // Front ends beyond the high-voltage parallel one.
+    bool parallel = true;
+    AvrSpi spi = AvrSpi::None;
+    AvrClock clock = AvrClock::Internal;
+    AvrFuseBit spien{}, rstdisbl{};
 };
 
 const std::vector<AvrPart>& AvrParts();
@@ -148,13 +204,14 @@ public:
     // Lock bits as the ATmega parts read them (bit 0 LB1, bit 1 LB2, ...).
     std::uint8_t Lock() const { return static_cast<std::uint8_t>(lock_ | ~part_.lockBits); }
     void SetLock(std::uint8_t v) { lock_ = v; }
-    bool InProgramming() const { return mode_ == Mode::Parallel; }
+    bool InProgramming() const { return mode_ == Mode::Parallel || mode_ == Mode::Serial; }
+    bool InSerialProgramming() const { return mode_ == Mode::Serial; }
     bool Busy() const { return busy_ > 0; }
     // Writes done (page, byte, fuse, lock, erase), for tests.
     int Writes() const { return writes_; }
 
 private:
-    enum class Mode { Off, Run, Refused, Parallel };
+    enum class Mode { Off, Run, Refused, Parallel, Serial };
     enum class Pending { None, FlashPage, FlashByte, EepromPage, EepromByte, Fuse, Lock, Erase };
 
     bool Powered(ChipPins& pins) const;
@@ -167,6 +224,14 @@ private:
     void DriveBus(ChipPins& pins, std::uint8_t v);
     void ReleaseBus(ChipPins& pins);
     std::uint8_t FuseLockRead(bool bs1, bool bs2) const;
+    // The serial front end.
+    void SerialPins(ChipPins& pins, bool poweredUp);
+    void SerialByte(std::uint8_t b);
+    std::uint8_t SerialRead() const;
+    void SerialExecute();
+    void StartSerialWrite(Pending kind, Nanos t, std::uint32_t addr, std::uint8_t data, int index = 0);
+    bool FuseProgrammed(AvrFuseBit f, bool atPowerUp) const;
+    bool Clocked(ChipPins& pins) const;
     std::uint8_t LockFromData(std::uint8_t data) const;
     bool LockedWrites() const { return !(lock_ & 0x01); }
     bool LockedReads() const { return !(lock_ & 0x03); }
@@ -190,7 +255,20 @@ private:
     int pendingIndex_ = 0;
     std::uint8_t pendingData_ = 0xFF;
     std::vector<std::uint8_t> pendingPage_;
+    bool pendingErase_ = false;  // a serial EEPROM byte write erases the byte first
     int writes_ = 0;
+
+    // The serial front end: the fuses as they stood at power-up, RESET low
+    // since (with SCK low then), bits shifted, the instruction's bytes, the
+    // byte being shifted out and the next one.
+    std::array<std::uint8_t, 3> powerFuse_{};
+    bool resetLow_ = false, spiReady_ = false, sck_ = false;
+    Nanos spiSince_ = 0;
+    std::uint64_t spiBits_ = 0;
+    std::uint8_t spiShift_ = 0, spiOut_ = 0xFF, spiNext_ = 0xFF;
+    std::array<std::uint8_t, 4> spiBytes_{};
+    bool misoDriven_ = false;
+    bool writeVccLow_ = false;  // VCC below the write level when the instruction ended
 };
 
 // Registers every AVR part under its device names (with the placements of

@@ -1,6 +1,7 @@
 // The designs the simulated programmer implements: one line per design class.
 #include "sim/design.h"
 #include "sim/designs/avrhv.h"
+#include "sim/designs/avrspi.h"
 #include "sim/designs/adapter.h"
 #include "sim/designs/chkpin.h"
 #include "sim/designs/i2c24c.h"
@@ -32,6 +33,9 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<At90s8535Dip40Design>();
     registry.Add<At90s8515Plcc44Design>();
     registry.Add<At90s8535Plcc44Design>();
+    registry.Add<At90s2323Design>();
+    registry.Add<AtDip20SpiDesign>();
+    registry.Add<AtMeg161SpiDesign>();
     RegisterPicSerialDesigns(registry);
     registry.Add<X28cDesign>();
 }

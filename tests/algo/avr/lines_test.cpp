@@ -1,4 +1,4 @@
-// Every high-voltage parallel AVR line of the device lists, end to end: the
+// Every high-voltage parallel and serial AVR line of the device lists, end to end: the
 // form its line opens reads the part's signature (where it has the button),
 // writes and verifies flash and EEPROM of a blank chip of that part and reads
 // them back, without a protocol violation.
@@ -27,7 +27,7 @@ struct Listed {
 std::vector<Listed> HvLines() {
     std::vector<Listed> out;
     for (const auto& l : AvrLines("device520.lst", {"ATMEGAX", "ATMEGA161", "ATMEGA162", "ATMEGA163", "AT90S8515",
-                                                    "AT90S8535", "AT90S2333", "ATINY28", "AT90S"}))
+                                                    "AT90S8535", "AT90S2333", "ATINY28", "AT90S", "AT90S2323", "ATINY2"}))
         out.push_back({l, "vex520"});
     for (const auto& l : AvrLines("device310.lst", {"AT90S8515S"})) out.push_back({l, "vex310"});
     return out;

@@ -1,0 +1,125 @@
+#include "algo/avr/avr_form.h"
+
+#include <cstdio>
+
+#include "app/numparse.h"
+#include "app/workbench.h"
+#include "engine/ep3.h"
+
+namespace quilla {
+
+// ---- device table ---------------------------------------------------------------------
+
+int AvrForm::VariantCount() const {
+    int n = 0;
+    for (int i = 0; i < static_cast<int>(Rows.size()); ++i)
+        if (Rows[static_cast<std::size_t>(i)].Filled()) n = i + 1;
+    return n;
+}
+
+const AvrRow* AvrForm::SelectedRow() const {
+    const int v = wb.sel.VariantIndex;
+    if (v < 1 || v >= static_cast<int>(Rows.size())) return nullptr;
+    const AvrRow& r = Rows[static_cast<std::size_t>(v)];
+    return r.Filled() ? &r : nullptr;
+}
+
+std::string AvrForm::DeviceLineError() const {
+    if (!SelectedRow())
+        return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
+               (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) +
+               " is not in the device table";
+    return KeyError();
+}
+
+const AvrRow& AvrForm::Row() {
+    // A line that setup refused (its row or a key) drives nothing.
+    if (const AvrRow* r = SelectedRow(); r && KeyError().empty()) return *r;
+    Refuse(DeviceLineError());
+}
+
+bool AvrForm::CheckDeviceLine() {
+    const std::string err = DeviceLineError();
+    if (err.empty()) return true;
+    Status(err);
+    wb.prompts.ShowMsg(err);
+    return false;
+}
+
+std::string AvrForm::SpeedText() const { return Has("Speed") ? Text("Speed") : std::string(); }
+
+void AvrForm::PlaceEeprom(const AvrRow& r) {
+    EepromOffset = r.FlashLast + 1;
+    if (wb.FileWin) wb.FileWin->EndAddr = EepromOffset + r.EepromLast;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "Buffer %xh = Data(EEPROM)0000h.", static_cast<unsigned>(EepromOffset));
+    PutCaption("Note", buf);
+}
+
+void AvrForm::ShowAddress(const std::string& edit, std::int32_t value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04x", static_cast<unsigned>(value < 0 ? 0 : value));
+    Put(edit, buf);
+}
+
+void AvrForm::ShowProgress(std::int32_t value) {
+    const AvrRow* r = SelectedRow();
+    SetProgress("RdBar", 0, r ? r->FlashLast : 0, value);
+    ShowAddress("Edit6", value);
+}
+
+bool AvrForm::RequireFileWindow() {
+    if (wb.FileWin) return true;
+    wb.prompts.ShowMsg("Must open a file to write...");
+    StepFailed();
+    return false;
+}
+
+bool AvrForm::StoreCalibration(const std::string& edit, std::span<const std::uint8_t> bytes) {
+    // The whole field is the address ("1ffff" is 0x1FFFF, not its first four digits).
+    const std::int64_t a = ParseHex32(Text(edit)).value_or(0);
+    if (a <= 0 || a + static_cast<std::int64_t>(bytes.size()) > ImageSize) {
+        Status("校准Add 不能等于0");
+        wb.ErrorFlag() = 1;
+        return false;
+    }
+    wb.ErrorFlag() = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) *Image(static_cast<std::int32_t>(a + static_cast<std::int64_t>(i))) = bytes[i];
+    return true;
+}
+
+namespace avr {
+
+std::string Box(int k) { return "CheckBox" + std::to_string(k); }
+
+std::uint8_t ByteFromBoxes(const AlgoForm& f, int first) {
+    std::uint8_t v = 0;
+    for (int k = 0; k < 8; ++k)
+        if (!f.Ticked(Box(first + k))) v = static_cast<std::uint8_t>(v | (1u << k));
+    return v;
+}
+
+void BoxesFromByte(AlgoForm& f, int first, std::uint8_t value, int bits) {
+    for (int k = 0; k < bits; ++k) f.PutChecked(Box(first + k), !(value & (1u << k)));
+}
+
+bool HasPackageMark(const std::string& typeText) {
+    return typeText.find("*P44") != std::string::npos || typeText.find("*Q44") != std::string::npos;
+}
+
+void ShowPackagePicture(TEp3& ep3, const std::string& typeText) {
+    if (typeText.find("*P44") != std::string::npos) ep3.ShowPlacementBitmap("p44.bmp");
+    if (typeText.find("*Q44") != std::string::npos) ep3.ShowPlacementBitmap("qfp44.bmp");
+}
+
+void SetPins(AvrRow& r, int vpp, int vcc, int gnd, std::uint32_t lo, std::uint32_t hi) {
+    r.VppPin = vpp;
+    r.VccPin = vcc;
+    r.GndPin = gnd;
+    r.MaskLo = lo;
+    r.MaskHi = hi;
+}
+
+}  // namespace avr
+
+}  // namespace quilla

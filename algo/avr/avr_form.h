@@ -1,0 +1,95 @@
+// The frame of the AVR forms, whatever their programming mode (high-voltage
+// parallel, serial SPI, high-voltage serial): the device rows indexed by
+// VariantIndex with row 0 the placeholder, the EEPROM position in the image,
+// the address and progress display, the file-window rule of the writes and
+// the calibration store. Each mode's layer derives from it (hv_form.h,
+// spi_form.h, hvsp_form.h).
+//
+// Image layout: flash byte a at image offset a (word w at 2w, low byte first),
+// EEPROM byte i at EepromOffset + i, EepromOffset = flash last address + 1.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "algo/common/form.h"
+
+namespace quilla {
+
+// One row of a form's device table; row 0 is the placeholder.
+struct AvrRow {
+    std::string Name;
+    int VppPin = 0, VccPin = 0, GndPin = 0;  // socket pins of RESET, VCC, GND
+    std::int32_t FlashLast = 0;              // bytes
+    std::int32_t EepromLast = 0;             // bytes
+    std::int32_t EepromPage = 0;             // bytes; 0: the EEPROM is written byte by byte
+    std::int32_t FlashPage = 0;              // bytes; 0: word writes
+    std::uint32_t MaskLo = 0, MaskHi = 0;    // contact masks (0 and 0: no contact test)
+    int WriteWaits = 0;                      // serial forms: 1 ms waits after each write
+
+    bool Filled() const { return FlashLast > 0; }
+};
+
+
+class AvrForm : public AlgoForm {
+public:
+    AvrForm(Workbench& wb, std::string caption) : AlgoForm(wb, std::move(caption)) {}
+
+    // ---- device table ------------------------------------------------------------
+    std::vector<AvrRow> Rows;
+    std::int32_t EepromOffset = 0;
+    int VariantCount() const override;
+    std::string DeviceLineError() const override;
+    // The selected row, or null when VariantIndex names no filled row.
+    const AvrRow* SelectedRow() const;
+
+protected:
+    const AvrRow& Row();  // refuses when no row is selected
+    virtual void FillRows() = 0;
+    // The text of the form's speed box ("Slow  " lengthens the write wait).
+    virtual std::string SpeedText() const;
+
+    // Setup's device-line check: false after showing the message (nothing sent).
+    bool CheckDeviceLine();
+    // A key value the form refuses (empty when the line is fine).
+    virtual std::string KeyError() const { return {}; }
+
+    // EEPROM position, end address and the Note label.
+    void PlaceEeprom(const AvrRow& r);
+    // "%04x" of a value (a negative one as 0) into an edit.
+    void ShowAddress(const std::string& edit, std::int32_t value);
+    // Progress bar 0..flash last, the address into Edit6.
+    void ShowProgress(std::int32_t value);
+    // Without the hex window: "Must open a file to write...", the step fails.
+    bool RequireFileWindow();
+
+    // Stores calibration bytes at the image address typed into an edit (read
+    // whole, hexadecimal). An address of 0, text that is no number, or an address
+    // whose bytes would leave the image: "校准Add 不能等于0", ErrorFlag 1, nothing
+    // stored; otherwise ErrorFlag 0.
+    bool StoreCalibration(const std::string& edit, std::span<const std::uint8_t> bytes);
+
+    std::uint8_t* Image(std::int32_t index) { return wb.ImageBuffer.data() + index; }
+};
+
+namespace avr {
+
+// "CheckBox<k>".
+std::string Box(int k);
+// A byte from eight boxes from CheckBox<first>: bit k is 1 when box first + k is
+// not ticked (a ticked box is a programmed bit; a hidden or disabled box counts
+// as unticked).
+std::uint8_t ByteFromBoxes(const AlgoForm& f, int first);
+// Ticks eight boxes from CheckBox<first> where the byte's bit is 0.
+void BoxesFromByte(AlgoForm& f, int first, std::uint8_t value, int bits = 8);
+// The package pictures of the device name's marks "*P44" and "*Q44".
+void ShowPackagePicture(TEp3& ep3, const std::string& typeText);
+bool HasPackageMark(const std::string& typeText);
+// A row's pins and contact masks.
+void SetPins(AvrRow& r, int vpp, int vcc, int gnd, std::uint32_t lo, std::uint32_t hi);
+
+}  // namespace avr
+
+}  // namespace quilla
