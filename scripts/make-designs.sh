@@ -29,6 +29,9 @@ DESIGNS=(
   tsop48at49f321
   tsop48p29
   at49f002dip32
+  intel48tsop16
+  at27c2048dip40
+  at27c4096dip40
   i2c24c
 )
 

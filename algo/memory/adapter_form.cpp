@@ -1,5 +1,8 @@
 #include "algo/memory/adapter_form.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "algo/common/rows.h"
 #include "algo/common/scan.h"
 
@@ -10,6 +13,19 @@ using namespace proto;
 std::int32_t AdapterSize(int mem) {
     if (mem < 1 || mem > 7) return 0;
     return (0x20000 << (mem - 1)) - 1;
+}
+
+std::optional<std::uint16_t> ScanHex4(const std::string& text) {
+    std::size_t i = text.find_first_not_of(' ');
+    if (i == std::string::npos) return std::nullopt;
+    unsigned v = 0;
+    int digits = 0;
+    for (; i < text.size() && digits < 4 && std::isxdigit(static_cast<unsigned char>(text[i])); ++i, ++digits) {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+        v = v * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : c - 'a' + 10);
+    }
+    if (digits == 0) return std::nullopt;
+    return static_cast<std::uint16_t>(v);
 }
 
 AdapterForm::AdapterForm(Workbench& w, std::string caption) : AlgoForm(w, std::move(caption)) {}
@@ -151,6 +167,114 @@ bool AdapterForm::NextChip() {
     const AdapterRow& r = Row();
     const std::size_t mem = MaskIndex();
     return Ep3.WaitNextChip(r.GndCode, 0, r.MaskLo[mem], r.MaskHi[mem], 0) != 0;
+}
+
+// ---- the 8 KiB block loops -----------------------------------------------------------------
+
+namespace {
+constexpr int kBlock = 8192;
+}
+
+AdapterForm::Span AdapterForm::Offsets8K(const AdapterRow& r) {
+    if (auto v = ScanHex(Text("Edit1"))) FileOffset = *v;
+    if (auto v = ScanHex(Text("Edit2"))) DeviceOffset = *v;
+    if (auto v = ScanHex(Text("Edit3"))) EndAddress = *v;
+    const std::int32_t last = LastAddress();
+    OffsetsWindow work;
+    work.FileOffset = FileOffset;
+    work.DeviceOffset = DeviceOffset;
+    RequireDeviceOffset(work, last);
+    RequireWordAligned(r, DeviceOffset);
+    if (FileOffset < 0) RequireImageRange(work, FileOffset, 1);
+    // Never past the chip's last byte.
+    return {DeviceOffset, FileOffset, std::min(EndAddress, last)};
+}
+
+void AdapterForm::Read8K(Progress shown) {
+    const AdapterRow& r = Row();
+    const Span s = Offsets8K(r);
+    const std::int32_t last = LastAddress();
+    const int blocks = std::max(0, s.end - s.device) / kBlock + 1;
+    OffsetsWindow work;
+    work.FileOffset = s.file;
+    RequireImageRange(work, s.file, static_cast<std::int64_t>(blocks) * kBlock);
+    if (!CheckDeviceId()) return;
+    Status("Read.");
+    if (Ep3.CheckCurrent() == 0 || !FlashPowerUp()) return;
+    SetAddressCounter(Unit(r, s.device));
+    ReadingState();
+    std::int32_t dev = s.device;
+    std::int64_t file = s.file;
+    std::int32_t done = 0;
+    for (int k = 0; k < blocks; ++k) {
+        ShowProgress(shown == Progress::Device ? dev : done);
+        ReadBlock(Ep3.UsbReplyBuf.data(), kBlock / 64);
+        // Bytes past the chip's last address (the counter beyond its address pins) stay out.
+        const int n = std::min(kBlock, last - dev + 1);
+        std::copy_n(Ep3.UsbReplyBuf.begin(), n, Image(file));
+        dev += kBlock;
+        file += kBlock;
+        done += kBlock;
+    }
+    Ep3.VccPin(0);
+    ShowProgress((shown == Progress::Device ? dev : done) - 1);
+    wb.Display();
+    Success("OK!");
+}
+
+void AdapterForm::Blank8K() {
+    const AdapterRow& r = Row();
+    const Span s = Offsets8K(r);
+    const std::int32_t last = LastAddress();
+    if (!CheckDeviceId()) return;
+    Status("Blank CHK");
+    if (!FlashPowerUp() || Ep3.CheckCurrent() == 0 || !FlashPowerUp()) return;
+    ReadingState();
+    SetAddressCounter(Unit(r, s.device));
+    wb.ErrorFlag() = 0;
+    std::int32_t dev = s.device;
+    // Whole blocks from the Device offset, never past the chip's last byte.
+    for (std::int32_t done = 0; done < last; done += kBlock) {
+        ShowProgress(dev);
+        ReadBlock(Ep3.UsbReplyBuf.data(), kBlock / 64);
+        if (!BlankBytes(done, Ep3.UsbReplyBuf.data(), std::min(kBlock, last - dev + 1))) return;
+        dev += kBlock;
+        if (dev > s.end) break;
+    }
+    wb.ErrorFlag() = 0;
+    Success("OK");
+    ShowProgress(dev - 1);
+    Ep3.SetAllPins(0);
+    Ep3.VccPin(0);
+}
+
+void AdapterForm::Verify8K(Progress shown) {
+    const AdapterRow& r = Row();
+    const Span s = Offsets8K(r);
+    const std::int32_t last = LastAddress();
+    OffsetsWindow work;
+    work.FileOffset = s.file;
+    RequireImageRange(work, s.file, static_cast<std::int64_t>(s.end) - s.device + 1);
+    if (!CheckDeviceId()) return;
+    Status("Verify.");
+    if (!FlashPowerUp()) return;
+    ReadingState();
+    SetAddressCounter(Unit(r, s.device));
+    wb.ErrorFlag() = 0;
+    std::int32_t dev = s.device;
+    std::int64_t file = s.file;
+    for (std::int32_t done = 0; done < last; done += kBlock) {
+        ShowProgress(shown == Progress::Device ? dev : done);
+        ReadBlock(Ep3.UsbReplyBuf.data(), kBlock / 64);
+        if (!MatchesImage(file, Ep3.UsbReplyBuf.data(), std::min(kBlock, s.end - dev + 1))) return;
+        dev += kBlock;
+        file += kBlock;
+        if (dev > s.end) break;
+    }
+    Success("OK..");
+    ShowProgress(shown == Progress::Device ? dev - 1 : static_cast<std::int32_t>(file - 1));
+    Ep3.SetAllPins(0);
+    Ep3.VccPin(0);
 }
 
 }  // namespace quilla

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ struct AdapterRow {
 
 // The last addresses of mem= 0 to 7: 0, 128 KiB - 1 ... 8 MiB - 1.
 std::int32_t AdapterSize(int mem);
+
+// At most four hexadecimal digits after leading blanks ("%04x"); nothing when none.
+std::optional<std::uint16_t> ScanHex4(const std::string& text);
 
 class AdapterForm : public AlgoForm {
 public:
@@ -80,6 +84,15 @@ public:
     // 1 while the batch runs: the steps skip the contact test and the ID check.
     bool BatchFlag = false;
 
+    // The working offsets of the End-address forms (P29F640, F640): read from
+    // the edits at every operation.
+    std::int32_t FileOffset = 0, DeviceOffset = 0, EndAddress = 0;
+
+    // Powers the chip and leaves the design idle; false after an over-current fault.
+    virtual bool FlashPowerUp() = 0;
+    // True to go on with an operation.
+    virtual bool CheckDeviceId() = 0;
+
 protected:
     // The selected row, refused (with the device line's error) when the line is
     // not valid for the form.
@@ -112,6 +125,20 @@ protected:
 
     // The next chip of mass production, tested with the row's contact masks.
     bool NextChip();
+
+    // ---- the End-address forms' 8 KiB block loops ---------------------------------------
+    struct Span {
+        std::int32_t device, file, end;  // first chip byte, first image byte, last chip byte
+    };
+    // The working offsets from the edits, checked: the Device offset inside the
+    // chip (even on 16-bit rows), the end clipped to the chip's last byte.
+    Span Offsets8K(const AdapterRow& r);
+    // What the progress bar and the address field show while a loop runs: the
+    // Device offset of the block, or the count of bytes done.
+    enum class Progress { Device, Done };
+    void Read8K(Progress shown);
+    void Blank8K();
+    void Verify8K(Progress shown);
 
     std::uint8_t* Image(std::int64_t index) { return wb.ImageBuffer.data() + index; }
 };

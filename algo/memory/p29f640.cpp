@@ -16,7 +16,6 @@ using namespace proto;
 namespace {
 
 constexpr int kRows = 20;
-constexpr int kBlock = 8192;
 constexpr const char* kWrongType = "错误的Type！\n继续吗?";
 
 struct Mask {
@@ -48,18 +47,6 @@ std::vector<int> Mems(int n) {
     std::vector<int> v;
     for (int m = 0; m <= n; ++m) v.push_back(m);
     return v;
-}
-
-// At most four hexadecimal digits after leading blanks ("%04x"); nothing when none.
-std::optional<std::uint16_t> Scan4Hex(const std::string& text) {
-    std::size_t i = text.find_first_not_of(' ');
-    if (i == std::string::npos) return std::nullopt;
-    unsigned v = 0;
-    int digits = 0;
-    for (; i < text.size() && digits < 4 && std::isxdigit(static_cast<unsigned char>(text[i])); ++i, ++digits)
-        v = v * 16 + static_cast<unsigned>(std::stoi(std::string(1, text[i]), nullptr, 16));
-    if (digits == 0) return std::nullopt;
-    return static_cast<std::uint16_t>(v);
 }
 
 }  // namespace
@@ -205,108 +192,6 @@ bool TP29f640x::FlashPowerUp() {
 }
 
 bool TP29f640x::CheckDeviceId() { return CheckDeviceIdWithContact(Row().Width == 16 ? 4 : 2, kWrongType); }
-
-TP29f640x::Span TP29f640x::Offsets8K(const AdapterRow& r) {
-    if (auto v = ScanHex(Text("Edit1"))) FileOffset = *v;
-    if (auto v = ScanHex(Text("Edit2"))) DeviceOffset = *v;
-    if (auto v = ScanHex(Text("Edit3"))) EndAddress = *v;
-    const std::int32_t last = LastAddress();
-    OffsetsWindow work;
-    work.FileOffset = FileOffset;
-    work.DeviceOffset = DeviceOffset;
-    RequireDeviceOffset(work, last);
-    RequireWordAligned(r, DeviceOffset);
-    if (FileOffset < 0) RequireImageRange(work, FileOffset, 1);
-    // Never past the chip's last byte.
-    return {DeviceOffset, FileOffset, std::min(EndAddress, last)};
-}
-
-// ---- Read, Blank, Verify -------------------------------------------------------------------------
-
-void TP29f640x::ReadClick() {
-    const AdapterRow& r = Row();
-    const Span s = Offsets8K(r);
-    const std::int32_t last = LastAddress();
-    const int blocks = std::max(0, s.end - s.device) / kBlock + 1;
-    OffsetsWindow work;
-    work.FileOffset = s.file;
-    RequireImageRange(work, s.file, static_cast<std::int64_t>(blocks) * kBlock);
-    if (!CheckDeviceId()) return;
-    Status("Read.");
-    if (Ep3.CheckCurrent() == 0 || !FlashPowerUp()) return;
-    SetAddressCounter(Unit(r, s.device));
-    ReadingState();
-    std::int32_t dev = s.device;
-    std::int64_t file = s.file;
-    for (int k = 0; k < blocks; ++k) {
-        ShowProgress(dev);
-        ReadBlock(Ep3.UsbReplyBuf.data(), kBlock / 64);
-        // Bytes past the chip's last address (the counter beyond its address pins) stay out.
-        const int n = std::min(kBlock, last - dev + 1);
-        std::copy_n(Ep3.UsbReplyBuf.begin(), n, Image(file));
-        dev += kBlock;
-        file += kBlock;
-    }
-    Ep3.VccPin(0);
-    ShowProgress(dev - 1);
-    wb.Display();
-    Success("OK!");
-}
-
-void TP29f640x::BlankClick() {
-    const AdapterRow& r = Row();
-    const Span s = Offsets8K(r);
-    const std::int32_t last = LastAddress();
-    if (!CheckDeviceId()) return;
-    Status("Blank CHK");
-    if (!FlashPowerUp() || Ep3.CheckCurrent() == 0 || !FlashPowerUp()) return;
-    ReadingState();
-    SetAddressCounter(Unit(r, s.device));
-    wb.ErrorFlag() = 0;
-    std::int32_t dev = s.device;
-    // Whole blocks from the Device offset, never past the chip's last byte.
-    for (std::int32_t done = 0; done < last; done += kBlock) {
-        ShowProgress(dev);
-        ReadBlock(Ep3.UsbReplyBuf.data(), kBlock / 64);
-        if (!BlankBytes(done, Ep3.UsbReplyBuf.data(), std::min(kBlock, last - dev + 1))) return;
-        dev += kBlock;
-        if (dev > s.end) break;
-    }
-    wb.ErrorFlag() = 0;
-    Success("OK");
-    ShowProgress(dev - 1);
-    Ep3.SetAllPins(0);
-    Ep3.VccPin(0);
-}
-
-void TP29f640x::VerifyClick() {
-    const AdapterRow& r = Row();
-    const Span s = Offsets8K(r);
-    const std::int32_t last = LastAddress();
-    OffsetsWindow work;
-    work.FileOffset = s.file;
-    RequireImageRange(work, s.file, static_cast<std::int64_t>(s.end) - s.device + 1);
-    if (!CheckDeviceId()) return;
-    Status("Verify.");
-    if (!FlashPowerUp()) return;
-    ReadingState();
-    SetAddressCounter(Unit(r, s.device));
-    wb.ErrorFlag() = 0;
-    std::int32_t dev = s.device;
-    std::int64_t file = s.file;
-    for (std::int32_t done = 0; done < last; done += kBlock) {
-        ShowProgress(dev);
-        ReadBlock(Ep3.UsbReplyBuf.data(), kBlock / 64);
-        if (!MatchesImage(file, Ep3.UsbReplyBuf.data(), std::min(kBlock, s.end - dev + 1))) return;
-        dev += kBlock;
-        file += kBlock;
-        if (dev > s.end) break;
-    }
-    Success("OK..");
-    ShowProgress(dev - 1);
-    Ep3.SetAllPins(0);
-    Ep3.VccPin(0);
-}
 
 // ---- Write, Erase -----------------------------------------------------------------------------------
 
@@ -514,7 +399,7 @@ void TP29f640x::Button6Click() {
     std::array<std::uint16_t, 4> reg{};
     for (std::size_t k = 0; k < 4; ++k) {
         const std::string name = "R" + std::to_string(k + 1);
-        const auto v = Scan4Hex(Text(name));
+        const auto v = ScanHex4(Text(name));
         if (!v) Refuse(name + " \"" + Text(name) + "\" is not a hexadecimal number");
         reg[k] = *v;
     }

@@ -23,9 +23,9 @@ public:
     std::string DeviceLineError() const override;
     int ReadIdForSelfCheck() override;
 
-    void ReadClick();
-    void BlankClick();
-    void VerifyClick();
+    void ReadClick() { Read8K(Progress::Device); }
+    void BlankClick() { Blank8K(); }
+    void VerifyClick() { Verify8K(Progress::Device); }
     void WriteClick();
     void EraseClick();
     void MFGClick();
@@ -35,12 +35,9 @@ public:
     void Button6Click();  // protection register write
     void Button1Click();  // the batch "运行"
 
-    bool FlashPowerUp();
-    bool CheckDeviceId();
+    bool FlashPowerUp() override;
+    bool CheckDeviceId() override;
     void ProtectionRegisterWrite(std::int32_t address, std::uint16_t value);
-
-    // Working offsets: read from the edits at every operation.
-    std::int32_t FileOffset = 0, DeviceOffset = 0, EndAddress = 0;
 
 protected:
     void FillVariantTable() override;
@@ -48,12 +45,6 @@ protected:
     void AfterDesignReload() override;
 
 private:
-    struct Span {
-        std::int32_t device, file, end;  // first chip byte, first image byte, last chip byte
-    };
-    // The working offsets from the edits, checked: the Device offset inside the
-    // chip (even on 16-bit rows), the end clipped to the chip's last byte.
-    Span Offsets8K(const AdapterRow& r);
     void Lock(bool lock);
     void LockMethod12(const AdapterRow& r, bool lock, bool highVoltage);
     void LockMethod3();

@@ -14,6 +14,8 @@
 #include "sim/chips/pic14.h"
 #include "sim/chips/fwh.h"
 #include "sim/chips/jedec.h"
+#include "sim/chips/intel_block.h"
+#include "sim/chips/eprom16.h"
 
 namespace quilla::sim {
 
@@ -30,6 +32,8 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterG22v10Parts(registry);
     RegisterEeproms(registry);
     RegisterJedecFlash(registry);
+    RegisterIntelBlockFlash(registry);
+    RegisterEprom16(registry);
     RegisterI2cParts(registry);
 }
 

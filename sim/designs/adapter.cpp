@@ -27,7 +27,7 @@ void AddAll(DesignRegistry& registry, std::index_sequence<I...>) {
     (registry.Add(AdapterDesignSpecs()[I].tag, &MakeAdapter<I>), ...);
 }
 
-constexpr std::size_t kDesigns = 3;
+constexpr std::size_t kDesigns = 6;
 
 }  // namespace
 
@@ -36,6 +36,9 @@ const std::vector<AdapterDesignSpec>& AdapterDesignSpecs() {
         {"tsop48at49f321", 16},
         {"tsop48p29", 16},
         {"at49f002dip32", 8},
+        {"intel48tsop16", 16, AdapterDesignSpec::Program::Intel},
+        {"at27c2048dip40", 16, AdapterDesignSpec::Program::Eprom},
+        {"at27c4096dip40", 16, AdapterDesignSpec::Program::Eprom},
     };
     return specs;
 }
@@ -55,6 +58,7 @@ AdapterDesign::AdapterDesign(const AdapterDesignSpec& spec, const AdapterBoard& 
     we_ = board.SocketOf(p.we);
     reset_ = board.SocketOf(p.reset);
     byte_ = p.byteMode && spec.width == 16 ? board.SocketOf(p.byteMode) : 0;
+    wp_ = board.SocketOf(p.wp);
 }
 
 void AdapterDesign::OnLoaded(DesignContext& ctx) {
@@ -64,7 +68,9 @@ void AdapterDesign::OnLoaded(DesignContext& ctx) {
     register_ = 0xFFFF;
     armed_ = 0;
     pending_ = {};
+    hold_ = false;
     if (byte_) ctx.Drive(byte_, true);  // word mode
+    if (wp_) ctx.Drive(wp_, false);
 }
 
 void AdapterDesign::DriveAddress(DesignContext& ctx, std::uint32_t a) { ctx.DriveBus(address_, a); }
@@ -95,12 +101,15 @@ void AdapterDesign::Line(DesignContext& ctx, int n, bool high) {
     set_ |= 1u << n;
     switch (n) {
         case kDirection: DataToLine1(ctx); break;
-        case kCe: ctx.Drive(ce_, high); break;
-        case kOe: ctx.Drive(oe_, high); break;
+        case kCe:
+            if (!hold_) DrivePin(ctx, ce_, high);
+            break;
+        case kOe: DrivePin(ctx, oe_, high); break;
         case kReset:
             if (reset_) ctx.Drive(reset_, high);
             break;
         case kWe:
+            if (hold_) break;
             if (!high) {
                 // The strobe: an armed stored cycle takes the pins for it.
                 pending_ = Stored(armed_);
@@ -109,9 +118,9 @@ void AdapterDesign::Line(DesignContext& ctx, int n, bool high) {
                     DriveAddress(ctx, pending_.address);
                     DriveData(ctx, pending_.data);
                 }
-                ctx.Drive(we_, false);
+                DrivePin(ctx, we_, false);
             } else {
-                ctx.Drive(we_, true);
+                DrivePin(ctx, we_, true);
                 if (pending_.set) {
                     ctx.Settle();
                     pending_ = {};
@@ -135,6 +144,19 @@ void AdapterDesign::OnRegisterWrite(DesignContext& ctx, std::uint8_t r, std::uin
         return;
     }
     if (r != RegControlLines) return;
+    if (EpromOps() && (v == 25 || v == 9)) {
+        if (v == 25) {
+            hold_ = true;
+            heldCe_ = lines_[kCe];
+            heldWe_ = lines_[kWe];
+        } else if (hold_) {
+            hold_ = false;
+            // The chip pins as they were when the cycle began.
+            lines_[kCe] = heldCe_;
+            lines_[kWe] = heldWe_;
+        }
+        return;
+    }
     if ((v & 0x8F) == 0x07) {
         armed_ = v >> 4;  // the stored cycle of the next strobe
         return;
@@ -163,14 +185,18 @@ void AdapterDesign::GiveBack(DesignContext& ctx) {
     ctx.Settle();
 }
 
+bool AdapterDesign::EpromOps() const {
+    return spec_.program == AdapterDesignSpec::Program::Eprom || std::string_view(spec_.tag) == "intel48tsop16";
+}
+
 void AdapterDesign::WriteCycle(DesignContext& ctx, std::uint32_t address, std::uint16_t data) {
     ctx.Drive(oe_, true);
     ctx.Drive(ce_, false);
     DriveAddress(ctx, address);
     DriveData(ctx, data);
-    ctx.Drive(we_, false);
+    DrivePin(ctx, we_, false);
     ctx.Settle();
-    ctx.Drive(we_, true);
+    DrivePin(ctx, we_, true);
     ctx.Settle();
 }
 
@@ -190,6 +216,19 @@ void AdapterDesign::Program(DesignContext& ctx, std::uint16_t value) {
     ctx.Drive(oe_, false);
     const Nanos start = ctx.Now();
     while (((ReadAt(ctx, counter_) ^ value) & 0x80) && ctx.Now() - start < kPollLimit) ctx.Elapse(Microsecond);
+    counter_ = (counter_ + 1) & kCounterMask;
+    GiveBack(ctx);
+}
+
+void AdapterDesign::ProgramIntel(DesignContext& ctx, std::uint16_t value) {
+    WriteCycle(ctx, counter_, 0x40);
+    WriteCycle(ctx, counter_, value);
+    // The status register until SR.7 shows the state machine ready.
+    ctx.ReleaseBus(data_);
+    ctx.Drive(ce_, false);
+    ctx.Drive(oe_, false);
+    const Nanos start = ctx.Now();
+    while (!(ReadAt(ctx, counter_) & 0x80) && ctx.Now() - start < kPollLimit) ctx.Elapse(Microsecond);
     counter_ = (counter_ + 1) & kCounterMask;
     GiveBack(ctx);
 }
@@ -215,12 +254,41 @@ bool AdapterDesign::Command(DesignContext& ctx, std::uint8_t op, std::span<const
             DataToLine1(ctx);
             ctx.Settle();
             return true;
+        case OpAdapterStep:
+            if (!EpromOps()) return false;
+            counter_ = (counter_ + 1) & kCounterMask;
+            DriveAddress(ctx, counter_);
+            ctx.Settle();
+            return true;
+        case OpHubRead1K: {
+            if (!EpromOps()) return false;
+            std::uint8_t* out = ctx.Block(1024);
+            ctx.ReleaseBus(data_);
+            ctx.Drive(ce_, false);
+            ctx.Drive(oe_, false);
+            for (int i = 0; i < 1024;) {
+                const std::uint16_t v = ReadAt(ctx, counter_);
+                out[i++] = static_cast<std::uint8_t>(v);
+                out[i++] = static_cast<std::uint8_t>(v >> 8);
+                counter_ = (counter_ + 1) & kCounterMask;
+            }
+            GiveBack(ctx);
+            return true;
+        }
+        case OpAdapterWordProg:
+            if (spec_.width != 16 || spec_.program != AdapterDesignSpec::Program::Intel) return false;
+            ProgramIntel(ctx, static_cast<std::uint16_t>(args[0] | (args[1] << 8)));
+            return true;
+        case OpAdapterByteProg:
+            if (spec_.width != 8 || spec_.program != AdapterDesignSpec::Program::Intel) return false;
+            ProgramIntel(ctx, args[0]);
+            return true;
         case OpAdapterWord:
-            if (spec_.width != 16) return false;
+            if (spec_.width != 16 || spec_.program != AdapterDesignSpec::Program::Jedec) return false;
             Program(ctx, static_cast<std::uint16_t>(args[0] | (args[1] << 8)));
             return true;
         case OpAdapterByte:
-            if (spec_.width != 8) return false;
+            if (spec_.width != 8 || spec_.program != AdapterDesignSpec::Program::Jedec) return false;
             Program(ctx, args[0]);
             return true;
         default:

@@ -26,7 +26,21 @@
 //                         the word or byte at the counter, then Data# polling
 //                         until DQ7 shows the data (at most 20 ms), and the
 //                         counter advances
-// The 16-bit designs keep BYTE# high (word mode).
+//   0x47 lo hi / 0x48 v   (Intel designs) 40h and the word or byte at the
+//                         counter, then the status register polled until SR.7
+//                         shows ready (at most 20 ms), and the counter advances
+//   (EPROM designs and intel48tsop16, the designs the 16-bit EPROM form loads)
+//   0x46                  steps the counter by one
+//   0x37                  1,024 bytes from the counter on, each word read with
+//                         CE# and OE# low by the design itself, the counter
+//                         advancing
+//   register 18 := 25 ... 9  a cycle of latch 0 on the design's latch path:
+//                         the control lines 2 and 4 driven between the two
+//                         stay inside the design (an EPROM has no command
+//                         register, so the cycle never reaches CE# or PGM#);
+//                         at 9 the chip pins are as they were at 25
+// The 16-bit designs keep BYTE# high (word mode); a board with WP# holds it low
+// (block lock-down honoured).
 #pragma once
 
 #include <array>
@@ -40,8 +54,10 @@
 namespace quilla::sim {
 
 struct AdapterDesignSpec {
+    enum class Program { Jedec, Intel, Eprom };
     const char* tag;
     int width;  // 16 or 8
+    Program program = Program::Jedec;
 };
 
 // The adapter designs this simulator implements.
@@ -77,16 +93,23 @@ private:
     void WriteCycle(DesignContext& ctx, std::uint32_t address, std::uint16_t data);
     std::uint16_t ReadAt(DesignContext& ctx, std::uint32_t address);
     void Program(DesignContext& ctx, std::uint16_t value);
+    void ProgramIntel(DesignContext& ctx, std::uint16_t value);
+    bool EpromOps() const;
+    void DrivePin(DesignContext& ctx, int pin, bool high) {
+        if (pin) ctx.Drive(pin, high);
+    }
 
     const AdapterDesignSpec& spec_;
     std::vector<int> address_, data_;
-    int ce_, oe_, we_, reset_, byte_;
+    int ce_, oe_, we_, reset_, byte_, wp_;
     std::array<bool, 8> lines_{};
     unsigned set_ = 0;
     std::uint32_t counter_ = 0;
     std::uint16_t register_ = 0xFFFF;
     int armed_ = 0;
     Cycle pending_;  // the stored cycle on the pins while line 4 is low
+    bool hold_ = false;  // the latched cycle: lines 2 and 4 stay off the chip
+    bool heldCe_ = true, heldWe_ = true;
 };
 
 }  // namespace quilla::sim

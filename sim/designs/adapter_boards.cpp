@@ -27,6 +27,7 @@ struct BoardRule {
     int a9Socket, oeSocket;     // the two high-voltage pins
     bool vppToVcc;              // the package's VPP pin tied to VCC on the board
     std::uint32_t maskLo, maskHi;  // union of the row's contact masks
+    int vppSocket = 0;          // the row's VPP pin on the package's VPP pin (0: RESET# there)
 };
 
 AdapterBoard Build(const BoardRule& r) {
@@ -39,7 +40,12 @@ AdapterBoard Build(const BoardRule& r) {
     for (std::size_t i = 0; i < p.gnd.size(); ++i) set(p.gnd[i], r.gnd[std::min(i, r.gnd.size() - 1)]);
     used.insert(used.end(), r.gnd.begin(), r.gnd.end());
     if (r.vppToVcc && p.vpp) set(p.vpp, r.vcc);
+    if (r.vppSocket && p.vpp) {
+        set(p.vpp, r.vppSocket);
+        used.push_back(r.vppSocket);
+    }
     for (auto [pin, sock] : {std::pair{p.reset, r.resetSocket}, {p.address[9], r.a9Socket}, {p.oe, r.oeSocket}}) {
+        if (!pin || !sock) continue;
         set(pin, sock);
         used.push_back(sock);
     }
@@ -63,6 +69,17 @@ const std::vector<AdapterBoard>& Boards() {
         v.push_back(Build({"tsop48p29", &Tsop48x16Pinout(), 21, {11, 30}, 44, 12, 39, false, 0xFFFFFFFF, 0xDFFF}));
         // P29F640 row 7: the DIP32 part in its DIP position (pin n on socket n + 4): VCC 36,
         // ground 20, RESET# (pin 1) on the VPP socket 5, OE# 28 and A9 30 the high-voltage pins.
+        // F640 rows 1 and 3 (28F160C3..28F640C3): VCC and VCCQ on socket 21, ground on 11 and
+        // 30, the package's VPP pin on the row's VPP socket 45.
+        v.push_back(Build({"intel48tsop16", &IntelTsop48x16Pinout(), 21, {11, 30}, 0, 0, 0, false, 0xFFFFFFFF,
+                           0xFEFF, 45}));
+        // I27CX rows 2 and 3: the 40-pin DIP EPROM in the socket's own position (pin n on
+        // socket n): VCC 40, ground 11 and 30 (code 100), VPP 1.
+        for (const char* tag : {"at27c2048dip40", "at27c4096dip40"}) {
+            AdapterBoard d{tag, &Dip40EpromPinout(std::string_view(tag) == "at27c2048dip40"), {}, {{100, 22, {11, 30}}}};
+            for (int pin = 1; pin <= 40; ++pin) d.socket.push_back(pin);
+            v.push_back(d);
+        }
         AdapterBoard dip{"at49f002dip32", &Dip32FlashPinout(), {}, {}};
         for (int pin = 1; pin <= 32; ++pin) dip.socket.push_back(pin + 4);
         v.push_back(dip);
@@ -81,6 +98,15 @@ constexpr PartBoard kPartBoards[] = {
     {"AT49BV322AT", "tsop48at49f321"},
     {"AM29LV160DT", "tsop48p29"},
     {"AT49F002", "at49f002dip32"},
+    {"AM27C1024", "at27c2048dip40"},
+    {"AM27C2048", "at27c2048dip40"},
+    {"AM27C4096", "at27c4096dip40"},
+    {"28F160C3T", "intel48tsop16"},
+    {"28F160C3B", "intel48tsop16"},
+    {"28F320C3T", "intel48tsop16"},
+    {"28F320C3B", "intel48tsop16"},
+    {"28F640C3T", "intel48tsop16"},
+    {"28F640C3B", "intel48tsop16"},
 };
 
 }  // namespace
@@ -99,6 +125,27 @@ const FlashPinout& Dip32FlashPinout() {
         32, {12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30}, {13, 14, 15, 17, 18, 19, 20, 21},
         22, 24, 31, 1, 0, 0, {32}, {16}};
     return p;
+}
+
+const FlashPinout& IntelTsop48x16Pinout() {
+    static const FlashPinout p{
+        48,
+        {25, 24, 23, 22, 21, 20, 19, 18, 8, 7, 6, 5, 4, 3, 2, 1, 48, 17, 16, 15, 10, 9},  // A0..A21
+        {29, 31, 33, 35, 38, 40, 42, 44, 30, 32, 34, 36, 39, 41, 43, 45},                 // DQ0..DQ15
+        26, 28, 11, 12, 0, 13, {37, 47}, {27, 46}, 14};
+    return p;
+}
+
+const FlashPinout& Dip40EpromPinout(bool pgm) {
+    // A0..A15 on 21..29, 31..37; A16 on 38; A17 on 39 (CE#/PGM# parts); DQ0..DQ7 on 19..12,
+    // DQ8..DQ15 on 10..3; CE# 2, OE# 20, VPP 1, VCC 40, GND 11 and 30.
+    static const FlashPinout withPgm{
+        40, {21, 22, 23, 24, 25, 26, 27, 28, 29, 31, 32, 33, 34, 35, 36, 37, 38},
+        {19, 18, 17, 16, 15, 14, 13, 12, 10, 9, 8, 7, 6, 5, 4, 3}, 2, 20, 39, 0, 0, 1, {40}, {11, 30}};
+    static const FlashPinout cePgm{
+        40, {21, 22, 23, 24, 25, 26, 27, 28, 29, 31, 32, 33, 34, 35, 36, 37, 38, 39},
+        {19, 18, 17, 16, 15, 14, 13, 12, 10, 9, 8, 7, 6, 5, 4, 3}, 2, 20, 0, 0, 0, 1, {40}, {11, 30}};
+    return pgm ? withPgm : cePgm;
 }
 
 Placement AdapterBoard::Place() const {

@@ -29,11 +29,16 @@ struct FlashPinout {
     int byteMode = 0;          // BYTE# (0: none)
     int vpp = 0;               // VPP / write-protect pin (0: none)
     std::vector<int> vcc, gnd;
+    int wp = 0;                // WP# (0: none)
 };
 
 // The 48-pin TSOP of the x16 flash and the 32-pin DIP of the byte-wide flash.
 const FlashPinout& Tsop48x16Pinout();
 const FlashPinout& Dip32FlashPinout();
+// The 40-pin DIP of the word-wide EPROMs (PGM# on 39, or A17 on the CE#/PGM# parts).
+const FlashPinout& Dip40EpromPinout(bool pgm);
+// The 48-pin TSOP of the Intel x16 boot block flash (RP#, VPP, WP#, VCCQ).
+const FlashPinout& IntelTsop48x16Pinout();
 
 struct AdapterBoard {
     const char* tag;             // the design the board belongs to

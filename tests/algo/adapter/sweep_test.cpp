@@ -52,5 +52,40 @@ TEST(AdapterSweep, P29f640BatchShowsNoFalseSuccess) {
     EXPECT_GT(r.transfers, 10);
 }
 
+TEST(AdapterSweep, F640WriteAndBatchShowNoFalseSuccess) {
+    for (bool batch : {false, true}) {
+        FaultSweep s = AdapterSweep("28F160C3B", "F640 1 mem=5 dly=12 oth=2 vcc=3300", "3ff", 0xFF);
+        s.operation = [batch](SimBench&, AlgoForm& f) {
+            f.SetChecked("CheckBox1", false);  // Blank?, W., Vrfy: the block erase waits would make it long
+            f.Click(batch ? "Button1" : "Write");
+        };
+        s.holds = [](SimBench& b, const std::string& text) {
+            if (text == "OK") return b.ChipBlank(0, 0x400);
+            return b.ChipMatchesImage(0, 0x400);
+        };
+        const FaultSweep::Result r = s.Run();
+        EXPECT_GT(r.transfers, 5);
+    }
+}
+
+TEST(AdapterSweep, I27cxWriteAndBatchShowNoFalseSuccess) {
+    for (bool batch : {false, true}) {
+        FaultSweep s = AdapterSweep("AM27C1024", "I27CX 2 mem=2 dly=1 vcc=6250", "1ff", 0xFF);
+        const auto prepare = s.prepare;
+        s.prepare = [prepare] {
+            auto b = prepare();
+            std::fill(b->Image() + 0x200, b->Image() + 0x20000, 0xFF);  // Verify compares the whole chip
+            return b;
+        };
+        s.operation = [batch](SimBench&, AlgoForm& f) {
+            f.SetChecked("CheckBox2", false);  // W. and Vrfy
+            f.Click(batch ? "Button1" : "Write");
+        };
+        s.holds = [](SimBench& b, const std::string&) { return b.ChipMatchesImage(0, 0x200); };
+        const FaultSweep::Result r = s.Run();
+        EXPECT_GT(r.transfers, 5);
+    }
+}
+
 }  // namespace
 }  // namespace quilla::test

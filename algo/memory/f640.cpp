@@ -1,0 +1,372 @@
+#include "algo/memory/f640.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "algo/common/scan.h"
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kRows = 20;
+constexpr const char* kWrongType = "错误的Type！\n继续吗?";
+
+struct Mask {
+    std::uint32_t lo, hi;
+};
+
+// One row: design, width, VCC pin, VPP pin, ground code, the highest mem= it defines, the
+// parameter and main block sizes (address units) and its contact masks by mem.
+AdapterRow BlockRow(const char* file, int width, int vcc, int vpp, int gnd, int maxMem, std::int32_t small,
+                    std::int32_t main, const std::array<Mask, 8>& masks) {
+    AdapterRow r;
+    r.BitFile = file;
+    r.Width = width;
+    r.VccPin = static_cast<std::uint8_t>(vcc);
+    r.VppPin = static_cast<std::uint8_t>(vpp);
+    r.GndCode = static_cast<std::uint8_t>(gnd);
+    for (int m = 0; m <= maxMem; ++m) r.Sizes[static_cast<std::size_t>(m)] = AdapterSize(m);
+    r.SmallBlock = small;
+    r.MainBlock = main;
+    for (std::size_t m = 0; m < 8; ++m) {
+        r.MaskLo[m] = masks[m].lo;
+        r.MaskHi[m] = masks[m].hi;
+    }
+    return r;
+}
+
+}  // namespace
+
+TF640x::TF640x(Workbench& w) : AdapterForm(w, "intel 28f640") {
+    Offsets.DeclareEndAddress(*this);
+    AddButton("Erase", "Erase", [this] { EraseClick(); });
+    AddButton("Blank", "Blank?", [this] { BlankClick(); });
+    AddButton("Write", "Write ", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
+    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
+    AddButton("MFG", " ID   ", [this] { MFGClick(); });
+    AddButton("Button2", "Lock", [this] { Button2Click(); });
+    AddButton("Button3", "Unlock", [] {});  // shown, without an action
+    AddGroup("Status", "Protection Register");
+    for (const char* r : {"R1", "R2", "R3", "R4"}) AddEdit(r, "", "ffff", false, "Status");
+    AddButton("Button4", "R.", [this] { Button4Click(); }, "Status");
+    AddButton("Button6", "W.", [this] { Button6Click(); }, "Status");
+    AddCheck("LockStatus", "加锁", false, "Status");
+    AddGroup("GroupBox1", "Batch   ");
+    AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
+    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
+    AddCheck("CheckBox3", "W.", true, "GroupBox1");
+    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
+    AddCheck("CheckBox5", "W.Status", false, "GroupBox1");  // no batch step reads it
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
+    DeclareStatusFoot(false);
+    FillVariantTable();
+}
+
+void TF640x::FillVariantTable() {
+    const Mask z{0, 0};
+    const std::array<Mask, 8> tsop48{z, {0xFFFFFFFE, 0x3CFF}, {0xFFFFFFFF, 0x3CFF}, {0xFFFFFFFF, 0x3CFF},
+                                     {0xFFFFFFFF, 0xBCFF}, {0xFFFFFFFF, 0xFCFF}, {0xFFFFFFFF, 0xFCFF},
+                                     {0xFFFFFFFF, 0xFEFF}};
+    const std::array<Mask, 8> tsop40{z, z, {0xF3FBFFF9, 0x00FF}, {0xF3FBFFFF, 0x00FF}, {0xF3FBFFFF, 0x00FF},
+                                     {0xF3FBFFFF, 0x00FF}, {0xF3FBFFFF, 0x00FF}, {0xF3FBFFFF, 0x00FF}};
+    const std::array<Mask, 8> sop44{z, {0xFFFFFFFE, 0x3CFF}, {0xFFFFFFFF, 0x3CFF}, {0xFFFFFFFF, 0x3CFF},
+                                    {0xFFFFFFFF, 0xBCFF}, z, z, z};
+    Table.assign(kRows, AdapterRow{});
+    Table[1] = BlockRow("intel48tsop16.bit", 16, 21, 45, 100, 7, 0x1000, 0x8000, tsop48);
+    Table[2] = BlockRow("intel40ts08.bit", 8, 101, 1, 101, 7, 0x2000, 0x10000, tsop40);
+    Table[3] = BlockRow("intel48tsop16.bit", 16, 21, 45, 100, 7, 0x1000, 0x10000, tsop48);
+    Table[4] = BlockRow("intel40ts08.bit", 8, 101, 1, 101, 7, 0x2000, 0x20000, tsop40);
+    Table[5] = BlockRow("intel44sop.bit", 16, 21, 47, 100, 4, 0x1000, 0x8000, sop44);
+    Table[6] = BlockRow("intel44sop.bit", 8, 21, 47, 100, 4, 0x1000, 0x8000, sop44);
+    Table[7] = BlockRow("intel44sop.bit", 8, 11, 32, 5, 4, 0x1000, 0x8000, sop44);
+    // Row 8 (the DIP32 boot block part) stays out: no 12 V reaches its boot block on this
+    // board; the socket form serves that part.
+}
+
+std::string TF640x::DeviceLineError() const {
+    const AdapterRow* r = SelectedRow();
+    if (!r) return VariantNotInTable();
+    const std::string line = "Bad device line: ";
+    if (LastAddress() <= 0)
+        return line + "mem=" + std::to_string(MemIndex()) + " names no size of row " +
+               std::to_string(wb.sel.VariantIndex);
+    const int vcc = Key("vcc=");
+    if (vcc <= 0 || vcc > 6500) return line + "vcc=" + std::to_string(vcc) + " is not a supply level (mV)";
+    // The long waits of one block erase go out in one transfer.
+    const int dly = Key("dly=");
+    if (dly < 0 || dly > 20000) return line + "dly=" + std::to_string(dly) + " does not fit the command queue";
+    return {};
+}
+
+void TF640x::SetupForDevice() {
+    if (!SetupBegin()) return;
+    const AdapterRow& r = *SelectedRow();
+    Ep3.LoadBitFile(r.BitFile);
+    Ep3.SetVpp(12000);
+    SetCaption(wb.sel.TypeText);
+    const std::int32_t last = LastAddress();
+    if (wb.FileWin) wb.FileWin->EndAddr = last;
+    wb.Display();
+    AlgoForm::Show();
+    Offsets.FileOffset = 0;
+    Offsets.Length = last;
+    Offsets.ShowAll();
+    FileOffset = 0;
+    DeviceOffset = Offsets.DeviceOffset;
+    EndAddress = last;
+    Ep3.SetVcc(Key("vcc="));
+    Ep3.GndPin(r.GndCode);
+    BatchFlag = false;
+    SetVisible("Status", (Key("oth=") & 4) != 0);
+}
+
+int TF640x::ReadIdForSelfCheck() {
+    const AdapterRow* r = SelectedRow();
+    Guarded([this] { ReadId(); });
+    return r && r->Width == 16 ? 4 : 2;
+}
+
+// ---- routines -----------------------------------------------------------------------------
+
+bool TF640x::FlashPowerUp() {
+    const AdapterRow& r = Row();
+    Ep3.VccPin(0);
+    Ep3.UsbPut1(OpWaitSettle);
+    Ep3.VccPin(r.VccPin);
+    Ep3.UsbPut1(OpWaitSettle);
+    if (Ep3.CheckCurrent() == 0) return false;
+    SendFlashCommand(0);
+    for (int line : {2, 4, 3, 5}) Ep3.ControlLineHigh(line);
+    Ep3.ControlLineLow(6);
+    SetAddressCounter(0);
+    Ep3.ControlLineHigh(1);
+    Ep3.ControlLineLow(3);
+    Ep3.UsbFlush();
+    return true;
+}
+
+bool TF640x::CheckDeviceId() { return CheckDeviceIdWithContact(Row().Width == 16 ? 4 : 2, kWrongType); }
+
+void TF640x::ProtectionRegisterWrite(std::int32_t address, std::uint16_t value) {
+    SetAddressCounter(address);
+    BusWrite(0xC0);
+    BusWrite(value);
+}
+
+// ---- Erase, Write ---------------------------------------------------------------------------
+
+void TF640x::EraseClick() {
+    const AdapterRow& r = Row();
+    if (!CheckDeviceId()) return;
+    Status("Erasing");
+    if (!FlashPowerUp()) return;
+    WritingState();
+    Ep3.VppPin(r.VppPin);
+    const std::int32_t units = r.Width == 16 ? (LastAddress() + 1) / 2 : LastAddress() + 1;
+    const std::int32_t boot = 8 * r.SmallBlock, top = units - 8 * r.SmallBlock;
+    const int dly = Key("dly=");
+    for (std::int32_t a = 0; a < units;) {
+        SetAddressCounter(a);
+        ShowProgress(r.Width == 16 ? a * 2 : a);
+        if (ClearLocks()) {
+            BusWrite(0x60);
+            BusWrite(0xD0);
+        }
+        BusWrite(0x20);
+        BusWrite(0xD0);
+        for (int k = 0; k < dly; ++k) Ep3.UsbPut1(OpWait100ms);
+        Ep3.UsbFlush();
+        a += a < boot || a >= top ? r.SmallBlock : r.MainBlock;
+    }
+    Ep3.ControlLineHigh(2);
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+void TF640x::WriteClick() {
+    const AdapterRow& r = Row();
+    const Span s = Offsets8K(r);
+    const std::int64_t steps = std::max<std::int64_t>(1, (static_cast<std::int64_t>(s.end) - s.device) / 2 + 1);
+    OffsetsWindow work;
+    work.FileOffset = s.file;
+    RequireImageRange(work, s.file, steps * 2);
+    GuardedWrite([&] {
+        if (!CheckDeviceId()) return;
+        Status("Write");
+        if (!FlashPowerUp()) return;
+        Ep3.VccPin(r.VccPin);
+        wb.ErrorFlag() = 0;
+        WritingState();
+        Ep3.UsbPut1(OpWait100ms);
+        SetAddressCounter(Unit(r, s.device));
+        Ep3.VppPin(r.VppPin);
+        if (Ep3.CheckCurrent() == 0) return;
+        Ep3.UsbPut1(OpWait100ms);
+        std::int64_t file = s.file;
+        std::int32_t dev = s.device;
+        for (std::int64_t i = 0; i < 2 * steps; i += 2) {
+            if (dev % 0x1000 == 0 && ClearLocks()) {
+                BusWrite(0x60);
+                BusWrite(0xD0);
+            }
+            if (dev % 0x2000 == 0) ShowProgress(static_cast<std::int32_t>(file));
+            if (r.Width == 16) {
+                Ep3.UsbPut3(OpAdapterWordProg, *Image(file), *Image(file + 1));
+            } else {
+                Ep3.UsbPut2(OpAdapterByteProg, *Image(file));
+                Ep3.UsbPut2(OpAdapterByteProg, *Image(file + 1));
+            }
+            if (i % 256 == 0) Ep3.UsbFlush();
+            file += 2;
+            dev += 2;
+        }
+        Ep3.VppPin(0);
+        ShowProgress(static_cast<std::int32_t>(file - 1));
+        Success("OK!");
+        Ep3.VccPin(0);
+        Ep3.VccPin(0);
+        Ep3.PinLow(28);
+        Ep3.PinLow(26);
+    });
+}
+
+// ---- ID, Lock --------------------------------------------------------------------------------
+
+bool TF640x::ReadId() {
+    const AdapterRow& r = Row();
+    if (!FlashPowerUp()) return false;
+    Ep3.VccPin(r.VccPin);
+    if (Ep3.CheckCurrent() == 0) return false;
+    SetAddressCounter(0);
+    WritingState();
+    BusWrite(0x90);
+    Ep3.UsbFlush();
+    Ep3.ControlLineHigh(1);
+    Ep3.ControlLineLow(3);
+    Ep3.UsbFlush();
+    ReadBlock(Ep3.UsbReplyBuf.data(), 1);
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    auto& id = wb.sel.LastReadId;
+    for (std::size_t i = 0; i < 4; ++i) id[i] = Ep3.UsbReplyBuf[i];
+    char text[48];
+    if (r.Width == 16) {
+        std::snprintf(text, sizeof text, "MFG ID=%02x,%02x,%02x,%02x", id[0], id[1], id[2], id[3]);
+    } else {
+        std::snprintf(text, sizeof text, "MFG ID=%02x,%02x", id[0], id[1]);
+    }
+    Status(text);
+    return true;
+}
+
+void TF640x::MFGClick() { ReadId(); }
+
+void TF640x::Button2Click() {
+    const AdapterRow& r = Row();
+    if (!CheckDeviceId()) return;
+    Status("Lock block...");
+    if (!FlashPowerUp()) return;
+    WritingState();
+    Ep3.VppPin(r.VppPin);
+    // Every block of the part: the word count on 16-bit rows, the byte count on 8-bit rows.
+    const std::int32_t units = r.Width == 16 ? (LastAddress() + 1) / 2 : LastAddress() + 1;
+    const std::int32_t boot = 8 * r.SmallBlock;
+    for (std::int32_t a = 0; a < units;) {
+        SetAddressCounter(a);
+        ShowProgress(r.Width == 16 ? a * 2 : a);
+        BusWrite(0x60);
+        BusWrite(0x2F);
+        Ep3.UsbFlush();
+        a += a < boot || a >= units - boot ? r.SmallBlock : boot;
+    }
+    Ep3.ControlLineHigh(2);
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+// ---- the protection register -------------------------------------------------------------------
+
+void TF640x::Button4Click() {
+    if (!FlashPowerUp()) return;
+    Ep3.VccPin(Row().VccPin);
+    if (Ep3.CheckCurrent() == 0) return;
+    SetAddressCounter(0x80);
+    WritingState();
+    BusWrite(0x90);
+    Ep3.UsbFlush();
+    Ep3.ControlLineHigh(1);
+    Ep3.ControlLineLow(3);
+    Ep3.UsbFlush();
+    ReadBlock(Ep3.UsbReplyBuf.data(), 1);
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    std::string text;
+    for (std::size_t i = 0; i < 16; ++i) text += Hex2(Ep3.UsbReplyBuf[i]) + ",";
+    Status(text);
+}
+
+void TF640x::Button6Click() {
+    const AdapterRow& r = Row();
+    // The values first: nothing one-time is written from a text that does not parse.
+    std::array<std::uint16_t, 4> reg{};
+    for (std::size_t k = 0; k < 4; ++k) {
+        const std::string name = "R" + std::to_string(k + 1);
+        const auto v = ScanHex4(Text(name));
+        if (!v) Refuse(name + " \"" + Text(name) + "\" is not a hexadecimal number");
+        reg[k] = *v;
+    }
+    if (!CheckDeviceId()) return;
+    Status("Write");
+    if (!FlashPowerUp()) return;
+    Ep3.VccPin(r.VccPin);
+    if (Ep3.CheckCurrent() == 0) return;
+    wb.ErrorFlag() = 0;
+    WritingState();
+    Ep3.VppPin(r.VppPin);
+    for (int k = 0; k < 4; ++k) {
+        const std::uint16_t v = reg[static_cast<std::size_t>(k)];
+        if (r.Width == 16) {
+            ProtectionRegisterWrite(0x85 + k, v);
+        } else {
+            ProtectionRegisterWrite(0x85 + 2 * k, v & 0xFF);
+            ProtectionRegisterWrite(0x86 + 2 * k, v >> 8);
+        }
+    }
+    // The lock word last: once it is programmed the part takes no more user words, so
+    // written first it would leave them unwritten behind an "OK!".
+    if (Ticked("LockStatus")) ProtectionRegisterWrite(0x80, 0xFFFD);
+    Ep3.ControlLineLow(3);
+    Ep3.ControlLineHigh(2);
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Success("OK!");
+}
+
+// ---- the batch ------------------------------------------------------------------------------------
+
+void TF640x::Button1Click() {
+    Row();
+    struct Clear {
+        bool& flag;
+        ~Clear() { flag = false; }
+    } clear{BatchFlag};  // cleared on every way out
+    if (!CheckDeviceId()) return;
+    BatchFlag = true;
+    if (wb.options.MassProduction && !NextChip()) return;
+    RunBatch({{"CheckBox1", [this] { EraseClick(); }},
+              {"CheckBox2", [this] { BlankClick(); }},
+              {"CheckBox3", [this] { WriteClick(); }},
+              {"CheckBox4", [this] { VerifyClick(); }}},
+             [] { return false; }, false);
+}
+
+QUILLA_FORM(TF640x);
+
+}  // namespace quilla
