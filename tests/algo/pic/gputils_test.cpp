@@ -62,6 +62,30 @@ TEST(Gputils, PIC16F877ImageWrittenByThePIC16FEEForm) {
     EXPECT_EQ(chip.ConfigWord(), 0x3FFF);  // not taken from the image
 }
 
+TEST(Gputils, PIC16F877AImageWrittenByThePIC1687XAForm) {
+    QUILLA_REQUIRE_GPASM();
+    TempDir dir;
+    std::string why;
+    const std::string hex = Gpasm(dir.path, "16f877a", k877Source, &why);
+    ASSERT_FALSE(hex.empty()) << why;
+
+    SimBench b("PIC16F877A");
+    AlgoForm& f = b.Open("PIC1687XA 8 fla=8192 ee=256 dly=1 pkg=40");
+    std::fill(b.Image(), b.Image() + 0x5000, 0xFF);
+    std::FILE* in = std::fopen(hex.c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    ReadHex(*b.wb, in);
+    std::fclose(in);
+    f.Click("Write");
+    EXPECT_EQ(f.Text("Msg"), "End.");
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    auto& chip = b.ChipAs<sim::Pic14Chip>();
+    for (int a = 0; a < 8192; ++a)
+        ASSERT_EQ(chip.Word(a), b.Image()[2 * a] | (b.Image()[2 * a + 1] << 8)) << a;
+    EXPECT_EQ(chip.Word(0x800), 0x347F);  // retlw 0x7F
+}
+
 constexpr const char* k84aSource = R"(        __config 0x3FF1
         __idlocs 0xBEEF
         org 0
