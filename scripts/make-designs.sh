@@ -23,6 +23,7 @@ DESIGNS=(
   ATmeg161spi
   pic16dip40 pic16dip40c pic16dip28 pic16dip28c pic16dip29 pic16dip20
   pic16dip18 pic16dip18c pic16dip14 pic16dip08 pic16plcc44 pic16qfp44
+  pic18plcc44 pic18qfp44
   i82802
   pld22cv10
   x28c

@@ -35,6 +35,9 @@ const PicVariant P12fxxx{"TP12fxxx", kPlainCodes, PicPowerOrder::VppFirst, PicVp
                          {0x02, 0x08, Wait26, PicWaitRule::DelayHalvedWhenFast, 0, -1, 0x06}, 32};
 const PicVariant P16f630x{"TP16f630x", kPlainCodes, PicPowerOrder::VppFirst, PicVppRaise::SerialEnable,
                           {0x02, 0x08, Wait26, PicWaitRule::DelayDoubledWhenSlow, 0, -1, 0x06}, 32};
+// The PIC16C OTP form with the configuration grid: no serial-enable register write.
+const PicVariant P16cxxx1{"TP16cxxx1", kPlainCodes, PicPowerOrder::GroundVcc, PicVppRaise::RouteOnly,
+                          {0x02, 0x08, Wait25, PicWaitRule::Fixed, 2, 0x0E, 0x06}, 32};
 const PicVariant P16c505x{"TP16c505x", kPlainCodes, PicPowerOrder::GroundVccSettle, PicVppRaise::PinHigh,
                           {0x02, 0x08, Wait25, PicWaitRule::Fixed, 1, 0x0E, 0x06}, 32};
 
@@ -120,7 +123,7 @@ bool PicSerial::Enter(const PicPins& p, bool check) {
     if (v_.power != PicPowerOrder::VppFirst) {
         ep3_.VppPin(p.vpp);
         if (v_.vpp == PicVppRaise::SerialEnable) SerialEnable();
-        else ep3_.PinHigh(p.vpp);
+        else if (v_.vpp == PicVppRaise::PinHigh) ep3_.PinHigh(p.vpp);
     }
     return !check || ep3_.CheckCurrent() != 0;
 }

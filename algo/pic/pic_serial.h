@@ -80,6 +80,7 @@ enum class PicPowerOrder : std::uint8_t {
 enum class PicVppRaise : std::uint8_t {
     SerialEnable,  // VppPin(VPP), register 20 := 84h          (14-bit forms)
     PinHigh,       // VppPin(VPP), PinHigh(VPP)                (12-bit forms)
+    RouteOnly,     // VppPin(VPP) alone                        (TP16cxxx1)
 };
 
 // How many wait opcodes follow the begin command of one word.
@@ -115,7 +116,7 @@ struct PicVariant {
 namespace picvariant {
 extern const PicVariant P16fEEx, P16f87x, P16f628x, P16f7x1, P16c8x, P16c6x, P12c508x;  // first part
 extern const PicVariant P16fx, P16f87xa1, P16f628a1, P16c505x;                            // later parts
-extern const PicVariant P12fxxx, P16f630x;
+extern const PicVariant P12fxxx, P16f630x, P16cxxx1;
 }  // namespace picvariant
 
 // The socket pins of a chip row.

@@ -121,6 +121,26 @@ bool IntOscNoMclr675(std::uint16_t c) {
     return (fosc == 4 || fosc == 5) && !(c & 0x20);
 }
 
+// PIC16C6X/7X/62X one-time-programmable parts (DS30228): load configuration,
+// load data, read data, increment, begin programming and end programming,
+// all six bits given; no erase, no data memory commands.
+std::vector<PicCommandCode> Table16COtp() {
+    return {{kAll, 0x00, PicOp::LoadConfig},    {kAll, 0x02, PicOp::LoadProgram},
+            {kAll, 0x04, PicOp::ReadProgram},   {kAll, 0x06, PicOp::Increment},
+            {kAll, 0x08, PicOp::BeginExternal}, {kAll, 0x0E, PicOp::EndProgramming}};
+}
+
+// CP1:CP0 in bits 5-4 only (PIC16C62/64/65/73/74): 11 none, 10 the upper
+// half, 01 the upper three quarters, 00 all.
+int ProtectByCp54(std::uint16_t config, int words) {
+    switch ((config >> 4) & 3) {
+        case 3: return words;
+        case 2: return words / 2;
+        case 1: return words / 4;
+        default: return 0;
+    }
+}
+
 std::vector<Pic14Part> BuildParts() {
     std::vector<Pic14Part> v;
     // PIC16C84 (DS30189) and PIC16F83/84 (DS30262): no device ID (2006h reads
@@ -252,6 +272,48 @@ std::vector<Pic14Part> BuildParts() {
         p.factoryLastWord = 0x3480;
         if (!p8) p.placement = {27, 28, 29, 30, 31, 32, 33, 8, 9, 10, 11, 12, 13, 14};
         v.push_back(std::move(p));
+    }
+    // PIC16C61-77 and PIC16C620-622, one-time programmable (DS30228; ratings
+    // of their data sheets: VDD 7.5 V, MCLR 14.0 V, other pins VDD + 0.3 V): no
+    // erase, no data EEPROM, no device ID (2006h reads 3FFFh). Begin programming
+    // (08h) and end programming (0Eh) frame a pulse; the cells AND the loaded
+    // word once the pulses add up to the minimum time. The specification asks
+    // 100 us pulses at VPP 13.0 V +- 0.25 V and VDD 4.75-5.25 V; the OTP forms
+    // give one to three waits of 10 us at 12.0 V and 4.4 V, accepted (family
+    // rule 8): 10 us, MCLR 12.0-13.5 V, program VDD 4.4-5.5 V. Configuration:
+    // FOSC 1-0, WDTE 2, PWRTE 3; CP in bit 4 (PIC16C61/71), CP1:CP0 in bits 5-4
+    // (PIC16C62/64/65/73/74), or repeated in bits 13-12, 11-10, 9-8, 5-4 with
+    // BODEN in bit 6 (the A parts, PIC16C72/76/77 and PIC16C62x).
+    struct COtp {
+        const char* name;
+        int pins, words;
+        std::uint16_t configMask;
+        int (*protect)(std::uint16_t, int);
+    };
+    for (const COtp& c : {COtp{"PIC16C61", 18, 1024, 0x001F, &ProtectAllByBit4},
+                          COtp{"PIC16C71", 18, 1024, 0x001F, &ProtectAllByBit4},
+                          COtp{"PIC16C620", 18, 512, 0x3F7F, &ProtectByCp1Cp0},
+                          COtp{"PIC16C621", 18, 1024, 0x3F7F, &ProtectByCp1Cp0},
+                          COtp{"PIC16C622", 18, 2048, 0x3F7F, &ProtectByCp1Cp0},
+                          COtp{"PIC16C62", 28, 2048, 0x003F, &ProtectByCp54},
+                          COtp{"PIC16C72", 28, 2048, 0x3F7F, &ProtectByCp1Cp0},
+                          COtp{"PIC16C73", 28, 4096, 0x003F, &ProtectByCp54},
+                          COtp{"PIC16C76", 28, 8192, 0x3F7F, &ProtectByCp1Cp0},
+                          COtp{"PIC16C64", 40, 2048, 0x003F, &ProtectByCp54},
+                          COtp{"PIC16C64A", 40, 2048, 0x3F7F, &ProtectByCp1Cp0},
+                          COtp{"PIC16C65", 40, 4096, 0x003F, &ProtectByCp54},
+                          COtp{"PIC16C65A", 40, 4096, 0x3F7F, &ProtectByCp1Cp0},
+                          COtp{"PIC16C74", 40, 4096, 0x003F, &ProtectByCp54},
+                          COtp{"PIC16C74A", 40, 4096, 0x3F7F, &ProtectByCp1Cp0},
+                          COtp{"PIC16C77", 40, 8192, 0x3F7F, &ProtectByCp1Cp0}}) {
+        const bool dip40 = c.pins == 40, dip28 = c.pins == 28;
+        const std::vector<int> vdd = dip40 ? std::vector<int>{11, 32} : dip28 ? std::vector<int>{20} : std::vector<int>{14};
+        const std::vector<int> vss = dip40 ? std::vector<int>{12, 31} : dip28 ? std::vector<int>{8, 19} : std::vector<int>{5};
+        const int mclr = c.pins == 18 ? 4 : 1;
+        const int clock = dip40 ? 39 : dip28 ? 27 : 12;
+        v.push_back({c.name, c.pins, vdd, vss, mclr, clock, clock + 1, c.words, 1, 0, 0x3FFF, c.configMask,
+                     Table16COtp(), c.protect, -1, 0x3F30, 120, 135, false, 44, 55, 20, 10 * Microsecond, 0, 0, 75,
+                     75, 140});
     }
     return v;
 }

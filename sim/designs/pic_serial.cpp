@@ -9,8 +9,8 @@ namespace quilla::sim {
 
 using namespace proto;
 
-const std::array<PicSerialPackage, 12>& PicSerialPackages() {
-    static const std::array<PicSerialPackage, 12> packages{{
+const std::array<PicSerialPackage, 14>& PicSerialPackages() {
+    static const std::array<PicSerialPackage, 14> packages{{
         {"pic16dip40", 39, 40},
         {"pic16dip40c", 39, 40},
         {"pic16dip28", 33, 34},
@@ -23,6 +23,10 @@ const std::array<PicSerialPackage, 12>& PicSerialPackages() {
         {"pic16dip08", 22, 23},
         {"pic16plcc44", 16, 19},
         {"pic16qfp44", 17, 20},
+        // The PIC18 adapter designs carry the same serial engine (the PIC16C
+        // OTP form with the configuration grid loads them for pkg=44/45).
+        {"pic18plcc44", 16, 19},
+        {"pic18qfp44", 17, 20},
     }};
     return packages;
 }
@@ -116,7 +120,7 @@ void RegisterAll(DesignRegistry& registry, std::index_sequence<K...>) {
 }  // namespace
 
 void RegisterPicSerialDesigns(DesignRegistry& registry) {
-    RegisterAll(registry, std::make_index_sequence<std::tuple_size_v<std::array<PicSerialPackage, 12>>>{});
+    RegisterAll(registry, std::make_index_sequence<std::tuple_size_v<std::array<PicSerialPackage, 14>>>{});
 }
 
 }  // namespace quilla::sim

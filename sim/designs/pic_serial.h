@@ -14,6 +14,8 @@
 //   pic16dip08        22    23    8-pin DIP (GP1, GP0)
 //   pic16plcc44       16    19    44-pin PLCC adapter (its five ICSP nets: VPP 22,
 //   pic16qfp44        17    20    44-pin QFP adapter    VCC 11, GND 10, clock, data)
+//   pic18plcc44       16    19    the PIC18 adapter designs, wired as the two above
+//   pic18qfp44        17    20
 //
 // Commands (the host's bytes, engine/protocol.h):
 //   0x34        drives clock and data low: the entry condition the chip needs
@@ -52,7 +54,7 @@ struct PicSerialPackage {
 };
 
 // Every design name of the PIC serial family with its clock and data pins.
-const std::array<PicSerialPackage, 12>& PicSerialPackages();
+const std::array<PicSerialPackage, 14>& PicSerialPackages();
 
 class PicSerialDesign : public Design {
 public:

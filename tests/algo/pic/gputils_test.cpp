@@ -86,6 +86,43 @@ TEST(Gputils, PIC16F877AImageWrittenByThePIC1687XAForm) {
     EXPECT_EQ(chip.Word(0x800), 0x347F);  // retlw 0x7F
 }
 
+constexpr const char* k74Source = R"(        __config 0x3FF9
+        org 0
+start   bsf 0x03, 5
+        clrf 0x07
+        bcf 0x03, 5
+        call sub
+        goto start
+        org 0x0FFF
+sub     retlw 0x3C
+        end
+)";
+
+TEST(Gputils, PIC16C74ImageWrittenByTheP16C61Form) {
+    QUILLA_REQUIRE_GPASM();
+    TempDir dir;
+    std::string why;
+    const std::string hex = Gpasm(dir.path, "16c74", k74Source, &why);
+    ASSERT_FALSE(hex.empty()) << why;
+
+    SimBench b("PIC16C74");
+    AlgoForm& f = b.Open("P16C61 5");
+    std::fill(b.Image(), b.Image() + 0x5000, 0xFF);
+    std::FILE* in = std::fopen(hex.c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    ReadHex(*b.wb, in);
+    std::fclose(in);
+    f.Click("Write");
+    EXPECT_EQ(f.Text("Msg"), "Ended.");
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    auto& chip = b.ChipAs<sim::Pic14Chip>();
+    for (int a = 0; a < 4096; ++a)
+        ASSERT_EQ(chip.Word(a), b.Image()[2 * a] | (b.Image()[2 * a + 1] << 8)) << a;
+    EXPECT_EQ(chip.Word(0xFFF), 0x343C);  // retlw 0x3C
+    EXPECT_EQ(chip.ConfigWord(), 0x3FFF);  // the configuration comes from the boxes
+}
+
 constexpr const char* k84aSource = R"(        __config 0x3FF1
         __idlocs 0xBEEF
         org 0

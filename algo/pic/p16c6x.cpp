@@ -1,0 +1,593 @@
+#include "algo/pic/p16c6x.h"
+
+#include <cstdio>
+
+#include "algo/common/c48.h"
+#include "algo/common/scan.h"
+#include "algo/common/sidefile.h"
+#include "algo/pic/p16c8x.h"
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+std::string Hex4Pair(const char* f, unsigned a, unsigned b) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, f, a, b);
+    return buf;
+}
+
+}  // namespace
+
+// ---- the shared flows ------------------------------------------------------------------------------
+
+PicOtpForm::PicOtpForm(Workbench& w, std::string caption, const PicVariant& variant)
+    : PicForm(w, std::move(caption), variant) {}
+
+const PicRow& PicOtpForm::Row() {
+    if (!ready_) {
+        const std::string err = DeviceLineError();
+        Refuse(err.empty() ? std::string("Comm Err.") : err);
+    }
+    return row_;
+}
+
+bool PicOtpForm::CheckContact() {
+    const PicRow& r = Row();
+    std::uint32_t lo = MaskLo, hi = MaskHi;
+    if (lo == 0 && hi == 0) {
+        for (int p : {r.VppPin, r.VccPin, r.GndPin}) {
+            if (p >= 1 && p <= 32) lo |= 1u << (p - 1);
+            else if (p >= 33 && p <= 48) hi |= 1u << (p - 33);
+        }
+    }
+    return Ep3.CheckPinContact(r.GndPin, 0, lo, hi, 0) != 0;
+}
+
+std::array<std::uint16_t, 8> PicOtpForm::ReadConfigArea() {
+    Pic.QueueConfigRead(0x00FF);
+    Pic.Leave();
+    return Pic.ReplyWords();
+}
+
+int PicOtpForm::Waits() const { return Pic.WaitCount({0, "", Has("RadioGroup2") ? ItemIndex("RadioGroup2") : 0}); }
+
+void PicOtpForm::BlankClick() {
+    const PicRow& r = Row();
+    if (!CheckContact()) return;
+    Status("Blank CHK");
+    if (!PowerUp(true)) return;
+    const auto area = ReadConfigArea();
+    if ((area[7] & 0x3FFF) != 0x3FFF) {
+        Status("CONFIG No!!!");
+        wb.ErrorFlag() = 1;
+        return;
+    }
+    if (!PowerUp(true)) return;
+    wb.ErrorFlag() = 0;
+    Ep3.UsbFlush();
+    std::uint8_t block[64];
+    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
+        ShowProgress(a, r.ProgramLast);
+        Pic.ReadBlock(32, block);
+        for (int k = 0; k < 32 && a + 2 * k < r.ProgramLast; ++k) {
+            if (block[2 * k] != 0xFF || (block[2 * k + 1] & 0x3F) != 0x3F) {
+                Status("No empty.");
+                ShowProgress(a, r.ProgramLast);
+                wb.ErrorFlag() = 1;
+                Pic.Leave();
+                return;
+            }
+        }
+    }
+    Pic.Leave();
+    Success("OK");
+}
+
+void PicOtpForm::WriteClick() {
+    const PicRow& r = Row();
+    if (!CheckContact()) return;
+    if (!wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        StepFailed();
+        return;
+    }
+    Status("Write");
+    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    wb.Display();
+    PowerUp(false);
+    const int waits = Waits();
+    for (std::int32_t a = 0; a <= r.ProgramLast; a += 2) {
+        const auto* img = wb.ImageBuffer.data() + a;
+        Pic.ProgramWord(static_cast<std::uint16_t>(img[0] | ((img[1] & 0x3F) << 8)), waits);
+        if ((a & 0xFF) == 0) {
+            ShowProgress(a, r.ProgramLast);
+            Ep3.UsbFlush();
+        }
+    }
+    ShowProgress(r.ProgramLast, r.ProgramLast);
+    Pic.Leave();
+    Success("Ended.");
+}
+
+void PicOtpForm::ReadToFileClick() {
+    const PicRow& r = Row();
+    if (!CheckContact()) return;
+    Status("Read.");
+    if (!PowerUp(true)) return;
+    Ep3.UsbFlush();
+    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
+        ShowProgress(a, r.ProgramLast);
+        Pic.ReadBlock(32, wb.ImageBuffer.data() + a);
+    }
+    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    ShowProgress(r.ProgramLast, r.ProgramLast);
+    Pic.Leave();
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void PicOtpForm::VerifyClick() {
+    const PicRow& r = Row();
+    if (!CheckContact()) return;
+    if (verifyAtChosenVcc_) {
+        Status("Verify.");
+        Pic.PowerOn(r.Pins());
+        const std::string volt = Text("VeriyVolt");
+        Ep3.SetVcc(volt == "Vrfy电压3.3V" ? 3300 : volt == "Vrfy电压2.5V" ? 2500 : 4400);
+        Ep3.VppPin(r.VppPin);
+        Pic.SerialEnable();
+    } else if (!PowerUp(true)) {
+        return;
+    }
+    Ep3.UsbFlush();
+    wb.ErrorFlag() = 0;
+    std::uint8_t block[64];
+    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
+        ShowProgress(a, r.ProgramLast);
+        Pic.ReadBlock(32, block);
+        for (int k = 0; k < 32 && a + 2 * k < r.ProgramLast; ++k) {
+            const auto* img = wb.ImageBuffer.data() + a + 2 * k;
+            if (block[2 * k] != img[0] || (block[2 * k + 1] & 0x3F) != (img[1] & 0x3F)) {
+                Status("Error....");
+                ShowProgress(a + 2 * k, r.ProgramLast);
+                wb.ErrorFlag() = 1;
+                Pic.Leave();
+                Ep3.SetVcc(4400);
+                return;
+            }
+        }
+    }
+    Pic.Leave();
+    Ep3.SetVcc(4400);
+    Success("OK");
+    ShowProgress(r.ProgramLast, r.ProgramLast);
+}
+
+void PicOtpForm::WtConfigClick() {
+    Row();
+    if (!CheckContact()) return;
+    Status(writeConfigStatus_);
+    ControlsToConfig();
+    if (!PowerUp(true)) return;
+    Pic.WriteConfigArea(UserId, ConfigWord, Waits());
+    Pic.Leave();
+    if (writeConfigDone_) Success(writeConfigDone_);
+}
+
+void PicOtpForm::Button1Click() {
+    const PicRow& r = Row();
+    if (!CheckContact()) return;
+    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
+              {"CheckBoxWrite", [this] { WriteClick(); }},
+              {"CheckBoxVer", [this] { VerifyClick(); }},
+              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, MaskLo, MaskHi, 0) != 0; }, true,
+             [this] {
+                 BeforePass();
+                 return true;
+             });
+}
+
+// ---- TP16c6x ---------------------------------------------------------------------------------------------
+
+TP16c6x::TP16c6x(Workbench& w) : PicOtpForm(w, "P16c6x", picvariant::P16c6x), rng_(std::random_device{}()) {
+    writeConfigDone_ = "OK";
+    verifyAtChosenVcc_ = true;
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
+    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
+    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
+    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    SetVisible(AddButton("SN", "SN", [this] { SNClick(); }).Name, false);
+    AddGroup("GroupBox1", "Int CFG   ");
+    AddCheck("CheckBox1", "Lockbit      ", false, "GroupBox1").OnClick = [this] { ConfigClick(); };
+    AddCheck("CheckBox2", "WTD          ", true, "GroupBox1").OnClick = [this] { ConfigClick(); };
+    AddCheck("CheckBox3", "PWRTE          ", false, "GroupBox1").OnClick = [this] { ConfigClick(); };
+    AddCheck("CheckBox4", "BODEN", true, "GroupBox1").OnClick = [this] { ConfigClick(); };
+    AddRadio("RadioGroup1", "OSC Mode    位", {"LP          ", "XT          ", "HS          ", "RC          "}, 1)
+        .OnClick = [this] { ConfigClick(); };
+    AddRadio("RadioGroup2", "Speed ", {"快", "标准", "慢"}, 0);
+    AddCombo("VeriyVolt", "", {"Vrfy电压4.5V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
+    AddGroup("GroupBox2", "Batch   ");
+    for (auto [name, caption] : {std::pair{"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
+                                 {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wrt.CFG."}})
+        AddCheck(name, caption, true, "GroupBox2");
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
+    AddEdit(kUserId, "User ID : ", "ffff");
+    AddLabel("Package", "UV chip no locking  !!!");
+    AddEdit(kAddress, "", "Add ", true);
+    AddEdit(kType, "", "Type", true);
+    AddStatus(kStatus, "Prompt  ");
+    AddProgress(kProgress);
+    FillVariantTable();
+    if (const auto c = ReadConFile8(SideFile(".CON"), 4)) {
+        for (int k = 0; k < 3; ++k) SetByCode("CheckBox" + std::to_string(k + 1), c->box[k]);
+        ChooseByCode("RadioGroup1", c->item);
+    }
+}
+
+void TP16c6x::FillVariantTable() {
+    struct R {
+        const char* name;
+        int vpp, vcc, gnd;
+        std::int32_t last;
+    };
+    static constexpr R rows[] = {
+        {"Exit", 0, 0, 0, 0},
+        {"1: PIC16C64  (2k)", 1, 32, 31, 0x0FFF},  {"2: PIC16C64A (2K)", 1, 32, 31, 0x0FFF},
+        {"3: PIC16C65  (4K)", 1, 32, 31, 0x1FFF},  {"4: PIC16C65A (4K)", 1, 32, 31, 0x1FFF},
+        {"5: PIC16C74  (4K)", 1, 32, 31, 0x1FFF},  {"6: PIC16C74A (4K)", 1, 32, 31, 0x1FFF},
+        {"7: PIC16C71 (1K)", 15, 25, 16, 0x07FF},  {"8: PIC16C61 (1K)", 15, 25, 16, 0x07FF},
+        {"9: PIC16C620 (512)", 15, 25, 16, 0x03FF}, {"10: PIC16C621 (1K)", 15, 25, 16, 0x07FF},
+        {"11:PIC16C622 (2K)", 15, 25, 16, 0x0FFF}, {"12:PIC16C62 (2K)", 7, 26, 25, 0x0FFF},
+        {"13:PIC16C73 (4K)", 7, 26, 25, 0x1FFF},   {"14:PIC16C72 (2K)", 7, 26, 25, 0x0FFF},
+        {"15:PIC16C76 (8K)", 7, 26, 25, 0x3FFF},   {"16: PIC16C77 (8K)", 1, 32, 31, 0x3FFF},
+    };
+    Table.clear();
+    for (const R& r : rows) Table.push_back(MakePicRow(r.name, r.vpp, r.vcc, r.gnd, r.last, 0, 0, 0));
+}
+
+std::string TP16c6x::DeviceLineError() const {
+    const int v = wb.sel.VariantIndex;
+    if (v < 1 || v >= static_cast<int>(Table.size()))
+        return "Bad device line: variant " + std::to_string(v) + " of P16C61 is not in the device table";
+    const int add = wb.sel.GetParam("add=");
+    const std::int32_t last = Table[static_cast<std::size_t>(v)].ProgramLast;
+    if (add < 0 || (add > 0 && add + 6 > last))
+        return "Bad device line: add=" + std::to_string(add) + " (the stamp needs add to add+6 inside the program, 0 to " +
+               std::to_string(last - 6) + ")";
+    return {};
+}
+
+void TP16c6x::SetupForDevice() {
+    ready_ = false;
+    FillVariantTable();
+    if (const std::string err = DeviceLineError(); !err.empty()) {
+        Status(err);
+        wb.prompts.ShowMsg(err);
+        return;
+    }
+    Ep3.ResetPins();
+    PicRow& r = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    const std::string& type = wb.sel.TypeText;
+    struct Adapter {
+        const char* tag;
+        const char* picture;
+        const char* design;
+        std::uint32_t lo;
+    };
+    const Adapter p44{"*P44", "p44b.bmp", "pic16plcc44.bit", 0x248600}, q44{"*Q44", "qfp44.bmp", "pic16qfp44.bit", 0x290600};
+    const Adapter* adapter = type.find(p44.tag) != std::string::npos   ? &p44
+                             : type.find(q44.tag) != std::string::npos ? &q44
+                                                                        : nullptr;
+    if (adapter) {
+        Ep3.ShowPlacementBitmap(adapter->picture);
+        Ep3.LoadBitFile(adapter->design);
+        r.VppPin = 22;
+        r.VccPin = 11;
+        r.GndPin = 10;
+        MaskLo = adapter->lo;
+        MaskHi = 0;
+    } else if (r.VccPin == 32) {
+        Ep3.LoadBitFile("pic16dip40c.bit");
+        MaskLo = 0xFFFFFFFF;
+        MaskHi = 0xFF;
+    } else if (r.VccPin == 26) {
+        Ep3.LoadBitFile("pic16dip28c.bit");
+        MaskLo = 0xFFFFFF80;
+        MaskHi = 0x03;
+    } else if (r.VccPin == 25) {
+        Ep3.LoadBitFile("pic16dip18c.bit");
+        MaskLo = 0x1FFFF800;
+        MaskHi = 0;
+    }
+    row_ = r;
+    Ep3.SetVpp(12000);
+    Ep3.UsbPut1(Wait28);
+    Ep3.SetVcc(4400);
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.FileNew();
+    AlgoForm::Show();
+    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
+    wb.Display();
+    AlgoForm::Show();
+    Put(kType, wb.sel.SelectedDevice);
+    SetEnabled("CheckBox4", wb.sel.ExpectedId[0] != 1);
+    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
+    ready_ = true;
+}
+
+void TP16c6x::OnClose() {
+    Ep3.PowerOff();
+    ConFile8 c;
+    for (int k = 0; k < 3; ++k) c.box[k] = Checked("CheckBox" + std::to_string(k + 1));
+    c.item = ItemIndex("RadioGroup1");
+    WriteConFile8(SideFile(".CON"), c, Text(kUserId));
+}
+
+// A disabled BODEN box (a part without brown-out detection) counts as unticked.
+void TP16c6x::ControlsToConfig() {
+    std::uint32_t w = static_cast<std::uint32_t>(ItemIndex("RadioGroup1")) & 3u;
+    if (Ticked("CheckBox2")) w |= 0x04;
+    if (!Ticked("CheckBox3")) w |= 0x08;
+    if (Ticked("CheckBox4")) w |= 0x40;
+    if (!Ticked("CheckBox1")) w |= 0x3FB0;
+    ConfigWord = w;
+    Status("Config = " + Hex4(ConfigWord));
+    UserIdFromField();
+}
+
+void TP16c6x::ConfigToControls() {
+    SetEnabled(kReadConfig, false);
+    ChooseByCode("RadioGroup1", static_cast<int>(ConfigWord & 3));
+    SetByCode("CheckBox2", (ConfigWord & 0x04) != 0);
+    SetByCode("CheckBox3", (ConfigWord & 0x08) == 0);
+    SetByCode("CheckBox4", (ConfigWord & 0x40) != 0);
+    SetByCode("CheckBox1", (ConfigWord & 0x30) != 0x30);
+    Put(kUserId, Hex4(UserId));
+    SetEnabled(kReadConfig, true);
+}
+
+void TP16c6x::RdConfigClick() {
+    Row();
+    if (!CheckContact()) return;
+    SetEnabled(kReadConfig, false);
+    if (!PowerUp(true)) {
+        SetEnabled(kReadConfig, true);
+        return;
+    }
+    const auto area = ReadConfigArea();
+    UserId = UserIdFromWords(area.data());
+    ConfigWord = area[7];
+    ConfigToControls();
+    Put(kUserId, Hex4(UserId));
+    SetEnabled(kReadConfig, true);
+    Success("Config = " + Hex4(ConfigWord));
+}
+
+// The stamp: four bytes of r x r + 1234 (r below 32767) into the low bytes of
+// the four words from add=.
+void TP16c6x::SNClick() {
+    const int a = wb.sel.GetParam("add=");
+    if (a > 0 && a + 6 <= row_.ProgramLast) {
+        const std::uint32_t r = static_cast<std::uint32_t>(rng_() % 32767u);
+        std::uint32_t v = r * r + 1234u;
+        for (int i = 0; i < 4; ++i) {
+            wb.ImageBuffer[static_cast<std::size_t>(a + 2 * i)] = static_cast<std::uint8_t>(v & 0xFF);
+            v >>= 8;
+        }
+    }
+    wb.Display();
+    AlgoForm::Show();
+}
+
+// ---- TP16cxxx1 -------------------------------------------------------------------------------------------
+
+namespace {
+
+using CaptionSet = std::array<const char*, 16>;
+constexpr CaptionSet kOtpNames[5] = {
+    {"FOSC0", "FOSC1", "WDTE", "PWPTE", "CP", "-", "-", "-", "-", "-", "-", "-", "-", "-", "-", "-"},
+    {"FOSC0", "FOSC1", "WDTE", "PWPTE", "CP0", "CP1", "Reserved", "Reserved", "-", "-", "-", "-", "-", "-", "-", "-"},
+    {"FOSC0", "FOSC1", "WDTE", "PWPTE", "CP0", "CP1", "BODEN", "Reserved", "CP0", "CP1", "CP0", "CP1", "CP0", "-", "-",
+     "-"},
+    {"FOSC0", "FOSC1", "FOSC2", "WDTE", "PWPTE", "MCLRE", "BODEN", "-", "CP", "CP", "BORV0", "BORV1", "CP", "CP", "-",
+     "-"},
+    {"FOSC0", "FOSC1", "FOSC2", "WDTE", "PWPTE", "CP0", "CP1", "MCLRE", "CP0", "CP1", "CP0", "CP1", "CP0", "CP1", "-",
+     "-"},
+};
+constexpr const char* kGrid = "StringGrid1";
+
+struct OtpPackage {
+    int pkg;
+    std::uint32_t lo, hi;
+    const char* firstDesign;  // the first pass (masks), or none
+    const char* picture;
+    const char* design;
+    int vpp, vcc, gnd;
+};
+constexpr OtpPackage kOtpPackages[] = {
+    {44, 0, 0, nullptr, "p44b.bmp", "pic18plcc44.bit", 22, 11, 10},
+    {45, 0, 0, nullptr, "qfp44.bmp", "pic18qfp44.bit", 22, 11, 10},
+    {40, 0xFFFFFFFF, 0xFF, "pic16dip40c.bit", nullptr, "pic16dip40c.bit", 1, 32, 31},
+    {28, 0xFFFFFF80, 0x03, "pic16dip28c.bit", nullptr, "pic16dip28.bit", 7, 26, 25},
+    {20, 0x1FFFF800, 0, "pic16dip18c.bit", nullptr, "pic16dip20.bit", 14, 26, 15},
+    {18, 0x1FFFF800, 0, "pic16dip18c.bit", nullptr, "pic16dip18.bit", 15, 25, 16},
+    {8, 0, 0, nullptr, nullptr, "pic16dip08.bit", 20, 17, 24},
+};
+
+const OtpPackage* FindOtpPackage(int pkg) {
+    for (const auto& p : kOtpPackages)
+        if (p.pkg == pkg) return &p;
+    return nullptr;
+}
+
+}  // namespace
+
+TP16cxxx1::TP16cxxx1(Workbench& w) : PicOtpForm(w, "P16cxxx1", picvariant::P16cxxx1) {
+    writeConfigStatus_ = "烧CFG 位...";
+    std::vector<std::string> names(kOtpNames[0].begin(), kOtpNames[0].end());
+    AddGrid(kGrid, "CFG ：", names, std::vector<std::string>(16, "1")).OnClick = [this] { StringGrid1Click(); };
+    AddEdit(kUserId, "User ID : ", "ffff");
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
+    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
+    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
+    AddGroup("GroupBox2", "Batch   ");
+    for (auto [name, caption] : {std::pair{"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
+                                 {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wrt.CFG."}})
+        AddCheck(name, caption, true, "GroupBox2");
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
+    AddEdit(kAddress, "", "Add ", true);
+    AddStatus(kStatus, "Prompt  ");
+    AddProgress(kProgress);
+    FillVariantTable();
+    // The grid of the last run on this image. A byte the file does not hold is
+    // an unprogrammed bit ("1"), never a programmed one: these are one-time cells.
+    if (auto settings = ReadC48(SideFile(C48Extension), C48P16cxxx1)) {
+        for (int i = 0; i < 16; ++i) {
+            const auto& b = (*settings)[static_cast<std::size_t>(i)];
+            PutCell(kGrid, i, b ? std::to_string(*b) : std::string("1"));
+        }
+    }
+}
+
+void TP16cxxx1::FillVariantTable() {
+    Table.assign(17, MakePicRow("", 0, 0, 0, 0, 0, 0, 0));
+    for (int i = 1; i <= 16; ++i) {
+        PicRow& r = Table[static_cast<std::size_t>(i)];
+        if (i <= 6 || i == 16) r = MakePicRow("", 1, 32, 31, 0, 0, 0, 0);
+        else if (i <= 11) r = MakePicRow("", 15, 25, 16, 0, 0, 0, 0);
+        else r = MakePicRow("", 7, 26, 25, 0, 0, 0, 0);
+    }
+}
+
+std::string TP16cxxx1::DeviceLineError() const {
+    const Selection& s = wb.sel;
+    const int v = s.VariantIndex;
+    if (v < 0 || v >= static_cast<int>(Table.size()))
+        return "Bad device line: variant " + std::to_string(v) + " of P16CXXX is not in the device table";
+    const int fla = s.GetParam("fla=");
+    if (fla < 1 || static_cast<long long>(fla) * 2 > 0x4000)
+        return "Bad device line: fla=" + std::to_string(fla) + " (1 to 8192 words)";
+    if (!FindOtpPackage(s.GetParam("pkg=")) && !Table[static_cast<std::size_t>(v)].Filled())
+        return "Bad device line: pkg=" + std::to_string(s.GetParam("pkg=")) + " names no package for variant " +
+               std::to_string(v);
+    return {};
+}
+
+void TP16cxxx1::SetupForDevice() {
+    ready_ = false;
+    FillVariantTable();
+    if (const std::string err = DeviceLineError(); !err.empty()) {
+        Status(err);
+        wb.prompts.ShowMsg(err);
+        return;
+    }
+    Ep3.ResetPins();
+    PicRow& r = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    if (const OtpPackage* p = FindOtpPackage(wb.sel.GetParam("pkg="))) {
+        if (p->firstDesign) {
+            MaskLo = p->lo;
+            MaskHi = p->hi;
+            Ep3.LoadBitFile(p->firstDesign);
+        }
+        if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
+        Ep3.LoadBitFile(p->design);
+        r.VppPin = p->vpp;
+        r.VccPin = p->vcc;
+        r.GndPin = p->gnd;
+    }
+    // cfg= outside 0-4 shows set 0.
+    const int cfg = wb.sel.GetParam("cfg=");
+    const CaptionSet& names = kOtpNames[cfg >= 0 && cfg <= 4 ? cfg : 0];
+    FormControl& grid = Get(kGrid);
+    grid.RowNames.assign(names.begin(), names.end());
+    Repaint(grid);
+    r.ProgramLast = 2 * wb.sel.GetParam("fla=") - 1;
+    row_ = r;
+    Ep3.SetVpp(12000);
+    Ep3.UsbPut1(Wait28);
+    Ep3.SetVcc(4400);
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.FileNew();
+    AlgoForm::Show();
+    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
+    wb.Display();
+    AlgoForm::Show();
+    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
+    ready_ = true;
+}
+
+void TP16cxxx1::ControlsToConfig() {
+    std::uint32_t w = 0;
+    const auto& cells = Get(kGrid).Items;
+    for (std::size_t i = 0; i < 16; ++i)
+        if (cells[i] == "1") w |= 1u << i;
+    ConfigWord = w;
+    Status("Config = " + Hex4(ConfigWord));
+    UserIdFromField();
+}
+
+void TP16cxxx1::StringGrid1Click() {
+    const int row = ItemIndex(kGrid);
+    if (row < 0 || row >= 16) return;
+    const std::string& cell = Get(kGrid).Items[static_cast<std::size_t>(row)];
+    PutCell(kGrid, row, cell == "0" ? "1" : "0");
+    ControlsToConfig();
+}
+
+// The grid's cells become one-time bits: a cell that is neither "0" nor "1"
+// (a side file of another form, a value typed elsewhere) refuses the write.
+void TP16cxxx1::WtConfigClick() {
+    const auto& cells = Get(kGrid).Items;
+    for (std::size_t i = 0; i < 16; ++i) {
+        if (cells[i] != "0" && cells[i] != "1") {
+            const std::string text = "CFG " + Get(kGrid).RowNames[i] + " = \"" + cells[i] + "\": not 0 or 1, nothing written";
+            Status(text);
+            wb.prompts.ShowMsg(text);
+            StepFailed();
+            return;
+        }
+    }
+    PicOtpForm::WtConfigClick();
+}
+
+void TP16cxxx1::RdConfigClick() {
+    Row();
+    if (!CheckContact()) return;
+    SetEnabled(kReadConfig, false);
+    if (!PowerUp(true)) {
+        SetEnabled(kReadConfig, true);
+        return;
+    }
+    const auto area = ReadConfigArea();
+    const std::uint32_t id = UserIdFromWords(area.data());
+    Put(kUserId, Hex4(id));
+    SetEnabled(kReadConfig, true);
+    Success(Hex4Pair("Config:%04x, user ID:%04x", area[7], id));
+}
+
+// The grid as it stands; the supplies stay as they are (every operation has
+// already taken them off the pins).
+void TP16cxxx1::OnClose() {
+    std::vector<std::uint8_t> bytes(16);
+    const auto& cells = Get(kGrid).Items;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(ScanDec(cells[i]).value_or(1) & 0xFF);
+    WriteC48(SideFile(C48Extension), C48P16cxxx1, bytes);
+}
+
+QUILLA_FORM(TP16c6x);
+QUILLA_FORM(TP16cxxx1);
+
+}  // namespace quilla
