@@ -53,7 +53,7 @@ struct SimBench {
     // withOperator: the simulated operator takes finished chips out and seats
     // fresh ones in mass production (sim/README.md, "The simulated operator").
     explicit SimBench(const std::string& part, const std::string& model = "vex520", bool withOperator = false);
-    ~SimBench();
+    virtual ~SimBench();  // benches for a family derive from it and are owned as SimBench
     SimBench(const SimBench&) = delete;
     SimBench& operator=(const SimBench&) = delete;
 
