@@ -21,6 +21,8 @@ DESIGNS=(
   at90s2323
   ATdip20spi
   ATmeg161spi
+  Atiny12
+  Atiny15
   pic16dip40 pic16dip40c pic16dip28 pic16dip28c pic16dip29 pic16dip20
   pic16dip18 pic16dip18c pic16dip14 pic16dip08 pic16plcc44 pic16qfp44
   pic18plcc44 pic18qfp44

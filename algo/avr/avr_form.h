@@ -28,6 +28,9 @@ struct AvrRow {
     std::int32_t FlashPage = 0;              // bytes; 0: word writes
     std::uint32_t MaskLo = 0, MaskHi = 0;    // contact masks (0 and 0: no contact test)
     int WriteWaits = 0;                      // serial forms: 1 ms waits after each write
+    int FuseGroup = 0;                       // high-voltage serial forms: the fuse captions' group
+    int InstructionWaits = 0;                // high-voltage serial forms: 10 us waits in each frame
+    std::string Design{};                    // high-voltage serial forms: the row's design file
 
     bool Filled() const { return FlashLast > 0; }
 };

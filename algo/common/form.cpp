@@ -400,6 +400,11 @@ void AlgoForm::Guarded(const std::function<void()>& fn) {
 
 // ---- batch ----------------------------------------------------------------------------------------
 
+bool AlgoForm::ContactPresent(int gnd, std::uint32_t lo, std::uint32_t hi) {
+    if (wb.options.MassProduction || wb.options.ContactCheck) return true;
+    return Ep3.TestPinContact(gnd, lo, hi) != 0;
+}
+
 void AlgoForm::RunBatch(const std::vector<BatchStep>& steps, const std::function<bool()>& nextChip,
                         bool massLoop, const std::function<bool()>& passCheck) {
     do {

@@ -213,6 +213,12 @@ protected:
     // table ("Bad device line: variant N of KEYWORD is not in the device table").
     std::string VariantNotInTable() const;
 
+    // Family rule 12: when the options switch the engine's contact test off (and
+    // mass production is off), an operation on which an empty socket would pass
+    // tests the given pins (the row's supply and ground) anyway. False when no
+    // chip touches them (the engine has shown its message); true otherwise.
+    bool ContactPresent(int gnd, std::uint32_t lo, std::uint32_t hi);
+
     // ---- failure bookkeeping ----------------------------------------------------
     // Refuse the running operation: shows `text` in the status field, marks the
     // step failed (a batch pass then ends without counting) and unwinds.

@@ -85,8 +85,7 @@ void SerialForm::RequirePresence(bool answered) {
 }
 
 void SerialForm::RequireContactPresence(int gnd, std::uint32_t lo, std::uint32_t hi) {
-    if (wb.options.MassProduction || wb.options.ContactCheck) return;
-    RequirePresence(Ep3.TestPinContact(gnd, lo, hi) != 0);
+    RequirePresence(ContactPresent(gnd, lo, hi));
 }
 
 }  // namespace quilla

@@ -55,6 +55,10 @@ AvrPins Dip8At90s2323() {
     p.mosi = 5;
     p.miso = 6;
     p.sck = 7;
+    p.sdi = 5;
+    p.sii = 6;
+    p.sdo = 7;
+    p.sci = 2;
     return p;
 }
 
@@ -72,6 +76,28 @@ AvrPins Dip20Tiny26() {
     p.reset = 10;
     return p;
 }
+
+// ATtiny11/12/15 and AT90S2323/2343 in high-voltage serial mode: PB5 RESET 1,
+// PB3 SCI (XTAL1) 2, GND 4, PB0 SDI 5, PB1 SII 6, PB2 SDO 7, VCC 8.
+AvrPins Dip8Hvsp() {
+    AvrPins p{};
+    p.count = 8;
+    p.reset = 1;
+    p.xtal1 = 2;
+    p.gnd = 4;
+    p.vcc = 8;
+    p.sdi = 5;
+    p.sii = 6;
+    p.sdo = 7;
+    p.sci = 2;
+    return p;
+}
+
+// High-voltage serial writes: a flash byte 4 ms and an EEPROM byte 8 ms (the
+// ATtiny15 sheet asks 4.1 and 8.2 ms; the forms wait 4 and 8 ms without
+// polling: accepted), fuse and lock 2.5 ms (tWLWH_PFB typ., timed from the
+// write frame: the forms end the WR pulse at once and then wait), erase 10 ms.
+constexpr AvrTimes kTiny1Times{4 * Millisecond, 8 * Millisecond, 2500 * Microsecond, 10 * Millisecond};
 
 // Serial programming waits: AT90S2323/2343 tWD_PROG at 5 V for flash and
 // EEPROM bytes (fuse and lock writes alike), tWD_ERASE; ATtiny26 tWD_FLASH,
@@ -151,6 +177,24 @@ std::vector<AvrPart> BuildParts() {
         p.rstdisbl = {1, 4};
         v.push_back(std::move(p));
     }
+    // High-voltage serial parts: ATtiny11 (no EEPROM; fuse bits CKSEL2-0,
+    // RSTDISBL, FSTRT), ATtiny12 (CKSEL3-0, RSTDISBL, SPIEN, BODEN, BODLEVEL),
+    // ATtiny15 (CKSEL1-0, RSTDISBL, SPIEN, BODEN, BODLEVEL; 16 SCI edges a
+    // frame bit); the AT90S2323/2343 above take this front end as well.
+    const auto tiny1 = [&v](const char* name, std::uint8_t id2, std::uint32_t eeprom, std::uint8_t fuse,
+                            std::uint8_t fuseBits, std::vector<std::uint8_t> cal, int pulses) {
+        AvrPart p{name, {0x1E, 0x90, id2}, 0x400, 0, eeprom, 0, 1, {fuse, 0xFF, 0xFF}, {fuseBits, 0x00, 0x00},
+                  0x03, std::move(cal), -1, kTiny1Times, Dip8Hvsp()};
+        p.fuseStyle = S::FuseAndLock;
+        p.parallel = false;
+        p.hvspPulses = pulses;
+        v.push_back(std::move(p));
+    };
+    tiny1("ATtiny11", 0x04, 0, 0xFC, 0x1F, {}, 1);
+    tiny1("ATtiny12", 0x05, 0x40, 0xD2, 0xFF, {0x9C}, 1);
+    tiny1("ATtiny15", 0x06, 0x40, 0xDC, 0xF3, {0x87}, 16);
+    for (auto& p : v)
+        if (std::string_view(p.name) == "AT90S2323" || std::string_view(p.name) == "AT90S2343") p.hvspPulses = 1;
     return v;
 }
 
@@ -262,6 +306,8 @@ void AvrChip::LeaveProgramming(ChipPins& pins) {
     if (part_.pins.rdy) pins.Release(part_.pins.rdy);
     if (misoDriven_) pins.Release(part_.pins.miso);
     misoDriven_ = false;
+    if (sdoDriven_) pins.Release(part_.pins.sdo);
+    sdoDriven_ = false;
     pageBuffer_.assign(pageBuffer_.size(), 0xFF);
 }
 
@@ -280,7 +326,7 @@ void AvrChip::OnPinsChanged(ChipPins& pins) {
     const Tenths reset = pins.SupplyVoltage(part_.pins.reset);
     const bool high = reset >= kEnterMin;
     if (!high) {
-        if (mode_ == Mode::Parallel) LeaveProgramming(pins);
+        if (mode_ == Mode::Parallel || mode_ == Mode::HvSerial) LeaveProgramming(pins);
         if (mode_ != Mode::Serial) mode_ = Mode::Run;
         if (part_.spi != AvrSpi::None) SerialPins(pins, poweredUp);
         return;
@@ -291,6 +337,10 @@ void AvrChip::OnPinsChanged(ChipPins& pins) {
     }
     resetLow_ = false;
     if (!part_.parallel) {
+        if (part_.hvspPulses > 0) {
+            HvSerialPins(pins);
+            return;
+        }
         mode_ = Mode::Refused;
         return;
     }
@@ -361,8 +411,10 @@ void AvrChip::Parallel(ChipPins& pins) {
 
 std::uint8_t AvrChip::ParallelRead(ChipPins& pins) const {
     const AvrPins& p = part_.pins;
-    const bool bs1 = pins.High(p.bs1);
-    const bool bs2 = HighPin(pins, p.bs2);
+    return CommandRead(pins.High(p.bs1), HighPin(pins, p.bs2));
+}
+
+std::uint8_t AvrChip::CommandRead(bool bs1, bool bs2) const {
     const std::uint32_t addr = (static_cast<std::uint32_t>(addrHigh_) << 8) | addrLow_;
     switch (command_) {
         case 0x02: {
@@ -416,10 +468,12 @@ std::uint8_t AvrChip::LockFromData(std::uint8_t data) const {
 
 void AvrChip::StartWrite(ChipPins& pins) {
     const AvrPins& p = part_.pins;
+    StartWrite(pins.SupplyVoltage(p.vcc), pins.High(p.bs1), HighPin(pins, p.bs2));
+}
+
+void AvrChip::StartWrite(Tenths vcc, bool bs1, bool bs2) {
     pendingErase_ = false;
-    if (pins.SupplyVoltage(p.vcc) < kWriteVcc) return;  // too low to program anything
-    const bool bs1 = pins.High(p.bs1);
-    const bool bs2 = HighPin(pins, p.bs2);
+    if (vcc < kWriteVcc) return;  // too low to program anything
     const std::uint32_t addr = (static_cast<std::uint32_t>(addrHigh_) << 8) | addrLow_;
     Nanos t = 0;
     switch (command_) {
@@ -484,6 +538,75 @@ void AvrChip::StartWrite(ChipPins& pins) {
     }
     busy_ = static_cast<Nanos>(static_cast<double>(t) * SlowFactor());
     if (busy_ == 0) busy_ = 1;
+}
+
+// ---- high-voltage serial programming ------------------------------------------------------------
+
+void AvrChip::HvSerialPins(ChipPins& pins) {
+    const AvrPins& p = part_.pins;
+    const Tenths reset = pins.SupplyVoltage(p.reset);
+    const bool sci = pins.High(p.sci);
+    if (mode_ == Mode::Off || mode_ == Mode::Run) {
+        // 12 V has just reached RESET: SDI, SII and SDO low select the serial mode.
+        const bool enable = reset <= kEnterMax && !pins.High(p.sdi) && !pins.High(p.sii) && !pins.High(p.sdo);
+        mode_ = enable ? Mode::HvSerial : Mode::Refused;
+        sci_ = sci;
+        hvPulse_ = hvBit_ = 0;
+        hvSdi_ = hvSii_ = 0;
+        hvOutPending_ = hvShowing_ = false;
+        command_ = 0;
+        return;
+    }
+    if (mode_ != Mode::HvSerial) return;
+    if (reset > kEnterMax) {
+        LeaveProgramming(pins);
+        mode_ = Mode::Refused;
+        return;
+    }
+    const bool rising = sci && !sci_;
+    sci_ = sci;
+    if (!rising) return;
+    // The ATtiny15 latches a frame bit on the 8th of its 16 rising edges.
+    if (part_.hvspPulses > 1 && (hvPulse_++ % part_.hvspPulses) != 7) return;
+    const int k = hvBit_;
+    if (k == 0) {
+        hvShowing_ = hvOutPending_;
+        hvOutPending_ = false;
+    }
+    hvSdi_ = static_cast<std::uint16_t>((hvSdi_ << 1) | (pins.High(p.sdi) ? 1 : 0));
+    hvSii_ = static_cast<std::uint16_t>((hvSii_ << 1) | (pins.High(p.sii) ? 1 : 0));
+    // SDO: the read byte, most significant bit first, from the frame's first
+    // edge; otherwise RDY/BSY.
+    const bool out = hvShowing_ && k < 8 ? ((hvOut_ >> (7 - k)) & 1u) != 0 : busy_ == 0;
+    pins.Drive(p.sdo, out);
+    sdoDriven_ = true;
+    if (++hvBit_ < 11) return;
+    hvBit_ = 0;
+    HvSerialFrame(pins, static_cast<std::uint8_t>(hvSdi_ >> 2), static_cast<std::uint8_t>(hvSii_ >> 2));
+    hvSdi_ = hvSii_ = 0;
+}
+
+void AvrChip::HvSerialFrame(ChipPins& pins, std::uint8_t sdi, std::uint8_t sii) {
+    // The instruction byte stands for the parallel-mode controls: 4C loads a
+    // command, 0C/1C an address byte, 2C/3C a data byte; 64/74 are WR low with
+    // BS low/high (the write starts), 68/78 OE low with BS low/high (the read
+    // byte goes out in the next frame); 6C/7C end either.
+    if (busy_ > 0) return;  // strobes during a write are ignored
+    switch (sii) {
+        case 0x4C: command_ = sdi; break;
+        case 0x0C: addrLow_ = sdi; break;
+        case 0x1C: addrHigh_ = sdi; break;
+        case 0x2C: dataLow_ = sdi; break;
+        case 0x3C: dataHigh_ = sdi; break;
+        case 0x64:
+        case 0x74: StartWrite(pins.SupplyVoltage(part_.pins.vcc), sii == 0x74, false); break;
+        case 0x68:
+        case 0x78:
+            hvOut_ = CommandRead(sii == 0x78, false);
+            hvOutPending_ = true;
+            break;
+        default: break;
+    }
 }
 
 // ---- serial (SPI) programming --------------------------------------------------------------
@@ -708,7 +831,7 @@ void AvrChip::Finish() {
 
 void AvrChip::OnElapsed(ChipPins& pins, Nanos dt) {
     if (busy_ == 0) return;
-    if ((mode_ != Mode::Parallel && mode_ != Mode::Serial) || pins.SupplyVoltage(part_.pins.vcc) < kWriteVcc) {
+    if (!InProgramming() || pins.SupplyVoltage(part_.pins.vcc) < kWriteVcc) {
         // The write needs its voltage to the end.
         pending_ = Pending::None;
         busy_ = 0;
@@ -727,6 +850,7 @@ void AvrChip::OnRemoved() {
     mode_ = Mode::Off;
     resetLow_ = false;
     misoDriven_ = false;
+    sdoDriven_ = false;
     pending_ = Pending::None;
     busy_ = 0;
     driving_ = false;
@@ -765,6 +889,19 @@ void RegisterAvrs(ChipRegistry& registry) {
     for (const char* p : {"AT90S2323", "AT90S2343"}) {
         const std::string name = p;
         registry.Add(name, [name] { return Make(name.c_str(), name, Placement::Dip(8)); });
+    }
+    // The high-voltage serial parts at the top of the DIP20 area: chip pins 1-4
+    // on socket 11-14, 5-8 on 27-30 (the 12 V designs' positions).
+    const auto hvsp = [] {
+        return Placement::Custom("DIP8 at the top of the DIP20 area", {11, 12, 13, 14, 27, 28, 29, 30});
+    };
+    for (const char* p : {"ATtiny11", "ATtiny12", "ATtiny15"}) {
+        const std::string name = p;
+        registry.Add(name, [name, hvsp] { return Make(name.c_str(), name, hvsp()); });
+    }
+    for (const char* p : {"AT90S2323", "AT90S2343"}) {
+        const std::string name = p;
+        registry.Add(name + "(12V)", [name, hvsp] { return Make(name.c_str(), name + "(12V)", hvsp()); });
     }
     // The ATtiny26 on the serial DIP20 positions (chip pin k on socket pin 8 + k,
     // 12 + k above pin 10), and on our board for the DIP40 serial design (MOSI 6,

@@ -84,6 +84,19 @@
 //                 9 ms, tWD_ERASE 9 ms, fuse and lock 4.5 ms.
 //               RESET going high, power going or the high voltage on RESET end
 //               the serial mode; a write still running is lost.
+//   high-voltage serial programming (ATtiny11/12, ATtiny15, AT90S2323/2343
+//               datasheets): entry at 11.5-12.5 V on RESET with VCC on and SDI,
+//               SII, SDO low (the sheets also toggle SCI first; the forms do not:
+//               accepted). A frame is 11 bits on SDI and SII (0, b7..b0, 0, 0)
+//               taken on SCI rising (the ATtiny15: on the 8th of 16 rising edges
+//               a bit); the instruction byte stands for the parallel controls
+//               (4C command, 0C/1C address, 2C/3C data, 64/74 WR low with BS
+//               low/high, 68/78 OE low with BS low/high, 6C/7C back high). The
+//               byte read goes out on SDO in the next frame, MSB first from its
+//               first edge; otherwise SDO is RDY/BSY. Frames during a write are
+//               ignored. Busy: flash byte 4 ms, EEPROM byte 8 ms (ATtiny15 sheet
+//               4.1/8.2 ms: the forms' 4/8 ms accepted), fuse and lock 2.5 ms
+//               (tWLWH_PFB typ.) from the write frame, erase 10 ms.
 //   ratings     any pin 6.0 V (maximum operating voltage), RESET 13.0 V; RESET
 //               must not reach the programming voltage before VCC.
 //
@@ -113,6 +126,8 @@ struct AvrPins {
     std::array<int, 8> data{};
     // Serial (SPI) programming.
     int mosi = 0, miso = 0, sck = 0;
+    // High-voltage serial programming.
+    int sdi = 0, sii = 0, sdo = 0, sci = 0;
 };
 
 struct AvrTimes {
@@ -172,6 +187,9 @@ struct AvrPart {
     AvrSpi spi = AvrSpi::None;
     AvrClock clock = AvrClock::Internal;
     AvrFuseBit spien{}, rstdisbl{};
+    // High-voltage serial programming: SCI rising edges per frame bit (the
+    // ATtiny15 takes 16 and latches on the 8th), 0 without that front end.
+    int hvspPulses = 0;
 };
 
 const std::vector<AvrPart>& AvrParts();
@@ -204,21 +222,25 @@ public:
     // Lock bits as the ATmega parts read them (bit 0 LB1, bit 1 LB2, ...).
     std::uint8_t Lock() const { return static_cast<std::uint8_t>(lock_ | ~part_.lockBits); }
     void SetLock(std::uint8_t v) { lock_ = v; }
-    bool InProgramming() const { return mode_ == Mode::Parallel || mode_ == Mode::Serial; }
+    bool InProgramming() const { return mode_ == Mode::Parallel || mode_ == Mode::Serial || mode_ == Mode::HvSerial; }
     bool InSerialProgramming() const { return mode_ == Mode::Serial; }
     bool Busy() const { return busy_ > 0; }
     // Writes done (page, byte, fuse, lock, erase), for tests.
     int Writes() const { return writes_; }
 
 private:
-    enum class Mode { Off, Run, Refused, Parallel, Serial };
+    enum class Mode { Off, Run, Refused, Parallel, Serial, HvSerial };
     enum class Pending { None, FlashPage, FlashByte, EepromPage, EepromByte, Fuse, Lock, Erase };
 
     bool Powered(ChipPins& pins) const;
     void LeaveProgramming(ChipPins& pins);
     void Parallel(ChipPins& pins);
     std::uint8_t ParallelRead(ChipPins& pins) const;
+    // What the loaded command reads with BS1/BS2 (parallel and high-voltage serial).
+    std::uint8_t CommandRead(bool bs1, bool bs2) const;
     void StartWrite(ChipPins& pins);
+    // The loaded command's write on WR falling, at VCC level `vcc`.
+    void StartWrite(Tenths vcc, bool bs1, bool bs2);
     void Finish();
     std::uint8_t Bus(ChipPins& pins) const;
     void DriveBus(ChipPins& pins, std::uint8_t v);
@@ -232,6 +254,9 @@ private:
     void StartSerialWrite(Pending kind, Nanos t, std::uint32_t addr, std::uint8_t data, int index = 0);
     bool FuseProgrammed(AvrFuseBit f, bool atPowerUp) const;
     bool Clocked(ChipPins& pins) const;
+    // The high-voltage serial front end.
+    void HvSerialPins(ChipPins& pins);
+    void HvSerialFrame(ChipPins& pins, std::uint8_t sdi, std::uint8_t sii);
     std::uint8_t LockFromData(std::uint8_t data) const;
     bool LockedWrites() const { return !(lock_ & 0x01); }
     bool LockedReads() const { return !(lock_ & 0x03); }
@@ -269,6 +294,14 @@ private:
     std::array<std::uint8_t, 4> spiBytes_{};
     bool misoDriven_ = false;
     bool writeVccLow_ = false;  // VCC below the write level when the instruction ended
+
+    // The high-voltage serial front end: SCI's level, rising edges counted in
+    // the frame (and in the bit, on the ATtiny15), the bits of SDI and SII, the
+    // byte to shift out on SDO during the next frame.
+    bool sci_ = false, hvOutPending_ = false, hvShowing_ = false, sdoDriven_ = false;
+    int hvPulse_ = 0, hvBit_ = 0;
+    std::uint16_t hvSdi_ = 0, hvSii_ = 0;
+    std::uint8_t hvOut_ = 0xFF;
 };
 
 // Registers every AVR part under its device names (with the placements of

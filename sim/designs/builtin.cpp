@@ -1,6 +1,7 @@
 // The designs the simulated programmer implements: one line per design class.
 #include "sim/design.h"
 #include "sim/designs/avrhv.h"
+#include "sim/designs/avrhvsp.h"
 #include "sim/designs/avrspi.h"
 #include "sim/designs/adapter.h"
 #include "sim/designs/chkpin.h"
@@ -36,6 +37,8 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<At90s2323Design>();
     registry.Add<AtDip20SpiDesign>();
     registry.Add<AtMeg161SpiDesign>();
+    registry.Add<Atiny12Design>();
+    registry.Add<Atiny15Design>();
     RegisterPicSerialDesigns(registry);
     registry.Add<X28cDesign>();
 }

@@ -1,4 +1,4 @@
-// Every high-voltage parallel and serial AVR line of the device lists, end to end: the
+// Every high-voltage parallel, serial and high-voltage serial AVR line of the device lists, end to end: the
 // form its line opens reads the part's signature (where it has the button),
 // writes and verifies flash and EEPROM of a blank chip of that part and reads
 // them back, without a protocol violation.
@@ -27,7 +27,8 @@ struct Listed {
 std::vector<Listed> HvLines() {
     std::vector<Listed> out;
     for (const auto& l : AvrLines("device520.lst", {"ATMEGAX", "ATMEGA161", "ATMEGA162", "ATMEGA163", "AT90S8515",
-                                                    "AT90S8535", "AT90S2333", "ATINY28", "AT90S", "AT90S2323", "ATINY2"}))
+                                                    "AT90S8535", "AT90S2333", "ATINY28", "AT90S", "AT90S2323", "ATINY2", "ATINY1",
+                                                    "AT90S2323HI"}))
         out.push_back({l, "vex520"});
     for (const auto& l : AvrLines("device310.lst", {"AT90S8515S"})) out.push_back({l, "vex310"});
     return out;
@@ -46,7 +47,7 @@ TEST_P(EveryHvLine, ReadsItsSignatureAndRoundTripsFlashAndEeprom) {
     const std::vector<std::uint8_t> image(b.Image(), b.Image() + flash + eeprom);
     AlgoForm& f = b.Line(l.params);
     const Texts t = TextsOf(l.params);
-    const char* idButton = f.Has("ReadID") ? "ReadID" : "Button2";
+    const char* idButton = f.Has("ReadID") ? "ReadID" : f.Has("ID") ? "ID" : "Button2";
     if (f.Get(idButton).Visible) {
         f.Click(idButton);
         char id[32];
