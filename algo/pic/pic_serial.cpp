@@ -38,6 +38,12 @@ const PicVariant P16f630x{"TP16f630x", kPlainCodes, PicPowerOrder::VppFirst, Pic
 // The PIC16C OTP form with the configuration grid: no serial-enable register write.
 const PicVariant P16cxxx1{"TP16cxxx1", kPlainCodes, PicPowerOrder::GroundVcc, PicVppRaise::RouteOnly,
                           {0x02, 0x08, Wait25, PicWaitRule::Fixed, 2, 0x0E, 0x06}, 32};
+// The PIC16F5x form: F-form program-memory commands, load configuration plain
+// (its parts have none), VCC first with the settle wait and no ground (setup
+// grounds the chip once); its word recipe adds a wait 25 after end programming
+// and is written out by the form.
+const PicVariant P16f5x{"TP16f5x", {0x00, 0xF2, 0x03, 0xF4, 0x05, 0xF6}, PicPowerOrder::VccSettle,
+                        PicVppRaise::SerialEnable, {0xF2, 0xF8, Wait26, PicWaitRule::Fixed, 2, 0xFE, 0xF6}, 16};
 const PicVariant P16c505x{"TP16c505x", kPlainCodes, PicPowerOrder::GroundVccSettle, PicVppRaise::PinHigh,
                           {0x02, 0x08, Wait25, PicWaitRule::Fixed, 1, 0x0E, 0x06}, 32};
 

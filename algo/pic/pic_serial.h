@@ -116,7 +116,7 @@ struct PicVariant {
 namespace picvariant {
 extern const PicVariant P16fEEx, P16f87x, P16f628x, P16f7x1, P16c8x, P16c6x, P12c508x;  // first part
 extern const PicVariant P16fx, P16f87xa1, P16f628a1, P16c505x;                            // later parts
-extern const PicVariant P12fxxx, P16f630x, P16cxxx1;
+extern const PicVariant P12fxxx, P16f630x, P16cxxx1, P16f5x;
 }  // namespace picvariant
 
 // The socket pins of a chip row.

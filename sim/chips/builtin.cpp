@@ -11,6 +11,7 @@
 #include "sim/chips/gal.h"
 #include "sim/chips/i2c.h"
 #include "sim/chips/microwire.h"
+#include "sim/chips/pic12.h"
 #include "sim/chips/pic14.h"
 #include "sim/chips/fwh.h"
 #include "sim/chips/jedec.h"
@@ -27,6 +28,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterMicrowireParts(registry);
     RegisterAvrs(registry);
     RegisterPic14(registry);
+    RegisterPic12(registry);
     RegisterFwhFlash(registry);
     RegisterGalParts(registry);
     RegisterG22v10Parts(registry);

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "app/hexfile.h"
+#include "sim/chips/pic12.h"
 #include "sim/chips/pic14.h"
 #include "support/gpasm.h"
 #include "support/sim_bench.h"
@@ -122,6 +123,62 @@ TEST(Gputils, PIC16C74ImageWrittenByTheP16C61Form) {
     EXPECT_EQ(chip.Word(0xFFF), 0x343C);  // retlw 0x3C
     EXPECT_EQ(chip.ConfigWord(), 0x3FFF);  // the configuration comes from the boxes
 }
+
+// 12-bit parts: gpasm puts the configuration word at 1FFEh (word 0FFFh) and the
+// IDs after program memory; the forms write program memory only.
+constexpr const char* k12Source = R"(        __config 0x0FEA
+        org 0
+start   movlw 0x55
+        movwf 0x10
+        goto start
+        org 0x01FE
+        retlw 0x2A
+        end
+)";
+
+struct Pic12Case {
+    const char* processor;
+    const char* part;
+    const char* params;
+    int words;      // program words the form writes and compares
+    const char* writeDone;
+    bool calibrated;  // the last word holds a factory value
+};
+
+class Gputils12 : public ::testing::TestWithParam<Pic12Case> {};
+
+TEST_P(Gputils12, ImageWrittenByTheForm) {
+    QUILLA_REQUIRE_GPASM();
+    const Pic12Case c = GetParam();
+    TempDir dir;
+    std::string why;
+    const std::string hex = Gpasm(dir.path, c.processor, k12Source, &why);
+    ASSERT_FALSE(hex.empty()) << why;
+    SimBench b(c.part);
+    auto& chip = b.ChipAs<sim::Pic12Chip>();
+    if (c.calibrated) chip.SetWord(c.words, 0x0FFF);  // a windowed part: its calibration word erased
+    AlgoForm& f = b.Open(c.params);
+    std::fill(b.Image(), b.Image() + 0x4000, 0xFF);
+    std::FILE* in = std::fopen(hex.c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    ReadHex(*b.wb, in);
+    std::fclose(in);
+    EXPECT_EQ(b.Image()[0x1FFE], 0xEA);
+    f.Click("Write");
+    EXPECT_EQ(f.Text("Msg"), c.writeDone);
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    for (int a = 0; a < c.words; ++a)
+        ASSERT_EQ(chip.Word(a), (b.Image()[2 * a] | (b.Image()[2 * a + 1] << 8)) & 0x0FFF) << a;
+    EXPECT_EQ(chip.Word(0), 0x0C55);   // movlw 0x55
+    EXPECT_EQ(chip.Word(0x1FE), 0x082A);  // retlw 0x2A
+    EXPECT_EQ(chip.ConfigWord(), 0x0FFF);  // the configuration comes from the controls
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, Gputils12,
+                         ::testing::Values(Pic12Case{"16f54", "PIC16F54", "PIC16F5X 1 fla=512 pkg=18", 512, "OK", false},
+                                           Pic12Case{"12c508", "PIC12C508", "P12C508 1", 511, "Ended.", true}),
+                         [](const ::testing::TestParamInfo<Pic12Case>& i) { return std::string(i.param.part); });
 
 constexpr const char* k84aSource = R"(        __config 0x3FF1
         __idlocs 0xBEEF

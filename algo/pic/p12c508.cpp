@@ -1,0 +1,426 @@
+#include "algo/pic/p12c508.h"
+
+#include <cstdio>
+
+#include "algo/common/sidefile.h"
+#include "algo/pic/p16c8x.h"
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+// ---- the eleven-character ".CON" ------------------------------------------------------------------------
+
+std::optional<std::array<bool, 7>> ReadConFile11(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    if (path.empty() || !ReadTextModeFile(path, bytes) || bytes.size() < 7 || bytes.size() > 11) return std::nullopt;
+    std::array<bool, 7> boxes{};
+    for (std::size_t k = 0; k < 7; ++k) {
+        if (bytes[k] != '0' && bytes[k] != '1') return std::nullopt;
+        boxes[k] = bytes[k] == '1';
+    }
+    return boxes;
+}
+
+bool WriteConFile11(const std::string& path, const std::array<bool, 7>& boxes, const std::string& userIdText) {
+    if (path.empty()) return false;
+    std::vector<std::uint8_t> bytes;
+    for (bool b : boxes) bytes.push_back(b ? '1' : '0');
+    for (std::size_t i = 0; i < 4 && i < userIdText.size(); ++i) bytes.push_back(static_cast<std::uint8_t>(userIdText[i]));
+    return WriteTextModeFile(path, bytes);
+}
+
+// ---- shared flows -----------------------------------------------------------------------------------------
+
+Pic12OtpForm::Pic12OtpForm(Workbench& w, std::string caption, const PicVariant& variant, const char* keyword)
+    : PicForm(w, std::move(caption), variant), keyword_(keyword) {}
+
+std::string Pic12OtpForm::DeviceLineError() const {
+    const int v = wb.sel.VariantIndex;
+    if (v < 1 || v >= static_cast<int>(Table.size()))
+        return "Bad device line: variant " + std::to_string(v) + " of " + keyword_ + " is not in the device table";
+    return {};
+}
+
+const PicRow& Pic12OtpForm::Row() {
+    if (!ready_) {
+        const std::string err = DeviceLineError();
+        Refuse(err.empty() ? std::string("Comm Err.") : err);
+    }
+    return row_;
+}
+
+bool Pic12OtpForm::SetupBegin() {
+    ready_ = false;
+    if (const std::string err = DeviceLineError(); !err.empty()) {
+        Status(err);
+        wb.prompts.ShowMsg(err);
+        return false;
+    }
+    Ep3.ResetPins();
+    row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    return true;
+}
+
+void Pic12OtpForm::SetupCommon(int vcc) {
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.FileNew();
+    AlgoForm::Show();
+    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
+    wb.Display();
+    AlgoForm::Show();
+    SetCaption(row_.Name);
+    Put(kType, row_.Name);
+    Ep3.SetVpp(12000);
+    Ep3.SetVcc(vcc);
+    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
+    ready_ = true;
+}
+
+bool Pic12OtpForm::CheckContact() {
+    const PicRow& r = Row();
+    return Ep3.CheckPinContact(r.GndPin, 0, maskLo_, maskHi_, 0) != 0;
+}
+
+void Pic12OtpForm::Enter() {
+    const PicRow& r = Row();
+    // The PIC12C508 form's power-up routes no ground: grounded here, so the
+    // chip is powered whether or not a contact test ran first.
+    if (groundAtPowerUp_) Ep3.GndPin(r.GndPin);
+    Pic.Enter(r.Pins(), false);
+}
+
+void Pic12OtpForm::GatherProgram(std::vector<std::uint8_t>& out) {
+    const PicRow& r = Row();
+    out.assign(static_cast<std::size_t>(r.ProgramLast + 1) + 64, 0);
+    Ep3.UsbFlush();
+    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
+        ShowProgress(a, r.ProgramLast);
+        Pic.ReadBlock(32, out.data() + a);
+    }
+}
+
+std::uint16_t Pic12OtpForm::ReadLastWord() {
+    const PicRow& r = Row();
+    Enter();
+    const int words = (r.ProgramLast + 1) / 2;
+    for (int i = 0; i < words; ++i) Pic.SendCommand(Pic.Codes().increment);  // config, then words 0..words-2
+    Pic.ReadWord(Pic.Codes().readProgram);
+    Off();
+    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
+    return static_cast<std::uint16_t>((Ep3.UsbReplyBuf[0] | (Ep3.UsbReplyBuf[1] << 8)) & 0x0FFF);
+}
+
+void Pic12OtpForm::BlankClick() {
+    const PicRow& r = Row();
+    if (!CheckContact()) return;
+    Status("Blank CHK");
+    Enter();
+    wb.ErrorFlag() = 0;
+    Pic.ReadNext();
+    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
+    if (Ep3.UsbReplyBuf[0] != 0xFF || (Ep3.UsbReplyBuf[1] & 0x0F) != 0x0F) {
+        Status("CONFIG No!!!");
+        wb.ErrorFlag() = 1;
+        Off();
+        return;
+    }
+    std::vector<std::uint8_t> words;
+    GatherProgram(words);
+    for (std::int32_t p = 0; p < r.ProgramLast - 2; p += 2) {
+        if (words[static_cast<std::size_t>(p)] != 0xFF || (words[static_cast<std::size_t>(p + 1)] & 0x0F) != 0x0F) {
+            Status("No empty.");
+            ShowProgress(p, r.ProgramLast);
+            wb.ErrorFlag() = 1;
+            Off();
+            return;
+        }
+    }
+    ShowProgress(r.ProgramLast, r.ProgramLast);
+    Off();
+    Success("OK");
+}
+
+// The calibration word is programmed only into a chip that reads it erased.
+void Pic12OtpForm::WriteClick() {
+    const PicRow& r = Row();
+    if (!CheckContact()) return;
+    if (!wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        StepFailed();
+        return;
+    }
+    Status("Write");
+    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x0F;
+    wb.Display();
+    const bool lastErased = ReadLastWord() == 0x0FFF;
+    Ep3.VppPin(0);
+    Enter();
+    Pic.SendCommand(Pic.Codes().increment);
+    const int waits = Pic.WaitCount({0, "", Has("RadioGroup2") ? ItemIndex("RadioGroup2") : 0});
+    const std::int32_t last = lastErased ? r.ProgramLast : r.ProgramLast - 2;
+    for (std::int32_t p = 0; p <= last; p += 2) {
+        const auto* img = wb.ImageBuffer.data() + p;
+        Pic.ProgramWord(static_cast<std::uint16_t>(img[0] | ((img[1] & 0x0F) << 8)), waits);
+        if ((p & 0xFF) == 0) {
+            ShowProgress(p, r.ProgramLast);
+            Ep3.UsbFlush();
+        }
+    }
+    ShowProgress(r.ProgramLast, r.ProgramLast);
+    Off();
+    Success("Ended.");
+}
+
+void Pic12OtpForm::ReadToFileClick() {
+    const PicRow& r = Row();
+    if (!CheckContact()) return;
+    Status("Read.");
+    if (groundAtPowerUp_) Ep3.GndPin(r.GndPin);
+    Pic.PowerOn(r.Pins());
+    Ep3.VppPin(r.VppPin);
+    if (Ep3.CheckCurrent() == 0) return;
+    Pic.SendCommand(Pic.Codes().increment);
+    Ep3.UsbFlush();
+    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
+        ShowProgress(a, r.ProgramLast);
+        Pic.ReadBlock(32, wb.ImageBuffer.data() + a);
+    }
+    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    ShowProgress(r.ProgramLast, r.ProgramLast);
+    Off();
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void Pic12OtpForm::VerifyClick() {
+    const PicRow& r = Row();
+    if (!CheckContact()) return;
+    Status("Verify.");
+    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x0F;
+    Enter();
+    Pic.SendCommand(Pic.Codes().increment);
+    wb.ErrorFlag() = 0;
+    std::vector<std::uint8_t> words;
+    GatherProgram(words);
+    for (std::int32_t p = 0; p < r.ProgramLast - 2; p += 2) {
+        const auto* img = wb.ImageBuffer.data() + p;
+        if (words[static_cast<std::size_t>(p)] != img[0] || (words[static_cast<std::size_t>(p + 1)] & 0x0F) != (img[1] & 0x0F)) {
+            Status("Error....");
+            ShowProgress(p, r.ProgramLast);
+            wb.ErrorFlag() = 1;
+            Off();
+            return;
+        }
+    }
+    ShowProgress(r.ProgramLast, r.ProgramLast);
+    Off();
+    Success("OK");
+}
+
+void Pic12OtpForm::ReadConfig() {
+    const PicRow& r = Row();
+    Enter();
+    Pic.ReadNext();
+    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
+    ConfigWord = Ep3.UsbReplyBuf[0];
+    for (std::int32_t i = 0; i < (r.ProgramLast + 1) / 2; ++i) Pic.SendCommand(Pic.Codes().increment);
+    for (int k = 0; k < 4; ++k) Pic.ReadNext();
+    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
+    const std::uint16_t ids[4] = {Ep3.UsbReplyBuf[0], Ep3.UsbReplyBuf[2], Ep3.UsbReplyBuf[4], Ep3.UsbReplyBuf[6]};
+    UserId = UserIdFromWords(ids);
+    Off();
+    ConfigToControls();
+}
+
+void Pic12OtpForm::WriteConfig() {
+    const PicRow& r = Row();
+    ControlsToConfig();
+    Enter();
+    const int waits = Pic.WaitCount({0, "", Has("RadioGroup2") ? ItemIndex("RadioGroup2") : 0});
+    Pic.ProgramWord(static_cast<std::uint16_t>(ConfigWord & 0x0FFF), waits);
+    for (std::int32_t i = 0; i < (r.ProgramLast + 1) / 2; ++i) Pic.SendCommand(Pic.Codes().increment);
+    for (std::uint16_t w : UserIdWords(UserId)) Pic.ProgramWord(w, waits);
+    Off();
+}
+
+void Pic12OtpForm::RdConfigClick() {
+    Row();
+    if (!CheckContact()) return;
+    SetEnabled(kReadConfig, false);
+    Status("Read CFG...");
+    ReadConfig();
+    Put(kUserId, Hex4(UserId));
+    SetEnabled(kReadConfig, true);
+    Success("Config = " + Hex4(ConfigWord));
+}
+
+void Pic12OtpForm::Button1Click() {
+    const PicRow& r = Row();
+    if (!CheckContact()) return;
+    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
+              {"CheckBoxWrite", [this] { WriteClick(); }},
+              {"CheckBoxVer", [this] { VerifyClick(); }},
+              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, maskLo_, maskHi_, 0) != 0; });
+}
+
+// ---- TP12c508x ----------------------------------------------------------------------------------------------
+
+TP12c508x::TP12c508x(Workbench& w) : Pic12OtpForm(w, "P12c508", picvariant::P12c508x, "P12C508") {
+    maskLo_ = 0xFF0000;
+    groundAtPowerUp_ = true;
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
+    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
+    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
+    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    AddGroup("GroupBox1", "Int CFG   ");
+    AddCheck("CheckBox1", "Lockbit      ", false, "GroupBox1").OnClick = [this] { ConfigClick(); };
+    AddCheck("CheckBox2", "WTD          ", true, "GroupBox1").OnClick = [this] { ConfigClick(); };
+    AddCheck("CheckBox3", "MCLRE          ", false, "GroupBox1").OnClick = [this] { ConfigClick(); };
+    AddRadio("RadioGroup1", "OSC Mode    位", {"LP           ", "XT          ", "Int. RC       ", "Ext. RC       "}, 1)
+        .OnClick = [this] { ConfigClick(); };
+    AddRadio("RadioGroup2", "Speed ", {"快", "标准", "慢"}, 1);
+    AddGroup("GroupBox2", "Batch   ");
+    for (auto [name, caption] : {std::pair{"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
+                                 {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wrt.CFG."}})
+        AddCheck(name, caption, true, "GroupBox2");
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
+    AddEdit(kUserId, "User ID : ", "ffff");
+    AddLabel("Package", "PKG:  ");
+    AddEdit(kAddress, "", "Add ", true);
+    AddEdit(kType, "", "Type", true);
+    AddStatus(kStatus, "Prompt  ");
+    AddProgress(kProgress);
+    Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0), MakePicRow("1: PIC12C508 (.5k)", 20, 17, 24, 0x03FF, 0, 0, 0),
+             MakePicRow("2: PIC12C509 (1k)", 20, 17, 24, 0x07FF, 0, 0, 0)};
+    if (const auto c = ReadConFile8(SideFile(".CON"), 4)) {
+        for (int k = 0; k < 3; ++k) SetByCode("CheckBox" + std::to_string(k + 1), c->box[k]);
+        ChooseByCode("RadioGroup1", c->item);
+    }
+}
+
+void TP12c508x::SetupForDevice() {
+    if (!SetupBegin()) return;
+    Ep3.LoadBitFile("pic16dip08.bit");
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    Ep3.WriteReg(29, 4);
+    SetupCommon(4400);
+}
+
+void TP12c508x::OnClose() {
+    Ep3.PowerOff();
+    ConFile8 c;
+    for (int k = 0; k < 3; ++k) c.box[k] = Checked("CheckBox" + std::to_string(k + 1));
+    c.item = ItemIndex("RadioGroup1");
+    WriteConFile8(SideFile(".CON"), c, Text(kUserId));
+}
+
+void TP12c508x::ControlsToConfig() {
+    std::uint32_t w = 0xFFE0 | (static_cast<std::uint32_t>(ItemIndex("RadioGroup1")) & 3u);
+    if (Ticked("CheckBox2")) w |= 0x04;
+    if (!Ticked("CheckBox1")) w |= 0x08;
+    if (Ticked("CheckBox3")) w |= 0x10;
+    ConfigWord = w;
+    Status("Config = " + Hex4(ConfigWord));
+    UserIdFromField();
+}
+
+void TP12c508x::ConfigToControls() {
+    SetEnabled(kReadConfig, false);
+    ChooseByCode("RadioGroup1", static_cast<int>(ConfigWord & 3));
+    SetByCode("CheckBox2", (ConfigWord & 0x04) != 0);
+    SetByCode("CheckBox1", (ConfigWord & 0x08) == 0);
+    SetByCode("CheckBox3", (ConfigWord & 0x10) != 0);
+    Put(kUserId, Hex4(UserId));
+    SetEnabled(kReadConfig, true);
+}
+
+void TP12c508x::WtConfigClick() {
+    Row();
+    Status("Wrt.CFG....");
+    WriteConfig();
+    char b[16];
+    std::snprintf(b, sizeof b, "%02x OK", static_cast<unsigned>(ConfigWord));
+    Success(b);
+}
+
+// ---- TP16c505x ----------------------------------------------------------------------------------------------
+
+TP16c505x::TP16c505x(Workbench& w) : Pic12OtpForm(w, "P16c505x", picvariant::P16c505x, "P16C505") {
+    maskLo_ = 0xDC003F80;
+    maskHi_ = 1;
+    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
+    AddButton(kReadConfig, "Rd.CFG", [this] { RdConfigClick(); });
+    AddButton("WtConfig", "Wr.CFG", [this] { WtConfigClick(); });
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    AddGroup("GroupBox2", "Batch   ");
+    for (auto [name, caption] : {std::pair{"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
+                                 {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wr.CFG"}})
+        AddCheck(name, caption, true, "GroupBox2");
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
+    AddGroup("GroupBox1", "CFG (打勾编程为0)");
+    const char* captions[] = {"FOSC0", "FOSC1", "FOSC2", "WTD", "CP Lock", "MCLRE", "CP (Bit6-11)"};
+    for (int k = 0; k < 7; ++k)
+        AddCheck("CheckBox" + std::to_string(k + 1), captions[k], false, "GroupBox1").OnClick = [this] { ConfigClick(); };
+    AddEdit(kUserId, "User ID : ", "ffff");
+    AddEdit(kAddress, "", "Add ", true);
+    AddStatus(kStatus, "Prompt  ");
+    AddEdit(kType, "", "Type", true);
+    AddProgress(kProgress);
+    Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0), MakePicRow(" PIC1C505 DIP14", 30, 27, 14, 2047, 0, 0, 0)};
+    if (const auto boxes = ReadConFile11(SideFile(".CON")))
+        for (int k = 0; k < 7; ++k) SetByCode("CheckBox" + std::to_string(k + 1), (*boxes)[static_cast<std::size_t>(k)]);
+}
+
+void TP16c505x::SetupForDevice() {
+    if (!SetupBegin()) return;
+    Ep3.LoadBitFile("pic16dip14.bit");
+    Ep3.ShowPlacementBitmap("16f630.bmp");
+    SetupCommon(5000);
+}
+
+void TP16c505x::OnClose() {
+    Ep3.PowerOff();
+    std::array<bool, 7> boxes{};
+    for (int k = 0; k < 7; ++k) boxes[static_cast<std::size_t>(k)] = Checked("CheckBox" + std::to_string(k + 1));
+    WriteConFile11(SideFile(".CON"), boxes, Text(kUserId));
+}
+
+void TP16c505x::ControlsToConfig() {
+    std::uint32_t w = 0;
+    for (int k = 0; k < 6; ++k)
+        if (!Ticked("CheckBox" + std::to_string(k + 1))) w |= 1u << k;
+    if (!Ticked("CheckBox7")) w |= 0xFFC0;
+    ConfigWord = w;
+    Status("Config = " + Hex4(ConfigWord));
+    UserIdFromField();
+}
+
+void TP16c505x::ConfigToControls() {
+    SetEnabled(kReadConfig, false);
+    for (int k = 0; k < 7; ++k) SetByCode("CheckBox" + std::to_string(k + 1), ((ConfigWord >> k) & 1u) == 0);
+    Put(kUserId, Hex4(UserId));
+    SetEnabled(kReadConfig, true);
+}
+
+void TP16c505x::WtConfigClick() {
+    Row();
+    if (!CheckContact()) return;
+    Status("Wrt.CFG....");
+    WriteConfig();
+    Success("OK");
+}
+
+QUILLA_FORM(TP12c508x);
+QUILLA_FORM(TP16c505x);
+
+}  // namespace quilla

@@ -1,0 +1,143 @@
+// PIC microcontrollers with 12-bit program words (PIC12C508/509, PIC16C505,
+// PIC16F54/57), programmed through their serial programming interface: one
+// model with a table of parts, each row from its part's programming
+// specification (and the data sheet's absolute maximum ratings).
+//
+//   power        VDD from a programmer supply on a VDD pin, a VSS pin grounded
+//   entry        program/verify mode starts when MCLR rises into the part's
+//                VIHH window (from a supply) while clock and data are held low
+//                and VDD stands. The address counter then stands at the
+//                configuration word; one increment takes it to program word 0.
+//   serial       commands of six bits, LSB first, taken on the falling clock
+//                edge; a load is followed by a 16-bit frame (start bit 0, the
+//                12-bit word in bits 1-12, bits 13-15 don't care), a read makes
+//                the chip drive a frame of the same shape (bits 13 and 14: 0).
+//                Each row decodes the six bits by its own table; a code its
+//                table lacks (load configuration, the data memory commands) is
+//                ignored.
+//   counter      configuration word (at entry), program words 0 .. words - 1,
+//                the four user ID words, then addresses that hold nothing
+//                (they read 0FFFh and take nothing); the counter is 12 bits
+//                wide: from 0FFEh an increment reaches the configuration word
+//                again (0FFFh), and from there word 0.
+//   programming  load data fills the latch; begin programming (x x 1 0 0 0)
+//                starts a pulse that end programming (x x 1 1 1 0) closes: the
+//                latch is ANDed into the word at the counter when the pulse
+//                lasted the part's minimum time (another command before end
+//                programming, or leaving the mode, ends it with nothing done).
+//                One-time parts only go 1 -> 0; a word stays programmed.
+//   erase        flash rows (PIC16F5x): bulk erase (x x 1 0 0 1) starts at
+//                once and runs for the erase time: program memory and the user
+//                IDs, and the configuration word too when the counter stands at
+//                it; commands that come meanwhile are taken without effect.
+//                One-time rows have no erase.
+//   calibration  PIC12C508/509 and PIC16C505 hold a factory MOVLW in their last
+//                program word (the oscillator calibration value).
+//   protection   a programmed CP bit (bit 3 of the PIC12C5xx and PIC16F5x
+//                configuration word; bits 4 and 6-11 on the PIC16C505) makes
+//                program words read scrambled (here 0000h after the first 64
+//                words) and take no more writes; only a bulk erase at the
+//                configuration word clears it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/chip.h"
+
+namespace quilla::sim {
+
+enum class Pic12Op : std::uint8_t { LoadData, ReadData, Increment, Begin, End, BulkErase };
+
+struct Pic12Command {
+    std::uint8_t mask, value;
+    Pic12Op op;
+};
+
+struct Pic12Part {
+    const char* name;
+    int pins;
+    std::vector<int> vdd, vss;
+    int mclr, clock, data;
+    int words;
+    bool oneTime;
+    std::uint16_t calibration;   // the factory last word (0: none)
+    std::uint16_t cpMask;        // configuration bits that protect when 0
+    std::vector<Pic12Command> commands;
+    Tenths vihhMin, vihhMax, progVddMin, progVddMax, readVddMin;
+    Nanos programTime, eraseTime;
+    Tenths absAny, absVdd, absMclr;
+    std::vector<int> placement = {};  // socket pins of chip pins 1..N, empty: standard DIP
+};
+
+const std::vector<Pic12Part>& Pic12Parts();
+const Pic12Part* FindPic12Part(std::string_view name);
+
+class Pic12Chip : public Chip {
+public:
+    static constexpr std::uint16_t ErasedWord = 0x0FFF;
+    static constexpr int ConfigAddress = 0xFFF;
+
+    explicit Pic12Chip(const Pic12Part& part);
+
+    std::string Name() const override { return part_.name; }
+    int PinCount() const override { return part_.pins; }
+    std::vector<int> GroundPins() const override { return part_.vss; }
+    std::vector<int> VccPins() const override { return part_.vdd; }
+    AbsoluteMaximum Ratings() const override;
+
+    void OnPinsChanged(ChipPins& pins) override;
+    void OnElapsed(ChipPins& pins, Nanos dt) override;
+    void OnRemoved() override;
+
+    // Program memory as image bytes: word n at 2n (low) and 2n + 1 (high).
+    std::span<const std::uint8_t> Contents() const override { return program_; }
+    std::span<std::uint8_t> MutableContents() override { return program_; }
+
+    const Pic12Part& Part() const { return part_; }
+    std::uint16_t Word(int address) const;
+    void SetWord(int address, std::uint16_t w);
+    std::uint16_t UserId(int k) const { return ids_[static_cast<std::size_t>(k & 3)]; }
+    void SetUserId(int k, std::uint16_t w) { ids_[static_cast<std::size_t>(k & 3)] = w & ErasedWord; }
+    std::uint16_t ConfigWord() const { return config_; }
+    void SetConfigWord(std::uint16_t w) { config_ = w & ErasedWord; }
+    bool InProgramMode() const { return programMode_; }
+
+private:
+    enum class Shift : std::uint8_t { Command, DataIn, DataOut };
+    void Leave(ChipPins& pins);
+    void Falling(ChipPins& pins);
+    void Decode(std::uint8_t code);
+    std::uint16_t ReadAt() const;
+    void Program();
+    bool Protected() const { return (config_ & part_.cpMask) != part_.cpMask; }
+
+    const Pic12Part& part_;
+    std::vector<std::uint8_t> program_;
+    std::uint16_t ids_[4];
+    std::uint16_t config_ = ErasedWord;
+
+    bool programMode_ = false;
+    bool vihh_ = false;
+    bool clock_ = false;
+    Tenths vdd_ = 0;
+    int pc_ = ConfigAddress;
+    std::uint16_t latch_ = ErasedWord;
+    bool loaded_ = false;
+    Shift shift_ = Shift::Command;
+    int bits_ = 0;
+    unsigned shiftReg_ = 0;
+    unsigned frameOut_ = 0;
+    bool pulse_ = false;   // begin programming seen, end programming awaited
+    bool erasing_ = false;
+    bool eraseConfig_ = false;
+    Nanos busyTime_ = 0;
+};
+
+SeatedPart MakePic12(std::string_view name);
+void RegisterPic12(ChipRegistry& registry);
+
+}  // namespace quilla::sim
