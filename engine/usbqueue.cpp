@@ -35,6 +35,12 @@ void UsbLink::UsbPutPayload(std::uint8_t op, std::uint8_t a, std::uint8_t b, con
     for (int i = 0; i < pay; ++i) UsbCmdQueue[static_cast<std::size_t>(UsbCmdCount++)] = payload[i];
 }
 
+void UsbLink::UsbSendPageLoad(std::uint8_t hi, std::uint8_t lo, const std::uint8_t* bytes) {
+    if (UsbCmdCount > 0) UsbFlush();
+    UsbPutPayload(proto::OpPageBufferLoad, hi, lo, bytes);
+    UsbFlush();
+}
+
 std::uint8_t UsbLink::UsbPut1(std::uint8_t op) {
     Put(1, op, 0, 0, 0);
     return op;

@@ -34,6 +34,10 @@ public:
     // A payload command: op, a, b and the PayloadBytes(op, a) data bytes behind
     // them, kept together inside one packet (the adapter page-buffer load).
     void UsbPutPayload(std::uint8_t op, std::uint8_t a, std::uint8_t b, const std::uint8_t* payload);
+    // The adapter page-buffer load as a transfer of its own: what is queued goes
+    // first, then [0x0C, hi, lo] and the 32 bytes alone (35 bytes), as the
+    // design takes them.
+    void UsbSendPageLoad(std::uint8_t hi, std::uint8_t lo, const std::uint8_t* bytes);
 
     // Send the queue (1..65,535 bytes) in one transfer and empty it. Returns 0.
     // Once an OUT transfer has failed, nothing more is sent (the queue is

@@ -35,6 +35,9 @@ DESIGNS=(
   intel48tsop16
   at27c2048dip40
   at27c4096dip40
+  mx1611sop44
+  tsop29cmd2aa
+  tsop29cmd2aaa
   i2c24c
 )
 

@@ -277,4 +277,120 @@ void AdapterForm::Verify8K(Progress shown) {
     Ep3.VccPin(0);
 }
 
+// ---- the Length forms ---------------------------------------------------------------------------
+
+namespace {
+// Blocks a Length loop reads: while done < last, until a block reaches Device offset + Length.
+std::int64_t LengthBlocks(std::int32_t last, std::int32_t length, int block) {
+    if (last <= 0) return 0;
+    const std::int64_t byLast = (static_cast<std::int64_t>(last) + block - 1) / block;
+    const std::int64_t byLength = length <= 0 ? 1 : (static_cast<std::int64_t>(length) + block - 1) / block;
+    return std::min(byLast, byLength);
+}
+}  // namespace
+
+void AdapterForm::RequireLengthSpan(int blockBytes) {
+    const AdapterRow& r = Row();
+    OffsetsWindow work = Offsets;
+    RequireDeviceOffset(work, LastAddress());
+    RequireWordAligned(r, Offsets.DeviceOffset);
+    RequireImageRange(work, Offsets.FileOffset, LengthBlocks(LastAddress(), Offsets.Length, blockBytes) * blockBytes);
+}
+
+void AdapterForm::ReadLength(int blockBytes) {
+    const AdapterRow& r = Row();
+    RequireLengthSpan(blockBytes);
+    const std::int64_t blocks = LengthBlocks(LastAddress(), Offsets.Length, blockBytes);
+    if (!CheckDeviceId()) return;
+    Status("Read.");
+    if (Ep3.CheckCurrent() == 0 || !FlashPowerUp()) return;
+    SetAddressCounter(Unit(r, Offsets.DeviceOffset));
+    ReadingState();
+    std::int64_t file = Offsets.FileOffset;
+    std::int32_t done = 0;
+    for (std::int64_t k = 0; k < blocks; ++k) {
+        ShowProgress(done);
+        ReadBlock(Image(file), blockBytes / 64);
+        file += blockBytes;
+        done += blockBytes;
+    }
+    Ep3.VccPin(0);
+    ShowProgress(done - 1);
+    wb.Display();
+    Success("OK!");
+}
+
+void AdapterForm::BlankLength() {
+    const AdapterRow& r = Row();
+    RequireLengthSpan(kBlock);
+    const std::int64_t blocks = LengthBlocks(LastAddress(), Offsets.Length, kBlock);
+    if (!CheckDeviceId()) return;
+    Status("Blank CHK");
+    if (!FlashPowerUp() || Ep3.CheckCurrent() == 0 || !FlashPowerUp()) return;
+    ReadingState();
+    std::int32_t chip = Offsets.DeviceOffset;
+    SetAddressCounter(Unit(r, chip));
+    wb.ErrorFlag() = 0;
+    for (std::int64_t k = 0; k < blocks; ++k) {
+        ShowProgress(chip);
+        ReadBlock(Ep3.UsbReplyBuf.data(), kBlock / 64);
+        if (!BlankBytes(k * kBlock, Ep3.UsbReplyBuf.data(), kBlock)) return;
+        chip += kBlock;
+    }
+    wb.ErrorFlag() = 0;
+    Success("OK");
+    ShowProgress(LastAddress());
+    Ep3.SetAllPins(0);
+    Ep3.VccPin(0);
+}
+
+void AdapterForm::VerifyLength() {
+    const AdapterRow& r = Row();
+    RequireLengthSpan(kBlock);
+    const std::int64_t blocks = LengthBlocks(LastAddress(), Offsets.Length, kBlock);
+    if (!CheckDeviceId()) return;
+    Status("Verify.");
+    if (!FlashPowerUp()) return;
+    ReadingState();
+    SetAddressCounter(Unit(r, Offsets.DeviceOffset));
+    wb.ErrorFlag() = 0;
+    std::int64_t file = Offsets.FileOffset;
+    for (std::int64_t k = 0; k < blocks; ++k) {
+        ShowProgress(static_cast<std::int32_t>(k * kBlock));
+        ReadBlock(Ep3.UsbReplyBuf.data(), kBlock / 64);
+        if (!MatchesImage(file, Ep3.UsbReplyBuf.data(), kBlock)) return;
+        file += kBlock;
+    }
+    Success("OK..");
+    ShowProgress(static_cast<std::int32_t>(file - 1));
+    Ep3.SetAllPins(0);
+    Ep3.VccPin(0);
+}
+
+bool AdapterForm::PowerUpIdle(std::uint8_t vccPin) {
+    Ep3.VccPin(0);
+    Ep3.UsbPut1(OpWaitSettle);
+    Ep3.VccPin(vccPin);
+    Ep3.UsbPut1(OpWaitSettle);
+    if (Ep3.CheckCurrent() == 0) return false;
+    SendFlashCommand(0);
+    for (int line : {2, 4, 3, 5}) Ep3.ControlLineHigh(line);
+    Ep3.ControlLineLow(6);
+    SetAddressCounter(0);
+    Ep3.ControlLineHigh(1);
+    Ep3.ControlLineLow(3);
+    Ep3.UsbFlush();
+    return true;
+}
+
+void AdapterForm::RunLengthBatch(const std::vector<BatchStep>& steps) {
+    Row();
+    if (Ticked("CheckBox3") && !wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        StepFailed();
+        return;
+    }
+    RunBatch(steps, [] { return false; }, false);
+}
+
 }  // namespace quilla

@@ -140,6 +140,22 @@ protected:
     void Blank8K();
     void Verify8K(Progress shown);
 
+    // ---- the Length forms' loops (MX29X161X, HN29AND): from the offsets window's
+    // Device offset on, stopping once a block reaches Device offset + Length -----------
+    // Refuses a Device offset outside the chip and image indexes beyond 8 MiB for the
+    // blocks of `blockBytes` such a loop reads.
+    void RequireLengthSpan(int blockBytes);
+    void ReadLength(int blockBytes);  // into the image from the File offset
+    void BlankLength();               // 8 KiB blocks
+    void VerifyLength();              // 8 KiB blocks, compared whole
+    // The power-up of the block-flash members: VCC off and on again at the pin, the
+    // over-current check, the design idle, the counter at 0, the reading state.
+    bool PowerUpIdle(std::uint8_t vccPin);
+    // The one-pass batch of the Length forms: "Must open a file to write..." when "W."
+    // (CheckBox3) is ticked without a buffer window; the ticked steps, "End OK.." and
+    // the count after a clean pass.
+    void RunLengthBatch(const std::vector<BatchStep>& steps);
+
     std::uint8_t* Image(std::int64_t index) { return wb.ImageBuffer.data() + index; }
 };
 

@@ -133,22 +133,7 @@ int TF640x::ReadIdForSelfCheck() {
 
 // ---- routines -----------------------------------------------------------------------------
 
-bool TF640x::FlashPowerUp() {
-    const AdapterRow& r = Row();
-    Ep3.VccPin(0);
-    Ep3.UsbPut1(OpWaitSettle);
-    Ep3.VccPin(r.VccPin);
-    Ep3.UsbPut1(OpWaitSettle);
-    if (Ep3.CheckCurrent() == 0) return false;
-    SendFlashCommand(0);
-    for (int line : {2, 4, 3, 5}) Ep3.ControlLineHigh(line);
-    Ep3.ControlLineLow(6);
-    SetAddressCounter(0);
-    Ep3.ControlLineHigh(1);
-    Ep3.ControlLineLow(3);
-    Ep3.UsbFlush();
-    return true;
-}
+bool TF640x::FlashPowerUp() { return PowerUpIdle(Row().VccPin); }
 
 bool TF640x::CheckDeviceId() { return CheckDeviceIdWithContact(Row().Width == 16 ? 4 : 2, kWrongType); }
 

@@ -17,6 +17,7 @@
 #include "sim/chips/jedec.h"
 #include "sim/chips/intel_block.h"
 #include "sim/chips/eprom16.h"
+#include "sim/chips/mx_page.h"
 
 namespace quilla::sim {
 
@@ -36,6 +37,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterJedecFlash(registry);
     RegisterIntelBlockFlash(registry);
     RegisterEprom16(registry);
+    RegisterPageFlash(registry);
     RegisterI2cParts(registry);
 }
 

@@ -27,7 +27,7 @@ void AddAll(DesignRegistry& registry, std::index_sequence<I...>) {
     (registry.Add(AdapterDesignSpecs()[I].tag, &MakeAdapter<I>), ...);
 }
 
-constexpr std::size_t kDesigns = 6;
+constexpr std::size_t kDesigns = 9;
 
 }  // namespace
 
@@ -39,6 +39,9 @@ const std::vector<AdapterDesignSpec>& AdapterDesignSpecs() {
         {"intel48tsop16", 16, AdapterDesignSpec::Program::Intel},
         {"at27c2048dip40", 16, AdapterDesignSpec::Program::Eprom},
         {"at27c4096dip40", 16, AdapterDesignSpec::Program::Eprom},
+        {"mx1611sop44", 8, AdapterDesignSpec::Program::Page},
+        {"tsop29cmd2aa", 16},
+        {"tsop29cmd2aaa", 16},
     };
     return specs;
 }
@@ -50,6 +53,8 @@ void RegisterAdapterDesigns(DesignRegistry& registry) {
 
 AdapterDesign::AdapterDesign(const AdapterDesignSpec& spec, const AdapterBoard& board) : spec_(spec) {
     const FlashPinout& p = *board.pinout;
+    const bool page = spec.program == AdapterDesignSpec::Program::Page;
+    if (page) address_.push_back(board.SocketOf(p.data[15]));
     for (int pin : p.address) address_.push_back(board.SocketOf(pin));
     for (std::size_t i = 0; i < static_cast<std::size_t>(spec.width) && i < p.data.size(); ++i)
         data_.push_back(board.SocketOf(p.data[i]));
@@ -57,7 +62,7 @@ AdapterDesign::AdapterDesign(const AdapterDesignSpec& spec, const AdapterBoard& 
     oe_ = board.SocketOf(p.oe);
     we_ = board.SocketOf(p.we);
     reset_ = board.SocketOf(p.reset);
-    byte_ = p.byteMode && spec.width == 16 ? board.SocketOf(p.byteMode) : 0;
+    byte_ = p.byteMode && (spec.width == 16 || page) ? board.SocketOf(p.byteMode) : 0;
     wp_ = board.SocketOf(p.wp);
 }
 
@@ -66,10 +71,12 @@ void AdapterDesign::OnLoaded(DesignContext& ctx) {
     set_ = 0;
     counter_ = 0;
     register_ = 0xFFFF;
-    armed_ = 0;
+    armed_ = -1;
+    swallow_ = false;
     pending_ = {};
     hold_ = false;
-    if (byte_) ctx.Drive(byte_, true);  // word mode
+    buffer_.fill(0xFF);
+    if (byte_) ctx.Drive(byte_, spec_.program != AdapterDesignSpec::Program::Page);  // word mode, or byte mode
     if (wp_) ctx.Drive(wp_, false);
 }
 
@@ -86,6 +93,16 @@ void AdapterDesign::DataToLine1(DesignContext& ctx) {
 }
 
 AdapterDesign::Cycle AdapterDesign::Stored(int k) const {
+    if (spec_.program == AdapterDesignSpec::Program::Page) {
+        switch (k) {
+            case 1: return {true, 0xAAAA, 0xAA};
+            case 2: return {true, 0x5554, 0x55};
+            case 4: return {true, 0xAAAA, 0x80};
+            case 5: return {true, 0xAAAA, 0x10};
+            case 7: return {true, 0xAAAA, 0x90};
+            default: return {};
+        }
+    }
     switch (k) {
         case 1: return {true, C1(), 0xAA};
         case 2: return {true, C2(), 0x55};
@@ -111,15 +128,22 @@ void AdapterDesign::Line(DesignContext& ctx, int n, bool high) {
         case kWe:
             if (hold_) break;
             if (!high) {
-                // The strobe: an armed stored cycle takes the pins for it.
-                pending_ = Stored(armed_);
-                armed_ = 0;
+                // The strobe: an armed stored cycle takes the pins for it; an armed
+                // cycle that writes nothing (0, 3, 6) keeps the strobe off WE#.
+                pending_ = armed_ >= 0 ? Stored(armed_) : Cycle{};
+                swallow_ = armed_ >= 0 && !pending_.set;
+                armed_ = -1;
+                if (swallow_) break;
                 if (pending_.set) {
                     DriveAddress(ctx, pending_.address);
                     DriveData(ctx, pending_.data);
                 }
                 DrivePin(ctx, we_, false);
             } else {
+                if (swallow_) {
+                    swallow_ = false;
+                    break;
+                }
                 DrivePin(ctx, we_, true);
                 if (pending_.set) {
                     ctx.Settle();
@@ -233,10 +257,48 @@ void AdapterDesign::ProgramIntel(DesignContext& ctx, std::uint16_t value) {
     GiveBack(ctx);
 }
 
+void AdapterDesign::ProgramPage(DesignContext& ctx, int n) {
+    WriteCycle(ctx, 0xAAAA, 0xAA);
+    WriteCycle(ctx, 0x5554, 0x55);
+    WriteCycle(ctx, 0xAAAA, 0xA0);
+    std::uint8_t last = static_cast<std::uint8_t>(register_);
+    for (int i = 0; i <= n; ++i) {
+        last = i == 0 ? static_cast<std::uint8_t>(register_) : buffer_[static_cast<std::size_t>(i - 1)];
+        WriteCycle(ctx, (counter_ + static_cast<std::uint32_t>(i)) & kCounterMask, last);
+    }
+    // Data# polling on the last byte.
+    const std::uint32_t at = (counter_ + static_cast<std::uint32_t>(n)) & kCounterMask;
+    ctx.ReleaseBus(data_);
+    ctx.Drive(ce_, false);
+    ctx.Drive(oe_, false);
+    const Nanos start = ctx.Now();
+    while (((ReadAt(ctx, at) ^ last) & 0x80) && ctx.Now() - start < kPollLimit) ctx.Elapse(Microsecond);
+    counter_ = (counter_ + static_cast<std::uint32_t>(n) + 1) & kCounterMask;
+    GiveBack(ctx);
+}
+
 bool AdapterDesign::Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args,
                             std::span<const std::uint8_t> payload) {
-    (void)payload;
+    const bool page = spec_.program == AdapterDesignSpec::Program::Page;
     switch (op) {
+        case OpPageBufferLoad: {
+            if (!page) return false;
+            const int at = (args[0] << 8 | args[1]) - 0x1B40;
+            if (at < 0 || at + static_cast<int>(payload.size()) > static_cast<int>(buffer_.size())) {
+                ctx.Violation("page buffer load outside the buffer at 1B40h-1BBFh");
+                return true;
+            }
+            std::copy(payload.begin(), payload.end(), buffer_.begin() + at);
+            return true;
+        }
+        case OpAdapterPageProg:
+            if (!page) return false;
+            if (args[0] >= buffer_.size() + 1) {
+                ctx.Violation("page program of more bytes than the buffer holds");
+                return true;
+            }
+            ProgramPage(ctx, args[0]);
+            return true;
         case OpAdapterRead: {
             const int n = args[0] * 64;
             std::uint8_t* out = ctx.Block(n);
@@ -288,6 +350,12 @@ bool AdapterDesign::Command(DesignContext& ctx, std::uint8_t op, std::span<const
             Program(ctx, static_cast<std::uint16_t>(args[0] | (args[1] << 8)));
             return true;
         case OpAdapterByte:
+            if (page) {
+                register_ = args[0];
+                DataToLine1(ctx);
+                ctx.Settle();
+                return true;
+            }
             if (spec_.width != 8 || spec_.program != AdapterDesignSpec::Program::Jedec) return false;
             Program(ctx, args[0]);
             return true;

@@ -13,10 +13,10 @@
 //                           5 RESET#, 6 the command addresses of the stored
 //                             cycles: high 555h/2AAh, low 5555h/2AAAh
 //                         16 x k + 7 arms stored cycle k for the next strobe of
-//                         line 4 (0 arms none): 1 AAh at C1, 2 55h at C2, 4 80h
-//                         at C1, 5 10h at C1, 7 90h at C1 (3 and 6 write
-//                         nothing); after the strobe the counter and the data
-//                         register are back on the pins
+//                         line 4: 1 AAh at C1, 2 55h at C2, 4 80h at C1, 5 10h
+//                         at C1, 7 90h at C1; 0, 3 and 6 write nothing (that
+//                         strobe stays off WE#); after the strobe the counter
+//                         and the data register are back on the pins
 //   line 4 low, then high a write cycle: the data register at the counter, or
 //                         the armed stored cycle
 //   0x45 lo hi            the data register (the low byte on 8-bit designs)
@@ -39,6 +39,16 @@
 //                         stay inside the design (an EPROM has no command
 //                         register, so the cycle never reaches CE# or PGM#);
 //                         at 9 the chip pins are as they were at 25
+//   (page designs: mx1611sop44, the part in byte mode with BYTE# low, DQ15 as A-1
+//   the counter's lowest bit; stored cycles at AAAAh/5554h)
+//   0x0C hi lo + 32 bytes the bytes into the page buffer from (hi lo) - 1B40h on
+//                         (128 bytes)
+//   0x43 v                the data register (a strobe of line 4 writes it, 0x49
+//                         takes it as page byte 0)
+//   0x49 n                AA 55 A0 at AAAAh/5554h, then n + 1 bytes from the
+//                         counter on: the data register, then buffer bytes 0 to
+//                         n - 1; Data# polling on the last byte until DQ7 shows
+//                         its data (at most 20 ms); the counter advances by n + 1
 // The 16-bit designs keep BYTE# high (word mode); a board with WP# holds it low
 // (block lock-down honoured).
 #pragma once
@@ -54,7 +64,7 @@
 namespace quilla::sim {
 
 struct AdapterDesignSpec {
-    enum class Program { Jedec, Intel, Eprom };
+    enum class Program { Jedec, Intel, Eprom, Page };
     const char* tag;
     int width;  // 16 or 8
     Program program = Program::Jedec;
@@ -94,6 +104,7 @@ private:
     std::uint16_t ReadAt(DesignContext& ctx, std::uint32_t address);
     void Program(DesignContext& ctx, std::uint16_t value);
     void ProgramIntel(DesignContext& ctx, std::uint16_t value);
+    void ProgramPage(DesignContext& ctx, int n);
     bool EpromOps() const;
     void DrivePin(DesignContext& ctx, int pin, bool high) {
         if (pin) ctx.Drive(pin, high);
@@ -106,8 +117,10 @@ private:
     unsigned set_ = 0;
     std::uint32_t counter_ = 0;
     std::uint16_t register_ = 0xFFFF;
-    int armed_ = 0;
+    int armed_ = -1;     // the stored cycle armed for the next strobe (-1: none)
+    bool swallow_ = false;  // the strobe under way reaches no pin
     Cycle pending_;  // the stored cycle on the pins while line 4 is low
+    std::array<std::uint8_t, 128> buffer_{};
     bool hold_ = false;  // the latched cycle: lines 2 and 4 stay off the chip
     bool heldCe_ = true, heldWe_ = true;
 };

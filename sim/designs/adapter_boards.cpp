@@ -80,6 +80,13 @@ const std::vector<AdapterBoard>& Boards() {
             for (int pin = 1; pin <= 40; ++pin) d.socket.push_back(pin);
             v.push_back(d);
         }
+        // MX29X161X pkg=44: the SOP44 page flash, VCC on 21, ground on 11 and 30 (gnd=100),
+        // the other pins over the sockets of the form's masks FFFFFFFF/C3FF.
+        v.push_back(Build({"mx1611sop44", &Sop44PageFlashPinout(), 21, {11, 30}, 0, 0, 0, false, 0xFFFFFFFF, 0xC3FF}));
+        // HN29AND pkg=4802/4803: a TSOP48 x16 JEDEC part with VCC (and its WP#/ACC pin) on socket
+        // 34 and both grounds on 31, the row's supply pins; the other pins over the rest.
+        for (const char* tag : {"tsop29cmd2aa", "tsop29cmd2aaa"})
+            v.push_back(Build({tag, &Tsop48x16Pinout(), 34, {31}, 0, 0, 0, true, 0xFFFFFFFF, 0xFFFF}));
         AdapterBoard dip{"at49f002dip32", &Dip32FlashPinout(), {}, {}};
         for (int pin = 1; pin <= 32; ++pin) dip.socket.push_back(pin + 4);
         v.push_back(dip);
@@ -98,6 +105,7 @@ constexpr PartBoard kPartBoards[] = {
     {"AT49BV322AT", "tsop48at49f321"},
     {"AM29LV160DT", "tsop48p29"},
     {"AT49F002", "at49f002dip32"},
+    {"MX29F1611", "mx1611sop44"},
     {"AM27C1024", "at27c2048dip40"},
     {"AM27C2048", "at27c2048dip40"},
     {"AM27C4096", "at27c4096dip40"},
@@ -124,6 +132,18 @@ const FlashPinout& Dip32FlashPinout() {
     static const FlashPinout p{
         32, {12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30}, {13, 14, 15, 17, 18, 19, 20, 21},
         22, 24, 31, 1, 0, 0, {32}, {16}};
+    return p;
+}
+
+const FlashPinout& Sop44PageFlashPinout() {
+    // A0..A19 on 11..4, 42..34, 3..1 (A17 3, A18 2, A19 1); DQ0..DQ7 on 15, 17, 19, 21, 24, 26,
+    // 28, 30; DQ8..DQ15 on 16, 18, 20, 22, 25, 27, 29, 31 (DQ15 is A-1 in byte mode); CE# 12,
+    // OE# 14, WE# 43, BYTE# 33, VCC 23, ground 13 and 32.
+    static const FlashPinout p{
+        44,
+        {11, 10, 9, 8, 7, 6, 5, 4, 42, 41, 40, 39, 38, 37, 36, 35, 34, 3, 2, 1},
+        {15, 17, 19, 21, 24, 26, 28, 30, 16, 18, 20, 22, 25, 27, 29, 31},
+        12, 14, 43, 0, 33, 0, {23}, {13, 32}};
     return p;
 }
 

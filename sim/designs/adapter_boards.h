@@ -37,6 +37,8 @@ const FlashPinout& Tsop48x16Pinout();
 const FlashPinout& Dip32FlashPinout();
 // The 40-pin DIP of the word-wide EPROMs (PGM# on 39, or A17 on the CE#/PGM# parts).
 const FlashPinout& Dip40EpromPinout(bool pgm);
+// The 44-pin SOP of the 16 Mbit x8/x16 page flash (BYTE#, DQ15/A-1).
+const FlashPinout& Sop44PageFlashPinout();
 // The 48-pin TSOP of the Intel x16 boot block flash (RP#, VPP, WP#, VCCQ).
 const FlashPinout& IntelTsop48x16Pinout();
 

@@ -351,4 +351,26 @@ TEST_P(PayloadRule, APayloadCommandNeverCrossesAPacket) {
 INSTANTIATE_TEST_SUITE_P(Starts, PayloadRule, ::testing::Values(0, 29, 30, 63, 64),
                          quilla::test::CaseName([](int s) { return "at " + std::to_string(s); }));
 
+// The adapter page-buffer load goes as the only content of its transfer: what was queued
+// before it leaves first, in a transfer of its own.
+TEST(PageLoad, SendsTheLoadAloneAfterWhatWasQueued) {
+    RecordingTransport t;
+    UsbLink link(&t);
+    std::uint8_t page[proto::PageBufferBytes];
+    for (int i = 0; i < proto::PageBufferBytes; ++i) page[i] = static_cast<std::uint8_t>(0x40 + i);
+    link.UsbPut3(proto::OpWriteReg, proto::RegAddr0, 0x12);
+    link.UsbSendPageLoad(0x1B, 0x60, page);
+    link.UsbSendPageLoad(0x1B, 0x80, page);
+    ASSERT_EQ(t.writes.size(), 3u);
+    EXPECT_EQ(t.writes[0], (Bytes{proto::OpWriteReg, proto::RegAddr0, 0x12}));
+    for (std::size_t k : {1u, 2u}) {
+        ASSERT_EQ(t.writes[k].size(), 35u);
+        EXPECT_EQ(t.writes[k][0], proto::OpPageBufferLoad);
+        EXPECT_EQ(t.writes[k][1], 0x1B);
+        EXPECT_EQ(t.writes[k][34], 0x40 + 31);
+    }
+    EXPECT_EQ(t.writes[2][2], 0x80);
+    EXPECT_EQ(link.UsbCmdCount, 0);
+}
+
 }  // namespace

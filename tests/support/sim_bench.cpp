@@ -12,6 +12,7 @@ namespace quilla::test {
 int Tap::BulkWrite(const std::uint8_t* data, int n) {
     const int k = ++outTransfers;
     if (beforeOut) beforeOut(k);
+    if (keepTransfers) transfers.emplace_back(data, data + n);
     if (record)
         proto::ForEachCommand(data, n, [this](const proto::StreamCommand& c) {
             if (c.op != proto::OpNop) commands.emplace_back(c.bytes, c.bytes + c.length);

@@ -45,6 +45,8 @@ struct Tap : Transport {
     std::vector<std::vector<std::uint8_t>> commands;
     int outTransfers = 0;  // OUT transfers passed on (counted also when they fail)
     bool record = true;    // keep the commands (long runs on big parts switch it off)
+    bool keepTransfers = false;                       // keep every OUT transfer's bytes too
+    std::vector<std::vector<std::uint8_t>> transfers;
     std::function<void(int transfer)> beforeOut;  // transfer numbers count from 1
     std::function<void(int transfer)> afterOut;
 };

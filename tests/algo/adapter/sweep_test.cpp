@@ -87,5 +87,27 @@ TEST(AdapterSweep, I27cxWriteAndBatchShowNoFalseSuccess) {
     }
 }
 
+TEST(AdapterSweep, Mx29x161xWriteAndBatchShowNoFalseSuccess) {
+    for (bool batch : {false, true}) {
+        FaultSweep s = AdapterSweep("MX29F1611", "MX29X161X 5 #C2 F1 pkg=44 gnd=100 dly=12 vcc=5000", "1ff", 0xFF);
+        const auto prepare = s.prepare;
+        s.prepare = [prepare] {
+            auto b = prepare();
+            std::fill(b->Image() + 0x200, b->Image() + 0x2001, 0xFF);  // Verify compares whole 8 KiB blocks
+            return b;
+        };
+        s.operation = [batch](SimBench&, AlgoForm& f) {
+            f.SetChecked("CheckBox1", false);  // Blank?, W., Vrfy
+            f.Click(batch ? "Button1" : "Write");
+        };
+        s.holds = [](SimBench& b, const std::string& text) {
+            if (text == "OK") return b.ChipBlank(0, 0x2000);
+            return b.ChipMatchesImage(0, 0x200);
+        };
+        const FaultSweep::Result r = s.Run();
+        EXPECT_GT(r.transfers, 10);
+    }
+}
+
 }  // namespace
 }  // namespace quilla::test

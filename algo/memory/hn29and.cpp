@@ -1,0 +1,233 @@
+#include "algo/memory/hn29and.h"
+
+#include <cstdio>
+
+#include "algo/common/scan.h"
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kGnd = 31;
+constexpr const char* kTypeError = "Type error\nContinue?";
+
+struct Package {
+    int pkg;
+    const char* design;
+    int program;        // the design's program command (0: none this form can use)
+    bool supplySignal;  // the board takes socket 34 or 31 as a signal
+    std::int32_t c1, c2;  // the ID entry's command addresses (0: none)
+};
+
+// The designs by pkg=. The 16-bit designs program a word with their program command:
+// 0x47 (Intel: 40h and the word) on intel48tsop16, 0x42 (AA 55 A0 and the word) on the
+// tsop29cmd2aa/aaa designs. The intel48tsop16 board and the DIP40 27C4096 take sockets 31
+// and 34 as signals (on the 27C4096, A9 and A12).
+constexpr Package kPackages[] = {
+    {4801, "intel48tsop16.bit", OpAdapterWordProg, true, 0, 0},
+    {4802, "tsop29cmd2aa.bit", OpAdapterWord, false, 0x555, 0x2AA},
+    {4803, "tsop29cmd2aaa.bit", OpAdapterWord, false, 0x5555, 0x2AAA},
+    {4401, "intel48tsop16.bit", OpAdapterWordProg, true, 0, 0},
+    {4402, "mx44sop02.bit", 0, false, 0, 0},
+    {4408, "mbm44sop08.bit", 0, false, 0, 0},
+    {4096, "at27c4096dip40.bit", 0, true, 0, 0},
+};
+
+const Package* PackageOf(int pkg) {
+    for (const Package& p : kPackages)
+        if (p.pkg == pkg) return &p;
+    return nullptr;
+}
+
+}  // namespace
+
+THn29w25611x::THn29w25611x(Workbench& w) : AdapterForm(w, "Hn29w25611x") {
+    Offsets.Declare(*this);
+    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
+    AddButton("Blank", "Blank?", [this] { BlankClick(); });
+    AddButton("Erase", "Erase", [this] { EraseClick(); });
+    AddButton("Write", "Write ", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
+    AddButton("MFG", " ID   ", [this] { MFGClick(); });
+    AddEdit("Edit7", "", "Type", true);
+    AddGroup("GroupBox2", "擦和写方式：");
+    AddCheck("CheckBox5", "Unlock(12V)", false, "GroupBox2");
+    AddGroup("GroupBox1", "Batch   ");
+    AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
+    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
+    AddCheck("CheckBox3", "W.", true, "GroupBox1");
+    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
+    DeclareStatusFoot(false);
+    FillVariantTable();
+}
+
+void THn29w25611x::FillVariantTable() {
+    Table.assign(2, AdapterRow{});
+    AdapterRow& r = Table[1];
+    r.FixedLast = 0x7FFFF;
+    r.Width = 16;
+    r.VccPin = 34;
+    r.GndCode = kGnd;
+}
+
+std::string THn29w25611x::DeviceLineError() const {
+    if (!SelectedRow()) return VariantNotInTable();
+    const std::string line = "Bad device line: ";
+    const int pkg = Key("pkg=");
+    const Package* p = PackageOf(pkg);
+    if (!p) return line + "pkg=" + std::to_string(pkg) + " names no design";
+    if (p->supplySignal)
+        return line + "pkg=" + std::to_string(pkg) +
+               ": its board uses socket 34 or 31 as a signal, where this part takes VCC and ground";
+    if (p->program == 0 || Key("we0=") != p->program)
+        return line + "we0=" + std::to_string(Key("we0=")) + " is not the program command of pkg=" +
+               std::to_string(pkg);
+    if (Key("dly=") < 0) return line + "dly=" + std::to_string(Key("dly=")) + " is negative";
+    return {};
+}
+
+void THn29w25611x::SetupForDevice() {
+    if (!SetupBegin()) return;
+    const AdapterRow& r = *SelectedRow();
+    Ep3.LoadBitFile(PackageOf(Key("pkg="))->design);
+    SetVisible("GroupBox2", r.VppPin != 0);
+    Ep3.SetVpp(r.VppPin ? 12000 : 5000);
+    const std::int32_t last = LastAddress();
+    char text[32];
+    std::snprintf(text, sizeof text, "0 to %x", static_cast<unsigned>(last));
+    SetCaption(text);
+    Put("Edit7", wb.sel.TypeText);
+    if (wb.FileWin) wb.FileWin->EndAddr = last;
+    wb.Display();
+    AlgoForm::Show();
+    Offsets.Length = last;
+    Offsets.ShowAll();
+    Ep3.SetVcc(3300);
+    Ep3.GndPin(kGnd);
+}
+
+// ---- routines -----------------------------------------------------------------------------
+
+bool THn29w25611x::FlashPowerUp() { return PowerUpIdle(Row().VccPin); }
+
+bool THn29w25611x::CheckDeviceId() { return CheckDeviceIdPlain(2, kTypeError); }
+
+// ---- Read, Blank, Verify -------------------------------------------------------------------
+
+void THn29w25611x::ReadClick() { ReadLength(2048); }
+
+void THn29w25611x::BlankClick() { BlankLength(); }
+
+void THn29w25611x::VerifyClick() { VerifyLength(); }
+
+// ---- Erase, Write -------------------------------------------------------------------------------
+
+void THn29w25611x::EraseClick() {
+    const AdapterRow& r = Row();
+    if (!CheckDeviceId()) return;
+    Status("Erasing");
+    if (!FlashPowerUp()) return;
+    if (Ticked("CheckBox5")) Ep3.VppPin(r.VppPin);
+    if (Ep3.CheckCurrent() == 0) return;
+    WritingState();
+    if (Key("era=") == 2901) {
+        for (int k : {1, 2, 4, 1, 2, 5}) SendFlashCommand(k);
+        const int dly = Key("dly=");
+        for (int i = 0; i < dly; ++i) {
+            Ep3.UsbPut1(OpWait100ms);
+            Ep3.UsbFlush();
+            EraseCountdown(i, dly);
+        }
+    }
+    Ep3.ControlLineHigh(2);
+    Ep3.UsbFlush();
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+void THn29w25611x::WriteClick() {
+    const AdapterRow& r = Row();
+    const std::int32_t last = LastAddress();
+    OffsetsWindow work = Offsets;
+    RequireDeviceOffset(work, last);
+    const std::int32_t chip0 = Offsets.DeviceOffset & ~0xFF;
+    const std::int64_t file0 = Offsets.FileOffset & ~0xFF;
+    const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length, last);
+    const std::int64_t words = std::max<std::int64_t>(1, (end - chip0) / 2 + 1);
+    RequireImageRange(work, file0, words * 2);
+    const auto program = static_cast<std::uint8_t>(Key("we0="));
+    GuardedWrite([&] {
+        if (!CheckDeviceId()) return;
+        Status("Write");
+        if (!FlashPowerUp()) return;
+        Ep3.VccPin(r.VccPin);
+        if (Ticked("CheckBox5")) Ep3.VppPin(r.VppPin);
+        if (Ep3.CheckCurrent() == 0) return;
+        SetAddressCounter(Unit(r, chip0));
+        wb.ErrorFlag() = 0;
+        WritingState();
+        std::int64_t file = file0;
+        for (std::int64_t k = 0; k < words; ++k) {
+            if ((2 * k) % 0x4000 == 0) ShowProgress(static_cast<std::int32_t>(file));
+            Ep3.UsbPut3(program, *Image(file), *Image(file + 1));
+            if ((2 * k) % 256 == 0) Ep3.UsbFlush();
+            file += 2;
+        }
+        ShowProgress(static_cast<std::int32_t>(file - 1));
+        Success("OK!");
+        Ep3.VppPin(0);
+        Ep3.VccPin(0);
+        Ep3.VccPin(0);
+        Ep3.PinLow(28);
+        Ep3.PinLow(26);
+    });
+}
+
+// ---- ID -----------------------------------------------------------------------------------------------
+
+bool THn29w25611x::ReadId() {
+    const AdapterRow& r = Row();
+    Repaint(Get("Message"));
+    if (!FlashPowerUp()) return false;
+    Ep3.VccPin(r.VccPin);
+    if (Ep3.CheckCurrent() == 0) return false;
+    WritingState();
+    const Package* p = PackageOf(Key("pkg="));
+    if (p && p->c1) {
+        for (auto [a, v] : {std::pair{p->c1, 0xAA}, {p->c2, 0x55}, {p->c1, 0x90}}) {
+            SetAddressCounter(a);
+            BusWrite(static_cast<std::uint16_t>(v));
+        }
+    }
+    Ep3.UsbFlush();
+    SetAddressCounter(0);
+    Ep3.ControlLineHigh(1);
+    Ep3.ControlLineLow(3);
+    Ep3.UsbFlush();
+    ReadBlock(Ep3.UsbReplyBuf.data(), 1);
+    Ep3.VccPin(0);
+    auto& id = wb.sel.LastReadId;
+    for (std::size_t i = 0; i < 4; ++i) id[i] = Ep3.UsbReplyBuf[i];
+    char text[48];
+    std::snprintf(text, sizeof text, "MFG ID=%02x,%02x,%02x,%02x", id[0], id[1], id[2], id[3]);
+    Status(text);
+    return true;
+}
+
+// ---- the batch ------------------------------------------------------------------------------------
+
+void THn29w25611x::Button1Click() {
+    RunLengthBatch({{"CheckBox1", [this] { EraseClick(); }},
+                    {"CheckBox2", [this] { BlankClick(); }},
+                    {"CheckBox3", [this] { WriteClick(); }},
+                    {"CheckBox4", [this] { VerifyClick(); }}});
+}
+
+QUILLA_FORM(THn29w25611x);
+
+}  // namespace quilla
