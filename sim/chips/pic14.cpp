@@ -772,10 +772,31 @@ SeatedPart MakePic14(std::string_view name) {
     return {std::make_unique<Pic14Chip>(*p), Placement::Dip(p->pins)};
 }
 
+// The 44-pin PLCC adapter of the PIC forms ("p44b.bmp", the pic16plcc44 and
+// pic18plcc44 designs) wires five nets of the chip: MCLR/VPP to socket pin 22,
+// VDD to 11, VSS to 10, RB6 (clock) to 16 and RB7 (data) to 19; the other
+// package pins meet nothing. Given in the 40-pin numbering of the part's row.
+Placement Plcc44IcspBoard(const Pic14Part& p) {
+    std::vector<int> pins(static_cast<std::size_t>(p.pins), 0);
+    auto put = [&](int chipPin, int socket) { pins[static_cast<std::size_t>(chipPin - 1)] = socket; };
+    put(p.mclr, 22);
+    for (int v : p.vdd) put(v, 11);
+    for (int v : p.vss) put(v, 10);
+    put(p.clock, 16);
+    put(p.data, 19);
+    return Placement::Custom(std::string(p.name) + "*P44", std::move(pins));
+}
+
 void RegisterPic14(ChipRegistry& registry) {
     for (const auto& p : Pic14Parts()) {
         const std::string name = p.name;
         registry.Add(name, [name] { return MakePic14(name); });
+        if (p.pins != 40) continue;
+        // The same part in its 44-pin PLCC package on the adapter.
+        registry.Add(name + "*P44", [name] {
+            const Pic14Part* part = FindPic14Part(name);
+            return SeatedPart{std::make_unique<Pic14Chip>(*part), Plcc44IcspBoard(*part)};
+        });
     }
 }
 

@@ -285,6 +285,28 @@ TEST(P16cxxx1, ThePlcc44DesignRoutesTheAdapterNets) {
     EXPECT_EQ(f.PassesCounted(), 0);
 }
 
+TEST(P16cxxx1, APlcc44PartIsProgrammedThroughThePic18AdapterDesign) {
+    SimBench b("PIC16C74A*P44");
+    FillPicImage(b, 4096, 0, 57);
+    AlgoForm& f = b.Open("P16CXXX 1 fla=4096 pkg=44 cfg=2");
+    EXPECT_EQ(b.sim->LoadedTag(), "pic18plcc44");
+    f.Click("Button1");
+    EXPECT_EQ(f.Text("Msg"), "End OK..");
+    EXPECT_TRUE(PicChipHoldsImage(b, 4096, 0));
+    EXPECT_EQ(b.ChipAs<Pic14Chip>().ConfigWord(), 0x3FFF);
+}
+
+TEST(P16c6x, APlcc44PartIsProgrammedWhenTheDeviceNameSaysSo) {
+    SimBench b("PIC16C74A*P44");
+    FillPicImage(b, 4096, 0, 58);
+    b.wb->sel.TypeText = "MICROCHIP PIC16C74A*P44";
+    AlgoForm& f = b.Open("P16C61 6");
+    EXPECT_EQ(b.sim->LoadedTag(), "pic16plcc44");
+    f.Click("Button1");
+    EXPECT_EQ(f.Text("Msg"), "End OK..");
+    EXPECT_TRUE(PicChipHoldsImage(b, 4096, 0));
+}
+
 TEST(P16cxxx1, TheC48FileKeepsTheGridAndMissingBytesAreUnprogrammed) {
     TempFiles t;
     {
