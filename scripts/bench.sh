@@ -11,7 +11,7 @@ if [ ${#names[@]} -eq 0 ]; then
 fi
 targets=()
 for n in "${names[@]}"; do targets+=("bench_$n"); done
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLA_BENCH=ON >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLA_BENCH=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 for t in "${targets[@]}"; do
