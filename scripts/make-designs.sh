@@ -36,6 +36,7 @@ DESIGNS=(
   at27c2048dip40
   at27c4096dip40
   mx1611sop44
+  intel40ts08
   tsop29cmd2aa
   tsop29cmd2aaa
   i2c24c

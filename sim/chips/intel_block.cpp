@@ -42,6 +42,21 @@ std::vector<IntelBlockPart> BuildParts() {
                         C3{"28F640C3T", 8 * K * K, 0x88CC, true}, C3{"28F640C3B", 8 * K * K, 0x88CD, false}})
         v.push_back({c.name, &IntelTsop48x16Pinout(), c.size, true, 0x89, c.dev, BootMap(c.size, 8 * K, 64 * K, c.top),
                      27, 36, 17, 36, 22 * us, 8 * us, 500 * ms, 1000 * ms, 8 * K, true, 40, 131});
+    // Intel 3 Volt Advanced Boot Block 28F008B3/28F016B3 (x8, TSOP40): eight 8 KiB parameter
+    // blocks at the top (-T) or bottom (-B), 64 KiB main blocks; VCC 2.7..3.6 V, VPP 2.7..3.6 V
+    // or 11.4..12.6 V; no lock commands and no protection register (the boot blocks are locked
+    // only by WP# low, which the board leaves high). Byte program 22 us (8 us at 12 V), block
+    // erase 0.5 s and 1 s. Device codes D2h/D3h, D0h/D1h (T/B).
+    struct B3 {
+        const char* name;
+        std::uint32_t size;
+        std::uint16_t dev;
+        bool top;
+    };
+    for (const B3& b : {B3{"28F008B3T", 1 * K * K, 0xD2, true}, B3{"28F008B3B", 1 * K * K, 0xD3, false},
+                        B3{"28F016B3T", 2 * K * K, 0xD0, true}, B3{"28F016B3B", 2 * K * K, 0xD1, false}})
+        v.push_back({b.name, &IntelTsop40x8Pinout(), b.size, false, 0x89, b.dev, BootMap(b.size, 8 * K, 64 * K, b.top),
+                     27, 36, 27, 36, 22 * us, 8 * us, 500 * ms, 1000 * ms, 8 * K, false, 40, 131});
     return v;
 }
 

@@ -27,7 +27,7 @@ void AddAll(DesignRegistry& registry, std::index_sequence<I...>) {
     (registry.Add(AdapterDesignSpecs()[I].tag, &MakeAdapter<I>), ...);
 }
 
-constexpr std::size_t kDesigns = 9;
+constexpr std::size_t kDesigns = 10;
 
 }  // namespace
 
@@ -40,6 +40,7 @@ const std::vector<AdapterDesignSpec>& AdapterDesignSpecs() {
         {"at27c2048dip40", 16, AdapterDesignSpec::Program::Eprom},
         {"at27c4096dip40", 16, AdapterDesignSpec::Program::Eprom},
         {"mx1611sop44", 8, AdapterDesignSpec::Program::Page},
+        {"intel40ts08", 8, AdapterDesignSpec::Program::Intel},
         {"tsop29cmd2aa", 16},
         {"tsop29cmd2aaa", 16},
     };
@@ -63,7 +64,7 @@ AdapterDesign::AdapterDesign(const AdapterDesignSpec& spec, const AdapterBoard& 
     we_ = board.SocketOf(p.we);
     reset_ = board.SocketOf(p.reset);
     byte_ = p.byteMode && (spec.width == 16 || page) ? board.SocketOf(p.byteMode) : 0;
-    wp_ = board.SocketOf(p.wp);
+    wp_ = std::string_view(spec.tag) == "intel48tsop16" ? board.SocketOf(p.wp) : 0;
 }
 
 void AdapterDesign::OnLoaded(DesignContext& ctx) {

@@ -50,7 +50,7 @@
 //                         n - 1; Data# polling on the last byte until DQ7 shows
 //                         its data (at most 20 ms); the counter advances by n + 1
 // The 16-bit designs keep BYTE# high (word mode); a board with WP# holds it low
-// (block lock-down honoured).
+// (block lock-down honoured; intel48tsop16).
 #pragma once
 
 #include <array>

@@ -87,6 +87,14 @@ const std::vector<AdapterBoard>& Boards() {
         // 34 and both grounds on 31, the row's supply pins; the other pins over the rest.
         for (const char* tag : {"tsop29cmd2aa", "tsop29cmd2aaa"})
             v.push_back(Build({tag, &Tsop48x16Pinout(), 34, {31}, 0, 0, 0, true, 0xFFFFFFFF, 0xFFFF}));
+        // F640 rows 2 and 4: the x8 TSOP40 part pin n on socket n; the board's VCC net (code 101
+        // for VCC routing) on 33, its ground net (code 101 for ground routing) on 25 and 34, VPP
+        // on socket 1; WP# (12) left to the socket's pull-up (high: no block held locked).
+        {
+            AdapterBoard t{"intel40ts08", &IntelTsop40x8Pinout(), {}, {{101, 21, {33}}, {101, 22, {25, 34}}}};
+            for (int pin = 1; pin <= 40; ++pin) t.socket.push_back(pin);
+            v.push_back(t);
+        }
         AdapterBoard dip{"at49f002dip32", &Dip32FlashPinout(), {}, {}};
         for (int pin = 1; pin <= 32; ++pin) dip.socket.push_back(pin + 4);
         v.push_back(dip);
@@ -109,6 +117,10 @@ constexpr PartBoard kPartBoards[] = {
     {"AM27C1024", "at27c2048dip40"},
     {"AM27C2048", "at27c2048dip40"},
     {"AM27C4096", "at27c4096dip40"},
+    {"28F008B3T", "intel40ts08"},
+    {"28F008B3B", "intel40ts08"},
+    {"28F016B3T", "intel40ts08"},
+    {"28F016B3B", "intel40ts08"},
     {"28F160C3T", "intel48tsop16"},
     {"28F160C3B", "intel48tsop16"},
     {"28F320C3T", "intel48tsop16"},
@@ -144,6 +156,18 @@ const FlashPinout& Sop44PageFlashPinout() {
         {11, 10, 9, 8, 7, 6, 5, 4, 42, 41, 40, 39, 38, 37, 36, 35, 34, 3, 2, 1},
         {15, 17, 19, 21, 24, 26, 28, 30, 16, 18, 20, 22, 25, 27, 29, 31},
         12, 14, 43, 0, 33, 0, {23}, {13, 32}};
+    return p;
+}
+
+const FlashPinout& IntelTsop40x8Pinout() {
+    // VPP 1, A16..A11 on 2..7, A9 8, A8 9, WE# 10, RP# 11, WP# 12, A19 13, A18 14, A7..A4 on
+    // 15..18, A3..A0 on 20..23, CE# 24, OE# 26, DQ0..DQ3 on 29..32, VCC 33, DQ4..DQ7 on 35..38,
+    // A17 39, A10 40, ground 25 and 34; 19, 27 and 28 not connected.
+    static const FlashPinout p{
+        40,
+        {23, 22, 21, 20, 18, 17, 16, 15, 9, 8, 40, 7, 6, 5, 4, 3, 2, 39, 14, 13},  // A0..A19
+        {29, 30, 31, 32, 35, 36, 37, 38},
+        24, 26, 10, 11, 0, 1, {33}, {25, 34}, 12};
     return p;
 }
 

@@ -39,6 +39,8 @@ const FlashPinout& Dip32FlashPinout();
 const FlashPinout& Dip40EpromPinout(bool pgm);
 // The 44-pin SOP of the 16 Mbit x8/x16 page flash (BYTE#, DQ15/A-1).
 const FlashPinout& Sop44PageFlashPinout();
+// The 40-pin TSOP of the Intel x8 boot block flash (the board's wiring: VPP on 1).
+const FlashPinout& IntelTsop40x8Pinout();
 // The 48-pin TSOP of the Intel x16 boot block flash (RP#, VPP, WP#, VCCQ).
 const FlashPinout& IntelTsop48x16Pinout();
 

@@ -200,6 +200,68 @@ TEST(F640, LinesTheFormCannotTakeRefuseWithTheirKey) {
     }
 }
 
+// ---- 8-bit rows: the x8 TSOP40 board of row 2 ------------------------------------------------
+
+TEST(F640, An8BitRowErasesWritesAndVerifiesInBytes) {
+    SimBench b("28F008B3B");
+    Fill(b, 0x00);
+    b.RandomImage(0x4000, 75);
+    AlgoForm& f = b.Open("F640 2 #89 D3 mem=4 dly=12 vcc=3300");
+    ASSERT_EQ(f.Text("Message"), "OK ");
+    f.Enter("Edit3", "3fff");
+    f.Click("Button1");
+    EXPECT_EQ(f.Text("Message"), "End OK..");
+    EXPECT_TRUE(b.ChipMatchesImage(0, 0x4000));
+    EXPECT_TRUE(b.ChipBlank(0x4000, 0x100000 - 0x4000));
+    // Eight 8 KiB steps at each end, 64 KiB steps between: 8 + 14 + 8.
+    EXPECT_EQ(b.ChipAs<IntelBlockFlash>().BlockErasesStarted(), 30);
+    EXPECT_TRUE(b.sim->Violations().empty());
+}
+
+TEST(F640, An8BitRowComparesTwoIdBytes) {
+    struct Case {
+        const char* params;
+        bool asks;
+    };
+    for (const Case& c : {Case{"F640 2 #89 D2 5A 5A mem=4 dly=12 vcc=3300", false},
+                          Case{"F640 2 #89 D3 mem=4 dly=12 vcc=3300", true}}) {
+        SimBench b("28F008B3T");
+        Fill(b, 0x00);
+        AlgoForm& f = b.Open(c.params);
+        b.prompts.answers = {BtnNo};
+        f.Click("Erase");
+        EXPECT_EQ(b.prompts.shown.size(), c.asks ? 1u : 0u) << c.params;
+        EXPECT_EQ(b.Chip()[0], c.asks ? 0x00 : 0xFF) << c.params;
+    }
+    SimBench b("28F016B3T");
+    AlgoForm& f = b.Open("F640 2 mem=5 dly=12 vcc=3300");
+    f.Click("MFG");
+    EXPECT_EQ(f.Text("Message"), "MFG ID=89,d0");
+}
+
+TEST(F640, An8BitRowWritesTheRegisterAsEightBytes) {
+    SimBench b("28F008B3T");
+    AlgoForm& f = b.Open("F640 2 mem=4 dly=12 oth=4 vcc=3300");
+    f.SetText("R1", "2211");
+    f.SetText("R2", "4433");
+    f.SetText("R3", "6655");
+    f.SetText("R4", "8877");
+    b.tap->commands.clear();
+    f.Click("Button6");
+    EXPECT_EQ(f.Text("Message"), "OK!");
+    // Each register write: the counter (registers 21-23), C0h, then the byte.
+    std::vector<std::pair<int, int>> writes;
+    int address = 0;
+    for (const auto& c : b.tap->commands) {
+        if (c[0] == proto::OpWriteReg && c[1] == proto::RegAddr0) address = c[2];
+        if (c[0] == proto::OpWriteReg && c[1] == proto::RegAddr1) address |= c[2] << 8;
+        if (c[0] == proto::OpAdapterBusWord && c[1] != 0xC0) writes.push_back({address, c[1]});
+    }
+    const std::vector<std::pair<int, int>> want{{0x85, 0x11}, {0x86, 0x22}, {0x87, 0x33}, {0x88, 0x44},
+                                                {0x89, 0x55}, {0x8A, 0x66}, {0x8B, 0x77}, {0x8C, 0x88}};
+    EXPECT_EQ(writes, want);
+}
+
 // Each listed line's long waits after a block erase cover its part's main block erase.
 TEST(F640, EveryListedLineWaitsOutItsBlockErase) {
     for (const char* file : {"device520.lst", "device640.lst"}) {
