@@ -408,7 +408,6 @@ void TP29f640x::Button6Click() {
     if (!FlashPowerUp() || Ep3.CheckCurrent() == 0) return;
     wb.ErrorFlag() = 0;
     WritingState();
-    if (Ticked("LockStatus")) ProtectionRegisterWrite(0x80, 0xFFF0);
     for (int k = 0; k < 4; ++k) {
         const std::uint16_t v = reg[static_cast<std::size_t>(k)];
         if (r.Width == 16) {
@@ -418,6 +417,8 @@ void TP29f640x::Button6Click() {
             ProtectionRegisterWrite(0x86 + 2 * k, v >> 8);
         }
     }
+    // The lock word last: programmed first it locks the user words before they are written.
+    if (Ticked("LockStatus")) ProtectionRegisterWrite(0x80, 0xFFF0);
     Ep3.ControlLineLow(3);
     Ep3.ControlLineHigh(2);
     Ep3.VccPin(0);

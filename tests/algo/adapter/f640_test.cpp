@@ -200,6 +200,37 @@ TEST(F640, LinesTheFormCannotTakeRefuseWithTheirKey) {
     }
 }
 
+// Mass production: the next chip is waited for before the one pass; a wait that gives up ends
+// the batch with the batch flag cleared, so the next single operation tests contact again.
+TEST(F640, MassProductionWaitsForTheNextChipFirst) {
+    for (bool swapped : {true, false}) {
+        SimBench b("28F160C3B");
+        b.RandomImage(0x800, 76);
+        b.wb->options.MassProduction = true;
+        AlgoForm& f = b.Open("F640 1 mem=5 dly=12 oth=2 vcc=3300");
+        f.Enter("Edit3", "7ff");
+        f.SetChecked("CheckBox1", false);
+        if (swapped) {
+            b.sim->ScheduleRemoval(sim::When::AfterPolls(1));
+            b.sim->ScheduleInsertion(sim::When::AfterPolls(1), sim::MakeIntelBlockFlash("28F160C3B").chip);
+        }
+        f.Click("Button1");
+        EXPECT_EQ(b.wb->Counter, swapped ? "1" : "0");
+        EXPECT_EQ(f.Text("Message") == "End OK..", swapped);
+        EXPECT_FALSE(static_cast<TF640x&>(f).BatchFlag);
+        if (swapped) {
+            EXPECT_TRUE(b.ChipMatchesImage(0, 0x800));
+        }
+        // The next Blank loads the contact-test design and the row's design again.
+        b.tap->commands.clear();
+        f.Click("Blank");
+        int loads = 0;
+        for (const auto& c : b.tap->commands) loads += c[0] == proto::OpSystem && c[1] == proto::SysDesignStart;
+        EXPECT_EQ(loads, 2);
+        EXPECT_EQ(b.sim->LoadedTag(), "intel48tsop16");
+    }
+}
+
 // ---- 8-bit rows: the x8 TSOP40 board of row 2 ------------------------------------------------
 
 TEST(F640, An8BitRowErasesWritesAndVerifiesInBytes) {

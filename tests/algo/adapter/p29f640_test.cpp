@@ -218,6 +218,21 @@ TEST(P29f640, TheProtectionRegisterIsWrittenAndReadBack) {
     EXPECT_EQ(chip.ProtectionWord(8), 0xBEEF);
 }
 
+TEST(P29f640, TheLockWordGoesInAfterTheValues) {
+    SimBench b("AT49BV322A");
+    AlgoForm& f = b.Open(kAtmel);
+    f.SetText("R1", "1234");
+    f.SetChecked("LockStatus", true);
+    f.Click("Button6");
+    EXPECT_EQ(f.Text("Message"), "OK!");
+    auto& chip = b.ChipAs<JedecFlash>();
+    EXPECT_EQ(chip.ProtectionWord(5), 0x1234);
+    EXPECT_EQ(chip.ProtectionWord(0), 0xFFF0);  // locked now: a second write changes nothing
+    f.SetText("R1", "0000");
+    f.Click("Button6");
+    EXPECT_EQ(chip.ProtectionWord(5), 0x1234);
+}
+
 TEST(P29f640, An8BitRowWritesTheRegisterAsEightBytes) {
     SimBench b("AT49F002");
     AlgoForm& f = b.Open("P29F640 7 mem=2 dly=110 prt=3 msk=10 vcc=5000");
