@@ -18,6 +18,7 @@
 #include "sim/chips/intel_block.h"
 #include "sim/chips/eprom16.h"
 #include "sim/chips/mx_page.h"
+#include "sim/chips/sram.h"
 
 namespace quilla::sim {
 
@@ -39,6 +40,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterEprom16(registry);
     RegisterPageFlash(registry);
     RegisterI2cParts(registry);
+    RegisterSrams(registry);
 }
 
 }  // namespace quilla::sim

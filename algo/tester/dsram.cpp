@@ -1,0 +1,271 @@
+#include "algo/tester/dsram.h"
+
+#include <random>
+
+#include "algo/common/scan.h"
+#include "catalog/form.h"
+#include "engine/fatal.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kRows = 9;
+constexpr int kBlock = 1024;
+constexpr int kCE = 26;
+constexpr int kOE = 28;
+constexpr int kGround = 20;
+constexpr int kPulsedWe = 29;
+
+VariantRecord RamRow(const char* name, std::int32_t last, int vcc, int we) {
+    return MakeVariant(name, last, vcc, 0, we, 0, 0, {});
+}
+
+}  // namespace
+
+TDsRAM::TDsRAM(Workbench& w) : SocketForm(w, "Dallas RAM", kRows) {
+    SeatedChipCheck = true;
+    UsesVpp = false;
+    WindowShape shape;
+    shape.IdButton = nullptr;
+    shape.IdField = false;
+    shape.ExitButton = false;
+    DeclareWindow({{"ReadButton", "R.", [this] { ReadClick(); }},
+                   {"Write", "W.", [this] { WriteClick(); }},
+                   {"Verify", "Vrfy.", [this] { VerifyClick(); }},
+                   {"Button3", "Random Run", [this] { Button3Click(); }}},
+                  {{"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}}, nullptr, shape);
+    Put("Edit1", "000000");
+    Put("Edit2", "000000");
+    Put("Edit3", "000200");
+    Offsets.Length = 0x200;
+    FillVariantTable();
+}
+
+void TDsRAM::FillVariantTable() {
+    Table.assign(kRows, VariantRecord{});
+    Table[0] = RamRow("???", 0, 0, 0);
+    Table[0].ForcedHigh = 0;
+    Table[1] = RamRow("DS1220AB (2Kx8)", 0x7FF, 32, 29);
+    Table[2] = RamRow("DS1225AB/AD (8Kx8)", 0x1FFF, 34, 33);
+    Table[3] = RamRow("W24129 (16Kx8)", 0x3FFF, 34, 33);
+    Table[4] = RamRow("DS1230Y/AB (32Kx8)", 0x7FFF, 34, 33);
+    Table[5] = RamRow("62512 (64Kx8)", 0xFFFF, 36, 33);
+    Table[6] = RamRow("DS1245Y (128Kx8)", 0x1FFFF, 36, 33);
+    Table[7] = RamRow("DS1249 (256Kx8)", 0x3FFFF, 36, 33);
+    Table[8] = RamRow("DS1250Y (512Kx8)", 0x7FFFF, 36, 33);
+}
+
+// A8..A18; then pin 33 (WE of the 28- and 32-pin rows) high.
+std::vector<int> TDsRAM::HighAddressPins() const { return {31, 30, 27, 29, 8, 32, 7, 35, 6, 34, 5}; }
+
+void TDsRAM::AfterHighAddressPins() { Ep3.PinHigh(33); }
+
+std::uint8_t TDsRAM::StrobeFor(int wePin) {
+    switch (wePin) {
+        case 35: return 43;
+        case 33: return OpStrobe33;
+        case 5: return OpStrobe45;
+        case 7: return OpStrobe46;
+        default: return 0;
+    }
+}
+
+void TDsRAM::SetupForDevice() {
+    if (!SetupBegin("Link Err.")) return;
+    const VariantRecord& r = *SelectedRow();
+    vccLeftOn_ = false;
+    Ep3.LoadBitFile("vex300.bit");
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+    ShowVariant(r);
+    Ep3.SetVpp(0);
+    Ep3.InitBitReverse();
+    Offsets.Length = r.LastAddress;
+    Offsets.ShowOffsetField(1, Offsets.FileOffset);
+    Offsets.ShowOffsetField(2, Offsets.DeviceOffset);
+    Ep3.SetVcc(5000);
+    Ep3.GndPin(kGround);
+    Offsets.ShowOffsetField(3, Offsets.Length);
+    Put(kType, wb.sel.SelectedDevice);
+}
+
+void TDsRAM::OnClose() {
+    vccLeftOn_ = false;
+    Ep3.PowerOff();
+}
+
+// ---- R. --------------------------------------------------------------------------------------
+
+void TDsRAM::ReadClick() {
+    const VariantRecord& r = Row();
+    vccLeftOn_ = false;
+    Status("Reading");
+    Ep3.PinLow(kCE);
+    Ep3.PinLow(kOE);
+    Ep3.VccPin(r.VccPin);
+    Ep3.GndPin(kGround);
+    Ep3.SetPortMode(ReadMode);
+    SetAddressRam(0);
+    Ep3.PinHigh(35);
+    Ep3.PinLow(kOE);
+    Ep3.PinLow(kCE);
+    Flush();
+    std::int32_t a = 0;
+    for (; a <= r.LastAddress; a += kBlock) {
+        ShowProgress(a);
+        ReadBlock(a, Image(a));  // a short block ends the program, nothing stored
+        if (a >= Offsets.Length) break;
+    }
+    ShowProgress(a - 1);
+    wb.Display();
+    Success("OK!");
+    vccLeftOn_ = true;
+}
+
+// ---- W. --------------------------------------------------------------------------------------
+
+bool TDsRAM::WriteBlocks(const VariantRecord& r) {
+    Status("Write");
+    Put1(Wait28);
+    Ep3.VccPin(r.VccPin);
+    if (!Ep3.CheckCurrent()) return false;
+    Put1(Wait28);
+    const std::uint8_t strobe = StrobeFor(r.ProgramPin);
+    wb.ErrorFlag() = 0;
+    const std::int64_t end = static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length;
+    std::int32_t d = 0, b = 0;
+    while (b <= r.LastAddress) {
+        Ep3.SetPortMode(WriteMode);
+        SetAddressRam(d);
+        ShowProgress(b);
+        Ep3.PinLow(kCE);
+        Ep3.PinHigh(kOE);
+        for (int i = 0; i < kBlock; ++i) {
+            Ep3.WriteLatch(2, *Image(b + i));
+            if (strobe == 0) {
+                Ep3.PinLow(r.ProgramPin);
+                Ep3.PinHigh(r.ProgramPin);
+            } else {
+                Put1(strobe);
+            }
+            // No step after the block's last byte: its carry would reach the
+            // pins above A10 (a WE among them) with CE low.
+            if (i + 1 < kBlock) Put1(OpAddrInc);
+        }
+        Flush();
+        Ep3.SetPortMode(ReadMode);
+        SetAddressRam(d);
+        Ep3.PinLow(kCE);
+        Ep3.PinLow(kOE);
+        Put1(OpRead1K);
+        Flush();
+        Ep3.UsbReadExact(Ep3.UsbReplyBuf.data(), kBlock);
+        if (!MatchesImage(b, Ep3.UsbReplyBuf.data(), kBlock)) return false;
+        d += kBlock;
+        b += kBlock;
+        if (d >= end) break;
+    }
+    ShowProgress(b - 1);
+    Success("OK!");
+    Ep3.PinHigh(kCE);
+    Ep3.PinLow(kOE);
+    vccLeftOn_ = true;
+    return true;
+}
+
+void TDsRAM::WriteClick() {
+    const VariantRecord& r = Row();
+    vccLeftOn_ = false;
+    if (!ContactTest(r)) return;
+    try {
+        WriteBlocks(r);
+    } catch (const FatalExit&) {
+        throw;
+    } catch (const Refused&) {
+        throw;
+    } catch (const std::exception&) {
+        Status("Error..");
+        StepFailed();
+        Ep3.DropQueue();
+        Ep3.PinHigh(kCE);
+        Ep3.PinLow(kOE);
+        Flush();
+    }
+}
+
+// ---- Vrfy. -----------------------------------------------------------------------------------
+
+void TDsRAM::VerifyClick() {
+    const VariantRecord& r = Row();
+    // An empty socket must not verify an image of 0xFF bytes: the contact test
+    // runs unless this form left VCC on a chip it just read or wrote.
+    const bool checked = vccLeftOn_;
+    vccLeftOn_ = false;
+    if (!checked && !ContactTest(r)) return;
+    Status("Verify.");
+    Ep3.VccPin(r.VccPin);
+    Ep3.GndPin(kGround);
+    if (!Ep3.CheckCurrent()) return;
+    Ep3.SetPortMode(ReadMode);
+    Ep3.PinLow(kCE);
+    Ep3.PinLow(kOE);
+    SetAddressRam(Offsets.DeviceOffset);
+    wb.ErrorFlag() = 0;
+    const std::int64_t end = static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length;
+    std::int32_t d = 0, b = 0;
+    while (b < r.LastAddress) {
+        SetAddressRam(d);
+        ShowProgress(b);
+        Put1(OpRead1K);
+        Flush();
+        Ep3.UsbReadExact(Ep3.UsbReplyBuf.data(), kBlock);
+        if (!MatchesImage(b, Ep3.UsbReplyBuf.data(), kBlock)) return;
+        d += kBlock;
+        b += kBlock;
+        if (d >= end) break;
+    }
+    Success("OK");
+    ShowProgress(b - 1);
+    vccLeftOn_ = true;
+}
+
+// ---- batches ---------------------------------------------------------------------------------
+
+std::vector<AlgoForm::BatchStep> TDsRAM::BatchSteps() {
+    return {{"CheckBox3", [this] { WriteClick(); }}, {"CheckBox4", [this] { VerifyClick(); }}};
+}
+
+void TDsRAM::Button1Click() {
+    Row();
+    if (!FileWindowForWrite("CheckBox3")) return;
+    RunBatch(BatchSteps(), nullptr, false);
+}
+
+void TDsRAM::Button3Click() {
+    const VariantRecord& r = Row();
+    Status("Testing");
+    std::mt19937 gen(RandomSeed ? *RandomSeed : std::random_device{}());
+    for (std::int32_t a = 0; a <= r.LastAddress; ++a) *Image(a) = static_cast<std::uint8_t>(gen());
+    wb.Display();
+    wb.ErrorFlag() = 0;
+    WriteClick();
+    const auto failed = [this] { return wb.ErrorFlag() != 0 || HasStepFailed(); };
+    if (failed()) {
+        Status("bad!");
+        return;
+    }
+    VerifyClick();
+    if (failed()) {
+        Status("bad!");
+        return;
+    }
+    Success("Test OK!!!!!!!");
+    wb.PassCount();
+}
+
+QUILLA_FORM(TDsRAM);
+
+}  // namespace quilla
