@@ -179,6 +179,8 @@ public:
     bool Driven(int pin) const { return IsSocketPin(pin) && drv_[Ix(pin)].on; }
     bool DriverHigh(int pin) const { return IsSocketPin(pin) && drv_[Ix(pin)].high; }
     Writer DriverOf(int pin) const { return IsSocketPin(pin) ? drv_[Ix(pin)].writer : Writer::Host; }
+    // The seated chip drives the pin (an output it enables), whoever else does.
+    bool ChipDriving(int pin) const { return IsSocketPin(pin) && present_ && chipOut_[Ix(pin)].on; }
 
     // ---- port mode, pin options (stored here; the design gives them meaning) -------
     void SetPortMode(int mode) { portMode_ = mode; }

@@ -78,6 +78,10 @@ FormControl& AlgoForm::AddCombo(const std::string& name, const std::string& capt
     return c;
 }
 
+FormControl& AlgoForm::AddListBox(const std::string& name, const std::string& caption, const std::string& group) {
+    return Add(ControlKind::ListBox, name, caption, group);
+}
+
 FormControl& AlgoForm::AddEdit(const std::string& name, const std::string& label,
                                const std::string& text, bool readOnly, const std::string& group) {
     FormControl& c = Add(ControlKind::Edit, name, label, group);

@@ -34,6 +34,8 @@ enum class ControlKind {
     Label,     // a plain label: Caption
     Status,    // a read-only status field: Text
     Group,     // a group box; controls name it in their Group
+    ListBox,   // a list of lines: Items, the selected line (ItemIndex), OnClick
+               // after a click on a line
     Grid,      // a two-column grid: fixed row names (RowNames), cell texts (Items),
                // the clicked row (ItemIndex); OnClick after a click on a cell
 };
@@ -164,6 +166,7 @@ protected:
                           const std::string& group = "");
     FormControl& AddStatus(const std::string& name, const std::string& text,
                            const std::string& group = "");
+    FormControl& AddListBox(const std::string& name, const std::string& caption, const std::string& group = "");
     FormControl& AddGrid(const std::string& name, const std::string& caption,
                          std::vector<std::string> rowNames, std::vector<std::string> cells,
                          const std::string& group = "");

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QProgressBar>
@@ -168,6 +169,18 @@ QWidget* FormWidget::Build(FormControl& c) {
         }
         case ControlKind::Label:
             return new QLabel(Q(c.Caption));
+        case ControlKind::ListBox: {
+            auto* box = new QWidget;
+            auto* l = new QVBoxLayout(box);
+            l->setContentsMargins(0, 0, 0, 0);
+            if (!c.Caption.empty()) l->addWidget(new QLabel(Q(c.Caption)));
+            auto* list = new QListWidget;
+            l->addWidget(list);
+            connect(list, &QListWidget::itemClicked, this, [this, name, list](QListWidgetItem* item) {
+                if (!syncing_) form_.Choose(name, list->row(item));
+            });
+            return box;
+        }
         case ControlKind::Grid: {
             auto* t = new QTableWidget(static_cast<int>(c.Items.size()), 2);
             t->horizontalHeader()->hide();
@@ -222,6 +235,18 @@ void FormWidget::Sync(const FormControl& c) {
             auto* p = static_cast<QProgressBar*>(w);
             p->setRange(c.Min, c.Max > c.Min ? c.Max : c.Min + 1);
             p->setValue(c.Position);
+            break;
+        }
+        case ControlKind::ListBox: {
+            auto* list = w->findChild<QListWidget*>();
+            if (!list) break;
+            bool same = list->count() == static_cast<int>(c.Items.size());
+            for (int i = 0; same && i < list->count(); ++i) same = list->item(i)->text() == Q(c.Items[static_cast<std::size_t>(i)]);
+            if (!same) {
+                list->clear();
+                for (auto& it : c.Items) list->addItem(Q(it));
+            }
+            list->setCurrentRow(c.ItemIndex);
             break;
         }
         case ControlKind::Grid: {

@@ -18,6 +18,7 @@
 #include "sim/chips/intel_block.h"
 #include "sim/chips/eprom16.h"
 #include "sim/chips/mx_page.h"
+#include "sim/chips/logic.h"
 #include "sim/chips/sram.h"
 
 namespace quilla::sim {
@@ -41,6 +42,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterPageFlash(registry);
     RegisterI2cParts(registry);
     RegisterSrams(registry);
+    RegisterLogicChips(registry);
 }
 
 }  // namespace quilla::sim

@@ -14,6 +14,7 @@
 #include "sim/designs/vex300.h"
 #include "sim/designs/vex310fw.h"
 #include "sim/designs/x28c.h"
+#include "sim/designs/ictest.h"
 
 namespace quilla::sim {
 
@@ -41,6 +42,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<Atiny15Design>();
     RegisterPicSerialDesigns(registry);
     registry.Add<X28cDesign>();
+    registry.Add<IcTestDesign>();
 }
 
 }  // namespace quilla::sim

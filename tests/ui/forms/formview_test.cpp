@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProgressBar>
@@ -42,6 +43,24 @@ struct ViewBench : SimBench {
     QMdiArea area;
     std::unique_ptr<MdiFormHost> host;
 };
+
+TEST(FormView, AListBoxShowsItsLinesAndForwardsAClickedLine) {
+    ViewBench b("74LS00");
+    AlgoForm& f = b.Open("ICTEST 0");
+    FormWidget& v = b.View(f);
+    auto* list = v.ControlWidget("ListBox1")->findChild<QListWidget*>();
+    ASSERT_NE(list, nullptr);
+    const auto& items = f.Get("ListBox1").Items;
+    ASSERT_EQ(list->count(), static_cast<int>(items.size()));
+    EXPECT_EQ(list->item(1)->text().toStdString(), items[1]);
+    emit list->itemClicked(list->item(1));
+    EXPECT_EQ(f.ItemIndex("ListBox1"), 1);
+    EXPECT_EQ(f.Text("Number"), items[1]);
+    f.Click("Button1");
+    auto* found = v.ControlWidget("ListBox2")->findChild<QListWidget*>();
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->count(), 2);
+}
 
 TEST(FormView, RendersTheDeclaredControlsAsAnMdiChild) {
     ViewBench b;

@@ -1,0 +1,128 @@
+#include "algo/tester/iclib.h"
+
+#include <cctype>
+#include <sstream>
+
+namespace quilla::ictest {
+
+namespace {
+
+struct Package {
+    int pins;
+    std::uint8_t b1, b2;
+    int vcc;
+};
+constexpr Package kPackages[] = {{14, 0x20, 0x40, 27}, {16, 0x20, 0x80, 28}, {20, 0x22, 0x00, 30}, {24, 0x00, 0x24, 32}};
+
+constexpr int kFirstLine = 9, kLastLine = 32;
+
+const Package* PackageOf(int pins) {
+    for (const Package& p : kPackages)
+        if (p.pins == pins) return &p;
+    return nullptr;
+}
+
+}  // namespace
+
+int VccPinOfPackage(std::uint8_t b1, std::uint8_t b2) {
+    for (const Package& p : kPackages)
+        if (p.b1 == b1 && p.b2 == b2) return p.vcc;
+    return 0;
+}
+
+BuiltLibrary BuildLibrary(std::string_view source) {
+    BuiltLibrary out;
+    std::vector<std::uint8_t>& lib = out.bytes;
+    const Package* pkg = nullptr;
+    std::size_t header = 0;  // offset of the open record's header
+    int count = 0;
+    int lineNo = 0;
+    auto fail = [&](const std::string& what) {
+        out.error = "line " + std::to_string(lineNo) + ": " + what;
+        out.bytes.clear();
+        return out;
+    };
+    std::istringstream in{std::string(source)};
+    std::string line;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+        std::istringstream words(line);
+        std::string key;
+        if (!(words >> key)) continue;
+        if (key == "TYPE") {
+            long number = -1;
+            int pins = 0;
+            if (!(words >> number >> pins) || number < 0 || number > 99999) return fail("TYPE <number> <pins>");
+            pkg = PackageOf(pins);
+            if (!pkg) return fail("no package of " + std::to_string(pins) + " pins");
+            header = lib.size();
+            const std::string digits = std::to_string(number);
+            for (int i = 0; i < HeaderBytes; ++i)
+                lib.push_back(i < static_cast<int>(digits.size()) ? static_cast<std::uint8_t>(digits[static_cast<std::size_t>(i)]) : 0);
+            count = 0;
+            continue;
+        }
+        if (!pkg) return fail("a vector before the first TYPE");
+        std::uint8_t v[VectorBytes] = {};
+        if (key == "R") {
+            long n = -1;
+            if (!(words >> n) || n < 0 || n > 0xFFFF) return fail("R <0..65535>");
+            if (count < 2) return fail("a repeat needs two vectors before it");
+            v[0] = FlagRepeat;
+            v[4] = static_cast<std::uint8_t>(n >> 8);
+            v[5] = static_cast<std::uint8_t>(n);
+        } else if (key == "V" || key == "D") {
+            std::string pins, word;
+            while (words >> word) pins += word;
+            if (static_cast<int>(pins.size()) != pkg->pins)
+                return fail("expected " + std::to_string(pkg->pins) + " pin characters, got " + std::to_string(pins.size()));
+            std::uint32_t drive = 0xFFFFFF, expect = 0xFFFFFF;
+            const int offset = (40 - pkg->pins) / 2;
+            for (int p = 1; p <= pkg->pins; ++p) {
+                const char c = pins[static_cast<std::size_t>(p - 1)];
+                const int socket = p + offset;
+                bool d = true, e = true;
+                switch (c) {
+                    case '0': d = e = false; break;
+                    case '1': break;
+                    case 'L': e = false; break;
+                    case 'H': break;
+                    case 'V': break;
+                    case 'G': d = e = false; break;
+                    case 'X':
+                        if (key == "V") return fail("X on a compared vector");
+                        break;
+                    default: return fail(std::string("unknown pin character '") + c + "'");
+                }
+                if (c == 'G' && socket != 20) return fail("the ground pin must sit on socket pin 20");
+                if (c == 'V' && socket != pkg->vcc) return fail("the supply pin must sit on socket pin " + std::to_string(pkg->vcc));
+                if (socket < kFirstLine || socket > kLastLine) continue;
+                const std::uint32_t bit = 1u << (socket - kFirstLine);
+                if (!d) drive &= ~bit;
+                if (!e) expect &= ~bit;
+            }
+            v[0] = key == "D" ? FlagDriveOnly : 0;
+            v[3] = static_cast<std::uint8_t>(drive >> 16);
+            v[4] = static_cast<std::uint8_t>(drive >> 8);
+            v[5] = static_cast<std::uint8_t>(drive);
+            v[6] = static_cast<std::uint8_t>(expect >> 16);
+            v[7] = static_cast<std::uint8_t>(expect >> 8);
+            v[8] = static_cast<std::uint8_t>(expect);
+        } else {
+            return fail("unknown line '" + key + "'");
+        }
+        if (count == 0) {
+            v[1] = pkg->b1;
+            v[2] = pkg->b2;
+        }
+        if (++count > 255) return fail("more than 255 vectors in one type");
+        lib.insert(lib.end(), v, v + VectorBytes);
+        lib[header + 5] = static_cast<std::uint8_t>(count);
+    }
+    lib.push_back('E');
+    if (lib.size() > static_cast<std::size_t>(MaxLibraryBytes)) return fail("the library exceeds 30,000 bytes");
+    return out;
+}
+
+}  // namespace quilla::ictest
