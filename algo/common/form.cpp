@@ -82,6 +82,22 @@ FormControl& AlgoForm::AddListBox(const std::string& name, const std::string& ca
     return Add(ControlKind::ListBox, name, caption, group);
 }
 
+FormControl& AlgoForm::AddTextView(const std::string& name, const std::string& group) {
+    return Add(ControlKind::Text, name, "", group);
+}
+
+void AlgoForm::AppendLine(const std::string& name, const std::string& line) {
+    FormControl& c = Get(name);
+    c.Items.push_back(line);
+    Repaint(c);
+}
+
+void AlgoForm::ClearLines(const std::string& name) {
+    FormControl& c = Get(name);
+    c.Items.clear();
+    Repaint(c);
+}
+
 FormControl& AlgoForm::AddEdit(const std::string& name, const std::string& label,
                                const std::string& text, bool readOnly, const std::string& group) {
     FormControl& c = Add(ControlKind::Edit, name, label, group);
@@ -240,6 +256,12 @@ void AlgoForm::Put(const std::string& name, const std::string& text) {
 void AlgoForm::Success(const std::string& text) {
     Ep3.RequireDelivered();
     Status(text);
+    if (successListener_) successListener_(text);
+}
+
+void AlgoForm::SuccessLine(const std::string& view, const std::string& text) {
+    Ep3.RequireDelivered();
+    AppendLine(view, text);
     if (successListener_) successListener_(text);
 }
 

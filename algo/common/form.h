@@ -36,6 +36,7 @@ enum class ControlKind {
     Group,     // a group box; controls name it in their Group
     ListBox,   // a list of lines: Items, the selected line (ItemIndex), OnClick
                // after a click on a line
+    Text,      // a read-only text view of lines (Items): appended and cleared by the form
     Grid,      // a two-column grid: fixed row names (RowNames), cell texts (Items),
                // the clicked row (ItemIndex); OnClick after a click on a cell
 };
@@ -167,6 +168,10 @@ protected:
     FormControl& AddStatus(const std::string& name, const std::string& text,
                            const std::string& group = "");
     FormControl& AddListBox(const std::string& name, const std::string& caption, const std::string& group = "");
+    FormControl& AddTextView(const std::string& name, const std::string& group = "");
+    // A text view's lines: one more at the end, or none.
+    void AppendLine(const std::string& name, const std::string& line);
+    void ClearLines(const std::string& name);
     FormControl& AddGrid(const std::string& name, const std::string& caption,
                          std::vector<std::string> rowNames, std::vector<std::string> cells,
                          const std::string& group = "");
@@ -179,6 +184,8 @@ protected:
     // broken-link end instead, so no success is shown for work the programmer may
     // not have done.
     void Success(const std::string& text);
+    // The same for a form that shows its results as lines of a text view.
+    void SuccessLine(const std::string& view, const std::string& text);
     void SetProgress(const std::string& name, int min, int max, int position);
     // Writes a label's caption (or any control's) and paints it.
     void PutCaption(const std::string& name, const std::string& caption);

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QProgressBar>
@@ -169,6 +170,11 @@ QWidget* FormWidget::Build(FormControl& c) {
         }
         case ControlKind::Label:
             return new QLabel(Q(c.Caption));
+        case ControlKind::Text: {
+            auto* t = new QPlainTextEdit;
+            t->setReadOnly(true);
+            return t;
+        }
         case ControlKind::ListBox: {
             auto* box = new QWidget;
             auto* l = new QVBoxLayout(box);
@@ -235,6 +241,16 @@ void FormWidget::Sync(const FormControl& c) {
             auto* p = static_cast<QProgressBar*>(w);
             p->setRange(c.Min, c.Max > c.Min ? c.Max : c.Min + 1);
             p->setValue(c.Position);
+            break;
+        }
+        case ControlKind::Text: {
+            auto* t = static_cast<QPlainTextEdit*>(w);
+            QString all;
+            for (std::size_t i = 0; i < c.Items.size(); ++i) {
+                if (i) all += '\n';
+                all += Q(c.Items[i]);
+            }
+            if (t->toPlainText() != all) t->setPlainText(all);
             break;
         }
         case ControlKind::ListBox: {

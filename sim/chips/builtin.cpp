@@ -20,6 +20,7 @@
 #include "sim/chips/mx_page.h"
 #include "sim/chips/logic.h"
 #include "sim/chips/sram.h"
+#include "sim/chips/xc9500xl.h"
 
 namespace quilla::sim {
 
@@ -43,6 +44,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterI2cParts(registry);
     RegisterSrams(registry);
     RegisterLogicChips(registry);
+    RegisterXc9500xl(registry);
 }
 
 }  // namespace quilla::sim

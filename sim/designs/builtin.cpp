@@ -15,6 +15,7 @@
 #include "sim/designs/vex310fw.h"
 #include "sim/designs/x28c.h"
 #include "sim/designs/ictest.h"
+#include "sim/designs/jtag1.h"
 
 namespace quilla::sim {
 
@@ -43,6 +44,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     RegisterPicSerialDesigns(registry);
     registry.Add<X28cDesign>();
     registry.Add<IcTestDesign>();
+    registry.Add<Jtag1Design>();
 }
 
 }  // namespace quilla::sim
