@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProgressBar>
@@ -60,6 +61,21 @@ TEST(FormView, AListBoxShowsItsLinesAndForwardsAClickedLine) {
     auto* found = v.ControlWidget("ListBox2")->findChild<QListWidget*>();
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(found->count(), 2);
+}
+
+TEST(FormView, ATextViewShowsTheLinesTheFormAppends) {
+    ViewBench b("XC9536XL");
+    AlgoForm& f = b.Open("XC95X 0");
+    FormWidget& v = b.View(f);
+    auto* text = qobject_cast<QPlainTextEdit*>(v.ControlWidget("RichEdit1"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->isReadOnly());
+    f.Click("ID");
+    EXPECT_EQ(text->toPlainText().toStdString(), "93,20,60,59,");
+    f.Click("Button3");
+    EXPECT_EQ(text->toPlainText().toStdString(), "93,20,60,59,\n78,56,34,12,");
+    f.Click("ID");  // clears, then one line
+    EXPECT_EQ(text->toPlainText().toStdString(), "93,20,60,59,");
 }
 
 TEST(FormView, RendersTheDeclaredControlsAsAnMdiChild) {
