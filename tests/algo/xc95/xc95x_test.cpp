@@ -8,6 +8,7 @@
 #include "app/svf.h"
 #include "sim/chips/xc9500xl.h"
 #include "sim/designs/jtag1.h"
+#include "support/device_lines.h"
 #include "support/fault_sweep.h"
 #include "support/fixtures.h"
 #include "support/param_names.h"
@@ -57,6 +58,19 @@ TEST(Xc95x, IdReadsTheIdcodeEveryTime) {
     EXPECT_EQ(View(f).back(), "78,56,34,12,");
     EXPECT_TRUE(b.sim->GetSocket().VccPins().Empty());  // the board powers the CPLD
 }
+
+class EveryLine : public ::testing::TestWithParam<ListedLine> {};
+
+TEST_P(EveryLine, OpensTheFormAndReadsTheId) {
+    const ListedLine& l = GetParam();
+    SimBench b(l.part);
+    AlgoForm& f = b.Open(l.params);
+    f.Click("ID");
+    EXPECT_EQ(View(f), (std::vector<std::string>{"93,20,60,59,"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Device520, EveryLine, ::testing::ValuesIn(DeviceLines("device520.lst", {"XC95X"})),
+                         CaseName([](const ListedLine& l) { return l.part; }));
 
 TEST(Xc95x, EraseThenBlankPasses) {
     SimBench b("XC9536XL");
