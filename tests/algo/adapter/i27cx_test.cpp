@@ -4,6 +4,7 @@
 
 #include "algo/memory/i27cx.h"
 #include "sim/chips/eprom16.h"
+#include "engine/stream.h"
 #include "support/sim_bench.h"
 
 namespace quilla::test {
@@ -94,6 +95,32 @@ TEST(I27cx, WriteRefusesWithoutAPulse) {
         EXPECT_EQ(b.Transfers(), before) << c.params;
         EXPECT_TRUE(b.ChipBlank(0, 0x100));
     }
+}
+
+// Pulses too long for 128 words in one queue go out between words: every transfer that holds a
+// word's data ends with that word's step.
+TEST(I27cx, LongPulsesFlushBetweenWordsNeverInsideOne) {
+    SimBench b("AM27C4096");
+    b.RandomImage(0x100, 88);
+    AlgoForm& f = b.Open("I27CX 3 mem=4 dly=500 vcc=6250");
+    f.Enter("Edit3", "ff");
+    f.Choose("ComboBox1", 2);  // 2,000 pulse waits a word
+    b.tap->keepTransfers = true;
+    f.Click("Write");
+    EXPECT_EQ(f.Text("Message"), "OK!");
+    EXPECT_TRUE(b.ChipMatchesImage(0, 0x100));
+    int withData = 0;
+    for (const auto& t : b.tap->transfers) {
+        std::vector<std::uint8_t> ops;
+        proto::ForEachCommand(t.data(), static_cast<int>(t.size()), [&ops](const proto::StreamCommand& c) {
+            if (c.op != proto::OpNop) ops.push_back(c.op);
+        });
+        if (std::find(ops.begin(), ops.end(), proto::OpAdapterBusWord) == ops.end()) continue;
+        ++withData;
+        EXPECT_EQ(ops.back(), proto::OpAdapterStep);
+    }
+    EXPECT_GT(withData, 2);  // more than the two flushes a 128-word Write makes otherwise
+    EXPECT_TRUE(b.sim->Violations().empty());
 }
 
 TEST(I27cx, AChipSlowerThanThePulseFailsVerifyAndALongerPulseProgramsIt) {
