@@ -444,5 +444,38 @@ INSTANTIATE_TEST_SUITE_P(
                       IdCase{"second byte differs", {0x09, 0xC0, 0, 0}, BtnNo, true, false}),
     CaseName([](const IdCase& c) { return std::string(c.name); }));
 
+// PIC16F877A: eight write latches by the address's low bits. One cycle
+// programs the latches loaded since the last one, and only those: a later
+// cycle with one latch loaded leaves the other words of its row alone.
+TEST(PicModel, PIC16F877AProgramsTheLatchesLoadedSinceTheLastCycle) {
+    PicBench t("PIC16F877A", "pic16dip40", picvariant::P16f87xa1, k877Dip40);
+    ASSERT_TRUE(t.pic.Enter(t.p, true));
+    for (int i = 0; i < 8; ++i) {
+        t.pic.SendCommandData(0x02, static_cast<std::uint32_t>(0x0100 + i));
+        if (i < 7) t.pic.SendCommand(0x06);
+    }
+    t.pic.SendCommand(0x18);  // begin programming only: the whole row
+    t.Ep3().UsbPut1(proto::Wait26);
+    t.pic.SendCommand(0x17);
+    t.pic.SendCommand(0x06);
+    t.pic.SendCommand(0x06);  // word 9: latch 1 of the next row
+    t.pic.SendCommandData(0x02, 0x0000);
+    t.pic.SendCommand(0x18);
+    t.Ep3().UsbPut1(proto::Wait26);
+    t.pic.SendCommand(0x17);
+    // A cycle without its end command programs nothing.
+    t.pic.SendCommand(0x06);
+    t.pic.SendCommandData(0x02, 0x0000);
+    t.pic.SendCommand(0x18);
+    t.Ep3().UsbPut1(proto::Wait26);
+    t.pic.SendCommand(0x06);
+    t.pic.Leave();
+    t.Ep3().UsbFlush();
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(t.Chip().Word(i), 0x0100 + i) << i;
+    EXPECT_EQ(t.Chip().Word(8), 0x3FFF);
+    EXPECT_EQ(t.Chip().Word(9), 0x0000);
+    EXPECT_EQ(t.Chip().Word(10), 0x3FFF);
+}
+
 }  // namespace
 }  // namespace quilla::test
