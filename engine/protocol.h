@@ -150,6 +150,8 @@ inline constexpr std::uint8_t LineHighBit = 0x80;
 inline constexpr std::uint8_t PortModeReset = 15;     // after every reset; writes
 inline constexpr std::uint8_t PortModeRead = 12;      // parallel socket reads
 inline constexpr std::uint8_t PortMode51Read = 7;     // 8051 forms: reads (P0 released)
+inline constexpr std::uint8_t PortMode51Swap = 1;     // MSU2964 reads: 0x21 on P0, socket 1-8 the chip's
+inline constexpr std::uint8_t PortMode51SwapWrite = 0;  // MSU2964 writes: latch 0 on 1-8, 0x21 on P0
 
 // ---- Reply sizes ---------------------------------------------------------------
 inline constexpr int ReplySize = 64;

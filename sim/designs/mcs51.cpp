@@ -1,6 +1,8 @@
 // The 8051 commands of "vex300" and the designs of mcs51.h.
 #include "sim/designs/mcs51.h"
 
+#include <array>
+
 #include "engine/protocol.h"
 
 namespace quilla::sim {
@@ -16,6 +18,13 @@ bool Vex300Design::Mcs51Command(DesignContext& ctx, std::uint8_t op, std::span<c
         case OpPutData51:
             ctx.DriveBus(port0_, args[0]);
             return true;
+        case OpCapturePort0: {
+            // Socket 1-8 (the MSU2964's data) as inputs in port mode 1.
+            const std::array<int, 8> port1{1, 2, 3, 4, 5, 6, 7, 8};
+            if (ctx.PortMode() == PortMode51Swap) ctx.ReleaseBus(port1);
+            ctx.Capture(static_cast<std::uint8_t>(ctx.ReadBus(port1)));
+            return true;
+        }
         case OpSampleData51:
             ctx.Capture(static_cast<std::uint8_t>(ctx.ReadBus(port0_)));
             return true;

@@ -67,7 +67,8 @@ void Vex300Design::DriveData(DesignContext& ctx) {
 void Vex300Design::OnLatch(DesignContext& ctx, int k, std::uint8_t v) {
     if (k == 0) {
         port1_ = v;
-        DrivePort1(ctx);
+        // Port mode 1 leaves socket 1-8 to the chip (the MSU2964's data).
+        if (ctx.PortMode() != PortMode51Swap) DrivePort1(ctx);
     } else if (k == 1) {
         low_ = Reverse(v);
         DriveLow(ctx);
@@ -88,6 +89,14 @@ void Vex300Design::OnPortMode(DesignContext& ctx, int mode) {
         ReleaseOwn(ctx, DataPins);
     } else if (mode == PortModeReset) {
         if (latch2Written_) DriveData(ctx);
+    } else if (mode == PortMode51Swap) {
+        // The MSU2964's reads: 0x21 keeps P0 (its low address), socket 1-8
+        // carries the chip's data.
+        for (int p : DataPins) ctx.Release(p);
+        ReleaseOwn(ctx, AvrPortDip40);
+    } else if (mode == PortMode51SwapWrite) {
+        for (int p : DataPins) ctx.Release(p);
+        DrivePort1(ctx);
     } else if (mode == PortMode51Read) {
         // The 8051 read mode: P0 goes to the chip; the host's levels on the
         // data pins (P3.7, A8-A12 of an 8051) stay.

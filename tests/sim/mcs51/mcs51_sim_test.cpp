@@ -336,3 +336,28 @@ TEST(ModeTableChip, PlccChipOnTheBoardAnswersTheAdaptersContactMasks) {
 
 }  // namespace
 }  // namespace quilla::sim::test
+
+namespace quilla::sim::test {
+namespace {
+
+using namespace quilla::proto;
+
+TEST(Mcs51Design, PortModeOneLeavesSocketOneToEightToTheChipAndZeroDrivesLatchZero) {
+    Rig r("", "vex300");
+    r.PortMode(PortMode51Swap);
+    for (int p = 1; p <= 8; ++p) r.Pin(p, false);  // the host's levels (all pins low)
+    r.h.link.UsbPut2(OpLatch0, 0x00);
+    r.h.link.UsbPut2(OpPutData51, 0x5A);  // the low address on P0
+    r.h.link.UsbPut1(OpCapturePort0);
+    // Nothing drives socket 1-8 once the capture lets the host's levels go: the pull-ups.
+    EXPECT_EQ(r.h.Reply()[0], 0xFF);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(r.sim->GetSocket().Level(39 - i), ((0x5A >> i) & 1) != 0) << i;
+    r.PortMode(PortMode51SwapWrite);
+    r.h.link.UsbPut2(OpLatch0, 0x3C);
+    r.h.link.UsbFlush();
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(r.sim->GetSocket().Level(1 + k), ((0x3C >> k) & 1) != 0) << k;
+    EXPECT_TRUE(r.sim->Violations().empty());
+}
+
+}  // namespace
+}  // namespace quilla::sim
