@@ -151,8 +151,8 @@ int Mcs51Form::FirstNotBlank(const std::uint8_t* block) {
     return -1;
 }
 
-int Mcs51Form::CompareBlock(std::int32_t a, const std::uint8_t* block) {
-    for (int i = 0; i < kBlock; ++i) {
+int Mcs51Form::CompareBytes(std::int32_t a, const std::uint8_t* block, int count) {
+    for (int i = 0; i < count; ++i) {
         const std::uint8_t want = *Image(a + i);
         if (block[i] == want) continue;
         char buf[64];

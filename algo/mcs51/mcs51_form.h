@@ -160,7 +160,10 @@ protected:
     static int FirstNotBlank(const std::uint8_t* block);
     // Compares a block with the image from `a`: at the first difference shows
     // "%04x:Error.(File=%02x,chip=%02x)" and returns its offset, else -1.
-    int CompareBlock(std::int32_t a, const std::uint8_t* block);
+    int CompareBlock(std::int32_t a, const std::uint8_t* block) { return CompareBytes(a, block, kBlock); }
+    // The same over `count` bytes (the forms that read 64 bytes per reply).
+    int CompareBytes(std::int32_t a, const std::uint8_t* bytes, int count);
+    int CompareBlock64(std::int32_t a, const std::uint8_t* bytes) { return CompareBytes(a, bytes, 64); }
     // Bytes i = 0, 1, ... while i <= last address: at every 256-byte boundary a
     // flush, ShowProgress(i) and SetAddress51(i); then the loop ends past EndAddr,
     // else `program(image byte)` and NextAddress51.

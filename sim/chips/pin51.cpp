@@ -58,7 +58,8 @@ void PinTable51Chip::Apply(const PinTableOp& op, std::uint32_t address, std::uin
             locks_ |= 1u << (op.lockBit - 1);
             break;
         case PinOp::ConfigWrite:
-            config_ = static_cast<std::uint8_t>((address >> 1) & 0x7F);
+            if (part_.configFromData) config_ &= data;
+            else config_ = static_cast<std::uint8_t>((address >> 1) & 0x7F);
             break;
         case PinOp::ConfigErase:
             config_ = 0xFF;
@@ -95,15 +96,21 @@ void PinTable51Chip::OnPinsChanged(ChipPins& pins) {
     xtal_ = xtal;
 
     std::uint32_t a = 0;
-    for (int i = 0; i < 16; ++i)
-        if (pins.High(kAddress[i])) a |= 1u << i;
+    if (part_.addressPins.empty()) {
+        for (int i = 0; i < 16; ++i)
+            if (pins.High(kAddress[i])) a |= 1u << i;
+    } else {
+        for (std::size_t i = 0; i < part_.addressPins.size(); ++i)
+            if (pins.High(part_.addressPins[i])) a |= 1u << i;
+    }
     a %= part_.size;
     std::uint8_t d = 0;
     for (int i = 0; i < 8; ++i)
         if (pins.High(kPort0[i])) d = static_cast<std::uint8_t>(d | (1u << i));
 
     const PinTableOp* op = Match(pins);
-    const bool write = op && op->op != PinOp::Read && op->op != PinOp::ConfigRead && CanWrite(pins, *op);
+    const bool reading = op && (op->op == PinOp::Read || op->op == PinOp::ConfigRead || op->op == PinOp::Signature);
+    const bool write = op && !reading && CanWrite(pins, *op);
 
     // Held operations.
     const PinTableOp* held = write && op->trigger == 0 ? op : nullptr;
@@ -144,10 +151,17 @@ void PinTable51Chip::OnPinsChanged(ChipPins& pins) {
     if (armed_ && !(write && op == armed_ && a == armAddress_ && d == armData_)) armed_ = nullptr;
 
     // Outputs.
-    if (op && (op->op == PinOp::Read || op->op == PinOp::ConfigRead) && busyLeft_ == 0) {
+    if (reading && busyLeft_ == 0) {
         std::uint8_t v = 0xFF;
         const bool noRead = part_.lockNoRead > 0 && (locks_ >> (part_.lockNoRead - 1)) != 0;
-        if (op->op == PinOp::ConfigRead) v = config_;
+        if (op->op == PinOp::ConfigRead) {
+            v = config_;
+        } else if (op->op == PinOp::Signature) {
+            const std::uint32_t low = a & 0xFF;
+            const auto it = part_.signature.find(low);
+            if (static_cast<int>(low) == part_.configAt) v = config_;
+            else if (it != part_.signature.end()) v = it->second;
+        }
         else if (!noRead) v = cells_[a];
         for (int i = 0; i < 8; ++i) pins.Drive(kPort0[i], (v >> i) & 1u);
     } else {
@@ -301,6 +315,34 @@ PinTable51Part Msu(const char* name, std::uint32_t kib) {
     return p;
 }
 
+// DS89C430/440/450 (Maxim's sheet: signature DA, 43/44/45, 01 at 0x30, 0x31,
+// 0x60; 5 V, no VPP; lock bits; the option control byte) in the programmer's
+// settings: P2.6, P2.7, P3.6, P3.7, P3.3 and ALE/PROG, RST high, PSEN low,
+// XTAL1 clocked; A14 on P3.4, A15 on P3.5; the option byte answers at 0xFC of
+// the signature read, erased by its own stage, programmed from the data.
+PinTable51Part Ds89(const char* name, std::uint32_t kib, std::uint8_t device) {
+    PinTable51Part p;
+    p.name = name;
+    p.size = kib * 1024;
+    p.addressPins = {1, 2, 3, 4, 5, 6, 7, 8, 21, 22, 23, 24, 25, 26, 14, 15};
+    p.signature = {{0x30, 0xDA}, {0x31, device}, {0x60, 0x01}};
+    p.configAt = 0xFC;
+    p.configFromData = true;
+    p.lockNoProgram = 2;
+    p.lockNoRead = 2;
+    const std::initializer_list<int> pins = {27, 28, 16, 17, 13, 29, 30};
+    p.ops = {{PinOp::Read, Lv(pins, "LLHHLLH")},
+             {PinOp::Signature, Lv(pins, "LLLLLLH")},
+             {PinOp::Program, Lv(pins, "LHHHHLL"), 40 * us},
+             {PinOp::Erase, Lv(pins, "HLLLLLL"), 500 * ms},
+             {PinOp::ConfigErase, Lv(pins, "HLLHLLL"), 500 * ms},
+             {PinOp::Lock, Lv(pins, "HHHHHLL"), 40 * us, 0, 1},
+             {PinOp::Lock, Lv(pins, "HHLLHLL"), 40 * us, 0, 2},
+             {PinOp::Lock, Lv(pins, "HLHLHLL"), 40 * us, 0, 3},
+             {PinOp::ConfigWrite, Lv(pins, "LHLLHLL"), 40 * us}};
+    return p;
+}
+
 std::vector<PinTable51Part> Build() {
     return {Sm8951C("SM8951A", 4, 8),   Sm8951C("SM8952A", 8, 8),    Sm8951C("SM8954C", 16, 16),
             Sm8951C("SM8958C", 32, 32), Sm8951C("SM89516C", 64, 64), Sm89516A("SM8908", 8),
@@ -310,7 +352,8 @@ std::vector<PinTable51Part> Build() {
             Sm59("SM59064", false),     Sm59("SM59264", true),
             Msu("MSU2951", 4),          Msu("MSU2952", 8),           Msu("MSU2953", 8),
             Msu("MSU2954", 16),         Msu("MSU2955", 16),          Msu("MSU2956", 24),
-            Msu("MSU2957", 24),         Msu("MSU2958", 32)};
+            Msu("MSU2957", 24),         Msu("MSU2958", 32),
+            Ds89("DS89C430", 16, 0x43), Ds89("DS89C440", 32, 0x44),  Ds89("DS89C450", 64, 0x45)};
 }
 
 }  // namespace

@@ -33,6 +33,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,7 +43,7 @@
 
 namespace quilla::sim {
 
-enum class PinOp : std::uint8_t { Read, Program, Erase, Lock, ConfigRead, ConfigWrite, ConfigErase };
+enum class PinOp : std::uint8_t { Read, Program, Erase, Lock, ConfigRead, ConfigWrite, ConfigErase, Signature };
 
 struct PinTableOp {
     PinOp op;
@@ -62,6 +63,14 @@ struct PinTable51Part {
     std::vector<PinTableOp> ops;
     int lockNoProgram = 1, lockNoRead = 1;
     std::uint32_t fixedFrom = 0;    // a fixed area from here to the end (0: none)
+    // A0..A15 (empty: P1, then P2.0-P2.7).
+    std::vector<int> addressPins;
+    // The signature read: its cells by the low address byte, and where the
+    // configuration cell answers (-1: nowhere).
+    std::map<std::uint32_t, std::uint8_t> signature;
+    int configAt = -1;
+    // ConfigWrite programs the data's 0 bits into the cell (else the cell takes A7-A1).
+    bool configFromData = false;
     Tenths absAny = 70, absEa = 140;
 };
 
