@@ -9,6 +9,7 @@
 #include "sim/chips/pin51.h"
 #include "sim/chips/msu2964.h"
 #include "sim/chips/c2051.h"
+#include "sim/chips/lpc76x.h"
 #include "sim/chips/g22v10.h"
 #include "sim/chips/gal.h"
 #include "sim/chips/i2c.h"
@@ -32,6 +33,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterFlash51(registry);
     RegisterPin51(registry);
     RegisterCounter51(registry);
+    RegisterLpc76x(registry);
     registry.Add("MSU2964", [] { return SeatedPart{std::make_unique<Msu2964Chip>(), Placement::Dip(40)}; });
     RegisterMicrowireParts(registry);
     RegisterAvrs(registry);

@@ -10,6 +10,7 @@
 #include "sim/designs/pic_serial.h"
 #include "sim/designs/pld22cv10.h"
 #include "sim/designs/i82802.h"
+#include "sim/designs/lp76x.h"
 #include "sim/designs/mcs51.h"
 #include "sim/designs/vex300.h"
 #include "sim/designs/vex310fw.h"
@@ -29,6 +30,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<Vex300At51Plcc44Design>();
     registry.Add<P51Dip40Design>();
     registry.Add<P51Plcc44Design>();
+    registry.Add<Lp76xDesign>();
     registry.Add<Pld22cv10Design>();
     registry.Add<Vex310FirmwareDesign>();
     registry.Add<AtMega8Dip28Design>();

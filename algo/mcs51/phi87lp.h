@@ -1,0 +1,55 @@
+// The 87LPC76x form (keyword PHI87LP): the Philips P87LPC760-769 one-time
+// parts through a byte-serial command protocol ("lp76x": 0x2F shifts a frame
+// into the chip, 0x30 a byte out), VPP 10.8 V on RST. Blank check, verify,
+// write and read of the code memory, the configuration word (its controls, and
+// a two-byte ".cfg" side file beside the data file), 32 bytes of user code at
+// 0xFCE0, the signature at 0xFC30/0xFC31.
+#pragma once
+
+#include "algo/mcs51/mcs51_form.h"
+
+namespace quilla {
+
+class TPhi87lpx : public Mcs51Form {
+public:
+    explicit TPhi87lpx(Workbench& wb);
+
+    void SetupForDevice() override;
+    void FillVariantTable() override;
+    void OnClose() override;
+
+    void BlankClick();
+    void VerifyClick();
+    void WriteClick();
+    void ReadToFileClick();
+    void RdConfigClick();
+    void WtConfigClick();
+    void IDClick();
+    void Button1Click();  // write the user code
+    void Button3Click();  // read the user code
+    void Button2Click();  // the batch
+    void RadioGroup1Click();
+
+    // ---- the command protocol ------------------------------------------------------------
+    void Lpc76xCommand(std::uint8_t b);
+    void Lpc76xLoadAddress(std::uint16_t a);
+    void Lpc76xNextAddress();
+    void Lpc76xReadByte();
+    std::uint8_t Lpc76xProgramByte(std::uint8_t b);
+    void Lpc76xEnter();
+    int CheckDeviceId();
+
+    void ControlsToConfig();
+    void ConfigToControls();
+
+    std::uint32_t ConfigWord = 0;
+
+private:
+    bool Contact();
+    // The 64-byte reads of Blank, Verify and Read from address 0.
+    bool ReadGroups(const Mcs51Row& r, bool intoImage,
+                    const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
+    std::string SideFile() const;
+};
+
+}  // namespace quilla
