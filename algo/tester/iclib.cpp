@@ -36,6 +36,7 @@ BuiltLibrary BuildLibrary(std::string_view source) {
     const Package* pkg = nullptr;
     std::size_t header = 0;  // offset of the open record's header
     int count = 0;
+    std::string roles;       // the open type's pin roles, empty when none given
     int lineNo = 0;
     auto fail = [&](const std::string& what) {
         out.error = "line " + std::to_string(lineNo) + ": " + what;
@@ -61,9 +62,19 @@ BuiltLibrary BuildLibrary(std::string_view source) {
             for (int i = 0; i < HeaderBytes; ++i)
                 lib.push_back(i < static_cast<int>(digits.size()) ? static_cast<std::uint8_t>(digits[static_cast<std::size_t>(i)]) : 0);
             count = 0;
+            roles.clear();
             continue;
         }
         if (!pkg) return fail("a vector before the first TYPE");
+        if (key == "ROLES") {
+            if (count != 0 || !roles.empty()) return fail("ROLES comes once, before the vectors");
+            std::string word;
+            while (words >> word) roles += word;
+            if (static_cast<int>(roles.size()) != pkg->pins)
+                return fail("expected " + std::to_string(pkg->pins) + " role characters, got " + std::to_string(roles.size()));
+            if (roles.find_first_not_of("IOBGVN") != std::string::npos) return fail("roles are I, O, B, G, V or N");
+            continue;
+        }
         std::uint8_t v[VectorBytes] = {};
         if (key == "R") {
             long n = -1;
@@ -82,6 +93,13 @@ BuiltLibrary BuildLibrary(std::string_view source) {
             for (int p = 1; p <= pkg->pins; ++p) {
                 const char c = pins[static_cast<std::size_t>(p - 1)];
                 const int socket = p + offset;
+                if (!roles.empty()) {
+                    static const std::string allowed[] = {"01", "LHX", "01LHX", "G", "V", "01LHX"};
+                    const std::size_t r = std::string("IOBGVN").find(roles[static_cast<std::size_t>(p - 1)]);
+                    if (allowed[r].find(c) == std::string::npos)
+                        return fail("pin " + std::to_string(p) + " is '" + roles[static_cast<std::size_t>(p - 1)] +
+                                    "' and cannot take '" + c + "'");
+                }
                 bool d = true, e = true;
                 switch (c) {
                     case '0': d = e = false; break;

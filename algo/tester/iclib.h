@@ -13,7 +13,9 @@
 //
 // Text source: '#' starts a comment. "TYPE <number> <pins>" starts a type
 // (14, 16, 20 or 24 pins, bottom-aligned in the 40-pin area, ground on socket
-// pin 20). "V <pins>" is a compared vector, "D <pins>" a drive-only one, and
+// pin 20). "ROLES <pins>" (optional, before the vectors) gives each pin's role:
+// I input (0/1), O output (L/H/X), B bus pin (either), G ground, V supply, N not
+// connected (anything); every vector is checked against it. "V <pins>" is a compared vector, "D <pins>" a drive-only one, and
 // "R <n>" replays the two vectors before it n times. <pins> has one character
 // per chip pin from pin 1 (blanks ignored): 0/1 an input driven low/high, L/H
 // an output expected low/high, X an output not looked at (drive-only lines

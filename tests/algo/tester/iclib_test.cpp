@@ -70,7 +70,11 @@ INSTANTIATE_TEST_SUITE_P(
                       BadSource{"x compared", "TYPE 1 14\nV X0H01HG H10L11V\n"},
                       BadSource{"no package", "TYPE 1 18\n"},
                       BadSource{"ground elsewhere", "TYPE 1 14\nV G0H01H0 H10L11V\n"},
-                      BadSource{"vector first", "V 00H01HG H10L11V\n"}),
+                      BadSource{"vector first", "V 00H01HG H10L11V\n"},
+                      BadSource{"output driven", "TYPE 0 14\nROLES IIOIIOG OIIOIIV\nV 001011G 110L11V\n"},
+                      BadSource{"input expected", "TYPE 0 14\nROLES IIOIIOG OIIOIIV\nV L0H01HG H10L11V\n"},
+                      BadSource{"roles late", "TYPE 0 14\nV 00H01HG H10L11V\nROLES IIOIIOG OIIOIIV\n"},
+                      BadSource{"roles short", "TYPE 0 14\nROLES IIOIIOG OIIOII\n"}),
     CaseName([](const BadSource& b) { return std::string(b.name); }));
 
 struct Shipped {
