@@ -6,6 +6,7 @@
 #include "algo/tester/ictest.h"
 #include "sim/chips/logic.h"
 #include "sim/designs/ictest.h"
+#include "support/device_lines.h"
 #include "support/param_names.h"
 #include "support/sim_bench.h"
 #include "support/temp_dir.h"
@@ -216,6 +217,22 @@ TEST_P(EveryType, PassesOnItsModelAndFailsOnAnother) {
 
 INSTANTIATE_TEST_SUITE_P(Libraries, EveryType, ::testing::ValuesIn(kShipped),
                          CaseName([](const Shipped& s) { return std::string(s.type); }));
+
+// Every listed ICTEST line: its part is found by Detect in its series.
+class IcTestLines : public ::testing::TestWithParam<ListedLine> {};
+
+TEST_P(IcTestLines, DetectFindsTheLinesPart) {
+    const ListedLine& l = GetParam();
+    SimBench b(l.part);
+    AlgoForm& f = b.Open(l.params);
+    ASSERT_EQ(f.Text("Message"), "OK ");
+    f.Click("Button1");
+    EXPECT_FALSE(f.Get("ListBox2").Items.empty()) << f.Text("Message");
+    EXPECT_NE(f.Text("Message"), "Empty!!");
+}
+
+INSTANTIATE_TEST_SUITE_P(Device520, IcTestLines, ::testing::ValuesIn(DeviceLines("device520.lst", {"ICTEST"})),
+                         CaseName([](const ListedLine& l) { return l.part; }));
 
 // ---- voltage ------------------------------------------------------------------------------------
 
