@@ -41,7 +41,7 @@ public:
     void JtagReset();
     void JtagScan(int flags, int n, const std::uint8_t* data);
     int QueueCapture(std::uint8_t op);
-    // The Part's field reader: hex pairs backwards from the first ')' (buf[0] the
+    // The fixed sequences' field reader: hex pairs backwards from the first ')' (buf[0] the
     // pair next to it), stopping at '('; at most 64 bytes.
     static void HexField(const std::string& text, std::uint8_t* buf);
     void ScanHexText(int flags, int n, const std::string& text);

@@ -137,7 +137,7 @@ std::string FixtureText() {
 // The XC9572XL plays the file's ID check (commented out), ISP entry, bulk
 // erase and blank check to "OK"; its programming part is not for it (its
 // ISPCONFIGURATION is 50 bits long).
-TEST(Xc95x, TheXc9572xlPlaysTheFilesCheckEraseAndBlankPart) {
+TEST(Xc95x, TheXc9572xlPlaysTheFilesCheckEraseAndBlankSteps) {
     SimBench b("XC9572XL");
     b.ChipAs<Xc9500xlChip>().Program(7, {0x00, 0x00, 0x00, 0x00});
     std::string text = FixtureText();
