@@ -70,6 +70,21 @@ TEST(Hn29and, AnotherEraModeSendsNoEraseCycleAndShowsOk) {
             << "a stored cycle";
 }
 
+TEST(Hn29and, ReadBringsTwoKiBBlocksUpToTheEndOfTheLength) {
+    auto b = Bench();
+    auto cells = b->ChipAs<JedecFlash>().MutableContents();
+    for (std::size_t i = 0; i < 0x4000; ++i) cells[i] = static_cast<std::uint8_t>(i * 3 + 1);
+    std::fill(b->Image(), b->Image() + 0x4000, 0xEE);
+    AlgoForm& f = b->Open(k4802);
+    f.Enter("Edit1", "100");
+    f.Enter("Edit2", "800");
+    f.Enter("Edit3", "1001");  // three blocks: 800-fff, 1000-17ff, 1800-1fff
+    f.Click("ReadButton");
+    EXPECT_EQ(f.Text("Message"), "OK!");
+    EXPECT_TRUE(std::equal(cells.begin() + 0x800, cells.begin() + 0x2000, b->Image() + 0x100));
+    EXPECT_EQ(b->Image()[0x100 + 0x1800], 0xEE);
+}
+
 TEST(Hn29and, TheIdCheckComparesTwoBytes) {
     auto b = Bench();
     Fill(*b, 0x00);

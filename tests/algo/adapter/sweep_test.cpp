@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "sim/chips/jedec.h"
+#include "sim/designs/adapter_boards.h"
 #include "support/fault_sweep.h"
 #include "support/sim_bench.h"
 
@@ -107,6 +108,23 @@ TEST(AdapterSweep, Mx29x161xWriteAndBatchShowNoFalseSuccess) {
         const FaultSweep::Result r = s.Run();
         EXPECT_GT(r.transfers, 10);
     }
+}
+
+TEST(AdapterSweep, Hn29andWriteShowsNoFalseSuccess) {
+    FaultSweep s = AdapterSweep("AT49BV322A", "HN29AND 1 pkg=4802 we0=66 dly=200 era=2901", "3ff", 0xFF);
+    s.prepare = [] {
+        // The part on the tsop29cmd2aa board (VCC on socket 34, ground on 31).
+        auto b = std::make_unique<SimBench>("AT49BV322A");
+        b->sim->RemoveChipModel();
+        b->sim->SeatChip(std::make_unique<sim::JedecFlash>(*sim::FindJedecPart("AT49BV322A")),
+                         sim::FindAdapterBoard("tsop29cmd2aa")->Place());
+        b->RandomImage(0x400, 63);
+        return b;
+    };
+    s.operation = [](SimBench&, AlgoForm& f) { f.Click("Write"); };
+    s.holds = [](SimBench& b, const std::string&) { return b.ChipMatchesImage(0, 0x400); };
+    const FaultSweep::Result r = s.Run();
+    EXPECT_GT(r.transfers, 3);
 }
 
 }  // namespace
