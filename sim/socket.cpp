@@ -136,7 +136,8 @@ PinState Socket::RawState(int pin) const {
     auto supply = [](Tenths t) { return PinState{PinSource::Supply, t >= HighThreshold, t}; };
     if (gnd_.Has(pin)) return supply(0);
     if (vcc_.Has(pin)) return supply(VccDelivered());
-    if (vpp_.Has(pin) || vppPath_ == pin) return supply(VppDelivered());
+    if (vpp_.Has(pin)) return supply(VppDelivered());
+    if (vppPath_ == pin) return supply(VppPathTenths);
     if (clockPin_ == pin) return {PinSource::Clock, false, 0};
     const Driver& d = drv_[Ix(pin)];
     if (d.on && (!options_.Has(pin) || (d.writer == Writer::Design && designOverOptions_.Has(pin))))

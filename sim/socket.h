@@ -38,6 +38,9 @@ inline constexpr int PinCode101 = 101;
 using Tenths = int;  // 0.1 V
 
 inline constexpr Tenths HighThreshold = 20;      // a pin reads 1 from 2.0 V up
+// The VPP supply path (sub-command 32) delivers 6.5 V: the raised VCC of the
+// chip erase and lock-bit writes that some flash microcontrollers ask.
+inline constexpr Tenths VppPathTenths = 65;
 inline constexpr Tenths DefaultLogicHigh = 50;   // driven-high level while VCC is 0 V
 inline constexpr Tenths UsbLoadVpp = 160;        // the USB load model counts VPP from 16.0 V up
 

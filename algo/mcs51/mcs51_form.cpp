@@ -36,15 +36,16 @@ int Mcs51Form::VariantCount() const { return static_cast<int>(Table.size()); }
 
 const Mcs51Row* Mcs51Form::SelectedRow() const {
     const int v = wb.sel.VariantIndex;
-    if (v < 1 || v >= static_cast<int>(Table.size())) return nullptr;
+    if (!LineError.empty() || v < FirstRow || v >= static_cast<int>(Table.size())) return nullptr;
     return &Table[static_cast<std::size_t>(v)];
 }
 
 std::string Mcs51Form::DeviceLineError() const {
     if (SelectedRow()) return {};
+    if (!LineError.empty()) return LineError;
     return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
            (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) +
-           " is not in the device table (1 to " + std::to_string(static_cast<int>(Table.size()) - 1) + ")";
+           " is not in the device table (" + std::to_string(FirstRow) + " to " + std::to_string(static_cast<int>(Table.size()) - 1) + ")";
 }
 
 const Mcs51Row& Mcs51Form::Row() {

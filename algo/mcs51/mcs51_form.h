@@ -26,6 +26,8 @@ struct Mcs51Row {
     std::int32_t Otp = 0;          // one-time programmable: no erase
     std::int32_t Block1Start = 0;  // a second code block from here to 0xFFFF (0: none)
     std::int32_t VccMv = 0;        // the row's VCC level (0: the form's own)
+    std::int32_t Family = 0;       // a family marker the form tells its rows apart by
+    std::int32_t AppLast = 0;      // last address of the main array (a second array follows)
 };
 
 // A chip package the forms choose from the type text: the design it loads,
@@ -79,6 +81,12 @@ public:
 
     // ---- the device table --------------------------------------------------------
     std::vector<Mcs51Row> Table;  // row 0 is the placeholder
+    // The first row a VariantIndex may name (forms with one row sized by the
+    // device line use row 0).
+    int FirstRow = 1;
+    // Set by a setup that finds the device line's values unusable: no row is
+    // selected and this is the line's error.
+    std::string LineError;
     virtual void FillVariantTable() = 0;
     int VariantCount() const override;
     std::string DeviceLineError() const override;

@@ -50,9 +50,101 @@ ModeTablePart Atmel12V(const char* name, int kib, std::uint8_t device, Tenths re
     return p;
 }
 
+constexpr int kP30 = 10, kP33 = 13;
+
+// Five mode pins: P2.6, P2.7, P3.3, P3.6, P3.7.
+std::vector<PinLevel> Levels5(const char* levels) {
+    const int pins[5] = {kP26, kP27, kP33, kP36, kP37};
+    std::vector<PinLevel> v;
+    for (int i = 0; i < 5; ++i) v.push_back({pins[i], levels[i] == 'H'});
+    return v;
+}
+
+std::vector<ModeRow> FiveModes() {
+    return {{ModeOp::Read, Levels5("LLLHH")},       {ModeOp::Program, Levels5("LHHHH")},
+            {ModeOp::Erase, Levels5("HLHLL")},      {ModeOp::WriteLock, Levels5("HHHHH"), 1},
+            {ModeOp::WriteLock, Levels5("HHHLL"), 2}, {ModeOp::WriteLock, Levels5("HLHHL"), 3},
+            {ModeOp::ReadLock, Levels5("HHLHL")},    {ModeOp::Signature, Levels5("LLLLL")}};
+}
+
+// AT89C55WD and AT89C51RC (sheets 1921B, 1920C): five mode pins, A14 on P3.4,
+// RDY/BSY on P3.0; byte writes self-timed, "typically no more than 50 us" (the
+// form leaves two waits 25, 20 us, after each pulse: 20 us here); lock
+// bits and the chip erase with VCC raised to 6.5 V and 12 V on EA/VPP; the erase
+// starts with one short ALE/PROG pulse and runs by itself (the sheet's sequence
+// waits after it; the form gives it 200 ms with VCC at 6.5 V, so the model's
+// erase takes 100 ms, ours); lock bits read back on P0.2-P0.4; the signature at
+// 0x000, 0x100, 0x200.
+ModeTablePart AtmelWd(const char* name, int kib, std::uint8_t device, std::uint8_t third) {
+    ModeTablePart p = Atmel12V(name, kib, device, 40);
+    p.address = {1, 2, 3, 4, 5, 6, 7, 8, 21, 22, 23, 24, 25, 26, kP34};  // P1, P2.0-P2.5, P3.4
+    p.modes = FiveModes();
+    p.ready = kP30;
+    p.readVccMax = 55;
+    p.progVccMin = 45;
+    p.progVccMax = 55;
+    p.lockVccMin = 63;
+    p.lockVccMax = 67;
+    p.eraseVccMin = 63;
+    p.eraseVccMax = 67;
+    p.writeTime = 20 * Microsecond;
+    p.pulseErase = true;
+    p.eraseTime = 100 * Millisecond;
+    p.lockReadBits = {2, 3, 4};
+    p.signature = {{0x000, 0x1E}, {0x100, device}, {0x200, third}};
+    return p;
+}
+
+// AT89S51 and AT89S52 in the parallel mode (sheets 2487, 1919): five mode pins,
+// VCC 4.5-5.5 V, PROG pulses of 200-500 ns, RDY/BSY on P3.0, the signature at
+// 0x000/0x100/0x200. The write cycle is self-timed; the form leaves one wait 25
+// (10 us) after each pulse (two at "Slow "), so the model's write takes 10 us. The
+// erase starts with one pulse and runs 150 ms by itself (the form leaves 300 ms
+// and, after switching VCC off and on, 200 ms; figure ours).
+ModeTablePart AtmelS(const char* name, int kib, std::uint8_t device) {
+    ModeTablePart p = Atmel12V(name, kib, device, 45);
+    p.modes = FiveModes();
+    p.ready = kP30;
+    p.readVccMax = 55;
+    p.progVccMin = 45;
+    p.progVccMax = 55;
+    p.writeTime = 10 * Microsecond;
+    p.pulseErase = true;
+    p.eraseTime = 150 * Millisecond;
+    p.lockReadBits = {2, 3, 4};
+    p.signature = {{0x000, 0x1E}, {0x100, device}, {0x200, 0x06}};
+    return p;
+}
+
+// AT89LS8252, AT89LS53 and AT89S53 in the parallel mode (12 V): four mode pins
+// (P2.6, P2.7, P3.6, P3.7): read L L H H, program L H H H, chip erase H L L L
+// (ALE/PROG low 10 ms), signature L L L L at 0x30/0x31; EA/VPP at 12 V while
+// reading too. The lock bits are written as one data byte in the setting
+// H L H L: P0.7, P0.6, P0.5 low program LB1, LB2, LB3 (the order and polarity
+// of the sheets' lock-bit byte); the write cycle is self-timed, 2 ms here (the
+// form leaves two waits 26 after each pulse). VCC: the LS parts read from
+// 2.7 V, the S53 from 4.0 V.
+ModeTablePart AtmelX8252(const char* name, int kib, std::uint8_t device, Tenths readVccMin) {
+    ModeTablePart p = Atmel12V(name, kib, device, readVccMin);
+    p.address = {1, 2, 3, 4, 5, 6, 7, 8, 21, 22, 23, 24, 25, 26};  // P1, P2.0-P2.5
+    p.modes = {{ModeOp::Read, Levels("LLHH")},    {ModeOp::Program, Levels("LHHH")},
+               {ModeOp::Erase, Levels("HLLL")},   {ModeOp::WriteLockByte, Levels("HLHL")},
+               {ModeOp::Signature, Levels("LLLL")}};
+    p.ready = kP34;
+    p.readVppMin = 115;
+    p.writeTime = 2 * Millisecond;
+    p.lockByteBits = {7, 6, 5};
+    p.signature = {{0x30, 0x1E}, {0x31, device}};
+    return p;
+}
+
 std::vector<ModeTablePart> Build() {
-    return {Atmel12V("AT89C51", 4, 0x51, 40), Atmel12V("AT89LV51", 4, 0x61, 27),
-            Atmel12V("AT89C52", 8, 0x52, 40), Atmel12V("AT89LV52", 8, 0x62, 27)};
+    return {Atmel12V("AT89C51", 4, 0x51, 40),      Atmel12V("AT89LV51", 4, 0x61, 27),
+            Atmel12V("AT89C52", 8, 0x52, 40),      Atmel12V("AT89LV52", 8, 0x62, 27),
+            AtmelWd("AT89C55WD", 20, 0x55, 0x06),  AtmelWd("AT89C51RC", 32, 0x51, 0x07),
+            AtmelS("AT89S51", 4, 0x51),            AtmelS("AT89S52", 8, 0x52),
+            AtmelX8252("AT89LS8252", 8, 0x72, 27), AtmelX8252("AT89LS53", 12, 0x63, 27),
+            AtmelX8252("AT89S53", 12, 0x53, 40)};
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "sim/chips/avr.h"
 #include "sim/chips/eeprom.h"
 #include "sim/chips/at89.h"
+#include "sim/chips/w78.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/flash51.h"
 #include "sim/chips/pin51.h"
@@ -35,6 +36,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterCounter51(registry);
     RegisterLpc76x(registry);
     registry.Add("MSU2964", [] { return SeatedPart{std::make_unique<Msu2964Chip>(), Placement::Dip(40)}; });
+    RegisterW78(registry);
     RegisterMicrowireParts(registry);
     RegisterAvrs(registry);
     RegisterPic14(registry);

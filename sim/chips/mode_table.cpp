@@ -32,10 +32,17 @@ ModeTablePart InPlcc44(ModeTablePart p) {
     pin(p.vppPin);
     if (p.clock) pin(p.clock);
     if (p.ready) pin(p.ready);
+    if (p.ldromSelect) pin(p.ldromSelect);
     return p;
 }
 
-ModeTableChip::ModeTableChip(ModeTablePart part) : part_(std::move(part)), cells_(part_.size, 0xFF) {}
+ModeTableChip::ModeTableChip(ModeTablePart part)
+    : part_(std::move(part)), cells_(part_.size + part_.ldromSize, 0xFF) {}
+
+std::uint8_t ModeTableChip::Extra(std::uint32_t address) const {
+    auto it = extra_.find(address);
+    return it == extra_.end() ? 0xFF : it->second;
+}
 
 AbsoluteMaximum ModeTableChip::Ratings() const {
     AbsoluteMaximum r;
@@ -57,16 +64,52 @@ const ModeRow* ModeTableChip::Mode(ChipPins& pins) const {
     return nullptr;
 }
 
-std::uint32_t ModeTableChip::Address(ChipPins& pins) const {
+std::uint32_t ModeTableChip::FullAddress(ChipPins& pins) const {
     std::uint32_t a = 0;
     for (std::size_t i = 0; i < part_.address.size(); ++i)
         if (pins.High(part_.address[i])) a |= 1u << i;
-    return part_.size ? a % part_.size : 0;
+    return a;
 }
 
-bool ModeTableChip::CanWrite(ChipPins& pins, Tenths vcc) const {
-    const Tenths vpp = pins.SupplyVoltage(part_.vppPin);
-    return vpp >= part_.vppMin && vpp <= part_.vppMax && vcc >= part_.progVccMin && vcc <= part_.progVccMax;
+std::uint32_t ModeTableChip::Address(ChipPins& pins) const {
+    return part_.size ? FullAddress(pins) % part_.size : 0;
+}
+
+std::uint32_t ModeTableChip::Locate(ChipPins& pins) const {
+    const std::uint32_t full = FullAddress(pins);
+    const bool ldrom = part_.ldromSelect && part_.ldromSize && pins.High(part_.ldromSelect);
+    for (std::uint32_t a : part_.extraCells)
+        if (a == full && (!part_.extraInLdrom || ldrom)) return kExtra | full;
+    if (ldrom) return part_.size + full % part_.ldromSize;
+    return part_.size ? full % part_.size : 0;
+}
+
+std::uint8_t ModeTableChip::At(std::uint32_t loc) const {
+    if (loc & kExtra) return Extra(loc & ~kExtra);
+    return cells_[loc];
+}
+
+void ModeTableChip::ProgramAt(std::uint32_t loc, std::uint8_t v) {
+    if (loc & kExtra) {
+        const std::uint32_t a = loc & ~kExtra;
+        extra_[a] = static_cast<std::uint8_t>(Extra(a) & v);
+    } else {
+        cells_[loc] &= v;
+    }
+}
+
+bool ModeTableChip::CanWrite(ChipPins& pins, Tenths vcc, ModeOp op) const {
+    Tenths vppMin = part_.vppMin, vppMax = part_.vppMax;
+    Tenths vccMin = part_.progVccMin, vccMax = part_.progVccMax;
+    if (op == ModeOp::Erase && part_.eraseVppMax) vppMin = part_.eraseVppMin, vppMax = part_.eraseVppMax;
+    if (op == ModeOp::Erase && part_.eraseVccMax) vccMin = part_.eraseVccMin, vccMax = part_.eraseVccMax;
+    if ((op == ModeOp::WriteLock || op == ModeOp::WriteLockByte) && part_.lockVccMax)
+        vccMin = part_.lockVccMin, vccMax = part_.lockVccMax;
+    if (part_.vppPin) {
+        const Tenths vpp = pins.SupplyVoltage(part_.vppPin);
+        if (vpp < vppMin || vpp > vppMax) return false;
+    }
+    return vcc >= vccMin && vcc <= vccMax;
 }
 
 void ModeTableChip::DriveData(ChipPins& pins, std::uint8_t v) {
@@ -78,12 +121,31 @@ void ModeTableChip::ReleaseData(ChipPins& pins) {
 }
 
 void ModeTableChip::Commit() {
-    if (busy_.op == ModeOp::Program) {
-        cells_[busy_.address] &= busy_.data;
-    } else {
-        locks_ |= 1u << (busy_.lockBit - 1);
+    switch (busy_.op) {
+        case ModeOp::Program:
+            ProgramAt(busy_.address, busy_.data);
+            break;
+        case ModeOp::WriteLock:
+            locks_ |= 1u << (busy_.lockBit - 1);
+            break;
+        case ModeOp::WriteLockByte:
+            for (std::size_t n = 0; n < part_.lockByteBits.size(); ++n)
+                if (((busy_.data >> part_.lockByteBits[n]) & 1u) == 0) locks_ |= 1u << n;
+            break;
+        case ModeOp::Erase:
+            EraseAll();
+            return;
+        default:
+            break;
     }
     ++writes_;
+}
+
+void ModeTableChip::EraseAll() {
+    std::fill(cells_.begin(), cells_.end(), 0xFF);
+    extra_.clear();
+    locks_ = 0;
+    ++erases_;
 }
 
 void ModeTableChip::OnPinsChanged(ChipPins& pins) {
@@ -95,8 +157,10 @@ void ModeTableChip::OnPinsChanged(ChipPins& pins) {
     const bool rising = !strobeLow && strobeLow_;
     strobeLow_ = strobeLow;
 
-    if (!grounded || vcc < part_.readVccMin || vcc > std::max(part_.readVccMax, part_.progVccMax)) {
-        // Off: a write in progress is lost.
+    const Tenths vccTop =
+        std::max({part_.readVccMax, part_.progVccMax, part_.lockVccMax, part_.eraseVccMax});
+    if (!grounded || vcc < part_.readVccMin || vcc > vccTop) {
+        // Off: a write or erase in progress is lost.
         busyLeft_ = 0;
         armed_ = false;
         erasing_ = false;
@@ -106,38 +170,54 @@ void ModeTableChip::OnPinsChanged(ChipPins& pins) {
     }
 
     const ModeRow* mode = Mode(pins);
-    const bool writeMode = mode && (mode->op == ModeOp::Program || mode->op == ModeOp::WriteLock);
+    const bool writeMode =
+        mode && (mode->op == ModeOp::Program || mode->op == ModeOp::WriteLock ||
+                 mode->op == ModeOp::WriteLockByte || (mode->op == ModeOp::Erase && part_.pulseErase && !part_.otp));
     Latched now{};
     if (writeMode) {
         now.op = mode->op;
         now.lockBit = mode->lockBit;
-        if (mode->op == ModeOp::Program) {
-            now.address = Address(pins);
+        if (mode->op == ModeOp::Program || mode->op == ModeOp::WriteLockByte) {
+            if (mode->op == ModeOp::Program) now.address = Locate(pins);
             now.data = static_cast<std::uint8_t>(pins.ReadBus(part_.data));
         }
     }
-    const bool canWrite = writeMode && CanWrite(pins, vcc);
+    const bool canWrite = writeMode && CanWrite(pins, vcc, mode->op);
 
-    // A program or lock pulse: armed at the falling edge, written at the rising
-    // edge when everything held; one arriving while busy is ignored.
+    // A program, lock or (pulse) erase pulse: armed at the falling edge, done at
+    // the rising edge when everything held; one arriving while busy is ignored.
     if (falling) {
         const bool locked = now.op == ModeOp::Program && Locked(part_.lockNoProgram);
         armed_ = canWrite && busyLeft_ == 0 && !locked;
         arm_ = now;
+        fallAt_ = pins.Now();
     } else if (armed_ && strobeLow && !(canWrite && now == arm_)) {
         armed_ = false;
     }
     if (rising) {
         if (armed_ && canWrite && now == arm_) {
             busy_ = arm_;
-            busyLeft_ = static_cast<Nanos>(static_cast<double>(part_.writeTime) * SlowFactor());
-            if (busyLeft_ == 0) Commit();
+            if (arm_.op == ModeOp::Program && part_.minProgramLow > 0) {
+                // Pulse-timed cells: the low time counts, summed per byte.
+                if (!(arm_ == progKey_)) {
+                    progKey_ = arm_;
+                    progLow_ = 0;
+                }
+                progLow_ += pins.Now() - fallAt_;
+                if (static_cast<double>(progLow_) >= static_cast<double>(part_.minProgramLow) * SlowFactor())
+                    Commit();
+            } else {
+                const Nanos t = arm_.op == ModeOp::Erase ? part_.eraseTime : part_.writeTime;
+                busyLeft_ = static_cast<Nanos>(static_cast<double>(t) * SlowFactor());
+                if (busyLeft_ == 0) Commit();
+            }
         }
         armed_ = false;
     }
 
     // Chip erase: the strobe held low in the erase mode.
-    const bool erase = mode && mode->op == ModeOp::Erase && strobeLow && !part_.otp && CanWrite(pins, vcc);
+    const bool erase = mode && mode->op == ModeOp::Erase && !part_.pulseErase && strobeLow && !part_.otp &&
+                       CanWrite(pins, vcc, ModeOp::Erase);
     if (!erase) {
         eraseTime_ = 0;
         eraseDone_ = false;
@@ -145,21 +225,32 @@ void ModeTableChip::OnPinsChanged(ChipPins& pins) {
     erasing_ = erase;
 
     // Outputs.
-    const bool readable = mode && !strobeLow && pins.High(part_.vppPin) && vcc >= part_.readVccMin &&
+    bool vppOk = true;
+    if (part_.vppPin)
+        vppOk = part_.readVppMin ? pins.SupplyVoltage(part_.vppPin) >= part_.readVppMin : pins.High(part_.vppPin);
+    const bool readable = mode && (!part_.strobeGatesReads || !strobeLow) && vppOk && vcc >= part_.readVccMin &&
                           vcc <= part_.readVccMax &&
-                          (mode->op == ModeOp::Read || mode->op == ModeOp::Signature);
+                          (mode->op == ModeOp::Read || mode->op == ModeOp::Signature || mode->op == ModeOp::ReadLock);
     if (readable) {
         std::uint8_t v = 0xFF;
-        const std::uint32_t a = Address(pins);
-        if (Locked(part_.lockNoRead)) {
+        if (mode->op == ModeOp::ReadLock) {
+            for (std::size_t n = 0; n < part_.lockReadBits.size(); ++n)
+                if (((locks_ >> n) & 1u) == 0) v = static_cast<std::uint8_t>(v & ~(1u << part_.lockReadBits[n]));
+        } else if (Locked(part_.lockNoRead)) {
             v = 0xFF;
         } else if (mode->op == ModeOp::Signature) {
-            auto it = part_.signature.find(a);
-            v = it == part_.signature.end() ? 0xFF : it->second;
-        } else if (busyLeft_ > 0 && busy_.op == ModeOp::Program && busy_.address == a) {
-            v = static_cast<std::uint8_t>(busy_.data ^ 0x80);  // data polling
+            if (mode->answer >= 0) {
+                v = static_cast<std::uint8_t>(mode->answer);
+            } else {
+                auto it = part_.signature.find(Address(pins));
+                v = it == part_.signature.end() ? 0xFF : it->second;
+            }
         } else {
-            v = cells_[a];
+            const std::uint32_t loc = Locate(pins);
+            if (busyLeft_ > 0 && busy_.op == ModeOp::Program && busy_.address == loc)
+                v = static_cast<std::uint8_t>(busy_.data ^ 0x80);  // data polling
+            else
+                v = At(loc);
         }
         DriveData(pins, v);
     } else {
@@ -185,10 +276,8 @@ void ModeTableChip::OnElapsed(ChipPins& pins, Nanos dt) {
     if (erasing_ && !eraseDone_) {
         eraseTime_ += dt;
         if (static_cast<double>(eraseTime_) >= static_cast<double>(part_.eraseTime) * SlowFactor()) {
-            std::fill(cells_.begin(), cells_.end(), 0xFF);
-            locks_ = 0;
+            EraseAll();
             eraseDone_ = true;
-            ++erases_;
             changed = true;
         }
     }

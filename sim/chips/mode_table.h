@@ -36,6 +36,31 @@
 //   signature   the cells the signature mode answers (others read 0xFF)
 //   ratings     the sheet's absolute maximum ratings: any pin, the VPP pin
 //
+// Optional columns (their defaults keep the behaviour above):
+//   per-operation windows   lock-bit writes and the chip erase may ask their
+//               own VCC (6.5 V on the AT89C55WD) and the erase its own VPP
+//               (14 V on the Winbond parts); reads may ask a VPP supply
+//   pulse erase the erase starts at the rising edge of a pulse in the erase
+//               mode and runs self-timed for the erase time (busy; VCC lost
+//               mid-way loses it)
+//   pulse-timed programming (`minProgramLow` > 0) no self-timed write: a
+//               program pulse programs its byte once the strobe has been low
+//               for that time in the program mode, summed over the pulses that
+//               keep the same address and data (EPROM-like cells)
+//   reads and the strobe   parts whose read setting holds the strobe low read
+//               whatever it stands at (`strobeGatesReads` = false)
+//   lock read   a mode that answers the lock bits on data bits (programmed 1)
+//   lock byte   a mode that programs lock bit n where data bit `lockByteBits`
+//               [n-1] is 0 (the lock bits written as a data byte)
+//   fixed answer   a signature mode row may answer one byte at any address
+//   extra cells  bytes beside the code decoded from the full address (the
+//               Winbond CFG byte at 0xFFFF and the seeds below it), kept apart
+//               from the code; with `extraInLdrom` only while the LDROM is
+//               selected
+//   LDROM       a second array of `ldromSize` bytes, selected by a high level on
+//               `ldromSelect` (A0.. modulo its size); Contents() holds it right
+//               after the code
+//
 // Later parts add their own modes to the same table; a part whose sequence is
 // a state machine (command registers, counters) gets its own class.
 #pragma once
@@ -56,12 +81,13 @@ struct PinLevel {
     bool high;
 };
 
-enum class ModeOp : std::uint8_t { Read, Program, Erase, WriteLock, Signature };
+enum class ModeOp : std::uint8_t { Read, Program, Erase, WriteLock, Signature, ReadLock, WriteLockByte };
 
 struct ModeRow {
     ModeOp op;
     std::vector<PinLevel> pins;  // the mode pins' levels
     int lockBit = 0;             // WriteLock: which bit (1..)
+    int answer = -1;             // Signature: a byte answered at every address (-1: the signature cells)
 };
 
 struct ModeTablePart {
@@ -89,6 +115,20 @@ struct ModeTablePart {
     int lockNoRead = 2;                // lowest lock bit that stops reading (0: none)
     std::map<std::uint32_t, std::uint8_t> signature;
     Tenths absAny = 0, absVpp = 0;     // absolute maximum ratings
+    // ---- optional columns (see the header comment) ----
+    Tenths lockVccMin = 0, lockVccMax = 0;    // lock-bit writes (0: the programming window)
+    Tenths eraseVccMin = 0, eraseVccMax = 0;  // chip erase (0: the programming window)
+    Tenths eraseVppMin = 0, eraseVppMax = 0;  // chip erase (0: vppMin..vppMax)
+    Tenths readVppMin = 0;                    // reads need this supply on vppPin (0: a logic high)
+    bool pulseErase = false;
+    bool strobeGatesReads = true;
+    Nanos minProgramLow = 0;
+    std::vector<int> lockReadBits;            // ReadLock: data bit of lock bit n
+    std::vector<int> lockByteBits;            // WriteLockByte: data bit whose 0 programs lock bit n
+    std::vector<std::uint32_t> extraCells;    // full addresses (erased 0xFF)
+    bool extraInLdrom = false;
+    int ldromSelect = 0;
+    std::uint32_t ldromSize = 0;
 };
 
 class ModeTableChip : public Chip {
@@ -115,6 +155,9 @@ public:
     bool Busy() const { return busyLeft_ > 0; }
     std::uint64_t Writes() const { return writes_; }
     std::uint64_t Erases() const { return erases_; }
+    // An extra cell (the CFG byte); 0xFF when the part has none there.
+    std::uint8_t Extra(std::uint32_t address) const;
+    void SetExtra(std::uint32_t address, std::uint8_t v) { extra_[address] = v; }
 
 private:
     struct Latched {
@@ -126,11 +169,19 @@ private:
     };
     const ModeRow* Mode(ChipPins& pins) const;
     std::uint32_t Address(ChipPins& pins) const;
+    std::uint32_t FullAddress(ChipPins& pins) const;
+    // Where the address on the pins lands: an index into the cells, or
+    // kExtra | full address for an extra cell.
+    static constexpr std::uint32_t kExtra = 0x80000000u;
+    std::uint32_t Locate(ChipPins& pins) const;
+    std::uint8_t At(std::uint32_t loc) const;
+    void ProgramAt(std::uint32_t loc, std::uint8_t v);
     bool Locked(int fromBit) const { return fromBit > 0 && (locks_ >> (fromBit - 1)) != 0; }
-    bool CanWrite(ChipPins& pins, Tenths vcc) const;
+    bool CanWrite(ChipPins& pins, Tenths vcc, ModeOp op) const;
     void DriveData(ChipPins& pins, std::uint8_t v);
     void ReleaseData(ChipPins& pins);
     void Commit();
+    void EraseAll();
 
     ModeTablePart part_;
     std::vector<std::uint8_t> cells_;
@@ -147,6 +198,12 @@ private:
     Nanos eraseTime_ = 0;
     bool eraseDone_ = false;
     std::uint64_t writes_ = 0, erases_ = 0;
+    std::map<std::uint32_t, std::uint8_t> extra_;
+    // Pulse-timed programming: the pulse under way began at fallAt_; low time
+    // summed for progKey_ (location and data) so far.
+    Nanos fallAt_ = 0;
+    Nanos progLow_ = 0;
+    Latched progKey_{};
 };
 
 // The 40-pin DIP pin of a function seen from the 44-pin PLCC of the same 8051
