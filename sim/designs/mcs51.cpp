@@ -26,6 +26,8 @@ bool Vex300Design::Mcs51Command(DesignContext& ctx, std::uint8_t op, std::span<c
             return true;
         }
         case OpSampleData51:
+            // Sampled as inputs in the read mode, as the block read does.
+            if (ctx.PortMode() == PortMode51Read) ctx.ReleaseBus(port0_);
             ctx.Capture(static_cast<std::uint8_t>(ctx.ReadBus(port0_)));
             return true;
         case OpBlock: {

@@ -52,7 +52,7 @@
 //             releases it (the chip drives P0 when it reads)
 //   0x20      256 samples of P0 (the block the host reads), latch 0's address
 //             stepped by one after each (so it ends where it began)
-//   0x22      one sample of P0 into the reply
+//   0x22      one sample of P0 into the reply (in port mode 7 as inputs)
 //
 // Port mode 7 releases only what the design drives there: a level the host set
 // on a socket pin stays (the memory read mode 12 releases the data pins to the
