@@ -132,6 +132,9 @@ void ModeTableChip::Commit() {
             for (std::size_t n = 0; n < part_.lockByteBits.size(); ++n)
                 if (((busy_.data >> part_.lockByteBits[n]) & 1u) == 0) locks_ |= 1u << n;
             break;
+        case ModeOp::WriteConfig:
+            config_ &= part_.configClear ? static_cast<std::uint8_t>(~part_.configClear) : busy_.data;
+            break;
         case ModeOp::Erase:
             EraseAll();
             return;
@@ -144,6 +147,7 @@ void ModeTableChip::Commit() {
 void ModeTableChip::EraseAll() {
     std::fill(cells_.begin(), cells_.end(), 0xFF);
     extra_.clear();
+    config_ = 0xFF;
     locks_ = 0;
     ++erases_;
 }
@@ -172,17 +176,21 @@ void ModeTableChip::OnPinsChanged(ChipPins& pins) {
     const ModeRow* mode = Mode(pins);
     const bool writeMode =
         mode && (mode->op == ModeOp::Program || mode->op == ModeOp::WriteLock ||
-                 mode->op == ModeOp::WriteLockByte || (mode->op == ModeOp::Erase && part_.pulseErase && !part_.otp));
+                 mode->op == ModeOp::WriteLockByte || mode->op == ModeOp::WriteConfig ||
+                 (mode->op == ModeOp::Erase && part_.pulseErase && !part_.otp));
     Latched now{};
     if (writeMode) {
         now.op = mode->op;
         now.lockBit = mode->lockBit;
-        if (mode->op == ModeOp::Program || mode->op == ModeOp::WriteLockByte) {
+        if (mode->op == ModeOp::Program || mode->op == ModeOp::WriteLockByte || mode->op == ModeOp::WriteConfig) {
             if (mode->op == ModeOp::Program) now.address = Locate(pins);
+            if (mode->op == ModeOp::WriteConfig) now.address = FullAddress(pins);
             now.data = static_cast<std::uint8_t>(pins.ReadBus(part_.data));
         }
     }
-    const bool canWrite = writeMode && CanWrite(pins, vcc, mode->op);
+    bool canWrite = writeMode && CanWrite(pins, vcc, mode->op);
+    if (canWrite && mode->op == ModeOp::WriteConfig && part_.configAddress >= 0)
+        canWrite = now.address == static_cast<std::uint32_t>(part_.configAddress);
 
     // A program, lock or (pulse) erase pulse: armed at the falling edge, done at
     // the rising edge when everything held; one arriving while busy is ignored.
@@ -197,15 +205,18 @@ void ModeTableChip::OnPinsChanged(ChipPins& pins) {
     if (rising) {
         if (armed_ && canWrite && now == arm_) {
             busy_ = arm_;
-            if (arm_.op == ModeOp::Program && part_.minProgramLow > 0) {
-                // Pulse-timed cells: the low time counts, summed per byte.
+            const bool timed = arm_.op == ModeOp::Program || arm_.op == ModeOp::WriteLock || arm_.op == ModeOp::WriteConfig;
+            if (timed && part_.minProgramLow > 0) {
+                // Pulse-timed cells: the low time counts, summed per byte (or lock
+                // bit, or config byte).
                 if (!(arm_ == progKey_)) {
                     progKey_ = arm_;
                     progLow_ = 0;
                 }
                 progLow_ += pins.Now() - fallAt_;
-                if (static_cast<double>(progLow_) >= static_cast<double>(part_.minProgramLow) * SlowFactor())
-                    Commit();
+                const Nanos need = arm_.op == ModeOp::Program || part_.minLockLow == 0 ? part_.minProgramLow
+                                                                                       : part_.minLockLow;
+                if (static_cast<double>(progLow_) >= static_cast<double>(need) * SlowFactor()) Commit();
             } else {
                 const Nanos t = arm_.op == ModeOp::Erase ? part_.eraseTime : part_.writeTime;
                 busyLeft_ = static_cast<Nanos>(static_cast<double>(t) * SlowFactor());
@@ -230,10 +241,13 @@ void ModeTableChip::OnPinsChanged(ChipPins& pins) {
         vppOk = part_.readVppMin ? pins.SupplyVoltage(part_.vppPin) >= part_.readVppMin : pins.High(part_.vppPin);
     const bool readable = mode && (!part_.strobeGatesReads || !strobeLow) && vppOk && vcc >= part_.readVccMin &&
                           vcc <= part_.readVccMax &&
-                          (mode->op == ModeOp::Read || mode->op == ModeOp::Signature || mode->op == ModeOp::ReadLock);
+                          (mode->op == ModeOp::Read || mode->op == ModeOp::Signature || mode->op == ModeOp::ReadLock ||
+                           mode->op == ModeOp::ReadConfig);
     if (readable) {
         std::uint8_t v = 0xFF;
-        if (mode->op == ModeOp::ReadLock) {
+        if (mode->op == ModeOp::ReadConfig) {
+            v = config_;
+        } else if (mode->op == ModeOp::ReadLock) {
             for (std::size_t n = 0; n < part_.lockReadBits.size(); ++n)
                 if (((locks_ >> n) & 1u) == 0) v = static_cast<std::uint8_t>(v & ~(1u << part_.lockReadBits[n]));
         } else if (Locked(part_.lockNoRead)) {
@@ -241,6 +255,8 @@ void ModeTableChip::OnPinsChanged(ChipPins& pins) {
         } else if (mode->op == ModeOp::Signature) {
             if (mode->answer >= 0) {
                 v = static_cast<std::uint8_t>(mode->answer);
+            } else if (part_.configAddress >= 0 && Address(pins) == static_cast<std::uint32_t>(part_.configAddress)) {
+                v = config_;
             } else {
                 auto it = part_.signature.find(Address(pins));
                 v = it == part_.signature.end() ? 0xFF : it->second;

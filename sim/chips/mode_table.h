@@ -57,6 +57,14 @@
 //               Winbond CFG byte at 0xFFFF and the seeds below it), kept apart
 //               from the code; with `extraInLdrom` only while the LDROM is
 //               selected
+//   config byte one more cell (0xFF erased): a WriteConfig mode programs it (the
+//               bits `configClear` whatever the data, or the data byte when that
+//               is 0, at `configAddress` when one is given), a ReadConfig mode
+//               answers it at any address, and the signature mode answers it at
+//               `configAddress`; pulse-timed like the code (`minLockLow`)
+//   pulse-timed lock bits   with `minProgramLow`, lock bits and the config byte
+//               program once the strobe has been low `minLockLow` (0: the code's
+//               figure), summed over the pulses of one setting
 //   LDROM       a second array of `ldromSize` bytes, selected by a high level on
 //               `ldromSelect` (A0.. modulo its size); Contents() holds it right
 //               after the code
@@ -81,7 +89,9 @@ struct PinLevel {
     bool high;
 };
 
-enum class ModeOp : std::uint8_t { Read, Program, Erase, WriteLock, Signature, ReadLock, WriteLockByte };
+enum class ModeOp : std::uint8_t {
+    Read, Program, Erase, WriteLock, Signature, ReadLock, WriteLockByte, WriteConfig, ReadConfig
+};
 
 struct ModeRow {
     ModeOp op;
@@ -129,6 +139,9 @@ struct ModeTablePart {
     bool extraInLdrom = false;
     int ldromSelect = 0;
     std::uint32_t ldromSize = 0;
+    Nanos minLockLow = 0;
+    std::uint8_t configClear = 0;
+    int configAddress = -1;
 };
 
 class ModeTableChip : public Chip {
@@ -158,6 +171,11 @@ public:
     // An extra cell (the CFG byte); 0xFF when the part has none there.
     std::uint8_t Extra(std::uint32_t address) const;
     void SetExtra(std::uint32_t address, std::uint8_t v) { extra_[address] = v; }
+    std::uint8_t Config() const { return config_; }
+    void SetConfig(std::uint8_t v) { config_ = v; }
+    // Ultraviolet light (tests): every cell, the lock bits and the config byte
+    // erased, also on one-time-programmable parts in a windowed package.
+    void UvErase() { EraseAll(); }
 
 private:
     struct Latched {
@@ -199,6 +217,7 @@ private:
     bool eraseDone_ = false;
     std::uint64_t writes_ = 0, erases_ = 0;
     std::map<std::uint32_t, std::uint8_t> extra_;
+    std::uint8_t config_ = 0xFF;
     // Pulse-timed programming: the pulse under way began at fallAt_; low time
     // summed for progKey_ (location and data) so far.
     Nanos fallAt_ = 0;

@@ -15,24 +15,28 @@ namespace quilla::sim {
 // P0.0..P0.7 on the PLCC44 adapter board.
 inline constexpr std::array<int, 8> Plcc44Port0{39, 38, 37, 36, 35, 34, 40, 32};
 
+// The 8051-only designs keep latch 3 (written by some 8051 forms before
+// programming) without driving socket pins 26..33 with it: on the PLCC44 board
+// socket 33 is EA/VPP.
 class Vex300At51Plcc44Design : public Vex300Design {
 public:
     static constexpr std::string_view TagName = "vex300at51plcc44";
     std::string_view Tag() const override { return TagName; }
-    Vex300At51Plcc44Design() : Vex300Design(Plcc44Port0) {}
+    Vex300At51Plcc44Design() : Vex300Design(Plcc44Port0) { latch3Drives_ = false; }
 };
 
 class P51Dip40Design : public Vex300Design {
 public:
     static constexpr std::string_view TagName = "p51dip40";
     std::string_view Tag() const override { return TagName; }
+    P51Dip40Design() { latch3Drives_ = false; }
 };
 
 class P51Plcc44Design : public Vex300Design {
 public:
     static constexpr std::string_view TagName = "p51plcc44";
     std::string_view Tag() const override { return TagName; }
-    P51Plcc44Design() : Vex300Design(Plcc44Port0) {}
+    P51Plcc44Design() : Vex300Design(Plcc44Port0) { latch3Drives_ = false; }
 };
 
 }  // namespace quilla::sim

@@ -75,7 +75,7 @@ void Vex300Design::OnLatch(DesignContext& ctx, int k, std::uint8_t v) {
     } else if (k == 2) {
         latch2Written_ = true;
         if (ctx.PortMode() == PortModeReset) DriveData(ctx);
-    } else if (k == 3) {
+    } else if (k == 3 && latch3Drives_) {
         for (int b = 0; b < 8; ++b) ctx.Drive(Latch3FirstPin + b, (v >> b) & 1u);
     }
 }

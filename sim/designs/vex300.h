@@ -113,6 +113,7 @@ protected:
     std::uint8_t avrPort_ = 0;      // the last 0x26 value
     std::array<int, 8> port0_;
     std::uint8_t port1_ = 0;        // latch 0, stepped by 0x20
+    bool latch3Drives_ = true;      // latch 3 on socket pins 26..33 (else only kept)
 };
 
 }  // namespace quilla::sim
