@@ -6,6 +6,7 @@
 #include "sim/chips/at89.h"
 #include "sim/chips/w78.h"
 #include "sim/chips/eprom51.h"
+#include "sim/chips/p89.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/flash51.h"
 #include "sim/chips/pin51.h"
@@ -39,6 +40,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     registry.Add("MSU2964", [] { return SeatedPart{std::make_unique<Msu2964Chip>(), Placement::Dip(40)}; });
     RegisterW78(registry);
     RegisterEprom51(registry);
+    RegisterP89(registry);
     RegisterMicrowireParts(registry);
     RegisterAvrs(registry);
     RegisterPic14(registry);
