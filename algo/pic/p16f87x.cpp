@@ -237,19 +237,7 @@ void TP16f7x1::SetupForDevice() {
 
 // The erase of the PIC16F7X: bulk erase of program memory and configuration
 // word, in place of the erase group.
-void TP16f7x1::EraseClick() {
-    const PicRow& r = Row();
-    if (!Check(PicStep::Erase)) return;
-    Status("Erasing....");
-    Pic.PowerOn(r.Pins());
-    Ep3.VccPin(r.VccPin);
-    Ep3.VppPin(r.VppPin);
-    Pic.SerialEnable();
-    if (Ep3.CheckCurrent() == 0) return;
-    Pic.ChipEraseF9();
-    Pic.Leave();
-    Success("End.");
-}
+void TP16f7x1::EraseClick() { OneCommandEraseClick(&PicSerial::ChipEraseF9); }
 
 // ---- TP16f628x ---------------------------------------------------------------------------------------
 

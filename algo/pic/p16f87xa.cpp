@@ -139,17 +139,6 @@ void PicKeyedForm::DeclareBatchAndFields(std::vector<std::string> eraseItems, in
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
 }
 
-bool PicKeyedForm::ChipEraseF(const PicRow& r) {
-    Pic.PowerOn(r.Pins());
-    Ep3.VccPin(r.VccPin);
-    Ep3.VppPin(r.VppPin);
-    Pic.SerialEnable();
-    if (Ep3.CheckCurrent() == 0) return false;
-    Pic.ChipEraseF9();
-    Pic.Leave();
-    return true;
-}
-
 void PicKeyedForm::Button1Click() {
     const PicRow& r = Row();
     RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
@@ -250,19 +239,7 @@ void TP16fx::FillVariantTable() {
 
 // Bulk erase with the counter in the configuration area: program memory, the
 // configuration word and the IDs.
-void TP16fx::EraseClick() {
-    const PicRow& r = Row();
-    if (!Check(PicStep::Erase)) return;
-    Status("Erasing....");
-    Pic.PowerOn(r.Pins());
-    Ep3.VccPin(r.VccPin);
-    Ep3.VppPin(r.VppPin);
-    Pic.SerialEnable();
-    if (Ep3.CheckCurrent() == 0) return;
-    Pic.BulkEraseWithConfig09();
-    Pic.Leave();
-    Success("End.");
-}
+void TP16fx::EraseClick() { OneCommandEraseClick(&PicSerial::BulkEraseWithConfig09); }
 
 // Every pass starts with the device ID check; a refused chip ends the batch.
 void TP16fx::Button1Click() {

@@ -52,10 +52,6 @@ protected:
     // (when `eraseItems` is not empty, item `eraseItem` chosen), the batch
     // boxes, Run, and the speed control ("Speed" combo when `speedCombo`).
     void DeclareBatchAndFields(std::vector<std::string> eraseItems, int eraseItem);
-    // The F-form chip erase after a fresh power-up with its current check:
-    // F9h, F2h FFFFh, F8h, 3 x wait 28; false when the check stopped it.
-    bool ChipEraseF(const PicRow& r);
-
     Keys keys_;
 };
 

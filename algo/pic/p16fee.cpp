@@ -124,24 +124,13 @@ bool TP16fEEx::Check(PicStep) { return DeviceIdCheck(Package == 8); }
 
 // ---- erase -------------------------------------------------------------------------------------------
 
-void TP16fEEx::ChipErase(const PicRow& r) {
-    Pic.PowerOn(r.Pins());
-    Ep3.VccPin(r.VccPin);
-    Ep3.VppPin(r.VppPin);
-    Pic.SerialEnable();
-    if (Ep3.CheckCurrent() == 0) return;
-    Pic.ChipEraseF9();
-    Pic.Leave();
-    Success("OK");
-}
-
 void TP16fEEx::EraseClick() {
     const PicRow& r = Row();
     if (!Check(PicStep::Erase)) return;
     Pic.Enter(r.Pins(), false);
     Status("Erasing....");
     if (r.EepromLast <= 0) {
-        ChipErase(r);
+        if (ChipEraseF(r)) Success("OK");
         return;
     }
     if (!EraseByItem(r, ItemIndex("RadioGroup2"))) return;  // over-current: the engine has told

@@ -26,8 +26,6 @@ protected:
     virtual void FillVariantTable();
     bool Check(PicStep op) override;
     int Waits() const override;
-
-    void ChipErase(const PicRow& r);
 };
 
 }  // namespace quilla

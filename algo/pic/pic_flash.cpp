@@ -345,4 +345,23 @@ bool PicFlashForm::EraseByItem(const PicRow& r, int item) {
     }
 }
 
+bool PicFlashForm::EraseAfterPowerUp(const PicRow& r, void (PicSerial::*erase)()) {
+    Pic.PowerOn(r.Pins());
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(r.VppPin);
+    Pic.SerialEnable();
+    if (Ep3.CheckCurrent() == 0) return false;
+    (Pic.*erase)();
+    Pic.Leave();
+    return true;
+}
+
+void PicFlashForm::OneCommandEraseClick(void (PicSerial::*erase)()) {
+    const PicRow& r = Row();
+    if (!Check(PicStep::Erase)) return;
+    Status("Erasing....");
+    if (!EraseAfterPowerUp(r, erase)) return;
+    Success("End.");
+}
+
 }  // namespace quilla

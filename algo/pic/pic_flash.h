@@ -94,6 +94,15 @@ protected:
     bool EraseData(const PicRow& r);
     bool EraseAll(const PicRow& r);
     bool EraseByItem(const PicRow& r, int item);
+    // A one-command erase after a fresh power-up: VCC and VPP routed, serial
+    // enable, the current check, `erase`, supplies off; false when the check
+    // stopped it.
+    bool EraseAfterPowerUp(const PicRow& r, void (PicSerial::*erase)());
+    // The F-form chip erase that way: F9h, F2h FFFFh, F8h, 3 x wait 28.
+    bool ChipEraseF(const PicRow& r) { return EraseAfterPowerUp(r, &PicSerial::ChipEraseF9); }
+    // The Erase button of a form whose erase is that one command: the form's
+    // checks, "Erasing....", the erase, then "End.".
+    void OneCommandEraseClick(void (PicSerial::*erase)());
     // The last program byte offset an operation covers: the row's, or with
     // keepsLastWord the one before the last word.
     std::int32_t CheckedLast(const PicRow& r) const { return traits_.keepsLastWord ? r.ProgramLast - 2 : r.ProgramLast; }
