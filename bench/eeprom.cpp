@@ -1,5 +1,6 @@
 // Simulated times of the EEPROM forms: an AT28C64 written by the byte-write
 // form at its default speed, and an X28C010 written by the X28C page form,
+// and an AT28C64B written by the AT28CX page form,
 // beside the sum of the waits each form queues (its floor by construction), a
 // datasheet figure and a common USB programmer's figure. The times are the
 // simulated programmer's virtual clock: commands, waits and full-speed USB
@@ -47,8 +48,11 @@ int main() {
         "Write", "OK!", 8.2, "datasheet: 8 Ki bytes x 1 ms", 1.7);
     Run("X28C010 (128 KiB) by the X28C form, \"Normal  \"", "X28C010", "X28C 4", 0x20000, "Write",
         "Writing OK.......", 2.5, "datasheet: 512 pages x 5 ms", 0);
+    Run("AT28C64B (8 KiB) by the AT28CX page form, \"Normal  \"", "AT28C64B", "AT28CX 8", 0x2000, "Write", "OK!",
+        1.3, "datasheet: 128 pages x 10 ms", 1.7);
     std::printf("\nThe byte-write form waits 5 ms after every byte and 40 ms after every 64 bytes\n"
                 "(about 46 s for 8 KiB); a common USB programmer writes a page-mode AT28C64B in\n"
-                "about 1.7 s. The X28C form waits 10 ms after each 256-byte page (5.1 s).\n");
+                "about 1.7 s. The X28C form waits 10 ms after each 256-byte page (5.1 s). The\n"
+                "AT28CX form waits two 10 ms settle waits after each 64-byte page (2.6 s).\n");
     return 0;
 }
