@@ -1,5 +1,8 @@
 #include "engine/ep3.h"
 
+#include <stdexcept>
+#include <string>
+
 #include <cstring>
 
 namespace quilla {
@@ -27,6 +30,10 @@ void TEp3::SysCmd(std::uint8_t s, std::uint8_t v) {
 }
 
 void TEp3::SetVpp(int mV) {
+    // The level travels in 0.1 V steps in one byte: a level it cannot carry
+    // would arrive as another (50,000 mV as 24.4 V).
+    if (mV < 0 || mV > MaxVppMillivolts)
+        throw std::out_of_range("VPP level " + std::to_string(mV) + " mV is outside 0 to 25500 mV");
     SysCmd(SysVppLevel, MilliVoltsToWire(mV));
     UsbPut1(OpWaitSettle);
 }

@@ -71,7 +71,9 @@ public:
 
     // ---- primitives ----------------------------------------------------------
     void SysCmd(std::uint8_t s, std::uint8_t v);
+    // Refuses (std::out_of_range) a level outside 0..MaxVppMillivolts.
     void SetVpp(int mV);
+    static constexpr int MaxVppMillivolts = 25500;
     void SetVcc(int mV);
     int VppPin(int pin);
     void VppPinOff(int pin);

@@ -58,8 +58,7 @@ std::vector<int> PageSdpForm::HighAddressPins() const {
         case Routing::Eeprom28Only:
             return {31, 30, 27, 29, 8, 32, 7};
     }
-    // The 32-pin routing: A14 on 33, A15 7, A16 6, A17 34, A18 5.
-    return {31, 30, 27, 29, 8, 32, 33, 7, 6, 34, 5};
+    return FlashHighPins32();
 }
 
 void PageSdpForm::AfterHighAddressPins() {

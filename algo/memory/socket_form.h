@@ -35,6 +35,7 @@ struct VariantRecord {
     std::uint8_t ProgramPin = 0;       // socket pin pulsed to program one byte
     std::int8_t PulseCode = 0;         // family: program pulse choice
     std::int32_t VppMv = 0;            // family: programming voltage
+    std::int32_t VccMv = 0;            // family: the row's own supply level (0: the form's)
     std::uint32_t ContactLo = 0;       // socket pins 1..32 that must answer the contact test
     std::uint32_t ContactHi = 0;       // socket pins 33..48
 
@@ -152,6 +153,10 @@ protected:
     // does after them (TPW27x drives pin 5 high).
     virtual std::vector<int> HighAddressPins() const;
     virtual void AfterHighAddressPins() {}
+    // The 32-pin flash routing of the page-write and command-set flash forms:
+    // A8 31, A9 30, A10 27, A11 29, A12 8, A13 32, A14 33, A15 7, A16 6, A17 34,
+    // A18 5 (their WE pin 35 is then held high).
+    static std::vector<int> FlashHighPins32() { return {31, 30, 27, 29, 8, 32, 33, 7, 6, 34, 5}; }
 
     // The selected row; refuses (status text, nothing sent) when there is none.
     const VariantRecord& Row();

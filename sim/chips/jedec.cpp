@@ -20,10 +20,65 @@ std::vector<std::uint32_t> Repeat(std::vector<std::pair<std::uint32_t, int>> run
     return v;
 }
 
+// The 32-pin DIP of the byte-wide JEDEC flash in the socket: A18 on pin 1,
+// A17 on pin 30, no RESET#.
+const FlashPinout& Dip32JedecPinout() {
+    static const FlashPinout p{32,
+                               {12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, 1},
+                               {13, 14, 15, 17, 18, 19, 20, 21},
+                               22,
+                               24,
+                               31,
+                               0,
+                               0,
+                               0,
+                               {32},
+                               {16}};
+    return p;
+}
+
+// A byte-wide part of the socket: 5555h/2AAAh commands, uniform sectors.
+JedecPart Socket32(const char* name, std::uint32_t size, std::uint8_t mfr, std::uint8_t dev, std::uint32_t sector,
+                   Tenths vccMin, Tenths vccMax, Nanos program, Nanos sectorErase, Nanos chipErase, Tenths absAny,
+                   Tenths absVcc, Tenths absA9, Tenths absOe = 0) {
+    std::vector<std::uint32_t> sectors(size / sector, sector);
+    JedecPart p{name, &Dip32JedecPinout(), size, false, mfr, dev, 0x7FFF, sectors, vccMin, vccMax, program,
+                sectorErase, chipErase, JedecPart::Protect::None, 0, false, absAny, absVcc, absAny};
+    p.absA9 = absA9;
+    p.absOe = absOe;
+    return p;
+}
+
 std::vector<JedecPart> BuildParts() {
     const Nanos us = Microsecond, ms = Millisecond, s = Second;
     const std::uint32_t K = 1024;
-    return {
+    std::vector<JedecPart> socket = {
+        // AMD Am29F010 / Am29F040: 16 KiB / 64 KiB sectors, 4.5-5.5 V, byte program 7 us (the
+        // forms' tail leaves 30 us), chip erase typical 1 s / 8 s, the Am29F040 lowered to
+        // 2.9 s (the forms wait 30 long waits, 3 s). Pins VCC + 0.5 V, VCC 7 V, A9 and OE# 12.5 V.
+        Socket32("AM29F010", 128 * K, 0x01, 0x20, 16 * K, 45, 55, 7 * us, 1 * s, 1 * s, 60, 70, 125, 125),
+        Socket32("AM29F040", 512 * K, 0x01, 0xA4, 64 * K, 45, 55, 7 * us, 1 * s, 2900 * ms, 60, 70, 125, 125),
+        // Atmel AT49F010/020/040: 4.5-5.5 V, byte program 30 us typical, lowered to 10 us (the
+        // form's tail is one 10 us wait and the next command 1 us later), chip erase 10 s (the
+        // form waits 100 long waits); inputs 6.25 V, A9 and OE 13.5 V.
+        Socket32("AT49F010", 128 * K, 0x1F, 0x17, 128 * K, 45, 55, 10 * us, 10 * s, 9500 * ms, 62, 70, 135, 135),
+        Socket32("AT49F020", 256 * K, 0x1F, 0x0B, 256 * K, 45, 55, 10 * us, 10 * s, 9500 * ms, 62, 70, 135, 135),
+        Socket32("AT49F040", 512 * K, 0x1F, 0x13, 512 * K, 45, 55, 10 * us, 10 * s, 9500 * ms, 62, 70, 135, 135),
+        // Macronix MX29F040: 64 KiB sectors, byte program 7 us typical, lowered to 0.9 us (the
+        // form sends the next byte's first command cycle 1 us after the data cycle), chip
+        // erase lowered to 1.9 s (the form waits 20 long waits); pins 7 V, A9 and OE 13.5 V.
+        Socket32("MX29F040", 512 * K, 0xC2, 0xA4, 64 * K, 45, 55, 900, 1 * s, 1900 * ms, 70, 70, 135, 135),
+        // SST39SF010A/020A/040: 4 KiB sectors, 4.5-5.5 V, byte program 14 us, sector erase
+        // 18 ms, chip erase 70 ms; pins VDD + 0.5 V, A9 14 V.
+        Socket32("SST39SF010A", 128 * K, 0xBF, 0xB5, 4 * K, 45, 55, 14 * us, 18 * ms, 70 * ms, 60, 70, 140),
+        Socket32("SST39SF020A", 256 * K, 0xBF, 0xB6, 4 * K, 45, 55, 14 * us, 18 * ms, 70 * ms, 60, 70, 140),
+        Socket32("SST39SF040", 512 * K, 0xBF, 0xB7, 4 * K, 45, 55, 14 * us, 18 * ms, 70 * ms, 60, 70, 140),
+        // SST39VF010/020/040: the same at 2.7-3.6 V; VDD rated 4.0 V, pins VDD + 0.5 V, A9 13.2 V.
+        Socket32("SST39VF010", 128 * K, 0xBF, 0xD5, 4 * K, 27, 36, 14 * us, 18 * ms, 70 * ms, 41, 40, 132),
+        Socket32("SST39VF020", 256 * K, 0xBF, 0xD6, 4 * K, 27, 36, 14 * us, 18 * ms, 70 * ms, 41, 40, 132),
+        Socket32("SST39VF040", 512 * K, 0xBF, 0xD7, 4 * K, 27, 36, 14 * us, 18 * ms, 70 * ms, 41, 40, 132),
+    };
+    std::vector<JedecPart> adapter = {
         // Atmel AT49BV322A (bottom boot) / AT49BV322AT (top boot): 2M x 16, 2.65..3.6 V, eight
         // 4K-word and sixty-three 32K-word sectors, word program 12 us, sector erase 300 ms; the
         // chip erase is taken as its 64 sector erases' worth (19.2 s). Sector lockdown, 128-bit
@@ -44,6 +99,8 @@ std::vector<JedecPart> BuildParts() {
          {16 * K, 8 * K, 8 * K, 96 * K, 128 * K}, 45, 55, 30 * us, 1 * s, 10 * s, P::BootLockout, 0, false, 62,
          62, 62},
     };
+    adapter.insert(adapter.end(), socket.begin(), socket.end());
+    return adapter;
 }
 
 }  // namespace
@@ -73,6 +130,8 @@ AbsoluteMaximum JedecFlash::Ratings() const {
     r.anyPin = part_.absAny;
     for (int p : part_.pinout->vcc) r.pins.push_back({p, part_.absVcc});
     if (part_.pinout->reset) r.pins.push_back({part_.pinout->reset, part_.absReset});
+    if (part_.absA9 > part_.absAny) r.pins.push_back({part_.pinout->address[9], part_.absA9});
+    if (part_.absOe > part_.absAny) r.pins.push_back({part_.pinout->oe, part_.absOe});
     return r;
 }
 
@@ -110,6 +169,12 @@ void JedecFlash::PowerDown(ChipPins& pins) {
 bool JedecFlash::ResetAtVid(ChipPins& pins) const {
     if (!part_.pinout->reset) return false;
     const Tenths v = pins.SupplyVoltage(part_.pinout->reset);
+    return v >= kVidMin && v <= kVidMax;
+}
+
+bool JedecFlash::A9AtVid(ChipPins& pins) const {
+    if (part_.absA9 == 0) return false;
+    const Tenths v = pins.SupplyVoltage(part_.pinout->address[9]);
     return v >= kVidMin && v <= kVidMax;
 }
 
@@ -163,7 +228,8 @@ void JedecFlash::OnPinsChanged(ChipPins& pins) {
     const bool ce = !pins.High(po.ce), oe = !pins.High(po.oe), we = pins.High(po.we);
     if (ce && !oe && !weHigh_ && we) Write(pins, Address(pins), DataIn(pins));
     weHigh_ = we;
-    outputs_ = ce && oe && we;
+    idByA9_ = A9AtVid(pins);
+    outputs_ = ce && oe && (we || idByA9_);
     if (outputs_) {
         Drive(pins);
     } else {
@@ -204,7 +270,7 @@ std::uint16_t JedecFlash::ReadValue(std::uint32_t bus) {
         const std::uint16_t dq7 = busy_ == Work::Program ? static_cast<std::uint16_t>(~workData_ & 0x80) : 0;
         return static_cast<std::uint16_t>(dq7 | (toggle_ ? 0x40 : 0));
     }
-    if (mode_ == Mode::Autoselect) {
+    if (mode_ == Mode::Autoselect || idByA9_) {
         const std::uint32_t k = part_.x16 && !wordMode_ ? bus >> 1 : bus;  // byte mode: word index
         if (part_.protectionRegister && k >= 0x80 && k <= 0x88) return pr_[k - 0x80];
         switch (k & 0xFF) {
@@ -336,6 +402,7 @@ void JedecFlash::Write(ChipPins& pins, std::uint32_t bus, std::uint16_t data) {
 SeatedPart MakeJedecFlash(std::string_view name) {
     const JedecPart* p = FindJedecPart(name);
     if (!p) return {};
+    if (p->pinout == &Dip32JedecPinout()) return {std::make_unique<JedecFlash>(*p), Placement::Dip(32)};
     return {std::make_unique<JedecFlash>(*p), AdapterPlacementFor(name, *p->pinout)};
 }
 

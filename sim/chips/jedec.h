@@ -44,7 +44,21 @@
 //              register; its command code and map follow the protection
 //              register these forms and the Intel-style parts share.)
 //
-// Busy times: the datasheets' typical figures, written in the part table.
+//   A9 at VID  (the byte-wide parts in the socket) 11.5..12.5 V on A9 with CE#
+//              and OE# low reads the autoselect codes (manufacturer at A0 = 0,
+//              device at A0 = 1, the protection of the addressed sector at
+//              A1 = 1). OE# low inhibits every write, so the codes read with WE#
+//              low too: the selection dialog's Detect MFG ID holds every control
+//              pin low and reads them as the datasheets' read with OE# low.
+//   high-voltage sector protection (Am29F, MX29F, AT49F, SST39 in the socket)
+//              is not modelled: the AMD sheets leave the method to a supplement
+//              that is not public, and no form's sequence is known to meet
+//              another part's published conditions; protection set by a test
+//              (SetProtected) stays as it is, and program and erase honour it.
+//
+// Busy times: the datasheets' typical figures, written in the part table,
+// lowered where a form's command stream leaves less time (written beside the
+// part).
 #pragma once
 
 #include <cstdint>
@@ -75,6 +89,10 @@ struct JedecPart {
     int bootSector;              // BootLockout: the sector of the boot block
     bool protectionRegister;
     Tenths absAny, absVcc, absReset;  // absolute maximum ratings
+    // Autoselect by 11.5-12.5 V on A9 (the 32-pin parts in the socket): its
+    // rating, 0 where the part has none.
+    Tenths absA9 = 0;
+    Tenths absOe = 0;  // OE#'s own rating where higher than any pin's
 };
 
 const std::vector<JedecPart>& JedecParts();
@@ -123,6 +141,7 @@ private:
     void Write(ChipPins& pins, std::uint32_t bus, std::uint16_t data);
     bool Writable(int sector, ChipPins& pins) const;
     bool ResetAtVid(ChipPins& pins) const;
+    bool A9AtVid(ChipPins& pins) const;
     void Start(Work w, std::uint32_t byteAddr, std::uint16_t data, Nanos t);
     void Finish();
 
@@ -135,6 +154,7 @@ private:
     bool wordMode_ = false;
     bool weHigh_ = true;
     bool outputs_ = false;
+    bool idByA9_ = false;
     Mode mode_ = Mode::Array;
     int step_ = 0;             // position in an AA 55 sequence
     bool programNext_ = false, prNext_ = false;

@@ -1,0 +1,865 @@
+#include "algo/memory/p29f.h"
+
+#include <cstdio>
+
+#include "algo/common/scan.h"
+
+#include "catalog/form.h"
+#include "catalog/typedlg.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kCE = 26;
+constexpr int kOE = 28;
+constexpr int kA9 = 30;
+constexpr int kWE = 35;
+constexpr int kGround = 20;
+constexpr int kBlock = 1024;
+constexpr int kHighMv = 12000;
+constexpr int kRows = 20;
+constexpr const char* kIdLabel = " MFG ID   \xef\xbc\x9a";
+
+// The rows of TP29fxxx and TAMD29f040x (the latter names rows 1 to 5 "AM29f...").
+void P29Rows(std::vector<VariantRecord>& t, const char* const names[5]) {
+    t.assign(kRows, VariantRecord{});
+    t[0] = MakeVariant("???", 0, 0, 0, 0, 0, 0, {});
+    t[0].ForcedHigh = 0;
+    const std::int32_t last[5] = {0x7FFF, 0xFFFF, 0x1FFFF, 0x3FFFF, 0x7FFFF};
+    for (int i = 0; i < 5; ++i) t[static_cast<std::size_t>(i + 1)] = MakeVariant(names[i], last[i], 36, 0, 0, 0, 0, {});
+    for (int i = 3; i <= 4; ++i) {
+        auto [lo, hi] = ContactPins({{6, 33}, {35, 36}});
+        t[static_cast<std::size_t>(i)].ContactLo = lo;
+        t[static_cast<std::size_t>(i)].ContactHi = hi;
+    }
+    auto [lo5, hi5] = ContactPins({{5, 36}});
+    t[5].ContactLo = lo5;
+    t[5].ContactHi = hi5;
+    const char* boot[6] = {"29f001 BX-T ", "29f001 BX-B ", "29f002 Bx-T ", "29f002 Bx-B ", "29f004 Bx-T ", "29f004 Bx-B "};
+    for (int i = 0; i < 6; ++i) {
+        const std::int32_t l = i < 2 ? 0x1FFFF : (i < 4 ? 0x3FFFF : 0x7FFFF);
+        t[static_cast<std::size_t>(6 + i)] =
+            i == 5 ? MakeVariant(boot[i], l, 36, 5, 0, 0, 0, {{5, 36}}) : MakeVariant(boot[i], l, 36, 5, 0, 0, 0, {{6, 33}, {35, 36}});
+    }
+}
+
+}  // namespace
+
+// ---- the shared frame -----------------------------------------------------------------------
+
+JedecByteForm::JedecByteForm(Workbench& w, std::string caption) : SocketForm(w, std::move(caption), kRows) {
+    LoopInclusive = true;
+    ReadLikeLaterForms = true;
+    BlankFromZero = true;
+    SeatedChipCheck = true;
+    UsesVpp = false;
+    Writing = {kBlock, 256, 0};
+}
+
+VariantRecord JedecByteForm::JRow(const char* name, std::int32_t last, int vpp,
+                                  std::initializer_list<std::pair<int, int>> contact, int vccMv) {
+    VariantRecord r = MakeVariant(name, last, last ? 36 : 0, vpp, 0, 0, 0, contact);
+    if (last == 0) r.ForcedHigh = 0;
+    r.VccMv = vccMv;
+    return r;
+}
+
+void JedecByteForm::ShowRow(const VariantRecord& r, bool typeText) {
+    if (typeText && Has(kType)) Put(kType, wb.sel.TypeText);
+    if (wb.FileWin) wb.FileWin->EndAddr = r.LastAddress;
+    wb.Display();
+    Offsets.Length = r.LastAddress;
+    Offsets.ShowAll();
+}
+
+bool JedecByteForm::PowerUp(const VariantRecord& r) {
+    if (running_ == Ground::Before) Ep3.GndPin(kGround);
+    Ep3.VccPin(r.VccPin);
+    if (running_ == Ground::After) Ep3.GndPin(kGround);
+    return Ep3.CheckCurrent() != 0;
+}
+
+void JedecByteForm::ReadClick() {
+    running_ = GroundRead;
+    SocketForm::ReadClick();
+}
+
+void JedecByteForm::BlankClick() {
+    running_ = GroundBlank;
+    SocketForm::BlankClick();
+}
+
+void JedecByteForm::VerifyClick() {
+    running_ = GroundVerify;
+    SocketForm::VerifyClick();
+}
+
+void JedecByteForm::WriteClick() {
+    running_ = GroundWrite;
+    SocketForm::WriteClick();
+}
+
+void JedecByteForm::BeforeReadEnable(const VariantRecord&) {
+    if (!CePulseBeforeRead) return;
+    Ep3.PinHigh(kWE);
+    Ep3.PinHigh(kCE);
+}
+
+bool JedecByteForm::WriteBegin(const VariantRecord& r) {
+    if (!PowerUp(r)) return false;
+    Ep3.SetPortMode(WriteMode);
+    if (EnableOnce) Ep3.PinLow(kCE);
+    Ep3.PinHigh(kOE);
+    return true;
+}
+
+bool JedecByteForm::WriteBlockBegin(const VariantRecord&) {
+    if (!EnableOnce) {
+        Ep3.PinLow(kCE);
+        Ep3.PinHigh(kOE);
+    }
+    return true;
+}
+
+// Per byte: the three command cycles, the full address, the data cycle and the
+// form's tail. No polling: the tail must cover the chip's program time.
+void JedecByteForm::ProgramBlock(const VariantRecord&, const Block& b) {
+    for (int i = 0; i < b.count; ++i) {
+        Ep3.UsbPut2(OpCmdWrite5555, 0xAA);
+        Ep3.UsbPut2(OpCmdWrite2AAA, 0x55);
+        Ep3.UsbPut2(OpCmdWrite5555, 0xA0);
+        SetAddressParallel(b.chip + i);
+        Ep3.WriteLatch(2, *Image(b.file + i));
+        Put1(OpBusWrite);
+        ByteTail();
+    }
+}
+
+bool JedecByteForm::ReadBack(const VariantRecord&, const Block& b) {
+    Ep3.SetPortMode(ReadMode);
+    SetAddressParallel(b.chip);
+    if (ReadBackOeFirst) {
+        Ep3.PinLow(kOE);
+        Ep3.PinLow(kCE);
+    } else {
+        Ep3.PinLow(kCE);
+        Ep3.PinLow(kOE);
+    }
+    Put1(OpRead1K);
+    Flush();
+    Ep3.UsbReadExact(Ep3.UsbReplyBuf.data(), kBlock);
+    if (!MatchesImage(b.file, Ep3.UsbReplyBuf.data(), b.count)) return false;
+    if (ReadBackOeFirst) Ep3.PinHigh(kCE);
+    return true;
+}
+
+void JedecByteForm::ResetSocket(bool vpp) {
+    if (vpp) Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Ep3.SetAllPins(0);
+    Ep3.SetAllPins(255);
+}
+
+void JedecByteForm::ChipEraseCommand() {
+    Ep3.UsbPut2(OpCmdWrite5555, 0xAA);
+    Ep3.UsbPut2(OpCmdWrite2AAA, 0x55);
+    Ep3.UsbPut2(OpCmdWrite5555, 0x80);
+    Ep3.UsbPut2(OpCmdWrite5555, 0xAA);
+    Ep3.UsbPut2(OpCmdWrite2AAA, 0x55);
+    Ep3.UsbPut2(OpCmdWrite5555, 0x10);
+}
+
+std::vector<AlgoForm::BatchStep> JedecByteForm::BatchSteps() {
+    return {{"CheckBox1", [this] { EraseClick(); }},
+            {"CheckBox2", [this] { BlankClick(); }},
+            {"CheckBox3", [this] { WriteClick(); }},
+            {"CheckBox4", [this] { VerifyClick(); }}};
+}
+
+void JedecByteForm::Button1Click() {
+    Row();
+    if (NeedsFileWindow && !FileWindowForWrite("CheckBox3")) return;
+    if (OnePass) {
+        RunBatch(BatchSteps(), nullptr, false);
+        return;
+    }
+    SocketForm::Button1Click();
+}
+
+// ---- TP29fxxx ------------------------------------------------------------------------------------
+
+TP29fxxx::TP29fxxx(Workbench& w) : JedecByteForm(w, "AM29F") {
+    Texts.Read = "Read.";
+    Texts.BlankDone = "OK";
+    Texts.VerifyDone = "OK..";
+    WindowShape shape;
+    shape.IdLabel = kIdLabel;
+    shape.RunCaption = "Run ";
+    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
+                   {"Erase", "Erase", [this] { EraseClick(); }},
+                   {"Write", "Write ", [this] { WriteClick(); }},
+                   {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                   {"Blank", "Blank?", [this] { BlankClick(); }},
+                   {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }}},
+                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}},
+                  nullptr, shape);
+    FillVariantTable();
+}
+
+void TP29fxxx::FillVariantTable() {
+    static const char* const names[5] = {"29f256", "29f512", "29f010", "29f020", "29f040"};
+    P29Rows(Table, names);
+}
+
+void TP29fxxx::SetupForDevice() {
+    if (!SetupBegin()) return;
+    const VariantRecord& r = *SelectedRow();
+    Ep3.LoadBitFile("vex300.bit");
+    Ep3.GndPin(kGround);
+    Ep3.SetVpp(0);
+    Ep3.SetVcc(5000);
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+    SetCaption("0 to " + HexPlain(r.LastAddress));
+    ShowRow(r);
+}
+
+void TP29fxxx::ByteTail() {
+    for (int i = 0; i < 3; ++i) Put1(OpNop);
+}
+
+void TP29fxxx::EraseClick() {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    Status("Erasing");
+    ResetSocket();
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(r.VppPin);
+    if (!Ep3.CheckCurrent()) return;
+    Ep3.SetPortMode(PortModeReset);
+    SetAddressParallel(0);
+    Ep3.SetPortMode(PortModeReset);
+    Ep3.PinHigh(kOE);
+    Ep3.PinLow(kCE);
+    ChipEraseCommand();
+    for (int i = 0; i < 30; ++i) {
+        SetProgress(kProgress, 0, 30, i);
+        Put1(OpWait100ms);
+        Flush();
+    }
+    Success("OK");
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
+void TP29fxxx::MFGClick() {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    SocketForm::MFGClick();
+}
+
+void TP29fxxx::UnProtectChipClick() {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    Status("Unprotect Chip...");
+    const int m = wb.sel.GetParam("upr=");
+    if (m == 0) {
+        SetAddressParallel(0);
+        Ep3.WriteLatch(2, 0);
+        Ep3.SetVpp(kHighMv);
+        Put1(OpWaitSettle);
+        Ep3.PinLow(kCE);
+        Ep3.VccPin(r.VccPin);
+        if (!Ep3.CheckCurrent()) return;
+        Ep3.PinHigh(kA9);
+        Ep3.VppPin(kA9);
+        Ep3.PinLow(kOE);
+        Ep3.PinLow(kCE);
+        Put1(OpWaitSettle);
+        Ep3.PinHigh(kCE);
+        Put1(OpWaitSettle);
+    } else if (m == 1) {
+        SetAddressParallel(0x11240);
+        Ep3.SetVpp(kHighMv);
+        Put1(OpWait100ms);
+        Ep3.VccPin(r.VccPin);
+        if (!Ep3.CheckCurrent()) return;
+        Ep3.PinHigh(kOE);
+        Ep3.PinHigh(kCE);
+        Ep3.VppPin(kOE);
+        Ep3.VppPin(kWE);
+        Ep3.PinLow(kCE);
+        Flush();
+        Put1(OpWait100ms);
+        Ep3.PinHigh(kCE);
+    }
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Ep3.SetVpp(0);
+    Success("End.");
+}
+
+// ---- TAMD29f040x ---------------------------------------------------------------------------------
+
+TAMD29f040x::TAMD29f040x(Workbench& w) : JedecByteForm(w, "AMD 29F010/020/040") {
+    Texts.Read = "Read.";
+    Texts.BlankDone = "OK";
+    Texts.VerifyDone = "OK..";
+    NeedsFileWindow = true;
+    UsesVccKey = true;
+    WindowShape shape;
+    shape.IdLabel = kIdLabel;
+    shape.TypeField = false;
+    shape.ExitButton = false;
+    shape.RunCaption = "Run ";
+    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
+                   {"Erase", "Erase", [this] { EraseClick(); }},
+                   {"Write", "Write ", [this] { WriteClick(); }},
+                   {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                   {"Blank", "Blank?", [this] { BlankClick(); }},
+                   {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }},
+                   {"Button2", "Lock  ", [this] { Button2Click(); }}},
+                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}},
+                  nullptr, shape);
+    FillVariantTable();
+}
+
+void TAMD29f040x::FillVariantTable() {
+    static const char* const names[5] = {"AM29f256", "AM29f512", "AM29f010", "AM29f020", "AM29f040"};
+    P29Rows(Table, names);
+}
+
+void TAMD29f040x::SetupForDevice() {
+    if (!SetupBegin()) return;
+    const VariantRecord& r = *SelectedRow();
+    Ep3.LoadBitFile("vex300.bit");
+    Ep3.GndPin(kGround);
+    Ep3.SetVcc(LineVcc(1));
+    Ep3.SetVpp(kHighMv);
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+    ShowRow(r, false);
+}
+
+void TAMD29f040x::ByteTail() {
+    for (int i = 0; i < 3; ++i) Put1(OpNop);
+}
+
+void TAMD29f040x::EraseClick() {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    UnProtectChipClick();
+    Status("Erasing");
+    ResetSocket(false);
+    Ep3.VccPin(r.VccPin);
+    if (!Ep3.CheckCurrent()) return;
+    Ep3.PinHigh(kWE);
+    Ep3.SetPortMode(PortModeReset);
+    SetAddressParallel(0);
+    Ep3.SetPortMode(PortModeReset);
+    Ep3.PinHigh(kOE);
+    Ep3.PinLow(kCE);
+    ChipEraseCommand();
+    for (int i = 0; i < 30; ++i) {
+        SetProgress(kProgress, 0, 30, i);
+        Put1(OpWait100ms);
+        Flush();
+    }
+    Success("OK");
+    Ep3.VccPin(0);
+}
+
+// The ID with 12 V (setup's level) on A9: bytes 0, 1 and 2 of a block read.
+void TAMD29f040x::MFGClick() {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    SetAddressParallel(0);
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(kA9);
+    if (!Ep3.CheckCurrent()) return;
+    Ep3.SetPortMode(ReadMode);
+    Ep3.PinHigh(kWE);
+    Ep3.PinLow(kOE);
+    Ep3.PinLow(kCE);
+    Flush();
+    Put1(OpRead1K);
+    Flush();
+    Ep3.UsbReadExact(Ep3.UsbReplyBuf.data(), kBlock);
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    char text[64];
+    std::snprintf(text, sizeof text, "MFG:%02x, Device:%02x, Protect:%02x", Ep3.UsbReplyBuf[0], Ep3.UsbReplyBuf[1],
+                  Ep3.UsbReplyBuf[2]);
+    Success(text);
+}
+
+void TAMD29f040x::UnProtectChipClick() {
+    const VariantRecord& r = Row();
+    const int m = wb.sel.GetParam("upr=");
+    if (m == 1) {
+        SetAddressParallel(0x20);
+        Ep3.VccPin(r.VccPin);
+        if (!Ep3.CheckCurrent()) return;
+        Ep3.PinLow(kOE);
+        Ep3.PinHigh(kCE);
+        Ep3.VppPin(kWE);
+        Ep3.VppPin(kOE);
+        for (int i = 0; i < 2; ++i) {
+            Ep3.PinLow(kCE);
+            Put1(OpWait100ms);
+            Ep3.PinHigh(kCE);
+        }
+    } else if (m == 2) {
+        SetAddressParallel(0);
+        Ep3.WriteLatch(2, 0);
+        Ep3.PinLow(kCE);
+        Ep3.VccPin(r.VccPin);
+        Ep3.PinHigh(kA9);
+        Ep3.VppPin(kA9);
+        Ep3.PinLow(kOE);
+        Ep3.PinLow(kCE);
+        Put1(OpWaitSettle);
+        Ep3.PinHigh(kCE);
+        Put1(OpWaitSettle);
+    }
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+void TAMD29f040x::Button2Click() {
+    const VariantRecord& r = Row();
+    const int m = wb.sel.GetParam("upr=");
+    if (m == 1) {
+        SetAddressParallel(0);
+        Ep3.VccPin(r.VccPin);
+        if (!Ep3.CheckCurrent()) return;
+        Ep3.PinHigh(kWE);
+        Ep3.PinLow(kCE);
+        Ep3.VppPin(kA9);
+        Ep3.VppPin(kOE);
+        Ep3.PinLow(kWE);
+        Ep3.PinHigh(kWE);
+    }
+    Put1(OpWaitSettle);
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
+// ---- TAt49fx ----------------------------------------------------------------------------------------
+
+TAt49fx::TAt49fx(Workbench& w) : JedecByteForm(w, "ATMEL/WINBOND49f010/020") {
+    Texts.Read = "Reading";
+    Texts.ReadDone = "OK!!!!!";
+    GroundBlank = GroundVerify = Ground::After;
+    GroundWrite = Ground::Before;
+    EnableOnce = false;
+    UsesVccKey = true;
+    WindowShape shape;
+    shape.IdField = false;
+    shape.ExitButton = false;
+    shape.RunCaption = "Run ";
+    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
+                   {"Erase", "Erase", [this] { EraseClick(); }},
+                   {"Write", "Write ", [this] { WriteClick(); }},
+                   {"Verify", "Verify  ", [this] { VerifyClick(); }},
+                   {"Blank", "Blank?  ", [this] { BlankClick(); }}},
+                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Burn"}, {"CheckBox4", "Vrfy"}},
+                  nullptr, shape);
+    FillVariantTable();
+}
+
+void TAt49fx::FillVariantTable() {
+    Table.assign(kRows, VariantRecord{});
+    Table[0] = JRow("???", 0, 0, {});
+    Table[1] = JRow("AT49f010/001", 0x1FFFF, 0, {{6, 33}, {35, 36}});
+    Table[2] = JRow("AT49f020/002", 0x3FFFF, 0, {{6, 36}});
+    Table[3] = JRow("AT49f040/004", 0x7FFFF, 0, {{5, 36}});
+}
+
+// No VPP level: the rows' 50,000 mV cannot travel (it would arrive as 24.4 V),
+// and the form routes VPP to no pin.
+void TAt49fx::SetupForDevice() {
+    if (!SetupBegin()) return;
+    const VariantRecord& r = *SelectedRow();
+    Ep3.LoadBitFile("vex300.bit");
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+    SetCaption(r.Name);
+    ShowRow(r);
+    Ep3.SetVpp(0);
+    Ep3.SetVcc(LineVcc(1800));
+    Ep3.InitBitReverse();
+}
+
+void TAt49fx::ByteTail() { Put1(OpWaitPulse); }
+
+void TAt49fx::EraseClick() {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    Status("Erasing");
+    ResetSocket();
+    Ep3.GndPin(kGround);
+    Ep3.VccPin(r.VccPin);
+    if (!Ep3.CheckCurrent()) return;
+    SetAddressParallel(0);
+    Ep3.SetPortMode(PortModeReset);
+    Ep3.PinHigh(kOE);
+    Ep3.PinLow(kCE);
+    ChipEraseCommand();
+    for (int i = 0; i < 100; ++i) {
+        SetProgress(kProgress, 0, 100, i);
+        Put1(OpWait100ms);
+        Flush();
+    }
+    Success("OK");
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
+// The selection dialog's read; the status shows its three reply bytes.
+void TAt49fx::MFGClick() {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    if (!wb.TypeDlg) return;
+    wb.TypeDlg->MFRClick();
+    char text[32];
+    std::snprintf(text, sizeof text, "%02x,%02x,%02x", Ep3.UsbReplyBuf[0], Ep3.UsbReplyBuf[1], Ep3.UsbReplyBuf[2]);
+    Status(text);
+}
+
+// ---- TMx29fxxx1 -------------------------------------------------------------------------------------
+
+TMx29fxxx1::TMx29fxxx1(Workbench& w) : JedecByteForm(w, "Mx29F010/040/001/004") {
+    Texts.Read = "Read.";
+    Texts.BlankDone = "OK!";
+    Texts.VerifyDone = "OK..";
+    GroundWrite = Ground::After;
+    EnableOnce = false;
+    ReadBackBlocks = true;
+    OnePass = true;
+    Writing.ReadBackEvery = kBlock;
+    WindowShape shape;
+    shape.RunCaption = "Run ";
+    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
+                   {"Erase", "Erase", [this] { EraseClick(); }},
+                   {"Write", "Write ", [this] { WriteClick(); }},
+                   {"Verify", "Verify  ", [this] { VerifyClick(); }},
+                   {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                   {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }}},
+                  {{"CheckBox1", "Erase "},
+                   {"CheckBox2", "Blank?", false},
+                   {"CheckBox3", "Burn"},
+                   {"CheckBox4", "Vrfy"},
+                   {"CheckBox5", "Unlock", false}},
+                  nullptr, shape);
+    FillVariantTable();
+}
+
+void TMx29fxxx1::FillVariantTable() {
+    Table.assign(kRows, VariantRecord{});
+    Table[0] = JRow("???", 0, 0, {});
+    Table[1] = JRow("Mx29f010/001", 0x1FFFF, 0, {});
+    Table[2] = JRow("Mx29f020/002", 0x3FFFF, 0, {});
+    Table[3] = JRow("Mx29f040/004", 0x7FFFF, 0, {});
+}
+
+void TMx29fxxx1::SetupForDevice() {
+    if (!SetupBegin()) return;
+    const VariantRecord& r = *SelectedRow();
+    Ep3.LoadBitFile("vex300.bit");
+    Ep3.GndPin(kGround);
+    Ep3.SetVpp(0);
+    Ep3.SetVcc(5000);
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+    SetCaption(r.Name);
+    ShowRow(r);
+}
+
+void TMx29fxxx1::EraseClick() {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    Status("Erasing");
+    Ep3.VccPin(0);
+    Ep3.SetAllPins(0);
+    Put1(OpWait100ms);
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(r.VppPin);
+    if (!Ep3.CheckCurrent()) return;
+    Ep3.SetPortMode(PortModeReset);
+    SetAddressParallel(0);
+    Ep3.SetPortMode(PortModeReset);
+    Ep3.PinHigh(kOE);
+    Ep3.PinLow(kCE);
+    ChipEraseCommand();
+    for (int i = 0; i < 20; ++i) {
+        Status("Erasing " + std::to_string(i));
+        Put1(OpWait100ms);
+        Flush();
+    }
+    Success("OK");
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
+void TMx29fxxx1::UnProtectChipClick() {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    Ep3.VccPin(0);
+    Ep3.SetAllPins(0);
+    Put1(OpWait100ms);
+    Status("Unprotect Chip...");
+    SetAddressParallel(0);
+    Ep3.SetVpp(kHighMv);
+    Put1(OpWaitSettle);
+    Ep3.PinLow(kCE);
+    Ep3.VccPin(r.VccPin);
+    Ep3.PinHigh(kOE);
+    Ep3.PinHigh(kA9);
+    Ep3.PinHigh(10);
+    Ep3.VppPin(kOE);
+    Ep3.VppPin(kA9);
+    if (!Ep3.CheckCurrent()) return;
+    Ep3.PinLow(kWE);
+    Put1(OpWaitSettle);
+    Ep3.PinHigh(kWE);
+    Put1(OpWaitSettle);
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Ep3.SetVpp(0);
+    Success("OK");
+}
+
+std::vector<AlgoForm::BatchStep> TMx29fxxx1::BatchSteps() {
+    std::vector<BatchStep> steps{{"CheckBox5", [this] { UnProtectChipClick(); }}};
+    for (BatchStep& s : JedecByteForm::BatchSteps()) steps.push_back(std::move(s));
+    return steps;
+}
+
+// ---- Tv29c51004x ------------------------------------------------------------------------------------
+
+Tv29c51004x::Tv29c51004x(Workbench& w) : JedecByteForm(w, "MOSEL VITELIC ") {
+    Texts.Read = "Reading";
+    Texts.ReadDone = "OK!!!!!";
+    Texts.Blank = "Checking blank...";
+    Texts.Verify = "Verifying..";
+    GroundRead = GroundBlank = GroundVerify = Ground::None;
+    OnePass = true;
+    NeedsFileWindow = true;
+    WindowShape shape;
+    shape.IdLabel = kIdLabel;
+    shape.RunCaption = "Run ";
+    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
+                   {"Erase", "Erase", [this] { EraseClick(); }},
+                   {"Write", "Write", [this] { WriteClick(); }},
+                   {"Verify", "Vrfy.", [this] { VerifyClick(); }},
+                   {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                   {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }},
+                   {"Protect", "Lock  ", [this] { ProtectClick(); }}},
+                  {{"CheckBox1", "Ers."},
+                   {"CheckBox2", "Blank?"},
+                   {"CheckBox3", "Burn"},
+                   {"CheckBox4", "Vrfy"},
+                   {"CheckBox5", "Unlock", false},
+                   {"CheckBox6", "Lock  ", false}},
+                  nullptr, shape);
+    FillVariantTable();
+}
+
+void Tv29c51004x::FillVariantTable() {
+    Table.assign(kRows, VariantRecord{});
+    Table[0] = JRow("???", 0, 0, {});
+    Table[1] = JRow("No256", 0x7FFF, 0, {});
+    Table[2] = JRow("V29C51000T/B", 0xFFFF, 0, {});
+    Table[3] = JRow("V29C51001T/B", 0x1FFFF, 0, {});
+    Table[4] = JRow("V29C51002T/B", 0x3FFFF, 0, {});
+    Table[5] = JRow("V29C51004T/B", 0x7FFFF, 0, {});
+}
+
+void Tv29c51004x::SetupForDevice() {
+    if (!SetupBegin()) return;
+    const VariantRecord& r = *SelectedRow();
+    Ep3.LoadBitFile("vex300.bit");
+    Ep3.SetVcc(5000);
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+    SetCaption("0 to " + HexPlain(r.LastAddress));
+    ShowRow(r);
+    Ep3.SetVpp(0);
+    Ep3.InitBitReverse();
+    Ep3.GndPin(kGround);
+}
+
+void Tv29c51004x::EraseClick() {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    Status("Erasing");
+    ResetSocket();
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(r.VppPin);
+    if (!Ep3.CheckCurrent()) return;
+    Ep3.SetPortMode(PortModeReset);
+    SetAddressParallel(0);
+    Ep3.SetPortMode(PortModeReset);
+    Ep3.PinHigh(kOE);
+    Ep3.PinLow(kCE);
+    ChipEraseCommand();
+    for (int i = 0; i <= 20; ++i) {
+        Status("Erasing " + std::to_string(i));
+        Put1(OpWait100ms);
+        Flush();
+    }
+    Success("OK");
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
+void Tv29c51004x::ProtectClick() {
+    const VariantRecord& r = Row();
+    Status("Protect Boot...");
+    Ep3.SetVpp(kHighMv);
+    Put1(OpWait100ms);
+    Ep3.WriteLatch(2, 0xFF);
+    Ep3.VccPin(r.VccPin);
+    SetAddressParallel(0x200);
+    Ep3.PinLow(kCE);
+    Ep3.PinLow(kWE);
+    Ep3.VppPin(kA9);
+    Ep3.VppPin(kOE);
+    Ep3.PinHigh(kOE);
+    Ep3.PinHigh(kWE);
+    Ep3.PinHigh(kCE);
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Ep3.SetVpp(0);
+    Success("End");
+}
+
+void Tv29c51004x::UnProtectChipClick() {
+    const VariantRecord& r = Row();
+    Status("UnProtect Boot...");
+    Ep3.SetVpp(kHighMv);
+    Put1(OpWait100ms);
+    Ep3.WriteLatch(2, 1);
+    Ep3.VccPin(r.VccPin);
+    SetAddressParallel(0x200);
+    Ep3.PinHigh(kCE);
+    Ep3.VppPin(kOE);
+    Ep3.VppPin(kA9);
+    if (!Ep3.CheckCurrent()) return;
+    Ep3.VppPin(kCE);
+    Ep3.PinHigh(kOE);
+    Ep3.PinLow(kWE);
+    Ep3.PinHigh(kWE);
+    Ep3.PinHigh(kCE);
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Ep3.SetVpp(0);
+    Success("End");
+}
+
+// Lock is the pass's last step: before "End OK.." and the count, so a failed
+// Lock ends the pass without them.
+std::vector<AlgoForm::BatchStep> Tv29c51004x::BatchSteps() {
+    std::vector<BatchStep> steps{{"CheckBox5", [this] { UnProtectChipClick(); }}};
+    for (BatchStep& s : JedecByteForm::BatchSteps()) steps.push_back(std::move(s));
+    steps.push_back({"CheckBox6", [this] { ProtectClick(); }});
+    return steps;
+}
+
+// ---- Tsst29xf1 --------------------------------------------------------------------------------------
+
+Tsst29xf1::Tsst29xf1(Workbench& w) : JedecByteForm(w, "AM29F") {
+    Texts.Read = "Read.";
+    Texts.ReadDone = "OK";
+    GroundRead = GroundBlank = GroundVerify = Ground::None;
+    EnableOnce = false;
+    ReadBackBlocks = true;
+    ReadBackOeFirst = true;
+    CePulseBeforeRead = true;
+    Writing.ReadBackEvery = kBlock;
+    WindowShape shape;
+    shape.IdButton = nullptr;
+    shape.IdField = false;
+    shape.ExitButton = false;
+    shape.RunCaption = "Run ";
+    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
+                   {"Erase", "Erase", [this] { EraseClick(); }},
+                   {"Write", "Write ", [this] { WriteClick(); }},
+                   {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                   {"Blank", "Blank?  ", [this] { BlankClick(); }}},
+                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}},
+                  [this] { AddRadio("RadioGroup1", "Speed ", {"\xe5\xbf\xab", "Mid.", "\xe6\x85\xa2"}, 1); }, shape);
+    FillVariantTable();
+}
+
+void Tsst29xf1::FillVariantTable() {
+    Table.assign(kRows, VariantRecord{});
+    Table[0] = JRow("???", 0, 0, {});
+    Table[1] = JRow("1: 29f256", 0x7FFF, 0, {}, 5000);
+    Table[2] = JRow("2: 29f512", 0xFFFF, 0, {}, 5000);
+    Table[3] = JRow("3: 29F010", 0x1FFFF, 0, {{6, 33}, {35, 36}}, 5000);
+    Table[4] = JRow("4: 29F020", 0x3FFFF, 0, {{6, 36}}, 5000);
+    Table[5] = JRow("5: 29F040", 0x7FFFF, 0, {{6, 36}}, 5000);
+    Table[6] = JRow("6: 39LF/VF512", 0xFFFF, 0, {}, 3300);
+    Table[7] = JRow("7: 39LF/VF010", 0x1FFFF, 0, {{6, 33}, {35, 36}}, 3300);
+    Table[8] = JRow("8: 39LF/VF020", 0x3FFFF, 0, {{6, 36}}, 3300);
+    Table[9] = JRow("9: 39LF/VF040", 0x7FFFF, 0, {{6, 36}}, 3300);
+}
+
+void Tsst29xf1::SetupForDevice() {
+    if (!SetupBegin()) return;
+    const VariantRecord& r = *SelectedRow();
+    Ep3.LoadBitFile("vex300.bit");
+    Ep3.SetVcc(r.VccMv);
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+    SetCaption("0 to " + HexPlain(r.LastAddress));
+    ShowRow(r);
+    Ep3.SetVpp(0);
+    Ep3.InitBitReverse();
+    Ep3.GndPin(kGround);
+}
+
+// One 0x00, then (Speed + 1) pairs: 3, 5 or 7 filler waits.
+void Tsst29xf1::ByteTail() {
+    Put1(OpNop);
+    const int k = ItemIndex("RadioGroup1");
+    for (int i = 0; i <= k; ++i) {
+        Put1(OpNop);
+        Put1(OpNop);
+    }
+}
+
+void Tsst29xf1::EraseClick() {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    Status("Erasing");
+    ResetSocket();
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(r.VppPin);
+    if (!Ep3.CheckCurrent()) return;
+    SetAddressParallel(0);
+    Status("Erase...");
+    Ep3.SetPortMode(PortModeReset);
+    Ep3.PinHigh(kOE);
+    Ep3.PinLow(kCE);
+    ChipEraseCommand();
+    for (int i = 0; i < 21; ++i) Put1(OpWait100ms);
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+QUILLA_FORM(TP29fxxx);
+QUILLA_FORM(TAMD29f040x);
+QUILLA_FORM(TAt49fx);
+QUILLA_FORM(TMx29fxxx1);
+QUILLA_FORM(Tv29c51004x);
+QUILLA_FORM(Tsst29xf1);
+
+}  // namespace quilla

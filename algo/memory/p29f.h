@@ -1,0 +1,149 @@
+// JEDEC-command byte-program flash in the 32-pin socket position: every byte
+// by AA 5555h, 55 2AAAh, A0 5555h and the data cycle, the chip erase by AA 55
+// 80 AA 55 10. TP29fxxx (keyword P29F), TAMD29f040x (AMD29f040, with its own ID
+// read), TAt49fx (AT49F), TMx29fxxx1 (MX29F), Tv29c51004x (V29C51004) and
+// Tsst29xf1 (SST29XF) share JedecByteForm and differ in the knobs below; their
+// Unlock and Lock are fixed high-voltage sequences (12 V on A9, OE, WE or CE).
+#pragma once
+
+#include <string>
+
+#include "algo/memory/socket_form.h"
+
+namespace quilla {
+
+class JedecByteForm : public SocketForm {
+public:
+    JedecByteForm(Workbench& wb, std::string caption);
+
+    void ReadClick() override;
+    void BlankClick() override;
+    void VerifyClick() override;
+    void WriteClick() override;
+    virtual void EraseClick() = 0;
+    virtual void UnProtectChipClick() {}
+    virtual void ProtectClick() {}
+
+protected:
+    // Where an operation routes ground to pin 20: not at all (setup's), before
+    // VCC or right after it.
+    enum class Ground { None, Before, After };
+    Ground GroundRead = Ground::Before, GroundBlank = Ground::Before, GroundVerify = Ground::Before;
+    Ground GroundWrite = Ground::None;
+    // Write: CE low and OE high once before the blocks (false: at every block).
+    bool EnableOnce = true;
+    // Write reads back the blocks on 1 KiB boundaries; OE before CE in it, CE
+    // high after a clean compare.
+    bool ReadBackBlocks = false;
+    bool ReadBackOeFirst = false;
+    // A chip-enable pulse before reading (Tsst29xf1).
+    bool CePulseBeforeRead = false;
+    // The batch: one pass (with "Must open a file to write..." when asked).
+    bool OnePass = false;
+    bool NeedsFileWindow = false;
+
+    std::vector<int> HighAddressPins() const override { return FlashHighPins32(); }
+    void AfterHighAddressPins() override { Ep3.PinHigh(35); }
+    bool PowerUp(const VariantRecord& r) override;
+    bool WriteBegin(const VariantRecord& r) override;
+    bool WriteBlockBegin(const VariantRecord& r) override;
+    void ProgramBlock(const VariantRecord& r, const Block& b) override;
+    bool ReadBack(const VariantRecord& r, const Block& b) override;
+    void BeforeReadEnable(const VariantRecord& r) override;
+    void Button1Click() override;
+    std::vector<BatchStep> BatchSteps() override;
+
+    // What follows each byte's data cycle (the chip's program time).
+    virtual void ByteTail() = 0;
+
+    static VariantRecord JRow(const char* name, std::int32_t last, int vpp,
+                              std::initializer_list<std::pair<int, int>> contact, int vccMv = 0);
+    // VPP off, VCC off, every socket pin low, then every pin high (`vpp`: with
+    // the VPP routing switched off first).
+    void ResetSocket(bool vpp = true);
+    // AA 55 80 AA 55 10 through the command cycles.
+    void ChipEraseCommand();
+    // The end of setup: the type line, the buffer window, Length and the offsets.
+    void ShowRow(const VariantRecord& r, bool typeText = true);
+
+    Ground running_ = Ground::None;  // the ground rule of the operation under way
+};
+
+class TP29fxxx : public JedecByteForm {
+public:
+    explicit TP29fxxx(Workbench& wb);
+    void SetupForDevice() override;
+    void FillVariantTable() override;
+    void EraseClick() override;
+    void MFGClick() override;
+    void UnProtectChipClick() override;
+
+protected:
+    void ByteTail() override;
+};
+
+class TAMD29f040x : public JedecByteForm {
+public:
+    explicit TAMD29f040x(Workbench& wb);
+    void SetupForDevice() override;
+    void FillVariantTable() override;
+    void EraseClick() override;
+    void MFGClick() override;
+    void UnProtectChipClick() override;
+    void Button2Click();
+
+protected:
+    void ByteTail() override;
+};
+
+class TAt49fx : public JedecByteForm {
+public:
+    explicit TAt49fx(Workbench& wb);
+    void SetupForDevice() override;
+    void FillVariantTable() override;
+    void EraseClick() override;
+    void MFGClick() override;
+
+protected:
+    void ByteTail() override;
+};
+
+class TMx29fxxx1 : public JedecByteForm {
+public:
+    explicit TMx29fxxx1(Workbench& wb);
+    void SetupForDevice() override;
+    void FillVariantTable() override;
+    void EraseClick() override;
+    void UnProtectChipClick() override;
+
+protected:
+    void ByteTail() override {}
+    std::vector<BatchStep> BatchSteps() override;
+};
+
+class Tv29c51004x : public JedecByteForm {
+public:
+    explicit Tv29c51004x(Workbench& wb);
+    void SetupForDevice() override;
+    void FillVariantTable() override;
+    void EraseClick() override;
+    void UnProtectChipClick() override;
+    void ProtectClick() override;
+
+protected:
+    void ByteTail() override {}
+    std::vector<BatchStep> BatchSteps() override;
+};
+
+class Tsst29xf1 : public JedecByteForm {
+public:
+    explicit Tsst29xf1(Workbench& wb);
+    void SetupForDevice() override;
+    void FillVariantTable() override;
+    void EraseClick() override;
+
+protected:
+    void ByteTail() override;
+};
+
+}  // namespace quilla
