@@ -88,7 +88,16 @@ void Xc9500xlChip::CaptureDr() {
 }
 
 void Xc9500xlChip::UpdateDr() {
-    if (DrLength() < 18) return;
+    // Only the ISP instructions' registers carry status, address and data;
+    // IDCODE (32 bits, longer than 18) is no such register.
+    switch (ir_) {
+        case kFerase:
+        case kFbulk:
+        case kFblank:
+        case kFpgm:
+        case kFvfy: break;
+        default: return;
+    }
     const bool valid = dr_[0], strobe = dr_[1];
     if (busy_) return;  // a strobe while busy is ignored
     address_ = static_cast<std::uint16_t>(Bits(dr_, 2, 16));
