@@ -40,6 +40,7 @@ DESIGNS=(
   tsop29cmd2aa
   tsop29cmd2aaa
   i2c24c
+  em78p156 em78p447 em78p153 em78p458
 )
 
 here="$(cd "$(dirname "$0")/.." && pwd)"

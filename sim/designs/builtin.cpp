@@ -5,6 +5,7 @@
 #include "sim/designs/avrspi.h"
 #include "sim/designs/adapter.h"
 #include "sim/designs/chkpin.h"
+#include "sim/designs/em78.h"
 #include "sim/designs/i2c24c.h"
 #include "sim/designs/p93cxxx.h"
 #include "sim/designs/pic_serial.h"
@@ -44,6 +45,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<Atiny12Design>();
     registry.Add<Atiny15Design>();
     RegisterPicSerialDesigns(registry);
+    RegisterEm78Designs(registry);
     registry.Add<X28cDesign>();
     registry.Add<IcTestDesign>();
     registry.Add<Jtag1Design>();
