@@ -41,6 +41,7 @@ DESIGNS=(
   tsop29cmd2aaa
   i2c24c
   em78p156 em78p447 em78p153 em78p458
+  mdt2000
 )
 
 here="$(cd "$(dirname "$0")/.." && pwd)"

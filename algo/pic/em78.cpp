@@ -96,12 +96,6 @@ Em78Row EmRow(const char* name, int vpp, int vcc, int gnd, std::int32_t last) {
     return r;
 }
 
-std::uint32_t PinBit(int pin, bool high) {
-    if (pin >= 1 && pin <= 32 && !high) return 1u << (pin - 1);
-    if (pin >= 33 && pin <= 48 && high) return 1u << (pin - 33);
-    return 0;
-}
-
 }  // namespace
 
 TEm78p156::TEm78p156(Workbench& w, bool p447) : Em78Form(w, p447 ? "EM78P447" : "EMC78P156E"), p447_(p447) {
@@ -237,9 +231,7 @@ void TEm78p156::EnterProgramMode(bool config) {
 }
 
 bool TEm78p156::Seated() {
-    const std::uint32_t lo = PinBit(row_.VppPin, false) | PinBit(row_.VccPin, false) | PinBit(row_.GndPin, false);
-    const std::uint32_t hi = PinBit(row_.VppPin, true) | PinBit(row_.VccPin, true) | PinBit(row_.GndPin, true);
-    if (Ep3.TestPinContact(row_.GndPin, lo, hi) != 0) return true;
+    if (SupplyPinsTouch(row_.VppPin, row_.VccPin, row_.GndPin)) return true;
     StepFailed();
     return false;
 }

@@ -70,6 +70,15 @@ void PicForm::ShowProgress(std::int32_t a, std::int32_t last) {
 
 std::string PicForm::SideFile(const std::string& ext) const { return SideFilePath(wb, ext); }
 
+bool PicForm::SupplyPinsTouch(int vpp, int vcc, int gnd) {
+    std::uint32_t lo = 0, hi = 0;
+    for (int pin : {vpp, vcc, gnd}) {
+        if (pin >= 1 && pin <= 32) lo |= 1u << (pin - 1);
+        else if (pin >= 33 && pin <= 48) hi |= 1u << (pin - 33);
+    }
+    return Ep3.TestPinContact(gnd, lo, hi) != 0;
+}
+
 // ---- configuration controls ------------------------------------------------------------------
 
 void PicForm::DeclareConfigBoxes(const std::string& groupCaption) {

@@ -84,6 +84,11 @@ public:
     // no file of its own).
     std::string SideFile(const std::string& ext) const;
 
+    // The contact test on a row's VPP, VCC and ground pins (socket pins; 0 for
+    // none), whatever the options say: the check of the forms that run no
+    // contact test of their own, so that an empty socket never passes.
+    bool SupplyPinsTouch(int vpp, int vcc, int gnd);
+
 protected:
     // GroupBox1 with CheckBox1..CheckBox16 (15 and 16 disabled) and Label3
     // "Config = ffff"; every box and the group run ConfigClick.

@@ -14,6 +14,7 @@
 #include "sim/chips/c2051.h"
 #include "sim/chips/lpc76x.h"
 #include "sim/chips/em78.h"
+#include "sim/chips/mdt.h"
 #include "sim/chips/g22v10.h"
 #include "sim/chips/gal.h"
 #include "sim/chips/i2c.h"
@@ -47,6 +48,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterPic14(registry);
     RegisterPic12(registry);
     RegisterEm78(registry);
+    RegisterMdt(registry);
     RegisterFwhFlash(registry);
     RegisterGalParts(registry);
     RegisterG22v10Parts(registry);

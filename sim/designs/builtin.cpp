@@ -13,6 +13,7 @@
 #include "sim/designs/i82802.h"
 #include "sim/designs/lp76x.h"
 #include "sim/designs/mcs51.h"
+#include "sim/designs/mdt2000.h"
 #include "sim/designs/vex300.h"
 #include "sim/designs/vex310fw.h"
 #include "sim/designs/x28c.h"
@@ -46,6 +47,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<Atiny15Design>();
     RegisterPicSerialDesigns(registry);
     RegisterEm78Designs(registry);
+    registry.Add<Mdt2000Design>();
     registry.Add<X28cDesign>();
     registry.Add<IcTestDesign>();
     registry.Add<Jtag1Design>();

@@ -1,0 +1,472 @@
+#include "algo/pic/mdt.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "algo/common/sidefile.h"
+#include "algo/pic/mdt_convert.h"
+#include "app/binfile.h"
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kOscValues[4] = {9, 6, 5, 10};   // LP, XT, HS, RC
+constexpr int kOstValues[4] = {10, 9, 6, 5};   // 150 us, 20 ms, 40 ms, 80 ms
+
+int ValueOf(const int (&values)[4], int item) { return item >= 0 && item < 4 ? values[item] : 15; }
+int ItemOf(const int (&values)[4], unsigned v) {
+    for (int i = 0; i < 4; ++i)
+        if (static_cast<unsigned>(values[i]) == v) return i;
+    return -1;
+}
+
+MdtRow Row(const char* name, int vpp, int vcc, int gnd, int ps, int hs, int rs, int clk, int clk2, int reset,
+           std::int32_t last) {
+    MdtRow r;
+    r.Name = name;
+    r.VppPin = vpp, r.VccPin = vcc, r.GndPin = gnd;
+    r.ProgramStrobe = ps, r.HalfSelect = hs, r.ReadStrobe = rs, r.Clock = clk, r.Clock2 = clk2, r.Reset = reset;
+    r.VppMv = name[0] == 'E' ? 0 : 12000;
+    r.ProgramLast = last;
+    return r;
+}
+
+}  // namespace
+
+TMdt20xx::TMdt20xx(Workbench& w, bool m2051)
+    : PicForm(w, m2051 ? "MDT2051" : "MDT2005-2020", picvariant::P16c8x), m2051_(m2051) {
+    if (const char* c = std::getenv("QUILLA_MDT_OBJ_CONVERTER")) ObjConverter = c;
+    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
+    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
+    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    AddEdit(kUserId, "User ID : ", "ffff");
+    auto click = [this] { ConfigClick(); };
+    AddGroup("GroupBox1", m2051 ? "Int CFG   " : "其他CFG 位");
+    AddCheck("CheckBox1", "Lock Bit   ", false, "GroupBox1").OnClick = click;
+    AddCheck("CheckBox2", "WTD        ", true, "GroupBox1").OnClick = click;
+    AddCheck("CheckBox3", "PED          ", false, "GroupBox1").OnClick = click;
+    if (m2051) {
+        AddCheck("CheckBox4", "PRD", false, "GroupBox1");
+        AddCheck("CheckBox5", "PUT", false, "GroupBox1");
+    }
+    AddRadio("RadioGroup1", "OSC Mode    (OSC)", {"LP          ", "XT          ", "HS          ", "RC          "}, 1)
+        .OnClick = click;
+    if (!m2051)
+        AddRadio("RadioGroup2", "OST            ", {"150  uS", "20   mS", "40   mS", "80   mS"}, 0).OnClick = click;
+    AddCombo("Speed", "", {"Speed   4mS", "Speed   6mS", "Speed   8mS"}, 0);
+    AddGroup("GroupBox2", "Batch   ");
+    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
+    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
+    AddCheck("CheckBoxVer", "Vrfy", m2051, "GroupBox2");
+    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox2");
+    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox2");
+    AddStatus(kStatus, "Prompt  ");
+    AddEdit(kType, "", "Type", true);
+    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
+    AddProgress(kProgress);
+    FillVariantTable();
+    ReadSideFile();
+}
+
+void TMdt20xx::FillVariantTable() {
+    const MdtRow exit = Row("Exit", 15, 0, 16, 0, 0, 0, 0, 0, 0, 0);
+    if (m2051_) {
+        Table = {exit, Row("1: MDT2051   (1Kx14)", 15, 25, 16, 28, 29, 12, 27, 26, 15, 0x7FF)};
+        return;
+    }
+    Table = {exit,
+             Row("1: MDT2005   (512x14)", 15, 25, 16, 28, 29, 12, 27, 26, 15, 0x3FF),
+             Row("2: MDT2010   (1Kx14)", 15, 25, 16, 28, 29, 12, 27, 26, 15, 0x7FF),
+             Row("3: MDT2015   (512x14)", 34, 8, 10, 12, 13, 14, 33, 32, 34, 0x3FF),
+             Row("4: MDT2020   (2Kx14)", 34, 8, 10, 12, 13, 14, 33, 32, 34, 0xFFF)};
+}
+
+std::string TMdt20xx::DeviceLineError() const {
+    const int v = wb.sel.VariantIndex;
+    if (v < 1 || v >= static_cast<int>(Table.size()))
+        return "Bad device line: variant " + std::to_string(v) + " of " + (m2051_ ? "MDT2051" : "MDT2000") +
+               " is not in the device table";
+    return {};
+}
+
+// ---- side file ----------------------------------------------------------------------------------
+
+void TMdt20xx::ReadSideFile() {
+    std::vector<std::uint8_t> b;
+    const std::string path = SideFile(".MDT");
+    if (path.empty() || !ReadTextModeFile(path, b)) return;
+    auto item = [&](std::size_t i, int last) { return std::clamp(static_cast<int>(b[i]) - '0', -1, last); };
+    if (b.size() > 0) Get("CheckBox1").Checked = b[0] != '0';
+    if (b.size() > 1) Get("CheckBox2").Checked = b[1] != '0';
+    if (b.size() > 3) Get("RadioGroup1").ItemIndex = item(3, 3);
+    if (!m2051_ && b.size() > 4) Get("RadioGroup2").ItemIndex = item(4, 3);
+}
+
+void TMdt20xx::WriteSideFile() {
+    const std::string path = SideFile(".MDT");
+    if (path.empty()) return;
+    std::vector<std::uint8_t> b;
+    b.push_back(Checked("CheckBox1") ? '1' : '0');
+    b.push_back(Checked("CheckBox2") ? '1' : '0');
+    b.push_back(Checked("CheckBox2") ? '1' : '0');
+    b.push_back(static_cast<std::uint8_t>('0' + ItemIndex("RadioGroup1")));
+    if (!m2051_) b.push_back(static_cast<std::uint8_t>('0' + ItemIndex("RadioGroup2")));
+    const std::string id = Text(kUserId);
+    for (std::size_t k = 0; k < 4 && k < id.size(); ++k) b.push_back(static_cast<std::uint8_t>(id[k]));
+    WriteTextModeFile(path, b);
+}
+
+void TMdt20xx::OnClose() {
+    Ep3.PowerOff();
+    WriteSideFile();
+}
+
+// ---- configuration --------------------------------------------------------------------------------
+
+void TMdt20xx::ControlsToConfig() {
+    std::uint32_t w = static_cast<std::uint32_t>(ValueOf(kOscValues, ItemIndex("RadioGroup1")));
+    if (m2051_) {
+        w |= (Checked("CheckBox4") ? 1u : 2u) << 4;
+        w |= (Checked("CheckBox5") ? 1u : 2u) << 6;
+    } else {
+        w |= static_cast<std::uint32_t>(ValueOf(kOstValues, ItemIndex("RadioGroup2"))) << 4;
+    }
+    w |= (Checked("CheckBox2") ? 2u : 1u) << 8;
+    w |= (Checked("CheckBox3") ? 2u : 1u) << 10;
+    w |= (Checked("CheckBox1") ? 1u : 2u) << 12;
+    ConfigWord = w;
+    Status("Config = " + Hex4(w));
+}
+
+void TMdt20xx::ConfigToControls() {
+    const std::uint32_t w = ConfigWord;
+    SetEnabled(kReadConfig, false);
+    ChooseByCode("RadioGroup1", ItemOf(kOscValues, w & 0xF));
+    if (m2051_) {
+        SetByCode("CheckBox4", ((w >> 4) & 3u) == 1u);
+        SetByCode("CheckBox5", ((w >> 6) & 3u) == 1u);
+    } else {
+        ChooseByCode("RadioGroup2", ItemOf(kOstValues, (w >> 4) & 0xF));
+    }
+    SetByCode("CheckBox2", ((w >> 8) & 3u) == 2u);
+    SetByCode("CheckBox3", ((w >> 10) & 3u) == 2u);
+    SetByCode("CheckBox1", ((w >> 12) & 3u) == 1u);
+    SetEnabled(kReadConfig, true);
+}
+
+// ---- pins and words ---------------------------------------------------------------------------------
+
+void TMdt20xx::Line(int pin, bool high) {
+    if (high) Ep3.ControlLineHigh(pin);
+    else Ep3.ControlLineLow(pin);
+}
+
+void TMdt20xx::PutData(int v) {
+    if (row_.VccPin == 25) Ep3.WriteLatch(0, v & 0xFF);
+    else if (row_.VccPin == 8) Ep3.WriteLatch(1, v & 0xFF);
+}
+
+void TMdt20xx::Sample() {
+    if (row_.VccPin == 25) Ep3.UsbPut1(OpCapturePort0);
+    else if (row_.VccPin == 8) Ep3.UsbPut1(OpCapturePort1);
+}
+
+void TMdt20xx::SetData(int v) {
+    AllLines(false);
+    PutData(v);
+}
+
+void TMdt20xx::Clock(int n) {
+    for (int k = 0; k < n; ++k) {
+        Line(row_.Clock, true);
+        Line(row_.Clock, false);
+    }
+}
+
+void TMdt20xx::VppOn() {
+    Ep3.VppPin(row_.VppPin);
+    if (!m2051_) Clock(4);
+}
+
+void TMdt20xx::EnterProgramMode() {
+    AllLines(false);
+    Line(row_.ProgramStrobe, true);
+    Line(row_.ReadStrobe, true);
+    Line(row_.HalfSelect, false);
+    Ep3.VccPin(row_.VccPin);
+    Line(row_.Reset, false);
+    Line(row_.Reset, true);
+}
+
+void TMdt20xx::Preamble(bool config, bool reading) {
+    EnterProgramMode();
+    SetData(config ? 1 : 0);
+    VppOn();
+    AllLines(reading);
+}
+
+void TMdt20xx::ProgramDelay() {
+    const std::string s = Text("Speed");
+    const int n = s == "Speed   6mS" ? 6 : s == "Speed   8mS" ? 8 : 4;
+    for (int k = 0; k < n; ++k) Ep3.UsbPut1(Wait26);
+}
+
+void TMdt20xx::ProgramWord(std::uint32_t w) {
+    AllLines(false);
+    Line(row_.HalfSelect, false);
+    PutData(static_cast<int>(w & 0x7F));
+    Clock(4);
+    Line(row_.ProgramStrobe, false);
+    ProgramDelay();
+    Line(row_.ProgramStrobe, true);
+    Line(row_.HalfSelect, true);
+    PutData(static_cast<int>((w >> 7) & 0xFF));
+    Line(row_.ProgramStrobe, false);
+    ProgramDelay();
+    Line(row_.ProgramStrobe, true);
+}
+
+void TMdt20xx::ReadWord() {
+    Line(row_.HalfSelect, false);
+    Clock(4);
+    Line(row_.ReadStrobe, false);
+    Sample();
+    Line(row_.ReadStrobe, true);
+    Line(row_.HalfSelect, true);
+    Line(row_.ReadStrobe, false);
+    Sample();
+    Line(row_.ReadStrobe, true);
+}
+
+void TMdt20xx::SuppliesOff() {
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
+bool TMdt20xx::Seated() {
+    if (SupplyPinsTouch(row_.VppPin, row_.VccPin, row_.GndPin)) return true;
+    StepFailed();
+    return false;
+}
+
+// ---- conversion ----------------------------------------------------------------------------------------
+
+int TMdt20xx::ConvertToBin() {
+    const std::string name = wb.DataFileName;
+    const std::string ext = mdt::UpperExtension(name);
+    if (ext == ".BIN") return 1;
+    const std::string bin = mdt::WithExtension(name, ".BIN");
+    bool ok = false;
+    if (ext == ".OBJ") {
+        if (!wb.prompts.AskYesNo("Need convert from \"*.obj\" file to .Bin .\n\n Convert \"*.HEX\" to bin \".BIN\"????"))
+            return 0;
+        ok = mdt::RunConverter(ObjConverter, {name, bin}, bin);
+    } else if (ext == ".HEX") {
+        if (!wb.prompts.AskYesNo("Need convert from \"*.hex\" file to .Bin .\n\n Convert \"*.HEX\" to bin \".BIN\"????"))
+            return 0;
+        ok = mdt::HexToBin(name, bin);
+    } else {
+        return 0;  // nothing to convert from: image and data file stay
+    }
+    if (!ok) {
+        wb.prompts.ShowMessage("File convert failed............");
+        return 0;
+    }
+    wb.prompts.ShowMessage("Convert to bin OK. .................");
+    wb.DataFileName = bin;
+    LoadBin(wb, 0, 0);
+    return 0;
+}
+
+// ---- setup and operations --------------------------------------------------------------------------------
+
+void TMdt20xx::SetupForDevice() {
+    ready_ = false;
+    FillVariantTable();
+    if (const std::string err = DeviceLineError(); !err.empty()) {
+        Status(err);
+        wb.prompts.ShowMsg(err);
+        return;
+    }
+    Ep3.ResetPins();
+    row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    Ep3.LoadBitFile("mdt2000.bit");
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    ConvertToBin();
+    wb.FileNew();
+    AlgoForm::Show();
+    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
+    wb.Display();
+    SetCaption(row_.Name);
+    Put(kType, wb.sel.SelectedDevice);
+    Ep3.GndPin(row_.GndPin);
+    Ep3.SetVpp(12000);
+    Ep3.SetVcc(4400);
+    ready_ = true;
+}
+
+void TMdt20xx::ReadToFileClick() {
+    if (!ready_) return;
+    Status("Reading..");
+    if (!Seated()) return;
+    Preamble(false, true);
+    auto* img = wb.ImageBuffer.data();
+    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
+        ShowProgress(a);
+        for (int k = 0; k < 32; ++k) ReadWord();
+        Ep3.UsbReadReply(img + a);
+    }
+    for (std::int32_t p = 0; p < row_.ProgramLast; p += 2) {
+        if (img[p + 1] & 1) img[p] |= 0x80;
+        img[p + 1] = static_cast<std::uint8_t>(img[p + 1] >> 1);
+    }
+    ShowProgress(row_.ProgramLast);
+    SuppliesOff();
+    Success("OK");
+    wb.DataFileName = mdt::WithExtension(wb.DataFileName, ".BIN");
+    wb.Display();
+}
+
+void TMdt20xx::BlankClick() {
+    if (!ready_) return;
+    Status("Blank CHK");
+    if (!Seated()) return;
+    Preamble(true, true);
+    ReadWord();
+    Ep3.UsbReadReply();
+    SuppliesOff();
+    if ((Ep3.UsbReplyBuf[0] & 0x7F) != 0x7F) {
+        Status("CFG bit not blank!!!!!");
+        wb.ErrorFlag() = 1;
+        return;
+    }
+    Preamble(false, true);
+    wb.ErrorFlag() = 0;
+    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
+        ShowProgress(a);
+        for (int k = 0; k < 32; ++k) ReadWord();
+        Ep3.UsbReadReply();
+        const auto* r = Ep3.UsbReplyBuf.data();
+        for (int i = 0; i < 32; ++i) {
+            if ((r[2 * i] | (r[2 * i + 1] << 7)) != 0x3FFF) {
+                wb.ErrorFlag() = 1;
+                Status("Not BLK.");
+                SuppliesOff();
+                return;
+            }
+        }
+    }
+    ShowProgress(row_.ProgramLast);
+    SuppliesOff();
+    Success("OK");
+}
+
+void TMdt20xx::VerifyClick() {
+    if (!ready_) return;
+    Status("Verify.");
+    if (!Seated()) return;
+    Preamble(false, true);
+    wb.ErrorFlag() = 0;
+    const auto* img = wb.ImageBuffer.data();
+    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
+        ShowProgress(a);
+        for (int k = 0; k < 32; ++k) ReadWord();
+        Ep3.UsbReadReply();
+        const auto* r = Ep3.UsbReplyBuf.data();
+        for (int i = 0; i < 32; ++i) {
+            const unsigned want = (img[a + 2 * i] | (img[a + 2 * i + 1] << 8)) & 0x3FFFu;
+            if (static_cast<unsigned>(r[2 * i] | (r[2 * i + 1] << 7)) != want) {
+                wb.ErrorFlag() = 1;
+                Status("Error....");
+                SuppliesOff();
+                Ep3.SetVcc(4400);
+                return;
+            }
+        }
+    }
+    ShowProgress(row_.ProgramLast);
+    SuppliesOff();
+    Ep3.SetVcc(4400);
+    Success("OK");
+}
+
+void TMdt20xx::WriteClick() {
+    if (!ready_) return;
+    if (ConvertToBin() == 0) {
+        StepFailed();
+        return;
+    }
+    if (!wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        StepFailed();
+        return;
+    }
+    Status("Writing..");
+    if (!Seated()) return;
+    Preamble(false, false);
+    const auto* img = wb.ImageBuffer.data();
+    std::int32_t addr = 0;
+    for (; addr <= row_.ProgramLast; addr += 2) {
+        if (addr % 64 == 0) {
+            Ep3.UsbFlush();
+            ShowProgress(addr);
+        }
+        ProgramWord(static_cast<std::uint32_t>(img[addr] | (img[addr + 1] << 8)));
+    }
+    wb.ErrorFlag() = 0;
+    ShowProgress(addr - 1);
+    SuppliesOff();
+    Success("OK");
+}
+
+void TMdt20xx::RdConfigClick() {
+    if (!ready_) return;
+    Status("Read CFG...");
+    if (!Seated()) return;
+    Preamble(true, true);
+    ReadWord();
+    Ep3.UsbReadReply();
+    ConfigWord = static_cast<std::uint32_t>((Ep3.UsbReplyBuf[1] << 7) | Ep3.UsbReplyBuf[0]);
+    ConfigToControls();
+    SuppliesOff();
+    Success("Config = " + Hex4(ConfigWord));
+}
+
+void TMdt20xx::WtConfigClick() {
+    if (!ready_) return;
+    if (ConvertToBin() == 0) {
+        StepFailed();
+        return;
+    }
+    ControlsToConfig();
+    ShowProgress(0);
+    Status("Wrt.CFG.");
+    if (!Seated()) return;
+    Preamble(true, false);
+    ProgramWord(ConfigWord);
+    ConfigToControls();
+    SuppliesOff();
+    Success("OK");
+}
+
+void TMdt20xx::Button2Click() {
+    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
+              {"CheckBoxWrite", [this] { WriteClick(); }},
+              {"CheckBoxVer", [this] { VerifyClick(); }},
+              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+             nullptr, false);
+}
+
+QUILLA_FORM(TMdt20xx);
+QUILLA_FORM(TMdt2051x);
+
+}  // namespace quilla
