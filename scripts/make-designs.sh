@@ -42,6 +42,7 @@ DESIGNS=(
   i2c24c
   em78p156 em78p447 em78p153 em78p458
   mdt2000
+  cr80px00
 )
 
 here="$(cd "$(dirname "$0")/.." && pwd)"

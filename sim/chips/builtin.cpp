@@ -15,6 +15,7 @@
 #include "sim/chips/lpc76x.h"
 #include "sim/chips/em78.h"
 #include "sim/chips/mdt.h"
+#include "sim/chips/cr80.h"
 #include "sim/chips/g22v10.h"
 #include "sim/chips/gal.h"
 #include "sim/chips/i2c.h"
@@ -49,6 +50,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterPic12(registry);
     RegisterEm78(registry);
     RegisterMdt(registry);
+    RegisterCr80(registry);
     RegisterFwhFlash(registry);
     RegisterGalParts(registry);
     RegisterG22v10Parts(registry);

@@ -5,6 +5,7 @@
 #include "sim/designs/avrspi.h"
 #include "sim/designs/adapter.h"
 #include "sim/designs/chkpin.h"
+#include "sim/designs/cr80px00.h"
 #include "sim/designs/em78.h"
 #include "sim/designs/i2c24c.h"
 #include "sim/designs/p93cxxx.h"
@@ -48,6 +49,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     RegisterPicSerialDesigns(registry);
     RegisterEm78Designs(registry);
     registry.Add<Mdt2000Design>();
+    registry.Add<Cr80px00Design>();
     registry.Add<X28cDesign>();
     registry.Add<IcTestDesign>();
     registry.Add<Jtag1Design>();

@@ -1,0 +1,443 @@
+#include "algo/pic/cr80.h"
+
+#include <cstdio>
+
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+Cr80Row Row(const char* name, std::int32_t last, int vpp, int vcc, int gnd, int entry, int mode, int half, int p,
+            int q, int latch, std::uint8_t capture, int clock, std::uint32_t lo, std::uint32_t hi) {
+    Cr80Row r;
+    r.Name = name;
+    r.ProgramLast = last;
+    r.VppPin = vpp, r.VccPin = vcc, r.GndPin = gnd;
+    r.Entry = entry, r.Mode = mode, r.Half = half, r.P = p, r.Q = q;
+    r.Latch = latch;
+    r.Capture = capture;
+    r.VppMv = vcc ? 12000 : 0;
+    r.Clock = clock;
+    r.ContactLo = lo, r.ContactHi = hi;
+    return r;
+}
+
+std::string Hex(const char* format, unsigned v) {
+    char b[32];
+    std::snprintf(b, sizeof b, format, v);
+    return b;
+}
+
+}  // namespace
+
+TCr80px00x::TCr80px00x(Workbench& w) : PicForm(w, "CR80200/100", picvariant::P16c8x), rng_(std::random_device{}()) {
+    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
+    AddButton("Security", "Lock", [this] { SecurityClick(); });
+    AddButton("WrOTProw", "W.OTPROW", [this] { WrOTProwClick(); });
+    AddButton(kReadConfig, "器件信息", [this] { RdConfigClick(); });
+    AddButton("SoftSecu", "SoftSecu", [this] { SoftSecuClick(); }).Visible = false;
+    auto click = [this] { ControlsToConfig(); };
+    AddGroup("GroupBox1", "CFG ");
+    AddRadio("RadioGroup1", "WTD", {"禁止", "睡眠时禁止", "全部允许"}, 2, "GroupBox1").OnClick = click;
+    AddRadio("RadioGroup2", "OSC Mode    ", {"阻容振荡 RC", "Low 晶震 LF", "普通晶震 XT", "Hi  晶震 HF"}, 3, "GroupBox1")
+        .OnClick = click;
+    AddRadio("RadioGroup3", "震荡启动时间", {"172uS", "22mS", "44mS", "88mS"}, 3, "GroupBox1").OnClick = click;
+    AddGroup("GroupBox3", "OTPROW");
+    AddEdit("Edit1", "ID: ", "2003", false, "GroupBox3");
+    AddEdit("Edit2", "Sum:", "ffff", false, "GroupBox3").Enabled = false;
+    AddCheck("CheckBox1", "W.保护", false, "GroupBox3");
+    AddCombo("VeriyVolt", "", {"Vrfy电压4.5V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 1);
+    AddCombo("Speed", "", {"Burn1次", "Burn2次", "Burn3次"}, 0);
+    AddGroup("GroupBox2", "Batch   ");
+    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
+    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
+    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox2");
+    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox2");
+    AddCheck("CheckBoxSec", "Lock", true, "GroupBox2");
+    AddCheck("CheckBoxID", "W.OTPROW", true, "GroupBox2");
+    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox2");
+    AddStatus(kStatus, "Prompt  ");
+    AddEdit(kType, "", "Type", true);
+    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
+    AddProgress(kProgress);
+    AddLabel("Label1", "");
+    FillVariantTable();
+}
+
+void TCr80px00x::FillVariantTable() {
+    Table = {Row("Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0),
+             Row("1: CR80P100 (1k)", 0x7FF, 14, 25, 16, 5, 6, 8, 3, 4, 0, OpCapturePort0, 7, 0, 0),
+             Row("2: CR80P200 (2k)", 0xFFF, 7, 8, 10, 2, 11, 3, 5, 6, 1, OpCapturePort1, 10, 0xFFFFFAC0, 0x3),
+             Row("3: JS991 (1k)", 0x7FF, 14, 25, 16, 5, 6, 8, 3, 4, 0, OpCapturePort0, 7, 0, 0)};
+}
+
+std::string TCr80px00x::DeviceLineError() const {
+    const int v = wb.sel.VariantIndex;
+    if (v < 1 || v >= static_cast<int>(Table.size()))
+        return "Bad device line: variant " + std::to_string(v) + " of CR80PX00 is not in the device table";
+    const int add = wb.sel.GetParam("add=");
+    const std::int32_t last = Table[static_cast<std::size_t>(v)].ProgramLast;
+    if (add > 0 && add > last - 14)
+        return "Bad device line: add=" + std::to_string(add) + " puts the soft-security bytes outside the chip";
+    return {};
+}
+
+void TCr80px00x::SetupForDevice() {
+    ready_ = false;
+    FillVariantTable();
+    if (const std::string err = DeviceLineError(); !err.empty()) {
+        Status(err);
+        wb.prompts.ShowMsg(err);
+        return;
+    }
+    Ep3.ResetPins();
+    row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    softSecuAddr_ = wb.sel.GetParam("add=");
+    Ep3.LoadBitFile("cr80px00.bit");
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.FileNew();
+    AlgoForm::Show();
+    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
+    wb.Display();
+    Put(kType, wb.sel.SelectedDevice);
+    Ep3.GndPin(row_.GndPin);
+    Ep3.SetVcc(3300);
+    Ep3.SetVpp(12000);
+    if (wb.FileWin) Put("Edit2", Hex("%04x", wb.FileWin->BufferChecksum & 0xFFFF));
+    ready_ = true;
+}
+
+void TCr80px00x::ControlsToConfig() {
+    const int wtd = ItemIndex("RadioGroup1");
+    const int osc = ItemIndex("RadioGroup2");
+    const int ost = ItemIndex("RadioGroup3");
+    std::uint32_t w = (wtd < 0 || wtd >= 2) ? 3u : static_cast<std::uint32_t>(wtd);
+    w |= static_cast<std::uint32_t>(osc < 0 ? 3 : osc) << 2;
+    w |= static_cast<std::uint32_t>(ost < 0 ? 3 : ost) << 4;
+    ConfigWord = w;
+    Status("Option = " + Hex4(w));
+}
+
+// ---- the chip interface --------------------------------------------------------------------------
+
+void TCr80px00x::Line(int n, bool high) {
+    if (high) Ep3.ControlLineHigh(n);
+    else Ep3.ControlLineLow(n);
+}
+
+void TCr80px00x::CrClock(int n) {
+    for (int k = 0; k < n; ++k) {
+        Line(row_.Clock, true);
+        Line(row_.Clock, false);
+    }
+}
+
+bool TCr80px00x::Seated() {
+    if (row_.ContactLo != 0 || row_.ContactHi != 0)
+        return Ep3.CheckPinContact(row_.GndPin, 0, row_.ContactLo, row_.ContactHi, 0) != 0;
+    return SupplyPinsTouch(row_.VppPin, row_.VccPin, row_.GndPin);
+}
+
+bool TCr80px00x::EnterProgramMode() {
+    wb.ErrorFlag() = 0;
+    if (!Seated()) {
+        StepFailed();
+        return false;
+    }
+    Line(1, false);
+    Line(row_.Q, true);
+    Line(row_.P, true);
+    Line(row_.Half, true);
+    Line(row_.Clock, false);
+    Line(row_.Entry, false);
+    Line(row_.Mode, false);
+    Ep3.VccPin(row_.VccPin);
+    CrClock(3);
+    Ep3.UsbFlush();
+    return true;
+}
+
+void TCr80px00x::CrSendMode(int m) {
+    Line(row_.Mode, true);
+    Ep3.WriteLatch(row_.Latch, m);
+    Ep3.UsbPut1(Wait28);
+    Ep3.VppPin(row_.VppPin);
+    Ep3.UsbPut1(Wait28);
+    CrClock(2);
+    if (wb.sel.VariantIndex <= 2) CrClock(3);
+    Ep3.UsbFlush();
+}
+
+void TCr80px00x::CrProgramPulse() {
+    const std::string s = Text("Speed");
+    const int n = s == "Burn2次" ? 2 : s == "Burn3次" ? 3 : 1;
+    for (int k = 0; k < n; ++k) {
+        Line(row_.P, true);
+        Line(row_.Q, false);
+        Ep3.UsbPut1(Wait25);
+        Line(row_.Q, true);
+        Line(row_.P, false);
+    }
+}
+
+void TCr80px00x::CrWriteWord(std::uint32_t w) {
+    Line(row_.Half, false);
+    Ep3.WriteLatch(row_.Latch, static_cast<int>(w & 0xFF));
+    CrProgramPulse();
+    Line(row_.Half, true);
+    Ep3.WriteLatch(row_.Latch, static_cast<int>((w >> 7) & 0xFF));
+    CrProgramPulse();
+    CrClock(4);
+}
+
+void TCr80px00x::CrReadWord() {
+    Line(row_.Half, false);
+    Ep3.UsbPut1(row_.Capture);
+    Line(row_.Half, true);
+    Ep3.UsbPut1(row_.Capture);
+    Line(row_.Half, false);
+    CrClock(4);
+}
+
+void TCr80px00x::ReadingPreparation() {
+    Line(1, true);
+    Line(row_.P, false);
+}
+
+void TCr80px00x::SuppliesOff() {
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
+void TCr80px00x::ReadWords(int words) {
+    for (int k = 0; k < words; ++k) CrReadWord();
+    Ep3.UsbReadReply();
+}
+
+// ---- operations ------------------------------------------------------------------------------------
+
+void TCr80px00x::ReadToFileClick() {
+    if (!ready_) return;
+    Status("Read.");
+    if (!EnterProgramMode()) return;
+    CrSendMode(0);
+    if (Ep3.CheckCurrent() == 0) return StepFailed();
+    ReadingPreparation();
+    auto* img = wb.ImageBuffer.data();
+    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
+        ShowProgress(a);
+        for (int k = 0; k < 32; ++k) CrReadWord();
+        Ep3.UsbReadReply(img + a);
+    }
+    for (std::int32_t p = 0; p < row_.ProgramLast; p += 2) {
+        if (img[p + 1] & 1) img[p] |= 0x80;
+        img[p + 1] = static_cast<std::uint8_t>(img[p + 1] >> 1);
+    }
+    ShowProgress(row_.ProgramLast);
+    SuppliesOff();
+    Success("OK");
+    wb.Display();
+}
+
+void TCr80px00x::BlankClick() {
+    if (!ready_) return;
+    Status("Blank CHK");
+    if (!EnterProgramMode()) return;
+    CrSendMode(0);
+    if (Ep3.CheckCurrent() == 0) return StepFailed();
+    ReadingPreparation();
+    wb.ErrorFlag() = 0;
+    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
+        ShowProgress(a);
+        ReadWords(32);
+        const auto* r = Ep3.UsbReplyBuf.data();
+        for (int i = 0; i < 32; ++i) {
+            if ((r[2 * i] | (r[2 * i + 1] << 7)) != 0x3FFF) {
+                wb.ErrorFlag() = 1;
+                Status("Not BLK.");
+                SuppliesOff();
+                return;
+            }
+        }
+    }
+    ShowProgress(row_.ProgramLast);
+    SuppliesOff();
+    Success("OK");
+}
+
+void TCr80px00x::VerifyClick() {
+    if (!ready_) return;
+    Status("Verify.");
+    if (!EnterProgramMode()) return;
+    Ep3.SetVcc(Text("VeriyVolt") == "Vrfy电压2.5V" ? 2500 : 3300);
+    CrSendMode(0);
+    ReadingPreparation();
+    wb.ErrorFlag() = 0;
+    const auto* img = wb.ImageBuffer.data();
+    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
+        ShowProgress(a);
+        ReadWords(32);
+        const auto* r = Ep3.UsbReplyBuf.data();
+        for (int i = 0; i < 32; ++i) {
+            const unsigned want = (img[a + 2 * i] | (img[a + 2 * i + 1] << 8)) & 0x3FFFu;
+            if (static_cast<unsigned>(r[2 * i] | (r[2 * i + 1] << 7)) != want) {
+                wb.ErrorFlag() = 1;
+                Status("Error....");
+                SuppliesOff();
+                Ep3.SetVcc(3300);
+                return;
+            }
+        }
+    }
+    ShowProgress(row_.ProgramLast);
+    SuppliesOff();
+    Ep3.SetVcc(3300);
+    Success("OK");
+}
+
+void TCr80px00x::WriteClick() {
+    if (!ready_) return;
+    if (!wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        return StepFailed();
+    }
+    Status("Write");
+    auto* img = wb.ImageBuffer.data();
+    for (std::int32_t a = 1; a <= row_.ProgramLast; a += 2) img[a] &= 0x3F;
+    wb.Display();
+    if (!EnterProgramMode()) return;
+    CrSendMode(0);
+    if (Ep3.CheckCurrent() == 0) return StepFailed();
+    for (std::int32_t a = 0; a <= row_.ProgramLast; a += 2) {
+        if ((a & 0xFF) == 0) {
+            ShowProgress(a);
+            Ep3.UsbFlush();
+        }
+        CrWriteWord(static_cast<std::uint32_t>(img[a] | (img[a + 1] << 8)));
+    }
+    Line(row_.P, false);
+    Ep3.UsbPut1(Wait27);
+    Ep3.UsbFlush();
+    ShowProgress(row_.ProgramLast);
+    SuppliesOff();
+    Success("OK");
+}
+
+void TCr80px00x::WtConfigClick() {
+    if (!ready_ || !EnterProgramMode()) return;
+    ControlsToConfig();
+    Status("Option...");
+    CrSendMode(2);
+    CrWriteWord(~ConfigWord);
+    CrWriteWord(ConfigWord);
+    Ep3.UsbFlush();
+    Line(row_.P, false);
+    SuppliesOff();
+    Success("OK");
+    wb.ErrorFlag() = 0;
+}
+
+void TCr80px00x::SecurityClick() {
+    if (!ready_ || !EnterProgramMode()) return;
+    Status("Option...");
+    CrSendMode(5);
+    CrWriteWord(0);
+    Ep3.UsbFlush();
+    Line(row_.P, false);
+    SuppliesOff();
+    Success("OK");
+}
+
+void TCr80px00x::WrOTProwClick() {
+    if (!ready_) return;
+    // The row stores the buffer's checksum in one-time cells: only from a
+    // buffer window the user sees.
+    if (!wb.FileWin) {
+        wb.prompts.ShowMsg("Must open a file to write...");
+        return StepFailed();
+    }
+    if (!EnterProgramMode()) return;
+    Status("Option...");
+    CrSendMode(1);
+    const std::uint32_t sum = wb.FileWin->BufferChecksum;
+    CrWriteWord(0x20);
+    CrWriteWord(0x03);
+    CrWriteWord(sum & 0xFF);
+    CrWriteWord(sum >> 8);
+    if (Ticked("CheckBox1")) {
+        CrWriteWord(0);
+        CrWriteWord(0);
+    }
+    Ep3.UsbFlush();
+    Line(row_.P, false);
+    SuppliesOff();
+    Success("OK");
+}
+
+void TCr80px00x::RdConfigClick() {
+    if (!ready_) return;
+    Status("读CFG....");
+    if (!EnterProgramMode()) return;
+    CrSendMode(2);
+    if (Ep3.CheckCurrent() == 0) return StepFailed();
+    ReadingPreparation();
+    Ep3.UsbFlush();
+    ReadWords(2);
+    const unsigned option = Ep3.UsbReplyBuf[2];
+    SuppliesOff();
+    if (!EnterProgramMode()) return;
+    CrSendMode(5);
+    ReadingPreparation();
+    Ep3.UsbFlush();
+    ReadWords(1);
+    const unsigned secu = Ep3.UsbReplyBuf[0];
+    SuppliesOff();
+    if (!EnterProgramMode()) return;
+    CrSendMode(1);
+    ReadingPreparation();
+    ReadWords(8);
+    SuppliesOff();
+    const auto* r = Ep3.UsbReplyBuf.data();
+    auto word = [r](int k) { return static_cast<unsigned>((r[2 * k + 1] << 7) | (r[2 * k] & 0x7F)); };
+    const unsigned sum = ((word(3) << 8) | ((r[5] & 1) ? 0x80u : 0u) | (r[4] & 0x7Fu)) & 0xFFFFu;
+    char b[96];
+    std::snprintf(b, sizeof b, "Config=%02x, ID=%02x%02x, Sum=%04x,Protect=%02x,Secu=%02x", option, word(0) & 0xFF,
+                  word(1) & 0xFF, sum, static_cast<unsigned>(r[8]), secu);
+    Success(b);
+}
+
+void TCr80px00x::SoftSecuClick() {
+    if (!ready_ || softSecuAddr_ <= 0) return;
+    const std::uint32_t r = std::uniform_int_distribution<std::uint32_t>(0, 0x7FFE)(rng_);
+    const std::uint32_t v = r * r + 1234;
+    LastSoftSecu = v;
+    PutCaption("Label1", Hex("%08x", v));
+    for (int k = 0; k < 4; ++k)
+        wb.ImageBuffer[static_cast<std::size_t>(softSecuAddr_ + 8 + 2 * k)] = static_cast<std::uint8_t>(v >> (8 * k));
+    wb.Display();
+}
+
+void TCr80px00x::Button2Click() {
+    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
+              {"CheckBoxWrite", [this] { WriteClick(); }},
+              {"CheckBoxVer", [this] { VerifyClick(); }},
+              {"CheckBoxConfig", [this] { WtConfigClick(); }},
+              {"CheckBoxSec", [this] { SecurityClick(); }},
+              {"CheckBoxID", [this] { WrOTProwClick(); }}},
+             [this] { return Ep3.WaitNextChip(row_.GndPin, 0, row_.ContactLo, row_.ContactHi, 0) != 0; }, true,
+             [this] {
+                 SoftSecuClick();
+                 return true;
+             });
+}
+
+QUILLA_FORM(TCr80px00x);
+
+}  // namespace quilla
