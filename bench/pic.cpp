@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <random>
 
+#include "algo/pic/mdt.h"
 #include "algo/pic/p16c8x.h"
 #include "algo/pic/p16c6x.h"
 #include "algo/pic/p16f87xa.h"
@@ -57,12 +58,15 @@ int main() {
                     "PIC1687XA 8 fla=8192 ee=256 dly=1 pkg=40", 8192, 1024 * 0.001);
     Run<TP16c6x>("PIC16C74 4K words, P16C61 \"快\"", "PIC16C74", "P16C61", 5, "P16C61 5", 4096, 4096 * 0.0001);
     Run<TP16c8x>("PIC16F84A 1K words, P16C84 10 ms", "PIC16F84A", "P16C84", 6, "P16C84 6", 1024, 1024 * 0.004);
+    Run<TMdt20xx>("MDT2020 2K words, MDT2000 Speed 4mS", "MDT2020", "MDT2000", 4, "MDT2000 4", 2048, 0.0);
     std::printf("\nThe form's floor is its own queued waits: 1 ms per word at dly=1 (8.19 s) on the PIC16F877,\n"
                 "10 ms per word (10.24 s) on the PIC16F84A. Datasheet: 4 ms program-only cycle per word\n"
                 "(PIC16F87X programming specification, 32.8 s for 8K words; the model accepts the form's\n"
                 "1 ms), 4 ms erase/program cycle on the PIC16F84A. The PIC16F877A takes eight words per\n"
                 "1 ms cycle (1,024 rows, about 1 s); the PIC1687XA form programs word by word (8.19 s).\n"
                 "The PIC16C74 (one-time) at \"快\": one 10 us wait per word (0.041 s of waits) against the\n"
-                "specification's 100 us pulses (0.41 s): the write is bound by the transfers.\n");
+                "specification's 100 us pulses (0.41 s): the write is bound by the transfers.\n"
+                "MDT2020: no published programming figure; the floor is the form's strobes, 2K words x 2\n"
+                "halves x 4 ms = 16.4 s (the model's own minimum is 2 ms per half).\n");
     return 0;
 }
