@@ -43,6 +43,7 @@ DESIGNS=(
   em78p156 em78p447 em78p153 em78p458
   mdt2000
   cr80px00
+  HoltekStd
 )
 
 here="$(cd "$(dirname "$0")/.." && pwd)"

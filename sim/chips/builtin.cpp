@@ -16,6 +16,7 @@
 #include "sim/chips/em78.h"
 #include "sim/chips/mdt.h"
 #include "sim/chips/cr80.h"
+#include "sim/chips/holtek.h"
 #include "sim/chips/g22v10.h"
 #include "sim/chips/gal.h"
 #include "sim/chips/i2c.h"
@@ -51,6 +52,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterEm78(registry);
     RegisterMdt(registry);
     RegisterCr80(registry);
+    RegisterHoltek(registry);
     RegisterFwhFlash(registry);
     RegisterGalParts(registry);
     RegisterG22v10Parts(registry);

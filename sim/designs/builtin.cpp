@@ -6,6 +6,7 @@
 #include "sim/designs/adapter.h"
 #include "sim/designs/chkpin.h"
 #include "sim/designs/cr80px00.h"
+#include "sim/designs/holtek.h"
 #include "sim/designs/em78.h"
 #include "sim/designs/i2c24c.h"
 #include "sim/designs/p93cxxx.h"
@@ -50,6 +51,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     RegisterEm78Designs(registry);
     registry.Add<Mdt2000Design>();
     registry.Add<Cr80px00Design>();
+    registry.Add<HoltekStdDesign>();
     registry.Add<X28cDesign>();
     registry.Add<IcTestDesign>();
     registry.Add<Jtag1Design>();

@@ -1,0 +1,111 @@
+// Holtek one-time-programmable microcontrollers in 18 pins (HT48R05A-1,
+// HT48R10A-1): ROM words and 32 option words in OTP cells that read 0 when
+// unprogrammed; a programming pulse sets bits (0 -> 1 only). Bit 0 of option
+// word 0 is the lock bit.
+//
+// Pins from the parts' 18-pin package (VSS 8, RES 11, VDD 12, PA0-PA3 on 4,
+// 3, 2, 1) as the "18DIP" placement diagram seats them (chip pin 1 on socket
+// 3). No writer protocol is published: the model's is ours, from those pin
+// functions, and strict:
+//
+//   roles    D0-D3 on PA0-PA3, CLK on OSC1 (13), SEL on 16, RD on 17
+//   entry    RES rises into the VPP window from a programmer supply while VDD
+//            is up, SEL and CLK are high and RD is low.
+//   select   SEL falling with RD low starts an address: the first nibbles
+//            (taken at CLK falling edges, least significant first; four, or
+//            five on parts above 16K words) give the address in the low 14
+//            (18) bits and the area above them: 0 ROM, 2 option words. SEL
+//            falling with RD high starts the ID read. SEL high ends the access.
+//   write    with RD low, the next nibbles (taken at CLK falls) build a word;
+//            while CLK stays low after the fourth, programming time sums, and
+//            at the minimum the word ORs into the cells.
+//   read     with RD high, each CLK fall drives the next nibble of the current
+//            word (least significant first) on D0-D3; the fourth CLK rise moves
+//            to the next word (a write's four completion clocks do the same).
+//   ID       each CLK fall drives the next bit of the ID byte ADh on D0.
+//   lock     option word 0 bit 0 set: ROM words read 0000h and take no writes.
+//
+// Minimum programming time 40 us (the form holds the clock low for a no-op and
+// five 10 us waits: about 61 us); the slow
+// factor multiplies it. VPP 11.5-13.0 V on RES (the form uses 12.5 V); VDD
+// 4.5-5.5 V for programming (vcc= 5000), reads from 2.2 V.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/chip.h"
+
+namespace quilla::sim {
+
+struct HoltekPart {
+    const char* name;
+    int words;
+};
+
+const std::vector<HoltekPart>& HoltekParts();
+
+class HoltekChip : public Chip {
+public:
+    static constexpr int Vss = 8, Res = 11, Vdd = 12, Clk = 13, Sel = 16, Rd = 17;
+    static constexpr std::array<int, 4> Data{4, 3, 2, 1};
+    static constexpr std::uint8_t Id = 0xAD;
+    static constexpr Nanos MinProgram = 40 * Microsecond;
+    static constexpr Tenths VppMin = 115, VppMax = 130, ProgVddMin = 45, VddMax = 55, ReadVddMin = 22;
+
+    explicit HoltekChip(const HoltekPart& part);
+
+    std::string Name() const override { return part_.name; }
+    int PinCount() const override { return 18; }
+    std::vector<int> GroundPins() const override { return {Vss}; }
+    std::vector<int> VccPins() const override { return {Vdd}; }
+    AbsoluteMaximum Ratings() const override;
+
+    void OnPinsChanged(ChipPins& pins) override;
+    void OnElapsed(ChipPins& pins, Nanos dt) override;
+    void OnRemoved() override;
+
+    std::span<const std::uint8_t> Contents() const override { return image_; }
+    std::span<std::uint8_t> MutableContents() override { return image_; }
+
+    std::uint16_t Word(int address) const;
+    void SetWord(int address, std::uint16_t w);
+    std::uint16_t Option(int k) const { return options_.at(static_cast<std::size_t>(k)); }
+    void SetOption(int k, std::uint16_t w) { options_.at(static_cast<std::size_t>(k)) = w & 0x3FFF; }
+    int Programmed() const { return programmed_; }
+    int Words() const { return part_.words; }
+
+private:
+    enum class Phase : std::uint8_t { Idle, Address, Data, Id };
+
+    int AddressNibbles() const { return part_.words > 0x4000 ? 5 : 4; }
+    bool Locked() const { return (options_[0] & 1u) != 0; }
+    std::uint16_t Current() const;
+    void Leave(ChipPins& pins);
+    void Release(ChipPins& pins);
+
+    const HoltekPart& part_;
+    std::vector<std::uint8_t> image_;
+    std::array<std::uint16_t, 32> options_{};
+
+    bool ready_ = false, armed_ = true;
+    Phase phase_ = Phase::Idle;
+    int area_ = -1;
+    int address_ = 0;
+    std::uint32_t shift_ = 0;
+    int nibbles_ = 0;
+    int readNibble_ = 0;
+    bool clk_ = true, sel_ = true;
+    bool driving_ = false;
+    Nanos progSum_ = 0;
+    bool done_ = false;
+    int programmed_ = 0;
+};
+
+void RegisterHoltek(ChipRegistry& registry);
+
+}  // namespace quilla::sim
