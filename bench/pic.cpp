@@ -4,9 +4,11 @@
 // construction) and the programming specification's per-word figure. The
 // times are the simulated programmer's virtual clock: commands, the design's
 // serial shifting, waits and full-speed USB transfers.
+#include <algorithm>
 #include <cstdio>
 #include <random>
 
+#include "algo/pic/holtek.h"
 #include "algo/pic/mdt.h"
 #include "algo/pic/p16c8x.h"
 #include "algo/pic/p16c6x.h"
@@ -46,6 +48,41 @@ void Run(const char* label, const char* part, const char* keyword, int variant, 
     if (!rig.prog->Violations().empty()) std::printf("protocol violations: %zu\n", rig.prog->Violations().size());
 }
 
+// The Holtek form's Write of a 2 KiB ROM from an .OTP image: one transfer per word.
+void RunHoltek() {
+    bench::SimRig rig("vex520", "HT48R10A-1");
+    Workbench& wb = rig.wb;
+    auto* img = wb.ImageBuffer.data();
+    std::mt19937 rng(5);
+    std::fill(img, img + 4096, 0);
+    img[0] = 0xC0;
+    img[1] = 45;
+    img[48] = 0x65;
+    img[49] = (2048 + 5) & 0xFF;
+    img[50] = (2048 + 5) >> 8;
+    for (int i = 0; i < 2048; ++i) img[55 + i] = static_cast<std::uint8_t>(rng());
+    const int opt = 45 + 2053 + 6;
+    img[opt] = 0x65;
+    img[opt + 1] = 68;
+    img[opt + 2] = 0;
+    wb.sel.DeviceKeyword = "HTOTP";
+    wb.sel.VariantIndex = 1;
+    wb.sel.ParamString = "HTOTP 1 fla=1024 gnd=10 vcc=5000";
+    THoltekOTP1 form(wb);
+    form.Show();
+    form.SetupForDevice();
+    rig.prog->Log().SetEnabled(false);
+    const sim::Nanos t0 = rig.prog->Now(), w0 = rig.counter.waits;
+    const auto x0 = rig.prog->GetCounters().transfersOut;
+    form.Click("Write");
+    const sim::Nanos dt = rig.prog->Now() - t0, dw = rig.counter.waits - w0;
+    const auto transfers = rig.prog->GetCounters().transfersOut - x0;
+    form.Click("Verify");
+    std::printf("%-38s %12.3f %14.3f %14.3f %12s  %s(%llu transfers)\n", "HT48R10A-1 2 KiB, HTOTP Write", Sec(dt),
+                Sec(dw), Sec(dt - dw), "-", form.Text("Msg") == "OK" ? "" : form.Text("Msg").c_str(),
+                static_cast<unsigned long long>(transfers));
+}
+
 }  // namespace
 
 int main() {
@@ -59,6 +96,7 @@ int main() {
     Run<TP16c6x>("PIC16C74 4K words, P16C61 \"快\"", "PIC16C74", "P16C61", 5, "P16C61 5", 4096, 4096 * 0.0001);
     Run<TP16c8x>("PIC16F84A 1K words, P16C84 10 ms", "PIC16F84A", "P16C84", 6, "P16C84 6", 1024, 1024 * 0.004);
     Run<TMdt20xx>("MDT2020 2K words, MDT2000 Speed 4mS", "MDT2020", "MDT2000", 4, "MDT2000 4", 2048, 0.0);
+    RunHoltek();
     std::printf("\nThe form's floor is its own queued waits: 1 ms per word at dly=1 (8.19 s) on the PIC16F877,\n"
                 "10 ms per word (10.24 s) on the PIC16F84A. Datasheet: 4 ms program-only cycle per word\n"
                 "(PIC16F87X programming specification, 32.8 s for 8K words; the model accepts the form's\n"
@@ -67,6 +105,8 @@ int main() {
                 "The PIC16C74 (one-time) at \"快\": one 10 us wait per word (0.041 s of waits) against the\n"
                 "specification's 100 us pulses (0.41 s): the write is bound by the transfers.\n"
                 "MDT2020: no published programming figure; the floor is the form's strobes, 2K words x 2\n"
-                "halves x 4 ms = 16.4 s (the model's own minimum is 2 ms per half).\n");
+                "halves x 4 ms = 16.4 s (the model's own minimum is 2 ms per half).\n"
+                "HT48R10A-1: one transfer per word (1,024 words, at least 1.02 s of USB frames) plus the\n"
+                "two 250 ms power-up settles; no published programming figure.\n");
     return 0;
 }
