@@ -71,29 +71,9 @@ const Pic12Part* FindPic12Part(std::string_view name) {
     return nullptr;
 }
 
-Pic12Chip::Pic12Chip(const Pic12Part& part) : part_(part), program_(static_cast<std::size_t>(part.words) * 2) {
-    for (int a = 0; a < part.words; ++a) SetWord(a, ErasedWord);
+Pic12Chip::Pic12Chip(const Pic12Part& part) : PicWordChip(part) {
     for (auto& w : ids_) w = ErasedWord;
     if (part.calibration != 0) SetWord(part.words - 1, part.calibration);
-}
-
-AbsoluteMaximum Pic12Chip::Ratings() const {
-    AbsoluteMaximum r;
-    r.anyPin = part_.absAny;
-    for (int p : part_.vdd) r.pins.push_back({p, part_.absVdd});
-    r.pins.push_back({part_.mclr, part_.absMclr});
-    return r;
-}
-
-std::uint16_t Pic12Chip::Word(int address) const {
-    const std::size_t i = static_cast<std::size_t>(address) * 2;
-    return static_cast<std::uint16_t>(program_[i] | (program_[i + 1] << 8));
-}
-
-void Pic12Chip::SetWord(int address, std::uint16_t w) {
-    const std::size_t i = static_cast<std::size_t>(address) * 2;
-    program_[i] = static_cast<std::uint8_t>(w & 0xFF);
-    program_[i + 1] = static_cast<std::uint8_t>((w >> 8) & 0x0F);
 }
 
 std::uint16_t Pic12Chip::ReadAt() const {

@@ -47,6 +47,7 @@
 #include <vector>
 
 #include "sim/chip.h"
+#include "sim/chips/pic_words.h"
 
 namespace quilla::sim {
 
@@ -76,30 +77,17 @@ struct Pic12Part {
 const std::vector<Pic12Part>& Pic12Parts();
 const Pic12Part* FindPic12Part(std::string_view name);
 
-class Pic12Chip : public Chip {
+class Pic12Chip : public PicWordChip<Pic12Part, 0x0FFF> {
 public:
-    static constexpr std::uint16_t ErasedWord = 0x0FFF;
     static constexpr int ConfigAddress = 0xFFF;
 
     explicit Pic12Chip(const Pic12Part& part);
-
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return part_.pins; }
-    std::vector<int> GroundPins() const override { return part_.vss; }
-    std::vector<int> VccPins() const override { return part_.vdd; }
-    AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override;
 
-    // Program memory as image bytes: word n at 2n (low) and 2n + 1 (high).
-    std::span<const std::uint8_t> Contents() const override { return program_; }
-    std::span<std::uint8_t> MutableContents() override { return program_; }
-
     const Pic12Part& Part() const { return part_; }
-    std::uint16_t Word(int address) const;
-    void SetWord(int address, std::uint16_t w);
     std::uint16_t UserId(int k) const { return ids_[static_cast<std::size_t>(k & 3)]; }
     void SetUserId(int k, std::uint16_t w) { ids_[static_cast<std::size_t>(k & 3)] = w & ErasedWord; }
     std::uint16_t ConfigWord() const { return config_; }
@@ -115,8 +103,6 @@ private:
     void Program();
     bool Protected() const { return (config_ & part_.cpMask) != part_.cpMask; }
 
-    const Pic12Part& part_;
-    std::vector<std::uint8_t> program_;
     std::uint16_t ids_[4];
     std::uint16_t config_ = ErasedWord;
 

@@ -332,33 +332,11 @@ const Pic14Part* FindPic14Part(std::string_view name) {
 }
 
 Pic14Chip::Pic14Chip(const Pic14Part& part)
-    : part_(part),
-      program_(static_cast<std::size_t>(part.words) * 2),
-      eeprom_(static_cast<std::size_t>(part.eeBytes), 0xFF) {
-    for (int a = 0; a < part.words; ++a) SetWord(a, ErasedWord);
+    : PicWordChip(part), eeprom_(static_cast<std::size_t>(part.eeBytes), 0xFF) {
     for (auto& w : config_) w = ErasedWord;
     config_[6] = part.deviceId;
     config_[7] = part.factoryConfig & ErasedWord;
     if (part.factoryLastWord != 0) SetWord(part.words - 1, part.factoryLastWord);
-}
-
-AbsoluteMaximum Pic14Chip::Ratings() const {
-    AbsoluteMaximum r;
-    r.anyPin = part_.absAny;
-    for (int p : part_.vdd) r.pins.push_back({p, part_.absVdd});
-    r.pins.push_back({part_.mclr, part_.absMclr});
-    return r;
-}
-
-std::uint16_t Pic14Chip::Word(int address) const {
-    const std::size_t i = static_cast<std::size_t>(address) * 2;
-    return static_cast<std::uint16_t>(program_[i] | (program_[i + 1] << 8));
-}
-
-void Pic14Chip::SetWord(int address, std::uint16_t w) {
-    const std::size_t i = static_cast<std::size_t>(address) * 2;
-    program_[i] = static_cast<std::uint8_t>(w & 0xFF);
-    program_[i + 1] = static_cast<std::uint8_t>((w >> 8) & 0x3F);
 }
 
 bool Pic14Chip::ProgramProtected(int address) const {

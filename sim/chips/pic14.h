@@ -66,6 +66,7 @@
 #include <vector>
 
 #include "sim/chip.h"
+#include "sim/chips/pic_words.h"
 
 namespace quilla::sim {
 
@@ -146,30 +147,17 @@ struct Pic14Part {
 const std::vector<Pic14Part>& Pic14Parts();
 const Pic14Part* FindPic14Part(std::string_view name);
 
-class Pic14Chip : public Chip {
+class Pic14Chip : public PicWordChip<Pic14Part, 0x3FFF> {
 public:
-    static constexpr std::uint16_t ErasedWord = 0x3FFF;
     static constexpr int ConfigBase = 0x2000;
 
     explicit Pic14Chip(const Pic14Part& part);
-
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return part_.pins; }
-    std::vector<int> GroundPins() const override { return part_.vss; }
-    std::vector<int> VccPins() const override { return part_.vdd; }
-    AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override;
 
-    // Program memory as image bytes: word n at 2n (low) and 2n + 1 (high).
-    std::span<const std::uint8_t> Contents() const override { return program_; }
-    std::span<std::uint8_t> MutableContents() override { return program_; }
-
     const Pic14Part& Part() const { return part_; }
-    std::uint16_t Word(int address) const;
-    void SetWord(int address, std::uint16_t w);
     std::span<const std::uint8_t> Eeprom() const { return eeprom_; }
     std::span<std::uint8_t> MutableEeprom() { return eeprom_; }
     // Configuration area word 2000h + k (k 0..7), as stored.
@@ -202,8 +190,6 @@ private:
     bool DataProtected() const;
     std::uint16_t ReadProgramWord() const;
 
-    const Pic14Part& part_;
-    std::vector<std::uint8_t> program_;
     std::vector<std::uint8_t> eeprom_;
     std::uint16_t config_[8];
 
