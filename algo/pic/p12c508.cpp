@@ -53,12 +53,7 @@ const PicRow& Pic12OtpForm::Row() {
 
 bool Pic12OtpForm::SetupBegin() {
     ready_ = false;
-    if (const std::string err = DeviceLineError(); !err.empty()) {
-        Status(err);
-        wb.prompts.ShowMsg(err);
-        return false;
-    }
-    Ep3.ResetPins();
+    if (!AcceptDeviceLine()) return false;
     row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
     return true;
 }

@@ -269,12 +269,7 @@ std::string TP16c6x::DeviceLineError() const {
 void TP16c6x::SetupForDevice() {
     ready_ = false;
     FillVariantTable();
-    if (const std::string err = DeviceLineError(); !err.empty()) {
-        Status(err);
-        wb.prompts.ShowMsg(err);
-        return;
-    }
-    Ep3.ResetPins();
+    if (!AcceptDeviceLine()) return;
     PicRow& r = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
     const std::string& type = wb.sel.TypeText;
     struct Adapter {
@@ -488,12 +483,7 @@ std::string TP16cxxx1::DeviceLineError() const {
 void TP16cxxx1::SetupForDevice() {
     ready_ = false;
     FillVariantTable();
-    if (const std::string err = DeviceLineError(); !err.empty()) {
-        Status(err);
-        wb.prompts.ShowMsg(err);
-        return;
-    }
-    Ep3.ResetPins();
+    if (!AcceptDeviceLine()) return;
     PicRow& r = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
     if (const OtpPackage* p = FindOtpPackage(wb.sel.GetParam("pkg="))) {
         if (p->firstDesign) {

@@ -54,12 +54,7 @@ int PicFlashForm::ReadIdForSelfCheck() {
 
 bool PicFlashForm::SetupBegin() {
     ready_ = false;
-    if (const std::string err = DeviceLineError(); !err.empty()) {
-        Status(err);
-        wb.prompts.ShowMsg(err);
-        return false;
-    }
-    Ep3.ResetPins();
+    if (!AcceptDeviceLine()) return false;
     wb.FileNew();
     AlgoForm::Show();
     row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];

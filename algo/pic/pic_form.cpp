@@ -156,4 +156,14 @@ void PicForm::ReadConFile() {
 
 void PicForm::WriteConFile() { WriteConfigWordFile(SideFile(".CON"), static_cast<std::uint16_t>(ConfigWord)); }
 
+bool PicForm::AcceptDeviceLine() {
+    if (const std::string err = DeviceLineError(); !err.empty()) {
+        Status(err);
+        wb.prompts.ShowMsg(err);
+        return false;
+    }
+    Ep3.ResetPins();
+    return true;
+}
+
 }  // namespace quilla

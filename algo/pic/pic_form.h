@@ -104,6 +104,10 @@ protected:
     // when the file is missing or not this form's).
     void ReadConFile();
     void WriteConFile();
+    // Setup's line check: a line the form cannot serve (DeviceLineError) shows
+    // its message in the status field and a message box and sends nothing
+    // (false); otherwise the pins are reset (true).
+    bool AcceptDeviceLine();
 };
 
 }  // namespace quilla
