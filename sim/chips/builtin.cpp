@@ -17,6 +17,7 @@
 #include "sim/chips/mdt.h"
 #include "sim/chips/cr80.h"
 #include "sim/chips/holtek.h"
+#include "sim/chips/lpc9xx.h"
 #include "sim/chips/g22v10.h"
 #include "sim/chips/gal.h"
 #include "sim/chips/i2c.h"
@@ -41,6 +42,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterPin51(registry);
     RegisterCounter51(registry);
     RegisterLpc76x(registry);
+    RegisterLpc9xx(registry);
     registry.Add("MSU2964", [] { return SeatedPart{std::make_unique<Msu2964Chip>(), Placement::Dip(40)}; });
     RegisterW78(registry);
     RegisterEprom51(registry);

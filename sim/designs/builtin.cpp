@@ -14,6 +14,7 @@
 #include "sim/designs/pld22cv10.h"
 #include "sim/designs/i82802.h"
 #include "sim/designs/lp76x.h"
+#include "sim/designs/p89lpc932.h"
 #include "sim/designs/mcs51.h"
 #include "sim/designs/mdt2000.h"
 #include "sim/designs/vex300.h"
@@ -35,6 +36,8 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<P51Dip40Design>();
     registry.Add<P51Plcc44Design>();
     registry.Add<Lp76xDesign>();
+    registry.Add<P89lpc932Design>();
+    registry.Add<Rs232Phi92xDesign>();
     registry.Add<Pld22cv10Design>();
     registry.Add<Vex310FirmwareDesign>();
     registry.Add<AtMega8Dip28Design>();

@@ -1,0 +1,485 @@
+#include "algo/mcs51/p89lpc9.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "catalog/form.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kBlock64 = 64;
+constexpr int kPolls = 20;
+constexpr const char* kGrid = "StringGrid1";
+
+const Lpc9xxForm::IcpRow kRows[] = {
+    {0, 0, 0, 0}, {30, 10, 0xFF81FFF8u, 0x1Fu}, {30, 10, 0xFE007FE0u, 0x07u}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+
+const char* const kBoxes[] = {"FOSC0", "FOSC1", "FOSC2", "-", "WDSE", "BOE", "RPE", "WDTE"};
+const char* const kCells[] = {"Vector", "Status", "SEC0", "SEC1", "SEC2", "SEC3", "SEC4", "SEC5", "SEC6", "SEC7"};
+// The configuration addresses the cells are written to: the boot vector and
+// the status byte sit at 2 and 3 (1 is reserved), SEC0-7 at 8-15.
+constexpr int kCellAddress[] = {2, 3, 8, 9, 10, 11, 12, 13, 14, 15};
+
+}  // namespace
+
+Lpc9xxForm::Lpc9xxForm(Workbench& w, Variant v)
+    : Mcs51Form(w, v == Variant::Lpc932 ? "Philip P89LPC93x/92x" : "Philip P89LPC SPI", {}), variant_(v) {
+    DeclareStatus();
+    // The first form places these three outside its client area.
+    const bool side = v == Variant::Spi;
+    AddButton("Read1", "Read  ", [this] { ReadRom(); }).Visible = side;
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); }).Visible = side;
+    AddButton("Verify", "Vrfy", [this] { VerifyClick(); }).Visible = side;
+    if (side) AddButton("Button2", "Put232", [this] { Button2Click(); });
+    AddButton("Erase", "Erase", [this] { EraseClick(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("Config", "Wr.CFG", [this] { ConfigClick(); });
+    AddButton("ReadConfig", "Rd.CFG", [this] { ReadConfigClick(); });
+    AddButton("ID", " ID ", [this] { IDClick(); });
+    AddButton("Button3", "R.CRC", [this] { Button3Click(); }).Visible = false;
+    AddGroup("GroupBox2", "CFG ");
+    AddLabel("Label1", "UCFG1(打勾编程为1):", "GroupBox2");
+    for (int i = 0; i < 8; ++i)
+        AddCheck("CheckBox" + std::to_string(i + 1), kBoxes[i], i < 3, "GroupBox2");
+    AddLabel("Label2", "复位和Lock(HEX):", "GroupBox2");
+    std::vector<std::string> names(std::begin(kCells), std::end(kCells));
+    std::vector<std::string> cells = {"00", "00", "07", "07", "07", "07", "07", "07", "07", "07"};
+    AddGrid(kGrid, "", names, cells, "GroupBox2");
+    DeclareBatch({{"CheckEra", "Ers."}, {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG"}}, " Run  ",
+                 [this] { Button1Click(); });
+    FillVariantTable();
+}
+
+void Lpc9xxForm::FillVariantTable() {
+    Table = {{"Exit", 0}, {"1: DIP28", 0}, {"2: DIP20", 0}, {"3: DIP14", 0}, {"4: DIP8", 0}};
+}
+
+std::string Lpc9xxForm::DeviceLineError() const {
+    if (std::string e = Mcs51Form::DeviceLineError(); !e.empty()) return e;
+    const Selection& s = wb.sel;
+    const int v = s.VariantIndex;
+    if (kRows[v].Vcc == 0) return "Bad device line: row " + std::to_string(v) + " has no supply pins";
+    const int sec = s.GetParam("sec="), len = s.GetParam("len="), vcc = s.GetParam("vcc=");
+    if (sec <= 0 || sec > 0x10000) return "Bad device line: sec=" + std::to_string(sec) + " (page length 1 to 65536)";
+    if (len <= 0 || len > 0x10000) return "Bad device line: len=" + std::to_string(len) + " (1 to 65536 bytes)";
+    if (vcc < 2400 || vcc > 3600) return "Bad device line: vcc=" + std::to_string(vcc) + " (2400 to 3600 mV)";
+    return {};
+}
+
+void Lpc9xxForm::SetupForDevice() {
+    ready_ = false;
+    if (!SetupRowOk()) return;
+    if (const std::string e = DeviceLineError(); !e.empty()) {
+        // Nothing is sent for a line the form cannot serve.
+        Status(e);
+        wb.prompts.ShowMsg(e);
+        return;
+    }
+    const int v = wb.sel.VariantIndex;
+    if (variant_ == Variant::Lpc932) {
+        Ep3.LoadBitFile("p89lpc932.bit");
+    } else {
+        Ep3.LoadBitFile("rs232phi92x.bit");
+        Ep3.WriteReg(19, 0xDF);
+        Ep3.WriteReg(16, 0xFF);
+        Ep3.ControlLineLow(3);
+        Ep3.ControlLineHigh(3);
+        Ep3.UsbFlush();
+    }
+    Put(kType, wb.sel.TypeText);
+    if (variant_ == Variant::Lpc932) {
+        if (v == 1) Ep3.ShowPlacementDiagram(4, 28, 0, 0);
+        else Ep3.ShowPlacementDiagram(6, 20, 0, 0);
+    } else {
+        Ep3.ShowPlacementBitmap(v == 1 ? "p89lpc93x.bmp" : "87lpc762.bmp");
+    }
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.FileNew();
+    FillVariantTable();
+    AlgoForm::Show();
+    const int vcc = wb.sel.GetParam("vcc=");
+    IcpPageLength = wb.sel.GetParam("sec=");
+    RowSize = wb.sel.GetParam("len=");
+    Table[static_cast<std::size_t>(v)].LastAddress = RowSize;
+    RowGndPin = kRows[v].Gnd;
+    RowVccPin = kRows[v].Vcc;
+    if (wb.FileWin) wb.FileWin->EndAddr = RowSize;
+    wb.Display();
+    Ep3.SetVpp(0);
+    Ep3.VppPin(0);
+    Ep3.GndPin(RowGndPin);
+    Ep3.SetVcc(vcc);
+    ready_ = true;
+}
+
+void Lpc9xxForm::OnClose() { Ep3.PowerOff(); }
+
+void Lpc9xxForm::RowReady() {
+    Row();
+    if (ready_) return;
+    const std::string e = DeviceLineError();
+    Refuse(e.empty() ? std::string("Comm Err.") : e);
+}
+
+// ---- the register routines ---------------------------------------------------------------
+
+void Lpc9xxForm::IcpSelectRegister(int r) { Ep3.WriteLatch(0, r); }
+
+void Lpc9xxForm::IcpWriteData(std::uint8_t v) {
+    Ep3.WriteLatch(1, v);
+    Clock3();
+}
+
+void Lpc9xxForm::IcpReadByte() {
+    Clock3();
+    Clock3();
+    Put1(OpCapturePort1);
+}
+
+bool Lpc9xxForm::IcpWaitReady() {
+    for (int i = 0; i < kPolls; ++i) {
+        IcpReadByte();
+        Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
+        if ((Ep3.UsbReplyBuf[0] & 0x80) == 0) return true;
+    }
+    return false;
+}
+
+void Lpc9xxForm::IcpSetAddress(std::int32_t addr) {
+    Line(1, false);
+    WriteReg(0, static_cast<std::uint8_t>(addr & 0xFF));
+    WriteReg(1, static_cast<std::uint8_t>((addr >> 8) & 0xFF));
+}
+
+bool Lpc9xxForm::IcpWriteConfig(int addr, std::uint8_t value) {
+    IcpEnter();
+    Line(1, false);
+    WriteReg(3, 0x6C);
+    WriteReg(0, static_cast<std::uint8_t>(addr));
+    WriteReg(2, value);
+    Line(1, true);
+    IcpSelectRegister(3);
+    return IcpWaitReady();
+}
+
+void Lpc9xxForm::IcpEnter() {
+    Ep3.VccPin(0);
+    if (variant_ == Variant::Lpc932) {
+        Line(2, false);
+        Line(3, false);
+        Line(1, true);
+        Ep3.VccPin(RowVccPin);
+        Put1(Wait25);
+        for (int i = 0; i < 5; ++i) Line(2, true), Line(2, false);
+        Line(2, true);
+    } else {
+        Line(4, false);
+        Ep3.VccPin(RowVccPin);
+        Put1(Wait25);
+        for (int i = 0; i < 3; ++i) Line(4, true), Line(4, false);
+        Line(4, true);
+    }
+    Put1(Wait25);
+    Flush();
+}
+
+int Lpc9xxForm::HexByteParse(const std::string& text) {
+    int v = 0, digits = 0;
+    for (char c : text) {
+        if (digits == 2 || !std::isxdigit(static_cast<unsigned char>(c))) break;
+        v = v * 16 + (std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (std::tolower(c) - 'a' + 10));
+        ++digits;
+    }
+    return digits == 0 ? -1 : (v & 0xFF);
+}
+
+// A chip that stays busy: the operation fails (supply off).
+void Lpc9xxForm::Busy() {
+    Ep3.VccPin(0);
+    Status("Busy! Failed.");
+    wb.ErrorFlag() = 1;
+    StepFailed();
+}
+
+// ---- the ID -------------------------------------------------------------------------------
+
+void Lpc9xxForm::ReadConfigBytes() {
+    IcpEnter();
+    Line(1, false);
+    WriteReg(3, 0x6C);
+    WriteReg(0, 0x00);
+    Line(1, true);
+    IcpSelectRegister(2);
+    for (int i = 0; i < 19; ++i) {
+        Clock3();
+        Put1(OpCapturePort1);
+    }
+    Flush();
+    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
+    Ep3.VccPin(0);
+}
+
+void Lpc9xxForm::ReadConfigClick() {
+    RowReady();
+    ReadConfigBytes();
+    std::string text;
+    char b[8];
+    for (int i = 0; i < 19; ++i) {
+        std::snprintf(b, sizeof b, "%02x,", Ep3.UsbReplyBuf[static_cast<std::size_t>(i)]);
+        text += b;
+    }
+    Status(text);
+}
+
+void Lpc9xxForm::IDClick() {
+    RowReady();
+    ReadConfigBytes();
+    auto& r = LastReadId();
+    for (int i = 0; i < 3; ++i) r[static_cast<std::size_t>(i)] = Ep3.UsbReplyBuf[static_cast<std::size_t>(16 + i)];
+    Ep3.VccPin(0);
+    char text[32];
+    std::snprintf(text, sizeof text, "ID: %02x,%02x,%02x", r[0], r[1], r[2]);
+    Status(text);
+}
+
+int Lpc9xxForm::CheckDeviceId() {
+    IDClick();
+    const auto& r = LastReadId();
+    const auto& s = ExpectedId();
+    char text[64];
+    std::snprintf(text, sizeof text, "R=(%02x,%02x,%02x)  S=(%02x,%02x,%02x)", r[0], r[1], r[2], s[0], s[1], s[2]);
+    Status(text);
+    if (s[0] == 0) return 1;
+    if (r[0] == s[0] && r[1] == s[1] && r[2] == s[2]) return 1;
+    if (wb.sel.VariantIndex == 4 && r[0] == s[0] && r[1] == s[1] && (r[2] == 0xF8 || r[2] == 0xFE)) return 1;
+    if (r[0] == 0xFF) {
+        if (Ask("空插座，\n继续吗?")) return 1;
+        StepFailed();  // the pass ends uncounted; ErrorFlag stays
+        return 0;
+    }
+    if (Ask("Wrong type, OK ??")) return 1;
+    wb.ErrorFlag() = 1;
+    StepFailed();
+    return 0;
+}
+
+// ---- the operations ------------------------------------------------------------------------
+
+bool Lpc9xxForm::Begin(const char* text) {
+    Status(text);
+    IcpEnter();
+    return Ep3.CheckCurrent() != 0;
+}
+
+bool Lpc9xxForm::ReadBlocks(bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check) {
+    const std::int32_t end = EndAddr();
+    IcpSetAddress(0);
+    for (std::int32_t a = 0; a < RowSize && a <= end; a += kBlock64) {
+        ShowProgress(a);
+        IcpSelectRegister(3);
+        Line(1, false);
+        IcpWriteData(0x80);
+        Line(1, true);
+        IcpSelectRegister(2);
+        for (int i = 0; i < kBlock64; ++i) IcpReadByte();
+        Flush();
+        // The last block of a row that ends inside it fills the image past the row.
+        std::uint8_t* to = intoImage ? Image(a) : Ep3.UsbReplyBuf.data();
+        Ep3.UsbReadReply(to);
+        if (!check(a, to)) return false;
+    }
+    return true;
+}
+
+void Lpc9xxForm::ReadRom() {
+    RowReady();
+    if (!Ep3.CheckPinContact(RowGndPin, 0, kRows[wb.sel.VariantIndex].MaskLo, kRows[wb.sel.VariantIndex].MaskHi, 0)) return;
+    if (!Begin("Read.")) return;
+    ReadBlocks(true, [](std::int32_t, const std::uint8_t*) { return true; });
+    ShowProgress(RowSize);
+    Ep3.VccPin(0);
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void Lpc9xxForm::BlankClick() {
+    RowReady();
+    if (!Ep3.CheckPinContact(RowGndPin, 0, kRows[wb.sel.VariantIndex].MaskLo, kRows[wb.sel.VariantIndex].MaskHi, 0)) return;
+    if (!Begin("Blank CHK")) return;
+    const bool blank = ReadBlocks(false, [&](std::int32_t a, const std::uint8_t* b) {
+        for (int j = 0; j < kBlock64; ++j) {
+            if (b[j] == 0x00) continue;
+            Ep3.VccPin(0);
+            Status("No!!!");
+            wb.ErrorFlag() = 1;
+            ShowProgress(a + j);
+            return false;
+        }
+        return true;
+    });
+    if (!blank) return;
+    Ep3.VccPin(0);
+    wb.ErrorFlag() = 0;
+    ShowProgress(RowSize);
+    Success("Blank OK");
+}
+
+void Lpc9xxForm::VerifyClick() {
+    RowReady();
+    if (!Ep3.CheckPinContact(RowGndPin, 0, kRows[wb.sel.VariantIndex].MaskLo, kRows[wb.sel.VariantIndex].MaskHi, 0)) return;
+    if (!Begin("Verify.")) return;
+    const bool same = ReadBlocks(false, [&](std::int32_t a, const std::uint8_t* b) {
+        const int j = CompareBlock64(a, b);
+        if (j < 0) return true;
+        Ep3.VccPin(0);
+        wb.ErrorFlag() = 1;
+        ShowProgress(a + j);
+        return false;
+    });
+    if (!same) return;
+    Ep3.VccPin(0);
+    wb.ErrorFlag() = 0;
+    ShowProgress(RowSize);
+    Success("OK");
+}
+
+void Lpc9xxForm::EraseClick() {
+    RowReady();
+    if (!Ep3.CheckPinContact(RowGndPin, 0, kRows[wb.sel.VariantIndex].MaskLo, kRows[wb.sel.VariantIndex].MaskHi, 0)) return;
+    if (!CheckDeviceId()) return;
+    if (!Begin("Erasing")) return;
+    IcpSelectRegister(3);
+    Line(1, false);
+    IcpWriteData(0x72);
+    Line(1, true);
+    if (!IcpWaitReady()) return Busy();
+    Line(1, true);
+    Ep3.VccPin(0);
+    Success("END");
+}
+
+void Lpc9xxForm::WriteClick() {
+    RowReady();
+    if (!Ep3.CheckPinContact(RowGndPin, 0, kRows[wb.sel.VariantIndex].MaskLo, kRows[wb.sel.VariantIndex].MaskHi, 0)) return;
+    if (!CheckDeviceId()) return;
+    if (!wb.FileWin) {
+        Status("No buffer window.");
+        StepFailed();
+        return;
+    }
+    if (!Begin("Write")) return;
+    std::int32_t source = 0;
+    for (std::int32_t addr = 0; addr < RowSize; addr += IcpPageLength) {
+        ShowProgress(addr);
+        Line(1, false);
+        WriteReg(3, 0x00);
+        WriteReg(0, 0x00);
+        IcpSelectRegister(2);
+        for (int i = 0; i < IcpPageLength; ++i) {
+            IcpWriteData(*Image(source++));
+            Clock3();
+            Clock3();
+            Clock3();
+        }
+        IcpSetAddress(addr);
+        Line(1, false);
+        WriteReg(3, 0x48);
+        Line(1, true);
+        Flush();
+        if (!IcpWaitReady()) return Busy();
+    }
+    ShowProgress(RowSize);
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+void Lpc9xxForm::ConfigClick() {
+    RowReady();
+    Status("Wrt. CFG.");
+    // Every cell is read before anything is sent: a cell without a hexadecimal
+    // digit refuses the whole write.
+    const auto& cells = Get(kGrid).Items;
+    std::uint8_t values[10];
+    for (int k = 0; k < 10; ++k) {
+        const int v = HexByteParse(cells[static_cast<std::size_t>(k)]);
+        if (v < 0) Refuse(std::string(kCells[k]) + ": not a hexadecimal byte");
+        values[k] = static_cast<std::uint8_t>(v);
+    }
+    if (!CheckDeviceId()) return;
+    std::uint8_t ucfg1 = 0;
+    for (int i = 0; i < 8; ++i)
+        if (Checked("CheckBox" + std::to_string(i + 1))) ucfg1 = static_cast<std::uint8_t>(ucfg1 | (1u << i));
+    if (!IcpWriteConfig(0, ucfg1)) return Busy();
+    for (int k = 0; k < 10; ++k)
+        if (!IcpWriteConfig(kCellAddress[k], values[k])) return Busy();
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+void Lpc9xxForm::Button3Click() {
+    RowReady();
+    IcpEnter();
+    Line(1, false);
+    WriteReg(3, 0x1A);
+    Line(1, true);
+    if (!IcpWaitReady()) return Busy();
+    IcpSelectRegister(2);
+    for (int i = 0; i < 4; ++i) {
+        Clock3();
+        Put1(OpCapturePort1);
+    }
+    IcpSelectRegister(3);
+    Put1(OpCapturePort1);
+    Clock3();
+    Flush();
+    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
+    Ep3.VccPin(0);
+    std::string text;
+    char b[8];
+    for (int i = 0; i < 4; ++i) {
+        std::snprintf(b, sizeof b, "%02x,", Ep3.UsbReplyBuf[static_cast<std::size_t>(i)]);
+        text += b;
+    }
+    Status(text);
+}
+
+void Lpc9xxForm::Button1Click() {
+    RowReady();
+    RunBatch51({{"CheckEra", [this] { EraseClick(); }},
+                {"CheckWri", [this] { WriteClick(); }},
+                {"CheckCon", [this] { ConfigClick(); }}},
+               false);
+}
+
+void Lpc9xxForm::SerialTestByte(std::uint8_t b) {
+    Ep3.WriteReg(16, b);
+    Ep3.ControlLineLow(3);
+    Put1(Wait25);
+    Ep3.ControlLineHigh(3);
+    Put1(Wait26);
+}
+
+void Lpc9xxForm::Button2Click() {
+    RowReady();
+    IcpEnter();
+    SerialTestByte(0x55);
+    Put1(Wait28);
+    for (char c : std::string(":0000000100")) SerialTestByte(static_cast<std::uint8_t>(c));
+    Put1(Wait28);
+    Put1(OpCapturePort0);
+    Flush();
+    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
+    char text[8];
+    std::snprintf(text, sizeof text, "%02x", Ep3.UsbReplyBuf[0]);
+    Status(text);
+}
+
+QUILLA_FORM(TP89lpc932);
+QUILLA_FORM(TP89lpc9xxSPI);
+
+}  // namespace quilla

@@ -1,0 +1,87 @@
+// The P89LPC9xx in-circuit programming forms (keywords P89LPC932 and
+// P89LPCSPI): the chip powered at 2.4-3.6 V, put into programming mode by
+// entry pulses, and driven through its four programming registers (address
+// low, address high, data, command/status), which the design carries from the
+// programmer's latch 0 (register number), latch 1 (data byte) and control
+// line 3 (the transfer clock). Erase, page writes, 64-byte reads, the
+// configuration bytes (UCFG1, boot vector, status, SEC0-7) and the chip ID.
+#pragma once
+
+#include "algo/mcs51/mcs51_form.h"
+
+namespace quilla {
+
+class Lpc9xxForm : public Mcs51Form {
+public:
+    enum class Variant { Lpc932, Spi };
+
+    Lpc9xxForm(Workbench& wb, Variant v);
+
+    void SetupForDevice() override;
+    void FillVariantTable() override;
+    std::string DeviceLineError() const override;
+    void OnClose() override;
+
+    void ReadRom();
+    void BlankClick();
+    void VerifyClick();
+    void WriteClick();
+    void EraseClick();
+    void ConfigClick();
+    void ReadConfigClick();
+    void IDClick();
+    void Button3Click();  // R.CRC
+    void Button1Click();  // the batch
+    void Button2Click();  // Put232 (second form)
+
+    // ---- the register routines -------------------------------------------------------
+    void IcpSelectRegister(int r);
+    void IcpWriteData(std::uint8_t v);
+    void IcpReadByte();
+    // Polls the status until its busy bit clears: false when it stays set.
+    bool IcpWaitReady();
+    void IcpSetAddress(std::int32_t addr);
+    bool IcpWriteConfig(int addr, std::uint8_t value);
+    void IcpEnter();
+    int CheckDeviceId();
+    static int HexByteParse(const std::string& text);  // -1: no hexadecimal digit
+
+    int IcpPageLength = 0;
+    int RowVccPin = 0, RowGndPin = 0;
+    std::int32_t RowSize = 0;
+
+    // The row table's pins and contact masks.
+    struct IcpRow {
+        int Vcc, Gnd;
+        std::uint32_t MaskLo, MaskHi;
+    };
+
+private:
+    // The selected row of a line setup accepted; refuses the operation otherwise.
+    void RowReady();
+    void WriteReg(int r, std::uint8_t v) { IcpSelectRegister(r), IcpWriteData(v); }
+    void Line(int n, bool high) { high ? Ep3.ControlLineHigh(n) : Ep3.ControlLineLow(n); }
+    void Clock3() { Line(3, true), Line(3, false); }
+    // Contact test and entry with the current check: false ends the operation.
+    bool Begin(const char* text);
+    // The 64-byte read loop of Read, Blank? and Vrfy.
+    bool ReadBlocks(bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
+    void ReadConfigBytes();
+    void Busy();
+    void SerialTestByte(std::uint8_t b);
+
+    Variant variant_;
+    bool ready_ = false;
+};
+
+class TP89lpc932 : public Lpc9xxForm {
+public:
+    explicit TP89lpc932(Workbench& wb) : Lpc9xxForm(wb, Variant::Lpc932) {}
+};
+
+class TP89lpc9xxSPI : public Lpc9xxForm {
+public:
+    explicit TP89lpc9xxSPI(Workbench& wb) : Lpc9xxForm(wb, Variant::Spi) {}
+};
+
+}  // namespace quilla
