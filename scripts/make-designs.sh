@@ -44,6 +44,7 @@ DESIGNS=(
   mdt2000
   cr80px00
   HoltekStd
+  at25spi
 )
 
 here="$(cd "$(dirname "$0")/.." && pwd)"

@@ -21,6 +21,7 @@
 #include "sim/chips/g22v10.h"
 #include "sim/chips/gal.h"
 #include "sim/chips/i2c.h"
+#include "sim/chips/spi25.h"
 #include "sim/chips/microwire.h"
 #include "sim/chips/pic12.h"
 #include "sim/chips/pic14.h"
@@ -67,6 +68,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterSrams(registry);
     RegisterLogicChips(registry);
     RegisterXc9500xl(registry);
+    RegisterSpi25Parts(registry);
 }
 
 }  // namespace quilla::sim

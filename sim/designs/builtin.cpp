@@ -4,6 +4,7 @@
 #include "sim/designs/avrhvsp.h"
 #include "sim/designs/avrspi.h"
 #include "sim/designs/adapter.h"
+#include "sim/designs/at25spi.h"
 #include "sim/designs/chkpin.h"
 #include "sim/designs/cr80px00.h"
 #include "sim/designs/holtek.h"
@@ -28,6 +29,7 @@ namespace quilla::sim {
 void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<ChkPinDesign>();
     registry.Add<I2c24cDesign>();
+    registry.Add<At25SpiDesign>();
     registry.Add<P93Design>();
     registry.Add<HubDesign>();
     RegisterAdapterDesigns(registry);

@@ -1,0 +1,369 @@
+#include "algo/serial/spi25.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/workbench.h"
+#include "catalog/form.h"
+#include "engine/protocol.h"
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+
+constexpr int kSck = 2;
+constexpr int kQueueBytes = 65536;
+constexpr int kVccMaxMv = 6500;
+// Family rule 12: the VCC and GND pins of the DIP8 (24 and 20).
+constexpr std::uint32_t kSupplyMaskLo = (1u << (24 - 1)) | (1u << (20 - 1));
+
+std::string Hex2(std::uint8_t v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02x", v);
+    return buf;
+}
+
+std::string KeyText(const char* key, int value) { return std::string("Bad device line: ") + key + std::to_string(value); }
+
+}  // namespace
+
+Spi25Form::Spi25Form(Workbench& w, std::string caption, int addressBytes)
+    : SerialForm(w, std::move(caption)), addressBytes_(addressBytes) {}
+
+std::string Spi25Form::KeyError() const {
+    const auto& s = wb.sel;
+    const int len = s.GetParam("len="), pag = s.GetParam("pag="), dly = s.GetParam("dly="), vcc = s.GetParam("vcc=");
+    if (len <= 0 || len > ImageSize) return KeyText("len=", len) + " (1 to 8388608 bytes)";
+    if (pag <= 0 || pag > len) return KeyText("pag=", pag) + " (1 to len=)";
+    if (vcc <= 0 || vcc > kVccMaxMv) return KeyText("vcc=", vcc) + " (mV, up to 6500)";
+    // One page goes out in one transfer: WREN, WRITE with address and data, the waits.
+    const std::int64_t pageBytes = 3 + 2 + 3 + 3 + 2 * (1 + addressBytes_ + static_cast<std::int64_t>(pag)) + 3;
+    if (pageBytes > kQueueBytes - 64) return KeyText("pag=", pag) + " (a page overflows the command queue)";
+    if (dly < 0 || pageBytes + dly + 2 > kQueueBytes - 64)
+        return KeyText("dly=", dly) + " (the page's waits overflow the command queue)";
+    return {};
+}
+
+void Spi25Form::SetupForDevice() {
+    if (!CheckDeviceLine()) return;
+    const Row& r = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    Ep3.ResetPins();
+    Ep3.LoadBitFile("at25spi.bit");
+    Ep3.UsbPut2(OpSerialSetup4A, 8);
+    Ep3.UsbPut2(OpSerialSetup4B, 8);
+    ShowConnection();
+    wb.FileNew();
+    Size = wb.sel.GetParam("len=");
+    Dly = wb.sel.GetParam("dly=");
+    Era = wb.sel.GetParam("era=");
+    Page = wb.sel.GetParam("pag=");
+    if (wb.FileWin) wb.FileWin->EndAddr = Size;
+    Put(kType, wb.sel.SelectedDevice);
+    wb.Display();
+    AlgoForm::Show();
+    Ep3.GndPin(r.Gnd);
+    Ep3.SetVcc(wb.sel.GetParam("vcc="));
+    Ep3.SetVpp(0);
+}
+
+void Spi25Form::SpiShiftOut(std::uint8_t b) { Ep3.UsbPut2(OpSpiOut, b); }
+void Spi25Form::SpiShiftIn() { Ep3.UsbPut1(OpSpiIn); }
+
+bool Spi25Form::SpiPowerUp() {
+    const Row& r = Selected();
+    if (Ep3.CheckPinContact(r.Gnd, 0, r.MaskLo, r.MaskHi, 0) == 0) {
+        StepFailed();
+        return false;
+    }
+    Ep3.ControlLineLow(kSck);
+    Release();
+    Ep3.VccPin(0);
+    Ep3.UsbPut1(OpWaitSettle);
+    Ep3.VccPin(r.Vcc);
+    return true;
+}
+
+bool Spi25Form::Begin() { return SpiPowerUp() && Ep3.CheckCurrent() != 0; }
+
+void Spi25Form::SendAddress(int a) {
+    if (addressBytes_ == 3) SpiShiftOut(static_cast<std::uint8_t>((a >> 16) & 0xFF));
+    SpiShiftOut(static_cast<std::uint8_t>((a >> 8) & 0xFF));
+    SpiShiftOut(static_cast<std::uint8_t>(a & 0xFF));
+}
+
+void Spi25Form::StartRead() {
+    Select();
+    SpiShiftOut(0x03);
+    SendAddress(0);
+}
+
+void Spi25Form::DeclareCommon() {
+    AddButton("Read1", "Read  ", [this] { ReadRom(); });
+    AddButton("Write", "Write.", [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
+    AddButton("Button2", "W.Status", [this] { Button2Click(); });
+    AddButton("Button3", "R.STATUS", [this] { Button3Click(); });
+    AddButton("Button4", "Unlock", [this] { Button4Click(); });
+    AddGroup("GroupBox2", "Status(打勾=1)");
+    AddCheck("CheckBox2", "BP0", false, "GroupBox2");
+    AddCheck("CheckBox3", "BP1", false, "GroupBox2");
+    AddCheck("CheckBox4", "WPEN", false, "GroupBox2");
+    AddStatusFields();
+}
+
+// ---- handlers -------------------------------------------------------------------------------------
+
+void Spi25Form::ReadRom() {
+    Status("Read.");
+    if (!Begin()) return;
+    Ep3.UsbFlush();
+    StartRead();
+    for (int b = 0; b < Size; b += 64) {
+        Progress(b);
+        for (int j = 0; j < 64; ++j) SpiShiftIn();
+        Ep3.UsbReadReply();
+        const int n = std::min(64, ImageSize - b);
+        std::copy(Ep3.UsbReplyBuf.data(), Ep3.UsbReplyBuf.data() + n, Image(b));
+    }
+    Release();
+    Progress(Size);
+    Ep3.VccPin(0);
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void Spi25Form::VerifyClick() {
+    const Row& r = Selected();
+    Status("Verify.");
+    RequireContactPresence(r.Gnd, kSupplyMaskLo, 0);
+    if (!Begin()) return;
+    Ep3.UsbFlush();
+    StartRead();
+    for (int b = 0; b < Size; b += 64) {
+        Progress(b);
+        for (int j = 0; j < 64; ++j) SpiShiftIn();
+        Ep3.UsbReadReply();
+        const int n = std::min(64, ImageSize - b);
+        for (int j = 0; j < n; ++j)
+            if (Ep3.UsbReplyBuf[static_cast<std::size_t>(j)] != *Image(b + j)) {
+                Status("Failed..! ");
+                wb.ErrorFlag() = 1;
+                Progress(b);
+                Ep3.VccPin(0);
+                return;
+            }
+    }
+    Release();
+    wb.ErrorFlag() = 0;
+    Progress(Size);
+    Ep3.VccPin(0);
+    Success("OK!!!");
+}
+
+void Spi25Form::WriteClick() {
+    if (!wb.FileWin) RefuseWithMessage("Must open a file to write...");
+    Status("Write");
+    if (!Begin()) return;
+    for (int a = 0; a < Size; a += Page) {
+        Progress(a);
+        Select();
+        SpiShiftOut(0x06);
+        Release();
+        Select();
+        SpiShiftOut(0x02);
+        SendAddress(a);
+        // The last page may run past len=, never past the image.
+        const int n = std::min(Page, ImageSize - a);
+        for (int j = 0; j < n; ++j) SpiShiftOut(*Image(a + j));
+        Release();
+        QueueWaits(OpWait1ms, Dly + 2);
+        Ep3.UsbFlush();
+    }
+    Ep3.UsbFlush();
+    Progress(Size);
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+void Spi25Form::Button3Click() {
+    Status("Status...");
+    if (!Begin()) return;
+    Select();
+    SpiShiftOut(0x05);
+    SpiShiftIn();
+    Ep3.UsbReadReply();
+    Release();
+    Ep3.VccPin(0);
+    Status("Status=" + Hex2(Ep3.UsbReplyBuf[0]));
+}
+
+void Spi25Form::Button2Click() {
+    Status("写 Status...");
+    std::uint8_t v = 0;
+    if (Ticked("CheckBox2")) v |= 0x04;
+    if (Ticked("CheckBox3")) v |= 0x08;
+    if (Ticked("CheckBox4")) v |= 0x80;
+    if (!Begin()) return;
+    Select();
+    SpiShiftOut(0x06);
+    Release();
+    Select();
+    SpiShiftOut(0x01);
+    SpiShiftOut(v);
+    Release();
+    Ep3.UsbPut1(StatusWait());
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+void Spi25Form::Button4Click() {
+    Status("Unlock...");
+    if (!Begin()) return;
+    Select();
+    SpiShiftOut(0x06);
+    Release();
+    Select();
+    SpiShiftOut(0x01);
+    SpiShiftOut(0x00);
+    Release();
+    Ep3.UsbPut1(OpWaitSettle);
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+// ---- TActrans25x ------------------------------------------------------------------------------------
+
+TActrans25x::TActrans25x(Workbench& w) : Spi25Form(w, "Actrans25x", 3) {
+    DeclareCommon();
+    AddButton("Erase", "Ers.", [this] { EraseClick(); });
+    AddButton("Blank", "Blank?", [this] { BlankClick(); });
+    AddButton("Button5", " ID ", [this] { Button5Click(); });
+    AddBatch({{"CheckBoxWrite", "Write."}, {"CheckBoxVer", "Vrfy"}, {"CheckBox1", "W.Status"},
+              {"CheckBox5", "Unlock"}, {"CheckBox6", "Ers."}, {"CheckBox7", "Blank?"}},
+             [this] { Button1Click(); });
+    FillVariantTable();
+}
+
+void TActrans25x::FillVariantTable() {
+    Table.assign(4, Row{});
+    Table[0].Name = "Exit";
+    // Row 1's part (the 25LC1024 class) answers RDID (ABh) after three dummy
+    // address bytes; the others have no identification the form can read.
+    Table[1] = {"1: DIP8", 24, 20, 0xC7, 0xAB, 0xFF0000u, 0};
+    Table[2] = {"2: DIP8", 24, 20, 0x62, 0, 0xFF0000u, 0};
+    Table[3] = {"2: DIP14", 24, 20, 0, 0, 0, 0};
+}
+
+std::string TActrans25x::KeyError() const {
+    const std::string e = Spi25Form::KeyError();
+    if (!e.empty()) return e;
+    const int era = wb.sel.GetParam("era=");
+    if (era < 0) return KeyText("era=", era) + " (ms)";
+    return {};
+}
+
+std::uint8_t TActrans25x::StatusWait() const { return OpWait100ms; }
+
+void TActrans25x::EraseClick() {
+    const Row& r = Selected();
+    if (!SpiPowerUp()) return;
+    Status("Erasing");
+    Select();
+    SpiShiftOut(0x06);
+    Release();
+    Select();
+    SpiShiftOut(r.EraseOpcode);
+    Release();
+    for (int i = 0; i < Era / 100 + 1; ++i) {
+        Ep3.UsbPut1(OpWait100ms);
+        Ep3.UsbFlush();
+    }
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+void TActrans25x::BlankClick() {
+    const Row& r = Selected();
+    Status("Blank CHK");
+    RequireContactPresence(r.Gnd, kSupplyMaskLo, 0);
+    if (!Begin()) return;
+    Ep3.UsbFlush();
+    StartRead();
+    for (int b = 0; b < Size; b += 64) {
+        Progress(b);
+        for (int j = 0; j < 64; ++j) SpiShiftIn();
+        Ep3.UsbReadReply();
+        for (int j = 0; j < 64; ++j)
+            if (Ep3.UsbReplyBuf[static_cast<std::size_t>(j)] != 0xFF) {
+                Release();
+                Ep3.VccPin(0);
+                Status("No empty.");
+                StepFailed();
+                return;
+            }
+    }
+    Release();
+    Progress(Size);
+    Ep3.VccPin(0);
+    Success("OK");
+}
+
+void TActrans25x::Button5Click() {
+    const Row& r = Selected();
+    if (!SpiPowerUp()) return;
+    Select();
+    SpiShiftOut(r.IdOpcode);
+    for (int i = 0; i < 3; ++i) SpiShiftOut(0x00);
+    for (int i = 0; i < 4; ++i) SpiShiftIn();
+    Ep3.UsbReadReply();
+    Release();
+    Ep3.VccPin(0);
+    const auto& b = Ep3.UsbReplyBuf;
+    Status("ID=" + Hex2(b[0]) + "," + Hex2(b[1]) + "," + Hex2(b[2]) + "," + Hex2(b[3]));
+}
+
+void TActrans25x::Button1Click() {
+    RowIndex();
+    RunOnePass({{"CheckBox6", [this] { EraseClick(); }},
+                {"CheckBox7", [this] { BlankClick(); }},
+                {"CheckBox5", [this] { Button4Click(); }},
+                {"CheckBoxWrite", [this] { WriteClick(); }},
+                {"CheckBoxVer", [this] { VerifyClick(); }}});
+}
+
+// ---- TAt25spi1 -------------------------------------------------------------------------------------------
+
+TAt25spi1::TAt25spi1(Workbench& w) : Spi25Form(w, "At25spi1", 2) {
+    DeclareCommon();
+    AddGroup("GroupBox1", "Batch   ");
+    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox1");
+    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox1");
+    AddCheck("CheckBox1", "W.Status", false, "GroupBox1");
+    AddCheck("CheckBox5", "Unlock", true, "GroupBox1");
+    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
+    FillVariantTable();
+}
+
+void TAt25spi1::FillVariantTable() {
+    Table.assign(3, Row{});
+    Table[0].Name = "Exit";
+    Table[1] = {"1: DIP8", 24, 20, 0, 0, 0xFF0000u, 0};
+    Table[2] = {"2: DIP14", 24, 20, 0, 0, 0, 0};
+}
+
+std::uint8_t TAt25spi1::StatusWait() const { return OpWaitSettle; }
+
+void TAt25spi1::Button1Click() {
+    RowIndex();
+    RunOnePass({{"CheckBox5", [this] { Button4Click(); }},
+                {"CheckBoxWrite", [this] { WriteClick(); }},
+                {"CheckBoxVer", [this] { VerifyClick(); }}});
+}
+
+QUILLA_FORM(TActrans25x);
+QUILLA_FORM(TAt25spi1);
+
+}  // namespace quilla

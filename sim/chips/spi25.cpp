@@ -1,0 +1,234 @@
+#include "sim/chips/spi25.h"
+
+#include <algorithm>
+
+namespace quilla::sim {
+
+namespace {
+constexpr int kCs = 1, kSo = 2, kWp = 3, kSi = 5, kSck = 6, kHold = 7;
+}  // namespace
+
+const std::vector<Spi25Part>& Spi25Parts() {
+    static const std::vector<Spi25Part> parts = {
+        {"AT25080", 1024, 2, 32, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0},
+        {"AT25256", 32768, 2, 64, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0},
+        {"AT25512", 65536, 2, 128, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0},
+        {"25LC1024", 131072, 3, 256, 25, 55, 65, 6 * Millisecond, 0xC7, 10 * Millisecond, 0xAB, 0x29},
+    };
+    return parts;
+}
+
+const Spi25Part* FindSpi25Part(std::string_view name) {
+    for (const auto& p : Spi25Parts())
+        if (name == p.name) return &p;
+    return nullptr;
+}
+
+Spi25Eeprom::Spi25Eeprom(const Spi25Part& part)
+    : SerialMemoryChip(part.name, part.size, 4, 8, part.absMax), part_(part) {}
+
+void Spi25Eeprom::Reset(ChipPins& pins) {
+    if (soDriven_) pins.Release(kSo);
+    soDriven_ = false;
+    bits_ = 0;
+    op_ = Op::None;
+    pageData_.clear();
+}
+
+bool Spi25Eeprom::Protected(int address) const {
+    const int bp = (status_ >> 2) & 0x03;
+    if (bp == 0) return false;
+    const int from = bp == 1 ? part_.size - part_.size / 4 : bp == 2 ? part_.size / 2 : 0;
+    return Mask(address) >= from;
+}
+
+void Spi25Eeprom::OnPinsChanged(ChipPins& pins) {
+    const bool powered = PoweredAt(pins, part_.vccMin, part_.vccMax) != 0;
+    if (!powered) {
+        if (powered_) {
+            Reset(pins);
+            selected_ = false;
+            busy_ = 0;  // the cycle is lost
+            cycle_ = Cycle::None;
+            status_ = static_cast<std::uint8_t>(status_ & 0x8C);  // WEL is volatile
+        }
+        powered_ = false;
+        return;
+    }
+    powered_ = true;
+    const bool selected = !pins.High(kCs);
+    const bool sck = pins.High(kSck);
+    if (selected && !selected_) {
+        selected_ = true;
+        bits_ = 0;
+        op_ = Op::None;
+        sck_ = sck;
+        return;
+    }
+    if (!selected) {
+        if (selected_) EndInstruction(pins);
+        selected_ = false;
+        sck_ = sck;
+        return;
+    }
+    if (!pins.High(kHold)) {
+        sck_ = sck;
+        return;
+    }
+    const bool rising = sck && !sck_, falling = !sck && sck_;
+    sck_ = sck;
+    if (rising) {
+        shift_ = static_cast<std::uint8_t>((shift_ << 1) | (pins.High(kSi) ? 1 : 0));
+        if (++bits_ % 8 == 0) TakeByte(shift_);
+    }
+    if (falling && (op_ == Op::Read || op_ == Op::Rdsr || op_ == Op::Id) && addressLeft_ == 0) {
+        const int k = bits_ % 8;
+        if (k == 0) out_ = NextOut();
+        pins.Drive(kSo, ((out_ >> (7 - k)) & 1u) != 0);
+        soDriven_ = true;
+    }
+}
+
+std::uint8_t Spi25Eeprom::NextOut() {
+    switch (op_) {
+        case Op::Read: {
+            const std::uint8_t v = cells_[static_cast<std::size_t>(address_)];
+            address_ = Mask(address_ + 1);
+            return v;
+        }
+        case Op::Rdsr: return Status();
+        case Op::Id: return part_.signature;
+        default: return 0xFF;
+    }
+}
+
+void Spi25Eeprom::TakeByte(std::uint8_t b) {
+    if (bits_ == 8) {
+        opcode_ = b;
+        address_ = 0;
+        addressLeft_ = 0;
+        if (b == 0x05) {
+            op_ = Op::Rdsr;
+            return;
+        }
+        if (busy_ > 0) {  // only RDSR answers during a write cycle
+            op_ = Op::Ignore;
+            return;
+        }
+        switch (b) {
+            case 0x03: op_ = Op::Read; addressLeft_ = part_.addressBytes; break;
+            case 0x02: op_ = Op::Write; addressLeft_ = part_.addressBytes; break;
+            case 0x01: op_ = Op::Wrsr; wrsrData_ = false; break;
+            default:
+                if (part_.idOpcode && b == part_.idOpcode) {
+                    op_ = Op::Id;
+                    addressLeft_ = 3;
+                } else {
+                    op_ = Op::None;  // WREN, WRDI, erase: act when /CS rises
+                }
+        }
+        return;
+    }
+    if (addressLeft_ > 0) {
+        address_ = Mask((address_ << 8) | b);
+        --addressLeft_;
+        return;
+    }
+    if (op_ == Op::Write) {
+        const int mask = part_.page - 1;
+        const int base = address_ & ~mask;
+        pageData_.emplace_back(base + ((address_ + dataBytes_) & mask), b);
+        ++dataBytes_;
+    } else if (op_ == Op::Wrsr && !wrsrData_) {
+        newStatus_ = b;
+        wrsrData_ = true;
+    }
+}
+
+void Spi25Eeprom::EndInstruction(ChipPins& pins) {
+    const bool whole = bits_ > 0 && bits_ % 8 == 0;
+    const bool wel = (status_ & 0x02) != 0;
+    const Op op = op_;
+    const std::uint8_t opcode = opcode_;
+    auto data = std::move(pageData_);
+    const int bits = bits_;
+    Reset(pins);
+    dataBytes_ = 0;
+    if (!whole || busy_ > 0 || op == Op::Ignore) return;
+    if (bits == 8 && opcode == 0x06) {
+        status_ |= 0x02;
+        return;
+    }
+    if (bits == 8 && opcode == 0x04) {
+        status_ &= static_cast<std::uint8_t>(~0x02);
+        return;
+    }
+    if (op == Op::Write && wel && bits > 8 + 8 * part_.addressBytes) {
+        status_ &= static_cast<std::uint8_t>(~0x02);
+        cycleData_.clear();
+        for (const auto& d : data)
+            if (!Protected(d.first)) cycleData_.push_back(d);
+        cycle_ = Cycle::Write;
+        busy_ = Scaled(part_.writeCycle);
+        return;
+    }
+    if (op == Op::Wrsr && wel && bits == 16) {
+        status_ &= static_cast<std::uint8_t>(~0x02);
+        if ((status_ & 0x80) && !pins.High(kWp)) return;  // WPEN with /WP low: refused
+        cycleStatus_ = static_cast<std::uint8_t>(newStatus_ & 0x8C);
+        cycle_ = Cycle::Status;
+        busy_ = Scaled(part_.writeCycle);
+        return;
+    }
+    if (op == Op::None && bits == 8 && part_.eraseOpcode && opcode == part_.eraseOpcode && wel) {
+        status_ &= static_cast<std::uint8_t>(~0x02);
+        if (status_ & 0x0C) return;  // a protected block: the erase is ignored
+        cycle_ = Cycle::Erase;
+        busy_ = Scaled(part_.eraseTime);
+    }
+}
+
+void Spi25Eeprom::OnElapsed(ChipPins& pins, Nanos dt) {
+    (void)pins;
+    if (busy_ == 0) return;
+    if (dt < busy_) {
+        busy_ -= dt;
+        return;
+    }
+    busy_ = 0;
+    switch (cycle_) {
+        case Cycle::Write:
+            for (const auto& [a, v] : cycleData_) cells_[static_cast<std::size_t>(a)] = v;
+            break;
+        case Cycle::Status:
+            status_ = static_cast<std::uint8_t>((status_ & ~0x8C) | cycleStatus_);
+            break;
+        case Cycle::Erase:
+            std::fill(cells_.begin(), cells_.end(), 0xFF);
+            break;
+        case Cycle::None:
+            return;
+    }
+    cycle_ = Cycle::None;
+    ++cycles_;
+}
+
+void Spi25Eeprom::OnRemoved() {
+    powered_ = selected_ = soDriven_ = false;
+    busy_ = 0;
+    cycle_ = Cycle::None;
+    bits_ = 0;
+    op_ = Op::None;
+    status_ = static_cast<std::uint8_t>(status_ & 0x8C);
+}
+
+void RegisterSpi25Parts(ChipRegistry& registry) {
+    for (const auto& p : Spi25Parts()) {
+        const std::string name = p.name;
+        registry.Add(name, [name] {
+            return SeatedPart{std::make_unique<Spi25Eeprom>(*FindSpi25Part(name)), Placement::Dip(8)};
+        });
+    }
+}
+
+}  // namespace quilla::sim
