@@ -10,10 +10,11 @@ constexpr int kCs = 1, kSo = 2, kWp = 3, kSi = 5, kSck = 6, kHold = 7;
 
 const std::vector<Spi25Part>& Spi25Parts() {
     static const std::vector<Spi25Part> parts = {
-        {"AT25080", 1024, 2, 32, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0},
-        {"AT25256", 32768, 2, 64, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0},
-        {"AT25512", 65536, 2, 128, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0},
-        {"25LC1024", 131072, 3, 256, 25, 55, 65, 6 * Millisecond, 0xC7, 10 * Millisecond, 0xAB, 0x29},
+        {"AT25080", 1024, 2, 32, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x8C, false},
+        {"AT25256", 32768, 2, 64, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x8C, false},
+        {"AT25512", 65536, 2, 128, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x8C, false},
+        {"25LC1024", 131072, 3, 256, 25, 55, 65, 6 * Millisecond, 0xC7, 10 * Millisecond, 0xAB, 0x29, 0x8C, false},
+        {"X5045", 512, 1, 16, 45, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x3C, true},
     };
     return parts;
 }
@@ -50,7 +51,7 @@ void Spi25Eeprom::OnPinsChanged(ChipPins& pins) {
             selected_ = false;
             busy_ = 0;  // the cycle is lost
             cycle_ = Cycle::None;
-            status_ = static_cast<std::uint8_t>(status_ & 0x8C);  // WEL is volatile
+            status_ = static_cast<std::uint8_t>(status_ & part_.statusBits);  // WEL is volatile
         }
         powered_ = false;
         return;
@@ -71,7 +72,7 @@ void Spi25Eeprom::OnPinsChanged(ChipPins& pins) {
         sck_ = sck;
         return;
     }
-    if (!pins.High(kHold)) {
+    if (!part_.x5045 && !pins.High(kHold)) {
         sck_ = sck;
         return;
     }
@@ -114,6 +115,10 @@ void Spi25Eeprom::TakeByte(std::uint8_t b) {
         if (busy_ > 0) {  // only RDSR answers during a write cycle
             op_ = Op::Ignore;
             return;
+        }
+        if (part_.x5045 && (b == 0x0B || b == 0x0A)) {
+            address_ = 1;  // A8 in bit 3 of the instruction
+            b = static_cast<std::uint8_t>(b & ~0x08);
         }
         switch (b) {
             case 0x03: op_ = Op::Read; addressLeft_ = part_.addressBytes; break;
@@ -175,7 +180,7 @@ void Spi25Eeprom::EndInstruction(ChipPins& pins) {
     if (op == Op::Wrsr && wel && bits == 16) {
         status_ &= static_cast<std::uint8_t>(~0x02);
         if ((status_ & 0x80) && !pins.High(kWp)) return;  // WPEN with /WP low: refused
-        cycleStatus_ = static_cast<std::uint8_t>(newStatus_ & 0x8C);
+        cycleStatus_ = static_cast<std::uint8_t>(newStatus_ & part_.statusBits);
         cycle_ = Cycle::Status;
         busy_ = Scaled(part_.writeCycle);
         return;
@@ -201,7 +206,7 @@ void Spi25Eeprom::OnElapsed(ChipPins& pins, Nanos dt) {
             for (const auto& [a, v] : cycleData_) cells_[static_cast<std::size_t>(a)] = v;
             break;
         case Cycle::Status:
-            status_ = static_cast<std::uint8_t>((status_ & ~0x8C) | cycleStatus_);
+            status_ = static_cast<std::uint8_t>((status_ & ~part_.statusBits) | cycleStatus_);
             break;
         case Cycle::Erase:
             std::fill(cells_.begin(), cells_.end(), 0xFF);
@@ -219,7 +224,7 @@ void Spi25Eeprom::OnRemoved() {
     cycle_ = Cycle::None;
     bits_ = 0;
     op_ = Op::None;
-    status_ = static_cast<std::uint8_t>(status_ & 0x8C);
+    status_ = static_cast<std::uint8_t>(status_ & part_.statusBits);
 }
 
 void RegisterSpi25Parts(ChipRegistry& registry) {

@@ -31,7 +31,12 @@
 // low-voltage grades), tWC 5 ms (the sheets' maximum), any pin 7.0 V (-1.0 to
 // +7.0 V); 25LC1024 (128 KiB, 256-byte page, three address bytes): VCC
 // 2.5-5.5 V, tWC 6 ms, tCE 10 ms, signature 29h, any pin 6.5 V (VCC + 1.0 V
-// at the top of VCC). The slow factor multiplies the cycle times.
+// at the top of VCC); X5045 (512 bytes, 16-byte page, one address byte with
+// A8 in bit 3 of READ (03h/0Bh) and WRITE (02h/0Ah); status bits BL0/BL1 (bits
+// 2-3: 180h-1FFh, 100h-1FFh, all) and WD0/WD1 (bits 4-5, the watchdog period:
+// stored, the watchdog itself is inert), no WPEN, pin 7 its RESET output
+// instead of /HOLD; VCC 4.5-5.5 V, tWC 5 ms typical, any pin 7.0 V). The slow
+// factor multiplies the cycle times.
 #pragma once
 
 #include <cstdint>
@@ -53,6 +58,8 @@ struct Spi25Part {
     Nanos eraseTime;
     std::uint8_t idOpcode;     // 0: none
     std::uint8_t signature;
+    std::uint8_t statusBits;   // the non-volatile status bits WRSR writes
+    bool x5045;                // one address byte, A8 in bit 3 of READ/WRITE, no /HOLD
 };
 
 const std::vector<Spi25Part>& Spi25Parts();
@@ -69,7 +76,7 @@ public:
     const Spi25Part& Part() const { return part_; }
     std::uint8_t Status() const { return static_cast<std::uint8_t>(status_ | (busy_ > 0 ? 0x01 : 0)); }
     // Sets the non-volatile status bits (BP0, BP1, WPEN) as a test's chip holds them.
-    void SetStatus(std::uint8_t v) { status_ = static_cast<std::uint8_t>(v & 0x8C); }
+    void SetStatus(std::uint8_t v) { status_ = static_cast<std::uint8_t>(v & part_.statusBits); }
 
 private:
     enum class Op { None, Ignore, Read, Write, Rdsr, Wrsr, Id };

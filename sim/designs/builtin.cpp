@@ -21,6 +21,7 @@
 #include "sim/designs/vex300.h"
 #include "sim/designs/vex310fw.h"
 #include "sim/designs/x28c.h"
+#include "sim/designs/x5045.h"
 #include "sim/designs/ictest.h"
 #include "sim/designs/jtag1.h"
 
@@ -30,6 +31,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<ChkPinDesign>();
     registry.Add<I2c24cDesign>();
     registry.Add<At25SpiDesign>();
+    registry.Add<X5045Dip08Design>();
     registry.Add<P93Design>();
     registry.Add<HubDesign>();
     RegisterAdapterDesigns(registry);

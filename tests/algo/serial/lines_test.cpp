@@ -22,7 +22,7 @@ struct Line {
 // The texts each form shows after a good Verify.
 const std::map<std::string, std::string> kVerified{
     {"P93", "Verified!"}, {"P93X16", "Verified!"}, {"P93C310", "Verified!"}, {"P93C310X16", "OK!"},
-    {"P24", "Verified!"}, {"P24C310", "Verified!"}, {"AT25SPI", "OK!!!"}, {"ACTRANS25", "OK!!!"}};
+    {"P24", "Verified!"}, {"P24C310", "Verified!"}, {"AT25SPI", "OK!!!"}, {"ACTRANS25", "OK!!!"}, {"X5045", "Verified!"}};
 
 // The SPI 25 forms' end address is the len= value (the chip's size), not the last byte.
 bool EndIsSize(const std::string& keyword) { return keyword == "AT25SPI" || keyword == "ACTRANS25"; }
