@@ -246,18 +246,7 @@ void TAt90s8515x::BlankClick() {
     Status("检查...");
     DataDirection(1);
     Ep3.UsbFlush();
-    const bool blank = ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
-        for (int i = 0; i < 64; ++i)
-            if (reply[i] != 0xFF) {
-                Status("No empty.");
-                wb.ErrorFlag() = 1;
-                ShowProgress(s);
-                SuppliesOff();
-                return false;
-            }
-        return true;
-    });
-    if (!blank) return;
+    if (!BlankFlashBlocks(64)) return;
     wb.ErrorFlag() = 0;
     Success("OK!");
     SuppliesOff();

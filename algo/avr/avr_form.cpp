@@ -88,6 +88,25 @@ bool AvrForm::StoreCalibration(const std::string& edit, std::span<const std::uin
     return true;
 }
 
+bool AvrForm::CompareFlashBlocks(int blockBytes, bool againstImage, const char* failText) {
+    return ReadFlashBlocks(blockBytes, [this, blockBytes, againstImage, failText](std::int32_t s,
+                                                                                   const std::uint8_t* reply) {
+        for (int i = 0; i < blockBytes; ++i)
+            if (reply[i] != (againstImage ? *Image(s + i) : 0xFF)) {
+                Status(failText);
+                wb.ErrorFlag() = 1;
+                ShowProgress(s);
+                SuppliesOff();
+                return false;
+            }
+        return true;
+    });
+}
+
+bool AvrForm::BlankFlashBlocks(int blockBytes) { return CompareFlashBlocks(blockBytes, false, "No empty."); }
+
+bool AvrForm::VerifyFlashBlocks(int blockBytes) { return CompareFlashBlocks(blockBytes, true, "Failed..! "); }
+
 namespace avr {
 
 std::string Box(int k) { return "CheckBox" + std::to_string(k); }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -75,6 +76,26 @@ protected:
     bool StoreCalibration(const std::string& edit, std::span<const std::uint8_t> bytes);
 
     std::uint8_t* Image(std::int32_t index) { return wb.ImageBuffer.data() + index; }
+
+    // ---- the mode layer's primitives -----------------------------------------------
+    // Programming voltage and supplies off, the pins released.
+    virtual void SuppliesOff() = 0;
+    // Flash reads in blocks of `blockBytes` from 0 while below the flash last
+    // address; `onBlock(start, reply)` returns false to stop.
+    virtual bool ReadFlashBlocks(int blockBytes,
+                                 const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) = 0;
+
+    // The flash read in blocks of `blockBytes`, every byte FFh. The first other
+    // byte shows "No empty.", sets ErrorFlag, shows the block and switches the
+    // supplies off (false).
+    bool BlankFlashBlocks(int blockBytes);
+    // The flash against the image in blocks: the first difference shows
+    // "Failed..! ", sets ErrorFlag, shows the block and switches the supplies
+    // off (false).
+    bool VerifyFlashBlocks(int blockBytes);
+
+private:
+    bool CompareFlashBlocks(int blockBytes, bool againstImage, const char* failText);
 };
 
 namespace avr {

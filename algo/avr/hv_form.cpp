@@ -364,20 +364,6 @@ void AvrHvForm::ProgramEepromPages(int pageWaits) {
 
 // ---- operations shared by the forms -------------------------------------------------------------
 
-bool AvrHvForm::VerifyFlashBlocks(int blockBytes) {
-    return ReadFlashBlocks(blockBytes, [this, blockBytes](std::int32_t s, const std::uint8_t* reply) {
-        for (int i = 0; i < blockBytes; ++i)
-            if (reply[i] != *Image(s + i)) {
-                Status("Failed..! ");
-                wb.ErrorFlag() = 1;
-                ShowProgress(s);
-                SuppliesOff();
-                return false;
-            }
-        return true;
-    });
-}
-
 void AvrHvForm::ReadId() {
     for (int i = 0; i < 3; ++i) ReadSignatureByte(i);
     SuppliesOff();

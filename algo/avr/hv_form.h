@@ -80,18 +80,14 @@ public:
     void ProgramEepromPages(int pageWaits);
     // The three-sample read: fuse low, fuse high, lock.
     void ReadFuseLockBytes();
-    void SuppliesOff();
+    void SuppliesOff() override;
 
 protected:
     // Flash reads in blocks of `blockBytes` (a multiple of 2, at most 128) from
     // 0 while below the flash last address: each block's words, then one reply.
     // `onBlock(start, reply)` returns false to stop.
-    bool ReadFlashBlocks(int blockBytes, const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock);
+    bool ReadFlashBlocks(int blockBytes, const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) override;
     void ReadEepromBlocks(const std::function<void(std::int32_t, const std::uint8_t*)>& onBlock);
-
-    // Flash against the image in blocks: the first difference shows "Failed..! ",
-    // sets ErrorFlag, shows the block and switches the supplies off (false).
-    bool VerifyFlashBlocks(int blockBytes);
     // Signature bytes 0-2 (in programming mode): supplies off, LastReadId and
     // "ID: %02x,%02x,%02x".
     void ReadId();

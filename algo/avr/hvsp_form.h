@@ -40,7 +40,7 @@ public:
     void HvspReadEepromByte(std::int32_t a);
     void HvspWriteEepromByte(std::int32_t a, std::uint8_t d);
     void HvspReadSignatureByte(int i);
-    void SuppliesOff();
+    void SuppliesOff() override;
 
     // ---- handlers ---------------------------------------------------------------------------
     void ReadRom();
@@ -72,7 +72,7 @@ protected:
     virtual std::array<const char*, 8> FuseCaptions(int group) const = 0;
     // Where the calibration address edit starts (none without calibration).
     virtual void SetupExtras(const AvrRow&) {}
-    bool ReadFlashBlocks(int bytes, const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock);
+    bool ReadFlashBlocks(int bytes, const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) override;
 };
 
 class TAtiny1x : public AvrHvspForm {

@@ -220,18 +220,7 @@ void AvrSpiForm::BlankClick() {
     if (!EnterAndCheck()) return;
     Status("检查...");
     Ep3.UsbFlush();
-    const bool blank = ReadFlashBlocks(64, [this](std::int32_t b, const std::uint8_t* reply) {
-        for (int i = 0; i < 64; ++i)
-            if (reply[i] != 0xFF) {
-                Status("No empty.");
-                wb.ErrorFlag() = 1;
-                ShowProgress(b);
-                SuppliesOff();
-                return false;
-            }
-        return true;
-    });
-    if (!blank) return;
+    if (!BlankFlashBlocks(64)) return;
     wb.ErrorFlag() = 0;
     SuppliesOff();
     Success("OK!");
@@ -243,18 +232,7 @@ void AvrSpiForm::VerifyClick() {
     Status("Verify.");
     if (!EnterAndCheck()) return;
     Ep3.UsbFlush();
-    const bool same = ReadFlashBlocks(32, [this](std::int32_t b, const std::uint8_t* reply) {
-        for (int i = 0; i < 32; ++i)
-            if (reply[i] != *Image(b + i)) {
-                Status("Failed..! ");
-                wb.ErrorFlag() = 1;
-                ShowProgress(b);
-                SuppliesOff();
-                return false;
-            }
-        return true;
-    });
-    if (!same) return;
+    if (!VerifyFlashBlocks(32)) return;
     wb.ErrorFlag() = 0;
     SuppliesOff();
     Success("OK!!!");

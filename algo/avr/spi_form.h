@@ -46,7 +46,7 @@ public:
     virtual void SpiWriteEepromByte(std::int32_t a, std::uint8_t d);
     // The row's waits of 1 ms, twice as many for "Slow  ".
     void SpiWriteWait();
-    void SuppliesOff();
+    void SuppliesOff() override;
 
     // ---- handlers -----------------------------------------------------------------------
     void ReadRom();
@@ -83,7 +83,7 @@ protected:
     void DeclareWindow(const std::function<void()>& fuses, bool rstVisible);
     std::vector<BatchStep> Steps();
     // Reads the flash in blocks of `bytes` (32 words or 16), each into `onBlock`.
-    bool ReadFlashBlocks(int bytes, const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock);
+    bool ReadFlashBlocks(int bytes, const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) override;
     void Button3Click();
 };
 
