@@ -196,22 +196,7 @@ void TAt89c5x::BlankClick() {
     SetAddress51(0);
     Flush();
     if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool blank = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = FirstNotBlank(buf);
-        if (i < 0) return true;
-        Status("No!!!");
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        SuppliesOff();
-        return false;
-    });
-    if (!blank) return;
-    SuppliesOff();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    BlankBlocks51(r, [this] { SuppliesOff(); });
 }
 
 void TAt89c5x::VerifyClick() {
@@ -227,23 +212,10 @@ void TAt89c5x::VerifyClick() {
         Ep3.SetVcc(5000);
         return;
     }
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool same = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = CompareBlock(a, buf);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
+    VerifyBlocks51(r, [this] {
         SuppliesOff();
         Ep3.SetVcc(5000);
-        return false;
     });
-    if (!same) return;
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
-    SuppliesOff();
-    Ep3.SetVcc(5000);
 }
 
 void TAt89c5x::WriteClick() {

@@ -200,22 +200,7 @@ void TAt89c5xwd::BlankClick() {
     SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), L(kP33), H(kP36), H(kP37)});
     SetAddress51(0);
     Flush();
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool blank = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = FirstNotBlank(buf);
-        if (i < 0) return true;
-        Status("No!!!");
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        SuppliesOff();
-        return false;
-    });
-    if (!blank) return;
-    SuppliesOff();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    BlankBlocks51(r, [this] { SuppliesOff(); });
 }
 
 void TAt89c5xwd::VerifyClick() {
@@ -226,21 +211,7 @@ void TAt89c5xwd::VerifyClick() {
     SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), L(kP33), H(kP36), H(kP37)});
     SetAddress51(0);
     Flush();
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool same = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = CompareBlock(a, buf);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        SuppliesOff();
-        return false;
-    });
-    if (!same) return;
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
-    SuppliesOff();
+    VerifyBlocks51(r, [this] { SuppliesOff(); });
 }
 
 void TAt89c5xwd::WriteClick() {

@@ -163,22 +163,7 @@ void TAt89s5x1::BlankClick() {
     SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), L(kP33), H(kP36), H(kP37)});
     SetAddress51(0);
     Flush();
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool blank = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = FirstNotBlank(buf);
-        if (i < 0) return true;
-        Status("No!!!");
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        SuppliesOff();
-        return false;
-    });
-    if (!blank) return;
-    SuppliesOff();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    BlankBlocks51(r, [this] { SuppliesOff(); });
 }
 
 void TAt89s5x1::VerifyClick() {
@@ -189,23 +174,10 @@ void TAt89s5x1::VerifyClick() {
     SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), L(kP33), H(kP36), H(kP37)});
     SetAddress51(0);
     Flush();
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool same = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = CompareBlock(a, buf);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
+    VerifyBlocks51(r, [this] {
         SuppliesOff();
         Ep3.SetVcc(4500);
-        return false;
     });
-    if (!same) return;
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
-    SuppliesOff();
-    Ep3.SetVcc(4500);
 }
 
 void TAt89s5x1::WriteClick() {

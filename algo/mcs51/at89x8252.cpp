@@ -190,22 +190,7 @@ void TAt89x8252x::BlankClick() {
     SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), H(kP36), H(kP37)});
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool blank = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = FirstNotBlank(buf);
-        if (i < 0) return true;
-        Status("No!!!");
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        SuppliesOff();
-        return false;
-    });
-    if (!blank) return;
-    SuppliesOff();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    BlankBlocks51(r, [this] { SuppliesOff(); });
 }
 
 void TAt89x8252x::VerifyClick() {
@@ -221,21 +206,7 @@ void TAt89x8252x::VerifyClick() {
     SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), H(kP36), H(kP37)});
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool same = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = CompareBlock(a, buf);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        SuppliesOff();
-        return false;
-    });
-    if (!same) return;
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
-    SuppliesOff();
+    VerifyBlocks51(r, [this] { SuppliesOff(); });
 }
 
 void TAt89x8252x::WriteClick() {

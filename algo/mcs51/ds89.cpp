@@ -161,22 +161,7 @@ void TDs89c4xx::BlankClick() {
     Ep3.PinHigh(kProg);
     Flush();
     if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool blank = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = FirstNotBlank(buf);
-        if (i < 0) return true;
-        Status("No!!!");
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        SuppliesOff();
-        return false;
-    });
-    if (!blank) return;
-    SuppliesOff();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    BlankBlocks51(r, [this] { SuppliesOff(); });
 }
 
 void TDs89c4xx::VerifyClick() {

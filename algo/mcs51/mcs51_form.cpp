@@ -146,6 +146,39 @@ bool Mcs51Form::ForEachBlock(const Mcs51Row& r, const std::function<bool(std::in
     return true;
 }
 
+bool Mcs51Form::CheckBlocks51(const Mcs51Row& r, const CheckPass51& pass,
+                              const std::function<int(std::int32_t, const std::uint8_t*)>& judge,
+                              const std::function<void()>& off) {
+    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    const bool good = ForEachBlock(r, [&](std::int32_t a) {
+        ReadBlock(buf);
+        const int i = judge(a, buf);
+        if (i < 0) return true;
+        if (pass.FaultStatus) Status(pass.FaultStatus);
+        wb.ErrorFlag() = 1;
+        ShowProgress(a + i);
+        off();
+        return false;
+    });
+    if (!good) return false;
+    if (pass.OffBeforeSuccess) off();
+    Success(pass.SuccessText);
+    wb.ErrorFlag() = 0;
+    ShowProgress(r.LastAddress);
+    if (!pass.OffBeforeSuccess) off();
+    return true;
+}
+
+bool Mcs51Form::BlankBlocks51(const Mcs51Row& r, const std::function<void()>& off) {
+    return CheckBlocks51(r, {"No!!!", "Blank OK", true},
+                         [](std::int32_t, const std::uint8_t* b) { return FirstNotBlank(b); }, off);
+}
+
+bool Mcs51Form::VerifyBlocks51(const Mcs51Row& r, const std::function<void()>& off) {
+    return CheckBlocks51(r, {nullptr, "OK", false},
+                         [this](std::int32_t a, const std::uint8_t* b) { return CompareBlock(a, b); }, off);
+}
+
 int Mcs51Form::FirstNotBlank(const std::uint8_t* block) {
     for (int i = 0; i < kBlock; ++i)
         if (block[i] != 0xFF) return i;
