@@ -103,7 +103,7 @@ int main() {
                 "1 ms), 4 ms erase/program cycle on the PIC16F84A. The PIC16F877A takes eight words per\n"
                 "1 ms cycle (1,024 rows, about 1 s); the PIC1687XA form programs word by word (8.19 s).\n"
                 "The PIC16C74 (one-time) at \"快\": one 10 us wait per word (0.041 s of waits) against the\n"
-                "specification's 100 us pulses (0.41 s): the write is bound by the transfers.\n"
+                "programming specification's 100 us pulses (0.41 s): the write is bound by the transfers.\n"
                 "MDT2020: no published programming figure; the floor is the form's strobes, 2K words x 2\n"
                 "halves x 4 ms = 16.4 s (the model's own minimum is 2 ms per half).\n"
                 "HT48R10A-1: one transfer per word (1,024 words, at least 1.02 s of USB frames) plus the\n"

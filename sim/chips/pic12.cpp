@@ -31,8 +31,8 @@ std::vector<Pic12Part> BuildParts() {
     std::vector<Pic12Part> v;
     // PIC12C508/509 (DS40227; ratings DS40139: VDD 7.5 V, MCLR 14 V, other pins
     // VDD + 0.3 V): VIHH 12.75-13.25 V and program VDD 4.75-5.25 V in the
-    // specification; the P12C508 form programs at 12.0 V and 4.4 V, accepted
-    // (family rule 8). Pulses of 100 us in the specification; the form gives one
+    // programming specification; the P12C508 form programs at 12.0 V and 4.4 V, accepted
+    // (family rule 8). Pulses of 100 us in DS40227; the form gives one
     // to three waits of 10 us: 10 us accepted. Factory MOVLW in the last word.
     for (auto [name, words, cal] : {std::tuple{"PIC12C508", 512, 0x0C70}, {"PIC12C509", 1024, 0x0C68}})
         v.push_back({name, 8, {1}, {8}, 4, 6, 7, words, true, static_cast<std::uint16_t>(cal), 0x0008, TableOtp(), 120,
