@@ -107,6 +107,13 @@ bool AvrForm::BlankFlashBlocks(int blockBytes) { return CompareFlashBlocks(block
 
 bool AvrForm::VerifyFlashBlocks(int blockBytes) { return CompareFlashBlocks(blockBytes, true, "Failed..! "); }
 
+void AvrForm::EndFlashCheck(const AvrRow& r, const char* text) {
+    wb.ErrorFlag() = 0;
+    SuppliesOff();
+    Success(text);
+    ShowProgress(r.FlashLast);
+}
+
 namespace avr {
 
 std::string Box(int k) { return "CheckBox" + std::to_string(k); }

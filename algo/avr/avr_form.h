@@ -93,6 +93,9 @@ protected:
     // "Failed..! ", sets ErrorFlag, shows the block and switches the supplies
     // off (false).
     bool VerifyFlashBlocks(int blockBytes);
+    // A passed serial Blank or Verify: ErrorFlag 0, the supplies off, the text,
+    // the progress at the flash end.
+    void EndFlashCheck(const AvrRow& r, const char* text);
 
 private:
     bool CompareFlashBlocks(int blockBytes, bool againstImage, const char* failText);

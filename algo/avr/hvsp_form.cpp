@@ -245,10 +245,7 @@ void AvrHvspForm::BlankClick() {
     Status("检查...");
     Ep3.UsbFlush();
     if (!BlankFlashBlocks(64)) return;
-    wb.ErrorFlag() = 0;
-    SuppliesOff();
-    Success("OK!");
-    ShowProgress(r.FlashLast);
+    EndFlashCheck(r, "OK!");
 }
 
 void AvrHvspForm::VerifyClick() {
@@ -258,10 +255,7 @@ void AvrHvspForm::VerifyClick() {
     if (!EnterAndCheck()) return;
     Ep3.UsbFlush();
     if (!VerifyFlashBlocks(32)) return;
-    wb.ErrorFlag() = 0;
-    SuppliesOff();
-    Success("OK!!!");
-    ShowProgress(r.FlashLast);
+    EndFlashCheck(r, "OK!!!");
 }
 
 void AvrHvspForm::WriteClick() {

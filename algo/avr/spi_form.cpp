@@ -221,10 +221,7 @@ void AvrSpiForm::BlankClick() {
     Status("检查...");
     Ep3.UsbFlush();
     if (!BlankFlashBlocks(64)) return;
-    wb.ErrorFlag() = 0;
-    SuppliesOff();
-    Success("OK!");
-    ShowProgress(r.FlashLast);
+    EndFlashCheck(r, "OK!");
 }
 
 void AvrSpiForm::VerifyClick() {
@@ -233,10 +230,7 @@ void AvrSpiForm::VerifyClick() {
     if (!EnterAndCheck()) return;
     Ep3.UsbFlush();
     if (!VerifyFlashBlocks(32)) return;
-    wb.ErrorFlag() = 0;
-    SuppliesOff();
-    Success("OK!!!");
-    ShowProgress(r.FlashLast);
+    EndFlashCheck(r, "OK!!!");
 }
 
 void AvrSpiForm::WriteClick() {
