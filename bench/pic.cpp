@@ -1,7 +1,7 @@
 // Simulated write times of the PIC serial forms: the PIC16FEE form on a
 // PIC16F877 (8K words at dly=1), the PIC1687XA form on a PIC16F877A (the same) and the P16C84 form on a PIC16F84A (1K words,
 // "Mid.(10mS)"), beside the waits the form itself queues (its floor by
-// construction) and the programming specification's per-word figure. The
+// construction) and the programming sheet's per-word figure. The
 // times are the simulated programmer's virtual clock: commands, the design's
 // serial shifting, waits and full-speed USB transfers.
 #include <algorithm>
@@ -99,11 +99,11 @@ int main() {
     RunHoltek();
     std::printf("\nThe form's floor is its own queued waits: 1 ms per word at dly=1 (8.19 s) on the PIC16F877,\n"
                 "10 ms per word (10.24 s) on the PIC16F84A. Datasheet: 4 ms program-only cycle per word\n"
-                "(PIC16F87X programming specification, 32.8 s for 8K words; the model accepts the form's\n"
+                "(PIC16F87X programming sheet, 32.8 s for 8K words; the model accepts the form's\n"
                 "1 ms), 4 ms erase/program cycle on the PIC16F84A. The PIC16F877A takes eight words per\n"
                 "1 ms cycle (1,024 rows, about 1 s); the PIC1687XA form programs word by word (8.19 s).\n"
                 "The PIC16C74 (one-time) at \"快\": one 10 us wait per word (0.041 s of waits) against the\n"
-                "programming specification's 100 us pulses (0.41 s): the write is bound by the transfers.\n"
+                "programming sheet's 100 us pulses (0.41 s): the write is bound by the transfers.\n"
                 "MDT2020: no published programming figure; the floor is the form's strobes, 2K words x 2\n"
                 "halves x 4 ms = 16.4 s (the model's own minimum is 2 ms per half).\n"
                 "HT48R10A-1: one transfer per word (1,024 words, at least 1.02 s of USB frames) plus the\n"

@@ -9,7 +9,7 @@
 // product-term enables (A+80..A+143), SYN (A+144) and AC0 (A+145).
 //
 // GAL edit mode. The datasheets give the pins, supplies and ratings; the edit
-// mode itself has no public programming specification (the vendors keep it),
+// mode itself has no public programming sheet (the vendors keep it),
 // so the model takes the public edit-mode pinouts as its interface and keeps
 // the rest below as its own rules (chip-side facts, written down first):
 //
@@ -47,7 +47,7 @@
 //                until an erase.
 //   ProgramTime  10 ms: within the forms' program pulse of three settle waits.
 //
-// PALCE16V8 programming mode. No public programming specification either;
+// PALCE16V8 programming mode. No public programming sheet either;
 // the model takes the chip-side facts the form's row write shows and adds the
 // read the form lacks (also written in sim/README.md):
 //

@@ -10,7 +10,7 @@ constexpr Tenths kPowerOnReset = 15;
 constexpr std::uint8_t kAll = 0x3F, kLow4 = 0x0F;
 constexpr int kReadableWhenProtected = 64;
 
-// PIC12C5XX (DS40227) and PIC16C505 programming specifications: load data, read data,
+// PIC12C5XX (DS40227) and PIC16C505 programming sheets: load data, read data,
 // increment, begin and end programming, all six bits given.
 std::vector<Pic12Command> TableOtp() {
     return {{kAll, 0x02, Pic12Op::LoadData},
@@ -31,13 +31,13 @@ std::vector<Pic12Part> BuildParts() {
     std::vector<Pic12Part> v;
     // PIC12C508/509 (DS40227; ratings DS40139: VDD 7.5 V, MCLR 14 V, other pins
     // VDD + 0.3 V): VIHH 12.75-13.25 V and program VDD 4.75-5.25 V in the
-    // programming specification; the P12C508 form programs at 12.0 V and 4.4 V, accepted
+    // programming sheet; the P12C508 form programs at 12.0 V and 4.4 V, accepted
     // (family rule 8). Pulses of 100 us in DS40227; the form gives one
     // to three waits of 10 us: 10 us accepted. Factory MOVLW in the last word.
     for (auto [name, words, cal] : {std::tuple{"PIC12C508", 512, 0x0C70}, {"PIC12C509", 1024, 0x0C68}})
         v.push_back({name, 8, {1}, {8}, 4, 6, 7, words, true, static_cast<std::uint16_t>(cal), 0x0008, TableOtp(), 120,
                      135, 44, 55, 20, 10 * Microsecond, 0, 75, 75, 140});
-    // PIC16C505 (its programming specification; ratings of its data sheet as
+    // PIC16C505 (its programming sheet; ratings of its data sheet as
     // the PIC12C5xx): 1,024 words, 14 pins placed as "16f630.bmp" shows (chip
     // pins 1-7 on sockets 27-33, 8-14 on 8-14); CP in bits 4 and 11-6. The
     // P16C505 form programs at VPP 12.0 V and VCC 5.0 V with one 10 us wait.

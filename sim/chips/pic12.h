@@ -1,7 +1,7 @@
 // PIC microcontrollers with 12-bit program words (PIC12C508/509, PIC16C505,
 // PIC16F54/57), programmed through their serial programming interface: one
 // model with a table of parts, each row from its part's programming
-// specification (and the data sheet's absolute maximum ratings).
+// sheet (and the data sheet's absolute maximum ratings).
 //
 //   power        VDD from a programmer supply on a VDD pin, a VSS pin grounded
 //   entry        program/verify mode starts when MCLR rises into the part's

@@ -9,7 +9,7 @@ namespace {
 
 constexpr Tenths kPowerOnReset = 15;  // below 1.5 V the chip holds nothing
 
-// Command tables. The PIC16F87X programming specification marks the top two bits of the
+// Command tables. The PIC16F87X programming sheet marks the top two bits of the
 // loads, reads and the increment as don't-care ("x x 0 0 1 0"); the
 // PIC16F83/84/84A table gives all six bits.
 constexpr std::uint8_t kAll = 0x3F, kLow4 = 0x0F;
@@ -277,7 +277,7 @@ std::vector<Pic14Part> BuildParts() {
     // of their data sheets: VDD 7.5 V, MCLR 14.0 V, other pins VDD + 0.3 V): no
     // erase, no data EEPROM, no device ID (2006h reads 3FFFh). Begin programming
     // (08h) and end programming (0Eh) frame a pulse; the cells AND the loaded
-    // word once the pulses add up to the minimum time. The programming specification asks
+    // word once the pulses add up to the minimum time. The programming sheet asks
     // 100 us pulses at VPP 13.0 V +- 0.25 V and VDD 4.75-5.25 V; the OTP forms
     // give one to three waits of 10 us at 12.0 V and 4.4 V, accepted (family
     // rule 8): 10 us, MCLR 12.0-13.5 V, program VDD 4.4-5.5 V. Configuration:

@@ -1,6 +1,6 @@
 // PIC microcontrollers with 14-bit program words, programmed through their
 // serial programming interface: one model with a table of parts, each row
-// from its part's programming specification (and the data sheet's absolute
+// from its part's programming sheet (and the data sheet's absolute
 // maximum ratings).
 //
 //   power        VDD from a programmer supply on a VDD pin, a VSS pin grounded

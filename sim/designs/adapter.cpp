@@ -18,53 +18,53 @@ constexpr std::uint32_t kCounterMask = 0xFFFFFF;
 
 template <std::size_t I>
 std::unique_ptr<Design> MakeAdapter() {
-    const AdapterDesignSpec& spec = AdapterDesignSpecs()[I];
-    return std::make_unique<AdapterDesign>(spec, *FindAdapterBoard(spec.tag));
+    const AdapterDesignKind& kind = AdapterDesignKinds()[I];
+    return std::make_unique<AdapterDesign>(kind, *FindAdapterBoard(kind.tag));
 }
 
 template <std::size_t... I>
 void AddAll(DesignRegistry& registry, std::index_sequence<I...>) {
-    (registry.Add(AdapterDesignSpecs()[I].tag, &MakeAdapter<I>), ...);
+    (registry.Add(AdapterDesignKinds()[I].tag, &MakeAdapter<I>), ...);
 }
 
 constexpr std::size_t kDesigns = 10;
 
 }  // namespace
 
-const std::vector<AdapterDesignSpec>& AdapterDesignSpecs() {
-    static const std::vector<AdapterDesignSpec> specs{
+const std::vector<AdapterDesignKind>& AdapterDesignKinds() {
+    static const std::vector<AdapterDesignKind> kinds{
         {"tsop48at49f321", 16},
         {"tsop48p29", 16},
         {"at49f002dip32", 8},
-        {"intel48tsop16", 16, AdapterDesignSpec::Program::Intel},
-        {"at27c2048dip40", 16, AdapterDesignSpec::Program::Eprom},
-        {"at27c4096dip40", 16, AdapterDesignSpec::Program::Eprom},
-        {"mx1611sop44", 8, AdapterDesignSpec::Program::Page},
-        {"intel40ts08", 8, AdapterDesignSpec::Program::Intel},
+        {"intel48tsop16", 16, AdapterDesignKind::Program::Intel},
+        {"at27c2048dip40", 16, AdapterDesignKind::Program::Eprom},
+        {"at27c4096dip40", 16, AdapterDesignKind::Program::Eprom},
+        {"mx1611sop44", 8, AdapterDesignKind::Program::Page},
+        {"intel40ts08", 8, AdapterDesignKind::Program::Intel},
         {"tsop29cmd2aa", 16},
         {"tsop29cmd2aaa", 16},
     };
-    return specs;
+    return kinds;
 }
 
 void RegisterAdapterDesigns(DesignRegistry& registry) {
-    if (AdapterDesignSpecs().size() != kDesigns) throw std::logic_error("adapter design count");
+    if (AdapterDesignKinds().size() != kDesigns) throw std::logic_error("adapter design count");
     AddAll(registry, std::make_index_sequence<kDesigns>{});
 }
 
-AdapterDesign::AdapterDesign(const AdapterDesignSpec& spec, const AdapterBoard& board) : spec_(spec) {
+AdapterDesign::AdapterDesign(const AdapterDesignKind& kind, const AdapterBoard& board) : kind_(kind) {
     const FlashPinout& p = *board.pinout;
-    const bool page = spec.program == AdapterDesignSpec::Program::Page;
+    const bool page = kind.program == AdapterDesignKind::Program::Page;
     if (page) address_.push_back(board.SocketOf(p.data[15]));
     for (int pin : p.address) address_.push_back(board.SocketOf(pin));
-    for (std::size_t i = 0; i < static_cast<std::size_t>(spec.width) && i < p.data.size(); ++i)
+    for (std::size_t i = 0; i < static_cast<std::size_t>(kind.width) && i < p.data.size(); ++i)
         data_.push_back(board.SocketOf(p.data[i]));
     ce_ = board.SocketOf(p.ce);
     oe_ = board.SocketOf(p.oe);
     we_ = board.SocketOf(p.we);
     reset_ = board.SocketOf(p.reset);
-    byte_ = p.byteMode && (spec.width == 16 || page) ? board.SocketOf(p.byteMode) : 0;
-    wp_ = std::string_view(spec.tag) == "intel48tsop16" ? board.SocketOf(p.wp) : 0;
+    byte_ = p.byteMode && (kind.width == 16 || page) ? board.SocketOf(p.byteMode) : 0;
+    wp_ = std::string_view(kind.tag) == "intel48tsop16" ? board.SocketOf(p.wp) : 0;
 }
 
 void AdapterDesign::OnLoaded(DesignContext& ctx) {
@@ -77,7 +77,7 @@ void AdapterDesign::OnLoaded(DesignContext& ctx) {
     pending_ = {};
     hold_ = false;
     buffer_.fill(0xFF);
-    if (byte_) ctx.Drive(byte_, spec_.program != AdapterDesignSpec::Program::Page);  // word mode, or byte mode
+    if (byte_) ctx.Drive(byte_, kind_.program != AdapterDesignKind::Program::Page);  // word mode, or byte mode
     if (wp_) ctx.Drive(wp_, false);
 }
 
@@ -94,7 +94,7 @@ void AdapterDesign::DataToLine1(DesignContext& ctx) {
 }
 
 AdapterDesign::Cycle AdapterDesign::Stored(int k) const {
-    if (spec_.program == AdapterDesignSpec::Program::Page) {
+    if (kind_.program == AdapterDesignKind::Program::Page) {
         switch (k) {
             case 1: return {true, 0xAAAA, 0xAA};
             case 2: return {true, 0x5554, 0x55};
@@ -192,7 +192,7 @@ void AdapterDesign::OnRegisterWrite(DesignContext& ctx, std::uint8_t r, std::uin
         return;
     }
     char text[80];
-    std::snprintf(text, sizeof text, "register 18 value %02Xh has no meaning in the design %s", v, spec_.tag);
+    std::snprintf(text, sizeof text, "register 18 value %02Xh has no meaning in the design %s", v, kind_.tag);
     ctx.Violation(text);
 }
 
@@ -211,7 +211,7 @@ void AdapterDesign::GiveBack(DesignContext& ctx) {
 }
 
 bool AdapterDesign::EpromOps() const {
-    return spec_.program == AdapterDesignSpec::Program::Eprom || std::string_view(spec_.tag) == "intel48tsop16";
+    return kind_.program == AdapterDesignKind::Program::Eprom || std::string_view(kind_.tag) == "intel48tsop16";
 }
 
 void AdapterDesign::WriteCycle(DesignContext& ctx, std::uint32_t address, std::uint16_t data) {
@@ -280,7 +280,7 @@ void AdapterDesign::ProgramPage(DesignContext& ctx, int n) {
 
 bool AdapterDesign::Command(DesignContext& ctx, std::uint8_t op, std::span<const std::uint8_t> args,
                             std::span<const std::uint8_t> payload) {
-    const bool page = spec_.program == AdapterDesignSpec::Program::Page;
+    const bool page = kind_.program == AdapterDesignKind::Program::Page;
     switch (op) {
         case OpPageBufferLoad: {
             if (!page) return false;
@@ -306,14 +306,14 @@ bool AdapterDesign::Command(DesignContext& ctx, std::uint8_t op, std::span<const
             for (int i = 0; i < n;) {
                 const std::uint16_t v = ReadAt(ctx, counter_);
                 out[i++] = static_cast<std::uint8_t>(v);
-                if (spec_.width == 16 && i < n) out[i++] = static_cast<std::uint8_t>(v >> 8);
+                if (kind_.width == 16 && i < n) out[i++] = static_cast<std::uint8_t>(v >> 8);
                 counter_ = (counter_ + 1) & kCounterMask;
             }
             DriveAddress(ctx, counter_);
             return true;
         }
         case OpAdapterBusWord:
-            register_ = spec_.width == 16 ? static_cast<std::uint16_t>(args[0] | (args[1] << 8)) : args[0];
+            register_ = kind_.width == 16 ? static_cast<std::uint16_t>(args[0] | (args[1] << 8)) : args[0];
             DataToLine1(ctx);
             ctx.Settle();
             return true;
@@ -339,15 +339,15 @@ bool AdapterDesign::Command(DesignContext& ctx, std::uint8_t op, std::span<const
             return true;
         }
         case OpAdapterWordProg:
-            if (spec_.width != 16 || spec_.program != AdapterDesignSpec::Program::Intel) return false;
+            if (kind_.width != 16 || kind_.program != AdapterDesignKind::Program::Intel) return false;
             ProgramIntel(ctx, static_cast<std::uint16_t>(args[0] | (args[1] << 8)));
             return true;
         case OpAdapterByteProg:
-            if (spec_.width != 8 || spec_.program != AdapterDesignSpec::Program::Intel) return false;
+            if (kind_.width != 8 || kind_.program != AdapterDesignKind::Program::Intel) return false;
             ProgramIntel(ctx, args[0]);
             return true;
         case OpAdapterWord:
-            if (spec_.width != 16 || spec_.program != AdapterDesignSpec::Program::Jedec) return false;
+            if (kind_.width != 16 || kind_.program != AdapterDesignKind::Program::Jedec) return false;
             Program(ctx, static_cast<std::uint16_t>(args[0] | (args[1] << 8)));
             return true;
         case OpAdapterByte:
@@ -357,7 +357,7 @@ bool AdapterDesign::Command(DesignContext& ctx, std::uint8_t op, std::span<const
                 ctx.Settle();
                 return true;
             }
-            if (spec_.width != 8 || spec_.program != AdapterDesignSpec::Program::Jedec) return false;
+            if (kind_.width != 8 || kind_.program != AdapterDesignKind::Program::Jedec) return false;
             Program(ctx, args[0]);
             return true;
         default:

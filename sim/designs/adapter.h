@@ -63,7 +63,7 @@
 
 namespace quilla::sim {
 
-struct AdapterDesignSpec {
+struct AdapterDesignKind {
     enum class Program { Jedec, Intel, Eprom, Page };
     const char* tag;
     int width;  // 16 or 8
@@ -71,13 +71,13 @@ struct AdapterDesignSpec {
 };
 
 // The adapter designs this simulator implements.
-const std::vector<AdapterDesignSpec>& AdapterDesignSpecs();
+const std::vector<AdapterDesignKind>& AdapterDesignKinds();
 void RegisterAdapterDesigns(DesignRegistry& registry);
 
 class AdapterDesign : public Design {
 public:
-    AdapterDesign(const AdapterDesignSpec& spec, const AdapterBoard& board);
-    std::string_view Tag() const override { return spec_.tag; }
+    AdapterDesign(const AdapterDesignKind& kind, const AdapterBoard& board);
+    std::string_view Tag() const override { return kind_.tag; }
 
     void OnLoaded(DesignContext& ctx) override;
     void OnRegisterWrite(DesignContext& ctx, std::uint8_t r, std::uint8_t v) override;
@@ -110,7 +110,7 @@ private:
         if (pin) ctx.Drive(pin, high);
     }
 
-    const AdapterDesignSpec& spec_;
+    const AdapterDesignKind& kind_;
     std::vector<int> address_, data_;
     int ce_, oe_, we_, reset_, byte_, wp_;
     std::array<bool, 8> lines_{};
