@@ -45,7 +45,7 @@ DESIGNS=(
   cr80px00
   HoltekStd
   at25spi
-  x5045dip08
+  x5045dip08 x5045dip14
 )
 
 here="$(cd "$(dirname "$0")/.." && pwd)"

@@ -14,8 +14,8 @@ using namespace proto;
 
 namespace {
 constexpr int kSck = 1, kSi = 2, kCs = 3;
-// Family rule 12: VCC 24 and VSS 20 of the DIP8.
-constexpr std::uint32_t kSupplyMaskLo = (1u << (24 - 1)) | (1u << (20 - 1));
+// Family rule 12: the row's VCC and VSS pins (24 and 20 for the 8-pin part, 27 and 20 for the 14-lead one).
+std::uint32_t SupplyMaskLo(const TX5045x::Row& r) { return (1u << (r.Vcc - 1)) | (1u << (r.Gnd - 1)); }
 }  // namespace
 
 TX5045x::TX5045x(Workbench& w) : SerialForm(w, "X5045") {
@@ -143,7 +143,7 @@ void TX5045x::ReadRom() {
 void TX5045x::VerifyClick() {
     const Row& r = Selected();
     if (!Contact()) return;
-    RequireContactPresence(20, kSupplyMaskLo, 0);
+    RequireContactPresence(r.Gnd, SupplyMaskLo(r), 0);
     Status("Verify.");
     X5045PowerUp();
     if (!Ep3.CheckCurrent()) return;
@@ -198,7 +198,7 @@ void TX5045x::EraseClick() {
 void TX5045x::BlankClick() {
     const Row& r = Selected();
     if (!Contact()) return;
-    RequireContactPresence(20, kSupplyMaskLo, 0);
+    RequireContactPresence(r.Gnd, SupplyMaskLo(r), 0);
     Status("Blank CHK");
     X5045PowerUp();
     if (!Ep3.CheckCurrent()) return;

@@ -234,6 +234,14 @@ void RegisterSpi25Parts(ChipRegistry& registry) {
             return SeatedPart{std::make_unique<Spi25Eeprom>(*FindSpi25Part(name)), Placement::Dip(8)};
         });
     }
+    // The X5045 in its 14-lead package (X5045V14): /CS 1, SO 2, /WP 6, VSS 7,
+    // SI 8, SCK 9, RESET 13, VCC 14 (3-5 and 10-12 not connected), seated from
+    // socket 14 as the "x5045dip14" design has it; the model's pins 1-8 are the
+    // 8-pin package's, wired to those leads.
+    registry.Add("X5045V14", [] {
+        return SeatedPart{std::make_unique<Spi25Eeprom>(*FindSpi25Part("X5045")),
+                          Placement::Custom("TSSOP14", {14, 15, 19, 20, 21, 22, 26, 27})};
+    });
 }
 
 }  // namespace quilla::sim

@@ -32,6 +32,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<I2c24cDesign>();
     registry.Add<At25SpiDesign>();
     registry.Add<X5045Dip08Design>();
+    registry.Add<X5045Dip14Design>();
     registry.Add<P93Design>();
     registry.Add<HubDesign>();
     RegisterAdapterDesigns(registry);

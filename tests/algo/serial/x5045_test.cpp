@@ -1,6 +1,7 @@
 // The X5045 form end to end on the X5045 model: byte writes, the A8 bit in the
 // instruction, the status register's block protection, mass production.
 #include <algorithm>
+#include <tuple>
 
 #include "algo/serial/x5045.h"
 #include "sim/chips/spi25.h"
@@ -50,6 +51,54 @@ TEST(X5045x, WriteVerifyReadAndTheA8Bit) {
     const auto read = SiBytes(*b.tap);
     const std::vector<std::uint8_t> r1a5{0x0B, 0xA5};
     EXPECT_NE(std::search(read.begin(), read.end(), r1a5.begin(), r1a5.end()), read.end());
+}
+
+// The 14-lead part on "x5045dip14": the same bus on socket 14-27. Verify runs
+// with the contact test off, so it tests the row's own supply pins (27, 20).
+TEST(X5045x, TheFourteenLeadPackageWritesVerifiesAndReads) {
+    SimBench b("X5045V14");
+    b.RandomImage(512, 104);
+    const std::vector<std::uint8_t> image(b.Image(), b.Image() + 512);
+    AlgoForm& f = b.Open("X5045 2");
+    EXPECT_EQ(f.Text("Msg"), "OK ");
+    f.Click("Write");
+    EXPECT_EQ(f.Text("Msg"), "Done");
+    EXPECT_TRUE(b.ChipMatchesImage(0, 512));
+    b.wb->options.ContactCheck = false;
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "Verified!");
+    f.Choose("RadioGroup1", 2);  // "100h-1ffh"
+    f.Click("WriteStatus");
+    f.Click("ReadStatus");
+    EXPECT_EQ(f.Text("Msg"), "Status: 38");
+    std::fill(b.Image(), b.Image() + 512, 0);
+    f.Click("Read1");
+    EXPECT_EQ(f.Text("Msg"), "Data in buffer..");
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), b.Image()));
+    b.Image()[0x100] ^= 0xFF;
+    f.Click("Write");
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "Failed..! ");
+    EXPECT_EQ(f.Text("Edit6"), "0100");
+    EXPECT_TRUE(b.sim->ViolationTexts().empty());
+}
+
+// Each package on the other's row: the contact test names the row's pins the
+// part does not reach (the other package's /CS, SO and VCC), and Cancel there
+// leaves the chip alone.
+TEST(X5045x, APackageOnTheOtherRowFailsTheContactTest) {
+    for (const auto& [chip, row, pins] : {std::tuple{"X5045", "X5045 2", "14, 15, 27, "},
+                                          std::tuple{"X5045V14", "X5045 1", "17, 18, 24, "}}) {
+        SimBench b(chip);
+        b.RandomImage(512, 105);
+        AlgoForm& f = b.Open(row);
+        b.prompts.answers.push_back(BtnCancel);
+        f.Click("Write");
+        ASSERT_FALSE(b.prompts.shown.empty()) << chip;
+        EXPECT_NE(b.prompts.Last().find(pins), std::string::npos) << b.prompts.Last();
+        EXPECT_NE(f.Text("Msg"), "Done") << chip;
+        EXPECT_FALSE(b.ChipMatchesImage(0, 512)) << chip;
+    }
 }
 
 TEST(X5045x, TheUpperHalfProtectedKeepsItsBytes) {
@@ -111,12 +160,14 @@ TEST(X5045x, MassProductionCountsEachGoodChipAndAFailingOneEndsIt) {
 }
 
 TEST(X5045x, WithTheContactTestOffAnEmptySocketIsNotBlank) {
-    SimBench b("");
-    b.wb->options.ContactCheck = false;
-    AlgoForm& f = b.Open("X5045 1");
-    f.Click("Blank");
-    EXPECT_NE(f.Text("Msg"), "Blank");
-    EXPECT_EQ(b.wb->ErrorFlag(), 1);
+    for (const char* row : {"X5045 1", "X5045 2"}) {
+        SimBench b("");
+        b.wb->options.ContactCheck = false;
+        AlgoForm& f = b.Open(row);
+        f.Click("Blank");
+        EXPECT_NE(f.Text("Msg"), "Blank") << row;
+        EXPECT_EQ(b.wb->ErrorFlag(), 1) << row;
+    }
 }
 
 }  // namespace
