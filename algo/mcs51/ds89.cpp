@@ -176,21 +176,7 @@ void TDs89c4xx::VerifyClick() {
     SetPins({H(kProg), H(kEa)});
     Flush();
     if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool same = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = CompareBlock(a, buf);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        Ep3.VccPin(0);
-        return false;
-    });
-    if (!same) return;
-    SuppliesOff();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    CheckBlocks51(r, kVerifyPass51, [this] { Ep3.VccPin(0); }, [this] { SuppliesOff(); });
 }
 
 void TDs89c4xx::WriteClick() {

@@ -146,37 +146,35 @@ bool Mcs51Form::ForEachBlock(const Mcs51Row& r, const std::function<bool(std::in
     return true;
 }
 
-bool Mcs51Form::CheckBlocks51(const Mcs51Row& r, const CheckPass51& pass,
-                              const std::function<int(std::int32_t, const std::uint8_t*)>& judge,
-                              const std::function<void()>& off) {
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool good = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = judge(a, buf);
-        if (i < 0) return true;
-        if (pass.FaultStatus) Status(pass.FaultStatus);
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        off();
-        return false;
-    });
-    if (!good) return false;
+bool Mcs51Form::BlockChecked51(const CheckPass51& pass, std::int32_t a, const std::uint8_t* block,
+                               const std::function<void()>& off) {
+    const int i = pass.Verify ? CompareBlock(a, block) : FirstNotBlank(block);
+    if (i < 0) return true;
+    if (pass.FaultStatus) Status(pass.FaultStatus);
+    wb.ErrorFlag() = 1;
+    ShowProgress(a + i);
+    off();
+    return false;
+}
+
+void Mcs51Form::PassEnd51(const CheckPass51& pass, std::int32_t shown, const std::function<void()>& off) {
     if (pass.OffBeforeSuccess) off();
     Success(pass.SuccessText);
     wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    ShowProgress(shown);
     if (!pass.OffBeforeSuccess) off();
+}
+
+bool Mcs51Form::CheckBlocks51(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& off,
+                              const std::function<void()>& endOff) {
+    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    const bool good = ForEachBlock(r, [&](std::int32_t a) {
+        ReadBlock(buf);
+        return BlockChecked51(pass, a, buf, off);
+    });
+    if (!good) return false;
+    PassEnd51(pass, r.LastAddress, endOff ? endOff : off);
     return true;
-}
-
-bool Mcs51Form::BlankBlocks51(const Mcs51Row& r, const std::function<void()>& off) {
-    return CheckBlocks51(r, {"No!!!", "Blank OK", true},
-                         [](std::int32_t, const std::uint8_t* b) { return FirstNotBlank(b); }, off);
-}
-
-bool Mcs51Form::VerifyBlocks51(const Mcs51Row& r, const std::function<void()>& off) {
-    return CheckBlocks51(r, {nullptr, "OK", false},
-                         [this](std::int32_t a, const std::uint8_t* b) { return CompareBlock(a, b); }, off);
 }
 
 int Mcs51Form::FirstNotBlank(const std::uint8_t* block) {

@@ -172,24 +172,39 @@ protected:
     // The same over `count` bytes (the forms that read 64 bytes per reply).
     int CompareBytes(std::int32_t a, const std::uint8_t* bytes, int count);
     int CompareBlock64(std::int32_t a, const std::uint8_t* bytes) { return CompareBytes(a, bytes, 64); }
-    // The check pass of Blank and Verify over ForEachBlock: each block read (0x20)
-    // and judged (`judge`: the offset of the first fault, or -1). At a fault:
-    // `faultStatus` shown (when given), ErrorFlag := 1, the fault's address shown,
-    // `off()`, false. At the end: `off()` (before or after the texts), the success
-    // text, ErrorFlag := 0, the last address shown; true.
+    // The check pass of Blank and Verify: each block read (0x20) and judged (Blank:
+    // the first byte not 0xFF; Verify: the first difference from the image). At a
+    // fault: `FaultStatus` shown (when given), ErrorFlag := 1, the fault's address
+    // shown, the fault's `off()`, false. At the end: the end's off (before or after
+    // the texts), the success text, ErrorFlag := 0, the last address shown; true.
     struct CheckPass51 {
+        bool Verify = false;
         const char* FaultStatus = nullptr;
         const char* SuccessText = "OK";
         bool OffBeforeSuccess = false;
     };
-    bool CheckBlocks51(const Mcs51Row& r, const CheckPass51& pass,
-                       const std::function<int(std::int32_t, const std::uint8_t*)>& judge,
-                       const std::function<void()>& off);
-    // Blank: the first byte not 0xFF; "No!!!" at a fault; at the end off, then
-    // "Blank OK".
-    bool BlankBlocks51(const Mcs51Row& r, const std::function<void()>& off);
-    // Verify: the first difference from the image; at the end "OK", then off.
-    bool VerifyBlocks51(const Mcs51Row& r, const std::function<void()>& off);
+    // Blank: "No!!!" at a fault; at the end off, then "Blank OK".
+    static constexpr CheckPass51 kBlankPass51{false, "No!!!", "Blank OK", true};
+    // Verify: at the end off, then "OK".
+    static constexpr CheckPass51 kVerifyPass51{true, nullptr, "OK", true};
+    // Verify: at the end "OK", then off (the Atmel forms).
+    static constexpr CheckPass51 kVerifyOkFirstPass51{true, nullptr, "OK", false};
+    // The pass over ForEachBlock; `endOff` (when given) is the end's off, else `off`.
+    bool CheckBlocks51(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& off,
+                       const std::function<void()>& endOff = {});
+    // The two halves, for a form that walks the chip its own way: one block judged
+    // (true: go on; at a fault the fault steps above, false), and the passed end
+    // showing `shown` as the last address.
+    bool BlockChecked51(const CheckPass51& pass, std::int32_t a, const std::uint8_t* block,
+                        const std::function<void()>& off);
+    void PassEnd51(const CheckPass51& pass, std::int32_t shown, const std::function<void()>& off);
+    bool BlankBlocks51(const Mcs51Row& r, const std::function<void()>& off,
+                       const std::function<void()>& endOff = {}) {
+        return CheckBlocks51(r, kBlankPass51, off, endOff);
+    }
+    bool VerifyBlocks51(const Mcs51Row& r, const std::function<void()>& off) {
+        return CheckBlocks51(r, kVerifyOkFirstPass51, off);
+    }
     // Bytes i = 0, 1, ... while i <= last address: at every 256-byte boundary a
     // flush, ShowProgress(i) and SetAddress51(i); then the loop ends past EndAddr,
     // else `program(image byte)` and NextAddress51.

@@ -134,21 +134,7 @@ void TMsu2958x::VerifyClick() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
     if (!StartRead("Verify.")) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool same = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = CompareBlock(a, buf);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        SuppliesOff();
-        return false;
-    });
-    if (!same) return;
-    SuppliesOff();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    CheckBlocks51(r, kVerifyPass51, [this] { SuppliesOff(); });
 }
 
 void TMsu2958x::WriteClick() {

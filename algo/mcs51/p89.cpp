@@ -88,33 +88,6 @@ bool P89Form::HexEdit(const char* edit, const char* label, std::uint8_t& out) {
     return false;
 }
 
-bool P89Form::BlankLoop(const Mcs51Row& r, const std::function<void()>& off) {
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    return ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = FirstNotBlank(buf);
-        if (i < 0) return true;
-        Status("No!!!");
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        off();
-        return false;
-    });
-}
-
-bool P89Form::VerifyLoop(const Mcs51Row& r, const std::function<void()>& off) {
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    return ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = CompareBlock(a, buf);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        off();
-        return false;
-    });
-}
-
 // ---- PHI89C51 --------------------------------------------------------------------------------
 
 TPhi89c5x::TPhi89c5x(Workbench& w) : P89Form(w, "Philip P89C51Uxx,P89c51Rx+") {
@@ -258,11 +231,7 @@ void TPhi89c5x::BlankClick() {
     SetPins({H(kProg), L(kP27), L(kP33)});
     Flush();
     if (!Ep3.CheckCurrent()) return;
-    if (!BlankLoop(r, [this] { Off(); })) return;
-    Off();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    BlankBlocks51(r, [this] { Off(); });
 }
 
 void TPhi89c5x::VerifyClick() {
@@ -276,11 +245,7 @@ void TPhi89c5x::VerifyClick() {
     SetPins({H(kProg), L(kP27), L(kP33), H(kEa)});
     Flush();
     if (!Ep3.CheckCurrent()) return;
-    if (!VerifyLoop(r, [this] { Ep3.VccPin(0); })) return;
-    Off();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    CheckBlocks51(r, kVerifyPass51, [this] { Ep3.VccPin(0); }, [this] { Off(); });
 }
 
 void TPhi89c5x::WriteClick() {
@@ -543,11 +508,7 @@ void TPhi89new::BlankClick() {
     SetPins({H(kProg), L(kP27), L(kP33)});
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return;
-    if (!BlankLoop(r, [this] { Off(); })) return;
-    Off();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    BlankBlocks51(r, [this] { Off(); });
 }
 
 void TPhi89new::VerifyClick() {
@@ -562,11 +523,7 @@ void TPhi89new::VerifyClick() {
     SetPins({H(kProg), L(kP27), L(kP33)});
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return;
-    if (!VerifyLoop(r, [this] { Off(); })) return;
-    Off();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    CheckBlocks51(r, kVerifyPass51, [this] { Off(); }, [this] { Off(); });
 }
 
 void TPhi89new::WriteClick() {
@@ -821,11 +778,7 @@ void TPhi89c51rx2::BlankClick() {
     SetModePins51(false, false, false, false);
     SetPins({H(kProg), L(kP27), L(kP33)});
     if (!Ep3.CheckCurrent()) return;
-    if (!BlankLoop(r, [this] { Off(); })) return;
-    Off();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    BlankBlocks51(r, [this] { Off(); });
 }
 
 void TPhi89c51rx2::VerifyClick() {
@@ -841,15 +794,13 @@ void TPhi89c51rx2::VerifyClick() {
     SetModePins51(false, false, false, false);
     SetPins({H(kProg), L(kP27), L(kP33)});
     if (!Ep3.CheckCurrent()) return;
-    const bool same = VerifyLoop(r, [this] {
-        if (xx1_) Off();
-        else Ep3.VccPin(0);
-    });
-    if (!same) return;
-    Off();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    CheckBlocks51(
+        r, kVerifyPass51,
+        [this] {
+            if (xx1_) Off();
+            else Ep3.VccPin(0);
+        },
+        [this] { Off(); });
 }
 
 void TPhi89c51rx2::WriteClick() {

@@ -33,8 +33,6 @@ public:
     // The hexadecimal byte of a Status or Boot Ver edit; refuses (message naming
     // the field, step failed) when the text has no leading hexadecimal digit.
     bool HexEdit(const char* edit, const char* label, std::uint8_t& out);
-    bool BlankLoop(const Mcs51Row& r, const std::function<void()>& off);
-    bool VerifyLoop(const Mcs51Row& r, const std::function<void()>& off);
 };
 
 class TPhi89c5x : public P89Form {

@@ -188,23 +188,11 @@ void Sm59Form::BlankClick() {
     PowerUp51();
     if (!Ep3.CheckCurrent()) return;
     ReadSetting(0);
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool blank = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = FirstNotBlank(buf);
-        if (i < 0) return true;
-        Status("No!!!");
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        SuppliesOff();
-        return false;
-    });
-    if (!blank) return;
-    SetPins({H(kEa), H(kProg)});
-    SuppliesOff();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    BlankBlocks51(r, [this] { SuppliesOff(); },
+                  [this] {
+                      SetPins({H(kEa), H(kProg)});
+                      SuppliesOff();
+                  });
 }
 
 void Sm59Form::VerifyClick() {
@@ -214,22 +202,11 @@ void Sm59Form::VerifyClick() {
     PowerUp51();
     ReadSetting(0);
     if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool same = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = CompareBlock(a, buf);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        Ep3.VccPin(0);
-        return false;
-    });
-    if (!same) return;
-    SetPins({H(kEa), H(kProg)});
-    SuppliesOff();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    CheckBlocks51(r, kVerifyPass51, [this] { Ep3.VccPin(0); },
+                  [this] {
+                      SetPins({H(kEa), H(kProg)});
+                      SuppliesOff();
+                  });
 }
 
 void Sm59Form::WriteClick() {

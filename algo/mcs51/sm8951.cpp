@@ -207,22 +207,7 @@ void Sm51Form::BlankClick() {
     if (!CheckCurrent()) return;
     if (variant_ == Variant::Sm2952) Status("Blank CHK");
     ReadSetting();
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool blank = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = FirstNotBlank(buf);
-        if (i < 0) return true;
-        Status("No!!!");
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        SuppliesOff();
-        return false;
-    });
-    if (!blank) return;
-    Ep3.VccPin(0);
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    BlankBlocks51(r, [this] { SuppliesOff(); }, [this] { Ep3.VccPin(0); });
 }
 
 void Sm51Form::VerifyClick() {
@@ -232,21 +217,7 @@ void Sm51Form::VerifyClick() {
     Status("Verify.");
     ReadSetting();
     if (!CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool same = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        const int i = CompareBlock(a, buf);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        Ep3.VccPin(0);
-        return false;
-    });
-    if (!same) return;
-    Ep3.VccPin(0);
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    CheckBlocks51(r, kVerifyPass51, [this] { Ep3.VccPin(0); });
 }
 
 void Sm51Form::WriteClick() {
