@@ -67,6 +67,9 @@ std::vector<JedecPart> BuildParts() {
         // Macronix MX29F040: 64 KiB sectors, byte program 7 us typical, lowered to 0.9 us (the
         // form sends the next byte's first command cycle 1 us after the data cycle), chip
         // erase lowered to 1.9 s (the form waits 20 long waits); pins 7 V, A9 and OE 13.5 V.
+        // Sector protection with 12 V on A9 and OE#, A6 low, a WE# pulse (the sector at A16-A18);
+        // chip unprotect the same with A6 high (MX29F family sheets, "sector protection / chip
+        // unprotect with 12V system"). Pulse widths 10 us and 12 ms (the sheet's algorithms).
         Socket32("MX29F040", 512 * K, 0xC2, 0xA4, 64 * K, 45, 55, 900, 1 * s, 1900 * ms, 70, 70, 135, 135),
         // SST39SF010A/020A/040: 4 KiB sectors, 4.5-5.5 V, byte program 14 us, sector erase
         // 18 ms, chip erase 70 ms; pins VDD + 0.5 V, A9 14 V.
@@ -78,6 +81,33 @@ std::vector<JedecPart> BuildParts() {
         Socket32("SST39VF020", 256 * K, 0xBF, 0xD6, 4 * K, 27, 36, 14 * us, 18 * ms, 70 * ms, 41, 40, 132),
         Socket32("SST39VF040", 512 * K, 0xBF, 0xD7, 4 * K, 27, 36, 14 * us, 18 * ms, 70 * ms, 41, 40, 132),
     };
+    for (JedecPart& p : socket) {
+        if (std::string_view(p.name) != "MX29F040") continue;
+        p.protect = JedecPart::Protect::HvSector;
+        p.protectTime = 10 * us;
+        p.unprotectTime = 12 * ms;
+    }
+    // Mosel Vitelic V29C51004T (top boot) / V29C51004B (bottom boot): 512K x 8 at 5 V +-10%,
+    // 1 KB sectors and a lockable 16 KB boot block (kept here as one sector: protection covers
+    // it whole, and no form erases by sector). Ratings: inputs 7 V, A9 and OE# 13 V, VCC 5.5 V;
+    // ID voltage on A9 11.5-12.5 V. The boot block locks with 12.5 V on OE# and A9, CE# and WE#
+    // low, and unlocks with it on OE#, CE# and A9, WE# low (the sheet's ratings table lists only
+    // A9 and OE#, but its unlock puts the same level on CE#: rated 13 V here). Sector erase
+    // 10 ms and byte write 35 us are the sheet's maxima; the form sends the next command cycle
+    // 1 us after a data cycle, so the byte program is lowered to 0.9 us, and the chip erase
+    // (not in the stored pages) is taken inside the form's 21 long waits, 2 s. Manufacturer
+    // 40h; the device codes are not in the stored pages (00h here; the device lines carry no
+    // '#' ID).
+    for (const char* name : {"V29C51004T", "V29C51004B"}) {
+        const bool top = name[9] == 'T';
+        JedecPart p = Socket32(name, 512 * K, 0x40, 0x00, 1 * K, 45, 55, 900, 10 * ms, 2 * s, 70, 55, 130, 130);
+        p.sectors = top ? Repeat({{1 * K, 496}, {16 * K, 1}}) : Repeat({{16 * K, 1}, {1 * K, 496}});
+        p.bootSector = top ? 496 : 0;
+        p.protect = JedecPart::Protect::HvBootBlock;
+        p.protectTime = p.unprotectTime = 1 * us;
+        p.absCe = 130;
+        socket.push_back(p);
+    }
     std::vector<JedecPart> adapter = {
         // Atmel AT49BV322A (bottom boot) / AT49BV322AT (top boot): 2M x 16, 2.65..3.6 V, eight
         // 4K-word and sixty-three 32K-word sectors, word program 12 us, sector erase 300 ms; the
@@ -117,7 +147,11 @@ const JedecPart* FindJedecPart(std::string_view name) {
 }
 
 JedecFlash::JedecFlash(const JedecPart& part)
-    : part_(part), cells_(part.size, 0xFF), protected_(part.sectors.size(), false), pr_(9, 0xFFFF) {
+    : part_(part),
+      cells_(part.size, 0xFF),
+      protected_(part.sectors.size(), false),
+      pr_(9, 0xFFFF),
+      protectSum_(part.sectors.size(), 0) {
     pr_[0] = 0xFFFE;  // bit 0: the factory words are locked
     pr_[1] = 0x5155;
     pr_[2] = 0x494C;
@@ -132,6 +166,7 @@ AbsoluteMaximum JedecFlash::Ratings() const {
     if (part_.pinout->reset) r.pins.push_back({part_.pinout->reset, part_.absReset});
     if (part_.absA9 > part_.absAny) r.pins.push_back({part_.pinout->address[9], part_.absA9});
     if (part_.absOe > part_.absAny) r.pins.push_back({part_.pinout->oe, part_.absOe});
+    if (part_.absCe > part_.absAny) r.pins.push_back({part_.pinout->ce, part_.absCe});
     return r;
 }
 
@@ -176,6 +211,46 @@ bool JedecFlash::A9AtVid(ChipPins& pins) const {
     if (part_.absA9 == 0) return false;
     const Tenths v = pins.SupplyVoltage(part_.pinout->address[9]);
     return v >= kVidMin && v <= kVidMax;
+}
+
+bool JedecFlash::AtVid(ChipPins& pins, int pin) const {
+    const Tenths v = pins.SupplyVoltage(pin);
+    return v >= kVidMin && v <= kVidMax;
+}
+
+void JedecFlash::HighVoltageProtection(ChipPins& pins, Nanos dt) {
+    const auto& po = *part_.pinout;
+    if (!AtVid(pins, po.address[9]) || !AtVid(pins, po.oe) || pins.High(po.we)) return;
+    const bool ceLow = !pins.High(po.ce);
+    if (part_.protect == P::HvSector) {
+        if (!ceLow) return;
+        if (pins.High(po.address[6])) {
+            unprotectSum_ += dt;
+            if (unprotectSum_ < part_.unprotectTime) return;
+            unprotectSum_ = 0;
+            std::fill(protected_.begin(), protected_.end(), false);
+            std::fill(protectSum_.begin(), protectSum_.end(), 0);
+        } else {
+            const auto s = static_cast<std::size_t>(SectorOf(ByteAddress(Address(pins))));
+            protectSum_[s] += dt;
+            if (protectSum_[s] < part_.protectTime) return;
+            protectSum_[s] = 0;
+            protected_[s] = true;
+        }
+        return;
+    }
+    const auto boot = static_cast<std::size_t>(part_.bootSector);
+    if (ceLow) {
+        protectSum_[boot] += dt;
+        if (protectSum_[boot] < part_.protectTime) return;
+        protectSum_[boot] = 0;
+        protected_[boot] = true;
+    } else if (AtVid(pins, po.ce)) {
+        unprotectSum_ += dt;
+        if (unprotectSum_ < part_.unprotectTime) return;
+        unprotectSum_ = 0;
+        protected_[boot] = false;
+    }
 }
 
 std::uint32_t JedecFlash::Address(ChipPins& pins) const {
@@ -226,7 +301,8 @@ void JedecFlash::OnPinsChanged(ChipPins& pins) {
     }
     wordMode_ = part_.x16 && (!po.byteMode || pins.High(po.byteMode));
     const bool ce = !pins.High(po.ce), oe = !pins.High(po.oe), we = pins.High(po.we);
-    if (ce && !oe && !weHigh_ && we) Write(pins, Address(pins), DataIn(pins));
+    const bool hv = part_.protect == P::HvSector || part_.protect == P::HvBootBlock;
+    if (ce && !oe && !weHigh_ && we && !(hv && AtVid(pins, po.oe))) Write(pins, Address(pins), DataIn(pins));
     weHigh_ = we;
     idByA9_ = A9AtVid(pins);
     outputs_ = ce && oe && (we || idByA9_);
@@ -255,6 +331,7 @@ void JedecFlash::OnElapsed(ChipPins& pins, Nanos dt) {
             }
         }
     }
+    if (part_.protect == P::HvSector || part_.protect == P::HvBootBlock) HighVoltageProtection(pins, dt);
     if (busy_ == Work::None) return;
     if (dt < left_) {
         left_ -= dt;

@@ -50,11 +50,23 @@
 //              A1 = 1). OE# low inhibits every write, so the codes read with WE#
 //              low too: the selection dialog's Detect MFG ID holds every control
 //              pin low and reads them as the datasheets' read with OE# low.
-//   high-voltage sector protection (Am29F, MX29F, AT49F, SST39 in the socket)
-//              is not modelled: the AMD sheets leave the method to a supplement
-//              that is not public, and no form's sequence is known to meet
-//              another part's published conditions; protection set by a test
-//              (SetProtected) stays as it is, and program and erase honour it.
+//   high-voltage protection by pin levels (the 32-pin parts in the socket),
+//              only where the part's sheet publishes the method:
+//     HvSector     (MX29F040) A9 and OE# at VID (11.5..12.5 V), CE# low, WE#
+//                  low: with A6 low the sector addressed by A16-A18 is
+//                  protected once the levels have held 10 us, with A6 high
+//                  every sector is unprotected once they have held 12 ms. The
+//                  times are summed over pulses (the sheet's algorithms repeat
+//                  the pulse until the verify passes); each sum starts afresh
+//                  when its operation completes.
+//     HvBootBlock  (V29C51004T/B) A9 and OE# at VID with WE# low: CE# low
+//                  locks the 16 KB boot block, CE# at VID unlocks it. The sheet
+//                  gives the levels only, no pulse width: the levels must hold
+//                  for 1 us (one command time of the programmer).
+//              A rising WE# edge while OE# is at VID ends such a pulse and is
+//              no command write. Am29F (method in a supplement that is not
+//              public), AT49F and SST39 have none: protection set by a test
+//              (SetProtected) stays as it is. Program and erase honour it.
 //
 // Busy times: the datasheets' typical figures, written in the part table,
 // lowered where a form's command stream leaves less time (written beside the
@@ -73,7 +85,7 @@
 namespace quilla::sim {
 
 struct JedecPart {
-    enum class Protect { None, InSystem, Lockdown, BootLockout };
+    enum class Protect { None, InSystem, Lockdown, BootLockout, HvSector, HvBootBlock };
 
     const char* name;
     const FlashPinout* pinout;
@@ -93,6 +105,9 @@ struct JedecPart {
     // rating, 0 where the part has none.
     Tenths absA9 = 0;
     Tenths absOe = 0;  // OE#'s own rating where higher than any pin's
+    Tenths absCe = 0;  // CE#'s own rating where higher than any pin's
+    // HvSector / HvBootBlock: how long the levels must hold (summed).
+    Nanos protectTime = 0, unprotectTime = 0;
 };
 
 const std::vector<JedecPart>& JedecParts();
@@ -142,6 +157,9 @@ private:
     bool Writable(int sector, ChipPins& pins) const;
     bool ResetAtVid(ChipPins& pins) const;
     bool A9AtVid(ChipPins& pins) const;
+    bool AtVid(ChipPins& pins, int pin) const;
+    // The high-voltage protection levels of HvSector / HvBootBlock parts.
+    void HighVoltageProtection(ChipPins& pins, Nanos dt);
     void Start(Work w, std::uint32_t byteAddr, std::uint16_t data, Nanos t);
     void Finish();
 
@@ -169,6 +187,9 @@ private:
     bool protectPending_ = false;
     std::uint32_t protectAddr_ = 0;
     Nanos protectTime_ = 0;
+    // High-voltage protection: the time the levels have held so far.
+    std::vector<Nanos> protectSum_;
+    Nanos unprotectSum_ = 0;
 };
 
 SeatedPart MakeJedecFlash(std::string_view name);

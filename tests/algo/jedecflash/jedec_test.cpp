@@ -46,14 +46,17 @@ INSTANTIATE_TEST_SUITE_P(Parts, BatchOnAProgrammedChip,
                                            BatchCase{"MX29F040", "MX29F 3"}, BatchCase{"SST39SF040", "SST29XF 5"}),
                          CaseName([](const BatchCase& c) { return std::string(c.part); }));
 
-// Whether a form's Unlock unprotects the part. The Am29F sheets leave their
-// high-voltage method to a supplement that is not public, and no form's
-// sequence meets a published protection method of the other parts: no Unlock
-// clears a protected sector. (upr=1 of P29F and AMD29f040 puts 12 V on WE,
-// above the Am29F040's 6 V rating: not a method for that part.)
+// Whether a form's Unlock unprotects the part, by the part's sheet. The Am29F
+// sheets leave their high-voltage method to a supplement that is not public:
+// no sequence changes an Am29F040 (upr=1 of P29F and AMD29f040 puts 12 V on
+// WE, above its 6 V rating: not a method for that part). The MX29F040
+// unprotects every sector with 12 V on A9 and OE#, CE# low, A6 high and WE#
+// low for 12 ms in all: the MX29F form's Unlock gives one 10 ms pulse, so the
+// second Unlock completes it.
 struct UnlockCase {
     const char* part;
     const char* params;
+    int presses;
     bool unprotects;
 };
 class ProtectedSector : public ::testing::TestWithParam<UnlockCase> {};
@@ -74,16 +77,73 @@ TEST_P(ProtectedSector, EraseSaysOkTheBlankStepFailsAndUnlockFollowsTheDatasheet
     f.Click("Button1");
     EXPECT_EQ(f.Text("Message"), NotBlankText(0, 0x00));
     EXPECT_EQ(b.wb->Counter, "0");
-    f.Click("UnProtectChip");
+    for (int i = 0; i < c.presses; ++i) f.Click("UnProtectChip");
     EXPECT_EQ(Flash(b).Protected(0), !c.unprotects);
+    f.Click("Erase");
+    EXPECT_EQ(b.Chip()[0], c.unprotects ? 0xFF : 0x00);
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, ProtectedSector,
-                         ::testing::Values(UnlockCase{"AM29F040", "P29F 5", false},
-                                           UnlockCase{"AM29F040", "AMD29f040 5", false},
-                                           UnlockCase{"AM29F040", "AMD29f040 5 upr=2", false},
-                                           UnlockCase{"MX29F040", "MX29F 3", false}),
-                         CaseName([](const UnlockCase& c) { return std::string(c.params); }));
+                         ::testing::Values(UnlockCase{"AM29F040", "P29F 5", 1, false},
+                                           UnlockCase{"AM29F040", "AMD29f040 5", 1, false},
+                                           UnlockCase{"AM29F040", "AMD29f040 5 upr=2", 1, false},
+                                           UnlockCase{"MX29F040", "MX29F 3", 1, false},
+                                           UnlockCase{"MX29F040", "MX29F 3", 2, true}),
+                         CaseName([](const UnlockCase& c) {
+                             return std::string(c.params) + " x" + std::to_string(c.presses);
+                         }));
+
+// AMD29f040's Lock with upr=1 meets the MX29F040's sector-protect levels (12 V
+// on A9 and OE#, CE# low, A6 low, sector 0 addressed) but its WE# pulse is one
+// command long, short of the 10 us the sheet asks: nothing is protected.
+TEST(Amd29f040, LockPulseIsTooShortToProtectAnMx29f040Sector) {
+    SimBench b("MX29F040");
+    AlgoForm& f = b.Open("AMD29f040 5 upr=1");
+    f.Click("Button2");
+    EXPECT_FALSE(Flash(b).Protected(0));
+}
+
+// V29C51004T/B: the 16 KB boot block (the top of the T part, the bottom of the
+// B part) locks with 12 V on A9 and OE# while CE# and WE# are low (the batch's
+// last step with "Lock" ticked) and unlocks with 12 V on A9, OE# and CE# while
+// WE# is low.
+struct BootCase {
+    const char* part;
+    std::uint32_t boot;
+};
+class V29c51004BootBlock : public ::testing::TestWithParam<BootCase> {};
+
+TEST_P(V29c51004BootBlock, TheBatchLocksItAndUnlockOpensItAgain) {
+    const BootCase c = GetParam();
+    SimBench b(c.part);
+    Fill(b, 0x5A);
+    b.RandomImage(0x80000, 11);
+    AlgoForm& f = b.Open("V29C51004 5");
+    f.Enter("Edit1", HexPlain(c.boot));
+    f.Enter("Edit2", HexPlain(c.boot));
+    f.Enter("Edit3", "fff");
+    f.SetChecked("CheckBox6", true);
+    f.Click("Button1");
+    EXPECT_EQ(f.Text("Message"), "End OK..");  // the Lock runs before it
+    EXPECT_EQ(b.wb->Counter, "1");
+    EXPECT_TRUE(b.ChipMatchesImage(c.boot, 0x1000));
+    const int boot = Flash(b).SectorOf(c.boot);
+    EXPECT_TRUE(Flash(b).Protected(boot));
+    EXPECT_FALSE(Flash(b).Protected(boot == 0 ? Flash(b).SectorCount() - 1 : 0));
+
+    f.Click("Erase");
+    EXPECT_EQ(f.Text("Message"), "OK");
+    EXPECT_TRUE(b.ChipMatchesImage(c.boot, 0x1000));  // locked
+    f.Click("UnProtectChip");
+    EXPECT_EQ(f.Text("Message"), "End");
+    EXPECT_FALSE(Flash(b).Protected(boot));
+    f.Click("Erase");
+    EXPECT_TRUE(b.ChipBlank(0, 0x80000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, V29c51004BootBlock,
+                         ::testing::Values(BootCase{"V29C51004T", 0x7C000}, BootCase{"V29C51004B", 0}),
+                         CaseName([](const BootCase& c) { return std::string(c.part); }));
 
 TEST(Amd29f040, IdShowsTheDatasheetCodesInTheStatusNotInEdit4) {
     SimBench b("AM29F040");

@@ -16,7 +16,7 @@ struct Line {
 };
 
 std::vector<Line> FamilyLines() {
-    static const std::set<std::string> keywords{"P29F", "AMD29f040", "AT49F", "MX29F", "SST29XF"};
+    static const std::set<std::string> keywords{"P29F", "AMD29f040", "AT49F", "MX29F", "V29C51004", "SST29XF"};
     std::vector<Line> out;
     std::ifstream in(SourceDataDir() + "device520.lst");
     std::string line;
