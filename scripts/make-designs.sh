@@ -42,6 +42,7 @@ DESIGNS=(
   i2c24c
   em78p156 em78p447 em78p153 em78p458
   mdt2000
+  pic16c54dip18 pic16c57dip28
   cr80px00
   HoltekStd
   at25spi

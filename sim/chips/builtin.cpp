@@ -15,6 +15,7 @@
 #include "sim/chips/lpc76x.h"
 #include "sim/chips/em78.h"
 #include "sim/chips/mdt.h"
+#include "sim/chips/pic16c5x.h"
 #include "sim/chips/cr80.h"
 #include "sim/chips/holtek.h"
 #include "sim/chips/lpc9xx.h"
@@ -54,6 +55,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterPic12(registry);
     RegisterEm78(registry);
     RegisterMdt(registry);
+    RegisterPic16c5x(registry);
     RegisterCr80(registry);
     RegisterHoltek(registry);
     RegisterFwhFlash(registry);

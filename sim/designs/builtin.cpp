@@ -18,6 +18,7 @@
 #include "sim/designs/p89lpc932.h"
 #include "sim/designs/mcs51.h"
 #include "sim/designs/mdt2000.h"
+#include "sim/designs/pic16c5x.h"
 #include "sim/designs/vex300.h"
 #include "sim/designs/vex310fw.h"
 #include "sim/designs/x28c.h"
@@ -58,6 +59,8 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     RegisterPicSerialDesigns(registry);
     RegisterEm78Designs(registry);
     registry.Add<Mdt2000Design>();
+    registry.Add<Pic16c54Dip18Design>();
+    registry.Add<Pic16c57Dip28Design>();
     registry.Add<Cr80px00Design>();
     registry.Add<HoltekStdDesign>();
     registry.Add<X28cDesign>();

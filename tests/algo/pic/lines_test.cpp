@@ -5,6 +5,7 @@
 
 #include "app/programdir.h"
 #include "sim/chips/pic12.h"
+#include "sim/chips/pic16c5x.h"
 #include "sim/chips/pic14.h"
 #include "support/sim_bench.h"
 
@@ -35,6 +36,15 @@ TEST_P(EveryPicLine, ReachesItsChip) {
     SimBench b(l.part);
     AlgoForm& f = b.Open(l.params);
     ASSERT_TRUE(f.Text("Msg") == "" || f.Text("Msg") == "OK ") << l.params << ": " << f.Text("Msg");
+    // The PIC16C5x parallel forms: blank, the configuration word and IDs erased.
+    if (sim::FindPic16c5xPart(l.part)) {
+        f.Click("Blank");
+        EXPECT_EQ(f.Text("Msg"), "OK");
+        f.Click("RdConfig");
+        EXPECT_EQ(f.Text("Msg"), "Config=0fff,ID=ffff");
+        EXPECT_TRUE(b.prompts.shown.empty()) << b.prompts.Last();
+        return;
+    }
     // The 12-bit parts: blank, the configuration's low byte or nibble, no device ID.
     if (sim::FindPic12Part(l.part)) {
         const bool flash = l.params.rfind("PIC16F5X", 0) == 0;

@@ -1,0 +1,125 @@
+// The PIC16C5x EPROM/OTP microcontrollers in their parallel program/verify
+// mode: PIC16C54, PIC16C56 and PIC16C58 in 18 pins, PIC16C55 and PIC16C57 in
+// 28 pins. Program words of 12 bits, erased FFFh; a cell only goes 1 -> 0.
+//
+// The pins are the datasheet's (18-pin: RA2 RA3 T0CKI MCLR VSS RB0-RB7 VDD
+// OSC2 OSC1 RA0 RA1; 28-pin: T0CKI VDD NC VSS NC RA0-RA3 RB0-RB7 RC0-RC7 OSC2
+// OSC1 MCLR). The programming sheet's pin table was not to be had, so the
+// roles below are ours, taken from those pins, and the model is strict about
+// them:
+//
+//   D0-D11    RA0-RA3 (D0-D3) and RB0-RB7 (D4-D11): the word
+//   PROG/VFY  T0CKI: low, the chip listens (program); high, it drives the
+//             word at its counter on D0-D11 (verify)
+//   PULSE     OSC2, active low: the programming pulse
+//   INCR      OSC1: a falling edge advances the counter
+//   MCLR      the programming voltage
+//   entry     MCLR rises into the VPP window from a supply while VDD stands
+//             in its window, MCLR was last seen low (it rose from VIL), OSC1
+//             is low and PULSE high. The counter then stands at the
+//             configuration word; the first INCR moves it to program address
+//             0; after the program memory come the four user ID locations.
+//             Further locations read FFFh and take nothing.
+//   program   PULSE low while PROG/VFY is low, with VPP and VDD in their
+//             windows, sums programming time for the location at the
+//             counter; once the sum reaches the minimum the location ANDs the
+//             word the data pins held at PULSE's falling edge. A new address
+//             or a pulse with other data starts afresh. PULSE low with
+//             PROG/VFY high programs nothing.
+//   protect   the configuration word's CP bit (bit 3) at 0: program words
+//             read 000h and take no programming (ours); the configuration
+//             word and the IDs stay readable and programmable.
+//   leave     MCLR leaving the window or VDD dropping ends the mode.
+//
+// Minimum programming time 10 us summed at one location: the datasheets ask
+// 100 us pulses, the forms give one to four waits 25 of 10 us (a wait 27 of
+// 10 ms for the configuration word and IDs); the model accepts the forms'
+// pulses (family rule 8). The slow factor multiplies it. VPP window 12.5-13.5 V (the
+// datasheets' 13.0 V +-0.5 V) and program/verify VDD 4.4-5.5 V (4.75-5.25 V
+// in the datasheets), both widened to the forms' 12.5 V and 4.4 V. Ratings:
+// 14 V on MCLR, 7.5 V elsewhere.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/chip.h"
+
+namespace quilla::sim {
+
+struct Pic16c5xPart {
+    const char* name;
+    int pins;
+    int vdd, vss, mclr, progVerify, pulse, incr;  // chip pins
+    std::array<int, 12> data;                     // D0-D11
+    int words;
+};
+
+const std::vector<Pic16c5xPart>& Pic16c5xParts();
+const Pic16c5xPart* FindPic16c5xPart(std::string_view name);
+
+class Pic16c5xChip : public Chip {
+public:
+    static constexpr std::uint16_t Erased = 0x0FFF;
+    static constexpr Nanos MinProgram = 10 * Microsecond;
+    static constexpr Tenths VppMin = 125, VppMax = 135, VddMin = 44, VddMax = 55;
+    static constexpr int ConfigAddress = -1;
+
+    explicit Pic16c5xChip(const Pic16c5xPart& part);
+
+    std::string Name() const override { return part_.name; }
+    int PinCount() const override { return part_.pins; }
+    std::vector<int> GroundPins() const override { return {part_.vss}; }
+    std::vector<int> VccPins() const override { return {part_.vdd}; }
+    AbsoluteMaximum Ratings() const override;
+
+    void OnPinsChanged(ChipPins& pins) override;
+    void OnElapsed(ChipPins& pins, Nanos dt) override;
+    void OnRemoved() override;
+
+    // Program memory, word n at bytes 2n (low) and 2n + 1 (bits 8-11).
+    std::span<const std::uint8_t> Contents() const override { return image_; }
+    std::span<std::uint8_t> MutableContents() override { return image_; }
+
+    const Pic16c5xPart& Part() const { return part_; }
+    std::uint16_t Word(int address) const;
+    void SetWord(int address, std::uint16_t w);
+    std::uint16_t Config() const { return config_; }
+    void SetConfig(std::uint16_t w) { config_ = w & Erased; }
+    std::uint16_t Id(int k) const { return ids_[static_cast<std::size_t>(k & 3)]; }
+    void SetId(int k, std::uint16_t w) { ids_[static_cast<std::size_t>(k & 3)] = w & Erased; }
+    // Locations programmed so far (pulses that reached the minimum time).
+    int Programmed() const { return programmed_; }
+    bool InProgramMode() const { return active_; }
+
+private:
+    void Leave(ChipPins& pins);
+    std::uint16_t Location(int address) const;
+    bool Protected() const { return (config_ & 0x008) == 0; }
+    void DriveWord(ChipPins& pins);
+    void ReleaseWord(ChipPins& pins);
+
+    const Pic16c5xPart& part_;
+    std::vector<std::uint8_t> image_;
+    std::uint16_t config_ = Erased;
+    std::array<std::uint16_t, 4> ids_{Erased, Erased, Erased, Erased};
+
+    bool active_ = false;
+    bool mclrLow_ = false;  // MCLR seen low (no supply) since the last entry or exit
+    bool inWindow_ = false;
+    int counter_ = ConfigAddress;
+    bool incr_ = false, pulse_ = true, verify_ = false;
+    bool driving_ = false;
+    std::uint16_t pulseData_ = Erased;
+    Nanos progSum_ = 0;
+    bool done_ = false;
+    int programmed_ = 0;
+};
+
+void RegisterPic16c5x(ChipRegistry& registry);
+
+}  // namespace quilla::sim
