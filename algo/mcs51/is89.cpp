@@ -147,20 +147,12 @@ void TIS89c52ax::BlankClick() {
     if (!PreCheck51()) return;
     Status("Blank CHK");
     PowerUp51();
+    const auto off = [this] { SuppliesOff(); };
     const bool blank = ReadChip(r, false, [&](std::int32_t a, const std::uint8_t* b) {
-        const int i = FirstNotBlank(b);
-        if (i < 0) return true;
-        Status("No!!!");
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        SuppliesOff();
-        return false;
+        return BlockChecked51(kBlankPass51, a, b, off);
     });
     if (!blank) return;
-    SuppliesOff();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kBlankPass51, r.LastAddress, off);
 }
 
 void TIS89c52ax::VerifyClick() {
@@ -169,19 +161,13 @@ void TIS89c52ax::VerifyClick() {
     PowerUp51();
     Status("Verify.");
     PowerUp51();
+    const auto off = [this] { Ep3.VccPin(0); };
+    const auto endOff = [this] { SuppliesOff(); };
     const bool same = ReadChip(r, false, [&](std::int32_t a, const std::uint8_t* b) {
-        const int i = CompareBlock(a, b);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        Ep3.VccPin(0);
-        return false;
+        return BlockChecked51(kVerifyPass51, a, b, off);
     });
     if (!same) return;
-    SuppliesOff();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kVerifyPass51, r.LastAddress, endOff);
 }
 
 void TIS89c52ax::WriteClick() {

@@ -222,20 +222,12 @@ void Rd2Form::BlankClick() {
     Ep3.PinHigh(kProg);
     Ep3.PinLow(kP27);
     if (!Ep3.CheckCurrent()) return;
+    const auto off = [this] { SuppliesOff(); };
     const bool blank = ReadLoop(r, Ep3.UsbReplyBuf.data(), false, [&](std::int32_t a, const std::uint8_t* b) {
-        const int i = FirstNotBlank(b);
-        if (i < 0) return true;
-        Status("No!!!");
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        SuppliesOff();
-        return false;
+        return BlockChecked51(kBlankPass51, a, b, off);
     });
     if (!blank) return;
-    SuppliesOff();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kBlankPass51, r.LastAddress, off);
 }
 
 void Rd2Form::VerifyClick() {
@@ -250,19 +242,13 @@ void Rd2Form::VerifyClick() {
     Ep3.PinHigh(kProg);
     Ep3.PinLow(kP27);
     if (!Ep3.CheckCurrent()) return;
+    const auto off = [this] { Ep3.VccPin(0); };
+    const auto endOff = [this] { SuppliesOff(); };
     const bool same = ReadLoop(r, Ep3.UsbReplyBuf.data(), false, [&](std::int32_t a, const std::uint8_t* b) {
-        const int i = CompareBlock(a, b);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        Ep3.VccPin(0);
-        return false;
+        return BlockChecked51(kVerifyPass51, a, b, off);
     });
     if (!same) return;
-    SuppliesOff();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kVerifyPass51, r.LastAddress, endOff);
 }
 
 void Rd2Form::WriteClick() {

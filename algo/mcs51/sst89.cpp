@@ -226,22 +226,14 @@ void Sst89Form::BlankClick() {
     if (variant_ == Variant::E564) Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return;
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    const auto off = [this] { SuppliesOff(); };
     const bool blank = AddressWalk(r, [&](std::int32_t a) {
         SetAddress51(a);
         ReadBlock(buf);
-        const int i = FirstNotBlank(buf);
-        if (i < 0) return true;
-        Status("No!!!");
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        SuppliesOff();
-        return false;
+        return BlockChecked51(kBlankPass51, a, buf, off);
     });
     if (!blank) return;
-    SuppliesOff();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(kTop + 1);
+    PassEnd51(kBlankPass51, kTop + 1, off);
 }
 
 void Sst89Form::VerifyClick() {
@@ -255,21 +247,15 @@ void Sst89Form::VerifyClick() {
     if (variant_ == Variant::E564) Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return;
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    const auto off = [this] { Ep3.VccPin(0); };
+    const auto endOff = [this] { SuppliesOff(); };
     const bool same = AddressWalk(r, [&](std::int32_t a) {
         SetAddress51(a);
         ReadBlock(buf);
-        const int i = CompareBlock(a, buf);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        Ep3.VccPin(0);
-        return false;
+        return BlockChecked51(kVerifyPass51, a, buf, off);
     });
     if (!same) return;
-    SuppliesOff();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(kTop + 1);
+    PassEnd51(kVerifyPass51, kTop + 1, endOff);
 }
 
 void Sst89Form::WriteClick() {

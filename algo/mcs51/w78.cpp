@@ -583,21 +583,13 @@ void TW78e516x::BlankClick() {
     ReadSetting();
     Flush();
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    const auto off = [this] { Ep3.VccPin(0); };
     const bool blank = ForEachLdBlock(r, [&](std::int32_t a) {
         ReadBlock(buf);
-        const int i = FirstNotBlank(buf);
-        if (i < 0) return true;
-        Status("No!!!");
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        Ep3.VccPin(0);
-        return false;
+        return BlockChecked51(kBlankPass51, a, buf, off);
     });
     if (!blank) return;
-    Ep3.VccPin(0);
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kBlankPass51, r.LastAddress, off);
 }
 
 void TW78e516x::VerifyClick() {
@@ -609,20 +601,13 @@ void TW78e516x::VerifyClick() {
     ReadSetting();
     Flush();
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    const auto off = [this] { Ep3.VccPin(0); };
     const bool same = ForEachLdBlock(r, [&](std::int32_t a) {
         ReadBlock(buf);
-        const int i = CompareBlock(a, buf);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        Ep3.VccPin(0);
-        return false;
+        return BlockChecked51(kVerifyPass51, a, buf, off);
     });
     if (!same) return;
-    Ep3.VccPin(0);
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kVerifyPass51, r.LastAddress, off);
 }
 
 void TW78e516x::WriteClick() {
