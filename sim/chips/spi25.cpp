@@ -10,11 +10,15 @@ constexpr int kCs = 1, kSo = 2, kWp = 3, kSi = 5, kSck = 6, kHold = 7;
 
 const std::vector<Spi25Part>& Spi25Parts() {
     static const std::vector<Spi25Part> parts = {
-        {"AT25080", 1024, 2, 32, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x8C, false},
-        {"AT25256", 32768, 2, 64, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x8C, false},
-        {"AT25512", 65536, 2, 128, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x8C, false},
-        {"25LC1024", 131072, 3, 256, 25, 55, 65, 6 * Millisecond, 0xC7, 10 * Millisecond, 0xAB, 0x29, 0x8C, false},
-        {"X5045", 512, 1, 16, 45, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x3C, true},
+        {"AT25080", 1024, 2, 32, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x8C, false, false, 0, 0, 0, 0},
+        {"AT25256", 32768, 2, 64, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x8C, false, false, 0, 0, 0, 0},
+        {"AT25512", 65536, 2, 128, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x8C, false, false, 0, 0, 0, 0},
+        {"25LC1024", 131072, 3, 256, 25, 55, 65, 6 * Millisecond, 0xC7, 10 * Millisecond, 0xAB, 0x29, 0x8C, false,
+         false, 0, 0, 0, 0},
+        {"X5045", 512, 1, 16, 45, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x3C, true, false, 0, 0, 0, 0},
+        // writeCycle: the status write only (not in the sheet text at hand; the series' 5 ms).
+        {"AT25F512A", 65536, 3, 128, 27, 36, 50, 5 * Millisecond, 0x62, 2000 * Millisecond, 0, 0, 0x84, false, true,
+         75 * Microsecond, 32768, 1000 * Millisecond, 0x1F65},
     };
     return parts;
 }
@@ -39,6 +43,7 @@ void Spi25Eeprom::Reset(ChipPins& pins) {
 bool Spi25Eeprom::Protected(int address) const {
     const int bp = (status_ >> 2) & 0x03;
     if (bp == 0) return false;
+    if (part_.flash) return true;  // BP0 guards the whole array
     const int from = bp == 1 ? part_.size - part_.size / 4 : bp == 2 ? part_.size / 2 : 0;
     return Mask(address) >= from;
 }
@@ -82,7 +87,7 @@ void Spi25Eeprom::OnPinsChanged(ChipPins& pins) {
         shift_ = static_cast<std::uint8_t>((shift_ << 1) | (pins.High(kSi) ? 1 : 0));
         if (++bits_ % 8 == 0) TakeByte(shift_);
     }
-    if (falling && (op_ == Op::Read || op_ == Op::Rdsr || op_ == Op::Id) && addressLeft_ == 0) {
+    if (falling && (op_ == Op::Read || op_ == Op::Rdsr || op_ == Op::Id || op_ == Op::Jedec) && addressLeft_ == 0) {
         const int k = bits_ % 8;
         if (k == 0) out_ = NextOut();
         pins.Drive(kSo, ((out_ >> (7 - k)) & 1u) != 0);
@@ -99,6 +104,12 @@ std::uint8_t Spi25Eeprom::NextOut() {
         }
         case Op::Rdsr: return Status();
         case Op::Id: return part_.signature;
+        case Op::Jedec: {
+            const int k = jedecOut_++;
+            return k == 0 ? static_cast<std::uint8_t>(part_.jedecId >> 8)
+                   : k == 1 ? static_cast<std::uint8_t>(part_.jedecId & 0xFF)
+                            : std::uint8_t{0xFF};
+        }
         default: return 0xFF;
     }
 }
@@ -124,6 +135,18 @@ void Spi25Eeprom::TakeByte(std::uint8_t b) {
             case 0x03: op_ = Op::Read; addressLeft_ = part_.addressBytes; break;
             case 0x02: op_ = Op::Write; addressLeft_ = part_.addressBytes; break;
             case 0x01: op_ = Op::Wrsr; wrsrData_ = false; break;
+            case 0x52:
+                if (part_.flash) {
+                    op_ = Op::SectorErase;
+                    addressLeft_ = 3;
+                } else {
+                    op_ = Op::None;
+                }
+                break;
+            case 0x15:
+                op_ = part_.jedecId ? Op::Jedec : Op::None;
+                jedecOut_ = 0;
+                break;
             default:
                 if (part_.idOpcode && b == part_.idOpcode) {
                     op_ = Op::Id;
@@ -142,8 +165,15 @@ void Spi25Eeprom::TakeByte(std::uint8_t b) {
     if (op_ == Op::Write) {
         const int mask = part_.page - 1;
         const int base = address_ & ~mask;
-        pageData_.emplace_back(base + ((address_ + dataBytes_) & mask), b);
+        const int a = base + ((address_ + dataBytes_) & mask);
         ++dataBytes_;
+        // Past a page the address rolls over and a later byte takes the place of the earlier one.
+        for (auto& d : pageData_)
+            if (d.first == a) {
+                d.second = b;
+                return;
+            }
+        pageData_.emplace_back(a, b);
     } else if (op_ == Op::Wrsr && !wrsrData_) {
         newStatus_ = b;
         wrsrData_ = true;
@@ -174,7 +204,7 @@ void Spi25Eeprom::EndInstruction(ChipPins& pins) {
         for (const auto& d : data)
             if (!Protected(d.first)) cycleData_.push_back(d);
         cycle_ = Cycle::Write;
-        busy_ = Scaled(part_.writeCycle);
+        busy_ = Scaled(part_.flash ? part_.byteProgram * static_cast<Nanos>(data.size()) : part_.writeCycle);
         return;
     }
     if (op == Op::Wrsr && wel && bits == 16) {
@@ -183,6 +213,15 @@ void Spi25Eeprom::EndInstruction(ChipPins& pins) {
         cycleStatus_ = static_cast<std::uint8_t>(newStatus_ & part_.statusBits);
         cycle_ = Cycle::Status;
         busy_ = Scaled(part_.writeCycle);
+        return;
+    }
+    if (op == Op::SectorErase && wel && bits == 32) {
+        status_ &= static_cast<std::uint8_t>(~0x02);
+        const int first = address_ & ~(part_.sector - 1);
+        if (Protected(first)) return;
+        cycleSector_ = first;
+        cycle_ = Cycle::SectorErase;
+        busy_ = Scaled(part_.sectorErase);
         return;
     }
     if (op == Op::None && bits == 8 && part_.eraseOpcode && opcode == part_.eraseOpcode && wel) {
@@ -203,7 +242,13 @@ void Spi25Eeprom::OnElapsed(ChipPins& pins, Nanos dt) {
     busy_ = 0;
     switch (cycle_) {
         case Cycle::Write:
-            for (const auto& [a, v] : cycleData_) cells_[static_cast<std::size_t>(a)] = v;
+            for (const auto& [a, v] : cycleData_) {
+                auto& cell = cells_[static_cast<std::size_t>(a)];
+                cell = part_.flash ? static_cast<std::uint8_t>(cell & v) : v;
+            }
+            break;
+        case Cycle::SectorErase:
+            std::fill_n(cells_.begin() + cycleSector_, part_.sector, std::uint8_t{0xFF});
             break;
         case Cycle::Status:
             status_ = static_cast<std::uint8_t>((status_ & ~part_.statusBits) | cycleStatus_);

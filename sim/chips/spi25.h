@@ -1,4 +1,4 @@
-// SPI serial EEPROMs of the 25 series, one model with a table of parts.
+// SPI serial EEPROMs and serial flash of the 25 series, one model with a table of parts.
 //
 //   pins        1 /CS, 2 SO, 3 /WP, 4 VSS, 5 SI, 6 SCK, 7 /HOLD, 8 VCC
 //   power       VCC from the programmer's VCC supply inside the part's window,
@@ -25,11 +25,23 @@
 //   1-Mbit      chip erase C7 (tCE), refused while BP0/BP1 protect anything;
 //               RDID AB: three dummy address bytes, then the electronic
 //               signature, repeated while /CS stays low
+//   flash       (AT25F512A) three address bytes; PROGRAM (02) only clears
+//               bits (a cell goes from 1 to 0, never back), up to a 128-byte
+//               page, self-timed at 75 us a byte; CHIP ERASE (62) sets every
+//               byte to FFh and SECTOR ERASE (52, three address bytes) the
+//               32 KiB sector holding the address, both needing WREN and
+//               ignored while BP0 protects the array; status bit 2 BP0
+//               protects the whole array (bit 3 is not writable), bit 7 WPEN;
+//               RDID (15) answers the manufacturer and device codes 1Fh, 65h
+//               right after the instruction, then FFh
 //
 // Parts and datasheets: AT25080A (1 KiB, 32-byte page), AT25256A (32 KiB,
 // 64-byte page), AT25512 (64 KiB, 128-byte page): VCC 1.8-5.5 V (the
 // low-voltage grades), tWC 5 ms (the sheets' maximum), any pin 7.0 V (-1.0 to
-// +7.0 V); 25LC1024 (128 KiB, 256-byte page, three address bytes): VCC
+// +7.0 V); AT25F512A (64 KiB serial flash, 128-byte page, two 32 KiB sectors,
+// VCC 2.7-3.6 V, program 75 us a byte and sector erase 1 s, the sheet's typical
+// figures; chip erase 2 s, both sectors' time; the status write taken as 5 ms;
+// any pin 5.0 V); 25LC1024 (128 KiB, 256-byte page, three address bytes): VCC
 // 2.5-5.5 V, tWC 6 ms, tCE 10 ms, signature 29h, any pin 6.5 V (VCC + 1.0 V
 // at the top of VCC); X5045 (512 bytes, 16-byte page, one address byte with
 // A8 in bit 3 of READ (03h/0Bh) and WRITE (02h/0Ah); status bits BL0/BL1 (bits
@@ -60,6 +72,11 @@ struct Spi25Part {
     std::uint8_t signature;
     std::uint8_t statusBits;   // the non-volatile status bits WRSR writes
     bool x5045;                // one address byte, A8 in bit 3 of READ/WRITE, no /HOLD
+    bool flash;                // program clears bits; BP0 protects all; 52h sector erase
+    Nanos byteProgram;         // flash: the program time of each byte given
+    int sector;                // flash: the sector of 52h, bytes
+    Nanos sectorErase;         // flash: its time
+    std::uint16_t jedecId;     // flash: the two codes RDID (15h) answers, 0: none
 };
 
 const std::vector<Spi25Part>& Spi25Parts();
@@ -79,7 +96,7 @@ public:
     void SetStatus(std::uint8_t v) { status_ = static_cast<std::uint8_t>(v & part_.statusBits); }
 
 private:
-    enum class Op { None, Ignore, Read, Write, Rdsr, Wrsr, Id };
+    enum class Op { None, Ignore, Read, Write, Rdsr, Wrsr, Id, Jedec, SectorErase };
 
     void Reset(ChipPins& pins);
     void TakeByte(std::uint8_t b);
@@ -101,7 +118,9 @@ private:
 
     std::uint8_t status_ = 0;  // WEL, BP0, BP1, WPEN (WIP comes from busy_)
     Nanos busy_ = 0;
-    enum class Cycle { None, Write, Status, Erase } cycle_ = Cycle::None;
+    enum class Cycle { None, Write, Status, Erase, SectorErase } cycle_ = Cycle::None;
+    int cycleSector_ = 0;   // the first byte of the sector being erased
+    int jedecOut_ = 0;      // RDID bytes shifted out so far
     std::vector<std::pair<int, std::uint8_t>> cycleData_;
     std::uint8_t cycleStatus_ = 0;
 };

@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char* k25256 = "AT25SPI 1 len=32768 pag=64 dly=5 vcc=5000";
 constexpr const char* k1024 = "ACTRANS25 1 len=131072 pag=256 dly=6 era=10 vcc=5000";
+constexpr const char* kF512 = "ACTRANS25 2 len=65536 pag=128 dly=10 era=2000 vcc=3300";
 
 sim::Spi25Eeprom& Chip25(SimBench& b) { return b.ChipAs<sim::Spi25Eeprom>(); }
 
@@ -215,6 +216,130 @@ TEST(Actrans25x, WriteSendsThreeAddressBytesAPage) {
     const std::vector<std::uint8_t> lastPage{0x06, 0x02, 0x01, 0xFF, 0x00};
     EXPECT_NE(std::search(sent.begin(), sent.end(), lastPage.begin(), lastPage.end()), sent.end());
     EXPECT_EQ(static_cast<int>(b.tap->Count(proto::OpWait1ms)), 512 * 8 + 1) << "dly + 2 a page, and the current check's";
+}
+
+// ---- the serial flash on row 2 (erase 62h) ---------------------------------------------------------
+
+TEST(Actrans25xFlash, RunErasesChecksUnlocksWritesAndVerifiesOnce) {
+    SimBench b("AT25F512A");
+    b.tap->record = false;
+    b.RandomImage(0x10000, 97);
+    std::fill(b.sim->GetChip()->MutableContents().begin(), b.sim->GetChip()->MutableContents().end(), 0x5A);
+    AlgoForm& f = b.Open(kF512);
+    f.Click("Button1");
+    EXPECT_EQ(f.Text("Msg"), "End OK..");
+    EXPECT_EQ(b.wb->Counter, "1");
+    EXPECT_TRUE(b.ChipMatchesImage(0, 0x10000));
+    EXPECT_TRUE(b.sim->ViolationTexts().empty());
+}
+
+// Programming only clears bits: a Write over data leaves old AND new, and Verify says so.
+TEST(Actrans25xFlash, AWriteWithoutEraseOnlyClearsBits) {
+    SimBench b("AT25F512A");
+    b.tap->record = false;
+    auto cells = b.sim->GetChip()->MutableContents();
+    std::fill(cells.begin(), cells.end(), 0x0F);
+    std::fill(b.Image(), b.Image() + 0x10000, 0xF0);
+    b.Image()[0x123] = 0x0F;
+    AlgoForm& f = b.Open(kF512);
+    f.Click("Write");
+    EXPECT_EQ(b.Chip()[0], 0x00);
+    EXPECT_EQ(b.Chip()[0x123], 0x0F);
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "Failed..! ");
+    EXPECT_EQ(f.Text("Edit6"), "0000");
+    f.Click("Erase");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    f.Click("Write");
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "OK!!!");
+}
+
+// BP0 guards the whole array: the Erase is ignored, Blank fails, the Run ends uncounted.
+// BP1 is no bit of this part's status register.
+TEST(Actrans25xFlash, ProtectionIsBp0AndWpenAndTheProtectedChipKeepsItsData) {
+    SimBench b("AT25F512A");
+    b.tap->record = false;
+    b.RandomImage(0x10000, 98);
+    auto cells = b.sim->GetChip()->MutableContents();
+    std::fill(cells.begin(), cells.end(), 0x12);
+    AlgoForm& f = b.Open(kF512);
+    f.SetChecked("CheckBox3", true);  // BP1
+    f.Click("Button2");
+    f.Click("Button3");
+    EXPECT_EQ(f.Text("Msg"), "Status=00");
+    f.SetChecked("CheckBox3", false);
+    f.SetChecked("CheckBox2", true);  // BP0
+    f.SetChecked("CheckBox4", true);  // WPEN
+    f.Click("Button2");
+    f.Click("Button3");
+    EXPECT_EQ(f.Text("Msg"), "Status=84");
+    f.SetChecked("CheckBox5", false);  // the Run's Unlock
+    f.Click("Button1");
+    EXPECT_EQ(f.Text("Msg"), "No empty.");
+    EXPECT_EQ(b.wb->Counter, "0");
+    EXPECT_TRUE(std::all_of(b.Chip().begin(), b.Chip().end(), [](std::uint8_t v) { return v == 0x12; }));
+    f.Click("Button4");
+    f.Click("Button3");
+    EXPECT_EQ(f.Text("Msg"), "Status=00");
+    f.SetChecked("CheckBox5", true);
+    f.Click("Button1");
+    EXPECT_EQ(f.Text("Msg"), "End OK..");
+    EXPECT_TRUE(b.ChipMatchesImage(0, 0x10000));
+}
+
+TEST(Actrans25xFlash, Era2000CoversTheChipEraseAndAShortOneDoesNot) {
+    for (auto [era, erased] : {std::pair{2000, true}, std::pair{1000, false}}) {
+        SCOPED_TRACE(era);
+        SimBench b("AT25F512A");
+        auto cells = b.sim->GetChip()->MutableContents();
+        std::fill(cells.begin(), cells.end(), 0x00);
+        AlgoForm& f = b.Open("ACTRANS25 2 len=65536 pag=128 dly=10 era=" + std::to_string(era) + " vcc=3300");
+        b.tap->commands.clear();
+        f.Click("Erase");
+        EXPECT_EQ(static_cast<int>(b.tap->Count(proto::OpWait100ms)), era / 100 + 1);
+        const auto sent = SentBytes(*b.tap);
+        EXPECT_EQ(sent, (std::vector<std::uint8_t>{0x06, 0x62}));
+        // Power goes off after the waits: a chip erase cut short leaves the cells as they were.
+        EXPECT_EQ(b.Chip()[0], erased ? 0xFF : 0x00);
+    }
+}
+
+// The part's own instructions, straight on the bus: RDID 15h answers 1Fh, 65h at
+// once (so the form's ID, which reads after three 00h bytes, has no opcode for
+// this row), and sector erase 52h clears only the 32 KiB sector addressed.
+TEST(Actrans25xFlash, TheChipsIdAndSectorErase) {
+    SimBench b("AT25F512A");
+    auto cells = b.sim->GetChip()->MutableContents();
+    std::fill(cells.begin(), cells.end(), 0x00);
+    b.Open(kF512);
+    TEp3& e = b.wb->Ep3;
+    e.VccPin(24);
+    e.UsbPut1(proto::OpWaitSettle);
+    e.ControlLineLow(4);
+    e.UsbPut2(proto::OpSpiOut, 0x15);
+    for (int k = 0; k < 3; ++k) e.UsbPut1(proto::OpSpiIn);
+    e.UsbReadReply();
+    e.ControlLineHigh(4);
+    EXPECT_EQ(e.UsbReplyBuf[0], 0x1F);
+    EXPECT_EQ(e.UsbReplyBuf[1], 0x65);
+    EXPECT_EQ(e.UsbReplyBuf[2], 0xFF);
+    for (bool wren : {false, true}) {
+        if (wren) {
+            e.ControlLineLow(4);
+            e.UsbPut2(proto::OpSpiOut, 0x06);
+            e.ControlLineHigh(4);
+        }
+        e.ControlLineLow(4);
+        for (std::uint8_t v : {0x52, 0x00, 0x80, 0x10}) e.UsbPut2(proto::OpSpiOut, v);
+        e.ControlLineHigh(4);
+        for (int k = 0; k < 11; ++k) e.UsbPut1(proto::OpWait100ms);
+        e.UsbFlush();
+        EXPECT_EQ(b.Chip()[0x8000], wren ? 0xFF : 0x00) << wren;
+        EXPECT_EQ(b.Chip()[0xFFFF], wren ? 0xFF : 0x00) << wren;
+        EXPECT_EQ(b.Chip()[0x7FFF], 0x00) << wren;
+    }
+    EXPECT_TRUE(b.sim->ViolationTexts().empty());
 }
 
 TEST(Spi25Sweep, NoSuccessTextWithTheChipWrong) {
