@@ -44,7 +44,7 @@ DESIGNS=(
   mdt2000
   pic16c54dip18 pic16c57dip28
   cr80px00
-  HoltekStd
+  HoltekStd Holtek2
   at25spi
   x5045dip08 x5045dip14
 )

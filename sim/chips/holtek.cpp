@@ -6,27 +6,32 @@ namespace {
 
 constexpr Tenths kPowerOnReset = 15;
 
-// Chip pin k (1-9) on socket 2 + k, pins 10-18 on socket 20 + k: the 18-pin
-// package as the "18DIP" placement diagram draws it (first row 3).
-std::vector<int> Dip18FromRow3() {
+// An n-pin package as the placement diagrams with first row 3 draw it: chip
+// pin k of the first half on socket 2 + k, the second half ending on socket 38.
+std::vector<int> FromRow3(int n) {
     std::vector<int> v;
-    for (int k = 1; k <= 18; ++k) v.push_back(k <= 9 ? 2 + k : 20 + k);
+    for (int k = 1; k <= n; ++k) v.push_back(k <= n / 2 ? 2 + k : 38 - n + k);
     return v;
 }
+
+constexpr HoltekPins kDip18{18, 8, 11, 12, 13, 16, 17, {4, 3, 2, 1}};
+constexpr HoltekPins kSop20{20, 9, 10, 6, 8, 16, 17, {2, 1, 20, 19}};
 
 }  // namespace
 
 const std::vector<HoltekPart>& HoltekParts() {
-    static const std::vector<HoltekPart> parts{{"HT48R05A-1", 512}, {"HT48R10A-1", 1024}};
+    static const std::vector<HoltekPart> parts{
+        {"HT48R05A-1", 512, &kDip18}, {"HT48R10A-1", 1024, &kDip18}, {"HT48RA0A", 1024, &kSop20}};
     return parts;
 }
 
-HoltekChip::HoltekChip(const HoltekPart& part) : part_(part), image_(static_cast<std::size_t>(2 * part.words), 0) {}
+HoltekChip::HoltekChip(const HoltekPart& part)
+    : part_(part), pin_(*part.pins), image_(static_cast<std::size_t>(2 * part.words), 0) {}
 
 AbsoluteMaximum HoltekChip::Ratings() const {
     AbsoluteMaximum r;
     r.anyPin = 65;
-    r.pins = {{Res, 135}};
+    r.pins = {{pin_.res, 135}};
     return r;
 }
 
@@ -51,7 +56,7 @@ std::uint16_t HoltekChip::Current() const {
 
 void HoltekChip::Release(ChipPins& pins) {
     if (!driving_) return;
-    for (int p : Data) pins.Release(p);
+    for (int p : pin_.data) pins.Release(p);
     driving_ = false;
 }
 
@@ -67,11 +72,11 @@ void HoltekChip::OnRemoved() {
 }
 
 void HoltekChip::OnPinsChanged(ChipPins& pins) {
-    const Tenths vdd = pins.SupplyVoltage(Vdd);
-    const Tenths vpp = pins.SupplyVoltage(Res);
-    const bool powered = pins.Grounded(Vss) && vdd >= kPowerOnReset;
+    const Tenths vdd = pins.SupplyVoltage(pin_.vdd);
+    const Tenths vpp = pins.SupplyVoltage(pin_.res);
+    const bool powered = pins.Grounded(pin_.vss) && vdd >= kPowerOnReset;
     const bool inWindow = vpp >= VppMin && vpp <= VppMax;
-    const bool clk = pins.High(Clk), sel = pins.High(Sel), rd = pins.High(Rd);
+    const bool clk = pins.High(pin_.clk), sel = pins.High(pin_.sel), rd = pins.High(pin_.rd);
     auto remember = [&] { clk_ = clk, sel_ = sel; };
 
     if (!powered || !inWindow || vdd < ReadVddMin || vdd > VddMax) {
@@ -99,7 +104,7 @@ void HoltekChip::OnPinsChanged(ChipPins& pins) {
     }
     if (!rd && phase_ != Phase::Id) Release(pins);
     if (!clk && clk_) {
-        const unsigned nibble = pins.ReadBus(Data) & 0xFu;
+        const unsigned nibble = pins.ReadBus(pin_.data) & 0xFu;
         switch (phase_) {
             case Phase::Address:
                 shift_ |= nibble << (4 * nibbles_);
@@ -117,7 +122,7 @@ void HoltekChip::OnPinsChanged(ChipPins& pins) {
             case Phase::Data:
                 if (rd) {
                     const unsigned v = (Current() >> (4 * readNibble_)) & 0xFu;
-                    for (int i = 0; i < 4; ++i) pins.Drive(Data[static_cast<std::size_t>(i)], (v >> i) & 1u);
+                    for (int i = 0; i < 4; ++i) pins.Drive(pin_.data[static_cast<std::size_t>(i)], (v >> i) & 1u);
                     driving_ = true;
                 } else {
                     if (nibbles_ == 4) nibbles_ = 0;
@@ -130,8 +135,8 @@ void HoltekChip::OnPinsChanged(ChipPins& pins) {
                 break;
             case Phase::Id: {
                 const unsigned bit = (Id >> (readNibble_ & 7)) & 1u;
-                pins.Drive(Data[0], bit != 0);
-                for (int i = 1; i < 4; ++i) pins.Drive(Data[static_cast<std::size_t>(i)], false);
+                pins.Drive(pin_.data[0], bit != 0);
+                for (int i = 1; i < 4; ++i) pins.Drive(pin_.data[static_cast<std::size_t>(i)], false);
                 driving_ = true;
                 break;
             }
@@ -152,9 +157,9 @@ void HoltekChip::OnPinsChanged(ChipPins& pins) {
 
 void HoltekChip::OnElapsed(ChipPins& pins, Nanos dt) {
     if (!ready_ || phase_ != Phase::Data || clk_ || nibbles_ != 4 || done_ || area_ < 0) return;
-    if (pins.High(Rd)) return;
-    const Tenths vdd = pins.SupplyVoltage(Vdd);
-    const Tenths vpp = pins.SupplyVoltage(Res);
+    if (pins.High(pin_.rd)) return;
+    const Tenths vdd = pins.SupplyVoltage(pin_.vdd);
+    const Tenths vpp = pins.SupplyVoltage(pin_.res);
     if (vpp < VppMin || vpp > VppMax || vdd < ProgVddMin || vdd > VddMax) return;
     progSum_ += dt;
     if (static_cast<double>(progSum_) < static_cast<double>(MinProgram) * SlowFactor()) return;
@@ -173,7 +178,9 @@ void RegisterHoltek(ChipRegistry& registry) {
         const std::string name = p.name;
         const HoltekPart* part = &p;
         registry.Add(name, [part] {
-            return SeatedPart{std::make_unique<HoltekChip>(*part), Placement::Custom("18DIP", Dip18FromRow3())};
+            const int n = part->pins->count;
+            return SeatedPart{std::make_unique<HoltekChip>(*part),
+                              Placement::Custom(std::to_string(n) + (n == 18 ? "DIP" : "SOP"), FromRow3(n))};
         });
     }
 }

@@ -1,14 +1,19 @@
-// Holtek one-time-programmable microcontrollers in 18 pins (HT48R05A-1,
-// HT48R10A-1): ROM words and 32 option words in OTP cells that read 0 when
-// unprogrammed; a programming pulse sets bits (0 -> 1 only). Bit 0 of option
-// word 0 is the lock bit.
+// Holtek one-time-programmable microcontrollers: ROM words and 32 option words
+// in OTP cells that read 0 when unprogrammed; a programming pulse sets bits
+// (0 -> 1 only). Bit 0 of option word 0 is the lock bit.
 //
-// Pins from the parts' 18-pin package (VSS 8, RES 11, VDD 12, PA0-PA3 on 4,
-// 3, 2, 1) as the "18DIP" placement diagram seats them (chip pin 1 on socket
-// 3). No writer protocol is published: the model's is ours, from those pin
-// functions, and strict:
+//   HT48R05A-1, HT48R10A-1  18 pins: VSS 8, RES 11, VDD 12, OSC1 13, PA0-PA3
+//                on 4, 3, 2, 1, SEL 16, RD 17; seated as the "18DIP"
+//                placement diagram draws them (chip pin 1 on socket 3)
+//   HT48RA0A     the 20-pin remote-controller part, 1K words: PA1 1, PA0 2,
+//                VDD 6, OSC1 8, VSS 9, RESB 10, SEL on PA6 (16), RD on PA5
+//                (17), PA3 19, PA2 20; seated as the "20SOP" diagram draws it
+//                (chip pin 1 on socket 3: pins 1-10 on 3-12, 11-20 on 29-38)
 //
-//   roles    D0-D3 on PA0-PA3, CLK on OSC1 (13), SEL on 16, RD on 17
+// No writer protocol is published: the model's is ours, from those pin
+// functions, the same on both packages, and strict:
+//
+//   roles    D0-D3 on PA0-PA3, CLK on OSC1, SEL and RD as above, VPP on RES
 //   entry    RES rises into the VPP window from a programmer supply while VDD
 //            is up, SEL and CLK are high and RD is low.
 //   select   SEL falling with RD low starts an address: the first nibbles
@@ -42,17 +47,21 @@
 
 namespace quilla::sim {
 
+struct HoltekPins {
+    int count, vss, res, vdd, clk, sel, rd;
+    std::array<int, 4> data;  // PA0-PA3
+};
+
 struct HoltekPart {
     const char* name;
     int words;
+    const HoltekPins* pins;
 };
 
 const std::vector<HoltekPart>& HoltekParts();
 
 class HoltekChip : public Chip {
 public:
-    static constexpr int Vss = 8, Res = 11, Vdd = 12, Clk = 13, Sel = 16, Rd = 17;
-    static constexpr std::array<int, 4> Data{4, 3, 2, 1};
     static constexpr std::uint8_t Id = 0xAD;
     static constexpr Nanos MinProgram = 40 * Microsecond;
     static constexpr Tenths VppMin = 115, VppMax = 130, ProgVddMin = 45, VddMax = 55, ReadVddMin = 22;
@@ -60,9 +69,9 @@ public:
     explicit HoltekChip(const HoltekPart& part);
 
     std::string Name() const override { return part_.name; }
-    int PinCount() const override { return 18; }
-    std::vector<int> GroundPins() const override { return {Vss}; }
-    std::vector<int> VccPins() const override { return {Vdd}; }
+    int PinCount() const override { return pin_.count; }
+    std::vector<int> GroundPins() const override { return {pin_.vss}; }
+    std::vector<int> VccPins() const override { return {pin_.vdd}; }
     AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
@@ -89,6 +98,7 @@ private:
     void Release(ChipPins& pins);
 
     const HoltekPart& part_;
+    const HoltekPins& pin_;
     std::vector<std::uint8_t> image_;
     std::array<std::uint16_t, 32> options_{};
 

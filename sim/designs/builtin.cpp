@@ -63,6 +63,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<Pic16c57Dip28Design>();
     registry.Add<Cr80px00Design>();
     registry.Add<HoltekStdDesign>();
+    registry.Add<Holtek2Design>();
     registry.Add<X28cDesign>();
     registry.Add<IcTestDesign>();
     registry.Add<Jtag1Design>();

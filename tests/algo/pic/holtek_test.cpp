@@ -124,6 +124,64 @@ TEST(Holtek, IdAndLock) {
     EXPECT_EQ(f.Get("StringGrid1").RowNames[0], "00: 0001");
 }
 
+// Row 2: the 20-pin HT48RA0A from socket 3 on "Holtek2" (VDD 8, VSS 11, RESB 12).
+constexpr const char* kRa0Line = "HTOTP 2 fla=1024 gnd=11 vcc=5000";
+
+TEST(Holtek, TheHt48ra0RowWritesVerifiesReadsAndLocks) {
+    SimBench b("HT48RA0A");
+    const int rom = MakeOtp(b, 2048, 10);
+    AlgoForm& f = b.Open(kRa0Line);
+    f.Click("Blank");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    f.Click("Write");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    EXPECT_TRUE(ChipHoldsRom(b, rom, 2048));
+    EXPECT_EQ(b.ChipAs<HoltekChip>().Option(7), 0x17);
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    std::vector<std::uint8_t> want(b.Image() + rom, b.Image() + rom + 2048);
+    for (std::size_t i = 1; i < want.size(); i += 2) want[i] &= 0x3F;
+    std::fill(b.Image(), b.Image() + 4096, 0xEE);
+    f.Click("ReadToFile");
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), b.Image() + 55));
+    f.Click("Button1");
+    EXPECT_EQ(f.Text("Msg"), "ad OK");
+    f.Click("Security");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    f.Click("Blank");
+    EXPECT_EQ(f.Text("Msg"), "加了密的器件！");
+    EXPECT_TRUE(b.sim->ViolationTexts().empty());
+}
+
+// The 18-pin part on row 2 misses socket 12 (RESB): the contact test names it
+// and Cancel there programs nothing. The 20-pin part on row 1 fills every
+// pin the row tests, so it passes the contact test; then row 1's VPP lands on
+// its PB3 (socket 31), which the chip does not survive, and nothing is programmed.
+TEST(Holtek, APartOnTheOtherRowIsNotProgrammed) {
+    {
+        SimBench b("HT48R10A-1");
+        MakeOtp(b, 2048, 11);
+        AlgoForm& f = b.Open(kRa0Line);
+        b.prompts.answers.push_back(BtnCancel);
+        f.Click("Write");
+        ASSERT_FALSE(b.prompts.shown.empty());
+        EXPECT_NE(b.prompts.Last().find("12, "), std::string::npos) << b.prompts.Last();
+        EXPECT_NE(f.Text("Msg"), "OK");
+        EXPECT_EQ(b.ChipAs<HoltekChip>().Programmed(), 0);
+    }
+    {
+        SimBench b("HT48RA0A");
+        b.ExpectViolation("socket 31) at 12.5 V");
+        b.ExpectDamage();
+        MakeOtp(b, 2048, 12);
+        AlgoForm& f = b.Open(kLine);
+        f.Click("Write");
+        EXPECT_EQ(b.ChipAs<HoltekChip>().Programmed(), 0);
+        f.Click("Verify");
+        EXPECT_NE(f.Text("Msg"), "OK");
+    }
+}
+
 TEST(Holtek, AddressNibblesFollowTheRomSize) {
     auto nibbles = [](const std::string& params) {
         SimBench b("HT48R10A-1");
@@ -222,8 +280,8 @@ INSTANTIATE_TEST_SUITE_P(Device520, EveryHoltekLine, ::testing::ValuesIn(HoltekL
                          });
 
 TEST(HoltekLines, BothListsHaveThem) {
-    EXPECT_EQ(HoltekLines().size(), 2u);
-    EXPECT_EQ(DeviceLines("device640.lst", {"HTOTP"}).size(), 2u);
+    EXPECT_EQ(HoltekLines().size(), 3u);
+    EXPECT_EQ(DeviceLines("device640.lst", {"HTOTP"}).size(), 3u);
 }
 
 }  // namespace
