@@ -29,6 +29,7 @@
 #include "sim/chips/fwh.h"
 #include "sim/chips/jedec.h"
 #include "sim/chips/intel_block.h"
+#include "sim/chips/flash28.h"
 #include "sim/chips/eprom16.h"
 #include "sim/chips/mx_page.h"
 #include "sim/chips/logic.h"
@@ -64,6 +65,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterEeproms(registry);
     RegisterJedecFlash(registry);
     RegisterIntelBlockFlash(registry);
+    RegisterFlash28(registry);
     RegisterEprom16(registry);
     RegisterPageFlash(registry);
     RegisterI2cParts(registry);
