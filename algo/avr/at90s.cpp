@@ -292,10 +292,7 @@ void TAt90s8515x::RdDataClick() {
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
     DataDirection(1);
-    Ep3.UsbFlush();
-    ReadEepromBlocks([this](std::int32_t s, const std::uint8_t* reply) {
-        std::copy(reply, reply + 64, Image(EepromOffset + s));
-    });
+    ReadEepromIntoImage();
     ShowProgress(r.EepromLast);
     SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
     SuppliesOff();

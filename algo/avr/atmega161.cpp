@@ -192,10 +192,7 @@ void TAtmega16xForm::RdDataClick() {
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
     DataDirection(1);
-    Ep3.UsbFlush();
-    ReadEepromBlocks([this](std::int32_t s, const std::uint8_t* reply) {
-        std::copy(reply, reply + 64, Image(EepromOffset + s));
-    });
+    ReadEepromIntoImage();
     SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
     SuppliesOff();
     Success("OK");

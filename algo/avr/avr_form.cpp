@@ -1,10 +1,12 @@
 #include "algo/avr/avr_form.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/numparse.h"
 #include "app/workbench.h"
 #include "engine/ep3.h"
+#include "engine/protocol.h"
 
 namespace quilla {
 
@@ -88,6 +90,109 @@ bool AvrForm::StoreCalibration(const std::string& edit, std::span<const std::uin
     return true;
 }
 
+void AvrForm::SuppliesOff() {
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
+bool AvrForm::EnterAndCheck() { return EnterProgramming() != 0 && Ep3.CheckCurrent() != 0; }
+
+void AvrForm::RowWriteWait() {
+    const AvrRow* r = SelectedRow();
+    int n = r ? r->WriteWaits : 0;
+    if (SpeedText() == "Slow  ") n *= 2;
+    for (int i = 0; i < n; ++i) Ep3.UsbPut1(proto::OpWait1ms);
+}
+
+std::uint8_t AvrForm::LockBitsFromBoxes() const {
+    std::uint8_t b = 0xFF;
+    if (Ticked("Lb1")) b = static_cast<std::uint8_t>(b & ~0x02);
+    if (Ticked("Lb2")) b = static_cast<std::uint8_t>(b & ~0x04);
+    return b;
+}
+
+// ---- passes over the memories -------------------------------------------------------------
+
+bool AvrForm::ReadFlashBlocks(int blockBytes,
+                              const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) {
+    const AvrRow& r = Row();
+    for (std::int32_t s = 0; s < r.FlashLast; s += blockBytes) {
+        ShowProgress(s);
+        for (int j = 0; j < blockBytes; j += 2) ReadFlashWord(s + j);
+        Ep3.UsbReadReply();
+        if (!onBlock(s, Ep3.UsbReplyBuf.data())) return false;
+    }
+    return true;
+}
+
+void AvrForm::ReadFlashIntoImage() {
+    const AvrRow& r = Row();
+    Ep3.UsbFlush();
+    ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
+        std::copy(reply, reply + 64, Image(s));
+        return true;
+    });
+    ShowProgress(r.FlashLast);
+}
+
+void AvrForm::ReadEepromIntoImage() {
+    const AvrRow& r = Row();
+    Ep3.UsbFlush();
+    for (std::int32_t s = 0; s < r.EepromLast; s += 64) {
+        ShowProgress(s);
+        for (int i = 0; i < 64; ++i) ReadEepromByte(s + i);
+        Ep3.UsbReadReply();
+        std::copy(Ep3.UsbReplyBuf.data(), Ep3.UsbReplyBuf.data() + 64, Image(EepromOffset + s));
+    }
+}
+
+void AvrForm::EndEepromRead() {
+    const AvrRow& r = Row();
+    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
+    SuppliesOff();
+    Success("OK");
+    if (wb.FileWin) wb.FileWin->ViewStart = EepromOffset;
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void AvrForm::WriteFlashWords(int flushEvery) {
+    const AvrRow& r = Row();
+    for (std::int32_t a = 0; a <= r.FlashLast; a += 2) {
+        WriteFlashWord(a, static_cast<std::uint16_t>(*Image(a) | (*Image(a + 1) << 8)));
+        if (a % flushEvery == 0) {
+            ShowProgress(a);
+            Ep3.UsbFlush();
+        }
+    }
+    Ep3.UsbFlush();
+    ShowProgress(r.FlashLast);
+}
+
+void AvrForm::WriteEepromBytes(int flushEvery) {
+    const AvrRow& r = Row();
+    for (std::int32_t i = 0; i <= r.EepromLast; ++i) {
+        WriteEepromByte(i, *Image(EepromOffset + i));
+        if (i % flushEvery == 0) {
+            ShowProgress(i);
+            Ep3.UsbFlush();
+        }
+    }
+    Ep3.UsbFlush();
+    ShowProgress(r.EepromLast);
+    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
+}
+
+void AvrForm::ShowReadId() {
+    SuppliesOff();
+    Ep3.UsbReadReply();
+    const auto& b = Ep3.UsbReplyBuf;
+    for (std::size_t i = 0; i < 3; ++i) wb.sel.LastReadId[i] = b[i];
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "ID: %02x,%02x,%02x", b[0], b[1], b[2]);
+    Status(buf);
+}
+
 bool AvrForm::CompareFlashBlocks(int blockBytes, bool againstImage, const char* failText) {
     return ReadFlashBlocks(blockBytes, [this, blockBytes, againstImage, failText](std::int32_t s,
                                                                                    const std::uint8_t* reply) {
@@ -117,6 +222,12 @@ void AvrForm::EndFlashCheck(const AvrRow& r, const char* text) {
 namespace avr {
 
 std::string Box(int k) { return "CheckBox" + std::to_string(k); }
+
+std::string Hex2(std::uint8_t v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02x", v);
+    return buf;
+}
 
 std::uint8_t ByteFromBoxes(const AlgoForm& f, int first) {
     std::uint8_t v = 0;

@@ -77,13 +77,51 @@ protected:
 
     std::uint8_t* Image(std::int32_t index) { return wb.ImageBuffer.data() + index; }
 
+public:
     // ---- the mode layer's primitives -----------------------------------------------
-    // Programming voltage and supplies off, the pins released.
-    virtual void SuppliesOff() = 0;
+    // Programming voltage and supplies off.
+    virtual void SuppliesOff();
+    // Into programming mode: 1 when entered, 0 when a check refused (it has reported).
+    virtual int EnterProgramming() = 0;
+    // Queue the reads of the flash word at byte address `a` (low byte, then
+    // high byte) and of one EEPROM byte; the reply holds them in queue order.
+    virtual void ReadFlashWord(std::int32_t a) = 0;
+    virtual void ReadEepromByte(std::int32_t a) = 0;
+    // One flash word of a part without pages, one EEPROM byte.
+    virtual void WriteFlashWord(std::int32_t a, std::uint16_t word) = 0;
+    virtual void WriteEepromByte(std::int32_t a, std::uint8_t d) = 0;
+    // The row's write waits of 1 ms (WriteWaits), twice as many for "Slow  ".
+    void RowWriteWait();
+
+protected:
+    // The entry, then the over-current check.
+    bool EnterAndCheck();
+    // The lock byte of the boxes Lb1 and Lb2: bit 1 cleared for LB1, bit 2 for LB2, the others 1.
+    std::uint8_t LockBitsFromBoxes() const;
+
+    // ---- passes over the memories --------------------------------------------------
     // Flash reads in blocks of `blockBytes` from 0 while below the flash last
-    // address; `onBlock(start, reply)` returns false to stop.
-    virtual bool ReadFlashBlocks(int blockBytes,
-                                 const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) = 0;
+    // address: each block's words, then one reply; `onBlock(start, reply)`
+    // returns false to stop.
+    bool ReadFlashBlocks(int blockBytes, const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock);
+    // The flash into the image in blocks of 64 bytes (after a flush), the
+    // progress at the flash end.
+    void ReadFlashIntoImage();
+    // The EEPROM into the image at EepromOffset in blocks of 64 bytes (after a flush).
+    void ReadEepromIntoImage();
+    // The end of an EEPROM read: the bar at the flash end, the supplies off,
+    // "OK", the file window at the EEPROM.
+    void EndEepromRead();
+    // The flash word by word from the image; every `flushEvery` bytes the
+    // progress and a flush, at the end a flush and the progress at the flash end.
+    void WriteFlashWords(int flushEvery);
+    // The EEPROM byte by byte from the image; every `flushEvery` bytes the
+    // progress and a flush, at the end a flush, the progress at the EEPROM end
+    // and the bar at the flash end.
+    void WriteEepromBytes(int flushEvery);
+    // After the three signature reads were queued: the supplies off, the reply
+    // into LastReadId and "ID: %02x,%02x,%02x".
+    void ShowReadId();
 
     // The flash read in blocks of `blockBytes`, every byte FFh. The first other
     // byte shows "No empty.", sets ErrorFlag, shows the block and switches the
@@ -105,6 +143,8 @@ namespace avr {
 
 // "CheckBox<k>".
 std::string Box(int k);
+// "%02x" of a byte.
+std::string Hex2(std::uint8_t v);
 // A byte from eight boxes from CheckBox<first>: bit k is 1 when box first + k is
 // not ticked (a ticked box is a programmed bit; a hidden or disabled box counts
 // as unticked).

@@ -68,11 +68,6 @@ void AvrHvForm::PagelPulse() {
     LineLow(PAGEL);
 }
 
-void AvrHvForm::SuppliesOff() {
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
-}
-
 // ---- entry ------------------------------------------------------------------------------------
 
 int AvrHvForm::EnterProgramming() {
@@ -203,28 +198,6 @@ void AvrHvForm::ReadFuseLockBytes() {
     Ep3.UsbFlush();
     ReadLatch();  // lock: BS1 high, BS2 low
     LineHigh(OE);
-}
-
-bool AvrHvForm::ReadFlashBlocks(int blockBytes,
-                                const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) {
-    const AvrRow& r = Row();
-    for (std::int32_t s = 0; s < r.FlashLast; s += blockBytes) {
-        ShowProgress(s);
-        for (int j = 0; j < blockBytes; j += 2) ReadFlashWord(s + j);
-        Ep3.UsbReadReply();
-        if (!onBlock(s, Ep3.UsbReplyBuf.data())) return false;
-    }
-    return true;
-}
-
-void AvrHvForm::ReadEepromBlocks(const std::function<void(std::int32_t, const std::uint8_t*)>& onBlock) {
-    const AvrRow& r = Row();
-    for (std::int32_t s = 0; s < r.EepromLast; s += 64) {
-        ShowProgress(s);
-        for (int i = 0; i < 64; ++i) ReadEepromByte(s + i);
-        Ep3.UsbReadReply();
-        onBlock(s, Ep3.UsbReplyBuf.data());
-    }
 }
 
 // ---- writes ----------------------------------------------------------------------------------------
@@ -366,13 +339,7 @@ void AvrHvForm::ProgramEepromPages(int pageWaits) {
 
 void AvrHvForm::ReadId() {
     for (int i = 0; i < 3; ++i) ReadSignatureByte(i);
-    SuppliesOff();
-    Ep3.UsbReadReply();
-    const auto& b = Ep3.UsbReplyBuf;
-    for (int i = 0; i < 3; ++i) wb.sel.LastReadId[static_cast<std::size_t>(i)] = b[static_cast<std::size_t>(i)];
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "ID: %02x,%02x,%02x", b[0], b[1], b[2]);
-    Status(buf);
+    ShowReadId();
 }
 
 

@@ -61,14 +61,14 @@ public:
     void WrPulse();
     virtual void PagelPulse();
     // 1: in programming mode; 0: the contact check refused (it has reported).
-    virtual int EnterProgramming();
-    void ReadFlashWord(std::int32_t a);
-    void ReadEepromByte(std::int32_t a);
+    int EnterProgramming() override;
+    void ReadFlashWord(std::int32_t a) override;
+    void ReadEepromByte(std::int32_t a) override;
     void ReadSignatureByte(int i);
     void ReadCalibrationByte(int i);
-    void WriteEepromByte(std::int32_t a, std::uint8_t b);
+    void WriteEepromByte(std::int32_t a, std::uint8_t b) override;
     // One flash word of a part without pages: low byte, write, high byte, write.
-    void WriteFlashWord(std::int32_t a, std::uint16_t word);
+    void WriteFlashWord(std::int32_t a, std::uint16_t word) override;
     int WriteWait();
     void WriteFuseLow(std::uint8_t b);
     void WriteFuseHigh(std::uint8_t b);
@@ -80,14 +80,8 @@ public:
     void ProgramEepromPages(int pageWaits);
     // The three-sample read: fuse low, fuse high, lock.
     void ReadFuseLockBytes();
-    void SuppliesOff() override;
 
 protected:
-    // Flash reads in blocks of `blockBytes` (a multiple of 2, at most 128) from
-    // 0 while below the flash last address: each block's words, then one reply.
-    // `onBlock(start, reply)` returns false to stop.
-    bool ReadFlashBlocks(int blockBytes, const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) override;
-    void ReadEepromBlocks(const std::function<void(std::int32_t, const std::uint8_t*)>& onBlock);
     // Signature bytes 0-2 (in programming mode): supplies off, LastReadId and
     // "ID: %02x,%02x,%02x".
     void ReadId();

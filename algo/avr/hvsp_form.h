@@ -20,59 +20,44 @@
 #include <string>
 #include <vector>
 
-#include "algo/avr/avr_form.h"
+#include "algo/avr/serial_frame.h"
 
 namespace quilla {
 
-class AvrHvspForm : public AvrForm {
+class AvrHvspForm : public AvrSerialForm {
 public:
     AvrHvspForm(Workbench& wb, std::string caption);
-    void OnClose() override { Ep3.PowerOff(); }
     void SetupForDevice() override;
 
     // ---- the layer ------------------------------------------------------------------------
     void HvspInstruction(std::uint8_t sdi, std::uint8_t sii);
-    int HvspEnterProgramming();
+    int EnterProgramming() override;
     void HvspReadByte();
-    void HvspWriteWait();
-    void HvspReadFlashWord(std::int32_t a);
-    void HvspWriteFlashWord(std::int32_t a, std::uint16_t word);
-    void HvspReadEepromByte(std::int32_t a);
-    void HvspWriteEepromByte(std::int32_t a, std::uint8_t d);
-    void HvspReadSignatureByte(int i);
-    void SuppliesOff() override;
+    void ReadFlashWord(std::int32_t a) override;
+    void WriteFlashWord(std::int32_t a, std::uint16_t word) override;
+    void ReadEepromByte(std::int32_t a) override;
+    void WriteEepromByte(std::int32_t a, std::uint8_t d) override;
+    void ReadSignatureByte(int i) override;
 
     // ---- handlers ---------------------------------------------------------------------------
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void EraseClick();
-    void RdDataClick();
-    void WrDataClick();
-    void ReadFuseClick();
-    void WtFuseClick();
-    void SecrityClick();
-    void IDClick();
-    virtual void Button1Click() = 0;
+    void ReadFuseClick() override;
+    void WtFuseClick() override;
+    void SecrityClick() override;
 
     // The byte W.Fuse writes.
     virtual std::uint8_t FuseByte() const = 0;
-    std::uint8_t LockByte() const;
 
 protected:
-    bool EnterAndCheck();
+    void QueueChipErase() override;
     // Family rule 12 for Blank and Verify: the row's VCC and GND pins must touch
     // a chip even with the contact test switched off.
-    bool RequireSeatedChip();
+    bool ReadyForCheck() override;
     // The window; `calibration` adds R.RC校准, its address and batch box.
     void DeclareWindow(bool calibration);
-    std::vector<BatchStep> Steps();
     // The eight captions of a fuse group.
     virtual std::array<const char*, 8> FuseCaptions(int group) const = 0;
     // Where the calibration address edit starts (none without calibration).
     virtual void SetupExtras(const AvrRow&) {}
-    bool ReadFlashBlocks(int bytes, const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) override;
 };
 
 class TAtiny1x : public AvrHvspForm {

@@ -19,15 +19,9 @@ constexpr int kSck = 2, kReset = 3;
 constexpr int kEnableTries = 32;
 constexpr const char* kNoChip = "没有器件或者是坏的器件!";
 
-std::string Hex2(std::uint8_t v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02x", v);
-    return buf;
-}
-
 }  // namespace
 
-AvrSpiForm::AvrSpiForm(Workbench& w, std::string caption) : AvrForm(w, std::move(caption)) {}
+AvrSpiForm::AvrSpiForm(Workbench& w, std::string caption) : AvrSerialForm(w, std::move(caption), {256, 16}) {}
 
 // ---- the serial layer -------------------------------------------------------------------
 
@@ -81,7 +75,7 @@ void AvrSpiForm::NoChip() {
     Ep3.VccPin(0);
 }
 
-int AvrSpiForm::SpiEnterProgramming() {
+int AvrSpiForm::EnterProgramming() {
     const AvrRow& r = Row();
     Ep3.ControlLineLow(kSck);
     Ep3.VccPin(r.VccPin);
@@ -92,230 +86,57 @@ int AvrSpiForm::SpiEnterProgramming() {
     return 0;
 }
 
-bool AvrSpiForm::EnterAndCheck() { return SpiEnterProgramming() != 0 && Ep3.CheckCurrent() != 0; }
-
-void AvrSpiForm::SpiReadFlashWord(std::int32_t a) {
+void AvrSpiForm::ReadFlashWord(std::int32_t a) {
     const std::uint32_t w = static_cast<std::uint32_t>(a) >> 1;
     const auto hi = static_cast<std::uint8_t>(w >> 8), lo = static_cast<std::uint8_t>(w);
     ReadInstruction(0x20, hi, lo);
     ReadInstruction(0x28, hi, lo);
 }
 
-void AvrSpiForm::SpiReadEepromByte(std::int32_t a) { ReadInstruction(0xA0, 0x00, static_cast<std::uint8_t>(a)); }
+void AvrSpiForm::ReadEepromByte(std::int32_t a) { ReadInstruction(0xA0, 0x00, static_cast<std::uint8_t>(a)); }
 
-void AvrSpiForm::SpiReadSignatureByte(int i) { ReadInstruction(0x30, 0x00, static_cast<std::uint8_t>(i)); }
+void AvrSpiForm::ReadSignatureByte(int i) { ReadInstruction(0x30, 0x00, static_cast<std::uint8_t>(i)); }
 
-void AvrSpiForm::SpiWriteFlashWord(std::int32_t a, std::uint16_t word) {
+void AvrSpiForm::WriteFlashWord(std::int32_t a, std::uint16_t word) {
     const std::uint32_t w = static_cast<std::uint32_t>(a) >> 1;
     const auto hi = static_cast<std::uint8_t>(w >> 8), lo = static_cast<std::uint8_t>(w);
     Instruction(0x40, hi, lo, static_cast<std::uint8_t>(word & 0xFF));
-    SpiWriteWait();
+    RowWriteWait();
     Instruction(0x48, hi, lo, static_cast<std::uint8_t>(word >> 8));
-    SpiWriteWait();
+    RowWriteWait();
 }
 
-void AvrSpiForm::SpiWriteEepromByte(std::int32_t a, std::uint8_t d) {
+void AvrSpiForm::WriteEepromByte(std::int32_t a, std::uint8_t d) {
     Instruction(0xC0, 0x00, static_cast<std::uint8_t>(a), d);
-    SpiWriteWait();
-}
-
-void AvrSpiForm::SpiWriteWait() {
-    const AvrRow* r = SelectedRow();
-    int n = r ? r->WriteWaits : 0;
-    if (SpeedText() == "Slow  ") n *= 2;
-    for (int i = 0; i < n; ++i) Ep3.UsbPut1(OpWait1ms);
-}
-
-void AvrSpiForm::SuppliesOff() {
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
-}
-
-std::uint8_t AvrSpiForm::LockByte() const {
-    std::uint8_t b = 0xFF;
-    if (Ticked("Lb1")) b = static_cast<std::uint8_t>(b & ~0x02);
-    if (Ticked("Lb2")) b = static_cast<std::uint8_t>(b & ~0x04);
-    return static_cast<std::uint8_t>(b | 0xF9);
+    RowWriteWait();
 }
 
 void AvrSpiForm::QueueLock(std::uint8_t lockByte) { Instruction(0xAC, lockByte, 0x00, 0x00); }
 
-bool AvrSpiForm::ReadFlashBlocks(int bytes,
-                                 const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) {
-    const AvrRow& r = Row();
-    for (std::int32_t b = 0; b < r.FlashLast; b += bytes) {
-        ShowProgress(b);
-        for (int j = 0; j < bytes; j += 2) SpiReadFlashWord(b + j);
-        Ep3.UsbReadReply();
-        if (!onBlock(b, Ep3.UsbReplyBuf.data())) return false;
-    }
-    return true;
-}
+void AvrSpiForm::QueueChipErase() { Instruction(0xAC, 0x80, 0x00, 0x00); }
 
 // ---- window -------------------------------------------------------------------------------
 
 void AvrSpiForm::DeclareWindow(const std::function<void()>& fuses, bool rstVisible) {
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
-    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
-    AddButton("ReadFuse", "R.Fuse ", [this] { ReadFuseClick(); });
-    AddButton("WtFuse", "W.Fuse", [this] { WtFuseClick(); });
-    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
-    AddButton("Button2", "Read ID ", [this] { Button2Click(); });
+    DeclareOperations("Button2");
     AddButton("Button3", "Rst", [this] { Button3Click(); });
     if (!rstVisible) SetVisible("Button3", false);
-    AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxErase", "Ers.", true, "GroupBox2");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox2");
-    AddCheck("CheckBoxrWrData", "W.Data", true, "GroupBox2");
-    AddCheck("CheckBoxFuse", "W.Fuse", true, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Lock", true, "GroupBox2");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddGroup("GroupBox3", "Lock位Lock(打勾编程为0)");
-    AddCheck("Lb1", "LB1", true, "GroupBox3");
-    AddCheck("Lb2", "LB2", true, "GroupBox3");
+    DeclareBatch(nullptr, nullptr);
+    DeclareLockBoxes("Lock位Lock(打勾编程为0)");
     fuses();
-    AddCombo("Speed", "", {"Fast写", "Slow  ", " "}, 0);
-    AddStatus("Msg", "Prompt  ");
-    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
-    AddProgress("RdBar");
-    AddEdit("Edit7", "", "Type", true);
-    AddLabel("Note", "Buffer nnnnh=Data(EEPROM)0000h   ");
+    DeclareStatus("Buffer nnnnh=Data(EEPROM)0000h   ");
     AddButton("CancelBtn", "Exit ", [this] { Close(); });
-}
-
-std::vector<AlgoForm::BatchStep> AvrSpiForm::Steps() {
-    return {{"CheckBoxErase", [this] { EraseClick(); }},   {"CheckBoxBlank", [this] { BlankClick(); }},
-            {"CheckBoxWrite", [this] { WriteClick(); }},   {"CheckBoxVer", [this] { VerifyClick(); }},
-            {"CheckBoxrWrData", [this] { WrDataClick(); }}, {"CheckBoxFuse", [this] { WtFuseClick(); }},
-            {"CheckBoxConfig", [this] { SecrityClick(); }}};
 }
 
 // ---- handlers --------------------------------------------------------------------------------
 
-void AvrSpiForm::ReadRom() {
-    const AvrRow& r = Row();
-    Status("Read.");
-    if (!EnterAndCheck()) return;
-    Ep3.UsbFlush();
-    ReadFlashBlocks(64, [this](std::int32_t b, const std::uint8_t* reply) {
-        std::copy(reply, reply + 64, Image(b));
-        return true;
-    });
-    ShowProgress(r.FlashLast);
-    SuppliesOff();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
-}
-
-void AvrSpiForm::BlankClick() {
-    const AvrRow& r = Row();
-    if (!EnterAndCheck()) return;
-    Status("检查...");
-    Ep3.UsbFlush();
-    if (!BlankFlashBlocks(64)) return;
-    EndFlashCheck(r, "OK!");
-}
-
-void AvrSpiForm::VerifyClick() {
-    const AvrRow& r = Row();
-    Status("Verify.");
-    if (!EnterAndCheck()) return;
-    Ep3.UsbFlush();
-    if (!VerifyFlashBlocks(32)) return;
-    EndFlashCheck(r, "OK!!!");
-}
-
-void AvrSpiForm::WriteClick() {
-    const AvrRow& r = Row();
-    if (!RequireFileWindow()) return;
-    Status("Write");
-    if (!EnterAndCheck()) return;
-    for (std::int32_t p = 0; p <= r.FlashLast; p += 2) {
-        SpiWriteFlashWord(p, static_cast<std::uint16_t>(*Image(p) | (*Image(p + 1) << 8)));
-        if ((p & 0xFF) == 0) {
-            ShowProgress(p);
-            Ep3.UsbFlush();
-        }
-    }
-    Ep3.UsbFlush();
-    ShowProgress(r.FlashLast);
-    SuppliesOff();
-    Success("OK");
-}
-
-void AvrSpiForm::EraseClick() {
-    if (!SpiEnterProgramming()) return;
-    Status("Erasing");
-    Instruction(0xAC, 0x80, 0x00, 0x00);
-    Ep3.UsbPut1(OpWait100ms);
-    SuppliesOff();
-    Success("OK");
-}
-
-void AvrSpiForm::RdDataClick() {
-    const AvrRow& r = Row();
-    Status("Reading....");
-    if (!EnterAndCheck()) return;
-    Ep3.UsbFlush();
-    for (std::int32_t b = 0; b < r.EepromLast; b += 64) {
-        ShowProgress(b);
-        for (int i = 0; i < 64; ++i) SpiReadEepromByte(b + i);
-        Ep3.UsbReadReply();
-        std::copy(Ep3.UsbReplyBuf.data(), Ep3.UsbReplyBuf.data() + 64, Image(EepromOffset + b));
-    }
-    ShowProgress(r.EepromLast);
-    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
-    SuppliesOff();
-    Success("OK");
-    if (wb.FileWin) wb.FileWin->ViewStart = EepromOffset;
-    wb.Display();
-    AlgoForm::Show();
-}
-
-void AvrSpiForm::WrDataClick() {
-    const AvrRow& r = Row();
-    if (!RequireFileWindow()) return;
-    Status("Writing ...");
-    if (!EnterAndCheck()) return;
-    for (std::int32_t i = 0; i <= r.EepromLast; ++i) {
-        SpiWriteEepromByte(i, *Image(EepromOffset + i));
-        if (i % 16 == 0) {
-            ShowProgress(i);
-            Ep3.UsbFlush();
-        }
-    }
-    Ep3.UsbFlush();
-    ShowProgress(r.EepromLast);
-    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
-    SuppliesOff();
-    Success("OK");
-}
-
 void AvrSpiForm::SecrityClick() {
-    const std::uint8_t lock = LockByte();
+    const std::uint8_t lock = LockBitsFromBoxes();
     if (!EnterAndCheck()) return;
     QueueLock(lock);
-    SpiWriteWait();
+    RowWriteWait();
     Ep3.VccPin(0);
     Success("OK");
-}
-
-void AvrSpiForm::Button2Click() {
-    if (!SpiEnterProgramming()) return;
-    for (int i = 0; i < 3; ++i) SpiReadSignatureByte(i);
-    SuppliesOff();
-    Ep3.UsbReadReply();
-    const auto& b = Ep3.UsbReplyBuf;
-    for (std::size_t i = 0; i < 3; ++i) wb.sel.LastReadId[i] = b[i];
-    Status("ID: " + Hex2(b[0]) + "," + Hex2(b[1]) + "," + Hex2(b[2]));
 }
 
 void AvrSpiForm::Button3Click() {
@@ -372,12 +193,12 @@ void TAt90s2323x::SetupForDevice() {
 }
 
 void TAt90s2323x::ReadFuseClick() {
-    if (!SpiEnterProgramming()) return;
+    if (!EnterProgramming()) return;
     ReadInstruction(0x58, 0x00, 0x00);
     Ep3.VccPin(0);
     Ep3.UsbReadReply();
     const std::uint8_t f = Ep3.UsbReplyBuf[0];
-    Status("Fuse=" + Hex2(f));
+    Status("Fuse=" + avr::Hex2(f));
     PutChecked("Lb1", !(f & 0x80));
     PutChecked("Lb2", !(f & 0x40));
     PutChecked("CheckBox1", !(f & 0x20));
@@ -389,8 +210,8 @@ void TAt90s2323x::WtFuseClick() {
     Status("Fuse...");
     Instruction(0xAC, Ticked("CheckBox2") ? 0xBE : 0xBF, 0x00, 0x00);
     // The fuse write needs its time before the supplies go off.
-    SpiWriteWait();
-    SpiWriteWait();
+    RowWriteWait();
+    RowWriteWait();
     SuppliesOff();
     Success("OK!");
 }
@@ -468,7 +289,7 @@ void TAtiny2x::SetupForDevice() {
     Ep3.SetVpp(0);
 }
 
-int TAtiny2x::SpiEnterProgramming() {
+int TAtiny2x::EnterProgramming() {
     const AvrRow& r = Row();
     if (Ep3.CheckPinContact(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) == 0) return 0;
     Ep3.ControlLineLow(2);
@@ -478,10 +299,10 @@ int TAtiny2x::SpiEnterProgramming() {
     return 0;
 }
 
-void TAtiny2x::SpiWriteEepromByte(std::int32_t a, std::uint8_t d) {
+void TAtiny2x::WriteEepromByte(std::int32_t a, std::uint8_t d) {
     Instruction(0xC0, 0x00, static_cast<std::uint8_t>(a), d);
-    SpiWriteWait();
-    SpiWriteWait();
+    RowWriteWait();
+    RowWriteWait();
 }
 
 void TAtiny2x::WriteClick() {
@@ -498,7 +319,7 @@ void TAtiny2x::WriteClick() {
         }
         const std::uint32_t w = static_cast<std::uint32_t>(p) / 2;
         Instruction(0x4C, static_cast<std::uint8_t>(w >> 8), static_cast<std::uint8_t>(w), 0x00);
-        SpiWriteWait();
+        RowWriteWait();
         ShowProgress(p);
         Ep3.UsbFlush();
     }
@@ -516,7 +337,7 @@ void TAtiny2x::QueueLock(std::uint8_t lockByte) {
 }
 
 void TAtiny2x::ReadFuseClick() {
-    if (!SpiEnterProgramming()) return;
+    if (!EnterProgramming()) return;
     ReadInstruction(0x50, 0x00, 0x00);
     Ep3.UsbReadReply();
     const std::uint8_t lo = Ep3.UsbReplyBuf[0];
@@ -524,7 +345,7 @@ void TAtiny2x::ReadFuseClick() {
     ReadInstruction(0x58, 0x08, 0x00);
     Ep3.UsbReadReply();
     const std::uint8_t hi = Ep3.UsbReplyBuf[0];
-    Status("Fuse=" + Hex2(hi) + "," + Hex2(lo));
+    Status("Fuse=" + avr::Hex2(hi) + "," + avr::Hex2(lo));
     avr::BoxesFromByte(*this, 9, hi);
     Ep3.VccPin(0);
 }
@@ -534,24 +355,24 @@ void TAtiny2x::WtFuseClick() {
     const std::uint8_t lo = avr::ByteFromBoxes(*this, 1);
     if (!EnterAndCheck()) return;
     Instruction(0xAC, 0xA0, 0x00, lo);
-    SpiWriteWait();
-    SpiWriteWait();
+    RowWriteWait();
+    RowWriteWait();
     const std::uint8_t hi = avr::ByteFromBoxes(*this, 9);
     Instruction(0xAC, 0xA8, 0x00, hi);
-    SpiWriteWait();
-    SpiWriteWait();
+    RowWriteWait();
+    RowWriteWait();
     Ep3.VccPin(0);
     Success("OK!");
 }
 
 void TAtiny2x::RdCalibrateClick() {
-    if (!SpiEnterProgramming()) return;
+    if (!EnterProgramming()) return;
     Status("读RC震荡校准...");
     for (int i = 0; i < 4; ++i) ReadInstruction(0x38, 0x00, static_cast<std::uint8_t>(i));
     SuppliesOff();
     Ep3.UsbReadReply();
     const auto& b = Ep3.UsbReplyBuf;
-    Status("Calibration: " + Hex2(b[0]) + "," + Hex2(b[1]) + "," + Hex2(b[2]) + "," + Hex2(b[3]));
+    Status("Calibration: " + avr::Hex2(b[0]) + "," + avr::Hex2(b[1]) + "," + avr::Hex2(b[2]) + "," + avr::Hex2(b[3]));
     const std::uint8_t bytes[4] = {b[0], b[1], b[2], b[3]};
     if (!StoreCalibration("Edit1", bytes)) StepFailed();
 }

@@ -22,14 +22,13 @@
 #include <string>
 #include <vector>
 
-#include "algo/avr/avr_form.h"
+#include "algo/avr/serial_frame.h"
 
 namespace quilla {
 
-class AvrSpiForm : public AvrForm {
+class AvrSpiForm : public AvrSerialForm {
 public:
     AvrSpiForm(Workbench& wb, std::string caption);
-    void OnClose() override { Ep3.PowerOff(); }
 
     // ---- the serial layer -------------------------------------------------------------
     void SpiShiftOut(std::uint8_t b);
@@ -38,32 +37,15 @@ public:
     // Three bytes out, then one byte in.
     void ReadInstruction(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3);
     // Powers the chip and enables serial programming: 1 when it answered.
-    virtual int SpiEnterProgramming();
-    void SpiReadFlashWord(std::int32_t a);
-    void SpiReadEepromByte(std::int32_t a);
-    void SpiReadSignatureByte(int i);
-    void SpiWriteFlashWord(std::int32_t a, std::uint16_t w);
-    virtual void SpiWriteEepromByte(std::int32_t a, std::uint8_t d);
-    // The row's waits of 1 ms, twice as many for "Slow  ".
-    void SpiWriteWait();
-    void SuppliesOff() override;
+    int EnterProgramming() override;
+    void ReadFlashWord(std::int32_t a) override;
+    void ReadEepromByte(std::int32_t a) override;
+    void ReadSignatureByte(int i) override;
+    void WriteFlashWord(std::int32_t a, std::uint16_t w) override;
+    void WriteEepromByte(std::int32_t a, std::uint8_t d) override;
 
     // ---- handlers -----------------------------------------------------------------------
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    virtual void WriteClick();
-    void EraseClick();
-    void RdDataClick();
-    void WrDataClick();
-    virtual void ReadFuseClick() = 0;
-    virtual void WtFuseClick() = 0;
-    void SecrityClick();
-    void Button2Click();
-    virtual void Button1Click() = 0;
-
-    // The lock byte of the boxes: bit 1 cleared for LB1, bit 2 for LB2, OR F9h.
-    std::uint8_t LockByte() const;
+    void SecrityClick() override;
 
 protected:
     // The set-up pair of the serial designs (opcodes 74 and 75 with 8), queued
@@ -74,16 +56,12 @@ protected:
     bool EnableTries(bool pulse);
     // "没有器件或者是坏的器件!", ErrorFlag 1, VCC off.
     void NoChip();
-    // Enter, then the over-current check.
-    bool EnterAndCheck();
+    void QueueChipErase() override;
     // The lock instruction with the boxes' lock byte.
     virtual void QueueLock(std::uint8_t lockByte);
     // The window: operations, batch, lock and speed; `fuses` declares the fuse
     // group between them.
     void DeclareWindow(const std::function<void()>& fuses, bool rstVisible);
-    std::vector<BatchStep> Steps();
-    // Reads the flash in blocks of `bytes` (32 words or 16), each into `onBlock`.
-    bool ReadFlashBlocks(int bytes, const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) override;
     void Button3Click();
 };
 
@@ -105,8 +83,8 @@ class TAtiny2x : public AvrSpiForm {
 public:
     explicit TAtiny2x(Workbench& wb);
     void SetupForDevice() override;
-    int SpiEnterProgramming() override;
-    void SpiWriteEepromByte(std::int32_t a, std::uint8_t d) override;
+    int EnterProgramming() override;
+    void WriteEepromByte(std::int32_t a, std::uint8_t d) override;
     void WriteClick() override;
     void ReadFuseClick() override;
     void WtFuseClick() override;

@@ -151,14 +151,14 @@ TEST(Atiny1x, FramesWithSdiAndSiiSwappedWriteNothing) {
     AvrBench b("ATtiny12");
     b.RandomImage(0x440, 77);
     auto& f = dynamic_cast<TAtiny1x&>(b.Line("ATINY1 2"));
-    ASSERT_EQ(f.HvspEnterProgramming(), 1);
+    ASSERT_EQ(f.EnterProgramming(), 1);
     for (int a = 0; a < 0x40; a += 2) {
         // The word write with the two bytes of every frame exchanged.
         const std::uint8_t w = static_cast<std::uint8_t>(a / 2);
         for (auto [sdi, sii] : std::initializer_list<std::pair<std::uint8_t, std::uint8_t>>{
                  {0x10, 0x4C}, {0x00, 0x1C}, {w, 0x0C}, {b.Image()[a], 0x2C}, {0x00, 0x64}, {0x00, 0x6C}})
             f.HvspInstruction(sii, sdi);
-        f.HvspWriteWait();
+        f.RowWriteWait();
     }
     f.SuppliesOff();
     f.Click("Verify");

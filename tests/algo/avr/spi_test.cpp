@@ -319,14 +319,14 @@ TEST(Atiny2x, WordsLoadedOrPagesWrittenAtTheWrongPlaceFailVerify) {
         AvrBench b("ATtiny26");
         b.RandomImage(0x880, 61);
         auto& f = dynamic_cast<TAtiny2x&>(b.Line("ATINY2 1 pkg=20"));
-        ASSERT_EQ(f.SpiEnterProgramming(), 1);
+        ASSERT_EQ(f.EnterProgramming(), 1);
         for (int k = 0; k < 16; ++k) {
             const auto at = static_cast<std::uint8_t>(wrong ? k : (k + 1) % 16);
             f.Instruction(0x40, 0x00, at, b.Image()[2 * k]);
             f.Instruction(0x48, 0x00, at, b.Image()[2 * k + 1]);
         }
         f.Instruction(0x4C, 0x00, wrong ? 0x10 : 0x00, 0x00);
-        f.SpiWriteWait();
+        f.RowWriteWait();
         f.SuppliesOff();
         b.wb->ErrorFlag() = 0;
         f.Click("Verify");

@@ -1,0 +1,63 @@
+// The handlers the AVR serial forms share, whatever carries their
+// instructions: the SPI layer (spi_form.h) and the high-voltage serial layer
+// (hvsp_form.h) supply the entry, the reads, the writes and the chip erase;
+// this layer reads and writes the memories with them, declares the common
+// parts of the window and lists the batch steps.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "algo/avr/avr_form.h"
+
+namespace quilla {
+
+class AvrSerialForm : public AvrForm {
+public:
+    void OnClose() override { Ep3.PowerOff(); }
+
+    // ---- handlers -----------------------------------------------------------------------
+    void ReadRom();
+    void BlankClick();
+    void VerifyClick();
+    virtual void WriteClick();
+    void EraseClick();
+    void RdDataClick();
+    void WrDataClick();
+    // The three signature bytes into LastReadId and the status.
+    void ReadIdClick();
+    virtual void ReadFuseClick() = 0;
+    virtual void WtFuseClick() = 0;
+    virtual void SecrityClick() = 0;
+    virtual void Button1Click() = 0;
+
+    virtual void ReadSignatureByte(int i) = 0;
+
+protected:
+    // How often the word and byte writes show the progress and flush (bytes).
+    struct Flushes {
+        int flash, eeprom;
+    };
+    AvrSerialForm(Workbench& wb, std::string caption, Flushes flushes);
+
+    // The chip erase instruction (in programming mode).
+    virtual void QueueChipErase() = 0;
+    // What Blank and Verify check before their entry; false ends them.
+    virtual bool ReadyForCheck() { return true; }
+
+    // Window pieces, in window order: the operation buttons (the ID button
+    // named `idButton`); the batch group with its seven boxes (`extraBox`, when
+    // given, after them) and Run; the lock group with LB1 and LB2.
+    void DeclareOperations(const char* idButton);
+    void DeclareBatch(const char* extraBox, const char* extraCaption);
+    void DeclareLockBoxes(const char* caption);
+    // The speed box, the status, the address, the bar, the type and the Note label.
+    void DeclareStatus(const char* note);
+    std::vector<BatchStep> Steps();
+
+private:
+    Flushes flushes_;
+};
+
+}  // namespace quilla
