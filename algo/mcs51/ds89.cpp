@@ -197,14 +197,7 @@ void TDs89c4xx::WriteClick() {
     Flush();
     Ep3.PinHigh(kEa);
     if (!Ep3.CheckCurrent()) return;
-    ForEachBlock(r, [this](std::int32_t a) {
-        for (int i = 0; i < kBlock; ++i) {
-            ProgramByte51(*Image(a + i));
-            NextAddress51();
-        }
-        Flush();
-        return true;
-    });
+    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
     ShowProgress(r.LastAddress);
     Ep3.VccPin(0);
     Success("OK");

@@ -75,10 +75,7 @@ bool Eprom51Form::ForEachStep(const Mcs51Row& r, int step, const std::function<b
 void Eprom51Form::ProgramBlocks(const Mcs51Row& r, const std::function<void(std::uint8_t)>& programByte) {
     ForEachStep(r, kBlock, [&](std::int32_t a) {
         SetAddress51(a);
-        for (int i = 0; i < kBlock; ++i) {
-            programByte(*Image(a + i));
-            NextAddress51();
-        }
+        ProgramBytes51(a, kBlock, programByte);
         Flush();
         return true;
     });

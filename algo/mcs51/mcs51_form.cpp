@@ -196,6 +196,21 @@ int Mcs51Form::CompareBytes(std::int32_t a, const std::uint8_t* block, int count
     return -1;
 }
 
+void Mcs51Form::ProgramBytes51(std::int32_t a, int count, const std::function<void(std::uint8_t)>& program) {
+    for (int i = 0; i < count; ++i) {
+        program(*Image(a + i));
+        NextAddress51();
+    }
+}
+
+void Mcs51Form::PageLoop51(const Mcs51Row& r, const std::function<void(std::uint8_t)>& program) {
+    ForEachBlock(r, [&](std::int32_t a) {
+        ProgramBytes51(a, kBlock, program);
+        Flush();
+        return true;
+    });
+}
+
 void Mcs51Form::ByteLoop(const Mcs51Row& r, const std::function<void(std::uint8_t)>& program) {
     const std::int32_t end = EndAddr();
     for (std::int32_t i = 0; i <= r.LastAddress; ++i) {

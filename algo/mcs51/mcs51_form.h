@@ -205,6 +205,12 @@ protected:
     bool VerifyBlocks51(const Mcs51Row& r, const std::function<void()>& off) {
         return CheckBlocks51(r, kVerifyOkFirstPass51, off);
     }
+    // `count` image bytes from `a` (its address set already): `program(image byte)`
+    // and NextAddress51 for each.
+    void ProgramBytes51(std::int32_t a, int count, const std::function<void(std::uint8_t)>& program);
+    // The page loop of Write over ForEachBlock: every 256-byte page written whole
+    // (also where it passes EndAddr or the image ends), a flush after each.
+    void PageLoop51(const Mcs51Row& r, const std::function<void(std::uint8_t)>& program);
     // Bytes i = 0, 1, ... while i <= last address: at every 256-byte boundary a
     // flush, ShowProgress(i) and SetAddress51(i); then the loop ends past EndAddr,
     // else `program(image byte)` and NextAddress51.

@@ -152,14 +152,7 @@ void TMsu2958x::WriteClick() {
     Ep3.PinHigh(kPsen);
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return;
-    ForEachBlock(r, [this](std::int32_t a) {
-        for (int i = 0; i < kBlock; ++i) {
-            ProgramByte51(*Image(a + i));
-            NextAddress51();
-        }
-        Flush();
-        return true;
-    });
+    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
     ShowProgress(r.LastAddress);
     SuppliesOff();
     Success("OK");

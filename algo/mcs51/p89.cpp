@@ -64,17 +64,6 @@ int P89Form::CheckDeviceId3(const std::function<void()>& readSignature, bool bpR
 
 void P89Form::Blocks(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block) { ForEachBlock(r, block); }
 
-void P89Form::Pages(const Mcs51Row& r, const std::function<void(std::uint8_t)>& programByte) {
-    ForEachBlock(r, [&](std::int32_t a) {
-        for (int i = 0; i < kBlock; ++i) {
-            programByte(*Image(a + i));
-            NextAddress51();
-        }
-        Flush();
-        return true;
-    });
-}
-
 bool P89Form::HexEdit(const char* edit, const char* label, std::uint8_t& out) {
     const auto v = ScanHex(Text(edit));
     if (v) {
@@ -266,7 +255,7 @@ void TPhi89c5x::WriteClick() {
     Flush();
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return;
-    Pages(r, [this](std::uint8_t v) { ProgramByte51(v); });
+    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
     ShowProgress(r.LastAddress);
     Off();
     Success("OK");
@@ -544,7 +533,7 @@ void TPhi89new::WriteClick() {
     SetModePins51(false, false, true, true);
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return;
-    Pages(r, [this](std::uint8_t v) { ProgramByte51(v); });
+    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
     ShowProgress(r.LastAddress);
     Off();
     Success("OK");
@@ -834,7 +823,7 @@ void TPhi89c51rx2::WriteClick() {
         SetPins({H(kP27), L(kP33)});
         Flush();
     }
-    Pages(r, [this](std::uint8_t v) { ProgramByte51(v); });
+    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
     Flush();
     ShowProgress(r.LastAddress);
     Off();

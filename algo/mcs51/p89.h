@@ -28,8 +28,6 @@ public:
     void Off() { SuppliesOff(); }
     // Reads the 256-byte blocks into dest (dest(a) per block).
     void Blocks(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block);
-    // The page loop: every page written whole; a flush after each.
-    void Pages(const Mcs51Row& r, const std::function<void(std::uint8_t)>& programByte);
     // The hexadecimal byte of a Status or Boot Ver edit; refuses (message naming
     // the field, step failed) when the text has no leading hexadecimal digit.
     bool HexEdit(const char* edit, const char* label, std::uint8_t& out);

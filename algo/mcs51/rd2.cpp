@@ -272,10 +272,7 @@ void Rd2Form::WriteClick() {
         ShowProgress(page);
         SetAddress51(page);
         SetModePins51(false, true, false, true, false);  // page load
-        for (int i = 0; i < 128; ++i) {
-            ProgramByte51(*Image(page + i));
-            NextAddress51();
-        }
+        ProgramBytes51(page, 128, [this](std::uint8_t v) { ProgramByte51(v); });
         SetModePins51(false, true, true, true, false);  // page program
         SetAddress51(page);
         WriteCycle();

@@ -225,14 +225,7 @@ void Sm59Form::WriteClick() {
     SetAddress51(0);
     SetModePins51(0);
     if (!Ep3.CheckCurrent()) return;
-    ForEachBlock(r, [this](std::int32_t a) {
-        for (int i = 0; i < kBlock; ++i) {
-            ProgramByte51(*Image(a + i));
-            NextAddress51();
-        }
-        Flush();
-        return true;
-    });
+    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
     ShowProgress(r.LastAddress);
     SetPins({H(kEa), H(kProg)});
     if (sm59264_) Ep3.SetVpp(0);

@@ -252,14 +252,7 @@ void Sm51Form::WriteClick() {
     Ep3.PinHigh(kEa);
     Ep3.VppPin(VppPinNo);
     if (!CheckCurrent()) return;
-    ForEachBlock(r, [this](std::int32_t a) {
-        for (int i = 0; i < kBlock; ++i) {
-            ProgramByte51(*Image(a + i));
-            NextAddress51();
-        }
-        Flush();
-        return true;
-    });
+    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
     ShowProgress(r.LastAddress);
     if (variant_ != Variant::Sm2952) SetModePins51(0);
     SuppliesOff();

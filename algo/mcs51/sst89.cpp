@@ -277,10 +277,7 @@ void Sst89Form::WriteClick() {
     if (!Ep3.CheckCurrent()) return;
     AddressWalk(r, [this](std::int32_t a) {
         SetAddress51(a);
-        for (int i = 0; i < kBlock; ++i) {
-            ProgramByte51(*Image(a + i));
-            NextAddress51();
-        }
+        ProgramBytes51(a, kBlock, [this](std::uint8_t v) { ProgramByte51(v); });
         Flush();
         return true;
     });
