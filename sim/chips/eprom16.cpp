@@ -8,7 +8,6 @@ namespace {
 
 constexpr Tenths kVccMin = 45, kVccMax = 65, kProgVccMin = 47;  // read 4.5 V; program from 4.75 V
 constexpr Tenths kIdMin = 115, kIdMax = 125;
-constexpr int kVpp = 1, kCe = 2, kOe = 20, kA9 = 31;
 
 std::vector<Eprom16Part> BuildParts() {
     // AMD Am27C1024 (64K x 16), Am27C2048 (128K x 16): programming with 12.75 V +-0.25 V on
@@ -18,6 +17,10 @@ std::vector<Eprom16Part> BuildParts() {
         {"AM27C1024", &Dip40EpromPinout(true), 64 * 1024, 0x01, 0x8C, 125, 130},
         {"AM27C2048", &Dip40EpromPinout(true), 128 * 1024, 0x01, 0x98, 125, 130},
         {"AM27C4096", &Dip40EpromPinout(false), 256 * 1024, 0x01, 0x1D, 125, 130},
+        // The same parts in the 44-pin PLCC (I27CX rows 4 and 5).
+        {"AM27C1024*P44", &Plcc44EpromPinout(true), 64 * 1024, 0x01, 0x8C, 125, 130},
+        {"AM27C2048*P44", &Plcc44EpromPinout(true), 128 * 1024, 0x01, 0x98, 125, 130},
+        {"AM27C4096*P44", &Plcc44EpromPinout(false), 256 * 1024, 0x01, 0x1D, 125, 130},
     };
 }
 
@@ -39,17 +42,18 @@ Eprom16::Eprom16(const Eprom16Part& part) : part_(part), cells_(static_cast<std:
 AbsoluteMaximum Eprom16::Ratings() const {
     AbsoluteMaximum r;
     r.anyPin = 70;
-    r.pins = {{kA9, 135}, {kVpp, 140}};
-    r.vppAfterVcc = {kVpp};
+    const auto& po = *part_.pinout;
+    r.pins = {{po.address[9], 135}, {po.vpp, 140}};
+    r.vppAfterVcc = {po.vpp};
     return r;
 }
 
 bool Eprom16::Programming(ChipPins& pins) const {
     const auto& po = *part_.pinout;
-    const Tenths vpp = pins.SupplyVoltage(kVpp);
+    const Tenths vpp = pins.SupplyVoltage(po.vpp);
     if (vpp < part_.vppMin || vpp > part_.vppMax) return false;
     if (pins.SupplyVoltage(po.vcc[0]) < kProgVccMin) return false;
-    if (!pins.High(kOe) || pins.High(kCe)) return false;
+    if (!pins.High(po.oe) || pins.High(po.ce)) return false;
     return po.we == 0 || !pins.High(po.we);  // PGM# low on the PGM# parts
 }
 
@@ -79,13 +83,13 @@ void Eprom16::OnPinsChanged(ChipPins& pins) {
         }
     }
     pulse_ = pulse;
-    const bool read = !pins.High(kCe) && !pins.High(kOe);
+    const bool read = !pins.High(po.ce) && !pins.High(po.oe);
     if (!read) {
         for (int p : po.data) pins.Release(p);
         return;
     }
     std::uint16_t v;
-    const Tenths a9 = pins.SupplyVoltage(kA9);
+    const Tenths a9 = pins.SupplyVoltage(po.address[9]);
     if (a9 >= kIdMin && a9 <= kIdMax) {
         v = pins.High(po.address[0]) ? part_.dev : part_.mfr;
     } else {

@@ -1,6 +1,7 @@
 // 16-bit UV/OTP EPROMs of the 27C1024/27C2048/27C4096 class (64K to 256K
-// words, 40-pin DIP in the JEDEC word-wide pinout), one model with a table of
-// parts. Each part follows its datasheet:
+// words, 40-pin DIP in the JEDEC word-wide pinout, or the 44-pin PLCC:
+// "<name>*P44"), one model with a table of parts. Pin numbers below are the
+// DIP's. Each part follows its datasheet:
 //
 //   power       VCC from a programmer supply on pin 40, ground on 11 and 30
 //   read        VCC 4.5..6.5 V, CE# low, OE# low: the word at A0..An on

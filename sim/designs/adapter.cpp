@@ -27,7 +27,7 @@ void AddAll(DesignRegistry& registry, std::index_sequence<I...>) {
     (registry.Add(AdapterDesignKinds()[I].tag, &MakeAdapter<I>), ...);
 }
 
-constexpr std::size_t kDesigns = 10;
+constexpr std::size_t kDesigns = 12;
 
 }  // namespace
 
@@ -39,6 +39,8 @@ const std::vector<AdapterDesignKind>& AdapterDesignKinds() {
         {"intel48tsop16", 16, AdapterDesignKind::Program::Intel},
         {"at27c2048dip40", 16, AdapterDesignKind::Program::Eprom},
         {"at27c4096dip40", 16, AdapterDesignKind::Program::Eprom},
+        {"at27c2048p44", 16, AdapterDesignKind::Program::Eprom},
+        {"at27c4096p44", 16, AdapterDesignKind::Program::Eprom},
         {"mx1611sop44", 8, AdapterDesignKind::Program::Page},
         {"intel40ts08", 8, AdapterDesignKind::Program::Intel},
         {"tsop29cmd2aa", 16},

@@ -80,6 +80,28 @@ const std::vector<AdapterBoard>& Boards() {
             for (int pin = 1; pin <= 40; ++pin) d.socket.push_back(pin);
             v.push_back(d);
         }
+        // I27CX rows 4 and 5: the 44-pin PLCC EPROM, each signal on the socket of its DIP40
+        // pin (the rows' contact masks are the DIP rows'), VCC on 42 and VPP on 48 (the rows'
+        // supply pins). Row 4 grounds on 11 and 30 (code 100); row 5 on socket 12, so DQ7 (DIP
+        // pin 12) moves to 11. No-connect pins fill the sockets the masks test that carry no
+        // signal (1 and 40; 30 on row 5).
+        for (const bool pgm : {true, false}) {
+            const FlashPinout& p = Plcc44EpromPinout(pgm);
+            AdapterBoard d{pgm ? "at27c2048p44" : "at27c4096p44", &p, std::vector<int>(44, 0), {}};
+            for (int dip = 1; dip <= 40; ++dip) d.socket[static_cast<std::size_t>(dip + (dip - 1) / 10)] = dip;
+            d.socket[0] = 1;                      // NC
+            d.socket[11] = pgm ? 0 : 30;          // NC
+            d.socket[22] = 40;                    // NC
+            d.socket[static_cast<std::size_t>(p.vcc[0] - 1)] = 42;
+            d.socket[static_cast<std::size_t>(p.vpp - 1)] = 48;
+            if (pgm) {
+                d.codes.push_back({100, 22, {11, 30}});
+            } else {
+                for (int g : p.gnd) d.socket[static_cast<std::size_t>(g - 1)] = 12;
+                d.socket[static_cast<std::size_t>(p.data[7] - 1)] = 11;
+            }
+            v.push_back(d);
+        }
         // MX29X161X pkg=44: the SOP44 page flash, VCC on 21, ground on 11 and 30 (gnd=100),
         // the other pins over the sockets of the form's masks FFFFFFFF/C3FF.
         v.push_back(Build({"mx1611sop44", &Sop44PageFlashPinout(), 21, {11, 30}, 0, 0, 0, false, 0xFFFFFFFF, 0xC3FF}));
@@ -117,6 +139,9 @@ constexpr PartBoard kPartBoards[] = {
     {"AM27C1024", "at27c2048dip40"},
     {"AM27C2048", "at27c2048dip40"},
     {"AM27C4096", "at27c4096dip40"},
+    {"AM27C1024*P44", "at27c2048p44"},
+    {"AM27C2048*P44", "at27c2048p44"},
+    {"AM27C4096*P44", "at27c4096p44"},
     {"28F008B3T", "intel40ts08"},
     {"28F008B3B", "intel40ts08"},
     {"28F016B3T", "intel40ts08"},
@@ -189,6 +214,26 @@ const FlashPinout& Dip40EpromPinout(bool pgm) {
     static const FlashPinout cePgm{
         40, {21, 22, 23, 24, 25, 26, 27, 28, 29, 31, 32, 33, 34, 35, 36, 37, 38, 39},
         {19, 18, 17, 16, 15, 14, 13, 12, 10, 9, 8, 7, 6, 5, 4, 3}, 2, 20, 0, 0, 0, 1, {40}, {11, 30}};
+    return pgm ? withPgm : cePgm;
+}
+
+const FlashPinout& Plcc44EpromPinout(bool pgm) {
+    auto build = [](const FlashPinout& dip) {
+        auto at = [](int d) { return d ? d + 1 + (d - 1) / 10 : 0; };
+        FlashPinout p = dip;
+        p.pins = 44;
+        for (int& a : p.address) a = at(a);
+        for (int& d : p.data) d = at(d);
+        p.ce = at(p.ce);
+        p.oe = at(p.oe);
+        p.we = at(p.we);
+        p.vpp = at(p.vpp);
+        for (int& v : p.vcc) v = at(v);
+        for (int& g : p.gnd) g = at(g);
+        return p;
+    };
+    static const FlashPinout withPgm = build(Dip40EpromPinout(true));
+    static const FlashPinout cePgm = build(Dip40EpromPinout(false));
     return pgm ? withPgm : cePgm;
 }
 

@@ -37,6 +37,9 @@ const FlashPinout& Tsop48x16Pinout();
 const FlashPinout& Dip32FlashPinout();
 // The 40-pin DIP of the word-wide EPROMs (PGM# on 39, or A17 on the CE#/PGM# parts).
 const FlashPinout& Dip40EpromPinout(bool pgm);
+// The 44-pin PLCC of the same EPROMs: the DIP's pins in order with no-connect
+// pins at 1, 12, 23 and 34 (DIP pin d on PLCC pin d + 1 + (d - 1) / 10).
+const FlashPinout& Plcc44EpromPinout(bool pgm);
 // The 44-pin SOP of the 16 Mbit x8/x16 page flash (BYTE#, DQ15/A-1).
 const FlashPinout& Sop44PageFlashPinout();
 // The 40-pin TSOP of the Intel x8 boot block flash (the board's wiring: VPP on 1).

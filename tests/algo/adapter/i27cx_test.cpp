@@ -5,6 +5,7 @@
 #include "algo/memory/i27cx.h"
 #include "sim/chips/eprom16.h"
 #include "engine/stream.h"
+#include "support/param_names.h"
 #include "support/sim_bench.h"
 
 namespace quilla::test {
@@ -43,6 +44,42 @@ TEST(I27cx, BatchBlankChecksWritesAndVerifiesTheWholeChip) {
     EXPECT_TRUE(b.ChipBlank(0x1000, k4096Size - 0x1000));
     EXPECT_TRUE(b.sim->Violations().empty());
 }
+
+// Rows 4 and 5: the same parts in the 44-pin PLCC, on the boards of the designs
+// "at27c2048p44" and "at27c4096p44" (VCC on 42, VPP on 48; row 5 grounds on
+// socket 12): the batch programs and verifies them.
+struct PlccCase {
+    const char* part;
+    const char* params;
+    const char* tag;
+    int size;
+};
+class I27cxPlcc : public ::testing::TestWithParam<PlccCase> {};
+
+TEST_P(I27cxPlcc, TheBatchProgramsThePartOnItsRowsBoard) {
+    const PlccCase c = GetParam();
+    SimBench b(c.part);
+    b.RandomImage(0x1000, 82);
+    std::fill(b.Image() + 0x1000, b.Image() + c.size, 0xFF);
+    AlgoForm& f = b.Open(c.params);
+    EXPECT_EQ(b.sim->LoadedTag(), c.tag);
+    f.Enter("Edit3", "fff");
+    f.Click("Button1");
+    EXPECT_EQ(f.Text("Message"), "End OK..");
+    EXPECT_EQ(b.wb->Counter, "1");
+    EXPECT_TRUE(b.ChipMatchesImage(0, 0x1000));
+    EXPECT_TRUE(b.ChipBlank(0x1000, c.size - 0x1000));
+    EXPECT_TRUE(b.sim->Violations().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, I27cxPlcc,
+                         ::testing::Values(PlccCase{"AM27C1024*P44", "I27CX 4 mem=2 dly=1 vcc=6250", "at27c2048p44",
+                                                    0x20000},
+                                           PlccCase{"AM27C2048*P44", "I27CX 4 mem=3 dly=1 vcc=6250", "at27c2048p44",
+                                                    0x40000},
+                                           PlccCase{"AM27C4096*P44", "I27CX 5 mem=4 dly=1 vcc=6250", "at27c4096p44",
+                                                    k4096Size}),
+                         CaseName([](const PlccCase& c) { return std::string(c.part); }));
 
 TEST(I27cx, TheMultiplierQueuesThatManyPulseWaits) {
     struct Case {

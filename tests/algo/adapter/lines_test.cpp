@@ -3,6 +3,7 @@
 // verifies the first 2 KiB of a blank chip of that part, without a protocol
 // violation.
 
+#include "support/param_names.h"
 #include "support/device_lines.h"
 #include "support/sim_bench.h"
 
@@ -35,7 +36,7 @@ TEST_P(AdapterLine, BlankChecksWritesAndVerifies2KiB) {
 INSTANTIATE_TEST_SUITE_P(Device520, AdapterLine,
                          ::testing::ValuesIn(DeviceLines("device520.lst",
                                                          {"P29F640", "F640", "I27CX", "MX29X161X", "HN29AND"})),
-                         [](const ::testing::TestParamInfo<Line>& i) { return i.param.part; });
+                         [](const ::testing::TestParamInfo<Line>& i) { return NamePart(i.param.part); });
 
 }  // namespace
 }  // namespace quilla::test
