@@ -1,6 +1,6 @@
 // Simulated write times of the PIC serial forms: the PIC16FEE form on a
 // PIC16F877 (8K words at dly=1), the PIC1687XA form on a PIC16F877A (the same) and the P16C84 form on a PIC16F84A (1K words,
-// "Mid.(10mS)"), beside the waits the form itself queues (its floor by
+// "Mid.(10mS)"), the P17C4X form on a PIC17C44 (8K words), beside the waits the form itself queues (its floor by
 // construction) and the programming sheet's per-word figure. The
 // times are the simulated programmer's virtual clock: commands, the design's
 // serial shifting, waits and full-speed USB transfers.
@@ -14,6 +14,7 @@
 #include "algo/pic/p16c6x.h"
 #include "algo/pic/p16f87xa.h"
 #include "algo/pic/p16fee.h"
+#include "algo/pic/p17c4x.h"
 #include "bench/bench_support.h"
 
 using namespace quilla;
@@ -96,6 +97,9 @@ int main() {
     Run<TP16c6x>("PIC16C74 4K words, P16C61 \"快\"", "PIC16C74", "P16C61", 5, "P16C61 5", 4096, 4096 * 0.0001);
     Run<TP16c8x>("PIC16F84A 1K words, P16C84 10 ms", "PIC16F84A", "P16C84", 6, "P16C84 6", 1024, 1024 * 0.004);
     Run<TMdt20xx>("MDT2020 2K words, MDT2000 Speed 4mS", "MDT2020", "MDT2000", 4, "MDT2000 4", 2048, 0.0);
+    // The PIC17C4x form: one wait 26 (1 ms) per word is its floor (8.19 s); the datasheet's 100 us pulses 0.8 s.
+    Run<TP17c4x>("PIC17C44 8K words, P17C4X", "PIC17C44", "P17C4X", 1, "P17C4X 1 fla=8192 pkg=40 pm=2", 8192,
+                 8192 * 0.0001);
     RunHoltek();
     std::printf("\nThe form's floor is its own queued waits: 1 ms per word at dly=1 (8.19 s) on the PIC16F877,\n"
                 "10 ms per word (10.24 s) on the PIC16F84A. Datasheet: 4 ms program-only cycle per word\n"
@@ -106,6 +110,8 @@ int main() {
                 "programming sheet's 100 us pulses (0.41 s): the write is bound by the transfers.\n"
                 "MDT2020: no published programming figure; the floor is the form's strobes, 2K words x 2\n"
                 "halves x 4 ms = 16.4 s (the model's own minimum is 2 ms per half).\n"
+                "PIC17C44: one wait 26 (1 ms) per word is the form's floor (8.19 s) against the datasheet's\n"
+                "100 us pulses (0.82 s); the model programs after 100 us.\n"
                 "HT48R10A-1: one transfer per word (1,024 words, at least 1.02 s of USB frames) plus the\n"
                 "two 250 ms power-up settles; no published programming figure.\n");
     return 0;

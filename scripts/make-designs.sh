@@ -43,6 +43,7 @@ DESIGNS=(
   em78p156 em78p447 em78p153 em78p458
   mdt2000
   pic16c54dip18 pic16c57dip28
+  pic17dip40
   cr80px00
   HoltekStd Holtek2
   at25spi

@@ -16,6 +16,7 @@
 #include "sim/chips/em78.h"
 #include "sim/chips/mdt.h"
 #include "sim/chips/pic16c5x.h"
+#include "sim/chips/pic17.h"
 #include "sim/chips/cr80.h"
 #include "sim/chips/holtek.h"
 #include "sim/chips/lpc9xx.h"
@@ -57,6 +58,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterEm78(registry);
     RegisterMdt(registry);
     RegisterPic16c5x(registry);
+    RegisterPic17(registry);
     RegisterCr80(registry);
     RegisterHoltek(registry);
     RegisterFwhFlash(registry);

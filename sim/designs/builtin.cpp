@@ -19,6 +19,7 @@
 #include "sim/designs/mcs51.h"
 #include "sim/designs/mdt2000.h"
 #include "sim/designs/pic16c5x.h"
+#include "sim/designs/pic17.h"
 #include "sim/designs/vex300.h"
 #include "sim/designs/vex310fw.h"
 #include "sim/designs/x28c.h"
@@ -61,6 +62,7 @@ void RegisterBuiltinDesigns(DesignRegistry& registry) {
     registry.Add<Mdt2000Design>();
     registry.Add<Pic16c54Dip18Design>();
     registry.Add<Pic16c57Dip28Design>();
+    registry.Add<Pic17Dip40Design>();
     registry.Add<Cr80px00Design>();
     registry.Add<HoltekStdDesign>();
     registry.Add<Holtek2Design>();

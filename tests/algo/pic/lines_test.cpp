@@ -6,6 +6,7 @@
 #include "app/programdir.h"
 #include "sim/chips/pic12.h"
 #include "sim/chips/pic16c5x.h"
+#include "sim/chips/pic17.h"
 #include "sim/chips/pic14.h"
 #include "support/sim_bench.h"
 
@@ -42,6 +43,15 @@ TEST_P(EveryPicLine, ReachesItsChip) {
         EXPECT_EQ(f.Text("Msg"), "OK");
         f.Click("RdConfig");
         EXPECT_EQ(f.Text("Msg"), "Config=0fff,ID=ffff");
+        EXPECT_TRUE(b.prompts.shown.empty()) << b.prompts.Last();
+        return;
+    }
+    // The PIC17C4x: blank, the configuration byte erased.
+    if (sim::FindPic17Part(l.part)) {
+        f.Click("Blank");
+        EXPECT_EQ(f.Text("Msg"), "OK");
+        f.Click("RdConfig");
+        EXPECT_EQ(f.Text("Msg"), "Config:ff");
         EXPECT_TRUE(b.prompts.shown.empty()) << b.prompts.Last();
         return;
     }

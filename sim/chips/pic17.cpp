@@ -1,0 +1,171 @@
+#include "sim/chips/pic17.h"
+
+namespace quilla::sim {
+
+const std::vector<Pic17Part>& Pic17Parts() {
+    static const std::vector<Pic17Part> parts{{"PIC17C42", 2048}, {"PIC17C43", 4096}, {"PIC17C44", 8192}};
+    return parts;
+}
+
+const Pic17Part* FindPic17Part(std::string_view name) {
+    for (const auto& p : Pic17Parts())
+        if (name == p.name) return &p;
+    return nullptr;
+}
+
+Placement Pic17Chip::Dip40() {
+    std::vector<int> pins(40);
+    for (int n = 1; n <= 40; ++n) pins[static_cast<std::size_t>(n - 1)] = n <= 20 ? n + 20 : n - 20;
+    return Placement::Custom("DIP40 turned", pins);
+}
+
+Pic17Chip::Pic17Chip(const Pic17Part& part) : part_(part), image_(static_cast<std::size_t>(2 * part.words), 0xFF) {}
+
+AbsoluteMaximum Pic17Chip::Ratings() const {
+    AbsoluteMaximum r;
+    r.anyPin = 75;
+    r.pins = {{Mclr, 140}};
+    return r;
+}
+
+std::uint16_t Pic17Chip::Word(int address) const {
+    if (address < 0 || address >= part_.words) return Erased;
+    const auto i = static_cast<std::size_t>(2 * address);
+    return static_cast<std::uint16_t>(image_[i] | (image_[i + 1] << 8));
+}
+
+void Pic17Chip::SetWord(int address, std::uint16_t w) {
+    if (address < 0 || address >= part_.words) return;
+    const auto i = static_cast<std::size_t>(2 * address);
+    image_[i] = static_cast<std::uint8_t>(w & 0xFF);
+    image_[i + 1] = static_cast<std::uint8_t>(w >> 8);
+}
+
+std::uint16_t Pic17Chip::Location(int address) const {
+    if (address >= 0 && address < part_.words) return Word(address);
+    if (address >= ConfigFirst && address < ConfigFirst + 8) return static_cast<std::uint16_t>(0xFF00 | (config_ & 0xFF));
+    if (address >= ConfigFirst + 8 && address < ConfigFirst + 16) return static_cast<std::uint16_t>(0xFF00 | (config_ >> 8));
+    return Erased;
+}
+
+void Pic17Chip::DriveWord(ChipPins& pins) {
+    const int a = Address();
+    pins.DriveBus(Data, Location(a));
+    driving_ = true;
+    drivenAddress_ = a;
+}
+
+void Pic17Chip::ReleaseWord(ChipPins& pins) {
+    if (!driving_) return;
+    pins.ReleaseBus(Data);
+    driving_ = false;
+}
+
+void Pic17Chip::OnRemoved() {
+    active_ = false;
+    armed_ = false;
+    driving_ = false;
+}
+
+void Pic17Chip::Leave(ChipPins& pins) {
+    ReleaseWord(pins);
+    active_ = false;
+    progSum_ = 0;
+    done_ = false;
+}
+
+void Pic17Chip::OnPinsChanged(ChipPins& pins) {
+    const Tenths vdd = pins.SupplyVoltage(Vdd);
+    const Tenths vpp = pins.SupplyVoltage(Mclr);
+    const bool grounded = pins.Grounded(Vss) || pins.Grounded(Vss2);
+    const bool powered = grounded && vdd >= VddMin && vdd <= VddMax;
+    const bool inWindow = vpp >= VppMin && vpp <= VppMax;
+    const bool clk = pins.High(Clk), pulse = pins.High(Pulse), dir = pins.High(Dir), test = pins.High(Test);
+    auto remember = [&] { clk_ = clk, pulse_ = pulse, dir_ = dir; };
+
+    if (!powered || !inWindow || (active_ && !test)) {
+        if (active_) Leave(pins);
+        if (vpp == 0) armed_ = true;
+        if (inWindow) armed_ = false;
+        remember();
+        return;
+    }
+    if (!active_) {
+        const auto dh = static_cast<std::uint8_t>((pins.ReadBus(Data) >> 8) & 0xFF);
+        if (armed_ && test && dir && !pulse && !clk && dh == EntryCode) {
+            active_ = true;
+            addressed_ = false;
+            clocks_ = 0;
+            base_ = 0;
+            progSum_ = 0;
+            done_ = false;
+            pulseAddress_ = -1;
+        }
+        armed_ = false;
+        if (!active_) {
+            remember();
+            return;
+        }
+    }
+    if (clk && !clk_) {
+        if (!addressed_) {
+            base_ = static_cast<int>(pins.ReadBus(Data) & 0xFFFF);
+            addressed_ = true;
+            clocks_ = 0;
+        } else {
+            ++clocks_;
+        }
+    }
+    if (pulse && !pulse_ && dir && addressed_) {
+        const auto d = static_cast<std::uint16_t>(pins.ReadBus(Data) & 0xFFFF);
+        if (d != pulseData_ || Address() != pulseAddress_) {
+            pulseData_ = d;
+            pulseAddress_ = Address();
+            progSum_ = 0;
+            done_ = false;
+        }
+    }
+    if (!dir && addressed_ && clocks_ >= 1) {
+        if (!driving_ || drivenAddress_ != Address()) DriveWord(pins);
+    } else {
+        ReleaseWord(pins);
+    }
+    remember();
+}
+
+void Pic17Chip::OnElapsed(ChipPins& pins, Nanos dt) {
+    if (!active_ || !pulse_ || !dir_ || done_ || pulseAddress_ != Address()) return;
+    const Tenths vdd = pins.SupplyVoltage(Vdd);
+    const Tenths vpp = pins.SupplyVoltage(Mclr);
+    if (vpp < VppMin || vpp > VppMax || vdd < VddMin || vdd > VddMax) return;
+    progSum_ += dt;
+    if (static_cast<double>(progSum_) < static_cast<double>(MinProgram) * SlowFactor()) return;
+    done_ = true;
+    ++programmed_;
+    const int a = pulseAddress_;
+    if (a >= 0 && a < part_.words) {
+        SetWord(a, static_cast<std::uint16_t>(Word(a) & pulseData_));
+    } else if (a >= ConfigFirst && a < ConfigFirst + 16) {
+        config_ = static_cast<std::uint16_t>(config_ & ~(1u << (a - ConfigFirst)));
+        configPulses_.push_back(a);
+    }
+}
+
+namespace {
+
+SeatedPart MakePic17(std::string_view name) {
+    const Pic17Part* p = FindPic17Part(name);
+    if (!p) return {};
+    return {std::make_unique<Pic17Chip>(*p), Pic17Chip::Dip40()};
+}
+
+}  // namespace
+
+void RegisterPic17(ChipRegistry& registry) {
+    for (const auto& p : Pic17Parts()) {
+        const std::string name = p.name;
+        registry.Add(name, [name] { return MakePic17(name); });
+    }
+}
+
+}  // namespace quilla::sim
