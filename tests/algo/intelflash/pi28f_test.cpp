@@ -132,13 +132,36 @@ TEST(Pi28fxxx, NoVppNoChange) {
     EXPECT_TRUE(std::equal(before.begin(), before.end(), b.Chip().begin()));
 }
 
-TEST(Pi28fxxx, EmptySocketDoesNotErase) {
-    SimBench b("28F010");
+struct EmptyCase {
+    const char* name;
+    const char* part;
+    const char* params;
+    const char* button;
+    const char* success;
+};
+
+class EmptySocket : public ::testing::TestWithParam<EmptyCase> {};
+
+// An empty socket reads 0xFF everywhere: no operation may pass on it.
+TEST_P(EmptySocket, NeverPasses) {
+    const EmptyCase c = GetParam();
+    SimBench b(c.part);
     b.sim->SetChipPresent(false);
-    AlgoForm& f = b.Open("PI28F 4");
-    f.Click("Erase");
-    EXPECT_NE(f.Text("Message"), "OK");
+    AlgoForm& f = b.Open(c.params);
+    f.Enter("Edit3", "3ff");
+    f.Click(c.button);
+    EXPECT_NE(f.Text("Message"), c.success);
+    EXPECT_EQ(b.wb->Counter, "0");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, EmptySocket,
+    ::testing::Values(EmptyCase{"Pi28fErase", "28F010", "PI28F 4", "Erase", "OK"},
+                      EmptyCase{"Pi28fBlank", "28F010", "PI28F 4", "Blank", "Blank."},
+                      EmptyCase{"Pi28fBatch", "28F010", "PI28F 4", "Button1", "End OK.."},
+                      EmptyCase{"Pi28f001Blank", "28F001BX-T", "PI28F001 1", "Blank", "Blank."},
+                      EmptyCase{"Sst28Blank", "SST28SF040A", "SST28VF040 6", "Blank", "Blank."}),
+    CaseName([](const EmptyCase& c) { return std::string(c.name); }));
 
 // ---- TPi28f001x --------------------------------------------------------------------------------
 
@@ -171,6 +194,18 @@ TEST(Pi28f001x, BootBlockStaysWithoutTwelveVoltsOnOe) {
     EXPECT_EQ(b.tap->Count(proto::OpCaptureData), 21u);
     EXPECT_EQ(b.Chip()[0], 0x00);
     EXPECT_EQ(b.wb->ErrorFlag(), 1);
+}
+
+TEST(Pi28f001x, AFailedBlockEraseEndsTheBatch) {
+    SimBench b("28F001BX-B");
+    FillChip(b, 0x00);
+    b.RandomImage(0x400, 13);
+    AlgoForm& f = b.Open("PI28F001 1");
+    f.Enter("Edit3", "3ff");
+    f.Click("Button1");
+    EXPECT_EQ(f.Text("Message"), "000000:Erase error=a0");
+    EXPECT_EQ(b.wb->Counter, "0");
+    EXPECT_EQ(b.Chip()[0x4000], 0x00);  // no block after the failed one was erased
 }
 
 TEST(Pi28f001x, WriteKeepsTheOffsetsAsEntered) {
