@@ -115,16 +115,6 @@ std::uint8_t TAt90s8515x::FuseFromBoxes() const {
     return b;
 }
 
-std::uint8_t TAt90s8515x::LockFromMode(std::uint8_t none) const {
-    switch (ItemIndex("RadioGroup1")) {
-        case 0: return 0x00;  // LB1 and LB2 programmed
-        case 1: return 0x04;  // LB1 programmed
-        case 2: return 0x02;  // LB2 programmed
-        case 3: return 0x06;  // neither
-        default: return none;
-    }
-}
-
 // ---- entry ------------------------------------------------------------------------------------
 
 bool TAt90s8515x::ChipPresent() {
@@ -196,8 +186,8 @@ bool TAt90s8515x::ReadFuseLock(std::uint8_t& b) {
     return true;
 }
 
-void TAt90s8515x::WriteLockBits(std::uint8_t none) {
-    const std::uint8_t lock = LockFromMode(none);
+void TAt90s8515x::WriteLockBits() {
+    const std::uint8_t lock = LockFromMode();
     if (!EnterProgramming()) return;
     LineHigh(OE);
     LineLow(BS1);
@@ -349,7 +339,7 @@ void TAt90s8515x::ReadFuseClick() {
 void TAt90s8515x::SecrityClick() {
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
-    WriteLockBits(0);
+    WriteLockBits();
     Success("OK");
     Ep3.VccPin(0);
 }

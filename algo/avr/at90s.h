@@ -34,8 +34,6 @@ public:
 
     // The fuse byte the boxes stand for (a ticked box is a programmed bit 0).
     std::uint8_t FuseFromBoxes() const;
-    // The lock byte of the LockMode item (`none` when no item is chosen).
-    std::uint8_t LockFromMode(std::uint8_t none) const;
 
     int EnterProgramming() override;
 
@@ -67,7 +65,7 @@ protected:
     // The fuse byte (and the lock state) read in programming mode; false when
     // the entry refused (nothing read, nothing changed).
     virtual bool ReadFuseLock(std::uint8_t& b);
-    void WriteLockBits(std::uint8_t none);
+    void WriteLockBits();
     virtual bool ReadIdChecksCurrent() const { return true; }
     // Setup pieces: the package (design, pins) and the status text.
     virtual void SetupPackage(AvrRow& r);

@@ -14,42 +14,19 @@ using namespace proto;
 
 // ---- the frame -----------------------------------------------------------------------------------
 
+namespace {
+
+AvrRow PinRow(const char* name, int vpp, int vcc, int gnd, std::int32_t flashLast, std::int32_t eepromLast,
+              std::array<int, 8> map) {
+    AvrRow r{name, vpp, vcc, gnd, flashLast, eepromLast};
+    r.PinMap = map;
+    return r;
+}
+
+}  // namespace
+
 AvrPinDrivenForm::AvrPinDrivenForm(Workbench& w, std::string caption, Variant v)
-    : AlgoForm(w, std::move(caption)), v_(v) {}
-
-int AvrPinDrivenForm::VariantCount() const {
-    int n = 0;
-    for (int i = 0; i < static_cast<int>(Rows.size()); ++i)
-        if (Rows[static_cast<std::size_t>(i)].Filled()) n = i + 1;
-    return n;
-}
-
-const AvrPinRow* AvrPinDrivenForm::SelectedRow() const {
-    const int v = wb.sel.VariantIndex;
-    if (v < 1 || v >= static_cast<int>(Rows.size())) return nullptr;
-    const AvrPinRow& r = Rows[static_cast<std::size_t>(v)];
-    return r.Filled() ? &r : nullptr;
-}
-
-std::string AvrPinDrivenForm::DeviceLineError() const {
-    if (SelectedRow()) return {};
-    return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
-           (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) +
-           " is not in the device table";
-}
-
-const AvrPinRow& AvrPinDrivenForm::Row() {
-    if (const AvrPinRow* r = SelectedRow()) return *r;
-    Refuse(DeviceLineError());
-}
-
-bool AvrPinDrivenForm::CheckDeviceLine() {
-    const std::string err = DeviceLineError();
-    if (err.empty()) return true;
-    Status(err);
-    wb.prompts.ShowMsg(err);
-    return false;
-}
+    : AvrForm(w, std::move(caption)), v_(v) {}
 
 void AvrPinDrivenForm::DeclareWindow(const char* writeCaption, const char* fuseGroup,
                                      const std::vector<std::string>& lockItems) {
@@ -83,50 +60,8 @@ void AvrPinDrivenForm::DeclareWindow(const char* writeCaption, const char* fuseG
     AddButton("CancelBtn", "Exit ", [this] { Close(); });
 }
 
-void AvrPinDrivenForm::PlaceEeprom(const AvrPinRow& r) {
-    EepromOffset = r.FlashLast + 1;
-    if (wb.FileWin) wb.FileWin->EndAddr = EepromOffset + r.EepromLast;
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "Buffer %xh = Data(EEPROM)0000h.", static_cast<unsigned>(EepromOffset));
-    PutCaption("Note", buf);
-}
-
-void AvrPinDrivenForm::ShowAddress(const std::string& edit, std::int32_t value) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04x", static_cast<unsigned>(value < 0 ? 0 : value));
-    Put(edit, buf);
-}
-
-void AvrPinDrivenForm::ShowProgress(std::int32_t value) {
-    const AvrPinRow* r = SelectedRow();
-    SetProgress("RdBar", 0, r ? r->FlashLast : 0, value);
-    ShowAddress("Edit6", value);
-}
-
-bool AvrPinDrivenForm::RequireFileWindow() {
-    if (wb.FileWin) return true;
-    wb.prompts.ShowMsg("Must open a file to write...");
-    StepFailed();
-    return false;
-}
-
-std::uint8_t AvrPinDrivenForm::LockFromMode(std::uint8_t none) const {
-    switch (ItemIndex("RadioGroup1")) {
-        case 0: return 0x00;
-        case 1: return 0x04;
-        case 2: return 0x02;
-        case 3: return 0x06;
-        default: return static_cast<std::uint8_t>(none << 1);
-    }
-}
-
 std::uint8_t AvrPinDrivenForm::FuseFromBoxes() const {
     return static_cast<std::uint8_t>((Ticked("CheckBox1") ? 0 : 0x01) | (Ticked("CheckBox2") ? 0 : 0x20));
-}
-
-void AvrPinDrivenForm::SuppliesOff() {
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
 }
 
 // ---- the pin-driven layer --------------------------------------------------------------------------
@@ -187,7 +122,7 @@ void AvrPinDrivenForm::ReadFlashWord(std::int32_t a) {
 }
 
 void AvrPinDrivenForm::ReadEepromByte(std::int32_t a) {
-    const AvrPinRow& r = Row();
+    const AvrRow& r = Row();
     DrivePort();
     Set(kOe, true);
     Set(kBs1, false);
@@ -225,7 +160,7 @@ void AvrPinDrivenForm::WriteFlashWord(std::int32_t a, std::uint16_t word) {
 }
 
 void AvrPinDrivenForm::WriteEepromByte(std::int32_t a, std::uint8_t b) {
-    const AvrPinRow& r = Row();
+    const AvrRow& r = Row();
     DrivePort();
     Set(kOe, true);
     Set(kBs1, false);
@@ -261,8 +196,8 @@ bool AvrPinDrivenForm::ReadFuseLock(std::uint8_t& b) {
     return true;
 }
 
-void AvrPinDrivenForm::WriteLockBits(std::uint8_t none) {
-    const std::uint8_t lock = LockFromMode(none);
+void AvrPinDrivenForm::WriteLockBits() {
+    const std::uint8_t lock = LockFromMode();
     Set(kOe, true);
     Set(kBs1, false);
     LoadCommand(hvcmd::WriteLock);
@@ -273,7 +208,7 @@ void AvrPinDrivenForm::WriteLockBits(std::uint8_t none) {
 }
 
 bool AvrPinDrivenForm::EraseCore() {
-    const AvrPinRow& r = Row();
+    const AvrRow& r = Row();
     if (!EnterProgramming()) return false;
     Ep3.VppPin(r.VppPin);
     if (!Ep3.CheckCurrent()) return false;
@@ -287,84 +222,71 @@ bool AvrPinDrivenForm::EraseCore() {
     return true;
 }
 
-bool AvrPinDrivenForm::ReadFlashBlocks(int blockBytes,
-                                       const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock) {
-    const AvrPinRow& r = Row();
-    for (std::int32_t s = 0; s < r.FlashLast; s += blockBytes) {
-        ShowProgress(s);
-        for (int j = 0; j < blockBytes; j += 2) ReadFlashWord(s + j);
-        Ep3.UsbReadReply();
-        if (!onBlock(s, Ep3.UsbReplyBuf.data())) return false;
-    }
-    return true;
-}
-
-bool AvrPinDrivenForm::VerifyFlashBlocks() {
-    return ReadFlashBlocks(32, [this](std::int32_t s, const std::uint8_t* reply) {
-        for (int i = 0; i < 32; ++i)
-            if (reply[i] != *Image(s + i)) {
-                Status("Failed..! ");
-                wb.ErrorFlag() = 1;
-                ShowProgress(s);
-                SuppliesOff();
-                return false;
-            }
-        return true;
-    });
-}
-
-void AvrPinDrivenForm::WriteFlash() {
-    const AvrPinRow& r = Row();
-    for (std::int32_t a = 0; a <= r.FlashLast; a += 2) {
-        WriteFlashWord(a, static_cast<std::uint16_t>(*Image(a) | (*Image(a + 1) << 8)));
-        if ((a & 0xFF) == 0) {
-            ShowProgress(a);
-            Ep3.UsbFlush();
-        }
-    }
-    Ep3.UsbFlush();
-    ShowProgress(r.FlashLast);
-}
-
 void AvrPinDrivenForm::RdDataClick() {
-    const AvrPinRow& r = Row();
+    const AvrRow& r = Row();
     Status("Reading....");
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
     SamplePort();
-    Ep3.UsbFlush();
-    for (std::int32_t s = 0; s < r.EepromLast; s += 64) {
-        ShowProgress(s);
-        for (int i = 0; i < 64; ++i) ReadEepromByte(s + i);
-        Ep3.UsbReadReply();
-        std::copy(Ep3.UsbReplyBuf.begin(), Ep3.UsbReplyBuf.begin() + 64, Image(EepromOffset + s));
-    }
+    ReadEepromIntoImage();
     ShowProgress(r.EepromLast);
-    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
-    SuppliesOff();
-    Success("OK");
-    if (wb.FileWin) wb.FileWin->ViewStart = EepromOffset;
-    wb.Display();
-    AlgoForm::Show();
+    EndEepromRead();
 }
 
 void AvrPinDrivenForm::WrDataClick() {
-    const AvrPinRow& r = Row();
+    Row();
     if (!RequireFileWindow()) return;
     Status("Writing ...");
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
-    for (std::int32_t i = 0; i <= r.EepromLast; ++i) {
-        WriteEepromByte(i, *Image(EepromOffset + i));
-        if ((i & 0xFF) == 0) {
-            ShowProgress(i);
-            Ep3.UsbFlush();
-        }
-    }
-    Ep3.UsbFlush();
-    ShowProgress(r.EepromLast);
-    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
+    WriteEepromBytes(256);
     Success("OK");
+    SuppliesOff();
+}
+
+void AvrPinDrivenForm::WriteFuseFromBoxes() {
+    const std::uint8_t fuse = FuseFromBoxes();
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Set(kOe, true);
+    Set(kBs1, false);
+    LoadCommand(hvcmd::WriteFuse);
+    LoadData(fuse);
+    WrPulse();
+    WaitReady();
+    SuppliesOff();
+}
+
+void AvrPinDrivenForm::ReadFuseClick() {
+    // A refused entry reads nothing: no value is shown and no box changes.
+    std::uint8_t b = 0;
+    if (!ReadFuseLock(b)) return;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "Config=%02x", b);
+    Status(buf);
+}
+
+void AvrPinDrivenForm::VerifyPass(const char* okText) {
+    const AvrRow& r = Row();
+    Status("Verify.");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    SamplePort();
+    Ep3.UsbFlush();
+    if (!VerifyFlashBlocks(32)) return;
+    wb.ErrorFlag() = 0;
+    Success(okText);
+    ShowProgress(r.FlashLast);
+    SuppliesOff();
+}
+
+void AvrPinDrivenForm::WritePass(const char* status) {
+    if (!RequireFileWindow()) return;
+    Status(status);
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    WriteFlashWords(256);
+    Success("End.");
     SuppliesOff();
 }
 
@@ -383,19 +305,19 @@ TAT90sx::TAT90sx(Workbench& w) : AvrPinDrivenForm(w, "AT90s ", Variant{false}) {
 }
 
 void TAT90sx::FillRows() {
-    Rows.assign(5, AvrPinRow{});
-    Rows[0] = {"Exit", 0, 0, 0, 0, 0, {}};
-    Rows[1] = {"1: AT90S1200", 11, 30, kGround, 0x03FF, 0x3F, {11, 13, 16, 17, 18, 19, 21, 15}};
-    Rows[2] = {"2: AT90S2312", 11, 30, kGround, 0x07FF, 0x7F, {11, 13, 16, 17, 18, 19, 21, 15}};
-    Rows[3] = {"2: AT90S4414", 9, 40, kGround, 0x0FFF, 0xFF, {9, 11, 12, 13, 14, 15, 16, 19}};
-    Rows[4] = {"2: AT90S8515", 9, 40, kGround, 0x1FFF, 0x1FF, {9, 11, 12, 13, 14, 15, 16, 19}};
+    Rows.assign(5, AvrRow{});
+    Rows[0].Name = "Exit";
+    Rows[1] = PinRow("1: AT90S1200", 11, 30, kGround, 0x03FF, 0x3F, {11, 13, 16, 17, 18, 19, 21, 15});
+    Rows[2] = PinRow("2: AT90S2312", 11, 30, kGround, 0x07FF, 0x7F, {11, 13, 16, 17, 18, 19, 21, 15});
+    Rows[3] = PinRow("2: AT90S4414", 9, 40, kGround, 0x0FFF, 0xFF, {9, 11, 12, 13, 14, 15, 16, 19});
+    Rows[4] = PinRow("2: AT90S8515", 9, 40, kGround, 0x1FFF, 0x1FF, {9, 11, 12, 13, 14, 15, 16, 19});
 }
 
 void TAT90sx::SetupForDevice() {
     FillRows();
     if (!CheckDeviceLine()) return;
     Ep3.ResetPins();
-    const AvrPinRow& r = Row();
+    const AvrRow& r = Row();
     Ep3.LoadBitFile("vex300.bit");
     wb.FileNew();
     PlaceEeprom(r);
@@ -407,7 +329,7 @@ void TAT90sx::SetupForDevice() {
 }
 
 int TAT90sx::EnterProgramming() {
-    const AvrPinRow& r = Row();
+    const AvrRow& r = Row();
     if (Ep3.CheckPinContact(kGround, 0, kMaskLo, 0, 0) == 0) return 0;
     UsePinMap(r);
     Ep3.SetAllPins(255);
@@ -431,17 +353,12 @@ int TAT90sx::EnterProgramming() {
 }
 
 void TAT90sx::ReadRom() {
-    const AvrPinRow& r = Row();
+    Row();
     Status("Reading..");
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
     SamplePort();
-    Ep3.UsbFlush();
-    ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
-        std::copy(reply, reply + 64, Image(s));
-        return true;
-    });
-    ShowProgress(r.FlashLast);
+    ReadFlashIntoImage();
     SuppliesOff();
     Success("OK");
     wb.Display();
@@ -457,81 +374,32 @@ void TAT90sx::EraseClick() {
 }
 
 void TAT90sx::BlankClick() {
-    const AvrPinRow& r = Row();
+    const AvrRow& r = Row();
     Status("Blank CHK");
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
     SamplePort();
     Ep3.UsbFlush();
-    const bool blank = ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
-        for (int i = 0; i < 64; ++i)
-            if (reply[i] != 0xFF) {
-                Status("No empty.");
-                wb.ErrorFlag() = 1;
-                ShowProgress(s);
-                SuppliesOff();
-                return false;
-            }
-        return true;
-    });
-    if (!blank) return;
+    if (!BlankFlashBlocks(64)) return;
     wb.ErrorFlag() = 0;
     Success("Blank");
     Ep3.VppPin(0);  // VCC stays connected
     ShowProgress(r.FlashLast);
 }
 
-void TAT90sx::VerifyClick() {
-    const AvrPinRow& r = Row();
-    Status("Verify.");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    SamplePort();
-    Ep3.UsbFlush();
-    if (!VerifyFlashBlocks()) return;
-    wb.ErrorFlag() = 0;
-    Success("OK!!!");
-    ShowProgress(r.FlashLast);
-    SuppliesOff();
-}
+void TAT90sx::VerifyClick() { VerifyPass("OK!!!"); }
 
-void TAT90sx::WriteClick() {
-    if (!RequireFileWindow()) return;
-    Status("Write");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    WriteFlash();
-    Success("End.");
-    SuppliesOff();
-}
+void TAT90sx::WriteClick() { WritePass("Write"); }
 
 void TAT90sx::WtFuseClick() {
     Status("Wrt.Fuse.");
-    const std::uint8_t fuse = FuseFromBoxes();
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::WriteFuse);
-    LoadData(fuse);
-    WrPulse();
-    WaitReady();
-    SuppliesOff();
-}
-
-void TAT90sx::ReadFuseClick() {
-    // A refused entry reads nothing: no value is shown and no box changes.
-    std::uint8_t b = 0;
-    if (!ReadFuseLock(b)) return;
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "Config=%02x", b);
-    Status(buf);
+    WriteFuseFromBoxes();
 }
 
 void TAT90sx::SecrityClick() {
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
-    WriteLockBits(0);
+    WriteLockBits();
     Success("OK");
     Ep3.VccPin(0);
 }
@@ -562,19 +430,19 @@ TAt90s8515x_vex310::TAt90s8515x_vex310(Workbench& w) : AvrPinDrivenForm(w, "AT90
 }
 
 void TAt90s8515x_vex310::FillRows() {
-    Rows.assign(5, AvrPinRow{});
-    Rows[0] = {"Exit", 0, 0, 0, 0, 0, {}};
-    Rows[1] = {"1: AT90S4414", 9, 40, 20, 0x0FFF, 0xFF, {9, 11, 12, 13, 14, 15, 16, 19}};
-    Rows[2] = {"2: AT90S8515", 9, 40, 20, 0x1FFF, 0x1FF, {9, 11, 12, 13, 14, 15, 16, 19}};
-    Rows[3] = {"3: AT90S4434", 9, 30, 11, 0x0FFF, 0xFF, {9, 15, 16, 17, 18, 19, 20, 28}};
-    Rows[4] = {"4: AT90S8535", 9, 30, 11, 0x1FFF, 0x1FF, {9, 15, 16, 17, 18, 19, 20, 28}};
+    Rows.assign(5, AvrRow{});
+    Rows[0].Name = "Exit";
+    Rows[1] = PinRow("1: AT90S4414", 9, 40, 20, 0x0FFF, 0xFF, {9, 11, 12, 13, 14, 15, 16, 19});
+    Rows[2] = PinRow("2: AT90S8515", 9, 40, 20, 0x1FFF, 0x1FF, {9, 11, 12, 13, 14, 15, 16, 19});
+    Rows[3] = PinRow("3: AT90S4434", 9, 30, 11, 0x0FFF, 0xFF, {9, 15, 16, 17, 18, 19, 20, 28});
+    Rows[4] = PinRow("4: AT90S8535", 9, 30, 11, 0x1FFF, 0x1FF, {9, 15, 16, 17, 18, 19, 20, 28});
 }
 
 void TAt90s8515x_vex310::SetupForDevice() {
     FillRows();
     if (!CheckDeviceLine()) return;
     Ep3.ResetPins();
-    const AvrPinRow& r = Row();
+    const AvrRow& r = Row();
     Status(Ep3.Connected ? "OK " : "Comm Err.");
     wb.FileNew();
     PlaceEeprom(r);
@@ -588,7 +456,7 @@ void TAt90s8515x_vex310::SetupForDevice() {
 }
 
 int TAt90s8515x_vex310::EnterProgramming() {
-    const AvrPinRow& r = Row();
+    const AvrRow& r = Row();
     Ep3.GndPin(r.GndPin);
     Ep3.SetVcc(5500);
     Ep3.SetVpp(12000);
@@ -613,16 +481,11 @@ int TAt90s8515x_vex310::EnterProgramming() {
 }
 
 void TAt90s8515x_vex310::ReadRom() {
-    const AvrPinRow& r = Row();
+    Row();
     Status("Reading..");
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
-    Ep3.UsbFlush();
-    ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
-        std::copy(reply, reply + 64, Image(s));
-        return true;
-    });
-    ShowProgress(r.FlashLast);
+    ReadFlashIntoImage();
     std::uint8_t b = 0;
     ReadFuseLock(b);
     Ep3.VccPin(0);
@@ -640,7 +503,7 @@ void TAt90s8515x_vex310::EraseClick() {
 }
 
 void TAt90s8515x_vex310::BlankClick() {
-    const AvrPinRow& r = Row();
+    const AvrRow& r = Row();
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
     SamplePort();
@@ -663,56 +526,17 @@ void TAt90s8515x_vex310::BlankClick() {
     ShowProgress(r.FlashLast);
 }
 
-void TAt90s8515x_vex310::VerifyClick() {
-    const AvrPinRow& r = Row();
-    Status("Verify.");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    SamplePort();
-    Ep3.UsbFlush();
-    if (!VerifyFlashBlocks()) return;
-    wb.ErrorFlag() = 0;
-    Success("Data OK..");
-    ShowProgress(r.FlashLast);
-    SuppliesOff();
-}
+void TAt90s8515x_vex310::VerifyClick() { VerifyPass("Data OK.."); }
 
-void TAt90s8515x_vex310::WriteClick() {
-    if (!RequireFileWindow()) return;
-    Status("Writing..");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    WriteFlash();
-    Success("End.");
-    SuppliesOff();
-}
+void TAt90s8515x_vex310::WriteClick() { WritePass("Writing.."); }
 
-void TAt90s8515x_vex310::WtFuseClick() {
-    const std::uint8_t fuse = FuseFromBoxes();
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::WriteFuse);
-    LoadData(fuse);
-    WrPulse();
-    WaitReady();
-    SuppliesOff();
-}
-
-void TAt90s8515x_vex310::ReadFuseClick() {
-    std::uint8_t b = 0;
-    if (!ReadFuseLock(b)) return;
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "Config=%02x", b);
-    Status(buf);
-}
+void TAt90s8515x_vex310::WtFuseClick() { WriteFuseFromBoxes(); }
 
 void TAt90s8515x_vex310::SecrityClick() {
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
     if (!EnterProgramming()) return;
-    WriteLockBits(0);
+    WriteLockBits();
     Success("OK");
     Ep3.VccPin(0);
 }

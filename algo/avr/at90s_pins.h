@@ -12,28 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "algo/common/form.h"
+#include "algo/avr/avr_form.h"
 
 namespace quilla {
 
-struct AvrPinRow {
-    std::string Name;
-    int VppPin = 0, VccPin = 0, GndPin = 0;
-    std::int32_t FlashLast = 0, EepromLast = 0;
-    // RESET, RDY, OE, WR, BS1, XA0, XA1, XTAL1.
-    std::array<int, 8> Map{};
-    bool Filled() const { return FlashLast > 0; }
-};
-
-class AvrPinDrivenForm : public AlgoForm {
+class AvrPinDrivenForm : public AvrForm {
 public:
     enum Pin { kReset, kRdy, kOe, kWr, kBs1, kXa0, kXa1, kXtal1 };
-
-    std::vector<AvrPinRow> Rows;
-    std::int32_t EepromOffset = 0;
-    int VariantCount() const override;
-    std::string DeviceLineError() const override;
-    const AvrPinRow* SelectedRow() const;
 
     void OnClose() override { Ep3.PowerOff(); }
     virtual void ReadRom() = 0;
@@ -43,22 +28,17 @@ public:
     virtual void WriteClick() = 0;
     virtual void SecrityClick() = 0;
     virtual void WtFuseClick() = 0;
-    virtual void ReadFuseClick() = 0;
+    // The fuse and lock byte into the boxes and LockMode, "Config=%02x".
+    void ReadFuseClick();
     void RdDataClick();
     void WrDataClick();
     virtual void Button1Click() = 0;
-
-    // The lock byte of the LockMode item (bit 1 LB1, bit 2 LB2; 0 programmed).
-    std::uint8_t LockFromMode(std::uint8_t none) const;
 
 protected:
     struct Variant {
         bool vex310;  // latch 0 and opcode 0x01, port modes 0/1; else opcode 0x26/0x25, modes 15/9
     };
     AvrPinDrivenForm(Workbench& wb, std::string caption, Variant v);
-    virtual void FillRows() = 0;
-    const AvrPinRow& Row();
-    bool CheckDeviceLine();
 
     void DeclareWindow(const char* writeCaption, const char* fuseGroup, const std::vector<std::string>& lockItems);
 
@@ -73,31 +53,25 @@ protected:
     void ReadLatch();
     void WrPulse();
     void WaitReady();
-    void UsePinMap(const AvrPinRow& r) { current_ = r.Map; }
-    virtual int EnterProgramming() = 0;
-    void ReadFlashWord(std::int32_t a);
-    void ReadEepromByte(std::int32_t a);
-    void WriteFlashWord(std::int32_t a, std::uint16_t word);
-    void WriteEepromByte(std::int32_t a, std::uint8_t b);
+    void UsePinMap(const AvrRow& r) { current_ = r.PinMap; }
+    void ReadFlashWord(std::int32_t a) override;
+    void ReadEepromByte(std::int32_t a) override;
+    void WriteFlashWord(std::int32_t a, std::uint16_t word) override;
+    void WriteEepromByte(std::int32_t a, std::uint8_t b) override;
     // The fuse and lock byte into the boxes and LockMode; false when the entry
     // refused (nothing read, nothing changed).
     bool ReadFuseLock(std::uint8_t& b);
-    void WriteLockBits(std::uint8_t none);
+    void WriteLockBits();
     // Erase; false when the entry or the current check refused.
     bool EraseCore();
     std::uint8_t FuseFromBoxes() const;
-    void SuppliesOff();
-
-    // Flash in blocks (64 or 32 bytes) from 0 while below the flash last address.
-    bool ReadFlashBlocks(int blockBytes, const std::function<bool(std::int32_t, const std::uint8_t*)>& onBlock);
-    bool VerifyFlashBlocks();
-    void WriteFlash();
-    void PlaceEeprom(const AvrPinRow& r);
-    void ShowAddress(const std::string& edit, std::int32_t value);
-    void ShowProgress(std::int32_t value);
-    bool RequireFileWindow();
+    // The fuse byte of the boxes written (entry, current check, supplies off).
+    void WriteFuseFromBoxes();
+    // Verify: the flash against the image; `okText` when it matches.
+    void VerifyPass(const char* okText);
+    // Write: the flash from the image after `status`, "End.".
+    void WritePass(const char* status);
     std::vector<BatchStep> Steps();
-    std::uint8_t* Image(std::int32_t i) { return wb.ImageBuffer.data() + i; }
 
     Variant v_;
     std::array<int, 8> current_{};
@@ -114,7 +88,6 @@ public:
     void WriteClick() override;
     void SecrityClick() override;
     void WtFuseClick() override;
-    void ReadFuseClick() override;
     void Button1Click() override;
 
     static constexpr int kGround = 20;
@@ -136,7 +109,6 @@ public:
     void WriteClick() override;
     void SecrityClick() override;
     void WtFuseClick() override;
-    void ReadFuseClick() override;
     void Button1Click() override;
 
     static const char* const WiringMessage;

@@ -111,6 +111,15 @@ std::uint8_t AvrForm::LockBitsFromBoxes() const {
     return b;
 }
 
+std::uint8_t AvrForm::LockFromMode() const {
+    switch (ItemIndex("RadioGroup1")) {
+        case 1: return 0x04;  // LB1 programmed
+        case 2: return 0x02;  // LB2 programmed
+        case 3: return 0x06;  // neither
+        default: return 0x00;  // LB1 and LB2 programmed
+    }
+}
+
 // ---- passes over the memories -------------------------------------------------------------
 
 bool AvrForm::ReadFlashBlocks(int blockBytes,

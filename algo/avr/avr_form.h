@@ -9,6 +9,7 @@
 // EEPROM byte i at EepromOffset + i, EepromOffset = flash last address + 1.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -32,6 +33,8 @@ struct AvrRow {
     int FuseGroup = 0;                       // high-voltage serial forms: the fuse captions' group
     int InstructionWaits = 0;                // high-voltage serial forms: 10 us waits in each frame
     std::string Design{};                    // high-voltage serial forms: the row's design file
+    // Host-driven forms: the socket pins of RESET, RDY, OE, WR, BS1, XA0, XA1, XTAL1.
+    std::array<int, 8> PinMap{};
 
     bool Filled() const { return FlashLast > 0; }
 };
@@ -98,6 +101,9 @@ protected:
     bool EnterAndCheck();
     // The lock byte of the boxes Lb1 and Lb2: bit 1 cleared for LB1, bit 2 for LB2, the others 1.
     std::uint8_t LockBitsFromBoxes() const;
+    // The lock byte of the LockMode item (RadioGroup1; bit 1 LB1, bit 2 LB2, 0
+    // programmed): 00h both, 04h LB1, 02h LB2, 06h neither; no item chosen: 00h.
+    std::uint8_t LockFromMode() const;
 
     // ---- passes over the memories --------------------------------------------------
     // Flash reads in blocks of `blockBytes` from 0 while below the flash last
