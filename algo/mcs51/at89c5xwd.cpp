@@ -174,10 +174,7 @@ void TAt89c5xwd::ReadRom() {
     SetAddress51(0);
     Flush();
     if (!Ep3.CheckCurrent()) return;
-    ForEachBlock(r, [this](std::int32_t a) {
-        ReadBlock(Image(a));
-        return true;
-    });
+    ReadImage51(r);
     ShowProgress(r.LastAddress);
     SuppliesOff();
     Success("OK");

@@ -161,10 +161,7 @@ void TAt89x8252x::ReadRom() {
     SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), H(kP36), H(kP37)});
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return;
-    ForEachBlock(r, [this](std::int32_t a) {
-        ReadBlock(Image(a));
-        return true;
-    });
+    ReadImage51(r);
     ShowProgress(r.LastAddress);
     SuppliesOff();
     Success(ReadDoneText);

@@ -138,10 +138,7 @@ void TDs89c4xx::ReadRom() {
     Flush();
     if (!Ep3.CheckCurrent()) return;
     Ep3.SetPortMode(PortMode51Read);
-    ForEachBlock(r, [this](std::int32_t a) {
-        ReadBlock(Image(a));
-        return true;
-    });
+    ReadImage51(r);
     ShowProgress(r.LastAddress);
     SuppliesOff();
     Success("OK");

@@ -205,6 +205,13 @@ protected:
     bool VerifyBlocks51(const Mcs51Row& r, const std::function<void()>& off) {
         return CheckBlocks51(r, kVerifyOkFirstPass51, off);
     }
+    // The Read loop over ForEachBlock: each block read into the image at its address.
+    void ReadImage51(const Mcs51Row& r) {
+        ForEachBlock(r, [this](std::int32_t a) {
+            ReadBlock(Image(a));
+            return true;
+        });
+    }
     // `count` image bytes from `a` (its address set already): `program(image byte)`
     // and NextAddress51 for each.
     void ProgramBytes51(std::int32_t a, int count, const std::function<void(std::uint8_t)>& program);

@@ -112,10 +112,7 @@ void TMsu2958x::ReadRom() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
     if (!StartRead("Read.")) return;
-    ForEachBlock(r, [this](std::int32_t a) {
-        ReadBlock(Image(a));
-        return true;
-    });
+    ReadImage51(r);
     ShowProgress(r.LastAddress);
     SuppliesOff();
     Success("OK");

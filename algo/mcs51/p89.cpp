@@ -62,8 +62,6 @@ int P89Form::CheckDeviceId3(const std::function<void()>& readSignature, bool bpR
         IdCheck51{3, false, false, "Maybe locked, or no chip...\n OK ? ", "Wrong type, OK ??", false}, readSignature);
 }
 
-void P89Form::Blocks(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block) { ForEachBlock(r, block); }
-
 bool P89Form::HexEdit(const char* edit, const char* label, std::uint8_t& out) {
     const auto v = ScanHex(Text(edit));
     if (v) {
@@ -180,10 +178,7 @@ void TPhi89c5x::ReadRom() {
     Flush();
     if (!Ep3.CheckCurrent()) return;
     Ep3.SetPortMode(PortMode51Read);
-    Blocks(r, [this](std::int32_t a) {
-        ReadBlock(Image(a));
-        return true;
-    });
+    ReadImage51(r);
     ShowProgress(r.LastAddress);
     Off();
     Success("OK");
@@ -457,10 +452,7 @@ void TPhi89new::ReadRom() {
     SetModePins51(false, false, false, false);
     Ep3.PinLow(kP33);
     Ep3.SetPortMode(PortMode51Read);
-    Blocks(r, [this](std::int32_t a) {
-        ReadBlock(Image(a));
-        return true;
-    });
+    ReadImage51(r);
     ShowProgress(r.LastAddress);
     Off();
     Success("OK");
@@ -729,10 +721,7 @@ void TPhi89c51rx2::ReadRom() {
         Ep3.VppPin(VppPinNo);
         Ep3.SetPortMode(PortMode51Read);
     }
-    ForEachBlock(r, [this](std::int32_t a) {
-        ReadBlock(Image(a));
-        return true;
-    });
+    ReadImage51(r);
     ShowProgress(r.LastAddress);
     Off();
     Success("OK");

@@ -26,8 +26,6 @@ public:
     int CheckDeviceId3(const std::function<void()>& readSignature, bool bpRow4 = false);
     bool Contact();
     void Off() { SuppliesOff(); }
-    // Reads the 256-byte blocks into dest (dest(a) per block).
-    void Blocks(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block);
     // The hexadecimal byte of a Status or Boot Ver edit; refuses (message naming
     // the field, step failed) when the text has no leading hexadecimal digit.
     bool HexEdit(const char* edit, const char* label, std::uint8_t& out);

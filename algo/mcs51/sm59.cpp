@@ -169,10 +169,7 @@ void Sm59Form::ReadRom() {
     ReadSetting(0);
     if (!Ep3.CheckCurrent()) return;
     Flush();
-    ForEachBlock(r, [this](std::int32_t a) {
-        ReadBlock(Image(a));
-        return true;
-    });
+    ReadImage51(r);
     ShowProgress(r.LastAddress);
     SetPins({H(kEa), H(kProg)});
     Ep3.VccPin(0);

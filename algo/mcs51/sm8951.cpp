@@ -187,10 +187,7 @@ void Sm51Form::ReadRom() {
     ReadSetting();
     if (!CheckCurrent()) return;
     Flush();
-    ForEachBlock(r, [this](std::int32_t a) {
-        ReadBlock(Image(a));
-        return true;
-    });
+    ReadImage51(r);
     ShowProgress(r.LastAddress);
     Ep3.VccPin(0);
     if (variant_ == Variant::Sm89516) Ep3.PinHigh(kPsen);
