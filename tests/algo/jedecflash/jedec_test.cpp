@@ -4,6 +4,7 @@
 #include <string>
 
 #include "algo/common/scan.h"
+#include "engine/protocol.h"
 #include "sim/chips/jedec.h"
 #include "sim/programmer.h"
 #include "support/param_names.h"
@@ -101,6 +102,43 @@ TEST(Amd29f040, LockPulseIsTooShortToProtectAnMx29f040Sector) {
     AlgoForm& f = b.Open("AMD29f040 5 upr=1");
     f.Click("Button2");
     EXPECT_FALSE(Flash(b).Protected(0));
+}
+
+// The MX29F040's own method driven pin by pin: 12 V on A9 and OE#, CE# low,
+// WE# low. With A6 low the sector at A16-A18 is protected once the levels have
+// held 10 us in all (one command's 1 us is not enough); with A6 high every
+// sector is unprotected once they have held 12 ms in all.
+TEST(Mx29f040, SectorProtectAndChipUnprotectFollowTheSheetsLevelsAndWidths) {
+    SimBench b("MX29F040");
+    b.Open("MX29F 3");
+    TEp3& e = b.wb->Ep3;
+    auto pulse = [&e](int wait) {
+        e.PinLow(35);
+        if (wait) e.UsbPut1(static_cast<std::uint8_t>(wait));
+        e.PinHigh(35);
+        e.UsbFlush();
+    };
+    e.SetAllPins(0);  // address 0, CE# and OE# low
+    e.PinHigh(35);
+    e.PinHigh(6);  // A16 (chip pin 2): the sector at 10000h
+    e.SetVpp(12000);
+    e.VccPin(36);
+    e.VppPin(30);
+    e.VppPin(28);
+    pulse(0);
+    EXPECT_FALSE(Flash(b).Protected(1));
+    pulse(proto::OpWaitPulse);
+    EXPECT_TRUE(Flash(b).Protected(1));
+    EXPECT_FALSE(Flash(b).Protected(0));
+    e.PinHigh(10);  // A6
+    pulse(proto::OpWaitSettle);
+    EXPECT_TRUE(Flash(b).Protected(1));
+    pulse(proto::OpWait1ms);
+    pulse(proto::OpWait1ms);
+    EXPECT_FALSE(Flash(b).Protected(1));
+    e.VppPin(0);
+    e.VccPin(0);
+    e.SetVpp(0);
 }
 
 // V29C51004T/B: the 16 KB boot block (the top of the T part, the bottom of the
