@@ -25,7 +25,7 @@ DESIGNS=(
   Atiny15
   pic16dip40 pic16dip40c pic16dip28 pic16dip28c pic16dip29 pic16dip20
   pic16dip18 pic16dip18c pic16dip14 pic16dip08 pic16plcc44 pic16qfp44
-  pic18plcc44 pic18qfp44
+  pic18plcc44 pic18qfp44 pic18tqfp44 pic18dip40 pic18dip28 pic18f2331dip28 pic18dip18
   i82802
   pld22cv10
   x28c

@@ -27,6 +27,7 @@
 #include "sim/chips/microwire.h"
 #include "sim/chips/pic12.h"
 #include "sim/chips/pic14.h"
+#include "sim/chips/pic18.h"
 #include "sim/chips/fwh.h"
 #include "sim/chips/jedec.h"
 #include "sim/chips/intel_block.h"
@@ -54,6 +55,7 @@ void RegisterBuiltinChips(ChipRegistry& registry) {
     RegisterMicrowireParts(registry);
     RegisterAvrs(registry);
     RegisterPic14(registry);
+    RegisterPic18(registry);
     RegisterPic12(registry);
     RegisterEm78(registry);
     RegisterMdt(registry);

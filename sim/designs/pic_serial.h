@@ -16,6 +16,11 @@
 //   pic16qfp44        17    20    44-pin QFP adapter    VCC 11, GND 10, clock, data)
 //   pic18plcc44       16    19    the PIC18 adapter designs, wired as the two above
 //   pic18qfp44        17    20
+//   pic18tqfp44       17    20
+//   pic18dip40        39    40    40-pin PIC18 DIP (RB6/PGC, RB7/PGD)
+//   pic18dip28        33    34    28-pin PIC18 DIP (RB6/PGC, RB7/PGD)
+//   pic18f2331dip28   33    34    28-pin PIC18F2331-style DIP (RB6/PGC, RB7/PGD)
+//   pic18dip18        23    24    18-pin PIC18 DIP (RB6/PGC, RB7/PGD)
 //
 // Commands (the host's bytes, engine/protocol.h):
 //   0x34        drives clock and data low: the entry condition the chip needs
@@ -37,6 +42,28 @@
 //
 // Timing: 250 ns per clock phase (2 MHz), 1 us between a command and its data
 // frame. Clock and data stay low between commands.
+//
+// The PIC18 engine (every pic18* name; the PIC18 forms, algo/pic/pic18.h): the
+// 4-bit commands with 16-bit operands of the PIC18 serial programming
+// interface, driven from the latches and control lines.
+//   latch 0     the 4-bit command; latch 1 the operand's low byte, latch 3 its
+//               high byte (latch 2 unused)
+//   line 1      a rising edge shifts the command (4 bits, LSB first: data set
+//               while the clock is high, taken by the chip on the falling
+//               edge), then, while line 3 is high, the operand (16 bits, LSB
+//               first)
+//   line 3      high: commands carry their operand; low: command only (table
+//               reads and the shift-out of TABLAT)
+//   line 4      the programming hold: a command strobed while it is high stops
+//               with its fourth clock high; the clock falls when line 4 goes
+//               low, then (5 us later, the discharge time) the operand follows.
+//               The hold lasts as long as the host waits between the two.
+//   0x03        (family opcode 3) after a command 2 or 9 (any table read):
+//               eight clocks with data low, then the data line released and
+//               eight clocks out of the chip (it drives each bit after the
+//               rising edge; the design takes it before the falling edge);
+//               the byte goes to the next reply
+// Clock and data are driven low from the load on.
 #pragma once
 
 #include <array>
@@ -54,7 +81,7 @@ struct PicSerialPackage {
 };
 
 // Every design name of the PIC serial family with its clock and data pins.
-const std::array<PicSerialPackage, 14>& PicSerialPackages();
+const std::array<PicSerialPackage, 19>& PicSerialPackages();
 
 class PicSerialDesign : public Design {
 public:
@@ -74,13 +101,24 @@ public:
 
     static constexpr Nanos HalfClock = 250;           // one clock phase
     static constexpr Nanos CommandToData = 1000;      // between a command and its frame
+    static constexpr Nanos HoldRelease = 5000;        // PIC18: clock low after a hold, before the operand
+
+    // A PIC18 name (the 4-bit engine runs beside the 6-bit one).
+    bool Pic18() const { return package_.tag.substr(0, 5) == "pic18"; }
 
 private:
     void ShiftOut(DesignContext& ctx, unsigned bits, int count);
     unsigned ShiftIn(DesignContext& ctx, int count);
+    void ControlLine(DesignContext& ctx, int n, bool high);
+    void Strobe(DesignContext& ctx);
+    void ReleaseHold(DesignContext& ctx);
+    void CaptureByte(DesignContext& ctx);
 
     const PicSerialPackage& package_;
     std::uint8_t serialReg_ = 0;
+    // PIC18 engine
+    unsigned lines_ = 0;   // bit n: control line n high
+    bool holding_ = false; // the clock stands high on a command's fourth clock
 };
 
 // Registers the design under every name of PicSerialPackages().

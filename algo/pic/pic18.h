@@ -1,0 +1,143 @@
+// The PIC18 forms on the PIC18 command layer (algo/pic/pic18_layer.h):
+//
+//   TP18fxx2   keyword P18FXX2: flash parts with data EEPROM; sizes in bytes
+//              (fla=, ee=), hold and EEPROM wait counts (dly=, eet=), package
+//              (pkg=) and VCC (vcc=) from the device line into the row that
+//              VariantIndex (0-19) names; Write in 8-byte panels, erase codes
+//              into 3C0004h, device ID, configuration bytes with the IDs, data
+//              EEPROM by core instructions
+//   TP18cxxx   keyword P18CXXX: one-time parts; contact masks from pm=, word by
+//              word writes, all sixteen configuration bytes, no erase, no EEPROM,
+//              no IDs
+//
+// Image: program byte a at a; EEPROM byte i at 4000h + i (for program memory
+// above 16 KiB the two overlap: the flash form then leaves R.Data and W.Data
+// off). The configuration grid shows bit b of byte r (300000h + r) as one
+// row "30000r bb"; the first sixteen configuration bytes are kept in the .c48
+// side file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "algo/common/c48.h"
+#include "algo/pic/pic18_layer.h"
+#include "algo/pic/pic_form.h"
+
+namespace quilla {
+
+namespace pic18 {
+
+struct Row {
+    std::string Name;
+    int VppPin = 0, VccPin = 0, GndPin = 0;
+    std::int32_t ProgramLast = 0, EepromLast = -1;
+    int Hold = 0, EepromWait = 0;
+    std::uint32_t MaskLo = 0, MaskHi = 0;
+};
+
+// The configuration grid's rows: byte r bit b at row 8r + (7 - b).
+inline int GridRow(int byte, int bit) { return 8 * byte + (7 - bit); }
+
+}  // namespace pic18
+
+class Pic18Form : public PicForm {
+public:
+    static constexpr const char* kGrid = "StringGrid1";
+    static constexpr int kRows = 20;
+
+    int VariantCount() const override { return kRows; }
+    std::string DeviceLineError() const override;
+    void OnClose() override;
+
+    void ReadToFileClick();
+    void BlankClick();
+    void VerifyClick();
+    virtual void WriteClick() = 0;
+    void RdConfigClick();
+    virtual void WtConfigClick() = 0;
+    virtual void Button1Click() = 0;
+    void StringGrid1Click();
+    void ConfigToControls() override;
+    void ControlsToConfig() override;
+
+    // Bytes 0-15 configuration, 16-23 IDs (after Rd.CFG).
+    std::array<std::uint8_t, 64> ConfigBuffer{};
+    std::array<pic18::Row, kRows> Table;
+
+protected:
+    Pic18Form(Workbench& wb, std::string caption, const C48Form& c48, bool otp);
+
+    const pic18::Row& Row();
+    pic18::Pic18Pins Pins() const { return {row_.VppPin, row_.VccPin, row_.GndPin}; }
+    void FillVariantTable();
+    void Enter() { Layer.EnterProgramMode(Pins(), otp_); }
+    void Off() { Layer.SuppliesOff(); }
+    // The contact test of the row's masks; masks of 0 test the supply and
+    // ground pins, so an empty socket never passes.
+    bool CheckContact();
+    // What every operation checks first (the flash form: the device ID).
+    virtual bool CheckFirst() = 0;
+    // Blank's and Verify's block pass: nullptr compares with FFh.
+    void CheckBlocks(const char* status, const std::uint8_t* image, const char* fail);
+    void DeclareCommon();
+    // Setup's common steps; the package step is the form's.
+    void SetupCommon();
+    virtual void SetupPackage() = 0;
+
+    pic18::Pic18Layer Layer;
+    pic18::Row row_;
+    bool ready_ = false;
+    bool otp_;
+    const C48Form& c48_;
+};
+
+class TP18fxx2 : public Pic18Form {
+public:
+    explicit TP18fxx2(Workbench& wb);
+    void SetupForDevice() override;
+    int ReadIdForSelfCheck() override;
+
+    void WriteClick() override;
+    void EraseClick();
+    void IDClick();
+    void WtConfigClick() override;
+    void RdDataClick();
+    void WrDataClick();
+    void Button1Click() override;
+    void Radio1Click();
+
+    // Setup found the EEPROM image overlapping program memory (fla= above 4000h).
+    bool EepromOverlap() const { return overlap_; }
+
+protected:
+    bool CheckFirst() override { return CheckDeviceId(); }
+    void SetupPackage() override;
+    // 1 to go on, 0 to stop (contact, ID read, comparison, question).
+    bool CheckDeviceId();
+    // The ID read; false when its current check failed.
+    bool ReadId();
+    // The ID locations from Edit1 (short: FFh padding).
+    std::array<std::uint8_t, 8> IdBytes() const;
+
+private:
+    bool overlap_ = false;
+};
+
+class TP18cxxx : public Pic18Form {
+public:
+    explicit TP18cxxx(Workbench& wb);
+    void SetupForDevice() override;
+    std::string DeviceLineError() const override;
+
+    void WriteClick() override;
+    void WtConfigClick() override;
+    void Button1Click() override;
+
+protected:
+    bool CheckFirst() override { return CheckContact(); }
+    void SetupPackage() override;
+};
+
+}  // namespace quilla
