@@ -200,114 +200,26 @@ void TAt90s8515x::WriteLockBits() {
 
 // ---- handlers ------------------------------------------------------------------------------------
 
-void TAt90s8515x::ReadRom() {
-    const AvrRow& r = Row();
-    Status("Read.");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    DataDirection(1);
-    Ep3.UsbFlush();
-    ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
-        std::copy(reply, reply + 64, Image(s));
-        return true;
-    });
-    ShowProgress(r.FlashLast);
-    SuppliesOff();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
-}
-
-void TAt90s8515x::EraseClick() {
-    const AvrRow& r = Row();
-    if (!EnterProgramming()) return;
-    Ep3.VppPin(r.VppPin);
-    if (!Ep3.CheckCurrent()) return;
-    Status("Erasing");
-    ChipErase();
-    SuppliesOff();
-    Success("Erase OK");
-}
-
-void TAt90s8515x::BlankClick() {
-    const AvrRow& r = Row();
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    Status("检查...");
-    DataDirection(1);
-    Ep3.UsbFlush();
-    if (!BlankFlashBlocks(64)) return;
-    wb.ErrorFlag() = 0;
-    Success("OK!");
-    SuppliesOff();
-    ShowProgress(r.FlashLast);
-}
-
-void TAt90s8515x::VerifyClick() {
-    const AvrRow& r = Row();
-    Status("Verify.");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    DataDirection(1);
-    Ep3.UsbFlush();
-    if (!VerifyFlashBlocks(32)) return;
-    wb.ErrorFlag() = 0;
-    Success("OK!!!");
-    ShowProgress(r.FlashLast);
-    SuppliesOff();
-}
-
 void TAt90s8515x::WriteClick() {
-    const AvrRow& r = Row();
+    Row();
     if (!RequireFileWindow()) return;
     Status("Write");
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
-    for (std::int32_t a = 0; a <= r.FlashLast; a += 2) {
-        WriteFlashWord(a, static_cast<std::uint16_t>(*Image(a) | (*Image(a + 1) << 8)));
-        if ((a & 0xFF) == 0) {
-            ShowProgress(a);
-            Ep3.UsbFlush();
-        }
-    }
-    Ep3.UsbFlush();
-    ShowProgress(r.FlashLast);
+    WriteFlashWords(256);
     Success("OK");
     SuppliesOff();
 }
 
-void TAt90s8515x::RdDataClick() {
-    const AvrRow& r = Row();
-    Status("Reading....");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    DataDirection(1);
-    ReadEepromIntoImage();
-    ShowProgress(r.EepromLast);
-    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
-    SuppliesOff();
-    Success("OK");
-    if (wb.FileWin) wb.FileWin->ViewStart = EepromOffset;
-    wb.Display();
-    AlgoForm::Show();
-}
+void TAt90s8515x::RdDataClick() { ReadEepromPass(true); }
 
 void TAt90s8515x::WrDataClick() {
-    const AvrRow& r = Row();
+    Row();
     if (!RequireFileWindow()) return;
     Status("Writing ...");
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
-    for (std::int32_t i = 0; i <= r.EepromLast; ++i) {
-        WriteEepromByte(i, *Image(EepromOffset + i));
-        if ((i & 0xFF) == 0) {
-            ShowProgress(i);
-            Ep3.UsbFlush();
-        }
-    }
-    Ep3.UsbFlush();
-    ShowProgress(r.EepromLast);
-    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
+    WriteEepromBytes(256);
     Success("OK");
     SuppliesOff();
 }
@@ -528,18 +440,12 @@ int TAtiny28x::VerifyVccMv() const {
 }
 
 void TAtiny28x::VerifyClick() {
-    const AvrRow& r = Row();
+    Row();
     Status("Verify.");
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
     Ep3.SetVcc(VerifyVccMv());
-    DataDirection(1);
-    Ep3.UsbFlush();
-    if (!VerifyFlashBlocks(32)) return;
-    wb.ErrorFlag() = 0;
-    Success("OK!!!");
-    ShowProgress(r.FlashLast);
-    SuppliesOff();
+    VerifyAfterEntry();
 }
 
 void TAtiny28x::RdCalibrateClick() {

@@ -16,12 +16,7 @@ class TAt90s8515x : public AvrHvForm {
 public:
     explicit TAt90s8515x(Workbench& wb);
     void SetupForDevice() override;
-    void OnClose() override { Ep3.PowerOff(); }
 
-    void ReadRom();
-    virtual void EraseClick();
-    void BlankClick();
-    virtual void VerifyClick();
     void WriteClick();
     void SecrityClick();
     void WtFuseClick();
@@ -107,7 +102,7 @@ class TAtiny28x : public TAt90s2333x {
 public:
     explicit TAtiny28x(Workbench& wb);
     void SetupForDevice() override;
-    void EraseClick() override { TAt90s8515x::EraseClick(); }
+    void EraseClick() override { AvrHvForm::EraseClick(); }
     void VerifyClick() override;
     void RdCalibrateClick() override;
     void Button1Click() override;

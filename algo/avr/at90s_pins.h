@@ -20,7 +20,6 @@ class AvrPinDrivenForm : public AvrForm {
 public:
     enum Pin { kReset, kRdy, kOe, kWr, kBs1, kXa0, kXa1, kXtal1 };
 
-    void OnClose() override { Ep3.PowerOff(); }
     virtual void ReadRom() = 0;
     virtual void EraseClick() = 0;
     virtual void BlankClick() = 0;

@@ -129,52 +129,6 @@ std::uint8_t TAtmegax::LockFromBoxes() const { return avr::ByteFromBoxes(*this, 
 
 // ---- reads ------------------------------------------------------------------------------------
 
-void TAtmegax::ReadRom() {
-    const AvrRow& r = Row();
-    Status("Read.");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    DataDirection(1);
-    Ep3.UsbFlush();
-    ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
-        std::copy(reply, reply + 64, Image(s));
-        return true;
-    });
-    ShowProgress(r.FlashLast);
-    SuppliesOff();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
-}
-
-void TAtmegax::BlankClick() {
-    const AvrRow& r = Row();
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    Status("检查...");
-    DataDirection(1);
-    Ep3.UsbFlush();
-    if (!BlankFlashBlocks(64)) return;
-    wb.ErrorFlag() = 0;
-    Success("OK!");
-    SuppliesOff();
-    ShowProgress(r.FlashLast);
-}
-
-void TAtmegax::VerifyClick() {
-    const AvrRow& r = Row();
-    Status("Verify.");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    DataDirection(1);
-    Ep3.UsbFlush();
-    if (!VerifyFlashBlocks(32)) return;
-    wb.ErrorFlag() = 0;
-    Success("OK!!!");
-    ShowProgress(r.FlashLast);
-    SuppliesOff();
-}
-
 // ---- writes -----------------------------------------------------------------------------------
 
 void TAtmegax::WriteClick() {
@@ -190,31 +144,7 @@ void TAtmegax::WriteClick() {
     SuppliesOff();
 }
 
-void TAtmegax::EraseClick() {
-    const AvrRow& r = Row();
-    if (!EnterProgramming()) return;
-    Ep3.VppPin(r.VppPin);
-    if (!Ep3.CheckCurrent()) return;
-    Status("Erasing");
-    ChipErase();
-    SuppliesOff();
-    Success("Erase OK");
-}
-
-void TAtmegax::RdDataClick() {
-    const AvrRow& r = Row();
-    Status("Reading....");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    DataDirection(1);
-    ReadEepromIntoImage();
-    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
-    SuppliesOff();
-    Success("OK");
-    if (wb.FileWin) wb.FileWin->ViewStart = EepromOffset;
-    wb.Display();
-    AlgoForm::Show();
-}
+void TAtmegax::RdDataClick() { ReadEepromPass(false); }
 
 void TAtmegax::WrDataClick() {
     const AvrRow& r = Row();

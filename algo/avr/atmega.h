@@ -12,12 +12,7 @@ class TAtmegax : public AvrHvForm {
 public:
     explicit TAtmegax(Workbench& wb);
     void SetupForDevice() override;
-    void OnClose() override { Ep3.PowerOff(); }
 
-    void ReadRom();
-    void EraseClick();
-    void BlankClick();
-    void VerifyClick();
     void WriteClick();
     void SecrityClick();
     void WtFuseClick();

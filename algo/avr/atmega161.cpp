@@ -101,55 +101,6 @@ void TAtmega16xForm::SetupCommon(bool typeNum) {
     Ep3.SetVpp(12000);
 }
 
-void TAtmega16xForm::ReadRom() {
-    const AvrRow& r = Row();
-    Status("Read.");
-    if (!EnterProgramming()) return;
-    VccForReading();
-    if (!Ep3.CheckCurrent()) return;
-    DataDirection(1);
-    Ep3.UsbFlush();
-    ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
-        std::copy(reply, reply + 64, Image(s));
-        return true;
-    });
-    ShowProgress(r.FlashLast);
-    SuppliesOff();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
-}
-
-void TAtmega16xForm::BlankClick() {
-    const AvrRow& r = Row();
-    if (!EnterProgramming()) return;
-    VccForReading();
-    if (!Ep3.CheckCurrent()) return;
-    Status("检查...");
-    DataDirection(1);
-    Ep3.UsbFlush();
-    if (!BlankFlashBlocks(64)) return;
-    wb.ErrorFlag() = 0;
-    Success("OK!");
-    SuppliesOff();
-    ShowProgress(r.FlashLast);
-}
-
-void TAtmega16xForm::VerifyClick() {
-    const AvrRow& r = Row();
-    Status("Verify.");
-    if (!EnterProgramming()) return;
-    VccForReading();
-    if (!Ep3.CheckCurrent()) return;
-    DataDirection(1);
-    Ep3.UsbFlush();
-    if (!VerifyFlashBlocks(32)) return;
-    wb.ErrorFlag() = 0;
-    Success("OK!!!");
-    ShowProgress(r.FlashLast);
-    SuppliesOff();
-}
-
 void TAtmega16xForm::WriteClick() {
     const AvrRow& r = Row();
     if (!RequireFileWindow()) return;
@@ -186,20 +137,7 @@ void TAtmega16xForm::EraseClick() {
     Success("Erase OK");
 }
 
-void TAtmega16xForm::RdDataClick() {
-    const AvrRow& r = Row();
-    Status("Reading....");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    DataDirection(1);
-    ReadEepromIntoImage();
-    SetProgress("RdBar", 0, r.FlashLast, r.FlashLast);
-    SuppliesOff();
-    Success("OK");
-    if (wb.FileWin) wb.FileWin->ViewStart = EepromOffset;
-    wb.Display();
-    AlgoForm::Show();
-}
+void TAtmega16xForm::RdDataClick() { ReadEepromPass(false); }
 
 void TAtmega16xForm::WriteEeprom(const AvrRow& r, bool progressBefore) {
     SetProgress("RdBar", 0, r.EepromLast, 0);
@@ -410,17 +348,11 @@ void TAtmega163x::BlankClick() {
 }
 
 void TAtmega163x::VerifyClick() {
-    const AvrRow& r = Row();
+    Row();
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
     Ep3.SetVcc(VerifyVccMv());
-    DataDirection(1);
-    Ep3.UsbFlush();
-    if (!VerifyFlashBlocks(32)) return;
-    wb.ErrorFlag() = 0;
-    Success("OK!!!");
-    ShowProgress(r.FlashLast);
-    SuppliesOff();
+    VerifyAfterEntry();
 }
 
 void TAtmega163x::WriteClick() {
@@ -435,16 +367,7 @@ void TAtmega163x::WriteClick() {
     SuppliesOff();
 }
 
-void TAtmega163x::EraseClick() {
-    const AvrRow& r = Row();
-    if (!EnterProgramming()) return;
-    Ep3.VppPin(r.VppPin);
-    if (!Ep3.CheckCurrent()) return;
-    Status("Erasing");
-    ChipErase();
-    SuppliesOff();
-    Success("Erase OK");
-}
+void TAtmega163x::EraseClick() { AvrHvForm::EraseClick(); }
 
 void TAtmega163x::WrDataClick() {
     const AvrRow& r = Row();

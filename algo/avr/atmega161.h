@@ -10,12 +10,7 @@ namespace quilla {
 
 class TAtmega16xForm : public AvrHvForm {
 public:
-    void OnClose() override { Ep3.PowerOff(); }
-
-    virtual void ReadRom();
-    virtual void EraseClick();
-    virtual void BlankClick();
-    virtual void VerifyClick();
+    void EraseClick() override;
     virtual void WriteClick();
     virtual void SecrityClick();
     virtual void WtFuseClick() = 0;
@@ -35,9 +30,6 @@ protected:
     void DeclareLockBoxes(int count);
     void DeclareStatus(bool typeNum);
 
-    // The levels around an operation (TAtmega161x programs at 4.4 V and reads at 3.3 V).
-    virtual void VccForWriting() {}
-    virtual void VccForReading() {}
     // Page waits of 1 ms after each flash page.
     virtual int PageWaits() const;
     // The lock byte from the lock boxes or cells (bits 6 and 7 are 0); false refuses.
@@ -62,6 +54,7 @@ public:
 
 protected:
     TAtmega161x(Workbench& wb, std::string caption, HvVariant variant);
+    // Programs at 4.4 V and reads at 3.3 V.
     void VccForWriting() override { Ep3.SetVcc(ProgramVccMv); }
     void VccForReading() override { Ep3.SetVcc(ReadVccMv); }
 };

@@ -43,6 +43,7 @@ struct AvrRow {
 class AvrForm : public AlgoForm {
 public:
     AvrForm(Workbench& wb, std::string caption) : AlgoForm(wb, std::move(caption)) {}
+    void OnClose() override { Ep3.PowerOff(); }
 
     // ---- device table ------------------------------------------------------------
     std::vector<AvrRow> Rows;

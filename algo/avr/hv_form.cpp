@@ -1,5 +1,6 @@
 #include "algo/avr/hv_form.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/workbench.h"
@@ -336,6 +337,77 @@ void AvrHvForm::ProgramEepromPages(int pageWaits) {
 }
 
 // ---- operations shared by the forms -------------------------------------------------------------
+
+void AvrHvForm::ReadRom() {
+    Row();
+    Status("Read.");
+    if (!EnterProgramming()) return;
+    VccForReading();
+    if (!Ep3.CheckCurrent()) return;
+    DataDirection(1);
+    ReadFlashIntoImage();
+    SuppliesOff();
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void AvrHvForm::EraseClick() {
+    const AvrRow& r = Row();
+    if (!EnterProgramming()) return;
+    Ep3.VppPin(r.VppPin);
+    if (!Ep3.CheckCurrent()) return;
+    Status("Erasing");
+    ChipErase();
+    SuppliesOff();
+    Success("Erase OK");
+}
+
+void AvrHvForm::BlankClick() {
+    const AvrRow& r = Row();
+    if (!EnterProgramming()) return;
+    VccForReading();
+    if (!Ep3.CheckCurrent()) return;
+    Status("检查...");
+    DataDirection(1);
+    Ep3.UsbFlush();
+    if (!BlankFlashBlocks(64)) return;
+    wb.ErrorFlag() = 0;
+    Success("OK!");
+    SuppliesOff();
+    ShowProgress(r.FlashLast);
+}
+
+void AvrHvForm::VerifyClick() {
+    Row();
+    Status("Verify.");
+    if (!EnterProgramming()) return;
+    VccForReading();
+    if (!Ep3.CheckCurrent()) return;
+    VerifyAfterEntry();
+}
+
+void AvrHvForm::VerifyAfterEntry() {
+    const AvrRow& r = Row();
+    DataDirection(1);
+    Ep3.UsbFlush();
+    if (!VerifyFlashBlocks(32)) return;
+    wb.ErrorFlag() = 0;
+    Success("OK!!!");
+    ShowProgress(r.FlashLast);
+    SuppliesOff();
+}
+
+void AvrHvForm::ReadEepromPass(bool showEnd) {
+    const AvrRow& r = Row();
+    Status("Reading....");
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    DataDirection(1);
+    ReadEepromIntoImage();
+    if (showEnd) ShowProgress(r.EepromLast);
+    EndEepromRead();
+}
 
 void AvrHvForm::ReadId() {
     for (int i = 0; i < 3; ++i) ReadSignatureByte(i);

@@ -49,6 +49,16 @@ class AvrHvForm : public AvrForm {
 public:
     AvrHvForm(Workbench& wb, std::string caption, HvVariant variant);
 
+    // ---- handlers the parallel forms share ------------------------------------------
+    // Read: the flash into the image, "OK".
+    void ReadRom();
+    // Erase: VPP again after the entry, the chip erase, "Erase OK".
+    virtual void EraseClick();
+    // Blank?: every flash byte FFh, "OK!".
+    virtual void BlankClick();
+    // Vrfy.: the flash against the image, "OK!!!".
+    virtual void VerifyClick();
+
     // ---- the programming layer ------------------------------------------------------
     void LineLow(int n);
     void LineHigh(int n);
@@ -82,6 +92,16 @@ public:
     void ReadFuseLockBytes();
 
 protected:
+    // The levels around an operation, set after the entry (none unless a form
+    // sets them): for the writes and for the reads.
+    virtual void VccForWriting() {}
+    virtual void VccForReading() {}
+    // Verify after its entry and current check: the chip drives the data, the
+    // flash against the image, "OK!!!", the supplies off.
+    void VerifyAfterEntry();
+    // R.Data: the EEPROM into the image; `showEnd` puts the EEPROM end into the
+    // address display.
+    void ReadEepromPass(bool showEnd);
     // Signature bytes 0-2 (in programming mode): supplies off, LastReadId and
     // "ID: %02x,%02x,%02x".
     void ReadId();

@@ -15,7 +15,6 @@ namespace quilla {
 
 class AvrSerialForm : public AvrForm {
 public:
-    void OnClose() override { Ep3.PowerOff(); }
 
     // ---- handlers -----------------------------------------------------------------------
     void ReadRom();
