@@ -9,6 +9,7 @@
 #include "algo/pic/p16c5x.h"
 #include "app/hexfile.h"
 #include "sim/chips/pic16c5x.h"
+#include "sim/operator.h"
 #include "support/device_lines.h"
 #include "support/fault_sweep.h"
 #include "support/gpasm.h"
@@ -254,6 +255,29 @@ TEST(P16c54x, RunWritesAndCountsAPass) {
     EXPECT_TRUE(ChipHoldsWords(b, 512));
 }
 
+// Mass production: each chip the operator seats is one pass, counted once.
+TEST(P16c54x, MassProductionCountsEachChip) {
+    SimBench b("PIC16C54", "vex520", true);
+    WithFile(b);
+    FillWords(b, 512, 14);
+    AlgoForm& f = b.Open("P16C54 1");
+    b.wb->options.MassProduction = true;
+    int passes = 0;
+    f.SetSuccessListener([&](const std::string& t) {
+        if (t != "End OK..") return;
+        EXPECT_TRUE(ChipHoldsWords(b, 512));
+        if (++passes == 2) b.wb->options.MassProduction = false;
+    });
+    f.Click("Button2");
+    EXPECT_EQ(passes, 2);
+    EXPECT_EQ(f.PassesCounted(), 2);
+    // The wait before the first pass changes the chip seated at the start too.
+    ASSERT_EQ(b.sim->GetOperator()->Tray().size(), 2u);
+    const auto& first = dynamic_cast<const Pic16c5xChip&>(*b.sim->GetOperator()->Tray()[1]);
+    EXPECT_EQ(first.Word(5), ImageWord(b, 5));
+    EXPECT_EQ(first.Config(), 0x0FFD);
+}
+
 // ---- the model is strict -----------------------------------------------------------------------------
 
 TEST(P16c5xModel, APulseUnderTheMinimumProgramsNothing) {
@@ -373,6 +397,20 @@ TEST(P16c5x, FaultSweepOverTheBatch) {
         return blank || ChipHoldsWords(b, 512);
     };
     EXPECT_GT(s.Run().transfers, 5);
+}
+
+TEST(P16c5x, FaultSweepOverWrite) {
+    FaultSweep s;
+    s.prepare = [] {
+        auto b = std::make_unique<SimBench>("PIC16C55");
+        WithFile(*b);
+        FillWords(*b, 512, 13);
+        return b;
+    };
+    s.form = [](SimBench& b) -> AlgoForm& { return b.Open("P16C57 1"); };
+    s.operation = [](SimBench&, AlgoForm& f) { f.Click("Write"); };
+    s.holds = [](SimBench& b, const std::string&) { return ChipHoldsWords(b, 512); };
+    EXPECT_GT(s.Run().transfers, 3);
 }
 
 // ---- the device lists ---------------------------------------------------------------------------------------

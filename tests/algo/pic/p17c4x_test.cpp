@@ -9,6 +9,7 @@
 #include "algo/pic/p17c4x.h"
 #include "app/hexfile.h"
 #include "sim/chips/pic17.h"
+#include "sim/operator.h"
 #include "support/device_lines.h"
 #include "support/fault_sweep.h"
 #include "support/gpasm.h"
@@ -256,6 +257,40 @@ TEST(P17c4x, FaultSweepOverTheBatch) {
         return blank || ChipHoldsImage(b, 256);
     };
     EXPECT_GT(s.Run().transfers, 3);
+}
+
+TEST(P17c4x, FaultSweepOverWrite) {
+    FaultSweep s;
+    s.prepare = [] {
+        auto b = std::make_unique<SimBench>("PIC17C42");
+        b->RandomImage(512, 22);
+        return b;
+    };
+    s.form = [](SimBench& b) -> AlgoForm& { return b.Open(kSmall); };
+    s.operation = [](SimBench&, AlgoForm& f) { f.Click("Write"); };
+    s.holds = [](SimBench& b, const std::string&) { return ChipHoldsImage(b, 256); };
+    EXPECT_GT(s.Run().transfers, 3);
+}
+
+// Mass production: each chip the operator seats is one pass, counted once.
+TEST(P17c4x, MassProductionCountsEachChip) {
+    SimBench b("PIC17C42", "vex520", true);
+    b.RandomImage(512, 23);
+    AlgoForm& f = b.Open(kSmall);
+    b.wb->options.MassProduction = true;
+    int passes = 0;
+    f.SetSuccessListener([&](const std::string& t) {
+        if (t != "End OK..") return;
+        EXPECT_TRUE(ChipHoldsImage(b, 256));
+        if (++passes == 2) b.wb->options.MassProduction = false;
+    });
+    f.Click("Button1");
+    EXPECT_EQ(passes, 2);
+    EXPECT_EQ(f.PassesCounted(), 2);
+    // The wait before the first pass changes the chip seated at the start too.
+    ASSERT_EQ(b.sim->GetOperator()->Tray().size(), 2u);
+    EXPECT_EQ(dynamic_cast<const Pic17Chip&>(*b.sim->GetOperator()->Tray()[1]).Word(3),
+              b.Image()[6] | (b.Image()[7] << 8));
 }
 
 // ---- the device lists --------------------------------------------------------------------------------------------
