@@ -235,6 +235,14 @@ protected:
     [[noreturn]] void Refuse(const std::string& text);
     // Marks the running step failed without unwinding.
     void StepFailed() { stepFailed_ = true; }
+    // Write needs the hex buffer window: without one shows `message`, marks the
+    // step failed and gives false.
+    bool NeedFileWindow(const char* message = "Must open a file to write...") {
+        if (wb.FileWin) return true;
+        wb.prompts.ShowMsg(message);
+        StepFailed();
+        return false;
+    }
     bool HasStepFailed() const { return stepFailed_; }
 
     // What the guard does after an exception escaped a handler: the default shows

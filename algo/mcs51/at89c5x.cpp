@@ -219,11 +219,7 @@ void TAt89c5x::WriteClick() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
     if (!CheckDeviceId()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     if (!PowerUp51()) return;
     Ep3.SetPortMode(PortModeReset);

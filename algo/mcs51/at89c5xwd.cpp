@@ -213,11 +213,7 @@ void TAt89c5xwd::VerifyClick() {
 
 void TAt89c5xwd::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     if (!PowerUp51()) return;
     Ep3.SetPortMode(PortModeReset);

@@ -180,11 +180,7 @@ void TAt89s5x1::VerifyClick() {
 void TAt89s5x1::WriteClick() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     if (!PowerUp51()) return;
     Ep3.SetVpp(12000);

@@ -210,11 +210,7 @@ void TAt89x8252x::WriteClick() {
     const Mcs51Row& r = Row();
     if (!Contact()) return;
     if (!CheckDeviceId()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     PowerUp51();
     Ep3.SetVpp(12000);

@@ -181,11 +181,7 @@ void TDs89c4xx::WriteClick() {
     if (!ContactTest()) return;
     PreCheck51();
     if (!CheckDeviceId()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Write");
     PowerUp51();
     Ep3.SetPortMode(PortModeReset);

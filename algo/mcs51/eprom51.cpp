@@ -111,13 +111,6 @@ int Eprom51Form::CheckDeviceId2(const std::function<void()>& readSignature) {
     return CheckDeviceIdWith(check, readSignature);
 }
 
-bool Eprom51Form::NeedWindow(const char* message) {
-    if (wb.FileWin) return true;
-    wb.prompts.ShowMsg(message);
-    StepFailed();
-    return false;
-}
-
 void Eprom51Form::Batch(const std::vector<BatchStep>& steps, bool dip40Contact) {
     RunBatch(steps, [this, dip40Contact] {
         if (dip40Contact) return Ep3.WaitNextChip(kGnd, 0, Dip40Package.MaskLo, Dip40Package.MaskHi, 0) != 0;
@@ -307,7 +300,7 @@ void TPhi875x::BlankClick() {
 void TPhi875x::VerifyClick() {
     const Mcs51Row& r = Row();
     if (!Contact()) return;
-    if (!NeedWindow("Must open a file first....")) return;
+    if (!NeedFileWindow("Must open a file first....")) return;
     Status("Verify.");
     PreCheck51();
     PowerUp51();
@@ -333,7 +326,7 @@ void TPhi875x::VerifyClick() {
 void TPhi875x::WriteClick() {
     const Mcs51Row& r = Row();
     if (!Contact()) return;
-    if (!NeedWindow("Must open a file to write...")) return;
+    if (!NeedFileWindow()) return;
     PreCheck51();
     if (!CheckDeviceId()) return;
     Status("Write");
@@ -594,7 +587,7 @@ void TPhi87c591x::BlankClick() {
 
 void TPhi87c591x::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (!NeedWindow("Must open a file first....")) return;
+    if (!NeedFileWindow("Must open a file first....")) return;
     Status("Verifying data.........");
     if (!PreCheck51()) return;
     PowerUp51();
@@ -622,7 +615,7 @@ void TPhi87c591x::VerifyClick() {
 
 void TPhi87c591x::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!NeedWindow("Must open a file to write...")) return;
+    if (!NeedFileWindow()) return;
     if (!PreCheck51()) return;
     if (!CheckDeviceId()) return;
     Status("Writing..");
@@ -844,7 +837,7 @@ void TV87c58x::BlankClick() {
 
 void TV87c58x::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (!NeedWindow("Must open a file first....")) return;
+    if (!NeedFileWindow("Must open a file first....")) return;
     Status("Verifying......");
     if (!Contact40()) return;
     PreCheck51();
@@ -872,7 +865,7 @@ void TV87c58x::VerifyClick() {
 
 void TV87c58x::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!NeedWindow("Must open a file to write...")) return;
+    if (!NeedFileWindow()) return;
     if (!Contact40()) return;
     PreCheck51();
     if (!CheckDeviceId()) return;
@@ -1087,7 +1080,7 @@ void TDs87c520x::WriteClick() {
     if (!Contact()) return;
     if (!CheckDeviceId()) return;
     // Without a buffer window there is nothing to program into this OTP part.
-    if (!NeedWindow("Must open a file to write...")) return;
+    if (!NeedFileWindow()) return;
     Status("Write");
     PowerUp51();
     Ep3.SetPortMode(PortModeReset);

@@ -45,8 +45,6 @@ public:
     // The two-byte signature check ("Locked already. OK?????" when the first
     // byte reads 0xFF, else "Wrong type, OK ??"; ErrorFlag untouched).
     int CheckDeviceId2(const std::function<void()>& readSignature);
-    // Refuses a handler without a buffer window with the message (false).
-    bool NeedWindow(const char* message);
 
 protected:
     // The batch with the next-chip wait on the given contact arguments.

@@ -173,11 +173,7 @@ void TIS89c52ax::VerifyClick() {
 void TIS89c52ax::WriteClick() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Write");
     PowerUp51();
     SetAddress51(0);

@@ -137,11 +137,7 @@ void TMsu2958x::VerifyClick() {
 void TMsu2958x::WriteClick() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     PowerUp51();
     SetPins({H(14), H(15)});

@@ -209,11 +209,7 @@ void TMsu2964x::VerifyClick() {
 void TMsu2964x::WriteClick() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     PowerUp51();
     if (!Ep3.CheckCurrent()) return;

@@ -180,11 +180,7 @@ void TP2051x::VerifyClick() {
 
 void TP2051x::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     if (!PowerUp51()) return;
     Ep3.SetVpp(12000);
@@ -455,11 +451,7 @@ void TP97c205x::BlankClick() {
 
 void TP97c205x::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file first....");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow("Must open a file first....")) return;
     if (!Seated()) return;
     Status("Verifying..");
     PowerUp51();
@@ -486,11 +478,7 @@ void TP97c205x::WriteClick() {
     const Mcs51Row& r = Row();
     if (!Seated()) return;
     if (!CheckDeviceId()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     PowerUp51();
     Setting(Ep3, kWrite);

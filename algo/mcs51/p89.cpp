@@ -235,11 +235,7 @@ void TPhi89c5x::VerifyClick() {
 void TPhi89c5x::WriteClick() {
     const Mcs51Row& r = Row();
     if (!Contact()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     if (!CheckDeviceId3([this] { IDClick(); })) return;
     Status("Writing..");
     PowerUp51();
@@ -511,11 +507,7 @@ void TPhi89new::WriteClick() {
     const Mcs51Row& r = Row();
     if (!Contact()) return;
     PreCheck51();
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     if (!CheckDeviceId3([this] { IDClick(); }, wb.sel.VariantIndex == 4)) return;
     Status("Writing..");
     PowerUp51();
@@ -785,11 +777,7 @@ void TPhi89c51rx2::WriteClick() {
     const Mcs51Row& r = Row();
     if (!Contact()) return;
     PreCheck51();
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     if (!CheckDeviceId3([this] { IDClick(); })) return;
     Status("Writing..");
     PowerUp51();

@@ -255,11 +255,7 @@ void Rd2Form::WriteClick() {
     const Mcs51Row& r = Row();
     if (!Contact()) return;
     PreCheck51();
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     CheckDeviceId();
     Status("Writing..");
     PowerUp51();

@@ -209,11 +209,7 @@ void Sm59Form::VerifyClick() {
 void Sm59Form::WriteClick() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Write");
     PowerUp51();
     if (sm59264_) Ep3.SetVpp(0);

@@ -220,11 +220,7 @@ void Sm51Form::VerifyClick() {
 void Sm51Form::WriteClick() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Write");
     PowerUp51();
     switch (variant_) {

@@ -261,11 +261,7 @@ void Sst89Form::VerifyClick() {
 void Sst89Form::WriteClick() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     PowerUp51();
     ReadIdBytes51();

@@ -265,11 +265,7 @@ void TPW785x::VerifyClick() {
     const Mcs51Row& r = Row();
     if (!Contact()) return;
     PreCheck51();
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file first....");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow("Must open a file first....")) return;
     Status("Verify.");
     PowerUp51();
     if (!Ep3.CheckCurrent()) return;
@@ -304,11 +300,7 @@ void TPW785x::WriteClick() {
     if (!Contact()) return;
     PreCheck51();
     if (!CheckDeviceId()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     PowerUp51();
     Ep3.SetPortMode(PortModeReset);
@@ -617,11 +609,7 @@ void TW78e516x::WriteClick() {
     if (!CheckDeviceId()) return;
     // Without a buffer window there is nothing to write: refused like the other
     // 8051 forms (the loop would otherwise program a window created afresh).
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     PowerUp51();
     Ep3.SetPortMode(PortModeReset);
