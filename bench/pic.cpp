@@ -1,6 +1,6 @@
 // Simulated write times of the PIC serial forms: the PIC16FEE form on a
 // PIC16F877 (8K words at dly=1), the PIC1687XA form on a PIC16F877A (the same) and the P16C84 form on a PIC16F84A (1K words,
-// "Mid.(10mS)"), the P17C4X form on a PIC17C44 (8K words), beside the waits the form itself queues (its floor by
+// "Mid.(10mS)"), the P17C4X form on a PIC17C44 (8K words), the P18FXX2 form on a PIC18F452 (32 KiB), beside the waits the form itself queues (its floor by
 // construction) and the programming sheet's per-word figure. The
 // times are the simulated programmer's virtual clock: commands, the design's
 // serial shifting, waits and full-speed USB transfers.
@@ -15,6 +15,7 @@
 #include "algo/pic/p16f87xa.h"
 #include "algo/pic/p16fee.h"
 #include "algo/pic/p17c4x.h"
+#include "algo/pic/pic18.h"
 #include "bench/bench_support.h"
 
 using namespace quilla;
@@ -100,6 +101,9 @@ int main() {
     // The PIC17C4x form: one wait 26 (1 ms) per word is its floor (8.19 s); the datasheet's 100 us pulses 0.8 s.
     Run<TP17c4x>("PIC17C44 8K words, P17C4X", "PIC17C44", "P17C4X", 1, "P17C4X 1 fla=8192 pkg=40 pm=2", 8192,
                  8192 * 0.0001);
+    // The PIC18 flash form: 4,096 panels of 8 bytes, one wait 26 (1 ms) held per panel at dly=1.
+    Run<TP18fxx2>("PIC18F452 32 KiB, P18FXX2 dly=1", "PIC18F452", "P18FXX2", 0,
+                  "P18FXX2 0 #20 04 fla=32768 ee=256 dly=1 eet=5 pkg=40", 16384, 4096 * 0.001);
     RunHoltek();
     std::printf("\nThe form's floor is its own queued waits: 1 ms per word at dly=1 (8.19 s) on the PIC16F877,\n"
                 "10 ms per word (10.24 s) on the PIC16F84A. Datasheet: 4 ms program-only cycle per word\n"
@@ -112,6 +116,8 @@ int main() {
                 "halves x 4 ms = 16.4 s (the model's own minimum is 2 ms per half).\n"
                 "PIC17C44: one wait 26 (1 ms) per word is the form's floor (8.19 s) against the datasheet's\n"
                 "100 us pulses (0.82 s); the model programs after 100 us.\n"
+                "PIC18F452: 4,096 panels x 1 ms held (P9) = 4.1 s, the programming sheet's figure and the\n"
+                "form's floor at dly=1.\n"
                 "HT48R10A-1: one transfer per word (1,024 words, at least 1.02 s of USB frames) plus the\n"
                 "two 250 ms power-up settles; no published programming figure.\n");
     return 0;
