@@ -471,10 +471,34 @@ SeatedPart MakePic18(std::string_view name) {
     return {std::make_unique<Pic18Chip>(*p), Placement::Dip(p->pins)};
 }
 
+namespace {
+
+// The 44-pin PLCC adapter of the PIC forms ("p44b.bmp", pic18plcc44): MCLR/VPP
+// on socket pin 22, VDD 11, VSS 10, RB6 (PGC) 16, RB7 (PGD) 19; the other
+// package pins meet nothing. Given in the 40-pin numbering of the part's row.
+Placement Plcc44Board(const Pic18Part& p) {
+    std::vector<int> pins(static_cast<std::size_t>(p.pins), 0);
+    auto put = [&](int chipPin, int socket) { pins[static_cast<std::size_t>(chipPin - 1)] = socket; };
+    put(p.mclr, 22);
+    for (int v : p.vdd) put(v, 11);
+    for (int v : p.vss) put(v, 10);
+    put(p.clock, 16);
+    put(p.data, 19);
+    return Placement::Custom(std::string(p.name) + "*P44", std::move(pins));
+}
+
+}  // namespace
+
 void RegisterPic18(ChipRegistry& registry) {
     for (const auto& p : Pic18Parts()) {
         const std::string name = p.name;
         registry.Add(name, [name] { return MakePic18(name); });
+        if (p.pins != 40) continue;
+        // The same part in its 44-pin PLCC package on the adapter.
+        registry.Add(name + "*P44", [name] {
+            const Pic18Part* part = FindPic18Part(name);
+            return SeatedPart{std::make_unique<Pic18Chip>(*part), Plcc44Board(*part)};
+        });
     }
 }
 

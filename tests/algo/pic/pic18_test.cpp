@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "algo/common/c48.h"
 #include "algo/pic/pic18.h"
@@ -267,6 +268,106 @@ TEST(Pic18Layer, APanelWithoutItsTablePointerDoesNotLandAtItsAddress) {
     EXPECT_EQ(chip[8], 0x21);
 }
 
+// What the model refuses: each sequence leaves out one condition of its
+// programming sheet, and the cell it aims at stays as it was.
+struct RefusedCase {
+    const char* name;
+    std::function<void(pic18::Pic18Layer&)> send;
+    std::function<bool(const Pic18Chip&)> unchanged;
+};
+class Pic18Refuses : public ::testing::TestWithParam<RefusedCase> {};
+
+void EepromByte(pic18::Pic18Layer& l, bool unlock, bool wren) {
+    l.Core(0x9EA6);
+    l.Core(0x9CA6);
+    l.Core(0x0E05);
+    l.Core(0x6EA9);
+    l.Core(0x0E00);
+    l.Core(0x6EAA);
+    l.Core(0x0E42);
+    l.Core(0x6EA8);
+    if (wren) l.Core(0x84A6);
+    l.Core(0x0E55);
+    l.Core(0x6EA7);
+    if (unlock) {
+        l.Core(0x0EAA);
+        l.Core(0x6EA7);
+    }
+    l.Core(0x82A6);
+}
+
+void Panel(pic18::Pic18Layer& l, bool singlePanel, int holds) {
+    if (singlePanel) l.SetSinglePanelWrites(true);
+    else {
+        l.Core(0x8EA6);
+        l.Core(0x9CA6);
+    }
+    l.SetTablePointer(0x100);
+    for (int k = 0; k < 3; ++k) l.SendCommand16(pic18::TableWritePostInc2, 0x00, 0x00);
+    l.SendCommand16(pic18::TableWriteStartProgramming, 0x00, 0x00);
+    if (holds > 0) l.ProgramPulse(holds);
+    else l.Core(0x0000);
+}
+
+void ConfigByte(pic18::Pic18Layer& l, bool jump) {
+    l.Core(0x8EA6);
+    l.Core(0x8CA6);
+    if (jump) {
+        l.Core(0xEF00);
+        l.Core(0xF800);
+    }
+    l.SetTablePointer(0x300002);
+    l.SendCommand16(pic18::TableWriteStartProgramming, 0xFF, 0x00);
+    l.ProgramPulse(1);
+}
+
+TEST_P(Pic18Refuses, LeavesTheCellAlone) {
+    SimBench b("PIC18F442");
+    b.Open("P18FXX2 0 fla=512 ee=256 dly=1 pkg=40");
+    pic18::Pic18Layer l(b.wb->Ep3);
+    l.EnterProgramMode({1, 32, 31}, false);
+    b.wb->Ep3.ControlLineHigh(3);
+    GetParam().send(l);
+    b.wb->Ep3.UsbPut1(proto::Wait28);
+    l.SuppliesOff();
+    b.wb->Ep3.UsbFlush();
+    EXPECT_TRUE(GetParam().unchanged(b.ChipAs<Pic18Chip>()));
+}
+
+const auto kEepromUnchanged = [](const Pic18Chip& c) { return c.Eeprom()[5] == 0xFF; };
+const auto kPanelUnchanged = [](const Pic18Chip& c) { return c.Contents()[0x100] == 0xFF; };
+const auto kConfigUnchanged = [](const Pic18Chip& c) { return c.Config(2) == 0x0F; };
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, Pic18Refuses,
+    ::testing::Values(
+        RefusedCase{"EepromWithoutAAh", [](pic18::Pic18Layer& l) { EepromByte(l, false, true); }, kEepromUnchanged},
+        RefusedCase{"EepromWithoutWren", [](pic18::Pic18Layer& l) { EepromByte(l, true, false); }, kEepromUnchanged},
+        RefusedCase{"PanelWithoutSinglePanelMode", [](pic18::Pic18Layer& l) { Panel(l, false, 1); }, kPanelUnchanged},
+        RefusedCase{"PanelWithoutHold", [](pic18::Pic18Layer& l) { Panel(l, true, 0); }, kPanelUnchanged},
+        RefusedCase{"ConfigWithoutGoto", [](pic18::Pic18Layer& l) { ConfigByte(l, false); }, kConfigUnchanged}),
+    [](const ::testing::TestParamInfo<RefusedCase>& i) { return std::string(i.param.name); });
+
+// The same sequences with every condition met do program (the cases above
+// fail for the condition they leave out, not for something else).
+TEST(Pic18Refuses, TheCompleteSequencesProgram) {
+    SimBench b("PIC18F442");
+    b.Open("P18FXX2 0 fla=512 ee=256 dly=1 pkg=40");
+    pic18::Pic18Layer l(b.wb->Ep3);
+    l.EnterProgramMode({1, 32, 31}, false);
+    b.wb->Ep3.ControlLineHigh(3);
+    EepromByte(l, true, true);
+    for (int k = 0; k < 5; ++k) b.wb->Ep3.UsbPut1(proto::Wait26);
+    Panel(l, true, 1);
+    ConfigByte(l, true);
+    l.SuppliesOff();
+    b.wb->Ep3.UsbFlush();
+    const auto& c = b.ChipAs<Pic18Chip>();
+    EXPECT_EQ(c.Eeprom()[5], 0x42);
+    EXPECT_EQ(c.Contents()[0x100], 0x00);
+    EXPECT_EQ(c.Config(2), 0x00);
+}
+
 // The setup's checks of the line: nothing is sent for a line it refuses.
 struct LineCase {
     const char* params;
@@ -370,11 +471,16 @@ TEST_P(EveryP18Line, ReachesItsChip) {
 
 INSTANTIATE_TEST_SUITE_P(Device520, EveryP18Line,
                          ::testing::ValuesIn(DeviceLines("device520.lst", {"P18FXX2", "P18CXXX"})),
-                         [](const ::testing::TestParamInfo<ListedLine>& i) { return i.param.part; });
+                         [](const ::testing::TestParamInfo<ListedLine>& i) {
+                             std::string n = i.param.part;
+                             for (char& c : n)
+                                 if (c == '*') c = '_';
+                             return n;
+                         });
 
 TEST(P18Lines, BothListsHaveThem) {
-    EXPECT_EQ(DeviceLines("device520.lst", {"P18FXX2", "P18CXXX"}).size(), 8u);
-    EXPECT_EQ(DeviceLines("device640.lst", {"P18FXX2", "P18CXXX"}).size(), 8u);
+    EXPECT_EQ(DeviceLines("device520.lst", {"P18FXX2", "P18CXXX"}).size(), 9u);
+    EXPECT_EQ(DeviceLines("device640.lst", {"P18FXX2", "P18CXXX"}).size(), 9u);
 }
 
 // ---- gpasm ----------------------------------------------------------------------------------------------
