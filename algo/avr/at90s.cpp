@@ -47,13 +47,7 @@ void TAt90s8515x::DeclareWindow(const Shape& shape) {
     if (shape.calibration) AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
     AddGroup("GroupBox2", "Batch   ");
     if (shape.calibration) AddCheck("CheckBoxCalibrate", "R.RC校准", true, "GroupBox2");
-    AddCheck("CheckBoxErase", "Ers.", true, "GroupBox2");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox2");
-    if (shape.eeprom) AddCheck("CheckBoxrWrData", "W.Data", true, "GroupBox2");
-    AddCheck("CheckBoxFuse", "W.Fuse", true, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Lock", true, "GroupBox2");
+    DeclareBatchBoxes("GroupBox2", shape.eeprom);
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
     AddRadio("RadioGroup1", "LockMode", {"No R/W  (Lock) ", "No Wrt. "}, 0);
     AddGroup("GroupBox1", "Fuse(checked=0)  ");
@@ -260,17 +254,6 @@ void TAt90s8515x::Button2Click() {
     if (!EnterProgramming()) return;
     if (ReadIdChecksCurrent() && !Ep3.CheckCurrent()) return;
     ReadId();
-}
-
-std::vector<AlgoForm::BatchStep> TAt90s8515x::Steps(bool withEeprom) {
-    std::vector<BatchStep> steps{{"CheckBoxErase", [this] { EraseClick(); }},
-                                 {"CheckBoxBlank", [this] { BlankClick(); }},
-                                 {"CheckBoxWrite", [this] { WriteClick(); }},
-                                 {"CheckBoxVer", [this] { VerifyClick(); }}};
-    if (withEeprom) steps.push_back({"CheckBoxrWrData", [this] { WrDataClick(); }});
-    steps.push_back({"CheckBoxFuse", [this] { WtFuseClick(); }});
-    steps.push_back({"CheckBoxConfig", [this] { SecrityClick(); }});
-    return steps;
 }
 
 void TAt90s8515x::Button1Click() {

@@ -17,12 +17,12 @@ public:
     explicit TAt90s8515x(Workbench& wb);
     void SetupForDevice() override;
 
-    void WriteClick();
-    void SecrityClick();
-    void WtFuseClick();
+    void WriteClick() override;
+    void SecrityClick() override;
+    void WtFuseClick() override;
     void ReadFuseClick();
     void RdDataClick();
-    void WrDataClick();
+    void WrDataClick() override;
     void Button2Click();
     virtual void Button1Click();
     virtual void RdCalibrateClick() {}
@@ -65,7 +65,6 @@ protected:
     // Setup pieces: the package (design, pins) and the status text.
     virtual void SetupPackage(AvrRow& r);
     virtual bool ShowsLinkStatus() const { return false; }
-    std::vector<BatchStep> Steps(bool withEeprom);
 
 private:
     Shape shape_;

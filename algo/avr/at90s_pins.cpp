@@ -42,11 +42,7 @@ void AvrPinDrivenForm::DeclareWindow(const char* writeCaption, const char* fuseG
     AddButton("WrData", "W.Data", [this] { WrDataClick(); });
     AddButton("Button2", "Read ID ", [] {}).Visible = false;
     AddGroup("GroupBox2", "Batch   ");
-    for (const auto& [name, caption] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-             {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxFuse", "W.Fuse"},
-             {"CheckBoxConfig", "Lock"}})
-        AddCheck(name, caption, true, "GroupBox2");
+    DeclareBatchBoxes("GroupBox2");
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
     AddRadio("RadioGroup1", "LockMode", lockItems, 0);
     AddGroup("GroupBox1", fuseGroup);
@@ -288,13 +284,6 @@ void AvrPinDrivenForm::WritePass(const char* status) {
     WriteFlashWords(256);
     Success("End.");
     SuppliesOff();
-}
-
-std::vector<AlgoForm::BatchStep> AvrPinDrivenForm::Steps() {
-    return {{"CheckBoxErase", [this] { EraseClick(); }},    {"CheckBoxBlank", [this] { BlankClick(); }},
-            {"CheckBoxWrite", [this] { WriteClick(); }},    {"CheckBoxVer", [this] { VerifyClick(); }},
-            {"CheckBoxrWrData", [this] { WrDataClick(); }}, {"CheckBoxFuse", [this] { WtFuseClick(); }},
-            {"CheckBoxConfig", [this] { SecrityClick(); }}};
 }
 
 // ---- TAT90sx ------------------------------------------------------------------------------------------

@@ -21,16 +21,10 @@ public:
     enum Pin { kReset, kRdy, kOe, kWr, kBs1, kXa0, kXa1, kXtal1 };
 
     virtual void ReadRom() = 0;
-    virtual void EraseClick() = 0;
-    virtual void BlankClick() = 0;
-    virtual void VerifyClick() = 0;
-    virtual void WriteClick() = 0;
-    virtual void SecrityClick() = 0;
-    virtual void WtFuseClick() = 0;
     // The fuse and lock byte into the boxes and LockMode, "Config=%02x".
     void ReadFuseClick();
     void RdDataClick();
-    void WrDataClick();
+    void WrDataClick() override;
     virtual void Button1Click() = 0;
 
 protected:
@@ -70,7 +64,6 @@ protected:
     void VerifyPass(const char* okText);
     // Write: the flash from the image after `status`, "End.".
     void WritePass(const char* status);
-    std::vector<BatchStep> Steps();
 
     Variant v_;
     std::array<int, 8> current_{};

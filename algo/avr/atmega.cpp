@@ -37,11 +37,8 @@ TAtmegax::TAtmegax(Workbench& w)
     AddButton("Button2", "Read ID ", [this] { Button2Click(); });
     AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
     AddGroup("GroupBox1", "Batch   ");
-    for (const auto& [name, caption] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"CheckBoxCalibrate", "R.RC校准"}, {"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "},
-             {"CheckBoxWrite", "Write."}, {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"},
-             {"CheckBoxFuse", "W.Fuse"}, {"CheckBoxConfig", "Lock"}})
-        AddCheck(name, caption, true, "GroupBox1");
+    AddCheck("CheckBoxCalibrate", "R.RC校准", true, "GroupBox1");
+    DeclareBatchBoxes("GroupBox1");
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
     AddGroup("GroupBox2", "CFG Fuse(checked=0)  ");
     for (int k = 0; k < 16; ++k) AddCheck(avr::Box(k + 1), kFuseCaptions[k], false, "GroupBox2");
@@ -226,15 +223,9 @@ void TAtmegax::RdCalibrateClick() {
 
 void TAtmegax::Button1Click() {
     const AvrRow& r = Row();
-    RunBatch({{"CheckBoxCalibrate", [this] { RdCalibrateClick(); }},
-              {"CheckBoxErase", [this] { EraseClick(); }},
-              {"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxrWrData", [this] { WrDataClick(); }},
-              {"CheckBoxFuse", [this] { WtFuseClick(); }},
-              {"CheckBoxConfig", [this] { SecrityClick(); }}},
-             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+    std::vector<BatchStep> steps = Steps();
+    steps.insert(steps.begin(), {"CheckBoxCalibrate", [this] { RdCalibrateClick(); }});
+    RunBatch(steps, [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
 }
 
 QUILLA_FORM(TAtmegax);

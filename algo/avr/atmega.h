@@ -13,12 +13,12 @@ public:
     explicit TAtmegax(Workbench& wb);
     void SetupForDevice() override;
 
-    void WriteClick();
-    void SecrityClick();
-    void WtFuseClick();
+    void WriteClick() override;
+    void SecrityClick() override;
+    void WtFuseClick() override;
     void ReadFuseClick();
     void RdDataClick();
-    void WrDataClick();
+    void WrDataClick() override;
     void Button2Click();
     void RdCalibrateClick();
     void Button1Click();

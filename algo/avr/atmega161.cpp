@@ -47,11 +47,7 @@ void TAtmega16xForm::DeclareOperations(const char* idButton) {
 
 void TAtmega16xForm::DeclareBatch() {
     AddGroup("GroupBox1", "Batch   ");
-    for (const auto& [name, caption] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-             {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxFuse", "W.Fuse"},
-             {"CheckBoxConfig", "Lock"}})
-        AddCheck(name, caption, true, "GroupBox1");
+    DeclareBatchBoxes("GroupBox1");
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
 }
 
@@ -193,14 +189,7 @@ void TAtmega16xForm::ReadIDClick() {
 
 void TAtmega16xForm::Button1Click() {
     const AvrRow& r = Row();
-    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
-              {"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxrWrData", [this] { WrDataClick(); }},
-              {"CheckBoxFuse", [this] { WtFuseClick(); }},
-              {"CheckBoxConfig", [this] { SecrityClick(); }}},
-             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+    RunBatch(Steps(), [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
 }
 
 // ---- TAtmega161x ----------------------------------------------------------------------------------

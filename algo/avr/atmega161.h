@@ -11,12 +11,11 @@ namespace quilla {
 class TAtmega16xForm : public AvrHvForm {
 public:
     void EraseClick() override;
-    virtual void WriteClick();
-    virtual void SecrityClick();
-    virtual void WtFuseClick() = 0;
+    void WriteClick() override;
+    void SecrityClick() override;
     virtual void ReadFuseClick() = 0;
     void RdDataClick();
-    virtual void WrDataClick();
+    void WrDataClick() override;
     void ReadIDClick();
     void Button1Click();
 

@@ -120,6 +120,29 @@ std::uint8_t AvrForm::LockFromMode() const {
     }
 }
 
+// ---- the batch ----------------------------------------------------------------------------
+
+void AvrForm::DeclareBatchBoxes(const std::string& group, bool withEeprom) {
+    AddCheck("CheckBoxErase", "Ers.", true, group);
+    AddCheck("CheckBoxBlank", "Blank?  ", true, group);
+    AddCheck("CheckBoxWrite", "Write.", true, group);
+    AddCheck("CheckBoxVer", "Vrfy", true, group);
+    if (withEeprom) AddCheck("CheckBoxrWrData", "W.Data", true, group);
+    AddCheck("CheckBoxFuse", "W.Fuse", true, group);
+    AddCheck("CheckBoxConfig", "Lock", true, group);
+}
+
+std::vector<AlgoForm::BatchStep> AvrForm::Steps(bool withEeprom) {
+    std::vector<BatchStep> steps{{"CheckBoxErase", [this] { EraseClick(); }},
+                                 {"CheckBoxBlank", [this] { BlankClick(); }},
+                                 {"CheckBoxWrite", [this] { WriteClick(); }},
+                                 {"CheckBoxVer", [this] { VerifyClick(); }}};
+    if (withEeprom) steps.push_back({"CheckBoxrWrData", [this] { WrDataClick(); }});
+    steps.push_back({"CheckBoxFuse", [this] { WtFuseClick(); }});
+    steps.push_back({"CheckBoxConfig", [this] { SecrityClick(); }});
+    return steps;
+}
+
 // ---- passes over the memories -------------------------------------------------------------
 
 bool AvrForm::ReadFlashBlocks(int blockBytes,

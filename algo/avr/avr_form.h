@@ -53,6 +53,15 @@ public:
     // The selected row, or null when VariantIndex names no filled row.
     const AvrRow* SelectedRow() const;
 
+    // ---- the operations of every AVR form (the batch runs them) ----------------------
+    virtual void EraseClick() = 0;
+    virtual void BlankClick() = 0;
+    virtual void WriteClick() = 0;
+    virtual void VerifyClick() = 0;
+    virtual void WrDataClick() = 0;
+    virtual void WtFuseClick() = 0;
+    virtual void SecrityClick() = 0;
+
 protected:
     const AvrRow& Row();  // refuses when no row is selected
     virtual void FillRows() = 0;
@@ -105,6 +114,13 @@ protected:
     // The lock byte of the LockMode item (RadioGroup1; bit 1 LB1, bit 2 LB2, 0
     // programmed): 00h both, 04h LB1, 02h LB2, 06h neither; no item chosen: 00h.
     std::uint8_t LockFromMode() const;
+
+    // ---- the batch ------------------------------------------------------------------
+    // The boxes Ers., Blank?, Write., Vrfy, W.Data (with `withEeprom`), W.Fuse and
+    // Lock, ticked, in the group box `group`.
+    void DeclareBatchBoxes(const std::string& group, bool withEeprom = true);
+    // Their steps, in that order.
+    std::vector<BatchStep> Steps(bool withEeprom = true);
 
     // ---- passes over the memories --------------------------------------------------
     // Flash reads in blocks of `blockBytes` from 0 while below the flash last

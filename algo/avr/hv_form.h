@@ -53,11 +53,11 @@ public:
     // Read: the flash into the image, "OK".
     void ReadRom();
     // Erase: VPP again after the entry, the chip erase, "Erase OK".
-    virtual void EraseClick();
+    void EraseClick() override;
     // Blank?: every flash byte FFh, "OK!".
-    virtual void BlankClick();
+    void BlankClick() override;
     // Vrfy.: the flash against the image, "OK!!!".
-    virtual void VerifyClick();
+    void VerifyClick() override;
 
     // ---- the programming layer ------------------------------------------------------
     void LineLow(int n);

@@ -28,13 +28,7 @@ void AvrSerialForm::DeclareOperations(const char* idButton) {
 
 void AvrSerialForm::DeclareBatch(const char* extraBox, const char* extraCaption) {
     AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxErase", "Ers.", true, "GroupBox2");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox2");
-    AddCheck("CheckBoxrWrData", "W.Data", true, "GroupBox2");
-    AddCheck("CheckBoxFuse", "W.Fuse", true, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Lock", true, "GroupBox2");
+    DeclareBatchBoxes("GroupBox2");
     if (extraBox) AddCheck(extraBox, extraCaption, true, "GroupBox2");
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
 }
@@ -52,13 +46,6 @@ void AvrSerialForm::DeclareStatus(const char* note) {
     AddProgress("RdBar");
     AddEdit("Edit7", "", "Type", true);
     AddLabel("Note", note);
-}
-
-std::vector<AlgoForm::BatchStep> AvrSerialForm::Steps() {
-    return {{"CheckBoxErase", [this] { EraseClick(); }},   {"CheckBoxBlank", [this] { BlankClick(); }},
-            {"CheckBoxWrite", [this] { WriteClick(); }},   {"CheckBoxVer", [this] { VerifyClick(); }},
-            {"CheckBoxrWrData", [this] { WrDataClick(); }}, {"CheckBoxFuse", [this] { WtFuseClick(); }},
-            {"CheckBoxConfig", [this] { SecrityClick(); }}};
 }
 
 // ---- handlers ---------------------------------------------------------------------------------

@@ -18,17 +18,15 @@ public:
 
     // ---- handlers -----------------------------------------------------------------------
     void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    virtual void WriteClick();
-    void EraseClick();
+    void BlankClick() override;
+    void VerifyClick() override;
+    void WriteClick() override;
+    void EraseClick() override;
     void RdDataClick();
-    void WrDataClick();
+    void WrDataClick() override;
     // The three signature bytes into LastReadId and the status.
     void ReadIdClick();
     virtual void ReadFuseClick() = 0;
-    virtual void WtFuseClick() = 0;
-    virtual void SecrityClick() = 0;
     virtual void Button1Click() = 0;
 
     virtual void ReadSignatureByte(int i) = 0;
@@ -53,7 +51,6 @@ protected:
     void DeclareLockBoxes(const char* caption);
     // The speed box, the status, the address, the bar, the type and the Note label.
     void DeclareStatus(const char* note);
-    std::vector<BatchStep> Steps();
 
 private:
     Flushes flushes_;
