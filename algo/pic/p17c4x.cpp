@@ -232,7 +232,8 @@ void TP17c4x::CompareBlocks(const char* running, const char* failed, const std::
         ShowProgress(a);
         for (int k = 0; k < 32; ++k) Pic17ReadWord();
         Ep3.UsbReadReply();
-        for (int j = 0; j < 64; ++j) {
+        // Only program memory is compared: the last block may read past it.
+        for (int j = 0; j < 64 && a + j <= r.ProgramLast; ++j) {
             const std::uint8_t want = expect ? expect[a + j] : 0xFF;
             if (Ep3.UsbReplyBuf[static_cast<std::size_t>(j)] != want) {
                 Status(failed);

@@ -67,6 +67,24 @@ TEST(P17c4x, WriteReadBlankAndVerifyOnAPic17c44) {
     EXPECT_TRUE(b.prompts.shown.empty()) << b.prompts.Last();
 }
 
+// fla= not a multiple of 32 words: the last block reads past program memory;
+// Verify compares program memory only.
+TEST(P17c4x, VerifyStopsAtTheLastWord) {
+    SimBench b("PIC17C42");
+    b.RandomImage(512, 31);
+    std::fill(b.Image() + 200, b.Image() + 256, 0x00);  // past fla=100 words
+    AlgoForm& f = b.Open("P17C4X 1 fla=100 pkg=40 pm=2");
+    f.Click("Write");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    EXPECT_EQ(b.ChipAs<Pic17Chip>().Word(100), 0xFFFF);
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    b.Image()[199] ^= 1;
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "Error....");
+    EXPECT_EQ(f.Text("Edit6"), "00c7");
+}
+
 // ---- configuration ----------------------------------------------------------------------------------------
 
 struct CfgCase {
