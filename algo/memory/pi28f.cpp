@@ -97,6 +97,24 @@ bool Pi28Form::ReadBack(const VariantRecord&, const Block& b) {
     return true;
 }
 
+// A Verify block that crosses a 256 KiB boundary is compared only up to it and
+// the rest read as a block of its own: 0x27 steps the address like 0x28, and
+// past the boundary WE would stand low (the chip's outputs off) for the rest
+// of the block.
+std::vector<SocketForm::Block> Pi28Form::VerifyPlan(const VariantRecord& r) const {
+    std::vector<Block> plan;
+    for (const Block& b : SocketForm::VerifyPlan(r)) {
+        const std::int32_t cut = (b.chip / kRippleBoundary + 1) * kRippleBoundary;
+        if (b.chip + b.count <= cut) {
+            plan.push_back(b);
+            continue;
+        }
+        plan.push_back({b.chip, b.file, cut - b.chip});
+        plan.push_back({cut, b.file + (cut - b.chip), b.chip + b.count - cut});
+    }
+    return plan;
+}
+
 std::vector<AlgoForm::BatchStep> Pi28Form::BatchSteps() {
     return {{"CheckBox1", [this] { EraseClick(); }},
             {"CheckBox2", [this] { BlankClick(); }},

@@ -232,7 +232,9 @@ protected:
     // last address).
     std::vector<Block> PlanBlocks(const VariantRecord& r, std::int64_t chip, std::int64_t file,
                                   std::int64_t doneLimit, bool inclusive, std::int32_t size = 1024) const;
-    std::vector<Block> VerifyPlan(const VariantRecord& r) const;
+    // (a member may cut the blocks further: the 32-pin flash forms end a block at
+    // a 256 KiB boundary)
+    virtual std::vector<Block> VerifyPlan(const VariantRecord& r) const;
     // The blocks of Writing from the rounded offsets while done < Length.
     std::vector<Block> WritePlan(const VariantRecord& r) const;
     // Refuses a plan whose image range leaves the 8 MiB buffer.

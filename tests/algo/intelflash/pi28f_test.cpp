@@ -297,7 +297,7 @@ TEST(Sst28vf040, WriteProgramsWithItsOwnSetupCode) {
     EXPECT_TRUE(b.ChipMatchesImage(0x100, 0x800));
 }
 
-TEST(Sst28vf040, WriteAcrossTheA18BoundaryKeepsWeHigh) {
+TEST(Sst28vf040, WriteAndVerifyAcrossTheA18BoundaryKeepWeHigh) {
     SimBench b("SST28SF040A");
     b.RandomImage(0x80000, 11);
     AlgoForm& f = b.Open("SST28VF040 6");
@@ -307,6 +307,11 @@ TEST(Sst28vf040, WriteAcrossTheA18BoundaryKeepsWeHigh) {
     f.Click("Write");
     EXPECT_EQ(f.Text("Message"), "OK!");
     EXPECT_TRUE(b.ChipMatchesImage(0x3FD00, 0x600));
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Message"), "Data OK!");
+    b.sim->GetChip()->MutableContents()[0x40100] ^= 0x01;  // a byte past the boundary
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Message").substr(0, 7), "040100:");
 }
 
 TEST(Sst28vf040, MassProductionCountsEachChip) {
