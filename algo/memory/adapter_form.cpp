@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 #include "algo/common/rows.h"
 #include "algo/common/scan.h"
@@ -365,6 +366,84 @@ void AdapterForm::VerifyLength() {
     ShowProgress(static_cast<std::int32_t>(file - 1));
     Ep3.SetAllPins(0);
     Ep3.VccPin(0);
+}
+
+// ---- what the End-address forms and I27CX share --------------------------------------------
+
+std::string AdapterForm::RowSizeVccError() const {
+    if (!SelectedRow()) return VariantNotInTable();
+    const std::string line = "Bad device line: ";
+    if (LastAddress() <= 0)
+        return line + "mem=" + std::to_string(MemIndex()) + " names no size of row " +
+               std::to_string(wb.sel.VariantIndex);
+    const int vcc = wb.sel.GetParam("vcc=");
+    if (vcc <= 0 || vcc > 6500) return line + "vcc=" + std::to_string(vcc) + " is not a supply level (mV)";
+    return {};
+}
+
+void AdapterForm::EndAddressSetupTail(const AdapterRow& r) {
+    SetCaption(wb.sel.TypeText);
+    const std::int32_t last = LastAddress();
+    if (wb.FileWin) wb.FileWin->EndAddr = last;
+    wb.Display();
+    AlgoForm::Show();
+    // The File offset restarts at 0; the Device offset is the one last confirmed.
+    Offsets.FileOffset = 0;
+    Offsets.Length = last;
+    Offsets.ShowAll();
+    FileOffset = 0;
+    DeviceOffset = Offsets.DeviceOffset;
+    EndAddress = last;
+    Ep3.SetVcc(wb.sel.GetParam("vcc="));
+    Ep3.GndPin(r.GndCode);
+    BatchFlag = false;
+}
+
+AdapterForm::Span AdapterForm::WriteSpan(const AdapterRow& r, std::int64_t& steps) {
+    const Span s = Offsets8K(r);
+    steps = std::max<std::int64_t>(1, (static_cast<std::int64_t>(s.end) - s.device) / 2 + 1);
+    OffsetsWindow work;
+    work.FileOffset = s.file;
+    RequireImageRange(work, s.file, steps * 2);
+    return s;
+}
+
+void AdapterForm::ShowMfgId(int shown) {
+    auto& id = wb.sel.LastReadId;
+    for (std::size_t i = 0; i < 4; ++i) id[i] = Ep3.UsbReplyBuf[i];
+    char text[48];
+    if (shown == 4) {
+        std::snprintf(text, sizeof text, "MFG ID=%02x,%02x,%02x,%02x", id[0], id[1], id[2], id[3]);
+    } else {
+        std::snprintf(text, sizeof text, "MFG ID=%02x,%02x", id[0], id[1]);
+    }
+    Status(text);
+}
+
+std::array<std::uint16_t, 4> AdapterForm::ProtectionWordsFromEdits() {
+    std::array<std::uint16_t, 4> words{};
+    for (std::size_t k = 0; k < 4; ++k) {
+        const std::string name = "R" + std::to_string(k + 1);
+        const auto v = ScanHex4(Text(name));
+        if (!v) Refuse(name + " \"" + Text(name) + "\" is not a hexadecimal number");
+        words[k] = *v;
+    }
+    return words;
+}
+
+void AdapterForm::WriteProtectionWords(const AdapterRow& r, const std::array<std::uint16_t, 4>& words,
+                                       std::uint16_t lockWord,
+                                       const std::function<void(std::int32_t, std::uint16_t)>& write) {
+    for (int k = 0; k < 4; ++k) {
+        const std::uint16_t v = words[static_cast<std::size_t>(k)];
+        if (r.Width == 16) {
+            write(0x85 + k, v);
+        } else {
+            write(0x85 + 2 * k, v & 0xFF);
+            write(0x86 + 2 * k, v >> 8);
+        }
+    }
+    if (Ticked("LockStatus")) write(0x80, lockWord);
 }
 
 bool AdapterForm::PowerUpIdle(std::uint8_t vccPin) {

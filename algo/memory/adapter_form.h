@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,17 @@ struct AdapterRow {
     std::int32_t FixedLast = 0;          // rows without a size list: chip size - 1
     std::array<std::int32_t, 8> Sizes{}; // last address by mem=
     std::array<std::uint32_t, 8> MaskLo{}, MaskHi{};  // contact masks by mem=
+
+    struct Mask {
+        std::uint32_t lo, hi;
+    };
+    void SetMask(std::size_t mem, Mask m) {
+        MaskLo[mem] = m.lo;
+        MaskHi[mem] = m.hi;
+    }
+    void SetMasks(const std::array<Mask, 8>& masks) {
+        for (std::size_t m = 0; m < masks.size(); ++m) SetMask(m, masks[m]);
+    }
 
     bool Filled() const { return !BitFile.empty() || FixedLast > 0; }
 };
@@ -139,6 +151,41 @@ protected:
     void Read8K(Progress shown);
     void Blank8K();
     void Verify8K(Progress shown);
+
+    // ---- what the End-address forms (P29F640, F640) and I27CX share -------------------
+    // The row, its size for mem= and the supply of vcc= checked: the device line's
+    // error text, or nothing.
+    std::string RowSizeVccError() const;
+    // Setup's tail of the End-address forms: the type as caption, the buffer
+    // window's end, the offsets window from File offset 0 with Length the chip's
+    // last byte (the Device offset kept), the working offsets, VCC from vcc=, the
+    // row's ground, BatchFlag cleared.
+    void EndAddressSetupTail(const AdapterRow& r);
+    // The span of an End-address Write and its count of two-byte steps (at least
+    // one), refused when the image does not hold them.
+    Span WriteSpan(const AdapterRow& r, std::int64_t& steps);
+    // The reply's first four bytes into LastReadId, the status "MFG ID=" with
+    // `shown` of them.
+    void ShowMfgId(int shown);
+    // The protection register's user words from R1..R4, refused (nothing written)
+    // when one does not parse.
+    std::array<std::uint16_t, 4> ProtectionWordsFromEdits();
+    // The user words through `write` at 85h on: words on 16-bit rows, low then high
+    // byte on 8-bit rows; then `lockWord` at 80h when "LockStatus" is ticked (last:
+    // once programmed the part takes no more user words).
+    void WriteProtectionWords(const AdapterRow& r, const std::array<std::uint16_t, 4>& words,
+                              std::uint16_t lockWord, const std::function<void(std::int32_t, std::uint16_t)>& write);
+    // BatchFlag set while a batch runs, cleared on every way out.
+    class BatchScope {
+    public:
+        explicit BatchScope(bool& flag) : flag_(flag) { flag_ = true; }
+        ~BatchScope() { flag_ = false; }
+        BatchScope(const BatchScope&) = delete;
+        BatchScope& operator=(const BatchScope&) = delete;
+
+    private:
+        bool& flag_;
+    };
 
     // ---- the Length forms' loops (MX29X161X, HN29AND): from the offsets window's
     // Device offset on, stopping once a block reaches Device offset + Length -----------

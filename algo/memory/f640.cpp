@@ -1,6 +1,5 @@
 #include "algo/memory/f640.h"
 
-#include <cstdio>
 #include <vector>
 
 #include "algo/common/scan.h"
@@ -15,9 +14,7 @@ namespace {
 constexpr int kRows = 20;
 constexpr const char* kWrongType = "错误的Type！\n继续吗?";
 
-struct Mask {
-    std::uint32_t lo, hi;
-};
+using Mask = AdapterRow::Mask;
 
 // One row: design, width, VCC pin, VPP pin, ground code, the highest mem= it defines, the
 // parameter and main block sizes (address units) and its contact masks by mem.
@@ -32,10 +29,7 @@ AdapterRow BlockRow(const char* file, int width, int vcc, int vpp, int gnd, int 
     for (int m = 0; m <= maxMem; ++m) r.Sizes[static_cast<std::size_t>(m)] = AdapterSize(m);
     r.SmallBlock = small;
     r.MainBlock = main;
-    for (std::size_t m = 0; m < 8; ++m) {
-        r.MaskLo[m] = masks[m].lo;
-        r.MaskHi[m] = masks[m].hi;
-    }
+    r.SetMasks(masks);
     return r;
 }
 
@@ -89,14 +83,8 @@ void TF640x::FillVariantTable() {
 }
 
 std::string TF640x::DeviceLineError() const {
-    const AdapterRow* r = SelectedRow();
-    if (!r) return VariantNotInTable();
+    if (std::string e = RowSizeVccError(); !e.empty()) return e;
     const std::string line = "Bad device line: ";
-    if (LastAddress() <= 0)
-        return line + "mem=" + std::to_string(MemIndex()) + " names no size of row " +
-               std::to_string(wb.sel.VariantIndex);
-    const int vcc = Key("vcc=");
-    if (vcc <= 0 || vcc > 6500) return line + "vcc=" + std::to_string(vcc) + " is not a supply level (mV)";
     // The long waits of one block erase go out in one transfer.
     const int dly = Key("dly=");
     if (dly < 0 || dly > 20000) return line + "dly=" + std::to_string(dly) + " does not fit the command queue";
@@ -108,20 +96,7 @@ void TF640x::SetupForDevice() {
     const AdapterRow& r = *SelectedRow();
     Ep3.LoadBitFile(r.BitFile);
     Ep3.SetVpp(12000);
-    SetCaption(wb.sel.TypeText);
-    const std::int32_t last = LastAddress();
-    if (wb.FileWin) wb.FileWin->EndAddr = last;
-    wb.Display();
-    AlgoForm::Show();
-    Offsets.FileOffset = 0;
-    Offsets.Length = last;
-    Offsets.ShowAll();
-    FileOffset = 0;
-    DeviceOffset = Offsets.DeviceOffset;
-    EndAddress = last;
-    Ep3.SetVcc(Key("vcc="));
-    Ep3.GndPin(r.GndCode);
-    BatchFlag = false;
+    EndAddressSetupTail(r);
     SetVisible("Status", (Key("oth=") & 4) != 0);
 }
 
@@ -176,11 +151,8 @@ void TF640x::EraseClick() {
 
 void TF640x::WriteClick() {
     const AdapterRow& r = Row();
-    const Span s = Offsets8K(r);
-    const std::int64_t steps = std::max<std::int64_t>(1, (static_cast<std::int64_t>(s.end) - s.device) / 2 + 1);
-    OffsetsWindow work;
-    work.FileOffset = s.file;
-    RequireImageRange(work, s.file, steps * 2);
+    std::int64_t steps = 0;
+    const Span s = WriteSpan(r, steps);
     GuardedWrite([&] {
         if (!CheckDeviceId()) return;
         Status("Write");
@@ -238,15 +210,7 @@ bool TF640x::ReadId() {
     ReadBlock(Ep3.UsbReplyBuf.data(), 1);
     Ep3.VppPin(0);
     Ep3.VccPin(0);
-    auto& id = wb.sel.LastReadId;
-    for (std::size_t i = 0; i < 4; ++i) id[i] = Ep3.UsbReplyBuf[i];
-    char text[48];
-    if (r.Width == 16) {
-        std::snprintf(text, sizeof text, "MFG ID=%02x,%02x,%02x,%02x", id[0], id[1], id[2], id[3]);
-    } else {
-        std::snprintf(text, sizeof text, "MFG ID=%02x,%02x", id[0], id[1]);
-    }
-    Status(text);
+    ShowMfgId(r.Width == 16 ? 4 : 2);
     return true;
 }
 
@@ -300,13 +264,7 @@ void TF640x::Button4Click() {
 void TF640x::Button6Click() {
     const AdapterRow& r = Row();
     // The values first: nothing one-time is written from a text that does not parse.
-    std::array<std::uint16_t, 4> reg{};
-    for (std::size_t k = 0; k < 4; ++k) {
-        const std::string name = "R" + std::to_string(k + 1);
-        const auto v = ScanHex4(Text(name));
-        if (!v) Refuse(name + " \"" + Text(name) + "\" is not a hexadecimal number");
-        reg[k] = *v;
-    }
+    const std::array<std::uint16_t, 4> reg = ProtectionWordsFromEdits();
     if (!CheckDeviceId()) return;
     Status("Write");
     if (!FlashPowerUp()) return;
@@ -315,18 +273,8 @@ void TF640x::Button6Click() {
     wb.ErrorFlag() = 0;
     WritingState();
     Ep3.VppPin(r.VppPin);
-    for (int k = 0; k < 4; ++k) {
-        const std::uint16_t v = reg[static_cast<std::size_t>(k)];
-        if (r.Width == 16) {
-            ProtectionRegisterWrite(0x85 + k, v);
-        } else {
-            ProtectionRegisterWrite(0x85 + 2 * k, v & 0xFF);
-            ProtectionRegisterWrite(0x86 + 2 * k, v >> 8);
-        }
-    }
-    // The lock word last: once it is programmed the part takes no more user words, so
-    // written first it would leave them unwritten behind an "OK!".
-    if (Ticked("LockStatus")) ProtectionRegisterWrite(0x80, 0xFFFD);
+    // Lock word FFFDh: bit 1 locks the user words.
+    WriteProtectionWords(r, reg, 0xFFFD, [this](std::int32_t a, std::uint16_t v) { ProtectionRegisterWrite(a, v); });
     Ep3.ControlLineLow(3);
     Ep3.ControlLineHigh(2);
     Ep3.VppPin(0);
@@ -338,12 +286,8 @@ void TF640x::Button6Click() {
 
 void TF640x::Button1Click() {
     Row();
-    struct Clear {
-        bool& flag;
-        ~Clear() { flag = false; }
-    } clear{BatchFlag};  // cleared on every way out
     if (!CheckDeviceId()) return;
-    BatchFlag = true;
+    BatchScope batch(BatchFlag);
     if (wb.options.MassProduction && !NextChip()) return;
     RunBatch({{"CheckBox1", [this] { EraseClick(); }},
               {"CheckBox2", [this] { BlankClick(); }},

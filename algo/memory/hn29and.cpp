@@ -211,11 +211,7 @@ bool THn29w25611x::ReadId() {
     Ep3.UsbFlush();
     ReadBlock(Ep3.UsbReplyBuf.data(), 1);
     Ep3.VccPin(0);
-    auto& id = wb.sel.LastReadId;
-    for (std::size_t i = 0; i < 4; ++i) id[i] = Ep3.UsbReplyBuf[i];
-    char text[48];
-    std::snprintf(text, sizeof text, "MFG ID=%02x,%02x,%02x,%02x", id[0], id[1], id[2], id[3]);
-    Status(text);
+    ShowMfgId(4);
     return true;
 }
 

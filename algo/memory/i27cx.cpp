@@ -17,9 +17,7 @@ constexpr int kBlock = 8192;
 constexpr const char* kWrongType = "错误的Type！\n继续吗?";
 constexpr int kRegLatchCycle = 25, kRegLatchEnd = 9;
 
-struct Mask {
-    std::uint32_t lo, hi;
-};
+using Mask = AdapterRow::Mask;
 
 // One row: design, program strobe line, VCC pin, VPP pin, ground code, and by mem= the
 // contact masks (a mem with a mask pair, even 0/0, is a defined size).
@@ -35,8 +33,7 @@ AdapterRow EpromRow(const char* file, int strobe, int vcc, int vpp, int gnd,
     for (auto [mem, mask] : mems) {
         const std::size_t m = static_cast<std::size_t>(mem);
         r.Sizes[m] = mem >= 2 ? (0x10000 << (mem - 1)) - 1 : 0;
-        r.MaskLo[m] = mask.lo;
-        r.MaskHi[m] = mask.hi;
+        r.SetMask(m, mask);
     }
     return r;
 }
@@ -76,14 +73,8 @@ void Ti27cx::FillVariantTable() {
 }
 
 std::string Ti27cx::DeviceLineError() const {
-    const AdapterRow* r = SelectedRow();
-    if (!r) return VariantNotInTable();
+    if (std::string e = RowSizeVccError(); !e.empty()) return e;
     const std::string line = "Bad device line: ";
-    if (LastAddress() <= 0)
-        return line + "mem=" + std::to_string(MemIndex()) + " names no size of row " +
-               std::to_string(wb.sel.VariantIndex);
-    const int vcc = Key("vcc=");
-    if (vcc <= 0 || vcc > 6500) return line + "vcc=" + std::to_string(vcc) + " is not a supply level (mV)";
     if (Key("dly=") < 0) return line + "dly=" + std::to_string(Key("dly=")) + " is negative";
     return {};
 }
@@ -326,12 +317,8 @@ bool Ti27cx::ReadId() {
 
 void Ti27cx::Button1Click() {
     Row();
-    struct Clear {
-        bool& flag;
-        ~Clear() { flag = false; }
-    } clear{BatchFlag};
     if (!CheckDeviceId()) return;
-    BatchFlag = true;
+    BatchScope batch(BatchFlag);
     RunBatch({{"CheckBox2", [this] { BlankClick(); }},
               {"CheckBox3", [this] { WriteClick(); }},
               {"CheckBox4", [this] { VerifyClick(); }}},

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -18,9 +17,7 @@ namespace {
 constexpr int kRows = 20;
 constexpr const char* kWrongType = "错误的Type！\n继续吗?";
 
-struct Mask {
-    std::uint32_t lo, hi;
-};
+using Mask = AdapterRow::Mask;
 
 // One row: design, width, VCC pin, ground code, VPP pin, high-voltage pins, short command
 // byte, the mem= values it defines and its contact masks by mem (0 where the Part gives none).
@@ -36,10 +33,7 @@ AdapterRow MakeRow(const char* file, int width, int vcc, int gnd, int vpp, int h
     r.HvPinB = static_cast<std::uint8_t>(hvB);
     r.ShortCommands = static_cast<std::uint8_t>(shortCommands);
     for (int m : mems) r.Sizes[static_cast<std::size_t>(m)] = AdapterSize(m);
-    for (std::size_t m = 0; m < 8; ++m) {
-        r.MaskLo[m] = masks[m].lo;
-        r.MaskHi[m] = masks[m].hi;
-    }
+    r.SetMasks(masks);
     return r;
 }
 
@@ -108,14 +102,9 @@ void TP29f640x::FillVariantTable() {
 }
 
 std::string TP29f640x::DeviceLineError() const {
+    if (std::string e = RowSizeVccError(); !e.empty()) return e;
     const AdapterRow* r = SelectedRow();
-    if (!r) return VariantNotInTable();
     const std::string line = "Bad device line: ";
-    const int mem = MemIndex();
-    if (LastAddress() <= 0)
-        return line + "mem=" + std::to_string(mem) + " names no size of row " + std::to_string(wb.sel.VariantIndex);
-    const int vcc = Key("vcc=");
-    if (vcc <= 0 || vcc > 6500) return line + "vcc=" + std::to_string(vcc) + " is not a supply level (mV)";
     const int msk = Key("msk="), prt = Key("prt=");
     if ((msk & 6) && (prt < 1 || prt > 3))
         return line + "msk=" + std::to_string(msk) + " shows Lock or Unlock but prt=" + std::to_string(prt) +
@@ -143,21 +132,7 @@ void TP29f640x::SetupForDevice() {
     SetVisible("Bit128", msk & 8);
     SetVisible("CheckBox8", msk & 8);
     Ep3.SetVpp(r.VppPin ? 12000 : 5000);
-    SetCaption(wb.sel.TypeText);
-    const std::int32_t last = LastAddress();
-    if (wb.FileWin) wb.FileWin->EndAddr = last;
-    wb.Display();
-    AlgoForm::Show();
-    // The File offset restarts at 0; the Device offset is the one last confirmed.
-    Offsets.FileOffset = 0;
-    Offsets.Length = last;
-    Offsets.ShowAll();
-    FileOffset = 0;
-    DeviceOffset = Offsets.DeviceOffset;
-    EndAddress = last;
-    Ep3.SetVcc(Key("vcc="));
-    Ep3.GndPin(r.GndCode);
-    BatchFlag = false;
+    EndAddressSetupTail(r);
 }
 
 void TP29f640x::AfterDesignReload() {
@@ -197,11 +172,8 @@ bool TP29f640x::CheckDeviceId() { return CheckDeviceIdWithContact(Row().Width ==
 
 void TP29f640x::WriteClick() {
     const AdapterRow& r = Row();
-    const Span s = Offsets8K(r);
-    const std::int64_t steps = std::max<std::int64_t>(1, (static_cast<std::int64_t>(s.end) - s.device) / 2 + 1);
-    OffsetsWindow work;
-    work.FileOffset = s.file;
-    RequireImageRange(work, s.file, steps * 2);
+    std::int64_t steps = 0;
+    const Span s = WriteSpan(r, steps);
     GuardedWrite([&] {
         if (!CheckDeviceId()) return;
         Status("Write");
@@ -274,15 +246,7 @@ bool TP29f640x::ReadId() {
     Ep3.UsbFlush();
     ReadBlock(Ep3.UsbReplyBuf.data(), 1);
     Ep3.VccPin(0);
-    auto& id = wb.sel.LastReadId;
-    for (std::size_t i = 0; i < 4; ++i) id[i] = Ep3.UsbReplyBuf[i];
-    char text[48];
-    if (r.Width == 16) {
-        std::snprintf(text, sizeof text, "MFG ID=%02x,%02x,%02x,%02x", id[0], id[1], id[2], id[3]);
-    } else {
-        std::snprintf(text, sizeof text, "MFG ID=%02x,%02x", id[0], id[1]);
-    }
-    Status(text);
+    ShowMfgId(r.Width == 16 ? 4 : 2);
     return true;
 }
 
@@ -396,29 +360,13 @@ void TP29f640x::Button4Click() {
 void TP29f640x::Button6Click() {
     const AdapterRow& r = Row();
     // The values first: nothing one-time is written from a text that does not parse.
-    std::array<std::uint16_t, 4> reg{};
-    for (std::size_t k = 0; k < 4; ++k) {
-        const std::string name = "R" + std::to_string(k + 1);
-        const auto v = ScanHex4(Text(name));
-        if (!v) Refuse(name + " \"" + Text(name) + "\" is not a hexadecimal number");
-        reg[k] = *v;
-    }
+    const std::array<std::uint16_t, 4> reg = ProtectionWordsFromEdits();
     if (!CheckDeviceId()) return;
     Status("写Status...");
     if (!FlashPowerUp() || Ep3.CheckCurrent() == 0) return;
     wb.ErrorFlag() = 0;
     WritingState();
-    for (int k = 0; k < 4; ++k) {
-        const std::uint16_t v = reg[static_cast<std::size_t>(k)];
-        if (r.Width == 16) {
-            ProtectionRegisterWrite(0x85 + k, v);
-        } else {
-            ProtectionRegisterWrite(0x85 + 2 * k, v & 0xFF);
-            ProtectionRegisterWrite(0x86 + 2 * k, v >> 8);
-        }
-    }
-    // The lock word last: programmed first it locks the user words before they are written.
-    if (Ticked("LockStatus")) ProtectionRegisterWrite(0x80, 0xFFF0);
+    WriteProtectionWords(r, reg, 0xFFF0, [this](std::int32_t a, std::uint16_t v) { ProtectionRegisterWrite(a, v); });
     Ep3.ControlLineLow(3);
     Ep3.ControlLineHigh(2);
     Ep3.VccPin(0);
@@ -430,11 +378,7 @@ void TP29f640x::Button6Click() {
 void TP29f640x::Button1Click() {
     Row();
     if (!CheckDeviceId()) return;
-    BatchFlag = true;
-    struct Clear {
-        bool& flag;
-        ~Clear() { flag = false; }
-    } clear{BatchFlag};
+    BatchScope batch(BatchFlag);
     RunBatchWaitingAfter({{"CheckBox6", [this] { UnProtectClick(); }},
                           {"CheckBox1", [this] { EraseClick(); }},
                           {"CheckBox2", [this] { BlankClick(); }},
