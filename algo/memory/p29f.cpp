@@ -128,9 +128,7 @@ bool JedecByteForm::WriteBlockBegin(const VariantRecord&) {
 // form's tail. No polling: the tail must cover the chip's program time.
 void JedecByteForm::ProgramBlock(const VariantRecord&, const Block& b) {
     for (int i = 0; i < b.count; ++i) {
-        Ep3.UsbPut2(OpCmdWrite5555, 0xAA);
-        Ep3.UsbPut2(OpCmdWrite2AAA, 0x55);
-        Ep3.UsbPut2(OpCmdWrite5555, 0xA0);
+        UnlockedCommand(0xA0);
         SetAddressParallel(b.chip + i);
         Ep3.WriteLatch(2, *Image(b.file + i));
         Put1(OpBusWrite);
@@ -163,13 +161,40 @@ void JedecByteForm::ResetSocket(bool vpp) {
     Ep3.SetAllPins(255);
 }
 
+void JedecByteForm::UnlockedCommand(std::uint8_t command) {
+    Ep3.UsbPut2(OpCmdWrite5555, 0xAA);
+    Ep3.UsbPut2(OpCmdWrite2AAA, 0x55);
+    Ep3.UsbPut2(OpCmdWrite5555, command);
+}
+
 void JedecByteForm::ChipEraseCommand() {
-    Ep3.UsbPut2(OpCmdWrite5555, 0xAA);
-    Ep3.UsbPut2(OpCmdWrite2AAA, 0x55);
-    Ep3.UsbPut2(OpCmdWrite5555, 0x80);
-    Ep3.UsbPut2(OpCmdWrite5555, 0xAA);
-    Ep3.UsbPut2(OpCmdWrite2AAA, 0x55);
-    Ep3.UsbPut2(OpCmdWrite5555, 0x10);
+    UnlockedCommand(0x80);
+    UnlockedCommand(0x10);
+}
+
+void JedecByteForm::StartChipErase(bool modeBeforeAddress) {
+    if (modeBeforeAddress) Ep3.SetPortMode(PortModeReset);
+    SetAddressParallel(0);
+    Ep3.SetPortMode(PortModeReset);
+    Ep3.PinHigh(kOE);
+    Ep3.PinLow(kCE);
+    ChipEraseCommand();
+}
+
+void JedecByteForm::EraseWaitProgress(int waits) {
+    for (int i = 0; i < waits; ++i) {
+        SetProgress(kProgress, 0, waits, i);
+        Put1(OpWait100ms);
+        Flush();
+    }
+}
+
+void JedecByteForm::EraseWaitCounted(int waits) {
+    for (int i = 0; i < waits; ++i) {
+        Status("Erasing " + std::to_string(i));
+        Put1(OpWait100ms);
+        Flush();
+    }
 }
 
 std::vector<AlgoForm::BatchStep> JedecByteForm::BatchSteps() {
@@ -239,17 +264,8 @@ void TP29fxxx::EraseClick() {
     Ep3.VccPin(r.VccPin);
     Ep3.VppPin(r.VppPin);
     if (!Ep3.CheckCurrent()) return;
-    Ep3.SetPortMode(PortModeReset);
-    SetAddressParallel(0);
-    Ep3.SetPortMode(PortModeReset);
-    Ep3.PinHigh(kOE);
-    Ep3.PinLow(kCE);
-    ChipEraseCommand();
-    for (int i = 0; i < 30; ++i) {
-        SetProgress(kProgress, 0, 30, i);
-        Put1(OpWait100ms);
-        Flush();
-    }
+    StartChipErase(true);
+    EraseWaitProgress(30);
     Success("OK");
     Ep3.VppPin(0);
     Ep3.VccPin(0);
@@ -357,17 +373,8 @@ void TAMD29f040x::EraseClick() {
     Ep3.VccPin(r.VccPin);
     if (!Ep3.CheckCurrent()) return;
     Ep3.PinHigh(kWE);
-    Ep3.SetPortMode(PortModeReset);
-    SetAddressParallel(0);
-    Ep3.SetPortMode(PortModeReset);
-    Ep3.PinHigh(kOE);
-    Ep3.PinLow(kCE);
-    ChipEraseCommand();
-    for (int i = 0; i < 30; ++i) {
-        SetProgress(kProgress, 0, 30, i);
-        Put1(OpWait100ms);
-        Flush();
-    }
+    StartChipErase(true);
+    EraseWaitProgress(30);
     Success("OK");
     Ep3.VccPin(0);
 }
@@ -505,16 +512,8 @@ void TAt49fx::EraseClick() {
     Ep3.GndPin(kGround);
     Ep3.VccPin(r.VccPin);
     if (!Ep3.CheckCurrent()) return;
-    SetAddressParallel(0);
-    Ep3.SetPortMode(PortModeReset);
-    Ep3.PinHigh(kOE);
-    Ep3.PinLow(kCE);
-    ChipEraseCommand();
-    for (int i = 0; i < 100; ++i) {
-        SetProgress(kProgress, 0, 100, i);
-        Put1(OpWait100ms);
-        Flush();
-    }
+    StartChipErase(false);
+    EraseWaitProgress(100);
     Success("OK");
     Ep3.VppPin(0);
     Ep3.VccPin(0);
@@ -590,17 +589,8 @@ void TMx29fxxx1::EraseClick() {
     Ep3.VccPin(r.VccPin);
     Ep3.VppPin(r.VppPin);
     if (!Ep3.CheckCurrent()) return;
-    Ep3.SetPortMode(PortModeReset);
-    SetAddressParallel(0);
-    Ep3.SetPortMode(PortModeReset);
-    Ep3.PinHigh(kOE);
-    Ep3.PinLow(kCE);
-    ChipEraseCommand();
-    for (int i = 0; i < 20; ++i) {
-        Status("Erasing " + std::to_string(i));
-        Put1(OpWait100ms);
-        Flush();
-    }
+    StartChipErase(true);
+    EraseWaitCounted(20);
     Success("OK");
     Ep3.VppPin(0);
     Ep3.VccPin(0);
@@ -702,17 +692,8 @@ void Tv29c51004x::EraseClick() {
     Ep3.VccPin(r.VccPin);
     Ep3.VppPin(r.VppPin);
     if (!Ep3.CheckCurrent()) return;
-    Ep3.SetPortMode(PortModeReset);
-    SetAddressParallel(0);
-    Ep3.SetPortMode(PortModeReset);
-    Ep3.PinHigh(kOE);
-    Ep3.PinLow(kCE);
-    ChipEraseCommand();
-    for (int i = 0; i <= 20; ++i) {
-        Status("Erasing " + std::to_string(i));
-        Put1(OpWait100ms);
-        Flush();
-    }
+    StartChipErase(true);
+    EraseWaitCounted(21);
     Success("OK");
     Ep3.VppPin(0);
     Ep3.VccPin(0);
@@ -843,12 +824,8 @@ void Tsst29xf1::EraseClick() {
     Ep3.VccPin(r.VccPin);
     Ep3.VppPin(r.VppPin);
     if (!Ep3.CheckCurrent()) return;
-    SetAddressParallel(0);
     Status("Erase...");
-    Ep3.SetPortMode(PortModeReset);
-    Ep3.PinHigh(kOE);
-    Ep3.PinLow(kCE);
-    ChipEraseCommand();
+    StartChipErase(false);
     for (int i = 0; i < 21; ++i) Put1(OpWait100ms);
     Ep3.VppPin(0);
     Ep3.VccPin(0);

@@ -61,8 +61,17 @@ protected:
     // VPP off, VCC off, every socket pin low, then every pin high (`vpp`: with
     // the VPP routing switched off first).
     void ResetSocket(bool vpp = true);
+    // AA at 5555h, 55 at 2AAAh, then `command` at 5555h.
+    void UnlockedCommand(std::uint8_t command);
     // AA 55 80 AA 55 10 through the command cycles.
     void ChipEraseCommand();
+    // The chip erase from an enabled chip: the reset port mode (written before the
+    // address 0 as well when `modeBeforeAddress`), OE high, CE low, the command.
+    void StartChipErase(bool modeBeforeAddress);
+    // `waits` long waits, each sent at once: with the progress bar, or with the
+    // status "Erasing 0" on.
+    void EraseWaitProgress(int waits);
+    void EraseWaitCounted(int waits);
     // The end of setup: the type line, the buffer window, Length and the offsets.
     void ShowRow(const VariantRecord& r, bool typeText = true);
 
