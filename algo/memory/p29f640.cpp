@@ -320,11 +320,8 @@ void TP29f640x::LockMethod3() {
     Ep3.ControlLineLow(2);
     Ep3.ControlLineLow(1);
     const bool shortSet = Key("cm3=") == 3;
-    const std::int32_t c1 = shortSet ? 0x555 : 0x5555, c2 = shortSet ? 0x2AA : 0x2AAA;
-    for (auto [address, value] : {std::pair{c1, 0xAA}, {c2, 0x55}, {c1, 0x80}, {c1, 0xAA}, {c2, 0x55}, {c1, 0x40}}) {
-        SetAddressCounter(address);
-        BusWrite(static_cast<std::uint16_t>(value));
-    }
+    UnlockedCommand(shortSet, 0x80);
+    UnlockedCommand(shortSet, 0x40);
     for (int i = 0; i < 10; ++i) Ep3.UsbPut1(OpWait100ms);
     Ep3.ControlLineHigh(2);
     Ep3.UsbFlush();
@@ -332,13 +329,16 @@ void TP29f640x::LockMethod3() {
 
 // ---- the protection register ---------------------------------------------------------------------------
 
-void TP29f640x::ProtectionRegisterWrite(std::int32_t address, std::uint16_t value) {
-    const bool shortSet = Row().ShortCommands == 3;
+void TP29f640x::UnlockedCommand(bool shortSet, std::uint8_t command) {
     const std::int32_t c1 = shortSet ? 0x555 : 0x5555, c2 = shortSet ? 0x2AA : 0x2AAA;
-    for (auto [a, v] : {std::pair{c1, 0xAA}, {c2, 0x55}, {c1, 0xC0}}) {
+    for (auto [a, v] : {std::pair{c1, 0xAA}, {c2, 0x55}, {c1, command}}) {
         SetAddressCounter(a);
         BusWrite(static_cast<std::uint16_t>(v));
     }
+}
+
+void TP29f640x::ProtectionRegisterWrite(std::int32_t address, std::uint16_t value) {
+    UnlockedCommand(Row().ShortCommands == 3, 0xC0);
     SetAddressCounter(address);
     BusWrite(value);
 }

@@ -48,6 +48,8 @@ private:
     void Lock(bool lock);
     void LockMethod12(const AdapterRow& r, bool lock, bool highVoltage);
     void LockMethod3();
+    // AA at 5555h (555h with `shortSet`), 55 at 2AAAh (2AAh), `command` at 5555h (555h).
+    void UnlockedCommand(bool shortSet, std::uint8_t command);
     int Key(const char* key) const { return wb.sel.GetParam(key); }
 };
 
