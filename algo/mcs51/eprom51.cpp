@@ -81,31 +81,6 @@ void Eprom51Form::ProgramBlocks(const Mcs51Row& r, const std::function<void(std:
     });
 }
 
-bool Eprom51Form::BlankTest(std::int32_t a, const std::uint8_t* bytes, int n, const std::function<void()>& off) {
-    for (int i = 0; i < n; ++i) {
-        if (bytes[i] == 0xFF) continue;
-        Status("No!!!");
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        off();
-        return false;
-    }
-    return true;
-}
-
-bool Eprom51Form::VerifyTest(std::int32_t a, const std::uint8_t* bytes, int n, const std::function<void()>& off) {
-    for (int i = 0; i < n; ++i) {
-        const std::uint8_t want = *Image(a + i);
-        if (bytes[i] == want) continue;
-        Status(Hex2("%04x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(a + i), want, bytes[i]));
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        off();
-        return false;
-    }
-    return true;
-}
-
 int Eprom51Form::CheckDeviceId2(const std::function<void()>& readSignature) {
     static const IdCheck51 check{2, false, false, "Locked already. OK?????", "Wrong type, OK ??", false};
     return CheckDeviceIdWith(check, readSignature);
@@ -287,13 +262,10 @@ void TPhi875x::BlankClick() {
     const bool blank = ForEachStep(r, kBlock, [&](std::int32_t a) {
         SetAddress51(a);
         ReadBlock(buf);
-        return BlankTest(a, buf, kBlock, [this] { Off(); });
+        return BlockChecked51(kBlankPass51, a, buf, [this] { Off(); });
     });
     if (!blank) return;
-    Off();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kBlankPass51, r.LastAddress, [this] { Off(); });
     Off();
 }
 
@@ -314,13 +286,10 @@ void TPhi875x::VerifyClick() {
     const bool same = ForEachStep(r, kBlock, [&](std::int32_t a) {
         SetAddress51(a);
         ReadBlock(buf);
-        return VerifyTest(a, buf, kBlock, [this] { Off(); });
+        return BlockChecked51(kVerifyPass51, a, buf, [this] { Off(); });
     });
     if (!same) return;
-    Off();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kVerifyPass51, r.LastAddress, [this] { Off(); });
 }
 
 void TPhi875x::WriteClick() {
@@ -572,17 +541,10 @@ void TPhi87c591x::BlankClick() {
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
     const bool blank = ForEachStep(r, 64, [&](std::int32_t a) {
         Read64(a, buf);
-        return BlankTest(a, buf, 64, [this] {
-            Off();
-            Flush();
-        });
+        return BlockChecked51(kBlank64Pass, a, buf, [this] { OffFlushed(); }, 64);
     });
     if (!blank) return;
-    Off();
-    Flush();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kBlank64Pass, r.LastAddress, [this] { OffFlushed(); });
 }
 
 void TPhi87c591x::VerifyClick() {
@@ -600,17 +562,10 @@ void TPhi87c591x::VerifyClick() {
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
     const bool same = ForEachStep(r, 64, [&](std::int32_t a) {
         Read64(a, buf);
-        return VerifyTest(a, buf, 64, [this] {
-            Off();
-            Flush();
-        });
+        return BlockChecked51(kVerifyPass51, a, buf, [this] { OffFlushed(); }, 64);
     });
     if (!same) return;
-    Off();
-    Flush();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kVerifyPass51, r.LastAddress, [this] { OffFlushed(); });
 }
 
 void TPhi87c591x::WriteClick() {
@@ -822,17 +777,10 @@ void TV87c58x::BlankClick() {
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
     const bool blank = ForEachStep(r, 64, [&](std::int32_t a) {
         Read64(a, buf);
-        return BlankTest(a, buf, 64, [this] {
-            Off();
-            Flush();
-        });
+        return BlockChecked51(kBlank64Pass, a, buf, [this] { OffFlushed(); }, 64);
     });
     if (!blank) return;
-    Off();
-    Flush();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kBlank64Pass, r.LastAddress, [this] { OffFlushed(); });
 }
 
 void TV87c58x::VerifyClick() {
@@ -850,17 +798,10 @@ void TV87c58x::VerifyClick() {
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
     const bool same = ForEachStep(r, 64, [&](std::int32_t a) {
         Read64(a, buf);
-        return VerifyTest(a, buf, 64, [this] {
-            Off();
-            Flush();
-        });
+        return BlockChecked51(kVerifyPass51, a, buf, [this] { OffFlushed(); }, 64);
     });
     if (!same) return;
-    Off();
-    Flush();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kVerifyPass51, r.LastAddress, [this] { OffFlushed(); });
 }
 
 void TV87c58x::WriteClick() {
@@ -1042,13 +983,10 @@ void TDs87c520x::BlankClick() {
     const bool blank = ForEachStep(r, kBlock, [&](std::int32_t a) {
         SetAddress51(a);
         ReadBlock(buf);
-        return BlankTest(a, buf, kBlock, [this] { Off(); });
+        return BlockChecked51(kBlankPass51, a, buf, [this] { Off(); });
     });
     if (!blank) return;
-    Off();
-    Success("Blank OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kBlankPass51, r.LastAddress, [this] { Off(); });
 }
 
 void TDs87c520x::VerifyClick() {
@@ -1066,13 +1004,10 @@ void TDs87c520x::VerifyClick() {
     const bool same = ForEachStep(r, kBlock, [&](std::int32_t a) {
         SetAddress51(a);
         ReadBlock(buf);
-        return VerifyTest(a, buf, kBlock, [this] { Ep3.VccPin(0); });
+        return BlockChecked51(kVerifyPass51, a, buf, [this] { Ep3.VccPin(0); });
     });
     if (!same) return;
-    Off();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    PassEnd51(kVerifyPass51, r.LastAddress, [this] { Off(); });
 }
 
 void TDs87c520x::WriteClick() {

@@ -38,10 +38,13 @@ public:
     bool ForEachStep(const Mcs51Row& r, int step, const std::function<bool(std::int32_t)>& block);
     // The 256-byte program blocks: the whole block, even past EndAddr.
     void ProgramBlocks(const Mcs51Row& r, const std::function<void(std::uint8_t)>& programByte);
-    // The blank and verify tests over n bytes read at a: false at the first
-    // failing byte (message, ErrorFlag 1, progress at it, `off` called).
-    bool BlankTest(std::int32_t a, const std::uint8_t* bytes, int n, const std::function<void()>& off);
-    bool VerifyTest(std::int32_t a, const std::uint8_t* bytes, int n, const std::function<void()>& off);
+    // VPP and VCC off, sent at once (the forms that read 64 bytes per reply).
+    void OffFlushed() {
+        Off();
+        Flush();
+    }
+    // Their blank check: "No!!!" at a fault, "OK" at the end.
+    static constexpr CheckPass51 kBlank64Pass{false, "No!!!", "OK", true};
     // The two-byte signature check ("Locked already. OK?????" when the first
     // byte reads 0xFF, else "Wrong type, OK ??"; ErrorFlag untouched).
     int CheckDeviceId2(const std::function<void()>& readSignature);

@@ -147,8 +147,8 @@ bool Mcs51Form::ForEachBlock(const Mcs51Row& r, const std::function<bool(std::in
 }
 
 bool Mcs51Form::BlockChecked51(const CheckPass51& pass, std::int32_t a, const std::uint8_t* block,
-                               const std::function<void()>& off) {
-    const int i = pass.Verify ? CompareBlock(a, block) : FirstNotBlank(block);
+                               const std::function<void()>& off, int count) {
+    const int i = pass.Verify ? CompareBytes(a, block, count) : FirstNotBlank(block, count);
     if (i < 0) return true;
     if (pass.FaultStatus) Status(pass.FaultStatus);
     wb.ErrorFlag() = 1;
@@ -177,8 +177,8 @@ bool Mcs51Form::CheckBlocks51(const Mcs51Row& r, const CheckPass51& pass, const 
     return true;
 }
 
-int Mcs51Form::FirstNotBlank(const std::uint8_t* block) {
-    for (int i = 0; i < kBlock; ++i)
+int Mcs51Form::FirstNotBlank(const std::uint8_t* block, int count) {
+    for (int i = 0; i < count; ++i)
         if (block[i] != 0xFF) return i;
     return -1;
 }

@@ -164,8 +164,8 @@ protected:
     bool ForEachBlock(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block);
     // Reads the 256-byte block at the address set (0x20) into dest.
     void ReadBlock(std::uint8_t* dest) { Ep3.UsbReadBlock(dest); }
-    // The first byte of a block that is not 0xFF, or -1.
-    static int FirstNotBlank(const std::uint8_t* block);
+    // The first byte of a block (of `count` bytes) that is not 0xFF, or -1.
+    static int FirstNotBlank(const std::uint8_t* block, int count = kBlock);
     // Compares a block with the image from `a`: at the first difference shows
     // "%04x:Error.(File=%02x,chip=%02x)" and returns its offset, else -1.
     int CompareBlock(std::int32_t a, const std::uint8_t* block) { return CompareBytes(a, block, kBlock); }
@@ -192,11 +192,11 @@ protected:
     // The pass over ForEachBlock; `endOff` (when given) is the end's off, else `off`.
     bool CheckBlocks51(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& off,
                        const std::function<void()>& endOff = {});
-    // The two halves, for a form that walks the chip its own way: one block judged
-    // (true: go on; at a fault the fault steps above, false), and the passed end
-    // showing `shown` as the last address.
+    // The two halves, for a form that walks the chip its own way: one block of
+    // `count` bytes judged (true: go on; at a fault the fault steps above, false),
+    // and the passed end showing `shown` as the last address.
     bool BlockChecked51(const CheckPass51& pass, std::int32_t a, const std::uint8_t* block,
-                        const std::function<void()>& off);
+                        const std::function<void()>& off, int count = kBlock);
     void PassEnd51(const CheckPass51& pass, std::int32_t shown, const std::function<void()>& off);
     bool BlankBlocks51(const Mcs51Row& r, const std::function<void()>& off,
                        const std::function<void()>& endOff = {}) {
