@@ -60,8 +60,8 @@
 //                EEADRH:EEADR (modulo the size). BSF EECON1,WR with WREN set,
 //                EEPGD and CFGS clear, right after MOVWF EECON2 of 55h then of
 //                AAh (MOVLW between them allowed, anything else breaks the
-//                sequence) writes EEDATA there after TDEW (4 ms); WR reads 1
-//                meanwhile and a WR while it runs is refused.
+//                sequence) writes EEDATA there after TDEW (1 ms, below); WR
+//                reads 1 meanwhile and a WR while it runs is refused.
 // One-time parts:
 //   writes       a table write latches the word at TBLPTR (bit 0 cleared); the
 //                fourth clock of the next NOP held high for at least P9 (100 us)
@@ -106,7 +106,9 @@ public:
     static constexpr Nanos FlashHold = 1'000'000;   // P9, flash parts
     static constexpr Nanos OtpHold = 100'000;       // P9, one-time parts
     static constexpr Nanos EraseTime = 5'000'000;   // P11
-    static constexpr Nanos EepromTime = 4'000'000;  // TDEW
+    // TDEW: the datasheet's 4 ms typical, lowered: the flash form waits eet= x
+    // 1 ms (at least one) per byte without polling (family rule 8).
+    static constexpr Nanos EepromTime = 1'000'000;
 
     explicit Pic18Chip(const Pic18Part& part);
 

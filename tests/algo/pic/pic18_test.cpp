@@ -45,7 +45,7 @@ bool EepromMatches(SimBench& b, int ee) {
 
 TEST(P18fxx2, RunProgramsAPIC18F442AndReadsItBack) {
     SimBench b("PIC18F442");
-    AlgoForm& f = b.Open(k442);
+    AlgoForm& f = b.Open("P18FXX2 0 fla=16384 ee=256 pkg=40");  // dly= and eet= absent: one wait each
     EXPECT_EQ(b.sim->LoadedTag(), "pic18dip40");
     EXPECT_EQ(f.Text("Msg"), "");
     FillImage(b, 0x4000, 256);
@@ -79,7 +79,10 @@ TEST(P18fxx2, RunProgramsAPIC18F442AndReadsItBack) {
     EXPECT_EQ(f.Text("Edit1"), "ABCDEFGH");
     EXPECT_EQ(f.Get("StringGrid1").Items[static_cast<std::size_t>(pic18::GridRow(1, 0))], "1");
     EXPECT_EQ(f.Get("StringGrid1").Items[static_cast<std::size_t>(pic18::GridRow(1, 5))], "0");
+    f.Click("ReadToFile");  // back from the EEPROM page
+    EXPECT_EQ(b.wb->FileWin->ViewStart, 0);
 }
+
 
 TEST(P18fxx2, BlankAndVerifyNameTheFirstDifferingAddress) {
     SimBench b("PIC18F442");
