@@ -196,10 +196,7 @@ void TAt90s8515x::WriteLockBits() {
 
 void TAt90s8515x::WriteClick() {
     Row();
-    if (!RequireFileWindow()) return;
-    Status("Write");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
+    if (!BeginWrite("Write")) return;
     WriteFlashWords(256);
     Success("OK");
     SuppliesOff();
@@ -207,16 +204,7 @@ void TAt90s8515x::WriteClick() {
 
 void TAt90s8515x::RdDataClick() { ReadEepromPass(true); }
 
-void TAt90s8515x::WrDataClick() {
-    Row();
-    if (!RequireFileWindow()) return;
-    Status("Writing ...");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    WriteEepromBytes(256);
-    Success("OK");
-    SuppliesOff();
-}
+void TAt90s8515x::WrDataClick() { WriteEepromByByte(); }
 
 void TAt90s8515x::WtFuseClick() {
     const std::uint8_t fuse = FuseFromBoxes();

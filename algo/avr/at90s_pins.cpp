@@ -229,16 +229,7 @@ void AvrPinDrivenForm::RdDataClick() {
     EndEepromRead();
 }
 
-void AvrPinDrivenForm::WrDataClick() {
-    Row();
-    if (!RequireFileWindow()) return;
-    Status("Writing ...");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    WriteEepromBytes(256);
-    Success("OK");
-    SuppliesOff();
-}
+void AvrPinDrivenForm::WrDataClick() { WriteEepromByByte(); }
 
 void AvrPinDrivenForm::WriteFuseFromBoxes() {
     const std::uint8_t fuse = FuseFromBoxes();
@@ -277,10 +268,7 @@ void AvrPinDrivenForm::VerifyPass(const char* okText) {
 }
 
 void AvrPinDrivenForm::WritePass(const char* status) {
-    if (!RequireFileWindow()) return;
-    Status(status);
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
+    if (!BeginWrite(status)) return;
     WriteFlashWords(256);
     Success("End.");
     SuppliesOff();

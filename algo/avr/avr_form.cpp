@@ -58,6 +58,14 @@ void AvrForm::PlaceEeprom(const AvrRow& r) {
     PutCaption("Note", buf);
 }
 
+void AvrForm::PlaceEepromAdd(const AvrRow& r) {
+    EepromOffset = r.FlashLast + 1;
+    if (wb.FileWin) wb.FileWin->EndAddr = EepromOffset + r.EepromLast;
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "EEPROMAdd ：%04x", static_cast<unsigned>(EepromOffset));
+    PutCaption("Note", buf);
+}
+
 void AvrForm::ShowAddress(const std::string& edit, std::int32_t value) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%04x", static_cast<unsigned>(value < 0 ? 0 : value));
@@ -75,6 +83,12 @@ bool AvrForm::RequireFileWindow() {
     wb.prompts.ShowMsg("Must open a file to write...");
     StepFailed();
     return false;
+}
+
+bool AvrForm::BeginWrite(const char* status) {
+    if (!RequireFileWindow()) return false;
+    Status(status);
+    return EnterAndCheck();
 }
 
 bool AvrForm::StoreCalibration(const std::string& edit, std::span<const std::uint8_t> bytes) {
@@ -199,6 +213,14 @@ void AvrForm::WriteFlashWords(int flushEvery) {
     }
     Ep3.UsbFlush();
     ShowProgress(r.FlashLast);
+}
+
+void AvrForm::WriteEepromByByte() {
+    Row();
+    if (!BeginWrite("Writing ...")) return;
+    WriteEepromBytes(256);
+    Success("OK");
+    SuppliesOff();
 }
 
 void AvrForm::WriteEepromBytes(int flushEvery) {

@@ -73,14 +73,19 @@ protected:
     // A key value the form refuses (empty when the line is fine).
     virtual std::string KeyError() const { return {}; }
 
-    // EEPROM position, end address and the Note label.
+    // EEPROM position, end address and the Note label ("Buffer %xh =
+    // Data(EEPROM)0000h." or, for PlaceEepromAdd, "EEPROMAdd ：%04x").
     void PlaceEeprom(const AvrRow& r);
+    void PlaceEepromAdd(const AvrRow& r);
     // "%04x" of a value (a negative one as 0) into an edit.
     void ShowAddress(const std::string& edit, std::int32_t value);
     // Progress bar 0..flash last, the address into Edit6.
     void ShowProgress(std::int32_t value);
     // Without the hex window: "Must open a file to write...", the step fails.
     bool RequireFileWindow();
+    // The start of a write: the file-window rule, `status`, the entry and the
+    // over-current check; false ends the handler.
+    bool BeginWrite(const char* status);
 
     // Stores calibration bytes at the image address typed into an edit (read
     // whole, hexadecimal). An address of 0, text that is no number, or an address
@@ -138,6 +143,9 @@ protected:
     // The flash word by word from the image; every `flushEvery` bytes the
     // progress and a flush, at the end a flush and the progress at the flash end.
     void WriteFlashWords(int flushEvery);
+    // W.Data of the byte-write parallel forms: the EEPROM byte by byte, "OK",
+    // then the supplies off.
+    void WriteEepromByByte();
     // The EEPROM byte by byte from the image; every `flushEvery` bytes the
     // progress and a flush, at the end a flush, the progress at the EEPROM end
     // and the bar at the flash end.

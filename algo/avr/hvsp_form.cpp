@@ -131,11 +131,7 @@ void AvrHvspForm::SetupForDevice() {
     Ep3.ShowPlacementBitmap("atiny12.bmp");
     Status(Ep3.Connected ? "OK " : "Comm Err.");
     wb.FileNew();
-    EepromOffset = r.FlashLast + 1;
-    if (wb.FileWin) wb.FileWin->EndAddr = EepromOffset + r.EepromLast;
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "EEPROMAdd ：%04x", static_cast<unsigned>(EepromOffset));
-    PutCaption("Note", buf);
+    PlaceEepromAdd(r);
     Put("Edit7", wb.sel.SelectedDevice);
     SetupExtras(r);
     wb.Display();

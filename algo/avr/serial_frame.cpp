@@ -83,9 +83,7 @@ void AvrSerialForm::VerifyClick() {
 
 void AvrSerialForm::WriteClick() {
     Row();
-    if (!RequireFileWindow()) return;
-    Status("Write");
-    if (!EnterAndCheck()) return;
+    if (!BeginWrite("Write")) return;
     WriteFlashWords(flushes_.flash);
     SuppliesOff();
     Success("OK");
@@ -111,9 +109,7 @@ void AvrSerialForm::RdDataClick() {
 
 void AvrSerialForm::WrDataClick() {
     Row();
-    if (!RequireFileWindow()) return;
-    Status("Writing ...");
-    if (!EnterAndCheck()) return;
+    if (!BeginWrite("Writing ...")) return;
     WriteEepromBytes(flushes_.eeprom);
     SuppliesOff();
     Success("OK");

@@ -275,11 +275,7 @@ void TAtiny2x::SetupForDevice() {
     SerialSetup();
     Status(Ep3.Connected ? "OK " : "Comm Err.");
     wb.FileNew();
-    EepromOffset = r.FlashLast + 1;
-    if (wb.FileWin) wb.FileWin->EndAddr = EepromOffset + r.EepromLast;
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "EEPROMAdd ：%04x", static_cast<unsigned>(EepromOffset));
-    PutCaption("Note", buf);
+    PlaceEepromAdd(r);
     Put("Edit7", wb.sel.SelectedDevice);
     ShowAddress("Edit1", r.FlashLast - 3);
     wb.Display();
@@ -307,9 +303,7 @@ void TAtiny2x::WriteEepromByte(std::int32_t a, std::uint8_t d) {
 
 void TAtiny2x::WriteClick() {
     const AvrRow& r = Row();
-    if (!RequireFileWindow()) return;
-    Status("Write");
-    if (!EnterAndCheck()) return;
+    if (!BeginWrite("Write")) return;
     const std::int32_t page = r.FlashPage;
     for (std::int32_t p = 0; p <= r.FlashLast; p += page) {
         for (std::int32_t k = 0; k < page; k += 2) {
