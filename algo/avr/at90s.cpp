@@ -157,13 +157,13 @@ int TAt90s8515x::EnterProgramming() {
 
 // ---- fuse and lock -------------------------------------------------------------------------------
 
-bool TAt90s8515x::ReadFuseLock(std::uint8_t& b) {
+bool TAt90s8515x::ReadFuseByte(bool bs1High, std::uint8_t& b) {
     if (!EnterProgramming()) return false;
     DataDirection(0);
     LineHigh(OE);
     LineLow(BS1);
     LoadCommand(hvcmd::ReadFuseLock);
-    LineHigh(BS1);
+    bs1High ? LineHigh(BS1) : LineLow(BS1);
     LineLow(OE);
     DataDirection(1);
     Ep3.UsbFlush();
@@ -174,6 +174,11 @@ bool TAt90s8515x::ReadFuseLock(std::uint8_t& b) {
     b = Ep3.UsbReplyBuf[0];
     for (std::size_t k = 0; k < shape_.fuses.size(); ++k)
         PutChecked(avr::Box(static_cast<int>(k) + 1), !(b & (1u << shape_.fuses[k].bit)));
+    return true;
+}
+
+bool TAt90s8515x::ReadFuseLock(std::uint8_t& b) {
+    if (!ReadFuseByte(true, b)) return false;
     // Bits 7-6 are the lock state; 2 and 3 beyond the last item select it.
     const int last = static_cast<int>(Get("RadioGroup1").Items.size()) - 1;
     Choose("RadioGroup1", std::min(b >> 6, last));
@@ -315,26 +320,7 @@ bool TAt90s2333x::EntryPrefix(const AvrRow& r) {
     return true;
 }
 
-bool TAt90s2333x::ReadFuseLock(std::uint8_t& b) {
-    if (!EnterProgramming()) return false;
-    DataDirection(0);
-    LineHigh(OE);
-    LineLow(BS1);
-    LoadCommand(hvcmd::ReadFuseLock);
-    LineLow(BS1);
-    LineLow(OE);
-    DataDirection(1);
-    Ep3.UsbFlush();
-    ReadLatch();
-    LineHigh(OE);
-    Ep3.VppPin(0);
-    Ep3.UsbReadReply();
-    b = Ep3.UsbReplyBuf[0];
-    const auto& fuses = WindowShape().fuses;
-    for (std::size_t k = 0; k < fuses.size(); ++k)
-        PutChecked(avr::Box(static_cast<int>(k) + 1), !(b & (1u << fuses[k].bit)));
-    return true;
-}
+bool TAt90s2333x::ReadFuseLock(std::uint8_t& b) { return ReadFuseByte(false, b); }
 
 void TAt90s2333x::EraseClick() {
     // The erase with two 10 ms waits. A refused entry or an over-current fault

@@ -60,6 +60,9 @@ protected:
     // The fuse byte (and the lock state) read in programming mode; false when
     // the entry refused (nothing read, nothing changed).
     virtual bool ReadFuseLock(std::uint8_t& b);
+    // The fuse byte read with BS1 high (AT90S4414/8515/4434/8535: fuse and lock
+    // state) or low after the command, into the fuse boxes; false when the entry refused.
+    bool ReadFuseByte(bool bs1High, std::uint8_t& b);
     void WriteLockBits();
     virtual bool ReadIdChecksCurrent() const { return true; }
     // Setup pieces: the package (design, pins) and the status text.
