@@ -181,16 +181,7 @@ void TAtmegax::ReadFuseClick() {
     Status(buf);
 }
 
-void TAtmegax::SecrityClick() {
-    const std::uint8_t lock = LockFromBoxes();
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    Status("Fuse...");
-    WriteLock(lock);
-    Success("OK!");
-    SuppliesOff();
-    Success("OK");
-}
+void TAtmegax::SecrityClick() { WriteLockPass(LockFromBoxes()); }
 
 void TAtmegax::Button2Click() {
     if (!EnterProgramming()) return;

@@ -172,13 +172,7 @@ void TAtmega16xForm::SecrityClick() {
         SuppliesOff();
         return;
     }
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    Status("Fuse...");
-    WriteLock(lock);
-    Success("OK!");
-    SuppliesOff();
-    Success("OK");
+    WriteLockPass(lock);
 }
 
 void TAtmega16xForm::ReadIDClick() {

@@ -280,6 +280,16 @@ void AvrHvForm::WriteLock(std::uint8_t b) {
     WriteWait();
 }
 
+void AvrHvForm::WriteLockPass(std::uint8_t b) {
+    if (!EnterProgramming()) return;
+    if (!Ep3.CheckCurrent()) return;
+    Status("Fuse...");
+    WriteLock(b);
+    Success("OK!");
+    SuppliesOff();
+    Success("OK");
+}
+
 void AvrHvForm::ChipErase() {
     DataDirection(0);
     LineHigh(OE);

@@ -83,6 +83,9 @@ public:
     void WriteFuseLow(std::uint8_t b);
     void WriteFuseHigh(std::uint8_t b);
     void WriteLock(std::uint8_t b);
+    // Lock of the ATmega forms: entry, current check, "Fuse...", the lock byte,
+    // "OK!", the supplies off, "OK".
+    void WriteLockPass(std::uint8_t b);
     void ChipErase();
     // Page programming of the whole flash / EEPROM; `pageWaits` waits of 1 ms
     // after each page.
