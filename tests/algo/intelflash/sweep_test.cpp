@@ -53,6 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SweepCase{"PI28F write", "28F010", "PI28F 4", "Write", 0xFF},
                       SweepCase{"PI28F batch", "28F010", "PI28F 4", "Button1", 0x00},
                       SweepCase{"PI28F001 write", "28F001BX-B", "PI28F001 2", "Write", 0xFF},
+                      SweepCase{"PI28F001 batch", "28F001BX-B", "PI28F001 2", "Button1", 0x00},
                       SweepCase{"SST28VF040 batch", "SST28SF040A", "SST28VF040 6", "Button1", 0x00}),
     CaseName([](const SweepCase& c) { return std::string(c.name); }));
 
