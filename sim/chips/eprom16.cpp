@@ -31,13 +31,9 @@ const std::vector<Eprom16Part>& Eprom16Parts() {
     return parts;
 }
 
-const Eprom16Part* FindEprom16Part(std::string_view name) {
-    for (const auto& p : Eprom16Parts())
-        if (name == p.name) return &p;
-    return nullptr;
-}
+const Eprom16Part* FindEprom16Part(std::string_view name) { return FindPartByName(Eprom16Parts(), name); }
 
-Eprom16::Eprom16(const Eprom16Part& part) : part_(part), cells_(static_cast<std::size_t>(part.words) * 2, 0xFF) {}
+Eprom16::Eprom16(const Eprom16Part& part) : FlashPinoutChip(part, static_cast<std::size_t>(part.words) * 2) {}
 
 AbsoluteMaximum Eprom16::Ratings() const {
     AbsoluteMaximum r;
@@ -109,17 +105,8 @@ void Eprom16::OnElapsed(ChipPins& pins, Nanos dt) {
     ++programmed_;
 }
 
-SeatedPart MakeEprom16(std::string_view name) {
-    const Eprom16Part* p = FindEprom16Part(name);
-    if (!p) return {};
-    return {std::make_unique<Eprom16>(*p), AdapterPlacementFor(name, *p->pinout)};
-}
+SeatedPart MakeEprom16(std::string_view name) { return SeatOnAdapter<Eprom16>(FindEprom16Part(name), name); }
 
-void RegisterEprom16(ChipRegistry& registry) {
-    for (const auto& p : Eprom16Parts()) {
-        const std::string name = p.name;
-        registry.Add(name, [name] { return MakeEprom16(name); });
-    }
-}
+void RegisterEprom16(ChipRegistry& registry) { RegisterPartsByName(registry, Eprom16Parts(), &MakeEprom16); }
 
 }  // namespace quilla::sim

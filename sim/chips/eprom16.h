@@ -27,8 +27,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
-#include "sim/designs/adapter_boards.h"
+#include "sim/chips/pinout_chip.h"
 
 namespace quilla::sim {
 
@@ -43,21 +42,14 @@ struct Eprom16Part {
 const std::vector<Eprom16Part>& Eprom16Parts();
 const Eprom16Part* FindEprom16Part(std::string_view name);
 
-class Eprom16 : public Chip {
+class Eprom16 : public FlashPinoutChip<Eprom16Part> {
 public:
     explicit Eprom16(const Eprom16Part& part);
 
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return part_.pinout->pins; }
-    std::vector<int> GroundPins() const override { return part_.pinout->gnd; }
-    std::vector<int> VccPins() const override { return part_.pinout->vcc; }
     AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
-
-    std::span<const std::uint8_t> Contents() const override { return cells_; }
-    std::span<std::uint8_t> MutableContents() override { return cells_; }
 
     // Words programmed since seated.
     int WordsProgrammed() const { return programmed_; }
@@ -67,8 +59,6 @@ public:
 private:
     bool Programming(ChipPins& pins) const;
 
-    const Eprom16Part& part_;
-    std::vector<std::uint8_t> cells_;
     bool powered_ = false, pulse_ = false;
     std::uint32_t addr_ = 0;
     std::uint16_t data_ = 0;

@@ -67,14 +67,10 @@ const std::vector<IntelBlockPart>& IntelBlockParts() {
     return parts;
 }
 
-const IntelBlockPart* FindIntelBlockPart(std::string_view name) {
-    for (const auto& p : IntelBlockParts())
-        if (name == p.name) return &p;
-    return nullptr;
-}
+const IntelBlockPart* FindIntelBlockPart(std::string_view name) { return FindPartByName(IntelBlockParts(), name); }
 
 IntelBlockFlash::IntelBlockFlash(const IntelBlockPart& part)
-    : part_(part), cells_(part.size, 0xFF), locked_(part.blocks.size(), part.lockable),
+    : FlashPinoutChip(part, part.size), locked_(part.blocks.size(), part.lockable),
       down_(part.blocks.size(), false), pr_(9, 0xFFFF) {
     // The lock word: the factory words locked; a 64-bit device number in 81h-84h.
     pr_[0] = 0xFFFE;
@@ -320,17 +316,8 @@ void IntelBlockFlash::Write(ChipPins& pins, std::uint32_t bus, std::uint16_t dat
     }
 }
 
-SeatedPart MakeIntelBlockFlash(std::string_view name) {
-    const IntelBlockPart* p = FindIntelBlockPart(name);
-    if (!p) return {};
-    return {std::make_unique<IntelBlockFlash>(*p), AdapterPlacementFor(name, *p->pinout)};
-}
+SeatedPart MakeIntelBlockFlash(std::string_view name) { return SeatOnAdapter<IntelBlockFlash>(FindIntelBlockPart(name), name); }
 
-void RegisterIntelBlockFlash(ChipRegistry& registry) {
-    for (const auto& p : IntelBlockParts()) {
-        const std::string name = p.name;
-        registry.Add(name, [name] { return MakeIntelBlockFlash(name); });
-    }
-}
+void RegisterIntelBlockFlash(ChipRegistry& registry) { RegisterPartsByName(registry, IntelBlockParts(), &MakeIntelBlockFlash); }
 
 }  // namespace quilla::sim

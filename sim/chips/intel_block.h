@@ -43,8 +43,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
-#include "sim/designs/adapter_boards.h"
+#include "sim/chips/pinout_chip.h"
 
 namespace quilla::sim {
 
@@ -68,24 +67,16 @@ struct IntelBlockPart {
 const std::vector<IntelBlockPart>& IntelBlockParts();
 const IntelBlockPart* FindIntelBlockPart(std::string_view name);
 
-class IntelBlockFlash : public Chip {
+class IntelBlockFlash : public FlashPinoutChip<IntelBlockPart> {
 public:
     explicit IntelBlockFlash(const IntelBlockPart& part);
 
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return part_.pinout->pins; }
-    std::vector<int> GroundPins() const override { return part_.pinout->gnd; }
-    std::vector<int> VccPins() const override { return part_.pinout->vcc; }
     AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override { powered_ = false; }
 
-    std::span<const std::uint8_t> Contents() const override { return cells_; }
-    std::span<std::uint8_t> MutableContents() override { return cells_; }
-
-    const IntelBlockPart& Part() const { return part_; }
     int BlockCount() const { return static_cast<int>(part_.blocks.size()); }
     int BlockOf(std::uint32_t byteAddress) const;
     bool Locked(int block) const { return locked_[static_cast<std::size_t>(block)]; }
@@ -110,8 +101,6 @@ private:
     Nanos ProgramTime(ChipPins& pins) const;
     bool VppOk(ChipPins& pins) const;
 
-    const IntelBlockPart& part_;
-    std::vector<std::uint8_t> cells_;
     std::vector<bool> locked_, down_;
     std::vector<std::uint16_t> pr_;
     bool powered_ = false, weHigh_ = true, outputs_ = false;

@@ -140,15 +140,10 @@ const std::vector<JedecPart>& JedecParts() {
     return parts;
 }
 
-const JedecPart* FindJedecPart(std::string_view name) {
-    for (const auto& p : JedecParts())
-        if (name == p.name) return &p;
-    return nullptr;
-}
+const JedecPart* FindJedecPart(std::string_view name) { return FindPartByName(JedecParts(), name); }
 
 JedecFlash::JedecFlash(const JedecPart& part)
-    : part_(part),
-      cells_(part.size, 0xFF),
+    : FlashPinoutChip(part, part.size),
       protected_(part.sectors.size(), false),
       pr_(9, 0xFFFF),
       protectSum_(part.sectors.size(), 0) {
@@ -483,11 +478,6 @@ SeatedPart MakeJedecFlash(std::string_view name) {
     return {std::make_unique<JedecFlash>(*p), AdapterPlacementFor(name, *p->pinout)};
 }
 
-void RegisterJedecFlash(ChipRegistry& registry) {
-    for (const auto& p : JedecParts()) {
-        const std::string name = p.name;
-        registry.Add(name, [name] { return MakeJedecFlash(name); });
-    }
-}
+void RegisterJedecFlash(ChipRegistry& registry) { RegisterPartsByName(registry, JedecParts(), &MakeJedecFlash); }
 
 }  // namespace quilla::sim

@@ -79,8 +79,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
-#include "sim/designs/adapter_boards.h"
+#include "sim/chips/pinout_chip.h"
 
 namespace quilla::sim {
 
@@ -113,24 +112,16 @@ struct JedecPart {
 const std::vector<JedecPart>& JedecParts();
 const JedecPart* FindJedecPart(std::string_view name);
 
-class JedecFlash : public Chip {
+class JedecFlash : public FlashPinoutChip<JedecPart> {
 public:
     explicit JedecFlash(const JedecPart& part);
 
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return part_.pinout->pins; }
-    std::vector<int> GroundPins() const override { return part_.pinout->gnd; }
-    std::vector<int> VccPins() const override { return part_.pinout->vcc; }
     AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override { powered_ = false; }
 
-    std::span<const std::uint8_t> Contents() const override { return cells_; }
-    std::span<std::uint8_t> MutableContents() override { return cells_; }
-
-    const JedecPart& Part() const { return part_; }
     bool Busy() const { return busy_ != Work::None; }
     int SectorCount() const { return static_cast<int>(part_.sectors.size()); }
     // The sector holding byte address a.
@@ -163,8 +154,6 @@ private:
     void Start(Work w, std::uint32_t byteAddr, std::uint16_t data, Nanos t);
     void Finish();
 
-    const JedecPart& part_;
-    std::vector<std::uint8_t> cells_;
     std::vector<bool> protected_;
     std::vector<std::uint16_t> pr_;  // 80h..88h
 

@@ -23,14 +23,10 @@ const std::vector<PageFlashPart>& PageFlashParts() {
     return parts;
 }
 
-const PageFlashPart* FindPageFlashPart(std::string_view name) {
-    for (const auto& p : PageFlashParts())
-        if (name == p.name) return &p;
-    return nullptr;
-}
+const PageFlashPart* FindPageFlashPart(std::string_view name) { return FindPartByName(PageFlashParts(), name); }
 
 PageFlash::PageFlash(const PageFlashPart& part)
-    : part_(part), cells_(part.size, 0xFF), protected_(part.size / kSector, false) {
+    : FlashPinoutChip(part, part.size), protected_(part.size / kSector, false) {
     latch_.fill(-1);
 }
 
@@ -241,17 +237,8 @@ void PageFlash::Write(std::uint32_t a, std::uint16_t data) {
     }
 }
 
-SeatedPart MakePageFlash(std::string_view name) {
-    const PageFlashPart* p = FindPageFlashPart(name);
-    if (!p) return {};
-    return {std::make_unique<PageFlash>(*p), AdapterPlacementFor(name, *p->pinout)};
-}
+SeatedPart MakePageFlash(std::string_view name) { return SeatOnAdapter<PageFlash>(FindPageFlashPart(name), name); }
 
-void RegisterPageFlash(ChipRegistry& registry) {
-    for (const auto& p : PageFlashParts()) {
-        const std::string name = p.name;
-        registry.Add(name, [name] { return MakePageFlash(name); });
-    }
-}
+void RegisterPageFlash(ChipRegistry& registry) { RegisterPartsByName(registry, PageFlashParts(), &MakePageFlash); }
 
 }  // namespace quilla::sim

@@ -39,8 +39,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
-#include "sim/designs/adapter_boards.h"
+#include "sim/chips/pinout_chip.h"
 
 namespace quilla::sim {
 
@@ -55,25 +54,18 @@ struct PageFlashPart {
 const std::vector<PageFlashPart>& PageFlashParts();
 const PageFlashPart* FindPageFlashPart(std::string_view name);
 
-class PageFlash : public Chip {
+class PageFlash : public FlashPinoutChip<PageFlashPart> {
 public:
     static constexpr int kPage = 128;
     static constexpr std::uint32_t kSector = 128 * 1024;
 
     explicit PageFlash(const PageFlashPart& part);
 
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return part_.pinout->pins; }
-    std::vector<int> GroundPins() const override { return part_.pinout->gnd; }
-    std::vector<int> VccPins() const override { return part_.pinout->vcc; }
     AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override { powered_ = false; }
-
-    std::span<const std::uint8_t> Contents() const override { return cells_; }
-    std::span<std::uint8_t> MutableContents() override { return cells_; }
 
     int SectorCount() const { return static_cast<int>(part_.size / kSector); }
     bool Protected(int s) const { return protected_[static_cast<std::size_t>(s)]; }
@@ -92,8 +84,6 @@ private:
     void Finish();
     void Drive(ChipPins& pins);
 
-    const PageFlashPart& part_;
-    std::vector<std::uint8_t> cells_;
     std::vector<bool> protected_;
     bool powered_ = false, weHigh_ = true, outputs_ = false, wordMode_ = false, toggle_ = false;
     Mode mode_ = Mode::Array;
