@@ -127,16 +127,9 @@ const std::vector<EepromPart>& EepromParts() {
     return parts;
 }
 
-const EepromPart* FindEepromPart(std::string_view name) {
-    for (const auto& p : EepromParts())
-        if (name == p.name) return &p;
-    return nullptr;
-}
+const EepromPart* FindEepromPart(std::string_view name) { return FindPartByName(EepromParts(), name); }
 
-EepromChip::EepromChip(const EepromPart& part) : part_(part), cells_(part.size, 0xFF) {
-    const int half = part.pins / 2;
-    data_ = {half - 3, half - 2, half - 1, half + 1, half + 2, half + 3, half + 4, half + 5};
-}
+EepromChip::EepromChip(const EepromPart& part) : DipMemoryChip(part, part.size, 0xFF) {}
 
 AbsoluteMaximum EepromChip::Ratings() const {
     AbsoluteMaximum r;
@@ -354,17 +347,8 @@ void EepromChip::OnElapsed(ChipPins& pins, Nanos dt) {
 
 void EepromChip::OnRemoved() { PowerLost(); }
 
-SeatedPart MakeEeprom(std::string_view name) {
-    const EepromPart* p = FindEepromPart(name);
-    if (!p) return {};
-    return {std::make_unique<EepromChip>(*p), Placement::Dip(p->pins)};
-}
+SeatedPart MakeEeprom(std::string_view name) { return SeatInDip<EepromChip>(FindEepromPart(name)); }
 
-void RegisterEeproms(ChipRegistry& registry) {
-    for (const auto& p : EepromParts()) {
-        const std::string name = p.name;
-        registry.Add(name, [name] { return MakeEeprom(name); });
-    }
-}
+void RegisterEeproms(ChipRegistry& registry) { RegisterPartsByName(registry, EepromParts(), &MakeEeprom); }
 
 }  // namespace quilla::sim

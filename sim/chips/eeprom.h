@@ -60,7 +60,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/chips/dip_memory.h"
 
 namespace quilla::sim {
 
@@ -87,24 +87,16 @@ struct EepromPart {
 const std::vector<EepromPart>& EepromParts();
 const EepromPart* FindEepromPart(std::string_view name);
 
-class EepromChip : public Chip {
+class EepromChip : public DipMemoryChip<EepromPart> {
 public:
     explicit EepromChip(const EepromPart& part);
 
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return part_.pins; }
-    std::vector<int> GroundPins() const override { return {part_.gnd}; }
-    std::vector<int> VccPins() const override { return {part_.vcc}; }
     AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override;
 
-    std::span<const std::uint8_t> Contents() const override { return cells_; }
-    std::span<std::uint8_t> MutableContents() override { return cells_; }
-
-    const EepromPart& Part() const { return part_; }
     bool Protected() const { return sdpOn_; }
     void SetProtected(bool on) { sdpOn_ = on; }
     bool Busy() const { return busy_; }
@@ -125,9 +117,6 @@ private:
     void Advance(Nanos dt);
     void PowerLost();
 
-    const EepromPart& part_;
-    std::vector<std::uint8_t> cells_;
-    std::vector<int> data_;  // chip pins of D0..D7
     Nanos now_ = 0;          // the chip's own clock (sum of OnElapsed)
 
     bool powered_ = false;

@@ -122,16 +122,9 @@ const std::vector<EpromPart>& EpromParts() {
     return parts;
 }
 
-const EpromPart* FindEpromPart(std::string_view name) {
-    for (const auto& p : EpromParts())
-        if (name == p.name) return &p;
-    return nullptr;
-}
+const EpromPart* FindEpromPart(std::string_view name) { return FindPartByName(EpromParts(), name); }
 
-EpromChip::EpromChip(const EpromPart& part) : part_(part), cells_(part.size, 0xFF) {
-    const int half = part.pins / 2;
-    data_ = {half - 3, half - 2, half - 1, half + 1, half + 2, half + 3, half + 4, half + 5};
-}
+EpromChip::EpromChip(const EpromPart& part) : DipMemoryChip(part, part.size, 0xFF) {}
 
 std::uint32_t EpromChip::Address(ChipPins& pins) const {
     std::uint32_t a = 0;
@@ -243,17 +236,8 @@ void EpromChip::OnElapsed(ChipPins& pins, Nanos dt) {
 
 void EpromChip::OnRemoved() { mode_ = Mode::Off; }
 
-SeatedPart MakeEprom(std::string_view name) {
-    const EpromPart* p = FindEpromPart(name);
-    if (!p) return {};
-    return {std::make_unique<EpromChip>(*p), Placement::Dip(p->pins)};
-}
+SeatedPart MakeEprom(std::string_view name) { return SeatInDip<EpromChip>(FindEpromPart(name)); }
 
-void RegisterEproms(ChipRegistry& registry) {
-    for (const auto& p : EpromParts()) {
-        const std::string name = p.name;
-        registry.Add(name, [name] { return MakeEprom(name); });
-    }
-}
+void RegisterEproms(ChipRegistry& registry) { RegisterPartsByName(registry, EpromParts(), &MakeEprom); }
 
 }  // namespace quilla::sim

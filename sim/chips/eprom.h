@@ -58,7 +58,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/chips/dip_memory.h"
 
 namespace quilla::sim {
 
@@ -91,24 +91,16 @@ struct EpromPart {
 const std::vector<EpromPart>& EpromParts();
 const EpromPart* FindEpromPart(std::string_view name);
 
-class EpromChip : public Chip {
+class EpromChip : public DipMemoryChip<EpromPart> {
 public:
     explicit EpromChip(const EpromPart& part);
 
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return part_.pins; }
-    std::vector<int> GroundPins() const override { return {part_.gnd}; }
-    std::vector<int> VccPins() const override { return {part_.vcc}; }
     AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override;
 
-    std::span<const std::uint8_t> Contents() const override { return cells_; }
-    std::span<std::uint8_t> MutableContents() override { return cells_; }
-
-    const EpromPart& Part() const { return part_; }
     // Cells programmed so far (for tests: a write that went wrong shows here).
     std::uint64_t ProgramEvents() const { return programEvents_; }
 
@@ -119,9 +111,6 @@ private:
     void DriveData(ChipPins& pins, std::uint8_t v);
     void ReleaseData(ChipPins& pins);
 
-    const EpromPart& part_;
-    std::vector<std::uint8_t> cells_;
-    std::vector<int> data_;  // chip pins of D0..D7
     Mode mode_ = Mode::Off;
     // Programming in progress: the address and data whose time adds up.
     std::uint32_t progAddr_ = 0;

@@ -69,16 +69,10 @@ const std::vector<SramPart>& SramParts() {
     return parts;
 }
 
-const SramPart* FindSramPart(std::string_view name) {
-    for (const auto& p : SramParts())
-        if (name == p.name) return &p;
-    return nullptr;
-}
+const SramPart* FindSramPart(std::string_view name) { return FindPartByName(SramParts(), name); }
 
 SramChip::SramChip(const SramPart& part, SramFaults faults, unsigned seed)
-    : part_(part), faults_(faults), cells_(part.size), rng_(seed) {
-    const int half = part.pins / 2;
-    data_ = {half - 3, half - 2, half - 1, half + 1, half + 2, half + 3, half + 4, half + 5};
+    : DipMemoryChip(part, part.size, 0), faults_(faults), rng_(seed) {
     // A new chip holds whatever its cells came up with.
     for (auto& c : cells_) c = static_cast<std::uint8_t>(rng_());
 }
@@ -169,16 +163,11 @@ void SramChip::OnRemoved() {
 }
 
 SeatedPart MakeSram(std::string_view name, SramFaults faults, unsigned seed) {
-    const SramPart* p = FindSramPart(name);
-    if (!p) return {};
-    return {std::make_unique<SramChip>(*p, faults, seed), Placement::Dip(p->pins)};
+    return SeatInDip<SramChip>(FindSramPart(name), faults, seed);
 }
 
 void RegisterSrams(ChipRegistry& registry) {
-    for (const auto& p : SramParts()) {
-        const std::string name = p.name;
-        registry.Add(name, [name] { return MakeSram(name); });
-    }
+    RegisterPartsByName(registry, SramParts(), [](std::string_view n) { return MakeSram(n); });
 }
 
 }  // namespace quilla::sim

@@ -35,7 +35,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/chips/dip_memory.h"
 
 namespace quilla::sim {
 
@@ -63,24 +63,16 @@ struct SramFaults {
     bool flatBattery = false;        // NV module without retention
 };
 
-class SramChip : public Chip {
+class SramChip : public DipMemoryChip<SramPart> {
 public:
     explicit SramChip(const SramPart& part, SramFaults faults = {}, unsigned seed = 1);
 
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return part_.pins; }
-    std::vector<int> GroundPins() const override { return {part_.gnd}; }
-    std::vector<int> VccPins() const override { return {part_.vcc}; }
     AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override;
 
-    std::span<const std::uint8_t> Contents() const override { return cells_; }
-    std::span<std::uint8_t> MutableContents() override { return cells_; }
-
-    const SramPart& Part() const { return part_; }
     // Write cycles the chip took (tests: a stray pulse is one too many).
     std::uint64_t Writes() const { return writes_; }
 
@@ -93,10 +85,7 @@ private:
     void PowerDown();
     void PowerUp();
 
-    const SramPart& part_;
     SramFaults faults_;
-    std::vector<std::uint8_t> cells_;
-    std::vector<int> data_;  // chip pins of D0..D7
     std::mt19937 rng_;
 
     bool working_ = false;   // VCC above the trip point
