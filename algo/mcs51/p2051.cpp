@@ -161,21 +161,14 @@ void TP2051x::VerifyClick() {
     Ep3.SetPortMode(kSampleMode);
     Setting(Ep3, kRead);
     Flush();
+    static constexpr CheckPass51 kVerify{true, nullptr, "OK!!!", true};
     std::int32_t end = 0;
     const bool same = Groups(r, false, [&](std::int32_t a, const std::uint8_t* b) {
         end = a + kGroup;
-        const int i = CompareBlock64(a, b);
-        if (i < 0) return true;
-        wb.ErrorFlag() = 1;
-        ShowProgress(a + i);
-        Ep3.VccPin(0);
-        return false;
+        return BlockChecked51(kVerify, a, b, [this] { Ep3.VccPin(0); }, kGroup);
     });
     if (!same) return;
-    SuppliesOff();
-    Success("OK!!!");
-    wb.ErrorFlag() = 0;
-    ShowProgress(end - 1);
+    PassEnd51(kVerify, end - 1, [this] { SuppliesOff(); });
 }
 
 void TP2051x::WriteClick() {
