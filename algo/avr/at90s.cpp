@@ -31,18 +31,7 @@ TAt90s8515x::TAt90s8515x(Workbench& w, std::string caption, HvVariant variant)
 
 void TAt90s8515x::DeclareWindow(const Shape& shape) {
     shape_ = shape;
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
-    AddButton("WtFuse", "W.Fuse", [this] { WtFuseClick(); });
-    AddButton("ReadFuse", shape.readFuseCaption, [this] { ReadFuseClick(); });
-    if (shape.eeprom) {
-        AddButton("RdData", "R.Data", [this] { RdDataClick(); });
-        AddButton("WrData", "W.Data", [this] { WrDataClick(); });
-    }
+    DeclareParallelOperations("Write.", shape.readFuseCaption, shape.eeprom);
     AddButton("Button2", "Read ID ", [this] { Button2Click(); });
     if (shape.calibration) AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
     AddGroup("GroupBox2", "Batch   ");

@@ -20,8 +20,8 @@ public:
     void WriteClick() override;
     void SecrityClick() override;
     void WtFuseClick() override;
-    void ReadFuseClick();
-    void RdDataClick();
+    void ReadFuseClick() override;
+    void RdDataClick() override;
     void WrDataClick() override;
     void Button2Click();
     virtual void Button1Click();

@@ -30,16 +30,7 @@ AvrPinDrivenForm::AvrPinDrivenForm(Workbench& w, std::string caption, Variant v)
 
 void AvrPinDrivenForm::DeclareWindow(const char* writeCaption, const char* fuseGroup,
                                      const std::vector<std::string>& lockItems) {
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", writeCaption, [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
-    AddButton("WtFuse", "W.Fuse", [this] { WtFuseClick(); });
-    AddButton("ReadFuse", "R.F/S ", [this] { ReadFuseClick(); });
-    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
-    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
+    DeclareParallelOperations(writeCaption, "R.F/S ");
     AddButton("Button2", "Read ID ", [] {}).Visible = false;
     AddGroup("GroupBox2", "Batch   ");
     DeclareBatchBoxes("GroupBox2");

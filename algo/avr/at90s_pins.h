@@ -20,10 +20,9 @@ class AvrPinDrivenForm : public AvrForm {
 public:
     enum Pin { kReset, kRdy, kOe, kWr, kBs1, kXa0, kXa1, kXtal1 };
 
-    virtual void ReadRom() = 0;
     // The fuse and lock byte into the boxes and LockMode, "Config=%02x".
-    void ReadFuseClick();
-    void RdDataClick();
+    void ReadFuseClick() override;
+    void RdDataClick() override;
     void WrDataClick() override;
     virtual void Button1Click() = 0;
 

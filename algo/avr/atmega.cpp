@@ -24,16 +24,7 @@ const char* const kLockCaptions[8] = {"LB1", "LB2", "BLB01", "BLB02", "BLB11", "
 
 TAtmegax::TAtmegax(Workbench& w)
     : AvrHvForm(w, "ATmega", HvVariant{false, false, true, HvVariant::Entry::Full, false}) {
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
-    AddButton("WtFuse", "W.Fuse", [this] { WtFuseClick(); });
-    AddButton("ReadFuse", "R.Fuse ", [this] { ReadFuseClick(); });
-    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
-    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
+    DeclareParallelOperations("Write.", "R.Fuse ");
     AddButton("Button2", "Read ID ", [this] { Button2Click(); });
     AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
     AddGroup("GroupBox1", "Batch   ");

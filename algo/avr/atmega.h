@@ -16,8 +16,8 @@ public:
     void WriteClick() override;
     void SecrityClick() override;
     void WtFuseClick() override;
-    void ReadFuseClick();
-    void RdDataClick();
+    void ReadFuseClick() override;
+    void RdDataClick() override;
     void WrDataClick() override;
     void Button2Click();
     void RdCalibrateClick();

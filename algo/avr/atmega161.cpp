@@ -32,16 +32,7 @@ void TAtmega16xForm::FillRows() {
 }
 
 void TAtmega16xForm::DeclareOperations(const char* idButton) {
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
-    AddButton("WtFuse", "W.Fuse", [this] { WtFuseClick(); });
-    AddButton("ReadFuse", "R.Fuse ", [this] { ReadFuseClick(); });
-    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
-    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
+    DeclareParallelOperations("Write.", "R.Fuse ");
     AddButton(idButton, "Read ID ", [this] { ReadIDClick(); });
 }
 

@@ -13,8 +13,7 @@ public:
     void EraseClick() override;
     void WriteClick() override;
     void SecrityClick() override;
-    virtual void ReadFuseClick() = 0;
-    void RdDataClick();
+    void RdDataClick() override;
     void WrDataClick() override;
     void ReadIDClick();
     void Button1Click();

@@ -134,7 +134,22 @@ std::uint8_t AvrForm::LockFromMode() const {
     }
 }
 
-// ---- the batch ----------------------------------------------------------------------------
+// ---- the window and the batch ---------------------------------------------------------------
+
+void AvrForm::DeclareParallelOperations(const char* writeCaption, const char* readFuseCaption, bool eeprom) {
+    AddButton("Read1", "Read  ", [this] { ReadRom(); });
+    AddButton("Erase", "Erase", [this] { EraseClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Write", writeCaption, [this] { WriteClick(); });
+    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
+    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
+    AddButton("WtFuse", "W.Fuse", [this] { WtFuseClick(); });
+    AddButton("ReadFuse", readFuseCaption, [this] { ReadFuseClick(); });
+    if (eeprom) {
+        AddButton("RdData", "R.Data", [this] { RdDataClick(); });
+        AddButton("WrData", "W.Data", [this] { WrDataClick(); });
+    }
+}
 
 void AvrForm::DeclareBatchBoxes(const std::string& group, bool withEeprom) {
     AddCheck("CheckBoxErase", "Ers.", true, group);

@@ -53,7 +53,8 @@ public:
     // The selected row, or null when VariantIndex names no filled row.
     const AvrRow* SelectedRow() const;
 
-    // ---- the operations of every AVR form (the batch runs them) ----------------------
+    // ---- the operations of every AVR form (the window and the batch run them) -------
+    virtual void ReadRom() = 0;
     virtual void EraseClick() = 0;
     virtual void BlankClick() = 0;
     virtual void WriteClick() = 0;
@@ -61,6 +62,8 @@ public:
     virtual void WrDataClick() = 0;
     virtual void WtFuseClick() = 0;
     virtual void SecrityClick() = 0;
+    virtual void ReadFuseClick() = 0;
+    virtual void RdDataClick() = 0;
 
 protected:
     const AvrRow& Row();  // refuses when no row is selected
@@ -120,7 +123,11 @@ protected:
     // programmed): 00h both, 04h LB1, 02h LB2, 06h neither; no item chosen: 00h.
     std::uint8_t LockFromMode() const;
 
-    // ---- the batch ------------------------------------------------------------------
+    // ---- the window and the batch -----------------------------------------------------
+    // The operation buttons of the parallel and host-driven windows, in window
+    // order: Read, Erase, Blank?, Write (`writeCaption`), Vrfy., Lock, W.Fuse,
+    // R.Fuse (`readFuseCaption`), then R.Data and W.Data (with `eeprom`).
+    void DeclareParallelOperations(const char* writeCaption, const char* readFuseCaption, bool eeprom = true);
     // The boxes Ers., Blank?, Write., Vrfy, W.Data (with `withEeprom`), W.Fuse and
     // Lock, ticked, in the group box `group`.
     void DeclareBatchBoxes(const std::string& group, bool withEeprom = true);

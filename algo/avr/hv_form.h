@@ -51,7 +51,7 @@ public:
 
     // ---- handlers the parallel forms share ------------------------------------------
     // Read: the flash into the image, "OK".
-    void ReadRom();
+    void ReadRom() override;
     // Erase: VPP again after the entry, the chip erase, "Erase OK".
     void EraseClick() override;
     // Blank?: every flash byte FFh, "OK!".

@@ -17,16 +17,15 @@ class AvrSerialForm : public AvrForm {
 public:
 
     // ---- handlers -----------------------------------------------------------------------
-    void ReadRom();
+    void ReadRom() override;
     void BlankClick() override;
     void VerifyClick() override;
     void WriteClick() override;
     void EraseClick() override;
-    void RdDataClick();
+    void RdDataClick() override;
     void WrDataClick() override;
     // The three signature bytes into LastReadId and the status.
     void ReadIdClick();
-    virtual void ReadFuseClick() = 0;
     virtual void Button1Click() = 0;
 
     virtual void ReadSignatureByte(int i) = 0;
