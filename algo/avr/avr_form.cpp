@@ -50,19 +50,14 @@ bool AvrForm::CheckDeviceLine() {
 
 std::string AvrForm::SpeedText() const { return Has("Speed") ? Text("Speed") : std::string(); }
 
-void AvrForm::PlaceEeprom(const AvrRow& r) {
+void AvrForm::PlaceEeprom(const AvrRow& r, EepromNote note) {
     EepromOffset = r.FlashLast + 1;
     if (wb.FileWin) wb.FileWin->EndAddr = EepromOffset + r.EepromLast;
     char buf[64];
-    std::snprintf(buf, sizeof buf, "Buffer %xh = Data(EEPROM)0000h.", static_cast<unsigned>(EepromOffset));
-    PutCaption("Note", buf);
-}
-
-void AvrForm::PlaceEepromAdd(const AvrRow& r) {
-    EepromOffset = r.FlashLast + 1;
-    if (wb.FileWin) wb.FileWin->EndAddr = EepromOffset + r.EepromLast;
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "EEPROMAdd ：%04x", static_cast<unsigned>(EepromOffset));
+    if (note == EepromNote::Add)
+        std::snprintf(buf, sizeof buf, "EEPROMAdd ：%04x", static_cast<unsigned>(EepromOffset));
+    else
+        std::snprintf(buf, sizeof buf, "Buffer %xh = Data(EEPROM)0000h.", static_cast<unsigned>(EepromOffset));
     PutCaption("Note", buf);
 }
 

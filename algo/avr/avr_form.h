@@ -76,10 +76,10 @@ protected:
     // A key value the form refuses (empty when the line is fine).
     virtual std::string KeyError() const { return {}; }
 
-    // EEPROM position, end address and the Note label ("Buffer %xh =
-    // Data(EEPROM)0000h." or, for PlaceEepromAdd, "EEPROMAdd ：%04x").
-    void PlaceEeprom(const AvrRow& r);
-    void PlaceEepromAdd(const AvrRow& r);
+    // EEPROM position, end address and the Note label: "Buffer %xh =
+    // Data(EEPROM)0000h." or "EEPROMAdd ：%04x".
+    enum class EepromNote { Buffer, Add };
+    void PlaceEeprom(const AvrRow& r, EepromNote note = EepromNote::Buffer);
     // "%04x" of a value (a negative one as 0) into an edit.
     void ShowAddress(const std::string& edit, std::int32_t value);
     // Progress bar 0..flash last, the address into Edit6.

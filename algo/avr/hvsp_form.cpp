@@ -131,7 +131,7 @@ void AvrHvspForm::SetupForDevice() {
     Ep3.ShowPlacementBitmap("atiny12.bmp");
     Status(Ep3.Connected ? "OK " : "Comm Err.");
     wb.FileNew();
-    PlaceEepromAdd(r);
+    PlaceEeprom(r, EepromNote::Add);
     Put("Edit7", wb.sel.SelectedDevice);
     SetupExtras(r);
     wb.Display();

@@ -275,7 +275,7 @@ void TAtiny2x::SetupForDevice() {
     SerialSetup();
     Status(Ep3.Connected ? "OK " : "Comm Err.");
     wb.FileNew();
-    PlaceEepromAdd(r);
+    PlaceEeprom(r, EepromNote::Add);
     Put("Edit7", wb.sel.SelectedDevice);
     ShowAddress("Edit1", r.FlashLast - 3);
     wb.Display();
