@@ -195,12 +195,11 @@ void TF640x::WriteClick() {
 
 // ---- ID, Lock --------------------------------------------------------------------------------
 
-bool TF640x::ReadId() {
-    const AdapterRow& r = Row();
+bool TF640x::ReadIdentifier(std::int32_t address) {
     if (!FlashPowerUp()) return false;
-    Ep3.VccPin(r.VccPin);
+    Ep3.VccPin(Row().VccPin);
     if (Ep3.CheckCurrent() == 0) return false;
-    SetAddressCounter(0);
+    SetAddressCounter(address);
     WritingState();
     BusWrite(0x90);
     Ep3.UsbFlush();
@@ -210,7 +209,12 @@ bool TF640x::ReadId() {
     ReadBlock(Ep3.UsbReplyBuf.data(), 1);
     Ep3.VppPin(0);
     Ep3.VccPin(0);
-    ShowMfgId(r.Width == 16 ? 4 : 2);
+    return true;
+}
+
+bool TF640x::ReadId() {
+    if (!ReadIdentifier(0)) return false;
+    ShowMfgId(Row().Width == 16 ? 4 : 2);
     return true;
 }
 
@@ -243,19 +247,7 @@ void TF640x::Button2Click() {
 // ---- the protection register -------------------------------------------------------------------
 
 void TF640x::Button4Click() {
-    if (!FlashPowerUp()) return;
-    Ep3.VccPin(Row().VccPin);
-    if (Ep3.CheckCurrent() == 0) return;
-    SetAddressCounter(0x80);
-    WritingState();
-    BusWrite(0x90);
-    Ep3.UsbFlush();
-    Ep3.ControlLineHigh(1);
-    Ep3.ControlLineLow(3);
-    Ep3.UsbFlush();
-    ReadBlock(Ep3.UsbReplyBuf.data(), 1);
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
+    if (!ReadIdentifier(0x80)) return;
     std::string text;
     for (std::size_t i = 0; i < 16; ++i) text += Hex2(Ep3.UsbReplyBuf[i]) + ",";
     Status(text);

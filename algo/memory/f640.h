@@ -44,6 +44,9 @@ protected:
     bool ReadId() override;
 
 private:
+    // The read-identifier mode (90h) read of one block from `address` (0 the ID,
+    // 80h the protection register); false when the chip could not be powered.
+    bool ReadIdentifier(std::int32_t address);
     int Key(const char* key) const { return wb.sel.GetParam(key); }
     bool ClearLocks() const { return (Key("oth=") & 2) != 0; }
 };
