@@ -420,6 +420,13 @@ void AdapterForm::ShowMfgId(int shown) {
     Status(text);
 }
 
+void AdapterForm::PowerDownAfterWrite() {
+    Ep3.VccPin(0);
+    Ep3.VccPin(0);
+    Ep3.PinLow(28);
+    Ep3.PinLow(26);
+}
+
 std::array<std::uint16_t, 4> AdapterForm::ProtectionWordsFromEdits() {
     std::array<std::uint16_t, 4> words{};
     for (std::size_t k = 0; k < 4; ++k) {

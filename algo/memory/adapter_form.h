@@ -175,6 +175,9 @@ protected:
     // once programmed the part takes no more user words).
     void WriteProtectionWords(const AdapterRow& r, const std::array<std::uint16_t, 4>& words,
                               std::uint16_t lockWord, const std::function<void(std::int32_t, std::uint16_t)>& write);
+    // The end of every adapter Write: VCC off (sent twice, as the forms always
+    // have), pins 28 and 26 low.
+    void PowerDownAfterWrite();
     // BatchFlag set while a batch runs, cleared on every way out.
     class BatchScope {
     public:

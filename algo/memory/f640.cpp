@@ -186,10 +186,7 @@ void TF640x::WriteClick() {
         Ep3.VppPin(0);
         ShowProgress(static_cast<std::int32_t>(file - 1));
         Success("OK!");
-        Ep3.VccPin(0);
-        Ep3.VccPin(0);
-        Ep3.PinLow(28);
-        Ep3.PinLow(26);
+        PowerDownAfterWrite();
     });
 }
 

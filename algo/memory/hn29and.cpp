@@ -181,10 +181,7 @@ void THn29w25611x::WriteClick() {
         ShowProgress(static_cast<std::int32_t>(file - 1));
         Success("OK!");
         Ep3.VppPin(0);
-        Ep3.VccPin(0);
-        Ep3.VccPin(0);
-        Ep3.PinLow(28);
-        Ep3.PinLow(26);
+        PowerDownAfterWrite();
     });
 }
 

@@ -171,10 +171,7 @@ void TMx29x161x1::WriteClick() {
         }
         ShowProgress(static_cast<std::int32_t>(file - 1));
         Success("OK!");
-        Ep3.VccPin(0);
-        Ep3.VccPin(0);
-        Ep3.PinLow(28);
-        Ep3.PinLow(26);
+        PowerDownAfterWrite();
     });
 }
 

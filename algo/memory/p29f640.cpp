@@ -203,10 +203,7 @@ void TP29f640x::WriteClick() {
         ShowProgress(static_cast<std::int32_t>(s.device + 2 * steps - 1));
         Success("OK!");
         Ep3.VppPin(0);
-        Ep3.VccPin(0);
-        Ep3.VccPin(0);
-        Ep3.PinLow(28);
-        Ep3.PinLow(26);
+        PowerDownAfterWrite();
     });
 }
 
