@@ -126,6 +126,26 @@ void TAtmega16xForm::EraseClick() {
 
 void TAtmega16xForm::RdDataClick() { ReadEepromPass(false); }
 
+bool TAtmega16xForm::WriteFuseByte(std::uint8_t b, bool bs1, bool bs2, bool checkCurrent, bool last) {
+    if (!EnterProgramming()) return false;
+    VccForWriting();
+    if (checkCurrent && !Ep3.CheckCurrent()) return false;
+    Status("Fuse...");
+    DataDirection(0);
+    LineHigh(OE);
+    LoadCommand(hvcmd::WriteFuse);
+    LoadData(b);
+    bs2 ? LineHigh(BS2) : LineLow(BS2);
+    bs1 ? LineHigh(BS1) : LineLow(BS1);
+    WrPulse();
+    WriteWait();
+    if (last) Ep3.UsbPut1(OpWait100ms);
+    LineLow(OE);
+    if (last) LineLow(BS2);
+    SuppliesOff();
+    return true;
+}
+
 void TAtmega16xForm::WriteEeprom(const AvrRow& r, bool progressBefore) {
     SetProgress("RdBar", 0, r.EepromLast, 0);
     if (r.EepromPage > 0) {
@@ -207,15 +227,7 @@ void TAtmega161x::SetupForDevice() {
 }
 
 void TAtmega161x::WtFuseClick() {
-    const std::uint8_t fuse = avr::ByteFromBoxes(*this, 1);
-    if (!EnterProgramming()) return;
-    VccForWriting();
-    if (!Ep3.CheckCurrent()) return;
-    Status("Fuse...");
-    DataDirection(0);
-    WriteFuseLow(fuse);
-    LineLow(OE);
-    SuppliesOff();
+    if (!WriteFuseByte(avr::ByteFromBoxes(*this, 1), false, false, true, false)) return;
     Success("OK!");
 }
 
@@ -364,20 +376,8 @@ void TAtmega163x::WtFuseClick() {
     WriteFuseLow(low);
     LineLow(OE);
     SuppliesOff();
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    Status("Fuse...");
-    DataDirection(0);
     // The high byte with BS1 left high after the write.
-    LineHigh(OE);
-    LoadCommand(hvcmd::WriteFuse);
-    LoadData(high);
-    LineLow(BS2);
-    LineHigh(BS1);
-    WrPulse();
-    WriteWait();
-    LineLow(OE);
-    SuppliesOff();
+    if (!WriteFuseByte(high, true, false, true, false)) return;
     Success("FUSE OK!");
 }
 

@@ -36,6 +36,11 @@ protected:
     void SetupCommon(bool typeNum);
     void SetupPlcc44OrDip40();
 
+    // Writes one fuse byte (BS1 and BS2 as given) after an entry of its own at the
+    // writing level, "Fuse..."; `last` adds a 100 ms wait and BS2 low. False when
+    // the entry or the current check ended the handler.
+    bool WriteFuseByte(std::uint8_t b, bool bs1, bool bs2, bool checkCurrent, bool last);
+
     // Writes the EEPROM byte by byte (or page by page where the row has pages).
     void WriteEeprom(const AvrRow& r, bool progressBefore);
 };

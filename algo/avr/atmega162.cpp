@@ -101,25 +101,6 @@ void TAtmega162x::SetupForDevice() {
     SetupCommon(false);
 }
 
-bool TAtmega162x::WriteFuseByte(std::uint8_t b, bool bs1, bool bs2, bool checkCurrent, bool last) {
-    if (!EnterProgramming()) return false;
-    if (checkCurrent && !Ep3.CheckCurrent()) return false;
-    Status("Fuse...");
-    DataDirection(0);
-    LineHigh(OE);
-    LoadCommand(hvcmd::WriteFuse);
-    LoadData(b);
-    bs2 ? LineHigh(BS2) : LineLow(BS2);
-    bs1 ? LineHigh(BS1) : LineLow(BS1);
-    WrPulse();
-    WriteWait();
-    if (last) Ep3.UsbPut1(OpWait100ms);
-    LineLow(OE);
-    if (last) LineLow(BS2);
-    SuppliesOff();
-    return true;
-}
-
 void TAtmega162x::WtFuseClick() {
     if (const int bad = FirstNonBit(0, 24); bad >= 0) return RefuseCell(bad);
     const std::uint32_t word = ConfigWord();

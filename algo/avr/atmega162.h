@@ -34,9 +34,6 @@ private:
     // refuses a write of one-time bits (its text is shown); -1 when all are bits.
     int FirstNonBit(int first, int count) const;
     void RefuseCell(int row);
-    // Writes one fuse byte after an entry of its own; false when the entry or the
-    // current check ended the handler.
-    bool WriteFuseByte(std::uint8_t b, bool bs1, bool bs2, bool checkCurrent, bool last);
 };
 
 }  // namespace quilla
