@@ -159,7 +159,8 @@ void Pic18Form::StringGrid1Click() {
     PutCell(kGrid, row, cell == "0" ? "1" : "0");
 }
 
-void Pic18Form::CheckBlocks(const char* status, const std::uint8_t* image, const char* fail) {
+void Pic18Form::CheckBlocks(const char* status, const std::uint8_t* image, const char* fail,
+                            const std::function<std::int32_t()>& more) {
     const pic18::Row& r = Row();
     if (!CheckFirst()) return;
     Status(status);
@@ -182,6 +183,17 @@ void Pic18Form::CheckBlocks(const char* status, const std::uint8_t* image, const
                 Ep3.UsbFlush();
                 return;
             }
+        }
+    }
+    if (more) {
+        if (const std::int32_t bad = more(); bad >= 0) {
+            Status(fail);
+            ShowAddress(kAddress, bad);
+            wb.ErrorFlag() = 1;
+            StepFailed();
+            Off();
+            Ep3.UsbFlush();
+            return;
         }
     }
     Off();
@@ -490,6 +502,49 @@ void TP18fxx2::WtConfigClick() {
     Success("OK");
 }
 
+void TP18fxx2::ShiftEepromBlock(std::int32_t a) {
+    for (int k = 0; k < 64; ++k) {
+        const std::int32_t e = a + k;
+        Ep3.ControlLineHigh(3);
+        Layer.Core(static_cast<std::uint16_t>(0x0E00 | (e & 0xFF)));
+        Layer.Core(0x6EA9);  // MOVWF EEADR
+        Layer.Core(static_cast<std::uint16_t>(0x0E00 | ((e >> 8) & 0xFF)));
+        Layer.Core(0x6EAA);  // MOVWF EEADRH
+        Layer.Core(0x80A6);  // BSF EECON1, RD
+        Layer.Core(0x50A8);  // MOVF EEDATA, W
+        Layer.Core(0x6EF5);  // MOVWF TABLAT
+        Ep3.ControlLineLow(3);
+        Layer.SendCommand4(ShiftOutTablat);
+    }
+}
+
+std::int32_t TP18fxx2::EepromMismatch() {
+    const std::int32_t last = row_.EepromLast;
+    Ep3.ControlLineHigh(3);
+    Layer.Core(0x9EA6);  // BCF EECON1, EEPGD
+    Layer.Core(0x9CA6);  // BCF EECON1, CFGS
+    const std::uint8_t* img = wb.ImageBuffer.data() + kEepromImage;
+    std::uint8_t block[64];
+    for (std::int32_t a = 0; a <= last; a += 64) {
+        ShiftEepromBlock(a);
+        Ep3.UsbReadReply(block);
+        for (std::int32_t k = 0; k < 64 && a + k <= last; ++k)
+            if (block[k] != img[a + k]) return kEepromImage + a + k;
+    }
+    return -1;
+}
+
+// The data EEPROM is compared too (the documented Verify checks program
+// memory only, so nothing ever verified the EEPROM).
+void TP18fxx2::VerifyClick() {
+    Row();
+    if (!EepromReachable()) {
+        Pic18Form::VerifyClick();
+        return;
+    }
+    CheckBlocks("Verify.", wb.ImageBuffer.data(), "Error....", [this] { return EepromMismatch(); });
+}
+
 void TP18fxx2::RdDataClick() {
     const pic18::Row& r = Row();
     if (overlap_ || r.EepromLast < 0) Refuse("R.Data: no data EEPROM image for this line");
@@ -500,19 +555,7 @@ void TP18fxx2::RdDataClick() {
     Layer.Core(0x9EA6);  // BCF EECON1, EEPGD
     Layer.Core(0x9CA6);  // BCF EECON1, CFGS
     for (std::int32_t a = 0; a < r.EepromLast; a += 64) {
-        for (int k = 0; k < 64; ++k) {
-            const std::int32_t e = a + k;
-            Ep3.ControlLineHigh(3);
-            Layer.Core(static_cast<std::uint16_t>(0x0E00 | (e & 0xFF)));
-            Layer.Core(0x6EA9);  // MOVWF EEADR
-            Layer.Core(static_cast<std::uint16_t>(0x0E00 | ((e >> 8) & 0xFF)));
-            Layer.Core(0x6EAA);  // MOVWF EEADRH
-            Layer.Core(0x80A6);  // BSF EECON1, RD
-            Layer.Core(0x50A8);  // MOVF EEDATA, W
-            Layer.Core(0x6EF5);  // MOVWF TABLAT
-            Ep3.ControlLineLow(3);
-            Layer.SendCommand4(ShiftOutTablat);
-        }
+        ShiftEepromBlock(a);
         Ep3.UsbReadReply(wb.ImageBuffer.data() + kEepromImage + a);
     }
     Ep3.UsbFlush();
@@ -565,6 +608,20 @@ void TP18fxx2::WrDataClick() {
     Ep3.ControlLineLow(3);
     Ep3.UsbFlush();
     Off();
+    // Read back and compared, in a session of its own (the last command above
+    // goes without its operand): the documented W.Data reads EECON1 before its
+    // wait and judges nothing, so a lost or too slow write still said "OK".
+    Enter();
+    if (const std::int32_t bad = EepromMismatch(); bad >= 0) {
+        Status("Error....");
+        ShowAddress(kAddress, bad);
+        wb.ErrorFlag() = 1;
+        StepFailed();
+        Off();
+        Ep3.UsbFlush();
+        return;
+    }
+    Off();
     Success("OK");
 }
 
@@ -577,7 +634,8 @@ void TP18fxx2::Button1Click() {
     RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
               {"CheckBoxBlank", [this] { BlankClick(); }},
               {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
+              // Program memory here; W.Data, after it, checks the EEPROM it writes.
+              {"CheckBoxVer", [this] { Pic18Form::VerifyClick(); }},
               {"CheckBoxrWrData", [this] { WrDataClick(); }},
               {"CheckBoxConfig", [this] { WtConfigClick(); }}},
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });

@@ -19,6 +19,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "algo/common/c48.h"
@@ -53,7 +54,8 @@ public:
 
     void ReadToFileClick();
     void BlankClick();
-    void VerifyClick();
+    // Program memory against the image.
+    virtual void VerifyClick();
     virtual void WriteClick() = 0;
     void RdConfigClick();
     virtual void WtConfigClick() = 0;
@@ -79,8 +81,11 @@ protected:
     bool CheckContact();
     // What every operation checks first (the flash form: the device ID).
     virtual bool CheckFirst() = 0;
-    // Blank's and Verify's block pass: nullptr compares with FFh.
-    void CheckBlocks(const char* status, const std::uint8_t* image, const char* fail);
+    // Blank's and Verify's block pass: nullptr compares with FFh. `more`, when
+    // given, runs after the blocks passed while the chip is still in program
+    // mode and returns the image address of a further mismatch, or -1.
+    void CheckBlocks(const char* status, const std::uint8_t* image, const char* fail,
+                     const std::function<std::int32_t()>& more = nullptr);
     void DeclareCommon();
     // Setup's common steps; the package step is the form's.
     void SetupCommon();
@@ -100,6 +105,9 @@ public:
     int ReadIdForSelfCheck() override;
 
     void WriteClick() override;
+    // Program memory and, where the line has a data EEPROM the form can reach,
+    // the EEPROM against the image at 4000h.
+    void VerifyClick() override;
     void EraseClick();
     void IDClick();
     void WtConfigClick() override;
@@ -120,6 +128,13 @@ protected:
     bool ReadId();
     // The ID locations from Edit1 (short: FFh padding).
     std::array<std::uint8_t, 8> IdBytes() const;
+    // The 64 EEPROM reads of R.Data for the block at byte a (line 3 high per
+    // byte, TABLAT shifted out with line 3 low).
+    void ShiftEepromBlock(std::int32_t a);
+    // In program mode: reads the whole data EEPROM back and returns the image
+    // address (4000h + i) of the first byte that differs, or -1.
+    std::int32_t EepromMismatch();
+    bool EepromReachable() const { return row_.EepromLast >= 0 && !overlap_; }
 
 private:
     bool overlap_ = false;

@@ -245,6 +245,74 @@ TEST(P18fxx2, AHoldShorterThanTheChipNeedsFailsVerify) {
     EXPECT_EQ(g.Text("Msg"), "OK");
 }
 
+// The data EEPROM is read back where the form writes it: a chip whose EEPROM
+// write takes longer than eet= waits refuses the next WR (the byte is lost),
+// and W.Data, alone or in the batch, ends "Error...." at the first lost byte;
+// with waits long enough it passes. Case: eet=, slow factor, W.Data's text,
+// the batch's text.
+struct EepromWriteCase {
+    int eet;
+    double slow;
+    const char* wrData;
+    const char* run;
+};
+class P18EepromWrite : public ::testing::TestWithParam<EepromWriteCase> {};
+
+TEST_P(P18EepromWrite, WDataReadsTheEepromBack) {
+    const EepromWriteCase c = GetParam();
+    const std::string line = "P18FXX2 0 fla=512 ee=256 dly=4 eet=" + std::to_string(c.eet) + " pkg=40";
+    SimBench b("PIC18F442");
+    AlgoForm& f = b.Open(line);
+    b.ChipAs<Pic18Chip>().SetSlowFactor(c.slow);
+    FillImage(b, 512, 256);
+    f.Click("WrData");
+    EXPECT_EQ(f.Text("Msg"), c.wrData);
+    EXPECT_EQ(EepromMatches(b, 256), std::string(c.wrData) == "OK");
+    if (std::string(c.wrData) != "OK") {
+        EXPECT_EQ(f.Text("Edit6"), "4001");  // byte 0 lands, byte 1's WR comes while busy
+        EXPECT_EQ(b.wb->ErrorFlag(), 1);
+    }
+
+    SimBench b2("PIC18F442");
+    AlgoForm& g = b2.Open(line);
+    b2.ChipAs<Pic18Chip>().SetSlowFactor(c.slow);
+    FillImage(b2, 512, 256, 5);
+    g.SetChecked("CheckBoxErase", false);  // a fresh chip: the erase's time is not the point here
+    g.Click("Button1");
+    EXPECT_EQ(g.Text("Msg"), c.run);
+    EXPECT_EQ(g.PassesCounted(), std::string(c.run) == "End OK.." ? 1 : 0);
+    EXPECT_TRUE(b2.ChipMatchesImage(0, 512));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, P18EepromWrite,
+                         ::testing::Values(EepromWriteCase{1, 1.0, "OK", "End OK.."},
+                                           EepromWriteCase{1, 4.0, "Error....", "Error...."},
+                                           EepromWriteCase{4, 4.0, "OK", "End OK.."}));
+
+// Verify compares the data EEPROM too, and names its image address; the batch's
+// Verify (before W.Data) checks program memory only.
+TEST(P18fxx2, VerifyComparesTheDataEeprom) {
+    SimBench b("PIC18F442");
+    AlgoForm& f = b.Open(k442);
+    FillImage(b, 0x4000, 256);
+    f.Click("Button1");
+    ASSERT_EQ(f.Text("Msg"), "End OK..");
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    b.ChipAs<Pic18Chip>().MutableEeprom()[0xC5] ^= 0x10;
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "Error....");
+    EXPECT_EQ(f.Text("Edit6"), "40c5");
+    EXPECT_EQ(b.wb->ErrorFlag(), 1);
+    // A line whose EEPROM image overlaps program memory: program memory only.
+    SimBench b2("PIC18F452");
+    AlgoForm& g = b2.Open("P18FXX2 0 fla=32768 ee=256 dly=1 pkg=40");
+    FillImage(b2, 0x8000, 0);
+    g.Click("Write");
+    g.Click("Verify");
+    EXPECT_EQ(g.Text("Msg"), "OK");
+}
+
 // The layer straight: a second panel sent without setting the table pointer
 // lands on the first panel's last word, not at 8.
 TEST(Pic18Layer, APanelWithoutItsTablePointerDoesNotLandAtItsAddress) {
