@@ -121,6 +121,26 @@ void TMx29x161x1::CommandWrite(std::int32_t address, std::uint8_t value) {
     Ep3.ControlLineHigh(4);
 }
 
+void TMx29x161x1::Unlock2() {
+    CommandWrite(kC1, 0xAA);
+    CommandWrite(kC2, 0x55);
+}
+
+void TMx29x161x1::UnlockedCommand(std::uint8_t command) {
+    Unlock2();
+    CommandWrite(kC1, command);
+}
+
+bool TMx29x161x1::CommandState() {
+    Row();
+    if (!FlashPowerUp() || Ep3.CheckCurrent() == 0) return false;
+    Ep3.ControlLineHigh(3);
+    Ep3.ControlLineLow(2);
+    Ep3.ControlLineLow(1);
+    SendFlashCommand(0);
+    return true;
+}
+
 // ---- Read, Blank, Verify -------------------------------------------------------------------
 
 void TMx29x161x1::ReadClick() { ReadLength(8192); }
@@ -197,14 +217,9 @@ void TMx29x161x1::EraseClick() {
 }
 
 void TMx29x161x1::Button3Click() {
-    Row();
-    if (!FlashPowerUp() || Ep3.CheckCurrent() == 0) return;
-    Ep3.ControlLineHigh(3);
-    Ep3.ControlLineLow(2);
-    Ep3.ControlLineLow(1);
-    SendFlashCommand(0);
-    for (auto [a, v] : {std::pair{kC1, 0xAA}, {kC2, 0x55}, {kC1, 0x80}, {kC1, 0xAA}, {kC2, 0x55}, {kC1, 0x10}})
-        CommandWrite(a, static_cast<std::uint8_t>(v));
+    if (!CommandState()) return;
+    UnlockedCommand(0x80);
+    UnlockedCommand(0x10);
     for (int i = 0; i < 10; ++i) Ep3.UsbPut1(OpWait100ms);
     Ep3.UsbFlush();
     Ep3.VccPin(0);
@@ -212,14 +227,9 @@ void TMx29x161x1::Button3Click() {
 }
 
 void TMx29x161x1::Button2Click() {
-    Row();
-    if (!FlashPowerUp() || Ep3.CheckCurrent() == 0) return;
-    Ep3.ControlLineHigh(3);
-    Ep3.ControlLineLow(2);
-    Ep3.ControlLineLow(1);
-    SendFlashCommand(0);
-    for (auto [a, v] : {std::pair{kC1, 0xAA}, {kC2, 0x55}, {kC1, 0x60}, {kC1, 0xAA}, {kC2, 0x55}})
-        CommandWrite(a, static_cast<std::uint8_t>(v));
+    if (!CommandState()) return;
+    UnlockedCommand(0x60);
+    Unlock2();
     // The sixth cycle: the data register only, without a strobe.
     SetAddressCounter(0);
     Ep3.UsbPut2(OpAdapterByte, 0x40);
@@ -238,7 +248,7 @@ bool TMx29x161x1::ReadId() {
     SendFlashCommand(0);
     SetAddressCounter(0);
     WritingState();
-    for (auto [a, v] : {std::pair{kC1, 0xAA}, {kC2, 0x55}, {kC1, 0x90}}) CommandWrite(a, static_cast<std::uint8_t>(v));
+    UnlockedCommand(0x90);
     SendFlashCommand(0);
     Ep3.UsbFlush();
     ReadingState();

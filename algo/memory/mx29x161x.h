@@ -36,6 +36,12 @@ public:
     bool CheckDeviceId() override;
     // One command write: the counter, [0x43 value], a strobe of line 4.
     void CommandWrite(std::int32_t address, std::uint8_t value);
+    // AA at AAAAh and 55 at 5554h (the unlock cycles), then `command` at AAAAh.
+    void Unlock2();
+    void UnlockedCommand(std::uint8_t command);
+    // The chip powered (false on over-current), lines 3 high, 2 and 1 low, the
+    // design's stored cycle 0: ready for command writes.
+    bool CommandState();
 
     // The contact masks of the last setup with pkg= 48 or 44 (0/0 before one).
     static std::uint32_t MaskLo, MaskHi;
