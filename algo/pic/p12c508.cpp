@@ -294,10 +294,7 @@ TP12c508x::TP12c508x(Workbench& w) : Pic12OtpForm(w, "P12c508", picvariant::P12c
     AddProgress(kProgress);
     Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0), MakePicRow("1: PIC12C508 (.5k)", 20, 17, 24, 0x03FF, 0, 0, 0),
              MakePicRow("2: PIC12C509 (1k)", 20, 17, 24, 0x07FF, 0, 0, 0)};
-    if (const auto c = ReadConFile8(SideFile(".CON"), 4)) {
-        for (int k = 0; k < 3; ++k) SetByCode("CheckBox" + std::to_string(k + 1), c->box[k]);
-        ChooseByCode("RadioGroup1", c->item);
-    }
+    ReadConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"}, 4);
 }
 
 void TP12c508x::SetupForDevice() {
@@ -310,10 +307,7 @@ void TP12c508x::SetupForDevice() {
 
 void TP12c508x::OnClose() {
     Ep3.PowerOff();
-    ConFile8 c;
-    for (int k = 0; k < 3; ++k) c.box[k] = Checked("CheckBox" + std::to_string(k + 1));
-    c.item = ItemIndex("RadioGroup1");
-    WriteConFile8(SideFile(".CON"), c, Text(kUserId));
+    WriteConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"});
 }
 
 void TP12c508x::ControlsToConfig() {

@@ -227,10 +227,7 @@ TP16c6x::TP16c6x(Workbench& w) : PicOtpForm(w, "P16c6x", picvariant::P16c6x), rn
     AddStatus(kStatus, "Prompt  ");
     AddProgress(kProgress);
     FillVariantTable();
-    if (const auto c = ReadConFile8(SideFile(".CON"), 4)) {
-        for (int k = 0; k < 3; ++k) SetByCode("CheckBox" + std::to_string(k + 1), c->box[k]);
-        ChooseByCode("RadioGroup1", c->item);
-    }
+    ReadConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"}, 4);
 }
 
 void TP16c6x::FillVariantTable() {
@@ -321,10 +318,7 @@ void TP16c6x::SetupForDevice() {
 
 void TP16c6x::OnClose() {
     Ep3.PowerOff();
-    ConFile8 c;
-    for (int k = 0; k < 3; ++k) c.box[k] = Checked("CheckBox" + std::to_string(k + 1));
-    c.item = ItemIndex("RadioGroup1");
-    WriteConFile8(SideFile(".CON"), c, Text(kUserId));
+    WriteConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"});
 }
 
 // A disabled BODEN box (a part without brown-out detection) counts as unticked.

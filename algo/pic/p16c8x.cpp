@@ -7,30 +7,6 @@ namespace quilla {
 
 using namespace proto;
 
-std::optional<ConFile8> ReadConFile8(const std::string& path, int items) {
-    std::vector<std::uint8_t> b;
-    if (path.empty() || !ReadTextModeFile(path, b)) return std::nullopt;
-    if (b.size() < 5 || b.size() > 8) return std::nullopt;
-    ConFile8 c;
-    for (int k = 0; k < 3; ++k) {
-        if (b[static_cast<std::size_t>(k)] != '0' && b[static_cast<std::size_t>(k)] != '1') return std::nullopt;
-        c.box[k] = b[static_cast<std::size_t>(k)] == '1';
-    }
-    const int item = b[3] - '0';
-    if (item < 0 || item >= items) return std::nullopt;
-    c.item = item;
-    return c;
-}
-
-bool WriteConFile8(const std::string& path, const ConFile8& c, const std::string& userIdText) {
-    if (path.empty()) return false;
-    std::vector<std::uint8_t> b;
-    for (bool on : c.box) b.push_back(on ? '1' : '0');
-    b.push_back(static_cast<std::uint8_t>('0' + c.item));
-    for (std::size_t k = 0; k < 4; ++k) b.push_back(k < userIdText.size() ? static_cast<std::uint8_t>(userIdText[k]) : ' ');
-    return WriteTextModeFile(path, b);
-}
-
 namespace {
 
 PicRow Row18(const char* name, std::int32_t last, std::int32_t eeLast, char revision) {
@@ -77,12 +53,7 @@ TP16c8x::TP16c8x(Workbench& w)
     AddLabel(kConfigLabel, "文件缓冲区4000h=数据(EEPROM)0000h");
     AddButton("CancelBtn", "Exit ", [this] { Close(); });
     FillVariantTable();
-    if (const auto c = ReadConFile8(SideFile(".CON"), 4)) {
-        SetByCode("CheckBox1", c->box[0]);
-        SetByCode("CheckBox2", c->box[1]);
-        SetByCode("CheckBox3", c->box[2]);
-        ChooseByCode("RadioGroup1", c->item);
-    }
+    ReadConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"}, 4);
 }
 
 void TP16c8x::FillVariantTable() {
@@ -214,12 +185,7 @@ void TP16c8x::Button1Click() {
 
 void TP16c8x::OnClose() {
     Ep3.PowerOff();
-    ConFile8 c;
-    c.box[0] = Checked("CheckBox1");
-    c.box[1] = Checked("CheckBox2");
-    c.box[2] = Checked("CheckBox3");
-    c.item = ItemIndex("RadioGroup1");
-    WriteConFile8(SideFile(".CON"), c, Text(kUserId));
+    WriteConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"});
 }
 
 QUILLA_FORM(TP16c8x);

@@ -10,17 +10,6 @@
 
 namespace quilla {
 
-// The eight-character ".CON" of the forms with three boxes and an oscillator
-// group: its boxes, oscillator item and user ID text. Only a file of that
-// format is taken: 5 to 8 characters (after the text-mode translation), the
-// first three '0' or '1', the fourth a digit below `items`.
-struct ConFile8 {
-    bool box[3]{};
-    int item = 0;
-};
-std::optional<ConFile8> ReadConFile8(const std::string& path, int items);
-bool WriteConFile8(const std::string& path, const ConFile8& c, const std::string& userIdText);
-
 class TP16c8x : public PicFlashForm {
 public:
     explicit TP16c8x(Workbench& wb);

@@ -52,19 +52,12 @@ void PicBoxesForm::DeclareWindow(const std::string& groupCaption, const std::str
 void PicBoxesForm::LoadDesignForRow() { Ep3.LoadBitFile(DesignForVcc(row_.VccPin)); }
 
 void PicBoxesForm::ReadCon() {
-    const int items = static_cast<int>(Get("RadioGroup1").Items.size());
-    if (const auto c = ReadConFile8(SideFile(".CON"), items)) {
-        for (int k = 0; k < 3; ++k) SetByCode(config_.boxes[static_cast<std::size_t>(k)].name, c->box[k]);
-        ChooseByCode("RadioGroup1", c->item);
-    }
+    ReadConBoxes(BoxNames(), static_cast<int>(Get("RadioGroup1").Items.size()));
 }
 
 void PicBoxesForm::OnClose() {
     Ep3.PowerOff();
-    ConFile8 c;
-    for (int k = 0; k < 3; ++k) c.box[k] = Checked(config_.boxes[static_cast<std::size_t>(k)].name);
-    c.item = ItemIndex("RadioGroup1");
-    WriteConFile8(SideFile(".CON"), c, Text(kUserId));
+    WriteConBoxes(BoxNames());
 }
 
 void PicBoxesForm::ConfigToControls() {

@@ -47,6 +47,10 @@ protected:
     // Setup's design and pins for the row: the design by the row's VCC pin.
     void LoadDesignForRow();
     void ReadCon();
+    // The first three boxes: the ones the ".CON" keeps.
+    std::array<std::string, 3> BoxNames() const {
+        return {config_.boxes[0].name, config_.boxes[1].name, config_.boxes[2].name};
+    }
     bool Check(PicStep op) override;
     int Waits() const override { return Pic.WaitCount({}); }
     std::uint32_t MaskLo() const { return row_.ContactLo; }

@@ -154,6 +154,44 @@ void PicForm::ReadConFile() {
     }
 }
 
+std::optional<ConFile8> ReadConFile8(const std::string& path, int items) {
+    std::vector<std::uint8_t> b;
+    if (path.empty() || !ReadTextModeFile(path, b)) return std::nullopt;
+    if (b.size() < 5 || b.size() > 8) return std::nullopt;
+    ConFile8 c;
+    for (int k = 0; k < 3; ++k) {
+        if (b[static_cast<std::size_t>(k)] != '0' && b[static_cast<std::size_t>(k)] != '1') return std::nullopt;
+        c.box[k] = b[static_cast<std::size_t>(k)] == '1';
+    }
+    const int item = b[3] - '0';
+    if (item < 0 || item >= items) return std::nullopt;
+    c.item = item;
+    return c;
+}
+
+bool WriteConFile8(const std::string& path, const ConFile8& c, const std::string& userIdText) {
+    if (path.empty()) return false;
+    std::vector<std::uint8_t> b;
+    for (bool on : c.box) b.push_back(on ? '1' : '0');
+    b.push_back(static_cast<std::uint8_t>('0' + c.item));
+    for (std::size_t k = 0; k < 4; ++k) b.push_back(k < userIdText.size() ? static_cast<std::uint8_t>(userIdText[k]) : ' ');
+    return WriteTextModeFile(path, b);
+}
+
+void PicForm::ReadConBoxes(const std::array<std::string, 3>& boxes, int items) {
+    if (const auto c = ReadConFile8(SideFile(".CON"), items)) {
+        for (int k = 0; k < 3; ++k) SetByCode(boxes[static_cast<std::size_t>(k)], c->box[k]);
+        ChooseByCode("RadioGroup1", c->item);
+    }
+}
+
+void PicForm::WriteConBoxes(const std::array<std::string, 3>& boxes) {
+    ConFile8 c;
+    for (int k = 0; k < 3; ++k) c.box[k] = Checked(boxes[static_cast<std::size_t>(k)]);
+    c.item = ItemIndex("RadioGroup1");
+    WriteConFile8(SideFile(".CON"), c, Text(kUserId));
+}
+
 void PicForm::WriteConFile() { WriteConfigWordFile(SideFile(".CON"), static_cast<std::uint16_t>(ConfigWord)); }
 
 bool PicForm::AcceptDeviceLine() {

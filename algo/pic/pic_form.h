@@ -11,6 +11,7 @@
 // runs ControlsToConfig only while RdConfig is enabled.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -45,6 +46,17 @@ PicRow MakePicRow(const char* name, int vpp, int vcc, int gnd, std::int32_t prog
 // read (nullopt), nor is a missing one (or an empty path).
 std::optional<std::uint16_t> ReadConfigWordFile(const std::string& path);
 bool WriteConfigWordFile(const std::string& path, std::uint16_t word);
+
+// The eight-character ".CON" of the forms with three boxes and an oscillator
+// group: its boxes, oscillator item and user ID text. Only a file of that
+// format is taken: 5 to 8 characters (after the text-mode translation), the
+// first three '0' or '1', the fourth a digit below `items`.
+struct ConFile8 {
+    bool box[3]{};
+    int item = 0;
+};
+std::optional<ConFile8> ReadConFile8(const std::string& path, int items);
+bool WriteConFile8(const std::string& path, const ConFile8& c, const std::string& userIdText);
 
 // "%04x" reading: blanks skipped, at most `digits` hexadecimal digits; nullopt
 // when the text does not start with one.
@@ -104,6 +116,12 @@ protected:
     // when the file is missing or not this form's).
     void ReadConFile();
     void WriteConFile();
+    // The eight-character ".CON" into the three boxes named and RadioGroup1
+    // (below `items`), each set by code (SetByCode, ChooseByCode); nothing
+    // when the file is missing or not of that format.
+    void ReadConBoxes(const std::array<std::string, 3>& boxes, int items);
+    // The three boxes, RadioGroup1's item and Edit1 into the eight-character ".CON".
+    void WriteConBoxes(const std::array<std::string, 3>& boxes);
     // Setup's line check: a line the form cannot serve (DeviceLineError) shows
     // its message in the status field and a message box and sends nothing
     // (false); otherwise the pins are reset (true).
