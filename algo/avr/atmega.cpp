@@ -120,16 +120,9 @@ std::uint8_t TAtmegax::LockFromBoxes() const { return avr::ByteFromBoxes(*this, 
 // ---- writes -----------------------------------------------------------------------------------
 
 void TAtmegax::WriteClick() {
-    const AvrRow& r = Row();
-    if (!RequireFileWindow()) return;
-    Status("写Flash...");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    ProgramFlashPages(PageWaits());
-    Ep3.UsbFlush();
-    ShowProgress(r.FlashLast);
-    Success("OK");
-    SuppliesOff();
+    Row();
+    if (!BeginWrite("写Flash...")) return;
+    WritePagesAfterEntry(PageWaits());
 }
 
 void TAtmegax::RdDataClick() { ReadEepromPass(false); }

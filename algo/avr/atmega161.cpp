@@ -89,18 +89,13 @@ void TAtmega16xForm::SetupCommon(bool typeNum) {
 }
 
 void TAtmega16xForm::WriteClick() {
-    const AvrRow& r = Row();
+    Row();
     if (!RequireFileWindow()) return;
     Status("Write");
     if (!EnterProgramming()) return;
     VccForWriting();
     if (!Ep3.CheckCurrent()) return;
-    ProgramFlashPages(PageWaits());
-    Ep3.UsbFlush();
-    ShowProgress(r.FlashLast);
-    Success("OK");
-    VccForReading();
-    SuppliesOff();
+    WritePagesAfterEntry(PageWaits());
 }
 
 void TAtmega16xForm::EraseClick() {
@@ -342,15 +337,11 @@ void TAtmega163x::VerifyClick() {
 }
 
 void TAtmega163x::WriteClick() {
-    const AvrRow& r = Row();
+    Row();
     Status("写FLASH...");
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
-    ProgramFlashPages(PageWaits());
-    Ep3.UsbFlush();
-    ShowProgress(r.FlashLast);
-    Success("OK");
-    SuppliesOff();
+    WritePagesAfterEntry(PageWaits());
 }
 
 void TAtmega163x::EraseClick() { AvrHvForm::EraseClick(); }

@@ -397,6 +397,16 @@ void AvrHvForm::VerifyClick() {
     VerifyAfterEntry();
 }
 
+void AvrHvForm::WritePagesAfterEntry(int pageWaits) {
+    const AvrRow& r = Row();
+    ProgramFlashPages(pageWaits);
+    Ep3.UsbFlush();
+    ShowProgress(r.FlashLast);
+    Success("OK");
+    VccForReading();
+    SuppliesOff();
+}
+
 void AvrHvForm::VerifyAfterEntry() {
     const AvrRow& r = Row();
     DataDirection(1);

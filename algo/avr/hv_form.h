@@ -99,6 +99,10 @@ protected:
     // sets them): for the writes and for the reads.
     virtual void VccForWriting() {}
     virtual void VccForReading() {}
+    // Write of the page-write forms after its entry and current check: the
+    // flash pages (`pageWaits` waits of 1 ms each), "OK", the reading level, the
+    // supplies off.
+    void WritePagesAfterEntry(int pageWaits);
     // Verify after its entry and current check: the chip drives the data, the
     // flash against the image, "OK!!!", the supplies off.
     void VerifyAfterEntry();
