@@ -141,6 +141,21 @@ bool TAtmega16xForm::WriteFuseByte(std::uint8_t b, bool bs1, bool bs2, bool chec
     return true;
 }
 
+bool TAtmega16xForm::BeginFuseRead() {
+    if (!EnterProgramming()) return false;
+    VccForReading();
+    DataDirection(0);
+    LineHigh(OE);
+    LineLow(BS1);
+    LineLow(BS2);
+    LoadCommand(hvcmd::ReadFuseLock);
+    LineLow(BS1);
+    LineLow(BS2);
+    LineLow(OE);
+    DataDirection(1);
+    return true;
+}
+
 void TAtmega16xForm::WriteEeprom(const AvrRow& r, bool progressBefore) {
     SetProgress("RdBar", 0, r.EepromLast, 0);
     if (r.EepromPage > 0) {
@@ -227,17 +242,7 @@ void TAtmega161x::WtFuseClick() {
 }
 
 void TAtmega161x::ReadFuseClick() {
-    if (!EnterProgramming()) return;
-    VccForReading();
-    DataDirection(0);
-    LineHigh(OE);
-    LineLow(BS1);
-    LineLow(BS2);
-    LoadCommand(hvcmd::ReadFuseLock);
-    LineLow(BS1);
-    LineLow(BS2);
-    LineLow(OE);
-    DataDirection(1);
+    if (!BeginFuseRead()) return;
     Ep3.UsbFlush();
     ReadLatch();  // the fuse byte
     LineHigh(BS1);

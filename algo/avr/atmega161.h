@@ -41,6 +41,11 @@ protected:
     // the entry or the current check ended the handler.
     bool WriteFuseByte(std::uint8_t b, bool bs1, bool bs2, bool checkCurrent, bool last);
 
+    // The start of the ATmega161/162 fuse reads: the entry at the reading level,
+    // the read command with BS1 and BS2 low, the chip driving the data (fuse
+    // low byte selected). False when the entry refused.
+    bool BeginFuseRead();
+
     // Writes the EEPROM byte by byte (or page by page where the row has pages).
     void WriteEeprom(const AvrRow& r, bool progressBefore);
 };

@@ -111,16 +111,7 @@ void TAtmega162x::WtFuseClick() {
 }
 
 void TAtmega162x::ReadFuseClick() {
-    if (!EnterProgramming()) return;
-    DataDirection(0);
-    LineHigh(OE);
-    LineLow(BS1);
-    LineLow(BS2);
-    LoadCommand(hvcmd::ReadFuseLock);
-    LineLow(BS1);
-    LineLow(BS2);
-    LineLow(OE);
-    DataDirection(1);
+    if (!BeginFuseRead()) return;
     const std::pair<bool, bool> selects[4] = {{false, false}, {true, true}, {true, false}, {false, true}};
     for (int k = 0; k < 4; ++k) {
         if (k > 0) {
