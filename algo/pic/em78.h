@@ -133,6 +133,9 @@ protected:
     bool Contact();
     // Entry into the configuration space, `words` words read; supplies off.
     void ReadConfigWords(int words);
+    // Blank's and Verify's pass over program memory: each word against the
+    // image (nullptr: the erased 1FFFh); the first difference shows `fail`.
+    void CompareProgram(const std::uint8_t* image, const char* fail);
 
     const bool p458_;
     int rows_;

@@ -190,44 +190,30 @@ void TEm78p153x::BlankClick() {
         Status("CFG Err.！");
         return;
     }
-    EnterProgramMode(false);
-    Ep3.SetReg29(5);
-    std::uint8_t block[64];
-    std::int32_t a = 0;
-    for (; a < row_.ProgramLast; a += 64) {
-        ShowProgress(a);
-        ReadWords(32, block);
-        for (int k = 0; k < 32; ++k) {
-            if (block[2 * k] != 0x1F || block[2 * k + 1] != 0xFF) {
-                wb.ErrorFlag() = 1;
-                Status("Not blank");
-                SuppliesOff();
-                return;
-            }
-        }
-    }
-    wb.ErrorFlag() = 0;
-    ShowProgress(a - 1);
-    SuppliesOff();
-    Success("OK");
+    CompareProgram(nullptr, "Not blank");
 }
 
 void TEm78p153x::VerifyClick() {
     if (!ready_ || !Contact()) return;
     Status("Verify.");
     ReadConfigWords(1);
+    CompareProgram(wb.ImageBuffer.data(), "Error....");
+}
+
+void TEm78p153x::CompareProgram(const std::uint8_t* image, const char* fail) {
     EnterProgramMode(false);
     Ep3.SetReg29(5);
-    const auto* img = wb.ImageBuffer.data();
     std::uint8_t block[64];
     std::int32_t a = 0;
     for (; a < row_.ProgramLast; a += 64) {
         ShowProgress(a);
         ReadWords(32, block);
         for (int k = 0; k < 64; k += 2) {
-            if (block[k] != (img[a + k + 1] & 0x1F) || block[k + 1] != img[a + k]) {
+            const unsigned hi = image ? (image[a + k + 1] & 0x1Fu) : 0x1Fu;
+            const unsigned lo = image ? image[a + k] : 0xFFu;
+            if (block[k] != hi || block[k + 1] != lo) {
                 wb.ErrorFlag() = 1;
-                Status("Error....");
+                Status(fail);
                 SuppliesOff();
                 return;
             }

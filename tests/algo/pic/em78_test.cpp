@@ -401,6 +401,23 @@ TEST(Em78p153x, AFailedBlankShowsNoEndOk) {
     EXPECT_EQ(f.PassesCounted(), 0);
 }
 
+// Verify compares the 13-bit words with the image (high byte masked to 1Fh):
+// a written chip passes against an image whose high bytes carry extra bits, a
+// changed word fails.
+TEST(Em78p153x, VerifyComparesThirteenBitWords) {
+    Em78Bench e("EM78P153");
+    FillWords(e.b, 512, 6);
+    AlgoForm& f = e.b.Open("EMC78P153 1");
+    f.Click("Write");
+    for (int a = 1; a < 1024; a += 2) e.b.Image()[a] |= 0xE0;
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "OK");
+    e.b.ChipAs<Em78Chip>().SetWord(300, 0);
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "Error....");
+    EXPECT_EQ(e.b.wb->ErrorFlag(), 1);
+}
+
 TEST(Em78p153x, ContactTestBeforeEachOperation) {
     SimBench b("EM78P153");
     AlgoForm& f = b.Open("EMC78P153 1");
