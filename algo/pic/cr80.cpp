@@ -92,12 +92,7 @@ std::string TCr80px00x::DeviceLineError() const {
 void TCr80px00x::SetupForDevice() {
     ready_ = false;
     FillVariantTable();
-    if (const std::string err = DeviceLineError(); !err.empty()) {
-        Status(err);
-        wb.prompts.ShowMsg(err);
-        return;
-    }
-    Ep3.ResetPins();
+    if (!AcceptDeviceLine()) return;
     row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
     softSecuAddr_ = wb.sel.GetParam("add=");
     Ep3.LoadBitFile("cr80px00.bit");

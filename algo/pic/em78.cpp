@@ -47,12 +47,7 @@ std::string Em78Form::DeviceLineError() const {
 
 bool Em78Form::SetupBegin() {
     ready_ = false;
-    if (const std::string err = DeviceLineError(); !err.empty()) {
-        Status(err);
-        wb.prompts.ShowMsg(err);
-        return false;
-    }
-    Ep3.ResetPins();
+    if (!AcceptDeviceLine()) return false;
     row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
     ready_ = true;
     return true;

@@ -68,12 +68,7 @@ std::string THoltekOTP1::DeviceLineError() const {
 void THoltekOTP1::SetupForDevice() {
     ready_ = false;
     FillVariantTable();
-    if (const std::string err = DeviceLineError(); !err.empty()) {
-        Status(err);
-        wb.prompts.ShowMsg(err);
-        return;
-    }
-    Ep3.ResetPins();
+    if (!AcceptDeviceLine()) return;
     row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
     Ep3.LoadBitFile(row_.Design);
     if (!Ep3.Connected) Status("Comm Err.");

@@ -292,12 +292,7 @@ int TMdt20xx::ConvertToBin() {
 void TMdt20xx::SetupForDevice() {
     ready_ = false;
     FillVariantTable();
-    if (const std::string err = DeviceLineError(); !err.empty()) {
-        Status(err);
-        wb.prompts.ShowMsg(err);
-        return;
-    }
-    Ep3.ResetPins();
+    if (!AcceptDeviceLine()) return;
     row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
     Ep3.LoadBitFile("mdt2000.bit");
     Status(Ep3.Connected ? "OK " : "Comm Err.");
