@@ -45,7 +45,7 @@ void TAt90s8515x::DeclareWindow(const Shape& shape) {
     AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
     if (shape.calibration) {
         AddEdit("Edit1", "RC校准Add :", "");
-        AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压4.2V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
+        DeclareVerifyLevels();
     }
     AddStatus("Msg", "Prompt  ");
     AddEdit("Edit6", "", "Add ", true).Emphasis = true;
@@ -375,14 +375,6 @@ bool TAtiny28x::EntryPrefix(const AvrRow& r) {
     Ep3.GndPin(r.GndPin);
     Ep3.VccPin(r.VccPin);
     return true;
-}
-
-int TAtiny28x::VerifyVccMv() const {
-    const std::string t = Text("VeriyVolt");
-    if (t == "Vrfy电压3.3V") return 3300;
-    if (t == "Vrfy电压2.5V") return 2500;
-    if (t == "Vrfy电压4.2V") return 4400;
-    return 5000;
 }
 
 void TAtiny28x::VerifyClick() {

@@ -108,7 +108,6 @@ public:
     void VerifyClick() override;
     void RdCalibrateClick() override;
     void Button1Click() override;
-    int VerifyVccMv() const;
 
 protected:
     void FillRows() override;

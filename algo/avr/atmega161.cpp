@@ -271,7 +271,7 @@ TAtmega163x::TAtmega163x(Workbench& w) : TAtmega16xForm(w, "ATmeg163", kSettled1
     AddGroup("GroupBox2", "CFG Fuse(checked=0)  ");
     for (int k = 0; k < 16; ++k) AddCheck(avr::Box(k + 1), fuses[k], false, "GroupBox2");
     DeclareLockBoxes(8);
-    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压4.2V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
+    DeclareVerifyLevels();
     DeclareStatus(true);
     AddButton("CancelBtn", "Exit ", [this] { Close(); });
     FillRows();
@@ -295,14 +295,6 @@ void TAtmega163x::SetupForDevice() {
 }
 
 int TAtmega163x::PageWaits() const { return SpeedText() == "Fast写" ? 30 : 60; }
-
-int TAtmega163x::VerifyVccMv() const {
-    const std::string t = Text("VeriyVolt");
-    if (t == "Vrfy电压3.3V") return 3300;
-    if (t == "Vrfy电压2.5V") return 2500;
-    if (t == "Vrfy电压4.2V") return 4400;
-    return 5000;
-}
 
 int TAtmega163x::EnterProgramming() {
     Ep3.SetVcc(4400);

@@ -79,9 +79,6 @@ public:
     void WtFuseClick() override;
     void ReadFuseClick() override;
 
-    // The level of the VeriyVolt text.
-    int VerifyVccMv() const;
-
 protected:
     int PageWaits() const override;
     // Every entry starts at the programming level of the setup: a Verify at a low

@@ -348,6 +348,18 @@ void AvrHvForm::ProgramEepromPages(int pageWaits) {
 
 // ---- operations shared by the forms -------------------------------------------------------------
 
+int AvrHvForm::VerifyVccMv() const {
+    const std::string t = Text("VeriyVolt");
+    if (t == "Vrfy电压3.3V") return 3300;
+    if (t == "Vrfy电压2.5V") return 2500;
+    if (t == "Vrfy电压4.2V") return 4400;
+    return 5000;
+}
+
+void AvrHvForm::DeclareVerifyLevels() {
+    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压4.2V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
+}
+
 void AvrHvForm::ReadRom() {
     Row();
     Status("Read.");

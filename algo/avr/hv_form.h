@@ -49,6 +49,9 @@ class AvrHvForm : public AvrForm {
 public:
     AvrHvForm(Workbench& wb, std::string caption, HvVariant variant);
 
+    // The Verify level of the VeriyVolt box (mV; 5000 for any other text).
+    int VerifyVccMv() const;
+
     // ---- handlers the parallel forms share ------------------------------------------
     // Read: the flash into the image, "OK".
     void ReadRom() override;
@@ -103,6 +106,8 @@ protected:
     // flash pages (`pageWaits` waits of 1 ms each), "OK", the reading level, the
     // supplies off.
     void WritePagesAfterEntry(int pageWaits);
+    // The VeriyVolt box: Verify at 5.0, 4.2, 3.3 or 2.5 V.
+    void DeclareVerifyLevels();
     // Verify after its entry and current check: the chip drives the data, the
     // flash against the image, "OK!!!", the supplies off.
     void VerifyAfterEntry();
