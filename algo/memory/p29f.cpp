@@ -57,6 +57,7 @@ JedecByteForm::JedecByteForm(Workbench& w, std::string caption) : SocketForm(w, 
     SeatedChipCheck = true;
     UsesVpp = false;
     Writing = {kBlock, 256, 0};
+    CutAtRippleBoundary = true;
 }
 
 VariantRecord JedecByteForm::JRow(const char* name, std::int32_t last, int vpp,

@@ -21,9 +21,6 @@ constexpr int kRows = 20;
 constexpr int kVppMv = 12000;
 // The boot-block form's contact masks: socket pins 6 to 33, 35 and 36.
 constexpr std::uint32_t kContactLo = 0xFFFFFFE0, kContactHi = 0x0D;
-// A carry out of A17 ripples, in the design's order, onto socket 35 (WE of
-// these parts) before A18: the address step never crosses a 256 KiB boundary.
-constexpr std::int32_t kRippleBoundary = 0x40000;
 constexpr const char* kIdLabel = " MFG ID   \xef\xbc\x9a";
 
 }  // namespace
@@ -37,6 +34,7 @@ Pi28Form::Pi28Form(Workbench& w, std::string caption) : SocketForm(w, std::move(
     SeatedChipCheck = true;
     Texts.Read = "Reading";
     Writing = {kBlock, 256, kBlock};
+    CutAtRippleBoundary = true;
 }
 
 void Pi28Form::StartTable() {
@@ -95,24 +93,6 @@ bool Pi28Form::ReadBack(const VariantRecord&, const Block& b) {
     if (!MatchesImage(b.file, Ep3.UsbReplyBuf.data(), b.count)) return false;
     Ep3.PinHigh(kCE);
     return true;
-}
-
-// A Verify block that crosses a 256 KiB boundary is compared only up to it and
-// the rest read as a block of its own: 0x27 steps the address like 0x28, and
-// past the boundary WE would stand low (the chip's outputs off) for the rest
-// of the block.
-std::vector<SocketForm::Block> Pi28Form::VerifyPlan(const VariantRecord& r) const {
-    std::vector<Block> plan;
-    for (const Block& b : SocketForm::VerifyPlan(r)) {
-        const std::int32_t cut = (b.chip / kRippleBoundary + 1) * kRippleBoundary;
-        if (b.chip + b.count <= cut) {
-            plan.push_back(b);
-            continue;
-        }
-        plan.push_back({b.chip, b.file, cut - b.chip});
-        plan.push_back({cut, b.file + (cut - b.chip), b.chip + b.count - cut});
-    }
-    return plan;
 }
 
 std::vector<AlgoForm::BatchStep> Pi28Form::BatchSteps() {

@@ -40,7 +40,6 @@ protected:
     bool WriteBlockBegin(const VariantRecord& r) override;
     void ProgramBlock(const VariantRecord& r, const Block& b) override;
     bool ReadBack(const VariantRecord& r, const Block& b) override;
-    std::vector<Block> VerifyPlan(const VariantRecord& r) const override;
     std::vector<BatchStep> BatchSteps() override;
     void Button1Click() override;
 

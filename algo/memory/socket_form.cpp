@@ -337,8 +337,24 @@ std::vector<SocketForm::Block> SocketForm::PlanBlocks(const VariantRecord& r, st
     return plan;
 }
 
+// A block cut at a 256 KiB boundary is compared up to it and the rest read as a
+// block of its own: 0x27 steps the address like 0x28, and past the boundary WE
+// would stand low (the chip's outputs off) for the rest of the block.
 std::vector<SocketForm::Block> SocketForm::VerifyPlan(const VariantRecord& r) const {
-    return PlanBlocks(r, Offsets.DeviceOffset, Offsets.FileOffset, r.LastAddress, LoopInclusive);
+    const std::vector<Block> blocks =
+        PlanBlocks(r, Offsets.DeviceOffset, Offsets.FileOffset, r.LastAddress, LoopInclusive);
+    if (!CutAtRippleBoundary) return blocks;
+    std::vector<Block> plan;
+    for (const Block& b : blocks) {
+        const std::int32_t cut = (b.chip / kRippleBoundary + 1) * kRippleBoundary;
+        if (b.chip + b.count <= cut) {
+            plan.push_back(b);
+            continue;
+        }
+        plan.push_back({b.chip, b.file, cut - b.chip});
+        plan.push_back({cut, b.file + (cut - b.chip), b.chip + b.count - cut});
+    }
+    return plan;
 }
 
 void SocketForm::VerifyClick() {

@@ -232,9 +232,15 @@ protected:
     // last address).
     std::vector<Block> PlanBlocks(const VariantRecord& r, std::int64_t chip, std::int64_t file,
                                   std::int64_t doneLimit, bool inclusive, std::int32_t size = 1024) const;
-    // (a member may cut the blocks further: the 32-pin flash forms end a block at
-    // a 256 KiB boundary)
-    virtual std::vector<Block> VerifyPlan(const VariantRecord& r) const;
+    // With CutAtRippleBoundary a block that crosses a 256 KiB boundary is cut
+    // there and the rest is a block of its own.
+    std::vector<Block> VerifyPlan(const VariantRecord& r) const;
+    // The 32-pin flash routing (FlashHighPins32): the design's address step
+    // ripples a carry out of A17 onto socket 35 (these parts' WE) before A18, so
+    // neither 0x28 nor 0x27 may step across a 256 KiB boundary; there the form
+    // sets the full address instead. Verify's blocks are cut at it.
+    static constexpr std::int32_t kRippleBoundary = 0x40000;
+    bool CutAtRippleBoundary = false;
     // The blocks of Writing from the rounded offsets while done < Length.
     std::vector<Block> WritePlan(const VariantRecord& r) const;
     // Refuses a plan whose image range leaves the 8 MiB buffer.
