@@ -136,6 +136,42 @@ void Pic18Form::SetupCommon() {
     row_ = r;
 }
 
+bool Pic18Form::SetupStart() {
+    ready_ = false;
+    FillVariantTable();
+    if (!AcceptDeviceLine()) return false;
+    wb.FileNew();
+    AlgoForm::Show();
+    return true;
+}
+
+bool Pic18Form::SeatPackage(pic18::Row& r, int pkg) {
+    if (pkg == 0) {
+        Status("Bad Package! ");
+        wb.prompts.ShowMsg("Bad Package! ");
+        return false;
+    }
+    const Package* p = FindPackage(pkg);
+    if (!p) return false;
+    if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
+    Ep3.LoadBitFile(p->design);
+    r.VppPin = p->vpp;
+    r.VccPin = p->vcc;
+    r.GndPin = p->gnd;
+    return true;
+}
+
+void Pic18Form::SetupEnd() {
+    wb.Display();
+    AlgoForm::Show();
+    Put(kType, wb.sel.SelectedDevice);
+    Ep3.GndPin(row_.GndPin);
+    const int vcc = wb.sel.GetParam("vcc=");
+    Ep3.SetVcc(vcc != 0 ? vcc : 5000);
+    Ep3.SetVpp(12000);
+    ready_ = true;
+}
+
 void Pic18Form::ConfigToControls() {
     for (int r = 0; r < 16; ++r)
         for (int b = 7; b >= 0; --b)
@@ -293,31 +329,16 @@ TP18fxx2::TP18fxx2(Workbench& w) : Pic18Form(w, "P18fxx2", C48P18fxx2, false) {
 }
 
 void TP18fxx2::SetupPackage() {
-    const Selection& s = wb.sel;
-    pic18::Row& r = Table[static_cast<std::size_t>(s.VariantIndex)];
-    const int pkg = s.GetParam("pkg=");
-    if (pkg == 0) {
-        Status("Bad Package! ");
-        wb.prompts.ShowMsg("Bad Package! ");
-        return;
-    }
+    pic18::Row& r = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
+    const int pkg = wb.sel.GetParam("pkg=");
+    if (!SeatPackage(r, pkg)) return;
     const Package* p = FindPackage(pkg);
-    if (!p) return;
-    if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
-    Ep3.LoadBitFile(p->design);
-    r.VppPin = p->vpp;
-    r.VccPin = p->vcc;
-    r.GndPin = p->gnd;
     r.MaskLo = p->lo;
     r.MaskHi = p->hi;
 }
 
 void TP18fxx2::SetupForDevice() {
-    ready_ = false;
-    FillVariantTable();
-    if (!AcceptDeviceLine()) return;
-    wb.FileNew();
-    AlgoForm::Show();
+    if (!SetupStart()) return;
     const Selection& s = wb.sel;
     const int ee = s.GetParam("ee=");
     const int fla = s.GetParam("fla=");
@@ -340,14 +361,7 @@ void TP18fxx2::SetupForDevice() {
         Status("EEPROM image at 4000h overlaps program memory (fla=" + std::to_string(fla) +
                "): R.Data/W.Data off");
     else if (s.GetParam("pkg=") != 0) Status("");
-    wb.Display();
-    AlgoForm::Show();
-    Put(kType, s.SelectedDevice);
-    Ep3.GndPin(row_.GndPin);
-    const int vcc = s.GetParam("vcc=");
-    Ep3.SetVcc(vcc != 0 ? vcc : 5000);
-    Ep3.SetVpp(12000);
-    ready_ = true;
+    SetupEnd();
 }
 
 bool TP18fxx2::ReadId() {
@@ -677,46 +691,24 @@ void TP18cxxx::SetupPackage() {
     const int pm = s.GetParam("pm=");
     r.MaskLo = kPmMasks[pm][0];
     r.MaskHi = kPmMasks[pm][1];
-    if (pkg == 0) {
-        Status("Bad Package! ");
-        wb.prompts.ShowMsg("Bad Package! ");
-        return;
-    }
     if (pkg == 45) {
         Status("暂时不能支持");
         wb.prompts.ShowMsg("暂时不能支持");
         Ep3.LoadBitFile("pic18tqfp44.bit");
         return;
     }
-    const Package* p = FindPackage(pkg);
-    if (!p) return;
-    if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
-    Ep3.LoadBitFile(p->design);
-    r.VppPin = p->vpp;
-    r.VccPin = p->vcc;
-    r.GndPin = p->gnd;
+    SeatPackage(r, pkg);
 }
 
 void TP18cxxx::SetupForDevice() {
-    ready_ = false;
-    FillVariantTable();
-    if (!AcceptDeviceLine()) return;
-    wb.FileNew();
-    AlgoForm::Show();
+    if (!SetupStart()) return;
     const Selection& s = wb.sel;
     SetupCommon();
     Ep3.VppPin(0);
     const int pkg = s.GetParam("pkg=");
     if (!Ep3.Connected) Status("Comm Err.");
     else if (pkg != 0 && pkg != 45) Status("");
-    wb.Display();
-    AlgoForm::Show();
-    Put(kType, s.SelectedDevice);
-    Ep3.GndPin(row_.GndPin);
-    const int vcc = s.GetParam("vcc=");
-    Ep3.SetVcc(vcc != 0 ? vcc : 5000);
-    Ep3.SetVpp(12000);
-    ready_ = true;
+    SetupEnd();
 }
 
 // Each word: table write with post-increment, the held NOP, then FFFFh as a

@@ -87,9 +87,18 @@ protected:
     void CheckBlocks(const char* status, const std::uint8_t* image, const char* fail,
                      const std::function<std::int32_t()>& more = nullptr);
     void DeclareCommon();
+    // Setup's first steps: the table, the device line (false: refused), a new image.
+    bool SetupStart();
     // Setup's common steps; the package step is the form's.
     void SetupCommon();
     virtual void SetupPackage() = 0;
+    // pkg=0: "Bad Package! " (status and message); a listed package shows its
+    // picture, loads its design and sets the row's supply and ground pins
+    // (false when pkg= names none).
+    bool SeatPackage(pic18::Row& r, int pkg);
+    // Setup's last steps: the display, the type field, ground, VCC (vcc=,
+    // 5000 mV when absent), VPP 12.0 V; the form is ready.
+    void SetupEnd();
 
     pic18::Pic18Layer Layer;
     pic18::Row row_;
