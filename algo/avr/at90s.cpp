@@ -81,14 +81,8 @@ void TAt90s8515x::SetupForDevice() {
     AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     SetupPackage(r);
     if (ShowsLinkStatus()) Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    PlaceEeprom(r);
-    Put("Edit7", wb.sel.SelectedDevice);
-    wb.Display();
-    AlgoForm::Show();
-    Ep3.GndPin(r.GndPin);
-    Ep3.SetVcc(4400);
-    Ep3.SetVpp(12000);
+    ShowNewImage(r);
+    SetLevels(r, 4400, 12000);
 }
 
 std::uint8_t TAt90s8515x::FuseFromBoxes() const {
@@ -363,9 +357,7 @@ void TAtiny28x::SetupForDevice() {
     Put("Edit7", wb.sel.SelectedDevice);
     wb.Display();
     AlgoForm::Show();
-    Ep3.GndPin(r.GndPin);
-    Ep3.SetVcc(4400);
-    Ep3.SetVpp(12000);
+    SetLevels(r, 4400, 12000);
 }
 
 bool TAtiny28x::EntryPrefix(const AvrRow& r) {

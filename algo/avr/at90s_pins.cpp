@@ -412,15 +412,9 @@ void TAt90s8515x_vex310::SetupForDevice() {
     Ep3.ResetPins();
     const AvrRow& r = Row();
     Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    PlaceEeprom(r);
-    Put("Edit7", wb.sel.SelectedDevice);
-    wb.Display();
-    AlgoForm::Show();
+    ShowNewImage(r);
     if (wb.sel.ExpectedId[0] == 2) wb.prompts.ShowMessage(WiringMessage);
-    Ep3.GndPin(r.GndPin);
-    Ep3.SetVcc(5500);
-    Ep3.SetVpp(12000);
+    SetLevels(r, 5500, 12000);
 }
 
 int TAt90s8515x_vex310::EnterProgramming() {

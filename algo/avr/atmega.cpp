@@ -100,15 +100,8 @@ void TAtmegax::SetupForDevice() {
     PutCaption("CheckBox15", v == 2 || v == 3 ? "JTAGEN" : "WDTON");
     PutCaption("CheckBox16", v == 2 || v == 3 ? "OCDEN" : v == 6 ? "S8515C" : v == 7 ? "S8535C" : "RSTDISBL");
     Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    PlaceEeprom(r);
-    Put("Edit7", wb.sel.SelectedDevice);
-    ShowAddress("Edit1", r.FlashLast);
-    wb.Display();
-    AlgoForm::Show();
-    Ep3.GndPin(r.GndPin);
-    Ep3.SetVcc(4400);
-    Ep3.SetVpp(12000);
+    ShowNewImage(r, EepromNote::Buffer, [this, &r] { ShowAddress("Edit1", r.FlashLast); });
+    SetLevels(r, 4400, 12000);
 }
 
 std::uint8_t TAtmegax::FuseLowFromBoxes() const { return avr::ByteFromBoxes(*this, 1); }

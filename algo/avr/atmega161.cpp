@@ -83,9 +83,7 @@ void TAtmega16xForm::SetupCommon(bool typeNum) {
     if (typeNum) Put("TypeNum", wb.sel.SelectedDevice);
     wb.Display();
     AlgoForm::Show();
-    Ep3.GndPin(r.GndPin);
-    Ep3.SetVcc(4400);
-    Ep3.SetVpp(12000);
+    SetLevels(r, 4400, 12000);
 }
 
 void TAtmega16xForm::WriteClick() {

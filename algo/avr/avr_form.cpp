@@ -61,6 +61,21 @@ void AvrForm::PlaceEeprom(const AvrRow& r, EepromNote note) {
     PutCaption("Note", buf);
 }
 
+void AvrForm::ShowNewImage(const AvrRow& r, EepromNote note, const std::function<void()>& fields) {
+    wb.FileNew();
+    PlaceEeprom(r, note);
+    Put("Edit7", wb.sel.SelectedDevice);
+    if (fields) fields();
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void AvrForm::SetLevels(const AvrRow& r, int vccMv, int vppMv) {
+    Ep3.GndPin(r.GndPin);
+    Ep3.SetVcc(vccMv);
+    Ep3.SetVpp(vppMv);
+}
+
 void AvrForm::ShowAddress(const std::string& edit, std::int32_t value) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%04x", static_cast<unsigned>(value < 0 ? 0 : value));

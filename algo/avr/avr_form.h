@@ -80,6 +80,11 @@ protected:
     // Data(EEPROM)0000h." or "EEPROMAdd ：%04x".
     enum class EepromNote { Buffer, Add };
     void PlaceEeprom(const AvrRow& r, EepromNote note = EepromNote::Buffer);
+    // The end of a setup: a new image with the EEPROM placed (`note`), the device
+    // name in Edit7, `fields` (the form's own edits), the window shown.
+    void ShowNewImage(const AvrRow& r, EepromNote note = EepromNote::Buffer, const std::function<void()>& fields = {});
+    // The row's GND pin and the setup's levels.
+    void SetLevels(const AvrRow& r, int vccMv, int vppMv);
     // "%04x" of a value (a negative one as 0) into an edit.
     void ShowAddress(const std::string& edit, std::int32_t value);
     // Progress bar 0..flash last, the address into Edit6.

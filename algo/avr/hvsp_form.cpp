@@ -130,15 +130,8 @@ void AvrHvspForm::SetupForDevice() {
     Ep3.LoadBitFile(r.Design);
     Ep3.ShowPlacementBitmap("atiny12.bmp");
     Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    PlaceEeprom(r, EepromNote::Add);
-    Put("Edit7", wb.sel.SelectedDevice);
-    SetupExtras(r);
-    wb.Display();
-    AlgoForm::Show();
-    Ep3.GndPin(r.GndPin);
-    Ep3.SetVcc(4400);
-    Ep3.SetVpp(12000);
+    ShowNewImage(r, EepromNote::Add, [this, &r] { SetupExtras(r); });
+    SetLevels(r, 4400, 12000);
     const auto captions = FuseCaptions(r.FuseGroup);
     for (int k = 1; k <= 8 && Has(avr::Box(k)); ++k)
         PutCaption(avr::Box(k), captions[static_cast<std::size_t>(k - 1)]);

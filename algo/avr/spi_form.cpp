@@ -181,14 +181,8 @@ void TAt90s2323x::SetupForDevice() {
     Ep3.LoadBitFile("at90s2323.bit");
     SerialSetup();
     Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    PlaceEeprom(r);
-    Put("Edit7", wb.sel.SelectedDevice);
-    wb.Display();
-    AlgoForm::Show();
-    Ep3.GndPin(r.GndPin);
-    Ep3.SetVcc(5000);
-    Ep3.SetVpp(0);
+    ShowNewImage(r);
+    SetLevels(r, 5000, 0);
     PutCaption("CheckBox2", FuseCaptions[static_cast<std::size_t>(wb.sel.VariantIndex)]);
 }
 
@@ -274,15 +268,8 @@ void TAtiny2x::SetupForDevice() {
     }
     SerialSetup();
     Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    PlaceEeprom(r, EepromNote::Add);
-    Put("Edit7", wb.sel.SelectedDevice);
-    ShowAddress("Edit1", r.FlashLast - 3);
-    wb.Display();
-    AlgoForm::Show();
-    Ep3.GndPin(r.GndPin);
-    Ep3.SetVcc(4400);
-    Ep3.SetVpp(0);
+    ShowNewImage(r, EepromNote::Add, [this, &r] { ShowAddress("Edit1", r.FlashLast - 3); });
+    SetLevels(r, 4400, 0);
 }
 
 int TAtiny2x::EnterProgramming() {
