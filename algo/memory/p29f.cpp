@@ -155,6 +155,10 @@ bool JedecByteForm::ReadBack(const VariantRecord&, const Block& b) {
     return true;
 }
 
+void JedecByteForm::RefuseNoMethod(const char* operation, int upr) {
+    Refuse(std::string(operation) + ": no method for upr=" + std::to_string(upr));
+}
+
 void JedecByteForm::ResetSocket(bool vpp) {
     if (vpp) Ep3.VppPin(0);
     Ep3.VccPin(0);
@@ -280,9 +284,10 @@ void TP29fxxx::MFGClick() {
 
 void TP29fxxx::UnProtectChipClick() {
     const VariantRecord& r = Row();
+    const int m = wb.sel.GetParam("upr=");
+    if (m != 0 && m != 1) RefuseNoMethod("Unlock", m);
     if (!ContactTest(r)) return;
     Status("Unprotect Chip...");
-    const int m = wb.sel.GetParam("upr=");
     if (m == 0) {
         SetAddressParallel(0);
         Ep3.WriteLatch(2, 0);
@@ -368,7 +373,7 @@ void TAMD29f040x::ByteTail() {
 void TAMD29f040x::EraseClick() {
     const VariantRecord& r = Row();
     if (!ContactTest(r)) return;
-    UnProtectChipClick();
+    Unprotect(r, wb.sel.GetParam("upr="));
     Status("Erasing");
     ResetSocket(false);
     Ep3.VccPin(r.VccPin);
@@ -407,10 +412,18 @@ void TAMD29f040x::MFGClick() {
 void TAMD29f040x::UnProtectChipClick() {
     const VariantRecord& r = Row();
     const int m = wb.sel.GetParam("upr=");
+    if (m != 1 && m != 2) RefuseNoMethod("Unlock", m);
+    if (!Unprotect(r, m)) return;
+    Success("OK");
+}
+
+// The line's unlock method (none for other upr= values), VPP and VCC off after
+// it; false when the over-current check stopped it.
+bool TAMD29f040x::Unprotect(const VariantRecord& r, int m) {
     if (m == 1) {
         SetAddressParallel(0x20);
         Ep3.VccPin(r.VccPin);
-        if (!Ep3.CheckCurrent()) return;
+        if (!Ep3.CheckCurrent()) return false;
         Ep3.PinLow(kOE);
         Ep3.PinHigh(kCE);
         Ep3.VppPin(kWE);
@@ -435,23 +448,22 @@ void TAMD29f040x::UnProtectChipClick() {
     }
     Ep3.VppPin(0);
     Ep3.VccPin(0);
-    Success("OK");
+    return true;
 }
 
 void TAMD29f040x::Button2Click() {
     const VariantRecord& r = Row();
     const int m = wb.sel.GetParam("upr=");
-    if (m == 1) {
-        SetAddressParallel(0);
-        Ep3.VccPin(r.VccPin);
-        if (!Ep3.CheckCurrent()) return;
-        Ep3.PinHigh(kWE);
-        Ep3.PinLow(kCE);
-        Ep3.VppPin(kA9);
-        Ep3.VppPin(kOE);
-        Ep3.PinLow(kWE);
-        Ep3.PinHigh(kWE);
-    }
+    if (m != 1) RefuseNoMethod("Lock", m);
+    SetAddressParallel(0);
+    Ep3.VccPin(r.VccPin);
+    if (!Ep3.CheckCurrent()) return;
+    Ep3.PinHigh(kWE);
+    Ep3.PinLow(kCE);
+    Ep3.VppPin(kA9);
+    Ep3.VppPin(kOE);
+    Ep3.PinLow(kWE);
+    Ep3.PinHigh(kWE);
     Put1(OpWaitSettle);
     Ep3.VppPin(0);
     Ep3.VccPin(0);

@@ -61,6 +61,9 @@ protected:
     // VPP off, VCC off, every socket pin low, then every pin high (`vpp`: with
     // the VPP routing switched off first).
     void ResetSocket(bool vpp = true);
+    // Refuses (nothing sent) an Unlock or Lock whose upr= value names no method
+    // of the form: "Unlock: no method for upr=3".
+    [[noreturn]] void RefuseNoMethod(const char* operation, int upr);
     // AA at 5555h, 55 at 2AAAh, then `command` at 5555h.
     void UnlockedCommand(std::uint8_t command);
     // AA 55 80 AA 55 10 through the command cycles.
@@ -103,6 +106,9 @@ public:
 
 protected:
     void ByteTail() override;
+
+private:
+    bool Unprotect(const VariantRecord& r, int upr);
 };
 
 class TAt49fx : public JedecByteForm {

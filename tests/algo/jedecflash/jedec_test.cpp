@@ -354,5 +354,47 @@ INSTANTIATE_TEST_SUITE_P(Parts, AcrossTheA18Boundary,
                                            BoundaryCase{"SST39SF040", "SST29XF 5", "Data OK!"}),
                          CaseName([](const BoundaryCase& c) { return std::string(c.params); }));
 
+// An Unlock or Lock method the form does not have (an upr= value it does not
+// handle, or no upr= where the form has no default) sends nothing and says so:
+// no success text for a chip left as it was.
+struct NoMethodCase {
+    const char* params;
+    const char* button;
+    const char* message;
+};
+class NoSuchMethod : public ::testing::TestWithParam<NoMethodCase> {};
+
+TEST_P(NoSuchMethod, IsRefusedWithNothingSent) {
+    const NoMethodCase c = GetParam();
+    SimBench b("MX29F040");
+    AlgoForm& f = b.Open(c.params);
+    Flash(b).SetProtected(0, true);
+    b.tap->commands.clear();
+    f.Click(c.button);
+    EXPECT_EQ(f.Text("Message"), c.message);
+    EXPECT_TRUE(b.tap->commands.empty());
+    EXPECT_TRUE(Flash(b).Protected(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, NoSuchMethod,
+    ::testing::Values(NoMethodCase{"P29F 3 upr=2", "UnProtectChip", "Unlock: no method for upr=2"},
+                      NoMethodCase{"P29F 3 upr=9", "UnProtectChip", "Unlock: no method for upr=9"},
+                      NoMethodCase{"AMD29f040 3", "UnProtectChip", "Unlock: no method for upr=0"},
+                      NoMethodCase{"AMD29f040 3 upr=3", "UnProtectChip", "Unlock: no method for upr=3"},
+                      NoMethodCase{"AMD29f040 3", "Button2", "Lock: no method for upr=0"},
+                      NoMethodCase{"AMD29f040 3 upr=2", "Button2", "Lock: no method for upr=2"}),
+    CaseName([](const NoMethodCase& c) { return std::string(c.params) + " " + c.button; }));
+
+// Erase unlocks first by the line's method; a line without one still erases.
+TEST(Amd29f040, EraseWithoutAnUnlockMethodStillErases) {
+    SimBench b("AM29F040");
+    Fill(b, 0x00);
+    AlgoForm& f = b.Open("AMD29f040 5 upr=7");
+    f.Click("Erase");
+    EXPECT_EQ(f.Text("Message"), "OK");
+    EXPECT_TRUE(b.ChipBlank(0, 0x80000));
+}
+
 }  // namespace
 }  // namespace quilla::test
