@@ -44,10 +44,7 @@ std::string Pic12OtpForm::DeviceLineError() const {
 }
 
 const PicRow& Pic12OtpForm::Row() {
-    if (!ready_) {
-        const std::string err = DeviceLineError();
-        Refuse(err.empty() ? std::string("Comm Err.") : err);
-    }
+    RefuseUnlessReady(ready_);
     return row_;
 }
 

@@ -77,10 +77,7 @@ std::string TP16c54x::DeviceLineError() const {
 }
 
 const PicRow& TP16c54x::Row() {
-    if (!ready_) {
-        const std::string err = DeviceLineError();
-        Refuse(err.empty() ? std::string("Comm Err.") : err);
-    }
+    RefuseUnlessReady(ready_);
     return row_;
 }
 

@@ -28,10 +28,7 @@ PicOtpForm::PicOtpForm(Workbench& w, std::string caption, const PicVariant& vari
     : PicForm(w, std::move(caption), variant) {}
 
 const PicRow& PicOtpForm::Row() {
-    if (!ready_) {
-        const std::string err = DeviceLineError();
-        Refuse(err.empty() ? std::string("Comm Err.") : err);
-    }
+    RefuseUnlessReady(ready_);
     return row_;
 }
 

@@ -90,10 +90,7 @@ std::string TP17c4x::DeviceLineError() const {
 }
 
 const PicRow& TP17c4x::Row() {
-    if (!ready_) {
-        const std::string err = DeviceLineError();
-        Refuse(err.empty() ? std::string("Comm Err.") : err);
-    }
+    RefuseUnlessReady(ready_);
     return row_;
 }
 

@@ -105,10 +105,7 @@ std::string Pic18Form::DeviceLineError() const {
 }
 
 const pic18::Row& Pic18Form::Row() {
-    if (!ready_) {
-        const std::string err = DeviceLineError();
-        Refuse(err.empty() ? std::string("Comm Err.") : err);
-    }
+    RefuseUnlessReady(ready_);
     return row_;
 }
 

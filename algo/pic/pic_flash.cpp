@@ -36,10 +36,7 @@ PicFlashForm::PicFlashForm(Workbench& w, std::string caption, const PicVariant& 
     : PicForm(w, std::move(caption), variant), traits_(traits) {}
 
 const PicRow& PicFlashForm::Row() {
-    if (!ready_) {
-        const std::string err = DeviceLineError();
-        Refuse(err.empty() ? std::string("Comm Err.") : err);
-    }
+    RefuseUnlessReady(ready_);
     return row_;
 }
 

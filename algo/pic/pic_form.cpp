@@ -204,4 +204,10 @@ bool PicForm::AcceptDeviceLine() {
     return true;
 }
 
+void PicForm::RefuseUnlessReady(bool ready) {
+    if (ready) return;
+    const std::string err = DeviceLineError();
+    Refuse(err.empty() ? std::string("Comm Err.") : err);
+}
+
 }  // namespace quilla

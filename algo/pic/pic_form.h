@@ -126,6 +126,10 @@ protected:
     // its message in the status field and a message box and sends nothing
     // (false); otherwise the pins are reset (true).
     bool AcceptDeviceLine();
+    // The start of an operation on a form whose setup did not finish (`ready`
+    // false): refused with the device line's error, or "Comm Err." when the
+    // line is good (the programmer was not there).
+    void RefuseUnlessReady(bool ready);
 };
 
 }  // namespace quilla
