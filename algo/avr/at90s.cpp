@@ -233,8 +233,7 @@ void TAt90s8515x::Button2Click() {
 }
 
 void TAt90s8515x::Button1Click() {
-    const AvrRow& r = Row();
-    RunBatch(Steps(true), [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+    RunBatch(Steps(), NextChipOnRow());
 }
 
 // ---- TAt90s8535x ------------------------------------------------------------------------------------
@@ -327,9 +326,7 @@ void TAt90s2333x::EraseClick() {
 void TAt90s2333x::Button1Click() {
     // The first pass at once, the next-chip wait after each clean pass; each
     // clean pass is counted, a failing chip ends the batch.
-    const AvrRow& r = Row();
-    RunBatchWaitingAfter(Steps(WindowShape().eeprom),
-                         [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+    RunBatchWaitingAfter(Steps(WindowShape().eeprom), NextChipOnRow());
 }
 
 // ---- TAtiny28x ---------------------------------------------------------------------------------------
@@ -403,10 +400,7 @@ void TAtiny28x::RdCalibrateClick() {
 }
 
 void TAtiny28x::Button1Click() {
-    const AvrRow& r = Row();
-    std::vector<BatchStep> steps = Steps(false);
-    steps.insert(steps.begin(), {"CheckBoxCalibrate", [this] { RdCalibrateClick(); }});
-    RunBatch(steps, [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+    RunBatch(Steps(false, [this] { RdCalibrateClick(); }), NextChipOnRow());
 }
 
 QUILLA_FORM(TAt90s8515x);

@@ -190,10 +190,7 @@ void TAtmegax::RdCalibrateClick() {
 }
 
 void TAtmegax::Button1Click() {
-    const AvrRow& r = Row();
-    std::vector<BatchStep> steps = Steps();
-    steps.insert(steps.begin(), {"CheckBoxCalibrate", [this] { RdCalibrateClick(); }});
-    RunBatch(steps, [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+    RunBatch(Steps(true, [this] { RdCalibrateClick(); }), NextChipOnRow());
 }
 
 QUILLA_FORM(TAtmegax);

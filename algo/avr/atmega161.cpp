@@ -201,8 +201,7 @@ void TAtmega16xForm::ReadIDClick() {
 }
 
 void TAtmega16xForm::Button1Click() {
-    const AvrRow& r = Row();
-    RunBatch(Steps(), [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+    RunBatch(Steps(), NextChipOnRow());
 }
 
 // ---- TAtmega161x ----------------------------------------------------------------------------------

@@ -171,15 +171,22 @@ void AvrForm::DeclareBatchBoxes(const std::string& group, bool withEeprom) {
     AddCheck("CheckBoxConfig", "Lock", true, group);
 }
 
-std::vector<AlgoForm::BatchStep> AvrForm::Steps(bool withEeprom) {
-    std::vector<BatchStep> steps{{"CheckBoxErase", [this] { EraseClick(); }},
-                                 {"CheckBoxBlank", [this] { BlankClick(); }},
-                                 {"CheckBoxWrite", [this] { WriteClick(); }},
-                                 {"CheckBoxVer", [this] { VerifyClick(); }}};
+std::vector<AlgoForm::BatchStep> AvrForm::Steps(bool withEeprom, const std::function<void()>& calibrate) {
+    std::vector<BatchStep> steps;
+    if (calibrate) steps.push_back({"CheckBoxCalibrate", calibrate});
+    steps.push_back({"CheckBoxErase", [this] { EraseClick(); }});
+    steps.push_back({"CheckBoxBlank", [this] { BlankClick(); }});
+    steps.push_back({"CheckBoxWrite", [this] { WriteClick(); }});
+    steps.push_back({"CheckBoxVer", [this] { VerifyClick(); }});
     if (withEeprom) steps.push_back({"CheckBoxrWrData", [this] { WrDataClick(); }});
     steps.push_back({"CheckBoxFuse", [this] { WtFuseClick(); }});
     steps.push_back({"CheckBoxConfig", [this] { SecrityClick(); }});
     return steps;
+}
+
+std::function<bool()> AvrForm::NextChipOnRow() {
+    const AvrRow& r = Row();
+    return [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; };
 }
 
 // ---- passes over the memories -------------------------------------------------------------

@@ -136,8 +136,12 @@ protected:
     // The boxes Ers., Blank?, Write., Vrfy, W.Data (with `withEeprom`), W.Fuse and
     // Lock, ticked, in the group box `group`.
     void DeclareBatchBoxes(const std::string& group, bool withEeprom = true);
-    // Their steps, in that order.
-    std::vector<BatchStep> Steps(bool withEeprom = true);
+    // Their steps, in that order, after the calibration step (box
+    // CheckBoxCalibrate) where `calibrate` is given.
+    std::vector<BatchStep> Steps(bool withEeprom = true, const std::function<void()>& calibrate = {});
+    // The mass-production wait for the next chip on the selected row's GND pin
+    // and contact masks (the row is taken, or refused, now).
+    std::function<bool()> NextChipOnRow();
 
     // ---- passes over the memories --------------------------------------------------
     // Flash reads in blocks of `blockBytes` from 0 while below the flash last

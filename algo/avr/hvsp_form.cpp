@@ -237,10 +237,7 @@ void TAtiny1x::RdCalibrateClick() {
 }
 
 void TAtiny1x::Button1Click() {
-    const AvrRow& r = Row();
-    std::vector<BatchStep> steps = Steps();
-    steps.insert(steps.begin(), {"CheckBoxCalibrate", [this] { RdCalibrateClick(); }});
-    RunBatch(steps, [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+    RunBatch(Steps(true, [this] { RdCalibrateClick(); }), NextChipOnRow());
 }
 
 // ---- TAt90s2323Hix --------------------------------------------------------------------------------------

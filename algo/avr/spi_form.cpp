@@ -359,8 +359,7 @@ void TAtiny2x::RdCalibrateClick() {
 }
 
 void TAtiny2x::Button1Click() {
-    const AvrRow& r = Row();
-    RunBatch(Steps(), [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
+    RunBatch(Steps(), NextChipOnRow());
 }
 
 QUILLA_FORM(TAt90s2323x);
