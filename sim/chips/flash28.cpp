@@ -1,6 +1,7 @@
 #include "sim/chips/flash28.h"
 
 #include <algorithm>
+#include <memory>
 #include <array>
 
 namespace quilla::sim {
@@ -45,7 +46,7 @@ const std::vector<Flash28Part>& Flash28Parts() {
     return parts;
 }
 
-Flash28::Flash28(const Flash28Part& part) : part_(part), cells_(part.size, 0xFF), pulsesNeeded_(part.erasePulses) {}
+Flash28::Flash28(const Flash28Part& part) : PartRowChip(part, part.size, 0xFF), pulsesNeeded_(part.erasePulses) {}
 
 AbsoluteMaximum Flash28::Ratings() const {
     AbsoluteMaximum r;
@@ -365,11 +366,12 @@ void Flash28::WriteSoft(std::uint32_t a, std::uint8_t d) {
     }
 }
 
-void RegisterFlash28(ChipRegistry& registry) {
-    for (const Flash28Part& p : Flash28Parts()) {
-        const Flash28Part* part = &p;
-        registry.Add(p.name, [part] { return SeatedPart{std::make_unique<Flash28>(*part), Placement::Dip(32)}; });
-    }
+SeatedPart MakeFlash28(std::string_view name) {
+    const Flash28Part* p = FindPartByName(Flash28Parts(), name);
+    if (!p) return {};
+    return {std::make_unique<Flash28>(*p), Placement::Dip(32)};
 }
+
+void RegisterFlash28(ChipRegistry& registry) { RegisterPartsByName(registry, Flash28Parts(), &MakeFlash28); }
 
 }  // namespace quilla::sim

@@ -57,12 +57,10 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/chips/part_rows.h"
 
 namespace quilla::sim {
 
@@ -83,11 +81,10 @@ struct Flash28Part {
 
 const std::vector<Flash28Part>& Flash28Parts();
 
-class Flash28 : public Chip {
+class Flash28 : public PartRowChip<Flash28Part> {
 public:
     explicit Flash28(const Flash28Part& part);
 
-    std::string Name() const override { return part_.name; }
     int PinCount() const override { return 32; }
     std::vector<int> GroundPins() const override { return {16}; }
     std::vector<int> VccPins() const override { return {32}; }
@@ -97,10 +94,6 @@ public:
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override { powered_ = false; }
 
-    std::span<const std::uint8_t> Contents() const override { return cells_; }
-    std::span<std::uint8_t> MutableContents() override { return cells_; }
-
-    const Flash28Part& Part() const { return part_; }
     // BulkErase: erase pulses still needed before the array reads erased.
     void SetErasePulsesNeeded(int n) { pulsesNeeded_ = n; }
     int ErasePulsesGiven() const { return pulsesGiven_; }
@@ -134,8 +127,6 @@ private:
     void Finish();
     int BlockOf(std::uint32_t a) const;
 
-    const Flash28Part& part_;
-    std::vector<std::uint8_t> cells_;
     bool powered_ = false, weHigh_ = true, outputs_ = false, readCycle_ = false;
     Mode mode_ = Mode::Array;
     Next next_ = Next::None;
@@ -164,6 +155,7 @@ private:
     int seq_ = 0;
 };
 
+SeatedPart MakeFlash28(std::string_view name);
 void RegisterFlash28(ChipRegistry& registry);
 
 }  // namespace quilla::sim

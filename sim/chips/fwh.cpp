@@ -1,6 +1,7 @@
 #include "sim/chips/fwh.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace quilla::sim {
 
@@ -43,13 +44,9 @@ const std::vector<FwhPart>& FwhParts() {
     return parts;
 }
 
-const FwhPart* FindFwhPart(std::string_view name) {
-    for (const auto& p : FwhParts())
-        if (name == p.name) return &p;
-    return nullptr;
-}
+const FwhPart* FindFwhPart(std::string_view name) { return FindPartByName(FwhParts(), name); }
 
-FwhFlash::FwhFlash(const FwhPart& part) : part_(part), cells_(part.size, 0xFF) {}
+FwhFlash::FwhFlash(const FwhPart& part) : PartRowChip(part, part.size, 0xFF) {}
 
 AbsoluteMaximum FwhFlash::Ratings() const {
     AbsoluteMaximum r;
@@ -318,11 +315,6 @@ SeatedPart MakeFwhFlash(std::string_view name) {
     return {std::make_unique<FwhFlash>(*p), Placement::Custom("PLCC32", socket)};
 }
 
-void RegisterFwhFlash(ChipRegistry& registry) {
-    for (const auto& p : FwhParts()) {
-        const std::string name = p.name;
-        registry.Add(name, [name] { return MakeFwhFlash(name); });
-    }
-}
+void RegisterFwhFlash(ChipRegistry& registry) { RegisterPartsByName(registry, FwhParts(), &MakeFwhFlash); }
 
 }  // namespace quilla::sim

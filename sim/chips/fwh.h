@@ -62,12 +62,10 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/chips/part_rows.h"
 
 namespace quilla::sim {
 
@@ -88,7 +86,7 @@ struct FwhPart {
 const std::vector<FwhPart>& FwhParts();
 const FwhPart* FindFwhPart(std::string_view name);
 
-class FwhFlash : public Chip {
+class FwhFlash : public PartRowChip<FwhPart> {
 public:
     // Chip pins.
     static constexpr int kVpp = 1, kReset = 2, kVss = 16, kWe = 23, kOe = 24, kIc = 29, kRowCol = 31, kVdd = 32;
@@ -97,7 +95,6 @@ public:
 
     explicit FwhFlash(const FwhPart& part);
 
-    std::string Name() const override { return part_.name; }
     int PinCount() const override { return 32; }
     std::vector<int> GroundPins() const override { return {kVss}; }
     std::vector<int> VccPins() const override { return {kVdd}; }
@@ -107,10 +104,6 @@ public:
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override;
 
-    std::span<const std::uint8_t> Contents() const override { return cells_; }
-    std::span<std::uint8_t> MutableContents() override { return cells_; }
-
-    const FwhPart& Part() const { return part_; }
     bool Busy() const { return busy_ != Work::None; }
     bool IdMode() const { return read_ == ReadMode::Id; }
     // The status register (SR.7 ready, SR.5 erase, SR.4 program, SR.3 VPP).
@@ -134,9 +127,6 @@ private:
     void Finish();
     std::uint8_t ReadByte(std::uint32_t address);
     void Drive(ChipPins& pins);
-
-    const FwhPart& part_;
-    std::vector<std::uint8_t> cells_;
 
     bool powered_ = false;
     bool aaMux_ = false;       // IC was high at power-up or at the last RST# rise
