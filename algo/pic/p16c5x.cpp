@@ -257,21 +257,7 @@ void TP16c54x::BlankClick() {
         SuppliesOff();
         return;
     }
-    for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
-        ShowProgress(a);
-        for (int k = 0; k < 32; ++k) ParallelReadWord();
-        Ep3.UsbReadReply();
-        const auto* b = Ep3.UsbReplyBuf.data();
-        for (int k = 0; k < 32; ++k) {
-            if (b[2 * k] != 0xFF || (b[2 * k + 1] & 0x0F) != 0x0F) {
-                Status("Code  No!!!");
-                ShowProgress(a);
-                wb.ErrorFlag() = 1;
-                SuppliesOff();
-                return;
-            }
-        }
-    }
+    if (!CompareProgram(r, nullptr, "Code  No!!!")) return;
     ShowProgress(r.ProgramLast);
     SuppliesOff();
     Success("OK");
@@ -286,26 +272,32 @@ void TP16c54x::VerifyClick() {
     wb.ErrorFlag() = 0;
     ParallelReadWord();
     Ep3.UsbReadReply();
-    const auto* img = wb.ImageBuffer.data();
+    if (!CompareProgram(r, wb.ImageBuffer.data(), "Vrfy错!")) return;
+    ShowProgress(r.ProgramLast);
+    SuppliesOff();
+    Success("OK");
+    wb.ErrorFlag() = 0;
+}
+
+bool TP16c54x::CompareProgram(const PicRow& r, const std::uint8_t* image, const char* fail) {
     for (std::int32_t a = 0; a < r.ProgramLast; a += 64) {
         ShowProgress(a);
         for (int k = 0; k < 32; ++k) ParallelReadWord();
         Ep3.UsbReadReply();
         const auto* b = Ep3.UsbReplyBuf.data();
         for (int k = 0; k < 32; ++k) {
-            if (b[2 * k] != img[a + 2 * k] || (b[2 * k + 1] & 0x0F) != (img[a + 2 * k + 1] & 0x0F)) {
-                Status("Vrfy错!");
+            const unsigned lo = image ? image[a + 2 * k] : 0xFFu;
+            const unsigned hi = image ? (image[a + 2 * k + 1] & 0x0Fu) : 0x0Fu;
+            if (b[2 * k] != lo || (b[2 * k + 1] & 0x0Fu) != hi) {
+                Status(fail);
                 ShowProgress(a);
                 wb.ErrorFlag() = 1;
                 SuppliesOff();
-                return;
+                return false;
             }
         }
     }
-    ShowProgress(r.ProgramLast);
-    SuppliesOff();
-    Success("OK");
-    wb.ErrorFlag() = 0;
+    return true;
 }
 
 void TP16c54x::WriteClick() {

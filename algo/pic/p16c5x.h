@@ -55,6 +55,11 @@ protected:
     // EnterProgramMode, line 1 high, VPP, the current check; `settle` adds
     // the wait 27 of the 28-pin form's Read.
     bool ReadingPrologue(bool settle);
+    // Blank's and Verify's pass over program memory, 32 words a reply: each
+    // word's low byte and low nibble of the high byte against the image
+    // (nullptr: FFh and Fh). A difference shows `fail` and its block's address,
+    // sets ErrorFlag, switches the supplies off and returns false.
+    bool CompareProgram(const PicRow& r, const std::uint8_t* image, const char* fail);
     void ParallelReadWord();
     void ParallelProgramWord(std::uint32_t w);
     void ParallelProgramConfig(std::uint32_t w);
