@@ -404,10 +404,13 @@ bool SocketForm::MatchesImage(std::int32_t file, const std::uint8_t* chip, int c
 // ---- Write ------------------------------------------------------------------------------------
 
 std::vector<SocketForm::Block> SocketForm::WritePlan(const VariantRecord& r) const {
-    // Writing starts on the alignment boundaries below both offsets.
+    // Writing starts on the alignment boundaries below both offsets; the bytes
+    // that adds before the Device offset count on top of Length, so the last
+    // block still reaches Device offset + Length.
     const std::int32_t mask = Writing.Align > 1 ? ~(Writing.Align - 1) : ~0;
-    return PlanBlocks(r, Offsets.DeviceOffset & mask, Offsets.FileOffset & mask, Offsets.Length, false,
-                      Writing.Block);
+    const std::int32_t chip = Offsets.DeviceOffset & mask;
+    return PlanBlocks(r, chip, Offsets.FileOffset & mask,
+                      static_cast<std::int64_t>(Offsets.Length) + (Offsets.DeviceOffset - chip), false, Writing.Block);
 }
 
 bool SocketForm::WriteBegin(const VariantRecord& r) { return PowerUp(r); }

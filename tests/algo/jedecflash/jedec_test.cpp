@@ -396,5 +396,34 @@ TEST(Amd29f040, EraseWithoutAnUnlockMethodStillErases) {
     EXPECT_TRUE(b.ChipBlank(0, 0x80000));
 }
 
+// Write starts on the 256-byte boundary below the Device offset and still
+// programs up to Device offset + Length: 0x80 + 0x3C0 needs a second block.
+struct RangeCase {
+    const char* part;
+    const char* params;
+    const char* verified;
+};
+class WriteFromAnOffsetOffTheBlock : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(WriteFromAnOffsetOffTheBlock, ProgramsTheWholeRange) {
+    const RangeCase c = GetParam();
+    SimBench b(c.part);
+    b.RandomImage(0x1000, 5);
+    AlgoForm& f = b.Open(c.params);
+    f.Enter("Edit1", "80");
+    f.Enter("Edit2", "80");
+    f.Enter("Edit3", "3c0");
+    f.Click("Write");
+    EXPECT_EQ(f.Text("Message"), "OK!");
+    EXPECT_TRUE(b.ChipMatchesImage(0x80, 0x3C0));
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Message"), c.verified);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, WriteFromAnOffsetOffTheBlock,
+                         ::testing::Values(RangeCase{"AM29F040", "P29F 5", "OK.."},
+                                           RangeCase{"SST39SF040", "SST29XF 5", "Data OK!"}),
+                         CaseName([](const RangeCase& c) { return std::string(c.params); }));
+
 }  // namespace
 }  // namespace quilla::test
