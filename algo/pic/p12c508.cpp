@@ -118,20 +118,7 @@ void Pic12OtpForm::BlankClick() {
         Off();
         return;
     }
-    std::vector<std::uint8_t> words;
-    GatherProgram(words);
-    for (std::int32_t p = 0; p < r.ProgramLast - 2; p += 2) {
-        if (words[static_cast<std::size_t>(p)] != 0xFF || (words[static_cast<std::size_t>(p + 1)] & 0x0F) != 0x0F) {
-            Status("No empty.");
-            ShowProgress(p, r.ProgramLast);
-            wb.ErrorFlag() = 1;
-            Off();
-            return;
-        }
-    }
-    ShowProgress(r.ProgramLast, r.ProgramLast);
-    Off();
-    Success("OK");
+    CompareProgram(r, nullptr, "No empty.");
 }
 
 // The calibration word is programmed only into a chip that reads it erased.
@@ -195,12 +182,17 @@ void Pic12OtpForm::VerifyClick() {
     Enter();
     Pic.SendCommand(Pic.Codes().increment);
     wb.ErrorFlag() = 0;
+    CompareProgram(r, wb.ImageBuffer.data(), "Error....");
+}
+
+void Pic12OtpForm::CompareProgram(const PicRow& r, const std::uint8_t* image, const char* fail) {
     std::vector<std::uint8_t> words;
     GatherProgram(words);
     for (std::int32_t p = 0; p < r.ProgramLast - 2; p += 2) {
-        const auto* img = wb.ImageBuffer.data() + p;
-        if (words[static_cast<std::size_t>(p)] != img[0] || (words[static_cast<std::size_t>(p + 1)] & 0x0F) != (img[1] & 0x0F)) {
-            Status("Error....");
+        const unsigned lo = image ? image[p] : 0xFFu;
+        const unsigned hi = image ? (image[p + 1] & 0x0Fu) : 0x0Fu;
+        if (words[static_cast<std::size_t>(p)] != lo || (words[static_cast<std::size_t>(p + 1)] & 0x0Fu) != hi) {
+            Status(fail);
             ShowProgress(p, r.ProgramLast);
             wb.ErrorFlag() = 1;
             Off();

@@ -47,6 +47,11 @@ protected:
     // Blocks of 32 words from word 0 (after one increment) while a < L, all
     // gathered before the caller compares.
     void GatherProgram(std::vector<std::uint8_t>& out);
+    // Blank's and Verify's pass: the program words gathered, except the last
+    // (the calibration word), against the image (nullptr: erased FFFh); the
+    // first difference shows `fail` and its address, sets ErrorFlag and
+    // switches off; a clean pass ends "OK".
+    void CompareProgram(const PicRow& r, const std::uint8_t* image, const char* fail);
     // The last program word as the chip reads it.
     std::uint16_t ReadLastWord();
     void ReadConfig();
