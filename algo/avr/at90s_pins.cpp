@@ -470,21 +470,13 @@ void TAt90s8515x_vex310::BlankClick() {
     if (!Ep3.CheckCurrent()) return;
     SamplePort();
     Ep3.UsbFlush();
-    const bool blank = ReadFlashBlocks(64, [this](std::int32_t s, const std::uint8_t* reply) {
-        for (int i = 0; i < 64; ++i)
-            if (reply[i] != 0xFF) {
-                Status("No empty.");
-                wb.ErrorFlag() = 1;
-                ShowProgress(s);
-                return false;
-            }
-        return true;
-    });
-    if (blank) {
+    // A chip not blank ends with both supplies off, as every failure does; a
+    // blank one keeps VCC connected for the next operation.
+    if (BlankFlashBlocks(64)) {
         wb.ErrorFlag() = 0;
         Success("Blank");
+        Ep3.VppPin(0);
     }
-    Ep3.VppPin(0);
     ShowProgress(r.FlashLast);
 }
 

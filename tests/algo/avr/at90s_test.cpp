@@ -318,6 +318,25 @@ TEST(At90s8515xVex310, TheLeftOutRowsFailOnTheirChips) {
     b.ExpectDamage();
 }
 
+// A chip found not blank ends the check with both supplies off; a blank one
+// keeps VCC on (only VPP removed) for the next operation.
+TEST(At90s8515xVex310, BlankCheckEndsWithTheSuppliesOffOnlyWhenTheChipIsNotBlank) {
+    AvrBench b("AT90S8515", "vex310");
+    AlgoForm& f = b.Line("AT90S8515S 2");
+    f.Click("Blank");
+    EXPECT_EQ(f.Text("Msg"), "Blank");
+    EXPECT_EQ(b.wb->ErrorFlag(), 0);
+    EXPECT_FALSE(b.sim->GetSocket().VccPins().Empty()) << "a clean check leaves VCC on";
+    std::fill(b.Image(), b.Image() + 0x2000, 0xFF);
+    b.Image()[0x1234] = 0x5A;
+    f.Click("Write");
+    f.Click("Blank");
+    EXPECT_EQ(f.Text("Msg"), "No empty.");
+    EXPECT_EQ(b.wb->ErrorFlag(), 1);
+    EXPECT_TRUE(b.sim->GetSocket().VppPins().Empty());
+    EXPECT_TRUE(b.sim->GetSocket().VccPins().Empty());
+}
+
 // ---- rows outside the tables ----------------------------------------------------------------------------------
 
 class RefusedAt90sLine : public ::testing::TestWithParam<const char*> {};
