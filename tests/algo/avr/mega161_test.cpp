@@ -137,6 +137,47 @@ TEST(Atmega163x, VerifyLevelsAndTheTwoFuseBytes) {
     EXPECT_TRUE(f.Checked("CheckBox6"));
 }
 
+// ---- writes without the hex buffer window ------------------------------------------------------------
+
+// Only the ATmega161/162 Write asks for the window; W.Data of the three forms
+// and the ATmega163 Write program what the image holds.
+struct NoWindowCase {
+    const char* device;
+    const char* line;
+    const char* button;
+    bool refused;
+};
+
+class WriteWithoutWindow : public ::testing::TestWithParam<NoWindowCase> {};
+
+TEST_P(WriteWithoutWindow, RefusesOnlyTheAtmega161And162FlashWrite) {
+    const NoWindowCase& c = GetParam();
+    AvrBench b(c.device);
+    AlgoForm& f = b.Line(c.line);
+    b.RandomImage(0x4200, 22);
+    b.wb->FileWin.reset();
+    f.Click(c.button);
+    const bool eeprom = std::string(c.button) == "WrData";
+    if (c.refused) {
+        EXPECT_EQ(b.prompts.Last(), "Must open a file to write...");
+        EXPECT_EQ(b.Avr().Writes(), 0);
+    } else {
+        EXPECT_TRUE(b.prompts.shown.empty());
+        EXPECT_EQ(f.Text("Msg"), "OK");
+        const auto e = b.Avr().Eeprom();
+        EXPECT_TRUE(eeprom ? std::equal(e.begin(), e.end(), b.Image() + 0x4000) : b.FlashHoldsImage());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Atmega16x, WriteWithoutWindow,
+                         ::testing::Values(NoWindowCase{"ATmega161", "ATMEGA161 1", "Write", true},
+                                           NoWindowCase{"ATmega162", "ATMEGA162 2", "Write", true},
+                                           NoWindowCase{"ATmega163", "ATMEGA163 3", "Write", false},
+                                           NoWindowCase{"ATmega161", "ATMEGA161 1", "WrData", false},
+                                           NoWindowCase{"ATmega162", "ATMEGA162 2", "WrData", false},
+                                           NoWindowCase{"ATmega163", "ATMEGA163 3", "WrData", false}),
+                         CaseName([](const NoWindowCase& c) { return std::string(c.device) + "_" + c.button; }));
+
 // ---- TAtmega162x ----------------------------------------------------------------------------------
 
 struct Grid162 : ::testing::Test {
