@@ -244,18 +244,23 @@ void THoltekOTP1::WriteClick() {
     Success("OK");
 }
 
-void THoltekOTP1::BlankClick() {
-    if (!ready_) return;
-    Status("Blank CHK");
-    if (!EnterProgramMode()) return;
+bool THoltekOTP1::ReadArea2Block(std::uint8_t (&block)[32]) {
+    if (!EnterProgramMode()) return false;
     Line(2, false);
     Line(3, false);
     SetAddress(2, 0);
     Line(3, true);
-    std::uint8_t block[32];
     ReadBlock(block);
     Deselect();
     SuppliesOff();
+    return true;
+}
+
+void THoltekOTP1::BlankClick() {
+    if (!ready_) return;
+    Status("Blank CHK");
+    std::uint8_t block[32];
+    if (!ReadArea2Block(block)) return;
     if (block[0] & 1) {
         Status("加了密的器件！");
         wb.ErrorFlag() = 1;
@@ -444,15 +449,8 @@ void THoltekOTP1::SecurityClick() {
     Line(2, true);
     SuppliesOff();
     // The check needs its own entry: without it nothing says the lock holds.
-    if (!EnterProgramMode()) return;
-    Line(2, false);
-    Line(3, false);
-    SetAddress(2, 0);
-    Line(3, true);
     std::uint8_t block[32];
-    ReadBlock(block);
-    Deselect();
-    SuppliesOff();
+    if (!ReadArea2Block(block)) return;
     if (block[0] & 1) {
         wb.ErrorFlag() = 0;
         Success("OK");

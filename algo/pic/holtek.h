@@ -62,6 +62,9 @@ protected:
     void ReadBlock(std::uint8_t* dest);
     void SuppliesOff();
     void Deselect();
+    // A session of its own that reads the 32 words at area 2, address 0 (the
+    // lock word first), then switches off; false when the entry failed.
+    bool ReadArea2Block(std::uint8_t (&block)[32]);
     void ShowProgress(std::int32_t a) { PicForm::ShowProgress(a, row_.RomSize); }
 
     HoltekRow row_;
