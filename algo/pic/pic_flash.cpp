@@ -117,6 +117,18 @@ void PicFlashForm::BlankClick() {
     if (!Pic.Enter(r.Pins(), traits_.blankSecondEntryChecks)) return;
     wb.ErrorFlag() = 0;
     Ep3.UsbFlush();
+    if (const std::int32_t p = FirstDifferentWord(r, nullptr); p >= 0) {
+        Status("No empty.");
+        ShowProgress(p - p % (2 * Pic.Variant().wordsPerReply), r.ProgramLast);  // the block's address
+        wb.ErrorFlag() = 1;
+        Pic.Leave();
+        return;
+    }
+    Pic.Leave();
+    Success(traits_.blankDone);
+}
+
+std::int32_t PicFlashForm::FirstDifferentWord(const PicRow& r, const std::uint8_t* image) {
     const int n = Pic.Variant().wordsPerReply;
     const std::int32_t last = CheckedLast(r);
     std::uint8_t block[64];
@@ -124,17 +136,13 @@ void PicFlashForm::BlankClick() {
         ShowProgress(a, r.ProgramLast);
         Pic.ReadBlock(n, block);
         for (int k = 0; k < n && a + 2 * k < last; ++k) {
-            if (block[2 * k] != 0xFF || (block[2 * k + 1] & 0x3F) != 0x3F) {
-                Status("No empty.");
-                ShowProgress(a, r.ProgramLast);
-                wb.ErrorFlag() = 1;
-                Pic.Leave();
-                return;
-            }
+            const std::int32_t p = a + 2 * k;
+            const unsigned lo = image ? image[p] : 0xFFu;
+            const unsigned hi = image ? (image[p + 1] & 0x3Fu) : 0x3Fu;
+            if (block[2 * k] != lo || (block[2 * k + 1] & 0x3Fu) != hi) return p;
         }
     }
-    Pic.Leave();
-    Success(traits_.blankDone);
+    return -1;
 }
 
 void PicFlashForm::WriteClick() {
@@ -185,22 +193,12 @@ void PicFlashForm::VerifyClick() {
     }
     wb.ErrorFlag() = 0;
     Ep3.UsbFlush();
-    const int n = Pic.Variant().wordsPerReply;
-    const std::int32_t last = CheckedLast(r);
-    std::uint8_t block[64];
-    for (std::int32_t a = 0; a < r.ProgramLast; a += 2 * n) {
-        ShowProgress(a, r.ProgramLast);
-        Pic.ReadBlock(n, block);
-        for (int k = 0; k < n && a + 2 * k < last; ++k) {
-            const auto* img = wb.ImageBuffer.data() + a + 2 * k;
-            if (block[2 * k] != img[0] || (block[2 * k + 1] & 0x3F) != (img[1] & 0x3F)) {
-                Status("Error....");
-                ShowProgress(a + 2 * k, r.ProgramLast);
-                wb.ErrorFlag() = 1;
-                end();
-                return;
-            }
-        }
+    if (const std::int32_t p = FirstDifferentWord(r, wb.ImageBuffer.data()); p >= 0) {
+        Status("Error....");
+        ShowProgress(p, r.ProgramLast);
+        wb.ErrorFlag() = 1;
+        end();
+        return;
     }
     end();
     Success("OK");

@@ -106,6 +106,11 @@ protected:
     // The last program byte offset an operation covers: the row's, or with
     // keepsLastWord the one before the last word.
     std::int32_t CheckedLast(const PicRow& r) const { return traits_.keepsLastWord ? r.ProgramLast - 2 : r.ProgramLast; }
+    // Blank's and Verify's read of program memory (wordsPerReply words a reply,
+    // progress at each block, words up to CheckedLast): the address of the
+    // first word whose low byte or low six bits of the high byte differ from
+    // the image (nullptr: erased 3FFFh), or -1. The chip stays in program mode.
+    std::int32_t FirstDifferentWord(const PicRow& r, const std::uint8_t* image);
     // Setup's start: a line the form cannot serve (DeviceLineError) shows one
     // message and sends nothing (false); else the pins reset, the hex window
     // and the form shown, and the chosen row copied.
