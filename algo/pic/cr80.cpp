@@ -252,14 +252,11 @@ void TCr80px00x::BlankClick() {
     for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
         ShowProgress(a);
         ReadWords(32);
-        const auto* r = Ep3.UsbReplyBuf.data();
-        for (int i = 0; i < 32; ++i) {
-            if ((r[2 * i] | (r[2 * i + 1] << 7)) != 0x3FFF) {
-                wb.ErrorFlag() = 1;
-                Status("Not BLK.");
-                SuppliesOff();
-                return;
-            }
+        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), nullptr, 32) >= 0) {
+            wb.ErrorFlag() = 1;
+            Status("Not BLK.");
+            SuppliesOff();
+            return;
         }
     }
     ShowProgress(row_.ProgramLast);
@@ -279,16 +276,12 @@ void TCr80px00x::VerifyClick() {
     for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
         ShowProgress(a);
         ReadWords(32);
-        const auto* r = Ep3.UsbReplyBuf.data();
-        for (int i = 0; i < 32; ++i) {
-            const unsigned want = (img[a + 2 * i] | (img[a + 2 * i + 1] << 8)) & 0x3FFFu;
-            if (static_cast<unsigned>(r[2 * i] | (r[2 * i + 1] << 7)) != want) {
-                wb.ErrorFlag() = 1;
-                Status("Error....");
-                SuppliesOff();
-                Ep3.SetVcc(3300);
-                return;
-            }
+        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), img + a, 32) >= 0) {
+            wb.ErrorFlag() = 1;
+            Status("Error....");
+            SuppliesOff();
+            Ep3.SetVcc(3300);
+            return;
         }
     }
     ShowProgress(row_.ProgramLast);

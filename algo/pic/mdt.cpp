@@ -350,14 +350,11 @@ void TMdt20xx::BlankClick() {
         ShowProgress(a);
         for (int k = 0; k < 32; ++k) ReadWord();
         Ep3.UsbReadReply();
-        const auto* r = Ep3.UsbReplyBuf.data();
-        for (int i = 0; i < 32; ++i) {
-            if ((r[2 * i] | (r[2 * i + 1] << 7)) != 0x3FFF) {
-                wb.ErrorFlag() = 1;
-                Status("Not BLK.");
-                SuppliesOff();
-                return;
-            }
+        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), nullptr, 32) >= 0) {
+            wb.ErrorFlag() = 1;
+            Status("Not BLK.");
+            SuppliesOff();
+            return;
         }
     }
     ShowProgress(row_.ProgramLast);
@@ -376,16 +373,12 @@ void TMdt20xx::VerifyClick() {
         ShowProgress(a);
         for (int k = 0; k < 32; ++k) ReadWord();
         Ep3.UsbReadReply();
-        const auto* r = Ep3.UsbReplyBuf.data();
-        for (int i = 0; i < 32; ++i) {
-            const unsigned want = (img[a + 2 * i] | (img[a + 2 * i + 1] << 8)) & 0x3FFFu;
-            if (static_cast<unsigned>(r[2 * i] | (r[2 * i + 1] << 7)) != want) {
-                wb.ErrorFlag() = 1;
-                Status("Error....");
-                SuppliesOff();
-                Ep3.SetVcc(4400);
-                return;
-            }
+        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), img + a, 32) >= 0) {
+            wb.ErrorFlag() = 1;
+            Status("Error....");
+            SuppliesOff();
+            Ep3.SetVcc(4400);
+            return;
         }
     }
     ShowProgress(row_.ProgramLast);

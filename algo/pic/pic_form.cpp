@@ -204,6 +204,14 @@ bool PicForm::AcceptDeviceLine() {
     return true;
 }
 
+int FirstDifferentWord7(const std::uint8_t* reply, const std::uint8_t* image, int words) {
+    for (int i = 0; i < words; ++i) {
+        const unsigned want = image ? (image[2 * i] | (image[2 * i + 1] << 8)) & 0x3FFFu : 0x3FFFu;
+        if (static_cast<unsigned>(reply[2 * i] | (reply[2 * i + 1] << 7)) != want) return i;
+    }
+    return -1;
+}
+
 void PicForm::RefuseUnlessReady(bool ready) {
     if (ready) return;
     const std::string err = DeviceLineError();

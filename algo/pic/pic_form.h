@@ -64,6 +64,12 @@ std::optional<std::uint32_t> ScanHexDigits(const std::string& text, int digits =
 // "%04x" of the low 16 bits.
 std::string Hex4(std::uint32_t v);
 
+// The index of the first of `words` 14-bit words in a reply that sends each
+// as its low seven bits, then its high seven, that differs from the image's
+// little-endian words at `image` (masked to 3FFFh; nullptr: erased 3FFFh),
+// or -1.
+int FirstDifferentWord7(const std::uint8_t* reply, const std::uint8_t* image, int words);
+
 class PicForm : public AlgoForm {
 public:
     static constexpr const char* kStatus = "Msg";
