@@ -12,16 +12,6 @@ namespace quilla {
 
 using namespace proto;
 
-namespace {
-
-std::string Hex4Pair(const char* f, unsigned a, unsigned b) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, f, a, b);
-    return buf;
-}
-
-}  // namespace
-
 // ---- the shared flows ------------------------------------------------------------------------------
 
 PicOtpForm::PicOtpForm(Workbench& w, std::string caption, const PicVariant& variant)
@@ -555,7 +545,7 @@ void TP16cxxx1::RdConfigClick() {
     const std::uint32_t id = UserIdFromWords(area.data());
     Put(kUserId, Hex4(id));
     SetEnabled(kReadConfig, true);
-    Success(Hex4Pair("Config:%04x, user ID:%04x", area[7], id));
+    Success(Format2("Config:%04x, user ID:%04x", area[7], id));
 }
 
 // The grid as it stands; the supplies stay as they are (every operation has

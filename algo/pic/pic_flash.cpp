@@ -6,16 +6,6 @@ namespace quilla {
 
 using namespace proto;
 
-namespace {
-
-std::string Fmt(const char* f, unsigned a, unsigned b) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, f, a, b);
-    return buf;
-}
-
-}  // namespace
-
 const PicPackage kPicPackages44to18[5] = {
     {44, nullptr, "pic16plcc44.bit", "p44b.bmp", 22, 11, 10, 0x248600, 0},
     {45, nullptr, "pic16qfp44.bit", "qfp44.bmp", 22, 11, 10, 0x290600, 0},
@@ -300,7 +290,7 @@ void PicFlashForm::WrDataClick() {
             return;
         }
     }
-    Success(Fmt("已经将文件缓冲区%x~%x写到器件，经Verified。", EepromImage, static_cast<unsigned>(EepromImage + ee - 1)));
+    Success(Format2("已经将文件缓冲区%x~%x写到器件，经Verified。", EepromImage, static_cast<unsigned>(EepromImage + ee - 1)));
 }
 
 // ---- erase routines ----------------------------------------------------------------------------

@@ -204,6 +204,12 @@ bool PicForm::AcceptDeviceLine() {
     return true;
 }
 
+std::string Format2(const char* f, unsigned a, unsigned b) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, f, a, b);
+    return buf;
+}
+
 int FirstDifferentWord7(const std::uint8_t* reply, const std::uint8_t* image, int words) {
     for (int i = 0; i < words; ++i) {
         const unsigned want = image ? (image[2 * i] | (image[2 * i + 1] << 8)) & 0x3FFFu : 0x3FFFu;
