@@ -43,12 +43,7 @@ TP16c8x::TP16c8x(Workbench& w)
                   {"CheckBoxVer", "Verf."}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxConfig", "Wrt.CFG."}});
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
     AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
-    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
-    AddEdit("Edit2", "厂家识别码(只读)", "", true);
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
+    DeclareFields();
     AddLabel("Package", "");
     AddLabel(kConfigLabel, "文件缓冲区4000h=数据(EEPROM)0000h");
     AddButton("CancelBtn", "Exit ", [this] { Close(); });

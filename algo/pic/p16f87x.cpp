@@ -40,12 +40,7 @@ void PicBoxesForm::DeclareWindow(const std::string& groupCaption, const std::str
                       {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wrt.CFG."}});
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
     AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
-    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
-    AddEdit("Edit2", "厂家识别码(只读)", "", true);
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
+    DeclareFields();
     AddButton("CancelBtn", "Exit ", [this] { Close(); });
 }
 

@@ -165,12 +165,7 @@ TP16f87xa1::TP16f87xa1(Workbench& w)
     DeclareConfigBoxes("CFG Config(打勾编程为0)");
     DeclareBatchAndFields({"程序+数据", "程序+数据+CFG "}, 1);
     AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
-    AddEdit("Edit2", "厂家识别码(只读)", "", true);
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
+    DeclareFields();
     AddButton("CancelBtn", "Exit ", [this] { Close(); });
     FillVariantTable();
     ReadConFile();
@@ -266,12 +261,7 @@ TP16f628a1::TP16f628a1(Workbench& w)
     DeclareConfigBoxes("CFG Config(打勾编程为0)");
     DeclareBatchAndFields({"Code  ", "Data  ", "程序+数据"}, 2);
     AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
-    AddEdit("Edit2", "厂家识别码(只读)", "", true);
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
+    DeclareFields();
     AddLabel("Package", "Package");
     FillVariantTable();
     ReadConFile();

@@ -29,12 +29,7 @@ TP16fEEx::TP16fEEx(Workbench& w) : PicFlashForm(w, "P16fEEx", picvariant::P16fEE
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
     AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
     AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
-    AddEdit("Edit2", "厂家识别码(只读)", "", true);
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
+    DeclareFields();
     AddLabel("Package", "Package");
     AddButton("CancelBtn", "Exit ", [this] { Close(); });
     FillVariantTable();

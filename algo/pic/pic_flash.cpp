@@ -91,6 +91,15 @@ void PicFlashForm::ReadToFileClick() {
     AlgoForm::Show();
 }
 
+void PicFlashForm::DeclareFields() {
+    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
+    AddEdit("Edit2", "厂家识别码(只读)", "", true);
+    AddEdit(kAddress, "", "Add ", true);
+    AddEdit(kType, "", "Type", true);
+    AddStatus(kStatus, "Prompt  ");
+    AddProgress(kProgress);
+}
+
 void PicFlashForm::BlankClick() {
     const PicRow& r = Row();
     if (!Check(PicStep::Blank)) return;

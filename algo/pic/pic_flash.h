@@ -80,6 +80,9 @@ public:
     int SetupVcc = 5000;  // the VCC level of setup, restored after Verify
 
 protected:
+    // The fields under the buttons: user ID (Edit1, "ffff"), the read-only
+    // maker ID (Edit2), address, type, status and progress.
+    void DeclareFields();
     // The chosen row as setup left it; refuses (nothing sent) before a valid setup.
     const PicRow& Row();
     // The form's checks before an operation (contact test, device ID); false stops.
