@@ -8,7 +8,6 @@ using namespace proto;
 
 namespace {
 
-constexpr const char* kIdLabel = " MFG ID   \xef\xbc\x9a";
 constexpr int kEraseMv = 12000;
 
 
@@ -27,7 +26,7 @@ TP28cx::TP28cx(Workbench& w) : PageSdpForm(w, "AT28c") {
     WindowShape shape;
     shape.IdButton = " ID   ";
     shape.IdHandler = false;  // the button is bound to nothing
-    shape.IdLabel = kIdLabel;
+    shape.IdLabel = kMfgIdLabel;
     shape.ExitButton = false;
     DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
                    {"Write", "Write ", [this] { WriteClick(); }},
@@ -86,7 +85,7 @@ TAt28c256x::TAt28c256x(Workbench& w) : PageSdpForm(w, "AT28c256/AT28C64B") {
     Texts.ReadDone = "OK!";
     WindowShape shape;
     shape.IdButton = nullptr;
-    shape.IdLabel = kIdLabel;
+    shape.IdLabel = kMfgIdLabel;
     shape.ExitButton = false;
     DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
                    {"Erase", "Erase", [this] { EraseClick(); }},

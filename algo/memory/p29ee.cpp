@@ -8,7 +8,6 @@ using namespace proto;
 
 namespace {
 
-constexpr const char* kIdLabel = " MFG ID   \xef\xbc\x9a";
 constexpr int kEraseMv = 12000;
 
 std::vector<SocketButton> Buttons(PageSdpForm& f, const char* verify, const char* write) {
@@ -108,7 +107,7 @@ TW29cx::TW29cx(Workbench& w) : PageSdpForm(w, "W29C") {
     ContactInLock = false;
     WindowShape shape;
     shape.IdButton = " ID   ";
-    shape.IdLabel = kIdLabel;
+    shape.IdLabel = kMfgIdLabel;
     DeclareWindow(Buttons(*this, "Vrfy.", "Write"), Boxes("Burn"), [this] { AddRadio("Speed", "Speed ", {"Normal  ", "Mid.", "Slow"}, 0); }, shape);
     FillVariantTable();
 }

@@ -13,15 +13,10 @@ using namespace proto;
 
 namespace {
 
-constexpr int kCE = 26;
-constexpr int kOE = 28;
 constexpr int kA9 = 30;
-constexpr int kWE = 35;
-constexpr int kGround = 20;
 constexpr int kBlock = 1024;
 constexpr int kHighMv = 12000;
 constexpr int kRows = 20;
-constexpr const char* kIdLabel = " MFG ID   \xef\xbc\x9a";
 
 // The rows of TP29fxxx and TAMD29f040x (the latter names rows 1 to 5 "AM29f...").
 void P29Rows(std::vector<VariantRecord>& t, const char* const names[5]) {
@@ -226,7 +221,7 @@ TP29fxxx::TP29fxxx(Workbench& w) : JedecByteForm(w, "AM29F") {
     Texts.BlankDone = "OK";
     Texts.VerifyDone = "OK..";
     WindowShape shape;
-    shape.IdLabel = kIdLabel;
+    shape.IdLabel = kMfgIdLabel;
     shape.RunCaption = "Run ";
     DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
                    {"Erase", "Erase", [this] { EraseClick(); }},
@@ -333,7 +328,7 @@ TAMD29f040x::TAMD29f040x(Workbench& w) : JedecByteForm(w, "AMD 29F010/020/040") 
     NeedsFileWindow = true;
     UsesVccKey = true;
     WindowShape shape;
-    shape.IdLabel = kIdLabel;
+    shape.IdLabel = kMfgIdLabel;
     shape.TypeField = false;
     shape.ExitButton = false;
     shape.RunCaption = "Run ";
@@ -654,7 +649,7 @@ Tv29c51004x::Tv29c51004x(Workbench& w) : JedecByteForm(w, "MOSEL VITELIC ") {
     OnePass = true;
     NeedsFileWindow = true;
     WindowShape shape;
-    shape.IdLabel = kIdLabel;
+    shape.IdLabel = kMfgIdLabel;
     shape.RunCaption = "Run ";
     DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
                    {"Erase", "Erase", [this] { EraseClick(); }},

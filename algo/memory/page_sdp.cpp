@@ -5,9 +5,6 @@ namespace quilla {
 using namespace proto;
 
 namespace {
-constexpr int kCE = 26;
-constexpr int kOE = 28;
-constexpr int kGround = 20;
 constexpr int kBlock = 1024;
 constexpr std::uint16_t k5555 = 0x5555, k2AAA = 0x2AAA;
 }  // namespace

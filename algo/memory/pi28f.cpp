@@ -11,17 +11,12 @@ using namespace proto;
 
 namespace {
 
-constexpr int kCE = 26;
-constexpr int kOE = 28;
-constexpr int kWE = 35;
 constexpr int kVppPin = 5;
-constexpr int kGround = 20;
 constexpr int kBlock = 1024;
 constexpr int kRows = 20;
 constexpr int kVppMv = 12000;
 // The boot-block form's contact masks: socket pins 6 to 33, 35 and 36.
 constexpr std::uint32_t kContactLo = 0xFFFFFFE0, kContactHi = 0x0D;
-constexpr const char* kIdLabel = " MFG ID   \xef\xbc\x9a";
 
 }  // namespace
 
@@ -117,7 +112,7 @@ TPi28fxxx::TPi28fxxx(Workbench& w) : Pi28Form(w, "Pi28fx") {
     UsesVccKey = true;
     WindowShape shape;
     shape.IdButton = " ID   ";
-    shape.IdLabel = kIdLabel;
+    shape.IdLabel = kMfgIdLabel;
     DeclareWindow({{"Erase", "Erase", [this] { EraseClick(); }},
                    {"Blank", "Blank?", [this] { BlankClick(); }},
                    {"Write", "Write ", [this] { WriteClick(); }},
@@ -207,7 +202,7 @@ TPi28f001x::TPi28f001x(Workbench& w) : Pi28Form(w, "Pi28f001") {
     Writing = {kBlock, 1, 0};
     WindowShape shape;
     shape.IdButton = " ID ";
-    shape.IdLabel = kIdLabel;
+    shape.IdLabel = kMfgIdLabel;
     DeclareWindow({{"Erase", "Erase", [this] { EraseClick(); }},
                    {"Blank", "Blank?  ", [this] { BlankClick(); }},
                    {"Write", "Write ", [this] { WriteClick(); }},

@@ -16,9 +16,6 @@ using namespace proto;
 namespace {
 
 constexpr int kBlock = 1024;
-constexpr int kCE = 26;
-constexpr int kOE = 28;
-constexpr int kGround = 20;
 
 }  // namespace
 

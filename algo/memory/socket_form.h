@@ -97,6 +97,13 @@ VariantRecord MakeVariant(const char* name, std::int32_t last, int vccPin, int v
 
 class SocketForm : public AlgoForm {
 public:
+    // Where the 28- and 32-pin parts' control pins and ground sit in the socket
+    // (chip seated from the bottom of the 40-pin socket), and the ID field's label.
+    static constexpr int kCE = 26;
+    static constexpr int kOE = 28;
+    static constexpr int kWE = 35;
+    static constexpr int kGround = 20;
+    static constexpr const char* kMfgIdLabel = " MFG ID   \xef\xbc\x9a";
     // Control names of the socket window.
     static constexpr const char* kMessage = "Message";
     static constexpr const char* kAddress = "Edit6";

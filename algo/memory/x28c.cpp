@@ -13,8 +13,6 @@ using namespace proto;
 namespace {
 
 constexpr int kRows = 16;
-constexpr int kCE = 26;
-constexpr int kOE = 28;
 constexpr int kQueryBytes = 256;
 
 VariantRecord RowX28(const char* name, std::int32_t last, int page, int vcc, int we) {
@@ -44,7 +42,7 @@ TX28cx1::TX28cx1(Workbench& w) : SocketForm(w, "Xicor X28c", kRows) {
     UsesVpp = false;
     WindowShape shape;
     shape.IdButton = " ID   ";
-    shape.IdLabel = " MFG ID   \xef\xbc\x9a";
+    shape.IdLabel = kMfgIdLabel;
     DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
                    {"Blank", "Blank?  ", [this] { BlankClick(); }},
                    {"Erase", "Erase", nullptr},

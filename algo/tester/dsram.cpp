@@ -14,9 +14,6 @@ namespace {
 
 constexpr int kRows = 9;
 constexpr int kBlock = 1024;
-constexpr int kCE = 26;
-constexpr int kOE = 28;
-constexpr int kGround = 20;
 constexpr int kPulsedWe = 29;
 
 VariantRecord RamRow(const char* name, std::int32_t last, int vcc, int we) {
