@@ -1,6 +1,7 @@
 // The X5045 form end to end on the X5045 model: byte writes, the A8 bit in the
 // instruction, the status register's block protection, mass production.
 #include <algorithm>
+#include <functional>
 #include <tuple>
 
 #include "algo/serial/x5045.h"
@@ -168,6 +169,36 @@ TEST(X5045x, WithTheContactTestOffAnEmptySocketIsNotBlank) {
         EXPECT_NE(f.Text("Msg"), "Blank") << row;
         EXPECT_EQ(b.wb->ErrorFlag(), 1) << row;
     }
+}
+
+// The fault sweep over W.Data and the batch: a lost or failed transfer never
+// ends in a success text with the chip not holding the image ("OK" of
+// W.status promises no data, "Done" and "Verified!" promise all 512 bytes).
+FaultSweep X5045Sweep(std::function<void(SimBench&, AlgoForm&)> op) {
+    FaultSweep s;
+    s.prepare = [] {
+        auto b = std::make_unique<SimBench>("X5045");
+        b->RandomImage(512, 108);
+        b->Open("X5045 1");
+        b->tap->record = false;
+        return b;
+    };
+    s.form = [](SimBench& b) -> AlgoForm& { return b.Open("X5045 1"); };
+    s.operation = std::move(op);
+    s.holds = [](SimBench& b, const std::string& text) { return text == "OK" || b.ChipMatchesImage(0, 512); };
+    return s;
+}
+
+TEST(X5045Sweep, WriteShowsDoneOnlyWithTheImageInTheChip) {
+    EXPECT_GT(X5045Sweep([](SimBench&, AlgoForm& f) { f.Click("Write"); }).Run().transfers, 3);
+}
+
+// The batch's W.Data transfers are swept in full above; here a lost transfer and
+// a missing reply (the kinds that could hide a failure in W.status or Verify).
+TEST(X5045Sweep, BatchEndsOkOnlyWithTheImageInTheChip) {
+    FaultSweep s = X5045Sweep([](SimBench&, AlgoForm& f) { f.Click("Button1"); });
+    s.faults = {LinkFault::OutFailure, LinkFault::NoReply};
+    EXPECT_GT(s.Run().transfers, 3);
 }
 
 }  // namespace
