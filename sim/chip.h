@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
@@ -105,9 +106,24 @@ public:
         if (damage_.empty()) damage_ = why.empty() ? std::string("damaged") : std::move(why);
     }
 
+    // Why the model ignored a load or a command (busy, outside its page, a broken
+    // command sequence, conditions not held): one line each, naming the part, the
+    // address and the reason. The test bench prints them when a test fails, so a
+    // failing Verify says what the chip refused and why.
+    void NoteRefusal(std::uint32_t address, const std::string& reason) {
+        if (refusals_.size() >= kMaxRefusals) return;
+        char where[16];
+        std::snprintf(where, sizeof where, "%06X", static_cast<unsigned>(address));
+        refusals_.push_back(Name() + " at " + where + ": " + reason);
+    }
+    const std::vector<std::string>& Refusals() const { return refusals_; }
+    void ClearRefusals() { refusals_.clear(); }
+
 private:
+    static constexpr std::size_t kMaxRefusals = 200;  // a long run keeps its first refusals
     double slow_ = 1.0;
     std::string damage_;
+    std::vector<std::string> refusals_;
 };
 
 // A chip with no memory and no outputs: it only declares its supply pins.

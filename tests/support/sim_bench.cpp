@@ -1,5 +1,6 @@
 #include "support/sim_bench.h"
 
+#include <cstdio>
 #include <random>
 
 #include "app/programdir.h"
@@ -110,6 +111,13 @@ std::vector<std::string> SimBench::ChipSideFaults() const {
 void SimBench::CheckChipSide() {
     checked = true;
     for (const std::string& f : ChipSideFaults()) ADD_FAILURE() << "chip side: " << f;
+    // A failing test shows what the chip ignored and why (the first refusals).
+    if (::testing::Test::HasFailure())
+        if (const sim::Chip* c = sim->GetChip(); c && !c->Refusals().empty()) {
+            std::string all;
+            for (const std::string& r : c->Refusals()) all += "\n  " + r;
+            std::printf("chip refusals:%s\n", all.c_str());
+        }
 }
 
 }  // namespace quilla::test

@@ -22,6 +22,7 @@
 #include "engine/fatal.h"
 #include "sim/chip.h"
 #include "sim/programmer.h"
+#include "support/form_classes.h"
 #include "support/scripted_prompts.h"
 
 namespace quilla {
@@ -119,6 +120,21 @@ TEST(CatalogSelfCheck, DispatchTableShape) {
     EXPECT_STREQ(ClassForKeyword("PI28F001"), "TPi28f001x");
     EXPECT_STREQ(ClassForKeyword("PI28F"), "TPi28fxxx");
     EXPECT_STREQ(ClassForKeyword("P93C310"), "TP93cxx310");
+}
+
+// The table the every-form tests run over: each of the 118 classes once, with a
+// line of a shipped list where one reaches it.
+TEST(CatalogSelfCheck, EveryFormClassHasALineToOpenItWith) {
+    const auto classes = test::EveryFormClass();
+    ASSERT_EQ(classes.size(), 118u);
+    int listed = 0;
+    for (const auto& c : classes) {
+        ASSERT_FALSE(c.lines.empty()) << c.className;
+        const ParsedParams p = ParseParamString(c.lines.front().params);
+        EXPECT_STREQ(ClassForKeyword(p.DeviceKeyword), c.className.c_str()) << c.lines.front().params;
+        listed += c.lines.front().fromList;
+    }
+    EXPECT_GT(listed, 100);
 }
 
 TEST(CatalogSelfCheck, EveryLineOpensABuiltFormWithAValidRow) {
