@@ -17,8 +17,6 @@
 
 namespace quilla {
 
-class TTypeDlg;
-
 inline constexpr int ImageSize = 8388608;     // 8 MiB
 inline constexpr int ImageFilledSize = 0x100000;  // first 1 MiB is 0xFF after start
 
@@ -81,10 +79,6 @@ struct Workbench {
     std::unique_ptr<SvfWindowState> SvfFileW;
 
     ShellView* view = nullptr;
-    // The selection dialog (its electronic-ID read serves the forms' ID buttons);
-    // set by whoever creates it, null in headless runs without one.
-    TTypeDlg* TypeDlg = nullptr;
-
     int& ErrorFlag() { return Ep3.ErrorFlag; }
 
     // Frees the fuse window; shows the hex window, creating it ("noname.bin",

@@ -56,16 +56,13 @@ TTypeDlg::TTypeDlg(Workbench& wb, const FormRegistry& registry)
     Manufacturer = "ATMEL";
     DeviceParams.assign(MaxListedDevices, std::string());
     if (wb_.sel.AdapterLabel.empty()) wb_.sel.AdapterLabel = "No need";
-    if (!wb_.TypeDlg) wb_.TypeDlg = this;  // the forms' ID buttons run MFRClick
     Loaders.LoadJed = [](Workbench& w) { quilla::LoadJed(w); };
     Loaders.LoadHex = [](Workbench& w) { quilla::LoadHex(w); };
     // Binary: every byte, from LoadStart (mode "All").
     Loaders.LoadBin = [](Workbench& w) { quilla::LoadBin(w, LoadModes[0].Mask, LoadModes[0].Match); };
 }
 
-TTypeDlg::~TTypeDlg() {
-    if (wb_.TypeDlg == this) wb_.TypeDlg = nullptr;
-}
+TTypeDlg::~TTypeDlg() = default;
 
 void TTypeDlg::Start() {
     wb_.FileNew();
@@ -242,7 +239,6 @@ void TTypeDlg::OKBtnClick() {
 }
 
 void TTypeDlg::MFRClick() {
-    using namespace proto;
     Edit1.clear();
     Changed();
     TEp3& ep = wb_.Ep3;
@@ -251,29 +247,7 @@ void TTypeDlg::MFRClick() {
         return;
     }
     if (RadioIndex > 1) return;  // only EPROM and EEPROM
-    ep.GndPin(20);
-    ep.SetVpp(12500);
-    ep.UsbPut1(Wait27);
-    ep.SetAllPins(0);  // flushes
-    ep.PinHigh(5);
-    ep.PinHigh(7);
-    ep.PinHigh(36);
-    ep.VccPin(36);
-    ep.SetPortMode(12);
-    ep.WriteLatch(2, 0xFF);
-    ep.VppPin(30);
-    ep.PinLow(16);
-    ep.UsbPut1(OpCaptureData);
-    ep.PinHigh(16);
-    ep.UsbPut1(OpCaptureData);
-    ep.PinLow(16);
-    ep.PinHigh(15);
-    ep.UsbPut1(OpCaptureData);
-    ep.UsbReadReply(ep.UsbReplyBuf.data());
-    wb_.sel.MfrIdByte = ep.UsbReplyBuf[0];
-    wb_.sel.DeviceIdByte = ep.UsbReplyBuf[1];
-    ep.VppPin(0);
-    ep.VccPin(0);
+    if (!ep.ReadMfgId(wb_.sel.MfrIdByte, wb_.sel.DeviceIdByte)) return;
     char text[16];
     std::snprintf(text, sizeof text, "%02x,%02x", wb_.sel.MfrIdByte, wb_.sel.DeviceIdByte);
     Edit1 = text;

@@ -92,7 +92,6 @@ public:
     // Sets the defaults: category items (also into the main window's category
     // mirror), item 2 "MCU   ", Category "MPU", Manufacturer "ATMEL",
     // ParamString "P89C51 1".
-    // Registers itself as wb.TypeDlg when no other dialog is.
     explicit TTypeDlg(Workbench& wb, const FormRegistry& registry = FormRegistry::Global());
     ~TTypeDlg();
     TTypeDlg(const TTypeDlg&) = delete;

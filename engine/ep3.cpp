@@ -125,6 +125,37 @@ std::uint8_t TEp3::ReadPinState(int pin) {
     return UsbReadReply();
 }
 
+bool TEp3::ReadMfgId(std::uint8_t& mfr, std::uint8_t& dev) {
+    if (!Connected) {
+        ResetPins();
+        return false;
+    }
+    GndPin(20);
+    SetVpp(12500);
+    UsbPut1(Wait27);
+    SetAllPins(0);  // flushes
+    PinHigh(5);
+    PinHigh(7);
+    PinHigh(36);
+    VccPin(36);
+    SetPortMode(12);
+    WriteLatch(2, 0xFF);
+    VppPin(30);
+    PinLow(16);
+    UsbPut1(OpCaptureData);
+    PinHigh(16);
+    UsbPut1(OpCaptureData);
+    PinLow(16);
+    PinHigh(15);
+    UsbPut1(OpCaptureData);
+    UsbReadReply(UsbReplyBuf.data());
+    mfr = UsbReplyBuf[0];
+    dev = UsbReplyBuf[1];
+    VppPin(0);
+    VccPin(0);
+    return true;
+}
+
 void TEp3::ResetPins() {
     SetPortMode(PortModeReset);
     ClockPin(0);

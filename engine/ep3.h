@@ -98,6 +98,10 @@ public:
     void WriteCommandPair(int a, int b);
     std::uint8_t ReadByteCmd(std::uint8_t captureOp);
     std::uint8_t ReadPinState(int pin);
+    // The electronic ID of a 28/32-pin memory seated in the socket (12.5 V on
+    // A9): manufacturer and device byte into mfr and dev (the reply also stays in
+    // UsbReplyBuf). Not connected: the pins are reset and nothing is read (false).
+    bool ReadMfgId(std::uint8_t& mfr, std::uint8_t& dev);
     void ResetPins();
     void InitBitReverse();
     void PowerOff();

@@ -5,7 +5,6 @@
 #include "algo/common/scan.h"
 
 #include "catalog/form.h"
-#include "catalog/typedlg.h"
 
 namespace quilla {
 
@@ -531,8 +530,7 @@ void TAt49fx::EraseClick() {
 void TAt49fx::MFGClick() {
     const VariantRecord& r = Row();
     if (!ContactTest(r)) return;
-    if (!wb.TypeDlg) return;
-    wb.TypeDlg->MFRClick();
+    if (!Ep3.ReadMfgId(wb.sel.MfrIdByte, wb.sel.DeviceIdByte)) return;
     char text[32];
     std::snprintf(text, sizeof text, "%02x,%02x,%02x", Ep3.UsbReplyBuf[0], Ep3.UsbReplyBuf[1], Ep3.UsbReplyBuf[2]);
     Status(text);

@@ -6,7 +6,6 @@
 
 #include "algo/common/rows.h"
 #include "algo/common/scan.h"
-#include "catalog/typedlg.h"
 #include "engine/fatal.h"
 
 namespace quilla {
@@ -496,11 +495,11 @@ void SocketForm::WriteClick() {
 
 void SocketForm::MFGClick() {
     const VariantRecord* r = SelectedRow();
-    // The selection dialog's " Detect MFG ID  " does the read.
-    if (wb.TypeDlg) {
-        wb.TypeDlg->MFRClick();
-        Put(kId, wb.TypeDlg->Edit1);
-    }
+    // The same read as the selection dialog's " Detect MFG ID  ".
+    char text[16] = "";
+    if (Ep3.ReadMfgId(wb.sel.MfrIdByte, wb.sel.DeviceIdByte))
+        std::snprintf(text, sizeof text, "%02x,%02x", wb.sel.MfrIdByte, wb.sel.DeviceIdByte);
+    Put(kId, text);
     // The ID read leaves VPP at 12.5 V; the row's programming level comes back so
     // a later Write programs at the level the row names.
     if (r && Ep3.Connected) Ep3.SetVpp(r->VppMv);

@@ -46,7 +46,6 @@ SimBench::SimBench(const std::string& part, const std::string& model, bool withO
     wb->Ep3.ProgrammerModel = model;
     dlg = std::make_unique<TTypeDlg>(*wb);
     dlg->RadioIndex = 0;  // EPROM
-    wb->TypeDlg = dlg.get();
 }
 
 SimBench::~SimBench() {

@@ -140,7 +140,6 @@ struct SimulatedProgram {
         EXPECT_TRUE(programmer->SeatPart(Part));
         dlg = std::make_unique<TTypeDlg>(wb);
         dlg->RadioIndex = 0;  // EPROM
-        wb.TypeDlg = dlg.get();
         std::mt19937 rng(11);
         for (int i = 0; i < 0x8000; ++i) wb.ImageBuffer[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(rng());
         wb.options.MassProduction = true;
