@@ -4,12 +4,14 @@
 // the chip's memories at hand.
 #pragma once
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/programdir.h"
 #include "sim/chips/avr.h"
+#include "support/device_lines.h"
 #include "support/sim_bench.h"
 
 namespace quilla::test {
@@ -47,18 +49,10 @@ struct AvrLine {
 };
 inline std::vector<AvrLine> AvrLines(const std::string& list, const std::vector<std::string>& keywords) {
     std::vector<AvrLine> out;
-    std::ifstream in(SourceDataDir() + list);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("MPU ", 0) != 0) continue;
-        const auto mfrEnd = line.find(' ', 4);
-        const auto comma = line.find(',');
-        if (mfrEnd == std::string::npos || comma == std::string::npos) continue;
-        const std::string params = line.substr(comma + 1);
-        const std::string keyword = params.substr(0, params.find(' '));
-        for (const auto& k : keywords)
-            if (k == keyword) out.push_back({line.substr(mfrEnd + 1, comma - mfrEnd - 1), params});
-    }
+    for (const ListedLine& l : DeviceLines({list.c_str()}, [&](const ListedLine& l) {
+             return l.category == "MPU" && std::find(keywords.begin(), keywords.end(), l.keyword) != keywords.end();
+         }))
+        out.push_back({l.item, l.params});
     return out;
 }
 

@@ -1,10 +1,9 @@
 // Every device-list line of the EEPROM and EPROM-pinout flash forms, end to
 // end: the form its line opens writes the first 1 KiB of a blank chip of that
 // part and verifies it, without a protocol violation.
-#include <fstream>
 
-#include "app/programdir.h"
 #include "support/param_names.h"
+#include "support/device_lines.h"
 #include "support/sim_bench.h"
 
 namespace quilla::test {
@@ -16,17 +15,7 @@ struct Line {
 
 std::vector<Line> FamilyLines() {
     std::vector<Line> out;
-    std::ifstream in(SourceDataDir() + "device520.lst");
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto comma = line.find(',');
-        if (comma == std::string::npos || line[0] == '#') continue;
-        const std::string params = line.substr(comma + 1);
-        const std::string keyword = params.substr(0, params.find(' '));
-        if (keyword != "SST27SF" && keyword != "P2816" && keyword != "X28C") continue;
-        const auto mfrEnd = line.find(' ', 4);
-        out.push_back({line.substr(mfrEnd + 1, comma - mfrEnd - 1), params});
-    }
+    for (const ListedLine& l : DeviceLines("device520.lst", {"SST27SF", "P2816", "X28C"})) out.push_back({l.item, l.params});
     return out;
 }
 

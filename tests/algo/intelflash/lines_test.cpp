@@ -1,11 +1,9 @@
 // Every device-list line of the Intel-command parallel flash forms, end to
 // end: the form its line opens writes the first 1 KiB of a blank chip of that
 // part and verifies it, without a protocol violation.
-#include <fstream>
-#include <set>
 
-#include "app/programdir.h"
 #include "support/param_names.h"
+#include "support/device_lines.h"
 #include "support/sim_bench.h"
 
 namespace quilla::test {
@@ -16,20 +14,10 @@ struct Line {
 };
 
 std::vector<Line> FamilyLines() {
-    static const std::set<std::string> keywords{"PI28F", "PI28F001", "SST28VF040"};
     std::vector<Line> out;
-    for (const char* file : {"device520.lst", "device640.lst"}) {
-        std::ifstream in(SourceDataDir() + file);
-        std::string line;
-        while (std::getline(in, line)) {
-            const auto comma = line.find(',');
-            if (comma == std::string::npos || line[0] == '#') continue;
-            const std::string params = line.substr(comma + 1);
-            if (!keywords.count(params.substr(0, params.find(' ')))) continue;
-            const auto mfrEnd = line.find(' ', 4);
-            out.push_back({file, line.substr(mfrEnd + 1, comma - mfrEnd - 1), params});
-        }
-    }
+    for (const char* file : {"device520.lst", "device640.lst"})
+        for (const ListedLine& l : DeviceLines(file, {"PI28F", "PI28F001", "SST28VF040"}))
+            out.push_back({l.file, l.item, l.params});
     return out;
 }
 

@@ -1,11 +1,9 @@
 // Every device-list line of the JEDEC-command byte-program flash forms,
 // end to end: the form its line opens writes the first 1 KiB of a blank chip
 // of that part and verifies it, without a protocol violation.
-#include <fstream>
-#include <set>
 
-#include "app/programdir.h"
 #include "support/param_names.h"
+#include "support/device_lines.h"
 #include "support/sim_bench.h"
 
 namespace quilla::test {
@@ -16,18 +14,9 @@ struct Line {
 };
 
 std::vector<Line> FamilyLines() {
-    static const std::set<std::string> keywords{"P29F", "AMD29f040", "AT49F", "MX29F", "V29C51004", "SST29XF"};
     std::vector<Line> out;
-    std::ifstream in(SourceDataDir() + "device520.lst");
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto comma = line.find(',');
-        if (comma == std::string::npos || line[0] == '#') continue;
-        const std::string params = line.substr(comma + 1);
-        if (!keywords.count(params.substr(0, params.find(' ')))) continue;
-        const auto mfrEnd = line.find(' ', 4);
-        out.push_back({line.substr(mfrEnd + 1, comma - mfrEnd - 1), params});
-    }
+    for (const ListedLine& l : DeviceLines("device520.lst", {"P29F", "AMD29f040", "AT49F", "MX29F", "V29C51004", "SST29XF"}))
+        out.push_back({l.item, l.params});
     return out;
 }
 

@@ -1,11 +1,9 @@
 // Every device-list line of the page-write flash and page-write EEPROM forms,
 // end to end: the form its line opens writes the first 1 KiB of a blank chip
 // of that part and verifies it, without a protocol violation.
-#include <fstream>
-#include <set>
 
-#include "app/programdir.h"
 #include "support/param_names.h"
+#include "support/device_lines.h"
 #include "support/sim_bench.h"
 
 namespace quilla::test {
@@ -16,18 +14,10 @@ struct Line {
 };
 
 std::vector<Line> FamilyLines() {
-    static const std::set<std::string> keywords{"SST29EE", "P29EEX", "AT29CX", "W29C", "AT29C256", "AT28CX", "AT28C256"};
     std::vector<Line> out;
-    std::ifstream in(SourceDataDir() + "device520.lst");
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto comma = line.find(',');
-        if (comma == std::string::npos || line[0] == '#') continue;
-        const std::string params = line.substr(comma + 1);
-        if (!keywords.count(params.substr(0, params.find(' ')))) continue;
-        const auto mfrEnd = line.find(' ', 4);
-        out.push_back({line.substr(mfrEnd + 1, comma - mfrEnd - 1), params});
-    }
+    for (const ListedLine& l :
+         DeviceLines("device520.lst", {"SST29EE", "P29EEX", "AT29CX", "W29C", "AT29C256", "AT28CX", "AT28C256"}))
+        out.push_back({l.item, l.params});
     return out;
 }
 

@@ -1,13 +1,12 @@
 // Every PIC line of the device lists on its simulated part: the design and
 // pins the line gives reach the chip (a blank check passes, the device ID
 // reads back) without a protocol violation.
-#include <fstream>
 
-#include "app/programdir.h"
 #include "sim/chips/pic12.h"
 #include "sim/chips/pic16c5x.h"
 #include "sim/chips/pic17.h"
 #include "sim/chips/pic14.h"
+#include "support/device_lines.h"
 #include "support/sim_bench.h"
 
 namespace quilla::test {
@@ -19,15 +18,13 @@ struct Line {
 
 std::vector<Line> PicLines() {
     std::vector<Line> out;
-    std::ifstream in(SourceDataDir() + "device520.lst");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("MPU MICROCHIP PIC", 0) != 0) continue;
-        if (line.find(",P18") != std::string::npos) continue;  // the PIC18 forms' own tests
-        const auto mfrEnd = line.find(' ', 4);
-        const auto comma = line.find(',');
-        out.push_back({line.substr(mfrEnd + 1, comma - mfrEnd - 1), line.substr(comma + 1)});
-    }
+    for (const ListedLine& l : DeviceLines({"device520.lst"}, [](const ListedLine& l) {
+             // The PIC18 forms have their own tests.
+             return l.category == "MPU" && l.mfr == "MICROCHIP" && l.item.rfind("PIC", 0) == 0 &&
+                    l.params.rfind("P18", 0) != 0 &&
+                    l.params.find(",P18") == std::string::npos;
+         }))
+        out.push_back({l.item, l.params});
     return out;
 }
 

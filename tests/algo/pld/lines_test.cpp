@@ -1,13 +1,12 @@
 // Every logic-device line of the device lists, end to end: the form its line
 // opens writes a blank chip of the line's part from a random fuse map,
 // verifies it and reads it back, without a protocol violation.
-#include <fstream>
 #include <map>
 #include <random>
 #include <vector>
 
-#include "app/programdir.h"
 #include "pld_test_support.h"
+#include "support/device_lines.h"
 #include "support/param_names.h"
 
 namespace quilla::test {
@@ -23,21 +22,11 @@ const std::map<std::string, std::string> kVerified{
 
 std::vector<Line> PldLines() {
     std::vector<Line> out;
-    for (const char* file : {"device520.lst", "device640.lst"}) {
-        std::ifstream in(SourceDataDir() + file);
-        std::string line;
-        while (std::getline(in, line)) {
-            if (line.rfind("PLD ", 0) != 0) continue;
-            const auto mfrEnd = line.find(' ', 4);
-            const auto comma = line.find(',');
-            if (mfrEnd == std::string::npos || comma == std::string::npos) continue;
-            const std::string item = line.substr(mfrEnd + 1, comma - mfrEnd - 1);
-            const std::string params = line.substr(comma + 1);
-            // The fuse-map forms' lines (the XC95xx form plays SVF files: tests/algo/xc95).
-            if (!kVerified.count(params.substr(0, params.find(' ')))) continue;
-            out.push_back({file, item.substr(0, item.find(' ')), params});
-        }
-    }
+    // The fuse-map forms' lines (the XC95xx form plays SVF files: tests/algo/xc95).
+    for (const ListedLine& l : DeviceLines({"device520.lst", "device640.lst"}, [](const ListedLine& l) {
+             return l.category == "PLD" && kVerified.count(l.keyword);
+         }))
+        out.push_back({l.file, l.part, l.params});
     return out;
 }
 

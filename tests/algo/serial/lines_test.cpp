@@ -4,12 +4,11 @@
 // the round trips of the family's own tests) verify a chip that holds the
 // image: the row reaches the whole part, and no further.
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <vector>
 
-#include "app/programdir.h"
 #include "support/param_names.h"
+#include "support/device_lines.h"
 #include "support/sim_bench.h"
 
 namespace quilla::test {
@@ -29,18 +28,9 @@ bool EndIsSize(const std::string& keyword) { return keyword == "AT25SPI" || keyw
 
 std::vector<Line> SerialLines() {
     std::vector<Line> out;
-    for (const char* file : {"device520.lst", "device310.lst"}) {
-        std::ifstream in(SourceDataDir() + file);
-        std::string line;
-        while (std::getline(in, line)) {
-            if (line.rfind("SER ", 0) != 0) continue;
-            const auto mfrEnd = line.find(' ', 4);
-            const auto comma = line.find(',');
-            if (mfrEnd == std::string::npos || comma == std::string::npos) continue;
-            const std::string item = line.substr(mfrEnd + 1, comma - mfrEnd - 1);
-            out.push_back({file, item.substr(0, item.find(' ')), line.substr(comma + 1)});
-        }
-    }
+    for (const ListedLine& l :
+         DeviceLines({"device520.lst", "device310.lst"}, [](const ListedLine& l) { return l.category == "SER"; }))
+        out.push_back({l.file, l.part, l.params});
     return out;
 }
 
