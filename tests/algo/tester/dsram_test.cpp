@@ -2,6 +2,7 @@
 // plain SRAMs under the vex300 design, good and faulty.
 #include <algorithm>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "algo/common/scan.h"
@@ -324,6 +325,83 @@ TEST_P(EveryLine, WritesVerifiesAndReadsBackTheFirstTwoKib) {
 
 INSTANTIATE_TEST_SUITE_P(Device520, EveryLine, ::testing::ValuesIn(DeviceLines("device520.lst", {"DSRAM", "TESTRAM"})),
                          CaseName([](const ListedLine& l) { return l.part; }));
+
+// ---- Random Run on a stuck bit ---------------------------------------------------------------
+
+struct StuckCase {
+    ListedLine line;
+    bool high;
+};
+class RandomRunStuckBit : public ::testing::TestWithParam<StuckCase> {};
+
+// Bit 5 of one cell stuck: the pattern and its complement try that bit at both
+// levels, so every seed finds it.
+TEST_P(RandomRunStuckBit, IsBadWithNoCountOnEverySeed) {
+    const StuckCase c = GetParam();
+    SimBench b(c.line.part);
+    sim::SramFaults faults;
+    faults.stuckAddress = 0x5A3;
+    faults.stuckBit = 5;
+    faults.stuckHigh = c.high;
+    SeatFaulty(b, c.line.part.c_str(), faults);
+    AlgoForm& f = b.Open(c.line.params);
+    ASSERT_EQ(f.Text("Message"), "OK ");
+    // The first two blocks, which hold the cell: the whole chip is the same loop.
+    f.Enter("Edit3", "7ff");
+    auto& form = dynamic_cast<TDsRAM&>(f);
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+        form.RandomSeed = seed;
+        f.Click("Button3");
+        EXPECT_EQ(f.Text("Message"), "bad!") << "seed " << seed;
+        EXPECT_EQ(b.wb->Counter, "0") << "seed " << seed;
+    }
+}
+
+std::vector<StuckCase> StuckCases() {
+    std::vector<StuckCase> out;
+    for (const ListedLine& l : DeviceLines("device520.lst", {"DSRAM", "TESTRAM"}))
+        for (bool high : {true, false}) out.push_back({l, high});
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Device520, RandomRunStuckBit, ::testing::ValuesIn(StuckCases()),
+                         CaseName([](const StuckCase& c) { return c.line.part + (c.high ? "_high" : "_low"); }));
+
+TEST(DsRam, RandomRunOverTheWholeChipFindsABitStuckInItsLastCell) {
+    for (bool high : {true, false}) {
+        SimBench b("DS1220AB");
+        sim::SramFaults faults;
+        faults.stuckAddress = 0x7FF;
+        faults.stuckBit = 5;
+        faults.stuckHigh = high;
+        SeatFaulty(b, "DS1220AB", faults);
+        AlgoForm& f = b.Open("DSRAM 1");
+        auto& form = dynamic_cast<TDsRAM&>(f);
+        for (unsigned seed = 1; seed <= 8; ++seed) {
+            form.RandomSeed = seed;
+            f.Click("Button3");
+            EXPECT_EQ(f.Text("Message"), "bad!") << "seed " << seed << (high ? " high" : " low");
+        }
+        EXPECT_EQ(b.wb->Counter, "0");
+    }
+}
+
+TEST(DsRam, RandomRunLeavesThePatternsComplementInAGoodChip) {
+    SimBench b("DS1220AB");
+    AlgoForm& f = b.Open("DSRAM 1");
+    auto& form = dynamic_cast<TDsRAM&>(f);
+    form.RandomSeed = 5;
+    std::mt19937 gen(5);
+    std::vector<std::uint8_t> second(0x800);
+    for (auto& v : second) v = static_cast<std::uint8_t>(~static_cast<std::uint8_t>(gen()));
+    b.tap->commands.clear();
+    f.Click("Button3");
+    EXPECT_EQ(f.Text("Message"), "Test OK!!!!!!!");
+    EXPECT_EQ(b.wb->Counter, "1");
+    // Two passes of 2 KiB, each written once and verified.
+    EXPECT_EQ(b.ChipAs<SramChip>().Writes(), 2u * 0x800u);
+    EXPECT_TRUE(std::equal(second.begin(), second.end(), b.Chip().begin()));
+}
 
 // ---- fault sweep ------------------------------------------------------------------------------
 
