@@ -89,8 +89,11 @@ std::string CheckOutputs(const OpenType& t, const std::vector<int>& outputs) {
         }
     std::string what;
     const auto add = [&what](const std::string& s) { what += (what.empty() ? "" : "; ") + s; };
-    if (!neverLow.empty()) add("output pin" + std::string(neverLow.size() > 1 ? "s " : " ") + PinList(neverLow) + " never expected low");
-    if (!neverHigh.empty()) add("output pin" + std::string(neverHigh.size() > 1 ? "s " : " ") + PinList(neverHigh) + " never expected high");
+    const auto pinsNever = [](const std::vector<std::string>& pins, const char* level) {
+        return std::string(pins.size() > 1 ? "output pins " : "output pin ") + PinList(pins) + " never expected " + level;
+    };
+    if (!neverLow.empty()) add(pinsNever(neverLow, "low"));
+    if (!neverHigh.empty()) add(pinsNever(neverHigh, "high"));
     if (!same.empty())
         add("output pins " + PinList(same) + " expected at the same level in every compared vector");
     return what;

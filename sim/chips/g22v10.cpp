@@ -90,7 +90,8 @@ void G22v10Chip::OnPinsChanged(ChipPins& pins) {
     if (stb && !lastStb_ && pending_) {
         // The strobe ends: it programs (or erases) when it lasted long enough
         // with P/V still high.
-        const bool done = pins.High(PV) && static_cast<double>(strobeLow_) >= static_cast<double>(StrobeTime) * SlowFactor();
+        const double need = static_cast<double>(StrobeTime) * SlowFactor();
+        const bool done = pins.High(PV) && static_cast<double>(strobeLow_) >= need;
         pending_ = false;
         if (done) Program();
     }

@@ -25,7 +25,8 @@ TEST(IcLibrary, OneNandTypeGivesTheBytesWrittenByHand) {
     // Drive: 0 on pins 1, 2, 4, 10 and ground pin 7 (bits 5, 6, 8, 14, 11): FF B6 9F.
     // Expect: the same and output pin 11 low (bit 15): FF 36 9F.
     // The three vectors after it tell the outputs apart (the builder refuses fewer).
-    const auto lib = BuildLibrary("TYPE 0 14\nV 00H01HG H10L11V\nV 01H10HG L11H00V\nV 10H11LG H00H01V\nV 11L00HG H01H10V\n");
+    const auto lib =
+        BuildLibrary("TYPE 0 14\nV 00H01HG H10L11V\nV 01H10HG L11H00V\nV 10H11LG H00H01V\nV 11L00HG H01H10V\n");
     ASSERT_EQ(lib.error, "");
     const std::vector<std::uint8_t> want{'0', 0, 0, 0, 0, 4, 0,                               //
                                          0x00, 0x20, 0x40, 0xFF, 0xB6, 0x9F, 0xFF, 0x36, 0x9F};
