@@ -1,6 +1,7 @@
 // The static and non-volatile RAM tester (keywords DSRAM and TESTRAM, window
 // "Dallas RAM"): writes the image into a byte-wide RAM in 1 KiB blocks, each
-// read back and compared, verifies, reads, and runs a random-pattern test.
+// read back and compared, verifies, reads, and runs a random-pattern test (the
+// pattern, then its bitwise complement, so every bit is tried at both levels).
 //
 // The chip sits bottom-aligned in the 40-pin area (ground on 20, CE 26, OE 28)
 // under the "vex300.bit" design: A0-A7 through latch 1, the data through latch

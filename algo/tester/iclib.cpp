@@ -22,6 +22,83 @@ const Package* PackageOf(int pins) {
     return nullptr;
 }
 
+// What the builder keeps of the open type to check that its vectors see every
+// output: each line's pin characters, and which lines are compared.
+struct OpenType {
+    long number = 0;
+    int pins = 0;
+    int line = 0;  // of its TYPE
+    std::string roles;
+    std::vector<std::string> compared;  // the "V" lines
+    std::vector<std::string> all;       // every vector line
+};
+
+bool Expected(char c) { return c == 'L' || c == 'H'; }
+
+std::vector<int> OutputPins(const OpenType& t) {
+    std::vector<int> out;
+    for (int p = 1; p <= t.pins; ++p) {
+        const std::size_t i = static_cast<std::size_t>(p - 1);
+        bool output = false;
+        if (!t.roles.empty()) {
+            output = t.roles[i] == 'O' || t.roles[i] == 'B';
+        } else {
+            for (const std::string& v : t.all)
+                if (Expected(v[i]) || v[i] == 'X') output = true;
+        }
+        if (output) out.push_back(p);
+    }
+    return out;
+}
+
+std::string PinList(const std::vector<std::string>& items) {
+    std::string s;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i) s += i + 1 == items.size() ? " and " : ", ";
+        s += items[i];
+    }
+    return s;
+}
+
+// Empty when the compared vectors tell every output pin from every other and
+// expect each at both levels; otherwise what is missing, naming the pins.
+std::string CheckOutputs(const OpenType& t, const std::vector<int>& outputs) {
+    if (t.all.empty()) return {};
+    if (outputs.empty() || t.compared.empty()) return "no compared vector expects an output";
+    const auto at = [](const std::string& v, int p) { return v[static_cast<std::size_t>(p - 1)]; };
+    std::vector<std::string> neverLow, neverHigh, same;
+    for (int p : outputs) {
+        bool low = false, high = false;
+        for (const std::string& v : t.compared) {
+            low = low || at(v, p) == 'L';
+            high = high || at(v, p) == 'H';
+        }
+        if (!low) neverLow.push_back(std::to_string(p));
+        if (!high) neverHigh.push_back(std::to_string(p));
+    }
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+        for (std::size_t j = i + 1; j < outputs.size(); ++j) {
+            bool both = false, differ = false;
+            for (const std::string& v : t.compared) {
+                const char a = at(v, outputs[i]), b = at(v, outputs[j]);
+                if (!Expected(a) || !Expected(b)) continue;
+                both = true;
+                differ = differ || a != b;
+            }
+            if (both && !differ) same.push_back(std::to_string(outputs[i]) + "/" + std::to_string(outputs[j]));
+        }
+    std::string what;
+    const auto add = [&what](const std::string& s) { what += (what.empty() ? "" : "; ") + s; };
+    const auto pinsNever = [](const std::vector<std::string>& pins, const char* level) {
+        return std::string(pins.size() > 1 ? "output pins " : "output pin ") + PinList(pins) + " never expected " + level;
+    };
+    if (!neverLow.empty()) add(pinsNever(neverLow, "low"));
+    if (!neverHigh.empty()) add(pinsNever(neverHigh, "high"));
+    if (!same.empty())
+        add("output pins " + PinList(same) + " expected at the same level in every compared vector");
+    return what;
+}
+
 }  // namespace
 
 int VccPinOfPackage(std::uint8_t b1, std::uint8_t b2) {
@@ -37,11 +114,26 @@ BuiltLibrary BuildLibrary(std::string_view source) {
     std::size_t header = 0;  // offset of the open record's header
     int count = 0;
     std::string roles;       // the open type's pin roles, empty when none given
+    OpenType open;
     int lineNo = 0;
     auto fail = [&](const std::string& what) {
         out.error = "line " + std::to_string(lineNo) + ": " + what;
         out.bytes.clear();
+        out.types.clear();
         return out;
+    };
+    // Ends the open type: false (with the error set) when it does not see every output.
+    auto close = [&]() {
+        if (!pkg) return true;
+        open.roles = roles;
+        std::vector<int> outputs = OutputPins(open);
+        if (const std::string what = CheckOutputs(open, outputs); !what.empty()) {
+            lineNo = open.line;
+            fail("type " + std::to_string(open.number) + ": " + what);
+            return false;
+        }
+        out.types.push_back({open.number, open.pins, std::move(outputs)});
+        return true;
     };
     std::istringstream in{std::string(source)};
     std::string line;
@@ -55,6 +147,10 @@ BuiltLibrary BuildLibrary(std::string_view source) {
             long number = -1;
             int pins = 0;
             if (!(words >> number >> pins) || number < 0 || number > 99999) return fail("TYPE <number> <pins>");
+            const int typeLine = lineNo;
+            if (!close()) return out;
+            lineNo = typeLine;
+            open = OpenType{number, pins, lineNo, {}, {}, {}};
             pkg = PackageOf(pins);
             if (!pkg) return fail("no package of " + std::to_string(pins) + " pins");
             header = lib.size();
@@ -120,6 +216,8 @@ BuiltLibrary BuildLibrary(std::string_view source) {
                 if (!d) drive &= ~bit;
                 if (!e) expect &= ~bit;
             }
+            open.all.push_back(pins);
+            if (key == "V") open.compared.push_back(pins);
             v[0] = key == "D" ? FlagDriveOnly : 0;
             v[3] = static_cast<std::uint8_t>(drive >> 16);
             v[4] = static_cast<std::uint8_t>(drive >> 8);
@@ -138,6 +236,7 @@ BuiltLibrary BuildLibrary(std::string_view source) {
         lib.insert(lib.end(), v, v + VectorBytes);
         lib[header + 5] = static_cast<std::uint8_t>(count);
     }
+    if (!close()) return out;
     lib.push_back('E');
     if (lib.size() > static_cast<std::size_t>(MaxLibraryBytes)) return fail("the library exceeds 30,000 bytes");
     return out;

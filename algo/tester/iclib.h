@@ -40,10 +40,26 @@ inline constexpr int MaxTypes = 1000;
 // The VCC socket pin a package code names (0: none).
 int VccPinOfPackage(std::uint8_t b1, std::uint8_t b2);
 
+// A type of a built library: its number, package and the chip pins it reads
+// as outputs (role O or B, or without roles every pin a line expects L, H or X).
+struct BuiltType {
+    long number = 0;
+    int pins = 0;
+    std::vector<int> outputs;
+};
+
 struct BuiltLibrary {
     std::vector<std::uint8_t> bytes;
+    std::vector<BuiltType> types;
     std::string error;  // empty when the source was good: "line N: what"
 };
+
+// Builds a library from its text source. A type must see every output: each
+// output pin is expected low and high in some compared ("V") vector, and any
+// two outputs are expected at different levels in some compared vector where
+// both are outputs (so two swapped outputs, or one stuck at a level, never
+// pass). A type that has vectors but compares no output is refused as well.
+// A type without vectors is kept (it never passes).
 BuiltLibrary BuildLibrary(std::string_view source);
 
 }  // namespace quilla::ictest

@@ -65,6 +65,7 @@ void G22v10Chip::OnPinsChanged(ChipPins& pins) {
                       vpp <= part_.vpp + VppHalfWindow;
     const bool sclk = pins.High(SCLK), stb = pins.High(STB);
     if (!edit) {
+        pending_ = false;
         if (edit_) {
             edit_ = false;
             if (!part_.cv10) pins.Release(SDOUT);
@@ -86,6 +87,14 @@ void G22v10Chip::OnPinsChanged(ChipPins& pins) {
     }
     lastSclk_ = sclk;
     if (!stb && lastStb_) Strobe(pins);
+    if (stb && !lastStb_ && pending_) {
+        // The strobe ends: it programs (or erases) when it lasted long enough
+        // with P/V still high.
+        const double need = static_cast<double>(StrobeTime) * SlowFactor();
+        const bool done = pins.High(PV) && static_cast<double>(strobeLow_) >= need;
+        pending_ = false;
+        if (done) Program();
+    }
     lastStb_ = stb;
     if (part_.cv10) {
         ColumnRead(pins);
@@ -111,6 +120,21 @@ void G22v10Chip::Strobe(ChipPins& pins) {
         std::copy(bits.begin(), bits.end(), reg_.begin());
         return;
     }
+    pending_ = true;
+    pendingArch_ = arch;
+    pendingRow_ = row;
+    strobeLow_ = 0;
+}
+
+void G22v10Chip::OnElapsed(ChipPins& pins, Nanos dt) {
+    (void)pins;
+    if (pending_ && edit_) strobeLow_ += dt;
+}
+
+void G22v10Chip::Program() {
+    const bool arch = pendingArch_;
+    const int row = pendingRow_;
+    if (row == PesRow && !arch) return;  // read-only
     if (arch) {
         if (secured_) return;
         for (int b = 0; b < ArchBits; ++b)
@@ -120,6 +144,7 @@ void G22v10Chip::Strobe(ChipPins& pins) {
     if (row == EraseRow) {
         std::fill(fuses_.begin(), fuses_.end(), static_cast<std::uint8_t>('1'));
         secured_ = false;
+        ++erases_;
         return;
     }
     if (secured_) return;

@@ -24,15 +24,26 @@
 //                low (pin address 16) selects the architecture bits.
 //   /STB fall    P/V low: the addressed row (or the architecture bits) is
 //                loaded into the register, bit 0 at the head. P/V high: the
-//                addressed row takes the 132 bits shifted in before the
-//                address (the architecture bits: the last 20 bits), each cell
-//                only 1 -> 0; row 61 sets the security cell when the bit before
-//                the address is 0; row 63 erases every cell and the security
-//                cell. The forms queue no wait around these strobes (the
-//                datasheets' erase takes < 100 ms): the model accepts them
-//                unwaited (family rule 8).
+//                strobe takes the address and the register as they stand and
+//                acts at its rise, when /STB stayed low for StrobeTime (0.9 us,
+//                times the slow factor) with P/V high: the addressed row takes
+//                the 132 bits shifted in before the address (the architecture
+//                bits: the last 20 bits), each cell only 1 -> 0; row 61 sets
+//                the security cell when the bit before the address is 0; row
+//                63 erases every cell and the security cell. The forms queue
+//                no wait in these strobes: /STB low and high are back-to-back
+//                pin commands (1 us apart), and the datasheets' erase takes
+//                < 100 ms. The model accepts that and no less (family rule 8).
 //   security     the array and the architecture bits read as ones and nothing
-//                programs until an erase.
+//                programs until an erase; row 44 stays readable.
+//   row numbers  The datasheets give none (the edit mode is the vendors'). A
+//                public edit-mode description numbers the 22V10's rows
+//                differently from the forms (erase 61, erase-all 60, PES 58)
+//                and names no security row; no datasheet or programming
+//                document settles them, so the model keeps the forms' rows
+//                (61 security, 63 erase). Row 58 is the PES row: no datasheet
+//                gives its bytes, so it reads as ones and takes no programming
+//                and no erase.
 //
 // 22CV10: no public document gives its programming. The model takes the
 // form's pins as its interface (family rule 2): programming as the 22V10's
@@ -70,7 +81,10 @@ public:
     static constexpr int Rows = 44, Bits = 132, ArchBits = 20;
     static constexpr int A = Rows * Bits;                 // 5808
     static constexpr int JedecFuses = A + ArchBits + 64;  // 5892
-    static constexpr int SignatureRow = 44, SecurityRow = 61, EraseRow = 63;
+    static constexpr int SignatureRow = 44, PesRow = 58, SecurityRow = 61, EraseRow = 63;
+    // How long /STB must stay low with P/V high to program or erase: just
+    // under the 1 us between the forms' two strobe commands.
+    static constexpr Nanos StrobeTime = 900;
     static constexpr int PV = 3, SCLK = 10, SDIN = 11, GND = 12, STB = 13, SDOUT = 14, VCC = 24;
 
     explicit G22v10Chip(const G22v10Part& part);
@@ -81,7 +95,11 @@ public:
     std::vector<int> VccPins() const override { return {VCC}; }
     AbsoluteMaximum Ratings() const override;
     void OnPinsChanged(ChipPins& pins) override;
-    void OnRemoved() override { edit_ = false; }
+    void OnElapsed(ChipPins& pins, Nanos dt) override;
+    void OnRemoved() override {
+        edit_ = false;
+        pending_ = false;
+    }
 
     std::span<const std::uint8_t> Contents() const override { return fuses_; }
     std::span<std::uint8_t> MutableContents() override { return fuses_; }
@@ -92,12 +110,14 @@ public:
     // A worn security cell that never takes (tests of the lock check).
     void SetSecurityFault(bool on) { securityFault_ = on; }
     int Strobes() const { return strobes_; }
+    int Erases() const { return erases_; }
     int EditPin() const { return part_.cv10 ? 1 : 2; }
 
 private:
     int FuseOf(int row, int bit) const;
     std::vector<bool> ReadRow(int row, bool arch) const;
     void Strobe(ChipPins& pins);
+    void Program();  // the pending strobe's row, at its end
     void ColumnRead(ChipPins& pins);
 
     const G22v10Part& part_;
@@ -106,7 +126,11 @@ private:
     bool secured_ = false, securityFault_ = false;
     bool edit_ = false;
     bool lastSclk_ = false, lastStb_ = true;
-    int strobes_ = 0;
+    int strobes_ = 0, erases_ = 0;
+    // A P/V-high strobe taken at its fall, done at its rise.
+    bool pending_ = false, pendingArch_ = false;
+    int pendingRow_ = 0;
+    Nanos strobeLow_ = 0;
     // 22CV10 column read
     int group_ = -1, rowCounter_ = 0;
     bool lastStep_ = false;

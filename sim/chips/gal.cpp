@@ -179,7 +179,7 @@ void GalChip::ShowOut(ChipPins& pins) {
 void GalChip::OnElapsed(ChipPins& pins, Nanos dt) {
     (void)pins;
     if (!edit_) return;
-    const double need = static_cast<double>(ProgramTime) * SlowFactor();
+    const double need = static_cast<double>(ProgramTime()) * SlowFactor();
     if (programming_) {
         auto gather = [&](std::size_t slot, std::uint8_t* cell) {
             gathered_[slot] += dt;
@@ -229,6 +229,7 @@ void PalceChip::OnPinsChanged(ChipPins& pins) {
     if (!mode) {
         if (mode_) pins.Release(DOUT);
         mode_ = false;
+        pending_ = false;
         lastClk_ = clk, lastLoad_ = load, lastPgm_ = pgm;
         return;
     }
@@ -246,13 +247,26 @@ void PalceChip::OnPinsChanged(ChipPins& pins) {
             ShiftIn(reg_, pins.High(DATA));
         }
     }
-    if (pgm && !lastPgm_ && load) Program();
+    if (pgm && !lastPgm_ && load) {
+        pending_ = true;
+        pgmHigh_ = 0;
+    }
+    if (!pgm || !load) pending_ = false;
     lastClk_ = clk, lastLoad_ = load, lastPgm_ = pgm;
     if (load) {
         pins.Drive(DOUT, reg_.front());
     } else {
         pins.Release(DOUT);
     }
+}
+
+void PalceChip::OnElapsed(ChipPins& pins, Nanos dt) {
+    (void)pins;
+    if (!pending_ || !mode_) return;
+    pgmHigh_ += dt;
+    if (static_cast<double>(pgmHigh_) < static_cast<double>(StrobeTime) * SlowFactor()) return;
+    pending_ = false;
+    Program();
 }
 
 void PalceChip::Program() {

@@ -31,13 +31,16 @@
 //                programmed from the last n bits shifted in (n its length):
 //                while /STR stays low every cell whose bit is 0 gathers
 //                programming time; a cell goes 1 -> 0 once it has gathered
-//                ProgramTime (summed over pulses, times the slow factor), so a
-//                cell never goes 0 -> 1 but by the erase.
+//                ProgramTime() (summed over pulses, times the slow factor), so
+//                a cell never goes 0 -> 1 but by the erase.
 //   rows         0..R-1 the array (64 bits), R the user signature (64), 60
 //                the architecture row (82 bits, edit-mode order: XOR 0-3, AC0,
 //                AC1 0-3, PT 0-63, AC1 4-7, SYN, XOR 4-7), 61 the security cell
 //                (programmed by a 0 as the last bit), 63 the bulk erase; other
-//                rows read as ones and program nothing.
+//                rows read as ones and program nothing. Row 58 is the public
+//                pinouts' electronic-signature (PES) row: no datasheet gives
+//                its bytes, so it reads as ones like the unused rows, takes no
+//                programming and no erase.
 //   erase        a strobe of row 63 with P/V high starts it; it completes
 //                once edit mode has held for EraseTime (the datasheets' erase
 //                figure of < 100 ms) and clears every cell and the security
@@ -45,7 +48,11 @@
 //   security     once set, the array and the architecture row read as ones
 //                (the signature row stays readable) and nothing programs
 //                until an erase.
-//   ProgramTime  10 ms: within the forms' program pulse of three settle waits.
+//   ProgramTime  no datasheet gives the pulse (the edit mode is the vendors'):
+//                the form's pulse is four settle waits (40 ms) on the 20-pin
+//                parts and three (30 ms) on the 24-pin parts, and the model
+//                needs just under it, 35 ms and 25 ms (family rule 8): a pulse
+//                one wait short leaves the row unprogrammed.
 //
 // PALCE16V8 programming mode. No public programming sheet either;
 // the model takes the chip-side facts the form's row write shows and adds the
@@ -59,10 +66,13 @@
 //                while LOAD is high each CLK rise shifts DATA in at the tail and
 //                the head out; DOUT shows the head while LOAD is high (released
 //                otherwise)
-//   PGM rise     while LOAD is high: the addressed row takes the last n bits
-//                shifted in at once (row 63: bulk erase; row 61: security by a
-//                last bit of 0). The form queues no wait around this strobe:
-//                the model accepts it unwaited.
+//   PGM high     raised while LOAD is high and held StrobeTime (0.9 us,
+//                times the slow factor) with LOAD high and the programming
+//                supplies on: the addressed row takes the last n bits shifted
+//                in (row 63: bulk erase; row 61: security by a last bit of 0).
+//                The form queues no wait after this strobe: its next command
+//                (the next row's PGM low, or the supply disconnection) comes
+//                1 us later. The model accepts that and no less (family rule 8).
 //   rows         as the GAL's with R = 34 (the signature row is row 34).
 #pragma once
 
@@ -121,8 +131,9 @@ private:
 
 class GalChip : public Chip {
 public:
-    static constexpr Nanos ProgramTime = 10 * Millisecond;
     static constexpr Nanos EraseTime = 100 * Millisecond;
+    // The programming time a cell needs (see the header).
+    Nanos ProgramTime() const { return part_.pins == 20 ? 35 * Millisecond : 25 * Millisecond; }
 
     explicit GalChip(const GalPart& part);
 
@@ -174,6 +185,9 @@ private:
 class PalceChip : public Chip {
 public:
     static constexpr int CLK = 1, DATA = 2, VPP = 3, ADDR = 4, LOAD = 5, PGM = 8, GND = 10, DOUT = 19, VCC = 20;
+    // How long PGM must stay high (with LOAD high) to program or erase: just
+    // under the 1 us between the form's PGM command and its next one.
+    static constexpr Nanos StrobeTime = 900;
 
     explicit PalceChip(const GalPart& part);
 
@@ -183,7 +197,11 @@ public:
     std::vector<int> VccPins() const override { return {VCC}; }
     AbsoluteMaximum Ratings() const override;
     void OnPinsChanged(ChipPins& pins) override;
-    void OnRemoved() override { mode_ = false; }
+    void OnElapsed(ChipPins& pins, Nanos dt) override;
+    void OnRemoved() override {
+        mode_ = false;
+        pending_ = false;
+    }
 
     std::span<const std::uint8_t> Contents() const override { return cells_.Fuses(); }
     std::span<std::uint8_t> MutableContents() override { return cells_.Fuses(); }
@@ -201,6 +219,8 @@ private:
     bool lastClk_ = false, lastLoad_ = false, lastPgm_ = false;
     int address_ = 0;
     int programmed_ = 0;
+    bool pending_ = false;  // PGM rose with LOAD high
+    Nanos pgmHigh_ = 0;
 };
 
 // A blank chip of a 16V8/20V8-style part in the standard DIP position; chip

@@ -266,6 +266,19 @@ void LogicChip::OnPinsChanged(ChipPins& pins) {
     io_.in = in;
     io_.drive = io_.high = 0;
     part_.function(io_);
+    if (faults_.swapA && faults_.swapB) {
+        const auto swapBit = [this](std::uint32_t& w) {
+            const std::uint32_t a = (w >> faults_.swapA) & 1u, b = (w >> faults_.swapB) & 1u;
+            w &= ~((1u << faults_.swapA) | (1u << faults_.swapB));
+            w |= a << faults_.swapB | b << faults_.swapA;
+        };
+        swapBit(io_.drive);
+        swapBit(io_.high);
+    }
+    if (faults_.stuckLowOutput) {
+        io_.drive |= 1u << faults_.stuckLowOutput;
+        io_.high &= ~(1u << faults_.stuckLowOutput);
+    }
     if (faults_.stuckHighOutput) {
         io_.drive |= 1u << faults_.stuckHighOutput;
         io_.high |= 1u << faults_.stuckHighOutput;

@@ -13,9 +13,10 @@
 //               asynchronous inputs (set, clear, reset) act while they are
 //               active.
 //
-// Faulty variants (tests): an output stuck high, a dead input (it reads its
-// inactive level whatever the pin does: a 7474 whose /CLR never clears), an
-// open input (reads low), and a chip seated one row off (MakeLogicChipOffset).
+// Faulty variants (tests): an output stuck high or low, two outputs swapped
+// (each pin drives what the other should), a dead input (it reads its inactive
+// level whatever the pin does: a 7474 whose /CLR never clears), an open input
+// (reads low), and a chip seated one row off (MakeLogicChipOffset).
 #pragma once
 
 #include <array>
@@ -60,6 +61,8 @@ const LogicPart* FindLogicPart(std::string_view name);
 
 struct LogicFaults {
     int stuckHighOutput = 0;  // chip pin, 0: none
+    int stuckLowOutput = 0;   // chip pin, 0: none
+    int swapA = 0, swapB = 0; // chip pins whose driven levels are exchanged, 0: none
     int deadInput = 0;        // chip pin that reads `deadLevel` whatever is driven
     bool deadLevel = true;
     int openInput = 0;        // chip pin that reads low

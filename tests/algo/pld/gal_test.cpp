@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "engine/protocol.h"
+#include "engine/stream.h"
+#include "engine/transport.h"
 #include "pld_test_support.h"
 #include "sim/chips/gal.h"
 #include "support/param_names.h"
@@ -210,6 +212,58 @@ TEST_P(GalParts, VerifyCatchesWhatThePulseDidNotProgram) {
         EXPECT_EQ(f.Text("Msg"), "Err.:30,31");
         EXPECT_EQ(b.wb->ErrorFlag(), 1);
     }
+}
+
+// Passes the form's transfers on with every run of settle waits one wait
+// short: the program pulse of four (16V8) or three (20V8) waits becomes three
+// or two; single waits (the power-up's) stay.
+struct OneWaitShort : Transport {
+    explicit OneWaitShort(Transport& t) : next(t) {}
+    int BulkWrite(const std::uint8_t* data, int n) override {
+        std::vector<std::uint8_t> out(data, data + n);
+        std::vector<std::size_t> run;
+        const auto endRun = [&] {
+            if (run.size() >= 2) {
+                out[run.front()] = proto::OpNop;
+                ++shortened;
+            }
+            run.clear();
+        };
+        proto::ForEachCommand(data, n, [&](const proto::StreamCommand& c) {
+            if (c.op == proto::OpWaitSettle) {
+                run.push_back(static_cast<std::size_t>(c.bytes - data));
+            } else {
+                endRun();
+            }
+        });
+        endRun();
+        return next.BulkWrite(out.data(), n);
+    }
+    int BulkRead(std::uint8_t* buf, int n) override { return next.BulkRead(buf, n); }
+    Transport& next;
+    int shortened = 0;
+};
+
+TEST_P(GalParts, AProgramPulseOneSettleWaitShortProgramsNothing) {
+    const GalCase& c = GetParam();
+    ASSERT_EQ(proto::CommandLength(proto::OpWaitSettle), 1);
+    ASSERT_EQ(proto::CommandLength(proto::OpNop), 1);
+    SimBench b(c.part);
+    AlgoForm& f = b.Open(c.params);
+    LoadJedFile(b, PldFixture(c.fixture));
+    OneWaitShort shorter(*b.tap);
+    b.wb->Ep3.SetTransport(&shorter);
+    f.Click("Write");
+    b.wb->Ep3.SetTransport(b.tap.get());
+    EXPECT_GE(shorter.shortened, c.rows + 2);  // the array rows, row 60 and the signature row
+    EXPECT_EQ(std::count(b.Chip().begin(), b.Chip().end(), '0'), 0);
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "Err.:30,31");
+    EXPECT_EQ(b.wb->ErrorFlag(), 1);
+    // The form's own pulse programs the same chip.
+    f.Click("Write");
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "OK!!!");
 }
 
 TEST_P(GalParts, BatchWithEveryBoxLocksTheChip) {

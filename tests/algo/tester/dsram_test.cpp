@@ -2,6 +2,7 @@
 // plain SRAMs under the vex300 design, good and faulty.
 #include <algorithm>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "algo/common/scan.h"
@@ -22,6 +23,14 @@ void SeatFaulty(SimBench& b, const char* part, sim::SramFaults faults) {
     sim::SeatedPart s = sim::MakeSram(part, faults, 5);
     ASSERT_TRUE(s.chip) << part;
     b.sim->SeatChip(std::move(s.chip), s.placement);
+}
+
+sim::SramFaults StuckBit(std::int32_t address, int bit, bool high) {
+    sim::SramFaults faults;
+    faults.stuckAddress = address;
+    faults.stuckBit = bit;
+    faults.stuckHigh = high;
+    return faults;
 }
 
 std::size_t Count(const SimBench& b, std::uint8_t op, int arg = -1) {
@@ -155,11 +164,7 @@ TEST(DsRam, TheDs1220abRowHoldsEveryPinAboveTheChipHigh) {
 
 TEST(DsRam, AStuckBitFailsWriteAtItsAddressAndEndsTheRun) {
     SimBench b("DS1230Y");
-    sim::SramFaults faults;
-    faults.stuckAddress = 0x123;
-    faults.stuckBit = 2;
-    faults.stuckHigh = true;
-    SeatFaulty(b, "DS1230Y", faults);
+    SeatFaulty(b, "DS1230Y", StuckBit(0x123, 2, true));
     b.RandomImage(0x8000, 4);
     b.Image()[0x123] = 0x11;
     AlgoForm& f = b.Open("DSRAM 4");
@@ -324,6 +329,75 @@ TEST_P(EveryLine, WritesVerifiesAndReadsBackTheFirstTwoKib) {
 
 INSTANTIATE_TEST_SUITE_P(Device520, EveryLine, ::testing::ValuesIn(DeviceLines("device520.lst", {"DSRAM", "TESTRAM"})),
                          CaseName([](const ListedLine& l) { return l.part; }));
+
+// ---- Random Run on a stuck bit ---------------------------------------------------------------
+
+struct StuckCase {
+    ListedLine line;
+    bool high;
+};
+class RandomRunStuckBit : public ::testing::TestWithParam<StuckCase> {};
+
+// Random Run with seeds 1..8 on the form's chip: "bad!" and no count on each.
+void ExpectBadOnEverySeed(SimBench& b, AlgoForm& f) {
+    auto& form = dynamic_cast<TDsRAM&>(f);
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+        form.RandomSeed = seed;
+        f.Click("Button3");
+        EXPECT_EQ(f.Text("Message"), "bad!") << "seed " << seed;
+        EXPECT_EQ(b.wb->Counter, "0") << "seed " << seed;
+    }
+}
+
+// Bit 5 of one cell stuck: the pattern and its complement try that bit at both
+// levels, so every seed finds it.
+TEST_P(RandomRunStuckBit, IsBadWithNoCountOnEverySeed) {
+    const StuckCase c = GetParam();
+    SimBench b(c.line.part);
+    SeatFaulty(b, c.line.part.c_str(), StuckBit(0x5A3, 5, c.high));
+    AlgoForm& f = b.Open(c.line.params);
+    ASSERT_EQ(f.Text("Message"), "OK ");
+    // The first two blocks, which hold the cell: the whole chip is the same loop.
+    f.Enter("Edit3", "7ff");
+    ExpectBadOnEverySeed(b, f);
+}
+
+std::vector<StuckCase> StuckCases() {
+    std::vector<StuckCase> out;
+    for (const ListedLine& l : DeviceLines("device520.lst", {"DSRAM", "TESTRAM"}))
+        for (bool high : {true, false}) out.push_back({l, high});
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Device520, RandomRunStuckBit, ::testing::ValuesIn(StuckCases()),
+                         CaseName([](const StuckCase& c) { return c.line.part + (c.high ? "_high" : "_low"); }));
+
+TEST(DsRam, RandomRunOverTheWholeChipFindsABitStuckInItsLastCell) {
+    for (bool high : {true, false}) {
+        SCOPED_TRACE(high ? "stuck high" : "stuck low");
+        SimBench b("DS1220AB");
+        SeatFaulty(b, "DS1220AB", StuckBit(0x7FF, 5, high));
+        AlgoForm& f = b.Open("DSRAM 1");
+        ExpectBadOnEverySeed(b, f);
+    }
+}
+
+TEST(DsRam, RandomRunLeavesThePatternsComplementInAGoodChip) {
+    SimBench b("DS1220AB");
+    AlgoForm& f = b.Open("DSRAM 1");
+    auto& form = dynamic_cast<TDsRAM&>(f);
+    form.RandomSeed = 5;
+    std::mt19937 gen(5);
+    std::vector<std::uint8_t> second(0x800);
+    for (auto& v : second) v = static_cast<std::uint8_t>(~static_cast<std::uint8_t>(gen()));
+    b.tap->commands.clear();
+    f.Click("Button3");
+    EXPECT_EQ(f.Text("Message"), "Test OK!!!!!!!");
+    EXPECT_EQ(b.wb->Counter, "1");
+    // Two passes of 2 KiB, each written once and verified.
+    EXPECT_EQ(b.ChipAs<SramChip>().Writes(), 2u * 0x800u);
+    EXPECT_TRUE(std::equal(second.begin(), second.end(), b.Chip().begin()));
+}
 
 // ---- fault sweep ------------------------------------------------------------------------------
 

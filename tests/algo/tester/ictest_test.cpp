@@ -1,9 +1,13 @@
 // The logic IC tester end to end: the shipped libraries against the logic-chip
 // models (good and faulty) on the simulated programmer, and the loader's rules.
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "algo/tester/ictest.h"
+#include "app/programdir.h"
 #include "sim/chips/logic.h"
 #include "sim/designs/ictest.h"
 #include "support/device_lines.h"
@@ -72,6 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
                  [] { return sim::MakeLogicChip("74LS00", LogicFaults{.stuckHighOutput = 3}); }, "74xx00", false},
         TestCase{"7400 one row off", "74LS00", [] { return sim::MakeLogicChipOffset("74LS00"); }, "74xx00", false},
         TestCase{"empty socket", "", nullptr, "74xx00", false},
+        TestCase{"7404 outputs 2 and 6 swapped", "74LS04",
+                 [] { return sim::MakeLogicChip("74LS04", LogicFaults{.swapA = 2, .swapB = 6}); }, "74xx04", false},
         TestCase{"good 7474", "74LS74", nullptr, "74xx74", true},
         TestCase{"7474 dead clear", "74LS74",
                  [] { return sim::MakeLogicChip("74LS74", LogicFaults{.deadInput = 1, .deadLevel = true}); }, "74xx74",
@@ -155,10 +161,11 @@ TEST(IcTest, The4040TypeClocksThroughItsRepeatAndFlushesEarly) {
     const auto transfers = b.Transfers();
     f.Click("Test1");
     EXPECT_EQ(f.Text("Message"), "OK!");
-    // The replayed pair: 4,095 falling edges on /CLOCK (pin 10), each with its rise.
+    // The replayed pairs: 4,096 falling edges on /CLOCK (pin 10) after the reset,
+    // to all ones and back to 0, each with its rise.
     EXPECT_GE(b.ChipAs<LogicChip>().Edges(10), 2u * 4095u);
     EXPECT_LE(b.ChipAs<LogicChip>().Edges(10), 2u * 4095u + 8u);
-    // 8,190 drive-only vectors (73,710 bytes) left in more than one transfer.
+    // Some 8,200 drive-only vectors (73,000 bytes) left in more than one transfer.
     EXPECT_GT(b.Transfers() - transfers, 10u);
 }
 
@@ -218,6 +225,75 @@ TEST_P(EveryType, PassesOnItsModelAndFailsOnAnother) {
 INSTANTIATE_TEST_SUITE_P(Libraries, EveryType, ::testing::ValuesIn(kShipped),
                          CaseName([](const Shipped& s) { return std::string(s.type); }));
 
+// ---- every type against faulty chips ----------------------------------------------------------
+
+struct LibraryType {
+    int series;  // 0 TTL74, 1 CMOS40, 2 CMOS45
+    ictest::BuiltType type;
+};
+
+std::vector<LibraryType> LibraryTypes() {
+    static const char* const sources[3] = {"ttl74.txt", "cmos40.txt", "cmos45.txt"};
+    std::vector<LibraryType> out;
+    for (int series = 0; series < 3; ++series) {
+        std::ifstream in(SourceDataDir() + "iclib/" + sources[series], std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const auto lib = ictest::BuildLibrary(text);
+        EXPECT_EQ(lib.error, "") << sources[series];
+        for (const auto& t : lib.types) out.push_back({series, t});
+    }
+    return out;
+}
+
+std::string Formatted(const char* format, long number) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, format, static_cast<int>(number));
+    return buf;
+}
+std::string TypeText(const LibraryType& t) {
+    static const char* const formats[3] = {"74xx%02d", "40%02d", "45%02d"};
+    return Formatted(formats[t.series], t.type.number);
+}
+std::string ModelOf(const LibraryType& t) {
+    static const char* const formats[3] = {"74LS%02d", "CD40%02d", "CD45%02d"};
+    return Formatted(formats[t.series], t.type.number);
+}
+
+class FaultyChips : public ::testing::TestWithParam<LibraryType> {};
+
+// Two outputs swapped, or one output stuck at either level: never "OK!".
+TEST_P(FaultyChips, FailWithAnyTwoOutputsSwappedOrOneStuck) {
+    const LibraryType& t = GetParam();
+    const std::string type = TypeText(t), model = ModelOf(t);
+    ASSERT_NE(sim::FindLogicPart(model), nullptr) << "no chip model for " << type;
+    std::vector<std::pair<std::string, LogicFaults>> faults;
+    const std::vector<int>& outs = t.type.outputs;
+    for (std::size_t i = 0; i < outs.size(); ++i) {
+        for (std::size_t j = i + 1; j < outs.size(); ++j)
+            faults.push_back({"pins " + std::to_string(outs[i]) + " and " + std::to_string(outs[j]) + " swapped",
+                              LogicFaults{.swapA = outs[i], .swapB = outs[j]}});
+        faults.push_back({"pin " + std::to_string(outs[i]) + " stuck high", LogicFaults{.stuckHighOutput = outs[i]}});
+        faults.push_back({"pin " + std::to_string(outs[i]) + " stuck low", LogicFaults{.stuckLowOutput = outs[i]}});
+    }
+    SimBench b(model);
+    b.tap->record = false;
+    AlgoForm& f = b.Open("ICTEST " + std::to_string(t.series));
+    ASSERT_TRUE(Select(f, type));
+    f.Click("Test1");
+    ASSERT_EQ(f.Text("Message"), "OK!") << "the good chip";
+    const int beeps = b.prompts.beeps;
+    for (const auto& [name, fault] : faults) {
+        Seat(b, sim::MakeLogicChip(model, fault));
+        f.Click("Test1");
+        EXPECT_EQ(f.Text("Message"), "Error") << type << ": " << name;
+    }
+    EXPECT_EQ(b.prompts.beeps, beeps);
+    EXPECT_EQ(b.wb->Counter, "0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Libraries, FaultyChips, ::testing::ValuesIn(LibraryTypes()),
+                         CaseName([](const LibraryType& t) { return TypeText(t); }));
+
 // Every listed ICTEST line: its part is found by Detect in its series.
 class IcTestLines : public ::testing::TestWithParam<ListedLine> {};
 
@@ -267,6 +343,11 @@ TEST(IcTest, A74lsPartFailsAtTwoAndAHalfVolts) {
 
 // ---- the loader --------------------------------------------------------------------------------
 
+// A 7400 type body whose four vectors tell its outputs apart (the builder
+// refuses a weaker one), and a 16-pin body with two outputs on pins 9 and 10.
+constexpr const char* kNand = "V 00H01HG H10L11V\nV 01H10HG L11H00V\nV 10H11LG H00H01V\nV 11L00HG H01H10V\n";
+constexpr const char* kTwoOutputs16 = "V 0000000G LH00000V\nV 0000000G HL00000V\n";
+
 struct LibDir {
     TempDir dir;
     void Put(const std::string& file, const std::string& source) {
@@ -280,9 +361,9 @@ struct LibDir {
 TEST(IcTest, TypeTextsFollowTheSeries) {
     SimBench b("74LS00");
     LibDir d;
-    d.Put("TTL74.LIB", "TYPE 0 14\nV 00H01HG H10L11V\nTYPE 138 16\nV 0000000G 00000000\n");
-    d.Put("CMOS40.LIB", "TYPE 11 14\nV 00H01HG H10L11V\nTYPE 106 14\nV 00H01HG H10L11V\n");
-    d.Put("CMOS45.LIB", "TYPE 11 16\nV 0000000G 00000000\n");
+    d.Put("TTL74.LIB", std::string("TYPE 0 14\n") + kNand + "TYPE 138 16\n" + kTwoOutputs16);
+    d.Put("CMOS40.LIB", std::string("TYPE 11 14\n") + kNand + "TYPE 106 14\n" + kNand);
+    d.Put("CMOS45.LIB", std::string("TYPE 11 16\n") + kTwoOutputs16);
     AlgoForm& f = b.Open("ICTEST 0");
     b.wb->ProgramDir = d.Path();
     f.Choose("RadioGroup1", 0);
@@ -296,7 +377,7 @@ TEST(IcTest, TypeTextsFollowTheSeries) {
 TEST(IcTest, LoadingTakesTheGroundBitOutOfEveryPatternWord) {
     SimBench b("74LS00");
     LibDir d;
-    d.Put("TTL74.LIB", "TYPE 0 14\nV 00H01HG H10L11V\n");
+    d.Put("TTL74.LIB", std::string("TYPE 0 14\n") + kNand);
     AlgoForm& f = b.Open("ICTEST 0");
     b.wb->ProgramDir = d.Path();
     f.Choose("RadioGroup1", 0);
@@ -314,7 +395,7 @@ TEST(IcTest, ATypeWithoutVectorsNeverPassesAndARepeatOfZeroDoesNothing) {
     LibDir d;
     d.Put("TTL74.LIB",
           "TYPE 1 14\n"
-          "TYPE 0 14\nV 00H01HG H10L11V\nV 01H10HG L11H00V\nR 0\nV 10H11LG H00H01V\n");
+          "TYPE 0 14\nV 00H01HG H10L11V\nV 01H10HG L11H00V\nR 0\nV 10H11LG H00H01V\nV 11L00HG H01H10V\n");
     AlgoForm& f = b.Open("ICTEST 0");
     b.wb->ProgramDir = d.Path();
     f.Choose("RadioGroup1", 0);
@@ -332,7 +413,7 @@ TEST(IcTest, ATypeWithoutVectorsNeverPassesAndARepeatOfZeroDoesNothing) {
     const auto before = design->Applied();
     f.Click("Test1");
     EXPECT_EQ(f.Text("Message"), "OK!");
-    EXPECT_EQ(design->Applied() - before, 3u);  // the three vectors: a repeat of 0 replays nothing
+    EXPECT_EQ(design->Applied() - before, 4u);  // the four vectors: a repeat of 0 replays nothing
     f.Click("Button1");
     EXPECT_EQ(f.Get("ListBox2").Items, (std::vector<std::string>{"74xx00"}));
 }
@@ -359,7 +440,11 @@ TEST_P(BadLibraries, ShowNoLibAndKeepTheList) {
     EXPECT_EQ(f.Text("Message"), "OK!");
 }
 
-std::vector<std::uint8_t> Good() { return ictest::BuildLibrary("TYPE 0 14\nV 00H01HG H10L11V\n").bytes; }
+std::vector<std::uint8_t> Good() {
+    auto v = ictest::BuildLibrary(std::string("TYPE 0 14\n") + kNand).bytes;
+    EXPECT_FALSE(v.empty());
+    return v;
+}
 std::vector<std::uint8_t> WithoutE() {
     auto v = Good();
     v.pop_back();
@@ -377,7 +462,7 @@ std::vector<std::uint8_t> LeadingRepeat() {
 }
 std::vector<std::uint8_t> CountPastTheData() {
     auto v = Good();
-    v[5] = 3;
+    v[5] = 5;  // four vectors follow
     return v;
 }
 
