@@ -125,17 +125,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- the configuration word and IDs ---------------------------------------------------------------------
 
-// The chip's configuration word and four user IDs are what the form meant to
-// write (its ConfigWord and UserId).
-bool ChipHoldsFormsConfig(SimBench& b, const PicForm& f) {
-    const auto& c = b.ChipAs<Pic14Chip>();
-    if (c.ConfigWord() != (f.ConfigWord & 0x3FFF)) return false;
-    const auto ids = UserIdWords(f.UserId);
-    for (int k = 0; k < 4; ++k)
-        if (c.ConfigArea(k) != (ids[static_cast<std::size_t>(k)] & 0x3FFF)) return false;
-    return true;
-}
-
 struct ConfigFault {
     const char* name;
     bool configAt2008;  // one 3FFFh word too many after the IDs: the configuration lands on 2008h
@@ -179,7 +168,7 @@ TEST_P(P16c8xOneFault, TheChipsConfigurationOrTheNextVerifyCatchesIt) {
     f.Enter("Edit1", "5a3c");
     f.Click("Write");
     f.Click("WtConfig");
-    const bool configHeld = ChipHoldsFormsConfig(b, f);
+    const bool configHeld = PicChipHoldsConfig(b, f);
     f.Click("Verify");
     const bool verified = f.Text("Msg") == "OK";
     EXPECT_FALSE(configHeld && verified && PicChipHoldsImage(b, 64, 0));
@@ -205,7 +194,7 @@ TEST(P16c8xOneFault, TheFormItselfLeavesTheConfigurationItMeant) {
     f.Enter("Edit1", "5a3c");
     f.Click("Write");
     f.Click("WtConfig");
-    EXPECT_TRUE(ChipHoldsFormsConfig(b, f)) << std::hex << b.ChipAs<Pic14Chip>().ConfigWord() << " " << f.ConfigWord;
+    EXPECT_TRUE(PicChipHoldsConfig(b, f)) << std::hex << b.ChipAs<Pic14Chip>().ConfigWord() << " " << f.ConfigWord;
     EXPECT_NE(f.ConfigWord & 0x3FFF, 0x3FFFu);
     f.Click("Verify");
     EXPECT_EQ(f.Text("Msg"), "OK");
