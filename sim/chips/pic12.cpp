@@ -109,7 +109,7 @@ void Pic12Chip::Program() {
         NoteRefusal(static_cast<std::uint32_t>(pc_), "program pulse on code-protected memory");
         return;
     }
-    if (part_.oneTime) soft_.emplace(pc_, At(pc_));  // the value before, unless already pending
+    if (part_.oneTime) untrained_.Verified(pc_, At(pc_));
     Put(pc_, static_cast<std::uint16_t>(At(pc_) & latch_));
 }
 
@@ -121,12 +121,7 @@ void Pic12Chip::Leave(ChipPins& pins) {
     shift_ = Shift::Command;
     progSum_ = 0;
     // Words that verified but never had their over-programming are not kept.
-    for (const auto& [address, before] : soft_) {
-        Put(address, before);
-        NoteRefusal(static_cast<std::uint32_t>(address),
-                    "word verified but not over-programmed (pulse shorter than the whole train): not retained");
-    }
-    soft_.clear();
+    untrained_.Revert([this](int address, std::uint16_t before) { Put(address, before); }, this);
 }
 
 void Pic12Chip::OnPinsChanged(ChipPins& pins) {
@@ -261,7 +256,7 @@ void Pic12Chip::Decode(std::uint8_t code) {
             progSum_ += busyTime_;
             if (static_cast<double>(before) < whole / kTrainShare && static_cast<double>(progSum_) >= whole / kTrainShare)
                 Program();
-            if (static_cast<double>(progSum_) >= whole) soft_.erase(pc_);
+            if (static_cast<double>(progSum_) >= whole) untrained_.Trained(pc_);
             break;
         }
         case Pic12Op::BulkErase:
@@ -290,8 +285,7 @@ void Pic12Chip::OnElapsed(ChipPins& pins, Nanos dt) {
 }
 
 void Pic12Chip::OnRemoved() {
-    for (const auto& [address, before] : soft_) Put(address, before);
-    soft_.clear();
+    untrained_.Revert([this](int address, std::uint16_t before) { Put(address, before); }, nullptr);
     programMode_ = false;
     pulse_ = false;
     erasing_ = false;

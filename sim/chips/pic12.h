@@ -55,7 +55,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -140,7 +139,7 @@ private:
     // programmed in this stay in the mode without their whole train (their
     // value before, restored when the chip leaves the mode).
     Nanos progSum_ = 0;
-    std::map<int, std::uint16_t> soft_;
+    UntrainedWords untrained_;
     std::uint16_t At(int address) const;
     void Put(int address, std::uint16_t w);
 };

@@ -80,8 +80,7 @@ void Pic16c5xChip::ReleaseWord(ChipPins& pins) {
 }
 
 void Pic16c5xChip::OnRemoved() {
-    for (const auto& [address, before] : soft_) Put(address, before);
-    soft_.clear();
+    untrained_.Revert([this](int address, std::uint16_t before) { Put(address, before); }, nullptr);
     active_ = false;
     driving_ = false;
     mclrLow_ = false;
@@ -108,12 +107,7 @@ void Pic16c5xChip::Leave(ChipPins& pins) {
     verified_ = false;
     done_ = false;
     // Words that verified but never had their over-programming are not kept.
-    for (const auto& [address, before] : soft_) {
-        Put(address, before);
-        NoteRefusal(static_cast<std::uint32_t>(address & 0xFFFF),
-                    "word verified but not over-programmed (pulse shorter than the whole train): not retained");
-    }
-    soft_.clear();
+    untrained_.Revert([this](int address, std::uint16_t before) { Put(address, before); }, this);
 }
 
 void Pic16c5xChip::OnPinsChanged(ChipPins& pins) {
@@ -188,14 +182,14 @@ void Pic16c5xChip::OnElapsed(ChipPins& pins, Nanos dt) {
         } else if (!cell) {
             NoteRefusal(static_cast<std::uint32_t>(a & 0xFFFF), "program pulse beyond the user IDs");
         } else {
-            soft_.emplace(a, At(a));  // the value before, unless already pending
+            untrained_.Verified(a, At(a));
             Put(a, static_cast<std::uint16_t>(At(a) & pulseData_));
         }
     }
     if (static_cast<double>(progSum_) < whole) return;
     done_ = true;
     ++programmed_;
-    soft_.erase(a);
+    untrained_.Trained(a);
 }
 
 namespace {

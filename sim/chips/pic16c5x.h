@@ -52,13 +52,13 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "sim/chip.h"
+#include "sim/chips/pic_words.h"
 
 namespace quilla::sim {
 
@@ -132,9 +132,7 @@ private:
     bool verified_ = false;  // the location reads programmed (N's share reached)
     bool done_ = false;      // ... and stays so (the whole train)
     int programmed_ = 0;
-    // Locations programmed in this stay in the mode that have not had the whole
-    // train: their value before, restored when the chip leaves the mode.
-    std::map<int, std::uint16_t> soft_;
+    UntrainedWords untrained_;
     std::uint16_t At(int address) const;
     void Put(int address, std::uint16_t w);
 };
