@@ -12,8 +12,9 @@
 //   counter   undefined after power-up (the AT89C2051 programming description
 //             resets it with RST rising from L to H before any write): until RST
 //             rises with VCC up, the counter stands at no known address and every
-//             write and lock pulse is refused (reads answer whatever cell it
-//             happens to stand at); set to 0 by RST rising; stepped by a pulse on XTAL1
+//             byte write is refused (reads answer whatever cell it happens to
+//             stand at; erase and lock bits need no address); set to 0 by RST
+//             rising; stepped by a pulse on XTAL1
 //             (AT89C parts, at its falling edge) or by each edge on P3.0 (97C
 //             parts; the first P3.0 edge after the reset completes it and does not
 //             count: the programmer's power-up ends with P3.0 falling)
