@@ -120,7 +120,8 @@ void TMsu2964x::UnprotectStep51() {
     SetPins({H(kP37), H(kProg), L(kPsen)});
     Waits(Wait26, 2);
     SuppliesOff();
-    Status("OK");
+    // "OK" promises an unprotected chip: shown only once the link took the step.
+    Success("OK");
 }
 
 bool TMsu2964x::StartRead(const char* status) {

@@ -35,9 +35,9 @@ public:
     void SetAddress51(std::int32_t a);
     void NextAddress51();
     void ProgramByte51(std::uint8_t b);
-    void UnprotectStep51();
+    virtual void UnprotectStep51();
     // One bus write cycle: SetAddress51(a), ProgramByte51(d).
-    void BusWrite(std::int32_t a, std::uint8_t d);
+    virtual void BusWrite(std::int32_t a, std::uint8_t d);
 
 private:
     // Read, Blank and Verify: the power-up, the read setting with 5 V on EA, the

@@ -30,12 +30,15 @@ public:
     void Button1Click();
 
     // Contact test, the chip powered with its counter at 0; 0 when refused.
-    int PowerUp51();
+    virtual int PowerUp51();
     // One lock bit with its own power-up; false when refused or over-current.
     bool LockBitPulse51(int bit);
 
+protected:
+    // One step of the chip's address counter (a pulse on XTAL1).
+    virtual void Step();
+
 private:
-    void Step();
     // 64-byte groups over the whole chip: `check` gets each group.
     bool Groups(const Mcs51Row& r, bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
 };

@@ -33,6 +33,9 @@ Counter51Chip::Mode Counter51Chip::ModeOf(ChipPins& pins) const {
 }
 
 void Counter51Chip::Lost() {
+    // The counter forgets where it stood: an arbitrary address until the next reset.
+    if (powered_) counter_ = (counter_ * 5 + 0x2A7) % part_.size;
+    counterKnown_ = false;
     powered_ = false;
     armed_ = false;
     busyLeft_ = 0;
@@ -68,6 +71,7 @@ void Counter51Chip::OnPinsChanged(ChipPins& pins) {
     // The counter.
     if (rst && !rst_ && pins.SupplyVoltage(kRst) == 0) {
         counter_ = 0;
+        counterKnown_ = true;
         resetPending_ = part_.otp;
     }
     if (part_.otp) {
@@ -87,7 +91,8 @@ void Counter51Chip::OnPinsChanged(ChipPins& pins) {
     const bool vppOk = part_.otp ? (vpp >= 120 && vpp <= 130) : (vpp >= 115 && vpp <= 125);
     const bool progVcc = vcc >= 45 && vcc <= 55;
     const bool writeMode = mode == Mode::Write || mode == Mode::Lock1 || mode == Mode::Lock2 || mode == Mode::Erase;
-    const bool can = writeMode && vppOk && progVcc;
+    // A byte write needs the counter at a known address; erase and lock bits do not.
+    const bool can = writeMode && vppOk && progVcc && (counterKnown_ || mode != Mode::Write);
     std::uint8_t d = 0;
     for (int i = 0; i < 8; ++i)
         if (pins.High(kP1[i])) d = static_cast<std::uint8_t>(d | (1u << i));
@@ -95,6 +100,15 @@ void Counter51Chip::OnPinsChanged(ChipPins& pins) {
     const bool low = !pins.High(kProg);
     const bool falling = low && !strobeLow_, rising = !low && strobeLow_;
     strobeLow_ = low;
+    if (falling && writeMode && !can) {
+        NoteRefusal(counter_, !vppOk || !progVcc ? (!vppOk ? "write pulse without the programming voltage on RST/VPP"
+                                                           : "write pulse with VCC outside 4.5-5.5 V")
+                                                 : "write pulse before RST has reset the address counter");
+    } else if (falling && can && !part_.otp && busyLeft_ > 0) {
+        NoteRefusal(busyAddress_, "write pulse while the previous write is busy");
+    } else if (falling && can && mode == Mode::Write && (locks_ & 1) != 0) {
+        NoteRefusal(counter_, "write pulse with lock bit 1 set");
+    }
 
     // Held cycles: the erase (AT89C), every write of the 97C parts.
     const bool heldKind = part_.otp ? (mode != Mode::Erase) : (mode == Mode::Erase);

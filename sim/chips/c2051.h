@@ -9,7 +9,12 @@
 //   modes     P3.3 P3.4 P3.5 P3.7: read L L H H, write L H H H, chip erase H L L L
 //             (flash only), lock bit 1 H H H H, lock bit 2 H H L L, signature
 //             L L L L (counter 0: 1E, counter 1: the device byte)
-//   counter   set to 0 by RST rising after power-up; stepped by a pulse on XTAL1
+//   counter   undefined after power-up (the AT89C2051 programming description
+//             resets it with RST rising from L to H before any write): until RST
+//             rises with VCC up, the counter stands at no known address and every
+//             byte write is refused (reads answer whatever cell it happens to
+//             stand at; erase and lock bits need no address); set to 0 by RST
+//             rising; stepped by a pulse on XTAL1
 //             (AT89C parts, at its falling edge) or by each edge on P3.0 (97C
 //             parts; the first P3.0 edge after the reset completes it and does not
 //             count: the programmer's power-up ends with P3.0 falling)
@@ -74,6 +79,7 @@ private:
     bool powered_ = false, rst_ = false, xtal_ = false, p30_ = false, strobeLow_ = false;
     bool resetPending_ = false;  // 97C: the first P3.0 edge after the reset
     std::uint32_t counter_ = 0;
+    bool counterKnown_ = false;  // RST has risen since the power came
     // AT89C self-timed cycle.
     bool armed_ = false;
     Mode armMode_ = Mode::None;

@@ -41,7 +41,8 @@ ModeTablePart Philips(const char* name, int kib, std::uint8_t d31, std::uint8_t 
     p.progVccMin = 45;
     p.progVccMax = 55;
     p.otp = true;
-    p.minProgramLow = 40 * Microsecond;
+    p.minProgramLow = 50 * Microsecond;  // five pulses of the forms (55 us), not four (44 us)
+    p.minLockLow = 270 * Microsecond;    // 25 pulses of the forms (275 us), not 24 (264 us)
     p.signature = {{0x30, 0x15}, {0x31, d31}, {0x60, d60}};
     p.absAny = 70;
     p.absVpp = 130;
@@ -53,6 +54,7 @@ ModeTablePart X2(ModeTablePart p, const char* name) {
     p.modes.push_back({ModeOp::WriteConfig, Levels("LLLH")});
     p.modes.push_back({ModeOp::ReadConfig, Levels("LLHL")});
     p.configClear = 0x10;
+    p.minConfigLow = p.minProgramLow;  // the form gives the 6-clock cell five pulses
     return p;
 }
 

@@ -12,18 +12,23 @@
 //                 bit 1 H H H H, lock bit 2 H H L L, lock bit 3 H L H L
 //   VPP           12.75 V +-0.25 V (12.5-13.0 V) while programming; reads need
 //                 EA high (a logic high or VPP)
-//   programming   "ALE/PROG is pulsed low 5 times": a byte programs once the
-//                 strobe has been low 40 us in the program mode with VPP (summed
-//                 over the pulses of that byte; the form's five pulses give some
-//                 50 us); lock bits the same
+//   programming   "ALE/PROG is pulsed low 5 times" for a code byte, 25 times for
+//                 a lock bit, each pulse 100 us in the sheet. The forms give
+//                 pulses of one wait 25 (some 11 us low each): the model accepts
+//                 them (family rule 8) and sums the strobe-low time in the mode
+//                 with VPP, per byte (or lock bit), to just under the forms'
+//                 trains: a code byte programs after 50 us (five pulses give
+//                 55 us, four only 44 us), a lock bit after 270 us (25 pulses
+//                 give 275 us, 24 only 264 us)
 //   locks         LB1 stops programming, LB2 also verification (reads 0xFF, ours)
 //   VCC           4.5-5.5 V; ratings: any pin 7.0 V, EA/VPP 13.0 V
 // The X2 parts (87C51X2-87C58X2) add the 6-clock cell: programmed in the
 // setting L L L H (bit 4 of the configuration byte to 0), read in L L H L; the
-// settings are the forms' (family rule 2), the signature answers as the base part.
+// settings are the forms' (family rule 2), the signature answers as the base part;
+// the form gives the cell five pulses, the code byte's figure (50 us).
 // 97C51-97C58: no sheet at hand; as the 87C5x parts, but a byte (and a lock bit)
 // needs 200 us of strobe-low time, more than five of the forms' pulses give and
-// less than 25 (the forms' rule for these rows).
+// less than 25 (the forms' rule for these rows); lock bits as the 87C5x.
 // 87C591 (16 KiB): as the 87C54 with RST low in every mode (the form's settings).
 // V87C54, V87C58: no sheet at hand; modelled as 87C54/87C58, except that a lock
 // bit programs after 20 us of strobe-low time: their form gives the lock bit 25

@@ -136,8 +136,12 @@ void Sst89Chip::OnPinsChanged(ChipPins& pins) {
     if (falling) {
         pulseArmed_ = write && armed_ && busyLeft_ == 0;
         pulse_ = c;
+        if (write && !pulseArmed_)
+            NoteRefusal(c.address, busyLeft_ > 0 ? "write pulse while a write is busy"
+                                                 : "write pulse before the signature read armed the part");
     } else if (pulseArmed_ && progLow && !(c == pulse_)) {
         pulseArmed_ = false;
+        NoteRefusal(pulse_.address, "setting, address or data changed while PROG was low");
     }
     if (rising) {
         if (pulseArmed_ && c == pulse_) Start(pulse_);
@@ -221,7 +225,10 @@ void PageWrite51Chip::Complete(ChipPins& pins) {
             block_[4] &= cycleData_;
             break;
         case Cycle::Page: {
-            if ((block_[4] & 0x02) == 0) break;  // LB1: no programming
+            if ((block_[4] & 0x02) == 0) {  // LB1: no programming
+                NoteRefusal(cycleAddress_, "page write with lock bit 1 set");
+                break;
+            }
             const std::uint32_t base = (cycleAddress_ % part_.size) & ~static_cast<std::uint32_t>(kPage - 1);
             for (int i = 0; i < kPage; ++i)
                 if (buffer_[static_cast<std::size_t>(i)] >= 0)
@@ -274,13 +281,16 @@ void PageWrite51Chip::OnPinsChanged(ChipPins& pins) {
         else if (m == "LHHHL") c = Cycle::Page;
         else if (m == "HHLHL") c = Cycle::Config;
         cycle_ = unlocked_ ? c : Cycle::None;
+        if (c != Cycle::None && !unlocked_) NoteRefusal(a, "write cycle without the 55h AAh unlock");
         cycleAddress_ = a;
         cycleData_ = d;
         cycleMode_ = m;
         cycleTime_ = 0;
         cycleDone_ = false;
     } else if (cycle_ != Cycle::None && (!progLow || m != cycleMode_ || (cycle_ == Cycle::Hsb && Data(pins) != cycleData_))) {
-        cycle_ = Cycle::None;  // released early or changed: nothing written
+        // Released early or changed: nothing written.
+        if (!cycleDone_) NoteRefusal(cycleAddress_, "PROG released early or the setting changed: nothing written");
+        cycle_ = Cycle::None;
     }
 
     // Outputs.
@@ -372,12 +382,15 @@ void CommandReg51Chip::OnPinsChanged(ChipPins& pins) {
     const bool can = fixed && Writing(pins) && (command_ == 0x40 || (confirmed && d == 0xD0));
     if (falling) {
         pulse_ = can;
+        if (!can && fixed && Writing(pins))
+            NoteRefusal(a, "PROG pulse without a program command, or an unconfirmed one (D0h)");
         pulseCommand_ = command_;
         pulseAddress_ = a;
         pulseData_ = d;
         pulseTime_ = 0;
         pulseDone_ = false;
     } else if (pulse_ && (!progLow || !can || command_ != pulseCommand_ || a != pulseAddress_ || d != pulseData_)) {
+        if (!pulseDone_) NoteRefusal(pulseAddress_, "PROG released early or the command, address or data changed");
         pulse_ = false;
     }
 

@@ -72,7 +72,10 @@ std::uint8_t Lpc9xxChip::ReadRegister(int r) {
 }
 
 void Lpc9xxChip::Start() {
-    if (Busy()) return;
+    if (Busy()) {
+        NoteRefusal(address_, "command started while the previous one is busy");
+        return;
+    }
     const Nanos page = static_cast<Nanos>(static_cast<double>(PageTime) * SlowFactor());
     switch (command_) {
         case 0x48:

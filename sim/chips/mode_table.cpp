@@ -188,7 +188,8 @@ void ModeTableChip::OnPinsChanged(ChipPins& pins) {
             now.data = static_cast<std::uint8_t>(pins.ReadBus(part_.data));
         }
     }
-    bool canWrite = writeMode && CanWrite(pins, vcc, mode->op);
+    const bool supplied = writeMode && CanWrite(pins, vcc, mode->op);
+    bool canWrite = supplied;
     if (canWrite && mode->op == ModeOp::WriteConfig && part_.configAddress >= 0)
         canWrite = now.address == static_cast<std::uint32_t>(part_.configAddress);
 
@@ -199,8 +200,16 @@ void ModeTableChip::OnPinsChanged(ChipPins& pins) {
         armed_ = canWrite && busyLeft_ == 0 && !locked;
         arm_ = now;
         fallAt_ = pins.Now();
+        if (writeMode && !armed_) {
+            const char* why = !supplied        ? "write pulse with VPP or VCC outside the programming window"
+                              : !canWrite      ? "configuration pulse away from the configuration address"
+                              : busyLeft_ > 0  ? "write pulse while a write is busy"
+                                               : "program pulse with the code locked";
+            NoteRefusal(now.address, why);
+        }
     } else if (armed_ && strobeLow && !(canWrite && now == arm_)) {
         armed_ = false;
+        NoteRefusal(arm_.address, "mode, address or data changed while the strobe was low");
     }
     if (rising) {
         if (armed_ && canWrite && now == arm_) {
@@ -214,8 +223,9 @@ void ModeTableChip::OnPinsChanged(ChipPins& pins) {
                     progLow_ = 0;
                 }
                 progLow_ += pins.Now() - fallAt_;
-                const Nanos need = arm_.op == ModeOp::Program || part_.minLockLow == 0 ? part_.minProgramLow
-                                                                                       : part_.minLockLow;
+                Nanos need = arm_.op == ModeOp::Program || part_.minLockLow == 0 ? part_.minProgramLow
+                                                                                 : part_.minLockLow;
+                if (arm_.op == ModeOp::WriteConfig && part_.minConfigLow > 0) need = part_.minConfigLow;
                 if (static_cast<double>(progLow_) >= static_cast<double>(need) * SlowFactor()) Commit();
             } else {
                 const Nanos t = arm_.op == ModeOp::Erase ? part_.eraseTime : part_.writeTime;

@@ -64,10 +64,15 @@
 //               `configAddress`; pulse-timed like the code (`minLockLow`)
 //   pulse-timed lock bits   with `minProgramLow`, lock bits and the config byte
 //               program once the strobe has been low `minLockLow` (0: the code's
-//               figure), summed over the pulses of one setting
+//               figure), summed over the pulses of one setting; the config byte
+//               may ask its own figure (`minConfigLow`, 0: the lock bits')
 //   LDROM       a second array of `ldromSize` bytes, selected by a high level on
 //               `ldromSelect` (A0.. modulo its size); Contents() holds it right
 //               after the code
+//
+// A write pulse the chip ignores (busy, locked, supplies outside their windows,
+// the config byte's setting at another address, the address or data changed
+// while the strobe was low) is noted as a refusal (Chip::NoteRefusal).
 //
 // Later parts add their own modes to the same table; a part whose sequence is
 // a state machine (command registers, counters) gets its own class.
@@ -140,6 +145,7 @@ struct ModeTablePart {
     int ldromSelect = 0;
     std::uint32_t ldromSize = 0;
     Nanos minLockLow = 0;
+    Nanos minConfigLow = 0;
     std::uint8_t configClear = 0;
     int configAddress = -1;
 };

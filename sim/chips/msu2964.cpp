@@ -1,6 +1,7 @@
 #include "sim/chips/msu2964.h"
 
 #include <algorithm>
+#include <string>
 
 namespace quilla::sim {
 
@@ -34,26 +35,44 @@ void Msu2964Chip::Lost() {
 }
 
 void Msu2964Chip::Cycle(std::uint32_t a, std::uint8_t d, bool ea5v) {
-    if (busyLeft_ > 0) return;
+    if (busyLeft_ > 0) {
+        NoteRefusal(a, "bus cycle while a program or erase is busy");
+        return;
+    }
     const std::uint32_t c = a & 0x7FFF;
     auto is = [&](std::uint32_t at, std::uint8_t v) { return c == at && d == v; };
+    auto next = [&](bool ok, int to) {
+        if (!ok) NoteRefusal(a, "command sequence broken at cycle " + std::to_string(step_ + 1));
+        step_ = ok ? to : 0;
+    };
     switch (step_) {
         case 0: step_ = is(0x5555, 0xAA) ? 1 : 0; return;
-        case 1: step_ = is(0x2AAA, 0x55) ? 2 : 0; return;
-        case 2: step_ = is(0x5555, 0xA0) ? 3 : is(0x5555, 0x80) ? 4 : 0; return;
+        case 1: next(is(0x2AAA, 0x55), 2); return;
+        case 2:
+            if (is(0x5555, 0xA0)) step_ = 3;
+            else next(is(0x5555, 0x80), 4);
+            return;
         case 3:
             step_ = 0;
-            if (protected_) return;
+            if (protected_) {
+                NoteRefusal(a, "program while protected");
+                return;
+            }
             busyErase_ = false;
             busyAddress_ = a;
             busyData_ = d;
             busyLeft_ = static_cast<Nanos>(static_cast<double>(kProgram) * SlowFactor());
             return;
-        case 4: step_ = is(0x5555, 0xAA) ? 5 : 0; return;
-        case 5: step_ = is(0x2AAA, 0x55) ? 6 : 0; return;
+        case 4: next(is(0x5555, 0xAA), 5); return;
+        case 5: next(is(0x2AAA, 0x55), 6); return;
         case 6:
             step_ = 0;
-            if (!is(0x5555, 0x10) || protected_ || !ea5v) return;
+            if (!is(0x5555, 0x10) || protected_ || !ea5v) {
+                NoteRefusal(a, !is(0x5555, 0x10) ? "command sequence broken at cycle 6"
+                               : protected_      ? "chip erase while protected"
+                                                 : "chip erase without 5 V on EA");
+                return;
+            }
             busyErase_ = true;
             busyLeft_ = static_cast<Nanos>(static_cast<double>(kErase) * SlowFactor());
             return;
@@ -106,7 +125,7 @@ void Msu2964Chip::OnPinsChanged(ChipPins& pins) {
 
     const bool read = rst && clocked && pins.High(kP37) && Levels(pins, {10, 11, 12, 13, 14, 15, 16, kPsen, kProg}, "LLLLHHHLL");
     if (read) {
-        const std::uint8_t v = protected_ ? 0xFF : cells_[a];
+        const std::uint8_t v = protected_ ? 0x00 : cells_[a];
         for (int i = 0; i < 8; ++i) pins.Drive(kData[i], (v >> i) & 1u);
     } else {
         for (int p : kData) pins.Release(p);

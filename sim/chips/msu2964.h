@@ -6,7 +6,8 @@
 //              (21-28); RST (9) high; P3.0-P3.3 (10-13) and P3.4-P3.6 (14-16) select;
 //              XTAL1 (19) clocked by the programmer for reads and the bus cycles
 //   read       P3.0-P3.3 L, P3.4-P3.6 H, P3.7 H, PSEN L, ALE/PROG L: the part drives
-//              P1 with the byte at the address (0xFF while protected: ours)
+//              P1 with the byte at the address (00h while protected: ours; a
+//              protected part must not pass a blank check)
 //   bus cycle  the same select levels with PSEN H and ALE/PROG L: a low pulse on
 //              P3.7 hands (address, data) to the command decoder at its rising edge
 //              (both unchanged since the falling edge)
@@ -23,6 +24,8 @@
 //   command    addresses compare A14-A0 (5555, 2AAA); any other cycle resets the
 //              decoder
 //   VCC        4.5-5.5 V on pin 40, pin 20 grounded; ratings: any pin 7.0 V
+//   refusals   a program or erase the part ignores (protected, busy, no 5 V on EA,
+//              a broken command sequence) is noted (Chip::NoteRefusal)
 #pragma once
 
 #include <array>

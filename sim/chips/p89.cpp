@@ -183,7 +183,10 @@ std::uint8_t P89Chip::ReadCell(int cell) const {
 
 void P89Chip::Program(const P89Setting& s, std::uint32_t address, std::uint8_t data) {
     if (s.op == P89Op::ProgramCode) {
-        if (LockBits() & 1u) return;  // lock bit 1: no further programming
+        if (LockBits() & 1u) {  // lock bit 1: no further programming
+            NoteRefusal(address, "program pulse with lock bit 1 set");
+            return;
+        }
         cells_[address % part_.size] &= data;
         return;
     }

@@ -1,6 +1,7 @@
 #include "sim/chips/pic12.h"
 
 #include <algorithm>
+#include <string>
 
 namespace quilla::sim {
 
@@ -9,6 +10,9 @@ namespace {
 constexpr Tenths kPowerOnReset = 15;
 constexpr std::uint8_t kAll = 0x3F, kLow4 = 0x0F;
 constexpr int kReadableWhenProtected = 64;
+// One-time rows: the share of the whole train after which a word verifies
+// (the sheet's N pulses of N + 11N).
+constexpr double kTrainShare = 12.0;
 
 // PIC12C5XX (DS40227) and PIC16C505 programming sheets: load data, read data,
 // increment, begin and end programming, all six bits given.
@@ -83,17 +87,30 @@ std::uint16_t Pic12Chip::ReadAt() const {
     return ErasedWord;
 }
 
+std::uint16_t Pic12Chip::At(int address) const {
+    if (address == ConfigAddress) return config_;
+    if (address < part_.words) return Word(address);
+    if (address < part_.words + 4) return ids_[address - part_.words];
+    return ErasedWord;
+}
+
+void Pic12Chip::Put(int address, std::uint16_t w) {
+    if (address == ConfigAddress) config_ = w;
+    else if (address < part_.words) SetWord(address, w);
+    else if (address < part_.words + 4) ids_[address - part_.words] = w;
+}
+
 void Pic12Chip::Program() {
-    if (pc_ == ConfigAddress) {
-        config_ &= latch_;
+    if (pc_ != ConfigAddress && pc_ >= part_.words + 4) {
+        NoteRefusal(static_cast<std::uint32_t>(pc_), "program pulse at an address that holds nothing");
         return;
     }
-    if (pc_ < part_.words) {
-        if (Protected()) return;
-        SetWord(pc_, static_cast<std::uint16_t>(Word(pc_) & latch_));
+    if (pc_ != ConfigAddress && pc_ < part_.words && Protected()) {
+        NoteRefusal(static_cast<std::uint32_t>(pc_), "program pulse on code-protected memory");
         return;
     }
-    if (pc_ < part_.words + 4) ids_[pc_ - part_.words] &= latch_;
+    if (part_.oneTime) untrained_.Verified(pc_, At(pc_));
+    Put(pc_, static_cast<std::uint16_t>(At(pc_) & latch_));
 }
 
 void Pic12Chip::Leave(ChipPins& pins) {
@@ -102,6 +119,9 @@ void Pic12Chip::Leave(ChipPins& pins) {
     pulse_ = false;
     erasing_ = false;
     shift_ = Shift::Command;
+    progSum_ = 0;
+    // Words that verified but never had their over-programming are not kept.
+    untrained_.Revert([this](int address, std::uint16_t before) { Put(address, before); }, this);
 }
 
 void Pic12Chip::OnPinsChanged(ChipPins& pins) {
@@ -122,6 +142,7 @@ void Pic12Chip::OnPinsChanged(ChipPins& pins) {
         if (rose && vdd >= part_.readVddMin && !pins.High(part_.clock) && !pins.High(part_.data)) {
             programMode_ = true;
             pc_ = ConfigAddress;
+            progSum_ = 0;
             loaded_ = false;
             pulse_ = false;
             erasing_ = false;
@@ -187,8 +208,14 @@ void Pic12Chip::Decode(std::uint8_t code) {
             hit = &c;
             break;
         }
-    if (!hit) return;  // not in the part's table: ignored
-    if (pulse_ && hit->op != Pic12Op::End) pulse_ = false;  // the pulse ends with nothing done
+    if (!hit) {
+        NoteRefusal(static_cast<std::uint32_t>(pc_), "command code " + std::to_string(code) + " not in the part's table");
+        return;
+    }
+    if (pulse_ && hit->op != Pic12Op::End) {
+        pulse_ = false;  // the pulse ends with nothing done
+        NoteRefusal(static_cast<std::uint32_t>(pc_), "programming pulse ended by another command than end programming");
+    }
     switch (hit->op) {
         case Pic12Op::LoadData:
             shift_ = Shift::DataIn;
@@ -198,19 +225,40 @@ void Pic12Chip::Decode(std::uint8_t code) {
             shift_ = Shift::DataOut;
             break;
         case Pic12Op::Increment:
-            if (!erasing_) pc_ = (pc_ + 1) & 0xFFF;
+            if (!erasing_) {
+                pc_ = (pc_ + 1) & 0xFFF;
+                progSum_ = 0;
+            }
             break;
         case Pic12Op::Begin:
-            if (erasing_ || !loaded_) break;
-            if (vdd_ < part_.progVddMin || vdd_ > part_.progVddMax) break;
+            if (erasing_ || !loaded_) {
+                NoteRefusal(static_cast<std::uint32_t>(pc_), erasing_ ? "begin programming while erasing"
+                                                                      : "begin programming with no data loaded");
+                break;
+            }
+            if (vdd_ < part_.progVddMin || vdd_ > part_.progVddMax) {
+                NoteRefusal(static_cast<std::uint32_t>(pc_), "begin programming with VDD outside the programming window");
+                break;
+            }
             pulse_ = true;
             busyTime_ = 0;
             break;
-        case Pic12Op::End:
-            if (pulse_ && static_cast<double>(busyTime_) >= static_cast<double>(part_.programTime) * SlowFactor())
-                Program();
+        case Pic12Op::End: {
+            if (!pulse_) break;
             pulse_ = false;
+            const double whole = static_cast<double>(part_.programTime) * SlowFactor();
+            if (!part_.oneTime) {
+                if (static_cast<double>(busyTime_) >= whole) Program();
+                else NoteRefusal(static_cast<std::uint32_t>(pc_), "programming pulse shorter than the part's minimum");
+                break;
+            }
+            const Nanos before = progSum_;
+            progSum_ += busyTime_;
+            if (static_cast<double>(before) < whole / kTrainShare && static_cast<double>(progSum_) >= whole / kTrainShare)
+                Program();
+            if (static_cast<double>(progSum_) >= whole) untrained_.Trained(pc_);
             break;
+        }
         case Pic12Op::BulkErase:
             if (erasing_) break;
             if (vdd_ < part_.progVddMin || vdd_ > part_.progVddMax) break;
@@ -237,6 +285,7 @@ void Pic12Chip::OnElapsed(ChipPins& pins, Nanos dt) {
 }
 
 void Pic12Chip::OnRemoved() {
+    untrained_.Revert([this](int address, std::uint16_t before) { Put(address, before); }, nullptr);
     programMode_ = false;
     pulse_ = false;
     erasing_ = false;

@@ -26,6 +26,20 @@
 //                lasted the part's minimum time (another command before end
 //                programming, or leaving the mode, ends it with nothing done).
 //                One-time parts only go 1 -> 0; a word stays programmed.
+//   over-programming  one-time rows: the programming sheet asks 100 us pulses
+//                until the word verifies (N), then 11N more before the next
+//                word: twelve pulses' time at the least. The forms give each
+//                word one pulse (family rule 8: the part's `programTime` sits
+//                just under it), which the model takes as the whole train in
+//                the sheet's proportion: summed over the pulses at one address,
+//                the word reads programmed after a twelfth of `programTime` and
+//                is kept only once it has had all of it; a word left short when
+//                the chip leaves the mode reads its old value from then on (ours:
+//                the sheet says such cells are not retained).
+//   refusals     a load or command the chip ignores (a code outside its table,
+//                begin without data or with VDD outside the programming window,
+//                a pulse cut short, a write to protected memory) is noted
+//                (Chip::NoteRefusal).
 //   erase        flash rows (PIC16F5x): bulk erase (x x 1 0 0 1) starts at
 //                once and runs for the erase time: program memory and the user
 //                IDs, and the configuration word too when the counter stands at
@@ -121,6 +135,13 @@ private:
     bool erasing_ = false;
     bool eraseConfig_ = false;
     Nanos busyTime_ = 0;
+    // One-time rows: pulse time summed at the counter's address, and the words
+    // programmed in this stay in the mode without their whole train (their
+    // value before, restored when the chip leaves the mode).
+    Nanos progSum_ = 0;
+    UntrainedWords untrained_;
+    std::uint16_t At(int address) const;
+    void Put(int address, std::uint16_t w);
 };
 
 SeatedPart MakePic12(std::string_view name);

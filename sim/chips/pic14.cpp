@@ -1,6 +1,7 @@
 #include "sim/chips/pic14.h"
 
 #include <algorithm>
+#include <string>
 #include <tuple>
 
 namespace quilla::sim {
@@ -475,7 +476,10 @@ void Pic14Chip::Decode(ChipPins& pins, std::uint8_t code) {
             hit = &c;
             break;
         }
-    if (!hit) return;  // not in the part's table: ignored
+    if (!hit) {  // not in the part's table: ignored
+        NoteRefusal(static_cast<std::uint32_t>(pc_), "command code " + std::to_string(code) + " not in the part's table");
+        return;
+    }
     if (busy_ != Busy::None && external_) {
         if (hit->op == PicOp::EndProgramming) {
             EndExternal();
@@ -487,6 +491,7 @@ void Pic14Chip::Decode(ChipPins& pins, std::uint8_t code) {
         }
         busy_ = Busy::None;  // any other command ends the cycle: nothing is programmed
         external_ = false;
+        NoteRefusal(static_cast<std::uint32_t>(pc_), "programming cycle ended by another command than end programming");
     }
     pendingOp_ = hit->op;
     switch (hit->op) {
@@ -513,7 +518,10 @@ void Pic14Chip::Decode(ChipPins& pins, std::uint8_t code) {
 }
 
 void Pic14Chip::Execute(PicOp op, std::uint16_t data) {
-    if (busy_ == Busy::BulkErase || busy_ == Busy::EraseNow) return;  // taken, without effect, while the erase runs
+    if (busy_ == Busy::BulkErase || busy_ == Busy::EraseNow) {  // taken, without effect, while the erase runs
+        NoteRefusal(static_cast<std::uint32_t>(pc_), "load while an erase runs");
+        return;
+    }
     const auto latch = static_cast<std::size_t>(pc_ & (part_.latchWords - 1));
     switch (op) {
         case PicOp::LoadConfig:
@@ -608,7 +616,10 @@ void Pic14Chip::StartCycle(PicOp begin) {
     busy_ = Busy::None;
     external_ = false;
     busyTime_ = 0;
-    if (vdd_ < part_.progVddMin || vdd_ > part_.progVddMax) return;  // outside the programming window
+    if (vdd_ < part_.progVddMin || vdd_ > part_.progVddMax) {  // outside the programming window
+        NoteRefusal(static_cast<std::uint32_t>(pc_), "begin with VDD outside the programming window");
+        return;
+    }
     if (erase) {
         if (armed == PicOp::BulkEraseData || (armed == PicOp::EraseSetup2 && loaded_ == Loaded::Data)) {
             busy_ = Busy::EraseData;
@@ -617,13 +628,17 @@ void Pic14Chip::StartCycle(PicOp begin) {
         } else if (armed == PicOp::BulkEraseProgram || loaded_ == Loaded::Program) {
             busy_ = pc_ >= ConfigBase ? Busy::EraseAll : Busy::EraseProgram;
         } else {
+            NoteRefusal(static_cast<std::uint32_t>(pc_), "erase cycle with nothing it applies to loaded");
             return;
         }
         busyNeeded_ = part_.eraseTime;
         return;
     }
     if (loaded_ == Loaded::Data) {
-        if (part_.eeBytes == 0) return;
+        if (part_.eeBytes == 0) {
+            NoteRefusal(static_cast<std::uint32_t>(pc_), "data memory write on a part without data memory");
+            return;
+        }
         busy_ = Busy::EepromByte;
         external_ = begin == PicOp::BeginExternal;
         busyAddress_ = pc_ % part_.eeBytes;
@@ -631,7 +646,10 @@ void Pic14Chip::StartCycle(PicOp begin) {
         busyNeeded_ = part_.eeWriteTime;
         return;
     }
-    if (loaded_ == Loaded::None) return;
+    if (loaded_ == Loaded::None) {
+        NoteRefusal(static_cast<std::uint32_t>(pc_), "begin programming with nothing loaded");
+        return;
+    }
     // One-latch rows program their latch as often as asked; latch blocks only
     // the latches loaded since the last cycle.
     const unsigned latches = part_.latchWords == 1 ? 1u : latchLoaded_;
@@ -650,6 +668,7 @@ void Pic14Chip::StartCycle(PicOp begin) {
 void Pic14Chip::EndExternal() {
     const bool done = static_cast<double>(busyTime_) >= static_cast<double>(busyNeeded_) * SlowFactor();
     if (done) Finish();
+    else NoteRefusal(static_cast<std::uint32_t>(busyAddress_), "end programming before the programming time");
     busy_ = Busy::None;
     external_ = false;
 }
@@ -724,7 +743,11 @@ void Pic14Chip::Finish() {
 void Pic14Chip::ProgramOne(int address, std::uint16_t value) {
     if (address >= ConfigBase) {
         const int k = address - ConfigBase;
-        if (k >= 8 || k == 4 || k == 5 || k == 6) return;  // unused words and the device ID take nothing
+        if (k >= 8 || k == 4 || k == 5 || k == 6) {  // unused words and the device ID take nothing
+            if (k >= 8 || (value & ErasedWord) != ErasedWord)
+                NoteRefusal(static_cast<std::uint32_t>(address), "program at a configuration-area address that takes nothing");
+            return;
+        }
         const std::uint16_t old = ConfigArea(k);
         std::uint16_t w = andOnly_ ? static_cast<std::uint16_t>(old & value) : value;
         // Programmed protection bits stay programmed until an erase.
@@ -732,7 +755,10 @@ void Pic14Chip::ProgramOne(int address, std::uint16_t value) {
         SetConfigArea(k, w);
         return;
     }
-    if (ProgramProtected(address)) return;
+    if (ProgramProtected(address)) {
+        NoteRefusal(static_cast<std::uint32_t>(address), "program on code-protected memory");
+        return;
+    }
     const std::uint16_t old = Word(address);
     SetWord(address, andOnly_ ? static_cast<std::uint16_t>(old & value) : value);
 }

@@ -4,19 +4,22 @@ namespace quilla::sim {
 
 namespace {
 
+// Just under the forms' pulses: two waits 25 on the 18-pin parts, one on the 28-pin parts.
+constexpr Nanos k18 = 20 * Microsecond, k28 = 10 * Microsecond;
+
 std::vector<Pic16c5xPart> BuildParts() {
     std::vector<Pic16c5xPart> v;
     // 18 pins: RA2 1, RA3 2, T0CKI 3, MCLR 4, VSS 5, RB0-RB7 6-13, VDD 14,
     // OSC2 15, OSC1 16, RA0 17, RA1 18.
     const std::array<int, 12> d18{17, 18, 1, 2, 6, 7, 8, 9, 10, 11, 12, 13};
-    v.push_back({"PIC16C54", 18, 14, 5, 4, 3, 15, 16, d18, 512});
-    v.push_back({"PIC16C56", 18, 14, 5, 4, 3, 15, 16, d18, 1024});
-    v.push_back({"PIC16C58", 18, 14, 5, 4, 3, 15, 16, d18, 2048});
+    v.push_back({"PIC16C54", 18, 14, 5, 4, 3, 15, 16, d18, 512, k18});
+    v.push_back({"PIC16C56", 18, 14, 5, 4, 3, 15, 16, d18, 1024, k18});
+    v.push_back({"PIC16C58", 18, 14, 5, 4, 3, 15, 16, d18, 2048, k18});
     // 28 pins: T0CKI 1, VDD 2, VSS 4, RA0-RA3 6-9, RB0-RB7 10-17, RC0-RC7
     // 18-25, OSC2 26, OSC1 27, MCLR 28.
     const std::array<int, 12> d28{6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
-    v.push_back({"PIC16C55", 28, 2, 4, 28, 1, 26, 27, d28, 512});
-    v.push_back({"PIC16C57", 28, 2, 4, 28, 1, 26, 27, d28, 2048});
+    v.push_back({"PIC16C55", 28, 2, 4, 28, 1, 26, 27, d28, 512, k28});
+    v.push_back({"PIC16C57", 28, 2, 4, 28, 1, 26, 27, d28, 2048, k28});
     return v;
 }
 
@@ -77,16 +80,34 @@ void Pic16c5xChip::ReleaseWord(ChipPins& pins) {
 }
 
 void Pic16c5xChip::OnRemoved() {
+    untrained_.Revert([this](int address, std::uint16_t before) { Put(address, before); }, nullptr);
     active_ = false;
     driving_ = false;
     mclrLow_ = false;
+}
+
+std::uint16_t Pic16c5xChip::At(int address) const {
+    if (address == ConfigAddress) return config_;
+    if (address >= 0 && address < part_.words) return Word(address);
+    if (address >= part_.words && address < part_.words + 4) return ids_[static_cast<std::size_t>(address - part_.words)];
+    return Erased;
+}
+
+void Pic16c5xChip::Put(int address, std::uint16_t w) {
+    if (address == ConfigAddress) config_ = w & Erased;
+    else if (address >= 0 && address < part_.words) SetWord(address, w);
+    else if (address >= part_.words && address < part_.words + 4)
+        ids_[static_cast<std::size_t>(address - part_.words)] = w & Erased;
 }
 
 void Pic16c5xChip::Leave(ChipPins& pins) {
     ReleaseWord(pins);
     active_ = false;
     progSum_ = 0;
+    verified_ = false;
     done_ = false;
+    // Words that verified but never had their over-programming are not kept.
+    untrained_.Revert([this](int address, std::uint16_t before) { Put(address, before); }, this);
 }
 
 void Pic16c5xChip::OnPinsChanged(ChipPins& pins) {
@@ -110,6 +131,7 @@ void Pic16c5xChip::OnPinsChanged(ChipPins& pins) {
             active_ = true;
             counter_ = ConfigAddress;
             progSum_ = 0;
+            verified_ = false;
             done_ = false;
             pulseData_ = Erased;
         }
@@ -124,6 +146,7 @@ void Pic16c5xChip::OnPinsChanged(ChipPins& pins) {
         ++counter_;
         moved = true;
         progSum_ = 0;
+        verified_ = false;
         done_ = false;
     }
     if (!pulse && pulse_ && !verify) {
@@ -131,6 +154,7 @@ void Pic16c5xChip::OnPinsChanged(ChipPins& pins) {
         if (d != pulseData_) {
             pulseData_ = d;
             progSum_ = 0;
+            verified_ = false;
             done_ = false;
         }
     }
@@ -148,17 +172,24 @@ void Pic16c5xChip::OnElapsed(ChipPins& pins, Nanos dt) {
     const Tenths vpp = pins.SupplyVoltage(part_.mclr);
     if (vpp < VppMin || vpp > VppMax || vdd < VddMin || vdd > VddMax) return;
     progSum_ += dt;
-    if (static_cast<double>(progSum_) < static_cast<double>(MinProgram) * SlowFactor()) return;
+    const double whole = static_cast<double>(part_.minProgram) * SlowFactor();
+    const int a = counter_;
+    if (!verified_ && static_cast<double>(progSum_) >= whole / OverProgramShare) {
+        verified_ = true;
+        const bool cell = a == ConfigAddress || (a >= 0 && a < part_.words + 4);
+        if (a >= 0 && a < part_.words && Protected()) {
+            NoteRefusal(static_cast<std::uint32_t>(a), "program pulse on a code-protected word");
+        } else if (!cell) {
+            NoteRefusal(static_cast<std::uint32_t>(a & 0xFFFF), "program pulse beyond the user IDs");
+        } else {
+            untrained_.Verified(a, At(a));
+            Put(a, static_cast<std::uint16_t>(At(a) & pulseData_));
+        }
+    }
+    if (static_cast<double>(progSum_) < whole) return;
     done_ = true;
     ++programmed_;
-    const int a = counter_;
-    if (a == ConfigAddress) {
-        config_ &= pulseData_;
-    } else if (a >= 0 && a < part_.words) {
-        if (!Protected()) SetWord(a, static_cast<std::uint16_t>(Word(a) & pulseData_));
-    } else if (a >= part_.words && a < part_.words + 4) {
-        ids_[static_cast<std::size_t>(a - part_.words)] &= pulseData_;
-    }
+    untrained_.Trained(a);
 }
 
 namespace {

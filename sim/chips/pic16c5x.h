@@ -31,10 +31,20 @@
 //             word and the IDs stay readable and programmable.
 //   leave     MCLR leaving the window or VDD dropping ends the mode.
 //
-// Minimum programming time 10 us summed at one location: the datasheets ask
-// 100 us pulses, the forms give one to four waits 25 of 10 us (a wait 27 of
-// 10 ms for the configuration word and IDs); the model accepts the forms'
-// pulses (family rule 8). The slow factor multiplies it. VPP window 12.5-13.5 V (the
+// Programming time. The programming sheet asks 100 us pulses until the word
+// verifies (N of them), then 3N more (over-programming) before moving on: at
+// least four pulses, 400 us. The forms give each word one pulse: on the 18-pin
+// parts two waits 25 (some 21 us low), on the 28-pin parts one, two or four by
+// the speed chosen (some 11 us at the quickest); a wait 27 of 10 ms for the
+// configuration word and IDs. The model accepts the forms' pulse as the whole
+// train (family rule 8) and keeps the sheet's proportion: summed at one
+// location, the word reads programmed after a quarter of the part's minimum
+// (N's share) and stays programmed only once it has had the whole minimum
+// (the over-programming's share too); a word left short when the chip leaves
+// the mode is not firmly programmed and reads its old value from then on (ours:
+// the sheet says such cells are not retained). The minimum sits just under the
+// forms' pulse: 20 us on the 18-pin parts (two waits; one wait's 11 us fails),
+// 10 us on the 28-pin parts (one wait). The slow factor multiplies it. VPP window 12.5-13.5 V (the
 // datasheets' 13.0 V +-0.5 V) and program/verify VDD 4.4-5.5 V (4.75-5.25 V
 // in the datasheets), both widened to the forms' 12.5 V and 4.4 V. Ratings:
 // 14 V on MCLR, 7.5 V elsewhere.
@@ -48,6 +58,7 @@
 #include <vector>
 
 #include "sim/chip.h"
+#include "sim/chips/pic_words.h"
 
 namespace quilla::sim {
 
@@ -57,6 +68,7 @@ struct Pic16c5xPart {
     int vdd, vss, mclr, progVerify, pulse, incr;  // chip pins
     std::array<int, 12> data;                     // D0-D11
     int words;
+    Nanos minProgram;                             // the whole train, summed at one location
 };
 
 const std::vector<Pic16c5xPart>& Pic16c5xParts();
@@ -65,7 +77,8 @@ const Pic16c5xPart* FindPic16c5xPart(std::string_view name);
 class Pic16c5xChip : public Chip {
 public:
     static constexpr std::uint16_t Erased = 0x0FFF;
-    static constexpr Nanos MinProgram = 10 * Microsecond;
+    // The word's share that makes it verify (the sheet's N of 4N pulses).
+    static constexpr int OverProgramShare = 4;
     static constexpr Tenths VppMin = 125, VppMax = 135, VddMin = 44, VddMax = 55;
     static constexpr int ConfigAddress = -1;
 
@@ -116,8 +129,12 @@ private:
     bool driving_ = false;
     std::uint16_t pulseData_ = Erased;
     Nanos progSum_ = 0;
-    bool done_ = false;
+    bool verified_ = false;  // the location reads programmed (N's share reached)
+    bool done_ = false;      // ... and stays so (the whole train)
     int programmed_ = 0;
+    UntrainedWords untrained_;
+    std::uint16_t At(int address) const;
+    void Put(int address, std::uint16_t w);
 };
 
 void RegisterPic16c5x(ChipRegistry& registry);

@@ -116,6 +116,9 @@ void Pic17Chip::OnPinsChanged(ChipPins& pins) {
             ++clocks_;
         }
     }
+    if (pulse && !pulse_ && dir && !addressed_) NoteRefusal(0, "program pulse before an address was loaded");
+    if (!pulse && pulse_ && dir_ && addressed_ && !done_ && pulseAddress_ == Address())
+        NoteRefusal(static_cast<std::uint32_t>(pulseAddress_ & 0xFFFF), "program pulse shorter than the minimum");
     if (pulse && !pulse_ && dir && addressed_) {
         const auto d = static_cast<std::uint16_t>(pins.ReadBus(Data) & 0xFFFF);
         if (d != pulseData_ || Address() != pulseAddress_) {

@@ -426,7 +426,10 @@ void Pic18Chip::Program(ChipPins& pins, Nanos held) {
     const Nanos need = static_cast<Nanos>(static_cast<double>(part_.otp ? OtpHold : FlashHold) * SlowFactor());
     const bool ok = held >= need && ProgramLevels(pins);
     if (part_.otp) {
-        if (!ok) return;
+        if (!ok) {
+            NoteRefusal(cycleAddress_, "programming hold shorter than the part's time, or levels outside the window");
+            return;
+        }
         const std::uint32_t a = cycleAddress_;
         const auto andInto = [&](std::uint8_t& cell, std::uint8_t v) { cell &= v; };
         for (int k = 0; k < 2; ++k) {
@@ -449,11 +452,17 @@ void Pic18Chip::Program(ChipPins& pins, Nanos held) {
             const std::uint8_t v = buffer_[0] & part_.configErased[k];
             config_[k] = k >= 8 ? static_cast<std::uint8_t>(config_[k] & v) : v;
             ++programEvents_;
+        } else {
+            NoteRefusal(cycleAddress_, !ok ? "configuration write held too short or outside the window"
+                                           : "configuration write without EEPGD and CFGS, or outside the configuration bytes");
         }
         buffer_.fill(0xFF);
         return;
     }
     const bool allowed = ok && singlePanel_ && (eecon1_ & kEepgd) && !(eecon1_ & kCfgs);
+    if (!allowed)
+        NoteRefusal(cycleAddress_, !ok ? "programming hold shorter than the part's time, or levels outside the window"
+                                       : "program write without single-panel mode or with EECON1 not set for program memory");
     if (allowed) {
         for (std::uint32_t k = 0; k < 8; ++k) {
             const std::uint32_t x = cycleAddress_ + k;

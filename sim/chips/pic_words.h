@@ -1,4 +1,4 @@
-// What the PIC serial chip models (sim/chips/pic12.h, pic14.h) share beside
+// What the PIC chip models (sim/chips/pic12.h, pic14.h, pic16c5x.h) share beside
 // their programming logic: the part's name, pins and absolute maximum ratings
 // from its table row, and program memory kept as image bytes (word n at 2n,
 // low byte first, then its high bits; bits above the word's width read 0).
@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,6 +16,34 @@
 #include "sim/chip.h"
 
 namespace quilla::sim {
+
+// One-time words programmed while the chip stays in its programming mode that
+// have not yet had their whole pulse train (the over-programming share): each
+// with its value before, put back when the chip leaves the mode.
+class UntrainedWords {
+public:
+    // The word at `address` verified; `before` is its value before (the first
+    // one noted stays).
+    void Verified(int address, std::uint16_t before) { words_.emplace(address, before); }
+    // The word had its whole train: it stays.
+    void Trained(int address) { words_.erase(address); }
+    // The chip leaves the mode: `restore(address, before)` for each word left
+    // short, each noted on `chip` as a refusal when `chip` is given.
+    template <class Restore>
+    void Revert(Restore&& restore, Chip* chip) {
+        for (const auto& [address, before] : words_) {
+            restore(address, before);
+            if (chip)
+                chip->NoteRefusal(static_cast<std::uint32_t>(address & 0xFFFF),
+                                  "word verified but not over-programmed (pulse shorter than the whole train): not "
+                                  "retained");
+        }
+        words_.clear();
+    }
+
+private:
+    std::map<int, std::uint16_t> words_;
+};
 
 template <class Part, std::uint16_t Erased>
 class PicWordChip : public Chip {

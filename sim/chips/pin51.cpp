@@ -132,9 +132,12 @@ void PinTable51Chip::OnPinsChanged(ChipPins& pins) {
         const bool mine = write && op->trigger == pin;
         if (low) {
             armed_ = mine && busyLeft_ == 0 ? op : nullptr;
+            if (mine && busyLeft_ > 0) NoteRefusal(a, "write pulse while a write is busy");
             armAddress_ = a;
             armData_ = d;
         } else {
+            if (armed_ && !(armed_ == op && mine && a == armAddress_ && d == armData_))
+                NoteRefusal(armAddress_, "setting, address or data changed during the write pulse");
             if (armed_ && armed_ == op && mine && a == armAddress_ && d == armData_) {
                 busy_ = op;
                 busyAddress_ = a;

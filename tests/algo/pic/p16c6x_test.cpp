@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 
 #include <unistd.h>
@@ -348,17 +349,23 @@ TEST(P16c6xSweep, BatchCountsOnlyAChipThatHoldsTheImage) {
         FillPicImage(*b, 512, 0, 56);
         return b;
     };
-    s.form = [](SimBench& b) -> AlgoForm& { return b.Open("P16C61 9"); };
+    auto form = std::make_shared<const PicForm*>(nullptr);
+    s.form = [form](SimBench& b) -> AlgoForm& {
+        AlgoForm& f = b.Open("P16C61 9");
+        *form = &dynamic_cast<const PicForm&>(f);
+        return f;
+    };
     s.operation = [](SimBench&, AlgoForm& f) { f.Click("Button1"); };
     s.faults = {LinkFault::OutFailure, LinkFault::ShortReply, LinkFault::DetachAfter};
-    s.holds = [](SimBench& b, const std::string& text) {
+    s.holds = [form](SimBench& b, const std::string& text) {
         auto& chip = b.ChipAs<Pic14Chip>();
         if (text == "OK") {  // Blank, Verify or Wrt.CFG
             bool blank = true;
             for (int a = 0; a < 512; ++a) blank = blank && chip.Word(a) == 0x3FFF;
             return blank || PicChipHoldsImage(b, 512, 0);
         }
-        if (text == "End OK..") return PicChipHoldsImage(b, 512, 0) && chip.ConfigWord() == 0x3FFD;
+        if (text == "End OK..")  // the configuration word and the IDs too
+            return PicChipHoldsImage(b, 512, 0) && chip.ConfigWord() == 0x3FFD && PicChipHoldsConfig(b, **form);
         return PicChipHoldsImage(b, 512, 0);  // "Ended."
     };
     s.Run();

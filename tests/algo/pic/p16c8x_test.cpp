@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 
 #include "algo/pic/p16c8x.h"
@@ -156,19 +157,25 @@ TEST(P16c8xSweep, BatchCountsOnlyAChipThatHoldsTheImage) {
         FillPicImage(*b, 512, 64, 9);
         return b;
     };
-    s.form = [](SimBench& b) -> AlgoForm& { return b.Open("P16C84 4"); };
+    auto form = std::make_shared<const PicForm*>(nullptr);
+    s.form = [form](SimBench& b) -> AlgoForm& {
+        AlgoForm& f = b.Open("P16C84 4");
+        *form = &dynamic_cast<const PicForm&>(f);
+        return f;
+    };
     s.operation = [](SimBench&, AlgoForm& f) {
         f.SetChecked("CheckBoxErase", false);
         f.SetChecked("CheckBoxrWrData", false);
         f.Click("Button1");
     };
     s.faults = {LinkFault::OutFailure};  // the other faults are swept on the PIC16FEE form
-    s.holds = [](SimBench& b, const std::string& text) {
+    s.holds = [form](SimBench& b, const std::string& text) {
         if (text == "OK") {
             bool blank = true;
             for (int a = 0; a < 512; ++a) blank = blank && b.ChipAs<Pic14Chip>().Word(a) == 0x3FFF;
             return blank || PicChipHoldsImage(b, 512, 0);
         }
+        if (text == "End OK..") return PicChipHoldsImage(b, 512, 0) && PicChipHoldsConfig(b, **form);
         return PicChipHoldsImage(b, 512, 0);
     };
     s.Run();

@@ -6,12 +6,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 
 #include <unistd.h>
 
 #include "algo/pic/p12c508.h"
 #include "algo/pic/p16f5x.h"
+#include "algo/pic/pic_serial.h"
 #include "sim/chips/pic12.h"
 #include "support/fault_sweep.h"
 #include "support/sim_bench.h"
@@ -274,17 +276,29 @@ TEST(P12c508xSweep, BatchCountsOnlyAChipThatHoldsTheImage) {
         Fill12(*b, 512, 69);
         return b;
     };
-    s.form = [](SimBench& b) -> AlgoForm& { return b.Open("P12C508 1"); };
+    auto form = std::make_shared<const PicForm*>(nullptr);
+    s.form = [form](SimBench& b) -> AlgoForm& {
+        AlgoForm& f = b.Open("P12C508 1");
+        *form = &dynamic_cast<const PicForm&>(f);
+        return f;
+    };
     s.operation = [](SimBench&, AlgoForm& f) { f.Click("Button1"); };
     s.faults = {LinkFault::OutFailure, LinkFault::ShortReply, LinkFault::DetachAfter};
-    s.holds = [](SimBench& b, const std::string& text) {
+    // The user IDs the form meant to write, as the chip keeps them (12 bits).
+    auto idsHeld = [form](const Pic12Chip& chip) {
+        const auto ids = UserIdWords((*form)->UserId);
+        for (int k = 0; k < 4; ++k)
+            if (chip.UserId(k) != (ids[static_cast<std::size_t>(k)] & 0x0FFF)) return false;
+        return true;
+    };
+    s.holds = [idsHeld](SimBench& b, const std::string& text) {
         auto& chip = b.ChipAs<Pic12Chip>();
         if (text == "OK") {  // Blank or Verify
             bool blank = true;
             for (int a = 0; a < 511; ++a) blank = blank && chip.Word(a) == 0x0FFF;
             return blank || Holds(b, 511);
         }
-        if (text == "End OK..") return Holds(b, 511) && chip.ConfigWord() == 0x0FED;
+        if (text == "End OK..") return Holds(b, 511) && chip.ConfigWord() == 0x0FED && idsHeld(chip);
         if (text == "Ended.") return Holds(b, 511);
         if (text == "ffed OK") return chip.ConfigWord() == 0x0FED;
         return true;

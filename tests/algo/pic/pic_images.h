@@ -5,6 +5,8 @@
 
 #include <random>
 
+#include "algo/pic/pic_form.h"
+#include "algo/pic/pic_serial.h"
 #include "sim/chips/pic14.h"
 #include "support/sim_bench.h"
 
@@ -26,6 +28,18 @@ inline bool PicChipHoldsImage(SimBench& b, int words, int ee) {
         if (c.Word(a) != (b.Image()[2 * a] | (b.Image()[2 * a + 1] << 8))) return false;
     for (int i = 0; i < ee; ++i)
         if (c.Eeprom()[static_cast<std::size_t>(i)] != b.Image()[0x4000 + i]) return false;
+    return true;
+}
+
+// The chip's configuration word and four user IDs are what the form meant to
+// write (its ConfigWord and UserId): a configuration written to another
+// address leaves them otherwise.
+inline bool PicChipHoldsConfig(SimBench& b, const PicForm& f) {
+    const auto& c = b.ChipAs<sim::Pic14Chip>();
+    if (c.ConfigWord() != (f.ConfigWord & 0x3FFF)) return false;
+    const auto ids = UserIdWords(f.UserId);
+    for (int k = 0; k < 4; ++k)
+        if (c.ConfigArea(k) != (ids[static_cast<std::size_t>(k)] & 0x3FFF)) return false;
     return true;
 }
 
