@@ -351,6 +351,9 @@ QWidget* FormWidget::Build(FormControl& c) {
             t->horizontalHeader()->hide();
             t->verticalHeader()->hide();
             t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            // Every row where the body's column has room; a longer grid scrolls itself.
+            t->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+            t->setMaximumHeight(kColumnLines * fontMetrics().height());
             for (std::size_t i = 0; i < c.RowNames.size(); ++i)
                 t->setItem(static_cast<int>(i), 0, new QTableWidgetItem(Q(c.RowNames[i])));
             connect(t, &QTableWidget::cellClicked, this, [this, name](int row, int column) {
@@ -481,7 +484,7 @@ MdiFormHost::MdiFormHost(QMdiArea* area) : area_(area) {
 MdiFormHost::~MdiFormHost() { delete watch_.data(); }
 
 void MdiFormHost::FitToArea(QMdiSubWindow* win) const {
-    if (!win || !area_) return;
+    if (!win || !area_ || win->isMaximized() || win->isMinimized()) return;
     const QSize room = area_->viewport()->size();
     if (room.isEmpty()) return;
     if (auto* form = dynamic_cast<FormWidget*>(win->widget())) form->Settle();
@@ -502,6 +505,7 @@ void MdiFormHost::ShowForm(AlgorithmForm& form) {
     auto* f = dynamic_cast<AlgoForm*>(&form);
     if (!f || !area_) return;
     QPointer<QMdiSubWindow>& win = windows_[&form];
+    bool first = false;
     if (!win) {
         auto* sub = new FormSubWindow(f);
         auto* w = new FormWidget(*f);
@@ -510,8 +514,11 @@ void MdiFormHost::ShowForm(AlgorithmForm& form) {
         sub->setWindowTitle(Q(f->Caption()));
         area_->addSubWindow(sub);
         win = sub;
+        first = true;
     }
     win->show();
+    // A new form starts at the top right, beside the buffer window at the top left.
+    if (first) win->move(std::max(0, area_->viewport()->width() - win->width()), 0);
     // After the area placed it, and again once the form's setup for the
     // device (which runs after this) has settled its captions and boxes.
     FitToArea(win);
