@@ -25,6 +25,7 @@
 
 #include "algo/pic/pic_images.h"
 #include "algo/ui/formview.h"
+#include "ui/forms/view_app.h"
 #include "app/ui/mainform.h"
 #include "sim/chips/avr.h"
 #include "support/form_classes.h"
@@ -36,15 +37,6 @@ namespace quilla::test {
 void PrintTo(const FormClass& c, std::ostream* os) { *os << c.className; }
 
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "test_ui_forms";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: Qt's own statics go first at exit.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 // A simulated programmer with the line's chip seated where one is modelled,
 // the main window at a given size with the buffer window open, and the forms
@@ -83,7 +75,7 @@ struct ScreenBench : SimBench {
         return port->rect().contains(QRect(w->mapTo(port, QPoint(0, 0)), w->size()));
     }
 
-    QApplication& app = App();  // before any widget
+    QApplication& app = ViewApp();  // before any widget
     std::unique_ptr<TMainForm> main;
     std::unique_ptr<MdiFormHost> host;
 };
