@@ -475,7 +475,7 @@ MdiFormHost::MdiFormHost(QMdiArea* area) : area_(area) {
         if (auto* sub = dynamic_cast<FormSubWindow*>(win)) sub->Activated();
     });
     // A form opened before the main window took its size fits again when it does.
-    watch_ = new ResizeWatch(area, [this] {
+    watch_ = new ResizeWatch(area->viewport(), [this] {
         for (auto& [form, win] : windows_)
             if (win && win->isVisible()) FitToArea(win);
     });

@@ -144,6 +144,8 @@ TEST_P(EveryForm, FitsA1280x800ScreenWithItsLiveLinesInView) {
     for (auto& c : f.Controls()) {
         QWidget* w = v.ControlWidget(c->Name);
         if (!w || !w->isVisibleTo(win)) continue;
+        if (c->Kind == ControlKind::Group && v.Body()->verticalScrollBar()->maximum() > 0)
+            continue;  // a group taller than the body: its controls count
         v.ScrollTo(w);
         EXPECT_TRUE(b.OnScreen(v, w)) << c->Name << " \"" << c->Caption << "\" at " << Describe(b.InArea(w))
                                       << " area " << Describe(b.Area()->rect()) << " window " << Describe(win->geometry())
