@@ -397,6 +397,11 @@ void FormWidget::Sync(const FormControl& c) {
             auto* e = static_cast<QLineEdit*>(w);
             e->setReadOnly(c.ReadOnly);
             if (e->text() != Q(c.Text)) e->setText(Q(c.Text));
+            // A field the user cannot scroll by typing shows its whole text.
+            if (c.ReadOnly && c.Kind == ControlKind::Edit) {
+                const int need = e->fontMetrics().horizontalAdvance(e->text()) + 4 * e->fontMetrics().averageCharWidth();
+                if (need > e->minimumWidth()) e->setMinimumWidth(need);
+            }
             break;
         }
         case ControlKind::Progress: {

@@ -85,8 +85,8 @@ void Settle() {
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
-// The caption of a text-bearing widget shows whole: it got at least the width
-// it asks for.
+// The caption of a text-bearing widget, and the text of a read-only field,
+// shows whole: it got at least the width it asks for.
 std::string ClippedCaption(const QWidget* w) {
     QString text;
     int need = 0;
@@ -99,6 +99,9 @@ std::string ClippedCaption(const QWidget* w) {
     } else if (auto* g = qobject_cast<const QGroupBox*>(w)) {
         text = g->title();
         need = g->minimumSizeHint().width();
+    } else if (auto* e = qobject_cast<const QLineEdit*>(w); e && e->isReadOnly()) {
+        text = e->text();  // a field the user cannot scroll by typing in it
+        need = e->fontMetrics().horizontalAdvance(text) + 8;
     }
     if (text.trimmed().isEmpty() || w->width() >= need) return {};
     return "\"" + text.toStdString() + "\" " + std::to_string(w->width()) + " of " + std::to_string(need) + " px";
