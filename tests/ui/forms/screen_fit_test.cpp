@@ -118,7 +118,6 @@ TEST_P(EveryForm, FitsA1280x800ScreenWithItsLiveLinesInView) {
     const FormClass& cls = GetParam();
     const ClassLine& line = cls.lines.front();
     ScreenBench b(line, {1280, 800});
-    b.checked = true;  // only the view is judged here
     AlgoForm& f = b.Open(line.params);
     ASSERT_NE(b.host->Window(f), nullptr) << line.params;
     Settle();
