@@ -5,7 +5,8 @@
 #     buffer window and the PIC16F877A's form beside it
 #   scripts/screenshot.sh --forms DIR
 #     one picture of the main window per form class, DIR/<class>.png, each
-#     form opened through its first device line (offscreen, no X display)
+#     form opened through its first device line, or its keyword with variant 1
+#     where no list has a line (offscreen, no X display)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
