@@ -173,6 +173,9 @@ int main(int argc, char** argv) {
             mainForm.setGeometry(screen->availableGeometry());
         mainForm.showMaximized();
         if (!start.screenshot.empty()) {
+            // The picture shows the remembered device's form beside the buffer window.
+            if (!wb.sel.ParamString.empty())
+                QTimer::singleShot(0, &mainForm, [&] { Guarded(prompts, [&] { typeDlg.OpenAlgorithmForm(); }); });
             QTimer::singleShot(1500, &mainForm, [&] {
                 mainForm.grab().save(QString::fromStdString(start.screenshot));
                 app.quit();

@@ -17,18 +17,10 @@
 #include "support/sim_bench.h"
 #include "algo/memory/p27.h"
 #include "algo/ui/formview.h"
+#include "ui/forms/view_app.h"
 
 namespace quilla::test {
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: Qt's own statics go first at exit.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 struct ViewBench : SimBench {
     explicit ViewBench(const char* part = "AT27C256R") : SimBench(part) {
@@ -40,7 +32,7 @@ struct ViewBench : SimBench {
         if (!w) throw std::runtime_error("no view");
         return *w;
     }
-    QApplication& app = App();  // before any widget
+    QApplication& app = ViewApp();  // before any widget
     QMdiArea area;
     std::unique_ptr<MdiFormHost> host;
 };
