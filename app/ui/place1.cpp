@@ -92,9 +92,11 @@ TPlace1::TPlace1(Workbench& wb, QWidget* parent) : QDialog(parent), wb_(wb) {
     if (!Place1) Place1 = this;
 }
 
-void TPlace1::Paint(const std::vector<PlaceShape>& shapes) {
-    canvas_.fill(Qt::white);
-    QPainter p(&canvas_);
+void TPlace1::Paint(const std::vector<PlaceShape>& shapes) { PaintPlaceShapes(canvas_, shapes); }
+
+void PaintPlaceShapes(QImage& canvas, const std::vector<PlaceShape>& shapes) {
+    canvas.fill(Qt::white);
+    QPainter p(&canvas);
     QFont f = p.font();
     f.setPixelSize(11);
     p.setFont(f);

@@ -38,6 +38,9 @@ std::vector<PlaceShape> SocketDrawing(const std::string& model, int firstRow, in
                                       int orientation, int halfWidth,
                                       int imageWidth = PlaceImageWidth);
 
+// Paints `shapes` on `canvas` (filled white first), as the dialog shows them.
+void PaintPlaceShapes(QImage& canvas, const std::vector<PlaceShape>& shapes);
+
 class TPlace1 : public QDialog, public PlacementView {
     Q_OBJECT
 public:
