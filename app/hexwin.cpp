@@ -38,9 +38,14 @@ namespace {
 void DumpLine(const std::uint8_t* image, int a, char* out) {
     static const char digits[] = "0123456789abcdef";
     std::fill(out, out + HexLineStride, ' ');
-    char addr[16];
-    std::snprintf(addr, sizeof addr, "%6x:", static_cast<unsigned>(a));
-    std::copy(addr, addr + 7, out);  // "%6x:  ": the two blanks are there already
+    // "%6x:  " (image addresses have at most six digits; the blanks are there already).
+    unsigned v = static_cast<unsigned>(a);
+    int col = 5;
+    do {
+        out[col--] = digits[v & 15];
+        v >>= 4;
+    } while (v && col >= 0);
+    out[6] = ':';
     for (int k = 0; k < 16; ++k) {
         const std::uint8_t v = image[a + k];
         out[HexFirstDigitCol + 3 * k] = digits[v >> 4];
