@@ -5,10 +5,14 @@
 namespace quilla {
 
 const char* const Usage =
-    "usage: quilla [--simulate[=MODEL]] [--screenshot=FILE] [FILE.hex]\n"
+    "usage: quilla [--simulate[=MODEL]] [--screenshot=FILE] [FILE]\n"
     "       quilla --help | --version\n"
     "\n"
-    "  FILE.hex              an Intel HEX file loaded into the buffer after start\n"
+    "  FILE                  a data file loaded after start by its extension, as\n"
+    "                        File > Load does: .hex (Intel HEX), .bin (binary, at\n"
+    "                        buffer address 0), .jed (fuse map), .svf, .cds; a file\n"
+    "                        that cannot be loaded (missing, a folder, another\n"
+    "                        extension) is named in a message\n"
     "  --simulate[=MODEL]    run on the simulated programmer instead of the USB\n"
     "                        programmer; MODEL is vex310, vex420, vex520 or vex640\n"
     "                        (default vex520)\n"

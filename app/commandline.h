@@ -1,7 +1,7 @@
 // Quilla's command line, read before the toolkit starts (so --help and
 // --version work without a display):
 //
-//   quilla [--simulate[=MODEL]] [--screenshot=FILE] [FILE.hex]
+//   quilla [--simulate[=MODEL]] [--screenshot=FILE] [FILE]
 //   quilla --help | --version
 //
 // The toolkit's own options (-platform NAME, -style NAME, ...) are left to it,

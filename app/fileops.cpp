@@ -1,6 +1,9 @@
 #include "app/fileops.h"
 
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "app/binfile.h"
 #include "app/hexfile.h"
@@ -35,16 +38,10 @@ void FileFormatModel::OKBtnClick(Workbench& wb) {
 
 void FileFormatModel::CancelBtnClick() { Format = FmtNone; }
 
-void LoadFileClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const OtherFormats& other) {
-    auto name = ui.OpenFileName(wb);
-    if (!name) return;
-    wb.DataFileName = *name;
-    model.SelectByExt(wb.DataFileName);
-    model.Edit1 = "000000";
-    model.Edit2 = "ffffff";
-    ui.ShowFormatDialog(model, wb);
-    const std::string key = FormatKey(model.Format);
-    if (key.empty()) return;
+namespace {
+
+// Runs the loader of format `key` (".HEX", ".JED", ...) on wb.DataFileName.
+void RunLoader(Workbench& wb, const std::string& key, const FileFormatModel& model, const OtherFormats& other) {
     if (key == ".HEX") {
         LoadHex(wb);
     } else if (key == ".JED") {
@@ -58,6 +55,53 @@ void LoadFileClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const Othe
     } else if (key == ".CDS") {
         LoadCds(wb);
     }
+}
+
+}  // namespace
+
+void LoadFileClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const OtherFormats& other) {
+    auto name = ui.OpenFileName(wb);
+    if (!name) return;
+    wb.DataFileName = *name;
+    model.SelectByExt(wb.DataFileName);
+    model.Edit1 = "000000";
+    model.Edit2 = "ffffff";
+    ui.ShowFormatDialog(model, wb);
+    const std::string key = FormatKey(model.Format);
+    if (key.empty()) return;
+    RunLoader(wb, key, model, other);
+}
+
+bool LoadNamedFile(Workbench& wb, const std::string& fileName, const OtherFormats& other) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(fileName, ec);
+    if (!std::filesystem::exists(status)) {
+        wb.prompts.ShowMessage("Can not open " + fileName + ": no such file");
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        wb.prompts.ShowMessage("Can not open " + fileName + ": not a file");
+        return false;
+    }
+    // Only a known extension chooses the loader (File/Load would offer binary
+    // for anything else, but here nobody sees the format dialog).
+    FileFormatModel model;
+    model.SelectByExt(fileName);
+    const std::string key = FormatKey(model.Format);
+    const std::string base = std::filesystem::path(fileName).filename().string();
+    const std::size_t dot = base.rfind('.');
+    std::string ext = dot == std::string::npos ? std::string() : base.substr(dot, 4);
+    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (ext != key) {
+        wb.prompts.ShowMessage("Can not load " + fileName + ": unknown file type" +
+                               (dot == std::string::npos ? std::string() : " (" + base.substr(dot) + ")"));
+        return false;
+    }
+    wb.DataFileName = fileName;
+    wb.LoadStart = 0;
+    model.OnClick2(0);  // binary: every byte
+    RunLoader(wb, key, model, other);
+    return true;
 }
 
 void SaveBufClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const OtherFormats& other) {

@@ -60,6 +60,12 @@ struct OtherFormats {
 
 // File/Load: open dialog, format dialog, then the loader of the chosen format.
 void LoadFileClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const OtherFormats& other = {});
+// A file named when the program starts: loaded by its extension (.hex, .bin,
+// .jed, .svf, .cds; upper or lower case) with the loader File/Load runs for that
+// format, binary files from buffer address 0 keeping every byte. A name that is
+// no file (missing, a folder) or has no known extension loads nothing and
+// gives one message naming it. True when a loader ran.
+bool LoadNamedFile(Workbench& wb, const std::string& fileName, const OtherFormats& other = {});
 // File/Save: save dialog, format dialog, then the writer of the chosen format.
 void SaveBufClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const OtherFormats& other = {});
 

@@ -25,7 +25,9 @@ bool InputHexModel::OKBtnClick(Workbench& wb) {
 
     // -1 is the empty buffer; nothing below it means anything.
     const int end = std::clamp(EndAddr, -1, FillMaxEndAddr);
-    wb.FileWin->EndAddr = end;
+    // Resize sets the end; a fill only ever extends the buffer, so that a fill
+    // inside a loaded image never drops what lies after it from a save.
+    wb.FileWin->EndAddr = FillMode ? std::max(wb.FileWin->EndAddr, end) : end;
     if (FillMode) {
         const auto value = static_cast<std::uint8_t>(FillValue & 0xFF);
         for (int a = std::max(StartAddr, 0); a <= end; ++a) wb.ImageBuffer[static_cast<std::size_t>(a)] = value;

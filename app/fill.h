@@ -30,9 +30,11 @@ struct InputHexModel {
     void MaxAddrClick();
     // OK. Without a buffer window nothing happens and the dialog stays open
     // (false). Otherwise the fields are read as hex (one that does not read
-    // keeps its previous value), EndAddr := end kept within -1 .. 0xFFFFF, in
-    // fill mode the low 8 bits of the value are stored from max(start, 0) to
-    // EndAddr, the windows are redrawn and the dialog closes (true).
+    // keeps its previous value), the end is kept within -1 .. 0xFFFFF; resize
+    // sets the buffer window's EndAddr to it, a fill stores the low 8 bits of
+    // the value from max(start, 0) to it and sets EndAddr to the larger of the
+    // old EndAddr and the fill's end (a fill never shortens the buffer); the
+    // windows are redrawn and the dialog closes (true).
     bool OKBtnClick(Workbench& wb);
     // Cancel: closes; nothing changes.
     void CancelBtnClick();

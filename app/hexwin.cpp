@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "app/numparse.h"
 #include "app/workbench.h"
@@ -29,24 +32,36 @@ bool IsImageAddress(const Workbench& wb, int a) {
 
 }  // namespace
 
-std::string HexPageText(const std::uint8_t* image, int viewStart) {
+namespace {
+
+// One dump line of the 16 bytes from `a` (75 characters with its break).
+void DumpLine(const std::uint8_t* image, int a, char* out) {
     static const char digits[] = "0123456789abcdef";
-    std::string text(static_cast<std::size_t>(HexPageLines * HexLineStride), ' ');
-    char addr[16];
-    for (int line = 0; line < HexPageLines; ++line) {
-        const int a = viewStart + 16 * line;
-        char* out = text.data() + line * HexLineStride;
-        std::snprintf(addr, sizeof addr, "%6x:", static_cast<unsigned>(a));
-        std::copy(addr, addr + 7, out);  // "%6x:  ": the two blanks are there already
-        for (int k = 0; k < 16; ++k) {
-            const std::uint8_t v = image[a + k];
-            out[HexFirstDigitCol + 3 * k] = digits[v >> 4];
-            out[HexFirstDigitCol + 3 * k + 1] = digits[v & 15];
-            out[HexTextCol + k] = HexShownChar(v);
-        }
-        out[HexLineChars] = '\r';
-        out[HexLineChars + 1] = '\n';
+    std::fill(out, out + HexLineStride, ' ');
+    // "%6x:  " (image addresses have at most six digits; the blanks are there already).
+    unsigned v = static_cast<unsigned>(a);
+    int col = 5;
+    do {
+        out[col--] = digits[v & 15];
+        v >>= 4;
+    } while (v && col >= 0);
+    out[6] = ':';
+    for (int k = 0; k < 16; ++k) {
+        const std::uint8_t v = image[a + k];
+        out[HexFirstDigitCol + 3 * k] = digits[v >> 4];
+        out[HexFirstDigitCol + 3 * k + 1] = digits[v & 15];
+        out[HexTextCol + k] = HexShownChar(v);
     }
+    out[HexLineChars] = '\r';
+    out[HexLineChars + 1] = '\n';
+}
+
+}  // namespace
+
+std::string HexPageText(const std::uint8_t* image, int viewStart) {
+    std::string text(static_cast<std::size_t>(HexPageLines * HexLineStride), ' ');
+    for (int line = 0; line < HexPageLines; ++line)
+        DumpLine(image, viewStart + 16 * line, text.data() + line * HexLineStride);
     return text;
 }
 
@@ -184,14 +199,101 @@ bool HexWindowState::ReplaceAtCaret(Workbench& wb, const std::string& replacemen
     return true;
 }
 
-bool FindReplace::Search(TextTarget& target, const std::string& what) {
+namespace {
+
+// The buffer's dump seen as one text in three ways: whole lines (address,
+// digits, characters and line breaks, as the window shows them), only the
+// digit columns ("xx " per byte) and only the character column. The last two
+// let a run of bytes be found where it crosses a line end.
+struct DumpColumns {
+    int col, width;
+};
+constexpr DumpColumns DumpViews[] = {{0, HexLineStride}, {HexFirstDigitCol, 3 * 16}, {HexTextCol, 16}};
+
+// Lines searched in one piece; a hit may run into the lines after the piece.
+constexpr int SearchChunkLines = 4096;
+
+}  // namespace
+
+std::optional<std::pair<int, int>> HexWindowState::FindInDump(const std::vector<std::uint8_t>& image,
+                                                             const std::string& what, int from) const {
+    if (what.empty() || image.size() < 16) return std::nullopt;
+    const int imageLines = static_cast<int>(std::min<std::size_t>(image.size(), HexMaxEndAddr + 1) / 16);
+    const int pageLine = ViewStart / 16;
+    const int lastLine = std::min(std::max(EndAddr / 16, pageLine + HexPageLines - 1), imageLines - 1);
+    const bool pageShown = RichText.size() == static_cast<std::size_t>(HexPageLines * HexLineStride);
+    const int len = static_cast<int>(what.size());
+    from = std::max(from, 0);
+    std::string line(static_cast<std::size_t>(HexLineStride), ' ');
+    // A line as the window would show it; the lines on screen as they are
+    // shown (digits typed over them are upper case there).
+    auto lineText = [&](int n) -> const char* {
+        if (pageShown && n >= pageLine && n < pageLine + HexPageLines)
+            return RichText.data() + (n - pageLine) * HexLineStride;
+        DumpLine(image.data(), 16 * n, line.data());
+        return line.data();
+    };
+    std::optional<std::pair<int, int>> best;
+    for (const DumpColumns& v : DumpViews) {
+        // Where this view starts: the first of its characters at or after `from`.
+        int first = pageLine + from / HexLineStride;
+        const int col = from % HexLineStride;
+        int offset = 0;
+        if (col >= v.col + v.width) ++first;
+        else if (col > v.col) offset = col - v.col;
+        // Text positions of the view's character i of the piece starting at line a.
+        auto textPos = [&](int a, int i) { return (a + i / v.width) * HexLineStride + v.col + i % v.width; };
+        const int extra = len / v.width + 2;
+        std::string piece;
+        for (int a = first; a <= lastLine; a += SearchChunkLines) {
+            const int own = std::min(SearchChunkLines, lastLine + 1 - a);
+            const int lines = std::min(own + extra, lastLine + 1 - a);
+            piece.resize(static_cast<std::size_t>(lines * v.width));
+            for (int n = 0; n < lines; ++n)
+                std::copy_n(lineText(a + n) + v.col, v.width, piece.data() + n * v.width);
+            const std::size_t at = piece.find(what, static_cast<std::size_t>(a == first ? offset : 0));
+            if (at == std::string::npos || static_cast<int>(at) >= own * v.width) continue;
+            const int start = textPos(a, static_cast<int>(at)) - pageLine * HexLineStride;
+            const int end = textPos(a, static_cast<int>(at) + len - 1) - pageLine * HexLineStride;
+            if (!best || start < best->first) best = std::make_pair(start, end + 1 - start);
+            break;  // the view's first hit; another view may still hold an earlier one
+        }
+    }
+    return best;
+}
+
+bool HexWindowState::FindInBuffer(Workbench& wb, const std::string& what, int from) {
+    const auto hit = FindInDump(wb.ImageBuffer, what, from);
+    if (!hit) return false;
+    int start = hit->first, length = hit->second;
+    const int pageChars = HexPageLines * HexLineStride;
+    if (start < 0 || start + length > pageChars) {
+        // Bring the hit's first line to the top (as far as the image allows).
+        const int line = ViewStart / 16 + start / HexLineStride;
+        const int moved = ClampViewStart(static_cast<std::int64_t>(line) * 16);
+        start -= (moved - ViewStart) / 16 * HexLineStride;
+        ViewStart = moved;
+        Display(wb);
+    }
+    Select(start, length);
+    return true;
+}
+
+bool FindReplace::Search(TextTarget& target, const std::string& what, Workbench* wb) {
     const std::string text = target.WindowText();
     const int selLen = target.SelLength();
-    FindStart = selLen > 0 ? target.SelStart() + selLen : 0;
+    HexWindowState* buffer = wb && wb->FileWin.get() == &target ? wb->FileWin.get() : nullptr;
+    // The buffer window searches on from its caret; the others from their start.
+    FindStart = selLen > 0 ? target.SelStart() + selLen : buffer ? target.SelStart() : 0;
     FindStart = std::clamp(FindStart, 0, static_cast<int>(text.size()));
     FindLength = static_cast<int>(text.size()) - FindStart;
     FoundPos = -1;
     if (what.empty()) return false;
+    if (buffer) {
+        if (!buffer->FindInBuffer(*wb, what, FindStart)) return false;
+        FoundPos = buffer->SelStart();
+        return true;
+    }
     const std::size_t at = text.find(what, static_cast<std::size_t>(FindStart));
     if (at == std::string::npos) return false;
     FoundPos = static_cast<int>(at);
@@ -199,16 +301,17 @@ bool FindReplace::Search(TextTarget& target, const std::string& what) {
     return true;
 }
 
-bool FindReplace::OnFind(TextTarget& target, const std::string& what, Prompts& prompts) {
-    if (Search(target, what)) return true;
+bool FindReplace::OnFind(TextTarget& target, const std::string& what, Prompts& prompts, Workbench* wb) {
+    if (Search(target, what, wb)) return true;
     prompts.ShowMsg("Not found.");
     target.Select(0, 0);
     prompts.Beep();
     return false;
 }
 
-bool FindReplace::OnRePlaceFind(TextTarget& target, const std::string& what, Prompts& prompts) {
-    if (Search(target, what)) return true;
+bool FindReplace::OnRePlaceFind(TextTarget& target, const std::string& what, Prompts& prompts,
+                                Workbench* wb) {
+    if (Search(target, what, wb)) return true;
     prompts.ShowMsg("Not found.");
     prompts.Beep();
     return false;

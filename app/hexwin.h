@@ -10,7 +10,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quilla {
@@ -105,6 +107,18 @@ struct HexWindowState : TextTarget {
     // length first). Returns false with a message when it refuses.
     bool ReplaceAtCaret(Workbench& wb, const std::string& replacement);
 
+    // Find over the whole buffer, from the text position `from` of this page
+    // on: the dump of every line up to EndAddr's (at least this page's lines),
+    // read as one text with its line breaks, as the window would show each
+    // page; a run of digits ("xx xx") or of the character column is also
+    // found where it crosses a line end. The hit's position (relative to this
+    // page's text, so past its end for a later page) and length, or nothing.
+    std::optional<std::pair<int, int>> FindInDump(const std::vector<std::uint8_t>& image,
+                                                  const std::string& what, int from) const;
+    // The same; a hit the page does not show moves the view to the hit's line
+    // (Display), and the hit is selected. False when nothing matches.
+    bool FindInBuffer(Workbench& wb, const std::string& what, int from);
+
     // TextTarget
     std::string WindowText() const override { return RichText; }
     int SelStart() const override { return SelStart_; }
@@ -120,18 +134,22 @@ struct FindReplace {
     int FindLength = 0;
     int FoundPos = -1;
 
-    // Find (and Repeat): searches from after the selection (or from 0). Not
-    // found: "Not found.", caret to 0, beep. False when not found.
-    bool OnFind(TextTarget& target, const std::string& what, Prompts& prompts);
+    // Find (and Repeat): searches from after the selection (or from the
+    // caret). The buffer window (`wb` given and `target` its FileWin) is
+    // searched as a whole from there on (FindInBuffer); other windows in the
+    // text they hold. Not found: "Not found.", caret to 0, beep. False when
+    // not found.
+    bool OnFind(TextTarget& target, const std::string& what, Prompts& prompts, Workbench* wb = nullptr);
     // Find of the replace dialog: like OnFind, but the selection stays.
-    bool OnRePlaceFind(TextTarget& target, const std::string& what, Prompts& prompts);
+    bool OnRePlaceFind(TextTarget& target, const std::string& what, Prompts& prompts,
+                       Workbench* wb = nullptr);
     // Replace: `active` is the active data window (null: nothing), `buffer`
     // the buffer window when the active one is it.
     void OnRePlace(Workbench& wb, TextTarget* active, HexWindowState* buffer,
                    const std::string& replacement);
 
 private:
-    bool Search(TextTarget& target, const std::string& what);
+    bool Search(TextTarget& target, const std::string& what, Workbench* wb);
 };
 
 }  // namespace quilla

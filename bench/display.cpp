@@ -1,5 +1,6 @@
 // How long the buffer window's redraw takes: Display sums the image from 0 to
-// EndAddr (8 MiB at most) and formats one page; and paging through the image.
+// EndAddr (8 MiB at most) and formats one page; paging through the image; and
+// a Find that searches the whole image.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -73,6 +74,18 @@ int main() {
         chars += quilla::HexPageText(wb.ImageBuffer.data(), (i * 256) % quilla::HexMaxViewStart).size();
     s = Seconds(t0);
     std::printf("page text: %d pages in %.3f s: %.2f us each\n", texts, s, 1e6 * s / texts);
+
+    // Find over the whole buffer: a text found nowhere, from the first page
+    // through all 8 MiB (the longest a Find takes).
+    win.EndAddr = 0x7FFFFF;
+    win.OnRichKeyDown(wb, quilla::HexKey::Home);
+    const int finds = 5;
+    int misses = 0;
+    t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < finds; ++i) misses += !win.FindInDump(wb.ImageBuffer, "zz zz", 0);
+    s = Seconds(t0);
+    std::printf("find: %d searches of 8 MiB finding nothing in %.3f s: %.1f ms each\n", misses, s,
+                1e3 * s / finds);
 
     std::printf("(check %u %zu)\n", keep, chars);
     return 0;

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/commandline.h"
-#include "app/hexfile.h"
+#include "app/fileops.h"
 #include "app/programdir.h"
 #include "app/ui/autopro1.h"
 #include "app/ui/ep3form.h"
@@ -41,18 +41,6 @@
 #include "sim/usb_device.h"
 
 using namespace quilla;
-
-namespace {
-
-std::string UpperExt(const std::string& name) {
-    const auto dot = name.rfind('.');
-    std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return ext;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     // Read before the toolkit starts, so --help and --version need no display.
@@ -161,12 +149,10 @@ int main(int argc, char** argv) {
         // Without a selection dialog nothing has opened the buffer window yet.
         if (!wb.FileWin) Guarded(prompts, [&] { wb.FileNew(); });
 
-        if (!start.dataFile.empty() && UpperExt(start.dataFile) == ".HEX") {
-            Guarded(prompts, [&] {
-                wb.DataFileName = start.dataFile;
-                LoadHex(wb);
-            });
-        }
+        // A file named on the command line: loaded by its extension as File >
+        // Load would (a name that cannot be loaded gives one message).
+        if (!start.dataFile.empty())
+            Guarded(prompts, [&] { LoadNamedFile(wb, start.dataFile, fileFormat.Other); });
 
         // Without a window manager "maximised" means nothing: take the screen.
         if (QScreen* screen = QGuiApplication::primaryScreen())

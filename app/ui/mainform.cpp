@@ -417,7 +417,7 @@ void TMainForm::OnFind() {
     Run([this] {
         TextTarget* t = ActiveTarget();
         if (!t) return;
-        Finder.OnFind(*t, FindDialog1->FindText->text().toStdString(), wb_.prompts);
+        Finder.OnFind(*t, FindDialog1->FindText->text().toStdString(), wb_.prompts, &wb_);
         if (t == wb_.FileWin.get() && fileWinView_) fileWinView_->Refresh();
     });
 }
@@ -428,7 +428,7 @@ void TMainForm::OnRePlaceFind() {
     Run([this] {
         TextTarget* t = ActiveTarget();
         if (!t) return;
-        Finder.OnRePlaceFind(*t, ReplaceDialog1->FindText->text().toStdString(), wb_.prompts);
+        Finder.OnRePlaceFind(*t, ReplaceDialog1->FindText->text().toStdString(), wb_.prompts, &wb_);
         if (t == wb_.FileWin.get() && fileWinView_) fileWinView_->Refresh();
     });
 }

@@ -92,9 +92,11 @@ TPlace1::TPlace1(Workbench& wb, QWidget* parent) : QDialog(parent), wb_(wb) {
     if (!Place1) Place1 = this;
 }
 
-void TPlace1::Paint(const std::vector<PlaceShape>& shapes) {
-    canvas_.fill(Qt::white);
-    QPainter p(&canvas_);
+void TPlace1::Paint(const std::vector<PlaceShape>& shapes) { PaintPlaceShapes(canvas_, shapes); }
+
+void PaintPlaceShapes(QImage& canvas, const std::vector<PlaceShape>& shapes) {
+    canvas.fill(Qt::white);
+    QPainter p(&canvas);
     QFont f = p.font();
     f.setPixelSize(11);
     p.setFont(f);
@@ -129,9 +131,12 @@ void TPlace1::DrawSocket(int firstRow, int pinCount, int orientation, int halfWi
     ShowCanvas();
 }
 
-void TPlace1::ShowPicture(const std::string& fileName) {
-    const bool second = wb_.Ep3.IsModel("vex310") || wb_.Ep3.IsModel("vex520");
-    const std::string path = wb_.ProgramDir + (second ? "Place2/" : "Place/") + fileName;
+const char* TPlace1::PictureFolder(const std::string& model) {
+    return Begins(model, "vex310") || Begins(model, "vex520") ? "Place2/" : "Place/";
+}
+
+bool TPlace1::ShowPicture(const std::string& fileName) {
+    const std::string path = wb_.ProgramDir + PictureFolder(wb_.Ep3.ProgrammerModel) + fileName;
     const QString qpath = QString::fromStdString(path);
     QImage pic;
     if (QFileInfo(qpath).isFile() && pic.load(qpath)) {
@@ -140,14 +145,16 @@ void TPlace1::ShowPicture(const std::string& fileName) {
         p.end();
         shapes_.clear();
         ShowCanvas();
-    } else {
-        wb_.prompts.ShowMessage("Can not find " + path);
+        return true;
     }
+    wb_.prompts.ShowMessage("Can not find " + path);
+    return false;
 }
 
 void TPlace1::ShowPlacementBitmap(const std::string& file) {
-    Guarded(wb_.prompts, [&] { ShowPicture(file); });
-    exec();
+    bool drawn = false;
+    Guarded(wb_.prompts, [&] { drawn = ShowPicture(file); });
+    if (drawn) exec();
 }
 
 int TPlace1::ShowPlacementDiagram(int firstRow, int pinCount, int orientation, int halfWidth) {

@@ -38,6 +38,9 @@ std::vector<PlaceShape> SocketDrawing(const std::string& model, int firstRow, in
                                       int orientation, int halfWidth,
                                       int imageWidth = PlaceImageWidth);
 
+// Paints `shapes` on `canvas` (filled white first), as the dialog shows them.
+void PaintPlaceShapes(QImage& canvas, const std::vector<PlaceShape>& shapes);
+
 class TPlace1 : public QDialog, public PlacementView {
     Q_OBJECT
 public:
@@ -46,10 +49,14 @@ public:
     // Draws the socket and the chip on the picture (the dialog is not shown).
     void DrawSocket(int firstRow, int pinCount, int orientation, int halfWidth);
     // Draws a picture file from Place/ (Place2/ on vex310 and vex520); a
-    // missing file gives "Can not find " + path and leaves the picture as it was.
-    void ShowPicture(const std::string& fileName);
+    // missing file gives "Can not find " + path and leaves the picture as it
+    // was. True when the picture was drawn.
+    bool ShowPicture(const std::string& fileName);
+    // The folder ShowPicture reads for the programmer `model` ("Place/" or "Place2/").
+    static const char* PictureFolder(const std::string& model);
 
-    // PlacementView: fill, then show modal.
+    // PlacementView: fill, then show modal. A picture that cannot be drawn
+    // shows only its message: no dialog without a picture stays over the form.
     void ShowPlacementBitmap(const std::string& file) override;
     int ShowPlacementDiagram(int firstRow, int pinCount, int orientation, int halfWidth) override;
 

@@ -18,7 +18,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/quilla share/quilla/device310.lst share/quilla/device520.lst share/quilla/device640.lst \
          share/quilla/BLib/vex300.bit share/quilla/help/index.html lib/udev/rules.d/70-quilla.rules \
-         share/applications/quilla.desktop share/icons/hicolor/scalable/apps/quilla.svg; do
+         share/applications/quilla.desktop share/icons/hicolor/scalable/apps/quilla.svg \
+         share/quilla/Place/p44.bmp share/quilla/Place2/p44.bmp; do
   [ -e "$prefix/$f" ] || fail "missing $f"
 done
 [ -x "$prefix/bin/quilla" ] || fail "bin/quilla is not executable"
@@ -46,6 +47,17 @@ if [ $rc -ne 0 ] || grep -q 'cannot read' "$tmp/err"; then
   fail "the installed program ended with status $rc"
 fi
 [ -s "$tmp/shot.png" ] || fail "no screenshot"
+
+# A binary file named on the command line loads without a word (a message box
+# would keep the program from ending on its own).
+printf 'QUILLA' >"$tmp/image.bin"
+set +e
+env -u QUILLA_HOME -u QUILLA_SIMULATE XDG_CONFIG_HOME="$tmp/config" QT_QPA_PLATFORM=offscreen \
+  timeout 60 "$quilla" --simulate --screenshot="$tmp/shot2.png" "$tmp/image.bin" >"$tmp/out" 2>"$tmp/err"
+rc=$?
+set -e
+[ $rc -eq 0 ] || { cat "$tmp/err" >&2; fail "started with image.bin, the program ended with status $rc"; }
+[ -s "$tmp/shot2.png" ] || fail "no screenshot with image.bin"
 
 # The same start without the installed vex520 list: the program names the
 # list it looked for under the prefix (then waits on its message box, so it

@@ -52,14 +52,25 @@ TEST_F(FillDialog, InitialTextsFillTheFirst64KiB) {
     EXPECT_EQ(dlg.Edit3, "ff");
 }
 
-TEST_F(FillDialog, FillsExactlyTheRangeAndSetsEnd) {
+TEST_F(FillDialog, FillsExactlyTheRangeAndNeverShortensTheBuffer) {
     ASSERT_TRUE(Ok("100", "1FF", "5a"));
     const auto changed = Changed();
     for (std::size_t a : changed) EXPECT_TRUE(a >= 0x100 && a <= 0x1FF) << a;
     for (std::size_t a = 0x100; a <= 0x1FF; ++a) ASSERT_EQ(wb.ImageBuffer[a], 0x5A) << a;
     EXPECT_EQ(wb.ImageBuffer[0xFF], before[0xFF]);
     EXPECT_EQ(wb.ImageBuffer[0x200], before[0x200]);
+    EXPECT_EQ(wb.FileWin->EndAddr, 0xFFFF);  // the buffer's end stays
+}
+
+TEST_F(FillDialog, FillPastTheEndExtendsTheBufferAndResizeSetsItExactly) {
+    ASSERT_TRUE(Ok("0", "7f", "00", false));
+    EXPECT_EQ(wb.FileWin->EndAddr, 0x7F);
+    ASSERT_TRUE(Ok("100", "1ff", "5a"));
     EXPECT_EQ(wb.FileWin->EndAddr, 0x1FF);
+    ASSERT_TRUE(Ok("0", "10", "5a"));
+    EXPECT_EQ(wb.FileWin->EndAddr, 0x1FF);
+    ASSERT_TRUE(Ok("0", "10", "00", false));
+    EXPECT_EQ(wb.FileWin->EndAddr, 0x10);
 }
 
 struct FillCase {
@@ -86,16 +97,17 @@ TEST_P(FillCases, EndAndFilledBytes) {
 INSTANTIATE_TEST_SUITE_P(
     Dialog, FillCases,
     ::testing::Values(
-        FillCase{"ValueKeepsLow8Bits", "10", "1f", "1AB", true, 0x1F, 0x10, 0x1F, 0xAB},
-        FillCase{"StartAboveEndFillsNothing", "100", "ff", "00", true, 0xFF, 1, 0, 0},
+        FillCase{"ValueKeepsLow8Bits", "10", "1f", "1AB", true, 0xFFFF, 0x10, 0x1F, 0xAB},
+        FillCase{"StartAboveEndFillsNothing", "100", "ff", "00", true, 0xFFFF, 1, 0, 0},
         FillCase{"EndCappedAt1MiB", "ffff0", "200000", "77", true, 0xFFFFF, 0xFFFF0, 0xFFFFF, 0x77},
         FillCase{"ResizeChangesNoByte", "0", "200000", "00", false, 0xFFFFF, 1, 0, 0},
         FillCase{"ResizeDown", "0", "  7f", "00", false, 0x7F, 1, 0, 0},
-        FillCase{"NegativeStartStartsAtZero", "fffffff0", "f", "11", true, 0xF, 0, 0xF, 0x11},
-        FillCase{"SignedStartStartsAtZero", "-10", "3", "22", true, 0x3, 0, 0x3, 0x22},
-        FillCase{"EndMinusOneIsEmpty", "0", "ffffffff", "33", true, -1, 1, 0, 0},
-        FillCase{"FarNegativeEndIsEmpty", "0", "80000000", "33", true, -1, 1, 0, 0},
-        FillCase{"HexPrefixAccepted", "0x20", "0x21", "0x44", true, 0x21, 0x20, 0x21, 0x44}),
+        FillCase{"ResizeToMinusOneIsEmpty", "0", "ffffffff", "33", false, -1, 1, 0, 0},
+        FillCase{"NegativeStartStartsAtZero", "fffffff0", "f", "11", true, 0xFFFF, 0, 0xF, 0x11},
+        FillCase{"SignedStartStartsAtZero", "-10", "3", "22", true, 0xFFFF, 0, 0x3, 0x22},
+        FillCase{"EndMinusOneFillsNothing", "0", "ffffffff", "33", true, 0xFFFF, 1, 0, 0},
+        FillCase{"FarNegativeEndFillsNothing", "0", "80000000", "33", true, 0xFFFF, 1, 0, 0},
+        FillCase{"HexPrefixAccepted", "0x20", "0x21", "0x44", true, 0xFFFF, 0x20, 0x21, 0x44}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FillDialog, UnreadableFieldKeepsItsLastValue) {
@@ -104,7 +116,7 @@ TEST_F(FillDialog, UnreadableFieldKeepsItsLastValue) {
     EXPECT_EQ(dlg.StartAddr, 0x40);
     EXPECT_EQ(dlg.EndAddr, 0x4F);
     EXPECT_EQ(dlg.FillValue, 0x12);
-    EXPECT_EQ(wb.FileWin->EndAddr, 0x4F);
+    EXPECT_EQ(wb.FileWin->EndAddr, 0xFFFF);
 }
 
 TEST_F(FillDialog, WithoutBufferWindowOkDoesNothingAndStaysOpen) {

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "app/binfile.h"
+#include "app/fill.h"
 #include "app/hexfile.h"
 #include "formats_util.h"
 #include "support/param_names.h"
@@ -197,6 +198,90 @@ TEST_F(FileOpsTest, SaveSvfAndCancelWriteNothing) {
     EXPECT_FALSE(std::filesystem::exists(Path("o.bin")));
     EXPECT_EQ(wb.DataFileName, Path("o.bin"));
 }
+
+// Load 64 KiB, fill a range inside it, save as binary: the whole 64 KiB are
+// written, and only the filled range differs from what was loaded.
+TEST_F(FileOpsTest, FillInsideALoadedImageKeepsTheWholeImageForSave) {
+    std::string image(0x10000, '\0');
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 13 + 5);
+    ui.openName = Write("in.bin", image);
+    LoadFileClick(wb, model, ui, other);
+    ASSERT_EQ(wb.FileWin->EndAddr, 0xFFFF);
+
+    InputHexModel fill;
+    fill.FillClick();
+    fill.Edit1 = "100";
+    fill.Edit2 = "1ff";
+    fill.Edit3 = "a5";
+    ASSERT_TRUE(fill.OKBtnClick(wb));
+
+    ui.saveName = Path("out.bin");
+    SaveBufClick(wb, model, ui, other);
+    EXPECT_EQ(ui.seen.Edit2, "00ffff");  // the format dialog offers the whole buffer
+    const std::string saved = Read(Path("out.bin"));
+    ASSERT_EQ(saved.size(), 65536u);
+    for (std::size_t i = 0; i < saved.size(); ++i) {
+        const char want = i >= 0x100 && i <= 0x1FF ? '\xa5' : image[i];
+        ASSERT_EQ(saved[i], want) << "at " << std::hex << i;
+    }
+}
+
+// A file named when the program starts is loaded by its extension.
+TEST_F(FileOpsTest, NamedFileIsLoadedByItsExtension) {
+    ASSERT_TRUE(LoadNamedFile(wb, Write("image.BIN", std::string("\x01\x02\x03", 3)), other));
+    EXPECT_EQ(Bytes(0, 3), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(wb.FileWin->EndAddr, 2);
+    EXPECT_EQ(wb.DataFileName, Path("image.BIN"));
+
+    ASSERT_TRUE(LoadNamedFile(wb, Write("data.hex", ":0100100042AD\r\n:00000001FF"), other));
+    EXPECT_EQ(wb.ImageBuffer[0x10], 0x42);
+
+    ASSERT_TRUE(LoadNamedFile(wb, Write("fuses.jed", ""), other));
+    ASSERT_TRUE(LoadNamedFile(wb, Write("chain.svf", ""), other));
+    EXPECT_THAT(calls, ElementsAre("LoadJed", "LoadSvf"));
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.Last();
+}
+
+TEST_F(FileOpsTest, NamedBinaryLoadsFromAddressZeroWhateverTheLastLoadUsed) {
+    wb.LoadStart = 0x1000;
+    ASSERT_TRUE(LoadNamedFile(wb, Write("b.bin", "\x11\x22"), other));
+    EXPECT_EQ(wb.ImageBuffer[0], 0x11);
+    EXPECT_EQ(wb.ImageBuffer[1], 0x22);
+    EXPECT_EQ(wb.FileWin->EndAddr, 1);
+}
+
+struct BadNameCase {
+    const char* name;
+    const char* file;    // its name in the test folder
+    enum { None, File, Folder } made;  // what is there under that name
+    const char* message;  // after the path
+};
+
+class NamedFileRefused : public FileOpsTest, public ::testing::WithParamInterface<BadNameCase> {};
+
+TEST_P(NamedFileRefused, GivesOneMessageAndLoadsNothing) {
+    const BadNameCase& c = GetParam();
+    std::string path = Path(c.file);
+    if (c.made == BadNameCase::Folder) std::filesystem::create_directories(path);
+    if (c.made == BadNameCase::File) Write(c.file, "\x55\x66");
+    const auto before = Bytes(0, 16);
+    const std::string oldName = wb.DataFileName;
+    EXPECT_FALSE(LoadNamedFile(wb, path, other));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.Last(), std::string(c.message).replace(std::string(c.message).find('@'), 1, path));
+    EXPECT_EQ(Bytes(0, 16), before);
+    EXPECT_EQ(wb.DataFileName, oldName);
+    EXPECT_TRUE(calls.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, NamedFileRefused,
+    ::testing::Values(BadNameCase{"Missing", "none.bin", BadNameCase::None, "Can not open @: no such file"},
+                      BadNameCase{"Folder", "images", BadNameCase::Folder, "Can not open @: not a file"},
+                      BadNameCase{"FolderNamedLikeAFile", "dir.hex", BadNameCase::Folder, "Can not open @: not a file"},
+                      BadNameCase{"UnknownExtension", "image.txt", BadNameCase::File, "Can not load @: unknown file type (.txt)"},
+                      BadNameCase{"NoExtension", "image", BadNameCase::File, "Can not load @: unknown file type"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct RadioCase {
     int index;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/workbench.h"
 #include "support/param_names.h"
@@ -331,6 +333,108 @@ TEST_F(HexWinTest, FindWorksOnAnyDataWindowButReplaceOnlyOnTheBuffer) {
     const auto shown = prompts.shown.size();
     fr.OnRePlace(wb, nullptr, nullptr, "00");  // no active window: nothing
     EXPECT_EQ(prompts.shown.size(), shown);
+}
+
+// Find in the buffer window searches the whole buffer from the caret on, not
+// only the page on screen.
+struct BufferFindCase {
+    const char* name;
+    int at;                  // where the bytes are stored
+    std::vector<std::uint8_t> bytes;
+    const char* what;        // the find text
+    int viewStart;           // the view after the find
+    int cursor;              // the address under the selection's start
+};
+
+class BufferFindTest : public HexWinTest, public ::testing::WithParamInterface<BufferFindCase> {};
+
+TEST_P(BufferFindTest, FindsTheBytesOnAnyPageAndShowsThem) {
+    const BufferFindCase& c = GetParam();
+    std::fill(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + 0x10000, 0x11);
+    std::copy(c.bytes.begin(), c.bytes.end(), wb.ImageBuffer.begin() + c.at);
+    wb.Display();
+    ASSERT_EQ(win->ViewStart, 0);
+    FindReplace fr;
+    ASSERT_TRUE(fr.OnFind(*win, c.what, prompts, &wb)) << prompts.Last();
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(win->ViewStart, c.viewStart);
+    EXPECT_EQ(win->CursorAddress, c.cursor);
+    EXPECT_EQ(fr.FoundPos, win->SelStart());
+    // The selection covers the match as the page shows it: its first and last
+    // characters are the find text's.
+    const std::string what = c.what;
+    const std::string sel = win->RichText.substr(static_cast<std::size_t>(win->SelStart()),
+                                                 static_cast<std::size_t>(win->SelLength()));
+    ASSERT_GE(sel.size(), what.size());
+    EXPECT_EQ(sel.front(), what.front());
+    EXPECT_EQ(sel.back(), what.back());
+    // The dump still shows what the image holds there.
+    EXPECT_EQ(win->RichText, HexPageText(wb.ImageBuffer.data(), win->ViewStart));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buffer, BufferFindTest,
+    ::testing::Values(
+        BufferFindCase{"FourBytesAtFFF0", 0xFFF0, {0x12, 0x34, 0x56, 0x78}, "12 34 56 78", 0xFFF0, 0xFFF0},
+        BufferFindCase{"OnThisPage", 0x40, {0x12, 0x34}, "12 34", 0, 0x40},
+        BufferFindCase{"DigitsAcrossALineEnd", 0x20E, {0xDE, 0xAD, 0xBE, 0xEF}, "de ad be ef", 0x200, 0x20E},
+        BufferFindCase{"CharactersAcrossALineEnd", 0x30D, {'Q', 'U', 'I', 'L'}, "QUIL", 0x300, 0x30D},
+        BufferFindCase{"AcrossAPageEnd", 0x4FF, {0xCA, 0xFE}, "ca fe", 0x4F0, 0x4FF},
+        BufferFindCase{"AnAddress", 0, {}, "  4560:", 0x4560, 0x4560}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HexWinTest, RepeatGoesOnAfterTheHitAndNotFoundOnlyAfterTheLast) {
+    std::fill(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + 0x10000, 0x11);
+    for (int a : {0x1000, 0x5008}) {
+        wb.ImageBuffer[a] = 0xA5;
+        wb.ImageBuffer[a + 1] = 0x5A;
+    }
+    wb.Display();
+    FindReplace fr;
+    ASSERT_TRUE(fr.OnFind(*win, "a5 5a", prompts, &wb));
+    EXPECT_EQ(win->CursorAddress, 0x1000);
+    ASSERT_TRUE(fr.OnFind(*win, "a5 5a", prompts, &wb));
+    EXPECT_EQ(win->CursorAddress, 0x5008);
+    EXPECT_EQ(win->ViewStart, 0x5000);
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_FALSE(fr.OnFind(*win, "a5 5a", prompts, &wb));
+    EXPECT_EQ(prompts.Last(), "Not found.");
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_EQ(win->ViewStart, 0x5000);  // the view stays where the last hit was
+}
+
+TEST_F(HexWinTest, BufferFindSearchesFromTheCaretAndStopsAtTheBufferEnd) {
+    std::fill(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + 0x30000, 0x11);
+    for (int a : {0x10, 0x20000}) {  // before the caret; past EndAddr (0xFFFF)
+        wb.ImageBuffer[a] = 0x77;
+        wb.ImageBuffer[a + 1] = 0x88;
+    }
+    wb.Display();
+    win->SetCaret(Digit(2, 0));
+    FindReplace fr;
+    EXPECT_FALSE(fr.OnFind(*win, "77 88", prompts, &wb));
+    EXPECT_EQ(prompts.Last(), "Not found.");
+    // After the miss the caret is at the page's start: found from there.
+    ASSERT_TRUE(fr.OnFind(*win, "77 88", prompts, &wb));
+    EXPECT_EQ(win->CursorAddress, 0x10);
+}
+
+TEST_F(HexWinTest, ReplaceFindInTheBufferMovesTheViewOrKeepsTheSelection) {
+    std::fill(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + 0x10000, 0x11);
+    wb.ImageBuffer[0x8001] = 0x3C;
+    wb.ImageBuffer[0x8002] = 0x5B;
+    wb.Display();
+    FindReplace fr;
+    ASSERT_TRUE(fr.OnRePlaceFind(*win, "3c 5b", prompts, &wb));
+    EXPECT_EQ(win->ViewStart, 0x8000);
+    EXPECT_EQ(win->CursorAddress, 0x8001);
+    fr.OnRePlace(wb, win, win, "4d");
+    EXPECT_EQ(wb.ImageBuffer[0x8001], 0x4D);
+    win->Select(40, 3);
+    EXPECT_FALSE(fr.OnRePlaceFind(*win, "3c 5b", prompts, &wb));
+    EXPECT_EQ(win->SelStart(), 40);
+    EXPECT_EQ(win->SelLength(), 3);
+    EXPECT_EQ(win->ViewStart, 0x8000);
 }
 
 class ReplaceTextTest : public HexWinTest, public ::testing::WithParamInterface<const char*> {};

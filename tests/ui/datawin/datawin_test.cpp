@@ -206,7 +206,7 @@ TEST_F(DataWindows, FillDialogFillsAndKeepsItsTexts) {
     dlg.Edit3->setText("5a");
     dlg.OKBtn->click();
     EXPECT_FALSE(dlg.isVisible());
-    EXPECT_EQ(wb.FileWin->EndAddr, 0x1FF);
+    EXPECT_EQ(wb.FileWin->EndAddr, 0xFFFF);  // a fill inside the buffer keeps its end
     EXPECT_EQ(wb.ImageBuffer[0xFF], 0xFF);
     EXPECT_EQ(wb.ImageBuffer[0x100], 0x5A);
     EXPECT_EQ(wb.ImageBuffer[0x1FF], 0x5A);

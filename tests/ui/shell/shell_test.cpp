@@ -16,9 +16,15 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolBar>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
+#include "app/fileops.h"
 #include "app/programdir.h"
 #include "app/ui/autopro1.h"
 #include "app/ui/ep3form.h"
@@ -246,6 +252,45 @@ TEST_F(ShellTest, FindNotFoundBeepsAndReplaceChecksItsText) {
     Caret(v, 60);
     form->OnRePlace();
     EXPECT_EQ(prompts.Last(), "Error   !");
+}
+
+TEST_F(ShellTest, FindSearchesTheWholeBufferAndShowsTheHit) {
+    TFileWin* v = OpenBuffer();
+    const std::uint8_t bytes[] = {0x12, 0x34, 0x56, 0x78};
+    std::copy(std::begin(bytes), std::end(bytes), wb.ImageBuffer.begin() + 0xFFF0);
+    wb.Display();
+    ASSERT_EQ(Line(v, 0).left(9), "     0:  ");
+    form->MdiArea->setActiveSubWindow(form->FileWinSub());
+    form->FindDialog1->FindText->setText("12 34 56 78");
+    form->OnFind();
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.Last();
+    EXPECT_EQ(Line(v, 0).left(21), "  fff0:  12 34 56 78 ");
+    EXPECT_EQ(v->RichEdit1->textCursor().selectedText(), "12 34 56 78");
+    EXPECT_EQ(v->Edit3->text(), "fff0");
+}
+
+// What main does with a file named on the command line.
+TEST_F(ShellTest, StartFileShowsInTheBufferWindow) {
+    const auto dir = std::filesystem::temp_directory_path() / ("quilla-shell-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string file = (dir / "image.bin").string();
+    std::ofstream(file, std::ios::binary) << "QUILLA\x01\x02";
+    TFileWin* v = OpenBuffer();
+    EXPECT_TRUE(LoadNamedFile(wb, file));
+    std::filesystem::remove_all(dir);
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.Last();
+    EXPECT_EQ(Line(v, 0).left(33), "     0:  51 55 49 4c 4c 41 01 02 ");
+    EXPECT_EQ(Line(v, 0).mid(57, 8), "QUILLA..");
+    EXPECT_EQ(form->FileWinSub()->windowTitle().toStdString(), file);
+}
+
+TEST_F(ShellTest, StartFolderGivesOneMessageAndKeepsTheBuffer) {
+    TFileWin* v = OpenBuffer();
+    const QString before = Line(v, 0);
+    EXPECT_FALSE(LoadNamedFile(wb, "/tmp"));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.Last(), "Can not open /tmp: not a file");
+    EXPECT_EQ(Line(v, 0), before);
 }
 
 TEST_F(ShellTest, FindWithoutDataWindowDoesNothing) {
@@ -610,6 +655,23 @@ TEST_F(ShellTest, MissingPlacementPictureNamesThePath) {
     wb.Ep3.ProgrammerModel = "vex420";
     dlg.ShowPicture("P28.bmp");
     EXPECT_EQ(prompts.Last(), "Can not find /nonexistent/Place/P28.bmp");
+}
+
+// A picture that cannot be found shows its message and no empty dialog.
+TEST_F(ShellTest, MissingPlacementPictureOpensNoDialog) {
+    TPlace1 dlg(wb);
+    wb.ProgramDir = "/nonexistent/";
+    wb.Ep3.ProgrammerModel = "vex420";
+    bool opened = false;
+    QTimer::singleShot(0, &dlg, [&] {
+        opened = dlg.isVisible();
+        dlg.reject();
+    });
+    dlg.ShowPlacementBitmap("p44.bmp");
+    QApplication::processEvents();
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.Last(), "Can not find /nonexistent/Place/p44.bmp");
 }
 
 TEST_F(ShellTest, ChipPromptShowsAndHidesTheWindow) {
