@@ -49,11 +49,19 @@ public:
             std::uint8_t c = t_[pos_++];
             if (c == ':' && prev < 0x20) {
                 std::size_t start = pos_ - 1;
-                if (!Record(start)) {
-                    // A record cut short by the end of the file is a damaged record too.
-                    if (cut_ && badRecord_ == npos) badRecord_ = start;
-                    break;
+                lineEnd_ = pos_;
+                while (lineEnd_ < t_.size() && t_[lineEnd_] >= 0x20) ++lineEnd_;
+                const bool more = Record(start);
+                // A record cut short by its line's end or the end of the file
+                // is a damaged record too.
+                if ((cut_ || lineCut_) && badRecord_ == npos) badRecord_ = start;
+                if (lineCut_) {
+                    // The next line is read as its own record, never as the
+                    // rest of this one.
+                    lineCut_ = false;
+                    continue;
                 }
+                if (!more) break;
             } else {
                 prev = c;
             }
@@ -65,11 +73,13 @@ public:
 private:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-    // Next pair; false at the end of the text (the read ends there).
+    // Next pair of the record's line; false at the end of the text (the read
+    // ends there) or of the line (the read goes on with the next line).
     bool Next(std::uint8_t& out) {
-        if (t_.size() - pos_ < 2) {
-            pos_ = t_.size();
-            cut_ = true;
+        if (lineEnd_ - pos_ < 2) {
+            pos_ = lineEnd_;
+            if (lineEnd_ == t_.size()) cut_ = true;
+            else lineCut_ = true;
             return false;
         }
         out = Pair(t_[pos_], t_[pos_ + 1]);
@@ -84,8 +94,8 @@ private:
         if (badRecord_ != npos) return;
         std::size_t p = pos_;
         for (std::size_t k = 0; k < pairs; ++k, p += 2) {
-            if (t_.size() < p + 2) {
-                badRecord_ = start;  // the record is cut short by the end of the file
+            if (lineEnd_ < p + 2) {
+                badRecord_ = start;  // the record is cut short by its line's or the file's end
                 return;
             }
             sum += Pair(t_[p], t_[p + 1]);
@@ -135,6 +145,9 @@ private:
                 return false;
             }
             image_[static_cast<std::size_t>(a)] = b;
+            const int ai = static_cast<int>(a);
+            if (!result_.Ranges.empty() && result_.Ranges.back().second + 1 == ai) result_.Ranges.back().second = ai;
+            else if (result_.Ranges.empty() || result_.Ranges.back().second != ai) result_.Ranges.push_back({ai, ai});
             result_.Stored = true;
             if (a > result_.HighestAddr) result_.HighestAddr = static_cast<int>(a);
             sum += b;
@@ -149,7 +162,9 @@ private:
     std::int64_t linear_ = 0;
     std::int64_t segment_ = 0;
     std::size_t badRecord_ = npos;
+    std::size_t lineEnd_ = 0;  // the first control character after the record's ':' (or the end)
     bool cut_ = false;
+    bool lineCut_ = false;
     HexReadResult result_;
 };
 
@@ -223,6 +238,8 @@ void LoadHex(Workbench& wb) {
         wb.FileWin->Title = wb.DataFileName;
         if (wb.view) wb.view->DataWindowsChanged();
         ReportRead(wb, r);
+        wb.LoadedRanges = r.Ranges;
+        std::sort(wb.LoadedRanges.begin(), wb.LoadedRanges.end());
         wb.FileWin->ViewStart = 0;
         wb.FileWin->EndAddr = wb.LoadedEnd;
         wb.Display();

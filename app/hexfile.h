@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quilla {
 
@@ -30,13 +32,19 @@ struct HexReadResult {
     std::int64_t NotLoadedFrom = -1;
     bool WrongFile = false;     // a record type above 04 ended the read
     int ChecksumErrorLine = 0;  // line (from 1) of the first record whose checksum is off; 0 none
+    // The address ranges stored (first, last), in file order, adjacent
+    // records joined.
+    std::vector<std::pair<int, int>> Ranges;
 };
 
 // Reads HEX text into `image`. Records start at a ':' that follows a control
 // character (or the start of the text); a count of 0, type 01, a type above
 // 04, an address above 0x800001, a data byte above 0xFFFFF or the end of the
 // text end the read. Segment (02) and linear (04) bases add up. Checksums are
-// checked but never change what is stored. Nothing is stored outside `image`.
+// checked but never change what is stored. A record ends with its line: one
+// cut short stores only the pairs its own line carries, counts as a damaged
+// record, and the read goes on with the next line. Nothing is stored outside
+// `image`.
 HexReadResult ParseHex(std::span<const std::uint8_t> text, std::span<std::uint8_t> image);
 
 // Reads an open file into the image; shows "Wrong file" and the checksum
