@@ -222,12 +222,22 @@ std::int64_t AlgoForm::FileDataBeyondChip() const {
     return -1;
 }
 
+void AlgoForm::SayOncePerRun(const std::string& text) {
+    if (std::find(saidThisRun_.begin(), saidThisRun_.end(), text) != saidThisRun_.end()) return;
+    saidThisRun_.push_back(text);
+    wb.prompts.ShowMessage(text);
+}
+
+bool AlgoForm::LoadStored(std::int64_t first, std::int64_t last) const {
+    for (const auto& [a, b] : wb.LoadedRanges)
+        if (a <= last && b >= first) return true;
+    return false;
+}
+
 void AlgoForm::SayFileBeyondChip() {
-    if (beyondSaid_) return;
     const std::int64_t from = FileDataBeyondChip();
     if (from < 0) return;
-    beyondSaid_ = true;
-    wb.prompts.ShowMessage("The file holds data from address " + Hex6(from) + " on, past the chip's last address " +
+    SayOncePerRun("The file holds data from address " + Hex6(from) + " on, past the chip's last address " +
                            Hex6(deviceEnd_) + ": from " + Hex6(from) + " on it is not written or verified");
 }
 
@@ -236,7 +246,7 @@ void AlgoForm::Click(const std::string& name) {
     if (!c.Visible || !c.Enabled || !c.OnClick) return;
     auto handler = c.OnClick;  // the handler may redeclare nothing, but keep a copy anyway
     if (depth_ == 0) {
-        beyondSaid_ = false;
+        saidThisRun_.clear();
         if (c.Kind == ControlKind::Button && WritesOrVerifiesFile(c.Caption)) SayFileBeyondChip();
     }
     Guarded(handler);

@@ -264,6 +264,12 @@ protected:
     // FileDataBeyondChip finds data, says once from which address on the file
     // is not written or verified. Once per click, once per batch.
     void SayFileBeyondChip();
+    // Shows `text` (the standard message dialog) unless the same text was shown
+    // by this function in the current click or batch.
+    void SayOncePerRun(const std::string& text);
+    // The last file load stored at least one byte in image addresses
+    // [first, last] (the record addresses the loader saw).
+    bool LoadStored(std::int64_t first, std::int64_t last) const;
 
     // What the guard does after an exception escaped a handler: the default shows
     // the message in the status field and switches the supplies off.
@@ -307,7 +313,7 @@ private:
     std::function<void(const std::string&)> successListener_;
     bool shown_ = false;
     bool stepFailed_ = false;
-    bool beyondSaid_ = false;         // SayFileBeyondChip spoke in this click or batch
+    std::vector<std::string> saidThisRun_;  // SayOncePerRun's texts of this click or batch
     std::int64_t deviceEnd_ = -1;     // EndAddr as the device setup left it (-1: none)
     int passesCounted_ = 0;
     int depth_ = 0;  // nesting of guarded handlers (the batch runs handlers directly)
