@@ -105,6 +105,8 @@ TEST(ToolchainEeprom, PIC16F628AFileThroughTheBatchWithWData) {
     EXPECT_EQ(Count(b, "The file's configuration word 3f18 differs from the boxes' "), 1)
         << ::testing::PrintToString(b.prompts.Texts());
     EXPECT_EQ(Count(b, "as a toolchain writes it (byte i at 4200h + 2i): W.Data writes those 128 bytes"), 1);
+    // The IDs, configuration and EEPROM above program memory are not "past the chip".
+    EXPECT_EQ(Count(b, "past the chip's last address"), 0);
     // The image keeps the file's layout.
     EXPECT_EQ(b.Image()[0x4000], 0x01);
     EXPECT_EQ(b.Image()[0x400E], 0x18);
@@ -204,6 +206,29 @@ TEST(ToolchainEeprom, PIC18F452FileThroughTheBatchWithWData) {
     EXPECT_TRUE(b.ChipMatchesImage(0, 0x8000));
     // The EEPROM lies beside the chip's program memory, not past it.
     EXPECT_EQ(Count(b, "past the chip's last address"), 0);
+}
+
+// A smaller PIC18 part keeps its EEPROM image at 4000h; a toolchain's file
+// whose EEPROM loaded only at 0F0000h is written and verified from there.
+TEST(ToolchainEeprom, PIC18F442FileEepromIsTakenFrom0F0000) {
+    QUILLA_REQUIRE_GPASM();
+    TempDir dir;
+    const std::string hex = Assemble(dir, "18f442", R"(        org 0
+start   goto start
+        org 0xF00000
+        de 0x11, 0x22, 0x33, "quilla", 0x00, 0xFF, 0x5A
+        end
+)");
+    ASSERT_FALSE(hex.empty());
+    SimBench b("PIC18F442");
+    AlgoForm& f = b.Open("P18FXX2 0 #A0 04 fla=16384 ee=256 dly=1 eet=5 pkg=40");
+    ASSERT_EQ(dynamic_cast<TP18fxx2&>(f).EepromImage(), 0x4000);
+    Load(b, hex);
+    f.Click("WrData");
+    ASSERT_EQ(f.Text("Msg"), "OK");
+    const auto e = b.ChipAs<sim::Pic18Chip>().Eeprom();
+    for (std::size_t i = 0; i < kDe.size(); ++i) EXPECT_EQ(e[i], kDe[i]) << i;
+    EXPECT_EQ(Count(b, "as a toolchain writes it (F00000h, loaded at 0f0000h)"), 1);
 }
 
 // PIC18F452: W.Data, then R.Data into a cleared image, gives the 256 bytes back.
