@@ -15,8 +15,10 @@ using namespace quilla;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static FatalIntercept intercept;
     static sim::Programmer programmer(sim::ModelConfig::For("vex520"));
-    fuzz::QuietPrompts prompts;
-    Workbench wb(prompts, &programmer);
+    static fuzz::QuietPrompts prompts;
+    // One workbench for all runs: building its 8 MiB image each run would
+    // make the fuzzer crawl.
+    static Workbench wb(prompts, &programmer);
     wb.Ep3.ProgramDir = fuzz::ScratchDir().string() + "/";
     wb.Ep3.Connected = 1;
     wb.Ep3.ProgrammerModel = "vex520";

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/programdir.h"
 #include "app/workbench.h"
 #include "catalog/typedlg.h"
 #include "fuzz_files.h"
@@ -37,6 +38,7 @@ struct Side {
     TTypeDlg dlg{wb};
     Side() {
         wb.Ep3.ProgrammerModel = "vex520";
+        wb.ProgramDir = SourceDataDir();  // the category a line restores lists its devices
         dlg.ConfigDir = (fuzz::ScratchDir() / "cfg").string();
     }
     void Reset() {
