@@ -49,11 +49,19 @@ public:
             std::uint8_t c = t_[pos_++];
             if (c == ':' && prev < 0x20) {
                 std::size_t start = pos_ - 1;
-                if (!Record(start)) {
-                    // A record cut short by the end of the file is a damaged record too.
-                    if (cut_ && badRecord_ == npos) badRecord_ = start;
-                    break;
+                lineEnd_ = pos_;
+                while (lineEnd_ < t_.size() && t_[lineEnd_] >= 0x20) ++lineEnd_;
+                const bool more = Record(start);
+                // A record cut short by its line's end or the end of the file
+                // is a damaged record too.
+                if ((cut_ || lineCut_) && badRecord_ == npos) badRecord_ = start;
+                if (lineCut_) {
+                    // The next line is read as its own record, never as the
+                    // rest of this one.
+                    lineCut_ = false;
+                    continue;
                 }
+                if (!more) break;
             } else {
                 prev = c;
             }
@@ -65,11 +73,13 @@ public:
 private:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-    // Next pair; false at the end of the text (the read ends there).
+    // Next pair of the record's line; false at the end of the text (the read
+    // ends there) or of the line (the read goes on with the next line).
     bool Next(std::uint8_t& out) {
-        if (t_.size() - pos_ < 2) {
-            pos_ = t_.size();
-            cut_ = true;
+        if (lineEnd_ - pos_ < 2) {
+            pos_ = lineEnd_;
+            if (lineEnd_ == t_.size()) cut_ = true;
+            else lineCut_ = true;
             return false;
         }
         out = Pair(t_[pos_], t_[pos_ + 1]);
@@ -84,8 +94,8 @@ private:
         if (badRecord_ != npos) return;
         std::size_t p = pos_;
         for (std::size_t k = 0; k < pairs; ++k, p += 2) {
-            if (t_.size() < p + 2) {
-                badRecord_ = start;  // the record is cut short by the end of the file
+            if (lineEnd_ < p + 2) {
+                badRecord_ = start;  // the record is cut short by its line's or the file's end
                 return;
             }
             sum += Pair(t_[p], t_[p + 1]);
@@ -99,17 +109,20 @@ private:
         if (!Next(count) || count == 0) return false;
         if (!Next(hi) || !Next(lo)) return false;
         std::int64_t addr = (hi << 8 | lo) + linear_ + segment_;
-        if (addr > HexMaxRecordAddr) {
+        const bool eeprom = InEepromRecords(addr);
+        if (addr > HexMaxRecordAddr && !eeprom && !skipping_) {
+            // From here on only data EEPROM records are stored.
             result_.NotLoadedFrom = addr;
-            return false;
+            skipping_ = true;
         }
         if (!Next(type)) return false;
         if (type > 4) {
-            result_.WrongFile = true;
+            if (!skipping_) result_.WrongFile = true;
             return false;
         }
         if (type == 1) return false;
         unsigned sum = count + hi + lo + type;
+        if (skipping_ && !eeprom && (type == 0 || type == 3)) return true;  // not stored, not checked
         if (type == 4 || type == 2) {
             std::uint8_t vh, vl;
             if (!Next(vh) || !Next(vl)) return false;
@@ -129,18 +142,32 @@ private:
         for (unsigned k = 0; k < count; ++k) {
             std::uint8_t b;
             if (!Next(b)) return false;
+            sum += b;
             std::int64_t a = addr + k;
-            if (a > HexMaxStoreAddr || a >= static_cast<std::int64_t>(image_.size())) {
+            if (InEepromRecords(a)) {
+                a = a - HexEepromRecords + HexEepromImage;
+                result_.EepromMapped = true;
+            } else if (skipping_) {
+                continue;
+            } else if (a > HexMaxStoreAddr || a >= static_cast<std::int64_t>(image_.size())) {
                 result_.NotLoadedFrom = a;
-                return false;
+                skipping_ = true;
+                continue;
             }
+            if (a >= static_cast<std::int64_t>(image_.size())) continue;
             image_[static_cast<std::size_t>(a)] = b;
+            const int ai = static_cast<int>(a);
+            if (!result_.Ranges.empty() && result_.Ranges.back().second + 1 == ai) result_.Ranges.back().second = ai;
+            else if (result_.Ranges.empty() || result_.Ranges.back().second != ai) result_.Ranges.push_back({ai, ai});
             result_.Stored = true;
             if (a > result_.HighestAddr) result_.HighestAddr = static_cast<int>(a);
-            sum += b;
         }
-        Check(start, sum, 1);
+        if (!skipping_ || eeprom) Check(start, sum, 1);
         return true;
+    }
+
+    static bool InEepromRecords(std::int64_t a) {
+        return a >= HexEepromRecords && a < HexEepromRecords + HexEepromWindow;
     }
 
     std::span<const std::uint8_t> t_;
@@ -149,7 +176,10 @@ private:
     std::int64_t linear_ = 0;
     std::int64_t segment_ = 0;
     std::size_t badRecord_ = npos;
+    std::size_t lineEnd_ = 0;  // the first control character after the record's ':' (or the end)
     bool cut_ = false;
+    bool lineCut_ = false;
+    bool skipping_ = false;  // data past the 1 MiB was met: only EEPROM records are stored
     HexReadResult result_;
 };
 
@@ -184,6 +214,8 @@ std::vector<std::uint8_t> ReadAll(std::FILE* file) {
 void ReportRead(Workbench& wb, const HexReadResult& r) {
     if (r.WrongFile) wb.prompts.ShowMessage("Wrong file");
     wb.LoadedEnd = r.HighestAddr;
+    wb.LoadedRanges = r.Ranges;
+    std::sort(wb.LoadedRanges.begin(), wb.LoadedRanges.end());
     if (wb.FileWin) wb.FileWin->EndAddr = r.HighestAddr;
     if (r.ChecksumErrorLine > 0)
         wb.prompts.ShowMessage("Checksum error in line " + std::to_string(r.ChecksumErrorLine));
@@ -229,7 +261,8 @@ void LoadHex(Workbench& wb) {
     }
     if (r.NotLoadedFrom >= 0)
         wb.prompts.ShowMessage("Data from address " + Hex6(r.NotLoadedFrom) +
-                               " on was not loaded: a HEX file loads into 000000..0fffff");
+                               " on was not loaded: a HEX file loads into 000000..0fffff" +
+                               (r.EepromMapped ? "; its data EEPROM records (f00000..) were loaded at 0f0000.." : ""));
 }
 
 std::string FormatHex(std::span<const std::uint8_t> image, int last) {

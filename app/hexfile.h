@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quilla {
 
@@ -13,8 +15,15 @@ struct Workbench;
 
 // Highest image address a HEX file may store into (the first 1 MiB).
 inline constexpr int HexMaxStoreAddr = 0xFFFFF;
-// A record address above this ends the read.
+// A record address above this ends what the read stores (data EEPROM records
+// excepted).
 inline constexpr std::int64_t HexMaxRecordAddr = 0x800001;
+// The PIC18 data EEPROM as a toolchain writes it (byte i at F00000h + i) is
+// stored at image 0F0000h + i, above every PIC18 program memory: the one place
+// the PIC18 forms keep the EEPROM of parts whose program memory reaches 4000h.
+inline constexpr std::int64_t HexEepromRecords = 0xF00000;
+inline constexpr std::int64_t HexEepromWindow = 0x10000;
+inline constexpr int HexEepromImage = 0xF0000;
 
 // Two hex characters to a byte. Each character is upper-cased; a code up to
 // 0x40 counts as a decimal digit, any other as a letter ('A' is 10). Characters
@@ -29,14 +38,23 @@ struct HexReadResult {
     // beyond what a HEX file may fill (-1: none).
     std::int64_t NotLoadedFrom = -1;
     bool WrongFile = false;     // a record type above 04 ended the read
+    bool EepromMapped = false;  // data EEPROM records (F00000h..) were stored at 0F0000h..
     int ChecksumErrorLine = 0;  // line (from 1) of the first record whose checksum is off; 0 none
+    // The address ranges stored (first, last), in file order, adjacent
+    // records joined.
+    std::vector<std::pair<int, int>> Ranges;
 };
 
 // Reads HEX text into `image`. Records start at a ':' that follows a control
 // character (or the start of the text); a count of 0, type 01, a type above
-// 04, an address above 0x800001, a data byte above 0xFFFFF or the end of the
-// text end the read. Segment (02) and linear (04) bases add up. Checksums are
-// checked but never change what is stored. Nothing is stored outside `image`.
+// 04 or the end of the text end the read. From the first record address above
+// 0x800001 or data byte above 0xFFFFF on nothing more is stored, except the
+// data EEPROM records (F00000h-F0FFFFh, stored at 0F0000h + their offset), so
+// a toolchain's PIC18 file reaches its EEPROM past its IDs and configuration. Segment (02) and linear (04) bases add up. Checksums are
+// checked but never change what is stored. A record ends with its line: one
+// cut short stores only the pairs its own line carries, counts as a damaged
+// record, and the read goes on with the next line. Nothing is stored outside
+// `image`.
 HexReadResult ParseHex(std::span<const std::uint8_t> text, std::span<std::uint8_t> image);
 
 // Reads an open file into the image; shows "Wrong file" and the checksum

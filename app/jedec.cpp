@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "app/workbench.h"
 
@@ -29,8 +30,11 @@ constexpr int Etx = 0x03;
 // consumed (a '*' there still ends the field); '0' and '1' are stored at the
 // address and advance it, a 'C' ends the read (older files of more than 135
 // rows carry their checksum inside the fuse list), anything else is ignored.
+// `checksumAt` receives the position just after the 'C' that ended the read
+// (npos when none did).
 template <typename Source>
-long long ParseJed(std::vector<std::uint8_t>& image, Source& src) {
+long long ParseJed(std::vector<std::uint8_t>& image, Source& src, std::size_t& checksumAt) {
+    checksumAt = std::string::npos;
     int c;
     // Header: up to and including the first '*'.
     do {
@@ -58,6 +62,7 @@ long long ParseJed(std::vector<std::uint8_t>& image, Source& src) {
     while ((c = src.Get()) != EOF) {
         switch (state) {
         case State::FieldStart:
+            if (c == 'C') checksumAt = src.pos;
             if (c == 'C' || c == Etx) return addr;
             if (c == '*' || (c >= 0 && c <= ' ')) break;
             if (c == 'L') {
@@ -71,7 +76,10 @@ long long ParseJed(std::vector<std::uint8_t>& image, Source& src) {
             if (c == '*') state = State::FieldStart;
             break;
         case State::Fuses:
-            if (c == 'C') return addr;
+            if (c == 'C') {
+                checksumAt = src.pos;
+                return addr;
+            }
             if (c == '*') {
                 state = State::FieldStart;
             } else if (c == 'L') {
@@ -94,8 +102,9 @@ void FillMapWithZeros(std::vector<std::uint8_t>& image, const FuseWindowState& w
 // The file's fuse count ("QF") and default state ("F", '0' when absent): the
 // fuses below the count that no "L" field lists take the default, also where
 // they lie beyond the window's map. Only fields before the first "L" field
-// count (the standard places them there).
-void FillDefaults(std::vector<std::uint8_t>& image, const std::string& text) {
+// count (the standard places them there). Returns the fuse count (-1 without
+// one), kept inside the image.
+long long FillDefaults(std::vector<std::uint8_t>& image, const std::string& text) {
     long long count = -1;
     char state = '0';
     std::size_t pos = text.find('*');
@@ -113,6 +122,36 @@ void FillDefaults(std::vector<std::uint8_t>& image, const std::string& text) {
         pos = text.find('*', f);
     }
     if (count > 0) std::fill(image.begin(), image.begin() + count, static_cast<std::uint8_t>(state));
+    return count;
+}
+
+// Four hex digits at `at` (the checksum field's value); nothing when they are
+// not there.
+std::optional<std::uint16_t> FieldValue(const std::string& text, std::size_t at) {
+    if (at == std::string::npos || at + 4 > text.size()) return std::nullopt;
+    unsigned v = 0;
+    for (std::size_t k = at; k < at + 4; ++k) {
+        const int d = std::isxdigit(static_cast<unsigned char>(text[k]))
+                          ? (std::isdigit(static_cast<unsigned char>(text[k])) ? text[k] - '0'
+                                                                               : (std::toupper(static_cast<unsigned char>(text[k])) - 'A' + 10))
+                          : -1;
+        if (d < 0) return std::nullopt;
+        v = v * 16 + static_cast<unsigned>(d);
+    }
+    return static_cast<std::uint16_t>(v);
+}
+
+// The whole file as text; nothing when it cannot be opened or read (a folder
+// opens but cannot be read).
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!f) return std::nullopt;
+    std::string text;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) text.append(buf, n);
+    if (std::ferror(f.get())) return std::nullopt;
+    return text;
 }
 
 int StoreReached(FuseWindowState& w, long long reached) {
@@ -153,22 +192,38 @@ std::string FuseChecksumText(const std::vector<std::uint8_t>& image, const FuseW
     return buf;
 }
 
-int ReadJed(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!f) return -1;
-    std::string text;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) text.append(buf, n);
-    return ReadJedText(image, w, text);
+int ReadJed(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& path,
+            JedChecksumCheck* check) {
+    const std::optional<std::string> text = ReadWholeFile(path);
+    if (!text) return -1;
+    return ReadJedText(image, w, *text, check);
 }
 
-int ReadJedText(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& text) {
+int ReadJedText(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& text,
+                JedChecksumCheck* check) {
     FillMapWithZeros(image, w);
-    FillDefaults(image, text);
+    const long long declared = FillDefaults(image, text);
     w.ArchitectureUnread = false;
     TextSource src{text};
-    return StoreReached(w, ParseJed(image, src));
+    std::size_t checksumAt;
+    const long long reached = ParseJed(image, src, checksumAt);
+    if (check) {
+        *check = {};
+        check->FileSum = FieldValue(text, checksumAt);
+        // The fuses the file covers: its fuse count when it gives one, else
+        // the fuses its lists reached.
+        const long long n = std::clamp<long long>(declared >= 0 ? declared : reached, 0,
+                                                  static_cast<long long>(image.size()));
+        check->LoadedSum = JedecChecksum(image.data(), static_cast<std::size_t>(n));
+    }
+    return StoreReached(w, reached);
+}
+
+std::string JedChecksumMessage(const JedChecksumCheck& check) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "Fuse checksum error: the file says C%04X, the fuses loaded give %04X",
+                  check.FileSum.value_or(0), check.LoadedSum);
+    return buf;
 }
 
 std::string JedFileName(const std::string& path) {
@@ -252,15 +307,26 @@ FuseWindowState& OpenFuseWindow(Workbench& wb, int fuseCols, int fuseRows) {
 }
 
 void LoadJed(Workbench& wb) {
+    // The file is read before any window or fuse changes: one that cannot be
+    // read (missing, a folder) leaves the buffer and the windows as they were.
+    const std::optional<std::string> text = ReadWholeFile(wb.DataFileName);
+    if (!text) {
+        wb.prompts.ShowMsg("Cann't open :\n" + wb.DataFileName);
+        return;
+    }
     wb.FileWin.reset();
+    wb.LoadedRanges.clear();
     if (!wb.PldFileW) wb.PldFileW = std::make_unique<FuseWindowState>();
     FuseWindowState& w = *wb.PldFileW;
     w.Title = wb.DataFileName;
-    ReadJed(wb.ImageBuffer, w, wb.DataFileName);
+    JedChecksumCheck check;
+    ReadJedText(wb.ImageBuffer, w, *text, &check);
     // What the window's redraw sets.
     w.FuseCount = FuseMapCount(w, wb.ImageBuffer.size());
     if (wb.view) wb.view->DataWindowsChanged();
     wb.Display();
+    // Stored files with a wrong checksum field exist: the map stays loaded.
+    if (check.Mismatch()) wb.prompts.ShowMessage(JedChecksumMessage(check));
 }
 
 bool SaveJed(Workbench& wb) {

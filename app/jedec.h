@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,14 +34,29 @@ std::uint16_t FuseChecksum(const std::vector<std::uint8_t>& image, const FuseWin
 // "%04x" of FuseChecksum: the text of the window's checksum field.
 std::string FuseChecksumText(const std::vector<std::uint8_t>& image, const FuseWindowState& w);
 
+// The file's fuse checksum ("C" field, four hex digits; none when the file
+// carries no readable one) against the checksum of the fuses as loaded (the
+// file's fuse count "QF" from fuse 0, else the fuses up to the address its
+// lists reached).
+struct JedChecksumCheck {
+    std::optional<std::uint16_t> FileSum;
+    std::uint16_t LoadedSum = 0;
+    bool Mismatch() const { return FileSum && *FileSum != LoadedSum; }
+};
+// The message naming both values.
+std::string JedChecksumMessage(const JedChecksumCheck& check);
+
 // Fills the fuse map from a JEDEC file: the map's (FuseRows + 6) x FuseCols
 // fuses become '0', the fuses below the file's fuse count ("QF") take its
 // default state ("F", else '0'), then every fuse of the file's "L" fields is
 // stored at its address. Returns the fuse address reached (also stored in w.FuseCount), or
-// -1 when the file cannot be opened (then nothing changes).
-int ReadJed(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& path);
+// -1 when the file cannot be opened or read, a folder included (then nothing
+// changes). `check`, when given, receives the checksum comparison.
+int ReadJed(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& path,
+            JedChecksumCheck* check = nullptr);
 // The same reader over text in memory.
-int ReadJedText(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& text);
+int ReadJedText(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& text,
+                JedChecksumCheck* check = nullptr);
 
 // The name WriteJed writes to: the file name's extension becomes ".JED"
 // (added when there is none); an extension that already reads ".jed" in any
@@ -79,9 +95,12 @@ inline constexpr int FuseFormFill = 6000;
 // geometry and redraw.
 FuseWindowState& OpenFuseWindow(Workbench& wb, int fuseCols, int fuseRows);
 
-// The ".JED" branch of the load command: frees the buffer window, creates the
-// fuse window when needed, captions it with DataFileName, reads the file and
-// redraws.
+// The ".JED" branch of the load command: reads DataFileName first (one that
+// cannot be read, a folder included, shows "Cann't open :\n" + the name and
+// changes nothing), then frees the buffer window, creates the fuse window when
+// needed, captions it with DataFileName, fills the map and redraws. A checksum
+// field that differs from the fuses loaded is named in one message; the map
+// stays loaded.
 void LoadJed(Workbench& wb);
 // The save command's ".JED" branch: the fuse window's map to DataFileName
 // (nothing without a fuse window). False when nothing was written.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/hexwin.h"
@@ -70,6 +71,9 @@ struct Workbench {
     std::string DataFileName = "noname.bin";
     int LoadStart = 0;
     int LoadedEnd = 0;
+    // The image address ranges (first, last; ascending) the last file load
+    // stored; the forms compare them with the chip's last address.
+    std::vector<std::pair<int, int>> LoadedRanges;
 
     std::string Counter = "0";         // the counter field beside "Counter"
 

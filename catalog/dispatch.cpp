@@ -209,6 +209,7 @@ AlgorithmForm* FormDispatch::OpenAlgorithmForm() {
         }
         slot->Show();
         slot->SetupForDevice();
+        slot->DeviceSetUp();
         opened = slot.get();
     }
     sel.AdapterLabel = AdapterFor(params, sel.TypeText);

@@ -59,6 +59,9 @@ public:
     // table, and an invalid key value shows one message naming the key and
     // value; no supply is applied until a valid device is selected.
     virtual void SetupForDevice() = 0;
+    // Called by the dispatch right after SetupForDevice: the form notes what
+    // the setup left (the device's last image address in EndAddr).
+    virtual void DeviceSetUp() {}
 
     // ---- for the catalogue self-check (no hardware, no messages) ------------
     // Number of rows of the form's own device table; -1 when the form has no

@@ -1,5 +1,8 @@
 #include "algo/common/form.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <stdexcept>
 
 #include "algo/common/offsets.h"
@@ -184,10 +187,68 @@ bool AlgoForm::Ticked(const std::string& name) const {
 
 // ---- driving ---------------------------------------------------------------------------
 
+namespace {
+
+// Write and Verify of the chip's main memory, by the caption of the button or
+// batch box ("Write ", "Write.", "W.", "Burn", "Vrfy", "Verify  ", "Verf.");
+// not the configuration or data-memory operations ("Wrt.CFG.", "W.Data").
+bool WritesOrVerifiesFile(const std::string& caption) {
+    std::string c;
+    for (char ch : caption)
+        if (ch != ' ') c += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    auto starts = [&c](const char* p) { return c.rfind(p, 0) == 0; };
+    return starts("write") || c == "w." || c == "burn" || starts("vrfy") || starts("verif") || starts("verf");
+}
+
+std::string Hex6(std::int64_t v) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%06llx", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+}  // namespace
+
+void AlgoForm::DeviceSetUp() { deviceEnd_ = wb.FileWin ? wb.FileWin->EndAddr : -1; }
+
+std::int64_t AlgoForm::FileDataBeyondChip() const {
+    if (deviceEnd_ < 0 || !wb.FileWin) return -1;
+    const auto side = SideAreas();
+    for (const auto& [first, last] : wb.LoadedRanges) {
+        std::int64_t from = std::max<std::int64_t>(first, deviceEnd_ + 1);
+        for (const auto& [s, e] : side)
+            if (from >= s && from <= e) from = e + 1;
+        if (from <= last) return from;
+    }
+    return -1;
+}
+
+void AlgoForm::SayOncePerRun(const std::string& text) {
+    if (std::find(saidThisRun_.begin(), saidThisRun_.end(), text) != saidThisRun_.end()) return;
+    saidThisRun_.push_back(text);
+    wb.prompts.ShowMessage(text);
+}
+
+bool AlgoForm::LoadStored(std::int64_t first, std::int64_t last) const {
+    for (const auto& [a, b] : wb.LoadedRanges)
+        if (a <= last && b >= first) return true;
+    return false;
+}
+
+void AlgoForm::SayFileBeyondChip() {
+    const std::int64_t from = FileDataBeyondChip();
+    if (from < 0) return;
+    SayOncePerRun("The file holds data from address " + Hex6(from) + " on, past the chip's last address " +
+                           Hex6(deviceEnd_) + ": from " + Hex6(from) + " on it is not written or verified");
+}
+
 void AlgoForm::Click(const std::string& name) {
     FormControl& c = Get(name);
     if (!c.Visible || !c.Enabled || !c.OnClick) return;
     auto handler = c.OnClick;  // the handler may redeclare nothing, but keep a copy anyway
+    if (depth_ == 0) {
+        saidThisRun_.clear();
+        if (c.Kind == ControlKind::Button && WritesOrVerifiesFile(c.Caption)) SayFileBeyondChip();
+    }
     Guarded(handler);
 }
 
@@ -448,6 +509,7 @@ void AlgoForm::RunBatch(const std::vector<BatchStep>& steps, const std::function
         for (const BatchStep& s : steps) {
             if (wb.ErrorFlag() != 0 || stepFailed_) break;
             if (!Ticked(s.Box)) continue;
+            if (WritesOrVerifiesFile(Get(s.Box).Caption)) SayFileBeyondChip();
             Guarded(s.Run);
         }
         if (wb.ErrorFlag() != 0 || stepFailed_) return;
@@ -464,6 +526,7 @@ void AlgoForm::RunBatchWaitingAfter(const std::vector<BatchStep>& steps, const s
         for (const BatchStep& s : steps) {
             if (wb.ErrorFlag() != 0 || stepFailed_) break;
             if (!Ticked(s.Box)) continue;
+            if (WritesOrVerifiesFile(Get(s.Box).Caption)) SayFileBeyondChip();
             Guarded(s.Run);
         }
         if (wb.ErrorFlag() != 0 || stepFailed_) return;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/workbench.h"
@@ -99,6 +100,15 @@ public:
 
     bool IsShown() const { return shown_; }
     const std::string& Caption() const { return caption_; }
+
+    // Notes the EndAddr the setup left: the device's last image address, as
+    // far as the file check of Write and Verify is concerned.
+    void DeviceSetUp() override;
+
+    // The first image address past the chip (beyond the EndAddr the setup
+    // left, outside the form's SideAreas) at which the last load stored data;
+    // -1 when there is none, no buffer window or no noted end.
+    std::int64_t FileDataBeyondChip() const;
 
     // ---- driving by control name (tests and the generic view) ----------------
     // A click on a hidden or disabled control does nothing. Handlers never let an
@@ -245,6 +255,22 @@ protected:
     }
     bool HasStepFailed() const { return stepFailed_; }
 
+    // Image areas past the chip's last address that the form handles by other
+    // operations (configuration, data memory), as (first, last) ascending: file
+    // data there is not "past the chip". None by default.
+    virtual std::vector<std::pair<std::int64_t, std::int64_t>> SideAreas() const { return {}; }
+
+    // Before a Write or a Verify (a button or batch box captioned so): when
+    // FileDataBeyondChip finds data, says once from which address on the file
+    // is not written or verified. Once per click, once per batch.
+    void SayFileBeyondChip();
+    // Shows `text` (the standard message dialog) unless the same text was shown
+    // by this function in the current click or batch.
+    void SayOncePerRun(const std::string& text);
+    // The last file load stored at least one byte in image addresses
+    // [first, last] (the record addresses the loader saw).
+    bool LoadStored(std::int64_t first, std::int64_t last) const;
+
     // What the guard does after an exception escaped a handler: the default shows
     // the message in the status field and switches the supplies off.
     virtual void OnHandlerException(const std::string& what);
@@ -287,6 +313,8 @@ private:
     std::function<void(const std::string&)> successListener_;
     bool shown_ = false;
     bool stepFailed_ = false;
+    std::vector<std::string> saidThisRun_;  // SayOncePerRun's texts of this click or batch
+    std::int64_t deviceEnd_ = -1;     // EndAddr as the device setup left it (-1: none)
     int passesCounted_ = 0;
     int depth_ = 0;  // nesting of guarded handlers (the batch runs handlers directly)
 };

@@ -514,7 +514,7 @@ std::vector<AlgoForm::BatchStep> SocketForm::BatchSteps() {
 void SocketForm::Button1Click() {
     const VariantRecord& r = Row();
     const auto [lo, hi] = ContactMasks(r);
-    RunBatch(BatchSteps(), [this, lo, hi] { return Ep3.WaitNextChip(kGround, 0, lo, hi, 0) != 0; });
+    RunBatch(BatchSteps(), [this, lo = lo, hi = hi] { return Ep3.WaitNextChip(kGround, 0, lo, hi, 0) != 0; });
 }
 
 }  // namespace quilla

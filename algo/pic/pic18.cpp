@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "algo/common/sidefile.h"
+#include "app/hexfile.h"
 #include "catalog/form.h"
 
 namespace quilla {
@@ -340,23 +341,21 @@ void TP18fxx2::SetupForDevice() {
     const int ee = s.GetParam("ee=");
     const int fla = s.GetParam("fla=");
     Table[static_cast<std::size_t>(s.VariantIndex)].EepromLast = ee - 1;
-    // EEPROM byte i lives at 4000h + i: above 16 KiB of program memory the
-    // two images overlap, so the EEPROM operations stay off.
-    overlap_ = ee != 0 && fla > kEepromImage;
+    // EEPROM byte i lives at 4000h + i while program memory stays below it;
+    // where program memory reaches 4000h, at 0F0000h + i (where a toolchain's
+    // F00000h records load), above every PIC18 program memory.
+    eeImage_ = fla > kEepromImage ? HexEepromImage : kEepromImage;
     SetEnabled("RadioGroup2", ee != 0);
-    SetEnabled("RdData", ee != 0 && !overlap_);
-    SetEnabled("WrData", ee != 0 && !overlap_);
-    SetEnabled("CheckBoxrWrData", ee != 0 && !overlap_);
-    PutChecked("CheckBoxrWrData", ee != 0 && !overlap_);
+    SetEnabled("RdData", ee != 0);
+    SetEnabled("WrData", ee != 0);
+    SetEnabled("CheckBoxrWrData", ee != 0);
+    PutChecked("CheckBoxrWrData", ee != 0);
     SetupCommon();
     char sum[16];
     std::snprintf(sum, sizeof sum, "%08x", wb.FileWin ? wb.FileWin->BufferChecksum : 0u);
     Put(kUserId, sum);
     Ep3.VppPin(0);
     if (!Ep3.Connected) Status("Comm Err.");
-    else if (overlap_)
-        Status("EEPROM image at 4000h overlaps program memory (fla=" + std::to_string(fla) +
-               "): R.Data/W.Data off");
     else if (s.GetParam("pkg=") != 0) Status("");
     SetupEnd();
 }
@@ -529,18 +528,38 @@ void TP18fxx2::ShiftEepromBlock(std::int32_t a) {
     }
 }
 
+std::int32_t TP18fxx2::EepromSource() {
+    const std::int32_t last = row_.EepromLast;
+    if (eeImage_ == kEepromImage && LoadStored(HexEepromImage, HexEepromImage + last) &&
+        !LoadStored(kEepromImage, kEepromImage + last)) {
+        SayOncePerRun("The file holds its data EEPROM as a toolchain writes it (F00000h, loaded at 0f0000h): the "
+                      "EEPROM is written and verified from 0f0000h");
+        return HexEepromImage;
+    }
+    return eeImage_;
+}
+
+std::vector<std::pair<std::int64_t, std::int64_t>> TP18fxx2::SideAreas() const {
+    if (row_.EepromLast < 0) return {};
+    std::vector<std::pair<std::int64_t, std::int64_t>> areas;
+    if (eeImage_ == kEepromImage) areas.push_back({kEepromImage, kEepromImage + row_.EepromLast});
+    areas.push_back({HexEepromImage, HexEepromImage + HexEepromWindow - 1});
+    return areas;
+}
+
 std::int32_t TP18fxx2::EepromMismatch() {
     const std::int32_t last = row_.EepromLast;
+    const std::int32_t source = EepromSource();
     Ep3.ControlLineHigh(3);
     Layer.Core(0x9EA6);  // BCF EECON1, EEPGD
     Layer.Core(0x9CA6);  // BCF EECON1, CFGS
-    const std::uint8_t* img = wb.ImageBuffer.data() + kEepromImage;
+    const std::uint8_t* img = wb.ImageBuffer.data() + source;
     std::uint8_t block[64];
     for (std::int32_t a = 0; a <= last; a += 64) {
         ShiftEepromBlock(a);
         Ep3.UsbReadReply(block);
         for (std::int32_t k = 0; k < 64 && a + k <= last; ++k)
-            if (block[k] != img[a + k]) return kEepromImage + a + k;
+            if (block[k] != img[a + k]) return source + a + k;
     }
     return -1;
 }
@@ -558,7 +577,7 @@ void TP18fxx2::VerifyClick() {
 
 void TP18fxx2::RdDataClick() {
     const pic18::Row& r = Row();
-    if (overlap_ || r.EepromLast < 0) Refuse("R.Data: no data EEPROM image for this line");
+    if (r.EepromLast < 0) Refuse("R.Data: no data EEPROM image for this line");
     if (!CheckDeviceId()) return;
     Status("R.Data(EEPROM)...");
     Enter();
@@ -567,19 +586,19 @@ void TP18fxx2::RdDataClick() {
     Layer.Core(0x9CA6);  // BCF EECON1, CFGS
     for (std::int32_t a = 0; a < r.EepromLast; a += 64) {
         ShiftEepromBlock(a);
-        Ep3.UsbReadReply(wb.ImageBuffer.data() + kEepromImage + a);
+        Ep3.UsbReadReply(wb.ImageBuffer.data() + eeImage_ + a);
     }
     Ep3.UsbFlush();
     Off();
-    Success("OK,Data 存放在文件缓冲区4000h开始");
-    if (wb.FileWin) wb.FileWin->ViewStart = kEepromImage;
+    Success(eeImage_ == kEepromImage ? "OK,Data 存放在文件缓冲区4000h开始" : "OK,Data 存放在文件缓冲区F0000h开始");
+    if (wb.FileWin) wb.FileWin->ViewStart = eeImage_;
     wb.Display();
     AlgoForm::Show();
 }
 
 void TP18fxx2::WrDataClick() {
     const pic18::Row& r = Row();
-    if (overlap_ || r.EepromLast < 0) Refuse("W.Data: no data EEPROM image for this line");
+    if (r.EepromLast < 0) Refuse("W.Data: no data EEPROM image for this line");
     if (!CheckDeviceId()) return;
     Status("W.Data(EEPROM)...");
     Enter();
@@ -591,7 +610,7 @@ void TP18fxx2::WrDataClick() {
     Ep3.ControlLineHigh(3);
     Layer.Core(0x9EA6);
     Layer.Core(0x9CA6);
-    const std::uint8_t* img = wb.ImageBuffer.data() + kEepromImage;
+    const std::uint8_t* img = wb.ImageBuffer.data() + EepromSource();
     for (std::int32_t i = 0; i <= r.EepromLast; ++i) {
         Ep3.ControlLineHigh(3);
         Layer.Core(static_cast<std::uint16_t>(0x0E00 | (i & 0xFF)));

@@ -10,9 +10,10 @@
 //              word writes, all sixteen configuration bytes, no erase, no EEPROM,
 //              no IDs
 //
-// Image: program byte a at a; EEPROM byte i at 4000h + i (for program memory
-// above 16 KiB the two overlap: the flash form then leaves R.Data and W.Data
-// off). The configuration grid shows bit b of byte r (300000h + r) as one
+// Image: program byte a at a; EEPROM byte i at 4000h + i while program memory
+// stays below 4000h, else at 0F0000h + i (where the HEX reader stores a
+// toolchain's F00000h records). For the smaller parts a file whose EEPROM
+// loaded only at 0F0000h (a toolchain's) is written and verified from there. The configuration grid shows bit b of byte r (300000h + r) as one
 // row "30000r bb"; the first sixteen configuration bytes are kept in the .c48
 // side file.
 #pragma once
@@ -114,8 +115,8 @@ public:
     int ReadIdForSelfCheck() override;
 
     void WriteClick() override;
-    // Program memory and, where the line has a data EEPROM the form can reach,
-    // the EEPROM against the image at 4000h.
+    // Program memory and, where the line has a data EEPROM, the EEPROM against
+    // its image.
     void VerifyClick() override;
     void EraseClick();
     void IDClick();
@@ -125,8 +126,9 @@ public:
     void Button1Click() override;
     void Radio1Click();
 
-    // Setup found the EEPROM image overlapping program memory (fla= above 4000h).
-    bool EepromOverlap() const { return overlap_; }
+    // Where setup put the EEPROM image: 4000h, or 0F0000h where program
+    // memory reaches 4000h.
+    std::int32_t EepromImage() const { return eeImage_; }
 
 protected:
     bool CheckFirst() override { return CheckDeviceId(); }
@@ -141,12 +143,17 @@ protected:
     // byte, TABLAT shifted out with line 3 low).
     void ShiftEepromBlock(std::int32_t a);
     // In program mode: reads the whole data EEPROM back and returns the image
-    // address (4000h + i) of the first byte that differs, or -1.
+    // address (source + i) of the first byte that differs, or -1.
     std::int32_t EepromMismatch();
-    bool EepromReachable() const { return row_.EepromLast >= 0 && !overlap_; }
+    bool EepromReachable() const { return row_.EepromLast >= 0; }
+    // The image address W.Data and Verify take the EEPROM from: the form's
+    // image, or 0F0000h for a smaller part whose file loaded its EEPROM only
+    // there (said once).
+    std::int32_t EepromSource();
+    std::vector<std::pair<std::int64_t, std::int64_t>> SideAreas() const override;
 
 private:
-    bool overlap_ = false;
+    std::int32_t eeImage_ = 0x4000;
 };
 
 class TP18cxxx : public Pic18Form {

@@ -233,6 +233,10 @@ void PicFlashForm::WtConfigClick() {
         if (!Check(PicStep::WriteConfig)) return;
     }
     ControlsToConfig();
+    // The boxes are what is programmed; a file's own word that differs is named.
+    if (const auto file = FileConfigWord(); file && (*file & 0x3FFF) != (ConfigWord & 0x3FFF))
+        SayOncePerRun("The file's configuration word " + Hex4(*file) + " differs from the boxes' " + Hex4(ConfigWord) +
+                      ": the boxes' word is programmed");
     if (!Pic.Enter(r.Pins(), true)) return;
     if (traits_.writeConfigThenWord) Pic.WriteConfigAreaThenWord(UserId, ConfigWord, Waits());
     else Pic.WriteConfigArea(UserId, ConfigWord, Waits());
@@ -260,6 +264,25 @@ void PicFlashForm::RdDataClick() {
     AlgoForm::Show();
 }
 
+bool PicFlashForm::ToolchainLayout(int ee) const {
+    if (ee <= 0 || ee > kToolchainEepromMax) return false;
+    return !LoadStored(kToolchainGapFirst, kToolchainEeprom - 1) &&
+           LoadStored(kToolchainEeprom, kToolchainEeprom + 2 * static_cast<std::int64_t>(ee) - 1);
+}
+
+std::optional<std::uint16_t> PicFlashForm::FileConfigWord() const {
+    if (LoadStored(kToolchainGapFirst, kToolchainEeprom - 1)) return std::nullopt;
+    const std::int64_t at = EepromImage + 2 * kConfigWordAddress;
+    for (std::int64_t a : {at, at + 1})
+        if (!LoadStored(a, a)) return std::nullopt;
+    const auto* img = wb.ImageBuffer.data();
+    return static_cast<std::uint16_t>(img[at] | img[at + 1] << 8);
+}
+
+std::vector<std::pair<std::int64_t, std::int64_t>> PicFlashForm::SideAreas() const {
+    return {{EepromImage, kToolchainEeprom + 2 * kToolchainEepromMax - 1}};
+}
+
 void PicFlashForm::WrDataClick() {
     const PicRow& r = Row();
     const int ee = r.EepromLast + 1;
@@ -269,12 +292,24 @@ void PicFlashForm::WrDataClick() {
         StepFailed();
         return;
     }
+    // The bytes to write: image 4000h + i, or for a file in the toolchain's
+    // layout its EEPROM bytes at 4200h + 2i (the IDs and the configuration
+    // word at 4000h-400Fh never go into the EEPROM).
+    const bool toolchain = ToolchainLayout(ee);
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(ee));
+    for (int i = 0; i < ee; ++i)
+        data[static_cast<std::size_t>(i)] =
+            wb.ImageBuffer[static_cast<std::size_t>(toolchain ? kToolchainEeprom + 2 * i : EepromImage + i)];
+    if (toolchain)
+        SayOncePerRun("The file holds its data EEPROM as a toolchain writes it (byte i at 4200h + 2i): W.Data writes "
+                      "those " + std::to_string(ee) +
+                      " bytes, not the user ID and configuration bytes at 4000h-400Fh");
     Status("Writing..");
     Ep3.VppPin(0);
     if (!Pic.Enter(r.Pins(), true)) return;
     wb.ErrorFlag() = 0;
     for (int i = 0; i < ee; ++i) {
-        Pic.SendCommandData(Pic.Codes().loadData, wb.ImageBuffer[static_cast<std::size_t>(EepromImage + i)]);
+        Pic.SendCommandData(Pic.Codes().loadData, data[static_cast<std::size_t>(i)]);
         Pic.SendCommand(traits_.dataBegin);
         Ep3.UsbPut1(Wait27);
         Pic.SendCommand(Pic.Codes().increment);
@@ -293,13 +328,17 @@ void PicFlashForm::WrDataClick() {
     Ep3.UsbFlush();
     Pic.Leave();
     for (int i = 0; i < ee; ++i) {
-        if (Ep3.UsbReplyBuf[static_cast<std::size_t>(2 * i)] != wb.ImageBuffer[static_cast<std::size_t>(EepromImage + i)]) {
+        if (Ep3.UsbReplyBuf[static_cast<std::size_t>(2 * i)] != data[static_cast<std::size_t>(i)]) {
             wb.ErrorFlag() = 1;
             Status("W.DataErr.！");
             return;
         }
     }
-    Success(Format2("已经将文件缓冲区%x~%x写到器件，经Verified。", EepromImage, static_cast<unsigned>(EepromImage + ee - 1)));
+    if (toolchain)
+        Success(Format2("已经将文件缓冲区%x~%x写到器件，经Verified。", kToolchainEeprom,
+                        static_cast<unsigned>(kToolchainEeprom + 2 * ee - 2)));
+    else
+        Success(Format2("已经将文件缓冲区%x~%x写到器件，经Verified。", EepromImage, static_cast<unsigned>(EepromImage + ee - 1)));
 }
 
 // ---- erase routines ----------------------------------------------------------------------------

@@ -6,6 +6,10 @@
 // where its flows differ (PicFlashTraits).
 #pragma once
 
+#include <optional>
+#include <utility>
+#include <vector>
+
 #include "algo/pic/pic_form.h"
 
 namespace quilla {
@@ -58,6 +62,13 @@ class PicFlashForm : public PicForm {
 public:
     static constexpr int EepromImage = 0x4000;
     static constexpr int MaxEeprom = 32768;  // W.Data gathers one reply per 32 bytes in the 64 KiB reply buffer
+    // A toolchain's layout of the area above program memory (word address
+    // 2000h on, two bytes a word): user IDs 4000h-4007h, configuration word at
+    // 400Eh (word 2007h), data EEPROM byte i at 4200h + 2i (word 2100h + i).
+    static constexpr int kConfigWordAddress = 7;       // words above 2000h
+    static constexpr int kToolchainGapFirst = 0x4010;  // nothing loads here in that layout
+    static constexpr int kToolchainEeprom = 0x4200;
+    static constexpr int kToolchainEepromMax = 256;    // the largest PIC16 data EEPROM
 
     PicFlashForm(Workbench& wb, std::string caption, const PicVariant& variant, PicFlashTraits traits);
 
@@ -75,6 +86,15 @@ public:
     virtual void WtConfigClick();
     virtual void RdDataClick();
     virtual void WrDataClick();
+
+    // The last load was a file in the toolchain's layout with data EEPROM
+    // bytes for a part of `ee` bytes: nothing stored at 4010h-41FFh, something
+    // at 4200h .. 4200h + 2ee - 1. (A file this program saved after R.Data
+    // holds the EEPROM at 4000h + i, contiguous over 4010h.)
+    bool ToolchainLayout(int ee) const;
+    // The configuration word of a file in the toolchain's layout (both bytes
+    // loaded at 400Eh-400Fh, nothing at 4010h-41FFh), else none.
+    std::optional<std::uint16_t> FileConfigWord() const;
 
     std::vector<PicRow> Table;
     int SetupVcc = 5000;  // the VCC level of setup, restored after Verify
@@ -118,6 +138,9 @@ protected:
     // message and sends nothing (false); else the pins reset, the hex window
     // and the form shown, and the chosen row copied.
     bool SetupBegin();
+    // The IDs, configuration and data EEPROM above program memory, in both
+    // layouts: file data there is not past the chip.
+    std::vector<std::pair<std::int64_t, std::int64_t>> SideAreas() const override;
     // The operation buttons, in window order (R.Data and W.Data with `data`).
     void DeclareButtons(bool data = true);
     // The window's common controls (declared by each form in its own order).

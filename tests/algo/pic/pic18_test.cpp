@@ -1,6 +1,6 @@
 // The PIC18 forms end to end: P18FXX2 on the PIC18FXX2 flash model (batch,
 // reads, erase reach, device ID checks, configuration and ID locations, the
-// data EEPROM and its overlap with program memory above 16 KiB) and P18CXXX on
+// data EEPROM, at 0F0000h where program memory reaches 4000h) and P18CXXX on
 // the one-time model; the PIC18 engine of the design and what the model
 // refuses; the listed lines, a gpasm image and the fault sweep.
 #include <gtest/gtest.h>
@@ -203,20 +203,28 @@ TEST(P18fxx2, AShortUserIdLeavesTheRestOfTheIdsErased) {
     for (int k = 2; k < 8; ++k) EXPECT_EQ(chip.Id(k), 0xFF);
 }
 
-// Above 16 KiB of program memory the EEPROM image (4000h + i) would overwrite
-// program bytes: the data EEPROM operations stay off, and the batch passes.
-TEST(P18fxx2, AnEepromImageOverlappingProgramMemoryIsLeftOut) {
+// Where program memory reaches 4000h the EEPROM image lives at 0F0000h + i
+// (where a toolchain's F00000h records load): R.Data, W.Data and the batch box
+// work there, and program memory keeps all its bytes.
+TEST(P18fxx2, AnEepromAboveLargeProgramMemoryLivesAt0F0000) {
     SimBench b("PIC18F452");
     AlgoForm& f = b.Open("P18FXX2 0 #20 04 fla=32768 ee=256 dly=1 eet=5 pkg=40");
-    EXPECT_FALSE(f.Get("RdData").Enabled);
-    EXPECT_FALSE(f.Get("WrData").Enabled);
-    EXPECT_FALSE(f.Ticked("CheckBoxrWrData"));
-    EXPECT_NE(f.Text("Msg").find("overlaps program memory"), std::string::npos);
+    EXPECT_TRUE(f.Get("RdData").Enabled);
+    EXPECT_TRUE(f.Get("WrData").Enabled);
+    EXPECT_TRUE(f.Ticked("CheckBoxrWrData"));
+    EXPECT_EQ(f.Text("Msg"), "");
     FillImage(b, 0x8000, 0);
+    for (int i = 0; i < 256; ++i) b.Image()[0xF0000 + i] = static_cast<std::uint8_t>(i ^ 0x5A);
     f.Click("Button1");
     ASSERT_EQ(f.Text("Msg"), "End OK..");
     EXPECT_TRUE(b.ChipMatchesImage(0, 0x8000));
-    EXPECT_EQ(b.ChipAs<Pic18Chip>().Eeprom()[0], 0xFF);
+    const auto e = b.ChipAs<Pic18Chip>().Eeprom();
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(e[static_cast<std::size_t>(i)], i ^ 0x5A) << i;
+    // Verify compares the EEPROM there too.
+    b.ChipAs<Pic18Chip>().MutableEeprom()[0x21] ^= 1;
+    f.Click("Verify");
+    EXPECT_EQ(f.Text("Msg"), "Error....");
+    EXPECT_EQ(f.Text("Edit6"), "f0021");
 }
 
 TEST(P18fxx2, NoEepromDisablesTheDataOperations) {
@@ -304,7 +312,8 @@ TEST(P18fxx2, VerifyComparesTheDataEeprom) {
     EXPECT_EQ(f.Text("Msg"), "Error....");
     EXPECT_EQ(f.Text("Edit6"), "40c5");
     EXPECT_EQ(b.wb->ErrorFlag(), 1);
-    // A line whose EEPROM image overlaps program memory: program memory only.
+    // Program memory reaching 4000h: the EEPROM image (0F0000h, all FFh here)
+    // is compared with the blank EEPROM.
     SimBench b2("PIC18F452");
     AlgoForm& g = b2.Open("P18FXX2 0 fla=32768 ee=256 dly=1 pkg=40");
     FillImage(b2, 0x8000, 0);

@@ -74,6 +74,33 @@ std::vector<ReadCase> ReadCases() {
          {"Checksum error in line 1"}},
         {"CutInsideAPair", ":040010000102F", {{0x10, {1, 2}}}, {0x12}, 0x11, {"Checksum error in line 1"}},
         {"TrailingColon", Rec(0, 0x10, {1}) + ":", {{0x10, {1}}}, {}, 0x10, {"Checksum error in line 2"}},
+        // A line cut short (8 pairs of a 13-byte record) stores its own pairs
+        // and nothing from the next line, which is read as its own record.
+        {"LineCutShortKeepsTheNextLineOut",
+         ":0D0010000102030405060708\r\n" + Rec(0, 0x40, {0xAA, 0xBB}) + End,
+         {{0x10, {1, 2, 3, 4, 5, 6, 7, 8}}, {0x40, {0xAA, 0xBB}}}, {0x18, 0x19, 0x1A, 0x1C}, 0x41,
+         {"Checksum error in line 1"}},
+        {"LfLineCutShort", ":0400200001\n:0100300055\n:00000001FF",
+         {{0x20, {1}}, {0x30, {0x55}}}, {0x21, 0x22, 0x23}, 0x30, {"Checksum error in line 1"}},
+        // A base record cut short sets no base from the next line's digits.
+        {"BaseRecordCutShort", ":0200000400\r\n" + Rec(0, 0x50, {9}) + End,
+         {{0x50, {9}}}, {0x51}, 0x50, {"Checksum error in line 1"}},
+        // The data complete but the checksum missing: the checksum pair is not
+        // taken from the next line.
+        {"ChecksumPairMissing", ":0100600077\r\n" + Rec(0, 0x61, {8}) + End,
+         {{0x60, {0x77, 8}}}, {0x62}, 0x61, {"Checksum error in line 1"}},
+        // A toolchain's PIC18 file: program, IDs (200000h), configuration
+        // (300000h), then the data EEPROM (F00000h), stored at 0F0000h.
+        {"Pic18EepromPastIdsAndConfiguration",
+         Rec(0, 0, {1}) + Rec(4, 0, {0x00, 0x20}) + Rec(0, 0, {0xAA}) + Rec(4, 0, {0x00, 0x30}) +
+             Rec(0, 0, {0x3F}) + Rec(4, 0, {0x00, 0xF0}) + Rec(0, 0, {0x11, 0x22}) + End,
+         {{0, {1}}, {0xF0000, {0x11, 0x22}}}, {1, 0xF0002}, 0xF0001,
+         {"Data from address 200000 on was not loaded: a HEX file loads into 000000..0fffff; its data EEPROM "
+          "records (f00000..) were loaded at 0f0000.."}},
+        {"OnlyEepromRecords", Rec(4, 0, {0x00, 0xF0}) + Rec(0, 0x10, {5}) + End, {{0xF0010, {5}}}, {0xF0011}, 0xF0010, {}},
+        // Past the EEPROM window nothing is stored.
+        {"AboveTheEepromWindow", Rec(4, 0, {0x00, 0xF1}) + Rec(0, 0, {5}) + Rec(4, 0, {0, 0}) + Rec(0, 0x20, {6}) + End,
+         {}, {0x20}, 0, {"Data from address f10000 on was not loaded: a HEX file loads into 000000..0fffff"}},
         {"ChecksumWarnsOnceWithFirstLine",
          Rec(0, 0x10, {1}) + "\r\n" + ":0100110002ED\r\n" + ":0100120003EC\r\n" + End,
          {{0x10, {1, 2, 3}}}, {}, 0x12, {"Checksum error in line 3"}},

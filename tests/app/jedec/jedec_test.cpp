@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -314,18 +315,123 @@ TEST_F(JedecFiles, LoadKeepsGeometryOfExistingWindow) {
     EXPECT_EQ(wb.ImageBuffer[138 * 44], 0xFF);
 }
 
-TEST_F(JedecFiles, LoadOfUnreadableFileOpensWindowButKeepsImage) {
+// A file that cannot be read (missing, or a folder given as a .jed) says so
+// and leaves the windows, their titles and the buffer as they were.
+struct UnreadableCase {
+    const char* name;
+    bool folder;
+};
+class JedecUnreadable : public JedecFiles, public ::testing::WithParamInterface<UnreadableCase> {};
+
+TEST_P(JedecUnreadable, LeavesWindowsAndBufferAsTheyWere) {
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    // A loaded fuse map first, its checksum as the window shows it.
+    WriteFile(dir / "old.jed", "x*L0000 1011001110001111*");
+    wb.DataFileName = (dir / "old.jed").string();
+    LoadJed(wb);
+    ASSERT_TRUE(wb.PldFileW);
+    const std::string sum = FuseChecksumText(wb.ImageBuffer, *wb.PldFileW);
+    const std::vector<std::uint8_t> before(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + 0x10000);
+    prompts.shown.clear();
+
+    const fs::path bad = dir / "bad.jed";
+    if (GetParam().folder) fs::create_directories(bad);
+    wb.DataFileName = bad.string();
+    LoadJed(wb);
+
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{"Cann't open :\n" + bad.string()});
+    ASSERT_TRUE(wb.PldFileW);
+    EXPECT_EQ(wb.PldFileW->Title, (dir / "old.jed").string());
+    EXPECT_EQ(FuseChecksumText(wb.ImageBuffer, *wb.PldFileW), sum);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), wb.ImageBuffer.begin()));
+}
+
+// The buffer window stays open (not replaced by an empty fuse window).
+TEST_P(JedecUnreadable, KeepsTheBufferWindow) {
     test::ScriptedPrompts prompts;
     Workbench wb(prompts);
     wb.FileNew();
-    wb.DataFileName = (dir / "missing.jed").string();
+    const std::uint16_t sumBefore = JedecChecksum(wb.ImageBuffer.data(), 4096);
+    const fs::path bad = dir / "missing.jed";
+    if (GetParam().folder) fs::create_directories(bad);
+    wb.DataFileName = bad.string();
     LoadJed(wb);
-    EXPECT_FALSE(wb.FileWin);
+    ASSERT_TRUE(wb.FileWin);
+    EXPECT_FALSE(wb.PldFileW);
+    EXPECT_EQ(wb.FileWin->Title, "noname.bin");
+    EXPECT_EQ(wb.ImageBuffer[0], 0xFF);
+    EXPECT_EQ(JedecChecksum(wb.ImageBuffer.data(), 4096), sumBefore);
+    EXPECT_EQ(prompts.shown.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, JedecUnreadable,
+                         ::testing::Values(UnreadableCase{"Missing", false}, UnreadableCase{"Folder", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The checksum field against the fuses as loaded: one message naming both
+// values on a mismatch, and the map loaded anyway.
+struct ChecksumCase {
+    const char* name;
+    std::string text;
+    std::vector<std::string> messages;
+};
+class JedecChecksumField : public JedecFiles, public ::testing::WithParamInterface<ChecksumCase> {};
+
+TEST_P(JedecChecksumField, NamesAMismatchOnceAndLoads) {
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    WriteFile(dir / "f.jed", GetParam().text);
+    wb.DataFileName = (dir / "f.jed").string();
+    LoadJed(wb);
+    EXPECT_EQ(prompts.Texts(), GetParam().messages);
     ASSERT_TRUE(wb.PldFileW);
     EXPECT_EQ(wb.PldFileW->Title, wb.DataFileName);
-    EXPECT_EQ(wb.PldFileW->FuseCols, 32);
-    EXPECT_EQ(wb.PldFileW->FuseRows, 64);
-    EXPECT_EQ(wb.ImageBuffer[0], 0xFF);
+    EXPECT_EQ(Fuses(wb.ImageBuffer, 0, 4), "1011");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, JedecChecksumField,
+    ::testing::Values(
+        // Fuses 1011 0000: bits 0, 2, 3 = 0x0D.
+        ChecksumCase{"RightField", "x*L0000 10110000*\r\nC000D*\r\n\x03", {}},
+        ChecksumCase{"LowerCaseDigits", "x*QF8*L0000 10110000*Cabcd*",
+                     {"Fuse checksum error: the file says CABCD, the fuses loaded give 000D"}},
+        // One fuse flipped after the checksum was computed.
+        ChecksumCase{"OneFuseFlipped", "x*L0000 10110001*C000D*",
+                     {"Fuse checksum error: the file says C000D, the fuses loaded give 008D"}},
+        // The fuse count covers fuses the default state sets.
+        ChecksumCase{"FuseCountWithDefault", "x*QF16*F1*L0000 10110000*C\x30\x30\x30\x30*",
+                     {"Fuse checksum error: the file says C0000, the fuses loaded give 010C"}},
+        ChecksumCase{"FuseCountRight", "x*QF16*F1*L0000 10110000*C010C*", {}},
+        // Inside an unclosed fuse list (older long files).
+        ChecksumCase{"InsideTheList", "x*L0000 10110000C000E*",
+                     {"Fuse checksum error: the file says C000E, the fuses loaded give 000D"}},
+        ChecksumCase{"NoField", "x*L0000 10110000*", {}},
+        ChecksumCase{"FieldNotHex", "x*L0000 10110000*Cxyz1*", {}},
+        ChecksumCase{"FieldCutShort", "x*L0000 10110000*C00", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The program's own files, and the fixtures of the logic forms, carry a right
+// field.
+TEST_F(JedecFiles, WrittenAndFixtureFilesShowNoChecksumMessage) {
+    for (const char* name : {"small_written.jed", "gal16v8_public.jed", "and16v8.jed", "and20v8.jed",
+                             "sum22v10.jed"}) {
+        test::ScriptedPrompts prompts;
+        Workbench wb(prompts);
+        wb.DataFileName = (fs::path(test::FixturesDir()) / "jed" / name).string();
+        LoadJed(wb);
+        EXPECT_TRUE(prompts.shown.empty()) << name << ": " << (prompts.shown.empty() ? "" : prompts.Texts()[0]);
+    }
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    FuseWindowState& w = OpenFuseWindow(wb, 24, 40);
+    std::mt19937 rng(7);
+    for (int a = 0; a < FuseMapCount(w, wb.ImageBuffer.size()); ++a)
+        wb.ImageBuffer[a] = static_cast<std::uint8_t>('0' + (rng() & 1));
+    wb.DataFileName = (dir / "w.jed").string();
+    ASSERT_TRUE(SaveJed(wb));
+    LoadJed(wb);
     EXPECT_TRUE(prompts.shown.empty());
 }
 
