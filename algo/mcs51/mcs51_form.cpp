@@ -23,6 +23,10 @@ void Mcs51Form::DeclareStatus(const std::string& addressText) {
     AddProgress(kProgress);
 }
 
+void Mcs51Form::DeclareButtons51(const std::vector<Button51>& buttons) {
+    for (const Button51& b : buttons) AddButton(b.Name, b.Caption, b.OnClick).Enabled = b.Enabled;
+}
+
 void Mcs51Form::DeclareBatch(std::vector<std::pair<const char*, const char*>> boxes, const char* runCaption,
                              const std::function<void()>& run) {
     AddGroup("GroupBox1", "Batch   ");

@@ -69,6 +69,14 @@ struct IdCheck51 {
     bool WrongNoSetsError = true;
 };
 
+// One button of a form's window: name, caption, handler, enabled at start.
+struct Button51 {
+    const char* Name;
+    const char* Caption;
+    std::function<void()> OnClick;
+    bool Enabled = true;
+};
+
 class Mcs51Form : public AlgoForm {
 public:
     static constexpr const char* kMsg = "Msg";
@@ -125,6 +133,8 @@ protected:
     // ---- declaration helpers ---------------------------------------------------------
     // Edit7 "Type", Msg "Prompt  " (the status line), Edit6 (address) and RdBar.
     void DeclareStatus(const std::string& addressText = "Add ");
+    // The window's buttons, in order.
+    void DeclareButtons51(const std::vector<Button51>& buttons);
     // The group "Batch   " with its boxes (all ticked) and the run button.
     void DeclareBatch(std::vector<std::pair<const char*, const char*>> boxes, const char* runCaption,
                       const std::function<void()>& run);
