@@ -14,13 +14,13 @@ constexpr int kRst = 9, kP37 = 17, kXtal2 = 18, kXtal1 = 19, kPsen = 29, kProg =
 
 TMsu2958x::TMsu2958x(Workbench& w) : Mcs51Form(w, "Msu2958", {21, 22, 23, 24, 25, 26, 27, 28}) {
     DeclareStatus();
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock", [this] { SecrityClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }},
+                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Write", "Write ", [this] { WriteClick(); }},
+                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                      {"Secrity", "Lock", [this] { SecrityClick(); }},
+                      {"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
     AddRadio("RadioGroup1", "Erase   ", {"0.5S  ", "1 S  ", "2 S  "}, 1);
     DeclareBatch({{"CheckBox1", "Erase "},
                   {"CheckBox2", "Blank?  "},

@@ -22,13 +22,13 @@ const char* const kIspItems[] = {"0:No ISP",   "1:fe00-ffff", "2:fc00-ffff", "3:
 Sm59Form::Sm59Form(Workbench& w, bool sm59264)
     : Mcs51Form(w, sm59264 ? "Sm59264x" : "Sm59064x", {21, 22, 23, 24, 25, 26, 27, 28}), sm59264_(sm59264) {
     DeclareStatus();
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock", [this] { SecrityClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }},
+                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Write", "Write ", [this] { WriteClick(); }},
+                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                      {"Secrity", "Lock", [this] { SecrityClick(); }},
+                      {"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
     if (sm59264) {
         DeclareBatch({{"CheckBox1", "Erase "},
                       {"CheckBox2", "Blank?  "},
@@ -40,9 +40,9 @@ Sm59Form::Sm59Form(Workbench& w, bool sm59264)
         AddLabel("Label1", "fc00-ffff is ISP add");
         AddLabel("Label2", "is locked.");
     } else {
-        AddButton("Button2", "No ISP ", [this] { Button2Click(); });
-        AddButton("Button3", "CFG ISP", [this] { Button3Click(); });
-        AddButton("Button4", "Read.CFG ", [this] { Button4Click(); });
+        DeclareButtons51({{"Button2", "No ISP ", [this] { Button2Click(); }},
+                          {"Button3", "CFG ISP", [this] { Button3Click(); }},
+                          {"Button4", "Read.CFG ", [this] { Button4Click(); }}});
         AddRadio("RadioGroup1", "Set ISP add",
                  std::vector<std::string>(std::begin(kIspItems), std::end(kIspItems)), 2);
         DeclareBatch({{"CheckBox6", "No ISP "},
