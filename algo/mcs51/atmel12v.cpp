@@ -128,6 +128,7 @@ const Atmel12vRow kAt89s5xRow = [] {
     r.ByteWaitsPerStep = 1;
     r.Erase = Erase51::VccBounce;
     r.LockRaisesVpp = true;
+    r.LockFlagBeforeText = true;
     r.LockXtal = false;
     r.LockChecksCurrent = false;
     r.LockFlushBeforeVpp = false;
@@ -702,10 +703,8 @@ void Atmel12vForm::SecrityClick() {
         }
         case LockEnd51::Mode1Note:
             if (k_.LockRaisesVpp) Ep3.SetVcc(k_.VccMv);
-            if (item > 0 && k_.LockRaisesVpp) {
-                wb.ErrorFlag() = 0;
-                Success(k_.LockDoneText);
-            } else if (item > 0) {
+            if (item > 0) {
+                if (k_.LockFlagBeforeText) wb.ErrorFlag() = 0;
                 Success(k_.LockDoneText);
                 wb.ErrorFlag() = 0;
             } else {

@@ -148,6 +148,7 @@ struct Atmel12vRow {
     LockEnd51 LockEnd = LockEnd51::Done;
     const char* LockMode1Text = nullptr;
     const char* LockDoneText = "end";
+    bool LockFlagBeforeText = false;  // Mode1Note: ErrorFlag := 0 before the success text
 
     // ---- batch ----
     bool BatchNeedsFile = false;   // Write ticked without a file refuses first
