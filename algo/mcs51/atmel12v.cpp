@@ -252,10 +252,6 @@ void Atmel12vForm::SetupForDevice() {
 
 // ---- routines --------------------------------------------------------------------------------
 
-bool Atmel12vForm::DipContact() {
-    return Ep3.CheckPinContact(Dip40Package.GndPin, 0, Dip40Package.MaskLo, Dip40Package.MaskHi, 0) != 0;
-}
-
 int Atmel12vForm::PowerUp51() {
     if (k_.PowerUpContact && !ContactTest()) return 0;
     if (k_.PowerUpOption) {
@@ -447,7 +443,7 @@ void Atmel12vForm::Button2Click() {
 
 void Atmel12vForm::ReadRom() {
     const Mcs51Row& r = Row();
-    if (k_.DipContact && !DipContact()) return;
+    if (k_.DipContact && !DipContact51()) return;
     if (k_.ReadPreCheck && !Pre()) return;
     if (!PowerUp51()) return;
     Status(k_.ReadStatus);
@@ -463,7 +459,7 @@ void Atmel12vForm::ReadRom() {
 
 void Atmel12vForm::BlankClick() {
     const Mcs51Row& r = Row();
-    if (k_.DipContact && !DipContact()) return;
+    if (k_.DipContact && !DipContact51()) return;
     switch (k_.Blank) {
         case BlankGuard51::None:
             Status("Blank CHK");
@@ -472,11 +468,7 @@ void Atmel12vForm::BlankClick() {
         case BlankGuard51::IdLocked: {
             if (k_.BlankPowersFirst && (!Pre() || !PowerUp51())) return;
             IDClick();
-            const auto& id = LastReadId();
-            if (id[0] == 0xFF && id[1] == 0xFF && !Ask("Device may be locaked.            \n继续吗?")) {
-                wb.ErrorFlag() = 1;
-                return;
-            }
+            if (!LockedSignatureOk51()) return;
             Status("Blank CHK");
             break;
         }
@@ -500,7 +492,7 @@ void Atmel12vForm::BlankClick() {
 
 void Atmel12vForm::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (k_.DipContact && !DipContact()) return;
+    if (k_.DipContact && !DipContact51()) return;
     if (k_.VerifyPreCheck && !Pre()) return;
     Status(k_.VerifyStatus);
     if (!PowerUp51()) return;
@@ -518,7 +510,7 @@ void Atmel12vForm::VerifyClick() {
 
 void Atmel12vForm::WriteClick() {
     const Mcs51Row& r = Row();
-    if (k_.DipContact && !DipContact()) return;
+    if (k_.DipContact && !DipContact51()) return;
     if (k_.WritePreCheck && !Pre()) return;
     if (k_.WriteChecksId && !CheckDeviceId()) return;
     if (!NeedFileWindow()) return;
@@ -553,7 +545,7 @@ void Atmel12vForm::WriteClick() {
 
 // P2.6 high, P2.7 low, P3.3 high, P3.6 and P3.7 low: the chip erase.
 bool Atmel12vForm::EraseSingle() {
-    if (k_.DipContact && !DipContact()) return false;
+    if (k_.DipContact && !DipContact51()) return false;
     if (k_.LockPreCheck && !Pre()) return false;
     if (!PowerUp51()) return false;
     Status(k_.EraseStatus);
@@ -653,7 +645,7 @@ void Atmel12vForm::EraseClick() {
 
 void Atmel12vForm::SecrityClick() {
     Row();
-    if (k_.DipContact && !DipContact()) return;
+    if (k_.DipContact && !DipContact51()) return;
     if (k_.LockPreCheck && !Pre()) return;
     Status("Locking");
     if (k_.LockEnd == LockEnd51::ReadBack) {
@@ -732,7 +724,7 @@ void Atmel12vForm::Button1Click() {
                                           {"CheckBox4", [this] { VerifyClick(); }},
                                           {"CheckBox5", [this] { SecrityClick(); }}};
     if (k_.DipContact)
-        RunBatch(steps, [this] { return DipContact(); });
+        RunBatch(steps, [this] { return DipContact51(); });
     else
         RunBatch51(steps, !k_.BatchOnePass);
 }

@@ -196,7 +196,6 @@ public:
 
 private:
     bool Pre();
-    bool DipContact();
     void ReadMode();
     bool EraseSingle();
     bool EraseVccBounce();

@@ -10,8 +10,7 @@ using namespace proto;
 
 namespace {
 
-constexpr int kRst = 9, kP31 = 11, kP33 = 13, kP34 = 14, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19,
-              kGnd = 20;
+constexpr int kRst = 9, kP31 = 11, kP33 = 13, kP34 = 14, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
 constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31;
 constexpr int kVccOkMin = 4500, kVccOkMax = 5500;  // the parts' programming VCC
 
@@ -35,9 +34,7 @@ Eprom51Form::Eprom51Form(Workbench& w, std::string caption)
 
 bool Eprom51Form::Contact() { return Ep3.CheckPinContact(GndPinNo, 0, ContactMaskLo, ContactMaskHi, 0) != 0; }
 
-bool Eprom51Form::Contact40() {
-    return Ep3.CheckPinContact(kGnd, 0, Dip40Package.MaskLo, Dip40Package.MaskHi, 0) != 0;
-}
+bool Eprom51Form::Contact40() { return DipContact51(); }
 
 void Eprom51Form::ReadStrobe51() {
     Ep3.PinLow(kP27);
@@ -87,10 +84,10 @@ int Eprom51Form::CheckDeviceId2(const std::function<void()>& readSignature) {
 }
 
 void Eprom51Form::Batch(const std::vector<BatchStep>& steps, bool dip40Contact) {
-    RunBatch(steps, [this, dip40Contact] {
-        if (dip40Contact) return Ep3.WaitNextChip(kGnd, 0, Dip40Package.MaskLo, Dip40Package.MaskHi, 0) != 0;
-        return Ep3.WaitNextChip(GndPinNo, 0, ContactMaskLo, ContactMaskHi, 0) != 0;
-    });
+    if (dip40Contact)
+        RunBatchDip51(steps);
+    else
+        RunBatch51(steps);
 }
 
 // ---- PHI8758 ----------------------------------------------------------------------------------

@@ -109,6 +109,10 @@ void Mcs51Form::SetPins(std::initializer_list<Level51> levels) {
 
 bool Mcs51Form::ContactTest() { return Ep3.CheckPinContact(GndPinNo, 0, ContactMaskLo, ContactMaskHi, 0) != 0; }
 
+bool Mcs51Form::DipContact51() {
+    return Ep3.CheckPinContact(Dip40Package.GndPin, 0, Dip40Package.MaskLo, Dip40Package.MaskHi, 0) != 0;
+}
+
 void Mcs51Form::SuppliesOff() {
     Ep3.VppPin(0);
     Ep3.VccPin(0);
@@ -269,6 +273,22 @@ int Mcs51Form::ReadIdForSelfCheck() {
 void Mcs51Form::RunBatch51(const std::vector<BatchStep>& steps, bool massLoop) {
     RunBatch(
         steps, [this] { return Ep3.WaitNextChip(GndPinNo, 0, ContactMaskLo, ContactMaskHi, 0) != 0; }, massLoop);
+}
+
+void Mcs51Form::RunBatchDip51(const std::vector<BatchStep>& steps, bool massLoop) {
+    RunBatch(
+        steps,
+        [this] {
+            return Ep3.WaitNextChip(Dip40Package.GndPin, 0, Dip40Package.MaskLo, Dip40Package.MaskHi, 0) != 0;
+        },
+        massLoop);
+}
+
+bool Mcs51Form::LockedSignatureOk51() {
+    const auto& id = LastReadId();
+    if (id[0] != 0xFF || id[1] != 0xFF || Ask("Device may be locaked.            \n继续吗?")) return true;
+    wb.ErrorFlag() = 1;
+    return false;
 }
 
 }  // namespace quilla

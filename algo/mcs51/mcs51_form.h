@@ -156,6 +156,9 @@ protected:
     void SetPins(std::initializer_list<Level51> levels);
     // The package's contact test (test pin GndPinNo): false when refused.
     bool ContactTest();
+    // The contact test with the DIP40 arguments whatever the package (test pin
+    // 20, the DIP40 masks): false when refused.
+    bool DipContact51();
     // VPP then VCC off every pin.
     void SuppliesOff();
     void Flush() { Ep3.UsbFlush(); }
@@ -243,6 +246,12 @@ protected:
     // ---- the batch ----------------------------------------------------------------------------
     // RunBatch with the next-chip wait on the package's contact arguments.
     void RunBatch51(const std::vector<BatchStep>& steps, bool massLoop = true);
+    // The same with the DIP40 arguments (the forms whose contact tests use them).
+    void RunBatchDip51(const std::vector<BatchStep>& steps, bool massLoop = true);
+
+    // The signature read FF FF: "Device may be locaked..." asked; "No" sets
+    // ErrorFlag := 1 (false: stop). Any other signature goes on.
+    bool LockedSignatureOk51();
 
     // A Yes/No question; true for Yes.
     bool Ask(const std::string& question) { return wb.prompts.AskYesNo(question); }

@@ -12,7 +12,6 @@ using namespace proto;
 namespace {
 
 constexpr int kRst = 9, kP37 = 17, kXtal2 = 18, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
-constexpr int kDipGnd = 20;
 
 const char* const kIspItems[] = {"0:No ISP",   "1:fe00-ffff", "2:fc00-ffff", "3:fa00-ffff", "4:f800-ffff",
                                  "5:f600-ffff", "6:f400-ffff", "7:f200-ffff", "8:f000-ffff"};
@@ -111,7 +110,7 @@ Mcs51Row Sm59Form::LimitedRow() {
 // ---- routines --------------------------------------------------------------------------------
 
 int Sm59Form::PreCheck51() {
-    if (sm59264_) return Ep3.CheckPinContact(kDipGnd, 0, 0xFFFFFFFFu, 0xFFu, 0) != 0 ? 1 : 0;
+    if (sm59264_) return DipContact51() ? 1 : 0;
     return ContactTest() ? 1 : 0;
 }
 
@@ -346,7 +345,7 @@ void Sm59Form::Button1Click() {
     steps.push_back({"CheckBox4", [this] { VerifyClick(); }});
     steps.push_back({"CheckBox5", [this] { SecrityClick(); }});
     if (sm59264_) {
-        RunBatch(steps, [this] { return Ep3.WaitNextChip(kDipGnd, 0, 0xFFFFFFFFu, 0xFFu, 0) != 0; });
+        RunBatchDip51(steps);
         return;
     }
     RunBatch51(steps);

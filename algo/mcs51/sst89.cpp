@@ -111,7 +111,7 @@ void Sst89Form::ShowProgress(std::int32_t value) {
 
 int Sst89Form::PreCheck51() {
     // The DIP40 contact values whatever the package.
-    if (!Ep3.CheckPinContact(kDipGnd, 0, 0xFFFFFFFFu, 0xFFu, 0)) return 0;
+    if (!DipContact51()) return 0;
     Ep3.GndPin(kDipGnd);
     return 1;
 }
@@ -339,13 +339,11 @@ void Sst89Form::ReadIDClick() {
 void Sst89Form::Button1Click() {
     Row();
     if (variant_ == Variant::C5x) {
-        RunBatch(
-            {{"CheckBox1", [this] { EraseClick(); }},
-             {"CheckBox2", [this] { BlankClick(); }},
-             {"CheckBox3", [this] { WriteClick(); }},
-             {"CheckBox4", [this] { VerifyClick(); }},
-             {"CheckBox5", [this] { SecrityClick(); }}},
-            [this] { return Ep3.WaitNextChip(kDipGnd, 0, 0xFFFFFFFFu, 0xFFu, 0) != 0; });
+        RunBatchDip51({{"CheckBox1", [this] { EraseClick(); }},
+                       {"CheckBox2", [this] { BlankClick(); }},
+                       {"CheckBox3", [this] { WriteClick(); }},
+                       {"CheckBox4", [this] { VerifyClick(); }},
+                       {"CheckBox5", [this] { SecrityClick(); }}});
         return;
     }
     RunBatch51({{"CheckBox1", [this] { EraseClick(); }},
