@@ -77,6 +77,24 @@ struct Button51 {
     bool Enabled = true;
 };
 
+// The button tables two or more windows share, bound to a form's handlers.
+// Erase, Blank?, Write, Vrfy, Lock, Read, Exit (the SyncMOS and Megawin windows):
+template <class Form>
+std::vector<Button51> LockReadExitButtons51(Form* f) {
+    return {{"Erase", "Erase", [f] { f->EraseClick(); }},   {"Blank", "Blank?  ", [f] { f->BlankClick(); }},
+            {"Write", "Write ", [f] { f->WriteClick(); }},  {"Verify", "Vrfy", [f] { f->VerifyClick(); }},
+            {"Secrity", "Lock", [f] { f->SecrityClick(); }}, {"Read1", "Read  ", [f] { f->ReadRom(); }},
+            {"CancelBtn", "Exit ", [f] { f->CancelBtnClick(); }}};
+}
+// Erase, Blank?, Write, Vrfy, Read, MFG ID, Exit (the Winbond windows):
+template <class Form>
+std::vector<Button51> ReadIdExitButtons51(Form* f) {
+    return {{"Erase", "Erase", [f] { f->EraseClick(); }},  {"Blank", "Blank?  ", [f] { f->BlankClick(); }},
+            {"Write", "Write ", [f] { f->WriteClick(); }}, {"Verify", "Vrfy", [f] { f->VerifyClick(); }},
+            {"Read1", "Read  ", [f] { f->ReadRom(); }},     {"ID", "MFG ID  ", [f] { f->IDClick(); }},
+            {"CancelBtn", "Exit ", [f] { f->CancelBtnClick(); }}};
+}
+
 class Mcs51Form : public AlgoForm {
 public:
     static constexpr const char* kMsg = "Msg";

@@ -14,13 +14,7 @@ constexpr int kRst = 9, kP37 = 17, kXtal2 = 18, kXtal1 = 19, kPsen = 29, kProg =
 
 TMsu2958x::TMsu2958x(Workbench& w) : Mcs51Form(w, "Msu2958", {21, 22, 23, 24, 25, 26, 27, 28}) {
     DeclareStatus();
-    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Write", "Write ", [this] { WriteClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Secrity", "Lock", [this] { SecrityClick(); }},
-                      {"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
+    DeclareButtons51(LockReadExitButtons51(this));
     AddRadio("RadioGroup1", "Erase   ", {"0.5S  ", "1 S  ", "2 S  "}, 1);
     DeclareBatch({{"CheckBox1", "Erase "},
                   {"CheckBox2", "Blank?  "},

@@ -21,13 +21,7 @@ const char* const kIspItems[] = {"0:No ISP",   "1:fe00-ffff", "2:fc00-ffff", "3:
 Sm59Form::Sm59Form(Workbench& w, bool sm59264)
     : Mcs51Form(w, sm59264 ? "Sm59264x" : "Sm59064x", {21, 22, 23, 24, 25, 26, 27, 28}), sm59264_(sm59264) {
     DeclareStatus();
-    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Write", "Write ", [this] { WriteClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Secrity", "Lock", [this] { SecrityClick(); }},
-                      {"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
+    DeclareButtons51(LockReadExitButtons51(this));
     if (sm59264) {
         DeclareBatch({{"CheckBox1", "Erase "},
                       {"CheckBox2", "Blank?  "},

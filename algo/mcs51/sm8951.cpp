@@ -28,13 +28,7 @@ const char* FormCaption(Sm51Form::Variant v) {
 Sm51Form::Sm51Form(Workbench& w, Variant v)
     : Mcs51Form(w, FormCaption(v), {21, 22, 23, 24, 25, 26, 27, 28}), variant_(v) {
     DeclareStatus();
-    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Write", "Write ", [this] { WriteClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Secrity", "Lock", [this] { SecrityClick(); }},
-                      {"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
+    DeclareButtons51(LockReadExitButtons51(this));
     if (v == Variant::Sm2952)
         AddRadio("RadioGroup1", "Erase   ", {"0.2S  ", "0.4S  ", "0.8S  "}, 1);
     else

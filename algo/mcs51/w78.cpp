@@ -35,13 +35,7 @@ std::uint8_t W78CfgByte(const AlgoForm& f) {
 
 TPW785x::TPW785x(Workbench& w) : Mcs51Form(w, "PW785x", kHigh) {
     DeclareStatus();
-    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Write", "Write ", [this] { WriteClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"ID", "MFG ID  ", [this] { IDClick(); }},
-                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
+    DeclareButtons51(ReadIdExitButtons51(this));
     AddGroup("GroupBox2", "CFG ");
     AddButton("Secrity", "Wr.CFG(Lock)", [this] { SecrityClick(); }, "GroupBox2");
     AddCheck("CheckBox6", "Lock      ", true, "GroupBox2");
@@ -360,13 +354,7 @@ QUILLA_FORM(TPW785x);
 
 TW78e516x::TW78e516x(Workbench& w) : Mcs51Form(w, "for 516b,58b,le58", kHigh) {
     DeclareStatus();
-    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Write", "Write ", [this] { WriteClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"ID", "MFG ID  ", [this] { IDClick(); }},
-                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
+    DeclareButtons51(ReadIdExitButtons51(this));
     AddGroup("GroupBox2", "CFG 字");
     AddButton("Secrity", "Wr.CFG", [this] { SecrityClick(); }, "GroupBox2");
     AddCheck("CheckBox6", "Lock      ", true, "GroupBox2");
