@@ -107,6 +107,10 @@ void Mcs51Form::SetPins(std::initializer_list<Level51> levels) {
     for (const Level51& l : levels) Ep3.SetPin(l.High ? 1 : 0, l.Pin);
 }
 
+void Mcs51Form::SetPins(const std::vector<Level51>& levels) {
+    for (const Level51& l : levels) Ep3.SetPin(l.High ? 1 : 0, l.Pin);
+}
+
 bool Mcs51Form::ContactTest() { return Ep3.CheckPinContact(GndPinNo, 0, ContactMaskLo, ContactMaskHi, 0) != 0; }
 
 bool Mcs51Form::DipContact51() {

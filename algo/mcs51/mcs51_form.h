@@ -172,6 +172,7 @@ protected:
 
     // ---- pins and routines -----------------------------------------------------------------
     void SetPins(std::initializer_list<Level51> levels);
+    void SetPins(const std::vector<Level51>& levels);
     // The package's contact test (test pin GndPinNo): false when refused.
     bool ContactTest();
     // The contact test with the DIP40 arguments whatever the package (test pin

@@ -14,6 +14,25 @@
 
 namespace quilla {
 
+// How the three windows differ where their protocol is the same: levels, the
+// pins of the power-up, the program pulse, the read and write settings.
+struct Sm51Row {
+    int VccMv, VppMv;
+    bool XtalOption;                      // XTAL1 given the option too
+    std::vector<Level51> PowerUpPins;     // before VCC is routed
+    std::vector<Level51> AfterVccPins;    // once VCC is routed
+    bool PowerUpSettles;                  // a 27 wait at the end of the power-up
+    int ModePins;                         // mode pins from socket 10
+    std::vector<Level51> PulseLow, PulseHigh;  // the program pulse around its wait
+    std::uint8_t PulseWait;               // 0: the Delay radio's wait
+    std::vector<Level51> ReadPins;        // the read setting after the power-up
+    std::vector<Level51> ReadEndPins;     // after Read, VCC off
+    bool StatusAfterPowerUp;              // Read and Blank show their status once powered
+    std::vector<Level51> WritePins;       // before reset mode
+    std::vector<Level51> WriteAddressPins;  // after address 0 is set
+    std::vector<Level51> WriteEndPins;    // after the last page
+};
+
 class Sm51Form : public Mcs51Form {
 public:
     enum class Variant { Sm8951, Sm89516, Sm2952 };
@@ -49,6 +68,7 @@ private:
     void D(std::uint8_t b) { Ep3.UsbPut2(proto::OpPutData51, b); }
 
     Variant variant_;
+    const Sm51Row& k_;
 };
 
 class TSm8951x : public Sm51Form {
