@@ -459,6 +459,18 @@ bool TW78e516x::ForEachLdBlock(const Mcs51Row& r, const std::function<bool(std::
     return true;
 }
 
+// The check pass of Blank and Verify over the blocks (the LDROM included); VCC
+// off at a fault and at the end.
+void TW78e516x::CheckLdBlocks(const Mcs51Row& r, const CheckPass51& pass) {
+    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    const auto off = [this] { Ep3.VccPin(0); };
+    const bool good = ForEachLdBlock(r, [&](std::int32_t a) {
+        ReadBlock(buf);
+        return BlockChecked51(pass, a, buf, off);
+    });
+    if (good) PassEnd51(pass, r.LastAddress, off);
+}
+
 void TW78e516x::IDClick() {
     Row();
     if (!DipContact51()) return;
@@ -519,14 +531,7 @@ void TW78e516x::BlankClick() {
     Status("Blank CHK");
     ReadSetting();
     Flush();
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const auto off = [this] { Ep3.VccPin(0); };
-    const bool blank = ForEachLdBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        return BlockChecked51(kBlankPass51, a, buf, off);
-    });
-    if (!blank) return;
-    PassEnd51(kBlankPass51, r.LastAddress, off);
+    CheckLdBlocks(r, kBlankPass51);
 }
 
 void TW78e516x::VerifyClick() {
@@ -537,14 +542,7 @@ void TW78e516x::VerifyClick() {
     if (!Ep3.CheckCurrent()) return;
     ReadSetting();
     Flush();
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const auto off = [this] { Ep3.VccPin(0); };
-    const bool same = ForEachLdBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        return BlockChecked51(kVerifyPass51, a, buf, off);
-    });
-    if (!same) return;
-    PassEnd51(kVerifyPass51, r.LastAddress, off);
+    CheckLdBlocks(r, kVerifyPass51);
 }
 
 void TW78e516x::WriteClick() {

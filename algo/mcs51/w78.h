@@ -84,6 +84,7 @@ private:
     void ReadSetting();
     // 256-byte blocks with P3.6 raised at the LDROM's first address.
     bool ForEachLdBlock(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block);
+    void CheckLdBlocks(const Mcs51Row& r, const CheckPass51& pass);
 };
 
 }  // namespace quilla
