@@ -26,6 +26,7 @@ const char* FormCaption(Sm51Form::Variant v) {
 const Sm51Row kSm8951Row{
     .VccMv = 4400,
     .VppMv = 12000,
+    .SuppliesFirst = false,
     .XtalOption = false,
     .PowerUpPins = {H(kProg), H(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst)},
@@ -45,6 +46,7 @@ const Sm51Row kSm8951Row{
 const Sm51Row kSm89516Row{
     .VccMv = 4400,
     .VppMv = 12000,
+    .SuppliesFirst = false,
     .XtalOption = false,
     .PowerUpPins = {H(10), H(11), H(12), H(13), H(14), H(15), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst), H(kPsen), L(kProg)},
@@ -64,6 +66,7 @@ const Sm51Row kSm89516Row{
 const Sm51Row kSm2952Row{
     .VccMv = 5000,
     .VppMv = 12500,
+    .SuppliesFirst = false,
     .XtalOption = true,
     .PowerUpPins = {H(kProg), L(kProg), L(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst)},
@@ -91,7 +94,7 @@ const Sm51Row& RowOf(Sm51Form::Variant v) {
 }  // namespace
 
 Sm51Form::Sm51Form(Workbench& w, Variant v)
-    : Mcs51Form(w, FormCaption(v), {21, 22, 23, 24, 25, 26, 27, 28}), variant_(v), k_(RowOf(v)) {
+    : SyncMos51Form(w, FormCaption(v), RowOf(v)), variant_(v) {
     DeclareStatus();
     DeclareButtons51(LockReadExitButtons51(this));
     if (v == Variant::Sm2952)
@@ -165,8 +168,12 @@ int Sm51Form::PreCheck51() {
     return 1;
 }
 
-void Sm51Form::PowerUp51() {
+void SyncMos51Form::PowerUp51() {
     Ep3.GndPin(GndPinNo);
+    if (k_.SuppliesFirst) {
+        Ep3.SetVpp(0);
+        Ep3.SetVcc(k_.VccMv);
+    }
     Ep3.SetPinOption(40, 1);
     Ep3.VccPin(0);
     Ep3.ClockPin(0);
@@ -185,12 +192,16 @@ void Sm51Form::SetModePins51(unsigned mask) {
     for (int b = 0; b < k_.ModePins; ++b) Ep3.SetPin((mask >> b) & 1u, 10 + b);
 }
 
-void Sm51Form::ProgramByte51(std::uint8_t b) {
+void SyncMos51Form::ProgramByte51(std::uint8_t b) {
     D(b);
     SetPins(k_.PulseLow);
-    static constexpr std::uint8_t kDelay[] = {OpNop, Wait29, Wait25};
-    const int item = ItemIndex("RadioGroup1");
-    Put1(k_.PulseWait ? k_.PulseWait : kDelay[item >= 0 && item < 3 ? item : 0]);
+    if (k_.PulseWait) {
+        Put1(k_.PulseWait);
+    } else {
+        static constexpr std::uint8_t kDelay[] = {OpNop, Wait29, Wait25};
+        const int item = ItemIndex("RadioGroup1");
+        Put1(kDelay[item >= 0 && item < 3 ? item : 0]);
+    }
     SetPins(k_.PulseHigh);
 }
 

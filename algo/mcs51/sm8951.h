@@ -14,10 +14,12 @@
 
 namespace quilla {
 
-// How the three windows differ where their protocol is the same: levels, the
-// pins of the power-up, the program pulse, the read and write settings.
+// How a SyncMOS window differs where the protocol is the same: levels, the pins
+// of the power-up, the program pulse, the read and write settings (SM8951,
+// SM89516 and SM2952 windows; the SM59 windows use the power-up and the pulse).
 struct Sm51Row {
     int VccMv, VppMv;
+    bool SuppliesFirst;                   // the power-up sets VPP 0 and VCC first
     bool XtalOption;                      // XTAL1 given the option too
     std::vector<Level51> PowerUpPins;     // before VCC is routed
     std::vector<Level51> AfterVccPins;    // once VCC is routed
@@ -33,7 +35,22 @@ struct Sm51Row {
     std::vector<Level51> WriteEndPins;    // after the last page
 };
 
-class Sm51Form : public Mcs51Form {
+// The SyncMOS power-up (the clock on XTAL1, the row's pins around VCC) and
+// program pulse (the data, the row's low pins, its wait, its high pins), once.
+class SyncMos51Form : public Mcs51Form {
+public:
+    void PowerUp51();
+    void ProgramByte51(std::uint8_t b);
+
+protected:
+    SyncMos51Form(Workbench& wb, const char* caption, const Sm51Row& row)
+        : Mcs51Form(wb, caption, {21, 22, 23, 24, 25, 26, 27, 28}), k_(row) {}
+    void D(std::uint8_t b) { Ep3.UsbPut2(proto::OpPutData51, b); }
+
+    const Sm51Row& k_;
+};
+
+class Sm51Form : public SyncMos51Form {
 public:
     enum class Variant { Sm8951, Sm89516, Sm2952 };
 
@@ -53,9 +70,7 @@ public:
 
     // ---- the routines ---------------------------------------------------------------
     int PreCheck51();
-    void PowerUp51();
     void SetModePins51(unsigned mask);
-    void ProgramByte51(std::uint8_t b);
     void EraseStep51();
 
 protected:
@@ -65,10 +80,8 @@ private:
     // The read setting of each form after its power-up (no current check).
     void ReadSetting();
     bool CheckCurrent() { return Ep3.CheckCurrent() != 0; }
-    void D(std::uint8_t b) { Ep3.UsbPut2(proto::OpPutData51, b); }
 
     Variant variant_;
-    const Sm51Row& k_;
 };
 
 class TSm8951x : public Sm51Form {
