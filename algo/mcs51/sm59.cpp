@@ -11,7 +11,7 @@ using namespace proto;
 
 namespace {
 
-constexpr int kRst = 9, kP37 = 17, kXtal2 = 18, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
+constexpr int kRst = 9, kP37 = 17, kPsen = 29, kProg = 30, kEa = 31;
 
 const char* const kIspItems[] = {"0:No ISP",   "1:fe00-ffff", "2:fc00-ffff", "3:fa00-ffff", "4:f800-ffff",
                                  "5:f600-ffff", "6:f400-ffff", "7:f200-ffff", "8:f000-ffff"};
@@ -23,6 +23,8 @@ Sm51Row Sm59Row(bool sm59264) {
         .VccMv = 5000,
         .VppMv = 0,
         .SuppliesFirst = sm59264,
+        .OptionOnVccPin = false,
+        .HandClocks = 0,
         .XtalOption = false,
         .PowerUpPins = sm59264 ? std::vector<Level51>{H(kEa), L(kProg), L(10), L(11)}
                                : std::vector<Level51>{H(kEa), H(kProg), H(kPsen), H(kP37), L(10), L(11), L(12), L(13)},

@@ -27,6 +27,8 @@ const Sm51Row kSm8951Row{
     .VccMv = 4400,
     .VppMv = 12000,
     .SuppliesFirst = false,
+    .OptionOnVccPin = false,
+    .HandClocks = 0,
     .XtalOption = false,
     .PowerUpPins = {H(kProg), H(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst)},
@@ -47,6 +49,8 @@ const Sm51Row kSm89516Row{
     .VccMv = 4400,
     .VppMv = 12000,
     .SuppliesFirst = false,
+    .OptionOnVccPin = false,
+    .HandClocks = 0,
     .XtalOption = false,
     .PowerUpPins = {H(10), H(11), H(12), H(13), H(14), H(15), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst), H(kPsen), L(kProg)},
@@ -67,6 +71,8 @@ const Sm51Row kSm2952Row{
     .VccMv = 5000,
     .VppMv = 12500,
     .SuppliesFirst = false,
+    .OptionOnVccPin = false,
+    .HandClocks = 0,
     .XtalOption = true,
     .PowerUpPins = {H(kProg), L(kProg), L(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst)},
@@ -174,16 +180,22 @@ void SyncMos51Form::PowerUp51() {
         Ep3.SetVpp(0);
         Ep3.SetVcc(k_.VccMv);
     }
-    Ep3.SetPinOption(40, 1);
+    Ep3.SetPinOption(k_.OptionOnVccPin ? VccPinNo : 40, 1);
     Ep3.VccPin(0);
     Ep3.ClockPin(0);
     Ep3.SetPinOption(kXtal2, 1);
-    if (k_.XtalOption) Ep3.SetPinOption(kXtal1, 1);
-    Ep3.ClockPin(kXtal1);
+    if (k_.HandClocks) {
+        Ep3.SetPinOption(kXtal1, 0);
+        Ep3.PinLow(kXtal1);
+    } else {
+        if (k_.XtalOption) Ep3.SetPinOption(kXtal1, 1);
+        Ep3.ClockPin(kXtal1);
+    }
     Ep3.SetPortMode(PortMode51Read);
     SetPins(k_.PowerUpPins);
     Ep3.VccPin(VccPinNo);
     SetPins(k_.AfterVccPins);
+    for (int i = 0; i < k_.HandClocks; ++i) SetPins({H(kXtal1), L(kXtal1)});
     if (k_.PowerUpSettles) Put1(Wait27);
     Flush();
 }

@@ -14,12 +14,15 @@
 
 namespace quilla {
 
-// How a SyncMOS window differs where the protocol is the same: levels, the pins
-// of the power-up, the program pulse, the read and write settings (SM8951,
-// SM89516 and SM2952 windows; the SM59 windows use the power-up and the pulse).
+// How a SyncMOS (or Megawin) window differs where the protocol is the same:
+// levels, the pins of the power-up, the program pulse, the read and write
+// settings (SM8951, SM89516 and SM2952 windows; the SM59 and MSU2958 windows
+// use the power-up and the pulse).
 struct Sm51Row {
     int VccMv, VppMv;
     bool SuppliesFirst;                   // the power-up sets VPP 0 and VCC first
+    bool OptionOnVccPin;                  // the option on the package's VCC pin (else socket 40)
+    int HandClocks;                       // XTAL1 clocked by hand after VCC (0: the programmer's clock)
     bool XtalOption;                      // XTAL1 given the option too
     std::vector<Level51> PowerUpPins;     // before VCC is routed
     std::vector<Level51> AfterVccPins;    // once VCC is routed
@@ -35,8 +38,9 @@ struct Sm51Row {
     std::vector<Level51> WriteEndPins;    // after the last page
 };
 
-// The SyncMOS power-up (the clock on XTAL1, the row's pins around VCC) and
-// program pulse (the data, the row's low pins, its wait, its high pins), once.
+// The power-up (the clock on XTAL1, the row's pins around VCC) and program
+// pulse (the data, the row's low pins, its wait, its high pins) of these
+// windows, once.
 class SyncMos51Form : public Mcs51Form {
 public:
     void PowerUp51();
