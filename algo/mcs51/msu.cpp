@@ -15,24 +15,13 @@ constexpr int kRst = 9, kP37 = 17, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31
 const Sm51Row kMsu2958Row{
     .VccMv = 5000,
     .VppMv = 4500,
-    .SuppliesFirst = false,
     .OptionOnVccPin = true,
     .HandClocks = 48,
-    .XtalOption = false,
     .PowerUpPins = {L(kXtal1)},
     .AfterVccPins = {H(kP37), H(kProg), L(kPsen), L(10), L(11), L(12), L(13), L(14), L(15), H(kEa), L(kRst),
                      H(kRst)},
-    .PowerUpSettles = false,
-    .ModePins = 0,
     .PulseLow = {L(kProg), L(kP37), H(kP37), H(kProg)},
-    .PulseHigh = {},
     .PulseWait = Wait25,
-    .ReadPins = {},
-    .ReadEndPins = {},
-    .StatusAfterPowerUp = false,
-    .WritePins = {},
-    .WriteAddressPins = {},
-    .WriteEndPins = {},
 };
 
 }  // namespace

@@ -21,11 +21,7 @@ const char* const kIspItems[] = {"0:No ISP",   "1:fe00-ffff", "2:fc00-ffff", "3:
 Sm51Row Sm59Row(bool sm59264) {
     return {
         .VccMv = 5000,
-        .VppMv = 0,
         .SuppliesFirst = sm59264,
-        .OptionOnVccPin = false,
-        .HandClocks = 0,
-        .XtalOption = false,
         .PowerUpPins = sm59264 ? std::vector<Level51>{H(kEa), L(kProg), L(10), L(11)}
                                : std::vector<Level51>{H(kEa), H(kProg), H(kPsen), H(kP37), L(10), L(11), L(12), L(13)},
         .AfterVccPins = {L(kRst), H(kRst)},
@@ -34,12 +30,6 @@ Sm51Row Sm59Row(bool sm59264) {
         .PulseLow = {L(kProg), L(kP37), H(kP37)},
         .PulseHigh = {H(kProg)},
         .PulseWait = Wait29,
-        .ReadPins = {},
-        .ReadEndPins = {},
-        .StatusAfterPowerUp = false,
-        .WritePins = {},
-        .WriteAddressPins = {},
-        .WriteEndPins = {},
     };
 }
 const Sm51Row kSm59064Row = Sm59Row(false), kSm59264Row = Sm59Row(true);

@@ -19,23 +19,23 @@ namespace quilla {
 // settings (SM8951, SM89516 and SM2952 windows; the SM59 and MSU2958 windows
 // use the power-up and the pulse).
 struct Sm51Row {
-    int VccMv, VppMv;
-    bool SuppliesFirst;                   // the power-up sets VPP 0 and VCC first
-    bool OptionOnVccPin;                  // the option on the package's VCC pin (else socket 40)
-    int HandClocks;                       // XTAL1 clocked by hand after VCC (0: the programmer's clock)
-    bool XtalOption;                      // XTAL1 given the option too
-    std::vector<Level51> PowerUpPins;     // before VCC is routed
-    std::vector<Level51> AfterVccPins;    // once VCC is routed
-    bool PowerUpSettles;                  // a 27 wait at the end of the power-up
-    int ModePins;                         // mode pins from socket 10
-    std::vector<Level51> PulseLow, PulseHigh;  // the program pulse around its wait
-    std::uint8_t PulseWait;               // 0: the Delay radio's wait
-    std::vector<Level51> ReadPins;        // the read setting after the power-up
-    std::vector<Level51> ReadEndPins;     // after Read, VCC off
-    bool StatusAfterPowerUp;              // Read and Blank show their status once powered
-    std::vector<Level51> WritePins;       // before reset mode
-    std::vector<Level51> WriteAddressPins;  // after address 0 is set
-    std::vector<Level51> WriteEndPins;    // after the last page
+    int VccMv = 5000, VppMv = 0;
+    bool SuppliesFirst = false;  // the power-up sets VPP 0 and VCC first
+    bool OptionOnVccPin = false;  // the option on the package's VCC pin (else socket 40)
+    int HandClocks = 0;  // XTAL1 clocked by hand after VCC (0: the programmer's clock)
+    bool XtalOption = false;  // XTAL1 given the option too
+    std::vector<Level51> PowerUpPins = {};     // before VCC is routed
+    std::vector<Level51> AfterVccPins = {};    // once VCC is routed
+    bool PowerUpSettles = false;                  // a 27 wait at the end of the power-up
+    int ModePins = 0;                         // mode pins from socket 10
+    std::vector<Level51> PulseLow = {}, PulseHigh = {};  // the program pulse around its wait
+    std::uint8_t PulseWait = 0;               // 0: the Delay radio's wait
+    std::vector<Level51> ReadPins = {};        // the read setting after the power-up
+    std::vector<Level51> ReadEndPins = {};     // after Read, VCC off
+    bool StatusAfterPowerUp = false;              // Read and Blank show their status once powered
+    std::vector<Level51> WritePins = {};       // before reset mode
+    std::vector<Level51> WriteAddressPins = {};  // after address 0 is set
+    std::vector<Level51> WriteEndPins = {};    // after the last page
 };
 
 // The power-up (the clock on XTAL1, the row's pins around VCC) and program
