@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <random>
 
-#include "algo/mcs51/at89c5x.h"
+#include "algo/mcs51/atmel12v.h"
 #include "app/workbench.h"
 #include "bench/bench_support.h"
 #include "sim/programmer.h"

@@ -22,15 +22,15 @@ TDs89c4xx::TDs89c4xx(Workbench& w) : Mcs51Form(w, "DS89C4x0", {21, 22, 23, 24, 2
     DeclareStatus();
     Put(kMsg, "");
     Put(kAddress, "");
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("ID", "MFG ID  ", [this] { IDClick(); });
-    AddButton("Button2", "Rd.CFG ", [this] { Button2Click(); });
-    AddButton("Config", "Wr.CFG ", [this] { ConfigClick(); });
-    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
+    DeclareButtons51({{"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                      {"Write", "Write.", [this] { WriteClick(); }},
+                      {"Erase", "Erase", [this] { EraseClick(); }},
+                      {"ID", "MFG ID  ", [this] { IDClick(); }},
+                      {"Button2", "Rd.CFG ", [this] { Button2Click(); }},
+                      {"Config", "Wr.CFG ", [this] { ConfigClick(); }},
+                      {"Secrity", "Lock ", [this] { SecrityClick(); }}});
     AddRadio("RadioGroup1", "LockMode",
              {"1.NoLock", "2.防止外部MOVC", "3.加No R  (Lock)", "4.No external code"}, 2);
     AddGroup("GroupBox2", "CFG ");

@@ -10,8 +10,7 @@ using namespace proto;
 
 namespace {
 
-constexpr int kRst = 9, kP31 = 11, kP33 = 13, kP34 = 14, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19,
-              kGnd = 20;
+constexpr int kRst = 9, kP31 = 11, kP33 = 13, kP34 = 14, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
 constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31;
 constexpr int kVccOkMin = 4500, kVccOkMax = 5500;  // the parts' programming VCC
 
@@ -35,9 +34,7 @@ Eprom51Form::Eprom51Form(Workbench& w, std::string caption)
 
 bool Eprom51Form::Contact() { return Ep3.CheckPinContact(GndPinNo, 0, ContactMaskLo, ContactMaskHi, 0) != 0; }
 
-bool Eprom51Form::Contact40() {
-    return Ep3.CheckPinContact(kGnd, 0, Dip40Package.MaskLo, Dip40Package.MaskHi, 0) != 0;
-}
+bool Eprom51Form::Contact40() { return DipContact51(); }
 
 void Eprom51Form::ReadStrobe51() {
     Ep3.PinLow(kP27);
@@ -87,24 +84,24 @@ int Eprom51Form::CheckDeviceId2(const std::function<void()>& readSignature) {
 }
 
 void Eprom51Form::Batch(const std::vector<BatchStep>& steps, bool dip40Contact) {
-    RunBatch(steps, [this, dip40Contact] {
-        if (dip40Contact) return Ep3.WaitNextChip(kGnd, 0, Dip40Package.MaskLo, Dip40Package.MaskHi, 0) != 0;
-        return Ep3.WaitNextChip(GndPinNo, 0, ContactMaskLo, ContactMaskHi, 0) != 0;
-    });
+    if (dip40Contact)
+        RunBatchDip51(steps);
+    else
+        RunBatch51(steps);
 }
 
 // ---- PHI8758 ----------------------------------------------------------------------------------
 
 TPhi875x::TPhi875x(Workbench& w) : Eprom51Form(w, "87c5x") {
     DeclareStatus();
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock  ", [this] { SecrityClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("ID", "MFG ID  ", [this] { IDClick(); });
-    AddButton("Config", "Wr.CFG", [this] { ConfigClick(); });
-    AddButton("Button3", "Rd.CFG", [this] { Button3Click(); });
+    DeclareButtons51({{"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Write", "Write ", [this] { WriteClick(); }},
+                      {"Verify", "Vrfy.", [this] { VerifyClick(); }},
+                      {"Secrity", "Lock  ", [this] { SecrityClick(); }},
+                      {"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"ID", "MFG ID  ", [this] { IDClick(); }},
+                      {"Config", "Wr.CFG", [this] { ConfigClick(); }},
+                      {"Button3", "Rd.CFG", [this] { Button3Click(); }}});
     DeclareBatch({{"CheckBox1", "Blank?"},
                   {"CheckBox2", "Write "},
                   {"CheckBox3", "Vrfy"},
@@ -410,14 +407,14 @@ QUILLA_FORM(TPhi875x);
 
 TPhi87c591x::TPhi87c591x(Workbench& w) : Eprom51Form(w, "P87c591") {
     DeclareStatus();
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock  ", [this] { SecrityClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("ID", "  ID    ", [this] { IDClick(); });
-    AddButton("ReadID", "Lock Bit", [this] { ReadIDClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+    DeclareButtons51({{"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Write", "Write ", [this] { WriteClick(); }},
+                      {"Verify", "Vrfy.", [this] { VerifyClick(); }},
+                      {"Secrity", "Lock  ", [this] { SecrityClick(); }},
+                      {"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"ID", "  ID    ", [this] { IDClick(); }},
+                      {"ReadID", "Lock Bit", [this] { ReadIDClick(); }},
+                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
     DeclareBatch({{"CheckBox1", "Blank?"}, {"CheckBox2", "Write "}, {"CheckBox3", "Vrfy"}, {"CheckBox4", "Lock "}},
                  " Run  ", [this] { Button1Click(); });
     Get("CheckBox4").Checked = false;
@@ -653,13 +650,13 @@ QUILLA_FORM(TPhi87c591x);
 
 TV87c58x::TV87c58x(Workbench& w) : Eprom51Form(w, "V87c54/8") {
     DeclareStatus();
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Verify  ", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock  ", [this] { SecrityClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
-    AddButton("ID", "  ID   ", [this] { IDClick(); });
+    DeclareButtons51({{"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"Write", "Write ", [this] { WriteClick(); }},
+                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Verify", "Verify  ", [this] { VerifyClick(); }},
+                      {"Secrity", "Lock  ", [this] { SecrityClick(); }},
+                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }},
+                      {"ID", "  ID   ", [this] { IDClick(); }}});
     DeclareBatch({{"CheckBox1", "Blank?"}, {"CheckBox2", "Write "}, {"CheckBox3", "Vrfy"}, {"CheckBox4", "Lock "}},
                  " Run  ", [this] { Button1Click(); });
     Get("CheckBox4").Checked = false;
@@ -871,14 +868,14 @@ QUILLA_FORM(TV87c58x);
 
 TDs87c520x::TDs87c520x(Workbench& w) : Eprom51Form(w, "DS87c520") {
     DeclareStatus();
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
-    AddButton("Config", "Wr.CFG ", [this] { ConfigClick(); });
-    AddButton("Button2", "Rd.CFG ", [this] { Button2Click(); });
-    AddButton("ID", "MFG ID  ", [this] { IDClick(); });
+    DeclareButtons51({{"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"Write", "Write.", [this] { WriteClick(); }},
+                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                      {"Secrity", "Lock ", [this] { SecrityClick(); }},
+                      {"Config", "Wr.CFG ", [this] { ConfigClick(); }},
+                      {"Button2", "Rd.CFG ", [this] { Button2Click(); }},
+                      {"ID", "MFG ID  ", [this] { IDClick(); }}});
     DeclareBatch({{"CheckBla", "Blank?  "},
                   {"CheckWri", "Write."},
                   {"CheckVer", "Vrfy"},

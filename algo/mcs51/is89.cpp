@@ -20,14 +20,14 @@ constexpr Package51 kP51Plcc44{"PLCC44", "p51plcc44.bit", 33, 42, 20, 0x7FEFFDFF
 
 TIS89c52ax::TIS89c52ax(Workbench& w) : Mcs51Form(w, "IS89c52ax", {21, 22, 23, 24, 25}) {
     DeclareStatus();
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Secrity", "Lock", [this] { SecrityClick(); });
-    AddButton("ID", " ID ", [this] { SignateClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+    DeclareButtons51({{"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                      {"Write", "Write ", [this] { WriteClick(); }},
+                      {"Erase", "Erase", [this] { EraseClick(); }},
+                      {"Secrity", "Lock", [this] { SecrityClick(); }},
+                      {"ID", " ID ", [this] { SignateClick(); }},
+                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
     AddGroup("GroupBox2", "Lock位(打勾编程为0)");
     AddCheck("LB1", "LB1", true, "GroupBox2");
     AddCheck("LB2", "LB2", true, "GroupBox2");

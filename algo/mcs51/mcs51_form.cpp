@@ -23,6 +23,10 @@ void Mcs51Form::DeclareStatus(const std::string& addressText) {
     AddProgress(kProgress);
 }
 
+void Mcs51Form::DeclareButtons51(const std::vector<Button51>& buttons) {
+    for (const Button51& b : buttons) AddButton(b.Name, b.Caption, b.OnClick).Enabled = b.Enabled;
+}
+
 void Mcs51Form::DeclareBatch(std::vector<std::pair<const char*, const char*>> boxes, const char* runCaption,
                              const std::function<void()>& run) {
     AddGroup("GroupBox1", "Batch   ");
@@ -103,7 +107,15 @@ void Mcs51Form::SetPins(std::initializer_list<Level51> levels) {
     for (const Level51& l : levels) Ep3.SetPin(l.High ? 1 : 0, l.Pin);
 }
 
+void Mcs51Form::SetPins(const std::vector<Level51>& levels) {
+    for (const Level51& l : levels) Ep3.SetPin(l.High ? 1 : 0, l.Pin);
+}
+
 bool Mcs51Form::ContactTest() { return Ep3.CheckPinContact(GndPinNo, 0, ContactMaskLo, ContactMaskHi, 0) != 0; }
+
+bool Mcs51Form::DipContact51() {
+    return Ep3.CheckPinContact(Dip40Package.GndPin, 0, Dip40Package.MaskLo, Dip40Package.MaskHi, 0) != 0;
+}
 
 void Mcs51Form::SuppliesOff() {
     Ep3.VppPin(0);
@@ -265,6 +277,22 @@ int Mcs51Form::ReadIdForSelfCheck() {
 void Mcs51Form::RunBatch51(const std::vector<BatchStep>& steps, bool massLoop) {
     RunBatch(
         steps, [this] { return Ep3.WaitNextChip(GndPinNo, 0, ContactMaskLo, ContactMaskHi, 0) != 0; }, massLoop);
+}
+
+void Mcs51Form::RunBatchDip51(const std::vector<BatchStep>& steps, bool massLoop) {
+    RunBatch(
+        steps,
+        [this] {
+            return Ep3.WaitNextChip(Dip40Package.GndPin, 0, Dip40Package.MaskLo, Dip40Package.MaskHi, 0) != 0;
+        },
+        massLoop);
+}
+
+bool Mcs51Form::LockedSignatureOk51() {
+    const auto& id = LastReadId();
+    if (id[0] != 0xFF || id[1] != 0xFF || Ask("Device may be locaked.            \n继续吗?")) return true;
+    wb.ErrorFlag() = 1;
+    return false;
 }
 
 }  // namespace quilla

@@ -69,6 +69,32 @@ struct IdCheck51 {
     bool WrongNoSetsError = true;
 };
 
+// One button of a form's window: name, caption, handler, enabled at start.
+struct Button51 {
+    const char* Name;
+    const char* Caption;
+    std::function<void()> OnClick;
+    bool Enabled = true;
+};
+
+// The button tables two or more windows share, bound to a form's handlers.
+// Erase, Blank?, Write, Vrfy, Lock, Read, Exit (the SyncMOS and Megawin windows):
+template <class Form>
+std::vector<Button51> LockReadExitButtons51(Form* f) {
+    return {{"Erase", "Erase", [f] { f->EraseClick(); }},   {"Blank", "Blank?  ", [f] { f->BlankClick(); }},
+            {"Write", "Write ", [f] { f->WriteClick(); }},  {"Verify", "Vrfy", [f] { f->VerifyClick(); }},
+            {"Secrity", "Lock", [f] { f->SecrityClick(); }}, {"Read1", "Read  ", [f] { f->ReadRom(); }},
+            {"CancelBtn", "Exit ", [f] { f->CancelBtnClick(); }}};
+}
+// Erase, Blank?, Write, Vrfy, Read, MFG ID, Exit (the Winbond windows):
+template <class Form>
+std::vector<Button51> ReadIdExitButtons51(Form* f) {
+    return {{"Erase", "Erase", [f] { f->EraseClick(); }},  {"Blank", "Blank?  ", [f] { f->BlankClick(); }},
+            {"Write", "Write ", [f] { f->WriteClick(); }}, {"Verify", "Vrfy", [f] { f->VerifyClick(); }},
+            {"Read1", "Read  ", [f] { f->ReadRom(); }},     {"ID", "MFG ID  ", [f] { f->IDClick(); }},
+            {"CancelBtn", "Exit ", [f] { f->CancelBtnClick(); }}};
+}
+
 class Mcs51Form : public AlgoForm {
 public:
     static constexpr const char* kMsg = "Msg";
@@ -125,6 +151,8 @@ protected:
     // ---- declaration helpers ---------------------------------------------------------
     // Edit7 "Type", Msg "Prompt  " (the status line), Edit6 (address) and RdBar.
     void DeclareStatus(const std::string& addressText = "Add ");
+    // The window's buttons, in order.
+    void DeclareButtons51(const std::vector<Button51>& buttons);
     // The group "Batch   " with its boxes (all ticked) and the run button.
     void DeclareBatch(std::vector<std::pair<const char*, const char*>> boxes, const char* runCaption,
                       const std::function<void()>& run);
@@ -144,8 +172,12 @@ protected:
 
     // ---- pins and routines -----------------------------------------------------------------
     void SetPins(std::initializer_list<Level51> levels);
+    void SetPins(const std::vector<Level51>& levels);
     // The package's contact test (test pin GndPinNo): false when refused.
     bool ContactTest();
+    // The contact test with the DIP40 arguments whatever the package (test pin
+    // 20, the DIP40 masks): false when refused.
+    bool DipContact51();
     // VPP then VCC off every pin.
     void SuppliesOff();
     void Flush() { Ep3.UsbFlush(); }
@@ -233,6 +265,12 @@ protected:
     // ---- the batch ----------------------------------------------------------------------------
     // RunBatch with the next-chip wait on the package's contact arguments.
     void RunBatch51(const std::vector<BatchStep>& steps, bool massLoop = true);
+    // The same with the DIP40 arguments (the forms whose contact tests use them).
+    void RunBatchDip51(const std::vector<BatchStep>& steps, bool massLoop = true);
+
+    // The signature read FF FF: "Device may be locaked..." asked; "No" sets
+    // ErrorFlag := 1 (false: stop). Any other signature goes on.
+    bool LockedSignatureOk51();
 
     // A Yes/No question; true for Yes.
     bool Ask(const std::string& question) { return wb.prompts.AskYesNo(question); }

@@ -9,18 +9,26 @@ namespace quilla {
 using namespace proto;
 
 namespace {
-constexpr int kRst = 9, kP37 = 17, kXtal2 = 18, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
+constexpr int kRst = 9, kP37 = 17, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
+// 4.5 V on EA; the chip clocked by hand (48 clocks on XTAL1 after reset); the
+// data latched by P3.7 pulsed with ALE low.
+const Sm51Row kMsu2958Row{
+    .VccMv = 5000,
+    .VppMv = 4500,
+    .OptionOnVccPin = true,
+    .HandClocks = 48,
+    .PowerUpPins = {L(kXtal1)},
+    .AfterVccPins = {H(kP37), H(kProg), L(kPsen), L(10), L(11), L(12), L(13), L(14), L(15), H(kEa), L(kRst),
+                     H(kRst)},
+    .PulseLow = {L(kProg), L(kP37), H(kP37), H(kProg)},
+    .PulseWait = Wait25,
+};
+
 }  // namespace
 
-TMsu2958x::TMsu2958x(Workbench& w) : Mcs51Form(w, "Msu2958", {21, 22, 23, 24, 25, 26, 27, 28}) {
+TMsu2958x::TMsu2958x(Workbench& w) : SyncMos51Form(w, "Msu2958", kMsu2958Row) {
     DeclareStatus();
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock", [this] { SecrityClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+    DeclareButtons51(LockReadExitButtons51(this));
     AddRadio("RadioGroup1", "Erase   ", {"0.5S  ", "1 S  ", "2 S  "}, 1);
     DeclareBatch({{"CheckBox1", "Erase "},
                   {"CheckBox2", "Blank?  "},
@@ -51,8 +59,8 @@ void TMsu2958x::SetupForDevice() {
     AlgoForm::Show();
     if (!Ep3.Connected) return;
     Ep3.GndPin(GndPinNo);
-    Ep3.SetVpp(4500);
-    Ep3.SetVcc(5000);
+    Ep3.SetVpp(k_.VppMv);
+    Ep3.SetVcc(k_.VccMv);
 }
 
 void TMsu2958x::OnClose() { Ep3.PowerOff(); }
@@ -62,29 +70,6 @@ int TMsu2958x::PreCheck51() {
     Ep3.GndPin(20);
     Ep3.VccPin(VccPinNo);
     return 1;
-}
-
-void TMsu2958x::PowerUp51() {
-    Ep3.GndPin(GndPinNo);
-    Ep3.SetPinOption(VccPinNo, 1);
-    Ep3.VccPin(0);
-    Ep3.ClockPin(0);
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.SetPinOption(kXtal1, 0);
-    Ep3.PinLow(kXtal1);
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.PinLow(kXtal1);
-    Ep3.VccPin(VccPinNo);
-    SetPins({H(kP37), H(kProg), L(kPsen), L(10), L(11), L(12), L(13), L(14), L(15), H(kEa), L(kRst), H(kRst)});
-    // The chip's clock, by hand.
-    for (int i = 0; i < 48; ++i) SetPins({H(kXtal1), L(kXtal1)});
-    Flush();
-}
-
-void TMsu2958x::ProgramByte51(std::uint8_t b) {
-    Ep3.UsbPut2(OpPutData51, b);
-    SetPins({L(kProg), L(kP37), H(kP37), H(kProg)});
-    Put1(Wait25);
 }
 
 void TMsu2958x::EraseStep51() {

@@ -5,11 +5,11 @@
 // Pins, loops and texts as the SM8951 forms (sm8951.h).
 #pragma once
 
-#include "algo/mcs51/mcs51_form.h"
+#include "algo/mcs51/sm8951.h"
 
 namespace quilla {
 
-class TMsu2958x : public Mcs51Form {
+class TMsu2958x : public SyncMos51Form {
 public:
     explicit TMsu2958x(Workbench& wb);
 
@@ -27,8 +27,6 @@ public:
     void CancelBtnClick() { Close(); }
 
     int PreCheck51();
-    void PowerUp51();
-    void ProgramByte51(std::uint8_t b);
     void EraseStep51();
 
 private:

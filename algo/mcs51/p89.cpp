@@ -82,14 +82,14 @@ TPhi89c5x::TPhi89c5x(Workbench& w) : P89Form(w, "Philip P89C51Uxx,P89c51Rx+") {
     AddStatus(kMsg, "Prompt  ");
     AddEdit(kAddress, "", "", true).Emphasis = true;
     AddProgress(kProgress);
-    AddButton("Init", "init  ", [this] { InitClick(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("ID", "MFG ID  ", [this] { IDClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+    DeclareButtons51({{"Init", "init  ", [this] { InitClick(); }},
+                      {"Erase", "Erase", [this] { EraseClick(); }},
+                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Write", "Write.", [this] { WriteClick(); }},
+                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                      {"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"ID", "MFG ID  ", [this] { IDClick(); }},
+                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
     AddGroup("GroupLock", "Lock");
     AddCheck("CheckBox1", "1:No W.(Lock)   ", true, "GroupLock");
     AddCheck("CheckBox2", "2:No R  (Lock)", true, "GroupLock");
@@ -358,12 +358,12 @@ QUILLA_FORM(TPhi89c5x);
 
 TPhi89new::TPhi89new(Workbench& w) : P89Form(w, "Philip P89C58/54/52/51Bx Da020720") {
     DeclareStatus();
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("ID", "MFG ID  ", [this] { IDClick(); });
+    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }},
+                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Write", "Write.", [this] { WriteClick(); }},
+                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                      {"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"ID", "MFG ID  ", [this] { IDClick(); }}});
     AddGroup("GroupCfg", "CFG ");
     AddCheck("CheckBox1", "1:No W.(Lock)   ", true, "GroupCfg");
     AddCheck("CheckBox2", "2:No R  (Lock)", true, "GroupCfg");
@@ -599,15 +599,15 @@ std::string Fmt4(const char* fmt, unsigned a, unsigned b, unsigned c, unsigned d
 TPhi89c51rx2::TPhi89c51rx2(Workbench& w, bool xx1)
     : P89Form(w, xx1 ? "Philip P89C51Rx2xx" : "Philip P89C51Rx2Hxx,P89c66x"), xx1_(xx1) {
     DeclareStatus();
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("ID", "MFG ID  ", [this] { IDClick(); });
-    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
-    AddButton("Config", "Wr.CFG", [this] { ConfigClick(); });
-    AddButton("Button2", "Rd.CFG ", [this] { Button2Click(); });
+    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }},
+                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Write", "Write.", [this] { WriteClick(); }},
+                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                      {"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"ID", "MFG ID  ", [this] { IDClick(); }},
+                      {"Secrity", "Lock ", [this] { SecrityClick(); }},
+                      {"Config", "Wr.CFG", [this] { ConfigClick(); }},
+                      {"Button2", "Rd.CFG ", [this] { Button2Click(); }}});
     AddGroup("GroupCfg", "CFG ");
     AddEdit("Edit1", "Status:", "00", false, "GroupCfg");
     AddEdit("Edit2", "Boot Ver:", "00", false, "GroupCfg");

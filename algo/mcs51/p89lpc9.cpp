@@ -35,11 +35,11 @@ Lpc9xxForm::Lpc9xxForm(Workbench& w, Variant v)
     AddButton("Blank", "Blank?  ", [this] { BlankClick(); }).Visible = side;
     AddButton("Verify", "Vrfy", [this] { VerifyClick(); }).Visible = side;
     if (side) AddButton("Button2", "Put232", [this] { Button2Click(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Config", "Wr.CFG", [this] { ConfigClick(); });
-    AddButton("ReadConfig", "Rd.CFG", [this] { ReadConfigClick(); });
-    AddButton("ID", " ID ", [this] { IDClick(); });
+    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }},
+                      {"Write", "Write.", [this] { WriteClick(); }},
+                      {"Config", "Wr.CFG", [this] { ConfigClick(); }},
+                      {"ReadConfig", "Rd.CFG", [this] { ReadConfigClick(); }},
+                      {"ID", " ID ", [this] { IDClick(); }}});
     AddButton("Button3", "R.CRC", [this] { Button3Click(); }).Visible = false;
     AddGroup("GroupBox2", "CFG ");
     AddLabel("Label1", "UCFG1(打勾编程为1):", "GroupBox2");

@@ -26,15 +26,15 @@ constexpr unsigned kOscValue[] = {7, 3, 2, 1, 0};
 
 TPhi87lpx::TPhi87lpx(Workbench& w) : Mcs51Form(w, "P87LP76x", {}) {
     DeclareStatus();
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("ID", " ID   ", [this] { IDClick(); });
-    AddButton("RdConfig", "Read CFG", [this] { RdConfigClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton("Button1", "Wrt. USR", [this] { Button1Click(); });
-    AddButton("Button3", "Rd. USR ", [this] { Button3Click(); });
+    DeclareButtons51({{"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                      {"Write", "Write.", [this] { WriteClick(); }},
+                      {"ReadToFile", "Read  ", [this] { ReadToFileClick(); }},
+                      {"ID", " ID   ", [this] { IDClick(); }},
+                      {"RdConfig", "Read CFG", [this] { RdConfigClick(); }},
+                      {"WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); }},
+                      {"Button1", "Wrt. USR", [this] { Button1Click(); }},
+                      {"Button3", "Rd. USR ", [this] { Button3Click(); }}});
     AddLabel("Label1", "32 byte USR add.：");
     AddLabel("Label2", "fce0h to fcffh");
     AddGroup("GroupBox2", "Int CFG   ");

@@ -33,16 +33,16 @@ Rd2Form::Rd2Form(Workbench& w, bool rc2)
                 rc2 ? std::vector<int>{21, 22, 23, 24, 25, 26, 14} : std::vector<int>{21, 22, 23, 24, 25, 26, 14, kA15}),
       rc2_(rc2) {
     DeclareStatus();
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("ID", "MFG ID  ", [this] { IDClick(); });
-    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
-    AddButton("RdSec", "R.Lock", [this] { RdSecClick(); });
-    AddButton("WrConfig", "Wr.CFG", [this] { WrConfigClick(); });
-    AddButton("ReadXAF", "Rd.CFG ", [this] { ReadXAFClick(); });
+    DeclareButtons51({{"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                      {"Write", "Write.", [this] { WriteClick(); }},
+                      {"Erase", "Erase", [this] { EraseClick(); }},
+                      {"ID", "MFG ID  ", [this] { IDClick(); }},
+                      {"Secrity", "Lock ", [this] { SecrityClick(); }},
+                      {"RdSec", "R.Lock", [this] { RdSecClick(); }},
+                      {"WrConfig", "Wr.CFG", [this] { WrConfigClick(); }},
+                      {"ReadXAF", "Rd.CFG ", [this] { ReadXAFClick(); }}});
     AddButton("RdIDSub", "", [this] { RdIDSubClick(); }).Visible = false;
     AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
 

@@ -11,24 +11,35 @@ using namespace proto;
 
 namespace {
 
-constexpr int kRst = 9, kP37 = 17, kXtal2 = 18, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
-constexpr int kDipGnd = 20;
+constexpr int kRst = 9, kP37 = 17, kPsen = 29, kProg = 30, kEa = 31;
 
 const char* const kIspItems[] = {"0:No ISP",   "1:fe00-ffff", "2:fc00-ffff", "3:fa00-ffff", "4:f800-ffff",
                                  "5:f600-ffff", "6:f400-ffff", "7:f200-ffff", "8:f000-ffff"};
 
+// The SM59 windows' power-up (the SM59264 sets its supplies first and mode 0 on
+// P3.0-P3.1) and program pulse (P3.7 pulsed with ALE low); no VPP.
+Sm51Row Sm59Row(bool sm59264) {
+    return {
+        .VccMv = 5000,
+        .SuppliesFirst = sm59264,
+        .PowerUpPins = sm59264 ? std::vector<Level51>{H(kEa), L(kProg), L(10), L(11)}
+                               : std::vector<Level51>{H(kEa), H(kProg), H(kPsen), H(kP37), L(10), L(11), L(12), L(13)},
+        .AfterVccPins = {L(kRst), H(kRst)},
+        .PowerUpSettles = true,
+        .ModePins = 2,
+        .PulseLow = {L(kProg), L(kP37), H(kP37)},
+        .PulseHigh = {H(kProg)},
+        .PulseWait = Wait29,
+    };
+}
+const Sm51Row kSm59064Row = Sm59Row(false), kSm59264Row = Sm59Row(true);
+
 }  // namespace
 
 Sm59Form::Sm59Form(Workbench& w, bool sm59264)
-    : Mcs51Form(w, sm59264 ? "Sm59264x" : "Sm59064x", {21, 22, 23, 24, 25, 26, 27, 28}), sm59264_(sm59264) {
+    : SyncMos51Form(w, sm59264 ? "Sm59264x" : "Sm59064x", sm59264 ? kSm59264Row : kSm59064Row), sm59264_(sm59264) {
     DeclareStatus();
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock", [this] { SecrityClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+    DeclareButtons51(LockReadExitButtons51(this));
     if (sm59264) {
         DeclareBatch({{"CheckBox1", "Erase "},
                       {"CheckBox2", "Blank?  "},
@@ -40,9 +51,9 @@ Sm59Form::Sm59Form(Workbench& w, bool sm59264)
         AddLabel("Label1", "fc00-ffff is ISP add");
         AddLabel("Label2", "is locked.");
     } else {
-        AddButton("Button2", "No ISP ", [this] { Button2Click(); });
-        AddButton("Button3", "CFG ISP", [this] { Button3Click(); });
-        AddButton("Button4", "Read.CFG ", [this] { Button4Click(); });
+        DeclareButtons51({{"Button2", "No ISP ", [this] { Button2Click(); }},
+                          {"Button3", "CFG ISP", [this] { Button3Click(); }},
+                          {"Button4", "Read.CFG ", [this] { Button4Click(); }}});
         AddRadio("RadioGroup1", "Set ISP add",
                  std::vector<std::string>(std::begin(kIspItems), std::end(kIspItems)), 2);
         DeclareBatch({{"CheckBox6", "No ISP "},
@@ -82,8 +93,8 @@ void Sm59Form::SetupForDevice() {
     AlgoForm::Show();
     if (!Ep3.Connected) return;
     Ep3.GndPin(GndPinNo);
-    Ep3.SetVcc(5000);
-    Ep3.SetVpp(0);
+    Ep3.SetVcc(k_.VccMv);
+    Ep3.SetVpp(k_.VppMv);
 }
 
 void Sm59Form::OnClose() { Ep3.PowerOff(); }
@@ -111,45 +122,14 @@ Mcs51Row Sm59Form::LimitedRow() {
 // ---- routines --------------------------------------------------------------------------------
 
 int Sm59Form::PreCheck51() {
-    if (sm59264_) return Ep3.CheckPinContact(kDipGnd, 0, 0xFFFFFFFFu, 0xFFu, 0) != 0 ? 1 : 0;
+    if (sm59264_) return DipContact51() ? 1 : 0;
     return ContactTest() ? 1 : 0;
-}
-
-void Sm59Form::PowerUp51() {
-    Ep3.GndPin(GndPinNo);
-    if (sm59264_) {
-        Ep3.SetVpp(0);
-        Ep3.SetVcc(5000);
-    }
-    Ep3.SetPinOption(40, 1);
-    Ep3.VccPin(0);
-    Ep3.ClockPin(0);
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.ClockPin(kXtal1);
-    Ep3.SetPortMode(PortMode51Read);
-    if (sm59264_) {
-        SetPins({H(kEa), L(kProg)});
-        SetModePins51(0);
-    } else {
-        SetPins({H(kEa), H(kProg), H(kPsen), H(kP37), L(10), L(11), L(12), L(13)});
-    }
-    Ep3.VccPin(VccPinNo);
-    SetPins({L(kRst), H(kRst)});
-    Put1(Wait27);
-    Flush();
 }
 
 void Sm59Form::SetModePins51(unsigned mask) {
     const int first = sm59264_ ? 10 : 14;
     Ep3.SetPin(mask & 1u, first);
     Ep3.SetPin((mask >> 1) & 1u, first + 1);
-}
-
-void Sm59Form::ProgramByte51(std::uint8_t b) {
-    Ep3.UsbPut2(OpPutData51, b);
-    SetPins({L(kProg), L(kP37), H(kP37)});
-    Put1(Wait29);
-    Ep3.PinHigh(kProg);
 }
 
 void Sm59Form::ReadSetting(unsigned mask) {
@@ -346,7 +326,7 @@ void Sm59Form::Button1Click() {
     steps.push_back({"CheckBox4", [this] { VerifyClick(); }});
     steps.push_back({"CheckBox5", [this] { SecrityClick(); }});
     if (sm59264_) {
-        RunBatch(steps, [this] { return Ep3.WaitNextChip(kDipGnd, 0, 0xFFFFFFFFu, 0xFFu, 0) != 0; });
+        RunBatchDip51(steps);
         return;
     }
     RunBatch51(steps);

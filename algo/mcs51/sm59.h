@@ -7,11 +7,11 @@
 // `TSm59264x`'s area 0xFC00-0xFFFF is fixed and left out of its size.
 #pragma once
 
-#include "algo/mcs51/mcs51_form.h"
+#include "algo/mcs51/sm8951.h"
 
 namespace quilla {
 
-class Sm59Form : public Mcs51Form {
+class Sm59Form : public SyncMos51Form {
 public:
     void SetupForDevice() override;
     void FillVariantTable() override;
@@ -33,9 +33,7 @@ public:
 
     // ---- the routines ---------------------------------------------------------------
     int PreCheck51();
-    void PowerUp51();
     void SetModePins51(unsigned mask);
-    void ProgramByte51(std::uint8_t b);
 
     // Blank and Verify stop below this address (the ISP area is left out).
     std::int32_t CheckLimit() const;

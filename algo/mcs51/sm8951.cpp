@@ -23,18 +23,65 @@ const char* FormCaption(Sm51Form::Variant v) {
     }
 }
 
+const Sm51Row kSm8951Row{
+    .VccMv = 4400,
+    .VppMv = 12000,
+    .PowerUpPins = {H(kProg), H(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
+    .AfterVccPins = {L(kRst), H(kRst)},
+    .PowerUpSettles = true,
+    .ModePins = 3,
+    .PulseLow = {L(kProg)},
+    .PulseHigh = {H(kProg)},
+    .ReadPins = {H(15), H(kProg), L(kProg), L(kPsen), L(10), L(11), L(12)},
+    .WritePins = {L(15), H(kPsen), H(kProg), H(13), H(14)},
+    .WriteAddressPins = {L(10), H(11), L(12)},  // mode 2
+    .WriteEndPins = {L(10), L(11), L(12)},
+};
+
+const Sm51Row kSm89516Row{
+    .VccMv = 4400,
+    .VppMv = 12000,
+    .PowerUpPins = {H(10), H(11), H(12), H(13), H(14), H(15), H(kEa)},
+    .AfterVccPins = {L(kRst), H(kRst), H(kPsen), L(kProg)},
+    .PowerUpSettles = true,
+    .ModePins = 6,
+    .PulseLow = {L(kProg)},
+    .PulseHigh = {H(kProg)},
+    .ReadPins = {H(10), H(11), H(12), H(13), H(14), H(15), L(kPsen)},
+    .ReadEndPins = {H(kPsen)},
+    .WritePins = {H(10), H(11), H(12), L(13), H(14), L(15), H(kPsen), H(kProg)},  // mode 23
+    .WriteEndPins = {L(10), L(11), L(12), L(13), L(14), L(15)},
+};
+
+const Sm51Row kSm2952Row{
+    .VccMv = 5000,
+    .VppMv = 12500,
+    .XtalOption = true,
+    .PowerUpPins = {H(kProg), L(kProg), L(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
+    .AfterVccPins = {L(kRst), H(kRst)},
+    .ModePins = 3,
+    .PulseLow = {L(15), L(13), L(kProg)},
+    .PulseHigh = {H(13), H(kProg), H(15)},
+    .PulseWait = Wait25,
+    .ReadPins = {H(15), H(kProg), L(kProg), L(kPsen)},
+    .StatusAfterPowerUp = true,
+    .WritePins = {H(15), H(kPsen), H(kProg), H(13), H(14)},
+};
+
+const Sm51Row& RowOf(Sm51Form::Variant v) {
+    switch (v) {
+        case Sm51Form::Variant::Sm8951: return kSm8951Row;
+        case Sm51Form::Variant::Sm89516: return kSm89516Row;
+        default: return kSm2952Row;
+    }
+}
+
 }  // namespace
 
 Sm51Form::Sm51Form(Workbench& w, Variant v)
-    : Mcs51Form(w, FormCaption(v), {21, 22, 23, 24, 25, 26, 27, 28}), variant_(v) {
+    : SyncMos51Form(w, FormCaption(v), RowOf(v)), variant_(v) {
     DeclareStatus();
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock", [this] { SecrityClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+    DeclareButtons51(LockReadExitButtons51(this));
     if (v == Variant::Sm2952)
         AddRadio("RadioGroup1", "Erase   ", {"0.2S  ", "0.4S  ", "0.8S  "}, 1);
     else
@@ -91,8 +138,8 @@ void Sm51Form::SetupForDevice() {
     AlgoForm::Show();
     if (!Ep3.Connected) return;
     Ep3.GndPin(GndPinNo);
-    Ep3.SetVcc(variant_ == Variant::Sm2952 ? 5000 : 4400);
-    Ep3.SetVpp(variant_ == Variant::Sm2952 ? 12500 : 12000);
+    Ep3.SetVcc(k_.VccMv);
+    Ep3.SetVpp(k_.VppMv);
 }
 
 void Sm51Form::OnClose() { Ep3.PowerOff(); }
@@ -106,56 +153,47 @@ int Sm51Form::PreCheck51() {
     return 1;
 }
 
-void Sm51Form::PowerUp51() {
+void SyncMos51Form::PowerUp51() {
     Ep3.GndPin(GndPinNo);
-    Ep3.SetPinOption(40, 1);
+    if (k_.SuppliesFirst) {
+        Ep3.SetVpp(0);
+        Ep3.SetVcc(k_.VccMv);
+    }
+    Ep3.SetPinOption(k_.OptionOnVccPin ? VccPinNo : 40, 1);
     Ep3.VccPin(0);
     Ep3.ClockPin(0);
     Ep3.SetPinOption(kXtal2, 1);
-    if (variant_ == Variant::Sm2952) Ep3.SetPinOption(kXtal1, 1);
-    Ep3.ClockPin(kXtal1);
-    Ep3.SetPortMode(PortMode51Read);
-    switch (variant_) {
-        case Variant::Sm8951:
-            SetPins({H(30), H(29), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(31)});
-            Ep3.VccPin(VccPinNo);
-            SetPins({L(kRst), H(kRst)});
-            Put1(Wait27);
-            break;
-        case Variant::Sm89516:
-            SetModePins51(0xFF);
-            Ep3.PinHigh(kEa);
-            Ep3.VccPin(VccPinNo);
-            SetPins({L(kRst), H(kRst), H(kPsen), L(kProg)});
-            Put1(Wait27);
-            break;
-        case Variant::Sm2952:
-            SetPins({H(30), L(30), L(29), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(31)});
-            Ep3.VccPin(VccPinNo);
-            SetPins({L(kRst), H(kRst)});
-            break;
+    if (k_.HandClocks) {
+        Ep3.SetPinOption(kXtal1, 0);
+        Ep3.PinLow(kXtal1);
+    } else {
+        if (k_.XtalOption) Ep3.SetPinOption(kXtal1, 1);
+        Ep3.ClockPin(kXtal1);
     }
+    Ep3.SetPortMode(PortMode51Read);
+    SetPins(k_.PowerUpPins);
+    Ep3.VccPin(VccPinNo);
+    SetPins(k_.AfterVccPins);
+    for (int i = 0; i < k_.HandClocks; ++i) SetPins({H(kXtal1), L(kXtal1)});
+    if (k_.PowerUpSettles) Put1(Wait27);
     Flush();
 }
 
 void Sm51Form::SetModePins51(unsigned mask) {
-    const int pins = variant_ == Variant::Sm89516 ? 6 : 3;
-    for (int b = 0; b < pins; ++b) Ep3.SetPin((mask >> b) & 1u, 10 + b);
+    for (int b = 0; b < k_.ModePins; ++b) Ep3.SetPin((mask >> b) & 1u, 10 + b);
 }
 
-void Sm51Form::ProgramByte51(std::uint8_t b) {
+void SyncMos51Form::ProgramByte51(std::uint8_t b) {
     D(b);
-    if (variant_ == Variant::Sm2952) {
-        SetPins({L(15), L(13), L(kProg)});
-        Put1(Wait25);
-        SetPins({H(13), H(kProg), H(15)});
-        return;
+    SetPins(k_.PulseLow);
+    if (k_.PulseWait) {
+        Put1(k_.PulseWait);
+    } else {
+        static constexpr std::uint8_t kDelay[] = {OpNop, Wait29, Wait25};
+        const int item = ItemIndex("RadioGroup1");
+        Put1(kDelay[item >= 0 && item < 3 ? item : 0]);
     }
-    Ep3.PinLow(kProg);
-    static constexpr std::uint8_t kDelay[] = {OpNop, Wait29, Wait25};
-    const int item = ItemIndex("RadioGroup1");
-    Put1(kDelay[item >= 0 && item < 3 ? item : 0]);
-    Ep3.PinHigh(kProg);
+    SetPins(k_.PulseHigh);
 }
 
 void Sm51Form::EraseStep51() {
@@ -166,31 +204,23 @@ void Sm51Form::EraseStep51() {
     Flush();
 }
 
-void Sm51Form::ReadSetting() {
-    if (variant_ == Variant::Sm89516) {
-        SetModePins51(0xFF);
-        Ep3.PinLow(kPsen);
-        return;
-    }
-    SetPins({H(15), H(kProg), L(kProg), L(kPsen)});
-    if (variant_ == Variant::Sm8951) SetModePins51(0);
-}
+void Sm51Form::ReadSetting() { SetPins(k_.ReadPins); }
 
 // ---- the handlers -----------------------------------------------------------------------------------
 
 void Sm51Form::ReadRom() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
-    if (variant_ != Variant::Sm2952) Status("Read.");
+    if (!k_.StatusAfterPowerUp) Status("Read.");
     PowerUp51();
-    if (variant_ == Variant::Sm2952) Status("Read.");
+    if (k_.StatusAfterPowerUp) Status("Read.");
     ReadSetting();
     if (!CheckCurrent()) return;
     Flush();
     ReadImage51(r);
     ShowProgress(r.LastAddress);
     Ep3.VccPin(0);
-    if (variant_ == Variant::Sm89516) Ep3.PinHigh(kPsen);
+    SetPins(k_.ReadEndPins);
     Success("OK");
     wb.Display();
     AlgoForm::Show();
@@ -199,10 +229,10 @@ void Sm51Form::ReadRom() {
 void Sm51Form::BlankClick() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
-    if (variant_ != Variant::Sm2952) Status("Blank CHK");
+    if (!k_.StatusAfterPowerUp) Status("Blank CHK");
     PowerUp51();
     if (!CheckCurrent()) return;
-    if (variant_ == Variant::Sm2952) Status("Blank CHK");
+    if (k_.StatusAfterPowerUp) Status("Blank CHK");
     ReadSetting();
     BlankBlocks51(r, [this] { SuppliesOff(); }, [this] { Ep3.VccPin(0); });
 }
@@ -223,31 +253,16 @@ void Sm51Form::WriteClick() {
     if (!NeedFileWindow()) return;
     Status("Write");
     PowerUp51();
-    switch (variant_) {
-        case Variant::Sm8951:
-            SetPins({L(15), H(kPsen), H(kProg), H(13), H(14)});
-            Ep3.SetPortMode(PortModeReset);
-            SetAddress51(0);
-            SetModePins51(2);
-            break;
-        case Variant::Sm89516:
-            SetModePins51(23);
-            SetPins({H(kPsen), H(kProg)});
-            Ep3.SetPortMode(PortModeReset);
-            SetAddress51(0);
-            break;
-        case Variant::Sm2952:
-            SetPins({H(15), H(kPsen), H(kProg), H(13), H(14)});
-            Ep3.SetPortMode(PortModeReset);
-            SetAddress51(0);
-            break;
-    }
+    SetPins(k_.WritePins);
+    Ep3.SetPortMode(PortModeReset);
+    SetAddress51(0);
+    SetPins(k_.WriteAddressPins);
     Ep3.PinHigh(kEa);
     Ep3.VppPin(VppPinNo);
     if (!CheckCurrent()) return;
     PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
     ShowProgress(r.LastAddress);
-    if (variant_ != Variant::Sm2952) SetModePins51(0);
+    SetPins(k_.WriteEndPins);
     SuppliesOff();
     Success("OK");
 }

@@ -14,7 +14,47 @@
 
 namespace quilla {
 
-class Sm51Form : public Mcs51Form {
+// How a SyncMOS (or Megawin) window differs where the protocol is the same:
+// levels, the pins of the power-up, the program pulse, the read and write
+// settings (SM8951, SM89516 and SM2952 windows; the SM59 and MSU2958 windows
+// use the power-up and the pulse).
+struct Sm51Row {
+    int VccMv = 5000, VppMv = 0;
+    bool SuppliesFirst = false;  // the power-up sets VPP 0 and VCC first
+    bool OptionOnVccPin = false;  // the option on the package's VCC pin (else socket 40)
+    int HandClocks = 0;  // XTAL1 clocked by hand after VCC (0: the programmer's clock)
+    bool XtalOption = false;  // XTAL1 given the option too
+    std::vector<Level51> PowerUpPins = {};     // before VCC is routed
+    std::vector<Level51> AfterVccPins = {};    // once VCC is routed
+    bool PowerUpSettles = false;                  // a 27 wait at the end of the power-up
+    int ModePins = 0;                         // mode pins from socket 10
+    std::vector<Level51> PulseLow = {}, PulseHigh = {};  // the program pulse around its wait
+    std::uint8_t PulseWait = 0;               // 0: the Delay radio's wait
+    std::vector<Level51> ReadPins = {};        // the read setting after the power-up
+    std::vector<Level51> ReadEndPins = {};     // after Read, VCC off
+    bool StatusAfterPowerUp = false;              // Read and Blank show their status once powered
+    std::vector<Level51> WritePins = {};       // before reset mode
+    std::vector<Level51> WriteAddressPins = {};  // after address 0 is set
+    std::vector<Level51> WriteEndPins = {};    // after the last page
+};
+
+// The power-up (the clock on XTAL1, the row's pins around VCC) and program
+// pulse (the data, the row's low pins, its wait, its high pins) of these
+// windows, once.
+class SyncMos51Form : public Mcs51Form {
+public:
+    void PowerUp51();
+    void ProgramByte51(std::uint8_t b);
+
+protected:
+    SyncMos51Form(Workbench& wb, const char* caption, const Sm51Row& row)
+        : Mcs51Form(wb, caption, {21, 22, 23, 24, 25, 26, 27, 28}), k_(row) {}
+    void D(std::uint8_t b) { Ep3.UsbPut2(proto::OpPutData51, b); }
+
+    const Sm51Row& k_;
+};
+
+class Sm51Form : public SyncMos51Form {
 public:
     enum class Variant { Sm8951, Sm89516, Sm2952 };
 
@@ -34,9 +74,7 @@ public:
 
     // ---- the routines ---------------------------------------------------------------
     int PreCheck51();
-    void PowerUp51();
     void SetModePins51(unsigned mask);
-    void ProgramByte51(std::uint8_t b);
     void EraseStep51();
 
 protected:
@@ -46,7 +84,6 @@ private:
     // The read setting of each form after its power-up (no current check).
     void ReadSetting();
     bool CheckCurrent() { return Ep3.CheckCurrent() != 0; }
-    void D(std::uint8_t b) { Ep3.UsbPut2(proto::OpPutData51, b); }
 
     Variant variant_;
 };

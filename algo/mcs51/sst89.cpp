@@ -19,15 +19,15 @@ constexpr std::int32_t kTop = 0xFFFF;
 Sst89Form::Sst89Form(Workbench& w, Variant v)
     : Mcs51Form(w, v == Variant::C5x ? "SST89c54/58" : "", {21, 22, 23, 24, 25, 26, 14, 15}), variant_(v) {
     DeclareStatus();
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadID", "MFG ID  ", [this] { ReadIDClick(); });
+    DeclareButtons51({{"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"Erase", "Erase", [this] { EraseClick(); }},
+                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                      {"Write", "Write ", [this] { WriteClick(); }},
+                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                      {"ReadID", "MFG ID  ", [this] { ReadIDClick(); }}});
     if (v == Variant::C5x) {
-        AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
-        AddButton("Secrity", "Wr.CFG", [this] { SecrityClick(); });
+        DeclareButtons51({{"CancelBtn", "Exit ", [this] { CancelBtnClick(); }},
+                          {"Secrity", "Wr.CFG", [this] { SecrityClick(); }}});
         DeclareBatch({{"CheckBox1", "Erase "},
                       {"CheckBox2", "Blank?  "},
                       {"CheckBox3", "Write "},
@@ -41,8 +41,8 @@ Sst89Form::Sst89Form(Workbench& w, Variant v)
         AddCheck("CheckBox9", "RB0 ", false, "GroupBox2");
         AddCheck("CheckBox10", "RB1", false, "GroupBox2");
     } else {
-        AddButton("Config", "Wr.CFG", [this] { ConfigClick(); });
-        AddButton("Secu", "Lock", [this] { SecuClick(); });
+        DeclareButtons51({{"Config", "Wr.CFG", [this] { ConfigClick(); }},
+                          {"Secu", "Lock", [this] { SecuClick(); }}});
         const char* lockBox = v == Variant::E554 ? "CheckBox12" : "CheckBox15";
         DeclareBatch({{"CheckBox1", "Erase "},
                       {"CheckBox2", "Blank?  "},
@@ -111,7 +111,7 @@ void Sst89Form::ShowProgress(std::int32_t value) {
 
 int Sst89Form::PreCheck51() {
     // The DIP40 contact values whatever the package.
-    if (!Ep3.CheckPinContact(kDipGnd, 0, 0xFFFFFFFFu, 0xFFu, 0)) return 0;
+    if (!DipContact51()) return 0;
     Ep3.GndPin(kDipGnd);
     return 1;
 }
@@ -339,13 +339,11 @@ void Sst89Form::ReadIDClick() {
 void Sst89Form::Button1Click() {
     Row();
     if (variant_ == Variant::C5x) {
-        RunBatch(
-            {{"CheckBox1", [this] { EraseClick(); }},
-             {"CheckBox2", [this] { BlankClick(); }},
-             {"CheckBox3", [this] { WriteClick(); }},
-             {"CheckBox4", [this] { VerifyClick(); }},
-             {"CheckBox5", [this] { SecrityClick(); }}},
-            [this] { return Ep3.WaitNextChip(kDipGnd, 0, 0xFFFFFFFFu, 0xFFu, 0) != 0; });
+        RunBatchDip51({{"CheckBox1", [this] { EraseClick(); }},
+                       {"CheckBox2", [this] { BlankClick(); }},
+                       {"CheckBox3", [this] { WriteClick(); }},
+                       {"CheckBox4", [this] { VerifyClick(); }},
+                       {"CheckBox5", [this] { SecrityClick(); }}});
         return;
     }
     RunBatch51({{"CheckBox1", [this] { EraseClick(); }},

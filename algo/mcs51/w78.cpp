@@ -35,13 +35,7 @@ std::uint8_t W78CfgByte(const AlgoForm& f) {
 
 TPW785x::TPW785x(Workbench& w) : Mcs51Form(w, "PW785x", kHigh) {
     DeclareStatus();
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("ID", "MFG ID  ", [this] { IDClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+    DeclareButtons51(ReadIdExitButtons51(this));
     AddGroup("GroupBox2", "CFG ");
     AddButton("Secrity", "Wr.CFG(Lock)", [this] { SecrityClick(); }, "GroupBox2");
     AddCheck("CheckBox6", "Lock      ", true, "GroupBox2");
@@ -100,10 +94,6 @@ void TPW785x::SetupForDevice() {
 void TPW785x::OnClose() { Ep3.PowerOff(); }
 
 // ---- routines ------------------------------------------------------------------------------
-
-bool TPW785x::Contact() {
-    return Ep3.CheckPinContact(kGnd, 0, Dip40Package.MaskLo, Dip40Package.MaskHi, 0) != 0;
-}
 
 void TPW785x::PowerUp51() {
     Ep3.GndPin(kGnd);
@@ -180,9 +170,21 @@ bool TPW785x::ForEach64(const Mcs51Row& r, const std::function<bool(std::int32_t
     return true;
 }
 
+// The check pass of Blank and Verify over 64-byte strobe reads; the supplies
+// off and flushed at a fault and at the end.
+void TPW785x::CheckBlocks64(const Mcs51Row& r, const CheckPass51& pass) {
+    const auto off = [this] {
+        SuppliesOff();
+        Flush();
+    };
+    if (!ForEach64(r, [&](std::int32_t a, const std::uint8_t* bytes) { return BlockChecked51(pass, a, bytes, off, 64); }))
+        return;
+    PassEnd51(pass, r.LastAddress, off);
+}
+
 void TPW785x::IDClick() {
     Row();
-    if (!Contact()) return;
+    if (!DipContact51()) return;
     PowerUp51();
     if (!Ep3.CheckCurrent()) return;
     SetPins({H(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP37)});
@@ -209,7 +211,7 @@ int TPW785x::CheckDeviceId() {
 
 void TPW785x::ReadRom() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
+    if (!DipContact51()) return;
     PreCheck51();
     PowerUp51();
     if (!Ep3.CheckCurrent()) return;
@@ -228,42 +230,21 @@ void TPW785x::ReadRom() {
 
 void TPW785x::BlankClick() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
+    if (!DipContact51()) return;
     PreCheck51();
     IDClick();
-    const auto& id = LastReadId();
-    if (id[0] == 0xFF && id[1] == 0xFF && !Ask("Device may be locaked.            \n继续吗?")) {
-        wb.ErrorFlag() = 1;
-        return;
-    }
+    if (!LockedSignatureOk51()) return;
     PowerUp51();
     if (!Ep3.CheckCurrent()) return;
     Status("Blank CHK");
     Ep3.SetPortMode(PortMode51Read);
     Flush();
-    const bool blank = ForEach64(r, [&](std::int32_t a, const std::uint8_t* bytes) {
-        for (int i = 0; i < 64; ++i) {
-            if (bytes[i] == 0xFF) continue;
-            Status("No!!!");
-            wb.ErrorFlag() = 1;
-            ShowProgress(a + i);
-            SuppliesOff();
-            Flush();
-            return false;
-        }
-        return true;
-    });
-    if (!blank) return;
-    SuppliesOff();
-    Flush();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    CheckBlocks64(r, {false, "No!!!", "OK", true});
 }
 
 void TPW785x::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
+    if (!DipContact51()) return;
     PreCheck51();
     if (!NeedFileWindow("Must open a file first....")) return;
     Status("Verify.");
@@ -271,33 +252,12 @@ void TPW785x::VerifyClick() {
     if (!Ep3.CheckCurrent()) return;
     Ep3.SetPortMode(PortMode51Read);
     Flush();
-    const bool same = ForEach64(r, [&](std::int32_t a, const std::uint8_t* bytes) {
-        for (int i = 0; i < 64; ++i) {
-            const std::uint8_t want = *Image(a + i);
-            if (bytes[i] == want) continue;
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "%04x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(a + i), want,
-                          bytes[i]);
-            Status(buf);
-            wb.ErrorFlag() = 1;
-            ShowProgress(a + i);
-            SuppliesOff();
-            Flush();
-            return false;
-        }
-        return true;
-    });
-    if (!same) return;
-    SuppliesOff();
-    Flush();
-    Success("OK");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
+    CheckBlocks64(r, kVerifyPass51);
 }
 
 void TPW785x::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
+    if (!DipContact51()) return;
     PreCheck51();
     if (!CheckDeviceId()) return;
     if (!NeedFileWindow()) return;
@@ -321,7 +281,7 @@ void TPW785x::WriteClick() {
 
 void TPW785x::EraseClick() {
     Row();
-    if (!Contact()) return;
+    if (!DipContact51()) return;
     PreCheck51();
     Status("Erasing");
     PowerUp51();
@@ -381,12 +341,11 @@ void TPW785x::SecrityClick() {
 
 void TPW785x::Button1Click() {
     Row();
-    RunBatch({{"CheckBox1", [this] { EraseClick(); }},
-              {"CheckBox2", [this] { BlankClick(); }},
-              {"CheckBox3", [this] { WriteClick(); }},
-              {"CheckBox4", [this] { VerifyClick(); }},
-              {"CheckBox5", [this] { SecrityClick(); }}},
-             [this] { return Ep3.WaitNextChip(kGnd, 0, Dip40Package.MaskLo, Dip40Package.MaskHi, 0) != 0; });
+    RunBatchDip51({{"CheckBox1", [this] { EraseClick(); }},
+                   {"CheckBox2", [this] { BlankClick(); }},
+                   {"CheckBox3", [this] { WriteClick(); }},
+                   {"CheckBox4", [this] { VerifyClick(); }},
+                   {"CheckBox5", [this] { SecrityClick(); }}});
 }
 
 QUILLA_FORM(TPW785x);
@@ -395,13 +354,7 @@ QUILLA_FORM(TPW785x);
 
 TW78e516x::TW78e516x(Workbench& w) : Mcs51Form(w, "for 516b,58b,le58", kHigh) {
     DeclareStatus();
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("ID", "MFG ID  ", [this] { IDClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+    DeclareButtons51(ReadIdExitButtons51(this));
     AddGroup("GroupBox2", "CFG 字");
     AddButton("Secrity", "Wr.CFG", [this] { SecrityClick(); }, "GroupBox2");
     AddCheck("CheckBox6", "Lock      ", true, "GroupBox2");
@@ -456,10 +409,6 @@ void TW78e516x::OnClose() { Ep3.PowerOff(); }
 
 // ---- routines ------------------------------------------------------------------------------
 
-bool TW78e516x::Contact() {
-    return Ep3.CheckPinContact(kGnd, 0, Dip40Package.MaskLo, Dip40Package.MaskHi, 0) != 0;
-}
-
 void TW78e516x::PowerUp51() {
     Ep3.GndPin(GndPinNo);
     Ep3.SetVcc(5000);
@@ -510,9 +459,21 @@ bool TW78e516x::ForEachLdBlock(const Mcs51Row& r, const std::function<bool(std::
     return true;
 }
 
+// The check pass of Blank and Verify over the blocks (the LDROM included); VCC
+// off at a fault and at the end.
+void TW78e516x::CheckLdBlocks(const Mcs51Row& r, const CheckPass51& pass) {
+    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    const auto off = [this] { Ep3.VccPin(0); };
+    const bool good = ForEachLdBlock(r, [&](std::int32_t a) {
+        ReadBlock(buf);
+        return BlockChecked51(pass, a, buf, off);
+    });
+    if (good) PassEnd51(pass, r.LastAddress, off);
+}
+
 void TW78e516x::IDClick() {
     Row();
-    if (!Contact()) return;
+    if (!DipContact51()) return;
     Status("ID...");
     PowerUp51();
     Ep3.SetPortMode(PortMode51Read);
@@ -543,7 +504,7 @@ int TW78e516x::CheckDeviceId() {
 
 void TW78e516x::ReadRom() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
+    if (!DipContact51()) return;
     PowerUp51();
     if (!Ep3.CheckCurrent()) return;
     Status("Read.");
@@ -562,49 +523,31 @@ void TW78e516x::ReadRom() {
 
 void TW78e516x::BlankClick() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
+    if (!DipContact51()) return;
     IDClick();
-    const auto& id = LastReadId();
-    if (id[0] == 0xFF && id[1] == 0xFF && !Ask("Device may be locaked.            \n继续吗?")) {
-        wb.ErrorFlag() = 1;
-        return;
-    }
+    if (!LockedSignatureOk51()) return;
     PowerUp51();
     if (!Ep3.CheckCurrent()) return;
     Status("Blank CHK");
     ReadSetting();
     Flush();
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const auto off = [this] { Ep3.VccPin(0); };
-    const bool blank = ForEachLdBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        return BlockChecked51(kBlankPass51, a, buf, off);
-    });
-    if (!blank) return;
-    PassEnd51(kBlankPass51, r.LastAddress, off);
+    CheckLdBlocks(r, kBlankPass51);
 }
 
 void TW78e516x::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
+    if (!DipContact51()) return;
     Status("Verify.");
     PowerUp51();
     if (!Ep3.CheckCurrent()) return;
     ReadSetting();
     Flush();
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const auto off = [this] { Ep3.VccPin(0); };
-    const bool same = ForEachLdBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        return BlockChecked51(kVerifyPass51, a, buf, off);
-    });
-    if (!same) return;
-    PassEnd51(kVerifyPass51, r.LastAddress, off);
+    CheckLdBlocks(r, kVerifyPass51);
 }
 
 void TW78e516x::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
+    if (!DipContact51()) return;
     PreCheck51();
     if (!CheckDeviceId()) return;
     // Without a buffer window there is nothing to write: refused like the other
@@ -639,7 +582,7 @@ void TW78e516x::WriteClick() {
 
 void TW78e516x::EraseClick() {
     Row();
-    if (!Contact()) return;
+    if (!DipContact51()) return;
     Status("Erasing");
     PowerUp51();
     if (!Ep3.CheckCurrent()) return;

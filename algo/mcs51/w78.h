@@ -40,7 +40,6 @@ public:
     void Button1Click();
     void CancelBtnClick() { Close(); }
 
-    bool Contact();
     void PowerUp51();
     int PreCheck51();
     void ReadStrobe51();
@@ -54,6 +53,7 @@ private:
     // The 64-byte blocks from 0 while a < last address and a <= EndAddr;
     // `block(a, bytes)` false stops (false returned).
     bool ForEach64(const Mcs51Row& r, const std::function<bool(std::int32_t, const std::uint8_t*)>& block);
+    void CheckBlocks64(const Mcs51Row& r, const CheckPass51& pass);
 };
 
 class TW78e516x : public Mcs51Form {
@@ -74,7 +74,6 @@ public:
     void Button1Click();
     void CancelBtnClick() { Close(); }
 
-    bool Contact();
     void PowerUp51();
     int PreCheck51() { return 1; }
     void SetModePins51(bool p30, bool p31, bool p32, bool p33);
@@ -85,6 +84,7 @@ private:
     void ReadSetting();
     // 256-byte blocks with P3.6 raised at the LDROM's first address.
     bool ForEachLdBlock(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block);
+    void CheckLdBlocks(const Mcs51Row& r, const CheckPass51& pass);
 };
 
 }  // namespace quilla

@@ -2,7 +2,7 @@
 // Atmel 8051 flash parts in the socket or in the PLCC44 adapter.
 #include <cstdio>
 
-#include "algo/mcs51/at89c5x.h"
+#include "algo/mcs51/atmel12v.h"
 #include "engine/ep3.h"
 #include "mcs51_bench.h"
 #include "support/param_names.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "algo/mcs51/at89x8252.h"
+#include "algo/mcs51/atmel12v.h"
 #include "engine/ep3.h"
 #include "mcs51_bench.h"
 #include "support/device_lines.h"
