@@ -34,8 +34,8 @@ enum class EventKind : std::uint8_t {
     ChipDamaged,    // a level above the chip's absolute maximum rating (pin = socket pin,
                     // value = level in 0.1 V)
     ReadOnLogicVcc, // the programmer read the socket while the chip's VCC was held high by a
-                    // logic driver (host or design) and no supply: a read through an unpowered
-                    // chip (pin = the VCC socket pin; once until the chip is supplied again)
+                    // logic driver (host or design) and VCC was routed nowhere: a read through an
+                    // unpowered chip (pin = the VCC socket pin; once until that changes)
 };
 
 struct Event {

@@ -148,7 +148,10 @@ PinState Socket::RawState(int pin) const {
 }
 
 int Socket::ChipOnLogicVcc() {
-    if (!ChipPresent()) return 0;
+    // VCC routed to some socket pin is a form powering what it believes is
+    // seated (the logic tester trying another type's pinout); VCC routed
+    // nowhere is a chip run on nothing.
+    if (!ChipPresent() || !vcc_.Empty()) return 0;
     Settle();
     return !chipVccSupplied_ && !vccFromDriver_.Empty() ? vccDriverPin_ : 0;
 }

@@ -171,7 +171,7 @@ public:
     PinSet GndPins() const { return gnd_; }
     int ClockPin() const { return clockPin_; }
     // The seated chip's VCC is held high by a logic driver (the host's or the
-    // design's) and no supply reaches its VCC pins: the socket pin, else 0.
+    // design's) while VCC is routed to no socket pin: the socket pin, else 0.
     int ChipOnLogicVcc();
     int VppPathPin() const { return vppPath_; }
     // Pins carrying VPP, through the routing set or the supply path.

@@ -24,6 +24,7 @@ struct Change {
     bool highByteAfterWr = false;
     bool vppBeforeVcc = false;      // 12 V on RESET before VCC (the socket reports it too)
     const char* violation = nullptr;  // the violation the change is expected to cause
+    bool noPageWait = false;          // the wait after each page's WR pulse left out
 };
 
 class ChangedAtmegax : public TAtmegax {
@@ -75,6 +76,7 @@ public:
         return 1;
     }
     void ProgramFlashPages(int pageWaits) override {
+        if (c_.noPageWait) return TAtmegax::ProgramFlashPages(0);
         if (!c_.highByteAfterWr) return TAtmegax::ProgramFlashPages(pageWaits);
         // The address high byte loaded after the page's WR pulse, not before its data.
         const AvrRow& r = Row();
@@ -109,6 +111,7 @@ const Change kChanges[] = {
     {"no PAGEL pulse", nullptr, false, true},
     {"address high byte after WR", nullptr, false, false, true},
     {"12 V on RESET before VCC", nullptr, false, false, false, true, "while VCC is off"},
+    {"no wait after a page write", nullptr, false, false, false, false, nullptr, true},
 };
 
 class OneStepChanged : public ::testing::TestWithParam<Change> {};
