@@ -26,6 +26,7 @@ public:
         });
         AddStatus("Msg", "");
     }
+    void SetupForDevice() override {}
     static constexpr int kVccSocketPin = 34;  // chip pin 28 of a 28-pin DIP
 };
 
@@ -48,7 +49,20 @@ void RunPaintSweep() {
 }
 
 TEST(FaultSweepTool, ASuccessTextPaintedPastTheGateIsJudged) {
-    EXPECT_NONFATAL_FAILURE(RunPaintSweep(), "false success with the chip wrong, OUT failure at transfer 1: \"OK\"");
+    ::testing::TestPartResultArray failures;
+    {
+        ::testing::ScopedFakeTestPartResultReporter intercept(
+            ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &failures);
+        RunPaintSweep();
+    }
+    // Each lost transfer leaves the chip without VCC while the form paints "OK".
+    ASSERT_GT(failures.size(), 0);
+    for (int i = 0; i < failures.size(); ++i)
+        EXPECT_NE(std::string(failures.GetTestPartResult(i).message()).find("false success with the chip wrong"),
+                  std::string::npos)
+            << failures.GetTestPartResult(i).message();
+    EXPECT_NE(std::string(failures.GetTestPartResult(0).message()).find("OUT failure at transfer 1: \"OK\""),
+              std::string::npos);
 }
 
 // A read through the chip while a host driver holds its VCC pin high and no
