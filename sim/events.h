@@ -33,6 +33,9 @@ enum class EventKind : std::uint8_t {
                     // supply: it powers nothing (pin = socket pin, value = level in 0.1 V)
     ChipDamaged,    // a level above the chip's absolute maximum rating (pin = socket pin,
                     // value = level in 0.1 V)
+    ReadOnLogicVcc, // the programmer read the socket while the chip's VCC was held high by a
+                    // logic driver (host or design) and VCC was routed nowhere: a read through an
+                    // unpowered chip (pin = the VCC socket pin; once until that changes)
 };
 
 struct Event {

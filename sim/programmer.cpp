@@ -77,8 +77,14 @@ std::uint8_t DesignContext::Latch(int k) const { return p_.Latch(k); }
 std::uint8_t DesignContext::Register(int r) const { return p_.Register(r); }
 int DesignContext::PortMode() const { return p_.GetSocket().PortMode(); }
 bool DesignContext::PinOption(int pin) const { return p_.GetSocket().PinOption(pin); }
-void DesignContext::Capture(std::uint8_t v) { p_.Capture(v); }
-std::uint8_t* DesignContext::Block(int n) { return p_.BeginInMessage(n); }
+void DesignContext::Capture(std::uint8_t v) {
+    p_.NoteReadOnLogicVcc();
+    p_.Capture(v);
+}
+std::uint8_t* DesignContext::Block(int n) {
+    p_.NoteReadOnLogicVcc();
+    return p_.BeginInMessage(n);
+}
 void DesignContext::Elapse(Nanos dt) { p_.Elapse(dt); }
 void DesignContext::Settle() { p_.GetSocket().Settle(); }
 Nanos DesignContext::Now() const { return p_.Now(); }
@@ -320,6 +326,12 @@ void Programmer::FinishInMessages() {
 
 // ---- captures and replies ------------------------------------------------------------------------
 
+void Programmer::NoteReadOnLogicVcc() {
+    const int pin = socket_.ChipOnLogicVcc();
+    if (pin && !readOnLogicVcc_) log_.Add(clock_.Now(), EventKind::ReadOnLogicVcc, pin, 0);
+    readOnLogicVcc_ = pin != 0;
+}
+
 void Programmer::Capture(std::uint8_t v) {
     if (captureCount_ < static_cast<int>(captures_.size())) {
         captures_[static_cast<std::size_t>(captureCount_++)] = v;
@@ -440,6 +452,7 @@ void Programmer::Execute(std::uint8_t op, const std::uint8_t* args, const std::u
             break;
         }
         case OpCapturePin: {
+            NoteReadOnLogicVcc();
             const int pin = args[0];
             if (IsPinCode(pin)) {
                 const auto pins = socket_.CodePins(pin, 0);

@@ -139,6 +139,9 @@ public:
         return cancelAfter_-- == 0;
     }
     void Capture(std::uint8_t v);
+    // A read of the socket while the chip's VCC is held high by a logic driver
+    // and no supply: logged once until the chip is supplied again.
+    void NoteReadOnLogicVcc();
     std::uint8_t* BeginInMessage(int n);
     void Elapse(Nanos dt);
     void AddViolation(std::string text);
@@ -185,6 +188,7 @@ private:
     std::array<std::uint8_t, proto::BlockSize> captures_{};
     int captureCount_ = 0;
     bool captureOverflow_ = false;
+    bool readOnLogicVcc_ = false;
 
     // IN messages waiting for the host: bytes and message lengths.
     std::vector<std::uint8_t> inBytes_;

@@ -147,6 +147,15 @@ PinState Socket::RawState(int pin) const {
     return {PinSource::PullUp, true, high};
 }
 
+int Socket::ChipOnLogicVcc() {
+    // VCC routed to some socket pin is a form powering what it believes is
+    // seated (the logic tester trying another type's pinout); VCC routed
+    // nowhere is a chip run on nothing.
+    if (!ChipPresent() || !vcc_.Empty()) return 0;
+    Settle();
+    return !chipVccSupplied_ && !vccFromDriver_.Empty() ? vccDriverPin_ : 0;
+}
+
 PinState Socket::State(int pin) {
     Settle();
     return RawState(pin);
@@ -218,7 +227,12 @@ void Socket::CheckChipLevels() {
         const bool logic = st.source != PinSource::Supply && st.high;
         if (logic && !vccFromLogic_.Has(sp)) log_.Add(Now(), EventKind::SupplyFromLogic, sp, st.tenths);
         logic ? vccFromLogic_.Add(sp) : vccFromLogic_.Remove(sp);
+        // A logic pin (the host's or the design's driver) standing in for the supply.
+        const bool driven = st.source == PinSource::Driver && st.high;
+        driven ? vccFromDriver_.Add(sp) : vccFromDriver_.Remove(sp);
+        if (driven) vccDriverPin_ = sp;
     }
+    chipVccSupplied_ = vcc > 0;
     // A programming voltage before VCC, where the datasheet forbids it.
     bool early = false;
     int earlyPin = 0;
@@ -276,6 +290,7 @@ void Socket::Seat(std::unique_ptr<Chip> chip, Placement placement) {
     CacheChipPins();
     UpdateTouch();
     vccFromLogic_.Clear();
+    vccFromDriver_.Clear();
     vppWithoutVcc_ = false;
     Touch();
 }

@@ -170,6 +170,9 @@ public:
     PinSet VccPins() const { return vcc_; }
     PinSet GndPins() const { return gnd_; }
     int ClockPin() const { return clockPin_; }
+    // The seated chip's VCC is held high by a logic driver (the host's or the
+    // design's) while VCC is routed to no socket pin: the socket pin, else 0.
+    int ChipOnLogicVcc();
     int VppPathPin() const { return vppPath_; }
     // Pins carrying VPP, through the routing set or the supply path.
     PinSet VppCarrying() const;
@@ -322,6 +325,9 @@ private:
     AbsoluteMaximum ratings_;  // of the seated chip
     Tenths lowestRating_ = 0;  // the lowest of its ratings (any pin, pins rated apart)
     PinSet vccFromLogic_;      // chip VCC pins last seen high without a supply
+    PinSet vccFromDriver_;     // ... of them, those held high by a logic driver
+    int vccDriverPin_ = 0;     // the last of them
+    bool chipVccSupplied_ = false;  // a supply reaches one of the chip's VCC pins
     bool vppWithoutVcc_ = false;
     bool contactMode_ = false;
     std::function<void(std::string)> violation_;

@@ -325,6 +325,14 @@ void AvrChip::OnPinsChanged(ChipPins& pins) {
     if (part_.pins.xtal2) pins.Drive(part_.pins.xtal2, !pins.High(part_.pins.xtal1));
     const Tenths reset = pins.SupplyVoltage(part_.pins.reset);
     const bool high = reset >= kEnterMin;
+    if (high && poweredUp) {
+        // The sheets apply VCC first and 12 V to RESET after it: a chip that
+        // powers up with the high voltage already on RESET enters no mode until
+        // RESET falls again.
+        mode_ = Mode::Refused;
+        NoteRefusal(0, "12 V on RESET before VCC: no programming mode");
+        return;
+    }
     if (!high) {
         if (mode_ == Mode::Parallel || mode_ == Mode::HvSerial) LeaveProgramming(pins);
         if (mode_ != Mode::Serial) mode_ = Mode::Run;
@@ -342,6 +350,7 @@ void AvrChip::OnPinsChanged(ChipPins& pins) {
             return;
         }
         mode_ = Mode::Refused;
+        NoteRefusal(0, "12 V on RESET: no high-voltage programming on this part");
         return;
     }
     if (mode_ == Mode::Off || mode_ == Mode::Run) {
@@ -351,6 +360,9 @@ void AvrChip::OnPinsChanged(ChipPins& pins) {
                             (part_.enableOnBsOnly ||
                              (!HighPin(pins, p.pagel) && !pins.High(p.xa1) && !pins.High(p.xa0)));
         mode_ = enable ? Mode::Parallel : Mode::Refused;
+        if (!enable)
+            NoteRefusal(0, reset > kEnterMax ? "RESET above 12.5 V at entry"
+                                             : "Prog_enable pins (PAGEL, XA1, XA0, BS1) not low at entry");
         if (enable) {
             command_ = 0;
             pageBuffer_.assign(part_.flashPageBytes, 0xFF);
@@ -363,6 +375,7 @@ void AvrChip::OnPinsChanged(ChipPins& pins) {
         if (reset > kEnterMax) {
             LeaveProgramming(pins);
             mode_ = Mode::Refused;
+            NoteRefusal(0, "RESET above 12.5 V: programming mode left");
             return;
         }
         Parallel(pins);
@@ -402,6 +415,9 @@ void AvrChip::Parallel(ChipPins& pins) {
             }
         }
         if (write) StartWrite(pins);
+    } else if (rising || latch || write) {
+        NoteRefusal((static_cast<std::uint32_t>(addrHigh_) << 8) | addrLow_,
+                    "strobe while a write runs (RDY/BSY low): ignored");
     }
     pins.Drive(p.rdy, busy_ == 0);
 
@@ -473,8 +489,13 @@ void AvrChip::StartWrite(ChipPins& pins) {
 
 void AvrChip::StartWrite(Tenths vcc, bool bs1, bool bs2) {
     pendingErase_ = false;
-    if (vcc < kWriteVcc) return;  // too low to program anything
     const std::uint32_t addr = (static_cast<std::uint32_t>(addrHigh_) << 8) | addrLow_;
+    if (vcc < kWriteVcc) {  // too low to program anything
+        NoteRefusal(addr, "write with VCC below 4.4 V: nothing written");
+        return;
+    }
+    const bool writesLocked = LockedWrites() && (command_ == 0x40 || command_ == 0x10 || command_ == 0x11);
+    if (writesLocked) NoteRefusal(addr, "write while LB1 is programmed: ignored");
     Nanos t = 0;
     switch (command_) {
         case 0x80:
@@ -485,9 +506,11 @@ void AvrChip::StartWrite(Tenths vcc, bool bs1, bool bs2) {
             if (LockedWrites()) return;
             int index = 0;
             if (part_.fuseBytes > 1) {
-                if (bs2 && bs1) return;
                 index = bs2 ? 2 : (bs1 ? 1 : 0);
-                if (index >= part_.fuseBytes) return;
+                if ((bs2 && bs1) || index >= part_.fuseBytes) {
+                    NoteRefusal(addr, "fuse write with BS2/BS1 naming no fuse byte: ignored");
+                    return;
+                }
             }
             pending_ = Pending::Fuse;
             pendingIndex_ = index;
@@ -510,7 +533,10 @@ void AvrChip::StartWrite(Tenths vcc, bool bs1, bool bs2) {
                 t = part_.times.flashPage;
                 break;
             }
-            if (bs1) return;
+            if (bs1) {
+                NoteRefusal(addr, "flash page write with BS1 high: ignored");
+                return;
+            }
             const std::uint32_t words = part_.flashPageBytes / 2;
             pending_ = Pending::FlashPage;
             pendingAddr_ = (2 * (addr / words) * words) % part_.flashBytes;
@@ -542,6 +568,11 @@ void AvrChip::StartWrite(Tenths vcc, bool bs1, bool bs2) {
 
 // ---- high-voltage serial programming ------------------------------------------------------------
 
+namespace {
+// SCI pulse width high and low, at least 100 ns (tSHSL, tSLSH).
+constexpr Nanos kSciMinPhase = 100;
+}  // namespace
+
 void AvrChip::HvSerialPins(ChipPins& pins) {
     const AvrPins& p = part_.pins;
     const Tenths reset = pins.SupplyVoltage(p.reset);
@@ -550,7 +581,10 @@ void AvrChip::HvSerialPins(ChipPins& pins) {
         // 12 V has just reached RESET: SDI, SII and SDO low select the serial mode.
         const bool enable = reset <= kEnterMax && !pins.High(p.sdi) && !pins.High(p.sii) && !pins.High(p.sdo);
         mode_ = enable ? Mode::HvSerial : Mode::Refused;
+        if (!enable) NoteRefusal(0, reset > kEnterMax ? "RESET above 12.5 V at entry" : "SDI, SII or SDO not low at entry");
         sci_ = sci;
+        sciEdge_ = pins.Now();
+        sciShortHigh_ = false;
         hvPulse_ = hvBit_ = 0;
         hvSdi_ = hvSii_ = 0;
         hvOutPending_ = hvShowing_ = false;
@@ -564,6 +598,18 @@ void AvrChip::HvSerialPins(ChipPins& pins) {
         return;
     }
     const bool rising = sci && !sci_;
+    if (sci != sci_) {
+        // SCI's minimum pulse widths, high and low: a shorter pulse is no clock
+        // the chip follows, and the edge that ends it is lost.
+        const Nanos phase = pins.Now() - sciEdge_;
+        sciEdge_ = pins.Now();
+        if (!sci) sciShortHigh_ = phase < kSciMinPhase;
+        if (rising && (phase < kSciMinPhase || sciShortHigh_)) {
+            sci_ = sci;
+            NoteRefusal(0, "SCI pulse shorter than 100 ns: edge lost");
+            return;
+        }
+    }
     sci_ = sci;
     if (!rising) return;
     // The ATtiny15 latches a frame bit on the 8th of its 16 rising edges.
@@ -591,7 +637,11 @@ void AvrChip::HvSerialFrame(ChipPins& pins, std::uint8_t sdi, std::uint8_t sii) 
     // command, 0C/1C an address byte, 2C/3C a data byte; 64/74 are WR low with
     // BS low/high (the write starts), 68/78 OE low with BS low/high (the read
     // byte goes out in the next frame); 6C/7C end either.
-    if (busy_ > 0) return;  // strobes during a write are ignored
+    if (busy_ > 0) {  // strobes during a write are ignored
+        NoteRefusal((static_cast<std::uint32_t>(addrHigh_) << 8) | addrLow_,
+                    "high-voltage serial frame while a write runs: ignored");
+        return;
+    }
     switch (sii) {
         case 0x4C: command_ = sdi; break;
         case 0x0C: addrLow_ = sdi; break;
@@ -613,6 +663,10 @@ void AvrChip::HvSerialFrame(ChipPins& pins, std::uint8_t sdi, std::uint8_t sii) 
 
 namespace {
 constexpr Nanos kSerialListen = 20 * Millisecond;  // after RESET went low
+// SCK high and low each at least two cycles of the chip's clock (fck < 12 MHz).
+// The slowest clock of the parts in the socket is the 1 MHz internal RC; the
+// programmer's XTAL1 clock is no slower.
+constexpr Nanos kSckMinPhase = 2 * Microsecond;
 }  // namespace
 
 bool AvrChip::FuseProgrammed(AvrFuseBit f, bool atPowerUp) const {
@@ -657,6 +711,8 @@ void AvrChip::SerialPins(ChipPins& pins, bool poweredUp) {
         resetLow_ = true;
         spiReady_ = !sck && FuseProgrammed(part_.spien, true) && !FuseProgrammed(part_.rstdisbl, true);
         spiSince_ = pins.Now();
+        sckEdge_ = pins.Now();
+        sckShortHigh_ = false;
         spiBits_ = 0;
         spiOut_ = spiNext_ = 0xFF;
         sck_ = sck;
@@ -664,7 +720,19 @@ void AvrChip::SerialPins(ChipPins& pins, bool poweredUp) {
     }
     const bool rising = sck && !sck_, falling = !sck && sck_;
     sck_ = sck;
+    bool lost = false;
+    if (rising || falling) {
+        // SCK's minimum high and low times: two cycles of the chip's clock each.
+        const Nanos phase = pins.Now() - sckEdge_;
+        sckEdge_ = pins.Now();
+        if (falling) sckShortHigh_ = phase < kSckMinPhase;
+        lost = rising && (phase < kSckMinPhase || sckShortHigh_);
+    }
     if (!spiReady_ || pins.Now() - spiSince_ < kSerialListen || !Clocked(pins)) return;
+    if (lost) {
+        NoteRefusal(0, "SCK high or low for less than two clock cycles: bit lost");
+        return;
+    }
     if (rising) {
         spiShift_ = static_cast<std::uint8_t>((spiShift_ << 1) | (pins.High(p.mosi) ? 1 : 0));
         writeVccLow_ = pins.SupplyVoltage(p.vcc) < kWriteVcc;
@@ -733,10 +801,21 @@ void AvrChip::SerialExecute() {
         if (b1 == 0xAC && b2 == 0x53) {
             mode_ = Mode::Serial;
             pageBuffer_.assign(part_.flashPageBytes, 0xFF);
+        } else {
+            NoteRefusal(0, "serial instruction before Programming Enable (AC 53): ignored");
         }
         return;
     }
-    if (busy_ > 0 || writeVccLow_) return;
+    const std::uint32_t at = (static_cast<std::uint32_t>(b2) << 8) | b3;
+    const bool writes = b1 == 0xAC || b1 == 0x40 || b1 == 0x48 || b1 == 0x4C || b1 == 0xC0;
+    if (busy_ > 0 || writeVccLow_) {
+        // Reads give FFh meanwhile (busy); a write or a load is lost.
+        if (writes)
+            NoteRefusal(at, busy_ > 0 ? "serial write instruction while a write runs: ignored"
+                                      : "serial write instruction with VCC below 4.4 V: ignored");
+        return;
+    }
+    if (LockedWrites() && writes && b1 != 0xAC) NoteRefusal(at, "write while LB1 is programmed: ignored");
     const bool paged = part_.spi == AvrSpi::Paged;
     const std::uint32_t words = part_.flashBytes / 2;
     const std::uint32_t w = ((static_cast<std::uint32_t>(b2) << 8) | b3) % words;

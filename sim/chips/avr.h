@@ -17,7 +17,9 @@
 //               on them, or RESET outside the window, enter nothing until RESET
 //               falls again. The datasheets also toggle XTAL1 six times before;
 //               the forms that skip it are accepted (the chips in the socket run
-//               from their internal oscillator).
+//               from their internal oscillator). VCC comes first: a chip that
+//               powers up with RESET already at the programming voltage enters
+//               no mode until RESET falls (the sheets' power-up sequence).
 //               XTAL1 rising: XA1/XA0 00 loads an address byte (BS1 low/high),
 //               01 a data byte (BS1 low/high), 10 a command, 11 nothing.
 //               PAGEL rising: latches the loaded word (flash; BS1 high, as the
@@ -65,6 +67,9 @@
 //               SCK rising, MISO changes on SCK falling, most significant bit
 //               first; each byte clocks out the byte received before it (the
 //               echo), and the fourth byte of a read instruction its data.
+//               SCK stays high and low at least two cycles of the chip's clock
+//               (2 us: the 1 MHz internal RC, the slowest clock here); an edge
+//               after a shorter phase is lost.
 //               Instructions are four bytes from the first rising edge after
 //               the 20 ms; until AC 53 xx xx is seen nothing else acts. While a
 //               write runs, instructions are ignored and reads give FFh.
@@ -93,12 +98,17 @@
 //               (4C command, 0C/1C address, 2C/3C data, 64/74 WR low with BS
 //               low/high, 68/78 OE low with BS low/high, 6C/7C back high). The
 //               byte read goes out on SDO in the next frame, MSB first from its
-//               first edge; otherwise SDO is RDY/BSY. Frames during a write are
+//               first edge; otherwise SDO is RDY/BSY. SCI pulses high and low
+//               of at least 100 ns (tSHSL, tSLSH); a rising edge after a shorter
+//               pulse is lost. Frames during a write are
 //               ignored. Busy: flash byte 4 ms, EEPROM byte 8 ms (ATtiny15 sheet
 //               4.1/8.2 ms: the forms' 4/8 ms accepted), fuse and lock 2.5 ms
 //               (tWLWH_PFB typ.) from the write frame, erase 10 ms.
 //   ratings     any pin 6.0 V (maximum operating voltage), RESET 13.0 V; RESET
 //               must not reach the programming voltage before VCC.
+//
+// Every load, strobe or instruction the chip ignores (busy, locked, VCC too
+// low, entry conditions not met, a clock too fast) is noted as a refusal.
 //
 // Contents() are the flash bytes followed by the EEPROM bytes: the image
 // layout of the forms (EEPROM at flash size).
@@ -289,6 +299,8 @@ private:
     std::array<std::uint8_t, 3> powerFuse_{};
     bool resetLow_ = false, spiReady_ = false, sck_ = false;
     Nanos spiSince_ = 0;
+    Nanos sckEdge_ = 0;          // SCK's last edge
+    bool sckShortHigh_ = false;  // the last high phase was too short
     std::uint64_t spiBits_ = 0;
     std::uint8_t spiShift_ = 0, spiOut_ = 0xFF, spiNext_ = 0xFF;
     std::array<std::uint8_t, 4> spiBytes_{};
@@ -299,6 +311,8 @@ private:
     // the frame (and in the bit, on the ATtiny15), the bits of SDI and SII, the
     // byte to shift out on SDO during the next frame.
     bool sci_ = false, hvOutPending_ = false, hvShowing_ = false, sdoDriven_ = false;
+    Nanos sciEdge_ = 0;          // SCI's last edge
+    bool sciShortHigh_ = false;  // the last high pulse was too short
     int hvPulse_ = 0, hvBit_ = 0;
     std::uint16_t hvSdi_ = 0, hvSii_ = 0;
     std::uint8_t hvOut_ = 0xFF;

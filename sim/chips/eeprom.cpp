@@ -154,6 +154,9 @@ std::uint8_t EepromChip::Data(ChipPins& pins) const {
 }
 
 void EepromChip::PowerLost() {
+    if (busy_ || windowOpen_)
+        NoteRefusal(writing_.empty() ? 0 : writing_.front().addr,
+                    busy_ ? "power lost during the write cycle: nothing written" : "power lost with loads pending");
     powered_ = false;
     strobe_ = false;
     windowOpen_ = false;
@@ -212,7 +215,10 @@ void EepromChip::OnPinsChanged(ChipPins& pins) {
 
 // One write cycle of the bus: a protection command cycle, or a data load.
 void EepromChip::ByteLoad(std::uint32_t addr, std::uint8_t data) {
-    if (busy_) return;
+    if (busy_) {
+        NoteRefusal(addr, "write cycle during the chip's write cycle: ignored");
+        return;
+    }
     if (part_.sdp) {
         static const Load kOn[] = {{kCmd1, 0xAA}, {kCmd2, 0x55}, {kCmd1, 0xA0}};
         static const Load kOff[] = {{kCmd1, 0xAA}, {kCmd2, 0x55}, {kCmd1, 0x80},
@@ -265,8 +271,14 @@ void EepromChip::ByteLoad(std::uint32_t addr, std::uint8_t data) {
 }
 
 void EepromChip::DataLoad(std::uint32_t addr, std::uint8_t data) {
-    if (busy_) return;
-    if (sdpOn_ && !windowUnlocked_) return;  // protected: no cycle starts
+    if (busy_) {
+        NoteRefusal(addr, "load during the chip's write cycle: ignored");
+        return;
+    }
+    if (sdpOn_ && !windowUnlocked_) {  // protected: no cycle starts
+        NoteRefusal(addr, "load without the SDP unlock cycles (data protection on): ignored");
+        return;
+    }
     loads_.push_back({addr, data});
     if (part_.page <= 1) {
         StartCycle();
@@ -288,7 +300,11 @@ void EepromChip::StartCycle() {
         // The last load names the page; each load lands at its offset in it.
         const std::uint32_t page = static_cast<std::uint32_t>(part_.page);
         const std::uint32_t base = part_.page > 1 ? loads_.back().addr / page * page : 0;
-        for (const Load& l : loads_) writing_.push_back({part_.page > 1 ? base + l.addr % page : l.addr, l.data});
+        for (const Load& l : loads_) {
+            if (part_.page > 1 && l.addr / page * page != base)
+                NoteRefusal(l.addr, "load outside the page of the window's last load: lands in that page");
+            writing_.push_back({part_.page > 1 ? base + l.addr % page : l.addr, l.data});
+        }
         lastData_ = loads_.back().data;
     }
     loads_.clear();

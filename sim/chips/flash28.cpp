@@ -21,21 +21,24 @@ constexpr std::uint16_t kUnprotectLast = 0x041A, kProtectLast = 0x040A;
 
 std::vector<Flash28Part> Build() {
     using K = Flash28Part::Kind;
-    const Nanos us = Microsecond, ms = Millisecond;
+    const Nanos ms = Millisecond;
     const std::uint32_t Ki = 1024;
+    // Byte program: just under the 3.5 us the forms leave between a data strobe
+    // and the next byte's set-up write (they never wait or poll).
+    const Nanos kProgram = 3400;
     return {
         // Intel 28F256A/28F512/28F010/28F020: 5 V +-10 %, VPP 12 V +-5 %; any pin 7.0 V, VPP
-        // 14.0 V, A9 13.5 V. Program pulse 10 us (2 us here, see the header), erase 1 s typical.
-        {"28F256A", K::BulkErase, 32 * Ki, 0x89, 0xB9, false, 45, 55, 2 * us, 0, 0, 10, 70, 140, 135},
-        {"28F512", K::BulkErase, 64 * Ki, 0x89, 0xB8, false, 45, 55, 2 * us, 0, 0, 10, 70, 140, 135},
-        {"28F010", K::BulkErase, 128 * Ki, 0x89, 0xB4, false, 45, 55, 2 * us, 0, 0, 10, 70, 140, 135},
-        {"28F020", K::BulkErase, 256 * Ki, 0x89, 0xBD, false, 45, 55, 2 * us, 0, 0, 10, 70, 140, 135},
+        // 14.0 V, A9 13.5 V. Program pulse 10 us (3.4 us here, see the header), erase 1 s typical.
+        {"28F256A", K::BulkErase, 32 * Ki, 0x89, 0xB9, false, 45, 55, kProgram, 0, 0, 10, 70, 140, 135},
+        {"28F512", K::BulkErase, 64 * Ki, 0x89, 0xB8, false, 45, 55, kProgram, 0, 0, 10, 70, 140, 135},
+        {"28F010", K::BulkErase, 128 * Ki, 0x89, 0xB4, false, 45, 55, kProgram, 0, 0, 10, 70, 140, 135},
+        {"28F020", K::BulkErase, 256 * Ki, 0x89, 0xBD, false, 45, 55, kProgram, 0, 0, 10, 70, 140, 135},
         // Intel 28F001BX-T/-B: 112 KiB main block, two 4 KiB parameter blocks, 8 KiB boot block;
         // 5 V +-10 %, VPP 12 V +-5 %; any pin 7.0 V, VPP, A9, RP# and OE# 13.5 V (14.0 V VPP).
-        {"28F001BX-T", K::BootBlock, 128 * Ki, 0x89, 0x94, true, 45, 55, 2 * us, 1000 * ms, 2400 * ms, 0, 70, 140, 135},
-        {"28F001BX-B", K::BootBlock, 128 * Ki, 0x89, 0x95, false, 45, 55, 2 * us, 1000 * ms, 2400 * ms, 0, 70, 140, 135},
+        {"28F001BX-T", K::BootBlock, 128 * Ki, 0x89, 0x94, true, 45, 55, kProgram, 1000 * ms, 2400 * ms, 0, 70, 140, 135},
+        {"28F001BX-B", K::BootBlock, 128 * Ki, 0x89, 0x95, false, 45, 55, kProgram, 1000 * ms, 2400 * ms, 0, 70, 140, 135},
         // SST28SF040A: 512 KiB in 256-byte sectors, 4.5-5.5 V; pins VDD + 0.5 V, A9 14.0 V.
-        {"SST28SF040A", K::SoftProtect, 512 * Ki, 0xBF, 0x04, false, 45, 55, 2 * us, 2 * ms, 15 * ms, 0, 60, 60, 140},
+        {"SST28SF040A", K::SoftProtect, 512 * Ki, 0xBF, 0x04, false, 45, 55, kProgram, 2 * ms, 15 * ms, 0, 60, 60, 140},
     };
 }
 
@@ -221,7 +224,10 @@ void Flash28::EndPulse() {
 }
 
 void Flash28::WriteBulk(ChipPins& pins, std::uint32_t a, std::uint8_t d) {
-    if (!VppOk(pins)) return;
+    if (!VppOk(pins)) {
+        NoteRefusal(a, "command write without VPP in its window: ignored");
+        return;
+    }
     EndPulse();  // an erase or program runs until the next command write
     const Next next = next_;
     next_ = Next::None;
@@ -234,7 +240,10 @@ void Flash28::WriteBulk(ChipPins& pins, std::uint32_t a, std::uint8_t d) {
     }
     if (next == Next::Erase) {
         if (d == 0x20) pulse_ = Run::Erase;
-        else mode_ = Mode::Array;  // an erase set-up followed by anything else is reset
+        else {
+            mode_ = Mode::Array;  // an erase set-up followed by anything else is reset
+            NoteRefusal(a, "erase set-up not followed by 20h: reset");
+        }
         return;
     }
     switch (d) {
@@ -285,7 +294,10 @@ void Flash28::Finish() {
 }
 
 void Flash28::WriteBoot(ChipPins& pins, std::uint32_t a, std::uint8_t d) {
-    if (busy_ != Run::None) return;  // the state machine takes no command while it runs
+    if (busy_ != Run::None) {  // the state machine takes no command while it runs
+        NoteRefusal(a, "command write while the state machine runs: ignored");
+        return;
+    }
     const std::uint32_t bootStart = part_.bootTop ? part_.size - kBoot : 0;
     const bool boot = a >= bootStart && a < bootStart + kBoot;
     const Next next = next_;
@@ -295,7 +307,11 @@ void Flash28::WriteBoot(ChipPins& pins, std::uint32_t a, std::uint8_t d) {
         if (sr_ & SrVpp) sr_ |= SrProgram;
         else if (!VppOk(pins)) sr_ |= SrVpp | SrProgram;
         else if (boot && !BootUnlocked(pins)) sr_ |= SrProgram;
-        else Start(Run::Program, a, d, part_.program);
+        else {
+            Start(Run::Program, a, d, part_.program);
+            return;
+        }
+        NoteRefusal(a, boot && VppOk(pins) ? "program in the locked boot block: SR.4" : "program refused: SR.4");
         return;
     }
     if (next == Next::Erase) {
@@ -309,7 +325,9 @@ void Flash28::WriteBoot(ChipPins& pins, std::uint32_t a, std::uint8_t d) {
             const std::uint32_t start = BlockStarts()[static_cast<std::size_t>(b)];
             const bool main = part_.bootTop ? b == 0 : b == 3;
             Start(Run::Erase, start, 0xFF, main ? part_.bigErase : part_.smallErase);
+            return;
         }
+        NoteRefusal(a, d != 0xD0 ? "erase set-up not confirmed by D0h: SR.5" : "erase refused: SR.5");
         return;
     }
     switch (d) {
@@ -340,7 +358,11 @@ void Flash28::ReadCycle(std::uint32_t a) {
 
 void Flash28::WriteSoft(std::uint32_t a, std::uint8_t d) {
     seq_ = 0;
-    if (protected_ || busy_ != Run::None) return;
+    if (protected_ || busy_ != Run::None) {
+        NoteRefusal(a, protected_ ? "write while software data protection is on: ignored"
+                                  : "write while a program or erase runs: ignored");
+        return;
+    }
     const Next next = next_;
     next_ = Next::None;
     if (next == Next::Program) {
@@ -350,10 +372,12 @@ void Flash28::WriteSoft(std::uint32_t a, std::uint8_t d) {
     }
     if (next == Next::Erase) {
         if (d == 0xD0) Start(Run::Erase, a, 0xFF, part_.smallErase);
+        else NoteRefusal(a, "sector erase set-up not confirmed by D0h: ignored");
         return;
     }
     if (next == Next::ChipErase) {
         if (d == 0x30) Start(Run::ChipErase, 0, 0xFF, part_.bigErase);
+        else NoteRefusal(a, "chip erase set-up not confirmed by 30h: ignored");
         return;
     }
     switch (d) {

@@ -22,8 +22,8 @@
 //   over-erase the datasheet guards against by programming 00h first is not
 //   modelled). A byte programs once its program pulses at that address and
 //   data sum to the minimum program time (datasheet pulse 10 us; lowered to
-//   2 us: the forms send the next byte's 40h about 3 us after the data strobe
-//   and never wait); a program sets the pulses needed counting from zero again.
+//   3.4 us, just under the 3.5 us the forms leave: they send the next byte's
+//   40h three commands after the data strobe and never wait); a program sets the pulses needed counting from zero again.
 //
 // BootBlock (28F001BX-T/-B; pin 1 VPP, pin 30 RP#): a write state machine.
 //   RP# low: reset and deep power-down. FFh read array, 90h identifier (89h,
@@ -38,9 +38,9 @@
 //   OE#, sampled at the confirm or data write; otherwise SR.4 or SR.5 (status
 //   A0h or 90h). The datasheet asks RP# held high until the operation is done;
 //   the form takes the 12 V off OE# right after the confirm, and the model
-//   accepts that. Busy: writes ignored. Times: byte program lowered to 2 us (the
-//   datasheet's 10 us-class program time; the form never polls a program and
-//   sends the next 40h about 3 us later), block erase 1 s (boot and parameter
+//   accepts that. Busy: writes ignored. Times: byte program lowered to 3.4 us
+//   (the datasheet's 10 us-class program time; the form never polls a program
+//   and sends the next 40h 3.5 us later), block erase 1 s (boot and parameter
 //   blocks) and 2.4 s (main block), inside the form's polling of about 4 s.
 //
 // SoftProtect (SST28SF040A; pin 1 A18, pin 30 A17): software data protection
@@ -50,7 +50,7 @@
 //   Unprotected: 20h then D0h at a sector's address: sector erase (256 bytes,
 //   2 ms typical); 30h 30h: chip erase (20 ms typical, lowered to 15 ms: the
 //   form waits two 10 ms waits and then takes VCC away); 10h then the data:
-//   byte program (35 us typical, lowered to 2 us for the same reason as above);
+//   byte program (35 us typical, lowered to 3.4 us for the same reason as above);
 //   FFh reset, 90h read ID (BFh 04h). 40h is no command of this part. Busy:
 //   writes ignored, reads show DQ7 inverted of the byte programmed (0 while
 //   erasing) and DQ6 toggling.

@@ -208,7 +208,10 @@ void FwhFlash::Finish() {
 }
 
 void FwhFlash::BusCycle(ChipPins& pins, std::uint32_t address, std::uint8_t data) {
-    if (busy_ != Work::None) return;  // commands are ignored while busy
+    if (busy_ != Work::None) {  // commands are ignored while busy
+        NoteRefusal(address, "bus cycle while a program or erase runs: ignored");
+        return;
+    }
     if (part_.commands == C::Intel) {
         IntelCycle(pins, address, data);
     } else {
@@ -222,6 +225,7 @@ void FwhFlash::IntelCycle(ChipPins& pins, std::uint32_t address, std::uint8_t da
         read_ = ReadMode::Status;
         if (!VppInWindow(pins)) {
             status_ |= kVppError | kProgramError;
+            NoteRefusal(address, "program without VPP in its window: SR.3");
             return;
         }
         Start(Work::Program, address, data, part_.program);
@@ -232,10 +236,12 @@ void FwhFlash::IntelCycle(ChipPins& pins, std::uint32_t address, std::uint8_t da
         read_ = ReadMode::Status;
         if (data != 0xD0) {
             status_ |= kProgramError | kEraseError;  // command sequence error
+            NoteRefusal(address, "erase set-up not confirmed by D0h: command sequence error");
             return;
         }
         if (!VppInWindow(pins)) {
             status_ |= kVppError | kEraseError;
+            NoteRefusal(address, "erase without VPP in its window: SR.3");
             return;
         }
         Start(Work::EraseBlock, address, data, part_.blockErase);

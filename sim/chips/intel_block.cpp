@@ -225,9 +225,12 @@ Nanos IntelBlockFlash::ProgramTime(ChipPins& pins) const {
 }
 
 void IntelBlockFlash::Write(ChipPins& pins, std::uint32_t bus, std::uint16_t data) {
-    if (busy_) return;  // the state machine takes no command while it runs
-    const std::uint8_t d = static_cast<std::uint8_t>(data);
     const std::uint32_t a = ByteAddress(bus);
+    if (busy_) {  // the state machine takes no command while it runs
+        NoteRefusal(a, "command write while the state machine runs: ignored");
+        return;
+    }
+    const std::uint8_t d = static_cast<std::uint8_t>(data);
     const int b = BlockOf(a);
     const std::size_t bi = static_cast<std::size_t>(b);
     const Next next = next_;
@@ -246,8 +249,10 @@ void IntelBlockFlash::Write(ChipPins& pins, std::uint32_t bus, std::uint16_t dat
             mode_ = Mode::Status;
             if (!VppOk(pins)) {
                 sr_ |= SrVppLow | SrProgramError;
+                NoteRefusal(a, "program without VPP in its window: SR.3");
             } else if (locked_[bi]) {
                 sr_ |= SrLocked | SrProgramError;
+                NoteRefusal(a, "program in a locked block: SR.1");
             } else {
                 start(false, ProgramTime(pins));
             }
@@ -256,10 +261,13 @@ void IntelBlockFlash::Write(ChipPins& pins, std::uint32_t bus, std::uint16_t dat
             mode_ = Mode::Status;
             if (d != 0xD0) {
                 sr_ |= SrProgramError | SrEraseError;
+                NoteRefusal(a, "erase set-up not confirmed by D0h: command sequence error");
             } else if (!VppOk(pins)) {
                 sr_ |= SrVppLow | SrEraseError;
+                NoteRefusal(a, "erase without VPP in its window: SR.3");
             } else if (locked_[bi]) {
                 sr_ |= SrLocked | SrEraseError;
+                NoteRefusal(a, "erase of a locked block: SR.1");
             } else {
                 start(true, part_.blocks[bi] == part_.paramSize ? part_.paramErase : part_.mainErase);
             }

@@ -1,6 +1,7 @@
 #include "sim/chips/jedec.h"
 
 #include <algorithm>
+#include <string>
 
 
 namespace quilla::sim {
@@ -64,13 +65,14 @@ std::vector<JedecPart> BuildParts() {
         Socket32("AT49F010", 128 * K, 0x1F, 0x17, 128 * K, 45, 55, 10 * us, 10 * s, 9500 * ms, 62, 70, 135, 135),
         Socket32("AT49F020", 256 * K, 0x1F, 0x0B, 256 * K, 45, 55, 10 * us, 10 * s, 9500 * ms, 62, 70, 135, 135),
         Socket32("AT49F040", 512 * K, 0x1F, 0x13, 512 * K, 45, 55, 10 * us, 10 * s, 9500 * ms, 62, 70, 135, 135),
-        // Macronix MX29F040: 64 KiB sectors, byte program 7 us typical, lowered to 0.9 us (the
-        // form sends the next byte's first command cycle 1 us after the data cycle), chip
+        // Macronix MX29F040: 64 KiB sectors, byte program 7 us typical, lowered to 1.4 us, just
+        // under the 1.5 us the form leaves between a data cycle and the next byte's first
+        // command cycle (it never waits), chip
         // erase lowered to 1.9 s (the form waits 20 long waits); pins 7 V, A9 and OE 13.5 V.
         // Sector protection with 12 V on A9 and OE#, A6 low, a WE# pulse (the sector at A16-A18);
         // chip unprotect the same with A6 high (MX29F family sheets, "sector protection / chip
         // unprotect with 12V system"). Pulse widths 10 us and 12 ms (the sheet's algorithms).
-        Socket32("MX29F040", 512 * K, 0xC2, 0xA4, 64 * K, 45, 55, 900, 1 * s, 1900 * ms, 70, 70, 135, 135),
+        Socket32("MX29F040", 512 * K, 0xC2, 0xA4, 64 * K, 45, 55, 1400, 1 * s, 1900 * ms, 70, 70, 135, 135),
         // SST39SF010A/020A/040: 4 KiB sectors, 4.5-5.5 V, byte program 14 us, sector erase
         // 18 ms, chip erase 70 ms; pins VDD + 0.5 V, A9 14 V.
         Socket32("SST39SF010A", 128 * K, 0xBF, 0xB5, 4 * K, 45, 55, 14 * us, 18 * ms, 70 * ms, 60, 70, 140),
@@ -94,13 +96,14 @@ std::vector<JedecPart> BuildParts() {
     // low, and unlocks with it on OE#, CE# and A9, WE# low (the sheet's ratings table lists only
     // A9 and OE#, but its unlock puts the same level on CE#: rated 13 V here). Sector erase
     // 10 ms and byte write 35 us are the sheet's maxima; the form sends the next command cycle
-    // 1 us after a data cycle, so the byte program is lowered to 0.9 us, and the chip erase
+    // 1.5 us after a data cycle and never waits, so the byte program is lowered to 1.4 us, just
+    // under that, and the chip erase
     // (not in the stored pages) is taken inside the form's 21 long waits, 2 s. Manufacturer
     // 40h; the device codes are not in the stored pages (00h here; the device lines carry no
     // '#' ID).
     for (const char* name : {"V29C51004T", "V29C51004B"}) {
         const bool top = name[9] == 'T';
-        JedecPart p = Socket32(name, 512 * K, 0x40, 0x00, 1 * K, 45, 55, 900, 10 * ms, 2 * s, 70, 55, 130, 130);
+        JedecPart p = Socket32(name, 512 * K, 0x40, 0x00, 1 * K, 45, 55, 1400, 10 * ms, 2 * s, 70, 55, 130, 130);
         p.sectors = top ? Repeat({{1 * K, 496}, {16 * K, 1}}) : Repeat({{16 * K, 1}, {1 * K, 496}});
         p.bootSector = top ? 496 : 0;
         p.protect = JedecPart::Protect::HvBootBlock;
@@ -190,6 +193,7 @@ void JedecFlash::Reset() {
 }
 
 void JedecFlash::PowerDown(ChipPins& pins) {
+    if (powered_ && busy_ != Work::None) NoteRefusal(workAddr_, "power lost while busy: nothing written");
     if (powered_) Reset();
     powered_ = false;
     outputs_ = false;
@@ -399,12 +403,17 @@ void JedecFlash::Finish() {
 }
 
 void JedecFlash::Write(ChipPins& pins, std::uint32_t bus, std::uint16_t data) {
-    if (busy_ != Work::None) return;  // ignored while busy
+    if (busy_ != Work::None) {  // ignored while busy
+        NoteRefusal(ByteAddress(bus), busy_ == Work::Program ? "write cycle while a byte programs: ignored"
+                                                               : "write cycle while erasing: ignored");
+        return;
+    }
     const std::uint8_t d = static_cast<std::uint8_t>(data);
     if (programNext_) {
         programNext_ = false;
         const std::uint32_t a = ByteAddress(bus);
         if (Writable(SectorOf(a), pins)) Start(Work::Program, a, data, part_.program);
+        else NoteRefusal(a, "program in a protected sector: ignored");
         return;
     }
     if (prNext_) {
@@ -469,6 +478,11 @@ void JedecFlash::Write(ChipPins& pins, std::uint32_t bus, std::uint16_t data) {
         default:
             break;
     }
+    // A cycle that continues no command sequence resets it.
+    if (step_ == 0 && !programNext_ && !prNext_ && busy_ == Work::None && !(step == 2 && d == 0x90) &&
+        !(step == 5 && d == 0x40))
+        NoteRefusal(ByteAddress(bus), "write cycle " + std::to_string(step + 1) +
+                                          " fits no command sequence: sequence reset");
 }
 
 SeatedPart MakeJedecFlash(std::string_view name) {

@@ -165,7 +165,10 @@ void PageFlash::Write(std::uint32_t a, std::uint16_t data) {
     if (work_ == Work::Load) {
         // One more byte (or word) of the page; another page's address ends the loading.
         auto load = [&](std::uint32_t at, std::uint8_t v) {
-            if ((at & ~std::uint32_t{kPage - 1}) != pageBase_) return;
+            if ((at & ~std::uint32_t{kPage - 1}) != pageBase_) {
+                NoteRefusal(at, "load outside the page being loaded: dropped");
+                return;
+            }
             auto& slot = latch_[at & (kPage - 1)];
             if (slot < 0) ++loaded_;
             slot = v;
@@ -180,7 +183,10 @@ void PageFlash::Write(std::uint32_t a, std::uint16_t data) {
         }
         return;
     }
-    if (work_ != Work::None) return;  // ignored while busy
+    if (work_ != Work::None) {  // ignored while busy
+        NoteRefusal(a, "write cycle while a program or erase runs: ignored");
+        return;
+    }
     const std::uint8_t d = static_cast<std::uint8_t>(data);
     if (loadNext_) {
         loadNext_ = false;

@@ -1,11 +1,20 @@
 #include "sim/chips/spi25.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace quilla::sim {
 
 namespace {
 constexpr int kCs = 1, kSo = 2, kWp = 3, kSi = 5, kSck = 6, kHold = 7;
+}  // namespace
+
+namespace {
+std::string OpcodeText(std::uint8_t op) {
+    char t[24];
+    std::snprintf(t, sizeof t, "instruction %02Xh", static_cast<unsigned>(op));
+    return t;
+}
 }  // namespace
 
 const std::vector<Spi25Part>& Spi25Parts() {
@@ -15,7 +24,9 @@ const std::vector<Spi25Part>& Spi25Parts() {
         {"AT25512", 65536, 2, 128, 18, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x8C, false, false, 0, 0, 0, 0},
         {"25LC1024", 131072, 3, 256, 25, 55, 65, 6 * Millisecond, 0xC7, 10 * Millisecond, 0xAB, 0x29, 0x8C, false,
          false, 0, 0, 0, 0},
-        {"X5045", 512, 1, 16, 45, 55, 70, 5 * Millisecond, 0, 0, 0, 0, 0x3C, true, false, 0, 0, 0, 0},
+        // X5045: write cycle 5 ms typical, 10 ms maximum; the form waits 10 ms after each
+        // byte and after the status write, so the model takes the maximum.
+        {"X5045", 512, 1, 16, 45, 55, 70, 10 * Millisecond, 0, 0, 0, 0, 0x3C, true, false, 0, 0, 0, 0},
         // writeCycle: the status write only (not in the sheet text at hand; the series' 5 ms).
         {"AT25F512A", 65536, 3, 128, 27, 36, 50, 5 * Millisecond, 0x62, 2000 * Millisecond, 0, 0, 0x84, false, true,
          75 * Microsecond, 32768, 1000 * Millisecond, 0x1F65},
@@ -125,6 +136,7 @@ void Spi25Eeprom::TakeByte(std::uint8_t b) {
         }
         if (busy_ > 0) {  // only RDSR answers during a write cycle
             op_ = Op::Ignore;
+            NoteRefusal(0, OpcodeText(b) + " during a write cycle: ignored");
             return;
         }
         if (part_.x5045 && (b == 0x0B || b == 0x0A)) {
@@ -189,7 +201,13 @@ void Spi25Eeprom::EndInstruction(ChipPins& pins) {
     const int bits = bits_;
     Reset(pins);
     dataBytes_ = 0;
-    if (!whole || busy_ > 0 || op == Op::Ignore) return;
+    if (op == Op::Ignore) return;  // noted when its opcode came
+    if (!whole || busy_ > 0) {
+        NoteRefusal(static_cast<std::uint32_t>(address_),
+                    busy_ > 0 ? "/CS rose during a write cycle: ignored"
+                              : "/CS rose after " + std::to_string(bits) + " bits, not whole bytes: instruction ignored");
+        return;
+    }
     if (bits == 8 && opcode == 0x06) {
         status_ |= 0x02;
         return;
@@ -198,18 +216,27 @@ void Spi25Eeprom::EndInstruction(ChipPins& pins) {
         status_ &= static_cast<std::uint8_t>(~0x02);
         return;
     }
+    if ((op == Op::Write || op == Op::Wrsr || op == Op::SectorErase) && !wel) {
+        NoteRefusal(static_cast<std::uint32_t>(address_), "write instruction without WREN (WEL clear): ignored");
+        return;
+    }
     if (op == Op::Write && wel && bits > 8 + 8 * part_.addressBytes) {
         status_ &= static_cast<std::uint8_t>(~0x02);
         cycleData_.clear();
-        for (const auto& d : data)
+        for (const auto& d : data) {
             if (!Protected(d.first)) cycleData_.push_back(d);
+            else NoteRefusal(static_cast<std::uint32_t>(d.first), "byte in a protected block (BP bits): not written");
+        }
         cycle_ = Cycle::Write;
         busy_ = Scaled(part_.flash ? part_.byteProgram * static_cast<Nanos>(data.size()) : part_.writeCycle);
         return;
     }
     if (op == Op::Wrsr && wel && bits == 16) {
         status_ &= static_cast<std::uint8_t>(~0x02);
-        if ((status_ & 0x80) && !pins.High(kWp)) return;  // WPEN with /WP low: refused
+        if ((status_ & 0x80) && !pins.High(kWp)) {  // WPEN with /WP low: refused
+            NoteRefusal(0, "status write with WPEN set and /WP low: refused");
+            return;
+        }
         cycleStatus_ = static_cast<std::uint8_t>(newStatus_ & part_.statusBits);
         cycle_ = Cycle::Status;
         busy_ = Scaled(part_.writeCycle);
@@ -218,7 +245,10 @@ void Spi25Eeprom::EndInstruction(ChipPins& pins) {
     if (op == Op::SectorErase && wel && bits == 32) {
         status_ &= static_cast<std::uint8_t>(~0x02);
         const int first = address_ & ~(part_.sector - 1);
-        if (Protected(first)) return;
+        if (Protected(first)) {
+            NoteRefusal(static_cast<std::uint32_t>(first), "sector erase in a protected block: ignored");
+            return;
+        }
         cycleSector_ = first;
         cycle_ = Cycle::SectorErase;
         busy_ = Scaled(part_.sectorErase);
@@ -226,7 +256,10 @@ void Spi25Eeprom::EndInstruction(ChipPins& pins) {
     }
     if (op == Op::None && bits == 8 && part_.eraseOpcode && opcode == part_.eraseOpcode && wel) {
         status_ &= static_cast<std::uint8_t>(~0x02);
-        if (status_ & 0x0C) return;  // a protected block: the erase is ignored
+        if (status_ & 0x0C) {  // a protected block: the erase is ignored
+            NoteRefusal(0, "chip erase with BP bits set: ignored");
+            return;
+        }
         cycle_ = Cycle::Erase;
         busy_ = Scaled(part_.eraseTime);
     }

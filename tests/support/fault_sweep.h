@@ -3,7 +3,11 @@
 // each link fault, it runs again on a fresh bench with the fault injected at k.
 // A success text the form shows must be true: the chip holds what the text
 // promises (judged by the test's `holds` when the text is shown), whatever the
-// fault. Most faults end in the broken-link end, which is fine.
+// fault. Most faults end in the broken-link end, which is fine. The sweep hears
+// the success gate and also watches every text painted into the form's status
+// fields: one equal to a success text of the family (those the clean run sent
+// through the gate, and `successTexts`) is judged as well, so a form painting
+// "OK" past the gate cannot hide.
 //
 //   FaultSweep s;
 //   s.prepare = [] { auto b = std::make_unique<SimBench>("2732A"); ...; return b; };
@@ -40,6 +44,8 @@ struct FaultSweep {
     std::function<void(SimBench&, AlgoForm&)> operation;
     // Whether the chip holds what a success text promises, at the moment it is shown.
     std::function<bool(SimBench&, const std::string& text)> holds;
+    // Texts the family shows as success beyond those the clean run shows.
+    std::vector<std::string> successTexts;
     std::vector<LinkFault> faults{LinkFault::DetachBefore, LinkFault::DetachAfter, LinkFault::OutFailure,
                                   LinkFault::NoReply, LinkFault::ShortReply};
 

@@ -102,6 +102,10 @@ std::vector<std::string> SimBench::ChipSideFaults() const {
                 faults.push_back("over-current (cause " + std::to_string(e.value) + ") at " +
                                  std::to_string(e.time) + " ns");
     }
+    if (!vccFromLogicExpected)
+        for (const auto& e : sim->Log().OfKind(sim::EventKind::ReadOnLogicVcc))
+            faults.push_back("read through an unpowered chip: its VCC pin (socket " + std::to_string(e.pin) +
+                             ") held high by a logic pin, no supply, at " + std::to_string(e.time) + " ns");
     if (const sim::Chip* c = sim->GetChip(); c && c->Damaged() && !damageExpected)
         faults.push_back("chip damaged: " + c->Damage());
     return faults;

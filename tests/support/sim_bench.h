@@ -10,8 +10,10 @@
 //   EXPECT_TRUE(b.ChipMatchesImage(0, 0x8000));
 //
 // The bench also checks the chip's side when it ends: a protocol violation, an
-// over-current or a damaged chip fails the test unless the test declared it
-// (ExpectViolation, ExpectOverCurrent, ExpectDamage).
+// over-current, a damaged chip or a read of the socket while the chip's VCC pin
+// was held high by a logic pin instead of the supply fails the test unless the
+// test declared it (ExpectViolation, ExpectOverCurrent, ExpectDamage,
+// ExpectVccFromLogic).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -82,6 +84,10 @@ struct SimBench {
     void ExpectViolation(const std::string& part) { expectedViolations.push_back(part); }
     void ExpectOverCurrent() { overCurrentExpected = true; }
     void ExpectDamage() { damageExpected = true; }
+    // A read while the chip's VCC pin is held high by a logic pin and no supply
+    // (VCC unrouted: the chip runs on nothing) is expected; without it such a
+    // read fails the test.
+    void ExpectVccFromLogic() { vccFromLogicExpected = true; }
     // The chip's side as the bench judges it at its end: one line per fault
     // nobody declared (empty when clean).
     std::vector<std::string> ChipSideFaults() const;
@@ -98,6 +104,7 @@ struct SimBench {
     std::vector<std::string> expectedViolations;
     bool overCurrentExpected = false;
     bool damageExpected = false;
+    bool vccFromLogicExpected = false;
     bool checked = false;
 };
 

@@ -22,6 +22,9 @@ struct Change {
     bool bs1HighAtEntry = false;
     bool noPagel = false;
     bool highByteAfterWr = false;
+    bool vppBeforeVcc = false;      // 12 V on RESET before VCC (the socket reports it too)
+    const char* violation = nullptr;  // the violation the change is expected to cause
+    bool noPageWait = false;          // the wait after each page's WR pulse left out
 };
 
 class ChangedAtmegax : public TAtmegax {
@@ -35,6 +38,27 @@ public:
         if (!c_.noPagel) TAtmegax::PagelPulse();
     }
     int EnterProgramming() override {
+        if (c_.vppBeforeVcc) {
+            // The full entry with the supplies the wrong way round: 12 V on
+            // RESET first, VCC after it.
+            const AvrRow& r = Row();
+            if (Ep3.CheckPinContact(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) == 0) return 0;
+            Ep3.GndPin(r.GndPin);
+            DataDirection(0);
+            Ep3.UsbPut1(proto::OpPrepare);
+            LineLow(Direction);
+            LineLow(OE);
+            LineHigh(WR);
+            for (int n : {XTAL1, XA0, XA1, Entered, BS1, BS2, PAGEL}) LineLow(n);
+            Ep3.VppPin(r.VppPin);
+            Ep3.UsbPut1(proto::OpWaitPulse);
+            Ep3.VccPin(r.VccPin);
+            Ep3.UsbPut1(proto::OpPrepare);
+            LineHigh(Entered);
+            Ep3.UsbPut1(proto::OpWait100ms);
+            Ep3.UsbFlush();
+            return 1;
+        }
         if (!c_.bs1HighAtEntry) return TAtmegax::EnterProgramming();
         // The full entry with BS1 (Prog_enable[0]) high when RESET reaches 12 V.
         const AvrRow& r = Row();
@@ -52,6 +76,7 @@ public:
         return 1;
     }
     void ProgramFlashPages(int pageWaits) override {
+        if (c_.noPageWait) return TAtmegax::ProgramFlashPages(0);
         if (!c_.highByteAfterWr) return TAtmegax::ProgramFlashPages(pageWaits);
         // The address high byte loaded after the page's WR pulse, not before its data.
         const AvrRow& r = Row();
@@ -85,6 +110,8 @@ const Change kChanges[] = {
     {"BS1 high when RESET reaches 12 V", nullptr, true},
     {"no PAGEL pulse", nullptr, false, true},
     {"address high byte after WR", nullptr, false, false, true},
+    {"12 V on RESET before VCC", nullptr, false, false, false, true, "while VCC is off"},
+    {"no wait after a page write", nullptr, false, false, false, false, nullptr, true},
 };
 
 class OneStepChanged : public ::testing::TestWithParam<Change> {};
@@ -95,6 +122,7 @@ TEST_P(OneStepChanged, VerifyFails) {
     b.Line("ATMEGAX 1 pkg=28");
     ChangedAtmegax f(*b.wb, GetParam());
     f.SetupForDevice();
+    if (GetParam().violation) b.ExpectViolation(GetParam().violation);
     f.Click("Write");
     f.Click("Verify");
     EXPECT_EQ(f.Text("Msg"), "Failed..! ");

@@ -36,6 +36,26 @@ TEST(HubSweep, I82802WriteShowsNoFalseSuccess) {
     EXPECT_GT(r.transfers, 5);
 }
 
+TEST(HubSweep, I82802BatchShowsNoFalseSuccess) {
+    FaultSweep s = HubSweep("N82802AB", "I82802 2", "3ff", 0x3C);
+    s.operation = [](SimBench&, AlgoForm& f) { f.Click("Button1"); };
+    // The erase and Blank texts are true of a blank chip, the others of the image.
+    s.holds = [](SimBench& b, const std::string& text) {
+        if (text == "OK" || text == "Blank.") return b.ChipBlank(0, 0x400);
+        return b.ChipMatchesImage(0, 0x400);
+    };
+    const FaultSweep::Result r = s.Run();
+    EXPECT_GT(r.transfers, 10);
+}
+
+TEST(HubSweep, Sst49lfWriteShowsNoFalseSuccess) {
+    FaultSweep s = HubSweep("SST49LF002A", "SST49LF008 1", "3ff", 0xFF);
+    s.operation = [](SimBench&, AlgoForm& f) { f.Click("Write"); };
+    s.holds = [](SimBench& b, const std::string&) { return b.ChipMatchesImage(0, 0x400); };
+    const FaultSweep::Result r = s.Run();
+    EXPECT_GT(r.transfers, 5);
+}
+
 TEST(HubSweep, Sst49lfBatchShowsNoFalseSuccess) {
     FaultSweep s = HubSweep("SST49LF002A", "SST49LF008 1", "3ff", 0x3C);
     s.operation = [](SimBench&, AlgoForm& f) { f.Click("Button1"); };

@@ -52,7 +52,15 @@ INSTANTIATE_TEST_SUITE_P(
     Forms, Sweep,
     ::testing::Values(SweepCase{"P29F write", "AM29F010", "P29F 3", "Write", 0xFF},
                       SweepCase{"P29F batch", "AM29F010", "P29F 3", "Button1", 0x00},
-                      SweepCase{"SST29XF batch", "SST39SF010A", "SST29XF 3", "Button1", 0x00}),
+                      SweepCase{"SST29XF batch", "SST39SF010A", "SST29XF 3", "Button1", 0x00},
+                      SweepCase{"AMD29f040 write", "AM29F040", "AMD29f040 5", "Write", 0xFF},
+                      SweepCase{"AMD29f040 batch", "AM29F040", "AMD29f040 5", "Button1", 0x00},
+                      SweepCase{"AT49F write", "AT49F010", "AT49F 1", "Write", 0xFF},
+                      SweepCase{"AT49F batch", "AT49F010", "AT49F 1", "Button1", 0x00},
+                      SweepCase{"MX29F write", "MX29F040", "MX29F 3", "Write", 0xFF},
+                      SweepCase{"MX29F batch", "MX29F040", "MX29F 3", "Button1", 0x00},
+                      SweepCase{"V29C51004 write", "V29C51004B", "V29C51004 5", "Write", 0xFF},
+                      SweepCase{"V29C51004 batch", "V29C51004B", "V29C51004 5", "Button1", 0x00}),
     CaseName([](const SweepCase& c) { return std::string(c.name); }));
 
 }  // namespace

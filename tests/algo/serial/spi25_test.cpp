@@ -359,5 +359,48 @@ TEST(Spi25Sweep, NoSuccessTextWithTheChipWrong) {
     EXPECT_GT(s.Run().transfers, 3);
 }
 
+// The three-address-byte form's Write and batch, on 1 KiB of each part.
+struct Actrans25Case {
+    const char* name;
+    const char* part;
+    const char* params;
+    const char* button;
+};
+
+class Actrans25Sweep : public ::testing::TestWithParam<Actrans25Case> {};
+
+TEST_P(Actrans25Sweep, NoSuccessTextWithTheChipWrong) {
+    const Actrans25Case c = GetParam();
+    FaultSweep s;
+    s.prepare = [c] {
+        auto b = std::make_unique<SimBench>(c.part);
+        b->RandomImage(1024, 97);
+        auto cells = b->sim->GetChip()->MutableContents();
+        std::fill(cells.begin(), cells.end(), 0xFF);
+        b->tap->record = false;
+        return b;
+    };
+    const std::string params = c.params;
+    s.form = [params](SimBench& b) -> AlgoForm& { return b.Open(params); };
+    const std::string button = c.button;
+    s.operation = [button](SimBench&, AlgoForm& f) { f.Click(button); };
+    // The erase's "OK" and the blank check's text promise a blank chip, the others the image.
+    s.holds = [](SimBench& b, const std::string& text) {
+        if (text == "OK" || text == "Blank.") return b.ChipBlank(0, 1024) || b.ChipMatchesImage(0, 1024);
+        return b.ChipMatchesImage(0, 1024);
+    };
+    EXPECT_GT(s.Run().transfers, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, Actrans25Sweep,
+    ::testing::Values(
+        Actrans25Case{"eeprom_write", "25LC1024", "ACTRANS25 1 len=1024 pag=256 dly=6 era=10 vcc=5000", "Write"},
+        Actrans25Case{"eeprom_batch", "25LC1024", "ACTRANS25 1 len=1024 pag=256 dly=6 era=10 vcc=5000", "Button1"},
+        Actrans25Case{"flash_write", "AT25F512A", "ACTRANS25 2 len=1024 pag=128 dly=10 era=2000 vcc=3300", "Write"},
+        Actrans25Case{"flash_batch", "AT25F512A", "ACTRANS25 2 len=1024 pag=128 dly=10 era=2000 vcc=3300",
+                      "Button1"}),
+    CaseName([](const Actrans25Case& c) { return std::string(c.name); }));
+
 }  // namespace
 }  // namespace quilla::test

@@ -56,6 +56,24 @@ TEST(X5045x, WriteVerifyReadAndTheA8Bit) {
 
 // The 14-lead part on "x5045dip14": the same bus on socket 14-27. Verify runs
 // with the contact test off, so it tests the row's own supply pins (27, 20).
+// The write cycle is the sheet's maximum, 10 ms, which the form's one 10 ms
+// wait after each byte covers: a chip a fifth slower than that is still busy
+// when the next byte comes, so a form waiting less than its 10 ms fails.
+TEST(X5045x, TheWriteCycleFillsTheFormsTenMillisecondWait) {
+    for (const double slow : {1.0, 1.2}) {
+        SCOPED_TRACE(slow);
+        SimBench b("X5045");
+        b.RandomImage(512, 100);
+        b.sim->GetChip()->SetSlowFactor(slow);
+        AlgoForm& f = b.Open("X5045 1");
+        f.Click("Write");
+        EXPECT_EQ(b.ChipMatchesImage(0, 512), slow == 1.0);
+        if (slow > 1.0) {
+            EXPECT_FALSE(b.sim->GetChip()->Refusals().empty());
+        }
+    }
+}
+
 TEST(X5045x, TheFourteenLeadPackageWritesVerifiesAndReads) {
     SimBench b("X5045V14");
     b.RandomImage(512, 104);
