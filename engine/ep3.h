@@ -57,6 +57,8 @@ public:
     std::string ProgrammerModel;  // at most 16 bytes, empty when none answered
     std::array<std::uint8_t, 256> BitReverse{};
     int ErrorFlag = 0;
+    // The form whose work runs was closed: waits for the next chip end at once.
+    bool StopRequested = false;
     std::string ProgramDir;       // ends with '/'; design files under ProgramDir + "BLib/"
     std::string Edit4;            // status window output line
     PlacementView* Placement = nullptr;
@@ -124,7 +126,8 @@ public:
     // ReadCurrentOk, reporting a fault (OverCurrentMsg, ErrorFlag := 1).
     int CheckCurrent();
     // Mass production: waits for the finished chip to go and the next to come.
-    // 1 when a new chip sits in the socket, else 0 (also with mass production off).
+    // 1 when a new chip sits in the socket, else 0 (also with mass production off,
+    // and as soon as StopRequested is set, before the next contact poll).
     int WaitNextChip(int gnd, int unused1, std::uint32_t lo, std::uint32_t hi, int unused2);
 
     // ---- status window buttons -------------------------------------------------

@@ -271,6 +271,9 @@ protected:
     // next chip after each clean pass (in mass production): each clean pass shows
     // "End OK.." and is counted; a pass with a failed or refused step ends it.
     void RunBatchWaitingAfter(const std::vector<BatchStep>& steps, const std::function<bool()>& nextChip);
+    // True when the form was closed while one of its handlers ran: a batch
+    // ends there, before another step or chip.
+    bool ClosedWhileRunning() const { return closedWhileRunning_; }
 
     Workbench& wb;
     TEp3& Ep3;
@@ -279,6 +282,8 @@ private:
     FormControl& Add(ControlKind kind, const std::string& name, const std::string& caption,
                      const std::string& group);
     FormControl* Find(const std::string& name) const;
+    // One pass's ticked steps; after a clean pass "End OK.." and the count.
+    bool RunBatchSteps(const std::vector<BatchStep>& steps);
 
     std::vector<std::unique_ptr<FormControl>> controls_;
     std::string caption_;
@@ -287,6 +292,7 @@ private:
     std::function<void(const std::string&)> successListener_;
     bool shown_ = false;
     bool stepFailed_ = false;
+    bool closedWhileRunning_ = false;
     int passesCounted_ = 0;
     int depth_ = 0;  // nesting of guarded handlers (the batch runs handlers directly)
 };
