@@ -103,6 +103,12 @@ public:
     void ResetPins();
     void InitBitReverse();
     void PowerOff();
+    // What one form leaves on must not reach the next: supplies and their
+    // routing, the clock, the ground, every pin option still on, the port
+    // mode; every pin is then driven low, as at start-up (the next design load
+    // lets them go). The dispatch runs it before a form of another class is
+    // set up (and before the simulated programmer seats its chip).
+    void ReleaseOutputs();
     void ShowPlacementBitmap(const std::string& file);
     int ShowPlacementDiagram(int firstRow, int pinCount, int orientation, int halfWidth);
 
@@ -159,6 +165,8 @@ public:
 private:
     void SetEdit4(const std::string& text);
     void ShowPlain(const std::string& text);
+
+    std::array<bool, 49> pinOptionOn_{};  // socket pins 1..48 with an option on
 
     Prompts& prompts_;
     Options& options_;
