@@ -90,6 +90,48 @@ INSTANTIATE_TEST_SUITE_P(Parts, BatchThroughTheProgram,
                                            RunCase{"AT89C1051", "MPU", "ATMEL", "AT89C1051", 0x400, "End OK.."}),
                          [](const ::testing::TestParamInfo<RunCase>& i) { return std::string(i.param.name); });
 
+// The sub-40-pin parts, each as the first device of a fresh program: the
+// fresh chip, 16 bytes written (odd bytes below 10h: a PIC word's high byte),
+// verified, and held by the chip.
+struct SmallCase {
+    const char* name;
+    const char* category;
+    const char* mfr;
+    const char* item;
+    const char* fresh;
+    const char* freshText;
+    const char* writeText;
+    const char* verifyText;
+};
+class SubFortyPinPart : public ::testing::TestWithParam<SmallCase> {};
+
+TEST_P(SubFortyPinPart, FreshChipWriteAndVerifyThroughTheProgram) {
+    const SmallCase& c = GetParam();
+    SimBench b(Program{});
+    AlgoForm* f = b.Select(c.category, c.mfr, c.item);
+    ASSERT_NE(f, nullptr);
+    f->Click(c.fresh);
+    EXPECT_EQ(Status(*f), c.freshText);
+    b.wb->FileNew();
+    for (int i = 0; i < 16; ++i) b.Image()[i] = static_cast<std::uint8_t>((i & 1) ? i : 0xA0 + i);
+    f->Click("Write");
+    EXPECT_EQ(Status(*f), c.writeText);
+    EXPECT_TRUE(b.ChipMatchesImage(0, 16));
+    f->Click("Verify");
+    EXPECT_EQ(Status(*f), c.verifyText);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parts, SubFortyPinPart,
+    ::testing::Values(SmallCase{"AT89C4051", "MPU", "ATMEL", "AT89C4051", "Blank", "OK!", "OK", "OK!!!"},
+                      SmallCase{"ATtiny12", "MPU", "ATMEL", "ATtiny12", "Blank", "OK!", "OK", "OK!!!"},
+                      SmallCase{"ATtiny15", "MPU", "ATMEL", "ATtiny15", "Blank", "OK!", "OK", "OK!!!"},
+                      SmallCase{"PIC12C509", "MPU", "MICROCHIP", "PIC12C509", "Blank", "OK", "Ended.", "OK"},
+                      SmallCase{"PIC12F675", "MPU", "MICROCHIP", "PIC12F675", "Blank", "OK", "End.", "OK"},
+                      SmallCase{"C24C02", "SER", "ATMEL", "24C02", "Read1", "OK", "OK", "Verified!"},
+                      SmallCase{"C93C56x8", "SER", "ATMEL", "93C56 x8", "Blank", "Blank", "Done", "Verified!"}),
+    [](const ::testing::TestParamInfo<SmallCase>& i) { return std::string(i.param.name); });
+
 // ---- an empty socket -----------------------------------------------------------------------------
 
 struct EmptyCase {

@@ -1,6 +1,8 @@
 #include "support/sim_bench.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <unistd.h>
 #include <random>
 
 #include "app/programdir.h"
@@ -56,7 +58,10 @@ SimBench::SimBench(const ProgramStart& start) {
     wb->Ep3.ProgramDir = SourceDataDir();
     dlg = std::make_unique<TTypeDlg>(*wb);
     wb->TypeDlg = dlg.get();
-    dlg->ConfigDir = configDir.path.string();
+    // A folder that does not exist: no configuration file, the program's defaults.
+    dlg->ConfigDir = (std::filesystem::temp_directory_path() /
+                      ("quilla-no-config-" + std::to_string(::getpid())))
+                         .string();
     LinkOptions opts;
     opts.model = start.model;
     opts.simulatedOperator = start.withOperator;

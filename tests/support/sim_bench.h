@@ -31,7 +31,6 @@
 #include "sim/programmer.h"
 #include "simulate/session.h"
 #include "support/scripted_prompts.h"
-#include "support/temp_dir.h"
 
 namespace quilla::test {
 
@@ -109,7 +108,6 @@ struct SimBench {
     ScriptedPrompts prompts;
     std::shared_ptr<sim::Programmer> sim;
     std::shared_ptr<Tap> tap;
-    TempDir configDir;                                // the selection's configuration folder
     std::unique_ptr<ProgrammerConnection> connection;  // ProgramStart only
     std::unique_ptr<Workbench> wb;
     std::unique_ptr<TTypeDlg> dlg;
