@@ -126,13 +126,15 @@ void Spi25Form::ReadRom() {
     if (!Begin()) return;
     Ep3.UsbFlush();
     StartRead();
-    std::vector<std::uint8_t> read(static_cast<std::size_t>(std::max(0, std::min(Size, ImageSize))));
+    // Whole 64-byte blocks, as they come back (the last may run past Size).
+    const int span = std::max(0, std::min((Size + 63) / 64 * 64, ImageSize));
+    std::vector<std::uint8_t> read(static_cast<std::size_t>(span));
     for (int b = 0; b < Size; b += 64) {
         Progress(b);
         for (int j = 0; j < 64; ++j) SpiShiftIn();
         Ep3.UsbReadReply();
         const int n = std::min(64, ImageSize - b);
-        if (n > 0) std::copy(Ep3.UsbReplyBuf.data(), Ep3.UsbReplyBuf.data() + n, read.begin() + b);
+        if (n > 0) std::copy(Ep3.UsbReplyBuf.data(), Ep3.UsbReplyBuf.data() + std::min(n, span - b), read.begin() + b);
     }
     std::copy(read.begin(), read.end(), Image(0));
     Release();
