@@ -207,6 +207,10 @@ AlgorithmForm* FormDispatch::OpenAlgorithmForm() {
             slot->Host = Host;
             slot->ClassName = row.ClassName;
         }
+        // The programmer as the previous form left it is not what this one
+        // expects: what it switched on goes off first.
+        if (!lastSetUp_.empty() && lastSetUp_ != row.ClassName) wb_.Ep3.ReleaseOutputs();
+        lastSetUp_ = row.ClassName;
         slot->Show();
         slot->SetupForDevice();
         slot->DeviceSetUp();
@@ -214,6 +218,19 @@ AlgorithmForm* FormDispatch::OpenAlgorithmForm() {
     }
     sel.AdapterLabel = AdapterFor(params, sel.TypeText);
     return opened;
+}
+
+void FormDispatch::ReleaseBeforeOpening(const std::string& paramString) {
+    const ParsedParams p = ParseParamString(paramString);
+    if (!p.HasBlank) return;
+    for (const auto& row : Table) {
+        if (p.DeviceKeyword != row.Keyword || !registry_.Lookup(row.ClassName)) continue;
+        if (!lastSetUp_.empty() && lastSetUp_ != row.ClassName) {
+            wb_.Ep3.ReleaseOutputs();
+            lastSetUp_.clear();
+        }
+        return;
+    }
 }
 
 AlgorithmForm* FormDispatch::Open(const std::string& paramString) {

@@ -41,6 +41,12 @@ public:
     // adapter line. Returns the form opened, or null.
     AlgorithmForm* OpenAlgorithmForm();
 
+    // Before a chip is seated for the form of `paramString`: when that form is
+    // of another class than the one set up last, what the programmer still
+    // has on (supplies, clock, pin options, port mode) goes off now, not only
+    // when the form is set up.
+    void ReleaseBeforeOpening(const std::string& paramString);
+
     // Convenience for tests and tools: ParamString := `paramString`, dispatch.
     AlgorithmForm* Open(const std::string& paramString);
 
@@ -59,6 +65,7 @@ private:
     Workbench& wb_;
     const FormRegistry& registry_;
     std::map<std::string, std::unique_ptr<AlgorithmForm>> forms_;
+    std::string lastSetUp_;  // the class set up last
 };
 
 }  // namespace quilla

@@ -262,6 +262,7 @@ int TTypeDlg::GetParam(std::string_view key) const { return quilla::GetParam(wb_
 
 void TTypeDlg::OpenAlgorithmForm() {
     try {
+        dispatch_.ReleaseBeforeOpening(wb_.sel.ParamString);
         if (BeforeDispatch) BeforeDispatch(wb_.sel.SelectedDevice);
         dispatch_.OpenAlgorithmForm();
     } catch (const FatalExit&) {

@@ -148,10 +148,18 @@ int TEp3::CheckCurrent() {
 int TEp3::WaitNextChip(int gnd, int unused1, std::uint32_t lo, std::uint32_t hi, int unused2) {
     if (!options_.MassProduction) return 0;
 
+    // The prompt lets the user act meanwhile; closing the form stops the wait.
+    auto stopped = [this] {
+        if (!StopRequested) return false;
+        prompts_.CloseChipPrompt();
+        UsbFlush();
+        return true;
+    };
     bool removed = false;
     for (int poll = 0; poll < RemovalPolls && !removed; ++poll) {
         prompts_.SetChipPromptCaption("");
         prompts_.ShowChipPrompt("  OK,请取走写好的器件");
+        if (stopped()) return 0;
         UsbPut1(OpWait100ms);
         UsbFlush();
         removed = CheckPinContact(gnd, unused1, lo, hi, unused2) == 0;
@@ -165,6 +173,7 @@ int TEp3::WaitNextChip(int gnd, int unused1, std::uint32_t lo, std::uint32_t hi,
     for (int poll = 0; poll < InsertionPolls && !placed; ++poll) {
         prompts_.ShowChipPrompt("  放置下一片...");
         prompts_.SetChipPromptCaption("5秒后不放器件将Exit操作");
+        if (stopped()) return 0;
         UsbPut1(OpWait100ms);
         UsbFlush();
         placed = CheckPinContact(gnd, unused1, lo, hi, unused2) != 0;

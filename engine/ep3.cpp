@@ -78,6 +78,7 @@ void TEp3::SetPortMode(int mode) { UsbPut4(OpSystem, SysPortMode, Byte(mode), 0)
 
 void TEp3::SetPinOption(int pin, int flag) {
     SysCmd(flag ? SysPinOptionOn : SysPinOptionOff, Byte(pin));
+    if (pin >= 1 && pin < static_cast<int>(pinOptionOn_.size())) pinOptionOn_[static_cast<std::size_t>(pin)] = flag != 0;
 }
 
 void TEp3::PinHigh(int pin) {
@@ -181,6 +182,21 @@ void TEp3::PowerOff() {
     VppPin(0);
     SetVcc(0);
     VccPin(0);
+}
+
+void TEp3::ReleaseOutputs() {
+    if (!Connected) return;
+    // Every pin low first (as at start-up): an option switched off below gives
+    // the pin back to the level last set on it, which must not be a high one
+    // on a chip whose supply is going.
+    SetAllPins(0);
+    PowerOff();
+    ClockPin(0);
+    GndPin(0);
+    for (std::size_t p = 1; p < pinOptionOn_.size(); ++p)
+        if (pinOptionOn_[p]) SetPinOption(static_cast<int>(p), 0);
+    SetPortMode(PortModeReset);
+    UsbFlush();
 }
 
 void TEp3::ShowPlacementBitmap(const std::string& file) {

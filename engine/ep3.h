@@ -57,6 +57,8 @@ public:
     std::string ProgrammerModel;  // at most 16 bytes, empty when none answered
     std::array<std::uint8_t, 256> BitReverse{};
     int ErrorFlag = 0;
+    // The form whose work runs was closed: waits for the next chip end at once.
+    bool StopRequested = false;
     std::string ProgramDir;       // ends with '/'; design files under ProgramDir + "BLib/"
     std::string Edit4;            // status window output line
     PlacementView* Placement = nullptr;
@@ -105,6 +107,12 @@ public:
     void ResetPins();
     void InitBitReverse();
     void PowerOff();
+    // What one form leaves on must not reach the next: supplies and their
+    // routing, the clock, the ground, every pin option still on, the port
+    // mode; every pin is then driven low, as at start-up (the next design load
+    // lets them go). The dispatch runs it before a form of another class is
+    // set up (and before the simulated programmer seats its chip).
+    void ReleaseOutputs();
     void ShowPlacementBitmap(const std::string& file);
     int ShowPlacementDiagram(int firstRow, int pinCount, int orientation, int halfWidth);
 
@@ -128,7 +136,8 @@ public:
     // ReadCurrentOk, reporting a fault (OverCurrentMsg, ErrorFlag := 1).
     int CheckCurrent();
     // Mass production: waits for the finished chip to go and the next to come.
-    // 1 when a new chip sits in the socket, else 0 (also with mass production off).
+    // 1 when a new chip sits in the socket, else 0 (also with mass production off,
+    // and as soon as StopRequested is set, before the next contact poll).
     int WaitNextChip(int gnd, int unused1, std::uint32_t lo, std::uint32_t hi, int unused2);
 
     // ---- status window buttons -------------------------------------------------
@@ -160,6 +169,8 @@ public:
 private:
     void SetEdit4(const std::string& text);
     void ShowPlain(const std::string& text);
+
+    std::array<bool, 49> pinOptionOn_{};  // socket pins 1..48 with an option on
 
     Prompts& prompts_;
     Options& options_;

@@ -626,6 +626,9 @@ void Programmer::EndDesignLoad() {
         rejectAll_ || std::find(rejectTags_.begin(), rejectTags_.end(), tag) != rejectTags_.end();
     std::unique_ptr<Design> d = (!tag.empty() && !rejected) ? designs_->Create(tag) : nullptr;
     if (design_) design_->OnUnloaded(*ctx_);
+    // The FPGA is configured afresh: the pin levels the host set through the
+    // old design are gone with it, so the new design starts from floating pins.
+    socket_.ReleaseAll(Writer::Host);
     design_ = std::move(d);
     latches_.fill(0);
     const std::uint8_t ok = design_ ? 1 : 0;

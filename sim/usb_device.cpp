@@ -18,18 +18,23 @@ usb::VirtualDeviceDescriptor DeviceDescriptor(const std::shared_ptr<Programmer>&
 }
 
 std::uint32_t PlugProgrammer(usb::VirtualBus& bus, const std::shared_ptr<Programmer>& programmer,
-                             std::uint16_t vendorId, std::uint16_t productId) {
-    const std::uint32_t port = bus.Plug(programmer, DeviceDescriptor(programmer, vendorId, productId));
+                             std::uint16_t vendorId, std::uint16_t productId, std::shared_ptr<Transport> device) {
+    if (!device) device = programmer;
+    const std::uint32_t port = bus.Plug(std::move(device), DeviceDescriptor(programmer, vendorId, productId));
     usb::VirtualBus* b = &bus;
     programmer->SetDetachListener([b, port] { b->Unplug(port); });
     return port;
 }
 
-std::shared_ptr<Transport> PlugSimulatedProgrammer(usb::VirtualBus& bus, const LinkOptions& opts,
-                                                   std::uint16_t vendorId, std::uint16_t productId) {
+std::shared_ptr<Programmer> MakeLinkedProgrammer(const LinkOptions& opts) {
     ModelConfig config = ModelConfig::For(opts.model);
     config.simulatedOperator = opts.simulatedOperator;
-    auto programmer = std::make_shared<Programmer>(std::move(config));
+    return std::make_shared<Programmer>(std::move(config));
+}
+
+std::shared_ptr<Transport> PlugSimulatedProgrammer(usb::VirtualBus& bus, const LinkOptions& opts,
+                                                   std::uint16_t vendorId, std::uint16_t productId) {
+    auto programmer = MakeLinkedProgrammer(opts);
     PlugProgrammer(bus, programmer, vendorId, productId);
     return programmer;
 }

@@ -20,9 +20,15 @@ usb::VirtualDeviceDescriptor DeviceDescriptor(const std::shared_ptr<Programmer>&
                                               std::uint16_t productId);
 
 // Plugs `programmer` into the bus and ties its injected detach to an unplug.
-// The bus must outlive the programmer's detach calls.
+// The bus must outlive the programmer's detach calls. `device`, when given, is
+// what the bus talks to in its place (a test's tap in front of it).
 std::uint32_t PlugProgrammer(usb::VirtualBus& bus, const std::shared_ptr<Programmer>& programmer,
-                             std::uint16_t vendorId, std::uint16_t productId);
+                             std::uint16_t vendorId, std::uint16_t productId,
+                             std::shared_ptr<Transport> device = nullptr);
+
+// A fresh simulated programmer of opts.model, with its operator when
+// opts.simulatedOperator.
+std::shared_ptr<Programmer> MakeLinkedProgrammer(const LinkOptions& opts);
 
 // The start-up's SimulatedPlugger: a fresh simulated programmer of opts.model,
 // with its operator when opts.simulatedOperator.

@@ -27,6 +27,12 @@ void AlgoForm::Show() {
 void AlgoForm::Activate() { Guarded([this] { OnActivate(); }); }
 
 void AlgoForm::Close() {
+    // Closed while one of its handlers runs (a batch waiting for the next
+    // chip lets the user act): the batch ends before touching a chip again.
+    if (depth_ > 0) {
+        closedWhileRunning_ = true;
+        Ep3.StopRequested = true;
+    }
     Guarded([this] { OnClose(); });
     shown_ = false;
     if (view_) view_->Hidden();
@@ -454,7 +460,11 @@ void AlgoForm::OnHandlerException(const std::string& what) {
 }
 
 void AlgoForm::Guarded(const std::function<void()>& fn) {
-    if (depth_ == 0) stepFailed_ = false;
+    if (depth_ == 0) {
+        stepFailed_ = false;
+        closedWhileRunning_ = false;
+        Ep3.StopRequested = false;
+    }
     ++depth_;
     try {
         fn();
@@ -496,7 +506,7 @@ void AlgoForm::RunBatch(const std::vector<BatchStep>& steps, const std::function
                         bool massLoop, const std::function<bool()>& passCheck) {
     do {
         if (massLoop && wb.options.MassProduction) {
-            if (!nextChip()) return;
+            if (!nextChip() || closedWhileRunning_) return;
         }
         if (passCheck) {
             stepFailed_ = false;
@@ -506,16 +516,7 @@ void AlgoForm::RunBatch(const std::vector<BatchStep>& steps, const std::function
         }
         wb.ErrorFlag() = 0;
         stepFailed_ = false;
-        for (const BatchStep& s : steps) {
-            if (wb.ErrorFlag() != 0 || stepFailed_) break;
-            if (!Ticked(s.Box)) continue;
-            if (WritesOrVerifiesFile(Get(s.Box).Caption)) SayFileBeyondChip();
-            Guarded(s.Run);
-        }
-        if (wb.ErrorFlag() != 0 || stepFailed_) return;
-        Success("End OK..");
-        wb.PassCount();
-        ++passesCounted_;
+        if (!RunBatchSteps(steps)) return;
     } while (massLoop && wb.options.MassProduction);
 }
 
@@ -523,18 +524,23 @@ void AlgoForm::RunBatchWaitingAfter(const std::vector<BatchStep>& steps, const s
     for (;;) {
         wb.ErrorFlag() = 0;
         stepFailed_ = false;
-        for (const BatchStep& s : steps) {
-            if (wb.ErrorFlag() != 0 || stepFailed_) break;
-            if (!Ticked(s.Box)) continue;
-            if (WritesOrVerifiesFile(Get(s.Box).Caption)) SayFileBeyondChip();
-            Guarded(s.Run);
-        }
-        if (wb.ErrorFlag() != 0 || stepFailed_) return;
-        Success("End OK..");
-        wb.PassCount();
-        ++passesCounted_;
-        if (!wb.options.MassProduction || !nextChip()) return;
+        if (!RunBatchSteps(steps)) return;
+        if (!wb.options.MassProduction || !nextChip() || closedWhileRunning_) return;
     }
+}
+
+bool AlgoForm::RunBatchSteps(const std::vector<BatchStep>& steps) {
+    for (const BatchStep& s : steps) {
+        if (wb.ErrorFlag() != 0 || stepFailed_ || closedWhileRunning_) break;
+        if (!Ticked(s.Box)) continue;
+        if (WritesOrVerifiesFile(Get(s.Box).Caption)) SayFileBeyondChip();
+        Guarded(s.Run);
+    }
+    if (wb.ErrorFlag() != 0 || stepFailed_ || closedWhileRunning_) return false;
+    Success("End OK..");
+    wb.PassCount();
+    ++passesCounted_;
+    return true;
 }
 
 }  // namespace quilla

@@ -297,6 +297,9 @@ protected:
     // next chip after each clean pass (in mass production): each clean pass shows
     // "End OK.." and is counted; a pass with a failed or refused step ends it.
     void RunBatchWaitingAfter(const std::vector<BatchStep>& steps, const std::function<bool()>& nextChip);
+    // True when the form was closed while one of its handlers ran: a batch
+    // ends there, before another step or chip.
+    bool ClosedWhileRunning() const { return closedWhileRunning_; }
 
     Workbench& wb;
     TEp3& Ep3;
@@ -305,6 +308,8 @@ private:
     FormControl& Add(ControlKind kind, const std::string& name, const std::string& caption,
                      const std::string& group);
     FormControl* Find(const std::string& name) const;
+    // One pass's ticked steps; after a clean pass "End OK.." and the count.
+    bool RunBatchSteps(const std::vector<BatchStep>& steps);
 
     std::vector<std::unique_ptr<FormControl>> controls_;
     std::string caption_;
@@ -315,6 +320,7 @@ private:
     bool stepFailed_ = false;
     std::vector<std::string> saidThisRun_;  // SayOncePerRun's texts of this click or batch
     std::int64_t deviceEnd_ = -1;     // EndAddr as the device setup left it (-1: none)
+    bool closedWhileRunning_ = false;
     int passesCounted_ = 0;
     int depth_ = 0;  // nesting of guarded handlers (the batch runs handlers directly)
 };

@@ -141,9 +141,8 @@ void TP2051x::BlankClick() {
             if (b[i] == 0xFF) continue;
             Status("No empty.");
             wb.ErrorFlag() = 1;
-            ShowProgress(a + i);
             SuppliesOff();
-            ShowProgress(r.LastAddress);
+            ShowProgress(a + i);  // the first byte that is not blank
             return false;
         }
         return true;
@@ -431,8 +430,7 @@ void TP97c205x::BlankClick() {
             if (b[i] == 0xFF) continue;
             Status("No empty.");
             wb.ErrorFlag() = 1;
-            ShowProgress(a + i);
-            ShowProgress(a - 1);
+            ShowProgress(a + i);  // the first byte that is not blank
             return false;
         }
         return true;

@@ -280,7 +280,7 @@ void TXc95x::BlankClick() {
 
 // ---- the SVF player --------------------------------------------------------------------------------
 
-bool TXc95x::ScanOnce(int kind, int n, bool compare) {
+bool TXc95x::ScanOnce(int kind, int n, bool compare, bool report) {
     JtagScan(kind | (compare ? ScanCapture : 0), n, SvfTdiBuffer.data());
     if (!compare) return true;
     CaptureCount = 0;
@@ -293,7 +293,7 @@ bool TXc95x::ScanOnce(int kind, int n, bool compare) {
             char b[96];
             std::snprintf(b, sizeof b, "%dErr.: read=%02x,std=%02x,mask=%02x", i, got, SvfTdoBuffer[static_cast<std::size_t>(i)],
                           mask[static_cast<std::size_t>(i)]);
-            AppendLine(kView, b);
+            if (report) AppendLine(kView, b);
             return false;
         }
     }
@@ -320,9 +320,11 @@ bool TXc95x::ScanStatement(const std::string& statement, bool ir) {
     const bool compare = fields.count("TDO") != 0;
     if (compare && !Nibbles(fields["TDO"], SvfTdoBuffer.data(), bytes)) return false;
     if (fields.count("MASK") && !Nibbles(fields["MASK"], (ir ? SvfIrMask : SvfDrMask).data(), bytes)) return false;
-    if (ir) return ScanOnce(ScanIr, n, compare);
-    for (SdrTry = 0; SdrTry < 32; ++SdrTry)
-        if (ScanOnce(ScanDr, n, compare)) return true;
+    if (ir) return ScanOnce(ScanIr, n, compare, true);
+    // A data scan is tried up to 32 times (a chip still busy may answer late);
+    // only the last try's mismatch is shown, one line for the failing compare.
+    for (SdrTry = 0; SdrTry < SdrTries; ++SdrTry)
+        if (ScanOnce(ScanDr, n, compare, SdrTry == SdrTries - 1)) return true;
     return false;
 }
 

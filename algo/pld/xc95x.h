@@ -62,7 +62,9 @@ private:
     // already be in the view).
     bool PlayStatement(const std::string& statement);
     bool ScanStatement(const std::string& statement, bool ir);
-    bool ScanOnce(int kind, int n, bool compare);
+    // One scan; a TDO mismatch is shown as a line when `report`.
+    bool ScanOnce(int kind, int n, bool compare, bool report);
+    static constexpr int SdrTries = 32;
     void AppendBytes();
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "app/workbench.h"
 #include "catalog/form.h"
@@ -116,17 +117,26 @@ void Spi25Form::DeclareCommon() {
 // ---- handlers -------------------------------------------------------------------------------------
 
 void Spi25Form::ReadRom() {
+    const Row& r = Selected();
     Status("Read.");
+    // An empty socket reads as a blank chip: it must not overwrite the buffer
+    // with "OK", so the chip is looked for first, whatever the options say,
+    // and the buffer takes the bytes only once the whole read came back.
+    RequireContactPresence(r.Gnd, kSupplyMaskLo, 0);
     if (!Begin()) return;
     Ep3.UsbFlush();
     StartRead();
+    // Whole 64-byte blocks, as they come back (the last may run past Size).
+    const int span = std::max(0, std::min((Size + 63) / 64 * 64, ImageSize));
+    std::vector<std::uint8_t> read(static_cast<std::size_t>(span));
     for (int b = 0; b < Size; b += 64) {
         Progress(b);
         for (int j = 0; j < 64; ++j) SpiShiftIn();
         Ep3.UsbReadReply();
         const int n = std::min(64, ImageSize - b);
-        std::copy(Ep3.UsbReplyBuf.data(), Ep3.UsbReplyBuf.data() + n, Image(b));
+        if (n > 0) std::copy(Ep3.UsbReplyBuf.data(), Ep3.UsbReplyBuf.data() + std::min(n, span - b), read.begin() + b);
     }
+    std::copy(read.begin(), read.end(), Image(0));
     Release();
     Progress(Size);
     Ep3.VccPin(0);

@@ -37,8 +37,8 @@
 #include "engine/fatal.h"
 #include "engine/startup.h"
 #include "engine/transport.h"
-#include "sim/programmer.h"
 #include "sim/usb_device.h"
+#include "simulate/session.h"
 
 using namespace quilla;
 
@@ -92,8 +92,14 @@ int main(int argc, char** argv) {
         TMainForm mainForm(wb);
 
         // Ep3: driver check, connection, identification of ProgrammerModel and
-        // the default design happen here, when the engine starts.
-        programmer = StartProgrammer(wb.Ep3, linkOptions, sim::PlugSimulatedProgrammer);
+        // the default design happen here, when the engine starts. On the
+        // simulated programmer every dispatch of the selection seats a blank
+        // chip of the selected device (none when the simulator has no model of
+        // it); the chip stays while the same device is dispatched again.
+        if (linkOptions.simulate)
+            programmer = StartSimulatedSession(wb, typeDlg, linkOptions).connection;
+        else
+            programmer = StartProgrammer(wb.Ep3, linkOptions, sim::PlugSimulatedProgrammer);
         TEp3Form ep3Form(wb, &mainForm);
         mainForm.Ep3Form = &ep3Form;
 
@@ -118,18 +124,6 @@ int main(int argc, char** argv) {
         typeDlg.Dispatch().Host = &formHost;
         TypeDlgWindow typeDlgWindow(typeDlg, &mainForm);
         typeDlgWindow.AttachMainForm(&mainForm);
-        // On the simulated programmer the socket holds a blank chip of the
-        // selected device (none when the simulator has no model of it); the
-        // chip stays while the same device is dispatched again.
-        if (auto simulated = programmer ? std::dynamic_pointer_cast<sim::Programmer>(programmer->Simulated())
-                                        : nullptr) {
-            typeDlg.BeforeDispatch = [simulated](const std::string& device) {
-                const std::string part = device.substr(0, device.find(' '));
-                const sim::Chip* seated = simulated->GetChip();
-                if (seated && seated->Name() == part) return;
-                if (!simulated->SeatPart(part) && seated) simulated->RemoveChipModel();
-            };
-        }
         Guarded(prompts, [&] { typeDlg.Start(); });
 
         // Setting1 (options dialog): sets mainForm.Hooks.ShowSetting1.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,7 +42,13 @@ public:
         return quilla::BtnOk;
     }
     void Beep() override { ++beeps; }
-    void ShowChipPrompt(const std::string& text) override { chipPrompt.push_back(text); }
+    // Runs when the mass-production prompt shows (the user may act then).
+    std::function<void(const std::string& text)> onChipPrompt;
+
+    void ShowChipPrompt(const std::string& text) override {
+        chipPrompt.push_back(text);
+        if (onChipPrompt) onChipPrompt(text);
+    }
     void CloseChipPrompt() override { ++chipPromptCloses; }
     void SetChipPromptCaption(const std::string& caption) override {
         chipPromptCaptions.push_back(caption);

@@ -1,9 +1,12 @@
 #include "support/sim_bench.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <unistd.h>
 #include <random>
 
 #include "app/programdir.h"
+#include "catalog/params.h"
 #include "engine/stream.h"
 
 namespace quilla::test {
@@ -34,11 +37,11 @@ std::size_t Tap::Count(std::uint8_t op) const {
 SimBench::SimBench(const std::string& part, const std::string& model, bool withOperator) {
     sim::ModelConfig config = sim::ModelConfig::For(model);
     config.simulatedOperator = withOperator;
-    sim = std::make_unique<sim::Programmer>(config);
+    sim = std::make_shared<sim::Programmer>(config);
     if (!part.empty()) {
-        EXPECT_TRUE(sim->SeatPart(part)) << part;
+        EXPECT_TRUE(SeatForDevice(*sim, part)) << part;
     }
-    tap = std::make_unique<Tap>(*sim);
+    tap = std::make_shared<Tap>(*sim);
     wb = std::make_unique<Workbench>(prompts, tap.get());
     wb->ProgramDir = SourceDataDir();
     wb->Ep3.ProgramDir = SourceDataDir();
@@ -46,6 +49,57 @@ SimBench::SimBench(const std::string& part, const std::string& model, bool withO
     wb->Ep3.ProgrammerModel = model;
     dlg = std::make_unique<TTypeDlg>(*wb);
     dlg->RadioIndex = 0;  // EPROM
+}
+
+SimBench::SimBench(const ProgramStart& start) {
+    wb = std::make_unique<Workbench>(prompts);
+    wb->ProgramDir = SourceDataDir();
+    wb->Ep3.ProgramDir = SourceDataDir();
+    dlg = std::make_unique<TTypeDlg>(*wb);
+    wb->TypeDlg = dlg.get();
+    // A folder that does not exist: no configuration file, the program's defaults.
+    dlg->ConfigDir = (std::filesystem::temp_directory_path() /
+                      ("quilla-no-config-" + std::to_string(::getpid())))
+                         .string();
+    LinkOptions opts;
+    opts.model = start.model;
+    opts.simulatedOperator = start.withOperator;
+    SimulatedSession s = StartSimulatedSession(*wb, *dlg, opts, [this](const std::shared_ptr<sim::Programmer>& p) {
+        tap = std::make_shared<Tap>(*p);
+        return tap;
+    });
+    connection = std::move(s.connection);
+    sim = std::move(s.programmer);
+    dlg->Start();
+}
+
+AlgoForm* SimBench::Select(const std::string& category, const std::string& mfr, const std::string& item) {
+    int cat = -1;
+    for (int i = 0; CategoryNames[i].Text[0] != 'e'; ++i)
+        if (category == CategoryNames[i].Code) cat = i;
+    if (cat < 0) {
+        ADD_FAILURE() << "no category " << category;
+        return nullptr;
+    }
+    dlg->SelectCategory(cat);
+    const int m = dlg->ListBox1.IndexOf(mfr);
+    if (m < 0) {
+        ADD_FAILURE() << "no manufacturer " << mfr << " in " << category;
+        return nullptr;
+    }
+    dlg->ClickManufacturer(m);
+    const int d = dlg->ListBox2.IndexOf(item);
+    if (d < 0) {
+        ADD_FAILURE() << "no line " << item << " under " << mfr;
+        return nullptr;
+    }
+    dlg->ListBox2.Select(d);
+    dlg->OKBtnClick();
+    const ParsedParams p = ParseParamString(wb->sel.ParamString);
+    const char* cls = ClassForKeyword(p.DeviceKeyword);
+    auto* form = cls ? dynamic_cast<AlgoForm*>(dlg->Dispatch().Form(cls)) : nullptr;
+    if (!form) ADD_FAILURE() << "no form opened for " << item;
+    return form;
 }
 
 SimBench::~SimBench() {

@@ -29,7 +29,9 @@
 #include "catalog/typedlg.h"
 #include "engine/fatal.h"
 #include "engine/protocol.h"
+#include "engine/startup.h"
 #include "sim/programmer.h"
+#include "simulate/session.h"
 #include "support/scripted_prompts.h"
 
 namespace quilla::test {
@@ -57,12 +59,26 @@ struct SimBench {
     // withOperator: the simulated operator takes finished chips out and seats
     // fresh ones in mass production (sim/README.md, "The simulated operator").
     explicit SimBench(const std::string& part, const std::string& model = "vex520", bool withOperator = false);
+    // The program's own start (`quilla --simulate`): the simulated programmer on
+    // the virtual bus, the start-up connection, the selection dialog started
+    // with the program's default options (no configuration file) and its
+    // dispatch seating the selected line's chip. The socket is empty until a
+    // line is selected.
+    struct ProgramStart {
+        std::string model = "vex520";
+        bool withOperator = false;
+    };
+    explicit SimBench(const ProgramStart& start);
     virtual ~SimBench();  // benches for a family derive from it and are owned as SimBench
     SimBench(const SimBench&) = delete;
     SimBench& operator=(const SimBench&) = delete;
 
     // Opens (or re-opens) the form of a parameter string, as the selection does.
     AlgoForm& Open(const std::string& params);
+    // Selects a device line as the user does in the selection dialog (category
+    // code "EPR".."TES", manufacturer, list item) and presses OK; null (with a
+    // test failure) when the line is not listed or no form opened.
+    AlgoForm* Select(const std::string& category, const std::string& mfr, const std::string& item);
 
     std::span<const std::uint8_t> Chip() const { return sim->GetChip()->Contents(); }
     template <class C>
@@ -96,8 +112,9 @@ struct SimBench {
 
     FatalIntercept fatal;
     ScriptedPrompts prompts;
-    std::unique_ptr<sim::Programmer> sim;
-    std::unique_ptr<Tap> tap;
+    std::shared_ptr<sim::Programmer> sim;
+    std::shared_ptr<Tap> tap;
+    std::unique_ptr<ProgrammerConnection> connection;  // ProgramStart only
     std::unique_ptr<Workbench> wb;
     std::unique_ptr<TTypeDlg> dlg;
 

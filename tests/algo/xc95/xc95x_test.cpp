@@ -160,10 +160,14 @@ TEST(Xc95x, AChangedVerifyByteFailsAfterThirtyTwoTries) {
     AlgoForm& f = b.Open("XC95X 0");
     f.Click("Button1");
     const auto& v = View(f);
+    // Tried 32 times, shown once: one line for the failing compare, then the verdict.
     int byteLines = 0;
     for (const auto& l : v)
         if (l.find("Err.: read=") != std::string::npos) ++byteLines;
-    EXPECT_EQ(byteLines, 32);
+    EXPECT_EQ(byteLines, 1);
+    EXPECT_GE(Count(b, proto::OpReply), 32u);
+    ASSERT_GE(v.size(), 2u);
+    EXPECT_NE(v[v.size() - 2].find("Err.: read="), std::string::npos) << v[v.size() - 2];
     ASSERT_FALSE(v.empty());
     EXPECT_NE(v.back().find("行Err.:SDR 34 TDI (000000001) TDO (16b940001)"), std::string::npos) << v.back();
     const auto lines = SplitSvfLines(FixtureText());
