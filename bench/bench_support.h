@@ -30,7 +30,7 @@ struct WaitCounter : Transport {
     explicit WaitCounter(Transport& t) : next(t) {}
     int BulkWrite(const std::uint8_t* data, int n) override {
         proto::ForEachCommand(data, n, [this](const proto::StreamCommand& c) {
-            if (c.op >= proto::OpWaitShort && c.op <= proto::OpWait29) waits += sim::timing::OpcodeCost(c.op);
+            if (c.op >= proto::OpWaitShort && c.op <= proto::OpWait100us) waits += sim::timing::OpcodeCost(c.op);
         });
         return next.BulkWrite(data, n);
     }

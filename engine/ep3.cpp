@@ -133,7 +133,7 @@ bool TEp3::ReadMfgId(std::uint8_t& mfr, std::uint8_t& dev) {
     }
     GndPin(20);
     SetVpp(12500);
-    UsbPut1(Wait27);
+    UsbPut1(OpWaitSettle);
     SetAllPins(0);  // flushes
     PinHigh(5);
     PinHigh(7);

@@ -27,25 +27,17 @@ inline constexpr std::uint8_t OpSystem = 0x0E;      // s, v, x
 inline constexpr std::uint8_t OpLatch0 = 0x10;      // v   latch k = OpLatch0 + k, k 0..5
 inline constexpr int LatchCount = 6;
 inline constexpr std::uint8_t OpCapturePin = 0x17;  // p   (capture)
-inline constexpr std::uint8_t OpWaitShort = 0x18;   // wait 24
+inline constexpr std::uint8_t OpWaitShort = 0x18;   // wait 24, ~25 us
 inline constexpr std::uint8_t OpWaitPulse = 0x19;   // wait 25, ~10 us
 inline constexpr std::uint8_t OpWait1ms = 0x1A;     // wait 26, ~1 ms
 inline constexpr std::uint8_t OpWaitSettle = 0x1B;  // wait 27, ~10 ms
 inline constexpr std::uint8_t OpWait100ms = 0x1C;   // wait 28, ~100 ms
-inline constexpr std::uint8_t OpWait29 = 0x1D;      // wait 29, 8051 forms
+inline constexpr std::uint8_t OpWait100us = 0x1D;  // wait 29, ~100 us (8051 forms)
 inline constexpr std::uint8_t OpBlock = 0x20;       // send a 256-byte block (8051 designs: P0 samples)
 inline constexpr std::uint8_t OpBusWrite = 0x2B;    // bus write of latch 2 (design)
 inline constexpr std::uint8_t OpShiftOut = 0x35;    // v, n  EM78 shift out (design)
 inline constexpr std::uint8_t OpShiftIn = 0x36;     // n     EM78 shift in (design, capture)
 inline constexpr std::uint8_t OpSerialCode = 0x3E;  // i   capture serial byte i
-
-// Wait opcodes by their decimal names, as the forms' tables use them.
-inline constexpr std::uint8_t Wait24 = OpWaitShort;
-inline constexpr std::uint8_t Wait25 = OpWaitPulse;
-inline constexpr std::uint8_t Wait26 = OpWait1ms;
-inline constexpr std::uint8_t Wait27 = OpWaitSettle;
-inline constexpr std::uint8_t Wait28 = OpWait100ms;
-inline constexpr std::uint8_t Wait29 = OpWait29;
 
 // ---- Family opcodes (meaning given by the loaded design) --------------------
 inline constexpr std::uint8_t OpCapturePort0 = 0x01;
@@ -181,7 +173,7 @@ constexpr OpcodeInfo MakeOpcodeTable() {
     set(OpSystem, 3);
     for (int k = 0; k < LatchCount; ++k) set(OpLatch0 + k, 1);
     set(OpCapturePin, 1);
-    for (int w = OpWaitShort; w <= OpWait29; ++w) set(w, 0);
+    for (int w = OpWaitShort; w <= OpWait100us; ++w) set(w, 0);
     set(OpBlock, 0);
     set(OpBusWrite, 0);
     set(OpShiftOut, 2);

@@ -21,3 +21,10 @@ phase configure cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_F
   -DQUILLA_SANITIZE=ON -DQUILLA_BENCH=OFF -DQUILLA_PCH=ON
 phase build cmake --build build-test -j"$jobs"
 phase tests ctest --test-dir build-test --output-on-failure -j"$jobs"
+# The slowest entries, so a program that grows long is noticed (and sharded in
+# tests/CMakeLists.txt).
+cost=build-test/Testing/Temporary/CTestCostData.txt
+if [ -f "$cost" ]; then
+  echo "Slowest test entries (seconds):"
+  sed '/^---/,$d' "$cost" | sort -k3 -g -r | head -n 8 | awk '{ printf "  %-32s %7.1f\n", $1, $3 }'
+fi

@@ -40,7 +40,7 @@ constexpr Nanos OpcodeCost(std::uint8_t op) {
         case proto::OpWait1ms: return 1 * Millisecond;
         case proto::OpWaitSettle: return 10 * Millisecond;
         case proto::OpWait100ms: return 100 * Millisecond;
-        case proto::OpWait29: return 100 * Microsecond;
+        case proto::OpWait100us: return 100 * Microsecond;
         default: return CommandCost;
     }
 }

@@ -397,7 +397,7 @@ void Programmer::Execute(std::uint8_t op, const std::uint8_t* args, const std::u
         case OpWaitPulse:
         case OpWait1ms:
         case OpWaitSettle:
-        case OpWait29:
+        case OpWait100us:
             break;
         case OpWait100ms:
             if (operator_) operator_->OnLongWait(socket_.VccPins().Empty() && socket_.VppCarrying().Empty());

@@ -49,8 +49,8 @@ const Atmel12vRow kAt89c5xRow = [] {
     r.VerifyPreCheck = true;
     r.VerifyChecksCurrent = true;
     r.VerifyRestoresVcc = true;
-    r.ByteWait = Wait26;
-    r.LockPulse = Pulse51{.Lead = Wait26, .Width = Wait27, .Tail = Wait26, .TailCount = 2};
+    r.ByteWait = OpWait1ms;
+    r.LockPulse = Pulse51{.Lead = OpWait1ms, .Width = OpWaitSettle, .Tail = OpWait1ms, .TailCount = 2};
     return r;
 }();
 
@@ -80,14 +80,14 @@ const Atmel12vRow kAt89c5xwdRow = [] {
     r.WriteFlushBeforeVpp = false;
     r.WriteEaLow = true;
     r.WriteFlushAfterVpp = true;
-    r.ByteWait = Wait25;
+    r.ByteWait = OpWaitPulse;
     r.Erase = Erase51::TwoAt65V;
     r.LockPreCheck = false;
     r.LockXtal = false;
     r.LockChecksCurrent = false;
     r.LockFlushBeforeVpp = false;
-    r.LockSettle = Wait28;
-    r.LockPulse = Pulse51{.Lead = Wait27, .Width = Wait25, .Tail = Wait27};
+    r.LockSettle = OpWait100ms;
+    r.LockPulse = Pulse51{.Lead = OpWaitSettle, .Width = OpWaitPulse, .Tail = OpWaitSettle};
     r.LockEaOff = true;
     r.LockFlushAfter = false;
     r.LockEnd = LockEnd51::ReadBack;
@@ -124,7 +124,7 @@ const Atmel12vRow kAt89s5xRow = [] {
     r.WriteFlushBeforeVpp = false;
     r.WriteFlushAfterVpp = true;
     r.WriteEndVppMv = 0;
-    r.ByteWait = Wait25;
+    r.ByteWait = OpWaitPulse;
     r.ByteWaitsPerStep = 1;
     r.Erase = Erase51::VccBounce;
     r.LockRaisesVpp = true;
@@ -132,7 +132,7 @@ const Atmel12vRow kAt89s5xRow = [] {
     r.LockXtal = false;
     r.LockChecksCurrent = false;
     r.LockFlushBeforeVpp = false;
-    r.LockPulse = Pulse51{.Lead = Wait27, .Width = Wait25, .Tail = Wait27};
+    r.LockPulse = Pulse51{.Lead = OpWaitSettle, .Width = OpWaitPulse, .Tail = OpWaitSettle};
     r.LockFlushAfter = false;
     r.LockEnd = LockEnd51::Mode1Note;
     r.LockMode1Text = "Note:mode1,not locked.";
@@ -164,7 +164,7 @@ const Atmel12vRow kAt89x8252Row = [] {
     r.WriteOptionAfterPins = true;
     r.WriteFlushBeforeVpp = false;
     r.WriteEndVppMv = 4500;
-    r.ByteWait = Wait26;
+    r.ByteWait = OpWait1ms;
     r.ByteWaitsPerStep = 2;
     r.EraseStatus = "Erasing device.........";
     r.EraseLongPulse = false;
@@ -172,7 +172,7 @@ const Atmel12vRow kAt89x8252Row = [] {
     r.LockChecksCurrent = false;
     r.LockByData = true;
     r.LockFlushBeforeVpp = false;
-    r.LockPulse = Pulse51{.Width = Wait27, .WidthCount = 2, .Tail = Wait26, .TailCount = 2};
+    r.LockPulse = Pulse51{.Width = OpWaitSettle, .WidthCount = 2, .Tail = OpWait1ms, .TailCount = 2};
     r.LockFlushAfter = false;
     r.LockEnd = LockEnd51::Mode1Note;
     r.LockMode1Text = "Mode1, No lock.";
@@ -246,7 +246,7 @@ void Atmel12vForm::SetupForDevice() {
     if (!Ep3.Connected) return;
     Ep3.GndPin(GndPinNo);
     Ep3.SetVcc(k_.VccMv);
-    if (k_.SetupSettles) Put1(Wait28);
+    if (k_.SetupSettles) Put1(OpWait100ms);
     Ep3.SetVpp(k_.SetupVppMv);
 }
 
@@ -268,7 +268,7 @@ int Atmel12vForm::PowerUp51() {
         Ep3.SetVcc(k_.VccMv);
         Ep3.SetVpp(k_.PowerUpVppMv);
     }
-    if (k_.PowerUpSettles) Put1(Wait28);
+    if (k_.PowerUpSettles) Put1(OpWait100ms);
     if (k_.PowerUpResetMode) Ep3.SetPortMode(PortModeReset);
     Ep3.VccPin(VccPinNo);
     if (!k_.LateReadMode) Ep3.SetPortMode(PortMode51Read);
@@ -309,7 +309,7 @@ std::uint8_t Atmel12vForm::ProgramByte51(std::uint8_t value) {
     Ep3.UsbPut2(OpPutData51, value);
     Ep3.PinHigh(kP27);
     Ep3.PinLow(kProg);
-    Put1(Wait25);
+    Put1(OpWaitPulse);
     Ep3.PinHigh(kProg);
     const int steps = k_.SpeedRadio ? ItemIndex(k_.SpeedRadio) + 1 : 1;
     Waits(k_.ByteWait, steps * k_.ByteWaitsPerStep);
@@ -320,7 +320,7 @@ std::uint8_t Atmel12vForm::ProgramByte51(std::uint8_t value) {
 bool Atmel12vForm::LockBitPulse51(std::array<bool, 3> levels, std::uint8_t data) {
     if (k_.LockByData) {
         Ep3.UsbPut2(OpPutData51, data);
-        Put1(Wait25);
+        Put1(OpWaitPulse);
         SetPins({H(kP26), L(kP27), H(kP36), L(kP37)});
     } else {
         Ep3.SetPin(levels[0], kP27);
@@ -518,7 +518,7 @@ void Atmel12vForm::WriteClick() {
     if (!PowerUp51()) return;
     if (k_.WriteRaisesVpp) {
         Ep3.SetVpp(kVpp);
-        Put1(Wait27);
+        Put1(OpWaitSettle);
     }
     Ep3.SetPortMode(PortModeReset);
     Ep3.SetPinOption(kXtal2, 1);
@@ -555,16 +555,16 @@ bool Atmel12vForm::EraseSingle() {
     SetPins({H(kP26), L(kP27), H(kP33), L(kP36), L(kP37)});
     if (k_.EraseLongPulse) Flush();
     Ep3.VppPin(VppPinNo);
-    if (k_.EraseLongPulse) Put1(Wait28);
+    if (k_.EraseLongPulse) Put1(OpWait100ms);
     if (!Ep3.CheckCurrent()) return false;
     Ep3.PinLow(kProg);
-    Put1(Wait27);
-    if (k_.EraseLongPulse) Put1(Wait28);
+    Put1(OpWaitSettle);
+    if (k_.EraseLongPulse) Put1(OpWait100ms);
     Ep3.PinHigh(kProg);
     if (k_.EraseLongPulse)
         Flush();
     else
-        Put1(Wait28);
+        Put1(OpWait100ms);
     SuppliesOff();
     return true;
 }
@@ -574,7 +574,7 @@ bool Atmel12vForm::EraseVccBounce() {
     if (!PowerUp51()) return false;
     Ep3.SetVpp(kVpp);
     Ep3.SetVcc(k_.VccMv);
-    Waits(Wait28, 3);
+    Waits(OpWait100ms, 3);
     Flush();
     SetProgress(kProgress, 0, 10, 1);
     Ep3.VccPin(VccPinNo);
@@ -585,7 +585,7 @@ bool Atmel12vForm::EraseVccBounce() {
     Ep3.PinLow(kProg);
     Ep3.PinHigh(kProg);
     for (int step = 2; step <= 4; ++step) {
-        Put1(Wait28);
+        Put1(OpWait100ms);
         SetProgress(kProgress, 0, 10, step);
         Flush();
     }
@@ -593,7 +593,7 @@ bool Atmel12vForm::EraseVccBounce() {
     Ep3.VccPin(VccPinNo);
     Ep3.PinLow(kProg);
     Ep3.PinHigh(kProg);
-    Waits(Wait28, 2);
+    Waits(OpWait100ms, 2);
     Flush();
     SetProgress(kProgress, 0, 10, 10);
     Ep3.SetVpp(0);
@@ -610,12 +610,12 @@ bool Atmel12vForm::EraseTwoAt65V() {
     SetPins({H(kP26), L(kP27), H(kP33), L(kP36), L(kP37)});
     for (int pulse = 0; pulse < 2; ++pulse) {
         Ep3.VppSupplyPin(kVcc65Pin);  // VCC at 6.5 V
-        Put1(Wait27);
+        Put1(OpWaitSettle);
         Ep3.VppPin(VppPinNo);
         Ep3.PinLow(kProg);
         Ep3.PinHigh(kProg);
-        Put1(Wait28);
-        Put1(Wait28);
+        Put1(OpWait100ms);
+        Put1(OpWait100ms);
         Flush();
         Ep3.VppPinOff(VppPinNo);
         Ep3.VppSupplyPin(0);

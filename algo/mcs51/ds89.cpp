@@ -86,7 +86,7 @@ void TDs89c4xx::PowerUp51() {
     Ep3.SetAllPins(0);
     Ep3.SetPinOption(kXtal2, 1);
     Ep3.ClockPin(kXtal1);
-    Put1(Wait28);
+    Put1(OpWait100ms);
     Ep3.SetPortMode(PortMode51Read);
     Ep3.VccPin(VccPinNo);
     SetModePins51(false, false, false, false);
@@ -100,7 +100,7 @@ void TDs89c4xx::PowerUp51() {
 void TDs89c4xx::ProgramByte51(std::uint8_t b) {
     Ep3.UsbPut2(OpPutData51, b);
     Ep3.PinLow(kProg);
-    Waits(Wait24, 2);
+    Waits(OpWaitShort, 2);
     Ep3.PinHigh(kProg);
 }
 
@@ -201,7 +201,7 @@ void TDs89c4xx::EraseStage(bool p37) {
     Ep3.PinLow(kP33);
     Ep3.PinLow(kProg);
     for (int i = 1; i <= 10; ++i) {
-        Put1(Wait28);
+        Put1(OpWait100ms);
         Flush();
         SetProgress(kProgress, 0, 10, i);
     }

@@ -55,7 +55,7 @@ void Eprom51Form::PulseByte(std::uint8_t b, int pulses) {
     Ep3.UsbPut2(OpPutData51, b);
     for (int i = 0; i < pulses; ++i) {
         Ep3.PinLow(kProg);
-        Put1(Wait25);
+        Put1(OpWaitPulse);
         Ep3.PinHigh(kProg);
     }
 }
@@ -197,10 +197,10 @@ bool TPhi875x::LockBitPulse51(bool p27, bool p28, bool p16, bool p17) {
     Flush();
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return false;
-    Put1(Wait27);
+    Put1(OpWaitSettle);
     for (int i = 0; i < 25; ++i) {
         Ep3.PinLow(kProg);
-        Put1(Wait25);
+        Put1(OpWaitPulse);
         Ep3.PinHigh(kProg);
     }
     Flush();
@@ -380,10 +380,10 @@ void TPhi875x::ConfigClick() {
     SetAddress51(0);
     Flush();
     Ep3.VppPin(VppPinNo);
-    Put1(Wait27);
+    Put1(OpWaitSettle);
     for (int i = 0; i < 5; ++i) {
         Ep3.PinLow(kProg);
-        Put1(Wait25);
+        Put1(OpWaitPulse);
         Ep3.PinHigh(kProg);
     }
     Flush();
@@ -483,7 +483,7 @@ void TPhi87c591x::LockBitPulse51(bool p27, bool p28, bool p16, bool p17) {
     Ep3.VppPin(VppPinNo);
     for (int i = 0; i < 25; ++i) {
         Ep3.PinLow(kProg);
-        Put1(Wait25);
+        Put1(OpWaitPulse);
         Ep3.PinHigh(kProg);
     }
     Ep3.VppPin(0);
@@ -720,7 +720,7 @@ bool TV87c58x::LockBitPulse51(bool p27, bool p28, bool p16, bool p17) {
         Ep3.PinLow(kProg);
         Ep3.PinHigh(kProg);
     }
-    Put1(Wait28);
+    Put1(OpWait100ms);
     Flush();
     Ep3.VppPin(0);
     Ep3.VccPin(0);
@@ -919,7 +919,7 @@ void TDs87c520x::PowerUp51() {
     Ep3.SetAllPins(0);
     Ep3.SetPinOption(kXtal2, 1);
     Ep3.ClockPin(kXtal1);
-    Put1(Wait28);
+    Put1(OpWait100ms);
     Ep3.SetPortMode(PortMode51Read);
     Ep3.VccPin(VccPinNo);
     SetModePins51(false, false, false, false);

@@ -79,7 +79,7 @@ void TIS89c52ax::PowerUp51() {
     Ep3.SetPinOption(kXtal1, 1);
     Ep3.VppPin(0);
     SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), H(kP36), H(kP37)});
-    Put1(Wait27);
+    Put1(OpWaitSettle);
     SetPins({H(kP26), H(kProg), L(kP27)});
     Ep3.VccPin(VccPinNo);
     Flush();
@@ -91,7 +91,7 @@ void TIS89c52ax::Command51(std::uint8_t code, bool withWait) {
     Ep3.PinHigh(kP27);
     Ep3.UsbPut2(OpPutData51, code);
     Ep3.PinLow(kP26);
-    if (withWait) Put1(Wait25);
+    if (withWait) Put1(OpWaitPulse);
     Ep3.PinHigh(kP26);
 }
 
@@ -101,7 +101,7 @@ void TIS89c52ax::ProgramByte51(std::uint8_t b) {
     Ep3.PinHigh(kP26);
     Ep3.UsbPut2(OpPutData51, b);
     Ep3.PinLow(kProg);
-    Waits(Wait25, Text("Speed") == "Slow   " ? 5 : 3);
+    Waits(OpWaitPulse, Text("Speed") == "Slow   " ? 5 : 3);
     Ep3.PinHigh(kProg);
 }
 
@@ -109,7 +109,7 @@ void TIS89c52ax::LockBitPulse51(std::uint8_t code) {
     Command51(code);
     Ep3.UsbPut2(OpPutData51, 0xD0);
     Ep3.PinLow(kProg);
-    Put1(Wait26);
+    Put1(OpWait1ms);
     Ep3.PinHigh(kProg);
 }
 
@@ -205,9 +205,9 @@ void TIS89c52ax::EraseClick() {
         Ep3.UsbPut2(OpPutData51, 0xD0);
         Ep3.VppPin(VppPinNo);
         Ep3.PinLow(kProg);
-        Waits(Wait28, 2);
+        Waits(OpWait100ms, 2);
         Ep3.PinHigh(kProg);
-        Put1(Wait26);
+        Put1(OpWait1ms);
         Ep3.VppPin(0);
         Command51(0xA0, true);
         Ep3.PinLow(kP27);

@@ -21,7 +21,7 @@ const Sm51Row kMsu2958Row{
     .AfterVccPins = {H(kP37), H(kProg), L(kPsen), L(10), L(11), L(12), L(13), L(14), L(15), H(kEa), L(kRst),
                      H(kRst)},
     .PulseLow = {L(kProg), L(kP37), H(kP37), H(kProg)},
-    .PulseWait = Wait25,
+    .PulseWait = OpWaitPulse,
 };
 
 }  // namespace
@@ -78,7 +78,7 @@ void TMsu2958x::EraseStep51() {
     Ep3.SetPortMode(PortModeReset);
     Ep3.UsbPut2(OpPutData51, 0x00);
     SetPins({H(kPsen), L(kProg), L(kP37), H(kP37)});
-    Put1(Wait26);
+    Put1(OpWait1ms);
     SetPins({H(kProg), L(kPsen)});
     Flush();
 }
@@ -149,7 +149,7 @@ void TMsu2958x::EraseClick() {
     SetPins({H(kPsen), L(kProg), L(kP37), H(kP37)});
     static constexpr int kWaits[] = {5, 10, 20};
     const int item = ItemIndex("RadioGroup1");
-    Waits(Wait28, kWaits[item >= 0 && item < 3 ? item : 1]);
+    Waits(OpWait100ms, kWaits[item >= 0 && item < 3 ? item : 1]);
     Flush();
     SetPins({H(kProg), L(kPsen)});
     ShowProgress(r.LastAddress);
@@ -167,9 +167,9 @@ void TMsu2958x::SecrityClick() {
     Ep3.UsbPut2(OpPutData51, 0xFF);
     SetAddress51(0);
     SetPins({L(10), L(11), L(12), L(13), L(16), L(14), H(15), H(kPsen), L(kProg), L(kP37), H(kP37)});
-    Waits(Wait25, 3);
+    Waits(OpWaitPulse, 3);
     SetPins({H(kProg), H(kPsen)});
-    Waits(Wait27, 2);
+    Waits(OpWaitSettle, 2);
     SuppliesOff();
     Success("Locked..");
 }

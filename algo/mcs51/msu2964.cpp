@@ -66,7 +66,7 @@ void TMsu2964x::OnClose() { Ep3.PowerOff(); }
 int TMsu2964x::PreCheck51() {
     if (!ContactTest()) return 0;
     Ep3.VccPin(VccPinNo);
-    Put1(Wait27);
+    Put1(OpWaitSettle);
     return 1;
 }
 
@@ -116,9 +116,9 @@ void TMsu2964x::UnprotectStep51() {
     Ep3.WriteLatch(0, 0);
     SetAddress51(0);
     SetPins({H(10), L(11), L(12), H(13), H(14), H(15), H(16), H(kProg), H(kPsen), L(kProg), L(kP37)});
-    Put1(Wait26);
+    Put1(OpWait1ms);
     SetPins({H(kP37), H(kProg), L(kPsen)});
-    Waits(Wait26, 2);
+    Waits(OpWait1ms, 2);
     SuppliesOff();
     // "OK" promises an unprotected chip: shown only once the link took the step.
     Success("OK");
@@ -252,7 +252,7 @@ void TMsu2964x::EraseClick() {
     BusWrite(0x5555, 0x10);
     static constexpr int kWaits[] = {10, 20, 30};
     const int item = ItemIndex("RadioGroup1");
-    Waits(Wait28, kWaits[item >= 0 && item < 3 ? item : 1]);
+    Waits(OpWait100ms, kWaits[item >= 0 && item < 3 ? item : 1]);
     Ep3.PinLow(kPsen);
     Flush();
     // VCC and VPP stay routed after Erase.
@@ -272,9 +272,9 @@ void TMsu2964x::SecrityClick() {
     Ep3.WriteLatch(0, 0);
     SetAddress51(0);
     SetPins({L(10), H(11), L(12), H(13), H(14), H(15), H(16), H(kProg), H(kPsen), L(kProg), L(kP37)});
-    Waits(Wait25, 3);
+    Waits(OpWaitPulse, 3);
     SetPins({H(kP37), H(kProg), L(kPsen)});
-    Waits(Wait27, 2);
+    Waits(OpWaitSettle, 2);
     Flush();
     SuppliesOff();
     Flush();

@@ -89,7 +89,7 @@ int TP2051x::PowerUp51() {
     SetPins({L(kRst), L(kXtal1), H(kProg)});
     Flush();
     Ep3.VccPin(kVcc);
-    Put1(Wait27);
+    Put1(OpWaitSettle);
     SetPins({H(kRst), H(kProg)});  // RST rising: the counter at 0
     Flush();
     return 1;
@@ -189,9 +189,9 @@ void TP2051x::WriteClick() {
     for (std::int32_t i = 0; i <= r.LastAddress; ++i) {
         Ep3.UsbPut2(OpPutPort, *Image(i));
         Ep3.PinLow(kProg);
-        Put1(Wait25);
+        Put1(OpWaitPulse);
         Ep3.PinHigh(kProg);
-        Waits(Wait26, 2 * pairs);
+        Waits(OpWait1ms, 2 * pairs);
         Step();
         if ((i & 0xFF) == 0xFF) {
             ShowProgress(i);
@@ -216,7 +216,7 @@ void TP2051x::EraseClick() {
     Ep3.VppPin(kRst);
     if (!Ep3.CheckCurrent()) return;
     Ep3.PinLow(kProg);
-    Waits(Wait27, 3);
+    Waits(OpWaitSettle, 3);
     Ep3.PinHigh(kProg);
     Flush();
     Ep3.SetVpp(0);
@@ -233,9 +233,9 @@ bool TP2051x::LockBitPulse51(int bit) {
     Setting(Ep3, bit == 1 ? kLock1 : kLock2);
     Ep3.VppPin(kRst);
     Ep3.PinLow(kProg);
-    Put1(Wait25);
+    Put1(OpWaitPulse);
     Ep3.PinHigh(kProg);
-    Put1(Wait28);
+    Put1(OpWait100ms);
     Flush();
     Ep3.SetVpp(0);
     SuppliesOff();
@@ -339,9 +339,9 @@ void TP97c205x::PowerUp51() {
     Ep3.ClockPin(kXtal1);
     Ep3.SetVpp(12500);
     SetPins({H(kP30), L(kRst)});
-    Put1(Wait27);
+    Put1(OpWaitSettle);
     SetPins({H(kRst), L(kP30)});
-    Put1(Wait27);
+    Put1(OpWaitSettle);
     Flush();
 }
 
@@ -354,7 +354,7 @@ void TP97c205x::ProgramByte51(std::uint8_t b) {
     Ep3.UsbPut2(OpPutPort, b);
     for (int i = 0; i < 25; ++i) {
         Ep3.PinLow(kProg);
-        Put1(Wait29);
+        Put1(OpWait100us);
         Ep3.PinHigh(kProg);
     }
 }

@@ -38,9 +38,9 @@ void P89Form::EraseStep51() {
     Ep3.PinHigh(kP27);
     Ep3.PinLow(kP33);
     Ep3.PinLow(kProg);
-    Waits(Wait28, 5);
+    Waits(OpWait100ms, 5);
     Ep3.PinHigh(kProg);
-    Waits(Wait28, 5);
+    Waits(OpWait100ms, 5);
     Ep3.PinHigh(kP33);
 }
 
@@ -143,7 +143,7 @@ void TPhi89c5x::PowerUp51() {
     Ep3.SetAllPins(0);
     Ep3.SetPinOption(kXtal2, 1);
     Ep3.ClockPin(kXtal1);
-    Put1(Wait28);
+    Put1(OpWait100ms);
     Ep3.SetPortMode(PortMode51Read);
     Ep3.VccPin(VccPinNo);
     SetModePins51(false, false, false, false);
@@ -156,14 +156,14 @@ void TPhi89c5x::PowerUp51() {
 std::uint8_t TPhi89c5x::ProgramByte51(std::uint8_t v) {
     Ep3.UsbPut2(OpPutData51, v);
     Ep3.PinLow(kProg);
-    Waits(Wait24, 2);
+    Waits(OpWaitShort, 2);
     Ep3.PinHigh(kProg);
     return v;
 }
 
 void TPhi89c5x::LockBitPulse51() {
     Ep3.PinLow(kProg);
-    Put1(Wait29);
+    Put1(OpWait100us);
     Ep3.PinHigh(kProg);
     Flush();
 }
@@ -433,7 +433,7 @@ int TPhi89new::PreCheck51() {
 std::uint8_t TPhi89new::ProgramByte51(std::uint8_t v) {
     Ep3.UsbPut2(OpPutData51, v);
     SetPins({L(kP33), L(kProg)});
-    Put1(Wait24);
+    Put1(OpWaitShort);
     SetPins({H(kProg), H(kP33)});
     return v;
 }
@@ -468,7 +468,7 @@ void TPhi89new::EraseClick() {
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return;
     SetPins({H(kP27), L(kP33), L(kProg)});
-    Waits(Wait28, 2);
+    Waits(OpWait100ms, 2);
     SetPins({H(kProg), H(kP33)});
     Off();
     Success("END");
@@ -677,7 +677,7 @@ void TPhi89c51rx2::PowerUp51() {
     SetModePins51(false, false, false, false);
     SetPins({H(kPsen), H(kRst), H(kEa)});
     Ep3.VppPin(VppPinNo);
-    Put1(Wait25);
+    Put1(OpWaitPulse);
     Ep3.PinLow(kPsen);
     Flush();
 }
@@ -694,7 +694,7 @@ std::uint8_t TPhi89c51rx2::ProgramByte51(std::uint8_t v) {
     Ep3.UsbPut2(OpPutData51, v);
     if (xx1_) Ep3.PinLow(kP33);
     Ep3.PinLow(kProg);
-    Put1(Wait25);
+    Put1(OpWaitPulse);
     Ep3.PinHigh(kProg);
     if (xx1_) Ep3.PinHigh(kP33);
     return v;

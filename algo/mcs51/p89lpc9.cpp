@@ -173,17 +173,17 @@ void Lpc9xxForm::IcpEnter() {
         Line(3, false);
         Line(1, true);
         Ep3.VccPin(RowVccPin);
-        Put1(Wait25);
+        Put1(OpWaitPulse);
         for (int i = 0; i < 5; ++i) Line(2, true), Line(2, false);
         Line(2, true);
     } else {
         Line(4, false);
         Ep3.VccPin(RowVccPin);
-        Put1(Wait25);
+        Put1(OpWaitPulse);
         for (int i = 0; i < 3; ++i) Line(4, true), Line(4, false);
         Line(4, true);
     }
-    Put1(Wait25);
+    Put1(OpWaitPulse);
     Flush();
 }
 
@@ -459,18 +459,18 @@ void Lpc9xxForm::Button1Click() {
 void Lpc9xxForm::SerialTestByte(std::uint8_t b) {
     Ep3.WriteReg(16, b);
     Ep3.ControlLineLow(3);
-    Put1(Wait25);
+    Put1(OpWaitPulse);
     Ep3.ControlLineHigh(3);
-    Put1(Wait26);
+    Put1(OpWait1ms);
 }
 
 void Lpc9xxForm::Button2Click() {
     RowReady();
     IcpEnter();
     SerialTestByte(0x55);
-    Put1(Wait28);
+    Put1(OpWait100ms);
     for (char c : std::string(":0000000100")) SerialTestByte(static_cast<std::uint8_t>(c));
-    Put1(Wait28);
+    Put1(OpWait100ms);
     Put1(OpCapturePort0);
     Flush();
     Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());

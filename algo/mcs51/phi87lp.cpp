@@ -171,7 +171,7 @@ std::uint8_t TPhi87lpx::Lpc76xProgramByte(std::uint8_t b) {
     Lpc76xCommand(2);
     Lpc76xCommand(b);
     Lpc76xCommand(12);
-    Waits(Wait25, 2);
+    Waits(OpWaitPulse, 2);
     Lpc76xCommand(14);
     return b;
 }

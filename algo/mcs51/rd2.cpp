@@ -167,7 +167,7 @@ void Rd2Form::UnlockSequence51() {
 
 void Rd2Form::WriteCycle() {
     Ep3.PinLow(kProg);
-    Put1(Wait27);
+    Put1(OpWaitSettle);
     Ep3.PinHigh(kProg);
 }
 
@@ -290,11 +290,11 @@ void Rd2Form::EraseClick() {
     UnlockSequence51();
     SetModePins51(true, false, false, false, false);  // erase pulse
     WriteCycle();
-    Put1(Wait27);
+    Put1(OpWaitSettle);
     SetModePins51(true, true, false, false, false);  // lock write
     Ep3.UsbPut2(OpPutData51, 0x7F);
     WriteCycle();
-    Put1(Wait27);
+    Put1(OpWaitSettle);
     SuppliesOff();
     Success("END");
 }
@@ -311,7 +311,7 @@ void Rd2Form::SecrityClick() {
     SetModePins51(true, true, false, false, false);  // lock write
     Ep3.UsbPut2(OpPutData51, LockByte);
     WriteCycle();
-    Put1(Wait27);
+    Put1(OpWaitSettle);
     SuppliesOff();
     Success("OK");
 }

@@ -29,7 +29,7 @@ Sm51Row Sm59Row(bool sm59264) {
         .ModePins = 2,
         .PulseLow = {L(kProg), L(kP37), H(kP37)},
         .PulseHigh = {H(kProg)},
-        .PulseWait = Wait29,
+        .PulseWait = OpWait100us,
     };
 }
 const Sm51Row kSm59064Row = Sm59Row(false), kSm59264Row = Sm59Row(true);
@@ -221,7 +221,7 @@ void Sm59Form::EraseClick() {
     SetPins({L(kP37), H(kP37)});
     const int steps = sm59264_ ? 12 : 10;
     for (int i = 1; i <= steps; ++i) {
-        Put1(Wait28);
+        Put1(OpWait100ms);
         Flush();
         Status("Erase: " + std::to_string(i));
     }
@@ -241,20 +241,20 @@ void Sm59Form::SecrityClick() {
     if (sm59264_) {
         SetModePins51(3);
         SetPins({H(kRst), H(kPsen), H(kEa), H(kP37)});
-        Put1(Wait26);
+        Put1(OpWait1ms);
         SetModePins51(1);
         SetPins({L(kEa), L(kP37), H(kP37)});
-        Waits(Wait25, 3);
+        Waits(OpWaitPulse, 3);
         Ep3.PinHigh(kEa);
         SetModePins51(3);
-        Put1(Wait27);
+        Put1(OpWaitSettle);
         Ep3.VccPin(0);
         Success("OK");
         return;
     }
     SetModePins51(1);
     SetPins({L(kEa), H(kPsen), L(kProg), L(kP37), H(kP37)});
-    Waits(Wait25, 3);
+    Waits(OpWaitPulse, 3);
     SetPins({H(kProg), H(kEa)});
     Ep3.VccPin(0);
     Success("Locked..");
@@ -279,8 +279,8 @@ void Sm59Form::IspCycle(const char* status, bool program) {
     }
     if (!Ep3.CheckCurrent()) return;
     SetPins({L(kP37), H(kP37)});
-    if (program) Waits(Wait25, 2);
-    else Put1(Wait27);
+    if (program) Waits(OpWaitPulse, 2);
+    else Put1(OpWaitSettle);
     SetPins({H(kEa), H(kProg)});
     Ep3.VccPin(0);
     Success(program ? "OK" : "Erase end..");

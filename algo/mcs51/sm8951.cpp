@@ -62,7 +62,7 @@ const Sm51Row kSm2952Row{
     .ModePins = 3,
     .PulseLow = {L(15), L(13), L(kProg)},
     .PulseHigh = {H(13), H(kProg), H(15)},
-    .PulseWait = Wait25,
+    .PulseWait = OpWaitPulse,
     .ReadPins = {H(15), H(kProg), L(kProg), L(kPsen)},
     .StatusAfterPowerUp = true,
     .WritePins = {H(15), H(kPsen), H(kProg), H(13), H(14)},
@@ -175,7 +175,7 @@ void SyncMos51Form::PowerUp51() {
     Ep3.VccPin(VccPinNo);
     SetPins(k_.AfterVccPins);
     for (int i = 0; i < k_.HandClocks; ++i) SetPins({H(kXtal1), L(kXtal1)});
-    if (k_.PowerUpSettles) Put1(Wait27);
+    if (k_.PowerUpSettles) Put1(OpWaitSettle);
     Flush();
 }
 
@@ -189,7 +189,7 @@ void SyncMos51Form::ProgramByte51(std::uint8_t b) {
     if (k_.PulseWait) {
         Put1(k_.PulseWait);
     } else {
-        static constexpr std::uint8_t kDelay[] = {OpNop, Wait29, Wait25};
+        static constexpr std::uint8_t kDelay[] = {OpNop, OpWait100us, OpWaitPulse};
         const int item = ItemIndex("RadioGroup1");
         Put1(kDelay[item >= 0 && item < 3 ? item : 0]);
     }
@@ -198,9 +198,9 @@ void SyncMos51Form::ProgramByte51(std::uint8_t b) {
 
 void Sm51Form::EraseStep51() {
     SetPins({L(15), L(10), L(kProg), H(10)});
-    Waits(Wait28, 2);
+    Waits(OpWait100ms, 2);
     SetPins({H(kProg), H(15)});
-    Put1(Wait28);
+    Put1(OpWait100ms);
     Flush();
 }
 
@@ -285,7 +285,7 @@ void Sm51Form::EraseClick() {
             const int pulses = v >= 0 && v < 6 ? kErasePulses[v] : 0;
             for (int i = 0; i < pulses; ++i) {
                 SetModePins51(1);
-                Waits(Wait26, 6);
+                Waits(OpWait1ms, 6);
                 SetModePins51(0);
                 Flush();
             }
@@ -301,7 +301,7 @@ void Sm51Form::EraseClick() {
             if (!CheckCurrent()) return;
             Ep3.PinLow(kProg);
             for (int i = 1; i <= 10; ++i) {
-                Put1(Wait28);
+                Put1(OpWait100ms);
                 Flush();
                 Status("Erase: " + std::to_string(i));
             }
@@ -336,7 +336,7 @@ void Sm51Form::SecrityClick() {
             if (!CheckCurrent()) return;
             SetPins({H(kPsen), H(13), H(14), L(kProg), L(15)});
             SetModePins51(3);
-            Waits(Wait25, 3);
+            Waits(OpWaitPulse, 3);
             SetModePins51(0);
             SetPins({H(kProg), H(15)});
             SuppliesOff();
@@ -349,7 +349,7 @@ void Sm51Form::SecrityClick() {
             // The current is checked once 12 V is routed: an over-current ends Lock.
             if (!CheckCurrent()) return;
             Ep3.PinLow(kProg);
-            Waits(Wait25, 3);
+            Waits(OpWaitPulse, 3);
             Ep3.PinHigh(kProg);
             SuppliesOff();
             Success("OK");

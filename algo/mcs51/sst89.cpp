@@ -137,7 +137,7 @@ void Sst89Form::SetModePins51(bool p37, bool p36, bool p27, bool p28) {
 
 void Sst89Form::ReadIdBytes51() {
     SetPins({H(kPsen), L(kRst), H(kRst), H(kEa), H(kProg), L(kPsen)});
-    Put1(Wait25);
+    Put1(OpWaitPulse);
     SetModePins51(false, false, false, false);
     SetAddress51(0x30);
     Flush();
@@ -151,7 +151,7 @@ void Sst89Form::ProgramByte51(std::uint8_t b) {
     Ep3.UsbPut2(OpPutData51, b);
     Ep3.PinLow(kProg);
     Ep3.PinHigh(kProg);
-    Put1(Wait25);
+    Put1(OpWaitPulse);
 }
 
 bool Sst89Form::AddressWalk(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block) {
@@ -209,8 +209,8 @@ void Sst89Form::EraseClick() {
     SetModePins51(false, false, true, false);  // chip erase: P2.6 H, P2.7 L, P3.6 L, P3.7 L
     Status("Erasing");
     SetPins({L(kProg), H(kProg)});
-    Put1(Wait27);
-    Waits(Wait28, 2);
+    Put1(OpWaitSettle);
+    Waits(OpWait100ms, 2);
     SuppliesOff();
     Success("OK!");
 }

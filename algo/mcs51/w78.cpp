@@ -98,7 +98,7 @@ void TPW785x::OnClose() { Ep3.PowerOff(); }
 void TPW785x::PowerUp51() {
     Ep3.GndPin(kGnd);
     Ep3.SetAllPins(0);
-    Put1(Wait28);
+    Put1(OpWait100ms);
     Ep3.SetAllPins(1);
     Ep3.SetPinOption(kVcc, 1);
     Ep3.VccPin(kVcc);
@@ -111,7 +111,7 @@ void TPW785x::PowerUp51() {
     SetPins({H(kPsen), L(kAle), H(kEa)});
     SetPins({L(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP37)});
     Ep3.SetPortMode(PortMode51Read);
-    Put1(Wait28);
+    Put1(OpWait100ms);
     Flush();
 }
 
@@ -132,7 +132,7 @@ void TPW785x::ReadStrobe51() {
 std::uint8_t TPW785x::ProgramByte51(std::uint8_t value) {
     Ep3.UsbPut2(OpPutData51, value);
     Ep3.PinLow(kP36);
-    Waits(Wait25, 3);
+    Waits(OpWaitPulse, 3);
     Ep3.PinHigh(kP36);
     return value;
 }
@@ -147,7 +147,7 @@ void TPW785x::LockBitPulse51(std::int32_t address, std::uint8_t value) {
     Ep3.VppPin(kEa);
     for (int i = 0; i < 4; ++i) {
         Ep3.PinLow(kP36);
-        Waits(Wait25, 3);
+        Waits(OpWaitPulse, 3);
         Ep3.PinHigh(kP36);
     }
     SetPins({H(kP33), L(kP37), L(kP33), H(kP37)});
@@ -268,7 +268,7 @@ void TPW785x::WriteClick() {
     SetPins({H(kP37), H(kP36)});
     Ep3.VppPin(kEa);
     if (!Ep3.CheckCurrent()) return;
-    Put1(Wait28);
+    Put1(OpWait100ms);
     SetAddress51(0);
     Flush();
     Ep3.VppPin(kEa);
@@ -294,9 +294,9 @@ void TPW785x::EraseClick() {
     Ep3.VppPin(kEa);
     if (!Ep3.CheckCurrent()) return;
     Ep3.PinLow(kP36);
-    Put1(Wait28);
+    Put1(OpWait100ms);
     Ep3.PinHigh(kP36);
-    Put1(Wait28);
+    Put1(OpWait100ms);
     Flush();
     SuppliesOff();
     Ep3.SetVpp(12500);
@@ -420,9 +420,9 @@ void TW78e516x::PowerUp51() {
     Ep3.SetPortMode(PortMode51Read);
     SetPins({L(kPsen), L(kAle), L(kEa), H(kP27), H(kP26), H(kP36), H(kP37)});
     Ep3.PinHigh(kRst);
-    Put1(Wait26);
+    Put1(OpWait1ms);
     Ep3.PinLow(kRst);
-    Put1(Wait26);
+    Put1(OpWait1ms);
     Ep3.PinHigh(kP34);
     Flush();
     Ep3.SetPortMode(PortMode51Read);
@@ -438,7 +438,7 @@ void TW78e516x::SetModePins51(bool p30, bool p31, bool p32, bool p33) {
 std::uint8_t TW78e516x::ProgramByte51(std::uint8_t value) {
     Ep3.UsbPut2(OpPutData51, value);
     Ep3.PinLow(kP34);
-    Put1(Wait29);
+    Put1(OpWait100us);
     Ep3.PinHigh(kP34);
     return value;
 }
@@ -589,7 +589,7 @@ void TW78e516x::EraseClick() {
     Ep3.SetPortMode(PortModeReset);
     SetModePins51(false, true, true, false);
     SetPins({H(kP35), L(kP34), H(kP36)});
-    Waits(Wait27, 2);
+    Waits(OpWaitSettle, 2);
     Flush();
     Ep3.VccPin(0);
     Success("OK");

@@ -159,7 +159,7 @@ void TX28cx1::PageWrite(const VariantRecord& r, const std::uint8_t* bytes) {
 // The page-write cycle: (Speed + 1) x 100 waits of 100 us (10, 20 or 30 ms).
 void TX28cx1::PageWait() {
     const int n = (ItemIndex("Speed") + 1) * 100;
-    for (int i = 0; i < n; ++i) Put1(OpWait29);
+    for (int i = 0; i < n; ++i) Put1(OpWait100us);
     Flush();
 }
 

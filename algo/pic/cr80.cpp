@@ -162,9 +162,9 @@ bool TCr80px00x::EnterProgramMode() {
 void TCr80px00x::CrSendMode(int m) {
     Line(row_.Mode, true);
     Ep3.WriteLatch(row_.Latch, m);
-    Ep3.UsbPut1(Wait28);
+    Ep3.UsbPut1(OpWait100ms);
     Ep3.VppPin(row_.VppPin);
-    Ep3.UsbPut1(Wait28);
+    Ep3.UsbPut1(OpWait100ms);
     CrClock(2);
     if (wb.sel.VariantIndex <= 2) CrClock(3);
     Ep3.UsbFlush();
@@ -176,7 +176,7 @@ void TCr80px00x::CrProgramPulse() {
     for (int k = 0; k < n; ++k) {
         Line(row_.P, true);
         Line(row_.Q, false);
-        Ep3.UsbPut1(Wait25);
+        Ep3.UsbPut1(OpWaitPulse);
         Line(row_.Q, true);
         Line(row_.P, false);
     }
@@ -311,7 +311,7 @@ void TCr80px00x::WriteClick() {
         CrWriteWord(static_cast<std::uint32_t>(img[a] | (img[a + 1] << 8)));
     }
     Line(row_.P, false);
-    Ep3.UsbPut1(Wait27);
+    Ep3.UsbPut1(OpWaitSettle);
     Ep3.UsbFlush();
     ShowProgress(row_.ProgramLast);
     SuppliesOff();

@@ -219,8 +219,8 @@ void TEm78p156::EnterProgramMode(bool config) {
     if (config) Ep3.SetReg29Flag(6);
     else Ep3.SetReg29(6);
     Ep3.VppPin(row_.VppPin);
-    Ep3.UsbPut1(Wait27);
-    Ep3.UsbPut1(Wait27);
+    Ep3.UsbPut1(OpWaitSettle);
+    Ep3.UsbPut1(OpWaitSettle);
     em78::Clock(Ep3);
     if (row_.VccPin == 8) em78::Clock(Ep3);
 }
@@ -235,7 +235,7 @@ std::uint16_t TEm78p156::ReadConfigWord(int vcc) {
     PowerLevels();
     if (vcc != 4400) {
         Ep3.SetVcc(vcc);
-        Ep3.UsbPut1(Wait28);
+        Ep3.UsbPut1(OpWait100ms);
     }
     EnterProgramMode(true);
     Ep3.SetReg29(5);

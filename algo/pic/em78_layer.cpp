@@ -15,7 +15,7 @@ void ShiftOutWord(TEp3& ep3, std::uint32_t w) {
     ep3.QueueOp53(static_cast<int>((w >> 5) & 0xFF), 5);
     ep3.QueueOp53(static_cast<int>(w & 0xFF), 8);
     ep3.SetReg29(LinePulse);
-    ep3.UsbPut1(proto::Wait25);
+    ep3.UsbPut1(proto::OpWaitPulse);
     ep3.SetReg29Flag(LinePulse);
     Clock(ep3);
 }

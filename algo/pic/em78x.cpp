@@ -150,7 +150,7 @@ void TEm78p153x::EnterProgramMode(bool config) {
         line(2, false), line(6, false);
         line(1, config);
         Ep3.VppPin(row_.VppPin);
-        Ep3.UsbPut1(Wait27);
+        Ep3.UsbPut1(OpWaitSettle);
         em78::Clock(Ep3);
         line(1, false), line(5, false);
     } else {
@@ -160,7 +160,7 @@ void TEm78p153x::EnterProgramMode(bool config) {
         line(2, false), line(1, false), line(6, false);
         line(2, config);
         Ep3.VppPin(row_.VppPin);
-        Ep3.UsbPut1(Wait27);
+        Ep3.UsbPut1(OpWaitSettle);
         line(1, false), line(6, false);
         em78::Clock(Ep3);
     }

@@ -116,7 +116,7 @@ bool THoltekOTP1::EnterProgramMode() {
     Line(1, true);
     Ep3.UsbFlush();
     Ep3.VccPin(row_.VccPin);
-    for (int k = 0; k < 25; ++k) Ep3.UsbPut1(Wait27);
+    for (int k = 0; k < 25; ++k) Ep3.UsbPut1(OpWaitSettle);
     Ep3.VppPin(row_.VppPin);
     if (Ep3.CheckCurrent() == 0) {
         StepFailed();
@@ -137,7 +137,7 @@ void THoltekOTP1::SetAddress(int mode, std::uint32_t address) {
         Clock();
         v >>= 4;
     }
-    Ep3.UsbPut1(Wait25);
+    Ep3.UsbPut1(OpWaitPulse);
     Ep3.UsbFlush();
 }
 
@@ -147,7 +147,7 @@ void THoltekOTP1::ProgramWord(std::uint32_t w) {
         Line(1, false);
         Ep3.UsbPut1(OpNop);
         if (k == 3)
-            for (int n = 0; n < 5; ++n) Ep3.UsbPut1(Wait25);
+            for (int n = 0; n < 5; ++n) Ep3.UsbPut1(OpWaitPulse);
         Line(1, true);
         w >>= 4;
     }
@@ -338,9 +338,9 @@ void THoltekOTP1::ReadToFileClick() {
     img[0] = 0xC0;
     img[1] = 0x2D;
     SetAddress(0, 0);
-    Ep3.UsbPut1(Wait25);
+    Ep3.UsbPut1(OpWaitPulse);
     Line(3, true);
-    Ep3.UsbPut1(Wait25);
+    Ep3.UsbPut1(OpWaitPulse);
     Layout.RomStart = 0;
     Layout.RomData = 55;
     const std::int32_t l1 = row_.RomSize + 5;

@@ -217,7 +217,7 @@ void TMdt20xx::Preamble(bool config, bool reading) {
 void TMdt20xx::ProgramDelay() {
     const std::string s = Text("Speed");
     const int n = s == "Speed   6mS" ? 6 : s == "Speed   8mS" ? 8 : 4;
-    for (int k = 0; k < n; ++k) Ep3.UsbPut1(Wait26);
+    for (int k = 0; k < n; ++k) Ep3.UsbPut1(OpWait1ms);
 }
 
 void TMdt20xx::ProgramWord(std::uint32_t w) {

@@ -163,7 +163,7 @@ bool TP16c54x::ReadingPrologue(bool settle) {
     if (!EnterProgramMode()) return false;
     LineHigh(kReadLine);
     RaiseVpp();
-    if (settle) Ep3.UsbPut1(Wait27);
+    if (settle) Ep3.UsbPut1(OpWaitSettle);
     if (Ep3.CheckCurrent() == 0) {
         StepFailed();
         return false;
@@ -187,7 +187,7 @@ void TP16c54x::ParallelProgramWord(std::uint32_t w) {
         const int speed = ItemIndex("RadioGroup2");
         waits = speed >= 2 ? 4 : speed >= 1 ? 2 : 1;
     }
-    for (int k = 0; k < waits; ++k) Ep3.UsbPut1(Wait25);
+    for (int k = 0; k < waits; ++k) Ep3.UsbPut1(OpWaitPulse);
     LineHigh(kPulseLine);
     LineHigh(kReadLine);
     LineLow(kPulseLine);
@@ -201,7 +201,7 @@ void TP16c54x::ParallelProgramConfig(std::uint32_t w) {
     Ep3.WriteReg(RegPicLow, static_cast<int>(w & 0x0F));
     Ep3.WriteReg(RegPicHigh, static_cast<int>((w >> 4) & 0xFF));
     LineLow(kPulseLine);
-    Ep3.UsbPut1(Wait27);
+    Ep3.UsbPut1(OpWaitSettle);
     LineHigh(kPulseLine);
     LineHigh(kReadLine);
     LineLow(kPulseLine);
@@ -311,10 +311,10 @@ void TP16c54x::WriteClick() {
     for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x0F;
     wb.Display();
     if (!EnterProgramMode()) return;
-    Ep3.UsbPut1(Wait27);
+    Ep3.UsbPut1(OpWaitSettle);
     LineLow(kReadLine);
     RaiseVpp();
-    if (!m57_) Ep3.UsbPut1(Wait27);
+    if (!m57_) Ep3.UsbPut1(OpWaitSettle);
     ParallelProgramConfig(0xFFFF);
     const auto* img = wb.ImageBuffer.data();
     for (std::int32_t p = 0; p <= r.ProgramLast; p += 2) {

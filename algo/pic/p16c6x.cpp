@@ -289,7 +289,7 @@ void TP16c6x::SetupForDevice() {
     }
     row_ = r;
     Ep3.SetVpp(12000);
-    Ep3.UsbPut1(Wait28);
+    Ep3.UsbPut1(OpWait100ms);
     Ep3.SetVcc(4400);
     Status(Ep3.Connected ? "OK " : "Comm Err.");
     wb.FileNew();
@@ -487,7 +487,7 @@ void TP16cxxx1::SetupForDevice() {
     r.ProgramLast = 2 * wb.sel.GetParam("fla=") - 1;
     row_ = r;
     Ep3.SetVpp(12000);
-    Ep3.UsbPut1(Wait28);
+    Ep3.UsbPut1(OpWait100ms);
     Ep3.SetVcc(4400);
     Status(Ep3.Connected ? "OK " : "Comm Err.");
     wb.FileNew();

@@ -139,10 +139,10 @@ bool TP16f5x::CheckDeviceId() {
 void TP16f5x::ProgramWord(std::uint16_t w) {
     Pic.SendCommandData(0xF2, w);
     Pic.SendCommand(0xF8);
-    Ep3.UsbPut1(Wait26);
-    Ep3.UsbPut1(Wait26);
+    Ep3.UsbPut1(OpWait1ms);
+    Ep3.UsbPut1(OpWait1ms);
     Pic.SendCommand(0xFE);
-    Ep3.UsbPut1(Wait25);
+    Ep3.UsbPut1(OpWaitPulse);
     Pic.SendCommand(0xF6);
 }
 
@@ -261,16 +261,16 @@ void TP16f5x::EraseClick() {
     Ep3.VppPin(r.VppPin);
     if (Ep3.CheckCurrent() == 0) return;
     Pic.SendCommand(0x09);
-    Ep3.UsbPut1(Wait27);
-    Ep3.UsbPut1(Wait27);
+    Ep3.UsbPut1(OpWaitSettle);
+    Ep3.UsbPut1(OpWaitSettle);
     Pic.SendCommand(0xF6);
     for (std::int32_t i = 0; i < r.ProgramLast + 1; ++i) {  // 2 x fla
         Pic.SendCommand(0xF6);
         Ep3.UsbPut1(OpNop);
     }
     Pic.SendCommand(0x09);
-    Ep3.UsbPut1(Wait27);
-    Ep3.UsbPut1(Wait27);
+    Ep3.UsbPut1(OpWaitSettle);
+    Ep3.UsbPut1(OpWaitSettle);
     Off();
     Success("End.");
 }

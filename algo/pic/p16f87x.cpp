@@ -261,7 +261,7 @@ void TP16f628x::SetupForDevice() {
     Ep3.LoadBitFile("pic16dip18.bit");
     Ep3.VppPin(0);
     Ep3.SetVpp(10000);
-    Ep3.UsbPut1(Wait28);
+    Ep3.UsbPut1(OpWait100ms);
     Ep3.SetVcc(5000);
     SetupVcc = 5000;
     Status(Ep3.Connected ? "OK " : "Comm Err.");

@@ -163,16 +163,16 @@ void TP17c4x::Pic17ReadWord() {
 void TP17c4x::EnterProgramMode() {
     wb.ErrorFlag() = 0;
     Ep3.VccPin(0);
-    Ep3.UsbPut1(Wait27);
+    Ep3.UsbPut1(OpWaitSettle);
     Ep3.ControlLineHigh(kDriveLine);
     Ep3.ControlLineLow(kPulseLine);
     Ep3.ControlLineLow(kClockLine);
     Ep3.WriteLatch(0, 0xE1);
     Ep3.VccPin(row_.VccPin);
-    Ep3.UsbPut1(Wait26);
+    Ep3.UsbPut1(OpWait1ms);
     Ep3.ControlLineHigh(kModeLine);
     Ep3.VppPin(row_.VppPin);
-    Ep3.UsbPut1(Wait26);
+    Ep3.UsbPut1(OpWait1ms);
 }
 
 void TP17c4x::SuppliesOff() {
@@ -268,7 +268,7 @@ void TP17c4x::WriteClick() {
         Ep3.WriteLatch(0, img[p + 1]);
         Ep3.WriteLatch(1, img[p]);
         Ep3.ControlLineHigh(kPulseLine);
-        Ep3.UsbPut1(Wait26);
+        Ep3.UsbPut1(OpWait1ms);
         Ep3.ControlLineLow(kPulseLine);
         Ep3.ControlLineLow(kDriveLine);
         PulseLine(kClockLine, 3);
@@ -320,10 +320,10 @@ void TP17c4x::WtConfigClick() {
         Ep3.ControlLineHigh(kDriveLine);
         if (flags[static_cast<std::size_t>(j)]) {
             Ep3.ControlLineHigh(kPulseLine);
-            Ep3.UsbPut1(Wait26);
+            Ep3.UsbPut1(OpWait1ms);
             Ep3.ControlLineLow(kPulseLine);
         }
-        Ep3.UsbPut1(Wait26);
+        Ep3.UsbPut1(OpWait1ms);
         Ep3.ControlLineLow(kDriveLine);
         PulseLine(kClockLine, 3);
     }

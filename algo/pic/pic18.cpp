@@ -455,7 +455,7 @@ void TP18fxx2::EraseClick() {
     Layer.SendCommand16(TableWrite, 0x00, kCodes[item]);
     Layer.Core(0x0000);
     Layer.Core(0x0000);
-    Ep3.UsbPut1(Wait28);
+    Ep3.UsbPut1(OpWait100ms);
     Off();
     Success("Erase OK");
 }
@@ -628,7 +628,7 @@ void TP18fxx2::WrDataClick() {
         Layer.Core(0x50A6);  // MOVF EECON1, W
         Layer.Core(0x6EF5);  // MOVWF TABLAT
         Ep3.ControlLineLow(3);
-        for (int k = 0; k < (r.EepromWait < 1 ? 1 : r.EepromWait); ++k) Ep3.UsbPut1(Wait26);
+        for (int k = 0; k < (r.EepromWait < 1 ? 1 : r.EepromWait); ++k) Ep3.UsbPut1(OpWait1ms);
         Layer.SendCommand4(ShiftOutTablat);
         Ep3.UsbReadReply();
         Ep3.UsbFlush();

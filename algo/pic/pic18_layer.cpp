@@ -42,7 +42,7 @@ void Pic18Layer::ProgramPulse(int holds) {
     ep3_.WriteLatch(1, 0);
     ep3_.WriteLatch(3, 0);
     ep3_.ControlLineHigh(1);
-    for (int i = 0; i < (holds < 1 ? 1 : holds); ++i) ep3_.UsbPut1(Wait26);
+    for (int i = 0; i < (holds < 1 ? 1 : holds); ++i) ep3_.UsbPut1(OpWait1ms);
     ep3_.ControlLineLow(4);
     ep3_.ControlLineLow(1);
     ep3_.UsbPut1(OpNop);
@@ -51,7 +51,7 @@ void Pic18Layer::ProgramPulse(int holds) {
 void Pic18Layer::EnterProgramMode(const Pic18Pins& p, bool extraWait) {
     ep3_.ErrorFlag = 0;
     ep3_.VccPin(0);
-    ep3_.UsbPut1(Wait27);
+    ep3_.UsbPut1(OpWaitSettle);
     ep3_.ControlLineLow(3);
     ep3_.ControlLineHigh(3);
     Core(0x0000);
@@ -60,7 +60,7 @@ void Pic18Layer::EnterProgramMode(const Pic18Pins& p, bool extraWait) {
     ep3_.ControlLineLow(4);
     ep3_.VccPin(p.vcc);
     ep3_.VppPin(p.vpp);
-    if (extraWait) ep3_.UsbPut1(Wait28);
+    if (extraWait) ep3_.UsbPut1(OpWait100ms);
 }
 
 void Pic18Layer::SuppliesOff() {

@@ -311,7 +311,7 @@ void PicFlashForm::WrDataClick() {
     for (int i = 0; i < ee; ++i) {
         Pic.SendCommandData(Pic.Codes().loadData, data[static_cast<std::size_t>(i)]);
         Pic.SendCommand(traits_.dataBegin);
-        Ep3.UsbPut1(Wait27);
+        Ep3.UsbPut1(OpWaitSettle);
         Pic.SendCommand(Pic.Codes().increment);
         if (traits_.dataEnd >= 0) Pic.SendCommand(static_cast<std::uint8_t>(traits_.dataEnd));
     }

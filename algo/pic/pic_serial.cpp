@@ -10,42 +10,42 @@ namespace picvariant {
 
 // load, begin, wait opcode, rule, fixed count, end, increment
 const PicVariant P16fEEx{"TP16fEEx", kFCodes, PicPowerOrder::VccSettle, PicVppRaise::SerialEnable,
-                         {0xF2, 0x18, Wait26, PicWaitRule::DelayDoubledWhenSlow, 0, -1, 0xF6}, 32};
+                         {0xF2, 0x18, OpWait1ms, PicWaitRule::DelayDoubledWhenSlow, 0, -1, 0xF6}, 32};
 const PicVariant P16f87x{"TP16f87x", kFCodes, PicPowerOrder::GroundVccSettle, PicVppRaise::SerialEnable,
-                         {0xF2, 0x18, Wait26, PicWaitRule::Fixed, 3, -1, 0xF6}, 32};
+                         {0xF2, 0x18, OpWait1ms, PicWaitRule::Fixed, 3, -1, 0xF6}, 32};
 const PicVariant P16f628x{"TP16f628x", kFCodes, PicPowerOrder::GroundVccSettle, PicVppRaise::SerialEnable,
-                          {0xF2, 0x18, Wait26, PicWaitRule::Fixed, 4, -1, 0xF6}, 32};
+                          {0xF2, 0x18, OpWait1ms, PicWaitRule::Fixed, 4, -1, 0xF6}, 32};
 const PicVariant P16f7x1{"TP16f7x1", kFCodes, PicPowerOrder::GroundVccSettle, PicVppRaise::SerialEnable,
-                         {0xF2, 0xF8, Wait26, PicWaitRule::Fixed, 3, 0xFE, 0xF6}, 16};
+                         {0xF2, 0xF8, OpWait1ms, PicWaitRule::Fixed, 3, 0xFE, 0xF6}, 16};
 const PicVariant P16c8x{"TP16c8x", kPlainCodes, PicPowerOrder::GroundVcc, PicVppRaise::SerialEnable,
-                        {0x02, 0x08, Wait27, PicWaitRule::SpeedItemPlusOne, 0, -1, 0x06}, 32};
+                        {0x02, 0x08, OpWaitSettle, PicWaitRule::SpeedItemPlusOne, 0, -1, 0x06}, 32};
 const PicVariant P16c6x{"TP16c6x", kPlainCodes, PicPowerOrder::GroundVcc, PicVppRaise::SerialEnable,
-                        {0x02, 0x08, Wait25, PicWaitRule::SpeedItemPlusOne, 0, 0x0E, 0x06}, 32};
+                        {0x02, 0x08, OpWaitPulse, PicWaitRule::SpeedItemPlusOne, 0, 0x0E, 0x06}, 32};
 const PicVariant P12c508x{"TP12c508x", kPlainCodes, PicPowerOrder::VccNoFlush, PicVppRaise::PinHigh,
-                          {0x02, 0x08, Wait25, PicWaitRule::SpeedItemPlusOne, 0, 0x0E, 0x06}, 32};
+                          {0x02, 0x08, OpWaitPulse, PicWaitRule::SpeedItemPlusOne, 0, 0x0E, 0x06}, 32};
 // TP16fx reads and steps with F4h/F6h but loads its configuration with 00h.
 const PicVariant P16fx{"TP16fx", {0x00, 0xF2, 0x03, 0xF4, 0x05, 0xF6}, PicPowerOrder::GroundVccSettle,
-                       PicVppRaise::SerialEnable, {0xF2, 0xF8, Wait26, PicWaitRule::Fixed, 3, 0xFE, 0xF6}, 16};
+                       PicVppRaise::SerialEnable, {0xF2, 0xF8, OpWait1ms, PicWaitRule::Fixed, 3, 0xFE, 0xF6}, 16};
 const PicVariant P16f87xa1{"TP16f87xa1", kPlainCodes, PicPowerOrder::GroundVccSettle, PicVppRaise::SerialEnable,
-                           {0x02, 0x18, Wait26, PicWaitRule::DelayDoubledWhenSlow, 0, 0x17, 0x06}, 32};
+                           {0x02, 0x18, OpWait1ms, PicWaitRule::DelayDoubledWhenSlow, 0, 0x17, 0x06}, 32};
 const PicVariant P16f628a1{"TP16f628a1", kPlainCodes, PicPowerOrder::VppFirst, PicVppRaise::SerialEnable,
-                           {0x02, 0x08, Wait26, PicWaitRule::DelayDoubledWhenSlow, 0, -1, 0x06}, 32};
+                           {0x02, 0x08, OpWait1ms, PicWaitRule::DelayDoubledWhenSlow, 0, -1, 0x06}, 32};
 // The PIC12F6xx and PIC16F630 forms: VPP first, 02h, 08h, N x wait 26, 06h.
 const PicVariant P12fxxx{"TP12fxxx", kPlainCodes, PicPowerOrder::VppFirst, PicVppRaise::SerialEnable,
-                         {0x02, 0x08, Wait26, PicWaitRule::DelayHalvedWhenFast, 0, -1, 0x06}, 32};
+                         {0x02, 0x08, OpWait1ms, PicWaitRule::DelayHalvedWhenFast, 0, -1, 0x06}, 32};
 const PicVariant P16f630x{"TP16f630x", kPlainCodes, PicPowerOrder::VppFirst, PicVppRaise::SerialEnable,
-                          {0x02, 0x08, Wait26, PicWaitRule::DelayDoubledWhenSlow, 0, -1, 0x06}, 32};
+                          {0x02, 0x08, OpWait1ms, PicWaitRule::DelayDoubledWhenSlow, 0, -1, 0x06}, 32};
 // The PIC16C OTP form with the configuration grid: no serial-enable register write.
 const PicVariant P16cxxx1{"TP16cxxx1", kPlainCodes, PicPowerOrder::GroundVcc, PicVppRaise::RouteOnly,
-                          {0x02, 0x08, Wait25, PicWaitRule::Fixed, 2, 0x0E, 0x06}, 32};
+                          {0x02, 0x08, OpWaitPulse, PicWaitRule::Fixed, 2, 0x0E, 0x06}, 32};
 // The PIC16F5x form: F-form program-memory commands, load configuration plain
 // (its parts have none), VCC first with the settle wait and no ground (setup
 // grounds the chip once); its word recipe adds a wait 25 after end programming
 // and is written out by the form.
 const PicVariant P16f5x{"TP16f5x", {0x00, 0xF2, 0x03, 0xF4, 0x05, 0xF6}, PicPowerOrder::VccSettle,
-                        PicVppRaise::SerialEnable, {0xF2, 0xF8, Wait26, PicWaitRule::Fixed, 2, 0xFE, 0xF6}, 16};
+                        PicVppRaise::SerialEnable, {0xF2, 0xF8, OpWait1ms, PicWaitRule::Fixed, 2, 0xFE, 0xF6}, 16};
 const PicVariant P16c505x{"TP16c505x", kPlainCodes, PicPowerOrder::GroundVccSettle, PicVppRaise::PinHigh,
-                          {0x02, 0x08, Wait25, PicWaitRule::Fixed, 1, 0x0E, 0x06}, 32};
+                          {0x02, 0x08, OpWaitPulse, PicWaitRule::Fixed, 1, 0x0E, 0x06}, 32};
 
 }  // namespace picvariant
 
@@ -90,14 +90,14 @@ void PicSerial::PowerOn(const PicPins& p) {
     switch (v_.power) {
         case PicPowerOrder::VccSettle:
             ep3_.VccPin(p.vcc);
-            ep3_.UsbPut1(Wait27);
+            ep3_.UsbPut1(OpWaitSettle);
             ep3_.UsbPut1(OpPrepare);
             ep3_.UsbFlush();
             break;
         case PicPowerOrder::GroundVccSettle:
             ep3_.GndPin(p.gnd);
             ep3_.VccPin(p.vcc);
-            ep3_.UsbPut1(Wait27);
+            ep3_.UsbPut1(OpWaitSettle);
             ep3_.UsbPut1(OpPrepare);
             ep3_.UsbFlush();
             break;
@@ -204,7 +204,7 @@ void PicSerial::ReadEepromBlock(int n, std::uint8_t* dest) {
 void PicSerial::WriteEepromByte(std::uint8_t b) {
     SendCommandData(v_.codes.loadData, b);
     SendCommand(piccmd::BeginProgramOnly);
-    ep3_.UsbPut1(Wait27);
+    ep3_.UsbPut1(OpWaitSettle);
     SendCommand(v_.codes.increment);
 }
 
@@ -223,7 +223,7 @@ void PicSerial::WriteConfigAreaThenWord(std::uint32_t userId, std::uint32_t conf
     for (int k = 0; k < 3; ++k) SendCommand(v_.codes.increment);
     SendCommandData(piccmd::LoadProgram, configWord);
     SendCommand(piccmd::BeginEraseProgram);
-    ep3_.UsbPut1(Wait27);
+    ep3_.UsbPut1(OpWaitSettle);
 }
 
 // ---- erase sequences -----------------------------------------------------------------------------
@@ -232,7 +232,7 @@ void PicSerial::Erase0107() {
     SendCommand(piccmd::EraseSetup1);
     SendCommand(piccmd::EraseSetup2);
     SendCommand(piccmd::BeginEraseProgram);
-    ep3_.UsbPut1(Wait27);
+    ep3_.UsbPut1(OpWaitSettle);
     SendCommand(piccmd::EraseSetup1);
     SendCommand(piccmd::EraseSetup2);
 }
@@ -257,32 +257,32 @@ void PicSerial::ChipEraseF9() {
     SendCommand(piccmd::F(piccmd::BulkEraseProgram));
     SendCommandData(piccmd::F(piccmd::LoadProgram), 0xFFFF);
     SendCommand(piccmd::F(piccmd::BeginEraseProgram));
-    for (int k = 0; k < 3; ++k) ep3_.UsbPut1(Wait28);
+    for (int k = 0; k < 3; ++k) ep3_.UsbPut1(OpWait100ms);
 }
 
 void PicSerial::BulkEraseWithConfig09() {
     SendCommandData(piccmd::LoadConfig, 0x2000);
     SendCommand(piccmd::BulkEraseProgram);
-    for (int k = 0; k < 3; ++k) ep3_.UsbPut1(Wait28);
+    for (int k = 0; k < 3; ++k) ep3_.UsbPut1(OpWait100ms);
 }
 
 void PicSerial::ChipErase1F(std::uint8_t c) {
     SendCommandData(c, 0x3FFF);
     SendCommand(piccmd::ChipErase87xA);
     SendCommand(piccmd::BeginEraseProgram);
-    ep3_.UsbPut1(Wait27);
+    ep3_.UsbPut1(OpWaitSettle);
 }
 
 void PicSerial::BulkEraseProgram09() {
     SendCommand(piccmd::BulkEraseProgram);
     SendCommand(piccmd::BeginEraseProgram);
-    ep3_.UsbPut1(Wait27);
+    ep3_.UsbPut1(OpWaitSettle);
 }
 
 void PicSerial::BulkEraseData0B() {
     SendCommand(piccmd::BulkEraseData);
     SendCommand(piccmd::BeginEraseProgram);
-    ep3_.UsbPut1(Wait27);
+    ep3_.UsbPut1(OpWaitSettle);
 }
 
 // ---- device ID -----------------------------------------------------------------------------------

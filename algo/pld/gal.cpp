@@ -47,9 +47,9 @@ void TGALx::PowerUpPld(const VariantRecord& r) {
     Ep3.SetAllPins(1);
     Ep3.GndPin(GroundPin);
     Ep3.SetVpp(r.Vpp);
-    Ep3.UsbPut1(Wait27);
+    Ep3.UsbPut1(OpWaitSettle);
     Ep3.VccPin(r.VccPin);
-    Ep3.UsbPut1(Wait27);
+    Ep3.UsbPut1(OpWaitSettle);
     Ep3.VppPin(r.VppPin);
     Ep3.UsbFlush();
 }
@@ -99,7 +99,7 @@ void TGALx::ShiftRowGal16(int row, int n) {
     ShiftData(n);
     Ep3.UsbFlush();
     Ep3.PinLow(Strobe);
-    QueueWaits(Wait27, 4);
+    QueueWaits(OpWaitSettle, 4);
     Ep3.PinHigh(Strobe);
     Ep3.UsbFlush();
 }
@@ -122,7 +122,7 @@ void TGALx::ShiftRowGal20(int row, int n) {
     Ep3.WriteLatch(3, 0x10 | (R0(row) ? 0x08 : 0));
     ShiftData(n);
     Ep3.PinLow(Strobe);
-    QueueWaits(Wait27, 3);
+    QueueWaits(OpWaitSettle, 3);
     Ep3.PinHigh(Strobe);
     Ep3.UsbFlush();
 }

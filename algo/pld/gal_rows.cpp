@@ -129,7 +129,7 @@ void GalRowForm::EraseClick() {
     Status("Erasing");
     FuseRowBuffer[0] = '1';
     ShiftFuseRow(r, EraseRow, 1);
-    QueueWaits(Wait28, EraseWaits());
+    QueueWaits(OpWait100ms, EraseWaits());
     SuppliesOff();
     Success("Erased..");
 }

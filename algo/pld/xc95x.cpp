@@ -182,20 +182,20 @@ void TXc95x::RunTestMicros(long long t) {
         for (long long k = 0; k < t / 10; ++k) Ep3.UsbPut1(OpNop);
         RunTestTotal += t;
     } else if (t < 1000) {
-        for (long long k = 0; k < t / 10; ++k) Ep3.UsbPut1(Wait25);
+        for (long long k = 0; k < t / 10; ++k) Ep3.UsbPut1(OpWaitPulse);
         RunTestTotal += t;
     } else if (t < 10000) {
-        for (long long k = 0; k < t / 1000; ++k) Ep3.UsbPut1(Wait26);
+        for (long long k = 0; k < t / 1000; ++k) Ep3.UsbPut1(OpWait1ms);
         RunTestTotal += t;
     } else if (t < 100000) {
         for (long long k = 0; k < t / 10000; ++k) {
-            Ep3.UsbPut1(Wait27);
+            Ep3.UsbPut1(OpWaitSettle);
             RunTestTotal += 10000;
             showTotal();
         }
     } else {
         for (long long k = 0; k < t / 100000; ++k) {
-            Ep3.UsbPut1(Wait28);
+            Ep3.UsbPut1(OpWait100ms);
             RunTestTotal += 100000;
             showTotal();
             Ep3.UsbFlush();
@@ -245,11 +245,11 @@ void TXc95x::EraseClick() {
     ScanHexText(ScanIr, 8, "(e8)");
     ScanHexText(ScanIr, 8, "(ec)");
     ScanHexText(ScanDr, 18, "(02a955)");
-    Ep3.UsbPut1(Wait28);
+    Ep3.UsbPut1(OpWait100ms);
     ScanHexText(ScanDr, 18, "(02a957)");
     ScanHexText(ScanIr, 8, "(ed)");
     ScanHexText(ScanDr, 18, "(03ffff)");
-    Ep3.UsbPut1(Wait28);
+    Ep3.UsbPut1(OpWait100ms);
     ScanHexText(ScanDr, 18, "(03ffff)");
     Ep3.UsbFlush();
     SuccessLine(kView, "Erase OK");
@@ -270,7 +270,7 @@ void TXc95x::BlankClick() {
     ScanHexText(ScanDr, 6, "(00)");
     ScanHexText(ScanIr, 8, "(e5)");
     ScanHexText(ScanDr, 18, "(000003)");
-    Ep3.UsbPut1(Wait26);
+    Ep3.UsbPut1(OpWait1ms);
     Ep3.UsbReadReply();
     ScanHexText(ScanDr | ScanCapture, 18, "(000001)");
     ShowIdBytes();

@@ -126,10 +126,10 @@ void TDsRAM::ReadClick() {
 
 bool TDsRAM::WriteBlocks(const VariantRecord& r) {
     Status("Write");
-    Put1(Wait28);
+    Put1(OpWait100ms);
     Ep3.VccPin(r.VccPin);
     if (!Ep3.CheckCurrent()) return false;
-    Put1(Wait28);
+    Put1(OpWait100ms);
     const std::uint8_t strobe = StrobeFor(r.ProgramPin);
     wb.ErrorFlag() = 0;
     const std::int64_t end = static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length;

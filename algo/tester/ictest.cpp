@@ -227,7 +227,7 @@ void TICTestx::Test1Click() {
     Ep3.VccPin(e.VccPin);
     for (int k = 1; k <= 3; ++k) Ep3.WriteLatch(k, 0);
     Ep3.VccPin(e.VccPin);
-    Ep3.UsbPut1(Wait27);
+    Ep3.UsbPut1(OpWaitSettle);
     if (RunIcType(SelectedType)) {
         Success("OK!");
         wb.prompts.Beep();

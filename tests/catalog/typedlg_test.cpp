@@ -248,7 +248,7 @@ test::Bytes ExpectedIdStream() {
     e.Connected = 1;
     e.GndPin(20);
     e.SetVpp(12500);
-    e.UsbPut1(proto::Wait27);
+    e.UsbPut1(proto::OpWaitSettle);
     e.SetAllPins(0);
     e.PinHigh(5);
     e.PinHigh(7);

@@ -56,7 +56,6 @@ SimBench::SimBench(const ProgramStart& start) {
     wb->ProgramDir = SourceDataDir();
     wb->Ep3.ProgramDir = SourceDataDir();
     dlg = std::make_unique<TTypeDlg>(*wb);
-    wb->TypeDlg = dlg.get();
     // A folder that does not exist: no configuration file, the program's defaults.
     dlg->ConfigDir = (std::filesystem::temp_directory_path() /
                       ("quilla-no-config-" + std::to_string(::getpid())))

@@ -162,7 +162,7 @@ TEST(At89c5x, SlowSpeedQueuesFourMillisecondWaitsPerByte) {
         f.Choose("RadioGroup2", speed);
         b.tap->commands.clear();
         f.Click("Write");
-        waits[speed] = b.tap->Count(proto::Wait26);
+        waits[speed] = b.tap->Count(proto::OpWait1ms);
     }
     EXPECT_EQ(waits[1] - waits[0], 2u * 256u);
 }

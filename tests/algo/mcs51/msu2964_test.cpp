@@ -96,7 +96,7 @@ TEST(Msu2964, LockProtectsAndOnlyTheUnprotectStepClearsIt) {
     for (auto [a, d] : std::vector<std::pair<int, int>>{
              {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80}, {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x10}})
         form.BusWrite(a, static_cast<std::uint8_t>(d));
-    for (int i = 0; i < 10; ++i) e.UsbPut1(proto::Wait28);
+    for (int i = 0; i < 10; ++i) e.UsbPut1(proto::OpWait100ms);
     e.UsbFlush();
     e.VppPin(0);
     e.VccPin(0);

@@ -61,7 +61,7 @@ void ProgramOnePage(SimBench& b, Rd2Form& form, bool unlock) {
     form.SetModePins51(false, true, true, true, false);
     form.SetAddress51(0x200);
     e.PinLow(30);
-    e.UsbPut1(proto::Wait27);
+    e.UsbPut1(proto::OpWaitSettle);
     e.PinHigh(30);
     e.UsbFlush();
     e.VccPin(0);

@@ -128,7 +128,7 @@ public:
         Ep3.WriteLatch(0, 0);
         SetAddress51(0);
         SetPins({H(10), L(11), L(12), H(13), H(14), H(15), H(16), H(30), H(29), L(30), L(17)});
-        Ep3.UsbPut1(proto::Wait25);
+        Ep3.UsbPut1(proto::OpWaitPulse);
         SetPins({H(17), H(30), L(29)});
         SuppliesOff();
         Status("OK");
@@ -209,7 +209,7 @@ public:
         SetPins({H(11), L(15), H(16)});  // RST high before VCC: no rising edge after power-up
         Flush();
         Ep3.VccPin(30);
-        Ep3.UsbPut1(proto::Wait27);
+        Ep3.UsbPut1(proto::OpWaitSettle);
         Flush();
         return 1;
     }
@@ -279,10 +279,10 @@ TEST(Counter51Strict, AfterPowerLossWritesWaitForRst) {
     e.VppPin(11);
     e.UsbPut2(proto::OpPutPort, 0x00);
     e.PinLow(16);
-    e.UsbPut1(proto::Wait25);
+    e.UsbPut1(proto::OpWaitPulse);
     e.PinHigh(16);
-    e.UsbPut1(proto::Wait26);
-    e.UsbPut1(proto::Wait26);
+    e.UsbPut1(proto::OpWait1ms);
+    e.UsbPut1(proto::OpWait1ms);
     e.VppPin(0);
     e.VccPin(0);
     e.UsbFlush();

@@ -169,7 +169,7 @@ TEST(Em78p156, AChipEntersOnlyWithItsOwnClockCount) {
         ep3.SetReg29Flag(4);
         ep3.SetReg29Flag(6);  // the configuration word
         ep3.VppPin(34);
-        ep3.UsbPut1(proto::Wait27);
+        ep3.UsbPut1(proto::OpWaitSettle);
         for (int k = 0; k < clocks; ++k) em78::Clock(ep3);
         em78::ShiftOutWord(ep3, 0x0000);
         ep3.VppPin(0);

@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(Layer, Frames,
 TEST(Layer, AFrameNeverCrossesAPacket) {
     for (int before : {61, 62, 63}) {
         Queue q;
-        for (int i = 0; i < before; ++i) q.ep3.UsbPut1(proto::Wait25);
+        for (int i = 0; i < before; ++i) q.ep3.UsbPut1(proto::OpWaitPulse);
         PicSerial(q.ep3, picvariant::P16c8x).SendCommandData(0x02, 0x3FFF);
         const Bytes b = q.Queued();
         ASSERT_EQ(b.size(), 68u) << before;

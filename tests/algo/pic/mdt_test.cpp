@@ -131,7 +131,7 @@ TEST(Mdt20xx, SpeedGivesTheWaitsPerHalf) {
     m.b.tap->commands.clear();
     f.Click("Write");
     EXPECT_EQ(f.Text("Msg"), "OK");
-    EXPECT_EQ(Count(m.b, proto::Wait26), 8 * 2 * 512);
+    EXPECT_EQ(Count(m.b, proto::OpWait1ms), 8 * 2 * 512);
     EXPECT_TRUE(ChipHoldsWords(m.b, 512));
 }
 
@@ -160,7 +160,7 @@ TEST(Mdt20xx, AWrongSpaceOnThePortAtVppLeavesTheChipDeaf) {
     for (int k = 0; k < 8; ++k) ep3.ControlLineHigh(27), ep3.ControlLineLow(27);
     ep3.WriteLatch(0, 0);
     ep3.ControlLineLow(28);
-    for (int k = 0; k < 5; ++k) ep3.UsbPut1(proto::Wait26);
+    for (int k = 0; k < 5; ++k) ep3.UsbPut1(proto::OpWait1ms);
     ep3.ControlLineHigh(28);
     ep3.VppPin(0);
     ep3.VccPin(0);

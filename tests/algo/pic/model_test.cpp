@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
         EntryFault{"no opcode 52", [](PicBench& t) {
                        TEp3& e = t.Ep3();
                        e.VccPin(t.p.vcc);
-                       e.UsbPut1(proto::Wait27);
+                       e.UsbPut1(proto::OpWaitSettle);
                        e.UsbFlush();
                        e.VppPin(t.p.vpp);
                        t.pic.SerialEnable();
@@ -174,7 +174,7 @@ TEST_P(Decode, EachPartByItsOwnTable) {
     t.pic.SendCommand(c.increment);  // to word 1
     t.pic.SendCommandData(c.load, 0x2A55);
     t.pic.SendCommand(0x08);
-    t.Ep3().UsbPut1(proto::Wait27);
+    t.Ep3().UsbPut1(proto::OpWaitSettle);
     t.pic.Leave();
     EXPECT_EQ(t.Chip().Word(1), c.takes ? 0x2A55 : 0x3FFF);
     EXPECT_EQ(t.Chip().Word(0), 0x3FFF);
@@ -219,12 +219,12 @@ TEST(PicModel, FramesAndFillersReachTheChipIntact) {
     ASSERT_TRUE(t.pic.Enter(t.p, true));
     const std::uint16_t words[] = {0x3FFF, 0x00FF, 0x0001, 0x2000, 0x1555};
     for (std::uint16_t w : words) {
-        while (t.Ep3().UsbCmdCount % 64 != 62) t.Ep3().UsbPut1(proto::Wait25);  // the frame gets fillers
+        while (t.Ep3().UsbCmdCount % 64 != 62) t.Ep3().UsbPut1(proto::OpWaitPulse);  // the frame gets fillers
         t.pic.ProgramWord(w, 1);
     }
     t.pic.SendCommandData(0x03, 0x5A);  // a data-memory byte: B4h 00h
     t.pic.SendCommand(0x08);
-    t.Ep3().UsbPut1(proto::Wait27);
+    t.Ep3().UsbPut1(proto::OpWaitSettle);
     t.pic.Leave();
     for (int a = 0; a < 5; ++a) EXPECT_EQ(t.Chip().Word(a), words[a]) << a;
     EXPECT_EQ(t.Chip().Eeprom()[5], 0x5A);
@@ -327,7 +327,7 @@ TEST_P(External, TheCycleProgramsAtItsEndAfterItsTime) {
     ASSERT_TRUE(t.pic.Enter(t.p, true));
     t.pic.SendCommandData(0xF2, 0x1234);
     t.pic.SendCommand(0xF8);
-    for (int i = 0; i < c.waits; ++i) t.Ep3().UsbPut1(proto::Wait26);
+    for (int i = 0; i < c.waits; ++i) t.Ep3().UsbPut1(proto::OpWait1ms);
     if (c.after == After::End) t.pic.SendCommand(0xFE);
     if (c.after == After::Increment) t.pic.SendCommand(0xF6);
     t.pic.Leave();
@@ -348,7 +348,7 @@ TEST(PicModel, PIC16F7xProgramsTheLoadedLatchesOfItsPair) {
     t.Chip().SetWord(4, 0x0444);
     auto cycle = [&] {
         t.pic.SendCommand(0xF8);
-        t.Ep3().UsbPut1(proto::Wait26);
+        t.Ep3().UsbPut1(proto::OpWait1ms);
         t.pic.SendCommand(0xFE);
     };
     ASSERT_TRUE(t.pic.Enter(t.p, true));
@@ -387,9 +387,9 @@ TEST(PicModel, PIC16F7xBulkEraseRunsOnItsOwnAndClearsProtection) {
     t.pic.SendCommand(0xF9);
     t.pic.SendCommandData(0xF2, 0x0000);
     t.pic.SendCommand(0xF8);
-    t.Ep3().UsbPut1(proto::Wait26);
+    t.Ep3().UsbPut1(proto::OpWait1ms);
     t.pic.SendCommand(0xFE);
-    for (int k = 0; k < 3; ++k) t.Ep3().UsbPut1(proto::Wait28);
+    for (int k = 0; k < 3; ++k) t.Ep3().UsbPut1(proto::OpWait100ms);
     t.pic.Leave();
     t.Ep3().UsbFlush();
     EXPECT_TRUE(t.ProgramBlank());
@@ -399,7 +399,7 @@ TEST(PicModel, PIC16F7xBulkEraseRunsOnItsOwnAndClearsProtection) {
     ASSERT_TRUE(t.pic.Enter(t.p, true));
     t.pic.SendCommandData(0x00, 0x2000);
     t.pic.SendCommand(0x09);
-    t.Ep3().UsbPut1(proto::Wait28);
+    t.Ep3().UsbPut1(proto::OpWait100ms);
     t.pic.Leave();
     t.Ep3().UsbFlush();
     EXPECT_EQ(t.Chip().ConfigArea(0), 0x3FFF);
@@ -455,19 +455,19 @@ TEST(PicModel, PIC16F877AProgramsTheLatchesLoadedSinceTheLastCycle) {
         if (i < 7) t.pic.SendCommand(0x06);
     }
     t.pic.SendCommand(0x18);  // begin programming only: the whole row
-    t.Ep3().UsbPut1(proto::Wait26);
+    t.Ep3().UsbPut1(proto::OpWait1ms);
     t.pic.SendCommand(0x17);
     t.pic.SendCommand(0x06);
     t.pic.SendCommand(0x06);  // word 9: latch 1 of the next row
     t.pic.SendCommandData(0x02, 0x0000);
     t.pic.SendCommand(0x18);
-    t.Ep3().UsbPut1(proto::Wait26);
+    t.Ep3().UsbPut1(proto::OpWait1ms);
     t.pic.SendCommand(0x17);
     // A cycle without its end command programs nothing.
     t.pic.SendCommand(0x06);
     t.pic.SendCommandData(0x02, 0x0000);
     t.pic.SendCommand(0x18);
-    t.Ep3().UsbPut1(proto::Wait26);
+    t.Ep3().UsbPut1(proto::OpWait1ms);
     t.pic.SendCommand(0x06);
     t.pic.Leave();
     t.Ep3().UsbFlush();

@@ -35,7 +35,7 @@ std::size_t ProgrammingWaits(const SimBench& b) {
     bool after = false;
     for (const auto& c : b.tap->commands) {
         if (c[0] == proto::OpPicCommand) after = c[1] == 0x08;
-        else if (c[0] == proto::Wait26 && after) ++n;
+        else if (c[0] == proto::OpWait1ms && after) ++n;
     }
     return n;
 }

@@ -236,7 +236,7 @@ TEST(P16c57x, SpeedGivesThePulseWaitsAndRunIsOnePass) {
         f.Click("Button2");
         EXPECT_EQ(f.Text("Msg"), "End OK..");
         EXPECT_EQ(f.PassesCounted(), 1);
-        EXPECT_EQ(Count(b, proto::Wait25), s.waits * 512) << s.item;
+        EXPECT_EQ(Count(b, proto::OpWaitPulse), s.waits * 512) << s.item;
         EXPECT_TRUE(ChipHoldsWords(b, 512));
         EXPECT_EQ(b.ChipAs<Pic16c5xChip>().Config(), 0x0FFD);
     }
@@ -251,7 +251,7 @@ TEST(P16c54x, RunWritesAndCountsAPass) {
     f.Click("Button2");
     EXPECT_EQ(f.Text("Msg"), "End OK..");
     EXPECT_EQ(f.PassesCounted(), 1);
-    EXPECT_EQ(Count(b, proto::Wait25), 2 * 512);
+    EXPECT_EQ(Count(b, proto::OpWaitPulse), 2 * 512);
     EXPECT_TRUE(ChipHoldsWords(b, 512));
 }
 
@@ -312,13 +312,13 @@ TEST(P16c5xModel, APulseWhileReadingOrWithoutTheEntryLineProgramsNothing) {
         ep3.WriteReg(proto::RegPicHigh, 0);
         if (entryLow) {  // line 1 high: the chip drives the word, no programming
             ep3.ControlLineLow(2);
-            for (int k = 0; k < 8; ++k) ep3.UsbPut1(proto::Wait25);
+            for (int k = 0; k < 8; ++k) ep3.UsbPut1(proto::OpWaitPulse);
             ep3.ControlLineHigh(2);
         }
         ep3.ControlLineLow(1);
         ep3.WriteReg(proto::RegPicLow, 0);
         ep3.ControlLineLow(2);
-        for (int k = 0; k < 8; ++k) ep3.UsbPut1(proto::Wait25);
+        for (int k = 0; k < 8; ++k) ep3.UsbPut1(proto::OpWaitPulse);
         ep3.ControlLineHigh(2);
         ep3.VppPin(0);
         ep3.VccPin(0);

@@ -197,7 +197,7 @@ TEST(Pic14Otp, APulseWithoutItsWaitOrVppOffMclrLeavesTheCells) {
         pic.Enter(c == 2 ? wrongVpp : right, false);
         pic.SendCommandData(0x02, 0x0123);
         pic.SendCommand(0x08);
-        if (c != 1) b.wb->Ep3.UsbPut1(proto::Wait25);
+        if (c != 1) b.wb->Ep3.UsbPut1(proto::OpWaitPulse);
         pic.SendCommand(0x0E);
         pic.Leave();
         b.wb->Ep3.UsbFlush();
@@ -269,7 +269,7 @@ TEST(P16cxxx1, WriteAndVerifyWithoutTheSerialRegister) {
     for (const auto& c : b.tap->commands) ASSERT_FALSE(c[0] == proto::OpWriteReg && c[1] == proto::RegPicSerial);
     // Two waits 25 per word.
     std::size_t waits = 0;
-    for (const auto& c : b.tap->commands) waits += c[0] == proto::Wait25;
+    for (const auto& c : b.tap->commands) waits += c[0] == proto::OpWaitPulse;
     EXPECT_EQ(waits, 2u * (8192 + 8));
 }
 

@@ -87,7 +87,7 @@ TEST(P16c8x, SlowDoublesTheProgrammingWait) {
         b.tap->commands.clear();
         f.Click("Write");
         EXPECT_EQ(f.Text("Msg"), "End.");
-        const std::size_t perWord = b.tap->Count(proto::Wait27) / 1024;  // the settle waits of routing are few
+        const std::size_t perWord = b.tap->Count(proto::OpWaitSettle) / 1024;  // the settle waits of routing are few
         EXPECT_EQ(perWord, static_cast<std::size_t>(item + 1));
         EXPECT_FALSE(b.sim->GetSocket().VccPins().Empty());  // Write leaves VCC on
     }

@@ -108,9 +108,9 @@ TEST(P16fEEx, ALineWithoutEepromErasesAPIC16F77WithTheChipErase) {
     const std::vector<std::vector<std::uint8_t>> erase = {{proto::OpPicCommand, 0xF9},
                                                           {proto::OpPicWriteWord, 0xF2, 0xFE, 0xFF},
                                                           {proto::OpPicCommand, 0xF8},
-                                                          {proto::Wait28},
-                                                          {proto::Wait28},
-                                                          {proto::Wait28}};
+                                                          {proto::OpWait100ms},
+                                                          {proto::OpWait100ms},
+                                                          {proto::OpWait100ms}};
     EXPECT_NE(std::search(b.tap->commands.begin(), b.tap->commands.end(), erase.begin(), erase.end()),
               b.tap->commands.end());
     for (int a = 0; a < 8192; ++a) ASSERT_EQ(chip.Word(a), 0x3FFF) << a;

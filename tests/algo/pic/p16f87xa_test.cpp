@@ -91,7 +91,7 @@ TEST(P16f87xa1, WordByWordProgrammingLeavesTheOtherLatchesOfTheRowAlone) {
     EXPECT_TRUE(PicChipHoldsImage(b, 64, 0));
     for (int a = 64; a < 80; ++a) EXPECT_EQ(chip.Word(a), 0x3FFF) << a;
     // Each word: 02h w, 18h, the waits, 17h, 06h.
-    const auto waits = WaitsPerWord(b, 0x18, proto::Wait26);
+    const auto waits = WaitsPerWord(b, 0x18, proto::OpWait1ms);
     ASSERT_EQ(waits.size(), 64u);
     for (int n : waits) EXPECT_EQ(n, 1);
 }
@@ -103,7 +103,7 @@ TEST(P16f87xa1, SlowDoublesTheDelayOfTheLine) {
     f.Choose("Speed", 1);
     EXPECT_EQ(f.Text("Speed"), "Slow  ");
     f.Click("Write");
-    const auto waits = WaitsPerWord(b, 0x18, proto::Wait26);
+    const auto waits = WaitsPerWord(b, 0x18, proto::OpWait1ms);
     ASSERT_EQ(waits.size(), 16u);
     for (int n : waits) EXPECT_EQ(n, 10);
     EXPECT_TRUE(PicChipHoldsImage(b, 16, 0));

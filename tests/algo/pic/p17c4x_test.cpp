@@ -224,10 +224,10 @@ TEST(P17c4xModel, AShortPulseOrAWrongEntryCodeProgramsNothing) {
         ep3.ControlLineHigh(3), ep3.ControlLineLow(3);
         ep3.ControlLineHigh(3), ep3.ControlLineLow(3);
         ep3.ControlLineLow(4);  // the chip drives: this pulse programs nothing
-        ep3.ControlLineHigh(2), ep3.UsbPut1(proto::Wait26), ep3.ControlLineLow(2);
+        ep3.ControlLineHigh(2), ep3.UsbPut1(proto::OpWait1ms), ep3.ControlLineLow(2);
         ep3.ControlLineHigh(4);
         ep3.WriteLatch(0, 0x12), ep3.WriteLatch(1, 0x34);
-        ep3.ControlLineHigh(2), ep3.UsbPut1(proto::Wait26), ep3.ControlLineLow(2);
+        ep3.ControlLineHigh(2), ep3.UsbPut1(proto::OpWait1ms), ep3.ControlLineLow(2);
         ep3.ControlLineLow(5);
         ep3.VppPin(0);
         ep3.VccPin(0);

@@ -408,7 +408,7 @@ TEST_P(Pic18Refuses, LeavesTheCellAlone) {
     l.EnterProgramMode({1, 32, 31}, false);
     b.wb->Ep3.ControlLineHigh(3);
     GetParam().send(l);
-    b.wb->Ep3.UsbPut1(proto::Wait28);
+    b.wb->Ep3.UsbPut1(proto::OpWait100ms);
     l.SuppliesOff();
     b.wb->Ep3.UsbFlush();
     EXPECT_TRUE(GetParam().unchanged(b.ChipAs<Pic18Chip>()));
@@ -437,7 +437,7 @@ TEST(Pic18Refuses, TheCompleteSequencesProgram) {
     l.EnterProgramMode({1, 32, 31}, false);
     b.wb->Ep3.ControlLineHigh(3);
     EepromByte(l, true, true);
-    for (int k = 0; k < 5; ++k) b.wb->Ep3.UsbPut1(proto::Wait26);
+    for (int k = 0; k < 5; ++k) b.wb->Ep3.UsbPut1(proto::OpWait1ms);
     Panel(l, true, 1);
     ConfigByte(l, true);
     l.SuppliesOff();

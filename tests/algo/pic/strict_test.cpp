@@ -59,7 +59,7 @@ TEST_P(P16c5xPulse, TheWordKeepsOnlyWithTheWholeTrain) {
     e.WriteReg(proto::RegPicLow, 0);
     e.WriteReg(proto::RegPicHigh, 0);
     e.ControlLineLow(2);
-    for (int k = 0; k < c.waits; ++k) e.UsbPut1(proto::Wait25);
+    for (int k = 0; k < c.waits; ++k) e.UsbPut1(proto::OpWaitPulse);
     e.ControlLineHigh(2);
     e.UsbFlush();
     auto& chip = b.ChipAs<Pic16c5xChip>();

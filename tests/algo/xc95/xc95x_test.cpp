@@ -201,10 +201,10 @@ TEST_P(RunTests, FollowTheLadder) {
     f.Click("Button1");
     EXPECT_EQ(View(f).back(), "OK");
     EXPECT_EQ(dynamic_cast<TXc95x&>(f).RunTestTotal, c.total);
-    EXPECT_EQ(Count(b, proto::Wait25), c.w25);
-    EXPECT_EQ(Count(b, proto::Wait26), c.w26);
-    EXPECT_EQ(Count(b, proto::Wait27), c.w27);
-    EXPECT_EQ(Count(b, proto::Wait28), c.w28);
+    EXPECT_EQ(Count(b, proto::OpWaitPulse), c.w25);
+    EXPECT_EQ(Count(b, proto::OpWait1ms), c.w26);
+    EXPECT_EQ(Count(b, proto::OpWaitSettle), c.w27);
+    EXPECT_EQ(Count(b, proto::OpWait100ms), c.w28);
     EXPECT_EQ(f.Text("Edit1"), c.edit1);
 }
 

@@ -222,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(Table, SimOpcodeCost,
                                            CostCase{OpWait1ms, 1 * Millisecond},
                                            CostCase{OpWaitSettle, 10 * Millisecond},
                                            CostCase{OpWait100ms, 100 * Millisecond},
-                                           CostCase{OpWait29, 100 * Microsecond},
+                                           CostCase{OpWait100us, 100 * Microsecond},
                                            CostCase{OpReply, 1 * Microsecond}),
                          quilla::test::CaseName([](const auto& c) { return "op " + quilla::test::HexPart(c.op); }));
 

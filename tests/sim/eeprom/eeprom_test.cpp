@@ -34,7 +34,7 @@ struct Bus : SimBench {
         e.PinHigh(26);
     }
     void Wait(int us100) {
-        for (int i = 0; i < us100; ++i) e.UsbPut1(OpWait29);
+        for (int i = 0; i < us100; ++i) e.UsbPut1(OpWait100us);
     }
     std::uint8_t Read(std::uint32_t a) {
         e.SetPortMode(PortModeRead);
