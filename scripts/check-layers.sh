@@ -5,6 +5,7 @@
 #   app/ (not ui) only engine/
 #   catalog/ (not ui) only app/ and engine/
 #   algo/ (not ui)    catalog's form contract and parameters, app/, engine/ (never the selection dialog)
+#   simulate/     the simulated session: catalog/, app/, sim/, engine/ (no forms)
 #   no headless file includes Qt
 # Prints every offending line and exits 1 when there is one.
 set -uo pipefail
@@ -16,7 +17,7 @@ check() {  # check DIR ALLOWED_REGEX [EXCLUDE_REGEX]
     file=${line%%:*}
     inc=$(sed -E 's/.*#include[[:space:]]*"([^"]+)".*/\1/' <<<"$line")
     top=${inc%%/*}
-    case "$top" in engine|sim|app|catalog|algo) ;; *) continue ;; esac
+    case "$top" in engine|sim|app|catalog|algo|simulate) ;; *) continue ;; esac
     if ! grep -qE "$allowed" <<<"$inc"; then
       echo "layer: $file includes \"$inc\""
       bad=1
@@ -29,8 +30,9 @@ check sim '^(sim|engine)/'
 check app '^(app|engine)/' '^app/ui/'
 check catalog '^(catalog|app|engine)/' '^catalog/ui/'
 check algo '^(algo|app|engine)/|^catalog/(form|params)\.h$' '^algo/([a-z0-9_]+/)?ui/'
+check simulate '^(simulate|catalog|app|sim|engine)/'
 # Qt only in the views.
-qt=$(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<(Q[A-Za-z]|qt)' engine sim app catalog algo \
+qt=$(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<(Q[A-Za-z]|qt)' engine sim app catalog algo simulate \
        --include='*.h' --include='*.cpp' | grep -vE '^(app|catalog)/ui/|^algo/([a-z0-9_]+/)?ui/')
 if [ -n "$qt" ]; then
   printf 'layer: Qt in a headless file: %s\n' "$qt"
