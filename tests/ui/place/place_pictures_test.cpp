@@ -5,10 +5,10 @@
 
 #include <QApplication>
 #include <QImage>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,14 +35,20 @@ namespace fs = std::filesystem;
 // Every "<name>.bmp" literal in the forms' sources and tables.
 std::set<std::string> PictureNamesInTheForms() {
     const fs::path algo = fs::path(SourceDataDir()).parent_path().parent_path() / "algo";
-    const std::regex literal("\"([A-Za-z0-9_.-]+\\.bmp)\"");
     std::set<std::string> names;
     for (const auto& e : fs::recursive_directory_iterator(algo)) {
         const std::string ext = e.path().extension().string();
         if (!e.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
         std::ifstream in(e.path());
         const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        for (std::sregex_iterator m(text.begin(), text.end(), literal), end; m != end; ++m) names.insert((*m)[1]);
+        // A string literal of name characters ending in ".bmp".
+        for (std::size_t end = text.find(".bmp\""); end != std::string::npos; end = text.find(".bmp\"", end + 1)) {
+            std::size_t begin = end;
+            while (begin > 0 && (std::isalnum(static_cast<unsigned char>(text[begin - 1])) ||
+                                 text[begin - 1] == '_' || text[begin - 1] == '.' || text[begin - 1] == '-'))
+                --begin;
+            if (begin > 0 && text[begin - 1] == '"' && begin < end) names.insert(text.substr(begin, end + 4 - begin));
+        }
     }
     return names;
 }
