@@ -26,5 +26,5 @@ phase tests ctest --test-dir build-test --output-on-failure -j"$jobs"
 cost=build-test/Testing/Temporary/CTestCostData.txt
 if [ -f "$cost" ]; then
   echo "Slowest test entries (seconds):"
-  sed '/^---/,$d' "$cost" | sort -k3 -g -r | head -n 8 | awk '{ printf "  %-32s %7.1f\n", $1, $3 }'
+  sed '/^---/,$d' "$cost" | sort -k3 -g -r | head -n 8 | awk '{ printf "  %-32s %7.1f\n", $1, $3 }' || true
 fi
