@@ -12,6 +12,7 @@
 
 #include "app/hexwin.h"
 #include "app/selection.h"
+#include "engine/byte_blocks.h"
 #include "engine/ep3.h"
 #include "engine/options.h"
 #include "engine/prompts.h"
@@ -53,9 +54,10 @@ public:
 
 struct Workbench {
     explicit Workbench(Prompts& p, Transport* transport = nullptr)
-        : prompts(p), Ep3(p, options, transport), ImageBuffer(ImageSize, 0) {
+        : prompts(p), Ep3(p, options, transport), ImageBuffer(TakeBytes(ImageSize, 0)) {
         std::fill(ImageBuffer.begin(), ImageBuffer.begin() + ImageFilledSize, 0xFF);
     }
+    ~Workbench() { GiveBackBytes(std::move(ImageBuffer)); }
     Workbench(const Workbench&) = delete;
     Workbench& operator=(const Workbench&) = delete;
 

@@ -33,6 +33,13 @@ std::vector<std::uint8_t> TextModeEncode(std::span<const std::uint8_t> bytes);
 // the first 0x1A ends the data).
 std::vector<std::uint8_t> TextModeDecode(std::span<const std::uint8_t> stored);
 
+// A character of free text (a user ID typed in a box) as a side file stores
+// it: 0x1A, which would end the file and lose what follows, becomes a space.
+inline std::uint8_t SideFileTextByte(char c) {
+    const auto b = static_cast<std::uint8_t>(c);
+    return b == 0x1A ? std::uint8_t{' '} : b;
+}
+
 // Reads a whole file in text mode; false when it cannot be opened.
 bool ReadTextModeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
 // Creates or truncates the file and writes `bytes` in text mode; false when

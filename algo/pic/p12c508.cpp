@@ -27,7 +27,7 @@ bool WriteConFile11(const std::string& path, const std::array<bool, 7>& boxes, c
     if (path.empty()) return false;
     std::vector<std::uint8_t> bytes;
     for (bool b : boxes) bytes.push_back(b ? '1' : '0');
-    for (std::size_t i = 0; i < 4 && i < userIdText.size(); ++i) bytes.push_back(static_cast<std::uint8_t>(userIdText[i]));
+    for (std::size_t i = 0; i < 4 && i < userIdText.size(); ++i) bytes.push_back(SideFileTextByte(userIdText[i]));
     return WriteTextModeFile(path, bytes);
 }
 

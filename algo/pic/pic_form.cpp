@@ -174,7 +174,7 @@ bool WriteConFile8(const std::string& path, const ConFile8& c, const std::string
     std::vector<std::uint8_t> b;
     for (bool on : c.box) b.push_back(on ? '1' : '0');
     b.push_back(static_cast<std::uint8_t>('0' + c.item));
-    for (std::size_t k = 0; k < 4; ++k) b.push_back(k < userIdText.size() ? static_cast<std::uint8_t>(userIdText[k]) : ' ');
+    for (std::size_t k = 0; k < 4; ++k) b.push_back(k < userIdText.size() ? SideFileTextByte(userIdText[k]) : ' ');
     return WriteTextModeFile(path, b);
 }
 

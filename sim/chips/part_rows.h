@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/byte_blocks.h"
 #include "sim/chip.h"
 
 namespace quilla::sim {
@@ -28,7 +29,7 @@ protected:
     PartRowChip(const PartRow& part, std::size_t bytes, std::uint8_t fill) : part_(part), cells_(bytes, fill) {}
 
     const PartRow& part_;
-    std::vector<std::uint8_t> cells_;
+    RecycledBytes cells_;  // several MiB in the big parts: kept for the next chip
 };
 
 // The row of `parts` named `name`, or null.

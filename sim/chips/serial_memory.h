@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/byte_blocks.h"
 #include "sim/chip.h"
 
 namespace quilla::sim {
@@ -45,7 +46,7 @@ protected:
         return n == 0 ? 1 : n;
     }
 
-    std::vector<std::uint8_t> cells_;
+    RecycledBytes cells_;
     int cycles_ = 0;
 
 private:

@@ -155,5 +155,20 @@ TEST_F(Fixture, ConFileReadingRules) {
     EXPECT_TRUE(Ticked().empty());
 }
 
+TEST_F(Fixture, SettingsFilesKeepTheirBoxesWhateverTheUserIdBoxHolds) {
+    // 1Ah in the user ID would end the file in text mode and lose the
+    // settings before it: it is stored as a space.
+    const std::string path = (dir / "image.CON").string();
+    ConFile8 c8;
+    c8.box[1] = true;
+    c8.item = 1;
+    ASSERT_TRUE(WriteConFile8(path, c8, std::string("\x1A" "01", 3)));
+    EXPECT_EQ(Raw(dir / "image.CON"), "0101 01 ");
+    const auto again = ReadConFile8(path, 2);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->item, 1);
+    EXPECT_EQ((std::vector<bool>{again->box[0], again->box[1], again->box[2]}), (std::vector<bool>{false, true, false}));
+}
+
 }  // namespace
 }  // namespace quilla::test
