@@ -27,14 +27,15 @@ Kept& Store() {
 
 }  // namespace
 
-std::vector<std::uint8_t> TakeBytes(std::size_t size, std::uint8_t fill) {
-    if (size >= kSmallest) {
+std::vector<std::uint8_t> TakeBytes(std::size_t size, std::uint8_t fill, std::size_t capacity) {
+    const std::size_t need = std::max(size, capacity);
+    if (need >= kSmallest) {
         Kept& k = Store();
         std::unique_lock guard(k.lock);
-        // The smallest kept block that holds `size` without wasting more than half of it.
+        // The smallest kept block that holds `need` without wasting more than half of it.
         auto best = k.blocks.end();
         for (auto it = k.blocks.begin(); it != k.blocks.end(); ++it)
-            if (it->capacity() >= size && it->capacity() / 2 <= size &&
+            if (it->capacity() >= need && it->capacity() / 2 <= need &&
                 (best == k.blocks.end() || it->capacity() < best->capacity()))
                 best = it;
         if (best != k.blocks.end()) {
@@ -46,7 +47,10 @@ std::vector<std::uint8_t> TakeBytes(std::size_t size, std::uint8_t fill) {
             return bytes;
         }
     }
-    return std::vector<std::uint8_t>(size, fill);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(need);
+    bytes.assign(size, fill);
+    return bytes;
 }
 
 void GiveBackBytes(std::vector<std::uint8_t>&& bytes) {

@@ -14,8 +14,9 @@
 
 namespace quilla {
 
-// An array of `size` bytes, every one `fill`: a kept block when one fits.
-std::vector<std::uint8_t> TakeBytes(std::size_t size, std::uint8_t fill);
+// An array of `size` bytes, every one `fill`, with room for at least
+// `capacity` bytes without moving: a kept block when one fits.
+std::vector<std::uint8_t> TakeBytes(std::size_t size, std::uint8_t fill, std::size_t capacity = 0);
 // Hands an array back for reuse (small ones are simply freed).
 void GiveBackBytes(std::vector<std::uint8_t>&& bytes);
 
@@ -23,7 +24,8 @@ void GiveBackBytes(std::vector<std::uint8_t>&& bytes);
 class RecycledBytes : public std::vector<std::uint8_t> {
 public:
     RecycledBytes() = default;
-    RecycledBytes(std::size_t size, std::uint8_t fill) : std::vector<std::uint8_t>(TakeBytes(size, fill)) {}
+    RecycledBytes(std::size_t size, std::uint8_t fill, std::size_t capacity = 0)
+        : std::vector<std::uint8_t>(TakeBytes(size, fill, capacity)) {}
     RecycledBytes(const RecycledBytes&) = default;
     RecycledBytes(RecycledBytes&&) noexcept = default;
     RecycledBytes& operator=(const RecycledBytes&) = default;

@@ -97,10 +97,10 @@ const ModelConfig& DesignContext::Model() const { return p_.Model(); }
 Programmer::Programmer(ModelConfig config, const DesignRegistry* designs)
     : config_(std::move(config)),
       designs_(designs ? designs : &DesignRegistry::Builtin()),
-      socket_(clock_, log_) {
+      socket_(clock_, log_),
+      inBytes_(0, 0, 1 << 20) {
     ctx_ = std::make_unique<DesignContext>(*this);
     socket_.SetViolationSink([this](std::string text) { AddViolation(std::move(text)); });
-    inBytes_.reserve(1 << 20);
     inLengths_.reserve(1024);
     loadData_.reserve(16 * 1024);
     regs_.fill(0);

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/byte_blocks.h"
 #include "engine/protocol.h"
 #include "engine/transport.h"
 #include "sim/chip.h"
@@ -191,7 +192,7 @@ private:
     bool readOnLogicVcc_ = false;
 
     // IN messages waiting for the host: bytes and message lengths.
-    std::vector<std::uint8_t> inBytes_;
+    RecycledBytes inBytes_;
     std::size_t inHead_ = 0;
     std::vector<int> inLengths_;
     std::size_t inLenHead_ = 0;
