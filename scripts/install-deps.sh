@@ -2,9 +2,10 @@
 # Installs what building, testing and running Quilla needs on Debian 12 (only
 # what is missing). Run as root or through sudo. fonts-wqy-microhei: many
 # captions and messages are Chinese; without a CJK font they show as boxes.
-# lld: links the test programs several times faster than the default linker.
+# lld: links the test programs several times faster than the default linker;
+# ninja: builds the test tree with less overhead than make.
 set -euo pipefail
-pkgs=(g++ clang lld cmake make pkg-config git qt6-base-dev libgl-dev libusb-1.0-0-dev
+pkgs=(g++ clang lld cmake make ninja-build pkg-config git qt6-base-dev libgl-dev libusb-1.0-0-dev
       sdcc
       googletest libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
       binutils srecord xvfb xauth fonts-wqy-microhei gcc-avr binutils-avr avr-libc

@@ -115,14 +115,14 @@ void Socket::Drive(int pin, bool high, Writer w) {
     Driver& d = drv_[Ix(pin)];
     if (d.on && d.high == high && d.writer == w) return;
     d = Driver{true, high, w};
-    Touch();
+    TouchDriver();
 }
 
 void Socket::Release(int pin) {
     if (!IsSocketPin(pin)) return;
     if (!drv_[Ix(pin)].on) return;
     drv_[Ix(pin)].on = false;
-    Touch();
+    TouchDriver();
 }
 
 void Socket::ReleaseAll(Writer w) {
@@ -195,8 +195,13 @@ void Socket::CheckChipLevels() {
     // The ratings: one level above them damages the chip for good. A pin that
     // carries no supply stands at most at the logic-high level: while that is
     // within every rating only the supplied pins need a look.
-    if (r.anyPin > 0) {
-        const bool logicWithin = LogicHighTenths() <= lowestRating_;
+    // Only supplied pins can break a rating while logic levels are within
+    // every rating, and their levels come from the supplies alone: with no
+    // supply, route, contact or chip changed since the last look, nothing did.
+    const bool logicWithin = LogicHighTenths() <= lowestRating_;
+    const bool ratingsLook = levelsChanged_ || !logicWithin;
+    levelsChanged_ = false;
+    if (r.anyPin > 0 && ratingsLook) {
         const PinSet supplied = vcc_ | VppCarrying();
         for (int p = 1; p <= n; ++p) {
             if (!ChipPinTouches(p)) continue;
@@ -320,6 +325,7 @@ void Socket::SetChipPresent(bool present) {
 }
 
 void Socket::UpdateTouch() {
+    levelsChanged_ = true;
     const int n = placement_.ChipPinCount();
     touch_.assign(static_cast<std::size_t>(n + 1), 0);
     touched_.Clear();
@@ -333,10 +339,6 @@ void Socket::UpdateTouch() {
 }
 
 PinSet Socket::TouchedPins() const { return touched_; }
-
-bool Socket::ChipPinTouches(int chipPin) const {
-    return chipPin >= 1 && chipPin < static_cast<int>(touch_.size()) && touch_[static_cast<std::size_t>(chipPin)] != 0;
-}
 
 PinSet Socket::ContactBits() const {
     const PinSet supplied = VppCarrying() | vcc_;

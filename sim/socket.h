@@ -231,7 +231,9 @@ public:
     PinSet BadContactPins() const { return badContact_; }
     // Socket pins a present chip touches (wired and no bad contact).
     PinSet TouchedPins() const;
-    bool ChipPinTouches(int chipPin) const;
+    bool ChipPinTouches(int chipPin) const {
+        return chipPin >= 1 && chipPin < static_cast<int>(touch_.size()) && touch_[static_cast<std::size_t>(chipPin)] != 0;
+    }
     // The contact test: supplied pins (VPP or VCC routed, any level) read 1;
     // every pin the chip touches reads 1 when the chip also touches a supplied pin.
     PinSet ContactBits() const;
@@ -278,10 +280,19 @@ private:
         bool high = false;
     };
     static constexpr std::size_t Ix(int pin) { return static_cast<std::size_t>(pin); }
+    // A change of supplies, routing, contacts or the chip: the chip's ratings
+    // are looked at again when it next settles.
     void Touch() {
         dirty_ = true;
         ++generation_;
+        levelsChanged_ = true;
         UpdateCollapse();
+    }
+    // A driver changed: no supply did, so while logic levels are within every
+    // rating the ratings need no new look.
+    void TouchDriver() {
+        dirty_ = true;
+        ++generation_;
     }
     void CacheChipPins();
     // Which socket pin each chip pin touches (0: none), recomputed when the chip,
@@ -318,6 +329,7 @@ private:
     PinSet chipGndPins_;   // socket pins of the chip's ground pins
     std::unique_ptr<ChipPins> chipView_;
     bool dirty_ = true;
+    bool levelsChanged_ = true;  // supplies, routing, contacts or chip changed since the last ratings look
     bool inChip_ = false;
     std::uint64_t generation_ = 0;
     bool vppCollapsed_ = false;
