@@ -17,11 +17,15 @@ jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-# A tree configured earlier with another generator is configured afresh.
-if [ -f build-test/CMakeCache.txt ] && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' build-test/CMakeCache.txt; then
+# clang: the sanitizer tree compiles in less than half the time (and half the
+# memory) it takes g++. The Release tree of scripts/run.sh stays on g++, so
+# both compilers keep building the project warning-free. A tree configured
+# earlier with another generator or compiler is configured afresh.
+if [ -f build-test/CMakeCache.txt ] && ! { grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' build-test/CMakeCache.txt &&
+     grep -q '^CMAKE_CXX_COMPILER:.*clang++$' build-test/CMakeCache.txt; }; then
   rm -rf build-test
 fi
-phase configure cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" \
+phase configure env CC=clang CXX=clang++ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" \
   -DQUILLA_SANITIZE=ON -DQUILLA_BENCH=OFF -DQUILLA_PCH=ON
 phase build cmake --build build-test -j"$jobs"
 phase tests ctest --test-dir build-test --output-on-failure -j"$jobs"

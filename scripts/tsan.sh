@@ -12,10 +12,12 @@ for d in tests/usb/*/; do
   [ -d "$d" ] && ls "$d"*.cpp >/dev/null 2>&1 && usb_tests+=("test_usb_$(basename "$d")")
 done
 [ ${#usb_tests[@]} -gt 0 ] || exit 0
-if [ -f build-tsan/CMakeCache.txt ] && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' build-tsan/CMakeCache.txt; then
+# clang, as the test tree (scripts/test.sh).
+if [ -f build-tsan/CMakeCache.txt ] && ! { grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' build-tsan/CMakeCache.txt &&
+     grep -q '^CMAKE_CXX_COMPILER:.*clang++$' build-tsan/CMakeCache.txt; }; then
   rm -rf build-tsan
 fi
-phase tsan_configure cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" \
+phase tsan_configure env CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" \
   -DQUILLA_TSAN=ON -DQUILLA_GUI=OFF -DQUILLA_BENCH=OFF
 phase tsan_build cmake --build build-tsan -j"$jobs" --target "${usb_tests[@]}"
 run_all() {

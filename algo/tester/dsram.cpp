@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kRows = 9;
 constexpr int kBlock = 1024;
-constexpr int kPulsedWe = 29;
 
 VariantRecord RamRow(const char* name, std::int32_t last, int vcc, int we) {
     return MakeVariant(name, last, vcc, 0, we, 0, 0, {});

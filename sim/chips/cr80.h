@@ -101,7 +101,6 @@ private:
     std::array<std::uint16_t, 8> otp_{};
     std::array<std::uint16_t, 2> option_{};
     std::uint16_t security_ = Erased;
-    std::uint16_t scratch_ = Erased;
 
     Mode mode_ = Mode::Off;
     bool armed_ = true;

@@ -14,7 +14,7 @@ constexpr std::array<int, 8> kData{13, 14, 15, 17, 18, 19, 20, 21};
 constexpr Tenths kHighMin = 114, kHighMax = 126;  // 12 V +-5 %: VPP, and VHH on RP# or OE#
 constexpr Tenths kIdMin = 115, kIdMax = 130;      // A9 for the identifier (BulkErase)
 constexpr Nanos kErasePulse = 10 * Millisecond;   // BulkErase: an erase pulse that counts
-constexpr std::uint32_t kBoot = 8 * 1024, kParam = 4 * 1024, kSector = 256;
+constexpr std::uint32_t kBoot = 8 * 1024, kSector = 256;
 constexpr std::uint8_t SrReady = 0x80, SrErase = 0x20, SrProgram = 0x10, SrVpp = 0x08;
 constexpr std::array<std::uint16_t, 6> kSdpHead{0x1823, 0x1820, 0x1822, 0x0418, 0x041B, 0x0419};
 constexpr std::uint16_t kUnprotectLast = 0x041A, kProtectLast = 0x040A;

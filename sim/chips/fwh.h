@@ -140,7 +140,7 @@ private:
     enum class Pending { None, Program, Erase } pending_ = Pending::None;
     // SST: position in the software data protection sequence.
     int sdpStep_ = 0;
-    bool sdpProgram_ = false, sdpErase_ = false;
+    bool sdpProgram_ = false;
 
     Work busy_ = Work::None;
     Nanos left_ = 0;

@@ -123,7 +123,6 @@ private:
 
     bool active_ = false;
     bool mclrLow_ = false;  // MCLR seen low (no supply) since the last entry or exit
-    bool inWindow_ = false;
     int counter_ = ConfigAddress;
     bool incr_ = false, pulse_ = true, verify_ = false;
     bool driving_ = false;

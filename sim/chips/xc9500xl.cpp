@@ -4,7 +4,7 @@ namespace quilla::sim {
 
 namespace {
 
-constexpr std::uint8_t kBypass = 0xFF, kIdcode = 0xFE, kIspen = 0xE8, kIspex = 0xF0, kFerase = 0xEC,
+constexpr std::uint8_t kIdcode = 0xFE, kIspen = 0xE8, kIspex = 0xF0, kFerase = 0xEC,
                        kFbulk = 0xED, kFblank = 0xE5, kFpgm = 0xEA, kFvfy = 0xEE;
 constexpr Nanos kEraseTime = 90 * Millisecond;
 constexpr Nanos kBlankTime = 500 * Microsecond;

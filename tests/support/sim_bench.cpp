@@ -19,7 +19,7 @@ int Tap::BulkWrite(const std::uint8_t* data, int n) {
     if (keepTransfers) transfers.emplace_back(data, data + n);
     if (record)
         proto::ForEachCommand(data, n, [this](const proto::StreamCommand& c) {
-            if (c.op != proto::OpNop) commands.emplace_back(c.bytes, c.bytes + c.length);
+            if (c.op != proto::OpNop) commands.push_back(c.bytes, static_cast<std::size_t>(c.length));
         });
     const int sent = next.BulkWrite(data, n);
     if (afterOut) afterOut(k);

@@ -18,7 +18,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <compare>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <iterator>
+#include <ostream>
 #include <memory>
 #include <span>
 #include <string>
@@ -36,6 +42,99 @@
 
 namespace quilla::test {
 
+// One recorded command (opcode and arguments): indexable bytes that compare
+// equal to a vector holding the same bytes.
+class CommandBytes {
+public:
+    CommandBytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    std::uint8_t operator[](std::size_t i) const { return data_[i]; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const std::uint8_t* data() const { return data_; }
+    const std::uint8_t* begin() const { return data_; }
+    const std::uint8_t* end() const { return data_ + size_; }
+    friend bool operator==(const CommandBytes& a, const CommandBytes& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+    friend bool operator==(const CommandBytes& a, const std::vector<std::uint8_t>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+    friend void PrintTo(const CommandBytes& c, std::ostream* os) {
+        *os << '{';
+        for (std::size_t i = 0; i < c.size_; ++i) *os << (i ? ", " : "") << static_cast<unsigned>(c.data_[i]);
+        *os << '}';
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+};
+
+// The commands a tap recorded, in order, all in one buffer: a long run sends
+// hundreds of thousands, and one allocation each cost more than the run.
+class CommandLog {
+public:
+    class const_iterator {
+    public:
+        using iterator_category = std::random_access_iterator_tag;
+        using value_type = CommandBytes;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = CommandBytes;
+        const_iterator() = default;
+        const_iterator(const CommandLog* log, std::size_t i) : log_(log), i_(i) {}
+        CommandBytes operator*() const { return (*log_)[i_]; }
+        CommandBytes operator[](difference_type k) const { return (*log_)[i_ + static_cast<std::size_t>(k)]; }
+        const_iterator& operator++() { ++i_; return *this; }
+        const_iterator operator++(int) { auto t = *this; ++i_; return t; }
+        const_iterator& operator--() { --i_; return *this; }
+        const_iterator operator--(int) { auto t = *this; --i_; return t; }
+        const_iterator& operator+=(difference_type k) { i_ += static_cast<std::size_t>(k); return *this; }
+        const_iterator& operator-=(difference_type k) { i_ -= static_cast<std::size_t>(k); return *this; }
+        friend const_iterator operator+(const_iterator a, difference_type k) { return a += k; }
+        friend const_iterator operator+(difference_type k, const_iterator a) { return a += k; }
+        friend const_iterator operator-(const_iterator a, difference_type k) { return a -= k; }
+        friend difference_type operator-(const const_iterator& a, const const_iterator& b) {
+            return static_cast<difference_type>(a.i_) - static_cast<difference_type>(b.i_);
+        }
+        friend bool operator==(const const_iterator& a, const const_iterator& b) { return a.i_ == b.i_; }
+        friend auto operator<=>(const const_iterator& a, const const_iterator& b) { return a.i_ <=> b.i_; }
+
+    private:
+        const CommandLog* log_ = nullptr;
+        std::size_t i_ = 0;
+    };
+    using iterator = const_iterator;
+    using value_type = CommandBytes;
+
+    void push_back(const std::uint8_t* data, std::size_t n) {
+        bytes_.insert(bytes_.end(), data, data + n);
+        ends_.push_back(bytes_.size());
+    }
+    void clear() {
+        bytes_.clear();
+        ends_.clear();
+    }
+    std::size_t size() const { return ends_.size(); }
+    bool empty() const { return ends_.empty(); }
+    CommandBytes operator[](std::size_t i) const {
+        const std::size_t start = i == 0 ? 0 : ends_[i - 1];
+        return {bytes_.data() + start, ends_[i] - start};
+    }
+    CommandBytes back() const { return (*this)[size() - 1]; }
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
+
+    friend bool operator==(const CommandLog& a, const std::vector<std::vector<std::uint8_t>>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::vector<std::size_t> ends_;
+};
+
 // Passes every transfer to the simulated programmer and keeps the commands
 // the host sent (opcode and arguments, fillers and payloads left out). Hooks
 // run before and after each OUT transfer (the fault sweep injects there).
@@ -46,7 +145,7 @@ struct Tap : Transport {
     std::size_t Count(std::uint8_t op) const;
 
     Transport& next;
-    std::vector<std::vector<std::uint8_t>> commands;
+    CommandLog commands;
     int outTransfers = 0;  // OUT transfers passed on (counted also when they fail)
     bool record = true;    // keep the commands (long runs on big parts switch it off)
     bool keepTransfers = false;                       // keep every OUT transfer's bytes too

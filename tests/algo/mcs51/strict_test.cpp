@@ -30,11 +30,6 @@ struct StatusLog : FormView {
         const auto* msu = dynamic_cast<const Msu2964Chip*>(bench.sim->GetChip());
         texts.emplace_back(c.Text, msu && msu->Protected());
     }
-    bool Shown(const std::string& text) const {
-        for (const auto& [t, p] : texts)
-            if (t == text) return true;
-        return false;
-    }
     AlgoForm& form;
     SimBench& bench;
     std::vector<std::pair<std::string, bool>> texts;  // text, chip protected

@@ -152,7 +152,7 @@ TEST(DsRam, TheDs1220abRowHoldsEveryPinAboveTheChipHigh) {
     b.wb->Ep3.UsbFlush();
     std::vector<std::vector<std::uint8_t>> pins;
     for (const auto& c : b.tap->commands)
-        if (c[0] == proto::OpPinHigh || c[0] == proto::OpPinLow) pins.push_back(c);
+        if (c[0] == proto::OpPinHigh || c[0] == proto::OpPinLow) pins.emplace_back(c.begin(), c.end());
     // A8..A10 from the address (0x5A5: A8 1, A9 0, A10 1), the rest high, then 33.
     const std::vector<std::vector<std::uint8_t>> want{
         {proto::OpPinHigh, 31}, {proto::OpPinLow, 30}, {proto::OpPinHigh, 27}, {proto::OpPinHigh, 29},

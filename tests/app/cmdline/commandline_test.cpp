@@ -84,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(Table, CommandLineCase, ::testing::ValuesIn(Cases),
 TEST(CommandLine, SimulatedOperatorIsOnUnlessTheEnvironmentSaysZero) {
     const std::vector<std::pair<const char*, bool>> cases = {
         {nullptr, true}, {"1", true}, {"", true}, {"0", false}};
-    for (const auto& [value, on] : cases) {
+    for (const auto& [env, on] : cases) {
+        const char* value = env;
         const CommandLine got = ParseCommandLine({"--simulate"}, [value](const char* name) -> const char* {
             return std::string(name) == "QUILLA_SIM_OPERATOR" ? value : nullptr;
         });
