@@ -309,12 +309,6 @@ namespace avr {
 
 std::string Box(int k) { return "CheckBox" + std::to_string(k); }
 
-std::string Hex2(std::uint8_t v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02x", v);
-    return buf;
-}
-
 std::uint8_t ByteFromBoxes(const AlgoForm& f, int first) {
     std::uint8_t v = 0;
     for (int k = 0; k < 8; ++k)

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "algo/common/form.h"
+#include "algo/common/scan.h"
 
 namespace quilla {
 
@@ -190,8 +191,6 @@ namespace avr {
 
 // "CheckBox<k>".
 std::string Box(int k);
-// "%02x" of a byte.
-std::string Hex2(std::uint8_t v);
 // A byte from eight boxes from CheckBox<first>: bit k is 1 when box first + k is
 // not ticked (a ticked box is a programmed bit; a hidden or disabled box counts
 // as unticked).

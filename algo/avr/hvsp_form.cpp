@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "algo/common/scan.h"
 #include "app/workbench.h"
 #include "catalog/form.h"
 #include "engine/protocol.h"
@@ -154,7 +155,7 @@ void AvrHvspForm::ReadFuseClick() {
     SuppliesOff();
     Ep3.UsbReadReply();
     const std::uint8_t f = Ep3.UsbReplyBuf[0];
-    Status("Fuse=" + avr::Hex2(f));
+    Status("Fuse=" + Hex2(f));
     for (int k = 1; k <= 8 && Has(avr::Box(k)); ++k) PutChecked(avr::Box(k), !(f & (1u << (k - 1))));
 }
 
@@ -230,7 +231,7 @@ void TAtiny1x::RdCalibrateClick() {
     SuppliesOff();
     Ep3.UsbReadReply();
     const std::uint8_t cal = Ep3.UsbReplyBuf[0];
-    Status("Calibration: " + avr::Hex2(cal));
+    Status("Calibration: " + Hex2(cal));
     const std::uint8_t bytes[1] = {cal};
     // A refused address ends a Run's pass (it is not cleared by the steps after it).
     if (!StoreCalibration("Edit1", bytes)) StepFailed();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "algo/common/scan.h"
 #include "app/numparse.h"
 #include "app/workbench.h"
 #include "catalog/form.h"
@@ -192,7 +193,7 @@ void TAt90s2323x::ReadFuseClick() {
     Ep3.VccPin(0);
     Ep3.UsbReadReply();
     const std::uint8_t f = Ep3.UsbReplyBuf[0];
-    Status("Fuse=" + avr::Hex2(f));
+    Status("Fuse=" + Hex2(f));
     PutChecked("Lb1", !(f & 0x80));
     PutChecked("Lb2", !(f & 0x40));
     PutChecked("CheckBox1", !(f & 0x20));
@@ -326,7 +327,7 @@ void TAtiny2x::ReadFuseClick() {
     ReadInstruction(0x58, 0x08, 0x00);
     Ep3.UsbReadReply();
     const std::uint8_t hi = Ep3.UsbReplyBuf[0];
-    Status("Fuse=" + avr::Hex2(hi) + "," + avr::Hex2(lo));
+    Status("Fuse=" + Hex2(hi) + "," + Hex2(lo));
     avr::BoxesFromByte(*this, 9, hi);
     Ep3.VccPin(0);
 }
@@ -353,7 +354,7 @@ void TAtiny2x::RdCalibrateClick() {
     SuppliesOff();
     Ep3.UsbReadReply();
     const auto& b = Ep3.UsbReplyBuf;
-    Status("Calibration: " + avr::Hex2(b[0]) + "," + avr::Hex2(b[1]) + "," + avr::Hex2(b[2]) + "," + avr::Hex2(b[3]));
+    Status("Calibration: " + Hex2(b[0]) + "," + Hex2(b[1]) + "," + Hex2(b[2]) + "," + Hex2(b[3]));
     const std::uint8_t bytes[4] = {b[0], b[1], b[2], b[3]};
     if (!StoreCalibration("Edit1", bytes)) StepFailed();
 }

@@ -27,6 +27,12 @@ std::string Hex2(unsigned v) {
     return buf;
 }
 
+std::string Hex4(unsigned v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04x", v & 0xFFFFu);
+    return buf;
+}
+
 std::string NotBlankText(std::int64_t offset, unsigned chipByte) {
     char buf[48];
     std::snprintf(buf, sizeof buf, "%06x:Err. Not Blank=%02x", static_cast<unsigned>(offset), chipByte & 0xFFu);

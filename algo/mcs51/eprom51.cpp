@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "algo/common/scan.h"
 #include "catalog/form.h"
 
 namespace quilla {
@@ -18,12 +19,6 @@ constexpr Package51 kP51Dip40{"DIP40", "p51dip40.bit", 31, 40, 20, 0xFFFFFFFFu, 
 constexpr Package51 kP51Plcc44{"PLCC44", "p51plcc44.bit", 33, 42, 20, 0x7FEFFDFFu, 0xFFu};
 
 const char* const kNoExtCode = "No setting for \"No ext code\", may not run...";
-
-std::string Hex2(const char* fmt, unsigned a, unsigned b, unsigned c = 0, unsigned d = 0) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, fmt, a, b, c, d);
-    return buf;
-}
 
 }  // namespace
 
@@ -323,7 +318,7 @@ void TPhi875x::IDClick() {
     id[1] = Ep3.UsbReplyBuf[0x31];
     id[2] = Ep3.UsbReplyBuf[0x60];
     Off();
-    Status(Hex2("%02x,%02x,%02x", id[0], id[1], id[2]));
+    Status(FormatText("%02x,%02x,%02x", id[0], id[1], id[2]));
 }
 
 void TPhi875x::SecrityClick() {
@@ -359,7 +354,7 @@ void TPhi875x::Button3Click() {
     ReadBlock(Ep3.UsbReplyBuf.data());
     const unsigned c = Ep3.UsbReplyBuf[0];
     Off();
-    Status(Hex2((c & 0x10) ? "12 Clock(%02x)" : "6 Clock(%02x)", c, 0));
+    Status(FormatText((c & 0x10) ? "12 Clock(%02x)" : "6 Clock(%02x)", c));
 }
 
 void TPhi875x::ConfigClick() {
@@ -600,7 +595,7 @@ void TPhi87c591x::IDClick() {
     auto& id = LastReadId();
     for (int i = 0; i < 3; ++i) id[static_cast<std::size_t>(i)] = Ep3.UsbReplyBuf[static_cast<std::size_t>(i)];
     Off();
-    Status(Hex2("%02x,%02x,%02x", id[0], id[1], id[2]));
+    Status(FormatText("%02x,%02x,%02x", id[0], id[1], id[2]));
 }
 
 void TPhi87c591x::SecrityClick() {
@@ -632,7 +627,7 @@ void TPhi87c591x::ReadIDClick() {
     Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
     const std::uint8_t v = SecurityValue(Ep3.UsbReplyBuf[0], Ep3.UsbReplyBuf[1]);
     Off();
-    Status(Hex2("Secrity=%02x", v, 0));
+    Status(FormatText("Secrity=%02x", v));
 }
 
 void TPhi87c591x::Button1Click() {
@@ -841,7 +836,7 @@ void TV87c58x::IDClick() {
     id[2] = 0;
     Off();
     Flush();
-    Status(Hex2("%02x,%02x", id[0], id[1]));
+    Status(FormatText("%02x,%02x", id[0], id[1]));
 }
 
 void TV87c58x::SecrityClick() {

@@ -14,12 +14,6 @@ namespace {
 constexpr int kRst = 9, kP30 = 10, kP31 = 11, kP33 = 13, kP34 = 14, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
 constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31;
 
-std::string Fmt3(const char* fmt, unsigned a, unsigned b, unsigned c, unsigned d = 0) {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, fmt, a, b, c, d);
-    return buf;
-}
-
 }  // namespace
 
 // ---- shared routines ---------------------------------------------------------------------------
@@ -52,7 +46,7 @@ int P89Form::CheckDeviceId3(const std::function<void()>& readSignature, bool bpR
         const auto& r = LastReadId();
         const auto& s = ExpectedId();
         if (s[0] != 0 && r[0] == s[0] && r[1] == s[1] && (r[2] == 0xF8 || r[2] == 0xFE)) {
-            Status(Fmt3("R=(%02x,%02x,%02x)  ", r[0], r[1], r[2]) + Fmt3("S=(%02x,%02x,%02x)", s[0], s[1], s[2]));
+            Status(FormatText("R=(%02x,%02x,%02x)  ", r[0], r[1], r[2]) + FormatText("S=(%02x,%02x,%02x)", s[0], s[1], s[2]));
             return 1;
         }
         return CheckDeviceIdWith(
@@ -321,7 +315,7 @@ void TPhi89c5x::Button2Click() {
     ReadBlock(Ep3.UsbReplyBuf.data());
     const auto* b = Ep3.UsbReplyBuf.data();
     Off();
-    Status(Fmt3("Lock=%02x,Stat=%02x,Vect=%02x", b[0], b[1], b[2]));
+    Status(FormatText("Lock=%02x,Stat=%02x,Vect=%02x", b[0], b[1], b[2]));
 }
 
 void TPhi89c5x::IDClick() {
@@ -336,7 +330,7 @@ void TPhi89c5x::IDClick() {
     auto& id = LastReadId();
     for (int i = 0; i < 3; ++i) id[static_cast<std::size_t>(i)] = Ep3.UsbReplyBuf[static_cast<std::size_t>(i)];
     SetPins({H(kP27), H(kP33)});
-    const std::string text = Fmt3("MFG and ID is   = %02x,%02x, %02x", id[0], id[1], id[2]);
+    const std::string text = FormatText("MFG and ID is   = %02x,%02x, %02x", id[0], id[1], id[2]);
     Off();
     Status(text);
 }
@@ -564,7 +558,7 @@ void TPhi89new::IDClick() {
     id[2] = Ep3.UsbReplyBuf[4];
     SetPins({H(kP27), H(kP33)});
     Off();
-    Status(Fmt3("Detected MFG and ID = %02x,%02x,%02x.", id[0], id[1], id[2]));
+    Status(FormatText("Detected MFG and ID = %02x,%02x,%02x.", id[0], id[1], id[2]));
 }
 
 void TPhi89new::Button1Click() {
@@ -587,11 +581,6 @@ using namespace proto;
 namespace {
 constexpr int kP36 = 16;
 
-std::string Fmt4(const char* fmt, unsigned a, unsigned b, unsigned c, unsigned d = 0) {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, fmt, a, b, c, d);
-    return buf;
-}
 }  // namespace
 
 // ---- PHI89RX2 and P89C51RX2XX --------------------------------------------------------------------
@@ -892,7 +881,7 @@ void TPhi89c51rx2::Button2Click() {
             v[i] = Ep3.UsbReplyBuf[0];
         }
         Off();
-        Status(Fmt4("Status=%02x,Vect=%02x,Config=%02x,Lock=%02x", v[0], v[1], v[2], v[3]));
+        Status(FormatText("Status=%02x,Vect=%02x,Config=%02x,Lock=%02x", v[0], v[1], v[2], v[3]));
         return;
     }
     SetModePins51(true, false, true, true);
@@ -903,7 +892,7 @@ void TPhi89c51rx2::Button2Click() {
     ReadBlock(Ep3.UsbReplyBuf.data());
     const auto* b = Ep3.UsbReplyBuf.data();
     Off();
-    Status(Fmt4("Lock=%02x,Stat=%02x,Vect=%02x,Clock=%02x", b[0], b[1], b[2], b[3]));
+    Status(FormatText("Lock=%02x,Stat=%02x,Vect=%02x,Clock=%02x", b[0], b[1], b[2], b[3]));
 }
 
 void TPhi89c51rx2::IDClick() {
@@ -933,7 +922,7 @@ void TPhi89c51rx2::IDClick() {
     }
     SetPins({H(kP27), H(kP33)});
     Off();
-    Status(Fmt4("Detected MFG and ID = %02x,%02x,%02x.", id[0], id[1], id[2]));
+    Status(FormatText("Detected MFG and ID = %02x,%02x,%02x.", id[0], id[1], id[2]));
 }
 
 void TPhi89c51rx2::Button1Click() {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "algo/common/scan.h"
 #include "catalog/form.h"
 
 namespace quilla {
@@ -23,12 +24,6 @@ Cr80Row Row(const char* name, std::int32_t last, int vpp, int vcc, int gnd, int 
     r.Clock = clock;
     r.ContactLo = lo, r.ContactHi = hi;
     return r;
-}
-
-std::string Hex(const char* format, unsigned v) {
-    char b[32];
-    std::snprintf(b, sizeof b, format, v);
-    return b;
 }
 
 }  // namespace
@@ -105,7 +100,7 @@ void TCr80px00x::SetupForDevice() {
     Ep3.GndPin(row_.GndPin);
     Ep3.SetVcc(3300);
     Ep3.SetVpp(12000);
-    if (wb.FileWin) Put("Edit2", Hex("%04x", wb.FileWin->BufferChecksum & 0xFFFF));
+    if (wb.FileWin) Put("Edit2", Hex4(wb.FileWin->BufferChecksum));
     ready_ = true;
 }
 
@@ -406,7 +401,7 @@ void TCr80px00x::SoftSecuClick() {
     const std::uint32_t r = std::uniform_int_distribution<std::uint32_t>(0, 0x7FFE)(rng_);
     const std::uint32_t v = r * r + 1234;
     LastSoftSecu = v;
-    PutCaption("Label1", Hex("%08x", v));
+    PutCaption("Label1", FormatText("%08x", v));
     for (int k = 0; k < 4; ++k)
         wb.ImageBuffer[static_cast<std::size_t>(softSecuAddr_ + 8 + 2 * k)] = static_cast<std::uint8_t>(v >> (8 * k));
     wb.Display();

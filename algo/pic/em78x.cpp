@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "algo/common/c48.h"
+#include "algo/common/scan.h"
 #include "algo/pic/em78.h"
 #include "algo/pic/em78_layer.h"
 #include "catalog/form.h"
@@ -35,12 +36,6 @@ Em78Row GridRow(const char* name, int vpp, int vcc, int gnd, std::int32_t last, 
     r.ContactLo = lo;
     r.ContactHi = hi;
     return r;
-}
-
-std::string Hex4s(std::uint32_t v) {
-    char b[16];
-    std::snprintf(b, sizeof b, "%04x", static_cast<unsigned>(v & 0xFFFF));
-    return b;
 }
 
 }  // namespace
@@ -126,8 +121,8 @@ std::uint32_t TEm78p153x::GridValue() const {
 
 void TEm78p153x::ControlsToConfig() {
     ConfigWord = GridValue();
-    if (p458_) Status("R1 = " + Hex4s(ConfigWord) + ",  R2 = " + Hex4s(ConfigWord >> 16));
-    else Status("Config = " + Hex4s(ConfigWord));
+    if (p458_) Status("R1 = " + Hex4(ConfigWord) + ",  R2 = " + Hex4(ConfigWord >> 16));
+    else Status("Config = " + Hex4(ConfigWord));
 }
 
 void TEm78p153x::StringGrid1Click() {
@@ -310,7 +305,7 @@ void TEm78p153x::WtConfigClick() {
     em78::ShiftOutWord(Ep3, 0x1FFC | (v & 3));
     em78::ShiftOutWord(Ep3, (v >> 2) & 0x1FFF);
     SuppliesOff();
-    Status("Config = " + Hex4s(v));
+    Status("Config = " + Hex4(v));
     Success("End.");
 }
 

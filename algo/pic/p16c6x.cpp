@@ -545,7 +545,7 @@ void TP16cxxx1::RdConfigClick() {
     const std::uint32_t id = UserIdFromWords(area.data());
     Put(kUserId, Hex4(id));
     SetEnabled(kReadConfig, true);
-    Success(Format2("Config:%04x, user ID:%04x", area[7], id));
+    Success(FormatText("Config:%04x, user ID:%04x", area[7], id));
 }
 
 // The grid as it stands; the supplies stay as they are (every operation has

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "algo/common/scan.h"
 #include "algo/common/sidefile.h"
 #include "app/hexfile.h"
 #include "catalog/form.h"
@@ -43,12 +44,6 @@ const Package* FindPackage(int pkg) {
 constexpr std::uint32_t kPmMasks[9][2] = {{0, 0},          {0xFFFFFFC0, 0x1}, {0xFFFFFFFF, 0x7F},
                                           {0xFFE77FF7, 0xBEF}, {0, 0},        {0, 0},
                                           {0, 0},          {0, 0},          {0, 0}};
-
-std::string Hex2(unsigned v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%02x", v & 0xFF);
-    return b;
-}
 
 std::string GridRowName(int byte, int bit) {
     char b[32];

@@ -1,3 +1,4 @@
+#include "algo/common/scan.h"
 #include "algo/pic/pic_flash.h"
 
 #include <cstdio>
@@ -335,10 +336,10 @@ void PicFlashForm::WrDataClick() {
         }
     }
     if (toolchain)
-        Success(Format2("已经将文件缓冲区%x~%x写到器件，经Verified。", kToolchainEeprom,
+        Success(FormatText("已经将文件缓冲区%x~%x写到器件，经Verified。", kToolchainEeprom,
                         static_cast<unsigned>(kToolchainEeprom + 2 * ee - 2)));
     else
-        Success(Format2("已经将文件缓冲区%x~%x写到器件，经Verified。", EepromImage, static_cast<unsigned>(EepromImage + ee - 1)));
+        Success(FormatText("已经将文件缓冲区%x~%x写到器件，经Verified。", EepromImage, static_cast<unsigned>(EepromImage + ee - 1)));
 }
 
 // ---- erase routines ----------------------------------------------------------------------------

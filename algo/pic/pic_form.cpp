@@ -48,12 +48,6 @@ std::optional<std::uint32_t> ScanHexDigits(const std::string& text, int digits) 
     return v;
 }
 
-std::string Hex4(std::uint32_t v) {
-    char b[16];
-    std::snprintf(b, sizeof b, "%04x", static_cast<unsigned>(v & 0xFFFF));
-    return b;
-}
-
 PicForm::PicForm(Workbench& w, std::string caption, const PicVariant& variant)
     : AlgoForm(w, std::move(caption)), Pic(w.Ep3, variant) {}
 
@@ -202,12 +196,6 @@ bool PicForm::AcceptDeviceLine() {
     }
     Ep3.ResetPins();
     return true;
-}
-
-std::string Format2(const char* f, unsigned a, unsigned b) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, f, a, b);
-    return buf;
 }
 
 int FirstDifferentWord7(const std::uint8_t* reply, const std::uint8_t* image, int words) {

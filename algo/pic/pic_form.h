@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "algo/common/form.h"
+#include "algo/common/scan.h"
 #include "algo/pic/config_names.h"
 #include "algo/pic/pic_serial.h"
 
@@ -61,10 +62,6 @@ bool WriteConFile8(const std::string& path, const ConFile8& c, const std::string
 // "%04x" reading: blanks skipped, at most `digits` hexadecimal digits; nullopt
 // when the text does not start with one.
 std::optional<std::uint32_t> ScanHexDigits(const std::string& text, int digits = 4);
-// "%04x" of the low 16 bits.
-std::string Hex4(std::uint32_t v);
-// A message with two unsigned values (printf format `f`, up to 159 bytes).
-std::string Format2(const char* f, unsigned a, unsigned b);
 
 // The index of the first of `words` 14-bit words in a reply that sends each
 // as its low seven bits, then its high seven, that differs from the image's

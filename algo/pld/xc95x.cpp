@@ -9,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "algo/common/scan.h"
 #include "app/svf.h"
 #include "catalog/form.h"
 
@@ -24,12 +25,6 @@ constexpr std::uint16_t kLastTms[9] = {0x000, 0x003, 0x006, 0x00C, 0x018, 0x030,
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
-}
-
-std::string Hex2(unsigned v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%02x", v & 0xFFu);
-    return b;
 }
 
 int HexDigit(char c) {

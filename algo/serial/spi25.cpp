@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "algo/common/scan.h"
 #include "app/workbench.h"
 #include "catalog/form.h"
 #include "engine/protocol.h"
@@ -19,12 +20,6 @@ constexpr int kQueueBytes = 65536;
 constexpr int kVccMaxMv = 6500;
 // Family rule 12: the VCC and GND pins of the DIP8 (24 and 20).
 constexpr std::uint32_t kSupplyMaskLo = (1u << (24 - 1)) | (1u << (20 - 1));
-
-std::string Hex2(std::uint8_t v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02x", v);
-    return buf;
-}
 
 std::string KeyText(const char* key, int value) { return std::string("Bad device line: ") + key + std::to_string(value); }
 
