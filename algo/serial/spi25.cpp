@@ -117,20 +117,15 @@ void Spi25Form::ReadRom() {
     // An empty socket reads as a blank chip: it must not overwrite the buffer
     // with "OK", so the chip is looked for first, whatever the options say,
     // and the buffer takes the bytes only once the whole read came back.
-    RequireContactPresence(r.Gnd, kSupplyMaskLo, 0);
-    if (!Begin()) return;
-    Ep3.UsbFlush();
-    StartRead();
     // Whole 64-byte blocks, as they come back (the last may run past Size).
     const int span = std::max(0, std::min((Size + 63) / 64 * 64, ImageSize));
     std::vector<std::uint8_t> read(static_cast<std::size_t>(span));
-    for (int b = 0; b < Size; b += 64) {
-        Progress(b);
-        for (int j = 0; j < 64; ++j) SpiShiftIn();
-        Ep3.UsbReadReply();
+    const bool whole = ReadPass(r, [&](int b) {
         const int n = std::min(64, ImageSize - b);
         if (n > 0) std::copy(Ep3.UsbReplyBuf.data(), Ep3.UsbReplyBuf.data() + std::min(n, span - b), read.begin() + b);
-    }
+        return true;
+    });
+    if (!whole) return;
     std::copy(read.begin(), read.end(), Image(0));
     Release();
     Progress(Size);
@@ -143,14 +138,7 @@ void Spi25Form::ReadRom() {
 void Spi25Form::VerifyClick() {
     const Row& r = Selected();
     Status("Verify.");
-    RequireContactPresence(r.Gnd, kSupplyMaskLo, 0);
-    if (!Begin()) return;
-    Ep3.UsbFlush();
-    StartRead();
-    for (int b = 0; b < Size; b += 64) {
-        Progress(b);
-        for (int j = 0; j < 64; ++j) SpiShiftIn();
-        Ep3.UsbReadReply();
+    const bool same = ReadPass(r, [this](int b) {
         const int n = std::min(64, ImageSize - b);
         for (int j = 0; j < n; ++j)
             if (Ep3.UsbReplyBuf[static_cast<std::size_t>(j)] != *Image(b + j)) {
@@ -158,9 +146,11 @@ void Spi25Form::VerifyClick() {
                 wb.ErrorFlag() = 1;
                 Progress(b);
                 Ep3.VccPin(0);
-                return;
+                return false;
             }
-    }
+        return true;
+    });
+    if (!same) return;
     Release();
     wb.ErrorFlag() = 0;
     Progress(Size);
@@ -174,9 +164,7 @@ void Spi25Form::WriteClick() {
     if (!Begin()) return;
     for (int a = 0; a < Size; a += Page) {
         Progress(a);
-        Select();
-        SpiShiftOut(0x06);
-        Release();
+        WriteEnable();
         Select();
         SpiShiftOut(0x02);
         SendAddress(a);
@@ -211,32 +199,44 @@ void Spi25Form::Button2Click() {
     if (Ticked("CheckBox2")) v |= 0x04;
     if (Ticked("CheckBox3")) v |= 0x08;
     if (Ticked("CheckBox4")) v |= 0x80;
-    if (!Begin()) return;
-    Select();
-    SpiShiftOut(0x06);
-    Release();
-    Select();
-    SpiShiftOut(0x01);
-    SpiShiftOut(v);
-    Release();
-    Ep3.UsbPut1(StatusWait());
-    Ep3.VccPin(0);
-    Success("OK");
+    WriteStatus(v, StatusWait());
 }
 
 void Spi25Form::Button4Click() {
     Status("Unlock...");
-    if (!Begin()) return;
+    WriteStatus(0x00, OpWaitSettle);
+}
+
+void Spi25Form::WriteEnable() {
     Select();
     SpiShiftOut(0x06);
     Release();
+}
+
+void Spi25Form::WriteStatus(std::uint8_t value, std::uint8_t wait) {
+    if (!Begin()) return;
+    WriteEnable();
     Select();
     SpiShiftOut(0x01);
-    SpiShiftOut(0x00);
+    SpiShiftOut(value);
     Release();
-    Ep3.UsbPut1(OpWaitSettle);
+    Ep3.UsbPut1(wait);
     Ep3.VccPin(0);
     Success("OK");
+}
+
+bool Spi25Form::ReadPass(const Row& r, const std::function<bool(int)>& block) {
+    RequireContactPresence(r.Gnd, kSupplyMaskLo, 0);
+    if (!Begin()) return false;
+    Ep3.UsbFlush();
+    StartRead();
+    for (int b = 0; b < Size; b += 64) {
+        Progress(b);
+        for (int j = 0; j < 64; ++j) SpiShiftIn();
+        Ep3.UsbReadReply();
+        if (!block(b)) return false;
+    }
+    return true;
 }
 
 // ---- TActrans25x ------------------------------------------------------------------------------------
@@ -276,9 +276,7 @@ void TActrans25x::EraseClick() {
     const Row& r = Selected();
     if (!SpiPowerUp()) return;
     Status("Erasing");
-    Select();
-    SpiShiftOut(0x06);
-    Release();
+    WriteEnable();
     Select();
     SpiShiftOut(r.EraseOpcode);
     Release();
@@ -293,23 +291,18 @@ void TActrans25x::EraseClick() {
 void TActrans25x::BlankClick() {
     const Row& r = Selected();
     Status("Blank CHK");
-    RequireContactPresence(r.Gnd, kSupplyMaskLo, 0);
-    if (!Begin()) return;
-    Ep3.UsbFlush();
-    StartRead();
-    for (int b = 0; b < Size; b += 64) {
-        Progress(b);
-        for (int j = 0; j < 64; ++j) SpiShiftIn();
-        Ep3.UsbReadReply();
+    const bool blank = ReadPass(r, [this](int) {
         for (int j = 0; j < 64; ++j)
             if (Ep3.UsbReplyBuf[static_cast<std::size_t>(j)] != 0xFF) {
                 Release();
                 Ep3.VccPin(0);
                 Status("No empty.");
                 StepFailed();
-                return;
+                return false;
             }
-    }
+        return true;
+    });
+    if (!blank) return;
     Release();
     Progress(Size);
     Ep3.VccPin(0);

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,14 @@ protected:
     bool Begin();
     // READ from address 0 with /CS low.
     void StartRead();
+    // WREN (06h) in its own selection.
+    void WriteEnable();
+    // WRSR (01h) of `value` after WREN, the wait, VCC off, "OK".
+    void WriteStatus(std::uint8_t value, std::uint8_t wait);
+    // The read pass of Read, Blank and Verify: the chip looked for, READ from 0,
+    // then each 64-byte reply handed to `block` (its start address); false from
+    // it (the block's fault handled there) or a refused start ends the pass: false.
+    bool ReadPass(const Row& r, const std::function<bool(int)>& block);
     // Declares the common window: the buttons, the status group and the fields.
     void DeclareCommon();
     // The wait after a status write (28 for ACTRANS25, 27 for AT25SPI).
