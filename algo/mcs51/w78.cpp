@@ -40,10 +40,7 @@ struct WinbondRow {
     // DIP40 arguments and in mass production. Else 5 V on the package chosen,
     // modes on P3.0-P3.3, the signature in two block reads, one batch pass.
     bool HighVpp;
-    // ---- window ----
-    const char* CfgGroup, *CfgButton, *EncryptBox, *CfgStatus;
-    const char* BlankOk;  // Blank's success text
-    // ---- levels and pins ----
+    const char *CfgGroup, *CfgButton, *EncryptBox, *CfgStatus, *BlankOk;  // window and texts
     int SetupVccMv, SetupVppMv;
     std::vector<Level51> PowerUpPins, ReadPins, WritePins, ErasePins, CfgPins;
     int ProgramPin;  // the program pulse: low for ProgramWaits x ProgramWait
@@ -54,34 +51,22 @@ struct WinbondRow {
 const WinbondRow kW7851Row{
     .Caption = "PW785x",
     .Parts = {{"Exit", 0, 0, 0, 0, 0},
-              {"1: W78E51  (4K)", 0x0FFF, 0, 0, 0, 1},
-              {"2: W78E52  (8K)", 0x1FFF, 0, 0, 0, 1},
-              {"3: W78E54  (16K)", 0x3FFF, 0, 0, 0, 1},
-              {"4: W78E58  (32K)", 0x7FFF, 0, 0, 0, 1},
-              {"5: W78E516  (64K)", 0xFFFE, 0, 0, 0, 1},
-              {"6: W78E51B  (4K)", 0x0FFF, 0, 0, 0, 'B'},
-              {"7: W78E52B  (8K)", 0x1FFF, 0, 0, 0, 'B'},
-              {"8: W78E54B  (16K)", 0x3FFF, 0, 0, 0, 'B'},
-              {"9: W78E58B  (32K)", 0x7FFF, 0, 0, 0, 'B'},
-              {"10: W78E516B  (64K)", 0x7FFC, 0, 0, 0, 'B'},
-              {"11: W77E54  (16K)", 0x3FFF, 0, 0, 0, '7'},
-              {"12: W77E58  (32K)", 0x7FFF, 0, 0, 0, '7'}},
+              {"1: W78E51  (4K)", 0x0FFF, 0, 0, 0, 1},       {"2: W78E52  (8K)", 0x1FFF, 0, 0, 0, 1},
+              {"3: W78E54  (16K)", 0x3FFF, 0, 0, 0, 1},      {"4: W78E58  (32K)", 0x7FFF, 0, 0, 0, 1},
+              {"5: W78E516  (64K)", 0xFFFE, 0, 0, 0, 1},     {"6: W78E51B  (4K)", 0x0FFF, 0, 0, 0, 'B'},
+              {"7: W78E52B  (8K)", 0x1FFF, 0, 0, 0, 'B'},    {"8: W78E54B  (16K)", 0x3FFF, 0, 0, 0, 'B'},
+              {"9: W78E58B  (32K)", 0x7FFF, 0, 0, 0, 'B'},   {"10: W78E516B  (64K)", 0x7FFC, 0, 0, 0, 'B'},
+              {"11: W77E54  (16K)", 0x3FFF, 0, 0, 0, '7'},   {"12: W77E58  (32K)", 0x7FFF, 0, 0, 0, '7'}},
     .HighVpp = true,
-    .CfgGroup = "CFG ",
-    .CfgButton = "Wr.CFG(Lock)",
-    .EncryptBox = "Random  (Encryption)",
-    .CfgStatus = "Write CFG .....",
-    .BlankOk = "OK",
-    .SetupVccMv = 5000,
-    .SetupVppMv = 12500,
+    .CfgGroup = "CFG ", .CfgButton = "Wr.CFG(Lock)", .EncryptBox = "Random  (Encryption)",
+    .CfgStatus = "Write CFG .....", .BlankOk = "OK",
+    .SetupVccMv = 5000, .SetupVppMv = 12500,
     .PowerUpPins = {H(kPsen), L(kAle), H(kEa), L(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP37)},
+    .ReadPins = {},  // the power-up's levels read
     .WritePins = {H(kP37), H(kP36)},
     .ErasePins = {H(kP36), H(kP30), H(kP37)},
     .CfgPins = {H(kP37), H(kP36)},
-    .ProgramPin = kP36,
-    .ProgramWait = OpWaitPulse,
-    .ProgramWaits = 3,
-    .CfgPulses = 4,
+    .ProgramPin = kP36, .ProgramWait = OpWaitPulse, .ProgramWaits = 3, .CfgPulses = 4,
 };
 
 const WinbondRow kW78e516Row{
@@ -94,22 +79,15 @@ const WinbondRow kW78e516Row{
               {"5: W78E516B (64K+4K)", 0x10FFF, 0, 0, 0, 0, 0xFFFF},
               {"6: W78LE516 (64K+4K)", 0x10FFF, 0, 0, 0, 0, 0xFFFF}},
     .HighVpp = false,
-    .CfgGroup = "CFG 字",
-    .CfgButton = "Wr.CFG",
-    .EncryptBox = "Lock(Encryption)",
-    .CfgStatus = "Wrt.CFG.",
-    .BlankOk = "Blank OK",
-    .SetupVccMv = 5500,
-    .SetupVppMv = 5500,
+    .CfgGroup = "CFG 字", .CfgButton = "Wr.CFG", .EncryptBox = "Lock(Encryption)",
+    .CfgStatus = "Wrt.CFG.", .BlankOk = "Blank OK",
+    .SetupVccMv = 5500, .SetupVppMv = 5500,
     .PowerUpPins = {L(kPsen), L(kAle), L(kEa), H(kP27), H(kP26), H(kP36), H(kP37)},
     .ReadPins = {L(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP34), L(kP35)},
     .WritePins = {H(kP30), L(kP31), L(kP32), L(kP33), L(kP36), H(kP34), H(kP35)},
     .ErasePins = {L(kP30), H(kP31), H(kP32), L(kP33), H(kP35), L(kP34), H(kP36)},
     .CfgPins = {H(kP30), L(kP31), L(kP32), L(kP33), H(kP36), H(kP34), H(kP35)},
-    .ProgramPin = kP34,
-    .ProgramWait = OpWait100us,
-    .ProgramWaits = 1,
-    .CfgPulses = 1,
+    .ProgramPin = kP34, .ProgramWait = OpWait100us, .ProgramWaits = 1, .CfgPulses = 1,
 };
 
 WinbondForm::WinbondForm(Workbench& w, const WinbondRow& row)
@@ -213,10 +191,14 @@ int WinbondForm::PreCheck51() {
     return Ep3.PinPairOk(kXtal1, kXtal2);
 }
 
-void WinbondForm::ReadStrobe51() {
-    SetPins({H(kP33), L(kP37), L(kP33)});
-    Put1(OpSampleData51);
-    Ep3.PinHigh(kP37);
+void WinbondForm::StrobeRead51(int count) {
+    for (int i = 0; i < count; ++i) {
+        SetPins({H(kP33), L(kP37), L(kP33)});
+        Put1(OpSampleData51);
+        Ep3.PinHigh(kP37);
+        NextAddress51();
+    }
+    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
 }
 
 void WinbondForm::ProgramPulse51() {
@@ -264,15 +246,8 @@ bool WinbondForm::WalkChip(const Mcs51Row& r,
         ShowProgress(a);
         if (r.AppLast != 0 && a == r.AppLast + 1) Ep3.PinHigh(kP36);  // the LDROM from here
         SetAddress51(a);
-        if (w_.HighVpp) {
-            for (int i = 0; i < count; ++i) {
-                ReadStrobe51();
-                NextAddress51();
-            }
-            Ep3.UsbReadReply(buf);
-        } else {
-            ReadBlock(buf);
-        }
+        if (w_.HighVpp) StrobeRead51(count);
+        else ReadBlock(buf);
         if (!block(a, buf, count)) return false;
     }
     return true;
@@ -287,7 +262,9 @@ void WinbondForm::CheckChip(const Mcs51Row& r, const CheckPass51& pass) {
         Off51();
         if (w_.HighVpp) Flush();
     };
-    const auto judged = [&](std::int32_t a, const std::uint8_t* b, int n) { return BlockChecked51(pass, a, b, off, n); };
+    const auto judged = [&](std::int32_t a, const std::uint8_t* b, int n) {
+        return BlockChecked51(pass, a, b, off, n);
+    };
     if (WalkChip(r, judged)) PassEnd51(pass, r.LastAddress, off);
 }
 
@@ -301,11 +278,7 @@ void WinbondForm::IDClick() {
         if (!Ep3.CheckCurrent()) return;
         SetPins({H(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP37)});
         SetAddress51(0);
-        for (int i = 0; i < 2; ++i) {
-            ReadStrobe51();
-            NextAddress51();
-        }
-        Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
+        StrobeRead51(2);
         id[0] = buf[0];
         id[1] = buf[1];
     } else {

@@ -47,7 +47,8 @@ public:
 
 private:
     void ProgramPulse51();
-    void ReadStrobe51();
+    // `count` bytes sampled from the address set on (P3.3/P3.7 strobes), one reply.
+    void StrobeRead51(int count);
     // VCC off (and VPP before it on the 12.5 V parts).
     void Off51();
     // The blocks from 0 while a < last address and a <= EndAddr (64-byte strobe
