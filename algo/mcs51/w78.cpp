@@ -62,7 +62,7 @@ const WinbondRow kW7851Row{
     .CfgStatus = "Write CFG .....", .BlankOk = "OK",
     .SetupVccMv = 5000, .SetupVppMv = 12500,
     .PowerUpPins = {H(kPsen), L(kAle), H(kEa), L(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP37)},
-    .ReadPins = {},  // the power-up's levels read
+    .ReadPins = {},  // reads at the power-up's levels
     .WritePins = {H(kP37), H(kP36)},
     .ErasePins = {H(kP36), H(kP30), H(kP37)},
     .CfgPins = {H(kP37), H(kP36)},
@@ -390,7 +390,7 @@ void WinbondForm::EraseClick() {
     PreCheck51();
     Status("Erasing");
     PowerUp51();
-    if (w_.HighVpp) Ep3.SetVpp(14000);
+    if (w_.HighVpp) Ep3.SetVpp(14000);         // the erase level; the current is checked once VPP is routed
     else if (!Ep3.CheckCurrent()) return;
     Ep3.SetPortMode(PortModeReset);
     SetPins(w_.ErasePins);
