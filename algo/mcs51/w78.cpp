@@ -119,13 +119,8 @@ void WinbondForm::FillVariantTable() { Table = w_.Parts; }
 void WinbondForm::SetupForDevice() {
     if (!SetupRowOk()) return;
     Ep3.ResetPins();
-    if (w_.HighVpp) {
-        Status(Ep3.Connected ? "OK " : "Comm Err.");
-        UsePackage(Dip40Package);
-    } else {
-        UsePackage(ChoosePackage(wb.sel.TypeText));
-        Status(Ep3.Connected ? "OK " : "Comm Err.");
-    }
+    UsePackage(w_.HighVpp ? Dip40Package : ChoosePackage(wb.sel.TypeText));
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
     Put(kType, wb.sel.TypeText);
     wb.FileNew();
     const Mcs51Row& r = *SelectedRow();
