@@ -1,7 +1,6 @@
 #include "algo/mcs51/is89.h"
 
-#include <cstdio>
-
+#include "algo/common/scan.h"
 #include "catalog/form.h"
 
 namespace quilla {
@@ -29,16 +28,9 @@ TIS89c52ax::TIS89c52ax(Workbench& w) : Mcs51Form(w, "IS89c52ax", {21, 22, 23, 24
                       {"ID", " ID ", [this] { SignateClick(); }},
                       {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
     AddGroup("GroupBox2", "Lock位(打勾编程为0)");
-    AddCheck("LB1", "LB1", true, "GroupBox2");
-    AddCheck("LB2", "LB2", true, "GroupBox2");
-    AddCheck("LB3", "LB3", true, "GroupBox2");
+    for (const char* lb : {"LB1", "LB2", "LB3"}) AddCheck(lb, lb, true, "GroupBox2");
     AddCombo("Speed", "", {"Fast写", "Slow   "}, 0);
-    DeclareBatch({{"CheckBox1", "Erase "},
-                  {"CheckBox2", "Blank?  "},
-                  {"CheckBox3", "Write."},
-                  {"CheckBox4", "Vrfy"},
-                  {"CheckBox5", "Lock"}},
-                 " Run  ", [this] { Button1Click(); });
+    DeclareBatch51("Lock", [this] { Button1Click(); });
     FillVariantTable();
 }
 
@@ -65,8 +57,6 @@ void TIS89c52ax::SetupForDevice() {
     Ep3.SetVcc(r.VccMv);
     Ep3.SetVpp(5000);
 }
-
-void TIS89c52ax::OnClose() { Ep3.PowerOff(); }
 
 // ---- routines --------------------------------------------------------------------------------
 
@@ -97,8 +87,7 @@ void TIS89c52ax::Command51(std::uint8_t code, bool withWait) {
 
 void TIS89c52ax::ProgramByte51(std::uint8_t b) {
     Ep3.UsbPut2(OpPutData51, 0x40);
-    Ep3.PinLow(kP26);
-    Ep3.PinHigh(kP26);
+    SetPins({L(kP26), H(kP26)});
     Ep3.UsbPut2(OpPutData51, b);
     Ep3.PinLow(kProg);
     Waits(OpWaitPulse, Text("Speed") == "Slow   " ? 5 : 3);
@@ -113,28 +102,28 @@ void TIS89c52ax::LockBitPulse51(std::uint8_t code) {
     Ep3.PinHigh(kProg);
 }
 
-// ---- the handlers -----------------------------------------------------------------------------------
-
-bool TIS89c52ax::ReadChip(const Mcs51Row& r, bool intoImage,
-                          const std::function<bool(std::int32_t, const std::uint8_t*)>& check) {
+// The read command (0xC0) and the block loop from 0: each block read into the
+// image (`pass` null) or judged by the pass, `off` at a fault.
+bool TIS89c52ax::ReadChip(const Mcs51Row& r, const CheckPass51* pass, const std::function<void()>& off) {
     Command51(0xC0);
     Ep3.PinLow(kP27);
     Ep3.SetPortMode(PortMode51Read);
     SetAddress51(0);
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
     return ForEachBlock(r, [&](std::int32_t a) {
-        std::uint8_t* to = intoImage ? Image(a) : buf;
-        ReadBlock(to);
-        return check(a, to);
+        ReadBlock(pass ? buf : Image(a));
+        return !pass || BlockChecked51(*pass, a, buf, off);
     });
 }
+
+// ---- the handlers -----------------------------------------------------------------------------------
 
 void TIS89c52ax::ReadRom() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
     Status("Read.");
     PowerUp51();
-    ReadChip(r, true, [](std::int32_t, const std::uint8_t*) { return true; });
+    ReadChip(r, nullptr, {});
     ShowProgress(r.LastAddress);
     SuppliesOff();
     Success("OK");
@@ -148,11 +137,7 @@ void TIS89c52ax::BlankClick() {
     Status("Blank CHK");
     PowerUp51();
     const auto off = [this] { SuppliesOff(); };
-    const bool blank = ReadChip(r, false, [&](std::int32_t a, const std::uint8_t* b) {
-        return BlockChecked51(kBlankPass51, a, b, off);
-    });
-    if (!blank) return;
-    PassEnd51(kBlankPass51, r.LastAddress, off);
+    if (ReadChip(r, &kBlankPass51, off)) PassEnd51(kBlankPass51, r.LastAddress, off);
 }
 
 void TIS89c52ax::VerifyClick() {
@@ -161,13 +146,8 @@ void TIS89c52ax::VerifyClick() {
     PowerUp51();
     Status("Verify.");
     PowerUp51();
-    const auto off = [this] { Ep3.VccPin(0); };
-    const auto endOff = [this] { SuppliesOff(); };
-    const bool same = ReadChip(r, false, [&](std::int32_t a, const std::uint8_t* b) {
-        return BlockChecked51(kVerifyPass51, a, b, off);
-    });
-    if (!same) return;
-    PassEnd51(kVerifyPass51, r.LastAddress, endOff);
+    if (ReadChip(r, &kVerifyPass51, [this] { Ep3.VccPin(0); }))
+        PassEnd51(kVerifyPass51, r.LastAddress, [this] { SuppliesOff(); });
 }
 
 void TIS89c52ax::WriteClick() {
@@ -177,8 +157,7 @@ void TIS89c52ax::WriteClick() {
     Status("Write");
     PowerUp51();
     SetAddress51(0);
-    Ep3.PinHigh(VppPinNo);
-    Ep3.PinHigh(kP27);
+    SetPins({H(VppPinNo), H(kP27)});
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return;
     PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
@@ -187,6 +166,8 @@ void TIS89c52ax::WriteClick() {
     Success("OK");
 }
 
+// Eleven cycles: the erase command (0x20) with the confirm byte 0xD0 and a
+// 200 ms pulse under VPP, then the erase-verify command (0xA0).
 void TIS89c52ax::EraseClick() {
     Row();
     if (!PreCheck51()) return;
@@ -195,8 +176,7 @@ void TIS89c52ax::EraseClick() {
     SetProgress(kProgress, 0, 10, 0);
     PowerUp51();
     SetAddress51(0);
-    Ep3.PinHigh(VppPinNo);
-    Ep3.PinHigh(kP27);
+    SetPins({H(VppPinNo), H(kP27)});
     for (int i = 0; i <= 10; ++i) {
         SetProgress(kProgress, 0, 10, i);
         Ep3.PinHigh(kP27);
@@ -224,9 +204,9 @@ void TIS89c52ax::SecrityClick() {
     PowerUp51();
     Ep3.VppPin(VppPinNo);
     Ep3.PinHigh(kP27);
-    if (Ticked("LB1")) LockBitPulse51(0x60);
-    if (Ticked("LB2")) LockBitPulse51(0x70);
-    if (Ticked("LB3")) LockBitPulse51(0x80);
+    const std::pair<const char*, std::uint8_t> bits[] = {{"LB1", 0x60}, {"LB2", 0x70}, {"LB3", 0x80}};
+    for (const auto& [box, code] : bits)
+        if (Ticked(box)) LockBitPulse51(code);
     Ep3.ClockPin(0);
     SuppliesOff();
     Success("Locked..");
@@ -245,22 +225,13 @@ void TIS89c52ax::SignateClick() {
     Ep3.VccPin(0);
     const auto& b = Ep3.UsbReplyBuf;
     auto& id = LastReadId();
-    id[0] = b[0x30];
-    id[1] = b[0x31];
-    id[2] = b[0x32];
-    char text[64];
-    std::snprintf(text, sizeof text, "MFG and ID is   = %02x,%02x, %02x", b[0x30], b[0x31], b[0x32]);
-    Status(text);
+    for (std::size_t i = 0; i < 3; ++i) id[i] = b[0x30 + i];
+    Status(FormatText("MFG and ID is   = %02x,%02x, %02x", b[0x30], b[0x31], b[0x32]));
 }
 
 void TIS89c52ax::Button1Click() {
     Row();
-    RunBatch51({{"CheckBox1", [this] { EraseClick(); }},
-                {"CheckBox2", [this] { BlankClick(); }},
-                {"CheckBox3", [this] { WriteClick(); }},
-                {"CheckBox4", [this] { VerifyClick(); }},
-                {"CheckBox5", [this] { SecrityClick(); }}},
-               false);
+    RunBatch51(BatchSteps51(this), false);
 }
 
 QUILLA_FORM(TIS89c52ax);

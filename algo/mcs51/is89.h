@@ -19,7 +19,7 @@ public:
 
     void SetupForDevice() override;
     void FillVariantTable() override;
-    void OnClose() override;
+    void OnClose() override { Ep3.PowerOff(); }
 
     // ---- the handlers -------------------------------------------------------------
     void ReadRom();
@@ -42,8 +42,7 @@ public:
     void Command51(std::uint8_t code, bool withWait = false);
 
 private:
-    // Read, Blank and Verify: power-up, the read command and the block loop.
-    bool ReadChip(const Mcs51Row& r, bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
+    bool ReadChip(const Mcs51Row& r, const CheckPass51* pass, const std::function<void()>& off);
 };
 
 }  // namespace quilla

@@ -295,4 +295,12 @@ bool Mcs51Form::LockedSignatureOk51() {
     return false;
 }
 
+// ---- the usual batch --------------------------------------------------------------------------
+
+void Mcs51Form::DeclareBatch51(const char* lock, const std::function<void()>& run, const char* write) {
+    DeclareBatch({{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?  "}, {"CheckBox3", write}, {"CheckBox4", "Vrfy"},
+                  {"CheckBox5", lock}},
+                 " Run  ", run);
+}
+
 }  // namespace quilla

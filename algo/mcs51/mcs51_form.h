@@ -277,6 +277,19 @@ protected:
 
 private:
     std::vector<int> highPins_;
+
+    // ---- the usual batch ----
+protected:
+    // The group "Batch   " with CheckBox1..5 (Erase, Blank?, `write`, Vrfy, `lock`)
+    // and the run button " Run  ".
+    void DeclareBatch51(const char* lock, const std::function<void()>& run, const char* write = "Write.");
+    // The steps those boxes tick, bound to the form's handlers.
+    template <class Form>
+    static std::vector<BatchStep> BatchSteps51(Form* f) {
+        return {{"CheckBox1", [f] { f->EraseClick(); }}, {"CheckBox2", [f] { f->BlankClick(); }},
+                {"CheckBox3", [f] { f->WriteClick(); }}, {"CheckBox4", [f] { f->VerifyClick(); }},
+                {"CheckBox5", [f] { f->SecrityClick(); }}};
+    }
 };
 
 }  // namespace quilla

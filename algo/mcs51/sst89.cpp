@@ -1,7 +1,6 @@
 #include "algo/mcs51/sst89.h"
 
-#include <cstdio>
-
+#include "algo/common/scan.h"
 #include "catalog/form.h"
 
 namespace quilla {
@@ -13,6 +12,9 @@ namespace {
 constexpr int kRst = 9, kP33 = 13, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19, kDipGnd = 20;
 constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31, kDipVcc = 40;
 constexpr std::int32_t kTop = 0xFFFF;
+// The bits: P2.6, P2.7, P3.6, P3.7 and the address (-1: the 0x30 the signature
+// read left).
+constexpr bool Hi = true, Lo = false;
 
 }  // namespace
 
@@ -25,46 +27,39 @@ Sst89Form::Sst89Form(Workbench& w, Variant v)
                       {"Write", "Write ", [this] { WriteClick(); }},
                       {"Verify", "Vrfy", [this] { VerifyClick(); }},
                       {"ReadID", "MFG ID  ", [this] { ReadIDClick(); }}});
+    const char* lockGroup = "GroupBox2";
     if (v == Variant::C5x) {
         DeclareButtons51({{"CancelBtn", "Exit ", [this] { CancelBtnClick(); }},
                           {"Secrity", "Wr.CFG", [this] { SecrityClick(); }}});
-        DeclareBatch({{"CheckBox1", "Erase "},
-                      {"CheckBox2", "Blank?  "},
-                      {"CheckBox3", "Write "},
-                      {"CheckBox4", "Vrfy"},
-                      {"CheckBox5", "Wr.CFG"}},
-                     " Run  ", [this] { Button1Click(); });
+        DeclareBatch51("Wr.CFG", [this] { Button1Click(); }, "Write ");
         AddGroup("GroupBox2", "CFG(CHK=1)");
-        AddCheck("CheckBox6", "SB1        ", true, "GroupBox2");
-        AddCheck("CheckBox7", "SB2        ", true, "GroupBox2");
-        AddCheck("CheckBox8", "SB3        ", true, "GroupBox2");
-        AddCheck("CheckBox9", "RB0 ", false, "GroupBox2");
-        AddCheck("CheckBox10", "RB1", false, "GroupBox2");
     } else {
-        DeclareButtons51({{"Config", "Wr.CFG", [this] { ConfigClick(); }},
-                          {"Secu", "Lock", [this] { SecuClick(); }}});
-        const char* lockBox = v == Variant::E554 ? "CheckBox12" : "CheckBox15";
+        DeclareButtons51({{"Config", "Wr.CFG", [this] { ConfigClick(); }}, {"Secu", "Lock", [this] { SecuClick(); }}});
         DeclareBatch({{"CheckBox1", "Erase "},
                       {"CheckBox2", "Blank?  "},
                       {"CheckBox5", "Wr.CFG"},
                       {"CheckBox3", "Write "},
                       {"CheckBox4", "Vrfy"},
-                      {lockBox, "Lock"}},
+                      {v == Variant::E554 ? "CheckBox12" : "CheckBox15", "Lock"}},
                      " Run  ", [this] { Button1Click(); });
         AddGroup("GroupBox2", "CFG(CHK=1)");
+        AddCheck("CheckBox9", "SC0 ", v == Variant::E554, "GroupBox2");
         if (v == Variant::E554) {
-            AddCheck("CheckBox9", "SC0 ", true, "GroupBox2");
             AddCheck("CheckBox10", "SC1", true, "GroupBox2");
         } else {
-            AddCheck("CheckBox9", "SC0 ", false, "GroupBox2");
             AddCheck("CheckBox12", "Sel Block0", false, "GroupBox2");
             AddCheck("CheckBox13", "Sel Block1", false, "GroupBox2");
         }
         AddCheck("CheckBox11", "Clock (6/12)", false, "GroupBox2");
         AddGroup("GroupBox3", "LockMode");
-        AddCheck("CheckBox6", "SB1        ", true, "GroupBox3");
-        AddCheck("CheckBox7", "SB2        ", true, "GroupBox3");
-        AddCheck("CheckBox8", "SB3        ", true, "GroupBox3");
+        lockGroup = "GroupBox3";
+    }
+    AddCheck("CheckBox6", "SB1        ", true, lockGroup);
+    AddCheck("CheckBox7", "SB2        ", true, lockGroup);
+    AddCheck("CheckBox8", "SB3        ", true, lockGroup);
+    if (v == Variant::C5x) {
+        AddCheck("CheckBox9", "RB0 ", false, "GroupBox2");
+        AddCheck("CheckBox10", "RB1", false, "GroupBox2");
     }
     FillVariantTable();
 }
@@ -74,10 +69,10 @@ void Sst89Form::FillVariantTable() {
              {"1: SST89C54", 0x3FFF, 0, 0xF000, 5000},
              {"2: SST89C58", 0x7FFF, 0, 0xF000, 5000}};
     if (variant_ == Variant::C5x) return;
-    Table.push_back({"3: SST89E554RC", 0x7FFF, 0, 0xE000, 5000});
-    Table.push_back({"4: SST89E564RD", 0xFFFF, 0, 0x8000, 5000});
-    Table.push_back({"5: SST89V554RC", 0x7FFF, 0, 0xE000, 4400});
-    Table.push_back({"6: SST89V564RD", 0xFFFF, 0, 0x8000, 4400});
+    Table.insert(Table.end(), {{"3: SST89E554RC", 0x7FFF, 0, 0xE000, 5000},
+                               {"4: SST89E564RD", 0xFFFF, 0, 0x8000, 5000},
+                               {"5: SST89V554RC", 0x7FFF, 0, 0xE000, 4400},
+                               {"6: SST89V564RD", 0xFFFF, 0, 0x8000, 4400}});
 }
 
 void Sst89Form::SetupForDevice() {
@@ -90,17 +85,11 @@ void Sst89Form::SetupForDevice() {
     wb.Display();
     AlgoForm::Show();
     if (!Ep3.Connected) return;
-    if (variant_ == Variant::E564) {
-        Ep3.GndPin(kDipGnd);
-        Ep3.SetVpp(r.VccMv);
-    } else {
-        Ep3.GndPin(GndPinNo);
-        Ep3.SetVpp(0);
-    }
+    const bool e564 = variant_ == Variant::E564;
+    Ep3.GndPin(e564 ? kDipGnd : GndPinNo);
+    Ep3.SetVpp(e564 ? r.VccMv : 0);
     Ep3.SetVcc(r.VccMv);
 }
-
-void Sst89Form::OnClose() { Ep3.PowerOff(); }
 
 // ---- routines --------------------------------------------------------------------------------
 
@@ -129,10 +118,7 @@ int Sst89Form::PowerUp51() {
 
 void Sst89Form::SetModePins51(bool p37, bool p36, bool p27, bool p28) {
     Ep3.SetPinOption(kP33, 1);
-    Ep3.SetPin(p37, kP37);
-    Ep3.SetPin(p36, kP36);
-    Ep3.SetPin(p28, kP27);
-    Ep3.SetPin(p27, kP26);
+    SetPins({{kP37, p37}, {kP36, p36}, {kP27, p28}, {kP26, p27}});
 }
 
 void Sst89Form::ReadIdBytes51() {
@@ -142,15 +128,12 @@ void Sst89Form::ReadIdBytes51() {
     SetAddress51(0x30);
     Flush();
     ReadBlock(Ep3.UsbReplyBuf.data());
-    char text[64];
-    std::snprintf(text, sizeof text, "Detect MFG and ID   = %02x, %02x", Ep3.UsbReplyBuf[0], Ep3.UsbReplyBuf[1]);
-    Status(text);
+    Status(FormatText("Detect MFG and ID   = %02x, %02x", Ep3.UsbReplyBuf[0], Ep3.UsbReplyBuf[1]));
 }
 
 void Sst89Form::ProgramByte51(std::uint8_t b) {
     Ep3.UsbPut2(OpPutData51, b);
-    Ep3.PinLow(kProg);
-    Ep3.PinHigh(kProg);
+    SetPins({L(kProg), H(kProg)});
     Put1(OpWaitPulse);
 }
 
@@ -165,11 +148,22 @@ bool Sst89Form::AddressWalk(const Mcs51Row& r, const std::function<bool(std::int
     return true;
 }
 
-void Sst89Form::ProgramBit(const Bit51& bit) {
+bool Sst89Form::EnterRead() {
+    PowerUp51();
     ReadIdBytes51();
-    SetModePins51(bit.p37, bit.p36, bit.p26, bit.p27);
-    if (bit.address >= 0) SetAddress51(bit.address);
-    ProgramByte51(0xFF);
+    SetModePins51(true, true, false, false);
+    SetAddress51(0);
+    if (variant_ == Variant::E564) Ep3.VppPin(VppPinNo);
+    return Ep3.CheckCurrent();
+}
+
+bool Sst89Form::ReadWalk(const Mcs51Row& r, const CheckPass51* pass, const std::function<void()>& off) {
+    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    return AddressWalk(r, [&](std::int32_t a) {
+        SetAddress51(a);
+        ReadBlock(pass ? buf : Image(a));
+        return !pass || BlockChecked51(*pass, a, buf, off);
+    });
 }
 
 // ---- the handlers -----------------------------------------------------------------------------------
@@ -177,19 +171,9 @@ void Sst89Form::ProgramBit(const Bit51& bit) {
 void Sst89Form::ReadRom() {
     const Mcs51Row& r = Row();
     if (!PreCheck51()) return;
-    if (variant_ == Variant::E564) Status("Read.");
-    PowerUp51();
-    if (variant_ != Variant::E564) Status("Read.");
-    ReadIdBytes51();
-    ReadSetting();
-    SetAddress51(0);
-    if (variant_ == Variant::E564) Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    AddressWalk(r, [this](std::int32_t a) {
-        SetAddress51(a);
-        ReadBlock(Image(a));
-        return true;
-    });
+    Status("Read.");
+    if (!EnterRead()) return;
+    ReadWalk(r, nullptr, {});
     ShowProgress(kTop);
     // The E564 form leaves VPP (at the VCC level) on EA after a Read.
     if (variant_ != Variant::E564) Ep3.VppPin(0);
@@ -197,6 +181,13 @@ void Sst89Form::ReadRom() {
     Success("OK");
     wb.Display();
     AlgoForm::Show();
+}
+
+void Sst89Form::CheckChip(const CheckPass51& pass, const std::function<void()>& off) {
+    const Mcs51Row& r = Row();
+    if (!PreCheck51()) return;
+    Status(pass.Verify ? "Verify." : "Blank CHK");
+    if (EnterRead() && ReadWalk(r, &pass, off)) PassEnd51(pass, kTop + 1, [this] { SuppliesOff(); });
 }
 
 void Sst89Form::EraseClick() {
@@ -213,49 +204,6 @@ void Sst89Form::EraseClick() {
     Waits(OpWait100ms, 2);
     SuppliesOff();
     Success("OK!");
-}
-
-void Sst89Form::BlankClick() {
-    const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    Status("Blank CHK");
-    PowerUp51();
-    ReadIdBytes51();
-    ReadSetting();
-    SetAddress51(0);
-    if (variant_ == Variant::E564) Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const auto off = [this] { SuppliesOff(); };
-    const bool blank = AddressWalk(r, [&](std::int32_t a) {
-        SetAddress51(a);
-        ReadBlock(buf);
-        return BlockChecked51(kBlankPass51, a, buf, off);
-    });
-    if (!blank) return;
-    PassEnd51(kBlankPass51, kTop + 1, off);
-}
-
-void Sst89Form::VerifyClick() {
-    const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    Status("Verify.");
-    PowerUp51();
-    ReadIdBytes51();
-    ReadSetting();
-    SetAddress51(0);
-    if (variant_ == Variant::E564) Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const auto off = [this] { Ep3.VccPin(0); };
-    const auto endOff = [this] { SuppliesOff(); };
-    const bool same = AddressWalk(r, [&](std::int32_t a) {
-        SetAddress51(a);
-        ReadBlock(buf);
-        return BlockChecked51(kVerifyPass51, a, buf, off);
-    });
-    if (!same) return;
-    PassEnd51(kVerifyPass51, kTop + 1, endOff);
 }
 
 void Sst89Form::WriteClick() {
@@ -288,18 +236,17 @@ void Sst89Form::ProgramTicked(const char* text, const std::vector<std::pair<cons
     Status(text);
     PowerUp51();
     if (!Ep3.CheckCurrent()) return;
-    for (const auto& [box, bit] : bits)
-        if (Ticked(box)) ProgramBit(bit);
+    for (const auto& [box, bit] : bits) {
+        if (!Ticked(box)) continue;
+        ReadIdBytes51();
+        SetModePins51(bit.p37, bit.p36, bit.p26, bit.p27);
+        if (bit.address >= 0) SetAddress51(bit.address);
+        ProgramByte51(0xFF);
+    }
     Flush();
     Success("OK");
     Ep3.VccPin(0);
 }
-
-namespace {
-// The bits: P2.6, P2.7, P3.6, P3.7 and the address (-1: the 0x30 the signature
-// read left).
-constexpr bool Hi = true, Lo = false;
-}  // namespace
 
 void Sst89Form::SecuClick() {
     ProgramTicked("Locking", {{"CheckBox6", {Hi, Hi, Hi, Hi, -1}},
@@ -339,11 +286,7 @@ void Sst89Form::ReadIDClick() {
 void Sst89Form::Button1Click() {
     Row();
     if (variant_ == Variant::C5x) {
-        RunBatchDip51({{"CheckBox1", [this] { EraseClick(); }},
-                       {"CheckBox2", [this] { BlankClick(); }},
-                       {"CheckBox3", [this] { WriteClick(); }},
-                       {"CheckBox4", [this] { VerifyClick(); }},
-                       {"CheckBox5", [this] { SecrityClick(); }}});
+        RunBatchDip51(BatchSteps51(this));
         return;
     }
     RunBatch51({{"CheckBox1", [this] { EraseClick(); }},

@@ -22,13 +22,13 @@ public:
 
     void SetupForDevice() override;
     void FillVariantTable() override;
-    void OnClose() override;
+    void OnClose() override { Ep3.PowerOff(); }
 
     // ---- the handlers -------------------------------------------------------------
     void ReadRom();
     void EraseClick();
-    void BlankClick();
-    void VerifyClick();
+    void BlankClick() { CheckChip(kBlankPass51, [this] { SuppliesOff(); }); }
+    void VerifyClick() { CheckChip(kVerifyPass51, [this] { Ep3.VccPin(0); }); }
     void WriteClick();
     void ReadIDClick();
     // Wr.CFG of the E554/E564 forms: the configuration bits ticked.
@@ -59,10 +59,17 @@ private:
         bool p26, p27, p36, p37;
         std::int32_t address;
     };
-    void ProgramBit(const Bit51& bit);
     // Block starts over both blocks; false from `block` ends the walk.
     bool AddressWalk(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block);
-    void ReadSetting() { SetModePins51(true, true, false, false); }
+    // Read, Blank and Verify: the power-up, the signature read, the read mode
+    // from address 0 (VPP routed on the E564 form); false when the current
+    // check failed.
+    bool EnterRead();
+    // The walk reading each block into the image (`pass` null) or judging it
+    // (`off` at a fault).
+    bool ReadWalk(const Mcs51Row& r, const CheckPass51* pass, const std::function<void()>& off);
+    // Blank and Verify: the pass, the supplies off at its end.
+    void CheckChip(const CheckPass51& pass, const std::function<void()>& off);
     // The bits of the ticked boxes, in order; SecuClick, ConfigClick and SecrityClick.
     void ProgramTicked(const char* text, const std::vector<std::pair<const char*, Bit51>>& bits);
 
@@ -73,12 +80,10 @@ class TSST89e554x : public Sst89Form {
 public:
     explicit TSST89e554x(Workbench& wb) : Sst89Form(wb, Variant::E554) {}
 };
-
 class TSST89e564x : public Sst89Form {
 public:
     explicit TSST89e564x(Workbench& wb) : Sst89Form(wb, Variant::E564) {}
 };
-
 class TSST89c5x1 : public Sst89Form {
 public:
     explicit TSST89c5x1(Workbench& wb) : Sst89Form(wb, Variant::C5x) {}

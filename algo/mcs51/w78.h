@@ -1,7 +1,8 @@
-// Winbond's 8051 flash parts in their parallel mode: the "W7851" form (W78E51
-// to W78E516, their B versions and W77E54/58: the program pulse on P3.6, 12.5 V
-// on EA, 14 V for the erase, 64-byte reads byte by byte) and the "W78E516" form
-// (W78E516B and the W78LE parts: 5 V programming with the pulse on P3.4, a
+// Winbond's 8051 flash parts in their parallel mode, one flow with a row per
+// form (WinbondRow, in w78.cpp): the "W7851" form (W78E51 to W78E516, their B
+// versions and W77E54/58: the program pulse on P3.6, 12.5 V on EA, 14 V for the
+// erase, 64-byte reads byte by byte) and the "W78E516" form (W78E516B and the
+// W78LE parts: 5 V programming with the pulse on P3.4, modes on P3.0-P3.3, a
 // 4 KiB LDROM after the APROM, 256-byte block reads). Both assemble the CFG
 // byte at 0xFFFF from their boxes.
 //
@@ -11,24 +12,20 @@
 // and the DIP40 masks.
 #pragma once
 
-#include <optional>
-
 #include "algo/mcs51/mcs51_form.h"
 
 namespace quilla {
 
-// The CFG byte from the boxes: Lock (bit 0), MOVC (bit 1), encryption (bit 2)
-// ticked clear their bit, an unticked oscillator box clears bit 7; a disabled
-// box takes no part.
-std::uint8_t W78CfgByte(const AlgoForm& f);
+struct WinbondRow;
+extern const WinbondRow kW7851Row, kW78e516Row;
 
-class TPW785x : public Mcs51Form {
+class WinbondForm : public Mcs51Form {
 public:
-    explicit TPW785x(Workbench& wb);
+    WinbondForm(Workbench& wb, const WinbondRow& row);
 
     void SetupForDevice() override;
     void FillVariantTable() override;
-    void OnClose() override;
+    void OnClose() override { Ep3.PowerOff(); }
 
     void ReadRom();
     void BlankClick();
@@ -41,50 +38,39 @@ public:
     void CancelBtnClick() { Close(); }
 
     void PowerUp51();
+    // The clock pins' pair check of the 12.5 V parts (nothing on the others).
     int PreCheck51();
-    void ReadStrobe51();
     std::uint8_t ProgramByte51(std::uint8_t value);
-    // Writes one CFG or seed byte at `address` (set again after the power-up,
-    // which drives every socket pin high).
+    // Writes one CFG or seed byte at `address` (set after the power-up).
     void LockBitPulse51(std::int32_t address, std::uint8_t value);
     int CheckDeviceId();
 
 private:
-    // The 64-byte blocks from 0 while a < last address and a <= EndAddr;
-    // `block(a, bytes)` false stops (false returned).
-    bool ForEach64(const Mcs51Row& r, const std::function<bool(std::int32_t, const std::uint8_t*)>& block);
-    void CheckBlocks64(const Mcs51Row& r, const CheckPass51& pass);
+    void ProgramPulse51();
+    // `count` bytes sampled from the address set on (P3.3/P3.7 strobes), one reply.
+    void StrobeRead51(int count);
+    // VCC off (and VPP before it on the 12.5 V parts).
+    void Off51();
+    // The blocks from 0 while a < last address and a <= EndAddr (64-byte strobe
+    // reads or 256-byte blocks, P3.6 raised at the LDROM's first address);
+    // `block(a, bytes, count)` false stops (false returned).
+    bool WalkChip(const Mcs51Row& r, const std::function<bool(std::int32_t, const std::uint8_t*, int)>& block);
+    // The read mode, then the check pass of Blank and Verify over WalkChip.
+    void CheckChip(const Mcs51Row& r, const CheckPass51& pass);
+    // Seed_0 and Seed_1 as hexadecimal; false (shown, nothing sent) when a seed
+    // the form would program is not.
+    bool ReadSeeds(std::int32_t (&seed)[2]);
+
+    const WinbondRow& w_;
 };
 
-class TW78e516x : public Mcs51Form {
+class TPW785x : public WinbondForm {
 public:
-    explicit TW78e516x(Workbench& wb);
-
-    void SetupForDevice() override;
-    void FillVariantTable() override;
-    void OnClose() override;
-
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void EraseClick();
-    void SecrityClick();
-    void IDClick();
-    void Button1Click();
-    void CancelBtnClick() { Close(); }
-
-    void PowerUp51();
-    int PreCheck51() { return 1; }
-    void SetModePins51(bool p30, bool p31, bool p32, bool p33);
-    std::uint8_t ProgramByte51(std::uint8_t value);
-    int CheckDeviceId();
-
-private:
-    void ReadSetting();
-    // 256-byte blocks with P3.6 raised at the LDROM's first address.
-    bool ForEachLdBlock(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block);
-    void CheckLdBlocks(const Mcs51Row& r, const CheckPass51& pass);
+    explicit TPW785x(Workbench& wb) : WinbondForm(wb, kW7851Row) {}
+};
+class TW78e516x : public WinbondForm {
+public:
+    explicit TW78e516x(Workbench& wb) : WinbondForm(wb, kW78e516Row) {}
 };
 
 }  // namespace quilla
