@@ -51,7 +51,7 @@ struct Step51 {
     Do51 Do;
     std::vector<Level51> Pins;  // PinOptions, SetPins
     int N = 0;                  // Address, PutData, Pulses, VppLevel
-    const char* Text = nullptr; // ShowStatus
+    const char* Text = nullptr;  // ShowStatus
     Step51(Do51 d, int n = 0) : Do(d), N(n) {}
     Step51(Do51 d, std::vector<Level51> pins) : Do(d), Pins(std::move(pins)) {}
     explicit Step51(const char* status) : Do(Do51::ShowStatus), Text(status) {}
