@@ -1,6 +1,6 @@
 #include "algo/mcs51/eprom51.h"
 
-#include <cstdio>
+#include <algorithm>
 
 #include "algo/common/scan.h"
 #include "catalog/form.h"
@@ -8,6 +8,7 @@
 namespace quilla {
 
 using namespace proto;
+using enum Do51;
 
 namespace {
 
@@ -18,18 +19,311 @@ constexpr int kVccOkMin = 4500, kVccOkMax = 5500;  // the parts' programming VCC
 constexpr Package51 kP51Dip40{"DIP40", "p51dip40.bit", 31, 40, 20, 0xFFFFFFFFu, 0xFFu};
 constexpr Package51 kP51Plcc44{"PLCC44", "p51plcc44.bit", 33, 42, 20, 0x7FEFFDFFu, 0xFFu};
 
-const char* const kNoExtCode = "No setting for \"No ext code\", may not run...";
+Step51 Say(const char* text) { return Step51(text); }
+Step51 Pins(std::vector<Level51> levels) { return {Do51::SetPins, std::move(levels)}; }
+// The parts' levels one after the other.
+Step51 Pins(std::initializer_list<std::vector<Level51>> parts) {
+    std::vector<Level51> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return Pins(std::move(all));
+}
+Step51 OptionPins(std::vector<Level51> levels) { return {Do51::PinOptions, std::move(levels)}; }
+Step51 At(int address) { return {Do51::Address, address}; }
+
+// RST, PSEN, PROG and EA in programming mode (RST high, or low on the 87C591).
+const std::vector<Level51> kRun{H(kRst), L(kPsen), H(kProg), H(kEa)};
+const std::vector<Level51> kRunLow{L(kRst), L(kPsen), H(kProg), H(kEa)};
+// The mode pins P2.6, P2.7, P3.6, P3.7: read code, program code, read the signature.
+const std::vector<Level51> kReadCode{L(kP26), L(kP27), H(kP36), H(kP37)};
+const std::vector<Level51> kProgramCode{L(kP26), H(kP27), H(kP36), H(kP37)};
+const std::vector<Level51> kSignature{L(kP26), L(kP27), L(kP36), L(kP37)};
+// The lock bits on the same pins.
+const std::vector<Level51> kNoWrite{H(kP26), H(kP27), H(kP36), H(kP37)};
+const std::vector<Level51> kNoRead{H(kP26), H(kP27), L(kP36), L(kP37)};
+const std::vector<Level51> kNoExt{H(kP26), L(kP27), H(kP36), L(kP37)};
+
+using F = Eprom51Form;
+const Step51 kClockOptions = OptionPins({H(kXtal2), H(kXtal1)});
+const Step51 kP34OptionOff = OptionPins({L(kP34)});
+const Step51 kReadPins = Pins({kRun, kReadCode, {H(kP31), L(kP33)}});
+const Step51 kRunLowReadPins = Pins({kRunLow, {L(kP26), H(kP36), H(kP37), H(kP27)}});
+const Step51 kLockSelect = Pins({H(kP31), H(kP33)});
+
+// The PHI8758's 6-clock cell (after its lock pulse's first steps), its read,
+// the PHI87591's security read and the DS87C520's watchdog byte.
+const Steps51 kSixClockCell{Pins({L(kP26), L(kP27), L(kP36), H(kP37), L(kP33), H(kP31)}), At(0), Flush, VppOn,
+                            WaitSettle, {Pulses, 5}, Flush, Off};
+const Steps51 kReadClockCell{Contact40, PowerUp, ReadMode, Pins({kRun, {L(kP26), L(kP27), H(kP36), L(kP37), H(kP33)}}),
+                             At(0), ReadBlock, Off};
+const Steps51 kSecurityRead{PowerUp, ReadMode, At(0xFFFF), Say("Read cfg bit."),
+                            Pins({L(kRst), H(kProg), H(kEa), L(kP26), L(kP27), L(kP36), H(kP37)}), VccOn,
+                            Pins({H(kP31), L(kP33), L(kPsen)}), At(0), Strobe, ReadReply,
+                            // The second reply has no capture queued since the first: all zero.
+                            ReadReply, Off};
+const Steps51 kWatchdogByte{Contact, PowerUp, ResetMode, Pins({L(kP26), H(kP27), L(kP36), L(kP37), H(kP33)}), VppOn,
+                            At(0xFC), {PutData, 0xF7}, {Pulses, 25}, Off};
+
+const std::vector<EpromButton51> kFourBoxes{
+    {"CheckBox1", "Blank?", &F::BlankClick}, {"CheckBox2", "Write ", &F::WriteClick},
+    {"CheckBox3", "Vrfy", &F::VerifyClick}, {"CheckBox4", "Lock ", &F::SecrityClick}};
 
 }  // namespace
 
-// ---- the shared routines ---------------------------------------------------------------------
+const Eprom51Row kPhi875xRow{
+    .Caption = "87c5x",
+    .Buttons = {{"Blank", "Blank?  ", &F::BlankClick}, {"Write", "Write ", &F::WriteClick},
+                {"Verify", "Vrfy.", &F::VerifyClick}, {"Secrity", "Lock  ", &F::SecrityClick},
+                {"Read1", "Read  ", &F::ReadRom}, {"ID", "MFG ID  ", &F::IDClick},
+                {"Config", "Wr.CFG", &F::SixClockClick}, {"Button3", "Rd.CFG", &F::ReadClockClick}},
+    .Boxes = {{"CheckBox1", "Blank?", &F::BlankClick}, {"CheckBox2", "Write ", &F::WriteClick},
+              {"CheckBox3", "Vrfy", &F::VerifyClick}, {"CheckBox8", "Wr.CFG", &F::SixClockClick},
+              {"CheckBox4", "Lock ", &F::SecrityClick}},
+    .LockModeBoxes = true,
+    .RadioCaption = "CFG ",
+    .RadioItems = {"6  Clock(F.)", "12 Clock"},
+    .RadioDefault = 1,
+    .SixClock = true,
+    // Row 13 (87C51RD+, 64 KiB) ends at 0xFFFF.
+    .Parts = {{"Exit", 0, 0},                      {"1: 8751", 0x0FFF, 1, 0, 0, 5},
+              {"2: 87C51", 0x0FFF, 1, 0, 0, 5},     {"3: 8752", 0x1FFF, 1, 0, 0, 5},
+              {"4: 87C52", 0x1FFF, 1, 0, 0, 5},     {"5: 87C54", 0x3FFF, 1, 0, 0, 5},
+              {"6: 87C58", 0x7FFF, 1, 0, 0, 5},     {"7: 87C51FA", 0x1FFF, 1, 0, 0, 5},
+              {"8: 87C51FB", 0x3FFF, 1, 0, 0, 5},   {"9: 87C51FC", 0x7FFF, 1, 0, 0, 5},
+              {"10: 87C51RA+", 0x1FFF, 1, 0, 0, 5}, {"11: 87C51RB+", 0x3FFF, 1, 0, 0, 5},
+              {"12: 87C51RC+", 0x7FFF, 1, 0, 0, 5}, {"13: 87C51RD+", 0xFFFF, 1, 0, 0, 5},
+              {"14: 97C51", 0x0FFF, 1, 0, 0, 25},   {"15: 97C52", 0x1FFF, 1, 0, 0, 25},
+              {"16: 97C54", 0x3FFF, 1, 0, 0, 25},   {"17: 97C58", 0x7FFF, 1, 0, 0, 25}},
+    .VccFromLine = true,
+    .SizeCaption = true,
+    .Levels = {{VppLevel, 12500}, VccLevel, Ground},
+    .PowerUp = {kClockOptions, VccOff, VccOn, ClockXtal1, Pins({kRun, kReadCode}), Flush},
+    .LockBefore = {PowerUp, VccOn, Pins(kRun), {PutData, 0xFF}, Flush},
+    .LockAfter = {kLockSelect, At(0), Flush, VppOn, CheckCurrent, WaitSettle, {Pulses, 25}, Flush, Off},
+    .Read = {Contact, PreCheck, PowerUp, ReadMode, Say("Read."), kReadPins, ReadMode, At(0), Flush, CheckCurrent},
+    .Blank = {Contact, PreCheck, IdCheck, Say("Blank CHK"), PowerUp, ReadMode, kReadPins, ReadMode, At(0), ClearError,
+              Flush, VppOn, CheckCurrent},
+    .Verify = {Contact, NeedFileFirst, Say("Verify."), PreCheck, PowerUp, ReadMode, kReadPins, ReadMode, At(0), Flush,
+               CheckCurrent},
+    .Write = {Contact, NeedFile, PreCheck, IdCheck, Say("Write"), ResetMode, PowerUp,
+              Pins({kRun, kProgramCode, {H(kP31), H(kP33)}}), At(0), Flush, VppOn, CheckCurrent},
+    .Id = {Contact, PowerUp, ReadMode, Pins({kRun, kSignature}), At(0), ReadBlock, Off},
+    .Lock = {Contact, Say("Locking"), PreCheck},
+    .BlankOffAgain = true,
+};
 
-Eprom51Form::Eprom51Form(Workbench& w, std::string caption)
-    : Mcs51Form(w, std::move(caption), {21, 22, 23, 24, 25, 26, kP34, 15}) {}
+const Eprom51Row kPhi87c591xRow{
+    .Caption = "P87c591",
+    .Buttons = {{"Blank", "Blank?  ", &F::BlankClick}, {"Write", "Write ", &F::WriteClick},
+                {"Verify", "Vrfy.", &F::VerifyClick}, {"Secrity", "Lock  ", &F::SecrityClick},
+                {"Read1", "Read  ", &F::ReadRom}, {"ID", "  ID    ", &F::IDClick},
+                {"ReadID", "Lock Bit", &F::ReadSecurityClick}, {"CancelBtn", "Exit ", &F::CancelBtnClick}},
+    .Boxes = kFourBoxes,
+    .LockBoxUnticked = true,
+    .LockModeBoxes = true,
+    .Parts = {{"Exit", 0, 0}, {"1: 87c591", 0x3FFF, 1, 0, 0, 5}},
+    .Levels = {{VppLevel, 12500}, VccLevel},
+    .PowerUp = {kClockOptions, Ground, VccOff, VccOn, ClockXtal1, kRunLowReadPins, Flush},
+    .PreStops = true,
+    .Reads64 = true,
+    .IdAt = {0, 1, 2},
+    .LockBefore = {PowerUp, VccOn, Pins(kRunLow), {PutData, 0xFF}},
+    .LockAfter = {kLockSelect, At(0), Flush, VppOn, {Pulses, 25}, VppOff},
+    .Read = {Contact, PreCheck, PowerUp, ReadMode, Say("Reading data ........"), kRunLowReadPins, Flush, ReadMode,
+             CheckCurrent},
+    .Blank = {Contact, PreCheck, IdCheck, PowerUp, ReadMode, kP34OptionOff, kRunLowReadPins, Flush, ReadMode,
+              CheckCurrent},
+    .Verify = {NeedFileFirst, Say("Verifying data........."), Contact, PreCheck, PowerUp, ReadMode, kP34OptionOff,
+               kRunLowReadPins, Flush, ReadMode, CheckCurrent},
+    .Write = {NeedFile, Contact, PreCheck, IdCheck, Say("Writing.."), WriteLatch34, ResetMode, PowerUp, kRunLowReadPins,
+              Flush, VppOn, CheckCurrent},
+    .Id = {PowerUp, ReadMode, Pins({kRunLow, {H(kP27), L(kP26), L(kP36), L(kP37)}}), At(0x30), Strobe, NextAddress,
+           Strobe, At(0x60), Strobe, ReadReply, Off},
+    .Lock = {Say("Locking"), Contact, PreCheck},
+};
 
-bool Eprom51Form::Contact() { return Ep3.CheckPinContact(GndPinNo, 0, ContactMaskLo, ContactMaskHi, 0) != 0; }
+const Eprom51Row kV87c58xRow{
+    .Caption = "V87c54/8",
+    .Buttons = {{"Read1", "Read  ", &F::ReadRom}, {"Write", "Write ", &F::WriteClick},
+                {"Blank", "Blank?  ", &F::BlankClick}, {"Verify", "Verify  ", &F::VerifyClick},
+                {"Secrity", "Lock  ", &F::SecrityClick}, {"CancelBtn", "Exit ", &F::CancelBtnClick},
+                {"ID", "  ID   ", &F::IDClick}},
+    .Boxes = kFourBoxes,
+    .LockBoxUnticked = true,
+    .Parts = {{"Exit", 0, 0}, {"1: 87C54", 0x3FFF, 1}, {"2: 87C58", 0x7FFF, 1}},
+    .Levels = {Ground, {VppLevel, 4500}, VccLevel, {VppLevel, 12700}},
+    .PowerUp = {kClockOptions, VccOff, Ground, VccOn, ClockXtal1, Pins({kRun, kReadCode, {L(kP33)}}), Flush},
+    .PreFlush = true,
+    .Reads64 = true,
+    .IdAt = {1, 2, -1},
+    .LockBefore = {PowerUp, {VppLevel, 12700}, VccOn, Pins(kRun)},
+    .LockAfter = {kLockSelect, At(0), Flush, VppOn, CheckCurrent, {BarePulses, 25}, Wait100ms, Flush, Off, Flush},
+    // Every read starts with a priming read of address 0xFF (its reply dropped).
+    .Read = {Contact40, PreCheck, PowerUp, Say("Reading.."), Pins({kRun, kReadCode, {L(kP33), H(kP27)}}), Flush,
+             ReadMode, At(0xFF), Strobe, ReadReply, CheckCurrent},
+    .Blank = {Contact40, PreCheck, IdCheck, PowerUp, CheckCurrent, ReadMode, kReadPins, Flush, ReadMode, At(0xFF),
+              Strobe, ReadReply},
+    .Verify = {NeedFileFirst, Say("Verifying......"), Contact40, PreCheck, PowerUp, ReadMode, kP34OptionOff,
+               kReadPins, Flush, ReadMode, At(0xFF), Strobe, ReadReply, CheckCurrent},
+    .Write = {NeedFile, Contact40, PreCheck, IdCheck, Say("Writing.."), WriteLatch34, ResetMode, PowerUp,
+              {VppLevel, 12700}, Pins({kRun, kProgramCode, {H(kP31), L(kP33)}}), Flush, VppOn, CheckCurrent},
+    .Id = {PowerUp, ReadMode, Pins({kRun, kSignature, {L(kP33), H(kP27)}}), At(0xFF), Strobe, At(0x30), Strobe,
+           NextAddress, Strobe, ReadReply, Off, Flush},
+    .Lock = {Contact40, Say("Locking"), PreCheck},
+    .LockKind = LockBits51::NoWrite,
+    .LockDone = "end",
+    .BatchDip = true,
+};
 
-bool Eprom51Form::Contact40() { return DipContact51(); }
+const Eprom51Row kDs87c520xRow{
+    .Caption = "DS87c520",
+    .Buttons = {{"Read1", "Read  ", &F::ReadRom}, {"Write", "Write.", &F::WriteClick},
+                {"Blank", "Blank?  ", &F::BlankClick}, {"Verify", "Vrfy", &F::VerifyClick},
+                {"Secrity", "Lock ", &F::SecrityClick}, {"Config", "Wr.CFG ", &F::WatchdogClick},
+                {"Button2", "Rd.CFG ", &F::IDClick}, {"ID", "MFG ID  ", &F::IDClick}},
+    .Boxes = {{"CheckBla", "Blank?  ", &F::BlankClick}, {"CheckWri", "Write.", &F::WriteClick},
+              {"CheckVer", "Vrfy", &F::VerifyClick}, {"CheckSec", "Lock", &F::SecrityClick},
+              {"CheckCon", "Wr.CFG ", &F::WatchdogClick}},
+    .BatchOrder = {0, 1, 4, 2, 3},  // CheckBla, CheckWri, CheckCon, CheckVer, CheckSec
+    .WatchdogBox = true,
+    .RadioCaption = "LockMode",
+    .RadioItems = {"1.NoLock", "2.防止外部MOVC", "3.加No R  (Lock)", "4.No external code"},
+    .RadioDefault = 2,
+    .Parts = {{"Exit", 0, 0}, {"1: DS87C520 16Kx8", 0x3FFF, 1}},
+    .P51Designs = true,
+    .Levels = {Ground, {VppLevel, 12500}, VccLevel},
+    .PowerUp = {VccOff, Ground, AllPinsLow, OptionPins({H(kXtal2)}), ClockXtal1, Wait100ms, ReadMode, VccOn,
+                Pins({kSignature, {H(kRst), L(kPsen), H(kEa)}}), At(0), Pins({H(kProg)}), Flush},
+    .Check = {3, false, false, "Type不OK..，继续吗?", "Type不OK..，继续吗?", false},
+    .IdWatchdog = true,
+    .LockAfter = {Pins({H(kP33)}), {PutData, 0xFF}, {Pulses, 25}, Off},
+    .Read = {Contact, IdCheck, Say("Reading.........."), PowerUp, Pins({kReadCode, {L(kP33), H(kEa), H(kProg)}}), Flush,
+             CheckCurrent, ReadMode},
+    .Blank = {Contact, Say("Blank CHK"), PowerUp, ReadMode, kP34OptionOff, Pins({kReadCode, {L(kP33), H(kProg)}}),
+              Flush, CheckCurrent},
+    .Verify = {Contact, Say("Verify."), PowerUp, ReadMode, kP34OptionOff,
+               Pins({kReadCode, {L(kP33), H(kProg), H(kEa)}}), Flush, CheckCurrent},
+    // Without a buffer window there is nothing to program into this OTP part.
+    .Write = {Contact, IdCheck, NeedFile, Say("Write"), PowerUp, ResetMode, Pins({kProgramCode, {H(kP33)}}), Flush,
+              VppOn, CheckCurrent},
+    .Id = {Contact, Say("Detect MFG and ID ....."), PowerUp, Pins(kSignature), At(0), Pins({L(kP33)}), Flush,
+           ReadBlock, Off},
+    // The lock bits program at 12.75 V like the code: VPP is routed as Write and
+    // Wr.CFG route it (without it the pulses would do nothing).
+    .Lock = {Contact, PowerUp, ResetMode, Pins({H(kEa)}), VppOn, CheckCurrent},
+    .VerifyFault = {VccOff},
+    .LockKind = LockBits51::Radio,
+};
+
+// ---- the window and setup -------------------------------------------------------------------
+
+Eprom51Form::Eprom51Form(Workbench& w, const Eprom51Row& row)
+    : Mcs51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, kP34, 15}), k_(row) {
+    DeclareStatus();
+    std::vector<Button51> buttons;
+    for (const EpromButton51& b : k_.Buttons) buttons.push_back({b.Name, b.Caption, Bound(b.Click)});
+    DeclareButtons51(buttons);
+    std::vector<std::pair<const char*, const char*>> boxes;
+    for (const EpromButton51& b : k_.Boxes) boxes.emplace_back(b.Name, b.Caption);
+    DeclareBatch(boxes, " Run  ", [this] { Button1Click(); });
+    if (k_.LockBoxUnticked) Get("CheckBox4").Checked = false;
+    if (k_.LockModeBoxes) {
+        AddGroup("GroupBox2", "LockMode");
+        AddCheck("CheckBox5", "No write  ", true, "GroupBox2");
+        AddCheck("CheckBox6", "No R  （Lock）", true, "GroupBox2");
+        AddCheck("CheckBox7", "No ext code ", true, "GroupBox2");
+    }
+    if (k_.WatchdogBox) {
+        AddGroup("GroupBox3", "CFG ");
+        AddCheck("CheckBox4", "Enable Watchdog", false, "GroupBox3");
+    }
+    if (k_.RadioCaption) AddRadio("RadioGroup1", k_.RadioCaption, k_.RadioItems, k_.RadioDefault);
+    FillVariantTable();
+}
+
+void Eprom51Form::FillVariantTable() { Table = k_.Parts; }
+
+void Eprom51Form::SetupForDevice() {
+    FillVariantTable();
+    // VCC from vcc= (5000 mV when absent or <= 0); a level outside the parts'
+    // 4.5-5.5 V is refused before anything reaches the programmer.
+    const int vcc = k_.VccFromLine ? wb.sel.GetParam("vcc=") : 0;
+    vccMv_ = vcc > 0 ? vcc : 5000;
+    LineError.clear();
+    if (vccMv_ < kVccOkMin || vccMv_ > kVccOkMax)
+        LineError = "Bad device line: vcc=" + std::to_string(vccMv_) + " of PHI8758 (4500 to 5500)";
+    if (!SetupRowOk()) return;
+    Ep3.ResetPins();
+    UsePackage(k_.P51Designs ? ChoosePackage(wb.sel.TypeText, kP51Dip40, kP51Plcc44) : ChoosePackage(wb.sel.TypeText));
+    SetupShow();
+    if (!k_.P51Designs) Put(kType, wb.sel.SelectedDevice);
+    const Mcs51Row& r = *SelectedRow();
+    if (k_.SizeCaption) SetCaption(FormatText("51 MPU 0 to %x", static_cast<unsigned>(r.LastAddress)));
+    ShowRowRange(r);
+    AlgoForm::Show();
+    if (k_.LockModeBoxes) SetEnabled("CheckBox7", r.Family == 5);
+    if (k_.SixClock) {
+        const bool clk6 = wb.sel.GetParam("clk=") == 6;
+        SetVisible("RadioGroup1", clk6);
+        SetEnabled("CheckBox8", clk6);
+    }
+    if (Ep3.Connected) Run(k_.Levels);
+}
+
+// ---- the steps and routines -------------------------------------------------------------------
+
+bool Eprom51Form::Run(const Steps51& steps) {
+    return std::all_of(steps.begin(), steps.end(), [this](const Step51& s) { return Step(s); });
+}
+
+bool Eprom51Form::Step(const Step51& s) {
+    switch (s.Do) {
+        case Do51::Contact: return ContactTest();
+        case Do51::Contact40: return DipContact51();
+        case Do51::PreCheck: return PreCheck51() != 0 || !k_.PreStops;
+        case Do51::IdCheck: return CheckDeviceId() != 0;
+        case Do51::NeedFile: return NeedFileWindow();
+        case Do51::NeedFileFirst: return NeedFileWindow("Must open a file first....");
+        case Do51::ShowStatus: Status(s.Text); break;
+        case Do51::PowerUp: return Run(k_.PowerUp);
+        case Do51::ReadMode: Ep3.SetPortMode(PortMode51Read); break;
+        case Do51::ResetMode: Ep3.SetPortMode(PortModeReset); break;
+        case Do51::WriteLatch34: Ep3.WriteLatch(3, 0x34); break;
+        case Do51::PinOptions: for (const Level51& l : s.Pins) Ep3.SetPinOption(l.Pin, l.High ? 1 : 0); break;
+        case Do51::SetPins: SetPins(s.Pins); break;
+        case Do51::ClockXtal1: Ep3.ClockPin(kXtal1); break;
+        case Do51::AllPinsLow: Ep3.SetAllPins(0); break;
+        case Do51::Address: SetAddress51(s.N); break;
+        case Do51::NextAddress: NextAddress51(); break;
+        case Do51::Strobe: ReadStrobe51(); break;
+        case Do51::ReadBlock: ReadBlock(Ep3.UsbReplyBuf.data()); break;
+        case Do51::ReadReply: Ep3.UsbReadReply(Ep3.UsbReplyBuf.data()); break;
+        case Do51::PutData: Ep3.UsbPut2(OpPutData51, static_cast<std::uint8_t>(s.N)); break;
+        case Do51::Pulses: Pulses(s.N, true); break;
+        case Do51::BarePulses: Pulses(s.N, false); break;
+        case Do51::WaitSettle: Put1(OpWaitSettle); break;
+        case Do51::Wait100ms: Put1(OpWait100ms); break;
+        case Do51::Flush: Flush(); break;
+        case Do51::ClearError: wb.ErrorFlag() = 0; break;
+        case Do51::CheckCurrent: return Ep3.CheckCurrent() != 0;
+        case Do51::Ground: Ep3.GndPin(GndPinNo); break;
+        case Do51::VccOn: Ep3.VccPin(VccPinNo); break;
+        case Do51::VccOff: Ep3.VccPin(0); break;
+        case Do51::VppOn: Ep3.VppPin(VppPinNo); break;
+        case Do51::VppOff: Ep3.VppPin(0); break;
+        case Do51::Off: SuppliesOff(); break;
+        case Do51::VppLevel: Ep3.SetVpp(s.N); break;
+        case Do51::VccLevel: Ep3.SetVcc(vccMv_); break;
+    }
+    return true;
+}
+
+void Eprom51Form::Pulses(int count, bool wait) {
+    for (int i = 0; i < count; ++i) {
+        Ep3.PinLow(kProg);
+        if (wait) Put1(OpWaitPulse);
+        Ep3.PinHigh(kProg);
+    }
+}
 
 void Eprom51Form::ReadStrobe51() {
     Ep3.PinLow(kP27);
@@ -37,8 +331,46 @@ void Eprom51Form::ReadStrobe51() {
     Ep3.PinHigh(kP27);
 }
 
-void Eprom51Form::Read64(std::int32_t a, std::uint8_t* dest) {
+void Eprom51Form::ProgramByte51(std::uint8_t b, int pulses) {
+    Ep3.UsbPut2(OpPutData51, b);
+    Pulses(pulses, true);
+}
+
+int Eprom51Form::PreCheck51() {
+    Ep3.GndPin(GndPinNo);
+    Ep3.VccPin(VccPinNo);
+    SetPins({H(kRst), L(kRst)});
+    if (k_.PreFlush) Flush();
+    return Ep3.PinPairOk(kXtal1, kXtal2);
+}
+
+bool Eprom51Form::LockBitPulse51(const std::vector<Level51>& bit) {
+    if (!Run(k_.LockBefore)) return false;
+    SetPins(bit);
+    return Run(k_.LockAfter);
+}
+
+int Eprom51Form::CheckDeviceId() {
+    return CheckDeviceIdWith(k_.Check, [this] { IDClick(); });
+}
+
+void Eprom51Form::OffEnd() {
+    SuppliesOff();
+    if (k_.Reads64) Flush();
+}
+
+bool Eprom51Form::ForEachChunk(const Mcs51Row& r, const std::function<bool(std::int32_t)>& chunk) {
+    const std::int32_t end = EndAddr();
+    for (std::int32_t a = 0; a < r.LastAddress && a <= end; a += k_.Reads64 ? 64 : kBlock) {
+        ShowProgress(a);
+        if (!chunk(a)) return false;
+    }
+    return true;
+}
+
+void Eprom51Form::ReadChunk(std::int32_t a, std::uint8_t* dest) {
     SetAddress51(a);
+    if (!k_.Reads64) return ReadBlock(dest);
     for (int i = 0; i < 64; ++i) {
         ReadStrobe51();
         NextAddress51();
@@ -46,449 +378,119 @@ void Eprom51Form::Read64(std::int32_t a, std::uint8_t* dest) {
     Ep3.UsbReadReply(dest);
 }
 
-void Eprom51Form::PulseByte(std::uint8_t b, int pulses) {
-    Ep3.UsbPut2(OpPutData51, b);
-    for (int i = 0; i < pulses; ++i) {
-        Ep3.PinLow(kProg);
-        Put1(OpWaitPulse);
-        Ep3.PinHigh(kProg);
-    }
-}
-
-bool Eprom51Form::ForEachStep(const Mcs51Row& r, int step, const std::function<bool(std::int32_t)>& block) {
-    const std::int32_t end = EndAddr();
-    for (std::int32_t a = 0; a < r.LastAddress && a <= end; a += step) {
-        ShowProgress(a);
-        if (!block(a)) return false;
-    }
-    return true;
-}
-
-void Eprom51Form::ProgramBlocks(const Mcs51Row& r, const std::function<void(std::uint8_t)>& programByte) {
-    ForEachStep(r, kBlock, [&](std::int32_t a) {
-        SetAddress51(a);
-        ProgramBytes51(a, kBlock, programByte);
-        Flush();
-        return true;
+bool Eprom51Form::CheckChunks(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& faultOff) {
+    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    const bool good = ForEachChunk(r, [&](std::int32_t a) {
+        ReadChunk(a, buf);
+        return BlockChecked51(pass, a, buf, faultOff, k_.Reads64 ? 64 : kBlock);
     });
+    if (good) PassEnd51(pass, r.LastAddress, [this] { OffEnd(); });
+    return good;
 }
 
-int Eprom51Form::CheckDeviceId2(const std::function<void()>& readSignature) {
-    static const IdCheck51 check{2, false, false, "Locked already. OK?????", "Wrong type, OK ??", false};
-    return CheckDeviceIdWith(check, readSignature);
-}
+// ---- the operations ---------------------------------------------------------------------------
 
-void Eprom51Form::Batch(const std::vector<BatchStep>& steps, bool dip40Contact) {
-    if (dip40Contact)
-        RunBatchDip51(steps);
-    else
-        RunBatch51(steps);
-}
-
-// ---- PHI8758 ----------------------------------------------------------------------------------
-
-TPhi875x::TPhi875x(Workbench& w) : Eprom51Form(w, "87c5x") {
-    DeclareStatus();
-    DeclareButtons51({{"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Write", "Write ", [this] { WriteClick(); }},
-                      {"Verify", "Vrfy.", [this] { VerifyClick(); }},
-                      {"Secrity", "Lock  ", [this] { SecrityClick(); }},
-                      {"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"ID", "MFG ID  ", [this] { IDClick(); }},
-                      {"Config", "Wr.CFG", [this] { ConfigClick(); }},
-                      {"Button3", "Rd.CFG", [this] { Button3Click(); }}});
-    DeclareBatch({{"CheckBox1", "Blank?"},
-                  {"CheckBox2", "Write "},
-                  {"CheckBox3", "Vrfy"},
-                  {"CheckBox8", "Wr.CFG"},
-                  {"CheckBox4", "Lock "}},
-                 " Run  ", [this] { Button1Click(); });
-    AddGroup("GroupBox2", "LockMode");
-    AddCheck("CheckBox5", "No write  ", true, "GroupBox2");
-    AddCheck("CheckBox6", "No R  （Lock）", true, "GroupBox2");
-    AddCheck("CheckBox7", "No ext code ", true, "GroupBox2");
-    AddRadio("RadioGroup1", "CFG ", {"6  Clock(F.)", "12 Clock"}, 1);
-    FillVariantTable();
-}
-
-void TPhi875x::FillVariantTable() {
-    // Family: PROG pulses per byte. Row 13 (87C51RD+, 64 KiB) ends at 0xFFFF.
-    Table = {{"Exit", 0, 0},
-             {"1: 8751", 0x0FFF, 1, 0, 0, 5},      {"2: 87C51", 0x0FFF, 1, 0, 0, 5},
-             {"3: 8752", 0x1FFF, 1, 0, 0, 5},      {"4: 87C52", 0x1FFF, 1, 0, 0, 5},
-             {"5: 87C54", 0x3FFF, 1, 0, 0, 5},     {"6: 87C58", 0x7FFF, 1, 0, 0, 5},
-             {"7: 87C51FA", 0x1FFF, 1, 0, 0, 5},   {"8: 87C51FB", 0x3FFF, 1, 0, 0, 5},
-             {"9: 87C51FC", 0x7FFF, 1, 0, 0, 5},   {"10: 87C51RA+", 0x1FFF, 1, 0, 0, 5},
-             {"11: 87C51RB+", 0x3FFF, 1, 0, 0, 5}, {"12: 87C51RC+", 0x7FFF, 1, 0, 0, 5},
-             {"13: 87C51RD+", 0xFFFF, 1, 0, 0, 5}, {"14: 97C51", 0x0FFF, 1, 0, 0, 25},
-             {"15: 97C52", 0x1FFF, 1, 0, 0, 25},   {"16: 97C54", 0x3FFF, 1, 0, 0, 25},
-             {"17: 97C58", 0x7FFF, 1, 0, 0, 25}};
-}
-
-void TPhi875x::SetupForDevice() {
-    FillVariantTable();
-    // VCC from vcc= (5000 mV when absent or <= 0); a level outside the parts'
-    // 4.5-5.5 V is refused before anything reaches the programmer.
-    int vcc = wb.sel.GetParam("vcc=");
-    if (vcc <= 0) vcc = 5000;
-    LineError.clear();
-    if (vcc < kVccOkMin || vcc > kVccOkMax)
-        LineError = "Bad device line: vcc=" + std::to_string(vcc) + " of PHI8758 (4500 to 5500)";
-    if (!SetupRowOk()) return;
-    Ep3.ResetPins();
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    UsePackage(ChoosePackage(wb.sel.TypeText));
-    const Mcs51Row& r = *SelectedRow();
-    char caption[32];
-    std::snprintf(caption, sizeof caption, "51 MPU 0 to %x", static_cast<unsigned>(r.LastAddress));
-    SetCaption(caption);
-    Put(kType, wb.sel.SelectedDevice);
-    ShowRowRange(r);
-    AlgoForm::Show();
-    SetEnabled("CheckBox7", r.Family == 5);
-    const bool clk6 = wb.sel.GetParam("clk=") == 6;
-    SetVisible("RadioGroup1", clk6);
-    SetEnabled("CheckBox8", clk6);
-    if (!Ep3.Connected) return;
-    Ep3.SetVpp(12500);
-    Ep3.SetVcc(vcc);
-    Ep3.GndPin(GndPinNo);
-}
-
-void TPhi875x::PowerUp51() {
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.SetPinOption(kXtal1, 1);
-    Ep3.VccPin(0);
-    Ep3.VccPin(VccPinNo);
-    Ep3.ClockPin(kXtal1);
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), H(kP36), H(kP37)});
-    Flush();
-}
-
-int TPhi875x::PreCheck51() {
-    Ep3.GndPin(GndPinNo);
-    Ep3.VccPin(VccPinNo);
-    Ep3.PinHigh(kRst);
-    Ep3.PinLow(kRst);
-    return Ep3.PinPairOk(kXtal1, kXtal2);
-}
-
-void TPhi875x::ProgramByte51(std::uint8_t b) { PulseByte(b, Row().Family == 25 ? 25 : 5); }
-
-bool TPhi875x::LockBitPulse51(bool p27, bool p28, bool p16, bool p17) {
-    PowerUp51();
-    Ep3.VccPin(VccPinNo);
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa)});
-    Ep3.UsbPut2(OpPutData51, 0xFF);
-    Flush();
-    Ep3.SetPin(p27, kP26);
-    Ep3.SetPin(p28, kP27);
-    Ep3.SetPin(p16, kP36);
-    Ep3.SetPin(p17, kP37);
-    SetPins({H(kP31), H(kP33)});
-    SetAddress51(0);
-    Flush();
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return false;
-    Put1(OpWaitSettle);
-    for (int i = 0; i < 25; ++i) {
-        Ep3.PinLow(kProg);
-        Put1(OpWaitPulse);
-        Ep3.PinHigh(kProg);
-    }
-    Flush();
-    Off();
-    return true;
-}
-
-int TPhi875x::CheckDeviceId() {
-    return CheckDeviceId2([this] { IDClick(); });
-}
-
-void TPhi875x::ReadPins() {
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), H(kP36), H(kP37), H(kP31), L(kP33)});
-}
-
-void TPhi875x::ReadRom() {
+void Eprom51Form::ReadRom() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    PreCheck51();
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    Status("Read.");
-    ReadPins();
-    Ep3.SetPortMode(PortMode51Read);
-    SetAddress51(0);
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    ForEachStep(r, kBlock, [this](std::int32_t a) {
-        SetAddress51(a);
-        ReadBlock(Image(a));
+    if (!Run(k_.Read)) return;
+    ForEachChunk(r, [this](std::int32_t a) {
+        ReadChunk(a, Image(a));
         return true;
     });
     ShowProgress(r.LastAddress);
-    Off();
+    OffEnd();
     Success("OK");
     wb.Display();
     AlgoForm::Show();
 }
 
-void TPhi875x::BlankClick() {
+void Eprom51Form::BlankClick() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    PreCheck51();
-    if (!CheckDeviceId()) return;
-    Status("Blank CHK");
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    ReadPins();
-    Ep3.SetPortMode(PortMode51Read);
-    SetAddress51(0);
-    wb.ErrorFlag() = 0;
-    Flush();
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool blank = ForEachStep(r, kBlock, [&](std::int32_t a) {
-        SetAddress51(a);
-        ReadBlock(buf);
-        return BlockChecked51(kBlankPass51, a, buf, [this] { Off(); });
-    });
-    if (!blank) return;
-    PassEnd51(kBlankPass51, r.LastAddress, [this] { Off(); });
-    Off();
+    if (!Run(k_.Blank)) return;
+    if (CheckChunks(r, k_.Reads64 ? kBlank64Pass : kBlankPass51, [this] { OffEnd(); }) && k_.BlankOffAgain)
+        SuppliesOff();
 }
 
-void TPhi875x::VerifyClick() {
+void Eprom51Form::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    if (!NeedFileWindow("Must open a file first....")) return;
-    Status("Verify.");
-    PreCheck51();
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    ReadPins();
-    Ep3.SetPortMode(PortMode51Read);
-    SetAddress51(0);
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool same = ForEachStep(r, kBlock, [&](std::int32_t a) {
-        SetAddress51(a);
-        ReadBlock(buf);
-        return BlockChecked51(kVerifyPass51, a, buf, [this] { Off(); });
-    });
-    if (!same) return;
-    PassEnd51(kVerifyPass51, r.LastAddress, [this] { Off(); });
+    if (!Run(k_.Verify)) return;
+    CheckChunks(r, kVerifyPass51, [this] { k_.VerifyFault.empty() ? OffEnd() : void(Run(k_.VerifyFault)); });
 }
 
-void TPhi875x::WriteClick() {
+void Eprom51Form::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    if (!NeedFileWindow()) return;
-    PreCheck51();
-    if (!CheckDeviceId()) return;
-    Status("Write");
-    Ep3.SetPortMode(PortModeReset);
-    PowerUp51();
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), H(kP27), H(kP36), H(kP37), H(kP31), H(kP33)});
-    SetAddress51(0);
-    Flush();
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
+    if (!Run(k_.Write)) return;
     const int pulses = r.Family == 25 ? 25 : 5;
-    ProgramBlocks(r, [this, pulses](std::uint8_t v) { PulseByte(v, pulses); });
+    PageLoop51(r, [this, pulses](std::uint8_t v) { ProgramByte51(v, pulses); });
     ShowProgress(r.LastAddress);
-    Off();
+    OffEnd();
     Success("OK");
 }
 
-void TPhi875x::IDClick() {
+void Eprom51Form::IDClick() {
     Row();
-    if (!Contact()) return;
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), L(kP36), L(kP37)});
-    SetAddress51(0);
-    ReadBlock(Ep3.UsbReplyBuf.data());
+    if (!Run(k_.Id)) return;
     auto& id = LastReadId();
-    id[0] = Ep3.UsbReplyBuf[0x30];
-    id[1] = Ep3.UsbReplyBuf[0x31];
-    id[2] = Ep3.UsbReplyBuf[0x60];
-    Off();
-    Status(FormatText("%02x,%02x,%02x", id[0], id[1], id[2]));
+    const auto& reply = Ep3.UsbReplyBuf;
+    for (std::size_t i = 0; i < 3; ++i)
+        id[i] = k_.IdAt[i] < 0 ? 0 : reply[static_cast<std::size_t>(k_.IdAt[i])];
+    std::string text = Hex2(id[0]) + "," + Hex2(id[1]);
+    if (k_.IdAt[2] >= 0) text += "," + Hex2(id[2]);
+    Status(k_.IdWatchdog ? "ID= " + text + ",  Watchdog=" + Hex2(reply[0xFC]) : text);
 }
 
-void TPhi875x::SecrityClick() {
+void Eprom51Form::SecrityClick() {
     Row();
-    if (!Contact()) return;
-    Status("Locking");
-    PreCheck51();
+    if (Run(k_.Lock) && LockBits()) Success(k_.LockDone);
+}
+
+bool Eprom51Form::LockBits() {
+    if (k_.LockKind == LockBits51::NoWrite) return LockBitPulse51(kNoWrite);
+    if (k_.LockKind == LockBits51::Radio) {
+        const int m = ItemIndex("RadioGroup1");
+        return LockBitPulse51(m == 1 ? kNoWrite : m == 2 ? kNoRead : m == 3 ? kNoExt : std::vector<Level51>{});
+    }
     // Third, second, first bit. A disabled "No ext code " (the 97C rows) is not
     // ticked: the third bit is never burnt there. The first over-current ends Lock.
     if (ExpectedId()[0] == 0x15) {
-        if (Ticked("CheckBox7")) {
-            if (!LockBitPulse51(true, false, true, false)) return;
-        } else {
-            wb.prompts.ShowMsg(kNoExtCode);
-        }
+        if (!Ticked("CheckBox7")) wb.prompts.ShowMsg("No setting for \"No ext code\", may not run...");
+        else if (!LockBitPulse51(kNoExt)) return false;
     }
-    if (Checked("CheckBox6") && !LockBitPulse51(true, true, false, false)) return;
-    if (Checked("CheckBox5") && !LockBitPulse51(true, true, true, true)) return;
-    Success("OK");
+    return (!Checked("CheckBox6") || LockBitPulse51(kNoRead)) && (!Checked("CheckBox5") || LockBitPulse51(kNoWrite));
 }
 
-void TPhi875x::Button3Click() {
+void Eprom51Form::Button1Click() {
     Row();
-    if (!Get("RadioGroup1").Visible) {
-        Status("");
-        return;
+    std::vector<BatchStep> steps;
+    for (std::size_t i = 0; i < k_.Boxes.size(); ++i) {
+        const EpromButton51& b = k_.Boxes[k_.BatchOrder.empty() ? i : k_.BatchOrder[i]];
+        steps.push_back({b.Name, Bound(b.Click)});
     }
-    if (!Contact40()) return;
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), H(kP36), L(kP37), H(kP33)});
-    SetAddress51(0);
-    ReadBlock(Ep3.UsbReplyBuf.data());
-    const unsigned c = Ep3.UsbReplyBuf[0];
-    Off();
-    Status(FormatText((c & 0x10) ? "12 Clock(%02x)" : "6 Clock(%02x)", c));
+    k_.BatchDip ? RunBatchDip51(steps) : RunBatch51(steps);
 }
 
-void TPhi875x::ConfigClick() {
+// ---- the forms' own buttons -------------------------------------------------------------------
+
+void Eprom51Form::SixClockClick() {
     Row();
     // Nothing while the CFG group is hidden or disabled (a device without the
     // 6-clock option), whatever choice it keeps from an earlier device.
     const FormControl& g = Get("RadioGroup1");
-    if (!g.Visible || !g.Enabled || ItemIndex("RadioGroup1") != 0) {
-        Status("");
-        return;
-    }
-    PowerUp51();
-    Ep3.VccPin(VccPinNo);
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa)});
-    Ep3.UsbPut2(OpPutData51, 0xFF);
-    Flush();
-    SetPins({L(kP26), L(kP27), L(kP36), H(kP37), L(kP33), H(kP31)});
-    SetAddress51(0);
-    Flush();
-    Ep3.VppPin(VppPinNo);
-    Put1(OpWaitSettle);
-    for (int i = 0; i < 5; ++i) {
-        Ep3.PinLow(kProg);
-        Put1(OpWaitPulse);
-        Ep3.PinHigh(kProg);
-    }
-    Flush();
-    Off();
+    if (!g.Visible || !g.Enabled || ItemIndex("RadioGroup1") != 0) return Status("");
+    Run(k_.LockBefore);
+    Run(kSixClockCell);
     Success("Config 6 Clock OK");
 }
 
-void TPhi875x::Button1Click() {
+void Eprom51Form::ReadClockClick() {
     Row();
-    Batch({{"CheckBox1", [this] { BlankClick(); }},
-           {"CheckBox2", [this] { WriteClick(); }},
-           {"CheckBox3", [this] { VerifyClick(); }},
-           {"CheckBox8", [this] { ConfigClick(); }},
-           {"CheckBox4", [this] { SecrityClick(); }}},
-          false);
+    if (!Get("RadioGroup1").Visible) return Status("");
+    if (!Run(kReadClockCell)) return;
+    const unsigned c = Ep3.UsbReplyBuf[0];
+    Status(FormatText((c & 0x10) ? "12 Clock(%02x)" : "6 Clock(%02x)", c));
 }
 
-QUILLA_FORM(TPhi875x);
-
-// ---- PHI87591 ---------------------------------------------------------------------------------
-
-TPhi87c591x::TPhi87c591x(Workbench& w) : Eprom51Form(w, "P87c591") {
-    DeclareStatus();
-    DeclareButtons51({{"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Write", "Write ", [this] { WriteClick(); }},
-                      {"Verify", "Vrfy.", [this] { VerifyClick(); }},
-                      {"Secrity", "Lock  ", [this] { SecrityClick(); }},
-                      {"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"ID", "  ID    ", [this] { IDClick(); }},
-                      {"ReadID", "Lock Bit", [this] { ReadIDClick(); }},
-                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
-    DeclareBatch({{"CheckBox1", "Blank?"}, {"CheckBox2", "Write "}, {"CheckBox3", "Vrfy"}, {"CheckBox4", "Lock "}},
-                 " Run  ", [this] { Button1Click(); });
-    Get("CheckBox4").Checked = false;
-    AddGroup("GroupBox2", "LockMode");
-    AddCheck("CheckBox5", "No write  ", true, "GroupBox2");
-    AddCheck("CheckBox6", "No R  （Lock）", true, "GroupBox2");
-    AddCheck("CheckBox7", "No ext code ", true, "GroupBox2");
-    FillVariantTable();
-}
-
-void TPhi87c591x::FillVariantTable() { Table = {{"Exit", 0, 0}, {"1: 87c591", 0x3FFF, 1, 0, 0, 5}}; }
-
-void TPhi87c591x::SetupForDevice() {
-    if (!SetupRowOk()) return;
-    Ep3.ResetPins();
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    UsePackage(ChoosePackage(wb.sel.TypeText));
-    const Mcs51Row& r = *SelectedRow();
-    Put(kType, wb.sel.SelectedDevice);
-    ShowRowRange(r);
-    AlgoForm::Show();
-    SetEnabled("CheckBox7", r.Family == 5);
-    if (!Ep3.Connected) return;
-    Ep3.SetVpp(12500);
-    Ep3.SetVcc(5000);
-}
-
-void TPhi87c591x::PowerUp51() {
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.SetPinOption(kXtal1, 1);
-    Ep3.GndPin(GndPinNo);
-    Ep3.VccPin(0);
-    Ep3.VccPin(VccPinNo);
-    Ep3.ClockPin(kXtal1);
-    SetPins({L(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), H(kP36), H(kP37), H(kP27)});
-    Flush();
-}
-
-int TPhi87c591x::PreCheck51() {
-    if (!Contact()) return 0;
-    Ep3.GndPin(GndPinNo);
-    Ep3.VccPin(VccPinNo);
-    Ep3.PinHigh(kRst);
-    Ep3.PinLow(kRst);
-    return Ep3.PinPairOk(kXtal1, kXtal2);
-}
-
-void TPhi87c591x::ReadSetting() {
-    SetPins({L(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), H(kP36), H(kP37), H(kP27)});
-}
-
-void TPhi87c591x::LockBitPulse51(bool p27, bool p28, bool p16, bool p17) {
-    PowerUp51();
-    Ep3.VccPin(VccPinNo);
-    SetPins({L(kRst), L(kPsen), H(kProg), H(kEa)});
-    Ep3.UsbPut2(OpPutData51, 0xFF);
-    Ep3.SetPin(p27, kP26);
-    Ep3.SetPin(p28, kP27);
-    Ep3.SetPin(p16, kP36);
-    Ep3.SetPin(p17, kP37);
-    SetPins({H(kP31), H(kP33)});
-    SetAddress51(0);
-    Flush();
-    Ep3.VppPin(VppPinNo);
-    for (int i = 0; i < 25; ++i) {
-        Ep3.PinLow(kProg);
-        Put1(OpWaitPulse);
-        Ep3.PinHigh(kProg);
-    }
-    Ep3.VppPin(0);
-}
-
-int TPhi87c591x::CheckDeviceId() {
-    return CheckDeviceId2([this] { IDClick(); });
-}
-
-std::uint8_t TPhi87c591x::SecurityValue(std::uint8_t b0, std::uint8_t b1) {
+std::uint8_t Eprom51Form::SecurityValue(std::uint8_t b0, std::uint8_t b1) {
     unsigned v = 0;
     for (int j = 0; j <= 5; ++j)
         if ((b1 >> j) & 1u) v |= 1u << (5 - j);
@@ -497,595 +499,21 @@ std::uint8_t TPhi87c591x::SecurityValue(std::uint8_t b0, std::uint8_t b1) {
     return static_cast<std::uint8_t>(v);
 }
 
-void TPhi87c591x::ReadRom() {
-    const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    Status("Reading data ........");
-    ReadSetting();
-    Flush();
-    Ep3.SetPortMode(PortMode51Read);
-    if (!Ep3.CheckCurrent()) return;
-    ForEachStep(r, 64, [this](std::int32_t a) {
-        Read64(a, Image(a));
-        return true;
-    });
-    ShowProgress(r.LastAddress);
-    Off();
-    Flush();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
-}
-
-void TPhi87c591x::BlankClick() {
-    const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    if (!CheckDeviceId()) return;
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetPinOption(kP34, 0);
-    ReadSetting();
-    Flush();
-    Ep3.SetPortMode(PortMode51Read);
-    if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool blank = ForEachStep(r, 64, [&](std::int32_t a) {
-        Read64(a, buf);
-        return BlockChecked51(kBlank64Pass, a, buf, [this] { OffFlushed(); }, 64);
-    });
-    if (!blank) return;
-    PassEnd51(kBlank64Pass, r.LastAddress, [this] { OffFlushed(); });
-}
-
-void TPhi87c591x::VerifyClick() {
-    const Mcs51Row& r = Row();
-    if (!NeedFileWindow("Must open a file first....")) return;
-    Status("Verifying data.........");
-    if (!PreCheck51()) return;
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetPinOption(kP34, 0);
-    ReadSetting();
-    Flush();
-    Ep3.SetPortMode(PortMode51Read);
-    if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool same = ForEachStep(r, 64, [&](std::int32_t a) {
-        Read64(a, buf);
-        return BlockChecked51(kVerifyPass51, a, buf, [this] { OffFlushed(); }, 64);
-    });
-    if (!same) return;
-    PassEnd51(kVerifyPass51, r.LastAddress, [this] { OffFlushed(); });
-}
-
-void TPhi87c591x::WriteClick() {
-    const Mcs51Row& r = Row();
-    if (!NeedFileWindow()) return;
-    if (!PreCheck51()) return;
-    if (!CheckDeviceId()) return;
-    Status("Writing..");
-    Ep3.WriteLatch(3, 0x34);
-    Ep3.SetPortMode(PortModeReset);
-    PowerUp51();
-    ReadSetting();
-    Flush();
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    ProgramBlocks(r, [this](std::uint8_t v) { ProgramByte51(v); });
-    ShowProgress(r.LastAddress);
-    Off();
-    Flush();
-    Success("OK");
-}
-
-void TPhi87c591x::IDClick() {
+void Eprom51Form::ReadSecurityClick() {
     Row();
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    SetPins({L(kRst), L(kPsen), H(kProg), H(kEa), H(kP27), L(kP26), L(kP36), L(kP37)});
-    SetAddress51(0x30);
-    ReadStrobe51();
-    NextAddress51();
-    ReadStrobe51();
-    SetAddress51(0x60);
-    ReadStrobe51();
-    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
-    auto& id = LastReadId();
-    for (int i = 0; i < 3; ++i) id[static_cast<std::size_t>(i)] = Ep3.UsbReplyBuf[static_cast<std::size_t>(i)];
-    Off();
-    Status(FormatText("%02x,%02x,%02x", id[0], id[1], id[2]));
+    Run(kSecurityRead);
+    Status(FormatText("Secrity=%02x", SecurityValue(Ep3.UsbReplyBuf[0], Ep3.UsbReplyBuf[1])));
 }
 
-void TPhi87c591x::SecrityClick() {
+void Eprom51Form::WatchdogClick() {
     Row();
-    Status("Locking");
-    if (!PreCheck51()) return;
-    if (ExpectedId()[0] == 0x15) {
-        if (Ticked("CheckBox7")) LockBitPulse51(true, false, true, false);
-        else wb.prompts.ShowMsg(kNoExtCode);
-    }
-    if (Checked("CheckBox6")) LockBitPulse51(true, true, false, false);
-    if (Checked("CheckBox5")) LockBitPulse51(true, true, true, true);
-    Success("OK");
+    if (!Checked("CheckBox4")) return Status("Disable Watchdog!");
+    if (Run(kWatchdogByte)) Success("Enabled Watchdog");
 }
 
-void TPhi87c591x::ReadIDClick() {
-    Row();
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    SetAddress51(0xFFFF);
-    Status("Read cfg bit.");
-    SetPins({L(kRst), H(kProg), H(kEa), L(kP26), L(kP27), L(kP36), H(kP37)});
-    Ep3.VccPin(VccPinNo);
-    SetPins({H(kP31), L(kP33), L(kPsen)});
-    SetAddress51(0);
-    ReadStrobe51();
-    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
-    // The second reply has no capture queued since the first: all zero.
-    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
-    const std::uint8_t v = SecurityValue(Ep3.UsbReplyBuf[0], Ep3.UsbReplyBuf[1]);
-    Off();
-    Status(FormatText("Secrity=%02x", v));
-}
-
-void TPhi87c591x::Button1Click() {
-    Row();
-    Batch({{"CheckBox1", [this] { BlankClick(); }},
-           {"CheckBox2", [this] { WriteClick(); }},
-           {"CheckBox3", [this] { VerifyClick(); }},
-           {"CheckBox4", [this] { SecrityClick(); }}},
-          false);
-}
-
+QUILLA_FORM(TPhi875x);
 QUILLA_FORM(TPhi87c591x);
-
-// ---- V87C58 -----------------------------------------------------------------------------------
-
-TV87c58x::TV87c58x(Workbench& w) : Eprom51Form(w, "V87c54/8") {
-    DeclareStatus();
-    DeclareButtons51({{"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"Write", "Write ", [this] { WriteClick(); }},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Verify", "Verify  ", [this] { VerifyClick(); }},
-                      {"Secrity", "Lock  ", [this] { SecrityClick(); }},
-                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }},
-                      {"ID", "  ID   ", [this] { IDClick(); }}});
-    DeclareBatch({{"CheckBox1", "Blank?"}, {"CheckBox2", "Write "}, {"CheckBox3", "Vrfy"}, {"CheckBox4", "Lock "}},
-                 " Run  ", [this] { Button1Click(); });
-    Get("CheckBox4").Checked = false;
-    FillVariantTable();
-}
-
-void TV87c58x::FillVariantTable() { Table = {{"Exit", 0, 0}, {"1: 87C54", 0x3FFF, 1}, {"2: 87C58", 0x7FFF, 1}}; }
-
-void TV87c58x::SetupForDevice() {
-    if (!SetupRowOk()) return;
-    Ep3.ResetPins();
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    UsePackage(ChoosePackage(wb.sel.TypeText));
-    Put(kType, wb.sel.SelectedDevice);
-    ShowRowRange(*SelectedRow());
-    AlgoForm::Show();
-    if (!Ep3.Connected) return;
-    Ep3.GndPin(GndPinNo);
-    Ep3.SetVpp(4500);
-    Ep3.SetVcc(5000);
-    Ep3.SetVpp(12700);
-}
-
-void TV87c58x::PowerUp51() {
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.SetPinOption(kXtal1, 1);
-    Ep3.VccPin(0);
-    Ep3.GndPin(GndPinNo);
-    Ep3.VccPin(VccPinNo);
-    Ep3.ClockPin(kXtal1);
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), H(kP36), H(kP37), L(kP33)});
-    Flush();
-}
-
-int TV87c58x::PreCheck51() {
-    Ep3.GndPin(GndPinNo);
-    Ep3.VccPin(VccPinNo);
-    Ep3.PinHigh(kRst);
-    Ep3.PinLow(kRst);
-    Flush();
-    return Ep3.PinPairOk(kXtal1, kXtal2);
-}
-
-bool TV87c58x::LockBitPulse51(bool p27, bool p28, bool p16, bool p17) {
-    PowerUp51();
-    Ep3.SetVpp(12700);
-    Ep3.VccPin(VccPinNo);
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa)});
-    Ep3.SetPin(p27, kP26);
-    Ep3.SetPin(p28, kP27);
-    Ep3.SetPin(p16, kP36);
-    Ep3.SetPin(p17, kP37);
-    SetPins({H(kP31), H(kP33)});
-    SetAddress51(0);
-    Flush();
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return false;
-    for (int i = 0; i < 25; ++i) {
-        Ep3.PinLow(kProg);
-        Ep3.PinHigh(kProg);
-    }
-    Put1(OpWait100ms);
-    Flush();
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
-    Flush();
-    return true;
-}
-
-int TV87c58x::CheckDeviceId() {
-    return CheckDeviceId2([this] { IDClick(); });
-}
-
-void TV87c58x::PrimingRead() {
-    Flush();
-    Ep3.SetPortMode(PortMode51Read);
-    SetAddress51(0xFF);
-    ReadStrobe51();
-    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
-}
-
-void TV87c58x::ReadRom() {
-    const Mcs51Row& r = Row();
-    if (!Contact40()) return;
-    PreCheck51();
-    PowerUp51();
-    Status("Reading..");
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), H(kP36), H(kP37), L(kP33), H(kP27)});
-    PrimingRead();
-    if (!Ep3.CheckCurrent()) return;
-    ForEachStep(r, 64, [this](std::int32_t a) {
-        Read64(a, Image(a));
-        return true;
-    });
-    ShowProgress(r.LastAddress);
-    Off();
-    Flush();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
-}
-
-void TV87c58x::BlankClick() {
-    const Mcs51Row& r = Row();
-    if (!Contact40()) return;
-    PreCheck51();
-    if (!CheckDeviceId()) return;
-    PowerUp51();
-    if (!Ep3.CheckCurrent()) return;
-    Ep3.SetPortMode(PortMode51Read);
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), H(kP36), H(kP37), H(kP31), L(kP33)});
-    PrimingRead();
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool blank = ForEachStep(r, 64, [&](std::int32_t a) {
-        Read64(a, buf);
-        return BlockChecked51(kBlank64Pass, a, buf, [this] { OffFlushed(); }, 64);
-    });
-    if (!blank) return;
-    PassEnd51(kBlank64Pass, r.LastAddress, [this] { OffFlushed(); });
-}
-
-void TV87c58x::VerifyClick() {
-    const Mcs51Row& r = Row();
-    if (!NeedFileWindow("Must open a file first....")) return;
-    Status("Verifying......");
-    if (!Contact40()) return;
-    PreCheck51();
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetPinOption(kP34, 0);
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), H(kP36), H(kP37), H(kP31), L(kP33)});
-    PrimingRead();
-    if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool same = ForEachStep(r, 64, [&](std::int32_t a) {
-        Read64(a, buf);
-        return BlockChecked51(kVerifyPass51, a, buf, [this] { OffFlushed(); }, 64);
-    });
-    if (!same) return;
-    PassEnd51(kVerifyPass51, r.LastAddress, [this] { OffFlushed(); });
-}
-
-void TV87c58x::WriteClick() {
-    const Mcs51Row& r = Row();
-    if (!NeedFileWindow()) return;
-    if (!Contact40()) return;
-    PreCheck51();
-    if (!CheckDeviceId()) return;
-    Status("Writing..");
-    Ep3.WriteLatch(3, 0x34);
-    Ep3.SetPortMode(PortModeReset);
-    PowerUp51();
-    Ep3.SetVpp(12700);
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), H(kP27), H(kP36), H(kP37), H(kP31), L(kP33)});
-    Flush();
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    ProgramBlocks(r, [this](std::uint8_t v) { ProgramByte51(v); });
-    ShowProgress(r.LastAddress);
-    Off();
-    Flush();
-    Success("OK");
-}
-
-void TV87c58x::IDClick() {
-    Row();
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), L(kP36), L(kP37), L(kP33), H(kP27)});
-    SetAddress51(0xFF);
-    ReadStrobe51();
-    SetAddress51(0x30);
-    ReadStrobe51();
-    NextAddress51();
-    ReadStrobe51();
-    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
-    auto& id = LastReadId();
-    id[0] = Ep3.UsbReplyBuf[1];
-    id[1] = Ep3.UsbReplyBuf[2];
-    id[2] = 0;
-    Off();
-    Flush();
-    Status(FormatText("%02x,%02x", id[0], id[1]));
-}
-
-void TV87c58x::SecrityClick() {
-    Row();
-    if (!Contact40()) return;
-    Status("Locking");
-    PreCheck51();
-    if (!LockBitPulse51(true, true, true, true)) return;
-    Success("end");
-}
-
-void TV87c58x::Button1Click() {
-    Row();
-    Batch({{"CheckBox1", [this] { BlankClick(); }},
-           {"CheckBox2", [this] { WriteClick(); }},
-           {"CheckBox3", [this] { VerifyClick(); }},
-           {"CheckBox4", [this] { SecrityClick(); }}},
-          true);
-}
-
 QUILLA_FORM(TV87c58x);
-
-// ---- DS87C520 ---------------------------------------------------------------------------------
-
-TDs87c520x::TDs87c520x(Workbench& w) : Eprom51Form(w, "DS87c520") {
-    DeclareStatus();
-    DeclareButtons51({{"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"Write", "Write.", [this] { WriteClick(); }},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Secrity", "Lock ", [this] { SecrityClick(); }},
-                      {"Config", "Wr.CFG ", [this] { ConfigClick(); }},
-                      {"Button2", "Rd.CFG ", [this] { Button2Click(); }},
-                      {"ID", "MFG ID  ", [this] { IDClick(); }}});
-    DeclareBatch({{"CheckBla", "Blank?  "},
-                  {"CheckWri", "Write."},
-                  {"CheckVer", "Vrfy"},
-                  {"CheckSec", "Lock"},
-                  {"CheckCon", "Wr.CFG "}},
-                 " Run  ", [this] { Button1Click(); });
-    AddGroup("GroupBox3", "CFG ");
-    AddCheck("CheckBox4", "Enable Watchdog", false, "GroupBox3");
-    AddRadio("RadioGroup1", "LockMode", {"1.NoLock", "2.防止外部MOVC", "3.加No R  (Lock)", "4.No external code"}, 2);
-    FillVariantTable();
-}
-
-void TDs87c520x::FillVariantTable() { Table = {{"Exit", 0, 0}, {"1: DS87C520 16Kx8", 0x3FFF, 1}}; }
-
-void TDs87c520x::SetupForDevice() {
-    if (!SetupRowOk()) return;
-    Ep3.ResetPins();
-    UsePackage(ChoosePackage(wb.sel.TypeText, kP51Dip40, kP51Plcc44));
-    Put(kType, wb.sel.TypeText);
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    ShowRowRange(*SelectedRow());
-    AlgoForm::Show();
-    if (!Ep3.Connected) return;
-    Ep3.GndPin(GndPinNo);
-    Ep3.SetVpp(12500);
-    Ep3.SetVcc(5000);
-}
-
-void TDs87c520x::SetModePins51(bool p27, bool p28, bool p16, bool p17) {
-    Ep3.SetPin(p27, kP26);
-    Ep3.SetPin(p28, kP27);
-    Ep3.SetPin(p16, kP36);
-    Ep3.SetPin(p17, kP37);
-}
-
-void TDs87c520x::PowerUp51() {
-    Ep3.VccPin(0);
-    Ep3.GndPin(GndPinNo);
-    Ep3.SetAllPins(0);
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.ClockPin(kXtal1);
-    Put1(OpWait100ms);
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.VccPin(VccPinNo);
-    SetModePins51(false, false, false, false);
-    SetPins({H(kRst), L(kPsen), H(kEa)});
-    SetAddress51(0);
-    Ep3.PinHigh(kProg);
-    Flush();
-}
-
-void TDs87c520x::LockBitPulse51(int mode) {
-    static constexpr bool kLevels[4][4] = {
-        {false, false, false, false}, {true, true, true, true}, {true, true, false, false}, {true, false, true, false}};
-    if (mode >= 1 && mode <= 3) SetModePins51(kLevels[mode][0], kLevels[mode][1], kLevels[mode][2], kLevels[mode][3]);
-    Ep3.PinHigh(kP33);
-    LongProgramByte51(0xFF);
-}
-
-int TDs87c520x::CheckDeviceId() {
-    static const IdCheck51 check{3, false, false, "Type不OK..，继续吗?", "Type不OK..，继续吗?", false};
-    return CheckDeviceIdWith(check, [this] { IDClick(); });
-}
-
-void TDs87c520x::ReadRom() {
-    const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    if (!CheckDeviceId()) return;
-    Status("Reading..........");
-    PowerUp51();
-    SetModePins51(false, false, true, true);
-    SetPins({L(kP33), H(kEa), H(kProg)});
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    Ep3.SetPortMode(PortMode51Read);
-    ForEachStep(r, kBlock, [this](std::int32_t a) {
-        SetAddress51(a);
-        ReadBlock(Image(a));
-        return true;
-    });
-    ShowProgress(r.LastAddress);
-    Off();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
-}
-
-void TDs87c520x::BlankClick() {
-    const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    Status("Blank CHK");
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetPinOption(kP34, 0);
-    SetModePins51(false, false, true, true);
-    SetPins({L(kP33), H(kProg)});
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool blank = ForEachStep(r, kBlock, [&](std::int32_t a) {
-        SetAddress51(a);
-        ReadBlock(buf);
-        return BlockChecked51(kBlankPass51, a, buf, [this] { Off(); });
-    });
-    if (!blank) return;
-    PassEnd51(kBlankPass51, r.LastAddress, [this] { Off(); });
-}
-
-void TDs87c520x::VerifyClick() {
-    const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    Status("Verify.");
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetPinOption(kP34, 0);
-    SetModePins51(false, false, true, true);
-    SetPins({L(kP33), H(kProg), H(kEa)});
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool same = ForEachStep(r, kBlock, [&](std::int32_t a) {
-        SetAddress51(a);
-        ReadBlock(buf);
-        return BlockChecked51(kVerifyPass51, a, buf, [this] { Ep3.VccPin(0); });
-    });
-    if (!same) return;
-    PassEnd51(kVerifyPass51, r.LastAddress, [this] { Off(); });
-}
-
-void TDs87c520x::WriteClick() {
-    const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    if (!CheckDeviceId()) return;
-    // Without a buffer window there is nothing to program into this OTP part.
-    if (!NeedFileWindow()) return;
-    Status("Write");
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    SetModePins51(false, true, true, true);
-    Ep3.PinHigh(kP33);
-    Flush();
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    ProgramBlocks(r, [this](std::uint8_t v) { ProgramByte51(v); });
-    ShowProgress(r.LastAddress);
-    Off();
-    Success("OK");
-}
-
-void TDs87c520x::IDClick() {
-    Row();
-    if (!Contact()) return;
-    Status("Detect MFG and ID .....");
-    PowerUp51();
-    SetModePins51(false, false, false, false);
-    SetAddress51(0);
-    Ep3.PinLow(kP33);
-    Flush();
-    ReadBlock(Ep3.UsbReplyBuf.data());
-    auto& id = LastReadId();
-    id[0] = Ep3.UsbReplyBuf[0x30];
-    id[1] = Ep3.UsbReplyBuf[0x31];
-    id[2] = Ep3.UsbReplyBuf[0x60];
-    const unsigned w = Ep3.UsbReplyBuf[0xFC];
-    Off();
-    char text[64];
-    std::snprintf(text, sizeof text, "ID= %02x,%02x,%02x,  Watchdog=%02x", id[0], id[1], id[2], w);
-    Status(text);
-}
-
-void TDs87c520x::SecrityClick() {
-    Row();
-    if (!Contact()) return;
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    Ep3.PinHigh(kEa);
-    // The lock bits program at 12.75 V like the code: VPP is routed as Write and
-    // Wr.CFG route it (without it the pulses would do nothing).
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    LockBitPulse51(ItemIndex("RadioGroup1"));
-    Off();
-    Success("OK");
-}
-
-void TDs87c520x::ConfigClick() {
-    Row();
-    if (!Checked("CheckBox4")) {
-        Status("Disable Watchdog!");
-        return;
-    }
-    if (!Contact()) return;
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    SetModePins51(false, true, false, false);
-    Ep3.PinHigh(kP33);
-    Ep3.VppPin(VppPinNo);
-    SetAddress51(0xFC);
-    LongProgramByte51(0xF7);
-    Off();
-    Success("Enabled Watchdog");
-}
-
-void TDs87c520x::Button1Click() {
-    Row();
-    Batch({{"CheckBla", [this] { BlankClick(); }},
-           {"CheckWri", [this] { WriteClick(); }},
-           {"CheckCon", [this] { ConfigClick(); }},
-           {"CheckVer", [this] { VerifyClick(); }},
-           {"CheckSec", [this] { SecrityClick(); }}},
-          false);
-}
-
 QUILLA_FORM(TDs87c520x);
 
 }  // namespace quilla

@@ -1,13 +1,13 @@
 // The 8051 EPROM and one-time-programmable forms: a train of PROG pulses per
 // byte, VPP on EA/VPP while programming, A14 on P3.4 and A15 on P3.5, no erase.
-// `Eprom51Form` holds their shared routines (the read strobe, the 64-byte read,
-// the 256-byte program block, the blank and verify tests, the two-byte signature
-// check with "Locked already. OK?????", the contact tests with the package's or
-// the DIP40 arguments); the forms:
+// One flow, `Eprom51Form`, runs Read, Blank, Verify, Write, the signature, Lock
+// and the batch; a row per form (`Eprom51Row`) says how each differs: the window,
+// the setup's levels, and each operation's entry as a list of steps (`Step51`:
+// contact test, pre-check, signature check, power-up, mode pins, VPP, ...).
 //   TPhi875x     "PHI8758"   87C51-87C58, 87C51FA-FC, RA+-RD+, 97C51-97C58
 //                            (5 or 25 pulses per byte), the 6-clock cell (clk=6)
-//   TPhi87c591x  "PHI87591"  87C591, read byte by byte, the security read
-//   TV87c58x     "V87C58"    V87C54/58, read byte by byte after a priming read
+//   TPhi87c591x  "PHI87591"  87C591, read 64 bytes per reply, the security read
+//   TV87c58x     "V87C58"    V87C54/58, 64-byte reads after a priming read
 //   TDs87c520x   "DS87C520"  DS87C520, the watchdog option byte, one lock mode
 //
 // Socket pins (DIP40): RST 9, P3.1 11, P3.3 13, P3.4 (A14) 14, P3.5 (A15) 15,
@@ -15,49 +15,107 @@
 // 21-26, P2.6 27, P2.7 28, PSEN 29, ALE/PROG 30, EA/VPP 31, VCC 40.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "algo/mcs51/mcs51_form.h"
 
 namespace quilla {
 
+class Eprom51Form;
+
+// What one step of an operation does; a step that fails ends the operation.
+enum class Do51 : std::uint8_t {
+    Contact, Contact40,       // the contact test: the package's, the DIP40 arguments
+    PreCheck,                 // ground and VCC, RST pulsed, the clock pins' pair check
+    IdCheck,                  // the signature read and checked
+    NeedFile, NeedFileFirst,  // a buffer window: Write's text, "Must open a file first...."
+    ShowStatus,               // the status text
+    PowerUp,                  // the row's power-up steps
+    ReadMode, ResetMode,      // the port mode
+    WriteLatch34,             // latch 3 := 0x34
+    PinOptions, SetPins,      // per level: the pin's option, the pin's level
+    ClockXtal1, AllPinsLow,
+    Address, NextAddress,     // SetAddress51(N), NextAddress51
+    Strobe,                   // L P2.7, P0 sampled into the reply (0x22), H P2.7
+    ReadBlock, ReadReply,     // the 256-byte block, or the captured bytes, into the reply buffer
+    PutData,                  // N on the data bus
+    Pulses, BarePulses,       // N PROG pulses (L 30, wait 25, H 30), or without the wait
+    WaitSettle, Wait100ms, Flush, ClearError,
+    CheckCurrent,             // the over-current check
+    Ground, VccOn, VccOff, VppOn, VppOff, Off,
+    VppLevel, VccLevel,       // VPP := N mV; VCC := the form's level
+};
+
+struct Step51 {
+    Do51 Do;
+    std::vector<Level51> Pins;  // PinOptions, SetPins
+    int N = 0;                  // Address, PutData, Pulses, VppLevel
+    const char* Text = nullptr;  // ShowStatus
+    Step51(Do51 d, int n = 0) : Do(d), N(n) {}
+    Step51(Do51 d, std::vector<Level51> pins) : Do(d), Pins(std::move(pins)) {}
+    explicit Step51(const char* status) : Do(Do51::ShowStatus), Text(status) {}
+};
+using Steps51 = std::vector<Step51>;
+using Click51 = void (Eprom51Form::*)();
+
+// A button or a batch box: name, caption, handler.
+struct EpromButton51 { const char* Name; const char* Caption; Click51 Click; };
+enum class LockBits51 : std::uint8_t {
+    Boxes,    // the LockMode boxes: no ext code (Philips ID, ticked), no read, no write
+    NoWrite,  // the no-write bit only
+    Radio,    // the LockMode radio's item (1 no write, 2 no read, 3 no ext code)
+};
+
+struct Eprom51Row {
+    // ---- window ----
+    const char* Caption = nullptr;
+    std::vector<EpromButton51> Buttons{};
+    std::vector<EpromButton51> Boxes{};     // the batch boxes, in window order
+    std::vector<std::size_t> BatchOrder{};  // the boxes' run order (empty: window order)
+    bool LockBoxUnticked = false;         // CheckBox4 unticked at start
+    bool LockModeBoxes = false;           // the LockMode group (CheckBox5-7)
+    bool WatchdogBox = false;             // the CFG group with "Enable Watchdog"
+    const char* RadioCaption = nullptr;   // RadioGroup1 (none: no radio)
+    std::vector<std::string> RadioItems{};
+    int RadioDefault = 0;
+    bool SixClock = false;                // the radio and CheckBox8 only on a clk=6 line
+
+    // ---- setup ----
+    std::vector<Mcs51Row> Parts{};  // the device table (Family: PROG pulses per byte, 25 or 5)
+    bool VccFromLine = false;     // vcc= (4.5-5.5 V), else 5 V
+    bool SizeCaption = false;     // "51 MPU 0 to %x"
+    bool P51Designs = false;      // the "p51" designs; Edit7 := the type text
+    Steps51 Levels{};               // once connected
+
+    // ---- routines ----
+    Steps51 PowerUp{};
+    bool PreFlush = false;  // a flush before the pair check
+    bool PreStops = false;  // a failed pair check ends the operation
+    // The signature check: "Locked already. OK?????" when the first byte reads
+    // 0xFF, else "Wrong type, OK ??"; ErrorFlag untouched.
+    IdCheck51 Check{2, false, false, "Locked already. OK?????", "Wrong type, OK ??", false};
+    bool Reads64 = false;  // 64 strobed bytes per reply; the supplies off sent at once
+    // The signature bytes' reply offsets, shown "%02x,%02x,%02x" (-1: 0, not shown).
+    int IdAt[3] = {0x30, 0x31, 0x60};
+    bool IdWatchdog = false;        // "ID= ..,  Watchdog=%02x" (the byte at 0xFC)
+    Steps51 LockBefore{}, LockAfter{};  // a lock bit: these around the bit's levels
+
+    // ---- the operations: each runs its steps, then the shared rest (the reads of
+    // 256-byte blocks or 64-byte replies, the page loop, the signature bytes, the bits) ----
+    Steps51 Read{}, Blank{}, Verify{}, Write{}, Id{}, Lock{};
+    bool BlankOffAgain = false;  // the supplies off again after Blank
+    Steps51 VerifyFault{};       // a Verify fault's off (none: the supplies off)
+    LockBits51 LockKind = LockBits51::Boxes;
+    const char* LockDone = "OK";
+    bool BatchDip = false;       // the batch's next-chip wait on the DIP40 arguments
+};
+
+extern const Eprom51Row kPhi875xRow, kPhi87c591xRow, kV87c58xRow, kDs87c520xRow;
+
 class Eprom51Form : public Mcs51Form {
 public:
-    Eprom51Form(Workbench& wb, std::string caption);
-
-    // Contact test with the package's arguments, and with the DIP40 ones.
-    bool Contact();
-    bool Contact40();
-    // L 28, sample P0 into the reply (0x22), H 28.
-    void ReadStrobe51();
-    // VPP then VCC off.
-    void Off() { SuppliesOff(); }
-    // Reads 64 bytes from `a` (strobe and step each) into dest.
-    void Read64(std::int32_t a, std::uint8_t* dest);
-    // n PROG pulses (L 30, wait 25, H 30) after putting b on the data bus.
-    void PulseByte(std::uint8_t b, int pulses);
-    // The block loop with this step: ShowProgress(a), then `block(a)`.
-    bool ForEachStep(const Mcs51Row& r, int step, const std::function<bool(std::int32_t)>& block);
-    // The 256-byte program blocks: the whole block, even past EndAddr.
-    void ProgramBlocks(const Mcs51Row& r, const std::function<void(std::uint8_t)>& programByte);
-    // VPP and VCC off, sent at once (the forms that read 64 bytes per reply).
-    void OffFlushed() {
-        Off();
-        Flush();
-    }
-    // Their blank check: "No!!!" at a fault, "OK" at the end.
-    static constexpr CheckPass51 kBlank64Pass{false, "No!!!", "OK", true};
-    // The two-byte signature check ("Locked already. OK?????" when the first
-    // byte reads 0xFF, else "Wrong type, OK ??"; ErrorFlag untouched).
-    int CheckDeviceId2(const std::function<void()>& readSignature);
-
-protected:
-    // The batch with the next-chip wait on the given contact arguments.
-    void Batch(const std::vector<BatchStep>& steps, bool dip40Contact);
-};
-
-// Rows of the PHI8758 form: Family holds the PROG pulses per byte (5 or 25).
-class TPhi875x : public Eprom51Form {
-public:
-    explicit TPhi875x(Workbench& wb);
+    Eprom51Form(Workbench& wb, const Eprom51Row& row);
     void SetupForDevice() override;
     void FillVariantTable() override;
     void OnClose() override { Ep3.PowerOff(); }
@@ -68,101 +126,48 @@ public:
     void WriteClick();
     void IDClick();
     void SecrityClick();
-    void ConfigClick();
-    void Button3Click();
-    void Button1Click();
-
-    void PowerUp51();
-    int PreCheck51();
-    void ProgramByte51(std::uint8_t b);
-    // One lock bit with 25 pulses; false when the current check failed.
-    bool LockBitPulse51(bool p27, bool p28, bool p16, bool p17);
-    int CheckDeviceId();
-
-private:
-    void ReadPins();
-};
-
-class TPhi87c591x : public Eprom51Form {
-public:
-    explicit TPhi87c591x(Workbench& wb);
-    void SetupForDevice() override;
-    void FillVariantTable() override;
-    void OnClose() override { Ep3.PowerOff(); }
-
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void IDClick();
-    void SecrityClick();
-    void ReadIDClick();
     void Button1Click();
     void CancelBtnClick() { Close(); }
+    void SixClockClick();      // PHI8758 "Wr.CFG": the 6-clock cell
+    void ReadClockClick();     // PHI8758 "Rd.CFG"
+    void ReadSecurityClick();  // PHI87591 "Lock Bit"
+    void WatchdogClick();      // DS87C520 "Wr.CFG": the watchdog byte
 
-    void PowerUp51();
+    // The steps in order; false when one ended the operation.
+    bool Run(const Steps51& steps);
+    void PowerUp51() { Run(k_.PowerUp); }
     int PreCheck51();
-    void ProgramByte51(std::uint8_t b) { PulseByte(b, 5); }
-    void LockBitPulse51(bool p27, bool p28, bool p16, bool p17);
+    // The byte on the data bus, then `pulses` PROG pulses.
+    void ProgramByte51(std::uint8_t b, int pulses);
+    // One lock bit (its mode-pin levels); false when the current check failed.
+    bool LockBitPulse51(const std::vector<Level51>& bit);
     int CheckDeviceId();
     // The security byte from the two reply bytes: bits 0-5 are bits 5-0 of b1,
     // bit 6 is bit 7 of b0, bit 7 is bit 6 of b0.
     static std::uint8_t SecurityValue(std::uint8_t b0, std::uint8_t b1);
 
 private:
-    void ReadSetting();
+    // The 64-byte forms' blank check: "No!!!" at a fault, "OK" at the end.
+    static constexpr CheckPass51 kBlank64Pass{false, "No!!!", "OK", true};
+    bool Step(const Step51& s);
+    void Pulses(int count, bool wait);
+    // L P2.7, P0 sampled into the reply (0x22), H P2.7.
+    void ReadStrobe51();
+    std::function<void()> Bound(Click51 click) { return [this, click] { (this->*click)(); }; }
+    // VPP and VCC off, sent at once on the 64-byte forms.
+    void OffEnd();
+    bool ForEachChunk(const Mcs51Row& r, const std::function<bool(std::int32_t)>& chunk);
+    void ReadChunk(std::int32_t a, std::uint8_t* dest);
+    bool CheckChunks(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& faultOff);
+    bool LockBits();
+    const Eprom51Row& k_;
+    int vccMv_ = 5000;
 };
 
-class TV87c58x : public Eprom51Form {
-public:
-    explicit TV87c58x(Workbench& wb);
-    void SetupForDevice() override;
-    void FillVariantTable() override;
-    void OnClose() override { Ep3.PowerOff(); }
-
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void IDClick();
-    void SecrityClick();
-    void Button1Click();
-    void CancelBtnClick() { Close(); }
-
-    void PowerUp51();
-    int PreCheck51();
-    void ProgramByte51(std::uint8_t b) { PulseByte(b, 5); }
-    bool LockBitPulse51(bool p27, bool p28, bool p16, bool p17);
-    int CheckDeviceId();
-
-private:
-    void PrimingRead();
-};
-
-class TDs87c520x : public Eprom51Form {
-public:
-    explicit TDs87c520x(Workbench& wb);
-    void SetupForDevice() override;
-    void FillVariantTable() override;
-    void OnClose() override { Ep3.PowerOff(); }
-
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void IDClick();
-    void Button2Click() { IDClick(); }
-    void SecrityClick();
-    void ConfigClick();
-    void Button1Click();
-
-    void PowerUp51();
-    int PreCheck51() { return 1; }
-    void SetModePins51(bool p27, bool p28, bool p16, bool p17);
-    void ProgramByte51(std::uint8_t b) { PulseByte(b, 5); }
-    void LongProgramByte51(std::uint8_t b) { PulseByte(b, 25); }
-    void LockBitPulse51(int mode);
-    int CheckDeviceId();
-};
+// The forms: one row each.
+struct TPhi875x : Eprom51Form { explicit TPhi875x(Workbench& wb) : Eprom51Form(wb, kPhi875xRow) {} };
+struct TPhi87c591x : Eprom51Form { explicit TPhi87c591x(Workbench& wb) : Eprom51Form(wb, kPhi87c591xRow) {} };
+struct TV87c58x : Eprom51Form { explicit TV87c58x(Workbench& wb) : Eprom51Form(wb, kV87c58xRow) {} };
+struct TDs87c520x : Eprom51Form { explicit TDs87c520x(Workbench& wb) : Eprom51Form(wb, kDs87c520xRow) {} };
 
 }  // namespace quilla
