@@ -26,8 +26,7 @@ const std::vector<Cr80Part>& Cr80Parts() {
 const Cr80Part* FindCr80Part(std::string_view name) { return FindPartByName(Cr80Parts(), name); }
 
 Cr80Chip::Cr80Chip(const Cr80Part& part)
-    : PinTableChip(part, {.pins = part.pins->count, .gnd = {part.pins->vss}, .vcc = {part.pins->vdd},
-                          .vpp = part.pins->vpp, .absAny = 65, .absVpp = 135}),
+    : PinTableChip(part, PackageTable(*part.pins, part.pins->vpp, Rated)),
       pin_(*part.pins) {
     otp_.fill(Erased);
     option_.fill(Erased);

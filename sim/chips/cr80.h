@@ -63,6 +63,7 @@ class Cr80Chip : public PinTableChip<Cr80Part, 0x3FFF> {
 public:
     static constexpr Nanos MinProgram = 10 * Microsecond;
     static constexpr SupplyWindow VppWindow{115, 125}, ProgramVdd{30, 55}, ReadVdd{22, 55};
+    static constexpr PinRatings Rated{.any = 65, .vpp = 135};
     enum Area : int { Program = 0, OtpRow = 1, Option = 2, Security = 5 };
 
     explicit Cr80Chip(const Cr80Part& part);

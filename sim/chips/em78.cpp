@@ -67,11 +67,8 @@ const std::vector<Em78Part>& Em78Parts() {
 
 const Em78Part* FindEm78Part(std::string_view name) { return FindPartByName(Em78Parts(), name); }
 
-// VDD and the port pins up to 6.5 V; /RESET carries the programming voltage
-// (our ceiling: 13.5 V).
 Em78Chip::Em78Chip(const Em78Part& part)
-    : PinTableChip(part, {.pins = part.pins->count, .gnd = {part.pins->vss}, .vcc = {part.pins->vdd},
-                          .vpp = part.pins->reset, .absAny = 65, .absVpp = 135}),
+    : PinTableChip(part, PackageTable(*part.pins, part.pins->reset, Rated)),
       pin_(*part.pins),
       options_(static_cast<std::size_t>(part.optionWords), Erased) {}
 

@@ -84,6 +84,9 @@ class Em78Chip : public PinTableChip<Em78Part, 0x1FFF> {
 public:
     static constexpr Nanos MinProgram = 10 * Microsecond;
     static constexpr SupplyWindow VppWindow{115, 125}, ProgramVdd{40, 55}, ReadVdd{22, 55};
+    // VDD and the port pins up to 6.5 V; /RESET carries the programming voltage
+    // (our ceiling: 13.5 V).
+    static constexpr PinRatings Rated{.any = 65, .vpp = 135};
 
     explicit Em78Chip(const Em78Part& part);
 

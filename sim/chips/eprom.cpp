@@ -55,28 +55,10 @@ struct DipRow {
 
 // The row in a DIP of `pins` pins (VCC on the last pin, ground on the middle one).
 EpromPart InDip(const DipRow& r, int pins, std::vector<int> address, int ce, int oe) {
-    return {.name = r.name,
-            .pins = pins,
-            .size = 1u << r.bits,
-            .address = std::move(address),
-            .ce = ce,
-            .oe = oe,
-            .pgm = r.pgm,
-            .vpp = r.vpp,
-            .vcc = pins,
-            .gnd = pins / 2,
-            .pulse = r.pulse,
-            .vppMin = r.vppMin,
-            .vppMax = r.vppMax,
-            .minProgram = r.minProgram,
-            .hasId = r.hasId,
-            .mfr = r.mfr,
-            .dev = r.dev,
-            .erasable = r.erasable,
-            .absAny = r.abs.any,
-            .absA9 = r.abs.a9,
-            .absVpp = r.abs.vpp,
-            .eraseMin = r.eraseMin,
+    return {.name = r.name, .pins = pins, .size = 1u << r.bits, .address = std::move(address), .ce = ce, .oe = oe,
+            .pgm = r.pgm, .vpp = r.vpp, .vcc = pins, .gnd = pins / 2, .pulse = r.pulse, .vppMin = r.vppMin,
+            .vppMax = r.vppMax, .minProgram = r.minProgram, .hasId = r.hasId, .mfr = r.mfr, .dev = r.dev,
+            .erasable = r.erasable, .absAny = r.abs.any, .absA9 = r.abs.a9, .absVpp = r.abs.vpp, .eraseMin = r.eraseMin,
             .eraseMax = r.eraseMax};
 }
 EpromPart Dip24(const DipRow& r) { return InDip(r, 24, A24(r.bits), 18, 20); }

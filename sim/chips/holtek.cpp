@@ -29,8 +29,7 @@ const std::vector<HoltekPart>& HoltekParts() {
 }
 
 HoltekChip::HoltekChip(const HoltekPart& part)
-    : PinTableChip(part, {.pins = part.pins->count, .gnd = {part.pins->vss}, .vcc = {part.pins->vdd},
-                          .vpp = part.pins->res, .absAny = 65, .absVpp = 135}),
+    : PinTableChip(part, PackageTable(*part.pins, part.pins->res, Rated)),
       pin_(*part.pins) {}
 
 std::uint16_t HoltekChip::Current() const {

@@ -63,6 +63,7 @@ public:
     static constexpr std::uint8_t Id = 0xAD;
     static constexpr Nanos MinProgram = 40 * Microsecond;
     static constexpr SupplyWindow VppWindow{115, 130}, ProgramVdd{45, 55}, ReadVdd{22, 55};
+    static constexpr PinRatings Rated{.any = 65, .vpp = 135};
 
     explicit HoltekChip(const HoltekPart& part);
 

@@ -54,28 +54,11 @@ struct Socket32Row {
 };
 
 JedecPart Socket32(const Socket32Row& r) {
-    return {.name = r.name,
-            .pinout = &Dip32JedecPinout(),
-            .size = r.size,
-            .x16 = false,
-            .mfr = r.mfr,
-            .dev = r.dev,
-            .cmdMask = 0x7FFF,
-            .sectors = std::vector<std::uint32_t>(r.size / r.sector, r.sector),
-            .vccMin = r.vccMin,
-            .vccMax = r.vccMax,
-            .program = r.program,
-            .sectorErase = r.sectorErase,
-            .chipErase = r.chipErase,
-            .protect = r.protect,
-            .bootSector = 0,
-            .protectionRegister = false,
-            .absAny = r.absAny,
-            .absVcc = r.absVcc,
-            .absReset = r.absAny,
-            .absA9 = r.absA9,
-            .absOe = r.absOe,
-            .protectTime = r.protectTime,
+    return {.name = r.name, .pinout = &Dip32JedecPinout(), .size = r.size, .x16 = false, .mfr = r.mfr, .dev = r.dev,
+            .cmdMask = 0x7FFF, .sectors = std::vector<std::uint32_t>(r.size / r.sector, r.sector), .vccMin = r.vccMin,
+            .vccMax = r.vccMax, .program = r.program, .sectorErase = r.sectorErase, .chipErase = r.chipErase,
+            .protect = r.protect, .bootSector = 0, .protectionRegister = false, .absAny = r.absAny, .absVcc = r.absVcc,
+            .absReset = r.absAny, .absA9 = r.absA9, .absOe = r.absOe, .protectTime = r.protectTime,
             .unprotectTime = r.unprotectTime};
 }
 

@@ -29,8 +29,7 @@ const std::vector<MdtPart>& MdtParts() {
 const MdtPart* FindMdtPart(std::string_view name) { return FindPartByName(MdtParts(), name); }
 
 MdtChip::MdtChip(const MdtPart& part)
-    : PinTableChip(part, {.pins = part.pins->count, .gnd = {part.pins->vss}, .vcc = {part.pins->vdd},
-                          .vpp = part.pins->mclr, .absAny = 65, .absVpp = 135}),
+    : PinTableChip(part, PackageTable(*part.pins, part.pins->mclr, Rated)),
       pin_(*part.pins) {}
 
 int MdtChip::WordIndex() const {

@@ -66,6 +66,7 @@ class MdtChip : public PinTableChip<MdtPart, 0x3FFF> {
 public:
     static constexpr Nanos MinProgram = 2 * Millisecond;
     static constexpr SupplyWindow VppWindow{115, 125}, ProgramVdd{40, 55}, ReadVdd{30, 55};
+    static constexpr PinRatings Rated{.any = 65, .vpp = 135};
 
     explicit MdtChip(const MdtPart& part);
 

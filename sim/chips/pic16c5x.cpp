@@ -32,8 +32,7 @@ const std::vector<Pic16c5xPart>& Pic16c5xParts() {
 const Pic16c5xPart* FindPic16c5xPart(std::string_view name) { return FindPartByName(Pic16c5xParts(), name); }
 
 Pic16c5xChip::Pic16c5xChip(const Pic16c5xPart& part)
-    : PinTableChip(part, {.pins = part.pins->count, .gnd = {part.pins->vss}, .vcc = {part.pins->vdd},
-                          .vpp = part.pins->mclr, .absAny = 75, .absVpp = 140}),
+    : PinTableChip(part, PackageTable(*part.pins, part.pins->mclr, Rated)),
       pin_(*part.pins) {}
 
 std::uint16_t Pic16c5xChip::Location(int address) const {

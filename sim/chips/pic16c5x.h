@@ -83,6 +83,7 @@ public:
     // The word's share that makes it verify (the sheet's N of 4N pulses).
     static constexpr int OverProgramShare = 4;
     static constexpr SupplyWindow VppWindow{125, 135}, VddWindow{44, 55};
+    static constexpr PinRatings Rated{.any = 75, .vpp = 140};
     static constexpr int ConfigAddress = -1;
 
     explicit Pic16c5xChip(const Pic16c5xPart& part);

@@ -16,7 +16,7 @@ Placement Pic17Chip::Dip40() {
 }
 
 Pic17Chip::Pic17Chip(const Pic17Part& part)
-    : PinTableChip(part, {.pins = 40, .gnd = {Vss, Vss2}, .vcc = {Vdd}, .vpp = Mclr, .absAny = 75, .absVpp = 140}) {}
+    : PinTableChip(part, {.pins = 40, .gnd = {Vss, Vss2}, .vcc = {Vdd}, .vpp = Mclr, .rated = Rated}) {}
 
 std::uint16_t Pic17Chip::Location(int address) const {
     if (address >= 0 && address < part_.words) return Word(address);

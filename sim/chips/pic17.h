@@ -64,6 +64,7 @@ class Pic17Chip : public PinTableChip<Pic17Part, 0xFFFF> {
 public:
     static constexpr Nanos MinProgram = 100 * Microsecond;
     static constexpr SupplyWindow VppWindow{125, 135}, VddWindow{45, 55};
+    static constexpr PinRatings Rated{.any = 75, .vpp = 140};
     static constexpr int ConfigFirst = 0xFE00;
     static constexpr int Vdd = 1, Vss = 10, Vss2 = 31, Mclr = 32, Test = 27, Pulse = 26, Clk = 25, Dir = 24;
     static constexpr std::array<int, 16> Data{11, 12, 13, 14, 15, 16, 17, 18, 2, 3, 4, 5, 6, 7, 8, 9};

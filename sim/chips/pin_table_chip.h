@@ -24,13 +24,25 @@ struct SupplyWindow {
     constexpr bool Holds(Tenths v) const { return v >= min && v <= max; }
 };
 
+// Absolute maximum ratings: any pin, and the pin that takes the programming voltage.
+struct PinRatings {
+    Tenths any, vpp;
+};
+
 // A model's package and supplies.
 struct PinTable {
     int pins;                   // package pins
     std::vector<int> gnd, vcc;  // chip pins of VSS and VDD (the first VDD pin powers the chip)
     int vpp;                    // the pin that takes the programming voltage
-    Tenths absAny, absVpp;      // absolute maximum ratings: any pin, the VPP pin
+    PinRatings rated;
 };
+
+// The table of a package row with `count` pins, one `vdd` and one `vss` pin,
+// and the programming voltage on chip pin `vpp`.
+template <class Package>
+PinTable PackageTable(const Package& package, int vpp, PinRatings rated) {
+    return {.pins = package.count, .gnd = {package.vss}, .vcc = {package.vdd}, .vpp = vpp, .rated = rated};
+}
 
 // The chip's drivers on a port of its pins (bit i of a value on port[i]):
 // released only while they drive.
@@ -74,8 +86,8 @@ public:
     std::vector<int> VccPins() const override { return table_.vcc; }
     AbsoluteMaximum Ratings() const override {
         AbsoluteMaximum r;
-        r.anyPin = table_.absAny;
-        r.pins = {{table_.vpp, table_.absVpp}};
+        r.anyPin = table_.rated.any;
+        r.pins = {{table_.vpp, table_.rated.vpp}};
         return r;
     }
 
