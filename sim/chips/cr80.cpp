@@ -4,60 +4,32 @@ namespace quilla::sim {
 
 namespace {
 
-constexpr Tenths kPowerOnReset = 15;
-
-std::vector<Cr80Part> BuildParts() {
-    // 18-pin (VPP 3, VSS 5, VDD 14): READ 1, P 6, Q 7, ENTRY 8, MODE 9, CLK 16,
-    // HALF 17, port 10 11 12 13 15 18 4. 28-pin (VPP 1, VDD 2, VSS 4): READ 6,
-    // ENTRY 7, HALF 11, P 13, Q 14, MODE 26, CLK 27, port 15 16 17 18 20 23 9.
-    // (The socket pins of the "cr80px00" design's lines and port in each
-    // package's position.)
-    const std::array<int, 7> port18{10, 11, 12, 13, 15, 18, 4};
-    const std::array<int, 7> port28{15, 16, 17, 18, 20, 23, 9};
-    return {
-        {"CR80P100", 18, 14, 5, 3, 1, 8, 9, 17, 6, 7, 16, port18, 1024, 5},
-        {"JS991", 18, 14, 5, 3, 1, 8, 9, 17, 6, 7, 16, port18, 1024, 2},
-        {"CR80P200", 28, 2, 4, 1, 6, 7, 26, 11, 13, 14, 27, port28, 2048, 5},
-    };
-}
+// 18-pin (VPP 3, VSS 5, VDD 14) and 28-pin (VPP 1, VDD 2, VSS 4) packages:
+// the socket pins of the "cr80px00" design's lines and port in each
+// package's position.
+constexpr Cr80Pins kDip18{.count = 18, .vdd = 14, .vss = 5, .vpp = 3, .read = 1, .entry = 8, .mode = 9, .half = 17,
+                          .p = 6, .q = 7, .clk = 16, .port = {10, 11, 12, 13, 15, 18, 4}};
+constexpr Cr80Pins kDip28{.count = 28, .vdd = 2, .vss = 4, .vpp = 1, .read = 6, .entry = 7, .mode = 26, .half = 11,
+                          .p = 13, .q = 14, .clk = 27, .port = {15, 16, 17, 18, 20, 23, 9}};
 
 }  // namespace
 
 const std::vector<Cr80Part>& Cr80Parts() {
-    static const std::vector<Cr80Part> parts = BuildParts();
+    static const std::vector<Cr80Part> parts{
+        {.name = "CR80P100", .pins = &kDip18, .words = 1024, .entryClocks = 5},
+        {.name = "JS991", .pins = &kDip18, .words = 1024, .entryClocks = 2},
+        {.name = "CR80P200", .pins = &kDip28, .words = 2048, .entryClocks = 5},
+    };
     return parts;
 }
 
-const Cr80Part* FindCr80Part(std::string_view name) {
-    for (const auto& p : Cr80Parts())
-        if (name == p.name) return &p;
-    return nullptr;
-}
+const Cr80Part* FindCr80Part(std::string_view name) { return FindPartByName(Cr80Parts(), name); }
 
-Cr80Chip::Cr80Chip(const Cr80Part& part) : part_(part), image_(static_cast<std::size_t>(2 * part.words)) {
-    for (int a = 0; a < part.words; ++a) SetWord(a, Erased);
+Cr80Chip::Cr80Chip(const Cr80Part& part)
+    : PinTableChip(part, PackageTable(*part.pins, part.pins->vpp, Rated)),
+      pin_(*part.pins) {
     otp_.fill(Erased);
     option_.fill(Erased);
-}
-
-AbsoluteMaximum Cr80Chip::Ratings() const {
-    AbsoluteMaximum r;
-    r.anyPin = 65;
-    r.pins = {{part_.vpp, 135}};
-    return r;
-}
-
-std::uint16_t Cr80Chip::Word(int address) const {
-    if (address < 0 || address >= part_.words) return Erased;
-    const auto i = static_cast<std::size_t>(2 * address);
-    return static_cast<std::uint16_t>((image_[i] | (image_[i + 1] << 8)) & Erased);
-}
-
-void Cr80Chip::SetWord(int address, std::uint16_t w) {
-    if (address < 0 || address >= part_.words) return;
-    const auto i = static_cast<std::size_t>(2 * address);
-    image_[i] = static_cast<std::uint8_t>(w & 0xFF);
-    image_[i + 1] = static_cast<std::uint8_t>((w >> 8) & 0x3F);
 }
 
 std::uint16_t* Cr80Chip::Cell(int k) {
@@ -76,49 +48,34 @@ std::uint16_t Cr80Chip::ReadWordAt(int k) const {
     return c ? *c : Erased;
 }
 
-void Cr80Chip::DrivePort(ChipPins& pins) {
-    const std::uint16_t w = ReadWordAt(WordIndex());
-    const unsigned half = pins.High(part_.half) ? (w >> 7) & 0x7Fu : w & 0x7Fu;
-    for (int i = 0; i < 7; ++i) pins.Drive(part_.port[static_cast<std::size_t>(i)], (half >> i) & 1u);
-    driving_ = true;
-}
-
-void Cr80Chip::ReleasePort(ChipPins& pins) {
-    if (!driving_) return;
-    for (int p : part_.port) pins.Release(p);
-    driving_ = false;
-}
-
 void Cr80Chip::OnRemoved() {
     mode_ = Mode::Off;
-    driving_ = false;
+    port_.Forget();
 }
 
 void Cr80Chip::Leave(ChipPins& pins) {
-    ReleasePort(pins);
+    port_.Release(pins, pin_.port);
     mode_ = Mode::Off;
     progSum_ = 0;
 }
 
 void Cr80Chip::OnPinsChanged(ChipPins& pins) {
-    const Tenths vdd = pins.SupplyVoltage(part_.vdd);
-    const Tenths vpp = pins.SupplyVoltage(part_.vpp);
-    const bool powered = pins.Grounded(part_.vss) && vdd >= kPowerOnReset;
-    const bool inWindow = vpp >= VppMin && vpp <= VppMax;
-    const bool clk = pins.High(part_.clk), q = pins.High(part_.q), read = pins.High(part_.read),
-               p = pins.High(part_.p);
+    const Tenths vdd = VddSupply(pins);
+    const bool powered = Grounded(pins) && vdd >= PowerOnReset;
+    const bool inWindow = VppWindow.Holds(VppSupply(pins));
+    const bool clk = pins.High(pin_.clk), q = pins.High(pin_.q), read = pins.High(pin_.read), p = pins.High(pin_.p);
     auto remember = [&] { clk_ = clk, q_ = q, read_ = read, p_ = p; };
 
-    if (!powered || !inWindow || vdd < ReadVddMin || vdd > VddMax) {
+    if (!powered || !inWindow || !ReadVdd.Holds(vdd)) {
         if (mode_ != Mode::Off) Leave(pins);
         armed_ = !inWindow;
         remember();
         return;
     }
     if (mode_ == Mode::Off) {
-        const std::uint32_t port = pins.ReadBus(part_.port);
+        const std::uint32_t port = pins.ReadBus(pin_.port);
         const bool areaOk = port == Program || port == OtpRow || port == Option || port == Security;
-        if (armed_ && areaOk && pins.High(part_.mode) && !pins.High(part_.entry) && !read && p && q) {
+        if (armed_ && areaOk && pins.High(pin_.mode) && !pins.High(pin_.entry) && !read && p && q) {
             mode_ = Mode::Entry;
             area_ = static_cast<int>(port);
             falls_ = 0;
@@ -160,8 +117,8 @@ void Cr80Chip::OnPinsChanged(ChipPins& pins) {
     }
     if (!q && q_) {
         // Pulses of the same half and value add up; another half or value starts afresh.
-        const auto value = static_cast<std::uint8_t>(pins.ReadBus(part_.port) & 0x7F);
-        const bool high = pins.High(part_.half);
+        const auto value = static_cast<std::uint8_t>(pins.ReadBus(pin_.port) & 0x7F);
+        const bool high = pins.High(pin_.half);
         if (value != latched_ || high != latchedHigh_) {
             progSum_ = 0;
             done_ = false;
@@ -169,22 +126,19 @@ void Cr80Chip::OnPinsChanged(ChipPins& pins) {
         latched_ = value;
         latchedHigh_ = high;
     }
-    if (read) DrivePort(pins);
-    else ReleasePort(pins);
+    if (read) port_.Drive(pins, pin_.port, HalfOfWord(ReadWordAt(WordIndex()), pins.High(pin_.half)));
+    else port_.Release(pins, pin_.port);
     remember();
 }
 
 void Cr80Chip::OnElapsed(ChipPins& pins, Nanos dt) {
     if (mode_ != Mode::Active || q_ || !p_ || read_ || done_) return;
-    const Tenths vdd = pins.SupplyVoltage(part_.vdd);
-    const Tenths vpp = pins.SupplyVoltage(part_.vpp);
-    if (vpp < VppMin || vpp > VppMax || vdd < ProgVddMin || vdd > VddMax) return;
+    if (!VppWindow.Holds(VppSupply(pins)) || !ProgramVdd.Holds(VddSupply(pins))) return;
     progSum_ += dt;
-    if (static_cast<double>(progSum_) < static_cast<double>(MinProgram) * SlowFactor()) return;
+    if (!Reached(progSum_, MinProgram)) return;
     done_ = true;
     ++programmed_;
-    const std::uint16_t mask = latchedHigh_ ? static_cast<std::uint16_t>((latched_ << 7) | 0x7F)
-                                            : static_cast<std::uint16_t>(0x3F80 | latched_);
+    const std::uint16_t mask = HalfProgramMask(latched_, latchedHigh_);
     const int k = WordIndex();
     if (area_ == Program) {
         if (security_ == Erased) SetWord(k, static_cast<std::uint16_t>(Word(k) & mask));
@@ -193,17 +147,8 @@ void Cr80Chip::OnElapsed(ChipPins& pins, Nanos dt) {
     }
 }
 
-SeatedPart MakeCr80(std::string_view name) {
-    const Cr80Part* p = FindCr80Part(name);
-    if (!p) return {};
-    return {std::make_unique<Cr80Chip>(*p), Placement::Dip(p->pins)};
-}
-
 void RegisterCr80(ChipRegistry& registry) {
-    for (const auto& p : Cr80Parts()) {
-        const std::string name = p.name;
-        registry.Add(name, [name] { return MakeCr80(name); });
-    }
+    RegisterPinTableParts<Cr80Chip>(registry, Cr80Parts());
 }
 
 }  // namespace quilla::sim

@@ -34,57 +34,47 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/chips/pin_table_chip.h"
 
 namespace quilla::sim {
 
-struct Cr80Part {
-    const char* name;
-    int pins;
+// The chip pins of a package.
+struct Cr80Pins {
+    int count;
     int vdd, vss, vpp;
     int read, entry, mode, half, p, q, clk;
-    std::array<int, 7> port;
+    std::array<int, 7> port;  // D0-D6
+};
+
+struct Cr80Part {
+    const char* name;
+    const Cr80Pins* pins;
     int words;
-    int entryClocks;
+    int entryClocks;  // CLK falling edges between entry and the first pulse or read
 };
 
 const std::vector<Cr80Part>& Cr80Parts();
 const Cr80Part* FindCr80Part(std::string_view name);
 
-class Cr80Chip : public Chip {
+class Cr80Chip : public PinTableChip<Cr80Part, 0x3FFF> {
 public:
-    static constexpr std::uint16_t Erased = 0x3FFF;
     static constexpr Nanos MinProgram = 10 * Microsecond;
-    static constexpr Tenths VppMin = 115, VppMax = 125, ProgVddMin = 30, VddMax = 55, ReadVddMin = 22;
+    static constexpr SupplyWindow VppWindow{115, 125}, ProgramVdd{30, 55}, ReadVdd{22, 55};
+    static constexpr PinRatings Rated{.any = 65, .vpp = 135};
     enum Area : int { Program = 0, OtpRow = 1, Option = 2, Security = 5 };
 
     explicit Cr80Chip(const Cr80Part& part);
-
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return part_.pins; }
-    std::vector<int> GroundPins() const override { return {part_.vss}; }
-    std::vector<int> VccPins() const override { return {part_.vdd}; }
-    AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override;
 
-    std::span<const std::uint8_t> Contents() const override { return image_; }
-    std::span<std::uint8_t> MutableContents() override { return image_; }
-
-    const Cr80Part& Part() const { return part_; }
-    std::uint16_t Word(int address) const;
-    void SetWord(int address, std::uint16_t w);
     std::uint16_t OtpRowWord(int k) const { return otp_.at(static_cast<std::size_t>(k)); }
     std::uint16_t OptionWord(int k) const { return option_.at(static_cast<std::size_t>(k)); }
     std::uint16_t SecurityWord() const { return security_; }
-    int Programmed() const { return programmed_; }
 
 private:
     enum class Mode : std::uint8_t { Off, Entry, Active, Deaf };
@@ -92,12 +82,9 @@ private:
     std::uint16_t* Cell(int k);
     std::uint16_t ReadWordAt(int k) const;
     void Leave(ChipPins& pins);
-    void DrivePort(ChipPins& pins);
-    void ReleasePort(ChipPins& pins);
     int WordIndex() const { return falls_ / 4; }
 
-    const Cr80Part& part_;
-    std::vector<std::uint8_t> image_;
+    const Cr80Pins& pin_;
     std::array<std::uint16_t, 8> otp_{};
     std::array<std::uint16_t, 2> option_{};
     std::uint16_t security_ = Erased;
@@ -107,12 +94,11 @@ private:
     int area_ = 0;
     int falls_ = 0;
     bool clk_ = false, q_ = true, read_ = false, p_ = true;
-    bool driving_ = false;
+    PortDrivers port_;
     std::uint8_t latched_ = 0x7F;
     bool latchedHigh_ = false;
     Nanos progSum_ = 0;
     bool done_ = false;
-    int programmed_ = 0;
 };
 
 void RegisterCr80(ChipRegistry& registry);

@@ -50,64 +50,54 @@
 // parts' lowest operating voltage; a verify reads the option word at 2.5 V).
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/chips/pin_table_chip.h"
 
 namespace quilla::sim {
 
+// The chip pins of a package and the writer roles on them.
+struct Em78Pins {
+    int count;
+    int vdd, vss, reset;
+    int data, sck, clk, rw, pgm, test, sel;  // sel may equal clk
+    std::vector<int> placement;              // socket pin of each chip pin (empty: standard DIP)
+};
+
 struct Em78Part {
     const char* name;
-    int pins;                 // package pins
-    int vdd, vss, reset;      // chip pins
-    int data, sck, clk, rw, pgm, test, sel;  // writer roles (chip pins; sel may equal clk)
-    bool testHigh;            // TEST level at entry
-    int entryClocks;          // CLK falling edges between entry and the first shift
-    int words;                // program words
-    int optionWords;          // words of the option space
+    const Em78Pins* pins;
+    bool testHigh;                // TEST level at entry
+    int entryClocks;              // CLK falling edges between entry and the first shift
+    int words;                    // program words
+    int optionWords;              // words of the option space
     int protectWord, protectBit;  // the protect bit in the option space
-    std::vector<int> placement;   // socket pin of each chip pin (empty: standard DIP)
 };
 
 const std::vector<Em78Part>& Em78Parts();
 const Em78Part* FindEm78Part(std::string_view name);
 
-class Em78Chip : public Chip {
+// Program memory as image bytes: word n at 2n (bits 0-7) and 2n + 1 (bits 8-12).
+class Em78Chip : public PinTableChip<Em78Part, 0x1FFF> {
 public:
-    static constexpr std::uint16_t Erased = 0x1FFF;
     static constexpr Nanos MinProgram = 10 * Microsecond;
-    static constexpr Tenths VppMin = 115, VppMax = 125;
-    static constexpr Tenths ProgVddMin = 40, VddMax = 55, ReadVddMin = 22;
+    static constexpr SupplyWindow VppWindow{115, 125}, ProgramVdd{40, 55}, ReadVdd{22, 55};
+    // VDD and the port pins up to 6.5 V; /RESET carries the programming voltage
+    // (our ceiling: 13.5 V).
+    static constexpr PinRatings Rated{.any = 65, .vpp = 135};
 
     explicit Em78Chip(const Em78Part& part);
-
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return part_.pins; }
-    std::vector<int> GroundPins() const override { return {part_.vss}; }
-    std::vector<int> VccPins() const override { return {part_.vdd}; }
-    AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override;
 
-    // Program memory as image bytes: word n at 2n (bits 0-7) and 2n + 1 (bits 8-12).
-    std::span<const std::uint8_t> Contents() const override { return image_; }
-    std::span<std::uint8_t> MutableContents() override { return image_; }
-
-    const Em78Part& Part() const { return part_; }
-    std::uint16_t Word(int address) const;
-    void SetWord(int address, std::uint16_t w);
     std::uint16_t Option(int k) const { return options_.at(static_cast<std::size_t>(k)); }
     void SetOption(int k, std::uint16_t w) { options_.at(static_cast<std::size_t>(k)) = w & Erased; }
     bool InWriterMode() const { return mode_ == Mode::Writer; }
-    // Words programmed so far (pulses that reached the minimum time).
-    int Programmed() const { return programmed_; }
 
 private:
     enum class Mode : std::uint8_t { Off, Entry, Writer, Deaf };
@@ -116,12 +106,13 @@ private:
     void StartWriter();
     void Next(ChipPins& pins);
     void LoadOut(ChipPins& pins);
+    void DriveOut(ChipPins& pins);
+    std::span<const int> DataPin() const { return {&pin_.data, 1}; }
     std::uint16_t ReadWord() const;
     bool Protected() const;
     bool ProgramConditions(ChipPins& pins) const;
 
-    const Em78Part& part_;
-    std::vector<std::uint8_t> image_;
+    const Em78Pins& pin_;
     std::vector<std::uint16_t> options_;
 
     Mode mode_ = Mode::Off;
@@ -134,10 +125,9 @@ private:
     std::uint16_t shift_ = Erased;
     std::uint16_t out_ = Erased;
     int outBit_ = 12;
-    bool driving_ = false;
+    PortDrivers dataOut_;
     Nanos progSum_ = 0;
     bool programmedHere_ = false;
-    int programmed_ = 0;
 };
 
 void RegisterEm78(ChipRegistry& registry);

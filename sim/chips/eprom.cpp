@@ -1,6 +1,7 @@
 #include "sim/chips/eprom.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace quilla::sim {
 
@@ -13,18 +14,15 @@ constexpr Nanos kCmos = 10 * Microsecond;
 constexpr Tenths kIdMin = 115, kIdMax = 130;     // A9 at 12 V +- 0.5 (12.5 V sent)
 constexpr Nanos kEraseTime = 100 * Millisecond;
 
-// Address pins (A0 first) of the JEDEC byte-wide pinouts.
-const std::vector<int> A24_2716{8, 7, 6, 5, 4, 3, 2, 1, 23, 22, 19};
-const std::vector<int> A24_2732{8, 7, 6, 5, 4, 3, 2, 1, 23, 22, 19, 21};
-std::vector<int> A28(int bits) {
-    std::vector<int> a{10, 9, 8, 7, 6, 5, 4, 3, 25, 24, 21, 23, 2, 26, 27, 1};
+// Address pins (A0 first) of the JEDEC byte-wide pinouts, as many as the part has.
+std::vector<int> FirstBits(std::vector<int> a, int bits) {
     a.resize(static_cast<std::size_t>(bits));
     return a;
 }
+std::vector<int> A24(int bits) { return FirstBits({8, 7, 6, 5, 4, 3, 2, 1, 23, 22, 19, 21}, bits); }
+std::vector<int> A28(int bits) { return FirstBits({10, 9, 8, 7, 6, 5, 4, 3, 25, 24, 21, 23, 2, 26, 27, 1}, bits); }
 std::vector<int> A32(int bits) {
-    std::vector<int> a{12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, 31, 1};
-    a.resize(static_cast<std::size_t>(bits));
-    return a;
+    return FirstBits({12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, 31, 1}, bits);
 }
 
 // Absolute maximum ratings: any pin, A9, VPP pin.
@@ -39,70 +37,110 @@ constexpr Abs kW27Abs{70, 145, 145};      // W27E parts
 constexpr Abs kSstAbs{70, 140, 140};      // SST27SF: any pin 7.0 V, A9 and VPP 14.0 V
 constexpr Abs kSst3Abs{41, 140, 140};     // SST37VF: VDD + 0.5 V, A9 and OE#/VPP 14.0 V
 
-EpromPart Nmos24(const char* n, std::uint32_t size, std::vector<int> a, int vpp, P p, Tenths lo, Tenths hi,
-                 Tenths absVpp) {
-    return {n, 24, size, std::move(a), 18, 20, 0, vpp, 24, 12, p, lo, hi, kNmos, false, 0, 0, false,
-            60, 60, absVpp};
+// What sets a part apart from the others of its package.
+struct DipRow {
+    const char* name;
+    int bits;                   // address bits: 2^bits bytes
+    int pgm = 0;                // PGM pin (0: none)
+    int vpp;                    // the pin that takes VPP (may be OE's)
+    P pulse;
+    Tenths vppMin, vppMax;      // programming window
+    Nanos minProgram = kCmos;
+    bool hasId = false;
+    std::uint8_t mfr = 0, dev = 0;
+    Abs abs;
+    bool erasable = false;      // electrical erase
+    Tenths eraseMin = 135, eraseMax = 145;
+};
+
+// The row in a DIP of `pins` pins (VCC on the last pin, ground on the middle one).
+EpromPart InDip(const DipRow& r, int pins, std::vector<int> address, int ce, int oe) {
+    return {.name = r.name, .pins = pins, .size = 1u << r.bits, .address = std::move(address), .ce = ce, .oe = oe,
+            .pgm = r.pgm, .vpp = r.vpp, .vcc = pins, .gnd = pins / 2, .pulse = r.pulse, .vppMin = r.vppMin,
+            .vppMax = r.vppMax, .minProgram = r.minProgram, .hasId = r.hasId, .mfr = r.mfr, .dev = r.dev,
+            .erasable = r.erasable, .absAny = r.abs.any, .absA9 = r.abs.a9, .absVpp = r.abs.vpp, .eraseMin = r.eraseMin,
+            .eraseMax = r.eraseMax};
 }
-EpromPart Dip28(const char* n, int bits, int pgm, int vpp, P p, Tenths lo, Tenths hi, Nanos t, bool id,
-                std::uint8_t mfr, std::uint8_t dev, Abs abs, bool erasable = false) {
-    return {n, 28, 1u << bits, A28(bits), 20, 22, pgm, vpp, 28, 14, p, lo, hi, t, id, mfr, dev, erasable,
-            abs.any, abs.a9, abs.vpp};
-}
-EpromPart Dip32(const char* n, int bits, int pgm, int vpp, P p, Tenths lo, Tenths hi, bool id, std::uint8_t mfr,
-                std::uint8_t dev, Abs abs, bool erasable = false) {
-    return {n, 32, 1u << bits, A32(bits), 22, 24, pgm, vpp, 32, 16, p, lo, hi, kCmos, id, mfr, dev, erasable,
-            abs.any, abs.a9, abs.vpp};
-}
+EpromPart Dip24(const DipRow& r) { return InDip(r, 24, A24(r.bits), 18, 20); }
+EpromPart Dip28(const DipRow& r) { return InDip(r, 28, A28(r.bits), 20, 22); }
+EpromPart Dip32(const DipRow& r) { return InDip(r, 32, A32(r.bits), 22, 24); }
 
 std::vector<EpromPart> BuildParts() {
     std::vector<EpromPart> v;
     // NMOS, 24 pins. 2716: VPP on pin 21, 25 V, active-high PGM pulse on CE/PGM.
-    v.push_back(Nmos24("2716", 0x800, A24_2716, 21, P::HighOnCe, 240, 260, 265));
+    v.push_back(Dip24({.name = "2716", .bits = 11, .vpp = 21, .pulse = P::HighOnCe, .vppMin = 240, .vppMax = 260,
+                       .minProgram = kNmos, .abs = {.any = 60, .a9 = 60, .vpp = 265}}));
     // 2732: OE/VPP on pin 20 at 25 V; 2732A at 21 V; CE/PGM pulse low.
-    v.push_back(Nmos24("2732", 0x1000, A24_2732, 20, P::LowOnCe, 240, 260, 265));
-    v.push_back(Nmos24("2732A", 0x1000, A24_2732, 20, P::LowOnCe, 205, 215, 220));
+    v.push_back(Dip24({.name = "2732", .bits = 12, .vpp = 20, .pulse = P::LowOnCe, .vppMin = 240, .vppMax = 260,
+                       .minProgram = kNmos, .abs = {.any = 60, .a9 = 60, .vpp = 265}}));
+    v.push_back(Dip24({.name = "2732A", .bits = 12, .vpp = 20, .pulse = P::LowOnCe, .vppMin = 205, .vppMax = 215,
+                       .minProgram = kNmos, .abs = {.any = 60, .a9 = 60, .vpp = 220}}));
     // NMOS, 28 pins: VPP pin 1, PGM pin 27 pulse low; 21 V parts and the 12.5 V "A" parts.
-    v.push_back(Dip28("2764", 13, 27, 1, P::LowOnPgm, 205, 215, kNmos, false, 0, 0, kNmos21Abs));
-    v.push_back(Dip28("2764A", 13, 27, 1, P::LowOnPgm, 122, 128, kNmos, true, 0x89, 0x08, kNmosAAbs));
-    v.push_back(Dip28("27128", 14, 27, 1, P::LowOnPgm, 205, 215, kNmos, false, 0, 0, kNmos21Abs));
-    v.push_back(Dip28("27128A", 14, 27, 1, P::LowOnPgm, 122, 128, kNmos, false, 0, 0, kNmosAAbs));
+    v.push_back(Dip28({.name = "2764", .bits = 13, .pgm = 27, .vpp = 1, .pulse = P::LowOnPgm, .vppMin = 205,
+                       .vppMax = 215, .minProgram = kNmos, .abs = kNmos21Abs}));
+    v.push_back(Dip28({.name = "2764A", .bits = 13, .pgm = 27, .vpp = 1, .pulse = P::LowOnPgm, .vppMin = 122,
+                       .vppMax = 128, .minProgram = kNmos, .hasId = true, .mfr = 0x89, .dev = 0x08, .abs = kNmosAAbs}));
+    v.push_back(Dip28({.name = "27128", .bits = 14, .pgm = 27, .vpp = 1, .pulse = P::LowOnPgm, .vppMin = 205,
+                       .vppMax = 215, .minProgram = kNmos, .abs = kNmos21Abs}));
+    v.push_back(Dip28({.name = "27128A", .bits = 14, .pgm = 27, .vpp = 1, .pulse = P::LowOnPgm, .vppMin = 122,
+                       .vppMax = 128, .minProgram = kNmos, .abs = kNmosAAbs}));
     // CMOS quick-pulse parts at 12.75 V +- 0.25.
     // 27C256: VPP pin 1, CE/PGM pulse low, OE high.
-    v.push_back(Dip28("AT27C256R", 15, 0, 1, P::LowOnCe, 125, 130, kCmos, true, 0x1E, 0x8C, kCmosAbs));
-    v.push_back(Dip28("M27C256B", 15, 0, 1, P::LowOnCe, 125, 130, kCmos, true, 0x20, 0x8D, kStAbs));
+    v.push_back(Dip28({.name = "AT27C256R", .bits = 15, .vpp = 1, .pulse = P::LowOnCe, .vppMin = 125, .vppMax = 130,
+                       .hasId = true, .mfr = 0x1E, .dev = 0x8C, .abs = kCmosAbs}));
+    v.push_back(Dip28({.name = "M27C256B", .bits = 15, .vpp = 1, .pulse = P::LowOnCe, .vppMin = 125, .vppMax = 130,
+                       .hasId = true, .mfr = 0x20, .dev = 0x8D, .abs = kStAbs}));
     // 27C512: OE/VPP pin 22, CE/PGM pulse low.
-    v.push_back(Dip28("AT27C512R", 16, 0, 22, P::LowOnCe, 125, 130, kCmos, true, 0x1E, 0x0D, kCmosAbs));
-    v.push_back(Dip28("M27C512", 16, 0, 22, P::LowOnCe, 125, 130, kCmos, true, 0x20, 0x3D, kStAbs));
+    v.push_back(Dip28({.name = "AT27C512R", .bits = 16, .vpp = 22, .pulse = P::LowOnCe, .vppMin = 125, .vppMax = 130,
+                       .hasId = true, .mfr = 0x1E, .dev = 0x0D, .abs = kCmosAbs}));
+    v.push_back(Dip28({.name = "M27C512", .bits = 16, .vpp = 22, .pulse = P::LowOnCe, .vppMin = 125, .vppMax = 130,
+                       .hasId = true, .mfr = 0x20, .dev = 0x3D, .abs = kStAbs}));
     // 32 pins. 27C010/27C020: VPP pin 1, PGM pin 31 pulse low with CE low.
-    v.push_back(Dip32("AT27C010", 17, 31, 1, P::LowOnPgm, 125, 130, true, 0x1E, 0x05, kCmosAbs));
-    v.push_back(Dip32("M27C1001", 17, 31, 1, P::LowOnPgm, 125, 130, true, 0x20, 0x05, kStAbs));
-    v.push_back(Dip32("AT27C020", 18, 31, 1, P::LowOnPgm, 125, 130, true, 0x1E, 0x86, kCmosAbs));
-    v.push_back(Dip32("M27C2001", 18, 31, 1, P::LowOnPgm, 125, 130, true, 0x20, 0x61, kStAbs));
+    v.push_back(Dip32({.name = "AT27C010", .bits = 17, .pgm = 31, .vpp = 1, .pulse = P::LowOnPgm, .vppMin = 125,
+                       .vppMax = 130, .hasId = true, .mfr = 0x1E, .dev = 0x05, .abs = kCmosAbs}));
+    v.push_back(Dip32({.name = "M27C1001", .bits = 17, .pgm = 31, .vpp = 1, .pulse = P::LowOnPgm, .vppMin = 125,
+                       .vppMax = 130, .hasId = true, .mfr = 0x20, .dev = 0x05, .abs = kStAbs}));
+    v.push_back(Dip32({.name = "AT27C020", .bits = 18, .pgm = 31, .vpp = 1, .pulse = P::LowOnPgm, .vppMin = 125,
+                       .vppMax = 130, .hasId = true, .mfr = 0x1E, .dev = 0x86, .abs = kCmosAbs}));
+    v.push_back(Dip32({.name = "M27C2001", .bits = 18, .pgm = 31, .vpp = 1, .pulse = P::LowOnPgm, .vppMin = 125,
+                       .vppMax = 130, .hasId = true, .mfr = 0x20, .dev = 0x61, .abs = kStAbs}));
     // 27C040: VPP pin 1, CE/PGM pulse low (pin 31 is A18).
-    v.push_back(Dip32("AT27C040", 19, 0, 1, P::LowOnCe, 125, 130, true, 0x1E, 0x0B, kCmosAbs));
-    v.push_back(Dip32("M27C4001", 19, 0, 1, P::LowOnCe, 125, 130, true, 0x20, 0x41, kStAbs));
+    v.push_back(Dip32({.name = "AT27C040", .bits = 19, .vpp = 1, .pulse = P::LowOnCe, .vppMin = 125, .vppMax = 130,
+                       .hasId = true, .mfr = 0x1E, .dev = 0x0B, .abs = kCmosAbs}));
+    v.push_back(Dip32({.name = "M27C4001", .bits = 19, .vpp = 1, .pulse = P::LowOnCe, .vppMin = 125, .vppMax = 130,
+                       .hasId = true, .mfr = 0x20, .dev = 0x41, .abs = kStAbs}));
     // 27C080: OE/VPP pin 24, CE/PGM pulse low (pin 1 is A19).
-    v.push_back(Dip32("M27C801", 20, 0, 24, P::LowOnCe, 125, 130, true, 0x20, 0x42, kStAbs));
+    v.push_back(Dip32({.name = "M27C801", .bits = 20, .vpp = 24, .pulse = P::LowOnCe, .vppMin = 125, .vppMax = 130,
+                       .hasId = true, .mfr = 0x20, .dev = 0x42, .abs = kStAbs}));
     // Electrically erasable, programmed at 12 V +- 0.5, erased at 14 V on VPP and A9.
-    v.push_back(Dip28("W27E257", 15, 0, 1, P::LowOnCe, 115, 125, kCmos, false, 0, 0, kW27Abs, true));
-    v.push_back(Dip28("W27E512", 16, 0, 22, P::LowOnCe, 115, 125, kCmos, true, 0xDA, 0x08, kW27Abs, true));
-    v.push_back(Dip32("W27E010", 17, 31, 1, P::LowOnPgm, 115, 125, false, 0, 0, kW27Abs, true));
-    v.push_back(Dip32("W27E020", 18, 31, 1, P::LowOnPgm, 115, 125, false, 0, 0, kW27Abs, true));
-    v.push_back(Dip32("W27E040", 19, 0, 1, P::LowOnCe, 115, 125, false, 0, 0, kW27Abs, true));
+    v.push_back(Dip28({.name = "W27E257", .bits = 15, .vpp = 1, .pulse = P::LowOnCe, .vppMin = 115, .vppMax = 125,
+                       .abs = kW27Abs, .erasable = true}));
+    v.push_back(Dip28({.name = "W27E512", .bits = 16, .vpp = 22, .pulse = P::LowOnCe, .vppMin = 115, .vppMax = 125,
+                       .hasId = true, .mfr = 0xDA, .dev = 0x08, .abs = kW27Abs, .erasable = true}));
+    v.push_back(Dip32({.name = "W27E010", .bits = 17, .pgm = 31, .vpp = 1, .pulse = P::LowOnPgm, .vppMin = 115,
+                       .vppMax = 125, .abs = kW27Abs, .erasable = true}));
+    v.push_back(Dip32({.name = "W27E020", .bits = 18, .pgm = 31, .vpp = 1, .pulse = P::LowOnPgm, .vppMin = 115,
+                       .vppMax = 125, .abs = kW27Abs, .erasable = true}));
+    v.push_back(Dip32({.name = "W27E040", .bits = 19, .vpp = 1, .pulse = P::LowOnCe, .vppMin = 115, .vppMax = 125,
+                       .abs = kW27Abs, .erasable = true}));
     // SST MTP flash, programmed and erased at 12 V +- 5 %.
-    auto sst = [](EpromPart p) {
-        p.eraseMin = 114;
-        p.eraseMax = 126;
-        return p;
-    };
-    v.push_back(sst(Dip28("SST27SF256", 15, 0, 1, P::LowOnCe, 114, 126, kCmos, true, 0xBF, 0xA3, kSstAbs, true)));
-    v.push_back(sst(Dip28("SST27SF512", 16, 0, 22, P::LowOnCe, 114, 126, kCmos, true, 0xBF, 0xA4, kSstAbs, true)));
-    v.push_back(sst(Dip32("SST27SF010", 17, 31, 1, P::LowOnPgm, 114, 126, true, 0xBF, 0xA5, kSstAbs, true)));
-    v.push_back(sst(Dip32("SST27SF020", 18, 31, 1, P::LowOnPgm, 114, 126, true, 0xBF, 0xA6, kSstAbs, true)));
+    v.push_back(Dip28({.name = "SST27SF256", .bits = 15, .vpp = 1, .pulse = P::LowOnCe, .vppMin = 114, .vppMax = 126,
+                       .hasId = true, .mfr = 0xBF, .dev = 0xA3, .abs = kSstAbs, .erasable = true, .eraseMin = 114,
+                       .eraseMax = 126}));
+    v.push_back(Dip28({.name = "SST27SF512", .bits = 16, .vpp = 22, .pulse = P::LowOnCe, .vppMin = 114, .vppMax = 126,
+                       .hasId = true, .mfr = 0xBF, .dev = 0xA4, .abs = kSstAbs, .erasable = true, .eraseMin = 114,
+                       .eraseMax = 126}));
+    v.push_back(Dip32({.name = "SST27SF010", .bits = 17, .pgm = 31, .vpp = 1, .pulse = P::LowOnPgm, .vppMin = 114,
+                       .vppMax = 126, .hasId = true, .mfr = 0xBF, .dev = 0xA5, .abs = kSstAbs, .erasable = true,
+                       .eraseMin = 114, .eraseMax = 126}));
+    v.push_back(Dip32({.name = "SST27SF020", .bits = 18, .pgm = 31, .vpp = 1, .pulse = P::LowOnPgm, .vppMin = 114,
+                       .vppMax = 126, .hasId = true, .mfr = 0xBF, .dev = 0xA6, .abs = kSstAbs, .erasable = true,
+                       .eraseMin = 114, .eraseMax = 126}));
     // SST37VF: 12 V on OE# (pin 24), WE# (pin 31) pulse, 2.7..3.6 V.
-    auto vf = [&sst](const char* n, int bits, std::uint8_t dev) {
-        EpromPart p = sst(Dip32(n, bits, 31, 24, P::LowOnPgm, 114, 126, true, 0xBF, dev, kSst3Abs, true));
+    auto vf = [](const char* n, int bits, std::uint8_t dev) {
+        EpromPart p = Dip32({.name = n, .bits = bits, .pgm = 31, .vpp = 24, .pulse = P::LowOnPgm, .vppMin = 114,
+                             .vppMax = 126, .hasId = true, .mfr = 0xBF, .dev = dev, .abs = kSst3Abs, .erasable = true,
+                             .eraseMin = 114, .eraseMax = 126});
         if (p.address.size() > 18) p.address[18] = 1;  // flash pinout: A18 on pin 1, WE# on 31
         p.readVccMin = p.progVccMin = 27;
         p.readVccMax = p.progVccMax = 36;

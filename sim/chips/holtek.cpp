@@ -4,8 +4,6 @@ namespace quilla::sim {
 
 namespace {
 
-constexpr Tenths kPowerOnReset = 15;
-
 // An n-pin package as the placement diagrams with first row 3 draw it: chip
 // pin k of the first half on socket 2 + k, the second half ending on socket 38.
 std::vector<int> FromRow3(int n) {
@@ -14,39 +12,25 @@ std::vector<int> FromRow3(int n) {
     return v;
 }
 
-constexpr HoltekPins kDip18{18, 8, 11, 12, 13, 16, 17, {4, 3, 2, 1}};
-constexpr HoltekPins kSop20{20, 9, 10, 6, 8, 16, 17, {2, 1, 20, 19}};
+constexpr HoltekPins kDip18{
+    .count = 18, .vss = 8, .res = 11, .vdd = 12, .clk = 13, .sel = 16, .rd = 17, .data = {4, 3, 2, 1}};
+constexpr HoltekPins kSop20{
+    .count = 20, .vss = 9, .res = 10, .vdd = 6, .clk = 8, .sel = 16, .rd = 17, .data = {2, 1, 20, 19}};
 
 }  // namespace
 
 const std::vector<HoltekPart>& HoltekParts() {
     static const std::vector<HoltekPart> parts{
-        {"HT48R05A-1", 512, &kDip18}, {"HT48R10A-1", 1024, &kDip18}, {"HT48RA0A", 1024, &kSop20}};
+        {.name = "HT48R05A-1", .words = 512, .pins = &kDip18},
+        {.name = "HT48R10A-1", .words = 1024, .pins = &kDip18},
+        {.name = "HT48RA0A", .words = 1024, .pins = &kSop20},
+    };
     return parts;
 }
 
 HoltekChip::HoltekChip(const HoltekPart& part)
-    : part_(part), pin_(*part.pins), image_(static_cast<std::size_t>(2 * part.words), 0) {}
-
-AbsoluteMaximum HoltekChip::Ratings() const {
-    AbsoluteMaximum r;
-    r.anyPin = 65;
-    r.pins = {{pin_.res, 135}};
-    return r;
-}
-
-std::uint16_t HoltekChip::Word(int address) const {
-    if (address < 0 || address >= part_.words) return 0;
-    const auto i = static_cast<std::size_t>(2 * address);
-    return static_cast<std::uint16_t>((image_[i] | (image_[i + 1] << 8)) & 0x3FFF);
-}
-
-void HoltekChip::SetWord(int address, std::uint16_t w) {
-    if (address < 0 || address >= part_.words) return;
-    const auto i = static_cast<std::size_t>(2 * address);
-    image_[i] = static_cast<std::uint8_t>(w & 0xFF);
-    image_[i + 1] = static_cast<std::uint8_t>((w >> 8) & 0x3F);
-}
+    : PinTableChip(part, PackageTable(*part.pins, part.pins->res, Rated)),
+      pin_(*part.pins) {}
 
 std::uint16_t HoltekChip::Current() const {
     if (area_ == 2) return address_ >= 0 && address_ < 32 ? options_[static_cast<std::size_t>(address_)] : 0;
@@ -54,33 +38,26 @@ std::uint16_t HoltekChip::Current() const {
     return 0;
 }
 
-void HoltekChip::Release(ChipPins& pins) {
-    if (!driving_) return;
-    for (int p : pin_.data) pins.Release(p);
-    driving_ = false;
-}
-
 void HoltekChip::Leave(ChipPins& pins) {
-    Release(pins);
+    port_.Release(pins, pin_.data);
     ready_ = false;
     phase_ = Phase::Idle;
 }
 
 void HoltekChip::OnRemoved() {
     ready_ = false;
-    driving_ = false;
+    port_.Forget();
 }
 
 void HoltekChip::OnPinsChanged(ChipPins& pins) {
-    const Tenths vdd = pins.SupplyVoltage(pin_.vdd);
-    const Tenths vpp = pins.SupplyVoltage(pin_.res);
-    const bool powered = pins.Grounded(pin_.vss) && vdd >= kPowerOnReset;
-    const bool inWindow = vpp >= VppMin && vpp <= VppMax;
+    const Tenths vdd = VddSupply(pins);
+    const bool powered = Grounded(pins) && vdd >= PowerOnReset;
+    const bool inWindow = VppWindow.Holds(VppSupply(pins));
     const bool clk = pins.High(pin_.clk), sel = pins.High(pin_.sel), rd = pins.High(pin_.rd);
     auto remember = [&] { clk_ = clk, sel_ = sel; };
 
-    if (!powered || !inWindow || vdd < ReadVddMin || vdd > VddMax) {
-        if (ready_ || driving_) Leave(pins);
+    if (!powered || !inWindow || !ReadVdd.Holds(vdd)) {
+        if (ready_ || port_.Driving()) Leave(pins);
         armed_ = !inWindow;
         remember();
         return;
@@ -100,49 +77,11 @@ void HoltekChip::OnPinsChanged(ChipPins& pins) {
         area_ = -1;
     } else if (sel && !sel_) {
         phase_ = Phase::Idle;
-        Release(pins);
+        port_.Release(pins, pin_.data);
     }
-    if (!rd && phase_ != Phase::Id) Release(pins);
+    if (!rd && phase_ != Phase::Id) port_.Release(pins, pin_.data);
     if (!clk && clk_) {
-        const unsigned nibble = pins.ReadBus(pin_.data) & 0xFu;
-        switch (phase_) {
-            case Phase::Address:
-                shift_ |= nibble << (4 * nibbles_);
-                if (++nibbles_ == AddressNibbles()) {
-                    const int bits = AddressNibbles() == 5 ? 18 : 14;
-                    address_ = static_cast<int>(shift_ & ((1u << bits) - 1));
-                    const unsigned area = (shift_ >> bits) & 3u;
-                    area_ = area == 0 || area == 2 ? static_cast<int>(area) : -1;
-                    phase_ = Phase::Data;
-                    shift_ = 0;
-                    nibbles_ = 0;
-                    readNibble_ = 0;
-                }
-                break;
-            case Phase::Data:
-                if (rd) {
-                    const unsigned v = (Current() >> (4 * readNibble_)) & 0xFu;
-                    for (int i = 0; i < 4; ++i) pins.Drive(pin_.data[static_cast<std::size_t>(i)], (v >> i) & 1u);
-                    driving_ = true;
-                } else {
-                    if (nibbles_ == 4) nibbles_ = 0;
-                    if (nibbles_ == 0) shift_ = 0;
-                    shift_ |= nibble << (4 * nibbles_);
-                    ++nibbles_;
-                    progSum_ = 0;
-                    done_ = false;
-                }
-                break;
-            case Phase::Id: {
-                const unsigned bit = (Id >> (readNibble_ & 7)) & 1u;
-                pins.Drive(pin_.data[0], bit != 0);
-                for (int i = 1; i < 4; ++i) pins.Drive(pin_.data[static_cast<std::size_t>(i)], false);
-                driving_ = true;
-                break;
-            }
-            case Phase::Idle:
-                break;
-        }
+        TakeNibble(pins, rd);
     } else if (clk && !clk_) {
         if (phase_ == Phase::Data && rd && ++readNibble_ == 4) {
             readNibble_ = 0;
@@ -155,14 +94,50 @@ void HoltekChip::OnPinsChanged(ChipPins& pins) {
     remember();
 }
 
+// A CLK falling edge: the next nibble of the address or the word in, or the
+// next nibble of the word or bit of the ID out.
+void HoltekChip::TakeNibble(ChipPins& pins, bool rd) {
+    const unsigned nibble = pins.ReadBus(pin_.data) & 0xFu;
+    switch (phase_) {
+        case Phase::Address:
+            shift_ |= nibble << (4 * nibbles_);
+            if (++nibbles_ == AddressNibbles()) {
+                const int bits = AddressNibbles() == 5 ? 18 : 14;
+                address_ = static_cast<int>(shift_ & ((1u << bits) - 1));
+                const unsigned area = (shift_ >> bits) & 3u;
+                area_ = area == 0 || area == 2 ? static_cast<int>(area) : -1;
+                phase_ = Phase::Data;
+                shift_ = 0;
+                nibbles_ = 0;
+                readNibble_ = 0;
+            }
+            break;
+        case Phase::Data:
+            if (rd) {
+                port_.Drive(pins, pin_.data, (Current() >> (4 * readNibble_)) & 0xFu);
+            } else {
+                if (nibbles_ == 4) nibbles_ = 0;
+                if (nibbles_ == 0) shift_ = 0;
+                shift_ |= nibble << (4 * nibbles_);
+                ++nibbles_;
+                progSum_ = 0;
+                done_ = false;
+            }
+            break;
+        case Phase::Id:
+            port_.Drive(pins, pin_.data, (Id >> (readNibble_ & 7)) & 1u);
+            break;
+        case Phase::Idle:
+            break;
+    }
+}
+
 void HoltekChip::OnElapsed(ChipPins& pins, Nanos dt) {
     if (!ready_ || phase_ != Phase::Data || clk_ || nibbles_ != 4 || done_ || area_ < 0) return;
     if (pins.High(pin_.rd)) return;
-    const Tenths vdd = pins.SupplyVoltage(pin_.vdd);
-    const Tenths vpp = pins.SupplyVoltage(pin_.res);
-    if (vpp < VppMin || vpp > VppMax || vdd < ProgVddMin || vdd > VddMax) return;
+    if (!VppWindow.Holds(VppSupply(pins)) || !ProgramVdd.Holds(VddSupply(pins))) return;
     progSum_ += dt;
-    if (static_cast<double>(progSum_) < static_cast<double>(MinProgram) * SlowFactor()) return;
+    if (!Reached(progSum_, MinProgram)) return;
     done_ = true;
     ++programmed_;
     const auto w = static_cast<std::uint16_t>(shift_ & 0x3FFF);
@@ -174,15 +149,10 @@ void HoltekChip::OnElapsed(ChipPins& pins, Nanos dt) {
 }
 
 void RegisterHoltek(ChipRegistry& registry) {
-    for (const auto& p : HoltekParts()) {
-        const std::string name = p.name;
-        const HoltekPart* part = &p;
-        registry.Add(name, [part] {
-            const int n = part->pins->count;
-            return SeatedPart{std::make_unique<HoltekChip>(*part),
-                              Placement::Custom(std::to_string(n) + (n == 18 ? "DIP" : "SOP"), FromRow3(n))};
-        });
-    }
+    RegisterPinTableParts<HoltekChip>(registry, HoltekParts(), [](const HoltekPart& p) {
+        const int n = p.pins->count;
+        return Placement::Custom(std::to_string(n) + (n == 18 ? "DIP" : "SOP"), FromRow3(n));
+    });
 }
 
 }  // namespace quilla::sim

@@ -38,12 +38,9 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
-#include <string>
-#include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/chips/pin_table_chip.h"
 
 namespace quilla::sim {
 
@@ -60,32 +57,22 @@ struct HoltekPart {
 
 const std::vector<HoltekPart>& HoltekParts();
 
-class HoltekChip : public Chip {
+// Unprogrammed words read 0.
+class HoltekChip : public PinTableChip<HoltekPart, 0x3FFF, 0x0000> {
 public:
     static constexpr std::uint8_t Id = 0xAD;
     static constexpr Nanos MinProgram = 40 * Microsecond;
-    static constexpr Tenths VppMin = 115, VppMax = 130, ProgVddMin = 45, VddMax = 55, ReadVddMin = 22;
+    static constexpr SupplyWindow VppWindow{115, 130}, ProgramVdd{45, 55}, ReadVdd{22, 55};
+    static constexpr PinRatings Rated{.any = 65, .vpp = 135};
 
     explicit HoltekChip(const HoltekPart& part);
-
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return pin_.count; }
-    std::vector<int> GroundPins() const override { return {pin_.vss}; }
-    std::vector<int> VccPins() const override { return {pin_.vdd}; }
-    AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override;
 
-    std::span<const std::uint8_t> Contents() const override { return image_; }
-    std::span<std::uint8_t> MutableContents() override { return image_; }
-
-    std::uint16_t Word(int address) const;
-    void SetWord(int address, std::uint16_t w);
     std::uint16_t Option(int k) const { return options_.at(static_cast<std::size_t>(k)); }
     void SetOption(int k, std::uint16_t w) { options_.at(static_cast<std::size_t>(k)) = w & 0x3FFF; }
-    int Programmed() const { return programmed_; }
     int Words() const { return part_.words; }
 
 private:
@@ -95,11 +82,9 @@ private:
     bool Locked() const { return (options_[0] & 1u) != 0; }
     std::uint16_t Current() const;
     void Leave(ChipPins& pins);
-    void Release(ChipPins& pins);
+    void TakeNibble(ChipPins& pins, bool rd);
 
-    const HoltekPart& part_;
     const HoltekPins& pin_;
-    std::vector<std::uint8_t> image_;
     std::array<std::uint16_t, 32> options_{};
 
     bool ready_ = false, armed_ = true;
@@ -110,10 +95,9 @@ private:
     int nibbles_ = 0;
     int readNibble_ = 0;
     bool clk_ = true, sel_ = true;
-    bool driving_ = false;
+    PortDrivers port_;
     Nanos progSum_ = 0;
     bool done_ = false;
-    int programmed_ = 0;
 };
 
 void RegisterHoltek(ChipRegistry& registry);

@@ -38,16 +38,28 @@ const FlashPinout& Dip32JedecPinout() {
     return p;
 }
 
-// A byte-wide part of the socket: 5555h/2AAAh commands, uniform sectors.
-JedecPart Socket32(const char* name, std::uint32_t size, std::uint8_t mfr, std::uint8_t dev, std::uint32_t sector,
-                   Tenths vccMin, Tenths vccMax, Nanos program, Nanos sectorErase, Nanos chipErase, Tenths absAny,
-                   Tenths absVcc, Tenths absA9, Tenths absOe = 0) {
-    std::vector<std::uint32_t> sectors(size / sector, sector);
-    JedecPart p{name, &Dip32JedecPinout(), size, false, mfr, dev, 0x7FFF, sectors, vccMin, vccMax, program,
-                sectorErase, chipErase, JedecPart::Protect::None, 0, false, absAny, absVcc, absAny};
-    p.absA9 = absA9;
-    p.absOe = absOe;
-    return p;
+// A byte-wide part of the socket: 5555h/2AAAh commands, uniform sectors, no
+// RESET# (its rating is any pin's).
+struct Socket32Row {
+    const char* name;
+    std::uint32_t size;    // bytes
+    std::uint8_t mfr, dev;
+    std::uint32_t sector;  // bytes of each sector
+    Tenths vccMin, vccMax;
+    Nanos program, sectorErase, chipErase;
+    Tenths absAny, absVcc, absA9, absOe = 0;  // absolute maximum ratings
+    // High-voltage protection by pin levels and how long the levels must hold.
+    P protect = P::None;
+    Nanos protectTime = 0, unprotectTime = 0;
+};
+
+JedecPart Socket32(const Socket32Row& r) {
+    return {.name = r.name, .pinout = &Dip32JedecPinout(), .size = r.size, .x16 = false, .mfr = r.mfr, .dev = r.dev,
+            .cmdMask = 0x7FFF, .sectors = std::vector<std::uint32_t>(r.size / r.sector, r.sector), .vccMin = r.vccMin,
+            .vccMax = r.vccMax, .program = r.program, .sectorErase = r.sectorErase, .chipErase = r.chipErase,
+            .protect = r.protect, .bootSector = 0, .protectionRegister = false, .absAny = r.absAny, .absVcc = r.absVcc,
+            .absReset = r.absAny, .absA9 = r.absA9, .absOe = r.absOe, .protectTime = r.protectTime,
+            .unprotectTime = r.unprotectTime};
 }
 
 std::vector<JedecPart> BuildParts() {
@@ -57,14 +69,24 @@ std::vector<JedecPart> BuildParts() {
         // AMD Am29F010 / Am29F040: 16 KiB / 64 KiB sectors, 4.5-5.5 V, byte program 7 us (the
         // forms' tail leaves 30 us), chip erase typical 1 s / 8 s, the Am29F040 lowered to
         // 2.9 s (the forms wait 30 long waits, 3 s). Pins VCC + 0.5 V, VCC 7 V, A9 and OE# 12.5 V.
-        Socket32("AM29F010", 128 * K, 0x01, 0x20, 16 * K, 45, 55, 7 * us, 1 * s, 1 * s, 60, 70, 125, 125),
-        Socket32("AM29F040", 512 * K, 0x01, 0xA4, 64 * K, 45, 55, 7 * us, 1 * s, 2900 * ms, 60, 70, 125, 125),
+        Socket32({.name = "AM29F010", .size = 128 * K, .mfr = 0x01, .dev = 0x20, .sector = 16 * K, .vccMin = 45,
+                  .vccMax = 55, .program = 7 * us, .sectorErase = 1 * s, .chipErase = 1 * s, .absAny = 60, .absVcc = 70,
+                  .absA9 = 125, .absOe = 125}),
+        Socket32({.name = "AM29F040", .size = 512 * K, .mfr = 0x01, .dev = 0xA4, .sector = 64 * K, .vccMin = 45,
+                  .vccMax = 55, .program = 7 * us, .sectorErase = 1 * s, .chipErase = 2900 * ms, .absAny = 60,
+                  .absVcc = 70, .absA9 = 125, .absOe = 125}),
         // Atmel AT49F010/020/040: 4.5-5.5 V, byte program 30 us typical, lowered to 10 us (the
         // form's tail is one 10 us wait and the next command 1 us later), chip erase 10 s (the
         // form waits 100 long waits); inputs 6.25 V, A9 and OE 13.5 V.
-        Socket32("AT49F010", 128 * K, 0x1F, 0x17, 128 * K, 45, 55, 10 * us, 10 * s, 9500 * ms, 62, 70, 135, 135),
-        Socket32("AT49F020", 256 * K, 0x1F, 0x0B, 256 * K, 45, 55, 10 * us, 10 * s, 9500 * ms, 62, 70, 135, 135),
-        Socket32("AT49F040", 512 * K, 0x1F, 0x13, 512 * K, 45, 55, 10 * us, 10 * s, 9500 * ms, 62, 70, 135, 135),
+        Socket32({.name = "AT49F010", .size = 128 * K, .mfr = 0x1F, .dev = 0x17, .sector = 128 * K, .vccMin = 45,
+                  .vccMax = 55, .program = 10 * us, .sectorErase = 10 * s, .chipErase = 9500 * ms, .absAny = 62,
+                  .absVcc = 70, .absA9 = 135, .absOe = 135}),
+        Socket32({.name = "AT49F020", .size = 256 * K, .mfr = 0x1F, .dev = 0x0B, .sector = 256 * K, .vccMin = 45,
+                  .vccMax = 55, .program = 10 * us, .sectorErase = 10 * s, .chipErase = 9500 * ms, .absAny = 62,
+                  .absVcc = 70, .absA9 = 135, .absOe = 135}),
+        Socket32({.name = "AT49F040", .size = 512 * K, .mfr = 0x1F, .dev = 0x13, .sector = 512 * K, .vccMin = 45,
+                  .vccMax = 55, .program = 10 * us, .sectorErase = 10 * s, .chipErase = 9500 * ms, .absAny = 62,
+                  .absVcc = 70, .absA9 = 135, .absOe = 135}),
         // Macronix MX29F040: 64 KiB sectors, byte program 7 us typical, lowered to 1.4 us, just
         // under the 1.5 us the form leaves between a data cycle and the next byte's first
         // command cycle (it never waits), chip
@@ -72,23 +94,32 @@ std::vector<JedecPart> BuildParts() {
         // Sector protection with 12 V on A9 and OE#, A6 low, a WE# pulse (the sector at A16-A18);
         // chip unprotect the same with A6 high (MX29F family sheets, "sector protection / chip
         // unprotect with 12V system"). Pulse widths 10 us and 12 ms (the sheet's algorithms).
-        Socket32("MX29F040", 512 * K, 0xC2, 0xA4, 64 * K, 45, 55, 1400, 1 * s, 1900 * ms, 70, 70, 135, 135),
+        Socket32({.name = "MX29F040", .size = 512 * K, .mfr = 0xC2, .dev = 0xA4, .sector = 64 * K, .vccMin = 45,
+                  .vccMax = 55, .program = 1400, .sectorErase = 1 * s, .chipErase = 1900 * ms, .absAny = 70,
+                  .absVcc = 70, .absA9 = 135, .absOe = 135, .protect = P::HvSector, .protectTime = 10 * us,
+                  .unprotectTime = 12 * ms}),
         // SST39SF010A/020A/040: 4 KiB sectors, 4.5-5.5 V, byte program 14 us, sector erase
         // 18 ms, chip erase 70 ms; pins VDD + 0.5 V, A9 14 V.
-        Socket32("SST39SF010A", 128 * K, 0xBF, 0xB5, 4 * K, 45, 55, 14 * us, 18 * ms, 70 * ms, 60, 70, 140),
-        Socket32("SST39SF020A", 256 * K, 0xBF, 0xB6, 4 * K, 45, 55, 14 * us, 18 * ms, 70 * ms, 60, 70, 140),
-        Socket32("SST39SF040", 512 * K, 0xBF, 0xB7, 4 * K, 45, 55, 14 * us, 18 * ms, 70 * ms, 60, 70, 140),
+        Socket32({.name = "SST39SF010A", .size = 128 * K, .mfr = 0xBF, .dev = 0xB5, .sector = 4 * K, .vccMin = 45,
+                  .vccMax = 55, .program = 14 * us, .sectorErase = 18 * ms, .chipErase = 70 * ms, .absAny = 60,
+                  .absVcc = 70, .absA9 = 140}),
+        Socket32({.name = "SST39SF020A", .size = 256 * K, .mfr = 0xBF, .dev = 0xB6, .sector = 4 * K, .vccMin = 45,
+                  .vccMax = 55, .program = 14 * us, .sectorErase = 18 * ms, .chipErase = 70 * ms, .absAny = 60,
+                  .absVcc = 70, .absA9 = 140}),
+        Socket32({.name = "SST39SF040", .size = 512 * K, .mfr = 0xBF, .dev = 0xB7, .sector = 4 * K, .vccMin = 45,
+                  .vccMax = 55, .program = 14 * us, .sectorErase = 18 * ms, .chipErase = 70 * ms, .absAny = 60,
+                  .absVcc = 70, .absA9 = 140}),
         // SST39VF010/020/040: the same at 2.7-3.6 V; VDD rated 4.0 V, pins VDD + 0.5 V, A9 13.2 V.
-        Socket32("SST39VF010", 128 * K, 0xBF, 0xD5, 4 * K, 27, 36, 14 * us, 18 * ms, 70 * ms, 41, 40, 132),
-        Socket32("SST39VF020", 256 * K, 0xBF, 0xD6, 4 * K, 27, 36, 14 * us, 18 * ms, 70 * ms, 41, 40, 132),
-        Socket32("SST39VF040", 512 * K, 0xBF, 0xD7, 4 * K, 27, 36, 14 * us, 18 * ms, 70 * ms, 41, 40, 132),
+        Socket32({.name = "SST39VF010", .size = 128 * K, .mfr = 0xBF, .dev = 0xD5, .sector = 4 * K, .vccMin = 27,
+                  .vccMax = 36, .program = 14 * us, .sectorErase = 18 * ms, .chipErase = 70 * ms, .absAny = 41,
+                  .absVcc = 40, .absA9 = 132}),
+        Socket32({.name = "SST39VF020", .size = 256 * K, .mfr = 0xBF, .dev = 0xD6, .sector = 4 * K, .vccMin = 27,
+                  .vccMax = 36, .program = 14 * us, .sectorErase = 18 * ms, .chipErase = 70 * ms, .absAny = 41,
+                  .absVcc = 40, .absA9 = 132}),
+        Socket32({.name = "SST39VF040", .size = 512 * K, .mfr = 0xBF, .dev = 0xD7, .sector = 4 * K, .vccMin = 27,
+                  .vccMax = 36, .program = 14 * us, .sectorErase = 18 * ms, .chipErase = 70 * ms, .absAny = 41,
+                  .absVcc = 40, .absA9 = 132}),
     };
-    for (JedecPart& p : socket) {
-        if (std::string_view(p.name) != "MX29F040") continue;
-        p.protect = JedecPart::Protect::HvSector;
-        p.protectTime = 10 * us;
-        p.unprotectTime = 12 * ms;
-    }
     // Mosel Vitelic V29C51004T (top boot) / V29C51004B (bottom boot): 512K x 8 at 5 V +-10%,
     // 1 KB sectors and a lockable 16 KB boot block (kept here as one sector: protection covers
     // it whole, and no form erases by sector). Ratings: inputs 7 V, A9 and OE# 13 V, VCC 5.5 V;
@@ -103,11 +134,12 @@ std::vector<JedecPart> BuildParts() {
     // '#' ID).
     for (const char* name : {"V29C51004T", "V29C51004B"}) {
         const bool top = name[9] == 'T';
-        JedecPart p = Socket32(name, 512 * K, 0x40, 0x00, 1 * K, 45, 55, 1400, 10 * ms, 2 * s, 70, 55, 130, 130);
+        JedecPart p = Socket32({.name = name, .size = 512 * K, .mfr = 0x40, .dev = 0x00, .sector = 1 * K, .vccMin = 45,
+                                .vccMax = 55, .program = 1400, .sectorErase = 10 * ms, .chipErase = 2 * s, .absAny = 70,
+                                .absVcc = 55, .absA9 = 130, .absOe = 130, .protect = P::HvBootBlock,
+                                .protectTime = 1 * us, .unprotectTime = 1 * us});
         p.sectors = top ? Repeat({{1 * K, 496}, {16 * K, 1}}) : Repeat({{16 * K, 1}, {1 * K, 496}});
         p.bootSector = top ? 496 : 0;
-        p.protect = JedecPart::Protect::HvBootBlock;
-        p.protectTime = p.unprotectTime = 1 * us;
         p.absCe = 130;
         socket.push_back(p);
     }
@@ -116,21 +148,28 @@ std::vector<JedecPart> BuildParts() {
         // 4K-word and sixty-three 32K-word sectors, word program 12 us, sector erase 300 ms; the
         // chip erase is taken as its 64 sector erases' worth (19.2 s). Sector lockdown, 128-bit
         // protection register, VPP pin (tied to VCC on the adapter).
-        {"AT49BV322A", &Tsop48x16Pinout(), 4 * K * K, true, 0x1F, 0x00C8, 0x7FF,
-         Repeat({{8 * K, 8}, {64 * K, 63}}), 27, 36, 12 * us, 300 * ms, 19200 * ms, P::Lockdown, 0, true, 50, 40, 50},
-        {"AT49BV322AT", &Tsop48x16Pinout(), 4 * K * K, true, 0x1F, 0x00C9, 0x7FF,
-         Repeat({{64 * K, 63}, {8 * K, 8}}), 27, 36, 12 * us, 300 * ms, 19200 * ms, P::Lockdown, 0, true, 50, 40, 50},
+        {.name = "AT49BV322A", .pinout = &Tsop48x16Pinout(), .size = 4 * K * K, .x16 = true, .mfr = 0x1F,
+         .dev = 0x00C8, .cmdMask = 0x7FF, .sectors = Repeat({{8 * K, 8}, {64 * K, 63}}), .vccMin = 27, .vccMax = 36,
+         .program = 12 * us, .sectorErase = 300 * ms, .chipErase = 19200 * ms, .protect = P::Lockdown,
+         .bootSector = 0, .protectionRegister = true, .absAny = 50, .absVcc = 40, .absReset = 50},
+        {.name = "AT49BV322AT", .pinout = &Tsop48x16Pinout(), .size = 4 * K * K, .x16 = true, .mfr = 0x1F,
+         .dev = 0x00C9, .cmdMask = 0x7FF, .sectors = Repeat({{64 * K, 63}, {8 * K, 8}}), .vccMin = 27, .vccMax = 36,
+         .program = 12 * us, .sectorErase = 300 * ms, .chipErase = 19200 * ms, .protect = P::Lockdown,
+         .bootSector = 0, .protectionRegister = true, .absAny = 50, .absVcc = 40, .absReset = 50},
         // AMD Am29LV160DT: 1M x 16 top boot (31 x 64K, 32K, 8K, 8K, 16K bytes), 2.7..3.6 V, word
         // program 11 us, sector erase 0.7 s, chip erase 25 s; in-system sector protection and
         // temporary unprotect with RESET# at VID; A9, OE# and RESET# rated 12.5 V.
-        {"AM29LV160DT", &Tsop48x16Pinout(), 2 * K * K, true, 0x01, 0x22C4, 0x7FF,
-         Repeat({{64 * K, 31}, {32 * K, 1}, {8 * K, 2}, {16 * K, 1}}), 27, 36, 11 * us, 700 * ms, 25 * s,
-         P::InSystem, 0, false, 50, 40, 125},
+        {.name = "AM29LV160DT", .pinout = &Tsop48x16Pinout(), .size = 2 * K * K, .x16 = true, .mfr = 0x01,
+         .dev = 0x22C4, .cmdMask = 0x7FF, .sectors = Repeat({{64 * K, 31}, {32 * K, 1}, {8 * K, 2}, {16 * K, 1}}),
+         .vccMin = 27, .vccMax = 36, .program = 11 * us, .sectorErase = 700 * ms, .chipErase = 25 * s,
+         .protect = P::InSystem, .bootSector = 0, .protectionRegister = false, .absAny = 50, .absVcc = 40,
+         .absReset = 125},
         // Atmel AT49F002: 256K x 8, 5 V, 16K boot block (lockout by AA 55 80 AA 55 40 at 5555h),
         // two 8K parameter blocks, 96K and 128K main blocks; byte program 30 us, chip erase 10 s.
-        {"AT49F002", &Dip32FlashPinout(), 256 * K, false, 0x1F, 0x07, 0x7FFF,
-         {16 * K, 8 * K, 8 * K, 96 * K, 128 * K}, 45, 55, 30 * us, 1 * s, 10 * s, P::BootLockout, 0, false, 62,
-         62, 62},
+        {.name = "AT49F002", .pinout = &Dip32FlashPinout(), .size = 256 * K, .x16 = false, .mfr = 0x1F,
+         .dev = 0x07, .cmdMask = 0x7FFF, .sectors = {16 * K, 8 * K, 8 * K, 96 * K, 128 * K}, .vccMin = 45,
+         .vccMax = 55, .program = 30 * us, .sectorErase = 1 * s, .chipErase = 10 * s, .protect = P::BootLockout,
+         .bootSector = 0, .protectionRegister = false, .absAny = 62, .absVcc = 62, .absReset = 62},
     };
     adapter.insert(adapter.end(), socket.begin(), socket.end());
     return adapter;

@@ -38,55 +38,44 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/chips/pin_table_chip.h"
 
 namespace quilla::sim {
 
+// The chip pins of a package.
+struct MdtPins {
+    int count;
+    int vdd, vss, mclr, ps, hs, rs, clk;
+    std::array<int, 7> port;  // D0-D6
+};
+
 struct MdtPart {
     const char* name;
-    int pins;
-    int vdd, vss, mclr, ps, hs, rs, clk;  // chip pins
-    std::array<int, 7> port;              // D0-D6
+    const MdtPins* pins;
     int words;
-    int entryClocks;                      // CLK falling edges between entry and the first word
+    int entryClocks;  // CLK falling edges between entry and the first word
 };
 
 const std::vector<MdtPart>& MdtParts();
 const MdtPart* FindMdtPart(std::string_view name);
 
-class MdtChip : public Chip {
+class MdtChip : public PinTableChip<MdtPart, 0x3FFF> {
 public:
-    static constexpr std::uint16_t Erased = 0x3FFF;
     static constexpr Nanos MinProgram = 2 * Millisecond;
-    static constexpr Tenths VppMin = 115, VppMax = 125, ProgVddMin = 40, VddMax = 55, ReadVddMin = 30;
+    static constexpr SupplyWindow VppWindow{115, 125}, ProgramVdd{40, 55}, ReadVdd{30, 55};
+    static constexpr PinRatings Rated{.any = 65, .vpp = 135};
 
     explicit MdtChip(const MdtPart& part);
-
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return part_.pins; }
-    std::vector<int> GroundPins() const override { return {part_.vss}; }
-    std::vector<int> VccPins() const override { return {part_.vdd}; }
-    AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override;
 
-    std::span<const std::uint8_t> Contents() const override { return image_; }
-    std::span<std::uint8_t> MutableContents() override { return image_; }
-
-    const MdtPart& Part() const { return part_; }
-    std::uint16_t Word(int address) const;
-    void SetWord(int address, std::uint16_t w);
     std::uint16_t Config() const { return config_; }
     void SetConfig(std::uint16_t w) { config_ = w & Erased; }
-    // Halves programmed so far (strobes that reached the minimum time).
-    int Programmed() const { return programmed_; }
 
 private:
     enum class Mode : std::uint8_t { Off, Active, Deaf };
@@ -95,11 +84,8 @@ private:
     int WordIndex() const;
     bool Protected() const { return ((config_ >> 12) & 3u) == 1u; }
     std::uint16_t ReadWord() const;
-    void DrivePort(ChipPins& pins);
-    void ReleasePort(ChipPins& pins);
 
-    const MdtPart& part_;
-    std::vector<std::uint8_t> image_;
+    const MdtPins& pin_;
     std::uint16_t config_ = Erased;
 
     Mode mode_ = Mode::Off;
@@ -107,12 +93,11 @@ private:
     bool configSpace_ = false;
     int clocks_ = 0;
     bool clk_ = false, ps_ = true, rs_ = true;
-    bool driving_ = false;
+    PortDrivers port_;
     std::uint8_t strobeData_ = 0x7F;
     bool strobeHigh_ = false;
     Nanos progSum_ = 0;
     bool done_ = false;
-    int programmed_ = 0;
 };
 
 void RegisterMdt(ChipRegistry& registry);

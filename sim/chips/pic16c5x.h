@@ -52,72 +52,62 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
 #include "sim/chips/pic_words.h"
+#include "sim/chips/pin_table_chip.h"
 
 namespace quilla::sim {
 
+// The chip pins of a package.
+struct Pic16c5xPins {
+    int count;
+    int vdd, vss, mclr, progVerify, pulse, incr;
+    std::array<int, 12> data;  // D0-D11
+};
+
 struct Pic16c5xPart {
     const char* name;
-    int pins;
-    int vdd, vss, mclr, progVerify, pulse, incr;  // chip pins
-    std::array<int, 12> data;                     // D0-D11
+    const Pic16c5xPins* pins;
     int words;
-    Nanos minProgram;                             // the whole train, summed at one location
+    Nanos minProgram;  // the whole train, summed at one location
 };
 
 const std::vector<Pic16c5xPart>& Pic16c5xParts();
 const Pic16c5xPart* FindPic16c5xPart(std::string_view name);
 
-class Pic16c5xChip : public Chip {
+// Program memory, word n at bytes 2n (low) and 2n + 1 (bits 8-11).
+class Pic16c5xChip : public PinTableChip<Pic16c5xPart, 0x0FFF> {
 public:
-    static constexpr std::uint16_t Erased = 0x0FFF;
     // The word's share that makes it verify (the sheet's N of 4N pulses).
     static constexpr int OverProgramShare = 4;
-    static constexpr Tenths VppMin = 125, VppMax = 135, VddMin = 44, VddMax = 55;
+    static constexpr SupplyWindow VppWindow{125, 135}, VddWindow{44, 55};
+    static constexpr PinRatings Rated{.any = 75, .vpp = 140};
     static constexpr int ConfigAddress = -1;
 
     explicit Pic16c5xChip(const Pic16c5xPart& part);
-
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return part_.pins; }
-    std::vector<int> GroundPins() const override { return {part_.vss}; }
-    std::vector<int> VccPins() const override { return {part_.vdd}; }
-    AbsoluteMaximum Ratings() const override;
 
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override;
 
-    // Program memory, word n at bytes 2n (low) and 2n + 1 (bits 8-11).
-    std::span<const std::uint8_t> Contents() const override { return image_; }
-    std::span<std::uint8_t> MutableContents() override { return image_; }
-
-    const Pic16c5xPart& Part() const { return part_; }
-    std::uint16_t Word(int address) const;
-    void SetWord(int address, std::uint16_t w);
     std::uint16_t Config() const { return config_; }
     void SetConfig(std::uint16_t w) { config_ = w & Erased; }
     std::uint16_t Id(int k) const { return ids_[static_cast<std::size_t>(k & 3)]; }
     void SetId(int k, std::uint16_t w) { ids_[static_cast<std::size_t>(k & 3)] = w & Erased; }
-    // Locations programmed so far (pulses that reached the minimum time).
-    int Programmed() const { return programmed_; }
     bool InProgramMode() const { return active_; }
 
 private:
     void Leave(ChipPins& pins);
+    // The location at `address` as it reads (program words of a protected chip 000h), and as it stands.
     std::uint16_t Location(int address) const;
+    std::uint16_t At(int address) const;
+    void Put(int address, std::uint16_t w);
     bool Protected() const { return (config_ & 0x008) == 0; }
-    void DriveWord(ChipPins& pins);
-    void ReleaseWord(ChipPins& pins);
+    void RestartSum();
 
-    const Pic16c5xPart& part_;
-    std::vector<std::uint8_t> image_;
+    const Pic16c5xPins& pin_;
     std::uint16_t config_ = Erased;
     std::array<std::uint16_t, 4> ids_{Erased, Erased, Erased, Erased};
 
@@ -125,15 +115,12 @@ private:
     bool mclrLow_ = false;  // MCLR seen low (no supply) since the last entry or exit
     int counter_ = ConfigAddress;
     bool incr_ = false, pulse_ = true, verify_ = false;
-    bool driving_ = false;
+    PortDrivers word_;
     std::uint16_t pulseData_ = Erased;
     Nanos progSum_ = 0;
     bool verified_ = false;  // the location reads programmed (N's share reached)
     bool done_ = false;      // ... and stays so (the whole train)
-    int programmed_ = 0;
     UntrainedWords untrained_;
-    std::uint16_t At(int address) const;
-    void Put(int address, std::uint16_t w);
 };
 
 void RegisterPic16c5x(ChipRegistry& registry);

@@ -7,11 +7,7 @@ const std::vector<Pic17Part>& Pic17Parts() {
     return parts;
 }
 
-const Pic17Part* FindPic17Part(std::string_view name) {
-    for (const auto& p : Pic17Parts())
-        if (name == p.name) return &p;
-    return nullptr;
-}
+const Pic17Part* FindPic17Part(std::string_view name) { return FindPartByName(Pic17Parts(), name); }
 
 Placement Pic17Chip::Dip40() {
     std::vector<int> pins(40);
@@ -19,27 +15,8 @@ Placement Pic17Chip::Dip40() {
     return Placement::Custom("DIP40 turned", pins);
 }
 
-Pic17Chip::Pic17Chip(const Pic17Part& part) : part_(part), image_(static_cast<std::size_t>(2 * part.words), 0xFF) {}
-
-AbsoluteMaximum Pic17Chip::Ratings() const {
-    AbsoluteMaximum r;
-    r.anyPin = 75;
-    r.pins = {{Mclr, 140}};
-    return r;
-}
-
-std::uint16_t Pic17Chip::Word(int address) const {
-    if (address < 0 || address >= part_.words) return Erased;
-    const auto i = static_cast<std::size_t>(2 * address);
-    return static_cast<std::uint16_t>(image_[i] | (image_[i + 1] << 8));
-}
-
-void Pic17Chip::SetWord(int address, std::uint16_t w) {
-    if (address < 0 || address >= part_.words) return;
-    const auto i = static_cast<std::size_t>(2 * address);
-    image_[i] = static_cast<std::uint8_t>(w & 0xFF);
-    image_[i + 1] = static_cast<std::uint8_t>(w >> 8);
-}
+Pic17Chip::Pic17Chip(const Pic17Part& part)
+    : PinTableChip(part, {.pins = 40, .gnd = {Vss, Vss2}, .vcc = {Vdd}, .vpp = Mclr, .rated = Rated}) {}
 
 std::uint16_t Pic17Chip::Location(int address) const {
     if (address >= 0 && address < part_.words) return Word(address);
@@ -50,36 +27,27 @@ std::uint16_t Pic17Chip::Location(int address) const {
 
 void Pic17Chip::DriveWord(ChipPins& pins) {
     const int a = Address();
-    pins.DriveBus(Data, Location(a));
-    driving_ = true;
+    word_.Drive(pins, Data, Location(a));
     drivenAddress_ = a;
-}
-
-void Pic17Chip::ReleaseWord(ChipPins& pins) {
-    if (!driving_) return;
-    pins.ReleaseBus(Data);
-    driving_ = false;
 }
 
 void Pic17Chip::OnRemoved() {
     active_ = false;
     armed_ = false;
-    driving_ = false;
+    word_.Forget();
 }
 
 void Pic17Chip::Leave(ChipPins& pins) {
-    ReleaseWord(pins);
+    word_.Release(pins, Data);
     active_ = false;
     progSum_ = 0;
     done_ = false;
 }
 
 void Pic17Chip::OnPinsChanged(ChipPins& pins) {
-    const Tenths vdd = pins.SupplyVoltage(Vdd);
-    const Tenths vpp = pins.SupplyVoltage(Mclr);
-    const bool grounded = pins.Grounded(Vss) || pins.Grounded(Vss2);
-    const bool powered = grounded && vdd >= VddMin && vdd <= VddMax;
-    const bool inWindow = vpp >= VppMin && vpp <= VppMax;
+    const Tenths vpp = VppSupply(pins);
+    const bool powered = Grounded(pins) && VddWindow.Holds(VddSupply(pins));
+    const bool inWindow = VppWindow.Holds(vpp);
     const bool clk = pins.High(Clk), pulse = pins.High(Pulse), dir = pins.High(Dir), test = pins.High(Test);
     auto remember = [&] { clk_ = clk, pulse_ = pulse, dir_ = dir; };
 
@@ -129,20 +97,18 @@ void Pic17Chip::OnPinsChanged(ChipPins& pins) {
         }
     }
     if (!dir && addressed_ && clocks_ >= 1) {
-        if (!driving_ || drivenAddress_ != Address()) DriveWord(pins);
+        if (!word_.Driving() || drivenAddress_ != Address()) DriveWord(pins);
     } else {
-        ReleaseWord(pins);
+        word_.Release(pins, Data);
     }
     remember();
 }
 
 void Pic17Chip::OnElapsed(ChipPins& pins, Nanos dt) {
     if (!active_ || !pulse_ || !dir_ || done_ || pulseAddress_ != Address()) return;
-    const Tenths vdd = pins.SupplyVoltage(Vdd);
-    const Tenths vpp = pins.SupplyVoltage(Mclr);
-    if (vpp < VppMin || vpp > VppMax || vdd < VddMin || vdd > VddMax) return;
+    if (!VppWindow.Holds(VppSupply(pins)) || !VddWindow.Holds(VddSupply(pins))) return;
     progSum_ += dt;
-    if (static_cast<double>(progSum_) < static_cast<double>(MinProgram) * SlowFactor()) return;
+    if (!Reached(progSum_, MinProgram)) return;
     done_ = true;
     ++programmed_;
     const int a = pulseAddress_;
@@ -154,21 +120,8 @@ void Pic17Chip::OnElapsed(ChipPins& pins, Nanos dt) {
     }
 }
 
-namespace {
-
-SeatedPart MakePic17(std::string_view name) {
-    const Pic17Part* p = FindPic17Part(name);
-    if (!p) return {};
-    return {std::make_unique<Pic17Chip>(*p), Pic17Chip::Dip40()};
-}
-
-}  // namespace
-
 void RegisterPic17(ChipRegistry& registry) {
-    for (const auto& p : Pic17Parts()) {
-        const std::string name = p.name;
-        registry.Add(name, [name] { return MakePic17(name); });
-    }
+    RegisterPinTableParts<Pic17Chip>(registry, Pic17Parts(), [](const Pic17Part&) { return Pic17Chip::Dip40(); });
 }
 
 }  // namespace quilla::sim

@@ -44,12 +44,10 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/chips/pin_table_chip.h"
 
 namespace quilla::sim {
 
@@ -61,11 +59,12 @@ struct Pic17Part {
 const std::vector<Pic17Part>& Pic17Parts();
 const Pic17Part* FindPic17Part(std::string_view name);
 
-class Pic17Chip : public Chip {
+// Program memory, word n at bytes 2n (low) and 2n + 1 (high).
+class Pic17Chip : public PinTableChip<Pic17Part, 0xFFFF> {
 public:
-    static constexpr std::uint16_t Erased = 0xFFFF;
     static constexpr Nanos MinProgram = 100 * Microsecond;
-    static constexpr Tenths VppMin = 125, VppMax = 135, VddMin = 45, VddMax = 55;
+    static constexpr SupplyWindow VppWindow{125, 135}, VddWindow{45, 55};
+    static constexpr PinRatings Rated{.any = 75, .vpp = 140};
     static constexpr int ConfigFirst = 0xFE00;
     static constexpr int Vdd = 1, Vss = 10, Vss2 = 31, Mclr = 32, Test = 27, Pulse = 26, Clk = 25, Dir = 24;
     static constexpr std::array<int, 16> Data{11, 12, 13, 14, 15, 16, 17, 18, 2, 3, 4, 5, 6, 7, 8, 9};
@@ -73,27 +72,13 @@ public:
 
     explicit Pic17Chip(const Pic17Part& part);
 
-    std::string Name() const override { return part_.name; }
-    int PinCount() const override { return 40; }
-    std::vector<int> GroundPins() const override { return {Vss, Vss2}; }
-    std::vector<int> VccPins() const override { return {Vdd}; }
-    AbsoluteMaximum Ratings() const override;
-
     void OnPinsChanged(ChipPins& pins) override;
     void OnElapsed(ChipPins& pins, Nanos dt) override;
     void OnRemoved() override;
 
-    // Program memory, word n at bytes 2n (low) and 2n + 1 (high).
-    std::span<const std::uint8_t> Contents() const override { return image_; }
-    std::span<std::uint8_t> MutableContents() override { return image_; }
-
-    const Pic17Part& Part() const { return part_; }
-    std::uint16_t Word(int address) const;
-    void SetWord(int address, std::uint16_t w);
     std::uint16_t Config() const { return config_; }
     void SetConfig(std::uint16_t w) { config_ = w; }
-    // Locations programmed so far, and the configuration locations among them.
-    int Programmed() const { return programmed_; }
+    // The configuration locations programmed so far.
     const std::vector<int>& ConfigPulses() const { return configPulses_; }
     // Interface clocks since the address clock of the last entry.
     int Clocks() const { return clocks_; }
@@ -105,10 +90,7 @@ private:
     int Address() const { return clocks_ < 1 ? base_ : base_ + (clocks_ - 1) / 3; }
     std::uint16_t Location(int address) const;
     void DriveWord(ChipPins& pins);
-    void ReleaseWord(ChipPins& pins);
 
-    const Pic17Part& part_;
-    std::vector<std::uint8_t> image_;
     std::uint16_t config_ = Erased;
 
     bool active_ = false;
@@ -117,13 +99,12 @@ private:
     int base_ = 0;
     int clocks_ = 0;
     bool clk_ = false, pulse_ = false, dir_ = true;
-    bool driving_ = false;
+    PortDrivers word_;
     int drivenAddress_ = -1;
     std::uint16_t pulseData_ = Erased;
     int pulseAddress_ = -1;
     Nanos progSum_ = 0;
     bool done_ = false;
-    int programmed_ = 0;
     std::vector<int> configPulses_;
 };
 
