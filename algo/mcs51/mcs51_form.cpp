@@ -258,7 +258,7 @@ int Mcs51Form::CheckDeviceIdWith(const IdCheck51& c, const std::function<void()>
     }
     bool match = true;
     for (int i = 0; i < c.Bytes; ++i) match = match && r[static_cast<std::size_t>(i)] == s[static_cast<std::size_t>(i)];
-    if (match) return 1;
+    if (match || (IdAlsoAccepted51 && IdAlsoAccepted51())) return 1;
     const bool locked = !c.LockedFirst && r[0] == 0xFF;
     if (Ask(locked ? c.LockedQuestion : c.WrongQuestion)) return 1;
     if (!locked && c.WrongNoSetsError) wb.ErrorFlag() = 1;

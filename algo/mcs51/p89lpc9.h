@@ -20,11 +20,11 @@ public:
     void SetupForDevice() override;
     void FillVariantTable() override;
     std::string DeviceLineError() const override;
-    void OnClose() override;
+    void OnClose() override { Ep3.PowerOff(); }
 
     void ReadRom();
-    void BlankClick();
-    void VerifyClick();
+    void BlankClick() { CheckClick(false); }
+    void VerifyClick() { CheckClick(true); }
     void WriteClick();
     void EraseClick();
     void ConfigClick();
@@ -35,7 +35,7 @@ public:
     void Button2Click();  // Put232 (second form)
 
     // ---- the register routines -------------------------------------------------------
-    void IcpSelectRegister(int r);
+    void IcpSelectRegister(int r) { Ep3.WriteLatch(0, r); }
     void IcpWriteData(std::uint8_t v);
     void IcpReadByte();
     // Polls the status until its busy bit clears: false when it stays set.
@@ -46,10 +46,6 @@ public:
     int CheckDeviceId();
     static int HexByteParse(const std::string& text);  // -1: no hexadecimal digit
 
-    int IcpPageLength = 0;
-    int RowVccPin = 0, RowGndPin = 0;
-    std::int32_t RowSize = 0;
-
     // The row table's pins and contact masks.
     struct IcpRow {
         int Vcc, Gnd;
@@ -59,12 +55,26 @@ public:
 private:
     // The selected row of a line setup accepted; refuses the operation otherwise.
     void RowReady();
+    // RowReady, then the row's contact test (false: stop).
+    bool ContactReady();
     void WriteReg(int r, std::uint8_t v) { IcpSelectRegister(r), IcpWriteData(v); }
     void Line(int n, bool high) { high ? Ep3.ControlLineHigh(n) : Ep3.ControlLineLow(n); }
     void Clock3() { Line(3, true), Line(3, false); }
-    // Contact test and entry with the current check: false ends the operation.
+    // A command through register 3 between line 1 low and high.
+    void Command(std::uint8_t cmd);
+    // Entry, line 1 low, the configuration access (0x6C) at `addr`.
+    void ConfigAccess(std::uint8_t addr);
+    // `count` data bytes clocked out and captured.
+    void Captures(int count);
+    // The reply's first `count` bytes as "%02x," each.
+    void ShowReply(int count);
+    // The status text, the entry and the current check: false ends the operation.
     bool Begin(const char* text);
-    // The 64-byte read loop of Read, Blank? and Vrfy.
+    // VCC off, the row's end shown, the success text.
+    void Done(const char* text);
+    // Blank (every byte 0x00) or Verify (every byte the image's).
+    void CheckClick(bool verify);
+    // The 64-byte read loop of Read, Blank? and Vrfy; `check` (when given) judges each block.
     bool ReadBlocks(bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
     void ReadConfigBytes();
     void Busy();
@@ -72,6 +82,9 @@ private:
 
     Variant variant_;
     bool ready_ = false;
+    int IcpPageLength = 0;
+    int RowVccPin = 0, RowGndPin = 0;
+    std::int32_t RowSize = 0;
 };
 
 class TP89lpc932 : public Lpc9xxForm {
