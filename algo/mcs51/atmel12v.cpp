@@ -110,22 +110,16 @@ Atmel12vForm::Atmel12vForm(Workbench& w, const Atmel12vRow& row)
     if (k_.SizedByLine) FirstRow = 0;
     DeclareStatus();
     DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }, !k_.EraseOffAtStart},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Write", "Write ", [this] { WriteClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"Secrity", "Lock ", [this] { SecrityClick(); }},
-                      {"ID", "MFG ID  ", [this] { IDClick(); }},
+                      {"Blank", "Blank?  ", [this] { BlankClick(); }}, {"Write", "Write ", [this] { WriteClick(); }},
+                      {"Verify", "Vrfy", [this] { VerifyClick(); }}, {"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"Secrity", "Lock ", [this] { SecrityClick(); }}, {"ID", "MFG ID  ", [this] { IDClick(); }},
                       k_.ReadLockButton ? Button51{"Button2", "Read lock", [this] { Button2Click(); }}
                                         : Button51{"CancelBtn", "Exit ", [this] { Close(); }}});
     if (k_.SpeedRadio) AddRadio(k_.SpeedRadio, "Speed   ", {"Nor. ", "Slow "}, 0);
     AddRadio("RadioGroup1", "LockMode", {"1 No ext. MOVC ins   ", "2 +No Read         ", "3 No external code "},
              k_.LockDefault);
-    if (k_.VerifyVolt) {
-        std::vector<std::string> items;
-        for (const VerifyLevel& l : kVerifyLevels) items.emplace_back(l.Item);
-        AddCombo("VeriyVolt", "", items, 1);
-    }
+    const auto& v = kVerifyLevels;
+    if (k_.VerifyVolt) AddCombo("VeriyVolt", "", {v[0].Item, v[1].Item, v[2].Item, v[3].Item}, 1);
     DeclareBatch({{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?  "}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"},
                   {"CheckBox5", "Lock"}},
                  " Run  ", [this] { Button1Click(); });
@@ -170,6 +164,11 @@ void Atmel12vForm::SetupForDevice() {
 void Atmel12vForm::ClockOptions() {
     Ep3.SetPinOption(kXtal2, 1);
     Ep3.SetPinOption(kXtal1, 1);
+}
+
+void Atmel12vForm::ProgPulse() {
+    Ep3.PinLow(kProg);
+    Ep3.PinHigh(kProg);
 }
 
 void Atmel12vForm::SetMode(std::array<bool, 5> levels, bool controls, bool p33) {
@@ -485,8 +484,7 @@ bool Atmel12vForm::EraseVccBounce() {
     Flush();
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return false;
-    Ep3.PinLow(kProg);
-    Ep3.PinHigh(kProg);
+    ProgPulse();
     for (int step = 2; step <= 4; ++step) {
         Put1(OpWait100ms);
         SetProgress(kProgress, 0, 10, step);
@@ -494,8 +492,7 @@ bool Atmel12vForm::EraseVccBounce() {
     }
     Ep3.VccPin(0);
     Ep3.VccPin(VccPinNo);
-    Ep3.PinLow(kProg);
-    Ep3.PinHigh(kProg);
+    ProgPulse();
     Waits(OpWait100ms, 2);
     Flush();
     SetProgress(kProgress, 0, 10, 10);
@@ -515,8 +512,7 @@ bool Atmel12vForm::EraseTwoAt65V() {
         Ep3.VppSupplyPin(kVcc65Pin);  // VCC at 6.5 V
         Put1(OpWaitSettle);
         Ep3.VppPin(VppPinNo);
-        Ep3.PinLow(kProg);
-        Ep3.PinHigh(kProg);
+        ProgPulse();
         Waits(OpWait100ms, 2);
         Flush();
         Ep3.VppPinOff(VppPinNo);
@@ -601,11 +597,10 @@ void Atmel12vForm::Button1Click() {
         wb.prompts.ShowMsg("Must open a file to write...");
         return;
     }
-    const std::vector<BatchStep> steps = {{"CheckBox1", [this] { EraseClick(); }},
-                                          {"CheckBox2", [this] { BlankClick(); }},
-                                          {"CheckBox3", [this] { WriteClick(); }},
-                                          {"CheckBox4", [this] { VerifyClick(); }},
-                                          {"CheckBox5", [this] { SecrityClick(); }}};
+    const std::vector<BatchStep> steps = {
+        {"CheckBox1", [this] { EraseClick(); }},  {"CheckBox2", [this] { BlankClick(); }},
+        {"CheckBox3", [this] { WriteClick(); }},  {"CheckBox4", [this] { VerifyClick(); }},
+        {"CheckBox5", [this] { SecrityClick(); }}};
     if (k_.DipContact)
         RunBatch(steps, [this] { return DipContact51(); });
     else

@@ -181,7 +181,8 @@ private:
     bool Enter(bool pre);
     bool Pre();
     bool LineSized();
-    void ClockOptions();
+    void ClockOptions();  // XTAL2 and XTAL1 given their option
+    void ProgPulse();     // PROG low, then high
     // RST high, PSEN low, PROG high, EA high (with `controls`), then the selector
     // P2.6, P2.7, P3.3 (with `p33`), P3.6, P3.7 at `levels`.
     void SetMode(std::array<bool, 5> levels, bool controls, bool p33);

@@ -16,7 +16,12 @@ constexpr int kBlock64 = 64;
 constexpr int kPolls = 20;
 constexpr const char* kGrid = "StringGrid1";
 
-const Lpc9xxForm::IcpRow kRows[] = {
+// Each row's VCC and ground pins and contact masks (rows 3 and 4 have none).
+struct IcpRow {
+    int Vcc, Gnd;
+    std::uint32_t MaskLo, MaskHi;
+};
+const IcpRow kRows[] = {
     {0, 0, 0, 0}, {30, 10, 0xFF81FFF8u, 0x1Fu}, {30, 10, 0xFE007FE0u, 0x07u}, {0, 0, 0, 0}, {0, 0, 0, 0}};
 
 const char* const kBoxes[] = {"FOSC0", "FOSC1", "FOSC2", "-", "WDSE", "BOE", "RPE", "WDTE"};
@@ -124,17 +129,6 @@ bool Lpc9xxForm::ContactReady() {
 
 // ---- the register routines ---------------------------------------------------------------
 
-void Lpc9xxForm::IcpWriteData(std::uint8_t v) {
-    Ep3.WriteLatch(1, v);
-    Clock3();
-}
-
-void Lpc9xxForm::IcpReadByte() {
-    Clock3();
-    Clock3();
-    Put1(OpCapturePort1);
-}
-
 bool Lpc9xxForm::IcpWaitReady() {
     for (int i = 0; i < kPolls; ++i) {
         IcpReadByte();
@@ -148,13 +142,6 @@ void Lpc9xxForm::IcpSetAddress(std::int32_t addr) {
     Line(1, false);
     WriteReg(0, static_cast<std::uint8_t>(addr & 0xFF));
     WriteReg(1, static_cast<std::uint8_t>((addr >> 8) & 0xFF));
-}
-
-void Lpc9xxForm::Command(std::uint8_t cmd) {
-    IcpSelectRegister(3);
-    Line(1, false);
-    IcpWriteData(cmd);
-    Line(1, true);
 }
 
 void Lpc9xxForm::ConfigAccess(std::uint8_t addr) {
@@ -186,13 +173,6 @@ void Lpc9xxForm::IcpEnter() {
     Line(entry, true);
     Put1(OpWaitPulse);
     Flush();
-}
-
-void Lpc9xxForm::Captures(int count) {
-    for (int i = 0; i < count; ++i) {
-        Clock3();
-        Put1(OpCapturePort1);
-    }
 }
 
 void Lpc9xxForm::ShowReply(int count) {
@@ -336,9 +316,7 @@ void Lpc9xxForm::WriteClick() {
         IcpSelectRegister(2);
         for (int i = 0; i < IcpPageLength; ++i) {
             IcpWriteData(*Image(source++));
-            Clock3();
-            Clock3();
-            Clock3();
+            Clock3(), Clock3(), Clock3();
         }
         IcpSetAddress(addr);
         Line(1, false);

@@ -36,8 +36,8 @@ public:
 
     // ---- the register routines -------------------------------------------------------
     void IcpSelectRegister(int r) { Ep3.WriteLatch(0, r); }
-    void IcpWriteData(std::uint8_t v);
-    void IcpReadByte();
+    void IcpWriteData(std::uint8_t v) { Ep3.WriteLatch(1, v), Clock3(); }
+    void IcpReadByte() { Clock3(), Clock3(), Put1(proto::OpCapturePort1); }
     // Polls the status until its busy bit clears: false when it stays set.
     bool IcpWaitReady();
     void IcpSetAddress(std::int32_t addr);
@@ -46,35 +46,27 @@ public:
     int CheckDeviceId();
     static int HexByteParse(const std::string& text);  // -1: no hexadecimal digit
 
-    // The row table's pins and contact masks.
-    struct IcpRow {
-        int Vcc, Gnd;
-        std::uint32_t MaskLo, MaskHi;
-    };
-
 private:
-    // The selected row of a line setup accepted; refuses the operation otherwise.
+    // The selected row of a line setup accepted (else the operation is refused),
+    // then (ContactReady) the row's contact test.
     void RowReady();
-    // RowReady, then the row's contact test (false: stop).
     bool ContactReady();
     void WriteReg(int r, std::uint8_t v) { IcpSelectRegister(r), IcpWriteData(v); }
     void Line(int n, bool high) { high ? Ep3.ControlLineHigh(n) : Ep3.ControlLineLow(n); }
     void Clock3() { Line(3, true), Line(3, false); }
     // A command through register 3 between line 1 low and high.
-    void Command(std::uint8_t cmd);
-    // Entry, line 1 low, the configuration access (0x6C) at `addr`.
-    void ConfigAccess(std::uint8_t addr);
+    void Command(std::uint8_t cmd) { IcpSelectRegister(3), Line(1, false), IcpWriteData(cmd), Line(1, true); }
+    void ConfigAccess(std::uint8_t addr);  // entry, line 1 low, 0x6C at `addr`
     // `count` data bytes clocked out and captured.
-    void Captures(int count);
-    // The reply's first `count` bytes as "%02x," each.
-    void ShowReply(int count);
+    void Captures(int count) {
+        for (int i = 0; i < count; ++i) Clock3(), Put1(proto::OpCapturePort1);
+    }
+    void ShowReply(int count);  // the reply's first bytes, "%02x," each
     // The status text, the entry and the current check: false ends the operation.
     bool Begin(const char* text);
-    // VCC off, the row's end shown, the success text.
-    void Done(const char* text);
-    // Blank (every byte 0x00) or Verify (every byte the image's).
-    void CheckClick(bool verify);
-    // The 64-byte read loop of Read, Blank? and Vrfy; `check` (when given) judges each block.
+    void Done(const char* text);  // VCC off, the row's end shown, the success text
+    void CheckClick(bool verify);  // Blank: every byte 0x00; Verify: the image's
+    // The 64-byte reads of Read, Blank? and Vrfy; `check` (when given) judges each block.
     bool ReadBlocks(bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
     void ReadConfigBytes();
     void Busy();
@@ -82,8 +74,7 @@ private:
 
     Variant variant_;
     bool ready_ = false;
-    int IcpPageLength = 0;
-    int RowVccPin = 0, RowGndPin = 0;
+    int IcpPageLength = 0, RowVccPin = 0, RowGndPin = 0;
     std::int32_t RowSize = 0;
 };
 

@@ -136,20 +136,11 @@ void TPhi87lpx::RadioGroup1Click() {
 
 // ---- the command protocol ----------------------------------------------------------------
 
-void TPhi87lpx::Lpc76xCommand(std::uint8_t b) { Ep3.UsbPut2(OpLpcFrame, b); }
-
 void TPhi87lpx::Lpc76xLoadAddress(std::uint16_t a) {
     Lpc76xCommand(8);
     Lpc76xCommand(static_cast<std::uint8_t>(a & 0xFF));
     Lpc76xCommand(10);
     Lpc76xCommand(static_cast<std::uint8_t>(a >> 8));
-}
-
-void TPhi87lpx::Lpc76xNextAddress() { Lpc76xCommand(6); }
-
-void TPhi87lpx::Lpc76xReadByte() {
-    Lpc76xCommand(4);
-    Put1(OpLpcSample);
 }
 
 std::uint8_t TPhi87lpx::Lpc76xProgramByte(std::uint8_t b) {
@@ -192,9 +183,7 @@ void TPhi87lpx::ReadId() {
     Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
     SuppliesOff();
     auto& r = LastReadId();
-    r[0] = Ep3.UsbReplyBuf[0];
-    r[1] = Ep3.UsbReplyBuf[1];
-    r[2] = 0;
+    r = {Ep3.UsbReplyBuf[0], Ep3.UsbReplyBuf[1], 0, r[3]};
     Status(FormatText("Detect MFG and ID   = %02x, %02x", r[0], r[1]));
 }
 

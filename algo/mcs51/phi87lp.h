@@ -31,10 +31,10 @@ public:
     void RadioGroup1Click();
 
     // ---- the command protocol ------------------------------------------------------------
-    void Lpc76xCommand(std::uint8_t b);
+    void Lpc76xCommand(std::uint8_t b) { Ep3.UsbPut2(proto::OpLpcFrame, b); }
     void Lpc76xLoadAddress(std::uint16_t a);
-    void Lpc76xNextAddress();
-    void Lpc76xReadByte();
+    void Lpc76xNextAddress() { Lpc76xCommand(6); }
+    void Lpc76xReadByte() { Lpc76xCommand(4), Put1(proto::OpLpcSample); }
     std::uint8_t Lpc76xProgramByte(std::uint8_t b);
     void Lpc76xEnter();
     int CheckDeviceId();
