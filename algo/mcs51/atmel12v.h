@@ -174,8 +174,6 @@ public:
     // Verify's VCC level from the VeriyVolt text.
     int VerifyMillivolts() const;
 
-    const Atmel12vRow& Kind() const { return k_; }
-
 private:
     // The DIP40 contact test of a DipContact row, then the pre-check when `pre`.
     bool Enter(bool pre);
