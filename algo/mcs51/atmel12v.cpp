@@ -1,7 +1,8 @@
 #include "algo/mcs51/atmel12v.h"
 
-#include <cstdio>
+#include <algorithm>
 
+#include "algo/common/scan.h"
 #include "catalog/form.h"
 
 namespace quilla {
@@ -15,7 +16,17 @@ constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31, kVcc65Pin 
 constexpr int kMaxFlash = 32768;  // P89C5WD: A0-A14, A15 is not driven
 constexpr int kVpp = 12000;
 
-const char* const kVerifyItems[] = {"Vrfy电压5.0V", "Vrfy电压4.2V", "Vrfy电压3.3V", "Vrfy电压2.5V"};
+// The VeriyVolt items and the VCC each sets (the second says 4.2 V; 4.4 V is what it sets).
+struct VerifyLevel {
+    const char* Item;
+    int Mv;
+};
+constexpr VerifyLevel kVerifyLevels[] = {
+    {"Vrfy电压5.0V", 5000}, {"Vrfy电压4.2V", 4400}, {"Vrfy电压3.3V", 3300}, {"Vrfy电压2.5V", 2500}};
+
+// The selector P2.6, P2.7, P3.3, P3.6, P3.7 of each mode.
+constexpr std::array<bool, 5> kReadSel{false, false, false, true, true}, kWriteSel{false, true, true, true, true},
+    kEraseSel{true, false, true, false, false}, kLockReadSel{true, true, false, true, false}, kIdSel{};
 
 // LB1, LB2, LB3 by their selector levels (P2.7, P3.6, P3.7), and as data bytes
 // (a 0 bit programs; mode 1 writes 0x7F alone).
@@ -27,158 +38,70 @@ constexpr std::uint8_t kLockMode1Byte = 0x7F;
 
 // ---- the rows --------------------------------------------------------------------------------
 
-const Atmel12vRow kAt89c5xRow = [] {
-    Atmel12vRow r;
-    r.Caption = "AT89,AT87...";
-    r.HighPins = {21, 22, 23, 24, 25, 26, 10};
-    r.Parts = {{"Exit", 0, 0},
-               {"1: AT89C51", 0x0FFF, 0},
-               {"2: AT89LV51", 0x0FFF, 0},
-               {"3: AT89C52", 0x1FFF, 0},
-               {"4: AT89LV52", 0x1FFF, 0},
-               {"5: AT89C55", 0x4FFF, 0},
-               {"6: AT80F51", 0x0FFF, 0},
-               {"7: AT80F52", 0x1FFF, 0},
-               {"8: AT87F51(OTP)", 0x0FFF, 1},
-               {"9: AT87F52(OTP)", 0x1FFF, 1}};
-    r.SpeedRadio = "RadioGroup2";
-    r.LockDefault = 2;
-    r.VerifyVolt = true;
-    r.PowerUpOption = true;
-    r.BlankPowersFirst = true;
-    r.VerifyPreCheck = true;
-    r.VerifyChecksCurrent = true;
-    r.VerifyRestoresVcc = true;
-    r.ByteWait = OpWait1ms;
-    r.LockPulse = Pulse51{.Lead = OpWait1ms, .Width = OpWaitSettle, .Tail = OpWait1ms, .TailCount = 2};
-    return r;
-}();
+const Atmel12vRow kAt89c5xRow{
+    .Caption = "AT89,AT87...",
+    .HighPins = {21, 22, 23, 24, 25, 26, 10},
+    .Parts = {{"Exit", 0, 0}, {"1: AT89C51", 0x0FFF, 0}, {"2: AT89LV51", 0x0FFF, 0}, {"3: AT89C52", 0x1FFF, 0},
+              {"4: AT89LV52", 0x1FFF, 0}, {"5: AT89C55", 0x4FFF, 0}, {"6: AT80F51", 0x0FFF, 0},
+              {"7: AT80F52", 0x1FFF, 0}, {"8: AT87F51(OTP)", 0x0FFF, 1}, {"9: AT87F52(OTP)", 0x1FFF, 1}},
+    .SpeedRadio = "RadioGroup2", .LockDefault = 2, .VerifyVolt = true,
+    .PowerUpOption = true,
+    .VerifyPreCheck = true, .BlankPowersFirst = true, .VerifyRestoresVcc = true,
+    .ByteWait = OpWait1ms,
+    .LockGuarded = true,
+    .LockPulse = {.Lead = OpWait1ms, .Width = OpWaitSettle, .Tail = OpWait1ms, .TailCount = 2},
+};
 
-const Atmel12vRow kAt89c5xwdRow = [] {
-    Atmel12vRow r;
-    r.Caption = "AT8xc5xWD";
-    r.HighPins = {21, 22, 23, 24, 25, 26, 14};
-    r.Parts = {{"0: AT89/87", 0x4FFF, 0}};
-    r.SizedByLine = true;
-    r.OptionPin = 10;
-    r.EraseOffAtStart = false;
-    r.SpeedRadio = "Speed";
-    r.ReadLockButton = true;
-    r.SetupSettles = true;
-    r.PowerUpVccCycle = true;
-    r.LateReadMode = true;
-    r.Pre = PreCheck51::None;
-    r.DrivesP33 = true;
-    r.ReadModeCmd = true;
-    r.Blank = BlankGuard51::LockBits;
-    r.BlankChecksCurrent = false;
-    r.IdShowsDetect = false;
-    r.IdThreeReads = true;
-    r.IdText = "MFG and ID is   = %02x,%02x, %02x";
-    r.WriteChecksId = false;
-    r.WriteSetsAddress = false;
-    r.WriteFlushBeforeVpp = false;
-    r.WriteEaLow = true;
-    r.WriteFlushAfterVpp = true;
-    r.ByteWait = OpWaitPulse;
-    r.Erase = Erase51::TwoAt65V;
-    r.LockPreCheck = false;
-    r.LockXtal = false;
-    r.LockChecksCurrent = false;
-    r.LockFlushBeforeVpp = false;
-    r.LockSettle = OpWait100ms;
-    r.LockPulse = Pulse51{.Lead = OpWaitSettle, .Width = OpWaitPulse, .Tail = OpWaitSettle};
-    r.LockEaOff = true;
-    r.LockFlushAfter = false;
-    r.LockEnd = LockEnd51::ReadBack;
-    r.LockDoneText = "OK";
-    r.BatchNeedsFile = true;
-    r.BatchOnePass = true;
-    return r;
-}();
+const Atmel12vRow kAt89c5xwdRow{
+    .Caption = "AT8xc5xWD",
+    .HighPins = {21, 22, 23, 24, 25, 26, 14},
+    .Parts = {{"0: AT89/87", 0x4FFF, 0}},
+    .SizedByLine = true, .OptionPin = 10, .DrivesP33 = true,
+    .EraseOffAtStart = false, .SpeedRadio = "Speed", .ReadLockButton = true,
+    .SetupSettles = true, .PowerUpVccCycle = true, .LateReadMode = true, .Pre = PreCheck51::None,
+    .ReadModeCmd = true, .ReadChecksCurrent = false, .Blank = BlankGuard51::LockBits,
+    .IdShowsDetect = false, .IdText = "MFG and ID is   = %02x,%02x, %02x",
+    .WriteChecksId = false, .WriteSetsAddress = false, .WriteFlushBeforeVpp = false, .WriteEaLow = true,
+    .WriteFlushAfterVpp = true, .ByteWait = OpWaitPulse,
+    .Erase = Erase51::TwoAt65V,
+    .LockPreCheck = false, .LockXtal = false, .LockSettle = OpWait100ms,
+    .LockPulse = {.Lead = OpWaitSettle, .Width = OpWaitPulse, .Tail = OpWaitSettle},
+    .LockEaOff = true, .LockEnd = LockEnd51::ReadBack, .LockDoneText = "OK",
+    .BatchOnePass = true,
+};
 
-const Atmel12vRow kAt89s5xRow = [] {
-    Atmel12vRow r;
-    r.Caption = "At89s5x1";
-    r.HighPins = {21, 22, 23, 24, 25, 26, 14};
-    r.Parts = {{"Exit", 0, 0}, {"1: AT89S51", 0x0FFF, 0}, {"2: AT89S52", 0x1FFF, 0}, {"3: AT89S53", 0x2FFF, 0}};
-    r.OptionPin = 10;
-    r.EraseOffAtStart = false;
-    r.SpeedRadio = "Speed";
-    r.VccMv = 4500;
-    r.SetupVppMv = 0;
-    r.PowerUpVppMv = 0;
-    r.PowerUpSettles = true;
-    r.Pre = PreCheck51::DirectFlush;
-    r.DrivesP33 = true;
-    r.ReadModeCmd = true;
-    r.ReadStatus = "Reading......";
-    r.ReadPreCheck = true;
-    r.Blank = BlankGuard51::None;
-    r.BlankChecksCurrent = false;
-    r.VerifyRestoresVcc = true;
-    r.IdThreeReads = true;
-    r.WriteChecksId = false;
-    r.WriteRaisesVpp = true;
-    r.WriteSetsAddress = false;
-    r.WriteFlushBeforeVpp = false;
-    r.WriteFlushAfterVpp = true;
-    r.WriteEndVppMv = 0;
-    r.ByteWait = OpWaitPulse;
-    r.ByteWaitsPerStep = 1;
-    r.Erase = Erase51::VccBounce;
-    r.LockRaisesVpp = true;
-    r.LockFlagBeforeText = true;
-    r.LockXtal = false;
-    r.LockChecksCurrent = false;
-    r.LockFlushBeforeVpp = false;
-    r.LockPulse = Pulse51{.Lead = OpWaitSettle, .Width = OpWaitPulse, .Tail = OpWaitSettle};
-    r.LockFlushAfter = false;
-    r.LockEnd = LockEnd51::Mode1Note;
-    r.LockMode1Text = "Note:mode1,not locked.";
-    return r;
-}();
+const Atmel12vRow kAt89s5xRow{
+    .Caption = "At89s5x1",
+    .HighPins = {21, 22, 23, 24, 25, 26, 14},
+    .Parts = {{"Exit", 0, 0}, {"1: AT89S51", 0x0FFF, 0}, {"2: AT89S52", 0x1FFF, 0}, {"3: AT89S53", 0x2FFF, 0}},
+    .OptionPin = 10, .DrivesP33 = true,
+    .EraseOffAtStart = false, .SpeedRadio = "Speed",
+    .VccMv = 4500, .SetupVppMv = 0, .PowerUpVppMv = 0, .PowerUpSettles = true, .Pre = PreCheck51::DirectFlush,
+    .ReadModeCmd = true, .ReadPreCheck = true, .ReadChecksCurrent = false, .Blank = BlankGuard51::None,
+    .VerifyRestoresVcc = true, .ReadStatus = "Reading......",
+    .WriteChecksId = false, .RaisesVpp = true, .WriteSetsAddress = false, .WriteFlushBeforeVpp = false,
+    .WriteFlushAfterVpp = true, .WriteEndVppMv = 0, .ByteWait = OpWaitPulse, .ByteWaitsPerStep = 1,
+    .Erase = Erase51::VccBounce, .LockXtal = false,
+    .LockPulse = {.Lead = OpWaitSettle, .Width = OpWaitPulse, .Tail = OpWaitSettle},
+    .LockEnd = LockEnd51::Mode1Note, .LockMode1Text = "Note:mode1,not locked.", .LockFlagBeforeText = true,
+};
 
-const Atmel12vRow kAt89x8252Row = [] {
-    Atmel12vRow r;
-    r.Caption = "AT89x8252/89x53";
-    r.HighPins = {21, 22, 23, 24, 25, 26};
-    r.Parts = {{"Exit", 0, 0}, {"1: AT89LS8252", 0x27FF, 0}, {"2: AT89LS8252", 0x1FFF, 0}, {"3: AT89LS53", 0x2FFF, 0}};
-    r.PowerUpContact = false;
-    r.PowerUpVppMv = kVpp;
-    r.PowerUpResetMode = true;
-    r.VppAfterPowerUp = true;
-    r.Pre = PreCheck51::Direct;
-    r.PreCheckIgnored = true;
-    r.DipContact = true;
-    r.ReadModeCmd = true;
-    r.ReadUnderVpp = true;
-    r.ReadStatus = "Reading data ........";
-    r.ReadDone = TAt89x8252x::ReadDoneText;
-    r.ReadPreCheck = true;
-    r.VerifyStatus = "Verifying data.........";
-    r.VerifyPreCheck = true;
-    r.VerifyChecksCurrent = true;
-    r.IdUnderVpp = true;
-    r.WritePreCheck = false;
-    r.WriteOptionAfterPins = true;
-    r.WriteFlushBeforeVpp = false;
-    r.WriteEndVppMv = 4500;
-    r.ByteWait = OpWait1ms;
-    r.ByteWaitsPerStep = 2;
-    r.EraseStatus = "Erasing device.........";
-    r.EraseLongPulse = false;
-    r.LockPreCheck = false;
-    r.LockChecksCurrent = false;
-    r.LockByData = true;
-    r.LockFlushBeforeVpp = false;
-    r.LockPulse = Pulse51{.Width = OpWaitSettle, .WidthCount = 2, .Tail = OpWait1ms, .TailCount = 2};
-    r.LockFlushAfter = false;
-    r.LockEnd = LockEnd51::Mode1Note;
-    r.LockMode1Text = "Mode1, No lock.";
-    r.LockDoneText = "OK";
-    return r;
-}();
+const Atmel12vRow kAt89x8252Row{
+    .Caption = "AT89x8252/89x53",
+    .HighPins = {21, 22, 23, 24, 25, 26},
+    .Parts = {{"Exit", 0, 0}, {"1: AT89LS8252", 0x27FF, 0}, {"2: AT89LS8252", 0x1FFF, 0}, {"3: AT89LS53", 0x2FFF, 0}},
+    .UnderVpp = true, .DipContact = true,
+    .PowerUpVppMv = kVpp, .PowerUpResetMode = true, .Pre = PreCheck51::Direct,
+    .ReadModeCmd = true, .ReadPreCheck = true, .VerifyPreCheck = true,
+    .ReadStatus = "Reading data ........", .ReadDone = TAt89x8252x::ReadDoneText,
+    .VerifyStatus = "Verifying data.........",
+    .WritePreCheck = false, .WriteOptionAfterPins = true, .WriteFlushBeforeVpp = false, .WriteEndVppMv = 4500,
+    .ByteWait = OpWait1ms,
+    .EraseStatus = "Erasing device.........", .EraseLongPulse = false,
+    .LockPreCheck = false, .LockByData = true,
+    .LockPulse = {.Width = OpWaitSettle, .WidthCount = 2, .Tail = OpWait1ms, .TailCount = 2},
+    .LockEnd = LockEnd51::Mode1Note, .LockMode1Text = "Mode1, No lock.", .LockDoneText = "OK",
+};
 
 // ---- the window ------------------------------------------------------------------------------
 
@@ -187,59 +110,45 @@ Atmel12vForm::Atmel12vForm(Workbench& w, const Atmel12vRow& row)
     if (k_.SizedByLine) FirstRow = 0;
     DeclareStatus();
     DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }, !k_.EraseOffAtStart},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Write", "Write ", [this] { WriteClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"Secrity", "Lock ", [this] { SecrityClick(); }},
-                      {"ID", "MFG ID  ", [this] { IDClick(); }},
+                      {"Blank", "Blank?  ", [this] { BlankClick(); }}, {"Write", "Write ", [this] { WriteClick(); }},
+                      {"Verify", "Vrfy", [this] { VerifyClick(); }}, {"Read1", "Read  ", [this] { ReadRom(); }},
+                      {"Secrity", "Lock ", [this] { SecrityClick(); }}, {"ID", "MFG ID  ", [this] { IDClick(); }},
                       k_.ReadLockButton ? Button51{"Button2", "Read lock", [this] { Button2Click(); }}
                                         : Button51{"CancelBtn", "Exit ", [this] { Close(); }}});
     if (k_.SpeedRadio) AddRadio(k_.SpeedRadio, "Speed   ", {"Nor. ", "Slow "}, 0);
     AddRadio("RadioGroup1", "LockMode", {"1 No ext. MOVC ins   ", "2 +No Read         ", "3 No external code "},
              k_.LockDefault);
-    if (k_.VerifyVolt)
-        AddCombo("VeriyVolt", "", {kVerifyItems[0], kVerifyItems[1], kVerifyItems[2], kVerifyItems[3]}, 1);
-    DeclareBatch({{"CheckBox1", "Erase "},
-                  {"CheckBox2", "Blank?  "},
-                  {"CheckBox3", "Write "},
-                  {"CheckBox4", "Vrfy"},
+    const auto& v = kVerifyLevels;
+    if (k_.VerifyVolt) AddCombo("VeriyVolt", "", {v[0].Item, v[1].Item, v[2].Item, v[3].Item}, 1);
+    DeclareBatch({{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?  "}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"},
                   {"CheckBox5", "Lock"}},
                  " Run  ", [this] { Button1Click(); });
     FillVariantTable();
 }
 
-void Atmel12vForm::FillVariantTable() { Table = k_.Parts; }
-
 // A P89C5WD row is sized by the line: a size outside 1..32768 (A15 is not
 // driven) or an otp= other than 0 and 1 is refused before anything reaches the
 // programmer.
+bool Atmel12vForm::LineSized() {
+    wb.sel.VariantIndex = 0;
+    const int fla = wb.sel.GetParam("fla="), otp = wb.sel.GetParam("otp=");
+    LineError.clear();
+    if (fla <= 0 || fla > kMaxFlash)
+        LineError = "Bad device line: fla=" + std::to_string(fla) + " of P89C5WD (1 to 32768)";
+    else if (otp != 0 && otp != 1)
+        LineError = "Bad device line: otp=" + std::to_string(otp) + " of P89C5WD (0 or 1)";
+    if (!SetupRowOk()) return false;
+    Table[0].LastAddress = fla - 1;
+    Table[0].Otp = otp;
+    return true;
+}
+
 void Atmel12vForm::SetupForDevice() {
-    if (k_.SizedByLine) {
-        FillVariantTable();
-        wb.sel.VariantIndex = 0;
-        const int fla = wb.sel.GetParam("fla=");
-        const int otp = wb.sel.GetParam("otp=");
-        LineError.clear();
-        if (fla <= 0 || fla > kMaxFlash)
-            LineError = "Bad device line: fla=" + std::to_string(fla) + " of P89C5WD (1 to 32768)";
-        else if (otp != 0 && otp != 1)
-            LineError = "Bad device line: otp=" + std::to_string(otp) + " of P89C5WD (0 or 1)";
-        if (!LineError.empty()) {
-            Status(LineError);
-            wb.prompts.ShowMsg(LineError);
-            return;
-        }
-        Table[0].LastAddress = fla - 1;
-        Table[0].Otp = otp;
-    } else if (!SetupRowOk()) {
-        return;
-    }
+    if (!(k_.SizedByLine ? LineSized() : SetupRowOk())) return;
     Ep3.ResetPins();
     UsePackage(k_.SizedByLine ? Dip40Package : ChoosePackage(wb.sel.TypeText));
     SetupShow();
-    const Mcs51Row r = *SelectedRow();
-    if (!k_.SizedByLine) FillVariantTable();
+    const Mcs51Row& r = *SelectedRow();
     ShowRowRange(r);
     SetEnabled("Erase", r.Otp == 0);
     SetEnabled("CheckBox1", r.Otp == 0);
@@ -252,8 +161,25 @@ void Atmel12vForm::SetupForDevice() {
 
 // ---- routines --------------------------------------------------------------------------------
 
+void Atmel12vForm::ClockOptions() {
+    Ep3.SetPinOption(kXtal2, 1);
+    Ep3.SetPinOption(kXtal1, 1);
+}
+
+void Atmel12vForm::ProgPulse() {
+    Ep3.PinLow(kProg);
+    Ep3.PinHigh(kProg);
+}
+
+void Atmel12vForm::SetMode(std::array<bool, 5> levels, bool controls, bool p33) {
+    if (controls) SetPins({H(kRst), L(kPsen), H(kProg), H(kEa)});
+    const int pins[5] = {kP26, kP27, kP33, kP36, kP37};
+    for (std::size_t i = 0; i < 5; ++i)
+        if (pins[i] != kP33 || p33) Ep3.SetPin(levels[i], pins[i]);
+}
+
 int Atmel12vForm::PowerUp51() {
-    if (k_.PowerUpContact && !ContactTest()) return 0;
+    if (!k_.DipContact && !ContactTest()) return 0;
     if (k_.PowerUpOption) {
         Ep3.SetPortMode(PortModeReset);
         Ep3.SetPinOption(k_.OptionPin, 1);
@@ -272,14 +198,13 @@ int Atmel12vForm::PowerUp51() {
     if (k_.PowerUpResetMode) Ep3.SetPortMode(PortModeReset);
     Ep3.VccPin(VccPinNo);
     if (!k_.LateReadMode) Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.SetPinOption(kXtal1, 1);
+    ClockOptions();
     Ep3.ClockPin(kXtal1);
     Ep3.VppPin(0);
     SetPins({H(kRst), L(kPsen), H(kProg), H(kEa)});
     if (k_.LateReadMode) Ep3.SetPortMode(PortMode51Read);
     Flush();
-    if (k_.VppAfterPowerUp) Ep3.SetVpp(kVpp);
+    if (k_.UnderVpp) Ep3.SetVpp(kVpp);
     return 1;
 }
 
@@ -303,7 +228,9 @@ int Atmel12vForm::PreCheck51() {
     return Ep3.PinPairOk(kXtal1, kXtal2);
 }
 
-bool Atmel12vForm::Pre() { return PreCheck51() != 0 || k_.PreCheckIgnored; }
+bool Atmel12vForm::Pre() { return PreCheck51() != 0 || k_.Pre == PreCheck51::Direct; }
+
+bool Atmel12vForm::Enter(bool pre) { return (!k_.DipContact || DipContact51()) && (!pre || Pre()); }
 
 std::uint8_t Atmel12vForm::ProgramByte51(std::uint8_t value) {
     Ep3.UsbPut2(OpPutData51, value);
@@ -327,7 +254,7 @@ bool Atmel12vForm::LockBitPulse51(std::array<bool, 3> levels, std::uint8_t data)
         Ep3.SetPin(levels[1], kP36);
         Ep3.SetPin(levels[2], kP37);
     }
-    if (k_.LockFlushBeforeVpp) Flush();
+    if (k_.LockGuarded) Flush();
     if (k_.LockSettle) Put1(k_.LockSettle);
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return false;
@@ -341,31 +268,24 @@ bool Atmel12vForm::LockBitPulse51(std::array<bool, 3> levels, std::uint8_t data)
         Ep3.VppPinOff(kEa);
     else
         Ep3.VppPin(0);
-    if (k_.LockFlushAfter) Flush();
+    if (k_.LockGuarded) Flush();
     return true;
 }
 
 int Atmel12vForm::VerifyMillivolts() const {
     if (!k_.VerifyVolt) return k_.VccMv;
     const std::string t = Text("VeriyVolt");
-    if (t == kVerifyItems[2]) return 3300;
-    if (t == kVerifyItems[3]) return 2500;
-    if (t == kVerifyItems[1]) return 4400;  // the item says 4.2 V; 4.4 V is what it sets
+    for (const VerifyLevel& l : kVerifyLevels)
+        if (t == l.Item) return l.Mv;
     return 5000;
 }
 
 // The read mode of Read, Blank and Verify (the current check is the caller's).
 void Atmel12vForm::ReadMode() {
     if (k_.ReadModeCmd) Ep3.SetPortMode(PortMode51Read);
-    if (k_.ReadUnderVpp) {
-        Ep3.SetPinOption(kXtal2, 1);
-        Ep3.SetPinOption(kXtal1, 1);
-    }
-    if (k_.DrivesP33)
-        SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), L(kP33), H(kP36), H(kP37)});
-    else
-        SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), H(kP36), H(kP37)});
-    if (k_.ReadUnderVpp) {
+    if (k_.UnderVpp) ClockOptions();
+    SetMode(kReadSel, true, k_.DrivesP33);
+    if (k_.UnderVpp) {
         Ep3.VppPin(VppPinNo);
     } else {
         SetAddress51(0);
@@ -378,45 +298,40 @@ void Atmel12vForm::ReadMode() {
 bool Atmel12vForm::ReadSignature() {
     Row();
     if (k_.IdShowsDetect) Status("Detect MFG and ID .....");
-    if (!Pre()) return false;
-    if (!PowerUp51()) return false;
+    if (!Pre() || !PowerUp51()) return false;
     Ep3.SetPortMode(PortMode51Read);
     auto& id = LastReadId();
     std::uint8_t* reply = Ep3.UsbReplyBuf.data();
-    if (k_.IdThreeReads) {
-        SetPins({L(kP26), L(kP27), L(kP33), L(kP36), L(kP37)});
+    if (k_.DrivesP33) {
+        SetMode(kIdSel, false, true);
         ReadBlock(reply);
         Flush();
         for (int i = 0; i < 3; ++i) {
             SetAddress51(i * 256);
             ReadBlock(reply + i);
-            id[static_cast<std::size_t>(i)] = reply[i];
         }
+        Ep3.VccPin(0);
     } else {
-        Ep3.SetPinOption(kXtal2, 1);
-        Ep3.SetPinOption(kXtal1, 1);
-        SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), L(kP27), L(kP36), L(kP37)});
-        if (k_.IdUnderVpp) {
+        ClockOptions();
+        SetMode(kIdSel, true, false);
+        if (k_.UnderVpp) {
             Ep3.VppPin(VppPinNo);
             if (!Ep3.CheckCurrent()) return false;
         }
         SetAddress51(0);
         ReadBlock(reply);
-        for (int i = 0; i < 3; ++i) id[static_cast<std::size_t>(i)] = reply[0x30 + i];
+        reply += 0x30;
     }
-    if (k_.IdUnderVpp) {
+    std::copy_n(reply, 3, id.begin());
+    if (k_.UnderVpp) {
         Ep3.SetVpp(4500);
         Ep3.VppPin(0);
         Ep3.SetAllPins(1);
         Ep3.VccPin(0);
-    } else if (k_.IdThreeReads) {
-        Ep3.VccPin(0);
-    } else {
+    } else if (!k_.DrivesP33) {
         SuppliesOff();
     }
-    char text[64];
-    std::snprintf(text, sizeof text, k_.IdText, id[0], id[1], id[2]);
-    Status(text);
+    Status(FormatText(k_.IdText, id[0], id[1], id[2]));
     return true;
 }
 
@@ -424,28 +339,31 @@ int Atmel12vForm::ReadLockBits51() {
     if (!PowerUp51()) return -1;
     Ep3.SetPortMode(PortMode51Read);
     SetAddress51(0);
-    SetPins({H(kP26), H(kP27), L(kP33), H(kP36), L(kP37)});
+    SetMode(kLockReadSel, false, true);
     ReadBlock(Ep3.UsbReplyBuf.data());
     Ep3.VccPin(0);
     return Ep3.UsbReplyBuf[0] & 0x1C;
 }
 
+bool Atmel12vForm::LockBitsAre(bool set, const char* fault) {
+    const int lock = ReadLockBits51();
+    if (lock < 0) return false;
+    if ((lock != 0) == set) return true;
+    wb.ErrorFlag() = 1;
+    Status(fault);
+    return false;
+}
+
 void Atmel12vForm::Button2Click() {
     Row();
-    const int lock = ReadLockBits51();
-    if (lock < 0) return;
-    char text[32];
-    std::snprintf(text, sizeof text, "Lock= %02x", lock);
-    Status(text);
+    if (const int lock = ReadLockBits51(); lock >= 0) Status("Lock= " + Hex2(static_cast<unsigned>(lock)));
 }
 
 // ---- the handlers -----------------------------------------------------------------------------------
 
 void Atmel12vForm::ReadRom() {
     const Mcs51Row& r = Row();
-    if (k_.DipContact && !DipContact51()) return;
-    if (k_.ReadPreCheck && !Pre()) return;
-    if (!PowerUp51()) return;
+    if (!Enter(k_.ReadPreCheck) || !PowerUp51()) return;
     Status(k_.ReadStatus);
     ReadMode();
     if (!Ep3.CheckCurrent()) return;
@@ -457,48 +375,40 @@ void Atmel12vForm::ReadRom() {
     AlgoForm::Show();
 }
 
-void Atmel12vForm::BlankClick() {
-    const Mcs51Row& r = Row();
-    if (k_.DipContact && !DipContact51()) return;
+bool Atmel12vForm::BlankGuardOk() {
     switch (k_.Blank) {
         case BlankGuard51::None:
             Status("Blank CHK");
-            if (!Pre()) return;
-            break;
-        case BlankGuard51::IdLocked: {
-            if (k_.BlankPowersFirst && (!Pre() || !PowerUp51())) return;
+            return Pre();
+        case BlankGuard51::IdLocked:
+            if (k_.BlankPowersFirst && (!Pre() || !PowerUp51())) return false;
             IDClick();
-            if (!LockedSignatureOk51()) return;
-            Status("Blank CHK");
+            if (!LockedSignatureOk51()) return false;
             break;
-        }
-        case BlankGuard51::LockBits: {
-            const int lock = ReadLockBits51();
-            if (lock < 0) return;
-            if (lock != 0) {
-                wb.ErrorFlag() = 1;
-                Status("加了密的器件!");
-                return;
-            }
-            Status("Blank CHK");
+        case BlankGuard51::LockBits:
+            if (!LockBitsAre(false, "加了密的器件!")) return false;
             break;
-        }
     }
-    if (!PowerUp51()) return;
+    Status("Blank CHK");
+    return true;
+}
+
+void Atmel12vForm::BlankClick() {
+    const Mcs51Row& r = Row();
+    if (!Enter(false) || !BlankGuardOk() || !PowerUp51()) return;
     ReadMode();
-    if (k_.BlankChecksCurrent && !Ep3.CheckCurrent()) return;
+    if (k_.ReadChecksCurrent && !Ep3.CheckCurrent()) return;
     BlankBlocks51(r, [this] { SuppliesOff(); });
 }
 
 void Atmel12vForm::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (k_.DipContact && !DipContact51()) return;
-    if (k_.VerifyPreCheck && !Pre()) return;
+    if (!Enter(k_.VerifyPreCheck)) return;
     Status(k_.VerifyStatus);
     if (!PowerUp51()) return;
     if (k_.VerifyVolt) Ep3.SetVcc(VerifyMillivolts());
     ReadMode();
-    if (k_.VerifyChecksCurrent && !Ep3.CheckCurrent()) {
+    if (k_.ReadChecksCurrent && !Ep3.CheckCurrent()) {
         if (k_.VerifyVolt) Ep3.SetVcc(k_.VccMv);
         return;
     }
@@ -510,24 +420,19 @@ void Atmel12vForm::VerifyClick() {
 
 void Atmel12vForm::WriteClick() {
     const Mcs51Row& r = Row();
-    if (k_.DipContact && !DipContact51()) return;
-    if (k_.WritePreCheck && !Pre()) return;
+    if (!Enter(k_.WritePreCheck)) return;
     if (k_.WriteChecksId && !CheckDeviceId()) return;
     if (!NeedFileWindow()) return;
     Status("Writing..");
     if (!PowerUp51()) return;
-    if (k_.WriteRaisesVpp) {
+    if (k_.RaisesVpp) {
         Ep3.SetVpp(kVpp);
         Put1(OpWaitSettle);
     }
     Ep3.SetPortMode(PortModeReset);
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.SetPinOption(kXtal1, 1);
+    ClockOptions();
     if (!k_.WriteOptionAfterPins) Ep3.SetPinOption(k_.OptionPin, 1);
-    if (k_.DrivesP33)
-        SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), H(kP27), H(kP33), H(kP36), H(kP37)});
-    else
-        SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), L(kP26), H(kP27), H(kP36), H(kP37)});
+    SetMode(kWriteSel, true, k_.DrivesP33);
     if (k_.WriteOptionAfterPins) Ep3.SetPinOption(k_.OptionPin, 1);
     if (k_.WriteSetsAddress) SetAddress51(0);
     if (k_.WriteFlushBeforeVpp) Flush();
@@ -545,14 +450,11 @@ void Atmel12vForm::WriteClick() {
 
 // P2.6 high, P2.7 low, P3.3 high, P3.6 and P3.7 low: the chip erase.
 bool Atmel12vForm::EraseSingle() {
-    if (k_.DipContact && !DipContact51()) return false;
-    if (k_.LockPreCheck && !Pre()) return false;
-    if (!PowerUp51()) return false;
+    if (!Enter(k_.LockPreCheck) || !PowerUp51()) return false;
     Status(k_.EraseStatus);
     Ep3.SetPortMode(PortModeReset);
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.SetPinOption(kXtal1, 1);
-    SetPins({H(kP26), L(kP27), H(kP33), L(kP36), L(kP37)});
+    ClockOptions();
+    SetMode(kEraseSel, false, true);
     if (k_.EraseLongPulse) Flush();
     Ep3.VppPin(VppPinNo);
     if (k_.EraseLongPulse) Put1(OpWait100ms);
@@ -578,12 +480,11 @@ bool Atmel12vForm::EraseVccBounce() {
     Flush();
     SetProgress(kProgress, 0, 10, 1);
     Ep3.VccPin(VccPinNo);
-    SetPins({H(kP26), L(kP27), H(kP33), L(kP36), L(kP37)});
+    SetMode(kEraseSel, false, true);
     Flush();
     Ep3.VppPin(VppPinNo);
     if (!Ep3.CheckCurrent()) return false;
-    Ep3.PinLow(kProg);
-    Ep3.PinHigh(kProg);
+    ProgPulse();
     for (int step = 2; step <= 4; ++step) {
         Put1(OpWait100ms);
         SetProgress(kProgress, 0, 10, step);
@@ -591,8 +492,7 @@ bool Atmel12vForm::EraseVccBounce() {
     }
     Ep3.VccPin(0);
     Ep3.VccPin(VccPinNo);
-    Ep3.PinLow(kProg);
-    Ep3.PinHigh(kProg);
+    ProgPulse();
     Waits(OpWait100ms, 2);
     Flush();
     SetProgress(kProgress, 0, 10, 10);
@@ -607,37 +507,25 @@ bool Atmel12vForm::EraseTwoAt65V() {
     if (!ReadSignature()) return false;
     Status(k_.EraseStatus);
     Ep3.SetPortMode(PortModeReset);
-    SetPins({H(kP26), L(kP27), H(kP33), L(kP36), L(kP37)});
+    SetMode(kEraseSel, false, true);
     for (int pulse = 0; pulse < 2; ++pulse) {
         Ep3.VppSupplyPin(kVcc65Pin);  // VCC at 6.5 V
         Put1(OpWaitSettle);
         Ep3.VppPin(VppPinNo);
-        Ep3.PinLow(kProg);
-        Ep3.PinHigh(kProg);
-        Put1(OpWait100ms);
-        Put1(OpWait100ms);
+        ProgPulse();
+        Waits(OpWait100ms, 2);
         Flush();
         Ep3.VppPinOff(VppPinNo);
         Ep3.VppSupplyPin(0);
     }
-    const int lock = ReadLockBits51();
-    if (lock < 0) return false;
-    if (lock != 0) {
-        wb.ErrorFlag() = 1;
-        Status("Ers.失败!需要重新操作。");
-        return false;
-    }
-    return true;
+    return LockBitsAre(false, "Ers.失败!需要重新操作。");
 }
 
 void Atmel12vForm::EraseClick() {
     Row();
-    bool done = false;
-    switch (k_.Erase) {
-        case Erase51::Single: done = EraseSingle(); break;
-        case Erase51::VccBounce: done = EraseVccBounce(); break;
-        case Erase51::TwoAt65V: done = EraseTwoAt65V(); break;
-    }
+    const bool done = k_.Erase == Erase51::Single      ? EraseSingle()
+                      : k_.Erase == Erase51::VccBounce ? EraseVccBounce()
+                                                       : EraseTwoAt65V();
     if (!done) return;
     wb.ErrorFlag() = 0;
     Success(k_.Erase == Erase51::TwoAt65V ? "OK" : "End.");
@@ -645,27 +533,23 @@ void Atmel12vForm::EraseClick() {
 
 void Atmel12vForm::SecrityClick() {
     Row();
-    if (k_.DipContact && !DipContact51()) return;
-    if (k_.LockPreCheck && !Pre()) return;
+    if (!Enter(k_.LockPreCheck)) return;
     Status("Locking");
     if (k_.LockEnd == LockEnd51::ReadBack) {
         Ep3.VppSupplyPin(kVcc65Pin);  // VCC at 6.5 V
     } else {
         if (!PowerUp51()) return;
-        if (k_.LockRaisesVpp) {
+        if (k_.RaisesVpp) {
             Ep3.SetVpp(kVpp);
             Ep3.SetVcc(k_.VccMv);
         }
     }
     Ep3.SetPortMode(PortModeReset);
-    if (k_.LockXtal) {
-        Ep3.SetPinOption(kXtal2, 1);
-        Ep3.SetPinOption(kXtal1, 1);
-    }
-    if (k_.LockChecksCurrent && !Ep3.CheckCurrent()) return;
+    if (k_.LockXtal) ClockOptions();
+    if (k_.LockGuarded && !Ep3.CheckCurrent()) return;
     SetAddress51(0);
     SetPins({H(kP26), H(kP33)});
-    if (k_.LockFlushBeforeVpp) Flush();
+    if (k_.LockGuarded) Flush();
     const int item = ItemIndex("RadioGroup1");
     // An over-current ends Lock: the supplies are off, and routing VPP again for
     // the next bit would put it on a chip without VCC.
@@ -675,54 +559,48 @@ void Atmel12vForm::SecrityClick() {
         for (int b = 0; b <= item; ++b)
             if (!LockBitPulse51(kLockLevels[b], kLockBytes[b])) return;
     }
+    LockEnd(item);
+}
+
+void Atmel12vForm::LockEnd(int item) {
     switch (k_.LockEnd) {
         case LockEnd51::Done:
             // VCC stays routed after Lock.
-            Success(k_.LockDoneText);
-            break;
-        case LockEnd51::ReadBack: {
+            return Success(k_.LockDoneText);
+        case LockEnd51::ReadBack:
             Ep3.VppSupplyPin(0);
-            const int lock = ReadLockBits51();
-            if (lock < 0) return;
-            if (lock == 0) {
-                wb.ErrorFlag() = 1;
-                Status("Lock失败!");
-                return;
-            }
+            if (!LockBitsAre(true, "Lock失败!")) return;
             wb.ErrorFlag() = 0;
-            Success(k_.LockDoneText);
-            break;
-        }
+            return Success(k_.LockDoneText);
         case LockEnd51::Mode1Note:
-            if (k_.LockRaisesVpp) Ep3.SetVcc(k_.VccMv);
-            if (item > 0) {
-                if (k_.LockFlagBeforeText) wb.ErrorFlag() = 0;
-                Success(k_.LockDoneText);
-                wb.ErrorFlag() = 0;
-            } else {
-                Status(k_.LockMode1Text);
-            }
-            if (k_.LockRaisesVpp) {
-                Ep3.VccPin(0);
-                Ep3.SetVpp(0);
-            } else {
-                SuppliesOff();
-            }
             break;
+    }
+    if (k_.RaisesVpp) Ep3.SetVcc(k_.VccMv);
+    if (item > 0) {
+        if (k_.LockFlagBeforeText) wb.ErrorFlag() = 0;
+        Success(k_.LockDoneText);
+        wb.ErrorFlag() = 0;
+    } else {
+        Status(k_.LockMode1Text);
+    }
+    if (k_.RaisesVpp) {
+        Ep3.VccPin(0);
+        Ep3.SetVpp(0);
+    } else {
+        SuppliesOff();
     }
 }
 
 void Atmel12vForm::Button1Click() {
     Row();
-    if (k_.BatchNeedsFile && Ticked("CheckBox3") && !wb.FileWin) {
+    if (k_.BatchOnePass && Ticked("CheckBox3") && !wb.FileWin) {
         wb.prompts.ShowMsg("Must open a file to write...");
         return;
     }
-    const std::vector<BatchStep> steps = {{"CheckBox1", [this] { EraseClick(); }},
-                                          {"CheckBox2", [this] { BlankClick(); }},
-                                          {"CheckBox3", [this] { WriteClick(); }},
-                                          {"CheckBox4", [this] { VerifyClick(); }},
-                                          {"CheckBox5", [this] { SecrityClick(); }}};
+    const std::vector<BatchStep> steps = {
+        {"CheckBox1", [this] { EraseClick(); }},  {"CheckBox2", [this] { BlankClick(); }},
+        {"CheckBox3", [this] { WriteClick(); }},  {"CheckBox4", [this] { VerifyClick(); }},
+        {"CheckBox5", [this] { SecrityClick(); }}};
     if (k_.DipContact)
         RunBatch(steps, [this] { return DipContact51(); });
     else

@@ -29,27 +29,25 @@
 
 namespace quilla {
 
-// One lock-bit (or program) pulse on ALE/PROG: the waits before, during and
-// after the low level, as opcodes and counts.
+// One lock-bit pulse on ALE/PROG: the waits before, during and after the low
+// level, as opcodes and counts (0: no wait before).
 struct Pulse51 {
-    std::uint8_t Lead = 0;       // wait before PROG goes low (0: none)
-    std::uint8_t Width = 0;      // wait while PROG is low
+    std::uint8_t Lead = 0, Width = 0;
     int WidthCount = 1;
-    std::uint8_t Tail = 0;       // wait after PROG is high again
+    std::uint8_t Tail = 0;
     int TailCount = 1;
 };
 
-// How a power-up, pre-check or handler of one form runs where the forms differ.
 enum class PreCheck51 : std::uint8_t {
     None,          // no pre-check
     AfterPowerUp,  // power-up, clock stopped, RST pulsed, the clock pins' pair check
-    Direct,        // ground and VCC routed, RST pulsed, the pair check
-    DirectFlush,   // the same with a flush before the check
+    Direct,        // ground and VCC routed, RST pulsed, the pair check (its failure ignored)
+    DirectFlush,   // the same with a flush before the check, whose failure stops
 };
 enum class BlankGuard51 : std::uint8_t {
-    None,       // the pre-check only
-    IdLocked,   // the signature read; FF FF asks "Device may be locaked..."
-    LockBits,   // the lock bits read back; any set refuses
+    None,      // the pre-check only
+    IdLocked,  // the signature read; FF FF asks "Device may be locaked..."
+    LockBits,  // the lock bits read back; any set refuses
 };
 enum class Erase51 : std::uint8_t {
     Single,     // one pulse at 12 V
@@ -67,91 +65,75 @@ struct Atmel12vRow {
     const char* Caption;
     std::vector<int> HighPins;  // A8.. on these socket pins
     std::vector<Mcs51Row> Parts;
-    bool SizedByLine = false;     // one row from fla=/otp= (DIP40 only)
-    int OptionPin = 14;           // the pin given the write option (P3.4 or P3.0)
+    bool SizedByLine = false;  // one row from fla=/otp= (DIP40 only)
+    int OptionPin = 14;        // the pin given the write option (P3.4 or P3.0)
+    // P3.3 among the mode pins of Read, Blank, Verify and Write; the signature
+    // read at 0x000, 0x100, 0x200 with the five selectors low (else at 0x30..0x32).
+    bool DrivesP33 = false;
+    // 12 V on EA while reading (Read, Blank, Verify, the signature), set again once powered.
+    bool UnderVpp = false;
+    // Every handler tests contact first with the DIP40 arguments; the power-up does not.
+    bool DipContact = false;
 
-    // ---- window ----
-    bool EraseOffAtStart = true;  // Erase disabled until setup enables it
-    const char* SpeedRadio = nullptr;  // the speed radio's name (none: fixed speed)
-    int LockDefault = 1;               // LockMode item ticked at start
-    bool VerifyVolt = false;           // the VeriyVolt combo (Verify's VCC level)
-    bool ReadLockButton = false;       // "Read lock" instead of "Exit "
+    // ---- window: Erase disabled until setup, the speed radio (none: fixed
+    // speed), the LockMode item ticked, the VeriyVolt combo, "Read lock" for "Exit " ----
+    bool EraseOffAtStart = true;
+    const char* SpeedRadio = nullptr;
+    int LockDefault = 1;
+    bool VerifyVolt = false, ReadLockButton = false;
 
-    // ---- levels ----
-    int VccMv = 5000;
-    int SetupVppMv = 12000;
-    bool SetupSettles = false;  // a 28 wait after the setup's levels
-
-    // ---- power-up ----
-    bool PowerUpContact = true;    // the contact test first
-    bool PowerUpOption = false;    // reset mode and the option pin before ground
-    bool PowerUpVccCycle = false;  // VCC off and its pin low instead of ground
-    int PowerUpVppMv = -1;         // VCC and VPP levels set first (-1: not set)
-    bool PowerUpSettles = false;   // a 28 wait before VCC
-    bool PowerUpResetMode = false; // reset mode after the levels
-    bool LateReadMode = false;     // read mode after the control pins
-    bool VppAfterPowerUp = false;  // 12 V set again once powered
+    // ---- levels and the power-up ----
+    int VccMv = 5000, SetupVppMv = 12000;
+    bool SetupSettles = false;    // a 28 wait after the setup's levels
+    bool PowerUpOption = false;   // reset mode and the option pin before ground
+    bool PowerUpVccCycle = false; // VCC off and its pin low instead of ground
+    int PowerUpVppMv = -1;        // VCC and VPP levels set first (-1: not set)
+    bool PowerUpSettles = false;  // a 28 wait before VCC
+    bool PowerUpResetMode = false;
+    bool LateReadMode = false;    // read mode after the control pins
     PreCheck51 Pre = PreCheck51::AfterPowerUp;
-    bool PreCheckIgnored = false;  // a failed pair check does not stop
-    bool DipContact = false;       // handlers test contact first, DIP40 arguments
 
-    // ---- read mode (Read, Blank, Verify) ----
-    bool DrivesP33 = false;        // P3.3 among the mode pins
+    // ---- Read, Blank, Verify ----
     bool ReadModeCmd = false;      // read mode sent before the levels
-    bool ReadUnderVpp = false;     // clock options, then 12 V on EA instead of address 0
-    const char* ReadStatus = "Read.";
-    const char* ReadDone = "OK";
-    bool ReadPreCheck = false;
-    bool BlankChecksCurrent = true;
+    bool ReadPreCheck = false, VerifyPreCheck = false;
+    bool ReadChecksCurrent = true;  // Blank and Verify check the current after the read mode
     bool BlankPowersFirst = false;  // pre-check and power-up before the signature
     BlankGuard51 Blank = BlankGuard51::IdLocked;
-    const char* VerifyStatus = "Verify.";
-    bool VerifyPreCheck = false;
-    bool VerifyChecksCurrent = false;
     bool VerifyRestoresVcc = false;  // VCC level set back after the pass
+    const char *ReadStatus = "Read.", *ReadDone = "OK", *VerifyStatus = "Verify.";
 
     // ---- signature ----
-    bool IdShowsDetect = true;     // "Detect MFG and ID ....." first
-    bool IdThreeReads = false;     // bytes at 0x000, 0x100, 0x200 (else 0x30..0x32)
-    bool IdUnderVpp = false;       // read with 12 V on EA, all pins released after
+    bool IdShowsDetect = true;  // "Detect MFG and ID ....." first
     const char* IdText = "Detected MFG and ID = %02x,%02x,%02x.";
 
-    // ---- write ----
-    bool WritePreCheck = true;
-    bool WriteChecksId = true;
-    bool WriteRaisesVpp = false;   // 12 V and a 27 wait after the power-up
-    bool WriteOptionAfterPins = false;
-    bool WriteSetsAddress = true;
-    bool WriteFlushBeforeVpp = true;
-    bool WriteEaLow = false;       // EA pin driven low once VPP is routed
-    bool WriteFlushAfterVpp = false;
-    int WriteEndVppMv = -1;        // VPP level set at the end (-1: none)
-    std::uint8_t ByteWait = 0;     // the wait after each byte's pulse
-    int ByteWaitsPerStep = 2;      // waits per speed step
+    // ---- write (the program pulse: ByteWait x (speed + 1) x ByteWaitsPerStep) ----
+    bool WritePreCheck = true, WriteChecksId = true;
+    bool RaisesVpp = false;  // 12 V set for Write (a 27 wait) and Lock (and VCC's level)
+    bool WriteOptionAfterPins = false, WriteSetsAddress = true;
+    bool WriteFlushBeforeVpp = true, WriteEaLow = false, WriteFlushAfterVpp = false;
+    int WriteEndVppMv = -1;  // VPP level set at the end (-1: none)
+    std::uint8_t ByteWait = 0;
+    int ByteWaitsPerStep = 2;
 
     // ---- erase ----
     Erase51 Erase = Erase51::Single;
     const char* EraseStatus = "Erasing";
-    bool EraseLongPulse = true;    // a 28 wait before the check, 27+28 low, a flush
+    bool EraseLongPulse = true;  // a 28 wait before the check, 27+28 low, a flush
 
     // ---- lock (the pre-check also before a single-pulse erase) ----
     bool LockPreCheck = true;
-    bool LockRaisesVpp = false;    // 12 V and the VCC level after the power-up
-    bool LockXtal = true;          // clock options after reset mode
-    bool LockChecksCurrent = true;
-    bool LockByData = false;       // the lock bits as a data byte
-    bool LockFlushBeforeVpp = true;
-    std::uint8_t LockSettle = 0;   // a wait before VPP (0: none)
+    bool LockXtal = true;  // the clock options after reset mode
+    // The current check before the pulses, a flush before and after each.
+    bool LockGuarded = false;
+    bool LockByData = false;      // the lock bits as a data byte
+    std::uint8_t LockSettle = 0;  // a wait before VPP (0: none)
     Pulse51 LockPulse;
-    bool LockEaOff = false;        // VPP released from EA only
-    bool LockFlushAfter = true;
+    bool LockEaOff = false;  // VPP released from EA only
     LockEnd51 LockEnd = LockEnd51::Done;
-    const char* LockMode1Text = nullptr;
-    const char* LockDoneText = "end";
+    const char *LockMode1Text = nullptr, *LockDoneText = "end";
     bool LockFlagBeforeText = false;  // Mode1Note: ErrorFlag := 0 before the success text
 
-    // ---- batch ----
-    bool BatchNeedsFile = false;   // Write ticked without a file refuses first
+    // ---- batch: one pass, refused first when Write is ticked without a file ----
     bool BatchOnePass = false;
 };
 
@@ -162,7 +144,7 @@ public:
     Atmel12vForm(Workbench& wb, const Atmel12vRow& row);
 
     void SetupForDevice() override;
-    void FillVariantTable() override;
+    void FillVariantTable() override { Table = k_.Parts; }
     void OnClose() override { Ep3.PowerOff(); }
 
     // ---- the handlers -------------------------------------------------------------
@@ -192,32 +174,40 @@ public:
     // Verify's VCC level from the VeriyVolt text.
     int VerifyMillivolts() const;
 
-    const Atmel12vRow& Kind() const { return k_; }
-
 private:
+    // The DIP40 contact test of a DipContact row, then the pre-check when `pre`.
+    bool Enter(bool pre);
     bool Pre();
+    bool LineSized();
+    void ClockOptions();  // XTAL2 and XTAL1 given their option
+    void ProgPulse();     // PROG low, then high
+    // RST high, PSEN low, PROG high, EA high (with `controls`), then the selector
+    // P2.6, P2.7, P3.3 (with `p33`), P3.6, P3.7 at `levels`.
+    void SetMode(std::array<bool, 5> levels, bool controls, bool p33);
     void ReadMode();
+    // The lock bits read back set (`set`) or clear; else ErrorFlag := 1 and `fault`
+    // shown. False also when the contact test refused.
+    bool LockBitsAre(bool set, const char* fault);
+    bool BlankGuardOk();
     bool EraseSingle();
     bool EraseVccBounce();
     bool EraseTwoAt65V();
+    void LockEnd(int item);
     const Atmel12vRow& k_;
 };
 
-class TAt89c5x : public Atmel12vForm {
+// A form of the flow on its row.
+template <const Atmel12vRow& R>
+class Atmel12vOf : public Atmel12vForm {
 public:
-    explicit TAt89c5x(Workbench& wb) : Atmel12vForm(wb, kAt89c5xRow) {}
+    explicit Atmel12vOf(Workbench& wb) : Atmel12vForm(wb, R) {}
 };
-class TAt89c5xwd : public Atmel12vForm {
+using TAt89c5x = Atmel12vOf<kAt89c5xRow>;
+using TAt89c5xwd = Atmel12vOf<kAt89c5xwdRow>;
+using TAt89s5x1 = Atmel12vOf<kAt89s5xRow>;
+class TAt89x8252x : public Atmel12vOf<kAt89x8252Row> {
 public:
-    explicit TAt89c5xwd(Workbench& wb) : Atmel12vForm(wb, kAt89c5xwdRow) {}
-};
-class TAt89s5x1 : public Atmel12vForm {
-public:
-    explicit TAt89s5x1(Workbench& wb) : Atmel12vForm(wb, kAt89s5xRow) {}
-};
-class TAt89x8252x : public Atmel12vForm {
-public:
-    explicit TAt89x8252x(Workbench& wb) : Atmel12vForm(wb, kAt89x8252Row) {}
+    using Atmel12vOf::Atmel12vOf;
     // The text Read ends with: the code-page-936 bytes D2 D1 B6 C1 BD F8 C6 FF BC
     // FE BB BA B3 E5 C7 F8; the pair C6 FF is no character and shows as a
     // question mark.

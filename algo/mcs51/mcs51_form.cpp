@@ -1,6 +1,6 @@
 #include "algo/mcs51/mcs51_form.h"
 
-#include <cstdio>
+#include "algo/common/scan.h"
 
 namespace quilla {
 
@@ -134,9 +134,7 @@ std::int32_t Mcs51Form::EndAddr() {
 // ---- display -------------------------------------------------------------------------------------
 
 void Mcs51Form::ShowAddress(const std::string& edit, std::int32_t value) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04x", static_cast<unsigned>(value < 0 ? 0 : value));
-    Put(edit, buf);
+    Put(edit, FormatText("%04x", static_cast<unsigned>(value < 0 ? 0 : value)));
 }
 
 void Mcs51Form::ShowProgress(std::int32_t value) {
@@ -199,10 +197,7 @@ int Mcs51Form::CompareBytes(std::int32_t a, const std::uint8_t* block, int count
     for (int i = 0; i < count; ++i) {
         const std::uint8_t want = *Image(a + i);
         if (block[i] == want) continue;
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%04x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(a + i), want,
-                      block[i]);
-        Status(buf);
+        Status(FormatText("%04x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(a + i), want, block[i]));
         return i;
     }
     return -1;
@@ -244,12 +239,8 @@ int Mcs51Form::CheckDeviceIdWith(const IdCheck51& c, const std::function<void()>
     if (c.ClearsErrorFlag) wb.ErrorFlag() = 0;
     const auto& r = LastReadId();
     const auto& s = ExpectedId();
-    char buf[96];
-    if (c.Bytes >= 3)
-        std::snprintf(buf, sizeof buf, "R=(%02x,%02x,%02x)  S=(%02x,%02x,%02x)", r[0], r[1], r[2], s[0], s[1], s[2]);
-    else
-        std::snprintf(buf, sizeof buf, "R=(%02x,%02x)  S=(%02x,%02x)", r[0], r[1], s[0], s[1]);
-    Status(buf);
+    Status(c.Bytes >= 3 ? FormatText("R=(%02x,%02x,%02x)  S=(%02x,%02x,%02x)", r[0], r[1], r[2], s[0], s[1], s[2])
+                        : FormatText("R=(%02x,%02x)  S=(%02x,%02x)", r[0], r[1], s[0], s[1]));
     if (s[0] == 0) return 1;
     if (c.LockedFirst && r[0] == 0xFF && r[1] == 0xFF) {
         if (Ask(c.LockedQuestion)) return 1;
@@ -258,7 +249,7 @@ int Mcs51Form::CheckDeviceIdWith(const IdCheck51& c, const std::function<void()>
     }
     bool match = true;
     for (int i = 0; i < c.Bytes; ++i) match = match && r[static_cast<std::size_t>(i)] == s[static_cast<std::size_t>(i)];
-    if (match) return 1;
+    if (match || (IdAlsoAccepted51 && IdAlsoAccepted51())) return 1;
     const bool locked = !c.LockedFirst && r[0] == 0xFF;
     if (Ask(locked ? c.LockedQuestion : c.WrongQuestion)) return 1;
     if (!locked && c.WrongNoSetsError) wb.ErrorFlag() = 1;

@@ -275,6 +275,12 @@ protected:
     // A Yes/No question; true for Yes.
     bool Ask(const std::string& question) { return wb.prompts.AskYesNo(question); }
 
+    // ---- the signature's other readings ----
+    // Asked by CheckDeviceIdWith once the comparison failed: true takes the
+    // signature read as the expected one (a part's revisions with another last
+    // byte). None: only the expected bytes pass.
+    std::function<bool()> IdAlsoAccepted51;
+
 private:
     std::vector<int> highPins_;
 

@@ -1,8 +1,9 @@
 #include "algo/mcs51/p89lpc9.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cstdio>
 
+#include "algo/common/scan.h"
 #include "catalog/form.h"
 
 namespace quilla {
@@ -15,7 +16,12 @@ constexpr int kBlock64 = 64;
 constexpr int kPolls = 20;
 constexpr const char* kGrid = "StringGrid1";
 
-const Lpc9xxForm::IcpRow kRows[] = {
+// Each row's VCC and ground pins and contact masks (rows 3 and 4 have none).
+struct IcpRow {
+    int Vcc, Gnd;
+    std::uint32_t MaskLo, MaskHi;
+};
+const IcpRow kRows[] = {
     {0, 0, 0, 0}, {30, 10, 0xFF81FFF8u, 0x1Fu}, {30, 10, 0xFE007FE0u, 0x07u}, {0, 0, 0, 0}, {0, 0, 0, 0}};
 
 const char* const kBoxes[] = {"FOSC0", "FOSC1", "FOSC2", "-", "WDSE", "BOE", "RPE", "WDTE"};
@@ -35,23 +41,25 @@ Lpc9xxForm::Lpc9xxForm(Workbench& w, Variant v)
     AddButton("Blank", "Blank?  ", [this] { BlankClick(); }).Visible = side;
     AddButton("Verify", "Vrfy", [this] { VerifyClick(); }).Visible = side;
     if (side) AddButton("Button2", "Put232", [this] { Button2Click(); });
-    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }},
-                      {"Write", "Write.", [this] { WriteClick(); }},
+    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }}, {"Write", "Write.", [this] { WriteClick(); }},
                       {"Config", "Wr.CFG", [this] { ConfigClick(); }},
-                      {"ReadConfig", "Rd.CFG", [this] { ReadConfigClick(); }},
-                      {"ID", " ID ", [this] { IDClick(); }}});
+                      {"ReadConfig", "Rd.CFG", [this] { ReadConfigClick(); }}, {"ID", " ID ", [this] { IDClick(); }}});
     AddButton("Button3", "R.CRC", [this] { Button3Click(); }).Visible = false;
     AddGroup("GroupBox2", "CFG ");
     AddLabel("Label1", "UCFG1(打勾编程为1):", "GroupBox2");
-    for (int i = 0; i < 8; ++i)
-        AddCheck("CheckBox" + std::to_string(i + 1), kBoxes[i], i < 3, "GroupBox2");
+    for (int i = 0; i < 8; ++i) AddCheck("CheckBox" + std::to_string(i + 1), kBoxes[i], i < 3, "GroupBox2");
     AddLabel("Label2", "复位和Lock(HEX):", "GroupBox2");
-    std::vector<std::string> names(std::begin(kCells), std::end(kCells));
-    std::vector<std::string> cells = {"00", "00", "07", "07", "07", "07", "07", "07", "07", "07"};
-    AddGrid(kGrid, "", names, cells, "GroupBox2");
+    AddGrid(kGrid, "", {std::begin(kCells), std::end(kCells)},
+            {"00", "00", "07", "07", "07", "07", "07", "07", "07", "07"}, "GroupBox2");
     DeclareBatch({{"CheckEra", "Ers."}, {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG"}}, " Run  ",
                  [this] { Button1Click(); });
     FillVariantTable();
+    // DIP8 parts (row 4) of a later revision read F8 or FE as the ID's last byte.
+    IdAlsoAccepted51 = [this] {
+        const auto& r = LastReadId();
+        const auto& s = ExpectedId();
+        return wb.sel.VariantIndex == 4 && r[0] == s[0] && r[1] == s[1] && (r[2] == 0xF8 || r[2] == 0xFE);
+    };
 }
 
 void Lpc9xxForm::FillVariantTable() {
@@ -72,7 +80,7 @@ std::string Lpc9xxForm::DeviceLineError() const {
 
 void Lpc9xxForm::SetupForDevice() {
     ready_ = false;
-    if (!SetupRowOk()) return;
+    FillVariantTable();
     if (const std::string e = DeviceLineError(); !e.empty()) {
         // Nothing is sent for a line the form cannot serve.
         Status(e);
@@ -82,6 +90,7 @@ void Lpc9xxForm::SetupForDevice() {
     const int v = wb.sel.VariantIndex;
     if (variant_ == Variant::Lpc932) {
         Ep3.LoadBitFile("p89lpc932.bit");
+        Ep3.ShowPlacementDiagram(v == 1 ? 4 : 6, v == 1 ? 28 : 20, 0, 0);
     } else {
         Ep3.LoadBitFile("rs232phi92x.bit");
         Ep3.WriteReg(19, 0xDF);
@@ -89,34 +98,21 @@ void Lpc9xxForm::SetupForDevice() {
         Ep3.ControlLineLow(3);
         Ep3.ControlLineHigh(3);
         Ep3.UsbFlush();
-    }
-    Put(kType, wb.sel.TypeText);
-    if (variant_ == Variant::Lpc932) {
-        if (v == 1) Ep3.ShowPlacementDiagram(4, 28, 0, 0);
-        else Ep3.ShowPlacementDiagram(6, 20, 0, 0);
-    } else {
         Ep3.ShowPlacementBitmap(v == 1 ? "p89lpc93x.bmp" : "87lpc762.bmp");
     }
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    FillVariantTable();
-    AlgoForm::Show();
-    const int vcc = wb.sel.GetParam("vcc=");
+    SetupShow();
     IcpPageLength = wb.sel.GetParam("sec=");
     RowSize = wb.sel.GetParam("len=");
     Table[static_cast<std::size_t>(v)].LastAddress = RowSize;
     RowGndPin = kRows[v].Gnd;
     RowVccPin = kRows[v].Vcc;
-    if (wb.FileWin) wb.FileWin->EndAddr = RowSize;
-    wb.Display();
+    ShowRowRange(Table[static_cast<std::size_t>(v)]);
     Ep3.SetVpp(0);
     Ep3.VppPin(0);
     Ep3.GndPin(RowGndPin);
-    Ep3.SetVcc(vcc);
+    Ep3.SetVcc(wb.sel.GetParam("vcc="));
     ready_ = true;
 }
-
-void Lpc9xxForm::OnClose() { Ep3.PowerOff(); }
 
 void Lpc9xxForm::RowReady() {
     Row();
@@ -125,20 +121,13 @@ void Lpc9xxForm::RowReady() {
     Refuse(e.empty() ? std::string("Comm Err.") : e);
 }
 
+bool Lpc9xxForm::ContactReady() {
+    RowReady();
+    const IcpRow& k = kRows[wb.sel.VariantIndex];
+    return Ep3.CheckPinContact(RowGndPin, 0, k.MaskLo, k.MaskHi, 0) != 0;
+}
+
 // ---- the register routines ---------------------------------------------------------------
-
-void Lpc9xxForm::IcpSelectRegister(int r) { Ep3.WriteLatch(0, r); }
-
-void Lpc9xxForm::IcpWriteData(std::uint8_t v) {
-    Ep3.WriteLatch(1, v);
-    Clock3();
-}
-
-void Lpc9xxForm::IcpReadByte() {
-    Clock3();
-    Clock3();
-    Put1(OpCapturePort1);
-}
 
 bool Lpc9xxForm::IcpWaitReady() {
     for (int i = 0; i < kPolls; ++i) {
@@ -155,36 +144,41 @@ void Lpc9xxForm::IcpSetAddress(std::int32_t addr) {
     WriteReg(1, static_cast<std::uint8_t>((addr >> 8) & 0xFF));
 }
 
-bool Lpc9xxForm::IcpWriteConfig(int addr, std::uint8_t value) {
+void Lpc9xxForm::ConfigAccess(std::uint8_t addr) {
     IcpEnter();
     Line(1, false);
     WriteReg(3, 0x6C);
-    WriteReg(0, static_cast<std::uint8_t>(addr));
+    WriteReg(0, addr);
+}
+
+bool Lpc9xxForm::IcpWriteConfig(int addr, std::uint8_t value) {
+    ConfigAccess(static_cast<std::uint8_t>(addr));
     WriteReg(2, value);
     Line(1, true);
     IcpSelectRegister(3);
     return IcpWaitReady();
 }
 
+// VCC switched on with the entry line low, then its pulses (the P89LPC932 also
+// holds line 3 low and line 1 high).
 void Lpc9xxForm::IcpEnter() {
+    const bool lpc932 = variant_ == Variant::Lpc932;
+    const int entry = lpc932 ? 2 : 4;
     Ep3.VccPin(0);
-    if (variant_ == Variant::Lpc932) {
-        Line(2, false);
-        Line(3, false);
-        Line(1, true);
-        Ep3.VccPin(RowVccPin);
-        Put1(OpWaitPulse);
-        for (int i = 0; i < 5; ++i) Line(2, true), Line(2, false);
-        Line(2, true);
-    } else {
-        Line(4, false);
-        Ep3.VccPin(RowVccPin);
-        Put1(OpWaitPulse);
-        for (int i = 0; i < 3; ++i) Line(4, true), Line(4, false);
-        Line(4, true);
-    }
+    Line(entry, false);
+    if (lpc932) Line(3, false), Line(1, true);
+    Ep3.VccPin(RowVccPin);
+    Put1(OpWaitPulse);
+    for (int i = 0; i < (lpc932 ? 5 : 3); ++i) Line(entry, true), Line(entry, false);
+    Line(entry, true);
     Put1(OpWaitPulse);
     Flush();
+}
+
+void Lpc9xxForm::ShowReply(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += Hex2(Ep3.UsbReplyBuf[static_cast<std::size_t>(i)]) + ",";
+    Status(text);
 }
 
 int Lpc9xxForm::HexByteParse(const std::string& text) {
@@ -208,16 +202,10 @@ void Lpc9xxForm::Busy() {
 // ---- the ID -------------------------------------------------------------------------------
 
 void Lpc9xxForm::ReadConfigBytes() {
-    IcpEnter();
-    Line(1, false);
-    WriteReg(3, 0x6C);
-    WriteReg(0, 0x00);
+    ConfigAccess(0x00);
     Line(1, true);
     IcpSelectRegister(2);
-    for (int i = 0; i < 19; ++i) {
-        Clock3();
-        Put1(OpCapturePort1);
-    }
+    Captures(19);
     Flush();
     Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
     Ep3.VccPin(0);
@@ -226,45 +214,24 @@ void Lpc9xxForm::ReadConfigBytes() {
 void Lpc9xxForm::ReadConfigClick() {
     RowReady();
     ReadConfigBytes();
-    std::string text;
-    char b[8];
-    for (int i = 0; i < 19; ++i) {
-        std::snprintf(b, sizeof b, "%02x,", Ep3.UsbReplyBuf[static_cast<std::size_t>(i)]);
-        text += b;
-    }
-    Status(text);
+    ShowReply(19);
 }
 
 void Lpc9xxForm::IDClick() {
     RowReady();
     ReadConfigBytes();
     auto& r = LastReadId();
-    for (int i = 0; i < 3; ++i) r[static_cast<std::size_t>(i)] = Ep3.UsbReplyBuf[static_cast<std::size_t>(16 + i)];
+    std::copy_n(Ep3.UsbReplyBuf.begin() + 16, 3, r.begin());
     Ep3.VccPin(0);
-    char text[32];
-    std::snprintf(text, sizeof text, "ID: %02x,%02x,%02x", r[0], r[1], r[2]);
-    Status(text);
+    Status(FormatText("ID: %02x,%02x,%02x", r[0], r[1], r[2]));
 }
 
+// Three bytes compared; FF first asks about an empty socket ("No" leaves
+// ErrorFlag as it is).
 int Lpc9xxForm::CheckDeviceId() {
-    IDClick();
-    const auto& r = LastReadId();
-    const auto& s = ExpectedId();
-    char text[64];
-    std::snprintf(text, sizeof text, "R=(%02x,%02x,%02x)  S=(%02x,%02x,%02x)", r[0], r[1], r[2], s[0], s[1], s[2]);
-    Status(text);
-    if (s[0] == 0) return 1;
-    if (r[0] == s[0] && r[1] == s[1] && r[2] == s[2]) return 1;
-    if (wb.sel.VariantIndex == 4 && r[0] == s[0] && r[1] == s[1] && (r[2] == 0xF8 || r[2] == 0xFE)) return 1;
-    if (r[0] == 0xFF) {
-        if (Ask("空插座，\n继续吗?")) return 1;
-        StepFailed();  // the pass ends uncounted; ErrorFlag stays
-        return 0;
-    }
-    if (Ask("Wrong type, OK ??")) return 1;
-    wb.ErrorFlag() = 1;
-    StepFailed();
-    return 0;
+    return CheckDeviceIdWith({.Bytes = 3, .ClearsErrorFlag = false, .LockedFirst = false,
+                              .LockedQuestion = "空插座，\n继续吗?"},
+                             [this] { IDClick(); });
 }
 
 // ---- the operations ------------------------------------------------------------------------
@@ -275,88 +242,57 @@ bool Lpc9xxForm::Begin(const char* text) {
     return Ep3.CheckCurrent() != 0;
 }
 
+void Lpc9xxForm::Done(const char* text) {
+    Ep3.VccPin(0);
+    ShowProgress(RowSize);
+    Success(text);
+}
+
 bool Lpc9xxForm::ReadBlocks(bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check) {
     const std::int32_t end = EndAddr();
     IcpSetAddress(0);
     for (std::int32_t a = 0; a < RowSize && a <= end; a += kBlock64) {
         ShowProgress(a);
-        IcpSelectRegister(3);
-        Line(1, false);
-        IcpWriteData(0x80);
-        Line(1, true);
+        Command(0x80);
         IcpSelectRegister(2);
         for (int i = 0; i < kBlock64; ++i) IcpReadByte();
         Flush();
         // The last block of a row that ends inside it fills the image past the row.
         std::uint8_t* to = intoImage ? Image(a) : Ep3.UsbReplyBuf.data();
         Ep3.UsbReadReply(to);
-        if (!check(a, to)) return false;
+        if (check && !check(a, to)) return false;
     }
     return true;
 }
 
 void Lpc9xxForm::ReadRom() {
-    RowReady();
-    if (!Ep3.CheckPinContact(RowGndPin, 0, kRows[wb.sel.VariantIndex].MaskLo, kRows[wb.sel.VariantIndex].MaskHi, 0)) return;
-    if (!Begin("Read.")) return;
-    ReadBlocks(true, [](std::int32_t, const std::uint8_t*) { return true; });
-    ShowProgress(RowSize);
-    Ep3.VccPin(0);
-    Success("OK");
+    if (!ContactReady() || !Begin("Read.")) return;
+    ReadBlocks(true, {});
+    Done("OK");
     wb.Display();
     AlgoForm::Show();
 }
 
-void Lpc9xxForm::BlankClick() {
-    RowReady();
-    if (!Ep3.CheckPinContact(RowGndPin, 0, kRows[wb.sel.VariantIndex].MaskLo, kRows[wb.sel.VariantIndex].MaskHi, 0)) return;
-    if (!Begin("Blank CHK")) return;
-    const bool blank = ReadBlocks(false, [&](std::int32_t a, const std::uint8_t* b) {
-        for (int j = 0; j < kBlock64; ++j) {
-            if (b[j] == 0x00) continue;
-            Ep3.VccPin(0);
-            Status("No!!!");
-            wb.ErrorFlag() = 1;
-            ShowProgress(a + j);
-            return false;
-        }
-        return true;
-    });
-    if (!blank) return;
-    Ep3.VccPin(0);
-    wb.ErrorFlag() = 0;
-    ShowProgress(RowSize);
-    Success("Blank OK");
-}
-
-void Lpc9xxForm::VerifyClick() {
-    RowReady();
-    if (!Ep3.CheckPinContact(RowGndPin, 0, kRows[wb.sel.VariantIndex].MaskLo, kRows[wb.sel.VariantIndex].MaskHi, 0)) return;
-    if (!Begin("Verify.")) return;
-    const bool same = ReadBlocks(false, [&](std::int32_t a, const std::uint8_t* b) {
-        const int j = CompareBlock64(a, b);
+void Lpc9xxForm::CheckClick(bool verify) {
+    if (!ContactReady() || !Begin(verify ? "Verify." : "Blank CHK")) return;
+    const bool good = ReadBlocks(false, [&](std::int32_t a, const std::uint8_t* b) {
+        const auto set = std::find_if(b, b + kBlock64, [](std::uint8_t x) { return x != 0x00; });
+        const int j = verify ? CompareBlock64(a, b) : (set == b + kBlock64 ? -1 : static_cast<int>(set - b));
         if (j < 0) return true;
         Ep3.VccPin(0);
+        if (!verify) Status("No!!!");
         wb.ErrorFlag() = 1;
         ShowProgress(a + j);
         return false;
     });
-    if (!same) return;
-    Ep3.VccPin(0);
+    if (!good) return;
     wb.ErrorFlag() = 0;
-    ShowProgress(RowSize);
-    Success("OK");
+    Done(verify ? "OK" : "Blank OK");
 }
 
 void Lpc9xxForm::EraseClick() {
-    RowReady();
-    if (!Ep3.CheckPinContact(RowGndPin, 0, kRows[wb.sel.VariantIndex].MaskLo, kRows[wb.sel.VariantIndex].MaskHi, 0)) return;
-    if (!CheckDeviceId()) return;
-    if (!Begin("Erasing")) return;
-    IcpSelectRegister(3);
-    Line(1, false);
-    IcpWriteData(0x72);
-    Line(1, true);
+    if (!ContactReady() || !CheckDeviceId() || !Begin("Erasing")) return;
+    Command(0x72);
     if (!IcpWaitReady()) return Busy();
     Line(1, true);
     Ep3.VccPin(0);
@@ -364,9 +300,7 @@ void Lpc9xxForm::EraseClick() {
 }
 
 void Lpc9xxForm::WriteClick() {
-    RowReady();
-    if (!Ep3.CheckPinContact(RowGndPin, 0, kRows[wb.sel.VariantIndex].MaskLo, kRows[wb.sel.VariantIndex].MaskHi, 0)) return;
-    if (!CheckDeviceId()) return;
+    if (!ContactReady() || !CheckDeviceId()) return;
     if (!wb.FileWin) {
         Status("No buffer window.");
         StepFailed();
@@ -382,9 +316,7 @@ void Lpc9xxForm::WriteClick() {
         IcpSelectRegister(2);
         for (int i = 0; i < IcpPageLength; ++i) {
             IcpWriteData(*Image(source++));
-            Clock3();
-            Clock3();
-            Clock3();
+            Clock3(), Clock3(), Clock3();
         }
         IcpSetAddress(addr);
         Line(1, false);
@@ -393,9 +325,7 @@ void Lpc9xxForm::WriteClick() {
         Flush();
         if (!IcpWaitReady()) return Busy();
     }
-    ShowProgress(RowSize);
-    Ep3.VccPin(0);
-    Success("OK");
+    Done("OK");
 }
 
 void Lpc9xxForm::ConfigClick() {
@@ -429,23 +359,14 @@ void Lpc9xxForm::Button3Click() {
     Line(1, true);
     if (!IcpWaitReady()) return Busy();
     IcpSelectRegister(2);
-    for (int i = 0; i < 4; ++i) {
-        Clock3();
-        Put1(OpCapturePort1);
-    }
+    Captures(4);
     IcpSelectRegister(3);
     Put1(OpCapturePort1);
     Clock3();
     Flush();
     Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
     Ep3.VccPin(0);
-    std::string text;
-    char b[8];
-    for (int i = 0; i < 4; ++i) {
-        std::snprintf(b, sizeof b, "%02x,", Ep3.UsbReplyBuf[static_cast<std::size_t>(i)]);
-        text += b;
-    }
-    Status(text);
+    ShowReply(4);
 }
 
 void Lpc9xxForm::Button1Click() {
@@ -474,9 +395,7 @@ void Lpc9xxForm::Button2Click() {
     Put1(OpCapturePort0);
     Flush();
     Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
-    char text[8];
-    std::snprintf(text, sizeof text, "%02x", Ep3.UsbReplyBuf[0]);
-    Status(text);
+    Status(Hex2(Ep3.UsbReplyBuf[0]));
 }
 
 QUILLA_FORM(TP89lpc932);

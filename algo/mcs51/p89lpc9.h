@@ -20,11 +20,11 @@ public:
     void SetupForDevice() override;
     void FillVariantTable() override;
     std::string DeviceLineError() const override;
-    void OnClose() override;
+    void OnClose() override { Ep3.PowerOff(); }
 
     void ReadRom();
-    void BlankClick();
-    void VerifyClick();
+    void BlankClick() { CheckClick(false); }
+    void VerifyClick() { CheckClick(true); }
     void WriteClick();
     void EraseClick();
     void ConfigClick();
@@ -35,9 +35,9 @@ public:
     void Button2Click();  // Put232 (second form)
 
     // ---- the register routines -------------------------------------------------------
-    void IcpSelectRegister(int r);
-    void IcpWriteData(std::uint8_t v);
-    void IcpReadByte();
+    void IcpSelectRegister(int r) { Ep3.WriteLatch(0, r); }
+    void IcpWriteData(std::uint8_t v) { Ep3.WriteLatch(1, v), Clock3(); }
+    void IcpReadByte() { Clock3(), Clock3(), Put1(proto::OpCapturePort1); }
     // Polls the status until its busy bit clears: false when it stays set.
     bool IcpWaitReady();
     void IcpSetAddress(std::int32_t addr);
@@ -46,25 +46,27 @@ public:
     int CheckDeviceId();
     static int HexByteParse(const std::string& text);  // -1: no hexadecimal digit
 
-    int IcpPageLength = 0;
-    int RowVccPin = 0, RowGndPin = 0;
-    std::int32_t RowSize = 0;
-
-    // The row table's pins and contact masks.
-    struct IcpRow {
-        int Vcc, Gnd;
-        std::uint32_t MaskLo, MaskHi;
-    };
-
 private:
-    // The selected row of a line setup accepted; refuses the operation otherwise.
+    // The selected row of a line setup accepted (else the operation is refused),
+    // then (ContactReady) the row's contact test.
     void RowReady();
+    bool ContactReady();
     void WriteReg(int r, std::uint8_t v) { IcpSelectRegister(r), IcpWriteData(v); }
     void Line(int n, bool high) { high ? Ep3.ControlLineHigh(n) : Ep3.ControlLineLow(n); }
     void Clock3() { Line(3, true), Line(3, false); }
-    // Contact test and entry with the current check: false ends the operation.
+    // A command through register 3 between line 1 low and high.
+    void Command(std::uint8_t cmd) { IcpSelectRegister(3), Line(1, false), IcpWriteData(cmd), Line(1, true); }
+    void ConfigAccess(std::uint8_t addr);  // entry, line 1 low, 0x6C at `addr`
+    // `count` data bytes clocked out and captured.
+    void Captures(int count) {
+        for (int i = 0; i < count; ++i) Clock3(), Put1(proto::OpCapturePort1);
+    }
+    void ShowReply(int count);  // the reply's first bytes, "%02x," each
+    // The status text, the entry and the current check: false ends the operation.
     bool Begin(const char* text);
-    // The 64-byte read loop of Read, Blank? and Vrfy.
+    void Done(const char* text);  // VCC off, the row's end shown, the success text
+    void CheckClick(bool verify);  // Blank: every byte 0x00; Verify: the image's
+    // The 64-byte reads of Read, Blank? and Vrfy; `check` (when given) judges each block.
     bool ReadBlocks(bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
     void ReadConfigBytes();
     void Busy();
@@ -72,6 +74,8 @@ private:
 
     Variant variant_;
     bool ready_ = false;
+    int IcpPageLength = 0, RowVccPin = 0, RowGndPin = 0;
+    std::int32_t RowSize = 0;
 };
 
 class TP89lpc932 : public Lpc9xxForm {

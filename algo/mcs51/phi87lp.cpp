@@ -1,9 +1,8 @@
 #include "algo/mcs51/phi87lp.h"
 
-#include <cstdio>
 #include <fstream>
-#include <iterator>
 
+#include "algo/common/scan.h"
 #include "algo/common/sidefile.h"
 #include "catalog/form.h"
 
@@ -17,20 +16,31 @@ constexpr int kVppPin = 9, kVccPin = 30, kGndPin = 10;
 constexpr std::uint32_t kMaskLo = 0xE0000300u;  // socket 9, 10, 30, 31, 32
 constexpr int kGroup = 64;
 constexpr int kPinCount[] = {14, 14, 16, 20, 20, 20, 20, 20};
+constexpr std::int32_t kUser = 0xFCE0;  // 32 bytes of user code
+constexpr std::uint16_t kConfigAddress = 0xFD00;
 
 // RadioGroup1 items and their oscillator values.
 const char* const kOsc[] = {"Ext. OSC    ", "Int.RC(6Mhz)", "32-100KHZ", "100KHZ-4MHZ", "4-20MHZ"};
 constexpr unsigned kOscValue[] = {7, 3, 2, 1, 0};
 
+// The configuration word's boxes (ticked: the bit set).
+struct ConfigBox {
+    const char* Name;
+    const char* Caption;
+    unsigned Bit;
+};
+constexpr ConfigBox kConfigBoxes[] = {{"CheckWtd", "WTD        ", 0x80},
+                                      {"CheckRPD", "No reset  ", 0x40},
+                                      {"CheckPRHI", "Rest IO=hi ", 0x20},
+                                      {"CheckBO25", "I/O = 2.5V ", 0x10}};
+
 }  // namespace
 
 TPhi87lpx::TPhi87lpx(Workbench& w) : Mcs51Form(w, "P87LP76x", {}) {
     DeclareStatus();
-    DeclareButtons51({{"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
+    DeclareButtons51({{"Blank", "Blank?  ", [this] { BlankClick(); }}, {"Verify", "Vrfy", [this] { VerifyClick(); }},
                       {"Write", "Write.", [this] { WriteClick(); }},
-                      {"ReadToFile", "Read  ", [this] { ReadToFileClick(); }},
-                      {"ID", " ID   ", [this] { IDClick(); }},
+                      {"ReadToFile", "Read  ", [this] { ReadToFileClick(); }}, {"ID", " ID   ", [this] { IDClick(); }},
                       {"RdConfig", "Read CFG", [this] { RdConfigClick(); }},
                       {"WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); }},
                       {"Button1", "Wrt. USR", [this] { Button1Click(); }},
@@ -38,33 +48,27 @@ TPhi87lpx::TPhi87lpx(Workbench& w) : Mcs51Form(w, "P87LP76x", {}) {
     AddLabel("Label1", "32 byte USR add.：");
     AddLabel("Label2", "fce0h to fcffh");
     AddGroup("GroupBox2", "Int CFG   ");
-    AddCheck("CheckSec", "Lock(Sec)", false, "GroupBox2").OnClick = [this] { RadioGroup1Click(); };
-    AddCheck("CheckWtd", "WTD        ", true, "GroupBox2").OnClick = [this] { RadioGroup1Click(); };
-    AddCheck("CheckRPD", "No reset  ", true, "GroupBox2").OnClick = [this] { RadioGroup1Click(); };
-    AddCheck("CheckPRHI", "Rest IO=hi ", true, "GroupBox2").OnClick = [this] { RadioGroup1Click(); };
-    AddCheck("CheckBO25", "I/O = 2.5V ", true, "GroupBox2").OnClick = [this] { RadioGroup1Click(); };
+    const auto changed = [this] { RadioGroup1Click(); };
+    AddCheck("CheckSec", "Lock(Sec)", false, "GroupBox2").OnClick = changed;
+    for (const ConfigBox& b : kConfigBoxes) AddCheck(b.Name, b.Caption, true, "GroupBox2").OnClick = changed;
     AddRadio("RadioGroup1", "OSC Mode    ", {kOsc[0], kOsc[1], kOsc[2], kOsc[3], kOsc[4]}, 0, "GroupBox2").OnClick =
-        [this] { RadioGroup1Click(); };
+        changed;
     AddRadio("RadioGroup2", "CLKS            ", {" 6 Clocks(F.)", "12 Clocks(Mid.)"}, 0, "GroupBox2").OnClick =
-        [this] { RadioGroup1Click(); };
+        changed;
     AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox1");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox1");
-    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox1");
-    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox1");
-    AddCheck("CheckBoxUser", "Wrt. USR", false, "GroupBox1");
+    for (const auto& [name, caption] : {std::pair{"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
+                                        {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wrt.CFG."},
+                                        {"CheckBoxUser", "Wrt. USR"}})
+        AddCheck(name, caption, std::string(name) != "CheckBoxUser", "GroupBox1");
     AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox1");
     FillVariantTable();
-    // The side file of the current data file, when there is one: high byte first.
-    if (const std::string path = SideFile(); !path.empty()) {
-        std::ifstream in(path, std::ios::binary);
-        if (in) {
-            const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            const unsigned hi = bytes.size() > 0 ? static_cast<std::uint8_t>(bytes[0]) : 0xFF;
-            const unsigned lo = bytes.size() > 1 ? static_cast<std::uint8_t>(bytes[1]) : 0xFF;
-            ConfigWord = hi * 256 + lo;
-            ConfigToControls();
-        }
+    // The side file of the current data file, when there is one (no file opens
+    // for an empty path): high byte first, a missing byte reads as 0xFF.
+    if (std::ifstream in{SideFile(), std::ios::binary}) {
+        char bytes[2] = {'\xFF', '\xFF'};
+        in.read(bytes, 2);
+        ConfigWord = static_cast<std::uint8_t>(bytes[0]) * 256u + static_cast<std::uint8_t>(bytes[1]);
+        ConfigToControls();
     }
 }
 
@@ -72,12 +76,8 @@ std::string TPhi87lpx::SideFile() const { return SideFilePath(wb, ".cfg"); }
 
 void TPhi87lpx::FillVariantTable() {
     Table = {{"", 0},
-             {"1: P87LP760  (1k)", 0x03FF},
-             {"2: P87LP761  (2k)", 0x07FF},
-             {"3: P87LP762  (2k)", 0x07FF},
-             {"4: P87LP764  (4k)", 0x0FFF},
-             {"5: P87LP767  (4k)", 0x0FFF},
-             {"6: P87LP768  (4k)", 0x0FFF},
+             {"1: P87LP760  (1k)", 0x03FF}, {"2: P87LP761  (2k)", 0x07FF}, {"3: P87LP762  (2k)", 0x07FF},
+             {"4: P87LP764  (4k)", 0x0FFF}, {"5: P87LP767  (4k)", 0x0FFF}, {"6: P87LP768  (4k)", 0x0FFF},
              {"7: P87LP769  (4k)", 0x0FFF}};
 }
 
@@ -85,14 +85,9 @@ void TPhi87lpx::SetupForDevice() {
     if (!SetupRowOk()) return;
     Ep3.ResetPins();
     Ep3.LoadBitFile("lp76x.bit");
-    Put(kType, wb.sel.TypeText);
     const int pins = kPinCount[wb.sel.VariantIndex];
-    if (pins == 14) Ep3.ShowPlacementDiagram(8, 14, 0, 0);
-    else if (pins == 16) Ep3.ShowPlacementDiagram(7, 16, 0, 0);
-    else Ep3.ShowPlacementDiagram(6, 20, 0, 0);
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
+    Ep3.ShowPlacementDiagram(pins == 14 ? 8 : pins == 16 ? 7 : 6, pins, 0, 0);
+    SetupShow();
     if (wb.FileWin) wb.FileWin->EndAddr = 0x10000;
     wb.Display();
     AlgoForm::Show();
@@ -106,12 +101,9 @@ void TPhi87lpx::SetupForDevice() {
 void TPhi87lpx::OnClose() {
     Ep3.PowerOff();
     // Only beside a data file that was loaded or saved.
-    const std::string path = SideFile();
-    if (path.empty()) return;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return;
-    const char bytes[2] = {static_cast<char>((ConfigWord >> 8) & 0xFF), static_cast<char>(ConfigWord & 0xFF)};
-    out.write(bytes, 2);
+    if (const std::string path = SideFile(); !path.empty())
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            << static_cast<char>((ConfigWord >> 8) & 0xFF) << static_cast<char>(ConfigWord & 0xFF);
 }
 
 // ---- the configuration word --------------------------------------------------------------
@@ -119,15 +111,11 @@ void TPhi87lpx::OnClose() {
 void TPhi87lpx::ControlsToConfig() {
     const int osc = ItemIndex("RadioGroup1");
     ConfigWord = 0xFF00u | (osc >= 0 && osc < 5 ? kOscValue[osc] : 0u);
-    if (Checked("CheckWtd")) ConfigWord |= 0x80;
-    if (Checked("CheckRPD")) ConfigWord |= 0x40;
-    if (Checked("CheckPRHI")) ConfigWord |= 0x20;
-    if (Checked("CheckBO25")) ConfigWord |= 0x10;
+    for (const ConfigBox& b : kConfigBoxes)
+        if (Checked(b.Name)) ConfigWord |= b.Bit;
     if (ItemIndex("RadioGroup2") == 0) ConfigWord |= 0x08;
     if (Checked("CheckSec")) ConfigWord &= ~0xC000u;
-    char text[32];
-    std::snprintf(text, sizeof text, "Config = %04x", ConfigWord & 0xFFFF);
-    Status(text);
+    Status("Config = " + Hex4(ConfigWord));
 }
 
 void TPhi87lpx::ConfigToControls() {
@@ -137,10 +125,7 @@ void TPhi87lpx::ConfigToControls() {
         if (kOscValue[i] == (ConfigWord & 7u)) item = i;
     Choose("RadioGroup1", item);
     Choose("RadioGroup2", (ConfigWord & 0x08) ? 0 : 1);
-    SetChecked("CheckWtd", (ConfigWord & 0x80) != 0);
-    SetChecked("CheckRPD", (ConfigWord & 0x40) != 0);
-    SetChecked("CheckPRHI", (ConfigWord & 0x20) != 0);
-    SetChecked("CheckBO25", (ConfigWord & 0x10) != 0);
+    for (const ConfigBox& b : kConfigBoxes) SetChecked(b.Name, (ConfigWord & b.Bit) != 0);
     SetChecked("CheckSec", (ConfigWord & 0xC000) == 0);
     SetEnabled("RdConfig", true);
 }
@@ -151,20 +136,11 @@ void TPhi87lpx::RadioGroup1Click() {
 
 // ---- the command protocol ----------------------------------------------------------------
 
-void TPhi87lpx::Lpc76xCommand(std::uint8_t b) { Ep3.UsbPut2(OpLpcFrame, b); }
-
 void TPhi87lpx::Lpc76xLoadAddress(std::uint16_t a) {
     Lpc76xCommand(8);
     Lpc76xCommand(static_cast<std::uint8_t>(a & 0xFF));
     Lpc76xCommand(10);
     Lpc76xCommand(static_cast<std::uint8_t>(a >> 8));
-}
-
-void TPhi87lpx::Lpc76xNextAddress() { Lpc76xCommand(6); }
-
-void TPhi87lpx::Lpc76xReadByte() {
-    Lpc76xCommand(4);
-    Put1(OpLpcSample);
 }
 
 std::uint8_t TPhi87lpx::Lpc76xProgramByte(std::uint8_t b) {
@@ -188,7 +164,17 @@ void TPhi87lpx::Lpc76xEnter() {
 
 bool TPhi87lpx::Contact() { return Ep3.CheckPinContact(kGndPin, 0, kMaskLo, 0, 0) != 0; }
 
-int TPhi87lpx::CheckDeviceId() {
+bool TPhi87lpx::Begin(const char* text, int address) {
+    Status(text);
+    Lpc76xEnter();
+    if (address >= 0) {
+        Lpc76xLoadAddress(static_cast<std::uint16_t>(address));
+        Flush();
+    }
+    return Ep3.CheckCurrent() != 0;
+}
+
+void TPhi87lpx::ReadId() {
     Lpc76xEnter();
     Lpc76xLoadAddress(0xFC30);
     Lpc76xReadByte();
@@ -197,109 +183,84 @@ int TPhi87lpx::CheckDeviceId() {
     Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
     SuppliesOff();
     auto& r = LastReadId();
-    r[0] = Ep3.UsbReplyBuf[0];
-    r[1] = Ep3.UsbReplyBuf[1];
-    r[2] = 0;
-    const auto& s = ExpectedId();
-    char text[64];
-    std::snprintf(text, sizeof text, "Detect MFG and ID   = %02x, %02x", r[0], r[1]);
-    Status(text);
-    std::snprintf(text, sizeof text, "R=(%02x,%02x)  S=(%02x,%02x)", r[0], r[1], s[0], s[1]);
-    Status(text);
-    if (s[0] == 0 || (r[0] == s[0] && r[1] == s[1])) return 1;
-    if (Ask(r[0] == 0xFF ? "Wrong type! \n OK ?" : "Wrong type, OK ??")) return 1;
+    r = {Ep3.UsbReplyBuf[0], Ep3.UsbReplyBuf[1], 0, r[3]};
+    Status(FormatText("Detect MFG and ID   = %02x, %02x", r[0], r[1]));
+}
+
+// Two bytes compared; a "No" to either question sets ErrorFlag.
+int TPhi87lpx::CheckDeviceId() {
+    const IdCheck51 check{.ClearsErrorFlag = false, .LockedFirst = false, .LockedQuestion = "Wrong type! \n OK ?"};
+    if (CheckDeviceIdWith(check, [this] { ReadId(); })) return 1;
     wb.ErrorFlag() = 1;
-    StepFailed();
     return 0;
 }
 
 // ---- the handlers -----------------------------------------------------------------------------------
 
+void TPhi87lpx::ReadRun(int count, std::uint8_t* to) {
+    for (int i = 0; i < count; ++i) {
+        Lpc76xReadByte();
+        Lpc76xNextAddress();
+    }
+    Flush();
+    Ep3.UsbReadReply(to);
+}
+
 bool TPhi87lpx::ReadGroups(const Mcs51Row& r, bool intoImage,
                            const std::function<bool(std::int32_t, const std::uint8_t*)>& check) {
     for (std::int32_t a = 0; a < r.LastAddress; a += kGroup) {
         if (!intoImage) ShowProgress(a);
-        for (int i = 0; i < kGroup; ++i) {
-            Lpc76xReadByte();
-            Lpc76xNextAddress();
-        }
-        Flush();
         std::uint8_t* to = intoImage ? Image(a) : Ep3.UsbReplyBuf.data();
-        Ep3.UsbReadReply(to);
+        ReadRun(kGroup, to);
         if (intoImage) ShowProgress(a);
-        if (!check(a, to)) return false;
+        if (check && !check(a, to)) return false;
     }
     return true;
 }
 
-void TPhi87lpx::BlankClick() {
+void TPhi87lpx::CheckClick(bool verify) {
     const Mcs51Row& r = Row();
-    if (!Contact() || !CheckDeviceId()) return;
-    Status("Blank CHK");
-    Lpc76xEnter();
-    Lpc76xLoadAddress(0);
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    const bool blank = ReadGroups(r, false, [&](std::int32_t a, const std::uint8_t* b) {
+    if (!Contact() || !CheckDeviceId() || !Begin(verify ? "Verify." : "Blank CHK", 0)) return;
+    const bool good = ReadGroups(r, false, [&](std::int32_t a, const std::uint8_t* b) {
         for (int j = 0; j < kGroup; ++j) {
-            if (b[j] == 0xFF) continue;
+            if (b[j] == (verify ? *Image(a + j) : 0xFF)) continue;
             SuppliesOff();
-            Status("No empty.");
+            Status(verify ? "verify failed." : "No empty.");
             ShowProgress(a + j);
             wb.ErrorFlag() = 1;
             return false;
         }
         return true;
     });
-    if (!blank) return;
-    Success("Blank.");
-    SuppliesOff();
-}
-
-void TPhi87lpx::VerifyClick() {
-    const Mcs51Row& r = Row();
-    if (!Contact() || !CheckDeviceId()) return;
-    Status("Verify.");
-    Lpc76xEnter();
-    Lpc76xLoadAddress(0);
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    const bool same = ReadGroups(r, false, [&](std::int32_t a, const std::uint8_t* b) {
-        for (int j = 0; j < kGroup; ++j) {
-            if (b[j] == *Image(a + j)) continue;
-            SuppliesOff();
-            Status("verify failed.");
-            ShowProgress(a + j);
-            wb.ErrorFlag() = 1;
-            return false;
-        }
-        return true;
-    });
-    if (!same) return;
+    if (!good) return;
+    if (!verify) {
+        Success("Blank.");
+        SuppliesOff();
+        return;
+    }
     wb.ErrorFlag() = 0;
     ShowProgress(r.LastAddress);
     SuppliesOff();
     Success("Verified");
 }
 
-void TPhi87lpx::WriteClick() {
-    const Mcs51Row& r = Row();
-    if (!Contact() || !CheckDeviceId()) return;
-    Status("Writing..");
-    Lpc76xEnter();
-    Lpc76xLoadAddress(0);
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    for (std::int32_t i = 0; i <= r.LastAddress; ++i) {
-        Lpc76xProgramByte(*Image(i));
+void TPhi87lpx::ProgramRun(std::int32_t first, std::int32_t last) {
+    for (std::int32_t a = first; a <= last; ++a) {
+        Lpc76xProgramByte(*Image(a));
         Lpc76xNextAddress();
-        if (i % 256 == 0) {
+        if (a % 256 == 0) {
             Flush();
-            ShowProgress(i);
+            ShowProgress(a);
         }
     }
     Flush();
     wb.ErrorFlag() = 0;
+}
+
+void TPhi87lpx::WriteClick() {
+    const Mcs51Row& r = Row();
+    if (!Contact() || !CheckDeviceId() || !Begin("Writing..", 0)) return;
+    ProgramRun(0, r.LastAddress);
     ShowProgress(r.LastAddress);
     Success("OK");
     SuppliesOff();
@@ -307,13 +268,8 @@ void TPhi87lpx::WriteClick() {
 
 void TPhi87lpx::ReadToFileClick() {
     const Mcs51Row& r = Row();
-    if (!Contact() || !CheckDeviceId()) return;
-    Status("Read.");
-    Lpc76xEnter();
-    Lpc76xLoadAddress(0);
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    ReadGroups(r, true, [](std::int32_t, const std::uint8_t*) { return true; });
+    if (!Contact() || !CheckDeviceId() || !Begin("Read.", 0)) return;
+    ReadGroups(r, true, {});
     ShowProgress(r.LastAddress);
     SuppliesOff();
     Success("OK");
@@ -328,11 +284,8 @@ void TPhi87lpx::ReadToFileClick() {
 
 void TPhi87lpx::RdConfigClick() {
     Row();
-    if (!Contact() || !CheckDeviceId()) return;
-    Status("Read CFG...");
-    Lpc76xEnter();
-    if (!Ep3.CheckCurrent()) return;
-    Lpc76xLoadAddress(0xFD00);
+    if (!Contact() || !CheckDeviceId() || !Begin("Read CFG...")) return;
+    Lpc76xLoadAddress(kConfigAddress);
     Lpc76xReadByte();
     Lpc76xNextAddress();
     Lpc76xReadByte();
@@ -340,23 +293,20 @@ void TPhi87lpx::RdConfigClick() {
     ConfigWord = static_cast<std::uint32_t>(Ep3.UsbReplyBuf[1]) * 256 + Ep3.UsbReplyBuf[0];
     ConfigToControls();
     SuppliesOff();
-    char text[32];
-    std::snprintf(text, sizeof text, "Config =%04x", ConfigWord & 0xFFFF);
-    Status(text);
+    Status("Config =" + Hex4(ConfigWord));
 }
 
+// The low byte at 0xFD00, the high byte at 0xFD01.
 void TPhi87lpx::WtConfigClick() {
     Row();
     if (!Contact()) return;
     ControlsToConfig();
     ShowProgress(0);
-    Status("Wrt.CFG.");
-    Lpc76xEnter();
-    if (!Ep3.CheckCurrent()) return;
-    Lpc76xLoadAddress(0xFD00);
-    Lpc76xProgramByte(static_cast<std::uint8_t>(ConfigWord & 0xFF));
-    Lpc76xLoadAddress(0xFD01);
-    Lpc76xProgramByte(static_cast<std::uint8_t>((ConfigWord >> 8) & 0xFF));
+    if (!Begin("Wrt.CFG.")) return;
+    for (int i = 0; i < 2; ++i) {
+        Lpc76xLoadAddress(static_cast<std::uint16_t>(kConfigAddress + i));
+        Lpc76xProgramByte(static_cast<std::uint8_t>((ConfigWord >> (8 * i)) & 0xFF));
+    }
     Flush();
     SuppliesOff();
     Success("OK");
@@ -370,48 +320,28 @@ void TPhi87lpx::IDClick() {
 
 void TPhi87lpx::Button1Click() {
     Row();
-    Status("Wrt.32 byte user(fce0 to fcff).");
-    Lpc76xEnter();
-    Lpc76xLoadAddress(0xFCE0);
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    for (int i = 0; i < 32; ++i) {
-        Lpc76xProgramByte(*Image(0xFCE0 + i));
-        Lpc76xNextAddress();
-    }
-    Flush();
-    wb.ErrorFlag() = 0;
+    if (!Begin("Wrt.32 byte user(fce0 to fcff).", kUser)) return;
+    ProgramRun(kUser, kUser + 31);
     Success("OK");
     SuppliesOff();
 }
 
 void TPhi87lpx::Button3Click() {
     Row();
-    Status("Read USR code....");
-    Lpc76xEnter();
-    Lpc76xLoadAddress(0xFCE0);
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    for (int i = 0; i < 32; ++i) {
-        Lpc76xReadByte();
-        Lpc76xNextAddress();
-    }
-    Flush();
-    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
+    if (!Begin("Read USR code....", kUser)) return;
+    ReadRun(32, Ep3.UsbReplyBuf.data());
     // The 32 bytes read, not the rest of the reply.
-    std::copy(Ep3.UsbReplyBuf.begin(), Ep3.UsbReplyBuf.begin() + 32, Image(0xFCE0));
+    std::copy(Ep3.UsbReplyBuf.begin(), Ep3.UsbReplyBuf.begin() + 32, Image(kUser));
     SuppliesOff();
     Success("OK");
-    if (wb.FileWin) wb.FileWin->ViewStart = 0xFCE0;
+    if (wb.FileWin) wb.FileWin->ViewStart = kUser;
     wb.Display();
 }
 
 void TPhi87lpx::Button2Click() {
     Row();
-    RunBatch51({{"CheckBoxBlank", [this] { BlankClick(); }},
-                {"CheckBoxWrite", [this] { WriteClick(); }},
-                {"CheckBoxVer", [this] { VerifyClick(); }},
-                {"CheckBoxUser", [this] { Button1Click(); }},
+    RunBatch51({{"CheckBoxBlank", [this] { BlankClick(); }}, {"CheckBoxWrite", [this] { WriteClick(); }},
+                {"CheckBoxVer", [this] { VerifyClick(); }}, {"CheckBoxUser", [this] { Button1Click(); }},
                 {"CheckBoxConfig", [this] { WtConfigClick(); }}},
                false);
 }

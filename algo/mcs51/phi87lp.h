@@ -18,8 +18,8 @@ public:
     void FillVariantTable() override;
     void OnClose() override;
 
-    void BlankClick();
-    void VerifyClick();
+    void BlankClick() { CheckClick(false); }
+    void VerifyClick() { CheckClick(true); }
     void WriteClick();
     void ReadToFileClick();
     void RdConfigClick();
@@ -31,10 +31,10 @@ public:
     void RadioGroup1Click();
 
     // ---- the command protocol ------------------------------------------------------------
-    void Lpc76xCommand(std::uint8_t b);
+    void Lpc76xCommand(std::uint8_t b) { Ep3.UsbPut2(proto::OpLpcFrame, b); }
     void Lpc76xLoadAddress(std::uint16_t a);
-    void Lpc76xNextAddress();
-    void Lpc76xReadByte();
+    void Lpc76xNextAddress() { Lpc76xCommand(6); }
+    void Lpc76xReadByte() { Lpc76xCommand(4), Put1(proto::OpLpcSample); }
     std::uint8_t Lpc76xProgramByte(std::uint8_t b);
     void Lpc76xEnter();
     int CheckDeviceId();
@@ -46,9 +46,19 @@ public:
 
 private:
     bool Contact();
-    // The 64-byte reads of Blank, Verify and Read from address 0.
+    // The status text, the entry, the address loaded and flushed (when given),
+    // the current check: false ends the operation.
+    bool Begin(const char* text, int address = -1);
+    void ReadId();
+    void CheckClick(bool verify);  // Blank: every byte 0xFF; Verify: the image's
+    // `count` bytes from the address loaded into `to` (each, then the next address).
+    void ReadRun(int count, std::uint8_t* to);
+    // The 64-byte reads from address 0; `check` (when given) judges each group.
     bool ReadGroups(const Mcs51Row& r, bool intoImage,
                     const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
+    // Image bytes first..last from the address loaded (a flush at each 256-byte
+    // boundary), a flush, ErrorFlag := 0.
+    void ProgramRun(std::int32_t first, std::int32_t last);
     std::string SideFile() const;
 };
 
