@@ -295,4 +295,12 @@ bool Mcs51Form::LockedSignatureOk51() {
     return false;
 }
 
+// ---- the batch's file check -----------------------------------------------------------------------
+
+bool Mcs51Form::BatchFileOk51() {
+    if (!Ticked("CheckBox3") || wb.FileWin) return true;
+    wb.prompts.ShowMsg("Must open a file to write...");
+    return false;
+}
+
 }  // namespace quilla

@@ -277,6 +277,12 @@ protected:
 
 private:
     std::vector<int> highPins_;
+
+protected:
+    // ---- the batch's file check ----
+    // The Write box ticked without a buffer window: "Must open a file to write..."
+    // shown, false (the batch does not start).
+    bool BatchFileOk51();
 };
 
 }  // namespace quilla
