@@ -18,12 +18,8 @@ const Steps51 kProgramCommand = {kUnlock[0], kUnlock[1], Bus(0x5555, 0xA0)};
 
 const Sm51Row kMsu2964Row{
     .Caption = "Msu2964",
-    .Parts = {{"Exit", 0},
-              {"1:MSU2964    64K", 0xFFFF},
-              {"2:MSU2964as32K 32K", 0x7FFF},
-              {"3:MSU2964as16K 16K", 0x3FFF},
-              {"4:MSU2964as8K  8K", 0x1FFF},
-              {"5:MSU2964as4K  4K", 0x0FFF}},
+    .Parts = {{"Exit", 0},                     {"1:MSU2964    64K", 0xFFFF}, {"2:MSU2964as32K 32K", 0x7FFF},
+              {"3:MSU2964as16K 16K", 0x3FFF}, {"4:MSU2964as8K  8K", 0x1FFF}, {"5:MSU2964as4K  4K", 0x0FFF}},
     .RadioCaption = "Erase   ",
     .RadioItems = {"1 S  ", "2 S  ", "3 S  "},
     .RadioDefault = 1,
@@ -39,6 +35,7 @@ const Sm51Row kMsu2964Row{
                      L(kRst), H(kRst)},
     .ReadPins = {L(kPsen), H(kProg), L(kProg), H(kP37), kVppOn},
     .StatusAt = {1, 1, 1},
+    .BlankCurrentFirst = false,
     .ReadEnd = {kOff},
     .WriteText = "Writing..",
     .Write = {kCurrent, Port(PortMode51SwapWrite), L(kPsen)},

@@ -17,15 +17,25 @@ std::vector<Mcs51Row> Sm59Parts(Mcs51Row last) {
             {"4: noname  16K", 0x3FFF}, {"5: noname 32K", 0x7FFF}, last};
 }
 
-// P3.7 pulsed with ALE low after the data; no VPP: EA low for reads, the ends
-// with EA and ALE high.
-const Steps51 kPulse = {L(kProg), L(kP37), H(kP37), W(OpWait100us), H(kProg)};
-const Steps51 kReadPins = {L(kProg), L(kPsen), kVppOff, L(kEa), M(0)};
 const Steps51 kEnd = {H(kEa), H(kProg), kVccOff}, kEndOff = {H(kEa), H(kProg), kOff};
 const Steps51 kEraseStart = {Port(PortModeReset), A(0xFFFF), D(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa), M(3),
                              kCurrent,            L(kP37),    H(kP37)};
 const Steps51 kLockStart = {A(0), Port(PortModeReset), D(0xFF), kCurrent};
 
+// What both windows share: no supply routed by the contact test, the reset
+// after VCC and the settle wait, two mode pins, the data latched by P3.7
+// pulsed with ALE low, no VPP (EA low for reads), the ends with EA and ALE high.
+Sm51Row Sm59(Sm51Row r) {
+    r.Powered = {};
+    r.AfterVccPins = {L(kRst), H(kRst)};
+    r.PowerUpSettles = true;
+    r.ModePins = 2;
+    r.Pulse = {L(kProg), L(kP37), H(kP37), W(OpWait100us), H(kProg)};
+    r.ReadPins = {L(kProg), L(kPsen), kVppOff, L(kEa), M(0)};
+    r.ReadEnd = kEnd;
+    r.CheckEnd = kEndOff;
+    return r;
+}
 
 // The ISP size at 0x100 (+ the size's address): erased, or programmed.
 const Steps51 kIspStart = {Port(PortModeReset), A(0x100), D(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa), M(0)};
@@ -33,7 +43,7 @@ const Steps51 kIspErase = kIspStart + Steps51{H(13), kCurrent, L(kP37), H(kP37),
 const Steps51 kIspProgram = kIspStart + Steps51{{Step51::IspAddress}, H(13), H(11), H(10), kCurrent, L(kP37), H(kP37),
                                                 W(OpWaitPulse, 2)} + kEnd;
 
-const Sm51Row kSm59064Row{
+const Sm51Row kSm59064Row = Sm59({
     .Caption = "Sm59064x",
     .Parts = Sm59Parts({"6: SM59064 64K", 0xFFFF}),
     .RadioCaption = "Set ISP add",
@@ -45,47 +55,29 @@ const Sm51Row kSm59064Row{
               {"CheckBox3", "Write."},  {"CheckBox4", "Vrfy"},     {"CheckBox5", "Lock"}},
     .Type = Sm51Row::TypeShown::Device,
     .PowerUpPins = {H(kEa), H(kProg), H(kPsen), H(kP37), L(10), L(11), L(12), L(13)},
-    .AfterVccPins = {L(kRst), H(kRst)},
-    .PowerUpSettles = true,
     .ModeFirst = 14,
-    .ModePins = 2,
-    .Pulse = kPulse,
-    .ReadPins = kReadPins,
-    .BlankCurrentFirst = true,
-    .ReadEnd = kEnd,
-    .CheckEnd = kEndOff,
-    .VerifyFault = {kVccOff},
     .Write = {L(kEa), H(kPsen), Port(PortModeReset), A(0), M(0), kCurrent},
     .WriteEnd = kEndOff,
     .Erase = kEraseStart + Steps51{{Step51::Ticks, 10}} + kEnd,
     .Lock = kLockStart + Steps51{M(1), L(kEa), H(kPsen), L(kProg), L(kP37), H(kP37), W(OpWaitPulse, 3), H(kProg),
                                  H(kEa), kVccOff},
-};
+});
 
 // The SM59264 sets its supplies first, and VPP 0 again around Write and Erase.
-const Sm51Row kSm59264Row{
+const Sm51Row kSm59264Row = Sm59({
     .Caption = "Sm59264x",
     .Parts = Sm59Parts({"6: SM59264 64K", 0xFBFF}),
     .Labels = {{"Label3", "Note:"}, {"Label1", "fc00-ffff is ISP add"}, {"Label2", "is locked."}},
     .DipContact = true,
     .SuppliesFirst = true,
     .PowerUpPins = {H(kEa), L(kProg), L(10), L(11)},
-    .AfterVccPins = {L(kRst), H(kRst)},
-    .PowerUpSettles = true,
-    .ModePins = 2,
-    .Pulse = kPulse,
-    .ReadPins = kReadPins,
-    .BlankCurrentFirst = true,
-    .ReadEnd = kEnd,
-    .CheckEnd = kEndOff,
-    .VerifyFault = {kVccOff},
     .Write = {Vpp(0), L(kEa), H(kPsen), Port(PortModeReset), A(0), M(0), kCurrent},
     .WriteEnd = {H(kEa), H(kProg), Vpp(0), kOff},
     .Erase = Steps51{Vpp(0)} + kEraseStart + Steps51{{Step51::Ticks, 12}} + kEnd,
     .Lock = kLockStart + Steps51{M(3), H(kRst), H(kPsen), H(kEa), H(kP37), W(OpWait1ms), M(1), L(kEa), L(kP37),
                                  H(kP37), W(OpWaitPulse, 3), H(kEa), M(3), W(OpWaitSettle), kVccOff},
     .LockedText = "OK",
-};
+});
 
 }  // namespace
 

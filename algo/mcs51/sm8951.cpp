@@ -15,24 +15,18 @@ namespace {
 constexpr int kRst = 9, kXtal2 = 18, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
 
 const std::vector<std::string> kDelayItems = {"30uS", "50uS", "100uS"};
-const Steps51 kSmPowered = {kGnd, kVccOn}, kVccOffOnly = {kVccOff};
 const Steps51 kSmPulse = {L(kProg), {Step51::RadioDelay}, H(kProg)};
 
 const Sm51Row kSm8951Row{
     .Caption = "Sm8951x",
     // Rows 3 and 4 cover the 16 and 32 KiB their names and erase counts give.
-    .Parts = {{"Exit", 0},
-              {"1: SM8951A 4K", 0x0FFF},
-              {"2: SM8952A 8K", 0x1FFF},
-              {"3: SM8954C 16K", 0x3FFF},
-              {"4: SM8958C  32", 0x7FFF},
-              {"5: SM89516C 64K", 0xFFFF}},
+    .Parts = {{"Exit", 0},                 {"1: SM8951A 4K", 0x0FFF},   {"2: SM8952A 8K", 0x1FFF},
+              {"3: SM8954C 16K", 0x3FFF}, {"4: SM8958C  32", 0x7FFF}, {"5: SM89516C 64K", 0xFFFF}},
     .RadioCaption = "Delay ",
     .RadioItems = kDelayItems,
     .Type = Sm51Row::TypeShown::Line,
     .VccMv = 4400,
     .VppMv = 12000,
-    .Powered = kSmPowered,
     .PowerUpPins = {H(kProg), H(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst)},
     .PowerUpSettles = true,
@@ -40,10 +34,6 @@ const Sm51Row kSm8951Row{
     .Pulse = kSmPulse,
     .ReadPins = {H(15), H(kProg), L(kProg), L(kPsen), L(10), L(11), L(12)},
     .StatusAt = {0, 0, 1},
-    .BlankCurrentFirst = true,
-    .ReadEnd = kVccOffOnly,
-    .CheckEnd = kVccOffOnly,
-    .VerifyFault = kVccOffOnly,
     .Write = {L(15), H(kPsen), H(kProg), H(13), H(14), Port(PortModeReset), A(0), L(10), H(11), L(12), H(kEa),
               kVppOn, kCurrent},
     .WriteEnd = {L(10), L(11), L(12), kOff},
@@ -56,19 +46,14 @@ const Sm51Row kSm8951Row{
 
 const Sm51Row kSm89516Row{
     .Caption = "Sm89516(2004)",
-    .Parts = {{"Exit", 0},
-              {"1: SMxxx  4K", 0x0FFF},
-              {"2: SM8908  8K", 0x1FFF},
-              {"3: SMxxx  8K", 0x1FFF},
-              {"4: SM8954A  16K", 0x3FFF},
-              {"5: SM8958A  32K", 0x7FFF},
+    .Parts = {{"Exit", 0},                  {"1: SMxxx  4K", 0x0FFF},     {"2: SM8908  8K", 0x1FFF},
+              {"3: SMxxx  8K", 0x1FFF},    {"4: SM8954A  16K", 0x3FFF},  {"5: SM8958A  32K", 0x7FFF},
               {"6: SM89516A 64K", 0xFFFF}},
     .RadioCaption = "Delay ",
     .RadioItems = kDelayItems,
     .Type = Sm51Row::TypeShown::Line,
     .VccMv = 4400,
     .VppMv = 12000,
-    .Powered = kSmPowered,
     .PowerUpPins = {H(10), H(11), H(12), H(13), H(14), H(15), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst), H(kPsen), L(kProg)},
     .PowerUpSettles = true,
@@ -76,10 +61,7 @@ const Sm51Row kSm89516Row{
     .Pulse = kSmPulse,
     .ReadPins = {H(10), H(11), H(12), H(13), H(14), H(15), L(kPsen)},
     .StatusAt = {0, 0, 1},
-    .BlankCurrentFirst = true,
     .ReadEnd = {kVccOff, H(kPsen)},
-    .CheckEnd = kVccOffOnly,
-    .VerifyFault = kVccOffOnly,
     .Write = {H(10), H(11), H(12), L(13), H(14), L(15), H(kPsen), H(kProg),  // mode 23
               Port(PortModeReset), A(0), H(kEa), kVppOn, kCurrent},
     .WriteEnd = {L(10), L(11), L(12), L(13), L(14), L(15), kOff},
@@ -94,16 +76,12 @@ const Sm51Row kSm89516Row{
 
 const Sm51Row kSm2952Row{
     .Caption = "Sm2952",
-    .Parts = {{"Exit", 0},
-              {"1: SM2951  4K", 0x0FFF},
-              {"2: SM2952  8K", 0x1FFF},
-              {"3: SM2953  8K", 0x1FFF},
-              {"4: SM2954  16K", 0x3FFF}},
+    .Parts = {{"Exit", 0},               {"1: SM2951  4K", 0x0FFF}, {"2: SM2952  8K", 0x1FFF},
+              {"3: SM2953  8K", 0x1FFF}, {"4: SM2954  16K", 0x3FFF}},
     .RadioCaption = "Erase   ",
     .RadioItems = {"0.2S  ", "0.4S  ", "0.8S  "},
     .RadioDefault = 1,
     .VppMv = 12500,
-    .Powered = kSmPowered,
     .XtalOption = true,
     .PowerUpPins = {H(kProg), L(kProg), L(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst)},
@@ -111,10 +89,6 @@ const Sm51Row kSm2952Row{
     .Pulse = {L(15), L(13), L(kProg), W(OpWaitPulse), H(13), H(kProg), H(15)},
     .ReadPins = {H(15), H(kProg), L(kProg), L(kPsen)},
     .StatusAt = {1, 2, 1},
-    .BlankCurrentFirst = true,
-    .ReadEnd = kVccOffOnly,
-    .CheckEnd = kVccOffOnly,
-    .VerifyFault = kVccOffOnly,
     .Write = {H(15), H(kPsen), H(kProg), H(13), H(14), Port(PortModeReset), A(0), H(kEa), kVppOn, kCurrent},
     .WriteEnd = {kOff},
     // Two erase steps, each P3.0 high with PROG low for 200 ms.

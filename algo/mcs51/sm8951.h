@@ -95,7 +95,7 @@ struct Sm51Row {
     bool VppFirst = false;       // setup sets VPP before VCC
     bool EarlySupplies = false;  // ... before the package is loaded
     bool DipContact = false;     // the contact tests with the DIP40 arguments
-    Steps51 Powered = {};        // after the contact test
+    Steps51 Powered = {seq51::kGnd, seq51::kVccOn};  // after the contact test
     bool BatchChecksFirst = false;  // the batch: the contact test and the file check first
 
     // ---- the power-up ----
@@ -116,8 +116,9 @@ struct Sm51Row {
     // ---- Read, Blank and Verify ----
     Steps51 ReadPins = {};                   // the read setting after the power-up
     std::array<int, 3> StatusAt = {0, 0, 0};  // Read, Blank, Verify: status before the power-up, after it, after the current check
-    bool BlankCurrentFirst = false;          // Blank checks the current before the read setting
-    Steps51 ReadEnd = {}, CheckEnd = {}, VerifyFault = {};
+    bool BlankCurrentFirst = true;           // Blank checks the current before the read setting
+    // After Read; at the end of Blank and Verify; at a fault of Verify (Blank's: both off).
+    Steps51 ReadEnd = {seq51::kVccOff}, CheckEnd = {seq51::kVccOff}, VerifyFault = {seq51::kVccOff};
 
     // ---- Write, Erase, Lock ----
     const char* WriteText = "Write";
