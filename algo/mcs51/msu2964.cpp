@@ -82,7 +82,7 @@ void TMsu2964x::BusWrite(std::int32_t a, std::uint8_t d) {
 }
 
 // "OK" promises an unprotected chip: shown only once the link took the step.
-void TMsu2964x::UnprotectStep51() { Sequence51("Unprotect...", kUnprotect, "OK"); }
+void TMsu2964x::UnprotectStep51() { Sequence51("Unprotect...", kUnprotect, "OK", false); }
 
 bool TMsu2964x::Groups(const Mcs51Row& r, bool intoImage,
                        const std::function<bool(std::int32_t, const std::uint8_t*)>& check) {
@@ -120,7 +120,6 @@ void TMsu2964x::CheckAll(const Mcs51Row& r, bool verify) {
     });
     if (!good) return;
     if (verify) SuppliesOff();
-    wb.ErrorFlag() = 0;
     Success(verify ? "Verified!" : "OK!");
     wb.ErrorFlag() = 0;
     ShowProgress(r.LastAddress);

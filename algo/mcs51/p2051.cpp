@@ -16,12 +16,8 @@ constexpr int kGroup = 64;
 constexpr int kSampleMode = 9;
 
 // P3.3, P3.4, P3.5, P3.7 of the modes.
-constexpr const char* kRead = "LLHH";
-constexpr const char* kWrite = "LHHH";
-constexpr const char* kErase = "HLLL";
-constexpr const char* kLock1 = "HHHH";
-constexpr const char* kLock2 = "HHLL";
-constexpr const char* kSignature = "LLLL";
+constexpr const char *kRead = "LLHH", *kWrite = "LHHH", *kErase = "HLLL", *kSignature = "LLLL";
+constexpr const char *kLock1 = "HHHH", *kLock2 = "HHLL";
 
 using F = P2051Form;
 
@@ -39,11 +35,7 @@ const P2051Row kP2051Row{
               {"CheckBox5", "Lock", &F::SecrityClick}},
     .ReadOrder = "CPS",
     .BlankOrder = "CSPF",
-    .ReadText = "Read.",
-    .ReadDone = "OK",
-    .BlankDone = "OK!",
-    .VerifyText = "Verify.",
-    .VerifyDone = "OK!!!",
+    .Texts = {.Read = "Read.", .ReadDone = "OK", .BlankDone = "OK!", .Verify = "Verify.", .VerifyDone = "OK!!!"},
 };
 
 const P2051Row kP97c205Row{
@@ -58,11 +50,8 @@ const P2051Row kP97c205Row{
     .Otp = true,
     .ReadOrder = "PCSF",
     .BlankOrder = "PSC",
-    .ReadText = "Reading data ........",
-    .ReadDone = "Data in buffer..",
-    .BlankDone = "Blank",
-    .VerifyText = "Verifying..",
-    .VerifyDone = "Data OK..",
+    .Texts = {.Read = "Reading data ........", .ReadDone = "Data in buffer..", .BlankDone = "Blank",
+              .Verify = "Verifying..", .VerifyDone = "Data OK.."},
 };
 
 // The 97C parts' signature check: "Maybe locked" when the first byte reads FF.
@@ -171,6 +160,11 @@ void P2051Form::Setting(const char* levels) {
     for (int i = 0; i < 4; ++i) Ep3.SetPin(levels[i] == 'H', pins[i]);
 }
 
+void P2051Form::ReadEnd() {
+    if (!k_.Otp) Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
 bool P2051Form::ReadMode(const char* order) {
     for (; *order; ++order) {
         if (*order == 'C' && !Ep3.CheckCurrent()) return false;
@@ -183,18 +177,13 @@ bool P2051Form::ReadMode(const char* order) {
 
 void P2051Form::ProgramByte51(std::uint8_t b) {
     Ep3.UsbPut2(OpPutPort, b);
-    if (k_.Otp) {
-        for (int i = 0; i < 25; ++i) {
-            Ep3.PinLow(kProg);
-            Put1(OpWait100us);
-            Ep3.PinHigh(kProg);
-        }
-        return;
+    // The OTP parts: 25 pulses of 100 us; the flash parts one, then the Delay radio's pairs of 1 ms.
+    for (int i = 0; i < (k_.Otp ? 25 : 1); ++i) {
+        Ep3.PinLow(kProg);
+        Put1(k_.Otp ? OpWait100us : OpWaitPulse);
+        Ep3.PinHigh(kProg);
     }
-    Ep3.PinLow(kProg);
-    Put1(OpWaitPulse);
-    Ep3.PinHigh(kProg);
-    Waits(OpWait1ms, 2 * (ItemIndex("RadioGroup2") + 1));
+    if (!k_.Otp) Waits(OpWait1ms, 2 * (ItemIndex("RadioGroup2") + 1));
 }
 
 bool P2051Form::HighVoltagePulse(const char* setting, bool erase) {
@@ -249,12 +238,12 @@ bool P2051Form::Groups(const Mcs51Row& r, bool intoImage,
 
 void P2051Form::ReadRom() {
     const Mcs51Row& r = Row();
-    Status(k_.ReadText);
+    Status(k_.Texts.Read);
     if (!PowerUp51() || !ReadMode(k_.ReadOrder)) return;
     Groups(r, true, [](std::int32_t, const std::uint8_t*) { return true; });
     ShowProgress(r.LastAddress);
     SuppliesOff();
-    Success(k_.ReadDone);
+    Success(k_.Texts.ReadDone);
     wb.Display();
     AlgoForm::Show();
 }
@@ -276,25 +265,22 @@ void P2051Form::BlankClick() {
     });
     if (!blank) return;
     if (!k_.Otp) SuppliesOff();
-    Success(k_.BlankDone);
+    Success(k_.Texts.BlankDone);
     if (k_.Otp) ShowProgress(r.LastAddress);
 }
 
 void P2051Form::VerifyClick() {
     const Mcs51Row& r = Row();
     if (k_.Otp && (!NeedFileWindow("Must open a file first....") || !Seated())) return;
-    Status(k_.VerifyText);
+    Status(k_.Texts.Verify);
     if (!PowerUp51() || !ReadMode("CPSF")) return;
     // The flash parts switch both supplies off before "OK!!!", the OTP parts VCC after "Data OK..".
-    const CheckPass51 pass{true, nullptr, k_.VerifyDone, !k_.Otp};
+    const CheckPass51 pass{true, nullptr, k_.Texts.VerifyDone, !k_.Otp};
     const auto vccOff = [this] { Ep3.VccPin(0); };
     const bool same = Groups(r, false, [&](std::int32_t a, const std::uint8_t* b) {
         return BlockChecked51(pass, a, b, vccOff, kGroup);
     });
-    if (same) PassEnd51(pass, r.LastAddress, [this] {
-        if (k_.Otp) Ep3.VccPin(0);
-        else SuppliesOff();
-    });
+    if (same) PassEnd51(pass, r.LastAddress, [this] { ReadEnd(); });
 }
 
 void P2051Form::WriteClick() {
@@ -393,8 +379,7 @@ void P2051Form::IDClick() {
     id[1] = b[1];
     if (!k_.Otp) id[2] = 0xFF;
     Status(Hex2(b[0]) + "," + Hex2(b[1]));
-    if (k_.Otp) Ep3.VccPin(0);
-    else SuppliesOff();
+    ReadEnd();
 }
 
 void P2051Form::Button1Click() {

@@ -44,11 +44,9 @@ struct P2051Row {
     // mode 9, S the read setting, F a flush.
     const char* ReadOrder;
     const char* BlankOrder;
-    const char* ReadText;
-    const char* ReadDone;
-    const char* BlankDone;
-    const char* VerifyText;
-    const char* VerifyDone;
+    struct {
+        const char *Read, *ReadDone, *BlankDone, *Verify, *VerifyDone;
+    } Texts;  // the status of Read and Verify, the success texts of Read, Blank, Verify
 };
 
 class P2051Form : public Mcs51Form {
@@ -83,6 +81,8 @@ private:
     // 64-byte groups over the whole chip: `check` gets each group.
     bool Groups(const Mcs51Row& r, bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
     bool ReadMode(const char* order);
+    // The end of the signature read and of Verify: the flash parts' supplies off, the OTP parts' VCC.
+    void ReadEnd();
     // P3.3, P3.4, P3.5, P3.7 of a setting ("LLHH").
     void Setting(const char* levels);
     // The contact test on the 20-pin area whatever the options say.

@@ -86,15 +86,9 @@ TSm59264x::TSm59264x(Workbench& w) : SyncMos51Form(w, kSm59264Row) {}
 
 // ---- the ISP size of the SM59064 window ------------------------------------------------------
 
-void SyncMos51Form::Button2Click() {
-    Row();
-    if (PreCheck51()) Sequence51("Erase ISP.", kIspErase, "Erase end..");
-}
+void SyncMos51Form::Button2Click() { Sequence51("Erase ISP.", kIspErase, "Erase end.."); }
 
-void SyncMos51Form::Button3Click() {
-    Row();
-    if (PreCheck51()) Sequence51("Config ISP...", kIspProgram, "OK");
-}
+void SyncMos51Form::Button3Click() { Sequence51("Config ISP...", kIspProgram, "OK"); }
 
 void SyncMos51Form::Button4Click() {
     Row();

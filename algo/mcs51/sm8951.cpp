@@ -245,20 +245,20 @@ bool SyncMos51Form::Do51(const Step51& s) {
                 Status("Erase: " + std::to_string(i));
             }
             break;
-        case Step51::RadioWaits: {
-            const int item = ItemIndex("RadioGroup1");
-            Waits(OpWait100ms, k_.EraseWaits[static_cast<std::size_t>(item >= 0 && item < 3 ? item : 1)]);
-            break;
-        }
+        case Step51::RadioWaits: Waits(OpWait100ms, k_.EraseWaits[static_cast<std::size_t>(Radio51(1))]); break;
         case Step51::RadioDelay: {
             static constexpr std::uint8_t kDelay[] = {OpNop, OpWait100us, OpWaitPulse};
-            const int item = ItemIndex("RadioGroup1");
-            Put1(kDelay[item >= 0 && item < 3 ? item : 0]);
+            Put1(kDelay[Radio51(0)]);
             break;
         }
         case Step51::Progress: ShowProgress(Row().LastAddress); break;
     }
     return true;
+}
+
+int SyncMos51Form::Radio51(int otherwise) const {
+    const int item = ItemIndex("RadioGroup1");
+    return item >= 0 && item < 3 ? item : otherwise;
 }
 
 bool SyncMos51Form::StartRead51(int op, const char* status) {
@@ -295,7 +295,9 @@ void SyncMos51Form::WriteAll(const Mcs51Row& r) {
     PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
 }
 
-void SyncMos51Form::Sequence51(const char* status, const Steps51& steps, const char* done) {
+void SyncMos51Form::Sequence51(const char* status, const Steps51& steps, const char* done, bool pre) {
+    Row();
+    if (pre && !PreCheck51()) return;
     Status(status);
     PowerUp51();
     if (Run51(steps)) Success(done);
@@ -339,13 +341,10 @@ void SyncMos51Form::WriteClick() {
 void SyncMos51Form::EraseClick() {
     Row();
     UnprotectStep51();
-    if (PreCheck51()) Sequence51("Erasing", k_.Erase, k_.ErasedText);
+    Sequence51("Erasing", k_.Erase, k_.ErasedText);
 }
 
-void SyncMos51Form::SecrityClick() {
-    Row();
-    Sequence51("Locking", k_.Lock, k_.LockedText);
-}
+void SyncMos51Form::SecrityClick() { Sequence51("Locking", k_.Lock, k_.LockedText, false); }
 
 void SyncMos51Form::Button1Click() {
     Row();

@@ -20,30 +20,17 @@ namespace quilla {
 // One step of a pin sequence.
 struct Step51 {
     enum Act : std::uint8_t {
-        Pin,         // socket pin A to level B
-        Wait,        // B waits of kind A
-        Data,        // A onto the data port (0x21)
-        Latch0,      // A into latch 0
-        Mode,        // the row's mode pins := mask A
-        Address,     // the form's address path := A
-        IspAddress,  // the address of the ISP size the window chooses
-        Port,        // port mode A
-        Options0,    // pins A..B without their pin option
-        Clock,       // the programmer's clock onto pin A (0: none)
-        Vpp,         // VPP routed (A = 1) or off
-        Vcc,         // VCC routed (A = 1) or off
-        Gnd,         // ground routed
-        VppLevel,    // VPP := A mV
-        Current,     // the current check: an over-current ends the sequence
-        Off,         // VPP then VCC off
-        Flush,
-        PowerUp,     // the form's power-up
-        Bus,         // one bus write cycle: address A, data B
-        Repeat,      // the next A steps B times (B < 0: the row's count for the line)
-        Ticks,       // A times: a 100 ms wait, a flush, "Erase: n"
-        RadioWaits,  // the row's count of 100 ms waits for the radio's erase time
-        RadioDelay,  // the program pulse's wait chosen by the Delay radio
-        Progress,    // the row's last address shown
+        Pin, Wait,                  // socket pin A to level B; B waits of kind A
+        Data, Latch0,               // A onto the data port (0x21); A into latch 0
+        Mode, Address, IspAddress,  // the mode pins := mask A; the address path := A; the ISP size's address
+        Port, Options0, Clock,      // port mode A; pins A..B without their option; the clock onto pin A (0: none)
+        Vpp, Vcc, Gnd, VppLevel,    // VPP, VCC routed (A = 1) or off; ground routed; VPP := A mV
+        Current, Off, Flush,        // the current check (an over-current ends the sequence); VPP, VCC off; a flush
+        PowerUp, Bus,               // the form's power-up; one bus write cycle of address A, data B
+        Repeat,                     // the next A steps B times (B < 0: the row's count for the line)
+        Ticks,                      // A times: a 100 ms wait, a flush, "Erase: n"
+        RadioWaits, RadioDelay,     // the radio's erase time in 100 ms waits; the Delay radio's pulse wait
+        Progress,                   // the row's last address shown
     } Do;
     int A = 0, B = 0;
     constexpr Step51(Level51 l) : Do(Pin), A(l.Pin), B(l.High ? 1 : 0) {}
@@ -115,15 +102,15 @@ struct Sm51Row {
 
     // ---- Read, Blank and Verify ----
     Steps51 ReadPins = {};                   // the read setting after the power-up
-    std::array<int, 3> StatusAt = {0, 0, 0};  // Read, Blank, Verify: status before the power-up, after it, after the current check
+    // Read, Blank, Verify: the status before the power-up (0), after it (1), after the current check (2).
+    std::array<int, 3> StatusAt = {0, 0, 0};
     bool BlankCurrentFirst = true;           // Blank checks the current before the read setting
     // After Read; at the end of Blank and Verify; at a fault of Verify (Blank's: both off).
     Steps51 ReadEnd = {seq51::kVccOff}, CheckEnd = {seq51::kVccOff}, VerifyFault = {seq51::kVccOff};
 
     // ---- Write, Erase, Lock ----
     const char* WriteText = "Write";
-    Steps51 Write = {}, WriteEnd = {};
-    Steps51 Erase = {};
+    Steps51 Write = {}, WriteEnd = {}, Erase = {};
     const char* ErasedText = "Erased..";
     std::vector<int> ErasePulses = {};         // Repeat's count by line
     std::array<int, 3> EraseWaits = {0, 0, 0};  // 100 ms waits by the radio
@@ -172,14 +159,17 @@ protected:
     virtual void ReadAll(const Mcs51Row& r) { ReadImage51(r); }
     virtual void CheckAll(const Mcs51Row& r, bool verify);
     virtual void WriteAll(const Mcs51Row& r);
-    // Status, power-up and a sequence; the text when it passed.
-    void Sequence51(const char* status, const Steps51& steps, const char* done);
+    // The row checked, the contact test (`pre`), the status, the power-up and the
+    // sequence; the text when it passed.
+    void Sequence51(const char* status, const Steps51& steps, const char* done, bool pre = true);
 
     const Sm51Row& k_;
 
 private:
     bool Run51(const Step51* first, const Step51* last);
     bool Do51(const Step51& s);
+    // RadioGroup1's item, `otherwise` when none of the three is chosen.
+    int Radio51(int otherwise) const;
     // The power-up and read setting of Read (0), Blank (1) and Verify (2).
     bool StartRead51(int op, const char* status);
     // The row checked by Blank and Verify: without the ISP area.
