@@ -39,7 +39,7 @@ struct P2051Row {
     std::vector<Button> Buttons = {};
     std::vector<Radio> Radios = {};
     std::vector<Button> Batch = {};  // box, caption, the step
-    bool Otp = false;           // the 97C parts (see above)
+    bool Otp = false;                // the 97C parts (see above)
     // The read setting of Read and Blank, in order: C the current check, P port
     // mode 9, S the read setting, F a flush.
     const char* ReadOrder;
@@ -98,7 +98,6 @@ class TP2051x : public P2051Form {
 public:
     explicit TP2051x(Workbench& wb);
 };
-
 class TP97c205x : public P2051Form {
 public:
     explicit TP97c205x(Workbench& wb);

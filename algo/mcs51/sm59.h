@@ -16,7 +16,6 @@ class TSm59064x : public SyncMos51Form {
 public:
     explicit TSm59064x(Workbench& wb);
 };
-
 class TSm59264x : public SyncMos51Form {
 public:
     explicit TSm59264x(Workbench& wb);

@@ -63,7 +63,6 @@ inline Steps51 operator+(Steps51 a, const Steps51& b) {
 struct Sm51Row {
     using Boxes = std::vector<std::pair<const char*, const char*>>;
     enum class TypeShown { Part, Line, Device };  // Edit7 after setup: the part's name, the line's text, the device
-
     // ---- the window ----
     const char* Caption;
     std::vector<Mcs51Row> Parts;
@@ -76,7 +75,6 @@ struct Sm51Row {
     bool LockInBatch = true;  // the Lock box ticked at start
     Boxes Labels = {};
     TypeShown Type = TypeShown::Part;
-
     // ---- supplies and the checks before an operation ----
     int VccMv = 5000, VppMv = 0;
     bool VppFirst = false;       // setup sets VPP before VCC
@@ -84,7 +82,6 @@ struct Sm51Row {
     bool DipContact = false;     // the contact tests with the DIP40 arguments
     Steps51 Powered = {seq51::kGnd, seq51::kVccOn};  // after the contact test
     bool BatchChecksFirst = false;  // the batch: the contact test and the file check first
-
     // ---- the power-up ----
     bool SuppliesFirst = false;   // VPP 0 and VCC set first
     bool OptionOnVccPin = false;  // the option on the package's VCC pin (else socket 40)
@@ -95,11 +92,9 @@ struct Sm51Row {
     bool AllLowAfterVcc = false;
     std::vector<Level51> AfterVccPins = {};  // once VCC is routed
     bool PowerUpSettles = false;             // a 27 wait at the end
-
     // ---- modes and the program pulse (after the data byte) ----
     int ModeFirst = 10, ModePins = 0;
     Steps51 Pulse = {};
-
     // ---- Read, Blank and Verify ----
     Steps51 ReadPins = {};                   // the read setting after the power-up
     // Read, Blank, Verify: the status before the power-up (0), after it (1), after the current check (2).
@@ -107,14 +102,13 @@ struct Sm51Row {
     bool BlankCurrentFirst = true;           // Blank checks the current before the read setting
     // After Read; at the end of Blank and Verify; at a fault of Verify (Blank's: both off).
     Steps51 ReadEnd = {seq51::kVccOff}, CheckEnd = {seq51::kVccOff}, VerifyFault = {seq51::kVccOff};
-
     // ---- Write, Erase, Lock ----
     const char* WriteText = "Write";
-    Steps51 Write = {}, WriteEnd = {}, Erase = {};
+    Steps51 Write = {}, WriteEnd = {}, Erase = {};  // Write's setting and end; Erase after the power-up
     const char* ErasedText = "Erased..";
     std::vector<int> ErasePulses = {};         // Repeat's count by line
     std::array<int, 3> EraseWaits = {0, 0, 0};  // 100 ms waits by the radio
-    Steps51 Lock = {};
+    Steps51 Lock = {};  // after the power-up
     const char* LockedText = "Locked..";
 };
 
@@ -180,12 +174,10 @@ class TSm8951x : public SyncMos51Form {
 public:
     explicit TSm8951x(Workbench& wb);
 };
-
 class TSm89516x : public SyncMos51Form {
 public:
     explicit TSm89516x(Workbench& wb);
 };
-
 class TSm2952 : public SyncMos51Form {
 public:
     explicit TSm2952(Workbench& wb);
