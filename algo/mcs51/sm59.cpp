@@ -13,13 +13,13 @@ namespace {
 constexpr int kRst = 9, kP37 = 17, kPsen = 29, kProg = 30, kEa = 31;
 
 std::vector<Mcs51Row> Sm59Parts(Mcs51Row last) {
-    return {{"Exit", 0},           {"1: noname  4K", 0x0FFF},  {"2: noname  8K", 0x1FFF}, {"3: noname  8K", 0x1FFF},
-            {"4: noname  16K", 0x3FFF}, {"5: noname 32K", 0x7FFF}, last};
+    return {{"Exit", 0},           {"1: noname  4K", 0x0FFF},  {"2: noname  8K", 0x1FFF},
+            {"3: noname  8K", 0x1FFF}, {"4: noname  16K", 0x3FFF}, {"5: noname 32K", 0x7FFF}, last};
 }
 
 const Steps51 kEnd = {H(kEa), H(kProg), kVccOff}, kEndOff = {H(kEa), H(kProg), kOff};
 const Steps51 kEraseStart = {Port(PortModeReset), A(0xFFFF), D(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa), M(3),
-                             kCurrent,            L(kP37),    H(kP37)};
+                             kCurrent, L(kP37), H(kP37)};
 const Steps51 kLockStart = {A(0), Port(PortModeReset), D(0xFF), kCurrent};
 
 // What both windows share: no supply routed by the contact test, the reset
