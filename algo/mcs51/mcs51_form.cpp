@@ -294,4 +294,12 @@ void Mcs51Form::DeclareBatch51(const char* lock, const std::function<void()>& ru
                  " Run  ", run);
 }
 
+// ---- the batch's file check -----------------------------------------------------------------------
+
+bool Mcs51Form::BatchFileOk51() {
+    if (!Ticked("CheckBox3") || wb.FileWin) return true;
+    wb.prompts.ShowMsg("Must open a file to write...");
+    return false;
+}
+
 }  // namespace quilla

@@ -281,11 +281,7 @@ protected:
     // byte). None: only the expected bytes pass.
     std::function<bool()> IdAlsoAccepted51;
 
-private:
-    std::vector<int> highPins_;
-
     // ---- the usual batch ----
-protected:
     // The group "Batch   " with CheckBox1..5 (Erase, Blank?, `write`, Vrfy, `lock`)
     // and the run button " Run  ".
     void DeclareBatch51(const char* lock, const std::function<void()>& run, const char* write = "Write.");
@@ -296,6 +292,13 @@ protected:
                 {"CheckBox3", [f] { f->WriteClick(); }}, {"CheckBox4", [f] { f->VerifyClick(); }},
                 {"CheckBox5", [f] { f->SecrityClick(); }}};
     }
+    // ---- the batch's file check ----
+    // The Write box ticked without a buffer window: "Must open a file to write..."
+    // shown, false (the batch does not start).
+    bool BatchFileOk51();
+
+private:
+    std::vector<int> highPins_;
 };
 
 }  // namespace quilla

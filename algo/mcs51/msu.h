@@ -2,7 +2,7 @@
 // 5 V class levels: VPP 4.5 V on EA/VPP (also for reads), 48 clock pulses given
 // by hand on XTAL1 (19) after reset, the program pulse a low pulse on P3.7
 // (17) while ALE/PROG (30) is low; the modes on P3.0-P3.5 (10-15) and PSEN.
-// Pins, loops and texts as the SM8951 forms (sm8951.h).
+// A row of the SyncMOS flow (sm8951.h).
 #pragma once
 
 #include "algo/mcs51/sm8951.h"
@@ -12,26 +12,6 @@ namespace quilla {
 class TMsu2958x : public SyncMos51Form {
 public:
     explicit TMsu2958x(Workbench& wb);
-
-    void SetupForDevice() override;
-    void FillVariantTable() override;
-    void OnClose() override;
-
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void EraseClick();
-    void SecrityClick();
-    void Button1Click();
-    void CancelBtnClick() { Close(); }
-
-    int PreCheck51();
-    void EraseStep51();
-
-private:
-    // PowerUp51, the read setting with VPP on EA, the current check.
-    bool StartRead(const char* status);
 };
 
 }  // namespace quilla

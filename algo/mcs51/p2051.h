@@ -6,19 +6,54 @@
 // counter at 0 (RST rising after power-up) and steps it through the whole chip,
 // one byte at a time, whatever EndAddr says; reads capture 64 bytes per reply
 // (0x25 in port mode 9), writes put the byte with 0x26.
+//
+// One flow, `P2051Form`, with a row per form (`P2051Row`). The flash parts
+// (`TP2051x`) power up after a contact test with the programmer's clock off,
+// step the counter on XTAL1 and take 12 V on RST for erase, write and each lock
+// bit; the OTP parts (`TP97c205x`) power up with the clock on XTAL1, step the
+// counter on P3.0, check the signature before Blank and Write and read the
+// lock back.
 #pragma once
 
 #include "algo/mcs51/mcs51_form.h"
 
 namespace quilla {
 
-class TP2051x : public Mcs51Form {
-public:
-    explicit TP2051x(Workbench& wb);
+class P2051Form;
 
+// What a 20-pin window is.
+struct P2051Row {
+    struct Button {
+        const char* Name;
+        const char* Caption;
+        void (P2051Form::*Run)();
+    };
+    struct Radio {
+        const char* Name;
+        const char* Caption;
+        std::vector<std::string> Items;
+        int Index;
+    };
+    const char* Caption;
+    std::vector<Mcs51Row> Parts;
+    std::vector<Button> Buttons = {};
+    std::vector<Radio> Radios = {};
+    std::vector<Button> Batch = {};  // box, caption, the step
+    bool Otp = false;                // the 97C parts (see above)
+    // The read setting of Read and Blank, in order: C the current check, P port
+    // mode 9, S the read setting, F a flush.
+    const char* ReadOrder;
+    const char* BlankOrder;
+    struct {
+        const char *Read, *ReadDone, *BlankDone, *Verify, *VerifyDone;
+    } Texts;  // the status of Read and Verify, the success texts of Read, Blank, Verify
+};
+
+class P2051Form : public Mcs51Form {
+public:
     void SetupForDevice() override;
     void FillVariantTable() override;
-    void OnClose() override;
+    void OnClose() override { Ep3.PowerOff(); }
 
     void ReadRom();
     void BlankClick();
@@ -28,53 +63,44 @@ public:
     void SecrityClick();
     void IDClick();
     void Button1Click();
+    void CancelBtnClick() { Close(); }
 
-    // Contact test, the chip powered with its counter at 0; 0 when refused.
+    // The chip powered with its counter at 0; 0 when the contact test refused.
     virtual int PowerUp51();
-    // One lock bit with its own power-up; false when refused or over-current.
+    void ProgramByte51(std::uint8_t b);
+    // One lock bit; false when refused or over-current.
     bool LockBitPulse51(int bit);
+    int CheckDeviceId();
 
 protected:
-    // One step of the chip's address counter (a pulse on XTAL1).
+    P2051Form(Workbench& wb, const P2051Row& row);
+    // One step of the chip's address counter.
     virtual void Step();
 
 private:
     // 64-byte groups over the whole chip: `check` gets each group.
     bool Groups(const Mcs51Row& r, bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
-};
-
-class TP97c205x : public Mcs51Form {
-public:
-    explicit TP97c205x(Workbench& wb);
-
-    void SetupForDevice() override;
-    void FillVariantTable() override;
-    void OnClose() override;
-
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void SecrityClick();
-    void IDClick();
-    void Button1Click();
-    void CancelBtnClick() { Close(); }
-
-    void PowerUp51();
-    void NextAddress51();
-    void ProgramByte51(std::uint8_t b);
-    // One lock bit; false when its read-back found a byte other than 0xFF.
-    void LockBitPulse51(int bit);
-    int CheckDeviceId();
-
-private:
-    bool Groups(const Mcs51Row& r, bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
+    bool ReadMode(const char* order);
+    // The end of the signature read and of Verify: the flash parts' supplies off, the OTP parts' VCC.
+    void ReadEnd();
+    // P3.3, P3.4, P3.5, P3.7 of a setting ("LLHH").
+    void Setting(const char* levels);
     // The contact test on the 20-pin area whatever the options say.
     bool Seated();
+    // The flash parts' erase or lock pulse under 12 V; false when refused or over-current.
+    bool HighVoltagePulse(const char* setting, bool erase);
 
+    const P2051Row& k_;
     std::uint8_t steps_ = 0;
-    std::uint8_t latch_[4] = {0, 0xFF, 0xFF, 0xFF};
-    int readPortMode_ = 9;
+};
+
+class TP2051x : public P2051Form {
+public:
+    explicit TP2051x(Workbench& wb);
+};
+class TP97c205x : public P2051Form {
+public:
+    explicit TP97c205x(Workbench& wb);
 };
 
 }  // namespace quilla

@@ -2,154 +2,157 @@
 
 #include <string>
 
+#include "algo/common/scan.h"
 #include "catalog/form.h"
 
 namespace quilla {
 
 using namespace proto;
+using namespace seq51;
 
 namespace {
 
 constexpr int kRst = 9, kXtal2 = 18, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
 
-// Erase pulses of the TSm8951x rows.
-constexpr int kErasePulses[] = {0, 8, 8, 16, 32, 64};
-
-const char* FormCaption(Sm51Form::Variant v) {
-    switch (v) {
-        case Sm51Form::Variant::Sm8951: return "Sm8951x";
-        case Sm51Form::Variant::Sm89516: return "Sm89516(2004)";
-        default: return "Sm2952";
-    }
-}
+const std::vector<std::string> kDelayItems = {"30uS", "50uS", "100uS"};
+const SeqSteps51 kSmPulse = {L(kProg), {SeqStep51::RadioDelay}, H(kProg)};
 
 const Sm51Row kSm8951Row{
+    .Caption = "Sm8951x",
+    // Rows 3 and 4 cover the 16 and 32 KiB their names and erase counts give.
+    .Parts = {{"Exit", 0},                 {"1: SM8951A 4K", 0x0FFF},   {"2: SM8952A 8K", 0x1FFF},
+              {"3: SM8954C 16K", 0x3FFF}, {"4: SM8958C  32", 0x7FFF}, {"5: SM89516C 64K", 0xFFFF}},
+    .RadioCaption = "Delay ",
+    .RadioItems = kDelayItems,
+    .Type = Sm51Row::TypeShown::Line,
     .VccMv = 4400,
     .VppMv = 12000,
     .PowerUpPins = {H(kProg), H(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst)},
     .PowerUpSettles = true,
     .ModePins = 3,
-    .PulseLow = {L(kProg)},
-    .PulseHigh = {H(kProg)},
+    .Pulse = kSmPulse,
     .ReadPins = {H(15), H(kProg), L(kProg), L(kPsen), L(10), L(11), L(12)},
-    .WritePins = {L(15), H(kPsen), H(kProg), H(13), H(14)},
-    .WriteAddressPins = {L(10), H(11), L(12)},  // mode 2
-    .WriteEndPins = {L(10), L(11), L(12)},
+    .StatusAt = {0, 0, 1},
+    .Write = {L(15), H(kPsen), H(kProg), H(13), H(14), Port(PortModeReset), A(0), L(10), H(11), L(12), H(kEa),
+              kVppOn, kCurrent},
+    .WriteEnd = {L(10), L(11), L(12), kOff},
+    .Erase = {Port(PortModeReset), A(0xFFFF), D(0xFF), H(13), H(14), H(15), H(kPsen), L(kProg), H(kEa), kVppOn,
+              kCurrent, L(13), L(15), Repeat(4, -1), M(1), W(OpWait1ms, 6), M(0), kFlush, H(13), H(15), kOff},
+    .ErasePulses = {0, 8, 8, 16, 32, 64},
+    .Lock = {A(0), Port(PortModeReset), D(0xFF), kVppOn, kCurrent, H(kPsen), H(13), H(14), L(kProg), L(15), M(3),
+             W(OpWaitPulse, 3), M(0), H(kProg), H(15), kOff},
 };
 
 const Sm51Row kSm89516Row{
+    .Caption = "Sm89516(2004)",
+    .Parts = {{"Exit", 0},                  {"1: SMxxx  4K", 0x0FFF},     {"2: SM8908  8K", 0x1FFF},
+              {"3: SMxxx  8K", 0x1FFF},    {"4: SM8954A  16K", 0x3FFF},  {"5: SM8958A  32K", 0x7FFF},
+              {"6: SM89516A 64K", 0xFFFF}},
+    .RadioCaption = "Delay ",
+    .RadioItems = kDelayItems,
+    .Type = Sm51Row::TypeShown::Line,
     .VccMv = 4400,
     .VppMv = 12000,
     .PowerUpPins = {H(10), H(11), H(12), H(13), H(14), H(15), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst), H(kPsen), L(kProg)},
     .PowerUpSettles = true,
     .ModePins = 6,
-    .PulseLow = {L(kProg)},
-    .PulseHigh = {H(kProg)},
+    .Pulse = kSmPulse,
     .ReadPins = {H(10), H(11), H(12), H(13), H(14), H(15), L(kPsen)},
-    .ReadEndPins = {H(kPsen)},
-    .WritePins = {H(10), H(11), H(12), L(13), H(14), L(15), H(kPsen), H(kProg)},  // mode 23
-    .WriteEndPins = {L(10), L(11), L(12), L(13), L(14), L(15)},
+    .StatusAt = {0, 0, 1},
+    .ReadEnd = {kVccOff, H(kPsen)},
+    .Write = {H(10), H(11), H(12), L(13), H(14), L(15), H(kPsen), H(kProg),  // mode 23
+              Port(PortModeReset), A(0), H(kEa), kVppOn, kCurrent},
+    .WriteEnd = {L(10), L(11), L(12), L(13), L(14), L(15), kOff},
+    .Erase = {Port(PortModeReset), M(30), H(kPsen), H(kEa), H(kPsen), H(kProg), kVppOn, kCurrent, L(kProg),
+              {SeqStep51::Ticks, 10}, H(kProg), kOff},
+    .ErasedText = "OK",
+    // The current is checked once 12 V is routed: an over-current ends Lock.
+    .Lock = {A(0), Port(PortModeReset), M(15), H(kPsen), H(kProg), kVppOn, kCurrent, L(kProg), W(OpWaitPulse, 3),
+             H(kProg), kOff},
+    .LockedText = "OK",
 };
 
 const Sm51Row kSm2952Row{
-    .VccMv = 5000,
+    .Caption = "Sm2952",
+    .Parts = {{"Exit", 0},               {"1: SM2951  4K", 0x0FFF}, {"2: SM2952  8K", 0x1FFF},
+              {"3: SM2953  8K", 0x1FFF}, {"4: SM2954  16K", 0x3FFF}},
+    .RadioCaption = "Erase   ",
+    .RadioItems = {"0.2S  ", "0.4S  ", "0.8S  "},
+    .RadioDefault = 1,
     .VppMv = 12500,
     .XtalOption = true,
     .PowerUpPins = {H(kProg), L(kProg), L(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst)},
     .ModePins = 3,
-    .PulseLow = {L(15), L(13), L(kProg)},
-    .PulseHigh = {H(13), H(kProg), H(15)},
-    .PulseWait = OpWaitPulse,
+    .Pulse = {L(15), L(13), L(kProg), W(OpWaitPulse), H(13), H(kProg), H(15)},
     .ReadPins = {H(15), H(kProg), L(kProg), L(kPsen)},
-    .StatusAfterPowerUp = true,
-    .WritePins = {H(15), H(kPsen), H(kProg), H(13), H(14)},
+    .StatusAt = {1, 2, 1},
+    .Write = {H(15), H(kPsen), H(kProg), H(13), H(14), Port(PortModeReset), A(0), H(kEa), kVppOn, kCurrent},
+    .WriteEnd = {kOff},
+    // Two erase steps, each P3.0 high with PROG low for 200 ms.
+    .Erase = {Port(PortModeReset), A(0xFFFF), D(0xFF), H(13), H(15), H(kEa), kVppOn, kCurrent, Repeat(9, 2), L(15),
+              L(10), L(kProg), H(10), W(OpWait100ms, 2), H(kProg), H(15), W(OpWait100ms), kFlush, kOff},
+    .Lock = {A(0), Port(PortModeReset), D(0x00), H(14), H(kProg), H(15), H(10), kVppOn, kCurrent, H(kPsen), L(15),
+             L(14), L(kProg), H(14), H(15), H(kProg), L(kPsen), kOff},
 };
-
-const Sm51Row& RowOf(Sm51Form::Variant v) {
-    switch (v) {
-        case Sm51Form::Variant::Sm8951: return kSm8951Row;
-        case Sm51Form::Variant::Sm89516: return kSm89516Row;
-        default: return kSm2952Row;
-    }
-}
 
 }  // namespace
 
-Sm51Form::Sm51Form(Workbench& w, Variant v)
-    : SyncMos51Form(w, FormCaption(v), RowOf(v)), variant_(v) {
+TSm8951x::TSm8951x(Workbench& w) : SyncMos51Form(w, kSm8951Row) {}
+TSm89516x::TSm89516x(Workbench& w) : SyncMos51Form(w, kSm89516Row) {}
+TSm2952::TSm2952(Workbench& w) : SyncMos51Form(w, kSm2952Row) {}
+
+// ---- the window and setup ----------------------------------------------------------------
+
+SyncMos51Form::SyncMos51Form(Workbench& w, const Sm51Row& row)
+    : Mcs51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 27, 28}), k_(row) {
     DeclareStatus();
     DeclareButtons51(LockReadExitButtons51(this));
-    if (v == Variant::Sm2952)
-        AddRadio("RadioGroup1", "Erase   ", {"0.2S  ", "0.4S  ", "0.8S  "}, 1);
-    else
-        AddRadio("RadioGroup1", "Delay ", {"30uS", "50uS", "100uS"}, 0);
-    DeclareBatch({{"CheckBox1", "Erase "},
-                  {"CheckBox2", "Blank?  "},
-                  {"CheckBox3", "Write."},
-                  {"CheckBox4", "Vrfy"},
-                  {"CheckBox5", "Lock"}},
-                 " Run  ", [this] { Button1Click(); });
+    if (k_.Isp)
+        DeclareButtons51({{"Button2", "No ISP ", [this] { Button2Click(); }},
+                          {"Button3", "CFG ISP", [this] { Button3Click(); }},
+                          {"Button4", "Read.CFG ", [this] { Button4Click(); }}});
+    if (k_.RadioCaption) AddRadio("RadioGroup1", k_.RadioCaption, k_.RadioItems, k_.RadioDefault);
+    DeclareBatch(k_.Batch, " Run  ", [this] { Button1Click(); });
+    for (auto [name, text] : k_.Labels) AddLabel(name, text);
+    if (!k_.LockInBatch) PutChecked("CheckBox5", false);
     FillVariantTable();
 }
 
-void Sm51Form::FillVariantTable() {
-    switch (variant_) {
-        case Variant::Sm8951:
-            // Rows 3 and 4 cover the 16 and 32 KiB their names and erase counts give.
-            Table = {{"Exit", 0},
-                     {"1: SM8951A 4K", 0x0FFF},
-                     {"2: SM8952A 8K", 0x1FFF},
-                     {"3: SM8954C 16K", 0x3FFF},
-                     {"4: SM8958C  32", 0x7FFF},
-                     {"5: SM89516C 64K", 0xFFFF}};
-            break;
-        case Variant::Sm89516:
-            Table = {{"Exit", 0},
-                     {"1: SMxxx  4K", 0x0FFF},
-                     {"2: SM8908  8K", 0x1FFF},
-                     {"3: SMxxx  8K", 0x1FFF},
-                     {"4: SM8954A  16K", 0x3FFF},
-                     {"5: SM8958A  32K", 0x7FFF},
-                     {"6: SM89516A 64K", 0xFFFF}};
-            break;
-        case Variant::Sm2952:
-            Table = {{"Exit", 0},
-                     {"1: SM2951  4K", 0x0FFF},
-                     {"2: SM2952  8K", 0x1FFF},
-                     {"3: SM2953  8K", 0x1FFF},
-                     {"4: SM2954  16K", 0x3FFF}};
-            break;
-    }
+void SyncMos51Form::FillVariantTable() {
+    Table = k_.Parts;
     if (const Mcs51Row* r = SelectedRow()) Put(kType, r->Name.size() > 2 ? r->Name.substr(2) : std::string());
 }
 
-void Sm51Form::SetupForDevice() {
+void SyncMos51Form::SetupForDevice() {
     if (!SetupRowOk()) return;
     Ep3.ResetPins();
+    auto supplies = [this] {
+        if (k_.VppFirst) Ep3.SetVpp(k_.VppMv);
+        Ep3.SetVcc(k_.VccMv);
+        if (!k_.VppFirst) Ep3.SetVpp(k_.VppMv);
+    };
+    if (k_.EarlySupplies && Ep3.Connected) supplies();
     FillVariantTable();
     UsePackage(ChoosePackage(wb.sel.TypeText));
     Status(Ep3.Connected ? "OK " : "Comm Err.");
-    if (variant_ != Variant::Sm2952) Put(kType, wb.sel.TypeText);
+    if (k_.Type == Sm51Row::TypeShown::Line) Put(kType, wb.sel.TypeText);
     wb.FileNew();
     ShowRowRange(*SelectedRow());
+    if (k_.Type == Sm51Row::TypeShown::Device) Put(kType, wb.sel.SelectedDevice);
     AlgoForm::Show();
     if (!Ep3.Connected) return;
     Ep3.GndPin(GndPinNo);
-    Ep3.SetVcc(k_.VccMv);
-    Ep3.SetVpp(k_.VppMv);
+    if (!k_.EarlySupplies) supplies();
 }
 
-void Sm51Form::OnClose() { Ep3.PowerOff(); }
+// ---- the routines -------------------------------------------------------------------------
 
-// ---- routines --------------------------------------------------------------------------------
-
-int Sm51Form::PreCheck51() {
-    if (!ContactTest()) return 0;
-    Ep3.GndPin(GndPinNo);
-    Ep3.VccPin(VccPinNo);
+int SyncMos51Form::PreCheck51() {
+    if (!(k_.DipContact ? DipContact51() : ContactTest())) return 0;
+    Run51(k_.Powered);
     return 1;
 }
 
@@ -170,209 +173,194 @@ void SyncMos51Form::PowerUp51() {
         if (k_.XtalOption) Ep3.SetPinOption(kXtal1, 1);
         Ep3.ClockPin(kXtal1);
     }
-    Ep3.SetPortMode(PortMode51Read);
+    Ep3.SetPortMode(k_.PowerUpPort);
     SetPins(k_.PowerUpPins);
     Ep3.VccPin(VccPinNo);
+    if (k_.AllLowAfterVcc) Ep3.SetAllPins(0);
     SetPins(k_.AfterVccPins);
     for (int i = 0; i < k_.HandClocks; ++i) SetPins({H(kXtal1), L(kXtal1)});
     if (k_.PowerUpSettles) Put1(OpWaitSettle);
     Flush();
 }
 
-void Sm51Form::SetModePins51(unsigned mask) {
-    for (int b = 0; b < k_.ModePins; ++b) Ep3.SetPin((mask >> b) & 1u, 10 + b);
+void SyncMos51Form::SetModePins51(unsigned mask) {
+    for (int b = 0; b < k_.ModePins; ++b) Ep3.SetPin((mask >> b) & 1u, k_.ModeFirst + b);
 }
 
 void SyncMos51Form::ProgramByte51(std::uint8_t b) {
-    D(b);
-    SetPins(k_.PulseLow);
-    if (k_.PulseWait) {
-        Put1(k_.PulseWait);
-    } else {
-        static constexpr std::uint8_t kDelay[] = {OpNop, OpWait100us, OpWaitPulse};
-        const int item = ItemIndex("RadioGroup1");
-        Put1(kDelay[item >= 0 && item < 3 ? item : 0]);
+    Ep3.UsbPut2(OpPutData51, b);
+    Run51(k_.Pulse);
+}
+
+void SyncMos51Form::BusWrite(std::int32_t a, std::uint8_t d) {
+    Address51(a);
+    ProgramByte51(d);
+}
+
+bool SyncMos51Form::Run51(const SeqStep51* s, const SeqStep51* last) {
+    for (; s < last; ++s) {
+        if (s->Do != SeqStep51::Repeat) {
+            if (!Do51(*s)) return false;
+            continue;
+        }
+        const SeqStep51* body = s + 1;
+        const int v = wb.sel.VariantIndex, rows = static_cast<int>(k_.ErasePulses.size());
+        int times = s->B >= 0 ? s->B : (v >= 0 && v < rows ? k_.ErasePulses[static_cast<std::size_t>(v)] : 0);
+        s += s->A;
+        for (; times > 0; --times)
+            if (!Run51(body, s + 1)) return false;
     }
-    SetPins(k_.PulseHigh);
+    return true;
 }
 
-void Sm51Form::EraseStep51() {
-    SetPins({L(15), L(10), L(kProg), H(10)});
-    Waits(OpWait100ms, 2);
-    SetPins({H(kProg), H(15)});
-    Put1(OpWait100ms);
-    Flush();
+bool SyncMos51Form::Do51(const SeqStep51& s) {
+    const auto u8 = [](int v) { return static_cast<std::uint8_t>(v); };
+    switch (s.Do) {
+        case SeqStep51::Pin: Ep3.SetPin(s.B, s.A); break;
+        case SeqStep51::Wait: Waits(u8(s.A), s.B); break;
+        case SeqStep51::Data: Ep3.UsbPut2(OpPutData51, u8(s.A)); break;
+        case SeqStep51::Latch0: Ep3.WriteLatch(0, u8(s.A)); break;
+        case SeqStep51::Mode: SetModePins51(static_cast<unsigned>(s.A)); break;
+        case SeqStep51::Address: Address51(s.A); break;
+        case SeqStep51::IspAddress: Address51(2 * (ItemIndex("RadioGroup1") | 0x80)); break;
+        case SeqStep51::Port: Ep3.SetPortMode(u8(s.A)); break;
+        case SeqStep51::Options0:
+            for (int p = s.A; p <= s.B; ++p) Ep3.SetPinOption(p, 0);
+            break;
+        case SeqStep51::Clock: Ep3.ClockPin(s.A); break;
+        case SeqStep51::Vpp: Ep3.VppPin(s.A ? VppPinNo : 0); break;
+        case SeqStep51::Vcc: Ep3.VccPin(s.A ? VccPinNo : 0); break;
+        case SeqStep51::Gnd: Ep3.GndPin(GndPinNo); break;
+        case SeqStep51::VppLevel: Ep3.SetVpp(s.A); break;
+        case SeqStep51::Current: return Ep3.CheckCurrent() != 0;
+        case SeqStep51::Off: SuppliesOff(); break;
+        case SeqStep51::Flush: Flush(); break;
+        case SeqStep51::PowerUp: PowerUp51(); break;
+        case SeqStep51::Bus: BusWrite(s.A, u8(s.B)); break;
+        case SeqStep51::Repeat: break;
+        case SeqStep51::Ticks:
+            for (int i = 1; i <= s.A; ++i) {
+                Put1(OpWait100ms);
+                Flush();
+                Status("Erase: " + std::to_string(i));
+            }
+            break;
+        case SeqStep51::RadioWaits: Waits(OpWait100ms, k_.EraseWaits[static_cast<std::size_t>(Radio51(1))]); break;
+        case SeqStep51::RadioDelay: {
+            static constexpr std::uint8_t kDelay[] = {OpNop, OpWait100us, OpWaitPulse};
+            Put1(kDelay[Radio51(0)]);
+            break;
+        }
+        case SeqStep51::Progress: ShowProgress(Row().LastAddress); break;
+    }
+    return true;
 }
 
-void Sm51Form::ReadSetting() { SetPins(k_.ReadPins); }
+int SyncMos51Form::Radio51(int otherwise) const {
+    const int item = ItemIndex("RadioGroup1");
+    return item >= 0 && item < 3 ? item : otherwise;
+}
+
+bool SyncMos51Form::StartRead51(int op, const char* status) {
+    const int at = k_.StatusAt[static_cast<std::size_t>(op)];
+    const bool currentFirst = op == 1 && k_.BlankCurrentFirst;
+    if (at == 0) Status(status);
+    PowerUp51();
+    if (at == 1) Status(status);
+    if (currentFirst && !Ep3.CheckCurrent()) return false;
+    if (at == 2) Status(status);
+    Run51(k_.ReadPins);
+    return currentFirst || Ep3.CheckCurrent() != 0;
+}
+
+Mcs51Row SyncMos51Form::CheckedRow() {
+    Mcs51Row r = Row();
+    if (!k_.Isp) return r;
+    const int isp = 512 * ItemIndex("RadioGroup1");
+    if (r.LastAddress - isp < 0)
+        Refuse(FormatText("ISP area of %d bytes does not fit the chip: nothing checked", isp));
+    r.LastAddress -= isp;
+    return r;
+}
+
+void SyncMos51Form::CheckAll(const Mcs51Row& r, bool verify) {
+    const auto end = [this] { Run51(k_.CheckEnd); };
+    if (verify)
+        CheckBlocks51(r, kVerifyPass51, [this] { Run51(k_.VerifyFault); }, end);
+    else
+        BlankBlocks51(r, [this] { SuppliesOff(); }, end);
+}
+
+void SyncMos51Form::WriteAll(const Mcs51Row& r) {
+    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
+}
+
+void SyncMos51Form::Sequence51(const char* status, const SeqSteps51& steps, const char* done, bool pre) {
+    Row();
+    if (pre && !PreCheck51()) return;
+    Status(status);
+    PowerUp51();
+    if (Run51(steps)) Success(done);
+}
 
 // ---- the handlers -----------------------------------------------------------------------------------
 
-void Sm51Form::ReadRom() {
+void SyncMos51Form::ReadRom() {
     const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    if (!k_.StatusAfterPowerUp) Status("Read.");
-    PowerUp51();
-    if (k_.StatusAfterPowerUp) Status("Read.");
-    ReadSetting();
-    if (!CheckCurrent()) return;
-    Flush();
-    ReadImage51(r);
+    if (!PreCheck51() || !StartRead51(0, "Read.")) return;
+    ReadAll(r);
     ShowProgress(r.LastAddress);
-    Ep3.VccPin(0);
-    SetPins(k_.ReadEndPins);
+    Run51(k_.ReadEnd);
     Success("OK");
     wb.Display();
     AlgoForm::Show();
 }
 
-void Sm51Form::BlankClick() {
-    const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    if (!k_.StatusAfterPowerUp) Status("Blank CHK");
-    PowerUp51();
-    if (!CheckCurrent()) return;
-    if (k_.StatusAfterPowerUp) Status("Blank CHK");
-    ReadSetting();
-    BlankBlocks51(r, [this] { SuppliesOff(); }, [this] { Ep3.VccPin(0); });
+void SyncMos51Form::BlankClick() {
+    const Mcs51Row r = CheckedRow();
+    if (PreCheck51() && StartRead51(1, "Blank CHK")) CheckAll(r, false);
 }
 
-void Sm51Form::VerifyClick() {
-    const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    PowerUp51();
-    Status("Verify.");
-    ReadSetting();
-    if (!CheckCurrent()) return;
-    CheckBlocks51(r, kVerifyPass51, [this] { Ep3.VccPin(0); });
+void SyncMos51Form::VerifyClick() {
+    const Mcs51Row r = CheckedRow();
+    if (PreCheck51() && StartRead51(2, "Verify.")) CheckAll(r, true);
 }
 
-void Sm51Form::WriteClick() {
+void SyncMos51Form::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    if (!NeedFileWindow()) return;
-    Status("Write");
+    if (!PreCheck51() || !NeedFileWindow()) return;
+    Status(k_.WriteText);
     PowerUp51();
-    SetPins(k_.WritePins);
-    Ep3.SetPortMode(PortModeReset);
-    SetAddress51(0);
-    SetPins(k_.WriteAddressPins);
-    Ep3.PinHigh(kEa);
-    Ep3.VppPin(VppPinNo);
-    if (!CheckCurrent()) return;
-    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
+    if (!Run51(k_.Write)) return;
+    WriteAll(r);
     ShowProgress(r.LastAddress);
-    SetPins(k_.WriteEndPins);
-    SuppliesOff();
+    Run51(k_.WriteEnd);
     Success("OK");
 }
 
-void Sm51Form::EraseClick() {
+void SyncMos51Form::EraseClick() {
     Row();
-    if (!PreCheck51()) return;
-    Status("Erasing");
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    switch (variant_) {
-        case Variant::Sm8951: {
-            SetAddress51(0xFFFF);
-            D(0xFF);
-            SetPins({H(13), H(14), H(15), H(kPsen), L(kProg), H(kEa)});
-            Ep3.VppPin(VppPinNo);
-            if (!CheckCurrent()) return;
-            SetPins({L(13), L(15)});
-            const int v = wb.sel.VariantIndex;
-            const int pulses = v >= 0 && v < 6 ? kErasePulses[v] : 0;
-            for (int i = 0; i < pulses; ++i) {
-                SetModePins51(1);
-                Waits(OpWait1ms, 6);
-                SetModePins51(0);
-                Flush();
-            }
-            SetPins({H(13), H(15)});
-            SuppliesOff();
-            Success("Erased..");
-            break;
-        }
-        case Variant::Sm89516:
-            SetModePins51(30);
-            SetPins({H(kPsen), H(kEa), H(kPsen), H(kProg)});
-            Ep3.VppPin(VppPinNo);
-            if (!CheckCurrent()) return;
-            Ep3.PinLow(kProg);
-            for (int i = 1; i <= 10; ++i) {
-                Put1(OpWait100ms);
-                Flush();
-                Status("Erase: " + std::to_string(i));
-            }
-            Ep3.PinHigh(kProg);
-            SuppliesOff();
-            Success("OK");
-            break;
-        case Variant::Sm2952:
-            SetAddress51(0xFFFF);
-            D(0xFF);
-            SetPins({H(13), H(15), H(kEa)});
-            Ep3.VppPin(VppPinNo);
-            if (!CheckCurrent()) return;
-            EraseStep51();
-            EraseStep51();
-            SuppliesOff();
-            Success("Erased..");
-            break;
-    }
+    UnprotectStep51();
+    Sequence51("Erasing", k_.Erase, k_.ErasedText);
 }
 
-void Sm51Form::SecrityClick() {
-    Row();
-    Status("Locking");
-    PowerUp51();
-    SetAddress51(0);
-    Ep3.SetPortMode(PortModeReset);
-    switch (variant_) {
-        case Variant::Sm8951:
-            D(0xFF);
-            Ep3.VppPin(VppPinNo);
-            if (!CheckCurrent()) return;
-            SetPins({H(kPsen), H(13), H(14), L(kProg), L(15)});
-            SetModePins51(3);
-            Waits(OpWaitPulse, 3);
-            SetModePins51(0);
-            SetPins({H(kProg), H(15)});
-            SuppliesOff();
-            Success("Locked..");
-            break;
-        case Variant::Sm89516:
-            SetModePins51(15);
-            SetPins({H(kPsen), H(kProg)});
-            Ep3.VppPin(VppPinNo);
-            // The current is checked once 12 V is routed: an over-current ends Lock.
-            if (!CheckCurrent()) return;
-            Ep3.PinLow(kProg);
-            Waits(OpWaitPulse, 3);
-            Ep3.PinHigh(kProg);
-            SuppliesOff();
-            Success("OK");
-            break;
-        case Variant::Sm2952:
-            D(0x00);
-            SetPins({H(14), H(kProg), H(15), H(10)});
-            Ep3.VppPin(VppPinNo);
-            if (!CheckCurrent()) return;
-            SetPins({H(kPsen), L(15), L(14), L(kProg), H(14), H(15), H(kProg), L(kPsen)});
-            SuppliesOff();
-            Success("Locked..");
-            break;
-    }
-}
+void SyncMos51Form::SecrityClick() { Sequence51("Locking", k_.Lock, k_.LockedText, false); }
 
-void Sm51Form::Button1Click() {
+void SyncMos51Form::Button1Click() {
     Row();
-    RunBatch51({{"CheckBox1", [this] { EraseClick(); }},
-                {"CheckBox2", [this] { BlankClick(); }},
-                {"CheckBox3", [this] { WriteClick(); }},
-                {"CheckBox4", [this] { VerifyClick(); }},
-                {"CheckBox5", [this] { SecrityClick(); }}});
+    // The contact test once before the first pass; the file check before the passes.
+    if (k_.BatchChecksFirst && (!PreCheck51() || !BatchFileOk51())) return;
+    std::vector<BatchStep> steps;
+    if (k_.Isp) steps = {{"CheckBox6", [this] { Button2Click(); }}, {"CheckBox7", [this] { Button3Click(); }}};
+    steps.insert(steps.end(), {{"CheckBox1", [this] { EraseClick(); }},
+                               {"CheckBox2", [this] { BlankClick(); }},
+                               {"CheckBox3", [this] { WriteClick(); }},
+                               {"CheckBox4", [this] { VerifyClick(); }},
+                               {"CheckBox5", [this] { SecrityClick(); }}});
+    if (k_.DipContact)
+        RunBatchDip51(steps);
+    else
+        RunBatch51(steps);
 }
 
 QUILLA_FORM(TSm8951x);

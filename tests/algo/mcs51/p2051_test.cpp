@@ -130,5 +130,20 @@ TEST(P97c205x, BatchEndsOk) {
     EXPECT_TRUE(b.ChipMatchesImage(0, 0x400));
 }
 
+// The frame's batch file check (BatchFileOk51) in both forms that use it: the
+// Write box ticked without a buffer window says so and programs nothing.
+TEST(Mcs51BatchFileCheck, WriteTickedWithoutABufferWindowProgramsNothing) {
+    for (const auto& [part, line] : {std::pair{"AT89C2051", "P2051 2"}, std::pair{"MSU2958", "MSU2958 8"}}) {
+        SimBench b(part);
+        AlgoForm& f = b.Open(line);
+        b.wb->FileWin.reset();
+        b.tap->commands.clear();
+        f.Click("Button1");
+        EXPECT_EQ(b.prompts.Last(), "Must open a file to write...") << line;
+        EXPECT_EQ(b.wb->Counter, "0") << line;
+        EXPECT_EQ(b.tap->Count(proto::OpPutPort) + b.tap->Count(proto::OpPutData51), 0u) << line;
+    }
+}
+
 }  // namespace
 }  // namespace quilla::test
