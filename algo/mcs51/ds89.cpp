@@ -31,11 +31,8 @@ Steps51 EraseStage(const char* mode) {
 const Flash51Row kDs89 = [] {
     Flash51Row f{.Caption = "DS89C4x0", .HighPins = {21, 22, 23, 24, 25, 26, 14, 15},
                  .ModePins = {kP26, kP27, kP36, kP37}, .Dip = &kP51Dip40, .Plcc = &kP51Plcc44};
-    f.Parts = {{"Exit", 0},
-               {"1: DS89C420 16Kx8", 0x3FFF},
-               {"2: DS89C430 16Kx8", 0x3FFF},
-               {"3: DS89C440 32Kx8", 0x7FFF},
-               {"4: DS89C450 64Kx8", 0xFFFF}};
+    f.Parts = {{"Exit", 0},                      {"1: DS89C420 16Kx8", 0x3FFF}, {"2: DS89C430 16Kx8", 0x3FFF},
+               {"3: DS89C440 32Kx8", 0x7FFF}, {"4: DS89C450 64Kx8", 0xFFFF}};
     f.Window = Join<Control51>(
         {{Btn("Read1", "Read  "), Btn("Blank", "Blank?  "), Btn("Verify", "Vrfy"), Btn("Write", "Write."),
           Btn("Erase", "Erase"), Btn("ID", "MFG ID  "), Btn("Button2", "Rd.CFG "), Btn("Config", "Wr.CFG "),

@@ -135,7 +135,7 @@ int Flash51Form::CheckDeviceId() {
     const auto& r = LastReadId();
     const auto& s = ExpectedId();
     if (s[0] != 0 && r[0] == s[0] && r[1] == s[1] && (r[2] == 0xF8 || r[2] == 0xFE)) {
-        Status(FormatText("R=(%02x,%02x,%02x)  ", r[0], r[1], r[2]) + FormatText("S=(%02x,%02x,%02x)", s[0], s[1], s[2]));
+        Status(FormatText("R=(%02x,%02x,%02x)  S=(%02x,%02x,%02x)", r[0], r[1], r[2], s[0], s[1], s[2]));
         return 1;
     }
     return CheckDeviceIdWith(c, [] {});
@@ -352,7 +352,7 @@ const Flash51Row kPhi89new = [] {
     // (third signature byte 0xF8 or 0xFE).
     f.Parts = {{"Exit", 0},
                {"1: P89C51BP  4Kx8", 0x0FFF},  {"2: P89C52BP  8Kx8", 0x1FFF},  {"3: P89C54BP 16Kx8", 0x3FFF},
-               {"4: P89C58BP 32Kx8", 0x7FFF, 0, 0, 0, 2},  {"5: P89C51RA+ 8Kx8", 0x1FFF},  {"6: P89C51RB+ 16Kx8", 0x3FFF},
+               {"4: P89C58BP 32Kx8", 0x7FFF, 0, 0, 0, 2}, {"5: P89C51RA+ 8Kx8", 0x1FFF}, {"6: P89C51RB+ 16Kx8", 0x3FFF},
                {"7: P89C51RC+ 32Kx8", 0x7FFF}, {"8: P89C51RD+ 64Kx8", 0xFFFF}, {"9: P89C51RA2 8Kx8", 0x1FFF},
                {"10:P89C51RB2 16Kx8", 0x3FFF}, {"11:P89C51RC2 32Kx8", 0x7FFF}, {"12:P89C51RD2 64Kx8", 0xFFFF},
                {"13: P89C51X2  4Kx8", 0x0FFF, 0, 0, 0, 1}, {"14: P89C52X2  8Kx8", 0x1FFF, 0, 0, 0, 1},
@@ -402,11 +402,8 @@ Flash51Row Rx2Row(bool xx1) {
     Flash51Row f{.Caption = xx1 ? "Philip P89C51Rx2xx" : "Philip P89C51Rx2Hxx,P89c66x",
                  .HighPins = {21, 22, 23, 24, 25, 26, kP34, 15},
                  .ModePins = {kP26, kP37, kP31, kP30}};
-    f.Parts = {{"Exit", 0},
-               {"1: P89C51RA2 8Kx8", 0x1FFF},
-               {"2:P89C51RB2 16Kx8", 0x3FFF},
-               {"3:P89C51RC2 32Kx8", 0x7FFF},
-               {"4:P89C51RD2 64Kx8", 0xFFFF}};
+    f.Parts = {{"Exit", 0},                      {"1: P89C51RA2 8Kx8", 0x1FFF}, {"2:P89C51RB2 16Kx8", 0x3FFF},
+               {"3:P89C51RC2 32Kx8", 0x7FFF}, {"4:P89C51RD2 64Kx8", 0xFFFF}};
     f.Window = Join<Control51>(
         {{Btn("Erase", "Erase"), Btn("Blank", "Blank?  "), Btn("Write", "Write."), Btn("Verify", "Vrfy"),
           Btn("Read1", "Read  "), Btn("ID", "MFG ID  "), Btn("Secrity", "Lock "), Btn("Config", "Wr.CFG"),
@@ -419,7 +416,7 @@ Flash51Row Rx2Row(bool xx1) {
     f.Batch = {{"CheckEra", "Erase"},  {"CheckBla", "Blank"},  {"CheckWri", "Write"},
                {"CheckCon", "Config"}, {"CheckVer", "Verify"}, {"CheckSec", "Secrity"}};
     f.Setup = {Gnd, VppMv(4500), VccMv(5000)};
-    f.PreCheck = {Up, Vcc, Option(kXtal1, 0), Option(kXtal2, 1), PairCheck};
+    f.PreCheck = PairPreCheck;
     f.WriteEnd = {Flush, Off};
     f.EraseDone = "END";
     f.ConfigClock = {Mode("1101"), At(1), Program(0x80)};
@@ -462,11 +459,13 @@ Flash51Row Rx2Row(bool xx1) {
                  Wait(OpWaitPulse), L(kPsen), Flush};
     f.Pulse = {L(kP33), L(kProg), Wait(OpWaitPulse), H(kProg), H(kP33)};
     f.Read = Join<Step51>({{Contact, Pre, Say("Read."), Up, Current, Mode("0000")}, kReadPins});
-    f.Blank = Join<Step51>({{Contact, Pre, Say("Blank CHK"), Up, Option(kP34, 0), Mode("0000")}, kReadPins, {Current}});
+    f.Blank =
+        Join<Step51>({{Contact, Pre, Say("Blank CHK"), Up, Option(kP34, 0), Mode("0000")}, kReadPins, {Current}});
     f.Verify = Join<Step51>({{Contact, Pre, Say("Verify."), Up, Mode("0000")}, kReadPins, {Current}});
     f.Write = {Contact, Pre, FileWindow, CheckId, Say("Writing.."), Up, H(kP27), H(kP33), Vpp, Current, Mode("0001"),
                Port(PortModeReset), Option(kXtal2, 1), Flush};
-    f.Erase = Join<Step51>({{Contact, Pre, Say("Erasing"), Up, At(0), Vpp, Current, Mode("0111")}, kEraseStep, {Off}});
+    f.Erase =
+        Join<Step51>({{Contact, Pre, Say("Erasing"), Up, At(0), Vpp, Current, Mode("0111")}, kEraseStep, {Off}});
     f.Lock = {Contact, Pre, Say("Locking"), Up, Vpp, H(kP27), H(kP33), Mode("0010")};
     f.LockBox = {At(0x3000, 0x1000), Program(0xFF)};
     f.Config = Join<Step51>({{Contact, Pre, Say("Wrt. CFG."), Up, Port(PortModeReset), Option(kXtal2, 1), Vpp, H(kP27),

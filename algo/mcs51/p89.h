@@ -61,7 +61,7 @@ struct Step51 {
     int A = 0, B = 0;
     const char* Text = nullptr;
     constexpr Step51(Kind k, int a = 0, int b = 0, const char* t = nullptr) : K(k), A(a), B(b), Text(t) {}
-    constexpr Step51(Level51 l) : K(Level), A(l.Pin), B(l.High) {}  // NOLINT: levels are steps
+    constexpr Step51(Level51 l) : K(Level), A(l.Pin), B(l.High) {}  // a level is a step
 };
 using Steps51 = std::vector<Step51>;
 
@@ -85,6 +85,9 @@ inline constexpr Step51 Gnd{Step51::Gnd}, Vcc{Step51::Vcc, 1}, VccOff{Step51::Vc
     Off{Step51::Off}, AllLow{Step51::AllLow}, Flush{Step51::Flush}, Current{Step51::Current},
     Contact{Step51::Contact}, Up{Step51::PowerUp}, Pre{Step51::PreCheck}, PairCheck{Step51::PairCheck},
     FileWindow{Step51::FileWindow}, CheckId{Step51::CheckId}, ReadBlock{Step51::ReadBlock};
+// The pre-check of the 4.5 V parts: powered, VCC again, XTAL1 (19) released
+// and XTAL2 (18) driven, the pair check.
+inline const Steps51 PairPreCheck = {Up, Vcc, Option(19, 0), Option(18, 1), PairCheck};
 }  // namespace f51
 
 // One control of a window, in order; a button takes the flow's handler of its name.
@@ -128,7 +131,7 @@ std::vector<T> Join(std::initializer_list<std::vector<T>> parts) {
 // one per address of `At`, its byte `Offsets[i]` each), the bytes taken at
 // `Offsets`, the closing script, then `Text` of them (after `Done`, when given).
 struct CellRead51 {
-    Steps51 Setting;
+    Steps51 Setting = {};
     std::vector<std::int32_t> At = {};
     std::vector<int> Offsets = {0, 1, 2};
     Steps51 After = {f51::Off};
@@ -139,37 +142,37 @@ struct CellRead51 {
 
 // A form's row.
 struct Flash51Row {
-    const char* Caption;
-    std::vector<int> HighPins;  // A8.. on these socket pins
-    std::vector<int> ModePins;  // the pins of a Mode step, in the order set
-    std::vector<Mcs51Row> Parts;
+    const char* Caption = nullptr;
+    std::vector<int> HighPins = {};  // A8.. on these socket pins
+    std::vector<int> ModePins = {};  // the pins of a Mode step, in the order set
+    std::vector<Mcs51Row> Parts = {};
     const Package51* Dip = &Dip40Package;
     const Package51* Plcc = &Plcc44Package;
 
     // ---- window and setup ----
     const char* AddressText = "Add ";
-    Window51 Window;
-    std::vector<std::pair<const char*, const char*>> Batch;  // box, handler: the batch in run order
+    Window51 Window = {};
+    std::vector<std::pair<const char*, const char*>> Batch = {};  // box, handler: the batch in run order
     bool ClearStatus = false;       // Msg and Edit6 emptied after the declaration
     bool ResetPins = true;          // the setup resets the pins first
     bool ShowAgain = false;         // the form shown again after the range
     int ConfigFromVariant = 0;      // Wr.CFG and its batch box from this variant on (0: always)
     bool ClockBoxByFamily = false;  // CheckBox4 only on the Family 1 rows
-    Steps51 Setup;                  // once connected
+    Steps51 Setup = {};             // once connected
 
     // ---- routines ----
-    Steps51 PowerUp, PreCheck;
-    Steps51 Pulse;  // the program pulse after the data byte
+    Steps51 PowerUp = {}, PreCheck = {};
+    Steps51 Pulse = {};  // the program pulse after the data byte
 
     // ---- operations: each script stops at a failed check ----
-    Steps51 Read, Blank, Verify;
+    Steps51 Read = {}, Blank = {}, Verify = {};
     bool VerifyFaultVccOnly = false;  // a mismatch switches VCC off only
-    Steps51 Write, WriteEnd = {f51::Off};
-    Steps51 Erase, Init;
+    Steps51 Write = {}, WriteEnd = {f51::Off};
+    Steps51 Erase = {}, Init = {};
     const char* EraseDone = "OK";
-    Steps51 Lock, LockBox, LockClock, LockEnd = {f51::Off};  // LockBox per ticked lock box 1..3
-    Steps51 Config, ConfigClock;  // the arguments: Status and Boot Ver
-    CellRead51 Id, ConfigRead;
+    Steps51 Lock = {}, LockBox = {}, LockClock = {}, LockEnd = {f51::Off};  // LockBox per ticked lock box 1..3
+    Steps51 Config = {}, ConfigClock = {};  // the arguments: Status and Boot Ver
+    CellRead51 Id = {}, ConfigRead = {};
 };
 
 // The flow: every handler from the row.
@@ -180,6 +183,9 @@ public:
     void FillVariantTable() override { Table = Flow.Parts; }
     void OnClose() override { Ep3.PowerOff(); }
 
+    // The handlers, bound to the buttons by name (Handler): "Read1", "Erase",
+    // "Blank", "Verify", "Write", "Secrity", "Config", "Init", "Button2" (Rd.CFG),
+    // "ID", "Button1" (the batch), "CancelBtn".
     void ReadRom();
     void EraseClick();
     void BlankClick();
@@ -194,7 +200,10 @@ public:
 
     void PowerUp51() { RunSteps51(Flow.PowerUp); }
     void PreCheck51() { RunSteps51(Flow.PreCheck); }
+    // The data byte, then the row's pulse.
     void ProgramByte51(std::uint8_t v);
+    // The three-byte check after the form's ID read; a Family 2 part also
+    // passes with its third byte 0xF8 or 0xFE.
     int CheckDeviceId();
 
     // Runs a script (the arguments of DataArg and ProgramArg, the box index of
@@ -203,6 +212,8 @@ public:
 
 protected:
     const Flash51Row& Flow;
+    // The window from the row, then the table (by the form's constructor, its
+    // handlers in place).
     void Declare();
     virtual std::function<void()> Handler(std::string_view name);
     // Write's pages (after the script): whole 256-byte pages, ProgramByte51 per byte.
@@ -217,21 +228,9 @@ protected:
     bool HexEdit(const char* edit, const char* label, std::uint8_t& out);
 };
 
-class TPhi89c5x : public Flash51Form {
-public:
-    explicit TPhi89c5x(Workbench& wb);
-};
-class TPhi89new : public Flash51Form {
-public:
-    explicit TPhi89new(Workbench& wb);
-};
-class TPhi89c51rx2 : public Flash51Form {
-public:
-    explicit TPhi89c51rx2(Workbench& wb);
-};
-class TPhi89c51rx2xx1 : public Flash51Form {
-public:
-    explicit TPhi89c51rx2xx1(Workbench& wb);
-};
+class TPhi89c5x : public Flash51Form { public: explicit TPhi89c5x(Workbench& wb); };
+class TPhi89new : public Flash51Form { public: explicit TPhi89new(Workbench& wb); };
+class TPhi89c51rx2 : public Flash51Form { public: explicit TPhi89c51rx2(Workbench& wb); };
+class TPhi89c51rx2xx1 : public Flash51Form { public: explicit TPhi89c51rx2xx1(Workbench& wb); };
 
 }  // namespace quilla

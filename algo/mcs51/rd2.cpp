@@ -56,7 +56,8 @@ Flash51Row Rd2Row(bool rc2) {
                  .HighPins = rc2 ? std::vector<int>{21, 22, 23, 24, 25, 26, 14}
                                  : std::vector<int>{21, 22, 23, 24, 25, 26, 14, kA15},
                  .ModePins = {kP26, kP27, kP36, kP37, kP33}};
-    f.Parts = {{"Exit", 0}, {"1: P89C51RA2 8Kx8", 0x1FFF}, {"2:P89C51RB2 16Kx8", 0x3FFF}, {"3:P89C51RC2 32Kx8", 0x7FFF}};
+    f.Parts = {{"Exit", 0}, {"1: P89C51RA2 8Kx8", 0x1FFF}, {"2:P89C51RB2 16Kx8", 0x3FFF},
+               {"3:P89C51RC2 32Kx8", 0x7FFF}};
     if (!rc2) f.Parts.push_back({"4:P89C51RD2 64Kx8", 0xFFFF});
     f.Window = {Btn("Read1", "Read  "),     Btn("Blank", "Blank?  "), Btn("Verify", "Vrfy"),
                 Btn("Write", "Write."),     Btn("Erase", "Erase"),    Btn("ID", "MFG ID  "),
@@ -65,27 +66,31 @@ Flash51Row Rd2Row(bool rc2) {
                 Group("GroupBox2", "HSBCFG (打勾编程为0)")};
     f.Window[10].Visible = false;
     for (const HsbBox& b : {kLb0, kLb1, kLb2, kBllb, kBljb})
-        if (!rc2 || b.mask != 0x20) f.Window.push_back(Box(b.name, b.caption, b.mask != 0x40, "GroupBox2", "CheckBox1Click"));
+        if (!rc2 || b.mask != 0x20)
+            f.Window.push_back(Box(b.name, b.caption, b.mask != 0x40, "GroupBox2", "CheckBox1Click"));
     if (rc2) {
         // Shown, but they change nothing: bits 4 and 7 are always programmed to 0.
         f.Window.push_back(Box("CheckBox6", "XRAM(En/Dis)", true, "GroupBox2"));
         f.Window.push_back(Box("CheckBox7", "x2(6/12 clock)", false, "GroupBox2"));
     }
     f.Window = Join<Control51>({f.Window,
-                                {Edit("Edit3", "HSB(Hard Secu)", "", "GroupBox2", true), Group("GroupBox3", "Soft Reg CFG "),
-                                 Edit("Edit1", "BSB(Boot Sta)", "ff", "GroupBox3"), Edit("Edit2", "BSV(Vect)", "fc", "GroupBox3")}});
+                                {Edit("Edit3", "HSB(Hard Secu)", "", "GroupBox2", true),
+                                 Group("GroupBox3", "Soft Reg CFG "), Edit("Edit1", "BSB(Boot Sta)", "ff", "GroupBox3"),
+                                 Edit("Edit2", "BSV(Vect)", "fc", "GroupBox3")}});
     if (!rc2) f.Window.push_back(Edit("Edit4", "SSB(Soft Secu)", "ff", "GroupBox3"));
-    f.Window = Join<Control51>({f.Window, Batch({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."},
-                                                 {"CheckCon", "Wr.CFG"}, {"CheckVer", "Vrfy"}, {"CheckSec", "Lock"}})});
+    f.Window = Join<Control51>({f.Window, Batch({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "},
+                                                 {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG"},
+                                                 {"CheckVer", "Vrfy"}, {"CheckSec", "Lock"}})});
     f.Batch = {{"CheckEra", "Erase"},    {"CheckBla", "Blank"},  {"CheckWri", "Write"},
                {"CheckCon", "WrConfig"}, {"CheckVer", "Verify"}, {"CheckSec", "Secrity"}};
     f.ShowAgain = true;
     f.Setup = {Gnd, VppMv(4500), VccMv(4400)};
     f.PowerUp = {Gnd, Option(kXtal2, 1), Option(kXtal1, 1), Clock(kXtal1), Port(PortMode51Read), VccOff, Vcc,
                  Mode(kCodeRead), H(kRst), L(kPsen), H(kEa), H(kP30), At(0), H(kProg), L(kP27), Flush};
-    f.PreCheck = {Up, Vcc, Option(kXtal1, 0), Option(kXtal2, 1), PairCheck};
+    f.PreCheck = PairPreCheck;
     f.Pulse = {L(kProg), H(kProg)};
-    f.Read = Join<Step51>({{Contact, Pre, Say("Reading.........."), Up, Current}, kCodeReadPins, {Port(PortMode51Read)}});
+    f.Read = Join<Step51>(
+        {{Contact, Pre, Say("Reading.........."), Up, Current}, kCodeReadPins, {Port(PortMode51Read)}});
     f.Blank = Join<Step51>({{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Option(14, 0)}, kCodeReadPins,
                             {Current}});
     f.Verify = Join<Step51>({{Contact, Pre, Say("Verify."), Up, Port(PortMode51Read), Option(14, 0)}, kCodeReadPins,
@@ -179,7 +184,8 @@ void Rd2Form::WritePages(const Mcs51Row& r) {
         SetAddress51(page);
         RunSteps51({f51::Mode("01010")});  // page load
         ProgramBytes51(page, 128, [this](std::uint8_t v) { ProgramByte51(v); });
-        RunSteps51(f51::Join<Step51>({{f51::Mode("01110"), f51::At(page)}, kWriteCycle, {f51::Flush}}));  // page program
+        // The page programmed.
+        RunSteps51(f51::Join<Step51>({{f51::Mode("01110"), f51::At(page)}, kWriteCycle, {f51::Flush}}));
     }
 }
 
@@ -209,7 +215,8 @@ void Rd2Form::WrConfigClick() {
         ProgramByte51(block[i]);
         NextAddress51();
     }
-    RunSteps51(f51::Join<Step51>({{f51::Mode("11010"), f51::At(0)}, kWriteCycle, {f51::Flush, f51::Off}}));  // configuration page program
+    // The configuration page programmed.
+    RunSteps51(f51::Join<Step51>({{f51::Mode("11010"), f51::At(0)}, kWriteCycle, {f51::Flush, f51::Off}}));
     Success("OK");
 }
 
