@@ -1,7 +1,5 @@
 #include "algo/mcs51/ds89.h"
 
-#include <cstdio>
-
 #include "catalog/form.h"
 
 namespace quilla {
@@ -10,280 +8,91 @@ using namespace proto;
 
 namespace {
 
+using namespace f51;
+
 constexpr int kRst = 9, kP33 = 13, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
 constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31;
 
 constexpr Package51 kP51Dip40{"DIP40", "p51dip40.bit", 31, 40, 20, 0xFFFFFFFFu, 0xFFu};
 constexpr Package51 kP51Plcc44{"PLCC44", "p51plcc44.bit", 33, 42, 20, 0x7FEFFDFFu, 0xFFu};
 
+// Mode steps give P2.6, P2.7, P3.6, P3.7 in this order.
+const char* const kReadMode = "0011";
+
+// One erase stage (the code, then the option byte): ALE/PROG low for ten waits
+// of 100 ms, the bar over them.
+Steps51 EraseStage(const char* mode) {
+    Steps51 s = {Mode(mode), L(kP33), L(kProg)};
+    for (int i = 1; i <= 10; ++i) s = Join<Step51>({s, {Wait(OpWait100ms), Flush, Progress(i, 10)}});
+    s.push_back(H(kProg));
+    return s;
+}
+
+const Flash51Row kDs89 = [] {
+    Flash51Row f{.Caption = "DS89C4x0", .HighPins = {21, 22, 23, 24, 25, 26, 14, 15},
+                 .ModePins = {kP26, kP27, kP36, kP37}, .Dip = &kP51Dip40, .Plcc = &kP51Plcc44};
+    f.Parts = {{"Exit", 0},                      {"1: DS89C420 16Kx8", 0x3FFF}, {"2: DS89C430 16Kx8", 0x3FFF},
+               {"3: DS89C440 32Kx8", 0x7FFF}, {"4: DS89C450 64Kx8", 0xFFFF}};
+    f.Window = Join<Control51>(
+        {{Btn("Read1", "Read  "), Btn("Blank", "Blank?  "), Btn("Verify", "Vrfy"), Btn("Write", "Write."),
+          Btn("Erase", "Erase"), Btn("ID", "MFG ID  "), Btn("Button2", "Rd.CFG "), Btn("Config", "Wr.CFG "),
+          Btn("Secrity", "Lock "),
+          {.Kind = ControlKind::Radio, .Name = "RadioGroup1", .Caption = "LockMode",
+           .Items = {"1.NoLock", "2.防止外部MOVC", "3.加No R  (Lock)", "4.No external code"}, .Index = 2},
+          Group("GroupBox2", "CFG "), Box("CheckBox4", "Enable Watchdog", false, "GroupBox2")},
+         Batch({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG "},
+                {"CheckVer", "Vrfy"}, {"CheckSec", "Lock"}})});
+    f.Batch = {{"CheckEra", "Erase"},  {"CheckBla", "Blank"},  {"CheckWri", "Write"},
+               {"CheckCon", "Config"}, {"CheckVer", "Verify"}, {"CheckSec", "Secrity"}};
+    f.ClearStatus = true;
+    f.ShowAgain = true;
+    f.Setup = {Gnd, VppMv(5000), VccMv(5000)};
+    f.PowerUp = {VccOff, Gnd, AllLow, Option(kXtal2, 1), Clock(kXtal1), Wait(OpWait100ms), Port(PortMode51Read), Vcc,
+                 Mode("0000"), L(kP33), H(kRst), L(kPsen), H(kEa), At(0), H(kProg), H(kEa), Flush};
+    f.Pulse = {L(kProg), Wait(OpWaitShort, 2), H(kProg)};
+    f.Read = {Contact, Say("Reading.........."), Up, Mode(kReadMode), H(kEa), H(kProg), Flush, Current,
+              Port(PortMode51Read)};
+    f.Blank = {Contact, Say("Blank CHK"), Up, Port(PortMode51Read), Option(14, 0), Mode(kReadMode), H(kProg), Flush,
+               Current};
+    f.Verify = {Contact, Say("Verify."), Up, Port(PortMode51Read), Option(14, 0), Mode(kReadMode), H(kProg), H(kEa),
+                Flush, Current};
+    f.VerifyFaultVccOnly = true;
+    f.Write = {Contact, CheckId, FileWindow, Say("Write"), Up, Port(PortModeReset), Mode("0111"), H(kP33), Flush,
+               H(kEa), Current};
+    f.WriteEnd = {VccOff};
+    f.Erase = Join<Step51>({{Contact, Say("Ers.程序..."), Up, H(kEa), Current, At(0)}, EraseStage("1000"),
+                            {Say("Ers.Option...")}, EraseStage("1001"), {VccOff}});
+    f.Config = {Contact, Up, Port(PortModeReset), Mode("0100"), H(kP33), H(kEa), At(0xFC), Program(0xF7), VccOff};
+    f.Id = {.Setting = {Contact, Say("Detect MFG and ID ....."), Up, Mode("0000"), L(kP33), At(0), Flush},
+            .Offsets = {0x30, 0x31, 0x60, 0xFC},
+            .Text = "ID= %02x,%02x,%02x,  Watchdog=%02x",
+            .SetsId = true};
+    f.ConfigRead = f.Id;
+    return f;
+}();
+
+// The lock levels of LockMode: the mode of each ("1.NoLock": the strobe in the
+// power-up setting).
+const char* const kLockModes[] = {nullptr, "1111", "1100", "1010"};
+
 }  // namespace
 
-TDs89c4xx::TDs89c4xx(Workbench& w) : Mcs51Form(w, "DS89C4x0", {21, 22, 23, 24, 25, 26, 14, 15}) {
-    DeclareStatus();
-    Put(kMsg, "");
-    Put(kAddress, "");
-    DeclareButtons51({{"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Write", "Write.", [this] { WriteClick(); }},
-                      {"Erase", "Erase", [this] { EraseClick(); }},
-                      {"ID", "MFG ID  ", [this] { IDClick(); }},
-                      {"Button2", "Rd.CFG ", [this] { Button2Click(); }},
-                      {"Config", "Wr.CFG ", [this] { ConfigClick(); }},
-                      {"Secrity", "Lock ", [this] { SecrityClick(); }}});
-    AddRadio("RadioGroup1", "LockMode",
-             {"1.NoLock", "2.防止外部MOVC", "3.加No R  (Lock)", "4.No external code"}, 2);
-    AddGroup("GroupBox2", "CFG ");
-    AddCheck("CheckBox4", "Enable Watchdog", false, "GroupBox2");
-    AddGroup("GroupBox1", "Batch   ");
-    for (auto [name, caption] : std::vector<std::pair<const char*, const char*>>{{"CheckEra", "Erase "},
-                                                                                {"CheckBla", "Blank?  "},
-                                                                                {"CheckWri", "Write."},
-                                                                                {"CheckCon", "Wr.CFG "},
-                                                                                {"CheckVer", "Vrfy"},
-                                                                                {"CheckSec", "Lock"}})
-        AddCheck(name, caption, true, "GroupBox1");
-    AddButton("Button1", " Run  ", [this] { Button1Click(); }, "GroupBox1");
-    FillVariantTable();
-}
+TDs89c4xx::TDs89c4xx(Workbench& w) : Flash51Form(w, kDs89) { Declare(); }
 
-void TDs89c4xx::FillVariantTable() {
-    Table = {{"Exit", 0},
-             {"1: DS89C420 16Kx8", 0x3FFF},
-             {"2: DS89C430 16Kx8", 0x3FFF},
-             {"3: DS89C440 32Kx8", 0x7FFF},
-             {"4: DS89C450 64Kx8", 0xFFFF}};
-}
-
-void TDs89c4xx::SetupForDevice() {
-    if (!SetupRowOk()) return;
-    Ep3.ResetPins();
-    UsePackage(ChoosePackage(wb.sel.TypeText, kP51Dip40, kP51Plcc44));
-    SetupShow();
-    FillVariantTable();
-    ShowRowRange(*SelectedRow());
-    AlgoForm::Show();
-    if (!Ep3.Connected) return;
-    Ep3.GndPin(GndPinNo);
-    Ep3.SetVpp(5000);
-    Ep3.SetVcc(5000);
-}
-
-void TDs89c4xx::OnClose() { Ep3.PowerOff(); }
-
-// ---- routines --------------------------------------------------------------------------------
-
-void TDs89c4xx::SetModePins51(bool p26, bool p27, bool p36, bool p37) {
-    Ep3.SetPin(p26, kP26);
-    Ep3.SetPin(p27, kP27);
-    Ep3.SetPin(p36, kP36);
-    Ep3.SetPin(p37, kP37);
-}
-
-void TDs89c4xx::PowerUp51() {
-    Ep3.VccPin(0);
-    Ep3.GndPin(GndPinNo);
-    Ep3.SetAllPins(0);
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.ClockPin(kXtal1);
-    Put1(OpWait100ms);
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.VccPin(VccPinNo);
-    SetModePins51(false, false, false, false);
-    Ep3.PinLow(kP33);
-    SetPins({H(kRst), L(kPsen), H(kEa)});
-    SetAddress51(0);
-    SetPins({H(kProg), H(kEa)});
-    Flush();
-}
-
-void TDs89c4xx::ProgramByte51(std::uint8_t b) {
-    Ep3.UsbPut2(OpPutData51, b);
-    Ep3.PinLow(kProg);
-    Waits(OpWaitShort, 2);
-    Ep3.PinHigh(kProg);
-}
-
-void TDs89c4xx::LockBitPulse51(int level) {
-    switch (level) {
-        case 1: SetModePins51(true, true, true, true); break;
-        case 2: SetModePins51(true, true, false, false); break;
-        case 3: SetModePins51(true, false, true, false); break;
-        default: break;  // "1.NoLock": the strobe in the power-up setting
-    }
-    Ep3.PinHigh(kP33);
-    ProgramByte51(0xFF);
-}
-
-int TDs89c4xx::CheckDeviceId() {
-    IdCheck51 c;
-    c.Bytes = 3;
-    c.ClearsErrorFlag = false;
-    c.LockedFirst = false;
-    c.LockedQuestion = "Maybe locked, or no chip...\n OK ? ";
-    c.WrongNoSetsError = false;
-    return CheckDeviceIdWith(c, [this] { IDClick(); });
-}
-
-// ---- the handlers -----------------------------------------------------------------------------------
-
-void TDs89c4xx::ReadRom() {
-    const Mcs51Row& r = Row();
-    if (!ContactTest()) return;
-    PreCheck51();
-    Status("Reading..........");
-    PowerUp51();
-    ReadSetting();
-    SetPins({H(kEa), H(kProg)});
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    Ep3.SetPortMode(PortMode51Read);
-    ReadImage51(r);
-    ShowProgress(r.LastAddress);
-    SuppliesOff();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
-}
-
-void TDs89c4xx::BlankClick() {
-    const Mcs51Row& r = Row();
-    if (!ContactTest()) return;
-    PreCheck51();
-    Status("Blank CHK");
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetPinOption(14, 0);
-    ReadSetting();
-    Ep3.PinHigh(kProg);
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    BlankBlocks51(r, [this] { SuppliesOff(); });
-}
-
-void TDs89c4xx::VerifyClick() {
-    const Mcs51Row& r = Row();
-    if (!ContactTest()) return;
-    PreCheck51();
-    Status("Verify.");
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetPinOption(14, 0);
-    ReadSetting();
-    SetPins({H(kProg), H(kEa)});
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    CheckBlocks51(r, kVerifyPass51, [this] { Ep3.VccPin(0); }, [this] { SuppliesOff(); });
-}
-
-void TDs89c4xx::WriteClick() {
-    const Mcs51Row& r = Row();
-    if (!ContactTest()) return;
-    PreCheck51();
-    if (!CheckDeviceId()) return;
-    if (!NeedFileWindow()) return;
-    Status("Write");
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    SetModePins51(false, true, true, true);
-    Ep3.PinHigh(kP33);
-    Flush();
-    Ep3.PinHigh(kEa);
-    if (!Ep3.CheckCurrent()) return;
-    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
-    ShowProgress(r.LastAddress);
-    Ep3.VccPin(0);
-    Success("OK");
-}
-
-void TDs89c4xx::EraseStage(bool p37) {
-    SetModePins51(true, false, false, p37);
-    Ep3.PinLow(kP33);
-    Ep3.PinLow(kProg);
-    for (int i = 1; i <= 10; ++i) {
-        Put1(OpWait100ms);
-        Flush();
-        SetProgress(kProgress, 0, 10, i);
-    }
-    Ep3.PinHigh(kProg);
-}
-
-void TDs89c4xx::EraseClick() {
-    Row();
-    if (!ContactTest()) return;
-    PreCheck51();
-    Status("Ers.程序...");
-    PowerUp51();
-    Ep3.PinHigh(kEa);
-    if (!Ep3.CheckCurrent()) return;
-    SetAddress51(0);
-    EraseStage(false);  // the code
-    Status("Ers.Option...");
-    EraseStage(true);   // the option byte
-    Ep3.VccPin(0);
-    Success("OK");
-}
-
-void TDs89c4xx::SecrityClick() {
-    Row();
-    if (!ContactTest()) return;
-    PreCheck51();
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    Ep3.PinHigh(kEa);
-    LockBitPulse51(ItemIndex("RadioGroup1"));
-    SuppliesOff();
-    Success("OK");
-}
-
-void TDs89c4xx::ConfigClick() {
-    Row();
-    if (!Ticked("CheckBox4")) {
-        Status("Disable Watchdog!");
-        return;
-    }
-    if (!ContactTest()) return;
-    PreCheck51();
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    SetModePins51(false, true, false, false);
-    Ep3.PinHigh(kP33);
-    Ep3.PinHigh(kEa);
-    SetAddress51(0xFC);
-    ProgramByte51(0xF7);
-    Ep3.VccPin(0);
-    Success("Enabled Watchdog");
-}
-
-void TDs89c4xx::IDClick() {
-    Row();
-    if (!ContactTest()) return;
-    Status("Detect MFG and ID .....");
-    PowerUp51();
-    SetModePins51(false, false, false, false);
-    Ep3.PinLow(kP33);
-    SetAddress51(0);
-    Flush();
-    ReadBlock(Ep3.UsbReplyBuf.data());
-    const auto& b = Ep3.UsbReplyBuf;
-    auto& id = LastReadId();
-    id[0] = b[0x30];
-    id[1] = b[0x31];
-    id[2] = b[0x60];
-    char text[64];
-    std::snprintf(text, sizeof text, "ID= %02x,%02x,%02x,  Watchdog=%02x", b[0x30], b[0x31], b[0x60], b[0xFC]);
-    Status(text);
-    SuppliesOff();
-}
-
-void TDs89c4xx::Button1Click() {
-    Row();
-    RunBatch51({{"CheckEra", [this] { EraseClick(); }},
-                {"CheckBla", [this] { BlankClick(); }},
-                {"CheckWri", [this] { WriteClick(); }},
-                {"CheckCon", [this] { ConfigClick(); }},
-                {"CheckVer", [this] { VerifyClick(); }},
-                {"CheckSec", [this] { SecrityClick(); }}});
+std::function<void()> TDs89c4xx::Handler(std::string_view name) {
+    if (name == "Config") return [this] {
+        Row();
+        if (!Ticked("CheckBox4")) return Status("Disable Watchdog!");
+        RunOp(Flow.Config, {}, "Enabled Watchdog");
+    };
+    if (name != "Secrity") return Flash51Form::Handler(name);
+    return [this] {
+        Row();
+        Steps51 s = {f51::Contact, f51::Up, f51::Port(PortModeReset), H(kEa)};
+        const int level = ItemIndex("RadioGroup1");
+        if (level >= 1 && level <= 3) s.push_back(f51::Mode(kLockModes[level]));
+        RunOp(f51::Join<Step51>({s, {H(kP33), f51::Program(0xFF)}}), {f51::Off}, "OK");
+    };
 }
 
 QUILLA_FORM(TDs89c4xx);

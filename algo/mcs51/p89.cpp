@@ -1,7 +1,5 @@
 #include "algo/mcs51/p89.h"
 
-#include <cstdio>
-
 #include "algo/common/scan.h"
 #include "catalog/form.h"
 
@@ -9,54 +7,141 @@ namespace quilla {
 
 using namespace proto;
 
-namespace {
+// ---- the steps and the window pieces -------------------------------------------------------
 
-constexpr int kRst = 9, kP30 = 10, kP31 = 11, kP33 = 13, kP34 = 14, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
-constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31;
-
-}  // namespace
-
-// ---- shared routines ---------------------------------------------------------------------------
-
-P89Form::P89Form(Workbench& w, std::string caption)
-    : Mcs51Form(w, std::move(caption), {21, 22, 23, 24, 25, 26, kP34, 15}) {}
-
-void P89Form::SetModePins51(bool p26, bool p37, bool p30, bool p31) {
-    Ep3.SetPin(p26, kP26);
-    Ep3.SetPin(p37, kP37);
-    Ep3.SetPin(p31, kP31);
-    Ep3.SetPin(p30, kP30);
+Window51 f51::Batch(std::initializer_list<std::pair<const char*, const char*>> boxes, bool group) {
+    Window51 w;
+    if (group) w.push_back(Group("GroupBox1", "Batch   "));
+    for (auto [name, caption] : boxes) w.push_back(Box(name, caption, true, "GroupBox1"));
+    w.push_back(Btn("Button1", " Run  ", "GroupBox1"));
+    return w;
 }
 
-void P89Form::EraseStep51() {
-    Ep3.PinHigh(kP27);
-    Ep3.PinLow(kP33);
-    Ep3.PinLow(kProg);
-    Waits(OpWait100ms, 5);
-    Ep3.PinHigh(kProg);
-    Waits(OpWait100ms, 5);
-    Ep3.PinHigh(kP33);
-}
+// ---- the flow ------------------------------------------------------------------------------------
 
-bool P89Form::Contact() { return Ep3.CheckPinContact(GndPinNo, 0, ContactMaskLo, ContactMaskHi, 0) != 0; }
+Flash51Form::Flash51Form(Workbench& w, const Flash51Row& row)
+    : Mcs51Form(w, row.Caption, row.HighPins), Flow(row) {}
 
-int P89Form::CheckDeviceId3(const std::function<void()>& readSignature, bool bpRow4) {
-    if (bpRow4) {
-        readSignature();
-        const auto& r = LastReadId();
-        const auto& s = ExpectedId();
-        if (s[0] != 0 && r[0] == s[0] && r[1] == s[1] && (r[2] == 0xF8 || r[2] == 0xFE)) {
-            Status(FormatText("R=(%02x,%02x,%02x)  ", r[0], r[1], r[2]) + FormatText("S=(%02x,%02x,%02x)", s[0], s[1], s[2]));
-            return 1;
-        }
-        return CheckDeviceIdWith(
-            IdCheck51{3, false, false, "Maybe locked, or no chip...\n OK ? ", "Wrong type, OK ??", false}, [] {});
+void Flash51Form::Declare() {
+    DeclareStatus(Flow.AddressText);
+    if (Flow.ClearStatus) {
+        Put(kMsg, "");
+        Put(kAddress, "");
     }
-    return CheckDeviceIdWith(
-        IdCheck51{3, false, false, "Maybe locked, or no chip...\n OK ? ", "Wrong type, OK ??", false}, readSignature);
+    for (const Control51& c : Flow.Window) {
+        switch (c.Kind) {
+            case ControlKind::Button: AddButton(c.Name, c.Caption, Handler(c.Name), c.Group).Visible = c.Visible; break;
+            case ControlKind::Group: AddGroup(c.Name, c.Caption); break;
+            case ControlKind::Edit: AddEdit(c.Name, c.Caption, c.Text, c.On, c.Group); break;
+            case ControlKind::Radio: AddRadio(c.Name, c.Caption, c.Items, c.Index, c.Group); break;
+            default:
+                if (*c.OnClick) AddCheck(c.Name, c.Caption, c.On, c.Group).OnClick = Handler(c.OnClick);
+                else AddCheck(c.Name, c.Caption, c.On, c.Group);
+        }
+    }
+    FillVariantTable();
 }
 
-bool P89Form::HexEdit(const char* edit, const char* label, std::uint8_t& out) {
+std::function<void()> Flash51Form::Handler(std::string_view name) {
+    using H = void (Flash51Form::*)();
+    static const std::pair<std::string_view, H> kHandlers[] = {
+        {"Read1", &Flash51Form::ReadRom},        {"Erase", &Flash51Form::EraseClick},
+        {"Blank", &Flash51Form::BlankClick},     {"Verify", &Flash51Form::VerifyClick},
+        {"Write", &Flash51Form::WriteClick},     {"Secrity", &Flash51Form::SecrityClick},
+        {"Config", &Flash51Form::ConfigClick},   {"Init", &Flash51Form::InitClick},
+        {"Button2", &Flash51Form::ConfigReadClick}, {"ID", &Flash51Form::IDClick},
+        {"Button1", &Flash51Form::Button1Click}, {"CancelBtn", &AlgoForm::Close}};
+    for (const auto& [n, handler] : kHandlers)
+        if (n == name) return [this, h = handler] { (this->*h)(); };
+    return {};
+}
+
+void Flash51Form::SetupForDevice() {
+    if (!SetupRowOk()) return;
+    if (Flow.ResetPins) Ep3.ResetPins();
+    UsePackage(ChoosePackage(wb.sel.TypeText, *Flow.Dip, *Flow.Plcc));
+    SetupShow();
+    FillVariantTable();
+    const Mcs51Row& r = *SelectedRow();
+    ShowRowRange(r);
+    if (Flow.ShowAgain) AlgoForm::Show();
+    if (Flow.ConfigFromVariant) {
+        const bool cfg = wb.sel.VariantIndex >= Flow.ConfigFromVariant;
+        SetEnabled("Config", cfg);
+        SetEnabled("CheckCon", cfg);
+        PutChecked("CheckCon", cfg);
+    }
+    if (Flow.ClockBoxByFamily) SetEnabled("CheckBox4", r.Family == 1);
+    if (Ep3.Connected) RunSteps51(Flow.Setup);
+}
+
+bool Flash51Form::RunSteps51(const Steps51& steps, std::array<std::uint8_t, 2> args, int box) {
+    for (const Step51& s : steps) {
+        switch (s.K) {
+            case Step51::Level: Ep3.SetPin(s.B, s.A); break;
+            case Step51::Mode:
+                for (std::size_t i = 0; i < Flow.ModePins.size(); ++i) Ep3.SetPin(s.Text[i] == '1', Flow.ModePins[i]);
+                break;
+            case Step51::Port: Ep3.SetPortMode(s.A); break;
+            case Step51::Option: Ep3.SetPinOption(s.A, s.B); break;
+            case Step51::Clock: Ep3.ClockPin(s.A); break;
+            case Step51::Gnd: Ep3.GndPin(GndPinNo); break;
+            case Step51::Vcc: Ep3.VccPin(s.A ? VccPinNo : 0); break;
+            case Step51::Vpp: Ep3.VppPin(VppPinNo); break;
+            case Step51::Off: SuppliesOff(); break;
+            case Step51::AllLow: Ep3.SetAllPins(0); break;
+            case Step51::VppMv: Ep3.SetVpp(s.A); break;
+            case Step51::VccMv: Ep3.SetVcc(s.A); break;
+            case Step51::Wait: Waits(static_cast<std::uint8_t>(s.A), s.B); break;
+            case Step51::Flush: Flush(); break;
+            case Step51::Current:
+                if (!Ep3.CheckCurrent()) return false;
+                break;
+            case Step51::Contact:
+                if (!ContactTest()) return false;
+                break;
+            case Step51::Say: Status(s.Text); break;
+            case Step51::Address: Address51(s.A + s.B * box); break;
+            case Step51::Data: Ep3.UsbPut2(OpPutData51, static_cast<std::uint8_t>(s.A)); break;
+            case Step51::DataArg: Ep3.UsbPut2(OpPutData51, args[static_cast<std::size_t>(s.A)]); break;
+            case Step51::Program: ProgramByte51(static_cast<std::uint8_t>(s.A)); break;
+            case Step51::ProgramArg: ProgramByte51(args[static_cast<std::size_t>(s.A)]); break;
+            case Step51::Progress: SetProgress(kProgress, 0, s.B, s.A); break;
+            case Step51::PowerUp: PowerUp51(); break;
+            case Step51::PreCheck: PreCheck51(); break;
+            case Step51::PairCheck: Ep3.PinPairOk(19, 18); break;
+            case Step51::FileWindow:
+                if (!NeedFileWindow()) return false;
+                break;
+            case Step51::CheckId:
+                if (!CheckDeviceId()) return false;
+                break;
+            case Step51::ReadBlock: Mcs51Form::ReadBlock(Ep3.UsbReplyBuf.data()); break;
+        }
+    }
+    return true;
+}
+
+void Flash51Form::ProgramByte51(std::uint8_t v) {
+    Ep3.UsbPut2(OpPutData51, v);
+    RunSteps51(Flow.Pulse);
+}
+
+int Flash51Form::CheckDeviceId() {
+    const IdCheck51 c{3, false, false, "Maybe locked, or no chip...\n OK ? ", "Wrong type, OK ??", false};
+    // Family 2: a part whose third signature byte reads 0xF8 or 0xFE.
+    if (Row().Family != 2) return CheckDeviceIdWith(c, [this] { IDClick(); });
+    IDClick();
+    const auto& r = LastReadId();
+    const auto& s = ExpectedId();
+    if (s[0] != 0 && r[0] == s[0] && r[1] == s[1] && (r[2] == 0xF8 || r[2] == 0xFE)) {
+        Status(FormatText("R=(%02x,%02x,%02x)  S=(%02x,%02x,%02x)", r[0], r[1], r[2], s[0], s[1], s[2]));
+        return 1;
+    }
+    return CheckDeviceIdWith(c, [] {});
+}
+
+bool Flash51Form::HexEdit(const char* edit, const char* label, std::uint8_t& out) {
     const auto v = ScanHex(Text(edit));
     if (v) {
         out = static_cast<std::uint8_t>(*v & 0xFF);
@@ -69,872 +154,349 @@ bool P89Form::HexEdit(const char* edit, const char* label, std::uint8_t& out) {
     return false;
 }
 
-// ---- PHI89C51 --------------------------------------------------------------------------------
-
-TPhi89c5x::TPhi89c5x(Workbench& w) : P89Form(w, "Philip P89C51Uxx,P89c51Rx+") {
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kMsg, "Prompt  ");
-    AddEdit(kAddress, "", "", true).Emphasis = true;
-    AddProgress(kProgress);
-    DeclareButtons51({{"Init", "init  ", [this] { InitClick(); }},
-                      {"Erase", "Erase", [this] { EraseClick(); }},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Write", "Write.", [this] { WriteClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"ID", "MFG ID  ", [this] { IDClick(); }},
-                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
-    AddGroup("GroupLock", "Lock");
-    AddCheck("CheckBox1", "1:No W.(Lock)   ", true, "GroupLock");
-    AddCheck("CheckBox2", "2:No R  (Lock)", true, "GroupLock");
-    AddCheck("CheckBox3", "3:No ext code ", true, "GroupLock");
-    AddButton("Secrity", "Lock ", [this] { SecrityClick(); }, "GroupLock");
-    AddGroup("GroupCfg", "CFG ");
-    AddEdit("Edit1", "Status:", "00", false, "GroupCfg");
-    AddEdit("Edit2", "Boot Ver:", "00", false, "GroupCfg");
-    AddButton("Config", "Wr.CFG ", [this] { ConfigClick(); }, "GroupCfg");
-    AddButton("Button2", "Rd.CFG ", [this] { Button2Click(); }, "GroupCfg");
-    AddGroup("GroupBox1", "Batch   ");
-    AddCheck("initial", "init  ", false, "GroupBox1");
-    for (auto [n, c] : {std::pair{"CheckEra", "Erase "}, std::pair{"CheckBla", "Blank?  "},
-                        std::pair{"CheckWri", "Write."}, std::pair{"CheckCon", "Wr.CFG "},
-                        std::pair{"CheckVer", "Vrfy"}, std::pair{"CheckSec", "Lock"}})
-        AddCheck(n, c, true, "GroupBox1");
-    AddButton("Button1", " Run  ", [this] { Button1Click(); }, "GroupBox1");
-    FillVariantTable();
+void Flash51Form::RunOp(const Steps51& steps, const Steps51& end, const char* done, std::array<std::uint8_t, 2> args) {
+    if (!RunSteps51(steps, args)) return;
+    RunSteps51(end);
+    Success(done);
 }
 
-void TPhi89c5x::FillVariantTable() {
-    Table = {{"Exit", 0},
-             {"1: P89C51Uxx 4Kx8", 0x0FFF},   {"2: P89C52Uxx 8Kx8", 0x1FFF},   {"3: P89C54Uxx 16Kx8", 0x3FFF},
-             {"4: P89C58Uxx 32Kx8", 0x7FFF},  {"5: P89C51RA+ 8Kx8", 0x1FFF},   {"6: P89C51RB+ 16Kx8", 0x3FFF},
-             {"7: P89C51RC+ 32Kx8", 0x7FFF},  {"8: P89C51RD+ 64Kx8", 0xFFFF},  {"9: P89C51RA2 8Kx8", 0x1FFF},
-             {"10:P89C51RB2 16Kx8", 0x3FFF},  {"11:P89C51RC2 32Kx8", 0x7FFF},  {"12:P89C51RD2 64Kx8", 0xFFFF}};
+void Flash51Form::ReadCells(const CellRead51& c) {
+    if (!RunSteps51(c.Setting)) return;
+    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
+    std::array<unsigned, 7> v{};
+    if (c.At.empty()) ReadBlock(buf);
+    for (std::size_t i = 0; i < c.Offsets.size(); ++i) {
+        if (i < c.At.size()) {
+            Address51(c.At[i]);
+            ReadBlock(buf);
+        }
+        v[i] = buf[c.Offsets[i]];
+    }
+    if (c.SetsId)
+        for (std::size_t i = 0; i < 3; ++i) LastReadId()[i] = static_cast<std::uint8_t>(v[i]);
+    RunSteps51(c.After);
+    if (c.Done) Success(c.Done);
+    Status(FormatText(c.Text, v[0], v[1], v[2], v[3], v[4], v[5], v[6]));
 }
 
-void TPhi89c5x::SetupForDevice() {
-    if (!SetupRowOk()) return;
-    Ep3.ResetPins();
-    UsePackage(ChoosePackage(wb.sel.TypeText));
-    SetupShow();
-    FillVariantTable();
-    const Mcs51Row& r = *SelectedRow();
-    ShowRowRange(r);
-    SetEnabled("Erase", r.Name.find("OTP") == std::string::npos);
-    const bool cfg = wb.sel.VariantIndex > 4;
-    SetEnabled("Config", cfg);
-    SetEnabled("CheckCon", cfg);
-    PutChecked("CheckCon", cfg);
-    if (!Ep3.Connected) return;
-    Ep3.GndPin(GndPinNo);
-    Ep3.SetVpp(12000);
-    Ep3.SetVcc(5000);
-}
+// ---- the handlers -------------------------------------------------------------------------------
 
-void TPhi89c5x::PowerUp51() {
-    Ep3.VccPin(0);
-    Ep3.GndPin(GndPinNo);
-    Ep3.SetAllPins(0);
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.ClockPin(kXtal1);
-    Put1(OpWait100ms);
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.VccPin(VccPinNo);
-    SetModePins51(false, false, false, false);
-    SetPins({H(kRst), L(kPsen), H(kEa)});
-    SetAddress51(0);
-    SetPins({H(kProg), H(kP33), L(kP27)});
-    Flush();
-}
-
-std::uint8_t TPhi89c5x::ProgramByte51(std::uint8_t v) {
-    Ep3.UsbPut2(OpPutData51, v);
-    Ep3.PinLow(kProg);
-    Waits(OpWaitShort, 2);
-    Ep3.PinHigh(kProg);
-    return v;
-}
-
-void TPhi89c5x::LockBitPulse51() {
-    Ep3.PinLow(kProg);
-    Put1(OpWait100us);
-    Ep3.PinHigh(kProg);
-    Flush();
-}
-
-void TPhi89c5x::ReadRom() {
+void Flash51Form::ReadRom() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    Status("Reading..........");
-    PowerUp51();
-    SetModePins51(false, false, false, false);
-    SetPins({H(kEa), H(kProg), L(kP27), L(kP33)});
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    Ep3.SetPortMode(PortMode51Read);
+    if (!RunSteps51(Flow.Read)) return;
     ReadImage51(r);
     ShowProgress(r.LastAddress);
-    Off();
+    SuppliesOff();
     Success("OK");
     wb.Display();
     AlgoForm::Show();
 }
 
-void TPhi89c5x::EraseClick() {
-    Row();
-    if (!Contact()) return;
-    Status("Erasing");
-    PowerUp51();
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    SetAddress51(0);
-    for (int n = 1; n <= 3; ++n) {
-        SetModePins51(false, false, true, false);
-        EraseStep51();
-        Flush();
-        SetProgress(kProgress, 0, 3, n);
-    }
-    Off();
-    Success("OK");
+void Flash51Form::BlankClick() {
+    const Mcs51Row& r = Row();
+    if (RunSteps51(Flow.Blank)) BlankBlocks51(r, [this] { SuppliesOff(); });
 }
 
-void TPhi89c5x::BlankClick() {
+void Flash51Form::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    Status("Blank CHK");
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetPinOption(kP34, 0);
-    SetModePins51(false, false, false, false);
-    SetPins({H(kProg), L(kP27), L(kP33)});
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    BlankBlocks51(r, [this] { Off(); });
+    if (!RunSteps51(Flow.Verify)) return;
+    const auto off = [this] { SuppliesOff(); };
+    if (Flow.VerifyFaultVccOnly) CheckBlocks51(r, kVerifyPass51, [this] { Ep3.VccPin(0); }, off);
+    else CheckBlocks51(r, kVerifyPass51, off, off);
 }
 
-void TPhi89c5x::VerifyClick() {
+void Flash51Form::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    Status("Verify.");
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetPinOption(kP34, 0);
-    SetModePins51(false, false, false, false);
-    SetPins({H(kProg), L(kP27), L(kP33), H(kEa)});
-    Flush();
-    if (!Ep3.CheckCurrent()) return;
-    CheckBlocks51(r, kVerifyPass51, [this] { Ep3.VccPin(0); }, [this] { Off(); });
-}
-
-void TPhi89c5x::WriteClick() {
-    const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    if (!NeedFileWindow()) return;
-    if (!CheckDeviceId3([this] { IDClick(); })) return;
-    Status("Writing..");
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    SetModePins51(false, false, true, true);
-    Flush();
-    SetPins({H(kP27), L(kP33)});
-    Flush();
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
+    if (!RunSteps51(Flow.Write)) return;
+    WritePages(r);
     ShowProgress(r.LastAddress);
-    Off();
+    RunSteps51(Flow.WriteEnd);
     Success("OK");
 }
 
-void TPhi89c5x::SecrityClick() {
+void Flash51Form::WritePages(const Mcs51Row& r) {
+    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
+}
+
+void Flash51Form::EraseClick() {
     Row();
-    if (!Contact()) return;
-    Status("Locking");
-    PowerUp51();
-    SetPins({H(kP27), L(kP33)});
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    const char* boxes[3] = {"CheckBox1", "CheckBox2", "CheckBox3"};
-    for (int k = 0; k < 3; ++k) {
-        if (!Checked(boxes[k])) continue;
-        SetModePins51(false, true, false, true);
-        SetAddress51(k);
-        LockBitPulse51();
-    }
-    Off();
+    RunOp(Flow.Erase, {}, Flow.EraseDone);
+}
+
+void Flash51Form::InitClick() {
+    Row();
+    RunOp(Flow.Init, {}, "OK");
+}
+
+void Flash51Form::SecrityClick() {
+    Row();
+    if (!RunSteps51(Flow.Lock)) return;
+    for (int k = 0; k < 3; ++k)
+        if (Checked("CheckBox" + std::to_string(k + 1))) RunSteps51(Flow.LockBox, {}, k);
+    if (!Flow.LockClock.empty() && Ticked("CheckBox4")) RunSteps51(Flow.LockClock);
+    RunSteps51(Flow.LockEnd);
     Success("OK");
 }
 
-void TPhi89c5x::ConfigClick() {
+void Flash51Form::ConfigClick() {
     Row();
     // Both edits are read first: one without a leading hexadecimal digit
     // refuses Wr.CFG, nothing sent.
     std::uint8_t status = 0, boot = 0;
     if (!HexEdit("Edit1", "Status", status) || !HexEdit("Edit2", "Boot Ver", boot)) return;
-    if (!Contact()) return;
-    Status("Wrt. CFG.");
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    Ep3.VppPin(VppPinNo);
-    SetModePins51(true, false, false, false);
-    EraseStep51();
-    SetPins({H(kP27), L(kP33)});
-    SetModePins51(true, false, false, true);
-    SetAddress51(0);
-    ProgramByte51(status);
-    SetAddress51(1);
-    ProgramByte51(boot);
-    Flush();
-    Off();
+    if (!RunSteps51(Flow.Config, {status, boot})) return;
+    if (!Flow.ConfigClock.empty() && Ticked("CheckBox4")) RunSteps51(Flow.ConfigClock);
+    SuppliesOff();
     Success("OK");
 }
 
-void TPhi89c5x::InitClick() {
+void Flash51Form::ConfigReadClick() {
     Row();
-    if (!Contact()) return;
-    Status("Init.....");
-    PowerUp51();
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    SetAddress51(0);
-    SetModePins51(true, true, false, true);
-    EraseStep51();
-    Off();
-    Success("OK");
+    ReadCells(Flow.ConfigRead);
 }
 
-void TPhi89c5x::Button2Click() {
+void Flash51Form::IDClick() {
     Row();
-    if (!Contact()) return;
-    PowerUp51();
-    SetModePins51(true, false, true, true);
-    SetPins({H(kProg), L(kP27), L(kP33)});
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.VppPin(VppPinNo);
-    SetAddress51(0);
-    ReadBlock(Ep3.UsbReplyBuf.data());
-    const auto* b = Ep3.UsbReplyBuf.data();
-    Off();
-    Status(FormatText("Lock=%02x,Stat=%02x,Vect=%02x", b[0], b[1], b[2]));
+    ReadCells(Flow.Id);
 }
 
-void TPhi89c5x::IDClick() {
+void Flash51Form::Button1Click() {
     Row();
-    if (!Contact()) return;
-    Status("Detect MFG and ID .....");
-    PowerUp51();
-    SetModePins51(true, true, true, true);
-    Ep3.PinLow(kP33);
-    SetAddress51(0);
-    ReadBlock(Ep3.UsbReplyBuf.data());
-    auto& id = LastReadId();
-    for (int i = 0; i < 3; ++i) id[static_cast<std::size_t>(i)] = Ep3.UsbReplyBuf[static_cast<std::size_t>(i)];
-    SetPins({H(kP27), H(kP33)});
-    const std::string text = FormatText("MFG and ID is   = %02x,%02x, %02x", id[0], id[1], id[2]);
-    Off();
-    Status(text);
+    std::vector<BatchStep> steps;
+    for (auto [box, button] : Flow.Batch) steps.push_back({box, Handler(button)});
+    RunBatch51(steps);
 }
 
-void TPhi89c5x::Button1Click() {
-    Row();
-    RunBatch51({{"initial", [this] { InitClick(); }},
-                {"CheckEra", [this] { EraseClick(); }},
-                {"CheckBla", [this] { BlankClick(); }},
-                {"CheckWri", [this] { WriteClick(); }},
-                {"CheckCon", [this] { ConfigClick(); }},
-                {"CheckVer", [this] { VerifyClick(); }},
-                {"CheckSec", [this] { SecrityClick(); }}});
-}
-
-QUILLA_FORM(TPhi89c5x);
-
-// ---- PHI89NEW --------------------------------------------------------------------------------
-
-TPhi89new::TPhi89new(Workbench& w) : P89Form(w, "Philip P89C58/54/52/51Bx Da020720") {
-    DeclareStatus();
-    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Write", "Write.", [this] { WriteClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"ID", "MFG ID  ", [this] { IDClick(); }}});
-    AddGroup("GroupCfg", "CFG ");
-    AddCheck("CheckBox1", "1:No W.(Lock)   ", true, "GroupCfg");
-    AddCheck("CheckBox2", "2:No R  (Lock)", true, "GroupCfg");
-    AddCheck("CheckBox3", "3:No ext code ", true, "GroupCfg");
-    AddCheck("CheckBox4", "6/12 clock", false, "GroupCfg");
-    AddButton("Secrity", "Wr.CFG", [this] { SecrityClick(); });
-    AddGroup("GroupBox1", "Batch   ");
-    for (auto [n, c] : {std::pair{"CheckEra", "Erase "}, std::pair{"CheckBla", "Blank?  "},
-                        std::pair{"CheckWri", "Write."}, std::pair{"CheckVer", "Vrfy"},
-                        std::pair{"CheckSec", "Wr.CFG"}})
-        AddCheck(n, c, true, "GroupBox1");
-    AddButton("Button1", " Run  ", [this] { Button1Click(); }, "GroupBox1");
-    FillVariantTable();
-}
-
-void TPhi89new::FillVariantTable() {
-    // Family: 1 on the X2 rows (the clock-mode cell).
-    Table = {{"Exit", 0},
-             {"1: P89C51BP  4Kx8", 0x0FFF},  {"2: P89C52BP  8Kx8", 0x1FFF},  {"3: P89C54BP 16Kx8", 0x3FFF},
-             {"4: P89C58BP 32Kx8", 0x7FFF},  {"5: P89C51RA+ 8Kx8", 0x1FFF},  {"6: P89C51RB+ 16Kx8", 0x3FFF},
-             {"7: P89C51RC+ 32Kx8", 0x7FFF}, {"8: P89C51RD+ 64Kx8", 0xFFFF}, {"9: P89C51RA2 8Kx8", 0x1FFF},
-             {"10:P89C51RB2 16Kx8", 0x3FFF}, {"11:P89C51RC2 32Kx8", 0x7FFF}, {"12:P89C51RD2 64Kx8", 0xFFFF},
-             {"13: P89C51X2  4Kx8", 0x0FFF, 0, 0, 0, 1}, {"14: P89C52X2  8Kx8", 0x1FFF, 0, 0, 0, 1},
-             {"15: P89C54X2 16Kx8", 0x3FFF, 0, 0, 0, 1}, {"16: P89C58X2 32Kx8", 0x7FFF, 0, 0, 0, 1}};
-}
-
-void TPhi89new::SetupForDevice() {
-    if (!SetupRowOk()) return;
-    UsePackage(ChoosePackage(wb.sel.TypeText));
-    SetupShow();
-    FillVariantTable();
-    const Mcs51Row& r = *SelectedRow();
-    ShowRowRange(r);
-    SetEnabled("Erase", r.Name.find("OTP") == std::string::npos);
-    SetEnabled("CheckBox4", r.Family == 1);
-    if (!Ep3.Connected) return;
-    Ep3.GndPin(GndPinNo);
-}
-
-void TPhi89new::PowerUp51() {
-    Ep3.VccPin(0);
-    Ep3.GndPin(GndPinNo);
-    Ep3.SetVpp(4500);
-    Ep3.SetVcc(5000);
-    Ep3.SetAllPins(0);
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.SetPinOption(kXtal1, 1);
-    Ep3.ClockPin(kXtal1);
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.VccPin(VccPinNo);
-    SetModePins51(false, false, false, false);
-    SetPins({H(kRst), L(kPsen), H(kEa)});
-    SetAddress51(0);
-    SetPins({H(kProg), H(kP33), L(kP27)});
-    Flush();
-    Ep3.VppPin(VppPinNo);
-}
-
-int TPhi89new::PreCheck51() {
-    PowerUp51();
-    Ep3.ClockPin(0);
-    Ep3.SetPinOption(kXtal1, 0);
-    Ep3.SetPinOption(kXtal2, 1);
-    return Ep3.PinPairOk(kXtal1, kXtal2);
-}
-
-std::uint8_t TPhi89new::ProgramByte51(std::uint8_t v) {
-    Ep3.UsbPut2(OpPutData51, v);
-    SetPins({L(kP33), L(kProg)});
-    Put1(OpWaitShort);
-    SetPins({H(kProg), H(kP33)});
-    return v;
-}
-
-void TPhi89new::ReadRom() {
-    const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    PreCheck51();
-    Status("Reading..........");
-    PowerUp51();
-    if (!Ep3.CheckCurrent()) return;
-    SetModePins51(false, false, false, false);
-    Ep3.PinLow(kP33);
-    Ep3.SetPortMode(PortMode51Read);
-    ReadImage51(r);
-    ShowProgress(r.LastAddress);
-    Off();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
-}
-
-void TPhi89new::EraseClick() {
-    Row();
-    if (!Contact()) return;
-    PreCheck51();
-    Status("Erasing");
-    Ep3.SetPortMode(PortModeReset);
-    PowerUp51();
-    SetAddress51(0);
-    SetModePins51(false, false, true, false);
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    SetPins({H(kP27), L(kP33), L(kProg)});
-    Waits(OpWait100ms, 2);
-    SetPins({H(kProg), H(kP33)});
-    Off();
-    Success("END");
-}
-
-void TPhi89new::BlankClick() {
-    const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    PreCheck51();
-    Status("Blank CHK");
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    SetModePins51(false, false, false, false);
-    SetPins({H(kProg), L(kP27), L(kP33)});
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    BlankBlocks51(r, [this] { Off(); });
-}
-
-void TPhi89new::VerifyClick() {
-    const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    PreCheck51();
-    Status("Verifying..");
-    PowerUp51();
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetPinOption(kP34, 0);
-    SetModePins51(false, false, false, false);
-    SetPins({H(kProg), L(kP27), L(kP33)});
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    CheckBlocks51(r, kVerifyPass51, [this] { Off(); }, [this] { Off(); });
-}
-
-void TPhi89new::WriteClick() {
-    const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    PreCheck51();
-    if (!NeedFileWindow()) return;
-    if (!CheckDeviceId3([this] { IDClick(); }, wb.sel.VariantIndex == 4)) return;
-    Status("Writing..");
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    SetAddress51(0);
-    SetPins({H(kP27), L(kP33)});
-    SetModePins51(false, false, true, true);
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
-    ShowProgress(r.LastAddress);
-    Off();
-    Success("OK");
-}
-
-void TPhi89new::SecrityClick() {
-    Row();
-    PreCheck51();
-    Status("Locking");
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    SetPins({H(kP27), L(kP33)});
-    SetModePins51(false, true, false, true);
-    const char* boxes[3] = {"CheckBox1", "CheckBox2", "CheckBox3"};
-    for (int k = 0; k < 3; ++k) {
-        if (!Checked(boxes[k])) continue;
-        SetAddress51(k);
-        ProgramByte51(0xFF);
-    }
-    // The clock-mode cell only while "6/12 clock" is enabled (an X2 row).
-    if (Ticked("CheckBox4")) {
-        SetModePins51(true, false, false, true);
-        SetAddress51(0);
-        ProgramByte51(0xFF);
-    }
-    Off();
-    Success("OK");
-}
-
-void TPhi89new::IDClick() {
-    Row();
-    if (!Contact()) return;
-    Status("Detect MFG and ID .....");
-    PowerUp51();
-    SetModePins51(true, true, true, true);
-    Ep3.PinLow(kP33);
-    SetAddress51(0);
-    ReadBlock(Ep3.UsbReplyBuf.data());
-    auto& id = LastReadId();
-    id[0] = Ep3.UsbReplyBuf[5];
-    id[1] = Ep3.UsbReplyBuf[6];
-    id[2] = Ep3.UsbReplyBuf[4];
-    SetPins({H(kP27), H(kP33)});
-    Off();
-    Status(FormatText("Detected MFG and ID = %02x,%02x,%02x.", id[0], id[1], id[2]));
-}
-
-void TPhi89new::Button1Click() {
-    Row();
-    RunBatch51({{"CheckEra", [this] { EraseClick(); }},
-                {"CheckBla", [this] { BlankClick(); }},
-                {"CheckWri", [this] { WriteClick(); }},
-                {"CheckVer", [this] { VerifyClick(); }},
-                {"CheckSec", [this] { SecrityClick(); }}});
-}
-
-QUILLA_FORM(TPhi89new);
-
-}  // namespace quilla
-
-namespace quilla {
-
-using namespace proto;
+// ---- the Philips P89C51 rows ------------------------------------------------------------------------
 
 namespace {
-constexpr int kP36 = 16;
+
+using namespace f51;
+
+constexpr int kRst = 9, kP30 = 10, kP31 = 11, kP33 = 13, kP34 = 14, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
+constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31;
+
+// Mode steps give P2.6, P3.7, P3.1, P3.0 in this order.
+const Steps51 kEraseStep = {H(kP27), L(kP33), L(kProg), Wait(OpWait100ms, 5), H(kProg), Wait(OpWait100ms, 5), H(kP33)};
+const Steps51 kReadPins = {H(kProg), L(kP27), L(kP33)};
+const Window51 kLockBoxes = {Box("CheckBox1", "1:No W.(Lock)   ", true, "GroupCfg"),
+                             Box("CheckBox2", "2:No R  (Lock)", true, "GroupCfg"),
+                             Box("CheckBox3", "3:No ext code ", true, "GroupCfg")};
+const Window51 kCfgEdits = {Edit("Edit1", "Status:", "00", "GroupCfg"), Edit("Edit2", "Boot Ver:", "00", "GroupCfg")};
+const char* const kDetect = "Detect MFG and ID .....";
+const char* const kDetected = "Detected MFG and ID = %02x,%02x,%02x.";
+// Status then Boot Ver at these addresses, the arguments of the script.
+Steps51 StatusAndBoot(std::int32_t boot) { return {At(0), ProgramArg(0), At(boot), ProgramArg(1), Flush}; }
+
+const Flash51Row kPhi89c5x = [] {
+    Flash51Row f{.Caption = "Philip P89C51Uxx,P89c51Rx+", .HighPins = {21, 22, 23, 24, 25, 26, kP34, 15},
+                 .ModePins = {kP26, kP37, kP31, kP30}};
+    f.Parts = {{"Exit", 0},
+               {"1: P89C51Uxx 4Kx8", 0x0FFF},   {"2: P89C52Uxx 8Kx8", 0x1FFF},   {"3: P89C54Uxx 16Kx8", 0x3FFF},
+               {"4: P89C58Uxx 32Kx8", 0x7FFF},  {"5: P89C51RA+ 8Kx8", 0x1FFF},   {"6: P89C51RB+ 16Kx8", 0x3FFF},
+               {"7: P89C51RC+ 32Kx8", 0x7FFF},  {"8: P89C51RD+ 64Kx8", 0xFFFF},  {"9: P89C51RA2 8Kx8", 0x1FFF},
+               {"10:P89C51RB2 16Kx8", 0x3FFF},  {"11:P89C51RC2 32Kx8", 0x7FFF},  {"12:P89C51RD2 64Kx8", 0xFFFF}};
+    Window51 lock = kLockBoxes;
+    for (Control51& c : lock) c.Group = "GroupLock";
+    f.AddressText = "";
+    f.Window = Join<Control51>(
+        {{Btn("Init", "init  "), Btn("Erase", "Erase"), Btn("Blank", "Blank?  "), Btn("Write", "Write."),
+          Btn("Verify", "Vrfy"), Btn("Read1", "Read  "), Btn("ID", "MFG ID  "), Btn("CancelBtn", "Exit "),
+          Group("GroupLock", "Lock")},
+         lock,
+         {Btn("Secrity", "Lock ", "GroupLock"), Group("GroupCfg", "CFG ")},
+         kCfgEdits,
+         {Btn("Config", "Wr.CFG ", "GroupCfg"), Btn("Button2", "Rd.CFG ", "GroupCfg"),
+          Group("GroupBox1", "Batch   "), Box("initial", "init  ", false, "GroupBox1")},
+         Batch({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG "},
+                {"CheckVer", "Vrfy"}, {"CheckSec", "Lock"}},
+               false)});
+    f.Batch = {{"initial", "Init"},    {"CheckEra", "Erase"},  {"CheckBla", "Blank"},  {"CheckWri", "Write"},
+               {"CheckCon", "Config"}, {"CheckVer", "Verify"}, {"CheckSec", "Secrity"}};
+    f.ConfigFromVariant = 5;
+    f.Setup = {Gnd, VppMv(12000), VccMv(5000)};
+    f.PowerUp = {VccOff, Gnd, AllLow, Option(kXtal2, 1), Clock(kXtal1), Wait(OpWait100ms), Port(PortMode51Read), Vcc,
+                 Mode("0000"), H(kRst), L(kPsen), H(kEa), At(0), H(kProg), H(kP33), L(kP27), Flush};
+    f.Pulse = {L(kProg), Wait(OpWaitShort, 2), H(kProg)};
+    f.Read = {Contact, Say("Reading.........."), Up, Mode("0000"), H(kEa), H(kProg), L(kP27), L(kP33), Flush, Current,
+              Port(PortMode51Read)};
+    f.Blank = Join<Step51>({{Contact, Say("Blank CHK"), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
+                            kReadPins, {Flush, Current}});
+    f.Verify = Join<Step51>({{Contact, Say("Verify."), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
+                             kReadPins, {H(kEa), Flush, Current}});
+    f.VerifyFaultVccOnly = true;
+    f.Write = {Contact, FileWindow, CheckId, Say("Writing.."), Up, Port(PortModeReset), Mode("0011"), Flush,
+               H(kP27), L(kP33), Flush, Vpp, Current};
+    f.Erase = {Contact, Say("Erasing"), Up, Vpp, Current, At(0)};
+    for (int n = 1; n <= 3; ++n) f.Erase = Join<Step51>({f.Erase, {Mode("0001")}, kEraseStep, {Flush, Progress(n, 3)}});
+    f.Erase.push_back(Off);
+    f.Init = Join<Step51>({{Contact, Say("Init....."), Up, Vpp, Current, At(0), Mode("1110")}, kEraseStep, {Off}});
+    f.Lock = {Contact, Say("Locking"), Up, H(kP27), L(kP33), Vpp, Current};
+    f.LockBox = {Mode("0110"), At(0, 1), L(kProg), Wait(OpWait100us), H(kProg), Flush};
+    f.Config = Join<Step51>({{Contact, Say("Wrt. CFG."), Up, Port(PortModeReset), Vpp, Mode("1000")}, kEraseStep,
+                             {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
+    f.ConfigRead = {.Setting = Join<Step51>({{Contact, Up, Mode("1011")}, kReadPins,
+                                             {Port(PortMode51Read), Vpp, At(0)}}),
+                    .Text = "Lock=%02x,Stat=%02x,Vect=%02x"};
+    f.Id = {.Setting = {Contact, Say(kDetect), Up, Mode("1111"), L(kP33), At(0)},
+            .After = {H(kP27), H(kP33), Off},
+            .Text = "MFG and ID is   = %02x,%02x, %02x",
+            .SetsId = true};
+    return f;
+}();
+
+const Flash51Row kPhi89new = [] {
+    Flash51Row f{.Caption = "Philip P89C58/54/52/51Bx Da020720", .HighPins = {21, 22, 23, 24, 25, 26, kP34, 15},
+                 .ModePins = {kP26, kP37, kP31, kP30}};
+    // Family: 1 on the X2 rows (the clock-mode cell), 2 on the P89C58BP
+    // (third signature byte 0xF8 or 0xFE).
+    f.Parts = {{"Exit", 0},
+               {"1: P89C51BP  4Kx8", 0x0FFF},  {"2: P89C52BP  8Kx8", 0x1FFF},  {"3: P89C54BP 16Kx8", 0x3FFF},
+               {"4: P89C58BP 32Kx8", 0x7FFF, 0, 0, 0, 2}, {"5: P89C51RA+ 8Kx8", 0x1FFF}, {"6: P89C51RB+ 16Kx8", 0x3FFF},
+               {"7: P89C51RC+ 32Kx8", 0x7FFF}, {"8: P89C51RD+ 64Kx8", 0xFFFF}, {"9: P89C51RA2 8Kx8", 0x1FFF},
+               {"10:P89C51RB2 16Kx8", 0x3FFF}, {"11:P89C51RC2 32Kx8", 0x7FFF}, {"12:P89C51RD2 64Kx8", 0xFFFF},
+               {"13: P89C51X2  4Kx8", 0x0FFF, 0, 0, 0, 1}, {"14: P89C52X2  8Kx8", 0x1FFF, 0, 0, 0, 1},
+               {"15: P89C54X2 16Kx8", 0x3FFF, 0, 0, 0, 1}, {"16: P89C58X2 32Kx8", 0x7FFF, 0, 0, 0, 1}};
+    f.Window = Join<Control51>(
+        {{Btn("Erase", "Erase"), Btn("Blank", "Blank?  "), Btn("Write", "Write."), Btn("Verify", "Vrfy"),
+          Btn("Read1", "Read  "), Btn("ID", "MFG ID  "), Group("GroupCfg", "CFG ")},
+         kLockBoxes,
+         {Box("CheckBox4", "6/12 clock", false, "GroupCfg"), Btn("Secrity", "Wr.CFG")},
+         Batch({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckVer", "Vrfy"},
+                {"CheckSec", "Wr.CFG"}})});
+    f.Batch = {{"CheckEra", "Erase"}, {"CheckBla", "Blank"}, {"CheckWri", "Write"}, {"CheckVer", "Verify"},
+               {"CheckSec", "Secrity"}};
+    f.ResetPins = false;
+    f.ClockBoxByFamily = true;
+    f.Setup = {Gnd};
+    f.PowerUp = {VccOff, Gnd, VppMv(4500), VccMv(5000), AllLow, Option(kXtal2, 1), Option(kXtal1, 1), Clock(kXtal1),
+                 Port(PortMode51Read), Vcc, Mode("0000"), H(kRst), L(kPsen), H(kEa), At(0), H(kProg), H(kP33),
+                 L(kP27), Flush, Vpp};
+    f.PreCheck = {Up, Clock(0), Option(kXtal1, 0), Option(kXtal2, 1), PairCheck};
+    f.Pulse = {L(kP33), L(kProg), Wait(OpWaitShort), H(kProg), H(kP33)};
+    f.Read = {Contact, Pre, Say("Reading.........."), Up, Current, Mode("0000"), L(kP33), Port(PortMode51Read)};
+    f.Blank = Join<Step51>(
+        {{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Mode("0000")}, kReadPins, {Vpp, Current}});
+    f.Verify = Join<Step51>({{Contact, Pre, Say("Verifying.."), Up, Port(PortMode51Read), Option(kP34, 0),
+                              Mode("0000")},
+                             kReadPins, {Vpp, Current}});
+    f.Write = {Contact, Pre, FileWindow, CheckId, Say("Writing.."), Up, Port(PortModeReset), At(0), H(kP27), L(kP33),
+               Mode("0011"), Vpp, Current};
+    f.Erase = {Contact, Pre, Say("Erasing"), Port(PortModeReset), Up, At(0), Mode("0001"), Vpp, Current, H(kP27),
+               L(kP33), L(kProg), Wait(OpWait100ms, 2), H(kProg), H(kP33), Off};
+    f.EraseDone = "END";
+    f.Lock = {Pre, Say("Locking"), Up, Port(PortModeReset), Vpp, Current, H(kP27), L(kP33), Mode("0110")};
+    f.LockBox = {At(0, 1), Program(0xFF)};
+    // The clock-mode cell only while "6/12 clock" is enabled (an X2 row).
+    f.LockClock = {Mode("1010"), At(0), Program(0xFF)};
+    f.Id = {.Setting = {Contact, Say(kDetect), Up, Mode("1111"), L(kP33), At(0)},
+            .Offsets = {5, 6, 4},
+            .After = {H(kP27), H(kP33), Off},
+            .Text = kDetected,
+            .SetsId = true};
+    return f;
+}();
+
+// The P89C51RX2 forms: the "Hxx" marking, and the "xx" marking's differences.
+Flash51Row Rx2Row(bool xx1) {
+    Flash51Row f{.Caption = xx1 ? "Philip P89C51Rx2xx" : "Philip P89C51Rx2Hxx,P89c66x",
+                 .HighPins = {21, 22, 23, 24, 25, 26, kP34, 15},
+                 .ModePins = {kP26, kP37, kP31, kP30}};
+    f.Parts = {{"Exit", 0},                      {"1: P89C51RA2 8Kx8", 0x1FFF}, {"2:P89C51RB2 16Kx8", 0x3FFF},
+               {"3:P89C51RC2 32Kx8", 0x7FFF}, {"4:P89C51RD2 64Kx8", 0xFFFF}};
+    f.Window = Join<Control51>(
+        {{Btn("Erase", "Erase"), Btn("Blank", "Blank?  "), Btn("Write", "Write."), Btn("Verify", "Vrfy"),
+          Btn("Read1", "Read  "), Btn("ID", "MFG ID  "), Btn("Secrity", "Lock "), Btn("Config", "Wr.CFG"),
+          Btn("Button2", "Rd.CFG "), Group("GroupCfg", "CFG ")},
+         kCfgEdits,
+         {Box("CheckBox4", "12/6 Clk", false, "GroupCfg")},
+         kLockBoxes,
+         Batch({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckVer", "Vrfy"},
+                {"CheckSec", "Lock"}, {"CheckCon", "Wr.CFG"}})});
+    f.Batch = {{"CheckEra", "Erase"},  {"CheckBla", "Blank"},  {"CheckWri", "Write"},
+               {"CheckCon", "Config"}, {"CheckVer", "Verify"}, {"CheckSec", "Secrity"}};
+    f.Setup = {Gnd, VppMv(4500), VccMv(5000)};
+    f.PreCheck = PairPreCheck;
+    f.WriteEnd = {Flush, Off};
+    f.EraseDone = "END";
+    f.ConfigClock = {Mode("1101"), At(1), Program(0x80)};
+    if (!xx1) {
+        f.PowerUp = {Gnd, VppMv(4500), VccMv(5000), Option(kXtal2, 1), Option(kXtal1, 1), Clock(kXtal1),
+                     Port(PortMode51Read), VccOff, Vcc, Mode("0000"), H(kPsen), H(kRst), H(kEa), L(kPsen), At(0),
+                     H(kProg), H(kP33), L(kP27), H(kP36), Flush};
+        f.Pulse = {L(kProg), Wait(OpWaitPulse), H(kProg)};
+        f.Read = Join<Step51>({{Contact, Pre, Say("Reading.........."), Up, Current, Mode("0000")}, kReadPins,
+                               {Vpp, Port(PortMode51Read)}});
+        f.Blank = Join<Step51>({{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Option(kP34, 0),
+                                 Mode("0000")},
+                                kReadPins, {Current}});
+        f.Verify = Join<Step51>({{Contact, Pre, Say("Verifying.."), Up, Port(PortMode51Read), Option(kP34, 0),
+                                  Mode("0000")},
+                                 kReadPins, {Current}});
+        f.VerifyFaultVccOnly = true;
+        f.Write = {Contact, Pre, FileWindow, CheckId, Say("Writing.."), Up, Port(PortModeReset), H(kRst), L(kPsen),
+                   H(kProg), H(kEa), At(0), H(kP27), L(kP33), Vpp, Current, Mode("0011"), H(kP27), L(kP33), Flush};
+        f.Erase = Join<Step51>({{Contact, Pre, Say("Erasing"), Up, At(0), Vpp, Current, Mode("0001")}, kEraseStep,
+                                {Off}});
+        f.Lock = {Contact, Pre, Say("Locking"), Port(PortMode51Read), Up, Vpp, H(kP27), L(kP33), Mode("0110")};
+        f.LockBox = {At(0, 1), Program(0xFF)};
+        f.Config = Join<Step51>({{Contact, Pre, Say("Wrt. CFG."), Up, Port(PortModeReset), Vpp, Mode("1000")},
+                                 kEraseStep, {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
+        f.ConfigRead = {.Setting = Join<Step51>({{Contact, Up, Mode("1011")}, kReadPins,
+                                                 {Port(PortMode51Read), Vpp, At(0)}}),
+                        .Offsets = {0, 1, 2, 3},
+                        .Text = "Lock=%02x,Stat=%02x,Vect=%02x,Clock=%02x"};
+        f.Id = {.Setting = {Contact, Say(kDetect), Pre, Up, Port(PortMode51Read), Mode("1111"), At(0), L(kP33),
+                            L(kP27), Vpp},
+                .After = {H(kP27), H(kP33), Off},
+                .Text = kDetected,
+                .SetsId = true};
+        return f;
+    }
+    // Cells told apart by A12-A14, P3.3 pulsed with each program pulse, VPP routed by the power-up.
+    f.PowerUp = {Gnd, Clock(kXtal1), Port(PortMode51Read), Option(kXtal2, 1), Option(kXtal1, 1), VccOff, Vcc, At(0),
+                 H(kProg), H(kP33), L(kP27), H(kP36), Mode("0000"), H(kPsen), H(kRst), H(kEa), Vpp,
+                 Wait(OpWaitPulse), L(kPsen), Flush};
+    f.Pulse = {L(kP33), L(kProg), Wait(OpWaitPulse), H(kProg), H(kP33)};
+    f.Read = Join<Step51>({{Contact, Pre, Say("Read."), Up, Current, Mode("0000")}, kReadPins});
+    f.Blank =
+        Join<Step51>({{Contact, Pre, Say("Blank CHK"), Up, Option(kP34, 0), Mode("0000")}, kReadPins, {Current}});
+    f.Verify = Join<Step51>({{Contact, Pre, Say("Verify."), Up, Mode("0000")}, kReadPins, {Current}});
+    f.Write = {Contact, Pre, FileWindow, CheckId, Say("Writing.."), Up, H(kP27), H(kP33), Vpp, Current, Mode("0001"),
+               Port(PortModeReset), Option(kXtal2, 1), Flush};
+    f.Erase =
+        Join<Step51>({{Contact, Pre, Say("Erasing"), Up, At(0), Vpp, Current, Mode("0111")}, kEraseStep, {Off}});
+    f.Lock = {Contact, Pre, Say("Locking"), Up, Vpp, H(kP27), H(kP33), Mode("0010")};
+    f.LockBox = {At(0x3000, 0x1000), Program(0xFF)};
+    f.Config = Join<Step51>({{Contact, Pre, Say("Wrt. CFG."), Up, Port(PortModeReset), Option(kXtal2, 1), Vpp, H(kP27),
+                              H(kP33), Mode("1001")},
+                             kEraseStep, {Mode("0010")}, StatusAndBoot(0x1000)});
+    f.ConfigClock = {At(0x2000), Program(0xFF)};
+    f.ConfigRead = {.Setting = Join<Step51>({{Contact, Up, Mode("1111")}, kReadPins}),
+                    .At = {0x0000, 0x1000, 0x2000, 0x3000},
+                    .Offsets = {0, 0, 0, 0},
+                    .Text = "Status=%02x,Vect=%02x,Config=%02x,Lock=%02x"};
+    f.Id = {.Setting = {Contact, Say(kDetect), Pre, Up, Mode("1111"), L(kP33), L(kP27)},
+            .At = {0x5000, 0x6000, 0x4000},
+            .Offsets = {0, 0, 0},
+            .After = {H(kP27), H(kP33), Off},
+            .Text = kDetected,
+            .SetsId = true};
+    return f;
+}
+
+const Flash51Row kPhi89rx2 = Rx2Row(false);
+const Flash51Row kPhi89rx2xx1 = Rx2Row(true);
 
 }  // namespace
 
-// ---- PHI89RX2 and P89C51RX2XX --------------------------------------------------------------------
+TPhi89c5x::TPhi89c5x(Workbench& w) : Flash51Form(w, kPhi89c5x) { Declare(); }
+TPhi89new::TPhi89new(Workbench& w) : Flash51Form(w, kPhi89new) { Declare(); }
+TPhi89c51rx2::TPhi89c51rx2(Workbench& w) : Flash51Form(w, kPhi89rx2) { Declare(); }
+TPhi89c51rx2xx1::TPhi89c51rx2xx1(Workbench& w) : Flash51Form(w, kPhi89rx2xx1) { Declare(); }
 
-TPhi89c51rx2::TPhi89c51rx2(Workbench& w, bool xx1)
-    : P89Form(w, xx1 ? "Philip P89C51Rx2xx" : "Philip P89C51Rx2Hxx,P89c66x"), xx1_(xx1) {
-    DeclareStatus();
-    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Write", "Write.", [this] { WriteClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"ID", "MFG ID  ", [this] { IDClick(); }},
-                      {"Secrity", "Lock ", [this] { SecrityClick(); }},
-                      {"Config", "Wr.CFG", [this] { ConfigClick(); }},
-                      {"Button2", "Rd.CFG ", [this] { Button2Click(); }}});
-    AddGroup("GroupCfg", "CFG ");
-    AddEdit("Edit1", "Status:", "00", false, "GroupCfg");
-    AddEdit("Edit2", "Boot Ver:", "00", false, "GroupCfg");
-    AddCheck("CheckBox4", "12/6 Clk", false, "GroupCfg");
-    AddCheck("CheckBox1", "1:No W.(Lock)   ", true, "GroupCfg");
-    AddCheck("CheckBox2", "2:No R  (Lock)", true, "GroupCfg");
-    AddCheck("CheckBox3", "3:No ext code ", true, "GroupCfg");
-    AddGroup("GroupBox1", "Batch   ");
-    for (auto [n, c] : {std::pair{"CheckEra", "Erase "}, std::pair{"CheckBla", "Blank?  "},
-                        std::pair{"CheckWri", "Write."}, std::pair{"CheckVer", "Vrfy"}, std::pair{"CheckSec", "Lock"},
-                        std::pair{"CheckCon", "Wr.CFG"}})
-        AddCheck(n, c, true, "GroupBox1");
-    AddButton("Button1", " Run  ", [this] { Button1Click(); }, "GroupBox1");
-    FillVariantTable();
-}
-
-void TPhi89c51rx2::FillVariantTable() {
-    Table = {{"Exit", 0},
-             {"1: P89C51RA2 8Kx8", 0x1FFF},
-             {"2:P89C51RB2 16Kx8", 0x3FFF},
-             {"3:P89C51RC2 32Kx8", 0x7FFF},
-             {"4:P89C51RD2 64Kx8", 0xFFFF}};
-}
-
-void TPhi89c51rx2::SetupForDevice() {
-    if (!SetupRowOk()) return;
-    Ep3.ResetPins();
-    UsePackage(ChoosePackage(wb.sel.TypeText));
-    SetupShow();
-    FillVariantTable();
-    const Mcs51Row& r = *SelectedRow();
-    ShowRowRange(r);
-    SetEnabled("Erase", r.Name.find("OTP") == std::string::npos);
-    if (!Ep3.Connected) return;
-    Ep3.GndPin(GndPinNo);
-    Ep3.SetVpp(4500);
-    Ep3.SetVcc(5000);
-}
-
-void TPhi89c51rx2::PowerUp51() {
-    if (!xx1_) {
-        Ep3.GndPin(GndPinNo);
-        Ep3.SetVpp(4500);
-        Ep3.SetVcc(5000);
-        Ep3.SetPinOption(kXtal2, 1);
-        Ep3.SetPinOption(kXtal1, 1);
-        Ep3.ClockPin(kXtal1);
-        Ep3.SetPortMode(PortMode51Read);
-        Ep3.VccPin(0);
-        Ep3.VccPin(VccPinNo);
-        SetModePins51(false, false, false, false);
-        SetPins({H(kPsen), H(kRst), H(kEa), L(kPsen)});
-        SetAddress51(0);
-        SetPins({H(kProg), H(kP33), L(kP27), H(kP36)});
-        Flush();
-        return;
-    }
-    Ep3.GndPin(GndPinNo);
-    Ep3.ClockPin(kXtal1);
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.SetPinOption(kXtal1, 1);
-    Ep3.VccPin(0);
-    Ep3.VccPin(VccPinNo);
-    SetAddress51(0);
-    SetPins({H(kProg), H(kP33), L(kP27), H(kP36)});
-    SetModePins51(false, false, false, false);
-    SetPins({H(kPsen), H(kRst), H(kEa)});
-    Ep3.VppPin(VppPinNo);
-    Put1(OpWaitPulse);
-    Ep3.PinLow(kPsen);
-    Flush();
-}
-
-int TPhi89c51rx2::PreCheck51() {
-    PowerUp51();
-    Ep3.VccPin(VccPinNo);
-    Ep3.SetPinOption(kXtal1, 0);
-    Ep3.SetPinOption(kXtal2, 1);
-    return Ep3.PinPairOk(kXtal1, kXtal2);
-}
-
-std::uint8_t TPhi89c51rx2::ProgramByte51(std::uint8_t v) {
-    Ep3.UsbPut2(OpPutData51, v);
-    if (xx1_) Ep3.PinLow(kP33);
-    Ep3.PinLow(kProg);
-    Put1(OpWaitPulse);
-    Ep3.PinHigh(kProg);
-    if (xx1_) Ep3.PinHigh(kP33);
-    return v;
-}
-
-void TPhi89c51rx2::ReadRom() {
-    const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    PreCheck51();
-    Status(xx1_ ? "Read." : "Reading..........");
-    PowerUp51();
-    if (!Ep3.CheckCurrent()) return;
-    SetModePins51(false, false, false, false);
-    SetPins({H(kProg), L(kP27), L(kP33)});
-    if (!xx1_) {
-        Ep3.VppPin(VppPinNo);
-        Ep3.SetPortMode(PortMode51Read);
-    }
-    ReadImage51(r);
-    ShowProgress(r.LastAddress);
-    Off();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
-}
-
-void TPhi89c51rx2::EraseClick() {
-    Row();
-    if (!Contact()) return;
-    PreCheck51();
-    Status("Erasing");
-    PowerUp51();
-    SetAddress51(0);
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    if (xx1_) SetModePins51(false, true, true, true);
-    else SetModePins51(false, false, true, false);
-    EraseStep51();
-    Off();
-    Success("END");
-}
-
-void TPhi89c51rx2::BlankClick() {
-    const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    PreCheck51();
-    Status("Blank CHK");
-    PowerUp51();
-    if (!xx1_) Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetPinOption(kP34, 0);
-    SetModePins51(false, false, false, false);
-    SetPins({H(kProg), L(kP27), L(kP33)});
-    if (!Ep3.CheckCurrent()) return;
-    BlankBlocks51(r, [this] { Off(); });
-}
-
-void TPhi89c51rx2::VerifyClick() {
-    const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    PreCheck51();
-    Status(xx1_ ? "Verify." : "Verifying..");
-    PowerUp51();
-    if (!xx1_) {
-        Ep3.SetPortMode(PortMode51Read);
-        Ep3.SetPinOption(kP34, 0);
-    }
-    SetModePins51(false, false, false, false);
-    SetPins({H(kProg), L(kP27), L(kP33)});
-    if (!Ep3.CheckCurrent()) return;
-    CheckBlocks51(
-        r, kVerifyPass51,
-        [this] {
-            if (xx1_) Off();
-            else Ep3.VccPin(0);
-        },
-        [this] { Off(); });
-}
-
-void TPhi89c51rx2::WriteClick() {
-    const Mcs51Row& r = Row();
-    if (!Contact()) return;
-    PreCheck51();
-    if (!NeedFileWindow()) return;
-    if (!CheckDeviceId3([this] { IDClick(); })) return;
-    Status("Writing..");
-    PowerUp51();
-    if (xx1_) {
-        SetPins({H(kP27), H(kP33)});
-        Ep3.VppPin(VppPinNo);
-        if (!Ep3.CheckCurrent()) return;
-        SetModePins51(false, false, true, false);
-        Ep3.SetPortMode(PortModeReset);
-        Ep3.SetPinOption(kXtal2, 1);
-        Flush();
-    } else {
-        Ep3.SetPortMode(PortModeReset);
-        SetPins({H(kRst), L(kPsen), H(kProg), H(kEa)});
-        SetAddress51(0);
-        SetPins({H(kP27), L(kP33)});
-        Ep3.VppPin(VppPinNo);
-        if (!Ep3.CheckCurrent()) return;
-        SetModePins51(false, false, true, true);
-        SetPins({H(kP27), L(kP33)});
-        Flush();
-    }
-    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
-    Flush();
-    ShowProgress(r.LastAddress);
-    Off();
-    Success("OK");
-}
-
-void TPhi89c51rx2::SecrityClick() {
-    Row();
-    if (!Contact()) return;
-    PreCheck51();
-    Status("Locking");
-    if (!xx1_) Ep3.SetPortMode(PortMode51Read);
-    PowerUp51();
-    Ep3.VppPin(VppPinNo);
-    const char* boxes[3] = {"CheckBox1", "CheckBox2", "CheckBox3"};
-    if (xx1_) {
-        SetPins({H(kP27), H(kP33)});
-        SetModePins51(false, false, false, true);
-    } else {
-        SetPins({H(kP27), L(kP33)});
-        SetModePins51(false, true, false, true);
-    }
-    for (int k = 0; k < 3; ++k) {
-        if (!Checked(boxes[k])) continue;
-        SetAddress51(xx1_ ? 0x3000 + k * 0x1000 : k);
-        ProgramByte51(0xFF);
-    }
-    Off();
-    Success("OK");
-}
-
-void TPhi89c51rx2::ConfigClick() {
-    Row();
-    std::uint8_t status = 0, boot = 0;
-    if (!HexEdit("Edit1", "Status", status) || !HexEdit("Edit2", "Boot Ver", boot)) return;
-    if (!Contact()) return;
-    PreCheck51();
-    Status("Wrt. CFG.");
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    if (xx1_) {
-        Ep3.SetPinOption(kXtal2, 1);
-        Ep3.VppPin(VppPinNo);
-        SetPins({H(kP27), H(kP33)});
-        SetModePins51(true, false, true, false);
-        EraseStep51();
-        SetModePins51(false, false, false, true);
-        SetAddress51(0x0000);
-        ProgramByte51(status);
-        SetAddress51(0x1000);
-        ProgramByte51(boot);
-        Flush();
-        if (Checked("CheckBox4")) {
-            SetAddress51(0x2000);
-            ProgramByte51(0xFF);
-        }
-    } else {
-        Ep3.VppPin(VppPinNo);
-        SetModePins51(true, false, false, false);
-        EraseStep51();
-        SetPins({H(kP27), L(kP33)});
-        SetModePins51(true, false, false, true);
-        SetAddress51(0);
-        ProgramByte51(status);
-        SetAddress51(1);
-        ProgramByte51(boot);
-        Flush();
-        if (Checked("CheckBox4")) {
-            SetModePins51(true, true, true, false);
-            SetAddress51(1);
-            ProgramByte51(0x80);
-        }
-    }
-    Off();
-    Success("OK");
-}
-
-void TPhi89c51rx2::Button2Click() {
-    Row();
-    if (!Contact()) return;
-    PowerUp51();
-    if (xx1_) {
-        SetModePins51(true, true, true, true);
-        SetPins({H(kProg), L(kP27), L(kP33)});
-        unsigned v[4];
-        for (int i = 0; i < 4; ++i) {
-            SetAddress51(i * 0x1000);
-            ReadBlock(Ep3.UsbReplyBuf.data());
-            v[i] = Ep3.UsbReplyBuf[0];
-        }
-        Off();
-        Status(FormatText("Status=%02x,Vect=%02x,Config=%02x,Lock=%02x", v[0], v[1], v[2], v[3]));
-        return;
-    }
-    SetModePins51(true, false, true, true);
-    SetPins({H(kProg), L(kP27), L(kP33)});
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.VppPin(VppPinNo);
-    SetAddress51(0);
-    ReadBlock(Ep3.UsbReplyBuf.data());
-    const auto* b = Ep3.UsbReplyBuf.data();
-    Off();
-    Status(FormatText("Lock=%02x,Stat=%02x,Vect=%02x,Clock=%02x", b[0], b[1], b[2], b[3]));
-}
-
-void TPhi89c51rx2::IDClick() {
-    Row();
-    if (!Contact()) return;
-    Status("Detect MFG and ID .....");
-    PreCheck51();
-    PowerUp51();
-    auto& id = LastReadId();
-    if (xx1_) {
-        SetModePins51(true, true, true, true);
-        SetPins({L(kP33), L(kP27)});
-        const std::int32_t at[3] = {0x5000, 0x6000, 0x4000};
-        for (int i = 0; i < 3; ++i) {
-            SetAddress51(at[i]);
-            ReadBlock(Ep3.UsbReplyBuf.data());
-            id[static_cast<std::size_t>(i)] = Ep3.UsbReplyBuf[0];
-        }
-    } else {
-        Ep3.SetPortMode(PortMode51Read);
-        SetModePins51(true, true, true, true);
-        SetAddress51(0);
-        SetPins({L(kP33), L(kP27)});
-        Ep3.VppPin(VppPinNo);
-        ReadBlock(Ep3.UsbReplyBuf.data());
-        for (int i = 0; i < 3; ++i) id[static_cast<std::size_t>(i)] = Ep3.UsbReplyBuf[static_cast<std::size_t>(i)];
-    }
-    SetPins({H(kP27), H(kP33)});
-    Off();
-    Status(FormatText("Detected MFG and ID = %02x,%02x,%02x.", id[0], id[1], id[2]));
-}
-
-void TPhi89c51rx2::Button1Click() {
-    Row();
-    RunBatch51({{"CheckEra", [this] { EraseClick(); }},
-                {"CheckBla", [this] { BlankClick(); }},
-                {"CheckWri", [this] { WriteClick(); }},
-                {"CheckCon", [this] { ConfigClick(); }},
-                {"CheckVer", [this] { VerifyClick(); }},
-                {"CheckSec", [this] { SecrityClick(); }}});
-}
-
+QUILLA_FORM(TPhi89c5x);
+QUILLA_FORM(TPhi89new);
 QUILLA_FORM(TPhi89c51rx2);
 QUILLA_FORM(TPhi89c51rx2xx1);
 

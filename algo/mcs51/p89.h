@@ -1,42 +1,191 @@
-// Philips P89C51-family flash forms: the settings are four mode pins (P2.6,
-// P3.7, P3.0, P3.1 on sockets 27, 17, 10, 11, set by `SetModePins51`) with P2.7
-// and P3.3; A14 on 14, A15 on 15; 256-byte pages written whole.
+// The mode-pin flash flow: the 8051 flash parts whose every cycle is chosen by a
+// few mode pins (P2.6, P2.7, P3.x), read in 256-byte blocks and written byte by
+// byte or in pages. Each form is a row (`Flash51Row`): its window, its table,
+// and each operation as a pin script (`Step51`: levels, mode settings, supplies,
+// waits, the checks that stop it) that the one flow below runs.
+//
+// The Philips P89C51 forms are rows here: the mode pins P2.6, P3.7, P3.1, P3.0
+// (sockets 27, 17, 11, 10) with P2.7 and P3.3; A14 on 14, A15 on 15; 256-byte
+// pages written whole.
 //   TPhi89c5x        "PHI89C51"  P89C51Uxx-58Uxx, RA+-RD+ (12 V): lock bits,
 //                                status byte and boot vector, init
 //   TPhi89new        "PHI89NEW"  P89C51BP-58BP, X2 (4.5 V): lock bits and the
 //                                X2 clock cell by Wr.CFG
 //   TPhi89c51rx2     "PHI89RX2"  P89C51RA2-RD2 marked "Hxx" (4.5 V)
-//   TPhi89c51rx2xx1  "P89C51RX2XX" P89C51RA2-RD2 marked "xx" (4.5 V)
+//   TPhi89c51rx2xx1  "P89C51RX2XX" P89C51RA2-RD2 marked "xx" (4.5 V): cells told
+//                                apart by A12-A14, P3.3 pulsed with each program
+//                                pulse, VPP routed by the power-up
+// rd2.* (unlocked 128-byte pages) and ds89.* run on the same flow.
 #pragma once
+
+#include <string_view>
 
 #include "algo/mcs51/mcs51_form.h"
 
 namespace quilla {
 
-class P89Form : public Mcs51Form {
-public:
-    P89Form(Workbench& wb, std::string caption);
-    void OnClose() override { Ep3.PowerOff(); }
+// One step of a pin script.
+struct Step51 {
+    enum Kind : std::uint8_t {
+        Level,       // Pin A to level B
+        Mode,        // the form's mode pins to Text ("0110": one digit per pin, in order)
+        Port,        // port mode A
+        Option,      // pin option A := B
+        Clock,       // the clock on pin A
+        Gnd,         // ground on GndPinNo
+        Vcc,         // VCC on VccPinNo (A = 1) or off (A = 0)
+        Vpp,         // VPP routed to VppPinNo
+        Off,         // VPP then VCC off
+        AllLow,      // every pin low
+        VppMv,       // VPP level A mV
+        VccMv,       // VCC level A mV
+        Wait,        // opcode A, B times
+        Flush,
+        Current,     // the over-current check: a fault stops the script
+        Contact,     // the contact test: a refusal stops the script
+        Say,         // the status line := Text
+        Address,     // the address A + B x the box index
+        Data,        // data byte A (OpPutData51)
+        DataArg,     // data byte: argument A
+        Program,     // ProgramByte51(A)
+        ProgramArg,  // ProgramByte51(argument A)
+        Progress,    // the bar at A of 0..B
+        PowerUp,     // the form's power-up
+        PreCheck,    // the form's pre-check
+        PairCheck,   // the clock pins' pair check (XTAL1, XTAL2)
+        FileWindow,  // the buffer window asked for: none stops the script
+        CheckId,     // the signature check before programming: "No" stops the script
+        ReadBlock,   // one block read into the reply buffer
+    };
+    Kind K;
+    int A = 0, B = 0;
+    const char* Text = nullptr;
+    constexpr Step51(Kind k, int a = 0, int b = 0, const char* t = nullptr) : K(k), A(a), B(b), Text(t) {}
+    constexpr Step51(Level51 l) : K(Level), A(l.Pin), B(l.High) {}  // a level is a step
+};
+using Steps51 = std::vector<Step51>;
 
-    // P2.6, P3.7, then P3.1 and P3.0 (the order the forms queue them).
-    void SetModePins51(bool p26, bool p37, bool p30, bool p31);
-    // P2.7 high, P3.3 and ALE/PROG low for five waits 28, then high again.
-    void EraseStep51();
-    // The three-byte check; `bpRow4` accepts a P89C58BP whose third byte is 0xF8 or 0xFE.
-    int CheckDeviceId3(const std::function<void()>& readSignature, bool bpRow4 = false);
-    bool Contact();
-    void Off() { SuppliesOff(); }
-    // The hexadecimal byte of a Status or Boot Ver edit; refuses (message naming
-    // the field, step failed) when the text has no leading hexadecimal digit.
-    bool HexEdit(const char* edit, const char* label, std::uint8_t& out);
+// The steps by name, for the rows' scripts.
+namespace f51 {
+constexpr Step51 Mode(const char* bits) { return {Step51::Mode, 0, 0, bits}; }
+constexpr Step51 Port(int mode) { return {Step51::Port, mode}; }
+constexpr Step51 Option(int pin, int on) { return {Step51::Option, pin, on}; }
+constexpr Step51 Clock(int pin) { return {Step51::Clock, pin}; }
+constexpr Step51 VppMv(int mv) { return {Step51::VppMv, mv}; }
+constexpr Step51 VccMv(int mv) { return {Step51::VccMv, mv}; }
+constexpr Step51 Wait(std::uint8_t op, int count = 1) { return {Step51::Wait, op, count}; }
+constexpr Step51 Say(const char* text) { return {Step51::Say, 0, 0, text}; }
+constexpr Step51 At(std::int32_t a, int perBox = 0) { return {Step51::Address, a, perBox}; }
+constexpr Step51 Data(std::uint8_t v) { return {Step51::Data, v}; }
+constexpr Step51 DataArg(int i) { return {Step51::DataArg, i}; }
+constexpr Step51 Program(std::uint8_t v) { return {Step51::Program, v}; }
+constexpr Step51 ProgramArg(int i) { return {Step51::ProgramArg, i}; }
+constexpr Step51 Progress(int at, int max) { return {Step51::Progress, at, max}; }
+inline constexpr Step51 Gnd{Step51::Gnd}, Vcc{Step51::Vcc, 1}, VccOff{Step51::Vcc, 0}, Vpp{Step51::Vpp},
+    Off{Step51::Off}, AllLow{Step51::AllLow}, Flush{Step51::Flush}, Current{Step51::Current},
+    Contact{Step51::Contact}, Up{Step51::PowerUp}, Pre{Step51::PreCheck}, PairCheck{Step51::PairCheck},
+    FileWindow{Step51::FileWindow}, CheckId{Step51::CheckId}, ReadBlock{Step51::ReadBlock};
+// The pre-check of the 4.5 V parts: powered, VCC again, XTAL1 (19) released
+// and XTAL2 (18) driven, the pair check.
+inline const Steps51 PairPreCheck = {Up, Vcc, Option(19, 0), Option(18, 1), PairCheck};
+}  // namespace f51
+
+// One control of a window, in order; a button takes the flow's handler of its name.
+struct Control51 {
+    ControlKind Kind;
+    const char* Name;
+    const char* Caption;  // an edit's label
+    const char* Group = "";
+    bool On = true;            // a box ticked; an edit read-only
+    const char* Text = "";     // an edit's text
+    const char* OnClick = "";  // a box's handler
+    bool Visible = true;
+    std::vector<std::string> Items = {};  // a radio group's items
+    int Index = 0;                        // and the one chosen
+};
+using Window51 = std::vector<Control51>;
+
+namespace f51 {
+inline Control51 Btn(const char* name, const char* caption, const char* group = "") {
+    return {ControlKind::Button, name, caption, group};
+}
+inline Control51 Group(const char* name, const char* caption) { return {ControlKind::Group, name, caption}; }
+inline Control51 Box(const char* name, const char* caption, bool on, const char* group, const char* onClick = "") {
+    return {ControlKind::Check, name, caption, group, on, "", onClick};
+}
+inline Control51 Edit(const char* name, const char* label, const char* text, const char* group, bool readOnly = false) {
+    return {ControlKind::Edit, name, label, group, readOnly, text};
+}
+// The group "Batch   " (unless `group` is false) with its boxes (name, caption;
+// ticked) and the run button.
+Window51 Batch(std::initializer_list<std::pair<const char*, const char*>> boxes, bool group = true);
+template <class T>
+std::vector<T> Join(std::initializer_list<std::vector<T>> parts) {
+    std::vector<T> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+}  // namespace f51
+
+// A read of signature or configuration cells: the script, one block read (or
+// one per address of `At`, its byte `Offsets[i]` each), the bytes taken at
+// `Offsets`, the closing script, then `Text` of them (after `Done`, when given).
+struct CellRead51 {
+    Steps51 Setting = {};
+    std::vector<std::int32_t> At = {};
+    std::vector<int> Offsets = {0, 1, 2};
+    Steps51 After = {f51::Off};
+    const char* Text = "";
+    bool SetsId = false;       // the first three bytes are the signature read
+    const char* Done = nullptr;
 };
 
-class TPhi89c5x : public P89Form {
-public:
-    explicit TPhi89c5x(Workbench& wb);
-    void SetupForDevice() override;
-    void FillVariantTable() override;
+// A form's row.
+struct Flash51Row {
+    const char* Caption = nullptr;
+    std::vector<int> HighPins = {};  // A8.. on these socket pins
+    std::vector<int> ModePins = {};  // the pins of a Mode step, in the order set
+    std::vector<Mcs51Row> Parts = {};
+    const Package51* Dip = &Dip40Package;
+    const Package51* Plcc = &Plcc44Package;
 
+    // ---- window and setup ----
+    const char* AddressText = "Add ";
+    Window51 Window = {};
+    std::vector<std::pair<const char*, const char*>> Batch = {};  // box, handler: the batch in run order
+    bool ClearStatus = false;       // Msg and Edit6 emptied after the declaration
+    bool ResetPins = true;          // the setup resets the pins first
+    bool ShowAgain = false;         // the form shown again after the range
+    int ConfigFromVariant = 0;      // Wr.CFG and its batch box from this variant on (0: always)
+    bool ClockBoxByFamily = false;  // CheckBox4 only on the Family 1 rows
+    Steps51 Setup = {};             // once connected
+
+    // ---- routines ----
+    Steps51 PowerUp = {}, PreCheck = {};
+    Steps51 Pulse = {};  // the program pulse after the data byte
+
+    // ---- operations: each script stops at a failed check ----
+    Steps51 Read = {}, Blank = {}, Verify = {};
+    bool VerifyFaultVccOnly = false;  // a mismatch switches VCC off only
+    Steps51 Write = {}, WriteEnd = {f51::Off};
+    Steps51 Erase = {}, Init = {};
+    const char* EraseDone = "OK";
+    Steps51 Lock = {}, LockBox = {}, LockClock = {}, LockEnd = {f51::Off};  // LockBox per ticked lock box 1..3
+    Steps51 Config = {}, ConfigClock = {};  // the arguments: Status and Boot Ver
+    CellRead51 Id = {}, ConfigRead = {};
+};
+
+// The flow: every handler from the row.
+class Flash51Form : public Mcs51Form {
+public:
+    Flash51Form(Workbench& wb, const Flash51Row& row);
+    void SetupForDevice() override;
+    void FillVariantTable() override { Table = Flow.Parts; }
+    void OnClose() override { Ep3.PowerOff(); }
+
+    // The handlers, bound to the buttons by name (Handler): "Read1", "Erase",
+    // "Blank", "Verify", "Write", "Secrity", "Config", "Init", "Button2" (Rd.CFG),
+    // "ID", "Button1" (the batch), "CancelBtn".
     void ReadRom();
     void EraseClick();
     void BlankClick();
@@ -45,67 +194,43 @@ public:
     void SecrityClick();
     void ConfigClick();
     void InitClick();
-    void Button2Click();
-    void IDClick();
-    void Button1Click();
-    void CancelBtnClick() { Close(); }
-
-    void PowerUp51();
-    std::uint8_t ProgramByte51(std::uint8_t v);
-    void LockBitPulse51();
-};
-
-class TPhi89new : public P89Form {
-public:
-    explicit TPhi89new(Workbench& wb);
-    void SetupForDevice() override;
-    void FillVariantTable() override;
-
-    void ReadRom();
-    void EraseClick();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void SecrityClick();
+    void ConfigReadClick();
     void IDClick();
     void Button1Click();
 
-    void PowerUp51();
-    int PreCheck51();
-    std::uint8_t ProgramByte51(std::uint8_t v);
+    void PowerUp51() { RunSteps51(Flow.PowerUp); }
+    void PreCheck51() { RunSteps51(Flow.PreCheck); }
+    // The data byte, then the row's pulse.
+    void ProgramByte51(std::uint8_t v);
+    // The three-byte check after the form's ID read; a Family 2 part also
+    // passes with its third byte 0xF8 or 0xFE.
+    int CheckDeviceId();
+
+    // Runs a script (the arguments of DataArg and ProgramArg, the box index of
+    // Address); false when a check stopped it.
+    bool RunSteps51(const Steps51& steps, std::array<std::uint8_t, 2> args = {}, int box = 0);
+
+protected:
+    const Flash51Row& Flow;
+    // The window from the row, then the table (by the form's constructor, its
+    // handlers in place).
+    void Declare();
+    virtual std::function<void()> Handler(std::string_view name);
+    // Write's pages (after the script): whole 256-byte pages, ProgramByte51 per byte.
+    virtual void WritePages(const Mcs51Row& r);
+    // The address of an Address step (a form may add pins of its own).
+    virtual void Address51(std::int32_t a) { SetAddress51(a); }
+    // A script then its end, and the success text.
+    void RunOp(const Steps51& steps, const Steps51& end, const char* done, std::array<std::uint8_t, 2> args = {});
+    void ReadCells(const CellRead51& c);
+    // The hexadecimal byte of a Status or Boot Ver edit; refuses (message naming
+    // the field, step failed) when the text has no leading hexadecimal digit.
+    bool HexEdit(const char* edit, const char* label, std::uint8_t& out);
 };
 
-// The two P89C51RX2 forms: one class, the marking chosen by `xx1` (the
-// "P89C51RX2XX" form: cells told apart by A12-A14, P3.3 pulsed with each program
-// pulse, VPP routed by the power-up).
-class TPhi89c51rx2 : public P89Form {
-public:
-    explicit TPhi89c51rx2(Workbench& wb, bool xx1 = false);
-    void SetupForDevice() override;
-    void FillVariantTable() override;
-
-    void ReadRom();
-    void EraseClick();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void SecrityClick();
-    void ConfigClick();
-    void Button2Click();
-    void IDClick();
-    void Button1Click();
-
-    void PowerUp51();
-    int PreCheck51();
-    std::uint8_t ProgramByte51(std::uint8_t v);
-
-private:
-    bool xx1_;
-};
-
-class TPhi89c51rx2xx1 : public TPhi89c51rx2 {
-public:
-    explicit TPhi89c51rx2xx1(Workbench& wb) : TPhi89c51rx2(wb, true) {}
-};
+class TPhi89c5x : public Flash51Form { public: explicit TPhi89c5x(Workbench& wb); };
+class TPhi89new : public Flash51Form { public: explicit TPhi89new(Workbench& wb); };
+class TPhi89c51rx2 : public Flash51Form { public: explicit TPhi89c51rx2(Workbench& wb); };
+class TPhi89c51rx2xx1 : public Flash51Form { public: explicit TPhi89c51rx2xx1(Workbench& wb); };
 
 }  // namespace quilla

@@ -1,69 +1,40 @@
 // The page-write forms of the 89C51RA2..RD2 kind (keywords AT89C51RD2 and
-// AT89C51RC2): 128-byte pages, every write cycle opened by the unlock bytes
-// 0x55, 0xAA (once per operation), five mode pins (P2.6 27, P2.7 28, P3.6 16,
-// P3.7 17, P3.3 13), logic levels only (no programming supply is routed), the
-// hardware security byte (HSB) and the soft configuration bytes (BSB, BSV,
-// SSB) in a 256-byte configuration block read, patched and written back as one
-// page.
+// AT89C51RC2), on the mode-pin flash flow (p89.h) with a row each: 128-byte
+// pages, every write cycle opened by the unlock bytes 0x55, 0xAA (once per
+// operation), five mode pins (P2.6 27, P2.7 28, P3.6 16, P3.7 17, P3.3 13),
+// logic levels only (no programming supply is routed), the hardware security
+// byte (HSB) and the soft configuration bytes (BSB, BSV, SSB) in a 256-byte
+// configuration block read, patched and written back as one page.
 //
 // Fixed pins: RST 9 high, PSEN 29 low, EA 31 high, pin 10 high, XTAL1 19
 // clocked, ALE/PROG 30 the strobe; A0-A7 on latch 0, A8-A13 on 21-26, A14 on
 // 14, A15 on 15 (the RB2/RC2 form: pin 15 always high).
 #pragma once
 
-#include <optional>
-
-#include "algo/mcs51/mcs51_form.h"
+#include "algo/mcs51/p89.h"
 
 namespace quilla {
 
-class Rd2Form : public Mcs51Form {
+class Rd2Form : public Flash51Form {
 public:
-    void SetupForDevice() override;
-    void FillVariantTable() override;
-    void OnClose() override;
-
-    // ---- the handlers -------------------------------------------------------------
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void EraseClick();
-    void IDClick();
-    void SecrityClick();
-    void RdSecClick();
     void WrConfigClick();
-    void ReadXAFClick();
-    void RdIDSubClick();
-    void Button1Click();
-    void CancelBtnClick() { Close(); }
     // LockByte := NOT (0x98 OR the ticked masks), shown in Edit3.
     void CheckBox1Click();
 
-    // ---- the routines ---------------------------------------------------------------
-    void PowerUp51();
-    int PreCheck51();
+    // The form's own address: the RB2/RC2 form holds pin 15 high after it.
     void SetAddress51(std::int32_t address);
-    void ProgramByte51(std::uint8_t b);
     void SetModePins51(bool p26, bool p27, bool p36, bool p37, bool p33);
     void UnlockSequence51();
-    int CheckDeviceId() { return 1; }
 
     std::uint8_t LockByte = 0;
 
 protected:
     explicit Rd2Form(Workbench& wb, bool rc2);
+    std::function<void()> Handler(std::string_view name) override;
+    void Address51(std::int32_t a) override { SetAddress51(a); }
+    void WritePages(const Mcs51Row& r) override;
 
 private:
-    // The contact test every handler but Read, Blank, Verify and Rd.CFG starts with.
-    bool Contact() { return ContactTest(); }
-    // An edit read as at most two hexadecimal digits; none: nothing.
-    std::optional<std::uint8_t> EditByte(const char* edit) const;
-    void CodeReadSetting() { SetModePins51(false, true, true, true, true); }
-    bool ReadLoop(const Mcs51Row& r, std::uint8_t* dest, bool intoImage,
-                  const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
-    void WriteCycle();  // ALE/PROG low, wait 27, high
-
     bool rc2_;
 };
 

@@ -237,6 +237,40 @@ TEST(Rx2Forms, PlccRoutesVppTo33) {
 
 // ---- every line --------------------------------------------------------------------------------
 
+// ---- the pin scripts of the flow -----------------------------------------------------------------
+
+// The pin commands (high or low, pin) the tap recorded since it was cleared.
+std::vector<std::pair<bool, int>> PinCommands(const SimBench& b) {
+    std::vector<std::pair<bool, int>> pins;
+    for (const auto& c : b.tap->commands)
+        if ((c[0] == proto::OpPinHigh || c[0] == proto::OpPinLow) && c.size() > 1)
+            pins.push_back({c[0] == proto::OpPinHigh, c[1]});
+    return pins;
+}
+
+TEST(Flash51Steps, AModeSetsTheRowsPinsInOrderAndAnAddressStepsByTheBox) {
+    SimBench b("P89C51RD2xx");
+    auto& f = dynamic_cast<Flash51Form&>(b.Open("P89C51RX2XX 4 #15 C2 E3"));
+    b.tap->commands.clear();
+    // Mode digits: P2.6, P3.7, P3.1, P3.0; box 2 of 0x3000 + 0x1000 per box: 0x5000.
+    EXPECT_TRUE(f.RunSteps51({f51::Mode("1010"), f51::At(0x3000, 0x1000), f51::Flush}, {}, 2));
+    const std::vector<std::pair<bool, int>> want = {{true, 27},  {false, 17}, {true, 11},  {false, 10},
+                                                    {false, 21}, {false, 22}, {false, 23}, {false, 24},
+                                                    {true, 25},  {false, 26}, {true, 14},  {false, 15}};
+    EXPECT_EQ(PinCommands(b), want);
+}
+
+TEST(Flash51Steps, AFailedCheckStopsTheScriptThere) {
+    SimBench b("P89C51RD2xx");
+    auto& f = dynamic_cast<Flash51Form&>(b.Open("P89C51RX2XX 4 #15 C2 E3"));
+    b.sim->SetChipPresent(false);
+    EXPECT_FALSE(f.RunSteps51({f51::Say("before"), f51::Contact, f51::Say("after")}));
+    EXPECT_EQ(f.Text("Msg"), "before");
+    b.sim->SetChipPresent(true);
+    EXPECT_TRUE(f.RunSteps51({f51::Say("before"), f51::Contact, f51::Say("after")}));
+    EXPECT_EQ(f.Text("Msg"), "after");
+}
+
 class EveryP89Line : public ::testing::TestWithParam<ListedLine> {};
 
 TEST_P(EveryP89Line, ErasesWritesVerifiesAndReadsBack) {
