@@ -1,7 +1,7 @@
 // The mode-pin flash flow: the 8051 flash parts whose every cycle is chosen by a
 // few mode pins (P2.6, P2.7, P3.x), read in 256-byte blocks and written byte by
 // byte or in pages. Each form is a row (`Flash51Row`): its window, its table,
-// and each operation as a pin script (`Step51`: levels, mode settings, supplies,
+// and each operation as a pin script (`ModeStep51`: levels, mode settings, supplies,
 // waits, the checks that stop it) that the one flow below runs.
 //
 // The Philips P89C51 forms are rows here: the mode pins P2.6, P3.7, P3.1, P3.0
@@ -25,7 +25,7 @@
 namespace quilla {
 
 // One step of a pin script.
-struct Step51 {
+struct ModeStep51 {
     enum Kind : std::uint8_t {
         Level,       // Pin A to level B
         Mode,        // the form's mode pins to Text ("0110": one digit per pin, in order)
@@ -60,34 +60,34 @@ struct Step51 {
     Kind K;
     int A = 0, B = 0;
     const char* Text = nullptr;
-    constexpr Step51(Kind k, int a = 0, int b = 0, const char* t = nullptr) : K(k), A(a), B(b), Text(t) {}
-    constexpr Step51(Level51 l) : K(Level), A(l.Pin), B(l.High) {}  // a level is a step
+    constexpr ModeStep51(Kind k, int a = 0, int b = 0, const char* t = nullptr) : K(k), A(a), B(b), Text(t) {}
+    constexpr ModeStep51(Level51 l) : K(Level), A(l.Pin), B(l.High) {}  // a level is a step
 };
-using Steps51 = std::vector<Step51>;
+using ModeSteps51 = std::vector<ModeStep51>;
 
 // The steps by name, for the rows' scripts.
 namespace f51 {
-constexpr Step51 Mode(const char* bits) { return {Step51::Mode, 0, 0, bits}; }
-constexpr Step51 Port(int mode) { return {Step51::Port, mode}; }
-constexpr Step51 Option(int pin, int on) { return {Step51::Option, pin, on}; }
-constexpr Step51 Clock(int pin) { return {Step51::Clock, pin}; }
-constexpr Step51 VppMv(int mv) { return {Step51::VppMv, mv}; }
-constexpr Step51 VccMv(int mv) { return {Step51::VccMv, mv}; }
-constexpr Step51 Wait(std::uint8_t op, int count = 1) { return {Step51::Wait, op, count}; }
-constexpr Step51 Say(const char* text) { return {Step51::Say, 0, 0, text}; }
-constexpr Step51 At(std::int32_t a, int perBox = 0) { return {Step51::Address, a, perBox}; }
-constexpr Step51 Data(std::uint8_t v) { return {Step51::Data, v}; }
-constexpr Step51 DataArg(int i) { return {Step51::DataArg, i}; }
-constexpr Step51 Program(std::uint8_t v) { return {Step51::Program, v}; }
-constexpr Step51 ProgramArg(int i) { return {Step51::ProgramArg, i}; }
-constexpr Step51 Progress(int at, int max) { return {Step51::Progress, at, max}; }
-inline constexpr Step51 Gnd{Step51::Gnd}, Vcc{Step51::Vcc, 1}, VccOff{Step51::Vcc, 0}, Vpp{Step51::Vpp},
-    Off{Step51::Off}, AllLow{Step51::AllLow}, Flush{Step51::Flush}, Current{Step51::Current},
-    Contact{Step51::Contact}, Up{Step51::PowerUp}, Pre{Step51::PreCheck}, PairCheck{Step51::PairCheck},
-    FileWindow{Step51::FileWindow}, CheckId{Step51::CheckId}, ReadBlock{Step51::ReadBlock};
+constexpr ModeStep51 Mode(const char* bits) { return {ModeStep51::Mode, 0, 0, bits}; }
+constexpr ModeStep51 Port(int mode) { return {ModeStep51::Port, mode}; }
+constexpr ModeStep51 Option(int pin, int on) { return {ModeStep51::Option, pin, on}; }
+constexpr ModeStep51 Clock(int pin) { return {ModeStep51::Clock, pin}; }
+constexpr ModeStep51 VppMv(int mv) { return {ModeStep51::VppMv, mv}; }
+constexpr ModeStep51 VccMv(int mv) { return {ModeStep51::VccMv, mv}; }
+constexpr ModeStep51 Wait(std::uint8_t op, int count = 1) { return {ModeStep51::Wait, op, count}; }
+constexpr ModeStep51 Say(const char* text) { return {ModeStep51::Say, 0, 0, text}; }
+constexpr ModeStep51 At(std::int32_t a, int perBox = 0) { return {ModeStep51::Address, a, perBox}; }
+constexpr ModeStep51 Data(std::uint8_t v) { return {ModeStep51::Data, v}; }
+constexpr ModeStep51 DataArg(int i) { return {ModeStep51::DataArg, i}; }
+constexpr ModeStep51 Program(std::uint8_t v) { return {ModeStep51::Program, v}; }
+constexpr ModeStep51 ProgramArg(int i) { return {ModeStep51::ProgramArg, i}; }
+constexpr ModeStep51 Progress(int at, int max) { return {ModeStep51::Progress, at, max}; }
+inline constexpr ModeStep51 Gnd{ModeStep51::Gnd}, Vcc{ModeStep51::Vcc, 1}, VccOff{ModeStep51::Vcc, 0}, Vpp{ModeStep51::Vpp},
+    Off{ModeStep51::Off}, AllLow{ModeStep51::AllLow}, Flush{ModeStep51::Flush}, Current{ModeStep51::Current},
+    Contact{ModeStep51::Contact}, Up{ModeStep51::PowerUp}, Pre{ModeStep51::PreCheck}, PairCheck{ModeStep51::PairCheck},
+    FileWindow{ModeStep51::FileWindow}, CheckId{ModeStep51::CheckId}, ReadBlock{ModeStep51::ReadBlock};
 // The pre-check of the 4.5 V parts: powered, VCC again, XTAL1 (19) released
 // and XTAL2 (18) driven, the pair check.
-inline const Steps51 PairPreCheck = {Up, Vcc, Option(19, 0), Option(18, 1), PairCheck};
+inline const ModeSteps51 PairPreCheck = {Up, Vcc, Option(19, 0), Option(18, 1), PairCheck};
 }  // namespace f51
 
 // One control of a window, in order; a button takes the flow's handler of its name.
@@ -131,10 +131,10 @@ std::vector<T> Join(std::initializer_list<std::vector<T>> parts) {
 // one per address of `At`, its byte `Offsets[i]` each), the bytes taken at
 // `Offsets`, the closing script, then `Text` of them (after `Done`, when given).
 struct CellRead51 {
-    Steps51 Setting = {};
+    ModeSteps51 Setting = {};
     std::vector<std::int32_t> At = {};
     std::vector<int> Offsets = {0, 1, 2};
-    Steps51 After = {f51::Off};
+    ModeSteps51 After = {f51::Off};
     const char* Text = "";
     bool SetsId = false;       // the first three bytes are the signature read
     const char* Done = nullptr;
@@ -158,20 +158,20 @@ struct Flash51Row {
     bool ShowAgain = false;         // the form shown again after the range
     int ConfigFromVariant = 0;      // Wr.CFG and its batch box from this variant on (0: always)
     bool ClockBoxByFamily = false;  // CheckBox4 only on the Family 1 rows
-    Steps51 Setup = {};             // once connected
+    ModeSteps51 Setup = {};             // once connected
 
     // ---- routines ----
-    Steps51 PowerUp = {}, PreCheck = {};
-    Steps51 Pulse = {};  // the program pulse after the data byte
+    ModeSteps51 PowerUp = {}, PreCheck = {};
+    ModeSteps51 Pulse = {};  // the program pulse after the data byte
 
     // ---- operations: each script stops at a failed check ----
-    Steps51 Read = {}, Blank = {}, Verify = {};
+    ModeSteps51 Read = {}, Blank = {}, Verify = {};
     bool VerifyFaultVccOnly = false;  // a mismatch switches VCC off only
-    Steps51 Write = {}, WriteEnd = {f51::Off};
-    Steps51 Erase = {}, Init = {};
+    ModeSteps51 Write = {}, WriteEnd = {f51::Off};
+    ModeSteps51 Erase = {}, Init = {};
     const char* EraseDone = "OK";
-    Steps51 Lock = {}, LockBox = {}, LockClock = {}, LockEnd = {f51::Off};  // LockBox per ticked lock box 1..3
-    Steps51 Config = {}, ConfigClock = {};  // the arguments: Status and Boot Ver
+    ModeSteps51 Lock = {}, LockBox = {}, LockClock = {}, LockEnd = {f51::Off};  // LockBox per ticked lock box 1..3
+    ModeSteps51 Config = {}, ConfigClock = {};  // the arguments: Status and Boot Ver
     CellRead51 Id = {}, ConfigRead = {};
 };
 
@@ -208,7 +208,7 @@ public:
 
     // Runs a script (the arguments of DataArg and ProgramArg, the box index of
     // Address); false when a check stopped it.
-    bool RunSteps51(const Steps51& steps, std::array<std::uint8_t, 2> args = {}, int box = 0);
+    bool RunSteps51(const ModeSteps51& steps, std::array<std::uint8_t, 2> args = {}, int box = 0);
 
 protected:
     const Flash51Row& Flow;
@@ -221,7 +221,7 @@ protected:
     // The address of an Address step (a form may add pins of its own).
     virtual void Address51(std::int32_t a) { SetAddress51(a); }
     // A script then its end, and the success text.
-    void RunOp(const Steps51& steps, const Steps51& end, const char* done, std::array<std::uint8_t, 2> args = {});
+    void RunOp(const ModeSteps51& steps, const ModeSteps51& end, const char* done, std::array<std::uint8_t, 2> args = {});
     void ReadCells(const CellRead51& c);
     // The hexadecimal byte of a Status or Boot Ver edit; refuses (message naming
     // the field, step failed) when the text has no leading hexadecimal digit.

@@ -30,13 +30,13 @@ constexpr HsbBox kBljb{"CheckBox5", "BLJB(Boot FC03H)", 0x40};
 
 // Mode steps give P2.6, P2.7, P3.6, P3.7, P3.3 in this order.
 const char* const kCodeRead = "01111";
-const Steps51 kWriteCycle = {L(kProg), Wait(OpWaitSettle), H(kProg)};
-const Steps51 kUnlock = {Mode("10100"), Program(0x55), Program(0xAA)};
+const ModeSteps51 kWriteCycle = {L(kProg), Wait(OpWaitSettle), H(kProg)};
+const ModeSteps51 kUnlock = {Mode("10100"), Program(0x55), Program(0xAA)};
 // The power-up, address 0 and reset mode (in either order), then the unlock.
-const Steps51 kAddressUnlocked = Join<Step51>({{Up, At(0), Port(PortModeReset)}, kUnlock});
-const Steps51 kResetUnlocked = Join<Step51>({{Up, Port(PortModeReset), At(0)}, kUnlock});
-const Steps51 kIdRead = {Up, Port(PortMode51Read), Mode("00001"), At(0), L(kP27)};
-const Steps51 kCodeReadPins = {Mode(kCodeRead), H(kProg), L(kP27)};
+const ModeSteps51 kAddressUnlocked = Join<ModeStep51>({{Up, At(0), Port(PortModeReset)}, kUnlock});
+const ModeSteps51 kResetUnlocked = Join<ModeStep51>({{Up, Port(PortModeReset), At(0)}, kUnlock});
+const ModeSteps51 kIdRead = {Up, Port(PortMode51Read), Mode("00001"), At(0), L(kP27)};
+const ModeSteps51 kCodeReadPins = {Mode(kCodeRead), H(kProg), L(kP27)};
 const CellRead51 kRdSec = {.Setting = {Contact, Say("读LockByte(HSB)..."), Pre, Up, Port(PortMode51Read),
                                        Mode("00011"), L(kP27)},
                            .Offsets = {0},
@@ -48,7 +48,7 @@ const CellRead51 kReadXaf = {
     .Offsets = {0, 1, 4, 5, 0x30, 0x31, 0x60},
     .Text = "BSB=%02x,BSV=%02x,HSB=%02x,SSB=%02x; ID=%02x,%02x,%02x",
     .Done = "OK"};
-const Steps51 kLock = Join<Step51>({{Contact, Pre, Say("Locking")}, kAddressUnlocked,
+const ModeSteps51 kLock = Join<ModeStep51>({{Contact, Pre, Say("Locking")}, kAddressUnlocked,
                                     {Mode("11000"), DataArg(0)}, kWriteCycle, {Wait(OpWaitSettle)}});
 
 Flash51Row Rd2Row(bool rc2) {
@@ -89,19 +89,19 @@ Flash51Row Rd2Row(bool rc2) {
                  Mode(kCodeRead), H(kRst), L(kPsen), H(kEa), H(kP30), At(0), H(kProg), L(kP27), Flush};
     f.PreCheck = PairPreCheck;
     f.Pulse = {L(kProg), H(kProg)};
-    f.Read = Join<Step51>(
+    f.Read = Join<ModeStep51>(
         {{Contact, Pre, Say("Reading.........."), Up, Current}, kCodeReadPins, {Port(PortMode51Read)}});
-    f.Blank = Join<Step51>({{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Option(14, 0)}, kCodeReadPins,
+    f.Blank = Join<ModeStep51>({{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Option(14, 0)}, kCodeReadPins,
                             {Current}});
-    f.Verify = Join<Step51>({{Contact, Pre, Say("Verify."), Up, Port(PortMode51Read), Option(14, 0)}, kCodeReadPins,
+    f.Verify = Join<ModeStep51>({{Contact, Pre, Say("Verify."), Up, Port(PortMode51Read), Option(14, 0)}, kCodeReadPins,
                              {Current}});
     f.VerifyFaultVccOnly = true;
-    f.Write = Join<Step51>({{Contact, Pre, FileWindow, Say("Writing..")}, kResetUnlocked, {Flush}});
-    f.Erase = Join<Step51>({{Contact, Pre, Say("Erasing")}, kAddressUnlocked, {Mode("10000")},
+    f.Write = Join<ModeStep51>({{Contact, Pre, FileWindow, Say("Writing..")}, kResetUnlocked, {Flush}});
+    f.Erase = Join<ModeStep51>({{Contact, Pre, Say("Erasing")}, kAddressUnlocked, {Mode("10000")},
                             kWriteCycle, {Wait(OpWaitSettle), Mode("11000"), Data(0x7F)}, kWriteCycle,
                             {Wait(OpWaitSettle), Off}});
     f.EraseDone = "END";
-    f.Id = {.Setting = Join<Step51>({{Contact, Say(" ID   和Type的code..."), Pre}, kIdRead}),
+    f.Id = {.Setting = Join<ModeStep51>({{Contact, Say(" ID   和Type的code..."), Pre}, kIdRead}),
             .Offsets = {0x30, 0x31, 0x60, 0x61},
             .After = {H(kP27), Off},
             .Text = "MFG and ID is   = %02x,%02x, %02x,%02x",
@@ -137,7 +137,7 @@ std::function<void()> Rd2Form::Handler(std::string_view name) {
         Row();
         ReadCells(kReadXaf);
     };
-    if (name == "RdIDSub") return [this] { RunSteps51(f51::Join<Step51>({kIdRead, {f51::ReadBlock, f51::Off}})); };
+    if (name == "RdIDSub") return [this] { RunSteps51(f51::Join<ModeStep51>({kIdRead, {f51::ReadBlock, f51::Off}})); };
     if (name == "WrConfig") return [this] { WrConfigClick(); };
     if (name == "CheckBox1Click") return [this] { CheckBox1Click(); };
     if (name == "Secrity") return [this] {
@@ -185,7 +185,7 @@ void Rd2Form::WritePages(const Mcs51Row& r) {
         RunSteps51({f51::Mode("01010")});  // page load
         ProgramBytes51(page, 128, [this](std::uint8_t v) { ProgramByte51(v); });
         // The page programmed.
-        RunSteps51(f51::Join<Step51>({{f51::Mode("01110"), f51::At(page)}, kWriteCycle, {f51::Flush}}));
+        RunSteps51(f51::Join<ModeStep51>({{f51::Mode("01110"), f51::At(page)}, kWriteCycle, {f51::Flush}}));
     }
 }
 
@@ -210,13 +210,13 @@ void Rd2Form::WrConfigClick() {
     block[0] = *bsb;
     block[1] = *bsv;
     if (ssb) block[5] = *ssb;
-    RunSteps51(f51::Join<Step51>({kResetUnlocked, {f51::Flush, f51::Mode("11011")}}));  // configuration page load
+    RunSteps51(f51::Join<ModeStep51>({kResetUnlocked, {f51::Flush, f51::Mode("11011")}}));  // configuration page load
     for (int i = 0; i < 128; ++i) {
         ProgramByte51(block[i]);
         NextAddress51();
     }
     // The configuration page programmed.
-    RunSteps51(f51::Join<Step51>({{f51::Mode("11010"), f51::At(0)}, kWriteCycle, {f51::Flush, f51::Off}}));
+    RunSteps51(f51::Join<ModeStep51>({{f51::Mode("11010"), f51::At(0)}, kWriteCycle, {f51::Flush, f51::Off}}));
     Success("OK");
 }
 
