@@ -16,6 +16,23 @@ std::int32_t AdapterSize(int mem) {
     return (0x20000 << (mem - 1)) - 1;
 }
 
+AdapterRow AdapterRowFields::Build() const {
+    AdapterRow r;
+    r.BitFile = design;
+    r.ShortCommands = shortCommands;
+    r.Width = width;
+    r.VccPin = vcc;
+    r.GndCode = gnd;
+    r.VppPin = vpp;
+    r.HvPinA = hvA;
+    r.HvPinB = hvB;
+    r.SmallBlock = smallBlock;
+    r.MainBlock = mainBlock;
+    for (int m = firstMem; m <= lastMem; ++m) r.Sizes[static_cast<std::size_t>(m)] = AdapterSize(m);
+    r.SetMasks(masks);
+    return r;
+}
+
 std::optional<std::uint16_t> ScanHex4(const std::string& text) {
     std::size_t i = text.find_first_not_of(' ');
     if (i == std::string::npos) return std::nullopt;

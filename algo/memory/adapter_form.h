@@ -59,6 +59,21 @@ struct AdapterRow {
 // The last addresses of mem= 0 to 7: 0, 128 KiB - 1 ... 8 MiB - 1.
 std::int32_t AdapterSize(int mem);
 
+// A row of the block-flash tables (P29F640, F640) as they write it, with
+// designated initialisers; Build() gives the AdapterRow.
+struct AdapterRowFields {
+    const char* design = "";
+    int width = 8;
+    std::uint8_t vcc = 0, gnd = 0, vpp = 0;  // VccPin, GndCode, VppPin
+    std::uint8_t hvA = 0, hvB = 0;           // HvPinA, HvPinB
+    std::uint8_t shortCommands = 0;
+    int firstMem = 0, lastMem = 0;           // the mem= values with a size (AdapterSize)
+    std::int32_t smallBlock = 0, mainBlock = 0;
+    std::array<AdapterRow::Mask, 8> masks{};  // contact masks by mem= (0 where none)
+
+    AdapterRow Build() const;
+};
+
 // At most four hexadecimal digits after leading blanks ("%04x"); nothing when none.
 std::optional<std::uint16_t> ScanHex4(const std::string& text);
 
