@@ -40,6 +40,13 @@ void P29Rows(std::vector<VariantRecord>& t, const char* const names[5]) {
     }
 }
 
+// The batch boxes of TP29fxxx and TAMD29f040x.
+std::vector<BatchBox> P29BatchBoxes() {
+    return {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}};
+}
+
+std::string RangeCaption(const VariantRecord& r) { return "0 to " + HexPlain(r.LastAddress); }
+
 }  // namespace
 
 // ---- the shared frame -----------------------------------------------------------------------
@@ -213,6 +220,75 @@ void JedecByteForm::Button1Click() {
     SocketForm::Button1Click();
 }
 
+std::vector<AlgoForm::BatchStep> JedecByteForm::UnlockFirstBatchSteps() {
+    std::vector<BatchStep> steps{{"CheckBox5", [this] { UnProtectChipClick(); }}};
+    for (BatchStep& s : JedecByteForm::BatchSteps()) steps.push_back(std::move(s));
+    return steps;
+}
+
+std::vector<SocketButton> JedecByteForm::P29Buttons() {
+    return {{"ReadButton", "Read  ", [this] { ReadClick(); }},
+            {"Erase", "Erase", [this] { EraseClick(); }},
+            {"Write", "Write ", [this] { WriteClick(); }},
+            {"Verify", "Vrfy", [this] { VerifyClick(); }},
+            {"Blank", "Blank?", [this] { BlankClick(); }},
+            {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }}};
+}
+
+void JedecByteForm::SetupGroundFirst(const VariantRecord& r, const std::string& caption) {
+    Ep3.LoadBitFile("vex300.bit");
+    Ep3.GndPin(kGround);
+    Ep3.SetVpp(0);
+    Ep3.SetVcc(5000);
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+    SetCaption(caption);
+    ShowRow(r);
+}
+
+void JedecByteForm::SetupGroundLast(const VariantRecord& r, int vccMv) {
+    Ep3.LoadBitFile("vex300.bit");
+    Ep3.SetVcc(vccMv);
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+    SetCaption(RangeCaption(r));
+    ShowRow(r);
+    Ep3.SetVpp(0);
+    Ep3.InitBitReverse();
+    Ep3.GndPin(kGround);
+}
+
+void JedecByteForm::EraseOnRowPins(const std::function<void()>& reset, const std::function<void()>& wait) {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return;
+    Status("Erasing");
+    reset();
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(r.VppPin);
+    if (!Ep3.CheckCurrent()) return;
+    StartChipErase(true);
+    wait();
+    Success("OK");
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
+void JedecByteForm::HighVoltageOff() {
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Ep3.SetVpp(0);
+}
+
+void JedecByteForm::A9UnlockPulse() {
+    Ep3.PinHigh(kA9);
+    Ep3.VppPin(kA9);
+    Ep3.PinLow(kOE);
+    Ep3.PinLow(kCE);
+    Put1(OpWaitSettle);
+    Ep3.PinHigh(kCE);
+    Put1(OpWaitSettle);
+}
+
 // ---- TP29fxxx ------------------------------------------------------------------------------------
 
 TP29fxxx::TP29fxxx(Workbench& w) : JedecByteForm(w, "AM29F") {
@@ -222,14 +298,7 @@ TP29fxxx::TP29fxxx(Workbench& w) : JedecByteForm(w, "AM29F") {
     WindowShape shape;
     shape.IdLabel = kMfgIdLabel;
     shape.RunCaption = "Run ";
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                   {"Blank", "Blank?", [this] { BlankClick(); }},
-                   {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }}},
-                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}},
-                  nullptr, shape);
+    DeclareWindow(P29Buttons(), P29BatchBoxes(), nullptr, shape);
     FillVariantTable();
 }
 
@@ -241,14 +310,7 @@ void TP29fxxx::FillVariantTable() {
 void TP29fxxx::SetupForDevice() {
     if (!SetupBegin()) return;
     const VariantRecord& r = *SelectedRow();
-    Ep3.LoadBitFile("vex300.bit");
-    Ep3.GndPin(kGround);
-    Ep3.SetVpp(0);
-    Ep3.SetVcc(5000);
-    WriteMode = PortModeReset;
-    ReadMode = PortModeRead;
-    SetCaption("0 to " + HexPlain(r.LastAddress));
-    ShowRow(r);
+    SetupGroundFirst(r, RangeCaption(r));
 }
 
 void TP29fxxx::ByteTail() {
@@ -256,18 +318,7 @@ void TP29fxxx::ByteTail() {
 }
 
 void TP29fxxx::EraseClick() {
-    const VariantRecord& r = Row();
-    if (!ContactTest(r)) return;
-    Status("Erasing");
-    ResetSocket();
-    Ep3.VccPin(r.VccPin);
-    Ep3.VppPin(r.VppPin);
-    if (!Ep3.CheckCurrent()) return;
-    StartChipErase(true);
-    EraseWaitProgress(30);
-    Success("OK");
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
+    EraseOnRowPins([this] { ResetSocket(); }, [this] { EraseWaitProgress(30); });
 }
 
 void TP29fxxx::MFGClick() {
@@ -290,13 +341,7 @@ void TP29fxxx::UnProtectChipClick() {
         Ep3.PinLow(kCE);
         Ep3.VccPin(r.VccPin);
         if (!Ep3.CheckCurrent()) return;
-        Ep3.PinHigh(kA9);
-        Ep3.VppPin(kA9);
-        Ep3.PinLow(kOE);
-        Ep3.PinLow(kCE);
-        Put1(OpWaitSettle);
-        Ep3.PinHigh(kCE);
-        Put1(OpWaitSettle);
+        A9UnlockPulse();
     } else if (m == 1) {
         SetAddressParallel(0x11240);
         Ep3.SetVpp(kHighMv);
@@ -312,9 +357,7 @@ void TP29fxxx::UnProtectChipClick() {
         Put1(OpWait100ms);
         Ep3.PinHigh(kCE);
     }
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
-    Ep3.SetVpp(0);
+    HighVoltageOff();
     Success("End.");
 }
 
@@ -331,15 +374,9 @@ TAMD29f040x::TAMD29f040x(Workbench& w) : JedecByteForm(w, "AMD 29F010/020/040") 
     shape.TypeField = false;
     shape.ExitButton = false;
     shape.RunCaption = "Run ";
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                   {"Blank", "Blank?", [this] { BlankClick(); }},
-                   {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }},
-                   {"Button2", "Lock  ", [this] { Button2Click(); }}},
-                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}},
-                  nullptr, shape);
+    std::vector<SocketButton> buttons = P29Buttons();
+    buttons.push_back({"Button2", "Lock  ", [this] { Button2Click(); }});
+    DeclareWindow(std::move(buttons), P29BatchBoxes(), nullptr, shape);
     FillVariantTable();
 }
 
@@ -432,13 +469,7 @@ bool TAMD29f040x::Unprotect(const VariantRecord& r, int m) {
         Ep3.WriteLatch(2, 0);
         Ep3.PinLow(kCE);
         Ep3.VccPin(r.VccPin);
-        Ep3.PinHigh(kA9);
-        Ep3.VppPin(kA9);
-        Ep3.PinLow(kOE);
-        Ep3.PinLow(kCE);
-        Put1(OpWaitSettle);
-        Ep3.PinHigh(kCE);
-        Put1(OpWaitSettle);
+        A9UnlockPulse();
     }
     Ep3.VppPin(0);
     Ep3.VccPin(0);
@@ -575,39 +606,23 @@ void TMx29fxxx1::FillVariantTable() {
 void TMx29fxxx1::SetupForDevice() {
     if (!SetupBegin()) return;
     const VariantRecord& r = *SelectedRow();
-    Ep3.LoadBitFile("vex300.bit");
-    Ep3.GndPin(kGround);
-    Ep3.SetVpp(0);
-    Ep3.SetVcc(5000);
-    WriteMode = PortModeReset;
-    ReadMode = PortModeRead;
-    SetCaption(r.Name);
-    ShowRow(r);
+    SetupGroundFirst(r, r.Name);
 }
 
-void TMx29fxxx1::EraseClick() {
-    const VariantRecord& r = Row();
-    if (!ContactTest(r)) return;
-    Status("Erasing");
+void TMx29fxxx1::PowerDownPins() {
     Ep3.VccPin(0);
     Ep3.SetAllPins(0);
     Put1(OpWait100ms);
-    Ep3.VccPin(r.VccPin);
-    Ep3.VppPin(r.VppPin);
-    if (!Ep3.CheckCurrent()) return;
-    StartChipErase(true);
-    EraseWaitCounted(20);
-    Success("OK");
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
+}
+
+void TMx29fxxx1::EraseClick() {
+    EraseOnRowPins([this] { PowerDownPins(); }, [this] { EraseWaitCounted(20); });
 }
 
 void TMx29fxxx1::UnProtectChipClick() {
     const VariantRecord& r = Row();
     if (!ContactTest(r)) return;
-    Ep3.VccPin(0);
-    Ep3.SetAllPins(0);
-    Put1(OpWait100ms);
+    PowerDownPins();
     Status("Unprotect Chip...");
     SetAddressParallel(0);
     Ep3.SetVpp(kHighMv);
@@ -624,17 +639,11 @@ void TMx29fxxx1::UnProtectChipClick() {
     Put1(OpWaitSettle);
     Ep3.PinHigh(kWE);
     Put1(OpWaitSettle);
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
-    Ep3.SetVpp(0);
+    HighVoltageOff();
     Success("OK");
 }
 
-std::vector<AlgoForm::BatchStep> TMx29fxxx1::BatchSteps() {
-    std::vector<BatchStep> steps{{"CheckBox5", [this] { UnProtectChipClick(); }}};
-    for (BatchStep& s : JedecByteForm::BatchSteps()) steps.push_back(std::move(s));
-    return steps;
-}
+std::vector<AlgoForm::BatchStep> TMx29fxxx1::BatchSteps() { return UnlockFirstBatchSteps(); }
 
 // ---- Tv29c51004x ------------------------------------------------------------------------------------
 
@@ -678,31 +687,11 @@ void Tv29c51004x::FillVariantTable() {
 
 void Tv29c51004x::SetupForDevice() {
     if (!SetupBegin()) return;
-    const VariantRecord& r = *SelectedRow();
-    Ep3.LoadBitFile("vex300.bit");
-    Ep3.SetVcc(5000);
-    WriteMode = PortModeReset;
-    ReadMode = PortModeRead;
-    SetCaption("0 to " + HexPlain(r.LastAddress));
-    ShowRow(r);
-    Ep3.SetVpp(0);
-    Ep3.InitBitReverse();
-    Ep3.GndPin(kGround);
+    SetupGroundLast(*SelectedRow(), 5000);
 }
 
 void Tv29c51004x::EraseClick() {
-    const VariantRecord& r = Row();
-    if (!ContactTest(r)) return;
-    Status("Erasing");
-    ResetSocket();
-    Ep3.VccPin(r.VccPin);
-    Ep3.VppPin(r.VppPin);
-    if (!Ep3.CheckCurrent()) return;
-    StartChipErase(true);
-    EraseWaitCounted(21);
-    Success("OK");
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
+    EraseOnRowPins([this] { ResetSocket(); }, [this] { EraseWaitCounted(21); });
 }
 
 void Tv29c51004x::ProtectClick() {
@@ -720,9 +709,7 @@ void Tv29c51004x::ProtectClick() {
     Ep3.PinHigh(kOE);
     Ep3.PinHigh(kWE);
     Ep3.PinHigh(kCE);
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
-    Ep3.SetVpp(0);
+    HighVoltageOff();
     Success("End");
 }
 
@@ -743,17 +730,14 @@ void Tv29c51004x::UnProtectChipClick() {
     Ep3.PinLow(kWE);
     Ep3.PinHigh(kWE);
     Ep3.PinHigh(kCE);
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
-    Ep3.SetVpp(0);
+    HighVoltageOff();
     Success("End");
 }
 
 // Lock is the pass's last step: before "End OK.." and the count, so a failed
 // Lock ends the pass without them.
 std::vector<AlgoForm::BatchStep> Tv29c51004x::BatchSteps() {
-    std::vector<BatchStep> steps{{"CheckBox5", [this] { UnProtectChipClick(); }}};
-    for (BatchStep& s : JedecByteForm::BatchSteps()) steps.push_back(std::move(s));
+    std::vector<BatchStep> steps = UnlockFirstBatchSteps();
     steps.push_back({"CheckBox6", [this] { ProtectClick(); }});
     return steps;
 }
@@ -801,15 +785,7 @@ void Tsst29xf1::FillVariantTable() {
 void Tsst29xf1::SetupForDevice() {
     if (!SetupBegin()) return;
     const VariantRecord& r = *SelectedRow();
-    Ep3.LoadBitFile("vex300.bit");
-    Ep3.SetVcc(r.VccMv);
-    WriteMode = PortModeReset;
-    ReadMode = PortModeRead;
-    SetCaption("0 to " + HexPlain(r.LastAddress));
-    ShowRow(r);
-    Ep3.SetVpp(0);
-    Ep3.InitBitReverse();
-    Ep3.GndPin(kGround);
+    SetupGroundLast(r, r.VccMv);
 }
 
 // One 0x00, then (Speed + 1) pairs: 3, 5 or 7 filler waits.

@@ -6,7 +6,9 @@
 // Unlock and Lock are fixed high-voltage sequences (12 V on A9, OE, WE or CE).
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "algo/memory/socket_form.h"
 
@@ -77,6 +79,25 @@ protected:
     void EraseWaitCounted(int waits);
     // The end of setup: the type line, the buffer window, Length and the offsets.
     void ShowRow(const VariantRecord& r, bool typeText = true);
+    // Setup after SetupBegin on the design "vex300.bit" with the reset and read
+    // port modes, `caption` and the row shown. GroundFirst: ground on pin 20,
+    // VPP 0 V and VCC 5 V before the rest; GroundLast: VCC at `vccMv` first,
+    // then after the row VPP 0 V, the bit-reversed address latch and ground.
+    void SetupGroundFirst(const VariantRecord& r, const std::string& caption);
+    void SetupGroundLast(const VariantRecord& r, int vccMv);
+    // The window of TP29fxxx and TAMD29f040x: Read, Erase, Write, Vrfy, Blank?, Unlock.
+    std::vector<SocketButton> P29Buttons();
+    // Erase on the row's VCC and VPP pins: the contact test, "Erasing", `reset`
+    // (the socket before power), VCC and VPP, the chip erase (reset mode first),
+    // `wait`, "OK", VPP and VCC off.
+    void EraseOnRowPins(const std::function<void()>& reset, const std::function<void()>& wait);
+    // VPP and VCC routing off and the VPP level back to 0 V.
+    void HighVoltageOff();
+    // With the VPP level at 12 V: A9 high and on VPP, OE low, one CE pulse with
+    // a settle wait after each edge.
+    void A9UnlockPulse();
+    // The batch with Unlock (CheckBox5) before the frame's steps.
+    std::vector<BatchStep> UnlockFirstBatchSteps();
 
     Ground running_ = Ground::None;  // the ground rule of the operation under way
 };
@@ -134,6 +155,10 @@ public:
 protected:
     void ByteTail() override {}
     std::vector<BatchStep> BatchSteps() override;
+
+private:
+    // VCC off, every socket pin low and a long wait.
+    void PowerDownPins();
 };
 
 class Tv29c51004x : public JedecByteForm {
