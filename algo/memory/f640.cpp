@@ -267,11 +267,7 @@ void TF640x::Button1Click() {
     if (!CheckDeviceId()) return;
     BatchScope batch(BatchFlag);
     if (wb.options.MassProduction && !NextChip()) return;
-    RunBatch({{"CheckBox1", [this] { EraseClick(); }},
-              {"CheckBox2", [this] { BlankClick(); }},
-              {"CheckBox3", [this] { WriteClick(); }},
-              {"CheckBox4", [this] { VerifyClick(); }}},
-             [] { return false; }, false);
+    RunBatch(EraseBlankWriteVerify(*this), [] { return false; }, false);
 }
 
 QUILLA_FORM(TF640x);

@@ -215,10 +215,7 @@ bool THn29w25611x::ReadId() {
 // ---- the batch ------------------------------------------------------------------------------------
 
 void THn29w25611x::Button1Click() {
-    RunLengthBatch({{"CheckBox1", [this] { EraseClick(); }},
-                    {"CheckBox2", [this] { BlankClick(); }},
-                    {"CheckBox3", [this] { WriteClick(); }},
-                    {"CheckBox4", [this] { VerifyClick(); }}});
+    RunLengthBatch(EraseBlankWriteVerify(*this));
 }
 
 QUILLA_FORM(THn29w25611x);

@@ -267,10 +267,7 @@ bool TMx29x161x1::ReadId() {
 // ---- the batch ------------------------------------------------------------------------------------
 
 void TMx29x161x1::Button1Click() {
-    RunLengthBatch({{"CheckBox1", [this] { EraseClick(); }},
-                    {"CheckBox2", [this] { BlankClick(); }},
-                    {"CheckBox3", [this] { WriteClick(); }},
-                    {"CheckBox4", [this] { VerifyClick(); }}});
+    RunLengthBatch(EraseBlankWriteVerify(*this));
 }
 
 QUILLA_FORM(TMx29x161x1);

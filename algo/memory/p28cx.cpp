@@ -120,10 +120,7 @@ void TAt28c256x::SetupForDevice() {
 void TAt28c256x::EraseClick() { HighVoltageClear(); }
 
 std::vector<AlgoForm::BatchStep> TAt28c256x::BatchSteps() {
-    return {{"CheckBox1", [this] { EraseClick(); }},
-            {"CheckBox2", [this] { BlankClick(); }},
-            {"CheckBox3", [this] { WriteClick(); }},
-            {"CheckBox4", [this] { VerifyClick(); }}};
+    return EraseBlankWriteVerify(*this);
 }
 
 QUILLA_FORM(TP28cx);

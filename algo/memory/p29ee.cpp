@@ -195,10 +195,7 @@ void TP29c256::EraseClick() {
 }
 
 std::vector<AlgoForm::BatchStep> TP29c256::BatchSteps() {
-    return {{"CheckBox1", [this] { EraseClick(); }},
-            {"CheckBox2", [this] { BlankClick(); }},
-            {"CheckBox3", [this] { WriteClick(); }},
-            {"CheckBox4", [this] { VerifyClick(); }}};
+    return EraseBlankWriteVerify(*this);
 }
 
 QUILLA_FORM(TSst29eex);

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "algo/common/scan.h"
-
 #include "catalog/form.h"
 
 namespace quilla {
@@ -17,11 +16,8 @@ constexpr int kBlock = 1024;
 constexpr int kHighMv = 12000;
 constexpr int kRows = 20;
 
-// The rows of TP29fxxx and TAMD29f040x (the latter names rows 1 to 5 "AM29f...").
+// Rows 1 to 11 of TP29fxxx and TAMD29f040x (the latter names rows 1 to 5 "AM29f...").
 void P29Rows(std::vector<VariantRecord>& t, const char* const names[5]) {
-    t.assign(kRows, VariantRecord{});
-    t[0] = MakeVariant("???", 0, 0, 0, 0, 0, 0, {});
-    t[0].ForcedHigh = 0;
     const std::int32_t last[5] = {0x7FFF, 0xFFFF, 0x1FFFF, 0x3FFFF, 0x7FFFF};
     for (int i = 0; i < 5; ++i) t[static_cast<std::size_t>(i + 1)] = MakeVariant(names[i], last[i], 36, 0, 0, 0, 0, {});
     for (int i = 3; i <= 4; ++i) {
@@ -67,6 +63,11 @@ VariantRecord JedecByteForm::JRow(const char* name, std::int32_t last, int vpp,
     if (last == 0) r.ForcedHigh = 0;
     r.VccMv = vccMv;
     return r;
+}
+
+void JedecByteForm::StartTable() {
+    Table.assign(kRows, VariantRecord{});
+    Table[0] = JRow("???", 0, 0, {});
 }
 
 void JedecByteForm::ShowRow(const VariantRecord& r, bool typeText) {
@@ -204,10 +205,7 @@ void JedecByteForm::EraseWaitCounted(int waits) {
 }
 
 std::vector<AlgoForm::BatchStep> JedecByteForm::BatchSteps() {
-    return {{"CheckBox1", [this] { EraseClick(); }},
-            {"CheckBox2", [this] { BlankClick(); }},
-            {"CheckBox3", [this] { WriteClick(); }},
-            {"CheckBox4", [this] { VerifyClick(); }}};
+    return EraseBlankWriteVerify(*this);
 }
 
 void JedecByteForm::Button1Click() {
@@ -304,6 +302,7 @@ TP29fxxx::TP29fxxx(Workbench& w) : JedecByteForm(w, "AM29F") {
 
 void TP29fxxx::FillVariantTable() {
     static const char* const names[5] = {"29f256", "29f512", "29f010", "29f020", "29f040"};
+    StartTable();
     P29Rows(Table, names);
 }
 
@@ -382,6 +381,7 @@ TAMD29f040x::TAMD29f040x(Workbench& w) : JedecByteForm(w, "AMD 29F010/020/040") 
 
 void TAMD29f040x::FillVariantTable() {
     static const char* const names[5] = {"AM29f256", "AM29f512", "AM29f010", "AM29f020", "AM29f040"};
+    StartTable();
     P29Rows(Table, names);
 }
 
@@ -518,8 +518,7 @@ TAt49fx::TAt49fx(Workbench& w) : JedecByteForm(w, "ATMEL/WINBOND49f010/020") {
 }
 
 void TAt49fx::FillVariantTable() {
-    Table.assign(kRows, VariantRecord{});
-    Table[0] = JRow("???", 0, 0, {});
+    StartTable();
     Table[1] = JRow("AT49f010/001", 0x1FFFF, 0, {{6, 33}, {35, 36}});
     Table[2] = JRow("AT49f020/002", 0x3FFFF, 0, {{6, 36}});
     Table[3] = JRow("AT49f040/004", 0x7FFFF, 0, {{5, 36}});
@@ -596,8 +595,7 @@ TMx29fxxx1::TMx29fxxx1(Workbench& w) : JedecByteForm(w, "Mx29F010/040/001/004") 
 }
 
 void TMx29fxxx1::FillVariantTable() {
-    Table.assign(kRows, VariantRecord{});
-    Table[0] = JRow("???", 0, 0, {});
+    StartTable();
     Table[1] = JRow("Mx29f010/001", 0x1FFFF, 0, {});
     Table[2] = JRow("Mx29f020/002", 0x3FFFF, 0, {});
     Table[3] = JRow("Mx29f040/004", 0x7FFFF, 0, {});
@@ -676,8 +674,7 @@ Tv29c51004x::Tv29c51004x(Workbench& w) : JedecByteForm(w, "MOSEL VITELIC ") {
 }
 
 void Tv29c51004x::FillVariantTable() {
-    Table.assign(kRows, VariantRecord{});
-    Table[0] = JRow("???", 0, 0, {});
+    StartTable();
     Table[1] = JRow("No256", 0x7FFF, 0, {});
     Table[2] = JRow("V29C51000T/B", 0xFFFF, 0, {});
     Table[3] = JRow("V29C51001T/B", 0x1FFFF, 0, {});
@@ -769,8 +766,7 @@ Tsst29xf1::Tsst29xf1(Workbench& w) : JedecByteForm(w, "AM29F") {
 }
 
 void Tsst29xf1::FillVariantTable() {
-    Table.assign(kRows, VariantRecord{});
-    Table[0] = JRow("???", 0, 0, {});
+    StartTable();
     Table[1] = JRow("1: 29f256", 0x7FFF, 0, {}, 5000);
     Table[2] = JRow("2: 29f512", 0xFFFF, 0, {}, 5000);
     Table[3] = JRow("3: 29F010", 0x1FFFF, 0, {{6, 33}, {35, 36}}, 5000);

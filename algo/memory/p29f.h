@@ -60,6 +60,8 @@ protected:
 
     static VariantRecord JRow(const char* name, std::int32_t last, int vpp,
                               std::initializer_list<std::pair<int, int>> contact, int vccMv = 0);
+    // The table's rows empty but for the placeholder row 0 "???".
+    void StartTable();
     // VPP off, VCC off, every socket pin low, then every pin high (`vpp`: with
     // the VPP routing switched off first).
     void ResetSocket(bool vpp = true);
