@@ -16,6 +16,23 @@ std::int32_t AdapterSize(int mem) {
     return (0x20000 << (mem - 1)) - 1;
 }
 
+void AdapterForm::AddBatchGroup() {
+    AddGroup("GroupBox1", "Batch   ");
+    AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
+    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
+    AddCheck("CheckBox3", "W.", true, "GroupBox1");
+    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
+}
+
+void AdapterForm::AddProtectionRegister(const char* group, const std::function<void()>& read,
+                                        const std::function<void()>& write) {
+    AddGroup(group, "Protection Register");
+    for (const char* r : {"R1", "R2", "R3", "R4"}) AddEdit(r, "", "ffff", false, group);
+    AddButton("Button4", "R.", read, group);
+    AddButton("Button6", "W.", write, group);
+    AddCheck("LockStatus", "加锁", false, group);
+}
+
 AdapterRow AdapterRowFields::Build() const {
     AdapterRow r;
     r.BitFile = design;

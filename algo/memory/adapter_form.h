@@ -131,6 +131,24 @@ protected:
     // shown. False when setup stops.
     bool SetupBegin();
 
+    // ---- the window --------------------------------------------------------------------
+    // The operation buttons in the order given, with the adapter windows' captions:
+    // ReadButton "Read  ", Blank "Blank?", Erase "Erase", Write "Write ", Verify
+    // "Vrfy." and MFG " ID   ", each calling the form's handler of that name.
+    enum class Op { Read, Blank, Erase, Write, Verify, Id };
+    template <Op... order, class Form>
+    void AddOperationButtons(Form& f) {
+        (AddOperationButton<order>(f), ...);
+    }
+    template <Op op, class Form>
+    void AddOperationButton(Form& f);
+    // The batch group "Batch   " with Ers., Blank?, W. and Vrfy (CheckBox1..4, ticked).
+    void AddBatchGroup();
+    // The group `group` "Protection Register": the user words R1..R4 ("ffff"), R.
+    // (Button4: `read`), W. (Button6: `write`) and the lock box LockStatus.
+    void AddProtectionRegister(const char* group, const std::function<void()>& read,
+                               const std::function<void()>& write);
+
     // The counter value of a byte address: words on 16-bit rows.
     std::int32_t Unit(const AdapterRow& r, std::int32_t byteAddress) const {
         return r.Width == 16 ? byteAddress >> 1 : byteAddress;
@@ -223,5 +241,22 @@ protected:
 
     std::uint8_t* Image(std::int64_t index) { return wb.ImageBuffer.data() + index; }
 };
+
+template <AdapterForm::Op op, class Form>
+void AdapterForm::AddOperationButton(Form& f) {
+    if constexpr (op == Op::Read) {
+        AddButton("ReadButton", "Read  ", [&f] { f.ReadClick(); });
+    } else if constexpr (op == Op::Blank) {
+        AddButton("Blank", "Blank?", [&f] { f.BlankClick(); });
+    } else if constexpr (op == Op::Erase) {
+        AddButton("Erase", "Erase", [&f] { f.EraseClick(); });
+    } else if constexpr (op == Op::Write) {
+        AddButton("Write", "Write ", [&f] { f.WriteClick(); });
+    } else if constexpr (op == Op::Verify) {
+        AddButton("Verify", "Vrfy.", [&f] { f.VerifyClick(); });
+    } else {
+        AddButton("MFG", " ID   ", [&f] { f.MFGClick(); });
+    }
+}
 
 }  // namespace quilla

@@ -19,24 +19,11 @@ using Fields = AdapterRowFields;
 
 TF640x::TF640x(Workbench& w) : AdapterForm(w, "intel 28f640") {
     Offsets.DeclareEndAddress(*this);
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
-    AddButton("MFG", " ID   ", [this] { MFGClick(); });
+    AddOperationButtons<Op::Erase, Op::Blank, Op::Write, Op::Verify, Op::Read, Op::Id>(*this);
     AddButton("Button2", "Lock", [this] { Button2Click(); });
     AddButton("Button3", "Unlock", [] {});  // shown, without an action
-    AddGroup("Status", "Protection Register");
-    for (const char* r : {"R1", "R2", "R3", "R4"}) AddEdit(r, "", "ffff", false, "Status");
-    AddButton("Button4", "R.", [this] { Button4Click(); }, "Status");
-    AddButton("Button6", "W.", [this] { Button6Click(); }, "Status");
-    AddCheck("LockStatus", "加锁", false, "Status");
-    AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
-    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
-    AddCheck("CheckBox3", "W.", true, "GroupBox1");
-    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
+    AddProtectionRegister("Status", [this] { Button4Click(); }, [this] { Button6Click(); });
+    AddBatchGroup();
     AddCheck("CheckBox5", "W.Status", false, "GroupBox1");  // no batch step reads it
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
     DeclareStatusFoot(false);

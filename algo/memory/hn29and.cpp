@@ -46,20 +46,11 @@ const Package* PackageOf(int pkg) {
 
 THn29w25611x::THn29w25611x(Workbench& w) : AdapterForm(w, "Hn29w25611x") {
     Offsets.Declare(*this);
-    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("MFG", " ID   ", [this] { MFGClick(); });
+    AddOperationButtons<Op::Read, Op::Blank, Op::Erase, Op::Write, Op::Verify, Op::Id>(*this);
     AddEdit("Edit7", "", "Type", true);
     AddGroup("GroupBox2", "擦和写方式：");
     AddCheck("CheckBox5", "Unlock(12V)", false, "GroupBox2");
-    AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
-    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
-    AddCheck("CheckBox3", "W.", true, "GroupBox1");
-    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
+    AddBatchGroup();
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
     DeclareStatusFoot(false);
     FillVariantTable();

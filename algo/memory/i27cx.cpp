@@ -43,11 +43,7 @@ AdapterRow EpromRow(const char* file, int strobe, int vcc, int vpp, int gnd,
 Ti27cx::Ti27cx(Workbench& w) : AdapterForm(w, "intel 27") {
     Offsets.Declare(*this);
     AddCombo("ComboBox1", "Delay :", {"1 倍", "2 倍", "4 倍 "}, 0);
-    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("MFG", " ID   ", [this] { MFGClick(); });
+    AddOperationButtons<Op::Read, Op::Blank, Op::Write, Op::Verify, Op::Id>(*this);
     AddEdit("Edit7", "", "Type", true);
     AddGroup("GroupBox1", "Batch   ");
     AddCheck("CheckBox2", "Blank?", true, "GroupBox1");

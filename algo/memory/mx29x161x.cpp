@@ -40,20 +40,11 @@ std::uint32_t TMx29x161x1::MaskHi = 0;
 
 TMx29x161x1::TMx29x161x1(Workbench& w) : AdapterForm(w, "MXIC") {
     Offsets.Declare(*this);
-    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("MFG", " ID   ", [this] { MFGClick(); });
+    AddOperationButtons<Op::Read, Op::Blank, Op::Erase, Op::Write, Op::Verify, Op::Id>(*this);
     AddButton("Button2", "Unlock", [this] { Button2Click(); });
     AddButton("Button3", "Erase", [this] { Button3Click(); });
     AddEdit("Edit7", "", "Type", true);
-    AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
-    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
-    AddCheck("CheckBox3", "W.", true, "GroupBox1");
-    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
+    AddBatchGroup();
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
     DeclareStatusFoot(true);
     FillVariantTable();

@@ -23,21 +23,12 @@ using Fields = AdapterRowFields;
 
 TP29f640x::TP29f640x(Workbench& w) : AdapterForm(w, "29f640") {
     Offsets.DeclareEndAddress(*this);
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
-    AddButton("MFG", " ID   ", [this] { MFGClick(); });
+    AddOperationButtons<Op::Erase, Op::Blank, Op::Write, Op::Verify, Op::Read, Op::Id>(*this);
     AddButton("Protect", "Lock  ", [this] { ProtectClick(); });
     AddButton("UnProtect", "Unlock", [this] { UnProtectClick(); });
     AddGroup("TempUnprotect", "擦和写方式：");
     AddCheck("CheckBox5", "临时Unlock", true, "TempUnprotect");
-    AddGroup("Bit128", "Protection Register");
-    for (const char* r : {"R1", "R2", "R3", "R4"}) AddEdit(r, "", "ffff", false, "Bit128");
-    AddButton("Button4", "R.", [this] { Button4Click(); }, "Bit128");
-    AddButton("Button6", "W.", [this] { Button6Click(); }, "Bit128");
-    AddCheck("LockStatus", "加锁", false, "Bit128");
+    AddProtectionRegister("Bit128", [this] { Button4Click(); }, [this] { Button6Click(); });
     AddGroup("GroupBox1", "Batch   ");
     AddCheck("CheckBox6", "Unlock", false, "GroupBox1");
     AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
