@@ -415,6 +415,21 @@ std::string AdapterForm::RowSizeVccError() const {
     return {};
 }
 
+void AdapterForm::ShowLengthSetup(std::int32_t last) {
+    Put("Edit7", wb.sel.TypeText);
+    if (wb.FileWin) wb.FileWin->EndAddr = last;
+    wb.Display();
+    AlgoForm::Show();
+    Offsets.Length = last;
+    Offsets.ShowAll();
+}
+
+std::string AdapterForm::RangeCaption(std::int32_t last) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0 to %x", static_cast<unsigned>(last));
+    return text;
+}
+
 void AdapterForm::EndAddressSetupTail(const AdapterRow& r) {
     SetCaption(wb.sel.TypeText);
     const std::int32_t last = LastAddress();

@@ -185,6 +185,12 @@ protected:
     void Blank8K();
     void Verify8K(Progress shown);
 
+    // Setup's view of the forms whose offsets window has Length (I27CX, MX29X161X,
+    // HN29AND): the type in Edit7, the buffer window's end and Length at the
+    // chip's `last` byte, the window shown. RangeCaption: "0 to %x" of `last`.
+    void ShowLengthSetup(std::int32_t last);
+    static std::string RangeCaption(std::int32_t last);
+
     // ---- what the End-address forms (P29F640, F640) and I27CX share -------------------
     // The row, its size for mem= and the supply of vcc= checked: the device line's
     // error text, or nothing.

@@ -1,7 +1,5 @@
 #include "algo/memory/hn29and.h"
 
-#include <cstdio>
-
 #include "algo/common/scan.h"
 #include "catalog/form.h"
 
@@ -88,15 +86,8 @@ void THn29w25611x::SetupForDevice() {
     SetVisible("GroupBox2", r.VppPin != 0);
     Ep3.SetVpp(r.VppPin ? 12000 : 5000);
     const std::int32_t last = LastAddress();
-    char text[32];
-    std::snprintf(text, sizeof text, "0 to %x", static_cast<unsigned>(last));
-    SetCaption(text);
-    Put("Edit7", wb.sel.TypeText);
-    if (wb.FileWin) wb.FileWin->EndAddr = last;
-    wb.Display();
-    AlgoForm::Show();
-    Offsets.Length = last;
-    Offsets.ShowAll();
+    SetCaption(RangeCaption(last));
+    ShowLengthSetup(last);
     Ep3.SetVcc(3300);
     Ep3.GndPin(kGnd);
 }

@@ -75,15 +75,8 @@ void TMx29x161x1::SetupForDevice() {
     MaskHi = 0xC3FF;
     Ep3.SetVpp(12000);
     const std::int32_t last = LastAddress();
-    char text[32];
-    std::snprintf(text, sizeof text, "0 to %x", static_cast<unsigned>(last));
-    SetCaption(text);
-    Put("Edit7", wb.sel.TypeText);
-    if (wb.FileWin) wb.FileWin->EndAddr = last;
-    wb.Display();
-    AlgoForm::Show();
-    Offsets.Length = last;
-    Offsets.ShowAll();
+    SetCaption(RangeCaption(last));
+    ShowLengthSetup(last);
     Ep3.SetVcc(Key("vcc="));
     Ep3.GndPin(Key("gnd="));
 }
