@@ -36,7 +36,7 @@ void P29Rows(std::vector<VariantRecord>& t, const char* const names[5]) {
     }
 }
 
-// The batch boxes of TP29fxxx and TAMD29f040x.
+// The batch boxes of TP29fxxx, TAMD29f040x and Tsst29xf1.
 std::vector<BatchBox> P29BatchBoxes() {
     return {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}};
 }
@@ -224,13 +224,14 @@ std::vector<AlgoForm::BatchStep> JedecByteForm::UnlockFirstBatchSteps() {
     return steps;
 }
 
-std::vector<SocketButton> JedecByteForm::P29Buttons() {
-    return {{"ReadButton", "Read  ", [this] { ReadClick(); }},
-            {"Erase", "Erase", [this] { EraseClick(); }},
-            {"Write", "Write ", [this] { WriteClick(); }},
-            {"Verify", "Vrfy", [this] { VerifyClick(); }},
-            {"Blank", "Blank?", [this] { BlankClick(); }},
-            {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }}};
+std::vector<SocketButton> JedecByteForm::Buttons(const ButtonCaptions& c) {
+    std::vector<SocketButton> buttons{{"ReadButton", "Read  ", [this] { ReadClick(); }},
+                                      {"Erase", "Erase", [this] { EraseClick(); }},
+                                      {"Write", c.write, [this] { WriteClick(); }},
+                                      {"Verify", c.verify, [this] { VerifyClick(); }},
+                                      {"Blank", c.blank, [this] { BlankClick(); }}};
+    if (c.unlock) buttons.push_back({"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }});
+    return buttons;
 }
 
 void JedecByteForm::SetupGroundFirst(const VariantRecord& r, const std::string& caption) {
@@ -296,7 +297,7 @@ TP29fxxx::TP29fxxx(Workbench& w) : JedecByteForm(w, "AM29F") {
     WindowShape shape;
     shape.IdLabel = kMfgIdLabel;
     shape.RunCaption = "Run ";
-    DeclareWindow(P29Buttons(), P29BatchBoxes(), nullptr, shape);
+    DeclareWindow(Buttons({.unlock = true}), P29BatchBoxes(), nullptr, shape);
     FillVariantTable();
 }
 
@@ -373,7 +374,7 @@ TAMD29f040x::TAMD29f040x(Workbench& w) : JedecByteForm(w, "AMD 29F010/020/040") 
     shape.TypeField = false;
     shape.ExitButton = false;
     shape.RunCaption = "Run ";
-    std::vector<SocketButton> buttons = P29Buttons();
+    std::vector<SocketButton> buttons = Buttons({.unlock = true});
     buttons.push_back({"Button2", "Lock  ", [this] { Button2Click(); }});
     DeclareWindow(std::move(buttons), P29BatchBoxes(), nullptr, shape);
     FillVariantTable();
@@ -507,11 +508,7 @@ TAt49fx::TAt49fx(Workbench& w) : JedecByteForm(w, "ATMEL/WINBOND49f010/020") {
     shape.IdField = false;
     shape.ExitButton = false;
     shape.RunCaption = "Run ";
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Verify  ", [this] { VerifyClick(); }},
-                   {"Blank", "Blank?  ", [this] { BlankClick(); }}},
+    DeclareWindow(Buttons({.verify = "Verify  ", .blank = "Blank?  "}),
                   {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Burn"}, {"CheckBox4", "Vrfy"}},
                   nullptr, shape);
     FillVariantTable();
@@ -579,12 +576,7 @@ TMx29fxxx1::TMx29fxxx1(Workbench& w) : JedecByteForm(w, "Mx29F010/040/001/004") 
     Writing.ReadBackEvery = kBlock;
     WindowShape shape;
     shape.RunCaption = "Run ";
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Verify  ", [this] { VerifyClick(); }},
-                   {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                   {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }}},
+    DeclareWindow(Buttons({.verify = "Verify  ", .blank = "Blank?  ", .unlock = true}),
                   {{"CheckBox1", "Erase "},
                    {"CheckBox2", "Blank?", false},
                    {"CheckBox3", "Burn"},
@@ -656,13 +648,10 @@ Tv29c51004x::Tv29c51004x(Workbench& w) : JedecByteForm(w, "MOSEL VITELIC ") {
     WindowShape shape;
     shape.IdLabel = kMfgIdLabel;
     shape.RunCaption = "Run ";
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Write", "Write", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy.", [this] { VerifyClick(); }},
-                   {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                   {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }},
-                   {"Protect", "Lock  ", [this] { ProtectClick(); }}},
+    std::vector<SocketButton> buttons =
+        Buttons({.write = "Write", .verify = "Vrfy.", .blank = "Blank?  ", .unlock = true});
+    buttons.push_back({"Protect", "Lock  ", [this] { ProtectClick(); }});
+    DeclareWindow(std::move(buttons),
                   {{"CheckBox1", "Ers."},
                    {"CheckBox2", "Blank?"},
                    {"CheckBox3", "Burn"},
@@ -755,12 +744,7 @@ Tsst29xf1::Tsst29xf1(Workbench& w) : JedecByteForm(w, "AM29F") {
     shape.IdField = false;
     shape.ExitButton = false;
     shape.RunCaption = "Run ";
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                   {"Blank", "Blank?  ", [this] { BlankClick(); }}},
-                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}},
+    DeclareWindow(Buttons({.blank = "Blank?  "}), P29BatchBoxes(),
                   [this] { AddRadio("RadioGroup1", "Speed ", {"\xe5\xbf\xab", "Mid.", "\xe6\x85\xa2"}, 1); }, shape);
     FillVariantTable();
 }

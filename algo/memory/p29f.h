@@ -87,8 +87,16 @@ protected:
     // then after the row VPP 0 V, the bit-reversed address latch and ground.
     void SetupGroundFirst(const VariantRecord& r, const std::string& caption);
     void SetupGroundLast(const VariantRecord& r, int vccMv);
-    // The window of TP29fxxx and TAMD29f040x: Read, Erase, Write, Vrfy, Blank?, Unlock.
-    std::vector<SocketButton> P29Buttons();
+    // The members' operation buttons in window order: ReadButton, Erase, Write,
+    // Verify, Blank with the member's captions, then UnProtectChip "Unlock"
+    // where the member has it.
+    struct ButtonCaptions {
+        const char* write = "Write ";
+        const char* verify = "Vrfy";
+        const char* blank = "Blank?";
+        bool unlock = false;
+    };
+    std::vector<SocketButton> Buttons(const ButtonCaptions& c);
     // Erase on the row's VCC and VPP pins: the contact test, "Erasing", `reset`
     // (the socket before power), VCC and VPP, the chip erase (reset mode first),
     // `wait`, "OK", VPP and VCC off.
