@@ -257,14 +257,18 @@ void JedecByteForm::SetupGroundLast(const VariantRecord& r, int vccMv) {
     Ep3.GndPin(kGround);
 }
 
-void JedecByteForm::EraseOnRowPins(const std::function<void()>& reset, const std::function<void()>& wait) {
+bool JedecByteForm::PowerRowPinsForErase(const std::function<void()>& reset) {
     const VariantRecord& r = Row();
-    if (!ContactTest(r)) return;
+    if (!ContactTest(r)) return false;
     Status("Erasing");
     reset();
     Ep3.VccPin(r.VccPin);
     Ep3.VppPin(r.VppPin);
-    if (!Ep3.CheckCurrent()) return;
+    return Ep3.CheckCurrent() != 0;
+}
+
+void JedecByteForm::EraseOnRowPins(const std::function<void()>& reset, const std::function<void()>& wait) {
+    if (!PowerRowPinsForErase(reset)) return;
     StartChipErase(true);
     wait();
     Success("OK");
@@ -779,13 +783,7 @@ void Tsst29xf1::ByteTail() {
 }
 
 void Tsst29xf1::EraseClick() {
-    const VariantRecord& r = Row();
-    if (!ContactTest(r)) return;
-    Status("Erasing");
-    ResetSocket();
-    Ep3.VccPin(r.VccPin);
-    Ep3.VppPin(r.VppPin);
-    if (!Ep3.CheckCurrent()) return;
+    if (!PowerRowPinsForErase([this] { ResetSocket(); })) return;
     Status("Erase...");
     StartChipErase(false);
     for (int i = 0; i < 21; ++i) Put1(OpWait100ms);

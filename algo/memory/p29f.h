@@ -97,9 +97,11 @@ protected:
         bool unlock = false;
     };
     std::vector<SocketButton> Buttons(const ButtonCaptions& c);
-    // Erase on the row's VCC and VPP pins: the contact test, "Erasing", `reset`
-    // (the socket before power), VCC and VPP, the chip erase (reset mode first),
-    // `wait`, "OK", VPP and VCC off.
+    // Erase on the row's VCC and VPP pins: PowerRowPinsForErase (the contact
+    // test, "Erasing", `reset` for the socket before power, VCC and VPP, the
+    // over-current check; false: abandon), then the chip erase (reset mode
+    // first), `wait`, "OK", VPP and VCC off.
+    bool PowerRowPinsForErase(const std::function<void()>& reset);
     void EraseOnRowPins(const std::function<void()>& reset, const std::function<void()>& wait);
     // VPP and VCC routing off and the VPP level back to 0 V.
     void HighVoltageOff();
