@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <utility>
 
 #include "algo/common/rows.h"
 #include "algo/common/scan.h"
@@ -18,10 +19,9 @@ std::int32_t AdapterSize(int mem) {
 
 void AdapterForm::AddBatchGroup() {
     AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
-    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
-    AddCheck("CheckBox3", "W.", true, "GroupBox1");
-    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
+    const std::pair<const char*, const char*> boxes[] = {
+        {"CheckBox1", "Ers."}, {"CheckBox2", "Blank?"}, {"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}};
+    for (auto [name, caption] : boxes) AddCheck(name, caption, true, "GroupBox1");
 }
 
 void AdapterForm::AddProtectionRegister(const char* group, const std::function<void()>& read,
