@@ -332,6 +332,18 @@ void AdapterForm::RequireLengthSpan(int blockBytes) {
     RequireImageRange(work, Offsets.FileOffset, LengthBlocks(LastAddress(), Offsets.Length, blockBytes) * blockBytes);
 }
 
+AdapterForm::LengthSpan AdapterForm::LengthWriteSpan(int unitBytes, int extraBytes) {
+    const std::int32_t last = LastAddress();
+    OffsetsWindow work = Offsets;
+    RequireDeviceOffset(work, last);
+    const std::int32_t chip0 = Offsets.DeviceOffset & ~0xFF;
+    const std::int64_t file0 = Offsets.FileOffset & ~0xFF;
+    const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length, last);
+    const std::int64_t units = std::max<std::int64_t>(1, (end - chip0) / unitBytes + 1);
+    RequireImageRange(work, file0, units * unitBytes + extraBytes);
+    return {chip0, file0, units};
+}
+
 void AdapterForm::ReadLength(int blockBytes) {
     const AdapterRow& r = Row();
     RequireLengthSpan(blockBytes);

@@ -234,6 +234,15 @@ protected:
     // Refuses a Device offset outside the chip and image indexes beyond 8 MiB for the
     // blocks of `blockBytes` such a loop reads.
     void RequireLengthSpan(int blockBytes);
+    // Their Write: from the 256-byte boundaries below both offsets (chip0, file0)
+    // to Device offset + Length, never past the chip's last byte, in `units` steps
+    // of `unitBytes` (at least one). Refuses a Device offset outside the chip and
+    // an image range of units x unitBytes + `extraBytes` that leaves the image.
+    struct LengthSpan {
+        std::int32_t chip0;
+        std::int64_t file0, units;
+    };
+    LengthSpan LengthWriteSpan(int unitBytes, int extraBytes);
     void ReadLength(int blockBytes);  // into the image from the File offset
     void BlankLength();               // 8 KiB blocks
     void VerifyLength();              // 8 KiB blocks, compared whole

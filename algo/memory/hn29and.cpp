@@ -134,14 +134,7 @@ void THn29w25611x::EraseClick() {
 
 void THn29w25611x::WriteClick() {
     const AdapterRow& r = Row();
-    const std::int32_t last = LastAddress();
-    OffsetsWindow work = Offsets;
-    RequireDeviceOffset(work, last);
-    const std::int32_t chip0 = Offsets.DeviceOffset & ~0xFF;
-    const std::int64_t file0 = Offsets.FileOffset & ~0xFF;
-    const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length, last);
-    const std::int64_t words = std::max<std::int64_t>(1, (end - chip0) / 2 + 1);
-    RequireImageRange(work, file0, words * 2);
+    const LengthSpan span = LengthWriteSpan(2, 0);
     const auto program = static_cast<std::uint8_t>(Key("we0="));
     GuardedWrite([&] {
         if (!CheckDeviceId()) return;
@@ -150,11 +143,11 @@ void THn29w25611x::WriteClick() {
         Ep3.VccPin(r.VccPin);
         if (Ticked("CheckBox5")) Ep3.VppPin(r.VppPin);
         if (Ep3.CheckCurrent() == 0) return;
-        SetAddressCounter(Unit(r, chip0));
+        SetAddressCounter(Unit(r, span.chip0));
         wb.ErrorFlag() = 0;
         WritingState();
-        std::int64_t file = file0;
-        for (std::int64_t k = 0; k < words; ++k) {
+        std::int64_t file = span.file0;
+        for (std::int64_t k = 0; k < span.units; ++k) {
             if ((2 * k) % 0x4000 == 0) ShowProgress(static_cast<std::int32_t>(file));
             Ep3.UsbPut3(program, *Image(file), *Image(file + 1));
             if ((2 * k) % 256 == 0) Ep3.UsbFlush();

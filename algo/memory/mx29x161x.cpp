@@ -142,26 +142,19 @@ void TMx29x161x1::VerifyClick() {
 
 void TMx29x161x1::WriteClick() {
     const AdapterRow& r = Row();
-    const std::int32_t last = LastAddress();
-    OffsetsWindow work = Offsets;
-    RequireDeviceOffset(work, last);
-    const std::int32_t chip0 = Offsets.DeviceOffset & ~0xFF;
-    const std::int64_t file0 = Offsets.FileOffset & ~0xFF;
-    const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length, last);
-    const std::int64_t pages = std::max<std::int64_t>(1, (end - chip0) / kPage + 1);
     // Each page's last buffer byte is the next page's byte 0.
-    RequireImageRange(work, file0, pages * kPage + 1);
+    const LengthSpan span = LengthWriteSpan(kPage, 1);
     GuardedWrite([&] {
         if (!Contact() || !CheckDeviceId()) return;
         Status("Write");
         if (!FlashPowerUp()) return;
         Ep3.VccPin(r.VccPin);
         if (Ep3.CheckCurrent() == 0) return;
-        SetAddressCounter(chip0);
+        SetAddressCounter(span.chip0);
         wb.ErrorFlag() = 0;
         WritingState();
-        std::int64_t file = file0;
-        for (std::int64_t k = 0; k < pages; ++k) {
+        std::int64_t file = span.file0;
+        for (std::int64_t k = 0; k < span.units; ++k) {
             ShowProgress(static_cast<std::int32_t>(file));
             for (int c = 0; c < kPage; c += PageBufferBytes) {
                 const std::int32_t at = kBuffer + c;
