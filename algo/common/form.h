@@ -284,6 +284,15 @@ protected:
         std::string Box;            // the check box that enables the step
         std::function<void()> Run;  // the operation, run as if its button was pressed
     };
+    // The memory forms' usual steps: Erase (CheckBox1), Blank (CheckBox2), Write
+    // (CheckBox3) and Verify (CheckBox4), each the form's own button handler.
+    template <class Form>
+    static std::vector<BatchStep> EraseBlankWriteVerify(Form& f) {
+        return {{"CheckBox1", [&f] { f.EraseClick(); }},
+                {"CheckBox2", [&f] { f.BlankClick(); }},
+                {"CheckBox3", [&f] { f.WriteClick(); }},
+                {"CheckBox4", [&f] { f.VerifyClick(); }}};
+    }
     // In mass production: waits for the next chip before every pass (the first
     // included) and repeats while mass production stays on. Each pass clears
     // ErrorFlag, runs the ticked steps in order while nothing failed, and after a

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <utility>
 
 #include "algo/common/rows.h"
 #include "algo/common/scan.h"
@@ -14,6 +15,39 @@ using namespace proto;
 std::int32_t AdapterSize(int mem) {
     if (mem < 1 || mem > 7) return 0;
     return (0x20000 << (mem - 1)) - 1;
+}
+
+void AdapterForm::AddBatchGroup() {
+    AddGroup("GroupBox1", "Batch   ");
+    const std::pair<const char*, const char*> boxes[] = {
+        {"CheckBox1", "Ers."}, {"CheckBox2", "Blank?"}, {"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}};
+    for (auto [name, caption] : boxes) AddCheck(name, caption, true, "GroupBox1");
+}
+
+void AdapterForm::AddProtectionRegister(const char* group, const std::function<void()>& read,
+                                        const std::function<void()>& write) {
+    AddGroup(group, "Protection Register");
+    for (const char* r : {"R1", "R2", "R3", "R4"}) AddEdit(r, "", "ffff", false, group);
+    AddButton("Button4", "R.", read, group);
+    AddButton("Button6", "W.", write, group);
+    AddCheck("LockStatus", "加锁", false, group);
+}
+
+AdapterRow AdapterRowFields::Build() const {
+    AdapterRow r;
+    r.BitFile = design;
+    r.ShortCommands = shortCommands;
+    r.Width = width;
+    r.VccPin = vcc;
+    r.GndCode = gnd;
+    r.VppPin = vpp;
+    r.HvPinA = hvA;
+    r.HvPinB = hvB;
+    r.SmallBlock = smallBlock;
+    r.MainBlock = mainBlock;
+    for (int m = firstMem; m <= lastMem; ++m) r.Sizes[static_cast<std::size_t>(m)] = AdapterSize(m);
+    r.SetMasks(masks);
+    return r;
 }
 
 std::optional<std::uint16_t> ScanHex4(const std::string& text) {
@@ -298,6 +332,18 @@ void AdapterForm::RequireLengthSpan(int blockBytes) {
     RequireImageRange(work, Offsets.FileOffset, LengthBlocks(LastAddress(), Offsets.Length, blockBytes) * blockBytes);
 }
 
+AdapterForm::LengthSpan AdapterForm::LengthWriteSpan(int unitBytes, int extraBytes) {
+    const std::int32_t last = LastAddress();
+    OffsetsWindow work = Offsets;
+    RequireDeviceOffset(work, last);
+    const std::int32_t chip0 = Offsets.DeviceOffset & ~0xFF;
+    const std::int64_t file0 = Offsets.FileOffset & ~0xFF;
+    const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length, last);
+    const std::int64_t units = std::max<std::int64_t>(1, (end - chip0) / unitBytes + 1);
+    RequireImageRange(work, file0, units * unitBytes + extraBytes);
+    return {chip0, file0, units};
+}
+
 void AdapterForm::ReadLength(int blockBytes) {
     const AdapterRow& r = Row();
     RequireLengthSpan(blockBytes);
@@ -379,6 +425,21 @@ std::string AdapterForm::RowSizeVccError() const {
     const int vcc = wb.sel.GetParam("vcc=");
     if (vcc <= 0 || vcc > 6500) return line + "vcc=" + std::to_string(vcc) + " is not a supply level (mV)";
     return {};
+}
+
+void AdapterForm::ShowLengthSetup(std::int32_t last) {
+    Put("Edit7", wb.sel.TypeText);
+    if (wb.FileWin) wb.FileWin->EndAddr = last;
+    wb.Display();
+    AlgoForm::Show();
+    Offsets.Length = last;
+    Offsets.ShowAll();
+}
+
+std::string AdapterForm::RangeCaption(std::int32_t last) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0 to %x", static_cast<unsigned>(last));
+    return text;
 }
 
 void AdapterForm::EndAddressSetupTail(const AdapterRow& r) {

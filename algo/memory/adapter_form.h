@@ -59,6 +59,21 @@ struct AdapterRow {
 // The last addresses of mem= 0 to 7: 0, 128 KiB - 1 ... 8 MiB - 1.
 std::int32_t AdapterSize(int mem);
 
+// A row of the block-flash tables (P29F640, F640) as they write it, with
+// designated initialisers; Build() gives the AdapterRow.
+struct AdapterRowFields {
+    const char* design = "";
+    int width = 8;
+    std::uint8_t vcc = 0, gnd = 0, vpp = 0;  // VccPin, GndCode, VppPin
+    std::uint8_t hvA = 0, hvB = 0;           // HvPinA, HvPinB
+    std::uint8_t shortCommands = 0;
+    int firstMem = 0, lastMem = 0;           // the mem= values with a size (AdapterSize)
+    std::int32_t smallBlock = 0, mainBlock = 0;
+    std::array<AdapterRow::Mask, 8> masks{};  // contact masks by mem= (0 where none)
+
+    AdapterRow Build() const;
+};
+
 // At most four hexadecimal digits after leading blanks ("%04x"); nothing when none.
 std::optional<std::uint16_t> ScanHex4(const std::string& text);
 
@@ -116,6 +131,24 @@ protected:
     // shown. False when setup stops.
     bool SetupBegin();
 
+    // ---- the window --------------------------------------------------------------------
+    // The operation buttons in the order given, with the adapter windows' captions:
+    // ReadButton "Read  ", Blank "Blank?", Erase "Erase", Write "Write ", Verify
+    // "Vrfy." and MFG " ID   ", each calling the form's handler of that name.
+    enum class Op { Read, Blank, Erase, Write, Verify, Id };
+    template <Op... order, class Form>
+    void AddOperationButtons(Form& f) {
+        (AddOperationButton<order>(f), ...);
+    }
+    template <Op op, class Form>
+    void AddOperationButton(Form& f);
+    // The batch group "Batch   " with Ers., Blank?, W. and Vrfy (CheckBox1..4, ticked).
+    void AddBatchGroup();
+    // The group `group` "Protection Register": the user words R1..R4 ("ffff"), R.
+    // (Button4: `read`), W. (Button6: `write`) and the lock box LockStatus.
+    void AddProtectionRegister(const char* group, const std::function<void()>& read,
+                               const std::function<void()>& write);
+
     // The counter value of a byte address: words on 16-bit rows.
     std::int32_t Unit(const AdapterRow& r, std::int32_t byteAddress) const {
         return r.Width == 16 ? byteAddress >> 1 : byteAddress;
@@ -151,6 +184,12 @@ protected:
     void Read8K(Progress shown);
     void Blank8K();
     void Verify8K(Progress shown);
+
+    // Setup's view of the forms whose offsets window has Length (I27CX, MX29X161X,
+    // HN29AND): the type in Edit7, the buffer window's end and Length at the
+    // chip's `last` byte, the window shown. RangeCaption: "0 to %x" of `last`.
+    void ShowLengthSetup(std::int32_t last);
+    static std::string RangeCaption(std::int32_t last);
 
     // ---- what the End-address forms (P29F640, F640) and I27CX share -------------------
     // The row, its size for mem= and the supply of vcc= checked: the device line's
@@ -195,6 +234,15 @@ protected:
     // Refuses a Device offset outside the chip and image indexes beyond 8 MiB for the
     // blocks of `blockBytes` such a loop reads.
     void RequireLengthSpan(int blockBytes);
+    // Their Write: from the 256-byte boundaries below both offsets (chip0, file0)
+    // to Device offset + Length, never past the chip's last byte, in `units` steps
+    // of `unitBytes` (at least one). Refuses a Device offset outside the chip and
+    // an image range of units x unitBytes + `extraBytes` that leaves the image.
+    struct LengthSpan {
+        std::int32_t chip0;
+        std::int64_t file0, units;
+    };
+    LengthSpan LengthWriteSpan(int unitBytes, int extraBytes);
     void ReadLength(int blockBytes);  // into the image from the File offset
     void BlankLength();               // 8 KiB blocks
     void VerifyLength();              // 8 KiB blocks, compared whole
@@ -208,5 +256,22 @@ protected:
 
     std::uint8_t* Image(std::int64_t index) { return wb.ImageBuffer.data() + index; }
 };
+
+template <AdapterForm::Op op, class Form>
+void AdapterForm::AddOperationButton(Form& f) {
+    if constexpr (op == Op::Read) {
+        AddButton("ReadButton", "Read  ", [&f] { f.ReadClick(); });
+    } else if constexpr (op == Op::Blank) {
+        AddButton("Blank", "Blank?", [&f] { f.BlankClick(); });
+    } else if constexpr (op == Op::Erase) {
+        AddButton("Erase", "Erase", [&f] { f.EraseClick(); });
+    } else if constexpr (op == Op::Write) {
+        AddButton("Write", "Write ", [&f] { f.WriteClick(); });
+    } else if constexpr (op == Op::Verify) {
+        AddButton("Verify", "Vrfy.", [&f] { f.VerifyClick(); });
+    } else {
+        AddButton("MFG", " ID   ", [&f] { f.MFGClick(); });
+    }
+}
 
 }  // namespace quilla

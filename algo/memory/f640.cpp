@@ -1,7 +1,5 @@
 #include "algo/memory/f640.h"
 
-#include <vector>
-
 #include "algo/common/scan.h"
 #include "catalog/form.h"
 
@@ -15,46 +13,17 @@ constexpr int kRows = 20;
 constexpr const char* kWrongType = "错误的Type！\n继续吗?";
 
 using Mask = AdapterRow::Mask;
-
-// One row: design, width, VCC pin, VPP pin, ground code, the highest mem= it defines, the
-// parameter and main block sizes (address units) and its contact masks by mem.
-AdapterRow BlockRow(const char* file, int width, int vcc, int vpp, int gnd, int maxMem, std::int32_t small,
-                    std::int32_t main, const std::array<Mask, 8>& masks) {
-    AdapterRow r;
-    r.BitFile = file;
-    r.Width = width;
-    r.VccPin = static_cast<std::uint8_t>(vcc);
-    r.VppPin = static_cast<std::uint8_t>(vpp);
-    r.GndCode = static_cast<std::uint8_t>(gnd);
-    for (int m = 0; m <= maxMem; ++m) r.Sizes[static_cast<std::size_t>(m)] = AdapterSize(m);
-    r.SmallBlock = small;
-    r.MainBlock = main;
-    r.SetMasks(masks);
-    return r;
-}
+using Fields = AdapterRowFields;
 
 }  // namespace
 
 TF640x::TF640x(Workbench& w) : AdapterForm(w, "intel 28f640") {
     Offsets.DeclareEndAddress(*this);
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
-    AddButton("MFG", " ID   ", [this] { MFGClick(); });
+    AddOperationButtons<Op::Erase, Op::Blank, Op::Write, Op::Verify, Op::Read, Op::Id>(*this);
     AddButton("Button2", "Lock", [this] { Button2Click(); });
     AddButton("Button3", "Unlock", [] {});  // shown, without an action
-    AddGroup("Status", "Protection Register");
-    for (const char* r : {"R1", "R2", "R3", "R4"}) AddEdit(r, "", "ffff", false, "Status");
-    AddButton("Button4", "R.", [this] { Button4Click(); }, "Status");
-    AddButton("Button6", "W.", [this] { Button6Click(); }, "Status");
-    AddCheck("LockStatus", "加锁", false, "Status");
-    AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
-    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
-    AddCheck("CheckBox3", "W.", true, "GroupBox1");
-    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
+    AddProtectionRegister("Status", [this] { Button4Click(); }, [this] { Button6Click(); });
+    AddBatchGroup();
     AddCheck("CheckBox5", "W.Status", false, "GroupBox1");  // no batch step reads it
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
     DeclareStatusFoot(false);
@@ -71,13 +40,20 @@ void TF640x::FillVariantTable() {
     const std::array<Mask, 8> sop44{z, {0xFFFFFFFE, 0x3CFF}, {0xFFFFFFFF, 0x3CFF}, {0xFFFFFFFF, 0x3CFF},
                                     {0xFFFFFFFF, 0xBCFF}, z, z, z};
     Table.assign(kRows, AdapterRow{});
-    Table[1] = BlockRow("intel48tsop16.bit", 16, 21, 45, 100, 7, 0x1000, 0x8000, tsop48);
-    Table[2] = BlockRow("intel40ts08.bit", 8, 101, 1, 101, 7, 0x2000, 0x10000, tsop40);
-    Table[3] = BlockRow("intel48tsop16.bit", 16, 21, 45, 100, 7, 0x1000, 0x10000, tsop48);
-    Table[4] = BlockRow("intel40ts08.bit", 8, 101, 1, 101, 7, 0x2000, 0x20000, tsop40);
-    Table[5] = BlockRow("intel44sop.bit", 16, 21, 47, 100, 4, 0x1000, 0x8000, sop44);
-    Table[6] = BlockRow("intel44sop.bit", 8, 21, 47, 100, 4, 0x1000, 0x8000, sop44);
-    Table[7] = BlockRow("intel44sop.bit", 8, 11, 32, 5, 4, 0x1000, 0x8000, sop44);
+    Table[1] = Fields{.design = "intel48tsop16.bit", .width = 16, .vcc = 21, .gnd = 100, .vpp = 45, .lastMem = 7,
+                      .smallBlock = 0x1000, .mainBlock = 0x8000, .masks = tsop48}.Build();
+    Table[2] = Fields{.design = "intel40ts08.bit", .width = 8, .vcc = 101, .gnd = 101, .vpp = 1, .lastMem = 7,
+                      .smallBlock = 0x2000, .mainBlock = 0x10000, .masks = tsop40}.Build();
+    Table[3] = Fields{.design = "intel48tsop16.bit", .width = 16, .vcc = 21, .gnd = 100, .vpp = 45, .lastMem = 7,
+                      .smallBlock = 0x1000, .mainBlock = 0x10000, .masks = tsop48}.Build();
+    Table[4] = Fields{.design = "intel40ts08.bit", .width = 8, .vcc = 101, .gnd = 101, .vpp = 1, .lastMem = 7,
+                      .smallBlock = 0x2000, .mainBlock = 0x20000, .masks = tsop40}.Build();
+    Table[5] = Fields{.design = "intel44sop.bit", .width = 16, .vcc = 21, .gnd = 100, .vpp = 47, .lastMem = 4,
+                      .smallBlock = 0x1000, .mainBlock = 0x8000, .masks = sop44}.Build();
+    Table[6] = Fields{.design = "intel44sop.bit", .width = 8, .vcc = 21, .gnd = 100, .vpp = 47, .lastMem = 4,
+                      .smallBlock = 0x1000, .mainBlock = 0x8000, .masks = sop44}.Build();
+    Table[7] = Fields{.design = "intel44sop.bit", .width = 8, .vcc = 11, .gnd = 5, .vpp = 32, .lastMem = 4,
+                      .smallBlock = 0x1000, .mainBlock = 0x8000, .masks = sop44}.Build();
     // Row 8 (the DIP32 boot block part) stays out: no 12 V reaches its boot block on this
     // board; the socket form serves that part.
 }
@@ -278,11 +254,7 @@ void TF640x::Button1Click() {
     if (!CheckDeviceId()) return;
     BatchScope batch(BatchFlag);
     if (wb.options.MassProduction && !NextChip()) return;
-    RunBatch({{"CheckBox1", [this] { EraseClick(); }},
-              {"CheckBox2", [this] { BlankClick(); }},
-              {"CheckBox3", [this] { WriteClick(); }},
-              {"CheckBox4", [this] { VerifyClick(); }}},
-             [] { return false; }, false);
+    RunBatch(EraseBlankWriteVerify(*this), [] { return false; }, false);
 }
 
 QUILLA_FORM(TF640x);

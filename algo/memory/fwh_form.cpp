@@ -273,10 +273,7 @@ void FwhForm::VerifyClick() {
 // ---- batch ------------------------------------------------------------------------
 
 std::vector<AlgoForm::BatchStep> FwhForm::BatchSteps() {
-    return {{"CheckBox1", [this] { EraseClick(); }},
-            {"CheckBox2", [this] { BlankClick(); }},
-            {"CheckBox3", [this] { WriteClick(); }},
-            {"CheckBox4", [this] { VerifyClick(); }}};
+    return EraseBlankWriteVerify(*this);
 }
 
 }  // namespace quilla

@@ -1,7 +1,5 @@
 #include "algo/memory/hn29and.h"
 
-#include <cstdio>
-
 #include "algo/common/scan.h"
 #include "catalog/form.h"
 
@@ -46,20 +44,11 @@ const Package* PackageOf(int pkg) {
 
 THn29w25611x::THn29w25611x(Workbench& w) : AdapterForm(w, "Hn29w25611x") {
     Offsets.Declare(*this);
-    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("MFG", " ID   ", [this] { MFGClick(); });
+    AddOperationButtons<Op::Read, Op::Blank, Op::Erase, Op::Write, Op::Verify, Op::Id>(*this);
     AddEdit("Edit7", "", "Type", true);
     AddGroup("GroupBox2", "擦和写方式：");
     AddCheck("CheckBox5", "Unlock(12V)", false, "GroupBox2");
-    AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
-    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
-    AddCheck("CheckBox3", "W.", true, "GroupBox1");
-    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
+    AddBatchGroup();
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
     DeclareStatusFoot(false);
     FillVariantTable();
@@ -97,15 +86,8 @@ void THn29w25611x::SetupForDevice() {
     SetVisible("GroupBox2", r.VppPin != 0);
     Ep3.SetVpp(r.VppPin ? 12000 : 5000);
     const std::int32_t last = LastAddress();
-    char text[32];
-    std::snprintf(text, sizeof text, "0 to %x", static_cast<unsigned>(last));
-    SetCaption(text);
-    Put("Edit7", wb.sel.TypeText);
-    if (wb.FileWin) wb.FileWin->EndAddr = last;
-    wb.Display();
-    AlgoForm::Show();
-    Offsets.Length = last;
-    Offsets.ShowAll();
+    SetCaption(RangeCaption(last));
+    ShowLengthSetup(last);
     Ep3.SetVcc(3300);
     Ep3.GndPin(kGnd);
 }
@@ -152,14 +134,7 @@ void THn29w25611x::EraseClick() {
 
 void THn29w25611x::WriteClick() {
     const AdapterRow& r = Row();
-    const std::int32_t last = LastAddress();
-    OffsetsWindow work = Offsets;
-    RequireDeviceOffset(work, last);
-    const std::int32_t chip0 = Offsets.DeviceOffset & ~0xFF;
-    const std::int64_t file0 = Offsets.FileOffset & ~0xFF;
-    const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length, last);
-    const std::int64_t words = std::max<std::int64_t>(1, (end - chip0) / 2 + 1);
-    RequireImageRange(work, file0, words * 2);
+    const LengthSpan span = LengthWriteSpan(2, 0);
     const auto program = static_cast<std::uint8_t>(Key("we0="));
     GuardedWrite([&] {
         if (!CheckDeviceId()) return;
@@ -168,11 +143,11 @@ void THn29w25611x::WriteClick() {
         Ep3.VccPin(r.VccPin);
         if (Ticked("CheckBox5")) Ep3.VppPin(r.VppPin);
         if (Ep3.CheckCurrent() == 0) return;
-        SetAddressCounter(Unit(r, chip0));
+        SetAddressCounter(Unit(r, span.chip0));
         wb.ErrorFlag() = 0;
         WritingState();
-        std::int64_t file = file0;
-        for (std::int64_t k = 0; k < words; ++k) {
+        std::int64_t file = span.file0;
+        for (std::int64_t k = 0; k < span.units; ++k) {
             if ((2 * k) % 0x4000 == 0) ShowProgress(static_cast<std::int32_t>(file));
             Ep3.UsbPut3(program, *Image(file), *Image(file + 1));
             if ((2 * k) % 256 == 0) Ep3.UsbFlush();
@@ -215,10 +190,7 @@ bool THn29w25611x::ReadId() {
 // ---- the batch ------------------------------------------------------------------------------------
 
 void THn29w25611x::Button1Click() {
-    RunLengthBatch({{"CheckBox1", [this] { EraseClick(); }},
-                    {"CheckBox2", [this] { BlankClick(); }},
-                    {"CheckBox3", [this] { WriteClick(); }},
-                    {"CheckBox4", [this] { VerifyClick(); }}});
+    RunLengthBatch(EraseBlankWriteVerify(*this));
 }
 
 QUILLA_FORM(THn29w25611x);

@@ -43,11 +43,7 @@ AdapterRow EpromRow(const char* file, int strobe, int vcc, int vpp, int gnd,
 Ti27cx::Ti27cx(Workbench& w) : AdapterForm(w, "intel 27") {
     Offsets.Declare(*this);
     AddCombo("ComboBox1", "Delay :", {"1 倍", "2 倍", "4 倍 "}, 0);
-    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("MFG", " ID   ", [this] { MFGClick(); });
+    AddOperationButtons<Op::Read, Op::Blank, Op::Write, Op::Verify, Op::Id>(*this);
     AddEdit("Edit7", "", "Type", true);
     AddGroup("GroupBox1", "Batch   ");
     AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
@@ -85,17 +81,11 @@ void Ti27cx::SetupForDevice() {
     Ep3.LoadBitFile(r.BitFile);
     Ep3.SetVpp(12700);
     const std::int32_t last = LastAddress();
+    SetCaption(RangeCaption(last));
     char text[64];
-    std::snprintf(text, sizeof text, "0 to %x", static_cast<unsigned>(last));
-    SetCaption(text);
     std::snprintf(text, sizeof text, "type=%d,mem=%d", wb.sel.VariantIndex, MemIndex());
     Status(text);
-    Put("Edit7", wb.sel.TypeText);
-    if (wb.FileWin) wb.FileWin->EndAddr = last;
-    wb.Display();
-    AlgoForm::Show();
-    Offsets.Length = last;
-    Offsets.ShowAll();
+    ShowLengthSetup(last);
     Ep3.SetVcc(Key("vcc="));
     Ep3.GndPin(r.GndCode);
     BatchFlag = false;

@@ -40,20 +40,11 @@ std::uint32_t TMx29x161x1::MaskHi = 0;
 
 TMx29x161x1::TMx29x161x1(Workbench& w) : AdapterForm(w, "MXIC") {
     Offsets.Declare(*this);
-    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("MFG", " ID   ", [this] { MFGClick(); });
+    AddOperationButtons<Op::Read, Op::Blank, Op::Erase, Op::Write, Op::Verify, Op::Id>(*this);
     AddButton("Button2", "Unlock", [this] { Button2Click(); });
     AddButton("Button3", "Erase", [this] { Button3Click(); });
     AddEdit("Edit7", "", "Type", true);
-    AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
-    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
-    AddCheck("CheckBox3", "W.", true, "GroupBox1");
-    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
+    AddBatchGroup();
     AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
     DeclareStatusFoot(true);
     FillVariantTable();
@@ -84,15 +75,8 @@ void TMx29x161x1::SetupForDevice() {
     MaskHi = 0xC3FF;
     Ep3.SetVpp(12000);
     const std::int32_t last = LastAddress();
-    char text[32];
-    std::snprintf(text, sizeof text, "0 to %x", static_cast<unsigned>(last));
-    SetCaption(text);
-    Put("Edit7", wb.sel.TypeText);
-    if (wb.FileWin) wb.FileWin->EndAddr = last;
-    wb.Display();
-    AlgoForm::Show();
-    Offsets.Length = last;
-    Offsets.ShowAll();
+    SetCaption(RangeCaption(last));
+    ShowLengthSetup(last);
     Ep3.SetVcc(Key("vcc="));
     Ep3.GndPin(Key("gnd="));
 }
@@ -158,26 +142,19 @@ void TMx29x161x1::VerifyClick() {
 
 void TMx29x161x1::WriteClick() {
     const AdapterRow& r = Row();
-    const std::int32_t last = LastAddress();
-    OffsetsWindow work = Offsets;
-    RequireDeviceOffset(work, last);
-    const std::int32_t chip0 = Offsets.DeviceOffset & ~0xFF;
-    const std::int64_t file0 = Offsets.FileOffset & ~0xFF;
-    const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length, last);
-    const std::int64_t pages = std::max<std::int64_t>(1, (end - chip0) / kPage + 1);
     // Each page's last buffer byte is the next page's byte 0.
-    RequireImageRange(work, file0, pages * kPage + 1);
+    const LengthSpan span = LengthWriteSpan(kPage, 1);
     GuardedWrite([&] {
         if (!Contact() || !CheckDeviceId()) return;
         Status("Write");
         if (!FlashPowerUp()) return;
         Ep3.VccPin(r.VccPin);
         if (Ep3.CheckCurrent() == 0) return;
-        SetAddressCounter(chip0);
+        SetAddressCounter(span.chip0);
         wb.ErrorFlag() = 0;
         WritingState();
-        std::int64_t file = file0;
-        for (std::int64_t k = 0; k < pages; ++k) {
+        std::int64_t file = span.file0;
+        for (std::int64_t k = 0; k < span.units; ++k) {
             ShowProgress(static_cast<std::int32_t>(file));
             for (int c = 0; c < kPage; c += PageBufferBytes) {
                 const std::int32_t at = kBuffer + c;
@@ -267,10 +244,7 @@ bool TMx29x161x1::ReadId() {
 // ---- the batch ------------------------------------------------------------------------------------
 
 void TMx29x161x1::Button1Click() {
-    RunLengthBatch({{"CheckBox1", [this] { EraseClick(); }},
-                    {"CheckBox2", [this] { BlankClick(); }},
-                    {"CheckBox3", [this] { WriteClick(); }},
-                    {"CheckBox4", [this] { VerifyClick(); }}});
+    RunLengthBatch(EraseBlankWriteVerify(*this));
 }
 
 QUILLA_FORM(TMx29x161x1);

@@ -115,10 +115,7 @@ void TP27sfx::ProgramByte(const VariantRecord& r, std::uint8_t data) {
 }
 
 std::vector<AlgoForm::BatchStep> TP27sfx::BatchSteps() {
-    return {{"CheckBox1", [this] { EraseClick(); }},
-            {"CheckBox2", [this] { BlankClick(); }},
-            {"CheckBox3", [this] { WriteClick(); }},
-            {"CheckBox4", [this] { VerifyClick(); }}};
+    return EraseBlankWriteVerify(*this);
 }
 
 QUILLA_FORM(TP27sfx);

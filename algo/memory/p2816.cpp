@@ -142,10 +142,7 @@ void TP2816x::EraseClick() {
 }
 
 std::vector<AlgoForm::BatchStep> TP2816x::BatchSteps() {
-    return {{"CheckBox1", [this] { EraseClick(); }},
-            {"CheckBox2", [this] { BlankClick(); }},
-            {"CheckBox3", [this] { WriteClick(); }},
-            {"CheckBox4", [this] { VerifyClick(); }}};
+    return EraseBlankWriteVerify(*this);
 }
 
 // One pass, no wait for the next chip.

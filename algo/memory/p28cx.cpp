@@ -6,13 +6,6 @@ namespace quilla {
 
 using namespace proto;
 
-namespace {
-
-constexpr int kEraseMv = 12000;
-
-
-}  // namespace
-
 // ---- TP28cx ---------------------------------------------------------------------------------------
 
 TP28cx::TP28cx(Workbench& w) : PageSdpForm(w, "AT28c") {
@@ -34,7 +27,7 @@ TP28cx::TP28cx(Workbench& w) : PageSdpForm(w, "AT28c") {
                    {"Protect", "Lock  ", [this] { ProtectClick(); }},
                    {"Unprotect", "Unlock", [this] { UnprotectClick(); }}},
                   {{"CheckBox7", "Unlock"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}},
-                  [this] { AddRadio("Speed", "Speed ", {"Normal  ", "Mid.", "Slow"}, 0); }, shape);
+                  [this] { AddSpeedRadio(); }, shape);
     FillVariantTable();
 }
 
@@ -54,12 +47,7 @@ void TP28cx::FillVariantTable() {
 
 void TP28cx::SetupForDevice() {
     if (!SetupBegin("Link Err.")) return;
-    const VariantRecord& r = *SelectedRow();
-    LoadDesign(LineVcc(2500));
-    Ep3.GndPin(20);
-    Ep3.SetVpp(kEraseMv);
-    UsePage(r, 256);
-    ShowRow(r);
+    SetupEeprom(*SelectedRow());
 }
 
 std::vector<AlgoForm::BatchStep> TP28cx::BatchSteps() {
@@ -95,7 +83,7 @@ TAt28c256x::TAt28c256x(Workbench& w) : PageSdpForm(w, "AT28c256/AT28C64B") {
                    {"Protect", "Lock  ", [this] { ProtectClick(); }},
                    {"Unprotect", "Unlock", [this] { UnprotectClick(); }}},
                   {{"CheckBox1", "Ers."}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}},
-                  [this] { AddRadio("Speed", "Speed ", {"Normal  ", "Mid.", "Slow"}, 0); }, shape);
+                  [this] { AddSpeedRadio(); }, shape);
     for (const char* edit : {"Message", "Edit6", "Edit7"}) Put(edit, "");
     FillVariantTable();
 }
@@ -109,21 +97,13 @@ void TAt28c256x::FillVariantTable() {
 
 void TAt28c256x::SetupForDevice() {
     if (!SetupBegin("Link Err.")) return;
-    const VariantRecord& r = *SelectedRow();
-    LoadDesign(LineVcc(2500));
-    Ep3.GndPin(20);
-    Ep3.SetVpp(kEraseMv);
-    UsePage(r, 256);
-    ShowRow(r);
+    SetupEeprom(*SelectedRow());
 }
 
 void TAt28c256x::EraseClick() { HighVoltageClear(); }
 
 std::vector<AlgoForm::BatchStep> TAt28c256x::BatchSteps() {
-    return {{"CheckBox1", [this] { EraseClick(); }},
-            {"CheckBox2", [this] { BlankClick(); }},
-            {"CheckBox3", [this] { WriteClick(); }},
-            {"CheckBox4", [this] { VerifyClick(); }}};
+    return EraseBlankWriteVerify(*this);
 }
 
 QUILLA_FORM(TP28cx);

@@ -25,7 +25,6 @@ std::vector<BatchBox> Boxes(const char* write) {
             {"CheckBox3", write},    {"CheckBox4", "Vrfy"},   {"CheckBox6", "Lock  ", false}};
 }
 
-
 WindowShape NoId(bool exit) {
     WindowShape s;
     s.IdButton = nullptr;
@@ -40,7 +39,7 @@ WindowShape NoId(bool exit) {
 
 TSst29eex::TSst29eex(Workbench& w) : PageSdpForm(w, "sst29ee") {
     KeepCaption = "sst29ee";
-    DeclareWindow(Buttons(*this, "Vrfy.", "Write "), Boxes("W."), [this] { AddRadio("Speed", "Speed ", {"Normal  ", "Mid.", "Slow"}, 0); }, NoId(false));
+    DeclareWindow(Buttons(*this, "Vrfy.", "Write "), Boxes("W."), [this] { AddSpeedRadio(); }, NoId(false));
     FillVariantTable();
 }
 
@@ -58,12 +57,7 @@ void TSst29eex::FillVariantTable() {
 
 void TSst29eex::SetupForDevice() {
     if (!SetupBegin("Link Err.")) return;
-    const VariantRecord& r = *SelectedRow();
-    LoadDesign(LineVcc(2500));
-    UsePage(r, 1024);
-    Ep3.SetVpp(0);
-    Ep3.InitBitReverse();
-    ShowRow(r);
+    SetupFlash(*SelectedRow(), true);
 }
 
 // ---- TP29cx ----------------------------------------------------------------------------------
@@ -73,7 +67,7 @@ TP29cx::TP29cx(Workbench& w) : PageSdpForm(w, "AT29c") {
     ContactInLock = false;
     PreLoopAddress = false;
     Texts.ReadDone = "OK!";
-    DeclareWindow(Buttons(*this, "Verify  ", "Write "), Boxes("Burn"), [this] { AddRadio("Speed", "Speed ", {"Normal  ", "Mid.", "Slow"}, 0); }, NoId(false));
+    DeclareWindow(Buttons(*this, "Verify  ", "Write "), Boxes("Burn"), [this] { AddSpeedRadio(); }, NoId(false));
     Put("Edit3", "");
     FillVariantTable();
 }
@@ -92,12 +86,7 @@ void TP29cx::FillVariantTable() {
 
 void TP29cx::SetupForDevice() {
     if (!SetupBegin("Link Err.")) return;
-    const VariantRecord& r = *SelectedRow();
-    LoadDesign(LineVcc(2500));
-    UsePage(r, 1024);
-    Ep3.SetVpp(0);
-    Ep3.GndPin(20);
-    ShowRow(r);
+    SetupFlash(*SelectedRow(), false);
 }
 
 // ---- TW29cx -------------------------------------------------------------------------------------
@@ -108,7 +97,7 @@ TW29cx::TW29cx(Workbench& w) : PageSdpForm(w, "W29C") {
     WindowShape shape;
     shape.IdButton = " ID   ";
     shape.IdLabel = kMfgIdLabel;
-    DeclareWindow(Buttons(*this, "Vrfy.", "Write"), Boxes("Burn"), [this] { AddRadio("Speed", "Speed ", {"Normal  ", "Mid.", "Slow"}, 0); }, shape);
+    DeclareWindow(Buttons(*this, "Vrfy.", "Write"), Boxes("Burn"), [this] { AddSpeedRadio(); }, shape);
     FillVariantTable();
 }
 
@@ -127,12 +116,7 @@ void TW29cx::FillVariantTable() {
 // them like its sister forms (the engine may hold another design and level).
 void TW29cx::SetupForDevice() {
     if (!SetupBegin("Link Err.")) return;
-    const VariantRecord& r = *SelectedRow();
-    LoadDesign(LineVcc(2500));
-    UsePage(r, 1024);
-    Ep3.SetVpp(0);
-    Ep3.InitBitReverse();
-    ShowRow(r);
+    SetupFlash(*SelectedRow(), true);
 }
 
 // ---- TP29c256 -----------------------------------------------------------------------------------
@@ -162,13 +146,8 @@ void TP29c256::FillVariantTable() {
 
 void TP29c256::SetupForDevice() {
     if (!SetupBegin("Link Err.")) return;
-    const VariantRecord& r = *SelectedRow();
     Ep3.GndPin(20);
-    LoadDesign(LineVcc(2500));
-    UsePage(r, 1024);
-    Ep3.SetVpp(0);
-    Ep3.InitBitReverse();
-    ShowRow(r);
+    SetupFlash(*SelectedRow(), true);
 }
 
 void TP29c256::EraseClick() {
@@ -195,10 +174,7 @@ void TP29c256::EraseClick() {
 }
 
 std::vector<AlgoForm::BatchStep> TP29c256::BatchSteps() {
-    return {{"CheckBox1", [this] { EraseClick(); }},
-            {"CheckBox2", [this] { BlankClick(); }},
-            {"CheckBox3", [this] { WriteClick(); }},
-            {"CheckBox4", [this] { VerifyClick(); }}};
+    return EraseBlankWriteVerify(*this);
 }
 
 QUILLA_FORM(TSst29eex);

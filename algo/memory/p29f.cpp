@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "algo/common/scan.h"
-
 #include "catalog/form.h"
 
 namespace quilla {
@@ -17,11 +16,8 @@ constexpr int kBlock = 1024;
 constexpr int kHighMv = 12000;
 constexpr int kRows = 20;
 
-// The rows of TP29fxxx and TAMD29f040x (the latter names rows 1 to 5 "AM29f...").
+// Rows 1 to 11 of TP29fxxx and TAMD29f040x (the latter names rows 1 to 5 "AM29f...").
 void P29Rows(std::vector<VariantRecord>& t, const char* const names[5]) {
-    t.assign(kRows, VariantRecord{});
-    t[0] = MakeVariant("???", 0, 0, 0, 0, 0, 0, {});
-    t[0].ForcedHigh = 0;
     const std::int32_t last[5] = {0x7FFF, 0xFFFF, 0x1FFFF, 0x3FFFF, 0x7FFFF};
     for (int i = 0; i < 5; ++i) t[static_cast<std::size_t>(i + 1)] = MakeVariant(names[i], last[i], 36, 0, 0, 0, 0, {});
     for (int i = 3; i <= 4; ++i) {
@@ -39,6 +35,13 @@ void P29Rows(std::vector<VariantRecord>& t, const char* const names[5]) {
             i == 5 ? MakeVariant(boot[i], l, 36, 5, 0, 0, 0, {{5, 36}}) : MakeVariant(boot[i], l, 36, 5, 0, 0, 0, {{6, 33}, {35, 36}});
     }
 }
+
+// The batch boxes of TP29fxxx, TAMD29f040x and Tsst29xf1.
+std::vector<BatchBox> P29BatchBoxes() {
+    return {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}};
+}
+
+std::string RangeCaption(const VariantRecord& r) { return "0 to " + HexPlain(r.LastAddress); }
 
 }  // namespace
 
@@ -60,6 +63,11 @@ VariantRecord JedecByteForm::JRow(const char* name, std::int32_t last, int vpp,
     if (last == 0) r.ForcedHigh = 0;
     r.VccMv = vccMv;
     return r;
+}
+
+void JedecByteForm::StartTable() {
+    Table.assign(kRows, VariantRecord{});
+    Table[0] = JRow("???", 0, 0, {});
 }
 
 void JedecByteForm::ShowRow(const VariantRecord& r, bool typeText) {
@@ -197,10 +205,7 @@ void JedecByteForm::EraseWaitCounted(int waits) {
 }
 
 std::vector<AlgoForm::BatchStep> JedecByteForm::BatchSteps() {
-    return {{"CheckBox1", [this] { EraseClick(); }},
-            {"CheckBox2", [this] { BlankClick(); }},
-            {"CheckBox3", [this] { WriteClick(); }},
-            {"CheckBox4", [this] { VerifyClick(); }}};
+    return EraseBlankWriteVerify(*this);
 }
 
 void JedecByteForm::Button1Click() {
@@ -213,6 +218,80 @@ void JedecByteForm::Button1Click() {
     SocketForm::Button1Click();
 }
 
+std::vector<AlgoForm::BatchStep> JedecByteForm::UnlockFirstBatchSteps() {
+    std::vector<BatchStep> steps{{"CheckBox5", [this] { UnProtectChipClick(); }}};
+    for (BatchStep& s : JedecByteForm::BatchSteps()) steps.push_back(std::move(s));
+    return steps;
+}
+
+std::vector<SocketButton> JedecByteForm::Buttons(const ButtonCaptions& c) {
+    std::vector<SocketButton> buttons{{"ReadButton", "Read  ", [this] { ReadClick(); }},
+                                      {"Erase", "Erase", [this] { EraseClick(); }},
+                                      {"Write", c.write, [this] { WriteClick(); }},
+                                      {"Verify", c.verify, [this] { VerifyClick(); }},
+                                      {"Blank", c.blank, [this] { BlankClick(); }}};
+    if (c.unlock) buttons.push_back({"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }});
+    return buttons;
+}
+
+void JedecByteForm::SetupGroundFirst(const VariantRecord& r, const std::string& caption) {
+    Ep3.LoadBitFile("vex300.bit");
+    Ep3.GndPin(kGround);
+    Ep3.SetVpp(0);
+    Ep3.SetVcc(5000);
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+    SetCaption(caption);
+    ShowRow(r);
+}
+
+void JedecByteForm::SetupGroundLast(const VariantRecord& r, int vccMv) {
+    Ep3.LoadBitFile("vex300.bit");
+    Ep3.SetVcc(vccMv);
+    WriteMode = PortModeReset;
+    ReadMode = PortModeRead;
+    SetCaption(RangeCaption(r));
+    ShowRow(r);
+    Ep3.SetVpp(0);
+    Ep3.InitBitReverse();
+    Ep3.GndPin(kGround);
+}
+
+bool JedecByteForm::PowerRowPinsForErase(const std::function<void()>& reset) {
+    const VariantRecord& r = Row();
+    if (!ContactTest(r)) return false;
+    Status("Erasing");
+    reset();
+    Ep3.VccPin(r.VccPin);
+    Ep3.VppPin(r.VppPin);
+    return Ep3.CheckCurrent() != 0;
+}
+
+void JedecByteForm::EraseOnRowPins(const std::function<void()>& reset, const std::function<void()>& wait) {
+    if (!PowerRowPinsForErase(reset)) return;
+    StartChipErase(true);
+    wait();
+    Success("OK");
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+}
+
+void JedecByteForm::HighVoltageOff() {
+    Ep3.VppPin(0);
+    Ep3.VccPin(0);
+    Ep3.SetVpp(0);
+}
+
+void JedecByteForm::A9UnlockPulse() {
+    Ep3.PinHigh(kA9);
+    Ep3.VppPin(kA9);
+    Ep3.PinLow(kOE);
+    Ep3.PinLow(kCE);
+    Put1(OpWaitSettle);
+    Ep3.PinHigh(kCE);
+    Put1(OpWaitSettle);
+}
+
 // ---- TP29fxxx ------------------------------------------------------------------------------------
 
 TP29fxxx::TP29fxxx(Workbench& w) : JedecByteForm(w, "AM29F") {
@@ -222,33 +301,20 @@ TP29fxxx::TP29fxxx(Workbench& w) : JedecByteForm(w, "AM29F") {
     WindowShape shape;
     shape.IdLabel = kMfgIdLabel;
     shape.RunCaption = "Run ";
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                   {"Blank", "Blank?", [this] { BlankClick(); }},
-                   {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }}},
-                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}},
-                  nullptr, shape);
+    DeclareWindow(Buttons({.unlock = true}), P29BatchBoxes(), nullptr, shape);
     FillVariantTable();
 }
 
 void TP29fxxx::FillVariantTable() {
     static const char* const names[5] = {"29f256", "29f512", "29f010", "29f020", "29f040"};
+    StartTable();
     P29Rows(Table, names);
 }
 
 void TP29fxxx::SetupForDevice() {
     if (!SetupBegin()) return;
     const VariantRecord& r = *SelectedRow();
-    Ep3.LoadBitFile("vex300.bit");
-    Ep3.GndPin(kGround);
-    Ep3.SetVpp(0);
-    Ep3.SetVcc(5000);
-    WriteMode = PortModeReset;
-    ReadMode = PortModeRead;
-    SetCaption("0 to " + HexPlain(r.LastAddress));
-    ShowRow(r);
+    SetupGroundFirst(r, RangeCaption(r));
 }
 
 void TP29fxxx::ByteTail() {
@@ -256,18 +322,7 @@ void TP29fxxx::ByteTail() {
 }
 
 void TP29fxxx::EraseClick() {
-    const VariantRecord& r = Row();
-    if (!ContactTest(r)) return;
-    Status("Erasing");
-    ResetSocket();
-    Ep3.VccPin(r.VccPin);
-    Ep3.VppPin(r.VppPin);
-    if (!Ep3.CheckCurrent()) return;
-    StartChipErase(true);
-    EraseWaitProgress(30);
-    Success("OK");
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
+    EraseOnRowPins([this] { ResetSocket(); }, [this] { EraseWaitProgress(30); });
 }
 
 void TP29fxxx::MFGClick() {
@@ -290,13 +345,7 @@ void TP29fxxx::UnProtectChipClick() {
         Ep3.PinLow(kCE);
         Ep3.VccPin(r.VccPin);
         if (!Ep3.CheckCurrent()) return;
-        Ep3.PinHigh(kA9);
-        Ep3.VppPin(kA9);
-        Ep3.PinLow(kOE);
-        Ep3.PinLow(kCE);
-        Put1(OpWaitSettle);
-        Ep3.PinHigh(kCE);
-        Put1(OpWaitSettle);
+        A9UnlockPulse();
     } else if (m == 1) {
         SetAddressParallel(0x11240);
         Ep3.SetVpp(kHighMv);
@@ -312,9 +361,7 @@ void TP29fxxx::UnProtectChipClick() {
         Put1(OpWait100ms);
         Ep3.PinHigh(kCE);
     }
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
-    Ep3.SetVpp(0);
+    HighVoltageOff();
     Success("End.");
 }
 
@@ -331,20 +378,15 @@ TAMD29f040x::TAMD29f040x(Workbench& w) : JedecByteForm(w, "AMD 29F010/020/040") 
     shape.TypeField = false;
     shape.ExitButton = false;
     shape.RunCaption = "Run ";
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                   {"Blank", "Blank?", [this] { BlankClick(); }},
-                   {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }},
-                   {"Button2", "Lock  ", [this] { Button2Click(); }}},
-                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}},
-                  nullptr, shape);
+    std::vector<SocketButton> buttons = Buttons({.unlock = true});
+    buttons.push_back({"Button2", "Lock  ", [this] { Button2Click(); }});
+    DeclareWindow(std::move(buttons), P29BatchBoxes(), nullptr, shape);
     FillVariantTable();
 }
 
 void TAMD29f040x::FillVariantTable() {
     static const char* const names[5] = {"AM29f256", "AM29f512", "AM29f010", "AM29f020", "AM29f040"};
+    StartTable();
     P29Rows(Table, names);
 }
 
@@ -432,13 +474,7 @@ bool TAMD29f040x::Unprotect(const VariantRecord& r, int m) {
         Ep3.WriteLatch(2, 0);
         Ep3.PinLow(kCE);
         Ep3.VccPin(r.VccPin);
-        Ep3.PinHigh(kA9);
-        Ep3.VppPin(kA9);
-        Ep3.PinLow(kOE);
-        Ep3.PinLow(kCE);
-        Put1(OpWaitSettle);
-        Ep3.PinHigh(kCE);
-        Put1(OpWaitSettle);
+        A9UnlockPulse();
     }
     Ep3.VppPin(0);
     Ep3.VccPin(0);
@@ -476,19 +512,14 @@ TAt49fx::TAt49fx(Workbench& w) : JedecByteForm(w, "ATMEL/WINBOND49f010/020") {
     shape.IdField = false;
     shape.ExitButton = false;
     shape.RunCaption = "Run ";
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Verify  ", [this] { VerifyClick(); }},
-                   {"Blank", "Blank?  ", [this] { BlankClick(); }}},
+    DeclareWindow(Buttons({.verify = "Verify  ", .blank = "Blank?  "}),
                   {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Burn"}, {"CheckBox4", "Vrfy"}},
                   nullptr, shape);
     FillVariantTable();
 }
 
 void TAt49fx::FillVariantTable() {
-    Table.assign(kRows, VariantRecord{});
-    Table[0] = JRow("???", 0, 0, {});
+    StartTable();
     Table[1] = JRow("AT49f010/001", 0x1FFFF, 0, {{6, 33}, {35, 36}});
     Table[2] = JRow("AT49f020/002", 0x3FFFF, 0, {{6, 36}});
     Table[3] = JRow("AT49f040/004", 0x7FFFF, 0, {{5, 36}});
@@ -549,12 +580,7 @@ TMx29fxxx1::TMx29fxxx1(Workbench& w) : JedecByteForm(w, "Mx29F010/040/001/004") 
     Writing.ReadBackEvery = kBlock;
     WindowShape shape;
     shape.RunCaption = "Run ";
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Verify  ", [this] { VerifyClick(); }},
-                   {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                   {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }}},
+    DeclareWindow(Buttons({.verify = "Verify  ", .blank = "Blank?  ", .unlock = true}),
                   {{"CheckBox1", "Erase "},
                    {"CheckBox2", "Blank?", false},
                    {"CheckBox3", "Burn"},
@@ -565,8 +591,7 @@ TMx29fxxx1::TMx29fxxx1(Workbench& w) : JedecByteForm(w, "Mx29F010/040/001/004") 
 }
 
 void TMx29fxxx1::FillVariantTable() {
-    Table.assign(kRows, VariantRecord{});
-    Table[0] = JRow("???", 0, 0, {});
+    StartTable();
     Table[1] = JRow("Mx29f010/001", 0x1FFFF, 0, {});
     Table[2] = JRow("Mx29f020/002", 0x3FFFF, 0, {});
     Table[3] = JRow("Mx29f040/004", 0x7FFFF, 0, {});
@@ -575,39 +600,23 @@ void TMx29fxxx1::FillVariantTable() {
 void TMx29fxxx1::SetupForDevice() {
     if (!SetupBegin()) return;
     const VariantRecord& r = *SelectedRow();
-    Ep3.LoadBitFile("vex300.bit");
-    Ep3.GndPin(kGround);
-    Ep3.SetVpp(0);
-    Ep3.SetVcc(5000);
-    WriteMode = PortModeReset;
-    ReadMode = PortModeRead;
-    SetCaption(r.Name);
-    ShowRow(r);
+    SetupGroundFirst(r, r.Name);
 }
 
-void TMx29fxxx1::EraseClick() {
-    const VariantRecord& r = Row();
-    if (!ContactTest(r)) return;
-    Status("Erasing");
+void TMx29fxxx1::PowerDownPins() {
     Ep3.VccPin(0);
     Ep3.SetAllPins(0);
     Put1(OpWait100ms);
-    Ep3.VccPin(r.VccPin);
-    Ep3.VppPin(r.VppPin);
-    if (!Ep3.CheckCurrent()) return;
-    StartChipErase(true);
-    EraseWaitCounted(20);
-    Success("OK");
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
+}
+
+void TMx29fxxx1::EraseClick() {
+    EraseOnRowPins([this] { PowerDownPins(); }, [this] { EraseWaitCounted(20); });
 }
 
 void TMx29fxxx1::UnProtectChipClick() {
     const VariantRecord& r = Row();
     if (!ContactTest(r)) return;
-    Ep3.VccPin(0);
-    Ep3.SetAllPins(0);
-    Put1(OpWait100ms);
+    PowerDownPins();
     Status("Unprotect Chip...");
     SetAddressParallel(0);
     Ep3.SetVpp(kHighMv);
@@ -624,17 +633,11 @@ void TMx29fxxx1::UnProtectChipClick() {
     Put1(OpWaitSettle);
     Ep3.PinHigh(kWE);
     Put1(OpWaitSettle);
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
-    Ep3.SetVpp(0);
+    HighVoltageOff();
     Success("OK");
 }
 
-std::vector<AlgoForm::BatchStep> TMx29fxxx1::BatchSteps() {
-    std::vector<BatchStep> steps{{"CheckBox5", [this] { UnProtectChipClick(); }}};
-    for (BatchStep& s : JedecByteForm::BatchSteps()) steps.push_back(std::move(s));
-    return steps;
-}
+std::vector<AlgoForm::BatchStep> TMx29fxxx1::BatchSteps() { return UnlockFirstBatchSteps(); }
 
 // ---- Tv29c51004x ------------------------------------------------------------------------------------
 
@@ -649,13 +652,10 @@ Tv29c51004x::Tv29c51004x(Workbench& w) : JedecByteForm(w, "MOSEL VITELIC ") {
     WindowShape shape;
     shape.IdLabel = kMfgIdLabel;
     shape.RunCaption = "Run ";
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Write", "Write", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy.", [this] { VerifyClick(); }},
-                   {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                   {"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }},
-                   {"Protect", "Lock  ", [this] { ProtectClick(); }}},
+    std::vector<SocketButton> buttons =
+        Buttons({.write = "Write", .verify = "Vrfy.", .blank = "Blank?  ", .unlock = true});
+    buttons.push_back({"Protect", "Lock  ", [this] { ProtectClick(); }});
+    DeclareWindow(std::move(buttons),
                   {{"CheckBox1", "Ers."},
                    {"CheckBox2", "Blank?"},
                    {"CheckBox3", "Burn"},
@@ -667,8 +667,7 @@ Tv29c51004x::Tv29c51004x(Workbench& w) : JedecByteForm(w, "MOSEL VITELIC ") {
 }
 
 void Tv29c51004x::FillVariantTable() {
-    Table.assign(kRows, VariantRecord{});
-    Table[0] = JRow("???", 0, 0, {});
+    StartTable();
     Table[1] = JRow("No256", 0x7FFF, 0, {});
     Table[2] = JRow("V29C51000T/B", 0xFFFF, 0, {});
     Table[3] = JRow("V29C51001T/B", 0x1FFFF, 0, {});
@@ -678,31 +677,11 @@ void Tv29c51004x::FillVariantTable() {
 
 void Tv29c51004x::SetupForDevice() {
     if (!SetupBegin()) return;
-    const VariantRecord& r = *SelectedRow();
-    Ep3.LoadBitFile("vex300.bit");
-    Ep3.SetVcc(5000);
-    WriteMode = PortModeReset;
-    ReadMode = PortModeRead;
-    SetCaption("0 to " + HexPlain(r.LastAddress));
-    ShowRow(r);
-    Ep3.SetVpp(0);
-    Ep3.InitBitReverse();
-    Ep3.GndPin(kGround);
+    SetupGroundLast(*SelectedRow(), 5000);
 }
 
 void Tv29c51004x::EraseClick() {
-    const VariantRecord& r = Row();
-    if (!ContactTest(r)) return;
-    Status("Erasing");
-    ResetSocket();
-    Ep3.VccPin(r.VccPin);
-    Ep3.VppPin(r.VppPin);
-    if (!Ep3.CheckCurrent()) return;
-    StartChipErase(true);
-    EraseWaitCounted(21);
-    Success("OK");
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
+    EraseOnRowPins([this] { ResetSocket(); }, [this] { EraseWaitCounted(21); });
 }
 
 void Tv29c51004x::ProtectClick() {
@@ -720,9 +699,7 @@ void Tv29c51004x::ProtectClick() {
     Ep3.PinHigh(kOE);
     Ep3.PinHigh(kWE);
     Ep3.PinHigh(kCE);
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
-    Ep3.SetVpp(0);
+    HighVoltageOff();
     Success("End");
 }
 
@@ -743,17 +720,14 @@ void Tv29c51004x::UnProtectChipClick() {
     Ep3.PinLow(kWE);
     Ep3.PinHigh(kWE);
     Ep3.PinHigh(kCE);
-    Ep3.VppPin(0);
-    Ep3.VccPin(0);
-    Ep3.SetVpp(0);
+    HighVoltageOff();
     Success("End");
 }
 
 // Lock is the pass's last step: before "End OK.." and the count, so a failed
 // Lock ends the pass without them.
 std::vector<AlgoForm::BatchStep> Tv29c51004x::BatchSteps() {
-    std::vector<BatchStep> steps{{"CheckBox5", [this] { UnProtectChipClick(); }}};
-    for (BatchStep& s : JedecByteForm::BatchSteps()) steps.push_back(std::move(s));
+    std::vector<BatchStep> steps = UnlockFirstBatchSteps();
     steps.push_back({"CheckBox6", [this] { ProtectClick(); }});
     return steps;
 }
@@ -774,19 +748,13 @@ Tsst29xf1::Tsst29xf1(Workbench& w) : JedecByteForm(w, "AM29F") {
     shape.IdField = false;
     shape.ExitButton = false;
     shape.RunCaption = "Run ";
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                   {"Blank", "Blank?  ", [this] { BlankClick(); }}},
-                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}},
+    DeclareWindow(Buttons({.blank = "Blank?  "}), P29BatchBoxes(),
                   [this] { AddRadio("RadioGroup1", "Speed ", {"\xe5\xbf\xab", "Mid.", "\xe6\x85\xa2"}, 1); }, shape);
     FillVariantTable();
 }
 
 void Tsst29xf1::FillVariantTable() {
-    Table.assign(kRows, VariantRecord{});
-    Table[0] = JRow("???", 0, 0, {});
+    StartTable();
     Table[1] = JRow("1: 29f256", 0x7FFF, 0, {}, 5000);
     Table[2] = JRow("2: 29f512", 0xFFFF, 0, {}, 5000);
     Table[3] = JRow("3: 29F010", 0x1FFFF, 0, {{6, 33}, {35, 36}}, 5000);
@@ -801,15 +769,7 @@ void Tsst29xf1::FillVariantTable() {
 void Tsst29xf1::SetupForDevice() {
     if (!SetupBegin()) return;
     const VariantRecord& r = *SelectedRow();
-    Ep3.LoadBitFile("vex300.bit");
-    Ep3.SetVcc(r.VccMv);
-    WriteMode = PortModeReset;
-    ReadMode = PortModeRead;
-    SetCaption("0 to " + HexPlain(r.LastAddress));
-    ShowRow(r);
-    Ep3.SetVpp(0);
-    Ep3.InitBitReverse();
-    Ep3.GndPin(kGround);
+    SetupGroundLast(r, r.VccMv);
 }
 
 // One 0x00, then (Speed + 1) pairs: 3, 5 or 7 filler waits.
@@ -823,13 +783,7 @@ void Tsst29xf1::ByteTail() {
 }
 
 void Tsst29xf1::EraseClick() {
-    const VariantRecord& r = Row();
-    if (!ContactTest(r)) return;
-    Status("Erasing");
-    ResetSocket();
-    Ep3.VccPin(r.VccPin);
-    Ep3.VppPin(r.VppPin);
-    if (!Ep3.CheckCurrent()) return;
+    if (!PowerRowPinsForErase([this] { ResetSocket(); })) return;
     Status("Erase...");
     StartChipErase(false);
     for (int i = 0; i < 21; ++i) Put1(OpWait100ms);

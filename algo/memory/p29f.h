@@ -6,7 +6,9 @@
 // Unlock and Lock are fixed high-voltage sequences (12 V on A9, OE, WE or CE).
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "algo/memory/socket_form.h"
 
@@ -58,6 +60,8 @@ protected:
 
     static VariantRecord JRow(const char* name, std::int32_t last, int vpp,
                               std::initializer_list<std::pair<int, int>> contact, int vccMv = 0);
+    // The table's rows empty but for the placeholder row 0 "???".
+    void StartTable();
     // VPP off, VCC off, every socket pin low, then every pin high (`vpp`: with
     // the VPP routing switched off first).
     void ResetSocket(bool vpp = true);
@@ -77,6 +81,35 @@ protected:
     void EraseWaitCounted(int waits);
     // The end of setup: the type line, the buffer window, Length and the offsets.
     void ShowRow(const VariantRecord& r, bool typeText = true);
+    // Setup after SetupBegin on the design "vex300.bit" with the reset and read
+    // port modes, `caption` and the row shown. GroundFirst: ground on pin 20,
+    // VPP 0 V and VCC 5 V before the rest; GroundLast: VCC at `vccMv` first,
+    // then after the row VPP 0 V, the bit-reversed address latch and ground.
+    void SetupGroundFirst(const VariantRecord& r, const std::string& caption);
+    void SetupGroundLast(const VariantRecord& r, int vccMv);
+    // The members' operation buttons in window order: ReadButton, Erase, Write,
+    // Verify, Blank with the member's captions, then UnProtectChip "Unlock"
+    // where the member has it.
+    struct ButtonCaptions {
+        const char* write = "Write ";
+        const char* verify = "Vrfy";
+        const char* blank = "Blank?";
+        bool unlock = false;
+    };
+    std::vector<SocketButton> Buttons(const ButtonCaptions& c);
+    // Erase on the row's VCC and VPP pins: PowerRowPinsForErase (the contact
+    // test, "Erasing", `reset` for the socket before power, VCC and VPP, the
+    // over-current check; false: abandon), then the chip erase (reset mode
+    // first), `wait`, "OK", VPP and VCC off.
+    bool PowerRowPinsForErase(const std::function<void()>& reset);
+    void EraseOnRowPins(const std::function<void()>& reset, const std::function<void()>& wait);
+    // VPP and VCC routing off and the VPP level back to 0 V.
+    void HighVoltageOff();
+    // With the VPP level at 12 V: A9 high and on VPP, OE low, one CE pulse with
+    // a settle wait after each edge.
+    void A9UnlockPulse();
+    // The batch with Unlock (CheckBox5) before the frame's steps.
+    std::vector<BatchStep> UnlockFirstBatchSteps();
 
     Ground running_ = Ground::None;  // the ground rule of the operation under way
 };
@@ -134,6 +167,10 @@ public:
 protected:
     void ByteTail() override {}
     std::vector<BatchStep> BatchSteps() override;
+
+private:
+    // VCC off, every socket pin low and a long wait.
+    void PowerDownPins();
 };
 
 class Tv29c51004x : public JedecByteForm {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
-#include <vector>
 
 #include "algo/common/scan.h"
 #include "catalog/form.h"
@@ -18,50 +17,18 @@ constexpr int kRows = 20;
 constexpr const char* kWrongType = "错误的Type！\n继续吗?";
 
 using Mask = AdapterRow::Mask;
-
-// One row: design, width, VCC pin, ground code, VPP pin, high-voltage pins, short command
-// byte, the mem= values it defines and its contact masks by mem (0 where the Part gives none).
-AdapterRow MakeRow(const char* file, int width, int vcc, int gnd, int vpp, int hvA, int hvB, int shortCommands,
-                   const std::vector<int>& mems, std::array<Mask, 8> masks) {
-    AdapterRow r;
-    r.BitFile = file;
-    r.Width = width;
-    r.VccPin = static_cast<std::uint8_t>(vcc);
-    r.GndCode = static_cast<std::uint8_t>(gnd);
-    r.VppPin = static_cast<std::uint8_t>(vpp);
-    r.HvPinA = static_cast<std::uint8_t>(hvA);
-    r.HvPinB = static_cast<std::uint8_t>(hvB);
-    r.ShortCommands = static_cast<std::uint8_t>(shortCommands);
-    for (int m : mems) r.Sizes[static_cast<std::size_t>(m)] = AdapterSize(m);
-    r.SetMasks(masks);
-    return r;
-}
-
-std::vector<int> Mems(int n) {
-    std::vector<int> v;
-    for (int m = 0; m <= n; ++m) v.push_back(m);
-    return v;
-}
+using Fields = AdapterRowFields;
 
 }  // namespace
 
 TP29f640x::TP29f640x(Workbench& w) : AdapterForm(w, "29f640") {
     Offsets.DeclareEndAddress(*this);
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
-    AddButton("MFG", " ID   ", [this] { MFGClick(); });
+    AddOperationButtons<Op::Erase, Op::Blank, Op::Write, Op::Verify, Op::Read, Op::Id>(*this);
     AddButton("Protect", "Lock  ", [this] { ProtectClick(); });
     AddButton("UnProtect", "Unlock", [this] { UnProtectClick(); });
     AddGroup("TempUnprotect", "擦和写方式：");
     AddCheck("CheckBox5", "临时Unlock", true, "TempUnprotect");
-    AddGroup("Bit128", "Protection Register");
-    for (const char* r : {"R1", "R2", "R3", "R4"}) AddEdit(r, "", "ffff", false, "Bit128");
-    AddButton("Button4", "R.", [this] { Button4Click(); }, "Bit128");
-    AddButton("Button6", "W.", [this] { Button6Click(); }, "Bit128");
-    AddCheck("LockStatus", "加锁", false, "Bit128");
+    AddProtectionRegister("Bit128", [this] { Button4Click(); }, [this] { Button6Click(); });
     AddGroup("GroupBox1", "Batch   ");
     AddCheck("CheckBox6", "Unlock", false, "GroupBox1");
     AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
@@ -78,27 +45,42 @@ TP29f640x::TP29f640x(Workbench& w) : AdapterForm(w, "29f640") {
 void TP29f640x::FillVariantTable() {
     const Mask z{0, 0};
     Table.assign(kRows, AdapterRow{});
-    Table[1] = MakeRow("tsop48at49f321.bit", 16, 21, 100, 44, 12, 39, 0, Mems(7),
-                   {z, {0xFFFFFFFE, 0x3CFF}, {0xFFFFFFFF, 0x3CFF}, {0xFFFFFFFF, 0x3CFF}, {0xFFFFFFFF, 0xBCFF},
-                    {0xFFFFFFFF, 0xFCFF}, {0xFFFFFFFF, 0xFCFF}, {0xFFFFFFFF, 0xFEFF}});
-    Table[2] = MakeRow("tsop48p29.bit", 16, 21, 100, 44, 12, 39, 0, Mems(7),
-                   {z, {0xBFFFFFF0, 0x00FF}, {0xBFFFFFFE, 0x00FF}, {0xBFFFFFFF, 0x00FF}, {0xBFFFFFFF, 0x00FF},
-                    {0xBFFFFFFF, 0x00FF}, {0xFFFFDFFF, 0xDFFF}, {0xFFFFFFFF, 0x00FF}});
-    Table[3] = MakeRow("mbm29f008tsop40.bit", 8, 101, 101, 40, 14, 37, 4, Mems(5),
-                   {z, z, z, {0xF3FBFFFE, 0x00FF}, {0xF3FBFFFE, 0x00FF}, {0xF3FBFFFE, 0x00FF}, z, z});
-    Table[4] = MakeRow("sop44p29.bit", 16, 21, 100, 44, 12, 39, 0, Mems(5),
-                   {z, {0x7FFFFFFE, 0x03FF}, {0xFFFFFFFE, 0x03FF}, {0xFFFFFFFF, 0x03FF}, {0xFFFFFFFF, 0x83FF},
-                    {0xFFFFFFFF, 0xC3FF}, z, z});
-    Table[5] = MakeRow("mbm29f080sop44.bit", 8, 21, 20, 48, 27, 3, 0, Mems(5), {});
-    Table[6] = MakeRow("Am29lv160sop44.bit", 16, 21, 100, 47, 12, 39, 0, std::vector<int>{0, 5}, {});
-    Table[7] = MakeRow("at49f002dip32.bit", 8, 36, 20, 5, 28, 30, 4, Mems(2),
-                   {z, {0xFFFFFFE0, 0x000D}, {0xFFFFFFE0, 0x000F}, z, z, z, z, z});
-    Table[8] = MakeRow("MBM29f080tsop40.bit", 8, 21, 20, 2, 27, 5, 4, Mems(5), {z, z, z, z, {0xCFFFFFFE, 0x00FF}, z, z, z});
-    Table[9] = MakeRow("MBM29f016tsop48.bit", 8, 21, 20, 46, 27, 1, 3, Mems(5), {z, z, z, z, z, {0x2FFFFC3F, 0xEFFC}, z, z});
-    Table[10] = MakeRow("mbm29f008tsop40.bit", 8, 101, 101, 40, 14, 37, 4, Mems(5),
-                    {z, z, z, z, {0xF3FBFFFC, 0x007F}, z, z, z});
-    Table[11] = MakeRow("mbm29f008tsop48.bit", 8, 21, 100, 0, 12, 40, 4, Mems(5), {z, z, z, z, {0xBAB55FFF, 0x84EF}, z, z, z});
-    Table[12] = MakeRow("mbm29f008dip34.bit", 8, 36, 20, 0, 28, 30, 4, Mems(5), {z, z, z, z, {0xFFFFFFF8, 0x001F}, z, z, z});
+    Table[1] = Fields{.design = "tsop48at49f321.bit", .width = 16, .vcc = 21, .gnd = 100, .vpp = 44, .hvA = 12,
+                      .hvB = 39, .lastMem = 7,
+                      .masks = {z, {0xFFFFFFFE, 0x3CFF}, {0xFFFFFFFF, 0x3CFF}, {0xFFFFFFFF, 0x3CFF},
+                                {0xFFFFFFFF, 0xBCFF}, {0xFFFFFFFF, 0xFCFF}, {0xFFFFFFFF, 0xFCFF},
+                                {0xFFFFFFFF, 0xFEFF}}}.Build();
+    Table[2] = Fields{.design = "tsop48p29.bit", .width = 16, .vcc = 21, .gnd = 100, .vpp = 44, .hvA = 12, .hvB = 39,
+                      .lastMem = 7,
+                      .masks = {z, {0xBFFFFFF0, 0x00FF}, {0xBFFFFFFE, 0x00FF}, {0xBFFFFFFF, 0x00FF},
+                                {0xBFFFFFFF, 0x00FF}, {0xBFFFFFFF, 0x00FF}, {0xFFFFDFFF, 0xDFFF},
+                                {0xFFFFFFFF, 0x00FF}}}.Build();
+    Table[3] = Fields{.design = "mbm29f008tsop40.bit", .width = 8, .vcc = 101, .gnd = 101, .vpp = 40, .hvA = 14,
+                      .hvB = 37, .shortCommands = 4, .lastMem = 5,
+                      .masks = {z, z, z, {0xF3FBFFFE, 0x00FF}, {0xF3FBFFFE, 0x00FF}, {0xF3FBFFFE, 0x00FF}}}.Build();
+    Table[4] = Fields{.design = "sop44p29.bit", .width = 16, .vcc = 21, .gnd = 100, .vpp = 44, .hvA = 12, .hvB = 39,
+                      .lastMem = 5,
+                      .masks = {z, {0x7FFFFFFE, 0x03FF}, {0xFFFFFFFE, 0x03FF}, {0xFFFFFFFF, 0x03FF},
+                                {0xFFFFFFFF, 0x83FF}, {0xFFFFFFFF, 0xC3FF}, z, z}}.Build();
+    Table[5] = Fields{.design = "mbm29f080sop44.bit", .width = 8, .vcc = 21, .gnd = 20, .vpp = 48, .hvA = 27, .hvB = 3,
+                      .lastMem = 5}.Build();
+    Table[6] = Fields{.design = "Am29lv160sop44.bit", .width = 16, .vcc = 21, .gnd = 100, .vpp = 47, .hvA = 12,
+                      .hvB = 39, .firstMem = 5, .lastMem = 5}.Build();
+    Table[7] = Fields{.design = "at49f002dip32.bit", .width = 8, .vcc = 36, .gnd = 20, .vpp = 5, .hvA = 28, .hvB = 30,
+                      .shortCommands = 4, .lastMem = 2,
+                      .masks = {z, {0xFFFFFFE0, 0x000D}, {0xFFFFFFE0, 0x000F}, z, z, z, z, z}}.Build();
+    Table[8] = Fields{.design = "MBM29f080tsop40.bit", .width = 8, .vcc = 21, .gnd = 20, .vpp = 2, .hvA = 27, .hvB = 5,
+                      .shortCommands = 4, .lastMem = 5, .masks = {z, z, z, z, {0xCFFFFFFE, 0x00FF}, z, z, z}}.Build();
+    Table[9] = Fields{.design = "MBM29f016tsop48.bit", .width = 8, .vcc = 21, .gnd = 20, .vpp = 46, .hvA = 27, .hvB = 1,
+                      .shortCommands = 3, .lastMem = 5, .masks = {z, z, z, z, z, {0x2FFFFC3F, 0xEFFC}, z, z}}.Build();
+    Table[10] = Fields{.design = "mbm29f008tsop40.bit", .width = 8, .vcc = 101, .gnd = 101, .vpp = 40, .hvA = 14,
+                       .hvB = 37, .shortCommands = 4, .lastMem = 5,
+                       .masks = {z, z, z, z, {0xF3FBFFFC, 0x007F}, z, z, z}}.Build();
+    Table[11] = Fields{.design = "mbm29f008tsop48.bit", .width = 8, .vcc = 21, .gnd = 100, .vpp = 0, .hvA = 12,
+                       .hvB = 40, .shortCommands = 4, .lastMem = 5,
+                       .masks = {z, z, z, z, {0xBAB55FFF, 0x84EF}, z, z, z}}.Build();
+    Table[12] = Fields{.design = "mbm29f008dip34.bit", .width = 8, .vcc = 36, .gnd = 20, .vpp = 0, .hvA = 28, .hvB = 30,
+                       .shortCommands = 4, .lastMem = 5, .masks = {z, z, z, z, {0xFFFFFFF8, 0x001F}, z, z, z}}.Build();
 }
 
 std::string TP29f640x::DeviceLineError() const {

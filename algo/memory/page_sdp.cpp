@@ -7,6 +7,7 @@ using namespace proto;
 namespace {
 constexpr int kBlock = 1024;
 constexpr std::uint16_t k5555 = 0x5555, k2AAA = 0x2AAA;
+constexpr int kClearMv = 12000;  // VPP of the EEPROM chip clear (12 V on OE)
 }  // namespace
 
 PageSdpForm::PageSdpForm(Workbench& w, std::string caption) : SocketForm(w, std::move(caption), 16) {
@@ -39,6 +40,26 @@ void PageSdpForm::ShowRow(const VariantRecord& r) {
     Offsets.Length = r.LastAddress;
     Offsets.ShowAll();
     Put(kType, wb.sel.SelectedDevice);
+}
+
+void PageSdpForm::SetupFlash(const VariantRecord& r, bool bitReverse) {
+    LoadDesign(LineVcc(2500));
+    UsePage(r, 1024);
+    Ep3.SetVpp(0);
+    if (bitReverse) {
+        Ep3.InitBitReverse();
+    } else {
+        Ep3.GndPin(20);
+    }
+    ShowRow(r);
+}
+
+void PageSdpForm::SetupEeprom(const VariantRecord& r) {
+    LoadDesign(LineVcc(2500));
+    Ep3.GndPin(20);
+    Ep3.SetVpp(kClearMv);
+    UsePage(r, 256);
+    ShowRow(r);
 }
 
 // ---- address routing ------------------------------------------------------------------

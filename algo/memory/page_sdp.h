@@ -82,6 +82,13 @@ protected:
     void UsePage(const VariantRecord& r, std::int32_t readBackEvery);
     // The end of setup: buffer window, type field, Length and the offsets.
     void ShowRow(const VariantRecord& r);
+    // Setup after SetupBegin, the design loaded at the line's VCC (2.5 V at
+    // least). Flash: pages read back every 1 KiB, VPP 0 V, then the
+    // bit-reversed address latch (`bitReverse`) or ground on pin 20, the row
+    // shown. Eeprom: ground on pin 20, VPP at 12 V for the chip clear, pages
+    // read back every 256 bytes, the row shown.
+    void SetupFlash(const VariantRecord& r, bool bitReverse);
+    void SetupEeprom(const VariantRecord& r);
 
     // The protection exchanges.
     bool LockStart(const VariantRecord& r, std::array<std::uint8_t, 1024>& page0);

@@ -91,10 +91,7 @@ bool Pi28Form::ReadBack(const VariantRecord&, const Block& b) {
 }
 
 std::vector<AlgoForm::BatchStep> Pi28Form::BatchSteps() {
-    return {{"CheckBox1", [this] { EraseClick(); }},
-            {"CheckBox2", [this] { BlankClick(); }},
-            {"CheckBox3", [this] { WriteClick(); }},
-            {"CheckBox4", [this] { VerifyClick(); }}};
+    return EraseBlankWriteVerify(*this);
 }
 
 void Pi28Form::Button1Click() {

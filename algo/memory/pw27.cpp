@@ -104,10 +104,7 @@ void TPW27x::EraseClick() {
 }
 
 std::vector<AlgoForm::BatchStep> TPW27x::BatchSteps() {
-    return {{"CheckBox1", [this] { EraseClick(); }},
-            {"CheckBox2", [this] { BlankClick(); }},
-            {"CheckBox3", [this] { WriteClick(); }},
-            {"CheckBox4", [this] { VerifyClick(); }}};
+    return EraseBlankWriteVerify(*this);
 }
 
 QUILLA_FORM(TPW27x);

@@ -505,6 +505,8 @@ void SocketForm::MFGClick() {
     if (r && Ep3.Connected) Ep3.SetVpp(r->VppMv);
 }
 
+void SocketForm::AddSpeedRadio() { AddRadio("Speed", "Speed ", {"Normal  ", "Mid.", "Slow"}, 0); }
+
 std::vector<AlgoForm::BatchStep> SocketForm::BatchSteps() {
     return {{"CheckBox2", [this] { BlankClick(); }},
             {"CheckBox3", [this] { WriteClick(); }},

@@ -260,6 +260,9 @@ protected:
     void DeclareWindow(std::vector<SocketButton> ops, std::vector<BatchBox> batch,
                        const std::function<void()>& extra, const WindowShape& shape = {});
 
+    // The write-speed choice of the page-write forms: "Speed " with Normal
+    // (chosen), Mid. and Slow.
+    void AddSpeedRadio();
     // A one-pass batch whose write box is ticked needs the hex buffer window:
     // without it the message box "Must open a file to write..." and false.
     bool FileWindowForWrite(const char* writeBox);

@@ -52,7 +52,7 @@ TX28cx1::TX28cx1(Workbench& w) : SocketForm(w, "Xicor X28c", kRows) {
                    {"Write", "Write ", [this] { WriteClick(); }},
                    {"Button2", "CHKSUM", [this] { Button2Click(); }}},
                   {{"CheckBox2", "Unlock", false}, {"CheckBox3", "Burn"}, {"CheckBox4", "Vrfy"}},
-                  [this] { AddRadio("Speed", "Speed ", {"Normal  ", "Mid.", "Slow"}, 0); }, shape);
+                  [this] { AddSpeedRadio(); }, shape);
     SetEnabled("Erase", false);
     FillVariantTable();
 }
