@@ -21,27 +21,20 @@ PicBoxesForm::PicBoxesForm(Workbench& w, std::string caption, const PicVariant& 
                            NamedConfig config)
     : PicFlashForm(w, std::move(caption), variant, traits), config_(std::move(config)) {}
 
-void PicBoxesForm::DeclareWindow(const std::string& groupCaption, const std::string& oscCaption,
-                                 std::vector<std::string> oscItems, bool data) {
-    DeclareButtons(data);
-    AddGroup("GroupBox1", groupCaption).OnClick = [this] { ConfigClick(); };
-    for (const NamedBox& b : config_.boxes)
-        AddCheck(b.name, b.caption, b.ticked, "GroupBox1").OnClick = [this] { ConfigClick(); };
-    AddRadio("RadioGroup1", oscCaption, std::move(oscItems), 1).OnClick = [this] { ConfigClick(); };
-    if (data)
-        AddRadio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3).OnClick = [this] {
-            ConfigClick();
-        };
-    if (data)
-        DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                      {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxConfig", "Wrt.CFG."}});
-    else
-        DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                      {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wrt.CFG."}});
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
-    DeclareFields();
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+void PicBoxesForm::DeclareBoxesWindow(BoxesWindow w) {
+    using namespace picwin;
+    const auto config = [this] { ConfigClick(); };
+    PicWindow boxes{Group("GroupBox1", w.group, config)};
+    for (const NamedBox& b : config_.boxes) boxes.push_back(ConfigBox(b.name, b.caption, b.ticked));
+    DeclareWindow({OperationButtons(w.data),
+                   boxes,
+                   {Radio("RadioGroup1", w.osc, std::move(w.oscItems), 1, config),
+                    If(w.data, EraseChoice(config))},
+                   FlashBatch(w.data, [this] { Button1Click(); }),
+                   {VerifyVoltage()},
+                   IdFields(true),
+                   Foot(false),
+                   {PushButton(kExit, [this] { Close(); }), std::move(w.last)}});
 }
 
 void PicBoxesForm::LoadDesignForRow() { Ep3.LoadBitFile(DesignForVcc(row_.VccPin)); }
@@ -121,8 +114,10 @@ TP16f87x::TP16f87x(Workbench& w)
                      {"CheckBox7", "允许写flash(WRT)", true, 0x0200, true},
                      {"CheckBox8", "禁止DEBUG(DEBUG)", false, 0x0800, false}},
                     false}) {
-    DeclareWindow("内CFG 制位", "OSC Mode    位", {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"});
-    AddLabel("Package", "Package");
+    DeclareBoxesWindow({.group = "内CFG 制位",
+                        .osc = "OSC Mode    位",
+                        .oscItems = {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"},
+                        .last = picwin::Label("Package", "Package")});
     SetEnabled("CheckBox8", false);
     const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
     Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
@@ -185,8 +180,11 @@ TP16f7x1::TP16f7x1(Workbench& w)
                      {"CheckBox3", "PWRT3          ", false, 0x0008, false},
                      {"CheckBox4", "BODEN", true, 0x0040, true}},
                     false}) {
-    DeclareWindow("Int CFG   ", "OSC Mode    ", {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"}, false);
-    AddLabel("Label3", "文件缓冲区4000h=数据(EEPROM)0000h");
+    DeclareBoxesWindow({.group = "Int CFG   ",
+                        .osc = "OSC Mode    ",
+                        .oscItems = {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"},
+                        .last = picwin::Label("Label3", "文件缓冲区4000h=数据(EEPROM)0000h"),
+                        .data = false});
     const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
     Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
              MakePicRow("1: PIC16F70 2k", 7, 26, 25, 0x0FFF, 0, lo28, hi28),
@@ -240,10 +238,11 @@ TP16f628x::TP16f628x(Workbench& w)
                      {"CheckBox6", "保护Data  (CPD)", false, 0x0100, false}},
                     true}) {
     eraseDone_ = "End.";
-    DeclareWindow("内CFG 制位", "OSC Mode    位",
-                  {"Low 晶振 LP", "普通晶振 XT", "Hi  晶振 HS", "外部 ExtClk", "RC RA6=IO", "RC RA6=CLK out",
-                   "ER RA6=IO", "ER RA6=CLK out"});
-    AddLabel("Label3", "文件缓冲区4000h=数据0000h");
+    DeclareBoxesWindow({.group = "内CFG 制位",
+                        .osc = "OSC Mode    位",
+                        .oscItems = {"Low 晶振 LP", "普通晶振 XT", "Hi  晶振 HS", "外部 ExtClk", "RC RA6=IO",
+                                     "RC RA6=CLK out", "ER RA6=IO", "ER RA6=CLK out"},
+                        .last = picwin::Label("Label3", "文件缓冲区4000h=数据0000h")});
     Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0), MakePicRow("1: PICF627 (1k)", 15, 25, 16, 0x07FF, 0x7F, kMask18, 0),
              MakePicRow("2: PIC16F628 (2k)", 15, 25, 16, 0x0FFF, 0x7F, kMask18, 0)};
     ReadCon();

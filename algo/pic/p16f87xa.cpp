@@ -18,10 +18,6 @@ constexpr PicPackage kPackages628a[] = {
     {14, "PKG:  DIP14", "pic16dip14.bit", nullptr, 30, 27, 14, 0xDC003F80, 0x01},
 };
 
-const std::vector<std::pair<const char*, const char*>> kBatchBoxes = {
-    {"CheckBoxErase", "Ers."},   {"CheckBoxBlank", "Blank?  "},    {"CheckBoxWrite", "Write."},
-    {"CheckBoxVer", "Vrfy"},     {"CheckBoxrWrData", "W.Data"},    {"CheckBoxConfig", "Wrt.CFG."}};
-
 }  // namespace
 
 PicKeyedForm::PicKeyedForm(Workbench& w, std::string caption, const PicVariant& variant, PicFlashTraits traits,
@@ -125,18 +121,12 @@ int PicKeyedForm::Waits() const {
     return Pic.WaitCount({row_.WriteDelay, speed, 0});
 }
 
-void PicKeyedForm::DeclareBatchAndFields(std::vector<std::string> eraseItems, int eraseItem) {
-    if (!eraseItems.empty())
-        AddRadio("RadioGroup2", "Erasing ", std::move(eraseItems), eraseItem).OnClick = [this] { ConfigClick(); };
-    if (keys_.eeprom) {
-        DeclareBatch(kBatchBoxes);
-    } else {
-        std::vector<std::pair<const char*, const char*>> boxes;
-        for (const auto& b : kBatchBoxes)
-            if (std::string(b.first) != "CheckBoxrWrData") boxes.push_back(b);
-        DeclareBatch(boxes);
-    }
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
+PicWindow PicKeyedForm::EraseAndBatch(std::vector<std::string> eraseItems, int eraseItem) {
+    const bool erase = !eraseItems.empty();
+    PicWindow w{picwin::If(erase, picwin::Radio("RadioGroup2", "Erasing ", std::move(eraseItems), eraseItem,
+                                                [this] { ConfigClick(); }))};
+    for (PicControl& c : FlashBatch(keys_.eeprom, [this] { Button1Click(); })) w.push_back(std::move(c));
+    return w;
 }
 
 void PicKeyedForm::Button1Click() {
@@ -161,12 +151,13 @@ TP16f87xa1::TP16f87xa1(Workbench& w)
     : PicKeyedForm(w, "P16f87xa1", picvariant::P16f87xa1,
                    {.dataEnd = piccmd::EndProgramming87xA, .writeConfigStatus = "写ID...", .writeConfigThenWord = true},
                    {"PIC1687XA", ConfigNameForm::P16f87xa1, kPicPackages44to18}) {
-    DeclareButtons(true);
-    DeclareConfigBoxes("CFG Config(打勾编程为0)");
-    DeclareBatchAndFields({"程序+数据", "程序+数据+CFG "}, 1);
-    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    DeclareFields();
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    DeclareWindow({OperationButtons(true),
+                   ConfigBoxes("CFG Config(打勾编程为0)"),
+                   EraseAndBatch({"程序+数据", "程序+数据+CFG "}, 1),
+                   {WriteSpeed()},
+                   IdFields(true),
+                   picwin::Foot(false),
+                   {picwin::PushButton(picwin::kExit, [this] { Close(); })}});
     FillVariantTable();
     ReadConFile();
 }
@@ -205,18 +196,14 @@ TP16fx::TP16fx(Workbench& w)
                     .readConfigLoad = 0xFFFF,
                     .writeConfigChecks = false},
                    {"PIC16F", ConfigNameForm::P16fx, kPicPackages44to18, false, false, 4400}) {
-    DeclareButtons(false);
-    DeclareConfigBoxes("CFG Config(打勾编程为0)");
-    DeclareBatchAndFields({}, 0);
-    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
-    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
-    AddEdit("Edit2", "厂家识别码(只读)", "");
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
-    AddLabel("Label1", "文件缓冲区4000h=数据(EEPROM)0000h");
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    DeclareWindow({OperationButtons(false),
+                   ConfigBoxes("CFG Config(打勾编程为0)"),
+                   EraseAndBatch({}, 0),
+                   {VerifyVoltage()},
+                   IdFields(false),
+                   picwin::Foot(false),
+                   {picwin::Label("Label1", "文件缓冲区4000h=数据(EEPROM)0000h"),
+                    picwin::PushButton(picwin::kExit, [this] { Close(); })}});
     FillVariantTable();
     ReadConFile();
 }
@@ -257,12 +244,13 @@ TP16f628a1::TP16f628a1(Workbench& w)
                     .blankSecondEntryChecks = false,
                     .dataBegin = piccmd::BeginEraseProgram},
                    {"P16F628A", ConfigNameForm::P16f628a1, kPackages628a, true, true, 4400}) {
-    DeclareButtons(true);
-    DeclareConfigBoxes("CFG Config(打勾编程为0)");
-    DeclareBatchAndFields({"Code  ", "Data  ", "程序+数据"}, 2);
-    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    DeclareFields();
-    AddLabel("Package", "Package");
+    DeclareWindow({OperationButtons(true),
+                   ConfigBoxes("CFG Config(打勾编程为0)"),
+                   EraseAndBatch({"Code  ", "Data  ", "程序+数据"}, 2),
+                   {WriteSpeed()},
+                   IdFields(true),
+                   picwin::Foot(false),
+                   {picwin::Label("Package", "Package")}});
     FillVariantTable();
     ReadConFile();
 }

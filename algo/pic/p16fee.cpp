@@ -21,17 +21,14 @@ const PicPackage* FindPackage(int pkg) {
 }  // namespace
 
 TP16fEEx::TP16fEEx(Workbench& w) : PicFlashForm(w, "P16fEEx", picvariant::P16fEEx, {}) {
-    DeclareButtons();
-    DeclareConfigBoxes("CFG Config(打勾编程为0)");
-    AddRadio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3);
-    DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                  {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxConfig", "Wrt.CFG."}});
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
-    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    DeclareFields();
-    AddLabel("Package", "Package");
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    DeclareWindow({OperationButtons(),
+                   ConfigBoxes("CFG Config(打勾编程为0)"),
+                   {EraseChoice({})},
+                   FlashBatch(true, [this] { Button1Click(); }),
+                   {VerifyVoltage(), WriteSpeed()},
+                   IdFields(true),
+                   picwin::Foot(false),
+                   {picwin::Label("Package", "Package"), picwin::PushButton(picwin::kExit, [this] { Close(); })}});
     FillVariantTable();
     // The configuration word of the last session, beside the image.
     std::vector<std::uint8_t> fee;

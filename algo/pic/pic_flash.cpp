@@ -49,24 +49,44 @@ bool PicFlashForm::SetupBegin() {
     return true;
 }
 
-void PicFlashForm::DeclareButtons(bool data) {
-    AddButton("Erase", "Erase ", [this] { EraseClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    if (data) {
-        AddButton("WrData", "W.Data", [this] { WrDataClick(); });
-        AddButton("RdData", "R.Data", [this] { RdDataClick(); });
-    }
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+PicWindow PicFlashForm::OperationButtons(bool data) {
+    using namespace picwin;
+    return {PushButton(kErase, [this] { EraseClick(); }),
+            PushButton(kWrite, [this] { WriteClick(); }),
+            PushButton(kVerify, [this] { VerifyClick(); }),
+            PushButton(kRead, [this] { ReadToFileClick(); }),
+            If(data, PushButton(kWrData, [this] { WrDataClick(); })),
+            If(data, PushButton(kRdData, [this] { RdDataClick(); })),
+            PushButton(kWrtCfg, [this] { WtConfigClick(); }),
+            PushButton(kReadCfg, [this] { RdConfigClick(); }),
+            PushButton(kBlank, [this] { BlankClick(); })};
 }
 
-void PicFlashForm::DeclareBatch(const std::vector<std::pair<const char*, const char*>>& boxes) {
-    AddGroup("GroupBox2", "Batch   ");
-    for (auto [name, caption] : boxes) AddCheck(name, caption, true, "GroupBox2");
+PicWindow PicFlashForm::FlashBatch(bool data, std::function<void()> run) {
+    using namespace picwin;
+    std::vector<BatchBox> boxes{{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}};
+    if (data) boxes.push_back({kDataBox});
+    boxes.push_back({kWrtCfgBox});
+    return Batch(boxes, kRun1, std::move(run));
 }
+
+PicWindow PicFlashForm::IdFields(bool makerReadOnly) {
+    using namespace picwin;
+    PicControl maker = Edit("Edit2", "厂家识别码(只读)", "");
+    maker.ReadOnly = makerReadOnly;
+    return {Edit(kUserId, "用户识别码(读/写) ", "ffff"), maker};
+}
+
+PicControl PicFlashForm::EraseChoice(std::function<void()> click) {
+    return picwin::Radio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3,
+                         std::move(click));
+}
+
+PicControl PicFlashForm::VerifyVoltage() {
+    return picwin::Combo("VeriyVolt", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
+}
+
+PicControl PicFlashForm::WriteSpeed() { return picwin::Combo("Speed", {"Fast写", "Slow  "}, 0); }
 
 // ---- program memory -----------------------------------------------------------------------------------
 
@@ -90,15 +110,6 @@ void PicFlashForm::ReadToFileClick() {
     if (traits_.readResetsView && wb.FileWin && wb.FileWin->ViewStart > 0x3FFF) wb.FileWin->ViewStart = 0;
     wb.Display();
     AlgoForm::Show();
-}
-
-void PicFlashForm::DeclareFields() {
-    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
-    AddEdit("Edit2", "厂家识别码(只读)", "", true);
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
 }
 
 void PicFlashForm::BlankClick() {

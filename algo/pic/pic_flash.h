@@ -100,9 +100,6 @@ public:
     int SetupVcc = 5000;  // the VCC level of setup, restored after Verify
 
 protected:
-    // The fields under the buttons: user ID (Edit1, "ffff"), the read-only
-    // maker ID (Edit2), address, type, status and progress.
-    void DeclareFields();
     // The chosen row as setup left it; refuses (nothing sent) before a valid setup.
     const PicRow& Row();
     // The form's checks before an operation (contact test, device ID); false stops.
@@ -142,9 +139,17 @@ protected:
     // layouts: file data there is not past the chip.
     std::vector<std::pair<std::int64_t, std::int64_t>> SideAreas() const override;
     // The operation buttons, in window order (R.Data and W.Data with `data`).
-    void DeclareButtons(bool data = true);
-    // The window's common controls (declared by each form in its own order).
-    void DeclareBatch(const std::vector<std::pair<const char*, const char*>>& boxes);
+    PicWindow OperationButtons(bool data = true);
+    // The batch group: Ers., Blank?, Write., Vrfy, W.Data (with `data`) and
+    // Wrt.CFG., all ticked, and its run button Button1 (`run`).
+    static PicWindow FlashBatch(bool data, std::function<void()> run);
+    // The user ID edit with the maker ID edit beside it (read-only with `makerReadOnly`).
+    static PicWindow IdFields(bool makerReadOnly);
+    // The radio group "Erasing " (Code, Data, both, everything) at everything.
+    static PicControl EraseChoice(std::function<void()> click);
+    // The combo VeriyVolt at 5.0 V, and the combo Speed at "Fast写".
+    static PicControl VerifyVoltage();
+    static PicControl WriteSpeed();
 
     PicFlashTraits traits_;
     PicRow row_;

@@ -13,6 +13,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +71,26 @@ std::optional<std::uint32_t> ScanHexDigits(const std::string& text, int digits =
 // or -1.
 int FirstDifferentWord7(const std::uint8_t* reply, const std::uint8_t* image, int words);
 
+// One control of a PIC form's window. A window is a table of these in window
+// order (PicForm::DeclareWindow); each kind reads the fields it needs.
+struct PicControl {
+    ControlKind Kind = ControlKind::Label;
+    std::string Name;
+    std::string Caption;             // buttons, boxes, groups, labels; an edit's label
+    std::string Group;               // the group box it sits in; empty: the form itself
+    std::string Text;                // edits and the status field
+    bool Ticked = false;             // boxes
+    std::vector<std::string> Items;  // radio groups and combos; a grid's row names
+    int Index = -1;                  // the chosen item of a radio group or combo
+    std::vector<std::string> Cells;  // a grid's cells
+    bool ReadOnly = false;           // edits
+    bool Emphasis = false;           // drawn in red (the address field)
+    bool Enabled = true, Visible = true;
+    std::function<void()> Click;     // buttons; the others after a change
+    bool Present = true;             // false: this window leaves it out
+};
+using PicWindow = std::vector<PicControl>;
+
 class PicForm : public AlgoForm {
 public:
     static constexpr const char* kStatus = "Msg";
@@ -107,9 +129,13 @@ public:
     bool SupplyPinsTouch(int vpp, int vcc, int gnd);
 
 protected:
+    // Declares the window: the tables in order, each control that is Present.
+    void DeclareWindow(std::initializer_list<PicWindow> tables);
     // GroupBox1 with CheckBox1..CheckBox16 (15 and 16 disabled) and Label3
     // "Config = ffff"; every box and the group run ConfigClick.
-    void DeclareConfigBoxes(const std::string& groupCaption);
+    PicWindow ConfigBoxes(const std::string& groupCaption);
+    // A box of GroupBox1 that runs ConfigClick.
+    PicControl ConfigBox(const char* name, const char* caption, bool ticked = false);
     void ApplyCaptions(const ConfigCaptions& captions);
     // A change made by the form's own code raises the control's click like a
     // user's click (disabled controls included).
@@ -135,6 +161,66 @@ protected:
     // false): refused with the device line's error, or "Comm Err." when the
     // line is good (the programmer was not there).
     void RefuseUnlessReady(bool ready);
+
+private:
+    FormControl& Declare(const PicControl& c);
 };
+
+// The rows of the PIC windows' tables.
+namespace picwin {
+
+// A control's name and caption.
+struct Face {
+    const char* Name;
+    const char* Caption;
+};
+
+// The operation buttons the windows share.
+inline constexpr Face kRead{"ReadToFile", "Read  "}, kBlank{"Blank", "Blank?  "}, kVerify{"Verify", "Vrfy"},
+    kWrite{"Write", "Write."}, kErase{"Erase", "Erase "}, kWrtCfg{"WtConfig", "Wrt.CFG."}, kWrCfg{"WtConfig", "Wr.CFG"},
+    kReadCfg{PicForm::kReadConfig, "Read CFG"}, kRdCfg{PicForm::kReadConfig, "Rd.CFG"}, kWrData{"WrData", "W.Data"},
+    kRdData{"RdData", "R.Data"}, kLock{"Security", "Lock"}, kExit{"CancelBtn", "Exit "};
+// The batch group's boxes and its run buttons.
+inline constexpr Face kEraseBox{"CheckBoxErase", "Ers."}, kBlankBox{"CheckBoxBlank", "Blank?  "},
+    kWriteBox{"CheckBoxWrite", "Write."}, kVerifyBox{"CheckBoxVer", "Vrfy"}, kDataBox{"CheckBoxrWrData", "W.Data"},
+    kWrtCfgBox{"CheckBoxConfig", "Wrt.CFG."}, kWrCfgBox{"CheckBoxConfig", "Wr.CFG"}, kLockBox{"CheckBoxSec", "Lock"},
+    kRun1{"Button1", " Run "}, kRun2{"Button2", " Run "};
+
+PicControl PushButton(Face face, std::function<void()> click);
+PicControl Box(Face face, bool ticked, const std::string& group = "", std::function<void()> click = {});
+PicControl Radio(const char* name, const char* caption, std::vector<std::string> items, int index,
+                 std::function<void()> click = {}, const std::string& group = "");
+PicControl Combo(const char* name, std::vector<std::string> items, int index);
+PicControl Edit(const char* name, const char* label, const char* text, const std::string& group = "");
+PicControl Label(const char* name, const char* caption, const std::string& group = "");
+PicControl Group(const char* name, const std::string& caption, std::function<void()> click = {});
+PicControl Grid(const char* name, const char* caption, std::vector<std::string> rowNames,
+                std::vector<std::string> cells, std::function<void()> click);
+// The foot: the address field (Edit6, red when `red`), the type field
+// (Edit7), the status field (Msg), all read-only, and the progress bar (RdBar).
+PicControl AddressField(const char* text, bool red);
+PicControl TypeField(const char* text);
+PicControl StatusField(const char* text);
+PicControl ProgressBar();
+// The user ID edit (Edit1) "User ID : " at "ffff".
+PicControl UserIdField();
+// The four read-only foot fields in the order most windows show them:
+// address, type, status, progress.
+PicWindow Foot(bool redAddress);
+
+// The same control hidden, disabled, read-only, or left out of the window unless `on`.
+PicControl Hidden(PicControl c);
+PicControl Disabled(PicControl c);
+PicControl ReadOnly(PicControl c);
+PicControl If(bool on, PicControl c);
+
+// The batch group GroupBox2 "Batch   ": its boxes, then the run button.
+struct BatchBox {
+    Face face;
+    bool ticked = true;
+};
+PicWindow Batch(const std::vector<BatchBox>& boxes, Face run, std::function<void()> click);
+
+}  // namespace picwin
 
 }  // namespace quilla
