@@ -29,40 +29,28 @@ Cr80Row Row(const char* name, std::int32_t last, int vpp, int vcc, int gnd, int 
 }  // namespace
 
 TCr80px00x::TCr80px00x(Workbench& w) : PicForm(w, "CR80200/100", picvariant::P16c8x), rng_(std::random_device{}()) {
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton("Security", "Lock", [this] { SecurityClick(); });
-    AddButton("WrOTProw", "W.OTPROW", [this] { WrOTProwClick(); });
-    AddButton(kReadConfig, "器件信息", [this] { RdConfigClick(); });
-    AddButton("SoftSecu", "SoftSecu", [this] { SoftSecuClick(); }).Visible = false;
-    auto click = [this] { ControlsToConfig(); };
-    AddGroup("GroupBox1", "CFG ");
-    AddRadio("RadioGroup1", "WTD", {"禁止", "睡眠时禁止", "全部允许"}, 2, "GroupBox1").OnClick = click;
-    AddRadio("RadioGroup2", "OSC Mode    ", {"阻容振荡 RC", "Low 晶震 LF", "普通晶震 XT", "Hi  晶震 HF"}, 3, "GroupBox1")
-        .OnClick = click;
-    AddRadio("RadioGroup3", "震荡启动时间", {"172uS", "22mS", "44mS", "88mS"}, 3, "GroupBox1").OnClick = click;
-    AddGroup("GroupBox3", "OTPROW");
-    AddEdit("Edit1", "ID: ", "2003", false, "GroupBox3");
-    AddEdit("Edit2", "Sum:", "ffff", false, "GroupBox3").Enabled = false;
-    AddCheck("CheckBox1", "W.保护", false, "GroupBox3");
-    AddCombo("VeriyVolt", "", {"Vrfy电压4.5V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 1);
-    AddCombo("Speed", "", {"Burn1次", "Burn2次", "Burn3次"}, 0);
-    AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox2");
-    AddCheck("CheckBoxSec", "Lock", true, "GroupBox2");
-    AddCheck("CheckBoxID", "W.OTPROW", true, "GroupBox2");
-    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox2");
-    AddStatus(kStatus, "Prompt  ");
-    AddEdit(kType, "", "Type", true);
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddProgress(kProgress);
-    AddLabel("Label1", "");
+    using namespace picwin;
+    const auto config = [this] { ControlsToConfig(); };
+    DeclareWindow(
+        {ReadFirstButtons(*this),
+         {PushButton(kWrtCfg, [this] { WtConfigClick(); }), PushButton(kLock, [this] { SecurityClick(); }),
+          PushButton({"WrOTProw", "W.OTPROW"}, [this] { WrOTProwClick(); }),
+          PushButton({kReadConfig, "器件信息"}, [this] { RdConfigClick(); }),
+          Hidden(PushButton({"SoftSecu", "SoftSecu"}, [this] { SoftSecuClick(); })),
+          Group("GroupBox1", "CFG "),
+          Radio("RadioGroup1", "WTD", {"禁止", "睡眠时禁止", "全部允许"}, 2, config, "GroupBox1"),
+          Radio("RadioGroup2", "OSC Mode    ", {"阻容振荡 RC", "Low 晶震 LF", "普通晶震 XT", "Hi  晶震 HF"}, 3, config,
+                "GroupBox1"),
+          Radio("RadioGroup3", "震荡启动时间", {"172uS", "22mS", "44mS", "88mS"}, 3, config, "GroupBox1"),
+          Group("GroupBox3", "OTPROW"),
+          Edit("Edit1", "ID: ", "2003", "GroupBox3"),
+          Disabled(Edit("Edit2", "Sum:", "ffff", "GroupBox3")),
+          Box({"CheckBox1", "W.保护"}, false, "GroupBox3"),
+          VerifyVoltage("4.5V", 1),
+          Combo("Speed", {"Burn1次", "Burn2次", "Burn3次"}, 0)},
+         Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}, {kLockBox}, {{"CheckBoxID", "W.OTPROW"}}}, kRun2,
+               [this] { Button2Click(); }),
+         {StatusField("Prompt  "), TypeField("Type"), AddressField("Add ", true), ProgressBar(), Label("Label1", "")}});
     FillVariantTable();
 }
 

@@ -94,34 +94,21 @@ Em78Row EmRow(const char* name, int vpp, int vcc, int gnd, std::int32_t last) {
 }  // namespace
 
 TEm78p156::TEm78p156(Workbench& w, bool p447) : Em78Form(w, p447 ? "EM78P447" : "EMC78P156E"), p447_(p447) {
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
-    auto config = [this] { ControlsToConfig(); };
-    AddGroup("GroupBox1", p447 ? "CFG Bits  " : "Int CFG   ").OnClick = config;
-    AddCheck("CheckSec", "Lock Bit   ", false, "GroupBox1").OnClick = config;
-    AddCheck("CheckWtd", "WTD        ", false, "GroupBox1").OnClick = config;
-    AddCheck("CheckHLP", "Low PW", false, "GroupBox1").OnClick = config;
-    if (p447) AddCheck("CheckTYP", "TYP(SA/SB)", false, "GroupBox1").OnClick = config;
-    AddRadio("RadioGroup1", p447 ? "OSC CFG (MS)    " : "OSC Mode    ", {"RC    ", "XT      "}, 1).OnClick = config;
-    AddRadio("RadioGroup2", "CLKS            ", {"2 Clocks", "4 Clocks"}, 1).OnClick = config;
-    AddRadio("RadioGroup3", "OSC          ", {"Low ", "Hi  "}, 1).OnClick = config;
-    AddCombo("VeriyVolt", "", {"Vrfy电压4.5V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 1);
-    AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", false, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox2");
-    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox2");
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
-    if (p447) AddEdit("Edit1", "", "Edit1");
+    using namespace picwin;
+    const auto config = [this] { ControlsToConfig(); };
+    DeclareWindow({OneTimeButtons(*this),
+                   {Group("GroupBox1", p447 ? "CFG Bits  " : "Int CFG   ", config),
+                    Box({"CheckSec", "Lock Bit   "}, false, "GroupBox1", config),
+                    Box({"CheckWtd", "WTD        "}, false, "GroupBox1", config),
+                    Box({"CheckHLP", "Low PW"}, false, "GroupBox1", config),
+                    If(p447, Box({"CheckTYP", "TYP(SA/SB)"}, false, "GroupBox1", config)),
+                    Radio("RadioGroup1", p447 ? "OSC CFG (MS)    " : "OSC Mode    ", {"RC    ", "XT      "}, 1, config),
+                    Radio("RadioGroup2", "CLKS            ", {"2 Clocks", "4 Clocks"}, 1, config),
+                    Radio("RadioGroup3", "OSC          ", {"Low ", "Hi  "}, 1, config),
+                    VerifyVoltage("4.5V", 1)},
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, false}, {kWrtCfgBox}}, kRun2, [this] { Button2Click(); }),
+                   Foot(true),
+                   {If(p447, Edit("Edit1", "", "Edit1"))}});
     FillVariantTable();
     if (const auto w = ReadEmcFile(SideFile(".EMC"))) {
         ConfigWord = *w;

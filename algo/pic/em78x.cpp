@@ -42,26 +42,16 @@ Em78Row GridRow(const char* name, int vpp, int vcc, int gnd, std::int32_t last, 
 
 TEm78p153x::TEm78p153x(Workbench& w, bool p458)
     : Em78Form(w, p458 ? "EMC78P458" : "EMC78P153"), p458_(p458), rows_(p458 ? 32 : 16) {
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", false, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox2");
-    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox2");
-    AddLabel("Label1", "CFG ：");
-    AddGrid("StringGrid1", "", p458 ? Rows458() : kRows153, std::vector<std::string>(static_cast<std::size_t>(rows_), "1"))
-        .OnClick = [this] { StringGrid1Click(); };
-    AddLabel("Label2", "ID");
-    AddEdit("Edit1", "", "");
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddStatus(kStatus, "");
-    AddProgress(kProgress);
+    using namespace picwin;
+    DeclareWindow({{PushButton(kBlank, [this] { BlankClick(); }), PushButton(kVerify, [this] { VerifyClick(); }),
+                    PushButton(kRead, [this] { ReadToFileClick(); }), PushButton(kWrite, [this] { WriteClick(); }),
+                    PushButton(kReadCfg, [this] { RdConfigClick(); }), PushButton(kWrtCfg, [this] { WtConfigClick(); })},
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, false}, {kWrtCfgBox}}, kRun2, [this] { Button2Click(); }),
+                   {Label("Label1", "CFG ："),
+                    Grid("StringGrid1", "", p458 ? Rows458() : kRows153,
+                         std::vector<std::string>(static_cast<std::size_t>(rows_), "1"), [this] { StringGrid1Click(); }),
+                    Label("Label2", "ID"), Edit("Edit1", "", ""), AddressField("Add ", true), StatusField(""),
+                    ProgressBar()}});
     FillVariantTable();
 }
 

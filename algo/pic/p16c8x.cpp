@@ -38,7 +38,7 @@ TP16c8x::TP16c8x(Workbench& w)
                     EraseChoice(config), Radio("Speed", "Speed ", {"Mid.(10mS)", "Slow(20mS)"}, 0)},
                    Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {{"CheckBoxVer", "Verf."}}, {kDataBox}, {kWrtCfgBox}},
                          kRun1, [this] { Button1Click(); }),
-                   {VerifyVoltage()},
+                   {picwin::VerifyVoltage("5.0V", 0)},
                    IdFields(true),
                    Foot(false),
                    {Label("Package", ""), Label(kConfigLabel, "文件缓冲区4000h=数据(EEPROM)0000h"),

@@ -31,7 +31,7 @@ void PicBoxesForm::DeclareBoxesWindow(BoxesWindow w) {
                    {Radio("RadioGroup1", w.osc, std::move(w.oscItems), 1, config),
                     If(w.data, EraseChoice(config))},
                    FlashBatch(w.data, [this] { Button1Click(); }),
-                   {VerifyVoltage()},
+                   {picwin::VerifyVoltage("5.0V", 0)},
                    IdFields(true),
                    Foot(false),
                    {PushButton(kExit, [this] { Close(); }), std::move(w.last)}});

@@ -199,7 +199,7 @@ TP16fx::TP16fx(Workbench& w)
     DeclareWindow({OperationButtons(false),
                    ConfigBoxes("CFG Config(打勾编程为0)"),
                    EraseAndBatch({}, 0),
-                   {VerifyVoltage()},
+                   {picwin::VerifyVoltage("5.0V", 0)},
                    IdFields(false),
                    picwin::Foot(false),
                    {picwin::Label("Label1", "文件缓冲区4000h=数据(EEPROM)0000h"),

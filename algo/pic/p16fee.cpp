@@ -25,7 +25,7 @@ TP16fEEx::TP16fEEx(Workbench& w) : PicFlashForm(w, "P16fEEx", picvariant::P16fEE
                    ConfigBoxes("CFG Config(打勾编程为0)"),
                    {EraseChoice({})},
                    FlashBatch(true, [this] { Button1Click(); }),
-                   {VerifyVoltage(), WriteSpeed()},
+                   {picwin::VerifyVoltage("5.0V", 0), WriteSpeed()},
                    IdFields(true),
                    picwin::Foot(false),
                    {picwin::Label("Package", "Package"), picwin::PushButton(picwin::kExit, [this] { Close(); })}});

@@ -82,10 +82,6 @@ PicControl PicFlashForm::EraseChoice(std::function<void()> click) {
                          std::move(click));
 }
 
-PicControl PicFlashForm::VerifyVoltage() {
-    return picwin::Combo("VeriyVolt", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
-}
-
 PicControl PicFlashForm::WriteSpeed() { return picwin::Combo("Speed", {"Fast写", "Slow  "}, 0); }
 
 // ---- program memory -----------------------------------------------------------------------------------

@@ -147,8 +147,7 @@ protected:
     static PicWindow IdFields(bool makerReadOnly);
     // The radio group "Erasing " (Code, Data, both, everything) at everything.
     static PicControl EraseChoice(std::function<void()> click);
-    // The combo VeriyVolt at 5.0 V, and the combo Speed at "Fast写".
-    static PicControl VerifyVoltage();
+    // The combo Speed at "Fast写".
     static PicControl WriteSpeed();
 
     PicFlashTraits traits_;

@@ -110,6 +110,10 @@ PicControl Combo(const char* name, std::vector<std::string> items, int index) {
     return {.Kind = ControlKind::Combo, .Name = name, .Items = std::move(items), .Index = index};
 }
 
+PicControl VerifyVoltage(const char* highest, int index) {
+    return Combo("VeriyVolt", {std::string("Vrfy电压") + highest, "Vrfy电压3.3V", "Vrfy电压2.5V"}, index);
+}
+
 PicControl Edit(const char* name, const char* label, const char* text, const std::string& group) {
     return {.Kind = ControlKind::Edit, .Name = name, .Caption = label, .Group = group, .Text = text};
 }

@@ -196,6 +196,8 @@ PicControl Label(const char* name, const char* caption, const std::string& group
 PicControl Group(const char* name, const std::string& caption, std::function<void()> click = {});
 PicControl Grid(const char* name, const char* caption, std::vector<std::string> rowNames,
                 std::vector<std::string> cells, std::function<void()> click);
+// The combo VeriyVolt: Vrfy电压 `highest`, 3.3V, 2.5V, at item `index`.
+PicControl VerifyVoltage(const char* highest, int index);
 // The foot: the address field (Edit6, red when `red`), the type field
 // (Edit7), the status field (Msg), all read-only, and the progress bar (RdBar).
 PicControl AddressField(const char* text, bool red);
@@ -220,6 +222,28 @@ struct BatchBox {
     bool ticked = true;
 };
 PicWindow Batch(const std::vector<BatchBox>& boxes, Face run, std::function<void()> click);
+
+// The buttons Blank?, Write., Vrfy, Read, Wrt.CFG., Read CFG and Exit, in the
+// one-time forms' order, on `f`'s click handlers.
+template <class Form>
+PicWindow OneTimeButtons(Form& f) {
+    return {PushButton(kBlank, [&f] { f.BlankClick(); }),
+            PushButton(kWrite, [&f] { f.WriteClick(); }),
+            PushButton(kVerify, [&f] { f.VerifyClick(); }),
+            PushButton(kRead, [&f] { f.ReadToFileClick(); }),
+            PushButton(kWrtCfg, [&f] { f.WtConfigClick(); }),
+            PushButton(kReadCfg, [&f] { f.RdConfigClick(); }),
+            PushButton(kExit, [&f] { f.Close(); })};
+}
+
+// The buttons Read, Blank?, Vrfy and Write., in that order, on `f`'s click handlers.
+template <class Form>
+PicWindow ReadFirstButtons(Form& f) {
+    return {PushButton(kRead, [&f] { f.ReadToFileClick(); }),
+            PushButton(kBlank, [&f] { f.BlankClick(); }),
+            PushButton(kVerify, [&f] { f.VerifyClick(); }),
+            PushButton(kWrite, [&f] { f.WriteClick(); })};
+}
 
 }  // namespace picwin
 
