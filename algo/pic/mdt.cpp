@@ -41,38 +41,21 @@ MdtRow Row(const char* name, int vpp, int vcc, int gnd, int ps, int hs, int rs, 
 TMdt20xx::TMdt20xx(Workbench& w, bool m2051)
     : PicForm(w, m2051 ? "MDT2051" : "MDT2005-2020", picvariant::P16c8x), m2051_(m2051) {
     if (const char* c = std::getenv("QUILLA_MDT_OBJ_CONVERTER")) ObjConverter = c;
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
-    AddEdit(kUserId, "User ID : ", "ffff");
-    auto click = [this] { ConfigClick(); };
-    AddGroup("GroupBox1", m2051 ? "Int CFG   " : "其他CFG 位");
-    AddCheck("CheckBox1", "Lock Bit   ", false, "GroupBox1").OnClick = click;
-    AddCheck("CheckBox2", "WTD        ", true, "GroupBox1").OnClick = click;
-    AddCheck("CheckBox3", "PED          ", false, "GroupBox1").OnClick = click;
-    if (m2051) {
-        AddCheck("CheckBox4", "PRD", false, "GroupBox1");
-        AddCheck("CheckBox5", "PUT", false, "GroupBox1");
-    }
-    AddRadio("RadioGroup1", "OSC Mode    (OSC)", {"LP          ", "XT          ", "HS          ", "RC          "}, 1)
-        .OnClick = click;
-    if (!m2051)
-        AddRadio("RadioGroup2", "OST            ", {"150  uS", "20   mS", "40   mS", "80   mS"}, 0).OnClick = click;
-    AddCombo("Speed", "", {"Speed   4mS", "Speed   6mS", "Speed   8mS"}, 0);
-    AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", m2051, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox2");
-    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox2");
-    AddStatus(kStatus, "Prompt  ");
-    AddEdit(kType, "", "Type", true);
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddProgress(kProgress);
+    using namespace picwin;
+    const auto config = [this] { ConfigClick(); };
+    DeclareWindow(
+        {ReadFirstButtons(*this),
+         {PushButton(kReadCfg, [this] { RdConfigClick(); }), PushButton(kWrtCfg, [this] { WtConfigClick(); }),
+          PushButton(kExit, [this] { Close(); }), UserIdField(),
+          Group("GroupBox1", m2051 ? "Int CFG   " : "其他CFG 位"), ConfigBox("CheckBox1", "Lock Bit   "),
+          ConfigBox("CheckBox2", "WTD        ", true), ConfigBox("CheckBox3", "PED          "),
+          If(m2051, Box({"CheckBox4", "PRD"}, false, "GroupBox1")), If(m2051, Box({"CheckBox5", "PUT"}, false, "GroupBox1")),
+          Radio("RadioGroup1", "OSC Mode    (OSC)", {"LP          ", "XT          ", "HS          ", "RC          "}, 1,
+                config),
+          If(!m2051, Radio("RadioGroup2", "OST            ", {"150  uS", "20   mS", "40   mS", "80   mS"}, 0, config)),
+          Combo("Speed", {"Speed   4mS", "Speed   6mS", "Speed   8mS"}, 0)},
+         Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, m2051}, {kWrtCfgBox}}, kRun2, [this] { Button2Click(); }),
+         {StatusField("Prompt  "), TypeField("Type"), AddressField("Add ", true), ProgressBar()}});
     FillVariantTable();
     ReadSideFile();
 }

@@ -20,31 +20,16 @@ TP16c54x::TP16c54x(Workbench& w, bool m57)
       m57_(m57),
       contactLo_(m57 ? ContactLo57 : ContactLo54),
       contactHi_(m57 ? ContactHi57 : ContactHi54) {
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
-    auto click = [this] { ConfigClick(); };
-    AddGroup("GroupBox1", "Int CFG   ");
-    AddCheck("CheckBox1", "Lockbit      ", false, "GroupBox1").OnClick = click;
-    AddCheck("CheckBox2", "WTD          ", true, "GroupBox1").OnClick = click;
-    AddRadio("RadioGroup1", "OSC Mode    ", {"LP          ", "XT          ", "HS          ", "RC          "}, 1)
-        .OnClick = click;
-    AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox2");
-    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox2");
-    AddEdit(kUserId, "User ID : ", "ffff");
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
-    if (m57) AddRadio("RadioGroup2", "Speed ", {"Mid.", "较慢", "慢"}, 0);
+    using namespace picwin;
+    DeclareWindow({OneTimeButtons(*this),
+                   {Group("GroupBox1", "Int CFG   "), ConfigBox("CheckBox1", "Lockbit      "),
+                    ConfigBox("CheckBox2", "WTD          ", true),
+                    Radio("RadioGroup1", "OSC Mode    ", {"LP          ", "XT          ", "HS          ", "RC          "},
+                          1, [this] { ConfigClick(); })},
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun2, [this] { Button2Click(); }),
+                   {UserIdField()},
+                   Foot(true),
+                   {If(m57, Radio("RadioGroup2", "Speed ", {"Mid.", "较慢", "慢"}, 0))}});
     FillVariantTable();
     if (const auto c = ReadConFile8(SideFile(".CON"), 4)) {
         Get("CheckBox1").Checked = c->box[0];

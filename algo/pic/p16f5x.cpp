@@ -30,27 +30,18 @@ const F5xPackage* FindPackage(int pkg) {
 }  // namespace
 
 TP16f5x::TP16f5x(Workbench& w) : PicForm(w, "P16f5x", picvariant::P16f5x) {
-    AddGroup("GroupBox1", "Int CFG   ");
-    AddCheck("CheckBox1", "允许Lock", false, "GroupBox1");
-    AddCheck("CheckBox2", "允许WTD          ", true, "GroupBox1");
-    AddRadio("RadioGroup1", "OSC Mode    ", {"LP          ", "XT          ", "HS          ", "RC          "}, 1);
-    AddGroup("GroupBox2", "Batch   ");
-    for (auto [name, caption] : {std::pair{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "},
-                                 {"CheckBoxWrite", "Write."}, {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wr.CFG"}})
-        AddCheck(name, caption, true, "GroupBox2");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddButton("Erase", "Erase ", [this] { EraseClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("WtConfig", "Wr.CFG", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Rd.CFG", [this] { RdConfigClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddEdit(kUserId, "User ID", "1234");
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
+    using namespace picwin;
+    DeclareWindow({{Group("GroupBox1", "Int CFG   "), Box({"CheckBox1", "允许Lock"}, false, "GroupBox1"),
+                    Box({"CheckBox2", "允许WTD          "}, true, "GroupBox1"),
+                    Radio("RadioGroup1", "OSC Mode    ", {"LP          ", "XT          ", "HS          ", "RC          "},
+                          1)},
+                   Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1,
+                         [this] { Button1Click(); }),
+                   {PushButton(kErase, [this] { EraseClick(); }), PushButton(kWrite, [this] { WriteClick(); }),
+                    PushButton(kVerify, [this] { VerifyClick(); }), PushButton(kRead, [this] { ReadToFileClick(); }),
+                    PushButton(kWrCfg, [this] { WtConfigClick(); }), PushButton(kRdCfg, [this] { RdConfigClick(); }),
+                    PushButton(kBlank, [this] { BlankClick(); }), Edit(kUserId, "User ID", "1234")},
+                   Foot(false)});
     Table.assign(20, MakePicRow("", 0, 0, 0, 0, 0, 0, 0));
     Table[0].Name = "Exit";
     // The last programmed configuration word, kept from run to run (nothing shows it).
