@@ -9,25 +9,6 @@ namespace quilla {
 
 using namespace proto;
 
-namespace {
-
-Cr80Row Row(const char* name, std::int32_t last, int vpp, int vcc, int gnd, int entry, int mode, int half, int p,
-            int q, int latch, std::uint8_t capture, int clock, std::uint32_t lo, std::uint32_t hi) {
-    Cr80Row r;
-    r.Name = name;
-    r.ProgramLast = last;
-    r.VppPin = vpp, r.VccPin = vcc, r.GndPin = gnd;
-    r.Entry = entry, r.Mode = mode, r.Half = half, r.P = p, r.Q = q;
-    r.Latch = latch;
-    r.Capture = capture;
-    r.VppMv = vcc ? 12000 : 0;
-    r.Clock = clock;
-    r.ContactLo = lo, r.ContactHi = hi;
-    return r;
-}
-
-}  // namespace
-
 TCr80px00x::TCr80px00x(Workbench& w) : PicForm(w, "CR80200/100", picvariant::P16c8x), rng_(std::random_device{}()) {
     using namespace picwin;
     const auto config = [this] { ControlsToConfig(); };
@@ -55,10 +36,17 @@ TCr80px00x::TCr80px00x(Workbench& w) : PicForm(w, "CR80200/100", picvariant::P16
 }
 
 void TCr80px00x::FillVariantTable() {
-    Table = {Row("Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0),
-             Row("1: CR80P100 (1k)", 0x7FF, 14, 25, 16, 5, 6, 8, 3, 4, 0, OpCapturePort0, 7, 0, 0),
-             Row("2: CR80P200 (2k)", 0xFFF, 7, 8, 10, 2, 11, 3, 5, 6, 1, OpCapturePort1, 10, 0xFFFFFAC0, 0x3),
-             Row("3: JS991 (1k)", 0x7FF, 14, 25, 16, 5, 6, 8, 3, 4, 0, OpCapturePort0, 7, 0, 0)};
+    const Cr80Row p100{.Name = "1: CR80P100 (1k)", .ProgramLast = 0x7FF, .VppPin = 14, .VccPin = 25, .GndPin = 16,
+                       .VppMv = 12000, .Entry = 5, .Mode = 6, .HalfSelect = 8, .PulseEnable = 3, .PulseStrobe = 4,
+                       .Clock = 7, .Latch = 0, .Capture = OpCapturePort0};
+    Cr80Row js991 = p100;
+    js991.Name = "3: JS991 (1k)";
+    Table = {{.Name = "Exit"},
+             p100,
+             {.Name = "2: CR80P200 (2k)", .ProgramLast = 0xFFF, .VppPin = 7, .VccPin = 8, .GndPin = 10, .VppMv = 12000,
+              .Entry = 2, .Mode = 11, .HalfSelect = 3, .PulseEnable = 5, .PulseStrobe = 6, .Clock = 10, .Latch = 1,
+              .Capture = OpCapturePort1, .ContactLo = 0xFFFFFAC0, .ContactHi = 0x3},
+             js991};
 }
 
 std::string TCr80px00x::DeviceLineError() const {
@@ -130,9 +118,9 @@ bool TCr80px00x::EnterProgramMode() {
         return false;
     }
     Line(1, false);
-    Line(row_.Q, true);
-    Line(row_.P, true);
-    Line(row_.Half, true);
+    Line(row_.PulseStrobe, true);
+    Line(row_.PulseEnable, true);
+    Line(row_.HalfSelect, true);
     Line(row_.Clock, false);
     Line(row_.Entry, false);
     Line(row_.Mode, false);
@@ -157,36 +145,36 @@ void TCr80px00x::CrProgramPulse() {
     const std::string s = Text("Speed");
     const int n = s == "Burn2次" ? 2 : s == "Burn3次" ? 3 : 1;
     for (int k = 0; k < n; ++k) {
-        Line(row_.P, true);
-        Line(row_.Q, false);
+        Line(row_.PulseEnable, true);
+        Line(row_.PulseStrobe, false);
         Ep3.UsbPut1(OpWaitPulse);
-        Line(row_.Q, true);
-        Line(row_.P, false);
+        Line(row_.PulseStrobe, true);
+        Line(row_.PulseEnable, false);
     }
 }
 
 void TCr80px00x::CrWriteWord(std::uint32_t w) {
-    Line(row_.Half, false);
+    Line(row_.HalfSelect, false);
     Ep3.WriteLatch(row_.Latch, static_cast<int>(w & 0xFF));
     CrProgramPulse();
-    Line(row_.Half, true);
+    Line(row_.HalfSelect, true);
     Ep3.WriteLatch(row_.Latch, static_cast<int>((w >> 7) & 0xFF));
     CrProgramPulse();
     CrClock(4);
 }
 
 void TCr80px00x::CrReadWord() {
-    Line(row_.Half, false);
+    Line(row_.HalfSelect, false);
     Ep3.UsbPut1(row_.Capture);
-    Line(row_.Half, true);
+    Line(row_.HalfSelect, true);
     Ep3.UsbPut1(row_.Capture);
-    Line(row_.Half, false);
+    Line(row_.HalfSelect, false);
     CrClock(4);
 }
 
 void TCr80px00x::ReadingPreparation() {
     Line(1, true);
-    Line(row_.P, false);
+    Line(row_.PulseEnable, false);
 }
 
 void TCr80px00x::SuppliesOff() {
@@ -293,7 +281,7 @@ void TCr80px00x::WriteClick() {
         }
         CrWriteWord(static_cast<std::uint32_t>(img[a] | (img[a + 1] << 8)));
     }
-    Line(row_.P, false);
+    Line(row_.PulseEnable, false);
     Ep3.UsbPut1(OpWaitSettle);
     Ep3.UsbFlush();
     ShowProgress(row_.ProgramLast);
@@ -309,7 +297,7 @@ void TCr80px00x::WtConfigClick() {
     CrWriteWord(~ConfigWord);
     CrWriteWord(ConfigWord);
     Ep3.UsbFlush();
-    Line(row_.P, false);
+    Line(row_.PulseEnable, false);
     SuppliesOff();
     Success("OK");
     wb.ErrorFlag() = 0;
@@ -321,7 +309,7 @@ void TCr80px00x::SecurityClick() {
     CrSendMode(5);
     CrWriteWord(0);
     Ep3.UsbFlush();
-    Line(row_.P, false);
+    Line(row_.PulseEnable, false);
     SuppliesOff();
     Success("OK");
 }
@@ -347,7 +335,7 @@ void TCr80px00x::WrOTProwClick() {
         CrWriteWord(0);
     }
     Ep3.UsbFlush();
-    Line(row_.P, false);
+    Line(row_.PulseEnable, false);
     SuppliesOff();
     Success("OK");
 }

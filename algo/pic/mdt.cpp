@@ -25,15 +25,17 @@ int ItemOf(const int (&values)[4], unsigned v) {
     return -1;
 }
 
-MdtRow Row(const char* name, int vpp, int vcc, int gnd, int ps, int hs, int rs, int clk, int clk2, int reset,
-           std::int32_t last) {
-    MdtRow r;
-    r.Name = name;
-    r.VppPin = vpp, r.VccPin = vcc, r.GndPin = gnd;
-    r.ProgramStrobe = ps, r.HalfSelect = hs, r.ReadStrobe = rs, r.Clock = clk, r.Clock2 = clk2, r.Reset = reset;
-    r.VppMv = name[0] == 'E' ? 0 : 12000;
-    r.ProgramLast = last;
-    return r;
+// The rows of the parts with VCC on socket pin 25 and with VCC on pin 8,
+// their names and sizes left out.
+const MdtRow kVcc25{.VppPin = 15, .VccPin = 25, .GndPin = 16, .VppMv = 12000, .ProgramStrobe = 28, .HalfSelect = 29,
+                    .ReadStrobe = 12, .Clock = 27, .Clock2 = 26, .Reset = 15};
+const MdtRow kVcc8{.VppPin = 34, .VccPin = 8, .GndPin = 10, .VppMv = 12000, .ProgramStrobe = 12, .HalfSelect = 13,
+                   .ReadStrobe = 14, .Clock = 33, .Clock2 = 32, .Reset = 34};
+
+MdtRow Part(MdtRow pins, const char* name, std::int32_t last) {
+    pins.Name = name;
+    pins.ProgramLast = last;
+    return pins;
 }
 
 }  // namespace
@@ -61,16 +63,13 @@ TMdt20xx::TMdt20xx(Workbench& w, bool m2051)
 }
 
 void TMdt20xx::FillVariantTable() {
-    const MdtRow exit = Row("Exit", 15, 0, 16, 0, 0, 0, 0, 0, 0, 0);
+    const MdtRow exit{.Name = "Exit", .VppPin = 15, .GndPin = 16};
     if (m2051_) {
-        Table = {exit, Row("1: MDT2051   (1Kx14)", 15, 25, 16, 28, 29, 12, 27, 26, 15, 0x7FF)};
+        Table = {exit, Part(kVcc25, "1: MDT2051   (1Kx14)", 0x7FF)};
         return;
     }
-    Table = {exit,
-             Row("1: MDT2005   (512x14)", 15, 25, 16, 28, 29, 12, 27, 26, 15, 0x3FF),
-             Row("2: MDT2010   (1Kx14)", 15, 25, 16, 28, 29, 12, 27, 26, 15, 0x7FF),
-             Row("3: MDT2015   (512x14)", 34, 8, 10, 12, 13, 14, 33, 32, 34, 0x3FF),
-             Row("4: MDT2020   (2Kx14)", 34, 8, 10, 12, 13, 14, 33, 32, 34, 0xFFF)};
+    Table = {exit, Part(kVcc25, "1: MDT2005   (512x14)", 0x3FF), Part(kVcc25, "2: MDT2010   (1Kx14)", 0x7FF),
+             Part(kVcc8, "3: MDT2015   (512x14)", 0x3FF), Part(kVcc8, "4: MDT2020   (2Kx14)", 0xFFF)};
 }
 
 std::string TMdt20xx::DeviceLineError() const {
