@@ -263,13 +263,10 @@ void TCr80px00x::VerifyClick() {
 
 void TCr80px00x::WriteClick() {
     if (!ready_) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        return StepFailed();
-    }
+    if (!NeedFileWindow()) return;
     Status("Write");
     auto* img = wb.ImageBuffer.data();
-    for (std::int32_t a = 1; a <= row_.ProgramLast; a += 2) img[a] &= 0x3F;
+    MaskWordHighBytes(row_.ProgramLast, 0x3F);
     wb.Display();
     if (!EnterProgramMode()) return;
     CrSendMode(0);
@@ -318,10 +315,7 @@ void TCr80px00x::WrOTProwClick() {
     if (!ready_) return;
     // The row stores the buffer's checksum in one-time cells: only from a
     // buffer window the user sees.
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        return StepFailed();
-    }
+    if (!NeedFileWindow()) return;
     if (!EnterProgramMode()) return;
     Status("Option...");
     CrSendMode(1);

@@ -269,11 +269,7 @@ void TEm78p156::WriteClick() {
         StepFailed();
         return;
     }
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     if (!Seated()) return;
     PowerLevels();

@@ -375,11 +375,7 @@ void TMdt20xx::WriteClick() {
         StepFailed();
         return;
     }
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     if (!Seated()) return;
     Preamble(false, false);

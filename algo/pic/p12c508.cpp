@@ -125,13 +125,9 @@ void Pic12OtpForm::BlankClick() {
 void Pic12OtpForm::WriteClick() {
     const PicRow& r = Row();
     if (!CheckContact()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Write");
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x0F;
+    MaskWordHighBytes(r.ProgramLast, 0x0F);
     wb.Display();
     const bool lastErased = ReadLastWord() == 0x0FFF;
     Ep3.VppPin(0);
@@ -166,7 +162,7 @@ void Pic12OtpForm::ReadToFileClick() {
         ShowProgress(a, r.ProgramLast);
         Pic.ReadBlock(32, wb.ImageBuffer.data() + a);
     }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    MaskWordHighBytes(r.ProgramLast, 0x3F);
     ShowProgress(r.ProgramLast, r.ProgramLast);
     Off();
     Success("OK");
@@ -178,7 +174,7 @@ void Pic12OtpForm::VerifyClick() {
     const PicRow& r = Row();
     if (!CheckContact()) return;
     Status("Verify.");
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x0F;
+    MaskWordHighBytes(r.ProgramLast, 0x0F);
     Enter();
     Pic.SendCommand(Pic.Codes().increment);
     wb.ErrorFlag() = 0;

@@ -287,13 +287,9 @@ bool TP16c54x::CompareProgram(const PicRow& r, const std::uint8_t* image, const 
 
 void TP16c54x::WriteClick() {
     const PicRow& r = Row();
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Write");
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x0F;
+    MaskWordHighBytes(r.ProgramLast, 0x0F);
     wb.Display();
     if (!EnterProgramMode()) return;
     Ep3.UsbPut1(OpWaitSettle);

@@ -77,13 +77,9 @@ void PicOtpForm::BlankClick() {
 void PicOtpForm::WriteClick() {
     const PicRow& r = Row();
     if (!CheckContact()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Write");
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    MaskWordHighBytes(r.ProgramLast, 0x3F);
     wb.Display();
     PowerUp(false);
     const int waits = Waits();
@@ -110,7 +106,7 @@ void PicOtpForm::ReadToFileClick() {
         ShowProgress(a, r.ProgramLast);
         Pic.ReadBlock(32, wb.ImageBuffer.data() + a);
     }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    MaskWordHighBytes(r.ProgramLast, 0x3F);
     ShowProgress(r.ProgramLast, r.ProgramLast);
     Pic.Leave();
     Success("OK");

@@ -173,12 +173,8 @@ void TP16f5x::BlankClick() {
 void TP16f5x::WriteClick() {
     const PicRow& r = Row();
     if (!CheckDeviceId()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x0F;
+    if (!NeedFileWindow()) return;
+    MaskWordHighBytes(r.ProgramLast, 0x0F);
     wb.Display();
     Status("Writing..");
     Ep3.VppPin(0);
@@ -234,7 +230,7 @@ void TP16f5x::ReadToFileClick() {
         ShowProgress(a, r.ProgramLast);
         Pic.ReadBlock(16, wb.ImageBuffer.data() + a);
     }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x0F;
+    MaskWordHighBytes(r.ProgramLast, 0x0F);
     ShowProgress(r.ProgramLast, r.ProgramLast);
     Off();
     Success("OK");

@@ -99,7 +99,7 @@ void PicFlashForm::ReadToFileClick() {
         ShowProgress(a, r.ProgramLast);
         Pic.ReadBlock(n, wb.ImageBuffer.data() + a);
     }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    MaskWordHighBytes(r.ProgramLast, 0x3F);
     ShowProgress(r.ProgramLast, r.ProgramLast);
     Pic.Leave();
     Success("OK");
@@ -155,12 +155,8 @@ std::int32_t PicFlashForm::FirstDifferentWord(const PicRow& r, const std::uint8_
 void PicFlashForm::WriteClick() {
     const PicRow& r = Row();
     if (!Check(PicStep::Write)) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    if (!NeedFileWindow()) return;
+    MaskWordHighBytes(r.ProgramLast, 0x3F);
     wb.Display();
     Status("Writing..");
     if (traits_.writeVppOffFirst) Ep3.VppPin(0);
@@ -295,11 +291,7 @@ void PicFlashForm::WrDataClick() {
     const PicRow& r = Row();
     const int ee = r.EepromLast + 1;
     if (!Check(PicStep::WriteData)) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     // The bytes to write: image 4000h + i, or for a file in the toolchain's
     // layout its EEPROM bytes at 4200h + 2i (the IDs and the configuration
     // word at 4000h-400Fh never go into the EEPROM).

@@ -196,6 +196,10 @@ void PicForm::ShowProgress(std::int32_t a, std::int32_t last) {
     ShowAddress(kAddress, a);
 }
 
+void PicForm::MaskWordHighBytes(std::int32_t last, std::uint8_t mask) {
+    for (std::int32_t a = 1; a <= last; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= mask;
+}
+
 std::string PicForm::SideFile(const std::string& ext) const { return SideFilePath(wb, ext); }
 
 bool PicForm::SupplyPinsTouch(int vpp, int vcc, int gnd) {

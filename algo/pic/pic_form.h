@@ -112,6 +112,10 @@ public:
     // RdBar from 0 to `last` at a; a in the address edit.
     void ShowProgress(std::int32_t a, std::int32_t last);
 
+    // Clears the bits above the word width in the high byte of every image word
+    // up to `last` (mask 3Fh for 14-bit words, 0Fh for 12-bit ones).
+    void MaskWordHighBytes(std::int32_t last, std::uint8_t mask);
+
     // ---- configuration controls ----------------------------------------------------
     virtual void ConfigToControls();
     virtual void ControlsToConfig();
