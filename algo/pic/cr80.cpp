@@ -378,13 +378,10 @@ void TCr80px00x::SoftSecuClick() {
 }
 
 void TCr80px00x::Button2Click() {
-    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }},
-              {"CheckBoxSec", [this] { SecurityClick(); }},
-              {"CheckBoxID", [this] { WrOTProwClick(); }}},
-             [this] { return Ep3.WaitNextChip(row_.GndPin, 0, row_.ContactLo, row_.ContactHi, 0) != 0; }, true,
+    std::vector<BatchStep> steps = OneTimeSteps(*this);
+    steps.push_back({"CheckBoxSec", [this] { SecurityClick(); }});
+    steps.push_back({"CheckBoxID", [this] { WrOTProwClick(); }});
+    RunBatch(steps, [this] { return Ep3.WaitNextChip(row_.GndPin, 0, row_.ContactLo, row_.ContactHi, 0) != 0; }, true,
              [this] {
                  SoftSecuClick();
                  return true;

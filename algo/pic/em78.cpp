@@ -372,10 +372,7 @@ void TEm78p156::WtConfigClick() {
 }
 
 void TEm78p156::Button2Click() {
-    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(OneTimeSteps(*this),
              nullptr, false);
 }
 

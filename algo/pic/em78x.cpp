@@ -300,10 +300,7 @@ void TEm78p153x::WtConfigClick() {
 }
 
 void TEm78p153x::Button2Click() {
-    const std::vector<BatchStep> steps = {{"CheckBoxBlank", [this] { BlankClick(); }},
-                                          {"CheckBoxWrite", [this] { WriteClick(); }},
-                                          {"CheckBoxVer", [this] { VerifyClick(); }},
-                                          {"CheckBoxConfig", [this] { WtConfigClick(); }}};
+    const std::vector<BatchStep> steps = OneTimeSteps(*this);
     auto next = [this] { return Ep3.WaitNextChip(row_.GndPin, 0, row_.ContactLo, row_.ContactHi, 0) != 0; };
     if (p458_) RunBatchWaitingAfter(steps, next);
     else RunBatch(steps, next);

@@ -425,10 +425,7 @@ void TMdt20xx::WtConfigClick() {
 }
 
 void TMdt20xx::Button2Click() {
-    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(OneTimeSteps(*this),
              nullptr, false);
 }
 

@@ -240,10 +240,7 @@ void Pic12OtpForm::RdConfigClick() {
 void Pic12OtpForm::Button1Click() {
     const PicRow& r = Row();
     if (!CheckContact()) return;
-    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(OneTimeSteps(*this),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, maskLo_, maskHi_, 0) != 0; });
 }
 

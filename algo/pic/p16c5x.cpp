@@ -358,10 +358,7 @@ void TP16c54x::WtConfigClick() {
 }
 
 void TP16c54x::Button2Click() {
-    const std::vector<BatchStep> steps{{"CheckBoxBlank", [this] { BlankClick(); }},
-                                       {"CheckBoxWrite", [this] { WriteClick(); }},
-                                       {"CheckBoxVer", [this] { VerifyClick(); }},
-                                       {"CheckBoxConfig", [this] { WtConfigClick(); }}};
+    const std::vector<BatchStep> steps = OneTimeSteps(*this);
     if (m57_) {
         RunBatch(steps, nullptr, false);
         return;

@@ -165,10 +165,7 @@ void PicOtpForm::WtConfigClick() {
 void PicOtpForm::Button1Click() {
     const PicRow& r = Row();
     if (!CheckContact()) return;
-    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(OneTimeSteps(*this),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, MaskLo, MaskHi, 0) != 0; }, true,
              [this] {
                  BeforePass();

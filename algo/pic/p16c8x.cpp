@@ -165,12 +165,7 @@ void TP16c8x::EraseClick() {
 void TP16c8x::Button1Click() {
     const PicRow& r = Row();
     if (!CheckDeviceId()) return;
-    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
-              {"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxrWrData", [this] { WrDataClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(FlashSteps(true),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, ContactLo, 0, 0) != 0; });
 }
 

@@ -292,12 +292,9 @@ void TP16f5x::WtConfigClick() {
 
 void TP16f5x::Button1Click() {
     const PicRow& r = Row();
-    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
-              {"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
-             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; }, true,
+    std::vector<BatchStep> steps = OneTimeSteps(*this);
+    steps.insert(steps.begin(), {"CheckBoxErase", [this] { EraseClick(); }});
+    RunBatch(steps, [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; }, true,
              [this] { return CheckDeviceId(); });
 }
 

@@ -91,12 +91,7 @@ void PicBoxesForm::EraseClick() {
 
 void PicBoxesForm::Button1Click() {
     const PicRow& r = Row();
-    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
-              {"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxrWrData", [this] { WrDataClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(FlashSteps(true),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, MaskLo(), MaskHi(), 0) != 0; });
 }
 

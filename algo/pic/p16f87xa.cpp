@@ -131,12 +131,7 @@ PicWindow PicKeyedForm::EraseAndBatch(std::vector<std::string> eraseItems, int e
 
 void PicKeyedForm::Button1Click() {
     const PicRow& r = Row();
-    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
-              {"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxrWrData", [this] { WrDataClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(FlashSteps(true),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; });
 }
 
@@ -226,11 +221,7 @@ void TP16fx::EraseClick() { OneCommandEraseClick(&PicSerial::BulkEraseWithConfig
 // Every pass starts with the device ID check; a refused chip ends the batch.
 void TP16fx::Button1Click() {
     const PicRow& r = Row();
-    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
-              {"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(FlashSteps(false),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; }, true,
              [this] { return DeviceIdCheck(false); });
 }

@@ -70,6 +70,13 @@ PicWindow PicFlashForm::FlashBatch(bool data, std::function<void()> run) {
     return Batch(boxes, kRun1, std::move(run));
 }
 
+std::vector<AlgoForm::BatchStep> PicFlashForm::FlashSteps(bool data) {
+    std::vector<BatchStep> steps = OneTimeSteps(*this);
+    steps.insert(steps.begin(), {"CheckBoxErase", [this] { EraseClick(); }});
+    if (data) steps.insert(steps.end() - 1, {"CheckBoxrWrData", [this] { WrDataClick(); }});
+    return steps;
+}
+
 PicWindow PicFlashForm::IdFields(bool makerReadOnly) {
     using namespace picwin;
     PicControl maker = Edit("Edit2", "厂家识别码(只读)", "");

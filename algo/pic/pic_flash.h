@@ -143,6 +143,8 @@ protected:
     // The batch group: Ers., Blank?, Write., Vrfy, W.Data (with `data`) and
     // Wrt.CFG., all ticked, and its run button Button1 (`run`).
     static PicWindow FlashBatch(bool data, std::function<void()> run);
+    // The batch steps Ers., Blank?, Write., Vrfy, W.Data (with `data`) and Wrt.CFG.
+    std::vector<BatchStep> FlashSteps(bool data);
     // The user ID edit with the maker ID edit beside it (read-only with `makerReadOnly`).
     static PicWindow IdFields(bool makerReadOnly);
     // The radio group "Erasing " (Code, Data, both, everything) at everything.

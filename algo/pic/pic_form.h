@@ -140,6 +140,14 @@ protected:
     PicWindow ConfigBoxes(const std::string& groupCaption);
     // A box of GroupBox1 that runs ConfigClick.
     PicControl ConfigBox(const char* name, const char* caption, bool ticked = false);
+    // The batch steps Blank?, Write., Vrfy and Wrt.CFG. on `f`'s click handlers.
+    template <class Form>
+    static std::vector<BatchStep> OneTimeSteps(Form& f) {
+        return {{"CheckBoxBlank", [&f] { f.BlankClick(); }},
+                {"CheckBoxWrite", [&f] { f.WriteClick(); }},
+                {"CheckBoxVer", [&f] { f.VerifyClick(); }},
+                {"CheckBoxConfig", [&f] { f.WtConfigClick(); }}};
+    }
     void ApplyCaptions(const ConfigCaptions& captions);
     // A change made by the form's own code raises the control's click like a
     // user's click (disabled controls included).
