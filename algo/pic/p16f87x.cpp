@@ -114,16 +114,7 @@ TP16f87x::TP16f87x(Workbench& w)
                         .oscItems = {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"},
                         .last = picwin::Label("Package", "Package")});
     SetEnabled("CheckBox8", false);
-    const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
-    Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
-             MakePicRow("1: PIC16F870 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
-             MakePicRow("2: PIC16F871 2k", 1, 32, 31, 0x0FFF, 0x3F, lo40, hi40),
-             MakePicRow("3: PIC16F872 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
-             MakePicRow("4: PIC16F873 4k", 7, 26, 25, 0x1FFF, 0x7F, lo28, hi28),
-             MakePicRow("5: PIC16F874 4k", 1, 32, 31, 0x1FFF, 0x7F, lo40, hi40),
-             MakePicRow("6: PIC16F875 ???", 0, 0, 0, 0, 0, 0, 0),
-             MakePicRow("7: PIC16F876 8k", 7, 26, 25, 0x3FFF, 0xFF, lo28, hi28),
-             MakePicRow("8: PIC16F877 8k", 1, 32, 31, 0x3FFF, 0xFF, lo40, hi40)};
+    Table = F87xRows(kF87xNames, true);
     ReadCon();
 }
 
@@ -180,16 +171,7 @@ TP16f7x1::TP16f7x1(Workbench& w)
                         .oscItems = {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"},
                         .last = picwin::Label("Label3", "文件缓冲区4000h=数据(EEPROM)0000h"),
                         .data = false});
-    const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
-    Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
-             MakePicRow("1: PIC16F70 2k", 7, 26, 25, 0x0FFF, 0, lo28, hi28),
-             MakePicRow("2: PIC16F71 2k", 1, 32, 31, 0x0FFF, 0, lo40, hi40),
-             MakePicRow("3: PIC16F72 2k", 7, 26, 25, 0x0FFF, 0, lo28, hi28),
-             MakePicRow("4: PIC16F73 4k", 7, 26, 25, 0x1FFF, 0, lo28, hi28),
-             MakePicRow("5: PIC16F74 4k", 1, 32, 31, 0x1FFF, 0, lo40, hi40),
-             MakePicRow("6: PIC16F75 ???", 0, 0, 0, 0, 0, 0, 0),
-             MakePicRow("7: PIC16F76 8k", 7, 26, 25, 0x3FFF, 0, lo28, hi28),
-             MakePicRow("8: PIC16F77 8k", 1, 32, 31, 0x3FFF, 0, lo40, hi40)};
+    Table = F87xRows(kF7xNames, false);
     ReadCon();
 }
 

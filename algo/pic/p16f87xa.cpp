@@ -25,18 +25,10 @@ PicKeyedForm::PicKeyedForm(Workbench& w, std::string caption, const PicVariant& 
     : PicFlashForm(w, std::move(caption), variant, traits), keys_(keys) {}
 
 void PicKeyedForm::FillVariantTable() {
-    const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
-    Table = {
-        MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
-        MakePicRow("1: PIC16F870 2k", 7, 26, 25, 4095, 63, lo28, hi28),
-        MakePicRow("2: PIC16F871 2k", 1, 32, 31, 4095, 63, lo40, hi40),
-        MakePicRow("3: PIC16F872 2k", 7, 26, 25, 4095, 63, lo28, hi28),
-        MakePicRow("4: PIC16F873 4k", 7, 26, 25, 8191, 127, lo28, hi28),
-        MakePicRow("5: PIC16F874 4k", 1, 32, 31, 8191, 127, lo40, hi40),
-        MakePicRow("6: PIC16F875 ???", 0, 0, 0, 0, 0, 0, 0),
-        MakePicRow("7: PIC16F876A 8k", 7, 26, 25, 16383, 255, lo28, hi28),
-        MakePicRow("8: PIC16F877A 8k", 1, 32, 31, 16383, 255, lo40, hi40),
-    };
+    F87xNames names = kF87xNames;
+    names[6] = "7: PIC16F876A 8k";
+    names[7] = "8: PIC16F877A 8k";
+    Table = F87xRows(names, true);
 }
 
 std::string PicKeyedForm::DeviceLineError() const {
@@ -205,13 +197,7 @@ TP16fx::TP16fx(Workbench& w)
 
 // The PIC16F7X names on the family's rows; no data EEPROM.
 void TP16fx::FillVariantTable() {
-    PicKeyedForm::FillVariantTable();
-    const char* names[] = {"Exit", "1: PIC16F70 2k", "2: PIC16F71 2k", "3: PIC16F72 2k", "4: PIC16F73 4k",
-                           "5: PIC16F74 4k", "6: PIC16F75 ???", "7: PIC16F76 8k", "8: PIC16F77 8k"};
-    for (std::size_t i = 0; i < Table.size(); ++i) {
-        Table[i].Name = names[i];
-        Table[i].EepromLast = 0;
-    }
+    Table = F87xRows(kF7xNames, false);
 }
 
 // Bulk erase with the counter in the configuration area: program memory, the

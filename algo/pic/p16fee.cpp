@@ -42,18 +42,7 @@ TP16fEEx::TP16fEEx(Workbench& w) : PicFlashForm(w, "P16fEEx", picvariant::P16fEE
 }
 
 void TP16fEEx::FillVariantTable() {
-    const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
-    Table = {
-        MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
-        MakePicRow("1: PIC16F870 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
-        MakePicRow("2: PIC16F871 2k", 1, 32, 31, 0x0FFF, 0x3F, lo40, hi40),
-        MakePicRow("3: PIC16F872 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
-        MakePicRow("4: PIC16F873 4k", 7, 26, 25, 0x1FFF, 0x7F, lo28, hi28),
-        MakePicRow("5: PIC16F874 4k", 1, 32, 31, 0x1FFF, 0x7F, lo40, hi40),
-        MakePicRow("6: PIC16F875 ???", 0, 0, 0, 0, 0, 0, 0),
-        MakePicRow("7: PIC16F876 8k", 7, 26, 25, 0x3FFF, 0xFF, lo28, hi28),
-        MakePicRow("8: PIC16F877 8k", 1, 32, 31, 0x3FFF, 0xFF, lo40, hi40),
-    };
+    Table = F87xRows(kF87xNames, true);
 }
 
 std::string TP16fEEx::DeviceLineError() const {

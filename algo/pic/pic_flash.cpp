@@ -5,6 +5,25 @@
 
 namespace quilla {
 
+std::vector<PicRow> F87xRows(const F87xNames& names, bool eeprom) {
+    struct Part {
+        bool dip40;
+        std::int32_t programLast, eepromLast;
+    };
+    constexpr Part kParts[8] = {{false, 0x0FFF, 0x3F}, {true, 0x0FFF, 0x3F}, {false, 0x0FFF, 0x3F},
+                                {false, 0x1FFF, 0x7F}, {true, 0x1FFF, 0x7F}, {false, 0, 0},
+                                {false, 0x3FFF, 0xFF}, {true, 0x3FFF, 0xFF}};
+    std::vector<PicRow> rows{MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0)};
+    for (std::size_t i = 0; i < 8; ++i) {
+        const Part& p = kParts[i];
+        const std::int32_t ee = eeprom ? p.eepromLast : 0;
+        if (p.programLast == 0) rows.push_back(MakePicRow(names[i], 0, 0, 0, 0, 0, 0, 0));
+        else if (p.dip40) rows.push_back(MakePicRow(names[i], 1, 32, 31, p.programLast, ee, 0xFFFFFFFF, 0xFF));
+        else rows.push_back(MakePicRow(names[i], 7, 26, 25, p.programLast, ee, 0xFFFFFF80, 0x03));
+    }
+    return rows;
+}
+
 using namespace proto;
 
 const PicPackage kPicPackages44to18[5] = {

@@ -6,6 +6,7 @@
 // where its flows differ (PicFlashTraits).
 #pragma once
 
+#include <array>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -57,6 +58,19 @@ struct PicPackage {
 // 44 PLCC, 45 QFP, 40, 28 and 18 DIP (PIC16FEE, PIC1687XA, PIC16F).
 extern const PicPackage kPicPackages44to18[5];
 const PicPackage* FindPicPackage(const PicPackage* table, std::size_t n, int pkg);
+
+// The names of rows 1 to 8 of the PIC16F87x-style device tables.
+using F87xNames = std::array<const char*, 8>;
+inline constexpr F87xNames kF87xNames{"1: PIC16F870 2k", "2: PIC16F871 2k", "3: PIC16F872 2k", "4: PIC16F873 4k",
+                                      "5: PIC16F874 4k", "6: PIC16F875 ???", "7: PIC16F876 8k", "8: PIC16F877 8k"};
+inline constexpr F87xNames kF7xNames{"1: PIC16F70 2k", "2: PIC16F71 2k", "3: PIC16F72 2k", "4: PIC16F73 4k",
+                                     "5: PIC16F74 4k", "6: PIC16F75 ???", "7: PIC16F76 8k", "8: PIC16F77 8k"};
+
+// The nine rows of those tables: Exit, the 2k parts (rows 1 to 3), the 4k
+// ones (4, 5), an empty row 6 and the 8k ones (7, 8); the 40-pin package on
+// rows 2, 5 and 8, the 28-pin one on the others; with `eeprom` 64, 128 and 256
+// bytes of data EEPROM by size.
+std::vector<PicRow> F87xRows(const F87xNames& names, bool eeprom);
 
 class PicFlashForm : public PicForm {
 public:
