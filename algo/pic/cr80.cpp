@@ -219,20 +219,9 @@ void TCr80px00x::BlankClick() {
     CrSendMode(0);
     if (Ep3.CheckCurrent() == 0) return StepFailed();
     ReadingPreparation();
-    wb.ErrorFlag() = 0;
-    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
-        ShowProgress(a);
-        ReadWords(32);
-        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), nullptr, 32) >= 0) {
-            wb.ErrorFlag() = 1;
-            Status("Not BLK.");
-            SuppliesOff();
-            return;
-        }
-    }
-    ShowProgress(row_.ProgramLast);
+    const bool blank = SameWords7(row_.ProgramLast, nullptr, "Not BLK.", [this] { ReadWords(32); });
     SuppliesOff();
-    Success("OK");
+    if (blank) Success("OK");
 }
 
 void TCr80px00x::VerifyClick() {
@@ -242,23 +231,10 @@ void TCr80px00x::VerifyClick() {
     Ep3.SetVcc(Text("VeriyVolt") == "Vrfy电压2.5V" ? 2500 : 3300);
     CrSendMode(0);
     ReadingPreparation();
-    wb.ErrorFlag() = 0;
-    const auto* img = wb.ImageBuffer.data();
-    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
-        ShowProgress(a);
-        ReadWords(32);
-        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), img + a, 32) >= 0) {
-            wb.ErrorFlag() = 1;
-            Status("Error....");
-            SuppliesOff();
-            Ep3.SetVcc(3300);
-            return;
-        }
-    }
-    ShowProgress(row_.ProgramLast);
+    const bool same = SameWords7(row_.ProgramLast, wb.ImageBuffer.data(), "Error....", [this] { ReadWords(32); });
     SuppliesOff();
     Ep3.SetVcc(3300);
-    Success("OK");
+    if (same) Success("OK");
 }
 
 void TCr80px00x::WriteClick() {

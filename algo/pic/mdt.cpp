@@ -229,6 +229,11 @@ void TMdt20xx::ReadWord() {
     Line(row_.ReadStrobe, true);
 }
 
+void TMdt20xx::ReadBlock() {
+    for (int k = 0; k < 32; ++k) ReadWord();
+    Ep3.UsbReadReply();
+}
+
 void TMdt20xx::SuppliesOff() {
     Ep3.VppPin(0);
     Ep3.VccPin(0);
@@ -327,21 +332,9 @@ void TMdt20xx::BlankClick() {
         return;
     }
     Preamble(false, true);
-    wb.ErrorFlag() = 0;
-    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
-        ShowProgress(a);
-        for (int k = 0; k < 32; ++k) ReadWord();
-        Ep3.UsbReadReply();
-        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), nullptr, 32) >= 0) {
-            wb.ErrorFlag() = 1;
-            Status("Not BLK.");
-            SuppliesOff();
-            return;
-        }
-    }
-    ShowProgress(row_.ProgramLast);
+    const bool blank = SameWords7(row_.ProgramLast, nullptr, "Not BLK.", [this] { ReadBlock(); });
     SuppliesOff();
-    Success("OK");
+    if (blank) Success("OK");
 }
 
 void TMdt20xx::VerifyClick() {
@@ -349,24 +342,10 @@ void TMdt20xx::VerifyClick() {
     Status("Verify.");
     if (!Seated()) return;
     Preamble(false, true);
-    wb.ErrorFlag() = 0;
-    const auto* img = wb.ImageBuffer.data();
-    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
-        ShowProgress(a);
-        for (int k = 0; k < 32; ++k) ReadWord();
-        Ep3.UsbReadReply();
-        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), img + a, 32) >= 0) {
-            wb.ErrorFlag() = 1;
-            Status("Error....");
-            SuppliesOff();
-            Ep3.SetVcc(4400);
-            return;
-        }
-    }
-    ShowProgress(row_.ProgramLast);
+    const bool same = SameWords7(row_.ProgramLast, wb.ImageBuffer.data(), "Error....", [this] { ReadBlock(); });
     SuppliesOff();
     Ep3.SetVcc(4400);
-    Success("OK");
+    if (same) Success("OK");
 }
 
 void TMdt20xx::WriteClick() {

@@ -196,6 +196,22 @@ void PicForm::ShowProgress(std::int32_t a, std::int32_t last) {
     ShowAddress(kAddress, a);
 }
 
+bool PicForm::SameWords7(std::int32_t last, const std::uint8_t* image, const char* fail,
+                         const std::function<void()>& readBlock) {
+    wb.ErrorFlag() = 0;
+    for (std::int32_t a = 0; a < last; a += 64) {
+        ShowProgress(a, last);
+        readBlock();
+        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), image ? image + a : nullptr, 32) >= 0) {
+            wb.ErrorFlag() = 1;
+            Status(fail);
+            return false;
+        }
+    }
+    ShowProgress(last, last);
+    return true;
+}
+
 void PicForm::MaskWordHighBytes(std::int32_t last, std::uint8_t mask) {
     for (std::int32_t a = 1; a <= last; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= mask;
 }
