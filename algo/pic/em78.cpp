@@ -58,6 +58,22 @@ void Em78Form::SuppliesOff() {
     Ep3.VccPin(0);
 }
 
+void Em78Form::ProgramImage() {
+    Ep3.SetReg29Flag(5);
+    const auto* img = wb.ImageBuffer.data();
+    for (std::int32_t p = 0; p <= row_.ProgramLast; p += 2) {
+        em78::ShiftOutWord(Ep3, ((img[p + 1] << 8) | img[p]) & 0x1FFFu);
+        if ((p & 0xFF) == 0) {
+            ShowProgress(p);
+            Ep3.UsbFlush();
+        }
+    }
+    wb.ErrorFlag() = 0;
+    ShowProgress(row_.ProgramLast);
+    SuppliesOff();
+    Success("OK");
+}
+
 void Em78Form::Shutdown() { Ep3.PowerOff(); }
 
 bool Em78Form::CheckCdsFile() {
@@ -278,19 +294,7 @@ void TEm78p156::WriteClick() {
         return;
     }
     EnterProgramMode(false);
-    Ep3.SetReg29Flag(5);
-    const auto* img = wb.ImageBuffer.data();
-    for (std::int32_t p = 0; p <= row_.ProgramLast; p += 2) {
-        em78::ShiftOutWord(Ep3, ((img[p + 1] << 8) | img[p]) & 0x1FFFu);
-        if ((p & 0xFF) == 0) {
-            ShowProgress(p);
-            Ep3.UsbFlush();
-        }
-    }
-    wb.ErrorFlag() = 0;
-    ShowProgress(row_.ProgramLast);
-    SuppliesOff();
-    Success("OK");
+    ProgramImage();
 }
 
 void TEm78p156::VerifyClick() {

@@ -237,19 +237,7 @@ void TEm78p153x::WriteClick() {
     }
     Status("Writing..");
     EnterProgramMode(false);
-    Ep3.SetReg29Flag(5);
-    const auto* img = wb.ImageBuffer.data();
-    for (std::int32_t p = 0; p <= row_.ProgramLast; p += 2) {
-        em78::ShiftOutWord(Ep3, ((img[p + 1] << 8) | img[p]) & 0x1FFFu);
-        if ((p & 0xFF) == 0) {
-            ShowProgress(p);
-            Ep3.UsbFlush();
-        }
-    }
-    wb.ErrorFlag() = 0;
-    ShowProgress(row_.ProgramLast);
-    SuppliesOff();
-    Success("OK");
+    ProgramImage();
 }
 
 void TEm78p153x::RdConfigClick() {
