@@ -182,6 +182,10 @@ void TCr80px00x::SuppliesOff() {
     Ep3.VccPin(0);
 }
 
+void TCr80px00x::QueueBlock() {
+    for (int k = 0; k < 32; ++k) CrReadWord();
+}
+
 void TCr80px00x::ReadWords(int words) {
     for (int k = 0; k < words; ++k) CrReadWord();
     Ep3.UsbReadReply();
@@ -196,17 +200,7 @@ void TCr80px00x::ReadToFileClick() {
     CrSendMode(0);
     if (Ep3.CheckCurrent() == 0) return StepFailed();
     ReadingPreparation();
-    auto* img = wb.ImageBuffer.data();
-    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
-        ShowProgress(a);
-        for (int k = 0; k < 32; ++k) CrReadWord();
-        Ep3.UsbReadReply(img + a);
-    }
-    for (std::int32_t p = 0; p < row_.ProgramLast; p += 2) {
-        if (img[p + 1] & 1) img[p] |= 0x80;
-        img[p + 1] = static_cast<std::uint8_t>(img[p + 1] >> 1);
-    }
-    ShowProgress(row_.ProgramLast);
+    ReadWords7(row_.ProgramLast, [this] { QueueBlock(); });
     SuppliesOff();
     Success("OK");
     wb.Display();
@@ -219,7 +213,7 @@ void TCr80px00x::BlankClick() {
     CrSendMode(0);
     if (Ep3.CheckCurrent() == 0) return StepFailed();
     ReadingPreparation();
-    const bool blank = SameWords7(row_.ProgramLast, nullptr, "Not BLK.", [this] { ReadWords(32); });
+    const bool blank = SameWords7(row_.ProgramLast, nullptr, "Not BLK.", [this] { QueueBlock(); });
     SuppliesOff();
     if (blank) Success("OK");
 }
@@ -231,7 +225,7 @@ void TCr80px00x::VerifyClick() {
     Ep3.SetVcc(Text("VeriyVolt") == "Vrfy电压2.5V" ? 2500 : 3300);
     CrSendMode(0);
     ReadingPreparation();
-    const bool same = SameWords7(row_.ProgramLast, wb.ImageBuffer.data(), "Error....", [this] { ReadWords(32); });
+    const bool same = SameWords7(row_.ProgramLast, wb.ImageBuffer.data(), "Error....", [this] { QueueBlock(); });
     SuppliesOff();
     Ep3.SetVcc(3300);
     if (same) Success("OK");

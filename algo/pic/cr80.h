@@ -79,6 +79,8 @@ protected:
     void SuppliesOff();
     // A read of `words` words into the reply buffer (one reply).
     void ReadWords(int words);
+    // The reads of the next 32 words, queued.
+    void QueueBlock();
     void ShowProgress(std::int32_t a) { PicForm::ShowProgress(a, row_.ProgramLast); }
     bool Seated();
 

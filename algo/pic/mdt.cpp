@@ -229,9 +229,8 @@ void TMdt20xx::ReadWord() {
     Line(row_.ReadStrobe, true);
 }
 
-void TMdt20xx::ReadBlock() {
+void TMdt20xx::QueueBlock() {
     for (int k = 0; k < 32; ++k) ReadWord();
-    Ep3.UsbReadReply();
 }
 
 void TMdt20xx::SuppliesOff() {
@@ -301,17 +300,7 @@ void TMdt20xx::ReadToFileClick() {
     Status("Reading..");
     if (!Seated()) return;
     Preamble(false, true);
-    auto* img = wb.ImageBuffer.data();
-    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
-        ShowProgress(a);
-        for (int k = 0; k < 32; ++k) ReadWord();
-        Ep3.UsbReadReply(img + a);
-    }
-    for (std::int32_t p = 0; p < row_.ProgramLast; p += 2) {
-        if (img[p + 1] & 1) img[p] |= 0x80;
-        img[p + 1] = static_cast<std::uint8_t>(img[p + 1] >> 1);
-    }
-    ShowProgress(row_.ProgramLast);
+    ReadWords7(row_.ProgramLast, [this] { QueueBlock(); });
     SuppliesOff();
     Success("OK");
     wb.DataFileName = mdt::WithExtension(wb.DataFileName, ".BIN");
@@ -332,7 +321,7 @@ void TMdt20xx::BlankClick() {
         return;
     }
     Preamble(false, true);
-    const bool blank = SameWords7(row_.ProgramLast, nullptr, "Not BLK.", [this] { ReadBlock(); });
+    const bool blank = SameWords7(row_.ProgramLast, nullptr, "Not BLK.", [this] { QueueBlock(); });
     SuppliesOff();
     if (blank) Success("OK");
 }
@@ -342,7 +331,7 @@ void TMdt20xx::VerifyClick() {
     Status("Verify.");
     if (!Seated()) return;
     Preamble(false, true);
-    const bool same = SameWords7(row_.ProgramLast, wb.ImageBuffer.data(), "Error....", [this] { ReadBlock(); });
+    const bool same = SameWords7(row_.ProgramLast, wb.ImageBuffer.data(), "Error....", [this] { QueueBlock(); });
     SuppliesOff();
     Ep3.SetVcc(4400);
     if (same) Success("OK");

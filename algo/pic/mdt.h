@@ -77,8 +77,8 @@ protected:
     void Preamble(bool config, bool reading);
     void ProgramWord(std::uint32_t w);
     void ReadWord();
-    // 32 words into the reply buffer.
-    void ReadBlock();
+    // The reads of the next 32 words, queued.
+    void QueueBlock();
     void ProgramDelay();
     void SuppliesOff();
     // The row's VPP, VCC and ground pins touch a seated chip (these forms run

@@ -197,11 +197,12 @@ void PicForm::ShowProgress(std::int32_t a, std::int32_t last) {
 }
 
 bool PicForm::SameWords7(std::int32_t last, const std::uint8_t* image, const char* fail,
-                         const std::function<void()>& readBlock) {
+                         const std::function<void()>& queueBlock) {
     wb.ErrorFlag() = 0;
     for (std::int32_t a = 0; a < last; a += 64) {
         ShowProgress(a, last);
-        readBlock();
+        queueBlock();
+        Ep3.UsbReadReply();
         if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), image ? image + a : nullptr, 32) >= 0) {
             wb.ErrorFlag() = 1;
             Status(fail);
@@ -210,6 +211,20 @@ bool PicForm::SameWords7(std::int32_t last, const std::uint8_t* image, const cha
     }
     ShowProgress(last, last);
     return true;
+}
+
+void PicForm::ReadWords7(std::int32_t last, const std::function<void()>& queueBlock) {
+    std::uint8_t* img = wb.ImageBuffer.data();
+    for (std::int32_t a = 0; a < last; a += 64) {
+        ShowProgress(a, last);
+        queueBlock();
+        Ep3.UsbReadReply(img + a);
+    }
+    for (std::int32_t p = 0; p < last; p += 2) {
+        if (img[p + 1] & 1) img[p] |= 0x80;
+        img[p + 1] = static_cast<std::uint8_t>(img[p + 1] >> 1);
+    }
+    ShowProgress(last, last);
 }
 
 void PicForm::MaskWordHighBytes(std::int32_t last, std::uint8_t mask) {

@@ -112,14 +112,16 @@ public:
     // RdBar from 0 to `last` at a; a in the address edit.
     void ShowProgress(std::int32_t a, std::int32_t last);
 
-    // Blank's and Verify's check of 14-bit words that come back as 7-bit
-    // halves (FirstDifferentWord7): ErrorFlag 0, then from address 0 while
-    // below `last` a block of 32 words at a time (`readBlock` reads them into
-    // the reply buffer), progress at each block and at `last` at the end. At a
-    // block with a word unlike the image (nullptr: erased) ErrorFlag 1, `fail`
-    // shown and false; the caller switches the supplies off.
+    // The reads of 14-bit words that come back as 7-bit halves, from address 0
+    // while below `last`, a block of 32 words a reply (`queueBlock` queues
+    // their reads), progress at each block and at `last` at the end.
+    // Blank's and Verify's check: ErrorFlag 0 first; at a block with a word
+    // unlike the image (nullptr: erased, FirstDifferentWord7) ErrorFlag 1,
+    // `fail` shown and false; the caller switches the supplies off.
     bool SameWords7(std::int32_t last, const std::uint8_t* image, const char* fail,
-                    const std::function<void()>& readBlock);
+                    const std::function<void()>& queueBlock);
+    // Read's: the replies into the image, each word's halves then joined.
+    void ReadWords7(std::int32_t last, const std::function<void()>& queueBlock);
     // Clears the bits above the word width in the high byte of every image word
     // up to `last` (mask 3Fh for 14-bit words, 0Fh for 12-bit ones).
     void MaskWordHighBytes(std::int32_t last, std::uint8_t mask);
