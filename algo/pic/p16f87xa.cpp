@@ -61,39 +61,7 @@ std::string PicKeyedForm::DeviceLineError() const {
 void PicKeyedForm::SetupForDevice() {
     FillVariantTable();
     if (!SetupBegin()) return;
-    if (keys_.eeprom) {
-        const int ee = wb.sel.GetParam("ee=");
-        row_.EepromLast = ee - 1;
-        for (const char* c : {"WrData", "RdData", "RadioGroup2", "CheckBoxrWrData"})
-            if (Has(c)) SetEnabled(c, ee != 0);
-        Get("CheckBoxrWrData").Checked = ee != 0;
-    } else {
-        row_.EepromLast = -1;
-    }
-    row_.ProgramLast = 2 * wb.sel.GetParam("fla=") - 1;
-    row_.WriteDelay = wb.sel.GetParam("dly=");
-    ApplyCaptions(ConfigBitNames(keys_.captions, wb.sel.GetParam("cfg=")));
-    Package = wb.sel.GetParam("pkg=");
-    if (Package == 0) wb.prompts.ShowMessage("Bad Package! ");
-    if (const PicPackage* p = FindPicPackage(keys_.packages.data(), keys_.packages.size(), Package)) {
-        if (keys_.packageLabel && p->label) {
-            FormControl& l = Get("Package");
-            l.Caption = p->label;
-            Repaint(l);
-        }
-        if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
-        Ep3.LoadBitFile(p->design);
-        row_.VppPin = p->vpp;
-        row_.VccPin = p->vcc;
-        row_.GndPin = p->gnd;
-        row_.ContactLo = p->lo;
-        row_.ContactHi = p->hi;
-    }
-    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
-    Ep3.VppPin(0);
-    Status(Ep3.Connected ? "" : "Comm Err.");
-    wb.Display();
-    Put(kType, wb.sel.SelectedDevice);
+    Package = SetupFromLine(keys_.eeprom, keys_.captions, keys_.packages, keys_.packageLabel);
     SetupVcc = keys_.fixedVcc;
     if (SetupVcc == 0) {
         SetupVcc = wb.sel.GetParam("vcc=");

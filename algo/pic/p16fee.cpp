@@ -70,29 +70,7 @@ int TP16fEEx::Waits() const { return Pic.WaitCount({row_.WriteDelay, Text("Speed
 void TP16fEEx::SetupForDevice() {
     FillVariantTable();
     if (!SetupBegin()) return;
-    const int ee = wb.sel.GetParam("ee=");
-    row_.EepromLast = ee - 1;
-    for (const char* c : {"WrData", "RdData", "RadioGroup2", "CheckBoxrWrData"}) SetEnabled(c, ee != 0);
-    Get("CheckBoxrWrData").Checked = ee != 0;
-    row_.ProgramLast = 2 * wb.sel.GetParam("fla=") - 1;
-    row_.WriteDelay = wb.sel.GetParam("dly=");
-    ApplyCaptions(ConfigBitNames(ConfigNameForm::P16fEEx, wb.sel.GetParam("cfg=")));
-    Package = wb.sel.GetParam("pkg=");
-    if (Package == 0) wb.prompts.ShowMessage("Bad Package! ");
-    if (const PicPackage* p = FindPackage(Package)) {
-        if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
-        Ep3.LoadBitFile(p->design);
-        row_.VppPin = p->vpp;
-        row_.VccPin = p->vcc;
-        row_.GndPin = p->gnd;
-        row_.ContactLo = p->lo;
-        row_.ContactHi = p->hi;
-    }
-    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
-    Ep3.VppPin(0);
-    Status(Ep3.Connected ? "" : "Comm Err.");
-    wb.Display();
-    Put(kType, wb.sel.SelectedDevice);
+    Package = SetupFromLine(true, ConfigNameForm::P16fEEx, kPicPackages44to18, false);
     Ep3.GndPin(row_.GndPin);
     SetupVcc = wb.sel.GetParam("vcc=");
     if (SetupVcc == 0) SetupVcc = 5000;

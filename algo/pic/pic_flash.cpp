@@ -68,6 +68,40 @@ bool PicFlashForm::SetupBegin() {
     return true;
 }
 
+int PicFlashForm::SetupFromLine(bool eeprom, ConfigNameForm captions, std::span<const PicPackage> packages,
+                                bool label) {
+    if (eeprom) {
+        const int ee = wb.sel.GetParam("ee=");
+        row_.EepromLast = ee - 1;
+        for (const char* c : {"WrData", "RdData", "RadioGroup2", "CheckBoxrWrData"})
+            if (Has(c)) SetEnabled(c, ee != 0);
+        Get("CheckBoxrWrData").Checked = ee != 0;
+    } else {
+        row_.EepromLast = -1;
+    }
+    row_.ProgramLast = 2 * wb.sel.GetParam("fla=") - 1;
+    row_.WriteDelay = wb.sel.GetParam("dly=");
+    ApplyCaptions(ConfigBitNames(captions, wb.sel.GetParam("cfg=")));
+    const int pkg = wb.sel.GetParam("pkg=");
+    if (pkg == 0) wb.prompts.ShowMessage("Bad Package! ");
+    if (const PicPackage* p = FindPicPackage(packages.data(), packages.size(), pkg)) {
+        if (label && p->label) PutCaption("Package", p->label);
+        if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
+        Ep3.LoadBitFile(p->design);
+        row_.VppPin = p->vpp;
+        row_.VccPin = p->vcc;
+        row_.GndPin = p->gnd;
+        row_.ContactLo = p->lo;
+        row_.ContactHi = p->hi;
+    }
+    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
+    Ep3.VppPin(0);
+    Status(Ep3.Connected ? "" : "Comm Err.");
+    wb.Display();
+    Put(kType, wb.sel.SelectedDevice);
+    return pkg;
+}
+
 PicWindow PicFlashForm::OperationButtons(bool data) {
     using namespace picwin;
     return {PushButton(kErase, [this] { EraseClick(); }),

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -149,6 +150,13 @@ protected:
     // message and sends nothing (false); else the pins reset, the hex window
     // and the form shown, and the chosen row copied.
     bool SetupBegin();
+    // Setup's reading of a line that gives the sizes and the package: ee= (with
+    // `eeprom`; the data controls there enabled by it, else no data EEPROM),
+    // fla=, dly=, the boxes' captions of `captions` by cfg=, and pkg= (0: "Bad
+    // Package! ") from `packages`: its label on "Package" (with `label`), its
+    // placement picture, design and pins. Then the user ID field at the
+    // buffer's checksum, VPP off, the link status and the type field. Gives pkg=.
+    int SetupFromLine(bool eeprom, ConfigNameForm captions, std::span<const PicPackage> packages, bool label);
     // The IDs, configuration and data EEPROM above program memory, in both
     // layouts: file data there is not past the chip.
     std::vector<std::pair<std::int64_t, std::int64_t>> SideAreas() const override;
