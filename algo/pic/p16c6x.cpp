@@ -40,6 +40,19 @@ std::array<std::uint16_t, 8> PicOtpForm::ReadConfigArea() {
     return Pic.ReplyWords();
 }
 
+void PicOtpForm::UseRow(const PicRow& r) {
+    row_ = r;
+    Ep3.SetVpp(12000);
+    Ep3.UsbPut1(OpWait100ms);
+    Ep3.SetVcc(4400);
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.FileNew();
+    AlgoForm::Show();
+    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
+    wb.Display();
+    AlgoForm::Show();
+}
+
 int PicOtpForm::Waits() const { return Pic.WaitCount({0, "", Has("RadioGroup2") ? ItemIndex("RadioGroup2") : 0}); }
 
 void PicOtpForm::BlankClick() {
@@ -263,16 +276,7 @@ void TP16c6x::SetupForDevice() {
         MaskLo = 0x1FFFF800;
         MaskHi = 0;
     }
-    row_ = r;
-    Ep3.SetVpp(12000);
-    Ep3.UsbPut1(OpWait100ms);
-    Ep3.SetVcc(4400);
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
-    AlgoForm::Show();
+    UseRow(r);
     Put(kType, wb.sel.SelectedDevice);
     SetEnabled("CheckBox4", wb.sel.ExpectedId[0] != 1);
     Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
@@ -453,16 +457,7 @@ void TP16cxxx1::SetupForDevice() {
     grid.RowNames.assign(names.begin(), names.end());
     Repaint(grid);
     r.ProgramLast = 2 * wb.sel.GetParam("fla=") - 1;
-    row_ = r;
-    Ep3.SetVpp(12000);
-    Ep3.UsbPut1(OpWait100ms);
-    Ep3.SetVcc(4400);
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
-    AlgoForm::Show();
+    UseRow(r);
     Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
     ready_ = true;
 }
