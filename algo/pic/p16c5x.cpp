@@ -173,6 +173,10 @@ void TP16c54x::ParallelProgramWord(std::uint32_t w) {
         waits = speed >= 2 ? 4 : speed >= 1 ? 2 : 1;
     }
     for (int k = 0; k < waits; ++k) Ep3.UsbPut1(OpWaitPulse);
+    EndPulse();
+}
+
+void TP16c54x::EndPulse() {
     LineHigh(kPulseLine);
     LineHigh(kReadLine);
     LineLow(kPulseLine);
@@ -187,13 +191,7 @@ void TP16c54x::ParallelProgramConfig(std::uint32_t w) {
     Ep3.WriteReg(RegPicHigh, static_cast<int>((w >> 4) & 0xFF));
     LineLow(kPulseLine);
     Ep3.UsbPut1(OpWaitSettle);
-    LineHigh(kPulseLine);
-    LineHigh(kReadLine);
-    LineLow(kPulseLine);
-    LineHigh(kPulseLine);
-    LineLow(kReadLine);
-    LineHigh(kClockLine);
-    LineLow(kClockLine);
+    EndPulse();
 }
 
 void TP16c54x::ClockToUserIds() {
