@@ -95,20 +95,6 @@ void Em78Form::ReadWords(int words, std::uint8_t* out) {
 
 // ---- EMC78P156E / EMC78P447 ----------------------------------------------------------------------
 
-namespace {
-
-Em78Row EmRow(const char* name, int vpp, int vcc, int gnd, std::int32_t last) {
-    Em78Row r;
-    r.Name = name;
-    r.VppPin = vpp;
-    r.VccPin = vcc;
-    r.GndPin = gnd;
-    r.ProgramLast = last;
-    return r;
-}
-
-}  // namespace
-
 TEm78p156::TEm78p156(Workbench& w, bool p447) : Em78Form(w, p447 ? "EM78P447" : "EMC78P156E"), p447_(p447) {
     using namespace picwin;
     const auto config = [this] { ControlsToConfig(); };
@@ -122,7 +108,8 @@ TEm78p156::TEm78p156(Workbench& w, bool p447) : Em78Form(w, p447 ? "EM78P447" : 
                     Radio("RadioGroup2", "CLKS            ", {"2 Clocks", "4 Clocks"}, 1, config),
                     Radio("RadioGroup3", "OSC          ", {"Low ", "Hi  "}, 1, config),
                     VerifyVoltage("4.5V", 1)},
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, false}, {kWrtCfgBox}}, kRun2, [this] { Button2Click(); }),
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, false}, {kWrtCfgBox}}, kRun2,
+                         [this] { Button2Click(); }),
                    Foot(true),
                    {If(p447, Edit("Edit1", "", "Edit1"))}});
     FillVariantTable();
@@ -134,19 +121,21 @@ TEm78p156::TEm78p156(Workbench& w, bool p447) : Em78Form(w, p447 ? "EM78P447" : 
 
 void TEm78p156::FillVariantTable() {
     if (p447_) {
-        Table = {EmRow("Exit", 0, 0, 0, 0), EmRow("EM78P247SA (2Kx13)", 34, 8, 10, 0x0FFF),
-                 EmRow("EM78P247SB (2Kx13)", 34, 8, 10, 0x0FFF), EmRow("EM78P447SA (4Kx13)", 34, 8, 10, 0x1FFF),
-                 EmRow("EM78P447SB (4Kx13)", 34, 8, 10, 0x1FFF)};
+        Table = {{.Name = "Exit"},
+                 {.Name = "EM78P247SA (2Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x0FFF},
+                 {.Name = "EM78P247SB (2Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x0FFF},
+                 {.Name = "EM78P447SA (4Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x1FFF},
+                 {.Name = "EM78P447SB (4Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x1FFF}};
         return;
     }
-    Table = {EmRow("Exit", 0, 0, 0, 0),
-             EmRow("1:EM78P156 (1Kx13)", 15, 25, 16, 0x07FF),
-             EmRow("2:EM78P256 (2Kx13)", 15, 25, 16, 0x0FFF),
-             EmRow("3:EM78P456 (4Kx13)", 15, 25, 16, 0x1FFF),
-             EmRow("4:EM78P247SA (2Kx13)", 34, 8, 10, 0x0FFF),
-             EmRow("5:EM78P247SB (2Kx13)", 34, 8, 10, 0x0FFF),
-             EmRow("6:EM78P447SA (4Kx13)", 34, 8, 10, 0x1FFF),
-             EmRow("7:EM78P447SB (4Kx13)", 34, 8, 10, 0x1FFF)};
+    Table = {{.Name = "Exit"},
+             {.Name = "1:EM78P156 (1Kx13)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x07FF},
+             {.Name = "2:EM78P256 (2Kx13)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x0FFF},
+             {.Name = "3:EM78P456 (4Kx13)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x1FFF},
+             {.Name = "4:EM78P247SA (2Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x0FFF},
+             {.Name = "5:EM78P247SB (2Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x0FFF},
+             {.Name = "6:EM78P447SA (4Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x1FFF},
+             {.Name = "7:EM78P447SB (4Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x1FFF}};
 }
 
 void TEm78p156::SetupForDevice() {

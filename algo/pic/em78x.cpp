@@ -26,30 +26,23 @@ std::vector<std::string> Rows458() {
     return r;
 }
 
-Em78Row GridRow(const char* name, int vpp, int vcc, int gnd, std::int32_t last, std::uint32_t lo, std::uint32_t hi) {
-    Em78Row r;
-    r.Name = name;
-    r.VppPin = vpp;
-    r.VccPin = vcc;
-    r.GndPin = gnd;
-    r.ProgramLast = last;
-    r.ContactLo = lo;
-    r.ContactHi = hi;
-    return r;
-}
-
 }  // namespace
 
 TEm78p153x::TEm78p153x(Workbench& w, bool p458)
     : Em78Form(w, p458 ? "EMC78P458" : "EMC78P153"), p458_(p458), rows_(p458 ? 32 : 16) {
     using namespace picwin;
-    DeclareWindow({{PushButton(kBlank, [this] { BlankClick(); }), PushButton(kVerify, [this] { VerifyClick(); }),
-                    PushButton(kRead, [this] { ReadToFileClick(); }), PushButton(kWrite, [this] { WriteClick(); }),
-                    PushButton(kReadCfg, [this] { RdConfigClick(); }), PushButton(kWrtCfg, [this] { WtConfigClick(); })},
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, false}, {kWrtCfgBox}}, kRun2, [this] { Button2Click(); }),
+    DeclareWindow({{PushButton(kBlank, [this] { BlankClick(); }),
+                    PushButton(kVerify, [this] { VerifyClick(); }),
+                    PushButton(kRead, [this] { ReadToFileClick(); }),
+                    PushButton(kWrite, [this] { WriteClick(); }),
+                    PushButton(kReadCfg, [this] { RdConfigClick(); }),
+                    PushButton(kWrtCfg, [this] { WtConfigClick(); })},
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, false}, {kWrtCfgBox}}, kRun2,
+                         [this] { Button2Click(); }),
                    {Label("Label1", "CFG ："),
                     Grid("StringGrid1", "", p458 ? Rows458() : kRows153,
-                         std::vector<std::string>(static_cast<std::size_t>(rows_), "1"), [this] { StringGrid1Click(); }),
+                         std::vector<std::string>(static_cast<std::size_t>(rows_), "1"),
+                         [this] { StringGrid1Click(); }),
                     Label("Label2", "ID"), Edit("Edit1", "", ""), AddressField("Add ", true), StatusField(""),
                     ProgressBar()}});
     FillVariantTable();
@@ -66,11 +59,16 @@ TEm78p458x::TEm78p458x(Workbench& w) : TEm78p153x(w, true) {
 
 void TEm78p153x::FillVariantTable() {
     if (p458_) {
-        Table = {GridRow("Exit", 0, 0, 0, 0, 0, 0), GridRow("1:EM78P458 (1Kx13)", 22, 26, 15, 8191, 0x3FFFFC00, 0),
-                 GridRow("1:EM78P459 (1Kx13)", 22, 26, 15, 8191, 0x3FFFFC00, 0)};
+        Em78Row p458{.Name = "1:EM78P458 (1Kx13)", .VppPin = 22, .VccPin = 26, .GndPin = 15, .ProgramLast = 8191,
+                     .ContactLo = 0x3FFFFC00};
+        Em78Row p459 = p458;
+        p459.Name = "1:EM78P459 (1Kx13)";
+        Table = {{.Name = "Exit"}, p458, p459};
         return;
     }
-    Table = {GridRow("Exit", 0, 0, 0, 0, 0, 0), GridRow("1:EM78P153 (512x13)", 14, 11, 30, 1023, 0xFC003F80, 0x1)};
+    Table = {{.Name = "Exit"},
+             {.Name = "1:EM78P153 (512x13)", .VppPin = 14, .VccPin = 11, .GndPin = 30, .ProgramLast = 1023,
+              .ContactLo = 0xFC003F80, .ContactHi = 0x1}};
 }
 
 void TEm78p153x::SetupForDevice() {

@@ -27,9 +27,12 @@ constexpr const char* kNotOtp = "不符合.OTPFormat  ,不能Burn!";
 
 THoltekOTP1::THoltekOTP1(Workbench& w) : PicForm(w, "HOLTEK OTP MCU", picvariant::P16c8x) {
     using namespace picwin;
-    DeclareWindow({{PushButton(kRead, [this] { ReadToFileClick(); }), PushButton(kBlank, [this] { BlankClick(); }),
-                    PushButton(kVerify, [this] { VerifyClick(); }), PushButton({"Write", "Write "}, [this] { WriteClick(); }),
-                    PushButton(kLock, [this] { SecurityClick(); }), PushButton({"Button1", "ID"}, [this] { Button1Click(); }),
+    DeclareWindow({{PushButton(kRead, [this] { ReadToFileClick(); }),
+                    PushButton(kBlank, [this] { BlankClick(); }),
+                    PushButton(kVerify, [this] { VerifyClick(); }),
+                    PushButton({"Write", "Write "}, [this] { WriteClick(); }),
+                    PushButton(kLock, [this] { SecurityClick(); }),
+                    PushButton({"Button1", "ID"}, [this] { Button1Click(); }),
                     PushButton({"OptionMsg", "器件信息"}, [this] { OptionMsgClick(); }),
                     PushButton({"FileInfo", "文件信息"}, [this] { FileInfoClick(); })},
                    Batch({{kBlankBox}, {{"CheckBoxWrite", "Write "}}, {kVerifyBox}, {kLockBox}}, kRun2,

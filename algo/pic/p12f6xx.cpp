@@ -44,8 +44,8 @@ TP12fxxx::TP12fxxx(Workbench& w, std::string caption, const PicVariant& variant,
                    ConfigBoxes("CFG Config(打勾编程为0)"),
                    EraseAndBatch({"Code  ", "Data  ", "程序+数据"}, 2),
                    IdFields(true),
-                   {AddressField("Add ", false), TypeField("Type"), StatusField("Prompt  "), Label("Package", "Package"),
-                    ProgressBar(), If(speedCombo, WriteSpeed()),
+                   {AddressField("Add ", false), TypeField("Type"), StatusField("Prompt  "),
+                    Label("Package", "Package"), ProgressBar(), If(speedCombo, WriteSpeed()),
                     If(!speedCombo, Box({"CheckBox17", "Fast写"}, false)),
                     If(!speedCombo, PushButton(kExit, [this] { Close(); }))}});
     FillVariantTable();

@@ -33,8 +33,7 @@ TP16f5x::TP16f5x(Workbench& w) : PicForm(w, "P16f5x", picvariant::P16f5x) {
     using namespace picwin;
     DeclareWindow({{Group("GroupBox1", "Int CFG   "), Box({"CheckBox1", "允许Lock"}, false, "GroupBox1"),
                     Box({"CheckBox2", "允许WTD          "}, true, "GroupBox1"),
-                    Radio("RadioGroup1", "OSC Mode    ", {"LP          ", "XT          ", "HS          ", "RC          "},
-                          1)},
+                    Radio("RadioGroup1", "OSC Mode    ", OscItems(), 1)},
                    Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1,
                          [this] { Button1Click(); }),
                    {PushButton(kErase, [this] { EraseClick(); }), PushButton(kWrite, [this] { WriteClick(); }),

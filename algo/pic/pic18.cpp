@@ -301,10 +301,13 @@ TP18fxx2::TP18fxx2(Workbench& w) : Pic18Form(w, "P18fxx2", C48P18fxx2, false) {
     using namespace picwin;
     DeclareWindow({{Edit(kUserId, "用户ID(ASC2码):", "")},
                    CommonControls(),
-                   {PushButton(kErase, [this] { EraseClick(); }), PushButton(kRdData, [this] { RdDataClick(); }),
-                    PushButton(kWrData, [this] { WrDataClick(); }), PushButton({"ID", "Device ID"}, [this] { IDClick(); }),
-                    Radio("RadioGroup2", "Erasing ", {"Chip(All )", "EEPROM", "BOOT ", "Panel1", "Panel2", "Panel3", "Panel4"},
-                          0, [this] { Radio1Click(); })},
+                   {PushButton(kErase, [this] { EraseClick(); }),
+                    PushButton(kRdData, [this] { RdDataClick(); }),
+                    PushButton(kWrData, [this] { WrDataClick(); }),
+                    PushButton({"ID", "Device ID"}, [this] { IDClick(); }),
+                    Radio("RadioGroup2", "Erasing ",
+                          {"Chip(All )", "EEPROM", "BOOT ", "Panel1", "Panel2", "Panel3", "Panel4"}, 0,
+                          [this] { Radio1Click(); })},
                    Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kDataBox}, {kWrtCfgBox}}, kRun1,
                          [this] { Button1Click(); }),
                    Foot()});

@@ -110,6 +110,8 @@ PicControl Combo(const char* name, std::vector<std::string> items, int index) {
     return {.Kind = ControlKind::Combo, .Name = name, .Items = std::move(items), .Index = index};
 }
 
+std::vector<std::string> OscItems() { return {"LP          ", "XT          ", "HS          ", "RC          "}; }
+
 PicControl VerifyVoltage(const char* highest, int index) {
     return Combo("VeriyVolt", {std::string("Vrfy电压") + highest, "Vrfy电压3.3V", "Vrfy电压2.5V"}, index);
 }
@@ -144,7 +146,9 @@ PicControl AddressField(const char* text, bool red) {
 
 PicControl TypeField(const char* text) { return ReadOnly(Edit(PicForm::kType, "", text)); }
 
-PicControl StatusField(const char* text) { return {.Kind = ControlKind::Status, .Name = PicForm::kStatus, .Text = text}; }
+PicControl StatusField(const char* text) {
+    return {.Kind = ControlKind::Status, .Name = PicForm::kStatus, .Text = text};
+}
 
 PicControl ProgressBar() { return {.Kind = ControlKind::Progress, .Name = PicForm::kProgress}; }
 

@@ -218,6 +218,8 @@ PicControl Label(const char* name, const char* caption, const std::string& group
 PicControl Group(const char* name, const std::string& caption, std::function<void()> click = {});
 PicControl Grid(const char* name, const char* caption, std::vector<std::string> rowNames,
                 std::vector<std::string> cells, std::function<void()> click);
+// The oscillator items LP, XT, HS and RC of the one-time forms' radio groups.
+std::vector<std::string> OscItems();
 // The combo VeriyVolt: Vrfy电压 `highest`, 3.3V, 2.5V, at item `index`.
 PicControl VerifyVoltage(const char* highest, int index);
 // The foot: the address field (Edit6, red when `red`), the type field
