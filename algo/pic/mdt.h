@@ -24,7 +24,7 @@ namespace quilla {
 // One row of the forms' device table: the supplies' socket pins and the
 // control lines, each a socket pin set through register 18.
 struct MdtRow {
-    std::string Name;
+    std::string Name{};
     std::int32_t ProgramLast = 0;  // program bytes - 1
     int VppPin = 0, VccPin = 0, GndPin = 0;
     int VppMv = 0;

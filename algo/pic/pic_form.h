@@ -75,19 +75,19 @@ int FirstDifferentWord7(const std::uint8_t* reply, const std::uint8_t* image, in
 // order (PicForm::DeclareWindow); each kind reads the fields it needs.
 struct PicControl {
     ControlKind Kind = ControlKind::Label;
-    std::string Name;
-    std::string Caption;             // buttons, boxes, groups, labels; an edit's label
-    std::string Group;               // the group box it sits in; empty: the form itself
-    std::string Text;                // edits and the status field
-    bool Ticked = false;             // boxes
-    std::vector<std::string> Items;  // radio groups and combos; a grid's row names
-    int Index = -1;                  // the chosen item of a radio group or combo
-    std::vector<std::string> Cells;  // a grid's cells
-    bool ReadOnly = false;           // edits
-    bool Emphasis = false;           // drawn in red (the address field)
+    std::string Name{};
+    std::string Caption{};             // buttons, boxes, groups, labels; an edit's label
+    std::string Group{};               // the group box it sits in; empty: the form itself
+    std::string Text{};                // edits and the status field
+    bool Ticked = false;               // boxes
+    std::vector<std::string> Items{};  // radio groups and combos; a grid's row names
+    int Index = -1;                    // the chosen item of a radio group or combo
+    std::vector<std::string> Cells{};  // a grid's cells
+    bool ReadOnly = false;             // edits
+    bool Emphasis = false;             // drawn in red (the address field)
     bool Enabled = true, Visible = true;
-    std::function<void()> Click;     // buttons; the others after a change
-    bool Present = true;             // false: this window leaves it out
+    std::function<void()> Click{};     // buttons; the others after a change
+    bool Present = true;               // false: this window leaves it out
 };
 using PicWindow = std::vector<PicControl>;
 
