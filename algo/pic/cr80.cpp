@@ -67,11 +67,7 @@ void TCr80px00x::SetupForDevice() {
     row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
     softSecuAddr_ = wb.sel.GetParam("add=");
     Ep3.LoadBitFile("cr80px00.bit");
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
+    ShowNewImage(row_.ProgramLast);
     Put(kType, wb.sel.SelectedDevice);
     Ep3.GndPin(row_.GndPin);
     Ep3.SetVcc(3300);

@@ -142,11 +142,7 @@ void TEm78p156::SetupForDevice() {
     FillVariantTable();
     if (!SetupBegin()) return;
     Ep3.LoadBitFile(p447_ ? "em78p447.bit" : "em78p156.bit");
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
+    ShowNewImage(row_.ProgramLast);
     Put(kType, p447_ ? row_.Name : row_.Name.substr(2));
     ControlsToConfig();
 }

@@ -76,11 +76,7 @@ void TEm78p153x::SetupForDevice() {
     if (!SetupBegin()) return;
     Ep3.LoadBitFile(p458_ ? "em78p458.bit" : "em78p153.bit");
     if (!p458_) Ep3.ShowPlacementBitmap("em78p153.bmp");
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
+    ShowNewImage(row_.ProgramLast);
     ControlsToConfig();
     Ep3.SetVcc(4400);
     Ep3.SetVpp(12000);

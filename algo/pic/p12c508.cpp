@@ -56,11 +56,7 @@ bool Pic12OtpForm::SetupBegin() {
 }
 
 void Pic12OtpForm::SetupCommon(int vcc) {
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
+    ShowNewImage(row_.ProgramLast);
     AlgoForm::Show();
     SetCaption(row_.Name);
     Put(kType, row_.Name);

@@ -71,11 +71,7 @@ void TP16c54x::SetupForDevice() {
     if (!AcceptDeviceLine()) return;
     row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
     Ep3.LoadBitFile(m57_ ? "pic16c57dip28.bit" : "pic16c54dip18.bit");
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
+    ShowNewImage(row_.ProgramLast);
     AlgoForm::Show();
     Put(kType, wb.sel.SelectedDevice);
     if (m57_) Ep3.GndPin(row_.GndPin);

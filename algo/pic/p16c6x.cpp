@@ -45,11 +45,7 @@ void PicOtpForm::UseRow(const PicRow& r) {
     Ep3.SetVpp(12000);
     Ep3.UsbPut1(OpWait100ms);
     Ep3.SetVcc(4400);
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
+    ShowNewImage(row_.ProgramLast);
     AlgoForm::Show();
 }
 

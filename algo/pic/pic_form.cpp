@@ -235,6 +235,14 @@ void PicForm::MaskWordHighBytes(std::int32_t last, std::uint8_t mask) {
     for (std::int32_t a = 1; a <= last; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= mask;
 }
 
+void PicForm::ShowNewImage(std::int32_t last) {
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.FileNew();
+    AlgoForm::Show();
+    if (wb.FileWin) wb.FileWin->EndAddr = last;
+    wb.Display();
+}
+
 std::string PicForm::SideFile(const std::string& ext) const { return SideFilePath(wb, ext); }
 
 bool PicForm::SupplyPinsTouch(int vpp, int vcc, int gnd) {

@@ -111,6 +111,9 @@ public:
     void ShowAddress(const std::string& edit, std::int32_t a);
     // RdBar from 0 to `last` at a; a in the address edit.
     void ShowProgress(std::int32_t a, std::int32_t last);
+    // Setup's link status ("OK " or "Comm Err.") and a new image whose buffer
+    // window ends at `last`, shown with the form.
+    void ShowNewImage(std::int32_t last);
 
     // The reads of 14-bit words that come back as 7-bit halves, from address 0
     // while below `last`, a block of 32 words a reply (`queueBlock` queues
