@@ -82,11 +82,7 @@ void TP16f5x::SetupForDevice() {
     r.WriteDelay = wb.sel.GetParam("dly=");
     if (const F5xPackage* p = FindPackage(wb.sel.GetParam("pkg="))) {
         Ep3.LoadBitFile(p->design);
-        r.VppPin = p->vpp;
-        r.VccPin = p->vcc;
-        r.GndPin = p->gnd;
-        r.ContactLo = p->lo;
-        r.ContactHi = p->hi;
+        r.SeatIn(*p);
     }
     row_ = r;
     Ep3.VppPin(0);

@@ -88,11 +88,7 @@ int PicFlashForm::SetupFromLine(bool eeprom, ConfigNameForm captions, std::span<
         if (label && p->label) PutCaption("Package", p->label);
         if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
         Ep3.LoadBitFile(p->design);
-        row_.VppPin = p->vpp;
-        row_.VccPin = p->vcc;
-        row_.GndPin = p->gnd;
-        row_.ContactLo = p->lo;
-        row_.ContactHi = p->hi;
+        row_.SeatIn(*p);
     }
     Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
     Ep3.VppPin(0);

@@ -38,6 +38,12 @@ struct PicRow {
 
     bool Filled() const { return VccPin != 0; }
     PicPins Pins() const { return {VppPin, VccPin, GndPin, ContactLo, ContactHi}; }
+    // The pins and contact masks of a package (its vpp, vcc, gnd, lo and hi).
+    template <class Package>
+    void SeatIn(const Package& p) {
+        VppPin = p.vpp, VccPin = p.vcc, GndPin = p.gnd;
+        ContactLo = p.lo, ContactHi = p.hi;
+    }
 };
 
 PicRow MakePicRow(const char* name, int vpp, int vcc, int gnd, std::int32_t programLast, std::int32_t eepromLast,
