@@ -73,7 +73,7 @@ PicWindow Pic18Form::CommonControls() {
     return w;
 }
 
-PicWindow Pic18Form::Foot() {
+PicWindow Pic18Form::FootFields() {
     using namespace picwin;
     return {TypeField(""), AddressField("", false), StatusField(""), ProgressBar()};
 }
@@ -310,7 +310,7 @@ TP18fxx2::TP18fxx2(Workbench& w) : Pic18Form(w, "P18fxx2", C48P18fxx2, false) {
                           [this] { Radio1Click(); })},
                    Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kDataBox}, {kWrtCfgBox}}, kRun1,
                          [this] { Button1Click(); }),
-                   Foot()});
+                   FootFields()});
     FillVariantTable();
     if (auto s = ReadC48(SideFile(C48Extension), C48P18fxx2)) {
         for (int i = 0; i < 16; ++i) ConfigBuffer[static_cast<std::size_t>(i)] = (*s)[static_cast<std::size_t>(i)].value_or(0xFF);
@@ -669,7 +669,7 @@ TP18cxxx::TP18cxxx(Workbench& w) : Pic18Form(w, "P18cxxx", C48P18cxxx, true) {
     using namespace picwin;
     DeclareWindow({CommonControls(),
                    Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1, [this] { Button1Click(); }),
-                   Foot()});
+                   FootFields()});
     FillVariantTable();
     if (auto s = ReadC48(SideFile(C48Extension), C48P18cxxx)) {
         for (int i = 0; i < 16; ++i) ConfigBuffer[static_cast<std::size_t>(i)] = (*s)[static_cast<std::size_t>(i)].value_or(0xFF);

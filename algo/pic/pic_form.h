@@ -239,8 +239,8 @@ PicControl StatusField(const char* text);
 PicControl ProgressBar();
 // The user ID edit (Edit1) "User ID : " at "ffff".
 PicControl UserIdField();
-// The four read-only foot fields in the order most windows show them:
-// address, type, status, progress.
+// The foot in the order most windows show it: the address field ("Add "),
+// the type field ("Type"), the status field ("Prompt  ") and the progress bar.
 PicWindow Foot(bool redAddress);
 
 // The same control hidden, disabled, read-only, or left out of the window unless `on`.
