@@ -9,68 +9,44 @@ namespace quilla {
 
 using namespace proto;
 
-namespace {
-
-Cr80Row Row(const char* name, std::int32_t last, int vpp, int vcc, int gnd, int entry, int mode, int half, int p,
-            int q, int latch, std::uint8_t capture, int clock, std::uint32_t lo, std::uint32_t hi) {
-    Cr80Row r;
-    r.Name = name;
-    r.ProgramLast = last;
-    r.VppPin = vpp, r.VccPin = vcc, r.GndPin = gnd;
-    r.Entry = entry, r.Mode = mode, r.Half = half, r.P = p, r.Q = q;
-    r.Latch = latch;
-    r.Capture = capture;
-    r.VppMv = vcc ? 12000 : 0;
-    r.Clock = clock;
-    r.ContactLo = lo, r.ContactHi = hi;
-    return r;
-}
-
-}  // namespace
-
 TCr80px00x::TCr80px00x(Workbench& w) : PicForm(w, "CR80200/100", picvariant::P16c8x), rng_(std::random_device{}()) {
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton("Security", "Lock", [this] { SecurityClick(); });
-    AddButton("WrOTProw", "W.OTPROW", [this] { WrOTProwClick(); });
-    AddButton(kReadConfig, "器件信息", [this] { RdConfigClick(); });
-    AddButton("SoftSecu", "SoftSecu", [this] { SoftSecuClick(); }).Visible = false;
-    auto click = [this] { ControlsToConfig(); };
-    AddGroup("GroupBox1", "CFG ");
-    AddRadio("RadioGroup1", "WTD", {"禁止", "睡眠时禁止", "全部允许"}, 2, "GroupBox1").OnClick = click;
-    AddRadio("RadioGroup2", "OSC Mode    ", {"阻容振荡 RC", "Low 晶震 LF", "普通晶震 XT", "Hi  晶震 HF"}, 3, "GroupBox1")
-        .OnClick = click;
-    AddRadio("RadioGroup3", "震荡启动时间", {"172uS", "22mS", "44mS", "88mS"}, 3, "GroupBox1").OnClick = click;
-    AddGroup("GroupBox3", "OTPROW");
-    AddEdit("Edit1", "ID: ", "2003", false, "GroupBox3");
-    AddEdit("Edit2", "Sum:", "ffff", false, "GroupBox3").Enabled = false;
-    AddCheck("CheckBox1", "W.保护", false, "GroupBox3");
-    AddCombo("VeriyVolt", "", {"Vrfy电压4.5V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 1);
-    AddCombo("Speed", "", {"Burn1次", "Burn2次", "Burn3次"}, 0);
-    AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox2");
-    AddCheck("CheckBoxSec", "Lock", true, "GroupBox2");
-    AddCheck("CheckBoxID", "W.OTPROW", true, "GroupBox2");
-    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox2");
-    AddStatus(kStatus, "Prompt  ");
-    AddEdit(kType, "", "Type", true);
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddProgress(kProgress);
-    AddLabel("Label1", "");
+    using namespace picwin;
+    const auto config = [this] { ControlsToConfig(); };
+    DeclareWindow(
+        {ReadFirstButtons(*this),
+         {PushButton(kWrtCfg, [this] { WtConfigClick(); }), PushButton(kLock, [this] { SecurityClick(); }),
+          PushButton({"WrOTProw", "W.OTPROW"}, [this] { WrOTProwClick(); }),
+          PushButton({kReadConfig, "器件信息"}, [this] { RdConfigClick(); }),
+          Hidden(PushButton({"SoftSecu", "SoftSecu"}, [this] { SoftSecuClick(); })),
+          Group("GroupBox1", "CFG "),
+          Radio("RadioGroup1", "WTD", {"禁止", "睡眠时禁止", "全部允许"}, 2, config, "GroupBox1"),
+          Radio("RadioGroup2", "OSC Mode    ", {"阻容振荡 RC", "Low 晶震 LF", "普通晶震 XT", "Hi  晶震 HF"}, 3, config,
+                "GroupBox1"),
+          Radio("RadioGroup3", "震荡启动时间", {"172uS", "22mS", "44mS", "88mS"}, 3, config, "GroupBox1"),
+          Group("GroupBox3", "OTPROW"),
+          Edit("Edit1", "ID: ", "2003", "GroupBox3"),
+          Disabled(Edit("Edit2", "Sum:", "ffff", "GroupBox3")),
+          Box({"CheckBox1", "W.保护"}, false, "GroupBox3"),
+          VerifyVoltage("4.5V", 1),
+          Combo("Speed", {"Burn1次", "Burn2次", "Burn3次"}, 0)},
+         Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}, {kLockBox}, {{"CheckBoxID", "W.OTPROW"}}}, kRun2,
+               [this] { Button2Click(); }),
+         {StatusField("Prompt  "), TypeField("Type"), AddressField("Add ", true), ProgressBar(), Label("Label1", "")}});
     FillVariantTable();
 }
 
 void TCr80px00x::FillVariantTable() {
-    Table = {Row("Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0),
-             Row("1: CR80P100 (1k)", 0x7FF, 14, 25, 16, 5, 6, 8, 3, 4, 0, OpCapturePort0, 7, 0, 0),
-             Row("2: CR80P200 (2k)", 0xFFF, 7, 8, 10, 2, 11, 3, 5, 6, 1, OpCapturePort1, 10, 0xFFFFFAC0, 0x3),
-             Row("3: JS991 (1k)", 0x7FF, 14, 25, 16, 5, 6, 8, 3, 4, 0, OpCapturePort0, 7, 0, 0)};
+    const Cr80Row p100{.Name = "1: CR80P100 (1k)", .ProgramLast = 0x7FF, .VppPin = 14, .VccPin = 25, .GndPin = 16,
+                       .VppMv = 12000, .Entry = 5, .Mode = 6, .HalfSelect = 8, .PulseEnable = 3, .PulseStrobe = 4,
+                       .Clock = 7, .Latch = 0, .Capture = OpCapturePort0};
+    Cr80Row js991 = p100;
+    js991.Name = "3: JS991 (1k)";
+    Table = {{.Name = "Exit"},
+             p100,
+             {.Name = "2: CR80P200 (2k)", .ProgramLast = 0xFFF, .VppPin = 7, .VccPin = 8, .GndPin = 10, .VppMv = 12000,
+              .Entry = 2, .Mode = 11, .HalfSelect = 3, .PulseEnable = 5, .PulseStrobe = 6, .Clock = 10, .Latch = 1,
+              .Capture = OpCapturePort1, .ContactLo = 0xFFFFFAC0, .ContactHi = 0x3},
+             js991};
 }
 
 std::string TCr80px00x::DeviceLineError() const {
@@ -91,11 +67,7 @@ void TCr80px00x::SetupForDevice() {
     row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
     softSecuAddr_ = wb.sel.GetParam("add=");
     Ep3.LoadBitFile("cr80px00.bit");
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
+    ShowNewImage(row_.ProgramLast);
     Put(kType, wb.sel.SelectedDevice);
     Ep3.GndPin(row_.GndPin);
     Ep3.SetVcc(3300);
@@ -142,9 +114,9 @@ bool TCr80px00x::EnterProgramMode() {
         return false;
     }
     Line(1, false);
-    Line(row_.Q, true);
-    Line(row_.P, true);
-    Line(row_.Half, true);
+    Line(row_.PulseStrobe, true);
+    Line(row_.PulseEnable, true);
+    Line(row_.HalfSelect, true);
     Line(row_.Clock, false);
     Line(row_.Entry, false);
     Line(row_.Mode, false);
@@ -169,41 +141,45 @@ void TCr80px00x::CrProgramPulse() {
     const std::string s = Text("Speed");
     const int n = s == "Burn2次" ? 2 : s == "Burn3次" ? 3 : 1;
     for (int k = 0; k < n; ++k) {
-        Line(row_.P, true);
-        Line(row_.Q, false);
+        Line(row_.PulseEnable, true);
+        Line(row_.PulseStrobe, false);
         Ep3.UsbPut1(OpWaitPulse);
-        Line(row_.Q, true);
-        Line(row_.P, false);
+        Line(row_.PulseStrobe, true);
+        Line(row_.PulseEnable, false);
     }
 }
 
 void TCr80px00x::CrWriteWord(std::uint32_t w) {
-    Line(row_.Half, false);
+    Line(row_.HalfSelect, false);
     Ep3.WriteLatch(row_.Latch, static_cast<int>(w & 0xFF));
     CrProgramPulse();
-    Line(row_.Half, true);
+    Line(row_.HalfSelect, true);
     Ep3.WriteLatch(row_.Latch, static_cast<int>((w >> 7) & 0xFF));
     CrProgramPulse();
     CrClock(4);
 }
 
 void TCr80px00x::CrReadWord() {
-    Line(row_.Half, false);
+    Line(row_.HalfSelect, false);
     Ep3.UsbPut1(row_.Capture);
-    Line(row_.Half, true);
+    Line(row_.HalfSelect, true);
     Ep3.UsbPut1(row_.Capture);
-    Line(row_.Half, false);
+    Line(row_.HalfSelect, false);
     CrClock(4);
 }
 
 void TCr80px00x::ReadingPreparation() {
     Line(1, true);
-    Line(row_.P, false);
+    Line(row_.PulseEnable, false);
 }
 
 void TCr80px00x::SuppliesOff() {
     Ep3.VppPin(0);
     Ep3.VccPin(0);
+}
+
+void TCr80px00x::QueueBlock() {
+    for (int k = 0; k < 32; ++k) CrReadWord();
 }
 
 void TCr80px00x::ReadWords(int words) {
@@ -220,17 +196,7 @@ void TCr80px00x::ReadToFileClick() {
     CrSendMode(0);
     if (Ep3.CheckCurrent() == 0) return StepFailed();
     ReadingPreparation();
-    auto* img = wb.ImageBuffer.data();
-    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
-        ShowProgress(a);
-        for (int k = 0; k < 32; ++k) CrReadWord();
-        Ep3.UsbReadReply(img + a);
-    }
-    for (std::int32_t p = 0; p < row_.ProgramLast; p += 2) {
-        if (img[p + 1] & 1) img[p] |= 0x80;
-        img[p + 1] = static_cast<std::uint8_t>(img[p + 1] >> 1);
-    }
-    ShowProgress(row_.ProgramLast);
+    ReadWords7(row_.ProgramLast, [this] { QueueBlock(); });
     SuppliesOff();
     Success("OK");
     wb.Display();
@@ -243,20 +209,9 @@ void TCr80px00x::BlankClick() {
     CrSendMode(0);
     if (Ep3.CheckCurrent() == 0) return StepFailed();
     ReadingPreparation();
-    wb.ErrorFlag() = 0;
-    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
-        ShowProgress(a);
-        ReadWords(32);
-        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), nullptr, 32) >= 0) {
-            wb.ErrorFlag() = 1;
-            Status("Not BLK.");
-            SuppliesOff();
-            return;
-        }
-    }
-    ShowProgress(row_.ProgramLast);
+    const bool blank = SameWords7(row_.ProgramLast, nullptr, "Not BLK.", [this] { QueueBlock(); });
     SuppliesOff();
-    Success("OK");
+    if (blank) Success("OK");
 }
 
 void TCr80px00x::VerifyClick() {
@@ -266,34 +221,18 @@ void TCr80px00x::VerifyClick() {
     Ep3.SetVcc(Text("VeriyVolt") == "Vrfy电压2.5V" ? 2500 : 3300);
     CrSendMode(0);
     ReadingPreparation();
-    wb.ErrorFlag() = 0;
-    const auto* img = wb.ImageBuffer.data();
-    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
-        ShowProgress(a);
-        ReadWords(32);
-        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), img + a, 32) >= 0) {
-            wb.ErrorFlag() = 1;
-            Status("Error....");
-            SuppliesOff();
-            Ep3.SetVcc(3300);
-            return;
-        }
-    }
-    ShowProgress(row_.ProgramLast);
+    const bool same = SameWords7(row_.ProgramLast, wb.ImageBuffer.data(), "Error....", [this] { QueueBlock(); });
     SuppliesOff();
     Ep3.SetVcc(3300);
-    Success("OK");
+    if (same) Success("OK");
 }
 
 void TCr80px00x::WriteClick() {
     if (!ready_) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        return StepFailed();
-    }
+    if (!NeedFileWindow()) return;
     Status("Write");
     auto* img = wb.ImageBuffer.data();
-    for (std::int32_t a = 1; a <= row_.ProgramLast; a += 2) img[a] &= 0x3F;
+    MaskWordHighBytes(row_.ProgramLast, 0x3F);
     wb.Display();
     if (!EnterProgramMode()) return;
     CrSendMode(0);
@@ -305,7 +244,7 @@ void TCr80px00x::WriteClick() {
         }
         CrWriteWord(static_cast<std::uint32_t>(img[a] | (img[a + 1] << 8)));
     }
-    Line(row_.P, false);
+    Line(row_.PulseEnable, false);
     Ep3.UsbPut1(OpWaitSettle);
     Ep3.UsbFlush();
     ShowProgress(row_.ProgramLast);
@@ -321,7 +260,7 @@ void TCr80px00x::WtConfigClick() {
     CrWriteWord(~ConfigWord);
     CrWriteWord(ConfigWord);
     Ep3.UsbFlush();
-    Line(row_.P, false);
+    Line(row_.PulseEnable, false);
     SuppliesOff();
     Success("OK");
     wb.ErrorFlag() = 0;
@@ -333,7 +272,7 @@ void TCr80px00x::SecurityClick() {
     CrSendMode(5);
     CrWriteWord(0);
     Ep3.UsbFlush();
-    Line(row_.P, false);
+    Line(row_.PulseEnable, false);
     SuppliesOff();
     Success("OK");
 }
@@ -342,10 +281,7 @@ void TCr80px00x::WrOTProwClick() {
     if (!ready_) return;
     // The row stores the buffer's checksum in one-time cells: only from a
     // buffer window the user sees.
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        return StepFailed();
-    }
+    if (!NeedFileWindow()) return;
     if (!EnterProgramMode()) return;
     Status("Option...");
     CrSendMode(1);
@@ -359,7 +295,7 @@ void TCr80px00x::WrOTProwClick() {
         CrWriteWord(0);
     }
     Ep3.UsbFlush();
-    Line(row_.P, false);
+    Line(row_.PulseEnable, false);
     SuppliesOff();
     Success("OK");
 }
@@ -408,13 +344,10 @@ void TCr80px00x::SoftSecuClick() {
 }
 
 void TCr80px00x::Button2Click() {
-    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }},
-              {"CheckBoxSec", [this] { SecurityClick(); }},
-              {"CheckBoxID", [this] { WrOTProwClick(); }}},
-             [this] { return Ep3.WaitNextChip(row_.GndPin, 0, row_.ContactLo, row_.ContactHi, 0) != 0; }, true,
+    std::vector<BatchStep> steps = OneTimeSteps(*this);
+    steps.push_back({"CheckBoxSec", [this] { SecurityClick(); }});
+    steps.push_back({"CheckBoxID", [this] { WrOTProwClick(); }});
+    RunBatch(steps, [this] { return Ep3.WaitNextChip(row_.GndPin, 0, row_.ContactLo, row_.ContactHi, 0) != 0; }, true,
              [this] {
                  SoftSecuClick();
                  return true;

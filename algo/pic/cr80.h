@@ -18,15 +18,22 @@
 
 namespace quilla {
 
+// One row of the form's device table. The control lines are numbers of
+// register 18's lines (Line); the port's halves go out through a data latch
+// and come back through a capture opcode.
 struct Cr80Row {
     std::string Name;
+    std::int32_t ProgramLast = 0;  // program bytes - 1
     int VppPin = 0, VccPin = 0, GndPin = 0;
-    int Entry = 0, Mode = 0, Half = 0, P = 0, Q = 0;
-    int Latch = 0;
-    std::uint8_t Capture = 0;
     int VppMv = 0;
-    std::int32_t ProgramLast = 0;
-    int Clock = 0;
+    int Entry = 0;        // low while VPP rises into program mode
+    int Mode = 0;         // high while the area number is latched
+    int HalfSelect = 0;   // low: bits 0-6 of a word on the port, high: bits 7-13
+    int PulseEnable = 0;  // high while programming (a pulse only counts then), low to read
+    int PulseStrobe = 0;  // the program pulse: low for one pulse wait
+    int Clock = 0;        // four falling edges move to the next word
+    int Latch = 0;        // the data latch of the port
+    std::uint8_t Capture = 0;  // the capture opcode of the port
     std::uint32_t ContactLo = 0, ContactHi = 0;
 };
 
@@ -72,6 +79,8 @@ protected:
     void SuppliesOff();
     // A read of `words` words into the reply buffer (one reply).
     void ReadWords(int words);
+    // The reads of the next 32 words, queued.
+    void QueueBlock();
     void ShowProgress(std::int32_t a) { PicForm::ShowProgress(a, row_.ProgramLast); }
     bool Seated();
 

@@ -58,6 +58,22 @@ void Em78Form::SuppliesOff() {
     Ep3.VccPin(0);
 }
 
+void Em78Form::ProgramImage() {
+    Ep3.SetReg29Flag(5);
+    const auto* img = wb.ImageBuffer.data();
+    for (std::int32_t p = 0; p <= row_.ProgramLast; p += 2) {
+        em78::ShiftOutWord(Ep3, ((img[p + 1] << 8) | img[p]) & 0x1FFFu);
+        if ((p & 0xFF) == 0) {
+            ShowProgress(p);
+            Ep3.UsbFlush();
+        }
+    }
+    wb.ErrorFlag() = 0;
+    ShowProgress(row_.ProgramLast);
+    SuppliesOff();
+    Success("OK");
+}
+
 void Em78Form::Shutdown() { Ep3.PowerOff(); }
 
 bool Em78Form::CheckCdsFile() {
@@ -79,49 +95,23 @@ void Em78Form::ReadWords(int words, std::uint8_t* out) {
 
 // ---- EMC78P156E / EMC78P447 ----------------------------------------------------------------------
 
-namespace {
-
-Em78Row EmRow(const char* name, int vpp, int vcc, int gnd, std::int32_t last) {
-    Em78Row r;
-    r.Name = name;
-    r.VppPin = vpp;
-    r.VccPin = vcc;
-    r.GndPin = gnd;
-    r.ProgramLast = last;
-    return r;
-}
-
-}  // namespace
-
 TEm78p156::TEm78p156(Workbench& w, bool p447) : Em78Form(w, p447 ? "EM78P447" : "EMC78P156E"), p447_(p447) {
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
-    auto config = [this] { ControlsToConfig(); };
-    AddGroup("GroupBox1", p447 ? "CFG Bits  " : "Int CFG   ").OnClick = config;
-    AddCheck("CheckSec", "Lock Bit   ", false, "GroupBox1").OnClick = config;
-    AddCheck("CheckWtd", "WTD        ", false, "GroupBox1").OnClick = config;
-    AddCheck("CheckHLP", "Low PW", false, "GroupBox1").OnClick = config;
-    if (p447) AddCheck("CheckTYP", "TYP(SA/SB)", false, "GroupBox1").OnClick = config;
-    AddRadio("RadioGroup1", p447 ? "OSC CFG (MS)    " : "OSC Mode    ", {"RC    ", "XT      "}, 1).OnClick = config;
-    AddRadio("RadioGroup2", "CLKS            ", {"2 Clocks", "4 Clocks"}, 1).OnClick = config;
-    AddRadio("RadioGroup3", "OSC          ", {"Low ", "Hi  "}, 1).OnClick = config;
-    AddCombo("VeriyVolt", "", {"Vrfy电压4.5V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 1);
-    AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", false, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox2");
-    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox2");
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
-    if (p447) AddEdit("Edit1", "", "Edit1");
+    using namespace picwin;
+    const auto config = [this] { ControlsToConfig(); };
+    DeclareWindow({OneTimeButtons(*this),
+                   {Group("GroupBox1", p447 ? "CFG Bits  " : "Int CFG   ", config),
+                    Box({"CheckSec", "Lock Bit   "}, false, "GroupBox1", config),
+                    Box({"CheckWtd", "WTD        "}, false, "GroupBox1", config),
+                    Box({"CheckHLP", "Low PW"}, false, "GroupBox1", config),
+                    If(p447, Box({"CheckTYP", "TYP(SA/SB)"}, false, "GroupBox1", config)),
+                    Radio("RadioGroup1", p447 ? "OSC CFG (MS)    " : "OSC Mode    ", {"RC    ", "XT      "}, 1, config),
+                    Radio("RadioGroup2", "CLKS            ", {"2 Clocks", "4 Clocks"}, 1, config),
+                    Radio("RadioGroup3", "OSC          ", {"Low ", "Hi  "}, 1, config),
+                    VerifyVoltage("4.5V", 1)},
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, false}, {kWrtCfgBox}}, kRun2,
+                         [this] { Button2Click(); }),
+                   Foot(true),
+                   {If(p447, Edit("Edit1", "", "Edit1"))}});
     FillVariantTable();
     if (const auto w = ReadEmcFile(SideFile(".EMC"))) {
         ConfigWord = *w;
@@ -131,30 +121,28 @@ TEm78p156::TEm78p156(Workbench& w, bool p447) : Em78Form(w, p447 ? "EM78P447" : 
 
 void TEm78p156::FillVariantTable() {
     if (p447_) {
-        Table = {EmRow("Exit", 0, 0, 0, 0), EmRow("EM78P247SA (2Kx13)", 34, 8, 10, 0x0FFF),
-                 EmRow("EM78P247SB (2Kx13)", 34, 8, 10, 0x0FFF), EmRow("EM78P447SA (4Kx13)", 34, 8, 10, 0x1FFF),
-                 EmRow("EM78P447SB (4Kx13)", 34, 8, 10, 0x1FFF)};
+        Table = {{.Name = "Exit"},
+                 {.Name = "EM78P247SA (2Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x0FFF},
+                 {.Name = "EM78P247SB (2Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x0FFF},
+                 {.Name = "EM78P447SA (4Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x1FFF},
+                 {.Name = "EM78P447SB (4Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x1FFF}};
         return;
     }
-    Table = {EmRow("Exit", 0, 0, 0, 0),
-             EmRow("1:EM78P156 (1Kx13)", 15, 25, 16, 0x07FF),
-             EmRow("2:EM78P256 (2Kx13)", 15, 25, 16, 0x0FFF),
-             EmRow("3:EM78P456 (4Kx13)", 15, 25, 16, 0x1FFF),
-             EmRow("4:EM78P247SA (2Kx13)", 34, 8, 10, 0x0FFF),
-             EmRow("5:EM78P247SB (2Kx13)", 34, 8, 10, 0x0FFF),
-             EmRow("6:EM78P447SA (4Kx13)", 34, 8, 10, 0x1FFF),
-             EmRow("7:EM78P447SB (4Kx13)", 34, 8, 10, 0x1FFF)};
+    Table = {{.Name = "Exit"},
+             {.Name = "1:EM78P156 (1Kx13)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x07FF},
+             {.Name = "2:EM78P256 (2Kx13)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x0FFF},
+             {.Name = "3:EM78P456 (4Kx13)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x1FFF},
+             {.Name = "4:EM78P247SA (2Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x0FFF},
+             {.Name = "5:EM78P247SB (2Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x0FFF},
+             {.Name = "6:EM78P447SA (4Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x1FFF},
+             {.Name = "7:EM78P447SB (4Kx13)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x1FFF}};
 }
 
 void TEm78p156::SetupForDevice() {
     FillVariantTable();
     if (!SetupBegin()) return;
     Ep3.LoadBitFile(p447_ ? "em78p447.bit" : "em78p156.bit");
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
+    ShowNewImage(row_.ProgramLast);
     Put(kType, p447_ ? row_.Name : row_.Name.substr(2));
     ControlsToConfig();
 }
@@ -282,11 +270,7 @@ void TEm78p156::WriteClick() {
         StepFailed();
         return;
     }
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     if (!Seated()) return;
     PowerLevels();
@@ -295,19 +279,7 @@ void TEm78p156::WriteClick() {
         return;
     }
     EnterProgramMode(false);
-    Ep3.SetReg29Flag(5);
-    const auto* img = wb.ImageBuffer.data();
-    for (std::int32_t p = 0; p <= row_.ProgramLast; p += 2) {
-        em78::ShiftOutWord(Ep3, ((img[p + 1] << 8) | img[p]) & 0x1FFFu);
-        if ((p & 0xFF) == 0) {
-            ShowProgress(p);
-            Ep3.UsbFlush();
-        }
-    }
-    wb.ErrorFlag() = 0;
-    ShowProgress(row_.ProgramLast);
-    SuppliesOff();
-    Success("OK");
+    ProgramImage();
 }
 
 void TEm78p156::VerifyClick() {
@@ -389,10 +361,7 @@ void TEm78p156::WtConfigClick() {
 }
 
 void TEm78p156::Button2Click() {
-    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(OneTimeSteps(*this),
              nullptr, false);
 }
 

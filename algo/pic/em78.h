@@ -57,6 +57,9 @@ protected:
     // Reads `words` words from the current address (32 per reply) into `out`
     // as reply bytes (bits 8-12 first).
     void ReadWords(int words, std::uint8_t* out);
+    // Write's programming, in program mode: the image's words (13 bits) to the
+    // chip's last, then ErrorFlag 0, supplies off and "OK".
+    void ProgramImage();
     void Shutdown();  // supplies off at close
 
     Em78Row row_;

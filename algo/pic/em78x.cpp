@@ -26,42 +26,25 @@ std::vector<std::string> Rows458() {
     return r;
 }
 
-Em78Row GridRow(const char* name, int vpp, int vcc, int gnd, std::int32_t last, std::uint32_t lo, std::uint32_t hi) {
-    Em78Row r;
-    r.Name = name;
-    r.VppPin = vpp;
-    r.VccPin = vcc;
-    r.GndPin = gnd;
-    r.ProgramLast = last;
-    r.ContactLo = lo;
-    r.ContactHi = hi;
-    return r;
-}
-
 }  // namespace
 
 TEm78p153x::TEm78p153x(Workbench& w, bool p458)
     : Em78Form(w, p458 ? "EMC78P458" : "EMC78P153"), p458_(p458), rows_(p458 ? 32 : 16) {
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", false, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox2");
-    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox2");
-    AddLabel("Label1", "CFG ：");
-    AddGrid("StringGrid1", "", p458 ? Rows458() : kRows153, std::vector<std::string>(static_cast<std::size_t>(rows_), "1"))
-        .OnClick = [this] { StringGrid1Click(); };
-    AddLabel("Label2", "ID");
-    AddEdit("Edit1", "", "");
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddStatus(kStatus, "");
-    AddProgress(kProgress);
+    using namespace picwin;
+    DeclareWindow({{PushButton(kBlank, [this] { BlankClick(); }),
+                    PushButton(kVerify, [this] { VerifyClick(); }),
+                    PushButton(kRead, [this] { ReadToFileClick(); }),
+                    PushButton(kWrite, [this] { WriteClick(); }),
+                    PushButton(kReadCfg, [this] { RdConfigClick(); }),
+                    PushButton(kWrtCfg, [this] { WtConfigClick(); })},
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, false}, {kWrtCfgBox}}, kRun2,
+                         [this] { Button2Click(); }),
+                   {Label("Label1", "CFG ："),
+                    Grid("StringGrid1", "", p458 ? Rows458() : kRows153,
+                         std::vector<std::string>(static_cast<std::size_t>(rows_), "1"),
+                         [this] { StringGrid1Click(); }),
+                    Label("Label2", "ID"), Edit("Edit1", "", ""), AddressField("Add ", true), StatusField(""),
+                    ProgressBar()}});
     FillVariantTable();
 }
 
@@ -76,11 +59,16 @@ TEm78p458x::TEm78p458x(Workbench& w) : TEm78p153x(w, true) {
 
 void TEm78p153x::FillVariantTable() {
     if (p458_) {
-        Table = {GridRow("Exit", 0, 0, 0, 0, 0, 0), GridRow("1:EM78P458 (1Kx13)", 22, 26, 15, 8191, 0x3FFFFC00, 0),
-                 GridRow("1:EM78P459 (1Kx13)", 22, 26, 15, 8191, 0x3FFFFC00, 0)};
+        Em78Row p458{.Name = "1:EM78P458 (1Kx13)", .VppPin = 22, .VccPin = 26, .GndPin = 15, .ProgramLast = 8191,
+                     .ContactLo = 0x3FFFFC00};
+        Em78Row p459 = p458;
+        p459.Name = "1:EM78P459 (1Kx13)";
+        Table = {{.Name = "Exit"}, p458, p459};
         return;
     }
-    Table = {GridRow("Exit", 0, 0, 0, 0, 0, 0), GridRow("1:EM78P153 (512x13)", 14, 11, 30, 1023, 0xFC003F80, 0x1)};
+    Table = {{.Name = "Exit"},
+             {.Name = "1:EM78P153 (512x13)", .VppPin = 14, .VccPin = 11, .GndPin = 30, .ProgramLast = 1023,
+              .ContactLo = 0xFC003F80, .ContactHi = 0x1}};
 }
 
 void TEm78p153x::SetupForDevice() {
@@ -88,11 +76,7 @@ void TEm78p153x::SetupForDevice() {
     if (!SetupBegin()) return;
     Ep3.LoadBitFile(p458_ ? "em78p458.bit" : "em78p153.bit");
     if (!p458_) Ep3.ShowPlacementBitmap("em78p153.bmp");
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
+    ShowNewImage(row_.ProgramLast);
     ControlsToConfig();
     Ep3.SetVcc(4400);
     Ep3.SetVpp(12000);
@@ -247,19 +231,7 @@ void TEm78p153x::WriteClick() {
     }
     Status("Writing..");
     EnterProgramMode(false);
-    Ep3.SetReg29Flag(5);
-    const auto* img = wb.ImageBuffer.data();
-    for (std::int32_t p = 0; p <= row_.ProgramLast; p += 2) {
-        em78::ShiftOutWord(Ep3, ((img[p + 1] << 8) | img[p]) & 0x1FFFu);
-        if ((p & 0xFF) == 0) {
-            ShowProgress(p);
-            Ep3.UsbFlush();
-        }
-    }
-    wb.ErrorFlag() = 0;
-    ShowProgress(row_.ProgramLast);
-    SuppliesOff();
-    Success("OK");
+    ProgramImage();
 }
 
 void TEm78p153x::RdConfigClick() {
@@ -310,10 +282,7 @@ void TEm78p153x::WtConfigClick() {
 }
 
 void TEm78p153x::Button2Click() {
-    const std::vector<BatchStep> steps = {{"CheckBoxBlank", [this] { BlankClick(); }},
-                                          {"CheckBoxWrite", [this] { WriteClick(); }},
-                                          {"CheckBoxVer", [this] { VerifyClick(); }},
-                                          {"CheckBoxConfig", [this] { WtConfigClick(); }}};
+    const std::vector<BatchStep> steps = OneTimeSteps(*this);
     auto next = [this] { return Ep3.WaitNextChip(row_.GndPin, 0, row_.ContactLo, row_.ContactHi, 0) != 0; };
     if (p458_) RunBatchWaitingAfter(steps, next);
     else RunBatch(steps, next);

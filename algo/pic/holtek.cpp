@@ -26,26 +26,19 @@ constexpr const char* kNotOtp = "不符合.OTPFormat  ,不能Burn!";
 }  // namespace
 
 THoltekOTP1::THoltekOTP1(Workbench& w) : PicForm(w, "HOLTEK OTP MCU", picvariant::P16c8x) {
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Security", "Lock", [this] { SecurityClick(); });
-    AddButton("Button1", "ID", [this] { Button1Click(); });
-    AddButton("OptionMsg", "器件信息", [this] { OptionMsgClick(); });
-    AddButton("FileInfo", "文件信息", [this] { FileInfoClick(); });
-    AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write ", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox2");
-    AddCheck("CheckBoxSec", "Lock", true, "GroupBox2");
-    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox2");
-    AddStatus(kStatus, "");
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddEdit(kType, "", "", true);
-    AddProgress(kProgress);
-    AddLabel("Label1", "器件信息:");
-    AddGrid("StringGrid1", "", std::vector<std::string>(16), std::vector<std::string>(16));
+    using namespace picwin;
+    DeclareWindow({{PushButton(kRead, [this] { ReadToFileClick(); }),
+                    PushButton(kBlank, [this] { BlankClick(); }),
+                    PushButton(kVerify, [this] { VerifyClick(); }),
+                    PushButton({"Write", "Write "}, [this] { WriteClick(); }),
+                    PushButton(kLock, [this] { SecurityClick(); }),
+                    PushButton({"Button1", "ID"}, [this] { Button1Click(); }),
+                    PushButton({"OptionMsg", "器件信息"}, [this] { OptionMsgClick(); }),
+                    PushButton({"FileInfo", "文件信息"}, [this] { FileInfoClick(); })},
+                   Batch({{kBlankBox}, {{"CheckBoxWrite", "Write "}}, {kVerifyBox}, {kLockBox}}, kRun2,
+                         [this] { Button2Click(); }),
+                   {StatusField(""), AddressField("Add ", true), TypeField(""), ProgressBar(), Label("Label1", "器件信息:"),
+                    Grid("StringGrid1", "", std::vector<std::string>(16), std::vector<std::string>(16), {})}});
     FillVariantTable();
 }
 

@@ -25,15 +25,17 @@ int ItemOf(const int (&values)[4], unsigned v) {
     return -1;
 }
 
-MdtRow Row(const char* name, int vpp, int vcc, int gnd, int ps, int hs, int rs, int clk, int clk2, int reset,
-           std::int32_t last) {
-    MdtRow r;
-    r.Name = name;
-    r.VppPin = vpp, r.VccPin = vcc, r.GndPin = gnd;
-    r.ProgramStrobe = ps, r.HalfSelect = hs, r.ReadStrobe = rs, r.Clock = clk, r.Clock2 = clk2, r.Reset = reset;
-    r.VppMv = name[0] == 'E' ? 0 : 12000;
-    r.ProgramLast = last;
-    return r;
+// The rows of the parts with VCC on socket pin 25 and with VCC on pin 8,
+// their names and sizes left out.
+const MdtRow kVcc25{.VppPin = 15, .VccPin = 25, .GndPin = 16, .VppMv = 12000, .ProgramStrobe = 28, .HalfSelect = 29,
+                    .ReadStrobe = 12, .Clock = 27, .Clock2 = 26, .Reset = 15};
+const MdtRow kVcc8{.VppPin = 34, .VccPin = 8, .GndPin = 10, .VppMv = 12000, .ProgramStrobe = 12, .HalfSelect = 13,
+                   .ReadStrobe = 14, .Clock = 33, .Clock2 = 32, .Reset = 34};
+
+MdtRow Part(MdtRow pins, const char* name, std::int32_t last) {
+    pins.Name = name;
+    pins.ProgramLast = last;
+    return pins;
 }
 
 }  // namespace
@@ -41,53 +43,33 @@ MdtRow Row(const char* name, int vpp, int vcc, int gnd, int ps, int hs, int rs, 
 TMdt20xx::TMdt20xx(Workbench& w, bool m2051)
     : PicForm(w, m2051 ? "MDT2051" : "MDT2005-2020", picvariant::P16c8x), m2051_(m2051) {
     if (const char* c = std::getenv("QUILLA_MDT_OBJ_CONVERTER")) ObjConverter = c;
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
-    AddEdit(kUserId, "User ID : ", "ffff");
-    auto click = [this] { ConfigClick(); };
-    AddGroup("GroupBox1", m2051 ? "Int CFG   " : "其他CFG 位");
-    AddCheck("CheckBox1", "Lock Bit   ", false, "GroupBox1").OnClick = click;
-    AddCheck("CheckBox2", "WTD        ", true, "GroupBox1").OnClick = click;
-    AddCheck("CheckBox3", "PED          ", false, "GroupBox1").OnClick = click;
-    if (m2051) {
-        AddCheck("CheckBox4", "PRD", false, "GroupBox1");
-        AddCheck("CheckBox5", "PUT", false, "GroupBox1");
-    }
-    AddRadio("RadioGroup1", "OSC Mode    (OSC)", {"LP          ", "XT          ", "HS          ", "RC          "}, 1)
-        .OnClick = click;
-    if (!m2051)
-        AddRadio("RadioGroup2", "OST            ", {"150  uS", "20   mS", "40   mS", "80   mS"}, 0).OnClick = click;
-    AddCombo("Speed", "", {"Speed   4mS", "Speed   6mS", "Speed   8mS"}, 0);
-    AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", m2051, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox2");
-    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox2");
-    AddStatus(kStatus, "Prompt  ");
-    AddEdit(kType, "", "Type", true);
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddProgress(kProgress);
+    using namespace picwin;
+    const auto config = [this] { ConfigClick(); };
+    DeclareWindow(
+        {ReadFirstButtons(*this),
+         {PushButton(kReadCfg, [this] { RdConfigClick(); }), PushButton(kWrtCfg, [this] { WtConfigClick(); }),
+          PushButton(kExit, [this] { Close(); }), UserIdField(),
+          Group("GroupBox1", m2051 ? "Int CFG   " : "其他CFG 位"), ConfigBox("CheckBox1", "Lock Bit   "),
+          ConfigBox("CheckBox2", "WTD        ", true), ConfigBox("CheckBox3", "PED          "),
+          If(m2051, Box({"CheckBox4", "PRD"}, false, "GroupBox1")),
+          If(m2051, Box({"CheckBox5", "PUT"}, false, "GroupBox1")),
+          Radio("RadioGroup1", "OSC Mode    (OSC)", OscItems(), 1, config),
+          If(!m2051, Radio("RadioGroup2", "OST            ", {"150  uS", "20   mS", "40   mS", "80   mS"}, 0, config)),
+          Combo("Speed", {"Speed   4mS", "Speed   6mS", "Speed   8mS"}, 0)},
+         Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, m2051}, {kWrtCfgBox}}, kRun2, [this] { Button2Click(); }),
+         {StatusField("Prompt  "), TypeField("Type"), AddressField("Add ", true), ProgressBar()}});
     FillVariantTable();
     ReadSideFile();
 }
 
 void TMdt20xx::FillVariantTable() {
-    const MdtRow exit = Row("Exit", 15, 0, 16, 0, 0, 0, 0, 0, 0, 0);
+    const MdtRow exit{.Name = "Exit", .VppPin = 15, .GndPin = 16};
     if (m2051_) {
-        Table = {exit, Row("1: MDT2051   (1Kx14)", 15, 25, 16, 28, 29, 12, 27, 26, 15, 0x7FF)};
+        Table = {exit, Part(kVcc25, "1: MDT2051   (1Kx14)", 0x7FF)};
         return;
     }
-    Table = {exit,
-             Row("1: MDT2005   (512x14)", 15, 25, 16, 28, 29, 12, 27, 26, 15, 0x3FF),
-             Row("2: MDT2010   (1Kx14)", 15, 25, 16, 28, 29, 12, 27, 26, 15, 0x7FF),
-             Row("3: MDT2015   (512x14)", 34, 8, 10, 12, 13, 14, 33, 32, 34, 0x3FF),
-             Row("4: MDT2020   (2Kx14)", 34, 8, 10, 12, 13, 14, 33, 32, 34, 0xFFF)};
+    Table = {exit, Part(kVcc25, "1: MDT2005   (512x14)", 0x3FF), Part(kVcc25, "2: MDT2010   (1Kx14)", 0x7FF),
+             Part(kVcc8, "3: MDT2015   (512x14)", 0x3FF), Part(kVcc8, "4: MDT2020   (2Kx14)", 0xFFF)};
 }
 
 std::string TMdt20xx::DeviceLineError() const {
@@ -247,6 +229,10 @@ void TMdt20xx::ReadWord() {
     Line(row_.ReadStrobe, true);
 }
 
+void TMdt20xx::QueueBlock() {
+    for (int k = 0; k < 32; ++k) ReadWord();
+}
+
 void TMdt20xx::SuppliesOff() {
     Ep3.VppPin(0);
     Ep3.VccPin(0);
@@ -314,17 +300,7 @@ void TMdt20xx::ReadToFileClick() {
     Status("Reading..");
     if (!Seated()) return;
     Preamble(false, true);
-    auto* img = wb.ImageBuffer.data();
-    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
-        ShowProgress(a);
-        for (int k = 0; k < 32; ++k) ReadWord();
-        Ep3.UsbReadReply(img + a);
-    }
-    for (std::int32_t p = 0; p < row_.ProgramLast; p += 2) {
-        if (img[p + 1] & 1) img[p] |= 0x80;
-        img[p + 1] = static_cast<std::uint8_t>(img[p + 1] >> 1);
-    }
-    ShowProgress(row_.ProgramLast);
+    ReadWords7(row_.ProgramLast, [this] { QueueBlock(); });
     SuppliesOff();
     Success("OK");
     wb.DataFileName = mdt::WithExtension(wb.DataFileName, ".BIN");
@@ -345,21 +321,9 @@ void TMdt20xx::BlankClick() {
         return;
     }
     Preamble(false, true);
-    wb.ErrorFlag() = 0;
-    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
-        ShowProgress(a);
-        for (int k = 0; k < 32; ++k) ReadWord();
-        Ep3.UsbReadReply();
-        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), nullptr, 32) >= 0) {
-            wb.ErrorFlag() = 1;
-            Status("Not BLK.");
-            SuppliesOff();
-            return;
-        }
-    }
-    ShowProgress(row_.ProgramLast);
+    const bool blank = SameWords7(row_.ProgramLast, nullptr, "Not BLK.", [this] { QueueBlock(); });
     SuppliesOff();
-    Success("OK");
+    if (blank) Success("OK");
 }
 
 void TMdt20xx::VerifyClick() {
@@ -367,24 +331,10 @@ void TMdt20xx::VerifyClick() {
     Status("Verify.");
     if (!Seated()) return;
     Preamble(false, true);
-    wb.ErrorFlag() = 0;
-    const auto* img = wb.ImageBuffer.data();
-    for (std::int32_t a = 0; a < row_.ProgramLast; a += 64) {
-        ShowProgress(a);
-        for (int k = 0; k < 32; ++k) ReadWord();
-        Ep3.UsbReadReply();
-        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), img + a, 32) >= 0) {
-            wb.ErrorFlag() = 1;
-            Status("Error....");
-            SuppliesOff();
-            Ep3.SetVcc(4400);
-            return;
-        }
-    }
-    ShowProgress(row_.ProgramLast);
+    const bool same = SameWords7(row_.ProgramLast, wb.ImageBuffer.data(), "Error....", [this] { QueueBlock(); });
     SuppliesOff();
     Ep3.SetVcc(4400);
-    Success("OK");
+    if (same) Success("OK");
 }
 
 void TMdt20xx::WriteClick() {
@@ -393,11 +343,7 @@ void TMdt20xx::WriteClick() {
         StepFailed();
         return;
     }
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Writing..");
     if (!Seated()) return;
     Preamble(false, false);
@@ -447,10 +393,7 @@ void TMdt20xx::WtConfigClick() {
 }
 
 void TMdt20xx::Button2Click() {
-    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(OneTimeSteps(*this),
              nullptr, false);
 }
 

@@ -21,12 +21,14 @@
 
 namespace quilla {
 
+// One row of the forms' device table: the supplies' socket pins and the
+// control lines, each a socket pin set through register 18.
 struct MdtRow {
-    std::string Name;
+    std::string Name{};
+    std::int32_t ProgramLast = 0;  // program bytes - 1
     int VppPin = 0, VccPin = 0, GndPin = 0;
-    int ProgramStrobe = 0, HalfSelect = 0, ReadStrobe = 0, Clock = 0, Clock2 = 0, Reset = 0;
     int VppMv = 0;
-    std::int32_t ProgramLast = 0;
+    int ProgramStrobe = 0, HalfSelect = 0, ReadStrobe = 0, Clock = 0, Clock2 = 0, Reset = 0;
 };
 
 class TMdt20xx : public PicForm {
@@ -75,6 +77,8 @@ protected:
     void Preamble(bool config, bool reading);
     void ProgramWord(std::uint32_t w);
     void ReadWord();
+    // The reads of the next 32 words, queued.
+    void QueueBlock();
     void ProgramDelay();
     void SuppliesOff();
     // The row's VPP, VCC and ground pins touch a seated chip (these forms run

@@ -56,11 +56,7 @@ bool Pic12OtpForm::SetupBegin() {
 }
 
 void Pic12OtpForm::SetupCommon(int vcc) {
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
+    ShowNewImage(row_.ProgramLast);
     AlgoForm::Show();
     SetCaption(row_.Name);
     Put(kType, row_.Name);
@@ -125,13 +121,9 @@ void Pic12OtpForm::BlankClick() {
 void Pic12OtpForm::WriteClick() {
     const PicRow& r = Row();
     if (!CheckContact()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Write");
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x0F;
+    MaskWordHighBytes(r.ProgramLast, 0x0F);
     wb.Display();
     const bool lastErased = ReadLastWord() == 0x0FFF;
     Ep3.VppPin(0);
@@ -166,7 +158,7 @@ void Pic12OtpForm::ReadToFileClick() {
         ShowProgress(a, r.ProgramLast);
         Pic.ReadBlock(32, wb.ImageBuffer.data() + a);
     }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    MaskWordHighBytes(r.ProgramLast, 0x3F);
     ShowProgress(r.ProgramLast, r.ProgramLast);
     Off();
     Success("OK");
@@ -178,7 +170,7 @@ void Pic12OtpForm::VerifyClick() {
     const PicRow& r = Row();
     if (!CheckContact()) return;
     Status("Verify.");
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x0F;
+    MaskWordHighBytes(r.ProgramLast, 0x0F);
     Enter();
     Pic.SendCommand(Pic.Codes().increment);
     wb.ErrorFlag() = 0;
@@ -244,10 +236,7 @@ void Pic12OtpForm::RdConfigClick() {
 void Pic12OtpForm::Button1Click() {
     const PicRow& r = Row();
     if (!CheckContact()) return;
-    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(OneTimeSteps(*this),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, maskLo_, maskHi_, 0) != 0; });
 }
 
@@ -256,31 +245,17 @@ void Pic12OtpForm::Button1Click() {
 TP12c508x::TP12c508x(Workbench& w) : Pic12OtpForm(w, "P12c508", picvariant::P12c508x, "P12C508") {
     maskLo_ = 0xFF0000;
     groundAtPowerUp_ = true;
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
-    AddGroup("GroupBox1", "Int CFG   ");
-    AddCheck("CheckBox1", "Lockbit      ", false, "GroupBox1").OnClick = [this] { ConfigClick(); };
-    AddCheck("CheckBox2", "WTD          ", true, "GroupBox1").OnClick = [this] { ConfigClick(); };
-    AddCheck("CheckBox3", "MCLRE          ", false, "GroupBox1").OnClick = [this] { ConfigClick(); };
-    AddRadio("RadioGroup1", "OSC Mode    位", {"LP           ", "XT          ", "Int. RC       ", "Ext. RC       "}, 1)
-        .OnClick = [this] { ConfigClick(); };
-    AddRadio("RadioGroup2", "Speed ", {"快", "标准", "慢"}, 1);
-    AddGroup("GroupBox2", "Batch   ");
-    for (auto [name, caption] : {std::pair{"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                                 {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wrt.CFG."}})
-        AddCheck(name, caption, true, "GroupBox2");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddEdit(kUserId, "User ID : ", "ffff");
-    AddLabel("Package", "PKG:  ");
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
+    using namespace picwin;
+    DeclareWindow({OneTimeButtons(*this),
+                   {Group("GroupBox1", "Int CFG   "), ConfigBox("CheckBox1", "Lockbit      "),
+                    ConfigBox("CheckBox2", "WTD          ", true), ConfigBox("CheckBox3", "MCLRE          "),
+                    Radio("RadioGroup1", "OSC Mode    位",
+                          {"LP           ", "XT          ", "Int. RC       ", "Ext. RC       "}, 1,
+                          [this] { ConfigClick(); }),
+                    Radio("RadioGroup2", "Speed ", {"快", "标准", "慢"}, 1)},
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1, [this] { Button1Click(); }),
+                   {UserIdField(), Label("Package", "PKG:  ")},
+                   Foot(false)});
     Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0), MakePicRow("1: PIC12C508 (.5k)", 20, 17, 24, 0x03FF, 0, 0, 0),
              MakePicRow("2: PIC12C509 (1k)", 20, 17, 24, 0x07FF, 0, 0, 0)};
     ReadConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"}, 4);
@@ -333,27 +308,18 @@ void TP12c508x::WtConfigClick() {
 TP16c505x::TP16c505x(Workbench& w) : Pic12OtpForm(w, "P16c505x", picvariant::P16c505x, "P16C505") {
     maskLo_ = 0xDC003F80;
     maskHi_ = 1;
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton(kReadConfig, "Rd.CFG", [this] { RdConfigClick(); });
-    AddButton("WtConfig", "Wr.CFG", [this] { WtConfigClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
-    AddGroup("GroupBox2", "Batch   ");
-    for (auto [name, caption] : {std::pair{"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                                 {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wr.CFG"}})
-        AddCheck(name, caption, true, "GroupBox2");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddGroup("GroupBox1", "CFG (打勾编程为0)");
+    using namespace picwin;
+    PicWindow boxes{Group("GroupBox1", "CFG (打勾编程为0)")};
     const char* captions[] = {"FOSC0", "FOSC1", "FOSC2", "WTD", "CP Lock", "MCLRE", "CP (Bit6-11)"};
-    for (int k = 0; k < 7; ++k)
-        AddCheck("CheckBox" + std::to_string(k + 1), captions[k], false, "GroupBox1").OnClick = [this] { ConfigClick(); };
-    AddEdit(kUserId, "User ID : ", "ffff");
-    AddEdit(kAddress, "", "Add ", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddEdit(kType, "", "Type", true);
-    AddProgress(kProgress);
+    for (int k = 0; k < 7; ++k) boxes.push_back(ConfigBox(("CheckBox" + std::to_string(k + 1)).c_str(), captions[k]));
+    DeclareWindow({{PushButton(kRead, [this] { ReadToFileClick(); }), PushButton(kBlank, [this] { BlankClick(); }),
+                    PushButton(kWrite, [this] { WriteClick(); }), PushButton(kVerify, [this] { VerifyClick(); }),
+                    PushButton(kRdCfg, [this] { RdConfigClick(); }), PushButton(kWrCfg, [this] { WtConfigClick(); }),
+                    PushButton(kExit, [this] { Close(); })},
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1, [this] { Button1Click(); }),
+                   boxes,
+                   {UserIdField(), AddressField("Add ", false), StatusField("Prompt  "), TypeField("Type"),
+                    ProgressBar()}});
     Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0), MakePicRow(" PIC1C505 DIP14", 30, 27, 14, 2047, 0, 0, 0)};
     if (const auto boxes = ReadConFile11(SideFile(".CON")))
         for (int k = 0; k < 7; ++k) SetByCode("CheckBox" + std::to_string(k + 1), (*boxes)[static_cast<std::size_t>(k)]);

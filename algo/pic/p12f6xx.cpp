@@ -39,22 +39,15 @@ TP12fxxx::TP12fxxx(Workbench& w)
 
 TP12fxxx::TP12fxxx(Workbench& w, std::string caption, const PicVariant& variant, Keys keys, bool speedCombo)
     : PicKeyedForm(w, std::move(caption), variant, kTraits, keys) {
-    DeclareButtons(true);
-    DeclareConfigBoxes("CFG Config(打勾编程为0)");
-    DeclareBatchAndFields({"Code  ", "Data  ", "程序+数据"}, 2);
-    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
-    AddEdit("Edit2", "厂家识别码(只读)", "", true);
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddLabel("Package", "Package");
-    AddProgress(kProgress);
-    if (speedCombo) {
-        AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    } else {
-        AddCheck("CheckBox17", "Fast写", false);
-        AddButton("CancelBtn", "Exit ", [this] { Close(); });
-    }
+    using namespace picwin;
+    DeclareWindow({OperationButtons(true),
+                   ConfigBoxes("CFG Config(打勾编程为0)"),
+                   EraseAndBatch({"Code  ", "Data  ", "程序+数据"}, 2),
+                   IdFields(true),
+                   {AddressField("Add ", false), TypeField("Type"), StatusField("Prompt  "),
+                    Label("Package", "Package"), ProgressBar(), If(speedCombo, WriteSpeed()),
+                    If(!speedCombo, Box({"CheckBox17", "Fast写"}, false)),
+                    If(!speedCombo, PushButton(kExit, [this] { Close(); }))}});
     FillVariantTable();
     ReadConFile();
 }

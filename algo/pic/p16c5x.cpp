@@ -20,31 +20,15 @@ TP16c54x::TP16c54x(Workbench& w, bool m57)
       m57_(m57),
       contactLo_(m57 ? ContactLo57 : ContactLo54),
       contactHi_(m57 ? ContactHi57 : ContactHi54) {
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
-    auto click = [this] { ConfigClick(); };
-    AddGroup("GroupBox1", "Int CFG   ");
-    AddCheck("CheckBox1", "Lockbit      ", false, "GroupBox1").OnClick = click;
-    AddCheck("CheckBox2", "WTD          ", true, "GroupBox1").OnClick = click;
-    AddRadio("RadioGroup1", "OSC Mode    ", {"LP          ", "XT          ", "HS          ", "RC          "}, 1)
-        .OnClick = click;
-    AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox2");
-    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox2");
-    AddEdit(kUserId, "User ID : ", "ffff");
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
-    if (m57) AddRadio("RadioGroup2", "Speed ", {"Mid.", "较慢", "慢"}, 0);
+    using namespace picwin;
+    DeclareWindow({OneTimeButtons(*this),
+                   {Group("GroupBox1", "Int CFG   "), ConfigBox("CheckBox1", "Lockbit      "),
+                    ConfigBox("CheckBox2", "WTD          ", true),
+                    Radio("RadioGroup1", "OSC Mode    ", OscItems(), 1, [this] { ConfigClick(); })},
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun2, [this] { Button2Click(); }),
+                   {UserIdField()},
+                   Foot(true),
+                   {If(m57, Radio("RadioGroup2", "Speed ", {"Mid.", "较慢", "慢"}, 0))}});
     FillVariantTable();
     if (const auto c = ReadConFile8(SideFile(".CON"), 4)) {
         Get("CheckBox1").Checked = c->box[0];
@@ -87,11 +71,7 @@ void TP16c54x::SetupForDevice() {
     if (!AcceptDeviceLine()) return;
     row_ = Table[static_cast<std::size_t>(wb.sel.VariantIndex)];
     Ep3.LoadBitFile(m57_ ? "pic16c57dip28.bit" : "pic16c54dip18.bit");
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
+    ShowNewImage(row_.ProgramLast);
     AlgoForm::Show();
     Put(kType, wb.sel.SelectedDevice);
     if (m57_) Ep3.GndPin(row_.GndPin);
@@ -188,6 +168,10 @@ void TP16c54x::ParallelProgramWord(std::uint32_t w) {
         waits = speed >= 2 ? 4 : speed >= 1 ? 2 : 1;
     }
     for (int k = 0; k < waits; ++k) Ep3.UsbPut1(OpWaitPulse);
+    EndPulse();
+}
+
+void TP16c54x::EndPulse() {
     LineHigh(kPulseLine);
     LineHigh(kReadLine);
     LineLow(kPulseLine);
@@ -202,13 +186,7 @@ void TP16c54x::ParallelProgramConfig(std::uint32_t w) {
     Ep3.WriteReg(RegPicHigh, static_cast<int>((w >> 4) & 0xFF));
     LineLow(kPulseLine);
     Ep3.UsbPut1(OpWaitSettle);
-    LineHigh(kPulseLine);
-    LineHigh(kReadLine);
-    LineLow(kPulseLine);
-    LineHigh(kPulseLine);
-    LineLow(kReadLine);
-    LineHigh(kClockLine);
-    LineLow(kClockLine);
+    EndPulse();
 }
 
 void TP16c54x::ClockToUserIds() {
@@ -302,13 +280,9 @@ bool TP16c54x::CompareProgram(const PicRow& r, const std::uint8_t* image, const 
 
 void TP16c54x::WriteClick() {
     const PicRow& r = Row();
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Write");
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x0F;
+    MaskWordHighBytes(r.ProgramLast, 0x0F);
     wb.Display();
     if (!EnterProgramMode()) return;
     Ep3.UsbPut1(OpWaitSettle);
@@ -377,10 +351,7 @@ void TP16c54x::WtConfigClick() {
 }
 
 void TP16c54x::Button2Click() {
-    const std::vector<BatchStep> steps{{"CheckBoxBlank", [this] { BlankClick(); }},
-                                       {"CheckBoxWrite", [this] { WriteClick(); }},
-                                       {"CheckBoxVer", [this] { VerifyClick(); }},
-                                       {"CheckBoxConfig", [this] { WtConfigClick(); }}};
+    const std::vector<BatchStep> steps = OneTimeSteps(*this);
     if (m57_) {
         RunBatch(steps, nullptr, false);
         return;

@@ -63,6 +63,9 @@ protected:
     void ParallelReadWord();
     void ParallelProgramWord(std::uint32_t w);
     void ParallelProgramConfig(std::uint32_t w);
+    // After a word's programming pulse: the pulse line high, one low-high
+    // cycle of it in read mode, back to program mode, the counter clocked on.
+    void EndPulse();
     void ClockToUserIds();
     void SuppliesOff();
     void ShowProgress(std::int32_t a) { PicForm::ShowProgress(a, row_.ProgramLast); }

@@ -40,6 +40,15 @@ std::array<std::uint16_t, 8> PicOtpForm::ReadConfigArea() {
     return Pic.ReplyWords();
 }
 
+void PicOtpForm::UseRow(const PicRow& r) {
+    row_ = r;
+    Ep3.SetVpp(12000);
+    Ep3.UsbPut1(OpWait100ms);
+    Ep3.SetVcc(4400);
+    ShowNewImage(row_.ProgramLast);
+    AlgoForm::Show();
+}
+
 int PicOtpForm::Waits() const { return Pic.WaitCount({0, "", Has("RadioGroup2") ? ItemIndex("RadioGroup2") : 0}); }
 
 void PicOtpForm::BlankClick() {
@@ -77,13 +86,9 @@ void PicOtpForm::BlankClick() {
 void PicOtpForm::WriteClick() {
     const PicRow& r = Row();
     if (!CheckContact()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     Status("Write");
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    MaskWordHighBytes(r.ProgramLast, 0x3F);
     wb.Display();
     PowerUp(false);
     const int waits = Waits();
@@ -110,7 +115,7 @@ void PicOtpForm::ReadToFileClick() {
         ShowProgress(a, r.ProgramLast);
         Pic.ReadBlock(32, wb.ImageBuffer.data() + a);
     }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    MaskWordHighBytes(r.ProgramLast, 0x3F);
     ShowProgress(r.ProgramLast, r.ProgramLast);
     Pic.Leave();
     Success("OK");
@@ -169,10 +174,7 @@ void PicOtpForm::WtConfigClick() {
 void PicOtpForm::Button1Click() {
     const PicRow& r = Row();
     if (!CheckContact()) return;
-    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(OneTimeSteps(*this),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, MaskLo, MaskHi, 0) != 0; }, true,
              [this] {
                  BeforePass();
@@ -185,34 +187,16 @@ void PicOtpForm::Button1Click() {
 TP16c6x::TP16c6x(Workbench& w) : PicOtpForm(w, "P16c6x", picvariant::P16c6x), rng_(std::random_device{}()) {
     writeConfigDone_ = "OK";
     verifyAtChosenVcc_ = true;
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
-    SetVisible(AddButton("SN", "SN", [this] { SNClick(); }).Name, false);
-    AddGroup("GroupBox1", "Int CFG   ");
-    AddCheck("CheckBox1", "Lockbit      ", false, "GroupBox1").OnClick = [this] { ConfigClick(); };
-    AddCheck("CheckBox2", "WTD          ", true, "GroupBox1").OnClick = [this] { ConfigClick(); };
-    AddCheck("CheckBox3", "PWRTE          ", false, "GroupBox1").OnClick = [this] { ConfigClick(); };
-    AddCheck("CheckBox4", "BODEN", true, "GroupBox1").OnClick = [this] { ConfigClick(); };
-    AddRadio("RadioGroup1", "OSC Mode    位", {"LP          ", "XT          ", "HS          ", "RC          "}, 1)
-        .OnClick = [this] { ConfigClick(); };
-    AddRadio("RadioGroup2", "Speed ", {"快", "标准", "慢"}, 0);
-    AddCombo("VeriyVolt", "", {"Vrfy电压4.5V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
-    AddGroup("GroupBox2", "Batch   ");
-    for (auto [name, caption] : {std::pair{"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                                 {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wrt.CFG."}})
-        AddCheck(name, caption, true, "GroupBox2");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddEdit(kUserId, "User ID : ", "ffff");
-    AddLabel("Package", "UV chip no locking  !!!");
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
+    using namespace picwin;
+    DeclareWindow({OneTimeButtons(*this),
+                   {Hidden(PushButton({"SN", "SN"}, [this] { SNClick(); })), Group("GroupBox1", "Int CFG   "),
+                    ConfigBox("CheckBox1", "Lockbit      "), ConfigBox("CheckBox2", "WTD          ", true),
+                    ConfigBox("CheckBox3", "PWRTE          "), ConfigBox("CheckBox4", "BODEN", true),
+                    Radio("RadioGroup1", "OSC Mode    位", OscItems(), 1, [this] { ConfigClick(); }),
+                    Radio("RadioGroup2", "Speed ", {"快", "标准", "慢"}, 0), VerifyVoltage("4.5V", 0)},
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1, [this] { Button1Click(); }),
+                   {UserIdField(), Label("Package", "UV chip no locking  !!!")},
+                   Foot(false)});
     FillVariantTable();
     ReadConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"}, 4);
 }
@@ -287,16 +271,7 @@ void TP16c6x::SetupForDevice() {
         MaskLo = 0x1FFFF800;
         MaskHi = 0;
     }
-    row_ = r;
-    Ep3.SetVpp(12000);
-    Ep3.UsbPut1(OpWait100ms);
-    Ep3.SetVcc(4400);
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
-    AlgoForm::Show();
+    UseRow(r);
     Put(kType, wb.sel.SelectedDevice);
     SetEnabled("CheckBox4", wb.sel.ExpectedId[0] != 1);
     Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
@@ -410,22 +385,14 @@ const OtpPackage* FindOtpPackage(int pkg) {
 TP16cxxx1::TP16cxxx1(Workbench& w) : PicOtpForm(w, "P16cxxx1", picvariant::P16cxxx1) {
     writeConfigStatus_ = "烧CFG 位...";
     std::vector<std::string> names(kOtpNames[0].begin(), kOtpNames[0].end());
-    AddGrid(kGrid, "CFG ：", names, std::vector<std::string>(16, "1")).OnClick = [this] { StringGrid1Click(); };
-    AddEdit(kUserId, "User ID : ", "ffff");
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddGroup("GroupBox2", "Batch   ");
-    for (auto [name, caption] : {std::pair{"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                                 {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wrt.CFG."}})
-        AddCheck(name, caption, true, "GroupBox2");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddEdit(kAddress, "", "Add ", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
+    using namespace picwin;
+    DeclareWindow({{Grid(kGrid, "CFG ：", names, std::vector<std::string>(16, "1"), [this] { StringGrid1Click(); }),
+                    UserIdField(), PushButton(kWrite, [this] { WriteClick(); }),
+                    PushButton(kVerify, [this] { VerifyClick(); }), PushButton(kRead, [this] { ReadToFileClick(); }),
+                    PushButton(kBlank, [this] { BlankClick(); }), PushButton(kWrtCfg, [this] { WtConfigClick(); }),
+                    PushButton(kReadCfg, [this] { RdConfigClick(); })},
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1, [this] { Button1Click(); }),
+                   {AddressField("Add ", false), StatusField("Prompt  "), ProgressBar()}});
     FillVariantTable();
     // The grid of the last run on this image. A byte the file does not hold is
     // an unprogrammed bit ("1"), never a programmed one: these are one-time cells.
@@ -485,16 +452,7 @@ void TP16cxxx1::SetupForDevice() {
     grid.RowNames.assign(names.begin(), names.end());
     Repaint(grid);
     r.ProgramLast = 2 * wb.sel.GetParam("fla=") - 1;
-    row_ = r;
-    Ep3.SetVpp(12000);
-    Ep3.UsbPut1(OpWait100ms);
-    Ep3.SetVcc(4400);
-    Status(Ep3.Connected ? "OK " : "Comm Err.");
-    wb.FileNew();
-    AlgoForm::Show();
-    if (wb.FileWin) wb.FileWin->EndAddr = row_.ProgramLast;
-    wb.Display();
-    AlgoForm::Show();
+    UseRow(r);
     Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
     ready_ = true;
 }

@@ -53,6 +53,10 @@ protected:
     bool PowerUp(bool check) { return Pic.Enter(Row().Pins(), check); }
     // Configuration read after a power-up: words 0-7 of the configuration area.
     std::array<std::uint16_t, 8> ReadConfigArea();
+    // Setup's end once the design is loaded: `r` becomes the chosen row, VPP
+    // 12 V, VCC 4.4 V, the link status, a new image ending at the row's last
+    // address, shown.
+    void UseRow(const PicRow& r);
     // Blank's, Read's and Verify's block loop over the program words.
     int Waits() const;
     // A step run by the batch before the ticked steps of each pass (stamp).

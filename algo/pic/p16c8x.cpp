@@ -28,25 +28,21 @@ TP16c8x::TP16c8x(Workbench& w)
     : PicFlashForm(w, "P16c8x", picvariant::P16c8x,
                    {.writeKeepsVcc = true, .verifyChecksCurrent = true, .readDataInclusive = true,
                     .deviceIdMask = 0x3FE0, .writeConfigDone = "OK"}) {
-    DeclareButtons();
-    AddGroup("GroupBox1", "CFG Bits  ");
-    AddCheck("CheckBox1", "Lockbit      ", false, "GroupBox1").OnClick = [this] { ConfigClick(); };
-    AddCheck("CheckBox2", "WTD          ", true, "GroupBox1").OnClick = [this] { ConfigClick(); };
-    AddCheck("CheckBox3", "PWRT3          ", false, "GroupBox1").OnClick = [this] { ConfigClick(); };
-    AddRadio("RadioGroup1", "OSC CFG bits  ", {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"}, 1)
-        .OnClick = [this] { ConfigClick(); };
-    AddRadio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3).OnClick = [this] {
-        ConfigClick();
-    };
-    AddRadio("Speed", "Speed ", {"Mid.(10mS)", "Slow(20mS)"}, 0);
-    DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                  {"CheckBoxVer", "Verf."}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxConfig", "Wrt.CFG."}});
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
-    DeclareFields();
-    AddLabel("Package", "");
-    AddLabel(kConfigLabel, "文件缓冲区4000h=数据(EEPROM)0000h");
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    using namespace picwin;
+    const auto config = [this] { ConfigClick(); };
+    DeclareWindow({OperationButtons(),
+                   {Group("GroupBox1", "CFG Bits  "), ConfigBox("CheckBox1", "Lockbit      "),
+                    ConfigBox("CheckBox2", "WTD          ", true), ConfigBox("CheckBox3", "PWRT3          "),
+                    Radio("RadioGroup1", "OSC CFG bits  ", {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"},
+                          1, config),
+                    EraseChoice(config), Radio("Speed", "Speed ", {"Mid.(10mS)", "Slow(20mS)"}, 0)},
+                   Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {{"CheckBoxVer", "Verf."}}, {kDataBox}, {kWrtCfgBox}},
+                         kRun1, [this] { Button1Click(); }),
+                   {picwin::VerifyVoltage("5.0V", 0)},
+                   IdFields(true),
+                   Foot(false),
+                   {Label("Package", ""), Label(kConfigLabel, "文件缓冲区4000h=数据(EEPROM)0000h"),
+                    PushButton(kExit, [this] { Close(); })}});
     FillVariantTable();
     ReadConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"}, 4);
 }
@@ -169,12 +165,7 @@ void TP16c8x::EraseClick() {
 void TP16c8x::Button1Click() {
     const PicRow& r = Row();
     if (!CheckDeviceId()) return;
-    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
-              {"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxrWrData", [this] { WrDataClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(FlashSteps(true),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, ContactLo, 0, 0) != 0; });
 }
 

@@ -30,27 +30,17 @@ const F5xPackage* FindPackage(int pkg) {
 }  // namespace
 
 TP16f5x::TP16f5x(Workbench& w) : PicForm(w, "P16f5x", picvariant::P16f5x) {
-    AddGroup("GroupBox1", "Int CFG   ");
-    AddCheck("CheckBox1", "允许Lock", false, "GroupBox1");
-    AddCheck("CheckBox2", "允许WTD          ", true, "GroupBox1");
-    AddRadio("RadioGroup1", "OSC Mode    ", {"LP          ", "XT          ", "HS          ", "RC          "}, 1);
-    AddGroup("GroupBox2", "Batch   ");
-    for (auto [name, caption] : {std::pair{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "},
-                                 {"CheckBoxWrite", "Write."}, {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wr.CFG"}})
-        AddCheck(name, caption, true, "GroupBox2");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddButton("Erase", "Erase ", [this] { EraseClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("WtConfig", "Wr.CFG", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Rd.CFG", [this] { RdConfigClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddEdit(kUserId, "User ID", "1234");
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
+    using namespace picwin;
+    DeclareWindow({{Group("GroupBox1", "Int CFG   "), Box({"CheckBox1", "允许Lock"}, false, "GroupBox1"),
+                    Box({"CheckBox2", "允许WTD          "}, true, "GroupBox1"),
+                    Radio("RadioGroup1", "OSC Mode    ", OscItems(), 1)},
+                   Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1,
+                         [this] { Button1Click(); }),
+                   {PushButton(kErase, [this] { EraseClick(); }), PushButton(kWrite, [this] { WriteClick(); }),
+                    PushButton(kVerify, [this] { VerifyClick(); }), PushButton(kRead, [this] { ReadToFileClick(); }),
+                    PushButton(kWrCfg, [this] { WtConfigClick(); }), PushButton(kRdCfg, [this] { RdConfigClick(); }),
+                    PushButton(kBlank, [this] { BlankClick(); }), Edit(kUserId, "User ID", "1234")},
+                   Foot(false)});
     Table.assign(20, MakePicRow("", 0, 0, 0, 0, 0, 0, 0));
     Table[0].Name = "Exit";
     // The last programmed configuration word, kept from run to run (nothing shows it).
@@ -92,11 +82,7 @@ void TP16f5x::SetupForDevice() {
     r.WriteDelay = wb.sel.GetParam("dly=");
     if (const F5xPackage* p = FindPackage(wb.sel.GetParam("pkg="))) {
         Ep3.LoadBitFile(p->design);
-        r.VppPin = p->vpp;
-        r.VccPin = p->vcc;
-        r.GndPin = p->gnd;
-        r.ContactLo = p->lo;
-        r.ContactHi = p->hi;
+        r.SeatIn(*p);
     }
     row_ = r;
     Ep3.VppPin(0);
@@ -182,12 +168,8 @@ void TP16f5x::BlankClick() {
 void TP16f5x::WriteClick() {
     const PicRow& r = Row();
     if (!CheckDeviceId()) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x0F;
+    if (!NeedFileWindow()) return;
+    MaskWordHighBytes(r.ProgramLast, 0x0F);
     wb.Display();
     Status("Writing..");
     Ep3.VppPin(0);
@@ -243,7 +225,7 @@ void TP16f5x::ReadToFileClick() {
         ShowProgress(a, r.ProgramLast);
         Pic.ReadBlock(16, wb.ImageBuffer.data() + a);
     }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x0F;
+    MaskWordHighBytes(r.ProgramLast, 0x0F);
     ShowProgress(r.ProgramLast, r.ProgramLast);
     Off();
     Success("OK");
@@ -305,12 +287,9 @@ void TP16f5x::WtConfigClick() {
 
 void TP16f5x::Button1Click() {
     const PicRow& r = Row();
-    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
-              {"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
-             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; }, true,
+    std::vector<BatchStep> steps = OneTimeSteps(*this);
+    steps.insert(steps.begin(), {"CheckBoxErase", [this] { EraseClick(); }});
+    RunBatch(steps, [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; }, true,
              [this] { return CheckDeviceId(); });
 }
 

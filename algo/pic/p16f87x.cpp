@@ -21,27 +21,20 @@ PicBoxesForm::PicBoxesForm(Workbench& w, std::string caption, const PicVariant& 
                            NamedConfig config)
     : PicFlashForm(w, std::move(caption), variant, traits), config_(std::move(config)) {}
 
-void PicBoxesForm::DeclareWindow(const std::string& groupCaption, const std::string& oscCaption,
-                                 std::vector<std::string> oscItems, bool data) {
-    DeclareButtons(data);
-    AddGroup("GroupBox1", groupCaption).OnClick = [this] { ConfigClick(); };
-    for (const NamedBox& b : config_.boxes)
-        AddCheck(b.name, b.caption, b.ticked, "GroupBox1").OnClick = [this] { ConfigClick(); };
-    AddRadio("RadioGroup1", oscCaption, std::move(oscItems), 1).OnClick = [this] { ConfigClick(); };
-    if (data)
-        AddRadio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3).OnClick = [this] {
-            ConfigClick();
-        };
-    if (data)
-        DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                      {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxConfig", "Wrt.CFG."}});
-    else
-        DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                      {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wrt.CFG."}});
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
-    DeclareFields();
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+void PicBoxesForm::DeclareBoxesWindow(BoxesWindow w) {
+    using namespace picwin;
+    const auto config = [this] { ConfigClick(); };
+    PicWindow boxes{Group("GroupBox1", w.group, config)};
+    for (const NamedBox& b : config_.boxes) boxes.push_back(ConfigBox(b.name, b.caption, b.ticked));
+    DeclareWindow({OperationButtons(w.data),
+                   boxes,
+                   {Radio("RadioGroup1", w.osc, std::move(w.oscItems), 1, config),
+                    If(w.data, EraseChoice(config))},
+                   FlashBatch(w.data, [this] { Button1Click(); }),
+                   {picwin::VerifyVoltage("5.0V", 0)},
+                   IdFields(true),
+                   Foot(false),
+                   {PushButton(kExit, [this] { Close(); }), std::move(w.last)}});
 }
 
 void PicBoxesForm::LoadDesignForRow() { Ep3.LoadBitFile(DesignForVcc(row_.VccPin)); }
@@ -98,12 +91,7 @@ void PicBoxesForm::EraseClick() {
 
 void PicBoxesForm::Button1Click() {
     const PicRow& r = Row();
-    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
-              {"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxrWrData", [this] { WrDataClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(FlashSteps(true),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, MaskLo(), MaskHi(), 0) != 0; });
 }
 
@@ -121,19 +109,12 @@ TP16f87x::TP16f87x(Workbench& w)
                      {"CheckBox7", "允许写flash(WRT)", true, 0x0200, true},
                      {"CheckBox8", "禁止DEBUG(DEBUG)", false, 0x0800, false}},
                     false}) {
-    DeclareWindow("内CFG 制位", "OSC Mode    位", {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"});
-    AddLabel("Package", "Package");
+    DeclareBoxesWindow({.group = "内CFG 制位",
+                        .osc = "OSC Mode    位",
+                        .oscItems = {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"},
+                        .last = picwin::Label("Package", "Package")});
     SetEnabled("CheckBox8", false);
-    const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
-    Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
-             MakePicRow("1: PIC16F870 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
-             MakePicRow("2: PIC16F871 2k", 1, 32, 31, 0x0FFF, 0x3F, lo40, hi40),
-             MakePicRow("3: PIC16F872 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
-             MakePicRow("4: PIC16F873 4k", 7, 26, 25, 0x1FFF, 0x7F, lo28, hi28),
-             MakePicRow("5: PIC16F874 4k", 1, 32, 31, 0x1FFF, 0x7F, lo40, hi40),
-             MakePicRow("6: PIC16F875 ???", 0, 0, 0, 0, 0, 0, 0),
-             MakePicRow("7: PIC16F876 8k", 7, 26, 25, 0x3FFF, 0xFF, lo28, hi28),
-             MakePicRow("8: PIC16F877 8k", 1, 32, 31, 0x3FFF, 0xFF, lo40, hi40)};
+    Table = F87xRows(kF87xNames, true);
     ReadCon();
 }
 
@@ -185,18 +166,12 @@ TP16f7x1::TP16f7x1(Workbench& w)
                      {"CheckBox3", "PWRT3          ", false, 0x0008, false},
                      {"CheckBox4", "BODEN", true, 0x0040, true}},
                     false}) {
-    DeclareWindow("Int CFG   ", "OSC Mode    ", {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"}, false);
-    AddLabel("Label3", "文件缓冲区4000h=数据(EEPROM)0000h");
-    const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
-    Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
-             MakePicRow("1: PIC16F70 2k", 7, 26, 25, 0x0FFF, 0, lo28, hi28),
-             MakePicRow("2: PIC16F71 2k", 1, 32, 31, 0x0FFF, 0, lo40, hi40),
-             MakePicRow("3: PIC16F72 2k", 7, 26, 25, 0x0FFF, 0, lo28, hi28),
-             MakePicRow("4: PIC16F73 4k", 7, 26, 25, 0x1FFF, 0, lo28, hi28),
-             MakePicRow("5: PIC16F74 4k", 1, 32, 31, 0x1FFF, 0, lo40, hi40),
-             MakePicRow("6: PIC16F75 ???", 0, 0, 0, 0, 0, 0, 0),
-             MakePicRow("7: PIC16F76 8k", 7, 26, 25, 0x3FFF, 0, lo28, hi28),
-             MakePicRow("8: PIC16F77 8k", 1, 32, 31, 0x3FFF, 0, lo40, hi40)};
+    DeclareBoxesWindow({.group = "Int CFG   ",
+                        .osc = "OSC Mode    ",
+                        .oscItems = {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"},
+                        .last = picwin::Label("Label3", "文件缓冲区4000h=数据(EEPROM)0000h"),
+                        .data = false});
+    Table = F87xRows(kF7xNames, false);
     ReadCon();
 }
 
@@ -240,10 +215,11 @@ TP16f628x::TP16f628x(Workbench& w)
                      {"CheckBox6", "保护Data  (CPD)", false, 0x0100, false}},
                     true}) {
     eraseDone_ = "End.";
-    DeclareWindow("内CFG 制位", "OSC Mode    位",
-                  {"Low 晶振 LP", "普通晶振 XT", "Hi  晶振 HS", "外部 ExtClk", "RC RA6=IO", "RC RA6=CLK out",
-                   "ER RA6=IO", "ER RA6=CLK out"});
-    AddLabel("Label3", "文件缓冲区4000h=数据0000h");
+    DeclareBoxesWindow({.group = "内CFG 制位",
+                        .osc = "OSC Mode    位",
+                        .oscItems = {"Low 晶振 LP", "普通晶振 XT", "Hi  晶振 HS", "外部 ExtClk", "RC RA6=IO",
+                                     "RC RA6=CLK out", "ER RA6=IO", "ER RA6=CLK out"},
+                        .last = picwin::Label("Label3", "文件缓冲区4000h=数据0000h")});
     Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0), MakePicRow("1: PICF627 (1k)", 15, 25, 16, 0x07FF, 0x7F, kMask18, 0),
              MakePicRow("2: PIC16F628 (2k)", 15, 25, 16, 0x0FFF, 0x7F, kMask18, 0)};
     ReadCon();

@@ -39,11 +39,17 @@ public:
 protected:
     PicBoxesForm(Workbench& wb, std::string caption, const PicVariant& variant, PicFlashTraits traits,
                  NamedConfig config);
-    // The window: buttons, boxes in GroupBox1 (with `groupCaption`), the
-    // oscillator group, with `data` the erase group and the data EEPROM
-    // controls, batch, fields.
-    void DeclareWindow(const std::string& groupCaption, const std::string& oscCaption,
-                       std::vector<std::string> oscItems, bool data = true);
+    // What sets the three forms' windows apart.
+    struct BoxesWindow {
+        const char* group;                  // GroupBox1's caption
+        const char* osc;                    // the oscillator group's caption
+        std::vector<std::string> oscItems;
+        PicControl last;                    // the window's last control
+        bool data = true;                   // the erase group and the data EEPROM controls
+    };
+    // The window: buttons, the named boxes in GroupBox1, the oscillator group,
+    // the erase group, batch, fields, Exit and the last control.
+    void DeclareBoxesWindow(BoxesWindow w);
     // Setup's design and pins for the row: the design by the row's VCC pin.
     void LoadDesignForRow();
     void ReadCon();

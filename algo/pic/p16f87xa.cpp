@@ -18,10 +18,6 @@ constexpr PicPackage kPackages628a[] = {
     {14, "PKG:  DIP14", "pic16dip14.bit", nullptr, 30, 27, 14, 0xDC003F80, 0x01},
 };
 
-const std::vector<std::pair<const char*, const char*>> kBatchBoxes = {
-    {"CheckBoxErase", "Ers."},   {"CheckBoxBlank", "Blank?  "},    {"CheckBoxWrite", "Write."},
-    {"CheckBoxVer", "Vrfy"},     {"CheckBoxrWrData", "W.Data"},    {"CheckBoxConfig", "Wrt.CFG."}};
-
 }  // namespace
 
 PicKeyedForm::PicKeyedForm(Workbench& w, std::string caption, const PicVariant& variant, PicFlashTraits traits,
@@ -29,18 +25,10 @@ PicKeyedForm::PicKeyedForm(Workbench& w, std::string caption, const PicVariant& 
     : PicFlashForm(w, std::move(caption), variant, traits), keys_(keys) {}
 
 void PicKeyedForm::FillVariantTable() {
-    const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
-    Table = {
-        MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
-        MakePicRow("1: PIC16F870 2k", 7, 26, 25, 4095, 63, lo28, hi28),
-        MakePicRow("2: PIC16F871 2k", 1, 32, 31, 4095, 63, lo40, hi40),
-        MakePicRow("3: PIC16F872 2k", 7, 26, 25, 4095, 63, lo28, hi28),
-        MakePicRow("4: PIC16F873 4k", 7, 26, 25, 8191, 127, lo28, hi28),
-        MakePicRow("5: PIC16F874 4k", 1, 32, 31, 8191, 127, lo40, hi40),
-        MakePicRow("6: PIC16F875 ???", 0, 0, 0, 0, 0, 0, 0),
-        MakePicRow("7: PIC16F876A 8k", 7, 26, 25, 16383, 255, lo28, hi28),
-        MakePicRow("8: PIC16F877A 8k", 1, 32, 31, 16383, 255, lo40, hi40),
-    };
+    F87xNames names = kF87xNames;
+    names[6] = "7: PIC16F876A 8k";
+    names[7] = "8: PIC16F877A 8k";
+    Table = F87xRows(names, true);
 }
 
 std::string PicKeyedForm::DeviceLineError() const {
@@ -73,39 +61,7 @@ std::string PicKeyedForm::DeviceLineError() const {
 void PicKeyedForm::SetupForDevice() {
     FillVariantTable();
     if (!SetupBegin()) return;
-    if (keys_.eeprom) {
-        const int ee = wb.sel.GetParam("ee=");
-        row_.EepromLast = ee - 1;
-        for (const char* c : {"WrData", "RdData", "RadioGroup2", "CheckBoxrWrData"})
-            if (Has(c)) SetEnabled(c, ee != 0);
-        Get("CheckBoxrWrData").Checked = ee != 0;
-    } else {
-        row_.EepromLast = -1;
-    }
-    row_.ProgramLast = 2 * wb.sel.GetParam("fla=") - 1;
-    row_.WriteDelay = wb.sel.GetParam("dly=");
-    ApplyCaptions(ConfigBitNames(keys_.captions, wb.sel.GetParam("cfg=")));
-    Package = wb.sel.GetParam("pkg=");
-    if (Package == 0) wb.prompts.ShowMessage("Bad Package! ");
-    if (const PicPackage* p = FindPicPackage(keys_.packages.data(), keys_.packages.size(), Package)) {
-        if (keys_.packageLabel && p->label) {
-            FormControl& l = Get("Package");
-            l.Caption = p->label;
-            Repaint(l);
-        }
-        if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
-        Ep3.LoadBitFile(p->design);
-        row_.VppPin = p->vpp;
-        row_.VccPin = p->vcc;
-        row_.GndPin = p->gnd;
-        row_.ContactLo = p->lo;
-        row_.ContactHi = p->hi;
-    }
-    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
-    Ep3.VppPin(0);
-    Status(Ep3.Connected ? "" : "Comm Err.");
-    wb.Display();
-    Put(kType, wb.sel.SelectedDevice);
+    Package = SetupFromLine(keys_.eeprom, keys_.captions, keys_.packages, keys_.packageLabel);
     SetupVcc = keys_.fixedVcc;
     if (SetupVcc == 0) {
         SetupVcc = wb.sel.GetParam("vcc=");
@@ -125,28 +81,17 @@ int PicKeyedForm::Waits() const {
     return Pic.WaitCount({row_.WriteDelay, speed, 0});
 }
 
-void PicKeyedForm::DeclareBatchAndFields(std::vector<std::string> eraseItems, int eraseItem) {
-    if (!eraseItems.empty())
-        AddRadio("RadioGroup2", "Erasing ", std::move(eraseItems), eraseItem).OnClick = [this] { ConfigClick(); };
-    if (keys_.eeprom) {
-        DeclareBatch(kBatchBoxes);
-    } else {
-        std::vector<std::pair<const char*, const char*>> boxes;
-        for (const auto& b : kBatchBoxes)
-            if (std::string(b.first) != "CheckBoxrWrData") boxes.push_back(b);
-        DeclareBatch(boxes);
-    }
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
+PicWindow PicKeyedForm::EraseAndBatch(std::vector<std::string> eraseItems, int eraseItem) {
+    const bool erase = !eraseItems.empty();
+    PicWindow w{picwin::If(erase, picwin::Radio("RadioGroup2", "Erasing ", std::move(eraseItems), eraseItem,
+                                                [this] { ConfigClick(); }))};
+    for (PicControl& c : FlashBatch(keys_.eeprom, [this] { Button1Click(); })) w.push_back(std::move(c));
+    return w;
 }
 
 void PicKeyedForm::Button1Click() {
     const PicRow& r = Row();
-    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
-              {"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxrWrData", [this] { WrDataClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(FlashSteps(true),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; });
 }
 
@@ -161,12 +106,13 @@ TP16f87xa1::TP16f87xa1(Workbench& w)
     : PicKeyedForm(w, "P16f87xa1", picvariant::P16f87xa1,
                    {.dataEnd = piccmd::EndProgramming87xA, .writeConfigStatus = "写ID...", .writeConfigThenWord = true},
                    {"PIC1687XA", ConfigNameForm::P16f87xa1, kPicPackages44to18}) {
-    DeclareButtons(true);
-    DeclareConfigBoxes("CFG Config(打勾编程为0)");
-    DeclareBatchAndFields({"程序+数据", "程序+数据+CFG "}, 1);
-    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    DeclareFields();
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    DeclareWindow({OperationButtons(true),
+                   ConfigBoxes("CFG Config(打勾编程为0)"),
+                   EraseAndBatch({"程序+数据", "程序+数据+CFG "}, 1),
+                   {WriteSpeed()},
+                   IdFields(true),
+                   picwin::Foot(false),
+                   {picwin::PushButton(picwin::kExit, [this] { Close(); })}});
     FillVariantTable();
     ReadConFile();
 }
@@ -205,31 +151,21 @@ TP16fx::TP16fx(Workbench& w)
                     .readConfigLoad = 0xFFFF,
                     .writeConfigChecks = false},
                    {"PIC16F", ConfigNameForm::P16fx, kPicPackages44to18, false, false, 4400}) {
-    DeclareButtons(false);
-    DeclareConfigBoxes("CFG Config(打勾编程为0)");
-    DeclareBatchAndFields({}, 0);
-    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
-    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
-    AddEdit("Edit2", "厂家识别码(只读)", "");
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
-    AddLabel("Label1", "文件缓冲区4000h=数据(EEPROM)0000h");
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    DeclareWindow({OperationButtons(false),
+                   ConfigBoxes("CFG Config(打勾编程为0)"),
+                   EraseAndBatch({}, 0),
+                   {picwin::VerifyVoltage("5.0V", 0)},
+                   IdFields(false),
+                   picwin::Foot(false),
+                   {picwin::Label("Label1", "文件缓冲区4000h=数据(EEPROM)0000h"),
+                    picwin::PushButton(picwin::kExit, [this] { Close(); })}});
     FillVariantTable();
     ReadConFile();
 }
 
 // The PIC16F7X names on the family's rows; no data EEPROM.
 void TP16fx::FillVariantTable() {
-    PicKeyedForm::FillVariantTable();
-    const char* names[] = {"Exit", "1: PIC16F70 2k", "2: PIC16F71 2k", "3: PIC16F72 2k", "4: PIC16F73 4k",
-                           "5: PIC16F74 4k", "6: PIC16F75 ???", "7: PIC16F76 8k", "8: PIC16F77 8k"};
-    for (std::size_t i = 0; i < Table.size(); ++i) {
-        Table[i].Name = names[i];
-        Table[i].EepromLast = 0;
-    }
+    Table = F87xRows(kF7xNames, false);
 }
 
 // Bulk erase with the counter in the configuration area: program memory, the
@@ -239,11 +175,7 @@ void TP16fx::EraseClick() { OneCommandEraseClick(&PicSerial::BulkEraseWithConfig
 // Every pass starts with the device ID check; a refused chip ends the batch.
 void TP16fx::Button1Click() {
     const PicRow& r = Row();
-    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
-              {"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(FlashSteps(false),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; }, true,
              [this] { return DeviceIdCheck(false); });
 }
@@ -257,12 +189,13 @@ TP16f628a1::TP16f628a1(Workbench& w)
                     .blankSecondEntryChecks = false,
                     .dataBegin = piccmd::BeginEraseProgram},
                    {"P16F628A", ConfigNameForm::P16f628a1, kPackages628a, true, true, 4400}) {
-    DeclareButtons(true);
-    DeclareConfigBoxes("CFG Config(打勾编程为0)");
-    DeclareBatchAndFields({"Code  ", "Data  ", "程序+数据"}, 2);
-    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    DeclareFields();
-    AddLabel("Package", "Package");
+    DeclareWindow({OperationButtons(true),
+                   ConfigBoxes("CFG Config(打勾编程为0)"),
+                   EraseAndBatch({"Code  ", "Data  ", "程序+数据"}, 2),
+                   {WriteSpeed()},
+                   IdFields(true),
+                   picwin::Foot(false),
+                   {picwin::Label("Package", "Package")}});
     FillVariantTable();
     ReadConFile();
 }

@@ -50,8 +50,8 @@ protected:
     int Waits() const override;
     // The window's common part after the buttons and the boxes: the erase group
     // (when `eraseItems` is not empty, item `eraseItem` chosen), the batch
-    // boxes, Run, and the speed control ("Speed" combo when `speedCombo`).
-    void DeclareBatchAndFields(std::vector<std::string> eraseItems, int eraseItem);
+    // boxes (W.Data with a data EEPROM) and Run.
+    PicWindow EraseAndBatch(std::vector<std::string> eraseItems, int eraseItem);
     Keys keys_;
 };
 

@@ -21,17 +21,14 @@ const PicPackage* FindPackage(int pkg) {
 }  // namespace
 
 TP16fEEx::TP16fEEx(Workbench& w) : PicFlashForm(w, "P16fEEx", picvariant::P16fEEx, {}) {
-    DeclareButtons();
-    DeclareConfigBoxes("CFG Config(打勾编程为0)");
-    AddRadio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3);
-    DeclareBatch({{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                  {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"}, {"CheckBoxConfig", "Wrt.CFG."}});
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
-    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    DeclareFields();
-    AddLabel("Package", "Package");
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    DeclareWindow({OperationButtons(),
+                   ConfigBoxes("CFG Config(打勾编程为0)"),
+                   {EraseChoice({})},
+                   FlashBatch(true, [this] { Button1Click(); }),
+                   {picwin::VerifyVoltage("5.0V", 0), WriteSpeed()},
+                   IdFields(true),
+                   picwin::Foot(false),
+                   {picwin::Label("Package", "Package"), picwin::PushButton(picwin::kExit, [this] { Close(); })}});
     FillVariantTable();
     // The configuration word of the last session, beside the image.
     std::vector<std::uint8_t> fee;
@@ -45,18 +42,7 @@ TP16fEEx::TP16fEEx(Workbench& w) : PicFlashForm(w, "P16fEEx", picvariant::P16fEE
 }
 
 void TP16fEEx::FillVariantTable() {
-    const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
-    Table = {
-        MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0),
-        MakePicRow("1: PIC16F870 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
-        MakePicRow("2: PIC16F871 2k", 1, 32, 31, 0x0FFF, 0x3F, lo40, hi40),
-        MakePicRow("3: PIC16F872 2k", 7, 26, 25, 0x0FFF, 0x3F, lo28, hi28),
-        MakePicRow("4: PIC16F873 4k", 7, 26, 25, 0x1FFF, 0x7F, lo28, hi28),
-        MakePicRow("5: PIC16F874 4k", 1, 32, 31, 0x1FFF, 0x7F, lo40, hi40),
-        MakePicRow("6: PIC16F875 ???", 0, 0, 0, 0, 0, 0, 0),
-        MakePicRow("7: PIC16F876 8k", 7, 26, 25, 0x3FFF, 0xFF, lo28, hi28),
-        MakePicRow("8: PIC16F877 8k", 1, 32, 31, 0x3FFF, 0xFF, lo40, hi40),
-    };
+    Table = F87xRows(kF87xNames, true);
 }
 
 std::string TP16fEEx::DeviceLineError() const {
@@ -84,29 +70,7 @@ int TP16fEEx::Waits() const { return Pic.WaitCount({row_.WriteDelay, Text("Speed
 void TP16fEEx::SetupForDevice() {
     FillVariantTable();
     if (!SetupBegin()) return;
-    const int ee = wb.sel.GetParam("ee=");
-    row_.EepromLast = ee - 1;
-    for (const char* c : {"WrData", "RdData", "RadioGroup2", "CheckBoxrWrData"}) SetEnabled(c, ee != 0);
-    Get("CheckBoxrWrData").Checked = ee != 0;
-    row_.ProgramLast = 2 * wb.sel.GetParam("fla=") - 1;
-    row_.WriteDelay = wb.sel.GetParam("dly=");
-    ApplyCaptions(ConfigBitNames(ConfigNameForm::P16fEEx, wb.sel.GetParam("cfg=")));
-    Package = wb.sel.GetParam("pkg=");
-    if (Package == 0) wb.prompts.ShowMessage("Bad Package! ");
-    if (const PicPackage* p = FindPackage(Package)) {
-        if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
-        Ep3.LoadBitFile(p->design);
-        row_.VppPin = p->vpp;
-        row_.VccPin = p->vcc;
-        row_.GndPin = p->gnd;
-        row_.ContactLo = p->lo;
-        row_.ContactHi = p->hi;
-    }
-    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
-    Ep3.VppPin(0);
-    Status(Ep3.Connected ? "" : "Comm Err.");
-    wb.Display();
-    Put(kType, wb.sel.SelectedDevice);
+    Package = SetupFromLine(true, ConfigNameForm::P16fEEx, kPicPackages44to18, false);
     Ep3.GndPin(row_.GndPin);
     SetupVcc = wb.sel.GetParam("vcc=");
     if (SetupVcc == 0) SetupVcc = 5000;
@@ -149,12 +113,7 @@ void TP16fEEx::Button1Click() {
         }
         if (Ep3.CheckPinContact(r.GndPin, 0, lo, hi, 0) == 0) return;
     }
-    RunBatch({{"CheckBoxErase", [this] { EraseClick(); }},
-              {"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxrWrData", [this] { WrDataClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(FlashSteps(true),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; },
              waitsForChips);
 }

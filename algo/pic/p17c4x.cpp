@@ -43,24 +43,14 @@ std::string Box(int i) { return "CheckBox" + std::to_string(i + 1); }
 }  // namespace
 
 TP17c4x::TP17c4x(Workbench& w) : PicForm(w, "P17c4x", picvariant::P16c8x) {
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton(kReadConfig, "Rd.CFG", [this] { RdConfigClick(); });
-    AddButton("WtConfig", "Wr.CFG", [this] { WtConfigClick(); });
-    AddGroup("GroupBox1", "CFG (打勾为0)");
-    for (int i = 0; i < 8; ++i) AddCheck(Box(i), kBoxCaptions[i], false, "GroupBox1");
-    AddGroup("GroupBox2", "Batch   ");
-    AddCheck("CheckBoxBlank", "Blank?  ", true, "GroupBox2");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox2");
-    AddCheck("CheckBoxConfig", "Wrt.CFG.", true, "GroupBox2");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddLabel("Image1", "");
-    AddEdit(kAddress, "", "", true).Emphasis = true;
-    AddStatus(kStatus, "");
-    AddProgress(kProgress);
+    using namespace picwin;
+    PicWindow boxes{Group("GroupBox1", "CFG (打勾为0)")};
+    for (int i = 0; i < 8; ++i) boxes.push_back(picwin::Box({Box(i).c_str(), kBoxCaptions[i]}, false, "GroupBox1"));
+    DeclareWindow({ReadFirstButtons(*this),
+                   {PushButton(kRdCfg, [this] { RdConfigClick(); }), PushButton(kWrCfg, [this] { WtConfigClick(); })},
+                   boxes,
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1, [this] { Button1Click(); }),
+                   {Label("Image1", ""), AddressField("", true), StatusField(""), ProgressBar()}});
     FillVariantTable();
     // A byte the file does not hold leaves its box unticked: a ticked box
     // programs a one-time configuration location.
@@ -332,10 +322,7 @@ void TP17c4x::WtConfigClick() {
 }
 
 void TP17c4x::Button1Click() {
-    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(OneTimeSteps(*this),
              [this] {
                  const PicRow& r = Row();
                  return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0;

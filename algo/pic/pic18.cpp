@@ -60,19 +60,22 @@ Pic18Form::Pic18Form(Workbench& w, std::string caption, const C48Form& c48, bool
     ConfigBuffer.fill(0xFF);
 }
 
-void Pic18Form::DeclareCommon() {
+PicWindow Pic18Form::CommonControls() {
+    using namespace picwin;
     std::vector<std::string> names;
     for (int r = 0; r < 16; ++r)
         for (int b = 7; b >= 0; --b) names.push_back(GridRowName(r, b));
-    AddGrid(kGrid, "CFG ：(用鼠标点击设置0/1)", names, std::vector<std::string>(names.size(), "")).OnClick = [this] {
-        StringGrid1Click();
-    };
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton(kReadConfig, "Rd.CFG", [this] { RdConfigClick(); });
-    AddButton("WtConfig", "Wr.CFG", [this] { WtConfigClick(); });
+    PicWindow w{Grid(kGrid, "CFG ：(用鼠标点击设置0/1)", names, std::vector<std::string>(names.size(), ""),
+                     [this] { StringGrid1Click(); })};
+    for (PicControl& c : ReadFirstButtons(*this)) w.push_back(std::move(c));
+    w.push_back(PushButton(kRdCfg, [this] { RdConfigClick(); }));
+    w.push_back(PushButton(kWrCfg, [this] { WtConfigClick(); }));
+    return w;
+}
+
+PicWindow Pic18Form::FootFields() {
+    using namespace picwin;
+    return {TypeField(""), AddressField("", false), StatusField(""), ProgressBar()};
 }
 
 // The .c48 of this form (a missing byte reads as FFh) shows in the grid at
@@ -295,25 +298,19 @@ void Pic18Form::OnClose() {
 // ---- TP18fxx2 ----------------------------------------------------------------------------------------------
 
 TP18fxx2::TP18fxx2(Workbench& w) : Pic18Form(w, "P18fxx2", C48P18fxx2, false) {
-    AddEdit(kUserId, "用户ID(ASC2码):", "");
-    DeclareCommon();
-    AddButton("Erase", "Erase ", [this] { EraseClick(); });
-    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
-    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
-    AddButton("ID", "Device ID", [this] { IDClick(); });
-    AddRadio("RadioGroup2", "Erasing ",
-             {"Chip(All )", "EEPROM", "BOOT ", "Panel1", "Panel2", "Panel3", "Panel4"}, 0)
-        .OnClick = [this] { Radio1Click(); };
-    AddGroup("GroupBox2", "Batch   ");
-    for (auto [name, caption] : {std::pair{"CheckBoxErase", "Ers."}, {"CheckBoxBlank", "Blank?  "},
-                                 {"CheckBoxWrite", "Write."}, {"CheckBoxVer", "Vrfy"}, {"CheckBoxrWrData", "W.Data"},
-                                 {"CheckBoxConfig", "Wrt.CFG."}})
-        AddCheck(name, caption, true, "GroupBox2");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddEdit(kType, "", "", true);
-    AddEdit(kAddress, "", "", true);
-    AddStatus(kStatus, "");
-    AddProgress(kProgress);
+    using namespace picwin;
+    DeclareWindow({{Edit(kUserId, "用户ID(ASC2码):", "")},
+                   CommonControls(),
+                   {PushButton(kErase, [this] { EraseClick(); }),
+                    PushButton(kRdData, [this] { RdDataClick(); }),
+                    PushButton(kWrData, [this] { WrDataClick(); }),
+                    PushButton({"ID", "Device ID"}, [this] { IDClick(); }),
+                    Radio("RadioGroup2", "Erasing ",
+                          {"Chip(All )", "EEPROM", "BOOT ", "Panel1", "Panel2", "Panel3", "Panel4"}, 0,
+                          [this] { Radio1Click(); })},
+                   Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kDataBox}, {kWrtCfgBox}}, kRun1,
+                         [this] { Button1Click(); }),
+                   FootFields()});
     FillVariantTable();
     if (auto s = ReadC48(SideFile(C48Extension), C48P18fxx2)) {
         for (int i = 0; i < 16; ++i) ConfigBuffer[static_cast<std::size_t>(i)] = (*s)[static_cast<std::size_t>(i)].value_or(0xFF);
@@ -669,16 +666,10 @@ void TP18fxx2::Button1Click() {
 // ---- TP18cxxx -----------------------------------------------------------------------------------------
 
 TP18cxxx::TP18cxxx(Workbench& w) : Pic18Form(w, "P18cxxx", C48P18cxxx, true) {
-    DeclareCommon();
-    AddGroup("GroupBox2", "Batch   ");
-    for (auto [name, caption] : {std::pair{"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                                 {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wr.CFG"}})
-        AddCheck(name, caption, true, "GroupBox2");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddEdit(kType, "", "", true);
-    AddEdit(kAddress, "", "", true);
-    AddStatus(kStatus, "");
-    AddProgress(kProgress);
+    using namespace picwin;
+    DeclareWindow({CommonControls(),
+                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1, [this] { Button1Click(); }),
+                   FootFields()});
     FillVariantTable();
     if (auto s = ReadC48(SideFile(C48Extension), C48P18cxxx)) {
         for (int i = 0; i < 16; ++i) ConfigBuffer[static_cast<std::size_t>(i)] = (*s)[static_cast<std::size_t>(i)].value_or(0xFF);
@@ -776,10 +767,7 @@ void TP18cxxx::WtConfigClick() {
 
 void TP18cxxx::Button1Click() {
     const pic18::Row& r = Row();
-    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    RunBatch(OneTimeSteps(*this),
              [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) != 0; });
 }
 

@@ -87,7 +87,10 @@ protected:
     // mode and returns the image address of a further mismatch, or -1.
     void CheckBlocks(const char* status, const std::uint8_t* image, const char* fail,
                      const std::function<std::int32_t()>& more = nullptr);
-    void DeclareCommon();
+    // The window's first controls (the configuration grid, Read, Blank?,
+    // Vrfy, Write., Rd.CFG and Wr.CFG) and its foot (type, address, status, progress).
+    PicWindow CommonControls();
+    static PicWindow FootFields();
     // Setup's first steps: the table, the device line (false: refused), a new image.
     bool SetupStart();
     // Setup's common steps; the package step is the form's.

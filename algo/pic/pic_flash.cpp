@@ -5,6 +5,25 @@
 
 namespace quilla {
 
+std::vector<PicRow> F87xRows(const F87xNames& names, bool eeprom) {
+    struct Part {
+        bool dip40;
+        std::int32_t programLast, eepromLast;
+    };
+    constexpr Part kParts[8] = {{false, 0x0FFF, 0x3F}, {true, 0x0FFF, 0x3F}, {false, 0x0FFF, 0x3F},
+                                {false, 0x1FFF, 0x7F}, {true, 0x1FFF, 0x7F}, {false, 0, 0},
+                                {false, 0x3FFF, 0xFF}, {true, 0x3FFF, 0xFF}};
+    std::vector<PicRow> rows{MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0)};
+    for (std::size_t i = 0; i < 8; ++i) {
+        const Part& p = kParts[i];
+        const std::int32_t ee = eeprom ? p.eepromLast : 0;
+        if (p.programLast == 0) rows.push_back(MakePicRow(names[i], 0, 0, 0, 0, 0, 0, 0));
+        else if (p.dip40) rows.push_back(MakePicRow(names[i], 1, 32, 31, p.programLast, ee, 0xFFFFFFFF, 0xFF));
+        else rows.push_back(MakePicRow(names[i], 7, 26, 25, p.programLast, ee, 0xFFFFFF80, 0x03));
+    }
+    return rows;
+}
+
 using namespace proto;
 
 const PicPackage kPicPackages44to18[5] = {
@@ -49,24 +68,77 @@ bool PicFlashForm::SetupBegin() {
     return true;
 }
 
-void PicFlashForm::DeclareButtons(bool data) {
-    AddButton("Erase", "Erase ", [this] { EraseClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("ReadToFile", "Read  ", [this] { ReadToFileClick(); });
-    if (data) {
-        AddButton("WrData", "W.Data", [this] { WrDataClick(); });
-        AddButton("RdData", "R.Data", [this] { RdDataClick(); });
+int PicFlashForm::SetupFromLine(bool eeprom, ConfigNameForm captions, std::span<const PicPackage> packages,
+                                bool label) {
+    if (eeprom) {
+        const int ee = wb.sel.GetParam("ee=");
+        row_.EepromLast = ee - 1;
+        for (const char* c : {"WrData", "RdData", "RadioGroup2", "CheckBoxrWrData"})
+            if (Has(c)) SetEnabled(c, ee != 0);
+        Get("CheckBoxrWrData").Checked = ee != 0;
+    } else {
+        row_.EepromLast = -1;
     }
-    AddButton("WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); });
-    AddButton(kReadConfig, "Read CFG", [this] { RdConfigClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    row_.ProgramLast = 2 * wb.sel.GetParam("fla=") - 1;
+    row_.WriteDelay = wb.sel.GetParam("dly=");
+    ApplyCaptions(ConfigBitNames(captions, wb.sel.GetParam("cfg=")));
+    const int pkg = wb.sel.GetParam("pkg=");
+    if (pkg == 0) wb.prompts.ShowMessage("Bad Package! ");
+    if (const PicPackage* p = FindPicPackage(packages.data(), packages.size(), pkg)) {
+        if (label && p->label) PutCaption("Package", p->label);
+        if (p->picture) Ep3.ShowPlacementBitmap(p->picture);
+        Ep3.LoadBitFile(p->design);
+        row_.SeatIn(*p);
+    }
+    Put(kUserId, Hex4(wb.FileWin ? wb.FileWin->BufferChecksum : 0));
+    Ep3.VppPin(0);
+    Status(Ep3.Connected ? "" : "Comm Err.");
+    wb.Display();
+    Put(kType, wb.sel.SelectedDevice);
+    return pkg;
 }
 
-void PicFlashForm::DeclareBatch(const std::vector<std::pair<const char*, const char*>>& boxes) {
-    AddGroup("GroupBox2", "Batch   ");
-    for (auto [name, caption] : boxes) AddCheck(name, caption, true, "GroupBox2");
+PicWindow PicFlashForm::OperationButtons(bool data) {
+    using namespace picwin;
+    return {PushButton(kErase, [this] { EraseClick(); }),
+            PushButton(kWrite, [this] { WriteClick(); }),
+            PushButton(kVerify, [this] { VerifyClick(); }),
+            PushButton(kRead, [this] { ReadToFileClick(); }),
+            If(data, PushButton(kWrData, [this] { WrDataClick(); })),
+            If(data, PushButton(kRdData, [this] { RdDataClick(); })),
+            PushButton(kWrtCfg, [this] { WtConfigClick(); }),
+            PushButton(kReadCfg, [this] { RdConfigClick(); }),
+            PushButton(kBlank, [this] { BlankClick(); })};
 }
+
+PicWindow PicFlashForm::FlashBatch(bool data, std::function<void()> run) {
+    using namespace picwin;
+    std::vector<BatchBox> boxes{{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}};
+    if (data) boxes.push_back({kDataBox});
+    boxes.push_back({kWrtCfgBox});
+    return Batch(boxes, kRun1, std::move(run));
+}
+
+std::vector<AlgoForm::BatchStep> PicFlashForm::FlashSteps(bool data) {
+    std::vector<BatchStep> steps = OneTimeSteps(*this);
+    steps.insert(steps.begin(), {"CheckBoxErase", [this] { EraseClick(); }});
+    if (data) steps.insert(steps.end() - 1, {"CheckBoxrWrData", [this] { WrDataClick(); }});
+    return steps;
+}
+
+PicWindow PicFlashForm::IdFields(bool makerReadOnly) {
+    using namespace picwin;
+    PicControl maker = Edit("Edit2", "厂家识别码(只读)", "");
+    maker.ReadOnly = makerReadOnly;
+    return {Edit(kUserId, "用户识别码(读/写) ", "ffff"), maker};
+}
+
+PicControl PicFlashForm::EraseChoice(std::function<void()> click) {
+    return picwin::Radio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3,
+                         std::move(click));
+}
+
+PicControl PicFlashForm::WriteSpeed() { return picwin::Combo("Speed", {"Fast写", "Slow  "}, 0); }
 
 // ---- program memory -----------------------------------------------------------------------------------
 
@@ -83,22 +155,13 @@ void PicFlashForm::ReadToFileClick() {
         ShowProgress(a, r.ProgramLast);
         Pic.ReadBlock(n, wb.ImageBuffer.data() + a);
     }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    MaskWordHighBytes(r.ProgramLast, 0x3F);
     ShowProgress(r.ProgramLast, r.ProgramLast);
     Pic.Leave();
     Success("OK");
     if (traits_.readResetsView && wb.FileWin && wb.FileWin->ViewStart > 0x3FFF) wb.FileWin->ViewStart = 0;
     wb.Display();
     AlgoForm::Show();
-}
-
-void PicFlashForm::DeclareFields() {
-    AddEdit(kUserId, "用户识别码(读/写) ", "ffff");
-    AddEdit("Edit2", "厂家识别码(只读)", "", true);
-    AddEdit(kAddress, "", "Add ", true);
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kStatus, "Prompt  ");
-    AddProgress(kProgress);
 }
 
 void PicFlashForm::BlankClick() {
@@ -148,12 +211,8 @@ std::int32_t PicFlashForm::FirstDifferentWord(const PicRow& r, const std::uint8_
 void PicFlashForm::WriteClick() {
     const PicRow& r = Row();
     if (!Check(PicStep::Write)) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
-    for (std::int32_t a = 1; a <= r.ProgramLast; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= 0x3F;
+    if (!NeedFileWindow()) return;
+    MaskWordHighBytes(r.ProgramLast, 0x3F);
     wb.Display();
     Status("Writing..");
     if (traits_.writeVppOffFirst) Ep3.VppPin(0);
@@ -288,11 +347,7 @@ void PicFlashForm::WrDataClick() {
     const PicRow& r = Row();
     const int ee = r.EepromLast + 1;
     if (!Check(PicStep::WriteData)) return;
-    if (!wb.FileWin) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
+    if (!NeedFileWindow()) return;
     // The bytes to write: image 4000h + i, or for a file in the toolchain's
     // layout its EEPROM bytes at 4200h + 2i (the IDs and the configuration
     // word at 4000h-400Fh never go into the EEPROM).

@@ -6,7 +6,9 @@
 // where its flows differ (PicFlashTraits).
 #pragma once
 
+#include <array>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -58,6 +60,19 @@ struct PicPackage {
 extern const PicPackage kPicPackages44to18[5];
 const PicPackage* FindPicPackage(const PicPackage* table, std::size_t n, int pkg);
 
+// The names of rows 1 to 8 of the PIC16F87x-style device tables.
+using F87xNames = std::array<const char*, 8>;
+inline constexpr F87xNames kF87xNames{"1: PIC16F870 2k", "2: PIC16F871 2k", "3: PIC16F872 2k", "4: PIC16F873 4k",
+                                      "5: PIC16F874 4k", "6: PIC16F875 ???", "7: PIC16F876 8k", "8: PIC16F877 8k"};
+inline constexpr F87xNames kF7xNames{"1: PIC16F70 2k", "2: PIC16F71 2k", "3: PIC16F72 2k", "4: PIC16F73 4k",
+                                     "5: PIC16F74 4k", "6: PIC16F75 ???", "7: PIC16F76 8k", "8: PIC16F77 8k"};
+
+// The nine rows of those tables: Exit, the 2k parts (rows 1 to 3), the 4k
+// ones (4, 5), an empty row 6 and the 8k ones (7, 8); the 40-pin package on
+// rows 2, 5 and 8, the 28-pin one on the others; with `eeprom` 64, 128 and 256
+// bytes of data EEPROM by size.
+std::vector<PicRow> F87xRows(const F87xNames& names, bool eeprom);
+
 class PicFlashForm : public PicForm {
 public:
     static constexpr int EepromImage = 0x4000;
@@ -100,9 +115,6 @@ public:
     int SetupVcc = 5000;  // the VCC level of setup, restored after Verify
 
 protected:
-    // The fields under the buttons: user ID (Edit1, "ffff"), the read-only
-    // maker ID (Edit2), address, type, status and progress.
-    void DeclareFields();
     // The chosen row as setup left it; refuses (nothing sent) before a valid setup.
     const PicRow& Row();
     // The form's checks before an operation (contact test, device ID); false stops.
@@ -138,13 +150,29 @@ protected:
     // message and sends nothing (false); else the pins reset, the hex window
     // and the form shown, and the chosen row copied.
     bool SetupBegin();
+    // Setup's reading of a line that gives the sizes and the package: ee= (with
+    // `eeprom`; the data controls there enabled by it, else no data EEPROM),
+    // fla=, dly=, the boxes' captions of `captions` by cfg=, and pkg= (0: "Bad
+    // Package! ") from `packages`: its label on "Package" (with `label`), its
+    // placement picture, design and pins. Then the user ID field at the
+    // buffer's checksum, VPP off, the link status and the type field. Gives pkg=.
+    int SetupFromLine(bool eeprom, ConfigNameForm captions, std::span<const PicPackage> packages, bool label);
     // The IDs, configuration and data EEPROM above program memory, in both
     // layouts: file data there is not past the chip.
     std::vector<std::pair<std::int64_t, std::int64_t>> SideAreas() const override;
     // The operation buttons, in window order (R.Data and W.Data with `data`).
-    void DeclareButtons(bool data = true);
-    // The window's common controls (declared by each form in its own order).
-    void DeclareBatch(const std::vector<std::pair<const char*, const char*>>& boxes);
+    PicWindow OperationButtons(bool data = true);
+    // The batch group: Ers., Blank?, Write., Vrfy, W.Data (with `data`) and
+    // Wrt.CFG., all ticked, and its run button Button1 (`run`).
+    static PicWindow FlashBatch(bool data, std::function<void()> run);
+    // The batch steps Ers., Blank?, Write., Vrfy, W.Data (with `data`) and Wrt.CFG.
+    std::vector<BatchStep> FlashSteps(bool data);
+    // The user ID edit with the maker ID edit beside it (read-only with `makerReadOnly`).
+    static PicWindow IdFields(bool makerReadOnly);
+    // The radio group "Erasing " (Code, Data, both, everything) at everything.
+    static PicControl EraseChoice(std::function<void()> click);
+    // The combo Speed at "Fast写".
+    static PicControl WriteSpeed();
 
     PicFlashTraits traits_;
     PicRow row_;

@@ -51,6 +51,144 @@ std::optional<std::uint32_t> ScanHexDigits(const std::string& text, int digits) 
 PicForm::PicForm(Workbench& w, std::string caption, const PicVariant& variant)
     : AlgoForm(w, std::move(caption)), Pic(w.Ep3, variant) {}
 
+// ---- the window ----------------------------------------------------------------------------------
+
+void PicForm::DeclareWindow(std::initializer_list<PicWindow> tables) {
+    for (const PicWindow& t : tables)
+        for (const PicControl& c : t) {
+            if (!c.Present) continue;
+            FormControl& f = Declare(c);
+            f.OnClick = c.Click;
+            f.Emphasis = c.Emphasis;
+            f.Enabled = c.Enabled;
+            f.Visible = c.Visible;
+        }
+}
+
+FormControl& PicForm::Declare(const PicControl& c) {
+    switch (c.Kind) {
+    case ControlKind::Button: return AddButton(c.Name, c.Caption, c.Click, c.Group);
+    case ControlKind::Check: return AddCheck(c.Name, c.Caption, c.Ticked, c.Group);
+    case ControlKind::Radio: return AddRadio(c.Name, c.Caption, c.Items, c.Index, c.Group);
+    case ControlKind::Combo: return AddCombo(c.Name, c.Caption, c.Items, c.Index, c.Group);
+    case ControlKind::Edit: return AddEdit(c.Name, c.Caption, c.Text, c.ReadOnly, c.Group);
+    case ControlKind::Progress: return AddProgress(c.Name, c.Group);
+    case ControlKind::Status: return AddStatus(c.Name, c.Text, c.Group);
+    case ControlKind::Group: return AddGroup(c.Name, c.Caption);
+    case ControlKind::Grid: return AddGrid(c.Name, c.Caption, c.Items, c.Cells, c.Group);
+    default: return AddLabel(c.Name, c.Caption, c.Group);
+    }
+}
+
+namespace picwin {
+
+PicControl PushButton(Face face, std::function<void()> click) {
+    return {.Kind = ControlKind::Button, .Name = face.Name, .Caption = face.Caption, .Click = std::move(click)};
+}
+
+PicControl Box(Face face, bool ticked, const std::string& group, std::function<void()> click) {
+    return {.Kind = ControlKind::Check,
+            .Name = face.Name,
+            .Caption = face.Caption,
+            .Group = group,
+            .Ticked = ticked,
+            .Click = std::move(click)};
+}
+
+PicControl Radio(const char* name, const char* caption, std::vector<std::string> items, int index,
+                 std::function<void()> click, const std::string& group) {
+    return {.Kind = ControlKind::Radio,
+            .Name = name,
+            .Caption = caption,
+            .Group = group,
+            .Items = std::move(items),
+            .Index = index,
+            .Click = std::move(click)};
+}
+
+PicControl Combo(const char* name, std::vector<std::string> items, int index) {
+    return {.Kind = ControlKind::Combo, .Name = name, .Items = std::move(items), .Index = index};
+}
+
+std::vector<std::string> OscItems() { return {"LP          ", "XT          ", "HS          ", "RC          "}; }
+
+PicControl VerifyVoltage(const char* highest, int index) {
+    return Combo("VeriyVolt", {std::string("Vrfy电压") + highest, "Vrfy电压3.3V", "Vrfy电压2.5V"}, index);
+}
+
+PicControl Edit(const char* name, const char* label, const char* text, const std::string& group) {
+    return {.Kind = ControlKind::Edit, .Name = name, .Caption = label, .Group = group, .Text = text};
+}
+
+PicControl Label(const char* name, const char* caption, const std::string& group) {
+    return {.Kind = ControlKind::Label, .Name = name, .Caption = caption, .Group = group};
+}
+
+PicControl Group(const char* name, const std::string& caption, std::function<void()> click) {
+    return {.Kind = ControlKind::Group, .Name = name, .Caption = caption, .Click = std::move(click)};
+}
+
+PicControl Grid(const char* name, const char* caption, std::vector<std::string> rowNames,
+                std::vector<std::string> cells, std::function<void()> click) {
+    return {.Kind = ControlKind::Grid,
+            .Name = name,
+            .Caption = caption,
+            .Items = std::move(rowNames),
+            .Cells = std::move(cells),
+            .Click = std::move(click)};
+}
+
+PicControl AddressField(const char* text, bool red) {
+    PicControl c = ReadOnly(Edit(PicForm::kAddress, "", text));
+    c.Emphasis = red;
+    return c;
+}
+
+PicControl TypeField(const char* text) { return ReadOnly(Edit(PicForm::kType, "", text)); }
+
+PicControl StatusField(const char* text) {
+    return {.Kind = ControlKind::Status, .Name = PicForm::kStatus, .Text = text};
+}
+
+PicControl ProgressBar() { return {.Kind = ControlKind::Progress, .Name = PicForm::kProgress}; }
+
+PicControl UserIdField() { return Edit(PicForm::kUserId, "User ID : ", "ffff"); }
+
+PicWindow Foot(bool redAddress) {
+    return {AddressField("Add ", redAddress), TypeField("Type"), StatusField("Prompt  "), ProgressBar()};
+}
+
+PicControl Hidden(PicControl c) {
+    c.Visible = false;
+    return c;
+}
+
+PicControl Disabled(PicControl c) {
+    c.Enabled = false;
+    return c;
+}
+
+PicControl ReadOnly(PicControl c) {
+    c.ReadOnly = true;
+    return c;
+}
+
+PicControl If(bool on, PicControl c) {
+    c.Present = on;
+    return c;
+}
+
+PicWindow Batch(const std::vector<BatchBox>& boxes, Face run, std::function<void()> click) {
+    PicWindow w{Group("GroupBox2", "Batch   ")};
+    for (const BatchBox& b : boxes) w.push_back(Box(b.face, b.ticked, "GroupBox2"));
+    PicControl r = PushButton(run, std::move(click));
+    r.Group = "GroupBox2";
+    w.push_back(std::move(r));
+    return w;
+}
+
+}  // namespace picwin
+
 void PicForm::ShowAddress(const std::string& edit, std::int32_t a) {
     char b[16];
     std::snprintf(b, sizeof b, "%04x", static_cast<unsigned>(a < 0 ? 0 : a));
@@ -60,6 +198,49 @@ void PicForm::ShowAddress(const std::string& edit, std::int32_t a) {
 void PicForm::ShowProgress(std::int32_t a, std::int32_t last) {
     SetProgress(kProgress, 0, last < 0 ? 0 : last, a);
     ShowAddress(kAddress, a);
+}
+
+bool PicForm::SameWords7(std::int32_t last, const std::uint8_t* image, const char* fail,
+                         const std::function<void()>& queueBlock) {
+    wb.ErrorFlag() = 0;
+    for (std::int32_t a = 0; a < last; a += 64) {
+        ShowProgress(a, last);
+        queueBlock();
+        Ep3.UsbReadReply();
+        if (FirstDifferentWord7(Ep3.UsbReplyBuf.data(), image ? image + a : nullptr, 32) >= 0) {
+            wb.ErrorFlag() = 1;
+            Status(fail);
+            return false;
+        }
+    }
+    ShowProgress(last, last);
+    return true;
+}
+
+void PicForm::ReadWords7(std::int32_t last, const std::function<void()>& queueBlock) {
+    std::uint8_t* img = wb.ImageBuffer.data();
+    for (std::int32_t a = 0; a < last; a += 64) {
+        ShowProgress(a, last);
+        queueBlock();
+        Ep3.UsbReadReply(img + a);
+    }
+    for (std::int32_t p = 0; p < last; p += 2) {
+        if (img[p + 1] & 1) img[p] |= 0x80;
+        img[p + 1] = static_cast<std::uint8_t>(img[p + 1] >> 1);
+    }
+    ShowProgress(last, last);
+}
+
+void PicForm::MaskWordHighBytes(std::int32_t last, std::uint8_t mask) {
+    for (std::int32_t a = 1; a <= last; a += 2) wb.ImageBuffer[static_cast<std::size_t>(a)] &= mask;
+}
+
+void PicForm::ShowNewImage(std::int32_t last) {
+    Status(Ep3.Connected ? "OK " : "Comm Err.");
+    wb.FileNew();
+    AlgoForm::Show();
+    if (wb.FileWin) wb.FileWin->EndAddr = last;
+    wb.Display();
 }
 
 std::string PicForm::SideFile(const std::string& ext) const { return SideFilePath(wb, ext); }
@@ -75,14 +256,19 @@ bool PicForm::SupplyPinsTouch(int vpp, int vcc, int gnd) {
 
 // ---- configuration controls ------------------------------------------------------------------
 
-void PicForm::DeclareConfigBoxes(const std::string& groupCaption) {
-    AddGroup("GroupBox1", groupCaption).OnClick = [this] { ConfigClick(); };
+PicWindow PicForm::ConfigBoxes(const std::string& groupCaption) {
+    PicWindow w{picwin::Group("GroupBox1", groupCaption, [this] { ConfigClick(); })};
     for (int k = 1; k <= 16; ++k) {
-        FormControl& c = AddCheck("CheckBox" + std::to_string(k), "", false, "GroupBox1");
-        c.OnClick = [this] { ConfigClick(); };
-        if (k >= 15) c.Enabled = false;
+        const std::string name = "CheckBox" + std::to_string(k);
+        w.push_back(ConfigBox(name.c_str(), ""));
+        w.back().Enabled = k < 15;
     }
-    AddLabel(kConfigLabel, "Config = ffff", "GroupBox1");
+    w.push_back(picwin::Label(kConfigLabel, "Config = ffff", "GroupBox1"));
+    return w;
+}
+
+PicControl PicForm::ConfigBox(const char* name, const char* caption, bool ticked) {
+    return picwin::Box({name, caption}, ticked, "GroupBox1", [this] { ConfigClick(); });
 }
 
 void PicForm::ApplyCaptions(const ConfigCaptions& captions) {

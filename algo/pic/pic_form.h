@@ -13,6 +13,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +38,12 @@ struct PicRow {
 
     bool Filled() const { return VccPin != 0; }
     PicPins Pins() const { return {VppPin, VccPin, GndPin, ContactLo, ContactHi}; }
+    // The pins and contact masks of a package (its vpp, vcc, gnd, lo and hi).
+    template <class Package>
+    void SeatIn(const Package& p) {
+        VppPin = p.vpp, VccPin = p.vcc, GndPin = p.gnd;
+        ContactLo = p.lo, ContactHi = p.hi;
+    }
 };
 
 PicRow MakePicRow(const char* name, int vpp, int vcc, int gnd, std::int32_t programLast, std::int32_t eepromLast,
@@ -69,6 +77,26 @@ std::optional<std::uint32_t> ScanHexDigits(const std::string& text, int digits =
 // or -1.
 int FirstDifferentWord7(const std::uint8_t* reply, const std::uint8_t* image, int words);
 
+// One control of a PIC form's window. A window is a table of these in window
+// order (PicForm::DeclareWindow); each kind reads the fields it needs.
+struct PicControl {
+    ControlKind Kind = ControlKind::Label;
+    std::string Name{};
+    std::string Caption{};             // buttons, boxes, groups, labels; an edit's label
+    std::string Group{};               // the group box it sits in; empty: the form itself
+    std::string Text{};                // edits and the status field
+    bool Ticked = false;               // boxes
+    std::vector<std::string> Items{};  // radio groups and combos; a grid's row names
+    int Index = -1;                    // the chosen item of a radio group or combo
+    std::vector<std::string> Cells{};  // a grid's cells
+    bool ReadOnly = false;             // edits
+    bool Emphasis = false;             // drawn in red (the address field)
+    bool Enabled = true, Visible = true;
+    std::function<void()> Click{};     // buttons; the others after a change
+    bool Present = true;               // false: this window leaves it out
+};
+using PicWindow = std::vector<PicControl>;
+
 class PicForm : public AlgoForm {
 public:
     static constexpr const char* kStatus = "Msg";
@@ -89,6 +117,23 @@ public:
     void ShowAddress(const std::string& edit, std::int32_t a);
     // RdBar from 0 to `last` at a; a in the address edit.
     void ShowProgress(std::int32_t a, std::int32_t last);
+    // Setup's link status ("OK " or "Comm Err.") and a new image whose buffer
+    // window ends at `last`, shown with the form.
+    void ShowNewImage(std::int32_t last);
+
+    // The reads of 14-bit words that come back as 7-bit halves, from address 0
+    // while below `last`, a block of 32 words a reply (`queueBlock` queues
+    // their reads), progress at each block and at `last` at the end.
+    // Blank's and Verify's check: ErrorFlag 0 first; at a block with a word
+    // unlike the image (nullptr: erased, FirstDifferentWord7) ErrorFlag 1,
+    // `fail` shown and false; the caller switches the supplies off.
+    bool SameWords7(std::int32_t last, const std::uint8_t* image, const char* fail,
+                    const std::function<void()>& queueBlock);
+    // Read's: the replies into the image, each word's halves then joined.
+    void ReadWords7(std::int32_t last, const std::function<void()>& queueBlock);
+    // Clears the bits above the word width in the high byte of every image word
+    // up to `last` (mask 3Fh for 14-bit words, 0Fh for 12-bit ones).
+    void MaskWordHighBytes(std::int32_t last, std::uint8_t mask);
 
     // ---- configuration controls ----------------------------------------------------
     virtual void ConfigToControls();
@@ -107,9 +152,21 @@ public:
     bool SupplyPinsTouch(int vpp, int vcc, int gnd);
 
 protected:
+    // Declares the window: the tables in order, each control that is Present.
+    void DeclareWindow(std::initializer_list<PicWindow> tables);
     // GroupBox1 with CheckBox1..CheckBox16 (15 and 16 disabled) and Label3
     // "Config = ffff"; every box and the group run ConfigClick.
-    void DeclareConfigBoxes(const std::string& groupCaption);
+    PicWindow ConfigBoxes(const std::string& groupCaption);
+    // A box of GroupBox1 that runs ConfigClick.
+    PicControl ConfigBox(const char* name, const char* caption, bool ticked = false);
+    // The batch steps Blank?, Write., Vrfy and Wrt.CFG. on `f`'s click handlers.
+    template <class Form>
+    static std::vector<BatchStep> OneTimeSteps(Form& f) {
+        return {{"CheckBoxBlank", [&f] { f.BlankClick(); }},
+                {"CheckBoxWrite", [&f] { f.WriteClick(); }},
+                {"CheckBoxVer", [&f] { f.VerifyClick(); }},
+                {"CheckBoxConfig", [&f] { f.WtConfigClick(); }}};
+    }
     void ApplyCaptions(const ConfigCaptions& captions);
     // A change made by the form's own code raises the control's click like a
     // user's click (disabled controls included).
@@ -135,6 +192,92 @@ protected:
     // false): refused with the device line's error, or "Comm Err." when the
     // line is good (the programmer was not there).
     void RefuseUnlessReady(bool ready);
+
+private:
+    FormControl& Declare(const PicControl& c);
 };
+
+// The rows of the PIC windows' tables.
+namespace picwin {
+
+// A control's name and caption.
+struct Face {
+    const char* Name;
+    const char* Caption;
+};
+
+// The operation buttons the windows share.
+inline constexpr Face kRead{"ReadToFile", "Read  "}, kBlank{"Blank", "Blank?  "}, kVerify{"Verify", "Vrfy"},
+    kWrite{"Write", "Write."}, kErase{"Erase", "Erase "}, kWrtCfg{"WtConfig", "Wrt.CFG."}, kWrCfg{"WtConfig", "Wr.CFG"},
+    kReadCfg{PicForm::kReadConfig, "Read CFG"}, kRdCfg{PicForm::kReadConfig, "Rd.CFG"}, kWrData{"WrData", "W.Data"},
+    kRdData{"RdData", "R.Data"}, kLock{"Security", "Lock"}, kExit{"CancelBtn", "Exit "};
+// The batch group's boxes and its run buttons.
+inline constexpr Face kEraseBox{"CheckBoxErase", "Ers."}, kBlankBox{"CheckBoxBlank", "Blank?  "},
+    kWriteBox{"CheckBoxWrite", "Write."}, kVerifyBox{"CheckBoxVer", "Vrfy"}, kDataBox{"CheckBoxrWrData", "W.Data"},
+    kWrtCfgBox{"CheckBoxConfig", "Wrt.CFG."}, kWrCfgBox{"CheckBoxConfig", "Wr.CFG"}, kLockBox{"CheckBoxSec", "Lock"},
+    kRun1{"Button1", " Run "}, kRun2{"Button2", " Run "};
+
+PicControl PushButton(Face face, std::function<void()> click);
+PicControl Box(Face face, bool ticked, const std::string& group = "", std::function<void()> click = {});
+PicControl Radio(const char* name, const char* caption, std::vector<std::string> items, int index,
+                 std::function<void()> click = {}, const std::string& group = "");
+PicControl Combo(const char* name, std::vector<std::string> items, int index);
+PicControl Edit(const char* name, const char* label, const char* text, const std::string& group = "");
+PicControl Label(const char* name, const char* caption, const std::string& group = "");
+PicControl Group(const char* name, const std::string& caption, std::function<void()> click = {});
+PicControl Grid(const char* name, const char* caption, std::vector<std::string> rowNames,
+                std::vector<std::string> cells, std::function<void()> click);
+// The oscillator items LP, XT, HS and RC of the one-time forms' radio groups.
+std::vector<std::string> OscItems();
+// The combo VeriyVolt: Vrfy电压 `highest`, 3.3V, 2.5V, at item `index`.
+PicControl VerifyVoltage(const char* highest, int index);
+// The foot: the address field (Edit6, red when `red`), the type field
+// (Edit7), the status field (Msg), all read-only, and the progress bar (RdBar).
+PicControl AddressField(const char* text, bool red);
+PicControl TypeField(const char* text);
+PicControl StatusField(const char* text);
+PicControl ProgressBar();
+// The user ID edit (Edit1) "User ID : " at "ffff".
+PicControl UserIdField();
+// The foot in the order most windows show it: the address field ("Add "),
+// the type field ("Type"), the status field ("Prompt  ") and the progress bar.
+PicWindow Foot(bool redAddress);
+
+// The same control hidden, disabled, read-only, or left out of the window unless `on`.
+PicControl Hidden(PicControl c);
+PicControl Disabled(PicControl c);
+PicControl ReadOnly(PicControl c);
+PicControl If(bool on, PicControl c);
+
+// The batch group GroupBox2 "Batch   ": its boxes, then the run button.
+struct BatchBox {
+    Face face;
+    bool ticked = true;
+};
+PicWindow Batch(const std::vector<BatchBox>& boxes, Face run, std::function<void()> click);
+
+// The buttons Blank?, Write., Vrfy, Read, Wrt.CFG., Read CFG and Exit, in the
+// one-time forms' order, on `f`'s click handlers.
+template <class Form>
+PicWindow OneTimeButtons(Form& f) {
+    return {PushButton(kBlank, [&f] { f.BlankClick(); }),
+            PushButton(kWrite, [&f] { f.WriteClick(); }),
+            PushButton(kVerify, [&f] { f.VerifyClick(); }),
+            PushButton(kRead, [&f] { f.ReadToFileClick(); }),
+            PushButton(kWrtCfg, [&f] { f.WtConfigClick(); }),
+            PushButton(kReadCfg, [&f] { f.RdConfigClick(); }),
+            PushButton(kExit, [&f] { f.Close(); })};
+}
+
+// The buttons Read, Blank?, Vrfy and Write., in that order, on `f`'s click handlers.
+template <class Form>
+PicWindow ReadFirstButtons(Form& f) {
+    return {PushButton(kRead, [&f] { f.ReadToFileClick(); }),
+            PushButton(kBlank, [&f] { f.BlankClick(); }),
+            PushButton(kVerify, [&f] { f.VerifyClick(); }),
+            PushButton(kWrite, [&f] { f.WriteClick(); })};
+}
+
+}  // namespace picwin
 
 }  // namespace quilla

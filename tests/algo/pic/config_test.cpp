@@ -21,7 +21,7 @@ public:
     explicit BoxesForm(Workbench& w) : PicForm(w, "boxes", picvariant::P16fx) {
         AddButton(kReadConfig, "Read CFG", [] {});
         AddEdit(kUserId, "", "ffff");
-        DeclareConfigBoxes("CFG Config(打勾编程为0)");
+        DeclareWindow({ConfigBoxes("CFG Config(打勾编程为0)")});
         AddStatus(kStatus, "Prompt  ");
         AddProgress(kProgress);
         AddEdit(kAddress, "", "Add ", true);
