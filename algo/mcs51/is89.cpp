@@ -40,9 +40,10 @@ const Steps51 kEraseEntry{Contact, {AllPins, 0}, Say("Erasing")};
 const Steps51 kEraseStart{PowerUp, At(0), EaHigh};
 // One erase cycle: the erase command (0x20) with the confirm byte 0xD0 and a
 // 200 ms pulse under VPP, then the erase-verify command (0xA0).
-const Steps51 kEraseCycle = Join({{Pins({H(kP27)}), ResetMode}, Command(0x20, true),
-                                  {Data(0xD0), VppOn, Pins({L(kProg)}), {Wait100ms, 2}, Pins({H(kProg)}), Wait1ms, VppOff},
-                                  Command(0xA0, true), {Pins({L(kP27)}), ReadMode, Flush}});
+const Steps51 kEraseCycle =
+    Join({{Pins({H(kP27)}), ResetMode}, Command(0x20, true),
+          {Data(0xD0), VppOn, Pins({L(kProg)}), {Wait100ms, 2}, Pins({H(kProg)}), Wait1ms, VppOff}, Command(0xA0, true),
+          {Pins({L(kP27)}), ReadMode, Flush}});
 const Steps51 kLock{Say("Locking"), PowerUp, VppOn, Pins({H(kP27)})};
 const Steps51 kLockPulse{Data(0xD0), Pins({L(kProg)}), Wait1ms, Pins({H(kProg)})};
 const Steps51 kSignature = Join({{Say(" ID...."), PowerUp}, Command(0x90),

@@ -40,27 +40,13 @@ const Steps51 kWrite = Join({{PreCheck, NeedFile, Say("Writing.."), PowerUp, Rea
 
 }  // namespace
 
-// A bit: its setting (P2.6, P2.7, P3.6, P3.7) and its address (-1: the 0x30
-// the signature read leaves).
-struct Bit51 {
-    bool p26, p27, p36, p37;
-    std::int32_t address;
-};
-// A button's bits: the status text and each box's bit.
-struct SstTicked {
-    const char* Text;
-    std::vector<std::pair<const char*, Bit51>> Bits;
-};
-struct SstButton {
-    const char* Name;
-    const char* Caption;
-    void (Sst89Form::*Click)();
-};
-struct SstBox {
-    const char* Name;
-    const char* Caption;
-    bool Checked;
-};
+// A box of a group and the bit it programs when ticked: its setting (P2.6,
+// P2.7, P3.6, P3.7) and its address (-1: the 0x30 the signature read leaves).
+struct SstBox { const char* Name; const char* Caption; bool Checked; bool p26, p27, p36, p37; std::int32_t Address; };
+// A group of boxes and the status text while its bits are programmed.
+struct SstGroup { const char* Name; const char* Caption; const char* Text; std::vector<SstBox> Boxes; };
+// A button or batch box with its handler.
+struct SstButton { const char* Name; const char* Caption; void (Sst89Form::*Click)(); };
 
 // A form: its window, its parts and what differs in its sequences.
 struct Sst89Row {
@@ -69,8 +55,7 @@ struct Sst89Row {
     std::vector<SstButton> Buttons;   // after Read, Erase, Blank?, Write, Vrfy, MFG ID
     std::vector<SstButton> Batch;     // the batch boxes, in order
     bool BatchDip;                    // the DIP40 arguments and mass production, else one pass
-    std::vector<SstBox> Cfg, Lock;    // the group boxes "CFG(CHK=1)" and "LockMode" (none: in the first)
-    SstTicked ConfigBits, LockBits;
+    std::vector<SstGroup> Groups;     // the configuration (ConfigClick), then the security bits (SecuClick)
     Steps51 PowerUp, Read, Erase, ReadEnd;  // the read mode entered, Erase after the pre-check, Read's off
     bool VppAtVcc;                    // VPP at the VCC level (else 0 V)
 };
@@ -78,10 +63,10 @@ struct Sst89Row {
 namespace {
 
 using F = Sst89Form;
-const std::vector<SstBox> kSbBoxes{{"CheckBox6", "SB1        ", true}, {"CheckBox7", "SB2        ", true},
-                                   {"CheckBox8", "SB3        ", true}};
-const std::vector<std::pair<const char*, Bit51>> kSbBits{
-    {"CheckBox6", {Hi, Hi, Hi, Hi, -1}}, {"CheckBox7", {Hi, Hi, Lo, Lo, -1}}, {"CheckBox8", {Hi, Lo, Hi, Lo, -1}}};
+const std::vector<SstBox> kSbBoxes{{"CheckBox6", "SB1        ", true, Hi, Hi, Hi, Hi, -1},
+                                   {"CheckBox7", "SB2        ", true, Hi, Hi, Lo, Lo, -1},
+                                   {"CheckBox8", "SB3        ", true, Hi, Lo, Hi, Lo, -1}};
+const SstGroup kLockMode{"GroupBox3", "LockMode", "Locking", kSbBoxes};
 std::vector<SstButton> E5xxBatch(const char* lockBox) {
     return {{"CheckBox1", "Erase ", &F::EraseClick},   {"CheckBox2", "Blank?  ", &F::BlankClick},
             {"CheckBox5", "Wr.CFG", &F::ConfigClick}, {"CheckBox3", "Write ", &F::WriteClick},
@@ -95,11 +80,11 @@ const Steps51 kEraseAll = Join({{PowerUp, CheckCurrent}, kErase});
 
 const Sst89Row kSst89e554Row{
     .Caption = "", .Parts = 7, .Buttons = kE5xxButtons, .Batch = E5xxBatch("CheckBox12"), .BatchDip = false,
-    .Cfg = {{"CheckBox9", "SC0 ", true}, {"CheckBox10", "SC1", true}, {"CheckBox11", "Clock (6/12)", false}},
-    .Lock = kSbBoxes,
-    .ConfigBits = {"CFG....", {{"CheckBox9", {Hi, Lo, Lo, Hi, 0x5A00}}, {"CheckBox10", {Hi, Lo, Lo, Hi, 0xAA00}},
-                               {"CheckBox11", {Lo, Lo, Lo, Hi, 0x5500}}}},
-    .LockBits = {"Locking", kSbBits},
+    .Groups = {{"GroupBox2", "CFG(CHK=1)", "CFG....",
+                {{"CheckBox9", "SC0 ", true, Hi, Lo, Lo, Hi, 0x5A00},
+                 {"CheckBox10", "SC1", true, Hi, Lo, Lo, Hi, 0xAA00},
+                 {"CheckBox11", "Clock (6/12)", false, Lo, Lo, Lo, Hi, 0x5500}}},
+               kLockMode},
     .PowerUp = kPowerUp, .Read = kRead, .Erase = kEraseAll, .ReadEnd = {VppOff, VccOff}, .VppAtVcc = false,
 };
 
@@ -107,12 +92,12 @@ const Sst89Row kSst89e554Row{
 // reads and the erase, and leaves it on EA after a Read.
 const Sst89Row kSst89e564Row{
     .Caption = "", .Parts = 7, .Buttons = kE5xxButtons, .Batch = E5xxBatch("CheckBox15"), .BatchDip = false,
-    .Cfg = {{"CheckBox9", "SC0 ", false}, {"CheckBox12", "Sel Block0", false}, {"CheckBox13", "Sel Block1", false},
-            {"CheckBox11", "Clock (6/12)", false}},
-    .Lock = kSbBoxes,
-    .ConfigBits = {"Config...", {{"CheckBox9", {Hi, Lo, Lo, Hi, 0x5A00}}, {"CheckBox12", {Hi, Lo, Lo, Hi, 0x5500}},
-                                 {"CheckBox13", {Hi, Lo, Lo, Hi, 0xA500}}, {"CheckBox11", {Lo, Lo, Lo, Hi, 0x5500}}}},
-    .LockBits = {"Locking", kSbBits},
+    .Groups = {{"GroupBox2", "CFG(CHK=1)", "Config...",
+                {{"CheckBox9", "SC0 ", false, Hi, Lo, Lo, Hi, 0x5A00},
+                 {"CheckBox12", "Sel Block0", false, Hi, Lo, Lo, Hi, 0x5500},
+                 {"CheckBox13", "Sel Block1", false, Hi, Lo, Lo, Hi, 0xA500},
+                 {"CheckBox11", "Clock (6/12)", false, Lo, Lo, Lo, Hi, 0x5500}}},
+               kLockMode},
     .PowerUp = PowerUpOn(kDipVcc), .Read = Join({kEnterRead, {VppOn, CheckCurrent}}),
     .Erase = Join({{PowerUp, VppOn, CheckCurrent}, kErase}), .ReadEnd = {VccOff}, .VppAtVcc = true,
 };
@@ -125,11 +110,9 @@ const Sst89Row kSst89c5xRow{
               {"CheckBox3", "Write ", &F::WriteClick}, {"CheckBox4", "Vrfy", &F::VerifyClick},
               {"CheckBox5", "Wr.CFG", &F::SecuClick}},
     .BatchDip = true,
-    .Cfg = {kSbBoxes[0], kSbBoxes[1], kSbBoxes[2], {"CheckBox9", "RB0 ", false}, {"CheckBox10", "RB1", false}},
-    .Lock = {},
-    .ConfigBits = {},
-    .LockBits = {"Locking", {kSbBits[0], kSbBits[1], kSbBits[2], {"CheckBox9", {Lo, Lo, Lo, Hi, -1}},
-                             {"CheckBox10", {Hi, Lo, Lo, Hi, -1}}}},
+    .Groups = {{"GroupBox2", "CFG(CHK=1)", "Locking",
+                {kSbBoxes[0], kSbBoxes[1], kSbBoxes[2], {"CheckBox9", "RB0 ", false, Lo, Lo, Lo, Hi, -1},
+                 {"CheckBox10", "RB1", false, Hi, Lo, Lo, Hi, -1}}}},
     .PowerUp = kPowerUp, .Read = kRead, .Erase = kEraseAll, .ReadEnd = {VppOff, VccOff}, .VppAtVcc = false,
 };
 
@@ -147,10 +130,10 @@ Sst89Form::Sst89Form(Workbench& w, const Sst89Row& row)
     std::vector<std::pair<const char*, const char*>> boxes;
     for (const SstButton& b : k_.Batch) boxes.emplace_back(b.Name, b.Caption);
     DeclareBatch(boxes, " Run  ", [this] { Button1Click(); });
-    AddGroup("GroupBox2", "CFG(CHK=1)");
-    for (const SstBox& b : k_.Cfg) AddCheck(b.Name, b.Caption, b.Checked, "GroupBox2");
-    if (!k_.Lock.empty()) AddGroup("GroupBox3", "LockMode");
-    for (const SstBox& b : k_.Lock) AddCheck(b.Name, b.Caption, b.Checked, "GroupBox3");
+    for (const SstGroup& g : k_.Groups) {
+        AddGroup(g.Name, g.Caption);
+        for (const SstBox& b : g.Boxes) AddCheck(b.Name, b.Caption, b.Checked, g.Name);
+    }
     FillVariantTable();
 }
 
@@ -268,14 +251,14 @@ void Sst89Form::WriteClick() {
     Success("OK");
 }
 
-void Sst89Form::ProgramTicked(const SstTicked& t) {
+void Sst89Form::ProgramTicked(const SstGroup& g) {
     Row();
-    if (!Run({PreCheck, Say(t.Text), PowerUp, CheckCurrent})) return;
-    for (const auto& [box, bit] : t.Bits) {
-        if (!Ticked(box)) continue;
+    if (!Run({PreCheck, Say(g.Text), PowerUp, CheckCurrent})) return;
+    for (const SstBox& b : g.Boxes) {
+        if (!Ticked(b.Name)) continue;
         ReadIdBytes51();
-        Run(Mode(bit.p37, bit.p36, bit.p27, bit.p26));
-        if (bit.address >= 0) SetAddress51(bit.address);
+        Run(Mode(b.p37, b.p36, b.p27, b.p26));
+        if (b.Address >= 0) SetAddress51(b.Address);
         ProgramByte51(0xFF);
     }
     Flush();
@@ -283,9 +266,9 @@ void Sst89Form::ProgramTicked(const SstTicked& t) {
     Ep3.VccPin(0);
 }
 
-void Sst89Form::ConfigClick() { ProgramTicked(k_.ConfigBits); }
+void Sst89Form::ConfigClick() { ProgramTicked(k_.Groups.front()); }
 
-void Sst89Form::SecuClick() { ProgramTicked(k_.LockBits); }
+void Sst89Form::SecuClick() { ProgramTicked(k_.Groups.back()); }
 
 void Sst89Form::ReadIDClick() {
     Row();

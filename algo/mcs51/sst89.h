@@ -16,7 +16,7 @@
 namespace quilla {
 
 struct Sst89Row;
-struct SstTicked;
+struct SstGroup;
 extern const Sst89Row kSst89e554Row, kSst89e564Row, kSst89c5xRow;
 
 // The three forms' one flow; a form is its row (in sst89.cpp).
@@ -63,7 +63,8 @@ private:
     bool ReadWalk(const Mcs51Row& r, const CheckPass51* pass, const std::function<void()>& off);
     // Blank and Verify: the pass, the supplies off at its end.
     void CheckChip(const CheckPass51& pass, const std::function<void()>& off);
-    void ProgramTicked(const SstTicked& t);
+    // The group's ticked bits, each after a signature read.
+    void ProgramTicked(const SstGroup& g);
 
     const Sst89Row& k_;
 };

@@ -56,12 +56,11 @@ struct WinbondRow {
     // LDROM, 256-byte block reads, one batch pass.
     bool HighVpp;
     const char *CfgGroup, *CfgButton, *EncryptBox, *BlankOk;  // window and texts
-    Steps51 Levels, PowerUp, PreCheck, Off;                   // setup's levels, ..., VPP and VCC off
+    Steps51 Levels, PowerUp, PreCheck{}, Off;                 // setup's levels, ..., VPP and VCC off
     Steps51 Read, Verify, Check, CheckOff;  // Read's and Verify's entries; Blank's and Verify's read mode, off
     Steps51 Write, Pulse, Erase;            // after kWrite and kErase; the program pulse
-    Steps51 Id;                             // the signature: the first byte at reply 0, the second at IdSecond
-    std::size_t IdSecond;
-    Steps51 CfgEntry, CfgSelect, CfgAddressed, CfgProgram;  // Wr.CFG; a byte: address, data between them
+    Steps51 Id;                             // the signature: manufacturer and device at reply 0 and 1
+    Steps51 CfgEntry, CfgSelect, CfgAddressed{}, CfgProgram;  // Wr.CFG; a byte: address, data between them
 };
 
 const WinbondRow kW7851Row{
@@ -94,10 +93,8 @@ const WinbondRow kW7851Row{
               {VppLevel, 12500}},
     .Id = {Contact40, PowerUp, CheckCurrent, Pins({H(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP37)}), At(0),
            Step51(kStrobe, 2), ReadReply},
-    .IdSecond = 1,
     .CfgEntry = {PreCheck, GroundOff, Say("Write CFG .....")},
     .CfgSelect = {PowerUp, ResetMode, Pins({H(kP37), H(kP36)})},
-    .CfgAddressed = {},
     .CfgProgram = {Flush, VppOn, Step51(kPulseP36, 4), Pins({H(kP33), L(kP37), L(kP33), H(kP37)}), Flush, VppOff,
                    VccOff},
 };
@@ -117,7 +114,6 @@ const WinbondRow kW78e516Row{
     .PowerUp = {Ground, {VccLevel, 5000}, {VppLevel, 5000}, VccOn, Clock, OptionPins({H(kXtal2), H(kXtal1)}), ReadMode,
                 Pins({L(kPsen), L(kAle), L(kEa), H(kP27), H(kP26), H(kP36), H(kP37), H(kRst)}), Wait1ms,
                 Pins({L(kRst)}), Wait1ms, Pins({H(kP34)}), Flush, ReadMode},
-    .PreCheck = {},
     .Off = {VccOff},
     .Read = {Contact40, PreCheck, PowerUp, CheckCurrent, Say("Read."), Pins(k516Read), Flush},
     .Verify = {Contact40, PreCheck, Say("Verify."), PowerUp, CheckCurrent},
@@ -128,11 +124,10 @@ const WinbondRow kW78e516Row{
     .Erase = {CheckCurrent, ResetMode, Pins({L(kP30), H(kP31), H(kP32), L(kP33), H(kP35), L(kP34), H(kP36)}),
               {WaitSettle, 2}, Flush, VccOff},
     // Manufacturer (P3.0, P3.1, P3.3 high) and device (P3.2, P3.3 high), each
-    // read with P3.4 low.
+    // read with P3.4 low, the device's block to reply offset 1.
     .Id = {Contact40, Say("ID..."), PowerUp, ReadMode, Pins({H(kP30), H(kP31), L(kP32), H(kP33), L(kP35), L(kP34)}),
            Flush, ReadBlock, Pins({H(kP34), L(kP30), L(kP31), H(kP32), H(kP33), L(kP34)}), Flush,
-           {ReadBlock, 0x100}, Pins({H(kP34)})},
-    .IdSecond = 0x100,
+           {ReadBlock, 1}, Pins({H(kP34)})},
     .CfgEntry = {PreCheck, Say("Wrt.CFG.")},
     .CfgSelect = {PowerUp, ResetMode, Pins({H(kP30), L(kP31), L(kP32), L(kP33), H(kP36), H(kP34), H(kP35)})},
     .CfgAddressed = {Flush},
@@ -242,7 +237,7 @@ void WinbondForm::IDClick() {
     if (!Run(w_.Id)) return;
     auto& id = LastReadId();
     id[0] = Ep3.UsbReplyBuf[0];
-    id[1] = Ep3.UsbReplyBuf[w_.IdSecond];
+    id[1] = Ep3.UsbReplyBuf[1];
     Status(FormatText("%02x,%02x", id[0], id[1]));
     Run(w_.Off);
 }

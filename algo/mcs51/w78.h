@@ -63,13 +63,7 @@ private:
     const WinbondRow& w_;
 };
 
-class TPW785x : public WinbondForm {
-public:
-    explicit TPW785x(Workbench& wb) : WinbondForm(wb, kW7851Row) {}
-};
-class TW78e516x : public WinbondForm {
-public:
-    explicit TW78e516x(Workbench& wb) : WinbondForm(wb, kW78e516Row) {}
-};
+struct TPW785x : WinbondForm { explicit TPW785x(Workbench& wb) : WinbondForm(wb, kW7851Row) {} };
+struct TW78e516x : WinbondForm { explicit TW78e516x(Workbench& wb) : WinbondForm(wb, kW78e516Row) {} };
 
 }  // namespace quilla
