@@ -1,6 +1,7 @@
 #include "algo/mcs51/steps51.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace quilla {
 

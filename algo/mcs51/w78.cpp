@@ -30,7 +30,7 @@ std::uint8_t CfgByte(const AlgoForm& f) {
     return cfg;
 }
 
-// W78E516 form's mode pins P3.0-P3.3, P3.6, P3.4, P3.5: read, program, erase, CFG.
+// The W78E516 form's mode pins P3.0-P3.3, P3.6, P3.4, P3.5: read and program.
 const std::vector<Level51> k516Read{L(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP34), L(kP35)};
 const std::vector<Level51> k516Write{H(kP30), L(kP31), L(kP32), L(kP33), L(kP36), H(kP34), H(kP35)};
 // The program pulses: P3.6 low for three waits 25, P3.4 low for 100 us.
@@ -56,7 +56,7 @@ struct WinbondRow {
     // LDROM, 256-byte block reads, one batch pass.
     bool HighVpp;
     const char *CfgGroup, *CfgButton, *EncryptBox, *BlankOk;  // window and texts
-    Steps51 Levels, PowerUp, PreCheck{}, Off;                 // setup's levels, ..., VPP and VCC off
+    Steps51 Levels, PowerUp, PreCheck{}, Off;  // setup's levels, the power-up, the pre-check, the supplies off
     Steps51 Read, Verify, Check, CheckOff;  // Read's and Verify's entries; Blank's and Verify's read mode, off
     Steps51 Write, Pulse, Erase;            // after kWrite and kErase; the program pulse
     Steps51 Id;                             // the signature: manufacturer and device at reply 0 and 1
