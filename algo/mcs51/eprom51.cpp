@@ -9,6 +9,7 @@ namespace quilla {
 
 using namespace proto;
 using enum Do51;
+using namespace steps51;
 
 namespace {
 
@@ -18,17 +19,6 @@ constexpr int kVccOkMin = 4500, kVccOkMax = 5500;  // the parts' programming VCC
 
 constexpr Package51 kP51Dip40{"DIP40", "p51dip40.bit", 31, 40, 20, 0xFFFFFFFFu, 0xFFu};
 constexpr Package51 kP51Plcc44{"PLCC44", "p51plcc44.bit", 33, 42, 20, 0x7FEFFDFFu, 0xFFu};
-
-Step51 Say(const char* text) { return Step51(text); }
-Step51 Pins(std::vector<Level51> levels) { return {Do51::SetPins, std::move(levels)}; }
-// The parts' levels one after the other.
-Step51 Pins(std::initializer_list<std::vector<Level51>> parts) {
-    std::vector<Level51> all;
-    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
-    return Pins(std::move(all));
-}
-Step51 OptionPins(std::vector<Level51> levels) { return {Do51::PinOptions, std::move(levels)}; }
-Step51 At(int address) { return {Do51::Address, address}; }
 
 // RST, PSEN, PROG and EA in programming mode (RST high, or low on the 87C591).
 const std::vector<Level51> kRun{H(kRst), L(kPsen), H(kProg), H(kEa)};
@@ -48,11 +38,21 @@ const Step51 kP34OptionOff = OptionPins({L(kP34)});
 const Step51 kReadPins = Pins({kRun, kReadCode, {H(kP31), L(kP33)}});
 const Step51 kRunLowReadPins = Pins({kRunLow, {L(kP26), H(kP36), H(kP37), H(kP27)}});
 const Step51 kLockSelect = Pins({H(kP31), H(kP33)});
+const Step51 ClockXtal1{Clock, kXtal1}, AllPinsLow{AllPins, 0}, WriteLatch34{Latch3, 0x34};
+// L P2.7, P0 sampled into the reply (0x22), H P2.7.
+const Steps51 kStrobe{Pins({L(kP27)}), Sample, Pins({H(kP27)})};
+const Step51 Strobe{kStrobe};
+// PROG pulses: low, wait 25 (none in the bare ones), high.
+const Steps51 kProgPulse{Pins({L(kProg)}), WaitPulse, Pins({H(kProg)})}, kBarePulse{Pins({L(kProg), H(kProg)})};
+Step51 Pulses(int n) { return Step51(kProgPulse, n); }
+Step51 BarePulses(int n) { return Step51(kBarePulse, n); }
+// The pre-check: ground and VCC, RST pulsed, the clock pins' pair check.
+const Steps51 kPreCheck{Ground, VccOn, Pins({H(kRst), L(kRst)}), PairCheck};
 
 // The PHI8758's 6-clock cell (after its lock pulse's first steps), its read,
 // the PHI87591's security read and the DS87C520's watchdog byte.
 const Steps51 kSixClockCell{Pins({L(kP26), L(kP27), L(kP36), H(kP37), L(kP33), H(kP31)}), At(0), Flush, VppOn,
-                            WaitSettle, {Pulses, 5}, Flush, Off};
+                            WaitSettle, Pulses(5), Flush, Off};
 const Steps51 kReadClockCell{Contact40, PowerUp, ReadMode, Pins({kRun, {L(kP26), L(kP27), H(kP36), L(kP37), H(kP33)}}),
                              At(0), ReadBlock, Off};
 const Steps51 kSecurityRead{PowerUp, ReadMode, At(0xFFFF), Say("Read cfg bit."),
@@ -61,7 +61,7 @@ const Steps51 kSecurityRead{PowerUp, ReadMode, At(0xFFFF), Say("Read cfg bit."),
                             // The second reply has no capture queued since the first: all zero.
                             ReadReply, Off};
 const Steps51 kWatchdogByte{Contact, PowerUp, ResetMode, Pins({L(kP26), H(kP27), L(kP36), L(kP37), H(kP33)}), VppOn,
-                            At(0xFC), {PutData, 0xF7}, {Pulses, 25}, Off};
+                            At(0xFC), {PutData, 0xF7}, Pulses(25), Off};
 
 const std::vector<EpromButton51> kFourBoxes{
     {"CheckBox1", "Blank?", &F::BlankClick}, {"CheckBox2", "Write ", &F::WriteClick},
@@ -97,8 +97,9 @@ const Eprom51Row kPhi875xRow{
     .SizeCaption = true,
     .Levels = {{VppLevel, 12500}, VccLevel, Ground},
     .PowerUp = {kClockOptions, VccOff, VccOn, ClockXtal1, Pins({kRun, kReadCode}), Flush},
+    .PreCheck = kPreCheck,
     .LockBefore = {PowerUp, VccOn, Pins(kRun), {PutData, 0xFF}, Flush},
-    .LockAfter = {kLockSelect, At(0), Flush, VppOn, CheckCurrent, WaitSettle, {Pulses, 25}, Flush, Off},
+    .LockAfter = {kLockSelect, At(0), Flush, VppOn, CheckCurrent, WaitSettle, Pulses(25), Flush, Off},
     .Read = {Contact, PreCheck, PowerUp, ReadMode, Say("Read."), kReadPins, ReadMode, At(0), Flush, CheckCurrent},
     .Blank = {Contact, PreCheck, IdCheck, Say("Blank CHK"), PowerUp, ReadMode, kReadPins, ReadMode, At(0), ClearError,
               Flush, VppOn, CheckCurrent},
@@ -123,11 +124,11 @@ const Eprom51Row kPhi87c591xRow{
     .Parts = {{"Exit", 0, 0}, {"1: 87c591", 0x3FFF, 1, 0, 0, 5}},
     .Levels = {{VppLevel, 12500}, VccLevel},
     .PowerUp = {kClockOptions, Ground, VccOff, VccOn, ClockXtal1, kRunLowReadPins, Flush},
-    .PreStops = true,
+    .PreCheck = {Ground, VccOn, Pins({H(kRst), L(kRst)}), {PairCheck, 1}},  // a failed pair check ends it
     .Reads64 = true,
     .IdAt = {0, 1, 2},
     .LockBefore = {PowerUp, VccOn, Pins(kRunLow), {PutData, 0xFF}},
-    .LockAfter = {kLockSelect, At(0), Flush, VppOn, {Pulses, 25}, VppOff},
+    .LockAfter = {kLockSelect, At(0), Flush, VppOn, Pulses(25), VppOff},
     .Read = {Contact, PreCheck, PowerUp, ReadMode, Say("Reading data ........"), kRunLowReadPins, Flush, ReadMode,
              CheckCurrent},
     .Blank = {Contact, PreCheck, IdCheck, PowerUp, ReadMode, kP34OptionOff, kRunLowReadPins, Flush, ReadMode,
@@ -152,11 +153,11 @@ const Eprom51Row kV87c58xRow{
     .Parts = {{"Exit", 0, 0}, {"1: 87C54", 0x3FFF, 1}, {"2: 87C58", 0x7FFF, 1}},
     .Levels = {Ground, {VppLevel, 4500}, VccLevel, {VppLevel, 12700}},
     .PowerUp = {kClockOptions, VccOff, Ground, VccOn, ClockXtal1, Pins({kRun, kReadCode, {L(kP33)}}), Flush},
-    .PreFlush = true,
+    .PreCheck = {Ground, VccOn, Pins({H(kRst), L(kRst)}), Flush, PairCheck},
     .Reads64 = true,
     .IdAt = {1, 2, -1},
     .LockBefore = {PowerUp, {VppLevel, 12700}, VccOn, Pins(kRun)},
-    .LockAfter = {kLockSelect, At(0), Flush, VppOn, CheckCurrent, {BarePulses, 25}, Wait100ms, Flush, Off, Flush},
+    .LockAfter = {kLockSelect, At(0), Flush, VppOn, CheckCurrent, BarePulses(25), Wait100ms, Flush, Off, Flush},
     // Every read starts with a priming read of address 0xFF (its reply dropped).
     .Read = {Contact40, PreCheck, PowerUp, Say("Reading.."), Pins({kRun, kReadCode, {L(kP33), H(kP27)}}), Flush,
              ReadMode, At(0xFF), Strobe, ReadReply, CheckCurrent},
@@ -195,7 +196,7 @@ const Eprom51Row kDs87c520xRow{
                 Pins({kSignature, {H(kRst), L(kPsen), H(kEa)}}), At(0), Pins({H(kProg)}), Flush},
     .Check = {3, false, false, "Type不OK..，继续吗?", "Type不OK..，继续吗?", false},
     .IdWatchdog = true,
-    .LockAfter = {Pins({H(kP33)}), {PutData, 0xFF}, {Pulses, 25}, Off},
+    .LockAfter = {Pins({H(kP33)}), {PutData, 0xFF}, Pulses(25), Off},
     .Read = {Contact, IdCheck, Say("Reading.........."), PowerUp, Pins({kReadCode, {L(kP33), H(kEa), H(kProg)}}), Flush,
              CheckCurrent, ReadMode},
     .Blank = {Contact, Say("Blank CHK"), PowerUp, ReadMode, kP34OptionOff, Pins({kReadCode, {L(kP33), H(kProg)}}),
@@ -217,7 +218,7 @@ const Eprom51Row kDs87c520xRow{
 // ---- the window and setup -------------------------------------------------------------------
 
 Eprom51Form::Eprom51Form(Workbench& w, const Eprom51Row& row)
-    : Mcs51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, kP34, 15}), k_(row) {
+    : Steps51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, kP34, 15}), k_(row) {
     DeclareStatus();
     std::vector<Button51> buttons;
     for (const EpromButton51& b : k_.Buttons) buttons.push_back({b.Name, b.Caption, Bound(b.Click)});
@@ -247,10 +248,10 @@ void Eprom51Form::SetupForDevice() {
     // VCC from vcc= (5000 mV when absent or <= 0); a level outside the parts'
     // 4.5-5.5 V is refused before anything reaches the programmer.
     const int vcc = k_.VccFromLine ? wb.sel.GetParam("vcc=") : 0;
-    vccMv_ = vcc > 0 ? vcc : 5000;
+    VccMv51 = vcc > 0 ? vcc : 5000;
     LineError.clear();
-    if (vccMv_ < kVccOkMin || vccMv_ > kVccOkMax)
-        LineError = "Bad device line: vcc=" + std::to_string(vccMv_) + " of PHI8758 (4500 to 5500)";
+    if (VccMv51 < kVccOkMin || VccMv51 > kVccOkMax)
+        LineError = "Bad device line: vcc=" + std::to_string(VccMv51) + " of PHI8758 (4500 to 5500)";
     if (!SetupRowOk()) return;
     Ep3.ResetPins();
     UsePackage(k_.P51Designs ? ChoosePackage(wb.sel.TypeText, kP51Dip40, kP51Plcc44) : ChoosePackage(wb.sel.TypeText));
@@ -271,77 +272,9 @@ void Eprom51Form::SetupForDevice() {
 
 // ---- the steps and routines -------------------------------------------------------------------
 
-bool Eprom51Form::Run(const Steps51& steps) {
-    return std::all_of(steps.begin(), steps.end(), [this](const Step51& s) { return Step(s); });
-}
-
-bool Eprom51Form::Step(const Step51& s) {
-    switch (s.Do) {
-        case Do51::Contact: return ContactTest();
-        case Do51::Contact40: return DipContact51();
-        case Do51::PreCheck: return PreCheck51() != 0 || !k_.PreStops;
-        case Do51::IdCheck: return CheckDeviceId() != 0;
-        case Do51::NeedFile: return NeedFileWindow();
-        case Do51::NeedFileFirst: return NeedFileWindow("Must open a file first....");
-        case Do51::ShowStatus: Status(s.Text); break;
-        case Do51::PowerUp: return Run(k_.PowerUp);
-        case Do51::ReadMode: Ep3.SetPortMode(PortMode51Read); break;
-        case Do51::ResetMode: Ep3.SetPortMode(PortModeReset); break;
-        case Do51::WriteLatch34: Ep3.WriteLatch(3, 0x34); break;
-        case Do51::PinOptions: for (const Level51& l : s.Pins) Ep3.SetPinOption(l.Pin, l.High ? 1 : 0); break;
-        case Do51::SetPins: SetPins(s.Pins); break;
-        case Do51::ClockXtal1: Ep3.ClockPin(kXtal1); break;
-        case Do51::AllPinsLow: Ep3.SetAllPins(0); break;
-        case Do51::Address: SetAddress51(s.N); break;
-        case Do51::NextAddress: NextAddress51(); break;
-        case Do51::Strobe: ReadStrobe51(); break;
-        case Do51::ReadBlock: ReadBlock(Ep3.UsbReplyBuf.data()); break;
-        case Do51::ReadReply: Ep3.UsbReadReply(Ep3.UsbReplyBuf.data()); break;
-        case Do51::PutData: Ep3.UsbPut2(OpPutData51, static_cast<std::uint8_t>(s.N)); break;
-        case Do51::Pulses: Pulses(s.N, true); break;
-        case Do51::BarePulses: Pulses(s.N, false); break;
-        case Do51::WaitSettle: Put1(OpWaitSettle); break;
-        case Do51::Wait100ms: Put1(OpWait100ms); break;
-        case Do51::Flush: Flush(); break;
-        case Do51::ClearError: wb.ErrorFlag() = 0; break;
-        case Do51::CheckCurrent: return Ep3.CheckCurrent() != 0;
-        case Do51::Ground: Ep3.GndPin(GndPinNo); break;
-        case Do51::VccOn: Ep3.VccPin(VccPinNo); break;
-        case Do51::VccOff: Ep3.VccPin(0); break;
-        case Do51::VppOn: Ep3.VppPin(VppPinNo); break;
-        case Do51::VppOff: Ep3.VppPin(0); break;
-        case Do51::Off: SuppliesOff(); break;
-        case Do51::VppLevel: Ep3.SetVpp(s.N); break;
-        case Do51::VccLevel: Ep3.SetVcc(vccMv_); break;
-    }
-    return true;
-}
-
-void Eprom51Form::Pulses(int count, bool wait) {
-    for (int i = 0; i < count; ++i) {
-        Ep3.PinLow(kProg);
-        if (wait) Put1(OpWaitPulse);
-        Ep3.PinHigh(kProg);
-    }
-}
-
-void Eprom51Form::ReadStrobe51() {
-    Ep3.PinLow(kP27);
-    Put1(OpSampleData51);
-    Ep3.PinHigh(kP27);
-}
-
 void Eprom51Form::ProgramByte51(std::uint8_t b, int pulses) {
     Ep3.UsbPut2(OpPutData51, b);
-    Pulses(pulses, true);
-}
-
-int Eprom51Form::PreCheck51() {
-    Ep3.GndPin(GndPinNo);
-    Ep3.VccPin(VccPinNo);
-    SetPins({H(kRst), L(kRst)});
-    if (k_.PreFlush) Flush();
-    return Ep3.PinPairOk(kXtal1, kXtal2);
+    for (int i = 0; i < pulses; ++i) Run(kProgPulse);
 }
 
 bool Eprom51Form::LockBitPulse51(const std::vector<Level51>& bit) {
@@ -372,7 +305,7 @@ void Eprom51Form::ReadChunk(std::int32_t a, std::uint8_t* dest) {
     SetAddress51(a);
     if (!k_.Reads64) return ReadBlock(dest);
     for (int i = 0; i < 64; ++i) {
-        ReadStrobe51();
+        Run(kStrobe);
         NextAddress51();
     }
     Ep3.UsbReadReply(dest);

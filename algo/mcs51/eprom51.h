@@ -18,45 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "algo/mcs51/mcs51_form.h"
+#include "algo/mcs51/steps51.h"
 
 namespace quilla {
 
 class Eprom51Form;
 
-// What one step of an operation does; a step that fails ends the operation.
-enum class Do51 : std::uint8_t {
-    Contact, Contact40,       // the contact test: the package's, the DIP40 arguments
-    PreCheck,                 // ground and VCC, RST pulsed, the clock pins' pair check
-    IdCheck,                  // the signature read and checked
-    NeedFile, NeedFileFirst,  // a buffer window: Write's text, "Must open a file first...."
-    ShowStatus,               // the status text
-    PowerUp,                  // the row's power-up steps
-    ReadMode, ResetMode,      // the port mode
-    WriteLatch34,             // latch 3 := 0x34
-    PinOptions, SetPins,      // per level: the pin's option, the pin's level
-    ClockXtal1, AllPinsLow,
-    Address, NextAddress,     // SetAddress51(N), NextAddress51
-    Strobe,                   // L P2.7, P0 sampled into the reply (0x22), H P2.7
-    ReadBlock, ReadReply,     // the 256-byte block, or the captured bytes, into the reply buffer
-    PutData,                  // N on the data bus
-    Pulses, BarePulses,       // N PROG pulses (L 30, wait 25, H 30), or without the wait
-    WaitSettle, Wait100ms, Flush, ClearError,
-    CheckCurrent,             // the over-current check
-    Ground, VccOn, VccOff, VppOn, VppOff, Off,
-    VppLevel, VccLevel,       // VPP := N mV; VCC := the form's level
-};
-
-struct Step51 {
-    Do51 Do;
-    std::vector<Level51> Pins;  // PinOptions, SetPins
-    int N = 0;                  // Address, PutData, Pulses, VppLevel
-    const char* Text = nullptr;  // ShowStatus
-    Step51(Do51 d, int n = 0) : Do(d), N(n) {}
-    Step51(Do51 d, std::vector<Level51> pins) : Do(d), Pins(std::move(pins)) {}
-    explicit Step51(const char* status) : Do(Do51::ShowStatus), Text(status) {}
-};
-using Steps51 = std::vector<Step51>;
 using Click51 = void (Eprom51Form::*)();
 
 // A button or a batch box: name, caption, handler.
@@ -89,9 +56,7 @@ struct Eprom51Row {
     Steps51 Levels{};               // once connected
 
     // ---- routines ----
-    Steps51 PowerUp{};
-    bool PreFlush = false;  // a flush before the pair check
-    bool PreStops = false;  // a failed pair check ends the operation
+    Steps51 PowerUp{}, PreCheck{};
     // The signature check: "Locked already. OK?????" when the first byte reads
     // 0xFF, else "Wrong type, OK ??"; ErrorFlag untouched.
     IdCheck51 Check{2, false, false, "Locked already. OK?????", "Wrong type, OK ??", false};
@@ -113,7 +78,7 @@ struct Eprom51Row {
 
 extern const Eprom51Row kPhi875xRow, kPhi87c591xRow, kV87c58xRow, kDs87c520xRow;
 
-class Eprom51Form : public Mcs51Form {
+class Eprom51Form : public Steps51Form {
 public:
     Eprom51Form(Workbench& wb, const Eprom51Row& row);
     void SetupForDevice() override;
@@ -133,15 +98,13 @@ public:
     void ReadSecurityClick();  // PHI87591 "Lock Bit"
     void WatchdogClick();      // DS87C520 "Wr.CFG": the watchdog byte
 
-    // The steps in order; false when one ended the operation.
-    bool Run(const Steps51& steps);
-    void PowerUp51() { Run(k_.PowerUp); }
-    int PreCheck51();
+    void PowerUp51() override { Run(k_.PowerUp); }
+    int PreCheck51() override { return Run(k_.PreCheck); }
     // The byte on the data bus, then `pulses` PROG pulses.
     void ProgramByte51(std::uint8_t b, int pulses);
     // One lock bit (its mode-pin levels); false when the current check failed.
     bool LockBitPulse51(const std::vector<Level51>& bit);
-    int CheckDeviceId();
+    int CheckDeviceId() override;
     // The security byte from the two reply bytes: bits 0-5 are bits 5-0 of b1,
     // bit 6 is bit 7 of b0, bit 7 is bit 6 of b0.
     static std::uint8_t SecurityValue(std::uint8_t b0, std::uint8_t b1);
@@ -149,10 +112,6 @@ public:
 private:
     // The 64-byte forms' blank check: "No!!!" at a fault, "OK" at the end.
     static constexpr CheckPass51 kBlank64Pass{false, "No!!!", "OK", true};
-    bool Step(const Step51& s);
-    void Pulses(int count, bool wait);
-    // L P2.7, P0 sampled into the reply (0x22), H P2.7.
-    void ReadStrobe51();
     std::function<void()> Bound(Click51 click) { return [this, click] { (this->*click)(); }; }
     // VPP and VCC off, sent at once on the 64-byte forms.
     void OffEnd();
@@ -161,7 +120,6 @@ private:
     bool CheckChunks(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& faultOff);
     bool LockBits();
     const Eprom51Row& k_;
-    int vccMv_ = 5000;
 };
 
 // The forms: one row each.

@@ -6,6 +6,8 @@
 namespace quilla {
 
 using namespace proto;
+using enum Do51;
+using namespace steps51;
 
 namespace {
 
@@ -15,9 +17,41 @@ constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31, kVcc = 40;
 constexpr Package51 kP51Dip40{"DIP40", "p51dip40.bit", 31, 40, 20, 0xFFFFFFFFu, 0xFFu};
 constexpr Package51 kP51Plcc44{"PLCC44", "p51plcc44.bit", 33, 42, 20, 0x7FEFFDFFu, 0xFFu};
 
+// The command byte latched into the command register: P2.7 high, the code on
+// P0, P2.6 low then high (with wait 25 between in the erase commands).
+Steps51 Command(int code, bool withWait = false) {
+    Steps51 s{Pins({H(kP27)}), Data(code), Pins({L(kP26)})};
+    if (withWait) s.push_back(WaitPulse);
+    s.push_back(Pins({H(kP26)}));
+    return s;
+}
+
+const Step51 EaHigh{Own};  // OwnStep
+const Steps51 kPowerUp{VccOff, Pins({L(kVcc)}), {Clock, kXtal1}, ResetMode, OptionPins({H(kXtal2), H(kXtal1)}), VppOff,
+                       Pins({H(kRst), L(kPsen), H(kProg), H(kEa), H(kP36), H(kP37)}), WaitSettle,
+                       Pins({H(kP26), H(kProg), L(kP27)}), VccOn, Flush};
+// The read command (0xC0), P2.7 low, the read mode from address 0.
+const Steps51 kReadCmd = Join({Command(0xC0), {Pins({L(kP27)}), ReadMode, At(0)}});
+const Steps51 kRead{Contact, Say("Read."), PowerUp, Step51(kReadCmd)};
+const Steps51 kBlank{Contact, Say("Blank CHK"), PowerUp, Step51(kReadCmd)};
+const Steps51 kVerify{Contact, PowerUp, Say("Verify."), PowerUp, Step51(kReadCmd)};
+const Steps51 kWrite{Contact, NeedFile, Say("Write"), PowerUp, At(0), EaHigh, VppOn, CheckCurrent};
+const Steps51 kEraseEntry{Contact, {AllPins, 0}, Say("Erasing")};
+const Steps51 kEraseStart{PowerUp, At(0), EaHigh};
+// One erase cycle: the erase command (0x20) with the confirm byte 0xD0 and a
+// 200 ms pulse under VPP, then the erase-verify command (0xA0).
+const Steps51 kEraseCycle =
+    Join({{Pins({H(kP27)}), ResetMode}, Command(0x20, true),
+          {Data(0xD0), VppOn, Pins({L(kProg)}), {Wait100ms, 2}, Pins({H(kProg)}), Wait1ms, VppOff}, Command(0xA0, true),
+          {Pins({L(kP27)}), ReadMode, Flush}});
+const Steps51 kLock{Say("Locking"), PowerUp, VppOn, Pins({H(kP27)})};
+const Steps51 kLockPulse{Data(0xD0), Pins({L(kProg)}), Wait1ms, Pins({H(kProg)})};
+const Steps51 kSignature = Join({{Say(" ID...."), PowerUp}, Command(0x90),
+                                 {Pins({L(kP27)}), ReadMode, At(0), ReadBlock, Clock, VccOff}});
+
 }  // namespace
 
-TIS89c52ax::TIS89c52ax(Workbench& w) : Mcs51Form(w, "IS89c52ax", {21, 22, 23, 24, 25}) {
+TIS89c52ax::TIS89c52ax(Workbench& w) : Steps51Form(w, "IS89c52ax", {21, 22, 23, 24, 25}) {
     DeclareStatus();
     DeclareButtons51({{"Read1", "Read  ", [this] { ReadRom(); }},
                       {"Blank", "Blank?  ", [this] { BlankClick(); }},
@@ -52,38 +86,20 @@ void TIS89c52ax::SetupForDevice() {
     wb.FileNew();
     ShowRowRange(r);
     AlgoForm::Show();
-    if (!Ep3.Connected) return;
-    Ep3.GndPin(GndPinNo);
-    Ep3.SetVcc(r.VccMv);
-    Ep3.SetVpp(5000);
+    VccMv51 = r.VccMv;
+    if (Ep3.Connected) Run({Ground, VccLevel, {VppLevel, 5000}});
 }
 
 // ---- routines --------------------------------------------------------------------------------
 
-void TIS89c52ax::PowerUp51() {
-    Ep3.VccPin(0);
-    Ep3.PinLow(kVcc);
-    Ep3.ClockPin(kXtal1);
-    Ep3.SetPortMode(PortModeReset);
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.SetPinOption(kXtal1, 1);
-    Ep3.VppPin(0);
-    SetPins({H(kRst), L(kPsen), H(kProg), H(kEa), H(kP36), H(kP37)});
-    Put1(OpWaitSettle);
-    SetPins({H(kP26), H(kProg), L(kP27)});
-    Ep3.VccPin(VccPinNo);
-    Flush();
+void TIS89c52ax::PowerUp51() { Run(kPowerUp); }
+
+bool TIS89c52ax::OwnStep(int) {
+    SetPins({H(VppPinNo), H(kP27)});
+    return true;
 }
 
-int TIS89c52ax::PreCheck51() { return ContactTest() ? 1 : 0; }
-
-void TIS89c52ax::Command51(std::uint8_t code, bool withWait) {
-    Ep3.PinHigh(kP27);
-    Ep3.UsbPut2(OpPutData51, code);
-    Ep3.PinLow(kP26);
-    if (withWait) Put1(OpWaitPulse);
-    Ep3.PinHigh(kP26);
-}
+void TIS89c52ax::Command51(std::uint8_t code, bool withWait) { Run(Command(code, withWait)); }
 
 void TIS89c52ax::ProgramByte51(std::uint8_t b) {
     Ep3.UsbPut2(OpPutData51, 0x40);
@@ -96,19 +112,10 @@ void TIS89c52ax::ProgramByte51(std::uint8_t b) {
 
 void TIS89c52ax::LockBitPulse51(std::uint8_t code) {
     Command51(code);
-    Ep3.UsbPut2(OpPutData51, 0xD0);
-    Ep3.PinLow(kProg);
-    Put1(OpWait1ms);
-    Ep3.PinHigh(kProg);
+    Run(kLockPulse);
 }
 
-// The read command (0xC0) and the block loop from 0: each block read into the
-// image (`pass` null) or judged by the pass, `off` at a fault.
 bool TIS89c52ax::ReadChip(const Mcs51Row& r, const CheckPass51* pass, const std::function<void()>& off) {
-    Command51(0xC0);
-    Ep3.PinLow(kP27);
-    Ep3.SetPortMode(PortMode51Read);
-    SetAddress51(0);
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
     return ForEachBlock(r, [&](std::int32_t a) {
         ReadBlock(pass ? buf : Image(a));
@@ -120,9 +127,7 @@ bool TIS89c52ax::ReadChip(const Mcs51Row& r, const CheckPass51* pass, const std:
 
 void TIS89c52ax::ReadRom() {
     const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    Status("Read.");
-    PowerUp51();
+    if (!Run(kRead)) return;
     ReadChip(r, nullptr, {});
     ShowProgress(r.LastAddress);
     SuppliesOff();
@@ -133,66 +138,34 @@ void TIS89c52ax::ReadRom() {
 
 void TIS89c52ax::BlankClick() {
     const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    Status("Blank CHK");
-    PowerUp51();
     const auto off = [this] { SuppliesOff(); };
-    if (ReadChip(r, &kBlankPass51, off)) PassEnd51(kBlankPass51, r.LastAddress, off);
+    if (Run(kBlank) && ReadChip(r, &kBlankPass51, off)) PassEnd51(kBlankPass51, r.LastAddress, off);
 }
 
 void TIS89c52ax::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    PowerUp51();
-    Status("Verify.");
-    PowerUp51();
-    if (ReadChip(r, &kVerifyPass51, [this] { Ep3.VccPin(0); }))
+    if (Run(kVerify) && ReadChip(r, &kVerifyPass51, [this] { Ep3.VccPin(0); }))
         PassEnd51(kVerifyPass51, r.LastAddress, [this] { SuppliesOff(); });
 }
 
 void TIS89c52ax::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    if (!NeedFileWindow()) return;
-    Status("Write");
-    PowerUp51();
-    SetAddress51(0);
-    SetPins({H(VppPinNo), H(kP27)});
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
+    if (!Run(kWrite)) return;
     PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
     ShowProgress(r.LastAddress);
     SuppliesOff();
     Success("OK");
 }
 
-// Eleven cycles: the erase command (0x20) with the confirm byte 0xD0 and a
-// 200 ms pulse under VPP, then the erase-verify command (0xA0).
+// Eleven erase cycles.
 void TIS89c52ax::EraseClick() {
     Row();
-    if (!PreCheck51()) return;
-    Ep3.SetAllPins(0);
-    Status("Erasing");
+    if (!Run(kEraseEntry)) return;
     SetProgress(kProgress, 0, 10, 0);
-    PowerUp51();
-    SetAddress51(0);
-    SetPins({H(VppPinNo), H(kP27)});
+    Run(kEraseStart);
     for (int i = 0; i <= 10; ++i) {
         SetProgress(kProgress, 0, 10, i);
-        Ep3.PinHigh(kP27);
-        Ep3.SetPortMode(PortModeReset);
-        Command51(0x20, true);
-        Ep3.UsbPut2(OpPutData51, 0xD0);
-        Ep3.VppPin(VppPinNo);
-        Ep3.PinLow(kProg);
-        Waits(OpWait100ms, 2);
-        Ep3.PinHigh(kProg);
-        Put1(OpWait1ms);
-        Ep3.VppPin(0);
-        Command51(0xA0, true);
-        Ep3.PinLow(kP27);
-        Ep3.SetPortMode(PortMode51Read);
-        Flush();
+        Run(kEraseCycle);
     }
     SuppliesOff();
     Success("Erased..");
@@ -200,29 +173,17 @@ void TIS89c52ax::EraseClick() {
 
 void TIS89c52ax::SecrityClick() {
     Row();
-    Status("Locking");
-    PowerUp51();
-    Ep3.VppPin(VppPinNo);
-    Ep3.PinHigh(kP27);
+    Run(kLock);
     const std::pair<const char*, std::uint8_t> bits[] = {{"LB1", 0x60}, {"LB2", 0x70}, {"LB3", 0x80}};
     for (const auto& [box, code] : bits)
         if (Ticked(box)) LockBitPulse51(code);
-    Ep3.ClockPin(0);
-    SuppliesOff();
+    Run({Clock, Off});
     Success("Locked..");
 }
 
 void TIS89c52ax::SignateClick() {
     Row();
-    Status(" ID....");
-    PowerUp51();
-    Command51(0x90);
-    Ep3.PinLow(kP27);
-    Ep3.SetPortMode(PortMode51Read);
-    SetAddress51(0);
-    ReadBlock(Ep3.UsbReplyBuf.data());
-    Ep3.ClockPin(0);
-    Ep3.VccPin(0);
+    Run(kSignature);
     const auto& b = Ep3.UsbReplyBuf;
     auto& id = LastReadId();
     for (std::size_t i = 0; i < 3; ++i) id[i] = b[0x30 + i];

@@ -9,11 +9,11 @@
 // "p51dip40" ("p51plcc44" for a "*P44" type).
 #pragma once
 
-#include "algo/mcs51/mcs51_form.h"
+#include "algo/mcs51/steps51.h"
 
 namespace quilla {
 
-class TIS89c52ax : public Mcs51Form {
+class TIS89c52ax : public Steps51Form {
 public:
     explicit TIS89c52ax(Workbench& wb);
 
@@ -33,15 +33,20 @@ public:
     void CancelBtnClick() { Close(); }
 
     // ---- the routines ---------------------------------------------------------------
-    void PowerUp51();
-    int PreCheck51();
+    void PowerUp51() override;
     void ProgramByte51(std::uint8_t b);
     void LockBitPulse51(std::uint8_t code);
     // P2.7 high, the code on P0, P2.6 low then high (with wait 25 between in the
     // erase commands).
     void Command51(std::uint8_t code, bool withWait = false);
 
+protected:
+    // The own step: EA/VPP's pin and P2.7 high (logic levels, before VPP is routed).
+    bool OwnStep(int kind) override;
+
 private:
+    // After the read command: each block read into the image (`pass` null) or
+    // judged by the pass, `off` at a fault.
     bool ReadChip(const Mcs51Row& r, const CheckPass51* pass, const std::function<void()>& off);
 };
 

@@ -6,60 +6,133 @@
 namespace quilla {
 
 using namespace proto;
+using enum Do51;
+using namespace steps51;
 
 namespace {
 
-constexpr int kRst = 9, kP33 = 13, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19, kDipGnd = 20;
-constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31, kDipVcc = 40;
+constexpr int kRst = 9, kP33 = 13, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19, kDipVcc = 40;
+constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31;
 constexpr std::int32_t kTop = 0xFFFF;
-// The bits: P2.6, P2.7, P3.6, P3.7 and the address (-1: the 0x30 the signature
-// read left).
 constexpr bool Hi = true, Lo = false;
+
+// A mode: P3.3 an option, then P3.7, P3.6, P2.7, P2.6.
+Steps51 Mode(bool p37, bool p36, bool p27, bool p26) {
+    return {OptionPins({H(kP33)}), Pins({{kP37, p37}, {kP36, p36}, {kP27, p27}, {kP26, p26}})};
+}
+// The power-up with VCC on `vccPin` (0: the package's).
+Steps51 PowerUpOn(int vccPin) {
+    return {ReadMode, {AllPins, 0}, OptionPins({H(kXtal2), H(kP33)}), {Clock, kXtal1}, {VccOn, vccPin},
+            Pins({L(kRst), H(kEa), H(kProg), H(kRst)})};
+}
+const Step51 ReadId{Own};  // OwnStep: ReadIdBytes51
+// The signature read: host mode entered, mode 0000 at 0x30 read.
+const Steps51 kReadId = Join({{Pins({H(kPsen), L(kRst), H(kRst), H(kEa), H(kProg), L(kPsen)}), WaitPulse},
+                              Mode(Lo, Lo, Lo, Lo), {At(0x30), Flush, ReadBlock}});
+// Read, Blank and Verify from address 0 (VPP routed on the E564 form).
+const Steps51 kEnterRead = Join({{PowerUp, ReadId}, Mode(Hi, Hi, Lo, Lo), {At(0)}});
+// The chip erase (P2.6 high, P2.7, P3.6, P3.7 low) after the power-up.
+const Steps51 kErase = Join({{ReadId}, Mode(Lo, Lo, Lo, Hi),
+                             {Say("Erasing"), Pins({L(kProg), H(kProg)}), WaitSettle, {Wait100ms, 2}, Off}});
+// Write: the program mode (P2.6 low, P2.7, P3.6, P3.7 high) from address 0, VPP routed.
+const Steps51 kWrite = Join({{PreCheck, NeedFile, Say("Writing.."), PowerUp, ReadId}, Mode(Hi, Hi, Hi, Lo),
+                             {ResetMode, OptionPins({H(kP33)}), At(0), VppOn, CheckCurrent}});
 
 }  // namespace
 
-Sst89Form::Sst89Form(Workbench& w, Variant v)
-    : Mcs51Form(w, v == Variant::C5x ? "SST89c54/58" : "", {21, 22, 23, 24, 25, 26, 14, 15}), variant_(v) {
+// A box of a group and the bit it programs when ticked: its setting (P2.6,
+// P2.7, P3.6, P3.7) and its address (-1: the 0x30 the signature read leaves).
+struct SstBox { const char* Name; const char* Caption; bool Checked; bool p26, p27, p36, p37; std::int32_t Address; };
+// A group of boxes and the status text while its bits are programmed.
+struct SstGroup { const char* Name; const char* Caption; const char* Text; std::vector<SstBox> Boxes; };
+// A button or batch box with its handler.
+struct SstButton { const char* Name; const char* Caption; void (Sst89Form::*Click)(); };
+
+// A form: its window, its parts and what differs in its sequences.
+struct Sst89Row {
+    const char* Caption;
+    int Parts;                        // the first rows of the table
+    std::vector<SstButton> Buttons;   // after Read, Erase, Blank?, Write, Vrfy, MFG ID
+    std::vector<SstButton> Batch;     // the batch boxes, in order
+    bool BatchDip;                    // the DIP40 arguments and mass production, else one pass
+    std::vector<SstGroup> Groups;     // the configuration (ConfigClick), then the security bits (SecuClick)
+    Steps51 PowerUp, Read, Erase, ReadEnd;  // the read mode entered, Erase after the pre-check, Read's off
+    bool VppAtVcc;                    // VPP at the VCC level (else 0 V)
+};
+
+namespace {
+
+using F = Sst89Form;
+const std::vector<SstBox> kSbBoxes{{"CheckBox6", "SB1        ", true, Hi, Hi, Hi, Hi, -1},
+                                   {"CheckBox7", "SB2        ", true, Hi, Hi, Lo, Lo, -1},
+                                   {"CheckBox8", "SB3        ", true, Hi, Lo, Hi, Lo, -1}};
+const SstGroup kLockMode{"GroupBox3", "LockMode", "Locking", kSbBoxes};
+std::vector<SstButton> E5xxBatch(const char* lockBox) {
+    return {{"CheckBox1", "Erase ", &F::EraseClick},   {"CheckBox2", "Blank?  ", &F::BlankClick},
+            {"CheckBox5", "Wr.CFG", &F::ConfigClick}, {"CheckBox3", "Write ", &F::WriteClick},
+            {"CheckBox4", "Vrfy", &F::VerifyClick},    {lockBox, "Lock", &F::SecuClick}};
+}
+const std::vector<SstButton> kE5xxButtons{{"Config", "Wr.CFG", &F::ConfigClick}, {"Secu", "Lock", &F::SecuClick}};
+const Steps51 kPowerUp = PowerUpOn(0), kRead = Join({kEnterRead, {CheckCurrent}});
+const Steps51 kEraseAll = Join({{PowerUp, CheckCurrent}, kErase});
+
+}  // namespace
+
+const Sst89Row kSst89e554Row{
+    .Caption = "", .Parts = 7, .Buttons = kE5xxButtons, .Batch = E5xxBatch("CheckBox12"), .BatchDip = false,
+    .Groups = {{"GroupBox2", "CFG(CHK=1)", "CFG....",
+                {{"CheckBox9", "SC0 ", true, Hi, Lo, Lo, Hi, 0x5A00},
+                 {"CheckBox10", "SC1", true, Hi, Lo, Lo, Hi, 0xAA00},
+                 {"CheckBox11", "Clock (6/12)", false, Lo, Lo, Lo, Hi, 0x5500}}},
+               kLockMode},
+    .PowerUp = kPowerUp, .Read = kRead, .Erase = kEraseAll, .ReadEnd = {VppOff, VccOff}, .VppAtVcc = false,
+};
+
+// The E564 form drives VCC on pin 40, routes VPP (at the VCC level) for the
+// reads and the erase, and leaves it on EA after a Read.
+const Sst89Row kSst89e564Row{
+    .Caption = "", .Parts = 7, .Buttons = kE5xxButtons, .Batch = E5xxBatch("CheckBox15"), .BatchDip = false,
+    .Groups = {{"GroupBox2", "CFG(CHK=1)", "Config...",
+                {{"CheckBox9", "SC0 ", false, Hi, Lo, Lo, Hi, 0x5A00},
+                 {"CheckBox12", "Sel Block0", false, Hi, Lo, Lo, Hi, 0x5500},
+                 {"CheckBox13", "Sel Block1", false, Hi, Lo, Lo, Hi, 0xA500},
+                 {"CheckBox11", "Clock (6/12)", false, Lo, Lo, Lo, Hi, 0x5500}}},
+               kLockMode},
+    .PowerUp = PowerUpOn(kDipVcc), .Read = Join({kEnterRead, {VppOn, CheckCurrent}}),
+    .Erase = Join({{PowerUp, VppOn, CheckCurrent}, kErase}), .ReadEnd = {VccOff}, .VppAtVcc = true,
+};
+
+// The C5X form: SB1-SB3, RB0 and RB1 in one group, written by "Wr.CFG".
+const Sst89Row kSst89c5xRow{
+    .Caption = "SST89c54/58", .Parts = 3,
+    .Buttons = {{"CancelBtn", "Exit ", &F::CancelBtnClick}, {"Secrity", "Wr.CFG", &F::SecuClick}},
+    .Batch = {{"CheckBox1", "Erase ", &F::EraseClick}, {"CheckBox2", "Blank?  ", &F::BlankClick},
+              {"CheckBox3", "Write ", &F::WriteClick}, {"CheckBox4", "Vrfy", &F::VerifyClick},
+              {"CheckBox5", "Wr.CFG", &F::SecuClick}},
+    .BatchDip = true,
+    .Groups = {{"GroupBox2", "CFG(CHK=1)", "Locking",
+                {kSbBoxes[0], kSbBoxes[1], kSbBoxes[2], {"CheckBox9", "RB0 ", false, Lo, Lo, Lo, Hi, -1},
+                 {"CheckBox10", "RB1", false, Hi, Lo, Lo, Hi, -1}}}},
+    .PowerUp = kPowerUp, .Read = kRead, .Erase = kEraseAll, .ReadEnd = {VppOff, VccOff}, .VppAtVcc = false,
+};
+
+Sst89Form::Sst89Form(Workbench& w, const Sst89Row& row)
+    : Steps51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 14, 15}), k_(row) {
     DeclareStatus();
-    DeclareButtons51({{"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"Erase", "Erase", [this] { EraseClick(); }},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Write", "Write ", [this] { WriteClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"ReadID", "MFG ID  ", [this] { ReadIDClick(); }}});
-    const char* lockGroup = "GroupBox2";
-    if (v == Variant::C5x) {
-        DeclareButtons51({{"CancelBtn", "Exit ", [this] { CancelBtnClick(); }},
-                          {"Secrity", "Wr.CFG", [this] { SecrityClick(); }}});
-        DeclareBatch51("Wr.CFG", [this] { Button1Click(); }, "Write ");
-        AddGroup("GroupBox2", "CFG(CHK=1)");
-    } else {
-        DeclareButtons51({{"Config", "Wr.CFG", [this] { ConfigClick(); }}, {"Secu", "Lock", [this] { SecuClick(); }}});
-        DeclareBatch({{"CheckBox1", "Erase "},
-                      {"CheckBox2", "Blank?  "},
-                      {"CheckBox5", "Wr.CFG"},
-                      {"CheckBox3", "Write "},
-                      {"CheckBox4", "Vrfy"},
-                      {v == Variant::E554 ? "CheckBox12" : "CheckBox15", "Lock"}},
-                     " Run  ", [this] { Button1Click(); });
-        AddGroup("GroupBox2", "CFG(CHK=1)");
-        AddCheck("CheckBox9", "SC0 ", v == Variant::E554, "GroupBox2");
-        if (v == Variant::E554) {
-            AddCheck("CheckBox10", "SC1", true, "GroupBox2");
-        } else {
-            AddCheck("CheckBox12", "Sel Block0", false, "GroupBox2");
-            AddCheck("CheckBox13", "Sel Block1", false, "GroupBox2");
-        }
-        AddCheck("CheckBox11", "Clock (6/12)", false, "GroupBox2");
-        AddGroup("GroupBox3", "LockMode");
-        lockGroup = "GroupBox3";
-    }
-    AddCheck("CheckBox6", "SB1        ", true, lockGroup);
-    AddCheck("CheckBox7", "SB2        ", true, lockGroup);
-    AddCheck("CheckBox8", "SB3        ", true, lockGroup);
-    if (v == Variant::C5x) {
-        AddCheck("CheckBox9", "RB0 ", false, "GroupBox2");
-        AddCheck("CheckBox10", "RB1", false, "GroupBox2");
+    std::vector<Button51> buttons{{"Read1", "Read  ", [this] { ReadRom(); }},
+                                  {"Erase", "Erase", [this] { EraseClick(); }},
+                                  {"Blank", "Blank?  ", [this] { BlankClick(); }},
+                                  {"Write", "Write ", [this] { WriteClick(); }},
+                                  {"Verify", "Vrfy", [this] { VerifyClick(); }},
+                                  {"ReadID", "MFG ID  ", [this] { ReadIDClick(); }}};
+    for (const SstButton& b : k_.Buttons) buttons.push_back({b.Name, b.Caption, [this, b] { (this->*b.Click)(); }});
+    DeclareButtons51(buttons);
+    std::vector<std::pair<const char*, const char*>> boxes;
+    for (const SstButton& b : k_.Batch) boxes.emplace_back(b.Name, b.Caption);
+    DeclareBatch(boxes, " Run  ", [this] { Button1Click(); });
+    for (const SstGroup& g : k_.Groups) {
+        AddGroup(g.Name, g.Caption);
+        for (const SstBox& b : g.Boxes) AddCheck(b.Name, b.Caption, b.Checked, g.Name);
     }
     FillVariantTable();
 }
@@ -67,12 +140,12 @@ Sst89Form::Sst89Form(Workbench& w, Variant v)
 void Sst89Form::FillVariantTable() {
     Table = {{"Exit", 0, 0, 0, 0},
              {"1: SST89C54", 0x3FFF, 0, 0xF000, 5000},
-             {"2: SST89C58", 0x7FFF, 0, 0xF000, 5000}};
-    if (variant_ == Variant::C5x) return;
-    Table.insert(Table.end(), {{"3: SST89E554RC", 0x7FFF, 0, 0xE000, 5000},
-                               {"4: SST89E564RD", 0xFFFF, 0, 0x8000, 5000},
-                               {"5: SST89V554RC", 0x7FFF, 0, 0xE000, 4400},
-                               {"6: SST89V564RD", 0xFFFF, 0, 0x8000, 4400}});
+             {"2: SST89C58", 0x7FFF, 0, 0xF000, 5000},
+             {"3: SST89E554RC", 0x7FFF, 0, 0xE000, 5000},
+             {"4: SST89E564RD", 0xFFFF, 0, 0x8000, 5000},
+             {"5: SST89V554RC", 0x7FFF, 0, 0xE000, 4400},
+             {"6: SST89V564RD", 0xFFFF, 0, 0x8000, 4400}};
+    Table.resize(static_cast<std::size_t>(k_.Parts));
 }
 
 void Sst89Form::SetupForDevice() {
@@ -85,9 +158,8 @@ void Sst89Form::SetupForDevice() {
     wb.Display();
     AlgoForm::Show();
     if (!Ep3.Connected) return;
-    const bool e564 = variant_ == Variant::E564;
-    Ep3.GndPin(e564 ? kDipGnd : GndPinNo);
-    Ep3.SetVpp(e564 ? r.VccMv : 0);
+    Ep3.GndPin(GndPinNo);
+    Ep3.SetVpp(k_.VppAtVcc ? r.VccMv : 0);
     Ep3.SetVcc(r.VccMv);
 }
 
@@ -98,37 +170,21 @@ void Sst89Form::ShowProgress(std::int32_t value) {
     SetProgress(kProgress, 0, kTop, value);
 }
 
-int Sst89Form::PreCheck51() {
-    // The DIP40 contact values whatever the package.
-    if (!DipContact51()) return 0;
-    Ep3.GndPin(kDipGnd);
-    return 1;
-}
+// The DIP40 contact values whatever the package.
+int Sst89Form::PreCheck51() { return Run({Contact40, Ground}); }
 
-int Sst89Form::PowerUp51() {
-    Ep3.SetPortMode(PortMode51Read);
-    Ep3.SetAllPins(0);
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.SetPinOption(kP33, 1);
-    Ep3.ClockPin(kXtal1);
-    Ep3.VccPin(variant_ == Variant::E564 ? kDipVcc : VccPinNo);
-    SetPins({L(kRst), H(kEa), H(kProg), H(kRst)});
-    return 1;
-}
+void Sst89Form::PowerUp51() { Run(k_.PowerUp); }
 
-void Sst89Form::SetModePins51(bool p37, bool p36, bool p27, bool p28) {
-    Ep3.SetPinOption(kP33, 1);
-    SetPins({{kP37, p37}, {kP36, p36}, {kP27, p28}, {kP26, p27}});
-}
+void Sst89Form::SetModePins51(bool p37, bool p36, bool p27, bool p28) { Run(Mode(p37, p36, p28, p27)); }
 
 void Sst89Form::ReadIdBytes51() {
-    SetPins({H(kPsen), L(kRst), H(kRst), H(kEa), H(kProg), L(kPsen)});
-    Put1(OpWaitPulse);
-    SetModePins51(false, false, false, false);
-    SetAddress51(0x30);
-    Flush();
-    ReadBlock(Ep3.UsbReplyBuf.data());
+    Run(kReadId);
     Status(FormatText("Detect MFG and ID   = %02x, %02x", Ep3.UsbReplyBuf[0], Ep3.UsbReplyBuf[1]));
+}
+
+bool Sst89Form::OwnStep(int) {
+    ReadIdBytes51();
+    return true;
 }
 
 void Sst89Form::ProgramByte51(std::uint8_t b) {
@@ -148,15 +204,6 @@ bool Sst89Form::AddressWalk(const Mcs51Row& r, const std::function<bool(std::int
     return true;
 }
 
-bool Sst89Form::EnterRead() {
-    PowerUp51();
-    ReadIdBytes51();
-    SetModePins51(true, true, false, false);
-    SetAddress51(0);
-    if (variant_ == Variant::E564) Ep3.VppPin(VppPinNo);
-    return Ep3.CheckCurrent();
-}
-
 bool Sst89Form::ReadWalk(const Mcs51Row& r, const CheckPass51* pass, const std::function<void()>& off) {
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
     return AddressWalk(r, [&](std::int32_t a) {
@@ -170,14 +217,10 @@ bool Sst89Form::ReadWalk(const Mcs51Row& r, const CheckPass51* pass, const std::
 
 void Sst89Form::ReadRom() {
     const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    Status("Read.");
-    if (!EnterRead()) return;
+    if (!Run({PreCheck, Say("Read.")}) || !Run(k_.Read)) return;
     ReadWalk(r, nullptr, {});
     ShowProgress(kTop);
-    // The E564 form leaves VPP (at the VCC level) on EA after a Read.
-    if (variant_ != Variant::E564) Ep3.VppPin(0);
-    Ep3.VccPin(0);
+    Run(k_.ReadEnd);
     Success("OK");
     wb.Display();
     AlgoForm::Show();
@@ -185,40 +228,18 @@ void Sst89Form::ReadRom() {
 
 void Sst89Form::CheckChip(const CheckPass51& pass, const std::function<void()>& off) {
     const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    Status(pass.Verify ? "Verify." : "Blank CHK");
-    if (EnterRead() && ReadWalk(r, &pass, off)) PassEnd51(pass, kTop + 1, [this] { SuppliesOff(); });
+    if (!Run({PreCheck, Say(pass.Verify ? "Verify." : "Blank CHK")}) || !Run(k_.Read)) return;
+    if (ReadWalk(r, &pass, off)) PassEnd51(pass, kTop + 1, [this] { SuppliesOff(); });
 }
 
 void Sst89Form::EraseClick() {
     Row();
-    if (!PreCheck51()) return;
-    PowerUp51();
-    if (variant_ == Variant::E564) Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    ReadIdBytes51();
-    SetModePins51(false, false, true, false);  // chip erase: P2.6 H, P2.7 L, P3.6 L, P3.7 L
-    Status("Erasing");
-    SetPins({L(kProg), H(kProg)});
-    Put1(OpWaitSettle);
-    Waits(OpWait100ms, 2);
-    SuppliesOff();
-    Success("OK!");
+    if (Run({PreCheck}) && Run(k_.Erase)) Success("OK!");
 }
 
 void Sst89Form::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!PreCheck51()) return;
-    if (!NeedFileWindow()) return;
-    Status("Writing..");
-    PowerUp51();
-    ReadIdBytes51();
-    SetModePins51(true, true, false, true);  // program: P2.6 L, P2.7 H, P3.6 H, P3.7 H
-    Ep3.SetPortMode(PortModeReset);
-    Ep3.SetPinOption(kP33, 1);
-    SetAddress51(0);
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
+    if (!Run(kWrite)) return;
     AddressWalk(r, [this](std::int32_t a) {
         SetAddress51(a);
         ProgramBytes51(a, kBlock, [this](std::uint8_t v) { ProgramByte51(v); });
@@ -230,17 +251,14 @@ void Sst89Form::WriteClick() {
     Success("OK");
 }
 
-void Sst89Form::ProgramTicked(const char* text, const std::vector<std::pair<const char*, Bit51>>& bits) {
+void Sst89Form::ProgramTicked(const SstGroup& g) {
     Row();
-    if (!PreCheck51()) return;
-    Status(text);
-    PowerUp51();
-    if (!Ep3.CheckCurrent()) return;
-    for (const auto& [box, bit] : bits) {
-        if (!Ticked(box)) continue;
+    if (!Run({PreCheck, Say(g.Text), PowerUp, CheckCurrent})) return;
+    for (const SstBox& b : g.Boxes) {
+        if (!Ticked(b.Name)) continue;
         ReadIdBytes51();
-        SetModePins51(bit.p37, bit.p36, bit.p26, bit.p27);
-        if (bit.address >= 0) SetAddress51(bit.address);
+        Run(Mode(b.p37, b.p36, b.p27, b.p26));
+        if (b.Address >= 0) SetAddress51(b.Address);
         ProgramByte51(0xFF);
     }
     Flush();
@@ -248,54 +266,20 @@ void Sst89Form::ProgramTicked(const char* text, const std::vector<std::pair<cons
     Ep3.VccPin(0);
 }
 
-void Sst89Form::SecuClick() {
-    ProgramTicked("Locking", {{"CheckBox6", {Hi, Hi, Hi, Hi, -1}},
-                              {"CheckBox7", {Hi, Hi, Lo, Lo, -1}},
-                              {"CheckBox8", {Hi, Lo, Hi, Lo, -1}}});
-}
+void Sst89Form::ConfigClick() { ProgramTicked(k_.Groups.front()); }
 
-void Sst89Form::ConfigClick() {
-    if (variant_ == Variant::E564) {
-        ProgramTicked("Config...", {{"CheckBox9", {Hi, Lo, Lo, Hi, 0x5A00}},
-                                    {"CheckBox12", {Hi, Lo, Lo, Hi, 0x5500}},
-                                    {"CheckBox13", {Hi, Lo, Lo, Hi, 0xA500}},
-                                    {"CheckBox11", {Lo, Lo, Lo, Hi, 0x5500}}});
-    } else {
-        ProgramTicked("CFG....", {{"CheckBox9", {Hi, Lo, Lo, Hi, 0x5A00}},
-                                  {"CheckBox10", {Hi, Lo, Lo, Hi, 0xAA00}},
-                                  {"CheckBox11", {Lo, Lo, Lo, Hi, 0x5500}}});
-    }
-}
-
-void Sst89Form::SecrityClick() {
-    ProgramTicked("Locking", {{"CheckBox6", {Hi, Hi, Hi, Hi, -1}},
-                              {"CheckBox7", {Hi, Hi, Lo, Lo, -1}},
-                              {"CheckBox8", {Hi, Lo, Hi, Lo, -1}},
-                              {"CheckBox9", {Lo, Lo, Lo, Hi, -1}},
-                              {"CheckBox10", {Hi, Lo, Lo, Hi, -1}}});
-}
+void Sst89Form::SecuClick() { ProgramTicked(k_.Groups.back()); }
 
 void Sst89Form::ReadIDClick() {
     Row();
-    Status("Detect MFG and ID .....");
-    PowerUp51();
-    ReadIdBytes51();
-    Ep3.VccPin(0);
+    Run({Say("Detect MFG and ID ....."), PowerUp, ReadId, VccOff});
 }
 
 void Sst89Form::Button1Click() {
     Row();
-    if (variant_ == Variant::C5x) {
-        RunBatchDip51(BatchSteps51(this));
-        return;
-    }
-    RunBatch51({{"CheckBox1", [this] { EraseClick(); }},
-                {"CheckBox2", [this] { BlankClick(); }},
-                {"CheckBox5", [this] { ConfigClick(); }},
-                {"CheckBox3", [this] { WriteClick(); }},
-                {"CheckBox4", [this] { VerifyClick(); }},
-                {variant_ == Variant::E554 ? "CheckBox12" : "CheckBox15", [this] { SecuClick(); }}},
-               false);
+    std::vector<BatchStep> steps;
+    for (const SstButton& b : k_.Batch) steps.push_back({b.Name, [this, b] { (this->*b.Click)(); }});
+    k_.BatchDip ? RunBatchDip51(steps) : RunBatch51(steps, false);
 }
 
 QUILLA_FORM(TSST89e554x);

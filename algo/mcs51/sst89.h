@@ -11,14 +11,18 @@
 // EndAddr says.
 #pragma once
 
-#include "algo/mcs51/mcs51_form.h"
+#include "algo/mcs51/steps51.h"
 
 namespace quilla {
 
-// What the three forms share; a form is this with its variant.
-class Sst89Form : public Mcs51Form {
+struct Sst89Row;
+struct SstGroup;
+extern const Sst89Row kSst89e554Row, kSst89e564Row, kSst89c5xRow;
+
+// The three forms' one flow; a form is its row (in sst89.cpp).
+class Sst89Form : public Steps51Form {
 public:
-    enum class Variant { E554, E564, C5x };
+    Sst89Form(Workbench& wb, const Sst89Row& row);
 
     void SetupForDevice() override;
     void FillVariantTable() override;
@@ -31,18 +35,16 @@ public:
     void VerifyClick() { CheckChip(kVerifyPass51, [this] { Ep3.VccPin(0); }); }
     void WriteClick();
     void ReadIDClick();
-    // Wr.CFG of the E554/E564 forms: the configuration bits ticked.
+    // The bits of the ticked boxes: the configuration (E554/E564 "Wr.CFG"), the
+    // security bits (E554/E564 "Lock"; on the C5X "Wr.CFG" with RB0 and RB1).
     void ConfigClick();
-    // Lock of the E554/E564 forms: the security bits ticked.
     void SecuClick();
-    // Wr.CFG of the C5X form: SB1-SB3, RB0, RB1 as ticked.
-    void SecrityClick();
     void Button1Click();
     void CancelBtnClick() { Close(); }
 
     // ---- the routines ---------------------------------------------------------------
-    int PreCheck51();
-    int PowerUp51();
+    int PreCheck51() override;
+    void PowerUp51() override;
     void SetModePins51(bool p37, bool p36, bool p27, bool p28);
     void ReadIdBytes51();
     void ProgramByte51(std::uint8_t b);
@@ -50,43 +52,25 @@ public:
     void ShowProgress(std::int32_t value);
 
 protected:
-    Sst89Form(Workbench& wb, Variant v);
+    // The own step: ReadIdBytes51.
+    bool OwnStep(int kind) override;
 
 private:
-    // A bit: its setting (P2.6, P2.7, P3.6, P3.7) and its address (-1: the
-    // 0x30 the signature read leaves).
-    struct Bit51 {
-        bool p26, p27, p36, p37;
-        std::int32_t address;
-    };
     // Block starts over both blocks; false from `block` ends the walk.
     bool AddressWalk(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block);
-    // Read, Blank and Verify: the power-up, the signature read, the read mode
-    // from address 0 (VPP routed on the E564 form); false when the current
-    // check failed.
-    bool EnterRead();
     // The walk reading each block into the image (`pass` null) or judging it
     // (`off` at a fault).
     bool ReadWalk(const Mcs51Row& r, const CheckPass51* pass, const std::function<void()>& off);
     // Blank and Verify: the pass, the supplies off at its end.
     void CheckChip(const CheckPass51& pass, const std::function<void()>& off);
-    // The bits of the ticked boxes, in order; SecuClick, ConfigClick and SecrityClick.
-    void ProgramTicked(const char* text, const std::vector<std::pair<const char*, Bit51>>& bits);
+    // The group's ticked bits, each after a signature read.
+    void ProgramTicked(const SstGroup& g);
 
-    Variant variant_;
+    const Sst89Row& k_;
 };
 
-class TSST89e554x : public Sst89Form {
-public:
-    explicit TSST89e554x(Workbench& wb) : Sst89Form(wb, Variant::E554) {}
-};
-class TSST89e564x : public Sst89Form {
-public:
-    explicit TSST89e564x(Workbench& wb) : Sst89Form(wb, Variant::E564) {}
-};
-class TSST89c5x1 : public Sst89Form {
-public:
-    explicit TSST89c5x1(Workbench& wb) : Sst89Form(wb, Variant::C5x) {}
-};
+struct TSST89e554x : Sst89Form { explicit TSST89e554x(Workbench& wb) : Sst89Form(wb, kSst89e554Row) {} };
+struct TSST89e564x : Sst89Form { explicit TSST89e564x(Workbench& wb) : Sst89Form(wb, kSst89e564Row) {} };
+struct TSST89c5x1 : Sst89Form { explicit TSST89c5x1(Workbench& wb) : Sst89Form(wb, kSst89c5xRow) {} };
 
 }  // namespace quilla

@@ -8,6 +8,8 @@
 namespace quilla {
 
 using namespace proto;
+using enum Do51;
+using namespace steps51;
 
 namespace {
 
@@ -28,24 +30,37 @@ std::uint8_t CfgByte(const AlgoForm& f) {
     return cfg;
 }
 
+// The W78E516 form's mode pins P3.0-P3.3, P3.6, P3.4, P3.5: read and program.
+const std::vector<Level51> k516Read{L(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP34), L(kP35)};
+const std::vector<Level51> k516Write{H(kP30), L(kP31), L(kP32), L(kP33), L(kP36), H(kP34), H(kP35)};
+// The program pulses: P3.6 low for three waits 25, P3.4 low for 100 us.
+const Steps51 kPulseP36{Pins({L(kP36)}), {WaitPulse, 3}, Pins({H(kP36)})};
+const Steps51 kPulseP34{Pins({L(kP34)}), Wait100us, Pins({H(kP34)})};
+// A byte sampled by the P3.3/P3.7 strobes, the address stepped on.
+const Steps51 kStrobe{Pins({H(kP33), L(kP37), L(kP33)}), Sample, Pins({H(kP37)}), NextAddress};
+const Steps51 kStrobe64{Step51(kStrobe, 64), ReadReply};
+const Step51 NotLocked{Own};  // the signature read, then the locked question
+
+const Steps51 kBlank{Contact40, PreCheck, NotLocked, PowerUp, CheckCurrent, Say("Blank CHK")};
+const Steps51 kWrite{Contact40, PreCheck, IdCheck, NeedFile, Say("Writing.."), PowerUp, ResetMode};
+const Steps51 kErase{Contact40, PreCheck, Say("Erasing"), PowerUp};
+
 }  // namespace
 
-// A Winbond form: its parts and how its protocol differs.
+// A Winbond form: its parts, its window, and its sequences as steps.
 struct WinbondRow {
     const char* Caption;
     std::vector<Mcs51Row> Parts;  // W7851: Family 'B' (encryption and oscillator boxes), '7' (and the seeds)
-    // 12.5 V on EA: the clock pins' pair check before every operation, 64-byte
-    // strobe reads, the program pulse with VPP routed, the erase at 14 V, the
-    // CFG byte (and the seeds) by four pulses; DIP40 only, the batch with the
-    // DIP40 arguments and in mass production. Else 5 V on the package chosen,
-    // modes on P3.0-P3.3, the signature in two block reads, one batch pass.
+    // 12.5 V on EA: DIP40 only, the seeds, 64-byte strobe reads, the batch with
+    // the DIP40 arguments and in mass production. Else the package chosen, the
+    // LDROM, 256-byte block reads, one batch pass.
     bool HighVpp;
-    const char *CfgGroup, *CfgButton, *EncryptBox, *CfgStatus, *BlankOk;  // window and texts
-    int SetupVccMv, SetupVppMv;
-    std::vector<Level51> PowerUpPins, ReadPins, WritePins, ErasePins, CfgPins;
-    int ProgramPin;  // the program pulse: low for ProgramWaits x ProgramWait
-    std::uint8_t ProgramWait;
-    int ProgramWaits, CfgPulses;
+    const char *CfgGroup, *CfgButton, *EncryptBox, *BlankOk;  // window and texts
+    Steps51 Levels, PowerUp, PreCheck{}, Off;  // setup's levels, the power-up, the pre-check, the supplies off
+    Steps51 Read, Verify, Check, CheckOff;  // Read's and Verify's entries; Blank's and Verify's read mode, off
+    Steps51 Write, Pulse, Erase;            // after kWrite and kErase; the program pulse
+    Steps51 Id;                             // the signature: manufacturer and device at reply 0 and 1
+    Steps51 CfgEntry, CfgSelect, CfgAddressed{}, CfgProgram;  // Wr.CFG; a byte: address, data between them
 };
 
 const WinbondRow kW7851Row{
@@ -58,15 +73,30 @@ const WinbondRow kW7851Row{
               {"9: W78E58B  (32K)", 0x7FFF, 0, 0, 0, 'B'},   {"10: W78E516B  (64K)", 0x7FFC, 0, 0, 0, 'B'},
               {"11: W77E54  (16K)", 0x3FFF, 0, 0, 0, '7'},   {"12: W77E58  (32K)", 0x7FFF, 0, 0, 0, '7'}},
     .HighVpp = true,
-    .CfgGroup = "CFG ", .CfgButton = "Wr.CFG(Lock)", .EncryptBox = "Random  (Encryption)",
-    .CfgStatus = "Write CFG .....", .BlankOk = "OK",
-    .SetupVccMv = 5000, .SetupVppMv = 12500,
-    .PowerUpPins = {H(kPsen), L(kAle), H(kEa), L(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP37)},
-    .ReadPins = {},  // reads at the power-up's levels
-    .WritePins = {H(kP37), H(kP36)},
-    .ErasePins = {H(kP36), H(kP30), H(kP37)},
-    .CfgPins = {H(kP37), H(kP36)},
-    .ProgramPin = kP36, .ProgramWait = OpWaitPulse, .ProgramWaits = 3, .CfgPulses = 4,
+    .CfgGroup = "CFG ", .CfgButton = "Wr.CFG(Lock)", .EncryptBox = "Random  (Encryption)", .BlankOk = "OK",
+    .Levels = {{VccLevel, 5000}, {VppLevel, 12500}},
+    .PowerUp = {Ground, {AllPins, 0}, Wait100ms, {AllPins, 1}, OptionPins({H(40)}), VccOn, Clock,
+                OptionPins({H(kXtal2), L(kXtal1)}), ReadMode, Pins({L(kXtal1)}), {VppLevel, 12500},
+                Pins({H(kPsen), L(kAle), H(kEa), L(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP37)}), ReadMode,
+                Wait100ms, Flush},
+    .PreCheck = {Ground, VccOn, PairCheck},
+    .Off = {VppOff, VccOff},
+    .Read = {Contact40, PreCheck, PowerUp, CheckCurrent, Say("Read."), Flush},
+    .Verify = {Contact40, PreCheck, NeedFileFirst, Say("Verify."), PowerUp, CheckCurrent},
+    .Check = {ReadMode, Flush},
+    .CheckOff = {VppOff, VccOff, Flush},
+    .Write = {OptionPins({H(kXtal2)}), Pins({H(kP37), H(kP36)}), VppOn, CheckCurrent, Wait100ms, At(0), Flush, VppOn},
+    .Pulse = kPulseP36,
+    // The erase at 14 V: the current is checked once VPP is routed.
+    .Erase = {{VppLevel, 14000}, ResetMode, Pins({H(kP36), H(kP30), H(kP37)}), At(0), Data(0xFF), Flush, VppOn,
+              CheckCurrent, Pins({L(kP36)}), Wait100ms, Pins({H(kP36)}), Wait100ms, Flush, VppOff, VccOff,
+              {VppLevel, 12500}},
+    .Id = {Contact40, PowerUp, CheckCurrent, Pins({H(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP37)}), At(0),
+           Step51(kStrobe, 2), ReadReply},
+    .CfgEntry = {PreCheck, GroundOff, Say("Write CFG .....")},
+    .CfgSelect = {PowerUp, ResetMode, Pins({H(kP37), H(kP36)})},
+    .CfgProgram = {Flush, VppOn, Step51(kPulseP36, 4), Pins({H(kP33), L(kP37), L(kP33), H(kP37)}), Flush, VppOff,
+                   VccOff},
 };
 
 const WinbondRow kW78e516Row{
@@ -79,19 +109,33 @@ const WinbondRow kW78e516Row{
               {"5: W78E516B (64K+4K)", 0x10FFF, 0, 0, 0, 0, 0xFFFF},
               {"6: W78LE516 (64K+4K)", 0x10FFF, 0, 0, 0, 0, 0xFFFF}},
     .HighVpp = false,
-    .CfgGroup = "CFG 字", .CfgButton = "Wr.CFG", .EncryptBox = "Lock(Encryption)",
-    .CfgStatus = "Wrt.CFG.", .BlankOk = "Blank OK",
-    .SetupVccMv = 5500, .SetupVppMv = 5500,
-    .PowerUpPins = {L(kPsen), L(kAle), L(kEa), H(kP27), H(kP26), H(kP36), H(kP37)},
-    .ReadPins = {L(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP34), L(kP35)},
-    .WritePins = {H(kP30), L(kP31), L(kP32), L(kP33), L(kP36), H(kP34), H(kP35)},
-    .ErasePins = {L(kP30), H(kP31), H(kP32), L(kP33), H(kP35), L(kP34), H(kP36)},
-    .CfgPins = {H(kP30), L(kP31), L(kP32), L(kP33), H(kP36), H(kP34), H(kP35)},
-    .ProgramPin = kP34, .ProgramWait = OpWait100us, .ProgramWaits = 1, .CfgPulses = 1,
+    .CfgGroup = "CFG 字", .CfgButton = "Wr.CFG", .EncryptBox = "Lock(Encryption)", .BlankOk = "Blank OK",
+    .Levels = {Ground, {VccLevel, 5500}, {VppLevel, 5500}},
+    .PowerUp = {Ground, {VccLevel, 5000}, {VppLevel, 5000}, VccOn, Clock, OptionPins({H(kXtal2), H(kXtal1)}), ReadMode,
+                Pins({L(kPsen), L(kAle), L(kEa), H(kP27), H(kP26), H(kP36), H(kP37), H(kRst)}), Wait1ms,
+                Pins({L(kRst)}), Wait1ms, Pins({H(kP34)}), Flush, ReadMode},
+    .Off = {VccOff},
+    .Read = {Contact40, PreCheck, PowerUp, CheckCurrent, Say("Read."), Pins(k516Read), Flush},
+    .Verify = {Contact40, PreCheck, Say("Verify."), PowerUp, CheckCurrent},
+    .Check = {Pins(k516Read), Flush},
+    .CheckOff = {VccOff},
+    .Write = {Pins(k516Write), At(0), Flush, VppOn, CheckCurrent},
+    .Pulse = kPulseP34,
+    .Erase = {CheckCurrent, ResetMode, Pins({L(kP30), H(kP31), H(kP32), L(kP33), H(kP35), L(kP34), H(kP36)}),
+              {WaitSettle, 2}, Flush, VccOff},
+    // Manufacturer (P3.0, P3.1, P3.3 high) and device (P3.2, P3.3 high), each
+    // read with P3.4 low, the device's block to reply offset 1.
+    .Id = {Contact40, Say("ID..."), PowerUp, ReadMode, Pins({H(kP30), H(kP31), L(kP32), H(kP33), L(kP35), L(kP34)}),
+           Flush, ReadBlock, Pins({H(kP34), L(kP30), L(kP31), H(kP32), H(kP33), L(kP34)}), Flush,
+           {ReadBlock, 1}, Pins({H(kP34)})},
+    .CfgEntry = {PreCheck, Say("Wrt.CFG.")},
+    .CfgSelect = {PowerUp, ResetMode, Pins({H(kP30), L(kP31), L(kP32), L(kP33), H(kP36), H(kP34), H(kP35)})},
+    .CfgAddressed = {Flush},
+    .CfgProgram = {Step51(kPulseP34), VccOff},
 };
 
 WinbondForm::WinbondForm(Workbench& w, const WinbondRow& row)
-    : Mcs51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 27, 28}), w_(row) {
+    : Steps51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 27, 28}), w_(row) {
     DeclareStatus();
     DeclareButtons51(ReadIdExitButtons51(this));
     AddGroup("GroupBox2", w_.CfgGroup);
@@ -135,101 +179,32 @@ void WinbondForm::SetupForDevice() {
     }
     ShowRowRange(r);
     AlgoForm::Show();
-    if (!Ep3.Connected) return;
-    if (!w_.HighVpp) Ep3.GndPin(GndPinNo);
-    Ep3.SetVcc(w_.SetupVccMv);
-    Ep3.SetVpp(w_.SetupVppMv);
+    if (Ep3.Connected) Run(w_.Levels);
 }
 
 // ---- routines ------------------------------------------------------------------------------
 
-void WinbondForm::PowerUp51() {
-    Ep3.GndPin(GndPinNo);
-    if (w_.HighVpp) {
-        Ep3.SetAllPins(0);
-        Put1(OpWait100ms);
-        Ep3.SetAllPins(1);
-        Ep3.SetPinOption(VccPinNo, 1);
-    } else {
-        Ep3.SetVcc(5000);
-        Ep3.SetVpp(5000);
-    }
-    Ep3.VccPin(VccPinNo);
-    Ep3.ClockPin(0);
-    Ep3.SetPinOption(kXtal2, 1);
-    Ep3.SetPinOption(kXtal1, w_.HighVpp ? 0 : 1);
-    Ep3.SetPortMode(PortMode51Read);
-    if (w_.HighVpp) {
-        Ep3.PinLow(kXtal1);
-        Ep3.SetVpp(12500);
-    }
-    SetPins(w_.PowerUpPins);
-    if (w_.HighVpp) {
-        Ep3.SetPortMode(PortMode51Read);
-        Put1(OpWait100ms);
-        Flush();
-        return;
-    }
-    Ep3.PinHigh(kRst);
-    Put1(OpWait1ms);
-    Ep3.PinLow(kRst);
-    Put1(OpWait1ms);
-    Ep3.PinHigh(kP34);
-    Flush();
-    Ep3.SetPortMode(PortMode51Read);
-}
+void WinbondForm::PowerUp51() { Run(w_.PowerUp); }
 
-int WinbondForm::PreCheck51() {
-    if (!w_.HighVpp) return 1;
-    Ep3.GndPin(GndPinNo);
-    Ep3.VccPin(VccPinNo);
-    return Ep3.PinPairOk(kXtal1, kXtal2);
-}
+int WinbondForm::PreCheck51() { return Run(w_.PreCheck); }
 
-void WinbondForm::StrobeRead51(int count) {
-    for (int i = 0; i < count; ++i) {
-        SetPins({H(kP33), L(kP37), L(kP33)});
-        Put1(OpSampleData51);
-        Ep3.PinHigh(kP37);
-        NextAddress51();
-    }
-    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
-}
-
-void WinbondForm::ProgramPulse51() {
-    Ep3.PinLow(w_.ProgramPin);
-    Waits(w_.ProgramWait, w_.ProgramWaits);
-    Ep3.PinHigh(w_.ProgramPin);
+bool WinbondForm::OwnStep(int) {
+    IDClick();
+    return LockedSignatureOk51();
 }
 
 std::uint8_t WinbondForm::ProgramByte51(std::uint8_t value) {
     Ep3.UsbPut2(OpPutData51, value);
-    ProgramPulse51();
+    Run(w_.Pulse);
     return value;
 }
 
 void WinbondForm::LockBitPulse51(std::int32_t address, std::uint8_t value) {
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    SetPins(w_.CfgPins);
+    Run(w_.CfgSelect);
     SetAddress51(address);
-    if (!w_.HighVpp) Flush();
+    Run(w_.CfgAddressed);
     Ep3.UsbPut2(OpPutData51, value);
-    if (w_.HighVpp) {
-        Flush();
-        Ep3.VppPin(VppPinNo);
-    }
-    for (int i = 0; i < w_.CfgPulses; ++i) ProgramPulse51();
-    if (w_.HighVpp) {
-        SetPins({H(kP33), L(kP37), L(kP33), H(kP37)});
-        Flush();
-    }
-    Off51();
-}
-
-void WinbondForm::Off51() {
-    if (w_.HighVpp) Ep3.VppPin(0);
-    Ep3.VccPin(0);
+    Run(w_.CfgProgram);
 }
 
 bool WinbondForm::WalkChip(const Mcs51Row& r,
@@ -241,22 +216,16 @@ bool WinbondForm::WalkChip(const Mcs51Row& r,
         ShowProgress(a);
         if (r.AppLast != 0 && a == r.AppLast + 1) Ep3.PinHigh(kP36);  // the LDROM from here
         SetAddress51(a);
-        if (w_.HighVpp) StrobeRead51(count);
+        if (w_.HighVpp) Run(kStrobe64);
         else ReadBlock(buf);
         if (!block(a, buf, count)) return false;
     }
     return true;
 }
 
-// The supplies off (and flushed on the 12.5 V parts) at a fault and at the end.
 void WinbondForm::CheckChip(const Mcs51Row& r, const CheckPass51& pass) {
-    if (w_.HighVpp) Ep3.SetPortMode(PortMode51Read);
-    SetPins(w_.ReadPins);
-    Flush();
-    const auto off = [this] {
-        Off51();
-        if (w_.HighVpp) Flush();
-    };
+    Run(w_.Check);
+    const auto off = [this] { Run(w_.CheckOff); };
     const auto judged = [&](std::int32_t a, const std::uint8_t* b, int n) {
         return BlockChecked51(pass, a, b, off, n);
     };
@@ -265,34 +234,12 @@ void WinbondForm::CheckChip(const Mcs51Row& r, const CheckPass51& pass) {
 
 void WinbondForm::IDClick() {
     Row();
-    if (!DipContact51()) return;
+    if (!Run(w_.Id)) return;
     auto& id = LastReadId();
-    const std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    if (w_.HighVpp) {
-        PowerUp51();
-        if (!Ep3.CheckCurrent()) return;
-        SetPins({H(kP30), L(kP31), L(kP32), L(kP33), L(kP36), L(kP37)});
-        SetAddress51(0);
-        StrobeRead51(2);
-        id[0] = buf[0];
-        id[1] = buf[1];
-    } else {
-        // Manufacturer (P3.0, P3.1, P3.3 high) and device (P3.2, P3.3 high), each
-        // read with P3.4 low.
-        Status("ID...");
-        PowerUp51();
-        Ep3.SetPortMode(PortMode51Read);
-        for (int i = 0; i < 2; ++i) {
-            if (i == 0) SetPins({H(kP30), H(kP31), L(kP32), H(kP33), L(kP35), L(kP34)});
-            else SetPins({L(kP30), L(kP31), H(kP32), H(kP33), L(kP34)});
-            Flush();
-            ReadBlock(Ep3.UsbReplyBuf.data());
-            id[static_cast<std::size_t>(i)] = buf[0];
-            Ep3.PinHigh(kP34);
-        }
-    }
+    id[0] = Ep3.UsbReplyBuf[0];
+    id[1] = Ep3.UsbReplyBuf[1];
     Status(FormatText("%02x,%02x", id[0], id[1]));
-    Off51();
+    Run(w_.Off);
 }
 
 int WinbondForm::CheckDeviceId() {
@@ -303,13 +250,7 @@ int WinbondForm::CheckDeviceId() {
 
 void WinbondForm::ReadRom() {
     const Mcs51Row& r = Row();
-    if (!DipContact51()) return;
-    PreCheck51();
-    PowerUp51();
-    if (!Ep3.CheckCurrent()) return;
-    Status("Read.");
-    SetPins(w_.ReadPins);
-    Flush();
+    if (!Run(w_.Read)) return;
     WalkChip(r, [this](std::int32_t a, const std::uint8_t* bytes, int n) {
         std::memcpy(Image(a), bytes, static_cast<std::size_t>(n));
         return true;
@@ -323,50 +264,17 @@ void WinbondForm::ReadRom() {
 
 void WinbondForm::BlankClick() {
     const Mcs51Row& r = Row();
-    if (!DipContact51()) return;
-    PreCheck51();
-    IDClick();
-    if (!LockedSignatureOk51()) return;
-    PowerUp51();
-    if (!Ep3.CheckCurrent()) return;
-    Status("Blank CHK");
-    CheckChip(r, {false, "No!!!", w_.BlankOk, true});
+    if (Run(kBlank)) CheckChip(r, {false, "No!!!", w_.BlankOk, true});
 }
 
 void WinbondForm::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (!DipContact51()) return;
-    PreCheck51();
-    if (w_.HighVpp && !NeedFileWindow("Must open a file first....")) return;
-    Status("Verify.");
-    PowerUp51();
-    if (!Ep3.CheckCurrent()) return;
-    CheckChip(r, kVerifyPass51);
+    if (Run(w_.Verify)) CheckChip(r, kVerifyPass51);
 }
 
 void WinbondForm::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!DipContact51()) return;
-    PreCheck51();
-    if (!CheckDeviceId()) return;
-    if (!NeedFileWindow()) return;
-    Status("Writing..");
-    PowerUp51();
-    Ep3.SetPortMode(PortModeReset);
-    if (w_.HighVpp) Ep3.SetPinOption(kXtal2, 1);
-    SetPins(w_.WritePins);
-    if (!w_.HighVpp) {
-        SetAddress51(0);
-        Flush();
-    }
-    Ep3.VppPin(VppPinNo);
-    if (!Ep3.CheckCurrent()) return;
-    if (w_.HighVpp) {
-        Put1(OpWait100ms);
-        SetAddress51(0);
-        Flush();
-        Ep3.VppPin(VppPinNo);
-    }
+    if (!Run(kWrite) || !Run(w_.Write)) return;
     std::int32_t i = 0;  // ByteLoop hands over the bytes in address order
     ByteLoop(r, [&](std::uint8_t v) {
         if (r.AppLast != 0 && i == r.AppLast + 1) Ep3.PinHigh(kP36);  // the LDROM from here
@@ -381,30 +289,7 @@ void WinbondForm::WriteClick() {
 
 void WinbondForm::EraseClick() {
     Row();
-    if (!DipContact51()) return;
-    PreCheck51();
-    Status("Erasing");
-    PowerUp51();
-    if (w_.HighVpp) Ep3.SetVpp(14000);         // the erase level; the current is checked once VPP is routed
-    else if (!Ep3.CheckCurrent()) return;
-    Ep3.SetPortMode(PortModeReset);
-    SetPins(w_.ErasePins);
-    if (w_.HighVpp) {
-        SetAddress51(0);
-        Ep3.UsbPut2(OpPutData51, 0xFF);
-        Flush();
-        Ep3.VppPin(VppPinNo);
-        if (!Ep3.CheckCurrent()) return;
-        SetPins({L(kP36)});
-        Put1(OpWait100ms);
-        SetPins({H(kP36)});
-        Put1(OpWait100ms);
-    } else {
-        Waits(OpWaitSettle, 2);
-    }
-    Flush();
-    Off51();
-    if (w_.HighVpp) Ep3.SetVpp(12500);
+    if (!Run(kErase) || !Run(w_.Erase)) return;
     Success("OK");
     wb.ErrorFlag() = 0;
 }
@@ -428,15 +313,10 @@ void WinbondForm::SecrityClick() {
     Row();
     std::int32_t seed[2] = {0xFF, 0xFF};
     if (w_.HighVpp && !ReadSeeds(seed)) return;
-    PreCheck51();
-    if (w_.HighVpp) Ep3.GndPin(0);
-    Status(w_.CfgStatus);
+    Run(w_.CfgEntry);
     const std::uint8_t cfg = CfgByte(*this);
     LockBitPulse51(0xFFFF, cfg);
-    if (!w_.HighVpp) {
-        Success("OK");
-        return;
-    }
+    if (!w_.HighVpp) return Success("OK");
     if (Get("Edit1").Enabled) {
         LockBitPulse51(0xFFFE, static_cast<std::uint8_t>(seed[0]));
         LockBitPulse51(0xFFFD, static_cast<std::uint8_t>(seed[1]));

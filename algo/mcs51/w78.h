@@ -12,14 +12,14 @@
 // and the DIP40 masks.
 #pragma once
 
-#include "algo/mcs51/mcs51_form.h"
+#include "algo/mcs51/steps51.h"
 
 namespace quilla {
 
 struct WinbondRow;
 extern const WinbondRow kW7851Row, kW78e516Row;
 
-class WinbondForm : public Mcs51Form {
+class WinbondForm : public Steps51Form {
 public:
     WinbondForm(Workbench& wb, const WinbondRow& row);
 
@@ -37,25 +37,24 @@ public:
     void Button1Click();
     void CancelBtnClick() { Close(); }
 
-    void PowerUp51();
+    void PowerUp51() override;
     // The clock pins' pair check of the 12.5 V parts (nothing on the others).
-    int PreCheck51();
+    int PreCheck51() override;
     std::uint8_t ProgramByte51(std::uint8_t value);
     // Writes one CFG or seed byte at `address` (set after the power-up).
     void LockBitPulse51(std::int32_t address, std::uint8_t value);
-    int CheckDeviceId();
+    int CheckDeviceId() override;
+
+protected:
+    // The own step: the signature read, then the locked question (false: stop).
+    bool OwnStep(int kind) override;
 
 private:
-    void ProgramPulse51();
-    // `count` bytes sampled from the address set on (P3.3/P3.7 strobes), one reply.
-    void StrobeRead51(int count);
-    // VCC off (and VPP before it on the 12.5 V parts).
-    void Off51();
     // The blocks from 0 while a < last address and a <= EndAddr (64-byte strobe
     // reads or 256-byte blocks, P3.6 raised at the LDROM's first address);
     // `block(a, bytes, count)` false stops (false returned).
     bool WalkChip(const Mcs51Row& r, const std::function<bool(std::int32_t, const std::uint8_t*, int)>& block);
-    // The read mode, then the check pass of Blank and Verify over WalkChip.
+    // The check pass of Blank and Verify over WalkChip.
     void CheckChip(const Mcs51Row& r, const CheckPass51& pass);
     // Seed_0 and Seed_1 as hexadecimal; false (shown, nothing sent) when a seed
     // the form would program is not.
@@ -64,13 +63,7 @@ private:
     const WinbondRow& w_;
 };
 
-class TPW785x : public WinbondForm {
-public:
-    explicit TPW785x(Workbench& wb) : WinbondForm(wb, kW7851Row) {}
-};
-class TW78e516x : public WinbondForm {
-public:
-    explicit TW78e516x(Workbench& wb) : WinbondForm(wb, kW78e516Row) {}
-};
+struct TPW785x : WinbondForm { explicit TPW785x(Workbench& wb) : WinbondForm(wb, kW7851Row) {} };
+struct TW78e516x : WinbondForm { explicit TW78e516x(Workbench& wb) : WinbondForm(wb, kW78e516Row) {} };
 
 }  // namespace quilla

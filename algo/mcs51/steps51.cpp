@@ -1,0 +1,84 @@
+#include "algo/mcs51/steps51.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace quilla {
+
+using namespace proto;
+
+namespace {
+constexpr int kXtal2 = 18, kXtal1 = 19;  // the clock pins
+}  // namespace
+
+Step51 steps51::Pins(std::initializer_list<std::vector<Level51>> parts) {
+    std::vector<Level51> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return Pins(std::move(all));
+}
+
+Steps51 steps51::Join(std::initializer_list<Steps51> lists) {
+    Steps51 all;
+    for (const auto& l : lists) all.insert(all.end(), l.begin(), l.end());
+    return all;
+}
+
+bool Steps51Form::Run(const Steps51& steps) {
+    return std::all_of(steps.begin(), steps.end(), [this](const Step51& s) { return Step(s); });
+}
+
+bool Steps51Form::OwnStep(int) { return true; }
+
+bool Steps51Form::Step(const Step51& s) {
+    using enum Do51;
+    const int n = std::max(s.N, 1);  // a count
+    switch (s.Do) {
+        case PowerUp: PowerUp51(); break;
+        case PreCheck: return PreCheck51() != 0;
+        case IdCheck: return CheckDeviceId() != 0;
+        case Own: return OwnStep(s.N);
+        case Repeat:
+            for (int i = 0; i < n; ++i)
+                if (!Run(*s.Sub)) return false;
+            break;
+        case Contact: return ContactTest();
+        case Contact40: return DipContact51();
+        case PairCheck: return Ep3.PinPairOk(kXtal1, kXtal2) != 0 || s.N == 0;
+        case NeedFile: return NeedFileWindow();
+        case NeedFileFirst: return NeedFileWindow("Must open a file first....");
+        case ShowStatus: Status(s.Text); break;
+        case ReadMode: Ep3.SetPortMode(PortMode51Read); break;
+        case ResetMode: Ep3.SetPortMode(PortModeReset); break;
+        case Latch3: Ep3.WriteLatch(3, static_cast<std::uint8_t>(s.N)); break;
+        case PinOptions: for (const Level51& l : s.Pins) Ep3.SetPinOption(l.Pin, l.High ? 1 : 0); break;
+        case SetPins: Mcs51Form::SetPins(s.Pins); break;
+        case Clock: Ep3.ClockPin(s.N); break;
+        case AllPins: Ep3.SetAllPins(s.N); break;
+        case Address: SetAddress51(s.N); break;
+        case NextAddress: NextAddress51(); break;
+        case Sample: Put1(OpSampleData51); break;
+        case ReadBlock: Mcs51Form::ReadBlock(Ep3.UsbReplyBuf.data() + s.N); break;
+        case ReadReply: Ep3.UsbReadReply(Ep3.UsbReplyBuf.data()); break;
+        case PutData: Ep3.UsbPut2(OpPutData51, static_cast<std::uint8_t>(s.N)); break;
+        case WaitPulse: Waits(OpWaitPulse, n); break;
+        case Wait100us: Waits(OpWait100us, n); break;
+        case Wait1ms: Waits(OpWait1ms, n); break;
+        case WaitSettle: Waits(OpWaitSettle, n); break;
+        case Wait100ms: Waits(OpWait100ms, n); break;
+        case Flush: Mcs51Form::Flush(); break;
+        case ClearError: wb.ErrorFlag() = 0; break;
+        case CheckCurrent: return Ep3.CheckCurrent() != 0;
+        case Ground: Ep3.GndPin(s.N ? s.N : GndPinNo); break;
+        case VccOn: Ep3.VccPin(s.N ? s.N : VccPinNo); break;
+        case VppOn: Ep3.VppPin(s.N ? s.N : VppPinNo); break;
+        case GroundOff: Ep3.GndPin(0); break;
+        case VccOff: Ep3.VccPin(0); break;
+        case VppOff: Ep3.VppPin(0); break;
+        case Off: SuppliesOff(); break;
+        case VppLevel: Ep3.SetVpp(s.N); break;
+        case VccLevel: Ep3.SetVcc(s.N ? s.N : VccMv51); break;
+    }
+    return true;
+}
+
+}  // namespace quilla
