@@ -253,7 +253,7 @@ TEST(Flash51Steps, AModeSetsTheRowsPinsInOrderAndAnAddressStepsByTheBox) {
     auto& f = dynamic_cast<Flash51Form&>(b.Open("P89C51RX2XX 4 #15 C2 E3"));
     b.tap->commands.clear();
     // Mode digits: P2.6, P3.7, P3.1, P3.0; box 2 of 0x3000 + 0x1000 per box: 0x5000.
-    EXPECT_TRUE(f.RunSteps51({f51::Mode("1010"), f51::At(0x3000, 0x1000), f51::Flush}, {}, 2));
+    EXPECT_TRUE(f.Run51({s51::Mode("1010"), s51::At(0x3000, 0x1000), s51::Flush}, {}, 2));
     const std::vector<std::pair<bool, int>> want = {{true, 27},  {false, 17}, {true, 11},  {false, 10},
                                                     {false, 21}, {false, 22}, {false, 23}, {false, 24},
                                                     {true, 25},  {false, 26}, {true, 14},  {false, 15}};
@@ -264,10 +264,10 @@ TEST(Flash51Steps, AFailedCheckStopsTheScriptThere) {
     SimBench b("P89C51RD2xx");
     auto& f = dynamic_cast<Flash51Form&>(b.Open("P89C51RX2XX 4 #15 C2 E3"));
     b.sim->SetChipPresent(false);
-    EXPECT_FALSE(f.RunSteps51({f51::Say("before"), f51::Contact, f51::Say("after")}));
+    EXPECT_FALSE(f.Run51({s51::Say("before"), s51::Contact, s51::Say("after")}));
     EXPECT_EQ(f.Text("Msg"), "before");
     b.sim->SetChipPresent(true);
-    EXPECT_TRUE(f.RunSteps51({f51::Say("before"), f51::Contact, f51::Say("after")}));
+    EXPECT_TRUE(f.Run51({s51::Say("before"), s51::Contact, s51::Say("after")}));
     EXPECT_EQ(f.Text("Msg"), "after");
 }
 
