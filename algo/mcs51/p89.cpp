@@ -131,13 +131,7 @@ void Flash51Form::ReadCells(const CellRead51& c) {
 
 void Flash51Form::ReadRom() {
     const Mcs51Row& r = Row();
-    if (!Run51(Flow.Read)) return;
-    ReadImage51(r);
-    ShowProgress(r.LastAddress);
-    SuppliesOff();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
+    if (Run51(Flow.Read)) ReadRest51(r, {s51::Off});
 }
 
 void Flash51Form::BlankClick() {
@@ -155,15 +149,7 @@ void Flash51Form::VerifyClick() {
 
 void Flash51Form::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!Run51(Flow.Write)) return;
-    WritePages(r);
-    ShowProgress(r.LastAddress);
-    Run51(Flow.WriteEnd);
-    Success("OK");
-}
-
-void Flash51Form::WritePages(const Mcs51Row& r) {
-    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
+    if (Run51(Flow.Write)) WriteRest51(r, Flow.WriteEnd);
 }
 
 void Flash51Form::EraseClick() {

@@ -140,8 +140,6 @@ protected:
     // handlers in place).
     void Declare();
     virtual std::function<void()> Handler(std::string_view name);
-    // Write's pages (after the script): whole 256-byte pages, ProgramByte51 per byte.
-    virtual void WritePages(const Mcs51Row& r);
     // CheckId.
     bool FormStep51(const Script51Step&) override { return CheckDeviceId() != 0; }
     // A script then its end, and the success text.

@@ -178,7 +178,7 @@ void Rd2Form::SetAddress51(std::int32_t address) {
 
 void Rd2Form::UnlockSequence51() { Run51(kUnlock); }
 
-void Rd2Form::WritePages(const Mcs51Row& r) {
+void Rd2Form::WriteAll(const Mcs51Row& r) {
     const std::int32_t end = EndAddr();
     for (std::int32_t page = 0; page < r.LastAddress && page <= end; page += 128) {
         ShowProgress(page);

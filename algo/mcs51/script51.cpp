@@ -18,6 +18,26 @@ void Script51Form::BusWrite(std::int32_t a, std::uint8_t d) {
     ProgramByte51(d);
 }
 
+void Script51Form::ReadRest51(const Mcs51Row& r, const Script51& end) {
+    ReadAll(r);
+    ShowProgress(r.LastAddress);
+    Run51(end);
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void Script51Form::WriteRest51(const Mcs51Row& r, const Script51& end) {
+    WriteAll(r);
+    ShowProgress(r.LastAddress);
+    Run51(end);
+    Success("OK");
+}
+
+void Script51Form::WriteAll(const Mcs51Row& r) {
+    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
+}
+
 bool Script51Form::Run51(const Script51& steps, Args51 args, int box) {
     return Run51(steps.data(), steps.data() + steps.size(), args, box);
 }

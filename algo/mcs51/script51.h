@@ -126,6 +126,16 @@ protected:
     // A Repeat's count when it asks for the line's.
     virtual int LineRepeats51() const { return 0; }
 
+    // Read once started: the image read (ReadAll), the last address shown,
+    // `end`, "OK", the buffer shown.
+    void ReadRest51(const Mcs51Row& r, const Script51& end);
+    // Write once started: WriteAll, the last address shown, `end`, "OK".
+    void WriteRest51(const Mcs51Row& r, const Script51& end);
+    // Read's walk into the image; Write's loop (whole 256-byte pages,
+    // ProgramByte51 per byte).
+    virtual void ReadAll(const Mcs51Row& r) { ReadImage51(r); }
+    virtual void WriteAll(const Mcs51Row& r);
+
 private:
     bool Run51(const Script51Step* first, const Script51Step* last, const Args51& args, int box);
     bool Step51(const Script51Step& s, const Args51& args, int box);

@@ -240,10 +240,6 @@ void SyncMos51Form::CheckAll(const Mcs51Row& r, bool verify) {
         BlankBlocks51(r, [this] { SuppliesOff(); }, end);
 }
 
-void SyncMos51Form::WriteAll(const Mcs51Row& r) {
-    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
-}
-
 void SyncMos51Form::Sequence51(const char* status, const Script51& steps, const char* done, bool pre) {
     Row();
     if (pre && !PreCheck51()) return;
@@ -256,13 +252,7 @@ void SyncMos51Form::Sequence51(const char* status, const Script51& steps, const 
 
 void SyncMos51Form::ReadRom() {
     const Mcs51Row& r = Row();
-    if (!PreCheck51() || !StartRead51(0, "Read.")) return;
-    ReadAll(r);
-    ShowProgress(r.LastAddress);
-    Run51(k_.ReadEnd);
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
+    if (PreCheck51() && StartRead51(0, "Read.")) ReadRest51(r, k_.ReadEnd);
 }
 
 void SyncMos51Form::BlankClick() {
@@ -280,11 +270,7 @@ void SyncMos51Form::WriteClick() {
     if (!PreCheck51() || !NeedFileWindow()) return;
     Status(k_.WriteText);
     PowerUp51();
-    if (!Run51(k_.Write)) return;
-    WriteAll(r);
-    ShowProgress(r.LastAddress);
-    Run51(k_.WriteEnd);
-    Success("OK");
+    if (Run51(k_.Write)) WriteRest51(r, k_.WriteEnd);
 }
 
 void SyncMos51Form::EraseClick() {

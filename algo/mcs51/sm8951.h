@@ -103,10 +103,8 @@ protected:
     // IspAddress, Ticks, RadioWaits, RadioDelay.
     bool FormStep51(const Script51Step& s) override;
     int LineRepeats51() const override;
-    // Read's walk into the image; Blank's and Verify's check pass; Write's loop.
-    virtual void ReadAll(const Mcs51Row& r) { ReadImage51(r); }
+    // Blank's and Verify's check pass.
     virtual void CheckAll(const Mcs51Row& r, bool verify);
-    virtual void WriteAll(const Mcs51Row& r);
     // The row checked, the contact test (`pre`), the status, the power-up and the
     // script; the text when it passed.
     void Sequence51(const char* status, const Script51& steps, const char* done, bool pre = true);
@@ -122,17 +120,8 @@ private:
     Mcs51Row CheckedRow();
 };
 
-class TSm8951x : public SyncMos51Form {
-public:
-    explicit TSm8951x(Workbench& wb);
-};
-class TSm89516x : public SyncMos51Form {
-public:
-    explicit TSm89516x(Workbench& wb);
-};
-class TSm2952 : public SyncMos51Form {
-public:
-    explicit TSm2952(Workbench& wb);
-};
+class TSm8951x : public SyncMos51Form { public: explicit TSm8951x(Workbench& wb); };
+class TSm89516x : public SyncMos51Form { public: explicit TSm89516x(Workbench& wb); };
+class TSm2952 : public SyncMos51Form { public: explicit TSm2952(Workbench& wb); };
 
 }  // namespace quilla
