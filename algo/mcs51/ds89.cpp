@@ -62,7 +62,7 @@ const Flash51Row kDs89 = [] {
                H(kEa), Current};
     f.WriteEnd = {VccOff};
     f.Erase = Join({{Contact, Say("Ers.程序..."), Up, H(kEa), Current, At(0)}, EraseStage("1000"),
-                            {Say("Ers.Option...")}, EraseStage("1001"), {VccOff}});
+                    {Say("Ers.Option...")}, EraseStage("1001"), {VccOff}});
     f.Config = {Contact, Up, Port(PortModeReset), Mode("0100"), H(kP33), H(kEa), At(0xFC), Program(0xF7), VccOff};
     f.Id = {.Setting = {Contact, Say("Detect MFG and ID ....."), Up, Mode("0000"), L(kP33), At(0), Flush},
             .Offsets = {0x30, 0x31, 0x60, 0xFC},
@@ -84,7 +84,7 @@ std::function<void()> TDs89c4xx::Handler(std::string_view name) {
     if (name == "Config") return [this] {
         Row();
         if (!Ticked("CheckBox4")) return Status("Disable Watchdog!");
-        RunOp(Flow.Config, {}, "Enabled Watchdog");
+        RunOp(Flow.Config, "Enabled Watchdog");
     };
     if (name != "Secrity") return Flash51Form::Handler(name);
     return [this] {
@@ -92,7 +92,7 @@ std::function<void()> TDs89c4xx::Handler(std::string_view name) {
         Script51 s = {s51::Contact, s51::Up, s51::Port(PortModeReset), H(kEa)};
         const int level = ItemIndex("RadioGroup1");
         if (level >= 1 && level <= 3) s.push_back(s51::Mode(kLockModes[level]));
-        RunOp(s51::Join({s, {H(kP33), s51::Program(0xFF)}}), {s51::Off}, "OK");
+        RunOp(s51::Join({s, {H(kP33), s51::Program(0xFF), s51::Off}}), "OK");
     };
 }
 

@@ -48,7 +48,8 @@ const Sm51Row kMsu2958Row{
     .ErasedText = "OK",
     .EraseWaits = {5, 10, 20},
     .Lock = {Vpp, Current, Port(PortModeReset), Data(0xFF), At(0), L(10), L(11), L(12), L(13), L(16), L(14), H(15),
-             H(kPsen), L(kProg), L(kP37), H(kP37), Wait(OpWaitPulse, 3), H(kProg), H(kPsen), Wait(OpWaitSettle, 2), Off},
+             H(kPsen), L(kProg), L(kP37), H(kP37), Wait(OpWaitPulse, 3), H(kProg), H(kPsen), Wait(OpWaitSettle, 2),
+             Off},
 };
 
 }  // namespace

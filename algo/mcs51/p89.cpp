@@ -102,12 +102,6 @@ bool Flash51Form::HexEdit(const char* edit, const char* label, std::uint8_t& out
     return false;
 }
 
-void Flash51Form::RunOp(const Script51& steps, const Script51& end, const char* done, Args51 args) {
-    if (!Run51(steps, args)) return;
-    Run51(end);
-    Success(done);
-}
-
 void Flash51Form::ReadCells(const CellRead51& c) {
     if (!Run51(c.Setting)) return;
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
@@ -154,12 +148,12 @@ void Flash51Form::WriteClick() {
 
 void Flash51Form::EraseClick() {
     Row();
-    RunOp(Flow.Erase, {}, Flow.EraseDone);
+    RunOp(Flow.Erase, Flow.EraseDone);
 }
 
 void Flash51Form::InitClick() {
     Row();
-    RunOp(Flow.Init, {}, "OK");
+    RunOp(Flow.Init, "OK");
 }
 
 void Flash51Form::SecrityClick() {
@@ -255,10 +249,10 @@ const Flash51Row kPhi89c5x = [] {
     f.Pulse = {L(kProg), Wait(OpWaitShort, 2), H(kProg)};
     f.Read = {Contact, Say("Reading.........."), Up, Mode("0000"), H(kEa), H(kProg), L(kP27), L(kP33), Flush, Current,
               Port(PortMode51Read)};
-    f.Blank = Join({{Contact, Say("Blank CHK"), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
-                            kReadPins, {Flush, Current}});
-    f.Verify = Join({{Contact, Say("Verify."), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
-                             kReadPins, {H(kEa), Flush, Current}});
+    f.Blank = Join({{Contact, Say("Blank CHK"), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")}, kReadPins,
+                    {Flush, Current}});
+    f.Verify = Join({{Contact, Say("Verify."), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")}, kReadPins,
+                     {H(kEa), Flush, Current}});
     f.VerifyFaultVccOnly = true;
     f.Write = {Contact, FileWindow, CheckId, Say("Writing.."), Up, Port(PortModeReset), Mode("0011"), Flush,
                H(kP27), L(kP33), Flush, Vpp, Current};
@@ -269,9 +263,8 @@ const Flash51Row kPhi89c5x = [] {
     f.Lock = {Contact, Say("Locking"), Up, H(kP27), L(kP33), Vpp, Current};
     f.LockBox = {Mode("0110"), At(0, 1), L(kProg), Wait(OpWait100us), H(kProg), Flush};
     f.Config = Join({{Contact, Say("Wrt. CFG."), Up, Port(PortModeReset), Vpp, Mode("1000")}, kEraseStep,
-                             {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
-    f.ConfigRead = {.Setting = Join({{Contact, Up, Mode("1011")}, kReadPins,
-                                             {Port(PortMode51Read), Vpp, At(0)}}),
+                     {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
+    f.ConfigRead = {.Setting = Join({{Contact, Up, Mode("1011")}, kReadPins, {Port(PortMode51Read), Vpp, At(0)}}),
                     .Text = "Lock=%02x,Stat=%02x,Vect=%02x"};
     f.Id = {.Setting = {Contact, Say(kDetect), Up, Mode("1111"), L(kP33), At(0)},
             .After = {H(kP27), H(kP33), Off},
@@ -312,9 +305,8 @@ const Flash51Row kPhi89new = [] {
     f.Read = {Contact, Pre, Say("Reading.........."), Up, Current, Mode("0000"), L(kP33), Port(PortMode51Read)};
     f.Blank = Join(
         {{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Mode("0000")}, kReadPins, {Vpp, Current}});
-    f.Verify = Join({{Contact, Pre, Say("Verifying.."), Up, Port(PortMode51Read), Option(kP34, 0),
-                              Mode("0000")},
-                             kReadPins, {Vpp, Current}});
+    f.Verify = Join({{Contact, Pre, Say("Verifying.."), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
+                     kReadPins, {Vpp, Current}});
     f.Write = {Contact, Pre, FileWindow, CheckId, Say("Writing.."), Up, Port(PortModeReset), At(0), H(kP27), L(kP33),
                Mode("0011"), Vpp, Current};
     f.Erase = {Contact, Pre, Say("Erasing"), Port(PortModeReset), Up, At(0), Mode("0001"), Vpp, Current, H(kP27),
@@ -361,24 +353,20 @@ Flash51Row Rx2Row(bool xx1) {
                      H(kProg), H(kP33), L(kP27), H(kP36), Flush};
         f.Pulse = {L(kProg), Wait(OpWaitPulse), H(kProg)};
         f.Read = Join({{Contact, Pre, Say("Reading.........."), Up, Current, Mode("0000")}, kReadPins,
-                               {Vpp, Port(PortMode51Read)}});
-        f.Blank = Join({{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Option(kP34, 0),
-                                 Mode("0000")},
-                                kReadPins, {Current}});
-        f.Verify = Join({{Contact, Pre, Say("Verifying.."), Up, Port(PortMode51Read), Option(kP34, 0),
-                                  Mode("0000")},
-                                 kReadPins, {Current}});
+                       {Vpp, Port(PortMode51Read)}});
+        f.Blank = Join({{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
+                        kReadPins, {Current}});
+        f.Verify = Join({{Contact, Pre, Say("Verifying.."), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
+                         kReadPins, {Current}});
         f.VerifyFaultVccOnly = true;
         f.Write = {Contact, Pre, FileWindow, CheckId, Say("Writing.."), Up, Port(PortModeReset), H(kRst), L(kPsen),
                    H(kProg), H(kEa), At(0), H(kP27), L(kP33), Vpp, Current, Mode("0011"), H(kP27), L(kP33), Flush};
-        f.Erase = Join({{Contact, Pre, Say("Erasing"), Up, At(0), Vpp, Current, Mode("0001")}, kEraseStep,
-                                {Off}});
+        f.Erase = Join({{Contact, Pre, Say("Erasing"), Up, At(0), Vpp, Current, Mode("0001")}, kEraseStep, {Off}});
         f.Lock = {Contact, Pre, Say("Locking"), Port(PortMode51Read), Up, Vpp, H(kP27), L(kP33), Mode("0110")};
         f.LockBox = {At(0, 1), Program(0xFF)};
-        f.Config = Join({{Contact, Pre, Say("Wrt. CFG."), Up, Port(PortModeReset), Vpp, Mode("1000")},
-                                 kEraseStep, {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
-        f.ConfigRead = {.Setting = Join({{Contact, Up, Mode("1011")}, kReadPins,
-                                                 {Port(PortMode51Read), Vpp, At(0)}}),
+        f.Config = Join({{Contact, Pre, Say("Wrt. CFG."), Up, Port(PortModeReset), Vpp, Mode("1000")}, kEraseStep,
+                         {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
+        f.ConfigRead = {.Setting = Join({{Contact, Up, Mode("1011")}, kReadPins, {Port(PortMode51Read), Vpp, At(0)}}),
                         .Offsets = {0, 1, 2, 3},
                         .Text = "Lock=%02x,Stat=%02x,Vect=%02x,Clock=%02x"};
         f.Id = {.Setting = {Contact, Say(kDetect), Pre, Up, Port(PortMode51Read), Mode("1111"), At(0), L(kP33),
@@ -404,8 +392,8 @@ Flash51Row Rx2Row(bool xx1) {
     f.Lock = {Contact, Pre, Say("Locking"), Up, Vpp, H(kP27), H(kP33), Mode("0010")};
     f.LockBox = {At(0x3000, 0x1000), Program(0xFF)};
     f.Config = Join({{Contact, Pre, Say("Wrt. CFG."), Up, Port(PortModeReset), Option(kXtal2, 1), Vpp, H(kP27),
-                              H(kP33), Mode("1001")},
-                             kEraseStep, {Mode("0010")}, StatusAndBoot(0x1000)});
+                      H(kP33), Mode("1001")},
+                     kEraseStep, {Mode("0010")}, StatusAndBoot(0x1000)});
     f.ConfigClock = {At(0x2000), Program(0xFF)};
     f.ConfigRead = {.Setting = Join({{Contact, Up, Mode("1111")}, kReadPins}),
                     .At = {0x0000, 0x1000, 0x2000, 0x3000},

@@ -142,8 +142,10 @@ protected:
     virtual std::function<void()> Handler(std::string_view name);
     // CheckId.
     bool FormStep51(const Script51Step&) override { return CheckDeviceId() != 0; }
-    // A script then its end, and the success text.
-    void RunOp(const Script51& steps, const Script51& end, const char* done, Args51 args = {});
+    // A script, then its success text when it passed.
+    void RunOp(const Script51& steps, const char* done, Args51 args = {}) {
+        if (Run51(steps, args)) Success(done);
+    }
     void ReadCells(const CellRead51& c);
     // The hexadecimal byte of a Status or Boot Ver edit; refuses (message naming
     // the field, step failed) when the text has no leading hexadecimal digit.

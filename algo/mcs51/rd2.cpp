@@ -49,8 +49,8 @@ const CellRead51 kReadXaf = {
     .Offsets = {0, 1, 4, 5, 0x30, 0x31, 0x60},
     .Text = "BSB=%02x,BSV=%02x,HSB=%02x,SSB=%02x; ID=%02x,%02x,%02x",
     .Done = "OK"};
-const Script51 kLock = Join({{Contact, Pre, Say("Locking")}, kAddressUnlocked,
-                                    {Mode("11000"), DataArg(0)}, kWriteCycle, {Wait(OpWaitSettle)}});
+const Script51 kLock = Join({{Contact, Pre, Say("Locking")}, kAddressUnlocked, {Mode("11000"), DataArg(0)}, kWriteCycle,
+                             {Wait(OpWaitSettle), Off}});
 
 Flash51Row Rd2Row(bool rc2) {
     Flash51Row f{.Caption = rc2 ? "T89C51RB2/RC2" : "T89C51RD2",
@@ -93,14 +93,13 @@ Flash51Row Rd2Row(bool rc2) {
     f.Read = Join(
         {{Contact, Pre, Say("Reading.........."), Up, Current}, kCodeReadPins, {Port(PortMode51Read)}});
     f.Blank = Join({{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Option(14, 0)}, kCodeReadPins,
-                            {Current}});
+                    {Current}});
     f.Verify = Join({{Contact, Pre, Say("Verify."), Up, Port(PortMode51Read), Option(14, 0)}, kCodeReadPins,
-                             {Current}});
+                     {Current}});
     f.VerifyFaultVccOnly = true;
     f.Write = Join({{Contact, Pre, FileWindow, Say("Writing..")}, kResetUnlocked, {Flush}});
-    f.Erase = Join({{Contact, Pre, Say("Erasing")}, kAddressUnlocked, {Mode("10000")},
-                            kWriteCycle, {Wait(OpWaitSettle), Mode("11000"), Data(0x7F)}, kWriteCycle,
-                            {Wait(OpWaitSettle), Off}});
+    f.Erase = Join({{Contact, Pre, Say("Erasing")}, kAddressUnlocked, {Mode("10000")}, kWriteCycle,
+                    {Wait(OpWaitSettle), Mode("11000"), Data(0x7F)}, kWriteCycle, {Wait(OpWaitSettle), Off}});
     f.EraseDone = "END";
     f.Id = {.Setting = Join({{Contact, Say(" ID   和Type的code..."), Pre}, kIdRead}),
             .Offsets = {0x30, 0x31, 0x60, 0x61},
@@ -143,7 +142,7 @@ std::function<void()> Rd2Form::Handler(std::string_view name) {
     if (name == "CheckBox1Click") return [this] { CheckBox1Click(); };
     if (name == "Secrity") return [this] {
         Row();
-        RunOp(kLock, {s51::Off}, "OK", {LockByte, 0});
+        RunOp(kLock, "OK", {LockByte, 0});
     };
     if (name != "Button1") return Flash51Form::Handler(name);
     return [this] {

@@ -76,7 +76,8 @@ const Sm51Row kSm59264Row = Sm59({
     .WriteEnd = {H(kEa), H(kProg), VppMv(0), Off},
     .Erase = Join({{VppMv(0)}, kEraseStart, {Ticks(12)}, kEnd}),
     .Lock = Join({kLockStart, {Mode("11"), H(kRst), H(kPsen), H(kEa), H(kP37), Wait(OpWait1ms), Mode("10"), L(kEa),
-                               L(kP37), H(kP37), Wait(OpWaitPulse, 3), H(kEa), Mode("11"), Wait(OpWaitSettle), VccOff}}),
+                               L(kP37), H(kP37), Wait(OpWaitPulse, 3), H(kEa), Mode("11"), Wait(OpWaitSettle),
+                               VccOff}}),
     .LockedText = "OK",
 });
 
