@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "algo/mcs51/p89.h"
+#include "algo/mcs51/sm8951.h"
 #include "engine/ep3.h"
 #include "mcs51_bench.h"
 #include "sim/chips/p89.h"
@@ -269,6 +270,19 @@ TEST(Flash51Steps, AFailedCheckStopsTheScriptThere) {
     b.sim->SetChipPresent(true);
     EXPECT_TRUE(f.Run51({s51::Say("before"), s51::Contact, s51::Say("after")}));
     EXPECT_EQ(f.Text("Msg"), "after");
+}
+
+// The same runner on the SyncMOS flow: a Repeat (the line's count when asked),
+// a mode by the row's pins P3.0-P3.2, a kind of the form's own.
+TEST(Script51Steps, ARepeatRunsItsBodyAndTheFlowTakesItsOwnKinds) {
+    SimBench b("SM8951A");
+    auto& f = dynamic_cast<SyncMos51Form&>(b.Open("SM8951 1"));  // the line's erase count: 8
+    b.tap->commands.clear();
+    EXPECT_TRUE(f.Run51({s51::Repeat(1, -1), H(16), s51::Repeat(2, 2), L(17), s51::Mode("101"), s51::Ticks(2)}));
+    std::vector<std::pair<bool, int>> want(8, {true, 16});
+    for (int i = 0; i < 2; ++i) want.insert(want.end(), {{false, 17}, {true, 10}, {false, 11}, {true, 12}});
+    EXPECT_EQ(PinCommands(b), want);
+    EXPECT_EQ(f.Text("Msg"), "Erase: 2");
 }
 
 class EveryP89Line : public ::testing::TestWithParam<ListedLine> {};
