@@ -140,8 +140,8 @@ protected:
     // handlers in place).
     void Declare();
     virtual std::function<void()> Handler(std::string_view name);
-    // CheckId.
-    bool FormStep51(const Script51Step&) override { return CheckDeviceId() != 0; }
+    // The flow's one kind of its own: CheckId.
+    bool FormStep51(const Script51Step& s) override { return s.K != Script51Step::CheckId || CheckDeviceId() != 0; }
     // A script, then its success text when it passed.
     void RunOp(const Script51& steps, const char* done, Args51 args = {}) {
         if (Run51(steps, args)) Success(done);

@@ -94,12 +94,9 @@ void SyncMos51Form::Button3Click() { Sequence51("Config ISP...", kIspProgram, "O
 
 void SyncMos51Form::Button4Click() {
     Row();
-    if (!PreCheck51()) return;
-    Status("Read.");
-    PowerUp51();
-    if (!Run51({L(kProg), L(kPsen), VppOff, L(kEa), Mode("10"), Current})) return;
-    ReadBlock(Ep3.UsbReplyBuf.data());
-    Run51({H(kEa), H(kProg), VccOff});
+    if (!Run51({Pre, Say("Read."), Up, L(kProg), L(kPsen), VppOff, L(kEa), Mode("10"), Current, s51::ReadBlock, H(kEa),
+                H(kProg), VccOff}))
+        return;
     const int c = Ep3.UsbReplyBuf[0];
     if (c >= 16) {
         Status("Blank of configration.");
