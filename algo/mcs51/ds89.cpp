@@ -8,6 +8,7 @@ using namespace proto;
 
 namespace {
 
+using namespace s51;
 using namespace f51;
 
 constexpr int kRst = 9, kP33 = 13, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
@@ -21,9 +22,9 @@ const char* const kReadMode = "0011";
 
 // One erase stage (the code, then the option byte): ALE/PROG low for ten waits
 // of 100 ms, the bar over them.
-ModeSteps51 EraseStage(const char* mode) {
-    ModeSteps51 s = {Mode(mode), L(kP33), L(kProg)};
-    for (int i = 1; i <= 10; ++i) s = Join<ModeStep51>({s, {Wait(OpWait100ms), Flush, Progress(i, 10)}});
+Script51 EraseStage(const char* mode) {
+    Script51 s = {Mode(mode), L(kP33), L(kProg)};
+    for (int i = 1; i <= 10; ++i) s = Join({s, {Wait(OpWait100ms), Flush, Progress(i, 10)}});
     s.push_back(H(kProg));
     return s;
 }
@@ -60,8 +61,8 @@ const Flash51Row kDs89 = [] {
     f.Write = {Contact, CheckId, FileWindow, Say("Write"), Up, Port(PortModeReset), Mode("0111"), H(kP33), Flush,
                H(kEa), Current};
     f.WriteEnd = {VccOff};
-    f.Erase = Join<ModeStep51>({{Contact, Say("Ers.程序..."), Up, H(kEa), Current, At(0)}, EraseStage("1000"),
-                            {Say("Ers.Option...")}, EraseStage("1001"), {VccOff}});
+    f.Erase = Join({{Contact, Say("Ers.程序..."), Up, H(kEa), Current, At(0)}, EraseStage("1000"),
+                    {Say("Ers.Option...")}, EraseStage("1001"), {VccOff}});
     f.Config = {Contact, Up, Port(PortModeReset), Mode("0100"), H(kP33), H(kEa), At(0xFC), Program(0xF7), VccOff};
     f.Id = {.Setting = {Contact, Say("Detect MFG and ID ....."), Up, Mode("0000"), L(kP33), At(0), Flush},
             .Offsets = {0x30, 0x31, 0x60, 0xFC},
@@ -83,15 +84,15 @@ std::function<void()> TDs89c4xx::Handler(std::string_view name) {
     if (name == "Config") return [this] {
         Row();
         if (!Ticked("CheckBox4")) return Status("Disable Watchdog!");
-        RunOp(Flow.Config, {}, "Enabled Watchdog");
+        RunOp(Flow.Config, "Enabled Watchdog");
     };
     if (name != "Secrity") return Flash51Form::Handler(name);
     return [this] {
         Row();
-        ModeSteps51 s = {f51::Contact, f51::Up, f51::Port(PortModeReset), H(kEa)};
+        Script51 s = {s51::Contact, s51::Up, s51::Port(PortModeReset), H(kEa)};
         const int level = ItemIndex("RadioGroup1");
-        if (level >= 1 && level <= 3) s.push_back(f51::Mode(kLockModes[level]));
-        RunOp(f51::Join<ModeStep51>({s, {H(kP33), f51::Program(0xFF)}}), {f51::Off}, "OK");
+        if (level >= 1 && level <= 3) s.push_back(s51::Mode(kLockModes[level]));
+        RunOp(s51::Join({s, {H(kP33), s51::Program(0xFF), s51::Off}}), "OK");
     };
 }
 

@@ -5,14 +5,14 @@
 namespace quilla {
 
 using namespace proto;
-using namespace seq51;
+using namespace s51;
 
 namespace {
 
 constexpr int kRst = 9, kP37 = 17, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
 
 // The data latched by P3.7 pulsed with ALE low, PSEN high.
-const SeqSteps51 kStrobe = {H(kPsen), L(kProg), L(kP37), H(kP37)};
+const Script51 kStrobe = {H(kPsen), L(kProg), L(kP37), H(kP37)};
 
 // 4.5 V on EA; the chip clocked by hand (48 clocks on XTAL1 after reset).
 const Sm51Row kMsu2958Row{
@@ -31,24 +31,25 @@ const Sm51Row kMsu2958Row{
     .PowerUpPins = {L(kXtal1)},
     .AfterVccPins = {H(kP37), H(kProg), L(kPsen), L(10), L(11), L(12), L(13), L(14), L(15), H(kEa), L(kRst),
                      H(kRst)},
-    .Pulse = {L(kProg), L(kP37), H(kP37), H(kProg), W(OpWaitPulse)},
-    .ReadPins = {L(kPsen), H(kProg), L(kProg), H(kP37), kVppOn},
+    .Pulse = {L(kProg), L(kP37), H(kP37), H(kProg), Wait(OpWaitPulse)},
+    .ReadPins = {L(kPsen), H(kProg), L(kProg), H(kP37), Vpp},
     .StatusAt = {1, 1, 1},
     .BlankCurrentFirst = false,
-    .ReadEnd = {kOff},
-    .CheckEnd = {kOff},
-    .VerifyFault = {kOff},
+    .ReadEnd = {Off},
+    .CheckEnd = {Off},
+    .VerifyFault = {Off},
     .WriteText = "Writing..",
-    .Write = {H(14), H(15), Port(PortModeReset), H(kPsen), kVppOn, kCurrent},
-    .WriteEnd = {kOff},
+    .Write = {H(14), H(15), Port(PortModeReset), H(kPsen), Vpp, Current},
+    .WriteEnd = {Off},
     // A 1 ms step with 00, then the radio's time with FF; VCC stays routed.
-    .Erase = SeqSteps51{A(0), Port(PortModeReset), D(0x00)} + kStrobe +
-             SeqSteps51{W(OpWait1ms), H(kProg), L(kPsen), kFlush, kPowerUp, kCurrent, A(0), Port(PortModeReset), D(0xFF)} +
-             kStrobe + SeqSteps51{{SeqStep51::RadioWaits}, kFlush, H(kProg), L(kPsen), {SeqStep51::Progress}},
+    .Erase = Join({{At(0), Port(PortModeReset), Data(0x00)}, kStrobe,
+                   {Wait(OpWait1ms), H(kProg), L(kPsen), Flush, Up, Current, At(0), Port(PortModeReset), Data(0xFF)},
+                   kStrobe, {RadioWaits, Flush, H(kProg), L(kPsen), ShowLast}}),
     .ErasedText = "OK",
     .EraseWaits = {5, 10, 20},
-    .Lock = {kVppOn, kCurrent, Port(PortModeReset), D(0xFF), A(0), L(10), L(11), L(12), L(13), L(16), L(14), H(15),
-             H(kPsen), L(kProg), L(kP37), H(kP37), W(OpWaitPulse, 3), H(kProg), H(kPsen), W(OpWaitSettle, 2), kOff},
+    .Lock = {Vpp, Current, Port(PortModeReset), Data(0xFF), At(0), L(10), L(11), L(12), L(13), L(16), L(14), H(15),
+             H(kPsen), L(kProg), L(kP37), H(kP37), Wait(OpWaitPulse, 3), H(kProg), H(kPsen), Wait(OpWaitSettle, 2),
+             Off},
 };
 
 }  // namespace

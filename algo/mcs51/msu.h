@@ -9,9 +9,6 @@
 
 namespace quilla {
 
-class TMsu2958x : public SyncMos51Form {
-public:
-    explicit TMsu2958x(Workbench& wb);
-};
+class TMsu2958x : public SyncMos51Form { public: explicit TMsu2958x(Workbench& wb); };
 
 }  // namespace quilla

@@ -5,7 +5,7 @@
 namespace quilla {
 
 using namespace proto;
-using namespace seq51;
+using namespace s51;
 
 namespace {
 
@@ -13,8 +13,8 @@ constexpr int kRst = 9, kP37 = 17, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31
 constexpr int kGroup = 64;
 
 // The program and erase commands: cycles at 5555/2AAA.
-constexpr SeqStep51 kUnlock[] = {Bus(0x5555, 0xAA), Bus(0x2AAA, 0x55)};
-const SeqSteps51 kProgramCommand = {kUnlock[0], kUnlock[1], Bus(0x5555, 0xA0)};
+constexpr Script51Step kUnlock[] = {Bus(0x5555, 0xAA), Bus(0x2AAA, 0x55)};
+const Script51 kProgramCommand = {kUnlock[0], kUnlock[1], Bus(0x5555, 0xA0)};
 
 const Sm51Row kMsu2964Row{
     .Caption = "Msu2964",
@@ -27,33 +27,32 @@ const Sm51Row kMsu2964Row{
     .VppMv = 5000,
     .VppFirst = true,
     .EarlySupplies = true,
-    .Powered = {kVccOn, W(OpWaitSettle)},
+    .Powered = {Vcc, Wait(OpWaitSettle)},
     .XtalOption = true,
     .PowerUpPort = PortMode51Swap,
     .AllLowAfterVcc = true,
     .AfterVccPins = {H(kP37), H(kProg), L(kPsen), L(10), L(11), L(12), L(13), H(14), H(15), H(16), H(kP37), H(kEa),
                      L(kRst), H(kRst)},
-    .ReadPins = {L(kPsen), H(kProg), L(kProg), H(kP37), kVppOn},
+    .ReadPins = {L(kPsen), H(kProg), L(kProg), H(kP37), Vpp},
     .StatusAt = {1, 1, 1},
     .BlankCurrentFirst = false,
-    .ReadEnd = {kOff},
+    .ReadEnd = {Off},
     .WriteText = "Writing..",
-    .Write = {kCurrent, Port(PortMode51SwapWrite), L(kPsen)},
-    .WriteEnd = {kOff},
+    .Write = {Current, Port(PortMode51SwapWrite), L(kPsen)},
+    .WriteEnd = {Off},
     // VCC and VPP stay routed after Erase.
-    .Erase = {Port(PortMode51SwapWrite), kVppOn, kCurrent, H(kPsen), kUnlock[0], kUnlock[1], Bus(0x5555, 0x80),
-              kUnlock[0], kUnlock[1], Bus(0x5555, 0x10), {SeqStep51::RadioWaits}, L(kPsen), kFlush},
+    .Erase = {Port(PortMode51SwapWrite), Vpp, Current, H(kPsen), kUnlock[0], kUnlock[1], Bus(0x5555, 0x80),
+              kUnlock[0], kUnlock[1], Bus(0x5555, 0x10), RadioWaits, L(kPsen), Flush},
     .EraseWaits = {10, 20, 30},
-    .Lock = {{SeqStep51::Clock, 0}, {SeqStep51::Options0, kXtal1, kXtal1}, H(kXtal1), kVppOn, kCurrent,
-             Port(PortMode51SwapWrite), {SeqStep51::Latch0, 0}, A(0), L(10), H(11), L(12), H(13), H(14), H(15), H(16),
-             H(kProg), H(kPsen), L(kProg), L(kP37), W(OpWaitPulse, 3), H(kP37), H(kProg), L(kPsen),
-             W(OpWaitSettle, 2), kFlush, kOff, kFlush},
+    .Lock = {Clock(0), Option(kXtal1, 0), H(kXtal1), Vpp, Current, Port(PortMode51SwapWrite), Latch0(0), At(0),
+             L(10), H(11), L(12), H(13), H(14), H(15), H(16), H(kProg), H(kPsen), L(kProg), L(kP37),
+             Wait(OpWaitPulse, 3), H(kP37), H(kProg), L(kPsen), Wait(OpWaitSettle, 2), Flush, Off, Flush},
 };
 
 // The protection cleared: 5 V on EA, socket 1-8 released, P3.7 low for 1 ms.
-const SeqSteps51 kUnprotect = {kVppOn, {SeqStep51::Options0, 1, 8}, {SeqStep51::Latch0, 0}, A(0), H(10), L(11), L(12), H(13),
-                            H(14), H(15), H(16), H(kProg), H(kPsen), L(kProg), L(kP37), W(OpWait1ms), H(kP37),
-                            H(kProg), L(kPsen), W(OpWait1ms, 2), kOff};
+const Script51 kUnprotect = {Vpp, OptionsOff(1, 8), Latch0(0), At(0), H(10), L(11), L(12), H(13), H(14), H(15),
+                             H(16), H(kProg), H(kPsen), L(kProg), L(kP37), Wait(OpWait1ms), H(kP37), H(kProg),
+                             L(kPsen), Wait(OpWait1ms, 2), Off};
 
 }  // namespace
 

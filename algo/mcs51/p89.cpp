@@ -20,7 +20,7 @@ Window51 f51::Batch(std::initializer_list<std::pair<const char*, const char*>> b
 // ---- the flow ------------------------------------------------------------------------------------
 
 Flash51Form::Flash51Form(Workbench& w, const Flash51Row& row)
-    : Mcs51Form(w, row.Caption, row.HighPins), Flow(row) {}
+    : Script51Form(w, row.Caption, row.HighPins, row.ModePins, row.Pulse), Flow(row) {}
 
 void Flash51Form::Declare() {
     DeclareStatus(Flow.AddressText);
@@ -72,59 +72,7 @@ void Flash51Form::SetupForDevice() {
         PutChecked("CheckCon", cfg);
     }
     if (Flow.ClockBoxByFamily) SetEnabled("CheckBox4", r.Family == 1);
-    if (Ep3.Connected) RunSteps51(Flow.Setup);
-}
-
-bool Flash51Form::RunSteps51(const ModeSteps51& steps, std::array<std::uint8_t, 2> args, int box) {
-    for (const ModeStep51& s : steps) {
-        switch (s.K) {
-            case ModeStep51::Level: Ep3.SetPin(s.B, s.A); break;
-            case ModeStep51::Mode:
-                for (std::size_t i = 0; i < Flow.ModePins.size(); ++i) Ep3.SetPin(s.Text[i] == '1', Flow.ModePins[i]);
-                break;
-            case ModeStep51::Port: Ep3.SetPortMode(s.A); break;
-            case ModeStep51::Option: Ep3.SetPinOption(s.A, s.B); break;
-            case ModeStep51::Clock: Ep3.ClockPin(s.A); break;
-            case ModeStep51::Gnd: Ep3.GndPin(GndPinNo); break;
-            case ModeStep51::Vcc: Ep3.VccPin(s.A ? VccPinNo : 0); break;
-            case ModeStep51::Vpp: Ep3.VppPin(VppPinNo); break;
-            case ModeStep51::Off: SuppliesOff(); break;
-            case ModeStep51::AllLow: Ep3.SetAllPins(0); break;
-            case ModeStep51::VppMv: Ep3.SetVpp(s.A); break;
-            case ModeStep51::VccMv: Ep3.SetVcc(s.A); break;
-            case ModeStep51::Wait: Waits(static_cast<std::uint8_t>(s.A), s.B); break;
-            case ModeStep51::Flush: Flush(); break;
-            case ModeStep51::Current:
-                if (!Ep3.CheckCurrent()) return false;
-                break;
-            case ModeStep51::Contact:
-                if (!ContactTest()) return false;
-                break;
-            case ModeStep51::Say: Status(s.Text); break;
-            case ModeStep51::Address: Address51(s.A + s.B * box); break;
-            case ModeStep51::Data: Ep3.UsbPut2(OpPutData51, static_cast<std::uint8_t>(s.A)); break;
-            case ModeStep51::DataArg: Ep3.UsbPut2(OpPutData51, args[static_cast<std::size_t>(s.A)]); break;
-            case ModeStep51::Program: ProgramByte51(static_cast<std::uint8_t>(s.A)); break;
-            case ModeStep51::ProgramArg: ProgramByte51(args[static_cast<std::size_t>(s.A)]); break;
-            case ModeStep51::Progress: SetProgress(kProgress, 0, s.B, s.A); break;
-            case ModeStep51::PowerUp: PowerUp51(); break;
-            case ModeStep51::PreCheck: PreCheck51(); break;
-            case ModeStep51::PairCheck: Ep3.PinPairOk(19, 18); break;
-            case ModeStep51::FileWindow:
-                if (!NeedFileWindow()) return false;
-                break;
-            case ModeStep51::CheckId:
-                if (!CheckDeviceId()) return false;
-                break;
-            case ModeStep51::ReadBlock: Mcs51Form::ReadBlock(Ep3.UsbReplyBuf.data()); break;
-        }
-    }
-    return true;
-}
-
-void Flash51Form::ProgramByte51(std::uint8_t v) {
-    Ep3.UsbPut2(OpPutData51, v);
-    RunSteps51(Flow.Pulse);
+    if (Ep3.Connected) Run51(Flow.Setup);
 }
 
 int Flash51Form::CheckDeviceId() {
@@ -154,14 +102,8 @@ bool Flash51Form::HexEdit(const char* edit, const char* label, std::uint8_t& out
     return false;
 }
 
-void Flash51Form::RunOp(const ModeSteps51& steps, const ModeSteps51& end, const char* done, std::array<std::uint8_t, 2> args) {
-    if (!RunSteps51(steps, args)) return;
-    RunSteps51(end);
-    Success(done);
-}
-
 void Flash51Form::ReadCells(const CellRead51& c) {
-    if (!RunSteps51(c.Setting)) return;
+    if (!Run51(c.Setting)) return;
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
     std::array<unsigned, 7> v{};
     if (c.At.empty()) ReadBlock(buf);
@@ -174,7 +116,7 @@ void Flash51Form::ReadCells(const CellRead51& c) {
     }
     if (c.SetsId)
         for (std::size_t i = 0; i < 3; ++i) LastReadId()[i] = static_cast<std::uint8_t>(v[i]);
-    RunSteps51(c.After);
+    Run51(c.After);
     if (c.Done) Success(c.Done);
     Status(FormatText(c.Text, v[0], v[1], v[2], v[3], v[4], v[5], v[6]));
 }
@@ -183,23 +125,17 @@ void Flash51Form::ReadCells(const CellRead51& c) {
 
 void Flash51Form::ReadRom() {
     const Mcs51Row& r = Row();
-    if (!RunSteps51(Flow.Read)) return;
-    ReadImage51(r);
-    ShowProgress(r.LastAddress);
-    SuppliesOff();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
+    if (Run51(Flow.Read)) ReadRest51(r, {s51::Off});
 }
 
 void Flash51Form::BlankClick() {
     const Mcs51Row& r = Row();
-    if (RunSteps51(Flow.Blank)) BlankBlocks51(r, [this] { SuppliesOff(); });
+    if (Run51(Flow.Blank)) BlankBlocks51(r, [this] { SuppliesOff(); });
 }
 
 void Flash51Form::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (!RunSteps51(Flow.Verify)) return;
+    if (!Run51(Flow.Verify)) return;
     const auto off = [this] { SuppliesOff(); };
     if (Flow.VerifyFaultVccOnly) CheckBlocks51(r, kVerifyPass51, [this] { Ep3.VccPin(0); }, off);
     else CheckBlocks51(r, kVerifyPass51, off, off);
@@ -207,34 +143,26 @@ void Flash51Form::VerifyClick() {
 
 void Flash51Form::WriteClick() {
     const Mcs51Row& r = Row();
-    if (!RunSteps51(Flow.Write)) return;
-    WritePages(r);
-    ShowProgress(r.LastAddress);
-    RunSteps51(Flow.WriteEnd);
-    Success("OK");
-}
-
-void Flash51Form::WritePages(const Mcs51Row& r) {
-    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
+    if (Run51(Flow.Write)) WriteRest51(r, Flow.WriteEnd);
 }
 
 void Flash51Form::EraseClick() {
     Row();
-    RunOp(Flow.Erase, {}, Flow.EraseDone);
+    RunOp(Flow.Erase, Flow.EraseDone);
 }
 
 void Flash51Form::InitClick() {
     Row();
-    RunOp(Flow.Init, {}, "OK");
+    RunOp(Flow.Init, "OK");
 }
 
 void Flash51Form::SecrityClick() {
     Row();
-    if (!RunSteps51(Flow.Lock)) return;
+    if (!Run51(Flow.Lock)) return;
     for (int k = 0; k < 3; ++k)
-        if (Checked("CheckBox" + std::to_string(k + 1))) RunSteps51(Flow.LockBox, {}, k);
-    if (!Flow.LockClock.empty() && Ticked("CheckBox4")) RunSteps51(Flow.LockClock);
-    RunSteps51(Flow.LockEnd);
+        if (Checked("CheckBox" + std::to_string(k + 1))) Run51(Flow.LockBox, {}, k);
+    if (!Flow.LockClock.empty() && Ticked("CheckBox4")) Run51(Flow.LockClock);
+    Run51(Flow.LockEnd);
     Success("OK");
 }
 
@@ -244,8 +172,8 @@ void Flash51Form::ConfigClick() {
     // refuses Wr.CFG, nothing sent.
     std::uint8_t status = 0, boot = 0;
     if (!HexEdit("Edit1", "Status", status) || !HexEdit("Edit2", "Boot Ver", boot)) return;
-    if (!RunSteps51(Flow.Config, {status, boot})) return;
-    if (!Flow.ConfigClock.empty() && Ticked("CheckBox4")) RunSteps51(Flow.ConfigClock);
+    if (!Run51(Flow.Config, {status, boot})) return;
+    if (!Flow.ConfigClock.empty() && Ticked("CheckBox4")) Run51(Flow.ConfigClock);
     SuppliesOff();
     Success("OK");
 }
@@ -271,14 +199,15 @@ void Flash51Form::Button1Click() {
 
 namespace {
 
+using namespace s51;
 using namespace f51;
 
 constexpr int kRst = 9, kP30 = 10, kP31 = 11, kP33 = 13, kP34 = 14, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
 constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31;
 
 // Mode steps give P2.6, P3.7, P3.1, P3.0 in this order.
-const ModeSteps51 kEraseStep = {H(kP27), L(kP33), L(kProg), Wait(OpWait100ms, 5), H(kProg), Wait(OpWait100ms, 5), H(kP33)};
-const ModeSteps51 kReadPins = {H(kProg), L(kP27), L(kP33)};
+const Script51 kEraseStep = {H(kP27), L(kP33), L(kProg), Wait(OpWait100ms, 5), H(kProg), Wait(OpWait100ms, 5), H(kP33)};
+const Script51 kReadPins = {H(kProg), L(kP27), L(kP33)};
 const Window51 kLockBoxes = {Box("CheckBox1", "1:No W.(Lock)   ", true, "GroupCfg"),
                              Box("CheckBox2", "2:No R  (Lock)", true, "GroupCfg"),
                              Box("CheckBox3", "3:No ext code ", true, "GroupCfg")};
@@ -286,7 +215,7 @@ const Window51 kCfgEdits = {Edit("Edit1", "Status:", "00", "GroupCfg"), Edit("Ed
 const char* const kDetect = "Detect MFG and ID .....";
 const char* const kDetected = "Detected MFG and ID = %02x,%02x,%02x.";
 // Status then Boot Ver at these addresses, the arguments of the script.
-ModeSteps51 StatusAndBoot(std::int32_t boot) { return {At(0), ProgramArg(0), At(boot), ProgramArg(1), Flush}; }
+Script51 StatusAndBoot(std::int32_t boot) { return {At(0), ProgramArg(0), At(boot), ProgramArg(1), Flush}; }
 
 const Flash51Row kPhi89c5x = [] {
     Flash51Row f{.Caption = "Philip P89C51Uxx,P89c51Rx+", .HighPins = {21, 22, 23, 24, 25, 26, kP34, 15},
@@ -320,23 +249,22 @@ const Flash51Row kPhi89c5x = [] {
     f.Pulse = {L(kProg), Wait(OpWaitShort, 2), H(kProg)};
     f.Read = {Contact, Say("Reading.........."), Up, Mode("0000"), H(kEa), H(kProg), L(kP27), L(kP33), Flush, Current,
               Port(PortMode51Read)};
-    f.Blank = Join<ModeStep51>({{Contact, Say("Blank CHK"), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
-                            kReadPins, {Flush, Current}});
-    f.Verify = Join<ModeStep51>({{Contact, Say("Verify."), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
-                             kReadPins, {H(kEa), Flush, Current}});
+    f.Blank = Join({{Contact, Say("Blank CHK"), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")}, kReadPins,
+                    {Flush, Current}});
+    f.Verify = Join({{Contact, Say("Verify."), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")}, kReadPins,
+                     {H(kEa), Flush, Current}});
     f.VerifyFaultVccOnly = true;
     f.Write = {Contact, FileWindow, CheckId, Say("Writing.."), Up, Port(PortModeReset), Mode("0011"), Flush,
                H(kP27), L(kP33), Flush, Vpp, Current};
     f.Erase = {Contact, Say("Erasing"), Up, Vpp, Current, At(0)};
-    for (int n = 1; n <= 3; ++n) f.Erase = Join<ModeStep51>({f.Erase, {Mode("0001")}, kEraseStep, {Flush, Progress(n, 3)}});
+    for (int n = 1; n <= 3; ++n) f.Erase = Join({f.Erase, {Mode("0001")}, kEraseStep, {Flush, Progress(n, 3)}});
     f.Erase.push_back(Off);
-    f.Init = Join<ModeStep51>({{Contact, Say("Init....."), Up, Vpp, Current, At(0), Mode("1110")}, kEraseStep, {Off}});
+    f.Init = Join({{Contact, Say("Init....."), Up, Vpp, Current, At(0), Mode("1110")}, kEraseStep, {Off}});
     f.Lock = {Contact, Say("Locking"), Up, H(kP27), L(kP33), Vpp, Current};
     f.LockBox = {Mode("0110"), At(0, 1), L(kProg), Wait(OpWait100us), H(kProg), Flush};
-    f.Config = Join<ModeStep51>({{Contact, Say("Wrt. CFG."), Up, Port(PortModeReset), Vpp, Mode("1000")}, kEraseStep,
-                             {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
-    f.ConfigRead = {.Setting = Join<ModeStep51>({{Contact, Up, Mode("1011")}, kReadPins,
-                                             {Port(PortMode51Read), Vpp, At(0)}}),
+    f.Config = Join({{Contact, Say("Wrt. CFG."), Up, Port(PortModeReset), Vpp, Mode("1000")}, kEraseStep,
+                     {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
+    f.ConfigRead = {.Setting = Join({{Contact, Up, Mode("1011")}, kReadPins, {Port(PortMode51Read), Vpp, At(0)}}),
                     .Text = "Lock=%02x,Stat=%02x,Vect=%02x"};
     f.Id = {.Setting = {Contact, Say(kDetect), Up, Mode("1111"), L(kP33), At(0)},
             .After = {H(kP27), H(kP33), Off},
@@ -375,11 +303,10 @@ const Flash51Row kPhi89new = [] {
     f.PreCheck = {Up, Clock(0), Option(kXtal1, 0), Option(kXtal2, 1), PairCheck};
     f.Pulse = {L(kP33), L(kProg), Wait(OpWaitShort), H(kProg), H(kP33)};
     f.Read = {Contact, Pre, Say("Reading.........."), Up, Current, Mode("0000"), L(kP33), Port(PortMode51Read)};
-    f.Blank = Join<ModeStep51>(
+    f.Blank = Join(
         {{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Mode("0000")}, kReadPins, {Vpp, Current}});
-    f.Verify = Join<ModeStep51>({{Contact, Pre, Say("Verifying.."), Up, Port(PortMode51Read), Option(kP34, 0),
-                              Mode("0000")},
-                             kReadPins, {Vpp, Current}});
+    f.Verify = Join({{Contact, Pre, Say("Verifying.."), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
+                     kReadPins, {Vpp, Current}});
     f.Write = {Contact, Pre, FileWindow, CheckId, Say("Writing.."), Up, Port(PortModeReset), At(0), H(kP27), L(kP33),
                Mode("0011"), Vpp, Current};
     f.Erase = {Contact, Pre, Say("Erasing"), Port(PortModeReset), Up, At(0), Mode("0001"), Vpp, Current, H(kP27),
@@ -425,25 +352,21 @@ Flash51Row Rx2Row(bool xx1) {
                      Port(PortMode51Read), VccOff, Vcc, Mode("0000"), H(kPsen), H(kRst), H(kEa), L(kPsen), At(0),
                      H(kProg), H(kP33), L(kP27), H(kP36), Flush};
         f.Pulse = {L(kProg), Wait(OpWaitPulse), H(kProg)};
-        f.Read = Join<ModeStep51>({{Contact, Pre, Say("Reading.........."), Up, Current, Mode("0000")}, kReadPins,
-                               {Vpp, Port(PortMode51Read)}});
-        f.Blank = Join<ModeStep51>({{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Option(kP34, 0),
-                                 Mode("0000")},
-                                kReadPins, {Current}});
-        f.Verify = Join<ModeStep51>({{Contact, Pre, Say("Verifying.."), Up, Port(PortMode51Read), Option(kP34, 0),
-                                  Mode("0000")},
-                                 kReadPins, {Current}});
+        f.Read = Join({{Contact, Pre, Say("Reading.........."), Up, Current, Mode("0000")}, kReadPins,
+                       {Vpp, Port(PortMode51Read)}});
+        f.Blank = Join({{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
+                        kReadPins, {Current}});
+        f.Verify = Join({{Contact, Pre, Say("Verifying.."), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
+                         kReadPins, {Current}});
         f.VerifyFaultVccOnly = true;
         f.Write = {Contact, Pre, FileWindow, CheckId, Say("Writing.."), Up, Port(PortModeReset), H(kRst), L(kPsen),
                    H(kProg), H(kEa), At(0), H(kP27), L(kP33), Vpp, Current, Mode("0011"), H(kP27), L(kP33), Flush};
-        f.Erase = Join<ModeStep51>({{Contact, Pre, Say("Erasing"), Up, At(0), Vpp, Current, Mode("0001")}, kEraseStep,
-                                {Off}});
+        f.Erase = Join({{Contact, Pre, Say("Erasing"), Up, At(0), Vpp, Current, Mode("0001")}, kEraseStep, {Off}});
         f.Lock = {Contact, Pre, Say("Locking"), Port(PortMode51Read), Up, Vpp, H(kP27), L(kP33), Mode("0110")};
         f.LockBox = {At(0, 1), Program(0xFF)};
-        f.Config = Join<ModeStep51>({{Contact, Pre, Say("Wrt. CFG."), Up, Port(PortModeReset), Vpp, Mode("1000")},
-                                 kEraseStep, {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
-        f.ConfigRead = {.Setting = Join<ModeStep51>({{Contact, Up, Mode("1011")}, kReadPins,
-                                                 {Port(PortMode51Read), Vpp, At(0)}}),
+        f.Config = Join({{Contact, Pre, Say("Wrt. CFG."), Up, Port(PortModeReset), Vpp, Mode("1000")}, kEraseStep,
+                         {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
+        f.ConfigRead = {.Setting = Join({{Contact, Up, Mode("1011")}, kReadPins, {Port(PortMode51Read), Vpp, At(0)}}),
                         .Offsets = {0, 1, 2, 3},
                         .Text = "Lock=%02x,Stat=%02x,Vect=%02x,Clock=%02x"};
         f.Id = {.Setting = {Contact, Say(kDetect), Pre, Up, Port(PortMode51Read), Mode("1111"), At(0), L(kP33),
@@ -458,21 +381,21 @@ Flash51Row Rx2Row(bool xx1) {
                  H(kProg), H(kP33), L(kP27), H(kP36), Mode("0000"), H(kPsen), H(kRst), H(kEa), Vpp,
                  Wait(OpWaitPulse), L(kPsen), Flush};
     f.Pulse = {L(kP33), L(kProg), Wait(OpWaitPulse), H(kProg), H(kP33)};
-    f.Read = Join<ModeStep51>({{Contact, Pre, Say("Read."), Up, Current, Mode("0000")}, kReadPins});
+    f.Read = Join({{Contact, Pre, Say("Read."), Up, Current, Mode("0000")}, kReadPins});
     f.Blank =
-        Join<ModeStep51>({{Contact, Pre, Say("Blank CHK"), Up, Option(kP34, 0), Mode("0000")}, kReadPins, {Current}});
-    f.Verify = Join<ModeStep51>({{Contact, Pre, Say("Verify."), Up, Mode("0000")}, kReadPins, {Current}});
+        Join({{Contact, Pre, Say("Blank CHK"), Up, Option(kP34, 0), Mode("0000")}, kReadPins, {Current}});
+    f.Verify = Join({{Contact, Pre, Say("Verify."), Up, Mode("0000")}, kReadPins, {Current}});
     f.Write = {Contact, Pre, FileWindow, CheckId, Say("Writing.."), Up, H(kP27), H(kP33), Vpp, Current, Mode("0001"),
                Port(PortModeReset), Option(kXtal2, 1), Flush};
     f.Erase =
-        Join<ModeStep51>({{Contact, Pre, Say("Erasing"), Up, At(0), Vpp, Current, Mode("0111")}, kEraseStep, {Off}});
+        Join({{Contact, Pre, Say("Erasing"), Up, At(0), Vpp, Current, Mode("0111")}, kEraseStep, {Off}});
     f.Lock = {Contact, Pre, Say("Locking"), Up, Vpp, H(kP27), H(kP33), Mode("0010")};
     f.LockBox = {At(0x3000, 0x1000), Program(0xFF)};
-    f.Config = Join<ModeStep51>({{Contact, Pre, Say("Wrt. CFG."), Up, Port(PortModeReset), Option(kXtal2, 1), Vpp, H(kP27),
-                              H(kP33), Mode("1001")},
-                             kEraseStep, {Mode("0010")}, StatusAndBoot(0x1000)});
+    f.Config = Join({{Contact, Pre, Say("Wrt. CFG."), Up, Port(PortModeReset), Option(kXtal2, 1), Vpp, H(kP27),
+                      H(kP33), Mode("1001")},
+                     kEraseStep, {Mode("0010")}, StatusAndBoot(0x1000)});
     f.ConfigClock = {At(0x2000), Program(0xFF)};
-    f.ConfigRead = {.Setting = Join<ModeStep51>({{Contact, Up, Mode("1111")}, kReadPins}),
+    f.ConfigRead = {.Setting = Join({{Contact, Up, Mode("1111")}, kReadPins}),
                     .At = {0x0000, 0x1000, 0x2000, 0x3000},
                     .Offsets = {0, 0, 0, 0},
                     .Text = "Status=%02x,Vect=%02x,Config=%02x,Lock=%02x"};

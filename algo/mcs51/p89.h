@@ -1,8 +1,7 @@
 // The mode-pin flash flow: the 8051 flash parts whose every cycle is chosen by a
 // few mode pins (P2.6, P2.7, P3.x), read in 256-byte blocks and written byte by
 // byte or in pages. Each form is a row (`Flash51Row`): its window, its table,
-// and each operation as a pin script (`ModeStep51`: levels, mode settings, supplies,
-// waits, the checks that stop it) that the one flow below runs.
+// and each operation as a pin script (script51.h) that the one flow below runs.
 //
 // The Philips P89C51 forms are rows here: the mode pins P2.6, P3.7, P3.1, P3.0
 // (sockets 27, 17, 11, 10) with P2.7 and P3.3; A14 on 14, A15 on 15; 256-byte
@@ -20,75 +19,9 @@
 
 #include <string_view>
 
-#include "algo/mcs51/mcs51_form.h"
+#include "algo/mcs51/script51.h"
 
 namespace quilla {
-
-// One step of a pin script.
-struct ModeStep51 {
-    enum Kind : std::uint8_t {
-        Level,       // Pin A to level B
-        Mode,        // the form's mode pins to Text ("0110": one digit per pin, in order)
-        Port,        // port mode A
-        Option,      // pin option A := B
-        Clock,       // the clock on pin A
-        Gnd,         // ground on GndPinNo
-        Vcc,         // VCC on VccPinNo (A = 1) or off (A = 0)
-        Vpp,         // VPP routed to VppPinNo
-        Off,         // VPP then VCC off
-        AllLow,      // every pin low
-        VppMv,       // VPP level A mV
-        VccMv,       // VCC level A mV
-        Wait,        // opcode A, B times
-        Flush,
-        Current,     // the over-current check: a fault stops the script
-        Contact,     // the contact test: a refusal stops the script
-        Say,         // the status line := Text
-        Address,     // the address A + B x the box index
-        Data,        // data byte A (OpPutData51)
-        DataArg,     // data byte: argument A
-        Program,     // ProgramByte51(A)
-        ProgramArg,  // ProgramByte51(argument A)
-        Progress,    // the bar at A of 0..B
-        PowerUp,     // the form's power-up
-        PreCheck,    // the form's pre-check
-        PairCheck,   // the clock pins' pair check (XTAL1, XTAL2)
-        FileWindow,  // the buffer window asked for: none stops the script
-        CheckId,     // the signature check before programming: "No" stops the script
-        ReadBlock,   // one block read into the reply buffer
-    };
-    Kind K;
-    int A = 0, B = 0;
-    const char* Text = nullptr;
-    constexpr ModeStep51(Kind k, int a = 0, int b = 0, const char* t = nullptr) : K(k), A(a), B(b), Text(t) {}
-    constexpr ModeStep51(Level51 l) : K(Level), A(l.Pin), B(l.High) {}  // a level is a step
-};
-using ModeSteps51 = std::vector<ModeStep51>;
-
-// The steps by name, for the rows' scripts.
-namespace f51 {
-constexpr ModeStep51 Mode(const char* bits) { return {ModeStep51::Mode, 0, 0, bits}; }
-constexpr ModeStep51 Port(int mode) { return {ModeStep51::Port, mode}; }
-constexpr ModeStep51 Option(int pin, int on) { return {ModeStep51::Option, pin, on}; }
-constexpr ModeStep51 Clock(int pin) { return {ModeStep51::Clock, pin}; }
-constexpr ModeStep51 VppMv(int mv) { return {ModeStep51::VppMv, mv}; }
-constexpr ModeStep51 VccMv(int mv) { return {ModeStep51::VccMv, mv}; }
-constexpr ModeStep51 Wait(std::uint8_t op, int count = 1) { return {ModeStep51::Wait, op, count}; }
-constexpr ModeStep51 Say(const char* text) { return {ModeStep51::Say, 0, 0, text}; }
-constexpr ModeStep51 At(std::int32_t a, int perBox = 0) { return {ModeStep51::Address, a, perBox}; }
-constexpr ModeStep51 Data(std::uint8_t v) { return {ModeStep51::Data, v}; }
-constexpr ModeStep51 DataArg(int i) { return {ModeStep51::DataArg, i}; }
-constexpr ModeStep51 Program(std::uint8_t v) { return {ModeStep51::Program, v}; }
-constexpr ModeStep51 ProgramArg(int i) { return {ModeStep51::ProgramArg, i}; }
-constexpr ModeStep51 Progress(int at, int max) { return {ModeStep51::Progress, at, max}; }
-inline constexpr ModeStep51 Gnd{ModeStep51::Gnd}, Vcc{ModeStep51::Vcc, 1}, VccOff{ModeStep51::Vcc, 0}, Vpp{ModeStep51::Vpp},
-    Off{ModeStep51::Off}, AllLow{ModeStep51::AllLow}, Flush{ModeStep51::Flush}, Current{ModeStep51::Current},
-    Contact{ModeStep51::Contact}, Up{ModeStep51::PowerUp}, Pre{ModeStep51::PreCheck}, PairCheck{ModeStep51::PairCheck},
-    FileWindow{ModeStep51::FileWindow}, CheckId{ModeStep51::CheckId}, ReadBlock{ModeStep51::ReadBlock};
-// The pre-check of the 4.5 V parts: powered, VCC again, XTAL1 (19) released
-// and XTAL2 (18) driven, the pair check.
-inline const ModeSteps51 PairPreCheck = {Up, Vcc, Option(19, 0), Option(18, 1), PairCheck};
-}  // namespace f51
 
 // One control of a window, in order; a button takes the flow's handler of its name.
 struct Control51 {
@@ -106,6 +39,9 @@ struct Control51 {
 using Window51 = std::vector<Control51>;
 
 namespace f51 {
+// The pre-check of the 4.5 V parts: powered, VCC again, XTAL1 (19) released
+// and XTAL2 (18) driven, the pair check.
+inline const Script51 PairPreCheck = {s51::Up, s51::Vcc, s51::Option(19, 0), s51::Option(18, 1), s51::PairCheck};
 inline Control51 Btn(const char* name, const char* caption, const char* group = "") {
     return {ControlKind::Button, name, caption, group};
 }
@@ -119,22 +55,16 @@ inline Control51 Edit(const char* name, const char* label, const char* text, con
 // The group "Batch   " (unless `group` is false) with its boxes (name, caption;
 // ticked) and the run button.
 Window51 Batch(std::initializer_list<std::pair<const char*, const char*>> boxes, bool group = true);
-template <class T>
-std::vector<T> Join(std::initializer_list<std::vector<T>> parts) {
-    std::vector<T> out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
 }  // namespace f51
 
 // A read of signature or configuration cells: the script, one block read (or
 // one per address of `At`, its byte `Offsets[i]` each), the bytes taken at
 // `Offsets`, the closing script, then `Text` of them (after `Done`, when given).
 struct CellRead51 {
-    ModeSteps51 Setting = {};
+    Script51 Setting = {};
     std::vector<std::int32_t> At = {};
     std::vector<int> Offsets = {0, 1, 2};
-    ModeSteps51 After = {f51::Off};
+    Script51 After = {s51::Off};
     const char* Text = "";
     bool SetsId = false;       // the first three bytes are the signature read
     const char* Done = nullptr;
@@ -158,25 +88,25 @@ struct Flash51Row {
     bool ShowAgain = false;         // the form shown again after the range
     int ConfigFromVariant = 0;      // Wr.CFG and its batch box from this variant on (0: always)
     bool ClockBoxByFamily = false;  // CheckBox4 only on the Family 1 rows
-    ModeSteps51 Setup = {};             // once connected
+    Script51 Setup = {};             // once connected
 
     // ---- routines ----
-    ModeSteps51 PowerUp = {}, PreCheck = {};
-    ModeSteps51 Pulse = {};  // the program pulse after the data byte
+    Script51 PowerUp = {}, PreCheck = {};
+    Script51 Pulse = {};  // the program pulse after the data byte
 
     // ---- operations: each script stops at a failed check ----
-    ModeSteps51 Read = {}, Blank = {}, Verify = {};
+    Script51 Read = {}, Blank = {}, Verify = {};
     bool VerifyFaultVccOnly = false;  // a mismatch switches VCC off only
-    ModeSteps51 Write = {}, WriteEnd = {f51::Off};
-    ModeSteps51 Erase = {}, Init = {};
+    Script51 Write = {}, WriteEnd = {s51::Off};
+    Script51 Erase = {}, Init = {};
     const char* EraseDone = "OK";
-    ModeSteps51 Lock = {}, LockBox = {}, LockClock = {}, LockEnd = {f51::Off};  // LockBox per ticked lock box 1..3
-    ModeSteps51 Config = {}, ConfigClock = {};  // the arguments: Status and Boot Ver
+    Script51 Lock = {}, LockBox = {}, LockClock = {}, LockEnd = {s51::Off};  // LockBox per ticked lock box 1..3
+    Script51 Config = {}, ConfigClock = {};  // the arguments: Status and Boot Ver
     CellRead51 Id = {}, ConfigRead = {};
 };
 
 // The flow: every handler from the row.
-class Flash51Form : public Mcs51Form {
+class Flash51Form : public Script51Form {
 public:
     Flash51Form(Workbench& wb, const Flash51Row& row);
     void SetupForDevice() override;
@@ -198,17 +128,11 @@ public:
     void IDClick();
     void Button1Click();
 
-    void PowerUp51() { RunSteps51(Flow.PowerUp); }
-    void PreCheck51() { RunSteps51(Flow.PreCheck); }
-    // The data byte, then the row's pulse.
-    void ProgramByte51(std::uint8_t v);
+    void PowerUp51() override { Run51(Flow.PowerUp); }
+    bool PreCheck51() override { return Run51(Flow.PreCheck); }
     // The three-byte check after the form's ID read; a Family 2 part also
     // passes with its third byte 0xF8 or 0xFE.
     int CheckDeviceId();
-
-    // Runs a script (the arguments of DataArg and ProgramArg, the box index of
-    // Address); false when a check stopped it.
-    bool RunSteps51(const ModeSteps51& steps, std::array<std::uint8_t, 2> args = {}, int box = 0);
 
 protected:
     const Flash51Row& Flow;
@@ -216,12 +140,12 @@ protected:
     // handlers in place).
     void Declare();
     virtual std::function<void()> Handler(std::string_view name);
-    // Write's pages (after the script): whole 256-byte pages, ProgramByte51 per byte.
-    virtual void WritePages(const Mcs51Row& r);
-    // The address of an Address step (a form may add pins of its own).
-    virtual void Address51(std::int32_t a) { SetAddress51(a); }
-    // A script then its end, and the success text.
-    void RunOp(const ModeSteps51& steps, const ModeSteps51& end, const char* done, std::array<std::uint8_t, 2> args = {});
+    // The flow's one kind of its own: CheckId.
+    bool FormStep51(const Script51Step& s) override { return s.K != Script51Step::CheckId || CheckDeviceId() != 0; }
+    // A script, then its success text when it passed.
+    void RunOp(const Script51& steps, const char* done, Args51 args = {}) {
+        if (Run51(steps, args)) Success(done);
+    }
     void ReadCells(const CellRead51& c);
     // The hexadecimal byte of a Status or Boot Ver edit; refuses (message naming
     // the field, step failed) when the text has no leading hexadecimal digit.

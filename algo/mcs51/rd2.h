@@ -32,7 +32,7 @@ protected:
     explicit Rd2Form(Workbench& wb, bool rc2);
     std::function<void()> Handler(std::string_view name) override;
     void Address51(std::int32_t a) override { SetAddress51(a); }
-    void WritePages(const Mcs51Row& r) override;
+    void WriteAll(const Mcs51Row& r) override;
 
 private:
     bool rc2_;

@@ -6,7 +6,7 @@
 namespace quilla {
 
 using namespace proto;
-using namespace seq51;
+using namespace s51;
 
 namespace {
 
@@ -17,10 +17,10 @@ std::vector<Mcs51Row> Sm59Parts(Mcs51Row last) {
             {"3: noname  8K", 0x1FFF}, {"4: noname  16K", 0x3FFF}, {"5: noname 32K", 0x7FFF}, last};
 }
 
-const SeqSteps51 kEnd = {H(kEa), H(kProg), kVccOff}, kEndOff = {H(kEa), H(kProg), kOff};
-const SeqSteps51 kEraseStart = {Port(PortModeReset), A(0xFFFF), D(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa), M(3),
-                             kCurrent, L(kP37), H(kP37)};
-const SeqSteps51 kLockStart = {A(0), Port(PortModeReset), D(0xFF), kCurrent};
+const Script51 kEnd = {H(kEa), H(kProg), VccOff}, kEndOff = {H(kEa), H(kProg), Off};
+const Script51 kEraseStart = {Port(PortModeReset), At(0xFFFF), Data(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa),
+                              Mode("11"), Current, L(kP37), H(kP37)};
+const Script51 kLockStart = {At(0), Port(PortModeReset), Data(0xFF), Current};
 
 // What both windows share: no supply routed by the contact test, the reset
 // after VCC and the settle wait, two mode pins, the data latched by P3.7
@@ -29,19 +29,19 @@ Sm51Row Sm59(Sm51Row r) {
     r.Powered = {};
     r.AfterVccPins = {L(kRst), H(kRst)};
     r.PowerUpSettles = true;
-    r.ModePins = 2;
-    r.Pulse = {L(kProg), L(kP37), H(kP37), W(OpWait100us), H(kProg)};
-    r.ReadPins = {L(kProg), L(kPsen), kVppOff, L(kEa), M(0)};
+    r.Pulse = {L(kProg), L(kP37), H(kP37), Wait(OpWait100us), H(kProg)};
+    r.ReadPins = {L(kProg), L(kPsen), VppOff, L(kEa), Mode("00")};
     r.ReadEnd = kEnd;
     r.CheckEnd = kEndOff;
     return r;
 }
 
 // The ISP size at 0x100 (+ the size's address): erased, or programmed.
-const SeqSteps51 kIspStart = {Port(PortModeReset), A(0x100), D(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa), M(0)};
-const SeqSteps51 kIspErase = kIspStart + SeqSteps51{H(13), kCurrent, L(kP37), H(kP37), W(OpWaitSettle)} + kEnd;
-const SeqSteps51 kIspProgram = kIspStart + SeqSteps51{{SeqStep51::IspAddress}, H(13), H(11), H(10), kCurrent, L(kP37), H(kP37),
-                                                W(OpWaitPulse, 2)} + kEnd;
+const Script51 kIspStart = {Port(PortModeReset), At(0x100), Data(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa),
+                            Mode("00")};
+const Script51 kIspErase = Join({kIspStart, {H(13), Current, L(kP37), H(kP37), Wait(OpWaitSettle)}, kEnd});
+const Script51 kIspProgram =
+    Join({kIspStart, {IspAddress, H(13), H(11), H(10), Current, L(kP37), H(kP37), Wait(OpWaitPulse, 2)}, kEnd});
 
 const Sm51Row kSm59064Row = Sm59({
     .Caption = "Sm59064x",
@@ -55,12 +55,12 @@ const Sm51Row kSm59064Row = Sm59({
               {"CheckBox3", "Write."},  {"CheckBox4", "Vrfy"},     {"CheckBox5", "Lock"}},
     .Type = Sm51Row::TypeShown::Device,
     .PowerUpPins = {H(kEa), H(kProg), H(kPsen), H(kP37), L(10), L(11), L(12), L(13)},
-    .ModeFirst = 14,
-    .Write = {L(kEa), H(kPsen), Port(PortModeReset), A(0), M(0), kCurrent},
+    .ModePins = {14, 15},
+    .Write = {L(kEa), H(kPsen), Port(PortModeReset), At(0), Mode("00"), Current},
     .WriteEnd = kEndOff,
-    .Erase = kEraseStart + SeqSteps51{{SeqStep51::Ticks, 10}} + kEnd,
-    .Lock = kLockStart + SeqSteps51{M(1), L(kEa), H(kPsen), L(kProg), L(kP37), H(kP37), W(OpWaitPulse, 3), H(kProg),
-                                 H(kEa), kVccOff},
+    .Erase = Join({kEraseStart, {Ticks(10)}, kEnd}),
+    .Lock = Join({kLockStart, {Mode("10"), L(kEa), H(kPsen), L(kProg), L(kP37), H(kP37), Wait(OpWaitPulse, 3),
+                               H(kProg), H(kEa), VccOff}}),
 });
 
 // The SM59264 sets its supplies first, and VPP 0 again around Write and Erase.
@@ -71,11 +71,13 @@ const Sm51Row kSm59264Row = Sm59({
     .DipContact = true,
     .SuppliesFirst = true,
     .PowerUpPins = {H(kEa), L(kProg), L(10), L(11)},
-    .Write = {Vpp(0), L(kEa), H(kPsen), Port(PortModeReset), A(0), M(0), kCurrent},
-    .WriteEnd = {H(kEa), H(kProg), Vpp(0), kOff},
-    .Erase = SeqSteps51{Vpp(0)} + kEraseStart + SeqSteps51{{SeqStep51::Ticks, 12}} + kEnd,
-    .Lock = kLockStart + SeqSteps51{M(3), H(kRst), H(kPsen), H(kEa), H(kP37), W(OpWait1ms), M(1), L(kEa), L(kP37),
-                                 H(kP37), W(OpWaitPulse, 3), H(kEa), M(3), W(OpWaitSettle), kVccOff},
+    .ModePins = {10, 11},
+    .Write = {VppMv(0), L(kEa), H(kPsen), Port(PortModeReset), At(0), Mode("00"), Current},
+    .WriteEnd = {H(kEa), H(kProg), VppMv(0), Off},
+    .Erase = Join({{VppMv(0)}, kEraseStart, {Ticks(12)}, kEnd}),
+    .Lock = Join({kLockStart, {Mode("11"), H(kRst), H(kPsen), H(kEa), H(kP37), Wait(OpWait1ms), Mode("10"), L(kEa),
+                               L(kP37), H(kP37), Wait(OpWaitPulse, 3), H(kEa), Mode("11"), Wait(OpWaitSettle),
+                               VccOff}}),
     .LockedText = "OK",
 });
 
@@ -92,12 +94,9 @@ void SyncMos51Form::Button3Click() { Sequence51("Config ISP...", kIspProgram, "O
 
 void SyncMos51Form::Button4Click() {
     Row();
-    if (!PreCheck51()) return;
-    Status("Read.");
-    PowerUp51();
-    if (!Run51({L(kProg), L(kPsen), kVppOff, L(kEa), M(1), kCurrent})) return;
-    ReadBlock(Ep3.UsbReplyBuf.data());
-    Run51({H(kEa), H(kProg), kVccOff});
+    if (!Run51({Pre, Say("Read."), Up, L(kProg), L(kPsen), VppOff, L(kEa), Mode("10"), Current, s51::ReadBlock, H(kEa),
+                H(kProg), VccOff}))
+        return;
     const int c = Ep3.UsbReplyBuf[0];
     if (c >= 16) {
         Status("Blank of configration.");

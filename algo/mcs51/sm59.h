@@ -12,13 +12,7 @@
 
 namespace quilla {
 
-class TSm59064x : public SyncMos51Form {
-public:
-    explicit TSm59064x(Workbench& wb);
-};
-class TSm59264x : public SyncMos51Form {
-public:
-    explicit TSm59264x(Workbench& wb);
-};
+class TSm59064x : public SyncMos51Form { public: explicit TSm59064x(Workbench& wb); };
+class TSm59264x : public SyncMos51Form { public: explicit TSm59264x(Workbench& wb); };
 
 }  // namespace quilla

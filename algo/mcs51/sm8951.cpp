@@ -8,14 +8,14 @@
 namespace quilla {
 
 using namespace proto;
-using namespace seq51;
+using namespace s51;
 
 namespace {
 
 constexpr int kRst = 9, kXtal2 = 18, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
 
 const std::vector<std::string> kDelayItems = {"30uS", "50uS", "100uS"};
-const SeqSteps51 kSmPulse = {L(kProg), {SeqStep51::RadioDelay}, H(kProg)};
+const Script51 kSmPulse = {L(kProg), RadioDelay, H(kProg)};
 
 const Sm51Row kSm8951Row{
     .Caption = "Sm8951x",
@@ -30,18 +30,19 @@ const Sm51Row kSm8951Row{
     .PowerUpPins = {H(kProg), H(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst)},
     .PowerUpSettles = true,
-    .ModePins = 3,
+    .ModePins = {10, 11, 12},
     .Pulse = kSmPulse,
     .ReadPins = {H(15), H(kProg), L(kProg), L(kPsen), L(10), L(11), L(12)},
     .StatusAt = {0, 0, 1},
-    .Write = {L(15), H(kPsen), H(kProg), H(13), H(14), Port(PortModeReset), A(0), L(10), H(11), L(12), H(kEa),
-              kVppOn, kCurrent},
-    .WriteEnd = {L(10), L(11), L(12), kOff},
-    .Erase = {Port(PortModeReset), A(0xFFFF), D(0xFF), H(13), H(14), H(15), H(kPsen), L(kProg), H(kEa), kVppOn,
-              kCurrent, L(13), L(15), Repeat(4, -1), M(1), W(OpWait1ms, 6), M(0), kFlush, H(13), H(15), kOff},
+    .Write = {L(15), H(kPsen), H(kProg), H(13), H(14), Port(PortModeReset), At(0), L(10), H(11), L(12), H(kEa),
+              Vpp, Current},
+    .WriteEnd = {L(10), L(11), L(12), Off},
+    .Erase = {Port(PortModeReset), At(0xFFFF), Data(0xFF), H(13), H(14), H(15), H(kPsen), L(kProg), H(kEa), Vpp,
+              Current, L(13), L(15), Repeat(4, -1), Mode("100"), Wait(OpWait1ms, 6), Mode("000"), Flush, H(13), H(15),
+              Off},
     .ErasePulses = {0, 8, 8, 16, 32, 64},
-    .Lock = {A(0), Port(PortModeReset), D(0xFF), kVppOn, kCurrent, H(kPsen), H(13), H(14), L(kProg), L(15), M(3),
-             W(OpWaitPulse, 3), M(0), H(kProg), H(15), kOff},
+    .Lock = {At(0), Port(PortModeReset), Data(0xFF), Vpp, Current, H(kPsen), H(13), H(14), L(kProg), L(15),
+             Mode("110"), Wait(OpWaitPulse, 3), Mode("000"), H(kProg), H(15), Off},
 };
 
 const Sm51Row kSm89516Row{
@@ -57,20 +58,20 @@ const Sm51Row kSm89516Row{
     .PowerUpPins = {H(10), H(11), H(12), H(13), H(14), H(15), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst), H(kPsen), L(kProg)},
     .PowerUpSettles = true,
-    .ModePins = 6,
+    .ModePins = {10, 11, 12, 13, 14, 15},
     .Pulse = kSmPulse,
     .ReadPins = {H(10), H(11), H(12), H(13), H(14), H(15), L(kPsen)},
     .StatusAt = {0, 0, 1},
-    .ReadEnd = {kVccOff, H(kPsen)},
+    .ReadEnd = {VccOff, H(kPsen)},
     .Write = {H(10), H(11), H(12), L(13), H(14), L(15), H(kPsen), H(kProg),  // mode 23
-              Port(PortModeReset), A(0), H(kEa), kVppOn, kCurrent},
-    .WriteEnd = {L(10), L(11), L(12), L(13), L(14), L(15), kOff},
-    .Erase = {Port(PortModeReset), M(30), H(kPsen), H(kEa), H(kPsen), H(kProg), kVppOn, kCurrent, L(kProg),
-              {SeqStep51::Ticks, 10}, H(kProg), kOff},
+              Port(PortModeReset), At(0), H(kEa), Vpp, Current},
+    .WriteEnd = {L(10), L(11), L(12), L(13), L(14), L(15), Off},
+    .Erase = {Port(PortModeReset), Mode("011110"), H(kPsen), H(kEa), H(kPsen), H(kProg), Vpp, Current, L(kProg),
+              Ticks(10), H(kProg), Off},
     .ErasedText = "OK",
     // The current is checked once 12 V is routed: an over-current ends Lock.
-    .Lock = {A(0), Port(PortModeReset), M(15), H(kPsen), H(kProg), kVppOn, kCurrent, L(kProg), W(OpWaitPulse, 3),
-             H(kProg), kOff},
+    .Lock = {At(0), Port(PortModeReset), Mode("111100"), H(kPsen), H(kProg), Vpp, Current, L(kProg),
+             Wait(OpWaitPulse, 3), H(kProg), Off},
     .LockedText = "OK",
 };
 
@@ -85,17 +86,16 @@ const Sm51Row kSm2952Row{
     .XtalOption = true,
     .PowerUpPins = {H(kProg), L(kProg), L(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
     .AfterVccPins = {L(kRst), H(kRst)},
-    .ModePins = 3,
-    .Pulse = {L(15), L(13), L(kProg), W(OpWaitPulse), H(13), H(kProg), H(15)},
+    .Pulse = {L(15), L(13), L(kProg), Wait(OpWaitPulse), H(13), H(kProg), H(15)},
     .ReadPins = {H(15), H(kProg), L(kProg), L(kPsen)},
     .StatusAt = {1, 2, 1},
-    .Write = {H(15), H(kPsen), H(kProg), H(13), H(14), Port(PortModeReset), A(0), H(kEa), kVppOn, kCurrent},
-    .WriteEnd = {kOff},
+    .Write = {H(15), H(kPsen), H(kProg), H(13), H(14), Port(PortModeReset), At(0), H(kEa), Vpp, Current},
+    .WriteEnd = {Off},
     // Two erase steps, each P3.0 high with PROG low for 200 ms.
-    .Erase = {Port(PortModeReset), A(0xFFFF), D(0xFF), H(13), H(15), H(kEa), kVppOn, kCurrent, Repeat(9, 2), L(15),
-              L(10), L(kProg), H(10), W(OpWait100ms, 2), H(kProg), H(15), W(OpWait100ms), kFlush, kOff},
-    .Lock = {A(0), Port(PortModeReset), D(0x00), H(14), H(kProg), H(15), H(10), kVppOn, kCurrent, H(kPsen), L(15),
-             L(14), L(kProg), H(14), H(15), H(kProg), L(kPsen), kOff},
+    .Erase = {Port(PortModeReset), At(0xFFFF), Data(0xFF), H(13), H(15), H(kEa), Vpp, Current, Repeat(9, 2), L(15),
+              L(10), L(kProg), H(10), Wait(OpWait100ms, 2), H(kProg), H(15), Wait(OpWait100ms), Flush, Off},
+    .Lock = {At(0), Port(PortModeReset), Data(0x00), H(14), H(kProg), H(15), H(10), Vpp, Current, H(kPsen), L(15),
+             L(14), L(kProg), H(14), H(15), H(kProg), L(kPsen), Off},
 };
 
 }  // namespace
@@ -107,7 +107,7 @@ TSm2952::TSm2952(Workbench& w) : SyncMos51Form(w, kSm2952Row) {}
 // ---- the window and setup ----------------------------------------------------------------
 
 SyncMos51Form::SyncMos51Form(Workbench& w, const Sm51Row& row)
-    : Mcs51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 27, 28}), k_(row) {
+    : Script51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 27, 28}, row.ModePins, row.Pulse), k_(row) {
     DeclareStatus();
     DeclareButtons51(LockReadExitButtons51(this));
     if (k_.Isp)
@@ -150,10 +150,10 @@ void SyncMos51Form::SetupForDevice() {
 
 // ---- the routines -------------------------------------------------------------------------
 
-int SyncMos51Form::PreCheck51() {
-    if (!(k_.DipContact ? DipContact51() : ContactTest())) return 0;
+bool SyncMos51Form::PreCheck51() {
+    if (!(k_.DipContact ? DipContact51() : ContactTest())) return false;
     Run51(k_.Powered);
-    return 1;
+    return true;
 }
 
 void SyncMos51Form::PowerUp51() {
@@ -183,75 +183,25 @@ void SyncMos51Form::PowerUp51() {
     Flush();
 }
 
-void SyncMos51Form::SetModePins51(unsigned mask) {
-    for (int b = 0; b < k_.ModePins; ++b) Ep3.SetPin((mask >> b) & 1u, k_.ModeFirst + b);
+int SyncMos51Form::LineRepeats51() const {
+    const int v = wb.sel.VariantIndex, rows = static_cast<int>(k_.ErasePulses.size());
+    return v >= 0 && v < rows ? k_.ErasePulses[static_cast<std::size_t>(v)] : 0;
 }
 
-void SyncMos51Form::ProgramByte51(std::uint8_t b) {
-    Ep3.UsbPut2(OpPutData51, b);
-    Run51(k_.Pulse);
-}
-
-void SyncMos51Form::BusWrite(std::int32_t a, std::uint8_t d) {
-    Address51(a);
-    ProgramByte51(d);
-}
-
-bool SyncMos51Form::Run51(const SeqStep51* s, const SeqStep51* last) {
-    for (; s < last; ++s) {
-        if (s->Do != SeqStep51::Repeat) {
-            if (!Do51(*s)) return false;
-            continue;
-        }
-        const SeqStep51* body = s + 1;
-        const int v = wb.sel.VariantIndex, rows = static_cast<int>(k_.ErasePulses.size());
-        int times = s->B >= 0 ? s->B : (v >= 0 && v < rows ? k_.ErasePulses[static_cast<std::size_t>(v)] : 0);
-        s += s->A;
-        for (; times > 0; --times)
-            if (!Run51(body, s + 1)) return false;
-    }
-    return true;
-}
-
-bool SyncMos51Form::Do51(const SeqStep51& s) {
-    const auto u8 = [](int v) { return static_cast<std::uint8_t>(v); };
-    switch (s.Do) {
-        case SeqStep51::Pin: Ep3.SetPin(s.B, s.A); break;
-        case SeqStep51::Wait: Waits(u8(s.A), s.B); break;
-        case SeqStep51::Data: Ep3.UsbPut2(OpPutData51, u8(s.A)); break;
-        case SeqStep51::Latch0: Ep3.WriteLatch(0, u8(s.A)); break;
-        case SeqStep51::Mode: SetModePins51(static_cast<unsigned>(s.A)); break;
-        case SeqStep51::Address: Address51(s.A); break;
-        case SeqStep51::IspAddress: Address51(2 * (ItemIndex("RadioGroup1") | 0x80)); break;
-        case SeqStep51::Port: Ep3.SetPortMode(u8(s.A)); break;
-        case SeqStep51::Options0:
-            for (int p = s.A; p <= s.B; ++p) Ep3.SetPinOption(p, 0);
-            break;
-        case SeqStep51::Clock: Ep3.ClockPin(s.A); break;
-        case SeqStep51::Vpp: Ep3.VppPin(s.A ? VppPinNo : 0); break;
-        case SeqStep51::Vcc: Ep3.VccPin(s.A ? VccPinNo : 0); break;
-        case SeqStep51::Gnd: Ep3.GndPin(GndPinNo); break;
-        case SeqStep51::VppLevel: Ep3.SetVpp(s.A); break;
-        case SeqStep51::Current: return Ep3.CheckCurrent() != 0;
-        case SeqStep51::Off: SuppliesOff(); break;
-        case SeqStep51::Flush: Flush(); break;
-        case SeqStep51::PowerUp: PowerUp51(); break;
-        case SeqStep51::Bus: BusWrite(s.A, u8(s.B)); break;
-        case SeqStep51::Repeat: break;
-        case SeqStep51::Ticks:
+bool SyncMos51Form::FormStep51(const Script51Step& s) {
+    static constexpr std::uint8_t kDelay[] = {OpNop, OpWait100us, OpWaitPulse};
+    switch (s.K) {
+        case Script51Step::IspAddress: Address51(2 * (ItemIndex("RadioGroup1") | 0x80)); break;
+        case Script51Step::Ticks:
             for (int i = 1; i <= s.A; ++i) {
                 Put1(OpWait100ms);
                 Flush();
                 Status("Erase: " + std::to_string(i));
             }
             break;
-        case SeqStep51::RadioWaits: Waits(OpWait100ms, k_.EraseWaits[static_cast<std::size_t>(Radio51(1))]); break;
-        case SeqStep51::RadioDelay: {
-            static constexpr std::uint8_t kDelay[] = {OpNop, OpWait100us, OpWaitPulse};
-            Put1(kDelay[Radio51(0)]);
-            break;
-        }
-        case SeqStep51::Progress: ShowProgress(Row().LastAddress); break;
+        case Script51Step::RadioWaits: Waits(OpWait100ms, k_.EraseWaits[static_cast<std::size_t>(Radio51(1))]); break;
+        case Script51Step::RadioDelay: Put1(kDelay[Radio51(0)]); break;
+        default: break;
     }
     return true;
 }
@@ -291,11 +241,7 @@ void SyncMos51Form::CheckAll(const Mcs51Row& r, bool verify) {
         BlankBlocks51(r, [this] { SuppliesOff(); }, end);
 }
 
-void SyncMos51Form::WriteAll(const Mcs51Row& r) {
-    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
-}
-
-void SyncMos51Form::Sequence51(const char* status, const SeqSteps51& steps, const char* done, bool pre) {
+void SyncMos51Form::Sequence51(const char* status, const Script51& steps, const char* done, bool pre) {
     Row();
     if (pre && !PreCheck51()) return;
     Status(status);
@@ -307,13 +253,7 @@ void SyncMos51Form::Sequence51(const char* status, const SeqSteps51& steps, cons
 
 void SyncMos51Form::ReadRom() {
     const Mcs51Row& r = Row();
-    if (!PreCheck51() || !StartRead51(0, "Read.")) return;
-    ReadAll(r);
-    ShowProgress(r.LastAddress);
-    Run51(k_.ReadEnd);
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
+    if (PreCheck51() && StartRead51(0, "Read.")) ReadRest51(r, k_.ReadEnd);
 }
 
 void SyncMos51Form::BlankClick() {
@@ -331,11 +271,7 @@ void SyncMos51Form::WriteClick() {
     if (!PreCheck51() || !NeedFileWindow()) return;
     Status(k_.WriteText);
     PowerUp51();
-    if (!Run51(k_.Write)) return;
-    WriteAll(r);
-    ShowProgress(r.LastAddress);
-    Run51(k_.WriteEnd);
-    Success("OK");
+    if (Run51(k_.Write)) WriteRest51(r, k_.WriteEnd);
 }
 
 void SyncMos51Form::EraseClick() {

@@ -3,7 +3,7 @@
 // sm59.*; MSU2958 in msu.*; MSU2964 in msu2964.*). One flow, `SyncMos51Form`,
 // runs every operation from the form's row (`Sm51Row`): the window, the
 // supplies, the power-up, the program pulse, the read and write settings, and
-// erase and lock as pin sequences (`SeqStep51`).
+// erase and lock as pin scripts (script51.h).
 //
 // Socket pins (DIP40): 9 RST, 10-17 P3.0-P3.7, 18 XTAL2, 19 XTAL1 (the
 // programmer's clock), 20 GND, 21-28 P2.0-P2.7 (A8-A15), 29 PSEN, 30 ALE/PROG,
@@ -13,50 +13,9 @@
 
 #include <array>
 
-#include "algo/mcs51/mcs51_form.h"
+#include "algo/mcs51/script51.h"
 
 namespace quilla {
-
-// One step of a pin sequence.
-struct SeqStep51 {
-    enum Act : std::uint8_t {
-        Pin, Wait,                  // socket pin A to level B; B waits of kind A
-        Data, Latch0,               // A onto the data port (0x21); A into latch 0
-        Mode, Address, IspAddress,  // the mode pins := mask A; the address path := A; the ISP size's address
-        Port, Options0, Clock,      // port mode A; pins A..B without their option; the clock onto pin A (0: none)
-        Vpp, Vcc, Gnd, VppLevel,    // VPP, VCC routed (A = 1) or off; ground routed; VPP := A mV
-        Current, Off, Flush,        // the current check (an over-current ends the sequence); VPP, VCC off; a flush
-        PowerUp, Bus,               // the form's power-up; one bus write cycle of address A, data B
-        Repeat,                     // the next A steps B times (B < 0: the row's count for the line)
-        Ticks,                      // A times: a 100 ms wait, a flush, "Erase: n"
-        RadioWaits, RadioDelay,     // the radio's erase time in 100 ms waits; the Delay radio's pulse wait
-        Progress,                   // the row's last address shown
-    } Do;
-    int A = 0, B = 0;
-    constexpr SeqStep51(Level51 l) : Do(Pin), A(l.Pin), B(l.High ? 1 : 0) {}
-    constexpr SeqStep51(Act act, int a = 0, int b = 0) : Do(act), A(a), B(b) {}
-};
-using SeqSteps51 = std::vector<SeqStep51>;
-
-// The sequence notation of the rows.
-namespace seq51 {
-constexpr SeqStep51 W(std::uint8_t op, int n = 1) { return {SeqStep51::Wait, op, n}; }
-constexpr SeqStep51 D(int b) { return {SeqStep51::Data, b}; }
-constexpr SeqStep51 M(int mask) { return {SeqStep51::Mode, mask}; }
-constexpr SeqStep51 A(int a) { return {SeqStep51::Address, a}; }
-constexpr SeqStep51 Port(int mode) { return {SeqStep51::Port, mode}; }
-constexpr SeqStep51 Bus(int a, int d) { return {SeqStep51::Bus, a, d}; }
-constexpr SeqStep51 Repeat(int steps, int times) { return {SeqStep51::Repeat, steps, times}; }
-constexpr SeqStep51 Vpp(int mv) { return {SeqStep51::VppLevel, mv}; }
-inline constexpr SeqStep51 kVppOn{SeqStep51::Vpp, 1}, kVppOff{SeqStep51::Vpp, 0}, kVccOn{SeqStep51::Vcc, 1},
-    kVccOff{SeqStep51::Vcc, 0}, kGnd{SeqStep51::Gnd}, kCurrent{SeqStep51::Current}, kOff{SeqStep51::Off},
-    kFlush{SeqStep51::Flush}, kPowerUp{SeqStep51::PowerUp};
-// A sequence followed by another.
-inline SeqSteps51 operator+(SeqSteps51 a, const SeqSteps51& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-}  // namespace seq51
 
 // What a SyncMOS or Megawin window is: its parts, controls, supplies, power-up,
 // program pulse, settings and sequences.
@@ -80,7 +39,7 @@ struct Sm51Row {
     bool VppFirst = false;       // setup sets VPP before VCC
     bool EarlySupplies = false;  // ... before the package is loaded
     bool DipContact = false;     // the contact tests with the DIP40 arguments
-    SeqSteps51 Powered = {seq51::kGnd, seq51::kVccOn};  // after the contact test
+    Script51 Powered = {s51::Gnd, s51::Vcc};  // after the contact test
     bool BatchChecksFirst = false;  // the batch: the contact test and the file check first
     // ---- the power-up ----
     bool SuppliesFirst = false;   // VPP 0 and VCC set first
@@ -93,26 +52,26 @@ struct Sm51Row {
     std::vector<Level51> AfterVccPins = {};  // once VCC is routed
     bool PowerUpSettles = false;             // a 27 wait at the end
     // ---- modes and the program pulse (after the data byte) ----
-    int ModeFirst = 10, ModePins = 0;
-    SeqSteps51 Pulse = {};
+    std::vector<int> ModePins = {};  // the pins of a Mode step, in order
+    Script51 Pulse = {};
     // ---- Read, Blank and Verify ----
-    SeqSteps51 ReadPins = {};                   // the read setting after the power-up
+    Script51 ReadPins = {};                   // the read setting after the power-up
     // Read, Blank, Verify: the status before the power-up (0), after it (1), after the current check (2).
     std::array<int, 3> StatusAt = {0, 0, 0};
     bool BlankCurrentFirst = true;           // Blank checks the current before the read setting
     // After Read; at the end of Blank and Verify; at a fault of Verify (Blank's: both off).
-    SeqSteps51 ReadEnd = {seq51::kVccOff}, CheckEnd = {seq51::kVccOff}, VerifyFault = {seq51::kVccOff};
+    Script51 ReadEnd = {s51::VccOff}, CheckEnd = {s51::VccOff}, VerifyFault = {s51::VccOff};
     // ---- Write, Erase, Lock ----
     const char* WriteText = "Write";
-    SeqSteps51 Write = {}, WriteEnd = {}, Erase = {};  // Write's setting and end; Erase after the power-up
+    Script51 Write = {}, WriteEnd = {}, Erase = {};  // Write's setting and end; Erase after the power-up
     const char* ErasedText = "Erased..";
-    std::vector<int> ErasePulses = {};         // Repeat's count by line
+    std::vector<int> ErasePulses = {};         // a Repeat's count by line
     std::array<int, 3> EraseWaits = {0, 0, 0};  // 100 ms waits by the radio
-    SeqSteps51 Lock = {};  // after the power-up
+    Script51 Lock = {};  // after the power-up
     const char* LockedText = "Locked..";
 };
 
-class SyncMos51Form : public Mcs51Form {
+class SyncMos51Form : public Script51Form {
 public:
     void SetupForDevice() override;
     void FillVariantTable() override;
@@ -133,35 +92,26 @@ public:
     void Button4Click();
 
     // ---- the routines ---------------------------------------------------------------
-    int PreCheck51();
-    void PowerUp51();
-    void ProgramByte51(std::uint8_t b);
-    void SetModePins51(unsigned mask);
-    // Runs a sequence; false when its current check failed.
-    bool Run51(const SeqSteps51& steps) { return Run51(steps.data(), steps.data() + steps.size()); }
+    bool PreCheck51() override;
+    void PowerUp51() override;
     // Nothing for the SyncMOS parts; the MSU2964 clears its protection first.
     virtual void UnprotectStep51() {}
-    // One bus write cycle: the address, then the byte programmed.
-    virtual void BusWrite(std::int32_t a, std::uint8_t d);
 
 protected:
     SyncMos51Form(Workbench& wb, const Sm51Row& row);
 
-    // The address path of the sequences.
-    virtual void Address51(std::int32_t a) { SetAddress51(a); }
-    // Read's walk into the image; Blank's and Verify's check pass; Write's loop.
-    virtual void ReadAll(const Mcs51Row& r) { ReadImage51(r); }
+    // IspAddress, Ticks, RadioWaits, RadioDelay.
+    bool FormStep51(const Script51Step& s) override;
+    int LineRepeats51() const override;
+    // Blank's and Verify's check pass.
     virtual void CheckAll(const Mcs51Row& r, bool verify);
-    virtual void WriteAll(const Mcs51Row& r);
     // The row checked, the contact test (`pre`), the status, the power-up and the
-    // sequence; the text when it passed.
-    void Sequence51(const char* status, const SeqSteps51& steps, const char* done, bool pre = true);
+    // script; the text when it passed.
+    void Sequence51(const char* status, const Script51& steps, const char* done, bool pre = true);
 
     const Sm51Row& k_;
 
 private:
-    bool Run51(const SeqStep51* first, const SeqStep51* last);
-    bool Do51(const SeqStep51& s);
     // RadioGroup1's item, `otherwise` when none of the three is chosen.
     int Radio51(int otherwise) const;
     // The power-up and read setting of Read (0), Blank (1) and Verify (2).
@@ -170,17 +120,8 @@ private:
     Mcs51Row CheckedRow();
 };
 
-class TSm8951x : public SyncMos51Form {
-public:
-    explicit TSm8951x(Workbench& wb);
-};
-class TSm89516x : public SyncMos51Form {
-public:
-    explicit TSm89516x(Workbench& wb);
-};
-class TSm2952 : public SyncMos51Form {
-public:
-    explicit TSm2952(Workbench& wb);
-};
+class TSm8951x : public SyncMos51Form { public: explicit TSm8951x(Workbench& wb); };
+class TSm89516x : public SyncMos51Form { public: explicit TSm89516x(Workbench& wb); };
+class TSm2952 : public SyncMos51Form { public: explicit TSm2952(Workbench& wb); };
 
 }  // namespace quilla
