@@ -78,6 +78,36 @@ void AvrPinDrivenForm::LoadCommand(std::uint8_t c) {
     StrobeByte(c);
 }
 
+void AvrPinDrivenForm::StartCommand(std::uint8_t c) {
+    Set(kOe, true);
+    Set(kBs1, false);
+    LoadCommand(c);
+}
+
+void AvrPinDrivenForm::LoadAddressBytes(std::uint32_t a, bool highByte) {
+    LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
+    if (!highByte) return;
+    Set(kBs1, true);
+    LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
+}
+
+void AvrPinDrivenForm::WriteCommandByte(std::uint8_t c, std::uint8_t b) {
+    StartCommand(c);
+    LoadData(b);
+    WrPulse();
+    WaitReady();
+}
+
+void AvrPinDrivenForm::IdleLines() {
+    Set(kOe, false);
+    Set(kWr, true);
+    Set(kRdy, true);
+    Ep3.SetPinOption(current_[kRdy], 1);
+    Set(kXtal1, false);
+    Set(kXa0, false);
+    Set(kXa1, false);
+}
+
 void AvrPinDrivenForm::ReadLatch() { Ep3.UsbPut1(v_.vex310 ? OpCapturePort0 : OpSamplePort); }
 
 void AvrPinDrivenForm::WrPulse() {
@@ -92,12 +122,8 @@ void AvrPinDrivenForm::WaitReady() {
 void AvrPinDrivenForm::ReadFlashWord(std::int32_t a) {
     const std::uint32_t w = static_cast<std::uint32_t>(a) >> 1;
     DrivePort();
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::ReadFlash);
-    LoadAddress(static_cast<std::uint8_t>(w & 0xFF));
-    Set(kBs1, true);
-    LoadAddress(static_cast<std::uint8_t>((w >> 8) & 0xFF));
+    StartCommand(hvcmd::ReadFlash);
+    LoadAddressBytes(w, true);
     SamplePort();
     Set(kBs1, false);
     Set(kOe, false);
@@ -111,14 +137,8 @@ void AvrPinDrivenForm::ReadFlashWord(std::int32_t a) {
 void AvrPinDrivenForm::ReadEepromByte(std::int32_t a) {
     const AvrRow& r = Row();
     DrivePort();
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::ReadEeprom);
-    LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
-    if (r.EepromLast > 255) {
-        Set(kBs1, true);
-        LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
-    }
+    StartCommand(hvcmd::ReadEeprom);
+    LoadAddressBytes(static_cast<std::uint32_t>(a), r.EepromLast > 255);
     SamplePort();
     Set(kBs1, false);
     Set(kOe, false);
@@ -130,12 +150,8 @@ void AvrPinDrivenForm::ReadEepromByte(std::int32_t a) {
 void AvrPinDrivenForm::WriteFlashWord(std::int32_t a, std::uint16_t word) {
     const std::uint32_t w = static_cast<std::uint32_t>(a) >> 1;
     DrivePort();
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::WriteFlash);
-    LoadAddress(static_cast<std::uint8_t>(w & 0xFF));
-    Set(kBs1, true);
-    LoadAddress(static_cast<std::uint8_t>(w >> 8));
+    StartCommand(hvcmd::WriteFlash);
+    LoadAddressBytes(w, true);
     Set(kBs1, false);
     LoadData(static_cast<std::uint8_t>(word & 0xFF));
     WrPulse();
@@ -149,15 +165,9 @@ void AvrPinDrivenForm::WriteFlashWord(std::int32_t a, std::uint16_t word) {
 void AvrPinDrivenForm::WriteEepromByte(std::int32_t a, std::uint8_t b) {
     const AvrRow& r = Row();
     DrivePort();
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::WriteEeprom);
-    LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
-    if (r.EepromLast > 255) {
-        Set(kBs1, true);
-        LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
-        Set(kBs1, false);
-    }
+    StartCommand(hvcmd::WriteEeprom);
+    LoadAddressBytes(static_cast<std::uint32_t>(a), r.EepromLast > 255);
+    if (r.EepromLast > 255) Set(kBs1, false);
     LoadData(b);
     WrPulse();
     for (int i = 0; i < 3; ++i) Ep3.UsbPut1(OpWait1ms);
@@ -166,9 +176,7 @@ void AvrPinDrivenForm::WriteEepromByte(std::int32_t a, std::uint8_t b) {
 bool AvrPinDrivenForm::ReadFuseLock(std::uint8_t& b) {
     if (!EnterProgramming()) return false;
     DrivePort();
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::ReadFuseLock);
+    StartCommand(hvcmd::ReadFuseLock);
     Set(kBs1, true);
     Set(kOe, false);
     SamplePort();
@@ -184,13 +192,7 @@ bool AvrPinDrivenForm::ReadFuseLock(std::uint8_t& b) {
 }
 
 void AvrPinDrivenForm::WriteLockBits() {
-    const std::uint8_t lock = LockFromMode();
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::WriteLock);
-    LoadData(lock);
-    WrPulse();
-    WaitReady();
+    WriteCommandByte(hvcmd::WriteLock, LockFromMode());
     Ep3.VppPin(0);
 }
 
@@ -226,12 +228,7 @@ void AvrPinDrivenForm::WriteFuseFromBoxes() {
     const std::uint8_t fuse = FuseFromBoxes();
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::WriteFuse);
-    LoadData(fuse);
-    WrPulse();
-    WaitReady();
+    WriteCommandByte(hvcmd::WriteFuse, fuse);
     SuppliesOff();
 }
 
@@ -304,13 +301,7 @@ int TAT90sx::EnterProgramming() {
     DrivePort();
     Ep3.GndPin(kGround);
     Ep3.VccPin(30);
-    Set(kOe, false);
-    Set(kWr, true);
-    Set(kRdy, true);
-    Ep3.SetPinOption(current_[kRdy], 1);
-    Set(kXtal1, false);
-    Set(kXa0, false);
-    Set(kXa1, false);
+    IdleLines();
     Ep3.VccPin(r.VccPin);
     Ep3.GndPin(kGround);
     Set(kReset, false);
@@ -425,13 +416,7 @@ int TAt90s8515x_vex310::EnterProgramming() {
     UsePinMap(r);
     DrivePort();
     Ep3.VccPin(r.VccPin);
-    Set(kOe, false);
-    Set(kWr, true);
-    Set(kRdy, true);
-    Ep3.SetPinOption(current_[kRdy], 1);
-    Set(kXtal1, false);
-    Set(kXa0, false);
-    Set(kXa1, false);
+    IdleLines();
     Set(kReset, false);
     Set(kBs1, false);
     Ep3.UsbPut1(OpWaitPulse);

@@ -65,15 +65,7 @@ bool TAtmega16xForm::LockByte(std::uint8_t& lock) {
 }
 
 void TAtmega16xForm::SetupPlcc44OrDip40() {
-    AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
-    avr::ShowPackagePicture(Ep3, wb.sel.TypeText);
-    if (avr::HasPackageMark(wb.sel.TypeText)) {
-        Ep3.LoadBitFile("at90s8515plcc44.bit");
-        avr::SetPins(r, 8, 42, 20, 0x7FEFFDFFu, 0x83FF);
-    } else {
-        Ep3.LoadBitFile("at90s8515dip40.bit");
-        avr::SetPins(r, 9, 40, 20, 0xFFFFFFFFu, 0xFF);
-    }
+    SetupAt90s8515Socket(Rows[static_cast<std::size_t>(wb.sel.VariantIndex)]);
 }
 
 void TAtmega16xForm::SetupCommon(bool typeNum) {
@@ -296,30 +288,6 @@ int TAtmega163x::PageWaits() const { return SpeedText() == "Fast写" ? 30 : 60; 
 int TAtmega163x::EnterProgramming() {
     Ep3.SetVcc(4400);
     return TAtmega16xForm::EnterProgramming();
-}
-
-void TAtmega163x::BlankClick() {
-    const AvrRow& r = Row();
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    Status("检查...");
-    DataDirection(1);
-    Ep3.UsbFlush();
-    const bool blank = ReadFlashBlocks(64, [this](std::int32_t, const std::uint8_t* reply) {
-        for (int i = 0; i < 64; ++i)
-            if (reply[i] != 0xFF) {
-                Status("No empty.");
-                SuppliesOff();
-                wb.ErrorFlag() = 1;
-                return false;
-            }
-        return true;
-    });
-    if (!blank) return;
-    wb.ErrorFlag() = 0;
-    Success("OK!");
-    SuppliesOff();
-    ShowProgress(r.FlashLast);
 }
 
 void TAtmega163x::VerifyClick() {

@@ -70,13 +70,27 @@ public:
     void LoadAddress(std::uint8_t b);
     void LoadData(std::uint8_t b);
     void LoadCommand(std::uint8_t c);
+    // OE high, BS1 low, the command loaded.
+    void StartCommand(std::uint8_t c);
+    // The address's low byte; with `highByte` BS1 high and its high byte.
+    void LoadAddressBytes(std::uint32_t a, bool highByte);
+    // The command, the byte, a WR pulse and the write wait.
+    void WriteCommandByte(std::uint8_t c, std::uint8_t b);
     void ReadLatch();
     void WrPulse();
     virtual void PagelPulse();
     // 1: in programming mode; 0: the contact check refused (it has reported).
     int EnterProgramming() override;
+    // The entry's idle lines: the programmer drives the data, OE low, WR high,
+    // XTAL1, XA0, XA1, line 8 and BS1 low (BS2 too with `bs2`).
+    void IdleLines(bool bs2);
+    // The entry's end: the wait, VPP, line 8 high, 100 ms, a flush; 1.
+    int RaiseVpp(const AvrRow& r);
     void ReadFlashWord(std::int32_t a) override;
     void ReadEepromByte(std::int32_t a) override;
+    // Signature row byte `i` sampled (OE left low): BS1 high selects the
+    // calibration byte, low the signature byte.
+    void SampleSignatureRow(int i, bool calibration);
     void ReadSignatureByte(int i);
     void ReadCalibrationByte(int i);
     void WriteEepromByte(std::int32_t a, std::uint8_t b) override;
@@ -89,6 +103,8 @@ public:
     // Lock of the ATmega forms: entry, current check, "Fuse...", the lock byte,
     // "OK!", the supplies off, "OK".
     void WriteLockPass(std::uint8_t b);
+    // The chip-erase command and its WR pulse, without the wait after it.
+    void ChipEraseCommand();
     void ChipErase();
     // Page programming of the whole flash / EEPROM; `pageWaits` waits of 1 ms
     // after each page.
@@ -117,6 +133,9 @@ protected:
     // Signature bytes 0-2 (in programming mode): supplies off, LastReadId and
     // "ID: %02x,%02x,%02x".
     void ReadId();
+    // The AT90S8515 socket of the setup: the PLCC44 design and pins where the
+    // device name has a package mark, the DIP40 ones otherwise.
+    void SetupAt90s8515Socket(AvrRow& r);
 
     HvVariant variant_;
 };
