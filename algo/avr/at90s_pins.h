@@ -42,11 +42,10 @@ protected:
     void LoadAddress(std::uint8_t b);
     void LoadData(std::uint8_t b);
     void LoadCommand(std::uint8_t c);
-    // OE high, BS1 low, the command loaded.
+    // The steps of the same names in hv_form.h, on the socket pins; the
+    // command-byte write waits for RDY.
     void StartCommand(std::uint8_t c);
-    // The address's low byte; with `highByte` BS1 high and its high byte.
     void LoadAddressBytes(std::uint32_t a, bool highByte);
-    // The command, the byte, a WR pulse and the wait for RDY.
     void WriteCommandByte(std::uint8_t c, std::uint8_t b);
     // The entry's idle lines: OE low, WR and RDY high (RDY an input), XTAL1, XA0, XA1 low.
     void IdleLines();
