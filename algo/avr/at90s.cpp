@@ -67,7 +67,7 @@ void TAt90s8515x::SetupPackage(AvrRow& r) { SetupAt90s8515Socket(r); }
 
 void TAt90s8515x::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     SetupPackage(r);
@@ -308,7 +308,7 @@ void TAtiny28x::FillRows() {
 
 void TAtiny28x::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     const AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     Ep3.LoadBitFile("atmega8dip28.bit");

@@ -280,7 +280,7 @@ void TAT90sx::FillRows() {
 
 void TAT90sx::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     const AvrRow& r = Row();
     Ep3.LoadBitFile("vex300.bit");
@@ -399,7 +399,7 @@ void TAt90s8515x_vex310::FillRows() {
 
 void TAt90s8515x_vex310::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     const AvrRow& r = Row();
     Status(Ep3.Connected ? "OK " : "Comm Err.");

@@ -72,7 +72,7 @@ int TAtmegax::PageWaits() const { return SpeedText() == "Fast写" ? 5 : 10; }
 
 void TAtmegax::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     avr::ShowPackagePicture(Ep3, wb.sel.TypeText);

@@ -217,7 +217,7 @@ TAtmega161x::TAtmega161x(Workbench& w, std::string caption, HvVariant variant)
 
 void TAtmega161x::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     SetupPlcc44OrDip40();
     ProgramVccMv = 4400;
@@ -268,7 +268,7 @@ TAtmega163x::TAtmega163x(Workbench& w) : TAtmega16xForm(w, "ATmeg163", kSettled1
 
 void TAtmega163x::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     const AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     if (r.GndPin == 20) {

@@ -27,10 +27,7 @@ const AvrRow* AvrForm::SelectedRow() const {
 }
 
 std::string AvrForm::DeviceLineError() const {
-    if (!SelectedRow())
-        return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
-               (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) +
-               " is not in the device table";
+    if (!SelectedRow()) return VariantNotInTable();
     return KeyError();
 }
 
@@ -38,14 +35,6 @@ const AvrRow& AvrForm::Row() {
     // A line that setup refused (its row or a key) drives nothing.
     if (const AvrRow* r = SelectedRow(); r && KeyError().empty()) return *r;
     Refuse(DeviceLineError());
-}
-
-bool AvrForm::CheckDeviceLine() {
-    const std::string err = DeviceLineError();
-    if (err.empty()) return true;
-    Status(err);
-    wb.prompts.ShowMsg(err);
-    return false;
 }
 
 std::string AvrForm::SpeedText() const { return Has("Speed") ? Text("Speed") : std::string(); }

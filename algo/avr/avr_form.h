@@ -72,8 +72,6 @@ protected:
     // The text of the form's speed box ("Slow  " lengthens the write wait).
     virtual std::string SpeedText() const;
 
-    // Setup's device-line check: false after showing the message (nothing sent).
-    bool CheckDeviceLine();
     // A key value the form refuses (empty when the line is fine).
     virtual std::string KeyError() const { return {}; }
 

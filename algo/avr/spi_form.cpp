@@ -176,7 +176,7 @@ void TAt90s2323x::FillRows() {
 
 void TAt90s2323x::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     const AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     Ep3.LoadBitFile("at90s2323.bit");
@@ -253,7 +253,7 @@ std::string TAtiny2x::KeyError() const {
 
 void TAtiny2x::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     // The contact masks are the package's pins: with none, the contact test

@@ -12,8 +12,7 @@ PldForm::PldForm(Workbench& w, std::string caption) : AlgoForm(w, std::move(capt
 std::string PldForm::DeviceLineError() const {
     const int v = wb.sel.VariantIndex;
     const std::string keyword = wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword;
-    if (v < 1 || v >= static_cast<int>(Table.size()))
-        return "Bad device line: variant " + std::to_string(v) + " of " + keyword + " is not in the device table";
+    if (v < 1 || v >= static_cast<int>(Table.size())) return VariantNotInTable();
     if (!Workable(Table[static_cast<std::size_t>(v)]))
         return "Bad device line: variant " + std::to_string(v) + " of " + keyword +
                " names a row this form cannot program";
@@ -55,11 +54,7 @@ void PldForm::DeclareWindow(const std::array<bool, 5>& ticked) {
 
 bool PldForm::CheckDeviceLine() {
     FillVariantTable();
-    const std::string err = DeviceLineError();
-    if (err.empty()) return true;
-    Status(err);
-    wb.prompts.ShowMsg(err);
-    return false;
+    return AcceptDeviceLine();
 }
 
 const VariantRecord& PldForm::Row() {
