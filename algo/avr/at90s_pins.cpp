@@ -26,7 +26,7 @@ AvrRow PinRow(const char* name, int vpp, int vcc, int gnd, std::int32_t flashLas
 }  // namespace
 
 AvrPinDrivenForm::AvrPinDrivenForm(Workbench& w, std::string caption, Variant v)
-    : AvrForm(w, std::move(caption)), v_(v) {}
+    : AvrParallelForm(w, std::move(caption)), v_(v) {}
 
 void AvrPinDrivenForm::DeclareWindow(const char* writeCaption, const char* fuseGroup,
                                      const std::vector<std::string>& lockItems) {
@@ -53,49 +53,9 @@ std::uint8_t AvrPinDrivenForm::FuseFromBoxes() const {
 
 // ---- the pin-driven layer --------------------------------------------------------------------------
 
-void AvrPinDrivenForm::StrobeByte(std::uint8_t b) {
+void AvrPinDrivenForm::PutDataByte(std::uint8_t b) {
     if (v_.vex310) Ep3.WriteLatch(0, b);
     else Ep3.UsbPut2(OpPutPort, b);
-    Set(kXtal1, true);
-    Set(kXtal1, false);
-}
-
-void AvrPinDrivenForm::LoadAddress(std::uint8_t b) {
-    Set(kXa0, false);
-    Set(kXa1, false);
-    StrobeByte(b);
-}
-
-void AvrPinDrivenForm::LoadData(std::uint8_t b) {
-    Set(kXa0, true);
-    Set(kXa1, false);
-    StrobeByte(b);
-}
-
-void AvrPinDrivenForm::LoadCommand(std::uint8_t c) {
-    Set(kXa0, false);
-    Set(kXa1, true);
-    StrobeByte(c);
-}
-
-void AvrPinDrivenForm::StartCommand(std::uint8_t c) {
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(c);
-}
-
-void AvrPinDrivenForm::LoadAddressBytes(std::uint32_t a, bool highByte) {
-    LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
-    if (!highByte) return;
-    Set(kBs1, true);
-    LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
-}
-
-void AvrPinDrivenForm::WriteCommandByte(std::uint8_t c, std::uint8_t b) {
-    StartCommand(c);
-    LoadData(b);
-    WrPulse();
-    WaitReady();
 }
 
 void AvrPinDrivenForm::IdleLines() {
@@ -108,12 +68,13 @@ void AvrPinDrivenForm::IdleLines() {
     Set(kXa1, false);
 }
 
-void AvrPinDrivenForm::ReadLatch() { Ep3.UsbPut1(v_.vex310 ? OpCapturePort0 : OpSamplePort); }
-
-void AvrPinDrivenForm::WrPulse() {
-    Set(kWr, false);
-    Set(kWr, true);
+bool AvrPinDrivenForm::EnterForReading() {
+    if (!EnterAndCheck()) return false;
+    SamplePort();
+    return true;
 }
+
+void AvrPinDrivenForm::ReadLatch() { Ep3.UsbPut1(v_.vex310 ? OpCapturePort0 : OpSamplePort); }
 
 void AvrPinDrivenForm::WaitReady() {
     Ep3.UsbPut4(OpSystem, SysReadyWait, static_cast<std::uint8_t>(current_[kRdy]), ReadyWaitArg);
@@ -214,9 +175,7 @@ bool AvrPinDrivenForm::EraseCore() {
 void AvrPinDrivenForm::RdDataClick() {
     const AvrRow& r = Row();
     Status("Reading....");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    SamplePort();
+    if (!EnterForReading()) return;
     ReadEepromIntoImage();
     ShowProgress(r.EepromLast);
     EndEepromRead();
@@ -244,9 +203,7 @@ void AvrPinDrivenForm::ReadFuseClick() {
 void AvrPinDrivenForm::VerifyPass(const char* okText) {
     const AvrRow& r = Row();
     Status("Verify.");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    SamplePort();
+    if (!EnterForReading()) return;
     Ep3.UsbFlush();
     if (!VerifyFlashBlocks(32)) return;
     wb.ErrorFlag() = 0;
@@ -314,9 +271,7 @@ int TAT90sx::EnterProgramming() {
 void TAT90sx::ReadRom() {
     Row();
     Status("Reading..");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    SamplePort();
+    if (!EnterForReading()) return;
     ReadFlashIntoImage();
     SuppliesOff();
     Success("OK");
@@ -335,9 +290,7 @@ void TAT90sx::EraseClick() {
 void TAT90sx::BlankClick() {
     const AvrRow& r = Row();
     Status("Blank CHK");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    SamplePort();
+    if (!EnterForReading()) return;
     Ep3.UsbFlush();
     if (!BlankFlashBlocks(64)) return;
     wb.ErrorFlag() = 0;
@@ -451,9 +404,7 @@ void TAt90s8515x_vex310::EraseClick() {
 
 void TAt90s8515x_vex310::BlankClick() {
     const AvrRow& r = Row();
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    SamplePort();
+    if (!EnterForReading()) return;
     Ep3.UsbFlush();
     // A chip not blank ends with both supplies off, as every failure does; a
     // blank one keeps VCC connected for the next operation.

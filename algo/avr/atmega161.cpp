@@ -134,15 +134,7 @@ bool TAtmega16xForm::WriteFuseByte(std::uint8_t b, bool bs1, bool bs2, bool chec
 bool TAtmega16xForm::BeginFuseRead() {
     if (!EnterProgramming()) return false;
     VccForReading();
-    DataDirection(0);
-    LineHigh(OE);
-    LineLow(BS1);
-    LineLow(BS2);
-    LoadCommand(hvcmd::ReadFuseLock);
-    LineLow(BS1);
-    LineLow(BS2);
-    LineLow(OE);
-    DataDirection(1);
+    StartFuseRead(true);
     return true;
 }
 

@@ -12,7 +12,7 @@ using namespace proto;
 using namespace hvline;
 
 AvrHvForm::AvrHvForm(Workbench& w, std::string caption, HvVariant variant)
-    : AvrForm(w, std::move(caption)), variant_(variant) {}
+    : AvrParallelForm(w, std::move(caption)), variant_(variant) {}
 
 // ---- lines and loads ---------------------------------------------------------------------
 
@@ -31,51 +31,66 @@ void AvrHvForm::DataDirection(int chipDrives) {
     chipDrives ? LineHigh(Direction) : LineLow(Direction);
 }
 
-void AvrHvForm::StrobeByte(std::uint8_t b) {
-    Ep3.WriteLatch(0, b);
-    LineHigh(XTAL1);
-    LineLow(XTAL1);
+// ---- the loads, whatever drives the lines -----------------------------------------------------
+
+void AvrParallelForm::StrobeByte(std::uint8_t b) {
+    PutDataByte(b);
+    DriveLine(XTAL1, true);
+    DriveLine(XTAL1, false);
 }
 
-void AvrHvForm::LoadAddress(std::uint8_t b) {
-    LineLow(XA0);
-    LineLow(XA1);
+void AvrParallelForm::LoadAddress(std::uint8_t b) {
+    DriveLine(XA0, false);
+    DriveLine(XA1, false);
     StrobeByte(b);
 }
 
-void AvrHvForm::LoadData(std::uint8_t b) {
-    Ep3.UsbPut1(OpPrepare);
-    LineHigh(XA0);
-    LineLow(XA1);
+void AvrParallelForm::LoadData(std::uint8_t b) {
+    BeforeLoad();
+    DriveLine(XA0, true);
+    DriveLine(XA1, false);
     StrobeByte(b);
 }
 
-void AvrHvForm::LoadCommand(std::uint8_t c) {
-    Ep3.UsbPut1(OpPrepare);
-    LineLow(XA0);
-    LineHigh(XA1);
+void AvrParallelForm::LoadCommand(std::uint8_t c) {
+    BeforeLoad();
+    DriveLine(XA0, false);
+    DriveLine(XA1, true);
     StrobeByte(c);
 }
 
-void AvrHvForm::StartCommand(std::uint8_t c) {
-    LineHigh(OE);
-    LineLow(BS1);
+void AvrParallelForm::StartCommand(std::uint8_t c) {
+    DriveLine(OE, true);
+    DriveLine(BS1, false);
     LoadCommand(c);
 }
 
-void AvrHvForm::LoadAddressBytes(std::uint32_t a, bool highByte) {
+void AvrParallelForm::LoadAddressBytes(std::uint32_t a, bool highByte) {
     LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
     if (!highByte) return;
-    LineHigh(BS1);
+    DriveLine(BS1, true);
     LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
 }
 
-void AvrHvForm::ReadLatch() { Ep3.UsbPut1(OpCapturePort0); }
-
-void AvrHvForm::WrPulse() {
-    LineLow(WR);
-    LineHigh(WR);
+void AvrParallelForm::WriteCommandByte(std::uint8_t c, std::uint8_t b) {
+    StartCommand(c);
+    LoadData(b);
+    WrPulse();
+    WaitWritten();
 }
+
+void AvrParallelForm::WrPulse() {
+    DriveLine(WR, false);
+    DriveLine(WR, true);
+}
+
+// ---- the design's lines --------------------------------------------------------------------------
+
+void AvrHvForm::PutDataByte(std::uint8_t b) { Ep3.WriteLatch(0, b); }
+
+void AvrHvForm::BeforeLoad() { Ep3.UsbPut1(OpPrepare); }
+
+void AvrHvForm::ReadLatch() { Ep3.UsbPut1(OpCapturePort0); }
 
 void AvrHvForm::PagelPulse() {
     LineHigh(PAGEL);
@@ -185,15 +200,20 @@ void AvrHvForm::ReadCalibrationByte(int i) {
     LineHigh(OE);
 }
 
-void AvrHvForm::ReadFuseLockBytes() {
+void AvrHvForm::StartFuseRead(bool bs2LowAgain) {
     DataDirection(0);
     LineHigh(OE);
     LineLow(BS1);
     LineLow(BS2);
     LoadCommand(hvcmd::ReadFuseLock);
     LineLow(BS1);
+    if (bs2LowAgain) LineLow(BS2);
     LineLow(OE);
     DataDirection(1);
+}
+
+void AvrHvForm::ReadFuseLockBytes() {
+    StartFuseRead(false);
     Ep3.UsbFlush();
     ReadLatch();  // fuse low: BS1 low, BS2 low
     LineHigh(BS1);
@@ -268,13 +288,6 @@ void AvrHvForm::WriteFuseHigh(std::uint8_t b) {
 }
 
 void AvrHvForm::WriteLock(std::uint8_t b) { WriteCommandByte(hvcmd::WriteLock, b); }
-
-void AvrHvForm::WriteCommandByte(std::uint8_t c, std::uint8_t b) {
-    StartCommand(c);
-    LoadData(b);
-    WrPulse();
-    WriteWait();
-}
 
 void AvrHvForm::WriteLockPass(std::uint8_t b) {
     if (!EnterProgramming()) return;

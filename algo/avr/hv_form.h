@@ -32,6 +32,37 @@ inline constexpr std::uint8_t ChipErase = 0x80, WriteFuse = 0x40, WriteLock = 0x
                               ReadEeprom = 0x03;
 }  // namespace hvcmd
 
+// The loads of the high-voltage parallel mode, whatever drives the lines
+// (the design's control lines here, socket pins one by one in at90s_pins.h):
+// a byte on the data port strobed in by XTAL1 as an address (XA1 XA0 = 00),
+// data (01) or a command (10), written by a WR pulse.
+class AvrParallelForm : public AvrForm {
+public:
+    AvrParallelForm(Workbench& wb, std::string caption) : AvrForm(wb, std::move(caption)) {}
+
+    void StrobeByte(std::uint8_t b);
+    void LoadAddress(std::uint8_t b);
+    void LoadData(std::uint8_t b);
+    void LoadCommand(std::uint8_t c);
+    // OE high, BS1 low, the command loaded.
+    void StartCommand(std::uint8_t c);
+    // The address's low byte; with `highByte` BS1 high and its high byte.
+    void LoadAddressBytes(std::uint32_t a, bool highByte);
+    // The command, the byte, a WR pulse and the wait after it.
+    void WriteCommandByte(std::uint8_t c, std::uint8_t b);
+    void WrPulse();
+
+protected:
+    // Control line `n` (hvline numbering) high or low.
+    virtual void DriveLine(int n, bool high) = 0;
+    // The byte onto the data port.
+    virtual void PutDataByte(std::uint8_t b) = 0;
+    // Before a data or command load; nothing unless the layer needs it.
+    virtual void BeforeLoad() {}
+    // The wait after a written byte's WR pulse.
+    virtual void WaitWritten() = 0;
+};
+
 struct HvVariant {
     enum class Entry {
         Full,      // supplies twice, wait, lines, ten XTAL1 pulses, VPP, line 8 high
@@ -45,7 +76,7 @@ struct HvVariant {
     bool longWriteWait = false;        // the write wait is two 10 ms waits
 };
 
-class AvrHvForm : public AvrForm {
+class AvrHvForm : public AvrParallelForm {
 public:
     AvrHvForm(Workbench& wb, std::string caption, HvVariant variant);
 
@@ -66,18 +97,7 @@ public:
     void LineLow(int n);
     void LineHigh(int n);
     void DataDirection(int chipDrives);
-    void StrobeByte(std::uint8_t b);
-    void LoadAddress(std::uint8_t b);
-    void LoadData(std::uint8_t b);
-    void LoadCommand(std::uint8_t c);
-    // OE high, BS1 low, the command loaded.
-    void StartCommand(std::uint8_t c);
-    // The address's low byte; with `highByte` BS1 high and its high byte.
-    void LoadAddressBytes(std::uint32_t a, bool highByte);
-    // The command, the byte, a WR pulse and the write wait.
-    void WriteCommandByte(std::uint8_t c, std::uint8_t b);
     void ReadLatch();
-    void WrPulse();
     virtual void PagelPulse();
     // 1: in programming mode; 0: the contact check refused (it has reported).
     int EnterProgramming() override;
@@ -110,10 +130,18 @@ public:
     // after each page.
     virtual void ProgramFlashPages(int pageWaits);
     void ProgramEepromPages(int pageWaits);
+    // The fuse and lock read command with BS1 and BS2 low (BS2 set low again
+    // with `bs2LowAgain`), OE low, the chip driving the data.
+    void StartFuseRead(bool bs2LowAgain);
     // The three-sample read: fuse low, fuse high, lock.
     void ReadFuseLockBytes();
 
 protected:
+    void DriveLine(int n, bool high) override { high ? LineHigh(n) : LineLow(n); }
+    void PutDataByte(std::uint8_t b) override;
+    void BeforeLoad() override;
+    void WaitWritten() override { WriteWait(); }
+
     // The levels around an operation, set after the entry (none unless a form
     // sets them): for the writes and for the reads.
     virtual void VccForWriting() {}
