@@ -140,9 +140,9 @@ void TAtmegax::WtFuseClick() {
     const std::uint8_t high = FuseHighFromBoxes();
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
-    WriteFuseLow(low);
+    WriteFuse(low, false);
     Ep3.UsbPut1(OpWait100ms);
-    WriteFuseHigh(high);
+    WriteFuse(high, true);
     SuppliesOff();
     Success("Fuse OK!");
 }

@@ -318,7 +318,7 @@ void TAtmega163x::WtFuseClick() {
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
     DataDirection(0);
-    WriteFuseLow(low);
+    WriteFuse(low, false);
     LineLow(OE);
     SuppliesOff();
     // The high byte with BS1 left high after the write.

@@ -266,24 +266,14 @@ void AvrHvForm::WriteFlashWord(std::int32_t a, std::uint16_t word) {
     WriteWait();
 }
 
-void AvrHvForm::WriteFuseLow(std::uint8_t b) {
+void AvrHvForm::WriteFuse(std::uint8_t b, bool highByte) {
     LineHigh(OE);
     LoadCommand(hvcmd::WriteFuse);
     LoadData(b);
     LineLow(BS2);
-    LineLow(BS1);
+    highByte ? LineHigh(BS1) : LineLow(BS1);
     WrPulse();
-    WriteWait();
-}
-
-void AvrHvForm::WriteFuseHigh(std::uint8_t b) {
-    LineHigh(OE);
-    LoadCommand(hvcmd::WriteFuse);
-    LoadData(b);
-    LineLow(BS2);
-    LineHigh(BS1);
-    WrPulse();
-    LineLow(BS1);
+    if (highByte) LineLow(BS1);
     WriteWait();
 }
 

@@ -117,8 +117,9 @@ public:
     // One flash word of a part without pages: low byte, write, high byte, write.
     void WriteFlashWord(std::int32_t a, std::uint16_t word) override;
     int WriteWait();
-    void WriteFuseLow(std::uint8_t b);
-    void WriteFuseHigh(std::uint8_t b);
+    // A fuse byte: the low one with BS1 low, the high one with BS1 high
+    // during the WR pulse (low again after it).
+    void WriteFuse(std::uint8_t b, bool highByte);
     void WriteLock(std::uint8_t b);
     // Lock of the ATmega forms: entry, current check, "Fuse...", the lock byte,
     // "OK!", the supplies off, "OK".
