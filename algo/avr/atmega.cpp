@@ -60,12 +60,7 @@ void TAtmegax::FillRows() {
 }
 
 std::string TAtmegax::KeyError() const {
-    const int pkg = wb.sel.GetParam("pkg=");
-    for (int ok : {0, 28, 40, 41, 44, 50})
-        if (pkg == ok) return {};
-    return "Bad device line: pkg=" + std::to_string(pkg) + " is not a package of " +
-           (wb.sel.DeviceKeyword.empty() ? std::string("ATMEGAX") : wb.sel.DeviceKeyword) +
-           " (28, 40, 41, 44 or 50)";
+    return PackageError({0, 28, 40, 41, 44, 50}, "ATMEGAX", "28, 40, 41, 44 or 50");
 }
 
 int TAtmegax::PageWaits() const { return SpeedText() == "Fast写" ? 5 : 10; }

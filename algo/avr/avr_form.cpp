@@ -37,6 +37,13 @@ const AvrRow& AvrForm::Row() {
     Refuse(DeviceLineError());
 }
 
+std::string AvrForm::PackageError(std::initializer_list<int> ok, const char* unnamed, const char* choices) const {
+    const int pkg = wb.sel.GetParam("pkg=");
+    if (std::find(ok.begin(), ok.end(), pkg) != ok.end()) return {};
+    return "Bad device line: pkg=" + std::to_string(pkg) + " is not a package of " +
+           (wb.sel.DeviceKeyword.empty() ? std::string(unnamed) : wb.sel.DeviceKeyword) + " (" + choices + ")";
+}
+
 std::string AvrForm::SpeedText() const { return Has("Speed") ? Text("Speed") : std::string(); }
 
 void AvrForm::PlaceEeprom(const AvrRow& r, EepromNote note) {

@@ -244,12 +244,7 @@ void TAtiny2x::FillRows() {
     Rows[1] = {"1: ATINY26 1kx16", 0, 13, 14, 0x7FF, 0x7F, 0, 32, 0, 0, 6};
 }
 
-std::string TAtiny2x::KeyError() const {
-    const int pkg = wb.sel.GetParam("pkg=");
-    if (pkg == 20 || pkg == 40) return {};
-    return "Bad device line: pkg=" + std::to_string(pkg) + " is not a package of " +
-           (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) + " (20 or 40)";
-}
+std::string TAtiny2x::KeyError() const { return PackageError({20, 40}, "this form", "20 or 40"); }
 
 void TAtiny2x::SetupForDevice() {
     FillRows();
