@@ -63,20 +63,11 @@ void TAt90s8515x::FillRows() {
     Rows[2] = {"2: AT90S8515", 9, 40, 20, 0x1FFF, 0x1FF, 0, 0, 0xFFFFFFFFu, 0xFF};
 }
 
-void TAt90s8515x::SetupPackage(AvrRow& r) {
-    avr::ShowPackagePicture(Ep3, wb.sel.TypeText);
-    if (avr::HasPackageMark(wb.sel.TypeText)) {
-        Ep3.LoadBitFile("at90s8515plcc44.bit");
-        avr::SetPins(r, 8, 42, 20, 0x7FEFFDFFu, 0x83FF);
-    } else {
-        Ep3.LoadBitFile("at90s8515dip40.bit");
-        avr::SetPins(r, 9, 40, 20, 0xFFFFFFFFu, 0xFF);
-    }
-}
+void TAt90s8515x::SetupPackage(AvrRow& r) { SetupAt90s8515Socket(r); }
 
 void TAt90s8515x::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     SetupPackage(r);
@@ -123,19 +114,8 @@ int TAt90s8515x::EnterProgramming() {
     const AvrRow& r = Row();
     if (Ep3.CheckPinContact(r.GndPin, 0, r.MaskLo, r.MaskHi, 0) == 0) return 0;
     if (!EntryPrefix(r)) return 0;
-    DataDirection(0);
-    Ep3.UsbPut1(OpPrepare);
-    LineLow(Direction);
-    LineLow(OE);
-    LineHigh(WR);
-    for (int n : {XTAL1, XA0, XA1, Entered, BS1}) LineLow(n);
-    Ep3.UsbPut1(OpWaitPulse);
-    Ep3.VppPin(r.VppPin);
-    Ep3.UsbPut1(OpPrepare);
-    LineHigh(Entered);
-    Ep3.UsbPut1(OpWait100ms);
-    Ep3.UsbFlush();
-    return 1;
+    IdleLines(false);
+    return RaiseVpp(r);
 }
 
 // ---- fuse and lock -------------------------------------------------------------------------------
@@ -143,9 +123,7 @@ int TAt90s8515x::EnterProgramming() {
 bool TAt90s8515x::ReadFuseByte(bool bs1High, std::uint8_t& b) {
     if (!EnterProgramming()) return false;
     DataDirection(0);
-    LineHigh(OE);
-    LineLow(BS1);
-    LoadCommand(hvcmd::ReadFuseLock);
+    StartCommand(hvcmd::ReadFuseLock);
     bs1High ? LineHigh(BS1) : LineLow(BS1);
     LineLow(OE);
     DataDirection(1);
@@ -171,12 +149,7 @@ bool TAt90s8515x::ReadFuseLock(std::uint8_t& b) {
 void TAt90s8515x::WriteLockBits() {
     const std::uint8_t lock = LockFromMode();
     if (!EnterProgramming()) return;
-    LineHigh(OE);
-    LineLow(BS1);
-    LoadCommand(hvcmd::WriteLock);
-    LoadData(lock);
-    WrPulse();
-    WriteWait();
+    WriteLock(lock);
     Ep3.VppPin(0);
 }
 
@@ -199,12 +172,7 @@ void TAt90s8515x::WtFuseClick() {
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
     Status("Fuse...");
-    LineHigh(OE);
-    LineLow(BS1);
-    LoadCommand(hvcmd::WriteFuse);
-    LoadData(fuse);
-    WrPulse();
-    WriteWait();
+    WriteCommandByte(hvcmd::WriteFuse, fuse);
     Success("OK!");
     SuppliesOff();
 }
@@ -312,10 +280,7 @@ void TAt90s2333x::EraseClick() {
     if (!EnterProgramming()) return;
     Ep3.VppPin(r.VppPin);
     if (!Ep3.CheckCurrent()) return;
-    DataDirection(0);
-    LineHigh(OE);
-    LoadCommand(hvcmd::ChipErase);
-    WrPulse();
+    ChipEraseCommand();
     Ep3.UsbPut1(OpWaitSettle);
     Ep3.UsbPut1(OpWaitSettle);
     SuppliesOff();
@@ -343,7 +308,7 @@ void TAtiny28x::FillRows() {
 
 void TAtiny28x::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     const AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     Ep3.LoadBitFile("atmega8dip28.bit");
@@ -378,17 +343,7 @@ void TAtiny28x::VerifyClick() {
 void TAtiny28x::RdCalibrateClick() {
     if (!EnterProgramming()) return;
     Status("读RC震荡校准...");
-    for (int i = 0; i < 4; ++i) {
-        LineHigh(OE);
-        LineLow(Direction);
-        LoadCommand(hvcmd::ReadSignature);
-        LoadAddress(static_cast<std::uint8_t>(i));
-        LineHigh(Direction);
-        LineHigh(BS1);
-        LineLow(OE);
-        Ep3.UsbFlush();
-        ReadLatch();
-    }
+    for (int i = 0; i < 4; ++i) SampleSignatureRow(i, true);
     SuppliesOff();
     Ep3.UsbReadReply();
     const std::uint8_t cal = Ep3.UsbReplyBuf[0];

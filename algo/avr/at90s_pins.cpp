@@ -26,7 +26,7 @@ AvrRow PinRow(const char* name, int vpp, int vcc, int gnd, std::int32_t flashLas
 }  // namespace
 
 AvrPinDrivenForm::AvrPinDrivenForm(Workbench& w, std::string caption, Variant v)
-    : AvrForm(w, std::move(caption)), v_(v) {}
+    : AvrParallelForm(w, std::move(caption)), v_(v) {}
 
 void AvrPinDrivenForm::DeclareWindow(const char* writeCaption, const char* fuseGroup,
                                      const std::vector<std::string>& lockItems) {
@@ -53,37 +53,28 @@ std::uint8_t AvrPinDrivenForm::FuseFromBoxes() const {
 
 // ---- the pin-driven layer --------------------------------------------------------------------------
 
-void AvrPinDrivenForm::StrobeByte(std::uint8_t b) {
+void AvrPinDrivenForm::PutDataByte(std::uint8_t b) {
     if (v_.vex310) Ep3.WriteLatch(0, b);
     else Ep3.UsbPut2(OpPutPort, b);
-    Set(kXtal1, true);
+}
+
+void AvrPinDrivenForm::IdleLines() {
+    Set(kOe, false);
+    Set(kWr, true);
+    Set(kRdy, true);
+    Ep3.SetPinOption(current_[kRdy], 1);
     Set(kXtal1, false);
-}
-
-void AvrPinDrivenForm::LoadAddress(std::uint8_t b) {
     Set(kXa0, false);
     Set(kXa1, false);
-    StrobeByte(b);
 }
 
-void AvrPinDrivenForm::LoadData(std::uint8_t b) {
-    Set(kXa0, true);
-    Set(kXa1, false);
-    StrobeByte(b);
-}
-
-void AvrPinDrivenForm::LoadCommand(std::uint8_t c) {
-    Set(kXa0, false);
-    Set(kXa1, true);
-    StrobeByte(c);
+bool AvrPinDrivenForm::EnterForReading() {
+    if (!EnterAndCheck()) return false;
+    SamplePort();
+    return true;
 }
 
 void AvrPinDrivenForm::ReadLatch() { Ep3.UsbPut1(v_.vex310 ? OpCapturePort0 : OpSamplePort); }
-
-void AvrPinDrivenForm::WrPulse() {
-    Set(kWr, false);
-    Set(kWr, true);
-}
 
 void AvrPinDrivenForm::WaitReady() {
     Ep3.UsbPut4(OpSystem, SysReadyWait, static_cast<std::uint8_t>(current_[kRdy]), ReadyWaitArg);
@@ -92,12 +83,8 @@ void AvrPinDrivenForm::WaitReady() {
 void AvrPinDrivenForm::ReadFlashWord(std::int32_t a) {
     const std::uint32_t w = static_cast<std::uint32_t>(a) >> 1;
     DrivePort();
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::ReadFlash);
-    LoadAddress(static_cast<std::uint8_t>(w & 0xFF));
-    Set(kBs1, true);
-    LoadAddress(static_cast<std::uint8_t>((w >> 8) & 0xFF));
+    StartCommand(hvcmd::ReadFlash);
+    LoadAddressBytes(w, true);
     SamplePort();
     Set(kBs1, false);
     Set(kOe, false);
@@ -111,14 +98,8 @@ void AvrPinDrivenForm::ReadFlashWord(std::int32_t a) {
 void AvrPinDrivenForm::ReadEepromByte(std::int32_t a) {
     const AvrRow& r = Row();
     DrivePort();
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::ReadEeprom);
-    LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
-    if (r.EepromLast > 255) {
-        Set(kBs1, true);
-        LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
-    }
+    StartCommand(hvcmd::ReadEeprom);
+    LoadAddressBytes(static_cast<std::uint32_t>(a), r.EepromLast > 255);
     SamplePort();
     Set(kBs1, false);
     Set(kOe, false);
@@ -130,12 +111,8 @@ void AvrPinDrivenForm::ReadEepromByte(std::int32_t a) {
 void AvrPinDrivenForm::WriteFlashWord(std::int32_t a, std::uint16_t word) {
     const std::uint32_t w = static_cast<std::uint32_t>(a) >> 1;
     DrivePort();
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::WriteFlash);
-    LoadAddress(static_cast<std::uint8_t>(w & 0xFF));
-    Set(kBs1, true);
-    LoadAddress(static_cast<std::uint8_t>(w >> 8));
+    StartCommand(hvcmd::WriteFlash);
+    LoadAddressBytes(w, true);
     Set(kBs1, false);
     LoadData(static_cast<std::uint8_t>(word & 0xFF));
     WrPulse();
@@ -149,15 +126,9 @@ void AvrPinDrivenForm::WriteFlashWord(std::int32_t a, std::uint16_t word) {
 void AvrPinDrivenForm::WriteEepromByte(std::int32_t a, std::uint8_t b) {
     const AvrRow& r = Row();
     DrivePort();
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::WriteEeprom);
-    LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
-    if (r.EepromLast > 255) {
-        Set(kBs1, true);
-        LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
-        Set(kBs1, false);
-    }
+    StartCommand(hvcmd::WriteEeprom);
+    LoadAddressBytes(static_cast<std::uint32_t>(a), r.EepromLast > 255);
+    if (r.EepromLast > 255) Set(kBs1, false);
     LoadData(b);
     WrPulse();
     for (int i = 0; i < 3; ++i) Ep3.UsbPut1(OpWait1ms);
@@ -166,9 +137,7 @@ void AvrPinDrivenForm::WriteEepromByte(std::int32_t a, std::uint8_t b) {
 bool AvrPinDrivenForm::ReadFuseLock(std::uint8_t& b) {
     if (!EnterProgramming()) return false;
     DrivePort();
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::ReadFuseLock);
+    StartCommand(hvcmd::ReadFuseLock);
     Set(kBs1, true);
     Set(kOe, false);
     SamplePort();
@@ -184,13 +153,7 @@ bool AvrPinDrivenForm::ReadFuseLock(std::uint8_t& b) {
 }
 
 void AvrPinDrivenForm::WriteLockBits() {
-    const std::uint8_t lock = LockFromMode();
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::WriteLock);
-    LoadData(lock);
-    WrPulse();
-    WaitReady();
+    WriteCommandByte(hvcmd::WriteLock, LockFromMode());
     Ep3.VppPin(0);
 }
 
@@ -212,9 +175,7 @@ bool AvrPinDrivenForm::EraseCore() {
 void AvrPinDrivenForm::RdDataClick() {
     const AvrRow& r = Row();
     Status("Reading....");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    SamplePort();
+    if (!EnterForReading()) return;
     ReadEepromIntoImage();
     ShowProgress(r.EepromLast);
     EndEepromRead();
@@ -226,12 +187,7 @@ void AvrPinDrivenForm::WriteFuseFromBoxes() {
     const std::uint8_t fuse = FuseFromBoxes();
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
-    Set(kOe, true);
-    Set(kBs1, false);
-    LoadCommand(hvcmd::WriteFuse);
-    LoadData(fuse);
-    WrPulse();
-    WaitReady();
+    WriteCommandByte(hvcmd::WriteFuse, fuse);
     SuppliesOff();
 }
 
@@ -247,9 +203,7 @@ void AvrPinDrivenForm::ReadFuseClick() {
 void AvrPinDrivenForm::VerifyPass(const char* okText) {
     const AvrRow& r = Row();
     Status("Verify.");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    SamplePort();
+    if (!EnterForReading()) return;
     Ep3.UsbFlush();
     if (!VerifyFlashBlocks(32)) return;
     wb.ErrorFlag() = 0;
@@ -283,7 +237,7 @@ void TAT90sx::FillRows() {
 
 void TAT90sx::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     const AvrRow& r = Row();
     Ep3.LoadBitFile("vex300.bit");
@@ -304,13 +258,7 @@ int TAT90sx::EnterProgramming() {
     DrivePort();
     Ep3.GndPin(kGround);
     Ep3.VccPin(30);
-    Set(kOe, false);
-    Set(kWr, true);
-    Set(kRdy, true);
-    Ep3.SetPinOption(current_[kRdy], 1);
-    Set(kXtal1, false);
-    Set(kXa0, false);
-    Set(kXa1, false);
+    IdleLines();
     Ep3.VccPin(r.VccPin);
     Ep3.GndPin(kGround);
     Set(kReset, false);
@@ -323,9 +271,7 @@ int TAT90sx::EnterProgramming() {
 void TAT90sx::ReadRom() {
     Row();
     Status("Reading..");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    SamplePort();
+    if (!EnterForReading()) return;
     ReadFlashIntoImage();
     SuppliesOff();
     Success("OK");
@@ -344,9 +290,7 @@ void TAT90sx::EraseClick() {
 void TAT90sx::BlankClick() {
     const AvrRow& r = Row();
     Status("Blank CHK");
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    SamplePort();
+    if (!EnterForReading()) return;
     Ep3.UsbFlush();
     if (!BlankFlashBlocks(64)) return;
     wb.ErrorFlag() = 0;
@@ -408,7 +352,7 @@ void TAt90s8515x_vex310::FillRows() {
 
 void TAt90s8515x_vex310::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     const AvrRow& r = Row();
     Status(Ep3.Connected ? "OK " : "Comm Err.");
@@ -425,13 +369,7 @@ int TAt90s8515x_vex310::EnterProgramming() {
     UsePinMap(r);
     DrivePort();
     Ep3.VccPin(r.VccPin);
-    Set(kOe, false);
-    Set(kWr, true);
-    Set(kRdy, true);
-    Ep3.SetPinOption(current_[kRdy], 1);
-    Set(kXtal1, false);
-    Set(kXa0, false);
-    Set(kXa1, false);
+    IdleLines();
     Set(kReset, false);
     Set(kBs1, false);
     Ep3.UsbPut1(OpWaitPulse);
@@ -466,9 +404,7 @@ void TAt90s8515x_vex310::EraseClick() {
 
 void TAt90s8515x_vex310::BlankClick() {
     const AvrRow& r = Row();
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    SamplePort();
+    if (!EnterForReading()) return;
     Ep3.UsbFlush();
     // A chip not blank ends with both supplies off, as every failure does; a
     // blank one keeps VCC connected for the next operation.

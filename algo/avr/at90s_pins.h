@@ -12,13 +12,23 @@
 #include <string>
 #include <vector>
 
-#include "algo/avr/avr_form.h"
+#include "algo/avr/hv_form.h"
 
 namespace quilla {
 
-class AvrPinDrivenForm : public AvrForm {
+class AvrPinDrivenForm : public AvrParallelForm {
 public:
-    enum Pin { kReset, kRdy, kOe, kWr, kBs1, kXa0, kXa1, kXtal1 };
+    // The pin map's order; the control lines keep their hvline numbers.
+    enum Pin {
+        kReset = 0,
+        kRdy = 1,
+        kOe = hvline::OE,
+        kWr = hvline::WR,
+        kBs1 = hvline::BS1,
+        kXa0 = hvline::XA0,
+        kXa1 = hvline::XA1,
+        kXtal1 = hvline::XTAL1
+    };
 
     // The fuse and lock byte into the boxes and LockMode, "Config=%02x".
     void ReadFuseClick() override;
@@ -38,13 +48,17 @@ protected:
     void Set(Pin p, bool high) { Ep3.SetPin(high ? 1 : 0, current_[p]); }
     void DrivePort() { Ep3.SetPortMode(v_.vex310 ? 0 : 15); }
     void SamplePort() { Ep3.SetPortMode(v_.vex310 ? 1 : 9); }
-    void StrobeByte(std::uint8_t b);
-    void LoadAddress(std::uint8_t b);
-    void LoadData(std::uint8_t b);
-    void LoadCommand(std::uint8_t c);
+    // The loads of AvrParallelForm on the pins; a written byte waits for RDY.
+    void DriveLine(int n, bool high) override { Set(static_cast<Pin>(n), high); }
+    void PutDataByte(std::uint8_t b) override;
+    void WaitWritten() override { WaitReady(); }
+    // The entry's idle lines: OE low, WR and RDY high (RDY an input), XTAL1, XA0, XA1 low.
+    void IdleLines();
     void ReadLatch();
-    void WrPulse();
     void WaitReady();
+    // The entry and the over-current check, then the chip drives the port;
+    // false when either refused.
+    bool EnterForReading();
     void UsePinMap(const AvrRow& r) { current_ = r.PinMap; }
     void ReadFlashWord(std::int32_t a) override;
     void ReadEepromByte(std::int32_t a) override;

@@ -60,19 +60,14 @@ void TAtmegax::FillRows() {
 }
 
 std::string TAtmegax::KeyError() const {
-    const int pkg = wb.sel.GetParam("pkg=");
-    for (int ok : {0, 28, 40, 41, 44, 50})
-        if (pkg == ok) return {};
-    return "Bad device line: pkg=" + std::to_string(pkg) + " is not a package of " +
-           (wb.sel.DeviceKeyword.empty() ? std::string("ATMEGAX") : wb.sel.DeviceKeyword) +
-           " (28, 40, 41, 44 or 50)";
+    return PackageError({0, 28, 40, 41, 44, 50}, "ATMEGAX", "28, 40, 41, 44 or 50");
 }
 
 int TAtmegax::PageWaits() const { return SpeedText() == "Fast写" ? 5 : 10; }
 
 void TAtmegax::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     avr::ShowPackagePicture(Ep3, wb.sel.TypeText);
@@ -140,9 +135,9 @@ void TAtmegax::WtFuseClick() {
     const std::uint8_t high = FuseHighFromBoxes();
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
-    WriteFuseLow(low);
+    WriteFuse(low, false);
     Ep3.UsbPut1(OpWait100ms);
-    WriteFuseHigh(high);
+    WriteFuse(high, true);
     SuppliesOff();
     Success("Fuse OK!");
 }

@@ -65,15 +65,7 @@ bool TAtmega16xForm::LockByte(std::uint8_t& lock) {
 }
 
 void TAtmega16xForm::SetupPlcc44OrDip40() {
-    AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
-    avr::ShowPackagePicture(Ep3, wb.sel.TypeText);
-    if (avr::HasPackageMark(wb.sel.TypeText)) {
-        Ep3.LoadBitFile("at90s8515plcc44.bit");
-        avr::SetPins(r, 8, 42, 20, 0x7FEFFDFFu, 0x83FF);
-    } else {
-        Ep3.LoadBitFile("at90s8515dip40.bit");
-        avr::SetPins(r, 9, 40, 20, 0xFFFFFFFFu, 0xFF);
-    }
+    SetupAt90s8515Socket(Rows[static_cast<std::size_t>(wb.sel.VariantIndex)]);
 }
 
 void TAtmega16xForm::SetupCommon(bool typeNum) {
@@ -142,15 +134,7 @@ bool TAtmega16xForm::WriteFuseByte(std::uint8_t b, bool bs1, bool bs2, bool chec
 bool TAtmega16xForm::BeginFuseRead() {
     if (!EnterProgramming()) return false;
     VccForReading();
-    DataDirection(0);
-    LineHigh(OE);
-    LineLow(BS1);
-    LineLow(BS2);
-    LoadCommand(hvcmd::ReadFuseLock);
-    LineLow(BS1);
-    LineLow(BS2);
-    LineLow(OE);
-    DataDirection(1);
+    StartFuseRead(true);
     return true;
 }
 
@@ -225,7 +209,7 @@ TAtmega161x::TAtmega161x(Workbench& w, std::string caption, HvVariant variant)
 
 void TAtmega161x::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     SetupPlcc44OrDip40();
     ProgramVccMv = 4400;
@@ -276,7 +260,7 @@ TAtmega163x::TAtmega163x(Workbench& w) : TAtmega16xForm(w, "ATmeg163", kSettled1
 
 void TAtmega163x::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     const AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     if (r.GndPin == 20) {
@@ -296,30 +280,6 @@ int TAtmega163x::PageWaits() const { return SpeedText() == "Fast写" ? 30 : 60; 
 int TAtmega163x::EnterProgramming() {
     Ep3.SetVcc(4400);
     return TAtmega16xForm::EnterProgramming();
-}
-
-void TAtmega163x::BlankClick() {
-    const AvrRow& r = Row();
-    if (!EnterProgramming()) return;
-    if (!Ep3.CheckCurrent()) return;
-    Status("检查...");
-    DataDirection(1);
-    Ep3.UsbFlush();
-    const bool blank = ReadFlashBlocks(64, [this](std::int32_t, const std::uint8_t* reply) {
-        for (int i = 0; i < 64; ++i)
-            if (reply[i] != 0xFF) {
-                Status("No empty.");
-                SuppliesOff();
-                wb.ErrorFlag() = 1;
-                return false;
-            }
-        return true;
-    });
-    if (!blank) return;
-    wb.ErrorFlag() = 0;
-    Success("OK!");
-    SuppliesOff();
-    ShowProgress(r.FlashLast);
 }
 
 void TAtmega163x::VerifyClick() {
@@ -358,7 +318,7 @@ void TAtmega163x::WtFuseClick() {
     if (!EnterProgramming()) return;
     if (!Ep3.CheckCurrent()) return;
     DataDirection(0);
-    WriteFuseLow(low);
+    WriteFuse(low, false);
     LineLow(OE);
     SuppliesOff();
     // The high byte with BS1 left high after the write.

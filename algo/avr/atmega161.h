@@ -71,7 +71,6 @@ class TAtmega163x : public TAtmega16xForm {
 public:
     explicit TAtmega163x(Workbench& wb);
     void SetupForDevice() override;
-    void BlankClick() override;
     void VerifyClick() override;
     void WriteClick() override;
     void EraseClick() override;

@@ -95,7 +95,7 @@ void TAtmega162x::RefuseCell(int row) {
 
 void TAtmega162x::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     SetupPlcc44OrDip40();
     SetupCommon(false);

@@ -27,10 +27,7 @@ const AvrRow* AvrForm::SelectedRow() const {
 }
 
 std::string AvrForm::DeviceLineError() const {
-    if (!SelectedRow())
-        return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
-               (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) +
-               " is not in the device table";
+    if (!SelectedRow()) return VariantNotInTable();
     return KeyError();
 }
 
@@ -40,12 +37,11 @@ const AvrRow& AvrForm::Row() {
     Refuse(DeviceLineError());
 }
 
-bool AvrForm::CheckDeviceLine() {
-    const std::string err = DeviceLineError();
-    if (err.empty()) return true;
-    Status(err);
-    wb.prompts.ShowMsg(err);
-    return false;
+std::string AvrForm::PackageError(std::initializer_list<int> ok, const char* unnamed, const char* choices) const {
+    const int pkg = wb.sel.GetParam("pkg=");
+    if (std::find(ok.begin(), ok.end(), pkg) != ok.end()) return {};
+    return "Bad device line: pkg=" + std::to_string(pkg) + " is not a package of " +
+           (wb.sel.DeviceKeyword.empty() ? std::string(unnamed) : wb.sel.DeviceKeyword) + " (" + choices + ")";
 }
 
 std::string AvrForm::SpeedText() const { return Has("Speed") ? Text("Speed") : std::string(); }

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <vector>
@@ -72,10 +73,12 @@ protected:
     // The text of the form's speed box ("Slow  " lengthens the write wait).
     virtual std::string SpeedText() const;
 
-    // Setup's device-line check: false after showing the message (nothing sent).
-    bool CheckDeviceLine();
     // A key value the form refuses (empty when the line is fine).
     virtual std::string KeyError() const { return {}; }
+    // The error of a pkg= value outside `ok`: "Bad device line: pkg=N is not a
+    // package of KEYWORD (`choices`)", with `unnamed` for a line without a
+    // keyword; empty for a listed value.
+    std::string PackageError(std::initializer_list<int> ok, const char* unnamed, const char* choices) const;
 
     // EEPROM position, end address and the Note label: "Buffer %xh =
     // Data(EEPROM)0000h." or "EEPROMAdd ：%04x".

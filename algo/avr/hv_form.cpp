@@ -12,7 +12,7 @@ using namespace proto;
 using namespace hvline;
 
 AvrHvForm::AvrHvForm(Workbench& w, std::string caption, HvVariant variant)
-    : AvrForm(w, std::move(caption)), variant_(variant) {}
+    : AvrParallelForm(w, std::move(caption)), variant_(variant) {}
 
 // ---- lines and loads ---------------------------------------------------------------------
 
@@ -31,38 +31,66 @@ void AvrHvForm::DataDirection(int chipDrives) {
     chipDrives ? LineHigh(Direction) : LineLow(Direction);
 }
 
-void AvrHvForm::StrobeByte(std::uint8_t b) {
-    Ep3.WriteLatch(0, b);
-    LineHigh(XTAL1);
-    LineLow(XTAL1);
+// ---- the loads, whatever drives the lines -----------------------------------------------------
+
+void AvrParallelForm::StrobeByte(std::uint8_t b) {
+    PutDataByte(b);
+    DriveLine(XTAL1, true);
+    DriveLine(XTAL1, false);
 }
 
-void AvrHvForm::LoadAddress(std::uint8_t b) {
-    LineLow(XA0);
-    LineLow(XA1);
+void AvrParallelForm::LoadAddress(std::uint8_t b) {
+    DriveLine(XA0, false);
+    DriveLine(XA1, false);
     StrobeByte(b);
 }
 
-void AvrHvForm::LoadData(std::uint8_t b) {
-    Ep3.UsbPut1(OpPrepare);
-    LineHigh(XA0);
-    LineLow(XA1);
+void AvrParallelForm::LoadData(std::uint8_t b) {
+    BeforeLoad();
+    DriveLine(XA0, true);
+    DriveLine(XA1, false);
     StrobeByte(b);
 }
 
-void AvrHvForm::LoadCommand(std::uint8_t c) {
-    Ep3.UsbPut1(OpPrepare);
-    LineLow(XA0);
-    LineHigh(XA1);
+void AvrParallelForm::LoadCommand(std::uint8_t c) {
+    BeforeLoad();
+    DriveLine(XA0, false);
+    DriveLine(XA1, true);
     StrobeByte(c);
 }
 
-void AvrHvForm::ReadLatch() { Ep3.UsbPut1(OpCapturePort0); }
-
-void AvrHvForm::WrPulse() {
-    LineLow(WR);
-    LineHigh(WR);
+void AvrParallelForm::StartCommand(std::uint8_t c) {
+    DriveLine(OE, true);
+    DriveLine(BS1, false);
+    LoadCommand(c);
 }
+
+void AvrParallelForm::LoadAddressBytes(std::uint32_t a, bool highByte) {
+    LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
+    if (!highByte) return;
+    DriveLine(BS1, true);
+    LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
+}
+
+void AvrParallelForm::WriteCommandByte(std::uint8_t c, std::uint8_t b) {
+    StartCommand(c);
+    LoadData(b);
+    WrPulse();
+    WaitWritten();
+}
+
+void AvrParallelForm::WrPulse() {
+    DriveLine(WR, false);
+    DriveLine(WR, true);
+}
+
+// ---- the design's lines --------------------------------------------------------------------------
+
+void AvrHvForm::PutDataByte(std::uint8_t b) { Ep3.WriteLatch(0, b); }
+
+void AvrHvForm::BeforeLoad() { Ep3.UsbPut1(OpPrepare); }
+
+void AvrHvForm::ReadLatch() { Ep3.UsbPut1(OpCapturePort0); }
 
 void AvrHvForm::PagelPulse() {
     LineHigh(PAGEL);
@@ -81,12 +109,7 @@ int AvrHvForm::EnterProgramming() {
         Ep3.VccPin(r.VccPin);
     }
     if (variant_.entry == HvVariant::Entry::Full) Ep3.UsbPut1(OpWaitPulse);
-    DataDirection(0);
-    Ep3.UsbPut1(OpPrepare);
-    LineLow(Direction);
-    LineLow(OE);
-    LineHigh(WR);
-    for (int n : {XTAL1, XA0, XA1, Entered, BS1, BS2}) LineLow(n);
+    IdleLines(true);
     if (variant_.entry == HvVariant::Entry::Full) {
         LineLow(PAGEL);
         for (int i = 0; i < 10; ++i) {
@@ -103,6 +126,20 @@ int AvrHvForm::EnterProgramming() {
         Ep3.UsbFlush();
         return 1;
     }
+    return RaiseVpp(r);
+}
+
+void AvrHvForm::IdleLines(bool bs2) {
+    DataDirection(0);
+    Ep3.UsbPut1(OpPrepare);
+    LineLow(Direction);
+    LineLow(OE);
+    LineHigh(WR);
+    for (int n : {XTAL1, XA0, XA1, Entered, BS1}) LineLow(n);
+    if (bs2) LineLow(BS2);
+}
+
+int AvrHvForm::RaiseVpp(const AvrRow& r) {
     Ep3.UsbPut1(OpWaitPulse);
     Ep3.VppPin(r.VppPin);
     Ep3.UsbPut1(OpPrepare);
@@ -118,12 +155,8 @@ void AvrHvForm::ReadFlashWord(std::int32_t a) {
     const std::uint32_t w = static_cast<std::uint32_t>(a) >> 1;
     Ep3.UsbPut1(OpPrepare);
     DataDirection(0);
-    LineHigh(OE);
-    LineLow(BS1);
-    LoadCommand(hvcmd::ReadFlash);
-    LoadAddress(static_cast<std::uint8_t>(w & 0xFF));
-    LineHigh(BS1);
-    LoadAddress(static_cast<std::uint8_t>((w >> 8) & 0xFF));
+    StartCommand(hvcmd::ReadFlash);
+    LoadAddressBytes(w, true);
     DataDirection(1);
     if (variant_.flushPerWord) Ep3.UsbFlush();
     LineLow(BS1);
@@ -138,14 +171,8 @@ void AvrHvForm::ReadFlashWord(std::int32_t a) {
 void AvrHvForm::ReadEepromByte(std::int32_t a) {
     const AvrRow& r = Row();
     DataDirection(0);
-    LineHigh(OE);
-    LineLow(BS1);
-    LoadCommand(hvcmd::ReadEeprom);
-    LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
-    if (r.EepromLast > 255) {
-        LineHigh(BS1);
-        LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
-    }
+    StartCommand(hvcmd::ReadEeprom);
+    LoadAddressBytes(static_cast<std::uint32_t>(a), r.EepromLast > 255);
     DataDirection(1);
     LineLow(BS1);
     LineLow(OE);
@@ -154,40 +181,39 @@ void AvrHvForm::ReadEepromByte(std::int32_t a) {
     DataDirection(0);
 }
 
-void AvrHvForm::ReadSignatureByte(int i) {
+void AvrHvForm::SampleSignatureRow(int i, bool calibration) {
     LineHigh(OE);
     LineLow(Direction);
     LoadCommand(hvcmd::ReadSignature);
     LoadAddress(static_cast<std::uint8_t>(i));
     LineHigh(Direction);
-    LineLow(BS1);
+    calibration ? LineHigh(BS1) : LineLow(BS1);
     LineLow(OE);
     Ep3.UsbFlush();
     ReadLatch();
 }
+
+void AvrHvForm::ReadSignatureByte(int i) { SampleSignatureRow(i, false); }
 
 void AvrHvForm::ReadCalibrationByte(int i) {
-    LineHigh(OE);
-    LineLow(Direction);
-    LoadCommand(hvcmd::ReadSignature);
-    LoadAddress(static_cast<std::uint8_t>(i));
-    LineHigh(Direction);
-    LineHigh(BS1);
-    LineLow(OE);
-    Ep3.UsbFlush();
-    ReadLatch();
+    SampleSignatureRow(i, true);
     LineHigh(OE);
 }
 
-void AvrHvForm::ReadFuseLockBytes() {
+void AvrHvForm::StartFuseRead(bool bs2LowAgain) {
     DataDirection(0);
     LineHigh(OE);
     LineLow(BS1);
     LineLow(BS2);
     LoadCommand(hvcmd::ReadFuseLock);
     LineLow(BS1);
+    if (bs2LowAgain) LineLow(BS2);
     LineLow(OE);
     DataDirection(1);
+}
+
+void AvrHvForm::ReadFuseLockBytes() {
+    StartFuseRead(false);
     Ep3.UsbFlush();
     ReadLatch();  // fuse low: BS1 low, BS2 low
     LineHigh(BS1);
@@ -217,15 +243,9 @@ int AvrHvForm::WriteWait() {
 void AvrHvForm::WriteEepromByte(std::int32_t a, std::uint8_t b) {
     const AvrRow& r = Row();
     DataDirection(0);
-    LineHigh(OE);
-    LineLow(BS1);
-    LoadCommand(hvcmd::WriteEeprom);
-    LoadAddress(static_cast<std::uint8_t>(a & 0xFF));
-    if (r.EepromLast > 255) {
-        LineHigh(BS1);
-        LoadAddress(static_cast<std::uint8_t>((a >> 8) & 0xFF));
-        LineLow(BS1);
-    }
+    StartCommand(hvcmd::WriteEeprom);
+    LoadAddressBytes(static_cast<std::uint32_t>(a), r.EepromLast > 255);
+    if (r.EepromLast > 255) LineLow(BS1);
     LoadData(b);
     WrPulse();
     for (int i = 0; i < 3; ++i) Ep3.UsbPut1(OpWait1ms);
@@ -234,12 +254,8 @@ void AvrHvForm::WriteEepromByte(std::int32_t a, std::uint8_t b) {
 void AvrHvForm::WriteFlashWord(std::int32_t a, std::uint16_t word) {
     const std::uint32_t w = static_cast<std::uint32_t>(a) >> 1;
     DataDirection(0);
-    LineHigh(OE);
-    LineLow(BS1);
-    LoadCommand(hvcmd::WriteFlash);
-    LoadAddress(static_cast<std::uint8_t>(w & 0xFF));
-    LineHigh(BS1);
-    LoadAddress(static_cast<std::uint8_t>((w >> 8) & 0xFF));
+    StartCommand(hvcmd::WriteFlash);
+    LoadAddressBytes(w, true);
     LineLow(BS1);
     LoadData(static_cast<std::uint8_t>(word & 0xFF));
     WrPulse();
@@ -250,35 +266,18 @@ void AvrHvForm::WriteFlashWord(std::int32_t a, std::uint16_t word) {
     WriteWait();
 }
 
-void AvrHvForm::WriteFuseLow(std::uint8_t b) {
+void AvrHvForm::WriteFuse(std::uint8_t b, bool highByte) {
     LineHigh(OE);
     LoadCommand(hvcmd::WriteFuse);
     LoadData(b);
     LineLow(BS2);
-    LineLow(BS1);
+    highByte ? LineHigh(BS1) : LineLow(BS1);
     WrPulse();
+    if (highByte) LineLow(BS1);
     WriteWait();
 }
 
-void AvrHvForm::WriteFuseHigh(std::uint8_t b) {
-    LineHigh(OE);
-    LoadCommand(hvcmd::WriteFuse);
-    LoadData(b);
-    LineLow(BS2);
-    LineHigh(BS1);
-    WrPulse();
-    LineLow(BS1);
-    WriteWait();
-}
-
-void AvrHvForm::WriteLock(std::uint8_t b) {
-    LineHigh(OE);
-    LineLow(BS1);
-    LoadCommand(hvcmd::WriteLock);
-    LoadData(b);
-    WrPulse();
-    WriteWait();
-}
+void AvrHvForm::WriteLock(std::uint8_t b) { WriteCommandByte(hvcmd::WriteLock, b); }
 
 void AvrHvForm::WriteLockPass(std::uint8_t b) {
     if (!EnterProgramming()) return;
@@ -290,11 +289,15 @@ void AvrHvForm::WriteLockPass(std::uint8_t b) {
     Success("OK");
 }
 
-void AvrHvForm::ChipErase() {
+void AvrHvForm::ChipEraseCommand() {
     DataDirection(0);
     LineHigh(OE);
     LoadCommand(hvcmd::ChipErase);
     WrPulse();
+}
+
+void AvrHvForm::ChipErase() {
+    ChipEraseCommand();
     Ep3.UsbPut1(OpWait100ms);
 }
 
@@ -444,6 +447,17 @@ void AvrHvForm::ReadEepromPass(bool showEnd) {
 void AvrHvForm::ReadId() {
     for (int i = 0; i < 3; ++i) ReadSignatureByte(i);
     ShowReadId();
+}
+
+void AvrHvForm::SetupAt90s8515Socket(AvrRow& r) {
+    avr::ShowPackagePicture(Ep3, wb.sel.TypeText);
+    if (avr::HasPackageMark(wb.sel.TypeText)) {
+        Ep3.LoadBitFile("at90s8515plcc44.bit");
+        avr::SetPins(r, 8, 42, 20, 0x7FEFFDFFu, 0x83FF);
+    } else {
+        Ep3.LoadBitFile("at90s8515dip40.bit");
+        avr::SetPins(r, 9, 40, 20, 0xFFFFFFFFu, 0xFF);
+    }
 }
 
 

@@ -125,7 +125,7 @@ void AvrHvspForm::DeclareWindow(bool calibration) {
 
 void AvrHvspForm::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     const AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     Ep3.LoadBitFile(r.Design);

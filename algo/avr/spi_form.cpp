@@ -176,7 +176,7 @@ void TAt90s2323x::FillRows() {
 
 void TAt90s2323x::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     const AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     Ep3.LoadBitFile("at90s2323.bit");
@@ -244,16 +244,11 @@ void TAtiny2x::FillRows() {
     Rows[1] = {"1: ATINY26 1kx16", 0, 13, 14, 0x7FF, 0x7F, 0, 32, 0, 0, 6};
 }
 
-std::string TAtiny2x::KeyError() const {
-    const int pkg = wb.sel.GetParam("pkg=");
-    if (pkg == 20 || pkg == 40) return {};
-    return "Bad device line: pkg=" + std::to_string(pkg) + " is not a package of " +
-           (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) + " (20 or 40)";
-}
+std::string TAtiny2x::KeyError() const { return PackageError({20, 40}, "this form", "20 or 40"); }
 
 void TAtiny2x::SetupForDevice() {
     FillRows();
-    if (!CheckDeviceLine()) return;
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     AvrRow& r = Rows[static_cast<std::size_t>(wb.sel.VariantIndex)];
     // The contact masks are the package's pins: with none, the contact test

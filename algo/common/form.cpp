@@ -420,6 +420,17 @@ bool AlgoForm::BlankBytes(std::int64_t offset, const std::uint8_t* chip, int cou
 }
 
 void AlgoForm::GuardedWrite(const std::function<void()>& write) {
+    // VPP goes off with VCC.
+    GuardedWrite(write, [this] {
+        Ep3.VppPin(0);
+        Ep3.VccPin(0);
+        Ep3.PinLow(28);
+        Ep3.PinLow(26);
+        Ep3.UsbFlush();
+    });
+}
+
+void AlgoForm::GuardedWrite(const std::function<void()>& write, const std::function<void()>& offAfterError) {
     try {
         write();
     } catch (const FatalExit&) {
@@ -427,15 +438,11 @@ void AlgoForm::GuardedWrite(const std::function<void()>& write) {
     } catch (const Refused&) {
         throw;
     } catch (const std::exception&) {
-        // What was queued of the broken write is dropped, not sent; VPP goes off with VCC.
+        // What was queued of the broken write is dropped, not sent.
         Status("Error..");
         StepFailed();
         Ep3.DropQueue();
-        Ep3.VppPin(0);
-        Ep3.VccPin(0);
-        Ep3.PinLow(28);
-        Ep3.PinLow(26);
-        Ep3.UsbFlush();
+        offAfterError();
     }
 }
 
@@ -443,6 +450,14 @@ std::string AlgoForm::VariantNotInTable() const {
     return "Bad device line: variant " + std::to_string(wb.sel.VariantIndex) + " of " +
            (wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword) +
            " is not in the device table";
+}
+
+bool AlgoForm::AcceptDeviceLine() {
+    const std::string err = DeviceLineError();
+    if (err.empty()) return true;
+    Status(err);
+    wb.prompts.ShowMsg(err);
+    return false;
 }
 
 // ---- failures ---------------------------------------------------------------------------------

@@ -228,10 +228,16 @@ protected:
     // Runs a memory form's Write: an exception shows "Error..", drops what was
     // queued, switches VPP and VCC off and pins 28 and 26 low, and fails the step.
     void GuardedWrite(const std::function<void()>& write);
+    // The same with the form's own switching-off after the dropped queue:
+    // `offAfterError` in place of VPP, VCC, pins 28 and 26 and the flush.
+    void GuardedWrite(const std::function<void()>& write, const std::function<void()>& offAfterError);
 
     // The device-line error of a VariantIndex that names no row of the form's
     // table ("Bad device line: variant N of KEYWORD is not in the device table").
     std::string VariantNotInTable() const;
+    // Setup's check of the device line: its error (DeviceLineError) shown in
+    // the status field and as a message gives false, before anything is sent.
+    bool AcceptDeviceLine();
 
     // Family rule 12: when the options switch the engine's contact test off (and
     // mass production is off), an operation on which an empty socket would pass

@@ -18,7 +18,7 @@ int Bit(int r, int k) { return (r >> k) & 1; }
 }  // namespace
 
 TGALx::TGALx(Workbench& w) : GalRowForm(w, "PLD 16v8,20v8") {
-    Declare({true, true, true, true, true});
+    DeclareWindow({true, true, true, true, true});
     FillVariantTable();
 }
 
@@ -59,9 +59,33 @@ void TGALx::ShiftFuseRow(const VariantRecord& r, int row, int n) {
     if (r.PldProtocol == 2) ShiftRowGal20(row, n);
 }
 
+namespace {
+int Latch1Gal16(int r) { return Bit(r, 1) * 0x10 | Bit(r, 2) * 0x20 | Bit(r, 3) * 0x40 | Bit(r, 4) * 0x80; }
+int Latch1Gal20(int r) { return Bit(r, 1) * 0x04 | Bit(r, 2) * 0x08 | Bit(r, 3) * 0x10 | Bit(r, 4) * 0x80; }
+}  // namespace
+
 void TGALx::ReadFuseRow(const VariantRecord& r, int row, int n) {
-    if (r.PldProtocol == 1) ReadRowGal16(row, n);
-    if (r.PldProtocol == 2) ReadRowGal20(row, n);
+    static constexpr ReadLines gal16{Latch1Gal16, 0x18, 0x04, 22, 0x10};
+    static constexpr ReadLines gal20{Latch1Gal20, 0x28, 0x08, 23, 0x20};
+    if (r.PldProtocol == 1) ReadRow(gal16, row, n);
+    if (r.PldProtocol == 2) ReadRow(gal20, row, n);
+}
+
+void TGALx::ReadRow(const ReadLines& lines, int row, int n) {
+    Ep3.WriteLatch(1, lines.latch1(row));
+    Ep3.WriteLatch(3, R0(row) ? lines.row0 : 0);
+    Ep3.WriteLatch(2, lines.latch2 | R5(row));
+    Ep3.WriteLatch(2, (lines.latch2 & ~0x08) | R5(row));
+    Ep3.WriteLatch(2, lines.latch2 | R5(row));
+    Ep3.SetPinOption(lines.dataOut, 1);
+    SampleRow(n, lines.mask);
+}
+
+void TGALx::ProgramStrobe(int waits) {
+    Ep3.PinLow(Strobe);
+    QueueWaits(OpWaitSettle, waits);
+    Ep3.PinHigh(Strobe);
+    Ep3.UsbFlush();
 }
 
 void TGALx::ShiftData(int n) {
@@ -84,12 +108,7 @@ void TGALx::SampleRow(int n, std::uint8_t mask) {
     }
 }
 
-// ---- protocol 1 (16V8) ----------------------------------------------------------------------
-
-namespace {
-int Latch1Gal16(int r) { return Bit(r, 1) * 0x10 | Bit(r, 2) * 0x20 | Bit(r, 3) * 0x40 | Bit(r, 4) * 0x80; }
-int Latch1Gal20(int r) { return Bit(r, 1) * 0x04 | Bit(r, 2) * 0x08 | Bit(r, 3) * 0x10 | Bit(r, 4) * 0x80; }
-}  // namespace
+// ---- the row writes ---------------------------------------------------------------------------
 
 void TGALx::ShiftRowGal16(int row, int n) {
     Ep3.SetPinOption(22, 1);
@@ -98,43 +117,15 @@ void TGALx::ShiftRowGal16(int row, int n) {
     Ep3.WriteLatch(3, 0x08 | (R0(row) ? 0x04 : 0));
     ShiftData(n);
     Ep3.UsbFlush();
-    Ep3.PinLow(Strobe);
-    QueueWaits(OpWaitSettle, 4);
-    Ep3.PinHigh(Strobe);
-    Ep3.UsbFlush();
+    ProgramStrobe(4);
 }
-
-void TGALx::ReadRowGal16(int row, int n) {
-    Ep3.WriteLatch(1, Latch1Gal16(row));
-    Ep3.WriteLatch(3, R0(row) ? 0x04 : 0);
-    Ep3.WriteLatch(2, 0x18 | R5(row));
-    Ep3.WriteLatch(2, 0x10 | R5(row));
-    Ep3.WriteLatch(2, 0x18 | R5(row));
-    Ep3.SetPinOption(22, 1);
-    SampleRow(n, 0x10);
-}
-
-// ---- protocol 2 (20V8) ----------------------------------------------------------------------
 
 void TGALx::ShiftRowGal20(int row, int n) {
     Ep3.WriteLatch(1, Latch1Gal20(row));
     Ep3.WriteLatch(2, 0x28 | R5(row));
     Ep3.WriteLatch(3, 0x10 | (R0(row) ? 0x08 : 0));
     ShiftData(n);
-    Ep3.PinLow(Strobe);
-    QueueWaits(OpWaitSettle, 3);
-    Ep3.PinHigh(Strobe);
-    Ep3.UsbFlush();
-}
-
-void TGALx::ReadRowGal20(int row, int n) {
-    Ep3.WriteLatch(1, Latch1Gal20(row));
-    Ep3.WriteLatch(3, R0(row) ? 0x08 : 0);
-    Ep3.WriteLatch(2, 0x28 | R5(row));
-    Ep3.WriteLatch(2, 0x20 | R5(row));
-    Ep3.WriteLatch(2, 0x28 | R5(row));
-    Ep3.SetPinOption(23, 1);
-    SampleRow(n, 0x20);
+    ProgramStrobe(3);
 }
 
 QUILLA_FORM(TGALx);

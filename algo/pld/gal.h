@@ -27,11 +27,22 @@ protected:
     bool CaptionFromRow() const override { return true; }
 
 private:
+    // The read lines of one protocol: latch 1 from the row number, latch 2
+    // (bit 0x08 low strobes the row in), latch 3's value for row bit 0, and the
+    // data-out socket pin with its bit in the capture.
+    struct ReadLines {
+        int (*latch1)(int row);
+        int latch2;
+        int row0;
+        int dataOut;
+        std::uint8_t mask;
+    };
     void ShiftRowGal16(int row, int n);
-    void ReadRowGal16(int row, int n);
     void ShiftRowGal20(int row, int n);
-    void ReadRowGal20(int row, int n);
+    void ReadRow(const ReadLines& lines, int row, int n);
     void ShiftData(int n);
+    // The program strobe: low, `waits` settle waits, high, a flush.
+    void ProgramStrobe(int waits);
     // Captures of the data port, one per bit with a clock, 64 per reply; a
     // bit reads '1' when its sample has `mask` set.
     void SampleRow(int n, std::uint8_t mask);

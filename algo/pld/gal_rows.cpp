@@ -24,34 +24,10 @@ const std::vector<GalRowForm::ArchBit>& GalRowForm::ArchMap() {
     return map;
 }
 
-void GalRowForm::Declare(const std::array<bool, 5>& ticked) {
-    DeclareWindow({[this] { ReadRom(); }, [this] { WriteClick(); }, [this] { VerifyClick(); },
-                   [this] { EraseClick(); }, [this] { BlankClick(); }, [this] { SecrityClick(); },
-                   [this] { Button1Click(); }},
-                  ticked);
-}
-
 void GalRowForm::SetupForDevice() {
     if (!CheckDeviceLine()) return;
-    const VariantRecord& r = Row();
-    Ep3.ResetPins();
-    ShowConnection();
-    Ep3.LoadBitFile("vex300.bit");
-    Ep3.GndPin(GroundPin);
-    Ep3.SetVcc(5000);
-    Ep3.SetVpp(r.Vpp);
-    const bool created = !wb.PldFileW;
-    ShowFuseWindow(r);
-    if (created) Put(kType, r.Name);
-    Put(kType, wb.sel.TypeText);
+    const VariantRecord& r = SetupWindow("vex300.bit", wb.sel.TypeText);
     if (CaptionFromRow()) SetCaption(r.Name);
-}
-
-bool GalRowForm::PowerUpChecked(const VariantRecord& r) {
-    PowerUpPld(r);
-    if (Ep3.CheckCurrent()) return true;
-    StepFailed();
-    return false;
 }
 
 // ---- the architecture row ----------------------------------------------------------------------
@@ -87,38 +63,19 @@ void GalRowForm::ReadRom() {
     ShowFuseWindow(r);
     Status("Reading data ........");
     PowerUpPld(r);
-    std::fill(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + FuseFormFill, static_cast<std::uint8_t>('1'));
-    for (int i = 0; i < r.Rows; ++i) {
-        ShowProgress(r.Bits * i);
-        ReadFuseRow(r, i, r.Bits);
-        for (int j = 0; j < r.Bits; ++j)
-            Fuse(i + r.Rows * j) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
-    }
+    FillFuseMap('1');
+    ReadArrayIntoMap(r.Rows, r.Bits, [this, &r](int i) { ReadArrayRow(r, i); });
     ReadArchRow(r);
-    const int a = r.Rows * r.Bits;
     ReadFuseRow(r, r.Rows, r.Bits);
-    for (int j = 0; j < r.Bits; ++j) Fuse(a + 8 + j) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
-    SuppliesOff();
-    Success("Data in buffer..");
-    ShowFuseWindow(r).ArchitectureUnread = false;
+    FuseRangeFromBuffer(r.Rows * r.Bits + 8, r.Bits);
+    EndRead(r, false);
 }
 
 void GalRowForm::BlankClick() {
     const VariantRecord& r = Row();
     Status("Blank CHK");
     if (!PowerUpChecked(r)) return;
-    for (int i = 0; i < r.Rows; ++i) {
-        ShowProgress(r.Bits * i);
-        ReadFuseRow(r, i, r.Bits);
-        for (int j = 0; j < r.Bits; ++j) {
-            if (FuseRowBuffer[static_cast<std::size_t>(j)] == '1') continue;
-            Status("Not blank..");
-            wb.ErrorFlag() = 1;
-            ShowProgress(r.Bits * j + i);
-            SuppliesOff();
-            return;
-        }
-    }
+    if (!ArrayBlank(r.Rows, r.Bits, [this, &r](int i) { ReadArrayRow(r, i); })) return;
     SuppliesOff();
     Success("Blank.");
 }
@@ -136,11 +93,7 @@ void GalRowForm::EraseClick() {
 
 void GalRowForm::WriteClick() {
     const VariantRecord& r = Row();
-    if (!wb.PldFileW) {
-        wb.prompts.ShowMsg("Must open *.jed to write!!!!!!!!!");
-        StepFailed();
-        return;
-    }
+    if (!NeedFuseWindow("Must open *.jed to write!!!!!!!!!")) return;
     const int a = r.Rows * r.Bits;
     std::vector<int> written;
     for (int n = 0; n < a; ++n) written.push_back(n);
@@ -151,15 +104,9 @@ void GalRowForm::WriteClick() {
 
     Status("Write");
     if (!PowerUpChecked(r)) return;
-    for (int i = 0; i < r.Rows; ++i) {
-        ShowProgress(r.Bits * i);
-        for (int j = 0; j < r.Bits; ++j)
-            FuseRowBuffer[static_cast<std::size_t>(j)] = static_cast<char>(Fuse(i + r.Rows * j));
-        ShiftFuseRow(r, i, r.Bits);
-    }
+    ShiftArrayFromMap(r, r.Rows, r.Bits);
     WriteArchRow(r);
-    for (int j = 0; j < r.Bits; ++j) FuseRowBuffer[static_cast<std::size_t>(j)] = static_cast<char>(Fuse(a + 8 + j));
-    ShiftFuseRow(r, r.Rows, r.Bits);
+    ShiftFuseRange(r, r.Rows, a + 8, r.Bits);
     SuppliesOff();
     Success("End.");
 }
@@ -169,25 +116,21 @@ void GalRowForm::VerifyClick() {
     const Texts& t = Messages();
     Status(t.verifying);
     if (!PowerUpChecked(r)) return;
-    for (int i = 0; i < r.Rows; ++i) {
-        ShowProgress(r.Bits * i);
-        ReadFuseRow(r, i, r.Bits);
-        for (int j = 0; j < r.Bits; ++j) {
-            const std::uint8_t want = Fuse(i + r.Rows * j);
-            const std::uint8_t got = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
-            if (want == got) continue;
-            char b[32];
-            if (t.errorCodes) {
-                std::snprintf(b, sizeof b, "Err.:%02x,%02x", want, got);
-            } else {
-                std::snprintf(b, sizeof b, "Err.");
-            }
-            Status(b);
-            wb.ErrorFlag() = 1;
-            ShowProgress(r.Bits * i + j);
-            SuppliesOff();
-            return;
+    const auto got = [this](int j) { return static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]); };
+    if (const auto bad = FindInArray(r.Rows, r.Bits, [this, &r](int i) { ReadArrayRow(r, i); },
+                                     [&](int i, int j) { return Fuse(i + r.Rows * j) == got(j); })) {
+        const auto [i, j] = *bad;
+        char b[32];
+        if (t.errorCodes) {
+            std::snprintf(b, sizeof b, "Err.:%02x,%02x", Fuse(i + r.Rows * j), got(j));
+        } else {
+            std::snprintf(b, sizeof b, "Err.");
         }
+        Status(b);
+        wb.ErrorFlag() = 1;
+        ShowProgress(r.Bits * i + j);
+        SuppliesOff();
+        return;
     }
     const bool archOk = CheckArchRow(r);
     SuppliesOff();
@@ -207,19 +150,6 @@ void GalRowForm::SecrityClick() {
     ShiftFuseRow(r, SecurityRow, 1);
     SuppliesOff();
     Success("End.");
-}
-
-void GalRowForm::Button1Click() {
-    if (Ticked("CheckBox3") && !wb.PldFileW) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
-    RunOnePass({{"CheckBox1", [this] { EraseClick(); }},
-                {"CheckBox2", [this] { BlankClick(); }},
-                {"CheckBox3", [this] { WriteClick(); }},
-                {"CheckBox4", [this] { VerifyClick(); }},
-                {"CheckBox5", [this] { SecrityClick(); }}});
 }
 
 }  // namespace quilla

@@ -40,8 +40,6 @@ protected:
         const char* verified;
     };
     virtual const Texts& Messages() const = 0;
-    virtual void PowerUpPld(const VariantRecord& r) = 0;
-    virtual void ShiftFuseRow(const VariantRecord& r, int row, int n) = 0;
     virtual void ReadFuseRow(const VariantRecord& r, int row, int n) = 0;
     // Long waits after the bulk-erase row.
     virtual int EraseWaits() const = 0;
@@ -52,19 +50,16 @@ protected:
     void ReadArchRow(const VariantRecord& r);
     bool CheckArchRow(const VariantRecord& r);
 
-    void ReadRom();
-    void BlankClick();
-    void EraseClick();
-    void WriteClick();
-    void VerifyClick();
-    void SecrityClick();
-    void Button1Click();
-
-    void Declare(const std::array<bool, 5>& ticked);
+    void ReadRom() override;
+    void BlankClick() override;
+    void EraseClick() override;
+    void WriteClick() override;
+    void VerifyClick() override;
+    void SecrityClick() override;
 
 private:
-    // Power-up and the over-current check; false (ErrorFlag set) on a fault.
-    bool PowerUpChecked(const VariantRecord& r);
+    // Row i of the array into FuseRowBuffer.
+    void ReadArrayRow(const VariantRecord& r, int i) { ReadFuseRow(r, i, r.Bits); }
 };
 
 }  // namespace quilla

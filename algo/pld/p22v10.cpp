@@ -16,27 +16,10 @@ constexpr int DataIn = 19, ShiftClock = 18, Strobe = 21, Frame = 11, DataOut = 2
 
 Serial22V10Form::Serial22V10Form(Workbench& w, std::string caption) : PldForm(w, std::move(caption)) {}
 
-void Serial22V10Form::Declare() {
-    DeclareWindow({[this] { ReadRom(); }, [this] { WriteClick(); }, [this] { VerifyClick(); },
-                   [this] { EraseClick(); }, [this] { BlankClick(); }, [this] { SecrityClick(); },
-                   [this] { Button1Click(); }},
-                  {false, true, true, true, false});
-}
-
 void Serial22V10Form::SetupForDevice() {
     if (!CheckDeviceLine()) return;
-    const VariantRecord& r = Row();
-    Ep3.ResetPins();
-    ShowConnection();
-    Ep3.LoadBitFile(DesignFile());
+    SetupWindow(DesignFile(), wb.sel.SelectedDevice);
     latch1_ = latch2_ = 0;  // a fresh design: its latches read 0
-    Ep3.GndPin(GroundPin);
-    Ep3.SetVcc(5000);
-    Ep3.SetVpp(r.Vpp);
-    const bool created = !wb.PldFileW;
-    ShowFuseWindow(r);
-    if (created) Put(kType, r.Name);
-    Put(kType, wb.sel.SelectedDevice);
 }
 
 void Serial22V10Form::SetLatch(int k, int v) {
@@ -45,11 +28,20 @@ void Serial22V10Form::SetLatch(int k, int v) {
     Ep3.WriteLatch(k, v);
 }
 
-bool Serial22V10Form::PowerUpChecked(const VariantRecord& r) {
-    PowerUpPld(r);
-    if (Ep3.CheckCurrent()) return true;
-    StepFailed();
-    return false;
+void Serial22V10Form::ClockRowNumber(int row, int latch2) {
+    int v = latch2;
+    for (int k = 0; k < 6; ++k) {
+        v = ((row >> k) & 1) ? (v | 0x04) : (v & ~0x04);
+        SetLatch(2, v);
+        Clock(ShiftClock);
+    }
+}
+
+void Serial22V10Form::FramedStrobe() {
+    Ep3.PinHigh(Frame);
+    Ep3.PinLow(Strobe);
+    Ep3.PinHigh(Strobe);
+    Ep3.PinLow(Frame);
 }
 
 // ---- the serial row protocol --------------------------------------------------------------------
@@ -62,16 +54,8 @@ void Serial22V10Form::ShiftRow22V10(int row, int n) {
         Ep3.SetPin(FuseRowBuffer[static_cast<std::size_t>(i)] != '0', DataIn);
         Clock(ShiftClock);
     }
-    int v = 0x18;
-    for (int k = 0; k < 6; ++k) {
-        v = ((row >> k) & 1) ? (v | 0x04) : (v & ~0x04);
-        SetLatch(2, v);
-        Clock(ShiftClock);
-    }
-    Ep3.PinHigh(Frame);
-    Ep3.PinLow(Strobe);
-    Ep3.PinHigh(Strobe);
-    Ep3.PinLow(Frame);
+    ClockRowNumber(row, 0x18);
+    FramedStrobe();
 }
 
 void Serial22V10Form::WriteArchBits() {
@@ -96,18 +80,7 @@ void Serial22V10Form::BlankClick() {
     Status("Checking.........");
     if (!PowerUpChecked(r)) return;
     PrepareArrayRead();
-    for (int i = 0; i < Rows; ++i) {
-        ShowProgress(Bits * i);
-        ReadArrayRow(i);
-        for (int j = 0; j < Bits; ++j) {
-            if (FuseRowBuffer[static_cast<std::size_t>(j)] == '1') continue;
-            Status("Not blank..");
-            wb.ErrorFlag() = 1;
-            ShowProgress(Bits * j + i);
-            SuppliesOff();
-            return;
-        }
-    }
+    if (!ArrayBlank(Rows, Bits, [this](int i) { ReadArrayRow(i); })) return;
     SuppliesOff();
     Success("Blank.");
 }
@@ -124,10 +97,7 @@ void Serial22V10Form::EraseClick() {
         Ep3.SetPin((EraseRow >> k) & 1, DataIn);
         Clock(ShiftClock);
     }
-    Ep3.PinHigh(Frame);
-    Ep3.PinLow(Strobe);
-    Ep3.PinHigh(Strobe);
-    Ep3.PinLow(Frame);
+    FramedStrobe();
     Clock(EraseLine);
     Ep3.UsbFlush();
     Success("End.");
@@ -135,11 +105,7 @@ void Serial22V10Form::EraseClick() {
 
 void Serial22V10Form::WriteClick() {
     const VariantRecord& r = Row();
-    if (!wb.PldFileW) {
-        wb.prompts.ShowMsg("Must open *.jed to write!!!!!!!!!");
-        StepFailed();
-        return;
-    }
+    if (!NeedFuseWindow("Must open *.jed to write!!!!!!!!!")) return;
     const std::string refusal = WriteRefusal();
     if (!refusal.empty()) {
         wb.prompts.ShowMsg(refusal);
@@ -151,14 +117,9 @@ void Serial22V10Form::WriteClick() {
 
     Status("Writing..");
     if (!PowerUpChecked(r)) return;
-    for (int i = 0; i < Rows; ++i) {
-        ShowProgress(Bits * i);
-        for (int j = 0; j < Bits; ++j) FuseRowBuffer[static_cast<std::size_t>(j)] = static_cast<char>(Fuse(i + Rows * j));
-        ShiftFuseRow(r, i, Bits);
-    }
+    ShiftArrayFromMap(r, Rows, Bits);
     WriteArchBits();
-    for (int j = 0; j < Bits; ++j) FuseRowBuffer[static_cast<std::size_t>(j)] = static_cast<char>(Fuse(A + ArchBits + j));
-    ShiftFuseRow(r, Rows, Bits);
+    ShiftFuseRange(r, Rows, A + ArchBits, Bits);
     SuppliesOff();
     Success("End.");
 }
@@ -174,14 +135,11 @@ void Serial22V10Form::VerifyClick() {
         SuppliesOff();
     };
     PrepareArrayRead();
-    for (int i = 0; i < Rows; ++i) {
-        ShowProgress(Bits * i);
-        ReadArrayRow(i);
-        for (int j = 0; j < Bits; ++j) {
-            if (Fuse(i + Rows * j) == static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)])) continue;
-            fail(Bits * j + i);
-            return;
-        }
+    if (const auto bad = FindInArray(Rows, Bits, [this](int i) { ReadArrayRow(i); }, [this](int i, int j) {
+            return Fuse(i + Rows * j) == static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
+        })) {
+        fail(Bits * bad->second + bad->first);
+        return;
     }
     // The architecture bits count too: a chip with the right array and the
     // wrong output configuration is no verified chip.
@@ -207,40 +165,21 @@ void Serial22V10Form::SecrityClick() {
     // A locked chip reads every bit of every row as 1; all 132 are looked at
     // (a chip programmed only above bit 43 must not pass).
     PrepareArrayRead();
-    for (int i = 0; i < Rows; ++i) {
-        ReadArrayRow(i);
-        for (int j = 0; j < Bits; ++j) {
-            if (FuseRowBuffer[static_cast<std::size_t>(j)] == '1') continue;
-            Status("LockFailed.");
-            wb.ErrorFlag() = 1;
-            SuppliesOff();
-            return;
-        }
+    const auto readsOne = [this](int, int j) { return FuseRowBuffer[static_cast<std::size_t>(j)] == '1'; };
+    if (FindInArray(Rows, Bits, [this](int i) { ReadArrayRow(i); }, readsOne, false)) {
+        Status("LockFailed.");
+        wb.ErrorFlag() = 1;
+        SuppliesOff();
+        return;
     }
     SuppliesOff();
     Success("Locked..");
 }
 
-void Serial22V10Form::Button1Click() {
-    if (BatchChecksWindow() && Ticked("CheckBox3") && !wb.PldFileW) {
-        wb.prompts.ShowMsg("Must open a file to write...");
-        StepFailed();
-        return;
-    }
-    RunOnePass({{"CheckBox1", [this] { EraseClick(); }},
-                {"CheckBox2",
-                 [this] {
-                     if (!Ticked("CheckBox1")) BlankClick();
-                 }},
-                {"CheckBox3", [this] { WriteClick(); }},
-                {"CheckBox4", [this] { VerifyClick(); }},
-                {"CheckBox5", [this] { SecrityClick(); }}});
-}
-
 // ---- TP22V10x ---------------------------------------------------------------------------------------
 
 TP22V10x::TP22V10x(Workbench& w) : Serial22V10Form(w, "PLD  22v10") {
-    Declare();
+    DeclareWindow({false, true, true, true, false});
     FillVariantTable();
 }
 
@@ -264,13 +203,8 @@ void TP22V10x::PowerUpPld(const VariantRecord& r) {
 void TP22V10x::ReadRow22V10(int row, int n) {
     SetLatch(1, 0x02);
     SetLatch(3, 0x00);
-    int v = 0x38;
-    SetLatch(2, v);
-    for (int k = 0; k < 6; ++k) {
-        v = ((row >> k) & 1) ? (v | 0x04) : (v & ~0x04);
-        SetLatch(2, v);
-        Clock(ShiftClock);
-    }
+    SetLatch(2, 0x38);
+    ClockRowNumber(row, 0x38);
     Ep3.PinLow(Strobe);
     Ep3.PinHigh(Strobe);
     Ep3.SetPinOption(DataOut, 1);
@@ -298,19 +232,13 @@ void TP22V10x::ReadRom() {
     ShowFuseWindow(r);
     Status("Reading data ........");
     if (!PowerUpChecked(r)) return;
-    std::fill(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + FuseFormFill, static_cast<std::uint8_t>('1'));
-    for (int i = 0; i < Rows; ++i) {
-        ShowProgress(Bits * i);
-        ReadRow22V10(i, Bits);
-        for (int j = 0; j < Bits; ++j) Fuse(i + Rows * j) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
-    }
+    FillFuseMap('1');
+    ReadArrayIntoMap(Rows, Bits, [this](int i) { ReadArrayRow(i); });
     ReadArchitecture();
-    for (int k = 0; k < ArchBits; ++k) Fuse(A + k) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(k)]);
+    FuseRangeFromBuffer(A, ArchBits);
     ReadRow22V10(Rows, Bits);
-    for (int j = 0; j < Bits; ++j) Fuse(A + ArchBits + j) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
-    SuppliesOff();
-    Success("Data in buffer..");
-    ShowFuseWindow(r).ArchitectureUnread = false;
+    FuseRangeFromBuffer(A + ArchBits, Bits);
+    EndRead(r, false);
 }
 
 QUILLA_FORM(TP22V10x);
@@ -318,7 +246,7 @@ QUILLA_FORM(TP22V10x);
 // ---- TAmi22cv10x ------------------------------------------------------------------------------------
 
 TAmi22cv10x::TAmi22cv10x(Workbench& w) : Serial22V10Form(w, "Ami22cv10x") {
-    Declare();
+    DeclareWindow({false, true, true, true, false});
     FillVariantTable();
 }
 
@@ -390,13 +318,11 @@ void TAmi22cv10x::ReadRom() {
     ShowFuseWindow(r);
     Status("Reading..");
     if (!PowerUpChecked(r)) return;
-    std::fill(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + FuseFormFill, static_cast<std::uint8_t>('0'));
+    FillFuseMap('0');
     ReadArrayByColumns(wb.ImageBuffer);
-    SuppliesOff();
-    Success("Data in buffer..");
     // The architecture bits and row 44 cannot be read here: they stay '0',
     // and Write will not take them for the chip's.
-    ShowFuseWindow(r).ArchitectureUnread = true;
+    EndRead(r, true);
 }
 
 std::string TAmi22cv10x::WriteRefusal() const {

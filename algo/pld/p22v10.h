@@ -29,34 +29,33 @@ public:
 protected:
     bool Workable(const VariantRecord& r) const override { return r.Rows == Rows && r.PldProtocol == 3; }
     virtual const char* DesignFile() const = 0;
-    virtual void PowerUpPld(const VariantRecord& r) = 0;
-    virtual void ReadRom() = 0;
     // Before the array is read row by row (Blank, Verify, the lock check).
     virtual void PrepareArrayRead() {}
     // Row i's 132 bits into FuseRowBuffer.
     virtual void ReadArrayRow(int i) = 0;
     // Verify also compares the architecture bits when the form can read them.
     virtual bool ReadArchitecture() = 0;  // into FuseRowBuffer 0..19; false: cannot
-    // The batch checks for the fuse-map window before its steps.
-    virtual bool BatchChecksWindow() const = 0;
     // What Write refuses beyond the map's characters (empty: nothing).
     virtual std::string WriteRefusal() const { return {}; }
 
     void ShiftRow22V10(int row, int n);
-    void ShiftFuseRow(const VariantRecord& r, int row, int n) {
+    void ShiftFuseRow(const VariantRecord& r, int row, int n) override {
         if (r.PldProtocol == 3) ShiftRow22V10(row, n);
     }
     void WriteArchBits();
-    bool PowerUpChecked(const VariantRecord& r);
     void SetLatch(int k, int v);
+    // The row number, least significant bit first, into latch 2 bit 2 from
+    // `latch2`, one shift clock each.
+    void ClockRowNumber(int row, int latch2);
+    // The program strobe framed by line 11 high.
+    void FramedStrobe();
 
-    void BlankClick();
-    void EraseClick();
-    void WriteClick();
-    void VerifyClick();
-    void SecrityClick();
-    void Button1Click();
-    void Declare();
+    void BlankClick() override;
+    void EraseClick() override;
+    void WriteClick() override;
+    void VerifyClick() override;
+    void SecrityClick() override;
+    bool BlankAfterErase() const override { return false; }
 
     int latch1_ = 0, latch2_ = 0;  // the last values written (they carry over)
 };
@@ -72,7 +71,6 @@ protected:
     void ReadRom() override;
     void ReadArrayRow(int i) override { ReadRow22V10(i, Bits); }
     bool ReadArchitecture() override;
-    bool BatchChecksWindow() const override { return true; }
 
 private:
     void ReadRow22V10(int row, int n);

@@ -8,7 +8,7 @@ constexpr int DataOut = 29;  // the chip's pin 19
 }  // namespace
 
 TPalceGALx::TPalceGALx(Workbench& w) : GalRowForm(w, "PALCEGAL") {
-    Declare({false, true, true, true, false});
+    DeclareWindow({false, true, true, true, false});
     FillVariantTable();
 }
 

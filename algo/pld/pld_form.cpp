@@ -1,5 +1,6 @@
 #include "algo/pld/pld_form.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/jedec.h"
@@ -11,8 +12,7 @@ PldForm::PldForm(Workbench& w, std::string caption) : AlgoForm(w, std::move(capt
 std::string PldForm::DeviceLineError() const {
     const int v = wb.sel.VariantIndex;
     const std::string keyword = wb.sel.DeviceKeyword.empty() ? std::string("this form") : wb.sel.DeviceKeyword;
-    if (v < 1 || v >= static_cast<int>(Table.size()))
-        return "Bad device line: variant " + std::to_string(v) + " of " + keyword + " is not in the device table";
+    if (v < 1 || v >= static_cast<int>(Table.size())) return VariantNotInTable();
     if (!Workable(Table[static_cast<std::size_t>(v)]))
         return "Bad device line: variant " + std::to_string(v) + " of " + keyword +
                " names a row this form cannot program";
@@ -30,13 +30,13 @@ void PldForm::ShowProgress(int value) {
     ShowAddress(kAddress, value);
 }
 
-void PldForm::DeclareWindow(const Handlers& h, const std::array<bool, 5>& ticked) {
-    AddButton("Read1", "Read  ", h.read);
-    AddButton("Write", "Write ", h.write);
-    AddButton("Verify", "Verify  ", h.verify);
-    AddButton("Erase", "Erase", h.erase);
-    AddButton("Blank", "Blank?  ", h.blank);
-    AddButton("Secrity", "Lock ", h.lock);
+void PldForm::DeclareWindow(const std::array<bool, 5>& ticked) {
+    AddButton("Read1", "Read  ", [this] { ReadRom(); });
+    AddButton("Write", "Write ", [this] { WriteClick(); });
+    AddButton("Verify", "Verify  ", [this] { VerifyClick(); });
+    AddButton("Erase", "Erase", [this] { EraseClick(); });
+    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
+    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
     AddButton("CancelBtn", "Exit ", [this] { Close(); });
     AddProgress(kProgress);
     AddEdit(kAddress, "", "Add ", true).Emphasis = true;
@@ -49,16 +49,12 @@ void PldForm::DeclareWindow(const Handlers& h, const std::array<bool, 5>& ticked
                                             {"CheckBox4", "Verify  "},
                                             {"CheckBox5", "Lock"}};
     for (std::size_t k = 0; k < 5; ++k) AddCheck(boxes[k][0], boxes[k][1], ticked[k], "GroupBox1");
-    AddButton("Button1", " Run  ", h.run, "GroupBox1");
+    AddButton("Button1", " Run  ", [this] { Button1Click(); }, "GroupBox1");
 }
 
 bool PldForm::CheckDeviceLine() {
     FillVariantTable();
-    const std::string err = DeviceLineError();
-    if (err.empty()) return true;
-    Status(err);
-    wb.prompts.ShowMsg(err);
-    return false;
+    return AcceptDeviceLine();
 }
 
 const VariantRecord& PldForm::Row() {
@@ -71,6 +67,105 @@ const VariantRecord& PldForm::Row() {
 
 FuseWindowState& PldForm::ShowFuseWindow(const VariantRecord& r) {
     return OpenFuseWindow(wb, r.Rows, r.Bits);
+}
+
+const VariantRecord& PldForm::SetupWindow(const char* design, const std::string& typeText) {
+    const VariantRecord& r = Row();
+    Ep3.ResetPins();
+    ShowConnection();
+    Ep3.LoadBitFile(design);
+    Ep3.GndPin(GroundPin);
+    Ep3.SetVcc(5000);
+    Ep3.SetVpp(r.Vpp);
+    const bool created = !wb.PldFileW;
+    ShowFuseWindow(r);
+    if (created) Put(kType, r.Name);
+    Put(kType, typeText);
+    return r;
+}
+
+void PldForm::Button1Click() {
+    if (BatchChecksWindow() && Ticked("CheckBox3") && !NeedFuseWindow("Must open a file to write...")) return;
+    const std::vector<BatchStep> steps{{"CheckBox1", [this] { EraseClick(); }},
+                                       {"CheckBox2",
+                                        [this] {
+                                            if (BlankAfterErase() || !Ticked("CheckBox1")) BlankClick();
+                                        }},
+                                       {"CheckBox3", [this] { WriteClick(); }},
+                                       {"CheckBox4", [this] { VerifyClick(); }},
+                                       {"CheckBox5", [this] { SecrityClick(); }}};
+    RunBatch(steps, [] { return false; }, false);
+}
+
+bool PldForm::PowerUpChecked(const VariantRecord& r) {
+    PowerUpPld(r);
+    if (Ep3.CheckCurrent()) return true;
+    StepFailed();
+    return false;
+}
+
+bool PldForm::NeedFuseWindow(const char* message) {
+    if (wb.PldFileW) return true;
+    wb.prompts.ShowMsg(message);
+    StepFailed();
+    return false;
+}
+
+// ---- the fuse array ------------------------------------------------------------------------------
+
+std::optional<std::pair<int, int>> PldForm::FindInArray(int rows, int bits, const std::function<void(int)>& readRow,
+                                                        const std::function<bool(int, int)>& ok, bool progress) {
+    for (int i = 0; i < rows; ++i) {
+        if (progress) ShowProgress(bits * i);
+        readRow(i);
+        for (int j = 0; j < bits; ++j)
+            if (!ok(i, j)) return std::pair{i, j};
+    }
+    return std::nullopt;
+}
+
+bool PldForm::ArrayBlank(int rows, int bits, const std::function<void(int)>& readRow) {
+    const auto bad =
+        FindInArray(rows, bits, readRow, [this](int, int j) { return FuseRowBuffer[static_cast<std::size_t>(j)] == '1'; });
+    if (!bad) return true;
+    Status("Not blank..");
+    wb.ErrorFlag() = 1;
+    ShowProgress(bits * bad->second + bad->first);
+    SuppliesOff();
+    return false;
+}
+
+void PldForm::ReadArrayIntoMap(int rows, int bits, const std::function<void(int)>& readRow) {
+    for (int i = 0; i < rows; ++i) {
+        ShowProgress(bits * i);
+        readRow(i);
+        for (int j = 0; j < bits; ++j) Fuse(i + rows * j) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
+    }
+}
+
+void PldForm::ShiftArrayFromMap(const VariantRecord& r, int rows, int bits) {
+    for (int i = 0; i < rows; ++i) {
+        ShowProgress(bits * i);
+        for (int j = 0; j < bits; ++j) FuseRowBuffer[static_cast<std::size_t>(j)] = static_cast<char>(Fuse(i + rows * j));
+        ShiftFuseRow(r, i, bits);
+    }
+}
+
+void PldForm::ShiftFuseRange(const VariantRecord& r, int row, int first, int n) {
+    for (int j = 0; j < n; ++j) FuseRowBuffer[static_cast<std::size_t>(j)] = static_cast<char>(Fuse(first + j));
+    ShiftFuseRow(r, row, n);
+}
+
+void PldForm::FuseRangeFromBuffer(int first, int n) {
+    for (int j = 0; j < n; ++j) Fuse(first + j) = static_cast<std::uint8_t>(FuseRowBuffer[static_cast<std::size_t>(j)]);
+}
+
+void PldForm::FillFuseMap(std::uint8_t c) { std::fill(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + FuseFormFill, c); }
+
+void PldForm::EndRead(const VariantRecord& r, bool architectureUnread) {
+    SuppliesOff();
+    Success("Data in buffer..");
+    ShowFuseWindow(r).ArchitectureUnread = architectureUnread;
 }
 
 void PldForm::SuppliesOff() {

@@ -8,7 +8,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "algo/common/form.h"
@@ -66,11 +69,26 @@ protected:
     // or with a row protocol the form does not speak, are refused).
     virtual bool Workable(const VariantRecord& r) const = 0;
 
+    // ---- the operations of every logic-device form ----------------------------------
+    virtual void ReadRom() = 0;
+    virtual void WriteClick() = 0;
+    virtual void VerifyClick() = 0;
+    virtual void EraseClick() = 0;
+    virtual void BlankClick() = 0;
+    virtual void SecrityClick() = 0;
+    // " Run  ": one pass of the ticked steps. Where the form asks for it a
+    // ticked Write needs the fuse-map window first, and Blank? runs only
+    // without Erase.
+    void Button1Click();
+    virtual bool BatchChecksWindow() const { return true; }
+    virtual bool BlankAfterErase() const { return true; }
+    // The chip powered for programming (its pins, VCC, VPP).
+    virtual void PowerUpPld(const VariantRecord& r) = 0;
+    // Programs `n` bits of FuseRowBuffer into fuse row `row`.
+    virtual void ShiftFuseRow(const VariantRecord& r, int row, int n) = 0;
+
     // The window: the seven operations and the batch (boxes ticked as given).
-    struct Handlers {
-        std::function<void()> read, write, verify, erase, blank, lock, run;
-    };
-    void DeclareWindow(const Handlers& h, const std::array<bool, 5>& ticked);
+    void DeclareWindow(const std::array<bool, 5>& ticked);
 
     // Setup's first step: builds the table and checks the device line. An
     // invalid line shows one message (and the status text) and sends nothing.
@@ -81,6 +99,39 @@ protected:
     // Frees the buffer window, creates the fuse-map window when needed (the
     // '1' fill) and shows the row's geometry: FuseCols R, FuseRows B.
     FuseWindowState& ShowFuseWindow(const VariantRecord& r);
+    // The setup after the device-line check: the connection status, `design`,
+    // 5 V and the row's VPP, the fuse-map window (a new one shows the row's
+    // name first), then `typeText` in the type field. Gives the row.
+    const VariantRecord& SetupWindow(const char* design, const std::string& typeText);
+
+    // Power-up and the over-current check; false (the step failed) on a fault.
+    bool PowerUpChecked(const VariantRecord& r);
+    // Write and the batch need the fuse-map window: without one `message`, the
+    // step fails, false.
+    bool NeedFuseWindow(const char* message);
+
+    // ---- the fuse array: fuse of row i, bit j is i + rows·j -------------------------
+    // Rows 0..rows-1 read in turn (`readRow(i)` fills FuseRowBuffer), each
+    // row's start shown as progress when `progress`; the first bit j of row i
+    // that `ok(i, j)` refuses ends the scan: {i, j}.
+    std::optional<std::pair<int, int>> FindInArray(int rows, int bits, const std::function<void(int)>& readRow,
+                                                   const std::function<bool(int, int)>& ok, bool progress = true);
+    // Every bit of the array reads 1; else "Not blank..", ErrorFlag 1, the
+    // progress at the bit, the supplies off, false.
+    bool ArrayBlank(int rows, int bits, const std::function<void(int)>& readRow);
+    // Every row read into the map, each row's start shown as progress.
+    void ReadArrayIntoMap(int rows, int bits, const std::function<void(int)>& readRow);
+    // Every row programmed from the map, each row's start shown as progress.
+    void ShiftArrayFromMap(const VariantRecord& r, int rows, int bits);
+    // Fuses first..first+n-1 programmed as row `row`; the first n bits read
+    // from the buffer into fuses first.. .
+    void ShiftFuseRange(const VariantRecord& r, int row, int first, int n);
+    void FuseRangeFromBuffer(int first, int n);
+    // The map filled with `c` before a read.
+    void FillFuseMap(std::uint8_t c);
+    // The end of a read: the supplies off, "Data in buffer..", the map's
+    // architecture marked read or not.
+    void EndRead(const VariantRecord& r, bool architectureUnread);
 
     // VPP off before VCC (the chip never sees its programming voltage without
     // its supply).
@@ -88,8 +139,6 @@ protected:
     // Write's check of the map: every fuse it writes must be '0' or '1'; the
     // first other one refuses the operation, naming it, before anything is sent.
     void RequireFuseCharacters(const std::vector<int>& fuses);
-    // One pass of the ticked steps per click (no mass-production loop).
-    void RunOnePass(const std::vector<BatchStep>& steps) { RunBatch(steps, [] { return false; }, false); }
 
     std::uint8_t& Fuse(int n) { return wb.ImageBuffer[static_cast<std::size_t>(n)]; }
     // Queues a clock pulse: the pin high, then low.

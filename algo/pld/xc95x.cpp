@@ -198,15 +198,14 @@ void TXc95x::RunTestMicros(long long t) {
     }
 }
 
-void TXc95x::AppendBytes() {
-    const auto& r = Ep3.UsbReplyBuf;
-    AppendLine(kView, Hex2(r[0]) + "," + Hex2(r[1]) + "," + Hex2(r[2]) + "," + Hex2(r[3]) + ",");
+void TXc95x::AppendBytes(const std::uint8_t* b) {
+    AppendLine(kView, Hex2(b[0]) + "," + Hex2(b[1]) + "," + Hex2(b[2]) + "," + Hex2(b[3]) + ",");
 }
 
 void TXc95x::ShowIdBytes() {
     CaptureCount = 0;
     Ep3.UsbReadReply();
-    AppendBytes();
+    AppendBytes(Ep3.UsbReplyBuf.data());
 }
 
 // ---- the fixed sequences ------------------------------------------------------------------------
@@ -214,7 +213,7 @@ void TXc95x::ShowIdBytes() {
 void TXc95x::Button3Click() {
     std::uint8_t b[128] = {};
     HexField("(12345678)", b);
-    AppendLine(kView, Hex2(b[0]) + "," + Hex2(b[1]) + "," + Hex2(b[2]) + "," + Hex2(b[3]) + ",");
+    AppendBytes(b);
 }
 
 void TXc95x::IDClick() {
@@ -224,9 +223,7 @@ void TXc95x::IDClick() {
     ScanHexText(ScanIr, 8, "(fe)");
     ScanHexText(ScanDr | ScanCapture, 32, "(00000000)");
     Ep3.UsbFlush();
-    CaptureCount = 0;
-    Ep3.UsbReadReply();
-    AppendBytes();
+    ShowIdBytes();
 }
 
 void TXc95x::EraseClick() {

@@ -65,7 +65,8 @@ private:
     // One scan; a TDO mismatch is shown as a line when `report`.
     bool ScanOnce(int kind, int n, bool compare, bool report);
     static constexpr int SdrTries = 32;
-    void AppendBytes();
+    // Four bytes as one line of the view: "xx,xx,xx,xx,".
+    void AppendBytes(const std::uint8_t* b);
 };
 
 }  // namespace quilla

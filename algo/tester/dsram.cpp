@@ -4,7 +4,6 @@
 
 #include "algo/common/scan.h"
 #include "catalog/form.h"
-#include "engine/fatal.h"
 
 namespace quilla {
 
@@ -176,20 +175,12 @@ void TDsRAM::WriteClick() {
     const VariantRecord& r = Row();
     vccLeftOn_ = false;
     if (!ContactTest(r)) return;
-    try {
-        WriteBlocks(r);
-    } catch (const FatalExit&) {
-        throw;
-    } catch (const Refused&) {
-        throw;
-    } catch (const std::exception&) {
-        Status("Error..");
-        StepFailed();
-        Ep3.DropQueue();
-        Ep3.PinHigh(kCE);
-        Ep3.PinLow(kOE);
-        Flush();
-    }
+    GuardedWrite([this, &r] { WriteBlocks(r); },
+                 [this] {
+                     Ep3.PinHigh(kCE);
+                     Ep3.PinLow(kOE);
+                     Flush();
+                 });
 }
 
 // ---- Vrfy. -----------------------------------------------------------------------------------

@@ -81,11 +81,7 @@ std::string TICTestx::DeviceLineError() const {
 }
 
 void TICTestx::SetupForDevice() {
-    if (const std::string e = DeviceLineError(); !e.empty()) {
-        Status(e);
-        wb.prompts.ShowMsg(e);
-        return;
-    }
+    if (!AcceptDeviceLine()) return;
     Ep3.ResetPins();
     if (!Ep3.Connected) {
         Status("Comm Err.");
