@@ -5,10 +5,11 @@
 namespace quilla {
 
 using namespace proto;
+using namespace steps51;
+using enum Do51;
 
 namespace {
 
-using namespace s51;
 using namespace f51;
 
 constexpr int kRst = 9, kP33 = 13, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
@@ -22,8 +23,8 @@ const char* const kReadMode = "0011";
 
 // One erase stage (the code, then the option byte): ALE/PROG low for ten waits
 // of 100 ms, the bar over them.
-Script51 EraseStage(const char* mode) {
-    Script51 s = {Mode(mode), L(kP33), L(kProg)};
+Steps51 EraseStage(const char* mode) {
+    Steps51 s = {Mode(mode), L(kP33), L(kProg)};
     for (int i = 1; i <= 10; ++i) s = Join({s, {Wait(OpWait100ms), Flush, Progress(i, 10)}});
     s.push_back(H(kProg));
     return s;
@@ -47,24 +48,24 @@ const Flash51Row kDs89 = [] {
                {"CheckCon", "Config"}, {"CheckVer", "Verify"}, {"CheckSec", "Secrity"}};
     f.ClearStatus = true;
     f.ShowAgain = true;
-    f.Setup = {Gnd, VppMv(5000), VccMv(5000)};
-    f.PowerUp = {VccOff, Gnd, AllLow, Option(kXtal2, 1), Clock(kXtal1), Wait(OpWait100ms), Port(PortMode51Read), Vcc,
-                 Mode("0000"), L(kP33), H(kRst), L(kPsen), H(kEa), At(0), H(kProg), H(kEa), Flush};
+    f.Setup = {Ground, {VppLevel, 5000}, {VccLevel, 5000}};
+    f.PowerUp = {VccOff, Ground, AllPins, Option(kXtal2, 1), {Clock, kXtal1}, Wait(OpWait100ms), ReadMode, VccOn,
+                 Mode("0000"), L(kP33), H(kRst), L(kPsen), H(kEa), Addr(0), H(kProg), H(kEa), Flush};
     f.Pulse = {L(kProg), Wait(OpWaitShort, 2), H(kProg)};
-    f.Read = {Contact, Say("Reading.........."), Up, Mode(kReadMode), H(kEa), H(kProg), Flush, Current,
-              Port(PortMode51Read)};
-    f.Blank = {Contact, Say("Blank CHK"), Up, Port(PortMode51Read), Option(14, 0), Mode(kReadMode), H(kProg), Flush,
-               Current};
-    f.Verify = {Contact, Say("Verify."), Up, Port(PortMode51Read), Option(14, 0), Mode(kReadMode), H(kProg), H(kEa),
-                Flush, Current};
+    f.Read = {Contact, Say("Reading.........."), PowerUp, Mode(kReadMode), H(kEa), H(kProg), Flush, CheckCurrent,
+              ReadMode};
+    f.Blank = {Contact, Say("Blank CHK"), PowerUp, ReadMode, Option(14, 0), Mode(kReadMode), H(kProg), Flush,
+               CheckCurrent};
+    f.Verify = {Contact, Say("Verify."), PowerUp, ReadMode, Option(14, 0), Mode(kReadMode), H(kProg), H(kEa),
+                Flush, CheckCurrent};
     f.VerifyFaultVccOnly = true;
-    f.Write = {Contact, CheckId, FileWindow, Say("Write"), Up, Port(PortModeReset), Mode("0111"), H(kP33), Flush,
-               H(kEa), Current};
+    f.Write = {Contact, IdCheck, NeedFile, Say("Write"), PowerUp, ResetMode, Mode("0111"), H(kP33), Flush,
+               H(kEa), CheckCurrent};
     f.WriteEnd = {VccOff};
-    f.Erase = Join({{Contact, Say("Ers.程序..."), Up, H(kEa), Current, At(0)}, EraseStage("1000"),
+    f.Erase = Join({{Contact, Say("Ers.程序..."), PowerUp, H(kEa), CheckCurrent, Addr(0)}, EraseStage("1000"),
                     {Say("Ers.Option...")}, EraseStage("1001"), {VccOff}});
-    f.Config = {Contact, Up, Port(PortModeReset), Mode("0100"), H(kP33), H(kEa), At(0xFC), Program(0xF7), VccOff};
-    f.Id = {.Setting = {Contact, Say("Detect MFG and ID ....."), Up, Mode("0000"), L(kP33), At(0), Flush},
+    f.Config = {Contact, PowerUp, ResetMode, Mode("0100"), H(kP33), H(kEa), Addr(0xFC), {Program, 0xF7}, VccOff};
+    f.Id = {.Setting = {Contact, Say("Detect MFG and ID ....."), PowerUp, Mode("0000"), L(kP33), Addr(0), Flush},
             .Offsets = {0x30, 0x31, 0x60, 0xFC},
             .Text = "ID= %02x,%02x,%02x,  Watchdog=%02x",
             .SetsId = true};
@@ -89,10 +90,10 @@ std::function<void()> TDs89c4xx::Handler(std::string_view name) {
     if (name != "Secrity") return Flash51Form::Handler(name);
     return [this] {
         Row();
-        Script51 s = {s51::Contact, s51::Up, s51::Port(PortModeReset), H(kEa)};
+        Steps51 s = {Contact, PowerUp, ResetMode, H(kEa)};
         const int level = ItemIndex("RadioGroup1");
-        if (level >= 1 && level <= 3) s.push_back(s51::Mode(kLockModes[level]));
-        RunOp(s51::Join({s, {H(kP33), s51::Program(0xFF), s51::Off}}), "OK");
+        if (level >= 1 && level <= 3) s.push_back(Mode(kLockModes[level]));
+        RunOp(Join({s, {H(kP33), {Program, 0xFF}, Off}}), "OK");
     };
 }
 

@@ -5,14 +5,16 @@
 namespace quilla {
 
 using namespace proto;
-using namespace s51;
+using namespace steps51;
+using enum Do51;
+using namespace sm51;
 
 namespace {
 
 constexpr int kRst = 9, kP37 = 17, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
 
 // The data latched by P3.7 pulsed with ALE low, PSEN high.
-const Script51 kStrobe = {H(kPsen), L(kProg), L(kP37), H(kP37)};
+const Steps51 kStrobe = {H(kPsen), L(kProg), L(kP37), H(kP37)};
 
 // 4.5 V on EA; the chip clocked by hand (48 clocks on XTAL1 after reset).
 const Sm51Row kMsu2958Row{
@@ -32,22 +34,22 @@ const Sm51Row kMsu2958Row{
     .AfterVccPins = {H(kP37), H(kProg), L(kPsen), L(10), L(11), L(12), L(13), L(14), L(15), H(kEa), L(kRst),
                      H(kRst)},
     .Pulse = {L(kProg), L(kP37), H(kP37), H(kProg), Wait(OpWaitPulse)},
-    .ReadPins = {L(kPsen), H(kProg), L(kProg), H(kP37), Vpp},
+    .ReadPins = {L(kPsen), H(kProg), L(kProg), H(kP37), VppOn},
     .StatusAt = {1, 1, 1},
     .BlankCurrentFirst = false,
     .ReadEnd = {Off},
     .CheckEnd = {Off},
     .VerifyFault = {Off},
     .WriteText = "Writing..",
-    .Write = {H(14), H(15), Port(PortModeReset), H(kPsen), Vpp, Current},
+    .Write = {H(14), H(15), ResetMode, H(kPsen), VppOn, CheckCurrent},
     .WriteEnd = {Off},
     // A 1 ms step with 00, then the radio's time with FF; VCC stays routed.
-    .Erase = Join({{At(0), Port(PortModeReset), Data(0x00)}, kStrobe,
-                   {Wait(OpWait1ms), H(kProg), L(kPsen), Flush, Up, Current, At(0), Port(PortModeReset), Data(0xFF)},
+    .Erase = Join({{Addr(0), ResetMode, Data(0x00)}, kStrobe,
+                   {Wait(OpWait1ms), H(kProg), L(kPsen), Flush, PowerUp, CheckCurrent, Addr(0), ResetMode, Data(0xFF)},
                    kStrobe, {RadioWaits, Flush, H(kProg), L(kPsen), ShowLast}}),
     .ErasedText = "OK",
     .EraseWaits = {5, 10, 20},
-    .Lock = {Vpp, Current, Port(PortModeReset), Data(0xFF), At(0), L(10), L(11), L(12), L(13), L(16), L(14), H(15),
+    .Lock = {VppOn, CheckCurrent, ResetMode, Data(0xFF), Addr(0), L(10), L(11), L(12), L(13), L(16), L(14), H(15),
              H(kPsen), L(kProg), L(kP37), H(kP37), Wait(OpWaitPulse, 3), H(kProg), H(kPsen), Wait(OpWaitSettle, 2),
              Off},
 };

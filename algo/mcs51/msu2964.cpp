@@ -5,7 +5,9 @@
 namespace quilla {
 
 using namespace proto;
-using namespace s51;
+using namespace steps51;
+using enum Do51;
+using namespace sm51;
 
 namespace {
 
@@ -13,8 +15,8 @@ constexpr int kRst = 9, kP37 = 17, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31
 constexpr int kGroup = 64;
 
 // The program and erase commands: cycles at 5555/2AAA.
-constexpr Script51Step kUnlock[] = {Bus(0x5555, 0xAA), Bus(0x2AAA, 0x55)};
-const Script51 kProgramCommand = {kUnlock[0], kUnlock[1], Bus(0x5555, 0xA0)};
+const Step51 kUnlock[] = {Bus(0x5555, 0xAA), Bus(0x2AAA, 0x55)};
+const Steps51 kProgramCommand = {kUnlock[0], kUnlock[1], Bus(0x5555, 0xA0)};
 
 const Sm51Row kMsu2964Row{
     .Caption = "Msu2964",
@@ -27,32 +29,32 @@ const Sm51Row kMsu2964Row{
     .VppMv = 5000,
     .VppFirst = true,
     .EarlySupplies = true,
-    .Powered = {Vcc, Wait(OpWaitSettle)},
+    .Powered = {VccOn, Wait(OpWaitSettle)},
     .XtalOption = true,
     .PowerUpPort = PortMode51Swap,
     .AllLowAfterVcc = true,
     .AfterVccPins = {H(kP37), H(kProg), L(kPsen), L(10), L(11), L(12), L(13), H(14), H(15), H(16), H(kP37), H(kEa),
                      L(kRst), H(kRst)},
-    .ReadPins = {L(kPsen), H(kProg), L(kProg), H(kP37), Vpp},
+    .ReadPins = {L(kPsen), H(kProg), L(kProg), H(kP37), VppOn},
     .StatusAt = {1, 1, 1},
     .BlankCurrentFirst = false,
     .ReadEnd = {Off},
     .WriteText = "Writing..",
-    .Write = {Current, Port(PortMode51SwapWrite), L(kPsen)},
+    .Write = {CheckCurrent, {PortMode, PortMode51SwapWrite}, L(kPsen)},
     .WriteEnd = {Off},
     // VCC and VPP stay routed after Erase.
-    .Erase = {Port(PortMode51SwapWrite), Vpp, Current, H(kPsen), kUnlock[0], kUnlock[1], Bus(0x5555, 0x80),
+    .Erase = {{PortMode, PortMode51SwapWrite}, VppOn, CheckCurrent, H(kPsen), kUnlock[0], kUnlock[1], Bus(0x5555, 0x80),
               kUnlock[0], kUnlock[1], Bus(0x5555, 0x10), RadioWaits, L(kPsen), Flush},
     .EraseWaits = {10, 20, 30},
-    .Lock = {Clock(0), Option(kXtal1, 0), H(kXtal1), Vpp, Current, Port(PortMode51SwapWrite), Latch0(0), At(0),
-             L(10), H(11), L(12), H(13), H(14), H(15), H(16), H(kProg), H(kPsen), L(kProg), L(kP37),
-             Wait(OpWaitPulse, 3), H(kP37), H(kProg), L(kPsen), Wait(OpWaitSettle, 2), Flush, Off, Flush},
+    .Lock = {{Clock, 0}, Option(kXtal1, 0), H(kXtal1), VppOn, CheckCurrent, {PortMode, PortMode51SwapWrite},
+             {Latch0, 0}, Addr(0), L(10), H(11), L(12), H(13), H(14), H(15), H(16), H(kProg), H(kPsen), L(kProg),
+             L(kP37), Wait(OpWaitPulse, 3), H(kP37), H(kProg), L(kPsen), Wait(OpWaitSettle, 2), Flush, Off, Flush},
 };
 
 // The protection cleared: 5 V on EA, socket 1-8 released, P3.7 low for 1 ms.
-const Script51 kUnprotect = {Vpp, OptionsOff(1, 8), Latch0(0), At(0), H(10), L(11), L(12), H(13), H(14), H(15),
-                             H(16), H(kProg), H(kPsen), L(kProg), L(kP37), Wait(OpWait1ms), H(kP37), H(kProg),
-                             L(kPsen), Wait(OpWait1ms, 2), Off};
+const Steps51 kUnprotect = {VppOn, OptionPins({L(1), L(2), L(3), L(4), L(5), L(6), L(7), L(8)}), {Latch0, 0}, Addr(0),
+                            H(10), L(11), L(12), H(13), H(14), H(15), H(16), H(kProg), H(kPsen), L(kProg), L(kP37),
+                            Wait(OpWait1ms), H(kP37), H(kProg), L(kPsen), Wait(OpWait1ms, 2), Off};
 
 }  // namespace
 
@@ -130,7 +132,7 @@ void TMsu2964x::WriteAll(const Mcs51Row& r) {
         ShowProgress(a);
         for (int i = 0; i < kBlock; ++i) {
             Ep3.PinHigh(kPsen);
-            Run51(kProgramCommand);
+            Run(kProgramCommand);
             BusWrite(a + i, *Image(a + i));
             Ep3.PinLow(kPsen);
         }

@@ -6,6 +6,8 @@
 namespace quilla {
 
 using namespace proto;
+using namespace steps51;
+using enum Do51;
 
 // ---- the steps and the window pieces -------------------------------------------------------
 
@@ -20,7 +22,7 @@ Window51 f51::Batch(std::initializer_list<std::pair<const char*, const char*>> b
 // ---- the flow ------------------------------------------------------------------------------------
 
 Flash51Form::Flash51Form(Workbench& w, const Flash51Row& row)
-    : Script51Form(w, row.Caption, row.HighPins, row.ModePins, row.Pulse), Flow(row) {}
+    : Flow51Form(w, row.Caption, row.HighPins, row.ModePins, row.Pulse), Flow(row) {}
 
 void Flash51Form::Declare() {
     DeclareStatus(Flow.AddressText);
@@ -72,7 +74,7 @@ void Flash51Form::SetupForDevice() {
         PutChecked("CheckCon", cfg);
     }
     if (Flow.ClockBoxByFamily) SetEnabled("CheckBox4", r.Family == 1);
-    if (Ep3.Connected) Run51(Flow.Setup);
+    if (Ep3.Connected) Run(Flow.Setup);
 }
 
 int Flash51Form::CheckDeviceId() {
@@ -103,7 +105,7 @@ bool Flash51Form::HexEdit(const char* edit, const char* label, std::uint8_t& out
 }
 
 void Flash51Form::ReadCells(const CellRead51& c) {
-    if (!Run51(c.Setting)) return;
+    if (!Run(c.Setting)) return;
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
     std::array<unsigned, 7> v{};
     if (c.At.empty()) ReadBlock(buf);
@@ -116,7 +118,7 @@ void Flash51Form::ReadCells(const CellRead51& c) {
     }
     if (c.SetsId)
         for (std::size_t i = 0; i < 3; ++i) LastReadId()[i] = static_cast<std::uint8_t>(v[i]);
-    Run51(c.After);
+    Run(c.After);
     if (c.Done) Success(c.Done);
     Status(FormatText(c.Text, v[0], v[1], v[2], v[3], v[4], v[5], v[6]));
 }
@@ -125,17 +127,17 @@ void Flash51Form::ReadCells(const CellRead51& c) {
 
 void Flash51Form::ReadRom() {
     const Mcs51Row& r = Row();
-    if (Run51(Flow.Read)) ReadRest51(r, {s51::Off});
+    if (Run(Flow.Read)) ReadRest51(r, {Off});
 }
 
 void Flash51Form::BlankClick() {
     const Mcs51Row& r = Row();
-    if (Run51(Flow.Blank)) BlankBlocks51(r, [this] { SuppliesOff(); });
+    if (Run(Flow.Blank)) BlankBlocks51(r, [this] { SuppliesOff(); });
 }
 
 void Flash51Form::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (!Run51(Flow.Verify)) return;
+    if (!Run(Flow.Verify)) return;
     const auto off = [this] { SuppliesOff(); };
     if (Flow.VerifyFaultVccOnly) CheckBlocks51(r, kVerifyPass51, [this] { Ep3.VccPin(0); }, off);
     else CheckBlocks51(r, kVerifyPass51, off, off);
@@ -143,7 +145,7 @@ void Flash51Form::VerifyClick() {
 
 void Flash51Form::WriteClick() {
     const Mcs51Row& r = Row();
-    if (Run51(Flow.Write)) WriteRest51(r, Flow.WriteEnd);
+    if (Run(Flow.Write)) WriteRest51(r, Flow.WriteEnd);
 }
 
 void Flash51Form::EraseClick() {
@@ -158,11 +160,11 @@ void Flash51Form::InitClick() {
 
 void Flash51Form::SecrityClick() {
     Row();
-    if (!Run51(Flow.Lock)) return;
+    if (!Run(Flow.Lock)) return;
     for (int k = 0; k < 3; ++k)
-        if (Checked("CheckBox" + std::to_string(k + 1))) Run51(Flow.LockBox, {}, k);
-    if (!Flow.LockClock.empty() && Ticked("CheckBox4")) Run51(Flow.LockClock);
-    Run51(Flow.LockEnd);
+        if (Checked("CheckBox" + std::to_string(k + 1))) Run(Flow.LockBox, {}, k);
+    if (!Flow.LockClock.empty() && Ticked("CheckBox4")) Run(Flow.LockClock);
+    Run(Flow.LockEnd);
     Success("OK");
 }
 
@@ -172,8 +174,8 @@ void Flash51Form::ConfigClick() {
     // refuses Wr.CFG, nothing sent.
     std::uint8_t status = 0, boot = 0;
     if (!HexEdit("Edit1", "Status", status) || !HexEdit("Edit2", "Boot Ver", boot)) return;
-    if (!Run51(Flow.Config, {status, boot})) return;
-    if (!Flow.ConfigClock.empty() && Ticked("CheckBox4")) Run51(Flow.ConfigClock);
+    if (!Run(Flow.Config, {status, boot})) return;
+    if (!Flow.ConfigClock.empty() && Ticked("CheckBox4")) Run(Flow.ConfigClock);
     SuppliesOff();
     Success("OK");
 }
@@ -199,15 +201,14 @@ void Flash51Form::Button1Click() {
 
 namespace {
 
-using namespace s51;
 using namespace f51;
 
 constexpr int kRst = 9, kP30 = 10, kP31 = 11, kP33 = 13, kP34 = 14, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
 constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31;
 
 // Mode steps give P2.6, P3.7, P3.1, P3.0 in this order.
-const Script51 kEraseStep = {H(kP27), L(kP33), L(kProg), Wait(OpWait100ms, 5), H(kProg), Wait(OpWait100ms, 5), H(kP33)};
-const Script51 kReadPins = {H(kProg), L(kP27), L(kP33)};
+const Steps51 kEraseStep = {H(kP27), L(kP33), L(kProg), Wait(OpWait100ms, 5), H(kProg), Wait(OpWait100ms, 5), H(kP33)};
+const Steps51 kReadPins = {H(kProg), L(kP27), L(kP33)};
 const Window51 kLockBoxes = {Box("CheckBox1", "1:No W.(Lock)   ", true, "GroupCfg"),
                              Box("CheckBox2", "2:No R  (Lock)", true, "GroupCfg"),
                              Box("CheckBox3", "3:No ext code ", true, "GroupCfg")};
@@ -215,7 +216,7 @@ const Window51 kCfgEdits = {Edit("Edit1", "Status:", "00", "GroupCfg"), Edit("Ed
 const char* const kDetect = "Detect MFG and ID .....";
 const char* const kDetected = "Detected MFG and ID = %02x,%02x,%02x.";
 // Status then Boot Ver at these addresses, the arguments of the script.
-Script51 StatusAndBoot(std::int32_t boot) { return {At(0), ProgramArg(0), At(boot), ProgramArg(1), Flush}; }
+Steps51 StatusAndBoot(std::int32_t boot) { return {Addr(0), {ProgramArg, 0}, Addr(boot), {ProgramArg, 1}, Flush}; }
 
 const Flash51Row kPhi89c5x = [] {
     Flash51Row f{.Caption = "Philip P89C51Uxx,P89c51Rx+", .HighPins = {21, 22, 23, 24, 25, 26, kP34, 15},
@@ -243,30 +244,31 @@ const Flash51Row kPhi89c5x = [] {
     f.Batch = {{"initial", "Init"},    {"CheckEra", "Erase"},  {"CheckBla", "Blank"},  {"CheckWri", "Write"},
                {"CheckCon", "Config"}, {"CheckVer", "Verify"}, {"CheckSec", "Secrity"}};
     f.ConfigFromVariant = 5;
-    f.Setup = {Gnd, VppMv(12000), VccMv(5000)};
-    f.PowerUp = {VccOff, Gnd, AllLow, Option(kXtal2, 1), Clock(kXtal1), Wait(OpWait100ms), Port(PortMode51Read), Vcc,
-                 Mode("0000"), H(kRst), L(kPsen), H(kEa), At(0), H(kProg), H(kP33), L(kP27), Flush};
+    f.Setup = {Ground, {VppLevel, 12000}, {VccLevel, 5000}};
+    f.PowerUp = {VccOff, Ground, AllPins, Option(kXtal2, 1), {Clock, kXtal1}, Wait(OpWait100ms), ReadMode, VccOn,
+                 Mode("0000"), H(kRst), L(kPsen), H(kEa), Addr(0), H(kProg), H(kP33), L(kP27), Flush};
     f.Pulse = {L(kProg), Wait(OpWaitShort, 2), H(kProg)};
-    f.Read = {Contact, Say("Reading.........."), Up, Mode("0000"), H(kEa), H(kProg), L(kP27), L(kP33), Flush, Current,
-              Port(PortMode51Read)};
-    f.Blank = Join({{Contact, Say("Blank CHK"), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")}, kReadPins,
-                    {Flush, Current}});
-    f.Verify = Join({{Contact, Say("Verify."), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")}, kReadPins,
-                     {H(kEa), Flush, Current}});
+    f.Read = {Contact, Say("Reading.........."), PowerUp, Mode("0000"), H(kEa), H(kProg), L(kP27), L(kP33), Flush,
+              CheckCurrent, ReadMode};
+    f.Blank = Join({{Contact, Say("Blank CHK"), PowerUp, ReadMode, Option(kP34, 0), Mode("0000")}, kReadPins,
+                    {Flush, CheckCurrent}});
+    f.Verify = Join({{Contact, Say("Verify."), PowerUp, ReadMode, Option(kP34, 0), Mode("0000")}, kReadPins,
+                     {H(kEa), Flush, CheckCurrent}});
     f.VerifyFaultVccOnly = true;
-    f.Write = {Contact, FileWindow, CheckId, Say("Writing.."), Up, Port(PortModeReset), Mode("0011"), Flush,
-               H(kP27), L(kP33), Flush, Vpp, Current};
-    f.Erase = {Contact, Say("Erasing"), Up, Vpp, Current, At(0)};
+    f.Write = {Contact, NeedFile, IdCheck, Say("Writing.."), PowerUp, ResetMode, Mode("0011"), Flush,
+               H(kP27), L(kP33), Flush, VppOn, CheckCurrent};
+    f.Erase = {Contact, Say("Erasing"), PowerUp, VppOn, CheckCurrent, Addr(0)};
     for (int n = 1; n <= 3; ++n) f.Erase = Join({f.Erase, {Mode("0001")}, kEraseStep, {Flush, Progress(n, 3)}});
     f.Erase.push_back(Off);
-    f.Init = Join({{Contact, Say("Init....."), Up, Vpp, Current, At(0), Mode("1110")}, kEraseStep, {Off}});
-    f.Lock = {Contact, Say("Locking"), Up, H(kP27), L(kP33), Vpp, Current};
-    f.LockBox = {Mode("0110"), At(0, 1), L(kProg), Wait(OpWait100us), H(kProg), Flush};
-    f.Config = Join({{Contact, Say("Wrt. CFG."), Up, Port(PortModeReset), Vpp, Mode("1000")}, kEraseStep,
+    f.Init =
+        Join({{Contact, Say("Init....."), PowerUp, VppOn, CheckCurrent, Addr(0), Mode("1110")}, kEraseStep, {Off}});
+    f.Lock = {Contact, Say("Locking"), PowerUp, H(kP27), L(kP33), VppOn, CheckCurrent};
+    f.LockBox = {Mode("0110"), Addr(0, 1), L(kProg), Wait(OpWait100us), H(kProg), Flush};
+    f.Config = Join({{Contact, Say("Wrt. CFG."), PowerUp, ResetMode, VppOn, Mode("1000")}, kEraseStep,
                      {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
-    f.ConfigRead = {.Setting = Join({{Contact, Up, Mode("1011")}, kReadPins, {Port(PortMode51Read), Vpp, At(0)}}),
+    f.ConfigRead = {.Setting = Join({{Contact, PowerUp, Mode("1011")}, kReadPins, {ReadMode, VppOn, Addr(0)}}),
                     .Text = "Lock=%02x,Stat=%02x,Vect=%02x"};
-    f.Id = {.Setting = {Contact, Say(kDetect), Up, Mode("1111"), L(kP33), At(0)},
+    f.Id = {.Setting = {Contact, Say(kDetect), PowerUp, Mode("1111"), L(kP33), Addr(0)},
             .After = {H(kP27), H(kP33), Off},
             .Text = "MFG and ID is   = %02x,%02x, %02x",
             .SetsId = true};
@@ -296,27 +298,27 @@ const Flash51Row kPhi89new = [] {
                {"CheckSec", "Secrity"}};
     f.ResetPins = false;
     f.ClockBoxByFamily = true;
-    f.Setup = {Gnd};
-    f.PowerUp = {VccOff, Gnd, VppMv(4500), VccMv(5000), AllLow, Option(kXtal2, 1), Option(kXtal1, 1), Clock(kXtal1),
-                 Port(PortMode51Read), Vcc, Mode("0000"), H(kRst), L(kPsen), H(kEa), At(0), H(kProg), H(kP33),
-                 L(kP27), Flush, Vpp};
-    f.PreCheck = {Up, Clock(0), Option(kXtal1, 0), Option(kXtal2, 1), PairCheck};
+    f.Setup = {Ground};
+    f.PowerUp = {VccOff, Ground, {VppLevel, 4500}, {VccLevel, 5000}, AllPins, Option(kXtal2, 1), Option(kXtal1, 1),
+                 {Clock, kXtal1}, ReadMode, VccOn, Mode("0000"), H(kRst), L(kPsen), H(kEa), Addr(0), H(kProg), H(kP33),
+                 L(kP27), Flush, VppOn};
+    f.PreCheck = {PowerUp, {Clock, 0}, Option(kXtal1, 0), Option(kXtal2, 1), PairCheck};
     f.Pulse = {L(kP33), L(kProg), Wait(OpWaitShort), H(kProg), H(kP33)};
-    f.Read = {Contact, Pre, Say("Reading.........."), Up, Current, Mode("0000"), L(kP33), Port(PortMode51Read)};
+    f.Read = {Contact, PreCheck, Say("Reading.........."), PowerUp, CheckCurrent, Mode("0000"), L(kP33), ReadMode};
     f.Blank = Join(
-        {{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Mode("0000")}, kReadPins, {Vpp, Current}});
-    f.Verify = Join({{Contact, Pre, Say("Verifying.."), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
-                     kReadPins, {Vpp, Current}});
-    f.Write = {Contact, Pre, FileWindow, CheckId, Say("Writing.."), Up, Port(PortModeReset), At(0), H(kP27), L(kP33),
-               Mode("0011"), Vpp, Current};
-    f.Erase = {Contact, Pre, Say("Erasing"), Port(PortModeReset), Up, At(0), Mode("0001"), Vpp, Current, H(kP27),
-               L(kP33), L(kProg), Wait(OpWait100ms, 2), H(kProg), H(kP33), Off};
+        {{Contact, PreCheck, Say("Blank CHK"), PowerUp, ReadMode, Mode("0000")}, kReadPins, {VppOn, CheckCurrent}});
+    f.Verify = Join({{Contact, PreCheck, Say("Verifying.."), PowerUp, ReadMode, Option(kP34, 0), Mode("0000")},
+                     kReadPins, {VppOn, CheckCurrent}});
+    f.Write = {Contact, PreCheck, NeedFile, IdCheck, Say("Writing.."), PowerUp, ResetMode, Addr(0), H(kP27), L(kP33),
+               Mode("0011"), VppOn, CheckCurrent};
+    f.Erase = {Contact, PreCheck, Say("Erasing"), ResetMode, PowerUp, Addr(0), Mode("0001"), VppOn, CheckCurrent,
+               H(kP27), L(kP33), L(kProg), Wait(OpWait100ms, 2), H(kProg), H(kP33), Off};
     f.EraseDone = "END";
-    f.Lock = {Pre, Say("Locking"), Up, Port(PortModeReset), Vpp, Current, H(kP27), L(kP33), Mode("0110")};
-    f.LockBox = {At(0, 1), Program(0xFF)};
+    f.Lock = {PreCheck, Say("Locking"), PowerUp, ResetMode, VppOn, CheckCurrent, H(kP27), L(kP33), Mode("0110")};
+    f.LockBox = {Addr(0, 1), {Program, 0xFF}};
     // The clock-mode cell only while "6/12 clock" is enabled (an X2 row).
-    f.LockClock = {Mode("1010"), At(0), Program(0xFF)};
-    f.Id = {.Setting = {Contact, Say(kDetect), Up, Mode("1111"), L(kP33), At(0)},
+    f.LockClock = {Mode("1010"), Addr(0), {Program, 0xFF}};
+    f.Id = {.Setting = {Contact, Say(kDetect), PowerUp, Mode("1111"), L(kP33), Addr(0)},
             .Offsets = {5, 6, 4},
             .After = {H(kP27), H(kP33), Off},
             .Text = kDetected,
@@ -342,64 +344,66 @@ Flash51Row Rx2Row(bool xx1) {
                 {"CheckSec", "Lock"}, {"CheckCon", "Wr.CFG"}})});
     f.Batch = {{"CheckEra", "Erase"},  {"CheckBla", "Blank"},  {"CheckWri", "Write"},
                {"CheckCon", "Config"}, {"CheckVer", "Verify"}, {"CheckSec", "Secrity"}};
-    f.Setup = {Gnd, VppMv(4500), VccMv(5000)};
+    f.Setup = {Ground, {VppLevel, 4500}, {VccLevel, 5000}};
     f.PreCheck = PairPreCheck;
     f.WriteEnd = {Flush, Off};
     f.EraseDone = "END";
-    f.ConfigClock = {Mode("1101"), At(1), Program(0x80)};
+    f.ConfigClock = {Mode("1101"), Addr(1), {Program, 0x80}};
     if (!xx1) {
-        f.PowerUp = {Gnd, VppMv(4500), VccMv(5000), Option(kXtal2, 1), Option(kXtal1, 1), Clock(kXtal1),
-                     Port(PortMode51Read), VccOff, Vcc, Mode("0000"), H(kPsen), H(kRst), H(kEa), L(kPsen), At(0),
+        f.PowerUp = {Ground, {VppLevel, 4500}, {VccLevel, 5000}, Option(kXtal2, 1), Option(kXtal1, 1), {Clock, kXtal1},
+                     ReadMode, VccOff, VccOn, Mode("0000"), H(kPsen), H(kRst), H(kEa), L(kPsen), Addr(0),
                      H(kProg), H(kP33), L(kP27), H(kP36), Flush};
         f.Pulse = {L(kProg), Wait(OpWaitPulse), H(kProg)};
-        f.Read = Join({{Contact, Pre, Say("Reading.........."), Up, Current, Mode("0000")}, kReadPins,
-                       {Vpp, Port(PortMode51Read)}});
-        f.Blank = Join({{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
-                        kReadPins, {Current}});
-        f.Verify = Join({{Contact, Pre, Say("Verifying.."), Up, Port(PortMode51Read), Option(kP34, 0), Mode("0000")},
-                         kReadPins, {Current}});
+        f.Read = Join({{Contact, PreCheck, Say("Reading.........."), PowerUp, CheckCurrent, Mode("0000")}, kReadPins,
+                       {VppOn, ReadMode}});
+        f.Blank = Join({{Contact, PreCheck, Say("Blank CHK"), PowerUp, ReadMode, Option(kP34, 0), Mode("0000")},
+                        kReadPins, {CheckCurrent}});
+        f.Verify = Join({{Contact, PreCheck, Say("Verifying.."), PowerUp, ReadMode, Option(kP34, 0), Mode("0000")},
+                         kReadPins, {CheckCurrent}});
         f.VerifyFaultVccOnly = true;
-        f.Write = {Contact, Pre, FileWindow, CheckId, Say("Writing.."), Up, Port(PortModeReset), H(kRst), L(kPsen),
-                   H(kProg), H(kEa), At(0), H(kP27), L(kP33), Vpp, Current, Mode("0011"), H(kP27), L(kP33), Flush};
-        f.Erase = Join({{Contact, Pre, Say("Erasing"), Up, At(0), Vpp, Current, Mode("0001")}, kEraseStep, {Off}});
-        f.Lock = {Contact, Pre, Say("Locking"), Port(PortMode51Read), Up, Vpp, H(kP27), L(kP33), Mode("0110")};
-        f.LockBox = {At(0, 1), Program(0xFF)};
-        f.Config = Join({{Contact, Pre, Say("Wrt. CFG."), Up, Port(PortModeReset), Vpp, Mode("1000")}, kEraseStep,
+        f.Write = {Contact, PreCheck, NeedFile, IdCheck, Say("Writing.."), PowerUp, ResetMode, H(kRst), L(kPsen),
+                   H(kProg), H(kEa), Addr(0), H(kP27), L(kP33), VppOn, CheckCurrent, Mode("0011"), H(kP27), L(kP33),
+                   Flush};
+        f.Erase = Join({{Contact, PreCheck, Say("Erasing"), PowerUp, Addr(0), VppOn, CheckCurrent, Mode("0001")},
+                        kEraseStep, {Off}});
+        f.Lock = {Contact, PreCheck, Say("Locking"), ReadMode, PowerUp, VppOn, H(kP27), L(kP33), Mode("0110")};
+        f.LockBox = {Addr(0, 1), {Program, 0xFF}};
+        f.Config = Join({{Contact, PreCheck, Say("Wrt. CFG."), PowerUp, ResetMode, VppOn, Mode("1000")}, kEraseStep,
                          {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
-        f.ConfigRead = {.Setting = Join({{Contact, Up, Mode("1011")}, kReadPins, {Port(PortMode51Read), Vpp, At(0)}}),
+        f.ConfigRead = {.Setting = Join({{Contact, PowerUp, Mode("1011")}, kReadPins, {ReadMode, VppOn, Addr(0)}}),
                         .Offsets = {0, 1, 2, 3},
                         .Text = "Lock=%02x,Stat=%02x,Vect=%02x,Clock=%02x"};
-        f.Id = {.Setting = {Contact, Say(kDetect), Pre, Up, Port(PortMode51Read), Mode("1111"), At(0), L(kP33),
-                            L(kP27), Vpp},
+        f.Id = {.Setting = {Contact, Say(kDetect), PreCheck, PowerUp, ReadMode, Mode("1111"), Addr(0), L(kP33),
+                            L(kP27), VppOn},
                 .After = {H(kP27), H(kP33), Off},
                 .Text = kDetected,
                 .SetsId = true};
         return f;
     }
     // Cells told apart by A12-A14, P3.3 pulsed with each program pulse, VPP routed by the power-up.
-    f.PowerUp = {Gnd, Clock(kXtal1), Port(PortMode51Read), Option(kXtal2, 1), Option(kXtal1, 1), VccOff, Vcc, At(0),
-                 H(kProg), H(kP33), L(kP27), H(kP36), Mode("0000"), H(kPsen), H(kRst), H(kEa), Vpp,
+    f.PowerUp = {Ground, {Clock, kXtal1}, ReadMode, Option(kXtal2, 1), Option(kXtal1, 1), VccOff, VccOn, Addr(0),
+                 H(kProg), H(kP33), L(kP27), H(kP36), Mode("0000"), H(kPsen), H(kRst), H(kEa), VppOn,
                  Wait(OpWaitPulse), L(kPsen), Flush};
     f.Pulse = {L(kP33), L(kProg), Wait(OpWaitPulse), H(kProg), H(kP33)};
-    f.Read = Join({{Contact, Pre, Say("Read."), Up, Current, Mode("0000")}, kReadPins});
-    f.Blank =
-        Join({{Contact, Pre, Say("Blank CHK"), Up, Option(kP34, 0), Mode("0000")}, kReadPins, {Current}});
-    f.Verify = Join({{Contact, Pre, Say("Verify."), Up, Mode("0000")}, kReadPins, {Current}});
-    f.Write = {Contact, Pre, FileWindow, CheckId, Say("Writing.."), Up, H(kP27), H(kP33), Vpp, Current, Mode("0001"),
-               Port(PortModeReset), Option(kXtal2, 1), Flush};
-    f.Erase =
-        Join({{Contact, Pre, Say("Erasing"), Up, At(0), Vpp, Current, Mode("0111")}, kEraseStep, {Off}});
-    f.Lock = {Contact, Pre, Say("Locking"), Up, Vpp, H(kP27), H(kP33), Mode("0010")};
-    f.LockBox = {At(0x3000, 0x1000), Program(0xFF)};
-    f.Config = Join({{Contact, Pre, Say("Wrt. CFG."), Up, Port(PortModeReset), Option(kXtal2, 1), Vpp, H(kP27),
+    f.Read = Join({{Contact, PreCheck, Say("Read."), PowerUp, CheckCurrent, Mode("0000")}, kReadPins});
+    f.Blank = Join(
+        {{Contact, PreCheck, Say("Blank CHK"), PowerUp, Option(kP34, 0), Mode("0000")}, kReadPins, {CheckCurrent}});
+    f.Verify = Join({{Contact, PreCheck, Say("Verify."), PowerUp, Mode("0000")}, kReadPins, {CheckCurrent}});
+    f.Write = {Contact, PreCheck, NeedFile, IdCheck, Say("Writing.."), PowerUp, H(kP27), H(kP33), VppOn, CheckCurrent,
+               Mode("0001"), ResetMode, Option(kXtal2, 1), Flush};
+    f.Erase = Join(
+        {{Contact, PreCheck, Say("Erasing"), PowerUp, Addr(0), VppOn, CheckCurrent, Mode("0111")}, kEraseStep, {Off}});
+    f.Lock = {Contact, PreCheck, Say("Locking"), PowerUp, VppOn, H(kP27), H(kP33), Mode("0010")};
+    f.LockBox = {Addr(0x3000, 0x1000), {Program, 0xFF}};
+    f.Config = Join({{Contact, PreCheck, Say("Wrt. CFG."), PowerUp, ResetMode, Option(kXtal2, 1), VppOn, H(kP27),
                       H(kP33), Mode("1001")},
                      kEraseStep, {Mode("0010")}, StatusAndBoot(0x1000)});
-    f.ConfigClock = {At(0x2000), Program(0xFF)};
-    f.ConfigRead = {.Setting = Join({{Contact, Up, Mode("1111")}, kReadPins}),
+    f.ConfigClock = {Addr(0x2000), {Program, 0xFF}};
+    f.ConfigRead = {.Setting = Join({{Contact, PowerUp, Mode("1111")}, kReadPins}),
                     .At = {0x0000, 0x1000, 0x2000, 0x3000},
                     .Offsets = {0, 0, 0, 0},
                     .Text = "Status=%02x,Vect=%02x,Config=%02x,Lock=%02x"};
-    f.Id = {.Setting = {Contact, Say(kDetect), Pre, Up, Mode("1111"), L(kP33), L(kP27)},
+    f.Id = {.Setting = {Contact, Say(kDetect), PreCheck, PowerUp, Mode("1111"), L(kP33), L(kP27)},
             .At = {0x5000, 0x6000, 0x4000},
             .Offsets = {0, 0, 0},
             .After = {H(kP27), H(kP33), Off},

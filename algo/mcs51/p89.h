@@ -1,7 +1,7 @@
 // The mode-pin flash flow: the 8051 flash parts whose every cycle is chosen by a
 // few mode pins (P2.6, P2.7, P3.x), read in 256-byte blocks and written byte by
 // byte or in pages. Each form is a row (`Flash51Row`): its window, its table,
-// and each operation as a pin script (script51.h) that the one flow below runs.
+// and each operation as a list of steps (steps51.h) that the one flow below runs.
 //
 // The Philips P89C51 forms are rows here: the mode pins P2.6, P3.7, P3.1, P3.0
 // (sockets 27, 17, 11, 10) with P2.7 and P3.3; A14 on 14, A15 on 15; 256-byte
@@ -19,7 +19,7 @@
 
 #include <string_view>
 
-#include "algo/mcs51/script51.h"
+#include "algo/mcs51/steps51.h"
 
 namespace quilla {
 
@@ -41,7 +41,8 @@ using Window51 = std::vector<Control51>;
 namespace f51 {
 // The pre-check of the 4.5 V parts: powered, VCC again, XTAL1 (19) released
 // and XTAL2 (18) driven, the pair check.
-inline const Script51 PairPreCheck = {s51::Up, s51::Vcc, s51::Option(19, 0), s51::Option(18, 1), s51::PairCheck};
+inline const Steps51 PairPreCheck = {Do51::PowerUp, Do51::VccOn, steps51::Option(19, 0), steps51::Option(18, 1),
+                                      Do51::PairCheck};
 inline Control51 Btn(const char* name, const char* caption, const char* group = "") {
     return {ControlKind::Button, name, caption, group};
 }
@@ -55,16 +56,23 @@ inline Control51 Edit(const char* name, const char* label, const char* text, con
 // The group "Batch   " (unless `group` is false) with its boxes (name, caption;
 // ticked) and the run button.
 Window51 Batch(std::initializer_list<std::pair<const char*, const char*>> boxes, bool group = true);
+// Lists one after another (window controls).
+template <class T>
+std::vector<T> Join(std::initializer_list<std::vector<T>> parts) {
+    std::vector<T> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
 }  // namespace f51
 
 // A read of signature or configuration cells: the script, one block read (or
 // one per address of `At`, its byte `Offsets[i]` each), the bytes taken at
 // `Offsets`, the closing script, then `Text` of them (after `Done`, when given).
 struct CellRead51 {
-    Script51 Setting = {};
+    Steps51 Setting = {};
     std::vector<std::int32_t> At = {};
     std::vector<int> Offsets = {0, 1, 2};
-    Script51 After = {s51::Off};
+    Steps51 After = {Do51::Off};
     const char* Text = "";
     bool SetsId = false;       // the first three bytes are the signature read
     const char* Done = nullptr;
@@ -88,25 +96,25 @@ struct Flash51Row {
     bool ShowAgain = false;         // the form shown again after the range
     int ConfigFromVariant = 0;      // Wr.CFG and its batch box from this variant on (0: always)
     bool ClockBoxByFamily = false;  // CheckBox4 only on the Family 1 rows
-    Script51 Setup = {};             // once connected
+    Steps51 Setup = {};             // once connected
 
     // ---- routines ----
-    Script51 PowerUp = {}, PreCheck = {};
-    Script51 Pulse = {};  // the program pulse after the data byte
+    Steps51 PowerUp = {}, PreCheck = {};
+    Steps51 Pulse = {};  // the program pulse after the data byte
 
     // ---- operations: each script stops at a failed check ----
-    Script51 Read = {}, Blank = {}, Verify = {};
+    Steps51 Read = {}, Blank = {}, Verify = {};
     bool VerifyFaultVccOnly = false;  // a mismatch switches VCC off only
-    Script51 Write = {}, WriteEnd = {s51::Off};
-    Script51 Erase = {}, Init = {};
+    Steps51 Write = {}, WriteEnd = {Do51::Off};
+    Steps51 Erase = {}, Init = {};
     const char* EraseDone = "OK";
-    Script51 Lock = {}, LockBox = {}, LockClock = {}, LockEnd = {s51::Off};  // LockBox per ticked lock box 1..3
-    Script51 Config = {}, ConfigClock = {};  // the arguments: Status and Boot Ver
+    Steps51 Lock = {}, LockBox = {}, LockClock = {}, LockEnd = {Do51::Off};  // LockBox per ticked lock box 1..3
+    Steps51 Config = {}, ConfigClock = {};  // the arguments: Status and Boot Ver
     CellRead51 Id = {}, ConfigRead = {};
 };
 
 // The flow: every handler from the row.
-class Flash51Form : public Script51Form {
+class Flash51Form : public Flow51Form {
 public:
     Flash51Form(Workbench& wb, const Flash51Row& row);
     void SetupForDevice() override;
@@ -128,11 +136,11 @@ public:
     void IDClick();
     void Button1Click();
 
-    void PowerUp51() override { Run51(Flow.PowerUp); }
-    bool PreCheck51() override { return Run51(Flow.PreCheck); }
+    void PowerUp51() override { Run(Flow.PowerUp); }
+    int PreCheck51() override { return Run(Flow.PreCheck); }
     // The three-byte check after the form's ID read; a Family 2 part also
     // passes with its third byte 0xF8 or 0xFE.
-    int CheckDeviceId();
+    int CheckDeviceId() override;
 
 protected:
     const Flash51Row& Flow;
@@ -140,11 +148,9 @@ protected:
     // handlers in place).
     void Declare();
     virtual std::function<void()> Handler(std::string_view name);
-    // The flow's one kind of its own: CheckId.
-    bool FormStep51(const Script51Step& s) override { return s.K != Script51Step::CheckId || CheckDeviceId() != 0; }
     // A script, then its success text when it passed.
-    void RunOp(const Script51& steps, const char* done, Args51 args = {}) {
-        if (Run51(steps, args)) Success(done);
+    void RunOp(const Steps51& steps, const char* done, Args51 args = {}) {
+        if (Run(steps, args)) Success(done);
     }
     void ReadCells(const CellRead51& c);
     // The hexadecimal byte of a Status or Boot Ver edit; refuses (message naming

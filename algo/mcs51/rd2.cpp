@@ -8,10 +8,11 @@
 namespace quilla {
 
 using namespace proto;
+using namespace steps51;
+using enum Do51;
 
 namespace {
 
-using namespace s51;
 using namespace f51;
 
 constexpr int kRst = 9, kP30 = 10, kP33 = 13, kA15 = 15, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
@@ -31,26 +32,26 @@ constexpr HsbBox kBljb{"CheckBox5", "BLJB(Boot FC03H)", 0x40};
 
 // Mode steps give P2.6, P2.7, P3.6, P3.7, P3.3 in this order.
 const char* const kCodeRead = "01111";
-const Script51 kWriteCycle = {L(kProg), Wait(OpWaitSettle), H(kProg)};
-const Script51 kUnlock = {Mode("10100"), Program(0x55), Program(0xAA)};
+const Steps51 kWriteCycle = {L(kProg), Wait(OpWaitSettle), H(kProg)};
+const Steps51 kUnlock = {Mode("10100"), {Program, 0x55}, {Program, 0xAA}};
 // The power-up, address 0 and reset mode (in either order), then the unlock.
-const Script51 kAddressUnlocked = Join({{Up, At(0), Port(PortModeReset)}, kUnlock});
-const Script51 kResetUnlocked = Join({{Up, Port(PortModeReset), At(0)}, kUnlock});
-const Script51 kIdRead = {Up, Port(PortMode51Read), Mode("00001"), At(0), L(kP27)};
-const Script51 kCodeReadPins = {Mode(kCodeRead), H(kProg), L(kP27)};
-const CellRead51 kRdSec = {.Setting = {Contact, Say("读LockByte(HSB)..."), Pre, Up, Port(PortMode51Read),
+const Steps51 kAddressUnlocked = Join({{PowerUp, Addr(0), ResetMode}, kUnlock});
+const Steps51 kResetUnlocked = Join({{PowerUp, ResetMode, Addr(0)}, kUnlock});
+const Steps51 kIdRead = {PowerUp, ReadMode, Mode("00001"), Addr(0), L(kP27)};
+const Steps51 kCodeReadPins = {Mode(kCodeRead), H(kProg), L(kP27)};
+const CellRead51 kRdSec = {.Setting = {Contact, Say("读LockByte(HSB)..."), PreCheck, PowerUp, ReadMode,
                                        Mode("00011"), L(kP27)},
                            .Offsets = {0},
                            .After = {H(kP27), Off},
                            .Text = "HSB = %02x"};
 const CellRead51 kReadXaf = {
-    .Setting = {Contact, Pre, Say("读CFG...."), Up, Current, Mode("00000"), H(kProg), L(kP27), Port(PortMode51Read),
-                At(0)},
+    .Setting = {Contact, PreCheck, Say("读CFG...."), PowerUp, CheckCurrent, Mode("00000"), H(kProg), L(kP27), ReadMode,
+                Addr(0)},
     .Offsets = {0, 1, 4, 5, 0x30, 0x31, 0x60},
     .Text = "BSB=%02x,BSV=%02x,HSB=%02x,SSB=%02x; ID=%02x,%02x,%02x",
     .Done = "OK"};
-const Script51 kLock = Join({{Contact, Pre, Say("Locking")}, kAddressUnlocked, {Mode("11000"), DataArg(0)}, kWriteCycle,
-                             {Wait(OpWaitSettle), Off}});
+const Steps51 kLock = Join({{Contact, PreCheck, Say("Locking")}, kAddressUnlocked, {Mode("11000"), {PutArg, 0}},
+                            kWriteCycle, {Wait(OpWaitSettle), Off}});
 
 Flash51Row Rd2Row(bool rc2) {
     Flash51Row f{.Caption = rc2 ? "T89C51RB2/RC2" : "T89C51RD2",
@@ -85,23 +86,23 @@ Flash51Row Rd2Row(bool rc2) {
     f.Batch = {{"CheckEra", "Erase"},    {"CheckBla", "Blank"},  {"CheckWri", "Write"},
                {"CheckCon", "WrConfig"}, {"CheckVer", "Verify"}, {"CheckSec", "Secrity"}};
     f.ShowAgain = true;
-    f.Setup = {Gnd, VppMv(4500), VccMv(4400)};
-    f.PowerUp = {Gnd, Option(kXtal2, 1), Option(kXtal1, 1), Clock(kXtal1), Port(PortMode51Read), VccOff, Vcc,
-                 Mode(kCodeRead), H(kRst), L(kPsen), H(kEa), H(kP30), At(0), H(kProg), L(kP27), Flush};
+    f.Setup = {Ground, {VppLevel, 4500}, {VccLevel, 4400}};
+    f.PowerUp = {Ground, Option(kXtal2, 1), Option(kXtal1, 1), {Clock, kXtal1}, ReadMode, VccOff, VccOn,
+                 Mode(kCodeRead), H(kRst), L(kPsen), H(kEa), H(kP30), Addr(0), H(kProg), L(kP27), Flush};
     f.PreCheck = PairPreCheck;
     f.Pulse = {L(kProg), H(kProg)};
     f.Read = Join(
-        {{Contact, Pre, Say("Reading.........."), Up, Current}, kCodeReadPins, {Port(PortMode51Read)}});
-    f.Blank = Join({{Contact, Pre, Say("Blank CHK"), Up, Port(PortMode51Read), Option(14, 0)}, kCodeReadPins,
-                    {Current}});
-    f.Verify = Join({{Contact, Pre, Say("Verify."), Up, Port(PortMode51Read), Option(14, 0)}, kCodeReadPins,
-                     {Current}});
+        {{Contact, PreCheck, Say("Reading.........."), PowerUp, CheckCurrent}, kCodeReadPins, {ReadMode}});
+    f.Blank = Join({{Contact, PreCheck, Say("Blank CHK"), PowerUp, ReadMode, Option(14, 0)}, kCodeReadPins,
+                    {CheckCurrent}});
+    f.Verify = Join({{Contact, PreCheck, Say("Verify."), PowerUp, ReadMode, Option(14, 0)}, kCodeReadPins,
+                     {CheckCurrent}});
     f.VerifyFaultVccOnly = true;
-    f.Write = Join({{Contact, Pre, FileWindow, Say("Writing..")}, kResetUnlocked, {Flush}});
-    f.Erase = Join({{Contact, Pre, Say("Erasing")}, kAddressUnlocked, {Mode("10000")}, kWriteCycle,
+    f.Write = Join({{Contact, PreCheck, NeedFile, Say("Writing..")}, kResetUnlocked, {Flush}});
+    f.Erase = Join({{Contact, PreCheck, Say("Erasing")}, kAddressUnlocked, {Mode("10000")}, kWriteCycle,
                     {Wait(OpWaitSettle), Mode("11000"), Data(0x7F)}, kWriteCycle, {Wait(OpWaitSettle), Off}});
     f.EraseDone = "END";
-    f.Id = {.Setting = Join({{Contact, Say(" ID   和Type的code..."), Pre}, kIdRead}),
+    f.Id = {.Setting = Join({{Contact, Say(" ID   和Type的code..."), PreCheck}, kIdRead}),
             .Offsets = {0x30, 0x31, 0x60, 0x61},
             .After = {H(kP27), Off},
             .Text = "MFG and ID is   = %02x,%02x, %02x,%02x",
@@ -137,7 +138,7 @@ std::function<void()> Rd2Form::Handler(std::string_view name) {
         Row();
         ReadCells(kReadXaf);
     };
-    if (name == "RdIDSub") return [this] { Run51(s51::Join({kIdRead, {s51::ReadBlock, s51::Off}})); };
+    if (name == "RdIDSub") return [this] { Run(Join({kIdRead, {Do51::ReadBlock, Off}})); };
     if (name == "WrConfig") return [this] { WrConfigClick(); };
     if (name == "CheckBox1Click") return [this] { CheckBox1Click(); };
     if (name == "Secrity") return [this] {
@@ -175,17 +176,17 @@ void Rd2Form::SetAddress51(std::int32_t address) {
     if (rc2_) Ep3.PinHigh(kA15);
 }
 
-void Rd2Form::UnlockSequence51() { Run51(kUnlock); }
+void Rd2Form::UnlockSequence51() { Run(kUnlock); }
 
 void Rd2Form::WriteAll(const Mcs51Row& r) {
     const std::int32_t end = EndAddr();
     for (std::int32_t page = 0; page < r.LastAddress && page <= end; page += 128) {
         ShowProgress(page);
         SetAddress51(page);
-        Run51({s51::Mode("01010")});  // page load
+        Run({Mode("01010")});  // page load
         ProgramBytes51(page, 128, [this](std::uint8_t v) { ProgramByte51(v); });
         // The page programmed.
-        Run51(s51::Join({{s51::Mode("01110"), s51::At(page)}, kWriteCycle, {s51::Flush}}));
+        Run(Join({{Mode("01110"), Addr(page)}, kWriteCycle, {Do51::Flush}}));
     }
 }
 
@@ -201,7 +202,7 @@ void Rd2Form::WrConfigClick() {
         ssb = EditByte(Text("Edit4"));
         if (!ssb) Refuse("SSB(Soft Secu): no hexadecimal value, nothing written");
     }
-    if (!Run51({s51::Contact, s51::Pre, s51::Say("Wrt. CFG.")})) return;
+    if (!Run({Contact, PreCheck, Say("Wrt. CFG.")})) return;
     Handler("RdIDSub")();
     CheckBox1Click();
     std::uint8_t block[kBlock];
@@ -210,13 +211,13 @@ void Rd2Form::WrConfigClick() {
     block[0] = *bsb;
     block[1] = *bsv;
     if (ssb) block[5] = *ssb;
-    Run51(s51::Join({kResetUnlocked, {s51::Flush, s51::Mode("11011")}}));  // configuration page load
+    Run(Join({kResetUnlocked, {Do51::Flush, Mode("11011")}}));  // configuration page load
     for (int i = 0; i < 128; ++i) {
         ProgramByte51(block[i]);
         NextAddress51();
     }
     // The configuration page programmed.
-    Run51(s51::Join({{s51::Mode("11010"), s51::At(0)}, kWriteCycle, {s51::Flush, s51::Off}}));
+    Run(Join({{Mode("11010"), Addr(0)}, kWriteCycle, {Do51::Flush, Off}}));
     Success("OK");
 }
 

@@ -6,7 +6,9 @@
 namespace quilla {
 
 using namespace proto;
-using namespace s51;
+using namespace steps51;
+using enum Do51;
+using namespace sm51;
 
 namespace {
 
@@ -17,10 +19,10 @@ std::vector<Mcs51Row> Sm59Parts(Mcs51Row last) {
             {"3: noname  8K", 0x1FFF}, {"4: noname  16K", 0x3FFF}, {"5: noname 32K", 0x7FFF}, last};
 }
 
-const Script51 kEnd = {H(kEa), H(kProg), VccOff}, kEndOff = {H(kEa), H(kProg), Off};
-const Script51 kEraseStart = {Port(PortModeReset), At(0xFFFF), Data(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa),
-                              Mode("11"), Current, L(kP37), H(kP37)};
-const Script51 kLockStart = {At(0), Port(PortModeReset), Data(0xFF), Current};
+const Steps51 kEnd = {H(kEa), H(kProg), VccOff}, kEndOff = {H(kEa), H(kProg), Off};
+const Steps51 kEraseStart = {ResetMode, Addr(0xFFFF), Data(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa),
+                              Mode("11"), CheckCurrent, L(kP37), H(kP37)};
+const Steps51 kLockStart = {Addr(0), ResetMode, Data(0xFF), CheckCurrent};
 
 // What both windows share: no supply routed by the contact test, the reset
 // after VCC and the settle wait, two mode pins, the data latched by P3.7
@@ -37,11 +39,11 @@ Sm51Row Sm59(Sm51Row r) {
 }
 
 // The ISP size at 0x100 (+ the size's address): erased, or programmed.
-const Script51 kIspStart = {Port(PortModeReset), At(0x100), Data(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa),
+const Steps51 kIspStart = {ResetMode, Addr(0x100), Data(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa),
                             Mode("00")};
-const Script51 kIspErase = Join({kIspStart, {H(13), Current, L(kP37), H(kP37), Wait(OpWaitSettle)}, kEnd});
-const Script51 kIspProgram =
-    Join({kIspStart, {IspAddress, H(13), H(11), H(10), Current, L(kP37), H(kP37), Wait(OpWaitPulse, 2)}, kEnd});
+const Steps51 kIspErase = Join({kIspStart, {H(13), CheckCurrent, L(kP37), H(kP37), Wait(OpWaitSettle)}, kEnd});
+const Steps51 kIspProgram =
+    Join({kIspStart, {IspAddress, H(13), H(11), H(10), CheckCurrent, L(kP37), H(kP37), Wait(OpWaitPulse, 2)}, kEnd});
 
 const Sm51Row kSm59064Row = Sm59({
     .Caption = "Sm59064x",
@@ -56,7 +58,7 @@ const Sm51Row kSm59064Row = Sm59({
     .Type = Sm51Row::TypeShown::Device,
     .PowerUpPins = {H(kEa), H(kProg), H(kPsen), H(kP37), L(10), L(11), L(12), L(13)},
     .ModePins = {14, 15},
-    .Write = {L(kEa), H(kPsen), Port(PortModeReset), At(0), Mode("00"), Current},
+    .Write = {L(kEa), H(kPsen), ResetMode, Addr(0), Mode("00"), CheckCurrent},
     .WriteEnd = kEndOff,
     .Erase = Join({kEraseStart, {Ticks(10)}, kEnd}),
     .Lock = Join({kLockStart, {Mode("10"), L(kEa), H(kPsen), L(kProg), L(kP37), H(kP37), Wait(OpWaitPulse, 3),
@@ -72,9 +74,9 @@ const Sm51Row kSm59264Row = Sm59({
     .SuppliesFirst = true,
     .PowerUpPins = {H(kEa), L(kProg), L(10), L(11)},
     .ModePins = {10, 11},
-    .Write = {VppMv(0), L(kEa), H(kPsen), Port(PortModeReset), At(0), Mode("00"), Current},
-    .WriteEnd = {H(kEa), H(kProg), VppMv(0), Off},
-    .Erase = Join({{VppMv(0)}, kEraseStart, {Ticks(12)}, kEnd}),
+    .Write = {{VppLevel, 0}, L(kEa), H(kPsen), ResetMode, Addr(0), Mode("00"), CheckCurrent},
+    .WriteEnd = {H(kEa), H(kProg), {VppLevel, 0}, Off},
+    .Erase = Join({{{VppLevel, 0}}, kEraseStart, {Ticks(12)}, kEnd}),
     .Lock = Join({kLockStart, {Mode("11"), H(kRst), H(kPsen), H(kEa), H(kP37), Wait(OpWait1ms), Mode("10"), L(kEa),
                                L(kP37), H(kP37), Wait(OpWaitPulse, 3), H(kEa), Mode("11"), Wait(OpWaitSettle),
                                VccOff}}),
@@ -94,8 +96,8 @@ void SyncMos51Form::Button3Click() { Sequence51("Config ISP...", kIspProgram, "O
 
 void SyncMos51Form::Button4Click() {
     Row();
-    if (!Run51({Pre, Say("Read."), Up, L(kProg), L(kPsen), VppOff, L(kEa), Mode("10"), Current, s51::ReadBlock, H(kEa),
-                H(kProg), VccOff}))
+    if (!Run({PreCheck, Say("Read."), PowerUp, L(kProg), L(kPsen), VppOff, L(kEa), Mode("10"), CheckCurrent,
+              Do51::ReadBlock, H(kEa), H(kProg), VccOff}))
         return;
     const int c = Ep3.UsbReplyBuf[0];
     if (c >= 16) {

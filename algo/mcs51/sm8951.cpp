@@ -8,14 +8,20 @@
 namespace quilla {
 
 using namespace proto;
-using namespace s51;
+using namespace steps51;
+using enum Do51;
+using namespace sm51;
 
 namespace {
 
 constexpr int kRst = 9, kXtal2 = 18, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
 
 const std::vector<std::string> kDelayItems = {"30uS", "50uS", "100uS"};
-const Script51 kSmPulse = {L(kProg), RadioDelay, H(kProg)};
+const Steps51 kSmPulse = {L(kProg), RadioDelay, H(kProg)};
+// An erase pulse of the SM8951 (the line's count of them); an erase step of the SM2952 (two).
+const Steps51 kSmErasePulse = {Mode("100"), Wait(OpWait1ms, 6), Mode("000"), Flush};
+const Steps51 kSm2952EraseStep = {L(15), L(10), L(kProg), H(10), Wait(OpWait100ms, 2), H(kProg), H(15),
+                                  Wait(OpWait100ms), Flush};
 
 const Sm51Row kSm8951Row{
     .Caption = "Sm8951x",
@@ -34,14 +40,13 @@ const Sm51Row kSm8951Row{
     .Pulse = kSmPulse,
     .ReadPins = {H(15), H(kProg), L(kProg), L(kPsen), L(10), L(11), L(12)},
     .StatusAt = {0, 0, 1},
-    .Write = {L(15), H(kPsen), H(kProg), H(13), H(14), Port(PortModeReset), At(0), L(10), H(11), L(12), H(kEa),
-              Vpp, Current},
+    .Write = {L(15), H(kPsen), H(kProg), H(13), H(14), ResetMode, Addr(0), L(10), H(11), L(12), H(kEa),
+              VppOn, CheckCurrent},
     .WriteEnd = {L(10), L(11), L(12), Off},
-    .Erase = {Port(PortModeReset), At(0xFFFF), Data(0xFF), H(13), H(14), H(15), H(kPsen), L(kProg), H(kEa), Vpp,
-              Current, L(13), L(15), Repeat(4, -1), Mode("100"), Wait(OpWait1ms, 6), Mode("000"), Flush, H(13), H(15),
-              Off},
+    .Erase = {ResetMode, Addr(0xFFFF), Data(0xFF), H(13), H(14), H(15), H(kPsen), L(kProg), H(kEa), VppOn,
+              CheckCurrent, L(13), L(15), ByLine(kSmErasePulse), H(13), H(15), Off},
     .ErasePulses = {0, 8, 8, 16, 32, 64},
-    .Lock = {At(0), Port(PortModeReset), Data(0xFF), Vpp, Current, H(kPsen), H(13), H(14), L(kProg), L(15),
+    .Lock = {Addr(0), ResetMode, Data(0xFF), VppOn, CheckCurrent, H(kPsen), H(13), H(14), L(kProg), L(15),
              Mode("110"), Wait(OpWaitPulse, 3), Mode("000"), H(kProg), H(15), Off},
 };
 
@@ -64,13 +69,13 @@ const Sm51Row kSm89516Row{
     .StatusAt = {0, 0, 1},
     .ReadEnd = {VccOff, H(kPsen)},
     .Write = {H(10), H(11), H(12), L(13), H(14), L(15), H(kPsen), H(kProg),  // mode 23
-              Port(PortModeReset), At(0), H(kEa), Vpp, Current},
+              ResetMode, Addr(0), H(kEa), VppOn, CheckCurrent},
     .WriteEnd = {L(10), L(11), L(12), L(13), L(14), L(15), Off},
-    .Erase = {Port(PortModeReset), Mode("011110"), H(kPsen), H(kEa), H(kPsen), H(kProg), Vpp, Current, L(kProg),
+    .Erase = {ResetMode, Mode("011110"), H(kPsen), H(kEa), H(kPsen), H(kProg), VppOn, CheckCurrent, L(kProg),
               Ticks(10), H(kProg), Off},
     .ErasedText = "OK",
     // The current is checked once 12 V is routed: an over-current ends Lock.
-    .Lock = {At(0), Port(PortModeReset), Mode("111100"), H(kPsen), H(kProg), Vpp, Current, L(kProg),
+    .Lock = {Addr(0), ResetMode, Mode("111100"), H(kPsen), H(kProg), VppOn, CheckCurrent, L(kProg),
              Wait(OpWaitPulse, 3), H(kProg), Off},
     .LockedText = "OK",
 };
@@ -89,12 +94,12 @@ const Sm51Row kSm2952Row{
     .Pulse = {L(15), L(13), L(kProg), Wait(OpWaitPulse), H(13), H(kProg), H(15)},
     .ReadPins = {H(15), H(kProg), L(kProg), L(kPsen)},
     .StatusAt = {1, 2, 1},
-    .Write = {H(15), H(kPsen), H(kProg), H(13), H(14), Port(PortModeReset), At(0), H(kEa), Vpp, Current},
+    .Write = {H(15), H(kPsen), H(kProg), H(13), H(14), ResetMode, Addr(0), H(kEa), VppOn, CheckCurrent},
     .WriteEnd = {Off},
     // Two erase steps, each P3.0 high with PROG low for 200 ms.
-    .Erase = {Port(PortModeReset), At(0xFFFF), Data(0xFF), H(13), H(15), H(kEa), Vpp, Current, Repeat(9, 2), L(15),
-              L(10), L(kProg), H(10), Wait(OpWait100ms, 2), H(kProg), H(15), Wait(OpWait100ms), Flush, Off},
-    .Lock = {At(0), Port(PortModeReset), Data(0x00), H(14), H(kProg), H(15), H(10), Vpp, Current, H(kPsen), L(15),
+    .Erase = {ResetMode, Addr(0xFFFF), Data(0xFF), H(13), H(15), H(kEa), VppOn, CheckCurrent,
+              Step51(kSm2952EraseStep, 2), Off},
+    .Lock = {Addr(0), ResetMode, Data(0x00), H(14), H(kProg), H(15), H(10), VppOn, CheckCurrent, H(kPsen), L(15),
              L(14), L(kProg), H(14), H(15), H(kProg), L(kPsen), Off},
 };
 
@@ -107,7 +112,7 @@ TSm2952::TSm2952(Workbench& w) : SyncMos51Form(w, kSm2952Row) {}
 // ---- the window and setup ----------------------------------------------------------------
 
 SyncMos51Form::SyncMos51Form(Workbench& w, const Sm51Row& row)
-    : Script51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 27, 28}, row.ModePins, row.Pulse), k_(row) {
+    : Flow51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 27, 28}, row.ModePins, row.Pulse), k_(row) {
     DeclareStatus();
     DeclareButtons51(LockReadExitButtons51(this));
     if (k_.Isp)
@@ -150,9 +155,9 @@ void SyncMos51Form::SetupForDevice() {
 
 // ---- the routines -------------------------------------------------------------------------
 
-bool SyncMos51Form::PreCheck51() {
+int SyncMos51Form::PreCheck51() {
     if (!(k_.DipContact ? DipContact51() : ContactTest())) return false;
-    Run51(k_.Powered);
+    Run(k_.Powered);
     return true;
 }
 
@@ -188,20 +193,18 @@ int SyncMos51Form::LineRepeats51() const {
     return v >= 0 && v < rows ? k_.ErasePulses[static_cast<std::size_t>(v)] : 0;
 }
 
-bool SyncMos51Form::FormStep51(const Script51Step& s) {
+bool SyncMos51Form::OwnStep(int kind) {
     static constexpr std::uint8_t kDelay[] = {OpNop, OpWait100us, OpWaitPulse};
-    switch (s.K) {
-        case Script51Step::IspAddress: Address51(2 * (ItemIndex("RadioGroup1") | 0x80)); break;
-        case Script51Step::Ticks:
-            for (int i = 1; i <= s.A; ++i) {
+    switch (kind) {
+        case sm51::kIspAddress: Address51(2 * (ItemIndex("RadioGroup1") | 0x80)); break;
+        case sm51::kRadioWaits: Waits(OpWait100ms, k_.EraseWaits[static_cast<std::size_t>(Radio51(1))]); break;
+        case sm51::kRadioDelay: Put1(kDelay[Radio51(0)]); break;
+        default:
+            for (int i = 1; i <= kind - sm51::kTicks; ++i) {
                 Put1(OpWait100ms);
                 Flush();
                 Status("Erase: " + std::to_string(i));
             }
-            break;
-        case Script51Step::RadioWaits: Waits(OpWait100ms, k_.EraseWaits[static_cast<std::size_t>(Radio51(1))]); break;
-        case Script51Step::RadioDelay: Put1(kDelay[Radio51(0)]); break;
-        default: break;
     }
     return true;
 }
@@ -219,7 +222,7 @@ bool SyncMos51Form::StartRead51(int op, const char* status) {
     if (at == 1) Status(status);
     if (currentFirst && !Ep3.CheckCurrent()) return false;
     if (at == 2) Status(status);
-    Run51(k_.ReadPins);
+    Run(k_.ReadPins);
     return currentFirst || Ep3.CheckCurrent() != 0;
 }
 
@@ -234,19 +237,19 @@ Mcs51Row SyncMos51Form::CheckedRow() {
 }
 
 void SyncMos51Form::CheckAll(const Mcs51Row& r, bool verify) {
-    const auto end = [this] { Run51(k_.CheckEnd); };
+    const auto end = [this] { Run(k_.CheckEnd); };
     if (verify)
-        CheckBlocks51(r, kVerifyPass51, [this] { Run51(k_.VerifyFault); }, end);
+        CheckBlocks51(r, kVerifyPass51, [this] { Run(k_.VerifyFault); }, end);
     else
         BlankBlocks51(r, [this] { SuppliesOff(); }, end);
 }
 
-void SyncMos51Form::Sequence51(const char* status, const Script51& steps, const char* done, bool pre) {
+void SyncMos51Form::Sequence51(const char* status, const Steps51& steps, const char* done, bool pre) {
     Row();
     if (pre && !PreCheck51()) return;
     Status(status);
     PowerUp51();
-    if (Run51(steps)) Success(done);
+    if (Run(steps)) Success(done);
 }
 
 // ---- the handlers -----------------------------------------------------------------------------------
@@ -271,7 +274,7 @@ void SyncMos51Form::WriteClick() {
     if (!PreCheck51() || !NeedFileWindow()) return;
     Status(k_.WriteText);
     PowerUp51();
-    if (Run51(k_.Write)) WriteRest51(r, k_.WriteEnd);
+    if (Run(k_.Write)) WriteRest51(r, k_.WriteEnd);
 }
 
 void SyncMos51Form::EraseClick() {

@@ -3,7 +3,7 @@
 // sm59.*; MSU2958 in msu.*; MSU2964 in msu2964.*). One flow, `SyncMos51Form`,
 // runs every operation from the form's row (`Sm51Row`): the window, the
 // supplies, the power-up, the program pulse, the read and write settings, and
-// erase and lock as pin scripts (script51.h).
+// erase and lock as lists of steps (steps51.h).
 //
 // Socket pins (DIP40): 9 RST, 10-17 P3.0-P3.7, 18 XTAL2, 19 XTAL1 (the
 // programmer's clock), 20 GND, 21-28 P2.0-P2.7 (A8-A15), 29 PSEN, 30 ALE/PROG,
@@ -13,9 +13,19 @@
 
 #include <array>
 
-#include "algo/mcs51/script51.h"
+#include "algo/mcs51/steps51.h"
 
 namespace quilla {
+
+// The flow's own steps (Do51::Own): the ISP size's address, the radio's erase
+// time in 100 ms waits, the Delay radio's pulse wait; Ticks(n): n times a
+// 100 ms wait, a flush, "Erase: i".
+namespace sm51 {
+enum : int { kIspAddress = 1, kRadioWaits, kRadioDelay, kTicks = 100 };
+inline const Step51 IspAddress{Do51::Own, kIspAddress}, RadioWaits{Do51::Own, kRadioWaits},
+    RadioDelay{Do51::Own, kRadioDelay};
+inline Step51 Ticks(int n) { return {Do51::Own, kTicks + n}; }
+}  // namespace sm51
 
 // What a SyncMOS or Megawin window is: its parts, controls, supplies, power-up,
 // program pulse, settings and sequences.
@@ -39,7 +49,7 @@ struct Sm51Row {
     bool VppFirst = false;       // setup sets VPP before VCC
     bool EarlySupplies = false;  // ... before the package is loaded
     bool DipContact = false;     // the contact tests with the DIP40 arguments
-    Script51 Powered = {s51::Gnd, s51::Vcc};  // after the contact test
+    Steps51 Powered = {Do51::Ground, Do51::VccOn};  // after the contact test
     bool BatchChecksFirst = false;  // the batch: the contact test and the file check first
     // ---- the power-up ----
     bool SuppliesFirst = false;   // VPP 0 and VCC set first
@@ -53,25 +63,25 @@ struct Sm51Row {
     bool PowerUpSettles = false;             // a 27 wait at the end
     // ---- modes and the program pulse (after the data byte) ----
     std::vector<int> ModePins = {};  // the pins of a Mode step, in order
-    Script51 Pulse = {};
+    Steps51 Pulse = {};
     // ---- Read, Blank and Verify ----
-    Script51 ReadPins = {};                   // the read setting after the power-up
+    Steps51 ReadPins = {};                   // the read setting after the power-up
     // Read, Blank, Verify: the status before the power-up (0), after it (1), after the current check (2).
     std::array<int, 3> StatusAt = {0, 0, 0};
     bool BlankCurrentFirst = true;           // Blank checks the current before the read setting
     // After Read; at the end of Blank and Verify; at a fault of Verify (Blank's: both off).
-    Script51 ReadEnd = {s51::VccOff}, CheckEnd = {s51::VccOff}, VerifyFault = {s51::VccOff};
+    Steps51 ReadEnd = {Do51::VccOff}, CheckEnd = {Do51::VccOff}, VerifyFault = {Do51::VccOff};
     // ---- Write, Erase, Lock ----
     const char* WriteText = "Write";
-    Script51 Write = {}, WriteEnd = {}, Erase = {};  // Write's setting and end; Erase after the power-up
+    Steps51 Write = {}, WriteEnd = {}, Erase = {};  // Write's setting and end; Erase after the power-up
     const char* ErasedText = "Erased..";
-    std::vector<int> ErasePulses = {};         // a Repeat's count by line
+    std::vector<int> ErasePulses = {};         // a RepeatLine's count by line
     std::array<int, 3> EraseWaits = {0, 0, 0};  // 100 ms waits by the radio
-    Script51 Lock = {};  // after the power-up
+    Steps51 Lock = {};  // after the power-up
     const char* LockedText = "Locked..";
 };
 
-class SyncMos51Form : public Script51Form {
+class SyncMos51Form : public Flow51Form {
 public:
     void SetupForDevice() override;
     void FillVariantTable() override;
@@ -92,7 +102,7 @@ public:
     void Button4Click();
 
     // ---- the routines ---------------------------------------------------------------
-    bool PreCheck51() override;
+    int PreCheck51() override;
     void PowerUp51() override;
     // Nothing for the SyncMOS parts; the MSU2964 clears its protection first.
     virtual void UnprotectStep51() {}
@@ -100,14 +110,14 @@ public:
 protected:
     SyncMos51Form(Workbench& wb, const Sm51Row& row);
 
-    // IspAddress, Ticks, RadioWaits, RadioDelay.
-    bool FormStep51(const Script51Step& s) override;
+    // IspAddress, RadioWaits, RadioDelay, Ticks.
+    bool OwnStep(int kind) override;
     int LineRepeats51() const override;
     // Blank's and Verify's check pass.
     virtual void CheckAll(const Mcs51Row& r, bool verify);
     // The row checked, the contact test (`pre`), the status, the power-up and the
     // script; the text when it passed.
-    void Sequence51(const char* status, const Script51& steps, const char* done, bool pre = true);
+    void Sequence51(const char* status, const Steps51& steps, const char* done, bool pre = true);
 
     const Sm51Row& k_;
 

@@ -77,6 +77,79 @@ bool Steps51Form::Step(const Step51& s) {
         case Off: SuppliesOff(); break;
         case VppLevel: Ep3.SetVpp(s.N); break;
         case VccLevel: Ep3.SetVcc(s.N ? s.N : VccMv51); break;
+        default: return FlowStep(s);
+    }
+    return true;
+}
+
+// ---- the flash flows' base ----
+
+Flow51Form::Flow51Form(Workbench& w, std::string caption, std::vector<int> highPins, const std::vector<int>& modePins,
+                       const Steps51& pulse)
+    : Steps51Form(w, std::move(caption), std::move(highPins)), modePins_(modePins), pulse_(pulse) {}
+
+bool Flow51Form::Run(const Steps51& steps, Args51 args, int box) {
+    args_ = args;
+    box_ = box;
+    const bool ok = Run(steps);
+    args_ = {};
+    box_ = 0;
+    return ok;
+}
+
+void Flow51Form::ProgramByte51(std::uint8_t v) {
+    Ep3.UsbPut2(OpPutData51, v);
+    Run(pulse_);
+}
+
+void Flow51Form::BusWrite(std::int32_t a, std::uint8_t d) {
+    Address51(a);
+    ProgramByte51(d);
+}
+
+void Flow51Form::ReadRest51(const Mcs51Row& r, const Steps51& end) {
+    ReadAll(r);
+    ShowProgress(r.LastAddress);
+    Run(end);
+    Success("OK");
+    wb.Display();
+    AlgoForm::Show();
+}
+
+void Flow51Form::WriteRest51(const Mcs51Row& r, const Steps51& end) {
+    WriteAll(r);
+    ShowProgress(r.LastAddress);
+    Run(end);
+    Success("OK");
+}
+
+void Flow51Form::WriteAll(const Mcs51Row& r) {
+    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
+}
+
+bool Flow51Form::FlowStep(const Step51& s) {
+    using enum Do51;
+    const auto u8 = [](int v) { return static_cast<std::uint8_t>(v); };
+    const auto arg = [this, &s] { return args_[static_cast<std::size_t>(s.N)]; };
+    switch (s.Do) {
+        case ModeDigits:
+            for (std::size_t i = 0; i < modePins_.size() && s.Text[i]; ++i) Ep3.SetPin(s.Text[i] == '1', modePins_[i]);
+            break;
+        case PortMode: Ep3.SetPortMode(s.N); break;
+        case WaitOp: Waits(u8(s.N), s.M); break;
+        case Latch0: Ep3.WriteLatch(0, u8(s.N)); break;
+        case AddressBox: Address51(s.N + s.M * box_); break;
+        case PutArg: Ep3.UsbPut2(OpPutData51, arg()); break;
+        case Program: ProgramByte51(u8(s.N)); break;
+        case ProgramArg: ProgramByte51(arg()); break;
+        case BusCycle: BusWrite(s.N, u8(s.M)); break;
+        case ProgressAt: SetProgress(kProgress, 0, s.M, s.N); break;
+        case ShowLast: ShowProgress(Row().LastAddress); break;
+        case RepeatLine:
+            for (int i = LineRepeats51(); i > 0; --i)
+                if (!Run(*s.Sub)) return false;
+            break;
+        default: break;
     }
     return true;
 }

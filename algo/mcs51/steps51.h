@@ -4,8 +4,11 @@
 // test, an over-current, no buffer window, ...) ends the run. The roles
 // (PowerUp, PreCheck, IdCheck) run the form's routines; `Own` runs a step kind
 // of the form's own (`OwnStep`); `Repeat` runs a named sub-list N times.
+// The flash flows (p89.h, sm8951.h) run on `Flow51Form`, which adds the kinds
+// of mode digits, run arguments, per-box addresses, bus writes and program bytes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
@@ -37,6 +40,14 @@ enum class Do51 : std::uint8_t {
     Ground, VccOn, VppOn,        // on pin N (0: the package's pin)
     GroundOff, VccOff, VppOff, Off,  // Off: VPP, then VCC
     VppLevel, VccLevel,          // VPP := N mV; VCC := N mV (0: the form's VccMv51)
+    // The flash flows' kinds (Flow51Form; a plain Steps51Form passes over them):
+    ModeDigits,                  // the form's mode pins := Text, one digit per pin in the form's order
+    PortMode, WaitOp, Latch0,    // port mode N; opcode N, M times; latch 0 := N
+    AddressBox,                  // Address51(N + M x the run's box)
+    PutArg, Program, ProgramArg,  // data byte: argument N; ProgramByte51(N); ProgramByte51(argument N)
+    BusCycle,                    // BusWrite(N, M)
+    ProgressAt, ShowLast,        // the bar at N of 0..M; the row's last address shown
+    RepeatLine,                  // the sub-list LineRepeats51() times (none when 0)
 };
 
 struct Step51;
@@ -48,7 +59,9 @@ struct Step51 {
     std::vector<Level51> Pins{};    // PinOptions, SetPins
     const char* Text = nullptr;     // ShowStatus
     const Steps51* Sub = nullptr;   // Repeat
+    int M = 0;                      // a second number (WaitOp, AddressBox, BusCycle, ProgressAt)
     Step51(Do51 d, int n = 0) : Do(d), N(n) {}
+    Step51(Level51 l) : Do(Do51::SetPins), Pins{l} {}  // a level is a step
     Step51(Do51 d, std::vector<Level51> pins) : Do(d), Pins(std::move(pins)) {}
     explicit Step51(const char* status) : Do(Do51::ShowStatus), Text(status) {}
     // The named list (which must outlive the step), `times` times.
@@ -66,6 +79,27 @@ inline Step51 At(int address) { return {Do51::Address, address}; }
 inline Step51 Data(int byte) { return {Do51::PutData, byte}; }
 // The lists one after the other.
 Steps51 Join(std::initializer_list<Steps51> lists);
+// The flash flows' steps of two numbers or a text.
+inline Step51 Two(Do51 d, int n, int m) {
+    Step51 s(d, n);
+    s.M = m;
+    return s;
+}
+inline Step51 Mode(const char* digits) {
+    Step51 s(Do51::ModeDigits);
+    s.Text = digits;
+    return s;
+}
+inline Step51 Option(int pin, int on) { return OptionPins({{pin, on != 0}}); }
+inline Step51 Wait(std::uint8_t op, int count = 1) { return Two(Do51::WaitOp, op, count); }
+inline Step51 Addr(std::int32_t a, int perBox = 0) { return Two(Do51::AddressBox, a, perBox); }
+inline Step51 Bus(std::int32_t a, std::uint8_t d) { return Two(Do51::BusCycle, a, d); }
+inline Step51 Progress(int at, int max) { return Two(Do51::ProgressAt, at, max); }
+inline Step51 ByLine(const Steps51& sub) {
+    Step51 s(sub);
+    s.Do = Do51::RepeatLine;
+    return s;
+}
 }  // namespace steps51
 
 // An 8051 form whose sequences are steps.
@@ -86,9 +120,51 @@ protected:
     virtual bool OwnStep(int kind);
     // The level of a VccLevel step without one.
     int VccMv51 = 5000;
+    // The kinds from ModeDigits on (Flow51Form); false ends the run.
+    virtual bool FlowStep(const Step51&) { return true; }
 
 private:
     bool Step(const Step51& s);
+};
+
+// The base of the flash flows (p89.h, sm8951.h): the row's mode pins and
+// program pulse, the arguments and box of a run, the Read and Write ends.
+class Flow51Form : public Steps51Form {
+public:
+    using Args51 = std::array<std::uint8_t, 2>;
+    using Steps51Form::Run;
+    // A run with the arguments of PutArg and ProgramArg and the box of AddressBox.
+    bool Run(const Steps51& steps, Args51 args, int box = 0);
+    // The data byte, then the row's pulse.
+    void ProgramByte51(std::uint8_t v);
+    // One bus write cycle: the address, then the byte programmed.
+    virtual void BusWrite(std::int32_t a, std::uint8_t d);
+
+protected:
+    // `modePins` and `pulse` live as long as the form (the row's).
+    Flow51Form(Workbench& wb, std::string caption, std::vector<int> highPins, const std::vector<int>& modePins,
+               const Steps51& pulse);
+    // The address of an AddressBox step (a form may add pins of its own).
+    virtual void Address51(std::int32_t a) { SetAddress51(a); }
+    // A RepeatLine's count.
+    virtual int LineRepeats51() const { return 0; }
+    bool FlowStep(const Step51& s) override;
+
+    // Read once started: the image read (ReadAll), the last address shown,
+    // `end`, "OK", the buffer shown.
+    void ReadRest51(const Mcs51Row& r, const Steps51& end);
+    // Write once started: WriteAll, the last address shown, `end`, "OK".
+    void WriteRest51(const Mcs51Row& r, const Steps51& end);
+    // Read's walk into the image; Write's loop (whole 256-byte pages,
+    // ProgramByte51 per byte).
+    virtual void ReadAll(const Mcs51Row& r) { ReadImage51(r); }
+    virtual void WriteAll(const Mcs51Row& r);
+
+private:
+    const std::vector<int>& modePins_;
+    const Steps51& pulse_;
+    Args51 args_{};
+    int box_ = 0;
 };
 
 }  // namespace quilla

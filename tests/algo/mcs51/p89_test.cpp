@@ -254,7 +254,7 @@ TEST(Flash51Steps, AModeSetsTheRowsPinsInOrderAndAnAddressStepsByTheBox) {
     auto& f = dynamic_cast<Flash51Form&>(b.Open("P89C51RX2XX 4 #15 C2 E3"));
     b.tap->commands.clear();
     // Mode digits: P2.6, P3.7, P3.1, P3.0; box 2 of 0x3000 + 0x1000 per box: 0x5000.
-    EXPECT_TRUE(f.Run51({s51::Mode("1010"), s51::At(0x3000, 0x1000), s51::Flush}, {}, 2));
+    EXPECT_TRUE(f.Run({steps51::Mode("1010"), steps51::Addr(0x3000, 0x1000), Do51::Flush}, {}, 2));
     const std::vector<std::pair<bool, int>> want = {{true, 27},  {false, 17}, {true, 11},  {false, 10},
                                                     {false, 21}, {false, 22}, {false, 23}, {false, 24},
                                                     {true, 25},  {false, 26}, {true, 14},  {false, 15}};
@@ -265,20 +265,21 @@ TEST(Flash51Steps, AFailedCheckStopsTheScriptThere) {
     SimBench b("P89C51RD2xx");
     auto& f = dynamic_cast<Flash51Form&>(b.Open("P89C51RX2XX 4 #15 C2 E3"));
     b.sim->SetChipPresent(false);
-    EXPECT_FALSE(f.Run51({s51::Say("before"), s51::Contact, s51::Say("after")}));
+    EXPECT_FALSE(f.Run({steps51::Say("before"), Do51::Contact, steps51::Say("after")}));
     EXPECT_EQ(f.Text("Msg"), "before");
     b.sim->SetChipPresent(true);
-    EXPECT_TRUE(f.Run51({s51::Say("before"), s51::Contact, s51::Say("after")}));
+    EXPECT_TRUE(f.Run({steps51::Say("before"), Do51::Contact, steps51::Say("after")}));
     EXPECT_EQ(f.Text("Msg"), "after");
 }
 
-// The same runner on the SyncMOS flow: a Repeat (the line's count when asked),
-// a mode by the row's pins P3.0-P3.2, a kind of the form's own.
+// The same runner on the SyncMOS flow: a list repeated (the line's count, or
+// twice), a mode by the row's pins P3.0-P3.2, a kind of the form's own.
 TEST(Script51Steps, ARepeatRunsItsBodyAndTheFlowTakesItsOwnKinds) {
     SimBench b("SM8951A");
     auto& f = dynamic_cast<SyncMos51Form&>(b.Open("SM8951 1"));  // the line's erase count: 8
     b.tap->commands.clear();
-    EXPECT_TRUE(f.Run51({s51::Repeat(1, -1), H(16), s51::Repeat(2, 2), L(17), s51::Mode("101"), s51::Ticks(2)}));
+    const Steps51 once = {H(16)}, twice = {L(17), steps51::Mode("101")};
+    EXPECT_TRUE(f.Run({steps51::ByLine(once), Step51(twice, 2), sm51::Ticks(2)}));
     std::vector<std::pair<bool, int>> want(8, {true, 16});
     for (int i = 0; i < 2; ++i) want.insert(want.end(), {{false, 17}, {true, 10}, {false, 11}, {true, 12}});
     EXPECT_EQ(PinCommands(b), want);
