@@ -302,4 +302,15 @@ bool Mcs51Form::BatchFileOk51() {
     return false;
 }
 
+// ---- the end of Read ------------------------------------------------------------------------------
+
+void Mcs51Form::ReadEnd51(std::int32_t shown, const std::string& text, const std::function<void()>& off) {
+    ShowProgress(shown);
+    if (off) off();
+    else SuppliesOff();
+    Success(text);
+    wb.Display();
+    AlgoForm::Show();
+}
+
 }  // namespace quilla
