@@ -37,14 +37,13 @@ constexpr ConfigBox kConfigBoxes[] = {{"CheckWtd", "WTD        ", 0x80},
 }  // namespace
 
 TPhi87lpx::TPhi87lpx(Workbench& w) : Mcs51Form(w, "P87LP76x", {}) {
+    using F = TPhi87lpx;
     DeclareStatus();
-    DeclareButtons51({{"Blank", "Blank?  ", [this] { BlankClick(); }}, {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Write", "Write.", [this] { WriteClick(); }},
-                      {"ReadToFile", "Read  ", [this] { ReadToFileClick(); }}, {"ID", " ID   ", [this] { IDClick(); }},
-                      {"RdConfig", "Read CFG", [this] { RdConfigClick(); }},
-                      {"WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); }},
-                      {"Button1", "Wrt. USR", [this] { Button1Click(); }},
-                      {"Button3", "Rd. USR ", [this] { Button3Click(); }}});
+    DeclareButtons51(this, {{"Blank", "Blank?  ", &F::BlankClick}, {"Verify", "Vrfy", &F::VerifyClick},
+                            {"Write", "Write.", &F::WriteClick}, {"ReadToFile", "Read  ", &F::ReadToFileClick},
+                            {"ID", " ID   ", &F::IDClick}, {"RdConfig", "Read CFG", &F::RdConfigClick},
+                            {"WtConfig", "Wrt.CFG.", &F::WtConfigClick}, {"Button1", "Wrt. USR", &F::Button1Click},
+                            {"Button3", "Rd. USR ", &F::Button3Click}});
     AddLabel("Label1", "32 byte USR add.：");
     AddLabel("Label2", "fce0h to fcffh");
     AddGroup("GroupBox2", "Int CFG   ");
