@@ -313,4 +313,18 @@ void Mcs51Form::ReadEnd51(std::int32_t shown, const std::string& text, const std
     AlgoForm::Show();
 }
 
+// ---- 64-byte groups -----------------------------------------------------------------------------
+
+bool Mcs51Form::Groups51(std::int32_t limit, bool intoImage, const std::function<void(std::int32_t)>& queue,
+                         const GroupCheck51& check) {
+    for (std::int32_t a = 0; a < limit; a += kGroup51) {
+        ShowProgress(a);
+        queue(a);
+        std::uint8_t* to = intoImage ? Image(a) : Ep3.UsbReplyBuf.data();
+        Ep3.UsbReadReply(to);
+        if (check && !check(a, to)) return false;
+    }
+    return true;
+}
+
 }  // namespace quilla

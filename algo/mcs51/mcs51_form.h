@@ -343,6 +343,17 @@ protected:
     // text, the image and the form shown.
     void ReadEnd51(std::int32_t shown, const std::string& text, const std::function<void()>& off = {});
 
+    // ---- 64-byte groups ----
+    // The forms that read a reply of captures per group (no 256-byte block read).
+    static constexpr int kGroup51 = 64;
+    using GroupCheck51 = std::function<bool(std::int32_t, const std::uint8_t*)>;
+    // Groups a = 0, 64, ... while a < `limit`: ShowProgress(a), `queue(a)` (the
+    // group's captures queued), the reply read into the image at a (`intoImage`)
+    // or into the reply buffer, then `check(a, bytes)` when given; false from it
+    // ends the loop (false).
+    bool Groups51(std::int32_t limit, bool intoImage, const std::function<void(std::int32_t)>& queue,
+                  const GroupCheck51& check = {});
+
 private:
     std::vector<int> highPins_;
 };

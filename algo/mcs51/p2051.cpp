@@ -215,19 +215,10 @@ bool P2051Form::LockBitPulse51(int bit) {
     return true;
 }
 
-bool P2051Form::Groups(const Mcs51Row& r, bool intoImage,
-                       const std::function<bool(std::int32_t, const std::uint8_t*)>& check) {
-    for (std::int32_t a = 0; a <= r.LastAddress; a += kGroup) {
-        ShowProgress(a);
-        for (int i = 0; i < kGroup; ++i) {
-            Put1(OpSamplePort);
-            Step();
-        }
-        std::uint8_t* to = intoImage ? Image(a) : Ep3.UsbReplyBuf.data();
-        Ep3.UsbReadReply(to);
-        if (!check(a, to)) return false;
-    }
-    return true;
+bool P2051Form::Groups(const Mcs51Row& r, bool intoImage, const GroupCheck51& check) {
+    return Groups51(r.LastAddress + 1, intoImage, [this](std::int32_t) {
+        for (int i = 0; i < kGroup; ++i) Put1(OpSamplePort), Step();
+    }, check);
 }
 
 // ---- the handlers -------------------------------------------------------------------------------------
@@ -236,7 +227,7 @@ void P2051Form::ReadRom() {
     const Mcs51Row& r = Row();
     Status(k_.Texts.Read);
     if (!PowerUp51() || !ReadMode(k_.ReadOrder)) return;
-    Groups(r, true, [](std::int32_t, const std::uint8_t*) { return true; });
+    Groups(r, true);
     ReadEnd51(r.LastAddress, k_.Texts.ReadDone);
 }
 

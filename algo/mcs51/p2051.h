@@ -74,7 +74,7 @@ protected:
 
 private:
     // 64-byte groups over the whole chip: `check` gets each group.
-    bool Groups(const Mcs51Row& r, bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
+    bool Groups(const Mcs51Row& r, bool intoImage, const GroupCheck51& check = {});
     bool ReadMode(const char* order);
     // Blank and Verify over the groups: each judged by `pass` (`off` at a fault), then the pass's end.
     bool CheckGroups(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& off,

@@ -248,26 +248,21 @@ void Lpc9xxForm::Done(const char* text) {
     Success(text);
 }
 
-bool Lpc9xxForm::ReadBlocks(bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check) {
+// The last block of a row that ends inside it fills the image past the row.
+bool Lpc9xxForm::ReadBlocks(bool intoImage, const GroupCheck51& check) {
     const std::int32_t end = EndAddr();
     IcpSetAddress(0);
-    for (std::int32_t a = 0; a < RowSize && a <= end; a += kBlock64) {
-        ShowProgress(a);
+    return Groups51(std::min(RowSize, end + 1), intoImage, [this](std::int32_t) {
         Command(0x80);
         IcpSelectRegister(2);
         for (int i = 0; i < kBlock64; ++i) IcpReadByte();
         Flush();
-        // The last block of a row that ends inside it fills the image past the row.
-        std::uint8_t* to = intoImage ? Image(a) : Ep3.UsbReplyBuf.data();
-        Ep3.UsbReadReply(to);
-        if (check && !check(a, to)) return false;
-    }
-    return true;
+    }, check);
 }
 
 void Lpc9xxForm::ReadRom() {
     if (!ContactReady() || !Begin("Read.")) return;
-    ReadBlocks(true, {});
+    ReadBlocks(true);
     Done("OK");
     wb.Display();
     AlgoForm::Show();

@@ -196,25 +196,13 @@ int TPhi87lpx::CheckDeviceId() {
 
 // ---- the handlers -----------------------------------------------------------------------------------
 
-void TPhi87lpx::ReadRun(int count, std::uint8_t* to) {
-    for (int i = 0; i < count; ++i) {
-        Lpc76xReadByte();
-        Lpc76xNextAddress();
-    }
+void TPhi87lpx::QueueReads(int count) {
+    for (int i = 0; i < count; ++i) Lpc76xReadByte(), Lpc76xNextAddress();
     Flush();
-    Ep3.UsbReadReply(to);
 }
 
-bool TPhi87lpx::ReadGroups(const Mcs51Row& r, bool intoImage,
-                           const std::function<bool(std::int32_t, const std::uint8_t*)>& check) {
-    for (std::int32_t a = 0; a < r.LastAddress; a += kGroup) {
-        if (!intoImage) ShowProgress(a);
-        std::uint8_t* to = intoImage ? Image(a) : Ep3.UsbReplyBuf.data();
-        ReadRun(kGroup, to);
-        if (intoImage) ShowProgress(a);
-        if (check && !check(a, to)) return false;
-    }
-    return true;
+bool TPhi87lpx::ReadGroups(const Mcs51Row& r, bool intoImage, const GroupCheck51& check) {
+    return Groups51(r.LastAddress, intoImage, [this](std::int32_t) { QueueReads(kGroup); }, check);
 }
 
 void TPhi87lpx::CheckClick(bool verify) {
@@ -268,7 +256,7 @@ void TPhi87lpx::WriteClick() {
 void TPhi87lpx::ReadToFileClick() {
     const Mcs51Row& r = Row();
     if (!Contact() || !CheckDeviceId() || !Begin("Read.", 0)) return;
-    ReadGroups(r, true, {});
+    ReadGroups(r, true);
     ShowProgress(r.LastAddress);
     SuppliesOff();
     Success("OK");
@@ -328,7 +316,8 @@ void TPhi87lpx::Button1Click() {
 void TPhi87lpx::Button3Click() {
     Row();
     if (!Begin("Read USR code....", kUser)) return;
-    ReadRun(32, Ep3.UsbReplyBuf.data());
+    QueueReads(32);
+    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
     // The 32 bytes read, not the rest of the reply.
     std::copy(Ep3.UsbReplyBuf.begin(), Ep3.UsbReplyBuf.begin() + 32, Image(kUser));
     SuppliesOff();
