@@ -103,6 +103,7 @@ const Atmel12vRow kAt89c5xRow{
               kProgLow, WaitSettle, Wait100ms, kProgHigh, Flush, Off},
     .Id = {Say("Detect MFG and ID ....."), PreC5x, PowerUpC5x, ReadMode, kClk, kControls, kIdSel, At(0), ReadBlock, Off},
     .ByteWait = OpWait1ms,
+    // VCC stays routed after Lock.
     .Lock = {PreC5x, Say("Locking"), PowerUpC5x, ResetMode, kClk, CheckCurrent, At(0), kLockSelect, Flush},
     .LockPulse = {Flush, VppOn, CheckCurrent, Wait1ms, kProgLow, WaitSettle, kProgHigh, {Wait1ms, 2}, VppOff, Flush},
 };
@@ -133,7 +134,7 @@ const Atmel12vRow kAt89c5xwdRow{
     .Lock = {Say("Locking"), {VppSupply, kVcc40}, ResetMode, At(0), kLockSelect},
     .LockPulse = {Wait100ms, VppOn, CheckCurrent, WaitSettle, kProgLow, WaitPulse, kProgHigh, WaitSettle,
                   {VppPinOff, kEa}},
-    .LockEnd = LockEnd51::ReadBack, .LockDoneText = "OK",
+    .LockEnd = {{VppSupply, 0}, Mine(F::kLocked)}, .LockDoneText = "OK", .LockClearsBefore = true,
     .BatchOnePass = true,
 };
 
@@ -161,9 +162,8 @@ const Atmel12vRow kAt89s5xRow{
     .ByteWait = OpWaitPulse, .ByteWaitsPerStep = 1,
     .Lock = {PreS5x, Say("Locking"), PowerUpS5x, {VppLevel, kVpp}, VccLevel, ResetMode, At(0), kLockSelect},
     .LockPulse = {VppOn, CheckCurrent, WaitSettle, kProgLow, WaitPulse, kProgHigh, WaitSettle, VppOff},
-    .LockNoteFirst = {VccLevel},
-    .LockOff = {VccOff, {VppLevel, 0}},
-    .LockEnd = LockEnd51::Mode1Note, .LockMode1Text = "Note:mode1,not locked.", .LockFlagBeforeText = true,
+    .LockEnd = {VccLevel}, .LockOff = {VccOff, {VppLevel, 0}},
+    .LockMode1Text = "Note:mode1,not locked.", .LockClearsBefore = true, .LockClearsAfter = true,
 };
 
 const Atmel12vRow kAt89x8252Row{
@@ -186,9 +186,8 @@ const Atmel12vRow kAt89x8252Row{
     .ByteWait = OpWait1ms,
     .Lock = {Contact40, Say("Locking"), PowerUp8252, ResetMode, kClk, At(0), kLockSelect},
     .LockPulse = {VppOn, CheckCurrent, kProgLow, {WaitSettle, 2}, kProgHigh, {Wait1ms, 2}, VppOff},
-    .LockOff = {Off},
-    .LockByData = true,
-    .LockEnd = LockEnd51::Mode1Note, .LockMode1Text = "Mode1, No lock.", .LockDoneText = "OK",
+    .LockOff = {Off}, .LockByData = true,
+    .LockMode1Text = "Mode1, No lock.", .LockDoneText = "OK", .LockClearsAfter = true,
     .BatchDip = true,
 };
 
@@ -250,6 +249,7 @@ bool Atmel12vForm::OwnStep(int kind) {
         case kIdUnlocked: IDClick(); return LockedSignatureOk51();
         case kBlankUnlocked: return LockBitsAre(false, "加了密的器件!");
         case kEraseUnlocked: return LockBitsAre(false, "Ers.失败!需要重新操作。");
+        case kLocked: return LockBitsAre(true, "Lock失败!");
         case kSignature: return ReadSignature();
         case kVerifyVcc: Ep3.SetVcc(VerifyMillivolts()); return true;
         case kCurrentOrVccBack:
@@ -364,29 +364,13 @@ void Atmel12vForm::SecrityClick() {
         for (int b = 0; b <= item; ++b)
             if (!LockBitPulse51(kLockLevels[b], kLockBytes[b])) return;
     }
-    LockEnd(item);
-}
-
-void Atmel12vForm::LockEnd(int item) {
-    switch (k_.LockEnd) {
-        case LockEnd51::Done:
-            // VCC stays routed after Lock.
-            return Success(k_.LockDoneText);
-        case LockEnd51::ReadBack:
-            Ep3.VppSupplyPin(0);
-            if (!LockBitsAre(true, "Lock失败!")) return;
-            wb.ErrorFlag() = 0;
-            return Success(k_.LockDoneText);
-        case LockEnd51::Mode1Note:
-            break;
-    }
-    Run(k_.LockNoteFirst);
-    if (item > 0) {
-        if (k_.LockFlagBeforeText) wb.ErrorFlag() = 0;
-        Success(k_.LockDoneText);
-        wb.ErrorFlag() = 0;
-    } else {
+    if (!Run(k_.LockEnd)) return;
+    if (item == 0 && k_.LockMode1Text) {
         Status(k_.LockMode1Text);
+    } else {
+        if (k_.LockClearsBefore) wb.ErrorFlag() = 0;
+        Success(k_.LockDoneText);
+        if (k_.LockClearsAfter) wb.ErrorFlag() = 0;
     }
     Run(k_.LockOff);
 }

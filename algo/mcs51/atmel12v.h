@@ -29,12 +29,6 @@
 
 namespace quilla {
 
-enum class LockEnd51 : std::uint8_t {
-    Done,       // the success text, VCC left routed
-    ReadBack,   // the lock bits read back: none set fails
-    Mode1Note,  // mode 1 programs nothing lasting and says so
-};
-
 // A form's row: the parts it serves and how its protocol differs.
 struct Atmel12vRow {
     const char* Caption;
@@ -63,12 +57,13 @@ struct Atmel12vRow {
     int ByteWaitsPerStep = 2;
 
     // ---- lock: the entry, each bit's pulse after its levels (or its data byte),
-    // the end; mode 1's note (LockNoteFirst before it, LockOff after it) ----
-    Steps51 Lock, LockPulse, LockNoteFirst, LockOff;
+    // the end before the text (LockEnd; a failed step ends Lock there) and after it
+    // (LockOff); the text: mode 1's note (when given) or the success text, with
+    // ErrorFlag := 0 before it or after it ----
+    Steps51 Lock, LockPulse, LockEnd, LockOff;
     bool LockByData = false;
-    LockEnd51 LockEnd = LockEnd51::Done;
     const char *LockMode1Text = nullptr, *LockDoneText = "end";
-    bool LockFlagBeforeText = false;  // Mode1Note: ErrorFlag := 0 before the success text
+    bool LockClearsBefore = false, LockClearsAfter = false;
 
     // ---- batch: the next chip by the DIP40 contact test; one pass, refused
     // first when Write is ticked without a file ----
@@ -110,7 +105,9 @@ public:
     int VerifyMillivolts() const;
 
     // The form's own steps.
-    enum OwnKind : int { kIdUnlocked, kBlankUnlocked, kEraseUnlocked, kSignature, kVerifyVcc, kCurrentOrVccBack };
+    enum OwnKind : int {
+        kIdUnlocked, kBlankUnlocked, kEraseUnlocked, kLocked, kSignature, kVerifyVcc, kCurrentOrVccBack
+    };
 
 protected:
     bool OwnStep(int kind) override;
@@ -120,7 +117,6 @@ private:
     // The lock bits read back set (`set`) or clear; else ErrorFlag := 1 and `fault`
     // shown. False also when the contact test refused.
     bool LockBitsAre(bool set, const char* fault);
-    void LockEnd(int item);
     const Atmel12vRow& k_;
 };
 
