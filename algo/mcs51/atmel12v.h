@@ -47,7 +47,7 @@ struct Atmel12vRow {
     // ---- the sequences: the setup's levels once connected; each operation's
     // entry up to its loop, Write's end, the whole erase; the signature read
     // (its bytes from IdAt in the reply) and the lock bits' read ----
-    Steps51 Setup, Read, Blank, Verify, VerifyOff, Write, WriteEnd, Erase, Id, LockRead;
+    Steps51 Setup{}, Read{}, Blank{}, Verify{}, VerifyOff{}, Write{}, WriteEnd{}, Erase{}, Id{}, LockRead{};
     int IdAt = 0x30;
     const char* IdText = "Detected MFG and ID = %02x,%02x,%02x.";
     const char *ReadDone = "OK", *EraseDone = "End.";
@@ -60,7 +60,7 @@ struct Atmel12vRow {
     // the end before the text (LockEnd; a failed step ends Lock there) and after it
     // (LockOff); the text: mode 1's note (when given) or the success text, with
     // ErrorFlag := 0 before it or after it ----
-    Steps51 Lock, LockPulse, LockEnd, LockOff;
+    Steps51 Lock{}, LockPulse{}, LockEnd{}, LockOff{};
     bool LockByData = false;
     const char *LockMode1Text = nullptr, *LockDoneText = "end";
     bool LockClearsBefore = false, LockClearsAfter = false;
