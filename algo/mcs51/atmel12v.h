@@ -1,7 +1,7 @@
 // Atmel's 12 V parallel-programmed 8051 parts: one flow for Write, Verify,
-// Blank, Erase, Lock, Read and the signature, and one row per form that says
-// how its parts differ (levels, the program and lock pulses, the lock-bit
-// patterns, the signature, the texts, the window).
+// Blank, Erase, Lock, Read and the signature, and one row per form that holds
+// each operation's sequence as steps (steps51.h) and what else differs (the
+// window, the program pulse, the lock bits, the texts).
 //
 //   P89C51     TAt89c5x    AT89C51/LV51/C52/LV52/C55, AT80F51/F52, AT87F51/F52 (OTP);
 //                          DIP40 or PLCC44 ("*P44"); A14 on P3.0 (socket 10)
@@ -25,40 +25,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "algo/mcs51/mcs51_form.h"
+#include "algo/mcs51/steps51.h"
 
 namespace quilla {
-
-// One lock-bit pulse on ALE/PROG: the waits before, during and after the low
-// level, as opcodes and counts (0: no wait before).
-struct Pulse51 {
-    std::uint8_t Lead = 0, Width = 0;
-    int WidthCount = 1;
-    std::uint8_t Tail = 0;
-    int TailCount = 1;
-};
-
-enum class PreCheck51 : std::uint8_t {
-    None,          // no pre-check
-    AfterPowerUp,  // power-up, clock stopped, RST pulsed, the clock pins' pair check
-    Direct,        // ground and VCC routed, RST pulsed, the pair check (its failure ignored)
-    DirectFlush,   // the same with a flush before the check, whose failure stops
-};
-enum class BlankGuard51 : std::uint8_t {
-    None,      // the pre-check only
-    IdLocked,  // the signature read; FF FF asks "Device may be locaked..."
-    LockBits,  // the lock bits read back; any set refuses
-};
-enum class Erase51 : std::uint8_t {
-    Single,     // one pulse at 12 V
-    VccBounce,  // the pulse, VCC off and on, a second pulse (progress 1..10)
-    TwoAt65V,   // two pulses with VCC at 6.5 V, then the lock bits read back
-};
-enum class LockEnd51 : std::uint8_t {
-    Done,       // "end", VCC left routed
-    ReadBack,   // the lock bits read back: none set fails
-    Mode1Note,  // mode 1 programs nothing lasting and says so
-};
 
 // A form's row: the parts it serves and how its protocol differs.
 struct Atmel12vRow {
@@ -66,14 +35,6 @@ struct Atmel12vRow {
     std::vector<int> HighPins;  // A8.. on these socket pins
     std::vector<Mcs51Row> Parts;
     bool SizedByLine = false;  // one row from fla=/otp= (DIP40 only)
-    int OptionPin = 14;        // the pin given the write option (P3.4 or P3.0)
-    // P3.3 among the mode pins of Read, Blank, Verify and Write; the signature
-    // read at 0x000, 0x100, 0x200 with the five selectors low (else at 0x30..0x32).
-    bool DrivesP33 = false;
-    // 12 V on EA while reading (Read, Blank, Verify, the signature), set again once powered.
-    bool UnderVpp = false;
-    // Every handler tests contact first with the DIP40 arguments; the power-up does not.
-    bool DipContact = false;
 
     // ---- window: Erase disabled until setup, the speed radio (none: fixed
     // speed), the LockMode item ticked, the VeriyVolt combo, "Read lock" for "Exit " ----
@@ -81,65 +42,37 @@ struct Atmel12vRow {
     const char* SpeedRadio = nullptr;
     int LockDefault = 1;
     bool VerifyVolt = false, ReadLockButton = false;
+    int VccMv = 5000;
 
-    // ---- levels and the power-up ----
-    int VccMv = 5000, SetupVppMv = 12000;
-    bool SetupSettles = false;    // a 28 wait after the setup's levels
-    bool PowerUpOption = false;   // reset mode and the option pin before ground
-    bool PowerUpVccCycle = false; // VCC off and its pin low instead of ground
-    int PowerUpVppMv = -1;        // VCC and VPP levels set first (-1: not set)
-    bool PowerUpSettles = false;  // a 28 wait before VCC
-    bool PowerUpResetMode = false;
-    bool LateReadMode = false;    // read mode after the control pins
-    PreCheck51 Pre = PreCheck51::AfterPowerUp;
-
-    // ---- Read, Blank, Verify ----
-    bool ReadModeCmd = false;      // read mode sent before the levels
-    bool ReadPreCheck = false, VerifyPreCheck = false;
-    bool ReadChecksCurrent = true;  // Blank and Verify check the current after the read mode
-    bool BlankPowersFirst = false;  // pre-check and power-up before the signature
-    BlankGuard51 Blank = BlankGuard51::IdLocked;
-    bool VerifyRestoresVcc = false;  // VCC level set back after the pass
-    const char *ReadStatus = "Read.", *ReadDone = "OK", *VerifyStatus = "Verify.";
-
-    // ---- signature ----
-    bool IdShowsDetect = true;  // "Detect MFG and ID ....." first
+    // ---- the sequences: the setup's levels once connected; each operation's
+    // entry up to its loop, Write's end, the whole erase; the signature read
+    // (its bytes from IdAt in the reply) and the lock bits' read ----
+    Steps51 Setup{}, Read{}, Blank{}, Verify{}, VerifyOff{}, Write{}, WriteEnd{}, Erase{}, Id{}, LockRead{};
+    int IdAt = 0x30;
     const char* IdText = "Detected MFG and ID = %02x,%02x,%02x.";
+    const char *ReadDone = "OK", *EraseDone = "End.";
 
-    // ---- write (the program pulse: ByteWait x (speed + 1) x ByteWaitsPerStep) ----
-    bool WritePreCheck = true, WriteChecksId = true;
-    bool RaisesVpp = false;  // 12 V set for Write (a 27 wait) and Lock (and VCC's level)
-    bool WriteOptionAfterPins = false, WriteSetsAddress = true;
-    bool WriteFlushBeforeVpp = true, WriteEaLow = false, WriteFlushAfterVpp = false;
-    int WriteEndVppMv = -1;  // VPP level set at the end (-1: none)
+    // ---- the program pulse: 25 low, then ByteWait x (speed + 1) x ByteWaitsPerStep ----
     std::uint8_t ByteWait = 0;
     int ByteWaitsPerStep = 2;
 
-    // ---- erase ----
-    Erase51 Erase = Erase51::Single;
-    const char* EraseStatus = "Erasing";
-    bool EraseLongPulse = true;  // a 28 wait before the check, 27+28 low, a flush
-
-    // ---- lock (the pre-check also before a single-pulse erase) ----
-    bool LockPreCheck = true;
-    bool LockXtal = true;  // the clock options after reset mode
-    // The current check before the pulses, a flush before and after each.
-    bool LockGuarded = false;
-    bool LockByData = false;      // the lock bits as a data byte
-    std::uint8_t LockSettle = 0;  // a wait before VPP (0: none)
-    Pulse51 LockPulse;
-    bool LockEaOff = false;  // VPP released from EA only
-    LockEnd51 LockEnd = LockEnd51::Done;
+    // ---- lock: the entry, each bit's pulse after its levels (or its data byte),
+    // the end before the text (LockEnd; a failed step ends Lock there) and after it
+    // (LockOff); the text: mode 1's note (when given) or the success text, with
+    // ErrorFlag := 0 before it or after it ----
+    Steps51 Lock{}, LockPulse{}, LockEnd{}, LockOff{};
+    bool LockByData = false;
     const char *LockMode1Text = nullptr, *LockDoneText = "end";
-    bool LockFlagBeforeText = false;  // Mode1Note: ErrorFlag := 0 before the success text
+    bool LockClearsBefore = false, LockClearsAfter = false;
 
-    // ---- batch: one pass, refused first when Write is ticked without a file ----
-    bool BatchOnePass = false;
+    // ---- batch: the next chip by the DIP40 contact test; one pass, refused
+    // first when Write is ticked without a file ----
+    bool BatchDip = false, BatchOnePass = false;
 };
 
 extern const Atmel12vRow kAt89c5xRow, kAt89c5xwdRow, kAt89s5xRow, kAt89x8252Row;
 
-class Atmel12vForm : public Mcs51Form {
+class Atmel12vForm : public Steps51Form {
 public:
     Atmel12vForm(Workbench& wb, const Atmel12vRow& row);
 
@@ -159,10 +92,7 @@ public:
     void Button2Click();  // "Read lock"
 
     // ---- the routines ---------------------------------------------------------------
-    // The chip powered in programming mode with VPP off; 0 when the contact test refused.
-    int PowerUp51();
-    int PreCheck51();
-    std::uint8_t ProgramByte51(std::uint8_t value);
+    void ProgramByte51(std::uint8_t value);
     // One lock-bit pulse (selector levels, or the data byte of a LockByData row);
     // false when the over-current check failed (the supplies are off then).
     bool LockBitPulse51(std::array<bool, 3> levels, std::uint8_t data);
@@ -170,29 +100,23 @@ public:
     bool ReadSignature();
     // The lock bits (block byte 0 AND 0x1C); -1 when the contact test refused.
     int ReadLockBits51();
-    int CheckDeviceId() { return CheckDeviceIdWith(IdCheck51{}, [this] { IDClick(); }); }
+    int CheckDeviceId() override { return CheckDeviceIdWith(IdCheck51{}, [this] { IDClick(); }); }
     // Verify's VCC level from the VeriyVolt text.
     int VerifyMillivolts() const;
 
+    // The form's own steps.
+    enum OwnKind : int {
+        kIdUnlocked, kBlankUnlocked, kEraseUnlocked, kLocked, kSignature, kVerifyVcc, kCurrentOrVccBack
+    };
+
+protected:
+    bool OwnStep(int kind) override;
+
 private:
-    // The DIP40 contact test of a DipContact row, then the pre-check when `pre`.
-    bool Enter(bool pre);
-    bool Pre();
     bool LineSized();
-    void ClockOptions();  // XTAL2 and XTAL1 given their option
-    void ProgPulse();     // PROG low, then high
-    // RST high, PSEN low, PROG high, EA high (with `controls`), then the selector
-    // P2.6, P2.7, P3.3 (with `p33`), P3.6, P3.7 at `levels`.
-    void SetMode(std::array<bool, 5> levels, bool controls, bool p33);
-    void ReadMode();
     // The lock bits read back set (`set`) or clear; else ErrorFlag := 1 and `fault`
     // shown. False also when the contact test refused.
     bool LockBitsAre(bool set, const char* fault);
-    bool BlankGuardOk();
-    bool EraseSingle();
-    bool EraseVccBounce();
-    bool EraseTwoAt65V();
-    void LockEnd(int item);
     const Atmel12vRow& k_;
 };
 

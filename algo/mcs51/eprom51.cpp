@@ -220,12 +220,8 @@ const Eprom51Row kDs87c520xRow{
 Eprom51Form::Eprom51Form(Workbench& w, const Eprom51Row& row)
     : Steps51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, kP34, 15}), k_(row) {
     DeclareStatus();
-    std::vector<Button51> buttons;
-    for (const EpromButton51& b : k_.Buttons) buttons.push_back({b.Name, b.Caption, Bound(b.Click)});
-    DeclareButtons51(buttons);
-    std::vector<std::pair<const char*, const char*>> boxes;
-    for (const EpromButton51& b : k_.Boxes) boxes.emplace_back(b.Name, b.Caption);
-    DeclareBatch(boxes, " Run  ", [this] { Button1Click(); });
+    DeclareButtons51(this, k_.Buttons);
+    DeclareBatch(this, k_.Boxes, " Run  ", &F::Button1Click);
     if (k_.LockBoxUnticked) Get("CheckBox4").Checked = false;
     if (k_.LockModeBoxes) {
         AddGroup("GroupBox2", "LockMode");
@@ -330,11 +326,7 @@ void Eprom51Form::ReadRom() {
         ReadChunk(a, Image(a));
         return true;
     });
-    ShowProgress(r.LastAddress);
-    OffEnd();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
+    ReadEnd51(r.LastAddress, "OK", [this] { OffEnd(); });
 }
 
 void Eprom51Form::BlankClick() {
@@ -397,7 +389,7 @@ void Eprom51Form::Button1Click() {
     std::vector<BatchStep> steps;
     for (std::size_t i = 0; i < k_.Boxes.size(); ++i) {
         const EpromButton51& b = k_.Boxes[k_.BatchOrder.empty() ? i : k_.BatchOrder[i]];
-        steps.push_back({b.Name, Bound(b.Click)});
+        steps.push_back({b.Name, Bind51(this, b.Click)});
     }
     k_.BatchDip ? RunBatchDip51(steps) : RunBatch51(steps);
 }

@@ -24,10 +24,8 @@ namespace quilla {
 
 class Eprom51Form;
 
-using Click51 = void (Eprom51Form::*)();
-
 // A button or a batch box: name, caption, handler.
-struct EpromButton51 { const char* Name; const char* Caption; Click51 Click; };
+using EpromButton51 = Handler51<Eprom51Form>;
 enum class LockBits51 : std::uint8_t {
     Boxes,    // the LockMode boxes: no ext code (Philips ID, ticked), no read, no write
     NoWrite,  // the no-write bit only
@@ -112,7 +110,6 @@ public:
 private:
     // The 64-byte forms' blank check: "No!!!" at a fault, "OK" at the end.
     static constexpr CheckPass51 kBlank64Pass{false, "No!!!", "OK", true};
-    std::function<void()> Bound(Click51 click) { return [this, click] { (this->*click)(); }; }
     // VPP and VCC off, sent at once on the 64-byte forms.
     void OffEnd();
     bool ForEachChunk(const Mcs51Row& r, const std::function<bool(std::int32_t)>& chunk);

@@ -129,11 +129,7 @@ void TIS89c52ax::ReadRom() {
     const Mcs51Row& r = Row();
     if (!Run(kRead)) return;
     ReadChip(r, nullptr, {});
-    ShowProgress(r.LastAddress);
-    SuppliesOff();
-    Success("OK");
-    wb.Display();
-    AlgoForm::Show();
+    ReadEnd51(r.LastAddress, "OK");
 }
 
 void TIS89c52ax::BlankClick() {

@@ -302,4 +302,29 @@ bool Mcs51Form::BatchFileOk51() {
     return false;
 }
 
+// ---- the end of Read ------------------------------------------------------------------------------
+
+void Mcs51Form::ReadEnd51(std::int32_t shown, const std::string& text, const std::function<void()>& off) {
+    ShowProgress(shown);
+    if (off) off();
+    else SuppliesOff();
+    Success(text);
+    wb.Display();
+    AlgoForm::Show();
+}
+
+// ---- 64-byte groups -----------------------------------------------------------------------------
+
+bool Mcs51Form::Groups51(std::int32_t limit, bool intoImage, const std::function<void(std::int32_t)>& queue,
+                         const GroupCheck51& check) {
+    for (std::int32_t a = 0; a < limit; a += kGroup51) {
+        ShowProgress(a);
+        queue(a);
+        std::uint8_t* to = intoImage ? Image(a) : Ep3.UsbReplyBuf.data();
+        Ep3.UsbReadReply(to);
+        if (check && !check(a, to)) return false;
+    }
+    return true;
+}
+
 }  // namespace quilla

@@ -95,6 +95,18 @@ std::vector<Button51> ReadIdExitButtons51(Form* f) {
             {"CancelBtn", "Exit ", [f] { f->CancelBtnClick(); }}};
 }
 
+// ---- bound handlers ----
+// A row's button or batch box bound to a handler of the form `Form`: name,
+// caption, handler, enabled and visible at start.
+template <class Form>
+struct Handler51 {
+    const char* Name;
+    const char* Caption;
+    void (Form::*Click)();
+    bool Enabled = true;
+    bool Visible = true;
+};
+
 class Mcs51Form : public AlgoForm {
 public:
     static constexpr const char* kMsg = "Msg";
@@ -296,6 +308,51 @@ protected:
     // The Write box ticked without a buffer window: "Must open a file to write..."
     // shown, false (the batch does not start).
     bool BatchFileOk51();
+
+    // ---- bound handlers ----
+    template <class Form>
+    static std::function<void()> Bind51(Form* f, void (Form::*click)()) {
+        return [f, click] { (f->*click)(); };
+    }
+    // The buttons, in order (in `group` when given).
+    template <class Form>
+    void DeclareButtons51(Form* f, const std::vector<Handler51<Form>>& buttons, const std::string& group = "") {
+        for (const Handler51<Form>& b : buttons) {
+            FormControl& c = AddButton(b.Name, b.Caption, Bind51(f, b.Click), group);
+            c.Enabled = b.Enabled;
+            c.Visible = b.Visible;
+        }
+    }
+    // The group "Batch   " with the boxes (ticked) and the run button.
+    template <class Form>
+    void DeclareBatch(Form* f, const std::vector<Handler51<Form>>& boxes, const char* runCaption, void (Form::*run)()) {
+        std::vector<std::pair<const char*, const char*>> named;
+        for (const Handler51<Form>& b : boxes) named.emplace_back(b.Name, b.Caption);
+        DeclareBatch(named, runCaption, Bind51(f, run));
+    }
+    // The steps the boxes tick, bound to their handlers.
+    template <class Form>
+    static std::vector<BatchStep> BatchSteps51(Form* f, const std::vector<Handler51<Form>>& boxes) {
+        std::vector<BatchStep> steps;
+        for (const Handler51<Form>& b : boxes) steps.push_back({b.Name, Bind51(f, b.Click)});
+        return steps;
+    }
+
+    // ---- the end of Read ----
+    // `shown` as the last address, `off` (none: the supplies off), the success
+    // text, the image and the form shown.
+    void ReadEnd51(std::int32_t shown, const std::string& text, const std::function<void()>& off = {});
+
+    // ---- 64-byte groups ----
+    // The forms that read a reply of captures per group (no 256-byte block read).
+    static constexpr int kGroup51 = 64;
+    using GroupCheck51 = std::function<bool(std::int32_t, const std::uint8_t*)>;
+    // Groups a = 0, 64, ... while a < `limit`: ShowProgress(a), `queue(a)` (the
+    // group's captures queued), the reply read into the image at a (`intoImage`)
+    // or into the reply buffer, then `check(a, bytes)` when given; false from it
+    // ends the loop (false).
+    bool Groups51(std::int32_t limit, bool intoImage, const std::function<void(std::int32_t)>& queue,
+                  const GroupCheck51& check = {});
 
 private:
     std::vector<int> highPins_;

@@ -67,13 +67,9 @@ TP97c205x::TP97c205x(Workbench& w) : P2051Form(w, kP97c205Row) {}
 
 P2051Form::P2051Form(Workbench& w, const P2051Row& row) : Mcs51Form(w, row.Caption, {}), k_(row) {
     DeclareStatus();
-    std::vector<Button51> buttons;
-    for (const auto& b : k_.Buttons) buttons.push_back({b.Name, b.Caption, [this, run = b.Run] { (this->*run)(); }});
-    DeclareButtons51(buttons);
+    DeclareButtons51(this, k_.Buttons);
     for (const auto& r : k_.Radios) AddRadio(r.Name, r.Caption, r.Items, r.Index);
-    std::vector<std::pair<const char*, const char*>> boxes;
-    for (const auto& b : k_.Batch) boxes.emplace_back(b.Name, b.Caption);
-    DeclareBatch(boxes, " Run ", [this] { Button1Click(); });
+    DeclareBatch(this, k_.Batch, " Run ", &F::Button1Click);
     FillVariantTable();
 }
 
@@ -219,19 +215,10 @@ bool P2051Form::LockBitPulse51(int bit) {
     return true;
 }
 
-bool P2051Form::Groups(const Mcs51Row& r, bool intoImage,
-                       const std::function<bool(std::int32_t, const std::uint8_t*)>& check) {
-    for (std::int32_t a = 0; a <= r.LastAddress; a += kGroup) {
-        ShowProgress(a);
-        for (int i = 0; i < kGroup; ++i) {
-            Put1(OpSamplePort);
-            Step();
-        }
-        std::uint8_t* to = intoImage ? Image(a) : Ep3.UsbReplyBuf.data();
-        Ep3.UsbReadReply(to);
-        if (!check(a, to)) return false;
-    }
-    return true;
+bool P2051Form::Groups(const Mcs51Row& r, bool intoImage, const GroupCheck51& check) {
+    return Groups51(r.LastAddress + 1, intoImage, [this](std::int32_t) {
+        for (int i = 0; i < kGroup; ++i) Put1(OpSamplePort), Step();
+    }, check);
 }
 
 // ---- the handlers -------------------------------------------------------------------------------------
@@ -240,12 +227,8 @@ void P2051Form::ReadRom() {
     const Mcs51Row& r = Row();
     Status(k_.Texts.Read);
     if (!PowerUp51() || !ReadMode(k_.ReadOrder)) return;
-    Groups(r, true, [](std::int32_t, const std::uint8_t*) { return true; });
-    ShowProgress(r.LastAddress);
-    SuppliesOff();
-    Success(k_.Texts.ReadDone);
-    wb.Display();
-    AlgoForm::Show();
+    Groups(r, true);
+    ReadEnd51(r.LastAddress, k_.Texts.ReadDone);
 }
 
 void P2051Form::BlankClick() {
@@ -254,19 +237,9 @@ void P2051Form::BlankClick() {
     if (!k_.Otp) Status("Blank CHK");
     if (!PowerUp51() || !ReadMode(k_.BlankOrder)) return;
     wb.ErrorFlag() = 0;
-    const bool blank = Groups(r, false, [&](std::int32_t a, const std::uint8_t* b) {
-        const int i = FirstNotBlank(b, kGroup);
-        if (i < 0) return true;
-        Status("No empty.");
-        wb.ErrorFlag() = 1;
-        if (!k_.Otp) SuppliesOff();
-        ShowProgress(a + i);  // the first byte that is not blank
-        return false;
-    });
-    if (!blank) return;
-    if (!k_.Otp) SuppliesOff();
-    Success(k_.Texts.BlankDone);
-    if (k_.Otp) ShowProgress(r.LastAddress);
+    // The flash parts switch the supplies off at a fault and before the success text.
+    const auto off = [this] { if (!k_.Otp) SuppliesOff(); };
+    CheckGroups(r, {false, "No empty.", k_.Texts.BlankDone, true}, off, off);
 }
 
 void P2051Form::VerifyClick() {
@@ -275,12 +248,19 @@ void P2051Form::VerifyClick() {
     Status(k_.Texts.Verify);
     if (!PowerUp51() || !ReadMode("CPSF")) return;
     // The flash parts switch both supplies off before "OK!!!", the OTP parts VCC after "Data OK..".
-    const CheckPass51 pass{true, nullptr, k_.Texts.VerifyDone, !k_.Otp};
-    const auto vccOff = [this] { Ep3.VccPin(0); };
-    const bool same = Groups(r, false, [&](std::int32_t a, const std::uint8_t* b) {
-        return BlockChecked51(pass, a, b, vccOff, kGroup);
-    });
-    if (same) PassEnd51(pass, r.LastAddress, [this] { ReadEnd(); });
+    CheckGroups(r, {true, nullptr, k_.Texts.VerifyDone, !k_.Otp}, [this] { Ep3.VccPin(0); }, [this] { ReadEnd(); });
+}
+
+bool P2051Form::CheckGroups(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& off,
+                            const std::function<void()>& endOff) {
+    std::int32_t shown = r.LastAddress;  // the flash parts' Blank leaves the last group's address shown
+    if (!Groups(r, false, [&](std::int32_t a, const std::uint8_t* b) {
+            if (!k_.Otp && !pass.Verify) shown = a;
+            return BlockChecked51(pass, a, b, off, kGroup);
+        }))
+        return false;
+    PassEnd51(pass, shown, endOff);
+    return true;
 }
 
 void P2051Form::WriteClick() {
@@ -385,9 +365,7 @@ void P2051Form::IDClick() {
 void P2051Form::Button1Click() {
     Row();
     if (!k_.Otp && !BatchFileOk51()) return;
-    std::vector<BatchStep> steps;
-    for (const auto& b : k_.Batch) steps.push_back({b.Name, [this, run = b.Run] { (this->*run)(); }});
-    RunBatch51(steps, false);
+    RunBatch51(BatchSteps51(this, k_.Batch), false);
 }
 
 QUILLA_FORM(TP2051x);

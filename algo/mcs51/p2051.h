@@ -23,11 +23,6 @@ class P2051Form;
 
 // What a 20-pin window is.
 struct P2051Row {
-    struct Button {
-        const char* Name;
-        const char* Caption;
-        void (P2051Form::*Run)();
-    };
     struct Radio {
         const char* Name;
         const char* Caption;
@@ -36,9 +31,9 @@ struct P2051Row {
     };
     const char* Caption;
     std::vector<Mcs51Row> Parts;
-    std::vector<Button> Buttons = {};
+    std::vector<Handler51<P2051Form>> Buttons = {};
     std::vector<Radio> Radios = {};
-    std::vector<Button> Batch = {};  // box, caption, the step
+    std::vector<Handler51<P2051Form>> Batch = {};  // box, caption, the step
     bool Otp = false;                // the 97C parts (see above)
     // The read setting of Read and Blank, in order: C the current check, P port
     // mode 9, S the read setting, F a flush.
@@ -79,8 +74,11 @@ protected:
 
 private:
     // 64-byte groups over the whole chip: `check` gets each group.
-    bool Groups(const Mcs51Row& r, bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
+    bool Groups(const Mcs51Row& r, bool intoImage, const GroupCheck51& check = {});
     bool ReadMode(const char* order);
+    // Blank and Verify over the groups: each judged by `pass` (`off` at a fault), then the pass's end.
+    bool CheckGroups(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& off,
+                     const std::function<void()>& endOff);
     // The end of the signature read and of Verify: the flash parts' supplies off, the OTP parts' VCC.
     void ReadEnd();
     // P3.3, P3.4, P3.5, P3.7 of a setting ("LLHH").

@@ -30,6 +30,10 @@ const char* const kCells[] = {"Vector", "Status", "SEC0", "SEC1", "SEC2", "SEC3"
 // the status byte sit at 2 and 3 (1 is reserved), SEC0-7 at 8-15.
 constexpr int kCellAddress[] = {2, 3, 8, 9, 10, 11, 12, 13, 14, 15};
 
+using F = Lpc9xxForm;
+const std::vector<Handler51<F>> kBatch{
+    {"CheckEra", "Ers.", &F::EraseClick}, {"CheckWri", "Write.", &F::WriteClick}, {"CheckCon", "Wr.CFG", &F::ConfigClick}};
+
 }  // namespace
 
 Lpc9xxForm::Lpc9xxForm(Workbench& w, Variant v)
@@ -37,22 +41,19 @@ Lpc9xxForm::Lpc9xxForm(Workbench& w, Variant v)
     DeclareStatus();
     // The first form places these three outside its client area.
     const bool side = v == Variant::Spi;
-    AddButton("Read1", "Read  ", [this] { ReadRom(); }).Visible = side;
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); }).Visible = side;
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); }).Visible = side;
+    DeclareButtons51(this, {{"Read1", "Read  ", &F::ReadRom, true, side}, {"Blank", "Blank?  ", &F::BlankClick, true, side},
+                            {"Verify", "Vrfy", &F::VerifyClick, true, side}});
     if (side) AddButton("Button2", "Put232", [this] { Button2Click(); });
-    DeclareButtons51({{"Erase", "Erase", [this] { EraseClick(); }}, {"Write", "Write.", [this] { WriteClick(); }},
-                      {"Config", "Wr.CFG", [this] { ConfigClick(); }},
-                      {"ReadConfig", "Rd.CFG", [this] { ReadConfigClick(); }}, {"ID", " ID ", [this] { IDClick(); }}});
-    AddButton("Button3", "R.CRC", [this] { Button3Click(); }).Visible = false;
+    DeclareButtons51(this, {{"Erase", "Erase", &F::EraseClick}, {"Write", "Write.", &F::WriteClick},
+                            {"Config", "Wr.CFG", &F::ConfigClick}, {"ReadConfig", "Rd.CFG", &F::ReadConfigClick},
+                            {"ID", " ID ", &F::IDClick}, {"Button3", "R.CRC", &F::Button3Click, true, false}});
     AddGroup("GroupBox2", "CFG ");
     AddLabel("Label1", "UCFG1(打勾编程为1):", "GroupBox2");
     for (int i = 0; i < 8; ++i) AddCheck("CheckBox" + std::to_string(i + 1), kBoxes[i], i < 3, "GroupBox2");
     AddLabel("Label2", "复位和Lock(HEX):", "GroupBox2");
     AddGrid(kGrid, "", {std::begin(kCells), std::end(kCells)},
             {"00", "00", "07", "07", "07", "07", "07", "07", "07", "07"}, "GroupBox2");
-    DeclareBatch({{"CheckEra", "Ers."}, {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG"}}, " Run  ",
-                 [this] { Button1Click(); });
+    DeclareBatch(this, kBatch, " Run  ", &F::Button1Click);
     FillVariantTable();
     // DIP8 parts (row 4) of a later revision read F8 or FE as the ID's last byte.
     IdAlsoAccepted51 = [this] {
@@ -71,10 +72,11 @@ std::string Lpc9xxForm::DeviceLineError() const {
     const Selection& s = wb.sel;
     const int v = s.VariantIndex;
     if (kRows[v].Vcc == 0) return "Bad device line: row " + std::to_string(v) + " has no supply pins";
-    const int sec = s.GetParam("sec="), len = s.GetParam("len="), vcc = s.GetParam("vcc=");
-    if (sec <= 0 || sec > 0x10000) return "Bad device line: sec=" + std::to_string(sec) + " (page length 1 to 65536)";
-    if (len <= 0 || len > 0x10000) return "Bad device line: len=" + std::to_string(len) + " (1 to 65536 bytes)";
-    if (vcc < 2400 || vcc > 3600) return "Bad device line: vcc=" + std::to_string(vcc) + " (2400 to 3600 mV)";
+    struct Limit { const char* Key; int Lo, Hi; const char* Range; };
+    for (const Limit& l : {Limit{"sec=", 1, 0x10000, "page length 1 to 65536"}, {"len=", 1, 0x10000, "1 to 65536 bytes"},
+                           {"vcc=", 2400, 3600, "2400 to 3600 mV"}})
+        if (const int n = s.GetParam(l.Key); n < l.Lo || n > l.Hi)
+            return "Bad device line: " + std::string(l.Key) + std::to_string(n) + " (" + l.Range + ")";
     return {};
 }
 
@@ -248,26 +250,21 @@ void Lpc9xxForm::Done(const char* text) {
     Success(text);
 }
 
-bool Lpc9xxForm::ReadBlocks(bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check) {
+// The last block of a row that ends inside it fills the image past the row.
+bool Lpc9xxForm::ReadBlocks(bool intoImage, const GroupCheck51& check) {
     const std::int32_t end = EndAddr();
     IcpSetAddress(0);
-    for (std::int32_t a = 0; a < RowSize && a <= end; a += kBlock64) {
-        ShowProgress(a);
+    return Groups51(std::min(RowSize, end + 1), intoImage, [this](std::int32_t) {
         Command(0x80);
         IcpSelectRegister(2);
         for (int i = 0; i < kBlock64; ++i) IcpReadByte();
         Flush();
-        // The last block of a row that ends inside it fills the image past the row.
-        std::uint8_t* to = intoImage ? Image(a) : Ep3.UsbReplyBuf.data();
-        Ep3.UsbReadReply(to);
-        if (check && !check(a, to)) return false;
-    }
-    return true;
+    }, check);
 }
 
 void Lpc9xxForm::ReadRom() {
     if (!ContactReady() || !Begin("Read.")) return;
-    ReadBlocks(true, {});
+    ReadBlocks(true);
     Done("OK");
     wb.Display();
     AlgoForm::Show();
@@ -371,10 +368,7 @@ void Lpc9xxForm::Button3Click() {
 
 void Lpc9xxForm::Button1Click() {
     RowReady();
-    RunBatch51({{"CheckEra", [this] { EraseClick(); }},
-                {"CheckWri", [this] { WriteClick(); }},
-                {"CheckCon", [this] { ConfigClick(); }}},
-               false);
+    RunBatch51(BatchSteps51(this, kBatch), false);
 }
 
 void Lpc9xxForm::SerialTestByte(std::uint8_t b) {

@@ -67,7 +67,7 @@ private:
     void Done(const char* text);  // VCC off, the row's end shown, the success text
     void CheckClick(bool verify);  // Blank: every byte 0x00; Verify: the image's
     // The 64-byte reads of Read, Blank? and Vrfy; `check` (when given) judges each block.
-    bool ReadBlocks(bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
+    bool ReadBlocks(bool intoImage, const GroupCheck51& check = {});
     void ReadConfigBytes();
     void Busy();
     void SerialTestByte(std::uint8_t b);

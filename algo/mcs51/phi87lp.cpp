@@ -37,14 +37,13 @@ constexpr ConfigBox kConfigBoxes[] = {{"CheckWtd", "WTD        ", 0x80},
 }  // namespace
 
 TPhi87lpx::TPhi87lpx(Workbench& w) : Mcs51Form(w, "P87LP76x", {}) {
+    using F = TPhi87lpx;
     DeclareStatus();
-    DeclareButtons51({{"Blank", "Blank?  ", [this] { BlankClick(); }}, {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Write", "Write.", [this] { WriteClick(); }},
-                      {"ReadToFile", "Read  ", [this] { ReadToFileClick(); }}, {"ID", " ID   ", [this] { IDClick(); }},
-                      {"RdConfig", "Read CFG", [this] { RdConfigClick(); }},
-                      {"WtConfig", "Wrt.CFG.", [this] { WtConfigClick(); }},
-                      {"Button1", "Wrt. USR", [this] { Button1Click(); }},
-                      {"Button3", "Rd. USR ", [this] { Button3Click(); }}});
+    DeclareButtons51(this, {{"Blank", "Blank?  ", &F::BlankClick}, {"Verify", "Vrfy", &F::VerifyClick},
+                            {"Write", "Write.", &F::WriteClick}, {"ReadToFile", "Read  ", &F::ReadToFileClick},
+                            {"ID", " ID   ", &F::IDClick}, {"RdConfig", "Read CFG", &F::RdConfigClick},
+                            {"WtConfig", "Wrt.CFG.", &F::WtConfigClick}, {"Button1", "Wrt. USR", &F::Button1Click},
+                            {"Button3", "Rd. USR ", &F::Button3Click}});
     AddLabel("Label1", "32 byte USR add.：");
     AddLabel("Label2", "fce0h to fcffh");
     AddGroup("GroupBox2", "Int CFG   ");
@@ -197,25 +196,13 @@ int TPhi87lpx::CheckDeviceId() {
 
 // ---- the handlers -----------------------------------------------------------------------------------
 
-void TPhi87lpx::ReadRun(int count, std::uint8_t* to) {
-    for (int i = 0; i < count; ++i) {
-        Lpc76xReadByte();
-        Lpc76xNextAddress();
-    }
+void TPhi87lpx::QueueReads(int count) {
+    for (int i = 0; i < count; ++i) Lpc76xReadByte(), Lpc76xNextAddress();
     Flush();
-    Ep3.UsbReadReply(to);
 }
 
-bool TPhi87lpx::ReadGroups(const Mcs51Row& r, bool intoImage,
-                           const std::function<bool(std::int32_t, const std::uint8_t*)>& check) {
-    for (std::int32_t a = 0; a < r.LastAddress; a += kGroup) {
-        if (!intoImage) ShowProgress(a);
-        std::uint8_t* to = intoImage ? Image(a) : Ep3.UsbReplyBuf.data();
-        ReadRun(kGroup, to);
-        if (intoImage) ShowProgress(a);
-        if (check && !check(a, to)) return false;
-    }
-    return true;
+bool TPhi87lpx::ReadGroups(const Mcs51Row& r, bool intoImage, const GroupCheck51& check) {
+    return Groups51(r.LastAddress, intoImage, [this](std::int32_t) { QueueReads(kGroup); }, check);
 }
 
 void TPhi87lpx::CheckClick(bool verify) {
@@ -269,7 +256,7 @@ void TPhi87lpx::WriteClick() {
 void TPhi87lpx::ReadToFileClick() {
     const Mcs51Row& r = Row();
     if (!Contact() || !CheckDeviceId() || !Begin("Read.", 0)) return;
-    ReadGroups(r, true, {});
+    ReadGroups(r, true);
     ShowProgress(r.LastAddress);
     SuppliesOff();
     Success("OK");
@@ -329,7 +316,8 @@ void TPhi87lpx::Button1Click() {
 void TPhi87lpx::Button3Click() {
     Row();
     if (!Begin("Read USR code....", kUser)) return;
-    ReadRun(32, Ep3.UsbReplyBuf.data());
+    QueueReads(32);
+    Ep3.UsbReadReply(Ep3.UsbReplyBuf.data());
     // The 32 bytes read, not the rest of the reply.
     std::copy(Ep3.UsbReplyBuf.begin(), Ep3.UsbReplyBuf.begin() + 32, Image(kUser));
     SuppliesOff();

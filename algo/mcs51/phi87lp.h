@@ -51,11 +51,10 @@ private:
     bool Begin(const char* text, int address = -1);
     void ReadId();
     void CheckClick(bool verify);  // Blank: every byte 0xFF; Verify: the image's
-    // `count` bytes from the address loaded into `to` (each, then the next address).
-    void ReadRun(int count, std::uint8_t* to);
-    // The 64-byte reads from address 0; `check` (when given) judges each group.
-    bool ReadGroups(const Mcs51Row& r, bool intoImage,
-                    const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
+    // `count` reads from the address loaded (each, then the next address), a flush.
+    void QueueReads(int count);
+    // The 64-byte groups from address 0; `check` (when given) judges each.
+    bool ReadGroups(const Mcs51Row& r, bool intoImage, const GroupCheck51& check = {});
     // Image bytes first..last from the address loaded (a flush at each 256-byte
     // boundary), a flush, ErrorFlag := 0.
     void ProgramRun(std::int32_t first, std::int32_t last);

@@ -46,7 +46,7 @@ struct SstBox { const char* Name; const char* Caption; bool Checked; bool p26, p
 // A group of boxes and the status text while its bits are programmed.
 struct SstGroup { const char* Name; const char* Caption; const char* Text; std::vector<SstBox> Boxes; };
 // A button or batch box with its handler.
-struct SstButton { const char* Name; const char* Caption; void (Sst89Form::*Click)(); };
+using SstButton = Handler51<Sst89Form>;
 
 // A form: its window, its parts and what differs in its sequences.
 struct Sst89Row {
@@ -119,17 +119,11 @@ const Sst89Row kSst89c5xRow{
 Sst89Form::Sst89Form(Workbench& w, const Sst89Row& row)
     : Steps51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 14, 15}), k_(row) {
     DeclareStatus();
-    std::vector<Button51> buttons{{"Read1", "Read  ", [this] { ReadRom(); }},
-                                  {"Erase", "Erase", [this] { EraseClick(); }},
-                                  {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                                  {"Write", "Write ", [this] { WriteClick(); }},
-                                  {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                                  {"ReadID", "MFG ID  ", [this] { ReadIDClick(); }}};
-    for (const SstButton& b : k_.Buttons) buttons.push_back({b.Name, b.Caption, [this, b] { (this->*b.Click)(); }});
-    DeclareButtons51(buttons);
-    std::vector<std::pair<const char*, const char*>> boxes;
-    for (const SstButton& b : k_.Batch) boxes.emplace_back(b.Name, b.Caption);
-    DeclareBatch(boxes, " Run  ", [this] { Button1Click(); });
+    DeclareButtons51(this, {{"Read1", "Read  ", &F::ReadRom}, {"Erase", "Erase", &F::EraseClick},
+                            {"Blank", "Blank?  ", &F::BlankClick}, {"Write", "Write ", &F::WriteClick},
+                            {"Verify", "Vrfy", &F::VerifyClick}, {"ReadID", "MFG ID  ", &F::ReadIDClick}});
+    DeclareButtons51(this, k_.Buttons);
+    DeclareBatch(this, k_.Batch, " Run  ", &F::Button1Click);
     for (const SstGroup& g : k_.Groups) {
         AddGroup(g.Name, g.Caption);
         for (const SstBox& b : g.Boxes) AddCheck(b.Name, b.Caption, b.Checked, g.Name);
@@ -277,8 +271,7 @@ void Sst89Form::ReadIDClick() {
 
 void Sst89Form::Button1Click() {
     Row();
-    std::vector<BatchStep> steps;
-    for (const SstButton& b : k_.Batch) steps.push_back({b.Name, [this, b] { (this->*b.Click)(); }});
+    const auto steps = BatchSteps51(this, k_.Batch);
     k_.BatchDip ? RunBatchDip51(steps) : RunBatch51(steps, false);
 }
 

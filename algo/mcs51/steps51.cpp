@@ -77,6 +77,9 @@ bool Steps51Form::Step(const Step51& s) {
         case Off: SuppliesOff(); break;
         case VppLevel: Ep3.SetVpp(s.N); break;
         case VccLevel: Ep3.SetVcc(s.N ? s.N : VccMv51); break;
+        case VppSupply: Ep3.VppSupplyPin(s.N); break;
+        case VppPinOff: Ep3.VppPinOff(s.N ? s.N : VppPinNo); break;
+        case Bar: SetProgress(kProgress, 0, 10, s.N); break;
         default: return FlowStep(s);
     }
     return true;

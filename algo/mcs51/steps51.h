@@ -40,6 +40,9 @@ enum class Do51 : std::uint8_t {
     Ground, VccOn, VppOn,        // on pin N (0: the package's pin)
     GroundOff, VccOff, VppOff, Off,  // Off: VPP, then VCC
     VppLevel, VccLevel,          // VPP := N mV; VCC := N mV (0: the form's VccMv51)
+    VppSupply,                   // the VPP supply routed to pin N (0: none), as VCC at the VPP level
+    VppPinOff,                   // VPP off pin N alone (0: the package's pin)
+    Bar,                         // the progress bar at N of 10 (a sequence without addresses)
     // The flash flows' kinds (Flow51Form; a plain Steps51Form passes over them):
     ModeDigits,                  // the form's mode pins := Text, one digit per pin in the form's order
     PortMode, WaitOp, Latch0,    // port mode N; opcode N, M times; latch 0 := N
