@@ -72,12 +72,6 @@ void AvrForm::SetLevels(const AvrRow& r, int vccMv, int vppMv) {
     Ep3.SetVpp(vppMv);
 }
 
-void AvrForm::ShowAddress(const std::string& edit, std::int32_t value) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04x", static_cast<unsigned>(value < 0 ? 0 : value));
-    Put(edit, buf);
-}
-
 void AvrForm::ShowProgress(std::int32_t value) {
     const AvrRow* r = SelectedRow();
     SetProgress("RdBar", 0, r ? r->FlashLast : 0, value);

@@ -89,8 +89,6 @@ protected:
     void ShowNewImage(const AvrRow& r, EepromNote note = EepromNote::Buffer, const std::function<void()>& fields = {});
     // The row's GND pin and the setup's levels.
     void SetLevels(const AvrRow& r, int vccMv, int vppMv);
-    // "%04x" of a value (a negative one as 0) into an edit.
-    void ShowAddress(const std::string& edit, std::int32_t value);
     // Progress bar 0..flash last, the address into Edit6.
     void ShowProgress(std::int32_t value);
     // Without the hex window: "Must open a file to write...", the step fails.

@@ -314,6 +314,12 @@ void AlgoForm::Repaint(const FormControl& c) {
     if (view_) view_->Repaint(c);
 }
 
+void AlgoForm::ShowAddress(const std::string& edit, std::int32_t value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04x", static_cast<unsigned>(value < 0 ? 0 : value));
+    Put(edit, buf);
+}
+
 void AlgoForm::Put(const std::string& name, const std::string& text) {
     FormControl& c = Get(name);
     c.Text = text;

@@ -152,6 +152,9 @@ public:
     void PutText(const std::string& name, const std::string& text) { Put(name, text); }
     // Ticks or unticks a box from the program (no click handler runs) and paints it.
     void PutChecked(const std::string& name, bool on);
+    // An address edit: "%04x" of the value, a negative value as 0000 (the
+    // memory and logic-device frames show theirs with other widths).
+    void ShowAddress(const std::string& edit, std::int32_t value);
     // Declares the three offset edits with their labels and handlers.
     void DeclareOffsetEdits(OffsetsWindow& o);
     // The same with other labels, inside a group box (declared here when named),

@@ -133,10 +133,6 @@ std::int32_t Mcs51Form::EndAddr() {
 
 // ---- display -------------------------------------------------------------------------------------
 
-void Mcs51Form::ShowAddress(const std::string& edit, std::int32_t value) {
-    Put(edit, FormatText("%04x", static_cast<unsigned>(value < 0 ? 0 : value)));
-}
-
 void Mcs51Form::ShowProgress(std::int32_t value) {
     const Mcs51Row* r = SelectedRow();
     const int max = r ? r->LastAddress : 0;

@@ -150,8 +150,6 @@ public:
     const std::vector<int>& HighAddressPins() const { return highPins_; }
 
     // ---- display -----------------------------------------------------------------------
-    // "%04x" of the value (a negative value shows as 0000) into the edit.
-    void ShowAddress(const std::string& edit, std::int32_t value);
     // The bar over 0..last address of the row, the address into Edit6.
     void ShowProgress(std::int32_t value);
 

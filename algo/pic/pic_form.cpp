@@ -189,12 +189,6 @@ PicWindow Batch(const std::vector<BatchBox>& boxes, Face run, std::function<void
 
 }  // namespace picwin
 
-void PicForm::ShowAddress(const std::string& edit, std::int32_t a) {
-    char b[16];
-    std::snprintf(b, sizeof b, "%04x", static_cast<unsigned>(a < 0 ? 0 : a));
-    Put(edit, b);
-}
-
 void PicForm::ShowProgress(std::int32_t a, std::int32_t last) {
     SetProgress(kProgress, 0, last < 0 ? 0 : last, a);
     ShowAddress(kAddress, a);

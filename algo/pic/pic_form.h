@@ -113,8 +113,6 @@ public:
     std::uint32_t UserId = 0;      // low 16 bits used
     PicSerial Pic;
 
-    // "%04x" of a (below 0: 0) into the edit, painted at once.
-    void ShowAddress(const std::string& edit, std::int32_t a);
     // RdBar from 0 to `last` at a; a in the address edit.
     void ShowProgress(std::int32_t a, std::int32_t last);
     // Setup's link status ("OK " or "Comm Err.") and a new image whose buffer

@@ -35,12 +35,6 @@ bool SerialForm::CheckDeviceLine() {
 
 void SerialForm::ShowConnection() { Status(Ep3.Connected ? "OK " : "Comm Err."); }
 
-void SerialForm::ShowAddress(const std::string& edit, int value) {
-    char b[16];
-    std::snprintf(b, sizeof b, "%04x", static_cast<unsigned>(value < 0 ? 0 : value));
-    Put(edit, b);
-}
-
 void SerialForm::ShowProgress(int i, int max) {
     SetProgress(kProgress, 0, max, i);
     ShowAddress(kAddress, i);

@@ -36,8 +36,6 @@ public:
     // Builds the rows (the form's values, row 0 the placeholder).
     virtual void FillVariantTable() = 0;
 
-    // "%04x" of a value (a negative value shows as 0) into an edit.
-    void ShowAddress(const std::string& edit, int value);
     // RdBar over 0..max at i, and i in Edit6.
     void ShowProgress(int i, int max);
 
