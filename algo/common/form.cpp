@@ -320,6 +320,32 @@ void AlgoForm::ShowAddress(const std::string& edit, std::int32_t value) {
     Put(edit, buf);
 }
 
+void AlgoForm::DeclareControls(const ControlRows& rows) {
+    for (const ControlRow& c : rows) {
+        if (!c.Present) continue;
+        FormControl& f = DeclareControl(c);
+        f.OnClick = c.Click;
+        f.Emphasis = c.Emphasis;
+        f.Enabled = c.Enabled;
+        f.Visible = c.Visible;
+    }
+}
+
+FormControl& AlgoForm::DeclareControl(const ControlRow& c) {
+    switch (c.Kind) {
+    case ControlKind::Button: return AddButton(c.Name, c.Caption, c.Click, c.Group);
+    case ControlKind::Check: return AddCheck(c.Name, c.Caption, c.Ticked, c.Group);
+    case ControlKind::Radio: return AddRadio(c.Name, c.Caption, c.Items, c.Index, c.Group);
+    case ControlKind::Combo: return AddCombo(c.Name, c.Caption, c.Items, c.Index, c.Group);
+    case ControlKind::Edit: return AddEdit(c.Name, c.Caption, c.Text, c.ReadOnly, c.Group);
+    case ControlKind::Progress: return AddProgress(c.Name, c.Group);
+    case ControlKind::Status: return AddStatus(c.Name, c.Text, c.Group);
+    case ControlKind::Group: return AddGroup(c.Name, c.Caption);
+    case ControlKind::Grid: return AddGrid(c.Name, c.Caption, c.Items, c.Cells, c.Group);
+    default: return AddLabel(c.Name, c.Caption, c.Group);
+    }
+}
+
 void AlgoForm::Put(const std::string& name, const std::string& text) {
     FormControl& c = Get(name);
     c.Text = text;

@@ -65,6 +65,26 @@ struct FormControl {
     std::function<void(int key)> OnKeyDown; // edits: a key pressed in the field
 };
 
+// One control of a window declared as a table (AlgoForm::DeclareControls): each
+// kind reads the fields it needs.
+struct ControlRow {
+    ControlKind Kind = ControlKind::Label;
+    std::string Name{};
+    std::string Caption{};             // buttons, boxes, groups, labels; an edit's label
+    std::string Group{};               // the group box it sits in; empty: the form itself
+    std::string Text{};                // edits and the status field
+    bool Ticked = false;               // boxes
+    std::vector<std::string> Items{};  // radio groups and combos; a grid's row names
+    int Index = -1;                    // the chosen item of a radio group or combo
+    std::vector<std::string> Cells{};  // a grid's cells
+    bool ReadOnly = false;             // edits
+    bool Emphasis = false;             // drawn in red (the address field)
+    bool Enabled = true, Visible = true;
+    std::function<void()> Click{};     // buttons; the others after a change
+    bool Present = true;               // false: this window leaves it out
+};
+using ControlRows = std::vector<ControlRow>;
+
 // What the Qt view does for a form; headless runs leave it unset.
 class FormView {
 public:
@@ -155,6 +175,9 @@ public:
     // An address edit: "%04x" of the value, a negative value as 0000 (the
     // memory and logic-device frames show theirs with other widths).
     void ShowAddress(const std::string& edit, std::int32_t value);
+    // Declares the rows in order, each one that is Present, with its click,
+    // emphasis, enabled and visible state.
+    void DeclareControls(const ControlRows& rows);
     // Declares the three offset edits with their labels and handlers.
     void DeclareOffsetEdits(OffsetsWindow& o);
     // The same with other labels, inside a group box (declared here when named),
@@ -163,6 +186,7 @@ public:
                             const std::string& group, const std::string& groupCaption);
 
 protected:
+    FormControl& DeclareControl(const ControlRow& c);
     // ---- declaration (constructors) -------------------------------------------
     FormControl& AddGroup(const std::string& name, const std::string& caption);
     FormControl& AddButton(const std::string& name, const std::string& caption,

@@ -35,7 +35,7 @@ const Flash51Row kDs89 = [] {
                  .ModePins = {kP26, kP27, kP36, kP37}, .Dip = &kP51Dip40, .Plcc = &kP51Plcc44};
     f.Parts = {{"Exit", 0},                      {"1: DS89C420 16Kx8", 0x3FFF}, {"2: DS89C430 16Kx8", 0x3FFF},
                {"3: DS89C440 32Kx8", 0x7FFF}, {"4: DS89C450 64Kx8", 0xFFFF}};
-    f.Window = Join<Control51>(
+    f.Window = Join<ControlRow>(
         {{Btn("Read1", "Read  "), Btn("Blank", "Blank?  "), Btn("Verify", "Vrfy"), Btn("Write", "Write."),
           Btn("Erase", "Erase"), Btn("ID", "MFG ID  "), Btn("Button2", "Rd.CFG "), Btn("Config", "Wr.CFG "),
           Btn("Secrity", "Lock "),

@@ -30,17 +30,10 @@ void Flash51Form::Declare() {
         Put(kMsg, "");
         Put(kAddress, "");
     }
-    for (const Control51& c : Flow.Window) {
-        switch (c.Kind) {
-            case ControlKind::Button: AddButton(c.Name, c.Caption, Handler(c.Name), c.Group).Visible = c.Visible; break;
-            case ControlKind::Group: AddGroup(c.Name, c.Caption); break;
-            case ControlKind::Edit: AddEdit(c.Name, c.Caption, c.Text, c.On, c.Group); break;
-            case ControlKind::Radio: AddRadio(c.Name, c.Caption, c.Items, c.Index, c.Group); break;
-            default:
-                if (*c.OnClick) AddCheck(c.Name, c.Caption, c.On, c.Group).OnClick = Handler(c.OnClick);
-                else AddCheck(c.Name, c.Caption, c.On, c.Group);
-        }
-    }
+    Window51 window = Flow.Window;
+    for (ControlRow& c : window)
+        if (c.Kind == ControlKind::Button || c.Kind == ControlKind::Check) c.Click = Handler(c.Name);
+    DeclareControls(window);
     FillVariantTable();
 }
 
@@ -227,9 +220,9 @@ const Flash51Row kPhi89c5x = [] {
                {"7: P89C51RC+ 32Kx8", 0x7FFF},  {"8: P89C51RD+ 64Kx8", 0xFFFF},  {"9: P89C51RA2 8Kx8", 0x1FFF},
                {"10:P89C51RB2 16Kx8", 0x3FFF},  {"11:P89C51RC2 32Kx8", 0x7FFF},  {"12:P89C51RD2 64Kx8", 0xFFFF}};
     Window51 lock = kLockBoxes;
-    for (Control51& c : lock) c.Group = "GroupLock";
+    for (ControlRow& c : lock) c.Group = "GroupLock";
     f.AddressText = "";
-    f.Window = Join<Control51>(
+    f.Window = Join<ControlRow>(
         {{Btn("Init", "init  "), Btn("Erase", "Erase"), Btn("Blank", "Blank?  "), Btn("Write", "Write."),
           Btn("Verify", "Vrfy"), Btn("Read1", "Read  "), Btn("ID", "MFG ID  "), Btn("CancelBtn", "Exit "),
           Group("GroupLock", "Lock")},
@@ -287,7 +280,7 @@ const Flash51Row kPhi89new = [] {
                {"10:P89C51RB2 16Kx8", 0x3FFF}, {"11:P89C51RC2 32Kx8", 0x7FFF}, {"12:P89C51RD2 64Kx8", 0xFFFF},
                {"13: P89C51X2  4Kx8", 0x0FFF, 0, 0, 0, 1}, {"14: P89C52X2  8Kx8", 0x1FFF, 0, 0, 0, 1},
                {"15: P89C54X2 16Kx8", 0x3FFF, 0, 0, 0, 1}, {"16: P89C58X2 32Kx8", 0x7FFF, 0, 0, 0, 1}};
-    f.Window = Join<Control51>(
+    f.Window = Join<ControlRow>(
         {{Btn("Erase", "Erase"), Btn("Blank", "Blank?  "), Btn("Write", "Write."), Btn("Verify", "Vrfy"),
           Btn("Read1", "Read  "), Btn("ID", "MFG ID  "), Group("GroupCfg", "CFG ")},
          kLockBoxes,
@@ -333,7 +326,7 @@ Flash51Row Rx2Row(bool xx1) {
                  .ModePins = {kP26, kP37, kP31, kP30}};
     f.Parts = {{"Exit", 0},                      {"1: P89C51RA2 8Kx8", 0x1FFF}, {"2:P89C51RB2 16Kx8", 0x3FFF},
                {"3:P89C51RC2 32Kx8", 0x7FFF}, {"4:P89C51RD2 64Kx8", 0xFFFF}};
-    f.Window = Join<Control51>(
+    f.Window = Join<ControlRow>(
         {{Btn("Erase", "Erase"), Btn("Blank", "Blank?  "), Btn("Write", "Write."), Btn("Verify", "Vrfy"),
           Btn("Read1", "Read  "), Btn("ID", "MFG ID  "), Btn("Secrity", "Lock "), Btn("Config", "Wr.CFG"),
           Btn("Button2", "Rd.CFG "), Group("GroupCfg", "CFG ")},

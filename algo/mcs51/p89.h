@@ -23,35 +23,26 @@
 
 namespace quilla {
 
-// One control of a window, in order; a button takes the flow's handler of its name.
-struct Control51 {
-    ControlKind Kind;
-    const char* Name;
-    const char* Caption;  // an edit's label
-    const char* Group = "";
-    bool On = true;            // a box ticked; an edit read-only
-    const char* Text = "";     // an edit's text
-    const char* OnClick = "";  // a box's handler
-    bool Visible = true;
-    std::vector<std::string> Items = {};  // a radio group's items
-    int Index = 0;                        // and the one chosen
-};
-using Window51 = std::vector<Control51>;
+// A row's window: the controls in order; a button or box runs the flow's
+// handler of its name (Flash51Form::Handler), when there is one.
+using Window51 = ControlRows;
 
 namespace f51 {
 // The pre-check of the 4.5 V parts: powered, VCC again, XTAL1 (19) released
 // and XTAL2 (18) driven, the pair check.
 inline const Steps51 PairPreCheck = {Do51::PowerUp, Do51::VccOn, steps51::Option(19, 0), steps51::Option(18, 1),
                                       Do51::PairCheck};
-inline Control51 Btn(const char* name, const char* caption, const char* group = "") {
-    return {ControlKind::Button, name, caption, group};
+inline ControlRow Btn(const char* name, const char* caption, const char* group = "") {
+    return {.Kind = ControlKind::Button, .Name = name, .Caption = caption, .Group = group};
 }
-inline Control51 Group(const char* name, const char* caption) { return {ControlKind::Group, name, caption}; }
-inline Control51 Box(const char* name, const char* caption, bool on, const char* group, const char* onClick = "") {
-    return {ControlKind::Check, name, caption, group, on, "", onClick};
+inline ControlRow Group(const char* name, const char* caption) {
+    return {.Kind = ControlKind::Group, .Name = name, .Caption = caption};
 }
-inline Control51 Edit(const char* name, const char* label, const char* text, const char* group, bool readOnly = false) {
-    return {ControlKind::Edit, name, label, group, readOnly, text};
+inline ControlRow Box(const char* name, const char* caption, bool ticked, const char* group) {
+    return {.Kind = ControlKind::Check, .Name = name, .Caption = caption, .Group = group, .Ticked = ticked};
+}
+inline ControlRow Edit(const char* name, const char* label, const char* text, const char* group, bool readOnly = false) {
+    return {.Kind = ControlKind::Edit, .Name = name, .Caption = label, .Group = group, .Text = text, .ReadOnly = readOnly};
 }
 // The group "Batch   " (unless `group` is false) with its boxes (name, caption;
 // ticked) and the run button.

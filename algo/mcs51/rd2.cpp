@@ -69,18 +69,18 @@ Flash51Row Rd2Row(bool rc2) {
     f.Window[10].Visible = false;
     for (const HsbBox& b : {kLb0, kLb1, kLb2, kBllb, kBljb})
         if (!rc2 || b.mask != 0x20)
-            f.Window.push_back(Box(b.name, b.caption, b.mask != 0x40, "GroupBox2", "CheckBox1Click"));
+            f.Window.push_back(Box(b.name, b.caption, b.mask != 0x40, "GroupBox2"));
     if (rc2) {
         // Shown, but they change nothing: bits 4 and 7 are always programmed to 0.
         f.Window.push_back(Box("CheckBox6", "XRAM(En/Dis)", true, "GroupBox2"));
         f.Window.push_back(Box("CheckBox7", "x2(6/12 clock)", false, "GroupBox2"));
     }
-    f.Window = Join<Control51>({f.Window,
+    f.Window = Join<ControlRow>({f.Window,
                                 {Edit("Edit3", "HSB(Hard Secu)", "", "GroupBox2", true),
                                  Group("GroupBox3", "Soft Reg CFG "), Edit("Edit1", "BSB(Boot Sta)", "ff", "GroupBox3"),
                                  Edit("Edit2", "BSV(Vect)", "fc", "GroupBox3")}});
     if (!rc2) f.Window.push_back(Edit("Edit4", "SSB(Soft Secu)", "ff", "GroupBox3"));
-    f.Window = Join<Control51>({f.Window, Batch({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "},
+    f.Window = Join<ControlRow>({f.Window, Batch({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "},
                                                  {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG"},
                                                  {"CheckVer", "Vrfy"}, {"CheckSec", "Lock"}})});
     f.Batch = {{"CheckEra", "Erase"},    {"CheckBla", "Blank"},  {"CheckWri", "Write"},
@@ -140,7 +140,8 @@ std::function<void()> Rd2Form::Handler(std::string_view name) {
     };
     if (name == "RdIDSub") return [this] { Run(Join({kIdRead, {Do51::ReadBlock, Off}})); };
     if (name == "WrConfig") return [this] { WrConfigClick(); };
-    if (name == "CheckBox1Click") return [this] { CheckBox1Click(); };
+    for (const HsbBox& b : {kLb0, kLb1, kLb2, kBllb, kBljb})
+        if (name == b.name) return [this] { CheckBox1Click(); };
     if (name == "Secrity") return [this] {
         Row();
         RunOp(kLock, "OK", {LockByte, 0});

@@ -309,7 +309,7 @@ TP16c505x::TP16c505x(Workbench& w) : Pic12OtpForm(w, "P16c505x", picvariant::P16
     maskLo_ = 0xDC003F80;
     maskHi_ = 1;
     using namespace picwin;
-    PicWindow boxes{Group("GroupBox1", "CFG (打勾编程为0)")};
+    ControlRows boxes{Group("GroupBox1", "CFG (打勾编程为0)")};
     const char* captions[] = {"FOSC0", "FOSC1", "FOSC2", "WTD", "CP Lock", "MCLRE", "CP (Bit6-11)"};
     for (int k = 0; k < 7; ++k) boxes.push_back(ConfigBox(("CheckBox" + std::to_string(k + 1)).c_str(), captions[k]));
     DeclareWindow({{PushButton(kRead, [this] { ReadToFileClick(); }), PushButton(kBlank, [this] { BlankClick(); }),

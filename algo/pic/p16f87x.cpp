@@ -24,7 +24,7 @@ PicBoxesForm::PicBoxesForm(Workbench& w, std::string caption, const PicVariant& 
 void PicBoxesForm::DeclareBoxesWindow(BoxesWindow w) {
     using namespace picwin;
     const auto config = [this] { ConfigClick(); };
-    PicWindow boxes{Group("GroupBox1", w.group, config)};
+    ControlRows boxes{Group("GroupBox1", w.group, config)};
     for (const NamedBox& b : config_.boxes) boxes.push_back(ConfigBox(b.name, b.caption, b.ticked));
     DeclareWindow({OperationButtons(w.data),
                    boxes,

@@ -44,7 +44,7 @@ protected:
         const char* group;                  // GroupBox1's caption
         const char* osc;                    // the oscillator group's caption
         std::vector<std::string> oscItems;
-        PicControl last;                    // the window's last control
+        ControlRow last;                    // the window's last control
         bool data = true;                   // the erase group and the data EEPROM controls
     };
     // The window: buttons, the named boxes in GroupBox1, the oscillator group,

@@ -81,11 +81,11 @@ int PicKeyedForm::Waits() const {
     return Pic.WaitCount({row_.WriteDelay, speed, 0});
 }
 
-PicWindow PicKeyedForm::EraseAndBatch(std::vector<std::string> eraseItems, int eraseItem) {
+ControlRows PicKeyedForm::EraseAndBatch(std::vector<std::string> eraseItems, int eraseItem) {
     const bool erase = !eraseItems.empty();
-    PicWindow w{picwin::If(erase, picwin::Radio("RadioGroup2", "Erasing ", std::move(eraseItems), eraseItem,
+    ControlRows w{picwin::If(erase, picwin::Radio("RadioGroup2", "Erasing ", std::move(eraseItems), eraseItem,
                                                 [this] { ConfigClick(); }))};
-    for (PicControl& c : FlashBatch(keys_.eeprom, [this] { Button1Click(); })) w.push_back(std::move(c));
+    for (ControlRow& c : FlashBatch(keys_.eeprom, [this] { Button1Click(); })) w.push_back(std::move(c));
     return w;
 }
 

@@ -51,7 +51,7 @@ protected:
     // The window's common part after the buttons and the boxes: the erase group
     // (when `eraseItems` is not empty, item `eraseItem` chosen), the batch
     // boxes (W.Data with a data EEPROM) and Run.
-    PicWindow EraseAndBatch(std::vector<std::string> eraseItems, int eraseItem);
+    ControlRows EraseAndBatch(std::vector<std::string> eraseItems, int eraseItem);
     Keys keys_;
 };
 

@@ -44,7 +44,7 @@ std::string Box(int i) { return "CheckBox" + std::to_string(i + 1); }
 
 TP17c4x::TP17c4x(Workbench& w) : PicForm(w, "P17c4x", picvariant::P16c8x) {
     using namespace picwin;
-    PicWindow boxes{Group("GroupBox1", "CFG (打勾为0)")};
+    ControlRows boxes{Group("GroupBox1", "CFG (打勾为0)")};
     for (int i = 0; i < 8; ++i) boxes.push_back(picwin::Box({Box(i).c_str(), kBoxCaptions[i]}, false, "GroupBox1"));
     DeclareWindow({ReadFirstButtons(*this),
                    {PushButton(kRdCfg, [this] { RdConfigClick(); }), PushButton(kWrCfg, [this] { WtConfigClick(); })},

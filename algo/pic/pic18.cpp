@@ -60,20 +60,20 @@ Pic18Form::Pic18Form(Workbench& w, std::string caption, const C48Form& c48, bool
     ConfigBuffer.fill(0xFF);
 }
 
-PicWindow Pic18Form::CommonControls() {
+ControlRows Pic18Form::CommonControls() {
     using namespace picwin;
     std::vector<std::string> names;
     for (int r = 0; r < 16; ++r)
         for (int b = 7; b >= 0; --b) names.push_back(GridRowName(r, b));
-    PicWindow w{Grid(kGrid, "CFG ：(用鼠标点击设置0/1)", names, std::vector<std::string>(names.size(), ""),
+    ControlRows w{Grid(kGrid, "CFG ：(用鼠标点击设置0/1)", names, std::vector<std::string>(names.size(), ""),
                      [this] { StringGrid1Click(); })};
-    for (PicControl& c : ReadFirstButtons(*this)) w.push_back(std::move(c));
+    for (ControlRow& c : ReadFirstButtons(*this)) w.push_back(std::move(c));
     w.push_back(PushButton(kRdCfg, [this] { RdConfigClick(); }));
     w.push_back(PushButton(kWrCfg, [this] { WtConfigClick(); }));
     return w;
 }
 
-PicWindow Pic18Form::FootFields() {
+ControlRows Pic18Form::FootFields() {
     using namespace picwin;
     return {TypeField(""), AddressField("", false), StatusField(""), ProgressBar()};
 }

@@ -89,8 +89,8 @@ protected:
                      const std::function<std::int32_t()>& more = nullptr);
     // The window's first controls (the configuration grid, Read, Blank?,
     // Vrfy, Write., Rd.CFG and Wr.CFG) and its foot (type, address, status, progress).
-    PicWindow CommonControls();
-    static PicWindow FootFields();
+    ControlRows CommonControls();
+    static ControlRows FootFields();
     // Setup's first steps: the table, the device line (false: refused), a new image.
     bool SetupStart();
     // Setup's common steps; the package step is the form's.

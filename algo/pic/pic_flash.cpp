@@ -98,7 +98,7 @@ int PicFlashForm::SetupFromLine(bool eeprom, ConfigNameForm captions, std::span<
     return pkg;
 }
 
-PicWindow PicFlashForm::OperationButtons(bool data) {
+ControlRows PicFlashForm::OperationButtons(bool data) {
     using namespace picwin;
     return {PushButton(kErase, [this] { EraseClick(); }),
             PushButton(kWrite, [this] { WriteClick(); }),
@@ -111,7 +111,7 @@ PicWindow PicFlashForm::OperationButtons(bool data) {
             PushButton(kBlank, [this] { BlankClick(); })};
 }
 
-PicWindow PicFlashForm::FlashBatch(bool data, std::function<void()> run) {
+ControlRows PicFlashForm::FlashBatch(bool data, std::function<void()> run) {
     using namespace picwin;
     std::vector<BatchBox> boxes{{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}};
     if (data) boxes.push_back({kDataBox});
@@ -126,19 +126,19 @@ std::vector<AlgoForm::BatchStep> PicFlashForm::FlashSteps(bool data) {
     return steps;
 }
 
-PicWindow PicFlashForm::IdFields(bool makerReadOnly) {
+ControlRows PicFlashForm::IdFields(bool makerReadOnly) {
     using namespace picwin;
-    PicControl maker = Edit("Edit2", "厂家识别码(只读)", "");
+    ControlRow maker = Edit("Edit2", "厂家识别码(只读)", "");
     maker.ReadOnly = makerReadOnly;
     return {Edit(kUserId, "用户识别码(读/写) ", "ffff"), maker};
 }
 
-PicControl PicFlashForm::EraseChoice(std::function<void()> click) {
+ControlRow PicFlashForm::EraseChoice(std::function<void()> click) {
     return picwin::Radio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3,
                          std::move(click));
 }
 
-PicControl PicFlashForm::WriteSpeed() { return picwin::Combo("Speed", {"Fast写", "Slow  "}, 0); }
+ControlRow PicFlashForm::WriteSpeed() { return picwin::Combo("Speed", {"Fast写", "Slow  "}, 0); }
 
 // ---- program memory -----------------------------------------------------------------------------------
 

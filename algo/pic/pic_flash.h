@@ -161,18 +161,18 @@ protected:
     // layouts: file data there is not past the chip.
     std::vector<std::pair<std::int64_t, std::int64_t>> SideAreas() const override;
     // The operation buttons, in window order (R.Data and W.Data with `data`).
-    PicWindow OperationButtons(bool data = true);
+    ControlRows OperationButtons(bool data = true);
     // The batch group: Ers., Blank?, Write., Vrfy, W.Data (with `data`) and
     // Wrt.CFG., all ticked, and its run button Button1 (`run`).
-    static PicWindow FlashBatch(bool data, std::function<void()> run);
+    static ControlRows FlashBatch(bool data, std::function<void()> run);
     // The batch steps Ers., Blank?, Write., Vrfy, W.Data (with `data`) and Wrt.CFG.
     std::vector<BatchStep> FlashSteps(bool data);
     // The user ID edit with the maker ID edit beside it (read-only with `makerReadOnly`).
-    static PicWindow IdFields(bool makerReadOnly);
+    static ControlRows IdFields(bool makerReadOnly);
     // The radio group "Erasing " (Code, Data, both, everything) at everything.
-    static PicControl EraseChoice(std::function<void()> click);
+    static ControlRow EraseChoice(std::function<void()> click);
     // The combo Speed at "Fast写".
-    static PicControl WriteSpeed();
+    static ControlRow WriteSpeed();
 
     PicFlashTraits traits_;
     PicRow row_;

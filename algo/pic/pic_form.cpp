@@ -53,40 +53,17 @@ PicForm::PicForm(Workbench& w, std::string caption, const PicVariant& variant)
 
 // ---- the window ----------------------------------------------------------------------------------
 
-void PicForm::DeclareWindow(std::initializer_list<PicWindow> tables) {
-    for (const PicWindow& t : tables)
-        for (const PicControl& c : t) {
-            if (!c.Present) continue;
-            FormControl& f = Declare(c);
-            f.OnClick = c.Click;
-            f.Emphasis = c.Emphasis;
-            f.Enabled = c.Enabled;
-            f.Visible = c.Visible;
-        }
-}
-
-FormControl& PicForm::Declare(const PicControl& c) {
-    switch (c.Kind) {
-    case ControlKind::Button: return AddButton(c.Name, c.Caption, c.Click, c.Group);
-    case ControlKind::Check: return AddCheck(c.Name, c.Caption, c.Ticked, c.Group);
-    case ControlKind::Radio: return AddRadio(c.Name, c.Caption, c.Items, c.Index, c.Group);
-    case ControlKind::Combo: return AddCombo(c.Name, c.Caption, c.Items, c.Index, c.Group);
-    case ControlKind::Edit: return AddEdit(c.Name, c.Caption, c.Text, c.ReadOnly, c.Group);
-    case ControlKind::Progress: return AddProgress(c.Name, c.Group);
-    case ControlKind::Status: return AddStatus(c.Name, c.Text, c.Group);
-    case ControlKind::Group: return AddGroup(c.Name, c.Caption);
-    case ControlKind::Grid: return AddGrid(c.Name, c.Caption, c.Items, c.Cells, c.Group);
-    default: return AddLabel(c.Name, c.Caption, c.Group);
-    }
+void PicForm::DeclareWindow(std::initializer_list<ControlRows> tables) {
+    for (const ControlRows& t : tables) DeclareControls(t);
 }
 
 namespace picwin {
 
-PicControl PushButton(Face face, std::function<void()> click) {
+ControlRow PushButton(Face face, std::function<void()> click) {
     return {.Kind = ControlKind::Button, .Name = face.Name, .Caption = face.Caption, .Click = std::move(click)};
 }
 
-PicControl Box(Face face, bool ticked, const std::string& group, std::function<void()> click) {
+ControlRow Box(Face face, bool ticked, const std::string& group, std::function<void()> click) {
     return {.Kind = ControlKind::Check,
             .Name = face.Name,
             .Caption = face.Caption,
@@ -95,7 +72,7 @@ PicControl Box(Face face, bool ticked, const std::string& group, std::function<v
             .Click = std::move(click)};
 }
 
-PicControl Radio(const char* name, const char* caption, std::vector<std::string> items, int index,
+ControlRow Radio(const char* name, const char* caption, std::vector<std::string> items, int index,
                  std::function<void()> click, const std::string& group) {
     return {.Kind = ControlKind::Radio,
             .Name = name,
@@ -106,29 +83,29 @@ PicControl Radio(const char* name, const char* caption, std::vector<std::string>
             .Click = std::move(click)};
 }
 
-PicControl Combo(const char* name, std::vector<std::string> items, int index) {
+ControlRow Combo(const char* name, std::vector<std::string> items, int index) {
     return {.Kind = ControlKind::Combo, .Name = name, .Items = std::move(items), .Index = index};
 }
 
 std::vector<std::string> OscItems() { return {"LP          ", "XT          ", "HS          ", "RC          "}; }
 
-PicControl VerifyVoltage(const char* highest, int index) {
+ControlRow VerifyVoltage(const char* highest, int index) {
     return Combo("VeriyVolt", {std::string("Vrfy电压") + highest, "Vrfy电压3.3V", "Vrfy电压2.5V"}, index);
 }
 
-PicControl Edit(const char* name, const char* label, const char* text, const std::string& group) {
+ControlRow Edit(const char* name, const char* label, const char* text, const std::string& group) {
     return {.Kind = ControlKind::Edit, .Name = name, .Caption = label, .Group = group, .Text = text};
 }
 
-PicControl Label(const char* name, const char* caption, const std::string& group) {
+ControlRow Label(const char* name, const char* caption, const std::string& group) {
     return {.Kind = ControlKind::Label, .Name = name, .Caption = caption, .Group = group};
 }
 
-PicControl Group(const char* name, const std::string& caption, std::function<void()> click) {
+ControlRow Group(const char* name, const std::string& caption, std::function<void()> click) {
     return {.Kind = ControlKind::Group, .Name = name, .Caption = caption, .Click = std::move(click)};
 }
 
-PicControl Grid(const char* name, const char* caption, std::vector<std::string> rowNames,
+ControlRow Grid(const char* name, const char* caption, std::vector<std::string> rowNames,
                 std::vector<std::string> cells, std::function<void()> click) {
     return {.Kind = ControlKind::Grid,
             .Name = name,
@@ -138,50 +115,50 @@ PicControl Grid(const char* name, const char* caption, std::vector<std::string> 
             .Click = std::move(click)};
 }
 
-PicControl AddressField(const char* text, bool red) {
-    PicControl c = ReadOnly(Edit(PicForm::kAddress, "", text));
+ControlRow AddressField(const char* text, bool red) {
+    ControlRow c = ReadOnly(Edit(PicForm::kAddress, "", text));
     c.Emphasis = red;
     return c;
 }
 
-PicControl TypeField(const char* text) { return ReadOnly(Edit(PicForm::kType, "", text)); }
+ControlRow TypeField(const char* text) { return ReadOnly(Edit(PicForm::kType, "", text)); }
 
-PicControl StatusField(const char* text) {
+ControlRow StatusField(const char* text) {
     return {.Kind = ControlKind::Status, .Name = PicForm::kStatus, .Text = text};
 }
 
-PicControl ProgressBar() { return {.Kind = ControlKind::Progress, .Name = PicForm::kProgress}; }
+ControlRow ProgressBar() { return {.Kind = ControlKind::Progress, .Name = PicForm::kProgress}; }
 
-PicControl UserIdField() { return Edit(PicForm::kUserId, "User ID : ", "ffff"); }
+ControlRow UserIdField() { return Edit(PicForm::kUserId, "User ID : ", "ffff"); }
 
-PicWindow Foot(bool redAddress) {
+ControlRows Foot(bool redAddress) {
     return {AddressField("Add ", redAddress), TypeField("Type"), StatusField("Prompt  "), ProgressBar()};
 }
 
-PicControl Hidden(PicControl c) {
+ControlRow Hidden(ControlRow c) {
     c.Visible = false;
     return c;
 }
 
-PicControl Disabled(PicControl c) {
+ControlRow Disabled(ControlRow c) {
     c.Enabled = false;
     return c;
 }
 
-PicControl ReadOnly(PicControl c) {
+ControlRow ReadOnly(ControlRow c) {
     c.ReadOnly = true;
     return c;
 }
 
-PicControl If(bool on, PicControl c) {
+ControlRow If(bool on, ControlRow c) {
     c.Present = on;
     return c;
 }
 
-PicWindow Batch(const std::vector<BatchBox>& boxes, Face run, std::function<void()> click) {
-    PicWindow w{Group("GroupBox2", "Batch   ")};
+ControlRows Batch(const std::vector<BatchBox>& boxes, Face run, std::function<void()> click) {
+    ControlRows w{Group("GroupBox2", "Batch   ")};
     for (const BatchBox& b : boxes) w.push_back(Box(b.face, b.ticked, "GroupBox2"));
-    PicControl r = PushButton(run, std::move(click));
+    ControlRow r = PushButton(run, std::move(click));
     r.Group = "GroupBox2";
     w.push_back(std::move(r));
     return w;
@@ -250,8 +227,8 @@ bool PicForm::SupplyPinsTouch(int vpp, int vcc, int gnd) {
 
 // ---- configuration controls ------------------------------------------------------------------
 
-PicWindow PicForm::ConfigBoxes(const std::string& groupCaption) {
-    PicWindow w{picwin::Group("GroupBox1", groupCaption, [this] { ConfigClick(); })};
+ControlRows PicForm::ConfigBoxes(const std::string& groupCaption) {
+    ControlRows w{picwin::Group("GroupBox1", groupCaption, [this] { ConfigClick(); })};
     for (int k = 1; k <= 16; ++k) {
         const std::string name = "CheckBox" + std::to_string(k);
         w.push_back(ConfigBox(name.c_str(), ""));
@@ -261,7 +238,7 @@ PicWindow PicForm::ConfigBoxes(const std::string& groupCaption) {
     return w;
 }
 
-PicControl PicForm::ConfigBox(const char* name, const char* caption, bool ticked) {
+ControlRow PicForm::ConfigBox(const char* name, const char* caption, bool ticked) {
     return picwin::Box({name, caption}, ticked, "GroupBox1", [this] { ConfigClick(); });
 }
 

@@ -77,26 +77,6 @@ std::optional<std::uint32_t> ScanHexDigits(const std::string& text, int digits =
 // or -1.
 int FirstDifferentWord7(const std::uint8_t* reply, const std::uint8_t* image, int words);
 
-// One control of a PIC form's window. A window is a table of these in window
-// order (PicForm::DeclareWindow); each kind reads the fields it needs.
-struct PicControl {
-    ControlKind Kind = ControlKind::Label;
-    std::string Name{};
-    std::string Caption{};             // buttons, boxes, groups, labels; an edit's label
-    std::string Group{};               // the group box it sits in; empty: the form itself
-    std::string Text{};                // edits and the status field
-    bool Ticked = false;               // boxes
-    std::vector<std::string> Items{};  // radio groups and combos; a grid's row names
-    int Index = -1;                    // the chosen item of a radio group or combo
-    std::vector<std::string> Cells{};  // a grid's cells
-    bool ReadOnly = false;             // edits
-    bool Emphasis = false;             // drawn in red (the address field)
-    bool Enabled = true, Visible = true;
-    std::function<void()> Click{};     // buttons; the others after a change
-    bool Present = true;               // false: this window leaves it out
-};
-using PicWindow = std::vector<PicControl>;
-
 class PicForm : public AlgoForm {
 public:
     static constexpr const char* kStatus = "Msg";
@@ -151,12 +131,12 @@ public:
 
 protected:
     // Declares the window: the tables in order, each control that is Present.
-    void DeclareWindow(std::initializer_list<PicWindow> tables);
+    void DeclareWindow(std::initializer_list<ControlRows> tables);
     // GroupBox1 with CheckBox1..CheckBox16 (15 and 16 disabled) and Label3
     // "Config = ffff"; every box and the group run ConfigClick.
-    PicWindow ConfigBoxes(const std::string& groupCaption);
+    ControlRows ConfigBoxes(const std::string& groupCaption);
     // A box of GroupBox1 that runs ConfigClick.
-    PicControl ConfigBox(const char* name, const char* caption, bool ticked = false);
+    ControlRow ConfigBox(const char* name, const char* caption, bool ticked = false);
     // The batch steps Blank?, Write., Vrfy and Wrt.CFG. on `f`'s click handlers.
     template <class Form>
     static std::vector<BatchStep> OneTimeSteps(Form& f) {
@@ -192,7 +172,6 @@ protected:
     void RefuseUnlessReady(bool ready);
 
 private:
-    FormControl& Declare(const PicControl& c);
 };
 
 // The rows of the PIC windows' tables.
@@ -215,49 +194,49 @@ inline constexpr Face kEraseBox{"CheckBoxErase", "Ers."}, kBlankBox{"CheckBoxBla
     kWrtCfgBox{"CheckBoxConfig", "Wrt.CFG."}, kWrCfgBox{"CheckBoxConfig", "Wr.CFG"}, kLockBox{"CheckBoxSec", "Lock"},
     kRun1{"Button1", " Run "}, kRun2{"Button2", " Run "};
 
-PicControl PushButton(Face face, std::function<void()> click);
-PicControl Box(Face face, bool ticked, const std::string& group = "", std::function<void()> click = {});
-PicControl Radio(const char* name, const char* caption, std::vector<std::string> items, int index,
+ControlRow PushButton(Face face, std::function<void()> click);
+ControlRow Box(Face face, bool ticked, const std::string& group = "", std::function<void()> click = {});
+ControlRow Radio(const char* name, const char* caption, std::vector<std::string> items, int index,
                  std::function<void()> click = {}, const std::string& group = "");
-PicControl Combo(const char* name, std::vector<std::string> items, int index);
-PicControl Edit(const char* name, const char* label, const char* text, const std::string& group = "");
-PicControl Label(const char* name, const char* caption, const std::string& group = "");
-PicControl Group(const char* name, const std::string& caption, std::function<void()> click = {});
-PicControl Grid(const char* name, const char* caption, std::vector<std::string> rowNames,
+ControlRow Combo(const char* name, std::vector<std::string> items, int index);
+ControlRow Edit(const char* name, const char* label, const char* text, const std::string& group = "");
+ControlRow Label(const char* name, const char* caption, const std::string& group = "");
+ControlRow Group(const char* name, const std::string& caption, std::function<void()> click = {});
+ControlRow Grid(const char* name, const char* caption, std::vector<std::string> rowNames,
                 std::vector<std::string> cells, std::function<void()> click);
 // The oscillator items LP, XT, HS and RC of the one-time forms' radio groups.
 std::vector<std::string> OscItems();
 // The combo VeriyVolt: Vrfy电压 `highest`, 3.3V, 2.5V, at item `index`.
-PicControl VerifyVoltage(const char* highest, int index);
+ControlRow VerifyVoltage(const char* highest, int index);
 // The foot: the address field (Edit6, red when `red`), the type field
 // (Edit7), the status field (Msg), all read-only, and the progress bar (RdBar).
-PicControl AddressField(const char* text, bool red);
-PicControl TypeField(const char* text);
-PicControl StatusField(const char* text);
-PicControl ProgressBar();
+ControlRow AddressField(const char* text, bool red);
+ControlRow TypeField(const char* text);
+ControlRow StatusField(const char* text);
+ControlRow ProgressBar();
 // The user ID edit (Edit1) "User ID : " at "ffff".
-PicControl UserIdField();
+ControlRow UserIdField();
 // The foot in the order most windows show it: the address field ("Add "),
 // the type field ("Type"), the status field ("Prompt  ") and the progress bar.
-PicWindow Foot(bool redAddress);
+ControlRows Foot(bool redAddress);
 
 // The same control hidden, disabled, read-only, or left out of the window unless `on`.
-PicControl Hidden(PicControl c);
-PicControl Disabled(PicControl c);
-PicControl ReadOnly(PicControl c);
-PicControl If(bool on, PicControl c);
+ControlRow Hidden(ControlRow c);
+ControlRow Disabled(ControlRow c);
+ControlRow ReadOnly(ControlRow c);
+ControlRow If(bool on, ControlRow c);
 
 // The batch group GroupBox2 "Batch   ": its boxes, then the run button.
 struct BatchBox {
     Face face;
     bool ticked = true;
 };
-PicWindow Batch(const std::vector<BatchBox>& boxes, Face run, std::function<void()> click);
+ControlRows Batch(const std::vector<BatchBox>& boxes, Face run, std::function<void()> click);
 
 // The buttons Blank?, Write., Vrfy, Read, Wrt.CFG., Read CFG and Exit, in the
 // one-time forms' order, on `f`'s click handlers.
 template <class Form>
-PicWindow OneTimeButtons(Form& f) {
+ControlRows OneTimeButtons(Form& f) {
     return {PushButton(kBlank, [&f] { f.BlankClick(); }),
             PushButton(kWrite, [&f] { f.WriteClick(); }),
             PushButton(kVerify, [&f] { f.VerifyClick(); }),
@@ -269,7 +248,7 @@ PicWindow OneTimeButtons(Form& f) {
 
 // The buttons Read, Blank?, Vrfy and Write., in that order, on `f`'s click handlers.
 template <class Form>
-PicWindow ReadFirstButtons(Form& f) {
+ControlRows ReadFirstButtons(Form& f) {
     return {PushButton(kRead, [&f] { f.ReadToFileClick(); }),
             PushButton(kBlank, [&f] { f.BlankClick(); }),
             PushButton(kVerify, [&f] { f.VerifyClick(); }),

@@ -36,7 +36,7 @@ struct Row {
     bool checked, enabled, visible, readOnly, emphasis;
 };
 
-TEST(PicWindow, EveryRowBecomesItsControlInTableOrder) {
+TEST(ControlRows, EveryRowBecomesItsControlInTableOrder) {
     ScriptedPrompts prompts;
     Workbench wb{prompts};
     TableForm f{wb, false};
@@ -77,7 +77,7 @@ TEST(PicWindow, EveryRowBecomesItsControlInTableOrder) {
     EXPECT_EQ(f.StatusName(), "Msg");
 }
 
-TEST(PicWindow, RowsRunTheirHandlersAndAVariantRowIsThereOnlyInItsVariant) {
+TEST(ControlRows, RowsRunTheirHandlersAndAVariantRowIsThereOnlyInItsVariant) {
     ScriptedPrompts prompts;
     Workbench wb{prompts};
     TableForm plain{wb, false}, variant{wb, true};
