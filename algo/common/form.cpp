@@ -342,6 +342,8 @@ FormControl& AlgoForm::DeclareControl(const ControlRow& c) {
     case ControlKind::Status: return AddStatus(c.Name, c.Text, c.Group);
     case ControlKind::Group: return AddGroup(c.Name, c.Caption);
     case ControlKind::Grid: return AddGrid(c.Name, c.Caption, c.Items, c.Cells, c.Group);
+    case ControlKind::ListBox: return AddListBox(c.Name, c.Caption, c.Group);
+    case ControlKind::Text: return AddTextView(c.Name, c.Group);
     default: return AddLabel(c.Name, c.Caption, c.Group);
     }
 }

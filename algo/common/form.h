@@ -85,6 +85,16 @@ struct ControlRow {
 };
 using ControlRows = std::vector<ControlRow>;
 
+// A handler of the form `Form` for the control of its name: a button's click;
+// a box's, radio group's or list's change; a grid cell's click.
+template <class Form>
+struct Handler {
+    const char* Control;
+    void (Form::*Click)();
+};
+template <class Form>
+using Handlers = std::vector<Handler<Form>>;
+
 // What the Qt view does for a form; headless runs leave it unset.
 class FormView {
 public:
@@ -175,9 +185,22 @@ public:
     // An address edit: "%04x" of the value, a negative value as 0000 (the
     // memory and logic-device frames show theirs with other widths).
     void ShowAddress(const std::string& edit, std::int32_t value);
-    // Declares the rows in order, each one that is Present, with its click,
-    // emphasis, enabled and visible state.
+    // Declares the window (algo/common/window.h): the rows in order, each one
+    // that is Present, with its click, emphasis, enabled and visible state.
     void DeclareControls(const ControlRows& rows);
+    // The same, then each handler bound to the control of its name.
+    template <class Form>
+    void DeclareControls(const ControlRows& rows, Form* f, const Handlers<Form>& handlers) {
+        DeclareControls(rows);
+        BindHandlers(f, handlers);
+    }
+    // Each handler bound to the control of its name; a name this window does
+    // not show is passed over (the forms of a family share one table).
+    template <class Form>
+    void BindHandlers(Form* f, const Handlers<Form>& handlers) {
+        for (const Handler<Form>& h : handlers)
+            if (FormControl* c = Find(h.Control)) c->OnClick = [f, click = h.Click] { (f->*click)(); };
+    }
     // Declares the three offset edits with their labels and handlers.
     void DeclareOffsetEdits(OffsetsWindow& o);
     // The same with other labels, inside a group box (declared here when named),
@@ -317,6 +340,13 @@ protected:
         std::string Box;            // the check box that enables the step
         std::function<void()> Run;  // the operation, run as if its button was pressed
     };
+    // The batch steps of the boxes named, each its handler.
+    template <class Form>
+    static std::vector<BatchStep> BatchSteps(Form* f, const Handlers<Form>& boxes) {
+        std::vector<BatchStep> steps;
+        for (const Handler<Form>& b : boxes) steps.push_back({b.Control, [f, click = b.Click] { (f->*click)(); }});
+        return steps;
+    }
     // The memory forms' usual steps: Erase (CheckBox1), Blank (CheckBox2), Write
     // (CheckBox3) and Verify (CheckBox4), each the form's own button handler.
     template <class Form>
