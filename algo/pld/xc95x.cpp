@@ -80,6 +80,16 @@ bool IsNumber(const std::string& w, double& v) {
     return end && *end == 0;
 }
 
+// The text of a line without its "//" or "!" comment.
+std::string WithoutComment(const std::string& line) { return line.substr(0, std::min(line.find("//"), line.find('!'))); }
+
+// Whether any line holds something besides comments, blanks and ';'.
+bool HasStatement(const std::vector<std::string>& lines) {
+    for (const auto& l : lines)
+        if (WithoutComment(l).find_first_not_of(" \t\r\f\v;") != std::string::npos) return true;
+    return false;
+}
+
 }  // namespace
 
 TXc95x::TXc95x(Workbench& w) : AlgoForm(w, "Xc95x") {
@@ -381,8 +391,10 @@ bool TXc95x::PlayStatement(const std::string& statement) {
         double v;
         return w.size() >= 2 && IsNumber(w[1], v) && v == 0;
     }
-    if (key == "PIO" || key == "PIOMAP") return false;
-    return true;  // FREQUENCY, TRST and the like have no effect here
+    // The clock here has one speed and the port no TRST line: these two have
+    // no effect. PIO and PIOMAP need parallel pins the port does not have, and
+    // a word that is no statement of the format is not played as if it were.
+    return key == "FREQUENCY" || key == "TRST";
 }
 
 void TXc95x::Button1Click() {
@@ -395,8 +407,13 @@ void TXc95x::Button1Click() {
         return;
     }
     ClearLines(kView);
-    Ep3.UsbReadReply();
     const std::vector<std::string> lines = wb.SvfFileW->Lines;
+    if (!HasStatement(lines)) {
+        AppendLine(kView, "No SVF statement in " + wb.DataFileName + ": nothing was played");
+        StepFailed();
+        return;
+    }
+    Ep3.UsbReadReply();
     const int L = static_cast<int>(lines.size());
     SetProgress("RdBar", 0, L, 0);
     SvfIrMask.fill(0xFF);
@@ -419,8 +436,7 @@ void TXc95x::Button1Click() {
         }
         std::string line = lines[static_cast<std::size_t>(i)];
         if (!line.empty() && line[0] == '/') AppendLine(kView, line);
-        const std::size_t slashes = line.find("//"), bang = line.find('!');
-        line = line.substr(0, std::min(slashes, bang));
+        line = WithoutComment(line);
         std::size_t from = 0;
         for (;;) {
             const std::size_t semi = line.find(';', from);

@@ -10,8 +10,11 @@
 // The player reads SVF statements (joined up to ';', "//" and "!" comments
 // dropped): SIR, SDR (TDI, TDO, MASK, SMASK), RUNTEST (a TCK/SCK count and/or a
 // time in SEC), STATE RESET/IDLE, ENDIR/ENDDR IDLE, zero HIR/HDR/TIR/TDR,
-// FREQUENCY and TRST (ignored). Anything it cannot play as asked ends the run
-// with "%d行Err.:" and the statement, never "OK".
+// FREQUENCY and TRST (no effect here). Keywords are whole words in any case.
+// Anything it cannot play as asked, PIO, PIOMAP and any word that is no
+// statement of the format, ends the run with "%d行Err.:", the statement's
+// first line and its text, never "OK". A text with no statement at all sends
+// nothing and says so.
 #pragma once
 
 #include <array>

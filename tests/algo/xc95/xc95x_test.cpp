@@ -2,6 +2,7 @@
 // sequences against the simulated XC9500XL on the "jtag1" design.
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 
 #include "algo/pld/xc95x.h"
@@ -176,6 +177,84 @@ TEST(Xc95x, AChangedVerifyByteFailsAfterThirtyTwoTries) {
     EXPECT_EQ(v.back().substr(0, v.back().find("行")), std::to_string(line + 1));
 }
 
+// The fixture with one damage: a statement the player does not know ends the
+// run at its first line with the line error, never "OK"; a file with no
+// statement says so and sends nothing.
+enum class ChipAfter { AsBefore, Erased, Programmed };
+struct Damage {
+    const char* name;
+    std::string (*edit)(std::string);
+    const char* named;  // the start of the statement the error names; nullptr: no statement at all
+    ChipAfter chip;
+};
+class Damages : public ::testing::TestWithParam<Damage> {};
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const auto at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+TEST_P(Damages, EndWithTheLineErrorAndNoOk) {
+    const Damage& c = GetParam();
+    SimBench b("XC9536XL");
+    b.ChipAs<Xc9500xlChip>().Program(7, {0x00, 0x00});
+    const std::string text = c.edit(FixtureText());
+    PutSvf(b, text);
+    AlgoForm& f = b.Open("XC95X 0");
+    const auto transfers = b.Transfers();
+    f.Click("Button1");
+    const auto& v = View(f);
+    ASSERT_FALSE(v.empty());
+    for (const auto& l : v) EXPECT_NE(l, "OK");
+    if (c.named) {
+        const auto lines = SplitSvfLines(text);
+        std::size_t line = 0;
+        while (line < lines.size() && lines[line].find(c.named) == std::string::npos) ++line;
+        ASSERT_LT(line, lines.size());
+        EXPECT_EQ(v.back().rfind(std::to_string(line + 1) + "行Err.:" + c.named, 0), 0u) << v.back();
+    } else {
+        EXPECT_EQ(v, (std::vector<std::string>{"No SVF statement in play.svf: nothing was played"}));
+        EXPECT_EQ(b.Transfers(), transfers);
+    }
+    const auto& chip = b.ChipAs<Xc9500xlChip>();
+    switch (c.chip) {
+    case ChipAfter::AsBefore:
+        EXPECT_EQ(chip.Words(), (std::map<std::uint16_t, std::vector<std::uint8_t>>{{7, {0x00, 0x00}}}));
+        break;
+    case ChipAfter::Erased:
+        EXPECT_TRUE(chip.Blank());
+        break;
+    case ChipAfter::Programmed:
+        EXPECT_EQ(chip.Words().size(), 2u);
+        break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixture, Damages,
+    ::testing::Values(
+        Damage{"VerifySdrrRightTdo",
+               [](std::string t) { return Replaced(t, "SDR 34 TDI (000000001) TDO (16a", "SDRR 34 TDI (000000001) TDO (16a"); },
+               "SDRR 34 TDI (000000001) TDO (16a940001)", ChipAfter::Programmed},
+        Damage{"VerifySdrrWrongTdo",
+               [](std::string t) { return Replaced(t, "SDR 34 TDI (000000001) TDO (16a", "SDRR 34 TDI (000000001) TDO (16b"); },
+               "SDRR 34 TDI (000000001) TDO (16b940001)", ChipAfter::Programmed},
+        Damage{"EveryProgrammingSdrRenamed",
+               [](std::string t) {
+                   for (auto at = t.find("!Program"); (at = t.find("SDR ", at)) < t.find("!Verify"); at += 4)
+                       t.replace(at, 3, "SDRR");
+                   return t;
+               },
+               "SDRR 34", ChipAfter::Erased},
+        Damage{"InventedStatement", [](std::string t) { return Replaced(t, "TRST OFF;", "XYZZY 1 (2);\nTRST OFF;"); },
+               "XYZZY 1 (2)", ChipAfter::AsBefore},
+        Damage{"Empty", [](std::string) { return std::string(); }, nullptr, ChipAfter::AsBefore},
+        Damage{"CommentsOnly",
+               [](std::string) { return std::string("// nothing to play\r\n! SDR 8 TDI (00);\r\n\r\n  \t\r\n"); }, nullptr,
+               ChipAfter::AsBefore}),
+    CaseName([](const Damage& d) { return std::string(d.name); }));
+
 TEST(Xc95x, AnSirMismatchEndsAtOnce) {
     SimBench b("XC9536XL");
     PutSvf(b, "SIR 8 TDI (e8);\nSDR 6 TDI (00);\nSIR 8 TDI (ed) TDO (13) MASK (1f);\nSIR 8 TDI (ff);\n");
@@ -268,7 +347,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Stops{"HDR 8", "HDR 8 TDI (00);\n", false}, Stops{"STATE DRPAUSE", "STATE DRPAUSE;\n", false},
                       Stops{"RUNTEST DRPAUSE", "RUNTEST DRPAUSE 1E-3 SEC;\n", false},
                       Stops{"ENDDR DRPAUSE", "ENDDR DRPAUSE;\n", false}, Stops{"PIO", "PIO (HLX);\n", false},
-                      Stops{"comment keyword", "! SDR 600 TDI (00);\nSIR 8 TDI (ff); // SDR 0;\n", true}),
+                      Stops{"comment keyword", "! SDR 600 TDI (00);\nSIR 8 TDI (ff); // SDR 0;\n", true},
+                      Stops{"SDRR", "SDRR 8 TDI (00);\n", false}, Stops{"XYZZY", "SIR 8 TDI (ff);\nXYZZY;\n", false},
+                      Stops{"keyword and number joined", "SIR8 TDI (ff);\n", false},
+                      Stops{"no effect here", "FREQUENCY 1E6 HZ;\nTRST OFF;\nTRST ABSENT;\nFREQUENCY;\nSIR 8 TDI (ff);\n", true},
+                      Stops{"lower case", "trst off;\nfrequency 1e6 hz;\nendir idle;\nsir 8 tdi (ff);\nruntest 10 tck;\n", true}),
     CaseName([](const Stops& s) { return std::string(s.name); }));
 
 TEST(Xc95x, TdiComesOnlyFromTheTdiFieldAndHexIsReadAsNibbles) {
