@@ -12,7 +12,6 @@ namespace quilla {
 
 namespace {
 
-constexpr std::size_t ConfigLineMax = 99;      // lines 1 to 13
 constexpr std::size_t ParamLineMax = 499;      // line 14
 constexpr std::size_t CategoryMax = 19;
 

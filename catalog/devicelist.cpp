@@ -76,20 +76,30 @@ bool DeviceListFile::Open(const std::string& path) {
 
 void DeviceListFile::Rewind() {
     if (file_) std::rewind(file_);
+    cut_ = continues_ = false;
 }
 
 void DeviceListFile::Close() {
     if (file_) std::fclose(file_);
     file_ = nullptr;
+    cut_ = continues_ = false;
 }
 
 bool DeviceListFile::NextPiece(std::string& piece) {
     piece.clear();
+    continues_ = cut_;
+    cut_ = false;
     if (!file_) return false;
     int c = 0;
     while (static_cast<int>(piece.size()) < DeviceLineMax && (c = std::getc(file_)) != EOF) {
         piece.push_back(static_cast<char>(c));
         if (c == '\n') break;
+    }
+    if (static_cast<int>(piece.size()) == DeviceLineMax && piece.back() != '\n') {
+        // Full without its line break: the line goes on unless it ends right here.
+        const int next = std::getc(file_);
+        if (next != EOF) std::ungetc(next, file_);
+        cut_ = next != EOF && next != '\n' && next != '\r';
     }
     return !piece.empty();
 }

@@ -13,6 +13,8 @@ namespace quilla {
 inline constexpr int DeviceLineMax = 499;
 // Entries of the device-parameter table: at most this many devices are listed.
 inline constexpr int MaxListedDevices = 500;
+// Longest manufacturer name of a device line.
+inline constexpr std::size_t MaxManufacturerName = 29;
 
 // The list file of a programmer model ("device640.lst" for anything unknown,
 // an empty model included).
@@ -53,9 +55,16 @@ public:
     // The next piece of at most DeviceLineMax bytes, up to and including a line
     // break. False at the end of the file.
     bool NextPiece(std::string& piece);
+    // True when the piece read last is not a whole line: its line goes on past
+    // DeviceLineMax bytes, or it is the rest of such a line.
+    bool PieceOfLongLine() const { return cut_ || continues_; }
+    // True when the piece read last is the rest of a longer line.
+    bool PieceContinues() const { return continues_; }
 
 private:
     std::FILE* file_ = nullptr;
+    bool cut_ = false;        // the last piece stopped inside its line
+    bool continues_ = false;  // the last piece is the rest of a cut one
 };
 
 }  // namespace quilla

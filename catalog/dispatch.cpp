@@ -182,12 +182,24 @@ std::vector<std::string> FormRegistry::Names() const {
 
 std::vector<std::string> FormRegistry::RefusedNames() const { return refused_; }
 
+std::string FormDispatch::WhyNoForm(const std::string& paramString) const {
+    // "---" is what a device line without a comma gets.
+    if (paramString.empty() || paramString == "---") return "no parameters";
+    const ParsedParams p = ParseParamString(paramString);
+    if (p.HasBlank && p.DeviceKeyword.empty()) return "no keyword in front of the variant number";
+    const std::string keyword = ShortForMessage(p.HasBlank ? p.DeviceKeyword : paramString, 40);
+    if (!p.HasBlank || !p.HasVariant) return "no variant number after the keyword " + keyword;
+    for (const auto& row : Table)
+        if (p.DeviceKeyword == row.Keyword && registry_.Lookup(row.ClassName)) return {};
+    return "the keyword " + keyword + " names no form";
+}
+
 AlgorithmForm* FormDispatch::OpenAlgorithmForm() {
     Selection& sel = wb_.sel;
-    sel.AdapterLabel.clear();
     const std::string params = sel.ParamString;  // work on a copy
+    if (!WhyNoForm(params).empty()) return nullptr;
+    sel.AdapterLabel.clear();
     ParsedParams p = ParseParamString(params);
-    if (!p.HasBlank) return nullptr;
     sel.VariantIndex = p.VariantIndex;
     sel.DeviceKeyword = p.DeviceKeyword;
     sel.ExpectedId = p.ExpectedId;

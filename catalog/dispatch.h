@@ -35,11 +35,19 @@ public:
     FormDispatch(const FormDispatch&) = delete;
     FormDispatch& operator=(const FormDispatch&) = delete;
 
-    // Derives DeviceKeyword, VariantIndex and ExpectedId from wb.sel.ParamString
-    // (kept when it holds no blank), creates the form of every matching row
-    // that has registered (once), shows it and sets it up, then sets the
-    // adapter line. Returns the form opened, or null.
+    // Derives DeviceKeyword, VariantIndex and ExpectedId from wb.sel.ParamString,
+    // creates the form of every matching row that has registered (once), shows
+    // it and sets it up, then sets the adapter line. Returns the form opened.
+    // A parameter string that opens no form (WhyNoForm) changes nothing and
+    // gives null: the keyword, variant, ID and adapter line of the device set
+    // up before stay, since its form, still open, goes on reading them.
     AlgorithmForm* OpenAlgorithmForm();
+
+    // Why `paramString` opens no form: "no parameters", no keyword, no variant
+    // number after the keyword, or a keyword that names no form built into the
+    // program. Empty when a form takes it (whether the form's own table has
+    // the variant is the form's check, at its setup).
+    std::string WhyNoForm(const std::string& paramString) const;
 
     // Before a chip is seated for the form of `paramString`: when that form is
     // of another class than the one set up last, what the programmer still

@@ -27,6 +27,11 @@ ParsedParams ParseParamString(std::string_view s) {
     p.HasBlank = true;
     p.DeviceKeyword = std::string(s.substr(0, blank));
     p.VariantIndex = ReadLong(s.substr(blank + 1));
+    // The variant is read as a long is: white space and a sign may stand in
+    // front of its digits, but without a digit there is no variant number.
+    std::size_t at = s.find_first_not_of(" \t\n\v\f\r", blank + 1);
+    if (at != std::string_view::npos && (s[at] == '+' || s[at] == '-')) ++at;
+    p.HasVariant = at < s.size() && s[at] >= '0' && s[at] <= '9';
     std::size_t hash = s.find('#', blank + 1);
     if (hash != std::string_view::npos) {
         for (int b = 0; b < 4; ++b) {
@@ -47,6 +52,11 @@ std::string AdapterFor(std::string_view paramString, std::string_view typeText) 
     for (const auto& m : AdapterMarks)
         if (typeText.find(m.Pattern) != std::string_view::npos) label = m.Name;
     return label;
+}
+
+std::string ShortForMessage(std::string_view text, std::size_t max) {
+    if (text.size() <= max) return std::string(text);
+    return std::string(text.substr(0, max)) + "...";
 }
 
 }  // namespace quilla

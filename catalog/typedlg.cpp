@@ -9,6 +9,7 @@
 #include "app/hexfile.h"
 #include "app/jedec.h"
 #include "app/workbench.h"
+#include "catalog/params.h"
 #include "engine/fatal.h"
 #include "engine/protocol.h"
 
@@ -55,6 +56,8 @@ TTypeDlg::TTypeDlg(Workbench& wb, const FormRegistry& registry)
     Category = "MPU";
     Manufacturer = "ATMEL";
     DeviceParams.assign(MaxListedDevices, std::string());
+    DeviceLines.assign(MaxListedDevices, std::string());
+    DeviceLineLong.assign(MaxListedDevices, 0);
     if (wb_.sel.AdapterLabel.empty()) wb_.sel.AdapterLabel = "No need";
     Loaders.LoadJed = [](Workbench& w) { quilla::LoadJed(w); };
     Loaders.LoadHex = [](Workbench& w) { quilla::LoadHex(w); };
@@ -162,7 +165,12 @@ void TTypeDlg::FillDeviceList() {
         if (line.find(needle) == std::string::npos || !MatchFind(line)) continue;
         if (!LineDevice(line, item, params)) continue;
         if (n >= MaxListedDevices) break;  // the parameter table holds no more
-        DeviceParams[static_cast<std::size_t>(n)] = params;
+        const auto at = static_cast<std::size_t>(n);
+        DeviceParams[at] = params;
+        DeviceLines[at] = line;
+        DeviceLineLong[at] = listFile_.PieceContinues() ? LongLineRest
+                             : listFile_.PieceOfLongLine() ? LongLine
+                                                           : WholeLine;
         ++n;
         ListBox2.Items.push_back(item);
         Main.ListBox1.Items.push_back(item);
@@ -220,6 +228,14 @@ void TTypeDlg::OKBtnClick() {
     const int i = ListBox2.ItemIndex;
     const std::string item = ListBox2.Selected();
     if (!item.empty() && item[0] == '-') return;  // a separator
+    // A line that cannot open a form changes nothing: the status line and the
+    // type line go on naming the device whose form is open, and the dialog
+    // stays up for another choice.
+    if (const std::string error = DeviceLineError(i); !error.empty()) {
+        wb_.prompts.ShowMsg(error);
+        Changed();
+        return;
+    }
     Selection& sel = wb_.sel;
     sel.TypeText = Manufacturer + ": " + item;
     Main.Label2 = "Type:    " + sel.TypeText;
@@ -260,7 +276,38 @@ void TTypeDlg::FormClose() { listFile_.Close(); }
 
 int TTypeDlg::GetParam(std::string_view key) const { return quilla::GetParam(wb_.sel.ParamString, key); }
 
+std::string TTypeDlg::DeviceLineError(int i) const {
+    if (i < 0 || i >= MaxListedDevices || i >= static_cast<int>(ListBox2.Items.size())) return {};
+    const auto at = static_cast<std::size_t>(i);
+    const std::string& line = DeviceLines[at];
+    const std::string& item = ListBox2.Items[at];
+    std::string mfr, why;
+    const std::size_t typeText = Manufacturer.size() + 2 + item.size();
+    if (DeviceLineLong[at] != WholeLine) {
+        why = std::string(DeviceLineLong[at] == LongLineRest ? "the rest of a line " : "") + "longer than " +
+              std::to_string(DeviceLineMax) + " characters";
+    } else if (LineManufacturer(line, mfr) && mfr.size() > MaxManufacturerName) {
+        why = "the manufacturer name has " + std::to_string(mfr.size()) + " characters, " +
+              std::to_string(MaxManufacturerName) + " at most";
+    } else if (typeText > ConfigLineMax) {
+        why = "the manufacturer and device name take " + std::to_string(typeText) + " characters, " +
+              std::to_string(ConfigLineMax) + " at most";
+    } else {
+        why = dispatch_.WhyNoForm(DeviceParams[at]);
+    }
+    if (why.empty()) return {};
+    return "Bad device line: \"" + ShortForMessage(line) + "\": " + why;
+}
+
 void TTypeDlg::OpenAlgorithmForm() {
+    // R/W and Before dispatch what the configuration file restored, which no
+    // list line was checked for.
+    if (const std::string why = dispatch_.WhyNoForm(wb_.sel.ParamString); !why.empty()) {
+        wb_.prompts.ShowMsg("Bad device line: \"" +
+                            ShortForMessage(wb_.sel.SelectedDevice + "," + wb_.sel.ParamString) + "\": " + why);
+        Changed();
+        return;
+    }
     try {
         dispatch_.ReleaseBeforeOpening(wb_.sel.ParamString);
         if (BeforeDispatch) BeforeDispatch(wb_.sel.SelectedDevice);

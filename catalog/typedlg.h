@@ -82,6 +82,10 @@ struct CategoryName {
 // The category table; it ends at its first entry that begins with 'e' ("end").
 extern const CategoryName CategoryNames[];
 
+// Longest text lines 1 to 13 of the configuration file give back (the type
+// text, the manufacturer and the device among them).
+inline constexpr std::size_t ConfigLineMax = 99;
+
 // $XDG_CONFIG_HOME/quilla, else $HOME/.config/quilla (no trailing '/').
 std::string DefaultConfigDir();
 // The configuration file of a programmer model; empty for an unknown model.
@@ -119,6 +123,12 @@ public:
     std::int32_t SavedMfrIndex = 0;
     std::int32_t SavedDeviceIndex = 0;
     std::vector<std::string> DeviceParams;  // MaxListedDevices entries, list order
+    // Beside each entry of DeviceParams: its device line as read (cut at its
+    // first control byte), and whether that line was longer than a piece
+    // (LongLine: its first piece; LongLineRest: a later one).
+    enum : char { WholeLine = 0, LongLine = 1, LongLineRest = 2 };
+    std::vector<std::string> DeviceLines;
+    std::vector<char> DeviceLineLong;
     int MfrCount = 0;
 
     // Where the configuration file lives (a test seam; DefaultConfigDir() at start).
@@ -147,6 +157,9 @@ public:
     void ClickManufacturer(int index);
     void OnChange2();  // Edit2
     void SetFindText(const std::string& text);  // typing into Edit2
+    // A device line that cannot open a form is refused with one message
+    // ("Bad device line: ..."), and nothing of the selection changes: the
+    // device chosen before keeps its name, its form and its parameters.
     void OKBtnClick();
     void OnDblClick() { OKBtnClick(); }
     void MFRClick();   // " Detect MFG ID  "
@@ -154,7 +167,14 @@ public:
 
     // ---- parameter string and dispatch -------------------------------------------
     int GetParam(std::string_view key) const;
+    // The dispatch of the current ParamString (OK, R/W, Before). A parameter
+    // string that opens no form shows "Bad device line: ..." and changes nothing.
     void OpenAlgorithmForm();
+    // Why device `i` of the list cannot be chosen: "Bad device line: "LINE":
+    // REASON", or empty. Over-long fields (a line past DeviceLineMax, a
+    // manufacturer past MaxManufacturerName, a type text the configuration
+    // file cannot hold back) and every reason of FormDispatch::WhyNoForm.
+    std::string DeviceLineError(int i) const;
     FormDispatch& Dispatch() { return dispatch_; }
 
     // ---- configuration file --------------------------------------------------------

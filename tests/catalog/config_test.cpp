@@ -302,6 +302,17 @@ TEST_F(ConfigTest, BeforeReloadsTheConfigurationAndDispatches) {
     EXPECT_NE(dlg.Dispatch().Form("TP27x"), nullptr);
 }
 
+TEST_F(ConfigTest, ReadWriteOfABrokenRestoredLineSaysSoAndOpensNothing) {
+    WriteCfg("c\n\n2\nP\nACME: D\nF\n0\nATMEL\nMPU\n0\n0\nD\nA\nNOSUCHKEY 1\n");
+    dlg.Start();
+    dlg.ProgClick();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.Last(), "Bad device line: \"D,NOSUCHKEY 1\": the keyword NOSUCHKEY names no form");
+    EXPECT_EQ(wb.sel.DeviceKeyword, "");
+    EXPECT_EQ(wb.sel.AdapterLabel, "A");
+    EXPECT_EQ(dlg.Dispatch().FormCount(), 0u);
+}
+
 TEST_F(ConfigTest, ReadWriteAfterRestartDispatchesTheRestoredParameters) {
     WriteCfg("c\n\n2\nP\nATMEL: AT89C52 *P44\nF\n0\nATMEL\nMPU\n0\n1\nAT89C52 *P44\nA\nP89C51 2 vcc=5000\n");
     dlg.Start();

@@ -222,14 +222,23 @@ TEST_F(CatalogTest, ListFileChosenByModel) {
 }
 
 TEST_F(CatalogTest, LongLineContinuesAsTheNextLine) {
-    // 499 characters, then the rest of the line starts with a device line.
+    // 499 characters, then the rest of the line starts with a device line;
+    // then a line of exactly 499 characters.
     std::string first = "MPU ATMEL LONG,P89C51 3 ";
     first += std::string(499 - first.size(), 'x');
-    WriteList(first + "MPU ATMEL TAIL,P89C51 4\n");
+    std::string exact = "MPU ATMEL EXACT,P89C51 5 ";
+    exact += std::string(499 - exact.size(), 'y');
+    WriteList(first + "MPU ATMEL TAIL,P89C51 4\n" + exact + "\r\n");
     dlg.FillMfrList();
-    EXPECT_EQ(dlg.ListBox2.Items, (std::vector<std::string>{"LONG", "TAIL"}));
+    EXPECT_EQ(dlg.ListBox2.Items, (std::vector<std::string>{"LONG", "TAIL", "EXACT"}));
     EXPECT_EQ(dlg.DeviceParams[0].size(), 499u - 15u);
     EXPECT_EQ(dlg.DeviceParams[1], "P89C51 4");
+    // Listed as they are read, but neither half of the long line can be chosen.
+    EXPECT_EQ(dlg.DeviceLineError(0), "Bad device line: \"MPU ATMEL LONG,P89C51 3 " + std::string(36, 'x') +
+                                          "...\": longer than 499 characters");
+    EXPECT_EQ(dlg.DeviceLineError(1),
+              "Bad device line: \"MPU ATMEL TAIL,P89C51 4\": the rest of a line longer than 499 characters");
+    EXPECT_EQ(dlg.DeviceLineError(2), "");
 }
 
 TEST_F(CatalogTest, AtMost500DevicesAreListed) {

@@ -48,28 +48,37 @@ TEST_F(DispatchTest, FormsAreShownThroughTheHostAndKnowTheirClass) {
     EXPECT_EQ(d.Get<StubForm>("TP27x")->seenVariant, 14);
 }
 
-TEST_F(DispatchTest, KeywordOfAClassNotBuiltOpensNothing) {
-    FormRegistry reg;  // nothing registered
-    FormDispatch d(wb, reg);
-    wb.sel.TypeText = "ATMEL: AT89C51 *P44";
-    EXPECT_EQ(d.Open("P89C51 3 #1E 51 FF"), nullptr);
-    EXPECT_EQ(wb.sel.DeviceKeyword, "P89C51");
-    EXPECT_EQ(wb.sel.VariantIndex, 3);
-    EXPECT_EQ(wb.sel.ExpectedId, (std::array<std::uint8_t, 4>{0x1E, 0x51, 0xFF, 0}));
-    EXPECT_EQ(wb.sel.AdapterLabel, "KLV-UNIV-44");  // the adapter line is still set
-    EXPECT_EQ(d.FormCount(), 0u);
-}
-
-TEST_F(DispatchTest, NoBlankKeepsTheLastDispatchAndClearsTheAdapter) {
+// A parameter string that opens no form changes nothing: the form set up
+// before goes on reading the keyword, variant, ID and adapter of its device.
+TEST_F(DispatchTest, StringThatOpensNoFormChangesNothing) {
     FormRegistry reg;
+    reg.Add("TP27x", MakeStub);
     FormDispatch d(wb, reg);
-    d.Open("P27 5 #01 02 03 04 adp=X");
-    EXPECT_EQ(wb.sel.AdapterLabel, "X");
-    d.Open("---");
-    EXPECT_EQ(wb.sel.DeviceKeyword, "P27");
-    EXPECT_EQ(wb.sel.VariantIndex, 5);
-    EXPECT_EQ(wb.sel.ExpectedId, (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
-    EXPECT_EQ(wb.sel.AdapterLabel, "");
+    ASSERT_NE(d.Open("P27 5 #01 02 03 04 adp=X"), nullptr);
+    const struct {
+        const char* params;
+        const char* why;
+    } cases[] = {
+        {"", "no parameters"},
+        {"---", "no parameters"},
+        {"P27", "no variant number after the keyword P27"},
+        {"P27 vcc=5000", "no variant number after the keyword P27"},
+        {" P27 1", "no keyword in front of the variant number"},
+        {"NOSUCHKEY 1 #AA BB", "the keyword NOSUCHKEY names no form"},
+        {"P89C51 3", "the keyword P89C51 names no form"},  // in the table, its form not built
+        {"P27 -1", ""},                                      // the form's own check
+        {"P27  +2 vcc=5000", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(d.WhyNoForm(c.params), c.why) << c.params;
+        if (c.why[0] == '\0') continue;
+        EXPECT_EQ(d.Open(c.params), nullptr);
+        EXPECT_EQ(wb.sel.DeviceKeyword, "P27");
+        EXPECT_EQ(wb.sel.VariantIndex, 5);
+        EXPECT_EQ(wb.sel.ExpectedId, (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
+        EXPECT_EQ(wb.sel.AdapterLabel, "X");
+    }
+    EXPECT_EQ(d.Get<StubForm>("TP27x")->setups, 1);
 }
 
 TEST_F(DispatchTest, SelectionReadsKeysThroughGetParam) {

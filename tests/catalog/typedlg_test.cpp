@@ -15,7 +15,7 @@ const char* const List =
     "MPU ATMEL -------- ,---\n"
     "MPU ATMEL AT89C55\n"
     "MPU ATMEL AT89C2051,P2051 3\n"
-    "MPU PHILIPS P89C52,UNKNOWNKW 7 #12 34\n"
+    "MPU PHILIPS P89C52,P89C51 7 #12 34\n"
     "EPR AMD AM27C256,P27 13 #01 10\n"
     "EPR AMD AM29F040 32PLCC,P29F 3 #01 A4 adp=PLCC32-DIP\n"
     "EEP ATMEL AT28C64,AT28CX 1\n"
@@ -87,27 +87,77 @@ TEST_F(TypeDlgTest, OkOnSeparatorOrWithoutSelectionDoesNothing) {
     EXPECT_EQ(wb.sel.TypeText, "");
 }
 
-TEST_F(TypeDlgTest, DeviceWithoutCommaOpensNothing) {
-    wb.sel.DeviceKeyword = "OLD";
-    wb.sel.VariantIndex = 9;
-    wb.sel.AdapterLabel = "No need";
-    Choose(2, "ATMEL", "AT89C55");
-    dlg.OKBtnClick();
-    EXPECT_EQ(wb.sel.ParamString, "---");
-    EXPECT_EQ(wb.sel.DeviceKeyword, "OLD");
-    EXPECT_EQ(wb.sel.VariantIndex, 9);
-    EXPECT_EQ(wb.sel.AdapterLabel, "");
-    EXPECT_EQ(dlg.Dispatch().FormCount(), 0u);
-}
-
-TEST_F(TypeDlgTest, UnknownKeywordSetsTheSelectionButOpensNothing) {
-    Choose(2, "PHILIPS", "P89C52");
-    dlg.OKBtnClick();
-    EXPECT_EQ(wb.sel.DeviceKeyword, "UNKNOWNKW");
-    EXPECT_EQ(wb.sel.VariantIndex, 7);
-    EXPECT_EQ(wb.sel.ExpectedId, (std::array<std::uint8_t, 4>{0x12, 0x34, 0, 0}));
-    EXPECT_EQ(dlg.Dispatch().FormCount(), 0u);
-    EXPECT_TRUE(prompts.shown.empty());
+// A device line that cannot open a form: one message naming the line and the
+// reason; the device chosen before keeps its name, its form and its parameters.
+TEST_F(CatalogTest, BrokenDeviceLinesAreRefusedAndChangeNothing) {
+    const std::string longName(5000, 'X');
+    const std::string longType(94, 'D');  // "ACME: " + 94 characters: 100
+    const std::string longMfr = "ACMEACMEACMEACMEACMEACMEACMEAC";  // 30 characters
+    WriteList("MPU ATMEL AT89C51,P89C51 1 #1E 51 adp=DIP40\n"
+              "MPU ACME BROKEN1,\n"
+              "MPU ACME BROKEN2,P2051\n"
+              "MPU ACME BROKEN3\n"
+              "MPU ACME BROKEN4,NOSUCHKEY 1\n"
+              "MPU ACME " + longName + ",P27 1\n"
+              "MPU ACME " + longType + ",P27 1\n"
+              "MPU " + longMfr + " LONGMFR,P27 1\n"
+              "MPU ACME GOOD,P27 2\n");
+    struct Case {
+        std::string mfr, device, message;
+    };
+    const Case cases[] = {
+        {"ACME", "BROKEN1", "Bad device line: \"MPU ACME BROKEN1,\": no parameters"},
+        {"ACME", "BROKEN2", "Bad device line: \"MPU ACME BROKEN2,P2051\": no variant number after the keyword P2051"},
+        {"ACME", "BROKEN3", "Bad device line: \"MPU ACME BROKEN3\": no parameters"},
+        {"ACME", "BROKEN4", "Bad device line: \"MPU ACME BROKEN4,NOSUCHKEY 1\": the keyword NOSUCHKEY names no form"},
+        {"ACME", std::string(490, 'X'),
+         "Bad device line: \"MPU ACME " + std::string(51, 'X') + "...\": longer than 499 characters"},
+        {"ACME", longType,
+         "Bad device line: \"MPU ACME " + std::string(51, 'D') +
+             "...\": the manufacturer and device name take 100 characters, 99 at most"},
+        {longMfr, "LONGMFR",
+         "Bad device line: \"MPU " + longMfr + " LONGMFR,P27 1\": the manufacturer name has 30 characters, 29 at most"},
+    };
+    auto choose = [&](const std::string& mfr, const std::string& device) {
+        dlg.FillMfrList();
+        dlg.ClickManufacturer(dlg.ListBox1.IndexOf(mfr));
+        dlg.ListBox2.Select(dlg.ListBox2.IndexOf(device));
+        ASSERT_TRUE(dlg.ListBox2.HasSelection()) << device.substr(0, 20);
+        dlg.Visible = true;
+        dlg.OKBtnClick();
+    };
+    auto selection = [&] {
+        const Selection& s = wb.sel;
+        return std::vector<std::string>{s.TypeText, s.SelectedDevice, s.ParamString, s.DeviceKeyword,
+                                        std::to_string(s.VariantIndex), std::to_string(s.ExpectedId[1]),
+                                        s.AdapterLabel, dlg.Main.Label2, dlg.Main.StatusPanel2,
+                                        dlg.Main.StatusPanel3, std::to_string(dlg.SavedDeviceIndex)};
+    };
+    choose("ATMEL", "AT89C51");
+    auto* before = dlg.Dispatch().Get<StubForm>("TAt89c5x");
+    ASSERT_NE(before, nullptr);
+    const auto chosen = selection();
+    ASSERT_EQ(chosen[9], "AT89C51");
+    for (const Case& c : cases) {
+        const std::size_t shown = prompts.shown.size();
+        choose(c.mfr, c.device);
+        ASSERT_EQ(prompts.shown.size(), shown + 1) << c.message;
+        EXPECT_EQ(prompts.Last(), c.message);
+        EXPECT_EQ(selection(), chosen) << c.message;
+        EXPECT_EQ(dlg.Dispatch().FormCount(), 1u);
+        EXPECT_EQ(before->setups, 1);
+        EXPECT_TRUE(dlg.Visible);  // the dialog stays up for another choice
+    }
+    // A good line after the broken ones opens its form, without a message.
+    const std::size_t shown = prompts.shown.size();
+    choose("ACME", "GOOD");
+    EXPECT_EQ(prompts.shown.size(), shown);
+    auto* good = dlg.Dispatch().Get<StubForm>("TP27x");
+    ASSERT_NE(good, nullptr);
+    EXPECT_EQ(good->seenParams, "P27 2");
+    EXPECT_EQ(good->seenTypeText, "ACME: GOOD");
+    EXPECT_EQ(dlg.Main.StatusPanel3, "GOOD");
+    EXPECT_FALSE(dlg.Visible);
 }
 
 TEST_F(TypeDlgTest, SameDeviceTwiceKeepsOneFormAnotherFamilyOpensBeside) {

@@ -64,7 +64,8 @@ protected:
                                                 "MPU ATMEL AT89C52 *P44,P89C51 2\n"
                                                 "EPR AMD AM27C256,P27 13\n"
                                                 "EPR AMD ----------,---\n"
-                                                "EPR ST M27C512,P27 14\n";
+                                                "EPR ST M27C512,P27 14\n"
+                                                "SER ZZ BROKEN4,NOSUCHKEY 1\n";
         wb.ProgramDir = dir.string() + "/";
         dlg = std::make_unique<TTypeDlg>(wb, Registry());
         dlg->ConfigDir = (dir / "config").string();
@@ -142,6 +143,24 @@ TEST_F(TypeDlgWindowTest, OkOnSeparatorDoesNothing) {
     EXPECT_EQ(main->Label2->text(), "Type:");
     EXPECT_EQ(dlg->Dispatch().FormCount(), 0u);
     EXPECT_TRUE(win->isVisible());
+}
+
+TEST_F(TypeDlgWindowTest, BrokenLineKeepsThePreviousDeviceOnTheMainWindow) {
+    win->ListBox2->setCurrentRow(0);
+    win->OKBtn->click();  // ATMEL AT89C51
+    ASSERT_EQ(main->StatusPanel(3), "AT89C51");
+    main->SelTypeClick();
+    win->Radios[3]->click();  // Serial
+    ASSERT_EQ(win->ListBox2->count(), 1);
+    win->ListBox2->setCurrentRow(0);
+    win->OKBtn->click();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.Last(), "Bad device line: \"SER ZZ BROKEN4,NOSUCHKEY 1\": the keyword NOSUCHKEY names no form");
+    EXPECT_EQ(main->StatusPanel(2), "ATMEL");
+    EXPECT_EQ(main->StatusPanel(3), "AT89C51");
+    EXPECT_EQ(main->Label2->text(), "Type:    ATMEL: AT89C51");
+    EXPECT_EQ(dlg->Dispatch().FormCount(), 1u);
+    EXPECT_TRUE(win->isVisible());  // up for another choice
 }
 
 TEST_F(TypeDlgWindowTest, DoubleClickActsAsOk) {
