@@ -61,9 +61,11 @@ bool LoadBin(Workbench& wb, int mask, int match);
 // by its two leading bytes.
 bool LoadCds(Workbench& wb);
 // Writes the image from `startText` to `endText` (both hex, inclusive; only
-// addresses inside the image) into DataFileName. A field that does not read
-// as hex writes nothing, leaves the file alone and says so; a file that
-// cannot be created is silent. Returns true when the file was written.
+// addresses inside the image) into DataFileName, whole or not at all
+// (WriteWholeFile). A field that does not read as hex writes nothing, leaves
+// the file alone and says so; a save that fails keeps the old file and shows
+// one message naming the file and the reason. Returns true when the file was
+// written.
 bool SaveBin(Workbench& wb, const std::string& startText, const std::string& endText);
 
 }  // namespace quilla

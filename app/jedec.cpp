@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/savefile.h"
 #include "app/workbench.h"
 
 namespace quilla {
@@ -282,12 +283,8 @@ std::string JedText(const std::vector<std::uint8_t>& image, const FuseWindowStat
 }
 
 bool WriteJed(const std::vector<std::uint8_t>& image, const FuseWindowState& w, int variantIndex,
-              const std::string& path) {
-    const std::string text = JedText(image, w, variantIndex);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(JedFileName(path).c_str(), "wb"), &std::fclose);
-    if (!f) return false;
-    const bool ok = std::fwrite(text.data(), 1, text.size(), f.get()) == text.size();
-    return std::fclose(f.release()) == 0 && ok;
+              const std::string& path, std::string* reason) {
+    return WriteWholeFile(JedFileName(path), JedText(image, w, variantIndex), reason);
 }
 
 FuseWindowState& OpenFuseWindow(Workbench& wb, int fuseCols, int fuseRows) {
@@ -331,7 +328,10 @@ void LoadJed(Workbench& wb) {
 
 bool SaveJed(Workbench& wb) {
     if (!wb.PldFileW) return false;
-    return WriteJed(wb.ImageBuffer, *wb.PldFileW, wb.sel.VariantIndex, wb.DataFileName);
+    std::string why;
+    if (WriteJed(wb.ImageBuffer, *wb.PldFileW, wb.sel.VariantIndex, wb.DataFileName, &why)) return true;
+    wb.prompts.ShowMessage(CannotSaveMessage(JedFileName(wb.DataFileName), why));
+    return false;
 }
 
 std::string FuseRowLabel(int firstFuse) {

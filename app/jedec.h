@@ -66,10 +66,11 @@ std::string JedFileName(const std::string& path);
 // '0' or '1' by the low bit of its byte.
 std::string JedText(const std::vector<std::uint8_t>& image, const FuseWindowState& w,
                     int variantIndex);
-// Writes the map as a JEDEC file under JedFileName(path). False when the file
-// cannot be created (nothing is reported).
+// Writes the map as a JEDEC file under JedFileName(path), whole or not at all
+// (WriteWholeFile). False when it could not be written (the old file is kept;
+// `reason`, when given, receives the system's error text; nothing is shown).
 bool WriteJed(const std::vector<std::uint8_t>& image, const FuseWindowState& w,
-              int variantIndex, const std::string& path);
+              int variantIndex, const std::string& path, std::string* reason = nullptr);
 
 // The fuse window's rows: "L%04d " of the row's first fuse, then FuseCols
 // fuse characters, for the (FuseRows + 6) rows of the map (those inside the
@@ -102,8 +103,10 @@ FuseWindowState& OpenFuseWindow(Workbench& wb, int fuseCols, int fuseRows);
 // field that differs from the fuses loaded is named in one message; the map
 // stays loaded.
 void LoadJed(Workbench& wb);
-// The save command's ".JED" branch: the fuse window's map to DataFileName
-// (nothing without a fuse window). False when nothing was written.
+// The save command's ".JED" branch: the fuse window's map to
+// JedFileName(DataFileName) (nothing without a fuse window). A save that
+// fails keeps the old file and shows one message naming the .jed written and
+// the reason. False when nothing was written.
 bool SaveJed(Workbench& wb);
 
 }  // namespace quilla
