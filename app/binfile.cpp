@@ -88,7 +88,7 @@ void CdsShift(std::span<std::uint8_t> image, int last) {
 bool LoadBin(Workbench& wb, int mask, int match) {
     std::FILE* f = std::fopen(wb.DataFileName.c_str(), "rb");
     if (!f) {
-        wb.prompts.ShowMsg("Cann't open *.bin: \n");
+        wb.prompts.ShowMsg("Cann't open *.bin: \n" + wb.DataFileName);
         return false;
     }
     if (wb.LoadStart < 0 || wb.LoadStart > ImageLastAddr) {
