@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/numparse.h"
+#include "app/savefile.h"
 #include "app/workbench.h"
 
 namespace quilla {
@@ -87,7 +88,7 @@ void CdsShift(std::span<std::uint8_t> image, int last) {
 bool LoadBin(Workbench& wb, int mask, int match) {
     std::FILE* f = std::fopen(wb.DataFileName.c_str(), "rb");
     if (!f) {
-        wb.prompts.ShowMsg("Cann't open *.bin: \n");
+        wb.prompts.ShowMsg("Cann't open *.bin: \n" + wb.DataFileName);
         return false;
     }
     if (wb.LoadStart < 0 || wb.LoadStart > ImageLastAddr) {
@@ -147,16 +148,16 @@ bool SaveBin(Workbench& wb, const std::string& startText, const std::string& end
         wb.prompts.ShowMessage("Buffer start or end is not a hex number: nothing saved");
         return false;
     }
-    std::FILE* f = std::fopen(wb.DataFileName.c_str(), "wb");
-    if (!f) return false;
-    std::int64_t from = std::max<std::int64_t>(*start, 0);
-    std::int64_t to = std::min<std::int64_t>(*end, ImageLastAddr);
-    bool ok = true;
+    const std::int64_t from = std::max<std::int64_t>(*start, 0);
+    const std::int64_t to = std::min<std::int64_t>(*end, ImageLastAddr);
+    std::span<const std::uint8_t> bytes;
     if (to >= from)
-        ok = std::fwrite(wb.ImageBuffer.data() + from, 1, static_cast<std::size_t>(to - from + 1), f) ==
-             static_cast<std::size_t>(to - from + 1);
-    ok = std::fclose(f) == 0 && ok;
-    return ok;
+        bytes = std::span<const std::uint8_t>(wb.ImageBuffer).subspan(static_cast<std::size_t>(from),
+                                                                      static_cast<std::size_t>(to - from + 1));
+    std::string why;
+    if (WriteWholeFile(wb.DataFileName, bytes, &why)) return true;
+    wb.prompts.ShowMessage(CannotSaveMessage(wb.DataFileName, why));
+    return false;
 }
 
 }  // namespace quilla

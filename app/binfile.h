@@ -50,8 +50,8 @@ void CdsShift(std::span<std::uint8_t> image, int last);
 
 // Loads DataFileName from LoadStart with a load mode; LoadedEnd and the buffer
 // window's EndAddr := the last address written; frees the fuse and SVF
-// windows. A file that cannot be opened, or a LoadStart outside the image,
-// changes nothing and is reported. Kept bytes that did not fit (past the
+// windows. A file that cannot be opened ("Cann't open *.bin: \n" + its name),
+// or a LoadStart outside the image, changes nothing and is reported. Kept bytes that did not fit (past the
 // image's end, or past the 8 MiB + 1 input bytes a load reads) are named in
 // one message after the load, by their offset in the file. A file that stores
 // nothing (empty, or no byte the load mode keeps) says so and changes nothing.
@@ -61,9 +61,11 @@ bool LoadBin(Workbench& wb, int mask, int match);
 // by its two leading bytes.
 bool LoadCds(Workbench& wb);
 // Writes the image from `startText` to `endText` (both hex, inclusive; only
-// addresses inside the image) into DataFileName. A field that does not read
-// as hex writes nothing, leaves the file alone and says so; a file that
-// cannot be created is silent. Returns true when the file was written.
+// addresses inside the image) into DataFileName, whole or not at all
+// (WriteWholeFile). A field that does not read as hex writes nothing, leaves
+// the file alone and says so; a save that fails keeps the old file and shows
+// one message naming the file and the reason. Returns true when the file was
+// written.
 bool SaveBin(Workbench& wb, const std::string& startText, const std::string& endText);
 
 }  // namespace quilla

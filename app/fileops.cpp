@@ -120,12 +120,13 @@ void SaveBufClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const Other
     ui.ShowFormatDialog(model, wb);
     const std::string key = FormatKey(model.Format);
     if (key.empty()) return;
+    // Each writer saves whole or not at all and names its own failure once.
     if (key == ".HEX") {
         SaveHex(wb);
     } else if (key == ".JED") {
         if (!wb.PldFileW) return;
         if (other.WriteJed) other.WriteJed(wb);
-        else WriteJed(wb.ImageBuffer, *wb.PldFileW, wb.sel.VariantIndex, wb.DataFileName);
+        else SaveJed(wb);
     } else if (key == ".BIN") {
         SaveBin(wb, model.Edit1, model.Edit2);
     } else if (key == ".CDS") {

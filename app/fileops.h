@@ -50,7 +50,7 @@ public:
 };
 
 // The formats handled by the fuse-map and SVF windows. An empty entry uses
-// the program's own LoadJed, LoadSvf and WriteJed (with the selected variant).
+// the program's own LoadJed, LoadSvf and SaveJed (with the selected variant).
 struct OtherFormats {
     std::function<void(Workbench&)> LoadJed;
     std::function<void(Workbench&)> LoadSvf;
@@ -67,6 +67,8 @@ void LoadFileClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const Othe
 // gives one message naming it. True when a loader ran.
 bool LoadNamedFile(Workbench& wb, const std::string& fileName, const OtherFormats& other = {});
 // File/Save: save dialog, format dialog, then the writer of the chosen format.
+// A file is saved whole or not at all: a failed save keeps the old file and
+// shows one message naming the file and the reason; a cancelled one is silent.
 void SaveBufClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const OtherFormats& other = {});
 
 }  // namespace quilla

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/savefile.h"
 #include "app/workbench.h"
 
 namespace quilla {
@@ -303,12 +304,12 @@ bool WriteHex(std::FILE* file, std::span<const std::uint8_t> image, int last) {
     return std::fwrite(s.data(), 1, s.size(), file) == s.size();
 }
 
-void SaveHex(Workbench& wb) {
-    if (!wb.FileWin) return;
-    std::FILE* f = std::fopen(wb.DataFileName.c_str(), "wb");
-    if (!f) return;
-    WriteHex(f, wb.ImageBuffer, wb.FileWin->EndAddr);
-    std::fclose(f);
+bool SaveHex(Workbench& wb) {
+    if (!wb.FileWin) return false;
+    std::string why;
+    if (WriteWholeFile(wb.DataFileName, FormatHex(wb.ImageBuffer, wb.FileWin->EndAddr), &why)) return true;
+    wb.prompts.ShowMessage(CannotSaveMessage(wb.DataFileName, why));
+    return false;
 }
 
 }  // namespace quilla

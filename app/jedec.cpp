@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/savefile.h"
 #include "app/workbench.h"
 
 namespace quilla {
@@ -20,6 +21,17 @@ struct TextSource {
 
 constexpr int Etx = 0x03;
 
+// What ParseJed met besides the fuses it stored.
+struct ParseNotes {
+    std::size_t checksumAt = std::string::npos;  // just after the 'C' that ended the read
+    bool endsInList = false;                     // the text ended inside a field (no closing '*')
+    std::size_t lastFuseAt = std::string::npos;  // the last fuse character stored
+    std::size_t lastListAt = std::string::npos;  // the last "L" read
+    // With a QF and no default state: the fuses below it set, each counted once.
+    std::vector<bool>* seen = nullptr;
+    long long fusesSet = 0;
+};
+
 // The reader works field by field. The header (with any device line) runs to
 // the first '*'. Every later field starts after a '*' (blanks and line breaks
 // before its letter are skipped): a "C" field (the checksum) or the end-of-text
@@ -30,11 +42,8 @@ constexpr int Etx = 0x03;
 // consumed (a '*' there still ends the field); '0' and '1' are stored at the
 // address and advance it, a 'C' ends the read (older files of more than 135
 // rows carry their checksum inside the fuse list), anything else is ignored.
-// `checksumAt` receives the position just after the 'C' that ended the read
-// (npos when none did).
 template <typename Source>
-long long ParseJed(std::vector<std::uint8_t>& image, Source& src, std::size_t& checksumAt) {
-    checksumAt = std::string::npos;
+long long ParseJed(std::vector<std::uint8_t>& image, Source& src, ParseNotes& notes) {
     int c;
     // Header: up to and including the first '*'.
     do {
@@ -47,6 +56,7 @@ long long ParseJed(std::vector<std::uint8_t>& image, Source& src, std::size_t& c
     const long long size = static_cast<long long>(image.size());
 
     auto readAddress = [&]() {
+        notes.lastListAt = src.pos - 1;
         long long value = 0;
         int d = EOF;
         while (true) {
@@ -62,7 +72,7 @@ long long ParseJed(std::vector<std::uint8_t>& image, Source& src, std::size_t& c
     while ((c = src.Get()) != EOF) {
         switch (state) {
         case State::FieldStart:
-            if (c == 'C') checksumAt = src.pos;
+            if (c == 'C') notes.checksumAt = src.pos;
             if (c == 'C' || c == Etx) return addr;
             if (c == '*' || (c >= 0 && c <= ' ')) break;
             if (c == 'L') {
@@ -77,7 +87,7 @@ long long ParseJed(std::vector<std::uint8_t>& image, Source& src, std::size_t& c
             break;
         case State::Fuses:
             if (c == 'C') {
-                checksumAt = src.pos;
+                notes.checksumAt = src.pos;
                 return addr;
             }
             if (c == '*') {
@@ -86,11 +96,20 @@ long long ParseJed(std::vector<std::uint8_t>& image, Source& src, std::size_t& c
                 readAddress();
             } else if (c == '0' || c == '1') {
                 if (addr >= 0 && addr < size) image[static_cast<std::size_t>(addr)] = static_cast<std::uint8_t>(c);
+                if (notes.seen && addr >= 0 && addr < static_cast<long long>(notes.seen->size()) &&
+                    !(*notes.seen)[static_cast<std::size_t>(addr)]) {
+                    (*notes.seen)[static_cast<std::size_t>(addr)] = true;
+                    ++notes.fusesSet;
+                }
+                notes.lastFuseAt = src.pos - 1;
                 ++addr;
             }
             break;
         }
     }
+    // A field left open by the end of the text: a fuse list, or another
+    // field after the header (a note cut short after the fuses included).
+    notes.endsInList = state != State::FieldStart;
     return addr;
 }
 
@@ -99,30 +118,57 @@ void FillMapWithZeros(std::vector<std::uint8_t>& image, const FuseWindowState& w
     std::fill(image.begin(), image.begin() + n, static_cast<std::uint8_t>('0'));
 }
 
-// The file's fuse count ("QF") and default state ("F", '0' when absent): the
-// fuses below the count that no "L" field lists take the default, also where
-// they lie beyond the window's map. Only fields before the first "L" field
-// count (the standard places them there). Returns the fuse count (-1 without
-// one), kept inside the image.
-long long FillDefaults(std::vector<std::uint8_t>& image, const std::string& text) {
-    long long count = -1;
-    char state = '0';
+// The fields before the first fuse list, as the reader meets them.
+struct HeaderFields {
+    long long count = -1;  // "QF" (-1: none), kept inside the image
+    char state = '0';      // "F" ('0' when absent)
+    bool defaultState = false;
+    bool fuseList = false;  // an "L" field follows
+    bool HasData() const { return fuseList || defaultState; }
+};
+
+// The file's fuse count ("QF") and default state ("F"), and whether a fuse
+// list follows. Only fields before the first "L" field count (the standard
+// places them there); a "C" field or the end-of-text mark ends the look.
+HeaderFields ScanHeader(const std::string& text, std::size_t imageSize) {
+    HeaderFields h;
     std::size_t pos = text.find('*');
     while (pos != std::string::npos) {
         std::size_t f = pos + 1;
         while (f < text.size() && static_cast<unsigned char>(text[f]) <= ' ') ++f;
-        if (f >= text.size() || text[f] == 'L' || text[f] == 'C' || text[f] == Etx) break;
+        if (f >= text.size() || text[f] == 'C' || text[f] == Etx) break;
+        if (text[f] == 'L') {
+            h.fuseList = true;
+            break;
+        }
         if (text.compare(f, 2, "QF") == 0) {
-            count = 0;
+            h.count = 0;
             for (std::size_t k = f + 2; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k)
-                count = std::min<long long>(count * 10 + (text[k] - '0'), static_cast<long long>(image.size()));
+                h.count = std::min<long long>(h.count * 10 + (text[k] - '0'), static_cast<long long>(imageSize));
         } else if (text[f] == 'F' && f + 1 < text.size() && (text[f + 1] == '0' || text[f + 1] == '1')) {
-            state = text[f + 1];
+            h.state = text[f + 1];
+            h.defaultState = true;
         }
         pos = text.find('*', f);
     }
-    if (count > 0) std::fill(image.begin(), image.begin() + count, static_cast<std::uint8_t>(state));
-    return count;
+    return h;
+}
+
+// The fuses below the file's fuse count that no "L" field lists take the
+// default, also where they lie beyond the window's map.
+void FillDefaults(std::vector<std::uint8_t>& image, const HeaderFields& h) {
+    if (h.count > 0) std::fill(image.begin(), image.begin() + h.count, static_cast<std::uint8_t>(h.state));
+}
+
+// Line (from 1) of the character at `pos`: line breaks before it plus one; CR
+// LF counts as one break, a lone CR or LF as one.
+int LineOf(const std::string& text, std::size_t pos) {
+    int line = 1;
+    for (std::size_t i = 0; i < pos && i < text.size(); ++i) {
+        if (text[i] == '\n') ++line;
+        else if (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')) ++line;
+    }
+    return line;
 }
 
 // Four hex digits at `at` (the checksum field's value); nothing when they are
@@ -193,36 +239,53 @@ std::string FuseChecksumText(const std::vector<std::uint8_t>& image, const FuseW
 }
 
 int ReadJed(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& path,
-            JedChecksumCheck* check) {
+            JedReadReport* report) {
     const std::optional<std::string> text = ReadWholeFile(path);
     if (!text) return -1;
-    return ReadJedText(image, w, *text, check);
+    return ReadJedText(image, w, *text, report);
 }
 
 int ReadJedText(std::vector<std::uint8_t>& image, FuseWindowState& w, const std::string& text,
-                JedChecksumCheck* check) {
+                JedReadReport* report) {
+    JedReadReport r;
+    const HeaderFields header = ScanHeader(text, image.size());
+    r.HasData = header.HasData();
+    r.DeclaredFuses = header.count;
+    r.DefaultState = header.defaultState;
+    if (!r.HasData) {
+        if (report) *report = r;
+        return 0;
+    }
     FillMapWithZeros(image, w);
-    const long long declared = FillDefaults(image, text);
+    FillDefaults(image, header);
     w.ArchitectureUnread = false;
     TextSource src{text};
-    std::size_t checksumAt;
-    const long long reached = ParseJed(image, src, checksumAt);
-    if (check) {
-        *check = {};
-        check->FileSum = FieldValue(text, checksumAt);
-        // The fuses the file covers: its fuse count when it gives one, else
-        // the fuses its lists reached.
-        const long long n = std::clamp<long long>(declared >= 0 ? declared : reached, 0,
-                                                  static_cast<long long>(image.size()));
-        check->LoadedSum = JedecChecksum(image.data(), static_cast<std::size_t>(n));
+    ParseNotes notes;
+    std::vector<bool> seen;
+    if (header.count > 0 && !header.defaultState) {
+        seen.assign(static_cast<std::size_t>(header.count), false);
+        notes.seen = &seen;
     }
+    const long long reached = ParseJed(image, src, notes);
+    r.Reached = reached;
+    r.FusesSet = notes.fusesSet;
+    r.EndsInList = notes.endsInList;
+    const std::size_t endAt = notes.lastFuseAt != std::string::npos ? notes.lastFuseAt : notes.lastListAt;
+    r.EndLine = endAt != std::string::npos ? LineOf(text, endAt) : 0;
+    r.FileSum = FieldValue(text, notes.checksumAt);
+    // The fuses the file covers: its fuse count when it gives one, else the
+    // fuses its lists reached.
+    r.SumFuses = std::clamp<long long>(header.count >= 0 ? header.count : reached, 0,
+                                       static_cast<long long>(image.size()));
+    r.LoadedSum = JedecChecksum(image.data(), static_cast<std::size_t>(r.SumFuses));
+    if (report) *report = r;
     return StoreReached(w, reached);
 }
 
-std::string JedChecksumMessage(const JedChecksumCheck& check) {
-    char buf[128];
-    std::snprintf(buf, sizeof buf, "Fuse checksum error: the file says C%04X, the fuses loaded give %04X",
-                  check.FileSum.value_or(0), check.LoadedSum);
+std::string JedChecksumMessage(const JedReadReport& report) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "Fuse checksum error: the file says C field %04X, the %lld fuses loaded give %04X",
+                  report.FileSum.value_or(0), report.SumFuses, report.LoadedSum);
     return buf;
 }
 
@@ -282,15 +345,11 @@ std::string JedText(const std::vector<std::uint8_t>& image, const FuseWindowStat
 }
 
 bool WriteJed(const std::vector<std::uint8_t>& image, const FuseWindowState& w, int variantIndex,
-              const std::string& path) {
-    const std::string text = JedText(image, w, variantIndex);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(JedFileName(path).c_str(), "wb"), &std::fclose);
-    if (!f) return false;
-    const bool ok = std::fwrite(text.data(), 1, text.size(), f.get()) == text.size();
-    return std::fclose(f.release()) == 0 && ok;
+              const std::string& path, std::string* reason) {
+    return WriteWholeFile(JedFileName(path), JedText(image, w, variantIndex), reason);
 }
 
-FuseWindowState& OpenFuseWindow(Workbench& wb, int fuseCols, int fuseRows) {
+FuseWindowState& OpenFuseWindow(Workbench& wb, int fuseCols, int fuseRows, int deviceFuses) {
     if (wb.FileWin) wb.FileWin.reset();
     if (!wb.PldFileW) {
         wb.PldFileW = std::make_unique<FuseWindowState>();
@@ -300,6 +359,7 @@ FuseWindowState& OpenFuseWindow(Workbench& wb, int fuseCols, int fuseRows) {
     FuseWindowState& w = *wb.PldFileW;
     w.FuseCols = fuseCols;
     w.FuseRows = fuseRows;
+    w.DeviceFuses = deviceFuses;
     w.FuseCount = FuseMapCount(w, wb.ImageBuffer.size());
     if (wb.view) wb.view->DataWindowsChanged();
     wb.Display();
@@ -308,10 +368,15 @@ FuseWindowState& OpenFuseWindow(Workbench& wb, int fuseCols, int fuseRows) {
 
 void LoadJed(Workbench& wb) {
     // The file is read before any window or fuse changes: one that cannot be
-    // read (missing, a folder) leaves the buffer and the windows as they were.
+    // read (missing, a folder, no permission) or holds nothing to load leaves
+    // the buffer and the windows as they were.
     const std::optional<std::string> text = ReadWholeFile(wb.DataFileName);
     if (!text) {
         wb.prompts.ShowMsg("Cann't open :\n" + wb.DataFileName);
+        return;
+    }
+    if (!ScanHeader(*text, wb.ImageBuffer.size()).HasData()) {
+        wb.prompts.ShowMessage("No data in " + wb.DataFileName + ": nothing was loaded");
         return;
     }
     wb.FileWin.reset();
@@ -319,19 +384,41 @@ void LoadJed(Workbench& wb) {
     if (!wb.PldFileW) wb.PldFileW = std::make_unique<FuseWindowState>();
     FuseWindowState& w = *wb.PldFileW;
     w.Title = wb.DataFileName;
-    JedChecksumCheck check;
-    ReadJedText(wb.ImageBuffer, w, *text, &check);
+    JedReadReport r;
+    ReadJedText(wb.ImageBuffer, w, *text, &r);
     // What the window's redraw sets.
     w.FuseCount = FuseMapCount(w, wb.ImageBuffer.size());
     if (wb.view) wb.view->DataWindowsChanged();
     wb.Display();
-    // Stored files with a wrong checksum field exist: the map stays loaded.
-    if (check.Mismatch()) wb.prompts.ShowMessage(JedChecksumMessage(check));
+    // Each of these loads as far as the file goes: the user is told, the map
+    // stays loaded.
+    if (r.DeclaredFuses >= 0 && w.DeviceFuses > 0 && r.DeclaredFuses != w.DeviceFuses)
+        wb.prompts.ShowMessage(wb.DataFileName + " is a map of " + std::to_string(r.DeclaredFuses) + " fuses (QF" +
+                               std::to_string(r.DeclaredFuses) + "), the selected device has " +
+                               std::to_string(w.DeviceFuses) + ": loaded as it is");
+    if (r.CutShort()) {
+        std::string where = "before fuse " + std::to_string(r.Reached);
+        if (r.EndLine > 0) where += " (line " + std::to_string(r.EndLine) + ")";
+        const std::string qf = std::to_string(r.DeclaredFuses);
+        const std::string counts = "sets " + std::to_string(r.FusesSet) + " of its " + qf + " fuses (QF" + qf + ")";
+        const bool countShort = r.DeclaredFuses > 0 && !r.DefaultState && r.FusesSet < r.DeclaredFuses;
+        if (r.EndsInList)
+            wb.prompts.ShowMessage(wb.DataFileName + " ends inside its fuse list " + where +
+                                   (countShort ? ", it " + counts : std::string()) + ": loaded as far as it goes");
+        else
+            wb.prompts.ShowMessage(wb.DataFileName + " " + counts + ", its fuse list ends " + where +
+                                   ": loaded as far as it goes");
+    }
+    // Stored files with a wrong checksum field exist.
+    if (r.ChecksumMismatch()) wb.prompts.ShowMessage(JedChecksumMessage(r));
 }
 
 bool SaveJed(Workbench& wb) {
     if (!wb.PldFileW) return false;
-    return WriteJed(wb.ImageBuffer, *wb.PldFileW, wb.sel.VariantIndex, wb.DataFileName);
+    std::string why;
+    if (WriteJed(wb.ImageBuffer, *wb.PldFileW, wb.sel.VariantIndex, wb.DataFileName, &why)) return true;
+    wb.prompts.ShowMessage(CannotSaveMessage(JedFileName(wb.DataFileName), why));
+    return false;
 }
 
 std::string FuseRowLabel(int firstFuse) {

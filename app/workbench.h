@@ -34,6 +34,9 @@ struct FuseWindowState {
     // A form's Read could not read the fuses after the array (it left them
     // '0'); a JEDEC load or a typed fuse clears it.
     bool ArchitectureUnread = false;
+    // The JEDEC fuse count ("QF") of the device whose form set the geometry
+    // last; 0 when not known. A file declaring another count is named.
+    int DeviceFuses = 0;
 };
 
 // State of the SVF window (the text of an SVF file, line by line).

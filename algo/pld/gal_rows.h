@@ -33,6 +33,8 @@ public:
     static const std::vector<ArchBit>& ArchMap();
 
 protected:
+    // A + 146: the array, then XOR .. AC0 as above.
+    int JedecFuses(const VariantRecord& r) const override { return r.Rows * r.Bits + 146; }
     struct Texts {
         const char* verifying;   // Verify's status while it runs
         bool errorCodes;         // array difference shown with the two characters' codes

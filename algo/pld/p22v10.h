@@ -28,6 +28,12 @@ public:
 
 protected:
     bool Workable(const VariantRecord& r) const override { return r.Rows == Rows && r.PldProtocol == 3; }
+    // The JEDEC list ends after the array, the architecture bits and the
+    // user signature (the first 64 bits of row 44): 5892.
+    int JedecFuses(const VariantRecord& r) const override {
+        (void)r;
+        return A + ArchBits + 64;
+    }
     virtual const char* DesignFile() const = 0;
     // Before the array is read row by row (Blank, Verify, the lock check).
     virtual void PrepareArrayRead() {}

@@ -66,7 +66,7 @@ const VariantRecord& PldForm::Row() {
 }
 
 FuseWindowState& PldForm::ShowFuseWindow(const VariantRecord& r) {
-    return OpenFuseWindow(wb, r.Rows, r.Bits);
+    return OpenFuseWindow(wb, r.Rows, r.Bits, JedecFuses(r));
 }
 
 const VariantRecord& PldForm::SetupWindow(const char* design, const std::string& typeText) {

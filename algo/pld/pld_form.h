@@ -68,6 +68,12 @@ protected:
     // Whether this form can work a row of its table (rows without geometry,
     // or with a row protocol the form does not speak, are refused).
     virtual bool Workable(const VariantRecord& r) const = 0;
+    // The JEDEC fuse count ("QF") of a row's device, which the fuse window
+    // compares with a loaded file's; 0 when the form does not know it.
+    virtual int JedecFuses(const VariantRecord& r) const {
+        (void)r;
+        return 0;
+    }
 
     // ---- the operations of every logic-device form ----------------------------------
     virtual void ReadRom() = 0;
@@ -97,7 +103,8 @@ protected:
     const VariantRecord& Row();
     void ShowConnection() { Status(Ep3.Connected ? "OK " : "Comm Err."); }
     // Frees the buffer window, creates the fuse-map window when needed (the
-    // '1' fill) and shows the row's geometry: FuseCols R, FuseRows B.
+    // '1' fill) and shows the row's geometry: FuseCols R, FuseRows B, and its
+    // JEDEC fuse count.
     FuseWindowState& ShowFuseWindow(const VariantRecord& r);
     // The setup after the device-line check: the connection status, `design`,
     // 5 V and the row's VPP, the fuse-map window (a new one shows the row's

@@ -332,6 +332,23 @@ TEST(GalForm, SparseFileReadIntoASmallerWindowWritesItsDefaults) {
     EXPECT_EQ(f.Text("Msg"), "OK!!!");
 }
 
+// A file of another device's fuse count is named with both counts when it is
+// opened; the part's own files load without a word.
+TEST(GalForm, AnotherDevicesMapIsNamedWithBothCounts) {
+    SimBench b("GAL16V8B");
+    b.Open("GAL3M 3");
+    b.prompts.shown.clear();
+    LoadJedFile(b, PldFixture("sum22v10.jed"));
+    EXPECT_EQ(b.prompts.Texts(), std::vector<std::string>{PldFixture("sum22v10.jed") +
+                                                          " is a map of 5892 fuses (QF5892), the selected device "
+                                                          "has 2194: loaded as it is"});
+    b.prompts.shown.clear();
+    LoadJedFile(b, PldFixture("and16v8.jed"));
+    b.Open("GAL3M 6");
+    LoadJedFile(b, PldFixture("and20v8.jed"));
+    EXPECT_TRUE(b.prompts.shown.empty()) << b.prompts.Last();
+}
+
 TEST(GalForm, WriteRefusesAMapThatIsNoFuseMap) {
     SimBench b("GAL16V8B");
     AlgoForm& f = b.Open("GAL3M 3");

@@ -39,7 +39,9 @@ TEST_P(Both22V10Forms, FixtureLandsOnItsJedecCellsAndVerifies) {
     ASSERT_EQ(f.Text("Msg"), "OK ");
     const std::string want = Want();
     ASSERT_EQ(want.size(), 5892u);
+    b.prompts.shown.clear();
     LoadJedFile(b, Fixture());
+    EXPECT_TRUE(b.prompts.shown.empty()) << b.prompts.Last();  // the part's own fuse count
     f.Click("Erase");
     EXPECT_EQ(f.Text("Msg"), "End.");
     f.Click("Write");

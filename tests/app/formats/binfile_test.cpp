@@ -184,6 +184,16 @@ TEST(CdsShift, KeepsPositionsWhoseSourceIsPastTheImage) {
     EXPECT_THAT(image, ElementsAre(3, 4, 5, 6, 5, 6));
 }
 
+// A file that is there but may not be read is named.
+TEST_F(FormatsTest, UnreadableBinaryIsNamed) {
+    if (::geteuid() == 0) GTEST_SKIP() << "the superuser reads any file";
+    wb.DataFileName = Write("locked.bin", "\x01\x02");
+    std::filesystem::permissions(wb.DataFileName, std::filesystem::perms::none);
+    EXPECT_FALSE(LoadBin(wb, 0, 0));
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{"Cann't open *.bin: \n" + wb.DataFileName});
+    EXPECT_EQ(wb.ImageBuffer[0], 0xFF);
+}
+
 TEST_F(FormatsTest, OpenFailureTextForBinaryAndCds) {
     wb.DataFileName = Path("missing.bin");
     wb.LoadedEnd = 9;
@@ -191,7 +201,7 @@ TEST_F(FormatsTest, OpenFailureTextForBinaryAndCds) {
     EXPECT_FALSE(LoadCds(wb));
     ASSERT_EQ(prompts.shown.size(), 2u);
     for (auto& m : prompts.shown) {
-        EXPECT_EQ(m.text, "Cann't open *.bin: \n");
+        EXPECT_EQ(m.text, "Cann't open *.bin: \n" + wb.DataFileName);
         EXPECT_EQ(m.caption, " ");
     }
     EXPECT_EQ(wb.LoadedEnd, 9);

@@ -2,11 +2,18 @@
 
 #include <gmock/gmock.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <fstream>
 #include <functional>
+#include <tuple>
 
 #include "app/binfile.h"
 #include "app/fill.h"
 #include "app/hexfile.h"
+#include "app/jedec.h"
 #include "formats_util.h"
 #include "support/param_names.h"
 
@@ -194,9 +201,22 @@ TEST_F(FileOpsTest, SaveSvfAndCancelWriteNothing) {
     ui.saveName = Path("o.bin");
     ui.close = FakeFileUi::Cancel;
     SaveBufClick(wb, model, ui, other);
+    ui.saveName.reset();  // the save dialog cancelled
+    SaveBufClick(wb, model, ui, other);
     EXPECT_FALSE(std::filesystem::exists(Path("o.svf")));
     EXPECT_FALSE(std::filesystem::exists(Path("o.bin")));
     EXPECT_EQ(wb.DataFileName, Path("o.bin"));
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.Last();
+}
+
+// A start field that does not read as hex: SaveBin's own message, once.
+TEST_F(FileOpsTest, SaveBinFieldMessageIsNotDoubled) {
+    wb.FileNew();
+    ui.saveName = Write("keep.bin", "old");
+    ui.user = [](FileFormatModel& m) { m.Edit1 = "zz"; };
+    SaveBufClick(wb, model, ui, other);
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{"Buffer start or end is not a hex number: nothing saved"});
+    EXPECT_EQ(Read(*ui.saveName), "old");
 }
 
 // Load 64 KiB, fill a range inside it, save as binary: the whole 64 KiB are
@@ -282,6 +302,193 @@ INSTANTIATE_TEST_SUITE_P(
                       BadNameCase{"UnknownExtension", "image.txt", BadNameCase::File, "Can not load @: unknown file type (.txt)"},
                       BadNameCase{"NoExtension", "image", BadNameCase::File, "Can not load @: unknown file type"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- saving whole or not at all -------------------------------------------------------
+
+enum class SaveFailure { MissingFolder, ReadOnlyFile, ReadOnlyFolder, FullDisk };
+
+struct SaveFormatCase {
+    const char* name;
+    const char* file;  // the name saved under (the JEDEC writer keeps ".jed")
+};
+const SaveFormatCase SaveHexCase{"Hex", "o.hex"}, SaveBinCase{"Bin", "o.bin"}, SaveJedCase{"Jed", "o.jed"};
+
+// Saves through the format dialog as the user does: a buffer window of
+// 16 KiB (HEX, BIN) or a 22V10-sized fuse map (JED), each well over 2 KiB in
+// its file.
+class SaveFormats : public FileOpsTest {
+protected:
+    static constexpr std::size_t OldSize = 20000;
+
+    SaveFormats() { other = {}; }  // the program's own writers
+
+    void Prepare(const SaveFormatCase& c) {
+        for (int a = 0; a < 0x10000; ++a) wb.ImageBuffer[a] = static_cast<std::uint8_t>(a * 7 + 3);
+        if (std::string(c.name) == "Jed") {
+            OpenFuseWindow(wb, 44, 132);
+            for (int a = 0; a < 138 * 44; ++a) wb.ImageBuffer[a] = (a * 5 % 7) < 3 ? '1' : '0';
+        } else {
+            wb.FileNew();
+            wb.FileWin->EndAddr = 0x3FFF;
+        }
+        imageBefore = Bytes(0, 0x10000);
+    }
+    // What a good save writes.
+    std::string Expected(const SaveFormatCase& c) const {
+        const std::string n = c.name;
+        if (n == "Hex") return FormatHex(wb.ImageBuffer, 0x3FFF);
+        if (n == "Bin") return std::string(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + 0x4000);
+        return JedText(wb.ImageBuffer, *wb.PldFileW, wb.sel.VariantIndex);
+    }
+    static std::string OldBytes() {
+        std::string old(OldSize, '\0');
+        for (std::size_t i = 0; i < old.size(); ++i) old[i] = static_cast<char>(i * 31 + 17);
+        return old;
+    }
+    // The names in a folder (a temporary file left behind would show here).
+    static std::vector<std::string> Names(const std::filesystem::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // The buffer and its window as they were.
+    void ExpectUnchanged() const {
+        EXPECT_TRUE(Bytes(0, 0x10000) == imageBefore);
+        if (wb.FileWin) {
+            EXPECT_EQ(wb.FileWin->EndAddr, 0x3FFF);
+            EXPECT_EQ(wb.FileWin->Title, "noname.bin");
+        } else {
+            ASSERT_TRUE(wb.PldFileW);
+            EXPECT_EQ(wb.PldFileW->FuseCols, 44);
+            EXPECT_EQ(wb.PldFileW->Title, "PLD Buffer   ");
+        }
+    }
+    std::vector<std::uint8_t> imageBefore;
+};
+
+std::string SaveFailName(const ::testing::TestParamInfo<std::tuple<SaveFormatCase, SaveFailure>>& info) {
+    static const char* const failures[] = {"MissingFolder", "ReadOnlyFile", "ReadOnlyFolder", "FullDisk"};
+    return std::string(std::get<0>(info.param).name) + "_" + failures[static_cast<int>(std::get<1>(info.param))];
+}
+
+class SaveFails : public SaveFormats,
+                  public ::testing::WithParamInterface<std::tuple<SaveFormatCase, SaveFailure>> {};
+
+TEST_P(SaveFails, OneMessageAndTheOldFileKept) {
+    const auto& [format, failure] = GetParam();
+    Prepare(format);
+    std::filesystem::path folder = dir / "data";
+    std::filesystem::create_directories(folder);
+    std::string target = (folder / format.file).string();
+    std::string reason;
+    switch (failure) {
+    case SaveFailure::MissingFolder:
+        target = (dir / "none" / format.file).string();
+        reason = "No such file or directory";
+        break;
+    case SaveFailure::ReadOnlyFile:
+        // No write bit at all: refused also where the superuser could write it.
+        std::ofstream(target, std::ios::binary) << OldBytes();
+        std::filesystem::permissions(target, std::filesystem::perms(0444));
+        reason = "Permission denied";
+        break;
+    case SaveFailure::ReadOnlyFolder:
+        if (::geteuid() == 0) GTEST_SKIP() << "the superuser writes into a read-only folder";
+        std::ofstream(target, std::ios::binary) << OldBytes();
+        std::filesystem::permissions(folder, std::filesystem::perms(0555));
+        reason = "Permission denied";
+        break;
+    case SaveFailure::FullDisk:
+        std::ofstream(target, std::ios::binary) << OldBytes();
+        reason = "File too large";
+        break;
+    }
+    ui.saveName = target;
+
+    if (failure == SaveFailure::FullDisk) {
+        // A disk that fills after 2 KiB: writes past it fail instead of
+        // ending the process.
+        rlimit old{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = 2048;
+        auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        SaveBufClick(wb, model, ui, other);
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+    } else {
+        SaveBufClick(wb, model, ui, other);
+    }
+    if (failure == SaveFailure::ReadOnlyFolder) std::filesystem::permissions(folder, std::filesystem::perms(0755));
+
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{"Can not save " + target + ": " + reason});
+    if (failure == SaveFailure::MissingFolder) {
+        EXPECT_FALSE(std::filesystem::exists(dir / "none"));
+    } else {
+        EXPECT_TRUE(Read(target) == OldBytes()) << "the old file changed";
+        EXPECT_EQ(Names(folder), std::vector<std::string>{format.file});
+    }
+    ExpectUnchanged();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FormatByFailure, SaveFails,
+    ::testing::Combine(::testing::Values(SaveHexCase, SaveBinCase, SaveJedCase),
+                       ::testing::Values(SaveFailure::MissingFolder, SaveFailure::ReadOnlyFile,
+                                         SaveFailure::ReadOnlyFolder, SaveFailure::FullDisk)),
+    SaveFailName);
+
+class SaveSucceeds : public SaveFormats, public ::testing::WithParamInterface<SaveFormatCase> {};
+
+// Over an existing 20,000-byte file: the whole buffer, its permission bits
+// kept, nothing said, no temporary file left.
+TEST_P(SaveSucceeds, ReplacesTheFileWholeAndSaysNothing) {
+    const SaveFormatCase& c = GetParam();
+    Prepare(c);
+    const std::string target = Write(c.file, OldBytes());
+    std::filesystem::permissions(target, std::filesystem::perms(0640));
+    ui.saveName = target;
+    SaveBufClick(wb, model, ui, other);
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.Last();
+    const std::string want = Expected(c);
+    ASSERT_GT(want.size(), 2048u);
+    EXPECT_TRUE(Read(target) == want);
+    EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0640));
+    EXPECT_EQ(Names(dir), std::vector<std::string>{c.file});
+    ExpectUnchanged();
+}
+
+// Saved through a symbolic link: the file it names is replaced, the link stays.
+TEST_P(SaveSucceeds, FollowsASymbolicLink) {
+    const SaveFormatCase& c = GetParam();
+    Prepare(c);
+    std::filesystem::create_directories(dir / "real");
+    const std::string real = Write(std::string("real/") + c.file, OldBytes());
+    const std::string link = Path(c.file);
+    std::filesystem::create_symlink(std::filesystem::path("real") / c.file, link);
+    ui.saveName = link;
+    SaveBufClick(wb, model, ui, other);
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.Last();
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_TRUE(Read(real) == Expected(c));
+    EXPECT_EQ(Names(dir / "real"), std::vector<std::string>{c.file});
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SaveSucceeds, ::testing::Values(SaveHexCase, SaveBinCase, SaveJedCase),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The JEDEC writer replaces the name's extension: the message names the
+// file it was writing.
+TEST_F(SaveFormats, JedecMessageNamesTheJedFile) {
+    Prepare(SaveJedCase);
+    ui.saveName = Path("none/fuses.bin");
+    ui.user = [](FileFormatModel& m) { m.OnRadioClick(FmtJed); };
+    SaveBufClick(wb, model, ui, other);
+    EXPECT_EQ(prompts.Texts(),
+              std::vector<std::string>{"Can not save " + Path("none/fuses.JED") + ": No such file or directory"});
+}
 
 struct RadioCase {
     int index;

@@ -299,11 +299,12 @@ TEST_F(FormatsTest, SaveHexWithoutBufferWindowWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(wb.DataFileName));
 }
 
-TEST_F(FormatsTest, SaveHexIntoMissingFolderIsSilent) {
+TEST_F(FormatsTest, SaveHexIntoMissingFolderSaysSo) {
     wb.FileNew();
     wb.DataFileName = Path("no/such/folder/out.hex");
-    SaveHex(wb);
-    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_FALSE(SaveHex(wb));
+    EXPECT_EQ(prompts.Texts(),
+              std::vector<std::string>{"Can not save " + wb.DataFileName + ": No such file or directory"});
 }
 
 }  // namespace

@@ -192,7 +192,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"CInsideFuseListEndsRead", "x*L0 1C L4 1*", "1000000000000000"},
         ReadCase{"EndOfTextEndsRead", "x*L0 1*\x03" "1111", "1000000000000000"},
         ReadCase{"StarEndsAddress", "x*L4*11*L0 1*", "1000000000000000"},
-        ReadCase{"NoHeaderEnd", "L0 1111", "0000000000000000"},
+        // No field ended by '*': nothing to load, nothing changes.
+        ReadCase{"NoHeaderEnd", "L0 1111", "xxxxxxxxxxxxxxxx"},
         ReadCase{"LastFusesOfMap", "x*L12 0110*", "0000000000000110"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -396,21 +397,196 @@ INSTANTIATE_TEST_SUITE_P(
         // Fuses 1011 0000: bits 0, 2, 3 = 0x0D.
         ChecksumCase{"RightField", "x*L0000 10110000*\r\nC000D*\r\n\x03", {}},
         ChecksumCase{"LowerCaseDigits", "x*QF8*L0000 10110000*Cabcd*",
-                     {"Fuse checksum error: the file says CABCD, the fuses loaded give 000D"}},
+                     {"Fuse checksum error: the file says C field ABCD, the 8 fuses loaded give 000D"}},
         // One fuse flipped after the checksum was computed.
         ChecksumCase{"OneFuseFlipped", "x*L0000 10110001*C000D*",
-                     {"Fuse checksum error: the file says C000D, the fuses loaded give 008D"}},
+                     {"Fuse checksum error: the file says C field 000D, the 8 fuses loaded give 008D"}},
         // The fuse count covers fuses the default state sets.
         ChecksumCase{"FuseCountWithDefault", "x*QF16*F1*L0000 10110000*C\x30\x30\x30\x30*",
-                     {"Fuse checksum error: the file says C0000, the fuses loaded give 010C"}},
+                     {"Fuse checksum error: the file says C field 0000, the 16 fuses loaded give 010C"}},
         ChecksumCase{"FuseCountRight", "x*QF16*F1*L0000 10110000*C010C*", {}},
         // Inside an unclosed fuse list (older long files).
         ChecksumCase{"InsideTheList", "x*L0000 10110000C000E*",
-                     {"Fuse checksum error: the file says C000E, the fuses loaded give 000D"}},
+                     {"Fuse checksum error: the file says C field 000E, the 8 fuses loaded give 000D"}},
         ChecksumCase{"NoField", "x*L0000 10110000*", {}},
         ChecksumCase{"FieldNotHex", "x*L0000 10110000*Cxyz1*", {}},
         ChecksumCase{"FieldCutShort", "x*L0000 10110000*C00", {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A file with nothing to load says so and changes nothing: neither the map
+// and its window, nor a buffer window open instead.
+struct NoDataCase {
+    const char* name;
+    std::string text;
+};
+class JedecNoData : public JedecFiles, public ::testing::WithParamInterface<NoDataCase> {};
+
+std::string BinaryBytes() {
+    std::string b;
+    for (int k = 0; k < 512; ++k) b.push_back(static_cast<char>(k & 0xFF));
+    return b;
+}
+
+TEST_P(JedecNoData, SaysSoAndKeepsTheMap) {
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    WriteFile(dir / "old.jed", "x*L0000 1011001110001111*");
+    wb.DataFileName = (dir / "old.jed").string();
+    LoadJed(wb);
+    ASSERT_TRUE(wb.PldFileW);
+    const std::vector<std::uint8_t> before(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + 0x10000);
+    prompts.shown.clear();
+
+    WriteFile(dir / "bad.jed", GetParam().text);
+    wb.DataFileName = (dir / "bad.jed").string();
+    LoadJed(wb);
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{"No data in " + wb.DataFileName + ": nothing was loaded"});
+    ASSERT_TRUE(wb.PldFileW);
+    EXPECT_EQ(wb.PldFileW->Title, (dir / "old.jed").string());
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), wb.ImageBuffer.begin()));
+}
+
+TEST_P(JedecNoData, KeepsTheBufferWindow) {
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    wb.FileNew();
+    WriteFile(dir / "bad.jed", GetParam().text);
+    wb.DataFileName = (dir / "bad.jed").string();
+    LoadJed(wb);
+    EXPECT_EQ(prompts.shown.size(), 1u);
+    ASSERT_TRUE(wb.FileWin);
+    EXPECT_FALSE(wb.PldFileW);
+    EXPECT_EQ(wb.FileWin->Title, "noname.bin");
+    EXPECT_EQ(wb.ImageBuffer[0], 0xFF);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, JedecNoData,
+    ::testing::Values(NoDataCase{"Empty", ""}, NoDataCase{"Binary", BinaryBytes()},
+                      NoDataCase{"HeaderOnly", "GAL16V8\r\nRavol*\r\n"},
+                      NoDataCase{"NoFieldEnded", "GAL16V8\r\nL0000 0101\r\n"},
+                      NoDataCase{"NoFuseListOrDefault", "x*QF2194*N 0101 L0000*G0*C0000*\x03"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A fuse count other than the selected device's is named with both counts;
+// the file loads as it would without that device.
+struct DeviceCountCase {
+    const char* name;
+    const char* fixture;
+    int deviceFuses;  // 0: no logic device has set the window
+    std::vector<std::string> messages;  // '@' stands for the file's path
+};
+class JedecDeviceCount : public JedecFiles, public ::testing::WithParamInterface<DeviceCountCase> {};
+
+TEST_P(JedecDeviceCount, NamesAnotherDevicesMapAndLoadsIt) {
+    const DeviceCountCase& c = GetParam();
+    const std::string path = (fs::path(test::FixturesDir()) / "jed" / c.fixture).string();
+    test::ScriptedPrompts plain;
+    Workbench unknown(plain);
+    OpenFuseWindow(unknown, 32, 64);
+    unknown.DataFileName = path;
+    LoadJed(unknown);
+    EXPECT_TRUE(plain.shown.empty()) << plain.Last();
+
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    OpenFuseWindow(wb, 32, 64, c.deviceFuses);
+    wb.DataFileName = path;
+    LoadJed(wb);
+    std::vector<std::string> want;
+    for (std::string m : c.messages) want.push_back(m.replace(m.find('@'), 1, path));
+    EXPECT_EQ(prompts.Texts(), want);
+    EXPECT_TRUE(std::equal(wb.ImageBuffer.begin(), wb.ImageBuffer.begin() + 0x10000, unknown.ImageBuffer.begin()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, JedecDeviceCount,
+    ::testing::Values(
+        DeviceCountCase{"Map22V10OnGal16V8", "sum22v10.jed", 2194,
+                        {"@ is a map of 5892 fuses (QF5892), the selected device has 2194: loaded as it is"}},
+        DeviceCountCase{"Map20V8OnGal16V8", "and20v8.jed", 2194,
+                        {"@ is a map of 2706 fuses (QF2706), the selected device has 2194: loaded as it is"}},
+        DeviceCountCase{"OwnCount", "and16v8.jed", 2194, {}},
+        DeviceCountCase{"NoFuseCountInTheFile", "small_written.jed", 2194, {}},
+        DeviceCountCase{"NoDeviceKnown", "sum22v10.jed", 0, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A fuse list that stops before the file is done with it loads as far as it
+// goes and says where it stopped.
+struct CutCase {
+    const char* name;
+    std::string text;
+    std::string message;  // after the path; empty: none
+    std::string fuses;    // fuses 0..15 after the load
+};
+class JedecCutShort : public JedecFiles, public ::testing::WithParamInterface<CutCase> {};
+
+TEST_P(JedecCutShort, SaysWhereTheListEnded) {
+    const CutCase& c = GetParam();
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    OpenFuseWindow(wb, 4, -2);  // a map of 16 fuses
+    WriteFile(dir / "cut.jed", c.text);
+    wb.DataFileName = (dir / "cut.jed").string();
+    LoadJed(wb);
+    EXPECT_EQ(prompts.Texts(),
+              c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{wb.DataFileName + c.message});
+    EXPECT_EQ(Fuses(wb.ImageBuffer, 0, 16), c.fuses);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, JedecCutShort,
+    ::testing::Values(
+        CutCase{"InsideTheList", "x*\r\nL0 1011\r\n01", " ends inside its fuse list before fuse 6 (line 3): loaded as far as it goes",
+                "1011010000000000"},
+        CutCase{"InsideTheListWithCount", "x*QF16*\r\nL0 1011\r\n0",
+                " ends inside its fuse list before fuse 5 (line 3), it sets 5 of its 16 fuses (QF16): loaded as far as it goes",
+                "1011000000000000"},
+        CutCase{"InsideTheListWithDefault", "x*QF16*F1*L0 10",
+                " ends inside its fuse list before fuse 2 (line 1): loaded as far as it goes", "1011111111111111"},
+        CutCase{"InsideANoteAfterTheList", "x*QF4*L0 1011*\r\nN signat",
+                " ends inside its fuse list before fuse 4 (line 1): loaded as far as it goes", "1011000000000000"},
+        CutCase{"ClosedButFewerThanItsCount", "x*QF16*\r\nL0 1011*\r\nL4 01*C002D*",
+                " sets 6 of its 16 fuses (QF16), its fuse list ends before fuse 6 (line 3): loaded as far as it goes",
+                "1011010000000000"},
+        CutCase{"SparseWithoutDefault", "x*QF8*L0 11*L6 11*", " sets 4 of its 8 fuses (QF8), its fuse list ends before fuse 8 (line 1): loaded as far as it goes",
+                "1100001100000000"},
+        CutCase{"Whole", "x*QF4*L0 1011*C000D*", "", "1011000000000000"},
+        CutCase{"SparseWithDefault", "x*QF16*F0*L2 1*\x03", "", "0010000000000000"},
+        CutCase{"NoCountClosed", "x*L0 1011*", "", "1011000000000000"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A file cut in half: what it holds up to the cut is loaded.
+TEST_F(JedecFiles, FileCutInHalfSaysWhereItEnded) {
+    const std::string text = Fixture("gal16v8_public.jed");
+    const std::string half = text.substr(0, text.size() / 2);
+    ASSERT_EQ(half.substr(half.size() - 26), "\r\nL0992 110101011001000111");
+    WriteFile(dir / "half.jed", half);
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    OpenFuseWindow(wb, 32, 64, 2194);
+    wb.DataFileName = (dir / "half.jed").string();
+    LoadJed(wb);
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{wb.DataFileName +
+                                                        " ends inside its fuse list before fuse 1010 (line 35): "
+                                                        "loaded as far as it goes"});
+    const std::string fuses = Fixture("gal16v8_public.fuses");
+    EXPECT_EQ(Fuses(wb.ImageBuffer, 0, 1010), fuses.substr(0, 1010));
+    EXPECT_EQ(Fuses(wb.ImageBuffer, 1010, 2194 - 1010), std::string(2194 - 1010, '0'));
+}
+
+// A file that is there but may not be read is named.
+TEST_F(JedecFiles, UnreadableFileIsNamed) {
+    if (::geteuid() == 0) GTEST_SKIP() << "the superuser reads any file";
+    test::ScriptedPrompts prompts;
+    Workbench wb(prompts);
+    WriteFile(dir / "locked.jed", "x*L0 1*");
+    fs::permissions(dir / "locked.jed", fs::perms::none);
+    wb.DataFileName = (dir / "locked.jed").string();
+    LoadJed(wb);
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{"Cann't open :\n" + wb.DataFileName});
+    EXPECT_FALSE(wb.PldFileW);
+}
 
 // The program's own files, and the fixtures of the logic forms, carry a right
 // field.
