@@ -108,6 +108,8 @@ void SaveBufClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const Other
     if (!wb.FileWin && !wb.PldFileW) return;
     auto name = ui.SaveFileName(wb);
     if (!name) return;
+    // A save that fails leaves the current data file as it was.
+    const std::string previous = wb.DataFileName;
     wb.DataFileName = *name;
     model.SelectByExt(wb.DataFileName);
     model.LoadModeEnabled = false;
@@ -121,18 +123,20 @@ void SaveBufClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const Other
     const std::string key = FormatKey(model.Format);
     if (key.empty()) return;
     // Each writer saves whole or not at all and names its own failure once.
+    bool saved = true;
     if (key == ".HEX") {
-        SaveHex(wb);
+        saved = SaveHex(wb);
     } else if (key == ".JED") {
         if (!wb.PldFileW) return;
-        if (other.WriteJed) other.WriteJed(wb);
-        else SaveJed(wb);
+        saved = other.WriteJed ? other.WriteJed(wb) : SaveJed(wb);
     } else if (key == ".BIN") {
-        SaveBin(wb, model.Edit1, model.Edit2);
+        saved = SaveBin(wb, model.Edit1, model.Edit2);
     } else if (key == ".CDS") {
         wb.prompts.ShowMessage("Save format error...");
+        saved = false;
     }
     // ".SVF": nothing is written.
+    if (!saved) wb.DataFileName = previous;
 }
 
 }  // namespace quilla

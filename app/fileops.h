@@ -54,8 +54,9 @@ public:
 struct OtherFormats {
     std::function<void(Workbench&)> LoadJed;
     std::function<void(Workbench&)> LoadSvf;
-    // Writes the fuse window to DataFileName (only called when it exists).
-    std::function<void(Workbench&)> WriteJed;
+    // Writes the fuse window to DataFileName (only called when it exists);
+    // false when nothing was saved.
+    std::function<bool(Workbench&)> WriteJed;
 };
 
 // File/Load: open dialog, format dialog, then the loader of the chosen format.

@@ -52,7 +52,10 @@ protected:
     FileOpsTest() {
         other.LoadJed = [this](Workbench&) { calls.push_back("LoadJed"); };
         other.LoadSvf = [this](Workbench&) { calls.push_back("LoadSvf"); };
-        other.WriteJed = [this](Workbench& w) { calls.push_back("WriteJed " + w.DataFileName); };
+        other.WriteJed = [this](Workbench& w) {
+            calls.push_back("WriteJed " + w.DataFileName);
+            return true;
+        };
     }
 };
 
@@ -405,6 +408,7 @@ TEST_P(SaveFails, OneMessageAndTheOldFileKept) {
         break;
     }
     ui.saveName = target;
+    const std::string dataFile = wb.DataFileName;
 
     if (failure == SaveFailure::FullDisk) {
         // A disk that fills after 2 KiB: writes past it fail instead of
@@ -430,6 +434,7 @@ TEST_P(SaveFails, OneMessageAndTheOldFileKept) {
         EXPECT_TRUE(Read(target) == OldBytes()) << "the old file changed";
         EXPECT_EQ(Names(folder), std::vector<std::string>{format.file});
     }
+    EXPECT_EQ(wb.DataFileName, dataFile) << "the data file is still the one loaded";
     ExpectUnchanged();
 }
 
