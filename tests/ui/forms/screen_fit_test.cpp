@@ -23,13 +23,16 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 
 #include "algo/pic/pic_images.h"
 #include "algo/ui/formview.h"
 #include "ui/forms/view_app.h"
+#include "app/ui/filewin.h"
 #include "app/ui/mainform.h"
+#include "app/svf.h"
 #include "app/ui/place1.h"
 #include "app/ui/pldfilew.h"
 #include "sim/chips/avr.h"
@@ -204,6 +207,64 @@ TEST_P(EveryForm, FitsA1280x800ScreenWithItsLiveLinesInView) {
 
 INSTANTIATE_TEST_SUITE_P(All, EveryForm, ::testing::ValuesIn(EveryFormClass()),
                          [](const ::testing::TestParamInfo<FormClass>& p) { return p.param.className; });
+
+// A buffer window made after a logic-device form (the GAL form freed it for
+// the fuse-map window; on the XC95xx form an SVF file was loaded, which freed
+// it for the SVF window) opens wholly inside the MDI area, its Cursor,
+// Checksum and Start row in view, on the common screens.
+struct AfterLogic {
+    const char* name;
+    const char* part;
+    const char* mfr;
+    const char* params;
+    bool loadSvf;
+};
+
+void PrintTo(const AfterLogic& p, std::ostream* os) { *os << p.name; }
+
+class BufferAfterLogicDevice : public ::testing::TestWithParam<std::tuple<AfterLogic, QSize>> {};
+
+TEST_P(BufferAfterLogicDevice, OpensInsideTheArea) {
+    const auto& [p, screen] = GetParam();
+    ClassLine line;
+    line.model = "vex520";
+    line.part = p.part;
+    line.mfr = p.mfr;
+    line.item = p.part;
+    line.params = p.params;
+    ScreenBench b(line, screen);
+    b.Open(p.params);
+    Settle();
+    if (p.loadSvf) {
+        const std::string file = ::testing::TempDir() + "screen_fit.svf";
+        std::ofstream(file) << "!TRST OFF;\nSIR 8 TDI (fe);\n";
+        b.wb->DataFileName = file;
+        ASSERT_TRUE(LoadSvf(*b.wb));
+        Settle();
+    }
+    ASSERT_EQ(b.main->FileWinSub(), nullptr);
+
+    b.Open("ACTRANS25 1 len=131072 pag=256 dly=6 era=10 vcc=5000");  // 25LC1024
+    Settle();
+    QMdiSubWindow* sub = b.main->FileWinSub();
+    ASSERT_NE(sub, nullptr);
+    EXPECT_TRUE(sub->isVisible());
+    EXPECT_TRUE(b.Area()->rect().contains(sub->geometry()))
+        << "buffer window " << Describe(sub->geometry()) << " area " << Describe(b.Area()->rect());
+    TFileWin* view = b.main->FileWinView();
+    for (QLineEdit* e : {view->Edit1, view->Edit2, view->Edit3})
+        EXPECT_TRUE(b.Area()->rect().contains(b.InArea(e))) << Describe(b.InArea(e));
+}
+
+INSTANTIATE_TEST_SUITE_P(Logic, BufferAfterLogicDevice,
+                         ::testing::Combine(::testing::Values(AfterLogic{"GAL16V8", "GAL16V8", "LATTICE", "GAL3M 1", false},
+                                                              AfterLogic{"XC95xx", "XC9536XL", "XILINX", "XC95X 0", true}),
+                                            ::testing::Values(QSize(1280, 800), QSize(1366, 768))),
+                         [](const auto& info) {
+                             const QSize s = std::get<1>(info.param);
+                             return std::string(std::get<0>(info.param).name) + "_" + std::to_string(s.width()) +
+                                    "x" + std::to_string(s.height());
+                         });
 
 // The forms that were too long for a screen: the whole form shows on
 // 1280x800 and 1366x768, and Run clicked in the view ends with its success
