@@ -44,10 +44,7 @@ void QtPrompts::ShowChipPrompt(const std::string& text) {
     TAutoPro1* w = ChipPrompt ? ChipPrompt : AutoPro1;
     if (!w) return;
     w->Edit1->setText(QString::fromStdString(text));
-    w->show();
-    w->raise();
-    w->Edit1->repaint();
-    QApplication::processEvents();
+    w->ShowInFront();
 }
 
 void QtPrompts::SetChipPromptCaption(const std::string& caption) {
@@ -57,7 +54,7 @@ void QtPrompts::SetChipPromptCaption(const std::string& caption) {
 
 void QtPrompts::CloseChipPrompt() {
     TAutoPro1* w = ChipPrompt ? ChipPrompt : AutoPro1;
-    if (w) w->hide();
+    if (w) w->HideAndRepaintBelow();
 }
 
 }  // namespace quilla
