@@ -24,7 +24,7 @@ int QtPrompts::Message(const std::string& text, const std::string& caption, MsgK
     if (buttons & BtnNo) qb |= QMessageBox::No;
     if (buttons & BtnCancel) qb |= QMessageBox::Cancel;
     if (!qb) qb = QMessageBox::Ok;
-    QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), qb);
+    QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), qb, Owner);
     switch (box.exec()) {
     case QMessageBox::Yes: return BtnYes;
     case QMessageBox::No: return BtnNo;

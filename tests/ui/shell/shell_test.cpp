@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
+#include <QMessageBox>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -34,6 +35,7 @@
 #include "app/ui/mainform.h"
 #include "app/ui/place1.h"
 #include "app/ui/qtprompts.h"
+#include "app/ui/startfile.h"
 #include "app/workbench.h"
 #include "engine/fatal.h"
 #include "sim/programmer.h"
@@ -731,6 +733,31 @@ TEST_F(ShellTest, ChipPromptStandsInFrontOfTheMainWindowWholeWithItsCaption) {
 
     qp.CloseChipPrompt();
     EXPECT_FALSE(w.isVisible());
+}
+
+// A file named on the command line that cannot be opened: its message box
+// is owned by the main window (it stands over it), and the other messages
+// keep no owner.
+TEST(StartFile, MessageOfAFileThatCannotBeOpenedStandsOverTheMainWindow) {
+    App();
+    QtPrompts qp;
+    test::RecordingTransport transport;
+    Workbench wb{qp, &transport};
+    TMainForm main(wb);
+    main.show();
+    QWidget* owner = nullptr;
+    QString text;
+    QTimer::singleShot(0, &main, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        owner = box->parentWidget();
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    LoadStartFile(main, qp, "/nonexistent/start.hex");
+    EXPECT_EQ(owner, &main);
+    EXPECT_EQ(text.toStdString(), "Can not open /nonexistent/start.hex: no such file");
+    EXPECT_EQ(qp.Owner, nullptr);
 }
 
 }  // namespace
