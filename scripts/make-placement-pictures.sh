@@ -3,7 +3,7 @@
 # own generator, tools/placement_pictures.cpp: the socket as the placement
 # dialog draws it, with each part or adapter board where the simulated
 # programmer seats it. The files are committed; re-run after changing a seat
-# or adding a picture name to the generator's list.
+# or the list of pictures, titles and parts (tools/placement_pictures.h).
 #   scripts/make-placement-pictures.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -26,36 +26,15 @@
 
 #include "app/ui/place1.h"
 #include "sim/chip.h"
+#include "tools/placement_pictures.h"
 
 using namespace quilla;
 
 namespace {
 
-enum class Package { Dip, Plcc44, Qfp44 };
-
-struct Picture {
-    const char* file;
-    const char* label;              // what the picture names
-    Package package;                // what sits on the socket: the part, or a board carrying it
-    std::vector<const char*> parts;  // simulated parts shown this way (their seats are unioned for a board)
-};
-
-// Every picture name the forms pass to the placement dialog.
-const std::vector<Picture>& Pictures() {
-    static const std::vector<Picture> p = {
-        {"atiny26.bmp", "ATtiny26 DIP20", Package::Dip, {"ATtiny26"}},
-        {"atiny12.bmp", "ATtiny11/12/15 DIP8", Package::Dip, {"ATtiny12"}},
-        {"16f630.bmp", "PIC DIP14", Package::Dip, {"PIC16F630"}},
-        {"em78p153.bmp", "EM78P153 DIP14", Package::Dip, {"EM78P153"}},
-        {"p89lpc93x.bmp", "P89LPC93x DIP28", Package::Dip, {"P89LPC932"}},
-        {"87lpc762.bmp", "P87LPC76x DIP20", Package::Dip, {"P87LPC762"}},
-        {"at90s8535dip48.bmp", "AVR DIP40", Package::Dip, {"AT90S8535"}},
-        {"p44.bmp", "PLCC44 adapter", Package::Plcc44, {"AT90S8515*P44"}},
-        {"p44b.bmp", "PIC PLCC44 adapter", Package::Plcc44, {"PIC18F452*P44", "PIC16F877A*P44"}},
-        {"qfp44.bmp", "TQFP44 adapter", Package::Qfp44, {"ATmega16*Q44", "AT90S8515*Q44"}},
-    };
-    return p;
-}
+using place::Package;
+using place::Picture;
+using place::Pictures;
 
 // Socket row of a socket pin (rows -3..0 are the pins 41-48 above the 40-pin
 // area) and its side (0 left, 1 right).
@@ -153,11 +132,17 @@ std::vector<PlaceShape> Board(const Picture& pic, int top, int bottom) {
 // The picture's strokes for the Place/ folder, or nothing when a part is unknown.
 bool Strokes(const Picture& pic, std::vector<PlaceShape>& s, std::string& why) {
     if (pic.package == Package::Dip) {
-        const sim::SeatedPart seated = sim::ChipRegistry::Builtin().Create(pic.parts.front());
-        if (!seated.chip) return why = std::string("no simulated part ") + pic.parts.front(), false;
+        // Every part the picture is shown for sits where the first one does.
         int row = 0, pins = 0, orientation = 0;
-        if (!DipSeat(seated.placement, row, pins, orientation))
-            return why = std::string(pic.parts.front()) + " does not sit as a DIP", false;
+        for (const char* part : pic.parts) {
+            const sim::SeatedPart seated = sim::ChipRegistry::Builtin().Create(part);
+            if (!seated.chip) return why = std::string("no simulated part ") + part, false;
+            int r = 0, n = 0, o = 0;
+            if (!DipSeat(seated.placement, r, n, o)) return why = std::string(part) + " does not sit as a DIP", false;
+            if (part != pic.parts.front() && (r != row || n != pins || o != orientation))
+                return why = std::string(part) + " sits elsewhere than " + pic.parts.front(), false;
+            row = r, pins = n, orientation = o;
+        }
         s = SocketDrawing("vex640", row, pins, orientation, 0);
     } else {
         int top, bottom;
@@ -188,7 +173,7 @@ std::vector<PlaceShape> Turned(std::vector<PlaceShape> s, const QFontMetrics& fm
     return s;
 }
 
-QImage Draw(const std::vector<PlaceShape>& strokes, const std::string& label, bool turned) {
+QImage Draw(const std::vector<PlaceShape>& strokes, const std::string& title, bool turned) {
     QImage img(W, H, QImage::Format_RGB32);
     PaintPlaceShapes(img, strokes);
     QPainter p(&img);
@@ -196,9 +181,9 @@ QImage Draw(const std::vector<PlaceShape>& strokes, const std::string& label, bo
     f.setPixelSize(11);
     p.setFont(f);
     p.setPen(Qt::black);
-    // The name: under the socket, or above it when the socket is turned round.
+    // The title: under the socket, or above it when the socket is turned round.
     const QRect r = turned ? QRect(0, 1, W, 14) : QRect(0, H - 16, W, 14);
-    p.drawText(r, Qt::AlignHCenter | Qt::AlignVCenter, QString::fromStdString(label));
+    p.drawText(r, Qt::AlignHCenter | Qt::AlignVCenter, QString::fromStdString(title));
     return img;
 }
 
@@ -239,7 +224,7 @@ int main(int argc, char** argv) {
             continue;
         }
         if (arg == "--list") {
-            std::printf("%-20s %s:", pic.file, pic.label);
+            std::printf("%-20s %s:", pic.file, pic.title);
             for (const char* part : pic.parts) {
                 const sim::SeatedPart seated = sim::ChipRegistry::Builtin().Create(part);
                 std::printf(" %s [%s]", part, seated.placement.name.c_str());
@@ -251,7 +236,7 @@ int main(int argc, char** argv) {
             const QString dir = QString::fromStdString(arg) + (turned ? "/Place2" : "/Place");
             QDir().mkpath(dir);
             // Eight bits a pixel: a few colours, a third of the size.
-            const QImage img = Draw(turned ? Turned(s, fm) : s, pic.label, turned)
+            const QImage img = Draw(turned ? Turned(s, fm) : s, pic.title, turned)
                                    .convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
             if (!img.save(dir + "/" + pic.file, "BMP")) {
                 std::fprintf(stderr, "placement_pictures: cannot write %s/%s\n", qPrintable(dir), pic.file);

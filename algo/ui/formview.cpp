@@ -108,6 +108,28 @@ private:
     std::function<void()> f_;
 };
 
+// Runs a function once the watched widget's layout asked to be redone (its
+// content changed what it needs), after the pending events, once per burst.
+class LayoutWatch : public QObject {
+public:
+    LayoutWatch(QWidget* watched, std::function<void()> f) : QObject(watched), f_(std::move(f)) {
+        timer_.setSingleShot(true);
+        timer_.setInterval(0);
+        connect(&timer_, &QTimer::timeout, this, [this] { f_(); });
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::LayoutRequest && !timer_.isActive()) timer_.start();
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    std::function<void()> f_;
+    QTimer timer_;
+};
+
 // The body's scroll area asks for the room of its whole content; it scrolls
 // only when the window cannot give that.
 class BodyArea : public QScrollArea {
@@ -486,9 +508,13 @@ MdiFormHost::MdiFormHost(QMdiArea* area) : area_(area) {
     });
 }
 
-MdiFormHost::~MdiFormHost() { delete watch_.data(); }
+MdiFormHost::~MdiFormHost() {
+    // The views may outlive the host (the area owns them): they stop calling it.
+    delete watch_.data();
+    for (const QPointer<QObject>& w : layoutWatches_) delete w.data();
+}
 
-void MdiFormHost::FitToArea(QMdiSubWindow* win) const {
+void MdiFormHost::FitToArea(QMdiSubWindow* win, Fit fit) const {
     if (!win || !area_ || win->isMaximized() || win->isMinimized()) return;
     const QSize room = area_->viewport()->size();
     if (room.isEmpty()) return;
@@ -499,6 +525,10 @@ void MdiFormHost::FitToArea(QMdiSubWindow* win) const {
     QSize size = hint;
     if (hint.height() > room.height()) size.rwidth() += bar;
     if (hint.width() > room.width()) size.rheight() += bar;
+    if (fit == Fit::Grow) {
+        if (win->width() >= size.width() && win->height() >= size.height()) return;
+        size = size.expandedTo(win->size());
+    }
     size = size.boundedTo(room);
     win->resize(size);
     const QPoint at(std::clamp(win->x(), 0, std::max(0, room.width() - win->width())),
@@ -518,6 +548,12 @@ void MdiFormHost::ShowForm(AlgorithmForm& form) {
         sub->setAttribute(Qt::WA_DeleteOnClose, false);
         sub->setWindowTitle(Q(f->Caption()));
         area_->addSubWindow(sub);
+        // Whatever the form changes after this (the device's setup sets its
+        // captions and boxes, also after a modal placement picture has run
+        // the event loop), a form that needs more room gets it.
+        layoutWatches_.emplace_back(new LayoutWatch(w, [this, s = QPointer<QMdiSubWindow>(sub)] {
+            if (s && s->isVisible()) FitToArea(s, Fit::Grow);
+        }));
         win = sub;
         first = true;
     }

@@ -87,12 +87,16 @@ public:
     QMdiSubWindow* Window(const AlgorithmForm& form) const;
     // Sizes a form's window to show the whole form where the area allows,
     // and never larger than the area (the body scrolls then), inside it.
-    void FitToArea(QMdiSubWindow* win) const;
+    // Fit::Grow only enlarges a window that shows less than the whole form
+    // (a size the user gave it stays when it is large enough).
+    enum class Fit { Exact, Grow };
+    void FitToArea(QMdiSubWindow* win, Fit fit = Fit::Exact) const;
 
 private:
     QPointer<QMdiArea> area_;
     std::map<const AlgorithmForm*, QPointer<QMdiSubWindow>> windows_;
     QPointer<QObject> watch_;
+    std::vector<QPointer<QObject>> layoutWatches_;
 };
 
 }  // namespace quilla

@@ -30,6 +30,7 @@
 #include "app/ui/pldfilew.h"
 #include "app/ui/qtprompts.h"
 #include "app/ui/setting1.h"
+#include "app/ui/startfile.h"
 #include "app/workbench.h"
 #include "algo/ui/formview.h"
 #include "catalog/typedlg.h"
@@ -124,6 +125,13 @@ int main(int argc, char** argv) {
         typeDlg.Dispatch().Host = &formHost;
         TypeDlgWindow typeDlgWindow(typeDlg, &mainForm);
         typeDlgWindow.AttachMainForm(&mainForm);
+        // The main window is up before anything of the start-up can show a
+        // message (the selection's start, the file named on the command
+        // line), so no message stands alone on an empty screen. Without a
+        // window manager "maximised" means nothing: take the screen.
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            mainForm.setGeometry(screen->availableGeometry());
+        mainForm.showMaximized();
         Guarded(prompts, [&] { typeDlg.Start(); });
 
         // Setting1 (options dialog): sets mainForm.Hooks.ShowSetting1.
@@ -144,14 +152,10 @@ int main(int argc, char** argv) {
         if (!wb.FileWin) Guarded(prompts, [&] { wb.FileNew(); });
 
         // A file named on the command line: loaded by its extension as File >
-        // Load would (a name that cannot be loaded gives one message).
+        // Load would, once the main window is shown (a name that cannot be
+        // loaded gives one message, over the main window).
         if (!start.dataFile.empty())
-            Guarded(prompts, [&] { LoadNamedFile(wb, start.dataFile, fileFormat.Other); });
-
-        // Without a window manager "maximised" means nothing: take the screen.
-        if (QScreen* screen = QGuiApplication::primaryScreen())
-            mainForm.setGeometry(screen->availableGeometry());
-        mainForm.showMaximized();
+            QTimer::singleShot(0, &mainForm, [&] { LoadStartFile(mainForm, prompts, start.dataFile, fileFormat.Other); });
         if (!start.screenshot.empty()) {
             // The picture shows the remembered device's form beside the buffer window.
             if (!wb.sel.ParamString.empty())

@@ -289,8 +289,10 @@ void TMainForm::Display() {
 }
 
 void TMainForm::DataWindowsChanged() {
-    SyncFileWin(true);
+    // The windows of data that went first, so a new window takes their place.
+    DropFileWin();
     if (Hooks.SyncDataWindows) Run(Hooks.SyncDataWindows);
+    SyncFileWin(true);
 }
 
 void TMainForm::CounterChanged() {
@@ -298,25 +300,51 @@ void TMainForm::CounterChanged() {
     Edit1->repaint();
 }
 
+QMdiSubWindow* TMainForm::AddDataWindow(QWidget* view) {
+    auto* sub = new QMdiSubWindow;
+    sub->setWidget(view);
+    // Closing a data window does not free it: the program does, when other
+    // data takes over.
+    sub->setAttribute(Qt::WA_DeleteOnClose, false);
+    // Its size before the area places it, so the place found holds the whole window.
+    QSize size = view->size() + QSize(12, 32);
+    const QSize room = MdiArea->viewport()->size();
+    if (MdiArea->isVisible() && !room.isEmpty()) size = size.boundedTo(room);
+    sub->resize(size);
+    MdiArea->addSubWindow(sub);
+    KeepInArea(sub);
+    return sub;
+}
+
+void TMainForm::KeepInArea(QMdiSubWindow* sub) {
+    // Before the area is shown it places its children itself, inside.
+    const QSize room = MdiArea->viewport()->size();
+    if (!sub || !MdiArea->isVisible() || room.isEmpty() || sub->isMaximized() || sub->isMinimized()) return;
+    if (sub->width() > room.width() || sub->height() > room.height()) sub->resize(sub->size().boundedTo(room));
+    sub->move(std::clamp(sub->x(), 0, room.width() - sub->width()),
+              std::clamp(sub->y(), 0, room.height() - sub->height()));
+}
+
+void TMainForm::DropFileWin() {
+    if (wb_.FileWin || !fileWinView_) return;
+    QMdiSubWindow* sub = fileWinSub_;
+    fileWinView_ = nullptr;
+    fileWinSub_ = nullptr;
+    MdiArea->removeSubWindow(sub);
+    sub->deleteLater();
+}
+
 void TMainForm::SyncFileWin(bool show) {
     if (wb_.FileWin && !fileWinView_) {
         fileWinView_ = new TFileWin(wb_);
         connect(fileWinView_, &TFileWin::FillRequested, this, [this] { MainFillClick(); });
         connect(fileWinView_, &TFileWin::ResizeRequested, this, [this] { N11Click(); });
-        fileWinSub_ = MdiArea->addSubWindow(fileWinView_);
-        fileWinSub_->setAttribute(Qt::WA_DeleteOnClose, false);
+        fileWinSub_ = AddDataWindow(fileWinView_);
         // Closing the buffer window only minimises it: it lives as long as its data.
         fileWinSub_->installEventFilter(this);
-        fileWinSub_->resize(fileWinView_->size() + QSize(12, 32));
         show = true;
     }
-    if (!wb_.FileWin && fileWinView_) {
-        QMdiSubWindow* sub = fileWinSub_;
-        fileWinView_ = nullptr;
-        fileWinSub_ = nullptr;
-        MdiArea->removeSubWindow(sub);
-        sub->deleteLater();
-    }
+    DropFileWin();
     if (!fileWinView_) return;
     fileWinView_->Refresh();
     if (show) {

@@ -133,6 +133,13 @@ public:
     void SetStatusPanel(int i, const std::string& text);
     std::string StatusPanel(int i) const;
 
+    // Makes a data window (buffer, fuse map, SVF) an MDI child that lives
+    // until the program frees it: sized for its view, placed where it covers
+    // the fewest other windows, and wholly inside the area.
+    QMdiSubWindow* AddDataWindow(QWidget* view);
+    // Moves (and where the area is smaller, shrinks) a child into the area.
+    void KeepInArea(QMdiSubWindow* sub);
+
     TFileWin* FileWinView() const { return fileWinView_; }
     QMdiSubWindow* FileWinSub() const { return fileWinSub_; }
     TEp3Form* Ep3Form = nullptr;  // the status window, created on first use when not given
@@ -164,6 +171,8 @@ private:
     // Creates or frees the buffer window's view as the workbench's FileWin
     // comes and goes, and redraws it; `show` also brings it up.
     void SyncFileWin(bool show);
+    // Frees the buffer window's view when the workbench's FileWin is gone.
+    void DropFileWin();
     QWidget* ActiveDataWidget() const;
 
     Workbench& wb_;

@@ -145,23 +145,23 @@ struct DataWindowViews {
     unsigned svfLoads = 0;
 };
 
+// Frees the view whose data went.
 template <class View>
-void Sync(TMainForm& mf, bool wanted, View*& view, QMdiSubWindow*& sub) {
-    if (wanted && !view) {
-        view = new View(mf.wb());
-        sub = mf.MdiArea->addSubWindow(view);
-        // Closing the window only hides it; the program frees it when other
-        // data takes over.
-        sub->setAttribute(Qt::WA_DeleteOnClose, false);
-        sub->resize(view->size() + QSize(12, 32));
-    }
-    if (!wanted && view) {
-        QMdiSubWindow* s = sub;
-        view = nullptr;
-        sub = nullptr;
-        mf.MdiArea->removeSubWindow(s);
-        s->deleteLater();
-    }
+void Drop(TMainForm& mf, bool wanted, View*& view, QMdiSubWindow*& sub) {
+    if (wanted || !view) return;
+    QMdiSubWindow* s = sub;
+    view = nullptr;
+    sub = nullptr;
+    mf.MdiArea->removeSubWindow(s);
+    s->deleteLater();
+}
+
+// Creates the view of new data. Closing its window only hides it.
+template <class View>
+void Create(TMainForm& mf, bool wanted, View*& view, QMdiSubWindow*& sub) {
+    if (!wanted || view) return;
+    view = new View(mf.wb());
+    sub = mf.AddDataWindow(view);
 }
 
 }  // namespace
@@ -173,8 +173,11 @@ void InstallDataWindows(TMainForm& mf, TInputHexDlg* fillDialog) {
         Workbench& wb = main->wb();
         const bool newPld = wb.PldFileW && !views->pld;
         const bool newSvf = wb.SvfFileW && !views->svf;
-        Sync(*main, wb.PldFileW != nullptr, views->pld, views->pldSub);
-        Sync(*main, wb.SvfFileW != nullptr, views->svf, views->svfSub);
+        // The windows of data that went first, so a new window takes their place.
+        Drop(*main, wb.PldFileW != nullptr, views->pld, views->pldSub);
+        Drop(*main, wb.SvfFileW != nullptr, views->svf, views->svfSub);
+        Create(*main, wb.PldFileW != nullptr, views->pld, views->pldSub);
+        Create(*main, wb.SvfFileW != nullptr, views->svf, views->svfSub);
         // New fuse data (a JEDEC load, a logic-device form) shows the fuse window.
         if (views->pld) views->pldSub->show();
         if (newPld) {

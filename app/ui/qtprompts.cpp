@@ -24,7 +24,7 @@ int QtPrompts::Message(const std::string& text, const std::string& caption, MsgK
     if (buttons & BtnNo) qb |= QMessageBox::No;
     if (buttons & BtnCancel) qb |= QMessageBox::Cancel;
     if (!qb) qb = QMessageBox::Ok;
-    QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), qb);
+    QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), qb, Owner);
     switch (box.exec()) {
     case QMessageBox::Yes: return BtnYes;
     case QMessageBox::No: return BtnNo;
@@ -44,10 +44,7 @@ void QtPrompts::ShowChipPrompt(const std::string& text) {
     TAutoPro1* w = ChipPrompt ? ChipPrompt : AutoPro1;
     if (!w) return;
     w->Edit1->setText(QString::fromStdString(text));
-    w->show();
-    w->raise();
-    w->Edit1->repaint();
-    QApplication::processEvents();
+    w->ShowInFront();
 }
 
 void QtPrompts::SetChipPromptCaption(const std::string& caption) {
@@ -57,7 +54,7 @@ void QtPrompts::SetChipPromptCaption(const std::string& caption) {
 
 void QtPrompts::CloseChipPrompt() {
     TAutoPro1* w = ChipPrompt ? ChipPrompt : AutoPro1;
-    if (w) w->hide();
+    if (w) w->HideAndRepaintBelow();
 }
 
 }  // namespace quilla

@@ -4,6 +4,8 @@
 
 #include "engine/prompts.h"
 
+class QWidget;
+
 namespace quilla {
 
 class TAutoPro1;
@@ -18,6 +20,8 @@ public:
 
     // The window the mass-production prompt uses (AutoPro1 when not set).
     TAutoPro1* ChipPrompt = nullptr;
+    // The window the message boxes stand over, their owner; none when null.
+    QWidget* Owner = nullptr;
 };
 
 }  // namespace quilla

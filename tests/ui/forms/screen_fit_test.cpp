@@ -1,7 +1,9 @@
-// Every registered form in the main window on a 1280x800 screen, offscreen:
-// each control the form shows can be brought into view (scrolling the body
-// where the form scrolls) and shows its whole caption, and the status,
-// address and progress lines are visible without scrolling. The long forms'
+// Every registered form in the main window on a 1280x800 screen, offscreen,
+// opened as the program opens it (the modal placement picture, closed by a
+// click, runs the event loop while the device's setup is under way; the
+// fuse-map window comes and goes as in the program): the form's window shows
+// the whole form without a scroll bar, each control shows its whole caption,
+// and the status, address and progress lines are visible. The long forms'
 // batches run to their success text through the view.
 //
 // With QUILLA_FORM_SHOTS=DIR set, the test also writes one picture of the
@@ -19,14 +21,20 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 
 #include "algo/pic/pic_images.h"
 #include "algo/ui/formview.h"
 #include "ui/forms/view_app.h"
+#include "app/ui/filewin.h"
 #include "app/ui/mainform.h"
+#include "app/svf.h"
+#include "app/ui/place1.h"
+#include "app/ui/pldfilew.h"
 #include "sim/chips/avr.h"
 #include "support/form_classes.h"
 #include "support/sim_bench.h"
@@ -38,22 +46,40 @@ void PrintTo(const FormClass& c, std::ostream* os) { *os << c.className; }
 
 namespace {
 
+// The program's placement dialog, modal, closed by the user's click as soon
+// as it is up.
+struct ClickedPlacement : TPlace1 {
+    using TPlace1::TPlace1;
+    int exec() override {
+        ++shown;
+        QTimer::singleShot(0, this, [this] { Image1Click(); });
+        return TPlace1::exec();
+    }
+    int shown = 0;
+};
+
 // A simulated programmer with the line's chip seated where one is modelled,
-// the main window at a given size with the buffer window open, and the forms
-// shown as its MDI children.
+// the main window at a given size with the buffer window open, its fuse-map
+// window and placement dialog as in the program, and the forms shown as its
+// MDI children.
 struct ScreenBench : SimBench {
     ScreenBench(const ClassLine& line, QSize screen) : SimBench("", line.model) {
         if (!line.part.empty()) sim->SeatPart(line.part);  // an unmodelled part leaves the socket empty
         wb->sel.SelectedDevice = line.item;
         wb->sel.TypeText = line.mfr + ": " + line.item;
         main = std::make_unique<TMainForm>(*wb);
+        InstallDataWindows(*main);
         host = std::make_unique<MdiFormHost>(main->MdiArea);
         dlg->Dispatch().Host = host.get();
+        place = std::make_unique<ClickedPlacement>(*wb, main.get());
+        wb->Ep3.Placement = place.get();
         main->setGeometry(QRect(QPoint(0, 0), screen));
         main->show();
         main->FileNew();
     }
     ~ScreenBench() override {
+        wb->Ep3.Placement = nullptr;
+        place.reset();
         dlg->Dispatch().Host = nullptr;
         host.reset();
         main.reset();
@@ -78,6 +104,7 @@ struct ScreenBench : SimBench {
     QApplication& app = ViewApp();  // before any widget
     std::unique_ptr<TMainForm> main;
     std::unique_ptr<MdiFormHost> host;
+    std::unique_ptr<ClickedPlacement> place;
 };
 
 // Lets the event loop lay the windows out, as it does before the user sees them.
@@ -125,6 +152,11 @@ TEST_P(EveryForm, FitsA1280x800ScreenWithItsLiveLinesInView) {
     QMdiSubWindow* win = b.host->Window(f);
     EXPECT_TRUE(b.Area()->rect().contains(win->geometry()))
         << "window " << Describe(win->geometry()) << " area " << Describe(b.Area()->rect());
+    // The whole form, without a scroll bar.
+    EXPECT_EQ(v.Body()->verticalScrollBar()->maximum(), 0)
+        << "scrolls " << v.Body()->verticalScrollBar()->maximum() << " px down; window " << Describe(win->geometry());
+    EXPECT_EQ(v.Body()->horizontalScrollBar()->maximum(), 0)
+        << "scrolls " << v.Body()->horizontalScrollBar()->maximum() << " px across; window " << Describe(win->geometry());
 
     // The live lines, before any scrolling: the status field (a form without
     // one shows its results in its text views), address display and progress.
@@ -175,6 +207,64 @@ TEST_P(EveryForm, FitsA1280x800ScreenWithItsLiveLinesInView) {
 
 INSTANTIATE_TEST_SUITE_P(All, EveryForm, ::testing::ValuesIn(EveryFormClass()),
                          [](const ::testing::TestParamInfo<FormClass>& p) { return p.param.className; });
+
+// A buffer window made after a logic-device form (the GAL form freed it for
+// the fuse-map window; on the XC95xx form an SVF file was loaded, which freed
+// it for the SVF window) opens wholly inside the MDI area, its Cursor,
+// Checksum and Start row in view, on the common screens.
+struct AfterLogic {
+    const char* name;
+    const char* part;
+    const char* mfr;
+    const char* params;
+    bool loadSvf;
+};
+
+void PrintTo(const AfterLogic& p, std::ostream* os) { *os << p.name; }
+
+class BufferAfterLogicDevice : public ::testing::TestWithParam<std::tuple<AfterLogic, QSize>> {};
+
+TEST_P(BufferAfterLogicDevice, OpensInsideTheArea) {
+    const auto& [p, screen] = GetParam();
+    ClassLine line;
+    line.model = "vex520";
+    line.part = p.part;
+    line.mfr = p.mfr;
+    line.item = p.part;
+    line.params = p.params;
+    ScreenBench b(line, screen);
+    b.Open(p.params);
+    Settle();
+    if (p.loadSvf) {
+        const std::string file = ::testing::TempDir() + "screen_fit.svf";
+        std::ofstream(file) << "!TRST OFF;\nSIR 8 TDI (fe);\n";
+        b.wb->DataFileName = file;
+        ASSERT_TRUE(LoadSvf(*b.wb));
+        Settle();
+    }
+    ASSERT_EQ(b.main->FileWinSub(), nullptr);
+
+    b.Open("ACTRANS25 1 len=131072 pag=256 dly=6 era=10 vcc=5000");  // 25LC1024
+    Settle();
+    QMdiSubWindow* sub = b.main->FileWinSub();
+    ASSERT_NE(sub, nullptr);
+    EXPECT_TRUE(sub->isVisible());
+    EXPECT_TRUE(b.Area()->rect().contains(sub->geometry()))
+        << "buffer window " << Describe(sub->geometry()) << " area " << Describe(b.Area()->rect());
+    TFileWin* view = b.main->FileWinView();
+    for (QLineEdit* e : {view->Edit1, view->Edit2, view->Edit3})
+        EXPECT_TRUE(b.Area()->rect().contains(b.InArea(e))) << Describe(b.InArea(e));
+}
+
+INSTANTIATE_TEST_SUITE_P(Logic, BufferAfterLogicDevice,
+                         ::testing::Combine(::testing::Values(AfterLogic{"GAL16V8", "GAL16V8", "LATTICE", "GAL3M 1", false},
+                                                              AfterLogic{"XC95xx", "XC9536XL", "XILINX", "XC95X 0", true}),
+                                            ::testing::Values(QSize(1280, 800), QSize(1366, 768))),
+                         [](const auto& info) {
+                             const QSize s = std::get<1>(info.param);
+                             return std::string(std::get<0>(info.param).name) + "_" + std::to_string(s.width()) +
+                                    "x" + std::to_string(s.height());
+                         });
 
 // The forms that were too long for a screen: the whole form shows on
 // 1280x800 and 1366x768, and Run clicked in the view ends with its success

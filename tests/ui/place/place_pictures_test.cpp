@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -16,8 +17,11 @@
 #include "app/programdir.h"
 #include "app/ui/place1.h"
 #include "app/workbench.h"
+#include "sim/chip.h"
+#include "support/form_classes.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_bench.h"
+#include "tools/placement_pictures.h"
 
 namespace quilla {
 namespace {
@@ -80,6 +84,78 @@ TEST(PlacementPictures, EveryNameIsShippedInBothFoldersAndLoads) {
                 for (int x = 0; x < rgb.width(); ++x) dark += qGray(rgb.pixel(x, y)) < 128;
             EXPECT_GT(dark, 500);  // a socket and a part, not an empty page
         }
+    }
+}
+
+// Records the pictures a form shows.
+struct PictureNames : PlacementView {
+    std::vector<std::string> shown;
+    void ShowPlacementBitmap(const std::string& file) override { shown.push_back(file); }
+    int ShowPlacementDiagram(int, int, int, int) override { return 2; }
+};
+
+const place::Picture* FindPicture(const std::string& file) {
+    for (const place::Picture& p : place::Pictures())
+        if (file == p.file) return &p;
+    return nullptr;
+}
+
+// Every device line of every list, opened through its form: each picture it
+// shows is drawn for its part (so its title speaks for that part too).
+TEST(PlacementPictures, EveryLineShowingAPictureIsOneOfItsParts) {
+    App();
+    int shown = 0;
+    for (const test::FormClass& c : test::EveryFormClass()) {
+        for (const test::ClassLine& l : c.lines) {
+            if (!l.fromList) continue;
+            PictureNames view;
+            test::SimBench b("", l.model);
+            b.wb->sel.SelectedDevice = l.item;
+            b.wb->sel.TypeText = l.mfr + ": " + l.item;
+            b.wb->Ep3.Placement = &view;
+            b.Open(l.params);
+            b.wb->Ep3.Placement = nullptr;
+            for (const std::string& file : view.shown) {
+                ++shown;
+                const place::Picture* pic = FindPicture(file);
+                ASSERT_NE(pic, nullptr) << file << " for " << l.item;
+                const bool listed = std::any_of(pic->parts.begin(), pic->parts.end(),
+                                                [&](const char* p) { return l.part == p; });
+                EXPECT_TRUE(listed) << l.file << " " << l.item << " shows " << file << " (\"" << pic->title << "\")";
+            }
+        }
+    }
+    EXPECT_GT(shown, 20);
+}
+
+// Each title names the package its parts share: "DIP<pins>" with the pin
+// count of every part as the simulated programmer seats it, or the board's
+// package; a name in front of it begins every part's name.
+TEST(PlacementPictures, EachTitleNamesItsOwnPackage) {
+    for (const place::Picture& pic : place::Pictures()) {
+        SCOPED_TRACE(pic.file);
+        const std::string title = pic.title;
+        std::string package;
+        if (pic.package == place::Package::Dip) {
+            int pins = 0;
+            for (const char* part : pic.parts) {
+                const sim::SeatedPart seated = sim::ChipRegistry::Builtin().Create(part);
+                ASSERT_TRUE(seated.chip) << part;
+                if (!pins) pins = seated.placement.ChipPinCount();
+                EXPECT_EQ(seated.placement.ChipPinCount(), pins) << part;
+            }
+            package = "DIP" + std::to_string(pins);
+        } else {
+            package = pic.package == place::Package::Plcc44 ? "PLCC44" : "TQFP44";
+        }
+        const std::size_t at = title.find(package);
+        ASSERT_NE(at, std::string::npos) << "\"" << title << "\" does not name " << package;
+        EXPECT_TRUE(at + package.size() == title.size() || title[at + package.size()] == ' ') << title;
+        std::string family = title.substr(0, at);
+        while (!family.empty() && family.back() == ' ') family.pop_back();
+        if (!family.empty() && family.back() == 'x') family.pop_back();
+        for (const char* part : pic.parts)
+            EXPECT_TRUE(std::string(part).starts_with(family)) << "\"" << title << "\" over " << part;
     }
 }
 

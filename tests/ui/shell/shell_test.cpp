@@ -5,11 +5,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
+#include <QMessageBox>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -33,6 +35,7 @@
 #include "app/ui/mainform.h"
 #include "app/ui/place1.h"
 #include "app/ui/qtprompts.h"
+#include "app/ui/startfile.h"
 #include "app/workbench.h"
 #include "engine/fatal.h"
 #include "sim/programmer.h"
@@ -687,6 +690,74 @@ TEST_F(ShellTest, ChipPromptShowsAndHidesTheWindow) {
     EXPECT_EQ(w.windowTitle(), "5秒后不放器件将Exit操作");
     qp.CloseChipPrompt();
     EXPECT_FALSE(w.isVisible());
+}
+
+// The prompt as the engine's next-chip wait drives it: a window of its own
+// owned by the main window (the window system keeps it in front of the main
+// window and so of every form in it), over the main window, whole, its
+// caption in view also where the desktop draws no title bar, all without an
+// event loop after the caption is set (the wait polls the programmer next).
+TEST_F(ShellTest, ChipPromptStandsInFrontOfTheMainWindowWholeWithItsCaption) {
+    form->setGeometry(0, 0, 1280, 800);
+    form->show();
+    QApplication::processEvents();
+    TAutoPro1 w(form.get());  // as the program makes it
+    QtPrompts qp;
+    qp.ChipPrompt = &w;
+    qp.SetChipPromptCaption("");
+    qp.ShowChipPrompt("  OK,请取走写好的器件");
+    EXPECT_FALSE(w.CaptionLabel->isVisibleTo(&w));
+    qp.ShowChipPrompt("  放置下一片...");
+    qp.SetChipPromptCaption("5秒后不放器件将Exit操作");
+
+    EXPECT_TRUE(w.isWindow());
+    EXPECT_EQ(w.parentWidget(), form.get());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(form->frameGeometry().contains(w.frameGeometry()));
+    EXPECT_TRUE(w.CaptionLabel->isVisibleTo(&w));
+    EXPECT_EQ(w.CaptionLabel->text(), "5秒后不放器件将Exit操作");
+    EXPECT_GE(w.width(), w.sizeHint().width());
+    EXPECT_GE(w.height(), w.sizeHint().height());
+    struct Part {
+        QWidget* widget;
+        QString text;
+        int need;
+    };
+    const QFontMetrics label(w.CaptionLabel->font()), edit(w.Edit1->font());
+    for (const Part& p : {Part{w.CaptionLabel, w.CaptionLabel->text(), label.horizontalAdvance(w.CaptionLabel->text())},
+                          Part{w.Edit1, w.Edit1->text(), edit.horizontalAdvance(w.Edit1->text())}}) {
+        EXPECT_TRUE(w.rect().contains(p.widget->geometry())) << p.text.toStdString();
+        EXPECT_GE(p.widget->width(), p.need) << p.text.toStdString();
+        EXPECT_GE(p.widget->height(), p.widget->sizeHint().height()) << p.text.toStdString();
+    }
+
+    qp.CloseChipPrompt();
+    EXPECT_FALSE(w.isVisible());
+}
+
+// A file named on the command line that cannot be opened: its message box
+// is owned by the main window (it stands over it), and the other messages
+// keep no owner.
+TEST(StartFile, MessageOfAFileThatCannotBeOpenedStandsOverTheMainWindow) {
+    App();
+    QtPrompts qp;
+    test::RecordingTransport transport;
+    Workbench wb{qp, &transport};
+    TMainForm main(wb);
+    main.show();
+    QWidget* owner = nullptr;
+    QString text;
+    QTimer::singleShot(0, &main, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        owner = box->parentWidget();
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    LoadStartFile(main, qp, "/nonexistent/start.hex");
+    EXPECT_EQ(owner, &main);
+    EXPECT_EQ(text.toStdString(), "Can not open /nonexistent/start.hex: no such file");
+    EXPECT_EQ(qp.Owner, nullptr);
 }
 
 }  // namespace
