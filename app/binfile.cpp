@@ -119,6 +119,7 @@ bool LoadBin(Workbench& wb, int mask, int match) {
     } else {
         wb.LoadedEnd = last;
         wb.LoadedRanges = {{wb.LoadStart, last}};
+        wb.LoadedConfig = {};
         wb.PldFileW.reset();
         wb.SvfFileW.reset();
         if (!wb.FileWin) wb.FileWin = std::make_unique<HexWindowState>();

@@ -123,7 +123,8 @@ private:
         }
         if (type == 1) return false;
         unsigned sum = count + hi + lo + type;
-        if (skipping_ && !eeprom && (type == 0 || type == 3)) return true;  // not stored, not checked
+        if (skipping_ && !eeprom && (type == 3 || (type == 0 && !InConfigRecords(addr, count))))
+            return true;  // not stored, not checked
         if (type == 4 || type == 2) {
             std::uint8_t vh, vl;
             if (!Next(vh) || !Next(vl)) return false;
@@ -149,10 +150,12 @@ private:
                 a = a - HexEepromRecords + HexEepromImage;
                 result_.EepromMapped = true;
             } else if (skipping_) {
+                KeepConfig(a, b);
                 continue;
             } else if (a > HexMaxStoreAddr || a >= static_cast<std::int64_t>(image_.size())) {
                 result_.NotLoadedFrom = a;
                 skipping_ = true;
+                KeepConfig(a, b);
                 continue;
             }
             if (a >= static_cast<std::int64_t>(image_.size())) continue;
@@ -169,6 +172,19 @@ private:
 
     static bool InEepromRecords(std::int64_t a) {
         return a >= HexEepromRecords && a < HexEepromRecords + HexEepromWindow;
+    }
+
+    // A data record of `count` bytes from `a` reaches the configuration bytes.
+    static bool InConfigRecords(std::int64_t a, unsigned count) {
+        return a < HexConfigFirst + HexConfigCount && a + count > HexConfigFirst;
+    }
+
+    // Data that is not stored: a configuration byte is kept beside the image.
+    void KeepConfig(std::int64_t a, std::uint8_t b) {
+        const std::int64_t i = a - HexConfigFirst;
+        if (i < 0 || i >= HexConfigCount) return;
+        result_.Config.Value[static_cast<std::size_t>(i)] = b;
+        result_.Config.Present = static_cast<std::uint16_t>(result_.Config.Present | 1u << i);
     }
 
     std::span<const std::uint8_t> t_;
@@ -217,6 +233,7 @@ void ReportRead(Workbench& wb, const HexReadResult& r) {
     wb.LoadedEnd = r.HighestAddr;
     wb.LoadedRanges = r.Ranges;
     std::sort(wb.LoadedRanges.begin(), wb.LoadedRanges.end());
+    wb.LoadedConfig = r.Config;
     if (wb.FileWin) wb.FileWin->EndAddr = r.HighestAddr;
     if (r.ChecksumErrorLine > 0)
         wb.prompts.ShowMessage("Checksum error in line " + std::to_string(r.ChecksumErrorLine));

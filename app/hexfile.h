@@ -2,6 +2,7 @@
 // writer that saves the image from 0 to the buffer window's end address.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <span>
@@ -25,6 +26,19 @@ inline constexpr std::int64_t HexEepromRecords = 0xF00000;
 inline constexpr std::int64_t HexEepromWindow = 0x10000;
 inline constexpr int HexEepromImage = 0xF0000;
 
+// The PIC18 configuration bytes of a toolchain's file (300000h-30000Dh): the
+// reader keeps them beside the image, never in it (the PIC18 forms compare
+// them with the configuration they program).
+inline constexpr std::int64_t HexConfigFirst = 0x300000;
+inline constexpr int HexConfigCount = 14;
+
+struct HexConfigBytes {
+    std::array<std::uint8_t, HexConfigCount> Value{};
+    std::uint16_t Present = 0;  // bit i: the file holds byte i (300000h + i)
+    bool Has(int i) const { return ((Present >> i) & 1u) != 0; }
+    bool Any() const { return Present != 0; }
+};
+
 // Two hex characters to a byte. Each character is upper-cased; a code up to
 // 0x40 counts as a decimal digit, any other as a letter ('A' is 10). Characters
 // that are not hex digits are not rejected; they give a meaningless value.
@@ -43,6 +57,8 @@ struct HexReadResult {
     // The address ranges stored (first, last), in file order, adjacent
     // records joined.
     std::vector<std::pair<int, int>> Ranges;
+    // The configuration bytes the file holds at 300000h-30000Dh (not stored).
+    HexConfigBytes Config;
 };
 
 // Reads HEX text into `image`. Records start at a ':' that follows a control
@@ -50,16 +66,19 @@ struct HexReadResult {
 // 04 or the end of the text end the read. From the first record address above
 // 0x800001 or data byte above 0xFFFFF on nothing more is stored, except the
 // data EEPROM records (F00000h-F0FFFFh, stored at 0F0000h + their offset), so
-// a toolchain's PIC18 file reaches its EEPROM past its IDs and configuration. Segment (02) and linear (04) bases add up. Checksums are
-// checked but never change what is stored. A record ends with its line: one
-// cut short stores only the pairs its own line carries, counts as a damaged
-// record, and the read goes on with the next line. Nothing is stored outside
-// `image`.
+// a toolchain's PIC18 file reaches its EEPROM past its IDs and configuration;
+// its configuration bytes (300000h-30000Dh) are kept in the result's Config
+// (their records' checksums unchecked). Segment (02) and linear (04) bases add
+// up. Checksums are checked but never change what is stored. A record ends
+// with its line: one cut short stores only the pairs its own line carries,
+// counts as a damaged record, and the read goes on with the next line. Nothing
+// is stored outside `image`.
 HexReadResult ParseHex(std::span<const std::uint8_t> text, std::span<std::uint8_t> image);
 
 // Reads an open file into the image; shows "Wrong file" and the checksum
 // warning; LoadedEnd and the buffer window's EndAddr := the highest address
-// stored, which is returned.
+// stored, which is returned; LoadedRanges and LoadedConfig := what it stored
+// and the configuration bytes it kept.
 int ReadHex(Workbench& wb, std::FILE* file);
 // Loads DataFileName into the image and shows it in the buffer window. Data
 // the read stops at (beyond 0xFFFFF) is named in one message after the load. A

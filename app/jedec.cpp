@@ -381,6 +381,7 @@ void LoadJed(Workbench& wb) {
     }
     wb.FileWin.reset();
     wb.LoadedRanges.clear();
+    wb.LoadedConfig = {};
     if (!wb.PldFileW) wb.PldFileW = std::make_unique<FuseWindowState>();
     FuseWindowState& w = *wb.PldFileW;
     w.Title = wb.DataFileName;

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/hexfile.h"
 #include "app/hexwin.h"
 #include "app/selection.h"
 #include "engine/byte_blocks.h"
@@ -79,6 +80,9 @@ struct Workbench {
     // The image address ranges (first, last; ascending) the last file load
     // stored; the forms compare them with the chip's last address.
     std::vector<std::pair<int, int>> LoadedRanges;
+    // The PIC18 configuration bytes (300000h-30000Dh) the last HEX load found
+    // beside the image; none after a load of another format.
+    HexConfigBytes LoadedConfig;
 
     std::string Counter = "0";         // the counter field beside "Counter"
 

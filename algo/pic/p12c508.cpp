@@ -34,7 +34,9 @@ bool WriteConFile11(const std::string& path, const std::array<bool, 7>& boxes, c
 // ---- shared flows -----------------------------------------------------------------------------------------
 
 Pic12OtpForm::Pic12OtpForm(Workbench& w, std::string caption, const PicVariant& variant, const char* keyword)
-    : PicForm(w, std::move(caption), variant), keyword_(keyword) {}
+    : PicForm(w, std::move(caption), variant), keyword_(keyword) {
+    fileConfig_ = {kFileConfig12, 0x0FFF, 0x0FFF, "boxes'"};
+}
 
 std::string Pic12OtpForm::DeviceLineError() const {
     const int v = wb.sel.VariantIndex;
@@ -214,6 +216,7 @@ void Pic12OtpForm::ReadConfig() {
 void Pic12OtpForm::WriteConfig() {
     const PicRow& r = Row();
     ControlsToConfig();
+    SayFileConfigWord(ConfigWord);
     Enter();
     const int waits = Pic.WaitCount({0, "", Has("RadioGroup2") ? ItemIndex("RadioGroup2") : 0});
     Pic.ProgramWord(static_cast<std::uint16_t>(ConfigWord & 0x0FFF), waits);
@@ -245,6 +248,7 @@ void Pic12OtpForm::Button1Click() {
 TP12c508x::TP12c508x(Workbench& w) : Pic12OtpForm(w, "P12c508", picvariant::P12c508x, "P12C508") {
     maskLo_ = 0xFF0000;
     groundAtPowerUp_ = true;
+    fileConfig_.decided = 0x001F;  // MCLRE, CP, WDTE, FOSC1:0; bits 11-5 are not implemented
     using namespace picwin;
     DeclareWindow({OneTimeButtons(*this),
                    {Group("GroupBox1", "Int CFG   "), ConfigBox("CheckBox1", "Lockbit      "),

@@ -20,6 +20,7 @@ TP16c54x::TP16c54x(Workbench& w, bool m57)
       m57_(m57),
       contactLo_(m57 ? ContactLo57 : ContactLo54),
       contactHi_(m57 ? ContactHi57 : ContactHi54) {
+    fileConfig_ = {kFileConfig12, 0x0FFF, 0x0FFF, "boxes'"};
     using namespace picwin;
     DeclareWindow({OneTimeButtons(*this),
                    {Group("GroupBox1", "Int CFG   "), ConfigBox("CheckBox1", "Lockbit      "),
@@ -338,6 +339,7 @@ void TP16c54x::RdConfigClick() {
 void TP16c54x::WtConfigClick() {
     Row();
     ControlsToConfig();
+    SayFileConfigWord(ConfigWord);
     ShowProgress(0);
     Status("写config...");
     if (!EnterProgramMode()) return;

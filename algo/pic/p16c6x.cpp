@@ -15,7 +15,9 @@ using namespace proto;
 // ---- the shared flows ------------------------------------------------------------------------------
 
 PicOtpForm::PicOtpForm(Workbench& w, std::string caption, const PicVariant& variant)
-    : PicForm(w, std::move(caption), variant) {}
+    : PicForm(w, std::move(caption), variant) {
+    fileConfig_ = {kFileConfig14, 0x3FFF, 0x3FFF, "boxes'"};
+}
 
 const PicRow& PicOtpForm::Row() {
     RefuseUnlessReady(ready_);
@@ -165,6 +167,7 @@ void PicOtpForm::WtConfigClick() {
     if (!CheckContact()) return;
     Status(writeConfigStatus_);
     ControlsToConfig();
+    SayFileConfigWord(ConfigWord);
     if (!PowerUp(true)) return;
     Pic.WriteConfigArea(UserId, ConfigWord, Waits());
     Pic.Leave();
@@ -384,6 +387,7 @@ const OtpPackage* FindOtpPackage(int pkg) {
 
 TP16cxxx1::TP16cxxx1(Workbench& w) : PicOtpForm(w, "P16cxxx1", picvariant::P16cxxx1) {
     writeConfigStatus_ = "烧CFG 位...";
+    fileConfig_.controls = "grid's";
     std::vector<std::string> names(kOtpNames[0].begin(), kOtpNames[0].end());
     using namespace picwin;
     DeclareWindow({{Grid(kGrid, "CFG ：", names, std::vector<std::string>(16, "1"), [this] { StringGrid1Click(); }),

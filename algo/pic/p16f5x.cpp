@@ -30,6 +30,8 @@ const F5xPackage* FindPackage(int pkg) {
 }  // namespace
 
 TP16f5x::TP16f5x(Workbench& w) : PicForm(w, "P16f5x", picvariant::P16f5x) {
+    // CP, WDTE and FOSC1:0 are the boxes'; bits 11-4 are not implemented.
+    fileConfig_ = {kFileConfig12, 0x0FFF, 0x000F, "boxes'"};
     using namespace picwin;
     DeclareWindow({{Group("GroupBox1", "Int CFG   "), Box({"CheckBox1", "允许Lock"}, false, "GroupBox1"),
                     Box({"CheckBox2", "允许WTD          "}, true, "GroupBox1"),
@@ -272,12 +274,14 @@ void TP16f5x::RdConfigClick() {
 // Checks the current like the other operations before it programs the word.
 void TP16f5x::WtConfigClick() {
     const PicRow& r = Row();
+    std::uint32_t word = static_cast<std::uint32_t>(ItemIndex("RadioGroup1")) | 0xFFFFFFFCu;
+    if (Checked("CheckBox1")) word &= ~0x08u;
+    if (!Checked("CheckBox2")) word &= ~0x04u;
+    SayFileConfigWord(word);
     Pic.PowerOn(r.Pins());
     Ep3.VppPin(r.VppPin);
     if (Ep3.CheckCurrent() == 0) return;
-    ConfigWord = static_cast<std::uint32_t>(ItemIndex("RadioGroup1")) | 0xFFFFFFFCu;
-    if (Checked("CheckBox1")) ConfigWord &= ~0x08u;
-    if (!Checked("CheckBox2")) ConfigWord &= ~0x04u;
+    ConfigWord = word;
     ProgramWord(static_cast<std::uint16_t>(ConfigWord & 0x0FFF));
     Off();
     char b[32];

@@ -43,6 +43,9 @@ std::string Box(int i) { return "CheckBox" + std::to_string(i + 1); }
 }  // namespace
 
 TP17c4x::TP17c4x(Workbench& w) : PicForm(w, "P17c4x", picvariant::P16c8x) {
+    // Bit k of the file's word is location FE00h + k; the boxes decide the
+    // locations they program (FOSC1:0, WDTPS1:0, PM0, PM1, PM2).
+    fileConfig_ = {kFileConfig17, 0xFFFF, 0x805F, "boxes'"};
     using namespace picwin;
     ControlRows boxes{Group("GroupBox1", "CFG (打勾为0)")};
     for (int i = 0; i < 8; ++i) boxes.push_back(picwin::Box({Box(i).c_str(), kBoxCaptions[i]}, false, "GroupBox1"));
@@ -297,6 +300,11 @@ void TP17c4x::WtConfigClick() {
     for (int i = 0; i < 8; ++i)
         if (BoxLocation[static_cast<std::size_t>(i)] >= 0 && Ticked(Box(i)))
             flags[static_cast<std::size_t>(BoxLocation[static_cast<std::size_t>(i)] - 0xFE00)] = true;
+    // A pulsed location reads 0: the word the boxes program.
+    std::uint32_t word = 0xFFFF;
+    for (int j = 0; j < 16; ++j)
+        if (flags[static_cast<std::size_t>(j)]) word &= ~(1u << j);
+    SayFileConfigWord(word);
     EnterProgramMode();
     if (Ep3.CheckCurrent() == 0) {
         StepFailed();

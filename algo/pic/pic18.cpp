@@ -184,6 +184,22 @@ void Pic18Form::ControlsToConfig() {
     }
 }
 
+void Pic18Form::GridToConfigNamingTheFile() {
+    ControlsToConfig();
+    const HexConfigBytes& file = wb.LoadedConfig;
+    bool differs = false;
+    std::string fileText, gridText;
+    for (int i = 0; i < HexConfigCount; ++i) {
+        const std::uint8_t grid = ConfigBuffer[static_cast<std::size_t>(i)];
+        differs = differs || (file.Has(i) && file.Value[static_cast<std::size_t>(i)] != grid);
+        fileText += (i ? "," : "") + (file.Has(i) ? Hex2(file.Value[static_cast<std::size_t>(i)]) : std::string("--"));
+        gridText += (i ? "," : "") + Hex2(grid);
+    }
+    if (differs)
+        SayOncePerRun("The file's configuration bytes (300000h-30000Dh) " + fileText + " differ from the grid's " +
+                      gridText + ": the grid's bytes are programmed");
+}
+
 void Pic18Form::StringGrid1Click() {
     const int row = ItemIndex(kGrid);
     if (row < 0 || row >= 128) return;
@@ -458,6 +474,7 @@ void TP18fxx2::WtConfigClick() {
     const pic18::Row& r = Row();
     if (!CheckDeviceId()) return;
     Status("Wrt. CFG.");
+    GridToConfigNamingTheFile();
     bool idFailed = false;
     Enter();
     if (Ep3.CheckCurrent()) {
@@ -747,6 +764,7 @@ void TP18cxxx::WtConfigClick() {
     const pic18::Row& r = Row();
     if (!CheckContact()) return;
     Status("Wrt. CFG.");
+    GridToConfigNamingTheFile();
     Enter();
     if (!Ep3.CheckCurrent()) {
         StepFailed();

@@ -103,6 +103,11 @@ protected:
     // Setup's last steps: the display, the type field, ground, VCC (vcc=,
     // 5000 mV when absent), VPP 12.0 V; the form is ready.
     void SetupEnd();
+    // Before the configuration bytes are programmed: the grid into the
+    // buffer, and when the configuration bytes the last HEX load found
+    // (300000h-30000Dh) differ from the grid's, says so once per click or
+    // batch; the grid's bytes are what is programmed.
+    void GridToConfigNamingTheFile();
 
     pic18::Pic18Layer Layer;
     pic18::Row row_;

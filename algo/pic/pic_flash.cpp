@@ -43,7 +43,10 @@ const PicPackage* FindPicPackage(const PicPackage* table, std::size_t n, int pkg
 }
 
 PicFlashForm::PicFlashForm(Workbench& w, std::string caption, const PicVariant& variant, PicFlashTraits traits)
-    : PicForm(w, std::move(caption), variant), traits_(traits) {}
+    : PicForm(w, std::move(caption), variant), traits_(traits) {
+    static_assert(kFileConfig14 == EepromImage + 2 * kConfigWordAddress);
+    fileConfig_ = {kFileConfig14, 0x3FFF, 0x3FFF, "boxes'"};
+}
 
 const PicRow& PicFlashForm::Row() {
     RefuseUnlessReady(ready_);
@@ -294,9 +297,7 @@ void PicFlashForm::WtConfigClick() {
     }
     ControlsToConfig();
     // The boxes are what is programmed; a file's own word that differs is named.
-    if (const auto file = FileConfigWord(); file && (*file & 0x3FFF) != (ConfigWord & 0x3FFF))
-        SayOncePerRun("The file's configuration word " + Hex4(*file) + " differs from the boxes' " + Hex4(ConfigWord) +
-                      ": the boxes' word is programmed");
+    SayFileConfigWord(ConfigWord);
     if (!Pic.Enter(r.Pins(), true)) return;
     if (traits_.writeConfigThenWord) Pic.WriteConfigAreaThenWord(UserId, ConfigWord, Waits());
     else Pic.WriteConfigArea(UserId, ConfigWord, Waits());
@@ -332,11 +333,7 @@ bool PicFlashForm::ToolchainLayout(int ee) const {
 
 std::optional<std::uint16_t> PicFlashForm::FileConfigWord() const {
     if (LoadStored(kToolchainGapFirst, kToolchainEeprom - 1)) return std::nullopt;
-    const std::int64_t at = EepromImage + 2 * kConfigWordAddress;
-    for (std::int64_t a : {at, at + 1})
-        if (!LoadStored(a, a)) return std::nullopt;
-    const auto* img = wb.ImageBuffer.data();
-    return static_cast<std::uint16_t>(img[at] | img[at + 1] << 8);
+    return PicForm::FileConfigWord();
 }
 
 std::vector<std::pair<std::int64_t, std::int64_t>> PicFlashForm::SideAreas() const {

@@ -109,7 +109,7 @@ public:
     bool ToolchainLayout(int ee) const;
     // The configuration word of a file in the toolchain's layout (both bytes
     // loaded at 400Eh-400Fh, nothing at 4010h-41FFh), else none.
-    std::optional<std::uint16_t> FileConfigWord() const;
+    std::optional<std::uint16_t> FileConfigWord() const override;
 
     std::vector<PicRow> Table;
     int SetupVcc = 5000;  // the VCC level of setup, restored after Verify

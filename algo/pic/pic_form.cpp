@@ -216,6 +216,26 @@ void PicForm::ShowNewImage(std::int32_t last) {
 
 std::string PicForm::SideFile(const std::string& ext) const { return SideFilePath(wb, ext); }
 
+std::optional<std::uint16_t> PicForm::FileConfigWord() const {
+    const std::int64_t at = fileConfig_.at;
+    if (at < 0 || !LoadStored(at, at) || !LoadStored(at + 1, at + 1)) return std::nullopt;
+    const auto* img = wb.ImageBuffer.data();
+    return static_cast<std::uint16_t>(img[at] | img[at + 1] << 8);
+}
+
+void PicForm::SayFileConfigWord(std::uint32_t programmed) {
+    const auto file = FileConfigWord();
+    if (!file || ((*file ^ programmed) & fileConfig_.decided) == 0) return;
+    const std::string controls = fileConfig_.controls;
+    SayOncePerRun("The file's configuration word " + Hex4(*file & fileConfig_.bits) + " differs from the " + controls +
+                  " " + Hex4(programmed & fileConfig_.bits) + ": the " + controls + " word is programmed");
+}
+
+std::vector<std::pair<std::int64_t, std::int64_t>> PicForm::SideAreas() const {
+    if (fileConfig_.at < 0) return {};
+    return {{fileConfig_.at, fileConfig_.at + 1}};
+}
+
 bool PicForm::SupplyPinsTouch(int vpp, int vcc, int gnd) {
     std::uint32_t lo = 0, hi = 0;
     for (int pin : {vpp, vcc, gnd}) {

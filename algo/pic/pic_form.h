@@ -77,6 +77,12 @@ std::optional<std::uint32_t> ScanHexDigits(const std::string& text, int digits =
 // or -1.
 int FirstDifferentWord7(const std::uint8_t* reply, const std::uint8_t* image, int words);
 
+// Where a toolchain's HEX file puts a PIC's configuration word, as an image
+// byte address (the file is byte-addressed, each word low byte first).
+inline constexpr std::int64_t kFileConfig12 = 0x1FFE;   // word 0FFFh of the 12-bit parts
+inline constexpr std::int64_t kFileConfig14 = 0x400E;   // word 2007h of the 14-bit parts
+inline constexpr std::int64_t kFileConfig17 = 0x1FC00;  // word FE00h (FE00h-FE0Fh) of the PIC17C4x
+
 class PicForm : public AlgoForm {
 public:
     static constexpr const char* kStatus = "Msg";
@@ -129,6 +135,18 @@ public:
     // contact test of their own, so that an empty socket never passes.
     bool SupplyPinsTouch(int vpp, int vcc, int gnd);
 
+    // ---- the configuration word of a toolchain's file ------------------------------
+    // The word the last load stored at the form's file place (both bytes
+    // loaded there), else none; none on a form without a known place.
+    virtual std::optional<std::uint16_t> FileConfigWord() const;
+    // Before the configuration word is programmed: when the file's word and
+    // `programmed` (the controls' word) differ in the bits the controls
+    // decide, says so once per click or batch; the controls' word is what is
+    // programmed.
+    void SayFileConfigWord(std::uint32_t programmed);
+    // The file's configuration word is not past the chip.
+    std::vector<std::pair<std::int64_t, std::int64_t>> SideAreas() const override;
+
 protected:
     // Declares the window: the tables in order, each control that is Present.
     void DeclareWindow(std::initializer_list<ControlRows> tables);
@@ -162,6 +180,17 @@ protected:
     void ReadConBoxes(const std::array<std::string, 3>& boxes, int items);
     // The three boxes, RadioGroup1's item and Edit1 into the eight-character ".CON".
     void WriteConBoxes(const std::array<std::string, 3>& boxes);
+    // Where a toolchain's file holds this form's configuration word (`at`: the
+    // image address of its low byte, -1 where none is known), the bits of the
+    // word as programmed, the bits the controls decide (only these are
+    // compared), and the controls' name in the message.
+    struct FileConfigPlace {
+        std::int64_t at = -1;
+        std::uint16_t bits = 0xFFFF;
+        std::uint16_t decided = 0xFFFF;
+        const char* controls = "boxes'";
+    };
+    FileConfigPlace fileConfig_;
     // Setup's line check: a line the form cannot serve (DeviceLineError) shows
     // its message in the status field and a message box and sends nothing
     // (false); otherwise the pins are reset (true).

@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 
+#include "app/binfile.h"
 #include "formats_util.h"
 #include "support/fixtures.h"
 #include "support/param_names.h"
@@ -134,6 +135,59 @@ TEST_P(HexRead, StoresWhatTheFileNames) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, HexRead, ::testing::ValuesIn(ReadCases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A toolchain's PIC18 configuration bytes (300000h-30000Dh) are kept beside
+// the image, never stored in it, wherever the read met them.
+struct ConfigCase {
+    const char* name;
+    std::string text;
+    std::uint16_t present;
+    std::vector<std::pair<int, std::uint8_t>> bytes;  // (index, value)
+};
+
+std::ostream& operator<<(std::ostream& os, const ConfigCase& c) { return os << c.name; }
+
+std::vector<ConfigCase> ConfigCases() {
+    return {
+        {"AfterProgramAndIds",
+         Rec(0, 0, {1}) + Rec(4, 0, {0x00, 0x20}) + Rec(0, 0, {0xAA}) + Rec(4, 0, {0x00, 0x30}) +
+             Rec(0, 1, {0x22, 0x0F, 0x0E}) + Rec(0, 8, {0x0F, 0xC0}) + Rec(4, 0, {0x00, 0xF0}) + Rec(0, 0, {0x11}) + End,
+         0x030E, {{1, 0x22}, {2, 0x0F}, {3, 0x0E}, {8, 0x0F}, {9, 0xC0}}},
+        {"FirstDataPastTheImage", Rec(4, 0, {0x00, 0x30}) + Rec(0, 0, {0x3F}) + End, 0x0001, {{0, 0x3F}}},
+        {"RecordReachingPast30000D", Rec(4, 0, {0x00, 0x30}) + Rec(0, 0x0C, {1, 2, 3, 4}) + End, 0x3000,
+         {{12, 1}, {13, 2}}},
+        {"RecordFromBelow300000", Rec(4, 0, {0x00, 0x2F}) + Rec(0, 0xFFFE, {5, 6, 7}) + End, 0x0001, {{0, 7}}},
+        {"Above30000D", Rec(4, 0, {0x00, 0x30}) + Rec(0, 0x0E, {1, 2}) + End, 0, {}},
+        {"NoneInAProgramFile", Rec(0, 0, {1, 2}) + End, 0, {}},
+    };
+}
+
+class HexConfig : public ::testing::TestWithParam<ConfigCase> {};
+
+TEST_P(HexConfig, KeptBesideTheImage) {
+    const ConfigCase& c = GetParam();
+    std::vector<std::uint8_t> image(0x100000, 0x5A);
+    const std::vector<std::uint8_t> text(c.text.begin(), c.text.end());
+    const HexReadResult r = ParseHex(text, image);
+    EXPECT_EQ(r.Config.Present, c.present);
+    for (const auto& [i, v] : c.bytes) EXPECT_EQ(r.Config.Value[static_cast<std::size_t>(i)], v) << i;
+    for (std::size_t a = 2; a < 0xF0000; ++a) ASSERT_EQ(image[a], 0x5A) << std::hex << a;
+    EXPECT_EQ(r.ChecksumErrorLine, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HexConfig, ::testing::ValuesIn(ConfigCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The load keeps them for the forms; a load of another format forgets them.
+TEST_F(FormatsTest, LoadHexKeepsTheConfigurationBytesABinaryLoadForgetsThem) {
+    wb.DataFileName = Write("a.hex", Rec(0, 0, {1}) + Rec(4, 0, {0x00, 0x30}) + Rec(0, 1, {0x22}) + End);
+    LoadHex(wb);
+    EXPECT_EQ(wb.LoadedConfig.Present, 0x0002);
+    EXPECT_EQ(wb.LoadedConfig.Value[1], 0x22);
+    wb.DataFileName = Write("a.bin", "\x01");
+    ASSERT_TRUE(LoadBin(wb, 0, 0));
+    EXPECT_FALSE(wb.LoadedConfig.Any());
+}
 
 TEST_F(FormatsTest, LoadHexFixtureWithTitleLine) {
     wb.DataFileName = FixturesDir() + "hex/title.hex";
