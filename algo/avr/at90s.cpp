@@ -14,9 +14,9 @@ using namespace hvline;
 
 namespace {
 
-constexpr HvVariant kPlain{false, false, true, HvVariant::Entry::Full, false};
-constexpr HvVariant kPrepared{false, true, true, HvVariant::Entry::Full, false};
-constexpr HvVariant kPreparedNoFlush{false, true, false, HvVariant::Entry::Full, false};
+constexpr HvVariant kPlain{.settled = false, .prepareBeforeDirection = false, .flushPerWord = true};
+constexpr HvVariant kPrepared{.settled = false, .prepareBeforeDirection = true, .flushPerWord = true};
+constexpr HvVariant kPreparedNoFlush{.settled = false, .prepareBeforeDirection = true, .flushPerWord = false};
 
 }  // namespace
 
@@ -57,10 +57,13 @@ void TAt90s8515x::DeclareWindow(const Shape& shape) {
 }
 
 void TAt90s8515x::FillRows() {
-    Rows.assign(3, AvrRow{});
-    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    Rows[1] = {"1: AT90S4414", 9, 40, 20, 0x0FFF, 0xFF, 0, 0, 0xFFFFFFFFu, 0xFF};
-    Rows[2] = {"2: AT90S8515", 9, 40, 20, 0x1FFF, 0x1FF, 0, 0, 0xFFFFFFFFu, 0xFF};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: AT90S4414", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x0FFF,
+         .EepromLast = 0xFF, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+        {.Name = "2: AT90S8515", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x1FFF,
+         .EepromLast = 0x1FF, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+    };
 }
 
 void TAt90s8515x::SetupPackage(AvrRow& r) { SetupAt90s8515Socket(r); }
@@ -211,12 +214,17 @@ TAt90s8535x::TAt90s8535x(Workbench& w) : TAt90s8515x(w, "AT90s8535", kPreparedNo
 }
 
 void TAt90s8535x::FillRows() {
-    Rows.assign(5, AvrRow{});
-    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    Rows[1] = {"1: AT90S4414", 9, 40, 20, 0x0FFF, 0xFF, 0, 0, 0, 0};
-    Rows[2] = {"2: AT90S8515", 9, 40, 20, 0x1FFF, 0x1FF, 0, 0, 0xFFFFFFFFu, 0xFF};
-    Rows[3] = {"3: AT90S4434", 29, 30, 31, 0x0FFF, 0xFF, 0, 0, 0, 0};
-    Rows[4] = {"4: AT90S8535", 29, 30, 31, 0x1FFF, 0x1FF, 0, 0, 0xFFFFFFFFu, 0xFF};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: AT90S4414", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x0FFF,
+         .EepromLast = 0xFF},
+        {.Name = "2: AT90S8515", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x1FFF,
+         .EepromLast = 0x1FF, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+        {.Name = "3: AT90S4434", .VppPin = 29, .VccPin = 30, .GndPin = 31, .FlashLast = 0x0FFF,
+         .EepromLast = 0xFF},
+        {.Name = "4: AT90S8535", .VppPin = 29, .VccPin = 30, .GndPin = 31, .FlashLast = 0x1FFF,
+         .EepromLast = 0x1FF, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+    };
 }
 
 void TAt90s8535x::SetupPackage(AvrRow& r) {
@@ -225,10 +233,10 @@ void TAt90s8535x::SetupPackage(AvrRow& r) {
     Ep3.ShowPlacementBitmap(p44 ? "p44.bmp" : q44 ? "qfp44.bmp" : "at90s8535dip48.bmp");
     if (p44 || q44) {
         Ep3.LoadBitFile("at90s8535plcc44.bit");
-        avr::SetPins(r, 8, 42, 10, 0, 0);
+        avr::SetPins(r, {.vpp = 8, .vcc = 42, .gnd = 10});
     } else {
         Ep3.LoadBitFile("at90s8535dip40.bit");
-        avr::SetPins(r, 29, 30, 31, 0xFFFFFFFFu, 0xFF);
+        avr::SetPins(r, {.vpp = 29, .vcc = 30, .gnd = 31, .maskLo = 0xFFFFFFFFu, .maskHi = 0xFF});
     }
 }
 
@@ -250,11 +258,15 @@ TAt90s2333x::TAt90s2333x(Workbench& w) : TAt90s8515x(w, "AT90s2333", kPrepared) 
 }
 
 void TAt90s2333x::FillRows() {
-    Rows.assign(4, AvrRow{});
-    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    Rows[1] = {"1: AT90S2333", 7, 13, 14, 0x07FF, 0x7F, 0, 0, 0xFFFFFFC0u, 0x03};
-    Rows[2] = {"2: AT90S4433", 7, 13, 14, 0x0FFF, 0xFF, 0, 0, 0xFFFFFFC0u, 0x03};
-    Rows[3] = {"3: ATmega8", 7, 13, 14, 0x1FFF, 0x1FF, 0, 0, 0, 0};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: AT90S2333", .VppPin = 7, .VccPin = 13, .GndPin = 14, .FlashLast = 0x07FF,
+         .EepromLast = 0x7F, .MaskLo = 0xFFFFFFC0u, .MaskHi = 0x03},
+        {.Name = "2: AT90S4433", .VppPin = 7, .VccPin = 13, .GndPin = 14, .FlashLast = 0x0FFF,
+         .EepromLast = 0xFF, .MaskLo = 0xFFFFFFC0u, .MaskHi = 0x03},
+        {.Name = "3: ATmega8", .VppPin = 7, .VccPin = 13, .GndPin = 14, .FlashLast = 0x1FFF,
+         .EepromLast = 0x1FF},
+    };
 }
 
 void TAt90s2333x::SetupPackage(AvrRow&) { Ep3.LoadBitFile("atmega8dip28.bit"); }
@@ -301,9 +313,11 @@ TAtiny28x::TAtiny28x(Workbench& w) : TAt90s2333x(w, "Atiny28", kPrepared) {
 }
 
 void TAtiny28x::FillRows() {
-    Rows.assign(2, AvrRow{});
-    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    Rows[1] = {"1: ATINY28L/V", 7, 13, 14, 0x07FF, 0, 0, 0, 0xFBFFFFC0u, 0x03};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: ATINY28L/V", .VppPin = 7, .VccPin = 13, .GndPin = 14, .FlashLast = 0x07FF,
+         .MaskLo = 0xFBFFFFC0u, .MaskHi = 0x03},
+    };
 }
 
 void TAtiny28x::SetupForDevice() {

@@ -13,8 +13,10 @@ using namespace hvline;
 
 namespace {
 
-constexpr HvVariant kSettled161{true, true, false, HvVariant::Entry::Mega161, false};
-constexpr HvVariant kSettled163{true, true, false, HvVariant::Entry::Mega163, false};
+constexpr HvVariant kSettled161{.settled = true, .prepareBeforeDirection = true, .flushPerWord = false,
+                                .entry = HvVariant::Entry::Mega161};
+constexpr HvVariant kSettled163{.settled = true, .prepareBeforeDirection = true, .flushPerWord = false,
+                                .entry = HvVariant::Entry::Mega163};
 
 }  // namespace
 
@@ -24,11 +26,15 @@ TAtmega16xForm::TAtmega16xForm(Workbench& w, std::string caption, HvVariant vari
     : AvrHvForm(w, std::move(caption), variant) {}
 
 void TAtmega16xForm::FillRows() {
-    Rows.assign(4, AvrRow{});
-    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    Rows[1] = {"1: ATmega161 8kx16", 9, 40, 20, 0x3FFF, 0x1FF, 0, 128, 0xFFFFFFFFu, 0xFF};
-    Rows[2] = {"2: ATmega162 8kx16", 9, 40, 20, 0x3FFF, 0x1FF, 0, 128, 0xFFFFFFFFu, 0xFF};
-    Rows[3] = {"3: ATmega163 8kx16", 29, 30, 31, 0x3FFF, 0x1FF, 0, 128, 0xFFFFFFFFu, 0xFF};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: ATmega161 8kx16", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x3FFF,
+         .EepromLast = 0x1FF, .FlashPage = 128, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+        {.Name = "2: ATmega162 8kx16", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x3FFF,
+         .EepromLast = 0x1FF, .FlashPage = 128, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+        {.Name = "3: ATmega163 8kx16", .VppPin = 29, .VccPin = 30, .GndPin = 31, .FlashLast = 0x3FFF,
+         .EepromLast = 0x1FF, .FlashPage = 128, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+    };
 }
 
 void TAtmega16xForm::DeclareOperations(const char* idButton) {

@@ -17,7 +17,8 @@ using namespace hvline;
 namespace {
 
 constexpr const char* kGrid = "StringGrid1";
-constexpr HvVariant kVariant{true, true, false, HvVariant::Entry::Mega161, true};
+constexpr HvVariant kVariant{.settled = true, .prepareBeforeDirection = true, .flushPerWord = false,
+                             .entry = HvVariant::Entry::Mega161, .longWriteWait = true};
 
 }  // namespace
 

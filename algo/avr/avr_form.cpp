@@ -319,12 +319,12 @@ void ShowPackagePicture(TEp3& ep3, const std::string& typeText) {
     if (typeText.find("*Q44") != std::string::npos) ep3.ShowPlacementBitmap("qfp44.bmp");
 }
 
-void SetPins(AvrRow& r, int vpp, int vcc, int gnd, std::uint32_t lo, std::uint32_t hi) {
-    r.VppPin = vpp;
-    r.VccPin = vcc;
-    r.GndPin = gnd;
-    r.MaskLo = lo;
-    r.MaskHi = hi;
+void SetPins(AvrRow& r, const Placement& p) {
+    r.VppPin = p.vpp;
+    r.VccPin = p.vcc;
+    r.GndPin = p.gnd;
+    r.MaskLo = p.maskLo;
+    r.MaskHi = p.maskHi;
 }
 
 }  // namespace avr

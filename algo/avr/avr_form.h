@@ -201,8 +201,13 @@ void BoxesFromByte(AlgoForm& f, int first, std::uint8_t value, int bits = 8);
 // The package pictures of the device name's marks "*P44" and "*Q44".
 void ShowPackagePicture(TEp3& ep3, const std::string& typeText);
 bool HasPackageMark(const std::string& typeText);
-// A row's pins and contact masks.
-void SetPins(AvrRow& r, int vpp, int vcc, int gnd, std::uint32_t lo, std::uint32_t hi);
+// Where a setup places the chip: the socket pins of RESET, VCC and GND and the
+// contact masks (0 and 0: no contact test).
+struct Placement {
+    int vpp = 0, vcc = 0, gnd = 0;
+    std::uint32_t maskLo = 0, maskHi = 0;
+};
+void SetPins(AvrRow& r, const Placement& p);
 
 }  // namespace avr
 

@@ -195,15 +195,18 @@ TAtiny1x::TAtiny1x(Workbench& w) : AvrHvspForm(w, "ATiny11,12,15") {
 }
 
 void TAtiny1x::FillRows() {
-    Rows.assign(16, AvrRow{});
-    Rows[0].Name = "Exit";
-    const auto row = [](const char* name, int group, int waits, const char* design) {
-        AvrRow r{name, 11, 30, 14, 0x3FF, 0x3F, 0, 0, kMaskLo, 0, 4, group, waits, design};
-        return r;
+    // The three chips differ in their fuse captions, their waits in each frame and their design.
+    const auto row = [](const char* name, int fuseGroup, int instructionWaits, const char* design) {
+        return AvrRow{.Name = name, .VppPin = 11, .VccPin = 30, .GndPin = 14, .FlashLast = 0x3FF, .EepromLast = 0x3F,
+                      .MaskLo = kMaskLo, .WriteWaits = 4, .FuseGroup = fuseGroup,
+                      .InstructionWaits = instructionWaits, .Design = design};
     };
-    Rows[1] = row("1: ATiny11", 0, 0, "Atiny12.bit");
-    Rows[2] = row("2: ATiny12", 1, 0, "Atiny12.bit");
-    Rows[3] = row("3: ATiny15", 2, 2, "Atiny15.bit");
+    Rows = {
+        {.Name = "Exit"},
+        row("1: ATiny11", 0, 0, "Atiny12.bit"),
+        row("2: ATiny12", 1, 0, "Atiny12.bit"),
+        row("3: ATiny15", 2, 2, "Atiny15.bit"),
+    };
 }
 
 std::array<const char*, 8> TAtiny1x::FuseCaptions(int group) const {
@@ -250,10 +253,13 @@ TAt90s2323Hix::TAt90s2323Hix(Workbench& w) : AvrHvspForm(w, "2323/2343 12v") {
 }
 
 void TAt90s2323Hix::FillRows() {
-    Rows.assign(16, AvrRow{});
-    Rows[0].Name = "Exit";
-    Rows[1] = {"1: AT90S2323", 11, 30, 14, 0x7FF, 0x7F, 0, 0, kMaskLo, 0, 4, 0, 0, "Atiny12.bit"};
-    Rows[2] = {"2: AT90S2343", 11, 30, 14, 0x7FF, 0x7F, 0, 0, kMaskLo, 0, 4, 1, 0, "Atiny12.bit"};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: AT90S2323", .VppPin = 11, .VccPin = 30, .GndPin = 14, .FlashLast = 0x7FF,
+         .EepromLast = 0x7F, .MaskLo = kMaskLo, .WriteWaits = 4, .Design = "Atiny12.bit"},
+        {.Name = "2: AT90S2343", .VppPin = 11, .VccPin = 30, .GndPin = 14, .FlashLast = 0x7FF,
+         .EepromLast = 0x7F, .MaskLo = kMaskLo, .WriteWaits = 4, .FuseGroup = 1, .Design = "Atiny12.bit"},
+    };
 }
 
 std::array<const char*, 8> TAt90s2323Hix::FuseCaptions(int group) const {

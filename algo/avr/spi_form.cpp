@@ -165,10 +165,13 @@ TAt90s2323x::TAt90s2323x(Workbench& w) : AvrSpiForm(w, "AT90s2333") {
 }
 
 void TAt90s2323x::FillRows() {
-    Rows.assign(16, AvrRow{});
-    Rows[0].Name = "Exit";
-    Rows[1] = {"1: AT90S2323", 0, 24, 20, 0x7FF, 0x7F, 0, 0, 0, 0, 6};
-    Rows[2] = {"2: AT90S2343", 0, 24, 20, 0x7FF, 0x7F, 0, 0, 0, 0, 6};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: AT90S2323", .VccPin = 24, .GndPin = 20, .FlashLast = 0x7FF, .EepromLast = 0x7F,
+         .WriteWaits = 6},
+        {.Name = "2: AT90S2343", .VccPin = 24, .GndPin = 20, .FlashLast = 0x7FF, .EepromLast = 0x7F,
+         .WriteWaits = 6},
+    };
     FuseCaptions.assign(16, "");
     FuseCaptions[1] = "FSTRT";
     FuseCaptions[2] = "RCEN";
@@ -239,9 +242,11 @@ TAtiny2x::TAtiny2x(Workbench& w) : AvrSpiForm(w, "ATiny26") {
 }
 
 void TAtiny2x::FillRows() {
-    Rows.assign(16, AvrRow{});
-    Rows[0].Name = "Exit";
-    Rows[1] = {"1: ATINY26 1kx16", 0, 13, 14, 0x7FF, 0x7F, 0, 32, 0, 0, 6};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: ATINY26 1kx16", .VccPin = 13, .GndPin = 14, .FlashLast = 0x7FF, .EepromLast = 0x7F,
+         .FlashPage = 32, .WriteWaits = 6},
+    };
 }
 
 std::string TAtiny2x::KeyError() const { return PackageError({20, 40}, "this form", "20 or 40"); }
@@ -256,11 +261,11 @@ void TAtiny2x::SetupForDevice() {
     // taken out, so a Run in mass production would end before its first pass.
     if (wb.sel.GetParam("pkg=") == 40) {
         Ep3.LoadBitFile("ATmeg161spi.bit");
-        avr::SetPins(r, 0, 40, 20, 0x000E01E0u, 0x80u);  // 6-9, 18-20, 40
+        avr::SetPins(r, {.vcc = 40, .gnd = 20, .maskLo = 0x000E01E0u, .maskHi = 0x80u});  // 6-9, 18-20, 40
     } else {
         Ep3.LoadBitFile("ATdip20spi.bit");
         Ep3.ShowPlacementBitmap("atiny26.bmp");
-        avr::SetPins(r, 0, 13, 14, 0xFFC3FF00u, 0);  // 9-18, 23-32
+        avr::SetPins(r, {.vcc = 13, .gnd = 14, .maskLo = 0xFFC3FF00u});  // 9-18, 23-32
     }
     SerialSetup();
     Status(Ep3.Connected ? "OK " : "Comm Err.");
