@@ -22,38 +22,30 @@ constexpr HvVariant kPreparedNoFlush{.settled = false, .prepareBeforeDirection =
 
 // ---- TAt90s8515x ------------------------------------------------------------------------------
 
-TAt90s8515x::TAt90s8515x(Workbench& w) : TAt90s8515x(w, "AT90s8515", kPlain) {
-    DeclareWindow({"R.Fuse", {{0, "RCEN          "}, {5, "SPI          "}}, true, false});
+TAt90s8515x::TAt90s8515x(Workbench& w)
+    : TAt90s8515x(w, "AT90s8515", kPlain, {{0, "RCEN          "}, {5, "SPI          "}}) {
+    DeclareControls(Window({.readFuse = "R.Fuse"}), this,
+                    avr::Operations(this, {{"Button2", &TAt90s8515x::Button2Click}}));
+    FillRows();
 }
 
-TAt90s8515x::TAt90s8515x(Workbench& w, std::string caption, HvVariant variant)
-    : AvrHvForm(w, std::move(caption), variant) {}
+TAt90s8515x::TAt90s8515x(Workbench& w, std::string caption, HvVariant variant, std::vector<FuseBox> fuses)
+    : AvrHvForm(w, std::move(caption), variant), fuses_(std::move(fuses)) {}
 
-void TAt90s8515x::DeclareWindow(const Shape& shape) {
-    shape_ = shape;
-    DeclareParallelOperations("Write.", shape.readFuseCaption, shape.eeprom);
-    AddButton("Button2", "Read ID ", [this] { Button2Click(); });
-    if (shape.calibration) AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
-    AddGroup("GroupBox2", "Batch   ");
-    if (shape.calibration) AddCheck("CheckBoxCalibrate", "R.RC校准", true, "GroupBox2");
-    DeclareBatchBoxes("GroupBox2", shape.eeprom);
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddRadio("RadioGroup1", "LockMode", {"No R/W  (Lock) ", "No Wrt. "}, 0);
-    AddGroup("GroupBox1", "Fuse(checked=0)  ");
-    for (std::size_t k = 0; k < shape.fuses.size(); ++k)
-        AddCheck(avr::Box(static_cast<int>(k) + 1), shape.fuses[k].caption, false, "GroupBox1");
-    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    if (shape.calibration) {
-        AddEdit("Edit1", "RC校准Add :", "");
-        DeclareVerifyLevels();
-    }
-    AddStatus("Msg", "Prompt  ");
-    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
-    AddProgress("RdBar");
-    AddEdit("Edit7", "", "Type", true);
-    if (shape.eeprom) AddLabel("Note", "Buffer nnnnh=Data(EEPROM)0000h   ");
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
-    FillRows();
+ControlRows TAt90s8515x::Window(const Look& look) const {
+    using namespace win;
+    std::vector<std::string> fuses;
+    for (const FuseBox& f : fuses_) fuses.emplace_back(f.caption);
+    const ControlRows batch = {If(look.calibration, avr::CalibrateBox())};
+    return Join({avr::ParallelButtons("Write.", look.readFuse, look.eeprom),
+                 {PushButton({"Button2", "Read ID "}), If(look.calibration, avr::CalibrateButton())},
+                 avr::BatchGroup("GroupBox2", Join({batch, avr::StepBoxes(look.eeprom)})),
+                 {Radio({"RadioGroup1", "LockMode"}, {"No R/W  (Lock) ", "No Wrt. "}, 0)},
+                 avr::BoxGroup({"GroupBox1", "Fuse(checked=0)  "}, 1, fuses),
+                 {avr::SpeedBox(), If(look.calibration, Edit({"Edit1", "RC校准Add :"}, "")),
+                  If(look.calibration, avr::VerifyLevels())},
+                 avr::Readouts(),
+                 {If(look.eeprom, Label({"Note", "Buffer nnnnh=Data(EEPROM)0000h   "})), avr::ExitButton()}});
 }
 
 void TAt90s8515x::FillRows() {
@@ -81,8 +73,8 @@ void TAt90s8515x::SetupForDevice() {
 
 std::uint8_t TAt90s8515x::FuseFromBoxes() const {
     std::uint8_t b = 0;
-    for (std::size_t k = 0; k < shape_.fuses.size(); ++k)
-        if (!Ticked(avr::Box(static_cast<int>(k) + 1))) b = static_cast<std::uint8_t>(b | (1u << shape_.fuses[k].bit));
+    for (std::size_t k = 0; k < fuses_.size(); ++k)
+        if (!Ticked(avr::Box(static_cast<int>(k) + 1))) b = static_cast<std::uint8_t>(b | (1u << fuses_[k].bit));
     return b;
 }
 
@@ -136,8 +128,8 @@ bool TAt90s8515x::ReadFuseByte(bool bs1High, std::uint8_t& b) {
     Ep3.VppPin(0);
     Ep3.UsbReadReply();
     b = Ep3.UsbReplyBuf[0];
-    for (std::size_t k = 0; k < shape_.fuses.size(); ++k)
-        PutChecked(avr::Box(static_cast<int>(k) + 1), !(b & (1u << shape_.fuses[k].bit)));
+    for (std::size_t k = 0; k < fuses_.size(); ++k)
+        PutChecked(avr::Box(static_cast<int>(k) + 1), !(b & (1u << fuses_[k].bit)));
     return true;
 }
 
@@ -209,8 +201,11 @@ void TAt90s8515x::Button1Click() {
 
 // ---- TAt90s8535x ------------------------------------------------------------------------------------
 
-TAt90s8535x::TAt90s8535x(Workbench& w) : TAt90s8515x(w, "AT90s8535", kPreparedNoFlush) {
-    DeclareWindow({"R.Fuse", {{0, "RCEN          "}, {5, "SPI          "}}, true, false});
+TAt90s8535x::TAt90s8535x(Workbench& w)
+    : TAt90s8515x(w, "AT90s8535", kPreparedNoFlush, {{0, "RCEN          "}, {5, "SPI          "}}) {
+    DeclareControls(Window({.readFuse = "R.Fuse"}), this,
+                    avr::Operations(this, {{"Button2", &TAt90s8535x::Button2Click}}));
+    FillRows();
 }
 
 void TAt90s8535x::FillRows() {
@@ -250,11 +245,12 @@ bool TAt90s8535x::EntryPrefix(const AvrRow& r) {
 
 // ---- TAt90s2333x -----------------------------------------------------------------------------------
 
-TAt90s2333x::TAt90s2333x(Workbench& w) : TAt90s8515x(w, "AT90s2333", kPrepared) {
-    DeclareWindow({"R.Fuse ",
-                   {{0, "CKSEL0"}, {1, "CKSEL1"}, {2, "CKSEL2"}, {3, "BODEN"}, {4, "BODLEVER"}, {5, "SPIEN"}},
-                   true,
-                   false});
+TAt90s2333x::TAt90s2333x(Workbench& w)
+    : TAt90s8515x(w, "AT90s2333", kPrepared,
+                  {{0, "CKSEL0"}, {1, "CKSEL1"}, {2, "CKSEL2"}, {3, "BODEN"}, {4, "BODLEVER"}, {5, "SPIEN"}}) {
+    DeclareControls(Window({.readFuse = "R.Fuse "}), this,
+                    avr::Operations(this, {{"Button2", &TAt90s2333x::Button2Click}}));
+    FillRows();
 }
 
 void TAt90s2333x::FillRows() {
@@ -303,13 +299,17 @@ void TAt90s2333x::EraseClick() {
 void TAt90s2333x::Button1Click() {
     // The first pass at once, the next-chip wait after each clean pass; each
     // clean pass is counted, a failing chip ends the batch.
-    RunBatchWaitingAfter(Steps(WindowShape().eeprom), NextChipOnRow());
+    RunBatchWaitingAfter(Steps(), NextChipOnRow());
 }
 
 // ---- TAtiny28x ---------------------------------------------------------------------------------------
 
-TAtiny28x::TAtiny28x(Workbench& w) : TAt90s2333x(w, "Atiny28", kPrepared) {
-    DeclareWindow({"R.Fuse ", {{0, "CKSEL0"}, {1, "CKSEL1"}, {2, "CKSEL2"}, {3, "CKSEL3"}, {4, "INTCAP"}}, false, true});
+TAtiny28x::TAtiny28x(Workbench& w)
+    : TAt90s2333x(w, "Atiny28", kPrepared,
+                  {{0, "CKSEL0"}, {1, "CKSEL1"}, {2, "CKSEL2"}, {3, "CKSEL3"}, {4, "INTCAP"}}) {
+    DeclareControls(Window({.readFuse = "R.Fuse ", .eeprom = false, .calibration = true}), this,
+                    avr::Operations(this, {{"Button2", &TAtiny28x::Button2Click}}));
+    FillRows();
 }
 
 void TAtiny28x::FillRows() {
@@ -369,7 +369,7 @@ void TAtiny28x::RdCalibrateClick() {
 }
 
 void TAtiny28x::Button1Click() {
-    RunBatch(Steps(false, [this] { RdCalibrateClick(); }), NextChipOnRow());
+    RunBatch(Steps(), NextChipOnRow());
 }
 
 QUILLA_FORM(TAt90s8515x);

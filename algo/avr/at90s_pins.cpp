@@ -28,23 +28,15 @@ constexpr std::array<int, 8> kAt90s8535Pins = {9, 15, 16, 17, 18, 19, 20, 28};
 AvrPinDrivenForm::AvrPinDrivenForm(Workbench& w, std::string caption, Variant v)
     : AvrParallelForm(w, std::move(caption)), v_(v) {}
 
-void AvrPinDrivenForm::DeclareWindow(const char* writeCaption, const char* fuseGroup,
-                                     const std::vector<std::string>& lockItems) {
-    DeclareParallelOperations(writeCaption, "R.F/S ");
-    AddButton("Button2", "Read ID ", [] {}).Visible = false;
-    AddGroup("GroupBox2", "Batch   ");
-    DeclareBatchBoxes("GroupBox2");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddRadio("RadioGroup1", "LockMode", lockItems, 0);
-    AddGroup("GroupBox1", fuseGroup);
-    AddCheck("CheckBox1", "RCEN          ", false, "GroupBox1");
-    AddCheck("CheckBox2", "SPI          ", false, "GroupBox1");
-    AddStatus("Msg", "Prompt  ");
-    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
-    AddProgress("RdBar");
-    AddEdit("Edit7", "", "Type", true);
-    AddLabel("Note", "Buffer nnnnh=Data(EEPROM)0000h   ");
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+ControlRows AvrPinDrivenForm::Window(const Look& look) {
+    using namespace win;
+    return Join({avr::ParallelButtons(look.write, "R.F/S "),
+                 {Hidden(PushButton({"Button2", "Read ID "}))},
+                 avr::BatchGroup("GroupBox2", avr::StepBoxes()),
+                 {Radio({"RadioGroup1", "LockMode"}, look.lockModes, 0)},
+                 avr::BoxGroup({"GroupBox1", look.fuseGroup}, 1, {"RCEN          ", "SPI          "}),
+                 avr::Readouts(),
+                 {Label({"Note", "Buffer nnnnh=Data(EEPROM)0000h   "}), avr::ExitButton()}});
 }
 
 std::uint8_t AvrPinDrivenForm::FuseFromBoxes() const {
@@ -222,7 +214,10 @@ void AvrPinDrivenForm::WritePass(const char* status) {
 // ---- TAT90sx ------------------------------------------------------------------------------------------
 
 TAT90sx::TAT90sx(Workbench& w) : AvrPinDrivenForm(w, "AT90s ", Variant{.vex310 = false}) {
-    DeclareWindow("Write.", "Fuse(checked=0)  ", {"No R/W   ", "No Wrt", "Inv. ", "NoLock"});
+    DeclareControls(Window({.write = "Write.",
+                            .fuseGroup = "Fuse(checked=0)  ",
+                            .lockModes = {"No R/W   ", "No Wrt", "Inv. ", "NoLock"}}),
+                    this, avr::Operations(this));
     FillRows();
 }
 
@@ -343,7 +338,10 @@ const char* const TAt90s8515x_vex310::WiringMessage =
 
 TAt90s8515x_vex310::TAt90s8515x_vex310(Workbench& w)
     : AvrPinDrivenForm(w, "AT90s8515", Variant{.vex310 = true}) {
-    DeclareWindow("Write ", "Fuse", {"Lock+No R/W   ", "Lock+No W  ", "Inv. ", "NoLock"});
+    DeclareControls(Window({.write = "Write ",
+                            .fuseGroup = "Fuse",
+                            .lockModes = {"Lock+No R/W   ", "Lock+No W  ", "Inv. ", "NoLock"}}),
+                    this, avr::Operations(this));
     FillRows();
 }
 

@@ -11,37 +11,22 @@ namespace quilla {
 
 using namespace proto;
 
-namespace {
-
-const char* const kFuseCaptions[16] = {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0",    "SUT1",
-                                       "BODEN",  "BODLEV", "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE",
-                                       "CKOPT",  "SPIEN",  "WDTON",  "RSTDISBL"};
-const char* const kLockCaptions[8] = {"LB1", "LB2", "BLB01", "BLB02", "BLB11", "BLB12", "NO USED", "NO USED"};
-
-}  // namespace
-
 TAtmegax::TAtmegax(Workbench& w)
     : AvrHvForm(w, "ATmega", HvVariant{.settled = false, .prepareBeforeDirection = false, .flushPerWord = true}) {
-    DeclareParallelOperations("Write.", "R.Fuse ");
-    AddButton("Button2", "Read ID ", [this] { Button2Click(); });
-    AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
-    AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBoxCalibrate", "R.RC校准", true, "GroupBox1");
-    DeclareBatchBoxes("GroupBox1");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
-    AddGroup("GroupBox2", "CFG Fuse(checked=0)  ");
-    for (int k = 0; k < 16; ++k) AddCheck(avr::Box(k + 1), kFuseCaptions[k], false, "GroupBox2");
-    AddGroup("GroupBox3", "LockLock(打勾编程为0)");
-    for (int k = 0; k < 8; ++k) AddCheck(avr::Box(k + 17), kLockCaptions[k], false, "GroupBox3");
-    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    AddEdit("Edit1", "存放RC校准的Add :", "");
-    AddCombo("ComboBox1", "校准频率 ", {"1MH", "2MH", "4MH", "8MH"}, 0);
-    AddEdit("Edit7", "", "", true);
-    AddLabel("Note", "");
-    AddProgress("RdBar");
-    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
-    AddStatus("Msg", "");
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    using namespace win;
+    DeclareControls(
+        Join({avr::ParallelButtons("Write.", "R.Fuse "),
+              {PushButton({"Button2", "Read ID "}), avr::CalibrateButton()},
+              avr::BatchGroup("GroupBox1", Join({{avr::CalibrateBox()}, avr::StepBoxes()})),
+              avr::BoxGroup({"GroupBox2", "CFG Fuse(checked=0)  "}, 1,
+                            {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "BODEN", "BODLEV", "BOOTRST",
+                             "BOOTSZ0", "BOOTSZ1", "EESAVE", "CKOPT", "SPIEN", "WDTON", "RSTDISBL"}),
+              avr::LockBoxes(8),
+              {avr::SpeedBox(), Edit({"Edit1", "存放RC校准的Add :"}, ""),
+               Combo({"ComboBox1", "校准频率 "}, {"1MH", "2MH", "4MH", "8MH"}, 0), ReadOnly(Edit({"Edit7"}, ""))},
+              avr::MegaReadouts(),
+              {avr::ExitButton()}}),
+        this, avr::Operations(this, {{"Button2", &TAtmegax::Button2Click}}));
     FillRows();
 }
 
@@ -191,7 +176,7 @@ void TAtmegax::RdCalibrateClick() {
 }
 
 void TAtmegax::Button1Click() {
-    RunBatch(Steps(true, [this] { RdCalibrateClick(); }), NextChipOnRow());
+    RunBatch(Steps(), NextChipOnRow());
 }
 
 QUILLA_FORM(TAtmegax);

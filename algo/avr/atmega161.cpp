@@ -37,30 +37,10 @@ void TAtmega16xForm::FillRows() {
     };
 }
 
-void TAtmega16xForm::DeclareOperations(const char* idButton) {
-    DeclareParallelOperations("Write.", "R.Fuse ");
-    AddButton(idButton, "Read ID ", [this] { ReadIDClick(); });
-}
-
-void TAtmega16xForm::DeclareBatch() {
-    AddGroup("GroupBox1", "Batch   ");
-    DeclareBatchBoxes("GroupBox1");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
-}
-
-void TAtmega16xForm::DeclareLockBoxes(int count) {
-    static const char* const names[8] = {"LB1", "LB2", "BLB01", "BLB02", "BLB11", "BLB12", "NO USED", "NO USED"};
-    AddGroup("GroupBox3", "LockLock(打勾编程为0)");
-    for (int k = 0; k < count; ++k) AddCheck(avr::Box(k + 17), names[k], false, "GroupBox3");
-}
-
-void TAtmega16xForm::DeclareStatus(bool typeNum) {
-    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    if (typeNum) AddEdit("TypeNum", "", "", true);
-    AddLabel("Note", "");
-    AddProgress("RdBar");
-    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
-    AddStatus("Msg", "");
+ControlRows TAtmega16xForm::WindowHead(const char* id) {
+    return win::Join({avr::ParallelButtons("Write.", "R.Fuse "),
+                      {win::PushButton({id, "Read ID "})},
+                      avr::BatchGroup("GroupBox1", avr::StepBoxes())});
 }
 
 int TAtmega16xForm::PageWaits() const { return SpeedText() == "Fast写" ? 20 : 30; }
@@ -197,15 +177,16 @@ void TAtmega16xForm::Button1Click() {
 // ---- TAtmega161x ----------------------------------------------------------------------------------
 
 TAtmega161x::TAtmega161x(Workbench& w) : TAtmega161x(w, "ATmeg161/L", kSettled161) {
-    DeclareOperations("ReadID");
-    DeclareBatch();
-    static const char* const fuses[8] = {"CKSEL0", "CKSEL1", "CKSEL2", "no used",
-                                         "SUT",    "SPIEN",  "BOOTRST", "no used"};
-    AddGroup("GroupBox2", "CFG Fuse(checked=0)  ");
-    for (int k = 0; k < 8; ++k) AddCheck(avr::Box(k + 1), fuses[k], false, "GroupBox2");
-    DeclareLockBoxes(6);
-    DeclareStatus(true);
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    using namespace win;
+    DeclareControls(Join({WindowHead("ReadID"),
+                          avr::BoxGroup({"GroupBox2", "CFG Fuse(checked=0)  "}, 1,
+                                        {"CKSEL0", "CKSEL1", "CKSEL2", "no used", "SUT", "SPIEN", "BOOTRST",
+                                         "no used"}),
+                          avr::LockBoxes(6),
+                          {avr::SpeedBox(), ReadOnly(Edit({"TypeNum"}, ""))},
+                          avr::MegaReadouts(),
+                          {avr::ExitButton()}}),
+                    this, avr::Operations(this, {{"ReadID", &TAtmega161x::ReadIDClick}}));
 }
 
 TAtmega161x::TAtmega161x(Workbench& w, std::string caption, HvVariant variant)
@@ -250,17 +231,17 @@ void TAtmega161x::ReadFuseClick() {
 // ---- TAtmega163x ----------------------------------------------------------------------------------
 
 TAtmega163x::TAtmega163x(Workbench& w) : TAtmega16xForm(w, "ATmeg163", kSettled163) {
-    DeclareOperations("Button2");
-    DeclareBatch();
-    static const char* const fuses[16] = {"CKSEL0",  "CKSEL1",  "CKSEL2",  "CKSEL3",  "no used", "SPIEN",
-                                          "BODEN",   "BODLEV",  "BOOTRST", "BOOTSZ0", "BOOTSZ1", "no used",
-                                          "no used", "no used", "no used", "no used"};
-    AddGroup("GroupBox2", "CFG Fuse(checked=0)  ");
-    for (int k = 0; k < 16; ++k) AddCheck(avr::Box(k + 1), fuses[k], false, "GroupBox2");
-    DeclareLockBoxes(8);
-    DeclareVerifyLevels();
-    DeclareStatus(true);
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    using namespace win;
+    DeclareControls(Join({WindowHead("Button2"),
+                          avr::BoxGroup({"GroupBox2", "CFG Fuse(checked=0)  "}, 1,
+                                        {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "no used", "SPIEN", "BODEN", "BODLEV",
+                                         "BOOTRST", "BOOTSZ0", "BOOTSZ1", "no used", "no used", "no used", "no used",
+                                         "no used"}),
+                          avr::LockBoxes(8),
+                          {avr::VerifyLevels(), avr::SpeedBox(), ReadOnly(Edit({"TypeNum"}, ""))},
+                          avr::MegaReadouts(),
+                          {avr::ExitButton()}}),
+                    this, avr::Operations(this, {{"Button2", &TAtmega163x::ReadIDClick}}));
     FillRows();
 }
 

@@ -359,10 +359,6 @@ int AvrHvForm::VerifyVccMv() const {
     return 5000;
 }
 
-void AvrHvForm::DeclareVerifyLevels() {
-    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压4.2V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
-}
-
 void AvrHvForm::ReadRom() {
     Row();
     Status("Read.");

@@ -110,18 +110,7 @@ bool AvrHvspForm::ReadyForCheck() {
     Refuse("No chip answers.");
 }
 
-// ---- window and setup -----------------------------------------------------------------------------
-
-void AvrHvspForm::DeclareWindow(bool calibration) {
-    DeclareOperations("ID");
-    if (calibration) DeclareBatch("CheckBoxCalibrate", "R.RC校准");
-    else DeclareBatch(nullptr, nullptr);
-    DeclareLockBoxes("Lock(打勾编程为0)");
-    AddGroup("GroupBox1", "Fuse(checked=0)  ");
-    const int boxes = calibration ? 8 : 2;
-    for (int k = 1; k <= boxes; ++k) AddCheck(avr::Box(k), "", calibration && k == 6, "GroupBox1");
-    DeclareStatus("EEPROMAdd ：");
-}
+// ---- setup ------------------------------------------------------------------------------------------
 
 void AvrHvspForm::SetupForDevice() {
     FillRows();
@@ -187,10 +176,15 @@ void AvrHvspForm::SecrityClick() {
 // ---- TAtiny1x ----------------------------------------------------------------------------------------
 
 TAtiny1x::TAtiny1x(Workbench& w) : AvrHvspForm(w, "ATiny11,12,15") {
-    DeclareWindow(true);
-    AddLabel("Label2", "RC校准Start at:");
-    AddEdit("Edit1", "", "");
-    AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
+    using namespace win;
+    // The fuse boxes are captioned by the row at setup.
+    DeclareControls(Join({avr::SerialButtons("ID"),
+                          avr::BatchGroup("GroupBox2", Join({avr::StepBoxes(), {avr::CalibrateBox()}})),
+                          avr::LbBoxes("Lock(打勾编程为0)"),
+                          avr::BoxGroup({"GroupBox1", "Fuse(checked=0)  "}, 1, {"", "", "", "", "", "", "", ""}, 6),
+                          WindowFoot("EEPROMAdd ："),
+                          {Label({"Label2", "RC校准Start at:"}), Edit({"Edit1"}, ""), avr::CalibrateButton()}}),
+                    this, avr::Operations(this, {{"ID", &TAtiny1x::ReadIdClick}}));
     FillRows();
 }
 
@@ -241,14 +235,19 @@ void TAtiny1x::RdCalibrateClick() {
 }
 
 void TAtiny1x::Button1Click() {
-    RunBatch(Steps(true, [this] { RdCalibrateClick(); }), NextChipOnRow());
+    RunBatch(Steps(), NextChipOnRow());
 }
 
 // ---- TAt90s2323Hix --------------------------------------------------------------------------------------
 
 TAt90s2323Hix::TAt90s2323Hix(Workbench& w) : AvrHvspForm(w, "2323/2343 12v") {
-    DeclareWindow(false);
-    SetVisible("ReadFuse", false);
+    using namespace win;
+    DeclareControls(Join({With(avr::SerialButtons("ID"), "ReadFuse", Hidden),
+                          avr::BatchGroup("GroupBox2", avr::StepBoxes()),
+                          avr::LbBoxes("Lock(打勾编程为0)"),
+                          avr::BoxGroup({"GroupBox1", "Fuse(checked=0)  "}, 1, {"", ""}),
+                          WindowFoot("EEPROMAdd ：")}),
+                    this, avr::Operations(this, {{"ID", &TAt90s2323Hix::ReadIdClick}}));
     FillRows();
 }
 

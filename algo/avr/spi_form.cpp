@@ -116,19 +116,6 @@ void AvrSpiForm::QueueLock(std::uint8_t lockByte) { Instruction(0xAC, lockByte, 
 
 void AvrSpiForm::QueueChipErase() { Instruction(0xAC, 0x80, 0x00, 0x00); }
 
-// ---- window -------------------------------------------------------------------------------
-
-void AvrSpiForm::DeclareWindow(const std::function<void()>& fuses, bool rstVisible) {
-    DeclareOperations("Button2");
-    AddButton("Button3", "Rst", [this] { Button3Click(); });
-    if (!rstVisible) SetVisible("Button3", false);
-    DeclareBatch(nullptr, nullptr);
-    DeclareLockBoxes("Lock位Lock(打勾编程为0)");
-    fuses();
-    DeclareStatus("Buffer nnnnh=Data(EEPROM)0000h   ");
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
-}
-
 // ---- handlers --------------------------------------------------------------------------------
 
 void AvrSpiForm::SecrityClick() {
@@ -154,13 +141,17 @@ void AvrSpiForm::Button3Click() {
 // ---- TAt90s2323x ------------------------------------------------------------------------------
 
 TAt90s2323x::TAt90s2323x(Workbench& w) : AvrSpiForm(w, "AT90s2333") {
-    DeclareWindow(
-        [this] {
-            AddGroup("GroupBox1", "Fuse(checked=0)  ");
-            AddCheck("CheckBox1", "SPIEN (只可以读)", true, "GroupBox1");
-            AddCheck("CheckBox2", "", false, "GroupBox1");
-        },
-        true);
+    using namespace win;
+    DeclareControls(Join({avr::SerialButtons("Button2"),
+                          {PushButton({"Button3", "Rst"})},
+                          avr::BatchGroup("GroupBox2", avr::StepBoxes()),
+                          avr::LbBoxes("Lock位Lock(打勾编程为0)"),
+                          avr::BoxGroup({"GroupBox1", "Fuse(checked=0)  "}, 1, {"SPIEN (只可以读)", ""}, 1),
+                          WindowFoot("Buffer nnnnh=Data(EEPROM)0000h   "),
+                          {avr::ExitButton()}}),
+                    this,
+                    avr::Operations(this, {{"Button2", &TAt90s2323x::ReadIdClick},
+                                           {"Button3", &TAt90s2323x::Button3Click}}));
     FillRows();
 }
 
@@ -221,23 +212,22 @@ void TAt90s2323x::Button1Click() {
 
 // ---- TAtiny2x ---------------------------------------------------------------------------------
 
-namespace {
-constexpr const char* kTinyFuses[16] = {"CKSEL0", "CKSEL1",   "CKSEL2", "CKSEL3", "SUT0",    "SUT1",
-                                         "CKOPT",  "PLLCK",    "BODEN",  "BODLEVER", "EESAVE", "SPIEN",
-                                         "RSTDIS", "NO USED", "NO USED", "NO USED"};
-}  // namespace
-
 TAtiny2x::TAtiny2x(Workbench& w) : AvrSpiForm(w, "ATiny26") {
-    DeclareWindow(
-        [this] {
-            AddGroup("GroupBox1", "CFG Fuse(checked=0)  ");
-            for (int k = 0; k < 16; ++k)
-                AddCheck(avr::Box(k + 1), kTinyFuses[k], k == 11, "GroupBox1");
-            AddLabel("Label2", "RC校准Start at:");
-            AddEdit("Edit1", "", "");
-            AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
-        },
-        false);
+    using namespace win;
+    DeclareControls(Join({avr::SerialButtons("Button2"),
+                          {Hidden(PushButton({"Button3", "Rst"}))},
+                          avr::BatchGroup("GroupBox2", avr::StepBoxes()),
+                          avr::LbBoxes("Lock位Lock(打勾编程为0)"),
+                          avr::BoxGroup({"GroupBox1", "CFG Fuse(checked=0)  "}, 1,
+                                        {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOPT", "PLLCK",
+                                         "BODEN", "BODLEVER", "EESAVE", "SPIEN", "RSTDIS", "NO USED", "NO USED",
+                                         "NO USED"},
+                                        12),
+                          {Label({"Label2", "RC校准Start at:"}), Edit({"Edit1"}, ""), avr::CalibrateButton()},
+                          WindowFoot("Buffer nnnnh=Data(EEPROM)0000h   "),
+                          {avr::ExitButton()}}),
+                    this,
+                    avr::Operations(this, {{"Button2", &TAtiny2x::ReadIdClick}, {"Button3", &TAtiny2x::Button3Click}}));
     FillRows();
 }
 
