@@ -14,53 +14,48 @@ using namespace hvline;
 
 namespace {
 
-constexpr HvVariant kPlain{false, false, true, HvVariant::Entry::Full, false};
-constexpr HvVariant kPrepared{false, true, true, HvVariant::Entry::Full, false};
-constexpr HvVariant kPreparedNoFlush{false, true, false, HvVariant::Entry::Full, false};
+constexpr HvVariant kPlain{.settled = false, .prepareBeforeDirection = false, .flushPerWord = true};
+constexpr HvVariant kPrepared{.settled = false, .prepareBeforeDirection = true, .flushPerWord = true};
+constexpr HvVariant kPreparedNoFlush{.settled = false, .prepareBeforeDirection = true, .flushPerWord = false};
 
 }  // namespace
 
 // ---- TAt90s8515x ------------------------------------------------------------------------------
 
-TAt90s8515x::TAt90s8515x(Workbench& w) : TAt90s8515x(w, "AT90s8515", kPlain) {
-    DeclareWindow({"R.Fuse", {{0, "RCEN          "}, {5, "SPI          "}}, true, false});
-}
-
-TAt90s8515x::TAt90s8515x(Workbench& w, std::string caption, HvVariant variant)
-    : AvrHvForm(w, std::move(caption), variant) {}
-
-void TAt90s8515x::DeclareWindow(const Shape& shape) {
-    shape_ = shape;
-    DeclareParallelOperations("Write.", shape.readFuseCaption, shape.eeprom);
-    AddButton("Button2", "Read ID ", [this] { Button2Click(); });
-    if (shape.calibration) AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
-    AddGroup("GroupBox2", "Batch   ");
-    if (shape.calibration) AddCheck("CheckBoxCalibrate", "R.RC校准", true, "GroupBox2");
-    DeclareBatchBoxes("GroupBox2", shape.eeprom);
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddRadio("RadioGroup1", "LockMode", {"No R/W  (Lock) ", "No Wrt. "}, 0);
-    AddGroup("GroupBox1", "Fuse(checked=0)  ");
-    for (std::size_t k = 0; k < shape.fuses.size(); ++k)
-        AddCheck(avr::Box(static_cast<int>(k) + 1), shape.fuses[k].caption, false, "GroupBox1");
-    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    if (shape.calibration) {
-        AddEdit("Edit1", "RC校准Add :", "");
-        DeclareVerifyLevels();
-    }
-    AddStatus("Msg", "Prompt  ");
-    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
-    AddProgress("RdBar");
-    AddEdit("Edit7", "", "Type", true);
-    if (shape.eeprom) AddLabel("Note", "Buffer nnnnh=Data(EEPROM)0000h   ");
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+TAt90s8515x::TAt90s8515x(Workbench& w)
+    : TAt90s8515x(w, "AT90s8515", kPlain, {{0, "RCEN          "}, {5, "SPI          "}}) {
+    DeclareControls(Window({.readFuse = "R.Fuse"}), this,
+                    avr::Operations(this, {{"Button2", &TAt90s8515x::Button2Click}}));
     FillRows();
 }
 
+TAt90s8515x::TAt90s8515x(Workbench& w, std::string caption, HvVariant variant, std::vector<FuseBox> fuses)
+    : AvrHvForm(w, std::move(caption), variant), fuses_(std::move(fuses)) {}
+
+ControlRows TAt90s8515x::Window(const Look& look) const {
+    using namespace win;
+    std::vector<std::string> fuses;
+    for (const FuseBox& f : fuses_) fuses.emplace_back(f.caption);
+    const ControlRows batch = {If(look.calibration, avr::CalibrateBox())};
+    return Join({avr::ParallelButtons("Write.", look.readFuse, look.eeprom),
+                 {PushButton({"Button2", "Read ID "}), If(look.calibration, avr::CalibrateButton())},
+                 avr::BatchGroup("GroupBox2", Join({batch, avr::StepBoxes(look.eeprom)})),
+                 {Radio({"RadioGroup1", "LockMode"}, {"No R/W  (Lock) ", "No Wrt. "}, 0)},
+                 avr::BoxGroup({"GroupBox1", "Fuse(checked=0)  "}, 1, fuses),
+                 {avr::SpeedBox(), If(look.calibration, Edit({"Edit1", "RC校准Add :"}, "")),
+                  If(look.calibration, avr::VerifyLevels())},
+                 avr::Readouts(),
+                 {If(look.eeprom, Label({"Note", "Buffer nnnnh=Data(EEPROM)0000h   "})), avr::ExitButton()}});
+}
+
 void TAt90s8515x::FillRows() {
-    Rows.assign(3, AvrRow{});
-    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    Rows[1] = {"1: AT90S4414", 9, 40, 20, 0x0FFF, 0xFF, 0, 0, 0xFFFFFFFFu, 0xFF};
-    Rows[2] = {"2: AT90S8515", 9, 40, 20, 0x1FFF, 0x1FF, 0, 0, 0xFFFFFFFFu, 0xFF};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: AT90S4414", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x0FFF,
+         .EepromLast = 0xFF, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+        {.Name = "2: AT90S8515", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x1FFF,
+         .EepromLast = 0x1FF, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+    };
 }
 
 void TAt90s8515x::SetupPackage(AvrRow& r) { SetupAt90s8515Socket(r); }
@@ -78,8 +73,8 @@ void TAt90s8515x::SetupForDevice() {
 
 std::uint8_t TAt90s8515x::FuseFromBoxes() const {
     std::uint8_t b = 0;
-    for (std::size_t k = 0; k < shape_.fuses.size(); ++k)
-        if (!Ticked(avr::Box(static_cast<int>(k) + 1))) b = static_cast<std::uint8_t>(b | (1u << shape_.fuses[k].bit));
+    for (std::size_t k = 0; k < fuses_.size(); ++k)
+        if (!Ticked(avr::Box(static_cast<int>(k) + 1))) b = static_cast<std::uint8_t>(b | (1u << fuses_[k].bit));
     return b;
 }
 
@@ -133,8 +128,8 @@ bool TAt90s8515x::ReadFuseByte(bool bs1High, std::uint8_t& b) {
     Ep3.VppPin(0);
     Ep3.UsbReadReply();
     b = Ep3.UsbReplyBuf[0];
-    for (std::size_t k = 0; k < shape_.fuses.size(); ++k)
-        PutChecked(avr::Box(static_cast<int>(k) + 1), !(b & (1u << shape_.fuses[k].bit)));
+    for (std::size_t k = 0; k < fuses_.size(); ++k)
+        PutChecked(avr::Box(static_cast<int>(k) + 1), !(b & (1u << fuses_[k].bit)));
     return true;
 }
 
@@ -206,17 +201,25 @@ void TAt90s8515x::Button1Click() {
 
 // ---- TAt90s8535x ------------------------------------------------------------------------------------
 
-TAt90s8535x::TAt90s8535x(Workbench& w) : TAt90s8515x(w, "AT90s8535", kPreparedNoFlush) {
-    DeclareWindow({"R.Fuse", {{0, "RCEN          "}, {5, "SPI          "}}, true, false});
+TAt90s8535x::TAt90s8535x(Workbench& w)
+    : TAt90s8515x(w, "AT90s8535", kPreparedNoFlush, {{0, "RCEN          "}, {5, "SPI          "}}) {
+    DeclareControls(Window({.readFuse = "R.Fuse"}), this,
+                    avr::Operations(this, {{"Button2", &TAt90s8535x::Button2Click}}));
+    FillRows();
 }
 
 void TAt90s8535x::FillRows() {
-    Rows.assign(5, AvrRow{});
-    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    Rows[1] = {"1: AT90S4414", 9, 40, 20, 0x0FFF, 0xFF, 0, 0, 0, 0};
-    Rows[2] = {"2: AT90S8515", 9, 40, 20, 0x1FFF, 0x1FF, 0, 0, 0xFFFFFFFFu, 0xFF};
-    Rows[3] = {"3: AT90S4434", 29, 30, 31, 0x0FFF, 0xFF, 0, 0, 0, 0};
-    Rows[4] = {"4: AT90S8535", 29, 30, 31, 0x1FFF, 0x1FF, 0, 0, 0xFFFFFFFFu, 0xFF};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: AT90S4414", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x0FFF,
+         .EepromLast = 0xFF},
+        {.Name = "2: AT90S8515", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x1FFF,
+         .EepromLast = 0x1FF, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+        {.Name = "3: AT90S4434", .VppPin = 29, .VccPin = 30, .GndPin = 31, .FlashLast = 0x0FFF,
+         .EepromLast = 0xFF},
+        {.Name = "4: AT90S8535", .VppPin = 29, .VccPin = 30, .GndPin = 31, .FlashLast = 0x1FFF,
+         .EepromLast = 0x1FF, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+    };
 }
 
 void TAt90s8535x::SetupPackage(AvrRow& r) {
@@ -225,10 +228,10 @@ void TAt90s8535x::SetupPackage(AvrRow& r) {
     Ep3.ShowPlacementBitmap(p44 ? "p44.bmp" : q44 ? "qfp44.bmp" : "at90s8535dip48.bmp");
     if (p44 || q44) {
         Ep3.LoadBitFile("at90s8535plcc44.bit");
-        avr::SetPins(r, 8, 42, 10, 0, 0);
+        avr::SetPins(r, {.vpp = 8, .vcc = 42, .gnd = 10});
     } else {
         Ep3.LoadBitFile("at90s8535dip40.bit");
-        avr::SetPins(r, 29, 30, 31, 0xFFFFFFFFu, 0xFF);
+        avr::SetPins(r, {.vpp = 29, .vcc = 30, .gnd = 31, .maskLo = 0xFFFFFFFFu, .maskHi = 0xFF});
     }
 }
 
@@ -242,19 +245,24 @@ bool TAt90s8535x::EntryPrefix(const AvrRow& r) {
 
 // ---- TAt90s2333x -----------------------------------------------------------------------------------
 
-TAt90s2333x::TAt90s2333x(Workbench& w) : TAt90s8515x(w, "AT90s2333", kPrepared) {
-    DeclareWindow({"R.Fuse ",
-                   {{0, "CKSEL0"}, {1, "CKSEL1"}, {2, "CKSEL2"}, {3, "BODEN"}, {4, "BODLEVER"}, {5, "SPIEN"}},
-                   true,
-                   false});
+TAt90s2333x::TAt90s2333x(Workbench& w)
+    : TAt90s8515x(w, "AT90s2333", kPrepared,
+                  {{0, "CKSEL0"}, {1, "CKSEL1"}, {2, "CKSEL2"}, {3, "BODEN"}, {4, "BODLEVER"}, {5, "SPIEN"}}) {
+    DeclareControls(Window({.readFuse = "R.Fuse "}), this,
+                    avr::Operations(this, {{"Button2", &TAt90s2333x::Button2Click}}));
+    FillRows();
 }
 
 void TAt90s2333x::FillRows() {
-    Rows.assign(4, AvrRow{});
-    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    Rows[1] = {"1: AT90S2333", 7, 13, 14, 0x07FF, 0x7F, 0, 0, 0xFFFFFFC0u, 0x03};
-    Rows[2] = {"2: AT90S4433", 7, 13, 14, 0x0FFF, 0xFF, 0, 0, 0xFFFFFFC0u, 0x03};
-    Rows[3] = {"3: ATmega8", 7, 13, 14, 0x1FFF, 0x1FF, 0, 0, 0, 0};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: AT90S2333", .VppPin = 7, .VccPin = 13, .GndPin = 14, .FlashLast = 0x07FF,
+         .EepromLast = 0x7F, .MaskLo = 0xFFFFFFC0u, .MaskHi = 0x03},
+        {.Name = "2: AT90S4433", .VppPin = 7, .VccPin = 13, .GndPin = 14, .FlashLast = 0x0FFF,
+         .EepromLast = 0xFF, .MaskLo = 0xFFFFFFC0u, .MaskHi = 0x03},
+        {.Name = "3: ATmega8", .VppPin = 7, .VccPin = 13, .GndPin = 14, .FlashLast = 0x1FFF,
+         .EepromLast = 0x1FF},
+    };
 }
 
 void TAt90s2333x::SetupPackage(AvrRow&) { Ep3.LoadBitFile("atmega8dip28.bit"); }
@@ -291,19 +299,25 @@ void TAt90s2333x::EraseClick() {
 void TAt90s2333x::Button1Click() {
     // The first pass at once, the next-chip wait after each clean pass; each
     // clean pass is counted, a failing chip ends the batch.
-    RunBatchWaitingAfter(Steps(WindowShape().eeprom), NextChipOnRow());
+    RunBatchWaitingAfter(Steps(), NextChipOnRow());
 }
 
 // ---- TAtiny28x ---------------------------------------------------------------------------------------
 
-TAtiny28x::TAtiny28x(Workbench& w) : TAt90s2333x(w, "Atiny28", kPrepared) {
-    DeclareWindow({"R.Fuse ", {{0, "CKSEL0"}, {1, "CKSEL1"}, {2, "CKSEL2"}, {3, "CKSEL3"}, {4, "INTCAP"}}, false, true});
+TAtiny28x::TAtiny28x(Workbench& w)
+    : TAt90s2333x(w, "Atiny28", kPrepared,
+                  {{0, "CKSEL0"}, {1, "CKSEL1"}, {2, "CKSEL2"}, {3, "CKSEL3"}, {4, "INTCAP"}}) {
+    DeclareControls(Window({.readFuse = "R.Fuse ", .eeprom = false, .calibration = true}), this,
+                    avr::Operations(this, {{"Button2", &TAtiny28x::Button2Click}}));
+    FillRows();
 }
 
 void TAtiny28x::FillRows() {
-    Rows.assign(2, AvrRow{});
-    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    Rows[1] = {"1: ATINY28L/V", 7, 13, 14, 0x07FF, 0, 0, 0, 0xFBFFFFC0u, 0x03};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: ATINY28L/V", .VppPin = 7, .VccPin = 13, .GndPin = 14, .FlashLast = 0x07FF,
+         .MaskLo = 0xFBFFFFC0u, .MaskHi = 0x03},
+    };
 }
 
 void TAtiny28x::SetupForDevice() {
@@ -355,7 +369,7 @@ void TAtiny28x::RdCalibrateClick() {
 }
 
 void TAtiny28x::Button1Click() {
-    RunBatch(Steps(false, [this] { RdCalibrateClick(); }), NextChipOnRow());
+    RunBatch(Steps(), NextChipOnRow());
 }
 
 QUILLA_FORM(TAt90s8515x);

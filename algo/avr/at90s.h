@@ -25,7 +25,6 @@ public:
     void WrDataClick() override;
     void Button2Click();
     virtual void Button1Click();
-    virtual void RdCalibrateClick() {}
 
     // The fuse byte the boxes stand for (a ticked box is a programmed bit 0).
     std::uint8_t FuseFromBoxes() const;
@@ -33,21 +32,21 @@ public:
     int EnterProgramming() override;
 
 protected:
-    // The twins' construction: the window is declared by DeclareWindow.
-    TAt90s8515x(Workbench& wb, std::string caption, HvVariant variant);
-
+    // A fuse box of the window (CheckBox1, CheckBox2, ... in order): the fuse
+    // byte's bit it stands for, and its caption.
     struct FuseBox {
         int bit;
         const char* caption;
     };
-    struct Shape {
-        const char* readFuseCaption = "R.Fuse";
-        std::vector<FuseBox> fuses;
-        bool eeprom = true;       // R.Data, W.Data and their batch box
-        bool calibration = false;  // the ATtiny28's R.RC, its address and the verify level
+    // The twins' construction: each declares its window.
+    TAt90s8515x(Workbench& wb, std::string caption, HvVariant variant, std::vector<FuseBox> fuses);
+    // The window of the AT90S word-write forms. What differs between them:
+    struct Look {
+        const char* readFuse = "R.Fuse";  // R.Fuse's caption
+        bool eeprom = true;               // R.Data, W.Data, their batch box and the Note label
+        bool calibration = false;         // the ATtiny28's R.RC校准, its address and the verify level
     };
-    void DeclareWindow(const Shape& shape);
-    const Shape& WindowShape() const { return shape_; }
+    ControlRows Window(const Look& look) const;
 
     void FillRows() override;
 
@@ -69,8 +68,7 @@ protected:
     virtual void SetupPackage(AvrRow& r);
     virtual bool ShowsLinkStatus() const { return false; }
 
-private:
-    Shape shape_;
+    std::vector<FuseBox> fuses_;
 };
 
 class TAt90s8535x : public TAt90s8515x {
@@ -90,8 +88,8 @@ public:
     void Button1Click() override;
 
 protected:
-    TAt90s2333x(Workbench& wb, std::string caption, HvVariant variant)
-        : TAt90s8515x(wb, std::move(caption), variant) {}
+    TAt90s2333x(Workbench& wb, std::string caption, HvVariant variant, std::vector<FuseBox> fuses)
+        : TAt90s8515x(wb, std::move(caption), variant, std::move(fuses)) {}
     void FillRows() override;
     bool EntryPrefix(const AvrRow& r) override;
     bool ReadFuseLock(std::uint8_t& b) override;

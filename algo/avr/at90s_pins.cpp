@@ -16,35 +16,27 @@ using namespace proto;
 
 namespace {
 
-AvrRow PinRow(const char* name, int vpp, int vcc, int gnd, std::int32_t flashLast, std::int32_t eepromLast,
-              std::array<int, 8> map) {
-    AvrRow r{name, vpp, vcc, gnd, flashLast, eepromLast};
-    r.PinMap = map;
-    return r;
-}
+// The rows' pin maps (AvrRow::PinMap): the socket pins of RESET, RDY, OE, WR,
+// BS1, XA0, XA1 and XTAL1 of the AT90S1200/2313 in DIP20, of the AT90S4414/8515
+// and of the AT90S4434/8535 in DIP40.
+constexpr std::array<int, 8> kAt90s1200Pins = {11, 13, 16, 17, 18, 19, 21, 15};
+constexpr std::array<int, 8> kAt90s8515Pins = {9, 11, 12, 13, 14, 15, 16, 19};
+constexpr std::array<int, 8> kAt90s8535Pins = {9, 15, 16, 17, 18, 19, 20, 28};
 
 }  // namespace
 
 AvrPinDrivenForm::AvrPinDrivenForm(Workbench& w, std::string caption, Variant v)
     : AvrParallelForm(w, std::move(caption)), v_(v) {}
 
-void AvrPinDrivenForm::DeclareWindow(const char* writeCaption, const char* fuseGroup,
-                                     const std::vector<std::string>& lockItems) {
-    DeclareParallelOperations(writeCaption, "R.F/S ");
-    AddButton("Button2", "Read ID ", [] {}).Visible = false;
-    AddGroup("GroupBox2", "Batch   ");
-    DeclareBatchBoxes("GroupBox2");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-    AddRadio("RadioGroup1", "LockMode", lockItems, 0);
-    AddGroup("GroupBox1", fuseGroup);
-    AddCheck("CheckBox1", "RCEN          ", false, "GroupBox1");
-    AddCheck("CheckBox2", "SPI          ", false, "GroupBox1");
-    AddStatus("Msg", "Prompt  ");
-    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
-    AddProgress("RdBar");
-    AddEdit("Edit7", "", "Type", true);
-    AddLabel("Note", "Buffer nnnnh=Data(EEPROM)0000h   ");
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+ControlRows AvrPinDrivenForm::Window(const Look& look) {
+    using namespace win;
+    return Join({avr::ParallelButtons(look.write, "R.F/S "),
+                 {Hidden(PushButton({"Button2", "Read ID "}))},
+                 avr::BatchGroup("GroupBox2", avr::StepBoxes()),
+                 {Radio({"RadioGroup1", "LockMode"}, look.lockModes, 0)},
+                 avr::BoxGroup({"GroupBox1", look.fuseGroup}, 1, {"RCEN          ", "SPI          "}),
+                 avr::Readouts(),
+                 {Label({"Note", "Buffer nnnnh=Data(EEPROM)0000h   "}), avr::ExitButton()}});
 }
 
 std::uint8_t AvrPinDrivenForm::FuseFromBoxes() const {
@@ -221,18 +213,26 @@ void AvrPinDrivenForm::WritePass(const char* status) {
 
 // ---- TAT90sx ------------------------------------------------------------------------------------------
 
-TAT90sx::TAT90sx(Workbench& w) : AvrPinDrivenForm(w, "AT90s ", Variant{false}) {
-    DeclareWindow("Write.", "Fuse(checked=0)  ", {"No R/W   ", "No Wrt", "Inv. ", "NoLock"});
+TAT90sx::TAT90sx(Workbench& w) : AvrPinDrivenForm(w, "AT90s ", Variant{.vex310 = false}) {
+    DeclareControls(Window({.write = "Write.",
+                            .fuseGroup = "Fuse(checked=0)  ",
+                            .lockModes = {"No R/W   ", "No Wrt", "Inv. ", "NoLock"}}),
+                    this, avr::Operations(this));
     FillRows();
 }
 
 void TAT90sx::FillRows() {
-    Rows.assign(5, AvrRow{});
-    Rows[0].Name = "Exit";
-    Rows[1] = PinRow("1: AT90S1200", 11, 30, kGround, 0x03FF, 0x3F, {11, 13, 16, 17, 18, 19, 21, 15});
-    Rows[2] = PinRow("2: AT90S2312", 11, 30, kGround, 0x07FF, 0x7F, {11, 13, 16, 17, 18, 19, 21, 15});
-    Rows[3] = PinRow("2: AT90S4414", 9, 40, kGround, 0x0FFF, 0xFF, {9, 11, 12, 13, 14, 15, 16, 19});
-    Rows[4] = PinRow("2: AT90S8515", 9, 40, kGround, 0x1FFF, 0x1FF, {9, 11, 12, 13, 14, 15, 16, 19});
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: AT90S1200", .VppPin = 11, .VccPin = 30, .GndPin = kGround, .FlashLast = 0x03FF,
+         .EepromLast = 0x3F, .PinMap = kAt90s1200Pins},
+        {.Name = "2: AT90S2312", .VppPin = 11, .VccPin = 30, .GndPin = kGround, .FlashLast = 0x07FF,
+         .EepromLast = 0x7F, .PinMap = kAt90s1200Pins},
+        {.Name = "2: AT90S4414", .VppPin = 9, .VccPin = 40, .GndPin = kGround, .FlashLast = 0x0FFF,
+         .EepromLast = 0xFF, .PinMap = kAt90s8515Pins},
+        {.Name = "2: AT90S8515", .VppPin = 9, .VccPin = 40, .GndPin = kGround, .FlashLast = 0x1FFF,
+         .EepromLast = 0x1FF, .PinMap = kAt90s8515Pins},
+    };
 }
 
 void TAT90sx::SetupForDevice() {
@@ -336,18 +336,27 @@ const char* const TAt90s8515x_vex310::WiringMessage =
     "Pin9    to   Pin9   | Pin19   to   Pin13\n"
     "(PIN 1 ON HANDLE) \n";
 
-TAt90s8515x_vex310::TAt90s8515x_vex310(Workbench& w) : AvrPinDrivenForm(w, "AT90s8515", Variant{true}) {
-    DeclareWindow("Write ", "Fuse", {"Lock+No R/W   ", "Lock+No W  ", "Inv. ", "NoLock"});
+TAt90s8515x_vex310::TAt90s8515x_vex310(Workbench& w)
+    : AvrPinDrivenForm(w, "AT90s8515", Variant{.vex310 = true}) {
+    DeclareControls(Window({.write = "Write ",
+                            .fuseGroup = "Fuse",
+                            .lockModes = {"Lock+No R/W   ", "Lock+No W  ", "Inv. ", "NoLock"}}),
+                    this, avr::Operations(this));
     FillRows();
 }
 
 void TAt90s8515x_vex310::FillRows() {
-    Rows.assign(5, AvrRow{});
-    Rows[0].Name = "Exit";
-    Rows[1] = PinRow("1: AT90S4414", 9, 40, 20, 0x0FFF, 0xFF, {9, 11, 12, 13, 14, 15, 16, 19});
-    Rows[2] = PinRow("2: AT90S8515", 9, 40, 20, 0x1FFF, 0x1FF, {9, 11, 12, 13, 14, 15, 16, 19});
-    Rows[3] = PinRow("3: AT90S4434", 9, 30, 11, 0x0FFF, 0xFF, {9, 15, 16, 17, 18, 19, 20, 28});
-    Rows[4] = PinRow("4: AT90S8535", 9, 30, 11, 0x1FFF, 0x1FF, {9, 15, 16, 17, 18, 19, 20, 28});
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: AT90S4414", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x0FFF, .EepromLast = 0xFF,
+         .PinMap = kAt90s8515Pins},
+        {.Name = "2: AT90S8515", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x1FFF, .EepromLast = 0x1FF,
+         .PinMap = kAt90s8515Pins},
+        {.Name = "3: AT90S4434", .VppPin = 9, .VccPin = 30, .GndPin = 11, .FlashLast = 0x0FFF, .EepromLast = 0xFF,
+         .PinMap = kAt90s8535Pins},
+        {.Name = "4: AT90S8535", .VppPin = 9, .VccPin = 30, .GndPin = 11, .FlashLast = 0x1FFF, .EepromLast = 0x1FF,
+         .PinMap = kAt90s8535Pins},
+    };
 }
 
 void TAt90s8515x_vex310::SetupForDevice() {

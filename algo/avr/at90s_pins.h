@@ -42,7 +42,13 @@ protected:
     };
     AvrPinDrivenForm(Workbench& wb, std::string caption, Variant v);
 
-    void DeclareWindow(const char* writeCaption, const char* fuseGroup, const std::vector<std::string>& lockItems);
+    // The window of the two forms. What differs between them:
+    struct Look {
+        const char* write;                   // Write's caption
+        const char* fuseGroup;               // the fuse group's caption
+        std::vector<std::string> lockModes;  // the LockMode items
+    };
+    static ControlRows Window(const Look& look);
 
     // ---- the pin-driven layer ----------------------------------------------------
     void Set(Pin p, bool high) { Ep3.SetPin(high ? 1 : 0, current_[p]); }

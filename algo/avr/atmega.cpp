@@ -11,52 +11,43 @@ namespace quilla {
 
 using namespace proto;
 
-namespace {
-
-constexpr int kRows = 8;
-
-const char* const kFuseCaptions[16] = {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0",    "SUT1",
-                                       "BODEN",  "BODLEV", "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE",
-                                       "CKOPT",  "SPIEN",  "WDTON",  "RSTDISBL"};
-const char* const kLockCaptions[8] = {"LB1", "LB2", "BLB01", "BLB02", "BLB11", "BLB12", "NO USED", "NO USED"};
-
-}  // namespace
-
 TAtmegax::TAtmegax(Workbench& w)
-    : AvrHvForm(w, "ATmega", HvVariant{false, false, true, HvVariant::Entry::Full, false}) {
-    DeclareParallelOperations("Write.", "R.Fuse ");
-    AddButton("Button2", "Read ID ", [this] { Button2Click(); });
-    AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
-    AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBoxCalibrate", "R.RC校准", true, "GroupBox1");
-    DeclareBatchBoxes("GroupBox1");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
-    AddGroup("GroupBox2", "CFG Fuse(checked=0)  ");
-    for (int k = 0; k < 16; ++k) AddCheck(avr::Box(k + 1), kFuseCaptions[k], false, "GroupBox2");
-    AddGroup("GroupBox3", "LockLock(打勾编程为0)");
-    for (int k = 0; k < 8; ++k) AddCheck(avr::Box(k + 17), kLockCaptions[k], false, "GroupBox3");
-    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    AddEdit("Edit1", "存放RC校准的Add :", "");
-    AddCombo("ComboBox1", "校准频率 ", {"1MH", "2MH", "4MH", "8MH"}, 0);
-    AddEdit("Edit7", "", "", true);
-    AddLabel("Note", "");
-    AddProgress("RdBar");
-    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
-    AddStatus("Msg", "");
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    : AvrHvForm(w, "ATmega", HvVariant{.settled = false, .prepareBeforeDirection = false, .flushPerWord = true}) {
+    using namespace win;
+    DeclareControls(
+        Join({avr::ParallelButtons("Write.", "R.Fuse "),
+              {PushButton({"Button2", "Read ID "}), avr::CalibrateButton()},
+              avr::BatchGroup("GroupBox1", Join({{avr::CalibrateBox()}, avr::StepBoxes()})),
+              avr::BoxGroup({"GroupBox2", "CFG Fuse(checked=0)  "}, 1,
+                            {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "BODEN", "BODLEV", "BOOTRST",
+                             "BOOTSZ0", "BOOTSZ1", "EESAVE", "CKOPT", "SPIEN", "WDTON", "RSTDISBL"}),
+              avr::LockBoxes(8),
+              {avr::SpeedBox(), Edit({"Edit1", "存放RC校准的Add :"}, ""),
+               Combo({"ComboBox1", "校准频率 "}, {"1MH", "2MH", "4MH", "8MH"}, 0), ReadOnly(Edit({"Edit7"}, ""))},
+              avr::MegaReadouts(),
+              {avr::ExitButton()}}),
+        this, avr::Operations(this, {{"Button2", &TAtmegax::Button2Click}}));
     FillRows();
 }
 
 void TAtmegax::FillRows() {
-    Rows.assign(kRows, AvrRow{});
-    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    Rows[1] = {"1: ATmega8 4kx16", 7, 13, 14, 0x1FFF, 0x1FF, 4, 64, 0xFFFFFFC0u, 0x03};
-    Rows[2] = {"2: ATmega16 8kx16", 29, 30, 31, 0x3FFF, 0x1FF, 4, 128, 0xFFFFFFFFu, 0xFF};
-    Rows[3] = {"3: ATmega32 16kx16", 29, 30, 31, 0x7FFF, 0x3FF, 4, 128, 0xFFFFFFFFu, 0xFF};
-    Rows[4] = {"4: ATmega64*TQFP 32kx16", 29, 30, 31, 0xFFFF, 0x7FF, 8, 256, 0, 0};
-    Rows[5] = {"5: ATmega128*TQFP 64kx16", 29, 30, 31, 0x1FFFF, 0xFFF, 8, 256, 0, 0};
-    Rows[6] = {"6: AT90S8515", 9, 40, 20, 0x1FFF, 0x1FF, 4, 64, 0xFFFFFFFFu, 0xFF};
-    Rows[7] = {"7: AT90S8535", 29, 30, 31, 0x1FFF, 0x1FF, 4, 64, 0xFFFFFFFFu, 0xFF};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: ATmega8 4kx16", .VppPin = 7, .VccPin = 13, .GndPin = 14, .FlashLast = 0x1FFF,
+         .EepromLast = 0x1FF, .EepromPage = 4, .FlashPage = 64, .MaskLo = 0xFFFFFFC0u, .MaskHi = 0x03},
+        {.Name = "2: ATmega16 8kx16", .VppPin = 29, .VccPin = 30, .GndPin = 31, .FlashLast = 0x3FFF,
+         .EepromLast = 0x1FF, .EepromPage = 4, .FlashPage = 128, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+        {.Name = "3: ATmega32 16kx16", .VppPin = 29, .VccPin = 30, .GndPin = 31, .FlashLast = 0x7FFF,
+         .EepromLast = 0x3FF, .EepromPage = 4, .FlashPage = 128, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+        {.Name = "4: ATmega64*TQFP 32kx16", .VppPin = 29, .VccPin = 30, .GndPin = 31, .FlashLast = 0xFFFF,
+         .EepromLast = 0x7FF, .EepromPage = 8, .FlashPage = 256},
+        {.Name = "5: ATmega128*TQFP 64kx16", .VppPin = 29, .VccPin = 30, .GndPin = 31, .FlashLast = 0x1FFFF,
+         .EepromLast = 0xFFF, .EepromPage = 8, .FlashPage = 256},
+        {.Name = "6: AT90S8515", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x1FFF,
+         .EepromLast = 0x1FF, .EepromPage = 4, .FlashPage = 64, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+        {.Name = "7: AT90S8535", .VppPin = 29, .VccPin = 30, .GndPin = 31, .FlashLast = 0x1FFF,
+         .EepromLast = 0x1FF, .EepromPage = 4, .FlashPage = 64, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+    };
 }
 
 std::string TAtmegax::KeyError() const {
@@ -81,11 +72,11 @@ void TAtmegax::SetupForDevice() {
             break;
         case 44:
             Ep3.LoadBitFile("at90s8515plcc44.bit");
-            avr::SetPins(r, 8, 42, 20, 0x7FEFFDFFu, 0x83FF);
+            avr::SetPins(r, {.vpp = 8, .vcc = 42, .gnd = 20, .maskLo = 0x7FEFFDFFu, .maskHi = 0x83FF});
             break;
         case 50:
             Ep3.LoadBitFile("at90s8535plcc44.bit");
-            avr::SetPins(r, 8, 42, 10, 0, 0);
+            avr::SetPins(r, {.vpp = 8, .vcc = 42, .gnd = 10});
             break;
         default:  // 0 or 40
             Ep3.LoadBitFile("at90s8515dip40.bit");
@@ -185,7 +176,7 @@ void TAtmegax::RdCalibrateClick() {
 }
 
 void TAtmegax::Button1Click() {
-    RunBatch(Steps(true, [this] { RdCalibrateClick(); }), NextChipOnRow());
+    RunBatch(Steps(), NextChipOnRow());
 }
 
 QUILLA_FORM(TAtmegax);

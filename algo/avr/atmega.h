@@ -20,7 +20,7 @@ public:
     void RdDataClick() override;
     void WrDataClick() override;
     void Button2Click();
-    void RdCalibrateClick();
+    void RdCalibrateClick() override;
     void Button1Click();
 
     // The fuse bytes and the lock byte the boxes stand for.

@@ -13,8 +13,10 @@ using namespace hvline;
 
 namespace {
 
-constexpr HvVariant kSettled161{true, true, false, HvVariant::Entry::Mega161, false};
-constexpr HvVariant kSettled163{true, true, false, HvVariant::Entry::Mega163, false};
+constexpr HvVariant kSettled161{.settled = true, .prepareBeforeDirection = true, .flushPerWord = false,
+                                .entry = HvVariant::Entry::Mega161};
+constexpr HvVariant kSettled163{.settled = true, .prepareBeforeDirection = true, .flushPerWord = false,
+                                .entry = HvVariant::Entry::Mega163};
 
 }  // namespace
 
@@ -24,37 +26,21 @@ TAtmega16xForm::TAtmega16xForm(Workbench& w, std::string caption, HvVariant vari
     : AvrHvForm(w, std::move(caption), variant) {}
 
 void TAtmega16xForm::FillRows() {
-    Rows.assign(4, AvrRow{});
-    Rows[0] = {"Exit", 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    Rows[1] = {"1: ATmega161 8kx16", 9, 40, 20, 0x3FFF, 0x1FF, 0, 128, 0xFFFFFFFFu, 0xFF};
-    Rows[2] = {"2: ATmega162 8kx16", 9, 40, 20, 0x3FFF, 0x1FF, 0, 128, 0xFFFFFFFFu, 0xFF};
-    Rows[3] = {"3: ATmega163 8kx16", 29, 30, 31, 0x3FFF, 0x1FF, 0, 128, 0xFFFFFFFFu, 0xFF};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: ATmega161 8kx16", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x3FFF,
+         .EepromLast = 0x1FF, .FlashPage = 128, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+        {.Name = "2: ATmega162 8kx16", .VppPin = 9, .VccPin = 40, .GndPin = 20, .FlashLast = 0x3FFF,
+         .EepromLast = 0x1FF, .FlashPage = 128, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+        {.Name = "3: ATmega163 8kx16", .VppPin = 29, .VccPin = 30, .GndPin = 31, .FlashLast = 0x3FFF,
+         .EepromLast = 0x1FF, .FlashPage = 128, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFF},
+    };
 }
 
-void TAtmega16xForm::DeclareOperations(const char* idButton) {
-    DeclareParallelOperations("Write.", "R.Fuse ");
-    AddButton(idButton, "Read ID ", [this] { ReadIDClick(); });
-}
-
-void TAtmega16xForm::DeclareBatch() {
-    AddGroup("GroupBox1", "Batch   ");
-    DeclareBatchBoxes("GroupBox1");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
-}
-
-void TAtmega16xForm::DeclareLockBoxes(int count) {
-    static const char* const names[8] = {"LB1", "LB2", "BLB01", "BLB02", "BLB11", "BLB12", "NO USED", "NO USED"};
-    AddGroup("GroupBox3", "LockLock(打勾编程为0)");
-    for (int k = 0; k < count; ++k) AddCheck(avr::Box(k + 17), names[k], false, "GroupBox3");
-}
-
-void TAtmega16xForm::DeclareStatus(bool typeNum) {
-    AddCombo("Speed", "", {"Fast写", "Slow  "}, 0);
-    if (typeNum) AddEdit("TypeNum", "", "", true);
-    AddLabel("Note", "");
-    AddProgress("RdBar");
-    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
-    AddStatus("Msg", "");
+ControlRows TAtmega16xForm::WindowHead(const char* id) {
+    return win::Join({avr::ParallelButtons("Write.", "R.Fuse "),
+                      {win::PushButton({id, "Read ID "})},
+                      avr::BatchGroup("GroupBox1", avr::StepBoxes())});
 }
 
 int TAtmega16xForm::PageWaits() const { return SpeedText() == "Fast写" ? 20 : 30; }
@@ -191,15 +177,16 @@ void TAtmega16xForm::Button1Click() {
 // ---- TAtmega161x ----------------------------------------------------------------------------------
 
 TAtmega161x::TAtmega161x(Workbench& w) : TAtmega161x(w, "ATmeg161/L", kSettled161) {
-    DeclareOperations("ReadID");
-    DeclareBatch();
-    static const char* const fuses[8] = {"CKSEL0", "CKSEL1", "CKSEL2", "no used",
-                                         "SUT",    "SPIEN",  "BOOTRST", "no used"};
-    AddGroup("GroupBox2", "CFG Fuse(checked=0)  ");
-    for (int k = 0; k < 8; ++k) AddCheck(avr::Box(k + 1), fuses[k], false, "GroupBox2");
-    DeclareLockBoxes(6);
-    DeclareStatus(true);
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    using namespace win;
+    DeclareControls(Join({WindowHead("ReadID"),
+                          avr::BoxGroup({"GroupBox2", "CFG Fuse(checked=0)  "}, 1,
+                                        {"CKSEL0", "CKSEL1", "CKSEL2", "no used", "SUT", "SPIEN", "BOOTRST",
+                                         "no used"}),
+                          avr::LockBoxes(6),
+                          {avr::SpeedBox(), ReadOnly(Edit({"TypeNum"}, ""))},
+                          avr::MegaReadouts(),
+                          {avr::ExitButton()}}),
+                    this, avr::Operations(this, {{"ReadID", &TAtmega161x::ReadIDClick}}));
 }
 
 TAtmega161x::TAtmega161x(Workbench& w, std::string caption, HvVariant variant)
@@ -244,17 +231,17 @@ void TAtmega161x::ReadFuseClick() {
 // ---- TAtmega163x ----------------------------------------------------------------------------------
 
 TAtmega163x::TAtmega163x(Workbench& w) : TAtmega16xForm(w, "ATmeg163", kSettled163) {
-    DeclareOperations("Button2");
-    DeclareBatch();
-    static const char* const fuses[16] = {"CKSEL0",  "CKSEL1",  "CKSEL2",  "CKSEL3",  "no used", "SPIEN",
-                                          "BODEN",   "BODLEV",  "BOOTRST", "BOOTSZ0", "BOOTSZ1", "no used",
-                                          "no used", "no used", "no used", "no used"};
-    AddGroup("GroupBox2", "CFG Fuse(checked=0)  ");
-    for (int k = 0; k < 16; ++k) AddCheck(avr::Box(k + 1), fuses[k], false, "GroupBox2");
-    DeclareLockBoxes(8);
-    DeclareVerifyLevels();
-    DeclareStatus(true);
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
+    using namespace win;
+    DeclareControls(Join({WindowHead("Button2"),
+                          avr::BoxGroup({"GroupBox2", "CFG Fuse(checked=0)  "}, 1,
+                                        {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "no used", "SPIEN", "BODEN", "BODLEV",
+                                         "BOOTRST", "BOOTSZ0", "BOOTSZ1", "no used", "no used", "no used", "no used",
+                                         "no used"}),
+                          avr::LockBoxes(8),
+                          {avr::VerifyLevels(), avr::SpeedBox(), ReadOnly(Edit({"TypeNum"}, ""))},
+                          avr::MegaReadouts(),
+                          {avr::ExitButton()}}),
+                    this, avr::Operations(this, {{"Button2", &TAtmega163x::ReadIDClick}}));
     FillRows();
 }
 

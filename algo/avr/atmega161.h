@@ -22,11 +22,9 @@ protected:
     TAtmega16xForm(Workbench& wb, std::string caption, HvVariant variant);
     void FillRows() override;
 
-    // Window pieces, in window order.
-    void DeclareOperations(const char* idButton);
-    void DeclareBatch();
-    void DeclareLockBoxes(int count);
-    void DeclareStatus(bool typeNum);
+    // The head of the three windows: the operation buttons, Read ID (named
+    // `id`) and the batch group.
+    static ControlRows WindowHead(const char* id);
 
     // Page waits of 1 ms after each flash page.
     virtual int PageWaits() const;

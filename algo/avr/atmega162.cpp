@@ -17,7 +17,8 @@ using namespace hvline;
 namespace {
 
 constexpr const char* kGrid = "StringGrid1";
-constexpr HvVariant kVariant{true, true, false, HvVariant::Entry::Mega161, true};
+constexpr HvVariant kVariant{.settled = true, .prepareBeforeDirection = true, .flushPerWord = false,
+                             .entry = HvVariant::Entry::Mega161, .longWriteWait = true};
 
 }  // namespace
 
@@ -28,14 +29,17 @@ const std::array<const char*, 32> TAtmega162x::FuseLabelTable = {
     "LB1",    "LB2",       "BLB01",     "BLB02",     "BLB11", "BLB12", "-",     "-"};
 
 TAtmega162x::TAtmega162x(Workbench& w) : TAtmega16xForm(w, "ATmeg161/L", kVariant) {
-    DeclareOperations("ReadID");
-    DeclareBatch();
-    std::vector<std::string> names(FuseLabelTable.begin(), FuseLabelTable.end());
+    const std::vector<std::string> names(FuseLabelTable.begin(), FuseLabelTable.end());
     // Every bit unprogrammed but LB1, LB2, BLB01 and BLB02.
     std::vector<std::string> cells;
     for (int i = 0; i < 32; ++i) cells.emplace_back(i >= 24 && i <= 27 ? "0" : "1");
-    AddGrid(kGrid, "CFG ：", names, cells).OnClick = [this] { StringGrid1Click(); };
-    DeclareStatus(false);
+    DeclareControls(win::Join({WindowHead("ReadID"),
+                               {win::Grid({kGrid, "CFG ："}, names, cells),
+                                avr::SpeedBox()},
+                               avr::MegaReadouts()}),
+                    this,
+                    avr::Operations(this, {{"ReadID", &TAtmega162x::ReadIDClick},
+                                           {kGrid, &TAtmega162x::StringGrid1Click}}));
     FillRows();
     // The grid of the last run on this image. A byte the file does not hold is
     // an unprogrammed bit, never a programmed one.

@@ -134,44 +134,17 @@ std::uint8_t AvrForm::LockFromMode() const {
     }
 }
 
-// ---- the window and the batch ---------------------------------------------------------------
+// ---- the batch --------------------------------------------------------------------------------
 
-void AvrForm::DeclareParallelOperations(const char* writeCaption, const char* readFuseCaption, bool eeprom) {
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", writeCaption, [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
-    AddButton("WtFuse", "W.Fuse", [this] { WtFuseClick(); });
-    AddButton("ReadFuse", readFuseCaption, [this] { ReadFuseClick(); });
-    if (eeprom) {
-        AddButton("RdData", "R.Data", [this] { RdDataClick(); });
-        AddButton("WrData", "W.Data", [this] { WrDataClick(); });
-    }
-}
-
-void AvrForm::DeclareBatchBoxes(const std::string& group, bool withEeprom) {
-    AddCheck("CheckBoxErase", "Ers.", true, group);
-    AddCheck("CheckBoxBlank", "Blank?  ", true, group);
-    AddCheck("CheckBoxWrite", "Write.", true, group);
-    AddCheck("CheckBoxVer", "Vrfy", true, group);
-    if (withEeprom) AddCheck("CheckBoxrWrData", "W.Data", true, group);
-    AddCheck("CheckBoxFuse", "W.Fuse", true, group);
-    AddCheck("CheckBoxConfig", "Lock", true, group);
-}
-
-std::vector<AlgoForm::BatchStep> AvrForm::Steps(bool withEeprom, const std::function<void()>& calibrate) {
-    std::vector<BatchStep> steps;
-    if (calibrate) steps.push_back({"CheckBoxCalibrate", calibrate});
-    steps.push_back({"CheckBoxErase", [this] { EraseClick(); }});
-    steps.push_back({"CheckBoxBlank", [this] { BlankClick(); }});
-    steps.push_back({"CheckBoxWrite", [this] { WriteClick(); }});
-    steps.push_back({"CheckBoxVer", [this] { VerifyClick(); }});
-    if (withEeprom) steps.push_back({"CheckBoxrWrData", [this] { WrDataClick(); }});
-    steps.push_back({"CheckBoxFuse", [this] { WtFuseClick(); }});
-    steps.push_back({"CheckBoxConfig", [this] { SecrityClick(); }});
-    return steps;
+std::vector<AlgoForm::BatchStep> AvrForm::Steps() {
+    return BatchSteps<AvrForm>(this, {{"CheckBoxCalibrate", &AvrForm::RdCalibrateClick},
+                                      {"CheckBoxErase", &AvrForm::EraseClick},
+                                      {"CheckBoxBlank", &AvrForm::BlankClick},
+                                      {"CheckBoxWrite", &AvrForm::WriteClick},
+                                      {"CheckBoxVer", &AvrForm::VerifyClick},
+                                      {"CheckBoxrWrData", &AvrForm::WrDataClick},
+                                      {"CheckBoxFuse", &AvrForm::WtFuseClick},
+                                      {"CheckBoxConfig", &AvrForm::SecrityClick}});
 }
 
 std::function<bool()> AvrForm::NextChipOnRow() {
@@ -319,13 +292,107 @@ void ShowPackagePicture(TEp3& ep3, const std::string& typeText) {
     if (typeText.find("*Q44") != std::string::npos) ep3.ShowPlacementBitmap("qfp44.bmp");
 }
 
-void SetPins(AvrRow& r, int vpp, int vcc, int gnd, std::uint32_t lo, std::uint32_t hi) {
-    r.VppPin = vpp;
-    r.VccPin = vcc;
-    r.GndPin = gnd;
-    r.MaskLo = lo;
-    r.MaskHi = hi;
+void SetPins(AvrRow& r, const Placement& p) {
+    r.VppPin = p.vpp;
+    r.VccPin = p.vcc;
+    r.GndPin = p.gnd;
+    r.MaskLo = p.maskLo;
+    r.MaskHi = p.maskHi;
 }
+
+// ---- the rows the AVR windows share ---------------------------------------------------------------
+
+using namespace win;
+
+ControlRows ParallelButtons(const char* write, const char* readFuse, bool eeprom) {
+    return {PushButton({"Read1", "Read  "}),
+            PushButton({"Erase", "Erase"}),
+            PushButton({"Blank", "Blank?  "}),
+            PushButton({"Write", write}),
+            PushButton({"Verify", "Vrfy."}),
+            PushButton({"Secrity", "Lock "}),
+            PushButton({"WtFuse", "W.Fuse"}),
+            PushButton({"ReadFuse", readFuse}),
+            If(eeprom, PushButton({"RdData", "R.Data"})),
+            If(eeprom, PushButton({"WrData", "W.Data"}))};
+}
+
+ControlRows SerialButtons(const char* id) {
+    return {PushButton({"Erase", "Erase"}),
+            PushButton({"Blank", "Blank?  "}),
+            PushButton({"Write", "Write."}),
+            PushButton({"Verify", "Vrfy."}),
+            PushButton({"Read1", "Read  "}),
+            PushButton({"RdData", "R.Data"}),
+            PushButton({"WrData", "W.Data"}),
+            PushButton({"ReadFuse", "R.Fuse "}),
+            PushButton({"WtFuse", "W.Fuse"}),
+            PushButton({"Secrity", "Lock "}),
+            PushButton({id, "Read ID "})};
+}
+
+ControlRows StepBoxes(bool eeprom) {
+    return {win::Box({"CheckBoxErase", "Ers."}, true),
+            win::Box({"CheckBoxBlank", "Blank?  "}, true),
+            win::Box({"CheckBoxWrite", "Write."}, true),
+            win::Box({"CheckBoxVer", "Vrfy"}, true),
+            If(eeprom, win::Box({"CheckBoxrWrData", "W.Data"}, true)),
+            win::Box({"CheckBoxFuse", "W.Fuse"}, true),
+            win::Box({"CheckBoxConfig", "Lock"}, true)};
+}
+
+ControlRow CalibrateBox() { return win::Box({"CheckBoxCalibrate", "R.RC校准"}, true); }
+
+ControlRow CalibrateButton() { return PushButton({"RdCalibrate", "R.RC校准"}); }
+
+ControlRows BatchGroup(const char* group, ControlRows boxes) {
+    boxes.push_back(PushButton({"Button1", " Run "}));
+    return Join({{Group({group, "Batch   "})}, In(group, std::move(boxes))});
+}
+
+ControlRows BoxGroup(Face group, int first, const std::vector<std::string>& captions, int ticked) {
+    ControlRows rows = {Group(group)};
+    for (std::size_t k = 0; k < captions.size(); ++k) {
+        const int n = first + static_cast<int>(k);
+        const std::string name = Box(n);
+        rows.push_back(win::Box({name.c_str(), captions[k].c_str()}, n == ticked, group.Name));
+    }
+    return rows;
+}
+
+ControlRows LockBoxes(int count) {
+    static const std::vector<std::string> kLocks = {"LB1",   "LB2",   "BLB01",   "BLB02",
+                                                    "BLB11", "BLB12", "NO USED", "NO USED"};
+    return BoxGroup({"GroupBox3", "LockLock(打勾编程为0)"}, 17,
+                    std::vector<std::string>(kLocks.begin(), kLocks.begin() + count));
+}
+
+ControlRows LbBoxes(const char* caption) {
+    return In("GroupBox3",
+              {Group({"GroupBox3", caption}), win::Box({"Lb1", "LB1"}, true), win::Box({"Lb2", "LB2"}, true)});
+}
+
+ControlRow SpeedBox(bool blankItem) {
+    std::vector<std::string> items = {"Fast写", "Slow  "};
+    if (blankItem) items.emplace_back(" ");
+    return Combo({"Speed"}, std::move(items), 0);
+}
+
+ControlRow VerifyLevels() {
+    return Combo({"VeriyVolt"}, {"Vrfy电压5.0V", "Vrfy电压4.2V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
+}
+
+namespace {
+ControlRow AddressField() { return Red(ReadOnly(Edit({"Edit6"}, "Add "))); }
+}  // namespace
+
+ControlRows Readouts() {
+    return {Status("Msg", "Prompt  "), AddressField(), Progress("RdBar"), ReadOnly(Edit({"Edit7"}, "Type"))};
+}
+
+ControlRows MegaReadouts() { return {Label({"Note"}), Progress("RdBar"), AddressField(), Status("Msg", "")}; }
+
+ControlRow ExitButton() { return PushButton({"CancelBtn", "Exit "}); }
 
 }  // namespace avr
 

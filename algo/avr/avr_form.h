@@ -1,9 +1,14 @@
 // The frame of the AVR forms, whatever their programming mode (high-voltage
 // parallel, serial SPI, high-voltage serial): the device rows indexed by
 // VariantIndex with row 0 the placeholder, the EEPROM position in the image,
-// the address and progress display, the file-window rule of the writes and
-// the calibration store. Each mode's layer derives from it (hv_form.h,
-// spi_form.h, hvsp_form.h).
+// the address and progress display, the file-window rule of the writes, the
+// calibration store, the batch steps, and the rows and handlers the windows
+// share. Each mode's layer derives from it (hv_form.h, spi_form.h, hvsp_form.h).
+//
+// A form declares its window as one table of rows built from the shared ones
+// (avr::ParallelButtons, avr::BatchGroup, ...) with its own between them, and
+// binds the handlers by control name: DeclareControls(rows, this,
+// avr::Operations(this, {its own handlers})).
 //
 // Image layout: flash byte a at image offset a (word w at 2w, low byte first),
 // EEPROM byte i at EepromOffset + i, EepromOffset = flash last address + 1.
@@ -19,6 +24,7 @@
 
 #include "algo/common/form.h"
 #include "algo/common/scan.h"
+#include "algo/common/window.h"
 
 namespace quilla {
 
@@ -66,6 +72,8 @@ public:
     virtual void SecrityClick() = 0;
     virtual void ReadFuseClick() = 0;
     virtual void RdDataClick() = 0;
+    // R.RC校准 of the forms that read calibration bytes (nothing elsewhere).
+    virtual void RdCalibrateClick() {}
 
 protected:
     const AvrRow& Row();  // refuses when no row is selected
@@ -130,17 +138,11 @@ protected:
     // programmed): 00h both, 04h LB1, 02h LB2, 06h neither; no item chosen: 00h.
     std::uint8_t LockFromMode() const;
 
-    // ---- the window and the batch -----------------------------------------------------
-    // The operation buttons of the parallel and host-driven windows, in window
-    // order: Read, Erase, Blank?, Write (`writeCaption`), Vrfy., Lock, W.Fuse,
-    // R.Fuse (`readFuseCaption`), then R.Data and W.Data (with `eeprom`).
-    void DeclareParallelOperations(const char* writeCaption, const char* readFuseCaption, bool eeprom = true);
-    // The boxes Ers., Blank?, Write., Vrfy, W.Data (with `withEeprom`), W.Fuse and
-    // Lock, ticked, in the group box `group`.
-    void DeclareBatchBoxes(const std::string& group, bool withEeprom = true);
-    // Their steps, in that order, after the calibration step (box
-    // CheckBoxCalibrate) where `calibrate` is given.
-    std::vector<BatchStep> Steps(bool withEeprom = true, const std::function<void()>& calibrate = {});
+    // ---- the batch -------------------------------------------------------------------------
+    // The batch steps, each its box's operation, in this order: R.RC校准
+    // (CheckBoxCalibrate), Ers., Blank?, Write., Vrfy, W.Data, W.Fuse, Lock. A
+    // window without one of the boxes runs no such step.
+    std::vector<BatchStep> Steps();
     // The mass-production wait for the next chip on the selected row's GND pin
     // and contact masks (the row is taken, or refused, now).
     std::function<bool()> NextChipOnRow();
@@ -201,8 +203,71 @@ void BoxesFromByte(AlgoForm& f, int first, std::uint8_t value, int bits = 8);
 // The package pictures of the device name's marks "*P44" and "*Q44".
 void ShowPackagePicture(TEp3& ep3, const std::string& typeText);
 bool HasPackageMark(const std::string& typeText);
-// A row's pins and contact masks.
-void SetPins(AvrRow& r, int vpp, int vcc, int gnd, std::uint32_t lo, std::uint32_t hi);
+// Where a setup places the chip: the socket pins of RESET, VCC and GND and the
+// contact masks (0 and 0: no contact test).
+struct Placement {
+    int vpp = 0, vcc = 0, gnd = 0;
+    std::uint32_t maskLo = 0, maskHi = 0;
+};
+void SetPins(AvrRow& r, const Placement& p);
+
+// ---- the rows the AVR windows share (algo/common/window.h) ----------------------------------
+// The operation buttons of the parallel and host-driven windows: Read, Erase,
+// Blank?, Write (`write`), Vrfy., Lock, W.Fuse, R.Fuse (`readFuse`), then R.Data
+// and W.Data with `eeprom`.
+ControlRows ParallelButtons(const char* write, const char* readFuse, bool eeprom = true);
+// The operation buttons of the serial windows: Erase, Blank?, Write., Vrfy.,
+// Read, R.Data, W.Data, R.Fuse, W.Fuse, Lock and the Read ID button `id`.
+ControlRows SerialButtons(const char* id);
+// The batch steps' boxes, ticked: Ers., Blank?, Write., Vrfy, W.Data (with
+// `eeprom`), W.Fuse, Lock.
+ControlRows StepBoxes(bool eeprom = true);
+// The calibration read's batch box (ticked) and button, both "R.RC校准".
+ControlRow CalibrateBox();
+ControlRow CalibrateButton();
+// The group box `group` "Batch   ": `boxes`, then Run (Button1).
+ControlRows BatchGroup(const char* group, ControlRows boxes);
+// The group box `group` with the boxes CheckBox<first>, CheckBox<first + 1>, ...
+// captioned `captions`; only CheckBox<ticked> starts ticked.
+ControlRows BoxGroup(win::Face group, int first, const std::vector<std::string>& captions, int ticked = 0);
+// The ATmega lock boxes in GroupBox3, CheckBox17 on: the first `count` of LB1,
+// LB2, BLB01, BLB02, BLB11, BLB12, NO USED, NO USED.
+ControlRows LockBoxes(int count);
+// The serial windows' lock group `caption` (GroupBox3): Lb1 and Lb2, ticked.
+ControlRows LbBoxes(const char* caption);
+// The speed box: "Fast写", "Slow  " (and a blank item with `blankItem`).
+ControlRow SpeedBox(bool blankItem = false);
+// The verify level box VeriyVolt, 5.0 V to 2.5 V.
+ControlRow VerifyLevels();
+// The AT90S and serial windows' readouts: Msg ("Prompt  "), the address Edit6,
+// the bar RdBar and the device name Edit7 ("Type").
+ControlRows Readouts();
+// The ATmega windows' readouts: Note, RdBar, the address Edit6 and Msg, empty.
+ControlRows MegaReadouts();
+ControlRow ExitButton();
+
+// The handlers every AVR window binds by control name (the operation buttons,
+// R.RC校准, Run and Exit), then the form's `own`: the table of the form's
+// window (AlgoForm::DeclareControls). A name the window does not show is
+// passed over.
+template <class Form>
+Handlers<Form> Operations(Form*, std::initializer_list<Handler<Form>> own = {}) {
+    Handlers<Form> h = {{"Read1", &Form::ReadRom},
+                        {"Erase", &Form::EraseClick},
+                        {"Blank", &Form::BlankClick},
+                        {"Write", &Form::WriteClick},
+                        {"Verify", &Form::VerifyClick},
+                        {"Secrity", &Form::SecrityClick},
+                        {"WtFuse", &Form::WtFuseClick},
+                        {"ReadFuse", &Form::ReadFuseClick},
+                        {"RdData", &Form::RdDataClick},
+                        {"WrData", &Form::WrDataClick},
+                        {"RdCalibrate", &Form::RdCalibrateClick},
+                        {"Button1", &Form::Button1Click},
+                        {"CancelBtn", &Form::Close}};
+    h.insert(h.end(), own);
+    return h;
+}
 
 }  // namespace avr
 

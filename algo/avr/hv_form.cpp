@@ -359,10 +359,6 @@ int AvrHvForm::VerifyVccMv() const {
     return 5000;
 }
 
-void AvrHvForm::DeclareVerifyLevels() {
-    AddCombo("VeriyVolt", "", {"Vrfy电压5.0V", "Vrfy电压4.2V", "Vrfy电压3.3V", "Vrfy电压2.5V"}, 0);
-}
-
 void AvrHvForm::ReadRom() {
     Row();
     Status("Read.");
@@ -453,10 +449,10 @@ void AvrHvForm::SetupAt90s8515Socket(AvrRow& r) {
     avr::ShowPackagePicture(Ep3, wb.sel.TypeText);
     if (avr::HasPackageMark(wb.sel.TypeText)) {
         Ep3.LoadBitFile("at90s8515plcc44.bit");
-        avr::SetPins(r, 8, 42, 20, 0x7FEFFDFFu, 0x83FF);
+        avr::SetPins(r, {.vpp = 8, .vcc = 42, .gnd = 20, .maskLo = 0x7FEFFDFFu, .maskHi = 0x83FF});
     } else {
         Ep3.LoadBitFile("at90s8515dip40.bit");
-        avr::SetPins(r, 9, 40, 20, 0xFFFFFFFFu, 0xFF);
+        avr::SetPins(r, {.vpp = 9, .vcc = 40, .gnd = 20, .maskLo = 0xFFFFFFFFu, .maskHi = 0xFF});
     }
 }
 

@@ -80,7 +80,7 @@ class AvrHvForm : public AvrParallelForm {
 public:
     AvrHvForm(Workbench& wb, std::string caption, HvVariant variant);
 
-    // The Verify level of the VeriyVolt box (mV; 5000 for any other text).
+    // The Verify level of the VeriyVolt box (avr::VerifyLevels; mV, 5000 for any other text).
     int VerifyVccMv() const;
 
     // ---- handlers the parallel forms share ------------------------------------------
@@ -151,8 +151,6 @@ protected:
     // flash pages (`pageWaits` waits of 1 ms each), "OK", the reading level, the
     // supplies off.
     void WritePagesAfterEntry(int pageWaits);
-    // The VeriyVolt box: Verify at 5.0, 4.2, 3.3 or 2.5 V.
-    void DeclareVerifyLevels();
     // Verify after its entry and current check: the chip drives the data, the
     // flash against the image, "OK!!!", the supplies off.
     void VerifyAfterEntry();

@@ -110,18 +110,7 @@ bool AvrHvspForm::ReadyForCheck() {
     Refuse("No chip answers.");
 }
 
-// ---- window and setup -----------------------------------------------------------------------------
-
-void AvrHvspForm::DeclareWindow(bool calibration) {
-    DeclareOperations("ID");
-    if (calibration) DeclareBatch("CheckBoxCalibrate", "R.RC校准");
-    else DeclareBatch(nullptr, nullptr);
-    DeclareLockBoxes("Lock(打勾编程为0)");
-    AddGroup("GroupBox1", "Fuse(checked=0)  ");
-    const int boxes = calibration ? 8 : 2;
-    for (int k = 1; k <= boxes; ++k) AddCheck(avr::Box(k), "", calibration && k == 6, "GroupBox1");
-    DeclareStatus("EEPROMAdd ：");
-}
+// ---- setup ------------------------------------------------------------------------------------------
 
 void AvrHvspForm::SetupForDevice() {
     FillRows();
@@ -187,23 +176,31 @@ void AvrHvspForm::SecrityClick() {
 // ---- TAtiny1x ----------------------------------------------------------------------------------------
 
 TAtiny1x::TAtiny1x(Workbench& w) : AvrHvspForm(w, "ATiny11,12,15") {
-    DeclareWindow(true);
-    AddLabel("Label2", "RC校准Start at:");
-    AddEdit("Edit1", "", "");
-    AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
+    using namespace win;
+    // The fuse boxes are captioned by the row at setup.
+    DeclareControls(Join({avr::SerialButtons("ID"),
+                          avr::BatchGroup("GroupBox2", Join({avr::StepBoxes(), {avr::CalibrateBox()}})),
+                          avr::LbBoxes("Lock(打勾编程为0)"),
+                          avr::BoxGroup({"GroupBox1", "Fuse(checked=0)  "}, 1, {"", "", "", "", "", "", "", ""}, 6),
+                          WindowFoot("EEPROMAdd ："),
+                          {Label({"Label2", "RC校准Start at:"}), Edit({"Edit1"}, ""), avr::CalibrateButton()}}),
+                    this, avr::Operations(this, {{"ID", &TAtiny1x::ReadIdClick}}));
     FillRows();
 }
 
 void TAtiny1x::FillRows() {
-    Rows.assign(16, AvrRow{});
-    Rows[0].Name = "Exit";
-    const auto row = [](const char* name, int group, int waits, const char* design) {
-        AvrRow r{name, 11, 30, 14, 0x3FF, 0x3F, 0, 0, kMaskLo, 0, 4, group, waits, design};
-        return r;
+    // The three chips differ in their fuse captions, their waits in each frame and their design.
+    const auto row = [](const char* name, int fuseGroup, int instructionWaits, const char* design) {
+        return AvrRow{.Name = name, .VppPin = 11, .VccPin = 30, .GndPin = 14, .FlashLast = 0x3FF, .EepromLast = 0x3F,
+                      .MaskLo = kMaskLo, .WriteWaits = 4, .FuseGroup = fuseGroup,
+                      .InstructionWaits = instructionWaits, .Design = design};
     };
-    Rows[1] = row("1: ATiny11", 0, 0, "Atiny12.bit");
-    Rows[2] = row("2: ATiny12", 1, 0, "Atiny12.bit");
-    Rows[3] = row("3: ATiny15", 2, 2, "Atiny15.bit");
+    Rows = {
+        {.Name = "Exit"},
+        row("1: ATiny11", 0, 0, "Atiny12.bit"),
+        row("2: ATiny12", 1, 0, "Atiny12.bit"),
+        row("3: ATiny15", 2, 2, "Atiny15.bit"),
+    };
 }
 
 std::array<const char*, 8> TAtiny1x::FuseCaptions(int group) const {
@@ -238,22 +235,30 @@ void TAtiny1x::RdCalibrateClick() {
 }
 
 void TAtiny1x::Button1Click() {
-    RunBatch(Steps(true, [this] { RdCalibrateClick(); }), NextChipOnRow());
+    RunBatch(Steps(), NextChipOnRow());
 }
 
 // ---- TAt90s2323Hix --------------------------------------------------------------------------------------
 
 TAt90s2323Hix::TAt90s2323Hix(Workbench& w) : AvrHvspForm(w, "2323/2343 12v") {
-    DeclareWindow(false);
-    SetVisible("ReadFuse", false);
+    using namespace win;
+    DeclareControls(Join({With(avr::SerialButtons("ID"), "ReadFuse", Hidden),
+                          avr::BatchGroup("GroupBox2", avr::StepBoxes()),
+                          avr::LbBoxes("Lock(打勾编程为0)"),
+                          avr::BoxGroup({"GroupBox1", "Fuse(checked=0)  "}, 1, {"", ""}),
+                          WindowFoot("EEPROMAdd ：")}),
+                    this, avr::Operations(this, {{"ID", &TAt90s2323Hix::ReadIdClick}}));
     FillRows();
 }
 
 void TAt90s2323Hix::FillRows() {
-    Rows.assign(16, AvrRow{});
-    Rows[0].Name = "Exit";
-    Rows[1] = {"1: AT90S2323", 11, 30, 14, 0x7FF, 0x7F, 0, 0, kMaskLo, 0, 4, 0, 0, "Atiny12.bit"};
-    Rows[2] = {"2: AT90S2343", 11, 30, 14, 0x7FF, 0x7F, 0, 0, kMaskLo, 0, 4, 1, 0, "Atiny12.bit"};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: AT90S2323", .VppPin = 11, .VccPin = 30, .GndPin = 14, .FlashLast = 0x7FF,
+         .EepromLast = 0x7F, .MaskLo = kMaskLo, .WriteWaits = 4, .Design = "Atiny12.bit"},
+        {.Name = "2: AT90S2343", .VppPin = 11, .VccPin = 30, .GndPin = 14, .FlashLast = 0x7FF,
+         .EepromLast = 0x7F, .MaskLo = kMaskLo, .WriteWaits = 4, .FuseGroup = 1, .Design = "Atiny12.bit"},
+    };
 }
 
 std::array<const char*, 8> TAt90s2323Hix::FuseCaptions(int group) const {

@@ -52,8 +52,6 @@ protected:
     // Family rule 12 for Blank and Verify: the row's VCC and GND pins must touch
     // a chip even with the contact test switched off.
     bool ReadyForCheck() override;
-    // The window; `calibration` adds R.RC校准, its address and batch box.
-    void DeclareWindow(bool calibration);
     // The eight captions of a fuse group.
     virtual std::array<const char*, 8> FuseCaptions(int group) const = 0;
     // Where the calibration address edit starts (none without calibration).
@@ -63,7 +61,7 @@ protected:
 class TAtiny1x : public AvrHvspForm {
 public:
     explicit TAtiny1x(Workbench& wb);
-    void RdCalibrateClick();
+    void RdCalibrateClick() override;
     void Button1Click() override;
     std::uint8_t FuseByte() const override;
 

@@ -12,40 +12,8 @@ AvrSerialForm::AvrSerialForm(Workbench& w, std::string caption, Flushes flushes)
 
 // ---- window -----------------------------------------------------------------------------------
 
-void AvrSerialForm::DeclareOperations(const char* idButton) {
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("RdData", "R.Data", [this] { RdDataClick(); });
-    AddButton("WrData", "W.Data", [this] { WrDataClick(); });
-    AddButton("ReadFuse", "R.Fuse ", [this] { ReadFuseClick(); });
-    AddButton("WtFuse", "W.Fuse", [this] { WtFuseClick(); });
-    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
-    AddButton(idButton, "Read ID ", [this] { ReadIdClick(); });
-}
-
-void AvrSerialForm::DeclareBatch(const char* extraBox, const char* extraCaption) {
-    AddGroup("GroupBox2", "Batch   ");
-    DeclareBatchBoxes("GroupBox2");
-    if (extraBox) AddCheck(extraBox, extraCaption, true, "GroupBox2");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox2");
-}
-
-void AvrSerialForm::DeclareLockBoxes(const char* caption) {
-    AddGroup("GroupBox3", caption);
-    AddCheck("Lb1", "LB1", true, "GroupBox3");
-    AddCheck("Lb2", "LB2", true, "GroupBox3");
-}
-
-void AvrSerialForm::DeclareStatus(const char* note) {
-    AddCombo("Speed", "", {"Fast写", "Slow  ", " "}, 0);
-    AddStatus("Msg", "Prompt  ");
-    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
-    AddProgress("RdBar");
-    AddEdit("Edit7", "", "Type", true);
-    AddLabel("Note", note);
+ControlRows AvrSerialForm::WindowFoot(const char* note) {
+    return win::Join({{avr::SpeedBox(true)}, avr::Readouts(), {win::Label({"Note", note})}});
 }
 
 // ---- handlers ---------------------------------------------------------------------------------

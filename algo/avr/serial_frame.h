@@ -1,8 +1,8 @@
 // The handlers the AVR serial forms share, whatever carries their
 // instructions: the SPI layer (spi_form.h) and the high-voltage serial layer
 // (hvsp_form.h) supply the entry, the reads, the writes and the chip erase;
-// this layer reads and writes the memories with them, declares the common
-// parts of the window and lists the batch steps.
+// this layer reads and writes the memories with them and gives the windows
+// their foot.
 #pragma once
 
 #include <cstdint>
@@ -42,14 +42,9 @@ protected:
     // What Blank and Verify check before their entry; false ends them.
     virtual bool ReadyForCheck() { return true; }
 
-    // Window pieces, in window order: the operation buttons (the ID button
-    // named `idButton`); the batch group with its seven boxes (`extraBox`, when
-    // given, after them) and Run; the lock group with LB1 and LB2.
-    void DeclareOperations(const char* idButton);
-    void DeclareBatch(const char* extraBox, const char* extraCaption);
-    void DeclareLockBoxes(const char* caption);
-    // The speed box, the status, the address, the bar, the type and the Note label.
-    void DeclareStatus(const char* note);
+    // The foot of the serial windows: the speed box (with its blank item), the
+    // readouts and the Note label `note`.
+    static ControlRows WindowFoot(const char* note);
 
 private:
     Flushes flushes_;

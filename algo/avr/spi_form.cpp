@@ -116,19 +116,6 @@ void AvrSpiForm::QueueLock(std::uint8_t lockByte) { Instruction(0xAC, lockByte, 
 
 void AvrSpiForm::QueueChipErase() { Instruction(0xAC, 0x80, 0x00, 0x00); }
 
-// ---- window -------------------------------------------------------------------------------
-
-void AvrSpiForm::DeclareWindow(const std::function<void()>& fuses, bool rstVisible) {
-    DeclareOperations("Button2");
-    AddButton("Button3", "Rst", [this] { Button3Click(); });
-    if (!rstVisible) SetVisible("Button3", false);
-    DeclareBatch(nullptr, nullptr);
-    DeclareLockBoxes("Lock位Lock(打勾编程为0)");
-    fuses();
-    DeclareStatus("Buffer nnnnh=Data(EEPROM)0000h   ");
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
-}
-
 // ---- handlers --------------------------------------------------------------------------------
 
 void AvrSpiForm::SecrityClick() {
@@ -154,21 +141,28 @@ void AvrSpiForm::Button3Click() {
 // ---- TAt90s2323x ------------------------------------------------------------------------------
 
 TAt90s2323x::TAt90s2323x(Workbench& w) : AvrSpiForm(w, "AT90s2333") {
-    DeclareWindow(
-        [this] {
-            AddGroup("GroupBox1", "Fuse(checked=0)  ");
-            AddCheck("CheckBox1", "SPIEN (只可以读)", true, "GroupBox1");
-            AddCheck("CheckBox2", "", false, "GroupBox1");
-        },
-        true);
+    using namespace win;
+    DeclareControls(Join({avr::SerialButtons("Button2"),
+                          {PushButton({"Button3", "Rst"})},
+                          avr::BatchGroup("GroupBox2", avr::StepBoxes()),
+                          avr::LbBoxes("Lock位Lock(打勾编程为0)"),
+                          avr::BoxGroup({"GroupBox1", "Fuse(checked=0)  "}, 1, {"SPIEN (只可以读)", ""}, 1),
+                          WindowFoot("Buffer nnnnh=Data(EEPROM)0000h   "),
+                          {avr::ExitButton()}}),
+                    this,
+                    avr::Operations(this, {{"Button2", &TAt90s2323x::ReadIdClick},
+                                           {"Button3", &TAt90s2323x::Button3Click}}));
     FillRows();
 }
 
 void TAt90s2323x::FillRows() {
-    Rows.assign(16, AvrRow{});
-    Rows[0].Name = "Exit";
-    Rows[1] = {"1: AT90S2323", 0, 24, 20, 0x7FF, 0x7F, 0, 0, 0, 0, 6};
-    Rows[2] = {"2: AT90S2343", 0, 24, 20, 0x7FF, 0x7F, 0, 0, 0, 0, 6};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: AT90S2323", .VccPin = 24, .GndPin = 20, .FlashLast = 0x7FF, .EepromLast = 0x7F,
+         .WriteWaits = 6},
+        {.Name = "2: AT90S2343", .VccPin = 24, .GndPin = 20, .FlashLast = 0x7FF, .EepromLast = 0x7F,
+         .WriteWaits = 6},
+    };
     FuseCaptions.assign(16, "");
     FuseCaptions[1] = "FSTRT";
     FuseCaptions[2] = "RCEN";
@@ -218,30 +212,31 @@ void TAt90s2323x::Button1Click() {
 
 // ---- TAtiny2x ---------------------------------------------------------------------------------
 
-namespace {
-constexpr const char* kTinyFuses[16] = {"CKSEL0", "CKSEL1",   "CKSEL2", "CKSEL3", "SUT0",    "SUT1",
-                                         "CKOPT",  "PLLCK",    "BODEN",  "BODLEVER", "EESAVE", "SPIEN",
-                                         "RSTDIS", "NO USED", "NO USED", "NO USED"};
-}  // namespace
-
 TAtiny2x::TAtiny2x(Workbench& w) : AvrSpiForm(w, "ATiny26") {
-    DeclareWindow(
-        [this] {
-            AddGroup("GroupBox1", "CFG Fuse(checked=0)  ");
-            for (int k = 0; k < 16; ++k)
-                AddCheck(avr::Box(k + 1), kTinyFuses[k], k == 11, "GroupBox1");
-            AddLabel("Label2", "RC校准Start at:");
-            AddEdit("Edit1", "", "");
-            AddButton("RdCalibrate", "R.RC校准", [this] { RdCalibrateClick(); });
-        },
-        false);
+    using namespace win;
+    DeclareControls(Join({avr::SerialButtons("Button2"),
+                          {Hidden(PushButton({"Button3", "Rst"}))},
+                          avr::BatchGroup("GroupBox2", avr::StepBoxes()),
+                          avr::LbBoxes("Lock位Lock(打勾编程为0)"),
+                          avr::BoxGroup({"GroupBox1", "CFG Fuse(checked=0)  "}, 1,
+                                        {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOPT", "PLLCK",
+                                         "BODEN", "BODLEVER", "EESAVE", "SPIEN", "RSTDIS", "NO USED", "NO USED",
+                                         "NO USED"},
+                                        12),
+                          {Label({"Label2", "RC校准Start at:"}), Edit({"Edit1"}, ""), avr::CalibrateButton()},
+                          WindowFoot("Buffer nnnnh=Data(EEPROM)0000h   "),
+                          {avr::ExitButton()}}),
+                    this,
+                    avr::Operations(this, {{"Button2", &TAtiny2x::ReadIdClick}, {"Button3", &TAtiny2x::Button3Click}}));
     FillRows();
 }
 
 void TAtiny2x::FillRows() {
-    Rows.assign(16, AvrRow{});
-    Rows[0].Name = "Exit";
-    Rows[1] = {"1: ATINY26 1kx16", 0, 13, 14, 0x7FF, 0x7F, 0, 32, 0, 0, 6};
+    Rows = {
+        {.Name = "Exit"},
+        {.Name = "1: ATINY26 1kx16", .VccPin = 13, .GndPin = 14, .FlashLast = 0x7FF, .EepromLast = 0x7F,
+         .FlashPage = 32, .WriteWaits = 6},
+    };
 }
 
 std::string TAtiny2x::KeyError() const { return PackageError({20, 40}, "this form", "20 or 40"); }
@@ -256,11 +251,11 @@ void TAtiny2x::SetupForDevice() {
     // taken out, so a Run in mass production would end before its first pass.
     if (wb.sel.GetParam("pkg=") == 40) {
         Ep3.LoadBitFile("ATmeg161spi.bit");
-        avr::SetPins(r, 0, 40, 20, 0x000E01E0u, 0x80u);  // 6-9, 18-20, 40
+        avr::SetPins(r, {.vcc = 40, .gnd = 20, .maskLo = 0x000E01E0u, .maskHi = 0x80u});  // 6-9, 18-20, 40
     } else {
         Ep3.LoadBitFile("ATdip20spi.bit");
         Ep3.ShowPlacementBitmap("atiny26.bmp");
-        avr::SetPins(r, 0, 13, 14, 0xFFC3FF00u, 0);  // 9-18, 23-32
+        avr::SetPins(r, {.vcc = 13, .gnd = 14, .maskLo = 0xFFC3FF00u});  // 9-18, 23-32
     }
     SerialSetup();
     Status(Ep3.Connected ? "OK " : "Comm Err.");

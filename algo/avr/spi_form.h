@@ -59,9 +59,7 @@ protected:
     void QueueChipErase() override;
     // The lock instruction with the boxes' lock byte.
     virtual void QueueLock(std::uint8_t lockByte);
-    // The window: operations, batch, lock and speed; `fuses` declares the fuse
-    // group between them.
-    void DeclareWindow(const std::function<void()>& fuses, bool rstVisible);
+    // Rst: the programming enable alone.
     void Button3Click();
 };
 
@@ -88,7 +86,7 @@ public:
     void WriteClick() override;
     void ReadFuseClick() override;
     void WtFuseClick() override;
-    void RdCalibrateClick();
+    void RdCalibrateClick() override;
     void Button1Click() override;
 
 protected:

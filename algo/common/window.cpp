@@ -92,6 +92,12 @@ ControlRow On(ControlRow c, std::function<void()> click) {
     return c;
 }
 
+ControlRows With(ControlRows rows, const std::string& name, ControlRow (*change)(ControlRow)) {
+    for (ControlRow& c : rows)
+        if (c.Name == name) c = change(std::move(c));
+    return rows;
+}
+
 ControlRows In(const std::string& group, ControlRows rows) {
     for (ControlRow& c : rows)
         if (c.Group.empty() && c.Kind != ControlKind::Group) c.Group = group;

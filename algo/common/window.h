@@ -56,6 +56,9 @@ ControlRow Red(ControlRow c);
 ControlRow If(bool on, ControlRow c);
 // The same control with its own click (a handler that needs an argument).
 ControlRow On(ControlRow c, std::function<void()> click);
+// The table with its row `name` changed by `change` (Hidden, Disabled, ...):
+// forms that share a table and differ in one control's state.
+ControlRows With(ControlRows rows, const std::string& name, ControlRow (*change)(ControlRow));
 // The rows placed in the group box `group` (rows already in a group stay there).
 ControlRows In(const std::string& group, ControlRows rows);
 // Tables one after another.

@@ -110,5 +110,14 @@ TEST(WindowTable, HandlersReachTheirControlsByNameAndARowLeftOutTakesNone) {
     EXPECT_EQ(full.clicks, (std::vector<std::string>{"Write"}));
 }
 
+TEST(WindowTable, WithChangesTheNamedRowOnly) {
+    using namespace win;
+    const ControlRows rows = With({PushButton({"Read", "Read"}), PushButton({"Fuse", "Fuse"})}, "Fuse", Hidden);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_TRUE(rows[0].Visible);
+    EXPECT_FALSE(rows[1].Visible);
+    EXPECT_EQ(rows[1].Caption, "Fuse");
+}
+
 }  // namespace
 }  // namespace quilla::test
