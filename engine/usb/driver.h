@@ -66,7 +66,6 @@ struct DeviceInfo {
     // configuration when it has one, else its first interface, -1 when the
     // device has no active configuration.
     int activeInterface = -1;
-    int activeAltSetting = 0;
     std::vector<int> interfaces;  // interface numbers of the active configuration
     std::string description;      // bus/port text for trace lines
 };
