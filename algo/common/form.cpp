@@ -325,6 +325,8 @@ void AlgoForm::DeclareControls(const ControlRows& rows) {
         if (!c.Present) continue;
         FormControl& f = DeclareControl(c);
         f.OnClick = c.Click;
+        f.OnExit = c.Exit;
+        f.OnKeyDown = c.KeyDown;
         f.Emphasis = c.Emphasis;
         f.Enabled = c.Enabled;
         f.Visible = c.Visible;

@@ -81,6 +81,8 @@ struct ControlRow {
     bool Emphasis = false;             // drawn in red (the address field)
     bool Enabled = true, Visible = true;
     std::function<void()> Click{};     // buttons; the others after a change
+    std::function<void()> Exit{};      // edits: leaving the field
+    std::function<void(int key)> KeyDown{};  // edits: a key pressed in the field
     bool Present = true;               // false: this window leaves it out
 };
 using ControlRows = std::vector<ControlRow>;

@@ -56,6 +56,8 @@ ControlRow Red(ControlRow c);
 ControlRow If(bool on, ControlRow c);
 // The same control with its own click (a handler that needs an argument).
 ControlRow On(ControlRow c, std::function<void()> click);
+// The same edit with what leaving it and a key pressed in it do.
+ControlRow OnExit(ControlRow c, std::function<void()> exit, std::function<void(int key)> keyDown = {});
 // The rows placed in the group box `group` (rows already in a group stay there).
 ControlRows In(const std::string& group, ControlRows rows);
 // Tables one after another.
