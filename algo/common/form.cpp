@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "algo/common/offsets.h"
 #include "algo/common/scan.h"
 #include "engine/fatal.h"
 
@@ -141,23 +140,6 @@ FormControl& AlgoForm::AddGrid(const std::string& name, const std::string& capti
     c.RowNames = std::move(rowNames);
     c.Items = std::move(cells);
     return c;
-}
-
-void AlgoForm::DeclareOffsetEdits(OffsetsWindow& o) {
-    DeclareOffsetEdits(o, {"File offset  :", "Device offset:", "Length:   "}, true, "", "");
-}
-
-void AlgoForm::DeclareOffsetEdits(OffsetsWindow& o, const std::array<const char*, 3>& labels, bool fileHandlers,
-                                  const std::string& group, const std::string& groupCaption) {
-    static const char* const texts[3] = {"000000", "000000", "000200"};
-    if (!group.empty()) AddGroup(group, groupCaption);
-    for (int k = 1; k <= 3; ++k) {
-        FormControl& e = AddEdit("Edit" + std::to_string(k), labels[static_cast<std::size_t>(k - 1)], texts[k - 1],
-                                 false, group);
-        if (k == 1 && !fileHandlers) continue;
-        e.OnExit = [&o, k] { k == 1 ? o.OnExit1() : (k == 2 ? o.OnExit2() : o.OnExit3()); };
-        e.OnKeyDown = [&o, k](int key) { o.OnKeyDown(k, key); };
-    }
 }
 
 // ---- lookup ---------------------------------------------------------------------------
@@ -325,6 +307,8 @@ void AlgoForm::DeclareControls(const ControlRows& rows) {
         if (!c.Present) continue;
         FormControl& f = DeclareControl(c);
         f.OnClick = c.Click;
+        f.OnExit = c.Exit;
+        f.OnKeyDown = c.KeyDown;
         f.Emphasis = c.Emphasis;
         f.Enabled = c.Enabled;
         f.Visible = c.Visible;
@@ -408,76 +392,6 @@ void AlgoForm::SetEnabled(const std::string& name, bool on) {
 void AlgoForm::SetCaption(const std::string& caption) {
     caption_ = caption;
     if (view_) view_->CaptionChanged();
-}
-
-void AlgoForm::DeclareStatusFoot(bool exit) {
-    AddProgress("RdBar");
-    AddEdit("Edit6", "", "Add ", true).Emphasis = true;
-    AddStatus("Message", "Prompt  ");
-    if (exit) AddButton("CancelBtn", "Exit", [this] { Close(); });
-}
-
-void AlgoForm::RequireDeviceOffset(const OffsetsWindow& o, std::int32_t last) {
-    const std::int32_t d = o.DeviceOffset;
-    if (d < 0 || d > last) Refuse("Device offset " + HexPlain(d) + " beyond the chip (0 to " + HexPlain(last) + ")");
-}
-
-void AlgoForm::RequireImageRange(const OffsetsWindow& o, std::int64_t first, std::int64_t count) {
-    if (count <= 0) return;
-    if (first < 0 || first + count > ImageSize)
-        Refuse("File offset " + HexPlain(o.FileOffset) + " runs past the 8M buffer");
-}
-
-bool AlgoForm::MatchesImage(std::int64_t file, const std::uint8_t* chip, int count) {
-    for (int i = 0; i < count; ++i) {
-        const std::uint8_t want = wb.ImageBuffer[static_cast<std::size_t>(file + i)];
-        if (chip[i] != want) {
-            Status(MismatchText(file + i, want, chip[i]));
-            Ep3.VccPin(0);
-            wb.ErrorFlag() = 1;
-            return false;
-        }
-    }
-    return true;
-}
-
-bool AlgoForm::BlankBytes(std::int64_t offset, const std::uint8_t* chip, int count) {
-    for (int i = 0; i < count; ++i) {
-        if (chip[i] != 0xFF) {
-            Status(NotBlankText(offset + i, chip[i]));
-            Ep3.VccPin(0);
-            wb.ErrorFlag() = 1;
-            return false;
-        }
-    }
-    return true;
-}
-
-void AlgoForm::GuardedWrite(const std::function<void()>& write) {
-    // VPP goes off with VCC.
-    GuardedWrite(write, [this] {
-        Ep3.VppPin(0);
-        Ep3.VccPin(0);
-        Ep3.PinLow(28);
-        Ep3.PinLow(26);
-        Ep3.UsbFlush();
-    });
-}
-
-void AlgoForm::GuardedWrite(const std::function<void()>& write, const std::function<void()>& offAfterError) {
-    try {
-        write();
-    } catch (const FatalExit&) {
-        throw;
-    } catch (const Refused&) {
-        throw;
-    } catch (const std::exception&) {
-        // What was queued of the broken write is dropped, not sent.
-        Status("Error..");
-        StepFailed();
-        Ep3.DropQueue();
-        offAfterError();
-    }
 }
 
 std::string AlgoForm::VariantNotInTable() const {

@@ -8,7 +8,6 @@
 // supplies off), the " Run " batch and the exception guard are here once.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,10 +17,6 @@
 
 #include "app/workbench.h"
 #include "catalog/form.h"
-
-namespace quilla {
-class OffsetsWindow;
-}
 
 namespace quilla {
 
@@ -81,6 +76,8 @@ struct ControlRow {
     bool Emphasis = false;             // drawn in red (the address field)
     bool Enabled = true, Visible = true;
     std::function<void()> Click{};     // buttons; the others after a change
+    std::function<void()> Exit{};      // edits: leaving the field
+    std::function<void(int key)> KeyDown{};  // edits: a key pressed in the field
     bool Present = true;               // false: this window leaves it out
 };
 using ControlRows = std::vector<ControlRow>;
@@ -201,12 +198,6 @@ public:
         for (const Handler<Form>& h : handlers)
             if (FormControl* c = Find(h.Control)) c->OnClick = [f, click = h.Click] { (f->*click)(); };
     }
-    // Declares the three offset edits with their labels and handlers.
-    void DeclareOffsetEdits(OffsetsWindow& o);
-    // The same with other labels, inside a group box (declared here when named),
-    // and with or without the File offset edit's handlers.
-    void DeclareOffsetEdits(OffsetsWindow& o, const std::array<const char*, 3>& labels, bool fileHandlers,
-                            const std::string& group, const std::string& groupCaption);
 
 protected:
     FormControl& DeclareControl(const ControlRow& c);
@@ -257,30 +248,6 @@ protected:
     void SetVisible(const std::string& name, bool on);
     void SetEnabled(const std::string& name, bool on);
     void Repaint(const FormControl& c);
-
-    // The foot of the memory forms' window: the progress bar RdBar, the red
-    // address field Edit6 ("Add "), the status field Message ("Prompt  ") and,
-    // with `exit`, the button CancelBtn "Exit" that closes the form.
-    void DeclareStatusFoot(bool exit);
-
-    // Refuse the operation (nothing sent) when the offsets window's Device offset
-    // lies outside the chip (0 to `last`), or when image indexes
-    // [first, first + count) leave the 8 MiB image.
-    void RequireDeviceOffset(const OffsetsWindow& o, std::int32_t last);
-    void RequireImageRange(const OffsetsWindow& o, std::int64_t first, std::int64_t count);
-
-    // The memory forms' checks of what a read brought (`chip`, count bytes):
-    // at the first byte that differs from the image from index `file` (or is
-    // not FFh, its offset counted from `offset`) the check's text, VCC off,
-    // ErrorFlag 1 and false.
-    bool MatchesImage(std::int64_t file, const std::uint8_t* chip, int count);
-    bool BlankBytes(std::int64_t offset, const std::uint8_t* chip, int count);
-    // Runs a memory form's Write: an exception shows "Error..", drops what was
-    // queued, switches VPP and VCC off and pins 28 and 26 low, and fails the step.
-    void GuardedWrite(const std::function<void()>& write);
-    // The same with the form's own switching-off after the dropped queue:
-    // `offAfterError` in place of VPP, VCC, pins 28 and 26 and the flush.
-    void GuardedWrite(const std::function<void()>& write, const std::function<void()>& offAfterError);
 
     // The device-line error of a VariantIndex that names no row of the form's
     // table ("Bad device line: variant N of KEYWORD is not in the device table").
@@ -346,15 +313,6 @@ protected:
         std::vector<BatchStep> steps;
         for (const Handler<Form>& b : boxes) steps.push_back({b.Control, [f, click = b.Click] { (f->*click)(); }});
         return steps;
-    }
-    // The memory forms' usual steps: Erase (CheckBox1), Blank (CheckBox2), Write
-    // (CheckBox3) and Verify (CheckBox4), each the form's own button handler.
-    template <class Form>
-    static std::vector<BatchStep> EraseBlankWriteVerify(Form& f) {
-        return {{"CheckBox1", [&f] { f.EraseClick(); }},
-                {"CheckBox2", [&f] { f.BlankClick(); }},
-                {"CheckBox3", [&f] { f.WriteClick(); }},
-                {"CheckBox4", [&f] { f.VerifyClick(); }}};
     }
     // In mass production: waits for the next chip before every pass (the first
     // included) and repeats while mass production stays on. Each pass clears

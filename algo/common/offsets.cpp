@@ -1,19 +1,31 @@
 #include "algo/common/offsets.h"
 
-#include "algo/common/form.h"
 #include "algo/common/scan.h"
+#include "algo/common/window.h"
 
 namespace quilla {
 
-void OffsetsWindow::Declare(AlgoForm& form) {
-    form_ = &form;
-    form.DeclareOffsetEdits(*this);
+ControlRows OffsetsWindow::Rows(AlgoForm& form) {
+    return Edits(form, {"File offset  :", "Device offset:", "Length:   "}, true, "");
 }
 
-void OffsetsWindow::DeclareEndAddress(AlgoForm& form) {
+ControlRows OffsetsWindow::EndAddressRows(AlgoForm& form) {
+    return win::Join({{win::Group({"GroupBox4", "设置Add (16进制ByteAdd )"})},
+                      Edits(form, {"File offset  :", "Device offset:", "器件End.Add ："}, false, "GroupBox4")});
+}
+
+ControlRows OffsetsWindow::Edits(AlgoForm& form, const char* const (&labels)[3], bool fileReadBack,
+                                 const std::string& group) {
     form_ = &form;
-    form.DeclareOffsetEdits(*this, {"File offset  :", "Device offset:", "器件End.Add ："}, false, "GroupBox4",
-                            "设置Add (16进制ByteAdd )");
+    static const char* const texts[3] = {"000000", "000000", "000200"};
+    ControlRows rows;
+    for (int k = 1; k <= 3; ++k) {
+        ControlRow e = win::Edit({EditName(k).c_str(), labels[k - 1]}, texts[k - 1], group);
+        if (k > 1 || fileReadBack)
+            e = win::OnExit(std::move(e), [this, k] { OnExit(k); }, [this, k](int key) { OnKeyDown(k, key); });
+        rows.push_back(std::move(e));
+    }
+    return rows;
 }
 
 std::int32_t& OffsetsWindow::Field(int edit) {

@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <string>
 
-namespace quilla {
+#include "algo/common/form.h"
 
-class AlgoForm;
+namespace quilla {
 
 class OffsetsWindow {
 public:
@@ -27,13 +27,14 @@ public:
     void SetPage(std::int32_t page) { page_ = page; }
     std::int32_t Page() const { return page_; }
 
-    // Declares Label1/Edit1 "File offset  :", Label2/Edit2 "Device offset:" and
-    // Label3/Edit3 "Length:   " on the form and binds their handlers.
-    void Declare(AlgoForm& form);
-    // The adapter forms' window: group GroupBox4 "设置Add (16进制ByteAdd )" with
+    // The window's rows for `form` (algo/common/window.h): Edit1 "File offset  :",
+    // Edit2 "Device offset:" and Edit3 "Length:   " ("000000", "000000",
+    // "000200"), each read back into its field on leaving it or on Enter.
+    ControlRows Rows(AlgoForm& form);
+    // The adapter forms' rows: group GroupBox4 "设置Add (16进制ByteAdd )" with
     // Edit1 "File offset  :", Edit2 "Device offset:" and Edit3 "器件End.Add ："
-    // (an end address, kept in Length); only Edit2 and Edit3 have handlers.
-    void DeclareEndAddress(AlgoForm& form);
+    // (an end address, kept in Length); only Edit2 and Edit3 are read back.
+    ControlRows EndAddressRows(AlgoForm& form);
 
     void OnExit1() { OnExit(1); }
     void OnExit2() { OnExit(2); }
@@ -48,6 +49,9 @@ public:
     void ShowAll();
 
 private:
+    // Edit1..Edit3 with their labels, in group `group`; Edit1 read back only
+    // with `fileReadBack`.
+    ControlRows Edits(AlgoForm& form, const char* const (&labels)[3], bool fileReadBack, const std::string& group);
     void OnExit(int edit);
     std::int32_t& Field(int edit);
     static std::string EditName(int edit) { return "Edit" + std::to_string(edit); }

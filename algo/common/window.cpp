@@ -98,6 +98,12 @@ ControlRows With(ControlRows rows, const std::string& name, ControlRow (*change)
     return rows;
 }
 
+ControlRow OnExit(ControlRow c, std::function<void()> exit, std::function<void(int key)> keyDown) {
+    c.Exit = std::move(exit);
+    c.KeyDown = std::move(keyDown);
+    return c;
+}
+
 ControlRows In(const std::string& group, ControlRows rows) {
     for (ControlRow& c : rows)
         if (c.Group.empty() && c.Kind != ControlKind::Group) c.Group = group;

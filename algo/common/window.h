@@ -59,6 +59,8 @@ ControlRow On(ControlRow c, std::function<void()> click);
 // The table with its row `name` changed by `change` (Hidden, Disabled, ...):
 // forms that share a table and differ in one control's state.
 ControlRows With(ControlRows rows, const std::string& name, ControlRow (*change)(ControlRow));
+// The same edit with what leaving it and a key pressed in it do.
+ControlRow OnExit(ControlRow c, std::function<void()> exit, std::function<void(int key)> keyDown = {});
 // The rows placed in the group box `group` (rows already in a group stay there).
 ControlRows In(const std::string& group, ControlRows rows);
 // Tables one after another.

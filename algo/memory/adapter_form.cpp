@@ -17,20 +17,11 @@ std::int32_t AdapterSize(int mem) {
     return (0x20000 << (mem - 1)) - 1;
 }
 
-void AdapterForm::AddBatchGroup() {
-    AddGroup("GroupBox1", "Batch   ");
-    const std::pair<const char*, const char*> boxes[] = {
-        {"CheckBox1", "Ers."}, {"CheckBox2", "Blank?"}, {"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}};
-    for (auto [name, caption] : boxes) AddCheck(name, caption, true, "GroupBox1");
-}
-
-void AdapterForm::AddProtectionRegister(const char* group, const std::function<void()>& read,
-                                        const std::function<void()>& write) {
-    AddGroup(group, "Protection Register");
-    for (const char* r : {"R1", "R2", "R3", "R4"}) AddEdit(r, "", "ffff", false, group);
-    AddButton("Button4", "R.", read, group);
-    AddButton("Button6", "W.", write, group);
-    AddCheck("LockStatus", "加锁", false, group);
+ControlRows AdapterForm::ProtectionRegister(const char* group) {
+    using namespace win;
+    return Join({{Group({group, "Protection Register"})},
+                 In(group, {Edit({"R1"}, "ffff"), Edit({"R2"}, "ffff"), Edit({"R3"}, "ffff"), Edit({"R4"}, "ffff"),
+                            PushButton({"Button4", "R."}), PushButton({"Button6", "W."}), Box({"LockStatus", "加锁"})})});
 }
 
 AdapterRow AdapterRowFields::Build() const {
@@ -63,7 +54,7 @@ std::optional<std::uint16_t> ScanHex4(const std::string& text) {
     return static_cast<std::uint16_t>(v);
 }
 
-AdapterForm::AdapterForm(Workbench& w, std::string caption) : AlgoForm(w, std::move(caption)) {}
+AdapterForm::AdapterForm(Workbench& w, std::string caption) : MemoryForm(w, std::move(caption)) {}
 
 // ---- primitives --------------------------------------------------------------------------
 
@@ -215,12 +206,9 @@ AdapterForm::Span AdapterForm::Offsets8K(const AdapterRow& r) {
     if (auto v = ScanHex(Text("Edit2"))) DeviceOffset = *v;
     if (auto v = ScanHex(Text("Edit3"))) EndAddress = *v;
     const std::int32_t last = LastAddress();
-    OffsetsWindow work;
-    work.FileOffset = FileOffset;
-    work.DeviceOffset = DeviceOffset;
-    RequireDeviceOffset(work, last);
+    RequireDeviceOffset(DeviceOffset, last);
     RequireWordAligned(r, DeviceOffset);
-    if (FileOffset < 0) RequireImageRange(work, FileOffset, 1);
+    if (FileOffset < 0) RequireImageRange(FileOffset, 1, FileOffset);
     // Never past the chip's last byte.
     return {DeviceOffset, FileOffset, std::min(EndAddress, last)};
 }
@@ -230,9 +218,7 @@ void AdapterForm::Read8K(Progress shown) {
     const Span s = Offsets8K(r);
     const std::int32_t last = LastAddress();
     const int blocks = std::max(0, s.end - s.device) / kBlock + 1;
-    OffsetsWindow work;
-    work.FileOffset = s.file;
-    RequireImageRange(work, s.file, static_cast<std::int64_t>(blocks) * kBlock);
+    RequireImageRange(s.file, static_cast<std::int64_t>(blocks) * kBlock, s.file);
     if (!CheckDeviceId()) return;
     Status("Read.");
     if (Ep3.CheckCurrent() == 0 || !FlashPowerUp()) return;
@@ -287,9 +273,7 @@ void AdapterForm::Verify8K(Progress shown) {
     const AdapterRow& r = Row();
     const Span s = Offsets8K(r);
     const std::int32_t last = LastAddress();
-    OffsetsWindow work;
-    work.FileOffset = s.file;
-    RequireImageRange(work, s.file, static_cast<std::int64_t>(s.end) - s.device + 1);
+    RequireImageRange(s.file, static_cast<std::int64_t>(s.end) - s.device + 1, s.file);
     if (!CheckDeviceId()) return;
     Status("Verify.");
     if (!FlashPowerUp()) return;
@@ -326,21 +310,20 @@ std::int64_t LengthBlocks(std::int32_t last, std::int32_t length, int block) {
 
 void AdapterForm::RequireLengthSpan(int blockBytes) {
     const AdapterRow& r = Row();
-    OffsetsWindow work = Offsets;
-    RequireDeviceOffset(work, LastAddress());
+    RequireDeviceOffset(Offsets.DeviceOffset, LastAddress());
     RequireWordAligned(r, Offsets.DeviceOffset);
-    RequireImageRange(work, Offsets.FileOffset, LengthBlocks(LastAddress(), Offsets.Length, blockBytes) * blockBytes);
+    RequireImageRange(Offsets.FileOffset, LengthBlocks(LastAddress(), Offsets.Length, blockBytes) * blockBytes,
+                      Offsets.FileOffset);
 }
 
 AdapterForm::LengthSpan AdapterForm::LengthWriteSpan(int unitBytes, int extraBytes) {
     const std::int32_t last = LastAddress();
-    OffsetsWindow work = Offsets;
-    RequireDeviceOffset(work, last);
+    RequireDeviceOffset(Offsets.DeviceOffset, last);
     const std::int32_t chip0 = Offsets.DeviceOffset & ~0xFF;
     const std::int64_t file0 = Offsets.FileOffset & ~0xFF;
     const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length, last);
     const std::int64_t units = std::max<std::int64_t>(1, (end - chip0) / unitBytes + 1);
-    RequireImageRange(work, file0, units * unitBytes + extraBytes);
+    RequireImageRange(file0, units * unitBytes + extraBytes, Offsets.FileOffset);
     return {chip0, file0, units};
 }
 
@@ -463,9 +446,7 @@ void AdapterForm::EndAddressSetupTail(const AdapterRow& r) {
 AdapterForm::Span AdapterForm::WriteSpan(const AdapterRow& r, std::int64_t& steps) {
     const Span s = Offsets8K(r);
     steps = std::max<std::int64_t>(1, (static_cast<std::int64_t>(s.end) - s.device) / 2 + 1);
-    OffsetsWindow work;
-    work.FileOffset = s.file;
-    RequireImageRange(work, s.file, steps * 2);
+    RequireImageRange(s.file, steps * 2, s.file);
     return s;
 }
 

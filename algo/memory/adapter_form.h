@@ -22,8 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "algo/common/form.h"
-#include "algo/common/offsets.h"
+#include "algo/memory/memory_form.h"
 
 namespace quilla {
 
@@ -77,11 +76,8 @@ struct AdapterRowFields {
 // At most four hexadecimal digits after leading blanks ("%04x"); nothing when none.
 std::optional<std::uint16_t> ScanHex4(const std::string& text);
 
-class AdapterForm : public AlgoForm {
+class AdapterForm : public MemoryForm {
 public:
-    static constexpr const char* kAddress = "Edit6";
-    static constexpr const char* kProgress = "RdBar";
-
     AdapterForm(Workbench& wb, std::string caption);
 
     // ---- the adapter primitives (nothing flushes) ------------------------------------
@@ -107,7 +103,6 @@ public:
     // mem= as an index of the contact masks (0 when outside 0..7).
     std::size_t MaskIndex() const;
 
-    OffsetsWindow Offsets;
     // 1 while the batch runs: the steps skip the contact test and the ID check.
     bool BatchFlag = false;
 
@@ -132,22 +127,9 @@ protected:
     bool SetupBegin();
 
     // ---- the window --------------------------------------------------------------------
-    // The operation buttons in the order given, with the adapter windows' captions:
-    // ReadButton "Read  ", Blank "Blank?", Erase "Erase", Write "Write ", Verify
-    // "Vrfy." and MFG " ID   ", each calling the form's handler of that name.
-    enum class Op { Read, Blank, Erase, Write, Verify, Id };
-    template <Op... order, class Form>
-    void AddOperationButtons(Form& f) {
-        (AddOperationButton<order>(f), ...);
-    }
-    template <Op op, class Form>
-    void AddOperationButton(Form& f);
-    // The batch group "Batch   " with Ers., Blank?, W. and Vrfy (CheckBox1..4, ticked).
-    void AddBatchGroup();
     // The group `group` "Protection Register": the user words R1..R4 ("ffff"), R.
-    // (Button4: `read`), W. (Button6: `write`) and the lock box LockStatus.
-    void AddProtectionRegister(const char* group, const std::function<void()>& read,
-                               const std::function<void()>& write);
+    // (Button4), W. (Button6) and the lock box LockStatus "加锁".
+    static ControlRows ProtectionRegister(const char* group);
 
     // The counter value of a byte address: words on 16-bit rows.
     std::int32_t Unit(const AdapterRow& r, std::int32_t byteAddress) const {
@@ -253,25 +235,6 @@ protected:
     // (CheckBox3) is ticked without a buffer window; the ticked steps, "End OK.." and
     // the count after a clean pass.
     void RunLengthBatch(const std::vector<BatchStep>& steps);
-
-    std::uint8_t* Image(std::int64_t index) { return wb.ImageBuffer.data() + index; }
 };
-
-template <AdapterForm::Op op, class Form>
-void AdapterForm::AddOperationButton(Form& f) {
-    if constexpr (op == Op::Read) {
-        AddButton("ReadButton", "Read  ", [&f] { f.ReadClick(); });
-    } else if constexpr (op == Op::Blank) {
-        AddButton("Blank", "Blank?", [&f] { f.BlankClick(); });
-    } else if constexpr (op == Op::Erase) {
-        AddButton("Erase", "Erase", [&f] { f.EraseClick(); });
-    } else if constexpr (op == Op::Write) {
-        AddButton("Write", "Write ", [&f] { f.WriteClick(); });
-    } else if constexpr (op == Op::Verify) {
-        AddButton("Verify", "Vrfy.", [&f] { f.VerifyClick(); });
-    } else {
-        AddButton("MFG", " ID   ", [&f] { f.MFGClick(); });
-    }
-}
 
 }  // namespace quilla

@@ -18,15 +18,18 @@ using Fields = AdapterRowFields;
 }  // namespace
 
 TF640x::TF640x(Workbench& w) : AdapterForm(w, "intel 28f640") {
-    Offsets.DeclareEndAddress(*this);
-    AddOperationButtons<Op::Erase, Op::Blank, Op::Write, Op::Verify, Op::Read, Op::Id>(*this);
-    AddButton("Button2", "Lock", [this] { Button2Click(); });
-    AddButton("Button3", "Unlock", [] {});  // shown, without an action
-    AddProtectionRegister("Status", [this] { Button4Click(); }, [this] { Button6Click(); });
-    AddBatchGroup();
-    AddCheck("CheckBox5", "W.Status", false, "GroupBox1");  // no batch step reads it
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
-    DeclareStatusFoot(false);
+    using F = TF640x;
+    DeclareControls(win::Join({Offsets.EndAddressRows(*this),
+                               OperationButtons({Op::Erase, Op::Blank, Op::Write, Op::Verify, Op::Read, Op::Id}),
+                               {win::PushButton({"Button2", "Lock"}), win::PushButton({"Button3", "Unlock"})},
+                               ProtectionRegister("Status"),
+                               BatchGroup(win::Join({EraseBlankWriteVerifyBoxes(),
+                                                     {win::Box({"CheckBox5", "W.Status"})}})),  // no step reads it
+                               StatusFoot(false)}),
+                    this,
+                    Operations(this, {{"Button2", &F::Button2Click},  // Button3 is shown without an action
+                                      {"Button4", &F::Button4Click},
+                                      {"Button6", &F::Button6Click}}));
     FillVariantTable();
 }
 
@@ -254,7 +257,7 @@ void TF640x::Button1Click() {
     if (!CheckDeviceId()) return;
     BatchScope batch(BatchFlag);
     if (wb.options.MassProduction && !NextChip()) return;
-    RunBatch(EraseBlankWriteVerify(*this), [] { return false; }, false);
+    RunBatch(EraseBlankWriteVerify(), [] { return false; }, false);
 }
 
 QUILLA_FORM(TF640x);

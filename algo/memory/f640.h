@@ -24,16 +24,16 @@ public:
     std::string DeviceLineError() const override;
     int ReadIdForSelfCheck() override;
 
-    void ReadClick() { Read8K(Progress::Done); }
-    void BlankClick() { Blank8K(); }
-    void VerifyClick() { Verify8K(Progress::Done); }
-    void WriteClick();
-    void EraseClick();
-    void MFGClick();
+    void ReadClick() override { Read8K(Progress::Done); }
+    void BlankClick() override { Blank8K(); }
+    void VerifyClick() override { Verify8K(Progress::Done); }
+    void WriteClick() override;
+    void EraseClick() override;
+    void MFGClick() override;
     void Button2Click();  // Lock: block lock-down over the whole chip
     void Button4Click();  // protection register read
     void Button6Click();  // protection register write
-    void Button1Click();  // the batch " Run "
+    void Button1Click() override;  // the batch " Run "
 
     bool FlashPowerUp() override;
     bool CheckDeviceId() override;

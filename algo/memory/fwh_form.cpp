@@ -18,26 +18,14 @@ constexpr const char* kDesign = "i82802.bit";
 constexpr int kVccMv = 3300;
 }  // namespace
 
-FwhForm::FwhForm(Workbench& w, std::string caption) : AlgoForm(w, std::move(caption)) {}
+FwhForm::FwhForm(Workbench& w, std::string caption) : MemoryForm(w, std::move(caption)) {}
 
-void FwhForm::DeclareWindow(const std::function<void()>& extra) {
-    Offsets.Declare(*this);
-    AddEdit(kType, "", "Type", true);
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("ReadButton", "Read  ", [this] { ReadClick(); });
-    AddButton("MFG", " ID   ", [this] { MFGClick(); });
-    if (extra) extra();
-    AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
-    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
-    AddCheck("CheckBox3", "W.", true, "GroupBox1");
-    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
-    DeclareStatusFoot(true);
+ControlRows FwhForm::WindowHead() {
+    return win::Join({Offsets.Rows(*this), {TypeField()},
+                      OperationButtons({Op::Erase, Op::Blank, Op::Write, Op::Verify, Op::Read, Op::Id})});
 }
+
+ControlRows FwhForm::WindowFoot() { return win::Join({BatchGroup(EraseBlankWriteVerifyBoxes()), StatusFoot(true)}); }
 
 // ---- device table -------------------------------------------------------------------------
 
@@ -206,7 +194,7 @@ void FwhForm::ReadClick() {
 
 void FwhForm::BlankClick() {
     const FwhRow& r = Row();
-    RequireDeviceOffset(Offsets, r.LastAddress);
+    RequireDeviceOffset(Offsets.DeviceOffset, r.LastAddress);
     if (!CheckDeviceId()) return;
     Status("Blank CHK");
     if (!FlashPowerUp()) return;
@@ -244,11 +232,12 @@ std::vector<FwhForm::Block> FwhForm::VerifyPlan(const FwhRow& r) const {
 
 void FwhForm::VerifyClick() {
     const FwhRow& r = Row();
-    RequireDeviceOffset(Offsets, r.LastAddress);
+    RequireDeviceOffset(Offsets.DeviceOffset, r.LastAddress);
     const std::vector<Block> plan = VerifyPlan(r);
     if (!plan.empty())
-        RequireImageRange(Offsets, plan.front().file,
-                          static_cast<std::int64_t>(plan.back().file) + plan.back().count - plan.front().file);
+        RequireImageRange(plan.front().file,
+                          static_cast<std::int64_t>(plan.back().file) + plan.back().count - plan.front().file,
+                          Offsets.FileOffset);
     if (!CheckDeviceId()) return;
     Status("Verify.");
     if (!FlashPowerUp()) return;
@@ -268,12 +257,6 @@ void FwhForm::VerifyClick() {
     ShowProgress(static_cast<std::int32_t>(file - 1));
     Ep3.SetAllPins(0);
     Ep3.VccPin(0);
-}
-
-// ---- batch ------------------------------------------------------------------------
-
-std::vector<AlgoForm::BatchStep> FwhForm::BatchSteps() {
-    return EraseBlankWriteVerify(*this);
 }
 
 }  // namespace quilla

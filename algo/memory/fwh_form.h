@@ -16,47 +16,37 @@
 #include <string>
 #include <vector>
 
-#include "algo/common/form.h"
-#include "algo/common/offsets.h"
+#include "algo/memory/memory_form.h"
 
 namespace quilla {
 
-// One row of a hub form's device table; row 0 is "???".
+// One row of a hub form's device table (designated initialisers); row 0 is the
+// placeholder, never selected.
 struct FwhRow {
-    std::string Name;                      // kept for reference
     std::int32_t LastAddress = 0;          // chip size - 1
     std::uint8_t VccPin = 0;               // 36
     std::uint8_t VppPin = 0;               // 5 (TI82802ax: erase, write and ID)
     std::int32_t BlockSize = 0;            // 82802 rows: 0x10000
     std::int32_t Boundary21 = 0;           // AT49LL rows: blocks from here get 21h
-    std::span<const std::int32_t> BlockStarts;  // AT49LL rows
+    std::span<const std::int32_t> BlockStarts{};  // AT49LL rows
     std::uint32_t ContactLo = 0, ContactHi = 0;
 
     bool Filled() const { return LastAddress > 0; }
 };
 
-class FwhForm : public AlgoForm {
+class FwhForm : public MemoryForm {
 public:
-    static constexpr const char* kMessage = "Message";
-    static constexpr const char* kAddress = "Edit6";
-    static constexpr const char* kProgress = "RdBar";
-    static constexpr const char* kType = "Edit7";
-
     FwhForm(Workbench& wb, std::string caption);
 
-    // ---- handlers ------------------------------------------------------------------
-    void ReadClick();
-    void BlankClick();
-    void VerifyClick();
-    void MFGClick();
-    virtual void EraseClick() = 0;
-    virtual void WriteClick() = 0;
-    virtual void Button1Click() = 0;
+    // ---- handlers (Erase, Write and the batch are the members') -----------------------
+    void ReadClick() override;
+    void BlankClick() override;
+    void VerifyClick() override;
+    void MFGClick() override;
     void OnClose() override;
     void SetupForDevice() override;
 
     // ---- state ------------------------------------------------------------------------
-    OffsetsWindow Offsets;
     std::vector<FwhRow> Table;
 
     int VariantCount() const override;
@@ -105,12 +95,10 @@ protected:
     // The ID operation's read into LastReadId; false when the power-up failed.
     bool ReadId();
 
-    // Declares the window: offsets, type, the operation buttons, `extra`, the
-    // batch, progress, address, status and Exit.
-    void DeclareWindow(const std::function<void()>& extra);
-    std::vector<BatchStep> BatchSteps();
-
-    std::uint8_t* Image(std::int64_t index) { return wb.ImageBuffer.data() + index; }
+    // The rows of the hub window before and after the member's own: the
+    // offsets, the type and the operation buttons; the batch and the foot.
+    ControlRows WindowHead();
+    static ControlRows WindowFoot();
 };
 
 }  // namespace quilla

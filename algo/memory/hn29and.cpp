@@ -13,11 +13,11 @@ constexpr int kGnd = 31;
 constexpr const char* kTypeError = "Type error\nContinue?";
 
 struct Package {
-    int pkg;
-    const char* design;
-    int program;        // the design's program command (0: none this form can use)
-    bool supplySignal;  // the board takes socket 34 or 31 as a signal
-    std::int32_t c1, c2;  // the ID entry's command addresses (0: none)
+    int pkg = 0;
+    const char* design = "";
+    int program = 0;            // the design's program command (0: none this form can use)
+    bool supplySignal = false;  // the board takes socket 34 or 31 as a signal
+    std::int32_t c1 = 0, c2 = 0;  // the ID entry's command addresses (0: none)
 };
 
 // The designs by pkg=. The 16-bit designs program a word with their program command:
@@ -25,13 +25,13 @@ struct Package {
 // tsop29cmd2aa/aaa designs. The intel48tsop16 board and the DIP40 27C4096 take sockets 31
 // and 34 as signals (on the 27C4096, A9 and A12).
 constexpr Package kPackages[] = {
-    {4801, "intel48tsop16.bit", OpAdapterWordProg, true, 0, 0},
-    {4802, "tsop29cmd2aa.bit", OpAdapterWord, false, 0x555, 0x2AA},
-    {4803, "tsop29cmd2aaa.bit", OpAdapterWord, false, 0x5555, 0x2AAA},
-    {4401, "intel48tsop16.bit", OpAdapterWordProg, true, 0, 0},
-    {4402, "mx44sop02.bit", 0, false, 0, 0},
-    {4408, "mbm44sop08.bit", 0, false, 0, 0},
-    {4096, "at27c4096dip40.bit", 0, true, 0, 0},
+    {.pkg = 4801, .design = "intel48tsop16.bit", .program = OpAdapterWordProg, .supplySignal = true},
+    {.pkg = 4802, .design = "tsop29cmd2aa.bit", .program = OpAdapterWord, .c1 = 0x555, .c2 = 0x2AA},
+    {.pkg = 4803, .design = "tsop29cmd2aaa.bit", .program = OpAdapterWord, .c1 = 0x5555, .c2 = 0x2AAA},
+    {.pkg = 4401, .design = "intel48tsop16.bit", .program = OpAdapterWordProg, .supplySignal = true},
+    {.pkg = 4402, .design = "mx44sop02.bit"},
+    {.pkg = 4408, .design = "mbm44sop08.bit"},
+    {.pkg = 4096, .design = "at27c4096dip40.bit", .supplySignal = true},
 };
 
 const Package* PackageOf(int pkg) {
@@ -43,14 +43,12 @@ const Package* PackageOf(int pkg) {
 }  // namespace
 
 THn29w25611x::THn29w25611x(Workbench& w) : AdapterForm(w, "Hn29w25611x") {
-    Offsets.Declare(*this);
-    AddOperationButtons<Op::Read, Op::Blank, Op::Erase, Op::Write, Op::Verify, Op::Id>(*this);
-    AddEdit("Edit7", "", "Type", true);
-    AddGroup("GroupBox2", "擦和写方式：");
-    AddCheck("CheckBox5", "Unlock(12V)", false, "GroupBox2");
-    AddBatchGroup();
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
-    DeclareStatusFoot(false);
+    DeclareControls(win::Join({Offsets.Rows(*this),
+                               OperationButtons({Op::Read, Op::Blank, Op::Erase, Op::Write, Op::Verify, Op::Id}),
+                               {TypeField(), win::Group({"GroupBox2", "擦和写方式："}),
+                                win::Box({"CheckBox5", "Unlock(12V)"}, false, "GroupBox2")},
+                               BatchGroup(EraseBlankWriteVerifyBoxes()), StatusFoot(false)}),
+                    this, Operations(this));
     FillVariantTable();
 }
 
@@ -190,7 +188,7 @@ bool THn29w25611x::ReadId() {
 // ---- the batch ------------------------------------------------------------------------------------
 
 void THn29w25611x::Button1Click() {
-    RunLengthBatch(EraseBlankWriteVerify(*this));
+    RunLengthBatch(EraseBlankWriteVerify());
 }
 
 QUILLA_FORM(THn29w25611x);

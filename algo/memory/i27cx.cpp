@@ -19,18 +19,24 @@ constexpr int kRegLatchCycle = 25, kRegLatchEnd = 9;
 
 using Mask = AdapterRow::Mask;
 
-// One row: design, program strobe line, VCC pin, VPP pin, ground code, and by mem= the
-// contact masks (a mem with a mask pair, even 0/0, is a defined size).
-AdapterRow EpromRow(const char* file, int strobe, int vcc, int vpp, int gnd,
-                    const std::vector<std::pair<int, Mask>>& mems) {
+// A row as the table writes it: the design, its program strobe line, the pin
+// codes of VCC, VPP and ground, and by mem= the contact masks (a mem with a
+// mask pair, even 0/0, is a defined size).
+struct EpromFields {
+    const char* design = "";
+    int strobeLine = 0, vcc = 0, vpp = 0, gnd = 0;
+    std::vector<std::pair<int, Mask>> mems{};
+};
+
+AdapterRow EpromRow(const EpromFields& f) {
     AdapterRow r;
-    r.BitFile = file;
+    r.BitFile = f.design;
     r.Width = 16;
-    r.StrobeLine = static_cast<std::uint8_t>(strobe);
-    r.VccPin = static_cast<std::uint8_t>(vcc);
-    r.VppPin = static_cast<std::uint8_t>(vpp);
-    r.GndCode = static_cast<std::uint8_t>(gnd);
-    for (auto [mem, mask] : mems) {
+    r.StrobeLine = static_cast<std::uint8_t>(f.strobeLine);
+    r.VccPin = static_cast<std::uint8_t>(f.vcc);
+    r.VppPin = static_cast<std::uint8_t>(f.vpp);
+    r.GndCode = static_cast<std::uint8_t>(f.gnd);
+    for (auto [mem, mask] : f.mems) {
         const std::size_t m = static_cast<std::size_t>(mem);
         r.Sizes[m] = mem >= 2 ? (0x10000 << (mem - 1)) - 1 : 0;
         r.SetMask(m, mask);
@@ -41,31 +47,35 @@ AdapterRow EpromRow(const char* file, int strobe, int vcc, int vpp, int gnd,
 }  // namespace
 
 Ti27cx::Ti27cx(Workbench& w) : AdapterForm(w, "intel 27") {
-    Offsets.Declare(*this);
-    AddCombo("ComboBox1", "Delay :", {"1 倍", "2 倍", "4 倍 "}, 0);
-    AddOperationButtons<Op::Read, Op::Blank, Op::Write, Op::Verify, Op::Id>(*this);
-    AddEdit("Edit7", "", "Type", true);
-    AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
-    AddCheck("CheckBox3", "W.", true, "GroupBox1");
-    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
-    DeclareStatusFoot(false);
+    DeclareControls(win::Join({Offsets.Rows(*this),
+                               {win::Combo({"ComboBox1", "Delay :"}, {"1 倍", "2 倍", "4 倍 "}, 0)},
+                               OperationButtons({Op::Read, Op::Blank, Op::Write, Op::Verify, Op::Id}),
+                               {TypeField()},
+                               BatchGroup({TickedBox({"CheckBox2", "Blank?"}), TickedBox({"CheckBox3", "W."}),
+                                           TickedBox({"CheckBox4", "Vrfy"})}),
+                               StatusFoot(false)}),
+                    this, Operations(this));
     FillVariantTable();
 }
 
 void Ti27cx::FillVariantTable() {
     const Mask z{0, 0};
     Table.assign(kRows, AdapterRow{});
-    Table[1] = EpromRow("intel48tsop16.bit", 2, 21, 31, 100,
-                        {{0, z}, {2, {0xFF7FFFFE, 0x00FF}}, {3, {0xFFFFFFFE, 0x00FF}}, {4, {0xFFFFFFFF, 0x00FF}},
-                         {5, {0xFFFFFFFF, 0x80FF}}, {6, {0xFFFFFFFF, 0x81FF}}});
-    Table[2] = EpromRow("at27c2048dip40.bit", 4, 40, 1, 100,
-                        {{0, z}, {2, {0xFFFFFFFF, 0x00DF}}, {3, {0xFFFFFFFF, 0x00FF}}});
-    Table[3] = EpromRow("at27c4096dip40.bit", 2, 40, 1, 100, {{0, z}, {4, {0xFFFFFFFF, 0x00FF}}});
-    Table[4] = EpromRow("at27c2048p44.bit", 4, 42, 48, 100,
-                        {{0, z}, {2, {0xFFFFFFFF, 0x00DF}}, {3, {0xFFFFFFFF, 0x00FF}}});
-    Table[5] = EpromRow("at27c4096p44.bit", 2, 42, 48, 12, {{0, z}, {4, {0xFFFFFFFF, 0x00FF}}});
+    Table[1] = EpromRow({.design = "intel48tsop16.bit", .strobeLine = 2, .vcc = 21, .vpp = 31, .gnd = 100,
+                         .mems = {{0, z},
+                                  {2, {0xFF7FFFFE, 0x00FF}},
+                                  {3, {0xFFFFFFFE, 0x00FF}},
+                                  {4, {0xFFFFFFFF, 0x00FF}},
+                                  {5, {0xFFFFFFFF, 0x80FF}},
+                                  {6, {0xFFFFFFFF, 0x81FF}}}});
+    Table[2] = EpromRow({.design = "at27c2048dip40.bit", .strobeLine = 4, .vcc = 40, .vpp = 1, .gnd = 100,
+                         .mems = {{0, z}, {2, {0xFFFFFFFF, 0x00DF}}, {3, {0xFFFFFFFF, 0x00FF}}}});
+    Table[3] = EpromRow({.design = "at27c4096dip40.bit", .strobeLine = 2, .vcc = 40, .vpp = 1, .gnd = 100,
+                         .mems = {{0, z}, {4, {0xFFFFFFFF, 0x00FF}}}});
+    Table[4] = EpromRow({.design = "at27c2048p44.bit", .strobeLine = 4, .vcc = 42, .vpp = 48, .gnd = 100,
+                         .mems = {{0, z}, {2, {0xFFFFFFFF, 0x00DF}}, {3, {0xFFFFFFFF, 0x00FF}}}});
+    Table[5] = EpromRow({.design = "at27c4096p44.bit", .strobeLine = 2, .vcc = 42, .vpp = 48, .gnd = 12,
+                         .mems = {{0, z}, {4, {0xFFFFFFFF, 0x00FF}}}});
 }
 
 std::string Ti27cx::DeviceLineError() const {
@@ -131,11 +141,9 @@ int Ti27cx::PulseWaits() {
 }
 
 void Ti27cx::RequireWholeSize(std::int64_t file, std::int32_t blocks) {
-    const std::int32_t last = LastAddress();
-    OffsetsWindow work = Offsets;
-    RequireDeviceOffset(work, last);
+    RequireDeviceOffset(Offsets.DeviceOffset, LastAddress());
     RequireWordAligned(Row(), Offsets.DeviceOffset);
-    RequireImageRange(work, file, static_cast<std::int64_t>(blocks) * kBlock);
+    RequireImageRange(file, static_cast<std::int64_t>(blocks) * kBlock, Offsets.FileOffset);
 }
 
 // ---- Read, Blank, Verify: the whole size from the Device offset ------------------------------
@@ -225,14 +233,13 @@ void Ti27cx::WriteClick() {
     const AdapterRow& r = Row();
     const std::int32_t last = LastAddress();
     const int waits = PulseWaits();
-    OffsetsWindow work = Offsets;
-    RequireDeviceOffset(work, last);
+    RequireDeviceOffset(Offsets.DeviceOffset, last);
     const std::int32_t chip0 = Offsets.DeviceOffset & ~0xFF;
     const std::int64_t file0 = Offsets.FileOffset & ~0xFF;
     // The last word at Device offset + Length, never past the chip.
     const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length, last);
     const std::int64_t words = std::max<std::int64_t>(1, (end - chip0) / 2 + 1);
-    RequireImageRange(work, file0, words * 2);
+    RequireImageRange(file0, words * 2, Offsets.FileOffset);
     GuardedWrite([&] {
         if (!CheckDeviceId()) return;
         Status("Write");

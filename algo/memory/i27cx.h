@@ -20,12 +20,12 @@ public:
     void SetupForDevice() override;
     std::string DeviceLineError() const override;
 
-    void ReadClick();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void MFGClick() { ReadId(); }
-    void Button1Click();  // the batch " Run "
+    void ReadClick() override;
+    void BlankClick() override;
+    void VerifyClick() override;
+    void WriteClick() override;
+    void MFGClick() override { ReadId(); }
+    void Button1Click() override;  // the batch " Run "
 
     bool FlashPowerUp() override;
     bool CheckDeviceId() override;

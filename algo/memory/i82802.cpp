@@ -23,16 +23,11 @@ constexpr std::int32_t kAt49ll040[] = {0x00000, 0x10000, 0x20000, 0x30000, 0x400
 constexpr std::int32_t kAt49ll080[] = {0x00000, 0x10000, 0x20000, 0x30000, 0x40000, 0x50000, 0x60000, 0x70000,
                                       0x80000, 0x90000, 0xA0000, 0xB0000, 0xC0000, 0xD0000, 0xE0000, 0xF0000};
 
-FwhRow HubRow(const char* name, std::int32_t last, std::int32_t block, std::int32_t boundary,
-              std::span<const std::int32_t> starts) {
-    FwhRow r;
-    r.Name = name;
-    r.LastAddress = last;
+// The 82802 rows erase 64 KiB blocks; the AT49LL rows erase the blocks that
+// start at their BlockStarts, with 21h from Boundary21 on (20h below it).
+FwhRow HubRow(FwhRow r) {
     r.VccPin = 36;
     r.VppPin = 5;
-    r.BlockSize = block;
-    r.Boundary21 = boundary;
-    r.BlockStarts = starts;
     r.ContactLo = kContactLo;
     r.ContactHi = kContactHi;
     return r;
@@ -41,20 +36,19 @@ FwhRow HubRow(const char* name, std::int32_t last, std::int32_t block, std::int3
 }  // namespace
 
 TI82802ax::TI82802ax(Workbench& w) : FwhForm(w, "intel 82802") {
-    DeclareWindow(nullptr);
+    DeclareControls(win::Join({WindowHead(), WindowFoot()}), this, Operations(this));
     FillVariantTable();
 }
 
 void TI82802ax::FillVariantTable() {
     Table.assign(kRows, FwhRow{});
-    Table[0].Name = "???";
-    Table[1] = HubRow("N82802AA", 0x3FFFF, 0x10000, 0, {});
-    Table[2] = HubRow("N82802AB", 0x7FFFF, 0x10000, 0, {});
-    Table[3] = HubRow("N82802AC", 0xFFFFF, 0x10000, 0, {});
+    Table[1] = HubRow({.LastAddress = 0x3FFFF, .BlockSize = 0x10000});  // N82802AA
+    Table[2] = HubRow({.LastAddress = 0x7FFFF, .BlockSize = 0x10000});  // N82802AB
+    Table[3] = HubRow({.LastAddress = 0xFFFFF, .BlockSize = 0x10000});  // N82802AC
     // Rows 4 to 7 are empty.
-    Table[8] = HubRow("AT49LL020", 0x3FFFF, 0, 0x30000, kAt49ll020);
-    Table[9] = HubRow("AT49LL040", 0x7FFFF, 0, 0x70000, kAt49ll040);
-    Table[10] = HubRow("AT49LL080", 0xFFFFF, 0, -1, kAt49ll080);
+    Table[8] = HubRow({.LastAddress = 0x3FFFF, .Boundary21 = 0x30000, .BlockStarts = kAt49ll020});  // AT49LL020
+    Table[9] = HubRow({.LastAddress = 0x7FFFF, .Boundary21 = 0x70000, .BlockStarts = kAt49ll040});  // AT49LL040
+    Table[10] = HubRow({.LastAddress = 0xFFFFF, .Boundary21 = -1, .BlockStarts = kAt49ll080});      // AT49LL080
 }
 
 void TI82802ax::ShowCaption(const FwhRow& r) { SetCaption("0 to " + HexPlain(r.LastAddress)); }
@@ -159,14 +153,14 @@ void TI82802ax::EraseClick() {
 
 void TI82802ax::WriteClick() {
     const FwhRow& r = Row();
-    RequireDeviceOffset(Offsets, r.LastAddress);
+    RequireDeviceOffset(Offsets.DeviceOffset, r.LastAddress);
     // From the 256-byte boundaries below both offsets to Device offset + Length.
     const std::int32_t chip0 = Offsets.DeviceOffset & ~0xFF;
     const std::int64_t file0 = Offsets.FileOffset & ~0xFF;
     const std::int64_t stop =
         std::min<std::int64_t>(r.LastAddress, static_cast<std::int64_t>(Offsets.DeviceOffset) + Offsets.Length);
     const std::int64_t count = std::max<std::int64_t>(1, stop - chip0 + 1);
-    RequireImageRange(Offsets, file0, count);
+    RequireImageRange(file0, count, Offsets.FileOffset);
     GuardedWrite([&] {
         if (!CheckDeviceId()) return;
         Status("Write");
@@ -199,7 +193,7 @@ void TI82802ax::WriteClick() {
 
 void TI82802ax::Button1Click() {
     Row();
-    RunBatch(BatchSteps(), nullptr, false);  // one pass
+    RunBatch(EraseBlankWriteVerify(), nullptr, false);  // one pass
 }
 
 QUILLA_FORM(TI82802ax);

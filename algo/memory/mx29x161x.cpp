@@ -39,14 +39,13 @@ std::uint32_t TMx29x161x1::MaskLo = 0;
 std::uint32_t TMx29x161x1::MaskHi = 0;
 
 TMx29x161x1::TMx29x161x1(Workbench& w) : AdapterForm(w, "MXIC") {
-    Offsets.Declare(*this);
-    AddOperationButtons<Op::Read, Op::Blank, Op::Erase, Op::Write, Op::Verify, Op::Id>(*this);
-    AddButton("Button2", "Unlock", [this] { Button2Click(); });
-    AddButton("Button3", "Erase", [this] { Button3Click(); });
-    AddEdit("Edit7", "", "Type", true);
-    AddBatchGroup();
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
-    DeclareStatusFoot(true);
+    using F = TMx29x161x1;
+    DeclareControls(win::Join({Offsets.Rows(*this),
+                               OperationButtons({Op::Read, Op::Blank, Op::Erase, Op::Write, Op::Verify, Op::Id}),
+                               {win::PushButton({"Button2", "Unlock"}), win::PushButton({"Button3", "Erase"}),
+                                TypeField()},
+                               BatchGroup(EraseBlankWriteVerifyBoxes()), StatusFoot(true)}),
+                    this, Operations(this, {{"Button2", &F::Button2Click}, {"Button3", &F::Button3Click}}));
     FillVariantTable();
 }
 
@@ -244,7 +243,7 @@ bool TMx29x161x1::ReadId() {
 // ---- the batch ------------------------------------------------------------------------------------
 
 void TMx29x161x1::Button1Click() {
-    RunLengthBatch(EraseBlankWriteVerify(*this));
+    RunLengthBatch(EraseBlankWriteVerify());
 }
 
 QUILLA_FORM(TMx29x161x1);

@@ -22,13 +22,13 @@ public:
     std::string DeviceLineError() const override;
     int ReadIdForSelfCheck() override;
 
-    void ReadClick();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void EraseClick();
-    void MFGClick() { ReadId(); }
-    void Button1Click();  // the batch " Run "
+    void ReadClick() override;
+    void BlankClick() override;
+    void VerifyClick() override;
+    void WriteClick() override;
+    void EraseClick() override;
+    void MFGClick() override { ReadId(); }
+    void Button1Click() override;  // the batch " Run "
     void Button2Click();  // Unlock
     void Button3Click();  // the chip erase by explicit command writes
 

@@ -16,40 +16,65 @@ constexpr int kRows = 30;
 }  // namespace
 
 TP27x::TP27x(Workbench& w) : SocketForm(w, "P27", kRows) {
-    DeclareWindow({{"Blank", "Blank?", [this] { BlankClick(); }},
-                   {"Write", "Write", [this] { WriteClick(); }},
-                   {"Verify", "Verf.", [this] { VerifyClick(); }},
-                   {"ReadButton", "Read  ", [this] { ReadClick(); }}},
-                  {{"CheckBox2", "Blank?"}, {"CheckBox3", "Burn"}, {"CheckBox4", "Vrfy"}},
-                  [this] { AddRadio("RadioGroup1", "Speed   ", {"F.++", "Fast", "Mid.", "Slow", "S.++"}, 0); });
+    using namespace win;
+    DeclareControls(Join({Offsets.Rows(*this),
+                          {PushButton({"MFG", " ID "}), IdField(), TypeField(), PushButton({"Blank", "Blank?"}),
+                           PushButton({"Write", "Write"}), PushButton({"Verify", "Verf."}),
+                           PushButton({"ReadButton", "Read  "}),
+                           Radio({"RadioGroup1", "Speed   "}, {"F.++", "Fast", "Mid.", "Slow", "S.++"}, 0)},
+                          BatchGroup({TickedBox({"CheckBox2", "Blank?"}), TickedBox({"CheckBox3", "Burn"}),
+                                      TickedBox({"CheckBox4", "Vrfy"})}),
+                          StatusFoot(true)}),
+                    this, Operations(this));
     FillVariantTable();
 }
 
+// The pulse code picks the wait of a program pulse (ProgramPulseWait).
 void TP27x::FillVariantTable() {
     Table.assign(kRows, VariantRecord{});
-    Table[0] = MakeVariant("???", 0, 0, 0, 0, 4, 0, {});
-    Table[0].ForcedHigh = 0xFFFFFFFFu;
-    Table[1] = MakeVariant("2716    12.7v", 0x7FF, 32, 29, 26, 100, 12500, {{9, 32}});
-    Table[2] = MakeVariant("2716    21v", 0x7FF, 32, 29, 26, 100, 21000, {{9, 32}});
-    Table[3] = MakeVariant("2716    25v", 0x7FF, 32, 29, 26, 100, 25000, {{9, 32}});
-    Table[4] = MakeVariant("2732    12.7v", 0xFFF, 32, 28, 26, 100, 12500, {{9, 32}});
-    Table[5] = MakeVariant("2732    21v", 0xFFF, 32, 28, 26, 100, 21000, {{9, 32}});
-    Table[6] = MakeVariant("2732    25v", 0xFFF, 32, 28, 26, 100, 25000, {{9, 32}});
-    Table[7] = MakeVariant("2764    12.7v", 0x1FFF, 34, 7, 33, 50, 12700, {{8, 31}, {33, 34}});
-    Table[8] = MakeVariant("2764    21v", 0x1FFF, 34, 7, 33, 50, 21000, {{8, 31}, {33, 34}});
-    Table[9] = MakeVariant("2764    25v", 0x1FFF, 34, 7, 33, 50, 25000, {{8, 31}, {33, 34}});
-    Table[10] = MakeVariant("27128   12.7v", 0x3FFF, 34, 7, 33, 50, 12700, {{8, 34}});
-    Table[11] = MakeVariant("27128   21v", 0x3FFF, 34, 7, 33, 50, 21000, {{8, 34}});
-    Table[12] = MakeVariant("27128   25v", 0x3FFF, 34, 7, 33, 50, 25000, {{8, 34}});
-    Table[13] = MakeVariant("27c256   12.7v", 0x7FFF, 34, 7, 26, 20, 12700, {{8, 34}});
-    Table[14] = MakeVariant("27c512   12.7v", 0xFFFF, 34, 28, 26, 10, 12700, {{8, 34}});
-    Table[15] = MakeVariant("27c513   12.7v", 0xFFFF, 34, 28, 26, 10, 12700, {{8, 34}});
-    Table[16] = MakeVariant("27010   12.7v", 0x1FFFF, 36, 5, 35, 1, 12700, {{6, 33}, {35, 36}});
-    Table[17] = MakeVariant("27020   12.7v", 0x3FFFF, 36, 5, 35, 1, 12700, {{6, 36}});
-    Table[18] = MakeVariant("27040   12.7v", 0x7FFFF, 36, 5, 26, 1, 12700, {{6, 36}});
-    Table[19] = MakeVariant("27080   12.7v", 0xFFFFF, 36, 28, 26, 1, 12700, {{6, 36}});
-    Table[20] = MakeVariant("ST27256   12.7v", 0x7FFF, 34, 7, 26, 100, 12700, {});
-    Table[21] = MakeVariant("ST27512   12.7v", 0xFFFF, 34, 28, 26, 100, 12700, {{8, 34}});
+    Table[0] = MakeVariant({.name = "???"});
+    Table[1] = MakeVariant({.name = "2716    12.7v", .last = 0x7FF, .vccPin = 32, .vppPin = 29, .programPin = 26,
+                            .pulseCode = 100, .vppMv = 12500, .contactPins = {{9, 32}}});
+    Table[2] = MakeVariant({.name = "2716    21v", .last = 0x7FF, .vccPin = 32, .vppPin = 29, .programPin = 26,
+                            .pulseCode = 100, .vppMv = 21000, .contactPins = {{9, 32}}});
+    Table[3] = MakeVariant({.name = "2716    25v", .last = 0x7FF, .vccPin = 32, .vppPin = 29, .programPin = 26,
+                            .pulseCode = 100, .vppMv = 25000, .contactPins = {{9, 32}}});
+    Table[4] = MakeVariant({.name = "2732    12.7v", .last = 0xFFF, .vccPin = 32, .vppPin = 28, .programPin = 26,
+                            .pulseCode = 100, .vppMv = 12500, .contactPins = {{9, 32}}});
+    Table[5] = MakeVariant({.name = "2732    21v", .last = 0xFFF, .vccPin = 32, .vppPin = 28, .programPin = 26,
+                            .pulseCode = 100, .vppMv = 21000, .contactPins = {{9, 32}}});
+    Table[6] = MakeVariant({.name = "2732    25v", .last = 0xFFF, .vccPin = 32, .vppPin = 28, .programPin = 26,
+                            .pulseCode = 100, .vppMv = 25000, .contactPins = {{9, 32}}});
+    Table[7] = MakeVariant({.name = "2764    12.7v", .last = 0x1FFF, .vccPin = 34, .vppPin = 7, .programPin = 33,
+                            .pulseCode = 50, .vppMv = 12700, .contactPins = {{8, 31}, {33, 34}}});
+    Table[8] = MakeVariant({.name = "2764    21v", .last = 0x1FFF, .vccPin = 34, .vppPin = 7, .programPin = 33,
+                            .pulseCode = 50, .vppMv = 21000, .contactPins = {{8, 31}, {33, 34}}});
+    Table[9] = MakeVariant({.name = "2764    25v", .last = 0x1FFF, .vccPin = 34, .vppPin = 7, .programPin = 33,
+                            .pulseCode = 50, .vppMv = 25000, .contactPins = {{8, 31}, {33, 34}}});
+    Table[10] = MakeVariant({.name = "27128   12.7v", .last = 0x3FFF, .vccPin = 34, .vppPin = 7, .programPin = 33,
+                             .pulseCode = 50, .vppMv = 12700, .contactPins = {{8, 34}}});
+    Table[11] = MakeVariant({.name = "27128   21v", .last = 0x3FFF, .vccPin = 34, .vppPin = 7, .programPin = 33,
+                             .pulseCode = 50, .vppMv = 21000, .contactPins = {{8, 34}}});
+    Table[12] = MakeVariant({.name = "27128   25v", .last = 0x3FFF, .vccPin = 34, .vppPin = 7, .programPin = 33,
+                             .pulseCode = 50, .vppMv = 25000, .contactPins = {{8, 34}}});
+    Table[13] = MakeVariant({.name = "27c256   12.7v", .last = 0x7FFF, .vccPin = 34, .vppPin = 7, .programPin = 26,
+                             .pulseCode = 20, .vppMv = 12700, .contactPins = {{8, 34}}});
+    Table[14] = MakeVariant({.name = "27c512   12.7v", .last = 0xFFFF, .vccPin = 34, .vppPin = 28, .programPin = 26,
+                             .pulseCode = 10, .vppMv = 12700, .contactPins = {{8, 34}}});
+    Table[15] = MakeVariant({.name = "27c513   12.7v", .last = 0xFFFF, .vccPin = 34, .vppPin = 28, .programPin = 26,
+                             .pulseCode = 10, .vppMv = 12700, .contactPins = {{8, 34}}});
+    Table[16] = MakeVariant({.name = "27010   12.7v", .last = 0x1FFFF, .vccPin = 36, .vppPin = 5, .programPin = 35,
+                             .pulseCode = 1, .vppMv = 12700, .contactPins = {{6, 33}, {35, 36}}});
+    Table[17] = MakeVariant({.name = "27020   12.7v", .last = 0x3FFFF, .vccPin = 36, .vppPin = 5, .programPin = 35,
+                             .pulseCode = 1, .vppMv = 12700, .contactPins = {{6, 36}}});
+    Table[18] = MakeVariant({.name = "27040   12.7v", .last = 0x7FFFF, .vccPin = 36, .vppPin = 5, .programPin = 26,
+                             .pulseCode = 1, .vppMv = 12700, .contactPins = {{6, 36}}});
+    Table[19] = MakeVariant({.name = "27080   12.7v", .last = 0xFFFFF, .vccPin = 36, .vppPin = 28, .programPin = 26,
+                             .pulseCode = 1, .vppMv = 12700, .contactPins = {{6, 36}}});
+    Table[20] = MakeVariant({.name = "ST27256   12.7v", .last = 0x7FFF, .vccPin = 34, .vppPin = 7, .programPin = 26,
+                             .pulseCode = 100, .vppMv = 12700});
+    Table[21] = MakeVariant({.name = "ST27512   12.7v", .last = 0xFFFF, .vccPin = 34, .vppPin = 28, .programPin = 26,
+                             .pulseCode = 100, .vppMv = 12700, .contactPins = {{8, 34}}});
 }
 
 void TP27x::SetupForDevice() {

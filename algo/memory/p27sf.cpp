@@ -18,29 +18,39 @@ TP27sfx::TP27sfx(Workbench& w) : SocketForm(w, "SST27SF256-010", kRows) {
     ReadLikeLaterForms = true;
     UsesVccKey = true;
     Texts.Read = "Reading";
-    DeclareWindow({{"Blank", "Blank?  ", [this] { BlankClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Verify", "Vrfy.", [this] { VerifyClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"ReadButton", "Read  ", [this] { ReadClick(); }}},
-                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}},
-                  nullptr);
+    using namespace win;
+    DeclareControls(Join({Offsets.Rows(*this),
+                          {PushButton({"MFG", " ID "}), IdField(), TypeField(), PushButton({"Blank", "Blank?  "}),
+                           PushButton({"Erase", "Erase"}), PushButton({"Verify", "Vrfy."}),
+                           PushButton({"Write", "Write "}), PushButton({"ReadButton", "Read  "})},
+                          BatchGroup({TickedBox({"CheckBox1", "Erase "}), TickedBox({"CheckBox2", "Blank?"}),
+                                      TickedBox({"CheckBox3", "W."}), TickedBox({"CheckBox4", "Vrfy"})}),
+                          StatusFoot(true)}),
+                    this, Operations(this));
     FillVariantTable();
 }
 
 void TP27sfx::FillVariantTable() {
     Table.assign(kRows, VariantRecord{});
-    Table[0] = MakeVariant("???", 0, 0, 0, 0, 0, 0, {});
-    Table[0].ForcedHigh = 0xFFFFFFFFu;
-    Table[1] = MakeVariant("SST27SF256 (32Kx8)", 0x7FFF, 34, 7, 26, 0, kProgramMv, {{8, 34}});
-    Table[2] = MakeVariant("SST27SF512 (64Kx8)", 0xFFFF, 34, 28, 26, 0, kProgramMv, {{8, 34}});
-    Table[3] = MakeVariant("SST27SF010 (128Kx8)", 0x1FFFF, 36, 5, 35, 0, kProgramMv, {{6, 33}, {35, 36}});
-    Table[4] = MakeVariant("SST27SF020 (256Kx8)", 0x3FFFF, 36, 5, 35, 0, kProgramMv, {{6, 33}, {35, 36}});
-    Table[5] = MakeVariant("WSST27SF040 (512Kx8)", 0x7FFFF, 36, 28, 28, 0, kProgramMv, {{6, 33}, {35, 36}});
-    Table[6] = MakeVariant("SST37VF512 (64Kx8)", 0xFFFF, 36, 28, 35, 0, kProgramMv, {{7, 33}, {35, 36}});
-    Table[7] = MakeVariant("SST37VF010 (128Kx8)", 0x1FFFF, 36, 28, 35, 0, kProgramMv, {{6, 33}, {35, 36}});
-    Table[8] = MakeVariant("SST37VF020 (256Kx8)", 0x3FFFF, 36, 28, 35, 0, kProgramMv, {{6, 36}});
-    Table[9] = MakeVariant("WSST37VF040 (512Kx8)", 0x7FFFF, 36, 28, 35, 0, kProgramMv, {{5, 36}});
+    Table[0] = MakeVariant({.name = "???"});
+    Table[1] = MakeVariant({.name = "SST27SF256 (32Kx8)", .last = 0x7FFF, .vccPin = 34, .vppPin = 7, .programPin = 26,
+                            .vppMv = kProgramMv, .contactPins = {{8, 34}}});
+    Table[2] = MakeVariant({.name = "SST27SF512 (64Kx8)", .last = 0xFFFF, .vccPin = 34, .vppPin = 28,
+                            .programPin = 26, .vppMv = kProgramMv, .contactPins = {{8, 34}}});
+    Table[3] = MakeVariant({.name = "SST27SF010 (128Kx8)", .last = 0x1FFFF, .vccPin = 36, .vppPin = 5,
+                            .programPin = 35, .vppMv = kProgramMv, .contactPins = {{6, 33}, {35, 36}}});
+    Table[4] = MakeVariant({.name = "SST27SF020 (256Kx8)", .last = 0x3FFFF, .vccPin = 36, .vppPin = 5,
+                            .programPin = 35, .vppMv = kProgramMv, .contactPins = {{6, 33}, {35, 36}}});
+    Table[5] = MakeVariant({.name = "WSST27SF040 (512Kx8)", .last = 0x7FFFF, .vccPin = 36, .vppPin = 28,
+                            .programPin = 28, .vppMv = kProgramMv, .contactPins = {{6, 33}, {35, 36}}});
+    Table[6] = MakeVariant({.name = "SST37VF512 (64Kx8)", .last = 0xFFFF, .vccPin = 36, .vppPin = 28,
+                            .programPin = 35, .vppMv = kProgramMv, .contactPins = {{7, 33}, {35, 36}}});
+    Table[7] = MakeVariant({.name = "SST37VF010 (128Kx8)", .last = 0x1FFFF, .vccPin = 36, .vppPin = 28,
+                            .programPin = 35, .vppMv = kProgramMv, .contactPins = {{6, 33}, {35, 36}}});
+    Table[8] = MakeVariant({.name = "SST37VF020 (256Kx8)", .last = 0x3FFFF, .vccPin = 36, .vppPin = 28,
+                            .programPin = 35, .vppMv = kProgramMv, .contactPins = {{6, 36}}});
+    Table[9] = MakeVariant({.name = "WSST37VF040 (512Kx8)", .last = 0x7FFFF, .vccPin = 36, .vppPin = 28,
+                            .programPin = 35, .vppMv = kProgramMv, .contactPins = {{5, 36}}});
 }
 
 // A8..A17 as the frame, A18 on socket pin 5; pin 35 is left to the operations.
@@ -114,9 +124,7 @@ void TP27sfx::ProgramByte(const VariantRecord& r, std::uint8_t data) {
     Ep3.PinHigh(r.ProgramPin);
 }
 
-std::vector<AlgoForm::BatchStep> TP27sfx::BatchSteps() {
-    return EraseBlankWriteVerify(*this);
-}
+std::vector<AlgoForm::BatchStep> TP27sfx::BatchSteps() { return EraseBlankWriteVerify(); }
 
 QUILLA_FORM(TP27sfx);
 

@@ -10,13 +10,6 @@ namespace {
 constexpr int kRows = 16;
 constexpr int kEraseMv = 12000;
 constexpr int kEraseRestWaits = 10;
-
-VariantRecord Row2816(const char* name, std::int32_t last, int vcc, int we,
-                      std::initializer_list<std::pair<int, int>> contact) {
-    VariantRecord r = MakeVariant(name, last, vcc, 0, we, 0, 0, contact);
-    r.PageSizeMinus1 = 63;
-    return r;
-}
 }  // namespace
 
 TP2816x::TP2816x(Workbench& w) : SocketForm(w, "P2816-64", kRows) {
@@ -26,40 +19,39 @@ TP2816x::TP2816x(Workbench& w) : SocketForm(w, "P2816-64", kRows) {
     SeatedChipCheck = true;
     UsesVpp = false;
     Texts.Read = "Reading";
-    Writing = {64, 64, 1024};
-    WindowShape shape;
-    shape.IdButton = nullptr;
-    shape.IdField = false;
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Verify", "Vrfy.", [this] { VerifyClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }}},
-                  {{"CheckBox1", "Erase ", false},
-                   {"CheckBox2", "Blank?", false},
-                   {"CheckBox3", "W."},
-                   {"CheckBox4", "Vrfy"}},
-                  [this] {
-                      AddRadio("Speed", "Delay (mS/byte)", {"  10mS", "  20mS", "  30mS", "  40mS", "  50mS"}, 2);
-                  },
-                  shape);
+    Writing = {.Block = 64, .Align = 64, .ReadBackEvery = 1024};
+    using namespace win;
+    DeclareControls(Join({Offsets.Rows(*this),
+                          {TypeField(), PushButton({"ReadButton", "Read  "}), PushButton({"Blank", "Blank?  "}),
+                           PushButton({"Erase", "Erase"}), PushButton({"Verify", "Vrfy."}),
+                           PushButton({"Write", "Write "}),
+                           Radio({"Speed", "Delay (mS/byte)"}, {"  10mS", "  20mS", "  30mS", "  40mS", "  50mS"}, 2)},
+                          BatchGroup({Box({"CheckBox1", "Erase "}), Box({"CheckBox2", "Blank?"}),
+                                      TickedBox({"CheckBox3", "W."}), TickedBox({"CheckBox4", "Vrfy"})}),
+                          StatusFoot(true)}),
+                    this, Operations(this));
     FillVariantTable();
 }
 
+// Every row pages by 64 bytes; the WE pin is the program pin.
 void TP2816x::FillVariantTable() {
     Table.assign(kRows, VariantRecord{});
-    Table[0] = Row2816("???", 0, 0, 0, {});
-    Table[0].ForcedHigh = 0xFFFFFFFFu;
-    Table[1] = Row2816("2816    21v", 0x7FF, 32, 255, {{9, 32}});
-    Table[1].VppPin = 29;
-    Table[1].VppMv = 21000;
-    Table[2] = Row2816("2816A   5v", 0x7FF, 32, 29, {{9, 32}});
-    Table[3] = Row2816("28c16   5v", 0x7FF, 32, 29, {{9, 32}});
-    Table[4] = Row2816("2817A   5v", 0x7FF, 34, 33, {{9, 32}});
-    Table[5] = Row2816("28c17   5v", 0x7FF, 34, 33, {});
-    Table[6] = Row2816("2864A   5v", 0x1FFF, 34, 33, {{8, 31}, {33, 34}});
-    Table[7] = Row2816("28c64   5v", 0x1FFF, 34, 33, {{8, 31}, {33, 34}});
-    Table[8] = Row2816("28c256   5v", 0x7FFF, 34, 33, {{8, 31}, {33, 34}});
+    Table[0] = MakeVariant({.name = "???"});
+    Table[1] = MakeVariant({.name = "2816    21v", .last = 0x7FF, .page = 64, .vccPin = 32, .vppPin = 29,
+                            .programPin = 255, .vppMv = 21000, .contactPins = {{9, 32}}});
+    Table[2] = MakeVariant({.name = "2816A   5v", .last = 0x7FF, .page = 64, .vccPin = 32, .programPin = 29,
+                            .contactPins = {{9, 32}}});
+    Table[3] = MakeVariant({.name = "28c16   5v", .last = 0x7FF, .page = 64, .vccPin = 32, .programPin = 29,
+                            .contactPins = {{9, 32}}});
+    Table[4] = MakeVariant({.name = "2817A   5v", .last = 0x7FF, .page = 64, .vccPin = 34, .programPin = 33,
+                            .contactPins = {{9, 32}}});
+    Table[5] = MakeVariant({.name = "28c17   5v", .last = 0x7FF, .page = 64, .vccPin = 34, .programPin = 33});
+    Table[6] = MakeVariant({.name = "2864A   5v", .last = 0x1FFF, .page = 64, .vccPin = 34, .programPin = 33,
+                            .contactPins = {{8, 31}, {33, 34}}});
+    Table[7] = MakeVariant({.name = "28c64   5v", .last = 0x1FFF, .page = 64, .vccPin = 34, .programPin = 33,
+                            .contactPins = {{8, 31}, {33, 34}}});
+    Table[8] = MakeVariant({.name = "28c256   5v", .last = 0x7FFF, .page = 64, .vccPin = 34, .programPin = 33,
+                            .contactPins = {{8, 31}, {33, 34}}});
 }
 
 // The 28-pin routing: A8..A14 (A14 on socket 7), then pins 34 and 33 high.
@@ -141,9 +133,7 @@ void TP2816x::EraseClick() {
     Success("OK");
 }
 
-std::vector<AlgoForm::BatchStep> TP2816x::BatchSteps() {
-    return EraseBlankWriteVerify(*this);
-}
+std::vector<AlgoForm::BatchStep> TP2816x::BatchSteps() { return EraseBlankWriteVerify(); }
 
 // One pass, no wait for the next chip.
 void TP2816x::Button1Click() {

@@ -14,7 +14,7 @@ public:
 
     void SetupForDevice() override;
     void FillVariantTable() override;
-    void EraseClick();
+    void EraseClick() override;
     void Button1Click() override;
 
     // Waits 0x1A after each byte, by the Speed item ("  10mS" .. "  50mS").

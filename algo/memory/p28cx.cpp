@@ -16,39 +16,45 @@ TP28cx::TP28cx(Workbench& w) : PageSdpForm(w, "AT28c") {
     EepromReadBack = true;
     MassProduction = true;
     Texts.ReadDone = "OK!";
-    WindowShape shape;
-    shape.IdButton = " ID   ";
-    shape.IdHandler = false;  // the button is bound to nothing
-    shape.IdLabel = kMfgIdLabel;
-    shape.ExitButton = false;
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                   {"Protect", "Lock  ", [this] { ProtectClick(); }},
-                   {"Unprotect", "Unlock", [this] { UnprotectClick(); }}},
-                  {{"CheckBox7", "Unlock"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}},
-                  [this] { AddSpeedRadio(); }, shape);
+    using namespace win;
+    DeclareControls(Join({Offsets.Rows(*this),
+                          {IdLabel(), PushButton({"MFG", " ID   "}), IdField(), TypeField(),
+                           PushButton({"ReadButton", "Read  "}), PushButton({"Write", "Write "}),
+                           PushButton({"Verify", "Vrfy"}), PushButton({"Protect", "Lock  "}),
+                           PushButton({"Unprotect", "Unlock"}), SpeedRadio()},
+                          BatchGroup({TickedBox({"CheckBox7", "Unlock"}), TickedBox({"CheckBox3", "Write "}),
+                                      TickedBox({"CheckBox4", "Vrfy"})}),
+                          StatusFoot(false)}),
+                    this, PageOperations(this));
     FillVariantTable();
 }
 
 void TP28cx::FillVariantTable() {
     Table.assign(16, VariantRecord{});
-    Table[0] = PageRow("???", 0, 1, 0, 0, {});
-    Table[1] = PageRow("28C256 (32K)", 0x7FFF, 64, 34, 33, {{7, 34}});
-    Table[2] = PageRow("28C257 (32K)", 0x7FFF, 64, 36, 35, {});
-    Table[3] = PageRow("28C512 (64K)", 0xFFFF, 128, 36, 35, {});
-    Table[4] = PageRow("28C010 (128K)", 0x1FFFF, 128, 36, 35, {{6, 33}, {35, 36}});
-    Table[5] = PageRow("28C020 (256K)", 0x3FFFF, 128, 36, 35, {{6, 33}, {35, 36}});
-    Table[6] = PageRow("28C040 (512K)", 0x7FFFF, 256, 36, 35, {{6, 33}, {35, 36}});
-    Table[7] = PageRow("28C040A (512K)", 0x7FFFF, 256, 36, 35, {{6, 33}, {35, 36}});
-    Table[8] = PageRow("AT28C64B (8K)", 0x1FFF, 64, 34, 33, {});
-    Table[9] = PageRow("HN58C65 (8K)", 0x1FFF, 32, 34, 33, {});
+    Table[0] = MakeVariant({.name = "???"});
+    Table[1] = MakeVariant({.name = "28C256 (32K)", .last = 0x7FFF, .page = 64, .vccPin = 34, .programPin = 33,
+                            .contactPins = {{7, 34}}});
+    Table[2] = MakeVariant({.name = "28C257 (32K)", .last = 0x7FFF, .page = 64, .vccPin = 36, .programPin = 35});
+    Table[3] = MakeVariant({.name = "28C512 (64K)", .last = 0xFFFF, .page = 128, .vccPin = 36, .programPin = 35});
+    Table[4] = MakeVariant({.name = "28C010 (128K)", .last = 0x1FFFF, .page = 128, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[5] = MakeVariant({.name = "28C020 (256K)", .last = 0x3FFFF, .page = 128, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[6] = MakeVariant({.name = "28C040 (512K)", .last = 0x7FFFF, .page = 256, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[7] = MakeVariant({.name = "28C040A (512K)", .last = 0x7FFFF, .page = 256, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[8] = MakeVariant({.name = "AT28C64B (8K)", .last = 0x1FFF, .page = 64, .vccPin = 34, .programPin = 33});
+    Table[9] = MakeVariant({.name = "HN58C65 (8K)", .last = 0x1FFF, .page = 32, .vccPin = 34, .programPin = 33});
 }
 
 void TP28cx::SetupForDevice() {
     if (!SetupBegin("Link Err.")) return;
     SetupEeprom(*SelectedRow());
 }
+
+// The window's ID button reads nothing.
+void TP28cx::MFGClick() {}
 
 std::vector<AlgoForm::BatchStep> TP28cx::BatchSteps() {
     return {{"CheckBox7", [this] { UnprotectClick(); }},
@@ -71,28 +77,27 @@ TAt28c256x::TAt28c256x(Workbench& w) : PageSdpForm(w, "AT28c256/AT28C64B") {
     EndWithPinsLow = false;
     KeepCaption = "AT28c256/AT28C64B";
     Texts.ReadDone = "OK!";
-    WindowShape shape;
-    shape.IdButton = nullptr;
-    shape.IdLabel = kMfgIdLabel;
-    shape.ExitButton = false;
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Blank", "Blank?", [this] { BlankClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                   {"Protect", "Lock  ", [this] { ProtectClick(); }},
-                   {"Unprotect", "Unlock", [this] { UnprotectClick(); }}},
-                  {{"CheckBox1", "Ers."}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}},
-                  [this] { AddSpeedRadio(); }, shape);
+    using namespace win;
+    DeclareControls(Join({Offsets.Rows(*this),
+                          {IdLabel(), IdField(), TypeField(), PushButton({"ReadButton", "Read  "}),
+                           PushButton({"Erase", "Erase"}), PushButton({"Blank", "Blank?"}),
+                           PushButton({"Write", "Write "}), PushButton({"Verify", "Vrfy"}),
+                           PushButton({"Protect", "Lock  "}), PushButton({"Unprotect", "Unlock"}), SpeedRadio()},
+                          BatchGroup({TickedBox({"CheckBox1", "Ers."}), TickedBox({"CheckBox2", "Blank?"}),
+                                      TickedBox({"CheckBox3", "Write "}), TickedBox({"CheckBox4", "Vrfy"})}),
+                          StatusFoot(false)}),
+                    this, PageOperations(this));
     for (const char* edit : {"Message", "Edit6", "Edit7"}) Put(edit, "");
     FillVariantTable();
 }
 
 void TAt28c256x::FillVariantTable() {
     Table.assign(16, VariantRecord{});
-    Table[0] = PageRow("???", 0, 1, 0, 0, {});
-    Table[1] = PageRow("AT28C64B (8K)", 0x1FFF, 64, 34, 33, {{8, 31}, {33, 34}});
-    Table[2] = PageRow("28C256 (32K)", 0x7FFF, 64, 34, 33, {{7, 34}});
+    Table[0] = MakeVariant({.name = "???"});
+    Table[1] = MakeVariant({.name = "AT28C64B (8K)", .last = 0x1FFF, .page = 64, .vccPin = 34, .programPin = 33,
+                            .contactPins = {{8, 31}, {33, 34}}});
+    Table[2] = MakeVariant({.name = "28C256 (32K)", .last = 0x7FFF, .page = 64, .vccPin = 34, .programPin = 33,
+                            .contactPins = {{7, 34}}});
 }
 
 void TAt28c256x::SetupForDevice() {
@@ -102,9 +107,7 @@ void TAt28c256x::SetupForDevice() {
 
 void TAt28c256x::EraseClick() { HighVoltageClear(); }
 
-std::vector<AlgoForm::BatchStep> TAt28c256x::BatchSteps() {
-    return EraseBlankWriteVerify(*this);
-}
+std::vector<AlgoForm::BatchStep> TAt28c256x::BatchSteps() { return EraseBlankWriteVerify(); }
 
 QUILLA_FORM(TP28cx);
 QUILLA_FORM(TAt28c256x);

@@ -15,6 +15,7 @@ public:
     explicit TP28cx(Workbench& wb);
     void SetupForDevice() override;
     void FillVariantTable() override;
+    void MFGClick() override;
 
 protected:
     std::vector<BatchStep> BatchSteps() override;

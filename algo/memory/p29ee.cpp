@@ -10,27 +10,19 @@ namespace {
 
 constexpr int kEraseMv = 12000;
 
-std::vector<SocketButton> Buttons(PageSdpForm& f, const char* verify, const char* write) {
-    return {{"ReadButton", "Read  ", [&f] { f.ReadClick(); }},
-            {"Erase", "Erase", [&f] { f.EraseClick(); }},
-            {"Blank", "Blank?  ", [&f] { f.BlankClick(); }},
-            {"Write", write, [&f] { f.WriteClick(); }},
-            {"Verify", verify, [&f] { f.VerifyClick(); }},
-            {"Protect", "Lock  ", [&f] { f.ProtectClick(); }},
-            {"Unprotect", "Unlock", [&f] { f.UnprotectClick(); }}};
+// The flash page forms' operation buttons with their captions of Verify and Write.
+ControlRows Buttons(const char* verify, const char* write) {
+    using namespace win;
+    return {PushButton({"ReadButton", "Read  "}), PushButton({"Erase", "Erase"}), PushButton({"Blank", "Blank?  "}),
+            PushButton({"Write", write}),         PushButton({"Verify", verify}), PushButton({"Protect", "Lock  "}),
+            PushButton({"Unprotect", "Unlock"})};
 }
 
-std::vector<BatchBox> Boxes(const char* write) {
-    return {{"CheckBox5", "Unlock"}, {"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"},
-            {"CheckBox3", write},    {"CheckBox4", "Vrfy"},   {"CheckBox6", "Lock  ", false}};
-}
-
-WindowShape NoId(bool exit) {
-    WindowShape s;
-    s.IdButton = nullptr;
-    s.IdField = false;
-    s.ExitButton = exit;
-    return s;
+// Their batch boxes with the caption of the write box.
+ControlRows Boxes(const char* write) {
+    return {MemoryForm::TickedBox({"CheckBox5", "Unlock"}), MemoryForm::TickedBox({"CheckBox1", "Erase "}),
+            MemoryForm::TickedBox({"CheckBox2", "Blank?"}), MemoryForm::TickedBox({"CheckBox3", write}),
+            MemoryForm::TickedBox({"CheckBox4", "Vrfy"}),   win::Box({"CheckBox6", "Lock  "})};
 }
 
 }  // namespace
@@ -39,20 +31,27 @@ WindowShape NoId(bool exit) {
 
 TSst29eex::TSst29eex(Workbench& w) : PageSdpForm(w, "sst29ee") {
     KeepCaption = "sst29ee";
-    DeclareWindow(Buttons(*this, "Vrfy.", "Write "), Boxes("W."), [this] { AddSpeedRadio(); }, NoId(false));
+    DeclareControls(win::Join({Offsets.Rows(*this), {TypeField()}, Buttons("Vrfy.", "Write "), {SpeedRadio()},
+                               BatchGroup(Boxes("W.")), StatusFoot(false)}),
+                    this, PageOperations(this));
     FillVariantTable();
 }
 
 void TSst29eex::FillVariantTable() {
     Table.assign(16, VariantRecord{});
-    Table[0] = PageRow("-----", 0, 1, 0, 0, {});
-    Table[1] = PageRow("29ee256 (32K)", 0x7FFF, 64, 34, 33, {});
-    Table[2] = PageRow("29ee257 (32K)", 0x7FFF, 64, 36, 35, {});
-    Table[3] = PageRow("29ee512 (64K)", 0xFFFF, 128, 36, 35, {{8, 34}});
-    Table[4] = PageRow("29ee010 (128K)", 0x1FFFF, 128, 36, 35, {{6, 33}, {35, 36}});
-    Table[5] = PageRow("29ee020 (256K)", 0x3FFFF, 128, 36, 35, {{6, 33}, {35, 36}});
-    Table[6] = PageRow("29ee040 (512K)", 0x7FFFF, 256, 36, 35, {{6, 33}, {35, 36}});
-    Table[7] = PageRow("29ee040A (512K)", 0x7FFFF, 256, 36, 35, {{6, 33}, {35, 36}});
+    Table[0] = MakeVariant({.name = "-----"});
+    Table[1] = MakeVariant({.name = "29ee256 (32K)", .last = 0x7FFF, .page = 64, .vccPin = 34, .programPin = 33});
+    Table[2] = MakeVariant({.name = "29ee257 (32K)", .last = 0x7FFF, .page = 64, .vccPin = 36, .programPin = 35});
+    Table[3] = MakeVariant({.name = "29ee512 (64K)", .last = 0xFFFF, .page = 128, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{8, 34}}});
+    Table[4] = MakeVariant({.name = "29ee010 (128K)", .last = 0x1FFFF, .page = 128, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[5] = MakeVariant({.name = "29ee020 (256K)", .last = 0x3FFFF, .page = 128, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[6] = MakeVariant({.name = "29ee040 (512K)", .last = 0x7FFFF, .page = 256, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[7] = MakeVariant({.name = "29ee040A (512K)", .last = 0x7FFFF, .page = 256, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
 }
 
 void TSst29eex::SetupForDevice() {
@@ -67,21 +66,27 @@ TP29cx::TP29cx(Workbench& w) : PageSdpForm(w, "AT29c") {
     ContactInLock = false;
     PreLoopAddress = false;
     Texts.ReadDone = "OK!";
-    DeclareWindow(Buttons(*this, "Verify  ", "Write "), Boxes("Burn"), [this] { AddSpeedRadio(); }, NoId(false));
+    DeclareControls(win::Join({Offsets.Rows(*this), {TypeField()}, Buttons("Verify  ", "Write "), {SpeedRadio()},
+                               BatchGroup(Boxes("Burn")), StatusFoot(false)}),
+                    this, PageOperations(this));
     Put("Edit3", "");
     FillVariantTable();
 }
 
 void TP29cx::FillVariantTable() {
     Table.assign(16, VariantRecord{});
-    Table[0] = PageRow("???", 0, 1, 0, 0, {});
-    Table[1] = PageRow("29C256 (32K)", 0x7FFF, 64, 34, 7, {});
-    Table[2] = PageRow("29C257 (32K)", 0x7FFF, 64, 36, 35, {});
-    Table[3] = PageRow("29C512 (64K)", 0xFFFF, 128, 36, 35, {{8, 34}});
-    Table[4] = PageRow("29C010A (128K)", 0x1FFFF, 128, 36, 35, {{6, 33}, {35, 36}});
-    Table[5] = PageRow("29C020 (256K)", 0x3FFFF, 256, 36, 35, {{6, 33}, {35, 36}});
-    Table[6] = PageRow("29C040  (512K)", 0x7FFFF, 256, 36, 35, {{6, 33}, {35, 36}});
-    Table[7] = PageRow("29C040A (512K)", 0x7FFFF, 256, 36, 35, {});
+    Table[0] = MakeVariant({.name = "???"});
+    Table[1] = MakeVariant({.name = "29C256 (32K)", .last = 0x7FFF, .page = 64, .vccPin = 34, .programPin = 7});
+    Table[2] = MakeVariant({.name = "29C257 (32K)", .last = 0x7FFF, .page = 64, .vccPin = 36, .programPin = 35});
+    Table[3] = MakeVariant({.name = "29C512 (64K)", .last = 0xFFFF, .page = 128, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{8, 34}}});
+    Table[4] = MakeVariant({.name = "29C010A (128K)", .last = 0x1FFFF, .page = 128, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[5] = MakeVariant({.name = "29C020 (256K)", .last = 0x3FFFF, .page = 256, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[6] = MakeVariant({.name = "29C040  (512K)", .last = 0x7FFFF, .page = 256, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[7] = MakeVariant({.name = "29C040A (512K)", .last = 0x7FFFF, .page = 256, .vccPin = 36, .programPin = 35});
 }
 
 void TP29cx::SetupForDevice() {
@@ -94,22 +99,26 @@ void TP29cx::SetupForDevice() {
 TW29cx::TW29cx(Workbench& w) : PageSdpForm(w, "W29C") {
     ByteLatched = true;
     ContactInLock = false;
-    WindowShape shape;
-    shape.IdButton = " ID   ";
-    shape.IdLabel = kMfgIdLabel;
-    DeclareWindow(Buttons(*this, "Vrfy.", "Write"), Boxes("Burn"), [this] { AddSpeedRadio(); }, shape);
+    DeclareControls(win::Join({Offsets.Rows(*this),
+                               {IdLabel(), win::PushButton({"MFG", " ID   "}), IdField(), TypeField()},
+                               Buttons("Vrfy.", "Write"), {SpeedRadio()}, BatchGroup(Boxes("Burn")), StatusFoot(true)}),
+                    this, PageOperations(this));
     FillVariantTable();
 }
 
 void TW29cx::FillVariantTable() {
     Table.assign(16, VariantRecord{});
-    Table[0] = PageRow("-----", 0, 1, 0, 0, {});
-    Table[1] = PageRow("W29C256 (32K)", 0x7FFF, 64, 34, 33, {});
-    Table[2] = PageRow("W29C257 (32K)", 0x7FFF, 64, 36, 35, {});
-    Table[3] = PageRow("W29C512 (64K)", 0xFFFF, 128, 36, 35, {{8, 34}});
-    Table[4] = PageRow("W29C010 (128K)", 0x1FFFF, 128, 36, 35, {{6, 33}, {35, 36}});
-    Table[5] = PageRow("W29C020 (256K)", 0x3FFFF, 128, 36, 35, {{6, 33}, {35, 36}});
-    Table[6] = PageRow("W29C040 (512K)", 0x7FFFF, 256, 36, 35, {{6, 33}, {35, 36}});
+    Table[0] = MakeVariant({.name = "-----"});
+    Table[1] = MakeVariant({.name = "W29C256 (32K)", .last = 0x7FFF, .page = 64, .vccPin = 34, .programPin = 33});
+    Table[2] = MakeVariant({.name = "W29C257 (32K)", .last = 0x7FFF, .page = 64, .vccPin = 36, .programPin = 35});
+    Table[3] = MakeVariant({.name = "W29C512 (64K)", .last = 0xFFFF, .page = 128, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{8, 34}}});
+    Table[4] = MakeVariant({.name = "W29C010 (128K)", .last = 0x1FFFF, .page = 128, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[5] = MakeVariant({.name = "W29C020 (256K)", .last = 0x3FFFF, .page = 128, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[6] = MakeVariant({.name = "W29C040 (512K)", .last = 0x7FFFF, .page = 256, .vccPin = 36, .programPin = 35,
+                            .contactPins = {{6, 33}, {35, 36}}});
 }
 
 // The form's exchanges need "vex300.bit" and a VCC level: setup loads and sets
@@ -127,21 +136,22 @@ TP29c256::TP29c256(Workbench& w) : PageSdpForm(w, "AT29c256") {
     FixedWaits = 2;
     Texts.Read = "RD!";
     Texts.VerifyDone = "OK..";
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Blank", "Blank?", [this] { BlankClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy.", [this] { VerifyClick(); }}},
-                  {{"CheckBox1", "Ers."}, {"CheckBox2", "Blank?"}, {"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}},
-                  nullptr, NoId(true));
+    using namespace win;
+    DeclareControls(Join({Offsets.Rows(*this),
+                          {TypeField(), PushButton({"ReadButton", "Read  "}), PushButton({"Erase", "Erase"}),
+                           PushButton({"Blank", "Blank?"}), PushButton({"Write", "Write "}),
+                           PushButton({"Verify", "Vrfy."})},
+                          BatchGroup(EraseBlankWriteVerifyBoxes()), StatusFoot(true)}),
+                    this, Operations(this));
     FillVariantTable();
 }
 
 void TP29c256::FillVariantTable() {
     Table.assign(16, VariantRecord{});
-    Table[0] = PageRow("???", 0, 1, 0, 0, {});
+    Table[0] = MakeVariant({.name = "???"});
     // Its handlers test socket pins 7 to 34 always.
-    Table[1] = PageRow("29C256 (32K)", 0x7FFF, 64, 34, 7, {{7, 34}});
+    Table[1] = MakeVariant({.name = "29C256 (32K)", .last = 0x7FFF, .page = 64, .vccPin = 34, .programPin = 7,
+                            .contactPins = {{7, 34}}});
 }
 
 void TP29c256::SetupForDevice() {
@@ -173,9 +183,7 @@ void TP29c256::EraseClick() {
     Success("ok");
 }
 
-std::vector<AlgoForm::BatchStep> TP29c256::BatchSteps() {
-    return EraseBlankWriteVerify(*this);
-}
+std::vector<AlgoForm::BatchStep> TP29c256::BatchSteps() { return EraseBlankWriteVerify(); }
 
 QUILLA_FORM(TSst29eex);
 QUILLA_FORM(TP29cx);

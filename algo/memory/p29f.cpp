@@ -18,27 +18,25 @@ constexpr int kRows = 20;
 
 // Rows 1 to 11 of TP29fxxx and TAMD29f040x (the latter names rows 1 to 5 "AM29f...").
 void P29Rows(std::vector<VariantRecord>& t, const char* const names[5]) {
-    const std::int32_t last[5] = {0x7FFF, 0xFFFF, 0x1FFFF, 0x3FFFF, 0x7FFFF};
-    for (int i = 0; i < 5; ++i) t[static_cast<std::size_t>(i + 1)] = MakeVariant(names[i], last[i], 36, 0, 0, 0, 0, {});
-    for (int i = 3; i <= 4; ++i) {
-        auto [lo, hi] = ContactPins({{6, 33}, {35, 36}});
-        t[static_cast<std::size_t>(i)].ContactLo = lo;
-        t[static_cast<std::size_t>(i)].ContactHi = hi;
-    }
-    auto [lo5, hi5] = ContactPins({{5, 36}});
-    t[5].ContactLo = lo5;
-    t[5].ContactHi = hi5;
-    const char* boot[6] = {"29f001 BX-T ", "29f001 BX-B ", "29f002 Bx-T ", "29f002 Bx-B ", "29f004 Bx-T ", "29f004 Bx-B "};
-    for (int i = 0; i < 6; ++i) {
-        const std::int32_t l = i < 2 ? 0x1FFFF : (i < 4 ? 0x3FFFF : 0x7FFFF);
-        t[static_cast<std::size_t>(6 + i)] =
-            i == 5 ? MakeVariant(boot[i], l, 36, 5, 0, 0, 0, {{5, 36}}) : MakeVariant(boot[i], l, 36, 5, 0, 0, 0, {{6, 33}, {35, 36}});
-    }
+    const std::vector<std::pair<int, int>> pins6to36 = {{6, 33}, {35, 36}}, pins5to36 = {{5, 36}};
+    t[1] = MakeVariant({.name = names[0], .last = 0x7FFF, .vccPin = 36});
+    t[2] = MakeVariant({.name = names[1], .last = 0xFFFF, .vccPin = 36});
+    t[3] = MakeVariant({.name = names[2], .last = 0x1FFFF, .vccPin = 36, .contactPins = pins6to36});
+    t[4] = MakeVariant({.name = names[3], .last = 0x3FFFF, .vccPin = 36, .contactPins = pins6to36});
+    t[5] = MakeVariant({.name = names[4], .last = 0x7FFFF, .vccPin = 36, .contactPins = pins5to36});
+    // The boot-block parts, VPP on pin 5.
+    t[6] = MakeVariant({.name = "29f001 BX-T ", .last = 0x1FFFF, .vccPin = 36, .vppPin = 5, .contactPins = pins6to36});
+    t[7] = MakeVariant({.name = "29f001 BX-B ", .last = 0x1FFFF, .vccPin = 36, .vppPin = 5, .contactPins = pins6to36});
+    t[8] = MakeVariant({.name = "29f002 Bx-T ", .last = 0x3FFFF, .vccPin = 36, .vppPin = 5, .contactPins = pins6to36});
+    t[9] = MakeVariant({.name = "29f002 Bx-B ", .last = 0x3FFFF, .vccPin = 36, .vppPin = 5, .contactPins = pins6to36});
+    t[10] = MakeVariant({.name = "29f004 Bx-T ", .last = 0x7FFFF, .vccPin = 36, .vppPin = 5, .contactPins = pins6to36});
+    t[11] = MakeVariant({.name = "29f004 Bx-B ", .last = 0x7FFFF, .vccPin = 36, .vppPin = 5, .contactPins = pins5to36});
 }
 
 // The batch boxes of TP29fxxx, TAMD29f040x and Tsst29xf1.
-std::vector<BatchBox> P29BatchBoxes() {
-    return {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}};
+ControlRows P29BatchBoxes() {
+    return {MemoryForm::TickedBox({"CheckBox1", "Erase "}), MemoryForm::TickedBox({"CheckBox2", "Blank?"}),
+            MemoryForm::TickedBox({"CheckBox3", "Write "}), MemoryForm::TickedBox({"CheckBox4", "Vrfy"})};
 }
 
 std::string RangeCaption(const VariantRecord& r) { return "0 to " + HexPlain(r.LastAddress); }
@@ -53,21 +51,13 @@ JedecByteForm::JedecByteForm(Workbench& w, std::string caption) : SocketForm(w, 
     BlankFromZero = true;
     SeatedChipCheck = true;
     UsesVpp = false;
-    Writing = {kBlock, 256, 0};
+    Writing = {.Block = kBlock, .Align = 256, .ReadBackEvery = 0};
     CutAtRippleBoundary = true;
-}
-
-VariantRecord JedecByteForm::JRow(const char* name, std::int32_t last, int vpp,
-                                  std::initializer_list<std::pair<int, int>> contact, int vccMv) {
-    VariantRecord r = MakeVariant(name, last, last ? 36 : 0, vpp, 0, 0, 0, contact);
-    if (last == 0) r.ForcedHigh = 0;
-    r.VccMv = vccMv;
-    return r;
 }
 
 void JedecByteForm::StartTable() {
     Table.assign(kRows, VariantRecord{});
-    Table[0] = JRow("???", 0, 0, {});
+    Table[0] = MakeVariant({.name = "???"});
 }
 
 void JedecByteForm::ShowRow(const VariantRecord& r, bool typeText) {
@@ -204,9 +194,7 @@ void JedecByteForm::EraseWaitCounted(int waits) {
     }
 }
 
-std::vector<AlgoForm::BatchStep> JedecByteForm::BatchSteps() {
-    return EraseBlankWriteVerify(*this);
-}
+std::vector<AlgoForm::BatchStep> JedecByteForm::BatchSteps() { return EraseBlankWriteVerify(); }
 
 void JedecByteForm::Button1Click() {
     Row();
@@ -224,14 +212,11 @@ std::vector<AlgoForm::BatchStep> JedecByteForm::UnlockFirstBatchSteps() {
     return steps;
 }
 
-std::vector<SocketButton> JedecByteForm::Buttons(const ButtonCaptions& c) {
-    std::vector<SocketButton> buttons{{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                                      {"Erase", "Erase", [this] { EraseClick(); }},
-                                      {"Write", c.write, [this] { WriteClick(); }},
-                                      {"Verify", c.verify, [this] { VerifyClick(); }},
-                                      {"Blank", c.blank, [this] { BlankClick(); }}};
-    if (c.unlock) buttons.push_back({"UnProtectChip", "Unlock", [this] { UnProtectChipClick(); }});
-    return buttons;
+ControlRows JedecByteForm::Buttons(const ButtonCaptions& c) {
+    using namespace win;
+    return {PushButton({"ReadButton", "Read  "}), PushButton({"Erase", "Erase"}), PushButton({"Write", c.write}),
+            PushButton({"Verify", c.verify}),     PushButton({"Blank", c.blank}),
+            If(c.unlock, PushButton({"UnProtectChip", "Unlock"}))};
 }
 
 void JedecByteForm::SetupGroundFirst(const VariantRecord& r, const std::string& caption) {
@@ -298,10 +283,10 @@ TP29fxxx::TP29fxxx(Workbench& w) : JedecByteForm(w, "AM29F") {
     Texts.Read = "Read.";
     Texts.BlankDone = "OK";
     Texts.VerifyDone = "OK..";
-    WindowShape shape;
-    shape.IdLabel = kMfgIdLabel;
-    shape.RunCaption = "Run ";
-    DeclareWindow(Buttons({.unlock = true}), P29BatchBoxes(), nullptr, shape);
+    DeclareControls(win::Join({Offsets.Rows(*this),
+                               {IdLabel(), win::PushButton({"MFG", " ID "}), IdField(), TypeField()},
+                               Buttons({.unlock = true}), BatchGroup(P29BatchBoxes(), "Run "), StatusFoot(true)}),
+                    this, Operations(this, {{"UnProtectChip", &TP29fxxx::UnProtectChipClick}}));
     FillVariantTable();
 }
 
@@ -373,14 +358,11 @@ TAMD29f040x::TAMD29f040x(Workbench& w) : JedecByteForm(w, "AMD 29F010/020/040") 
     Texts.VerifyDone = "OK..";
     NeedsFileWindow = true;
     UsesVccKey = true;
-    WindowShape shape;
-    shape.IdLabel = kMfgIdLabel;
-    shape.TypeField = false;
-    shape.ExitButton = false;
-    shape.RunCaption = "Run ";
-    std::vector<SocketButton> buttons = Buttons({.unlock = true});
-    buttons.push_back({"Button2", "Lock  ", [this] { Button2Click(); }});
-    DeclareWindow(std::move(buttons), P29BatchBoxes(), nullptr, shape);
+    using F = TAMD29f040x;
+    DeclareControls(win::Join({Offsets.Rows(*this), {IdLabel(), win::PushButton({"MFG", " ID "}), IdField()},
+                               Buttons({.unlock = true}), {win::PushButton({"Button2", "Lock  "})},
+                               BatchGroup(P29BatchBoxes(), "Run "), StatusFoot(false)}),
+                    this, Operations(this, {{"UnProtectChip", &F::UnProtectChipClick}, {"Button2", &F::Button2Click}}));
     FillVariantTable();
 }
 
@@ -508,21 +490,23 @@ TAt49fx::TAt49fx(Workbench& w) : JedecByteForm(w, "ATMEL/WINBOND49f010/020") {
     GroundWrite = Ground::Before;
     EnableOnce = false;
     UsesVccKey = true;
-    WindowShape shape;
-    shape.IdField = false;
-    shape.ExitButton = false;
-    shape.RunCaption = "Run ";
-    DeclareWindow(Buttons({.verify = "Verify  ", .blank = "Blank?  "}),
-                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Burn"}, {"CheckBox4", "Vrfy"}},
-                  nullptr, shape);
+    using namespace win;
+    DeclareControls(Join({Offsets.Rows(*this), {PushButton({"MFG", " ID "}), TypeField()},
+                          Buttons({.verify = "Verify  ", .blank = "Blank?  "}),
+                          BatchGroup({TickedBox({"CheckBox1", "Erase "}), TickedBox({"CheckBox2", "Blank?"}),
+                                      TickedBox({"CheckBox3", "Burn"}), TickedBox({"CheckBox4", "Vrfy"})},
+                                     "Run "),
+                          StatusFoot(false)}),
+                    this, Operations(this));
     FillVariantTable();
 }
 
 void TAt49fx::FillVariantTable() {
     StartTable();
-    Table[1] = JRow("AT49f010/001", 0x1FFFF, 0, {{6, 33}, {35, 36}});
-    Table[2] = JRow("AT49f020/002", 0x3FFFF, 0, {{6, 36}});
-    Table[3] = JRow("AT49f040/004", 0x7FFFF, 0, {{5, 36}});
+    Table[1] = MakeVariant({.name = "AT49f010/001", .last = 0x1FFFF, .vccPin = 36,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[2] = MakeVariant({.name = "AT49f020/002", .last = 0x3FFFF, .vccPin = 36, .contactPins = {{6, 36}}});
+    Table[3] = MakeVariant({.name = "AT49f040/004", .last = 0x7FFFF, .vccPin = 36, .contactPins = {{5, 36}}});
 }
 
 // No VPP level: the rows' 50,000 mV cannot travel (it would arrive as 24.4 V),
@@ -578,23 +562,23 @@ TMx29fxxx1::TMx29fxxx1(Workbench& w) : JedecByteForm(w, "Mx29F010/040/001/004") 
     ReadBackBlocks = true;
     OnePass = true;
     Writing.ReadBackEvery = kBlock;
-    WindowShape shape;
-    shape.RunCaption = "Run ";
-    DeclareWindow(Buttons({.verify = "Verify  ", .blank = "Blank?  ", .unlock = true}),
-                  {{"CheckBox1", "Erase "},
-                   {"CheckBox2", "Blank?", false},
-                   {"CheckBox3", "Burn"},
-                   {"CheckBox4", "Vrfy"},
-                   {"CheckBox5", "Unlock", false}},
-                  nullptr, shape);
+    using namespace win;
+    DeclareControls(Join({Offsets.Rows(*this), {PushButton({"MFG", " ID "}), IdField(), TypeField()},
+                          Buttons({.verify = "Verify  ", .blank = "Blank?  ", .unlock = true}),
+                          BatchGroup({TickedBox({"CheckBox1", "Erase "}), Box({"CheckBox2", "Blank?"}),
+                                      TickedBox({"CheckBox3", "Burn"}), TickedBox({"CheckBox4", "Vrfy"}),
+                                      Box({"CheckBox5", "Unlock"})},
+                                     "Run "),
+                          StatusFoot(true)}),
+                    this, Operations(this, {{"UnProtectChip", &TMx29fxxx1::UnProtectChipClick}}));
     FillVariantTable();
 }
 
 void TMx29fxxx1::FillVariantTable() {
     StartTable();
-    Table[1] = JRow("Mx29f010/001", 0x1FFFF, 0, {});
-    Table[2] = JRow("Mx29f020/002", 0x3FFFF, 0, {});
-    Table[3] = JRow("Mx29f040/004", 0x7FFFF, 0, {});
+    Table[1] = MakeVariant({.name = "Mx29f010/001", .last = 0x1FFFF, .vccPin = 36});
+    Table[2] = MakeVariant({.name = "Mx29f020/002", .last = 0x3FFFF, .vccPin = 36});
+    Table[3] = MakeVariant({.name = "Mx29f040/004", .last = 0x7FFFF, .vccPin = 36});
 }
 
 void TMx29fxxx1::SetupForDevice() {
@@ -649,30 +633,27 @@ Tv29c51004x::Tv29c51004x(Workbench& w) : JedecByteForm(w, "MOSEL VITELIC ") {
     GroundRead = GroundBlank = GroundVerify = Ground::None;
     OnePass = true;
     NeedsFileWindow = true;
-    WindowShape shape;
-    shape.IdLabel = kMfgIdLabel;
-    shape.RunCaption = "Run ";
-    std::vector<SocketButton> buttons =
-        Buttons({.write = "Write", .verify = "Vrfy.", .blank = "Blank?  ", .unlock = true});
-    buttons.push_back({"Protect", "Lock  ", [this] { ProtectClick(); }});
-    DeclareWindow(std::move(buttons),
-                  {{"CheckBox1", "Ers."},
-                   {"CheckBox2", "Blank?"},
-                   {"CheckBox3", "Burn"},
-                   {"CheckBox4", "Vrfy"},
-                   {"CheckBox5", "Unlock", false},
-                   {"CheckBox6", "Lock  ", false}},
-                  nullptr, shape);
+    using namespace win;
+    using F = Tv29c51004x;
+    DeclareControls(Join({Offsets.Rows(*this), {IdLabel(), PushButton({"MFG", " ID "}), IdField(), TypeField()},
+                          Buttons({.write = "Write", .verify = "Vrfy.", .blank = "Blank?  ", .unlock = true}),
+                          {PushButton({"Protect", "Lock  "})},
+                          BatchGroup({TickedBox({"CheckBox1", "Ers."}), TickedBox({"CheckBox2", "Blank?"}),
+                                      TickedBox({"CheckBox3", "Burn"}), TickedBox({"CheckBox4", "Vrfy"}),
+                                      Box({"CheckBox5", "Unlock"}), Box({"CheckBox6", "Lock  "})},
+                                     "Run "),
+                          StatusFoot(true)}),
+                    this, Operations(this, {{"UnProtectChip", &F::UnProtectChipClick}, {"Protect", &F::ProtectClick}}));
     FillVariantTable();
 }
 
 void Tv29c51004x::FillVariantTable() {
     StartTable();
-    Table[1] = JRow("No256", 0x7FFF, 0, {});
-    Table[2] = JRow("V29C51000T/B", 0xFFFF, 0, {});
-    Table[3] = JRow("V29C51001T/B", 0x1FFFF, 0, {});
-    Table[4] = JRow("V29C51002T/B", 0x3FFFF, 0, {});
-    Table[5] = JRow("V29C51004T/B", 0x7FFFF, 0, {});
+    Table[1] = MakeVariant({.name = "No256", .last = 0x7FFF, .vccPin = 36});
+    Table[2] = MakeVariant({.name = "V29C51000T/B", .last = 0xFFFF, .vccPin = 36});
+    Table[3] = MakeVariant({.name = "V29C51001T/B", .last = 0x1FFFF, .vccPin = 36});
+    Table[4] = MakeVariant({.name = "V29C51002T/B", .last = 0x3FFFF, .vccPin = 36});
+    Table[5] = MakeVariant({.name = "V29C51004T/B", .last = 0x7FFFF, .vccPin = 36});
 }
 
 void Tv29c51004x::SetupForDevice() {
@@ -743,27 +724,30 @@ Tsst29xf1::Tsst29xf1(Workbench& w) : JedecByteForm(w, "AM29F") {
     ReadBackOeFirst = true;
     CePulseBeforeRead = true;
     Writing.ReadBackEvery = kBlock;
-    WindowShape shape;
-    shape.IdButton = nullptr;
-    shape.IdField = false;
-    shape.ExitButton = false;
-    shape.RunCaption = "Run ";
-    DeclareWindow(Buttons({.blank = "Blank?  "}), P29BatchBoxes(),
-                  [this] { AddRadio("RadioGroup1", "Speed ", {"\xe5\xbf\xab", "Mid.", "\xe6\x85\xa2"}, 1); }, shape);
+    DeclareControls(win::Join({Offsets.Rows(*this), {TypeField()}, Buttons({.blank = "Blank?  "}),
+                               {win::Radio({"RadioGroup1", "Speed "}, {"\xe5\xbf\xab", "Mid.", "\xe6\x85\xa2"}, 1)},
+                               BatchGroup(P29BatchBoxes(), "Run "), StatusFoot(false)}),
+                    this, Operations(this));
     FillVariantTable();
 }
 
 void Tsst29xf1::FillVariantTable() {
     StartTable();
-    Table[1] = JRow("1: 29f256", 0x7FFF, 0, {}, 5000);
-    Table[2] = JRow("2: 29f512", 0xFFFF, 0, {}, 5000);
-    Table[3] = JRow("3: 29F010", 0x1FFFF, 0, {{6, 33}, {35, 36}}, 5000);
-    Table[4] = JRow("4: 29F020", 0x3FFFF, 0, {{6, 36}}, 5000);
-    Table[5] = JRow("5: 29F040", 0x7FFFF, 0, {{6, 36}}, 5000);
-    Table[6] = JRow("6: 39LF/VF512", 0xFFFF, 0, {}, 3300);
-    Table[7] = JRow("7: 39LF/VF010", 0x1FFFF, 0, {{6, 33}, {35, 36}}, 3300);
-    Table[8] = JRow("8: 39LF/VF020", 0x3FFFF, 0, {{6, 36}}, 3300);
-    Table[9] = JRow("9: 39LF/VF040", 0x7FFFF, 0, {{6, 36}}, 3300);
+    Table[1] = MakeVariant({.name = "1: 29f256", .last = 0x7FFF, .vccPin = 36, .vccMv = 5000});
+    Table[2] = MakeVariant({.name = "2: 29f512", .last = 0xFFFF, .vccPin = 36, .vccMv = 5000});
+    Table[3] = MakeVariant({.name = "3: 29F010", .last = 0x1FFFF, .vccPin = 36, .vccMv = 5000,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[4] = MakeVariant({.name = "4: 29F020", .last = 0x3FFFF, .vccPin = 36, .vccMv = 5000,
+                            .contactPins = {{6, 36}}});
+    Table[5] = MakeVariant({.name = "5: 29F040", .last = 0x7FFFF, .vccPin = 36, .vccMv = 5000,
+                            .contactPins = {{6, 36}}});
+    Table[6] = MakeVariant({.name = "6: 39LF/VF512", .last = 0xFFFF, .vccPin = 36, .vccMv = 3300});
+    Table[7] = MakeVariant({.name = "7: 39LF/VF010", .last = 0x1FFFF, .vccPin = 36, .vccMv = 3300,
+                            .contactPins = {{6, 33}, {35, 36}}});
+    Table[8] = MakeVariant({.name = "8: 39LF/VF020", .last = 0x3FFFF, .vccPin = 36, .vccMv = 3300,
+                            .contactPins = {{6, 36}}});
+    Table[9] = MakeVariant({.name = "9: 39LF/VF040", .last = 0x7FFFF, .vccPin = 36, .vccMv = 3300,
+                            .contactPins = {{6, 36}}});
 }
 
 void Tsst29xf1::SetupForDevice() {

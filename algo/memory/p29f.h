@@ -22,9 +22,10 @@ public:
     void BlankClick() override;
     void VerifyClick() override;
     void WriteClick() override;
-    virtual void EraseClick() = 0;
+    void EraseClick() override = 0;
     virtual void UnProtectChipClick() {}
     virtual void ProtectClick() {}
+    void Button1Click() override;
 
 protected:
     // Where an operation routes ground to pin 20: not at all (setup's), before
@@ -52,14 +53,11 @@ protected:
     void ProgramBlock(const VariantRecord& r, const Block& b) override;
     bool ReadBack(const VariantRecord& r, const Block& b) override;
     void BeforeReadEnable(const VariantRecord& r) override;
-    void Button1Click() override;
     std::vector<BatchStep> BatchSteps() override;
 
     // What follows each byte's data cycle (the chip's program time).
     virtual void ByteTail() = 0;
 
-    static VariantRecord JRow(const char* name, std::int32_t last, int vpp,
-                              std::initializer_list<std::pair<int, int>> contact, int vccMv = 0);
     // The table's rows empty but for the placeholder row 0 "???".
     void StartTable();
     // VPP off, VCC off, every socket pin low, then every pin high (`vpp`: with
@@ -96,7 +94,7 @@ protected:
         const char* blank = "Blank?";
         bool unlock = false;
     };
-    std::vector<SocketButton> Buttons(const ButtonCaptions& c);
+    static ControlRows Buttons(const ButtonCaptions& c);
     // Erase on the row's VCC and VPP pins: PowerRowPinsForErase (the contact
     // test, "Erasing", `reset` for the socket before power, VCC and VPP, the
     // over-current check; false: abandon), then the chip erase (reset mode

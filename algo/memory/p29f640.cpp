@@ -22,23 +22,23 @@ using Fields = AdapterRowFields;
 }  // namespace
 
 TP29f640x::TP29f640x(Workbench& w) : AdapterForm(w, "29f640") {
-    Offsets.DeclareEndAddress(*this);
-    AddOperationButtons<Op::Erase, Op::Blank, Op::Write, Op::Verify, Op::Read, Op::Id>(*this);
-    AddButton("Protect", "Lock  ", [this] { ProtectClick(); });
-    AddButton("UnProtect", "Unlock", [this] { UnProtectClick(); });
-    AddGroup("TempUnprotect", "擦和写方式：");
-    AddCheck("CheckBox5", "临时Unlock", true, "TempUnprotect");
-    AddProtectionRegister("Bit128", [this] { Button4Click(); }, [this] { Button6Click(); });
-    AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBox6", "Unlock", false, "GroupBox1");
-    AddCheck("CheckBox1", "Ers.", true, "GroupBox1");
-    AddCheck("CheckBox2", "Blank?", true, "GroupBox1");
-    AddCheck("CheckBox3", "W.", true, "GroupBox1");
-    AddCheck("CheckBox4", "Vrfy", true, "GroupBox1");
-    AddCheck("CheckBox7", "Lock  ", false, "GroupBox1");
-    AddCheck("CheckBox8", "W.Register", false, "GroupBox1");
-    AddButton("Button1", "运行", [this] { Button1Click(); }, "GroupBox1");
-    DeclareStatusFoot(false);
+    using namespace win;
+    using F = TP29f640x;
+    DeclareControls(Join({Offsets.EndAddressRows(*this),
+                          OperationButtons({Op::Erase, Op::Blank, Op::Write, Op::Verify, Op::Read, Op::Id}),
+                          {PushButton({"Protect", "Lock  "}), PushButton({"UnProtect", "Unlock"}),
+                           Group({"TempUnprotect", "擦和写方式："}), Box({"CheckBox5", "临时Unlock"}, true, "TempUnprotect")},
+                          ProtectionRegister("Bit128"),
+                          BatchGroup(Join({{Box({"CheckBox6", "Unlock"})},
+                                           EraseBlankWriteVerifyBoxes(),
+                                           {Box({"CheckBox7", "Lock  "}), Box({"CheckBox8", "W.Register"})}}),
+                                     "运行"),
+                          StatusFoot(false)}),
+                    this,
+                    Operations(this, {{"Protect", &F::ProtectClick},
+                                      {"UnProtect", &F::UnProtectClick},
+                                      {"Button4", &F::Button4Click},
+                                      {"Button6", &F::Button6Click}}));
     FillVariantTable();
 }
 

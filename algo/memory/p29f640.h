@@ -23,17 +23,17 @@ public:
     std::string DeviceLineError() const override;
     int ReadIdForSelfCheck() override;
 
-    void ReadClick() { Read8K(Progress::Device); }
-    void BlankClick() { Blank8K(); }
-    void VerifyClick() { Verify8K(Progress::Device); }
-    void WriteClick();
-    void EraseClick();
-    void MFGClick();
+    void ReadClick() override { Read8K(Progress::Device); }
+    void BlankClick() override { Blank8K(); }
+    void VerifyClick() override { Verify8K(Progress::Device); }
+    void WriteClick() override;
+    void EraseClick() override;
+    void MFGClick() override;
     void ProtectClick() { Lock(true); }
     void UnProtectClick() { Lock(false); }
     void Button4Click();  // protection register read
     void Button6Click();  // protection register write
-    void Button1Click();  // the batch "运行"
+    void Button1Click() override;  // the batch "运行"
 
     bool FlashPowerUp() override;
     bool CheckDeviceId() override;

@@ -21,17 +21,9 @@ PageSdpForm::PageSdpForm(Workbench& w, std::string caption) : SocketForm(w, std:
     Texts.ReadDone = "OK!!!!!";
 }
 
-VariantRecord PageSdpForm::PageRow(const char* name, std::int32_t last, int page, int vcc, int we,
-                                   std::initializer_list<std::pair<int, int>> contact) {
-    VariantRecord r = MakeVariant(name, last, vcc, 0, we, 0, 0, contact);
-    r.PageSizeMinus1 = page - 1;
-    if (last == 0) r.ForcedHigh = 0;
-    return r;
-}
-
 void PageSdpForm::UsePage(const VariantRecord& r, std::int32_t readBackEvery) {
     Offsets.SetPage(Page(r));
-    Writing = {Page(r), Page(r), readBackEvery};
+    Writing = {.Block = Page(r), .Align = Page(r), .ReadBackEvery = readBackEvery};
 }
 
 void PageSdpForm::ShowRow(const VariantRecord& r) {

@@ -31,7 +31,7 @@ public:
     void Button1Click() override;
     virtual void UnprotectClick();
     virtual void ProtectClick();
-    virtual void EraseClick();
+    void EraseClick() override;
 
     // One protection cycle as an address-and-data write: the address, latch 2,
     // the row's strobe (0x2C on a WE pin 33, else 0x2B). Queues only.
@@ -74,9 +74,13 @@ protected:
     bool ReadBack(const VariantRecord& r, const Block& b) override;
     std::vector<BatchStep> BatchSteps() override;
 
-    // A row of the table: WE pin in ProgramPin, page size, contact pins.
-    static VariantRecord PageRow(const char* name, std::int32_t last, int page, int vcc, int we,
-                                 std::initializer_list<std::pair<int, int>> contact);
+    // The memory operations and the page forms' own buttons, Protect (Lock) and
+    // Unprotect (Unlock): the handler table of their windows. (The rows of their
+    // tables name the WE pin as the program pin.)
+    template <class Form>
+    static Handlers<Form> PageOperations(Form* f) {
+        return Operations(f, {{"Protect", &Form::ProtectClick}, {"Unprotect", &Form::UnprotectClick}});
+    }
     // The page rules of the chosen row: the offsets window keeps to pages, Write
     // cuts pages and reads back every `readBackEvery` bytes of chip address.
     void UsePage(const VariantRecord& r, std::int32_t readBackEvery);

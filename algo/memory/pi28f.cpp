@@ -15,8 +15,6 @@ constexpr int kVppPin = 5;
 constexpr int kBlock = 1024;
 constexpr int kRows = 20;
 constexpr int kVppMv = 12000;
-// The boot-block form's contact masks: socket pins 6 to 33, 35 and 36.
-constexpr std::uint32_t kContactLo = 0xFFFFFFE0, kContactHi = 0x0D;
 
 }  // namespace
 
@@ -28,20 +26,14 @@ Pi28Form::Pi28Form(Workbench& w, std::string caption) : SocketForm(w, std::move(
     BlankFromZero = true;
     SeatedChipCheck = true;
     Texts.Read = "Reading";
-    Writing = {kBlock, 256, kBlock};
+    Writing = {.Block = kBlock, .Align = 256, .ReadBackEvery = kBlock};
     CutAtRippleBoundary = true;
 }
 
 void Pi28Form::StartTable() {
     Table.assign(kRows, VariantRecord{});
     Columns.assign(kRows, Pi28Columns{});
-    Table[0] = MakeVariant("???", 0, 0, 0, 0, 0, 0, {});
-    Table[0].ForcedHigh = 0;
-}
-
-VariantRecord Pi28Form::Row32(const char* name, std::int32_t last, int vppPin, int vppMv,
-                              std::initializer_list<std::pair<int, int>> contact) const {
-    return MakeVariant(name, last, 36, vppPin, 0, 0, vppMv, contact);
+    Table[0] = MakeVariant({.name = "???"});
 }
 
 void Pi28Form::ShowRow(const VariantRecord& r, bool caption) {
@@ -90,9 +82,7 @@ bool Pi28Form::ReadBack(const VariantRecord&, const Block& b) {
     return true;
 }
 
-std::vector<AlgoForm::BatchStep> Pi28Form::BatchSteps() {
-    return EraseBlankWriteVerify(*this);
-}
+std::vector<AlgoForm::BatchStep> Pi28Form::BatchSteps() { return EraseBlankWriteVerify(); }
 
 void Pi28Form::Button1Click() {
     Row();
@@ -107,16 +97,11 @@ void Pi28Form::Button1Click() {
 
 TPi28fxxx::TPi28fxxx(Workbench& w) : Pi28Form(w, "Pi28fx") {
     UsesVccKey = true;
-    WindowShape shape;
-    shape.IdButton = " ID   ";
-    shape.IdLabel = kMfgIdLabel;
-    DeclareWindow({{"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Blank", "Blank?", [this] { BlankClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy.", [this] { VerifyClick(); }},
-                   {"ReadButton", "Read  ", [this] { ReadClick(); }}},
-                  {{"CheckBox1", "Ers."}, {"CheckBox2", "Blank?"}, {"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}},
-                  nullptr, shape);
+    using namespace win;
+    DeclareControls(Join({Offsets.Rows(*this), {IdLabel(), PushButton({"MFG", " ID   "}), IdField(), TypeField()},
+                          OperationButtons({Op::Erase, Op::Blank, Op::Write, Op::Verify, Op::Read}),
+                          BatchGroup(EraseBlankWriteVerifyBoxes()), StatusFoot(true)}),
+                    this, Operations(this));
     FillVariantTable();
 }
 
@@ -129,7 +114,9 @@ void TPi28fxxx::FillVariantTable() {
                 {"i28f010", 0x1FFFF},      {"i28f020", 0x3FFFF},      {"i28f040", 0x7FFFF},
                 {"28f004 BX-T", 0x7FFFF},  {"28f004 Bx-B", 0x7FFFF},  {"28f008 Bx-T ", 0xFFFFF},
                 {"28f008 Bx-B ", 0xFFFFF}, {"28f008SA", 0xFFFFF}};
-    for (std::size_t i = 0; i < std::size(rows); ++i) Table[i + 1] = Row32(rows[i].name, rows[i].last, kVppPin, kVppMv);
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        Table[i + 1] = MakeVariant(
+            {.name = rows[i].name, .last = rows[i].last, .vccPin = 36, .vppPin = kVppPin, .vppMv = kVppMv});
 }
 
 void TPi28fxxx::SetupForDevice() {
@@ -196,17 +183,17 @@ void TPi28fxxx::EraseClick() {
 
 TPi28f001x::TPi28f001x(Workbench& w) : Pi28Form(w, "Pi28f001") {
     Texts.Blank = "Blank CHK";
-    Writing = {kBlock, 1, 0};
-    WindowShape shape;
-    shape.IdButton = " ID ";
-    shape.IdLabel = kMfgIdLabel;
-    DeclareWindow({{"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy.", [this] { VerifyClick(); }},
-                   {"ReadButton", "Read  ", [this] { ReadClick(); }}},
-                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "Burn"}, {"CheckBox4", "Vrfy"}},
-                  nullptr, shape);
+    Writing = {.Block = kBlock, .Align = 1, .ReadBackEvery = 0};
+    using namespace win;
+    DeclareControls(Join({Offsets.Rows(*this),
+                          {IdLabel(), PushButton({"MFG", " ID "}), IdField(), TypeField(),
+                           PushButton({"Erase", "Erase"}), PushButton({"Blank", "Blank?  "}),
+                           PushButton({"Write", "Write "}), PushButton({"Verify", "Vrfy."}),
+                           PushButton({"ReadButton", "Read  "})},
+                          BatchGroup({TickedBox({"CheckBox1", "Erase "}), TickedBox({"CheckBox2", "Blank?"}),
+                                      TickedBox({"CheckBox3", "Burn"}), TickedBox({"CheckBox4", "Vrfy"})}),
+                          StatusFoot(true)}),
+                    this, Operations(this));
     FillVariantTable();
 }
 
@@ -214,20 +201,17 @@ TPi28f001x::TPi28f001x(Workbench& w) : Pi28Form(w, "Pi28f001") {
 // and 36); Blank runs it too, so an empty socket never reads as blank.
 void TPi28f001x::FillVariantTable() {
     StartTable();
-    auto row = [this](std::size_t i, const char* name, std::int32_t last, int bootPin, std::int32_t first,
-                      std::int32_t lastBoot, std::vector<std::pair<std::int32_t, std::int32_t>> blocks) {
-        Table[i] = Row32(name, last, kVppPin, kVppMv);
-        Table[i].ContactLo = kContactLo;
-        Table[i].ContactHi = kContactHi;
-        Columns[i].BootPin = static_cast<std::uint8_t>(bootPin);
-        Columns[i].BootFirst = first;
-        Columns[i].BootLast = lastBoot;
-        Columns[i].Blocks = std::move(blocks);
+    const auto row = [this](std::size_t i, const char* name, std::int32_t last, Pi28Columns columns) {
+        Table[i] = MakeVariant({.name = name, .last = last, .vccPin = 36, .vppPin = kVppPin, .vppMv = kVppMv,
+                                .contactPins = {{6, 33}, {35, 36}}});
+        Columns[i] = std::move(columns);
     };
-    row(1, "i28f001 BX-T ", 0x1FFFF, 28, 0x1E000, 0x1FFFF, {{112, 1}, {4, 1}, {4, 1}, {8, 1}});
-    row(2, "i28f001 BX-B ", 0x1FFFF, 28, 0x0, 0x1FFF, {{8, 1}, {4, 1}, {4, 1}, {112, 1}});
-    row(3, "i28f002 BC-T ", 0x3FFFF, 0, -1, -1, {{128, 1}, {96, 1}, {8, 1}, {8, 1}, {16, 1}});
-    row(4, "i28f002 BC-B ", 0x3FFFF, 0, -1, -1, {{16, 1}, {8, 1}, {8, 1}, {96, 1}, {128, 1}});
+    row(1, "i28f001 BX-T ", 0x1FFFF,
+        {.BootPin = 28, .Blocks = {{112, 1}, {4, 1}, {4, 1}, {8, 1}}, .BootFirst = 0x1E000, .BootLast = 0x1FFFF});
+    row(2, "i28f001 BX-B ", 0x1FFFF,
+        {.BootPin = 28, .Blocks = {{8, 1}, {4, 1}, {4, 1}, {112, 1}}, .BootFirst = 0x0, .BootLast = 0x1FFF});
+    row(3, "i28f002 BC-T ", 0x3FFFF, {.Blocks = {{128, 1}, {96, 1}, {8, 1}, {8, 1}, {16, 1}}});
+    row(4, "i28f002 BC-B ", 0x3FFFF, {.Blocks = {{16, 1}, {8, 1}, {8, 1}, {96, 1}, {128, 1}}});
 }
 
 const Pi28Columns& TPi28f001x::Cols() const {
@@ -407,28 +391,23 @@ TSst28vf040::TSst28vf040(Workbench& w) : Pi28Form(w, "SST28vf040a") {
     UsesVccKey = true;
     OnePass = false;
     ProgramSetup = 0x10;
-    WindowShape shape;
-    shape.IdButton = nullptr;
-    shape.IdField = false;
-    shape.ExitButton = false;
-    DeclareWindow({{"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Blank", "Blank?", [this] { BlankClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy.", [this] { VerifyClick(); }},
-                   {"ReadButton", "Read  ", [this] { ReadClick(); }}},
-                  {{"CheckBox1", "Ers."}, {"CheckBox2", "Blank?"}, {"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}},
-                  [this] { AddRadio("RadioGroup1", "Erasing ", {"CHIP(F.)", "SECTOR(\xe6\x85\xa2)"}, 0); }, shape);
+    using namespace win;
+    DeclareControls(Join({Offsets.Rows(*this), {TypeField()},
+                          OperationButtons({Op::Erase, Op::Blank, Op::Write, Op::Verify, Op::Read}),
+                          {Radio({"RadioGroup1", "Erasing "}, {"CHIP(F.)", "SECTOR(\xe6\x85\xa2)"}, 0)},
+                          BatchGroup(EraseBlankWriteVerifyBoxes()), StatusFoot(false)}),
+                    this, Operations(this));
     FillVariantTable();
 }
 
 void TSst28vf040::FillVariantTable() {
     StartTable();
-    Table[1] = Row32("28f256A", 0x7FFF, 0, 0);
-    Table[2] = Row32("28f257A", 0x7FFF, 0, 0);
-    Table[3] = Row32("28f512A", 0xFFFF, 0, 0);
-    Table[4] = Row32("28f010A", 0x1FFFF, 0, 0, {{6, 33}, {35, 36}});
-    Table[5] = Row32("28f020A", 0x3FFFF, 0, 0, {{6, 33}, {35, 36}});
-    Table[6] = Row32("28f040A", 0x7FFFF, 0, 0, {{6, 33}, {35, 36}});
+    Table[1] = MakeVariant({.name = "28f256A", .last = 0x7FFF, .vccPin = 36});
+    Table[2] = MakeVariant({.name = "28f257A", .last = 0x7FFF, .vccPin = 36});
+    Table[3] = MakeVariant({.name = "28f512A", .last = 0xFFFF, .vccPin = 36});
+    Table[4] = MakeVariant({.name = "28f010A", .last = 0x1FFFF, .vccPin = 36, .contactPins = {{6, 33}, {35, 36}}});
+    Table[5] = MakeVariant({.name = "28f020A", .last = 0x3FFFF, .vccPin = 36, .contactPins = {{6, 33}, {35, 36}}});
+    Table[6] = MakeVariant({.name = "28f040A", .last = 0x7FFFF, .vccPin = 36, .contactPins = {{6, 33}, {35, 36}}});
 }
 
 void TSst28vf040::SetupForDevice() {

@@ -23,7 +23,7 @@ namespace quilla {
 // pin and boot range of the boot-block rows and their erase blocks.
 struct Pi28Columns {
     std::uint8_t BootPin = 0;                             // socket pin given VPP for the boot block
-    std::vector<std::pair<std::int32_t, std::int32_t>> Blocks;  // (size in KiB, count) from address 0
+    std::vector<std::pair<std::int32_t, std::int32_t>> Blocks{};  // (size in KiB, count) from address 0
     std::int32_t BootFirst = -1, BootLast = -1;           // -1, -1: no boot block
 };
 
@@ -31,7 +31,8 @@ class Pi28Form : public SocketForm {
 public:
     Pi28Form(Workbench& wb, std::string caption);
 
-    virtual void EraseClick() = 0;
+    void EraseClick() override = 0;
+    void Button1Click() override;
     std::vector<Pi28Columns> Columns;  // beside Table, row for row
 
 protected:
@@ -41,17 +42,14 @@ protected:
     void ProgramBlock(const VariantRecord& r, const Block& b) override;
     bool ReadBack(const VariantRecord& r, const Block& b) override;
     std::vector<BatchStep> BatchSteps() override;
-    void Button1Click() override;
 
     // The set-up code written before each byte's data.
     std::uint8_t ProgramSetup = 0x40;
     // The batch is one pass (else the mass-production batch of the frame).
     bool OnePass = true;
 
-    // The rows' common shape; row 0 is "???".
+    // The tables and their columns empty but for the placeholder row 0 "???".
     void StartTable();
-    VariantRecord Row32(const char* name, std::int32_t last, int vppPin, int vppMv,
-                        std::initializer_list<std::pair<int, int>> contact = {}) const;
     // The end of setup: caption (unless kept), type, buffer window, Length, offsets.
     void ShowRow(const VariantRecord& r, bool caption);
 };

@@ -17,25 +17,31 @@ constexpr int kA9 = 30;
 TPW27x::TPW27x(Workbench& w) : SocketForm(w, "PW27", kRows) {
     LoopInclusive = true;
     ReadLikeLaterForms = true;
-    DeclareWindow({{"Erase", "Erase", [this] { EraseClick(); }},
-                   {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy.", [this] { VerifyClick(); }},
-                   {"ReadButton", "Read  ", [this] { ReadClick(); }}},
-                  {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}},
-                  nullptr);
+    using namespace win;
+    DeclareControls(Join({Offsets.Rows(*this),
+                          {PushButton({"MFG", " ID "}), IdField(), TypeField(), PushButton({"Erase", "Erase"}),
+                           PushButton({"Blank", "Blank?  "}), PushButton({"Write", "Write "}),
+                           PushButton({"Verify", "Vrfy."}), PushButton({"ReadButton", "Read  "})},
+                          BatchGroup({TickedBox({"CheckBox1", "Erase "}), TickedBox({"CheckBox2", "Blank?"}),
+                                      TickedBox({"CheckBox3", "W."}), TickedBox({"CheckBox4", "Vrfy"})}),
+                          StatusFoot(true)}),
+                    this, Operations(this));
     FillVariantTable();
 }
 
 void TPW27x::FillVariantTable() {
     Table.assign(kRows, VariantRecord{});
-    Table[0] = MakeVariant("???", 0, 0, 0, 0, 0, 0, {});
-    Table[0].ForcedHigh = 0xFFFFFFFFu;
-    Table[1] = MakeVariant("W27e512 (64Kx8)", 0xFFFF, 34, 28, 26, 0, kProgramMv, {{8, 34}});
-    Table[2] = MakeVariant("W27e010 (128Kx8)", 0x1FFFF, 36, 5, 35, 0, kProgramMv, {{6, 33}, {35, 36}});
-    Table[3] = MakeVariant("W27e020 (256Kx8)", 0x3FFFF, 36, 5, 35, 0, kProgramMv, {{6, 33}, {35, 36}});
-    Table[4] = MakeVariant("W27e040 (512Kx8)", 0x7FFFF, 36, 5, 26, 0, kProgramMv, {{6, 33}, {35, 36}});
-    Table[5] = MakeVariant("W27e256  (32Kx8)", 0x7FFF, 34, 7, 26, 0, kProgramMv, {{8, 34}});
+    Table[0] = MakeVariant({.name = "???"});
+    Table[1] = MakeVariant({.name = "W27e512 (64Kx8)", .last = 0xFFFF, .vccPin = 34, .vppPin = 28, .programPin = 26,
+                            .vppMv = kProgramMv, .contactPins = {{8, 34}}});
+    Table[2] = MakeVariant({.name = "W27e010 (128Kx8)", .last = 0x1FFFF, .vccPin = 36, .vppPin = 5, .programPin = 35,
+                            .vppMv = kProgramMv, .contactPins = {{6, 33}, {35, 36}}});
+    Table[3] = MakeVariant({.name = "W27e020 (256Kx8)", .last = 0x3FFFF, .vccPin = 36, .vppPin = 5, .programPin = 35,
+                            .vppMv = kProgramMv, .contactPins = {{6, 33}, {35, 36}}});
+    Table[4] = MakeVariant({.name = "W27e040 (512Kx8)", .last = 0x7FFFF, .vccPin = 36, .vppPin = 5, .programPin = 26,
+                            .vppMv = kProgramMv, .contactPins = {{6, 33}, {35, 36}}});
+    Table[5] = MakeVariant({.name = "W27e256  (32Kx8)", .last = 0x7FFF, .vccPin = 34, .vppPin = 7, .programPin = 26,
+                            .vppMv = kProgramMv, .contactPins = {{8, 34}}});
 }
 
 std::vector<int> TPW27x::HighAddressPins() const {
@@ -103,9 +109,7 @@ void TPW27x::EraseClick() {
     Success("OK!");
 }
 
-std::vector<AlgoForm::BatchStep> TPW27x::BatchSteps() {
-    return EraseBlankWriteVerify(*this);
-}
+std::vector<AlgoForm::BatchStep> TPW27x::BatchSteps() { return EraseBlankWriteVerify(); }
 
 QUILLA_FORM(TPW27x);
 

@@ -13,7 +13,7 @@ public:
 
     void SetupForDevice() override;
     void FillVariantTable() override;
-    void EraseClick();
+    void EraseClick() override;
 
 protected:
     std::vector<int> HighAddressPins() const override;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include <tuple>
 
 #include "algo/common/rows.h"
 #include "algo/common/scan.h"
@@ -18,7 +19,7 @@ constexpr int kBlock = 1024;
 
 }  // namespace
 
-std::pair<std::uint32_t, std::uint32_t> ContactPins(std::initializer_list<std::pair<int, int>> ranges) {
+std::pair<std::uint32_t, std::uint32_t> ContactPins(const std::vector<std::pair<int, int>>& ranges) {
     std::uint32_t lo = 0, hi = 0;
     for (auto [a, b] : ranges)
         for (int p = a; p <= b; ++p) {
@@ -28,46 +29,32 @@ std::pair<std::uint32_t, std::uint32_t> ContactPins(std::initializer_list<std::p
     return {lo, hi};
 }
 
-VariantRecord MakeVariant(const char* name, std::int32_t last, int vccPin, int vppPin, int programPin,
-                          int pulseCode, int vppMv, std::initializer_list<std::pair<int, int>> contactPins) {
+VariantRecord MakeVariant(const VariantFields& f) {
     VariantRecord r;
-    r.Name = name;
-    r.LastAddress = last;
-    r.ForcedHigh = ~static_cast<std::uint32_t>(last);
-    r.VccPin = static_cast<std::uint8_t>(vccPin);
-    r.VppPin = static_cast<std::uint8_t>(vppPin);
-    r.ProgramPin = static_cast<std::uint8_t>(programPin);
-    r.PulseCode = static_cast<std::int8_t>(pulseCode);
-    r.VppMv = vppMv;
-    auto [lo, hi] = ContactPins(contactPins);
-    r.ContactLo = lo;
-    r.ContactHi = hi;
+    r.Name = f.name;
+    r.LastAddress = f.last;
+    r.PageSizeMinus1 = f.page - 1;
+    r.ForcedHigh = ~static_cast<std::uint32_t>(f.last);
+    r.VccPin = static_cast<std::uint8_t>(f.vccPin);
+    r.VppPin = static_cast<std::uint8_t>(f.vppPin);
+    r.ProgramPin = static_cast<std::uint8_t>(f.programPin);
+    r.PulseCode = static_cast<std::int8_t>(f.pulseCode);
+    r.VppMv = f.vppMv;
+    r.VccMv = f.vccMv;
+    std::tie(r.ContactLo, r.ContactHi) = ContactPins(f.contactPins);
     return r;
 }
 
 SocketForm::SocketForm(Workbench& w, std::string caption, int tableRows)
-    : AlgoForm(w, std::move(caption)) {
+    : MemoryForm(w, std::move(caption)) {
     Table.resize(static_cast<std::size_t>(tableRows));
 }
 
-void SocketForm::DeclareWindow(std::vector<SocketButton> ops, std::vector<BatchBox> batch,
-                               const std::function<void()>& extra, const WindowShape& shape) {
-    Offsets.Declare(*this);
-    if (shape.IdLabel) AddLabel("Label4", shape.IdLabel);
-    if (shape.IdButton) {
-        std::function<void()> id;
-        if (shape.IdHandler) id = [this] { MFGClick(); };
-        AddButton("MFG", shape.IdButton, id);
-    }
-    if (shape.IdField) AddEdit(kId, "", "", true);
-    if (shape.TypeField) AddEdit(kType, "", "Type", true);
-    for (auto& b : ops) AddButton(b.Name, b.Caption, std::move(b.Handler));
-    if (extra) extra();
-    AddGroup("GroupBox1", "Batch   ");
-    for (auto& b : batch) AddCheck(b.Name, b.Caption, b.Ticked, "GroupBox1");
-    AddButton("Button1", shape.RunCaption, [this] { Button1Click(); }, "GroupBox1");
-    DeclareStatusFoot(shape.ExitButton);
-}
+ControlRow SocketForm::IdField() { return win::ReadOnly(win::Edit({kId}, "")); }
+
+ControlRow SocketForm::IdLabel() { return win::Label({"Label4", kMfgIdLabel}); }
+
+ControlRow SocketForm::SpeedRadio() { return win::Radio({"Speed", "Speed "}, {"Normal  ", "Mid.", "Slow"}, 0); }
 
 void SocketForm::OnActivate() {
     if (Offsets.Page() > 1) Offsets.OnExit3();
@@ -110,12 +97,6 @@ const VariantRecord& SocketForm::Row() {
     Refuse(DeviceLineError());
 }
 
-void SocketForm::RequireDeviceOffset(const VariantRecord& r) { AlgoForm::RequireDeviceOffset(Offsets, r.LastAddress); }
-
-void SocketForm::RequireImageRange(std::int64_t first, std::int64_t count) {
-    AlgoForm::RequireImageRange(Offsets, first, count);
-}
-
 void SocketForm::RequireImageRange(const std::vector<Block>& plan) {
     if (plan.empty()) return;
     std::int64_t lo = plan.front().file, hi = lo;
@@ -140,8 +121,7 @@ void SocketForm::SetAddressParallel(std::int32_t address) {
     std::uint32_t rev = 0;
     for (int b = 0; b < 8; ++b)
         if (a & (1u << b)) rev |= 0x80u >> b;
-    Latch1Image = static_cast<std::uint8_t>(rev);
-    Ep3.WriteLatch(1, Latch1Image);
+    Ep3.WriteLatch(1, static_cast<std::uint8_t>(rev));
     const std::uint32_t h = (a >> 8) & 0xFFFF;
     const std::vector<int> pins = HighAddressPins();
     for (std::size_t bit = 0; bit < pins.size(); ++bit) Ep3.SetPin((h >> bit) & 1u, pins[bit]);
@@ -384,19 +364,6 @@ void SocketForm::VerifyClick() {
     Ep3.VccPin(0);
 }
 
-bool SocketForm::MatchesImage(std::int32_t file, const std::uint8_t* chip, int count) {
-    for (int i = 0; i < count; ++i) {
-        const std::uint8_t want = *Image(file + i);
-        if (chip[i] != want) {
-            Status(MismatchText(file + i, want, chip[i]));
-            Ep3.VccPin(0);
-            wb.ErrorFlag() = 1;
-            return false;
-        }
-    }
-    return true;
-}
-
 // ---- Write ------------------------------------------------------------------------------------
 
 std::vector<SocketForm::Block> SocketForm::WritePlan(const VariantRecord& r) const {
@@ -504,8 +471,6 @@ void SocketForm::MFGClick() {
     // a later Write programs at the level the row names.
     if (r && Ep3.Connected) Ep3.SetVpp(r->VppMv);
 }
-
-void SocketForm::AddSpeedRadio() { AddRadio("Speed", "Speed ", {"Normal  ", "Mid.", "Slow"}, 0); }
 
 std::vector<AlgoForm::BatchStep> SocketForm::BatchSteps() {
     return {{"CheckBox2", [this] { BlankClick(); }},

@@ -13,26 +13,24 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "algo/common/form.h"
-#include "algo/common/offsets.h"
+#include "algo/memory/memory_form.h"
 
 namespace quilla {
 
 // One row of a socket form's device table. Each family uses the columns it
-// needs; row 0 is the placeholder "???".
+// needs; row 0 is the placeholder, never selected.
 struct VariantRecord {
-    std::string Name;                  // kept for reference, shown nowhere
+    std::string Name;                  // the part; the caption of the forms that show it
     std::int32_t LastAddress = 0;      // chip size - 1: bound of every loop, EndAddr
     std::int32_t PageSizeMinus1 = 0;   // page forms only
     std::uint32_t ForcedHigh = 0;      // ~LastAddress: address pins above the chip driven high
     std::uint8_t VccPin = 0;           // socket pin that receives VCC
     std::uint8_t VppPin = 0;           // socket pin that receives VPP while programming
-    std::uint8_t ProgramPin = 0;       // socket pin pulsed to program one byte
+    std::uint8_t ProgramPin = 0;       // socket pin pulsed to program one byte (the WE pin of the page forms)
     std::int8_t PulseCode = 0;         // family: program pulse choice
     std::int32_t VppMv = 0;            // family: programming voltage
     std::int32_t VccMv = 0;            // family: the row's own supply level (0: the form's)
@@ -43,30 +41,22 @@ struct VariantRecord {
 };
 
 // Contact masks from inclusive socket pin ranges: {{8, 31}, {33, 34}}.
-std::pair<std::uint32_t, std::uint32_t> ContactPins(std::initializer_list<std::pair<int, int>> ranges);
+std::pair<std::uint32_t, std::uint32_t> ContactPins(const std::vector<std::pair<int, int>>& ranges);
 
-// An operation button of the window and a box of the batch.
-struct SocketButton {
-    const char* Name;
-    const char* Caption;
-    std::function<void()> Handler;
+// A row as the tables write it, with designated initialisers:
+//   MakeVariant({.name = "2716    12.7v", .last = 0x7FF, .vccPin = 32, .vppPin = 29, .programPin = 26,
+//                .pulseCode = 100, .vppMv = 12500, .contactPins = {{9, 32}}})
+struct VariantFields {
+    const char* name = "";
+    std::int32_t last = 0;     // LastAddress
+    std::int32_t page = 1;     // page size in bytes (PageSizeMinus1 + 1)
+    int vccPin = 0, vppPin = 0, programPin = 0;
+    int pulseCode = 0;
+    std::int32_t vppMv = 0, vccMv = 0;
+    std::vector<std::pair<int, int>> contactPins{};  // inclusive socket pin ranges (ContactPins)
 };
-struct BatchBox {
-    const char* Name;
-    const char* Caption;
-    bool Ticked = true;  // ticked when the window opens
-};
-
-// What the members' windows leave out or caption differently.
-struct WindowShape {
-    const char* IdButton = " ID ";  // caption of MFG; null: no ID button
-    bool IdHandler = true;          // false: the ID button does nothing
-    const char* IdLabel = nullptr;  // Label4 beside the ID field, when the form has one
-    bool IdField = true;            // Edit4
-    bool TypeField = true;          // Edit7
-    bool ExitButton = true;         // CancelBtn "Exit"
-    const char* RunCaption = " Run ";
-};
+// The row of those fields, its forced-high mask the complement of its last address.
+VariantRecord MakeVariant(const VariantFields& f);
 
 // The status texts of the shared operations (each member words them its own way).
 struct SocketTexts {
@@ -91,11 +81,7 @@ struct WriteRule {
     std::int32_t ReadBackEvery = 1024;
 };
 
-// A row with the forced-high mask set to the complement of the last address.
-VariantRecord MakeVariant(const char* name, std::int32_t last, int vccPin, int vppPin, int programPin,
-                          int pulseCode, int vppMv, std::initializer_list<std::pair<int, int>> contactPins);
-
-class SocketForm : public AlgoForm {
+class SocketForm : public MemoryForm {
 public:
     // Where the 28- and 32-pin parts' control pins and ground sit in the socket
     // (chip seated from the bottom of the 40-pin socket), and the ID field's label.
@@ -104,34 +90,35 @@ public:
     static constexpr int kWE = 35;
     static constexpr int kGround = 20;
     static constexpr const char* kMfgIdLabel = " MFG ID   \xef\xbc\x9a";
-    // Control names of the socket window.
-    static constexpr const char* kMessage = "Message";
-    static constexpr const char* kAddress = "Edit6";
-    static constexpr const char* kProgress = "RdBar";
-    static constexpr const char* kType = "Edit7";
+    // The ID field of the socket window.
     static constexpr const char* kId = "Edit4";
 
     SocketForm(Workbench& wb, std::string caption, int tableRows);
+
+    // ---- the socket window's own rows (beside the shared ones of MemoryForm) ------------------
+    // The ID field Edit4 (read-only) and its label Label4 " MFG ID   ：".
+    static ControlRow IdField();
+    static ControlRow IdLabel();
+    // The write-speed choice of the page-write forms: "Speed " with Normal
+    // (chosen), Mid. and Slow.
+    static ControlRow SpeedRadio();
 
     // The page forms keep their offsets on pages and Length in the page's low
     // bits, also whenever the form is activated.
     void OnActivate() override;
 
     // ---- the shared operations (each form may replace one) ----------------------
-    virtual void ReadClick();
-    virtual void BlankClick();
-    virtual void VerifyClick();
-    virtual void WriteClick();
-    virtual void MFGClick();
-    virtual void Button1Click();
-    void CancelBtnClick() { Close(); }
+    void ReadClick() override;
+    void BlankClick() override;
+    void VerifyClick() override;
+    void WriteClick() override;
+    void MFGClick() override;
+    void Button1Click() override;
     void OnClose() override;
 
     // ---- state ----------------------------------------------------------------------
-    OffsetsWindow Offsets;
     std::uint8_t ReadMode = 12;
     std::uint8_t WriteMode = 15;
-    std::uint8_t Latch1Image = 0;
     std::vector<VariantRecord> Table;
 
     // ---- for the catalogue self-check -------------------------------------------------
@@ -168,9 +155,13 @@ protected:
     // The selected row; refuses (status text, nothing sent) when there is none.
     const VariantRecord& Row();
     // Refuses when the Device offset lies outside the chip.
-    void RequireDeviceOffset(const VariantRecord& r);
+    using MemoryForm::RequireDeviceOffset;
+    void RequireDeviceOffset(const VariantRecord& r) { RequireDeviceOffset(Offsets.DeviceOffset, r.LastAddress); }
     // Refuses when image indexes [first, first + count) leave the image.
-    void RequireImageRange(std::int64_t first, std::int64_t count);
+    using MemoryForm::RequireImageRange;
+    void RequireImageRange(std::int64_t first, std::int64_t count) {
+        RequireImageRange(first, count, Offsets.FileOffset);
+    }
 
     // Prologue pieces: contact test (false: abandon), VCC on and the
     // over-current check (false: abandon; members add their ground routing).
@@ -190,9 +181,6 @@ protected:
     };
     // Reads 1,024 bytes from `chip` (0x27) into buf; fewer bytes end the program.
     void ReadBlock(std::int32_t chip, std::uint8_t* buf);
-    // Compares `count` chip bytes with the image from index `file`. At the first
-    // difference: "%06x:Error.(File=%02x,chip=%02x)", VCC off, ErrorFlag 1, false.
-    bool MatchesImage(std::int32_t file, const std::uint8_t* chip, int count);
 
     // Blank and Verify loop while done < last address (false) or <= (true).
     bool LoopInclusive = false;
@@ -253,16 +241,6 @@ protected:
     // Refuses a plan whose image range leaves the 8 MiB buffer.
     void RequireImageRange(const std::vector<Block>& plan);
 
-    // Declares the window every socket form shows, in window order: offsets,
-    // ID, type, the operation buttons, the family's own controls (`extra`), the
-    // batch group "Batch   " with its boxes and " Run ", progress, address,
-    // status and Exit.
-    void DeclareWindow(std::vector<SocketButton> ops, std::vector<BatchBox> batch,
-                       const std::function<void()>& extra, const WindowShape& shape = {});
-
-    // The write-speed choice of the page-write forms: "Speed " with Normal
-    // (chosen), Mid. and Slow.
-    void AddSpeedRadio();
     // A one-pass batch whose write box is ticked needs the hex buffer window:
     // without it the message box "Must open a file to write..." and false.
     bool FileWindowForWrite(const char* writeBox);
@@ -273,7 +251,6 @@ protected:
     // Loads the form's design, sets the VCC level and the port modes (write 15, read 12).
     void LoadDesign(int vccMv, const char* design = "vex300.bit");
 
-    std::uint8_t* Image(std::int32_t index) { return wb.ImageBuffer.data() + index; }
     void Flush() { Ep3.UsbFlush(); }
     void Put1(std::uint8_t op) { Ep3.UsbPut1(op); }
 

@@ -16,30 +16,24 @@ constexpr std::uint32_t kContactLo = 0x8DFFFFE0;  // socket pins 6-25, 27, 28, 3
 constexpr std::uint32_t kContactHi = 0x0F;        // socket pins 33-36
 constexpr const char* kSlow = "Slow  ";
 
-FwhRow SstRow(const char* name, std::int32_t last) {
-    FwhRow r;
-    r.Name = name;
-    r.LastAddress = last;
-    r.VccPin = 36;
-    r.ContactLo = kContactLo;
-    r.ContactHi = kContactHi;
-    return r;
+FwhRow SstRow(std::int32_t last) {
+    return {.LastAddress = last, .VccPin = 36, .ContactLo = kContactLo, .ContactHi = kContactHi};
 }
 
 }  // namespace
 
 TSst49lf008x::TSst49lf008x(Workbench& w) : FwhForm(w, "SST49 FWH/LPC ") {
-    DeclareWindow([this] { AddCombo("Speed", "", {"Fast写", kSlow}, 0); });
+    DeclareControls(win::Join({WindowHead(), {win::Combo({"Speed", ""}, {"Fast写", kSlow}, 0)}, WindowFoot()}), this,
+                    Operations(this));
     FillVariantTable();
 }
 
 void TSst49lf008x::FillVariantTable() {
     Table.assign(kRows, FwhRow{});
-    Table[0].Name = "???";
-    Table[1] = SstRow("SST49LF002A", 0x3FFFF);
-    Table[2] = SstRow("SST49LF003A", 0x5FFFF);
-    Table[3] = SstRow("SST49LF004A", 0x7FFFF);
-    Table[4] = SstRow("SST49LF008A", 0xFFFFF);
+    Table[1] = SstRow(0x3FFFF);  // SST49LF002A
+    Table[2] = SstRow(0x5FFFF);  // SST49LF003A
+    Table[3] = SstRow(0x7FFFF);  // SST49LF004A
+    Table[4] = SstRow(0xFFFFF);  // SST49LF008A
 }
 
 void TSst49lf008x::FwhWriteCommandByte(std::uint16_t address, std::uint8_t value) {
@@ -112,10 +106,11 @@ std::vector<FwhForm::Block> TSst49lf008x::WritePlan(const FwhRow& r) const {
 
 void TSst49lf008x::WriteClick() {
     const FwhRow& r = Row();
-    RequireDeviceOffset(Offsets, r.LastAddress);
+    RequireDeviceOffset(Offsets.DeviceOffset, r.LastAddress);
     const std::vector<Block> plan = WritePlan(r);
-    RequireImageRange(Offsets, plan.front().file,
-                      static_cast<std::int64_t>(plan.back().file) + plan.back().count - plan.front().file);
+    RequireImageRange(plan.front().file,
+                      static_cast<std::int64_t>(plan.back().file) + plan.back().count - plan.front().file,
+                      Offsets.FileOffset);
     GuardedWrite([&] {
         if (!CheckDeviceId()) return;
         Status("Write");
@@ -147,7 +142,7 @@ void TSst49lf008x::WriteClick() {
 
 void TSst49lf008x::Button1Click() {
     const FwhRow& r = Row();
-    RunBatch(BatchSteps(), [this, &r] { return Ep3.WaitNextChip(20, 0, r.ContactLo, r.ContactHi, 0) != 0; });
+    RunBatch(EraseBlankWriteVerify(), [this, &r] { return Ep3.WaitNextChip(20, 0, r.ContactLo, r.ContactHi, 0) != 0; });
 }
 
 QUILLA_FORM(TSst49lf008x);

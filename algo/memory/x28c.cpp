@@ -15,12 +15,6 @@ namespace {
 constexpr int kRows = 16;
 constexpr int kQueryBytes = 256;
 
-VariantRecord RowX28(const char* name, std::int32_t last, int page, int vcc, int we) {
-    VariantRecord r = MakeVariant(name, last, vcc, 0, we, 0, 0, {});
-    r.PageSizeMinus1 = page - 1;
-    return r;
-}
-
 struct Bit {
     std::uint32_t address;  // the address bit
     int latch;              // 0, 3 or 4
@@ -40,36 +34,36 @@ constexpr Bit k28Pin[] = {{1u << 8, 3, 0x20},  {1u << 9, 3, 0x10},  {1u << 10, 3
 TX28cx1::TX28cx1(Workbench& w) : SocketForm(w, "Xicor X28c", kRows) {
     SeatedChipCheck = true;
     UsesVpp = false;
-    WindowShape shape;
-    shape.IdButton = " ID   ";
-    shape.IdLabel = kMfgIdLabel;
-    DeclareWindow({{"ReadButton", "Read  ", [this] { ReadClick(); }},
-                   {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                   {"Erase", "Erase", nullptr},
-                   {"Protect", "Lock  ", [this] { ProtectClick(); }},
-                   {"Unprotect", "Unlock", [this] { UnprotectClick(); }},
-                   {"Verify", "Verify  ", [this] { VerifyClick(); }},
-                   {"Write", "Write ", [this] { WriteClick(); }},
-                   {"Button2", "CHKSUM", [this] { Button2Click(); }}},
-                  {{"CheckBox2", "Unlock", false}, {"CheckBox3", "Burn"}, {"CheckBox4", "Vrfy"}},
-                  [this] { AddSpeedRadio(); }, shape);
-    SetEnabled("Erase", false);
+    using namespace win;
+    using F = TX28cx1;
+    DeclareControls(Join({Offsets.Rows(*this),
+                          {IdLabel(), PushButton({"MFG", " ID   "}), IdField(), TypeField(),
+                           PushButton({"ReadButton", "Read  "}), PushButton({"Blank", "Blank?  "}),
+                           Disabled(PushButton({"Erase", "Erase"})), PushButton({"Protect", "Lock  "}),
+                           PushButton({"Unprotect", "Unlock"}), PushButton({"Verify", "Verify  "}),
+                           PushButton({"Write", "Write "}), PushButton({"Button2", "CHKSUM"}), SpeedRadio()},
+                          BatchGroup({Box({"CheckBox2", "Unlock"}), TickedBox({"CheckBox3", "Burn"}),
+                                      TickedBox({"CheckBox4", "Vrfy"})}),
+                          StatusFoot(true)}),
+                    this,
+                    Operations(this, {{"Protect", &F::ProtectClick},
+                                      {"Unprotect", &F::UnprotectClick},
+                                      {"Button2", &F::Button2Click}}));
     FillVariantTable();
 }
 
 void TX28cx1::FillVariantTable() {
     Table.assign(kRows, VariantRecord{});
-    Table[0] = RowX28("???", 0, 1, 0, 0);
-    Table[0].ForcedHigh = 0xFFFFFFFFu;
+    Table[0] = MakeVariant({.name = "???"});
     // The X28C256 writes pages of 64 bytes (its datasheet).
-    Table[1] = RowX28("X28C256 (32K)", 0x7FFF, 64, 34, 33);
-    Table[2] = RowX28("X28C257 (32K)", 0x7FFF, 128, 36, 35);
-    Table[3] = RowX28("X28C512 (64K)", 0xFFFF, 128, 36, 35);
-    Table[4] = RowX28("X28C010 (128K)", 0x1FFFF, 256, 36, 35);
-    Table[5] = RowX28("X28C020 (256K)", 0x3FFFF, 256, 36, 35);
-    Table[6] = RowX28("X28C040 (512K)", 0x7FFFF, 512, 36, 35);
-    Table[7] = RowX28("X28C040A (512K)", 0x7FFFF, 512, 36, 35);
-    Table[8] = RowX28("X28C64B (8K)", 0x1FFF, 64, 34, 33);
+    Table[1] = MakeVariant({.name = "X28C256 (32K)", .last = 0x7FFF, .page = 64, .vccPin = 34, .programPin = 33});
+    Table[2] = MakeVariant({.name = "X28C257 (32K)", .last = 0x7FFF, .page = 128, .vccPin = 36, .programPin = 35});
+    Table[3] = MakeVariant({.name = "X28C512 (64K)", .last = 0xFFFF, .page = 128, .vccPin = 36, .programPin = 35});
+    Table[4] = MakeVariant({.name = "X28C010 (128K)", .last = 0x1FFFF, .page = 256, .vccPin = 36, .programPin = 35});
+    Table[5] = MakeVariant({.name = "X28C020 (256K)", .last = 0x3FFFF, .page = 256, .vccPin = 36, .programPin = 35});
+    Table[6] = MakeVariant({.name = "X28C040 (512K)", .last = 0x7FFFF, .page = 512, .vccPin = 36, .programPin = 35});
+    Table[7] = MakeVariant({.name = "X28C040A (512K)", .last = 0x7FFFF, .page = 512, .vccPin = 36, .programPin = 35});
+    Table[8] = MakeVariant({.name = "X28C64B (8K)", .last = 0x1FFF, .page = 64, .vccPin = 34, .programPin = 33});
 }
 
 void TX28cx1::SetAddressLatched(std::int32_t address) {
@@ -81,7 +75,7 @@ void TX28cx1::SetAddressLatched(std::int32_t address) {
     std::uint8_t rev = 0;
     for (int b = 0; b < 8; ++b)
         if (a & (1u << b)) rev = static_cast<std::uint8_t>(rev | (0x80u >> b));
-    l[1] = Latch1Image = rev;
+    l[1] = rev;
     auto apply = [&](const Bit* bits, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i)
             if (a & bits[i].address) l[bits[i].latch] = static_cast<std::uint8_t>(l[bits[i].latch] | bits[i].mask);

@@ -14,24 +14,18 @@ namespace {
 constexpr int kRows = 9;
 constexpr int kBlock = 1024;
 
-VariantRecord RamRow(const char* name, std::int32_t last, int vcc, int we) {
-    return MakeVariant(name, last, vcc, 0, we, 0, 0, {});
-}
-
 }  // namespace
 
 TDsRAM::TDsRAM(Workbench& w) : SocketForm(w, "Dallas RAM", kRows) {
     SeatedChipCheck = true;
     UsesVpp = false;
-    WindowShape shape;
-    shape.IdButton = nullptr;
-    shape.IdField = false;
-    shape.ExitButton = false;
-    DeclareWindow({{"ReadButton", "R.", [this] { ReadClick(); }},
-                   {"Write", "W.", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy.", [this] { VerifyClick(); }},
-                   {"Button3", "Random Run", [this] { Button3Click(); }}},
-                  {{"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}}, nullptr, shape);
+    using namespace win;
+    DeclareControls(Join({Offsets.Rows(*this),
+                          {TypeField(), PushButton({"ReadButton", "R."}), PushButton({"Write", "W."}),
+                           PushButton({"Verify", "Vrfy."}), PushButton({"Button3", "Random Run"})},
+                          BatchGroup({TickedBox({"CheckBox3", "W."}), TickedBox({"CheckBox4", "Vrfy"})}),
+                          StatusFoot(false)}),
+                    this, Operations(this, {{"Button3", &TDsRAM::Button3Click}}));
     Put("Edit1", "000000");
     Put("Edit2", "000000");
     Put("Edit3", "000200");
@@ -41,16 +35,16 @@ TDsRAM::TDsRAM(Workbench& w) : SocketForm(w, "Dallas RAM", kRows) {
 
 void TDsRAM::FillVariantTable() {
     Table.assign(kRows, VariantRecord{});
-    Table[0] = RamRow("???", 0, 0, 0);
-    Table[0].ForcedHigh = 0;
-    Table[1] = RamRow("DS1220AB (2Kx8)", 0x7FF, 32, 29);
-    Table[2] = RamRow("DS1225AB/AD (8Kx8)", 0x1FFF, 34, 33);
-    Table[3] = RamRow("W24129 (16Kx8)", 0x3FFF, 34, 33);
-    Table[4] = RamRow("DS1230Y/AB (32Kx8)", 0x7FFF, 34, 33);
-    Table[5] = RamRow("62512 (64Kx8)", 0xFFFF, 36, 33);
-    Table[6] = RamRow("DS1245Y (128Kx8)", 0x1FFFF, 36, 33);
-    Table[7] = RamRow("DS1249 (256Kx8)", 0x3FFFF, 36, 33);
-    Table[8] = RamRow("DS1250Y (512Kx8)", 0x7FFFF, 36, 33);
+    Table[0] = MakeVariant({.name = "???"});
+    // The program pin is the WE pin.
+    Table[1] = MakeVariant({.name = "DS1220AB (2Kx8)", .last = 0x7FF, .vccPin = 32, .programPin = 29});
+    Table[2] = MakeVariant({.name = "DS1225AB/AD (8Kx8)", .last = 0x1FFF, .vccPin = 34, .programPin = 33});
+    Table[3] = MakeVariant({.name = "W24129 (16Kx8)", .last = 0x3FFF, .vccPin = 34, .programPin = 33});
+    Table[4] = MakeVariant({.name = "DS1230Y/AB (32Kx8)", .last = 0x7FFF, .vccPin = 34, .programPin = 33});
+    Table[5] = MakeVariant({.name = "62512 (64Kx8)", .last = 0xFFFF, .vccPin = 36, .programPin = 33});
+    Table[6] = MakeVariant({.name = "DS1245Y (128Kx8)", .last = 0x1FFFF, .vccPin = 36, .programPin = 33});
+    Table[7] = MakeVariant({.name = "DS1249 (256Kx8)", .last = 0x3FFFF, .vccPin = 36, .programPin = 33});
+    Table[8] = MakeVariant({.name = "DS1250Y (512Kx8)", .last = 0x7FFFF, .vccPin = 36, .programPin = 33});
 }
 
 // A8..A18; then pin 33 (WE of the 28- and 32-pin rows) high.

@@ -18,7 +18,7 @@ namespace {
 class ToyForm : public AlgoForm {
 public:
     explicit ToyForm(Workbench& wb) : AlgoForm(wb, "Toy") {
-        Offsets.Declare(*this);
+        DeclareControls(Offsets.Rows(*this));
         AddButton("Go", "Go", [this] { Run("go"); });
         AddButton("Boom", "Boom", [] { throw std::runtime_error("bad thing"); });
         AddButton("Fatal", "Fatal", [] { FatalLinkEnd("link gone"); });

@@ -92,6 +92,19 @@ TEST(WindowTable, EveryRowBecomesItsControlInTableOrder) {
     EXPECT_EQ(f.StatusName(), "Msg");
 }
 
+TEST(WindowTable, AnEditRowCarriesWhatLeavingItAndAKeyInItDo) {
+    ScriptedPrompts prompts;
+    Workbench wb{prompts};
+    TableForm f{wb, false};
+    std::vector<std::string> seen;
+    f.DeclareControls({win::OnExit(win::Edit({"Edit1", "File offset  :"}, "000000"), [&] { seen.push_back("exit"); },
+                                   [&](int key) { seen.push_back("key " + std::to_string(key)); })});
+    f.Enter("Edit1", "400");
+    f.KeyDown("Edit1", 13);
+    EXPECT_EQ(seen, (std::vector<std::string>{"exit", "key 13"}));
+    EXPECT_EQ(f.Text("Edit1"), "400");
+}
+
 TEST(WindowTable, HandlersReachTheirControlsByNameAndARowLeftOutTakesNone) {
     ScriptedPrompts prompts;
     Workbench wb{prompts};

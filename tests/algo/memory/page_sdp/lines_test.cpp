@@ -1,50 +1,9 @@
-// Every device-list line of the page-write flash and page-write EEPROM forms,
-// end to end: the form its line opens writes the first 1 KiB of a blank chip
-// of that part and verifies it, without a protocol violation.
-
-#include "support/param_names.h"
-#include "support/device_lines.h"
-#include "support/sim_bench.h"
+// Every page-write flash and page-write EEPROM line of the device lists, end to end (support/memory_lines.h).
+#include "support/memory_lines.h"
 
 namespace quilla::test {
-namespace {
 
-struct Line {
-    std::string part, params;
-};
+INSTANTIATE_TEST_SUITE_P(Lists, MemoryLine, ::testing::ValuesIn(MemoryLines("page_sdp")), MemoryLineName);
+INSTANTIATE_TEST_SUITE_P(Lists, MemoryFamilyLines, ::testing::Values("page_sdp"));
 
-std::vector<Line> FamilyLines() {
-    std::vector<Line> out;
-    for (const ListedLine& l :
-         DeviceLines("device520.lst", {"SST29EE", "P29EEX", "AT29CX", "W29C", "AT29C256", "AT28CX", "AT28C256"}))
-        out.push_back({l.item, l.params});
-    return out;
-}
-
-class EveryLine : public ::testing::TestWithParam<Line> {};
-
-TEST_P(EveryLine, WritesAndVerifiesTheFirstKibOfABlankChip) {
-    const Line l = GetParam();
-    SimBench b(l.part);
-    b.RandomImage(0x400, 21);
-    std::fill(b.Image() + 0x400, b.Image() + 0x800, 0xFF);
-    AlgoForm& f = b.Open(l.params);
-    ASSERT_EQ(f.Text("Message"), "OK ") << l.params;
-    f.Enter("Edit3", "3ff");
-    if (f.Has("Blank")) {
-        f.Click("Blank");
-        EXPECT_EQ(f.Text("Message"), "Blank.");
-    }
-    f.Click("Write");
-    EXPECT_EQ(f.Text("Message"), "OK!");
-    f.Click("Verify");
-    EXPECT_TRUE(f.Text("Message") == "Data OK!" || f.Text("Message") == "OK..") << f.Text("Message");
-    EXPECT_TRUE(b.ChipMatchesImage(0, 0x400));
-    EXPECT_TRUE(b.ChipBlank(0x400, 0x400));
-}
-
-INSTANTIATE_TEST_SUITE_P(Device520, EveryLine, ::testing::ValuesIn(FamilyLines()),
-                         CaseName([](const Line& l) { return l.part + " " + l.params; }));
-
-}  // namespace
 }  // namespace quilla::test
