@@ -23,8 +23,10 @@ struct VerifyLevel {
     const char* Item;
     int Mv;
 };
-constexpr VerifyLevel kVerifyLevels[] = {
-    {"Vrfy电压5.0V", 5000}, {"Vrfy电压4.2V", 4400}, {"Vrfy电压3.3V", 3300}, {"Vrfy电压2.5V", 2500}};
+constexpr VerifyLevel kVerifyLevels[] = {{.Item = "Vrfy电压5.0V", .Mv = 5000},
+                                         {.Item = "Vrfy电压4.2V", .Mv = 4400},
+                                         {.Item = "Vrfy电压3.3V", .Mv = 3300},
+                                         {.Item = "Vrfy电压2.5V", .Mv = 2500}};
 
 // LB1, LB2, LB3 by their selector levels (P2.7, P3.6, P3.7), and as data bytes
 // (a 0 bit programs; mode 1 writes 0x7F alone).
@@ -62,9 +64,9 @@ const Steps51 kPowerUpS5x{Contact, Ground, VccLevel, {VppLevel, 0}, Wait100ms, V
 const Steps51 kPowerUp8252{Ground, VccLevel, {VppLevel, kVpp}, ResetMode, VccOn, ReadMode, kClk, kClockOn,
                            VppOff, kControls, Flush, {VppLevel, kVpp}};
 const Step51 PowerUpC5x{kPowerUpC5x}, PowerUpWd{kPowerUpWd}, PowerUpS5x{kPowerUpS5x}, PowerUp8252{kPowerUp8252};
-const Steps51 kPreC5x{PowerUpC5x, {Clock, 0}, kRstPulse, {PairCheck, 1}};
-const Steps51 kPreS5x{Ground, VccOn, kRstPulse, Flush, {PairCheck, 1}};
-const Steps51 kPre8252{Ground, VccOn, kRstPulse, PairCheck};  // its failure ignored
+const Steps51 kPreC5x{PowerUpC5x, {Clock, 0}, kRstPulse, PairCheck};
+const Steps51 kPreS5x{Ground, VccOn, kRstPulse, Flush, PairCheck};
+const Steps51 kPre8252{Ground, VccOn, kRstPulse, PairCheck};
 const Step51 PreC5x{kPreC5x}, PreS5x{kPreS5x}, Pre8252{kPre8252};
 
 // The read mode of Read, Blank and Verify.
@@ -87,9 +89,10 @@ const Steps51 kVcc65Pulse{{VppSupply, kVcc40}, WaitSettle, VppOn, kProgPulse, {W
 const Atmel12vRow kAt89c5xRow{
     .Caption = "AT89,AT87...",
     .HighPins = {21, 22, 23, 24, 25, 26, kP30},
-    .Parts = {{"Exit", 0, 0}, {"1: AT89C51", 0x0FFF, 0}, {"2: AT89LV51", 0x0FFF, 0}, {"3: AT89C52", 0x1FFF, 0},
-              {"4: AT89LV52", 0x1FFF, 0}, {"5: AT89C55", 0x4FFF, 0}, {"6: AT80F51", 0x0FFF, 0},
-              {"7: AT80F52", 0x1FFF, 0}, {"8: AT87F51(OTP)", 0x0FFF, 1}, {"9: AT87F52(OTP)", 0x1FFF, 1}},
+    .Parts = {{"Exit", 0}, {"1: AT89C51", 0x0FFF}, {"2: AT89LV51", 0x0FFF}, {"3: AT89C52", 0x1FFF},
+              {"4: AT89LV52", 0x1FFF}, {"5: AT89C55", 0x4FFF}, {"6: AT80F51", 0x0FFF}, {"7: AT80F52", 0x1FFF},
+              {.Name = "8: AT87F51(OTP)", .LastAddress = 0x0FFF, .Otp = 1},
+              {.Name = "9: AT87F52(OTP)", .LastAddress = 0x1FFF, .Otp = 1}},
     .SpeedRadio = "RadioGroup2", .LockDefault = 2, .VerifyVolt = true,
     .Setup = kSetup12,
     .Read = {PowerUpC5x, Say("Read."), ReadC5x, CheckCurrent},
@@ -111,7 +114,7 @@ const Atmel12vRow kAt89c5xRow{
 const Atmel12vRow kAt89c5xwdRow{
     .Caption = "AT8xc5xWD",
     .HighPins = {21, 22, 23, 24, 25, 26, kP34},
-    .Parts = {{"0: AT89/87", 0x4FFF, 0}},
+    .Parts = {{"0: AT89/87", 0x4FFF}},
     .SizedByLine = true,
     .EraseOffAtStart = false, .SpeedRadio = "Speed", .ReadLockButton = true,
     .Setup = {Ground, VccLevel, Wait100ms, {VppLevel, kVpp}},
@@ -141,7 +144,7 @@ const Atmel12vRow kAt89c5xwdRow{
 const Atmel12vRow kAt89s5xRow{
     .Caption = "At89s5x1",
     .HighPins = {21, 22, 23, 24, 25, 26, kP34},
-    .Parts = {{"Exit", 0, 0}, {"1: AT89S51", 0x0FFF, 0}, {"2: AT89S52", 0x1FFF, 0}, {"3: AT89S53", 0x2FFF, 0}},
+    .Parts = {{"Exit", 0}, {"1: AT89S51", 0x0FFF}, {"2: AT89S52", 0x1FFF}, {"3: AT89S53", 0x2FFF}},
     .EraseOffAtStart = false, .SpeedRadio = "Speed",
     .VccMv = 4500,
     .Setup = {Ground, VccLevel, {VppLevel, 0}},
@@ -169,7 +172,7 @@ const Atmel12vRow kAt89s5xRow{
 const Atmel12vRow kAt89x8252Row{
     .Caption = "AT89x8252/89x53",
     .HighPins = {21, 22, 23, 24, 25, 26},
-    .Parts = {{"Exit", 0, 0}, {"1: AT89LS8252", 0x27FF, 0}, {"2: AT89LS8252", 0x1FFF, 0}, {"3: AT89LS53", 0x2FFF, 0}},
+    .Parts = {{"Exit", 0}, {"1: AT89LS8252", 0x27FF}, {"2: AT89LS8252", 0x1FFF}, {"3: AT89LS53", 0x2FFF}},
     .Setup = kSetup12,
     .Read = {Contact40, Pre8252, PowerUp8252, Say("Reading data ........"), Read8252, CheckCurrent},
     .Blank = {Contact40, Mine(F::kIdUnlocked), Say("Blank CHK"), PowerUp8252, Read8252, CheckCurrent},
@@ -193,23 +196,28 @@ const Atmel12vRow kAt89x8252Row{
 
 // ---- the window ------------------------------------------------------------------------------
 
+ControlRows Atmel12vForm::Window(const Atmel12vRow& k) {
+    using namespace win;
+    const ControlRow erase = PushButton({"Erase", "Erase"});
+    const auto& v = kVerifyLevels;
+    return Join({StatusRows51(),
+                 {k.EraseOffAtStart ? Disabled(erase) : erase, PushButton({"Blank", "Blank?  "}),
+                  PushButton({"Write", "Write "}), PushButton({"Verify", "Vrfy"}), PushButton({"Read1", "Read  "}),
+                  PushButton({"Secrity", "Lock "}), PushButton({"ID", "MFG ID  "}),
+                  If(k.ReadLockButton, PushButton({"Button2", "Read lock"})),
+                  If(!k.ReadLockButton, PushButton({"CancelBtn", "Exit "})),
+                  If(k.SpeedRadio != nullptr, Radio({k.SpeedRadio ? k.SpeedRadio : "", "Speed   "}, {"Nor. ", "Slow "}, 0)),
+                  Radio({"RadioGroup1", "LockMode"},
+                        {"1 No ext. MOVC ins   ", "2 +No Read         ", "3 No external code "}, k.LockDefault),
+                  If(k.VerifyVolt, Combo({"VeriyVolt", ""}, {v[0].Item, v[1].Item, v[2].Item, v[3].Item}, 1))},
+                 UsualBatchRows51("Lock", "Write ")});
+}
+
 Atmel12vForm::Atmel12vForm(Workbench& w, const Atmel12vRow& row)
     : Steps51Form(w, row.Caption, row.HighPins), k_(row) {
     if (k_.SizedByLine) FirstRow = 0;
     VccMv51 = k_.VccMv;
-    DeclareStatus();
-    DeclareButtons51(this, {{"Erase", "Erase", &F::EraseClick, !k_.EraseOffAtStart}, {"Blank", "Blank?  ", &F::BlankClick},
-                            {"Write", "Write ", &F::WriteClick}, {"Verify", "Vrfy", &F::VerifyClick},
-                            {"Read1", "Read  ", &F::ReadRom}, {"Secrity", "Lock ", &F::SecrityClick},
-                            {"ID", "MFG ID  ", &F::IDClick},
-                            k_.ReadLockButton ? Handler51<F>{"Button2", "Read lock", &F::Button2Click}
-                                              : Handler51<F>{"CancelBtn", "Exit ", &F::Close}});
-    if (k_.SpeedRadio) AddRadio(k_.SpeedRadio, "Speed   ", {"Nor. ", "Slow "}, 0);
-    AddRadio("RadioGroup1", "LockMode", {"1 No ext. MOVC ins   ", "2 +No Read         ", "3 No external code "},
-             k_.LockDefault);
-    const auto& v = kVerifyLevels;
-    if (k_.VerifyVolt) AddCombo("VeriyVolt", "", {v[0].Item, v[1].Item, v[2].Item, v[3].Item}, 1);
-    DeclareBatch51("Lock", [this] { Button1Click(); }, "Write ");
+    DeclareControls(Window(k_), this, Handlers51<F>({{"Button2", &F::Button2Click}}));
     FillVariantTable();
 }
 
@@ -338,7 +346,7 @@ void Atmel12vForm::VerifyClick() {
 void Atmel12vForm::WriteClick() {
     const Mcs51Row& r = Row();
     if (!Run(k_.Write)) return;
-    ByteLoop(r, [this](std::uint8_t v) { ProgramByte51(v); });
+    ByteLoop(r);
     Flush();
     ShowProgress(r.LastAddress);
     Run(k_.WriteEnd);
@@ -378,10 +386,11 @@ void Atmel12vForm::SecrityClick() {
 void Atmel12vForm::Button1Click() {
     Row();
     if (k_.BatchOnePass && !BatchFileOk51()) return;
+    const auto steps = BatchSteps<Mcs51Form>(this, kUsualBatch51);
     if (k_.BatchDip)
-        RunBatch(BatchSteps51(this), [this] { return DipContact51(); });
+        RunBatch(steps, [this] { return DipContact51(); });
     else
-        RunBatch51(BatchSteps51(this), !k_.BatchOnePass);
+        RunBatch51(steps, !k_.BatchOnePass);
 }
 
 QUILLA_FORM(TAt89c5x);

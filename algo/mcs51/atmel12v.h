@@ -42,7 +42,7 @@ struct Atmel12vRow {
     const char* SpeedRadio = nullptr;
     int LockDefault = 1;
     bool VerifyVolt = false, ReadLockButton = false;
-    int VccMv = 5000;
+    int VccMv = 5000;  // the VCC of a VccLevel step without its own
 
     // ---- the sequences: the setup's levels once connected; each operation's
     // entry up to its loop, Write's end, the whole erase; the signature read
@@ -81,18 +81,18 @@ public:
     void OnClose() override { Ep3.PowerOff(); }
 
     // ---- the handlers -------------------------------------------------------------
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void EraseClick();
-    void SecrityClick();
-    void IDClick() { ReadSignature(); }
-    void Button1Click();
+    void ReadRom() override;
+    void BlankClick() override;
+    void VerifyClick() override;
+    void WriteClick() override;
+    void EraseClick() override;
+    void SecrityClick() override;
+    void IDClick() override { ReadSignature(); }
+    void Button1Click() override;
     void Button2Click();  // "Read lock"
 
     // ---- the routines ---------------------------------------------------------------
-    void ProgramByte51(std::uint8_t value);
+    void ProgramByte51(std::uint8_t value) override;
     // One lock-bit pulse (selector levels, or the data byte of a LockByData row);
     // false when the over-current check failed (the supplies are off then).
     bool LockBitPulse51(std::array<bool, 3> levels, std::uint8_t data);
@@ -113,6 +113,8 @@ protected:
     bool OwnStep(int kind) override;
 
 private:
+    // The window of a row: the buttons, the radios, the combo and the batch.
+    static ControlRows Window(const Atmel12vRow& k);
     bool LineSized();
     // The lock bits read back set (`set`) or clear; else ErrorFlag := 1 and `fault`
     // shown. False also when the contact test refused.

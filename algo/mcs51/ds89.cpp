@@ -10,13 +10,11 @@ using enum Do51;
 
 namespace {
 
-using namespace f51;
+using F = Flash51Form;
+using win::Box, win::Group, win::PushButton;
 
 constexpr int kRst = 9, kP33 = 13, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
 constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31;
-
-constexpr Package51 kP51Dip40{"DIP40", "p51dip40.bit", 31, 40, 20, 0xFFFFFFFFu, 0xFFu};
-constexpr Package51 kP51Plcc44{"PLCC44", "p51plcc44.bit", 33, 42, 20, 0x7FEFFDFFu, 0xFFu};
 
 // Mode steps give P2.6, P2.7, P3.6, P3.7 in this order.
 const char* const kReadMode = "0011";
@@ -32,25 +30,27 @@ Steps51 EraseStage(const char* mode) {
 
 const Flash51Row kDs89 = [] {
     Flash51Row f{.Caption = "DS89C4x0", .HighPins = {21, 22, 23, 24, 25, 26, 14, 15},
-                 .ModePins = {kP26, kP27, kP36, kP37}, .Dip = &kP51Dip40, .Plcc = &kP51Plcc44};
+                 .ModePins = {kP26, kP27, kP36, kP37}, .Dip = &P51Dip40Package, .Plcc = &P51Plcc44Package};
     f.Parts = {{"Exit", 0},                      {"1: DS89C420 16Kx8", 0x3FFF}, {"2: DS89C430 16Kx8", 0x3FFF},
                {"3: DS89C440 32Kx8", 0x7FFF}, {"4: DS89C450 64Kx8", 0xFFFF}};
-    f.Window = Join<ControlRow>(
-        {{Btn("Read1", "Read  "), Btn("Blank", "Blank?  "), Btn("Verify", "Vrfy"), Btn("Write", "Write."),
-          Btn("Erase", "Erase"), Btn("ID", "MFG ID  "), Btn("Button2", "Rd.CFG "), Btn("Config", "Wr.CFG "),
-          Btn("Secrity", "Lock "),
-          {.Kind = ControlKind::Radio, .Name = "RadioGroup1", .Caption = "LockMode",
-           .Items = {"1.NoLock", "2.防止外部MOVC", "3.加No R  (Lock)", "4.No external code"}, .Index = 2},
-          Group("GroupBox2", "CFG "), Box("CheckBox4", "Enable Watchdog", false, "GroupBox2")},
-         Batch({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG "},
-                {"CheckVer", "Vrfy"}, {"CheckSec", "Lock"}})});
-    f.Batch = {{"CheckEra", "Erase"},  {"CheckBla", "Blank"},  {"CheckWri", "Write"},
-               {"CheckCon", "Config"}, {"CheckVer", "Verify"}, {"CheckSec", "Secrity"}};
-    f.ClearStatus = true;
+    // Msg and Edit6 empty at start.
+    f.Window = win::Join(
+        {StatusRows51("", ""),
+         {PushButton({"Read1", "Read  "}), PushButton({"Blank", "Blank?  "}), PushButton({"Verify", "Vrfy"}),
+          PushButton({"Write", "Write."}), PushButton({"Erase", "Erase"}), PushButton({"ID", "MFG ID  "}),
+          PushButton({"Button2", "Rd.CFG "}), PushButton({"Config", "Wr.CFG "}), PushButton({"Secrity", "Lock "}),
+          win::Radio({"RadioGroup1", "LockMode"}, {"1.NoLock", "2.防止外部MOVC", "3.加No R  (Lock)", "4.No external code"},
+                     2),
+          Group({"GroupBox2", "CFG "}), Box({"CheckBox4", "Enable Watchdog"}, false, "GroupBox2")},
+         BatchRows51({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG "},
+                      {"CheckVer", "Vrfy"}, {"CheckSec", "Lock"}})});
+    // Wr.CFG before Verify.
+    f.Batch = {{"CheckEra", &F::EraseClick},  {"CheckBla", &F::BlankClick},  {"CheckWri", &F::WriteClick},
+               {"CheckCon", &F::ConfigClick}, {"CheckVer", &F::VerifyClick}, {"CheckSec", &F::SecrityClick}};
     f.ShowAgain = true;
     f.Setup = {Ground, {VppLevel, 5000}, {VccLevel, 5000}};
     f.PowerUp = {VccOff, Ground, AllPins, Option(kXtal2, 1), {Clock, kXtal1}, Wait(OpWait100ms), ReadMode, VccOn,
-                 Mode("0000"), L(kP33), H(kRst), L(kPsen), H(kEa), Addr(0), H(kProg), H(kEa), Flush};
+                 Mode("0000"), L(kP33), H(kRst), L(kPsen), H(kEa), At(0), H(kProg), H(kEa), Flush};
     f.Pulse = {L(kProg), Wait(OpWaitShort, 2), H(kProg)};
     f.Read = {Contact, Say("Reading.........."), PowerUp, Mode(kReadMode), H(kEa), H(kProg), Flush, CheckCurrent,
               ReadMode};
@@ -62,10 +62,10 @@ const Flash51Row kDs89 = [] {
     f.Write = {Contact, IdCheck, NeedFile, Say("Write"), PowerUp, ResetMode, Mode("0111"), H(kP33), Flush,
                H(kEa), CheckCurrent};
     f.WriteEnd = {VccOff};
-    f.Erase = Join({{Contact, Say("Ers.程序..."), PowerUp, H(kEa), CheckCurrent, Addr(0)}, EraseStage("1000"),
+    f.Erase = Join({{Contact, Say("Ers.程序..."), PowerUp, H(kEa), CheckCurrent, At(0)}, EraseStage("1000"),
                     {Say("Ers.Option...")}, EraseStage("1001"), {VccOff}});
-    f.Config = {Contact, PowerUp, ResetMode, Mode("0100"), H(kP33), H(kEa), Addr(0xFC), {Program, 0xF7}, VccOff};
-    f.Id = {.Setting = {Contact, Say("Detect MFG and ID ....."), PowerUp, Mode("0000"), L(kP33), Addr(0), Flush},
+    f.Config = {Contact, PowerUp, ResetMode, Mode("0100"), H(kP33), H(kEa), At(0xFC), {Program, 0xF7}, VccOff};
+    f.Id = {.Setting = {Contact, Say("Detect MFG and ID ....."), PowerUp, Mode("0000"), L(kP33), At(0), Flush},
             .Offsets = {0x30, 0x31, 0x60, 0xFC},
             .Text = "ID= %02x,%02x,%02x,  Watchdog=%02x",
             .SetsId = true};
@@ -79,22 +79,20 @@ const char* const kLockModes[] = {nullptr, "1111", "1100", "1010"};
 
 }  // namespace
 
-TDs89c4xx::TDs89c4xx(Workbench& w) : Flash51Form(w, kDs89) { Declare(); }
+TDs89c4xx::TDs89c4xx(Workbench& w) : Flash51Form(w, kDs89) {}
 
-std::function<void()> TDs89c4xx::Handler(std::string_view name) {
-    if (name == "Config") return [this] {
-        Row();
-        if (!Ticked("CheckBox4")) return Status("Disable Watchdog!");
-        RunOp(Flow.Config, "Enabled Watchdog");
-    };
-    if (name != "Secrity") return Flash51Form::Handler(name);
-    return [this] {
-        Row();
-        Steps51 s = {Contact, PowerUp, ResetMode, H(kEa)};
-        const int level = ItemIndex("RadioGroup1");
-        if (level >= 1 && level <= 3) s.push_back(Mode(kLockModes[level]));
-        RunOp(Join({s, {H(kP33), {Program, 0xFF}, Off}}), "OK");
-    };
+void TDs89c4xx::ConfigClick() {
+    Row();
+    if (!Ticked("CheckBox4")) return Status("Disable Watchdog!");
+    RunOp(Flow.Config, "Enabled Watchdog");
+}
+
+void TDs89c4xx::SecrityClick() {
+    Row();
+    Steps51 s = {Contact, PowerUp, ResetMode, H(kEa)};
+    const int level = ItemIndex("RadioGroup1");
+    if (level >= 1 && level <= 3) s.push_back(Mode(kLockModes[level]));
+    RunOp(Join({s, {H(kP33), {Program, 0xFF}, Off}}), "OK");
 }
 
 QUILLA_FORM(TDs89c4xx);

@@ -15,9 +15,10 @@ namespace quilla {
 class TDs89c4xx : public Flash51Form {
 public:
     explicit TDs89c4xx(Workbench& wb);
-
-protected:
-    std::function<void()> Handler(std::string_view name) override;
+    // "Wr.CFG ": the watchdog option byte, when "Enable Watchdog" is ticked.
+    void ConfigClick() override;
+    // One lock level per press: LockMode's item.
+    void SecrityClick() override;
 };
 
 }  // namespace quilla

@@ -10,15 +10,13 @@ namespace quilla {
 using namespace proto;
 using enum Do51;
 using namespace steps51;
+using win::Box, win::Group, win::PushButton, win::Radio;
 
 namespace {
 
 constexpr int kRst = 9, kP31 = 11, kP33 = 13, kP34 = 14, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
 constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31;
 constexpr int kVccOkMin = 4500, kVccOkMax = 5500;  // the parts' programming VCC
-
-constexpr Package51 kP51Dip40{"DIP40", "p51dip40.bit", 31, 40, 20, 0xFFFFFFFFu, 0xFFu};
-constexpr Package51 kP51Plcc44{"PLCC44", "p51plcc44.bit", 33, 42, 20, 0x7FEFFDFFu, 0xFFu};
 
 // RST, PSEN, PROG and EA in programming mode (RST high, or low on the 87C591).
 const std::vector<Level51> kRun{H(kRst), L(kPsen), H(kProg), H(kEa)};
@@ -46,7 +44,8 @@ const Step51 Strobe{kStrobe};
 const Steps51 kProgPulse{Pins({L(kProg)}), WaitPulse, Pins({H(kProg)})}, kBarePulse{Pins({L(kProg), H(kProg)})};
 Step51 Pulses(int n) { return Step51(kProgPulse, n); }
 Step51 BarePulses(int n) { return Step51(kBarePulse, n); }
-// The pre-check: ground and VCC, RST pulsed, the clock pins' pair check.
+// The pre-check: ground and VCC, RST pulsed, the clock pins' pair check (which
+// sends nothing).
 const Steps51 kPreCheck{Ground, VccOn, Pins({H(kRst), L(kRst)}), PairCheck};
 
 // The PHI8758's 6-clock cell (after its lock pulse's first steps), its read,
@@ -63,36 +62,49 @@ const Steps51 kSecurityRead{PowerUp, ReadMode, At(0xFFFF), Say("Read cfg bit."),
 const Steps51 kWatchdogByte{Contact, PowerUp, ResetMode, Pins({L(kP26), H(kP27), L(kP36), L(kP37), H(kP33)}), VppOn,
                             At(0xFC), {PutData, 0xF7}, Pulses(25), Off};
 
-const std::vector<EpromButton51> kFourBoxes{
-    {"CheckBox1", "Blank?", &F::BlankClick}, {"CheckBox2", "Write ", &F::WriteClick},
-    {"CheckBox3", "Vrfy", &F::VerifyClick}, {"CheckBox4", "Lock ", &F::SecrityClick}};
+// The window pieces: the batch of the 87C591 and V87C58 forms (Lock unticked)
+// and the LockMode group.
+ControlRows FourBoxBatch() {
+    return Unticked51(
+        BatchRows51({{"CheckBox1", "Blank?"}, {"CheckBox2", "Write "}, {"CheckBox3", "Vrfy"}, {"CheckBox4", "Lock "}}),
+        "CheckBox4");
+}
+const Handlers<F> kFourBoxSteps{{"CheckBox1", &F::BlankClick},
+                                {"CheckBox2", &F::WriteClick},
+                                {"CheckBox3", &F::VerifyClick},
+                                {"CheckBox4", &F::SecrityClick}};
+ControlRows LockModeBoxes() {
+    return {Group({"GroupBox2", "LockMode"}), Box({"CheckBox5", "No write  "}, true, "GroupBox2"),
+            Box({"CheckBox6", "No R  （Lock）"}, true, "GroupBox2"), Box({"CheckBox7", "No ext code "}, true, "GroupBox2")};
+}
+// A one-time part of `pulses` PROG pulses per byte.
+Mcs51Row Otp(const char* name, std::int32_t last, int pulses = 0) {
+    return {.Name = name, .LastAddress = last, .Otp = 1, .Family = pulses};
+}
 
 }  // namespace
 
 const Eprom51Row kPhi875xRow{
     .Caption = "87c5x",
-    .Buttons = {{"Blank", "Blank?  ", &F::BlankClick}, {"Write", "Write ", &F::WriteClick},
-                {"Verify", "Vrfy.", &F::VerifyClick}, {"Secrity", "Lock  ", &F::SecrityClick},
-                {"Read1", "Read  ", &F::ReadRom}, {"ID", "MFG ID  ", &F::IDClick},
-                {"Config", "Wr.CFG", &F::SixClockClick}, {"Button3", "Rd.CFG", &F::ReadClockClick}},
-    .Boxes = {{"CheckBox1", "Blank?", &F::BlankClick}, {"CheckBox2", "Write ", &F::WriteClick},
-              {"CheckBox3", "Vrfy", &F::VerifyClick}, {"CheckBox8", "Wr.CFG", &F::SixClockClick},
-              {"CheckBox4", "Lock ", &F::SecrityClick}},
-    .LockModeBoxes = true,
-    .RadioCaption = "CFG ",
-    .RadioItems = {"6  Clock(F.)", "12 Clock"},
-    .RadioDefault = 1,
+    .Window = win::Join({{PushButton({"Blank", "Blank?  "}), PushButton({"Write", "Write "}),
+                     PushButton({"Verify", "Vrfy."}), PushButton({"Secrity", "Lock  "}), PushButton({"Read1", "Read  "}),
+                     PushButton({"ID", "MFG ID  "}), PushButton({"Config", "Wr.CFG"}), PushButton({"Button3", "Rd.CFG"})},
+                    BatchRows51({{"CheckBox1", "Blank?"}, {"CheckBox2", "Write "}, {"CheckBox3", "Vrfy"},
+                                 {"CheckBox8", "Wr.CFG"}, {"CheckBox4", "Lock "}}),
+                    LockModeBoxes(),
+                    {Radio({"RadioGroup1", "CFG "}, {"6  Clock(F.)", "12 Clock"}, 1)}}),
+    .Own = {{"Config", &F::SixClockClick}, {"Button3", &F::ReadClockClick}},
+    .Batch = {{"CheckBox1", &F::BlankClick}, {"CheckBox2", &F::WriteClick}, {"CheckBox3", &F::VerifyClick},
+              {"CheckBox8", &F::SixClockClick}, {"CheckBox4", &F::SecrityClick}},
     .SixClock = true,
     // Row 13 (87C51RD+, 64 KiB) ends at 0xFFFF.
-    .Parts = {{"Exit", 0, 0},                      {"1: 8751", 0x0FFF, 1, 0, 0, 5},
-              {"2: 87C51", 0x0FFF, 1, 0, 0, 5},     {"3: 8752", 0x1FFF, 1, 0, 0, 5},
-              {"4: 87C52", 0x1FFF, 1, 0, 0, 5},     {"5: 87C54", 0x3FFF, 1, 0, 0, 5},
-              {"6: 87C58", 0x7FFF, 1, 0, 0, 5},     {"7: 87C51FA", 0x1FFF, 1, 0, 0, 5},
-              {"8: 87C51FB", 0x3FFF, 1, 0, 0, 5},   {"9: 87C51FC", 0x7FFF, 1, 0, 0, 5},
-              {"10: 87C51RA+", 0x1FFF, 1, 0, 0, 5}, {"11: 87C51RB+", 0x3FFF, 1, 0, 0, 5},
-              {"12: 87C51RC+", 0x7FFF, 1, 0, 0, 5}, {"13: 87C51RD+", 0xFFFF, 1, 0, 0, 5},
-              {"14: 97C51", 0x0FFF, 1, 0, 0, 25},   {"15: 97C52", 0x1FFF, 1, 0, 0, 25},
-              {"16: 97C54", 0x3FFF, 1, 0, 0, 25},   {"17: 97C58", 0x7FFF, 1, 0, 0, 25}},
+    .Parts = {{"Exit", 0},
+              Otp("1: 8751", 0x0FFF, 5),       Otp("2: 87C51", 0x0FFF, 5),     Otp("3: 8752", 0x1FFF, 5),
+              Otp("4: 87C52", 0x1FFF, 5),      Otp("5: 87C54", 0x3FFF, 5),     Otp("6: 87C58", 0x7FFF, 5),
+              Otp("7: 87C51FA", 0x1FFF, 5),    Otp("8: 87C51FB", 0x3FFF, 5),   Otp("9: 87C51FC", 0x7FFF, 5),
+              Otp("10: 87C51RA+", 0x1FFF, 5),  Otp("11: 87C51RB+", 0x3FFF, 5), Otp("12: 87C51RC+", 0x7FFF, 5),
+              Otp("13: 87C51RD+", 0xFFFF, 5),  Otp("14: 97C51", 0x0FFF, 25),   Otp("15: 97C52", 0x1FFF, 25),
+              Otp("16: 97C54", 0x3FFF, 25),    Otp("17: 97C58", 0x7FFF, 25)},
     .VccFromLine = true,
     .SizeCaption = true,
     .Levels = {{VppLevel, 12500}, VccLevel, Ground},
@@ -114,17 +126,17 @@ const Eprom51Row kPhi875xRow{
 
 const Eprom51Row kPhi87c591xRow{
     .Caption = "P87c591",
-    .Buttons = {{"Blank", "Blank?  ", &F::BlankClick}, {"Write", "Write ", &F::WriteClick},
-                {"Verify", "Vrfy.", &F::VerifyClick}, {"Secrity", "Lock  ", &F::SecrityClick},
-                {"Read1", "Read  ", &F::ReadRom}, {"ID", "  ID    ", &F::IDClick},
-                {"ReadID", "Lock Bit", &F::ReadSecurityClick}, {"CancelBtn", "Exit ", &F::CancelBtnClick}},
-    .Boxes = kFourBoxes,
-    .LockBoxUnticked = true,
-    .LockModeBoxes = true,
-    .Parts = {{"Exit", 0, 0}, {"1: 87c591", 0x3FFF, 1, 0, 0, 5}},
+    .Window = win::Join({{PushButton({"Blank", "Blank?  "}), PushButton({"Write", "Write "}),
+                     PushButton({"Verify", "Vrfy."}), PushButton({"Secrity", "Lock  "}), PushButton({"Read1", "Read  "}),
+                     PushButton({"ID", "  ID    "}), PushButton({"ReadID", "Lock Bit"}),
+                     PushButton({"CancelBtn", "Exit "})},
+                    FourBoxBatch(), LockModeBoxes()}),
+    .Own = {{"ReadID", &F::ReadSecurityClick}},
+    .Batch = kFourBoxSteps,
+    .Parts = {{"Exit", 0}, Otp("1: 87c591", 0x3FFF, 5)},
     .Levels = {{VppLevel, 12500}, VccLevel},
     .PowerUp = {kClockOptions, Ground, VccOff, VccOn, ClockXtal1, kRunLowReadPins, Flush},
-    .PreCheck = {Ground, VccOn, Pins({H(kRst), L(kRst)}), {PairCheck, 1}},  // a failed pair check ends it
+    .PreCheck = {Ground, VccOn, Pins({H(kRst), L(kRst)}), PairCheck},
     .Reads64 = true,
     .IdAt = {0, 1, 2},
     .LockBefore = {PowerUp, VccOn, Pins(kRunLow), {PutData, 0xFF}},
@@ -144,13 +156,12 @@ const Eprom51Row kPhi87c591xRow{
 
 const Eprom51Row kV87c58xRow{
     .Caption = "V87c54/8",
-    .Buttons = {{"Read1", "Read  ", &F::ReadRom}, {"Write", "Write ", &F::WriteClick},
-                {"Blank", "Blank?  ", &F::BlankClick}, {"Verify", "Verify  ", &F::VerifyClick},
-                {"Secrity", "Lock  ", &F::SecrityClick}, {"CancelBtn", "Exit ", &F::CancelBtnClick},
-                {"ID", "  ID   ", &F::IDClick}},
-    .Boxes = kFourBoxes,
-    .LockBoxUnticked = true,
-    .Parts = {{"Exit", 0, 0}, {"1: 87C54", 0x3FFF, 1}, {"2: 87C58", 0x7FFF, 1}},
+    .Window = win::Join({{PushButton({"Read1", "Read  "}), PushButton({"Write", "Write "}), PushButton({"Blank", "Blank?  "}),
+                     PushButton({"Verify", "Verify  "}), PushButton({"Secrity", "Lock  "}),
+                     PushButton({"CancelBtn", "Exit "}), PushButton({"ID", "  ID   "})},
+                    FourBoxBatch()}),
+    .Batch = kFourBoxSteps,
+    .Parts = {{"Exit", 0}, Otp("1: 87C54", 0x3FFF), Otp("2: 87C58", 0x7FFF)},
     .Levels = {Ground, {VppLevel, 4500}, VccLevel, {VppLevel, 12700}},
     .PowerUp = {kClockOptions, VccOff, Ground, VccOn, ClockXtal1, Pins({kRun, kReadCode, {L(kP33)}}), Flush},
     .PreCheck = {Ground, VccOn, Pins({H(kRst), L(kRst)}), Flush, PairCheck},
@@ -177,24 +188,29 @@ const Eprom51Row kV87c58xRow{
 
 const Eprom51Row kDs87c520xRow{
     .Caption = "DS87c520",
-    .Buttons = {{"Read1", "Read  ", &F::ReadRom}, {"Write", "Write.", &F::WriteClick},
-                {"Blank", "Blank?  ", &F::BlankClick}, {"Verify", "Vrfy", &F::VerifyClick},
-                {"Secrity", "Lock ", &F::SecrityClick}, {"Config", "Wr.CFG ", &F::WatchdogClick},
-                {"Button2", "Rd.CFG ", &F::IDClick}, {"ID", "MFG ID  ", &F::IDClick}},
-    .Boxes = {{"CheckBla", "Blank?  ", &F::BlankClick}, {"CheckWri", "Write.", &F::WriteClick},
-              {"CheckVer", "Vrfy", &F::VerifyClick}, {"CheckSec", "Lock", &F::SecrityClick},
-              {"CheckCon", "Wr.CFG ", &F::WatchdogClick}},
-    .BatchOrder = {0, 1, 4, 2, 3},  // CheckBla, CheckWri, CheckCon, CheckVer, CheckSec
-    .WatchdogBox = true,
-    .RadioCaption = "LockMode",
-    .RadioItems = {"1.NoLock", "2.防止外部MOVC", "3.加No R  (Lock)", "4.No external code"},
-    .RadioDefault = 2,
-    .Parts = {{"Exit", 0, 0}, {"1: DS87C520 16Kx8", 0x3FFF, 1}},
+    .Window = win::Join({{PushButton({"Read1", "Read  "}), PushButton({"Write", "Write."}), PushButton({"Blank", "Blank?  "}),
+                     PushButton({"Verify", "Vrfy"}), PushButton({"Secrity", "Lock "}), PushButton({"Config", "Wr.CFG "}),
+                     PushButton({"Button2", "Rd.CFG "}), PushButton({"ID", "MFG ID  "})},
+                    BatchRows51({{"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckVer", "Vrfy"},
+                                 {"CheckSec", "Lock"}, {"CheckCon", "Wr.CFG "}}),
+                    {Group({"GroupBox3", "CFG "}), Box({"CheckBox4", "Enable Watchdog"}, false, "GroupBox3"),
+                     Radio({"RadioGroup1", "LockMode"},
+                           {"1.NoLock", "2.防止外部MOVC", "3.加No R  (Lock)", "4.No external code"}, 2)}}),
+    .Own = {{"Config", &F::WatchdogClick}, {"Button2", &F::IDClick}},
+    // The configuration byte before Verify.
+    .Batch = {{"CheckBla", &F::BlankClick}, {"CheckWri", &F::WriteClick}, {"CheckCon", &F::WatchdogClick},
+              {"CheckVer", &F::VerifyClick}, {"CheckSec", &F::SecrityClick}},
+    .Parts = {{"Exit", 0}, Otp("1: DS87C520 16Kx8", 0x3FFF)},
     .P51Designs = true,
     .Levels = {Ground, {VppLevel, 12500}, VccLevel},
     .PowerUp = {VccOff, Ground, AllPinsLow, OptionPins({H(kXtal2)}), ClockXtal1, Wait100ms, ReadMode, VccOn,
                 Pins({kSignature, {H(kRst), L(kPsen), H(kEa)}}), At(0), Pins({H(kProg)}), Flush},
-    .Check = {3, false, false, "Type不OK..，继续吗?", "Type不OK..，继续吗?", false},
+    .Check = {.Bytes = 3,
+              .ClearsErrorFlag = false,
+              .LockedFirst = false,
+              .LockedQuestion = "Type不OK..，继续吗?",
+              .WrongQuestion = "Type不OK..，继续吗?",
+              .WrongNoSetsError = false},
     .IdWatchdog = true,
     .LockAfter = {Pins({H(kP33)}), {PutData, 0xFF}, Pulses(25), Off},
     .Read = {Contact, IdCheck, Say("Reading.........."), PowerUp, Pins({kReadCode, {L(kP33), H(kEa), H(kProg)}}), Flush,
@@ -219,21 +235,7 @@ const Eprom51Row kDs87c520xRow{
 
 Eprom51Form::Eprom51Form(Workbench& w, const Eprom51Row& row)
     : Steps51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, kP34, 15}), k_(row) {
-    DeclareStatus();
-    DeclareButtons51(this, k_.Buttons);
-    DeclareBatch(this, k_.Boxes, " Run  ", &F::Button1Click);
-    if (k_.LockBoxUnticked) Get("CheckBox4").Checked = false;
-    if (k_.LockModeBoxes) {
-        AddGroup("GroupBox2", "LockMode");
-        AddCheck("CheckBox5", "No write  ", true, "GroupBox2");
-        AddCheck("CheckBox6", "No R  （Lock）", true, "GroupBox2");
-        AddCheck("CheckBox7", "No ext code ", true, "GroupBox2");
-    }
-    if (k_.WatchdogBox) {
-        AddGroup("GroupBox3", "CFG ");
-        AddCheck("CheckBox4", "Enable Watchdog", false, "GroupBox3");
-    }
-    if (k_.RadioCaption) AddRadio("RadioGroup1", k_.RadioCaption, k_.RadioItems, k_.RadioDefault);
+    DeclareControls(win::Join({StatusRows51(), k_.Window}), this, Handlers51(k_.Own));
     FillVariantTable();
 }
 
@@ -250,14 +252,15 @@ void Eprom51Form::SetupForDevice() {
         LineError = "Bad device line: vcc=" + std::to_string(VccMv51) + " of PHI8758 (4500 to 5500)";
     if (!SetupRowOk()) return;
     Ep3.ResetPins();
-    UsePackage(k_.P51Designs ? ChoosePackage(wb.sel.TypeText, kP51Dip40, kP51Plcc44) : ChoosePackage(wb.sel.TypeText));
+    UsePackage(k_.P51Designs ? ChoosePackage(wb.sel.TypeText, P51Dip40Package, P51Plcc44Package)
+                             : ChoosePackage(wb.sel.TypeText));
     SetupShow();
     if (!k_.P51Designs) Put(kType, wb.sel.SelectedDevice);
     const Mcs51Row& r = *SelectedRow();
     if (k_.SizeCaption) SetCaption(FormatText("51 MPU 0 to %x", static_cast<unsigned>(r.LastAddress)));
     ShowRowRange(r);
     AlgoForm::Show();
-    if (k_.LockModeBoxes) SetEnabled("CheckBox7", r.Family == 5);
+    if (Has("CheckBox7")) SetEnabled("CheckBox7", r.Family == 5);
     if (k_.SixClock) {
         const bool clk6 = wb.sel.GetParam("clk=") == 6;
         SetVisible("RadioGroup1", clk6);
@@ -268,9 +271,9 @@ void Eprom51Form::SetupForDevice() {
 
 // ---- the steps and routines -------------------------------------------------------------------
 
-void Eprom51Form::ProgramByte51(std::uint8_t b, int pulses) {
+void Eprom51Form::ProgramByte51(std::uint8_t b) {
     Ep3.UsbPut2(OpPutData51, b);
-    for (int i = 0; i < pulses; ++i) Run(kProgPulse);
+    for (int i = 0, pulses = Row().Family == 25 ? 25 : 5; i < pulses; ++i) Run(kProgPulse);
 }
 
 bool Eprom51Form::LockBitPulse51(const std::vector<Level51>& bit) {
@@ -288,33 +291,13 @@ void Eprom51Form::OffEnd() {
     if (k_.Reads64) Flush();
 }
 
-bool Eprom51Form::ForEachChunk(const Mcs51Row& r, const std::function<bool(std::int32_t)>& chunk) {
-    const std::int32_t end = EndAddr();
-    for (std::int32_t a = 0; a < r.LastAddress && a <= end; a += k_.Reads64 ? 64 : kBlock) {
-        ShowProgress(a);
-        if (!chunk(a)) return false;
-    }
-    return true;
-}
-
-void Eprom51Form::ReadChunk(std::int32_t a, std::uint8_t* dest) {
-    SetAddress51(a);
+void Eprom51Form::ReadUnit51(std::uint8_t* dest) {
     if (!k_.Reads64) return ReadBlock(dest);
-    for (int i = 0; i < 64; ++i) {
+    for (int i = 0; i < kGroup51; ++i) {
         Run(kStrobe);
         NextAddress51();
     }
     Ep3.UsbReadReply(dest);
-}
-
-bool Eprom51Form::CheckChunks(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& faultOff) {
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool good = ForEachChunk(r, [&](std::int32_t a) {
-        ReadChunk(a, buf);
-        return BlockChecked51(pass, a, buf, faultOff, k_.Reads64 ? 64 : kBlock);
-    });
-    if (good) PassEnd51(pass, r.LastAddress, [this] { OffEnd(); });
-    return good;
 }
 
 // ---- the operations ---------------------------------------------------------------------------
@@ -322,31 +305,29 @@ bool Eprom51Form::CheckChunks(const Mcs51Row& r, const CheckPass51& pass, const 
 void Eprom51Form::ReadRom() {
     const Mcs51Row& r = Row();
     if (!Run(k_.Read)) return;
-    ForEachChunk(r, [this](std::int32_t a) {
-        ReadChunk(a, Image(a));
-        return true;
-    });
+    ReadImage51(r);
     ReadEnd51(r.LastAddress, "OK", [this] { OffEnd(); });
 }
 
 void Eprom51Form::BlankClick() {
     const Mcs51Row& r = Row();
     if (!Run(k_.Blank)) return;
-    if (CheckChunks(r, k_.Reads64 ? kBlank64Pass : kBlankPass51, [this] { OffEnd(); }) && k_.BlankOffAgain)
-        SuppliesOff();
+    const auto off = [this] { OffEnd(); };
+    if (CheckBlocks51(r, k_.Reads64 ? kBlank64Pass : kBlankPass51, off, off) && k_.BlankOffAgain) SuppliesOff();
 }
 
 void Eprom51Form::VerifyClick() {
     const Mcs51Row& r = Row();
     if (!Run(k_.Verify)) return;
-    CheckChunks(r, kVerifyPass51, [this] { k_.VerifyFault.empty() ? OffEnd() : void(Run(k_.VerifyFault)); });
+    CheckBlocks51(
+        r, kVerifyPass51, [this] { k_.VerifyFault.empty() ? OffEnd() : void(Run(k_.VerifyFault)); },
+        [this] { OffEnd(); });
 }
 
 void Eprom51Form::WriteClick() {
     const Mcs51Row& r = Row();
     if (!Run(k_.Write)) return;
-    const int pulses = r.Family == 25 ? 25 : 5;
-    PageLoop51(r, [this, pulses](std::uint8_t v) { ProgramByte51(v, pulses); });
+    PageLoop51(r);
     ShowProgress(r.LastAddress);
     OffEnd();
     Success("OK");
@@ -386,11 +367,7 @@ bool Eprom51Form::LockBits() {
 
 void Eprom51Form::Button1Click() {
     Row();
-    std::vector<BatchStep> steps;
-    for (std::size_t i = 0; i < k_.Boxes.size(); ++i) {
-        const EpromButton51& b = k_.Boxes[k_.BatchOrder.empty() ? i : k_.BatchOrder[i]];
-        steps.push_back({b.Name, Bind51(this, b.Click)});
-    }
+    const auto steps = BatchSteps(this, k_.Batch);
     k_.BatchDip ? RunBatchDip51(steps) : RunBatch51(steps);
 }
 

@@ -15,7 +15,6 @@
 // 21-26, P2.6 27, P2.7 28, PSEN 29, ALE/PROG 30, EA/VPP 31, VCC 40.
 #pragma once
 
-#include <string>
 #include <vector>
 
 #include "algo/mcs51/steps51.h"
@@ -24,8 +23,6 @@ namespace quilla {
 
 class Eprom51Form;
 
-// A button or a batch box: name, caption, handler.
-using EpromButton51 = Handler51<Eprom51Form>;
 enum class LockBits51 : std::uint8_t {
     Boxes,    // the LockMode boxes: no ext code (Philips ID, ticked), no read, no write
     NoWrite,  // the no-write bit only
@@ -35,16 +32,13 @@ enum class LockBits51 : std::uint8_t {
 struct Eprom51Row {
     // ---- window ----
     const char* Caption = nullptr;
-    std::vector<EpromButton51> Buttons{};
-    std::vector<EpromButton51> Boxes{};     // the batch boxes, in window order
-    std::vector<std::size_t> BatchOrder{};  // the boxes' run order (empty: window order)
-    bool LockBoxUnticked = false;         // CheckBox4 unticked at start
-    bool LockModeBoxes = false;           // the LockMode group (CheckBox5-7)
-    bool WatchdogBox = false;             // the CFG group with "Enable Watchdog"
-    const char* RadioCaption = nullptr;   // RadioGroup1 (none: no radio)
-    std::vector<std::string> RadioItems{};
-    int RadioDefault = 0;
-    bool SixClock = false;                // the radio and CheckBox8 only on a clk=6 line
+    // After the status rows: the buttons, the batch, the LockMode boxes
+    // (CheckBox5-7, whose CheckBox7 setup enables on the 5-pulse rows), the CFG
+    // group, the radio.
+    ControlRows Window{};
+    Handlers<Eprom51Form> Own{};    // the handlers of the row's own buttons
+    Handlers<Eprom51Form> Batch{};  // the batch boxes' steps, in run order
+    bool SixClock = false;          // the radio and CheckBox8 only on a clk=6 line
 
     // ---- setup ----
     std::vector<Mcs51Row> Parts{};  // the device table (Family: PROG pulses per byte, 25 or 5)
@@ -57,7 +51,10 @@ struct Eprom51Row {
     Steps51 PowerUp{}, PreCheck{};
     // The signature check: "Locked already. OK?????" when the first byte reads
     // 0xFF, else "Wrong type, OK ??"; ErrorFlag untouched.
-    IdCheck51 Check{2, false, false, "Locked already. OK?????", "Wrong type, OK ??", false};
+    IdCheck51 Check{.ClearsErrorFlag = false,
+                    .LockedFirst = false,
+                    .LockedQuestion = "Locked already. OK?????",
+                    .WrongNoSetsError = false};
     bool Reads64 = false;  // 64 strobed bytes per reply; the supplies off sent at once
     // The signature bytes' reply offsets, shown "%02x,%02x,%02x" (-1: 0, not shown).
     int IdAt[3] = {0x30, 0x31, 0x60};
@@ -83,14 +80,13 @@ public:
     void FillVariantTable() override;
     void OnClose() override { Ep3.PowerOff(); }
 
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void IDClick();
-    void SecrityClick();
-    void Button1Click();
-    void CancelBtnClick() { Close(); }
+    void ReadRom() override;
+    void BlankClick() override;
+    void VerifyClick() override;
+    void WriteClick() override;
+    void IDClick() override;
+    void SecrityClick() override;
+    void Button1Click() override;
     void SixClockClick();      // PHI8758 "Wr.CFG": the 6-clock cell
     void ReadClockClick();     // PHI8758 "Rd.CFG"
     void ReadSecurityClick();  // PHI87591 "Lock Bit"
@@ -98,8 +94,11 @@ public:
 
     void PowerUp51() override { Run(k_.PowerUp); }
     int PreCheck51() override { return Run(k_.PreCheck); }
-    // The byte on the data bus, then `pulses` PROG pulses.
-    void ProgramByte51(std::uint8_t b, int pulses);
+    // The byte on the data bus, then the row's PROG pulses (Family: 25 or 5).
+    void ProgramByte51(std::uint8_t b) override;
+    // 256-byte blocks, or 64 strobed bytes per reply (Reads64).
+    int ReadUnitSize51() const override { return k_.Reads64 ? kGroup51 : kBlock; }
+    void ReadUnit51(std::uint8_t* dest) override;
     // One lock bit (its mode-pin levels); false when the current check failed.
     bool LockBitPulse51(const std::vector<Level51>& bit);
     int CheckDeviceId() override;
@@ -109,12 +108,9 @@ public:
 
 private:
     // The 64-byte forms' blank check: "No!!!" at a fault, "OK" at the end.
-    static constexpr CheckPass51 kBlank64Pass{false, "No!!!", "OK", true};
+    static constexpr CheckPass51 kBlank64Pass{.FaultStatus = "No!!!", .SuccessText = "OK", .OffBeforeSuccess = true};
     // VPP and VCC off, sent at once on the 64-byte forms.
     void OffEnd();
-    bool ForEachChunk(const Mcs51Row& r, const std::function<bool(std::int32_t)>& chunk);
-    void ReadChunk(std::int32_t a, std::uint8_t* dest);
-    bool CheckChunks(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& faultOff);
     bool LockBits();
     const Eprom51Row& k_;
 };

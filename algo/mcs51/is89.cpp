@@ -14,9 +14,6 @@ namespace {
 constexpr int kRst = 9, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
 constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31, kVcc = 40;
 
-constexpr Package51 kP51Dip40{"DIP40", "p51dip40.bit", 31, 40, 20, 0xFFFFFFFFu, 0xFFu};
-constexpr Package51 kP51Plcc44{"PLCC44", "p51plcc44.bit", 33, 42, 20, 0x7FEFFDFFu, 0xFFu};
-
 // The command byte latched into the command register: P2.7 high, the code on
 // P0, P2.6 low then high (with wait 25 between in the erase commands).
 Steps51 Command(int code, bool withWait = false) {
@@ -52,34 +49,31 @@ const Steps51 kSignature = Join({{Say(" ID...."), PowerUp}, Command(0x90),
 }  // namespace
 
 TIS89c52ax::TIS89c52ax(Workbench& w) : Steps51Form(w, "IS89c52ax", {21, 22, 23, 24, 25}) {
-    DeclareStatus();
-    DeclareButtons51({{"Read1", "Read  ", [this] { ReadRom(); }},
-                      {"Blank", "Blank?  ", [this] { BlankClick(); }},
-                      {"Verify", "Vrfy", [this] { VerifyClick(); }},
-                      {"Write", "Write ", [this] { WriteClick(); }},
-                      {"Erase", "Erase", [this] { EraseClick(); }},
-                      {"Secrity", "Lock", [this] { SecrityClick(); }},
-                      {"ID", " ID ", [this] { SignateClick(); }},
-                      {"CancelBtn", "Exit ", [this] { CancelBtnClick(); }}});
-    AddGroup("GroupBox2", "Lock位(打勾编程为0)");
-    for (const char* lb : {"LB1", "LB2", "LB3"}) AddCheck(lb, lb, true, "GroupBox2");
-    AddCombo("Speed", "", {"Fast写", "Slow   "}, 0);
-    DeclareBatch51("Lock", [this] { Button1Click(); });
+    using namespace win;
+    const ControlRows window =
+        Join({StatusRows51(),
+              {PushButton({"Read1", "Read  "}), PushButton({"Blank", "Blank?  "}), PushButton({"Verify", "Vrfy"}),
+               PushButton({"Write", "Write "}), PushButton({"Erase", "Erase"}), PushButton({"Secrity", "Lock"}),
+               PushButton({"ID", " ID "}), PushButton({"CancelBtn", "Exit "}), Group({"GroupBox2", "Lock位(打勾编程为0)"}),
+               Box({"LB1", "LB1"}, true, "GroupBox2"), Box({"LB2", "LB2"}, true, "GroupBox2"),
+               Box({"LB3", "LB3"}, true, "GroupBox2"), Combo({"Speed", ""}, {"Fast写", "Slow   "}, 0)},
+              UsualBatchRows51("Lock")});
+    DeclareControls(window, this, Handlers51<TIS89c52ax>({{"ID", &TIS89c52ax::SignateClick}}));
     FillVariantTable();
 }
 
 void TIS89c52ax::FillVariantTable() {
-    Table = {{"Exit", 0, 0, 0, 0},
-             {"IS89C51A", 0x0FFF, 0, 0, 5000},
-             {"IS89C52A", 0x1FFF, 0, 0, 5000},
-             {"IS89LV51A 3.3v", 0x0FFF, 0, 0, 3300},
-             {"IS89LV52A 3.3v", 0x1FFF, 0, 0, 3300}};
+    Table = {{"Exit", 0},
+             {.Name = "IS89C51A", .LastAddress = 0x0FFF, .VccMv = 5000},
+             {.Name = "IS89C52A", .LastAddress = 0x1FFF, .VccMv = 5000},
+             {.Name = "IS89LV51A 3.3v", .LastAddress = 0x0FFF, .VccMv = 3300},
+             {.Name = "IS89LV52A 3.3v", .LastAddress = 0x1FFF, .VccMv = 3300}};
 }
 
 void TIS89c52ax::SetupForDevice() {
     if (!SetupRowOk()) return;
     Ep3.ResetPins();
-    UsePackage(ChoosePackage(wb.sel.TypeText, kP51Dip40, kP51Plcc44));
+    UsePackage(ChoosePackage(wb.sel.TypeText, P51Dip40Package, P51Plcc44Package));
     const Mcs51Row& r = *SelectedRow();
     Status(Ep3.Connected ? "OK " : "Comm Err.");
     Put(kType, r.Name);
@@ -115,39 +109,29 @@ void TIS89c52ax::LockBitPulse51(std::uint8_t code) {
     Run(kLockPulse);
 }
 
-bool TIS89c52ax::ReadChip(const Mcs51Row& r, const CheckPass51* pass, const std::function<void()>& off) {
-    std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    return ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(pass ? buf : Image(a));
-        return !pass || BlockChecked51(*pass, a, buf, off);
-    });
-}
-
 // ---- the handlers -----------------------------------------------------------------------------------
 
 void TIS89c52ax::ReadRom() {
     const Mcs51Row& r = Row();
     if (!Run(kRead)) return;
-    ReadChip(r, nullptr, {});
+    ReadImage51(r);
     ReadEnd51(r.LastAddress, "OK");
 }
 
 void TIS89c52ax::BlankClick() {
     const Mcs51Row& r = Row();
-    const auto off = [this] { SuppliesOff(); };
-    if (Run(kBlank) && ReadChip(r, &kBlankPass51, off)) PassEnd51(kBlankPass51, r.LastAddress, off);
+    if (Run(kBlank)) BlankBlocks51(r, [this] { SuppliesOff(); });
 }
 
 void TIS89c52ax::VerifyClick() {
     const Mcs51Row& r = Row();
-    if (Run(kVerify) && ReadChip(r, &kVerifyPass51, [this] { Ep3.VccPin(0); }))
-        PassEnd51(kVerifyPass51, r.LastAddress, [this] { SuppliesOff(); });
+    if (Run(kVerify)) CheckBlocks51(r, kVerifyPass51, [this] { Ep3.VccPin(0); }, [this] { SuppliesOff(); });
 }
 
 void TIS89c52ax::WriteClick() {
     const Mcs51Row& r = Row();
     if (!Run(kWrite)) return;
-    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
+    PageLoop51(r);
     ShowProgress(r.LastAddress);
     SuppliesOff();
     Success("OK");
@@ -188,7 +172,7 @@ void TIS89c52ax::SignateClick() {
 
 void TIS89c52ax::Button1Click() {
     Row();
-    RunBatch51(BatchSteps51(this), false);
+    RunBatch51(BatchSteps<Mcs51Form>(this, kUsualBatch51), false);
 }
 
 QUILLA_FORM(TIS89c52ax);

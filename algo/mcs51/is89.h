@@ -22,19 +22,18 @@ public:
     void OnClose() override { Ep3.PowerOff(); }
 
     // ---- the handlers -------------------------------------------------------------
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void EraseClick();
-    void SecrityClick();
-    void SignateClick();
-    void Button1Click();
-    void CancelBtnClick() { Close(); }
+    void ReadRom() override;
+    void BlankClick() override;
+    void VerifyClick() override;
+    void WriteClick() override;
+    void EraseClick() override;
+    void SecrityClick() override;
+    void SignateClick();  // "ID": the signature
+    void Button1Click() override;
 
     // ---- the routines ---------------------------------------------------------------
     void PowerUp51() override;
-    void ProgramByte51(std::uint8_t b);
+    void ProgramByte51(std::uint8_t b) override;
     void LockBitPulse51(std::uint8_t code);
     // P2.7 high, the code on P0, P2.6 low then high (with wait 25 between in the
     // erase commands).
@@ -43,11 +42,6 @@ public:
 protected:
     // The own step: EA/VPP's pin and P2.7 high (logic levels, before VPP is routed).
     bool OwnStep(int kind) override;
-
-private:
-    // After the read command: each block read into the image (`pass` null) or
-    // judged by the pass, `off` at a fault.
-    bool ReadChip(const Mcs51Row& r, const CheckPass51* pass, const std::function<void()>& off);
 };
 
 }  // namespace quilla

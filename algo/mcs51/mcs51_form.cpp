@@ -14,24 +14,44 @@ const Package51& ChoosePackage(const std::string& typeText, const Package51& dip
 Mcs51Form::Mcs51Form(Workbench& w, std::string caption, std::vector<int> highAddressPins)
     : AlgoForm(w, std::move(caption)), highPins_(std::move(highAddressPins)) {}
 
-// ---- declaration ------------------------------------------------------------------------
+// ---- the window pieces ----------------------------------------------------------------------
 
-void Mcs51Form::DeclareStatus(const std::string& addressText) {
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kMsg, "Prompt  ");
-    AddEdit(kAddress, "", addressText, true).Emphasis = true;
-    AddProgress(kProgress);
+ControlRows StatusRows51(const char* address, const char* prompt) {
+    using namespace win;
+    return {ReadOnly(Edit({Mcs51Form::kType, ""}, "Type")), Status(Mcs51Form::kMsg, prompt),
+            Red(ReadOnly(Edit({Mcs51Form::kAddress, ""}, address))), Progress(Mcs51Form::kProgress)};
 }
 
-void Mcs51Form::DeclareButtons51(const std::vector<Button51>& buttons) {
-    for (const Button51& b : buttons) AddButton(b.Name, b.Caption, b.OnClick).Enabled = b.Enabled;
+ControlRows BatchRows51(std::initializer_list<win::Face> boxes, const char* run) {
+    ControlRows rows = {win::Group({"GroupBox1", "Batch   "})};
+    for (const win::Face& b : boxes) rows.push_back(win::Box(b, true, "GroupBox1"));
+    rows.push_back(win::PushButton({"Button1", run}, "GroupBox1"));
+    return rows;
 }
 
-void Mcs51Form::DeclareBatch(std::vector<std::pair<const char*, const char*>> boxes, const char* runCaption,
-                             const std::function<void()>& run) {
-    AddGroup("GroupBox1", "Batch   ");
-    for (auto [name, caption] : boxes) AddCheck(name, caption, true, "GroupBox1");
-    AddButton("Button1", runCaption, run, "GroupBox1");
+ControlRows UsualBatchRows51(const char* lock, const char* write) {
+    return BatchRows51({{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?  "}, {"CheckBox3", write},
+                        {"CheckBox4", "Vrfy"}, {"CheckBox5", lock}});
+}
+
+ControlRows Unticked51(ControlRows rows, const char* box) {
+    for (ControlRow& c : rows)
+        if (c.Name == box) c.Ticked = false;
+    return rows;
+}
+
+ControlRows LockReadExitButtons51() {
+    using win::PushButton;
+    return {PushButton({"Erase", "Erase"}), PushButton({"Blank", "Blank?  "}), PushButton({"Write", "Write "}),
+            PushButton({"Verify", "Vrfy"}),  PushButton({"Secrity", "Lock"}),  PushButton({"Read1", "Read  "}),
+            PushButton({"CancelBtn", "Exit "})};
+}
+
+ControlRows ReadIdExitButtons51() {
+    using win::PushButton;
+    return {PushButton({"Erase", "Erase"}), PushButton({"Blank", "Blank?  "}), PushButton({"Write", "Write "}),
+            PushButton({"Verify", "Vrfy"}),  PushButton({"Read1", "Read  "}),   PushButton({"ID", "MFG ID  "}),
+            PushButton({"CancelBtn", "Exit "})};
 }
 
 // ---- the device table ---------------------------------------------------------------------
@@ -103,6 +123,8 @@ void Mcs51Form::NextAddress51() {
     Ep3.WriteLatch(0, AddressLow);
 }
 
+void Mcs51Form::ProgramByte51(std::uint8_t) { Refuse("No byte program on this form"); }
+
 void Mcs51Form::SetPins(std::initializer_list<Level51> levels) {
     for (const Level51& l : levels) Ep3.SetPin(l.High ? 1 : 0, l.Pin);
 }
@@ -142,9 +164,9 @@ void Mcs51Form::ShowProgress(std::int32_t value) {
 
 // ---- loops ----------------------------------------------------------------------------------------
 
-bool Mcs51Form::ForEachBlock(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block) {
+bool Mcs51Form::ForEachBlock(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block, int size) {
     const std::int32_t end = EndAddr();
-    for (std::int32_t a = 0; a < r.LastAddress && a <= end; a += kBlock) {
+    for (std::int32_t a = 0; a < r.LastAddress && a <= end; a += size) {
         ShowProgress(a);
         SetAddress51(a);
         if (!block(a)) return false;
@@ -152,11 +174,22 @@ bool Mcs51Form::ForEachBlock(const Mcs51Row& r, const std::function<bool(std::in
     return true;
 }
 
+void Mcs51Form::ReadImage51(const Mcs51Row& r) {
+    ForEachBlock(
+        r,
+        [this](std::int32_t a) {
+            ReadUnit51(Image(a));
+            return true;
+        },
+        ReadUnitSize51());
+}
+
 bool Mcs51Form::BlockChecked51(const CheckPass51& pass, std::int32_t a, const std::uint8_t* block,
                                const std::function<void()>& off, int count) {
-    const int i = pass.Verify ? CompareBytes(a, block, count) : FirstNotBlank(block, count);
+    const int i = pass.Verify ? FirstDifference(a, block, count) : FirstNotBlank(block, count);
     if (i < 0) return true;
     if (pass.FaultStatus) Status(pass.FaultStatus);
+    else if (pass.Verify) Status(DifferenceText(a + i, block[i]));
     wb.ErrorFlag() = 1;
     ShowProgress(a + i);
     off();
@@ -174,10 +207,14 @@ void Mcs51Form::PassEnd51(const CheckPass51& pass, std::int32_t shown, const std
 bool Mcs51Form::CheckBlocks51(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& off,
                               const std::function<void()>& endOff) {
     std::uint8_t* buf = Ep3.UsbReplyBuf.data();
-    const bool good = ForEachBlock(r, [&](std::int32_t a) {
-        ReadBlock(buf);
-        return BlockChecked51(pass, a, buf, off);
-    });
+    const int size = ReadUnitSize51();
+    const bool good = ForEachBlock(
+        r,
+        [&](std::int32_t a) {
+            ReadUnit51(buf);
+            return BlockChecked51(pass, a, buf, off, size);
+        },
+        size);
     if (!good) return false;
     PassEnd51(pass, r.LastAddress, endOff ? endOff : off);
     return true;
@@ -189,32 +226,38 @@ int Mcs51Form::FirstNotBlank(const std::uint8_t* block, int count) {
     return -1;
 }
 
-int Mcs51Form::CompareBytes(std::int32_t a, const std::uint8_t* block, int count) {
-    for (int i = 0; i < count; ++i) {
-        const std::uint8_t want = *Image(a + i);
-        if (block[i] == want) continue;
-        Status(FormatText("%04x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(a + i), want, block[i]));
-        return i;
-    }
+int Mcs51Form::FirstDifference(std::int32_t a, const std::uint8_t* bytes, int count) {
+    for (int i = 0; i < count; ++i)
+        if (bytes[i] != *Image(a + i)) return i;
     return -1;
 }
 
-void Mcs51Form::ProgramBytes51(std::int32_t a, int count, const std::function<void(std::uint8_t)>& program) {
+int Mcs51Form::CompareBytes(std::int32_t a, const std::uint8_t* bytes, int count) {
+    const int i = FirstDifference(a, bytes, count);
+    if (i >= 0) Status(DifferenceText(a + i, bytes[i]));
+    return i;
+}
+
+std::string Mcs51Form::DifferenceText(std::int32_t at, std::uint8_t chip) {
+    return FormatText("%04x:Error.(File=%02x,chip=%02x)", static_cast<unsigned>(at), *Image(at), chip);
+}
+
+void Mcs51Form::ProgramBytes51(std::int32_t a, int count) {
     for (int i = 0; i < count; ++i) {
-        program(*Image(a + i));
+        ProgramByte51(*Image(a + i));
         NextAddress51();
     }
 }
 
-void Mcs51Form::PageLoop51(const Mcs51Row& r, const std::function<void(std::uint8_t)>& program) {
+void Mcs51Form::PageLoop51(const Mcs51Row& r) {
     ForEachBlock(r, [&](std::int32_t a) {
-        ProgramBytes51(a, kBlock, program);
+        ProgramBytes51(a, kBlock);
         Flush();
         return true;
     });
 }
 
-void Mcs51Form::ByteLoop(const Mcs51Row& r, const std::function<void(std::uint8_t)>& program) {
+void Mcs51Form::ByteLoop(const Mcs51Row& r, const std::function<void(std::int32_t)>& beforeByte) {
     const std::int32_t end = EndAddr();
     for (std::int32_t i = 0; i <= r.LastAddress; ++i) {
         if ((i & 0xFF) == 0) {
@@ -223,7 +266,8 @@ void Mcs51Form::ByteLoop(const Mcs51Row& r, const std::function<void(std::uint8_
             SetAddress51(i);
         }
         if (i > end) break;
-        program(*Image(i));
+        if (beforeByte) beforeByte(i);
+        ProgramByte51(*Image(i));
         NextAddress51();
     }
 }
@@ -280,14 +324,6 @@ bool Mcs51Form::LockedSignatureOk51() {
     if (id[0] != 0xFF || id[1] != 0xFF || Ask("Device may be locaked.            \n继续吗?")) return true;
     wb.ErrorFlag() = 1;
     return false;
-}
-
-// ---- the usual batch --------------------------------------------------------------------------
-
-void Mcs51Form::DeclareBatch51(const char* lock, const std::function<void()>& run, const char* write) {
-    DeclareBatch({{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?  "}, {"CheckBox3", write}, {"CheckBox4", "Vrfy"},
-                  {"CheckBox5", lock}},
-                 " Run  ", run);
 }
 
 // ---- the batch's file check -----------------------------------------------------------------------

@@ -1,10 +1,11 @@
 // The frame of the 8051 parallel forms (see README.md): the package choice and
 // its globals, the device table as data, the address path (latch 0 for A0..A7,
-// the high address bits on the socket pins the form names), pin settings as
-// lists, the bounded 256-byte block and byte loops, the progress display, the
-// signature check in the variants the forms use, and the batch on RunBatch.
-// A form supplies its controls, its table, its power-up and mode settings and
-// its handlers; everything here is shared by every 8051 form.
+// the high address bits on the socket pins the form names) and the byte
+// program as hooks, pin settings as lists, the bounded 256-byte block and byte
+// loops, the progress display, the signature check in the variants the forms
+// use, the batch on RunBatch, and the window pieces and standard handlers every
+// 8051 window shares. A form supplies its window (ControlRows), its table, its
+// power-up and mode settings and its handlers.
 #pragma once
 
 #include <array>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "algo/common/form.h"
+#include "algo/common/window.h"
 
 namespace quilla {
 
@@ -33,13 +35,14 @@ struct Mcs51Row {
 // A chip package the forms choose from the type text: the design it loads,
 // the supply pins and the contact masks.
 struct Package51 {
-    const char* Name;
     const char* Design;
     int VppPin, VccPin, GndPin;
     std::uint32_t MaskLo, MaskHi;  // bit k: socket pin k + 1, and k + 33
 };
-inline constexpr Package51 Dip40Package{"DIP40", "vex300.bit", 31, 40, 20, 0xFFFFFFFFu, 0xFFu};
-inline constexpr Package51 Plcc44Package{"PLCC44", "vex300at51plcc44.bit", 33, 42, 20, 0x7FEFFDFFu, 0xFFu};
+inline constexpr Package51 Dip40Package{.Design = "vex300.bit", .VppPin = 31, .VccPin = 40,
+                                        .GndPin = 20, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFFu};
+inline constexpr Package51 Plcc44Package{.Design = "vex300at51plcc44.bit", .VppPin = 33,
+                                         .VccPin = 42, .GndPin = 20, .MaskLo = 0x7FEFFDFFu, .MaskHi = 0xFFu};
 
 // The package a type text asks for: the PLCC44 adapter when it holds "*P44" or
 // "*Q44" anywhere, else the DIP40 socket.
@@ -69,43 +72,24 @@ struct IdCheck51 {
     bool WrongNoSetsError = true;
 };
 
-// One button of a form's window: name, caption, handler, enabled at start.
-struct Button51 {
-    const char* Name;
-    const char* Caption;
-    std::function<void()> OnClick;
-    bool Enabled = true;
+// How Blank and Verify judge what they read: Blank the first byte not 0xFF,
+// Verify the first difference from the image (shown as
+// "%04x:Error.(File=%02x,chip=%02x)" unless the pass has a fault text of its
+// own). At a fault: `FaultStatus` shown (when given), ErrorFlag := 1, the
+// fault's address shown, the fault's off. At the end: the end's off (before or
+// after the texts), `SuccessText`, ErrorFlag := 0, the last address shown.
+struct CheckPass51 {
+    bool Verify = false;
+    const char* FaultStatus = nullptr;
+    const char* SuccessText = "OK";
+    bool OffBeforeSuccess = false;
 };
-
-// The button tables two or more windows share, bound to a form's handlers.
-// Erase, Blank?, Write, Vrfy, Lock, Read, Exit (the SyncMOS and Megawin windows):
-template <class Form>
-std::vector<Button51> LockReadExitButtons51(Form* f) {
-    return {{"Erase", "Erase", [f] { f->EraseClick(); }},   {"Blank", "Blank?  ", [f] { f->BlankClick(); }},
-            {"Write", "Write ", [f] { f->WriteClick(); }},  {"Verify", "Vrfy", [f] { f->VerifyClick(); }},
-            {"Secrity", "Lock", [f] { f->SecrityClick(); }}, {"Read1", "Read  ", [f] { f->ReadRom(); }},
-            {"CancelBtn", "Exit ", [f] { f->CancelBtnClick(); }}};
-}
-// Erase, Blank?, Write, Vrfy, Read, MFG ID, Exit (the Winbond windows):
-template <class Form>
-std::vector<Button51> ReadIdExitButtons51(Form* f) {
-    return {{"Erase", "Erase", [f] { f->EraseClick(); }},  {"Blank", "Blank?  ", [f] { f->BlankClick(); }},
-            {"Write", "Write ", [f] { f->WriteClick(); }}, {"Verify", "Vrfy", [f] { f->VerifyClick(); }},
-            {"Read1", "Read  ", [f] { f->ReadRom(); }},     {"ID", "MFG ID  ", [f] { f->IDClick(); }},
-            {"CancelBtn", "Exit ", [f] { f->CancelBtnClick(); }}};
-}
-
-// ---- bound handlers ----
-// A row's button or batch box bound to a handler of the form `Form`: name,
-// caption, handler, enabled and visible at start.
-template <class Form>
-struct Handler51 {
-    const char* Name;
-    const char* Caption;
-    void (Form::*Click)();
-    bool Enabled = true;
-    bool Visible = true;
-};
+// Blank: "No!!!" at a fault; at the end off, then "Blank OK".
+inline constexpr CheckPass51 kBlankPass51{.FaultStatus = "No!!!", .SuccessText = "Blank OK", .OffBeforeSuccess = true};
+// Verify: at the end off, then "OK".
+inline constexpr CheckPass51 kVerifyPass51{.Verify = true, .SuccessText = "OK", .OffBeforeSuccess = true};
+// Verify: at the end "OK", then off (the Atmel forms).
+inline constexpr CheckPass51 kVerifyOkFirstPass51{.Verify = true, .SuccessText = "OK", .OffBeforeSuccess = false};
 
 class Mcs51Form : public AlgoForm {
 public:
@@ -140,14 +124,41 @@ public:
     // Loads the package's design and sets the globals from it.
     void UsePackage(const Package51& p);
 
-    // ---- the address path ------------------------------------------------------------
-    // The low eight address bits last written to latch 0.
+    // ---- the address path and the byte program ------------------------------------
+    // Hooks: every loop and step of the frame goes through them, so a form whose
+    // chip is addressed or programmed another way (the MSU2964) overrides them.
+    // The low eight address bits last set.
     std::uint8_t AddressLow = 0;
     // Latch 0 := bits 0..7, then each high bit on its socket pin, in order.
-    void SetAddress51(std::int32_t address);
+    virtual void SetAddress51(std::int32_t address);
     // AddressLow + 1 (mod 256) to latch 0; the high pins stay.
-    void NextAddress51();
-    const std::vector<int>& HighAddressPins() const { return highPins_; }
+    virtual void NextAddress51();
+    // One byte programmed at the address set: the data on the bus and the
+    // chip's program pulse. The frame has no pulse of its own: every form
+    // whose Write goes through the frame's loops overrides it (here: refused).
+    virtual void ProgramByte51(std::uint8_t value);
+
+    // ---- the read unit -----------------------------------------------------------------
+    // What the read walk reads at each address it sets, and how many bytes: a
+    // 256-byte block (0x20) here; a form that captures its bytes one by one
+    // (64 per reply) overrides both.
+    virtual int ReadUnitSize51() const { return kBlock; }
+    virtual void ReadUnit51(std::uint8_t* dest) { ReadBlock(dest); }
+
+    // ---- the standard handlers ----------------------------------------------------------
+    // Bound to the controls of these names by every 8051 form (Handlers51):
+    // "Read1", "Erase", "Blank", "Write", "Verify", "Secrity", "ID", "Button1"
+    // (the batch, on most windows) and "CancelBtn". A form overrides those its
+    // window shows; the others do nothing ("CancelBtn" closes the form).
+    virtual void ReadRom() {}
+    virtual void EraseClick() {}
+    virtual void BlankClick() {}
+    virtual void WriteClick() {}
+    virtual void VerifyClick() {}
+    virtual void SecrityClick() {}
+    virtual void IDClick() {}
+    virtual void Button1Click() {}
+    virtual void CancelBtnClick() { Close(); }
 
     // ---- display -----------------------------------------------------------------------
     // The bar over 0..last address of the row, the address into Edit6.
@@ -158,14 +169,11 @@ public:
     int ReadIdForSelfCheck() override;
 
 protected:
-    // ---- declaration helpers ---------------------------------------------------------
-    // Edit7 "Type", Msg "Prompt  " (the status line), Edit6 (address) and RdBar.
-    void DeclareStatus(const std::string& addressText = "Add ");
-    // The window's buttons, in order.
-    void DeclareButtons51(const std::vector<Button51>& buttons);
-    // The group "Batch   " with its boxes (all ticked) and the run button.
-    void DeclareBatch(std::vector<std::pair<const char*, const char*>> boxes, const char* runCaption,
-                      const std::function<void()>& run);
+    // ---- the window ----------------------------------------------------------------------
+    // The standard handlers, then the form's own (which take a name over), for
+    // DeclareControls.
+    template <class Form>
+    static Handlers<Form> Handlers51(const Handlers<Form>& own = {});
 
     // ---- setup pieces ---------------------------------------------------------------------
     // Fills the table and checks the selected row; a line naming no row shows one
@@ -200,38 +208,22 @@ protected:
     std::int32_t EndAddr();
 
     // ---- the loops ------------------------------------------------------------------------
-    // Block starts a = 0, 256, ... while a < last address and a <= EndAddr: for each,
+    // Starts a = 0, `size`, ... while a < last address and a <= EndAddr: for each,
     // ShowProgress(a), SetAddress51(a), then `block(a)`; false from it stops the
     // loop (false returned).
-    bool ForEachBlock(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block);
+    bool ForEachBlock(const Mcs51Row& r, const std::function<bool(std::int32_t)>& block, int size = kBlock);
     // Reads the 256-byte block at the address set (0x20) into dest.
     void ReadBlock(std::uint8_t* dest) { Ep3.UsbReadBlock(dest); }
     // The first byte of a block (of `count` bytes) that is not 0xFF, or -1.
     static int FirstNotBlank(const std::uint8_t* block, int count = kBlock);
-    // Compares a block with the image from `a`: at the first difference shows
-    // "%04x:Error.(File=%02x,chip=%02x)" and returns its offset, else -1.
-    int CompareBlock(std::int32_t a, const std::uint8_t* block) { return CompareBytes(a, block, kBlock); }
-    // The same over `count` bytes (the forms that read 64 bytes per reply).
+    // The first of `count` bytes that differs from the image from `a`, or -1.
+    int FirstDifference(std::int32_t a, const std::uint8_t* bytes, int count);
+    // The same, showing "%04x:Error.(File=%02x,chip=%02x)" at a difference.
     int CompareBytes(std::int32_t a, const std::uint8_t* bytes, int count);
     int CompareBlock64(std::int32_t a, const std::uint8_t* bytes) { return CompareBytes(a, bytes, 64); }
-    // The check pass of Blank and Verify: each block read (0x20) and judged (Blank:
-    // the first byte not 0xFF; Verify: the first difference from the image). At a
-    // fault: `FaultStatus` shown (when given), ErrorFlag := 1, the fault's address
-    // shown, the fault's `off()`, false. At the end: the end's off (before or after
-    // the texts), the success text, ErrorFlag := 0, the last address shown; true.
-    struct CheckPass51 {
-        bool Verify = false;
-        const char* FaultStatus = nullptr;
-        const char* SuccessText = "OK";
-        bool OffBeforeSuccess = false;
-    };
-    // Blank: "No!!!" at a fault; at the end off, then "Blank OK".
-    static constexpr CheckPass51 kBlankPass51{false, "No!!!", "Blank OK", true};
-    // Verify: at the end off, then "OK".
-    static constexpr CheckPass51 kVerifyPass51{true, nullptr, "OK", true};
-    // Verify: at the end "OK", then off (the Atmel forms).
-    static constexpr CheckPass51 kVerifyOkFirstPass51{true, nullptr, "OK", false};
-    // The pass over ForEachBlock; `endOff` (when given) is the end's off, else `off`.
+    // The check pass of Blank and Verify over the read walk (ForEachBlock by the
+    // read unit): each unit read and judged by `pass`, `off` at a fault; at the
+    // end `endOff` (when given, else `off`).
     bool CheckBlocks51(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& off,
                        const std::function<void()>& endOff = {});
     // The two halves, for a form that walks the chip its own way: one block of
@@ -247,23 +239,18 @@ protected:
     bool VerifyBlocks51(const Mcs51Row& r, const std::function<void()>& off) {
         return CheckBlocks51(r, kVerifyOkFirstPass51, off);
     }
-    // The Read loop over ForEachBlock: each block read into the image at its address.
-    void ReadImage51(const Mcs51Row& r) {
-        ForEachBlock(r, [this](std::int32_t a) {
-            ReadBlock(Image(a));
-            return true;
-        });
-    }
-    // `count` image bytes from `a` (its address set already): `program(image byte)`
-    // and NextAddress51 for each.
-    void ProgramBytes51(std::int32_t a, int count, const std::function<void(std::uint8_t)>& program);
+    // The Read loop: the read walk, each unit into the image at its address.
+    void ReadImage51(const Mcs51Row& r);
+    // `count` image bytes from `a` (its address set already): ProgramByte51(image
+    // byte) and NextAddress51 for each.
+    void ProgramBytes51(std::int32_t a, int count);
     // The page loop of Write over ForEachBlock: every 256-byte page written whole
     // (also where it passes EndAddr or the image ends), a flush after each.
-    void PageLoop51(const Mcs51Row& r, const std::function<void(std::uint8_t)>& program);
+    void PageLoop51(const Mcs51Row& r);
     // Bytes i = 0, 1, ... while i <= last address: at every 256-byte boundary a
     // flush, ShowProgress(i) and SetAddress51(i); then the loop ends past EndAddr,
-    // else `program(image byte)` and NextAddress51.
-    void ByteLoop(const Mcs51Row& r, const std::function<void(std::uint8_t)>& program);
+    // else `beforeByte(i)` (when given), ProgramByte51(image byte) and NextAddress51.
+    void ByteLoop(const Mcs51Row& r, const std::function<void(std::int32_t)>& beforeByte = {});
 
     // ---- the signature ----------------------------------------------------------------------
     // Runs the form's signature read (LastReadId), then the check: 1 go on, 0 stop.
@@ -277,6 +264,9 @@ protected:
     void RunBatch51(const std::vector<BatchStep>& steps, bool massLoop = true);
     // The same with the DIP40 arguments (the forms whose contact tests use them).
     void RunBatchDip51(const std::vector<BatchStep>& steps, bool massLoop = true);
+    // The Write box (CheckBox3) ticked without a buffer window: "Must open a
+    // file to write..." shown, false (the batch does not start).
+    bool BatchFileOk51();
 
     // The signature read FF FF: "Device may be locaked..." asked; "No" sets
     // ErrorFlag := 1 (false: stop). Any other signature goes on.
@@ -291,58 +281,14 @@ protected:
     // byte). None: only the expected bytes pass.
     std::function<bool()> IdAlsoAccepted51;
 
-    // ---- the usual batch ----
-    // The group "Batch   " with CheckBox1..5 (Erase, Blank?, `write`, Vrfy, `lock`)
-    // and the run button " Run  ".
-    void DeclareBatch51(const char* lock, const std::function<void()>& run, const char* write = "Write.");
-    // The steps those boxes tick, bound to the form's handlers.
-    template <class Form>
-    static std::vector<BatchStep> BatchSteps51(Form* f) {
-        return {{"CheckBox1", [f] { f->EraseClick(); }}, {"CheckBox2", [f] { f->BlankClick(); }},
-                {"CheckBox3", [f] { f->WriteClick(); }}, {"CheckBox4", [f] { f->VerifyClick(); }},
-                {"CheckBox5", [f] { f->SecrityClick(); }}};
-    }
-    // ---- the batch's file check ----
-    // The Write box ticked without a buffer window: "Must open a file to write..."
-    // shown, false (the batch does not start).
-    bool BatchFileOk51();
-
-    // ---- bound handlers ----
-    template <class Form>
-    static std::function<void()> Bind51(Form* f, void (Form::*click)()) {
-        return [f, click] { (f->*click)(); };
-    }
-    // The buttons, in order (in `group` when given).
-    template <class Form>
-    void DeclareButtons51(Form* f, const std::vector<Handler51<Form>>& buttons, const std::string& group = "") {
-        for (const Handler51<Form>& b : buttons) {
-            FormControl& c = AddButton(b.Name, b.Caption, Bind51(f, b.Click), group);
-            c.Enabled = b.Enabled;
-            c.Visible = b.Visible;
-        }
-    }
-    // The group "Batch   " with the boxes (ticked) and the run button.
-    template <class Form>
-    void DeclareBatch(Form* f, const std::vector<Handler51<Form>>& boxes, const char* runCaption, void (Form::*run)()) {
-        std::vector<std::pair<const char*, const char*>> named;
-        for (const Handler51<Form>& b : boxes) named.emplace_back(b.Name, b.Caption);
-        DeclareBatch(named, runCaption, Bind51(f, run));
-    }
-    // The steps the boxes tick, bound to their handlers.
-    template <class Form>
-    static std::vector<BatchStep> BatchSteps51(Form* f, const std::vector<Handler51<Form>>& boxes) {
-        std::vector<BatchStep> steps;
-        for (const Handler51<Form>& b : boxes) steps.push_back({b.Name, Bind51(f, b.Click)});
-        return steps;
-    }
-
     // ---- the end of Read ----
     // `shown` as the last address, `off` (none: the supplies off), the success
     // text, the image and the form shown.
     void ReadEnd51(std::int32_t shown, const std::string& text, const std::function<void()>& off = {});
 
     // ---- 64-byte groups ----
-    // The forms that read a reply of captures per group (no 256-byte block read).
+    // The forms that read a reply of captures per group without setting an
+    // address per group (the chip's counter, the serial protocols).
     static constexpr int kGroup51 = 64;
     using GroupCheck51 = std::function<bool(std::int32_t, const std::uint8_t*)>;
     // Groups a = 0, 64, ... while a < `limit`: ShowProgress(a), `queue(a)` (the
@@ -353,7 +299,53 @@ protected:
                   const GroupCheck51& check = {});
 
 private:
+    // "%04x:Error.(File=%02x,chip=%02x)" of the image byte at `at` and the chip's.
+    std::string DifferenceText(std::int32_t at, std::uint8_t chip);
     std::vector<int> highPins_;
 };
+
+// ---- the window pieces the 8051 forms share (algo/common/window.h) ----
+// Edit7 "Type" (read-only), Msg (the status line, `prompt`), Edit6 (the red
+// address field, `address`) and RdBar.
+ControlRows StatusRows51(const char* address = "Add ", const char* prompt = "Prompt  ");
+// The group "Batch   " (GroupBox1) with the boxes, ticked, and its run button
+// Button1.
+ControlRows BatchRows51(std::initializer_list<win::Face> boxes, const char* run = " Run  ");
+// The usual batch: CheckBox1..5 "Erase ", "Blank?  ", `write`, "Vrfy", `lock`;
+// its steps are kUsualBatch51.
+ControlRows UsualBatchRows51(const char* lock, const char* write = "Write.");
+// The same rows with the box `box` unticked at start.
+ControlRows Unticked51(ControlRows rows, const char* box);
+// The button sets two or more windows share: Erase, Blank?, Write, Vrfy, Lock,
+// Read, Exit (the SyncMOS and Megawin windows); Erase, Blank?, Write, Vrfy,
+// Read, MFG ID, Exit (the Winbond windows).
+ControlRows LockReadExitButtons51();
+ControlRows ReadIdExitButtons51();
+
+// The standard handlers by control name (Mcs51Form's virtual handlers).
+inline const Handlers<Mcs51Form> kHandlers51 = {
+    {"Read1", &Mcs51Form::ReadRom},     {"Erase", &Mcs51Form::EraseClick},     {"Blank", &Mcs51Form::BlankClick},
+    {"Write", &Mcs51Form::WriteClick},  {"Verify", &Mcs51Form::VerifyClick},   {"Secrity", &Mcs51Form::SecrityClick},
+    {"ID", &Mcs51Form::IDClick},        {"Button1", &Mcs51Form::Button1Click}, {"CancelBtn", &Mcs51Form::CancelBtnClick}};
+// The usual batch's steps: CheckBox1 Erase, CheckBox2 Blank, CheckBox3 Write,
+// CheckBox4 Verify, CheckBox5 Lock.
+inline const Handlers<Mcs51Form> kUsualBatch51 = {
+    {"CheckBox1", &Mcs51Form::EraseClick},  {"CheckBox2", &Mcs51Form::BlankClick},
+    {"CheckBox3", &Mcs51Form::WriteClick},  {"CheckBox4", &Mcs51Form::VerifyClick},
+    {"CheckBox5", &Mcs51Form::SecrityClick}};
+
+template <class Form>
+Handlers<Form> Mcs51Form::Handlers51(const Handlers<Form>& own) {
+    Handlers<Form> all;
+    for (const Handler<Mcs51Form>& h : kHandlers51) all.push_back({h.Control, h.Click});
+    all.insert(all.end(), own.begin(), own.end());
+    return all;
+}
+
+// The packages of the "p51" designs (the IS89C52, DS89C4x0 and DS87C520 forms).
+inline constexpr Package51 P51Dip40Package{.Design = "p51dip40.bit", .VppPin = 31, .VccPin = 40,
+                                           .GndPin = 20, .MaskLo = 0xFFFFFFFFu, .MaskHi = 0xFFu};
+inline constexpr Package51 P51Plcc44Package{.Design = "p51plcc44.bit", .VppPin = 33, .VccPin = 42,
+                                            .GndPin = 20, .MaskLo = 0x7FEFFDFFu, .MaskHi = 0xFFu};
 
 }  // namespace quilla

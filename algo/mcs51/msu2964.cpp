@@ -12,7 +12,6 @@ using namespace sm51;
 namespace {
 
 constexpr int kRst = 9, kP37 = 17, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31;
-constexpr int kGroup = 64;
 
 // The program and erase commands: cycles at 5555/2AAA.
 const Step51 kUnlock[] = {Bus(0x5555, 0xAA), Bus(0x2AAA, 0x55)};
@@ -22,10 +21,9 @@ const Sm51Row kMsu2964Row{
     .Caption = "Msu2964",
     .Parts = {{"Exit", 0},                     {"1:MSU2964    64K", 0xFFFF}, {"2:MSU2964as32K 32K", 0x7FFF},
               {"3:MSU2964as16K 16K", 0x3FFF}, {"4:MSU2964as8K  8K", 0x1FFF}, {"5:MSU2964as4K  4K", 0x0FFF}},
-    .RadioCaption = "Erase   ",
-    .RadioItems = {"1 S  ", "2 S  ", "3 S  "},
-    .RadioDefault = 1,
-    .LockInBatch = false,
+    // The Lock box unticked at start.
+    .Window = win::Join({{win::Radio({"RadioGroup1", "Erase   "}, {"1 S  ", "2 S  ", "3 S  "}, 1)},
+                         Unticked51(UsualBatchRows51("Lock"), "CheckBox5")}),
     .VppMv = 5000,
     .VppFirst = true,
     .EarlySupplies = true,
@@ -38,7 +36,10 @@ const Sm51Row kMsu2964Row{
     .ReadPins = {L(kPsen), H(kProg), L(kProg), H(kP37), VppOn},
     .StatusAt = {1, 1, 1},
     .BlankCurrentFirst = false,
-    .ReadEnd = {Off},
+    // Both supplies off at a fault and at the end of Blank and Verify.
+    .ReadEnd = {Off}, .CheckEnd = {Off}, .VerifyFault = {Off},
+    .BlankPass = {.FaultStatus = "Not BLK.", .SuccessText = "OK!", .OffBeforeSuccess = false},
+    .VerifyPass = {.Verify = true, .FaultStatus = "Failed..! ", .SuccessText = "Verified!", .OffBeforeSuccess = true},
     .WriteText = "Writing..",
     .Write = {CheckCurrent, {PortMode, PortMode51SwapWrite}, L(kPsen)},
     .WriteEnd = {Off},
@@ -47,12 +48,12 @@ const Sm51Row kMsu2964Row{
               kUnlock[0], kUnlock[1], Bus(0x5555, 0x10), RadioWaits, L(kPsen), Flush},
     .EraseWaits = {10, 20, 30},
     .Lock = {{Clock, 0}, Option(kXtal1, 0), H(kXtal1), VppOn, CheckCurrent, {PortMode, PortMode51SwapWrite},
-             {Latch0, 0}, Addr(0), L(10), H(11), L(12), H(13), H(14), H(15), H(16), H(kProg), H(kPsen), L(kProg),
+             {Latch0, 0}, At(0), L(10), H(11), L(12), H(13), H(14), H(15), H(16), H(kProg), H(kPsen), L(kProg),
              L(kP37), Wait(OpWaitPulse, 3), H(kP37), H(kProg), L(kPsen), Wait(OpWaitSettle, 2), Flush, Off, Flush},
 };
 
 // The protection cleared: 5 V on EA, socket 1-8 released, P3.7 low for 1 ms.
-const Steps51 kUnprotect = {VppOn, OptionPins({L(1), L(2), L(3), L(4), L(5), L(6), L(7), L(8)}), {Latch0, 0}, Addr(0),
+const Steps51 kUnprotect = {VppOn, OptionPins({L(1), L(2), L(3), L(4), L(5), L(6), L(7), L(8)}), {Latch0, 0}, At(0),
                             H(10), L(11), L(12), H(13), H(14), H(15), H(16), H(kProg), H(kPsen), L(kProg), L(kP37),
                             Wait(OpWait1ms), H(kP37), H(kProg), L(kPsen), Wait(OpWait1ms, 2), Off};
 
@@ -77,54 +78,16 @@ void TMsu2964x::ProgramByte51(std::uint8_t b) {
     SetPins({L(kProg), L(kP37), H(kP37), H(kProg)});
 }
 
-void TMsu2964x::BusWrite(std::int32_t a, std::uint8_t d) {
-    SetAddress51(a);
-    ProgramByte51(d);
-}
-
 // "OK" promises an unprotected chip: shown only once the link took the step.
 void TMsu2964x::UnprotectStep51() { Sequence51("Unprotect...", kUnprotect, "OK", false); }
 
-bool TMsu2964x::Groups(const Mcs51Row& r, bool intoImage,
-                       const std::function<bool(std::int32_t, const std::uint8_t*)>& check) {
-    const std::int32_t end = EndAddr();
-    for (std::int32_t a = 0; a < r.LastAddress && a <= end; a += kGroup) {
-        ShowProgress(a);
-        SetAddress51(a);
-        for (int i = 0; i < kGroup; ++i) {
-            Put1(OpCapturePort0);
-            NextAddress51();
-        }
-        Ep3.UsbPut2(OpNop, 0);
-        std::uint8_t* to = intoImage ? Image(a) : Ep3.UsbReplyBuf.data();
-        Ep3.UsbReadReply(to);
-        if (!check(a, to)) return false;
+void TMsu2964x::ReadUnit51(std::uint8_t* dest) {
+    for (int i = 0; i < kGroup51; ++i) {
+        Put1(OpCapturePort0);
+        NextAddress51();
     }
-    return true;
-}
-
-void TMsu2964x::ReadAll(const Mcs51Row& r) {
-    Groups(r, true, [](std::int32_t, const std::uint8_t*) { return true; });
-}
-
-void TMsu2964x::CheckAll(const Mcs51Row& r, bool verify) {
-    const bool good = Groups(r, false, [&](std::int32_t a, const std::uint8_t* b) {
-        for (int i = 0; i < kGroup; ++i) {
-            if (b[i] == (verify ? *Image(a + i) : 0xFF)) continue;
-            Status(verify ? "Failed..! " : "Not BLK.");
-            wb.ErrorFlag() = 1;
-            ShowProgress(a + i);
-            SuppliesOff();
-            return false;
-        }
-        return true;
-    });
-    if (!good) return;
-    if (verify) SuppliesOff();
-    Success(verify ? "Verified!" : "OK!");
-    wb.ErrorFlag() = 0;
-    ShowProgress(r.LastAddress);
-    if (!verify) SuppliesOff();
+    Ep3.UsbPut2(OpNop, 0);
+    Ep3.UsbReadReply(dest);
 }
 
 void TMsu2964x::WriteAll(const Mcs51Row& r) {

@@ -6,7 +6,8 @@
 // (writes). Bytes are programmed with three command cycles at 5555/2AAA, the
 // chip erased with six after an unprotect step; 5 V on EA for reads, the
 // unprotect step, the erase and the lock. A row of the SyncMOS flow (sm8951.h)
-// with its own address path, walks and Write loop.
+// with its own address path, read unit and Write loop: the frame's loops and
+// steps reach them through the hooks below.
 #pragma once
 
 #include "algo/mcs51/sm8951.h"
@@ -18,24 +19,21 @@ public:
     explicit TMsu2964x(Workbench& wb);
 
     // Latch 0 cleared, A8-A15 on 21-28, the low byte with 0x21.
-    void SetAddress51(std::int32_t a);
-    void NextAddress51();
+    void SetAddress51(std::int32_t a) override;
+    // The low byte + 1 with 0x21.
+    void NextAddress51() override;
     // The byte through latch 0, P3.7 pulsed with ALE low.
-    void ProgramByte51(std::uint8_t b);
+    void ProgramByte51(std::uint8_t b) override;
+    // 64 captures (0x01) per reply, the address stepped after each.
+    int ReadUnitSize51() const override { return kGroup51; }
+    void ReadUnit51(std::uint8_t* dest) override;
     void UnprotectStep51() override;
-    void BusWrite(std::int32_t a, std::uint8_t d) override;
 
 protected:
-    void Address51(std::int32_t a) override { SetAddress51(a); }
-    void ReadAll(const Mcs51Row& r) override;
-    void CheckAll(const Mcs51Row& r, bool verify) override;
-    // The whole row, whatever EndAddr says: three command cycles and the byte.
+    // Every byte is its own program command (three bus cycles, then the byte at
+    // its full address), over the whole row whatever EndAddr says: not the
+    // frame's page loop, which sets the address once per page.
     void WriteAll(const Mcs51Row& r) override;
-
-private:
-    // 64-byte groups from 0 while a < last and a <= EndAddr: `check` gets each
-    // group's 64 bytes (read into `intoImage` ? the image : the reply buffer).
-    bool Groups(const Mcs51Row& r, bool intoImage, const std::function<bool(std::int32_t, const std::uint8_t*)>& check);
 };
 
 }  // namespace quilla

@@ -19,20 +19,21 @@ constexpr int kSampleMode = 9;
 constexpr const char *kRead = "LLHH", *kWrite = "LHHH", *kErase = "HLLL", *kSignature = "LLLL";
 constexpr const char *kLock1 = "HHHH", *kLock2 = "HHLL";
 
-using F = P2051Form;
+using F = Mcs51Form;
+using win::PushButton;
 
 const P2051Row kP2051Row{
     .Caption = "P205x",
     .Parts = {{"Exit", 0}, {"1: 89C1051 (1k)", 0x03FF}, {"2: 89C2051 (2k)", 0x07FF}, {"3: 89C4051 (4k)", 0x0FFF}},
-    .Buttons = {{"Read1", "Read  ", &F::ReadRom},     {"Blank", "Blank?  ", &F::BlankClick},
-                {"Verify", "Verf.", &F::VerifyClick}, {"Write", "Write ", &F::WriteClick},
-                {"Erase", "Erase", &F::EraseClick},   {"Secrity", "Lock ", &F::SecrityClick},
-                {"ID", "MFG ID  ", &F::IDClick}},
-    .Radios = {{"RadioGroup1", "LockMode", {"1:No Wrt. ", "2:Lock"}, 1},
-               {"RadioGroup2", "Delay ", {"Mid.", "Vrfy慢", "S.++"}, 0}},
-    .Batch = {{"CheckBox1", "Erase ", &F::EraseClick},  {"CheckBox2", "BLK?", &F::BlankClick},
-              {"CheckBox3", "Write ", &F::WriteClick},  {"CheckBox4", "Vrfy", &F::VerifyClick},
-              {"CheckBox5", "Lock", &F::SecrityClick}},
+    .Window = win::Join({{PushButton({"Read1", "Read  "}), PushButton({"Blank", "Blank?  "}),
+                          PushButton({"Verify", "Verf."}), PushButton({"Write", "Write "}), PushButton({"Erase", "Erase"}),
+                          PushButton({"Secrity", "Lock "}), PushButton({"ID", "MFG ID  "}),
+                          win::Radio({"RadioGroup1", "LockMode"}, {"1:No Wrt. ", "2:Lock"}, 1),
+                          win::Radio({"RadioGroup2", "Delay "}, {"Mid.", "Vrfy慢", "S.++"}, 0)},
+                         BatchRows51({{"CheckBox1", "Erase "}, {"CheckBox2", "BLK?"}, {"CheckBox3", "Write "},
+                                      {"CheckBox4", "Vrfy"}, {"CheckBox5", "Lock"}},
+                                     " Run ")}),
+    .Batch = kUsualBatch51,
     .ReadOrder = "CPS",
     .BlankOrder = "CSPF",
     .Texts = {.Read = "Read.", .ReadDone = "OK", .BlankDone = "OK!", .Verify = "Verify.", .VerifyDone = "OK!!!"},
@@ -41,12 +42,14 @@ const P2051Row kP2051Row{
 const P2051Row kP97c205Row{
     .Caption = "P97c205x",
     .Parts = {{"Exit", 0}, {"1: 97C1051 (1k)", 0x03FF}, {"2: 97C2051 (2k)", 0x07FF}},
-    .Buttons = {{"Read1", "Read  ", &F::ReadRom},        {"Blank", "Blank?  ", &F::BlankClick},
-                {"Verify", "Verify  ", &F::VerifyClick}, {"Write", "Write ", &F::WriteClick},
-                {"Secrity", "Lock ", &F::SecrityClick},  {"ID", "", &F::IDClick},
-                {"CancelBtn", "Exit ", &F::CancelBtnClick}},
-    .Batch = {{"CheckBox1", "Blank?", &F::BlankClick}, {"CheckBox2", "Write ", &F::WriteClick},
-              {"CheckBox3", "Vrfy", &F::VerifyClick},  {"CheckBox4", "Lock", &F::SecrityClick}},
+    .Window = win::Join({{PushButton({"Read1", "Read  "}), PushButton({"Blank", "Blank?  "}),
+                          PushButton({"Verify", "Verify  "}), PushButton({"Write", "Write "}),
+                          PushButton({"Secrity", "Lock "}), PushButton({"ID", ""}), PushButton({"CancelBtn", "Exit "})},
+                         BatchRows51({{"CheckBox1", "Blank?"}, {"CheckBox2", "Write "}, {"CheckBox3", "Vrfy"},
+                                      {"CheckBox4", "Lock"}},
+                                     " Run ")}),
+    .Batch = {{"CheckBox1", &F::BlankClick}, {"CheckBox2", &F::WriteClick}, {"CheckBox3", &F::VerifyClick},
+              {"CheckBox4", &F::SecrityClick}},
     .Otp = true,
     .ReadOrder = "PCSF",
     .BlankOrder = "PSC",
@@ -66,10 +69,7 @@ TP2051x::TP2051x(Workbench& w) : P2051Form(w, kP2051Row) {}
 TP97c205x::TP97c205x(Workbench& w) : P2051Form(w, kP97c205Row) {}
 
 P2051Form::P2051Form(Workbench& w, const P2051Row& row) : Mcs51Form(w, row.Caption, {}), k_(row) {
-    DeclareStatus();
-    DeclareButtons51(this, k_.Buttons);
-    for (const auto& r : k_.Radios) AddRadio(r.Name, r.Caption, r.Items, r.Index);
-    DeclareBatch(this, k_.Batch, " Run ", &F::Button1Click);
+    DeclareControls(win::Join({StatusRows51(), k_.Window}), this, Handlers51<P2051Form>());
     FillVariantTable();
 }
 
@@ -239,7 +239,8 @@ void P2051Form::BlankClick() {
     wb.ErrorFlag() = 0;
     // The flash parts switch the supplies off at a fault and before the success text.
     const auto off = [this] { if (!k_.Otp) SuppliesOff(); };
-    CheckGroups(r, {false, "No empty.", k_.Texts.BlankDone, true}, off, off);
+    CheckGroups(r, {.FaultStatus = "No empty.", .SuccessText = k_.Texts.BlankDone, .OffBeforeSuccess = true}, off,
+                off);
 }
 
 void P2051Form::VerifyClick() {
@@ -248,7 +249,8 @@ void P2051Form::VerifyClick() {
     Status(k_.Texts.Verify);
     if (!PowerUp51() || !ReadMode("CPSF")) return;
     // The flash parts switch both supplies off before "OK!!!", the OTP parts VCC after "Data OK..".
-    CheckGroups(r, {true, nullptr, k_.Texts.VerifyDone, !k_.Otp}, [this] { Ep3.VccPin(0); }, [this] { ReadEnd(); });
+    CheckGroups(r, {.Verify = true, .SuccessText = k_.Texts.VerifyDone, .OffBeforeSuccess = !k_.Otp},
+                [this] { Ep3.VccPin(0); }, [this] { ReadEnd(); });
 }
 
 bool P2051Form::CheckGroups(const Mcs51Row& r, const CheckPass51& pass, const std::function<void()>& off,
@@ -365,7 +367,7 @@ void P2051Form::IDClick() {
 void P2051Form::Button1Click() {
     Row();
     if (!k_.Otp && !BatchFileOk51()) return;
-    RunBatch51(BatchSteps51(this, k_.Batch), false);
+    RunBatch51(BatchSteps<Mcs51Form>(this, k_.Batch), false);
 }
 
 QUILLA_FORM(TP2051x);

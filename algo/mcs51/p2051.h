@@ -19,22 +19,13 @@
 
 namespace quilla {
 
-class P2051Form;
-
 // What a 20-pin window is.
 struct P2051Row {
-    struct Radio {
-        const char* Name;
-        const char* Caption;
-        std::vector<std::string> Items;
-        int Index;
-    };
     const char* Caption;
     std::vector<Mcs51Row> Parts;
-    std::vector<Handler51<P2051Form>> Buttons = {};
-    std::vector<Radio> Radios = {};
-    std::vector<Handler51<P2051Form>> Batch = {};  // box, caption, the step
-    bool Otp = false;                // the 97C parts (see above)
+    ControlRows Window = {};           // after the status rows: the buttons, the radios, the batch
+    Handlers<Mcs51Form> Batch = {};    // the batch boxes' steps, in order
+    bool Otp = false;                  // the 97C parts (see above)
     // The read setting of Read and Blank, in order: C the current check, P port
     // mode 9, S the read setting, F a flush.
     const char* ReadOrder;
@@ -50,19 +41,18 @@ public:
     void FillVariantTable() override;
     void OnClose() override { Ep3.PowerOff(); }
 
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void EraseClick();
-    void SecrityClick();
-    void IDClick();
-    void Button1Click();
-    void CancelBtnClick() { Close(); }
+    void ReadRom() override;
+    void BlankClick() override;
+    void VerifyClick() override;
+    void WriteClick() override;
+    void EraseClick() override;
+    void SecrityClick() override;
+    void IDClick() override;
+    void Button1Click() override;
 
     // The chip powered with its counter at 0; 0 when the contact test refused.
     virtual int PowerUp51();
-    void ProgramByte51(std::uint8_t b);
+    void ProgramByte51(std::uint8_t b) override;
     // One lock bit; false when refused or over-current.
     bool LockBitPulse51(int bit);
     int CheckDeviceId();

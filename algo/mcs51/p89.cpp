@@ -9,46 +9,14 @@ using namespace proto;
 using namespace steps51;
 using enum Do51;
 
-// ---- the steps and the window pieces -------------------------------------------------------
-
-Window51 f51::Batch(std::initializer_list<std::pair<const char*, const char*>> boxes, bool group) {
-    Window51 w;
-    if (group) w.push_back(Group("GroupBox1", "Batch   "));
-    for (auto [name, caption] : boxes) w.push_back(Box(name, caption, true, "GroupBox1"));
-    w.push_back(Btn("Button1", " Run  ", "GroupBox1"));
-    return w;
-}
-
 // ---- the flow ------------------------------------------------------------------------------------
 
 Flash51Form::Flash51Form(Workbench& w, const Flash51Row& row)
-    : Flow51Form(w, row.Caption, row.HighPins, row.ModePins, row.Pulse), Flow(row) {}
-
-void Flash51Form::Declare() {
-    DeclareStatus(Flow.AddressText);
-    if (Flow.ClearStatus) {
-        Put(kMsg, "");
-        Put(kAddress, "");
-    }
-    Window51 window = Flow.Window;
-    for (ControlRow& c : window)
-        if (c.Kind == ControlKind::Button || c.Kind == ControlKind::Check) c.Click = Handler(c.Name);
-    DeclareControls(window);
+    : Flow51Form(w, row.Caption, row.HighPins, row.ModePins, row.Pulse), Flow(row) {
+    using F = Flash51Form;
+    DeclareControls(Flow.Window, this,
+                    Handlers51<F>({{"Config", &F::ConfigClick}, {"Init", &F::InitClick}, {"Button2", &F::ConfigReadClick}}));
     FillVariantTable();
-}
-
-std::function<void()> Flash51Form::Handler(std::string_view name) {
-    using H = void (Flash51Form::*)();
-    static const std::pair<std::string_view, H> kHandlers[] = {
-        {"Read1", &Flash51Form::ReadRom},        {"Erase", &Flash51Form::EraseClick},
-        {"Blank", &Flash51Form::BlankClick},     {"Verify", &Flash51Form::VerifyClick},
-        {"Write", &Flash51Form::WriteClick},     {"Secrity", &Flash51Form::SecrityClick},
-        {"Config", &Flash51Form::ConfigClick},   {"Init", &Flash51Form::InitClick},
-        {"Button2", &Flash51Form::ConfigReadClick}, {"ID", &Flash51Form::IDClick},
-        {"Button1", &Flash51Form::Button1Click}, {"CancelBtn", &AlgoForm::Close}};
-    for (const auto& [n, handler] : kHandlers)
-        if (n == name) return [this, h = handler] { (this->*h)(); };
-    return {};
 }
 
 void Flash51Form::SetupForDevice() {
@@ -104,7 +72,7 @@ void Flash51Form::ReadCells(const CellRead51& c) {
     if (c.At.empty()) ReadBlock(buf);
     for (std::size_t i = 0; i < c.Offsets.size(); ++i) {
         if (i < c.At.size()) {
-            Address51(c.At[i]);
+            StepAddress51(c.At[i]);
             ReadBlock(buf);
         }
         v[i] = buf[c.Offsets[i]];
@@ -185,16 +153,15 @@ void Flash51Form::IDClick() {
 
 void Flash51Form::Button1Click() {
     Row();
-    std::vector<BatchStep> steps;
-    for (auto [box, button] : Flow.Batch) steps.push_back({box, Handler(button)});
-    RunBatch51(steps);
+    RunBatch51(BatchSteps(this, Flow.Batch));
 }
 
 // ---- the Philips P89C51 rows ------------------------------------------------------------------------
 
 namespace {
 
-using namespace f51;
+using F = Flash51Form;
+using win::Box, win::Group, win::PushButton;
 
 constexpr int kRst = 9, kP30 = 10, kP31 = 11, kP33 = 13, kP34 = 14, kP36 = 16, kP37 = 17, kXtal2 = 18, kXtal1 = 19;
 constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31;
@@ -202,14 +169,18 @@ constexpr int kP26 = 27, kP27 = 28, kPsen = 29, kProg = 30, kEa = 31;
 // Mode steps give P2.6, P3.7, P3.1, P3.0 in this order.
 const Steps51 kEraseStep = {H(kP27), L(kP33), L(kProg), Wait(OpWait100ms, 5), H(kProg), Wait(OpWait100ms, 5), H(kP33)};
 const Steps51 kReadPins = {H(kProg), L(kP27), L(kP33)};
-const Window51 kLockBoxes = {Box("CheckBox1", "1:No W.(Lock)   ", true, "GroupCfg"),
-                             Box("CheckBox2", "2:No R  (Lock)", true, "GroupCfg"),
-                             Box("CheckBox3", "3:No ext code ", true, "GroupCfg")};
-const Window51 kCfgEdits = {Edit("Edit1", "Status:", "00", "GroupCfg"), Edit("Edit2", "Boot Ver:", "00", "GroupCfg")};
+// The lock boxes (ticked) and the Status and Boot Ver edits, in `group`.
+ControlRows LockBoxes(const char* group) {
+    return {Box({"CheckBox1", "1:No W.(Lock)   "}, true, group), Box({"CheckBox2", "2:No R  (Lock)"}, true, group),
+            Box({"CheckBox3", "3:No ext code "}, true, group)};
+}
+ControlRows CfgEdits(const char* group) {
+    return {win::Edit({"Edit1", "Status:"}, "00", group), win::Edit({"Edit2", "Boot Ver:"}, "00", group)};
+}
 const char* const kDetect = "Detect MFG and ID .....";
 const char* const kDetected = "Detected MFG and ID = %02x,%02x,%02x.";
 // Status then Boot Ver at these addresses, the arguments of the script.
-Steps51 StatusAndBoot(std::int32_t boot) { return {Addr(0), {ProgramArg, 0}, Addr(boot), {ProgramArg, 1}, Flush}; }
+Steps51 StatusAndBoot(std::int32_t boot) { return {At(0), {ProgramArg, 0}, At(boot), {ProgramArg, 1}, Flush}; }
 
 const Flash51Row kPhi89c5x = [] {
     Flash51Row f{.Caption = "Philip P89C51Uxx,P89c51Rx+", .HighPins = {21, 22, 23, 24, 25, 26, kP34, 15},
@@ -219,27 +190,26 @@ const Flash51Row kPhi89c5x = [] {
                {"4: P89C58Uxx 32Kx8", 0x7FFF},  {"5: P89C51RA+ 8Kx8", 0x1FFF},   {"6: P89C51RB+ 16Kx8", 0x3FFF},
                {"7: P89C51RC+ 32Kx8", 0x7FFF},  {"8: P89C51RD+ 64Kx8", 0xFFFF},  {"9: P89C51RA2 8Kx8", 0x1FFF},
                {"10:P89C51RB2 16Kx8", 0x3FFF},  {"11:P89C51RC2 32Kx8", 0x7FFF},  {"12:P89C51RD2 64Kx8", 0xFFFF}};
-    Window51 lock = kLockBoxes;
-    for (ControlRow& c : lock) c.Group = "GroupLock";
-    f.AddressText = "";
-    f.Window = Join<ControlRow>(
-        {{Btn("Init", "init  "), Btn("Erase", "Erase"), Btn("Blank", "Blank?  "), Btn("Write", "Write."),
-          Btn("Verify", "Vrfy"), Btn("Read1", "Read  "), Btn("ID", "MFG ID  "), Btn("CancelBtn", "Exit "),
-          Group("GroupLock", "Lock")},
-         lock,
-         {Btn("Secrity", "Lock ", "GroupLock"), Group("GroupCfg", "CFG ")},
-         kCfgEdits,
-         {Btn("Config", "Wr.CFG ", "GroupCfg"), Btn("Button2", "Rd.CFG ", "GroupCfg"),
-          Group("GroupBox1", "Batch   "), Box("initial", "init  ", false, "GroupBox1")},
-         Batch({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG "},
-                {"CheckVer", "Vrfy"}, {"CheckSec", "Lock"}},
-               false)});
-    f.Batch = {{"initial", "Init"},    {"CheckEra", "Erase"},  {"CheckBla", "Blank"},  {"CheckWri", "Write"},
-               {"CheckCon", "Config"}, {"CheckVer", "Verify"}, {"CheckSec", "Secrity"}};
+    f.Window = win::Join(
+        {StatusRows51(""),
+         {PushButton({"Init", "init  "}), PushButton({"Erase", "Erase"}), PushButton({"Blank", "Blank?  "}),
+          PushButton({"Write", "Write."}), PushButton({"Verify", "Vrfy"}), PushButton({"Read1", "Read  "}),
+          PushButton({"ID", "MFG ID  "}), PushButton({"CancelBtn", "Exit "}), Group({"GroupLock", "Lock"})},
+         LockBoxes("GroupLock"),
+         {PushButton({"Secrity", "Lock "}, "GroupLock"), Group({"GroupCfg", "CFG "})},
+         CfgEdits("GroupCfg"),
+         {PushButton({"Config", "Wr.CFG "}, "GroupCfg"), PushButton({"Button2", "Rd.CFG "}, "GroupCfg")},
+         Unticked51(BatchRows51({{"initial", "init  "}, {"CheckEra", "Erase "}, {"CheckBla", "Blank?  "},
+                                 {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG "}, {"CheckVer", "Vrfy"},
+                                 {"CheckSec", "Lock"}}),
+                    "initial")});
+    f.Batch = {{"initial", &F::InitClick},    {"CheckEra", &F::EraseClick},  {"CheckBla", &F::BlankClick},
+               {"CheckWri", &F::WriteClick},  {"CheckCon", &F::ConfigClick}, {"CheckVer", &F::VerifyClick},
+               {"CheckSec", &F::SecrityClick}};
     f.ConfigFromVariant = 5;
     f.Setup = {Ground, {VppLevel, 12000}, {VccLevel, 5000}};
     f.PowerUp = {VccOff, Ground, AllPins, Option(kXtal2, 1), {Clock, kXtal1}, Wait(OpWait100ms), ReadMode, VccOn,
-                 Mode("0000"), H(kRst), L(kPsen), H(kEa), Addr(0), H(kProg), H(kP33), L(kP27), Flush};
+                 Mode("0000"), H(kRst), L(kPsen), H(kEa), At(0), H(kProg), H(kP33), L(kP27), Flush};
     f.Pulse = {L(kProg), Wait(OpWaitShort, 2), H(kProg)};
     f.Read = {Contact, Say("Reading.........."), PowerUp, Mode("0000"), H(kEa), H(kProg), L(kP27), L(kP33), Flush,
               CheckCurrent, ReadMode};
@@ -250,18 +220,18 @@ const Flash51Row kPhi89c5x = [] {
     f.VerifyFaultVccOnly = true;
     f.Write = {Contact, NeedFile, IdCheck, Say("Writing.."), PowerUp, ResetMode, Mode("0011"), Flush,
                H(kP27), L(kP33), Flush, VppOn, CheckCurrent};
-    f.Erase = {Contact, Say("Erasing"), PowerUp, VppOn, CheckCurrent, Addr(0)};
+    f.Erase = {Contact, Say("Erasing"), PowerUp, VppOn, CheckCurrent, At(0)};
     for (int n = 1; n <= 3; ++n) f.Erase = Join({f.Erase, {Mode("0001")}, kEraseStep, {Flush, Progress(n, 3)}});
     f.Erase.push_back(Off);
     f.Init =
-        Join({{Contact, Say("Init....."), PowerUp, VppOn, CheckCurrent, Addr(0), Mode("1110")}, kEraseStep, {Off}});
+        Join({{Contact, Say("Init....."), PowerUp, VppOn, CheckCurrent, At(0), Mode("1110")}, kEraseStep, {Off}});
     f.Lock = {Contact, Say("Locking"), PowerUp, H(kP27), L(kP33), VppOn, CheckCurrent};
-    f.LockBox = {Mode("0110"), Addr(0, 1), L(kProg), Wait(OpWait100us), H(kProg), Flush};
+    f.LockBox = {Mode("0110"), At(0, 1), L(kProg), Wait(OpWait100us), H(kProg), Flush};
     f.Config = Join({{Contact, Say("Wrt. CFG."), PowerUp, ResetMode, VppOn, Mode("1000")}, kEraseStep,
                      {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
-    f.ConfigRead = {.Setting = Join({{Contact, PowerUp, Mode("1011")}, kReadPins, {ReadMode, VppOn, Addr(0)}}),
+    f.ConfigRead = {.Setting = Join({{Contact, PowerUp, Mode("1011")}, kReadPins, {ReadMode, VppOn, At(0)}}),
                     .Text = "Lock=%02x,Stat=%02x,Vect=%02x"};
-    f.Id = {.Setting = {Contact, Say(kDetect), PowerUp, Mode("1111"), L(kP33), Addr(0)},
+    f.Id = {.Setting = {Contact, Say(kDetect), PowerUp, Mode("1111"), L(kP33), At(0)},
             .After = {H(kP27), H(kP33), Off},
             .Text = "MFG and ID is   = %02x,%02x, %02x",
             .SetsId = true};
@@ -273,27 +243,32 @@ const Flash51Row kPhi89new = [] {
                  .ModePins = {kP26, kP37, kP31, kP30}};
     // Family: 1 on the X2 rows (the clock-mode cell), 2 on the P89C58BP
     // (third signature byte 0xF8 or 0xFE).
+    const auto family = [](const char* name, std::int32_t last, int marker) {
+        return Mcs51Row{.Name = name, .LastAddress = last, .Family = marker};
+    };
     f.Parts = {{"Exit", 0},
                {"1: P89C51BP  4Kx8", 0x0FFF},  {"2: P89C52BP  8Kx8", 0x1FFF},  {"3: P89C54BP 16Kx8", 0x3FFF},
-               {"4: P89C58BP 32Kx8", 0x7FFF, 0, 0, 0, 2}, {"5: P89C51RA+ 8Kx8", 0x1FFF}, {"6: P89C51RB+ 16Kx8", 0x3FFF},
+               family("4: P89C58BP 32Kx8", 0x7FFF, 2), {"5: P89C51RA+ 8Kx8", 0x1FFF}, {"6: P89C51RB+ 16Kx8", 0x3FFF},
                {"7: P89C51RC+ 32Kx8", 0x7FFF}, {"8: P89C51RD+ 64Kx8", 0xFFFF}, {"9: P89C51RA2 8Kx8", 0x1FFF},
                {"10:P89C51RB2 16Kx8", 0x3FFF}, {"11:P89C51RC2 32Kx8", 0x7FFF}, {"12:P89C51RD2 64Kx8", 0xFFFF},
-               {"13: P89C51X2  4Kx8", 0x0FFF, 0, 0, 0, 1}, {"14: P89C52X2  8Kx8", 0x1FFF, 0, 0, 0, 1},
-               {"15: P89C54X2 16Kx8", 0x3FFF, 0, 0, 0, 1}, {"16: P89C58X2 32Kx8", 0x7FFF, 0, 0, 0, 1}};
-    f.Window = Join<ControlRow>(
-        {{Btn("Erase", "Erase"), Btn("Blank", "Blank?  "), Btn("Write", "Write."), Btn("Verify", "Vrfy"),
-          Btn("Read1", "Read  "), Btn("ID", "MFG ID  "), Group("GroupCfg", "CFG ")},
-         kLockBoxes,
-         {Box("CheckBox4", "6/12 clock", false, "GroupCfg"), Btn("Secrity", "Wr.CFG")},
-         Batch({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckVer", "Vrfy"},
-                {"CheckSec", "Wr.CFG"}})});
-    f.Batch = {{"CheckEra", "Erase"}, {"CheckBla", "Blank"}, {"CheckWri", "Write"}, {"CheckVer", "Verify"},
-               {"CheckSec", "Secrity"}};
+               family("13: P89C51X2  4Kx8", 0x0FFF, 1), family("14: P89C52X2  8Kx8", 0x1FFF, 1),
+               family("15: P89C54X2 16Kx8", 0x3FFF, 1), family("16: P89C58X2 32Kx8", 0x7FFF, 1)};
+    f.Window = win::Join(
+        {StatusRows51(),
+         {PushButton({"Erase", "Erase"}), PushButton({"Blank", "Blank?  "}), PushButton({"Write", "Write."}),
+          PushButton({"Verify", "Vrfy"}), PushButton({"Read1", "Read  "}), PushButton({"ID", "MFG ID  "}),
+          Group({"GroupCfg", "CFG "})},
+         LockBoxes("GroupCfg"),
+         {Box({"CheckBox4", "6/12 clock"}, false, "GroupCfg"), PushButton({"Secrity", "Wr.CFG"})},
+         BatchRows51({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckVer", "Vrfy"},
+                      {"CheckSec", "Wr.CFG"}})});
+    f.Batch = {{"CheckEra", &F::EraseClick}, {"CheckBla", &F::BlankClick}, {"CheckWri", &F::WriteClick},
+               {"CheckVer", &F::VerifyClick}, {"CheckSec", &F::SecrityClick}};
     f.ResetPins = false;
     f.ClockBoxByFamily = true;
     f.Setup = {Ground};
     f.PowerUp = {VccOff, Ground, {VppLevel, 4500}, {VccLevel, 5000}, AllPins, Option(kXtal2, 1), Option(kXtal1, 1),
-                 {Clock, kXtal1}, ReadMode, VccOn, Mode("0000"), H(kRst), L(kPsen), H(kEa), Addr(0), H(kProg), H(kP33),
+                 {Clock, kXtal1}, ReadMode, VccOn, Mode("0000"), H(kRst), L(kPsen), H(kEa), At(0), H(kProg), H(kP33),
                  L(kP27), Flush, VppOn};
     f.PreCheck = {PowerUp, {Clock, 0}, Option(kXtal1, 0), Option(kXtal2, 1), PairCheck};
     f.Pulse = {L(kP33), L(kProg), Wait(OpWaitShort), H(kProg), H(kP33)};
@@ -302,16 +277,16 @@ const Flash51Row kPhi89new = [] {
         {{Contact, PreCheck, Say("Blank CHK"), PowerUp, ReadMode, Mode("0000")}, kReadPins, {VppOn, CheckCurrent}});
     f.Verify = Join({{Contact, PreCheck, Say("Verifying.."), PowerUp, ReadMode, Option(kP34, 0), Mode("0000")},
                      kReadPins, {VppOn, CheckCurrent}});
-    f.Write = {Contact, PreCheck, NeedFile, IdCheck, Say("Writing.."), PowerUp, ResetMode, Addr(0), H(kP27), L(kP33),
+    f.Write = {Contact, PreCheck, NeedFile, IdCheck, Say("Writing.."), PowerUp, ResetMode, At(0), H(kP27), L(kP33),
                Mode("0011"), VppOn, CheckCurrent};
-    f.Erase = {Contact, PreCheck, Say("Erasing"), ResetMode, PowerUp, Addr(0), Mode("0001"), VppOn, CheckCurrent,
+    f.Erase = {Contact, PreCheck, Say("Erasing"), ResetMode, PowerUp, At(0), Mode("0001"), VppOn, CheckCurrent,
                H(kP27), L(kP33), L(kProg), Wait(OpWait100ms, 2), H(kProg), H(kP33), Off};
     f.EraseDone = "END";
     f.Lock = {PreCheck, Say("Locking"), PowerUp, ResetMode, VppOn, CheckCurrent, H(kP27), L(kP33), Mode("0110")};
-    f.LockBox = {Addr(0, 1), {Program, 0xFF}};
+    f.LockBox = {At(0, 1), {Program, 0xFF}};
     // The clock-mode cell only while "6/12 clock" is enabled (an X2 row).
-    f.LockClock = {Mode("1010"), Addr(0), {Program, 0xFF}};
-    f.Id = {.Setting = {Contact, Say(kDetect), PowerUp, Mode("1111"), L(kP33), Addr(0)},
+    f.LockClock = {Mode("1010"), At(0), {Program, 0xFF}};
+    f.Id = {.Setting = {Contact, Say(kDetect), PowerUp, Mode("1111"), L(kP33), At(0)},
             .Offsets = {5, 6, 4},
             .After = {H(kP27), H(kP33), Off},
             .Text = kDetected,
@@ -326,25 +301,28 @@ Flash51Row Rx2Row(bool xx1) {
                  .ModePins = {kP26, kP37, kP31, kP30}};
     f.Parts = {{"Exit", 0},                      {"1: P89C51RA2 8Kx8", 0x1FFF}, {"2:P89C51RB2 16Kx8", 0x3FFF},
                {"3:P89C51RC2 32Kx8", 0x7FFF}, {"4:P89C51RD2 64Kx8", 0xFFFF}};
-    f.Window = Join<ControlRow>(
-        {{Btn("Erase", "Erase"), Btn("Blank", "Blank?  "), Btn("Write", "Write."), Btn("Verify", "Vrfy"),
-          Btn("Read1", "Read  "), Btn("ID", "MFG ID  "), Btn("Secrity", "Lock "), Btn("Config", "Wr.CFG"),
-          Btn("Button2", "Rd.CFG "), Group("GroupCfg", "CFG ")},
-         kCfgEdits,
-         {Box("CheckBox4", "12/6 Clk", false, "GroupCfg")},
-         kLockBoxes,
-         Batch({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckVer", "Vrfy"},
-                {"CheckSec", "Lock"}, {"CheckCon", "Wr.CFG"}})});
-    f.Batch = {{"CheckEra", "Erase"},  {"CheckBla", "Blank"},  {"CheckWri", "Write"},
-               {"CheckCon", "Config"}, {"CheckVer", "Verify"}, {"CheckSec", "Secrity"}};
+    f.Window = win::Join(
+        {StatusRows51(),
+         {PushButton({"Erase", "Erase"}), PushButton({"Blank", "Blank?  "}), PushButton({"Write", "Write."}),
+          PushButton({"Verify", "Vrfy"}), PushButton({"Read1", "Read  "}), PushButton({"ID", "MFG ID  "}),
+          PushButton({"Secrity", "Lock "}), PushButton({"Config", "Wr.CFG"}), PushButton({"Button2", "Rd.CFG "}),
+          Group({"GroupCfg", "CFG "})},
+         CfgEdits("GroupCfg"),
+         {Box({"CheckBox4", "12/6 Clk"}, false, "GroupCfg")},
+         LockBoxes("GroupCfg"),
+         BatchRows51({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckVer", "Vrfy"},
+                      {"CheckSec", "Lock"}, {"CheckCon", "Wr.CFG"}})});
+    // Wr.CFG before Verify.
+    f.Batch = {{"CheckEra", &F::EraseClick},  {"CheckBla", &F::BlankClick},  {"CheckWri", &F::WriteClick},
+               {"CheckCon", &F::ConfigClick}, {"CheckVer", &F::VerifyClick}, {"CheckSec", &F::SecrityClick}};
     f.Setup = {Ground, {VppLevel, 4500}, {VccLevel, 5000}};
-    f.PreCheck = PairPreCheck;
+    f.PreCheck = kPairPreCheck51;
     f.WriteEnd = {Flush, Off};
     f.EraseDone = "END";
-    f.ConfigClock = {Mode("1101"), Addr(1), {Program, 0x80}};
+    f.ConfigClock = {Mode("1101"), At(1), {Program, 0x80}};
     if (!xx1) {
         f.PowerUp = {Ground, {VppLevel, 4500}, {VccLevel, 5000}, Option(kXtal2, 1), Option(kXtal1, 1), {Clock, kXtal1},
-                     ReadMode, VccOff, VccOn, Mode("0000"), H(kPsen), H(kRst), H(kEa), L(kPsen), Addr(0),
+                     ReadMode, VccOff, VccOn, Mode("0000"), H(kPsen), H(kRst), H(kEa), L(kPsen), At(0),
                      H(kProg), H(kP33), L(kP27), H(kP36), Flush};
         f.Pulse = {L(kProg), Wait(OpWaitPulse), H(kProg)};
         f.Read = Join({{Contact, PreCheck, Say("Reading.........."), PowerUp, CheckCurrent, Mode("0000")}, kReadPins,
@@ -355,18 +333,18 @@ Flash51Row Rx2Row(bool xx1) {
                          kReadPins, {CheckCurrent}});
         f.VerifyFaultVccOnly = true;
         f.Write = {Contact, PreCheck, NeedFile, IdCheck, Say("Writing.."), PowerUp, ResetMode, H(kRst), L(kPsen),
-                   H(kProg), H(kEa), Addr(0), H(kP27), L(kP33), VppOn, CheckCurrent, Mode("0011"), H(kP27), L(kP33),
+                   H(kProg), H(kEa), At(0), H(kP27), L(kP33), VppOn, CheckCurrent, Mode("0011"), H(kP27), L(kP33),
                    Flush};
-        f.Erase = Join({{Contact, PreCheck, Say("Erasing"), PowerUp, Addr(0), VppOn, CheckCurrent, Mode("0001")},
+        f.Erase = Join({{Contact, PreCheck, Say("Erasing"), PowerUp, At(0), VppOn, CheckCurrent, Mode("0001")},
                         kEraseStep, {Off}});
         f.Lock = {Contact, PreCheck, Say("Locking"), ReadMode, PowerUp, VppOn, H(kP27), L(kP33), Mode("0110")};
-        f.LockBox = {Addr(0, 1), {Program, 0xFF}};
+        f.LockBox = {At(0, 1), {Program, 0xFF}};
         f.Config = Join({{Contact, PreCheck, Say("Wrt. CFG."), PowerUp, ResetMode, VppOn, Mode("1000")}, kEraseStep,
                          {H(kP27), L(kP33), Mode("1010")}, StatusAndBoot(1)});
-        f.ConfigRead = {.Setting = Join({{Contact, PowerUp, Mode("1011")}, kReadPins, {ReadMode, VppOn, Addr(0)}}),
+        f.ConfigRead = {.Setting = Join({{Contact, PowerUp, Mode("1011")}, kReadPins, {ReadMode, VppOn, At(0)}}),
                         .Offsets = {0, 1, 2, 3},
                         .Text = "Lock=%02x,Stat=%02x,Vect=%02x,Clock=%02x"};
-        f.Id = {.Setting = {Contact, Say(kDetect), PreCheck, PowerUp, ReadMode, Mode("1111"), Addr(0), L(kP33),
+        f.Id = {.Setting = {Contact, Say(kDetect), PreCheck, PowerUp, ReadMode, Mode("1111"), At(0), L(kP33),
                             L(kP27), VppOn},
                 .After = {H(kP27), H(kP33), Off},
                 .Text = kDetected,
@@ -374,7 +352,7 @@ Flash51Row Rx2Row(bool xx1) {
         return f;
     }
     // Cells told apart by A12-A14, P3.3 pulsed with each program pulse, VPP routed by the power-up.
-    f.PowerUp = {Ground, {Clock, kXtal1}, ReadMode, Option(kXtal2, 1), Option(kXtal1, 1), VccOff, VccOn, Addr(0),
+    f.PowerUp = {Ground, {Clock, kXtal1}, ReadMode, Option(kXtal2, 1), Option(kXtal1, 1), VccOff, VccOn, At(0),
                  H(kProg), H(kP33), L(kP27), H(kP36), Mode("0000"), H(kPsen), H(kRst), H(kEa), VppOn,
                  Wait(OpWaitPulse), L(kPsen), Flush};
     f.Pulse = {L(kP33), L(kProg), Wait(OpWaitPulse), H(kProg), H(kP33)};
@@ -385,13 +363,13 @@ Flash51Row Rx2Row(bool xx1) {
     f.Write = {Contact, PreCheck, NeedFile, IdCheck, Say("Writing.."), PowerUp, H(kP27), H(kP33), VppOn, CheckCurrent,
                Mode("0001"), ResetMode, Option(kXtal2, 1), Flush};
     f.Erase = Join(
-        {{Contact, PreCheck, Say("Erasing"), PowerUp, Addr(0), VppOn, CheckCurrent, Mode("0111")}, kEraseStep, {Off}});
+        {{Contact, PreCheck, Say("Erasing"), PowerUp, At(0), VppOn, CheckCurrent, Mode("0111")}, kEraseStep, {Off}});
     f.Lock = {Contact, PreCheck, Say("Locking"), PowerUp, VppOn, H(kP27), H(kP33), Mode("0010")};
-    f.LockBox = {Addr(0x3000, 0x1000), {Program, 0xFF}};
+    f.LockBox = {At(0x3000, 0x1000), {Program, 0xFF}};
     f.Config = Join({{Contact, PreCheck, Say("Wrt. CFG."), PowerUp, ResetMode, Option(kXtal2, 1), VppOn, H(kP27),
                       H(kP33), Mode("1001")},
                      kEraseStep, {Mode("0010")}, StatusAndBoot(0x1000)});
-    f.ConfigClock = {Addr(0x2000), {Program, 0xFF}};
+    f.ConfigClock = {At(0x2000), {Program, 0xFF}};
     f.ConfigRead = {.Setting = Join({{Contact, PowerUp, Mode("1111")}, kReadPins}),
                     .At = {0x0000, 0x1000, 0x2000, 0x3000},
                     .Offsets = {0, 0, 0, 0},
@@ -410,10 +388,10 @@ const Flash51Row kPhi89rx2xx1 = Rx2Row(true);
 
 }  // namespace
 
-TPhi89c5x::TPhi89c5x(Workbench& w) : Flash51Form(w, kPhi89c5x) { Declare(); }
-TPhi89new::TPhi89new(Workbench& w) : Flash51Form(w, kPhi89new) { Declare(); }
-TPhi89c51rx2::TPhi89c51rx2(Workbench& w) : Flash51Form(w, kPhi89rx2) { Declare(); }
-TPhi89c51rx2xx1::TPhi89c51rx2xx1(Workbench& w) : Flash51Form(w, kPhi89rx2xx1) { Declare(); }
+TPhi89c5x::TPhi89c5x(Workbench& w) : Flash51Form(w, kPhi89c5x) {}
+TPhi89new::TPhi89new(Workbench& w) : Flash51Form(w, kPhi89new) {}
+TPhi89c51rx2::TPhi89c51rx2(Workbench& w) : Flash51Form(w, kPhi89rx2) {}
+TPhi89c51rx2xx1::TPhi89c51rx2xx1(Workbench& w) : Flash51Form(w, kPhi89rx2xx1) {}
 
 QUILLA_FORM(TPhi89c5x);
 QUILLA_FORM(TPhi89new);

@@ -17,44 +17,16 @@
 // rd2.* (unlocked 128-byte pages) and ds89.* run on the same flow.
 #pragma once
 
-#include <string_view>
-
 #include "algo/mcs51/steps51.h"
 
 namespace quilla {
 
-// A row's window: the controls in order; a button or box runs the flow's
-// handler of its name (Flash51Form::Handler), when there is one.
-using Window51 = ControlRows;
+class Flash51Form;
 
-namespace f51 {
 // The pre-check of the 4.5 V parts: powered, VCC again, XTAL1 (19) released
-// and XTAL2 (18) driven, the pair check.
-inline const Steps51 PairPreCheck = {Do51::PowerUp, Do51::VccOn, steps51::Option(19, 0), steps51::Option(18, 1),
-                                      Do51::PairCheck};
-inline ControlRow Btn(const char* name, const char* caption, const char* group = "") {
-    return {.Kind = ControlKind::Button, .Name = name, .Caption = caption, .Group = group};
-}
-inline ControlRow Group(const char* name, const char* caption) {
-    return {.Kind = ControlKind::Group, .Name = name, .Caption = caption};
-}
-inline ControlRow Box(const char* name, const char* caption, bool ticked, const char* group) {
-    return {.Kind = ControlKind::Check, .Name = name, .Caption = caption, .Group = group, .Ticked = ticked};
-}
-inline ControlRow Edit(const char* name, const char* label, const char* text, const char* group, bool readOnly = false) {
-    return {.Kind = ControlKind::Edit, .Name = name, .Caption = label, .Group = group, .Text = text, .ReadOnly = readOnly};
-}
-// The group "Batch   " (unless `group` is false) with its boxes (name, caption;
-// ticked) and the run button.
-Window51 Batch(std::initializer_list<std::pair<const char*, const char*>> boxes, bool group = true);
-// Lists one after another (window controls).
-template <class T>
-std::vector<T> Join(std::initializer_list<std::vector<T>> parts) {
-    std::vector<T> out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-}  // namespace f51
+// and XTAL2 (18) driven, the pair check (which sends nothing).
+inline const Steps51 kPairPreCheck51 = {Do51::PowerUp, Do51::VccOn, steps51::Option(19, 0), steps51::Option(18, 1),
+                                        Do51::PairCheck};
 
 // A read of signature or configuration cells: the script, one block read (or
 // one per address of `At`, its byte `Offsets[i]` each), the bytes taken at
@@ -79,10 +51,10 @@ struct Flash51Row {
     const Package51* Plcc = &Plcc44Package;
 
     // ---- window and setup ----
-    const char* AddressText = "Add ";
-    Window51 Window = {};
-    std::vector<std::pair<const char*, const char*>> Batch = {};  // box, handler: the batch in run order
-    bool ClearStatus = false;       // Msg and Edit6 emptied after the declaration
+    // The whole window; a button or box runs the flow's handler of its name
+    // (Flash51Form's handler table), when there is one.
+    ControlRows Window = {};
+    Handlers<Flash51Form> Batch = {};  // the batch boxes' steps, in run order
     bool ResetPins = true;          // the setup resets the pins first
     bool ShowAgain = false;         // the form shown again after the range
     int ConfigFromVariant = 0;      // Wr.CFG and its batch box from this variant on (0: always)
@@ -112,20 +84,20 @@ public:
     void FillVariantTable() override { Table = Flow.Parts; }
     void OnClose() override { Ep3.PowerOff(); }
 
-    // The handlers, bound to the buttons by name (Handler): "Read1", "Erase",
-    // "Blank", "Verify", "Write", "Secrity", "Config", "Init", "Button2" (Rd.CFG),
-    // "ID", "Button1" (the batch), "CancelBtn".
-    void ReadRom();
-    void EraseClick();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void SecrityClick();
-    void ConfigClick();
+    // The handlers, bound to the controls by name: the standard ones ("Read1",
+    // "Erase", "Blank", "Verify", "Write", "Secrity", "ID", "Button1" the
+    // batch, "CancelBtn"), "Config", "Init" and "Button2" (Rd.CFG).
+    void ReadRom() override;
+    void EraseClick() override;
+    void BlankClick() override;
+    void VerifyClick() override;
+    void WriteClick() override;
+    void SecrityClick() override;
+    virtual void ConfigClick();
     void InitClick();
     void ConfigReadClick();
-    void IDClick();
-    void Button1Click();
+    void IDClick() override;
+    void Button1Click() override;
 
     void PowerUp51() override { Run(Flow.PowerUp); }
     int PreCheck51() override { return Run(Flow.PreCheck); }
@@ -135,10 +107,6 @@ public:
 
 protected:
     const Flash51Row& Flow;
-    // The window from the row, then the table (by the form's constructor, its
-    // handlers in place).
-    void Declare();
-    virtual std::function<void()> Handler(std::string_view name);
     // A script, then its success text when it passed.
     void RunOp(const Steps51& steps, const char* done, Args51 args = {}) {
         if (Run(steps, args)) Success(done);

@@ -18,42 +18,56 @@ constexpr const char* kGrid = "StringGrid1";
 
 // Each row's VCC and ground pins and contact masks (rows 3 and 4 have none).
 struct IcpRow {
-    int Vcc, Gnd;
-    std::uint32_t MaskLo, MaskHi;
+    int Vcc = 0, Gnd = 0;
+    std::uint32_t MaskLo = 0, MaskHi = 0;
 };
-const IcpRow kRows[] = {
-    {0, 0, 0, 0}, {30, 10, 0xFF81FFF8u, 0x1Fu}, {30, 10, 0xFE007FE0u, 0x07u}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+const IcpRow kRows[] = {{},
+                        {.Vcc = 30, .Gnd = 10, .MaskLo = 0xFF81FFF8u, .MaskHi = 0x1Fu},
+                        {.Vcc = 30, .Gnd = 10, .MaskLo = 0xFE007FE0u, .MaskHi = 0x07u},
+                        {},
+                        {}};
 
-const char* const kBoxes[] = {"FOSC0", "FOSC1", "FOSC2", "-", "WDSE", "BOE", "RPE", "WDTE"};
+// The UCFG1 boxes CheckBox1..8, bit 0 first; the first three ticked at start.
+const win::Face kBoxes[] = {{"CheckBox1", "FOSC0"}, {"CheckBox2", "FOSC1"}, {"CheckBox3", "FOSC2"},
+                            {"CheckBox4", "-"},     {"CheckBox5", "WDSE"},  {"CheckBox6", "BOE"},
+                            {"CheckBox7", "RPE"},   {"CheckBox8", "WDTE"}};
 const char* const kCells[] = {"Vector", "Status", "SEC0", "SEC1", "SEC2", "SEC3", "SEC4", "SEC5", "SEC6", "SEC7"};
 // The configuration addresses the cells are written to: the boot vector and
 // the status byte sit at 2 and 3 (1 is reserved), SEC0-7 at 8-15.
 constexpr int kCellAddress[] = {2, 3, 8, 9, 10, 11, 12, 13, 14, 15};
 
 using F = Lpc9xxForm;
-const std::vector<Handler51<F>> kBatch{
-    {"CheckEra", "Ers.", &F::EraseClick}, {"CheckWri", "Write.", &F::WriteClick}, {"CheckCon", "Wr.CFG", &F::ConfigClick}};
+const Handlers<F> kBatch{{"CheckEra", &F::EraseClick}, {"CheckWri", &F::WriteClick}, {"CheckCon", &F::ConfigClick}};
+
+// The window: the first form places Read, Blank? and Vrfy outside its client
+// area (hidden); the second shows them and Put232.
+ControlRows Window(bool serial) {
+    using namespace win;
+    const auto side = [serial](ControlRow c) { return serial ? c : Hidden(c); };
+    ControlRows rows = Join({StatusRows51(),
+                             {side(PushButton({"Read1", "Read  "})), side(PushButton({"Blank", "Blank?  "})),
+                              side(PushButton({"Verify", "Vrfy"})), If(serial, PushButton({"Button2", "Put232"})),
+                              PushButton({"Erase", "Erase"}), PushButton({"Write", "Write."}),
+                              PushButton({"Config", "Wr.CFG"}), PushButton({"ReadConfig", "Rd.CFG"}),
+                              PushButton({"ID", " ID "}), Hidden(PushButton({"Button3", "R.CRC"})),
+                              Group({"GroupBox2", "CFG "}), Label({"Label1", "UCFG1(打勾编程为1):"}, "GroupBox2")}});
+    for (int i = 0; i < 8; ++i) rows.push_back(Box(kBoxes[i], i < 3, "GroupBox2"));
+    return Join({rows,
+                 {Label({"Label2", "复位和Lock(HEX):"}, "GroupBox2"),
+                  Grid({kGrid, ""}, {std::begin(kCells), std::end(kCells)},
+                       {"00", "00", "07", "07", "07", "07", "07", "07", "07", "07"}, "GroupBox2")},
+                 BatchRows51({{"CheckEra", "Ers."}, {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG"}})});
+}
 
 }  // namespace
 
 Lpc9xxForm::Lpc9xxForm(Workbench& w, Variant v)
     : Mcs51Form(w, v == Variant::Lpc932 ? "Philip P89LPC93x/92x" : "Philip P89LPC SPI", {}), variant_(v) {
-    DeclareStatus();
-    // The first form places these three outside its client area.
-    const bool side = v == Variant::Spi;
-    DeclareButtons51(this, {{"Read1", "Read  ", &F::ReadRom, true, side}, {"Blank", "Blank?  ", &F::BlankClick, true, side},
-                            {"Verify", "Vrfy", &F::VerifyClick, true, side}});
-    if (side) AddButton("Button2", "Put232", [this] { Button2Click(); });
-    DeclareButtons51(this, {{"Erase", "Erase", &F::EraseClick}, {"Write", "Write.", &F::WriteClick},
-                            {"Config", "Wr.CFG", &F::ConfigClick}, {"ReadConfig", "Rd.CFG", &F::ReadConfigClick},
-                            {"ID", " ID ", &F::IDClick}, {"Button3", "R.CRC", &F::Button3Click, true, false}});
-    AddGroup("GroupBox2", "CFG ");
-    AddLabel("Label1", "UCFG1(打勾编程为1):", "GroupBox2");
-    for (int i = 0; i < 8; ++i) AddCheck("CheckBox" + std::to_string(i + 1), kBoxes[i], i < 3, "GroupBox2");
-    AddLabel("Label2", "复位和Lock(HEX):", "GroupBox2");
-    AddGrid(kGrid, "", {std::begin(kCells), std::end(kCells)},
-            {"00", "00", "07", "07", "07", "07", "07", "07", "07", "07"}, "GroupBox2");
-    DeclareBatch(this, kBatch, " Run  ", &F::Button1Click);
+    DeclareControls(Window(v == Variant::Spi), this,
+                    Handlers51<F>({{"Button2", &F::Button2Click},
+                                   {"Config", &F::ConfigClick},
+                                   {"ReadConfig", &F::ReadConfigClick},
+                                   {"Button3", &F::Button3Click}}));
     FillVariantTable();
     // DIP8 parts (row 4) of a later revision read F8 or FE as the ID's last byte.
     IdAlsoAccepted51 = [this] {
@@ -73,8 +87,10 @@ std::string Lpc9xxForm::DeviceLineError() const {
     const int v = s.VariantIndex;
     if (kRows[v].Vcc == 0) return "Bad device line: row " + std::to_string(v) + " has no supply pins";
     struct Limit { const char* Key; int Lo, Hi; const char* Range; };
-    for (const Limit& l : {Limit{"sec=", 1, 0x10000, "page length 1 to 65536"}, {"len=", 1, 0x10000, "1 to 65536 bytes"},
-                           {"vcc=", 2400, 3600, "2400 to 3600 mV"}})
+    const Limit limits[] = {{.Key = "sec=", .Lo = 1, .Hi = 0x10000, .Range = "page length 1 to 65536"},
+                            {.Key = "len=", .Lo = 1, .Hi = 0x10000, .Range = "1 to 65536 bytes"},
+                            {.Key = "vcc=", .Lo = 2400, .Hi = 3600, .Range = "2400 to 3600 mV"}};
+    for (const Limit& l : limits)
         if (const int n = s.GetParam(l.Key); n < l.Lo || n > l.Hi)
             return "Bad device line: " + std::string(l.Key) + std::to_string(n) + " (" + l.Range + ")";
     return {};
@@ -340,7 +356,7 @@ void Lpc9xxForm::ConfigClick() {
     if (!CheckDeviceId()) return;
     std::uint8_t ucfg1 = 0;
     for (int i = 0; i < 8; ++i)
-        if (Checked("CheckBox" + std::to_string(i + 1))) ucfg1 = static_cast<std::uint8_t>(ucfg1 | (1u << i));
+        if (Checked(kBoxes[i].Name)) ucfg1 = static_cast<std::uint8_t>(ucfg1 | (1u << i));
     if (!IcpWriteConfig(0, ucfg1)) return Busy();
     for (int k = 0; k < 10; ++k)
         if (!IcpWriteConfig(kCellAddress[k], values[k])) return Busy();
@@ -368,7 +384,7 @@ void Lpc9xxForm::Button3Click() {
 
 void Lpc9xxForm::Button1Click() {
     RowReady();
-    RunBatch51(BatchSteps51(this, kBatch), false);
+    RunBatch51(BatchSteps(this, kBatch), false);
 }
 
 void Lpc9xxForm::SerialTestByte(std::uint8_t b) {

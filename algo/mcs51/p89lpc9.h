@@ -22,16 +22,16 @@ public:
     std::string DeviceLineError() const override;
     void OnClose() override { Ep3.PowerOff(); }
 
-    void ReadRom();
-    void BlankClick() { CheckClick(false); }
-    void VerifyClick() { CheckClick(true); }
-    void WriteClick();
-    void EraseClick();
+    void ReadRom() override;
+    void BlankClick() override { CheckClick(false); }
+    void VerifyClick() override { CheckClick(true); }
+    void WriteClick() override;
+    void EraseClick() override;
     void ConfigClick();
     void ReadConfigClick();
-    void IDClick();
+    void IDClick() override;
     void Button3Click();  // R.CRC
-    void Button1Click();  // the batch
+    void Button1Click() override;  // the batch
     void Button2Click();  // Put232 (second form)
 
     // ---- the register routines -------------------------------------------------------

@@ -29,37 +29,44 @@ struct ConfigBox {
     const char* Caption;
     unsigned Bit;
 };
-constexpr ConfigBox kConfigBoxes[] = {{"CheckWtd", "WTD        ", 0x80},
-                                      {"CheckRPD", "No reset  ", 0x40},
-                                      {"CheckPRHI", "Rest IO=hi ", 0x20},
-                                      {"CheckBO25", "I/O = 2.5V ", 0x10}};
+constexpr ConfigBox kConfigBoxes[] = {{.Name = "CheckWtd", .Caption = "WTD        ", .Bit = 0x80},
+                                      {.Name = "CheckRPD", .Caption = "No reset  ", .Bit = 0x40},
+                                      {.Name = "CheckPRHI", .Caption = "Rest IO=hi ", .Bit = 0x20},
+                                      {.Name = "CheckBO25", .Caption = "I/O = 2.5V ", .Bit = 0x10}};
+
+// The window: the buttons, the user-code note, the configuration group (every
+// change recomputes the word: RadioGroup1Click) and the batch with its run
+// button Button2 (the user code's box unticked).
+ControlRows Window() {
+    using namespace win;
+    ControlRows rows = Join(
+        {StatusRows51(),
+         {PushButton({"Blank", "Blank?  "}), PushButton({"Verify", "Vrfy"}), PushButton({"Write", "Write."}),
+          PushButton({"ReadToFile", "Read  "}), PushButton({"ID", " ID   "}), PushButton({"RdConfig", "Read CFG"}),
+          PushButton({"WtConfig", "Wrt.CFG."}), PushButton({"Button1", "Wrt. USR"}), PushButton({"Button3", "Rd. USR "}),
+          Label({"Label1", "32 byte USR add.："}), Label({"Label2", "fce0h to fcffh"}), Group({"GroupBox2", "Int CFG   "}),
+          Box({"CheckSec", "Lock(Sec)"}, false, "GroupBox2")}});
+    for (const ConfigBox& b : kConfigBoxes) rows.push_back(Box({b.Name, b.Caption}, true, "GroupBox2"));
+    return Join({rows,
+                 {Radio({"RadioGroup1", "OSC Mode    "}, {kOsc[0], kOsc[1], kOsc[2], kOsc[3], kOsc[4]}, 0, "GroupBox2"),
+                  Radio({"RadioGroup2", "CLKS            "}, {" 6 Clocks(F.)", "12 Clocks(Mid.)"}, 0, "GroupBox2"),
+                  Group({"GroupBox1", "Batch   "})},
+                 In("GroupBox1",
+                    {Box({"CheckBoxBlank", "Blank?  "}, true), Box({"CheckBoxWrite", "Write."}, true),
+                     Box({"CheckBoxVer", "Vrfy"}, true), Box({"CheckBoxConfig", "Wrt.CFG."}, true),
+                     Box({"CheckBoxUser", "Wrt. USR"}, false), PushButton({"Button2", " Run "})})});
+}
 
 }  // namespace
 
 TPhi87lpx::TPhi87lpx(Workbench& w) : Mcs51Form(w, "P87LP76x", {}) {
     using F = TPhi87lpx;
-    DeclareStatus();
-    DeclareButtons51(this, {{"Blank", "Blank?  ", &F::BlankClick}, {"Verify", "Vrfy", &F::VerifyClick},
-                            {"Write", "Write.", &F::WriteClick}, {"ReadToFile", "Read  ", &F::ReadToFileClick},
-                            {"ID", " ID   ", &F::IDClick}, {"RdConfig", "Read CFG", &F::RdConfigClick},
-                            {"WtConfig", "Wrt.CFG.", &F::WtConfigClick}, {"Button1", "Wrt. USR", &F::Button1Click},
-                            {"Button3", "Rd. USR ", &F::Button3Click}});
-    AddLabel("Label1", "32 byte USR add.：");
-    AddLabel("Label2", "fce0h to fcffh");
-    AddGroup("GroupBox2", "Int CFG   ");
-    const auto changed = [this] { RadioGroup1Click(); };
-    AddCheck("CheckSec", "Lock(Sec)", false, "GroupBox2").OnClick = changed;
-    for (const ConfigBox& b : kConfigBoxes) AddCheck(b.Name, b.Caption, true, "GroupBox2").OnClick = changed;
-    AddRadio("RadioGroup1", "OSC Mode    ", {kOsc[0], kOsc[1], kOsc[2], kOsc[3], kOsc[4]}, 0, "GroupBox2").OnClick =
-        changed;
-    AddRadio("RadioGroup2", "CLKS            ", {" 6 Clocks(F.)", "12 Clocks(Mid.)"}, 0, "GroupBox2").OnClick =
-        changed;
-    AddGroup("GroupBox1", "Batch   ");
-    for (const auto& [name, caption] : {std::pair{"CheckBoxBlank", "Blank?  "}, {"CheckBoxWrite", "Write."},
-                                        {"CheckBoxVer", "Vrfy"}, {"CheckBoxConfig", "Wrt.CFG."},
-                                        {"CheckBoxUser", "Wrt. USR"}})
-        AddCheck(name, caption, std::string(name) != "CheckBoxUser", "GroupBox1");
-    AddButton("Button2", " Run ", [this] { Button2Click(); }, "GroupBox1");
+    Handlers<F> own = {{"ReadToFile", &F::ReadToFileClick}, {"RdConfig", &F::RdConfigClick},
+                       {"WtConfig", &F::WtConfigClick},     {"Button3", &F::Button3Click},
+                       {"Button2", &F::Button2Click},       {"CheckSec", &F::RadioGroup1Click},
+                       {"RadioGroup1", &F::RadioGroup1Click}, {"RadioGroup2", &F::RadioGroup1Click}};
+    for (const ConfigBox& b : kConfigBoxes) own.push_back({b.Name, &F::RadioGroup1Click});
+    DeclareControls(Window(), this, Handlers51(own));
     FillVariantTable();
     // The side file of the current data file, when there is one (no file opens
     // for an empty path): high byte first, a missing byte reads as 0xFF.
@@ -328,9 +335,13 @@ void TPhi87lpx::Button3Click() {
 
 void TPhi87lpx::Button2Click() {
     Row();
-    RunBatch51({{"CheckBoxBlank", [this] { BlankClick(); }}, {"CheckBoxWrite", [this] { WriteClick(); }},
-                {"CheckBoxVer", [this] { VerifyClick(); }}, {"CheckBoxUser", [this] { Button1Click(); }},
-                {"CheckBoxConfig", [this] { WtConfigClick(); }}},
+    // The user code before the configuration word.
+    using F = TPhi87lpx;
+    RunBatch51(BatchSteps<F>(this, {{"CheckBoxBlank", &F::BlankClick},
+                                    {"CheckBoxWrite", &F::WriteClick},
+                                    {"CheckBoxVer", &F::VerifyClick},
+                                    {"CheckBoxUser", &F::Button1Click},
+                                    {"CheckBoxConfig", &F::WtConfigClick}}),
                false);
 }
 

@@ -18,14 +18,14 @@ public:
     void FillVariantTable() override;
     void OnClose() override;
 
-    void BlankClick() { CheckClick(false); }
-    void VerifyClick() { CheckClick(true); }
-    void WriteClick();
+    void BlankClick() override { CheckClick(false); }
+    void VerifyClick() override { CheckClick(true); }
+    void WriteClick() override;
     void ReadToFileClick();
     void RdConfigClick();
     void WtConfigClick();
-    void IDClick();
-    void Button1Click();  // write the user code
+    void IDClick() override;
+    void Button1Click() override;  // write the user code (this form's batch is Button2)
     void Button3Click();  // read the user code
     void Button2Click();  // the batch
     void RadioGroup1Click();

@@ -17,12 +17,15 @@ namespace quilla {
 
 class Rd2Form : public Flash51Form {
 public:
-    void WrConfigClick();
+    void SecrityClick() override;  // programs LockByte
+    void RdSecClick();             // "R.Lock": the HSB
+    void WrConfigClick();          // "Wr.CFG": the configuration page
+    void ReadXAFClick();           // "Rd.CFG ": the configuration bytes
+    void RdIDSubClick();           // the configuration block read (an invisible button)
+    void Button1Click() override;
     // LockByte := NOT (0x98 OR the ticked masks), shown in Edit3.
     void CheckBox1Click();
 
-    // The form's own address: the RB2/RC2 form holds pin 15 high after it.
-    void SetAddress51(std::int32_t address);
     void SetModePins51(bool p26, bool p27, bool p36, bool p37, bool p33);
     void UnlockSequence51();
 
@@ -30,8 +33,9 @@ public:
 
 protected:
     explicit Rd2Form(Workbench& wb, bool rc2);
-    std::function<void()> Handler(std::string_view name) override;
-    void Address51(std::int32_t a) override { SetAddress51(a); }
+    // The address of a step and of the page loop: the RB2/RC2 form holds pin 15
+    // high after it (not after the read walk's addresses).
+    void StepAddress51(std::int32_t a) override;
     void WriteAll(const Mcs51Row& r) override;
 
 private:

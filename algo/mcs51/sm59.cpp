@@ -9,20 +9,22 @@ using namespace proto;
 using namespace steps51;
 using enum Do51;
 using namespace sm51;
+using win::PushButton;
 
 namespace {
 
 constexpr int kRst = 9, kP37 = 17, kPsen = 29, kProg = 30, kEa = 31;
 
+// The rows 0-5 of both tables, then the form's own part.
 std::vector<Mcs51Row> Sm59Parts(Mcs51Row last) {
     return {{"Exit", 0},           {"1: noname  4K", 0x0FFF},  {"2: noname  8K", 0x1FFF},
             {"3: noname  8K", 0x1FFF}, {"4: noname  16K", 0x3FFF}, {"5: noname 32K", 0x7FFF}, last};
 }
 
 const Steps51 kEnd = {H(kEa), H(kProg), VccOff}, kEndOff = {H(kEa), H(kProg), Off};
-const Steps51 kEraseStart = {ResetMode, Addr(0xFFFF), Data(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa),
+const Steps51 kEraseStart = {ResetMode, At(0xFFFF), Data(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa),
                               Mode("11"), CheckCurrent, L(kP37), H(kP37)};
-const Steps51 kLockStart = {Addr(0), ResetMode, Data(0xFF), CheckCurrent};
+const Steps51 kLockStart = {At(0), ResetMode, Data(0xFF), CheckCurrent};
 
 // What both windows share: no supply routed by the contact test, the reset
 // after VCC and the settle wait, two mode pins, the data latched by P3.7
@@ -39,7 +41,7 @@ Sm51Row Sm59(Sm51Row r) {
 }
 
 // The ISP size at 0x100 (+ the size's address): erased, or programmed.
-const Steps51 kIspStart = {ResetMode, Addr(0x100), Data(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa),
+const Steps51 kIspStart = {ResetMode, At(0x100), Data(0xFF), H(kP37), H(kPsen), L(kProg), L(kEa),
                             Mode("00")};
 const Steps51 kIspErase = Join({kIspStart, {H(13), CheckCurrent, L(kP37), H(kP37), Wait(OpWaitSettle)}, kEnd});
 const Steps51 kIspProgram =
@@ -48,17 +50,19 @@ const Steps51 kIspProgram =
 const Sm51Row kSm59064Row = Sm59({
     .Caption = "Sm59064x",
     .Parts = Sm59Parts({"6: SM59064 64K", 0xFFFF}),
-    .RadioCaption = "Set ISP add",
-    .RadioItems = {"0:No ISP", "1:fe00-ffff", "2:fc00-ffff", "3:fa00-ffff", "4:f800-ffff", "5:f600-ffff",
-                   "6:f400-ffff", "7:f200-ffff", "8:f000-ffff"},
-    .RadioDefault = 2,
+    .Window = win::Join(
+        {{PushButton({"Button2", "No ISP "}), PushButton({"Button3", "CFG ISP"}), PushButton({"Button4", "Read.CFG "}),
+          win::Radio({"RadioGroup1", "Set ISP add"},
+                     {"0:No ISP", "1:fe00-ffff", "2:fc00-ffff", "3:fa00-ffff", "4:f800-ffff", "5:f600-ffff",
+                      "6:f400-ffff", "7:f200-ffff", "8:f000-ffff"},
+                     2)},
+         BatchRows51({{"CheckBox6", "No ISP "}, {"CheckBox7", "CFG ISP"}, {"CheckBox1", "Ers."}, {"CheckBox2", "Blank?  "},
+                      {"CheckBox3", "Write."}, {"CheckBox4", "Vrfy"}, {"CheckBox5", "Lock"}})}),
     .Isp = true,
-    .Batch = {{"CheckBox6", "No ISP "}, {"CheckBox7", "CFG ISP"}, {"CheckBox1", "Ers."}, {"CheckBox2", "Blank?  "},
-              {"CheckBox3", "Write."},  {"CheckBox4", "Vrfy"},     {"CheckBox5", "Lock"}},
     .Type = Sm51Row::TypeShown::Device,
     .PowerUpPins = {H(kEa), H(kProg), H(kPsen), H(kP37), L(10), L(11), L(12), L(13)},
     .ModePins = {14, 15},
-    .Write = {L(kEa), H(kPsen), ResetMode, Addr(0), Mode("00"), CheckCurrent},
+    .Write = {L(kEa), H(kPsen), ResetMode, At(0), Mode("00"), CheckCurrent},
     .WriteEnd = kEndOff,
     .Erase = Join({kEraseStart, {Ticks(10)}, kEnd}),
     .Lock = Join({kLockStart, {Mode("10"), L(kEa), H(kPsen), L(kProg), L(kP37), H(kP37), Wait(OpWaitPulse, 3),
@@ -69,12 +73,14 @@ const Sm51Row kSm59064Row = Sm59({
 const Sm51Row kSm59264Row = Sm59({
     .Caption = "Sm59264x",
     .Parts = Sm59Parts({"6: SM59264 64K", 0xFBFF}),
-    .Labels = {{"Label3", "Note:"}, {"Label1", "fc00-ffff is ISP add"}, {"Label2", "is locked."}},
+    .Window = win::Join({UsualBatchRows51("Lock"),
+                         {win::Label({"Label3", "Note:"}), win::Label({"Label1", "fc00-ffff is ISP add"}),
+                          win::Label({"Label2", "is locked."})}}),
     .DipContact = true,
     .SuppliesFirst = true,
     .PowerUpPins = {H(kEa), L(kProg), L(10), L(11)},
     .ModePins = {10, 11},
-    .Write = {{VppLevel, 0}, L(kEa), H(kPsen), ResetMode, Addr(0), Mode("00"), CheckCurrent},
+    .Write = {{VppLevel, 0}, L(kEa), H(kPsen), ResetMode, At(0), Mode("00"), CheckCurrent},
     .WriteEnd = {H(kEa), H(kProg), {VppLevel, 0}, Off},
     .Erase = Join({{{VppLevel, 0}}, kEraseStart, {Ticks(12)}, kEnd}),
     .Lock = Join({kLockStart, {Mode("11"), H(kRst), H(kPsen), H(kEa), H(kP37), Wait(OpWait1ms), Mode("10"), L(kEa),

@@ -11,6 +11,7 @@ using namespace proto;
 using namespace steps51;
 using enum Do51;
 using namespace sm51;
+using win::Radio;
 
 namespace {
 
@@ -28,8 +29,7 @@ const Sm51Row kSm8951Row{
     // Rows 3 and 4 cover the 16 and 32 KiB their names and erase counts give.
     .Parts = {{"Exit", 0},                 {"1: SM8951A 4K", 0x0FFF},   {"2: SM8952A 8K", 0x1FFF},
               {"3: SM8954C 16K", 0x3FFF}, {"4: SM8958C  32", 0x7FFF}, {"5: SM89516C 64K", 0xFFFF}},
-    .RadioCaption = "Delay ",
-    .RadioItems = kDelayItems,
+    .Window = win::Join({{Radio({"RadioGroup1", "Delay "}, kDelayItems, 0)}, UsualBatchRows51("Lock")}),
     .Type = Sm51Row::TypeShown::Line,
     .VccMv = 4400,
     .VppMv = 12000,
@@ -40,13 +40,13 @@ const Sm51Row kSm8951Row{
     .Pulse = kSmPulse,
     .ReadPins = {H(15), H(kProg), L(kProg), L(kPsen), L(10), L(11), L(12)},
     .StatusAt = {0, 0, 1},
-    .Write = {L(15), H(kPsen), H(kProg), H(13), H(14), ResetMode, Addr(0), L(10), H(11), L(12), H(kEa),
+    .Write = {L(15), H(kPsen), H(kProg), H(13), H(14), ResetMode, At(0), L(10), H(11), L(12), H(kEa),
               VppOn, CheckCurrent},
     .WriteEnd = {L(10), L(11), L(12), Off},
-    .Erase = {ResetMode, Addr(0xFFFF), Data(0xFF), H(13), H(14), H(15), H(kPsen), L(kProg), H(kEa), VppOn,
+    .Erase = {ResetMode, At(0xFFFF), Data(0xFF), H(13), H(14), H(15), H(kPsen), L(kProg), H(kEa), VppOn,
               CheckCurrent, L(13), L(15), ByLine(kSmErasePulse), H(13), H(15), Off},
     .ErasePulses = {0, 8, 8, 16, 32, 64},
-    .Lock = {Addr(0), ResetMode, Data(0xFF), VppOn, CheckCurrent, H(kPsen), H(13), H(14), L(kProg), L(15),
+    .Lock = {At(0), ResetMode, Data(0xFF), VppOn, CheckCurrent, H(kPsen), H(13), H(14), L(kProg), L(15),
              Mode("110"), Wait(OpWaitPulse, 3), Mode("000"), H(kProg), H(15), Off},
 };
 
@@ -55,8 +55,7 @@ const Sm51Row kSm89516Row{
     .Parts = {{"Exit", 0},                  {"1: SMxxx  4K", 0x0FFF},     {"2: SM8908  8K", 0x1FFF},
               {"3: SMxxx  8K", 0x1FFF},    {"4: SM8954A  16K", 0x3FFF},  {"5: SM8958A  32K", 0x7FFF},
               {"6: SM89516A 64K", 0xFFFF}},
-    .RadioCaption = "Delay ",
-    .RadioItems = kDelayItems,
+    .Window = win::Join({{Radio({"RadioGroup1", "Delay "}, kDelayItems, 0)}, UsualBatchRows51("Lock")}),
     .Type = Sm51Row::TypeShown::Line,
     .VccMv = 4400,
     .VppMv = 12000,
@@ -69,13 +68,13 @@ const Sm51Row kSm89516Row{
     .StatusAt = {0, 0, 1},
     .ReadEnd = {VccOff, H(kPsen)},
     .Write = {H(10), H(11), H(12), L(13), H(14), L(15), H(kPsen), H(kProg),  // mode 23
-              ResetMode, Addr(0), H(kEa), VppOn, CheckCurrent},
+              ResetMode, At(0), H(kEa), VppOn, CheckCurrent},
     .WriteEnd = {L(10), L(11), L(12), L(13), L(14), L(15), Off},
     .Erase = {ResetMode, Mode("011110"), H(kPsen), H(kEa), H(kPsen), H(kProg), VppOn, CheckCurrent, L(kProg),
               Ticks(10), H(kProg), Off},
     .ErasedText = "OK",
     // The current is checked once 12 V is routed: an over-current ends Lock.
-    .Lock = {Addr(0), ResetMode, Mode("111100"), H(kPsen), H(kProg), VppOn, CheckCurrent, L(kProg),
+    .Lock = {At(0), ResetMode, Mode("111100"), H(kPsen), H(kProg), VppOn, CheckCurrent, L(kProg),
              Wait(OpWaitPulse, 3), H(kProg), Off},
     .LockedText = "OK",
 };
@@ -84,9 +83,8 @@ const Sm51Row kSm2952Row{
     .Caption = "Sm2952",
     .Parts = {{"Exit", 0},               {"1: SM2951  4K", 0x0FFF}, {"2: SM2952  8K", 0x1FFF},
               {"3: SM2953  8K", 0x1FFF}, {"4: SM2954  16K", 0x3FFF}},
-    .RadioCaption = "Erase   ",
-    .RadioItems = {"0.2S  ", "0.4S  ", "0.8S  "},
-    .RadioDefault = 1,
+    .Window = win::Join({{Radio({"RadioGroup1", "Erase   "}, {"0.2S  ", "0.4S  ", "0.8S  "}, 1)},
+                         UsualBatchRows51("Lock")}),
     .VppMv = 12500,
     .XtalOption = true,
     .PowerUpPins = {H(kProg), L(kProg), L(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
@@ -94,12 +92,12 @@ const Sm51Row kSm2952Row{
     .Pulse = {L(15), L(13), L(kProg), Wait(OpWaitPulse), H(13), H(kProg), H(15)},
     .ReadPins = {H(15), H(kProg), L(kProg), L(kPsen)},
     .StatusAt = {1, 2, 1},
-    .Write = {H(15), H(kPsen), H(kProg), H(13), H(14), ResetMode, Addr(0), H(kEa), VppOn, CheckCurrent},
+    .Write = {H(15), H(kPsen), H(kProg), H(13), H(14), ResetMode, At(0), H(kEa), VppOn, CheckCurrent},
     .WriteEnd = {Off},
     // Two erase steps, each P3.0 high with PROG low for 200 ms.
-    .Erase = {ResetMode, Addr(0xFFFF), Data(0xFF), H(13), H(15), H(kEa), VppOn, CheckCurrent,
+    .Erase = {ResetMode, At(0xFFFF), Data(0xFF), H(13), H(15), H(kEa), VppOn, CheckCurrent,
               Step51(kSm2952EraseStep, 2), Off},
-    .Lock = {Addr(0), ResetMode, Data(0x00), H(14), H(kProg), H(15), H(10), VppOn, CheckCurrent, H(kPsen), L(15),
+    .Lock = {At(0), ResetMode, Data(0x00), H(14), H(kProg), H(15), H(10), VppOn, CheckCurrent, H(kPsen), L(15),
              L(14), L(kProg), H(14), H(15), H(kProg), L(kPsen), Off},
 };
 
@@ -113,16 +111,10 @@ TSm2952::TSm2952(Workbench& w) : SyncMos51Form(w, kSm2952Row) {}
 
 SyncMos51Form::SyncMos51Form(Workbench& w, const Sm51Row& row)
     : Flow51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 27, 28}, row.ModePins, row.Pulse), k_(row) {
-    DeclareStatus();
-    DeclareButtons51(LockReadExitButtons51(this));
-    if (k_.Isp)
-        DeclareButtons51({{"Button2", "No ISP ", [this] { Button2Click(); }},
-                          {"Button3", "CFG ISP", [this] { Button3Click(); }},
-                          {"Button4", "Read.CFG ", [this] { Button4Click(); }}});
-    if (k_.RadioCaption) AddRadio("RadioGroup1", k_.RadioCaption, k_.RadioItems, k_.RadioDefault);
-    DeclareBatch(k_.Batch, " Run  ", [this] { Button1Click(); });
-    for (auto [name, text] : k_.Labels) AddLabel(name, text);
-    if (!k_.LockInBatch) PutChecked("CheckBox5", false);
+    using F = SyncMos51Form;
+    DeclareControls(win::Join({StatusRows51(), LockReadExitButtons51(), k_.Window}), this,
+                    Handlers51<F>({{"Button2", &F::Button2Click}, {"Button3", &F::Button3Click},
+                                   {"Button4", &F::Button4Click}}));
     FillVariantTable();
 }
 
@@ -196,7 +188,7 @@ int SyncMos51Form::LineRepeats51() const {
 bool SyncMos51Form::OwnStep(int kind) {
     static constexpr std::uint8_t kDelay[] = {OpNop, OpWait100us, OpWaitPulse};
     switch (kind) {
-        case sm51::kIspAddress: Address51(2 * (ItemIndex("RadioGroup1") | 0x80)); break;
+        case sm51::kIspAddress: StepAddress51(2 * (ItemIndex("RadioGroup1") | 0x80)); break;
         case sm51::kRadioWaits: Waits(OpWait100ms, k_.EraseWaits[static_cast<std::size_t>(Radio51(1))]); break;
         case sm51::kRadioDelay: Put1(kDelay[Radio51(0)]); break;
         default:
@@ -239,9 +231,9 @@ Mcs51Row SyncMos51Form::CheckedRow() {
 void SyncMos51Form::CheckAll(const Mcs51Row& r, bool verify) {
     const auto end = [this] { Run(k_.CheckEnd); };
     if (verify)
-        CheckBlocks51(r, kVerifyPass51, [this] { Run(k_.VerifyFault); }, end);
+        CheckBlocks51(r, k_.VerifyPass, [this] { Run(k_.VerifyFault); }, end);
     else
-        BlankBlocks51(r, [this] { SuppliesOff(); }, end);
+        CheckBlocks51(r, k_.BlankPass, [this] { SuppliesOff(); }, end);
 }
 
 void SyncMos51Form::Sequence51(const char* status, const Steps51& steps, const char* done, bool pre) {
@@ -289,13 +281,11 @@ void SyncMos51Form::Button1Click() {
     Row();
     // The contact test once before the first pass; the file check before the passes.
     if (k_.BatchChecksFirst && (!PreCheck51() || !BatchFileOk51())) return;
+    // The ISP size's boxes first (the SM59064 window).
+    using F = SyncMos51Form;
     std::vector<BatchStep> steps;
-    if (k_.Isp) steps = {{"CheckBox6", [this] { Button2Click(); }}, {"CheckBox7", [this] { Button3Click(); }}};
-    steps.insert(steps.end(), {{"CheckBox1", [this] { EraseClick(); }},
-                               {"CheckBox2", [this] { BlankClick(); }},
-                               {"CheckBox3", [this] { WriteClick(); }},
-                               {"CheckBox4", [this] { VerifyClick(); }},
-                               {"CheckBox5", [this] { SecrityClick(); }}});
+    if (k_.Isp) steps = BatchSteps<F>(this, {{"CheckBox6", &F::Button2Click}, {"CheckBox7", &F::Button3Click}});
+    for (BatchStep& s : BatchSteps<Mcs51Form>(this, kUsualBatch51)) steps.push_back(std::move(s));
     if (k_.DipContact)
         RunBatchDip51(steps);
     else

@@ -30,19 +30,15 @@ inline Step51 Ticks(int n) { return {Do51::Own, kTicks + n}; }
 // What a SyncMOS or Megawin window is: its parts, controls, supplies, power-up,
 // program pulse, settings and sequences.
 struct Sm51Row {
-    using Boxes = std::vector<std::pair<const char*, const char*>>;
     enum class TypeShown { Part, Line, Device };  // Edit7 after setup: the part's name, the line's text, the device
     // ---- the window ----
     const char* Caption;
     std::vector<Mcs51Row> Parts;
-    const char* RadioCaption = nullptr;  // RadioGroup1 (none: no radio)
-    std::vector<std::string> RadioItems = {};
-    int RadioDefault = 0;
-    bool Isp = false;  // the ISP size buttons, the ISP area left out of Blank and Verify
-    Boxes Batch = {{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?  "}, {"CheckBox3", "Write."},
-                   {"CheckBox4", "Vrfy"},   {"CheckBox5", "Lock"}};
-    bool LockInBatch = true;  // the Lock box ticked at start
-    Boxes Labels = {};
+    // After the status rows and the buttons Erase .. Exit: the ISP buttons
+    // (Button2-4), RadioGroup1 (the Delay or Erase time, or the ISP size), the
+    // batch (the usual boxes; the ISP ones CheckBox6 and CheckBox7 first), labels.
+    ControlRows Window = {};
+    bool Isp = false;  // the ISP size buttons and boxes, the ISP area left out of Blank and Verify
     TypeShown Type = TypeShown::Part;
     // ---- supplies and the checks before an operation ----
     int VccMv = 5000, VppMv = 0;
@@ -71,6 +67,8 @@ struct Sm51Row {
     bool BlankCurrentFirst = true;           // Blank checks the current before the read setting
     // After Read; at the end of Blank and Verify; at a fault of Verify (Blank's: both off).
     Steps51 ReadEnd = {Do51::VccOff}, CheckEnd = {Do51::VccOff}, VerifyFault = {Do51::VccOff};
+    // How Blank and Verify judge and what they show.
+    CheckPass51 BlankPass = kBlankPass51, VerifyPass = kVerifyPass51;
     // ---- Write, Erase, Lock ----
     const char* WriteText = "Write";
     Steps51 Write = {}, WriteEnd = {}, Erase = {};  // Write's setting and end; Erase after the power-up
@@ -88,14 +86,13 @@ public:
     void OnClose() override { Ep3.PowerOff(); }
 
     // ---- the handlers -------------------------------------------------------------
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void EraseClick();
-    void SecrityClick();
-    void Button1Click();
-    void CancelBtnClick() { Close(); }
+    void ReadRom() override;
+    void BlankClick() override;
+    void VerifyClick() override;
+    void WriteClick() override;
+    void EraseClick() override;
+    void SecrityClick() override;
+    void Button1Click() override;
     // The ISP size (sm59.cpp): erased, programmed, read back.
     void Button2Click();
     void Button3Click();
@@ -113,8 +110,6 @@ protected:
     // IspAddress, RadioWaits, RadioDelay, Ticks.
     bool OwnStep(int kind) override;
     int LineRepeats51() const override;
-    // Blank's and Verify's check pass.
-    virtual void CheckAll(const Mcs51Row& r, bool verify);
     // The row checked, the contact test (`pre`), the status, the power-up and the
     // script; the text when it passed.
     void Sequence51(const char* status, const Steps51& steps, const char* done, bool pre = true);
@@ -128,6 +123,8 @@ private:
     bool StartRead51(int op, const char* status);
     // The row checked by Blank and Verify: without the ISP area.
     Mcs51Row CheckedRow();
+    // Blank's and Verify's check pass (the row's passes and ends).
+    void CheckAll(const Mcs51Row& r, bool verify);
 };
 
 class TSm8951x : public SyncMos51Form { public: explicit TSm8951x(Workbench& wb); };

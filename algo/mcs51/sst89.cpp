@@ -1,5 +1,7 @@
 #include "algo/mcs51/sst89.h"
 
+#include <array>
+
 #include "algo/common/scan.h"
 #include "catalog/form.h"
 
@@ -42,18 +44,28 @@ const Steps51 kWrite = Join({{PreCheck, NeedFile, Say("Writing.."), PowerUp, Rea
 
 // A box of a group and the bit it programs when ticked: its setting (P2.6,
 // P2.7, P3.6, P3.7) and its address (-1: the 0x30 the signature read leaves).
-struct SstBox { const char* Name; const char* Caption; bool Checked; bool p26, p27, p36, p37; std::int32_t Address; };
+struct SstBox {
+    const char* Name;
+    const char* Caption;
+    bool Ticked;  // at start
+    bool p26, p27, p36, p37;
+    std::int32_t Address;
+};
 // A group of boxes and the status text while its bits are programmed.
-struct SstGroup { const char* Name; const char* Caption; const char* Text; std::vector<SstBox> Boxes; };
-// A button or batch box with its handler.
-using SstButton = Handler51<Sst89Form>;
+struct SstGroup {
+    const char* Name;
+    const char* Caption;
+    const char* Text;
+    std::vector<SstBox> Boxes;
+};
 
 // A form: its window, its parts and what differs in its sequences.
 struct Sst89Row {
     const char* Caption;
     int Parts;                        // the first rows of the table
-    std::vector<SstButton> Buttons;   // after Read, Erase, Blank?, Write, Vrfy, MFG ID
-    std::vector<SstButton> Batch;     // the batch boxes, in order
+    ControlRows Buttons;              // after Read, Erase, Blank?, Write, Vrfy, MFG ID
+    ControlRows Batch;                // the batch group
+    Handlers<Sst89Form> BatchSteps;   // the batch boxes' steps, in order
     bool BatchDip;                    // the DIP40 arguments and mass production, else one pass
     std::vector<SstGroup> Groups;     // the configuration (ConfigClick), then the security bits (SecuClick)
     Steps51 PowerUp, Read, Erase, ReadEnd;  // the read mode entered, Erase after the pre-check, Read's off
@@ -63,27 +75,41 @@ struct Sst89Row {
 namespace {
 
 using F = Sst89Form;
-const std::vector<SstBox> kSbBoxes{{"CheckBox6", "SB1        ", true, Hi, Hi, Hi, Hi, -1},
-                                   {"CheckBox7", "SB2        ", true, Hi, Hi, Lo, Lo, -1},
-                                   {"CheckBox8", "SB3        ", true, Hi, Lo, Hi, Lo, -1}};
-const SstGroup kLockMode{"GroupBox3", "LockMode", "Locking", kSbBoxes};
-std::vector<SstButton> E5xxBatch(const char* lockBox) {
-    return {{"CheckBox1", "Erase ", &F::EraseClick},   {"CheckBox2", "Blank?  ", &F::BlankClick},
-            {"CheckBox5", "Wr.CFG", &F::ConfigClick}, {"CheckBox3", "Write ", &F::WriteClick},
-            {"CheckBox4", "Vrfy", &F::VerifyClick},    {lockBox, "Lock", &F::SecuClick}};
+using win::PushButton;
+// A box that programs its bit at `address` (-1: 0x30) in the setting P2.6,
+// P2.7, P3.6, P3.7.
+SstBox Bit(const char* name, const char* caption, bool ticked, std::array<bool, 4> setting, std::int32_t address = -1) {
+    return {.Name = name, .Caption = caption, .Ticked = ticked, .p26 = setting[0], .p27 = setting[1],
+            .p36 = setting[2], .p37 = setting[3], .Address = address};
 }
-const std::vector<SstButton> kE5xxButtons{{"Config", "Wr.CFG", &F::ConfigClick}, {"Secu", "Lock", &F::SecuClick}};
+const std::vector<SstBox> kSbBoxes{Bit("CheckBox6", "SB1        ", true, {Hi, Hi, Hi, Hi}),
+                                   Bit("CheckBox7", "SB2        ", true, {Hi, Hi, Lo, Lo}),
+                                   Bit("CheckBox8", "SB3        ", true, {Hi, Lo, Hi, Lo})};
+const SstGroup kLockMode{.Name = "GroupBox3", .Caption = "LockMode", .Text = "Locking", .Boxes = kSbBoxes};
+// The E554/E564 batch: Wr.CFG before Write; the lock box `lockBox`.
+ControlRows E5xxBatch(const char* lockBox) {
+    return BatchRows51({{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?  "}, {"CheckBox5", "Wr.CFG"},
+                        {"CheckBox3", "Write "}, {"CheckBox4", "Vrfy"}, {lockBox, "Lock"}});
+}
+Handlers<F> E5xxBatchSteps(const char* lockBox) {
+    return {{"CheckBox1", &F::EraseClick},  {"CheckBox2", &F::BlankClick}, {"CheckBox5", &F::ConfigClick},
+            {"CheckBox3", &F::WriteClick},  {"CheckBox4", &F::VerifyClick}, {lockBox, &F::SecuClick}};
+}
+const ControlRows kE5xxButtons{PushButton({"Config", "Wr.CFG"}), PushButton({"Secu", "Lock"})};
 const Steps51 kPowerUp = PowerUpOn(0), kRead = Join({kEnterRead, {CheckCurrent}});
 const Steps51 kEraseAll = Join({{PowerUp, CheckCurrent}, kErase});
 
 }  // namespace
 
 const Sst89Row kSst89e554Row{
-    .Caption = "", .Parts = 7, .Buttons = kE5xxButtons, .Batch = E5xxBatch("CheckBox12"), .BatchDip = false,
-    .Groups = {{"GroupBox2", "CFG(CHK=1)", "CFG....",
-                {{"CheckBox9", "SC0 ", true, Hi, Lo, Lo, Hi, 0x5A00},
-                 {"CheckBox10", "SC1", true, Hi, Lo, Lo, Hi, 0xAA00},
-                 {"CheckBox11", "Clock (6/12)", false, Lo, Lo, Lo, Hi, 0x5500}}},
+    .Caption = "", .Parts = 7, .Buttons = kE5xxButtons, .Batch = E5xxBatch("CheckBox12"),
+    .BatchSteps = E5xxBatchSteps("CheckBox12"), .BatchDip = false,
+    .Groups = {{.Name = "GroupBox2",
+                .Caption = "CFG(CHK=1)",
+                .Text = "CFG....",
+                .Boxes = {Bit("CheckBox9", "SC0 ", true, {Hi, Lo, Lo, Hi}, 0x5A00),
+                          Bit("CheckBox10", "SC1", true, {Hi, Lo, Lo, Hi}, 0xAA00),
+                          Bit("CheckBox11", "Clock (6/12)", false, {Lo, Lo, Lo, Hi}, 0x5500)}},
                kLockMode},
     .PowerUp = kPowerUp, .Read = kRead, .Erase = kEraseAll, .ReadEnd = {VppOff, VccOff}, .VppAtVcc = false,
 };
@@ -91,12 +117,15 @@ const Sst89Row kSst89e554Row{
 // The E564 form drives VCC on pin 40, routes VPP (at the VCC level) for the
 // reads and the erase, and leaves it on EA after a Read.
 const Sst89Row kSst89e564Row{
-    .Caption = "", .Parts = 7, .Buttons = kE5xxButtons, .Batch = E5xxBatch("CheckBox15"), .BatchDip = false,
-    .Groups = {{"GroupBox2", "CFG(CHK=1)", "Config...",
-                {{"CheckBox9", "SC0 ", false, Hi, Lo, Lo, Hi, 0x5A00},
-                 {"CheckBox12", "Sel Block0", false, Hi, Lo, Lo, Hi, 0x5500},
-                 {"CheckBox13", "Sel Block1", false, Hi, Lo, Lo, Hi, 0xA500},
-                 {"CheckBox11", "Clock (6/12)", false, Lo, Lo, Lo, Hi, 0x5500}}},
+    .Caption = "", .Parts = 7, .Buttons = kE5xxButtons, .Batch = E5xxBatch("CheckBox15"),
+    .BatchSteps = E5xxBatchSteps("CheckBox15"), .BatchDip = false,
+    .Groups = {{.Name = "GroupBox2",
+                .Caption = "CFG(CHK=1)",
+                .Text = "Config...",
+                .Boxes = {Bit("CheckBox9", "SC0 ", false, {Hi, Lo, Lo, Hi}, 0x5A00),
+                          Bit("CheckBox12", "Sel Block0", false, {Hi, Lo, Lo, Hi}, 0x5500),
+                          Bit("CheckBox13", "Sel Block1", false, {Hi, Lo, Lo, Hi}, 0xA500),
+                          Bit("CheckBox11", "Clock (6/12)", false, {Lo, Lo, Lo, Hi}, 0x5500)}},
                kLockMode},
     .PowerUp = PowerUpOn(kDipVcc), .Read = Join({kEnterRead, {VppOn, CheckCurrent}}),
     .Erase = Join({{PowerUp, VppOn, CheckCurrent}, kErase}), .ReadEnd = {VccOff}, .VppAtVcc = true,
@@ -105,40 +134,51 @@ const Sst89Row kSst89e564Row{
 // The C5X form: SB1-SB3, RB0 and RB1 in one group, written by "Wr.CFG".
 const Sst89Row kSst89c5xRow{
     .Caption = "SST89c54/58", .Parts = 3,
-    .Buttons = {{"CancelBtn", "Exit ", &F::CancelBtnClick}, {"Secrity", "Wr.CFG", &F::SecuClick}},
-    .Batch = {{"CheckBox1", "Erase ", &F::EraseClick}, {"CheckBox2", "Blank?  ", &F::BlankClick},
-              {"CheckBox3", "Write ", &F::WriteClick}, {"CheckBox4", "Vrfy", &F::VerifyClick},
-              {"CheckBox5", "Wr.CFG", &F::SecuClick}},
+    .Buttons = {PushButton({"CancelBtn", "Exit "}), PushButton({"Secrity", "Wr.CFG"})},
+    .Batch = UsualBatchRows51("Wr.CFG", "Write "),
+    .BatchSteps = {{"CheckBox1", &F::EraseClick}, {"CheckBox2", &F::BlankClick}, {"CheckBox3", &F::WriteClick},
+                   {"CheckBox4", &F::VerifyClick}, {"CheckBox5", &F::SecuClick}},
     .BatchDip = true,
-    .Groups = {{"GroupBox2", "CFG(CHK=1)", "Locking",
-                {kSbBoxes[0], kSbBoxes[1], kSbBoxes[2], {"CheckBox9", "RB0 ", false, Lo, Lo, Lo, Hi, -1},
-                 {"CheckBox10", "RB1", false, Hi, Lo, Lo, Hi, -1}}}},
+    .Groups = {{.Name = "GroupBox2",
+                .Caption = "CFG(CHK=1)",
+                .Text = "Locking",
+                .Boxes = {kSbBoxes[0], kSbBoxes[1], kSbBoxes[2], Bit("CheckBox9", "RB0 ", false, {Lo, Lo, Lo, Hi}),
+                          Bit("CheckBox10", "RB1", false, {Hi, Lo, Lo, Hi})}}},
     .PowerUp = kPowerUp, .Read = kRead, .Erase = kEraseAll, .ReadEnd = {VppOff, VccOff}, .VppAtVcc = false,
 };
 
 Sst89Form::Sst89Form(Workbench& w, const Sst89Row& row)
     : Steps51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 14, 15}), k_(row) {
-    DeclareStatus();
-    DeclareButtons51(this, {{"Read1", "Read  ", &F::ReadRom}, {"Erase", "Erase", &F::EraseClick},
-                            {"Blank", "Blank?  ", &F::BlankClick}, {"Write", "Write ", &F::WriteClick},
-                            {"Verify", "Vrfy", &F::VerifyClick}, {"ReadID", "MFG ID  ", &F::ReadIDClick}});
-    DeclareButtons51(this, k_.Buttons);
-    DeclareBatch(this, k_.Batch, " Run  ", &F::Button1Click);
+    ControlRows window = win::Join(
+        {StatusRows51(),
+         {PushButton({"Read1", "Read  "}), PushButton({"Erase", "Erase"}), PushButton({"Blank", "Blank?  "}),
+          PushButton({"Write", "Write "}), PushButton({"Verify", "Vrfy"}), PushButton({"ReadID", "MFG ID  "})},
+         k_.Buttons, k_.Batch});
     for (const SstGroup& g : k_.Groups) {
-        AddGroup(g.Name, g.Caption);
-        for (const SstBox& b : g.Boxes) AddCheck(b.Name, b.Caption, b.Checked, g.Name);
+        window.push_back(win::Group({g.Name, g.Caption}));
+        for (const SstBox& b : g.Boxes) window.push_back(win::Box({b.Name, b.Caption}, b.Ticked, g.Name));
     }
+    // "Secrity" (the C5X's Wr.CFG) programs the security bits as "Secu" does.
+    DeclareControls(window, this,
+                    Handlers51<F>({{"ReadID", &F::ReadIDClick},
+                                   {"Config", &F::ConfigClick},
+                                   {"Secu", &F::SecuClick},
+                                   {"Secrity", &F::SecuClick}}));
     FillVariantTable();
 }
 
 void Sst89Form::FillVariantTable() {
-    Table = {{"Exit", 0, 0, 0, 0},
-             {"1: SST89C54", 0x3FFF, 0, 0xF000, 5000},
-             {"2: SST89C58", 0x7FFF, 0, 0xF000, 5000},
-             {"3: SST89E554RC", 0x7FFF, 0, 0xE000, 5000},
-             {"4: SST89E564RD", 0xFFFF, 0, 0x8000, 5000},
-             {"5: SST89V554RC", 0x7FFF, 0, 0xE000, 4400},
-             {"6: SST89V564RD", 0xFFFF, 0, 0x8000, 4400}};
+    // Block 1 from Block1Start to 0xFFFF; VCC by row.
+    const auto part = [](const char* name, std::int32_t last, std::int32_t block1, int vccMv) {
+        return Mcs51Row{.Name = name, .LastAddress = last, .Block1Start = block1, .VccMv = vccMv};
+    };
+    Table = {{"Exit", 0},
+             part("1: SST89C54", 0x3FFF, 0xF000, 5000),
+             part("2: SST89C58", 0x7FFF, 0xF000, 5000),
+             part("3: SST89E554RC", 0x7FFF, 0xE000, 5000),
+             part("4: SST89E564RD", 0xFFFF, 0x8000, 5000),
+             part("5: SST89V554RC", 0x7FFF, 0xE000, 4400),
+             part("6: SST89V564RD", 0xFFFF, 0x8000, 4400)};
     Table.resize(static_cast<std::size_t>(k_.Parts));
 }
 
@@ -236,7 +276,7 @@ void Sst89Form::WriteClick() {
     if (!Run(kWrite)) return;
     AddressWalk(r, [this](std::int32_t a) {
         SetAddress51(a);
-        ProgramBytes51(a, kBlock, [this](std::uint8_t v) { ProgramByte51(v); });
+        ProgramBytes51(a, kBlock);
         Flush();
         return true;
     });
@@ -271,7 +311,7 @@ void Sst89Form::ReadIDClick() {
 
 void Sst89Form::Button1Click() {
     Row();
-    const auto steps = BatchSteps51(this, k_.Batch);
+    const auto steps = BatchSteps(this, k_.BatchSteps);
     k_.BatchDip ? RunBatchDip51(steps) : RunBatch51(steps, false);
 }
 

@@ -29,25 +29,24 @@ public:
     void OnClose() override { Ep3.PowerOff(); }
 
     // ---- the handlers -------------------------------------------------------------
-    void ReadRom();
-    void EraseClick();
-    void BlankClick() { CheckChip(kBlankPass51, [this] { SuppliesOff(); }); }
-    void VerifyClick() { CheckChip(kVerifyPass51, [this] { Ep3.VccPin(0); }); }
-    void WriteClick();
+    void ReadRom() override;
+    void EraseClick() override;
+    void BlankClick() override { CheckChip(kBlankPass51, [this] { SuppliesOff(); }); }
+    void VerifyClick() override { CheckChip(kVerifyPass51, [this] { Ep3.VccPin(0); }); }
+    void WriteClick() override;
     void ReadIDClick();
     // The bits of the ticked boxes: the configuration (E554/E564 "Wr.CFG"), the
     // security bits (E554/E564 "Lock"; on the C5X "Wr.CFG" with RB0 and RB1).
     void ConfigClick();
     void SecuClick();
-    void Button1Click();
-    void CancelBtnClick() { Close(); }
+    void Button1Click() override;
 
     // ---- the routines ---------------------------------------------------------------
     int PreCheck51() override;
     void PowerUp51() override;
     void SetModePins51(bool p37, bool p36, bool p27, bool p28);
     void ReadIdBytes51();
-    void ProgramByte51(std::uint8_t b);
+    void ProgramByte51(std::uint8_t b) override;
     // The progress over 0..0xFFFF, whatever the row.
     void ShowProgress(std::int32_t value);
 

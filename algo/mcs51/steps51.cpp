@@ -7,10 +7,6 @@ namespace quilla {
 
 using namespace proto;
 
-namespace {
-constexpr int kXtal2 = 18, kXtal1 = 19;  // the clock pins
-}  // namespace
-
 Step51 steps51::Pins(std::initializer_list<std::vector<Level51>> parts) {
     std::vector<Level51> all;
     for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
@@ -43,7 +39,7 @@ bool Steps51Form::Step(const Step51& s) {
             break;
         case Contact: return ContactTest();
         case Contact40: return DipContact51();
-        case PairCheck: return Ep3.PinPairOk(kXtal1, kXtal2) != 0 || s.N == 0;
+        case PairCheck: break;  // no pin-pair command: nothing to send, nothing that fails
         case NeedFile: return NeedFileWindow();
         case NeedFileFirst: return NeedFileWindow("Must open a file first....");
         case ShowStatus: Status(s.Text); break;
@@ -54,7 +50,7 @@ bool Steps51Form::Step(const Step51& s) {
         case SetPins: Mcs51Form::SetPins(s.Pins); break;
         case Clock: Ep3.ClockPin(s.N); break;
         case AllPins: Ep3.SetAllPins(s.N); break;
-        case Address: SetAddress51(s.N); break;
+        case Address: StepAddress51(s.N + s.M * RunBox51); break;
         case NextAddress: NextAddress51(); break;
         case Sample: Put1(OpSampleData51); break;
         case ReadBlock: Mcs51Form::ReadBlock(Ep3.UsbReplyBuf.data() + s.N); break;
@@ -93,10 +89,10 @@ Flow51Form::Flow51Form(Workbench& w, std::string caption, std::vector<int> highP
 
 bool Flow51Form::Run(const Steps51& steps, Args51 args, int box) {
     args_ = args;
-    box_ = box;
+    RunBox51 = box;
     const bool ok = Run(steps);
     args_ = {};
-    box_ = 0;
+    RunBox51 = 0;
     return ok;
 }
 
@@ -106,12 +102,12 @@ void Flow51Form::ProgramByte51(std::uint8_t v) {
 }
 
 void Flow51Form::BusWrite(std::int32_t a, std::uint8_t d) {
-    Address51(a);
+    StepAddress51(a);
     ProgramByte51(d);
 }
 
 void Flow51Form::ReadRest51(const Mcs51Row& r, const Steps51& end) {
-    ReadAll(r);
+    ReadImage51(r);
     ShowProgress(r.LastAddress);
     Run(end);
     Success("OK");
@@ -126,10 +122,6 @@ void Flow51Form::WriteRest51(const Mcs51Row& r, const Steps51& end) {
     Success("OK");
 }
 
-void Flow51Form::WriteAll(const Mcs51Row& r) {
-    PageLoop51(r, [this](std::uint8_t v) { ProgramByte51(v); });
-}
-
 bool Flow51Form::FlowStep(const Step51& s) {
     using enum Do51;
     const auto u8 = [](int v) { return static_cast<std::uint8_t>(v); };
@@ -141,7 +133,6 @@ bool Flow51Form::FlowStep(const Step51& s) {
         case PortMode: Ep3.SetPortMode(s.N); break;
         case WaitOp: Waits(u8(s.N), s.M); break;
         case Latch0: Ep3.WriteLatch(0, u8(s.N)); break;
-        case AddressBox: Address51(s.N + s.M * box_); break;
         case PutArg: Ep3.UsbPut2(OpPutData51, arg()); break;
         case Program: ProgramByte51(u8(s.N)); break;
         case ProgramArg: ProgramByte51(arg()); break;

@@ -22,7 +22,9 @@ enum class Do51 : std::uint8_t {
     Own,                         // the form's own step kind N (OwnStep)
     Repeat,                      // the sub-list, N times (at least once)
     Contact, Contact40,          // the contact test: the package's, the DIP40 arguments
-    PairCheck,                   // the clock pins' pair check; N = 1: a failed check ends the run
+    // The clock pins' pair check (XTAL1, XTAL2) where a sequence has it: the
+    // programmer has no pin-pair command, so nothing is sent and it always passes.
+    PairCheck,
     NeedFile, NeedFileFirst,     // a buffer window: Write's text, "Must open a file first...."
     ShowStatus,                  // the status text
     ReadMode, ResetMode,         // the port mode
@@ -30,7 +32,7 @@ enum class Do51 : std::uint8_t {
     PinOptions, SetPins,         // per level: the pin's option, the pin's level
     Clock,                       // the clock on pin N (0: off)
     AllPins,                     // every pin at level N
-    Address, NextAddress,        // SetAddress51(N), NextAddress51
+    Address, NextAddress,        // StepAddress51(N + M x the run's box), NextAddress51
     Sample,                      // P0 sampled into the reply (0x22)
     ReadBlock, ReadReply,        // the 256-byte block (to reply offset N), the captured bytes, into the reply buffer
     PutData,                     // N on the data bus
@@ -46,7 +48,6 @@ enum class Do51 : std::uint8_t {
     // The flash flows' kinds (Flow51Form; a plain Steps51Form passes over them):
     ModeDigits,                  // the form's mode pins := Text, one digit per pin in the form's order
     PortMode, WaitOp, Latch0,    // port mode N; opcode N, M times; latch 0 := N
-    AddressBox,                  // Address51(N + M x the run's box)
     PutArg, Program, ProgramArg,  // data byte: argument N; ProgramByte51(N); ProgramByte51(argument N)
     BusCycle,                    // BusWrite(N, M)
     ProgressAt, ShowLast,        // the bar at N of 0..M; the row's last address shown
@@ -62,7 +63,7 @@ struct Step51 {
     std::vector<Level51> Pins{};    // PinOptions, SetPins
     const char* Text = nullptr;     // ShowStatus
     const Steps51* Sub = nullptr;   // Repeat
-    int M = 0;                      // a second number (WaitOp, AddressBox, BusCycle, ProgressAt)
+    int M = 0;                      // a second number (Address, WaitOp, BusCycle, ProgressAt)
     Step51(Do51 d, int n = 0) : Do(d), N(n) {}
     Step51(Level51 l) : Do(Do51::SetPins), Pins{l} {}  // a level is a step
     Step51(Do51 d, std::vector<Level51> pins) : Do(d), Pins(std::move(pins)) {}
@@ -78,16 +79,18 @@ inline Step51 Pins(std::vector<Level51> levels) { return {Do51::SetPins, std::mo
 // The parts' levels one after the other.
 Step51 Pins(std::initializer_list<std::vector<Level51>> parts);
 inline Step51 OptionPins(std::vector<Level51> levels) { return {Do51::PinOptions, std::move(levels)}; }
-inline Step51 At(int address) { return {Do51::Address, address}; }
 inline Step51 Data(int byte) { return {Do51::PutData, byte}; }
 // The lists one after the other.
 Steps51 Join(std::initializer_list<Steps51> lists);
-// The flash flows' steps of two numbers or a text.
+// The steps of two numbers or a text.
 inline Step51 Two(Do51 d, int n, int m) {
     Step51 s(d, n);
     s.M = m;
     return s;
 }
+// The address `a` (the form's address path, StepAddress51); in a run of the
+// flash flows with a box (Flow51Form::Run), `a` + `perBox` x the box.
+inline Step51 At(std::int32_t a, int perBox = 0) { return Two(Do51::Address, a, perBox); }
 inline Step51 Mode(const char* digits) {
     Step51 s(Do51::ModeDigits);
     s.Text = digits;
@@ -95,7 +98,6 @@ inline Step51 Mode(const char* digits) {
 }
 inline Step51 Option(int pin, int on) { return OptionPins({{pin, on != 0}}); }
 inline Step51 Wait(std::uint8_t op, int count = 1) { return Two(Do51::WaitOp, op, count); }
-inline Step51 Addr(std::int32_t a, int perBox = 0) { return Two(Do51::AddressBox, a, perBox); }
 inline Step51 Bus(std::int32_t a, std::uint8_t d) { return Two(Do51::BusCycle, a, d); }
 inline Step51 Progress(int at, int max) { return Two(Do51::ProgressAt, at, max); }
 inline Step51 ByLine(const Steps51& sub) {
@@ -121,6 +123,11 @@ public:
 protected:
     // A step kind of the form's own (Do51::Own with the kind in N); false ends the run.
     virtual bool OwnStep(int kind);
+    // The address an address step sets: SetAddress51 (the RB2/RC2 form holds
+    // pin 15 high after it).
+    virtual void StepAddress51(std::int32_t a) { SetAddress51(a); }
+    // The box of the run, by which a per-box address step moves (Flow51Form::Run).
+    int RunBox51 = 0;
     // The level of a VccLevel step without one.
     int VccMv51 = 5000;
     // The kinds from ModeDigits on (Flow51Form); false ends the run.
@@ -136,38 +143,35 @@ class Flow51Form : public Steps51Form {
 public:
     using Args51 = std::array<std::uint8_t, 2>;
     using Steps51Form::Run;
-    // A run with the arguments of PutArg and ProgramArg and the box of AddressBox.
+    // A run with the arguments of PutArg and ProgramArg and the box of a
+    // per-box address step.
     bool Run(const Steps51& steps, Args51 args, int box = 0);
     // The data byte, then the row's pulse.
-    void ProgramByte51(std::uint8_t v);
-    // One bus write cycle: the address, then the byte programmed.
+    void ProgramByte51(std::uint8_t v) override;
+    // One bus write cycle: the address (StepAddress51), then the byte programmed.
     virtual void BusWrite(std::int32_t a, std::uint8_t d);
 
 protected:
     // `modePins` and `pulse` live as long as the form (the row's).
     Flow51Form(Workbench& wb, std::string caption, std::vector<int> highPins, const std::vector<int>& modePins,
                const Steps51& pulse);
-    // The address of an AddressBox step (a form may add pins of its own).
-    virtual void Address51(std::int32_t a) { SetAddress51(a); }
     // A RepeatLine's count.
     virtual int LineRepeats51() const { return 0; }
     bool FlowStep(const Step51& s) override;
 
-    // Read once started: the image read (ReadAll), the last address shown,
+    // Read once started: the image read (ReadImage51), the last address shown,
     // `end`, "OK", the buffer shown.
     void ReadRest51(const Mcs51Row& r, const Steps51& end);
     // Write once started: WriteAll, the last address shown, `end`, "OK".
     void WriteRest51(const Mcs51Row& r, const Steps51& end);
-    // Read's walk into the image; Write's loop (whole 256-byte pages,
-    // ProgramByte51 per byte).
-    virtual void ReadAll(const Mcs51Row& r) { ReadImage51(r); }
-    virtual void WriteAll(const Mcs51Row& r);
+    // Write's loop: whole 256-byte pages (PageLoop51); a form whose chip takes
+    // its bytes otherwise (pages of 128, a command per byte) has its own.
+    virtual void WriteAll(const Mcs51Row& r) { PageLoop51(r); }
 
 private:
     const std::vector<int>& modePins_;
     const Steps51& pulse_;
     Args51 args_{};
-    int box_ = 0;
 };
 
 }  // namespace quilla

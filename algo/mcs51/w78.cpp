@@ -16,7 +16,10 @@ namespace {
 constexpr int kRst = 9, kP30 = 10, kP31 = 11, kP32 = 12, kP33 = 13, kP34 = 14, kP35 = 15, kP36 = 16,
               kP37 = 17, kXtal2 = 18, kXtal1 = 19, kP26 = 27, kP27 = 28, kPsen = 29, kAle = 30, kEa = 31;
 
-const IdCheck51 kWinbondId{2, false, false, "Maybe locked, or no chip...\n OK ? ", "Wrong type, OK ??", false};
+const IdCheck51 kWinbondId{.ClearsErrorFlag = false,
+                           .LockedFirst = false,
+                           .LockedQuestion = "Maybe locked, or no chip...\n OK ? ",
+                           .WrongNoSetsError = false};
 
 // The CFG byte from the boxes: Lock (bit 0), MOVC (bit 1), encryption (bit 2)
 // ticked clear their bit, an unticked oscillator box clears bit 7; a disabled
@@ -42,6 +45,12 @@ const Steps51 kStrobe64{Step51(kStrobe, 64), ReadReply};
 const Step51 NotLocked{Own};  // the signature read, then the locked question
 
 const Steps51 kBlank{Contact40, PreCheck, NotLocked, PowerUp, CheckCurrent, Say("Blank CHK")};
+
+// A W7851 part of family 1, 'B' (the encryption and oscillator boxes) or '7'
+// (and the seeds).
+Mcs51Row Part(const char* name, std::int32_t last, int family) {
+    return {.Name = name, .LastAddress = last, .Family = family};
+}
 const Steps51 kWrite{Contact40, PreCheck, IdCheck, NeedFile, Say("Writing.."), PowerUp, ResetMode};
 const Steps51 kErase{Contact40, PreCheck, Say("Erasing"), PowerUp};
 
@@ -65,13 +74,13 @@ struct WinbondRow {
 
 const WinbondRow kW7851Row{
     .Caption = "PW785x",
-    .Parts = {{"Exit", 0, 0, 0, 0, 0},
-              {"1: W78E51  (4K)", 0x0FFF, 0, 0, 0, 1},       {"2: W78E52  (8K)", 0x1FFF, 0, 0, 0, 1},
-              {"3: W78E54  (16K)", 0x3FFF, 0, 0, 0, 1},      {"4: W78E58  (32K)", 0x7FFF, 0, 0, 0, 1},
-              {"5: W78E516  (64K)", 0xFFFE, 0, 0, 0, 1},     {"6: W78E51B  (4K)", 0x0FFF, 0, 0, 0, 'B'},
-              {"7: W78E52B  (8K)", 0x1FFF, 0, 0, 0, 'B'},    {"8: W78E54B  (16K)", 0x3FFF, 0, 0, 0, 'B'},
-              {"9: W78E58B  (32K)", 0x7FFF, 0, 0, 0, 'B'},   {"10: W78E516B  (64K)", 0x7FFC, 0, 0, 0, 'B'},
-              {"11: W77E54  (16K)", 0x3FFF, 0, 0, 0, '7'},   {"12: W77E58  (32K)", 0x7FFF, 0, 0, 0, '7'}},
+    .Parts = {{"Exit", 0},
+              Part("1: W78E51  (4K)", 0x0FFF, 1),      Part("2: W78E52  (8K)", 0x1FFF, 1),
+              Part("3: W78E54  (16K)", 0x3FFF, 1),     Part("4: W78E58  (32K)", 0x7FFF, 1),
+              Part("5: W78E516  (64K)", 0xFFFE, 1),    Part("6: W78E51B  (4K)", 0x0FFF, 'B'),
+              Part("7: W78E52B  (8K)", 0x1FFF, 'B'),   Part("8: W78E54B  (16K)", 0x3FFF, 'B'),
+              Part("9: W78E58B  (32K)", 0x7FFF, 'B'),  Part("10: W78E516B  (64K)", 0x7FFC, 'B'),
+              Part("11: W77E54  (16K)", 0x3FFF, '7'),  Part("12: W77E58  (32K)", 0x7FFF, '7')},
     .HighVpp = true,
     .CfgGroup = "CFG ", .CfgButton = "Wr.CFG(Lock)", .EncryptBox = "Random  (Encryption)", .BlankOk = "OK",
     .Levels = {{VccLevel, 5000}, {VppLevel, 12500}},
@@ -101,13 +110,14 @@ const WinbondRow kW7851Row{
 
 const WinbondRow kW78e516Row{
     .Caption = "for 516b,58b,le58",
-    .Parts = {{"Exit", 0, 0, 0, 0, 0, 0},
-              {"1: W78E54B (16K+4K)", 0x4FFF, 0, 0, 0, 0, 0x3FFF},
-              {"2: W78LE54 (16K+4K)", 0x4FFF, 0, 0, 0, 0, 0x3FFF},
-              {"3: W78E58B  (32K+4K)", 0x8FFF, 0, 0, 0, 0, 0x7FFF},
-              {"4: W78LE58  (32K+4K)", 0x8FFF, 0, 0, 0, 0, 0x7FFF},
-              {"5: W78E516B (64K+4K)", 0x10FFF, 0, 0, 0, 0, 0xFFFF},
-              {"6: W78LE516 (64K+4K)", 0x10FFF, 0, 0, 0, 0, 0xFFFF}},
+    // The APROM to AppLast, the 4 KiB LDROM after it.
+    .Parts = {{"Exit", 0},
+              {.Name = "1: W78E54B (16K+4K)", .LastAddress = 0x4FFF, .AppLast = 0x3FFF},
+              {.Name = "2: W78LE54 (16K+4K)", .LastAddress = 0x4FFF, .AppLast = 0x3FFF},
+              {.Name = "3: W78E58B  (32K+4K)", .LastAddress = 0x8FFF, .AppLast = 0x7FFF},
+              {.Name = "4: W78LE58  (32K+4K)", .LastAddress = 0x8FFF, .AppLast = 0x7FFF},
+              {.Name = "5: W78E516B (64K+4K)", .LastAddress = 0x10FFF, .AppLast = 0xFFFF},
+              {.Name = "6: W78LE516 (64K+4K)", .LastAddress = 0x10FFF, .AppLast = 0xFFFF}},
     .HighVpp = false,
     .CfgGroup = "CFG 字", .CfgButton = "Wr.CFG", .EncryptBox = "Lock(Encryption)", .BlankOk = "Blank OK",
     .Levels = {Ground, {VccLevel, 5500}, {VppLevel, 5500}},
@@ -134,27 +144,30 @@ const WinbondRow kW78e516Row{
     .CfgProgram = {Step51(kPulseP34), VccOff},
 };
 
+// The window: the buttons, the CFG group with its button and boxes (the
+// 12.5 V form: the encryption and oscillator boxes and the seeds disabled until
+// setup), the LDROM labels of the 5 V form, the usual batch.
+ControlRows WinbondForm::Window(const WinbondRow& k) {
+    using namespace win;
+    const auto off = [&k](ControlRow c) { return k.HighVpp ? Disabled(c) : c; };
+    return Join({StatusRows51(), ReadIdExitButtons51(),
+                 {Group({"GroupBox2", k.CfgGroup}), PushButton({"Secrity", k.CfgButton}, "GroupBox2")},
+                 In("GroupBox2", {Box({"CheckBox6", "Lock      "}, true),
+                                  Box({"CheckBox7", "No MOVC instruction.    "}, true),
+                                  off(Box({"CheckBox8", k.EncryptBox}, true)),
+                                  off(Box({"CheckBox9", "Full OSC/Half OSC    "}, true))}),
+                 In("GroupBox2", {If(k.HighVpp, Disabled(Label({"Label3", "Random S  （Seed)："}))),
+                                  If(k.HighVpp, Disabled(Label({"Label1", "Seed_0"}))),
+                                  If(k.HighVpp, Disabled(Edit({"Edit1", ""}, "ff"))),
+                                  If(k.HighVpp, Disabled(Label({"Label2", "Seed_1"}))),
+                                  If(k.HighVpp, Disabled(Edit({"Edit2", ""}, "ff")))}),
+                 {If(!k.HighVpp, Label({"Label1", "Load Block"})), If(!k.HighVpp, Label({"Label2", ""}))},
+                 UsualBatchRows51("Wr.CFG")});
+}
+
 WinbondForm::WinbondForm(Workbench& w, const WinbondRow& row)
     : Steps51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 27, 28}), w_(row) {
-    DeclareStatus();
-    DeclareButtons51(ReadIdExitButtons51(this));
-    AddGroup("GroupBox2", w_.CfgGroup);
-    AddButton("Secrity", w_.CfgButton, [this] { SecrityClick(); }, "GroupBox2");
-    AddCheck("CheckBox6", "Lock      ", true, "GroupBox2");
-    AddCheck("CheckBox7", "No MOVC instruction.    ", true, "GroupBox2");
-    AddCheck("CheckBox8", w_.EncryptBox, true, "GroupBox2").Enabled = !w_.HighVpp;
-    AddCheck("CheckBox9", "Full OSC/Half OSC    ", true, "GroupBox2").Enabled = !w_.HighVpp;
-    if (w_.HighVpp) {
-        AddLabel("Label3", "Random S  （Seed)：", "GroupBox2").Enabled = false;
-        AddLabel("Label1", "Seed_0", "GroupBox2").Enabled = false;
-        AddEdit("Edit1", "", "ff", false, "GroupBox2").Enabled = false;
-        AddLabel("Label2", "Seed_1", "GroupBox2").Enabled = false;
-        AddEdit("Edit2", "", "ff", false, "GroupBox2").Enabled = false;
-    } else {
-        AddLabel("Label1", "Load Block");
-        AddLabel("Label2", "");
-    }
-    DeclareBatch51("Wr.CFG", [this] { Button1Click(); });
+    DeclareControls(Window(w_), this, Handlers51<WinbondForm>());
     FillVariantTable();
 }
 
@@ -193,10 +206,9 @@ bool WinbondForm::OwnStep(int) {
     return LockedSignatureOk51();
 }
 
-std::uint8_t WinbondForm::ProgramByte51(std::uint8_t value) {
+void WinbondForm::ProgramByte51(std::uint8_t value) {
     Ep3.UsbPut2(OpPutData51, value);
     Run(w_.Pulse);
-    return value;
 }
 
 void WinbondForm::LockBitPulse51(std::int32_t address, std::uint8_t value) {
@@ -264,7 +276,7 @@ void WinbondForm::ReadRom() {
 
 void WinbondForm::BlankClick() {
     const Mcs51Row& r = Row();
-    if (Run(kBlank)) CheckChip(r, {false, "No!!!", w_.BlankOk, true});
+    if (Run(kBlank)) CheckChip(r, {.FaultStatus = "No!!!", .SuccessText = w_.BlankOk, .OffBeforeSuccess = true});
 }
 
 void WinbondForm::VerifyClick() {
@@ -275,11 +287,8 @@ void WinbondForm::VerifyClick() {
 void WinbondForm::WriteClick() {
     const Mcs51Row& r = Row();
     if (!Run(kWrite) || !Run(w_.Write)) return;
-    std::int32_t i = 0;  // ByteLoop hands over the bytes in address order
-    ByteLoop(r, [&](std::uint8_t v) {
+    ByteLoop(r, [&](std::int32_t i) {
         if (r.AppLast != 0 && i == r.AppLast + 1) Ep3.PinHigh(kP36);  // the LDROM from here
-        ++i;
-        ProgramByte51(v);
     });
     Flush();
     ShowProgress(r.LastAddress);
@@ -327,8 +336,9 @@ void WinbondForm::SecrityClick() {
 
 void WinbondForm::Button1Click() {
     Row();
-    if (w_.HighVpp) RunBatchDip51(BatchSteps51(this));
-    else RunBatch51(BatchSteps51(this), false);
+    const auto steps = BatchSteps<Mcs51Form>(this, kUsualBatch51);
+    if (w_.HighVpp) RunBatchDip51(steps);
+    else RunBatch51(steps, false);
 }
 
 QUILLA_FORM(TPW785x);

@@ -27,20 +27,20 @@ public:
     void FillVariantTable() override;
     void OnClose() override { Ep3.PowerOff(); }
 
-    void ReadRom();
-    void BlankClick();
-    void VerifyClick();
-    void WriteClick();
-    void EraseClick();
-    void SecrityClick();
-    void IDClick();
-    void Button1Click();
-    void CancelBtnClick() { Close(); }
+    void ReadRom() override;
+    void BlankClick() override;
+    void VerifyClick() override;
+    void WriteClick() override;
+    void EraseClick() override;
+    void SecrityClick() override;
+    void IDClick() override;
+    void Button1Click() override;
 
     void PowerUp51() override;
     // The clock pins' pair check of the 12.5 V parts (nothing on the others).
     int PreCheck51() override;
-    std::uint8_t ProgramByte51(std::uint8_t value);
+    // The byte on the data bus, then the row's program pulse.
+    void ProgramByte51(std::uint8_t value) override;
     // Writes one CFG or seed byte at `address` (set after the power-up).
     void LockBitPulse51(std::int32_t address, std::uint8_t value);
     int CheckDeviceId() override;
@@ -50,6 +50,7 @@ protected:
     bool OwnStep(int kind) override;
 
 private:
+    static ControlRows Window(const WinbondRow& k);
     // The blocks from 0 while a < last address and a <= EndAddr (64-byte strobe
     // reads or 256-byte blocks, P3.6 raised at the LDROM's first address);
     // `block(a, bytes, count)` false stops (false returned).

@@ -254,7 +254,7 @@ TEST(Flash51Steps, AModeSetsTheRowsPinsInOrderAndAnAddressStepsByTheBox) {
     auto& f = dynamic_cast<Flash51Form&>(b.Open("P89C51RX2XX 4 #15 C2 E3"));
     b.tap->commands.clear();
     // Mode digits: P2.6, P3.7, P3.1, P3.0; box 2 of 0x3000 + 0x1000 per box: 0x5000.
-    EXPECT_TRUE(f.Run({steps51::Mode("1010"), steps51::Addr(0x3000, 0x1000), Do51::Flush}, {}, 2));
+    EXPECT_TRUE(f.Run({steps51::Mode("1010"), steps51::At(0x3000, 0x1000), Do51::Flush}, {}, 2));
     const std::vector<std::pair<bool, int>> want = {{true, 27},  {false, 17}, {true, 11},  {false, 10},
                                                     {false, 21}, {false, 22}, {false, 23}, {false, 24},
                                                     {true, 25},  {false, 26}, {true, 14},  {false, 15}};
