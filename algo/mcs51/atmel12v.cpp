@@ -86,7 +86,7 @@ const Steps51 kVcc65Pulse{{VppSupply, kVcc40}, WaitSettle, VppOn, kProgPulse, {W
 
 // ---- the rows --------------------------------------------------------------------------------
 
-const Atmel12vRow kAt89c5xRow{
+const Atmel12vProfile kAt89c5xProfile{
     .Caption = "AT89,AT87...",
     .HighPins = {21, 22, 23, 24, 25, 26, kP30},
     .Parts = {{"Exit", 0}, {"1: AT89C51", 0x0FFF}, {"2: AT89LV51", 0x0FFF}, {"3: AT89C52", 0x1FFF},
@@ -111,7 +111,7 @@ const Atmel12vRow kAt89c5xRow{
     .LockPulse = {Flush, VppOn, CheckCurrent, Wait1ms, kProgLow, WaitSettle, kProgHigh, {Wait1ms, 2}, VppOff, Flush},
 };
 
-const Atmel12vRow kAt89c5xwdRow{
+const Atmel12vProfile kAt89c5xwdProfile{
     .Caption = "AT8xc5xWD",
     .HighPins = {21, 22, 23, 24, 25, 26, kP34},
     .Parts = {{"0: AT89/87", 0x4FFF}},
@@ -141,7 +141,7 @@ const Atmel12vRow kAt89c5xwdRow{
     .BatchOnePass = true,
 };
 
-const Atmel12vRow kAt89s5xRow{
+const Atmel12vProfile kAt89s5xProfile{
     .Caption = "At89s5x1",
     .HighPins = {21, 22, 23, 24, 25, 26, kP34},
     .Parts = {{"Exit", 0}, {"1: AT89S51", 0x0FFF}, {"2: AT89S52", 0x1FFF}, {"3: AT89S53", 0x2FFF}},
@@ -169,7 +169,7 @@ const Atmel12vRow kAt89s5xRow{
     .LockMode1Text = "Note:mode1,not locked.", .LockClearsBefore = true, .LockClearsAfter = true,
 };
 
-const Atmel12vRow kAt89x8252Row{
+const Atmel12vProfile kAt89x8252Profile{
     .Caption = "AT89x8252/89x53",
     .HighPins = {21, 22, 23, 24, 25, 26},
     .Parts = {{"Exit", 0}, {"1: AT89LS8252", 0x27FF}, {"2: AT89LS8252", 0x1FFF}, {"3: AT89LS53", 0x2FFF}},
@@ -196,7 +196,7 @@ const Atmel12vRow kAt89x8252Row{
 
 // ---- the window ------------------------------------------------------------------------------
 
-ControlRows Atmel12vForm::Window(const Atmel12vRow& k) {
+ControlRows Atmel12vForm::Window(const Atmel12vProfile& k) {
     using namespace win;
     const ControlRow erase = PushButton({"Erase", "Erase"});
     const auto& v = kVerifyLevels;
@@ -213,7 +213,7 @@ ControlRows Atmel12vForm::Window(const Atmel12vRow& k) {
                  UsualBatchRows51("Lock", "Write ")});
 }
 
-Atmel12vForm::Atmel12vForm(Workbench& w, const Atmel12vRow& row)
+Atmel12vForm::Atmel12vForm(Workbench& w, const Atmel12vProfile& row)
     : Steps51Form(w, row.Caption, row.HighPins), k_(row) {
     if (k_.SizedByLine) FirstRow = 0;
     VccMv51 = k_.VccMv;

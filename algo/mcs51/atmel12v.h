@@ -30,7 +30,7 @@
 namespace quilla {
 
 // A form's row: the parts it serves and how its protocol differs.
-struct Atmel12vRow {
+struct Atmel12vProfile {
     const char* Caption;
     std::vector<int> HighPins;  // A8.. on these socket pins
     std::vector<Mcs51Row> Parts;
@@ -70,11 +70,11 @@ struct Atmel12vRow {
     bool BatchDip = false, BatchOnePass = false;
 };
 
-extern const Atmel12vRow kAt89c5xRow, kAt89c5xwdRow, kAt89s5xRow, kAt89x8252Row;
+extern const Atmel12vProfile kAt89c5xProfile, kAt89c5xwdProfile, kAt89s5xProfile, kAt89x8252Profile;
 
 class Atmel12vForm : public Steps51Form {
 public:
-    Atmel12vForm(Workbench& wb, const Atmel12vRow& row);
+    Atmel12vForm(Workbench& wb, const Atmel12vProfile& row);
 
     void SetupForDevice() override;
     void FillVariantTable() override { Table = k_.Parts; }
@@ -114,24 +114,24 @@ protected:
 
 private:
     // The window of a row: the buttons, the radios, the combo and the batch.
-    static ControlRows Window(const Atmel12vRow& k);
+    static ControlRows Window(const Atmel12vProfile& k);
     bool LineSized();
     // The lock bits read back set (`set`) or clear; else ErrorFlag := 1 and `fault`
     // shown. False also when the contact test refused.
     bool LockBitsAre(bool set, const char* fault);
-    const Atmel12vRow& k_;
+    const Atmel12vProfile& k_;
 };
 
 // A form of the flow on its row.
-template <const Atmel12vRow& R>
+template <const Atmel12vProfile& R>
 class Atmel12vOf : public Atmel12vForm {
 public:
     explicit Atmel12vOf(Workbench& wb) : Atmel12vForm(wb, R) {}
 };
-using TAt89c5x = Atmel12vOf<kAt89c5xRow>;
-using TAt89c5xwd = Atmel12vOf<kAt89c5xwdRow>;
-using TAt89s5x1 = Atmel12vOf<kAt89s5xRow>;
-class TAt89x8252x : public Atmel12vOf<kAt89x8252Row> {
+using TAt89c5x = Atmel12vOf<kAt89c5xProfile>;
+using TAt89c5xwd = Atmel12vOf<kAt89c5xwdProfile>;
+using TAt89s5x1 = Atmel12vOf<kAt89s5xProfile>;
+class TAt89x8252x : public Atmel12vOf<kAt89x8252Profile> {
 public:
     using Atmel12vOf::Atmel12vOf;
     // The text Read ends with: the code-page-936 bytes D2 D1 B6 C1 BD F8 C6 FF BC

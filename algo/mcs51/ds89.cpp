@@ -28,8 +28,8 @@ Steps51 EraseStage(const char* mode) {
     return s;
 }
 
-const Flash51Row kDs89 = [] {
-    Flash51Row f{.Caption = "DS89C4x0", .HighPins = {21, 22, 23, 24, 25, 26, 14, 15},
+const Flash51Profile kDs89 = [] {
+    Flash51Profile f{.Caption = "DS89C4x0", .HighPins = {21, 22, 23, 24, 25, 26, 14, 15},
                  .ModePins = {kP26, kP27, kP36, kP37}, .Dip = &P51Dip40Package, .Plcc = &P51Plcc44Package};
     f.Parts = {{"Exit", 0},                      {"1: DS89C420 16Kx8", 0x3FFF}, {"2: DS89C430 16Kx8", 0x3FFF},
                {"3: DS89C440 32Kx8", 0x7FFF}, {"4: DS89C450 64Kx8", 0xFFFF}};

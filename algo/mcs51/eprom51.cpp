@@ -84,7 +84,7 @@ Mcs51Row Otp(const char* name, std::int32_t last, int pulses = 0) {
 
 }  // namespace
 
-const Eprom51Row kPhi875xRow{
+const Eprom51Profile kPhi875xProfile{
     .Caption = "87c5x",
     .Window = win::Join({{PushButton({"Blank", "Blank?  "}), PushButton({"Write", "Write "}),
                      PushButton({"Verify", "Vrfy."}), PushButton({"Secrity", "Lock  "}), PushButton({"Read1", "Read  "}),
@@ -124,7 +124,7 @@ const Eprom51Row kPhi875xRow{
     .BlankOffAgain = true,
 };
 
-const Eprom51Row kPhi87c591xRow{
+const Eprom51Profile kPhi87c591xProfile{
     .Caption = "P87c591",
     .Window = win::Join({{PushButton({"Blank", "Blank?  "}), PushButton({"Write", "Write "}),
                      PushButton({"Verify", "Vrfy."}), PushButton({"Secrity", "Lock  "}), PushButton({"Read1", "Read  "}),
@@ -154,7 +154,7 @@ const Eprom51Row kPhi87c591xRow{
     .Lock = {Say("Locking"), Contact, PreCheck},
 };
 
-const Eprom51Row kV87c58xRow{
+const Eprom51Profile kV87c58xProfile{
     .Caption = "V87c54/8",
     .Window = win::Join({{PushButton({"Read1", "Read  "}), PushButton({"Write", "Write "}), PushButton({"Blank", "Blank?  "}),
                      PushButton({"Verify", "Verify  "}), PushButton({"Secrity", "Lock  "}),
@@ -186,7 +186,7 @@ const Eprom51Row kV87c58xRow{
     .BatchDip = true,
 };
 
-const Eprom51Row kDs87c520xRow{
+const Eprom51Profile kDs87c520xProfile{
     .Caption = "DS87c520",
     .Window = win::Join({{PushButton({"Read1", "Read  "}), PushButton({"Write", "Write."}), PushButton({"Blank", "Blank?  "}),
                      PushButton({"Verify", "Vrfy"}), PushButton({"Secrity", "Lock "}), PushButton({"Config", "Wr.CFG "}),
@@ -233,7 +233,7 @@ const Eprom51Row kDs87c520xRow{
 
 // ---- the window and setup -------------------------------------------------------------------
 
-Eprom51Form::Eprom51Form(Workbench& w, const Eprom51Row& row)
+Eprom51Form::Eprom51Form(Workbench& w, const Eprom51Profile& row)
     : Steps51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, kP34, 15}), k_(row) {
     DeclareControls(win::Join({StatusRows51(), k_.Window}), this, Handlers51(k_.Own));
     FillVariantTable();

@@ -1,7 +1,7 @@
 // The 8051 EPROM and one-time-programmable forms: a train of PROG pulses per
 // byte, VPP on EA/VPP while programming, A14 on P3.4 and A15 on P3.5, no erase.
 // One flow, `Eprom51Form`, runs Read, Blank, Verify, Write, the signature, Lock
-// and the batch; a row per form (`Eprom51Row`) says how each differs: the window,
+// and the batch; a row per form (`Eprom51Profile`) says how each differs: the window,
 // the setup's levels, and each operation's entry as a list of steps (`Step51`:
 // contact test, pre-check, signature check, power-up, mode pins, VPP, ...).
 //   TPhi875x     "PHI8758"   87C51-87C58, 87C51FA-FC, RA+-RD+, 97C51-97C58
@@ -29,7 +29,7 @@ enum class LockBits51 : std::uint8_t {
     Radio,    // the LockMode radio's item (1 no write, 2 no read, 3 no ext code)
 };
 
-struct Eprom51Row {
+struct Eprom51Profile {
     // ---- window ----
     const char* Caption = nullptr;
     // After the status rows: the buttons, the batch, the LockMode boxes
@@ -71,11 +71,11 @@ struct Eprom51Row {
     bool BatchDip = false;       // the batch's next-chip wait on the DIP40 arguments
 };
 
-extern const Eprom51Row kPhi875xRow, kPhi87c591xRow, kV87c58xRow, kDs87c520xRow;
+extern const Eprom51Profile kPhi875xProfile, kPhi87c591xProfile, kV87c58xProfile, kDs87c520xProfile;
 
 class Eprom51Form : public Steps51Form {
 public:
-    Eprom51Form(Workbench& wb, const Eprom51Row& row);
+    Eprom51Form(Workbench& wb, const Eprom51Profile& row);
     void SetupForDevice() override;
     void FillVariantTable() override;
     void OnClose() override { Ep3.PowerOff(); }
@@ -112,13 +112,13 @@ private:
     // VPP and VCC off, sent at once on the 64-byte forms.
     void OffEnd();
     bool LockBits();
-    const Eprom51Row& k_;
+    const Eprom51Profile& k_;
 };
 
 // The forms: one row each.
-struct TPhi875x : Eprom51Form { explicit TPhi875x(Workbench& wb) : Eprom51Form(wb, kPhi875xRow) {} };
-struct TPhi87c591x : Eprom51Form { explicit TPhi87c591x(Workbench& wb) : Eprom51Form(wb, kPhi87c591xRow) {} };
-struct TV87c58x : Eprom51Form { explicit TV87c58x(Workbench& wb) : Eprom51Form(wb, kV87c58xRow) {} };
-struct TDs87c520x : Eprom51Form { explicit TDs87c520x(Workbench& wb) : Eprom51Form(wb, kDs87c520xRow) {} };
+struct TPhi875x : Eprom51Form { explicit TPhi875x(Workbench& wb) : Eprom51Form(wb, kPhi875xProfile) {} };
+struct TPhi87c591x : Eprom51Form { explicit TPhi87c591x(Workbench& wb) : Eprom51Form(wb, kPhi87c591xProfile) {} };
+struct TV87c58x : Eprom51Form { explicit TV87c58x(Workbench& wb) : Eprom51Form(wb, kV87c58xProfile) {} };
+struct TDs87c520x : Eprom51Form { explicit TDs87c520x(Workbench& wb) : Eprom51Form(wb, kDs87c520xProfile) {} };
 
 }  // namespace quilla

@@ -17,7 +17,7 @@ constexpr int kRst = 9, kP37 = 17, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31
 const Steps51 kStrobe = {H(kPsen), L(kProg), L(kP37), H(kP37)};
 
 // 4.5 V on EA; the chip clocked by hand (48 clocks on XTAL1 after reset).
-const Sm51Row kMsu2958Row{
+const Sm51Profile kMsu2958Profile{
     .Caption = "Msu2958",
     .Parts = {{"Exit", 0},           {"1: MSU2951", 0x0FFF}, {"2: MSU2952", 0x1FFF},
               {"3: MSU2953", 0x1FFF}, {"4: MSU2954", 0x3FFF}, {"5: MSU2955", 0x3FFF},
@@ -55,7 +55,7 @@ const Sm51Row kMsu2958Row{
 
 }  // namespace
 
-TMsu2958x::TMsu2958x(Workbench& w) : SyncMos51Form(w, kMsu2958Row) {}
+TMsu2958x::TMsu2958x(Workbench& w) : SyncMos51Form(w, kMsu2958Profile) {}
 
 QUILLA_FORM(TMsu2958x);
 

@@ -17,7 +17,7 @@ constexpr int kRst = 9, kP37 = 17, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31
 const Step51 kUnlock[] = {Bus(0x5555, 0xAA), Bus(0x2AAA, 0x55)};
 const Steps51 kProgramCommand = {kUnlock[0], kUnlock[1], Bus(0x5555, 0xA0)};
 
-const Sm51Row kMsu2964Row{
+const Sm51Profile kMsu2964Profile{
     .Caption = "Msu2964",
     .Parts = {{"Exit", 0},                     {"1:MSU2964    64K", 0xFFFF}, {"2:MSU2964as32K 32K", 0x7FFF},
               {"3:MSU2964as16K 16K", 0x3FFF}, {"4:MSU2964as8K  8K", 0x1FFF}, {"5:MSU2964as4K  4K", 0x0FFF}},
@@ -59,7 +59,7 @@ const Steps51 kUnprotect = {VppOn, OptionPins({L(1), L(2), L(3), L(4), L(5), L(6
 
 }  // namespace
 
-TMsu2964x::TMsu2964x(Workbench& w) : SyncMos51Form(w, kMsu2964Row) {}
+TMsu2964x::TMsu2964x(Workbench& w) : SyncMos51Form(w, kMsu2964Profile) {}
 
 void TMsu2964x::SetAddress51(std::int32_t a) {
     Ep3.WriteLatch(0, 0);

@@ -22,7 +22,7 @@ constexpr const char *kLock1 = "HHHH", *kLock2 = "HHLL";
 using F = Mcs51Form;
 using win::PushButton;
 
-const P2051Row kP2051Row{
+const P2051Profile kP2051Profile{
     .Caption = "P205x",
     .Parts = {{"Exit", 0}, {"1: 89C1051 (1k)", 0x03FF}, {"2: 89C2051 (2k)", 0x07FF}, {"3: 89C4051 (4k)", 0x0FFF}},
     .Window = win::Join({{PushButton({"Read1", "Read  "}), PushButton({"Blank", "Blank?  "}),
@@ -39,7 +39,7 @@ const P2051Row kP2051Row{
     .Texts = {.Read = "Read.", .ReadDone = "OK", .BlankDone = "OK!", .Verify = "Verify.", .VerifyDone = "OK!!!"},
 };
 
-const P2051Row kP97c205Row{
+const P2051Profile kP97c205Profile{
     .Caption = "P97c205x",
     .Parts = {{"Exit", 0}, {"1: 97C1051 (1k)", 0x03FF}, {"2: 97C2051 (2k)", 0x07FF}},
     .Window = win::Join({{PushButton({"Read1", "Read  "}), PushButton({"Blank", "Blank?  "}),
@@ -65,10 +65,10 @@ constexpr IdCheck51 kOtpId{.ClearsErrorFlag = false,
 
 }  // namespace
 
-TP2051x::TP2051x(Workbench& w) : P2051Form(w, kP2051Row) {}
-TP97c205x::TP97c205x(Workbench& w) : P2051Form(w, kP97c205Row) {}
+TP2051x::TP2051x(Workbench& w) : P2051Form(w, kP2051Profile) {}
+TP97c205x::TP97c205x(Workbench& w) : P2051Form(w, kP97c205Profile) {}
 
-P2051Form::P2051Form(Workbench& w, const P2051Row& row) : Mcs51Form(w, row.Caption, {}), k_(row) {
+P2051Form::P2051Form(Workbench& w, const P2051Profile& row) : Mcs51Form(w, row.Caption, {}), k_(row) {
     DeclareControls(win::Join({StatusRows51(), k_.Window}), this, Handlers51<P2051Form>());
     FillVariantTable();
 }

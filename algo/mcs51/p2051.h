@@ -7,7 +7,7 @@
 // one byte at a time, whatever EndAddr says; reads capture 64 bytes per reply
 // (0x25 in port mode 9), writes put the byte with 0x26.
 //
-// One flow, `P2051Form`, with a row per form (`P2051Row`). The flash parts
+// One flow, `P2051Form`, with a row per form (`P2051Profile`). The flash parts
 // (`TP2051x`) power up after a contact test with the programmer's clock off,
 // step the counter on XTAL1 and take 12 V on RST for erase, write and each lock
 // bit; the OTP parts (`TP97c205x`) power up with the clock on XTAL1, step the
@@ -20,7 +20,7 @@
 namespace quilla {
 
 // What a 20-pin window is.
-struct P2051Row {
+struct P2051Profile {
     const char* Caption;
     std::vector<Mcs51Row> Parts;
     ControlRows Window = {};           // after the status rows: the buttons, the radios, the batch
@@ -58,7 +58,7 @@ public:
     int CheckDeviceId();
 
 protected:
-    P2051Form(Workbench& wb, const P2051Row& row);
+    P2051Form(Workbench& wb, const P2051Profile& row);
     // One step of the chip's address counter.
     virtual void Step();
 
@@ -78,7 +78,7 @@ private:
     // The flash parts' erase or lock pulse under 12 V; false when refused or over-current.
     bool HighVoltagePulse(const char* setting, bool erase);
 
-    const P2051Row& k_;
+    const P2051Profile& k_;
     std::uint8_t steps_ = 0;
 };
 

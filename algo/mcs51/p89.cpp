@@ -11,7 +11,7 @@ using enum Do51;
 
 // ---- the flow ------------------------------------------------------------------------------------
 
-Flash51Form::Flash51Form(Workbench& w, const Flash51Row& row)
+Flash51Form::Flash51Form(Workbench& w, const Flash51Profile& row)
     : Flow51Form(w, row.Caption, row.HighPins, row.ModePins, row.Pulse), Flow(row) {
     using F = Flash51Form;
     DeclareControls(Flow.Window, this,
@@ -182,8 +182,8 @@ const char* const kDetected = "Detected MFG and ID = %02x,%02x,%02x.";
 // Status then Boot Ver at these addresses, the arguments of the script.
 Steps51 StatusAndBoot(std::int32_t boot) { return {At(0), {ProgramArg, 0}, At(boot), {ProgramArg, 1}, Flush}; }
 
-const Flash51Row kPhi89c5x = [] {
-    Flash51Row f{.Caption = "Philip P89C51Uxx,P89c51Rx+", .HighPins = {21, 22, 23, 24, 25, 26, kP34, 15},
+const Flash51Profile kPhi89c5x = [] {
+    Flash51Profile f{.Caption = "Philip P89C51Uxx,P89c51Rx+", .HighPins = {21, 22, 23, 24, 25, 26, kP34, 15},
                  .ModePins = {kP26, kP37, kP31, kP30}};
     f.Parts = {{"Exit", 0},
                {"1: P89C51Uxx 4Kx8", 0x0FFF},   {"2: P89C52Uxx 8Kx8", 0x1FFF},   {"3: P89C54Uxx 16Kx8", 0x3FFF},
@@ -238,8 +238,8 @@ const Flash51Row kPhi89c5x = [] {
     return f;
 }();
 
-const Flash51Row kPhi89new = [] {
-    Flash51Row f{.Caption = "Philip P89C58/54/52/51Bx Da020720", .HighPins = {21, 22, 23, 24, 25, 26, kP34, 15},
+const Flash51Profile kPhi89new = [] {
+    Flash51Profile f{.Caption = "Philip P89C58/54/52/51Bx Da020720", .HighPins = {21, 22, 23, 24, 25, 26, kP34, 15},
                  .ModePins = {kP26, kP37, kP31, kP30}};
     // Family: 1 on the X2 rows (the clock-mode cell), 2 on the P89C58BP
     // (third signature byte 0xF8 or 0xFE).
@@ -295,8 +295,8 @@ const Flash51Row kPhi89new = [] {
 }();
 
 // The P89C51RX2 forms: the "Hxx" marking, and the "xx" marking's differences.
-Flash51Row Rx2Row(bool xx1) {
-    Flash51Row f{.Caption = xx1 ? "Philip P89C51Rx2xx" : "Philip P89C51Rx2Hxx,P89c66x",
+Flash51Profile Rx2Profile(bool xx1) {
+    Flash51Profile f{.Caption = xx1 ? "Philip P89C51Rx2xx" : "Philip P89C51Rx2Hxx,P89c66x",
                  .HighPins = {21, 22, 23, 24, 25, 26, kP34, 15},
                  .ModePins = {kP26, kP37, kP31, kP30}};
     f.Parts = {{"Exit", 0},                      {"1: P89C51RA2 8Kx8", 0x1FFF}, {"2:P89C51RB2 16Kx8", 0x3FFF},
@@ -383,8 +383,8 @@ Flash51Row Rx2Row(bool xx1) {
     return f;
 }
 
-const Flash51Row kPhi89rx2 = Rx2Row(false);
-const Flash51Row kPhi89rx2xx1 = Rx2Row(true);
+const Flash51Profile kPhi89rx2 = Rx2Profile(false);
+const Flash51Profile kPhi89rx2xx1 = Rx2Profile(true);
 
 }  // namespace
 

@@ -1,6 +1,6 @@
 // The mode-pin flash flow: the 8051 flash parts whose every cycle is chosen by a
 // few mode pins (P2.6, P2.7, P3.x), read in 256-byte blocks and written byte by
-// byte or in pages. Each form is a row (`Flash51Row`): its window, its table,
+// byte or in pages. Each form is a row (`Flash51Profile`): its window, its table,
 // and each operation as a list of steps (steps51.h) that the one flow below runs.
 //
 // The Philips P89C51 forms are rows here: the mode pins P2.6, P3.7, P3.1, P3.0
@@ -42,7 +42,7 @@ struct CellRead51 {
 };
 
 // A form's row.
-struct Flash51Row {
+struct Flash51Profile {
     const char* Caption = nullptr;
     std::vector<int> HighPins = {};  // A8.. on these socket pins
     std::vector<int> ModePins = {};  // the pins of a Mode step, in the order set
@@ -79,7 +79,7 @@ struct Flash51Row {
 // The flow: every handler from the row.
 class Flash51Form : public Flow51Form {
 public:
-    Flash51Form(Workbench& wb, const Flash51Row& row);
+    Flash51Form(Workbench& wb, const Flash51Profile& row);
     void SetupForDevice() override;
     void FillVariantTable() override { Table = Flow.Parts; }
     void OnClose() override { Ep3.PowerOff(); }
@@ -106,7 +106,7 @@ public:
     int CheckDeviceId() override;
 
 protected:
-    const Flash51Row& Flow;
+    const Flash51Profile& Flow;
     // A script, then its success text when it passed.
     void RunOp(const Steps51& steps, const char* done, Args51 args = {}) {
         if (Run(steps, args)) Success(done);

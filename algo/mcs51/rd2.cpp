@@ -55,8 +55,8 @@ const CellRead51 kReadXaf = {
 const Steps51 kLock = Join({{Contact, PreCheck, Say("Locking")}, kAddressUnlocked, {Mode("11000"), {PutArg, 0}},
                             kWriteCycle, {Wait(OpWaitSettle), Off}});
 
-Flash51Row Rd2Row(bool rc2) {
-    Flash51Row f{.Caption = rc2 ? "T89C51RB2/RC2" : "T89C51RD2",
+Flash51Profile Rd2Row(bool rc2) {
+    Flash51Profile f{.Caption = rc2 ? "T89C51RB2/RC2" : "T89C51RD2",
                  .HighPins = rc2 ? std::vector<int>{21, 22, 23, 24, 25, 26, 14}
                                  : std::vector<int>{21, 22, 23, 24, 25, 26, 14, kA15},
                  .ModePins = {kP26, kP27, kP36, kP37, kP33}};
@@ -108,8 +108,8 @@ Flash51Row Rd2Row(bool rc2) {
     return f;
 }
 
-const Flash51Row kRd2 = Rd2Row(false);
-const Flash51Row kRc2 = Rd2Row(true);
+const Flash51Profile kRd2 = Rd2Row(false);
+const Flash51Profile kRc2 = Rd2Row(true);
 
 // The batch in run order: Wr.CFG before Verify.
 const Handlers<Rd2Form> kBatch = {{"CheckEra", &F::EraseClick},  {"CheckBla", &F::BlankClick},

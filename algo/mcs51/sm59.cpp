@@ -29,7 +29,7 @@ const Steps51 kLockStart = {At(0), ResetMode, Data(0xFF), CheckCurrent};
 // What both windows share: no supply routed by the contact test, the reset
 // after VCC and the settle wait, two mode pins, the data latched by P3.7
 // pulsed with ALE low, no VPP (EA low for reads), the ends with EA and ALE high.
-Sm51Row Sm59(Sm51Row r) {
+Sm51Profile Sm59(Sm51Profile r) {
     r.Powered = {};
     r.AfterVccPins = {L(kRst), H(kRst)};
     r.PowerUpSettles = true;
@@ -47,7 +47,7 @@ const Steps51 kIspErase = Join({kIspStart, {H(13), CheckCurrent, L(kP37), H(kP37
 const Steps51 kIspProgram =
     Join({kIspStart, {IspAddress, H(13), H(11), H(10), CheckCurrent, L(kP37), H(kP37), Wait(OpWaitPulse, 2)}, kEnd});
 
-const Sm51Row kSm59064Row = Sm59({
+const Sm51Profile kSm59064Profile = Sm59({
     .Caption = "Sm59064x",
     .Parts = Sm59Parts({"6: SM59064 64K", 0xFFFF}),
     .Window = win::Join(
@@ -59,7 +59,7 @@ const Sm51Row kSm59064Row = Sm59({
          BatchRows51({{"CheckBox6", "No ISP "}, {"CheckBox7", "CFG ISP"}, {"CheckBox1", "Ers."}, {"CheckBox2", "Blank?  "},
                       {"CheckBox3", "Write."}, {"CheckBox4", "Vrfy"}, {"CheckBox5", "Lock"}})}),
     .Isp = true,
-    .Type = Sm51Row::TypeShown::Device,
+    .Type = Sm51Profile::TypeShown::Device,
     .PowerUpPins = {H(kEa), H(kProg), H(kPsen), H(kP37), L(10), L(11), L(12), L(13)},
     .ModePins = {14, 15},
     .Write = {L(kEa), H(kPsen), ResetMode, At(0), Mode("00"), CheckCurrent},
@@ -70,7 +70,7 @@ const Sm51Row kSm59064Row = Sm59({
 });
 
 // The SM59264 sets its supplies first, and VPP 0 again around Write and Erase.
-const Sm51Row kSm59264Row = Sm59({
+const Sm51Profile kSm59264Profile = Sm59({
     .Caption = "Sm59264x",
     .Parts = Sm59Parts({"6: SM59264 64K", 0xFBFF}),
     .Window = win::Join({UsualBatchRows51("Lock"),
@@ -91,8 +91,8 @@ const Sm51Row kSm59264Row = Sm59({
 
 }  // namespace
 
-TSm59064x::TSm59064x(Workbench& w) : SyncMos51Form(w, kSm59064Row) {}
-TSm59264x::TSm59264x(Workbench& w) : SyncMos51Form(w, kSm59264Row) {}
+TSm59064x::TSm59064x(Workbench& w) : SyncMos51Form(w, kSm59064Profile) {}
+TSm59264x::TSm59264x(Workbench& w) : SyncMos51Form(w, kSm59264Profile) {}
 
 // ---- the ISP size of the SM59064 window ------------------------------------------------------
 

@@ -24,13 +24,13 @@ const Steps51 kSmErasePulse = {Mode("100"), Wait(OpWait1ms, 6), Mode("000"), Flu
 const Steps51 kSm2952EraseStep = {L(15), L(10), L(kProg), H(10), Wait(OpWait100ms, 2), H(kProg), H(15),
                                   Wait(OpWait100ms), Flush};
 
-const Sm51Row kSm8951Row{
+const Sm51Profile kSm8951Profile{
     .Caption = "Sm8951x",
     // Rows 3 and 4 cover the 16 and 32 KiB their names and erase counts give.
     .Parts = {{"Exit", 0},                 {"1: SM8951A 4K", 0x0FFF},   {"2: SM8952A 8K", 0x1FFF},
               {"3: SM8954C 16K", 0x3FFF}, {"4: SM8958C  32", 0x7FFF}, {"5: SM89516C 64K", 0xFFFF}},
     .Window = win::Join({{Radio({"RadioGroup1", "Delay "}, kDelayItems, 0)}, UsualBatchRows51("Lock")}),
-    .Type = Sm51Row::TypeShown::Line,
+    .Type = Sm51Profile::TypeShown::Line,
     .VccMv = 4400,
     .VppMv = 12000,
     .PowerUpPins = {H(kProg), H(kPsen), H(15), H(10), H(11), H(12), H(13), H(14), L(16), L(17), H(kEa)},
@@ -50,13 +50,13 @@ const Sm51Row kSm8951Row{
              Mode("110"), Wait(OpWaitPulse, 3), Mode("000"), H(kProg), H(15), Off},
 };
 
-const Sm51Row kSm89516Row{
+const Sm51Profile kSm89516Profile{
     .Caption = "Sm89516(2004)",
     .Parts = {{"Exit", 0},                  {"1: SMxxx  4K", 0x0FFF},     {"2: SM8908  8K", 0x1FFF},
               {"3: SMxxx  8K", 0x1FFF},    {"4: SM8954A  16K", 0x3FFF},  {"5: SM8958A  32K", 0x7FFF},
               {"6: SM89516A 64K", 0xFFFF}},
     .Window = win::Join({{Radio({"RadioGroup1", "Delay "}, kDelayItems, 0)}, UsualBatchRows51("Lock")}),
-    .Type = Sm51Row::TypeShown::Line,
+    .Type = Sm51Profile::TypeShown::Line,
     .VccMv = 4400,
     .VppMv = 12000,
     .PowerUpPins = {H(10), H(11), H(12), H(13), H(14), H(15), H(kEa)},
@@ -79,7 +79,7 @@ const Sm51Row kSm89516Row{
     .LockedText = "OK",
 };
 
-const Sm51Row kSm2952Row{
+const Sm51Profile kSm2952Profile{
     .Caption = "Sm2952",
     .Parts = {{"Exit", 0},               {"1: SM2951  4K", 0x0FFF}, {"2: SM2952  8K", 0x1FFF},
               {"3: SM2953  8K", 0x1FFF}, {"4: SM2954  16K", 0x3FFF}},
@@ -103,13 +103,13 @@ const Sm51Row kSm2952Row{
 
 }  // namespace
 
-TSm8951x::TSm8951x(Workbench& w) : SyncMos51Form(w, kSm8951Row) {}
-TSm89516x::TSm89516x(Workbench& w) : SyncMos51Form(w, kSm89516Row) {}
-TSm2952::TSm2952(Workbench& w) : SyncMos51Form(w, kSm2952Row) {}
+TSm8951x::TSm8951x(Workbench& w) : SyncMos51Form(w, kSm8951Profile) {}
+TSm89516x::TSm89516x(Workbench& w) : SyncMos51Form(w, kSm89516Profile) {}
+TSm2952::TSm2952(Workbench& w) : SyncMos51Form(w, kSm2952Profile) {}
 
 // ---- the window and setup ----------------------------------------------------------------
 
-SyncMos51Form::SyncMos51Form(Workbench& w, const Sm51Row& row)
+SyncMos51Form::SyncMos51Form(Workbench& w, const Sm51Profile& row)
     : Flow51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 27, 28}, row.ModePins, row.Pulse), k_(row) {
     using F = SyncMos51Form;
     DeclareControls(win::Join({StatusRows51(), LockReadExitButtons51(), k_.Window}), this,
@@ -135,10 +135,10 @@ void SyncMos51Form::SetupForDevice() {
     FillVariantTable();
     UsePackage(ChoosePackage(wb.sel.TypeText));
     Status(Ep3.Connected ? "OK " : "Comm Err.");
-    if (k_.Type == Sm51Row::TypeShown::Line) Put(kType, wb.sel.TypeText);
+    if (k_.Type == Sm51Profile::TypeShown::Line) Put(kType, wb.sel.TypeText);
     wb.FileNew();
     ShowRowRange(*SelectedRow());
-    if (k_.Type == Sm51Row::TypeShown::Device) Put(kType, wb.sel.SelectedDevice);
+    if (k_.Type == Sm51Profile::TypeShown::Device) Put(kType, wb.sel.SelectedDevice);
     AlgoForm::Show();
     if (!Ep3.Connected) return;
     Ep3.GndPin(GndPinNo);

@@ -1,7 +1,7 @@
 // The SyncMOS and Megawin 8051 forms: 8051 flash parts programmed in parallel
 // whose modes sit on port 3 (SM8951, SM89516, PSM2952 here; SM59064, SM59264 in
 // sm59.*; MSU2958 in msu.*; MSU2964 in msu2964.*). One flow, `SyncMos51Form`,
-// runs every operation from the form's row (`Sm51Row`): the window, the
+// runs every operation from the form's row (`Sm51Profile`): the window, the
 // supplies, the power-up, the program pulse, the read and write settings, and
 // erase and lock as lists of steps (steps51.h).
 //
@@ -29,7 +29,7 @@ inline Step51 Ticks(int n) { return {Do51::Own, kTicks + n}; }
 
 // What a SyncMOS or Megawin window is: its parts, controls, supplies, power-up,
 // program pulse, settings and sequences.
-struct Sm51Row {
+struct Sm51Profile {
     enum class TypeShown { Part, Line, Device };  // Edit7 after setup: the part's name, the line's text, the device
     // ---- the window ----
     const char* Caption;
@@ -105,7 +105,7 @@ public:
     virtual void UnprotectStep51() {}
 
 protected:
-    SyncMos51Form(Workbench& wb, const Sm51Row& row);
+    SyncMos51Form(Workbench& wb, const Sm51Profile& row);
 
     // IspAddress, RadioWaits, RadioDelay, Ticks.
     bool OwnStep(int kind) override;
@@ -114,7 +114,7 @@ protected:
     // script; the text when it passed.
     void Sequence51(const char* status, const Steps51& steps, const char* done, bool pre = true);
 
-    const Sm51Row& k_;
+    const Sm51Profile& k_;
 
 private:
     // RadioGroup1's item, `otherwise` when none of the three is chosen.

@@ -60,7 +60,7 @@ struct SstGroup {
 };
 
 // A form: its window, its parts and what differs in its sequences.
-struct Sst89Row {
+struct Sst89Profile {
     const char* Caption;
     int Parts;                        // the first rows of the table
     ControlRows Buttons;              // after Read, Erase, Blank?, Write, Vrfy, MFG ID
@@ -101,7 +101,7 @@ const Steps51 kEraseAll = Join({{PowerUp, CheckCurrent}, kErase});
 
 }  // namespace
 
-const Sst89Row kSst89e554Row{
+const Sst89Profile kSst89e554Profile{
     .Caption = "", .Parts = 7, .Buttons = kE5xxButtons, .Batch = E5xxBatch("CheckBox12"),
     .BatchSteps = E5xxBatchSteps("CheckBox12"), .BatchDip = false,
     .Groups = {{.Name = "GroupBox2",
@@ -116,7 +116,7 @@ const Sst89Row kSst89e554Row{
 
 // The E564 form drives VCC on pin 40, routes VPP (at the VCC level) for the
 // reads and the erase, and leaves it on EA after a Read.
-const Sst89Row kSst89e564Row{
+const Sst89Profile kSst89e564Profile{
     .Caption = "", .Parts = 7, .Buttons = kE5xxButtons, .Batch = E5xxBatch("CheckBox15"),
     .BatchSteps = E5xxBatchSteps("CheckBox15"), .BatchDip = false,
     .Groups = {{.Name = "GroupBox2",
@@ -132,7 +132,7 @@ const Sst89Row kSst89e564Row{
 };
 
 // The C5X form: SB1-SB3, RB0 and RB1 in one group, written by "Wr.CFG".
-const Sst89Row kSst89c5xRow{
+const Sst89Profile kSst89c5xProfile{
     .Caption = "SST89c54/58", .Parts = 3,
     .Buttons = {PushButton({"CancelBtn", "Exit "}), PushButton({"Secrity", "Wr.CFG"})},
     .Batch = UsualBatchRows51("Wr.CFG", "Write "),
@@ -147,7 +147,7 @@ const Sst89Row kSst89c5xRow{
     .PowerUp = kPowerUp, .Read = kRead, .Erase = kEraseAll, .ReadEnd = {VppOff, VccOff}, .VppAtVcc = false,
 };
 
-Sst89Form::Sst89Form(Workbench& w, const Sst89Row& row)
+Sst89Form::Sst89Form(Workbench& w, const Sst89Profile& row)
     : Steps51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 14, 15}), k_(row) {
     ControlRows window = win::Join(
         {StatusRows51(),

@@ -15,14 +15,14 @@
 
 namespace quilla {
 
-struct Sst89Row;
+struct Sst89Profile;
 struct SstGroup;
-extern const Sst89Row kSst89e554Row, kSst89e564Row, kSst89c5xRow;
+extern const Sst89Profile kSst89e554Profile, kSst89e564Profile, kSst89c5xProfile;
 
 // The three forms' one flow; a form is its row (in sst89.cpp).
 class Sst89Form : public Steps51Form {
 public:
-    Sst89Form(Workbench& wb, const Sst89Row& row);
+    Sst89Form(Workbench& wb, const Sst89Profile& row);
 
     void SetupForDevice() override;
     void FillVariantTable() override;
@@ -65,11 +65,11 @@ private:
     // The group's ticked bits, each after a signature read.
     void ProgramTicked(const SstGroup& g);
 
-    const Sst89Row& k_;
+    const Sst89Profile& k_;
 };
 
-struct TSST89e554x : Sst89Form { explicit TSST89e554x(Workbench& wb) : Sst89Form(wb, kSst89e554Row) {} };
-struct TSST89e564x : Sst89Form { explicit TSST89e564x(Workbench& wb) : Sst89Form(wb, kSst89e564Row) {} };
-struct TSST89c5x1 : Sst89Form { explicit TSST89c5x1(Workbench& wb) : Sst89Form(wb, kSst89c5xRow) {} };
+struct TSST89e554x : Sst89Form { explicit TSST89e554x(Workbench& wb) : Sst89Form(wb, kSst89e554Profile) {} };
+struct TSST89e564x : Sst89Form { explicit TSST89e564x(Workbench& wb) : Sst89Form(wb, kSst89e564Profile) {} };
+struct TSST89c5x1 : Sst89Form { explicit TSST89c5x1(Workbench& wb) : Sst89Form(wb, kSst89c5xProfile) {} };
 
 }  // namespace quilla

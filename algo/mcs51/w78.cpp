@@ -57,7 +57,7 @@ const Steps51 kErase{Contact40, PreCheck, Say("Erasing"), PowerUp};
 }  // namespace
 
 // A Winbond form: its parts, its window, and its sequences as steps.
-struct WinbondRow {
+struct WinbondProfile {
     const char* Caption;
     std::vector<Mcs51Row> Parts;  // W7851: Family 'B' (encryption and oscillator boxes), '7' (and the seeds)
     // 12.5 V on EA: DIP40 only, the seeds, 64-byte strobe reads, the batch with
@@ -72,7 +72,7 @@ struct WinbondRow {
     Steps51 CfgEntry, CfgSelect, CfgAddressed{}, CfgProgram;  // Wr.CFG; a byte: address, data between them
 };
 
-const WinbondRow kW7851Row{
+const WinbondProfile kW7851Profile{
     .Caption = "PW785x",
     .Parts = {{"Exit", 0},
               Part("1: W78E51  (4K)", 0x0FFF, 1),      Part("2: W78E52  (8K)", 0x1FFF, 1),
@@ -108,7 +108,7 @@ const WinbondRow kW7851Row{
                    VccOff},
 };
 
-const WinbondRow kW78e516Row{
+const WinbondProfile kW78e516Profile{
     .Caption = "for 516b,58b,le58",
     // The APROM to AppLast, the 4 KiB LDROM after it.
     .Parts = {{"Exit", 0},
@@ -147,7 +147,7 @@ const WinbondRow kW78e516Row{
 // The window: the buttons, the CFG group with its button and boxes (the
 // 12.5 V form: the encryption and oscillator boxes and the seeds disabled until
 // setup), the LDROM labels of the 5 V form, the usual batch.
-ControlRows WinbondForm::Window(const WinbondRow& k) {
+ControlRows WinbondForm::Window(const WinbondProfile& k) {
     using namespace win;
     const auto off = [&k](ControlRow c) { return k.HighVpp ? Disabled(c) : c; };
     return Join({StatusRows51(), ReadIdExitButtons51(),
@@ -165,7 +165,7 @@ ControlRows WinbondForm::Window(const WinbondRow& k) {
                  UsualBatchRows51("Wr.CFG")});
 }
 
-WinbondForm::WinbondForm(Workbench& w, const WinbondRow& row)
+WinbondForm::WinbondForm(Workbench& w, const WinbondProfile& row)
     : Steps51Form(w, row.Caption, {21, 22, 23, 24, 25, 26, 27, 28}), w_(row) {
     DeclareControls(Window(w_), this, Handlers51<WinbondForm>());
     FillVariantTable();

@@ -1,5 +1,5 @@
 // Winbond's 8051 flash parts in their parallel mode, one flow with a row per
-// form (WinbondRow, in w78.cpp): the "W7851" form (W78E51 to W78E516, their B
+// form (WinbondProfile, in w78.cpp): the "W7851" form (W78E51 to W78E516, their B
 // versions and W77E54/58: the program pulse on P3.6, 12.5 V on EA, 14 V for the
 // erase, 64-byte reads byte by byte) and the "W78E516" form (W78E516B and the
 // W78LE parts: 5 V programming with the pulse on P3.4, modes on P3.0-P3.3, a
@@ -16,12 +16,12 @@
 
 namespace quilla {
 
-struct WinbondRow;
-extern const WinbondRow kW7851Row, kW78e516Row;
+struct WinbondProfile;
+extern const WinbondProfile kW7851Profile, kW78e516Profile;
 
 class WinbondForm : public Steps51Form {
 public:
-    WinbondForm(Workbench& wb, const WinbondRow& row);
+    WinbondForm(Workbench& wb, const WinbondProfile& row);
 
     void SetupForDevice() override;
     void FillVariantTable() override;
@@ -50,7 +50,7 @@ protected:
     bool OwnStep(int kind) override;
 
 private:
-    static ControlRows Window(const WinbondRow& k);
+    static ControlRows Window(const WinbondProfile& k);
     // The blocks from 0 while a < last address and a <= EndAddr (64-byte strobe
     // reads or 256-byte blocks, P3.6 raised at the LDROM's first address);
     // `block(a, bytes, count)` false stops (false returned).
@@ -61,10 +61,10 @@ private:
     // the form would program is not.
     bool ReadSeeds(std::int32_t (&seed)[2]);
 
-    const WinbondRow& w_;
+    const WinbondProfile& w_;
 };
 
-struct TPW785x : WinbondForm { explicit TPW785x(Workbench& wb) : WinbondForm(wb, kW7851Row) {} };
-struct TW78e516x : WinbondForm { explicit TW78e516x(Workbench& wb) : WinbondForm(wb, kW78e516Row) {} };
+struct TPW785x : WinbondForm { explicit TPW785x(Workbench& wb) : WinbondForm(wb, kW7851Profile) {} };
+struct TW78e516x : WinbondForm { explicit TW78e516x(Workbench& wb) : WinbondForm(wb, kW78e516Profile) {} };
 
 }  // namespace quilla
