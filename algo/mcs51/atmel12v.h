@@ -1,5 +1,5 @@
 // Atmel's 12 V parallel-programmed 8051 parts: one flow for Write, Verify,
-// Blank, Erase, Lock, Read and the signature, and one row per form that holds
+// Blank, Erase, Lock, Read and the signature, and one profile per form that holds
 // each operation's sequence as steps (steps51.h) and what else differs (the
 // window, the program pulse, the lock bits, the texts).
 //
@@ -29,7 +29,7 @@
 
 namespace quilla {
 
-// A form's row: the parts it serves and how its protocol differs.
+// A form's profile: the parts it serves and how its protocol differs.
 struct Atmel12vProfile {
     const char* Caption;
     std::vector<int> HighPins;  // A8.. on these socket pins
@@ -93,7 +93,7 @@ public:
 
     // ---- the routines ---------------------------------------------------------------
     void ProgramByte51(std::uint8_t value) override;
-    // One lock-bit pulse (selector levels, or the data byte of a LockByData row);
+    // One lock-bit pulse (selector levels, or the data byte of a LockByData profile);
     // false when the over-current check failed (the supplies are off then).
     bool LockBitPulse51(std::array<bool, 3> levels, std::uint8_t data);
     // The signature into LastReadId; false when the power-up refused.
@@ -113,7 +113,7 @@ protected:
     bool OwnStep(int kind) override;
 
 private:
-    // The window of a row: the buttons, the radios, the combo and the batch.
+    // The window of a profile: the buttons, the radios, the combo and the batch.
     static ControlRows Window(const Atmel12vProfile& k);
     bool LineSized();
     // The lock bits read back set (`set`) or clear; else ErrorFlag := 1 and `fault`
@@ -122,7 +122,7 @@ private:
     const Atmel12vProfile& k_;
 };
 
-// A form of the flow on its row.
+// A form of the flow on its profile.
 template <const Atmel12vProfile& R>
 class Atmel12vOf : public Atmel12vForm {
 public:

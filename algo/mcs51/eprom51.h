@@ -1,7 +1,7 @@
 // The 8051 EPROM and one-time-programmable forms: a train of PROG pulses per
 // byte, VPP on EA/VPP while programming, A14 on P3.4 and A15 on P3.5, no erase.
 // One flow, `Eprom51Form`, runs Read, Blank, Verify, Write, the signature, Lock
-// and the batch; a row per form (`Eprom51Profile`) says how each differs: the window,
+// and the batch; a profile per form (`Eprom51Profile`) says how each differs: the window,
 // the setup's levels, and each operation's entry as a list of steps (`Step51`:
 // contact test, pre-check, signature check, power-up, mode pins, VPP, ...).
 //   TPhi875x     "PHI8758"   87C51-87C58, 87C51FA-FC, RA+-RD+, 97C51-97C58
@@ -36,7 +36,7 @@ struct Eprom51Profile {
     // (CheckBox5-7, whose CheckBox7 setup enables on the 5-pulse rows), the CFG
     // group, the radio.
     ControlRows Window{};
-    Handlers<Eprom51Form> Own{};    // the handlers of the row's own buttons
+    Handlers<Eprom51Form> Own{};    // the handlers of the profile's own buttons
     Handlers<Eprom51Form> Batch{};  // the batch boxes' steps, in run order
     bool SixClock = false;          // the radio and CheckBox8 only on a clk=6 line
 
@@ -94,7 +94,7 @@ public:
 
     void PowerUp51() override { Run(k_.PowerUp); }
     int PreCheck51() override { return Run(k_.PreCheck); }
-    // The byte on the data bus, then the row's PROG pulses (Family: 25 or 5).
+    // The byte on the data bus, then the profile's PROG pulses (Family: 25 or 5).
     void ProgramByte51(std::uint8_t b) override;
     // 256-byte blocks, or 64 strobed bytes per reply (Reads64).
     int ReadUnitSize51() const override { return k_.Reads64 ? kGroup51 : kBlock; }
@@ -115,7 +115,7 @@ private:
     const Eprom51Profile& k_;
 };
 
-// The forms: one row each.
+// The forms: one profile each.
 struct TPhi875x : Eprom51Form { explicit TPhi875x(Workbench& wb) : Eprom51Form(wb, kPhi875xProfile) {} };
 struct TPhi87c591x : Eprom51Form { explicit TPhi87c591x(Workbench& wb) : Eprom51Form(wb, kPhi87c591xProfile) {} };
 struct TV87c58x : Eprom51Form { explicit TV87c58x(Workbench& wb) : Eprom51Form(wb, kV87c58xProfile) {} };

@@ -7,7 +7,7 @@
 // one byte at a time, whatever EndAddr says; reads capture 64 bytes per reply
 // (0x25 in port mode 9), writes put the byte with 0x26.
 //
-// One flow, `P2051Form`, with a row per form (`P2051Profile`). The flash parts
+// One flow, `P2051Form`, with a profile per form (`P2051Profile`). The flash parts
 // (`TP2051x`) power up after a contact test with the programmer's clock off,
 // step the counter on XTAL1 and take 12 V on RST for erase, write and each lock
 // bit; the OTP parts (`TP97c205x`) power up with the clock on XTAL1, step the

@@ -1,6 +1,6 @@
 // The mode-pin flash flow: the 8051 flash parts whose every cycle is chosen by a
 // few mode pins (P2.6, P2.7, P3.x), read in 256-byte blocks and written byte by
-// byte or in pages. Each form is a row (`Flash51Profile`): its window, its table,
+// byte or in pages. Each form is a profile (`Flash51Profile`): its window, its table,
 // and each operation as a list of steps (steps51.h) that the one flow below runs.
 //
 // The Philips P89C51 forms are rows here: the mode pins P2.6, P3.7, P3.1, P3.0
@@ -41,7 +41,7 @@ struct CellRead51 {
     const char* Done = nullptr;
 };
 
-// A form's row.
+// A form's profile.
 struct Flash51Profile {
     const char* Caption = nullptr;
     std::vector<int> HighPins = {};  // A8.. on these socket pins
@@ -76,7 +76,7 @@ struct Flash51Profile {
     CellRead51 Id = {}, ConfigRead = {};
 };
 
-// The flow: every handler from the row.
+// The flow: every handler from the profile.
 class Flash51Form : public Flow51Form {
 public:
     Flash51Form(Workbench& wb, const Flash51Profile& row);

@@ -1,7 +1,7 @@
 // The SyncMOS and Megawin 8051 forms: 8051 flash parts programmed in parallel
 // whose modes sit on port 3 (SM8951, SM89516, PSM2952 here; SM59064, SM59264 in
 // sm59.*; MSU2958 in msu.*; MSU2964 in msu2964.*). One flow, `SyncMos51Form`,
-// runs every operation from the form's row (`Sm51Profile`): the window, the
+// runs every operation from the form's profile (`Sm51Profile`): the window, the
 // supplies, the power-up, the program pulse, the read and write settings, and
 // erase and lock as lists of steps (steps51.h).
 //

@@ -19,7 +19,7 @@ struct Sst89Profile;
 struct SstGroup;
 extern const Sst89Profile kSst89e554Profile, kSst89e564Profile, kSst89c5xProfile;
 
-// The three forms' one flow; a form is its row (in sst89.cpp).
+// The three forms' one flow; a form is its profile (in sst89.cpp).
 class Sst89Form : public Steps51Form {
 public:
     Sst89Form(Workbench& wb, const Sst89Profile& row);

@@ -137,7 +137,7 @@ private:
     bool Step(const Step51& s);
 };
 
-// The base of the flash flows (p89.h, sm8951.h): the row's mode pins and
+// The base of the flash flows (p89.h, sm8951.h): the profile's mode pins and
 // program pulse, the arguments and box of a run, the Read and Write ends.
 class Flow51Form : public Steps51Form {
 public:
@@ -146,13 +146,13 @@ public:
     // A run with the arguments of PutArg and ProgramArg and the box of a
     // per-box address step.
     bool Run(const Steps51& steps, Args51 args, int box = 0);
-    // The data byte, then the row's pulse.
+    // The data byte, then the profile's pulse.
     void ProgramByte51(std::uint8_t v) override;
     // One bus write cycle: the address (StepAddress51), then the byte programmed.
     virtual void BusWrite(std::int32_t a, std::uint8_t d);
 
 protected:
-    // `modePins` and `pulse` live as long as the form (the row's).
+    // `modePins` and `pulse` live as long as the form (the profile's).
     Flow51Form(Workbench& wb, std::string caption, std::vector<int> highPins, const std::vector<int>& modePins,
                const Steps51& pulse);
     // A RepeatLine's count.

@@ -1,4 +1,4 @@
-// Winbond's 8051 flash parts in their parallel mode, one flow with a row per
+// Winbond's 8051 flash parts in their parallel mode, one flow with a profile per
 // form (WinbondProfile, in w78.cpp): the "W7851" form (W78E51 to W78E516, their B
 // versions and W77E54/58: the program pulse on P3.6, 12.5 V on EA, 14 V for the
 // erase, 64-byte reads byte by byte) and the "W78E516" form (W78E516B and the
@@ -39,7 +39,7 @@ public:
     void PowerUp51() override;
     // The clock pins' pair check of the 12.5 V parts (nothing on the others).
     int PreCheck51() override;
-    // The byte on the data bus, then the row's program pulse.
+    // The byte on the data bus, then the profile's program pulse.
     void ProgramByte51(std::uint8_t value) override;
     // Writes one CFG or seed byte at `address` (set after the power-up).
     void LockBitPulse51(std::int32_t address, std::uint8_t value);
