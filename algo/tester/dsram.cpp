@@ -3,6 +3,7 @@
 #include <random>
 
 #include "algo/common/scan.h"
+#include "algo/common/window.h"
 #include "catalog/form.h"
 
 namespace quilla {
@@ -14,8 +15,22 @@ namespace {
 constexpr int kRows = 9;
 constexpr int kBlock = 1024;
 
-VariantRecord RamRow(const char* name, std::int32_t last, int vcc, int we) {
-    return MakeVariant(name, last, vcc, 0, we, 0, 0, {});
+// A RAM row: the address pins above the chip forced high.
+VariantRecord RamRow(VariantRecord r) {
+    r.ForcedHigh = ~static_cast<std::uint32_t>(r.LastAddress);
+    return r;
+}
+
+// After the offsets window's edits: the type field, the operations, the batch
+// and the foot (progress, address, status).
+ControlRows Window() {
+    using namespace win;
+    return Join({{ReadOnly(Edit({SocketForm::kType}, "Type")), PushButton({"ReadButton", "R."}),
+                  PushButton({"Write", "W."}), PushButton({"Verify", "Vrfy."}), PushButton({"Button3", "Random Run"}),
+                  Group({"GroupBox1", "Batch   "})},
+                 In("GroupBox1", {Box({"CheckBox3", "W."}, true), Box({"CheckBox4", "Vrfy"}, true),
+                                  PushButton({"Button1", " Run "})}),
+                 {Progress("RdBar"), Red(ReadOnly(Edit({"Edit6"}, "Add "))), Status("Message", "Prompt  ")}});
 }
 
 }  // namespace
@@ -23,15 +38,14 @@ VariantRecord RamRow(const char* name, std::int32_t last, int vcc, int we) {
 TDsRAM::TDsRAM(Workbench& w) : SocketForm(w, "Dallas RAM", kRows) {
     SeatedChipCheck = true;
     UsesVpp = false;
-    WindowShape shape;
-    shape.IdButton = nullptr;
-    shape.IdField = false;
-    shape.ExitButton = false;
-    DeclareWindow({{"ReadButton", "R.", [this] { ReadClick(); }},
-                   {"Write", "W.", [this] { WriteClick(); }},
-                   {"Verify", "Vrfy.", [this] { VerifyClick(); }},
-                   {"Button3", "Random Run", [this] { Button3Click(); }}},
-                  {{"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}}, nullptr, shape);
+    Offsets.Declare(*this);
+    using F = TDsRAM;
+    DeclareControls(Window(), this,
+                    {{"ReadButton", &F::ReadClick},
+                     {"Write", &F::WriteClick},
+                     {"Verify", &F::VerifyClick},
+                     {"Button3", &F::Button3Click},
+                     {"Button1", &F::Button1Click}});
     Put("Edit1", "000000");
     Put("Edit2", "000000");
     Put("Edit3", "000200");
@@ -40,17 +54,18 @@ TDsRAM::TDsRAM(Workbench& w) : SocketForm(w, "Dallas RAM", kRows) {
 }
 
 void TDsRAM::FillVariantTable() {
-    Table.assign(kRows, VariantRecord{});
-    Table[0] = RamRow("???", 0, 0, 0);
-    Table[0].ForcedHigh = 0;
-    Table[1] = RamRow("DS1220AB (2Kx8)", 0x7FF, 32, 29);
-    Table[2] = RamRow("DS1225AB/AD (8Kx8)", 0x1FFF, 34, 33);
-    Table[3] = RamRow("W24129 (16Kx8)", 0x3FFF, 34, 33);
-    Table[4] = RamRow("DS1230Y/AB (32Kx8)", 0x7FFF, 34, 33);
-    Table[5] = RamRow("62512 (64Kx8)", 0xFFFF, 36, 33);
-    Table[6] = RamRow("DS1245Y (128Kx8)", 0x1FFFF, 36, 33);
-    Table[7] = RamRow("DS1249 (256Kx8)", 0x3FFFF, 36, 33);
-    Table[8] = RamRow("DS1250Y (512Kx8)", 0x7FFFF, 36, 33);
+    // The program pin is WE.
+    Table = {
+        {.Name = "???"},
+        RamRow({.Name = "DS1220AB (2Kx8)", .LastAddress = 0x7FF, .VccPin = 32, .ProgramPin = 29}),
+        RamRow({.Name = "DS1225AB/AD (8Kx8)", .LastAddress = 0x1FFF, .VccPin = 34, .ProgramPin = 33}),
+        RamRow({.Name = "W24129 (16Kx8)", .LastAddress = 0x3FFF, .VccPin = 34, .ProgramPin = 33}),
+        RamRow({.Name = "DS1230Y/AB (32Kx8)", .LastAddress = 0x7FFF, .VccPin = 34, .ProgramPin = 33}),
+        RamRow({.Name = "62512 (64Kx8)", .LastAddress = 0xFFFF, .VccPin = 36, .ProgramPin = 33}),
+        RamRow({.Name = "DS1245Y (128Kx8)", .LastAddress = 0x1FFFF, .VccPin = 36, .ProgramPin = 33}),
+        RamRow({.Name = "DS1249 (256Kx8)", .LastAddress = 0x3FFFF, .VccPin = 36, .ProgramPin = 33}),
+        RamRow({.Name = "DS1250Y (512Kx8)", .LastAddress = 0x7FFFF, .VccPin = 36, .ProgramPin = 33}),
+    };
 }
 
 // A8..A18; then pin 33 (WE of the 28- and 32-pin rows) high.
