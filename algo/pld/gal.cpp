@@ -18,28 +18,47 @@ int Bit(int r, int k) { return (r >> k) & 1; }
 }  // namespace
 
 TGALx::TGALx(Workbench& w) : GalRowForm(w, "PLD 16v8,20v8") {
-    DeclareWindow({true, true, true, true, true});
+    DeclareControls<PldForm>(Window({}), this, Operations());
     FillVariantTable();
 }
 
+namespace {
+// A row of the 20-pin 16V8 parts (protocol 1: VPP on socket 12, VCC on 30, 32
+// rows of 64 bits), of the 24-pin 20V8 parts (protocol 2: VPP on 10, VCC on
+// 32, 40 rows of 64) or the 22V10 (protocol 3, which this form does not speak).
+VariantRecord Gal16(VariantRecord r) {
+    r.VppPin = 12, r.VccPin = 30, r.PldProtocol = 1, r.Rows = 32, r.Bits = 64;
+    return r;
+}
+VariantRecord Gal20(VariantRecord r) {
+    r.VppPin = 10, r.VccPin = 32, r.PldProtocol = 2, r.Rows = 40, r.Bits = 64;
+    return r;
+}
+VariantRecord Serial22V10(VariantRecord r) {
+    r.VppPin = 10, r.VccPin = 32, r.PldProtocol = 3, r.Rows = 44, r.Bits = 132;
+    return r;
+}
+}  // namespace
+
 void TGALx::FillVariantTable() {
     Table = {
-        {"0:   ", 0, 0, 0, 0, 0, 0},
-        {"1: 16V8 16.5V", 16500, 12, 30, 1, 32, 64},
-        {"2: 16V8A 12V", 12000, 12, 30, 1, 32, 64},
-        {"3: 16V8B 12V", 12000, 12, 30, 1, 32, 64},
-        {"4: 20V8 16.5V", 16500, 10, 32, 2, 40, 64},
-        {"5: 20V8A 12V", 12000, 10, 32, 2, 40, 64},
-        {"6: 20V8B 12V", 12000, 10, 32, 2, 40, 64},
-        {"7: 22V10A 12V", 12000, 10, 32, 3, 44, 132},
-        {"8: ATF16V8 12.0V", 12000, 12, 30, 1, 32, 64},
-        {"9: ATF20V8 12.0V", 12000, 10, 32, 2, 40, 64},
-        {"10: GAL16V8 10V", 10000, 12, 30, 1, 32, 64},
+        {.Name = "0:   "},
+        Gal16({.Name = "1: 16V8 16.5V", .Vpp = 16500}),
+        Gal16({.Name = "2: 16V8A 12V", .Vpp = 12000}),
+        Gal16({.Name = "3: 16V8B 12V", .Vpp = 12000}),
+        Gal20({.Name = "4: 20V8 16.5V", .Vpp = 16500}),
+        Gal20({.Name = "5: 20V8A 12V", .Vpp = 12000}),
+        Gal20({.Name = "6: 20V8B 12V", .Vpp = 12000}),
+        Serial22V10({.Name = "7: 22V10A 12V", .Vpp = 12000}),
+        Gal16({.Name = "8: ATF16V8 12.0V", .Vpp = 12000}),
+        Gal20({.Name = "9: ATF20V8 12.0V", .Vpp = 12000}),
+        Gal16({.Name = "10: GAL16V8 10V", .Vpp = 10000}),
     };
 }
 
 const GalRowForm::Texts& TGALx::Messages() const {
-    static const Texts t{"Verify.", true, "CFG bit error.!", "OK!!!"};
+    static const Texts t{
+        .verifying = "Verify.", .errorCodes = true, .archError = "CFG bit error.!", .verified = "OK!!!"};
     return t;
 }
 
@@ -65,8 +84,8 @@ int Latch1Gal20(int r) { return Bit(r, 1) * 0x04 | Bit(r, 2) * 0x08 | Bit(r, 3) 
 }  // namespace
 
 void TGALx::ReadFuseRow(const VariantRecord& r, int row, int n) {
-    static constexpr ReadLines gal16{Latch1Gal16, 0x18, 0x04, 22, 0x10};
-    static constexpr ReadLines gal20{Latch1Gal20, 0x28, 0x08, 23, 0x20};
+    static constexpr ReadLines gal16{.latch1 = Latch1Gal16, .latch2 = 0x18, .row0 = 0x04, .dataOut = 22, .mask = 0x10};
+    static constexpr ReadLines gal20{.latch1 = Latch1Gal20, .latch2 = 0x28, .row0 = 0x08, .dataOut = 23, .mask = 0x20};
     if (r.PldProtocol == 1) ReadRow(gal16, row, n);
     if (r.PldProtocol == 2) ReadRow(gal20, row, n);
 }

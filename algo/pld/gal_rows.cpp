@@ -14,12 +14,22 @@ GalRowForm::GalRowForm(Workbench& w, std::string caption) : PldForm(w, std::move
 
 const std::vector<GalRowForm::ArchBit>& GalRowForm::ArchMap() {
     static const std::vector<ArchBit> map{
-        {0, 0},   {1, 1},   {2, 2},   {3, 3},              // XOR 0-3
-        {78, 4},  {79, 5},  {80, 6},  {81, 7},             // XOR 4-7
-        {5, 72},  {6, 73},  {7, 74},  {8, 75},             // AC1 0-3
-        {73, 76}, {74, 77}, {75, 78}, {76, 79},            // AC1 4-7
-        {77, 144},                                         // SYN
-        {4, 145},                                          // AC0
+        // XOR 0-3
+        {.rowBit = 0, .fuseOffset = 0}, {.rowBit = 1, .fuseOffset = 1},
+        {.rowBit = 2, .fuseOffset = 2}, {.rowBit = 3, .fuseOffset = 3},
+        // XOR 4-7
+        {.rowBit = 78, .fuseOffset = 4}, {.rowBit = 79, .fuseOffset = 5},
+        {.rowBit = 80, .fuseOffset = 6}, {.rowBit = 81, .fuseOffset = 7},
+        // AC1 0-3
+        {.rowBit = 5, .fuseOffset = 72}, {.rowBit = 6, .fuseOffset = 73},
+        {.rowBit = 7, .fuseOffset = 74}, {.rowBit = 8, .fuseOffset = 75},
+        // AC1 4-7
+        {.rowBit = 73, .fuseOffset = 76}, {.rowBit = 74, .fuseOffset = 77},
+        {.rowBit = 75, .fuseOffset = 78}, {.rowBit = 76, .fuseOffset = 79},
+        // SYN
+        {.rowBit = 77, .fuseOffset = 144},
+        // AC0
+        {.rowBit = 4, .fuseOffset = 145},
     };
     return map;
 }

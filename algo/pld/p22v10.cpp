@@ -12,6 +12,12 @@ using namespace proto;
 
 namespace {
 constexpr int DataIn = 19, ShiftClock = 18, Strobe = 21, Frame = 11, DataOut = 22, EraseLine = 12;
+
+// A 22V10 row: VCC on socket 32, 44 rows of 132 bits in the serial row protocol.
+VariantRecord Part(VariantRecord r) {
+    r.VccPin = 32, r.PldProtocol = 3, r.Rows = Serial22V10Form::Rows, r.Bits = Serial22V10Form::Bits;
+    return r;
+}
 }  // namespace
 
 Serial22V10Form::Serial22V10Form(Workbench& w, std::string caption) : PldForm(w, std::move(caption)) {}
@@ -179,16 +185,16 @@ void Serial22V10Form::SecrityClick() {
 // ---- TP22V10x ---------------------------------------------------------------------------------------
 
 TP22V10x::TP22V10x(Workbench& w) : Serial22V10Form(w, "PLD  22v10") {
-    DeclareWindow({false, true, true, true, false});
+    DeclareControls<PldForm>(Window({.Erase = false, .Lock = false}), this, Operations());
     FillVariantTable();
 }
 
 void TP22V10x::FillVariantTable() {
     Table = {
-        {"0:   ", 0, 0, 0, 0, 0, 0},
-        {"1: 22V10  12V", 12000, 10, 32, 3, 44, 132},
-        {"2: 22V10B 12V", 12000, 10, 32, 3, 44, 132},
-        {"3: 22V10B 12V", 12000, 10, 32, 3, 44, 132},
+        {.Name = "0:   "},
+        Part({.Name = "1: 22V10  12V", .Vpp = 12000, .VppPin = 10}),
+        Part({.Name = "2: 22V10B 12V", .Vpp = 12000, .VppPin = 10}),
+        Part({.Name = "3: 22V10B 12V", .Vpp = 12000, .VppPin = 10}),
     };
 }
 
@@ -246,17 +252,17 @@ QUILLA_FORM(TP22V10x);
 // ---- TAmi22cv10x ------------------------------------------------------------------------------------
 
 TAmi22cv10x::TAmi22cv10x(Workbench& w) : Serial22V10Form(w, "Ami22cv10x") {
-    DeclareWindow({false, true, true, true, false});
+    DeclareControls<PldForm>(Window({.Erase = false, .Lock = false}), this, Operations());
     FillVariantTable();
 }
 
 void TAmi22cv10x::FillVariantTable() {
     Table = {
-        {"0:   ", 0, 0, 0, 0, 0, 0},
-        {"1: 22CV10  ", 14500, 9, 32, 3, 44, 132},
-        {"2: 22CV10A ", 14500, 9, 32, 3, 44, 132},
-        {"3: 22CV10A+ ", 14500, 9, 32, 3, 44, 132},
-        {"4: 22CV10Z ", 14500, 9, 32, 3, 44, 132},
+        {.Name = "0:   "},
+        Part({.Name = "1: 22CV10  ", .Vpp = 14500, .VppPin = 9}),
+        Part({.Name = "2: 22CV10A ", .Vpp = 14500, .VppPin = 9}),
+        Part({.Name = "3: 22CV10A+ ", .Vpp = 14500, .VppPin = 9}),
+        Part({.Name = "4: 22CV10Z ", .Vpp = 14500, .VppPin = 9}),
     };
 }
 

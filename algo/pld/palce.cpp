@@ -8,19 +8,23 @@ constexpr int DataOut = 29;  // the chip's pin 19
 }  // namespace
 
 TPalceGALx::TPalceGALx(Workbench& w) : GalRowForm(w, "PALCEGAL") {
-    DeclareWindow({false, true, true, true, false});
+    DeclareControls<PldForm>(Window({.Erase = false, .Lock = false}), this, Operations());
     FillVariantTable();
 }
 
 void TPalceGALx::FillVariantTable() {
     Table = {
-        {"0:   ", 0, 0, 0, 0, 0, 0},
-        {"1: PALCE16V8H 10V", 10000, 13, 30, 1, 34, 64},
+        {.Name = "0:   "},
+        {.Name = "1: PALCE16V8H 10V", .Vpp = 10000, .VppPin = 13, .VccPin = 30, .PldProtocol = 1, .Rows = 34,
+         .Bits = 64},
     };
 }
 
 const GalRowForm::Texts& TPalceGALx::Messages() const {
-    static const Texts t{"Verifying data.........", false, "CFG bit error!!", "Data OK.."};
+    static const Texts t{.verifying = "Verifying data.........",
+                         .errorCodes = false,
+                         .archError = "CFG bit error!!",
+                         .verified = "Data OK.."};
     return t;
 }
 

@@ -30,26 +30,30 @@ void PldForm::ShowProgress(int value) {
     ShowAddress(kAddress, value);
 }
 
-void PldForm::DeclareWindow(const std::array<bool, 5>& ticked) {
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", "Verify  ", [this] { VerifyClick(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?  ", [this] { BlankClick(); });
-    AddButton("Secrity", "Lock ", [this] { SecrityClick(); });
-    AddButton("CancelBtn", "Exit ", [this] { Close(); });
-    AddProgress(kProgress);
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kMsg, "Prompt  ");
-    AddGroup("GroupBox1", "Batch   ");
-    static const char* const boxes[5][2] = {{"CheckBox1", "Erase "},
-                                            {"CheckBox2", "Blank?"},
-                                            {"CheckBox3", "Write "},
-                                            {"CheckBox4", "Verify  "},
-                                            {"CheckBox5", "Lock"}};
-    for (std::size_t k = 0; k < 5; ++k) AddCheck(boxes[k][0], boxes[k][1], ticked[k], "GroupBox1");
-    AddButton("Button1", " Run  ", [this] { Button1Click(); }, "GroupBox1");
+ControlRows PldForm::Window(BatchTicks ticked) {
+    using win::Box;
+    using win::PushButton;
+    return win::Join({{PushButton({"Read1", "Read  "}), PushButton({"Write", "Write "}),
+                       PushButton({"Verify", "Verify  "}), PushButton({"Erase", "Erase"}),
+                       PushButton({"Blank", "Blank?  "}), PushButton({"Secrity", "Lock "}),
+                       PushButton({"CancelBtn", "Exit "}), win::Progress(kProgress),
+                       win::Red(win::ReadOnly(win::Edit({kAddress}, "Add "))),
+                       win::ReadOnly(win::Edit({kType}, "Type")), win::Status(kMsg, "Prompt  "),
+                       win::Group({"GroupBox1", "Batch   "})},
+                      win::In("GroupBox1", {Box({"CheckBox1", "Erase "}, ticked.Erase),
+                                            Box({"CheckBox2", "Blank?"}, ticked.Blank),
+                                            Box({"CheckBox3", "Write "}, ticked.Write),
+                                            Box({"CheckBox4", "Verify  "}, ticked.Verify),
+                                            Box({"CheckBox5", "Lock"}, ticked.Lock),
+                                            PushButton({"Button1", " Run  "})})});
+}
+
+const Handlers<PldForm>& PldForm::Operations() {
+    static const Handlers<PldForm> handlers{{"Read1", &PldForm::ReadRom},         {"Write", &PldForm::WriteClick},
+                                            {"Verify", &PldForm::VerifyClick},    {"Erase", &PldForm::EraseClick},
+                                            {"Blank", &PldForm::BlankClick},      {"Secrity", &PldForm::SecrityClick},
+                                            {"CancelBtn", &PldForm::Close},       {"Button1", &PldForm::Button1Click}};
+    return handlers;
 }
 
 bool PldForm::CheckDeviceLine() {

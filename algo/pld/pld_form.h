@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "algo/common/form.h"
+#include "algo/common/window.h"
 
 namespace quilla {
 
@@ -93,8 +94,15 @@ protected:
     // Programs `n` bits of FuseRowBuffer into fuse row `row`.
     virtual void ShiftFuseRow(const VariantRecord& r, int row, int n) = 0;
 
-    // The window: the seven operations and the batch (boxes ticked as given).
-    void DeclareWindow(const std::array<bool, 5>& ticked);
+    // ---- the window (algo/common/window.h) ------------------------------------------
+    // The batch's boxes ticked when the window opens.
+    struct BatchTicks {
+        bool Erase = true, Blank = true, Write = true, Verify = true, Lock = true;
+    };
+    // The window every logic-device form has: the seven operations, the fields
+    // and the batch; the handlers of its controls, each the form's operation.
+    static ControlRows Window(BatchTicks ticked);
+    static const Handlers<PldForm>& Operations();
 
     // Setup's first step: builds the table and checks the device line. An
     // invalid line shows one message (and the status text) and sends nothing.

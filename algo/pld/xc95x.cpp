@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "algo/common/scan.h"
+#include "algo/common/window.h"
 #include "app/svf.h"
 #include "catalog/form.h"
 
@@ -90,22 +91,26 @@ bool HasStatement(const std::vector<std::string>& lines) {
     return false;
 }
 
+ControlRows Window() {
+    using namespace win;
+    return Join({{Group({"GroupBox2", ""})},
+                 In("GroupBox2", {PushButton({"Button1", "运行"}), Box({"CheckBoxVer", "Vrfy"})}),
+                 {PushButton({"ID", "ID"}), PushButton({"Erase", "Erase"}), PushButton({"Blank", "Blank"}),
+                  PushButton({"Button3", "Button3"}), Hidden(PushButton({"Button2", "ID"})),
+                  PushButton({"Verify", "Vrfy."}), TextView(kView), Edit({"Edit1", "RunTest:"}, ""),
+                  Progress("RdBar")}});
+}
+
 }  // namespace
 
 TXc95x::TXc95x(Workbench& w) : AlgoForm(w, "Xc95x") {
-    AddGroup("GroupBox2", "");
-    AddButton("Button1", "运行", [this] { Button1Click(); }, "GroupBox2");
-    AddCheck("CheckBoxVer", "Vrfy", false, "GroupBox2");
-    AddButton("ID", "ID", [this] { IDClick(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank", [this] { BlankClick(); });
-    AddButton("Button3", "Button3", [this] { Button3Click(); });
-    AddButton("Button2", "ID", [] {});
-    SetVisible("Button2", false);
-    AddButton("Verify", "Vrfy.", nullptr);
-    AddTextView(kView);
-    AddEdit("Edit1", "RunTest:", "");
-    AddProgress("RdBar");
+    using F = TXc95x;
+    DeclareControls(Window(), this,
+                    {{"Button1", &F::Button1Click},
+                     {"ID", &F::IDClick},
+                     {"Erase", &F::EraseClick},
+                     {"Blank", &F::BlankClick},
+                     {"Button3", &F::Button3Click}});
 }
 
 void TXc95x::SetupForDevice() {

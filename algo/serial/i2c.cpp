@@ -15,16 +15,26 @@ constexpr std::uint32_t kContactMask = 0xB80000;  // pins 20, 21, 22, 24
 constexpr std::uint32_t kSupplyMask = 0x880000;   // pins 20 (ground) and 24 (VCC)
 constexpr int kDataBit = 3;           // SDA (socket 21) in the vex310's data-port capture
 
-I2cForm::Row MakeRow(const char* name, int bits, int last, int page, bool addressPins, bool wp, bool x24 = false) {
-    I2cForm::Row r;
-    r.Name = name;
-    r.AddressBits = bits;
-    r.LastAddress = last;
-    r.PageBytes = page;
-    if (wp) r.Wp = 23;
-    if (addressPins) r.A0 = 17, r.A1 = 18, r.A2 = 19;
-    r.X24 = x24;
+// A part with its WP on socket 23 and A0-A2 on 17-19.
+I2cForm::Row Wired(I2cForm::Row r) {
+    r.Wp = 23;
+    r.A0 = 17, r.A1 = 18, r.A2 = 19;
     return r;
+}
+
+ControlRows Window24c0x() {
+    using namespace win;
+    return Join({I2cForm::Buttons(),
+                 {Radio({"Speed", "页延迟"}, {"10 ms", "20 ms"}, 0),
+                  Radio({"RadioGroup1", "W.方式"}, {"Fast", "Mid.", "Slow"}, 1),
+                  Radio({"RadioGroup2", "R.方式"}, {"单Byte", "连续(F.)"}, 0),
+                  Radio({"RadioGroup3", "电压"}, {"5V", "3.3V", "2.5V"}, 0)},
+                 SerialForm::Batch({Box({"CheckBox3", "W."}, true), Box({"CheckBox4", "Vrfy"}, true)}),
+                 SerialForm::StatusFields()});
+}
+
+ControlRows Window24c0x310() {
+    return win::Join({I2cForm::Buttons(), {SerialForm::Speed("Speed     ", 3)}, SerialForm::StatusFields()});
 }
 
 }  // namespace
@@ -33,11 +43,9 @@ I2cForm::Row MakeRow(const char* name, int bits, int last, int page, bool addres
 
 I2cForm::I2cForm(Workbench& w, std::string caption) : SerialForm(w, std::move(caption)) {}
 
-void I2cForm::AddButtons(std::function<void()> read, std::function<void()> write, std::function<void()> verify) {
-    AddButton("Read1", "Read  ", std::move(read));
-    AddButton("Write", "Write ", std::move(write));
-    AddButton("Verify", "Vrfy", std::move(verify));
-    AddButton("CancelBtn", "Exit ", [this] { CancelBtnClick(); });
+ControlRows I2cForm::Buttons() {
+    return {win::PushButton({"Read1", "Read  "}), win::PushButton({"Write", "Write "}),
+            win::PushButton({"Verify", "Vrfy"}), win::PushButton({"CancelBtn", "Exit "})};
 }
 
 std::uint8_t I2cForm::DeviceByte(int a) const {
@@ -76,30 +84,28 @@ void I2cForm::ShowRow(const Row& r) {
 // ---- TP24c0x: the bus through the design ------------------------------------------------------
 
 TP24c0x::TP24c0x(Workbench& w) : I2cForm(w, "24c01-24c512") {
-    AddButtons([this] { ReadRom(); }, [this] { WriteClick(); }, [this] { VerifyClick(); });
-    AddRadio("Speed", "页延迟", {"10 ms", "20 ms"}, 0);
-    AddRadio("RadioGroup1", "W.方式", {"Fast", "Mid.", "Slow"}, 1);
-    AddRadio("RadioGroup2", "R.方式", {"单Byte", "连续(F.)"}, 0);
-    AddRadio("RadioGroup3", "电压", {"5V", "3.3V", "2.5V"}, 0).OnClick = [this] { RadioGroup3Click(); };
-    AddBatch({{"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}}, [this] { Button1Click(); });
-    AddStatusFields();
+    DeclareControls(Window24c0x(), this,
+                    {{"RadioGroup3", &TP24c0x::RadioGroup3Click}, {"Button1", &TP24c0x::Button1Click}});
+    BindHandlers<SerialForm>(this, Operations());
     FillVariantTable();
 }
 
 void TP24c0x::FillVariantTable() {
-    Table.assign(1, Row{"Exit"});
-    Table.push_back(MakeRow("1: 24c01A  128x8", 7, 127, 4, false, true));
-    Table.push_back(MakeRow("2: 24c02   256x8", 8, 255, 8, true, true));
-    Table.push_back(MakeRow("3: 24c04   512x8", 9, 511, 16, true, true));
-    Table.push_back(MakeRow("4: 24c08   1024x8", 9, 1023, 16, true, true));
-    Table.push_back(MakeRow("5: 24c16   2048x8", 9, 2047, 16, true, true));
-    Table.push_back(MakeRow("6: 24c32   4kx8", 9, 4095, 32, true, true));
-    Table.push_back(MakeRow("7: 24c64   8kx8", 9, 8191, 32, true, true));
-    Table.push_back(MakeRow("8: 24c128   16kx8", 9, 16383, 64, true, true));
-    Table.push_back(MakeRow("9: 24c256   32kx8", 9, 32767, 64, true, true));
-    Table.push_back(MakeRow("10: 24c512   64kx8", 9, 65535, 128, true, true));
-    Table.push_back(MakeRow("11: 24c1024 128kx8", 9, 65535, 256, true, true));
-    Table.push_back(MakeRow("12: X24c01  128x8", 7, 127, 0, false, false, true));
+    Table = {
+        {.Name = "Exit"},
+        {.Name = "1: 24c01A  128x8", .LastAddress = 127, .Wp = 23, .PageBytes = 4},
+        Wired({.Name = "2: 24c02   256x8", .LastAddress = 255, .PageBytes = 8}),
+        Wired({.Name = "3: 24c04   512x8", .LastAddress = 511, .PageBytes = 16}),
+        Wired({.Name = "4: 24c08   1024x8", .LastAddress = 1023, .PageBytes = 16}),
+        Wired({.Name = "5: 24c16   2048x8", .LastAddress = 2047, .PageBytes = 16}),
+        Wired({.Name = "6: 24c32   4kx8", .LastAddress = 4095, .PageBytes = 32}),
+        Wired({.Name = "7: 24c64   8kx8", .LastAddress = 8191, .PageBytes = 32}),
+        Wired({.Name = "8: 24c128   16kx8", .LastAddress = 16383, .PageBytes = 64}),
+        Wired({.Name = "9: 24c256   32kx8", .LastAddress = 32767, .PageBytes = 64}),
+        Wired({.Name = "10: 24c512   64kx8", .LastAddress = 65535, .PageBytes = 128}),
+        Wired({.Name = "11: 24c1024 128kx8", .LastAddress = 65535, .PageBytes = 256}),
+        {.Name = "12: X24c01  128x8", .LastAddress = 127, .X24 = true},
+    };
 }
 
 void TP24c0x::SetupForDevice() {
@@ -249,25 +255,25 @@ void TP24c0x::Button1Click() {
 // ---- TP24c0x310: the bus pin by pin on the vex310 ------------------------------------------------
 
 TP24c0x310::TP24c0x310(Workbench& w) : I2cForm(w, "24c01-24c512") {
-    AddButtons([this] { ReadRom(); }, [this] { WriteClick(); }, [this] { VerifyClick(); });
-    AddSpeed("Speed     ", 3);
-    AddStatusFields();
+    DeclareControls<SerialForm>(Window24c0x310(), this, Operations());
     FillVariantTable();
 }
 
 void TP24c0x310::FillVariantTable() {
-    Table.assign(1, Row{"Exit"});
-    Table.push_back(MakeRow("1: 24c01A  128x8", 7, 127, 0, true, true));
-    Table.push_back(MakeRow("2: 24c02   256x8", 8, 255, 0, true, true));
-    Table.push_back(MakeRow("3: 24c04   512x8", 9, 511, 0, true, true));
-    Table.push_back(MakeRow("4: 24c08   1024x8", 9, 1023, 0, true, true));
-    Table.push_back(MakeRow("5: 24c16   2048x8", 9, 2047, 0, true, true));
-    Table.push_back(MakeRow("6: 24c32   4kx8", 9, 4095, 0, true, true));
-    Table.push_back(MakeRow("7: 24c64   8kx8", 9, 8191, 0, true, true));
-    Table.push_back(MakeRow("8: 24c128   16kx8", 9, 16383, 0, true, true));
-    Table.push_back(MakeRow("9: 24c256   32kx8", 9, 32767, 0, true, true));
-    Table.push_back(MakeRow("10: 24c512   64kx8", 9, 65535, 0, true, true));
-    Table.push_back(MakeRow("11: X24c01  128x8", 7, 127, 0, false, false, true));
+    Table = {
+        {.Name = "Exit"},
+        Wired({.Name = "1: 24c01A  128x8", .LastAddress = 127}),
+        Wired({.Name = "2: 24c02   256x8", .LastAddress = 255}),
+        Wired({.Name = "3: 24c04   512x8", .LastAddress = 511}),
+        Wired({.Name = "4: 24c08   1024x8", .LastAddress = 1023}),
+        Wired({.Name = "5: 24c16   2048x8", .LastAddress = 2047}),
+        Wired({.Name = "6: 24c32   4kx8", .LastAddress = 4095}),
+        Wired({.Name = "7: 24c64   8kx8", .LastAddress = 8191}),
+        Wired({.Name = "8: 24c128   16kx8", .LastAddress = 16383}),
+        Wired({.Name = "9: 24c256   32kx8", .LastAddress = 32767}),
+        Wired({.Name = "10: 24c512   64kx8", .LastAddress = 65535}),
+        {.Name = "11: X24c01  128x8", .LastAddress = 127, .X24 = true},
+    };
 }
 
 void TP24c0x310::SetupForDevice() {

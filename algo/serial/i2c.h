@@ -14,7 +14,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,16 +25,17 @@ class I2cForm : public SerialForm {
 public:
     struct Row {
         std::string Name;
-        int AddressBits = 0;  // kept, not used
-        int DataWidth = 8;
         int LastAddress = 0;
-        std::uint8_t Sda = 21, Scl = 22, Vcc = 24, Gnd = 20, Wp = 0, A0 = 0, A1 = 0, A2 = 0;
-        int PageBytes = 0;
-        bool X24 = false;  // the X24C01's addressing
+        std::uint8_t Sda = 21, Scl = 22, Vcc = 24, Gnd = 20;
+        std::uint8_t Wp = 0, A0 = 0, A1 = 0, A2 = 0;  // WP and A0-A2, held low on the vex310
+        int PageBytes = 0;  // TP24c0x: bytes per write cycle before the speed item's cut
+        bool X24 = false;   // the X24C01's addressing
     };
     std::vector<Row> Table;
 
-    void CancelBtnClick() { Close(); }
+    // The buttons both windows start with: Read1, Write, Verify and CancelBtn ("Exit ").
+    static ControlRows Buttons();
+
     void OnClose() override { Ep3.PowerOff(); }
 
     // ---- bus primitives (queued) -------------------------------------------------------
@@ -58,8 +58,6 @@ protected:
     void Progress(int i) { ShowProgress(i, Selected().LastAddress); }
     // The X24C01's first byte: (address << 1) | R/W.
     static std::uint8_t X24Byte(int a, int rw) { return static_cast<std::uint8_t>(((a & 0x7F) << 1) | rw); }
-    // Declares Read1, Write, Verify and CancelBtn ("Exit ").
-    void AddButtons(std::function<void()> read, std::function<void()> write, std::function<void()> verify);
     void ShowRow(const Row& r);
 };
 
@@ -76,9 +74,9 @@ public:
     void I2cStop() override;
     void I2cPowerUp();
 
-    void ReadRom();
-    void VerifyClick();
-    void WriteClick();
+    void ReadRom() override;
+    void VerifyClick() override;
+    void WriteClick() override;
     void Button1Click();
     void RadioGroup3Click() { Ep3.SetVcc(VoltageMv(ItemIndex("RadioGroup3"))); }
 
@@ -111,9 +109,9 @@ public:
     void I2cRandomRead(int a);
     void I2cByteWrite(int a, std::uint8_t data);
 
-    void ReadRom();
-    void VerifyClick();
-    void WriteClick();
+    void ReadRom() override;
+    void VerifyClick() override;
+    void WriteClick() override;
 
 private:
     // Power, over-current check and the chip's acknowledge; false ends the operation.

@@ -26,62 +26,72 @@ const char* VerifyCaption(MicrowireForm::Kind k) {
     }
 }
 
-// A row on the FPGA models' pins (DIP8 on 17-24) or on the vex310's (15-18, 23-26).
-MicrowireForm::Row MakeRow(const char* name, int bits, int width, int last, bool vex310) {
-    MicrowireForm::Row r;
-    r.Name = name;
-    r.AddressBits = bits;
-    r.DataWidth = width;
-    r.LastAddress = last;
+// A row's pins on the FPGA models (DIP8 on 17-24) or on the vex310's (15-18, 23-26).
+void Wire(MicrowireForm::Row& r, bool vex310) {
     if (vex310) {
         r.Cs = 15, r.Sk = 16, r.Di = 17, r.Do = 18, r.Gnd = 23, r.Org = 24, r.Pin7 = 25, r.Vcc = 26;
     } else {
         r.Cs = 17, r.Sk = 18, r.Di = 19, r.Do = 20, r.Gnd = 21, r.Org = 22, r.Pin7 = 23, r.Vcc = 24;
     }
-    return r;
+}
+
+ControlRows Window(MicrowireForm::Kind k) {
+    using namespace win;
+    using K = MicrowireForm::Kind;
+    const bool vex310 = k == K::P93C310 || k == K::P93C310X16;
+    return Join({{PushButton({"Read1", "Read  "}), PushButton({"Write", "Write "}),
+                  PushButton({"Verify", VerifyCaption(k)}), PushButton({"Erase", "Erase"}),
+                  PushButton({"Blank", "Blank?"}), SerialForm::Speed("Speed     ", k == K::P93C310X16 ? 3 : 2),
+                  If(!vex310, Radio({"RadioGroup1", "Voltage"}, {"5V", "3.3V", "2.5V"}, 0)),
+                  If(vex310, Label({"Label1", "location:"}))},
+                 SerialForm::Batch({Box({"CheckBox1", "Erase "}, true), Box({"CheckBox2", "Blank?"}, true),
+                                    Box({"CheckBox3", "W."}, true), Box({"CheckBox4", "Vrfy"}, true)}),
+                 SerialForm::StatusFields()});
 }
 
 }  // namespace
 
 MicrowireForm::MicrowireForm(Workbench& w, Kind kind) : SerialForm(w, FormCaption(kind)), kind_(kind) {
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Write", "Write ", [this] { WriteClick(); });
-    AddButton("Verify", VerifyCaption(kind), [this] { VerifyClick(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddSpeed("Speed     ", kind == Kind::P93C310X16 ? 3 : 2);
-    if (HasVoltage()) AddRadio("RadioGroup1", "Voltage", {"5V", "3.3V", "2.5V"}, 0).OnClick = [this] {
-        RadioGroup1Click();
-    };
-    if (OnVex310()) AddLabel("Label1", "location:");
-    AddBatch({{"CheckBox1", "Erase "}, {"CheckBox2", "Blank?"}, {"CheckBox3", "W."}, {"CheckBox4", "Vrfy"}},
-             [this] { Button1Click(); });
-    AddStatusFields();
+    using F = MicrowireForm;
+    DeclareControls(Window(kind), this,
+                    {{"Erase", &F::EraseClick},
+                     {"Blank", &F::BlankClick},
+                     {"RadioGroup1", &F::RadioGroup1Click},
+                     {"Button1", &F::Button1Click}});
+    BindHandlers<SerialForm>(this, Operations());
     FillVariantTable();
 }
 
 void MicrowireForm::FillVariantTable() {
-    const bool v310 = OnVex310();
-    Table.assign(1, Row{"Exit"});
     if (TwoBytesPerWord()) {
         // The x16 93C76 takes 10 address bits (a don't-care bit, then A8..A0).
         const bool p93x16 = kind_ == Kind::P93X16;
-        Table.push_back(MakeRow("1: 93c46    64x16", 6, 16, 127, v310));
-        Table.push_back(MakeRow(p93x16 ? "2: 93c56  128x16" : "2: 93c56/7  128x16", 8, 16, 255, v310));
-        Table.push_back(MakeRow("3: 93c66    256x16", 8, 16, 511, v310));
-        Table.push_back(MakeRow(p93x16 ? "4: 93c76   1Kx16" : "4: 93c76    512x16", 10, 16, 1023, v310));
-        Table.push_back(MakeRow(p93x16 ? "5: 93c86   1Kx16" : "5: 93c86    1Kx16", 10, 16, 2047, v310));
-        return;
+        Table = {
+            {.Name = "Exit"},
+            {.Name = "1: 93c46    64x16", .AddressBits = 6, .DataWidth = 16, .LastAddress = 127},
+            {.Name = p93x16 ? "2: 93c56  128x16" : "2: 93c56/7  128x16", .AddressBits = 8, .DataWidth = 16,
+             .LastAddress = 255},
+            {.Name = "3: 93c66    256x16", .AddressBits = 8, .DataWidth = 16, .LastAddress = 511},
+            {.Name = p93x16 ? "4: 93c76   1Kx16" : "4: 93c76    512x16", .AddressBits = 10, .DataWidth = 16,
+             .LastAddress = 1023},
+            {.Name = p93x16 ? "5: 93c86   1Kx16" : "5: 93c86    1Kx16", .AddressBits = 10, .DataWidth = 16,
+             .LastAddress = 2047},
+        };
+    } else {
+        Table = {
+            {.Name = "Exit"},
+            {.Name = "1: 93c46    128x8", .AddressBits = 7, .DataWidth = 8, .LastAddress = 127},
+            {.Name = "2: 93c56  256x8", .AddressBits = 9, .DataWidth = 8, .LastAddress = 255},
+            {.Name = "3: 93c66    512x8", .AddressBits = 9, .DataWidth = 8, .LastAddress = 511},
+            {.Name = "4: 93c46    64x16", .AddressBits = 6, .DataWidth = 16, .LastAddress = 63},
+            {.Name = "5: 93c56  128x16", .AddressBits = 8, .DataWidth = 16, .LastAddress = 127},
+            {.Name = "6: 93c66    256x16", .AddressBits = 8, .DataWidth = 16, .LastAddress = 255},
+            {.Name = "7: 93c57  256x8", .AddressBits = 8, .DataWidth = 8, .LastAddress = 255},
+            {.Name = "8: 93c86   2Kx8", .AddressBits = 11, .DataWidth = 8, .LastAddress = 2047},
+            {.Name = "9: 93c86   1Kx16", .AddressBits = 10, .DataWidth = 16, .LastAddress = 1023},
+        };
     }
-    Table.push_back(MakeRow("1: 93c46    128x8", 7, 8, 127, v310));
-    Table.push_back(MakeRow("2: 93c56  256x8", 9, 8, 255, v310));
-    Table.push_back(MakeRow("3: 93c66    512x8", 9, 8, 511, v310));
-    Table.push_back(MakeRow("4: 93c46    64x16", 6, 16, 63, v310));
-    Table.push_back(MakeRow("5: 93c56  128x16", 8, 16, 127, v310));
-    Table.push_back(MakeRow("6: 93c66    256x16", 8, 16, 255, v310));
-    Table.push_back(MakeRow("7: 93c57  256x8", 8, 8, 255, v310));
-    Table.push_back(MakeRow("8: 93c86   2Kx8", 11, 8, 2047, v310));
-    Table.push_back(MakeRow("9: 93c86   1Kx16", 10, 16, 1023, v310));
+    for (std::size_t i = 1; i < Table.size(); ++i) Wire(Table[i], OnVex310());
 }
 
 const MicrowireForm::Row& MicrowireForm::Selected() { return Table[static_cast<std::size_t>(RowIndex())]; }

@@ -52,9 +52,9 @@ public:
     void MwWriteWord(int address, unsigned data);
 
     // ---- operations ---------------------------------------------------------------------
-    void ReadRom();
-    void VerifyClick();
-    void WriteClick();
+    void ReadRom() override;
+    void VerifyClick() override;
+    void WriteClick() override;
     void EraseClick();
     void BlankClick();
     void Button1Click();

@@ -40,19 +40,26 @@ void SerialForm::ShowProgress(int i, int max) {
     ShowAddress(kAddress, i);
 }
 
-void SerialForm::AddStatusFields() {
-    AddProgress(kProgress);
-    AddEdit(kAddress, "", "Add ", true).Emphasis = true;
-    AddEdit(kType, "", "Type", true);
-    AddStatus(kMsg, "Prompt  ");
+const Handlers<SerialForm>& SerialForm::Operations() {
+    static const Handlers<SerialForm> handlers{{"Read1", &SerialForm::ReadRom},
+                                               {"Write", &SerialForm::WriteClick},
+                                               {"Verify", &SerialForm::VerifyClick},
+                                               {"CancelBtn", &SerialForm::Close}};
+    return handlers;
 }
 
-void SerialForm::AddSpeed(const std::string& caption, int index) { AddRadio("Speed", caption, SpeedItems, index); }
+ControlRows SerialForm::StatusFields() {
+    return {win::Progress(kProgress), win::Red(win::ReadOnly(win::Edit({kAddress}, "Add "))),
+            win::ReadOnly(win::Edit({kType}, "Type")), win::Status(kMsg, "Prompt  ")};
+}
 
-void SerialForm::AddBatch(const std::vector<std::pair<const char*, const char*>>& boxes, std::function<void()> run) {
-    AddGroup("GroupBox1", "Batch   ");
-    for (const auto& [name, caption] : boxes) AddCheck(name, caption, true, "GroupBox1");
-    AddButton("Button1", " Run ", std::move(run), "GroupBox1");
+ControlRow SerialForm::Speed(const char* caption, int index) {
+    return win::Radio({"Speed", caption}, SpeedItems, index);
+}
+
+ControlRows SerialForm::Batch(ControlRows boxes) {
+    boxes.push_back(win::PushButton({"Button1", " Run "}));
+    return win::Join({{win::Group({"GroupBox1", "Batch   "})}, win::In("GroupBox1", std::move(boxes))});
 }
 
 int SerialForm::SpeedWaits() const {

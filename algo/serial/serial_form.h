@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "algo/common/form.h"
+#include "algo/common/window.h"
 
 namespace quilla {
 
@@ -39,6 +40,21 @@ public:
     // RdBar over 0..max at i, and i in Edit6.
     void ShowProgress(int i, int max);
 
+    // ---- the window (algo/common/window.h) --------------------------------------------
+    // The operations every serial window has (Read1, Write, Verify), each the
+    // form's own.
+    virtual void ReadRom() = 0;
+    virtual void WriteClick() = 0;
+    virtual void VerifyClick() = 0;
+    // Their handlers, and CancelBtn's (closing the form) where the window has it.
+    static const Handlers<SerialForm>& Operations();
+    // The fields every serial window ends with: progress, address, type, status.
+    static ControlRows StatusFields();
+    // The radio group "Speed" with the six speed items.
+    static ControlRow Speed(const char* caption, int index);
+    // The group "Batch   ": the boxes given, then Button1 " Run ".
+    static ControlRows Batch(ControlRows boxes);
+
 protected:
     // Rows of the table, the placeholder included.
     virtual int TableSize() const = 0;
@@ -53,14 +69,6 @@ protected:
     bool CheckDeviceLine();
     // "OK " or "Comm Err." in the status field, from the engine's connection.
     void ShowConnection();
-
-    // ---- declarations ----------------------------------------------------------------------
-    // The fields every serial window has: progress, address, type, status.
-    void AddStatusFields();
-    // The radio group "Speed" with the six speed items.
-    void AddSpeed(const std::string& caption, int index);
-    // The group "Batch   " with its ticked boxes and Button1 " Run ".
-    void AddBatch(const std::vector<std::pair<const char*, const char*>>& boxes, std::function<void()> run);
 
     // Waits of the "Speed" item (WaitTable).
     int SpeedWaits() const;

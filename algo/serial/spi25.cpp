@@ -23,6 +23,22 @@ constexpr std::uint32_t kSupplyMaskLo = (1u << (24 - 1)) | (1u << (20 - 1));
 
 std::string KeyText(const char* key, int value) { return std::string("Bad device line: ") + key + std::to_string(value); }
 
+ControlRows WindowActrans() {
+    using namespace win;
+    return Join({Spi25Form::CommonRows(),
+                 {PushButton({"Erase", "Ers."}), PushButton({"Blank", "Blank?"}), PushButton({"Button5", " ID "})},
+                 SerialForm::Batch({Box({"CheckBoxWrite", "Write."}, true), Box({"CheckBoxVer", "Vrfy"}, true),
+                                    Box({"CheckBox1", "W.Status"}, true), Box({"CheckBox5", "Unlock"}, true),
+                                    Box({"CheckBox6", "Ers."}, true), Box({"CheckBox7", "Blank?"}, true)})});
+}
+
+ControlRows WindowAt25() {
+    using namespace win;
+    return Join({Spi25Form::CommonRows(),
+                 SerialForm::Batch({Box({"CheckBoxWrite", "Write."}, true), Box({"CheckBoxVer", "Vrfy"}, true),
+                                    Box({"CheckBox1", "W.Status"}, false), Box({"CheckBox5", "Unlock"}, true)})});
+}
+
 }  // namespace
 
 Spi25Form::Spi25Form(Workbench& w, std::string caption, int addressBytes)
@@ -95,18 +111,20 @@ void Spi25Form::StartRead() {
     SendAddress(0);
 }
 
-void Spi25Form::DeclareCommon() {
-    AddButton("Read1", "Read  ", [this] { ReadRom(); });
-    AddButton("Write", "Write.", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy.", [this] { VerifyClick(); });
-    AddButton("Button2", "W.Status", [this] { Button2Click(); });
-    AddButton("Button3", "R.STATUS", [this] { Button3Click(); });
-    AddButton("Button4", "Unlock", [this] { Button4Click(); });
-    AddGroup("GroupBox2", "Status(打勾=1)");
-    AddCheck("CheckBox2", "BP0", false, "GroupBox2");
-    AddCheck("CheckBox3", "BP1", false, "GroupBox2");
-    AddCheck("CheckBox4", "WPEN", false, "GroupBox2");
-    AddStatusFields();
+ControlRows Spi25Form::CommonRows() {
+    using namespace win;
+    return Join({{PushButton({"Read1", "Read  "}), PushButton({"Write", "Write."}), PushButton({"Verify", "Vrfy."}),
+                  PushButton({"Button2", "W.Status"}), PushButton({"Button3", "R.STATUS"}),
+                  PushButton({"Button4", "Unlock"}), Group({"GroupBox2", "Status(打勾=1)"})},
+                 In("GroupBox2", {Box({"CheckBox2", "BP0"}), Box({"CheckBox3", "BP1"}), Box({"CheckBox4", "WPEN"})}),
+                 StatusFields()});
+}
+
+const Handlers<Spi25Form>& Spi25Form::StatusHandlers() {
+    static const Handlers<Spi25Form> handlers{{"Button2", &Spi25Form::Button2Click},
+                                              {"Button3", &Spi25Form::Button3Click},
+                                              {"Button4", &Spi25Form::Button4Click}};
+    return handlers;
 }
 
 // ---- handlers -------------------------------------------------------------------------------------
@@ -242,24 +260,26 @@ bool Spi25Form::ReadPass(const Row& r, const std::function<bool(int)>& block) {
 // ---- TActrans25x ------------------------------------------------------------------------------------
 
 TActrans25x::TActrans25x(Workbench& w) : Spi25Form(w, "Actrans25x", 3) {
-    DeclareCommon();
-    AddButton("Erase", "Ers.", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddButton("Button5", " ID ", [this] { Button5Click(); });
-    AddBatch({{"CheckBoxWrite", "Write."}, {"CheckBoxVer", "Vrfy"}, {"CheckBox1", "W.Status"},
-              {"CheckBox5", "Unlock"}, {"CheckBox6", "Ers."}, {"CheckBox7", "Blank?"}},
-             [this] { Button1Click(); });
+    using F = TActrans25x;
+    DeclareControls(WindowActrans(), this,
+                    {{"Erase", &F::EraseClick},
+                     {"Blank", &F::BlankClick},
+                     {"Button5", &F::Button5Click},
+                     {"Button1", &F::Button1Click}});
+    BindHandlers<Spi25Form>(this, StatusHandlers());
+    BindHandlers<SerialForm>(this, Operations());
     FillVariantTable();
 }
 
 void TActrans25x::FillVariantTable() {
-    Table.assign(4, Row{});
-    Table[0].Name = "Exit";
     // Row 1's part (the 25LC1024 class) answers RDID (ABh) after three dummy
     // address bytes; the others have no identification the form can read.
-    Table[1] = {"1: DIP8", 24, 20, 0xC7, 0xAB, 0xFF0000u, 0};
-    Table[2] = {"2: DIP8", 24, 20, 0x62, 0, 0xFF0000u, 0};
-    Table[3] = {"2: DIP14", 24, 20, 0, 0, 0, 0};
+    Table = {
+        {.Name = "Exit"},
+        {.Name = "1: DIP8", .Vcc = 24, .Gnd = 20, .EraseOpcode = 0xC7, .IdOpcode = 0xAB, .MaskLo = 0xFF0000u},
+        {.Name = "2: DIP8", .Vcc = 24, .Gnd = 20, .EraseOpcode = 0x62, .MaskLo = 0xFF0000u},
+        {.Name = "2: DIP14", .Vcc = 24, .Gnd = 20},
+    };
 }
 
 std::string TActrans25x::KeyError() const {
@@ -335,21 +355,18 @@ void TActrans25x::Button1Click() {
 // ---- TAt25spi1 -------------------------------------------------------------------------------------------
 
 TAt25spi1::TAt25spi1(Workbench& w) : Spi25Form(w, "At25spi1", 2) {
-    DeclareCommon();
-    AddGroup("GroupBox1", "Batch   ");
-    AddCheck("CheckBoxWrite", "Write.", true, "GroupBox1");
-    AddCheck("CheckBoxVer", "Vrfy", true, "GroupBox1");
-    AddCheck("CheckBox1", "W.Status", false, "GroupBox1");
-    AddCheck("CheckBox5", "Unlock", true, "GroupBox1");
-    AddButton("Button1", " Run ", [this] { Button1Click(); }, "GroupBox1");
+    DeclareControls(WindowAt25(), this, {{"Button1", &TAt25spi1::Button1Click}});
+    BindHandlers<Spi25Form>(this, StatusHandlers());
+    BindHandlers<SerialForm>(this, Operations());
     FillVariantTable();
 }
 
 void TAt25spi1::FillVariantTable() {
-    Table.assign(3, Row{});
-    Table[0].Name = "Exit";
-    Table[1] = {"1: DIP8", 24, 20, 0, 0, 0xFF0000u, 0};
-    Table[2] = {"2: DIP14", 24, 20, 0, 0, 0, 0};
+    Table = {
+        {.Name = "Exit"},
+        {.Name = "1: DIP8", .Vcc = 24, .Gnd = 20, .MaskLo = 0xFF0000u},
+        {.Name = "2: DIP14", .Vcc = 24, .Gnd = 20},
+    };
 }
 
 std::uint8_t TAt25spi1::StatusWait() const { return OpWaitSettle; }

@@ -43,12 +43,17 @@ public:
     bool SpiPowerUp();
 
     // ---- handlers -----------------------------------------------------------------------------
-    void ReadRom();
-    void VerifyClick();
-    void WriteClick();
+    void ReadRom() override;
+    void VerifyClick() override;
+    void WriteClick() override;
     void Button3Click();  // R.STATUS
     void Button2Click();  // W.Status
     void Button4Click();  // Unlock
+
+    // The rows both windows start with: the buttons, the status group and the
+    // fields; and the status buttons' handlers.
+    static ControlRows CommonRows();
+    static const Handlers<Spi25Form>& StatusHandlers();
 
     // The settings of the last setup.
     int Size = 0, Page = 0, Dly = 0, Era = 0;
@@ -72,8 +77,6 @@ protected:
     // then each 64-byte reply handed to `block` (its start address); false from
     // it (the block's fault handled there) or a refused start ends the pass: false.
     bool ReadPass(const Row& r, const std::function<bool(int)>& block);
-    // Declares the common window: the buttons, the status group and the fields.
-    void DeclareCommon();
     // The wait after a status write (28 for ACTRANS25, 27 for AT25SPI).
     virtual std::uint8_t StatusWait() const = 0;
 

@@ -16,30 +16,43 @@ namespace {
 constexpr int kSck = 1, kSi = 2, kCs = 3;
 // Family rule 12: the row's VCC and VSS pins (24 and 20 for the 8-pin part, 27 and 20 for the 14-lead one).
 std::uint32_t SupplyMaskLo(const TX5045x::Row& r) { return (1u << (r.Vcc - 1)) | (1u << (r.Gnd - 1)); }
+
+ControlRows Window() {
+    using namespace win;
+    return Join({{PushButton({"Read1", "R.Data"}), PushButton({"Write", "W.Data"}), PushButton({"Verify", "Vrfy"}),
+                  PushButton({"Erase", "Erase"}), PushButton({"Blank", "Blank?"}),
+                  PushButton({"ReadStatus", "R.Status"}), PushButton({"WriteStatus", "W.status"})},
+                 SerialForm::StatusFields(),
+                 {Group({"GroupBox2", "Status"})},
+                 In("GroupBox2",
+                    {Radio({"RadioGroup1", "保护"}, {"不保护", "180h-1ffh", "100h-1ffh", "000h-1fffh"}, 0),
+                     Radio({"RadioGroup2", "看门狗时间"}, {"1.4秒", "600ms", "200ms", "禁止"}, 3)}),
+                 SerialForm::Batch({Box({"CheckBox3", "W.Data(覆盖)"}, true), Box({"CheckBox1", "W.status"}, true),
+                                    Box({"CheckBox4", "Vrfy"}, true)})});
+}
+
 }  // namespace
 
 TX5045x::TX5045x(Workbench& w) : SerialForm(w, "X5045") {
-    AddButton("Read1", "R.Data", [this] { ReadRom(); });
-    AddButton("Write", "W.Data", [this] { WriteClick(); });
-    AddButton("Verify", "Vrfy", [this] { VerifyClick(); });
-    AddButton("Erase", "Erase", [this] { EraseClick(); });
-    AddButton("Blank", "Blank?", [this] { BlankClick(); });
-    AddButton("ReadStatus", "R.Status", [this] { ReadStatusClick(); });
-    AddButton("WriteStatus", "W.status", [this] { WriteStatusClick(); });
-    AddStatusFields();
-    AddGroup("GroupBox2", "Status");
-    AddRadio("RadioGroup1", "保护", {"不保护", "180h-1ffh", "100h-1ffh", "000h-1fffh"}, 0, "GroupBox2");
-    AddRadio("RadioGroup2", "看门狗时间", {"1.4秒", "600ms", "200ms", "禁止"}, 3, "GroupBox2");
-    AddBatch({{"CheckBox3", "W.Data(覆盖)"}, {"CheckBox1", "W.status"}, {"CheckBox4", "Vrfy"}},
-             [this] { Button1Click(); });
+    using F = TX5045x;
+    DeclareControls(Window(), this,
+                    {{"Erase", &F::EraseClick},
+                     {"Blank", &F::BlankClick},
+                     {"ReadStatus", &F::ReadStatusClick},
+                     {"WriteStatus", &F::WriteStatusClick},
+                     {"Button1", &F::Button1Click}});
+    BindHandlers<SerialForm>(this, Operations());
     FillVariantTable();
 }
 
 void TX5045x::FillVariantTable() {
-    Table.assign(3, Row{});
-    Table[0].Name = "Exit";
-    Table[1] = {"1: X5045/43(8pin)", "x5045dip08.bit", 511, 24, 20, 0xB70000u, 0};
-    Table[2] = {"1: X5045/43(14pin)", "x5045dip14.bit", 511, 27, 20, 0x4346000u, 0};
+    Table = {
+        {.Name = "Exit"},
+        {.Name = "1: X5045/43(8pin)", .Design = "x5045dip08.bit", .Last = 511, .Vcc = 24, .Gnd = 20,
+         .MaskLo = 0xB70000u},
+        {.Name = "1: X5045/43(14pin)", .Design = "x5045dip14.bit", .Last = 511, .Vcc = 27, .Gnd = 20,
+         .MaskLo = 0x4346000u},
+    };
 }
 
 void TX5045x::SetupForDevice() {

@@ -16,7 +16,8 @@ namespace quilla {
 class TX5045x : public SerialForm {
 public:
     struct Row {
-        std::string Name, Design;
+        std::string Name;
+        std::string Design{};  // the design setup loads
         int Last = 0;
         int Vcc = 0, Gnd = 0;
         std::uint32_t MaskLo = 0, MaskHi = 0;
@@ -33,9 +34,9 @@ public:
     std::uint8_t X5045ReadByte(int a);
     void X5045WriteByte(int a, std::uint8_t data);
 
-    void ReadRom();
-    void VerifyClick();
-    void WriteClick();
+    void ReadRom() override;
+    void VerifyClick() override;
+    void WriteClick() override;
     void EraseClick();
     void BlankClick();
     void ReadStatusClick();

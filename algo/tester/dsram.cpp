@@ -3,6 +3,7 @@
 #include <random>
 
 #include "algo/common/scan.h"
+#include "algo/common/window.h"
 #include "catalog/form.h"
 
 namespace quilla {

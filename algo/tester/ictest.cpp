@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "algo/common/window.h"
 #include "catalog/form.h"
 
 namespace quilla {
@@ -47,18 +48,29 @@ bool LibraryWellFormed(const std::vector<std::uint8_t>& d) {
     return false;
 }
 
+ControlRows Window() {
+    using namespace win;
+    return {Radio({"RadioGroup1", "Type:   "}, {"74xxx    ", "40xxx    ", "45xxx    "}, 0),
+            ListBox({"ListBox1", ""}),
+            ListBox({"ListBox2", "搜索结果:"}),
+            ReadOnly(Edit({"Number"}, "74xx00")),
+            Combo({"ComboBox1", ""}, kVoltageItems, 0),
+            Status("Message", "Prompt  "),
+            PushButton({"Test1", "Test "}),
+            PushButton({"Button1", "Detect type "}),
+            PushButton({"CancelBtn", "Exit"})};
+}
+
 }  // namespace
 
 TICTestx::TICTestx(Workbench& w) : AlgoForm(w, "Test  IC (74,40,45)") {
-    AddRadio("RadioGroup1", "Type:   ", {"74xxx    ", "40xxx    ", "45xxx    "}, 0).OnClick = [this] { Gr1OnClick(); };
-    AddListBox("ListBox1", "").OnClick = [this] { LBox1OnClick(); };
-    AddListBox("ListBox2", "搜索结果:");
-    AddEdit("Number", "", "74xx00", true);
-    AddCombo("ComboBox1", "", kVoltageItems, 0);
-    AddStatus("Message", "Prompt  ");
-    AddButton("Test1", "Test ", [this] { Test1Click(); });
-    AddButton("Button1", "Detect type ", [this] { Button1Click(); });
-    AddButton("CancelBtn", "Exit", [this] { Close(); });
+    using F = TICTestx;
+    DeclareControls(Window(), this,
+                    {{"RadioGroup1", &F::Gr1OnClick},
+                     {"ListBox1", &F::LBox1OnClick},
+                     {"Test1", &F::Test1Click},
+                     {"Button1", &F::Button1Click},
+                     {"CancelBtn", &F::Close}});
     Gr1OnClick();
 }
 
