@@ -42,8 +42,8 @@ struct ModelConfig {
     // port operations; "vex310fw" for the vex310, used once registered); empty for none.
     std::string firmwareDesign;
     // The simulated operator takes finished chips out and seats fresh ones in
-    // mass production (sim/operator.h); off unless asked for.
-    bool simulatedOperator = false;
+    // mass production, this many per run (sim/operator.h); 0: no operator.
+    int operatorChips = 0;
 
     // The known models with their defaults: identification = the model word
     // padded with NULs to 16 bytes; a serial code derived from the model word.
@@ -112,6 +112,8 @@ public:
     bool Attached() const { return attached_; }
     // The simulated operator, null when the model has none.
     const Operator* GetOperator() const { return operator_.get(); }
+    // The user started an operation: the operator's run starts again.
+    void StartOperatorRun();
 
     // ---- fault injection ---------------------------------------------------------------------
     void InjectShortReply(int bytes, int count = 1);  // the next IN messages carry only `bytes`

@@ -253,6 +253,7 @@ void AlgoForm::Click(const std::string& name) {
     auto handler = c.OnClick;  // the handler may redeclare nothing, but keep a copy anyway
     if (depth_ == 0) {
         saidThisRun_.clear();
+        if (wb.OperationStarts) wb.OperationStarts();
         if (c.Kind == ControlKind::Button && WritesOrVerifiesFile(c.Caption)) SayFileBeyondChip();
     }
     Guarded(handler);

@@ -1,8 +1,9 @@
 // What a new user met on `quilla --simulate`, proven through the program's own
 // wiring (the start-up connection, the selection dialog, its dispatch seating
 // the chip): fresh chips of sub-40-pin parts, serial memories, the JTAG path,
-// the testers after every other family, an empty socket, and a form closed in
-// the middle of mass production.
+// the testers after every other family, an empty socket, a form closed in
+// the middle of mass production, mass-production runs that end by themselves
+// after the simulated operator's chips.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 
 #include "app/jedec.h"
 #include "app/svf.h"
+#include "sim/operator.h"
 #include "support/fixtures.h"
 #include "support/sim_bench.h"
 
@@ -276,6 +278,60 @@ TEST(ProgramPath, ClosingTheFormDuringMassProductionEndsTheBatchThere) {
     EXPECT_FALSE(f->IsShown());
     EXPECT_TRUE(b.sim->GetSocket().VccPins().Empty());
 }
+
+}  // namespace
+}  // namespace quilla::test
+
+
+namespace quilla::test {
+namespace {
+
+// ---- mass production on the simulated operator's chips ---------------------------------------------
+
+struct MassCase {
+    const char* name;
+    const char* category;
+    const char* mfr;
+    const char* item;
+    int bytes;  // image bytes written from 0
+};
+class MassProductionRun : public ::testing::TestWithParam<MassCase> {};
+
+// Each Run gets the operator's chips: the batch programs them one after the
+// other, then waits for a chip nobody brings and ends by itself, the counter
+// showing the chips done; the next Run gets as many again.
+TEST_P(MassProductionRun, EndsByItselfAfterTheOperatorsChips) {
+    const MassCase& c = GetParam();
+    SimBench b(Program{"vex520", true});
+    AlgoForm* f = b.Select(c.category, c.mfr, c.item);
+    ASSERT_NE(f, nullptr);
+    b.RandomImage(c.bytes, 17);
+    b.wb->options.MassProduction = true;
+    const sim::Operator& op = *b.sim->GetOperator();
+
+    f->Click("Button1");
+    EXPECT_EQ(b.wb->Counter, std::to_string(DefaultOperatorChips));
+    EXPECT_EQ(Status(*f), "End OK..");
+    EXPECT_EQ(op.TakenOut(), DefaultOperatorChips + 1);  // the chip seated at the start too
+    EXPECT_EQ(b.sim->GetChip(), nullptr);
+    ASSERT_FALSE(op.Tray().empty());
+    auto last = op.Tray().back()->Contents();
+    EXPECT_TRUE(std::equal(b.Image(), b.Image() + c.bytes, last.begin())) << "the last chip done holds the image";
+    ASSERT_FALSE(b.prompts.chipPromptCaptions.empty());
+    EXPECT_EQ(b.prompts.chipPromptCaptions.back(), "5秒后不放器件将Exit操作");
+
+    f->Click("Button1");
+    EXPECT_EQ(b.wb->Counter, std::to_string(2 * DefaultOperatorChips));
+    EXPECT_EQ(op.TakenOut(), 2 * DefaultOperatorChips + 1);
+    EXPECT_EQ(b.prompts.shown.size(), 0u) << b.prompts.Last();
+}
+
+const MassCase MassCases[] = {
+    {"X5045", "SER", "XICOR", "X5045", 0x200},
+    {"AT89C51", "MPU", "ATMEL", "AT89C51", 0x1000},
+};
+INSTANTIATE_TEST_SUITE_P(Forms, MassProductionRun, ::testing::ValuesIn(MassCases),
+                         [](const ::testing::TestParamInfo<MassCase>& i) { return std::string(i.param.name); });
 
 }  // namespace
 }  // namespace quilla::test
