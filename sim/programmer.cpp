@@ -169,7 +169,37 @@ void Programmer::InjectOutFailure(int count) { outFailures_ = count; }
 
 void Programmer::Detach() {
     if (!attached_.exchange(false)) return;
+    PowerDown();
     if (onDetach_) onDetach_();
+}
+
+void Programmer::PowerDown() {
+    // The programmer is powered from the USB port: unplugged, its FPGA forgets
+    // the design and everything else starts again from power-up.
+    if (design_) design_->OnUnloaded(*ctx_);
+    design_.reset();
+    socket_.PowerDown();
+    latches_.fill(0);
+    regs_.fill(0);
+    captureCount_ = 0;
+    captureOverflow_ = false;
+    readOnLogicVcc_ = false;
+    loading_ = false;
+    loadData_.clear();
+    // What the host had not read yet is gone with it.
+    inBytes_.clear();
+    inHead_ = 0;
+    inLengths_.clear();
+    inLenHead_ = 0;
+    pendingKeep_.clear();
+    inOverflowReported_ = false;
+    pollSnapshotValid_ = false;
+    overCurrent_ = OverCurrentCause::None;
+    faultPresent_ = OverCurrentCause::None;
+    checkedGeneration_ = ~std::uint64_t{0};
+    log_.Add(clock_.Now(), EventKind::PowerDown, 0, 0);
+    if (!config_.firmwareDesign.empty()) design_ = designs_->Create(config_.firmwareDesign);
+    if (design_) design_->OnLoaded(*ctx_);
 }
 void Programmer::Reattach() { attached_ = true; }
 

@@ -119,7 +119,10 @@ public:
     void InjectShortReply(int bytes, int count = 1);  // the next IN messages carry only `bytes`
     void InjectNoReply(int count = 1);                // the next IN messages are never sent
     void InjectOutFailure(int count = 1);             // the next OUT transfers fail (nothing runs)
-    void Detach();                                    // every transfer fails from now on
+    // Unplugged: every transfer fails from now on, and the programmer loses its
+    // power (the design, supplies, routing, pins, latches and registers go back
+    // to their power-up state; the chip stays in the socket).
+    void Detach();
     void Reattach();
     void SetDetachListener(std::function<void()> f) { onDetach_ = std::move(f); }
     void InjectOverCurrent();
@@ -169,6 +172,7 @@ private:
     void CheckFault();
     bool ContactMode() const;
     void StartPoll();
+    void PowerDown();
     void FireTimedEvents();
     void FireChipEvent(ChipEvent& e);
     bool CheckPin(int pin, const char* what);

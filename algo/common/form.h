@@ -122,8 +122,14 @@ public:
     const std::string& Caption() const { return caption_; }
 
     // Notes the EndAddr the setup left: the device's last image address, as
-    // far as the file check of Write and Verify is concerned.
+    // far as the file check of Write and Verify is concerned; and the
+    // programmer the setup was made on (its arrival on the link).
     void DeviceSetUp() override;
+    // A programmer unplugged and plugged in again since the form was set up
+    // powered up afresh, without the design and levels the setup gave it: a
+    // click then sends nothing (the operation fails at its first transfer with
+    // this text) until the device is selected again.
+    static constexpr const char* ReplugRefusal = "The programmer was plugged in again: select the device again";
 
     // The first image address past the chip (beyond the EndAddr the setup
     // left, outside the form's SideAreas) at which the last load stored data;
@@ -365,6 +371,7 @@ private:
     bool closedWhileRunning_ = false;
     int passesCounted_ = 0;
     int depth_ = 0;  // nesting of guarded handlers (the batch runs handlers directly)
+    std::uint32_t setUpOnArrival_ = 0;  // the link's arrival count when the form was set up
 };
 
 }  // namespace quilla

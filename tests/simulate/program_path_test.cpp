@@ -3,7 +3,8 @@
 // the chip): fresh chips of sub-40-pin parts, serial memories, the JTAG path,
 // the testers after every other family, an empty socket, a form closed in
 // the middle of mass production, mass-production runs that end by themselves
-// after the simulated operator's chips.
+// after the simulated operator's chips, and a form left open while the
+// programmer is unplugged and plugged in again.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,9 +12,13 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/jedec.h"
 #include "app/svf.h"
+#include "engine/usb/libusb_driver.h"
 #include "sim/operator.h"
+#include "sim/usb_device.h"
 #include "support/fixtures.h"
 #include "support/sim_bench.h"
 
@@ -332,6 +337,58 @@ const MassCase MassCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Forms, MassProductionRun, ::testing::ValuesIn(MassCases),
                          [](const ::testing::TestParamInfo<MassCase>& i) { return std::string(i.param.name); });
+
+// ---- unplugged and plugged in again with a form open --------------------------------------------
+
+struct ReplugCase {
+    const char* name;
+    const char* category;
+    const char* mfr;
+    const char* item;
+    int bytes;         // image bytes written from 0
+    const char* done;  // Write's success text
+};
+class ReplugWithTheFormOpen : public ::testing::TestWithParam<ReplugCase> {};
+
+// The programmer powers up afresh without the design and levels the form's
+// setup gave it: Write sends nothing and says so, never a success on a chip it
+// did not program; selecting the device again sets it up, and Write works.
+TEST_P(ReplugWithTheFormOpen, WriteIsRefusedUntilTheDeviceIsSelectedAgain) {
+    const ReplugCase& c = GetParam();
+    SimBench b(Program{});
+    AlgoForm* f = b.Select(c.category, c.mfr, c.item);
+    ASSERT_NE(f, nullptr);
+    b.RandomImage(c.bytes, 29);
+    usb::ProgrammerLink& link = b.connection->Link();
+    const auto settle = [&link](bool claimed) {
+        for (int i = 0; i < 5000 && link.Claimed() != claimed; ++i) ::usleep(1000);
+        return link.Claimed() == claimed;
+    };
+
+    b.sim->Detach();
+    ASSERT_TRUE(settle(false));
+    b.sim->Reattach();
+    sim::PlugProgrammer(*b.connection->Bus(), b.sim, usb::DefaultVendorId, usb::DefaultProductId, b.tap);
+    ASSERT_TRUE(settle(true));
+    const auto sent = b.sim->GetCounters().transfersOut;
+    f->Click("Write");
+    EXPECT_EQ(Status(*f), AlgoForm::ReplugRefusal);
+    EXPECT_EQ(b.sim->GetCounters().transfersOut, sent) << "nothing reaches the programmer";
+    EXPECT_TRUE(b.ChipBlank(0, c.bytes));
+
+    ASSERT_EQ(b.Select(c.category, c.mfr, c.item), f);
+    f->Click("Write");
+    EXPECT_EQ(Status(*f), c.done);
+    EXPECT_TRUE(b.ChipMatchesImage(0, c.bytes));
+}
+
+const ReplugCase ReplugCases[] = {
+    {"AT89C51", "MPU", "ATMEL", "AT89C51", 0x1000, "OK"},
+    {"AT27C256R", "EPR", "ATMEL", "AT27C256R", 0x8000, "OK!"},
+    {"X5045", "SER", "XICOR", "X5045", 0x200, "Done"},
+};
+INSTANTIATE_TEST_SUITE_P(Forms, ReplugWithTheFormOpen, ::testing::ValuesIn(ReplugCases),
+                         [](const ::testing::TestParamInfo<ReplugCase>& i) { return std::string(i.param.name); });
 
 }  // namespace
 }  // namespace quilla::test
