@@ -57,7 +57,8 @@ public:
     std::string ProgrammerModel;  // at most 16 bytes, empty when none answered
     std::array<std::uint8_t, 256> BitReverse{};
     int ErrorFlag = 0;
-    // The form whose work runs was closed: waits for the next chip end at once.
+    // The form whose work runs, or the main window, was closed: waits for the
+    // next chip end at once.
     bool StopRequested = false;
     std::string ProgramDir;       // ends with '/'; design files under ProgramDir + "BLib/"
     std::string Edit4;            // status window output line

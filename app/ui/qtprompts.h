@@ -2,6 +2,8 @@
 // mass-production prompt window.
 #pragma once
 
+#include <chrono>
+
 #include "engine/prompts.h"
 
 namespace quilla {
@@ -18,6 +20,14 @@ public:
 
     // The window the mass-production prompt uses (AutoPro1 when not set).
     TAutoPro1* ChipPrompt = nullptr;
+    // How long each poll of the next-chip wait keeps its prompt up while the
+    // windows are served. On hardware a poll takes its time on the programmer
+    // (0: none added); the simulated programmer's waits take no real time, so
+    // the program holds each poll as long as its 100 ms wait takes there.
+    std::chrono::milliseconds ChipPollHold{0};
+
+private:
+    bool promptUp_ = false;  // shown by a poll and not closed since
 };
 
 }  // namespace quilla
