@@ -140,6 +140,9 @@ public:
     // 1 when a new chip sits in the socket, else 0 (also with mass production off,
     // and as soon as StopRequested is set, before the next contact poll).
     int WaitNextChip(int gnd, int unused1, std::uint32_t lo, std::uint32_t hi, int unused2);
+    // The next-chip wait runs: the windows are served meanwhile, but the
+    // programmer belongs to the waiting batch.
+    bool WaitingForChip() const { return waitingForChip_; }
 
     // ---- status window buttons -------------------------------------------------
     void Button1Click();   // "OS Info.   "
@@ -172,6 +175,7 @@ private:
     void ShowPlain(const std::string& text);
 
     std::array<bool, 49> pinOptionOn_{};  // socket pins 1..48 with an option on
+    bool waitingForChip_ = false;
 
     Prompts& prompts_;
     Options& options_;

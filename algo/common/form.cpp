@@ -251,6 +251,9 @@ void AlgoForm::SayFileBeyondChip() {
 }
 
 void AlgoForm::Click(const std::string& name) {
+    // The user acts while a batch waits for the next chip: the programmer is
+    // the batch's, so a click starts nothing (closing a form ends the batch).
+    if (Ep3.WaitingForChip()) return;
     FormControl& c = Get(name);
     if (!c.Visible || !c.Enabled || !c.OnClick) return;
     auto handler = c.OnClick;  // the handler may redeclare nothing, but keep a copy anyway

@@ -137,7 +137,8 @@ public:
     std::int64_t FileDataBeyondChip() const;
 
     // ---- driving by control name (tests and the generic view) ----------------
-    // A click on a hidden or disabled control does nothing. Handlers never let an
+    // A click on a hidden or disabled control does nothing, nor does any click
+    // while a batch waits for the next chip (Ep3.WaitingForChip()). Handlers never let an
     // exception escape (the fatal link end excepted).
     void Click(const std::string& name);
     void SetText(const std::string& name, const std::string& text);  // typing, no exit

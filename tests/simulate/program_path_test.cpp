@@ -284,12 +284,29 @@ TEST(ProgramPath, ClosingTheFormDuringMassProductionEndsTheBatchThere) {
     EXPECT_TRUE(b.sim->GetSocket().VccPins().Empty());
 }
 
-}  // namespace
-}  // namespace quilla::test
-
-
-namespace quilla::test {
-namespace {
+// Nobody brings the next chip; meanwhile the user clicks Write on the waiting
+// form: the programmer is the batch's, so nothing runs; closing ends the wait.
+TEST(ProgramPath, ClicksDuringTheNextChipWaitStartNothing) {
+    SimBench b(Program{});
+    AlgoForm* f = b.Select("MPU", "ATMEL", "AT89C51");
+    ASSERT_NE(f, nullptr);
+    b.RandomImage(0x1000, 13);
+    b.wb->options.MassProduction = true;
+    const std::string before = Status(*f);
+    int prompts = 0;
+    b.prompts.onChipPrompt = [&](const std::string&) {
+        if (++prompts != 3) return;
+        f->Click("Write");
+        f->Close();
+    };
+    f->Click("Button1");
+    EXPECT_EQ(prompts, 3);
+    EXPECT_EQ(Status(*f), before);
+    EXPECT_TRUE(b.ChipBlank(0, 0x1000));
+    ASSERT_EQ(b.Select("MPU", "ATMEL", "AT89C51"), f);
+    f->Click("Write");  // after the wait, clicks work again
+    EXPECT_TRUE(b.ChipMatchesImage(0, 0x1000));
+}
 
 // ---- mass production on the simulated operator's chips ---------------------------------------------
 
