@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 
 #include <cstring>
+#include <string>
 
 namespace quilla {
 
@@ -26,10 +27,13 @@ const char* const Usage =
     "\n"
     "Environment:\n"
     "  QUILLA_SIMULATE=MODEL   as --simulate=MODEL (the option wins)\n"
-    "  QUILLA_SIM_OPERATOR=0   no simulated operator: in mass production nobody\n"
-    "                          takes the chip out of the simulated programmer's\n"
-    "                          socket and puts the next one in (by default a\n"
-    "                          simulated operator does, a second each)\n"
+    "  QUILLA_SIM_OPERATOR=N   the simulated operator: in mass production it takes\n"
+    "                          each finished chip out of the simulated programmer's\n"
+    "                          socket and puts a fresh one in (a second each), N\n"
+    "                          chips each time an operation is started (default 5),\n"
+    "                          then none, so the run ends as it does when no chip\n"
+    "                          comes; 0: no operator (Run waits for a chip that\n"
+    "                          nobody brings, then ends)\n"
     "  QUILLA_USB_ID=vvvv:pppp USB vendor:product id of the programmer\n"
     "                          (hexadecimal, default 1209:0001)\n"
     "  QUILLA_USB_TRACE        when set, every USB call is traced on standard error\n"
@@ -41,6 +45,9 @@ const char* const Usage =
     "  QT_QPA_PLATFORM=offscreen  run without a display\n";
 
 namespace {
+
+// QUILLA_SIM_OPERATOR takes up to this many digits.
+constexpr std::size_t MaxOperatorDigits = 6;
 
 // The toolkit's command-line options (its application classes remove them
 // before the program sees its arguments); those marked take the next word as
@@ -125,8 +132,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const EnvLook
         c.link.simulate = true;
         c.link.model = model;
     }
+    // The simulated operator's chips per run: a plain decimal number.
     const char* hands = env ? env("QUILLA_SIM_OPERATOR") : nullptr;
-    c.link.simulatedOperator = !(hands && std::strcmp(hands, "0") == 0);
+    if (c.link.simulate && hands && *hands) {
+        const std::string n = hands;
+        if (n.size() > MaxOperatorDigits || n.find_first_not_of("0123456789") != std::string::npos)
+            return fail("QUILLA_SIM_OPERATOR is not a number of chips: \"" + n + "\"");
+        c.link.operatorChips = std::stoi(n);
+    }
     return c;
 }
 

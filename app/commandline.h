@@ -34,8 +34,9 @@ struct CommandLine {
 using EnvLookup = std::function<const char*(const char* name)>;
 
 // `args` without the program name. Reads QUILLA_SIMULATE (as --simulate=MODEL;
-// the option wins) and QUILLA_SIM_OPERATOR ("0" switches the simulated
-// operator off) through `env`.
+// the option wins) and, when simulating, QUILLA_SIM_OPERATOR (the chips the
+// simulated operator brings per run, up to 6 digits; "0" switches it off;
+// anything else is an error) through `env`.
 CommandLine ParseCommandLine(const std::vector<std::string>& args, const EnvLookup& env);
 
 }  // namespace quilla

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -92,6 +93,9 @@ struct Workbench {
     std::unique_ptr<SvfWindowState> SvfFileW;
 
     ShellView* view = nullptr;
+    // The user started an operation (a form's button): the simulated
+    // programmer's operator starts counting its chips again. Unset on hardware.
+    std::function<void()> OperationStarts;
     int& ErrorFlag() { return Ep3.ErrorFlag; }
 
     // Frees the fuse window; shows the hex window, creating it ("noname.bin",

@@ -147,6 +147,11 @@ int TEp3::CheckCurrent() {
 
 int TEp3::WaitNextChip(int gnd, int unused1, std::uint32_t lo, std::uint32_t hi, int unused2) {
     if (!options_.MassProduction) return 0;
+    struct Waiting {
+        bool& flag;
+        explicit Waiting(bool& f) : flag(f) { flag = true; }
+        ~Waiting() { flag = false; }
+    } waiting(waitingForChip_);
 
     // The prompt lets the user act meanwhile; closing the form stops the wait.
     auto stopped = [this] {

@@ -57,7 +57,8 @@ public:
     std::string ProgrammerModel;  // at most 16 bytes, empty when none answered
     std::array<std::uint8_t, 256> BitReverse{};
     int ErrorFlag = 0;
-    // The form whose work runs was closed: waits for the next chip end at once.
+    // The form whose work runs, or the main window, was closed: waits for the
+    // next chip end at once.
     bool StopRequested = false;
     std::string ProgramDir;       // ends with '/'; design files under ProgramDir + "BLib/"
     std::string Edit4;            // status window output line
@@ -139,6 +140,9 @@ public:
     // 1 when a new chip sits in the socket, else 0 (also with mass production off,
     // and as soon as StopRequested is set, before the next contact poll).
     int WaitNextChip(int gnd, int unused1, std::uint32_t lo, std::uint32_t hi, int unused2);
+    // The next-chip wait runs: the windows are served meanwhile, but the
+    // programmer belongs to the waiting batch.
+    bool WaitingForChip() const { return waitingForChip_; }
 
     // ---- status window buttons -------------------------------------------------
     void Button1Click();   // "OS Info.   "
@@ -171,6 +175,7 @@ private:
     void ShowPlain(const std::string& text);
 
     std::array<bool, 49> pinOptionOn_{};  // socket pins 1..48 with an option on
+    bool waitingForChip_ = false;
 
     Prompts& prompts_;
     Options& options_;

@@ -23,13 +23,15 @@ namespace quilla {
 
 inline constexpr const char* DefaultSimulatedModel = "vex520";
 inline constexpr const char* DefaultDesign = "vex300.bit";
+// The chips the simulated operator brings per run unless QUILLA_SIM_OPERATOR says otherwise.
+inline constexpr int DefaultOperatorChips = 5;
 
 struct LinkOptions {
     bool simulate = false;
     std::string model = DefaultSimulatedModel;  // the simulated model
     // The simulated programmer's operator takes finished chips out and puts
-    // fresh ones in during mass production.
-    bool simulatedOperator = true;
+    // fresh ones in during mass production, this many per run; 0: no operator.
+    int operatorChips = DefaultOperatorChips;
     // How long the connection waits for the programmer to arrive.
     std::chrono::milliseconds attachWait = usb::AttachWaitDefault;
 };

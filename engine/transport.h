@@ -14,6 +14,10 @@ public:
     virtual int BulkWrite(const std::uint8_t* data, int n) = 0;
     // One bulk IN transfer of up to n bytes. Returns the bytes read, 0 on failure.
     virtual int BulkRead(std::uint8_t* buf, int n) = 0;
+    // How many times a programmer arrived on this link and was claimed: one
+    // unplugged and plugged in again arrives anew, powered up afresh (no
+    // design, every output off). 0 where the link cannot tell.
+    virtual std::uint32_t Arrivals() const { return 0; }
 };
 
 }  // namespace quilla

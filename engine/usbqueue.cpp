@@ -1,5 +1,7 @@
 #include "engine/usbqueue.h"
 
+#include <stdexcept>
+
 #include "engine/fatal.h"
 
 namespace quilla {
@@ -56,6 +58,10 @@ void UsbLink::UsbPut4(std::uint8_t op, std::uint8_t a, std::uint8_t b, std::uint
 
 int UsbLink::UsbFlush() {
     if (UsbCmdCount == 0) return 0;
+    if (!RefuseTransfers.empty()) {
+        UsbCmdCount = 0;
+        throw std::runtime_error(RefuseTransfers);
+    }
     if (UsbCmdCount > QueueSize - 1) return 0;
     // After a lost transfer the programmer's state is unknown: nothing more is
     // sent (a later command could make the lost one's absence dangerous, such as

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "engine/protocol.h"
 #include "engine/transport.h"
@@ -20,6 +21,13 @@ public:
 
     void SetTransport(Transport* t) { transport_ = t; }
     Transport* GetTransport() const { return transport_; }
+    // How many times the programmer arrived on the link (Transport::Arrivals).
+    std::uint32_t LinkArrivals() const { return transport_ ? transport_->Arrivals() : 0; }
+
+    // While not empty, UsbFlush sends nothing: it drops the queue and throws
+    // std::runtime_error with this text (an operation refused before it
+    // reaches a programmer that is not set up for it).
+    std::string RefuseTransfers;
 
     std::array<std::uint8_t, proto::QueueSize> UsbCmdQueue{};
     std::int32_t UsbCmdCount = 0;

@@ -36,6 +36,8 @@ enum class EventKind : std::uint8_t {
     ReadOnLogicVcc, // the programmer read the socket while the chip's VCC was held high by a
                     // logic driver (host or design) and VCC was routed nowhere: a read through an
                     // unpowered chip (pin = the VCC socket pin; once until that changes)
+    PowerDown,      // unplugged: the programmer lost its power (design, supplies, routing, pins,
+                    // latches and registers back to their power-up state)
 };
 
 struct Event {

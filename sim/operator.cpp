@@ -9,26 +9,41 @@ constexpr Nanos HandTime = Second;  // to take a chip out, and to put the next o
 }
 
 void Operator::OnContactPoll(bool chipThere, Nanos now) {
-    const bool waitedForRemoval = alerted_ && chipThere && lastPollSawChip_;
+    const bool inWait = alerted_;
+    const bool sawChipBefore = lastPollSawChip_;
+    const bool waitBefore = lastPollWasWait_;
     alerted_ = false;
     lastPollSawChip_ = chipThere;
-    if (!waitedForRemoval || state_ != State::Idle) return;
-    state_ = State::TakingOut;
-    due_ = now + HandTime;
+    lastPollWasWait_ = inWait;
+    if (!inWait || state_ != State::Idle) return;
+    if (chipThere && sawChipBefore) {
+        state_ = State::TakingOut;
+        due_ = now + HandTime;
+    } else if (!chipThere && !sawChipBefore && waitBefore && ChipsLeft() && !part_.empty()) {
+        state_ = State::PuttingIn;
+        due_ = now + HandTime;
+    }
 }
 
 void Operator::OnTime(Programmer& programmer) {
     if (state_ == State::Idle || programmer.Now() < due_) return;
     if (state_ == State::TakingOut) {
         const Chip* seated = programmer.GetChip();
-        part_ = seated ? seated->Name() : std::string();
-        if (std::unique_ptr<Chip> chip = programmer.RemoveChipModel()) tray_.push_back(std::move(chip));
-        state_ = State::PuttingIn;
+        const std::string part = seated ? seated->Name() : std::string();
+        if (std::unique_ptr<Chip> chip = programmer.RemoveChipModel()) {
+            tray_.push_back(std::move(chip));
+            if (tray_.size() > TrayKeeps) tray_.pop_front();
+            ++takenOut_;
+        }
+        part_ = part;
+        state_ = ChipsLeft() ? State::PuttingIn : State::Idle;
         due_ += HandTime;
         return;
     }
     state_ = State::Idle;
-    if (!part_.empty()) programmer.SeatPart(part_);
+    const std::string part = part_;
+    if (!part.empty() && programmer.SeatPart(part)) ++brought_;
+    part_ = part;
 }
 
 }  // namespace quilla::sim

@@ -106,7 +106,7 @@ Programmer::Programmer(ModelConfig config, const DesignRegistry* designs)
     regs_.fill(0);
     if (!config_.firmwareDesign.empty()) design_ = designs_->Create(config_.firmwareDesign);
     if (design_) design_->OnLoaded(*ctx_);
-    if (config_.simulatedOperator) operator_ = std::make_unique<Operator>();
+    if (config_.operatorChips > 0) operator_ = std::make_unique<Operator>(config_.operatorChips);
 }
 
 Programmer::~Programmer() = default;
@@ -137,6 +137,7 @@ void Programmer::SeatChip(std::unique_ptr<Chip> chip, Placement placement) {
     const bool any = chip != nullptr;
     socket_.Seat(std::move(chip), std::move(placement));
     if (any) log_.Add(clock_.Now(), EventKind::ChipInserted, 0, 0);
+    if (operator_) operator_->ForgetPart();
 }
 
 bool Programmer::SeatPart(std::string_view part) {
@@ -149,7 +150,12 @@ bool Programmer::SeatPart(std::string_view part) {
 
 std::unique_ptr<Chip> Programmer::RemoveChipModel() {
     log_.Add(clock_.Now(), EventKind::ChipRemoved, 0, 0);
+    if (operator_) operator_->ForgetPart();
     return socket_.Unseat();
+}
+
+void Programmer::StartOperatorRun() {
+    if (operator_) operator_->StartRun();
 }
 
 // ---- faults ------------------------------------------------------------------------------------------
@@ -163,7 +169,37 @@ void Programmer::InjectOutFailure(int count) { outFailures_ = count; }
 
 void Programmer::Detach() {
     if (!attached_.exchange(false)) return;
+    PowerDown();
     if (onDetach_) onDetach_();
+}
+
+void Programmer::PowerDown() {
+    // The programmer is powered from the USB port: unplugged, its FPGA forgets
+    // the design and everything else starts again from power-up.
+    if (design_) design_->OnUnloaded(*ctx_);
+    design_.reset();
+    socket_.PowerDown();
+    latches_.fill(0);
+    regs_.fill(0);
+    captureCount_ = 0;
+    captureOverflow_ = false;
+    readOnLogicVcc_ = false;
+    loading_ = false;
+    loadData_.clear();
+    // What the host had not read yet is gone with it.
+    inBytes_.clear();
+    inHead_ = 0;
+    inLengths_.clear();
+    inLenHead_ = 0;
+    pendingKeep_.clear();
+    inOverflowReported_ = false;
+    pollSnapshotValid_ = false;
+    overCurrent_ = OverCurrentCause::None;
+    faultPresent_ = OverCurrentCause::None;
+    checkedGeneration_ = ~std::uint64_t{0};
+    log_.Add(clock_.Now(), EventKind::PowerDown, 0, 0);
+    if (!config_.firmwareDesign.empty()) design_ = designs_->Create(config_.firmwareDesign);
+    if (design_) design_->OnLoaded(*ctx_);
 }
 void Programmer::Reattach() { attached_ = true; }
 

@@ -42,8 +42,8 @@ struct ModelConfig {
     // port operations; "vex310fw" for the vex310, used once registered); empty for none.
     std::string firmwareDesign;
     // The simulated operator takes finished chips out and seats fresh ones in
-    // mass production (sim/operator.h); off unless asked for.
-    bool simulatedOperator = false;
+    // mass production, this many per run (sim/operator.h); 0: no operator.
+    int operatorChips = 0;
 
     // The known models with their defaults: identification = the model word
     // padded with NULs to 16 bytes; a serial code derived from the model word.
@@ -112,12 +112,17 @@ public:
     bool Attached() const { return attached_; }
     // The simulated operator, null when the model has none.
     const Operator* GetOperator() const { return operator_.get(); }
+    // The user started an operation: the operator's run starts again.
+    void StartOperatorRun();
 
     // ---- fault injection ---------------------------------------------------------------------
     void InjectShortReply(int bytes, int count = 1);  // the next IN messages carry only `bytes`
     void InjectNoReply(int count = 1);                // the next IN messages are never sent
     void InjectOutFailure(int count = 1);             // the next OUT transfers fail (nothing runs)
-    void Detach();                                    // every transfer fails from now on
+    // Unplugged: every transfer fails from now on, and the programmer loses its
+    // power (the design, supplies, routing, pins, latches and registers go back
+    // to their power-up state; the chip stays in the socket).
+    void Detach();
     void Reattach();
     void SetDetachListener(std::function<void()> f) { onDetach_ = std::move(f); }
     void InjectOverCurrent();
@@ -167,6 +172,7 @@ private:
     void CheckFault();
     bool ContactMode() const;
     void StartPoll();
+    void PowerDown();
     void FireTimedEvents();
     void FireChipEvent(ChipEvent& e);
     bool CheckPin(int pin, const char* what);

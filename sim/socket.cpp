@@ -110,6 +110,23 @@ PinSet Socket::VppCarrying() const {
     return s;
 }
 
+void Socket::PowerDown() {
+    RouteVpp(0);
+    RouteVcc(0);
+    RouteGnd(0);
+    SetClockPin(0);
+    SetVppPath(0);
+    SetVppLevel(0);
+    SetVccLevel(0);
+    for (int p = 1; p <= SocketPins; ++p)
+        if (drv_[Ix(p)].on) Release(p);
+    portMode_ = PowerUpPortMode;
+    options_.Clear();
+    designOverOptions_.Clear();
+    contactMode_ = false;
+    Touch();
+}
+
 void Socket::Drive(int pin, bool high, Writer w) {
     if (!IsSocketPin(pin)) return;
     Driver& d = drv_[Ix(pin)];

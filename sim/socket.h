@@ -178,6 +178,11 @@ public:
     PinSet VppCarrying() const;
     Tenths LogicHighTenths() const { return VccDelivered() > 0 ? VccDelivered() : DefaultLogicHigh; }
 
+    // The programmer lost its power: supplies at 0 V and routed nowhere, no
+    // clock or VPP path, no pin driven, no pin option, port mode 15, the
+    // contact test's sense supply off. The chip stays seated.
+    void PowerDown();
+
     // ---- pin drivers -------------------------------------------------------------
     void Drive(int pin, bool high, Writer w);
     void Release(int pin);            // whoever drove it
@@ -314,7 +319,8 @@ private:
     int vppPath_ = 0;
     std::array<Driver, SocketPins + 1> drv_{};
     std::array<ChipOut, SocketPins + 1> chipOut_{};
-    int portMode_ = 15;
+    static constexpr int PowerUpPortMode = 15;
+    int portMode_ = PowerUpPortMode;
     PinSet options_;
     PinSet designOverOptions_;
 

@@ -28,7 +28,7 @@ std::uint32_t PlugProgrammer(usb::VirtualBus& bus, const std::shared_ptr<Program
 
 std::shared_ptr<Programmer> MakeLinkedProgrammer(const LinkOptions& opts) {
     ModelConfig config = ModelConfig::For(opts.model);
-    config.simulatedOperator = opts.simulatedOperator;
+    config.operatorChips = opts.operatorChips;
     return std::make_shared<Programmer>(std::move(config));
 }
 

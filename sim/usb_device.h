@@ -26,12 +26,12 @@ std::uint32_t PlugProgrammer(usb::VirtualBus& bus, const std::shared_ptr<Program
                              std::uint16_t vendorId, std::uint16_t productId,
                              std::shared_ptr<Transport> device = nullptr);
 
-// A fresh simulated programmer of opts.model, with its operator when
-// opts.simulatedOperator.
+// A fresh simulated programmer of opts.model, with its operator bringing
+// opts.operatorChips chips per run (none when 0).
 std::shared_ptr<Programmer> MakeLinkedProgrammer(const LinkOptions& opts);
 
 // The start-up's SimulatedPlugger: a fresh simulated programmer of opts.model,
-// with its operator when opts.simulatedOperator.
+// with its operator as MakeLinkedProgrammer gives it.
 std::shared_ptr<Transport> PlugSimulatedProgrammer(usb::VirtualBus& bus, const LinkOptions& opts,
                                                    std::uint16_t vendorId, std::uint16_t productId);
 

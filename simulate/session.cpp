@@ -17,6 +17,13 @@ bool SeatForDevice(sim::Programmer& programmer, const std::string& deviceItem) {
     return false;
 }
 
+void FollowOperations(Workbench& wb, const std::shared_ptr<sim::Programmer>& programmer) {
+    std::weak_ptr<sim::Programmer> weak = programmer;
+    wb.OperationStarts = [weak] {
+        if (auto p = weak.lock()) p->StartOperatorRun();
+    };
+}
+
 SimulatedSession StartSimulatedSession(Workbench& wb, TTypeDlg& dlg, const LinkOptions& opts,
                                        const SessionWrap& wrap) {
     SimulatedSession s;
@@ -33,6 +40,7 @@ SimulatedSession StartSimulatedSession(Workbench& wb, TTypeDlg& dlg, const LinkO
     dlg.BeforeDispatch = [weak](const std::string& device) {
         if (auto p = weak.lock()) SeatForDevice(*p, device);
     };
+    FollowOperations(wb, s.programmer);
     return s;
 }
 

@@ -1,6 +1,7 @@
 // The simulated programmer as `quilla --simulate` runs it, in one place for the
 // program and its tests: the programmer of the chosen model (with the
-// simulated operator unless switched off), plugged into the virtual bus, the
+// simulated operator unless switched off; its run starts again with each
+// operation the user starts), plugged into the virtual bus, the
 // start-up connection (identification, default design, every output off), and
 // the selection's seating: every dispatch seats a blank chip of the selected
 // device line where the simulator has a model of it.
@@ -34,6 +35,10 @@ std::string SimulatedPartOf(const std::string& deviceItem);
 // socket is emptied. True when a chip of the part is seated.
 bool SeatForDevice(sim::Programmer& programmer, const std::string& deviceItem);
 
+// Tells the programmer's simulated operator whenever the user starts an
+// operation (Workbench::OperationStarts): each run brings its chips afresh.
+void FollowOperations(Workbench& wb, const std::shared_ptr<sim::Programmer>& programmer);
+
 struct SimulatedSession {
     std::unique_ptr<ProgrammerConnection> connection;
     std::shared_ptr<sim::Programmer> programmer;
@@ -44,7 +49,8 @@ struct SimulatedSession {
 using SessionWrap = std::function<std::shared_ptr<Transport>(const std::shared_ptr<sim::Programmer>&)>;
 
 // Starts the engine's link on a fresh simulated programmer (opts.simulate is
-// taken as set) and hooks the selection's BeforeDispatch to SeatForDevice.
+// taken as set), hooks the selection's BeforeDispatch to SeatForDevice and
+// the workbench's operations to the operator (FollowOperations).
 SimulatedSession StartSimulatedSession(Workbench& wb, TTypeDlg& dlg, const LinkOptions& opts,
                                        const SessionWrap& wrap = {});
 

@@ -11,7 +11,7 @@
 namespace quilla {
 
 AlgoForm::AlgoForm(Workbench& w, std::string caption)
-    : wb(w), Ep3(w.Ep3), caption_(std::move(caption)) {}
+    : wb(w), Ep3(w.Ep3), caption_(std::move(caption)), setUpOnArrival_(w.Ep3.LinkArrivals()) {}
 
 AlgoForm::~AlgoForm() = default;
 
@@ -196,7 +196,10 @@ std::string Hex6(std::int64_t v) {
 
 }  // namespace
 
-void AlgoForm::DeviceSetUp() { deviceEnd_ = wb.FileWin ? wb.FileWin->EndAddr : -1; }
+void AlgoForm::DeviceSetUp() {
+    deviceEnd_ = wb.FileWin ? wb.FileWin->EndAddr : -1;
+    setUpOnArrival_ = Ep3.LinkArrivals();
+}
 
 std::int64_t AlgoForm::FileDataBeyondChip() const {
     if (deviceEnd_ < 0 || !wb.FileWin) return -1;
@@ -230,11 +233,24 @@ void AlgoForm::SayFileBeyondChip() {
 }
 
 void AlgoForm::Click(const std::string& name) {
+    // The user acts while a batch waits for the next chip: the programmer is
+    // the batch's, so a click starts nothing (closing a form ends the batch).
+    if (Ep3.WaitingForChip()) return;
     FormControl& c = Get(name);
     if (!c.Visible || !c.Enabled || !c.OnClick) return;
     auto handler = c.OnClick;  // the handler may redeclare nothing, but keep a copy anyway
     if (depth_ == 0) {
         saidThisRun_.clear();
+        if (wb.OperationStarts) wb.OperationStarts();
+        if (Ep3.LinkArrivals() != setUpOnArrival_) {
+            struct Refusing {
+                TEp3& ep3;
+                ~Refusing() { ep3.RefuseTransfers.clear(); }
+            } refusing{Ep3};
+            Ep3.RefuseTransfers = ReplugRefusal;
+            Guarded(handler);
+            return;
+        }
         if (c.Kind == ControlKind::Button && WritesOrVerifiesFile(c.Caption)) SayFileBeyondChip();
     }
     Guarded(handler);

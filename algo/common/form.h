@@ -129,8 +129,14 @@ public:
     const std::string& Caption() const { return caption_; }
 
     // Notes the EndAddr the setup left: the device's last image address, as
-    // far as the file check of Write and Verify is concerned.
+    // far as the file check of Write and Verify is concerned; and the
+    // programmer the setup was made on (its arrival on the link).
     void DeviceSetUp() override;
+    // A programmer unplugged and plugged in again since the form was set up
+    // powered up afresh, without the design and levels the setup gave it: a
+    // click then sends nothing (the operation fails at its first transfer with
+    // this text) until the device is selected again.
+    static constexpr const char* ReplugRefusal = "The programmer was plugged in again: select the device again";
 
     // The first image address past the chip (beyond the EndAddr the setup
     // left, outside the form's SideAreas) at which the last load stored data;
@@ -138,7 +144,8 @@ public:
     std::int64_t FileDataBeyondChip() const;
 
     // ---- driving by control name (tests and the generic view) ----------------
-    // A click on a hidden or disabled control does nothing. Handlers never let an
+    // A click on a hidden or disabled control does nothing, nor does any click
+    // while a batch waits for the next chip (Ep3.WaitingForChip()). Handlers never let an
     // exception escape (the fatal link end excepted).
     void Click(const std::string& name);
     void SetText(const std::string& name, const std::string& text);  // typing, no exit
@@ -353,6 +360,7 @@ private:
     bool closedWhileRunning_ = false;
     int passesCounted_ = 0;
     int depth_ = 0;  // nesting of guarded handlers (the batch runs handlers directly)
+    std::uint32_t setUpOnArrival_ = 0;  // the link's arrival count when the form was set up
 };
 
 }  // namespace quilla

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -82,6 +83,9 @@ int main(int argc, char** argv) {
         std::unique_ptr<ProgrammerConnection> programmer;  // outlives the engine
 
         QtPrompts prompts;
+        // The simulated programmer's waits take no real time: each poll of the
+        // next-chip wait keeps its prompt up as long as it takes on hardware.
+        if (linkOptions.simulate) prompts.ChipPollHold = std::chrono::milliseconds(100);
         Workbench wb(prompts, transport);  // the image: first 1 MiB 0xFF, the rest 0
         wb.ProgramDir = programDir;
         wb.Ep3.ProgramDir = programDir;

@@ -689,6 +689,9 @@ void TMainForm::closeEvent(QCloseEvent* e) {
         if (Hooks.SaveConfig) Hooks.SaveConfig();
     });
     Run([this] { wb_.Ep3.ShutdownHook(); });
+    // The program ends with its main window: a batch waiting for the next chip
+    // ends there, as when its form is closed, and the message loop with it.
+    wb_.Ep3.StopRequested = true;
     e->accept();
 }
 

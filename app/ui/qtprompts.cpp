@@ -1,8 +1,10 @@
 #include "app/ui/qtprompts.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTimer>
 
 #include "app/ui/autopro1.h"
 
@@ -43,6 +45,14 @@ void QtPrompts::Beep() { QApplication::beep(); }
 void QtPrompts::ShowChipPrompt(const std::string& text) {
     TAutoPro1* w = ChipPrompt ? ChipPrompt : AutoPro1;
     if (!w) return;
+    // The previous poll's time, the windows served meanwhile (the user may
+    // close the form or the main window to end the wait).
+    if (promptUp_ && ChipPollHold.count() > 0) {
+        QEventLoop hold;
+        QTimer::singleShot(ChipPollHold, &hold, &QEventLoop::quit);
+        hold.exec();
+    }
+    promptUp_ = true;
     w->Edit1->setText(QString::fromStdString(text));
     w->ShowInFront();
 }
@@ -53,6 +63,7 @@ void QtPrompts::SetChipPromptCaption(const std::string& caption) {
 }
 
 void QtPrompts::CloseChipPrompt() {
+    promptUp_ = false;
     TAutoPro1* w = ChipPrompt ? ChipPrompt : AutoPro1;
     if (w) w->HideAndRepaintBelow();
 }

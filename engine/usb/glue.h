@@ -26,6 +26,7 @@ struct DriverContext {
     std::atomic<WDU_DEVICE_HANDLE> hDevice{nullptr};
     std::atomic<OsEvent*> hEvent{nullptr};
     std::atomic<Status> dwAttachError{WD_STATUS_SUCCESS};
+    std::atomic<std::uint32_t> arrivals{0};  // programmers claimed so far
 };
 
 class ProgrammerLink : public Transport {
@@ -46,6 +47,7 @@ public:
 
     int BulkWrite(const std::uint8_t* data, int n) override { return UsbWrite(data, n); }
     int BulkRead(std::uint8_t* buf, int n) override { return UsbRead(buf, n); }
+    std::uint32_t Arrivals() const override { return DriverCtx.arrivals.load(); }
 
     static int DeviceAttach(WDU_DEVICE_HANDLE device, const DeviceInfo* info, void* userCtx);
     static void DeviceDetach(WDU_DEVICE_HANDLE device, void* userCtx);

@@ -1,8 +1,10 @@
 // What a new user met on `quilla --simulate`, proven through the program's own
 // wiring (the start-up connection, the selection dialog, its dispatch seating
 // the chip): fresh chips of sub-40-pin parts, serial memories, the JTAG path,
-// the testers after every other family, an empty socket, and a form closed in
-// the middle of mass production.
+// the testers after every other family, an empty socket, a form closed in
+// the middle of mass production, mass-production runs that end by themselves
+// after the simulated operator's chips, and a form left open while the
+// programmer is unplugged and plugged in again.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +12,13 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/jedec.h"
 #include "app/svf.h"
+#include "engine/usb/libusb_driver.h"
+#include "sim/operator.h"
+#include "sim/usb_device.h"
 #include "support/fixtures.h"
 #include "support/sim_bench.h"
 
@@ -276,6 +283,129 @@ TEST(ProgramPath, ClosingTheFormDuringMassProductionEndsTheBatchThere) {
     EXPECT_FALSE(f->IsShown());
     EXPECT_TRUE(b.sim->GetSocket().VccPins().Empty());
 }
+
+// Nobody brings the next chip; meanwhile the user clicks Write on the waiting
+// form: the programmer is the batch's, so nothing runs; closing ends the wait.
+TEST(ProgramPath, ClicksDuringTheNextChipWaitStartNothing) {
+    SimBench b(Program{});
+    AlgoForm* f = b.Select("MPU", "ATMEL", "AT89C51");
+    ASSERT_NE(f, nullptr);
+    b.RandomImage(0x1000, 13);
+    b.wb->options.MassProduction = true;
+    const std::string before = Status(*f);
+    int prompts = 0;
+    b.prompts.onChipPrompt = [&](const std::string&) {
+        if (++prompts != 3) return;
+        f->Click("Write");
+        f->Close();
+    };
+    f->Click("Button1");
+    EXPECT_EQ(prompts, 3);
+    EXPECT_EQ(Status(*f), before);
+    EXPECT_TRUE(b.ChipBlank(0, 0x1000));
+    ASSERT_EQ(b.Select("MPU", "ATMEL", "AT89C51"), f);
+    f->Click("Write");  // after the wait, clicks work again
+    EXPECT_TRUE(b.ChipMatchesImage(0, 0x1000));
+}
+
+// ---- mass production on the simulated operator's chips ---------------------------------------------
+
+struct MassCase {
+    const char* name;
+    const char* category;
+    const char* mfr;
+    const char* item;
+    int bytes;  // image bytes written from 0
+};
+class MassProductionRun : public ::testing::TestWithParam<MassCase> {};
+
+// Each Run gets the operator's chips: the batch programs them one after the
+// other, then waits for a chip nobody brings and ends by itself, the counter
+// showing the chips done; the next Run gets as many again.
+TEST_P(MassProductionRun, EndsByItselfAfterTheOperatorsChips) {
+    const MassCase& c = GetParam();
+    SimBench b(Program{"vex520", true});
+    AlgoForm* f = b.Select(c.category, c.mfr, c.item);
+    ASSERT_NE(f, nullptr);
+    b.RandomImage(c.bytes, 17);
+    b.wb->options.MassProduction = true;
+    const sim::Operator& op = *b.sim->GetOperator();
+
+    f->Click("Button1");
+    EXPECT_EQ(b.wb->Counter, std::to_string(DefaultOperatorChips));
+    EXPECT_EQ(Status(*f), "End OK..");
+    EXPECT_EQ(op.TakenOut(), DefaultOperatorChips + 1);  // the chip seated at the start too
+    EXPECT_EQ(b.sim->GetChip(), nullptr);
+    ASSERT_FALSE(op.Tray().empty());
+    auto last = op.Tray().back()->Contents();
+    EXPECT_TRUE(std::equal(b.Image(), b.Image() + c.bytes, last.begin())) << "the last chip done holds the image";
+    ASSERT_FALSE(b.prompts.chipPromptCaptions.empty());
+    EXPECT_EQ(b.prompts.chipPromptCaptions.back(), "5秒后不放器件将Exit操作");
+
+    f->Click("Button1");
+    EXPECT_EQ(b.wb->Counter, std::to_string(2 * DefaultOperatorChips));
+    EXPECT_EQ(op.TakenOut(), 2 * DefaultOperatorChips + 1);
+    EXPECT_EQ(b.prompts.shown.size(), 0u) << b.prompts.Last();
+}
+
+const MassCase MassCases[] = {
+    {"X5045", "SER", "XICOR", "X5045", 0x200},
+    {"AT89C51", "MPU", "ATMEL", "AT89C51", 0x1000},
+};
+INSTANTIATE_TEST_SUITE_P(Forms, MassProductionRun, ::testing::ValuesIn(MassCases),
+                         [](const ::testing::TestParamInfo<MassCase>& i) { return std::string(i.param.name); });
+
+// ---- unplugged and plugged in again with a form open --------------------------------------------
+
+struct ReplugCase {
+    const char* name;
+    const char* category;
+    const char* mfr;
+    const char* item;
+    int bytes;         // image bytes written from 0
+    const char* done;  // Write's success text
+};
+class ReplugWithTheFormOpen : public ::testing::TestWithParam<ReplugCase> {};
+
+// The programmer powers up afresh without the design and levels the form's
+// setup gave it: Write sends nothing and says so, never a success on a chip it
+// did not program; selecting the device again sets it up, and Write works.
+TEST_P(ReplugWithTheFormOpen, WriteIsRefusedUntilTheDeviceIsSelectedAgain) {
+    const ReplugCase& c = GetParam();
+    SimBench b(Program{});
+    AlgoForm* f = b.Select(c.category, c.mfr, c.item);
+    ASSERT_NE(f, nullptr);
+    b.RandomImage(c.bytes, 29);
+    usb::ProgrammerLink& link = b.connection->Link();
+    const auto settle = [&link](bool claimed) {
+        for (int i = 0; i < 5000 && link.Claimed() != claimed; ++i) ::usleep(1000);
+        return link.Claimed() == claimed;
+    };
+
+    b.sim->Detach();
+    ASSERT_TRUE(settle(false));
+    b.sim->Reattach();
+    sim::PlugProgrammer(*b.connection->Bus(), b.sim, usb::DefaultVendorId, usb::DefaultProductId, b.tap);
+    ASSERT_TRUE(settle(true));
+    const auto sent = b.sim->GetCounters().transfersOut;
+    f->Click("Write");
+    EXPECT_EQ(Status(*f), AlgoForm::ReplugRefusal);
+    EXPECT_EQ(b.sim->GetCounters().transfersOut, sent) << "nothing reaches the programmer";
+    EXPECT_TRUE(b.ChipBlank(0, c.bytes));
+
+    ASSERT_EQ(b.Select(c.category, c.mfr, c.item), f);
+    f->Click("Write");
+    EXPECT_EQ(Status(*f), c.done);
+    EXPECT_TRUE(b.ChipMatchesImage(0, c.bytes));
+}
+
+const ReplugCase ReplugCases[] = {
+    {"AT89C51", "MPU", "ATMEL", "AT89C51", 0x1000, "OK"},
+    {"AT27C256R", "EPR", "ATMEL", "AT27C256R", 0x8000, "OK!"},
+    {"X5045", "SER", "XICOR", "X5045", 0x200, "Done"},
+};
+INSTANTIATE_TEST_SUITE_P(Forms, ReplugWithTheFormOpen, ::testing::ValuesIn(ReplugCases),
+                         [](const ::testing::TestParamInfo<ReplugCase>& i) { return std::string(i.param.name); });
 
 }  // namespace
 }  // namespace quilla::test

@@ -36,7 +36,7 @@ std::size_t Tap::Count(std::uint8_t op) const {
 
 SimBench::SimBench(const std::string& part, const std::string& model, bool withOperator) {
     sim::ModelConfig config = sim::ModelConfig::For(model);
-    config.simulatedOperator = withOperator;
+    config.operatorChips = withOperator ? DefaultOperatorChips : 0;
     sim = std::make_shared<sim::Programmer>(config);
     if (!part.empty()) {
         EXPECT_TRUE(SeatForDevice(*sim, part)) << part;
@@ -49,6 +49,7 @@ SimBench::SimBench(const std::string& part, const std::string& model, bool withO
     wb->Ep3.ProgrammerModel = model;
     dlg = std::make_unique<TTypeDlg>(*wb);
     dlg->RadioIndex = 0;  // EPROM
+    FollowOperations(*wb, sim);
 }
 
 SimBench::SimBench(const ProgramStart& start) {
@@ -62,7 +63,7 @@ SimBench::SimBench(const ProgramStart& start) {
                          .string();
     LinkOptions opts;
     opts.model = start.model;
-    opts.simulatedOperator = start.withOperator;
+    opts.operatorChips = start.withOperator ? start.operatorChips : 0;
     SimulatedSession s = StartSimulatedSession(*wb, *dlg, opts, [this](const std::shared_ptr<sim::Programmer>& p) {
         tap = std::make_shared<Tap>(*p);
         return tap;

@@ -166,6 +166,7 @@ struct SimBench {
     struct ProgramStart {
         std::string model = "vex520";
         bool withOperator = false;
+        int operatorChips = DefaultOperatorChips;  // per run, with the operator
     };
     explicit SimBench(const ProgramStart& start);
     virtual ~SimBench();  // benches for a family derive from it and are owned as SimBench

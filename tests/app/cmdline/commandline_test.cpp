@@ -81,16 +81,41 @@ const Case Cases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, CommandLineCase, ::testing::ValuesIn(Cases),
                          CaseName([](const Case& c) { return std::string(c.name); }));
 
-TEST(CommandLine, SimulatedOperatorIsOnUnlessTheEnvironmentSaysZero) {
-    const std::vector<std::pair<const char*, bool>> cases = {
-        {nullptr, true}, {"1", true}, {"", true}, {"0", false}};
-    for (const auto& [env, on] : cases) {
+TEST(CommandLine, SimulatedOperatorChipsComeFromTheEnvironment) {
+    struct OperatorCase {
+        const char* env;
+        int chips;  // -1: an error
+    };
+    const std::vector<OperatorCase> cases = {{nullptr, DefaultOperatorChips},
+                                             {"", DefaultOperatorChips},
+                                             {"0", 0},
+                                             {"1", 1},
+                                             {"25", 25},
+                                             {"999999", 999999},
+                                             {"1000000", -1},
+                                             {"-1", -1},
+                                             {"3x", -1},
+                                             {" 3", -1},
+                                             {"on", -1}};
+    for (const auto& [env, chips] : cases) {
         const char* value = env;
         const CommandLine got = ParseCommandLine({"--simulate"}, [value](const char* name) -> const char* {
             return std::string(name) == "QUILLA_SIM_OPERATOR" ? value : nullptr;
         });
-        EXPECT_EQ(got.link.simulatedOperator, on) << (value ? value : "unset");
+        const std::string shown = value ? value : "unset";
+        if (chips < 0) {
+            EXPECT_EQ(got.action, Action::Error) << shown;
+            EXPECT_EQ(got.error, "QUILLA_SIM_OPERATOR is not a number of chips: \"" + shown + "\"");
+            continue;
+        }
+        EXPECT_EQ(got.action, Action::Run) << shown;
+        EXPECT_EQ(got.link.operatorChips, chips) << shown;
     }
+    // Without --simulate the variable is not read.
+    const CommandLine real = ParseCommandLine({}, [](const char* name) -> const char* {
+        return std::string(name) == "QUILLA_SIM_OPERATOR" ? "on" : nullptr;
+    });
+    EXPECT_EQ(real.action, Action::Run);
 }
 
 TEST(CommandLine, UsageNamesOptionsModelsAndEnvironment) {

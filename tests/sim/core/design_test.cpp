@@ -321,7 +321,54 @@ TEST(SimFaults, DetachFailsEveryTransferAndIsReported) {
     EXPECT_EQ(h.Read(64).size(), 0u);
     EXPECT_EQ(h.Raw({OpReply}), 0);
     sim->Reattach();
-    EXPECT_EQ(h.Read(64).size(), 64u);
+    EXPECT_EQ(h.Read(64).size(), 0u) << "the reply not read before the unplug is gone";
+    EXPECT_EQ(h.Reply().size(), 64u);
+}
+
+// The programmer is powered from the USB port: unplugged, it starts again from
+// power-up (no design, supplies off and unrouted, no pin driven, latches,
+// registers and port mode as at power-up); the chip stays in the socket.
+TEST(SimFaults, DetachIsAPowerCycle) {
+    auto sim = MakeSimulatedProgrammer();
+    Host h(*sim);
+    sim->SeatChip(PassiveChip::Dip(28));
+    const Chip* chip = sim->GetChip();
+    ASSERT_EQ(Load(h, DesignData("vex300")), 1);
+    h.Sys(SysVccLevel, 50);
+    h.Sys(SysVppLevel, 125);
+    h.Sys(SysVccPin, 28);
+    h.Sys(SysVppPin, 1);
+    h.Sys(SysGndPin, 14);
+    h.Sys(SysClockPin, 30);
+    h.Sys(SysPortMode, PortModeRead);
+    h.Sys(SysPinOptionOn, 26);
+    h.Raw({OpLatch0 + 3, 0xA4, OpWriteReg, 5, 0x33, OpPinHigh, 40});
+    Socket& s = sim->GetSocket();
+    ASSERT_NE(s.VppLevel(), 0);
+    ASSERT_TRUE(s.Driven(40));
+
+    sim->Detach();
+    sim->Reattach();
+    EXPECT_EQ(sim->LoadedTag(), "");
+    EXPECT_EQ(s.VppLevel(), 0);
+    EXPECT_EQ(s.VccLevel(), 0);
+    EXPECT_TRUE(s.VppPins().Empty());
+    EXPECT_TRUE(s.VccPins().Empty());
+    EXPECT_TRUE(s.GndPins().Empty());
+    EXPECT_EQ(s.ClockPin(), 0);
+    EXPECT_EQ(s.PortMode(), PortModeReset);
+    EXPECT_TRUE(s.PinOptions().Empty());
+    for (int p = 1; p <= SocketPins; ++p) EXPECT_FALSE(s.Driven(p)) << p;
+    EXPECT_EQ(sim->Latch(3), 0);
+    EXPECT_EQ(sim->Register(5), 0);
+    EXPECT_EQ(sim->GetChip(), chip);
+    EXPECT_EQ(sim->Log().OfKind(EventKind::PowerDown).size(), 1u);
+    // A family command finds no design until one is loaded again.
+    h.Raw({OpPutData51, 0x01});
+    ASSERT_EQ(sim->Violations().size(), 1u);
+    EXPECT_NE(sim->Violations()[0].text.find("no design loaded"), std::string::npos);
+    EXPECT_EQ(Load(h, DesignData("vex300")), 1);
+    EXPECT_EQ(sim->LoadedTag(), "vex300");
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ bool Blank(const sim::Chip& chip) {
 struct OperatorAtTheWait : ::testing::Test {
     OperatorAtTheWait() {
         sim::ModelConfig config = sim::ModelConfig::For("vex520");
-        config.simulatedOperator = true;
+        config.operatorChips = DefaultOperatorChips;
         programmer = std::make_unique<sim::Programmer>(config);
         EXPECT_TRUE(programmer->SeatPart(Part));
         ep3 = std::make_unique<TEp3>(prompts, options, programmer.get());
@@ -110,8 +110,47 @@ TEST_F(OperatorAtTheWait, LeavesAChipAloneOutsideTheWait) {
     EXPECT_FALSE(programmer->GetOperator()->Busy());
 }
 
+TEST_F(OperatorAtTheWait, BringsItsChipsForARunThenNoneUntilTheNextRunStarts) {
+    const sim::Operator& op = *programmer->GetOperator();
+    for (int k = 0; k < DefaultOperatorChips; ++k) ASSERT_EQ(ep3->WaitNextChip(Ground, 0, Lo, Hi, 0), 1) << k;
+    prompts.chipPrompt.clear();
+
+    // The finished chip goes and no other comes: the wait ends as when nobody
+    // brings the next chip, after its 30 polls.
+    EXPECT_EQ(ep3->WaitNextChip(Ground, 0, Lo, Hi, 0), 0);
+    EXPECT_EQ(programmer->GetChip(), nullptr);
+    EXPECT_EQ(op.TakenOut(), DefaultOperatorChips + 1);
+    EXPECT_EQ(op.Brought(), DefaultOperatorChips);
+    EXPECT_EQ(std::count(prompts.chipPrompt.begin(), prompts.chipPrompt.end(), "  放置下一片..."), 30);
+    // Contact tests outside the wait leave the empty socket empty.
+    EXPECT_EQ(Contact(), 0);
+    EXPECT_EQ(Contact(), 0);
+    EXPECT_EQ(programmer->GetChip(), nullptr);
+
+    // The next run: the empty socket gets a fresh chip of the part.
+    programmer->StartOperatorRun();
+    EXPECT_EQ(ep3->WaitNextChip(Ground, 0, Lo, Hi, 0), 1);
+    ASSERT_NE(programmer->GetChip(), nullptr);
+    EXPECT_EQ(programmer->GetChip()->Name(), Part);
+    EXPECT_TRUE(Blank(*programmer->GetChip()));
+    EXPECT_EQ(op.Brought(), 1);
+    EXPECT_EQ(op.TakenOut(), DefaultOperatorChips + 1);
+    EXPECT_TRUE(programmer->ViolationTexts().empty());
+}
+
+TEST_F(OperatorAtTheWait, AnEmptySocketLeftBySomeoneElseIsNotTheOperatorsToFill) {
+    for (int k = 0; k <= DefaultOperatorChips; ++k) ep3->WaitNextChip(Ground, 0, Lo, Hi, 0);
+    ASSERT_EQ(programmer->GetChip(), nullptr);
+    // The user selects another device, then one the simulator has no chip of.
+    ASSERT_TRUE(programmer->SeatPart("AT27C512R"));
+    programmer->RemoveChipModel();
+    programmer->StartOperatorRun();
+    EXPECT_EQ(ep3->WaitNextChip(Ground, 0, Lo, Hi, 0), 0);
+    EXPECT_EQ(programmer->GetChip(), nullptr);
+}
+
 TEST(Operator, OffUnlessTheModelAsksForIt) {
-    EXPECT_FALSE(sim::ModelConfig::For("vex520").simulatedOperator);
+    EXPECT_EQ(sim::ModelConfig::For("vex520").operatorChips, 0);
     EXPECT_EQ(sim::MakeSimulatedProgrammer("vex520")->GetOperator(), nullptr);
 }
 
@@ -128,16 +167,17 @@ struct PassPrompts : ScriptedPrompts {
 };
 
 struct SimulatedProgram {
-    explicit SimulatedProgram(bool withOperator) {
+    // operatorChips: the operator's chips per run (0: no operator).
+    explicit SimulatedProgram(int operatorChips, const char* part = Part) {
         wb.ProgramDir = SourceDataDir();
         wb.Ep3.ProgramDir = SourceDataDir();
         LinkOptions opts;
         opts.simulate = true;
-        opts.simulatedOperator = withOperator;
+        opts.operatorChips = operatorChips;
         conn = StartProgrammer(wb.Ep3, opts, sim::PlugSimulatedProgrammer);
         programmer = std::dynamic_pointer_cast<sim::Programmer>(conn->Simulated());
         EXPECT_NE(programmer, nullptr);
-        EXPECT_TRUE(programmer->SeatPart(Part));
+        EXPECT_TRUE(programmer->SeatPart(part));
         dlg = std::make_unique<TTypeDlg>(wb);
         dlg->RadioIndex = 0;  // EPROM
         std::mt19937 rng(11);
@@ -164,7 +204,7 @@ struct SimulatedProgram {
 };
 
 TEST(SimulatedProgram, MassProductionRunsPassAfterPassOnItsOwn) {
-    SimulatedProgram p(true);
+    SimulatedProgram p(DefaultOperatorChips);
     p.prompts.stopAt = 3;
     AlgoForm& f = p.Open("P27 13");
     f.Click("Button1");
@@ -182,8 +222,24 @@ TEST(SimulatedProgram, MassProductionRunsPassAfterPassOnItsOwn) {
     EXPECT_TRUE(p.programmer->ViolationTexts().empty());
 }
 
+// A long run on a large part: the tray keeps the last few chips taken out,
+// not every one (each holds its 1 MiB).
+TEST(SimulatedProgram, AHundredPassesOnAnM27C801KeepAHandfulOfChipsInTheTray) {
+    SimulatedProgram p(100, "M27C801");
+    AlgoForm& f = p.Open("P27 19");
+    for (const char* box : {"CheckBox2", "CheckBox3", "CheckBox4"}) f.SetChecked(box, false);
+    f.Click("Button1");
+
+    EXPECT_EQ(p.wb.Counter, "100");
+    const sim::Operator& op = *p.programmer->GetOperator();
+    EXPECT_EQ(op.TakenOut(), 101);  // the chip seated at the start, then the 100 done
+    EXPECT_EQ(op.Tray().size(), sim::Operator::TrayKeeps);
+    EXPECT_EQ(p.programmer->GetChip(), nullptr);
+    EXPECT_TRUE(p.programmer->ViolationTexts().empty());
+}
+
 TEST(SimulatedProgram, WithoutTheOperatorTheWaitEndsTheBatch) {
-    SimulatedProgram p(false);
+    SimulatedProgram p(0);
     AlgoForm& f = p.Open("P27 13");
     const Nanos start = p.programmer->Now();
     f.Click("Button1");

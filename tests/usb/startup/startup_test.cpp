@@ -220,6 +220,10 @@ TEST_F(StartFixture, UnpluggedAndPluggedAgainIsClaimedButNotIdentifiedOrLoaded) 
     ASSERT_TRUE(Eventually([&] { return link.Claimed(); }));
     EXPECT_EQ(sim->GetCounters().transfersOut, out);  // nothing sent on re-attach
     EXPECT_EQ(sim->Log().OfKind(EventKind::DesignLoaded).size(), loads);
+    // Powered up afresh: the design is gone, and the link counts a new arrival.
+    EXPECT_EQ(sim->LoadedTag(), "");
+    EXPECT_EQ(link.Arrivals(), 2u);
+    EXPECT_EQ(ep3.LinkArrivals(), 2u);
     EXPECT_EQ(ep3.Connected, 1);
     EXPECT_EQ(ep3.ProgrammerModel, "vex520");
     // The link works again.
