@@ -4,7 +4,8 @@
 // output off. Runs once, on the GUI thread, right after the engine is built.
 //
 //   LinkOptions opts;   // from the command line (app/commandline.h)
-//   auto conn = StartProgrammer(wb.Ep3, opts, sim::PlugSimulatedProgrammer);
+//   auto conn = StartProgrammer(wb.Ep3, opts);  // the real programmer
+//   (--simulate: simulate/session.h plugs the simulated one in)
 //   // conn must outlive every use of wb.Ep3's link.
 #pragma once
 
@@ -77,10 +78,12 @@ private:
     std::unique_ptr<usb::ProgrammerLink> link_;
 };
 
-// Builds the link (virtual bus with the simulated programmer when
-// opts.simulate, else libusb with the programmer's ids), makes it the engine's
-// transport and runs ConnectProgrammer (the driver check only for libusb).
+// Builds the link (virtual bus with the simulated programmer that
+// `plugSimulated` plugs in when opts.simulate, else libusb with the
+// programmer's ids: the real programmer needs no plugger), makes it the
+// engine's transport and runs ConnectProgrammer (the driver check only for
+// libusb).
 std::unique_ptr<ProgrammerConnection> StartProgrammer(TEp3& ep3, const LinkOptions& opts,
-                                                      const SimulatedPlugger& plugSimulated);
+                                                      const SimulatedPlugger& plugSimulated = {});
 
 }  // namespace quilla

@@ -39,7 +39,6 @@
 #include "engine/fatal.h"
 #include "engine/startup.h"
 #include "engine/transport.h"
-#include "sim/usb_device.h"
 #include "simulate/session.h"
 
 using namespace quilla;
@@ -104,7 +103,7 @@ int main(int argc, char** argv) {
         if (linkOptions.simulate)
             programmer = StartSimulatedSession(wb, typeDlg, linkOptions).connection;
         else
-            programmer = StartProgrammer(wb.Ep3, linkOptions, sim::PlugSimulatedProgrammer);
+            programmer = StartProgrammer(wb.Ep3, linkOptions);
         TEp3Form ep3Form(wb, &mainForm);
         mainForm.Ep3Form = &ep3Form;
 
