@@ -105,6 +105,7 @@ int ProgrammerLink::UsbWrite(const std::uint8_t* data, int count) {
     Status st = UsbTransfer(DriverCtx.hDevice.load(), PIPE_BULK_OUT, Direction::Out, 0,
                             const_cast<std::uint8_t*>(data), static_cast<std::uint32_t>(count),
                             &moved, nullptr, TransferTimeoutMs);
+    TraceTransfer("OUT", data, static_cast<std::uint32_t>(count), moved, st);
     return st == WD_STATUS_SUCCESS ? static_cast<int>(moved) : 0;
 }
 
@@ -113,6 +114,7 @@ int ProgrammerLink::UsbRead(std::uint8_t* buf, int count) {
     std::uint32_t moved = 0;
     Status st = UsbTransfer(DriverCtx.hDevice.load(), PIPE_BULK_IN, Direction::In, 0, buf,
                             static_cast<std::uint32_t>(count), &moved, nullptr, TransferTimeoutMs);
+    TraceTransfer("IN", buf, static_cast<std::uint32_t>(count), moved, st);
     return st == WD_STATUS_SUCCESS ? static_cast<int>(moved) : 0;
 }
 

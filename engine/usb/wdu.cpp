@@ -39,15 +39,32 @@ const char* WdStatusText(Status status) {
     return "Unrecognized error code";
 }
 
-void Trace(const char* format, ...) {
+bool TraceOn() {
     static const bool on = std::getenv("QUILLA_USB_TRACE") != nullptr;
-    if (!on) return;
+    return on;
+}
+
+void Trace(const char* format, ...) {
+    if (!TraceOn()) return;
     std::va_list args;
     va_start(args, format);
     std::fputs("usb: ", stderr);
     std::vfprintf(stderr, format, args);
     std::fputc('\n', stderr);
     va_end(args);
+}
+
+void TraceTransfer(const char* direction, const std::uint8_t* data, std::uint32_t asked, std::uint32_t moved,
+                   Status status) {
+    if (!TraceOn()) return;
+    if (status != WD_STATUS_SUCCESS) {
+        Trace("%s %u of %u bytes: %s", direction, moved, asked, WdStatusText(status));
+        return;
+    }
+    char bytes[16 * 3 + 4] = "";
+    const std::uint32_t shown = moved < 16 ? moved : 16;
+    for (std::uint32_t i = 0; i < shown; ++i) std::snprintf(bytes + 3 * i, 4, " %02x", data[i]);
+    Trace("%s %u of %u bytes:%s%s", direction, moved, asked, bytes, moved > shown ? " ..." : "");
 }
 
 // ---- operating-system layer -------------------------------------------------------------

@@ -163,8 +163,14 @@ Status UsbTransfer(WDU_DEVICE_HANDLE device, std::uint8_t pipe, Direction dir,
                    std::uint32_t* transferred, const std::uint8_t* setupPacket,
                    std::uint32_t timeoutMs);
 
-// Where trace lines go (standard error when QUILLA_USB_TRACE is set; tests may
-// capture them). Nothing depends on them.
+// The link's trace (QUILLA_USB_TRACE set): one line on standard error for the
+// driver's start, each arrival and departure, each claim and refusal, and
+// every transfer. Nothing depends on it.
+bool TraceOn();
 void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// A transfer's line: direction, bytes moved of those asked, the first bytes
+// (or the failure's text).
+void TraceTransfer(const char* direction, const std::uint8_t* data, std::uint32_t asked, std::uint32_t moved,
+                   Status status);
 
 }  // namespace quilla::usb
