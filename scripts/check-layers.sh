@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks that the layers point one way (see the design notes):
+# Checks that the layers point one way (docs/ARCHITECTURE.md, "Layers"):
 #   engine/       includes nothing else of the project
 #   sim/          only engine/
 #   app/ (not ui) only engine/
