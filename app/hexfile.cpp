@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "app/savefile.h"
@@ -28,6 +29,25 @@ inline std::uint8_t Pair(std::uint8_t high, std::uint8_t low) {
     return static_cast<std::uint8_t>(DigitValue[high] * 16u + DigitValue[low]);
 }
 
+// Whether any of the n (at least 8) characters from p is a control character
+// (below 0x20), eight at a time. Subtracting 0x20 from every byte of a word
+// sets the top bit of a byte whose own top bit was clear where that byte was
+// below 0x20, or where a borrow came from the byte below, which only a byte
+// below 0x20 starts: the answer is exact.
+bool HasControl(const std::uint8_t* p, std::size_t n) {
+    constexpr std::uint64_t ones = 0x0101010101010101u, tops = 0x8080808080808080u;
+    auto below20 = [p](std::size_t at) {
+        std::uint64_t w;
+        std::memcpy(&w, p + at, sizeof w);
+        return (w - 0x20 * ones) & ~w & tops;
+    };
+    std::uint64_t found = 0;
+    std::size_t i = 0;
+    for (; n - i >= 8; i += 8) found |= below20(i);
+    if (i < n) found |= below20(n - 8);
+    return found != 0;
+}
+
 // Line number (from 1) of the character at `pos`: line breaks before it plus
 // one; CR LF counts as one break, a lone CR or LF as one.
 int LineOf(std::span<const std::uint8_t> text, std::size_t pos) {
@@ -50,6 +70,7 @@ public:
             std::uint8_t c = t_[pos_++];
             if (c == ':' && prev < 0x20) {
                 std::size_t start = pos_ - 1;
+                if (WholeDataRecord(start)) continue;
                 lineEnd_ = pos_;
                 while (lineEnd_ < t_.size() && t_[lineEnd_] >= 0x20) ++lineEnd_;
                 const bool more = Record(start);
@@ -102,6 +123,54 @@ private:
             sum += Pair(t_[p], t_[p + 1]);
         }
         if ((sum & 0xFF) != 0) badRecord_ = start;
+    }
+
+    // The common record, read in one go: a data record whose pairs, checksum
+    // included, all lie on its line, and whose bytes all land in the image
+    // up to HexMaxStoreAddr while nothing is being skipped. Its bytes are
+    // stored at once, the ranges, the highest address and the checksum taken
+    // per record, and the read goes on before its checksum pair, as after
+    // Record. Any other record (another type, a count of 0, a record cut
+    // short by its line or the text, data the read would not store, map to
+    // the EEPROM or skip) is left to Record: false, with nothing changed.
+    bool WholeDataRecord(std::size_t start) {
+        if (skipping_) return false;
+        const std::size_t first = start + 1;  // the count's first digit
+        if (t_.size() - first < 10) return false;
+        const std::uint8_t* s = t_.data() + first;
+        const std::uint8_t count = Pair(s[0], s[1]), type = Pair(s[6], s[7]);
+        if (type != 0 || count == 0) return false;
+        const std::size_t chars = 10 + 2u * count;  // through the checksum
+        if (t_.size() - first < chars || HasControl(s, chars)) return false;
+        const std::uint8_t hi = Pair(s[2], s[3]), lo = Pair(s[4], s[5]);
+        const std::int64_t addr = (hi << 8 | lo) + linear_ + segment_;
+        const std::int64_t last = addr + count - 1;
+        if (last > HexMaxStoreAddr || last >= static_cast<std::int64_t>(image_.size())) return false;
+        std::uint8_t* out = image_.data() + addr;
+        unsigned sum = count + hi + lo;
+        const std::uint8_t* q = s + 8;
+        for (unsigned k = 0; k < count; ++k, q += 2) {
+            const std::uint8_t b = Pair(q[0], q[1]);
+            out[k] = b;
+            sum += b;
+        }
+        StoredRun(static_cast<int>(addr), static_cast<int>(last));
+        if (((sum + Pair(q[0], q[1])) & 0xFF) != 0 && badRecord_ == npos) badRecord_ = start;
+        pos_ = static_cast<std::size_t>(q - t_.data());
+        return true;
+    }
+
+    // The bytes first..last were stored, in this order: the ranges as the
+    // byte-by-byte rule of Record leaves them (the first byte joins the last
+    // range when it follows or repeats its end; the rest follow on), and the
+    // highest address.
+    void StoredRun(int first, int last) {
+        auto& ranges = result_.Ranges;
+        if (!ranges.empty() && ranges.back().second + 1 == first) ranges.back().second = first;
+        else if (ranges.empty() || ranges.back().second != first) ranges.push_back({first, first});
+        ranges.back().second = last;
+        result_.Stored = true;
+        if (last > result_.HighestAddr) result_.HighestAddr = last;
     }
 
     // One record after its ':'. Returns false when the read ends.

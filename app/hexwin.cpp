@@ -56,6 +56,23 @@ void DumpLine(const std::uint8_t* image, int a, char* out) {
     out[HexLineChars + 1] = '\n';
 }
 
+// The sum of n bytes, modulo 2^32. Display runs it over up to 8 MiB on every
+// redraw. Blocks of 256 bytes add up in 16 bits (256 * 255 fits): a loop of a
+// fixed length that g++ vectorises at -O2, where a byte-by-byte sum into 32
+// bits stays scalar and runs five to eight times slower (bench_display).
+std::uint32_t ByteSum(const std::uint8_t* p, std::size_t n) {
+    constexpr std::size_t Block = 256;
+    std::uint32_t sum = 0;
+    std::size_t a = 0;
+    for (; n - a >= Block; a += Block) {
+        std::uint16_t block = 0;
+        for (std::size_t k = 0; k < Block; ++k) block = static_cast<std::uint16_t>(block + p[a + k]);
+        sum += block;
+    }
+    for (; a < n; ++a) sum += p[a];
+    return sum;
+}
+
 }  // namespace
 
 std::string HexPageText(const std::uint8_t* image, int viewStart) {
@@ -82,9 +99,8 @@ void HexWindowState::Display(Workbench& wb) {
     Edit3 = Format("%x", static_cast<unsigned>(ViewStart));
     Edit3Yellow = false;
 
-    std::uint32_t sum = 0;
     const std::uint8_t* img = wb.ImageBuffer.data();
-    for (int a = 0; a <= EndAddr; ++a) sum += img[a];
+    const std::uint32_t sum = EndAddr < 0 ? 0 : ByteSum(img, static_cast<std::size_t>(EndAddr) + 1);
     BufferChecksum = sum;
     Edit2 = Format("%8x", sum);
 

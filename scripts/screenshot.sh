@@ -7,6 +7,9 @@
 #     one picture of the main window per form class, DIR/<class>.png, each
 #     form opened through its first device line, or its keyword with variant 1
 #     where no list has a line (offscreen, no X display)
+# Both build in the program's Release tree (build/, as scripts/run.sh
+# configures it); the pictures of the forms come from a test program, so
+# --forms switches the tests on there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
@@ -14,7 +17,7 @@ build=${BUILD_DIR:-build}
 if [[ ${1:-} == --forms ]]; then
   dir=${2:?usage: scripts/screenshot.sh --forms DIR}
   mkdir -p "$dir"
-  cmake -S . -B "$build" >/dev/null
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLA_TESTS=ON >/dev/null
   cmake --build "$build" -j"$(nproc)" --target test_ui_forms >/dev/null
   QT_QPA_PLATFORM=offscreen QUILLA_FORM_SHOTS="$(realpath -m "$dir")" \
     "$build/tests/test_ui_forms" --gtest_filter='All/EveryForm.*' --gtest_brief=1
@@ -25,7 +28,7 @@ fi
 out=${1:-docs/screenshot.png}
 data=${2:-docs/sample.hex}
 mkdir -p "$(dirname "$out")"
-cmake -S . -B "$build" >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLA_TESTS=OFF -DQUILLA_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quilla >/dev/null
 
 model=${QUILLA_SIMULATE:-vex520}

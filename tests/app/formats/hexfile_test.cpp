@@ -338,6 +338,45 @@ TEST_P(HexRoundTrip, WriteThenReadGivesTheImageBack) {
 INSTANTIATE_TEST_SUITE_P(Ends, HexRoundTrip, ::testing::Values(0, 31, 32, 40, 0xFFFF, 0x10000, 0x1001F, 0xFFFFF),
                          quilla::test::CaseName([](const auto& c) { return std::to_string(c); }));
 
+// The ranges a read reports (file order, a byte that follows the last range
+// or repeats its end joins it), whether a record is stored in one go or byte
+// by byte (cut by its line, crossing 0FFFFFh, EEPROM records).
+struct RangesCase {
+    const char* name;
+    std::string text;
+    std::vector<std::pair<int, int>> ranges;
+};
+
+std::ostream& operator<<(std::ostream& os, const RangesCase& c) { return os << c.name; }
+
+class HexRanges : public ::testing::TestWithParam<RangesCase> {};
+
+TEST_P(HexRanges, JoinFollowingBytesInFileOrder) {
+    std::vector<std::uint8_t> image(0x100000);
+    const std::string& t = GetParam().text;
+    const HexReadResult r = ParseHex({reinterpret_cast<const std::uint8_t*>(t.data()), t.size()}, image);
+    EXPECT_EQ(r.Ranges, GetParam().ranges);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HexRanges,
+    ::testing::Values(
+        RangesCase{"Following", Rec(0, 0x10, {1, 2}) + Rec(0, 0x12, {3}) + End, {{0x10, 0x12}}},
+        RangesCase{"Gap", Rec(0, 0x10, {1}) + Rec(0, 0x20, {2, 3}) + End, {{0x10, 0x10}, {0x20, 0x21}}},
+        RangesCase{"RepeatsTheLastByte", Rec(0, 0x10, {1, 2}) + Rec(0, 0x11, {9, 8}) + End, {{0x10, 0x12}}},
+        RangesCase{"Backwards", Rec(0, 0x20, {1}) + Rec(0, 0x10, {2, 3}) + Rec(0, 0x12, {4}) + End,
+                   {{0x20, 0x20}, {0x10, 0x12}}},
+        RangesCase{"InsideTheLastRange", Rec(0, 0x10, {1, 2, 3, 4}) + Rec(0, 0x11, {5}) + End,
+                   {{0x10, 0x13}, {0x11, 0x11}}},
+        RangesCase{"A255ByteRecord", Rec(0, 0x100, std::vector<std::uint8_t>(255, 7)) + End, {{0x100, 0x1FE}}},
+        RangesCase{"CrossingFFFFF", Rec(4, 0, {0x00, 0x0F}) + Rec(0, 0xFFF0, {1}) + Rec(0, 0xFFFE, {2, 3, 4}) + End,
+                   {{0xFFFF0, 0xFFFF0}, {0xFFFFE, 0xFFFFF}}},
+        RangesCase{"LineCutThenFollowing", ":0D0010000102030405060708\r\n" + Rec(0, 0x18, {9}) + End, {{0x10, 0x18}}},
+        RangesCase{"EepromRecordsAfterProgram",
+                   Rec(0, 0, {1}) + Rec(4, 0, {0x00, 0xF0}) + Rec(0, 0, {2, 3}) + Rec(0, 2, {4}) + End,
+                   {{0, 0}, {0xF0000, 0xF0002}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(FormatsTest, SaveHexWritesTheBufferWindowRange) {
     wb.FileNew();
     wb.FileWin->EndAddr = 3;
