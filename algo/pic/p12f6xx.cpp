@@ -35,19 +35,25 @@ constexpr PicFlashTraits kTraits{.blankConfigMask = 0x31FF,
 
 TP12fxxx::TP12fxxx(Workbench& w)
     : TP12fxxx(w, "P12fxxx", picvariant::P12fxxx,
-               {"PIC12F", ConfigNameForm::P12fxxx, kPackages12f, true, true, 0, 2500}, false) {}
+               {.keyword = "PIC12F",
+                .captions = ConfigNameForm::P12fxxx,
+                .packages = kPackages12f,
+                .packageLabel = true,
+                .vccFloor = 2500},
+               false) {}
 
 TP12fxxx::TP12fxxx(Workbench& w, std::string caption, const PicVariant& variant, Keys keys, bool speedCombo)
     : PicKeyedForm(w, std::move(caption), variant, kTraits, keys) {
     using namespace picwin;
-    DeclareWindow({OperationButtons(true),
-                   ConfigBoxes("CFG Config(打勾编程为0)"),
-                   EraseAndBatch({"Code  ", "Data  ", "程序+数据"}, 2),
-                   IdFields(true),
-                   {AddressField("Add ", false), TypeField("Type"), StatusField("Prompt  "),
-                    Label("Package", "Package"), ProgressBar(), If(speedCombo, WriteSpeed()),
-                    If(!speedCombo, Box({"CheckBox17", "Fast写"}, false)),
-                    If(!speedCombo, PushButton(kExit, [this] { Close(); }))}});
+    using namespace win;
+    DeclareControls(Join({OperationButtons(true),
+                          ConfigBoxes("CFG Config(打勾编程为0)"),
+                          EraseAndBatch({"Code  ", "Data  ", "程序+数据"}, 2),
+                          IdFields(true),
+                          {AddressField("Add ", false), TypeField("Type"), StatusField("Prompt  "),
+                           Label({"Package", "Package"}), ProgressBar(), If(speedCombo, WriteSpeed()),
+                           If(!speedCombo, Box({"CheckBox17", "Fast写"})), If(!speedCombo, PushButton(kExit))}}),
+                    this, KeyedClicks<TP12fxxx>());
     FillVariantTable();
     ReadConFile();
 }

@@ -188,38 +188,47 @@ TP16c6x::TP16c6x(Workbench& w) : PicOtpForm(w, "P16c6x", picvariant::P16c6x), rn
     writeConfigDone_ = "OK";
     verifyAtChosenVcc_ = true;
     using namespace picwin;
-    DeclareWindow({OneTimeButtons(*this),
-                   {Hidden(PushButton({"SN", "SN"}, [this] { SNClick(); })), Group("GroupBox1", "Int CFG   "),
-                    ConfigBox("CheckBox1", "Lockbit      "), ConfigBox("CheckBox2", "WTD          ", true),
-                    ConfigBox("CheckBox3", "PWRTE          "), ConfigBox("CheckBox4", "BODEN", true),
-                    Radio("RadioGroup1", "OSC Mode    位", OscItems(), 1, [this] { ConfigClick(); }),
-                    Radio("RadioGroup2", "Speed ", {"快", "标准", "慢"}, 0), VerifyVoltage("4.5V", 0)},
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1, [this] { Button1Click(); }),
-                   {UserIdField(), Label("Package", "UV chip no locking  !!!")},
-                   Foot(false)});
+    using namespace win;
+    using F = TP16c6x;
+    DeclareControls(Join({OneTimeButtons(),
+                          {Hidden(PushButton({"SN", "SN"})), Group({"GroupBox1", "Int CFG   "})},
+                          In("GroupBox1", {Box({"CheckBox1", "Lockbit      "}),
+                                           Box({"CheckBox2", "WTD          "}, true),
+                                           Box({"CheckBox3", "PWRTE          "}), Box({"CheckBox4", "BODEN"}, true)}),
+                          {Radio({"RadioGroup1", "OSC Mode    位"}, OscItems(), 1),
+                           Radio({"RadioGroup2", "Speed "}, {"快", "标准", "慢"}, 0), VerifyVoltage("4.5V", 0)},
+                          Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1),
+                          {UserIdField(), Label({"Package", "UV chip no locking  !!!"})},
+                          Foot(false)}),
+                    this,
+                    {{"SN", &F::SNClick}, {"CheckBox1", &F::ConfigClick}, {"CheckBox2", &F::ConfigClick},
+                     {"CheckBox3", &F::ConfigClick}, {"CheckBox4", &F::ConfigClick}, {"RadioGroup1", &F::ConfigClick},
+                     {kRun1.Name, &F::Button1Click}});
+    BindHandlers(this, OneTimeClicks<F>());
     FillVariantTable();
     ReadConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"}, 4);
 }
 
 void TP16c6x::FillVariantTable() {
-    struct R {
-        const char* name;
-        int vpp, vcc, gnd;
-        std::int32_t last;
+    Table = {
+        {.Name = "Exit"},
+        {.Name = "1: PIC16C64  (2k)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x0FFF},
+        {.Name = "2: PIC16C64A (2K)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x0FFF},
+        {.Name = "3: PIC16C65  (4K)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x1FFF},
+        {.Name = "4: PIC16C65A (4K)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x1FFF},
+        {.Name = "5: PIC16C74  (4K)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x1FFF},
+        {.Name = "6: PIC16C74A (4K)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x1FFF},
+        {.Name = "7: PIC16C71 (1K)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x07FF},
+        {.Name = "8: PIC16C61 (1K)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x07FF},
+        {.Name = "9: PIC16C620 (512)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x03FF},
+        {.Name = "10: PIC16C621 (1K)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x07FF},
+        {.Name = "11:PIC16C622 (2K)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x0FFF},
+        {.Name = "12:PIC16C62 (2K)", .VppPin = 7, .VccPin = 26, .GndPin = 25, .ProgramLast = 0x0FFF},
+        {.Name = "13:PIC16C73 (4K)", .VppPin = 7, .VccPin = 26, .GndPin = 25, .ProgramLast = 0x1FFF},
+        {.Name = "14:PIC16C72 (2K)", .VppPin = 7, .VccPin = 26, .GndPin = 25, .ProgramLast = 0x0FFF},
+        {.Name = "15:PIC16C76 (8K)", .VppPin = 7, .VccPin = 26, .GndPin = 25, .ProgramLast = 0x3FFF},
+        {.Name = "16: PIC16C77 (8K)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x3FFF},
     };
-    static constexpr R rows[] = {
-        {"Exit", 0, 0, 0, 0},
-        {"1: PIC16C64  (2k)", 1, 32, 31, 0x0FFF},  {"2: PIC16C64A (2K)", 1, 32, 31, 0x0FFF},
-        {"3: PIC16C65  (4K)", 1, 32, 31, 0x1FFF},  {"4: PIC16C65A (4K)", 1, 32, 31, 0x1FFF},
-        {"5: PIC16C74  (4K)", 1, 32, 31, 0x1FFF},  {"6: PIC16C74A (4K)", 1, 32, 31, 0x1FFF},
-        {"7: PIC16C71 (1K)", 15, 25, 16, 0x07FF},  {"8: PIC16C61 (1K)", 15, 25, 16, 0x07FF},
-        {"9: PIC16C620 (512)", 15, 25, 16, 0x03FF}, {"10: PIC16C621 (1K)", 15, 25, 16, 0x07FF},
-        {"11:PIC16C622 (2K)", 15, 25, 16, 0x0FFF}, {"12:PIC16C62 (2K)", 7, 26, 25, 0x0FFF},
-        {"13:PIC16C73 (4K)", 7, 26, 25, 0x1FFF},   {"14:PIC16C72 (2K)", 7, 26, 25, 0x0FFF},
-        {"15:PIC16C76 (8K)", 7, 26, 25, 0x3FFF},   {"16: PIC16C77 (8K)", 1, 32, 31, 0x3FFF},
-    };
-    Table.clear();
-    for (const R& r : rows) Table.push_back(MakePicRow(r.name, r.vpp, r.vcc, r.gnd, r.last, 0, 0, 0));
 }
 
 std::string TP16c6x::DeviceLineError() const {
@@ -386,13 +395,15 @@ TP16cxxx1::TP16cxxx1(Workbench& w) : PicOtpForm(w, "P16cxxx1", picvariant::P16cx
     writeConfigStatus_ = "烧CFG 位...";
     std::vector<std::string> names(kOtpNames[0].begin(), kOtpNames[0].end());
     using namespace picwin;
-    DeclareWindow({{Grid(kGrid, "CFG ：", names, std::vector<std::string>(16, "1"), [this] { StringGrid1Click(); }),
-                    UserIdField(), PushButton(kWrite, [this] { WriteClick(); }),
-                    PushButton(kVerify, [this] { VerifyClick(); }), PushButton(kRead, [this] { ReadToFileClick(); }),
-                    PushButton(kBlank, [this] { BlankClick(); }), PushButton(kWrtCfg, [this] { WtConfigClick(); }),
-                    PushButton(kReadCfg, [this] { RdConfigClick(); })},
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1, [this] { Button1Click(); }),
-                   {AddressField("Add ", false), StatusField("Prompt  "), ProgressBar()}});
+    using namespace win;
+    using F = TP16cxxx1;
+    DeclareControls(Join({{Grid({kGrid, "CFG ："}, names, std::vector<std::string>(16, "1")), UserIdField(),
+                           PushButton(kWrite), PushButton(kVerify), PushButton(kRead), PushButton(kBlank),
+                           PushButton(kWrtCfg), PushButton(kReadCfg)},
+                          Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1),
+                          {AddressField("Add ", false), StatusField("Prompt  "), ProgressBar()}}),
+                    this, {{kGrid, &F::StringGrid1Click}, {kRun1.Name, &F::Button1Click}});
+    BindHandlers(this, OneTimeClicks<F>());
     FillVariantTable();
     // The grid of the last run on this image. A byte the file does not hold is
     // an unprogrammed bit ("1"), never a programmed one: these are one-time cells.

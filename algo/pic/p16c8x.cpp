@@ -29,20 +29,26 @@ TP16c8x::TP16c8x(Workbench& w)
                    {.writeKeepsVcc = true, .verifyChecksCurrent = true, .readDataInclusive = true,
                     .deviceIdMask = 0x3FE0, .writeConfigDone = "OK"}) {
     using namespace picwin;
-    const auto config = [this] { ConfigClick(); };
-    DeclareWindow({OperationButtons(),
-                   {Group("GroupBox1", "CFG Bits  "), ConfigBox("CheckBox1", "Lockbit      "),
-                    ConfigBox("CheckBox2", "WTD          ", true), ConfigBox("CheckBox3", "PWRT3          "),
-                    Radio("RadioGroup1", "OSC CFG bits  ", {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"},
-                          1, config),
-                    EraseChoice(config), Radio("Speed", "Speed ", {"Mid.(10mS)", "Slow(20mS)"}, 0)},
-                   Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {{"CheckBoxVer", "Verf."}}, {kDataBox}, {kWrtCfgBox}},
-                         kRun1, [this] { Button1Click(); }),
-                   {picwin::VerifyVoltage("5.0V", 0)},
-                   IdFields(true),
-                   Foot(false),
-                   {Label("Package", ""), Label(kConfigLabel, "文件缓冲区4000h=数据(EEPROM)0000h"),
-                    PushButton(kExit, [this] { Close(); })}});
+    using namespace win;
+    using F = TP16c8x;
+    DeclareControls(
+        Join({OperationButtons(),
+              {Group({"GroupBox1", "CFG Bits  "})},
+              In("GroupBox1", {Box({"CheckBox1", "Lockbit      "}), Box({"CheckBox2", "WTD          "}, true),
+                               Box({"CheckBox3", "PWRT3          "})}),
+              {Radio({"RadioGroup1", "OSC CFG bits  "}, {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"}, 1),
+               EraseChoice(), Radio({"Speed", "Speed "}, {"Mid.(10mS)", "Slow(20mS)"}, 0)},
+              Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {{"CheckBoxVer", "Verf."}}, {kDataBox}, {kWrtCfgBox}},
+                    kRun1),
+              {VerifyVoltage("5.0V", 0)},
+              IdFields(true),
+              Foot(false),
+              {Label({"Package"}), Label({kConfigLabel, "文件缓冲区4000h=数据(EEPROM)0000h"}), PushButton(kExit)}}),
+        this,
+        {{"CheckBox1", &F::ConfigClick}, {"CheckBox2", &F::ConfigClick}, {"CheckBox3", &F::ConfigClick},
+         {"RadioGroup1", &F::ConfigClick}, {"RadioGroup2", &F::ConfigClick}, {kRun1.Name, &F::Button1Click},
+         {kExit.Name, &F::Close}});
+    BindHandlers(this, OperationClicks<F>());
     FillVariantTable();
     ReadConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"}, 4);
 }

@@ -31,17 +31,19 @@ const F5xPackage* FindPackage(int pkg) {
 
 TP16f5x::TP16f5x(Workbench& w) : PicForm(w, "P16f5x", picvariant::P16f5x) {
     using namespace picwin;
-    DeclareWindow({{Group("GroupBox1", "Int CFG   "), Box({"CheckBox1", "允许Lock"}, false, "GroupBox1"),
-                    Box({"CheckBox2", "允许WTD          "}, true, "GroupBox1"),
-                    Radio("RadioGroup1", "OSC Mode    ", OscItems(), 1)},
-                   Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1,
-                         [this] { Button1Click(); }),
-                   {PushButton(kErase, [this] { EraseClick(); }), PushButton(kWrite, [this] { WriteClick(); }),
-                    PushButton(kVerify, [this] { VerifyClick(); }), PushButton(kRead, [this] { ReadToFileClick(); }),
-                    PushButton(kWrCfg, [this] { WtConfigClick(); }), PushButton(kRdCfg, [this] { RdConfigClick(); }),
-                    PushButton(kBlank, [this] { BlankClick(); }), Edit(kUserId, "User ID", "1234")},
-                   Foot(false)});
-    Table.assign(20, MakePicRow("", 0, 0, 0, 0, 0, 0, 0));
+    using namespace win;
+    using F = TP16f5x;
+    DeclareControls(Join({{Group({"GroupBox1", "Int CFG   "})},
+                          In("GroupBox1", {Box({"CheckBox1", "允许Lock"}), Box({"CheckBox2", "允许WTD          "}, true)}),
+                          {Radio({"RadioGroup1", "OSC Mode    "}, OscItems(), 1)},
+                          Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1),
+                          {PushButton(kErase), PushButton(kWrite), PushButton(kVerify), PushButton(kRead),
+                           PushButton(kWrCfg), PushButton(kRdCfg), PushButton(kBlank),
+                           Edit({kUserId, "User ID"}, "1234")},
+                          Foot(false)}),
+                    this, {{kErase.Name, &F::EraseClick}, {kRun1.Name, &F::Button1Click}});
+    BindHandlers(this, OneTimeClicks<F>());
+    Table.assign(20, PicRow{});
     Table[0].Name = "Exit";
     // The last programmed configuration word, kept from run to run (nothing shows it).
     if (const auto word = ReadConfigWordFile(SideFile(".CON"))) ConfigWord = *word;
@@ -287,9 +289,10 @@ void TP16f5x::WtConfigClick() {
 
 void TP16f5x::Button1Click() {
     const PicRow& r = Row();
-    std::vector<BatchStep> steps = OneTimeSteps(*this);
-    steps.insert(steps.begin(), {"CheckBoxErase", [this] { EraseClick(); }});
-    RunBatch(steps, [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; }, true,
+    Handlers<TP16f5x> boxes = picwin::OneTimeBoxes<TP16f5x>();
+    boxes.insert(boxes.begin(), {picwin::kEraseBox.Name, &TP16f5x::EraseClick});
+    RunBatch(BatchSteps(this, boxes),
+             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; }, true,
              [this] { return CheckDeviceId(); });
 }
 

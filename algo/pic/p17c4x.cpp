@@ -44,13 +44,20 @@ std::string Box(int i) { return "CheckBox" + std::to_string(i + 1); }
 
 TP17c4x::TP17c4x(Workbench& w) : PicForm(w, "P17c4x", picvariant::P16c8x) {
     using namespace picwin;
-    ControlRows boxes{Group("GroupBox1", "CFG (打勾为0)")};
-    for (int i = 0; i < 8; ++i) boxes.push_back(picwin::Box({Box(i).c_str(), kBoxCaptions[i]}, false, "GroupBox1"));
-    DeclareWindow({ReadFirstButtons(*this),
-                   {PushButton(kRdCfg, [this] { RdConfigClick(); }), PushButton(kWrCfg, [this] { WtConfigClick(); })},
-                   boxes,
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1, [this] { Button1Click(); }),
-                   {Label("Image1", ""), AddressField("", true), StatusField(""), ProgressBar()}});
+    using F = TP17c4x;
+    ControlRows boxes{win::Group({"GroupBox1", "CFG (打勾为0)"})};
+    for (int i = 0; i < 8; ++i)
+        boxes.push_back(win::Box({kConfigBoxNames[static_cast<std::size_t>(i)], kBoxCaptions[i]}, false, "GroupBox1"));
+    DeclareControls(win::Join({ReadFirstButtons(),
+                               {win::PushButton(kRdCfg), win::PushButton(kWrCfg)},
+                               boxes,
+                               Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1),
+                               {win::Label({"Image1"}), AddressField("", true), StatusField(""), ProgressBar()}}),
+                    this,
+                    {{kRdCfg.Name, &F::RdConfigClick},
+                     {kWrCfg.Name, &F::WtConfigClick},
+                     {kRun1.Name, &F::Button1Click}});
+    BindHandlers(this, ReadFirstClicks<F>());
     FillVariantTable();
     // A byte the file does not hold leaves its box unticked: a ticked box
     // programs a one-time configuration location.

@@ -65,12 +65,10 @@ ControlRows Pic18Form::CommonControls() {
     std::vector<std::string> names;
     for (int r = 0; r < 16; ++r)
         for (int b = 7; b >= 0; --b) names.push_back(GridRowName(r, b));
-    ControlRows w{Grid(kGrid, "CFG ：(用鼠标点击设置0/1)", names, std::vector<std::string>(names.size(), ""),
-                     [this] { StringGrid1Click(); })};
-    for (ControlRow& c : ReadFirstButtons(*this)) w.push_back(std::move(c));
-    w.push_back(PushButton(kRdCfg, [this] { RdConfigClick(); }));
-    w.push_back(PushButton(kWrCfg, [this] { WtConfigClick(); }));
-    return w;
+    const std::vector<std::string> cells(names.size(), "");
+    return win::Join({{win::Grid({kGrid, "CFG ：(用鼠标点击设置0/1)"}, std::move(names), cells)},
+                      ReadFirstButtons(),
+                      {win::PushButton(kRdCfg), win::PushButton(kWrCfg)}});
 }
 
 ControlRows Pic18Form::FootFields() {
@@ -299,18 +297,20 @@ void Pic18Form::OnClose() {
 
 TP18fxx2::TP18fxx2(Workbench& w) : Pic18Form(w, "P18fxx2", C48P18fxx2, false) {
     using namespace picwin;
-    DeclareWindow({{Edit(kUserId, "用户ID(ASC2码):", "")},
-                   CommonControls(),
-                   {PushButton(kErase, [this] { EraseClick(); }),
-                    PushButton(kRdData, [this] { RdDataClick(); }),
-                    PushButton(kWrData, [this] { WrDataClick(); }),
-                    PushButton({"ID", "Device ID"}, [this] { IDClick(); }),
-                    Radio("RadioGroup2", "Erasing ",
-                          {"Chip(All )", "EEPROM", "BOOT ", "Panel1", "Panel2", "Panel3", "Panel4"}, 0,
-                          [this] { Radio1Click(); })},
-                   Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kDataBox}, {kWrtCfgBox}}, kRun1,
-                         [this] { Button1Click(); }),
-                   FootFields()});
+    using namespace win;
+    using F = TP18fxx2;
+    DeclareControls(
+        Join({{Edit({kUserId, "用户ID(ASC2码):"}, "")},
+              CommonControls(),
+              {PushButton(kErase), PushButton(kRdData), PushButton(kWrData), PushButton({"ID", "Device ID"}),
+               Radio({"RadioGroup2", "Erasing "},
+                     {"Chip(All )", "EEPROM", "BOOT ", "Panel1", "Panel2", "Panel3", "Panel4"}, 0)},
+              Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kDataBox}, {kWrtCfgBox}}, kRun1),
+              FootFields()}),
+        this,
+        {{kErase.Name, &F::EraseClick}, {kRdData.Name, &F::RdDataClick}, {kWrData.Name, &F::WrDataClick},
+         {"ID", &F::IDClick}, {"RadioGroup2", &F::Radio1Click}, {kRun1.Name, &F::Button1Click}});
+    BindHandlers(this, CommonClicks<F>());
     FillVariantTable();
     if (auto s = ReadC48(SideFile(C48Extension), C48P18fxx2)) {
         for (int i = 0; i < 16; ++i) ConfigBuffer[static_cast<std::size_t>(i)] = (*s)[static_cast<std::size_t>(i)].value_or(0xFF);
@@ -667,9 +667,11 @@ void TP18fxx2::Button1Click() {
 
 TP18cxxx::TP18cxxx(Workbench& w) : Pic18Form(w, "P18cxxx", C48P18cxxx, true) {
     using namespace picwin;
-    DeclareWindow({CommonControls(),
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1, [this] { Button1Click(); }),
-                   FootFields()});
+    using F = TP18cxxx;
+    DeclareControls(win::Join({CommonControls(), Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1),
+                               FootFields()}),
+                    this, {{kRun1.Name, &F::Button1Click}});
+    BindHandlers(this, CommonClicks<F>());
     FillVariantTable();
     if (auto s = ReadC48(SideFile(C48Extension), C48P18cxxx)) {
         for (int i = 0; i < 16; ++i) ConfigBuffer[static_cast<std::size_t>(i)] = (*s)[static_cast<std::size_t>(i)].value_or(0xFF);

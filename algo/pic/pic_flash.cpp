@@ -100,45 +100,43 @@ int PicFlashForm::SetupFromLine(bool eeprom, ConfigNameForm captions, std::span<
 
 ControlRows PicFlashForm::OperationButtons(bool data) {
     using namespace picwin;
-    return {PushButton(kErase, [this] { EraseClick(); }),
-            PushButton(kWrite, [this] { WriteClick(); }),
-            PushButton(kVerify, [this] { VerifyClick(); }),
-            PushButton(kRead, [this] { ReadToFileClick(); }),
-            If(data, PushButton(kWrData, [this] { WrDataClick(); })),
-            If(data, PushButton(kRdData, [this] { RdDataClick(); })),
-            PushButton(kWrtCfg, [this] { WtConfigClick(); }),
-            PushButton(kReadCfg, [this] { RdConfigClick(); }),
-            PushButton(kBlank, [this] { BlankClick(); })};
+    using namespace win;
+    return {PushButton(kErase),  PushButton(kWrite),           PushButton(kVerify),
+            PushButton(kRead),   If(data, PushButton(kWrData)), If(data, PushButton(kRdData)),
+            PushButton(kWrtCfg), PushButton(kReadCfg),         PushButton(kBlank)};
 }
 
-ControlRows PicFlashForm::FlashBatch(bool data, std::function<void()> run) {
+ControlRows PicFlashForm::FlashBatch(bool data) {
     using namespace picwin;
     std::vector<BatchBox> boxes{{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}};
     if (data) boxes.push_back({kDataBox});
     boxes.push_back({kWrtCfgBox});
-    return Batch(boxes, kRun1, std::move(run));
+    return Batch(boxes, kRun1);
 }
 
 std::vector<AlgoForm::BatchStep> PicFlashForm::FlashSteps(bool data) {
-    std::vector<BatchStep> steps = OneTimeSteps(*this);
-    steps.insert(steps.begin(), {"CheckBoxErase", [this] { EraseClick(); }});
-    if (data) steps.insert(steps.end() - 1, {"CheckBoxrWrData", [this] { WrDataClick(); }});
-    return steps;
+    using namespace picwin;
+    using F = PicFlashForm;
+    Handlers<F> boxes{{kEraseBox.Name, &F::EraseClick},
+                      {kBlankBox.Name, &F::BlankClick},
+                      {kWriteBox.Name, &F::WriteClick},
+                      {kVerifyBox.Name, &F::VerifyClick}};
+    if (data) boxes.push_back({kDataBox.Name, &F::WrDataClick});
+    boxes.push_back({kWrtCfgBox.Name, &F::WtConfigClick});
+    return BatchSteps(this, boxes);
 }
 
 ControlRows PicFlashForm::IdFields(bool makerReadOnly) {
-    using namespace picwin;
-    ControlRow maker = Edit("Edit2", "厂家识别码(只读)", "");
-    maker.ReadOnly = makerReadOnly;
-    return {Edit(kUserId, "用户识别码(读/写) ", "ffff"), maker};
+    using namespace win;
+    const ControlRow maker = Edit({"Edit2", "厂家识别码(只读)"}, "");
+    return {Edit({kUserId, "用户识别码(读/写) "}, "ffff"), makerReadOnly ? ReadOnly(maker) : maker};
 }
 
-ControlRow PicFlashForm::EraseChoice(std::function<void()> click) {
-    return picwin::Radio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3,
-                         std::move(click));
+ControlRow PicFlashForm::EraseChoice() {
+    return win::Radio({"RadioGroup2", "Erasing "}, {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3);
 }
 
-ControlRow PicFlashForm::WriteSpeed() { return picwin::Combo("Speed", {"Fast写", "Slow  "}, 0); }
+ControlRow PicFlashForm::WriteSpeed() { return win::Combo({"Speed"}, {"Fast写", "Slow  "}, 0); }
 
 // ---- program memory -----------------------------------------------------------------------------------
 

@@ -160,17 +160,27 @@ protected:
     // The IDs, configuration and data EEPROM above program memory, in both
     // layouts: file data there is not past the chip.
     std::vector<std::pair<std::int64_t, std::int64_t>> SideAreas() const override;
-    // The operation buttons, in window order (R.Data and W.Data with `data`).
-    ControlRows OperationButtons(bool data = true);
+    // The operation buttons, in window order (R.Data and W.Data with `data`),
+    // and their handlers.
+    static ControlRows OperationButtons(bool data = true);
+    template <class Form>
+    static Handlers<Form> OperationClicks() {
+        using namespace picwin;
+        return {{kErase.Name, &Form::EraseClick},     {kWrite.Name, &Form::WriteClick},
+                {kVerify.Name, &Form::VerifyClick},   {kRead.Name, &Form::ReadToFileClick},
+                {kWrData.Name, &Form::WrDataClick},   {kRdData.Name, &Form::RdDataClick},
+                {kWrtCfg.Name, &Form::WtConfigClick}, {kReadCfg.Name, &Form::RdConfigClick},
+                {kBlank.Name, &Form::BlankClick}};
+    }
     // The batch group: Ers., Blank?, Write., Vrfy, W.Data (with `data`) and
-    // Wrt.CFG., all ticked, and its run button Button1 (`run`).
-    static ControlRows FlashBatch(bool data, std::function<void()> run);
+    // Wrt.CFG., all ticked, and its run button Button1.
+    static ControlRows FlashBatch(bool data);
     // The batch steps Ers., Blank?, Write., Vrfy, W.Data (with `data`) and Wrt.CFG.
     std::vector<BatchStep> FlashSteps(bool data);
     // The user ID edit with the maker ID edit beside it (read-only with `makerReadOnly`).
     static ControlRows IdFields(bool makerReadOnly);
     // The radio group "Erasing " (Code, Data, both, everything) at everything.
-    static ControlRow EraseChoice(std::function<void()> click);
+    static ControlRow EraseChoice();
     // The combo Speed at "Fast写".
     static ControlRow WriteSpeed();
 
