@@ -255,7 +255,8 @@ void TP16c6x::SetupForDevice() {
         const char* design;
         std::uint32_t lo;
     };
-    const Adapter p44{"*P44", "p44b.bmp", "pic16plcc44.bit", 0x248600}, q44{"*Q44", "qfp44.bmp", "pic16qfp44.bit", 0x290600};
+    const Adapter p44{.tag = "*P44", .picture = "p44b.bmp", .design = "pic16plcc44.bit", .lo = 0x248600},
+        q44{.tag = "*Q44", .picture = "qfp44.bmp", .design = "pic16qfp44.bit", .lo = 0x290600};
     const Adapter* adapter = type.find(p44.tag) != std::string::npos   ? &p44
                              : type.find(q44.tag) != std::string::npos ? &q44
                                                                         : nullptr;
@@ -366,21 +367,25 @@ constexpr CaptionSet kOtpNames[5] = {
 constexpr const char* kGrid = "StringGrid1";
 
 struct OtpPackage {
-    int pkg;
-    std::uint32_t lo, hi;
-    const char* firstDesign;  // the first pass (masks), or none
-    const char* picture;
-    const char* design;
-    int vpp, vcc, gnd;
+    int pkg = 0;
+    std::uint32_t lo = 0, hi = 0;
+    const char* firstDesign = nullptr;  // the first pass (masks), or none
+    const char* picture = nullptr;
+    const char* design = nullptr;
+    int vpp = 0, vcc = 0, gnd = 0;
 };
 constexpr OtpPackage kOtpPackages[] = {
-    {44, 0, 0, nullptr, "p44b.bmp", "pic18plcc44.bit", 22, 11, 10},
-    {45, 0, 0, nullptr, "qfp44.bmp", "pic18qfp44.bit", 22, 11, 10},
-    {40, 0xFFFFFFFF, 0xFF, "pic16dip40c.bit", nullptr, "pic16dip40c.bit", 1, 32, 31},
-    {28, 0xFFFFFF80, 0x03, "pic16dip28c.bit", nullptr, "pic16dip28.bit", 7, 26, 25},
-    {20, 0x1FFFF800, 0, "pic16dip18c.bit", nullptr, "pic16dip20.bit", 14, 26, 15},
-    {18, 0x1FFFF800, 0, "pic16dip18c.bit", nullptr, "pic16dip18.bit", 15, 25, 16},
-    {8, 0, 0, nullptr, nullptr, "pic16dip08.bit", 20, 17, 24},
+    {.pkg = 44, .picture = "p44b.bmp", .design = "pic18plcc44.bit", .vpp = 22, .vcc = 11, .gnd = 10},
+    {.pkg = 45, .picture = "qfp44.bmp", .design = "pic18qfp44.bit", .vpp = 22, .vcc = 11, .gnd = 10},
+    {.pkg = 40, .lo = 0xFFFFFFFF, .hi = 0xFF, .firstDesign = "pic16dip40c.bit", .design = "pic16dip40c.bit",
+     .vpp = 1, .vcc = 32, .gnd = 31},
+    {.pkg = 28, .lo = 0xFFFFFF80, .hi = 0x03, .firstDesign = "pic16dip28c.bit", .design = "pic16dip28.bit",
+     .vpp = 7, .vcc = 26, .gnd = 25},
+    {.pkg = 20, .lo = 0x1FFFF800, .firstDesign = "pic16dip18c.bit", .design = "pic16dip20.bit", .vpp = 14, .vcc = 26,
+     .gnd = 15},
+    {.pkg = 18, .lo = 0x1FFFF800, .firstDesign = "pic16dip18c.bit", .design = "pic16dip18.bit", .vpp = 15, .vcc = 25,
+     .gnd = 16},
+    {.pkg = 8, .design = "pic16dip08.bit", .vpp = 20, .vcc = 17, .gnd = 24},
 };
 
 const OtpPackage* FindOtpPackage(int pkg) {
@@ -416,12 +421,12 @@ TP16cxxx1::TP16cxxx1(Workbench& w) : PicOtpForm(w, "P16cxxx1", picvariant::P16cx
 }
 
 void TP16cxxx1::FillVariantTable() {
-    Table.assign(17, MakePicRow("", 0, 0, 0, 0, 0, 0, 0));
+    Table.assign(17, PicRow{});
     for (int i = 1; i <= 16; ++i) {
         PicRow& r = Table[static_cast<std::size_t>(i)];
-        if (i <= 6 || i == 16) r = MakePicRow("", 1, 32, 31, 0, 0, 0, 0);
-        else if (i <= 11) r = MakePicRow("", 15, 25, 16, 0, 0, 0, 0);
-        else r = MakePicRow("", 7, 26, 25, 0, 0, 0, 0);
+        if (i <= 6 || i == 16) r = {.VppPin = 1, .VccPin = 32, .GndPin = 31};
+        else if (i <= 11) r = {.VppPin = 15, .VccPin = 25, .GndPin = 16};
+        else r = {.VppPin = 7, .VccPin = 26, .GndPin = 25};
     }
 }
 

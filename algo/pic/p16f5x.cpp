@@ -17,8 +17,8 @@ struct F5xPackage {
     std::uint32_t lo, hi;
 };
 constexpr F5xPackage kPackages[] = {
-    {29, "pic16dip29.bit", 34, 8, 10, 0x00600280, 0x02},
-    {18, "pic16dip18.bit", 15, 25, 16, 0x1FFFF800, 0},
+    {.pkg = 29, .design = "pic16dip29.bit", .vpp = 34, .vcc = 8, .gnd = 10, .lo = 0x00600280, .hi = 0x02},
+    {.pkg = 18, .design = "pic16dip18.bit", .vpp = 15, .vcc = 25, .gnd = 16, .lo = 0x1FFFF800, .hi = 0},
 };
 
 const F5xPackage* FindPackage(int pkg) {

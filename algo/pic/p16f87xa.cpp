@@ -11,12 +11,7 @@ using namespace proto;
 namespace {
 
 // P16F628A: 40, 28, 18 and 14-pin DIP, each with its label; no picture.
-constexpr PicPackage kPackages628a[] = {
-    {40, "PKG:  DIP40", "pic16dip40.bit", nullptr, 1, 32, 31, 0xFFFFFFFF, 0xFF},
-    {28, "PKG:  DIP28", "pic16dip28.bit", nullptr, 7, 26, 25, 0xFFFFFF80, 0x03},
-    {18, "PKG:  DIP18", "pic16dip18.bit", nullptr, 15, 25, 16, 0x1FFFF800, 0},
-    {14, "PKG:  DIP14", "pic16dip14.bit", nullptr, 30, 27, 14, 0xDC003F80, 0x01},
-};
+constexpr PicPackage kPackages628a[] = {kDip40, kDip28, kDip18, kDip14};
 
 }  // namespace
 

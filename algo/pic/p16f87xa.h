@@ -40,7 +40,6 @@ protected:
         bool eeprom = true;                  // ee= and the data controls
         int fixedVcc = 0;                    // setup VCC (0: vcc=, 5000 when absent or below `vccFloor`)
         int vccFloor = 1;
-        bool pictureAfterLabel = false;      // the picture comes after the label (else before the design only for 44/45)
     };
     PicKeyedForm(Workbench& wb, std::string caption, const PicVariant& variant, PicFlashTraits traits, Keys keys);
 

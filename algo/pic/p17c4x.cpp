@@ -22,9 +22,12 @@ struct Pic17Package {
 };
 
 constexpr Pic17Package kPackages[] = {
-    {40, true, "pic17dip40.bit", "at90s8535dip48.bmp", 12, 21, 30},
-    {45, false, "pic17TQFP44.bit", "qfp44.bmp", 11, 21, 31},
-    {44, false, "pic17PLCC44.bit", "p44.bmp", 33, 42, 31},
+    {.pkg = 40, .picture = true, .design = "pic17dip40.bit", .placement = "at90s8535dip48.bmp", .vpp = 12, .vcc = 21,
+     .gnd = 30},
+    {.pkg = 45, .picture = false, .design = "pic17TQFP44.bit", .placement = "qfp44.bmp", .vpp = 11, .vcc = 21,
+     .gnd = 31},
+    {.pkg = 44, .picture = false, .design = "pic17PLCC44.bit", .placement = "p44.bmp", .vpp = 33, .vcc = 42,
+     .gnd = 31},
 };
 
 const Pic17Package* FindPackage(int pkg) {

@@ -19,19 +19,19 @@ constexpr int kMaxProgram = 0x200000;  // the PIC18 program space
 constexpr int kMaxEeprom = 1024;
 
 struct Package {
-    int pkg;
-    const char* picture;
-    const char* design;
-    int vpp, vcc, gnd;
-    std::uint32_t lo, hi;
+    int pkg = 0;
+    const char* picture = nullptr;
+    const char* design = nullptr;
+    int vpp = 0, vcc = 0, gnd = 0;
+    std::uint32_t lo = 0, hi = 0;
 };
 constexpr Package kPackages[] = {
-    {44, "p44b.bmp", "pic18plcc44.bit", 22, 11, 10, 0x248600, 0},
-    {45, "qfp44.bmp", "pic18qfp44.bit", 22, 11, 10, 0x290600, 0},
-    {40, nullptr, "pic18dip40.bit", 1, 32, 31, 0xFFFFFFFF, 0x7F},
-    {28, nullptr, "pic18dip28.bit", 7, 26, 25, 0xFFFFFFC0, 0x1},
-    {29, nullptr, "pic18f2331dip28.bit", 7, 26, 25, 0, 0},
-    {18, nullptr, "pic18dip18.bit", 15, 25, 16, 0, 0},
+    {.pkg = 44, .picture = "p44b.bmp", .design = "pic18plcc44.bit", .vpp = 22, .vcc = 11, .gnd = 10, .lo = 0x248600},
+    {.pkg = 45, .picture = "qfp44.bmp", .design = "pic18qfp44.bit", .vpp = 22, .vcc = 11, .gnd = 10, .lo = 0x290600},
+    {.pkg = 40, .design = "pic18dip40.bit", .vpp = 1, .vcc = 32, .gnd = 31, .lo = 0xFFFFFFFF, .hi = 0x7F},
+    {.pkg = 28, .design = "pic18dip28.bit", .vpp = 7, .vcc = 26, .gnd = 25, .lo = 0xFFFFFFC0, .hi = 0x1},
+    {.pkg = 29, .design = "pic18f2331dip28.bit", .vpp = 7, .vcc = 26, .gnd = 25},
+    {.pkg = 18, .design = "pic18dip18.bit", .vpp = 15, .vcc = 25, .gnd = 16},
 };
 
 const Package* FindPackage(int pkg) {

@@ -7,20 +7,6 @@
 
 namespace quilla {
 
-PicRow MakePicRow(const char* name, int vpp, int vcc, int gnd, std::int32_t programLast, std::int32_t eepromLast,
-                  std::uint32_t contactLo, std::uint32_t contactHi) {
-    PicRow r;
-    r.Name = name;
-    r.VppPin = vpp;
-    r.VccPin = vcc;
-    r.GndPin = gnd;
-    r.ProgramLast = programLast;
-    r.EepromLast = eepromLast;
-    r.ContactLo = contactLo;
-    r.ContactHi = contactHi;
-    return r;
-}
-
 std::optional<std::uint16_t> ReadConfigWordFile(const std::string& path) {
     std::vector<std::uint8_t> bytes;
     if (path.empty() || !ReadTextModeFile(path, bytes) || bytes.size() > 2) return std::nullopt;

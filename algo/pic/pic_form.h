@@ -28,7 +28,7 @@ namespace quilla {
 
 // One row of a PIC form's device table; each form uses the columns it needs.
 struct PicRow {
-    std::string Name;
+    std::string Name{};
     int VppPin = 0, VccPin = 0, GndPin = 0;  // socket pins
     std::int32_t ProgramLast = 0;            // program bytes - 1 (2 x words - 1)
     std::int32_t EepromLast = 0;             // data EEPROM bytes - 1
@@ -45,9 +45,6 @@ struct PicRow {
         ContactLo = p.lo, ContactHi = p.hi;
     }
 };
-
-PicRow MakePicRow(const char* name, int vpp, int vcc, int gnd, std::int32_t programLast, std::int32_t eepromLast,
-                  std::uint32_t contactLo, std::uint32_t contactHi);
 
 // The two-byte ".CON" file: bits 15-8 of the word, then bits 7-0, in text
 // mode. Empty: FFFFh; one byte b: b << 8 | FFh. A file holding more than two
