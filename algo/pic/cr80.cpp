@@ -11,27 +11,30 @@ using namespace proto;
 
 TCr80px00x::TCr80px00x(Workbench& w) : PicForm(w, "CR80200/100", picvariant::P16c8x), rng_(std::random_device{}()) {
     using namespace picwin;
-    const auto config = [this] { ControlsToConfig(); };
-    DeclareWindow(
-        {ReadFirstButtons(*this),
-         {PushButton(kWrtCfg, [this] { WtConfigClick(); }), PushButton(kLock, [this] { SecurityClick(); }),
-          PushButton({"WrOTProw", "W.OTPROW"}, [this] { WrOTProwClick(); }),
-          PushButton({kReadConfig, "器件信息"}, [this] { RdConfigClick(); }),
-          Hidden(PushButton({"SoftSecu", "SoftSecu"}, [this] { SoftSecuClick(); })),
-          Group("GroupBox1", "CFG "),
-          Radio("RadioGroup1", "WTD", {"禁止", "睡眠时禁止", "全部允许"}, 2, config, "GroupBox1"),
-          Radio("RadioGroup2", "OSC Mode    ", {"阻容振荡 RC", "Low 晶震 LF", "普通晶震 XT", "Hi  晶震 HF"}, 3, config,
-                "GroupBox1"),
-          Radio("RadioGroup3", "震荡启动时间", {"172uS", "22mS", "44mS", "88mS"}, 3, config, "GroupBox1"),
-          Group("GroupBox3", "OTPROW"),
-          Edit("Edit1", "ID: ", "2003", "GroupBox3"),
-          Disabled(Edit("Edit2", "Sum:", "ffff", "GroupBox3")),
-          Box({"CheckBox1", "W.保护"}, false, "GroupBox3"),
-          VerifyVoltage("4.5V", 1),
-          Combo("Speed", {"Burn1次", "Burn2次", "Burn3次"}, 0)},
-         Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}, {kLockBox}, {{"CheckBoxID", "W.OTPROW"}}}, kRun2,
-               [this] { Button2Click(); }),
-         {StatusField("Prompt  "), TypeField("Type"), AddressField("Add ", true), ProgressBar(), Label("Label1", "")}});
+    using namespace win;
+    using F = TCr80px00x;
+    DeclareControls(
+        Join({ReadFirstButtons(),
+              {PushButton(kWrtCfg), PushButton(kLock), PushButton({"WrOTProw", "W.OTPROW"}),
+               PushButton({kReadConfig, "器件信息"}), Hidden(PushButton({"SoftSecu", "SoftSecu"})),
+               Group({"GroupBox1", "CFG "})},
+              In("GroupBox1",
+                 {Radio({"RadioGroup1", "WTD"}, {"禁止", "睡眠时禁止", "全部允许"}, 2),
+                  Radio({"RadioGroup2", "OSC Mode    "}, {"阻容振荡 RC", "Low 晶震 LF", "普通晶震 XT", "Hi  晶震 HF"}, 3),
+                  Radio({"RadioGroup3", "震荡启动时间"}, {"172uS", "22mS", "44mS", "88mS"}, 3)}),
+              {Group({"GroupBox3", "OTPROW"})},
+              In("GroupBox3", {Edit({"Edit1", "ID: "}, "2003"), Disabled(Edit({"Edit2", "Sum:"}, "ffff")),
+                               Box({"CheckBox1", "W.保护"})}),
+              {VerifyVoltage("4.5V", 1), Combo({"Speed"}, {"Burn1次", "Burn2次", "Burn3次"}, 0)},
+              Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}, {kLockBox}, {{"CheckBoxID", "W.OTPROW"}}},
+                    kRun2),
+              {StatusField("Prompt  "), TypeField("Type"), AddressField("Add ", true), ProgressBar(),
+               Label({"Label1"})}}),
+        this,
+        {{kWrtCfg.Name, &F::WtConfigClick}, {kLock.Name, &F::SecurityClick}, {"WrOTProw", &F::WrOTProwClick},
+         {kReadConfig, &F::RdConfigClick}, {"SoftSecu", &F::SoftSecuClick}, {"RadioGroup1", &F::ControlsToConfig},
+         {"RadioGroup2", &F::ControlsToConfig}, {"RadioGroup3", &F::ControlsToConfig}, {kRun2.Name, &F::Button2Click}});
+    BindHandlers(this, ReadFirstClicks<F>());
     FillVariantTable();
 }
 
@@ -344,10 +347,11 @@ void TCr80px00x::SoftSecuClick() {
 }
 
 void TCr80px00x::Button2Click() {
-    std::vector<BatchStep> steps = OneTimeSteps(*this);
-    steps.push_back({"CheckBoxSec", [this] { SecurityClick(); }});
-    steps.push_back({"CheckBoxID", [this] { WrOTProwClick(); }});
-    RunBatch(steps, [this] { return Ep3.WaitNextChip(row_.GndPin, 0, row_.ContactLo, row_.ContactHi, 0) != 0; }, true,
+    using F = TCr80px00x;
+    Handlers<F> boxes = picwin::OneTimeBoxes<F>();
+    boxes.insert(boxes.end(), {{picwin::kLockBox.Name, &F::SecurityClick}, {"CheckBoxID", &F::WrOTProwClick}});
+    RunBatch(BatchSteps(this, boxes),
+             [this] { return Ep3.WaitNextChip(row_.GndPin, 0, row_.ContactLo, row_.ContactHi, 0) != 0; }, true,
              [this] {
                  SoftSecuClick();
                  return true;

@@ -97,21 +97,26 @@ void Em78Form::ReadWords(int words, std::uint8_t* out) {
 
 TEm78p156::TEm78p156(Workbench& w, bool p447) : Em78Form(w, p447 ? "EM78P447" : "EMC78P156E"), p447_(p447) {
     using namespace picwin;
-    const auto config = [this] { ControlsToConfig(); };
-    DeclareWindow({OneTimeButtons(*this),
-                   {Group("GroupBox1", p447 ? "CFG Bits  " : "Int CFG   ", config),
-                    Box({"CheckSec", "Lock Bit   "}, false, "GroupBox1", config),
-                    Box({"CheckWtd", "WTD        "}, false, "GroupBox1", config),
-                    Box({"CheckHLP", "Low PW"}, false, "GroupBox1", config),
-                    If(p447, Box({"CheckTYP", "TYP(SA/SB)"}, false, "GroupBox1", config)),
-                    Radio("RadioGroup1", p447 ? "OSC CFG (MS)    " : "OSC Mode    ", {"RC    ", "XT      "}, 1, config),
-                    Radio("RadioGroup2", "CLKS            ", {"2 Clocks", "4 Clocks"}, 1, config),
-                    Radio("RadioGroup3", "OSC          ", {"Low ", "Hi  "}, 1, config),
-                    VerifyVoltage("4.5V", 1)},
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, false}, {kWrtCfgBox}}, kRun2,
-                         [this] { Button2Click(); }),
-                   Foot(true),
-                   {If(p447, Edit("Edit1", "", "Edit1"))}});
+    using namespace win;
+    using F = TEm78p156;
+    DeclareControls(Join({OneTimeButtons(),
+                          {Group({"GroupBox1", p447 ? "CFG Bits  " : "Int CFG   "})},
+                          In("GroupBox1", {Box({"CheckSec", "Lock Bit   "}), Box({"CheckWtd", "WTD        "}),
+                                           Box({"CheckHLP", "Low PW"}), If(p447, Box({"CheckTYP", "TYP(SA/SB)"}))}),
+                          {Radio({"RadioGroup1", p447 ? "OSC CFG (MS)    " : "OSC Mode    "},
+                                 {"RC    ", "XT      "}, 1),
+                           Radio({"RadioGroup2", "CLKS            "}, {"2 Clocks", "4 Clocks"}, 1),
+                           Radio({"RadioGroup3", "OSC          "}, {"Low ", "Hi  "}, 1), VerifyVoltage("4.5V", 1)},
+                          Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, false}, {kWrtCfgBox}}, kRun2),
+                          Foot(true),
+                          {If(p447, Edit({"Edit1"}, "Edit1"))}}),
+                    this,
+                    {{"GroupBox1", &F::ControlsToConfig}, {"CheckSec", &F::ControlsToConfig},
+                     {"CheckWtd", &F::ControlsToConfig}, {"CheckHLP", &F::ControlsToConfig},
+                     {"CheckTYP", &F::ControlsToConfig}, {"RadioGroup1", &F::ControlsToConfig},
+                     {"RadioGroup2", &F::ControlsToConfig}, {"RadioGroup3", &F::ControlsToConfig},
+                     {kRun2.Name, &F::Button2Click}});
+    BindHandlers(this, OneTimeClicks<F>());
     FillVariantTable();
     if (const auto w = ReadEmcFile(SideFile(".EMC"))) {
         ConfigWord = *w;

@@ -31,20 +31,18 @@ std::vector<std::string> Rows458() {
 TEm78p153x::TEm78p153x(Workbench& w, bool p458)
     : Em78Form(w, p458 ? "EMC78P458" : "EMC78P153"), p458_(p458), rows_(p458 ? 32 : 16) {
     using namespace picwin;
-    DeclareWindow({{PushButton(kBlank, [this] { BlankClick(); }),
-                    PushButton(kVerify, [this] { VerifyClick(); }),
-                    PushButton(kRead, [this] { ReadToFileClick(); }),
-                    PushButton(kWrite, [this] { WriteClick(); }),
-                    PushButton(kReadCfg, [this] { RdConfigClick(); }),
-                    PushButton(kWrtCfg, [this] { WtConfigClick(); })},
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, false}, {kWrtCfgBox}}, kRun2,
-                         [this] { Button2Click(); }),
-                   {Label("Label1", "CFG ："),
-                    Grid("StringGrid1", "", p458 ? Rows458() : kRows153,
-                         std::vector<std::string>(static_cast<std::size_t>(rows_), "1"),
-                         [this] { StringGrid1Click(); }),
-                    Label("Label2", "ID"), Edit("Edit1", "", ""), AddressField("Add ", true), StatusField(""),
-                    ProgressBar()}});
+    using namespace win;
+    using F = TEm78p153x;
+    DeclareControls(Join({{PushButton(kBlank), PushButton(kVerify), PushButton(kRead), PushButton(kWrite),
+                           PushButton(kReadCfg), PushButton(kWrtCfg)},
+                          Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, false}, {kWrtCfgBox}}, kRun2),
+                          {Label({"Label1", "CFG ："}),
+                           Grid({"StringGrid1"}, p458 ? Rows458() : kRows153,
+                                std::vector<std::string>(static_cast<std::size_t>(rows_), "1")),
+                           Label({"Label2", "ID"}), Edit({"Edit1"}, ""), AddressField("Add ", true), StatusField(""),
+                           ProgressBar()}}),
+                    this, {{"StringGrid1", &F::StringGrid1Click}, {kRun2.Name, &F::Button2Click}});
+    BindHandlers(this, OneTimeClicks<F>());
     FillVariantTable();
 }
 

@@ -10,41 +10,34 @@ using namespace proto;
 
 namespace {
 
-HoltekRow Row(const char* name, const char* design, int vpp, int vcc, std::uint32_t lo, std::uint32_t hi) {
-    HoltekRow r;
-    r.Name = name;
-    r.Design = design;
-    r.VppPin = vpp;
-    r.VccPin = vcc;
-    r.ContactLo = lo;
-    r.ContactHi = hi;
-    return r;
-}
-
 constexpr const char* kNotOtp = "不符合.OTPFormat  ,不能Burn!";
 
 }  // namespace
 
 THoltekOTP1::THoltekOTP1(Workbench& w) : PicForm(w, "HOLTEK OTP MCU", picvariant::P16c8x) {
     using namespace picwin;
-    DeclareWindow({{PushButton(kRead, [this] { ReadToFileClick(); }),
-                    PushButton(kBlank, [this] { BlankClick(); }),
-                    PushButton(kVerify, [this] { VerifyClick(); }),
-                    PushButton({"Write", "Write "}, [this] { WriteClick(); }),
-                    PushButton(kLock, [this] { SecurityClick(); }),
-                    PushButton({"Button1", "ID"}, [this] { Button1Click(); }),
-                    PushButton({"OptionMsg", "器件信息"}, [this] { OptionMsgClick(); }),
-                    PushButton({"FileInfo", "文件信息"}, [this] { FileInfoClick(); })},
-                   Batch({{kBlankBox}, {{"CheckBoxWrite", "Write "}}, {kVerifyBox}, {kLockBox}}, kRun2,
-                         [this] { Button2Click(); }),
-                   {StatusField(""), AddressField("Add ", true), TypeField(""), ProgressBar(), Label("Label1", "器件信息:"),
-                    Grid("StringGrid1", "", std::vector<std::string>(16), std::vector<std::string>(16), {})}});
+    using namespace win;
+    using F = THoltekOTP1;
+    DeclareControls(Join({{PushButton(kRead), PushButton(kBlank), PushButton(kVerify), PushButton({"Write", "Write "}),
+                           PushButton(kLock), PushButton({"Button1", "ID"}), PushButton({"OptionMsg", "器件信息"}),
+                           PushButton({"FileInfo", "文件信息"})},
+                          Batch({{kBlankBox}, {{"CheckBoxWrite", "Write "}}, {kVerifyBox}, {kLockBox}}, kRun2),
+                          {StatusField(""), AddressField("Add ", true), TypeField(""), ProgressBar(),
+                           Label({"Label1", "器件信息:"}),
+                           Grid({"StringGrid1"}, std::vector<std::string>(16), std::vector<std::string>(16))}}),
+                    this,
+                    {{kLock.Name, &F::SecurityClick}, {"Button1", &F::Button1Click}, {"OptionMsg", &F::OptionMsgClick},
+                     {"FileInfo", &F::FileInfoClick}, {kRun2.Name, &F::Button2Click}});
+    BindHandlers(this, ReadFirstClicks<F>());
     FillVariantTable();
 }
 
 void THoltekOTP1::FillVariantTable() {
-    Table = {Row("Exit", "", 0, 0, 0, 0), Row("1: STD", "HoltekStd.bit", 31, 32, 0xC000023C, 0x39),
-             Row("2: HT48RA0", "Holtek2.bit", 12, 8, 0xE8C, 0x3E)};
+    Table = {{.Name = "Exit"},
+             {.Name = "1: STD", .Design = "HoltekStd.bit", .VppPin = 31, .VccPin = 32, .ContactLo = 0xC000023C,
+              .ContactHi = 0x39},
+             {.Name = "2: HT48RA0", .Design = "Holtek2.bit", .VppPin = 12, .VccPin = 8, .ContactLo = 0xE8C,
+              .ContactHi = 0x3E}};
 }
 
 std::string THoltekOTP1::DeviceLineError() const {
@@ -466,10 +459,11 @@ void THoltekOTP1::FileInfoClick() {
 }
 
 void THoltekOTP1::Button2Click() {
-    RunBatch({{"CheckBoxBlank", [this] { BlankClick(); }},
-              {"CheckBoxWrite", [this] { WriteClick(); }},
-              {"CheckBoxVer", [this] { VerifyClick(); }},
-              {"CheckBoxSec", [this] { SecurityClick(); }}},
+    using F = THoltekOTP1;
+    RunBatch(BatchSteps(this, {{"CheckBoxBlank", &F::BlankClick},
+                               {"CheckBoxWrite", &F::WriteClick},
+                               {"CheckBoxVer", &F::VerifyClick},
+                               {"CheckBoxSec", &F::SecurityClick}}),
              [this] { return Ep3.WaitNextChip(row_.GndPin, 0, row_.ContactLo, row_.ContactHi, 0) != 0; });
 }
 

@@ -14,7 +14,7 @@
 namespace quilla {
 
 struct HoltekRow {
-    std::string Name, Design;
+    std::string Name{}, Design{};
     int VppPin = 0, VccPin = 0, GndPin = 0;
     std::int32_t RomSize = 0;  // bytes
     std::uint32_t ContactLo = 0, ContactHi = 0;

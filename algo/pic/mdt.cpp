@@ -44,20 +44,25 @@ TMdt20xx::TMdt20xx(Workbench& w, bool m2051)
     : PicForm(w, m2051 ? "MDT2051" : "MDT2005-2020", picvariant::P16c8x), m2051_(m2051) {
     if (const char* c = std::getenv("QUILLA_MDT_OBJ_CONVERTER")) ObjConverter = c;
     using namespace picwin;
-    const auto config = [this] { ConfigClick(); };
-    DeclareWindow(
-        {ReadFirstButtons(*this),
-         {PushButton(kReadCfg, [this] { RdConfigClick(); }), PushButton(kWrtCfg, [this] { WtConfigClick(); }),
-          PushButton(kExit, [this] { Close(); }), UserIdField(),
-          Group("GroupBox1", m2051 ? "Int CFG   " : "其他CFG 位"), ConfigBox("CheckBox1", "Lock Bit   "),
-          ConfigBox("CheckBox2", "WTD        ", true), ConfigBox("CheckBox3", "PED          "),
-          If(m2051, Box({"CheckBox4", "PRD"}, false, "GroupBox1")),
-          If(m2051, Box({"CheckBox5", "PUT"}, false, "GroupBox1")),
-          Radio("RadioGroup1", "OSC Mode    (OSC)", OscItems(), 1, config),
-          If(!m2051, Radio("RadioGroup2", "OST            ", {"150  uS", "20   mS", "40   mS", "80   mS"}, 0, config)),
-          Combo("Speed", {"Speed   4mS", "Speed   6mS", "Speed   8mS"}, 0)},
-         Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, m2051}, {kWrtCfgBox}}, kRun2, [this] { Button2Click(); }),
-         {StatusField("Prompt  "), TypeField("Type"), AddressField("Add ", true), ProgressBar()}});
+    using namespace win;
+    using F = TMdt20xx;
+    DeclareControls(
+        Join({ReadFirstButtons(),
+              {PushButton(kReadCfg), PushButton(kWrtCfg), PushButton(kExit), UserIdField(),
+               Group({"GroupBox1", m2051 ? "Int CFG   " : "其他CFG 位"})},
+              In("GroupBox1", {Box({"CheckBox1", "Lock Bit   "}), Box({"CheckBox2", "WTD        "}, true),
+                               Box({"CheckBox3", "PED          "}), If(m2051, Box({"CheckBox4", "PRD"})),
+                               If(m2051, Box({"CheckBox5", "PUT"}))}),
+              {Radio({"RadioGroup1", "OSC Mode    (OSC)"}, OscItems(), 1),
+               If(!m2051, Radio({"RadioGroup2", "OST            "}, {"150  uS", "20   mS", "40   mS", "80   mS"}, 0)),
+               Combo({"Speed"}, {"Speed   4mS", "Speed   6mS", "Speed   8mS"}, 0)},
+              Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox, m2051}, {kWrtCfgBox}}, kRun2),
+              {StatusField("Prompt  "), TypeField("Type"), AddressField("Add ", true), ProgressBar()}}),
+        this,
+        {{kReadCfg.Name, &F::RdConfigClick}, {kWrtCfg.Name, &F::WtConfigClick}, {kExit.Name, &F::Close},
+         {"CheckBox1", &F::ConfigClick}, {"CheckBox2", &F::ConfigClick}, {"CheckBox3", &F::ConfigClick},
+         {"RadioGroup1", &F::ConfigClick}, {"RadioGroup2", &F::ConfigClick}, {kRun2.Name, &F::Button2Click}});
+    BindHandlers(this, ReadFirstClicks<F>());
     FillVariantTable();
     ReadSideFile();
 }

@@ -250,18 +250,26 @@ TP12c508x::TP12c508x(Workbench& w) : Pic12OtpForm(w, "P12c508", picvariant::P12c
     groundAtPowerUp_ = true;
     fileConfig_.decided = 0x001F;  // MCLRE, CP, WDTE, FOSC1:0; bits 11-5 are not implemented
     using namespace picwin;
-    DeclareWindow({OneTimeButtons(*this),
-                   {Group("GroupBox1", "Int CFG   "), ConfigBox("CheckBox1", "Lockbit      "),
-                    ConfigBox("CheckBox2", "WTD          ", true), ConfigBox("CheckBox3", "MCLRE          "),
-                    Radio("RadioGroup1", "OSC Mode    位",
-                          {"LP           ", "XT          ", "Int. RC       ", "Ext. RC       "}, 1,
-                          [this] { ConfigClick(); }),
-                    Radio("RadioGroup2", "Speed ", {"快", "标准", "慢"}, 1)},
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1, [this] { Button1Click(); }),
-                   {UserIdField(), Label("Package", "PKG:  ")},
-                   Foot(false)});
-    Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0), MakePicRow("1: PIC12C508 (.5k)", 20, 17, 24, 0x03FF, 0, 0, 0),
-             MakePicRow("2: PIC12C509 (1k)", 20, 17, 24, 0x07FF, 0, 0, 0)};
+    using namespace win;
+    using F = TP12c508x;
+    DeclareControls(Join({OneTimeButtons(),
+                          {Group({"GroupBox1", "Int CFG   "})},
+                          In("GroupBox1", {Box({"CheckBox1", "Lockbit      "}),
+                                           Box({"CheckBox2", "WTD          "}, true),
+                                           Box({"CheckBox3", "MCLRE          "})}),
+                          {Radio({"RadioGroup1", "OSC Mode    位"},
+                                 {"LP           ", "XT          ", "Int. RC       ", "Ext. RC       "}, 1),
+                           Radio({"RadioGroup2", "Speed "}, {"快", "标准", "慢"}, 1)},
+                          Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1),
+                          {UserIdField(), Label({"Package", "PKG:  "})},
+                          Foot(false)}),
+                    this,
+                    {{"CheckBox1", &F::ConfigClick}, {"CheckBox2", &F::ConfigClick}, {"CheckBox3", &F::ConfigClick},
+                     {"RadioGroup1", &F::ConfigClick}, {kRun1.Name, &F::Button1Click}});
+    BindHandlers(this, OneTimeClicks<F>());
+    Table = {{.Name = "Exit"},
+             {.Name = "1: PIC12C508 (.5k)", .VppPin = 20, .VccPin = 17, .GndPin = 24, .ProgramLast = 0x03FF},
+             {.Name = "2: PIC12C509 (1k)", .VppPin = 20, .VccPin = 17, .GndPin = 24, .ProgramLast = 0x07FF}};
     ReadConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"}, 4);
 }
 
@@ -313,18 +321,25 @@ TP16c505x::TP16c505x(Workbench& w) : Pic12OtpForm(w, "P16c505x", picvariant::P16
     maskLo_ = 0xDC003F80;
     maskHi_ = 1;
     using namespace picwin;
-    ControlRows boxes{Group("GroupBox1", "CFG (打勾编程为0)")};
+    using namespace win;
+    using F = TP16c505x;
     const char* captions[] = {"FOSC0", "FOSC1", "FOSC2", "WTD", "CP Lock", "MCLRE", "CP (Bit6-11)"};
-    for (int k = 0; k < 7; ++k) boxes.push_back(ConfigBox(("CheckBox" + std::to_string(k + 1)).c_str(), captions[k]));
-    DeclareWindow({{PushButton(kRead, [this] { ReadToFileClick(); }), PushButton(kBlank, [this] { BlankClick(); }),
-                    PushButton(kWrite, [this] { WriteClick(); }), PushButton(kVerify, [this] { VerifyClick(); }),
-                    PushButton(kRdCfg, [this] { RdConfigClick(); }), PushButton(kWrCfg, [this] { WtConfigClick(); }),
-                    PushButton(kExit, [this] { Close(); })},
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1, [this] { Button1Click(); }),
-                   boxes,
-                   {UserIdField(), AddressField("Add ", false), StatusField("Prompt  "), TypeField("Type"),
-                    ProgressBar()}});
-    Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0), MakePicRow(" PIC1C505 DIP14", 30, 27, 14, 2047, 0, 0, 0)};
+    ControlRows boxes{Group({"GroupBox1", "CFG (打勾编程为0)"})};
+    Handlers<F> clicks{{kRun1.Name, &F::Button1Click}};
+    for (int k = 0; k < 7; ++k) {
+        boxes.push_back(Box({kConfigBoxNames[static_cast<std::size_t>(k)], captions[k]}, false, "GroupBox1"));
+        clicks.push_back({kConfigBoxNames[static_cast<std::size_t>(k)], &F::ConfigClick});
+    }
+    DeclareControls(Join({{PushButton(kRead), PushButton(kBlank), PushButton(kWrite), PushButton(kVerify),
+                           PushButton(kRdCfg), PushButton(kWrCfg), PushButton(kExit)},
+                          Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1),
+                          boxes,
+                          {UserIdField(), AddressField("Add ", false), StatusField("Prompt  "), TypeField("Type"),
+                           ProgressBar()}}),
+                    this, clicks);
+    BindHandlers(this, OneTimeClicks<F>());
+    Table = {{.Name = "Exit"},
+             {.Name = " PIC1C505 DIP14", .VppPin = 30, .VccPin = 27, .GndPin = 14, .ProgramLast = 2047}};
     if (const auto boxes = ReadConFile11(SideFile(".CON")))
         for (int k = 0; k < 7; ++k) SetByCode("CheckBox" + std::to_string(k + 1), (*boxes)[static_cast<std::size_t>(k)]);
 }

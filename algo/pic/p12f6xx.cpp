@@ -9,20 +9,16 @@ using namespace proto;
 namespace {
 
 constexpr PicPackage kPackages12f[] = {
-    {40, "PKG:  DIP40", "pic16dip40.bit", nullptr, 1, 32, 31, 0xFFFFFFFF, 0xFF},
-    {28, "PKG:  DIP28", "pic16dip28.bit", nullptr, 7, 26, 25, 0xFFFFFF80, 0x03},
-    {18, "PKG:  DIP18", "pic16dip18.bit", nullptr, 15, 25, 16, 0x1FFFF800, 0},
-    {14, "PKG:  DIP14", "pic16dip14.bit", nullptr, 30, 27, 14, 0xDC003F80, 0x01},
-    {8, "PKG:  DIP8", "pic16dip08.bit", nullptr, 20, 17, 24, 0x00FF0000, 0},
+    kDip40, kDip28, kDip18, kDip14,
+    {.pkg = 8, .label = "PKG:  DIP8", .design = "pic16dip08.bit", .vpp = 20, .vcc = 17, .gnd = 24, .lo = 0x00FF0000},
 };
 
 // The PIC16F630 form: no 8-pin package; the 14-pin one shows its placement
 // picture after the label, before the design.
 constexpr PicPackage kPackages630[] = {
-    {40, "PKG:  DIP40", "pic16dip40.bit", nullptr, 1, 32, 31, 0xFFFFFFFF, 0xFF},
-    {28, "PKG:  DIP28", "pic16dip28.bit", nullptr, 7, 26, 25, 0xFFFFFF80, 0x03},
-    {18, "PKG:  DIP18", "pic16dip18.bit", nullptr, 15, 25, 16, 0x1FFFF800, 0},
-    {14, "PKG:  DIP14", "pic16dip14.bit", "16f630.bmp", 30, 27, 14, 0xDC003F80, 0x01},
+    kDip40, kDip28, kDip18,
+    {.pkg = 14, .label = "PKG:  DIP14", .design = "pic16dip14.bit", .picture = "16f630.bmp", .vpp = 30, .vcc = 27,
+     .gnd = 14, .lo = 0xDC003F80, .hi = 0x01},
 };
 
 constexpr PicFlashTraits kTraits{.blankConfigMask = 0x31FF,
@@ -35,19 +31,25 @@ constexpr PicFlashTraits kTraits{.blankConfigMask = 0x31FF,
 
 TP12fxxx::TP12fxxx(Workbench& w)
     : TP12fxxx(w, "P12fxxx", picvariant::P12fxxx,
-               {"PIC12F", ConfigNameForm::P12fxxx, kPackages12f, true, true, 0, 2500}, false) {}
+               {.keyword = "PIC12F",
+                .captions = ConfigNameForm::P12fxxx,
+                .packages = kPackages12f,
+                .packageLabel = true,
+                .vccFloor = 2500},
+               false) {}
 
 TP12fxxx::TP12fxxx(Workbench& w, std::string caption, const PicVariant& variant, Keys keys, bool speedCombo)
     : PicKeyedForm(w, std::move(caption), variant, kTraits, keys) {
     using namespace picwin;
-    DeclareWindow({OperationButtons(true),
-                   ConfigBoxes("CFG Config(打勾编程为0)"),
-                   EraseAndBatch({"Code  ", "Data  ", "程序+数据"}, 2),
-                   IdFields(true),
-                   {AddressField("Add ", false), TypeField("Type"), StatusField("Prompt  "),
-                    Label("Package", "Package"), ProgressBar(), If(speedCombo, WriteSpeed()),
-                    If(!speedCombo, Box({"CheckBox17", "Fast写"}, false)),
-                    If(!speedCombo, PushButton(kExit, [this] { Close(); }))}});
+    using namespace win;
+    DeclareControls(Join({OperationButtons(true),
+                          ConfigBoxes("CFG Config(打勾编程为0)"),
+                          EraseAndBatch({"Code  ", "Data  ", "程序+数据"}, 2),
+                          IdFields(true),
+                          {AddressField("Add ", false), TypeField("Type"), StatusField("Prompt  "),
+                           Label({"Package", "Package"}), ProgressBar(), If(speedCombo, WriteSpeed()),
+                           If(!speedCombo, Box({"CheckBox17", "Fast写"})), If(!speedCombo, PushButton(kExit))}}),
+                    this, KeyedClicks<TP12fxxx>());
     FillVariantTable();
     ReadConFile();
 }
@@ -56,9 +58,11 @@ TP12fxxx::TP12fxxx(Workbench& w, std::string caption, const PicVariant& variant,
 // masks stay for a line without a known package.
 void TP12fxxx::FillVariantTable() {
     const std::uint32_t lo28 = 0xFFFFFF80, hi28 = 0x03, lo40 = 0xFFFFFFFF, hi40 = 0xFF;
-    Table.assign(9, MakePicRow("", 0, 0, 0, 0, 0, 0, 0));
-    for (int i : {1, 3, 4, 7}) Table[static_cast<std::size_t>(i)] = MakePicRow("", 7, 26, 25, 0, 0, lo28, hi28);
-    for (int i : {2, 5, 8}) Table[static_cast<std::size_t>(i)] = MakePicRow("", 1, 32, 31, 0, 0, lo40, hi40);
+    Table.assign(9, PicRow{});
+    const PicRow dip28{.VppPin = 7, .VccPin = 26, .GndPin = 25, .ContactLo = lo28, .ContactHi = hi28};
+    const PicRow dip40{.VppPin = 1, .VccPin = 32, .GndPin = 31, .ContactLo = lo40, .ContactHi = hi40};
+    for (int i : {1, 3, 4, 7}) Table[static_cast<std::size_t>(i)] = dip28;
+    for (int i : {2, 5, 8}) Table[static_cast<std::size_t>(i)] = dip40;
 }
 
 void TP12fxxx::ToLastWord(const PicRow& r) {
@@ -99,7 +103,12 @@ void TP12fxxx::EraseClick() {
 
 TP16f630x::TP16f630x(Workbench& w)
     : TP12fxxx(w, "P16f630x", picvariant::P16f630x,
-               {"PIC16F630", ConfigNameForm::P12fxxx, kPackages630, true, true, 0, 2500}, true) {}
+               {.keyword = "PIC16F630",
+                .captions = ConfigNameForm::P12fxxx,
+                .packages = kPackages630,
+                .packageLabel = true,
+                .vccFloor = 2500},
+               true) {}
 
 QUILLA_FORM(TP12fxxx);
 QUILLA_FORM(TP16f630x);

@@ -22,14 +22,21 @@ TP16c54x::TP16c54x(Workbench& w, bool m57)
       contactHi_(m57 ? ContactHi57 : ContactHi54) {
     fileConfig_ = {kFileConfig12, 0x0FFF, 0x0FFF, "boxes'"};
     using namespace picwin;
-    DeclareWindow({OneTimeButtons(*this),
-                   {Group("GroupBox1", "Int CFG   "), ConfigBox("CheckBox1", "Lockbit      "),
-                    ConfigBox("CheckBox2", "WTD          ", true),
-                    Radio("RadioGroup1", "OSC Mode    ", OscItems(), 1, [this] { ConfigClick(); })},
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun2, [this] { Button2Click(); }),
-                   {UserIdField()},
-                   Foot(true),
-                   {If(m57, Radio("RadioGroup2", "Speed ", {"Mid.", "较慢", "慢"}, 0))}});
+    using namespace win;
+    using F = TP16c54x;
+    DeclareControls(Join({OneTimeButtons(),
+                          {Group({"GroupBox1", "Int CFG   "})},
+                          In("GroupBox1",
+                             {Box({"CheckBox1", "Lockbit      "}), Box({"CheckBox2", "WTD          "}, true)}),
+                          {Radio({"RadioGroup1", "OSC Mode    "}, OscItems(), 1)},
+                          Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun2),
+                          {UserIdField()},
+                          Foot(true),
+                          {If(m57, Radio({"RadioGroup2", "Speed "}, {"Mid.", "较慢", "慢"}, 0))}}),
+                    this,
+                    {{"CheckBox1", &F::ConfigClick}, {"CheckBox2", &F::ConfigClick}, {"RadioGroup1", &F::ConfigClick},
+                     {kRun2.Name, &F::Button2Click}});
+    BindHandlers(this, OneTimeClicks<F>());
     FillVariantTable();
     if (const auto c = ReadConFile8(SideFile(".CON"), 4)) {
         Get("CheckBox1").Checked = c->box[0];
@@ -39,15 +46,20 @@ TP16c54x::TP16c54x(Workbench& w, bool m57)
 }
 
 void TP16c54x::FillVariantTable() {
-    auto row = [this](const char* name, int vpp, int vcc, int gnd, std::int32_t last) {
-        return MakePicRow(name, vpp, vcc, gnd, last, 0, contactLo_, contactHi_);
-    };
     if (m57_) {
-        Table = {row("Exit", 0, 0, 0, 0), row("4: PIC16C55 (512)", 34, 8, 10, 0x03FF),
-                 row("5: PIC16C57 (2k)", 34, 8, 10, 0x0FFF)};
+        Table = {{.Name = "Exit"},
+                 {.Name = "4: PIC16C55 (512)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x03FF},
+                 {.Name = "5: PIC16C57 (2k)", .VppPin = 34, .VccPin = 8, .GndPin = 10, .ProgramLast = 0x0FFF}};
     } else {
-        Table = {row("Exit", 15, 25, 16, 0), row("1: PIC16C54 (512)", 15, 25, 16, 0x03FF),
-                 row("2: PIC16C56 (1K)", 15, 25, 16, 0x07FF), row("3: PIC16C58 (2K)", 15, 25, 16, 0x0FFF)};
+        Table = {{.Name = "Exit", .VppPin = 15, .VccPin = 25, .GndPin = 16},
+                 {.Name = "1: PIC16C54 (512)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x03FF},
+                 {.Name = "2: PIC16C56 (1K)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x07FF},
+                 {.Name = "3: PIC16C58 (2K)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x0FFF}};
+    }
+    // Every row carries the form's contact masks.
+    for (PicRow& r : Table) {
+        r.ContactLo = contactLo_;
+        r.ContactHi = contactHi_;
     }
     const std::size_t v = static_cast<std::size_t>(wb.sel.VariantIndex);
     if (v < Table.size() && Table[v].Name.size() > 2) Put(kType, Table[v].Name.substr(2));

@@ -191,38 +191,47 @@ TP16c6x::TP16c6x(Workbench& w) : PicOtpForm(w, "P16c6x", picvariant::P16c6x), rn
     writeConfigDone_ = "OK";
     verifyAtChosenVcc_ = true;
     using namespace picwin;
-    DeclareWindow({OneTimeButtons(*this),
-                   {Hidden(PushButton({"SN", "SN"}, [this] { SNClick(); })), Group("GroupBox1", "Int CFG   "),
-                    ConfigBox("CheckBox1", "Lockbit      "), ConfigBox("CheckBox2", "WTD          ", true),
-                    ConfigBox("CheckBox3", "PWRTE          "), ConfigBox("CheckBox4", "BODEN", true),
-                    Radio("RadioGroup1", "OSC Mode    位", OscItems(), 1, [this] { ConfigClick(); }),
-                    Radio("RadioGroup2", "Speed ", {"快", "标准", "慢"}, 0), VerifyVoltage("4.5V", 0)},
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1, [this] { Button1Click(); }),
-                   {UserIdField(), Label("Package", "UV chip no locking  !!!")},
-                   Foot(false)});
+    using namespace win;
+    using F = TP16c6x;
+    DeclareControls(Join({OneTimeButtons(),
+                          {Hidden(PushButton({"SN", "SN"})), Group({"GroupBox1", "Int CFG   "})},
+                          In("GroupBox1", {Box({"CheckBox1", "Lockbit      "}),
+                                           Box({"CheckBox2", "WTD          "}, true),
+                                           Box({"CheckBox3", "PWRTE          "}), Box({"CheckBox4", "BODEN"}, true)}),
+                          {Radio({"RadioGroup1", "OSC Mode    位"}, OscItems(), 1),
+                           Radio({"RadioGroup2", "Speed "}, {"快", "标准", "慢"}, 0), VerifyVoltage("4.5V", 0)},
+                          Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1),
+                          {UserIdField(), Label({"Package", "UV chip no locking  !!!"})},
+                          Foot(false)}),
+                    this,
+                    {{"SN", &F::SNClick}, {"CheckBox1", &F::ConfigClick}, {"CheckBox2", &F::ConfigClick},
+                     {"CheckBox3", &F::ConfigClick}, {"CheckBox4", &F::ConfigClick}, {"RadioGroup1", &F::ConfigClick},
+                     {kRun1.Name, &F::Button1Click}});
+    BindHandlers(this, OneTimeClicks<F>());
     FillVariantTable();
     ReadConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"}, 4);
 }
 
 void TP16c6x::FillVariantTable() {
-    struct R {
-        const char* name;
-        int vpp, vcc, gnd;
-        std::int32_t last;
+    Table = {
+        {.Name = "Exit"},
+        {.Name = "1: PIC16C64  (2k)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x0FFF},
+        {.Name = "2: PIC16C64A (2K)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x0FFF},
+        {.Name = "3: PIC16C65  (4K)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x1FFF},
+        {.Name = "4: PIC16C65A (4K)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x1FFF},
+        {.Name = "5: PIC16C74  (4K)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x1FFF},
+        {.Name = "6: PIC16C74A (4K)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x1FFF},
+        {.Name = "7: PIC16C71 (1K)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x07FF},
+        {.Name = "8: PIC16C61 (1K)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x07FF},
+        {.Name = "9: PIC16C620 (512)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x03FF},
+        {.Name = "10: PIC16C621 (1K)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x07FF},
+        {.Name = "11:PIC16C622 (2K)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x0FFF},
+        {.Name = "12:PIC16C62 (2K)", .VppPin = 7, .VccPin = 26, .GndPin = 25, .ProgramLast = 0x0FFF},
+        {.Name = "13:PIC16C73 (4K)", .VppPin = 7, .VccPin = 26, .GndPin = 25, .ProgramLast = 0x1FFF},
+        {.Name = "14:PIC16C72 (2K)", .VppPin = 7, .VccPin = 26, .GndPin = 25, .ProgramLast = 0x0FFF},
+        {.Name = "15:PIC16C76 (8K)", .VppPin = 7, .VccPin = 26, .GndPin = 25, .ProgramLast = 0x3FFF},
+        {.Name = "16: PIC16C77 (8K)", .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = 0x3FFF},
     };
-    static constexpr R rows[] = {
-        {"Exit", 0, 0, 0, 0},
-        {"1: PIC16C64  (2k)", 1, 32, 31, 0x0FFF},  {"2: PIC16C64A (2K)", 1, 32, 31, 0x0FFF},
-        {"3: PIC16C65  (4K)", 1, 32, 31, 0x1FFF},  {"4: PIC16C65A (4K)", 1, 32, 31, 0x1FFF},
-        {"5: PIC16C74  (4K)", 1, 32, 31, 0x1FFF},  {"6: PIC16C74A (4K)", 1, 32, 31, 0x1FFF},
-        {"7: PIC16C71 (1K)", 15, 25, 16, 0x07FF},  {"8: PIC16C61 (1K)", 15, 25, 16, 0x07FF},
-        {"9: PIC16C620 (512)", 15, 25, 16, 0x03FF}, {"10: PIC16C621 (1K)", 15, 25, 16, 0x07FF},
-        {"11:PIC16C622 (2K)", 15, 25, 16, 0x0FFF}, {"12:PIC16C62 (2K)", 7, 26, 25, 0x0FFF},
-        {"13:PIC16C73 (4K)", 7, 26, 25, 0x1FFF},   {"14:PIC16C72 (2K)", 7, 26, 25, 0x0FFF},
-        {"15:PIC16C76 (8K)", 7, 26, 25, 0x3FFF},   {"16: PIC16C77 (8K)", 1, 32, 31, 0x3FFF},
-    };
-    Table.clear();
-    for (const R& r : rows) Table.push_back(MakePicRow(r.name, r.vpp, r.vcc, r.gnd, r.last, 0, 0, 0));
 }
 
 std::string TP16c6x::DeviceLineError() const {
@@ -249,7 +258,8 @@ void TP16c6x::SetupForDevice() {
         const char* design;
         std::uint32_t lo;
     };
-    const Adapter p44{"*P44", "p44b.bmp", "pic16plcc44.bit", 0x248600}, q44{"*Q44", "qfp44.bmp", "pic16qfp44.bit", 0x290600};
+    const Adapter p44{.tag = "*P44", .picture = "p44b.bmp", .design = "pic16plcc44.bit", .lo = 0x248600},
+        q44{.tag = "*Q44", .picture = "qfp44.bmp", .design = "pic16qfp44.bit", .lo = 0x290600};
     const Adapter* adapter = type.find(p44.tag) != std::string::npos   ? &p44
                              : type.find(q44.tag) != std::string::npos ? &q44
                                                                         : nullptr;
@@ -360,21 +370,25 @@ constexpr CaptionSet kOtpNames[5] = {
 constexpr const char* kGrid = "StringGrid1";
 
 struct OtpPackage {
-    int pkg;
-    std::uint32_t lo, hi;
-    const char* firstDesign;  // the first pass (masks), or none
-    const char* picture;
-    const char* design;
-    int vpp, vcc, gnd;
+    int pkg = 0;
+    std::uint32_t lo = 0, hi = 0;
+    const char* firstDesign = nullptr;  // the first pass (masks), or none
+    const char* picture = nullptr;
+    const char* design = nullptr;
+    int vpp = 0, vcc = 0, gnd = 0;
 };
 constexpr OtpPackage kOtpPackages[] = {
-    {44, 0, 0, nullptr, "p44b.bmp", "pic18plcc44.bit", 22, 11, 10},
-    {45, 0, 0, nullptr, "qfp44.bmp", "pic18qfp44.bit", 22, 11, 10},
-    {40, 0xFFFFFFFF, 0xFF, "pic16dip40c.bit", nullptr, "pic16dip40c.bit", 1, 32, 31},
-    {28, 0xFFFFFF80, 0x03, "pic16dip28c.bit", nullptr, "pic16dip28.bit", 7, 26, 25},
-    {20, 0x1FFFF800, 0, "pic16dip18c.bit", nullptr, "pic16dip20.bit", 14, 26, 15},
-    {18, 0x1FFFF800, 0, "pic16dip18c.bit", nullptr, "pic16dip18.bit", 15, 25, 16},
-    {8, 0, 0, nullptr, nullptr, "pic16dip08.bit", 20, 17, 24},
+    {.pkg = 44, .picture = "p44b.bmp", .design = "pic18plcc44.bit", .vpp = 22, .vcc = 11, .gnd = 10},
+    {.pkg = 45, .picture = "qfp44.bmp", .design = "pic18qfp44.bit", .vpp = 22, .vcc = 11, .gnd = 10},
+    {.pkg = 40, .lo = 0xFFFFFFFF, .hi = 0xFF, .firstDesign = "pic16dip40c.bit", .design = "pic16dip40c.bit",
+     .vpp = 1, .vcc = 32, .gnd = 31},
+    {.pkg = 28, .lo = 0xFFFFFF80, .hi = 0x03, .firstDesign = "pic16dip28c.bit", .design = "pic16dip28.bit",
+     .vpp = 7, .vcc = 26, .gnd = 25},
+    {.pkg = 20, .lo = 0x1FFFF800, .firstDesign = "pic16dip18c.bit", .design = "pic16dip20.bit", .vpp = 14, .vcc = 26,
+     .gnd = 15},
+    {.pkg = 18, .lo = 0x1FFFF800, .firstDesign = "pic16dip18c.bit", .design = "pic16dip18.bit", .vpp = 15, .vcc = 25,
+     .gnd = 16},
+    {.pkg = 8, .design = "pic16dip08.bit", .vpp = 20, .vcc = 17, .gnd = 24},
 };
 
 const OtpPackage* FindOtpPackage(int pkg) {
@@ -390,13 +404,15 @@ TP16cxxx1::TP16cxxx1(Workbench& w) : PicOtpForm(w, "P16cxxx1", picvariant::P16cx
     fileConfig_.controls = "grid's";
     std::vector<std::string> names(kOtpNames[0].begin(), kOtpNames[0].end());
     using namespace picwin;
-    DeclareWindow({{Grid(kGrid, "CFG ：", names, std::vector<std::string>(16, "1"), [this] { StringGrid1Click(); }),
-                    UserIdField(), PushButton(kWrite, [this] { WriteClick(); }),
-                    PushButton(kVerify, [this] { VerifyClick(); }), PushButton(kRead, [this] { ReadToFileClick(); }),
-                    PushButton(kBlank, [this] { BlankClick(); }), PushButton(kWrtCfg, [this] { WtConfigClick(); }),
-                    PushButton(kReadCfg, [this] { RdConfigClick(); })},
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1, [this] { Button1Click(); }),
-                   {AddressField("Add ", false), StatusField("Prompt  "), ProgressBar()}});
+    using namespace win;
+    using F = TP16cxxx1;
+    DeclareControls(Join({{Grid({kGrid, "CFG ："}, names, std::vector<std::string>(16, "1")), UserIdField(),
+                           PushButton(kWrite), PushButton(kVerify), PushButton(kRead), PushButton(kBlank),
+                           PushButton(kWrtCfg), PushButton(kReadCfg)},
+                          Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1),
+                          {AddressField("Add ", false), StatusField("Prompt  "), ProgressBar()}}),
+                    this, {{kGrid, &F::StringGrid1Click}, {kRun1.Name, &F::Button1Click}});
+    BindHandlers(this, OneTimeClicks<F>());
     FillVariantTable();
     // The grid of the last run on this image. A byte the file does not hold is
     // an unprogrammed bit ("1"), never a programmed one: these are one-time cells.
@@ -409,12 +425,12 @@ TP16cxxx1::TP16cxxx1(Workbench& w) : PicOtpForm(w, "P16cxxx1", picvariant::P16cx
 }
 
 void TP16cxxx1::FillVariantTable() {
-    Table.assign(17, MakePicRow("", 0, 0, 0, 0, 0, 0, 0));
+    Table.assign(17, PicRow{});
     for (int i = 1; i <= 16; ++i) {
         PicRow& r = Table[static_cast<std::size_t>(i)];
-        if (i <= 6 || i == 16) r = MakePicRow("", 1, 32, 31, 0, 0, 0, 0);
-        else if (i <= 11) r = MakePicRow("", 15, 25, 16, 0, 0, 0, 0);
-        else r = MakePicRow("", 7, 26, 25, 0, 0, 0, 0);
+        if (i <= 6 || i == 16) r = {.VppPin = 1, .VccPin = 32, .GndPin = 31};
+        else if (i <= 11) r = {.VppPin = 15, .VccPin = 25, .GndPin = 16};
+        else r = {.VppPin = 7, .VccPin = 26, .GndPin = 25};
     }
 }
 

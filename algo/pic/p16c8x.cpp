@@ -9,16 +9,12 @@ using namespace proto;
 
 namespace {
 
-PicRow Row18(const char* name, std::int32_t last, std::int32_t eeLast, char revision) {
-    PicRow r;
-    r.Name = name;
+// A row in the 18-pin socket place.
+PicRow OnDip18(PicRow r) {
     r.VppPin = 15;
     r.VccPin = 25;
     r.GndPin = 16;
-    r.ProgramLast = last;
-    r.EepromLast = eeLast;
     r.ContactLo = TP16c8x::ContactLo;
-    r.Revision = revision;
     return r;
 }
 
@@ -29,20 +25,26 @@ TP16c8x::TP16c8x(Workbench& w)
                    {.writeKeepsVcc = true, .verifyChecksCurrent = true, .readDataInclusive = true,
                     .deviceIdMask = 0x3FE0, .writeConfigDone = "OK"}) {
     using namespace picwin;
-    const auto config = [this] { ConfigClick(); };
-    DeclareWindow({OperationButtons(),
-                   {Group("GroupBox1", "CFG Bits  "), ConfigBox("CheckBox1", "Lockbit      "),
-                    ConfigBox("CheckBox2", "WTD          ", true), ConfigBox("CheckBox3", "PWRT3          "),
-                    Radio("RadioGroup1", "OSC CFG bits  ", {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"},
-                          1, config),
-                    EraseChoice(config), Radio("Speed", "Speed ", {"Mid.(10mS)", "Slow(20mS)"}, 0)},
-                   Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {{"CheckBoxVer", "Verf."}}, {kDataBox}, {kWrtCfgBox}},
-                         kRun1, [this] { Button1Click(); }),
-                   {picwin::VerifyVoltage("5.0V", 0)},
-                   IdFields(true),
-                   Foot(false),
-                   {Label("Package", ""), Label(kConfigLabel, "文件缓冲区4000h=数据(EEPROM)0000h"),
-                    PushButton(kExit, [this] { Close(); })}});
+    using namespace win;
+    using F = TP16c8x;
+    DeclareControls(
+        Join({OperationButtons(),
+              {Group({"GroupBox1", "CFG Bits  "})},
+              In("GroupBox1", {Box({"CheckBox1", "Lockbit      "}), Box({"CheckBox2", "WTD          "}, true),
+                               Box({"CheckBox3", "PWRT3          "})}),
+              {Radio({"RadioGroup1", "OSC CFG bits  "}, {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"}, 1),
+               EraseChoice(), Radio({"Speed", "Speed "}, {"Mid.(10mS)", "Slow(20mS)"}, 0)},
+              Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {{"CheckBoxVer", "Verf."}}, {kDataBox}, {kWrtCfgBox}},
+                    kRun1),
+              {VerifyVoltage("5.0V", 0)},
+              IdFields(true),
+              Foot(false),
+              {Label({"Package"}), Label({kConfigLabel, "文件缓冲区4000h=数据(EEPROM)0000h"}), PushButton(kExit)}}),
+        this,
+        {{"CheckBox1", &F::ConfigClick}, {"CheckBox2", &F::ConfigClick}, {"CheckBox3", &F::ConfigClick},
+         {"RadioGroup1", &F::ConfigClick}, {"RadioGroup2", &F::ConfigClick}, {kRun1.Name, &F::Button1Click},
+         {kExit.Name, &F::Close}});
+    BindHandlers(this, OperationClicks<F>());
     FillVariantTable();
     ReadConBoxes({"CheckBox1", "CheckBox2", "CheckBox3"}, 4);
 }
@@ -50,13 +52,13 @@ TP16c8x::TP16c8x(Workbench& w)
 void TP16c8x::FillVariantTable() {
     Table = {
         PicRow{},
-        Row18("1: PIC16C83 (.5k)", 0x03FF, 0x3F, 0),
-        Row18("2: PIC16C/F84 (1k)", 0x07FF, 0x3F, 0),
-        Row18("3: PIC16C/F86 (2k)", 0x0FFF, 0x3F, 0),
-        Row18("4: PIC16F83 (.5k)", 0x03FF, 0x3F, 0),
-        Row18("5: PIC16F84 (1k)", 0x07FF, 0x3F, 0),
-        Row18("7: PIC16F84A (1k)", 0x07FF, 0x3F, 'A'),
-        Row18("6: PIC16F86A(2k)", 0x0FFF, 0, 'A'),
+        OnDip18({.Name = "1: PIC16C83 (.5k)", .ProgramLast = 0x03FF, .EepromLast = 0x3F}),
+        OnDip18({.Name = "2: PIC16C/F84 (1k)", .ProgramLast = 0x07FF, .EepromLast = 0x3F}),
+        OnDip18({.Name = "3: PIC16C/F86 (2k)", .ProgramLast = 0x0FFF, .EepromLast = 0x3F}),
+        OnDip18({.Name = "4: PIC16F83 (.5k)", .ProgramLast = 0x03FF, .EepromLast = 0x3F}),
+        OnDip18({.Name = "5: PIC16F84 (1k)", .ProgramLast = 0x07FF, .EepromLast = 0x3F}),
+        OnDip18({.Name = "7: PIC16F84A (1k)", .ProgramLast = 0x07FF, .EepromLast = 0x3F, .Revision = 'A'}),
+        OnDip18({.Name = "6: PIC16F86A(2k)", .ProgramLast = 0x0FFF, .EepromLast = 0, .Revision = 'A'}),
     };
     Table[0].Name = "Exit";
 }

@@ -17,8 +17,8 @@ struct F5xPackage {
     std::uint32_t lo, hi;
 };
 constexpr F5xPackage kPackages[] = {
-    {29, "pic16dip29.bit", 34, 8, 10, 0x00600280, 0x02},
-    {18, "pic16dip18.bit", 15, 25, 16, 0x1FFFF800, 0},
+    {.pkg = 29, .design = "pic16dip29.bit", .vpp = 34, .vcc = 8, .gnd = 10, .lo = 0x00600280, .hi = 0x02},
+    {.pkg = 18, .design = "pic16dip18.bit", .vpp = 15, .vcc = 25, .gnd = 16, .lo = 0x1FFFF800, .hi = 0},
 };
 
 const F5xPackage* FindPackage(int pkg) {
@@ -33,17 +33,19 @@ TP16f5x::TP16f5x(Workbench& w) : PicForm(w, "P16f5x", picvariant::P16f5x) {
     // CP, WDTE and FOSC1:0 are the boxes'; bits 11-4 are not implemented.
     fileConfig_ = {kFileConfig12, 0x0FFF, 0x000F, "boxes'"};
     using namespace picwin;
-    DeclareWindow({{Group("GroupBox1", "Int CFG   "), Box({"CheckBox1", "允许Lock"}, false, "GroupBox1"),
-                    Box({"CheckBox2", "允许WTD          "}, true, "GroupBox1"),
-                    Radio("RadioGroup1", "OSC Mode    ", OscItems(), 1)},
-                   Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1,
-                         [this] { Button1Click(); }),
-                   {PushButton(kErase, [this] { EraseClick(); }), PushButton(kWrite, [this] { WriteClick(); }),
-                    PushButton(kVerify, [this] { VerifyClick(); }), PushButton(kRead, [this] { ReadToFileClick(); }),
-                    PushButton(kWrCfg, [this] { WtConfigClick(); }), PushButton(kRdCfg, [this] { RdConfigClick(); }),
-                    PushButton(kBlank, [this] { BlankClick(); }), Edit(kUserId, "User ID", "1234")},
-                   Foot(false)});
-    Table.assign(20, MakePicRow("", 0, 0, 0, 0, 0, 0, 0));
+    using namespace win;
+    using F = TP16f5x;
+    DeclareControls(Join({{Group({"GroupBox1", "Int CFG   "})},
+                          In("GroupBox1", {Box({"CheckBox1", "允许Lock"}), Box({"CheckBox2", "允许WTD          "}, true)}),
+                          {Radio({"RadioGroup1", "OSC Mode    "}, OscItems(), 1)},
+                          Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1),
+                          {PushButton(kErase), PushButton(kWrite), PushButton(kVerify), PushButton(kRead),
+                           PushButton(kWrCfg), PushButton(kRdCfg), PushButton(kBlank),
+                           Edit({kUserId, "User ID"}, "1234")},
+                          Foot(false)}),
+                    this, {{kErase.Name, &F::EraseClick}, {kRun1.Name, &F::Button1Click}});
+    BindHandlers(this, OneTimeClicks<F>());
+    Table.assign(20, PicRow{});
     Table[0].Name = "Exit";
     // The last programmed configuration word, kept from run to run (nothing shows it).
     if (const auto word = ReadConfigWordFile(SideFile(".CON"))) ConfigWord = *word;
@@ -291,9 +293,10 @@ void TP16f5x::WtConfigClick() {
 
 void TP16f5x::Button1Click() {
     const PicRow& r = Row();
-    std::vector<BatchStep> steps = OneTimeSteps(*this);
-    steps.insert(steps.begin(), {"CheckBoxErase", [this] { EraseClick(); }});
-    RunBatch(steps, [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; }, true,
+    Handlers<TP16f5x> boxes = picwin::OneTimeBoxes<TP16f5x>();
+    boxes.insert(boxes.begin(), {picwin::kEraseBox.Name, &TP16f5x::EraseClick});
+    RunBatch(BatchSteps(this, boxes),
+             [this, &r] { return Ep3.WaitNextChip(r.GndPin, 0, r.ContactLo, r.ContactHi, 0) != 0; }, true,
              [this] { return CheckDeviceId(); });
 }
 

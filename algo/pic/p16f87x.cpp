@@ -15,26 +15,56 @@ const char* DesignForVcc(int vcc) {
 
 constexpr std::uint32_t kMask18 = 0x1FFFF800;
 
+// The named boxes of P16F87X.
+const NamedConfig kF87xConfig{
+    .base = 0x3FFC,
+    .boxes = {{.name = "CheckBox1", .caption = "Lockbit      ", .mask = 0x3030, .tickedUnlessAllOnes = true},
+              {.name = "CheckBox2", .caption = "WTD          ", .ticked = true, .mask = 0x0004, .setsWhenTicked = true},
+              {.name = "CheckBox3", .caption = "PWRT3          ", .mask = 0x0008},
+              {.name = "CheckBox4", .caption = "允许低压复位(BODEN)", .ticked = true, .mask = 0x0040, .setsWhenTicked = true},
+              {.name = "CheckBox5", .caption = "允许低压编程(LVP)", .ticked = true, .mask = 0x0080, .setsWhenTicked = true},
+              {.name = "CheckBox6", .caption = "保护Data  (CPD)", .mask = 0x0100},
+              {.name = "CheckBox7", .caption = "允许写flash(WRT)", .ticked = true, .mask = 0x0200, .setsWhenTicked = true},
+              {.name = "CheckBox8", .caption = "禁止DEBUG(DEBUG)", .mask = 0x0800}}};
+
+// The named boxes of P16F7X.
+const NamedConfig kF7xConfig{
+    .base = 0x3FFC,
+    .boxes = {{.name = "CheckBox1", .caption = "Lockbit      ", .mask = 0x0010},
+              {.name = "CheckBox2", .caption = "WTD          ", .ticked = true, .mask = 0x0004, .setsWhenTicked = true},
+              {.name = "CheckBox3", .caption = "PWRT3          ", .mask = 0x0008},
+              {.name = "CheckBox4", .caption = "BODEN", .ticked = true, .mask = 0x0040, .setsWhenTicked = true}}};
+
+// The named boxes of P16F628.
+const NamedConfig kF628Config{
+    .base = 0x3FEC,
+    .boxes = {{.name = "CheckBox1", .caption = "Lockbit      ", .mask = 0x3C00},
+              {.name = "CheckBox2", .caption = "WTD          ", .ticked = true, .mask = 0x0004, .setsWhenTicked = true},
+              {.name = "CheckBox3", .caption = "PWRT3          ", .mask = 0x0008},
+              {.name = "CheckBox4", .caption = "允许 BODEN", .ticked = true, .mask = 0x0040, .setsWhenTicked = true},
+              {.name = "CheckBox5", .caption = "允许 LVP", .ticked = true, .mask = 0x0080, .setsWhenTicked = true},
+              {.name = "CheckBox6", .caption = "保护Data  (CPD)", .mask = 0x0100}},
+    .oscBit4 = true};
+
 }  // namespace
 
 PicBoxesForm::PicBoxesForm(Workbench& w, std::string caption, const PicVariant& variant, PicFlashTraits traits,
                            NamedConfig config)
     : PicFlashForm(w, std::move(caption), variant, traits), config_(std::move(config)) {}
 
-void PicBoxesForm::DeclareBoxesWindow(BoxesWindow w) {
+ControlRows PicBoxesForm::BoxesRows(const BoxesWindow& w) const {
     using namespace picwin;
-    const auto config = [this] { ConfigClick(); };
-    ControlRows boxes{Group("GroupBox1", w.group, config)};
-    for (const NamedBox& b : config_.boxes) boxes.push_back(ConfigBox(b.name, b.caption, b.ticked));
-    DeclareWindow({OperationButtons(w.data),
-                   boxes,
-                   {Radio("RadioGroup1", w.osc, std::move(w.oscItems), 1, config),
-                    If(w.data, EraseChoice(config))},
-                   FlashBatch(w.data, [this] { Button1Click(); }),
-                   {picwin::VerifyVoltage("5.0V", 0)},
-                   IdFields(true),
-                   Foot(false),
-                   {PushButton(kExit, [this] { Close(); }), std::move(w.last)}});
+    using namespace win;
+    ControlRows boxes{Group({"GroupBox1", w.group})};
+    for (const NamedBox& b : config_.boxes) boxes.push_back(Box({b.name, b.caption}, b.ticked, "GroupBox1"));
+    return Join({OperationButtons(w.data),
+                 boxes,
+                 {Radio({"RadioGroup1", w.osc}, w.oscItems, 1), If(w.data, EraseChoice())},
+                 FlashBatch(w.data),
+                 {VerifyVoltage("5.0V", 0)},
+                 IdFields(true),
+                 Foot(false),
+                 {PushButton(kExit), w.last}});
 }
 
 void PicBoxesForm::LoadDesignForRow() { Ep3.LoadBitFile(DesignForVcc(row_.VccPin)); }
@@ -98,21 +128,12 @@ void PicBoxesForm::Button1Click() {
 // ---- TP16f87x ----------------------------------------------------------------------------------------
 
 TP16f87x::TP16f87x(Workbench& w)
-    : PicBoxesForm(w, "P16f87x", picvariant::P16f87x, {.deviceIdMask = 0x3FE0},
-                   {0x3FFC,
-                    {{"CheckBox1", "Lockbit      ", false, 0x3030, false, true},
-                     {"CheckBox2", "WTD          ", true, 0x0004, true},
-                     {"CheckBox3", "PWRT3          ", false, 0x0008, false},
-                     {"CheckBox4", "允许低压复位(BODEN)", true, 0x0040, true},
-                     {"CheckBox5", "允许低压编程(LVP)", true, 0x0080, true},
-                     {"CheckBox6", "保护Data  (CPD)", false, 0x0100, false},
-                     {"CheckBox7", "允许写flash(WRT)", true, 0x0200, true},
-                     {"CheckBox8", "禁止DEBUG(DEBUG)", false, 0x0800, false}},
-                    false}) {
-    DeclareBoxesWindow({.group = "内CFG 制位",
-                        .osc = "OSC Mode    位",
-                        .oscItems = {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"},
-                        .last = picwin::Label("Package", "Package")});
+    : PicBoxesForm(w, "P16f87x", picvariant::P16f87x, {.deviceIdMask = 0x3FE0}, kF87xConfig) {
+    DeclareControls(BoxesRows({.group = "内CFG 制位",
+                               .osc = "OSC Mode    位",
+                               .oscItems = {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"},
+                               .last = win::Label({"Package", "Package"})}),
+                    this, BoxesClicks<TP16f87x>());
     SetEnabled("CheckBox8", false);
     Table = F87xRows(kF87xNames, true);
     ReadCon();
@@ -160,17 +181,13 @@ TP16f7x1::TP16f7x1(Workbench& w)
                     .deviceIdMask = 0x3FE0,
                     .readConfigLoad = 0xFFFF,
                     .writeConfigChecks = false},
-                   {0x3FFC,
-                    {{"CheckBox1", "Lockbit      ", false, 0x0010, false},
-                     {"CheckBox2", "WTD          ", true, 0x0004, true},
-                     {"CheckBox3", "PWRT3          ", false, 0x0008, false},
-                     {"CheckBox4", "BODEN", true, 0x0040, true}},
-                    false}) {
-    DeclareBoxesWindow({.group = "Int CFG   ",
-                        .osc = "OSC Mode    ",
-                        .oscItems = {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"},
-                        .last = picwin::Label("Label3", "文件缓冲区4000h=数据(EEPROM)0000h"),
-                        .data = false});
+                   kF7xConfig) {
+    DeclareControls(BoxesRows({.group = "Int CFG   ",
+                               .osc = "OSC Mode    ",
+                               .oscItems = {"Low 晶振  LP", "普通晶振  XT", "Hi  晶振  HS", "阻容震振  RC"},
+                               .last = win::Label({"Label3", "文件缓冲区4000h=数据(EEPROM)0000h"}),
+                               .data = false}),
+                    this, BoxesClicks<TP16f7x1>());
     Table = F87xRows(kF7xNames, false);
     ReadCon();
 }
@@ -205,23 +222,19 @@ void TP16f7x1::EraseClick() { OneCommandEraseClick(&PicSerial::ChipEraseF9); }
 // ---- TP16f628x ---------------------------------------------------------------------------------------
 
 TP16f628x::TP16f628x(Workbench& w)
-    : PicBoxesForm(w, "P16f628x", picvariant::P16f628x, {.deviceIdMask = 0x3FE0},
-                   {0x3FEC,
-                    {{"CheckBox1", "Lockbit      ", false, 0x3C00, false},
-                     {"CheckBox2", "WTD          ", true, 0x0004, true},
-                     {"CheckBox3", "PWRT3          ", false, 0x0008, false},
-                     {"CheckBox4", "允许 BODEN", true, 0x0040, true},
-                     {"CheckBox5", "允许 LVP", true, 0x0080, true},
-                     {"CheckBox6", "保护Data  (CPD)", false, 0x0100, false}},
-                    true}) {
+    : PicBoxesForm(w, "P16f628x", picvariant::P16f628x, {.deviceIdMask = 0x3FE0}, kF628Config) {
     eraseDone_ = "End.";
-    DeclareBoxesWindow({.group = "内CFG 制位",
-                        .osc = "OSC Mode    位",
-                        .oscItems = {"Low 晶振 LP", "普通晶振 XT", "Hi  晶振 HS", "外部 ExtClk", "RC RA6=IO",
-                                     "RC RA6=CLK out", "ER RA6=IO", "ER RA6=CLK out"},
-                        .last = picwin::Label("Label3", "文件缓冲区4000h=数据0000h")});
-    Table = {MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0), MakePicRow("1: PICF627 (1k)", 15, 25, 16, 0x07FF, 0x7F, kMask18, 0),
-             MakePicRow("2: PIC16F628 (2k)", 15, 25, 16, 0x0FFF, 0x7F, kMask18, 0)};
+    DeclareControls(BoxesRows({.group = "内CFG 制位",
+                               .osc = "OSC Mode    位",
+                               .oscItems = {"Low 晶振 LP", "普通晶振 XT", "Hi  晶振 HS", "外部 ExtClk", "RC RA6=IO",
+                                            "RC RA6=CLK out", "ER RA6=IO", "ER RA6=CLK out"},
+                               .last = win::Label({"Label3", "文件缓冲区4000h=数据0000h"})}),
+                    this, BoxesClicks<TP16f628x>());
+    Table = {{.Name = "Exit"},
+             {.Name = "1: PICF627 (1k)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x07FF,
+              .EepromLast = 0x7F, .ContactLo = kMask18},
+             {.Name = "2: PIC16F628 (2k)", .VppPin = 15, .VccPin = 25, .GndPin = 16, .ProgramLast = 0x0FFF,
+              .EepromLast = 0x7F, .ContactLo = kMask18}};
     ReadCon();
 }
 

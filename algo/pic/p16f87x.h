@@ -16,16 +16,16 @@ namespace quilla {
 struct NamedBox {
     const char* name;
     const char* caption;
-    bool ticked;          // at creation
+    bool ticked = false;  // at creation
     std::uint16_t mask;
-    bool setsWhenTicked;
+    bool setsWhenTicked = false;
     bool tickedUnlessAllOnes = false;  // shown ticked unless every bit of mask is 1 (else: all 0)
 };
 
 struct NamedConfig {
     std::uint16_t base;
     std::vector<NamedBox> boxes;
-    bool oscBit4;  // the oscillator items 4-7 set bit 4 (PIC16F62x)
+    bool oscBit4 = false;  // the oscillator items 4-7 set bit 4 (PIC16F62x)
 };
 
 class PicBoxesForm : public PicFlashForm {
@@ -49,7 +49,20 @@ protected:
     };
     // The window: buttons, the named boxes in GroupBox1, the oscillator group,
     // the erase group, batch, fields, Exit and the last control.
-    void DeclareBoxesWindow(BoxesWindow w);
+    ControlRows BoxesRows(const BoxesWindow& w) const;
+    // Its handlers: the operation buttons; the group, the named boxes, the
+    // oscillator and erase groups run ConfigClick; Run and Exit.
+    template <class Form>
+    Handlers<Form> BoxesClicks() const {
+        Handlers<Form> h = OperationClicks<Form>();
+        h.push_back({"GroupBox1", &Form::ConfigClick});
+        for (const NamedBox& b : config_.boxes) h.push_back({b.name, &Form::ConfigClick});
+        h.insert(h.end(), {{"RadioGroup1", &Form::ConfigClick},
+                           {"RadioGroup2", &Form::ConfigClick},
+                           {picwin::kRun1.Name, &Form::Button1Click},
+                           {picwin::kExit.Name, &Form::Close}});
+        return h;
+    }
     // Setup's design and pins for the row: the design by the row's VCC pin.
     void LoadDesignForRow();
     void ReadCon();

@@ -11,12 +11,7 @@ using namespace proto;
 namespace {
 
 // P16F628A: 40, 28, 18 and 14-pin DIP, each with its label; no picture.
-constexpr PicPackage kPackages628a[] = {
-    {40, "PKG:  DIP40", "pic16dip40.bit", nullptr, 1, 32, 31, 0xFFFFFFFF, 0xFF},
-    {28, "PKG:  DIP28", "pic16dip28.bit", nullptr, 7, 26, 25, 0xFFFFFF80, 0x03},
-    {18, "PKG:  DIP18", "pic16dip18.bit", nullptr, 15, 25, 16, 0x1FFFF800, 0},
-    {14, "PKG:  DIP14", "pic16dip14.bit", nullptr, 30, 27, 14, 0xDC003F80, 0x01},
-};
+constexpr PicPackage kPackages628a[] = {kDip40, kDip28, kDip18, kDip14};
 
 }  // namespace
 
@@ -81,12 +76,10 @@ int PicKeyedForm::Waits() const {
     return Pic.WaitCount({row_.WriteDelay, speed, 0});
 }
 
-ControlRows PicKeyedForm::EraseAndBatch(std::vector<std::string> eraseItems, int eraseItem) {
+ControlRows PicKeyedForm::EraseAndBatch(std::vector<std::string> eraseItems, int eraseItem) const {
     const bool erase = !eraseItems.empty();
-    ControlRows w{picwin::If(erase, picwin::Radio("RadioGroup2", "Erasing ", std::move(eraseItems), eraseItem,
-                                                [this] { ConfigClick(); }))};
-    for (ControlRow& c : FlashBatch(keys_.eeprom, [this] { Button1Click(); })) w.push_back(std::move(c));
-    return w;
+    return win::Join({{win::If(erase, win::Radio({"RadioGroup2", "Erasing "}, std::move(eraseItems), eraseItem))},
+                      FlashBatch(keys_.eeprom)});
 }
 
 void PicKeyedForm::Button1Click() {
@@ -105,14 +98,15 @@ void PicKeyedForm::OnClose() {
 TP16f87xa1::TP16f87xa1(Workbench& w)
     : PicKeyedForm(w, "P16f87xa1", picvariant::P16f87xa1,
                    {.dataEnd = piccmd::EndProgramming87xA, .writeConfigStatus = "写ID...", .writeConfigThenWord = true},
-                   {"PIC1687XA", ConfigNameForm::P16f87xa1, kPicPackages44to18}) {
-    DeclareWindow({OperationButtons(true),
-                   ConfigBoxes("CFG Config(打勾编程为0)"),
-                   EraseAndBatch({"程序+数据", "程序+数据+CFG "}, 1),
-                   {WriteSpeed()},
-                   IdFields(true),
-                   picwin::Foot(false),
-                   {picwin::PushButton(picwin::kExit, [this] { Close(); })}});
+                   {.keyword = "PIC1687XA", .captions = ConfigNameForm::P16f87xa1, .packages = kPicPackages44to18}) {
+    DeclareControls(win::Join({OperationButtons(true),
+                               picwin::ConfigBoxes("CFG Config(打勾编程为0)"),
+                               EraseAndBatch({"程序+数据", "程序+数据+CFG "}, 1),
+                               {WriteSpeed()},
+                               IdFields(true),
+                               picwin::Foot(false),
+                               {win::PushButton(picwin::kExit)}}),
+                    this, KeyedClicks<TP16f87xa1>());
     FillVariantTable();
     ReadConFile();
 }
@@ -150,15 +144,19 @@ TP16fx::TP16fx(Workbench& w)
                     .deviceIdMask = 0x3FFF,
                     .readConfigLoad = 0xFFFF,
                     .writeConfigChecks = false},
-                   {"PIC16F", ConfigNameForm::P16fx, kPicPackages44to18, false, false, 4400}) {
-    DeclareWindow({OperationButtons(false),
-                   ConfigBoxes("CFG Config(打勾编程为0)"),
-                   EraseAndBatch({}, 0),
-                   {picwin::VerifyVoltage("5.0V", 0)},
-                   IdFields(false),
-                   picwin::Foot(false),
-                   {picwin::Label("Label1", "文件缓冲区4000h=数据(EEPROM)0000h"),
-                    picwin::PushButton(picwin::kExit, [this] { Close(); })}});
+                   {.keyword = "PIC16F",
+                    .captions = ConfigNameForm::P16fx,
+                    .packages = kPicPackages44to18,
+                    .eeprom = false,
+                    .fixedVcc = 4400}) {
+    DeclareControls(win::Join({OperationButtons(false),
+                               picwin::ConfigBoxes("CFG Config(打勾编程为0)"),
+                               EraseAndBatch({}, 0),
+                               {picwin::VerifyVoltage("5.0V", 0)},
+                               IdFields(false),
+                               picwin::Foot(false),
+                               {win::Label({"Label1", "文件缓冲区4000h=数据(EEPROM)0000h"}), win::PushButton(picwin::kExit)}}),
+                    this, KeyedClicks<TP16fx>());
     FillVariantTable();
     ReadConFile();
 }
@@ -188,14 +186,19 @@ TP16f628a1::TP16f628a1(Workbench& w)
                     .writeVppOffFirst = false,
                     .blankSecondEntryChecks = false,
                     .dataBegin = piccmd::BeginEraseProgram},
-                   {"P16F628A", ConfigNameForm::P16f628a1, kPackages628a, true, true, 4400}) {
-    DeclareWindow({OperationButtons(true),
-                   ConfigBoxes("CFG Config(打勾编程为0)"),
-                   EraseAndBatch({"Code  ", "Data  ", "程序+数据"}, 2),
-                   {WriteSpeed()},
-                   IdFields(true),
-                   picwin::Foot(false),
-                   {picwin::Label("Package", "Package")}});
+                   {.keyword = "P16F628A",
+                    .captions = ConfigNameForm::P16f628a1,
+                    .packages = kPackages628a,
+                    .packageLabel = true,
+                    .fixedVcc = 4400}) {
+    DeclareControls(win::Join({OperationButtons(true),
+                               picwin::ConfigBoxes("CFG Config(打勾编程为0)"),
+                               EraseAndBatch({"Code  ", "Data  ", "程序+数据"}, 2),
+                               {WriteSpeed()},
+                               IdFields(true),
+                               picwin::Foot(false),
+                               {win::Label({"Package", "Package"})}}),
+                    this, KeyedClicks<TP16f628a1>());
     FillVariantTable();
     ReadConFile();
 }

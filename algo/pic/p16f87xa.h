@@ -40,7 +40,6 @@ protected:
         bool eeprom = true;                  // ee= and the data controls
         int fixedVcc = 0;                    // setup VCC (0: vcc=, 5000 when absent or below `vccFloor`)
         int vccFloor = 1;
-        bool pictureAfterLabel = false;      // the picture comes after the label (else before the design only for 44/45)
     };
     PicKeyedForm(Workbench& wb, std::string caption, const PicVariant& variant, PicFlashTraits traits, Keys keys);
 
@@ -51,7 +50,18 @@ protected:
     // The window's common part after the buttons and the boxes: the erase group
     // (when `eraseItems` is not empty, item `eraseItem` chosen), the batch
     // boxes (W.Data with a data EEPROM) and Run.
-    ControlRows EraseAndBatch(std::vector<std::string> eraseItems, int eraseItem);
+    ControlRows EraseAndBatch(std::vector<std::string> eraseItems, int eraseItem) const;
+    // The handlers of these windows: the operation buttons, the configuration
+    // boxes, the erase group, Run and Exit.
+    template <class Form>
+    static Handlers<Form> KeyedClicks() {
+        Handlers<Form> h = OperationClicks<Form>();
+        for (const Handler<Form>& c : picwin::ConfigBoxClicks<Form>()) h.push_back(c);
+        h.insert(h.end(), {{"RadioGroup2", &Form::ConfigClick},
+                           {picwin::kRun1.Name, &Form::Button1Click},
+                           {picwin::kExit.Name, &Form::Close}});
+        return h;
+    }
     Keys keys_;
 };
 

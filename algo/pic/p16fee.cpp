@@ -21,14 +21,19 @@ const PicPackage* FindPackage(int pkg) {
 }  // namespace
 
 TP16fEEx::TP16fEEx(Workbench& w) : PicFlashForm(w, "P16fEEx", picvariant::P16fEEx, {}) {
-    DeclareWindow({OperationButtons(),
-                   ConfigBoxes("CFG Config(打勾编程为0)"),
-                   {EraseChoice({})},
-                   FlashBatch(true, [this] { Button1Click(); }),
-                   {picwin::VerifyVoltage("5.0V", 0), WriteSpeed()},
-                   IdFields(true),
-                   picwin::Foot(false),
-                   {picwin::Label("Package", "Package"), picwin::PushButton(picwin::kExit, [this] { Close(); })}});
+    using namespace picwin;
+    using F = TP16fEEx;
+    DeclareControls(win::Join({OperationButtons(),
+                               ConfigBoxes("CFG Config(打勾编程为0)"),
+                               {EraseChoice()},
+                               FlashBatch(true),
+                               {VerifyVoltage("5.0V", 0), WriteSpeed()},
+                               IdFields(true),
+                               Foot(false),
+                               {win::Label({"Package", "Package"}), win::PushButton(kExit)}}),
+                    this, {{kRun1.Name, &F::Button1Click}, {kExit.Name, &F::Close}});
+    BindHandlers(this, OperationClicks<F>());
+    BindHandlers(this, ConfigBoxClicks<F>());
     FillVariantTable();
     // The configuration word of the last session, beside the image.
     std::vector<std::uint8_t> fee;

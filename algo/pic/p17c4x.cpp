@@ -22,9 +22,12 @@ struct Pic17Package {
 };
 
 constexpr Pic17Package kPackages[] = {
-    {40, true, "pic17dip40.bit", "at90s8535dip48.bmp", 12, 21, 30},
-    {45, false, "pic17TQFP44.bit", "qfp44.bmp", 11, 21, 31},
-    {44, false, "pic17PLCC44.bit", "p44.bmp", 33, 42, 31},
+    {.pkg = 40, .picture = true, .design = "pic17dip40.bit", .placement = "at90s8535dip48.bmp", .vpp = 12, .vcc = 21,
+     .gnd = 30},
+    {.pkg = 45, .picture = false, .design = "pic17TQFP44.bit", .placement = "qfp44.bmp", .vpp = 11, .vcc = 21,
+     .gnd = 31},
+    {.pkg = 44, .picture = false, .design = "pic17PLCC44.bit", .placement = "p44.bmp", .vpp = 33, .vcc = 42,
+     .gnd = 31},
 };
 
 const Pic17Package* FindPackage(int pkg) {
@@ -47,13 +50,20 @@ TP17c4x::TP17c4x(Workbench& w) : PicForm(w, "P17c4x", picvariant::P16c8x) {
     // locations they program (FOSC1:0, WDTPS1:0, PM0, PM1, PM2).
     fileConfig_ = {kFileConfig17, 0xFFFF, 0x805F, "boxes'"};
     using namespace picwin;
-    ControlRows boxes{Group("GroupBox1", "CFG (打勾为0)")};
-    for (int i = 0; i < 8; ++i) boxes.push_back(picwin::Box({Box(i).c_str(), kBoxCaptions[i]}, false, "GroupBox1"));
-    DeclareWindow({ReadFirstButtons(*this),
-                   {PushButton(kRdCfg, [this] { RdConfigClick(); }), PushButton(kWrCfg, [this] { WtConfigClick(); })},
-                   boxes,
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1, [this] { Button1Click(); }),
-                   {Label("Image1", ""), AddressField("", true), StatusField(""), ProgressBar()}});
+    using F = TP17c4x;
+    ControlRows boxes{win::Group({"GroupBox1", "CFG (打勾为0)"})};
+    for (int i = 0; i < 8; ++i)
+        boxes.push_back(win::Box({kConfigBoxNames[static_cast<std::size_t>(i)], kBoxCaptions[i]}, false, "GroupBox1"));
+    DeclareControls(win::Join({ReadFirstButtons(),
+                               {win::PushButton(kRdCfg), win::PushButton(kWrCfg)},
+                               boxes,
+                               Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrtCfgBox}}, kRun1),
+                               {win::Label({"Image1"}), AddressField("", true), StatusField(""), ProgressBar()}}),
+                    this,
+                    {{kRdCfg.Name, &F::RdConfigClick},
+                     {kWrCfg.Name, &F::WtConfigClick},
+                     {kRun1.Name, &F::Button1Click}});
+    BindHandlers(this, ReadFirstClicks<F>());
     FillVariantTable();
     // A byte the file does not hold leaves its box unticked: a ticked box
     // programs a one-time configuration location.

@@ -19,19 +19,19 @@ constexpr int kMaxProgram = 0x200000;  // the PIC18 program space
 constexpr int kMaxEeprom = 1024;
 
 struct Package {
-    int pkg;
-    const char* picture;
-    const char* design;
-    int vpp, vcc, gnd;
-    std::uint32_t lo, hi;
+    int pkg = 0;
+    const char* picture = nullptr;
+    const char* design = nullptr;
+    int vpp = 0, vcc = 0, gnd = 0;
+    std::uint32_t lo = 0, hi = 0;
 };
 constexpr Package kPackages[] = {
-    {44, "p44b.bmp", "pic18plcc44.bit", 22, 11, 10, 0x248600, 0},
-    {45, "qfp44.bmp", "pic18qfp44.bit", 22, 11, 10, 0x290600, 0},
-    {40, nullptr, "pic18dip40.bit", 1, 32, 31, 0xFFFFFFFF, 0x7F},
-    {28, nullptr, "pic18dip28.bit", 7, 26, 25, 0xFFFFFFC0, 0x1},
-    {29, nullptr, "pic18f2331dip28.bit", 7, 26, 25, 0, 0},
-    {18, nullptr, "pic18dip18.bit", 15, 25, 16, 0, 0},
+    {.pkg = 44, .picture = "p44b.bmp", .design = "pic18plcc44.bit", .vpp = 22, .vcc = 11, .gnd = 10, .lo = 0x248600},
+    {.pkg = 45, .picture = "qfp44.bmp", .design = "pic18qfp44.bit", .vpp = 22, .vcc = 11, .gnd = 10, .lo = 0x290600},
+    {.pkg = 40, .design = "pic18dip40.bit", .vpp = 1, .vcc = 32, .gnd = 31, .lo = 0xFFFFFFFF, .hi = 0x7F},
+    {.pkg = 28, .design = "pic18dip28.bit", .vpp = 7, .vcc = 26, .gnd = 25, .lo = 0xFFFFFFC0, .hi = 0x1},
+    {.pkg = 29, .design = "pic18f2331dip28.bit", .vpp = 7, .vcc = 26, .gnd = 25},
+    {.pkg = 18, .design = "pic18dip18.bit", .vpp = 15, .vcc = 25, .gnd = 16},
 };
 
 const Package* FindPackage(int pkg) {
@@ -65,12 +65,10 @@ ControlRows Pic18Form::CommonControls() {
     std::vector<std::string> names;
     for (int r = 0; r < 16; ++r)
         for (int b = 7; b >= 0; --b) names.push_back(GridRowName(r, b));
-    ControlRows w{Grid(kGrid, "CFG ：(用鼠标点击设置0/1)", names, std::vector<std::string>(names.size(), ""),
-                     [this] { StringGrid1Click(); })};
-    for (ControlRow& c : ReadFirstButtons(*this)) w.push_back(std::move(c));
-    w.push_back(PushButton(kRdCfg, [this] { RdConfigClick(); }));
-    w.push_back(PushButton(kWrCfg, [this] { WtConfigClick(); }));
-    return w;
+    const std::vector<std::string> cells(names.size(), "");
+    return win::Join({{win::Grid({kGrid, "CFG ：(用鼠标点击设置0/1)"}, std::move(names), cells)},
+                      ReadFirstButtons(),
+                      {win::PushButton(kRdCfg), win::PushButton(kWrCfg)}});
 }
 
 ControlRows Pic18Form::FootFields() {
@@ -315,18 +313,20 @@ void Pic18Form::OnClose() {
 
 TP18fxx2::TP18fxx2(Workbench& w) : Pic18Form(w, "P18fxx2", C48P18fxx2, false) {
     using namespace picwin;
-    DeclareWindow({{Edit(kUserId, "用户ID(ASC2码):", "")},
-                   CommonControls(),
-                   {PushButton(kErase, [this] { EraseClick(); }),
-                    PushButton(kRdData, [this] { RdDataClick(); }),
-                    PushButton(kWrData, [this] { WrDataClick(); }),
-                    PushButton({"ID", "Device ID"}, [this] { IDClick(); }),
-                    Radio("RadioGroup2", "Erasing ",
-                          {"Chip(All )", "EEPROM", "BOOT ", "Panel1", "Panel2", "Panel3", "Panel4"}, 0,
-                          [this] { Radio1Click(); })},
-                   Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kDataBox}, {kWrtCfgBox}}, kRun1,
-                         [this] { Button1Click(); }),
-                   FootFields()});
+    using namespace win;
+    using F = TP18fxx2;
+    DeclareControls(
+        Join({{Edit({kUserId, "用户ID(ASC2码):"}, "")},
+              CommonControls(),
+              {PushButton(kErase), PushButton(kRdData), PushButton(kWrData), PushButton({"ID", "Device ID"}),
+               Radio({"RadioGroup2", "Erasing "},
+                     {"Chip(All )", "EEPROM", "BOOT ", "Panel1", "Panel2", "Panel3", "Panel4"}, 0)},
+              Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kDataBox}, {kWrtCfgBox}}, kRun1),
+              FootFields()}),
+        this,
+        {{kErase.Name, &F::EraseClick}, {kRdData.Name, &F::RdDataClick}, {kWrData.Name, &F::WrDataClick},
+         {"ID", &F::IDClick}, {"RadioGroup2", &F::Radio1Click}, {kRun1.Name, &F::Button1Click}});
+    BindHandlers(this, CommonClicks<F>());
     FillVariantTable();
     if (auto s = ReadC48(SideFile(C48Extension), C48P18fxx2)) {
         for (int i = 0; i < 16; ++i) ConfigBuffer[static_cast<std::size_t>(i)] = (*s)[static_cast<std::size_t>(i)].value_or(0xFF);
@@ -684,9 +684,11 @@ void TP18fxx2::Button1Click() {
 
 TP18cxxx::TP18cxxx(Workbench& w) : Pic18Form(w, "P18cxxx", C48P18cxxx, true) {
     using namespace picwin;
-    DeclareWindow({CommonControls(),
-                   Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1, [this] { Button1Click(); }),
-                   FootFields()});
+    using F = TP18cxxx;
+    DeclareControls(win::Join({CommonControls(), Batch({{kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1),
+                               FootFields()}),
+                    this, {{kRun1.Name, &F::Button1Click}});
+    BindHandlers(this, CommonClicks<F>());
     FillVariantTable();
     if (auto s = ReadC48(SideFile(C48Extension), C48P18cxxx)) {
         for (int i = 0; i < 16; ++i) ConfigBuffer[static_cast<std::size_t>(i)] = (*s)[static_cast<std::size_t>(i)].value_or(0xFF);

@@ -89,7 +89,16 @@ protected:
                      const std::function<std::int32_t()>& more = nullptr);
     // The window's first controls (the configuration grid, Read, Blank?,
     // Vrfy, Write., Rd.CFG and Wr.CFG) and its foot (type, address, status, progress).
-    ControlRows CommonControls();
+    static ControlRows CommonControls();
+    // Their handlers: the grid's click, Read, Blank?, Vrfy, Write., Rd.CFG and Wr.CFG.
+    template <class Form>
+    static Handlers<Form> CommonClicks() {
+        Handlers<Form> h = picwin::ReadFirstClicks<Form>();
+        h.insert(h.end(), {{kGrid, &Form::StringGrid1Click},
+                           {picwin::kRdCfg.Name, &Form::RdConfigClick},
+                           {picwin::kWrCfg.Name, &Form::WtConfigClick}});
+        return h;
+    }
     static ControlRows FootFields();
     // Setup's first steps: the table, the device line (false: refused), a new image.
     bool SetupStart();

@@ -10,16 +10,25 @@ std::vector<PicRow> F87xRows(const F87xNames& names, bool eeprom) {
         bool dip40;
         std::int32_t programLast, eepromLast;
     };
-    constexpr Part kParts[8] = {{false, 0x0FFF, 0x3F}, {true, 0x0FFF, 0x3F}, {false, 0x0FFF, 0x3F},
-                                {false, 0x1FFF, 0x7F}, {true, 0x1FFF, 0x7F}, {false, 0, 0},
-                                {false, 0x3FFF, 0xFF}, {true, 0x3FFF, 0xFF}};
-    std::vector<PicRow> rows{MakePicRow("Exit", 0, 0, 0, 0, 0, 0, 0)};
+    constexpr Part kParts[8] = {{.dip40 = false, .programLast = 0x0FFF, .eepromLast = 0x3F},
+                                {.dip40 = true, .programLast = 0x0FFF, .eepromLast = 0x3F},
+                                {.dip40 = false, .programLast = 0x0FFF, .eepromLast = 0x3F},
+                                {.dip40 = false, .programLast = 0x1FFF, .eepromLast = 0x7F},
+                                {.dip40 = true, .programLast = 0x1FFF, .eepromLast = 0x7F},
+                                {.dip40 = false, .programLast = 0, .eepromLast = 0},
+                                {.dip40 = false, .programLast = 0x3FFF, .eepromLast = 0xFF},
+                                {.dip40 = true, .programLast = 0x3FFF, .eepromLast = 0xFF}};
+    std::vector<PicRow> rows{{.Name = "Exit"}};
     for (std::size_t i = 0; i < 8; ++i) {
         const Part& p = kParts[i];
         const std::int32_t ee = eeprom ? p.eepromLast : 0;
-        if (p.programLast == 0) rows.push_back(MakePicRow(names[i], 0, 0, 0, 0, 0, 0, 0));
-        else if (p.dip40) rows.push_back(MakePicRow(names[i], 1, 32, 31, p.programLast, ee, 0xFFFFFFFF, 0xFF));
-        else rows.push_back(MakePicRow(names[i], 7, 26, 25, p.programLast, ee, 0xFFFFFF80, 0x03));
+        if (p.programLast == 0) rows.push_back({.Name = names[i]});
+        else if (p.dip40)
+            rows.push_back({.Name = names[i], .VppPin = 1, .VccPin = 32, .GndPin = 31, .ProgramLast = p.programLast,
+                            .EepromLast = ee, .ContactLo = 0xFFFFFFFF, .ContactHi = 0xFF});
+        else
+            rows.push_back({.Name = names[i], .VppPin = 7, .VccPin = 26, .GndPin = 25, .ProgramLast = p.programLast,
+                            .EepromLast = ee, .ContactLo = 0xFFFFFF80, .ContactHi = 0x03});
     }
     return rows;
 }
@@ -27,13 +36,11 @@ std::vector<PicRow> F87xRows(const F87xNames& names, bool eeprom) {
 using namespace proto;
 
 const PicPackage kPicPackages44to18[5] = {
-    {44, nullptr, "pic16plcc44.bit", "p44b.bmp", 22, 11, 10, 0x248600, 0},
-    {45, nullptr, "pic16qfp44.bit", "qfp44.bmp", 22, 11, 10, 0x290600, 0},
-    // 0xFF, not 0xFFFF: socket pins 41-48 hold no pin of a 40-pin part (the contact
-    // test would never pass); the built-in 40-pin rows have 0xFF.
-    {40, "PKG:  DIP40", "pic16dip40.bit", nullptr, 1, 32, 31, 0xFFFFFFFF, 0xFF},
-    {28, "PKG:  DIP28", "pic16dip28.bit", nullptr, 7, 26, 25, 0xFFFFFF80, 0x03},
-    {18, "PKG:  DIP18", "pic16dip18.bit", nullptr, 15, 25, 16, 0x1FFFF800, 0},
+    {.pkg = 44, .design = "pic16plcc44.bit", .picture = "p44b.bmp", .vpp = 22, .vcc = 11, .gnd = 10, .lo = 0x248600},
+    {.pkg = 45, .design = "pic16qfp44.bit", .picture = "qfp44.bmp", .vpp = 22, .vcc = 11, .gnd = 10, .lo = 0x290600},
+    kDip40,
+    kDip28,
+    kDip18,
 };
 
 const PicPackage* FindPicPackage(const PicPackage* table, std::size_t n, int pkg) {
@@ -103,45 +110,43 @@ int PicFlashForm::SetupFromLine(bool eeprom, ConfigNameForm captions, std::span<
 
 ControlRows PicFlashForm::OperationButtons(bool data) {
     using namespace picwin;
-    return {PushButton(kErase, [this] { EraseClick(); }),
-            PushButton(kWrite, [this] { WriteClick(); }),
-            PushButton(kVerify, [this] { VerifyClick(); }),
-            PushButton(kRead, [this] { ReadToFileClick(); }),
-            If(data, PushButton(kWrData, [this] { WrDataClick(); })),
-            If(data, PushButton(kRdData, [this] { RdDataClick(); })),
-            PushButton(kWrtCfg, [this] { WtConfigClick(); }),
-            PushButton(kReadCfg, [this] { RdConfigClick(); }),
-            PushButton(kBlank, [this] { BlankClick(); })};
+    using namespace win;
+    return {PushButton(kErase),  PushButton(kWrite),           PushButton(kVerify),
+            PushButton(kRead),   If(data, PushButton(kWrData)), If(data, PushButton(kRdData)),
+            PushButton(kWrtCfg), PushButton(kReadCfg),         PushButton(kBlank)};
 }
 
-ControlRows PicFlashForm::FlashBatch(bool data, std::function<void()> run) {
+ControlRows PicFlashForm::FlashBatch(bool data) {
     using namespace picwin;
     std::vector<BatchBox> boxes{{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}};
     if (data) boxes.push_back({kDataBox});
     boxes.push_back({kWrtCfgBox});
-    return Batch(boxes, kRun1, std::move(run));
+    return Batch(boxes, kRun1);
 }
 
 std::vector<AlgoForm::BatchStep> PicFlashForm::FlashSteps(bool data) {
-    std::vector<BatchStep> steps = OneTimeSteps(*this);
-    steps.insert(steps.begin(), {"CheckBoxErase", [this] { EraseClick(); }});
-    if (data) steps.insert(steps.end() - 1, {"CheckBoxrWrData", [this] { WrDataClick(); }});
-    return steps;
+    using namespace picwin;
+    using F = PicFlashForm;
+    Handlers<F> boxes{{kEraseBox.Name, &F::EraseClick},
+                      {kBlankBox.Name, &F::BlankClick},
+                      {kWriteBox.Name, &F::WriteClick},
+                      {kVerifyBox.Name, &F::VerifyClick}};
+    if (data) boxes.push_back({kDataBox.Name, &F::WrDataClick});
+    boxes.push_back({kWrtCfgBox.Name, &F::WtConfigClick});
+    return BatchSteps(this, boxes);
 }
 
 ControlRows PicFlashForm::IdFields(bool makerReadOnly) {
-    using namespace picwin;
-    ControlRow maker = Edit("Edit2", "厂家识别码(只读)", "");
-    maker.ReadOnly = makerReadOnly;
-    return {Edit(kUserId, "用户识别码(读/写) ", "ffff"), maker};
+    using namespace win;
+    const ControlRow maker = Edit({"Edit2", "厂家识别码(只读)"}, "");
+    return {Edit({kUserId, "用户识别码(读/写) "}, "ffff"), makerReadOnly ? ReadOnly(maker) : maker};
 }
 
-ControlRow PicFlashForm::EraseChoice(std::function<void()> click) {
-    return picwin::Radio("RadioGroup2", "Erasing ", {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3,
-                         std::move(click));
+ControlRow PicFlashForm::EraseChoice() {
+    return win::Radio({"RadioGroup2", "Erasing "}, {"Code  ", "Data  ", "程序+数据", "程序+数据+CFG "}, 3);
 }
 
-ControlRow PicFlashForm::WriteSpeed() { return picwin::Combo("Speed", {"Fast写", "Slow  "}, 0); }
+ControlRow PicFlashForm::WriteSpeed() { return win::Combo({"Speed"}, {"Fast写", "Slow  "}, 0); }
 
 // ---- program memory -----------------------------------------------------------------------------------
 

@@ -49,13 +49,24 @@ struct PicFlashTraits {
 // placement picture shown before the design (or none) and the row's pins and
 // contact masks.
 struct PicPackage {
-    int pkg;
-    const char* label;
-    const char* design;
-    const char* picture;
-    int vpp, vcc, gnd;
-    std::uint32_t lo, hi;
+    int pkg = 0;
+    const char* label = nullptr;
+    const char* design = nullptr;
+    const char* picture = nullptr;
+    int vpp = 0, vcc = 0, gnd = 0;
+    std::uint32_t lo = 0, hi = 0;
 };
+// The DIP packages of those forms. Socket pins 41-48 hold no pin of a 40-pin
+// part: its high contact mask is 0xFF, not 0xFFFF (the contact test would
+// never pass); the built-in 40-pin rows have 0xFF.
+inline constexpr PicPackage kDip40{.pkg = 40, .label = "PKG:  DIP40", .design = "pic16dip40.bit", .vpp = 1, .vcc = 32,
+                                   .gnd = 31, .lo = 0xFFFFFFFF, .hi = 0xFF};
+inline constexpr PicPackage kDip28{.pkg = 28, .label = "PKG:  DIP28", .design = "pic16dip28.bit", .vpp = 7, .vcc = 26,
+                                   .gnd = 25, .lo = 0xFFFFFF80, .hi = 0x03};
+inline constexpr PicPackage kDip18{.pkg = 18, .label = "PKG:  DIP18", .design = "pic16dip18.bit", .vpp = 15, .vcc = 25,
+                                   .gnd = 16, .lo = 0x1FFFF800, .hi = 0};
+inline constexpr PicPackage kDip14{.pkg = 14, .label = "PKG:  DIP14", .design = "pic16dip14.bit", .vpp = 30, .vcc = 27,
+                                   .gnd = 14, .lo = 0xDC003F80, .hi = 0x01};
 // 44 PLCC, 45 QFP, 40, 28 and 18 DIP (PIC16FEE, PIC1687XA, PIC16F).
 extern const PicPackage kPicPackages44to18[5];
 const PicPackage* FindPicPackage(const PicPackage* table, std::size_t n, int pkg);
@@ -160,17 +171,27 @@ protected:
     // The IDs, configuration and data EEPROM above program memory, in both
     // layouts: file data there is not past the chip.
     std::vector<std::pair<std::int64_t, std::int64_t>> SideAreas() const override;
-    // The operation buttons, in window order (R.Data and W.Data with `data`).
-    ControlRows OperationButtons(bool data = true);
+    // The operation buttons, in window order (R.Data and W.Data with `data`),
+    // and their handlers.
+    static ControlRows OperationButtons(bool data = true);
+    template <class Form>
+    static Handlers<Form> OperationClicks() {
+        using namespace picwin;
+        return {{kErase.Name, &Form::EraseClick},     {kWrite.Name, &Form::WriteClick},
+                {kVerify.Name, &Form::VerifyClick},   {kRead.Name, &Form::ReadToFileClick},
+                {kWrData.Name, &Form::WrDataClick},   {kRdData.Name, &Form::RdDataClick},
+                {kWrtCfg.Name, &Form::WtConfigClick}, {kReadCfg.Name, &Form::RdConfigClick},
+                {kBlank.Name, &Form::BlankClick}};
+    }
     // The batch group: Ers., Blank?, Write., Vrfy, W.Data (with `data`) and
-    // Wrt.CFG., all ticked, and its run button Button1 (`run`).
-    static ControlRows FlashBatch(bool data, std::function<void()> run);
+    // Wrt.CFG., all ticked, and its run button Button1.
+    static ControlRows FlashBatch(bool data);
     // The batch steps Ers., Blank?, Write., Vrfy, W.Data (with `data`) and Wrt.CFG.
     std::vector<BatchStep> FlashSteps(bool data);
     // The user ID edit with the maker ID edit beside it (read-only with `makerReadOnly`).
     static ControlRows IdFields(bool makerReadOnly);
     // The radio group "Erasing " (Code, Data, both, everything) at everything.
-    static ControlRow EraseChoice(std::function<void()> click);
+    static ControlRow EraseChoice();
     // The combo Speed at "Fast写".
     static ControlRow WriteSpeed();
 

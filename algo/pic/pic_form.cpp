@@ -7,20 +7,6 @@
 
 namespace quilla {
 
-PicRow MakePicRow(const char* name, int vpp, int vcc, int gnd, std::int32_t programLast, std::int32_t eepromLast,
-                  std::uint32_t contactLo, std::uint32_t contactHi) {
-    PicRow r;
-    r.Name = name;
-    r.VppPin = vpp;
-    r.VccPin = vcc;
-    r.GndPin = gnd;
-    r.ProgramLast = programLast;
-    r.EepromLast = eepromLast;
-    r.ContactLo = contactLo;
-    r.ContactHi = contactHi;
-    return r;
-}
-
 std::optional<std::uint16_t> ReadConfigWordFile(const std::string& path) {
     std::vector<std::uint8_t> bytes;
     if (path.empty() || !ReadTextModeFile(path, bytes) || bytes.size() > 2) return std::nullopt;
@@ -51,117 +37,59 @@ std::optional<std::uint32_t> ScanHexDigits(const std::string& text, int digits) 
 PicForm::PicForm(Workbench& w, std::string caption, const PicVariant& variant)
     : AlgoForm(w, std::move(caption)), Pic(w.Ep3, variant) {}
 
-// ---- the window ----------------------------------------------------------------------------------
-
-void PicForm::DeclareWindow(std::initializer_list<ControlRows> tables) {
-    for (const ControlRows& t : tables) DeclareControls(t);
-}
+// ---- the rows the windows share ---------------------------------------------------------------------
 
 namespace picwin {
 
-ControlRow PushButton(Face face, std::function<void()> click) {
-    return {.Kind = ControlKind::Button, .Name = face.Name, .Caption = face.Caption, .Click = std::move(click)};
-}
-
-ControlRow Box(Face face, bool ticked, const std::string& group, std::function<void()> click) {
-    return {.Kind = ControlKind::Check,
-            .Name = face.Name,
-            .Caption = face.Caption,
-            .Group = group,
-            .Ticked = ticked,
-            .Click = std::move(click)};
-}
-
-ControlRow Radio(const char* name, const char* caption, std::vector<std::string> items, int index,
-                 std::function<void()> click, const std::string& group) {
-    return {.Kind = ControlKind::Radio,
-            .Name = name,
-            .Caption = caption,
-            .Group = group,
-            .Items = std::move(items),
-            .Index = index,
-            .Click = std::move(click)};
-}
-
-ControlRow Combo(const char* name, std::vector<std::string> items, int index) {
-    return {.Kind = ControlKind::Combo, .Name = name, .Items = std::move(items), .Index = index};
-}
+using namespace win;
 
 std::vector<std::string> OscItems() { return {"LP          ", "XT          ", "HS          ", "RC          "}; }
 
 ControlRow VerifyVoltage(const char* highest, int index) {
-    return Combo("VeriyVolt", {std::string("Vrfy电压") + highest, "Vrfy电压3.3V", "Vrfy电压2.5V"}, index);
-}
-
-ControlRow Edit(const char* name, const char* label, const char* text, const std::string& group) {
-    return {.Kind = ControlKind::Edit, .Name = name, .Caption = label, .Group = group, .Text = text};
-}
-
-ControlRow Label(const char* name, const char* caption, const std::string& group) {
-    return {.Kind = ControlKind::Label, .Name = name, .Caption = caption, .Group = group};
-}
-
-ControlRow Group(const char* name, const std::string& caption, std::function<void()> click) {
-    return {.Kind = ControlKind::Group, .Name = name, .Caption = caption, .Click = std::move(click)};
-}
-
-ControlRow Grid(const char* name, const char* caption, std::vector<std::string> rowNames,
-                std::vector<std::string> cells, std::function<void()> click) {
-    return {.Kind = ControlKind::Grid,
-            .Name = name,
-            .Caption = caption,
-            .Items = std::move(rowNames),
-            .Cells = std::move(cells),
-            .Click = std::move(click)};
+    return Combo({"VeriyVolt"}, {std::string("Vrfy电压") + highest, "Vrfy电压3.3V", "Vrfy电压2.5V"}, index);
 }
 
 ControlRow AddressField(const char* text, bool red) {
-    ControlRow c = ReadOnly(Edit(PicForm::kAddress, "", text));
-    c.Emphasis = red;
-    return c;
+    ControlRow c = ReadOnly(Edit({PicForm::kAddress}, text));
+    return red ? Red(c) : c;
 }
 
-ControlRow TypeField(const char* text) { return ReadOnly(Edit(PicForm::kType, "", text)); }
+ControlRow TypeField(const char* text) { return ReadOnly(Edit({PicForm::kType}, text)); }
 
-ControlRow StatusField(const char* text) {
-    return {.Kind = ControlKind::Status, .Name = PicForm::kStatus, .Text = text};
-}
+ControlRow StatusField(const char* text) { return Status(PicForm::kStatus, text); }
 
-ControlRow ProgressBar() { return {.Kind = ControlKind::Progress, .Name = PicForm::kProgress}; }
+ControlRow ProgressBar() { return Progress(PicForm::kProgress); }
 
-ControlRow UserIdField() { return Edit(PicForm::kUserId, "User ID : ", "ffff"); }
+ControlRow UserIdField() { return Edit({PicForm::kUserId, "User ID : "}, "ffff"); }
 
 ControlRows Foot(bool redAddress) {
     return {AddressField("Add ", redAddress), TypeField("Type"), StatusField("Prompt  "), ProgressBar()};
 }
 
-ControlRow Hidden(ControlRow c) {
-    c.Visible = false;
-    return c;
-}
-
-ControlRow Disabled(ControlRow c) {
-    c.Enabled = false;
-    return c;
-}
-
-ControlRow ReadOnly(ControlRow c) {
-    c.ReadOnly = true;
-    return c;
-}
-
-ControlRow If(bool on, ControlRow c) {
-    c.Present = on;
-    return c;
-}
-
-ControlRows Batch(const std::vector<BatchBox>& boxes, Face run, std::function<void()> click) {
-    ControlRows w{Group("GroupBox2", "Batch   ")};
+ControlRows Batch(const std::vector<BatchBox>& boxes, Face run) {
+    ControlRows w{Group({"GroupBox2", "Batch   "})};
     for (const BatchBox& b : boxes) w.push_back(Box(b.face, b.ticked, "GroupBox2"));
-    ControlRow r = PushButton(run, std::move(click));
-    r.Group = "GroupBox2";
-    w.push_back(std::move(r));
+    w.push_back(PushButton(run, "GroupBox2"));
     return w;
+}
+
+ControlRows ConfigBoxes(const char* groupCaption) {
+    ControlRows w{Group({"GroupBox1", groupCaption})};
+    for (int k = 0; k < 16; ++k) {
+        const ControlRow box = Box({kConfigBoxNames[static_cast<std::size_t>(k)]}, false, "GroupBox1");
+        w.push_back(k < 14 ? box : Disabled(box));
+    }
+    w.push_back(Label({PicForm::kConfigLabel, "Config = ffff"}, "GroupBox1"));
+    return w;
+}
+
+ControlRows OneTimeButtons() {
+    return {PushButton(kBlank), PushButton(kWrite), PushButton(kVerify), PushButton(kRead),
+            PushButton(kWrtCfg), PushButton(kReadCfg), PushButton(kExit)};
+}
+
+ControlRows ReadFirstButtons() {
+    return {PushButton(kRead), PushButton(kBlank), PushButton(kVerify), PushButton(kWrite)};
 }
 
 }  // namespace picwin
@@ -246,21 +174,6 @@ bool PicForm::SupplyPinsTouch(int vpp, int vcc, int gnd) {
 }
 
 // ---- configuration controls ------------------------------------------------------------------
-
-ControlRows PicForm::ConfigBoxes(const std::string& groupCaption) {
-    ControlRows w{picwin::Group("GroupBox1", groupCaption, [this] { ConfigClick(); })};
-    for (int k = 1; k <= 16; ++k) {
-        const std::string name = "CheckBox" + std::to_string(k);
-        w.push_back(ConfigBox(name.c_str(), ""));
-        w.back().Enabled = k < 15;
-    }
-    w.push_back(picwin::Label(kConfigLabel, "Config = ffff", "GroupBox1"));
-    return w;
-}
-
-ControlRow PicForm::ConfigBox(const char* name, const char* caption, bool ticked) {
-    return picwin::Box({name, caption}, ticked, "GroupBox1", [this] { ConfigClick(); });
-}
 
 void PicForm::ApplyCaptions(const ConfigCaptions& captions) {
     for (int k = 0; k < 16; ++k) {

@@ -14,13 +14,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "algo/common/form.h"
 #include "algo/common/scan.h"
+#include "algo/common/window.h"
 #include "algo/pic/config_names.h"
 #include "algo/pic/pic_serial.h"
 
@@ -28,7 +28,7 @@ namespace quilla {
 
 // One row of a PIC form's device table; each form uses the columns it needs.
 struct PicRow {
-    std::string Name;
+    std::string Name{};
     int VppPin = 0, VccPin = 0, GndPin = 0;  // socket pins
     std::int32_t ProgramLast = 0;            // program bytes - 1 (2 x words - 1)
     std::int32_t EepromLast = 0;             // data EEPROM bytes - 1
@@ -45,9 +45,6 @@ struct PicRow {
         ContactLo = p.lo, ContactHi = p.hi;
     }
 };
-
-PicRow MakePicRow(const char* name, int vpp, int vcc, int gnd, std::int32_t programLast, std::int32_t eepromLast,
-                  std::uint32_t contactLo, std::uint32_t contactHi);
 
 // The two-byte ".CON" file: bits 15-8 of the word, then bits 7-0, in text
 // mode. Empty: FFFFh; one byte b: b << 8 | FFh. A file holding more than two
@@ -148,21 +145,9 @@ public:
     std::vector<std::pair<std::int64_t, std::int64_t>> SideAreas() const override;
 
 protected:
-    // Declares the window: the tables in order, each control that is Present.
-    void DeclareWindow(std::initializer_list<ControlRows> tables);
-    // GroupBox1 with CheckBox1..CheckBox16 (15 and 16 disabled) and Label3
-    // "Config = ffff"; every box and the group run ConfigClick.
-    ControlRows ConfigBoxes(const std::string& groupCaption);
-    // A box of GroupBox1 that runs ConfigClick.
-    ControlRow ConfigBox(const char* name, const char* caption, bool ticked = false);
     // The batch steps Blank?, Write., Vrfy and Wrt.CFG. on `f`'s click handlers.
     template <class Form>
-    static std::vector<BatchStep> OneTimeSteps(Form& f) {
-        return {{"CheckBoxBlank", [&f] { f.BlankClick(); }},
-                {"CheckBoxWrite", [&f] { f.WriteClick(); }},
-                {"CheckBoxVer", [&f] { f.VerifyClick(); }},
-                {"CheckBoxConfig", [&f] { f.WtConfigClick(); }}};
-    }
+    static std::vector<BatchStep> OneTimeSteps(Form& f);
     void ApplyCaptions(const ConfigCaptions& captions);
     // A change made by the form's own code raises the control's click like a
     // user's click (disabled controls included).
@@ -203,14 +188,13 @@ protected:
 private:
 };
 
-// The rows of the PIC windows' tables.
+// What the PIC windows share, as data on the common row builders
+// (algo/common/window.h): the faces of the buttons and batch boxes, the foot,
+// the batch group, the configuration boxes, and the button runs of several
+// windows with their handler tables (bound by name: BindHandlers).
 namespace picwin {
 
-// A control's name and caption.
-struct Face {
-    const char* Name;
-    const char* Caption;
-};
+using win::Face;
 
 // The operation buttons the windows share.
 inline constexpr Face kRead{"ReadToFile", "Read  "}, kBlank{"Blank", "Blank?  "}, kVerify{"Verify", "Vrfy"},
@@ -223,16 +207,6 @@ inline constexpr Face kEraseBox{"CheckBoxErase", "Ers."}, kBlankBox{"CheckBoxBla
     kWrtCfgBox{"CheckBoxConfig", "Wrt.CFG."}, kWrCfgBox{"CheckBoxConfig", "Wr.CFG"}, kLockBox{"CheckBoxSec", "Lock"},
     kRun1{"Button1", " Run "}, kRun2{"Button2", " Run "};
 
-ControlRow PushButton(Face face, std::function<void()> click);
-ControlRow Box(Face face, bool ticked, const std::string& group = "", std::function<void()> click = {});
-ControlRow Radio(const char* name, const char* caption, std::vector<std::string> items, int index,
-                 std::function<void()> click = {}, const std::string& group = "");
-ControlRow Combo(const char* name, std::vector<std::string> items, int index);
-ControlRow Edit(const char* name, const char* label, const char* text, const std::string& group = "");
-ControlRow Label(const char* name, const char* caption, const std::string& group = "");
-ControlRow Group(const char* name, const std::string& caption, std::function<void()> click = {});
-ControlRow Grid(const char* name, const char* caption, std::vector<std::string> rowNames,
-                std::vector<std::string> cells, std::function<void()> click);
 // The oscillator items LP, XT, HS and RC of the one-time forms' radio groups.
 std::vector<std::string> OscItems();
 // The combo VeriyVolt: Vrfy电压 `highest`, 3.3V, 2.5V, at item `index`.
@@ -249,41 +223,61 @@ ControlRow UserIdField();
 // the type field ("Type"), the status field ("Prompt  ") and the progress bar.
 ControlRows Foot(bool redAddress);
 
-// The same control hidden, disabled, read-only, or left out of the window unless `on`.
-ControlRow Hidden(ControlRow c);
-ControlRow Disabled(ControlRow c);
-ControlRow ReadOnly(ControlRow c);
-ControlRow If(bool on, ControlRow c);
-
 // The batch group GroupBox2 "Batch   ": its boxes, then the run button.
 struct BatchBox {
     Face face;
     bool ticked = true;
 };
-ControlRows Batch(const std::vector<BatchBox>& boxes, Face run, std::function<void()> click);
+ControlRows Batch(const std::vector<BatchBox>& boxes, Face run);
 
-// The buttons Blank?, Write., Vrfy, Read, Wrt.CFG., Read CFG and Exit, in the
-// one-time forms' order, on `f`'s click handlers.
+// GroupBox1 with CheckBox1..CheckBox16 (15 and 16 disabled) and Label3
+// "Config = ffff"; ConfigBoxClicks binds the group and every box to ConfigClick.
+ControlRows ConfigBoxes(const char* groupCaption);
+inline constexpr std::array<const char*, 16> kConfigBoxNames{
+    "CheckBox1",  "CheckBox2",  "CheckBox3",  "CheckBox4",  "CheckBox5",  "CheckBox6",  "CheckBox7",  "CheckBox8",
+    "CheckBox9",  "CheckBox10", "CheckBox11", "CheckBox12", "CheckBox13", "CheckBox14", "CheckBox15", "CheckBox16"};
 template <class Form>
-ControlRows OneTimeButtons(Form& f) {
-    return {PushButton(kBlank, [&f] { f.BlankClick(); }),
-            PushButton(kWrite, [&f] { f.WriteClick(); }),
-            PushButton(kVerify, [&f] { f.VerifyClick(); }),
-            PushButton(kRead, [&f] { f.ReadToFileClick(); }),
-            PushButton(kWrtCfg, [&f] { f.WtConfigClick(); }),
-            PushButton(kReadCfg, [&f] { f.RdConfigClick(); }),
-            PushButton(kExit, [&f] { f.Close(); })};
+Handlers<Form> ConfigBoxClicks() {
+    Handlers<Form> h{{"GroupBox1", &Form::ConfigClick}};
+    for (const char* box : kConfigBoxNames) h.push_back({box, &Form::ConfigClick});
+    return h;
 }
 
-// The buttons Read, Blank?, Vrfy and Write., in that order, on `f`'s click handlers.
+// The buttons Blank?, Write., Vrfy, Read, Wrt.CFG., Read CFG and Exit, in the
+// one-time forms' order, and their handlers.
+ControlRows OneTimeButtons();
 template <class Form>
-ControlRows ReadFirstButtons(Form& f) {
-    return {PushButton(kRead, [&f] { f.ReadToFileClick(); }),
-            PushButton(kBlank, [&f] { f.BlankClick(); }),
-            PushButton(kVerify, [&f] { f.VerifyClick(); }),
-            PushButton(kWrite, [&f] { f.WriteClick(); })};
+Handlers<Form> OneTimeClicks() {
+    return {{kBlank.Name, &Form::BlankClick},    {kWrite.Name, &Form::WriteClick},
+            {kVerify.Name, &Form::VerifyClick},  {kRead.Name, &Form::ReadToFileClick},
+            {kWrtCfg.Name, &Form::WtConfigClick}, {kReadCfg.Name, &Form::RdConfigClick},
+            {kExit.Name, &Form::Close}};
+}
+
+// The buttons Read, Blank?, Vrfy and Write., in that order, and their handlers.
+ControlRows ReadFirstButtons();
+template <class Form>
+Handlers<Form> ReadFirstClicks() {
+    return {{kRead.Name, &Form::ReadToFileClick},
+            {kBlank.Name, &Form::BlankClick},
+            {kVerify.Name, &Form::VerifyClick},
+            {kWrite.Name, &Form::WriteClick}};
+}
+
+// The one-time batch boxes Blank?, Write., Vrfy and Wrt.CFG. and their steps.
+template <class Form>
+Handlers<Form> OneTimeBoxes() {
+    return {{kBlankBox.Name, &Form::BlankClick},
+            {kWriteBox.Name, &Form::WriteClick},
+            {kVerifyBox.Name, &Form::VerifyClick},
+            {kWrtCfgBox.Name, &Form::WtConfigClick}};
 }
 
 }  // namespace picwin
+
+template <class Form>
+std::vector<AlgoForm::BatchStep> PicForm::OneTimeSteps(Form& f) {
+    return BatchSteps(&f, picwin::OneTimeBoxes<Form>());
+}
 
 }  // namespace quilla

@@ -8,44 +8,149 @@ using namespace proto;
 
 namespace picvariant {
 
-// load, begin, wait opcode, rule, fixed count, end, increment
-const PicVariant P16fEEx{"TP16fEEx", kFCodes, PicPowerOrder::VccSettle, PicVppRaise::SerialEnable,
-                         {0xF2, 0x18, OpWait1ms, PicWaitRule::DelayDoubledWhenSlow, 0, -1, 0xF6}, 32};
-const PicVariant P16f87x{"TP16f87x", kFCodes, PicPowerOrder::GroundVccSettle, PicVppRaise::SerialEnable,
-                         {0xF2, 0x18, OpWait1ms, PicWaitRule::Fixed, 3, -1, 0xF6}, 32};
-const PicVariant P16f628x{"TP16f628x", kFCodes, PicPowerOrder::GroundVccSettle, PicVppRaise::SerialEnable,
-                          {0xF2, 0x18, OpWait1ms, PicWaitRule::Fixed, 4, -1, 0xF6}, 32};
-const PicVariant P16f7x1{"TP16f7x1", kFCodes, PicPowerOrder::GroundVccSettle, PicVppRaise::SerialEnable,
-                         {0xF2, 0xF8, OpWait1ms, PicWaitRule::Fixed, 3, 0xFE, 0xF6}, 16};
-const PicVariant P16c8x{"TP16c8x", kPlainCodes, PicPowerOrder::GroundVcc, PicVppRaise::SerialEnable,
-                        {0x02, 0x08, OpWaitSettle, PicWaitRule::SpeedItemPlusOne, 0, -1, 0x06}, 32};
-const PicVariant P16c6x{"TP16c6x", kPlainCodes, PicPowerOrder::GroundVcc, PicVppRaise::SerialEnable,
-                        {0x02, 0x08, OpWaitPulse, PicWaitRule::SpeedItemPlusOne, 0, 0x0E, 0x06}, 32};
-const PicVariant P12c508x{"TP12c508x", kPlainCodes, PicPowerOrder::VccNoFlush, PicVppRaise::PinHigh,
-                          {0x02, 0x08, OpWaitPulse, PicWaitRule::SpeedItemPlusOne, 0, 0x0E, 0x06}, 32};
+const PicVariant P16fEEx{
+    .form = "TP16fEEx",
+    .codes = kFCodes,
+    .power = PicPowerOrder::VccSettle,
+    .vpp = PicVppRaise::SerialEnable,
+    .program = {.load = 0xF2, .begin = 0x18, .waitOp = OpWait1ms, .rule = PicWaitRule::DelayDoubledWhenSlow,
+                .increment = 0xF6},
+    .wordsPerReply = 32};
+
+const PicVariant P16f87x{
+    .form = "TP16f87x",
+    .codes = kFCodes,
+    .power = PicPowerOrder::GroundVccSettle,
+    .vpp = PicVppRaise::SerialEnable,
+    .program = {.load = 0xF2, .begin = 0x18, .waitOp = OpWait1ms, .rule = PicWaitRule::Fixed, .fixedWaits = 3,
+                .increment = 0xF6},
+    .wordsPerReply = 32};
+
+const PicVariant P16f628x{
+    .form = "TP16f628x",
+    .codes = kFCodes,
+    .power = PicPowerOrder::GroundVccSettle,
+    .vpp = PicVppRaise::SerialEnable,
+    .program = {.load = 0xF2, .begin = 0x18, .waitOp = OpWait1ms, .rule = PicWaitRule::Fixed, .fixedWaits = 4,
+                .increment = 0xF6},
+    .wordsPerReply = 32};
+
+const PicVariant P16f7x1{
+    .form = "TP16f7x1",
+    .codes = kFCodes,
+    .power = PicPowerOrder::GroundVccSettle,
+    .vpp = PicVppRaise::SerialEnable,
+    .program = {.load = 0xF2, .begin = 0xF8, .waitOp = OpWait1ms, .rule = PicWaitRule::Fixed, .fixedWaits = 3,
+                .end = 0xFE, .increment = 0xF6},
+    .wordsPerReply = 16};
+
+const PicVariant P16c8x{
+    .form = "TP16c8x",
+    .codes = kPlainCodes,
+    .power = PicPowerOrder::GroundVcc,
+    .vpp = PicVppRaise::SerialEnable,
+    .program = {.load = 0x02, .begin = 0x08, .waitOp = OpWaitSettle, .rule = PicWaitRule::SpeedItemPlusOne,
+                .increment = 0x06},
+    .wordsPerReply = 32};
+
+const PicVariant P16c6x{
+    .form = "TP16c6x",
+    .codes = kPlainCodes,
+    .power = PicPowerOrder::GroundVcc,
+    .vpp = PicVppRaise::SerialEnable,
+    .program = {.load = 0x02, .begin = 0x08, .waitOp = OpWaitPulse, .rule = PicWaitRule::SpeedItemPlusOne, .end = 0x0E,
+                .increment = 0x06},
+    .wordsPerReply = 32};
+
+const PicVariant P12c508x{
+    .form = "TP12c508x",
+    .codes = kPlainCodes,
+    .power = PicPowerOrder::VccNoFlush,
+    .vpp = PicVppRaise::PinHigh,
+    .program = {.load = 0x02, .begin = 0x08, .waitOp = OpWaitPulse, .rule = PicWaitRule::SpeedItemPlusOne, .end = 0x0E,
+                .increment = 0x06},
+    .wordsPerReply = 32};
+
 // TP16fx reads and steps with F4h/F6h but loads its configuration with 00h.
-const PicVariant P16fx{"TP16fx", {0x00, 0xF2, 0x03, 0xF4, 0x05, 0xF6}, PicPowerOrder::GroundVccSettle,
-                       PicVppRaise::SerialEnable, {0xF2, 0xF8, OpWait1ms, PicWaitRule::Fixed, 3, 0xFE, 0xF6}, 16};
-const PicVariant P16f87xa1{"TP16f87xa1", kPlainCodes, PicPowerOrder::GroundVccSettle, PicVppRaise::SerialEnable,
-                           {0x02, 0x18, OpWait1ms, PicWaitRule::DelayDoubledWhenSlow, 0, 0x17, 0x06}, 32};
-const PicVariant P16f628a1{"TP16f628a1", kPlainCodes, PicPowerOrder::VppFirst, PicVppRaise::SerialEnable,
-                           {0x02, 0x08, OpWait1ms, PicWaitRule::DelayDoubledWhenSlow, 0, -1, 0x06}, 32};
+const PicVariant P16fx{
+    .form = "TP16fx",
+    .codes = {.loadConfig = 0x00, .loadProgram = 0xF2, .loadData = 0x03, .readProgram = 0xF4, .readData = 0x05,
+               .increment = 0xF6},
+    .power = PicPowerOrder::GroundVccSettle,
+    .vpp = PicVppRaise::SerialEnable,
+    .program = {.load = 0xF2, .begin = 0xF8, .waitOp = OpWait1ms, .rule = PicWaitRule::Fixed, .fixedWaits = 3,
+                .end = 0xFE, .increment = 0xF6},
+    .wordsPerReply = 16};
+
+const PicVariant P16f87xa1{
+    .form = "TP16f87xa1",
+    .codes = kPlainCodes,
+    .power = PicPowerOrder::GroundVccSettle,
+    .vpp = PicVppRaise::SerialEnable,
+    .program = {.load = 0x02, .begin = 0x18, .waitOp = OpWait1ms, .rule = PicWaitRule::DelayDoubledWhenSlow,
+                .end = 0x17, .increment = 0x06},
+    .wordsPerReply = 32};
+
+const PicVariant P16f628a1{
+    .form = "TP16f628a1",
+    .codes = kPlainCodes,
+    .power = PicPowerOrder::VppFirst,
+    .vpp = PicVppRaise::SerialEnable,
+    .program = {.load = 0x02, .begin = 0x08, .waitOp = OpWait1ms, .rule = PicWaitRule::DelayDoubledWhenSlow,
+                .increment = 0x06},
+    .wordsPerReply = 32};
+
 // The PIC12F6xx and PIC16F630 forms: VPP first, 02h, 08h, N x wait 26, 06h.
-const PicVariant P12fxxx{"TP12fxxx", kPlainCodes, PicPowerOrder::VppFirst, PicVppRaise::SerialEnable,
-                         {0x02, 0x08, OpWait1ms, PicWaitRule::DelayHalvedWhenFast, 0, -1, 0x06}, 32};
-const PicVariant P16f630x{"TP16f630x", kPlainCodes, PicPowerOrder::VppFirst, PicVppRaise::SerialEnable,
-                          {0x02, 0x08, OpWait1ms, PicWaitRule::DelayDoubledWhenSlow, 0, -1, 0x06}, 32};
+const PicVariant P12fxxx{
+    .form = "TP12fxxx",
+    .codes = kPlainCodes,
+    .power = PicPowerOrder::VppFirst,
+    .vpp = PicVppRaise::SerialEnable,
+    .program = {.load = 0x02, .begin = 0x08, .waitOp = OpWait1ms, .rule = PicWaitRule::DelayHalvedWhenFast,
+                .increment = 0x06},
+    .wordsPerReply = 32};
+
+const PicVariant P16f630x{
+    .form = "TP16f630x",
+    .codes = kPlainCodes,
+    .power = PicPowerOrder::VppFirst,
+    .vpp = PicVppRaise::SerialEnable,
+    .program = {.load = 0x02, .begin = 0x08, .waitOp = OpWait1ms, .rule = PicWaitRule::DelayDoubledWhenSlow,
+                .increment = 0x06},
+    .wordsPerReply = 32};
+
 // The PIC16C OTP form with the configuration grid: no serial-enable register write.
-const PicVariant P16cxxx1{"TP16cxxx1", kPlainCodes, PicPowerOrder::GroundVcc, PicVppRaise::RouteOnly,
-                          {0x02, 0x08, OpWaitPulse, PicWaitRule::Fixed, 2, 0x0E, 0x06}, 32};
+const PicVariant P16cxxx1{
+    .form = "TP16cxxx1",
+    .codes = kPlainCodes,
+    .power = PicPowerOrder::GroundVcc,
+    .vpp = PicVppRaise::RouteOnly,
+    .program = {.load = 0x02, .begin = 0x08, .waitOp = OpWaitPulse, .rule = PicWaitRule::Fixed, .fixedWaits = 2,
+                .end = 0x0E, .increment = 0x06},
+    .wordsPerReply = 32};
+
 // The PIC16F5x form: F-form program-memory commands, load configuration plain
 // (its parts have none), VCC first with the settle wait and no ground (setup
 // grounds the chip once); its word recipe adds a wait 25 after end programming
 // and is written out by the form.
-const PicVariant P16f5x{"TP16f5x", {0x00, 0xF2, 0x03, 0xF4, 0x05, 0xF6}, PicPowerOrder::VccSettle,
-                        PicVppRaise::SerialEnable, {0xF2, 0xF8, OpWait1ms, PicWaitRule::Fixed, 2, 0xFE, 0xF6}, 16};
-const PicVariant P16c505x{"TP16c505x", kPlainCodes, PicPowerOrder::GroundVccSettle, PicVppRaise::PinHigh,
-                          {0x02, 0x08, OpWaitPulse, PicWaitRule::Fixed, 1, 0x0E, 0x06}, 32};
+const PicVariant P16f5x{
+    .form = "TP16f5x",
+    .codes = {.loadConfig = 0x00, .loadProgram = 0xF2, .loadData = 0x03, .readProgram = 0xF4, .readData = 0x05,
+               .increment = 0xF6},
+    .power = PicPowerOrder::VccSettle,
+    .vpp = PicVppRaise::SerialEnable,
+    .program = {.load = 0xF2, .begin = 0xF8, .waitOp = OpWait1ms, .rule = PicWaitRule::Fixed, .fixedWaits = 2,
+                .end = 0xFE, .increment = 0xF6},
+    .wordsPerReply = 16};
+
+const PicVariant P16c505x{
+    .form = "TP16c505x",
+    .codes = kPlainCodes,
+    .power = PicPowerOrder::GroundVccSettle,
+    .vpp = PicVppRaise::PinHigh,
+    .program = {.load = 0x02, .begin = 0x08, .waitOp = OpWaitPulse, .rule = PicWaitRule::Fixed, .fixedWaits = 1,
+                .end = 0x0E, .increment = 0x06},
+    .wordsPerReply = 32};
 
 }  // namespace picvariant
 

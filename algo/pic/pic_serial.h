@@ -64,8 +64,10 @@ constexpr PicFrame PicDataFrame(std::uint32_t d) {
 struct PicCodes {
     std::uint8_t loadConfig, loadProgram, loadData, readProgram, readData, increment;
 };
-inline constexpr PicCodes kPlainCodes{0x00, 0x02, 0x03, 0x04, 0x05, 0x06};
-inline constexpr PicCodes kFCodes{0xF0, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6};
+inline constexpr PicCodes kPlainCodes{.loadConfig = 0x00, .loadProgram = 0x02, .loadData = 0x03, .readProgram = 0x04,
+                                      .readData = 0x05, .increment = 0x06};
+inline constexpr PicCodes kFCodes{.loadConfig = 0xF0, .loadProgram = 0xF2, .loadData = 0xF3, .readProgram = 0xF4,
+                                  .readData = 0xF5, .increment = 0xF6};
 
 // How a form's PicPowerOn switches the chip on (ErrorFlag := 0 first in every one).
 enum class PicPowerOrder : std::uint8_t {
@@ -98,8 +100,8 @@ struct PicRecipe {
     std::uint8_t begin;
     std::uint8_t waitOp;   // the wait opcode (25, 26 or 27)
     PicWaitRule rule;
-    int fixedWaits;        // for PicWaitRule::Fixed
-    int end;               // end command, -1 for none
+    int fixedWaits = 0;    // for PicWaitRule::Fixed
+    int end = -1;          // end command, -1 for none
     std::uint8_t increment;
 };
 

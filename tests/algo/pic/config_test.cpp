@@ -19,12 +19,11 @@ namespace fs = std::filesystem;
 class BoxesForm : public PicForm {
 public:
     explicit BoxesForm(Workbench& w) : PicForm(w, "boxes", picvariant::P16fx) {
-        AddButton(kReadConfig, "Read CFG", [] {});
-        AddEdit(kUserId, "", "ffff");
-        DeclareWindow({ConfigBoxes("CFG Config(打勾编程为0)")});
-        AddStatus(kStatus, "Prompt  ");
-        AddProgress(kProgress);
-        AddEdit(kAddress, "", "Add ", true);
+        using namespace picwin;
+        DeclareControls(win::Join({{win::PushButton(kReadCfg), win::Edit({kUserId}, "ffff")},
+                                   ConfigBoxes("CFG Config(打勾编程为0)"),
+                                   {StatusField("Prompt  "), ProgressBar(), AddressField("Add ", false)}}),
+                        this, ConfigBoxClicks<BoxesForm>());
     }
     void SetupForDevice() override {}
     using PicForm::ApplyCaptions;
