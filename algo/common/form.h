@@ -207,33 +207,9 @@ public:
     }
 
 protected:
-    FormControl& DeclareControl(const ControlRow& c);
-    // ---- declaration (constructors) -------------------------------------------
-    FormControl& AddGroup(const std::string& name, const std::string& caption);
-    FormControl& AddButton(const std::string& name, const std::string& caption,
-                           std::function<void()> handler, const std::string& group = "");
-    FormControl& AddCheck(const std::string& name, const std::string& caption, bool checked,
-                          const std::string& group = "");
-    FormControl& AddRadio(const std::string& name, const std::string& caption,
-                          std::vector<std::string> items, int index, const std::string& group = "");
-    FormControl& AddCombo(const std::string& name, const std::string& caption,
-                          std::vector<std::string> items, int index, const std::string& group = "");
-    FormControl& AddEdit(const std::string& name, const std::string& label, const std::string& text,
-                         bool readOnly = false, const std::string& group = "");
-    FormControl& AddProgress(const std::string& name, const std::string& group = "");
-    FormControl& AddLabel(const std::string& name, const std::string& caption,
-                          const std::string& group = "");
-    FormControl& AddStatus(const std::string& name, const std::string& text,
-                           const std::string& group = "");
-    FormControl& AddListBox(const std::string& name, const std::string& caption, const std::string& group = "");
-    FormControl& AddTextView(const std::string& name, const std::string& group = "");
     // A text view's lines: one more at the end, or none.
     void AppendLine(const std::string& name, const std::string& line);
     void ClearLines(const std::string& name);
-    FormControl& AddGrid(const std::string& name, const std::string& caption,
-                         std::vector<std::string> rowNames, std::vector<std::string> cells,
-                         const std::string& group = "");
-
     // ---- updates, painted at once -----------------------------------------------
     void Put(const std::string& name, const std::string& text);
     void Status(const std::string& text) { Put(statusName_, text); }
@@ -342,6 +318,30 @@ protected:
     TEp3& Ep3;
 
 private:
+    // ---- what DeclareControls makes of each row -------------------------------
+    FormControl& DeclareControl(const ControlRow& c);
+    FormControl& AddGroup(const std::string& name, const std::string& caption);
+    FormControl& AddButton(const std::string& name, const std::string& caption,
+                           std::function<void()> handler, const std::string& group = "");
+    FormControl& AddCheck(const std::string& name, const std::string& caption, bool checked,
+                          const std::string& group = "");
+    FormControl& AddRadio(const std::string& name, const std::string& caption,
+                          std::vector<std::string> items, int index, const std::string& group = "");
+    FormControl& AddCombo(const std::string& name, const std::string& caption,
+                          std::vector<std::string> items, int index, const std::string& group = "");
+    FormControl& AddEdit(const std::string& name, const std::string& label, const std::string& text,
+                         bool readOnly = false, const std::string& group = "");
+    FormControl& AddProgress(const std::string& name, const std::string& group = "");
+    FormControl& AddLabel(const std::string& name, const std::string& caption,
+                          const std::string& group = "");
+    FormControl& AddStatus(const std::string& name, const std::string& text,
+                           const std::string& group = "");
+    FormControl& AddListBox(const std::string& name, const std::string& caption, const std::string& group = "");
+    FormControl& AddTextView(const std::string& name, const std::string& group = "");
+    FormControl& AddGrid(const std::string& name, const std::string& caption,
+                         std::vector<std::string> rowNames, std::vector<std::string> cells,
+                         const std::string& group = "");
+
     FormControl& Add(ControlKind kind, const std::string& name, const std::string& caption,
                      const std::string& group);
     FormControl* Find(const std::string& name) const;

@@ -7,6 +7,7 @@
 
 #include "algo/common/form.h"
 #include "algo/common/offsets.h"
+#include "algo/common/window.h"
 #include "engine/fatal.h"
 #include "support/param_names.h"
 #include "support/recording_transport.h"
@@ -18,20 +19,19 @@ namespace {
 class ToyForm : public AlgoForm {
 public:
     explicit ToyForm(Workbench& wb) : AlgoForm(wb, "Toy") {
-        DeclareControls(Offsets.Rows(*this));
-        AddButton("Go", "Go", [this] { Run("go"); });
-        AddButton("Boom", "Boom", [] { throw std::runtime_error("bad thing"); });
-        AddButton("Fatal", "Fatal", [] { FatalLinkEnd("link gone"); });
-        AddButton("No", "No", [this] { Refuse("refused"); });
-        AddGroup("GroupBox1", "Batch   ");
-        AddCheck("CheckBox1", "A", true, "GroupBox1");
-        AddCheck("CheckBox2", "B", true, "GroupBox1");
-        AddCheck("CheckBox3", "C", true, "GroupBox1");
-        AddButton("Button1", " Run ", [this] { Batch(); }, "GroupBox1");
-        AddRadio("Speed", "Speed", {"a", "b", "c"}, 0);
-        AddGrid("Grid", "CFG", {"A0", "A1", "A2"}, {"1", "1"});
-        Get("Grid").OnClick = [this] { log.push_back("cell " + std::to_string(ItemIndex("Grid"))); };
-        AddStatus("Message", "Prompt  ");
+        using namespace win;
+        DeclareControls(Join({Offsets.Rows(*this),
+                              {On(PushButton({"Go", "Go"}), [this] { Run("go"); }),
+                               On(PushButton({"Boom", "Boom"}), [] { throw std::runtime_error("bad thing"); }),
+                               On(PushButton({"Fatal", "Fatal"}), [] { FatalLinkEnd("link gone"); }),
+                               On(PushButton({"No", "No"}), [this] { Refuse("refused"); }), Group({"GroupBox1", "Batch   "})},
+                              In("GroupBox1", {Box({"CheckBox1", "A"}, true), Box({"CheckBox2", "B"}, true),
+                                               Box({"CheckBox3", "C"}, true),
+                                               On(PushButton({"Button1", " Run "}), [this] { Batch(); })}),
+                              {Radio({"Speed", "Speed"}, {"a", "b", "c"}, 0),
+                               On(Grid({"Grid", "CFG"}, {"A0", "A1", "A2"}, {"1", "1"}),
+                                  [this] { log.push_back("cell " + std::to_string(ItemIndex("Grid"))); }),
+                               win::Status("Message", "Prompt  ")}}));
     }
     void Cell(int row, const std::string& text) { PutCell("Grid", row, text); }
     void SetupForDevice() override {}

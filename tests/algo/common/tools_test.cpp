@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "algo/common/window.h"
 #include "support/fault_sweep.h"
 #include "support/sim_bench.h"
 
@@ -18,13 +19,14 @@ namespace {
 class PaintsOk : public AlgoForm {
 public:
     explicit PaintsOk(Workbench& w) : AlgoForm(w, "Paints") {
-        AddButton("Write", "Write", [this] {
-            Ep3.SetVcc(5000);
-            Ep3.VccPin(kVccSocketPin);
-            Ep3.UsbFlush();
-            Status("OK");
-        });
-        AddStatus("Msg", "");
+        DeclareControls({win::On(win::PushButton({"Write", "Write"}),
+                                 [this] {
+                                     Ep3.SetVcc(5000);
+                                     Ep3.VccPin(kVccSocketPin);
+                                     Ep3.UsbFlush();
+                                     Status("OK");
+                                 }),
+                         win::Status("Msg", "")});
     }
     void SetupForDevice() override {}
     static constexpr int kVccSocketPin = 34;  // chip pin 28 of a 28-pin DIP

@@ -15,6 +15,7 @@
 #include <set>
 
 #include "algo/common/form.h"
+#include "algo/common/window.h"
 #include "algo/ui/formview.h"
 #include "support/sim_bench.h"
 #include "ui/forms/view_app.h"
@@ -28,18 +29,27 @@ namespace {
 class LongForm : public AlgoForm {
 public:
     explicit LongForm(Workbench& wb) : AlgoForm(wb, "Long") {
+        using namespace win;
+        ControlRows rows;
         for (const char* b : {"Read", "Blank", "Write", "Verify", "Erase", "Lock", "ID", "Config"})
-            AddButton(b, b, [] {});
-        AddGroup("Boxes", "CFG Config");
-        for (int i = 0; i < 16; ++i)
-            AddCheck("Box" + std::to_string(i), "FUSEBIT" + std::to_string(i), false, "Boxes");
-        AddRadio("Osc", "OSC Mode", {"LP", "XT", "HS", "ExtClk", "RC RA6=IO", "RC RA6=CLK out", "ER RA6=IO", "ER"}, 1);
-        AddGroup("Fields", "");
-        for (int i = 0; i < 4; ++i) AddEdit("Field" + std::to_string(i), "Field " + std::to_string(i), "0", false, "Fields");
-        AddButton("Run", " Run ", [this] { Status("End OK.."); });
-        AddEdit("Addr", "", "Add ", true).Emphasis = true;
-        AddStatus("Message", "Prompt  ");
-        AddProgress("Bar");
+            rows.push_back(On(PushButton({b, b}), [] {}));
+        rows.push_back(Group({"Boxes", "CFG Config"}));
+        for (int i = 0; i < 16; ++i) {
+            const std::string n = std::to_string(i);
+            rows.push_back(Box({("Box" + n).c_str(), ("FUSEBIT" + n).c_str()}, false, "Boxes"));
+        }
+        rows.push_back(
+            Radio({"Osc", "OSC Mode"}, {"LP", "XT", "HS", "ExtClk", "RC RA6=IO", "RC RA6=CLK out", "ER RA6=IO", "ER"}, 1));
+        rows.push_back(Group({"Fields", ""}));
+        for (int i = 0; i < 4; ++i) {
+            const std::string n = std::to_string(i);
+            rows.push_back(Edit({("Field" + n).c_str(), ("Field " + n).c_str()}, "0", "Fields"));
+        }
+        rows.push_back(On(PushButton({"Run", " Run "}), [this] { Status("End OK.."); }));
+        rows.push_back(Red(ReadOnly(Edit({"Addr"}, "Add "))));
+        rows.push_back(win::Status("Message", "Prompt  "));
+        rows.push_back(Progress("Bar"));
+        DeclareControls(rows);
     }
     void SetupForDevice() override {}
 };
