@@ -38,8 +38,8 @@ public:
             const std::string n = std::to_string(i);
             rows.push_back(Box({("Box" + n).c_str(), ("FUSEBIT" + n).c_str()}, false, "Boxes"));
         }
-        rows.push_back(
-            Radio({"Osc", "OSC Mode"}, {"LP", "XT", "HS", "ExtClk", "RC RA6=IO", "RC RA6=CLK out", "ER RA6=IO", "ER"}, 1));
+        rows.push_back(Radio({"Osc", "OSC Mode"},
+                             {"LP", "XT", "HS", "ExtClk", "RC RA6=IO", "RC RA6=CLK out", "ER RA6=IO", "ER"}, 1));
         rows.push_back(Group({"Fields", ""}));
         for (int i = 0; i < 4; ++i) {
             const std::string n = std::to_string(i);
