@@ -15,7 +15,6 @@ constexpr int kRst = 9, kP37 = 17, kXtal1 = 19, kPsen = 29, kProg = 30, kEa = 31
 
 // The program and erase commands: cycles at 5555/2AAA.
 const Step51 kUnlock[] = {Bus(0x5555, 0xAA), Bus(0x2AAA, 0x55)};
-const Steps51 kProgramCommand = {kUnlock[0], kUnlock[1], Bus(0x5555, 0xA0)};
 
 const Sm51Profile kMsu2964Profile{
     .Caption = "Msu2964",
@@ -43,6 +42,9 @@ const Sm51Profile kMsu2964Profile{
     .WriteText = "Writing..",
     .Write = {CheckCurrent, {PortMode, PortMode51SwapWrite}, L(kPsen)},
     .WriteEnd = {Off},
+    // Every byte its own program command, PSEN high around it.
+    .ByteCommand = {H(kPsen), kUnlock[0], kUnlock[1], Bus(0x5555, 0xA0)},
+    .ByteAfter = {L(kPsen)},
     // VCC and VPP stay routed after Erase.
     .Erase = {{PortMode, PortMode51SwapWrite}, VppOn, CheckCurrent, H(kPsen), kUnlock[0], kUnlock[1], Bus(0x5555, 0x80),
               kUnlock[0], kUnlock[1], Bus(0x5555, 0x10), RadioWaits, L(kPsen), Flush},
@@ -88,19 +90,6 @@ void TMsu2964x::ReadUnit51(std::uint8_t* dest) {
     }
     Ep3.UsbPut2(OpNop, 0);
     Ep3.UsbReadReply(dest);
-}
-
-void TMsu2964x::WriteAll(const Mcs51Row& r) {
-    for (std::int32_t a = 0; a < r.LastAddress; a += kBlock) {
-        ShowProgress(a);
-        for (int i = 0; i < kBlock; ++i) {
-            Ep3.PinHigh(kPsen);
-            Run(kProgramCommand);
-            BusWrite(a + i, *Image(a + i));
-            Ep3.PinLow(kPsen);
-        }
-        Flush();
-    }
 }
 
 QUILLA_FORM(TMsu2964x);

@@ -5,9 +5,9 @@
 // (reads capture them with 0x01, 64 per reply), port mode 0 drives latch 0 there
 // (writes). Bytes are programmed with three command cycles at 5555/2AAA, the
 // chip erased with six after an unprotect step; 5 V on EA for reads, the
-// unprotect step, the erase and the lock. A row of the SyncMOS flow (sm8951.h)
-// with its own address path, read unit and Write loop: the frame's loops and
-// steps reach them through the hooks below.
+// unprotect step, the erase and the lock. A profile of the SyncMOS flow
+// (sm8951.h, its Write a program command per byte) with its own address path
+// and read unit: the frame's loops and steps reach them through the hooks below.
 #pragma once
 
 #include "algo/mcs51/sm8951.h"
@@ -28,12 +28,6 @@ public:
     int ReadUnitSize51() const override { return kGroup51; }
     void ReadUnit51(std::uint8_t* dest) override;
     void UnprotectStep51() override;
-
-protected:
-    // Every byte is its own program command (three bus cycles, then the byte at
-    // its full address), over the whole row whatever EndAddr says: not the
-    // frame's page loop, which sets the address once per page.
-    void WriteAll(const Mcs51Row& r) override;
 };
 
 }  // namespace quilla

@@ -269,6 +269,19 @@ void SyncMos51Form::WriteClick() {
     if (Run(k_.Write)) WriteRest51(r, k_.WriteEnd);
 }
 
+void SyncMos51Form::WriteAll(const Mcs51Row& r) {
+    if (k_.ByteCommand.empty()) return Flow51Form::WriteAll(r);
+    for (std::int32_t a = 0; a < r.LastAddress; a += kBlock) {
+        ShowProgress(a);
+        for (int i = 0; i < kBlock; ++i) {
+            Run(k_.ByteCommand);
+            BusWrite(a + i, *Image(a + i));
+            Run(k_.ByteAfter);
+        }
+        Flush();
+    }
+}
+
 void SyncMos51Form::EraseClick() {
     Row();
     UnprotectStep51();

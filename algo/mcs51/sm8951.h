@@ -71,7 +71,13 @@ struct Sm51Profile {
     CheckPass51 BlankPass = kBlankPass51, VerifyPass = kVerifyPass51;
     // ---- Write, Erase, Lock ----
     const char* WriteText = "Write";
-    Steps51 Write = {}, WriteEnd = {}, Erase = {};  // Write's setting and end; Erase after the power-up
+    Steps51 Write = {}, WriteEnd = {};  // Write's setting and end
+    // A part that takes a program command per byte: Write walks the whole row
+    // (whatever EndAddr says), each byte `ByteCommand`, then the byte at its
+    // full address (BusWrite), then `ByteAfter`, a flush per 256 bytes. Empty:
+    // whole 256-byte pages (PageLoop51).
+    Steps51 ByteCommand = {}, ByteAfter = {};
+    Steps51 Erase = {};  // after the power-up
     const char* ErasedText = "Erased..";
     std::vector<int> ErasePulses = {};         // a RepeatLine's count by line
     std::array<int, 3> EraseWaits = {0, 0, 0};  // 100 ms waits by the radio
@@ -110,6 +116,8 @@ protected:
     // IspAddress, RadioWaits, RadioDelay, Ticks.
     bool OwnStep(int kind) override;
     int LineRepeats51() const override;
+    // Write's loop: the profile's command per byte, else whole pages.
+    void WriteAll(const Mcs51Row& r) override;
     // The row checked, the contact test (`pre`), the status, the power-up and the
     // script; the text when it passed.
     void Sequence51(const char* status, const Steps51& steps, const char* done, bool pre = true);
