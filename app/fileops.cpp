@@ -9,6 +9,7 @@
 #include "app/hexfile.h"
 #include "app/jedec.h"
 #include "app/numparse.h"
+#include "app/savefile.h"
 #include "app/svf.h"
 #include "app/workbench.h"
 
@@ -127,8 +128,12 @@ void SaveBufClick(Workbench& wb, FileFormatModel& model, FileUi& ui, const Other
     if (key == ".HEX") {
         saved = SaveHex(wb);
     } else if (key == ".JED") {
-        if (!wb.PldFileW) return;
-        saved = other.WriteJed ? other.WriteJed(wb) : SaveJed(wb);
+        if (wb.PldFileW) {
+            saved = other.WriteJed ? other.WriteJed(wb) : SaveJed(wb);
+        } else {
+            wb.prompts.ShowMessage(CannotSaveMessage(wb.DataFileName, "no fuse map is open"));
+            saved = false;
+        }
     } else if (key == ".BIN") {
         saved = SaveBin(wb, model.Edit1, model.Edit2);
     } else if (key == ".CDS") {

@@ -391,7 +391,11 @@ bool WriteHex(std::FILE* file, std::span<const std::uint8_t> image, int last) {
 }
 
 bool SaveHex(Workbench& wb) {
-    if (!wb.FileWin) return false;
+    if (!wb.FileWin) {
+        // A fuse map alone is not saved as HEX: nothing is written, and the user hears so.
+        wb.prompts.ShowMessage(CannotSaveMessage(wb.DataFileName, "no buffer window is open"));
+        return false;
+    }
     std::string why;
     if (WriteWholeFile(wb.DataFileName, FormatHex(wb.ImageBuffer, wb.FileWin->EndAddr), &why)) return true;
     wb.prompts.ShowMessage(CannotSaveMessage(wb.DataFileName, why));

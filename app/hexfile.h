@@ -94,9 +94,10 @@ std::string FormatHex(std::span<const std::uint8_t> image, int last);
 // Writes FormatHex to an open file; false when the write fails.
 bool WriteHex(std::FILE* file, std::span<const std::uint8_t> image, int last);
 // Writes the image from 0 to the buffer window's EndAddr into DataFileName,
-// whole or not at all (WriteWholeFile). Without a buffer window nothing
-// happens. A save that fails keeps the old file and shows one message naming
-// the file and the reason. True when the file was written.
+// whole or not at all (WriteWholeFile). Without a buffer window nothing is
+// written and the message says so. A save that fails keeps the old file and
+// shows one message naming the file and the reason. True when the file was
+// written.
 bool SaveHex(Workbench& wb);
 
 }  // namespace quilla

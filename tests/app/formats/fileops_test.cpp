@@ -495,6 +495,34 @@ TEST_F(SaveFormats, JedecMessageNamesTheJedFile) {
               std::vector<std::string>{"Can not save " + Path("none/fuses.JED") + ": No such file or directory"});
 }
 
+// A format whose window is not open (HEX with only a fuse map, JEDEC with only
+// the buffer window) writes nothing and says so, once.
+TEST_F(SaveFormats, AFormatWithoutItsWindowSavesNothingAndSaysSo) {
+    struct Case {
+        const SaveFormatCase& open;
+        int format;
+        const char* file;
+        const char* why;
+    };
+    for (const Case& c : {Case{SaveJedCase, FmtHex, "map.hex", "no buffer window is open"},
+                          Case{SaveHexCase, FmtJed, "image.jed", "no fuse map is open"}}) {
+        SCOPED_TRACE(c.file);
+        prompts.shown.clear();
+        wb.PldFileW.reset();
+        wb.FileWin.reset();
+        Prepare(c.open);
+        const std::string dataFile = wb.DataFileName;
+        ui.saveName = Path(c.file);
+        const int format = c.format;
+        ui.user = [format](FileFormatModel& m) { m.OnRadioClick(format); };
+        SaveBufClick(wb, model, ui, other);
+        EXPECT_EQ(prompts.Texts(), std::vector<std::string>{"Can not save " + Path(c.file) + ": " + c.why});
+        EXPECT_FALSE(std::filesystem::exists(Path(c.file)));
+        EXPECT_EQ(wb.DataFileName, dataFile);
+        ExpectUnchanged();
+    }
+}
+
 struct RadioCase {
     int index;
     bool range, modes;
