@@ -223,8 +223,14 @@ void TTypeDlg::SetFindText(const std::string& text) {
     OnChange2();
 }
 
+bool TTypeDlg::BatchWaiting() {
+    if (!wb_.Ep3.WaitingForChip()) return false;
+    wb_.prompts.ShowMsg(BatchWaitingMessage);
+    return true;
+}
+
 void TTypeDlg::OKBtnClick() {
-    if (!ListBox2.HasSelection()) return;
+    if (!ListBox2.HasSelection() || BatchWaiting()) return;
     const int i = ListBox2.ItemIndex;
     const std::string item = ListBox2.Selected();
     if (!item.empty() && item[0] == '-') return;  // a separator
@@ -255,6 +261,7 @@ void TTypeDlg::OKBtnClick() {
 }
 
 void TTypeDlg::MFRClick() {
+    if (BatchWaiting()) return;
     Edit1.clear();
     Changed();
     TEp3& ep = wb_.Ep3;
@@ -300,6 +307,7 @@ std::string TTypeDlg::DeviceLineError(int i) const {
 }
 
 void TTypeDlg::OpenAlgorithmForm() {
+    if (BatchWaiting()) return;
     // R/W and Before dispatch what the configuration file restored, which no
     // list line was checked for.
     if (const std::string why = dispatch_.WhyNoForm(wb_.sel.ParamString); !why.empty()) {

@@ -160,6 +160,8 @@ public:
     // A device line that cannot open a form is refused with one message
     // ("Bad device line: ..."), and nothing of the selection changes: the
     // device chosen before keeps its name, its form and its parameters.
+    // While a batch waits for the next chip (the programmer is the batch's), OK,
+    // the ID read and the dispatch only say so (BatchWaitingMessage).
     void OKBtnClick();
     void OnDblClick() { OKBtnClick(); }
     void MFRClick();   // " Detect MFG ID  "
@@ -200,7 +202,13 @@ public:
 
     Workbench& wb() { return wb_; }
 
+    static constexpr const char* BatchWaitingMessage =
+        "A batch waits for the next chip: close its form to end it first";
+
 private:
+    // While a batch waits for the next chip: BatchWaitingMessage shown, true.
+    bool BatchWaiting();
+
     void Changed();
     // The standard message dialog of the main window's commands.
     void ShowMessage(const std::string& text);

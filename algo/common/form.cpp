@@ -234,8 +234,9 @@ void AlgoForm::SayFileBeyondChip() {
 
 void AlgoForm::Click(const std::string& name) {
     // The user acts while a batch waits for the next chip: the programmer is
-    // the batch's, so a click starts nothing (closing a form ends the batch).
-    if (Ep3.WaitingForChip()) return;
+    // the batch's, so a click starts nothing; Exit closes the form, which ends
+    // the batch.
+    if (Ep3.WaitingForChip() && name != kExitButton) return;
     FormControl& c = Get(name);
     if (!c.Visible || !c.Enabled || !c.OnClick) return;
     auto handler = c.OnClick;  // the handler may redeclare nothing, but keep a copy anyway
@@ -263,8 +264,15 @@ void AlgoForm::SetText(const std::string& name, const std::string& text) {
     Repaint(c);
 }
 
+bool AlgoForm::HeldByTheWait(const FormControl& c) {
+    if (!Ep3.WaitingForChip()) return false;
+    Repaint(c);
+    return true;
+}
+
 void AlgoForm::Leave(const std::string& name) {
     FormControl& c = Get(name);
+    if (HeldByTheWait(c)) return;
     if (c.OnExit) Guarded(c.OnExit);
 }
 
@@ -275,14 +283,14 @@ void AlgoForm::Enter(const std::string& name, const std::string& text) {
 
 void AlgoForm::KeyDown(const std::string& name, int key) {
     FormControl& c = Get(name);
-    if (!c.OnKeyDown) return;
+    if (!c.OnKeyDown || HeldByTheWait(c)) return;
     auto handler = c.OnKeyDown;
     Guarded([&handler, key] { handler(key); });
 }
 
 void AlgoForm::SetChecked(const std::string& name, bool on) {
     FormControl& c = Get(name);
-    if (!c.Enabled || !c.Visible) return;
+    if (!c.Enabled || !c.Visible || HeldByTheWait(c)) return;
     c.Checked = on;
     Repaint(c);
     if (c.OnClick) Guarded(c.OnClick);
@@ -290,7 +298,7 @@ void AlgoForm::SetChecked(const std::string& name, bool on) {
 
 void AlgoForm::Choose(const std::string& name, int index) {
     FormControl& c = Get(name);
-    if (!c.Enabled || !c.Visible) return;
+    if (!c.Enabled || !c.Visible || HeldByTheWait(c)) return;
     if (index < 0 || index >= static_cast<int>(c.Items.size())) return;
     c.ItemIndex = index;
     if (c.Kind == ControlKind::Combo) c.Text = c.Items[static_cast<std::size_t>(index)];
@@ -300,7 +308,7 @@ void AlgoForm::Choose(const std::string& name, int index) {
 
 void AlgoForm::ClickCell(const std::string& name, int row) {
     FormControl& c = Get(name);
-    if (!c.Visible || !c.Enabled || row < 0 || row >= static_cast<int>(c.Items.size())) return;
+    if (!c.Visible || !c.Enabled || row < 0 || row >= static_cast<int>(c.Items.size()) || HeldByTheWait(c)) return;
     c.ItemIndex = row;
     Repaint(c);
     if (c.OnClick) Guarded(c.OnClick);
@@ -442,7 +450,9 @@ void AlgoForm::Guarded(const std::function<void()>& fn) {
     if (depth_ == 0) {
         stepFailed_ = false;
         closedWhileRunning_ = false;
-        Ep3.StopRequested = false;
+        // A stop asked of a batch that waits (by another form's handler, the
+        // main window's close) stays asked.
+        if (!Ep3.WaitingForChip()) Ep3.StopRequested = false;
     }
     ++depth_;
     try {

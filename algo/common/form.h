@@ -144,9 +144,12 @@ public:
     std::int64_t FileDataBeyondChip() const;
 
     // ---- driving by control name (tests and the generic view) ----------------
-    // A click on a hidden or disabled control does nothing, nor does any click
-    // while a batch waits for the next chip (Ep3.WaitingForChip()). Handlers never let an
-    // exception escape (the fatal link end excepted).
+    // A click on a hidden or disabled control does nothing. While a batch waits
+    // for the next chip (Ep3.WaitingForChip()) no control runs its handler but
+    // the Exit button (kExitButton), which closes its form and so ends the
+    // batch: a box or list changed then goes back as it was. Handlers never let
+    // an exception escape (the fatal link end excepted).
+    static constexpr const char* kExitButton = "CancelBtn";
     void Click(const std::string& name);
     void SetText(const std::string& name, const std::string& text);  // typing, no exit
     void Leave(const std::string& name);                             // leaving an edit
@@ -345,6 +348,9 @@ private:
     FormControl& Add(ControlKind kind, const std::string& name, const std::string& caption,
                      const std::string& group);
     FormControl* Find(const std::string& name) const;
+    // True while a batch waits for the next chip: `c` is painted back as the
+    // form holds it and its handler does not run.
+    bool HeldByTheWait(const FormControl& c);
     // One pass's ticked steps; after a clean pass "End OK.." and the count.
     bool RunBatchSteps(const std::vector<BatchStep>& steps);
 

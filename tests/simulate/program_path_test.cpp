@@ -285,8 +285,9 @@ TEST(ProgramPath, ClosingTheFormDuringMassProductionEndsTheBatchThere) {
 }
 
 // Nobody brings the next chip; meanwhile the user clicks Write on the waiting
-// form: the programmer is the batch's, so nothing runs; closing ends the wait.
-TEST(ProgramPath, ClicksDuringTheNextChipWaitStartNothing) {
+// form, unticks a batch box and chooses another device: the programmer is the
+// batch's, so nothing runs and the box goes back; Exit ends the wait.
+TEST(ProgramPath, DuringTheNextChipWaitOnlyExitActs) {
     SimBench b(Program{});
     AlgoForm* f = b.Select("MPU", "ATMEL", "AT89C51");
     ASSERT_NE(f, nullptr);
@@ -297,12 +298,19 @@ TEST(ProgramPath, ClicksDuringTheNextChipWaitStartNothing) {
     b.prompts.onChipPrompt = [&](const std::string&) {
         if (++prompts != 3) return;
         f->Click("Write");
-        f->Close();
+        f->SetChecked("CheckBox3", false);
+        EXPECT_TRUE(f->Checked("CheckBox3"));
+        EXPECT_EQ(b.Select("MPU", "ATMEL", "AT89C52"), f);
+        EXPECT_EQ(b.wb->sel.SelectedDevice, "AT89C51");
+        EXPECT_EQ(b.prompts.Texts(), std::vector<std::string>{TTypeDlg::BatchWaitingMessage});
+        f->Click("CancelBtn");
     };
     f->Click("Button1");
     EXPECT_EQ(prompts, 3);
+    EXPECT_FALSE(f->IsShown());
     EXPECT_EQ(Status(*f), before);
     EXPECT_TRUE(b.ChipBlank(0, 0x1000));
+    b.prompts.shown.clear();
     ASSERT_EQ(b.Select("MPU", "ATMEL", "AT89C51"), f);
     f->Click("Write");  // after the wait, clicks work again
     EXPECT_TRUE(b.ChipMatchesImage(0, 0x1000));
