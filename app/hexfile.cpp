@@ -235,7 +235,8 @@ private:
             result_.Stored = true;
             if (a > result_.HighestAddr) result_.HighestAddr = static_cast<int>(a);
         }
-        if (!skipping_ || eeprom) Check(start, sum, 1);
+        // What is kept (stored, EEPROM, configuration) has its checksum checked.
+        if (!skipping_ || eeprom || InConfigRecords(addr, count)) Check(start, sum, 1);
         return true;
     }
 

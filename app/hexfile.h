@@ -68,8 +68,8 @@ struct HexReadResult {
 // data EEPROM records (F00000h-F0FFFFh, stored at 0F0000h + their offset), so
 // a toolchain's PIC18 file reaches its EEPROM past its IDs and configuration;
 // its configuration bytes (300000h-30000Dh) are kept in the result's Config
-// (their records' checksums unchecked). Segment (02) and linear (04) bases add
-// up. Checksums are checked but never change what is stored. A record ends
+// (their records checked as the stored ones). Segment (02) and linear (04)
+// bases add up. Checksums are checked but never change what is stored. A record ends
 // with its line: one cut short stores only the pairs its own line carries,
 // counts as a damaged record, and the read goes on with the next line. Nothing
 // is stored outside `image`.

@@ -178,6 +178,19 @@ TEST_P(HexConfig, KeptBesideTheImage) {
 INSTANTIATE_TEST_SUITE_P(Cases, HexConfig, ::testing::ValuesIn(ConfigCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A configuration record is checked like a stored one: a wrong checksum is
+// named by its line, and (as everywhere) it does not change what is kept.
+TEST(HexConfigRecord, AWrongChecksumIsNamedByItsLine) {
+    std::vector<std::uint8_t> image(0x100000, 0x5A);
+    std::string bad = Rec(0, 1, {0x22});
+    bad[bad.size() - 3] = bad[bad.size() - 3] == '0' ? '1' : '0';  // the checksum's low digit
+    const std::string text = Rec(0, 0, {1}) + Rec(4, 0, {0x00, 0x30}) + bad + End;
+    const HexReadResult r = ParseHex(std::vector<std::uint8_t>(text.begin(), text.end()), image);
+    EXPECT_EQ(r.ChecksumErrorLine, 3);
+    EXPECT_EQ(r.Config.Present, 0x0002);
+    EXPECT_EQ(r.Config.Value[1], 0x22);
+}
+
 // The load keeps them for the forms; a load of another format forgets them.
 TEST_F(FormatsTest, LoadHexKeepsTheConfigurationBytesABinaryLoadForgetsThem) {
     wb.DataFileName = Write("a.hex", Rec(0, 0, {1}) + Rec(4, 0, {0x00, 0x30}) + Rec(0, 1, {0x22}) + End);
