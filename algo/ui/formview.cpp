@@ -26,6 +26,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/ui/mdiplace.h"
+
 namespace quilla {
 
 namespace {
@@ -531,9 +533,7 @@ void MdiFormHost::FitToArea(QMdiSubWindow* win, Fit fit) const {
     }
     size = size.boundedTo(room);
     win->resize(size);
-    const QPoint at(std::clamp(win->x(), 0, std::max(0, room.width() - win->width())),
-                    std::clamp(win->y(), 0, std::max(0, room.height() - win->height())));
-    win->move(at);
+    KeepInside(win, room);
 }
 
 void MdiFormHost::ShowForm(AlgorithmForm& form) {

@@ -32,6 +32,7 @@
 #include "app/ui/filewin.h"
 #include "app/ui/finddlg.h"
 #include "app/ui/guard.h"
+#include "app/ui/mdiplace.h"
 
 namespace quilla {
 
@@ -321,8 +322,7 @@ void TMainForm::KeepInArea(QMdiSubWindow* sub) {
     const QSize room = MdiArea->viewport()->size();
     if (!sub || !MdiArea->isVisible() || room.isEmpty() || sub->isMaximized() || sub->isMinimized()) return;
     if (sub->width() > room.width() || sub->height() > room.height()) sub->resize(sub->size().boundedTo(room));
-    sub->move(std::clamp(sub->x(), 0, room.width() - sub->width()),
-              std::clamp(sub->y(), 0, room.height() - sub->height()));
+    KeepInside(sub, room);
 }
 
 void TMainForm::DropFileWin() {
