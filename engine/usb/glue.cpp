@@ -76,11 +76,11 @@ int ProgrammerLink::DeviceAttach(WDU_DEVICE_HANDLE device, const DeviceInfo* inf
         Trace("device refused: a programmer is already held");
         return 0;
     }
-    ctx->arrivals.fetch_add(1);
     Status st = WDU_SetInterface(device, static_cast<int>(ctx->dwInterfaceNum.load()),
                                  static_cast<int>(ctx->dwAlternateSetting.load()));
     ctx->dwAttachError.store(st);
     if (st == WD_STATUS_SUCCESS) {
+        ctx->arrivals.fetch_add(1);
         Trace("programmer attached (%s)", info->description.c_str());
         OsEventSignal(ctx->hEvent.load());
         return 1;
