@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/savefile.h"
+#include "app/textlines.h"
 #include "app/workbench.h"
 
 namespace quilla {
@@ -48,17 +49,6 @@ bool HasControl(const std::uint8_t* p, std::size_t n) {
     return found != 0;
 }
 
-// Line number (from 1) of the character at `pos`: line breaks before it plus
-// one; CR LF counts as one break, a lone CR or LF as one.
-int LineOf(std::span<const std::uint8_t> text, std::size_t pos) {
-    int line = 1;
-    for (std::size_t i = 0; i < pos; ++i) {
-        if (text[i] == '\n') ++line;
-        else if (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')) ++line;
-    }
-    return line;
-}
-
 class HexReader {
 public:
     HexReader(std::span<const std::uint8_t> text, std::span<std::uint8_t> image)
@@ -88,7 +78,8 @@ public:
                 prev = c;
             }
         }
-        if (badRecord_ != npos) result_.ChecksumErrorLine = LineOf(t_, badRecord_);
+        if (badRecord_ != npos) result_.ChecksumErrorLine =
+            LineOf(std::string_view(reinterpret_cast<const char*>(t_.data()), t_.size()), badRecord_);
         return result_;
     }
 

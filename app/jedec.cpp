@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/savefile.h"
+#include "app/textlines.h"
 #include "app/workbench.h"
 
 namespace quilla {
@@ -158,17 +159,6 @@ HeaderFields ScanHeader(const std::string& text, std::size_t imageSize) {
 // default, also where they lie beyond the window's map.
 void FillDefaults(std::vector<std::uint8_t>& image, const HeaderFields& h) {
     if (h.count > 0) std::fill(image.begin(), image.begin() + h.count, static_cast<std::uint8_t>(h.state));
-}
-
-// Line (from 1) of the character at `pos`: line breaks before it plus one; CR
-// LF counts as one break, a lone CR or LF as one.
-int LineOf(const std::string& text, std::size_t pos) {
-    int line = 1;
-    for (std::size_t i = 0; i < pos && i < text.size(); ++i) {
-        if (text[i] == '\n') ++line;
-        else if (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')) ++line;
-    }
-    return line;
 }
 
 // Four hex digits at `at` (the checksum field's value); nothing when they are

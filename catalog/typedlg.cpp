@@ -283,6 +283,13 @@ void TTypeDlg::FormClose() { listFile_.Close(); }
 
 int TTypeDlg::GetParam(std::string_view key) const { return quilla::GetParam(wb_.sel.ParamString, key); }
 
+namespace {
+// "Bad device line: "LINE": WHY", the line shortened for the message.
+std::string BadLineMessage(std::string_view line, const std::string& why) {
+    return "Bad device line: \"" + ShortForMessage(line) + "\": " + why;
+}
+}  // namespace
+
 std::string TTypeDlg::DeviceLineError(int i) const {
     if (i < 0 || i >= MaxListedDevices || i >= static_cast<int>(ListBox2.Items.size())) return {};
     const auto at = static_cast<std::size_t>(i);
@@ -303,7 +310,7 @@ std::string TTypeDlg::DeviceLineError(int i) const {
         why = dispatch_.WhyNoForm(DeviceParams[at]);
     }
     if (why.empty()) return {};
-    return "Bad device line: \"" + ShortForMessage(line) + "\": " + why;
+    return BadLineMessage(line, why);
 }
 
 void TTypeDlg::OpenAlgorithmForm() {
@@ -311,8 +318,7 @@ void TTypeDlg::OpenAlgorithmForm() {
     // R/W and Before dispatch what the configuration file restored, which no
     // list line was checked for.
     if (const std::string why = dispatch_.WhyNoForm(wb_.sel.ParamString); !why.empty()) {
-        wb_.prompts.ShowMsg("Bad device line: \"" +
-                            ShortForMessage(wb_.sel.SelectedDevice + "," + wb_.sel.ParamString) + "\": " + why);
+        wb_.prompts.ShowMsg(BadLineMessage(wb_.sel.SelectedDevice + "," + wb_.sel.ParamString, why));
         Changed();
         return;
     }

@@ -62,7 +62,6 @@ public:
     int TakenOut() const { return takenOut_; }
     // Chips brought since the run started.
     int Brought() const { return brought_; }
-    int ChipsPerRun() const { return chipsPerRun_; }
     bool Busy() const { return state_ != State::Idle; }
 
 private:

@@ -104,8 +104,7 @@ Programmer::Programmer(ModelConfig config, const DesignRegistry* designs)
     inLengths_.reserve(1024);
     loadData_.reserve(16 * 1024);
     regs_.fill(0);
-    if (!config_.firmwareDesign.empty()) design_ = designs_->Create(config_.firmwareDesign);
-    if (design_) design_->OnLoaded(*ctx_);
+    LoadFirmwareDesign();
     if (config_.operatorChips > 0) operator_ = std::make_unique<Operator>(config_.operatorChips);
 }
 
@@ -198,6 +197,10 @@ void Programmer::PowerDown() {
     faultPresent_ = OverCurrentCause::None;
     checkedGeneration_ = ~std::uint64_t{0};
     log_.Add(clock_.Now(), EventKind::PowerDown, 0, 0);
+    LoadFirmwareDesign();
+}
+
+void Programmer::LoadFirmwareDesign() {
     if (!config_.firmwareDesign.empty()) design_ = designs_->Create(config_.firmwareDesign);
     if (design_) design_->OnLoaded(*ctx_);
 }

@@ -153,6 +153,9 @@ public:
     void AddViolation(std::string text);
 
 private:
+    // The design a model runs from power-up (firmwareDesign), when it has one.
+    void LoadFirmwareDesign();
+
     struct ChipEvent {
         bool insert;
         When when;

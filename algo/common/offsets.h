@@ -36,8 +36,6 @@ public:
     // (an end address, kept in Length); only Edit2 and Edit3 are read back.
     ControlRows EndAddressRows(AlgoForm& form);
 
-    void OnExit1() { OnExit(1); }
-    void OnExit2() { OnExit(2); }
     void OnExit3() { OnExit(3); }
     void OnKeyDown(int edit, int key) {
         if (key == 13) OnExit(edit);

@@ -330,6 +330,10 @@ void TMainForm::DropFileWin() {
     QMdiSubWindow* sub = fileWinSub_;
     fileWinView_ = nullptr;
     fileWinSub_ = nullptr;
+    RemoveDataWindow(sub);
+}
+
+void TMainForm::RemoveDataWindow(QMdiSubWindow* sub) {
     MdiArea->removeSubWindow(sub);
     sub->deleteLater();
 }

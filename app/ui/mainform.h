@@ -137,6 +137,8 @@ public:
     // until the program frees it: sized for its view, placed where it covers
     // the fewest other windows, and wholly inside the area.
     QMdiSubWindow* AddDataWindow(QWidget* view);
+    // Frees a data window whose data went.
+    void RemoveDataWindow(QMdiSubWindow* sub);
     // Moves (and where the area is smaller, shrinks) a child into the area.
     void KeepInArea(QMdiSubWindow* sub);
 

@@ -152,8 +152,7 @@ void Drop(TMainForm& mf, bool wanted, View*& view, QMdiSubWindow*& sub) {
     QMdiSubWindow* s = sub;
     view = nullptr;
     sub = nullptr;
-    mf.MdiArea->removeSubWindow(s);
-    s->deleteLater();
+    mf.RemoveDataWindow(s);
 }
 
 // Creates the view of new data. Closing its window only hides it.
