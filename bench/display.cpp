@@ -225,8 +225,12 @@ int main() {
     std::size_t chars = 0;
     auto text = SideBySide(
         rounds, 10000,
-        [&](int i) { chars += earlier::HexPageText(wb.ImageBuffer.data(), (i * 256) % quilla::HexMaxViewStart).size(); },
-        [&](int i) { chars += quilla::HexPageText(wb.ImageBuffer.data(), (i * 256) % quilla::HexMaxViewStart).size(); });
+        [&](int i) {
+            chars += earlier::HexPageText(wb.ImageBuffer.data(), (i * 256) % quilla::HexMaxViewStart).size();
+        },
+        [&](int i) {
+            chars += quilla::HexPageText(wb.ImageBuffer.data(), (i * 256) % quilla::HexMaxViewStart).size();
+        });
     Row("page text: per page", 1e6, "us", text);
 
     const double ratio = big.second / big.first;

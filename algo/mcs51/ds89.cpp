@@ -39,8 +39,8 @@ const Flash51Profile kDs89 = [] {
          {PushButton({"Read1", "Read  "}), PushButton({"Blank", "Blank?  "}), PushButton({"Verify", "Vrfy"}),
           PushButton({"Write", "Write."}), PushButton({"Erase", "Erase"}), PushButton({"ID", "MFG ID  "}),
           PushButton({"Button2", "Rd.CFG "}), PushButton({"Config", "Wr.CFG "}), PushButton({"Secrity", "Lock "}),
-          win::Radio({"RadioGroup1", "LockMode"}, {"1.NoLock", "2.防止外部MOVC", "3.加No R  (Lock)", "4.No external code"},
-                     2),
+          win::Radio({"RadioGroup1", "LockMode"},
+                     {"1.NoLock", "2.防止外部MOVC", "3.加No R  (Lock)", "4.No external code"}, 2),
           Group({"GroupBox2", "CFG "}), Box({"CheckBox4", "Enable Watchdog"}, false, "GroupBox2")},
          BatchRows51({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG "},
                       {"CheckVer", "Vrfy"}, {"CheckSec", "Lock"}})});

@@ -75,7 +75,8 @@ const Handlers<F> kFourBoxSteps{{"CheckBox1", &F::BlankClick},
                                 {"CheckBox4", &F::SecrityClick}};
 ControlRows LockModeBoxes() {
     return {Group({"GroupBox2", "LockMode"}), Box({"CheckBox5", "No write  "}, true, "GroupBox2"),
-            Box({"CheckBox6", "No R  （Lock）"}, true, "GroupBox2"), Box({"CheckBox7", "No ext code "}, true, "GroupBox2")};
+            Box({"CheckBox6", "No R  （Lock）"}, true, "GroupBox2"),
+            Box({"CheckBox7", "No ext code "}, true, "GroupBox2")};
 }
 // A one-time part of `pulses` PROG pulses per byte.
 Mcs51Row Otp(const char* name, std::int32_t last, int pulses = 0) {
@@ -87,8 +88,9 @@ Mcs51Row Otp(const char* name, std::int32_t last, int pulses = 0) {
 const Eprom51Profile kPhi875xProfile{
     .Caption = "87c5x",
     .Window = win::Join({{PushButton({"Blank", "Blank?  "}), PushButton({"Write", "Write "}),
-                     PushButton({"Verify", "Vrfy."}), PushButton({"Secrity", "Lock  "}), PushButton({"Read1", "Read  "}),
-                     PushButton({"ID", "MFG ID  "}), PushButton({"Config", "Wr.CFG"}), PushButton({"Button3", "Rd.CFG"})},
+                     PushButton({"Verify", "Vrfy."}), PushButton({"Secrity", "Lock  "}),
+                     PushButton({"Read1", "Read  "}), PushButton({"ID", "MFG ID  "}), PushButton({"Config", "Wr.CFG"}),
+                     PushButton({"Button3", "Rd.CFG"})},
                     BatchRows51({{"CheckBox1", "Blank?"}, {"CheckBox2", "Write "}, {"CheckBox3", "Vrfy"},
                                  {"CheckBox8", "Wr.CFG"}, {"CheckBox4", "Lock "}}),
                     LockModeBoxes(),
@@ -127,9 +129,9 @@ const Eprom51Profile kPhi875xProfile{
 const Eprom51Profile kPhi87c591xProfile{
     .Caption = "P87c591",
     .Window = win::Join({{PushButton({"Blank", "Blank?  "}), PushButton({"Write", "Write "}),
-                     PushButton({"Verify", "Vrfy."}), PushButton({"Secrity", "Lock  "}), PushButton({"Read1", "Read  "}),
-                     PushButton({"ID", "  ID    "}), PushButton({"ReadID", "Lock Bit"}),
-                     PushButton({"CancelBtn", "Exit "})},
+                     PushButton({"Verify", "Vrfy."}), PushButton({"Secrity", "Lock  "}),
+                     PushButton({"Read1", "Read  "}), PushButton({"ID", "  ID    "}),
+                     PushButton({"ReadID", "Lock Bit"}), PushButton({"CancelBtn", "Exit "})},
                     FourBoxBatch(), LockModeBoxes()}),
     .Own = {{"ReadID", &F::ReadSecurityClick}},
     .Batch = kFourBoxSteps,
@@ -156,9 +158,10 @@ const Eprom51Profile kPhi87c591xProfile{
 
 const Eprom51Profile kV87c58xProfile{
     .Caption = "V87c54/8",
-    .Window = win::Join({{PushButton({"Read1", "Read  "}), PushButton({"Write", "Write "}), PushButton({"Blank", "Blank?  "}),
-                     PushButton({"Verify", "Verify  "}), PushButton({"Secrity", "Lock  "}),
-                     PushButton({"CancelBtn", "Exit "}), PushButton({"ID", "  ID   "})},
+    .Window = win::Join({{PushButton({"Read1", "Read  "}), PushButton({"Write", "Write "}),
+                     PushButton({"Blank", "Blank?  "}), PushButton({"Verify", "Verify  "}),
+                     PushButton({"Secrity", "Lock  "}), PushButton({"CancelBtn", "Exit "}),
+                     PushButton({"ID", "  ID   "})},
                     FourBoxBatch()}),
     .Batch = kFourBoxSteps,
     .Parts = {{"Exit", 0}, Otp("1: 87C54", 0x3FFF), Otp("2: 87C58", 0x7FFF)},
@@ -188,8 +191,9 @@ const Eprom51Profile kV87c58xProfile{
 
 const Eprom51Profile kDs87c520xProfile{
     .Caption = "DS87c520",
-    .Window = win::Join({{PushButton({"Read1", "Read  "}), PushButton({"Write", "Write."}), PushButton({"Blank", "Blank?  "}),
-                     PushButton({"Verify", "Vrfy"}), PushButton({"Secrity", "Lock "}), PushButton({"Config", "Wr.CFG "}),
+    .Window = win::Join({{PushButton({"Read1", "Read  "}), PushButton({"Write", "Write."}),
+                     PushButton({"Blank", "Blank?  "}), PushButton({"Verify", "Vrfy"}),
+                     PushButton({"Secrity", "Lock "}), PushButton({"Config", "Wr.CFG "}),
                      PushButton({"Button2", "Rd.CFG "}), PushButton({"ID", "MFG ID  "})},
                     BatchRows51({{"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckVer", "Vrfy"},
                                  {"CheckSec", "Lock"}, {"CheckCon", "Wr.CFG "}}),

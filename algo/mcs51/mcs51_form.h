@@ -326,7 +326,8 @@ ControlRows ReadIdExitButtons51();
 inline const Handlers<Mcs51Form> kHandlers51 = {
     {"Read1", &Mcs51Form::ReadRom},     {"Erase", &Mcs51Form::EraseClick},     {"Blank", &Mcs51Form::BlankClick},
     {"Write", &Mcs51Form::WriteClick},  {"Verify", &Mcs51Form::VerifyClick},   {"Secrity", &Mcs51Form::SecrityClick},
-    {"ID", &Mcs51Form::IDClick},        {"Button1", &Mcs51Form::Button1Click}, {"CancelBtn", &Mcs51Form::CancelBtnClick}};
+    {"ID", &Mcs51Form::IDClick},        {"Button1", &Mcs51Form::Button1Click}, {"CancelBtn", &Mcs51Form::CancelBtnClick}
+};
 // The usual batch's steps: CheckBox1 Erase, CheckBox2 Blank, CheckBox3 Write,
 // CheckBox4 Verify, CheckBox5 Lock.
 inline const Handlers<Mcs51Form> kUsualBatch51 = {

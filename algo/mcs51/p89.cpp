@@ -15,7 +15,8 @@ Flash51Form::Flash51Form(Workbench& w, const Flash51Profile& row)
     : Flow51Form(w, row.Caption, row.HighPins, row.ModePins, row.Pulse), Flow(row) {
     using F = Flash51Form;
     DeclareControls(Flow.Window, this,
-                    Handlers51<F>({{"Config", &F::ConfigClick}, {"Init", &F::InitClick}, {"Button2", &F::ConfigReadClick}}));
+                    Handlers51<F>({{"Config", &F::ConfigClick}, {"Init", &F::InitClick},
+                                   {"Button2", &F::ConfigReadClick}}));
     FillVariantTable();
 }
 

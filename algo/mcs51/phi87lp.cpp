@@ -43,8 +43,9 @@ ControlRows Window() {
         {StatusRows51(),
          {PushButton({"Blank", "Blank?  "}), PushButton({"Verify", "Vrfy"}), PushButton({"Write", "Write."}),
           PushButton({"ReadToFile", "Read  "}), PushButton({"ID", " ID   "}), PushButton({"RdConfig", "Read CFG"}),
-          PushButton({"WtConfig", "Wrt.CFG."}), PushButton({"Button1", "Wrt. USR"}), PushButton({"Button3", "Rd. USR "}),
-          Label({"Label1", "32 byte USR add.："}), Label({"Label2", "fce0h to fcffh"}), Group({"GroupBox2", "Int CFG   "}),
+          PushButton({"WtConfig", "Wrt.CFG."}), PushButton({"Button1", "Wrt. USR"}),
+          PushButton({"Button3", "Rd. USR "}), Label({"Label1", "32 byte USR add.："}),
+          Label({"Label2", "fce0h to fcffh"}), Group({"GroupBox2", "Int CFG   "}),
           Box({"CheckSec", "Lock(Sec)"}, false, "GroupBox2")}});
     for (const ConfigBox& b : kConfigBoxes) rows.push_back(Box({b.Name, b.Caption}, true, "GroupBox2"));
     return Join({rows,

@@ -79,7 +79,8 @@ Flash51Profile Rd2Row(bool rc2) {
          {win::If(rc2, Box({"CheckBox6", "XRAM(En/Dis)"}, true, "GroupBox2")),
           win::If(rc2, Box({"CheckBox7", "x2(6/12 clock)"}, false, "GroupBox2")),
           win::ReadOnly(win::Edit({"Edit3", "HSB(Hard Secu)"}, "", "GroupBox2")), Group({"GroupBox3", "Soft Reg CFG "}),
-          win::Edit({"Edit1", "BSB(Boot Sta)"}, "ff", "GroupBox3"), win::Edit({"Edit2", "BSV(Vect)"}, "fc", "GroupBox3"),
+          win::Edit({"Edit1", "BSB(Boot Sta)"}, "ff", "GroupBox3"),
+          win::Edit({"Edit2", "BSV(Vect)"}, "fc", "GroupBox3"),
           win::If(!rc2, win::Edit({"Edit4", "SSB(Soft Secu)"}, "ff", "GroupBox3"))},
          BatchRows51({{"CheckEra", "Erase "}, {"CheckBla", "Blank?  "}, {"CheckWri", "Write."}, {"CheckCon", "Wr.CFG"},
                       {"CheckVer", "Vrfy"}, {"CheckSec", "Lock"}})});

@@ -21,7 +21,8 @@ ControlRows AdapterForm::ProtectionRegister(const char* group) {
     using namespace win;
     return Join({{Group({group, "Protection Register"})},
                  In(group, {Edit({"R1"}, "ffff"), Edit({"R2"}, "ffff"), Edit({"R3"}, "ffff"), Edit({"R4"}, "ffff"),
-                            PushButton({"Button4", "R."}), PushButton({"Button6", "W."}), Box({"LockStatus", "加锁"})})});
+                            PushButton({"Button4", "R."}), PushButton({"Button6", "W."}),
+                            Box({"LockStatus", "加锁"})})});
 }
 
 AdapterRow AdapterRowFields::Build() const {

@@ -36,7 +36,8 @@ TP16f5x::TP16f5x(Workbench& w) : PicForm(w, "P16f5x", picvariant::P16f5x) {
     using namespace win;
     using F = TP16f5x;
     DeclareControls(Join({{Group({"GroupBox1", "Int CFG   "})},
-                          In("GroupBox1", {Box({"CheckBox1", "允许Lock"}), Box({"CheckBox2", "允许WTD          "}, true)}),
+                          In("GroupBox1", {Box({"CheckBox1", "允许Lock"}),
+                                           Box({"CheckBox2", "允许WTD          "}, true)}),
                           {Radio({"RadioGroup1", "OSC Mode    "}, OscItems(), 1)},
                           Batch({{kEraseBox}, {kBlankBox}, {kWriteBox}, {kVerifyBox}, {kWrCfgBox}}, kRun1),
                           {PushButton(kErase), PushButton(kWrite), PushButton(kVerify), PushButton(kRead),

@@ -21,10 +21,13 @@ const NamedConfig kF87xConfig{
     .boxes = {{.name = "CheckBox1", .caption = "Lockbit      ", .mask = 0x3030, .tickedUnlessAllOnes = true},
               {.name = "CheckBox2", .caption = "WTD          ", .ticked = true, .mask = 0x0004, .setsWhenTicked = true},
               {.name = "CheckBox3", .caption = "PWRT3          ", .mask = 0x0008},
-              {.name = "CheckBox4", .caption = "允许低压复位(BODEN)", .ticked = true, .mask = 0x0040, .setsWhenTicked = true},
-              {.name = "CheckBox5", .caption = "允许低压编程(LVP)", .ticked = true, .mask = 0x0080, .setsWhenTicked = true},
+              {.name = "CheckBox4", .caption = "允许低压复位(BODEN)", .ticked = true, .mask = 0x0040,
+               .setsWhenTicked = true},
+              {.name = "CheckBox5", .caption = "允许低压编程(LVP)", .ticked = true, .mask = 0x0080,
+               .setsWhenTicked = true},
               {.name = "CheckBox6", .caption = "保护Data  (CPD)", .mask = 0x0100},
-              {.name = "CheckBox7", .caption = "允许写flash(WRT)", .ticked = true, .mask = 0x0200, .setsWhenTicked = true},
+              {.name = "CheckBox7", .caption = "允许写flash(WRT)", .ticked = true, .mask = 0x0200,
+               .setsWhenTicked = true},
               {.name = "CheckBox8", .caption = "禁止DEBUG(DEBUG)", .mask = 0x0800}}};
 
 // The named boxes of P16F7X.

@@ -155,7 +155,8 @@ TP16fx::TP16fx(Workbench& w)
                                {picwin::VerifyVoltage("5.0V", 0)},
                                IdFields(false),
                                picwin::Foot(false),
-                               {win::Label({"Label1", "文件缓冲区4000h=数据(EEPROM)0000h"}), win::PushButton(picwin::kExit)}}),
+                               {win::Label({"Label1", "文件缓冲区4000h=数据(EEPROM)0000h"}),
+                                win::PushButton(picwin::kExit)}}),
                     this, KeyedClicks<TP16fx>());
     FillVariantTable();
     ReadConFile();

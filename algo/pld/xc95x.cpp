@@ -82,7 +82,9 @@ bool IsNumber(const std::string& w, double& v) {
 }
 
 // The text of a line without its "//" or "!" comment.
-std::string WithoutComment(const std::string& line) { return line.substr(0, std::min(line.find("//"), line.find('!'))); }
+std::string WithoutComment(const std::string& line) {
+    return line.substr(0, std::min(line.find("//"), line.find('!')));
+}
 
 // Whether any line holds something besides comments, blanks and ';'.
 bool HasStatement(const std::vector<std::string>& lines) {

@@ -158,7 +158,8 @@ int main(int argc, char** argv) {
         // Load would, once the main window is shown (a name that cannot be
         // loaded gives one message, over the main window).
         if (!start.dataFile.empty())
-            QTimer::singleShot(0, &mainForm, [&] { LoadStartFile(mainForm, prompts, start.dataFile, fileFormat.Other); });
+            QTimer::singleShot(0, &mainForm,
+                               [&] { LoadStartFile(mainForm, prompts, start.dataFile, fileFormat.Other); });
         if (!start.screenshot.empty()) {
             // The picture shows the remembered device's form beside the buffer window.
             if (!wb.sel.ParamString.empty())

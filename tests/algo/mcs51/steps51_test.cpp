@@ -55,7 +55,8 @@ TEST(Steps51, ARunSendsItsStepsInOrderAndEndsAtTheFirstFailingOne) {
         {"own fails", {Data(0x11), {Own, 9}, Data(0x22), PowerUp}, 1, false, {0x11}, {9}, 0},
         {"pre-check fails", {PowerUp, PreCheck, Data(0x22)}, 0, false, {}, {}, 1},
         {"a list three times", {Step51(kTwice, 3), Data(0x44)}, 1, true, {0x33, 0x33, 0x33, 0x44}, {2, 2, 2}, 0},
-        {"a pair check (no command: it sends nothing, it never fails)", {PairCheck, Data(0x55)}, 1, true, {0x55}, {}, 0},
+        {"a pair check (no command: it sends nothing, it never fails)",
+         {PairCheck, Data(0x55)}, 1, true, {0x55}, {}, 0},
     };
     for (const RunCase& c : cases) {
         SimBench b("W78E51");
@@ -81,7 +82,9 @@ struct PathForm : StepsForm {
     void ReadUnit51(std::uint8_t*) override { log.push_back("R"); }
     using Mcs51Form::ByteLoop, Mcs51Form::PageLoop51, Mcs51Form::ReadImage51;
     std::vector<std::string> log;
-    std::size_t Count(const std::string& entry) const { return static_cast<std::size_t>(std::count(log.begin(), log.end(), entry)); }
+    std::size_t Count(const std::string& entry) const {
+        return static_cast<std::size_t>(std::count(log.begin(), log.end(), entry));
+    }
 };
 
 TEST(Steps51, TheAddressStepAndTheFramesLoopsGoThroughTheFormsHooks) {

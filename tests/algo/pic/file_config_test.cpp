@@ -32,7 +32,8 @@ namespace {
 // One Intel HEX record with its checksum, CR LF ended.
 std::string Rec(int type, int addr, const std::vector<std::uint8_t>& data) {
     char buf[16];
-    unsigned sum = static_cast<unsigned>(data.size()) + (addr >> 8 & 0xFF) + (addr & 0xFF) + static_cast<unsigned>(type);
+    unsigned sum = static_cast<unsigned>(data.size()) + (addr >> 8 & 0xFF) + (addr & 0xFF) +
+                   static_cast<unsigned>(type);
     std::snprintf(buf, sizeof buf, ":%02X%04X%02X", static_cast<unsigned>(data.size()), addr & 0xFFFF, type);
     std::string s = buf;
     for (auto b : data) {
@@ -43,7 +44,9 @@ std::string Rec(int type, int addr, const std::vector<std::uint8_t>& data) {
     std::snprintf(buf, sizeof buf, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
     return s + buf;
 }
-std::string Base(int upper) { return Rec(4, 0, {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper)}); }
+std::string Base(int upper) {
+    return Rec(4, 0, {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper)});
+}
 const std::string kEnd = ":00000001FF\r\n";
 
 void Load(SimBench& b, const TempDir& dir, const std::string& text) {
@@ -183,7 +186,8 @@ void SetGrid(AlgoForm& f) {
 bool ChipHoldsGrid(SimBench& b, int bytes) {
     const auto& chip = b.ChipAs<sim::Pic18Chip>();
     for (int k = 0; k < bytes; ++k)
-        if (chip.Config(k) != (kGrid[static_cast<std::size_t>(k)] & chip.Part().configErased[static_cast<std::size_t>(k)]))
+        if (chip.Config(k) != (kGrid[static_cast<std::size_t>(k)] &
+                               chip.Part().configErased[static_cast<std::size_t>(k)]))
             return false;
     return true;
 }

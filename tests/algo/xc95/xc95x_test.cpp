@@ -235,10 +235,14 @@ INSTANTIATE_TEST_SUITE_P(
     Fixture, Damages,
     ::testing::Values(
         Damage{"VerifySdrrRightTdo",
-               [](std::string t) { return Replaced(t, "SDR 34 TDI (000000001) TDO (16a", "SDRR 34 TDI (000000001) TDO (16a"); },
+               [](std::string t) {
+                   return Replaced(t, "SDR 34 TDI (000000001) TDO (16a", "SDRR 34 TDI (000000001) TDO (16a");
+               },
                "SDRR 34 TDI (000000001) TDO (16a940001)", ChipAfter::Programmed},
         Damage{"VerifySdrrWrongTdo",
-               [](std::string t) { return Replaced(t, "SDR 34 TDI (000000001) TDO (16a", "SDRR 34 TDI (000000001) TDO (16b"); },
+               [](std::string t) {
+                   return Replaced(t, "SDR 34 TDI (000000001) TDO (16a", "SDRR 34 TDI (000000001) TDO (16b");
+               },
                "SDRR 34 TDI (000000001) TDO (16b940001)", ChipAfter::Programmed},
         Damage{"EveryProgrammingSdrRenamed",
                [](std::string t) {
@@ -251,8 +255,8 @@ INSTANTIATE_TEST_SUITE_P(
                "XYZZY 1 (2)", ChipAfter::AsBefore},
         Damage{"Empty", [](std::string) { return std::string(); }, nullptr, ChipAfter::AsBefore},
         Damage{"CommentsOnly",
-               [](std::string) { return std::string("// nothing to play\r\n! SDR 8 TDI (00);\r\n\r\n  \t\r\n"); }, nullptr,
-               ChipAfter::AsBefore}),
+               [](std::string) { return std::string("// nothing to play\r\n! SDR 8 TDI (00);\r\n\r\n  \t\r\n"); },
+               nullptr, ChipAfter::AsBefore}),
     CaseName([](const Damage& d) { return std::string(d.name); }));
 
 TEST(Xc95x, AnSirMismatchEndsAtOnce) {
@@ -350,8 +354,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Stops{"comment keyword", "! SDR 600 TDI (00);\nSIR 8 TDI (ff); // SDR 0;\n", true},
                       Stops{"SDRR", "SDRR 8 TDI (00);\n", false}, Stops{"XYZZY", "SIR 8 TDI (ff);\nXYZZY;\n", false},
                       Stops{"keyword and number joined", "SIR8 TDI (ff);\n", false},
-                      Stops{"no effect here", "FREQUENCY 1E6 HZ;\nTRST OFF;\nTRST ABSENT;\nFREQUENCY;\nSIR 8 TDI (ff);\n", true},
-                      Stops{"lower case", "trst off;\nfrequency 1e6 hz;\nendir idle;\nsir 8 tdi (ff);\nruntest 10 tck;\n", true}),
+                      Stops{"no effect here",
+                            "FREQUENCY 1E6 HZ;\nTRST OFF;\nTRST ABSENT;\nFREQUENCY;\nSIR 8 TDI (ff);\n", true},
+                      Stops{"lower case",
+                            "trst off;\nfrequency 1e6 hz;\nendir idle;\nsir 8 tdi (ff);\nruntest 10 tck;\n", true}),
     CaseName([](const Stops& s) { return std::string(s.name); }));
 
 TEST(Xc95x, TdiComesOnlyFromTheTdiFieldAndHexIsReadAsNibbles) {

@@ -151,7 +151,8 @@ std::vector<ConfigCase> ConfigCases() {
     return {
         {"AfterProgramAndIds",
          Rec(0, 0, {1}) + Rec(4, 0, {0x00, 0x20}) + Rec(0, 0, {0xAA}) + Rec(4, 0, {0x00, 0x30}) +
-             Rec(0, 1, {0x22, 0x0F, 0x0E}) + Rec(0, 8, {0x0F, 0xC0}) + Rec(4, 0, {0x00, 0xF0}) + Rec(0, 0, {0x11}) + End,
+             Rec(0, 1, {0x22, 0x0F, 0x0E}) + Rec(0, 8, {0x0F, 0xC0}) + Rec(4, 0, {0x00, 0xF0}) +
+             Rec(0, 0, {0x11}) + End,
          0x030E, {{1, 0x22}, {2, 0x0F}, {3, 0x0E}, {8, 0x0F}, {9, 0xC0}}},
         {"FirstDataPastTheImage", Rec(4, 0, {0x00, 0x30}) + Rec(0, 0, {0x3F}) + End, 0x0001, {{0, 0x3F}}},
         {"RecordReachingPast30000D", Rec(4, 0, {0x00, 0x30}) + Rec(0, 0x0C, {1, 2, 3, 4}) + End, 0x3000,

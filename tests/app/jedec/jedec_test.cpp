@@ -537,10 +537,11 @@ TEST_P(JedecCutShort, SaysWhereTheListEnded) {
 INSTANTIATE_TEST_SUITE_P(
     Files, JedecCutShort,
     ::testing::Values(
-        CutCase{"InsideTheList", "x*\r\nL0 1011\r\n01", " ends inside its fuse list before fuse 6 (line 3): loaded as far as it goes",
-                "1011010000000000"},
+        CutCase{"InsideTheList", "x*\r\nL0 1011\r\n01",
+                " ends inside its fuse list before fuse 6 (line 3): loaded as far as it goes", "1011010000000000"},
         CutCase{"InsideTheListWithCount", "x*QF16*\r\nL0 1011\r\n0",
-                " ends inside its fuse list before fuse 5 (line 3), it sets 5 of its 16 fuses (QF16): loaded as far as it goes",
+                " ends inside its fuse list before fuse 5 (line 3), it sets 5 of its 16 fuses (QF16): "
+                "loaded as far as it goes",
                 "1011000000000000"},
         CutCase{"InsideTheListWithDefault", "x*QF16*F1*L0 10",
                 " ends inside its fuse list before fuse 2 (line 1): loaded as far as it goes", "1011111111111111"},
@@ -549,7 +550,8 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"ClosedButFewerThanItsCount", "x*QF16*\r\nL0 1011*\r\nL4 01*C002D*",
                 " sets 6 of its 16 fuses (QF16), its fuse list ends before fuse 6 (line 3): loaded as far as it goes",
                 "1011010000000000"},
-        CutCase{"SparseWithoutDefault", "x*QF8*L0 11*L6 11*", " sets 4 of its 8 fuses (QF8), its fuse list ends before fuse 8 (line 1): loaded as far as it goes",
+        CutCase{"SparseWithoutDefault", "x*QF8*L0 11*L6 11*",
+                " sets 4 of its 8 fuses (QF8), its fuse list ends before fuse 8 (line 1): loaded as far as it goes",
                 "1100001100000000"},
         CutCase{"Whole", "x*QF4*L0 1011*C000D*", "", "1011000000000000"},
         CutCase{"SparseWithDefault", "x*QF16*F0*L2 1*\x03", "", "0010000000000000"},

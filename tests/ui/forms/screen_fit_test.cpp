@@ -156,7 +156,8 @@ TEST_P(EveryForm, FitsA1280x800ScreenWithItsLiveLinesInView) {
     EXPECT_EQ(v.Body()->verticalScrollBar()->maximum(), 0)
         << "scrolls " << v.Body()->verticalScrollBar()->maximum() << " px down; window " << Describe(win->geometry());
     EXPECT_EQ(v.Body()->horizontalScrollBar()->maximum(), 0)
-        << "scrolls " << v.Body()->horizontalScrollBar()->maximum() << " px across; window " << Describe(win->geometry());
+        << "scrolls " << v.Body()->horizontalScrollBar()->maximum() << " px across; window "
+        << Describe(win->geometry());
 
     // The live lines, before any scrolling: the status field (a form without
     // one shows its results in its text views), address display and progress.
@@ -257,8 +258,9 @@ TEST_P(BufferAfterLogicDevice, OpensInsideTheArea) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Logic, BufferAfterLogicDevice,
-                         ::testing::Combine(::testing::Values(AfterLogic{"GAL16V8", "GAL16V8", "LATTICE", "GAL3M 1", false},
-                                                              AfterLogic{"XC95xx", "XC9536XL", "XILINX", "XC95X 0", true}),
+                         ::testing::Combine(::testing::Values(
+                                                AfterLogic{"GAL16V8", "GAL16V8", "LATTICE", "GAL3M 1", false},
+                                                AfterLogic{"XC95xx", "XC9536XL", "XILINX", "XC95X 0", true}),
                                             ::testing::Values(QSize(1280, 800), QSize(1366, 768))),
                          [](const auto& info) {
                              const QSize s = std::get<1>(info.param);

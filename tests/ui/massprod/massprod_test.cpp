@@ -47,7 +47,8 @@ struct Program {
     explicit Program(int operatorChips) {
         wb.ProgramDir = SourceDataDir();
         wb.Ep3.ProgramDir = SourceDataDir();
-        dlg.ConfigDir = (std::filesystem::temp_directory_path() / ("quilla-no-config-" + std::to_string(::getpid()))).string();
+        dlg.ConfigDir =
+            (std::filesystem::temp_directory_path() / ("quilla-no-config-" + std::to_string(::getpid()))).string();
         LinkOptions opts;
         opts.simulate = true;
         opts.operatorChips = operatorChips;
