@@ -416,46 +416,41 @@ void SocketForm::WriteClick() {
     RequireDeviceOffset(r);
     const std::vector<Block> plan = WritePlan(r);
     RequireImageRange(plan);
-    try {
-        if (!ContactTest(r)) return;
-        Status(Texts.Write);
-        if (!WriteBegin(r)) return;
-        wb.ErrorFlag() = 0;
-        const std::int32_t mask = Writing.Align > 1 ? ~(Writing.Align - 1) : ~0;
-        std::int32_t file = Offsets.FileOffset & mask;
-        for (const Block& b : plan) {
-            Ep3.SetPortMode(WriteMode);
-            SetAddressParallel(b.chip);
-            ShowProgress(b.file);
-            if (!WriteBlockBegin(r)) return;
-            ProgramBlock(r, b);
-            WriteBlockEnd(r, b);
+    // A broken block: what was queued is dropped, and VPP goes off with VCC (it
+    // would otherwise stay on its pin with VCC gone).
+    GuardedWrite(
+        [&] {
+            if (!ContactTest(r)) return;
+            Status(Texts.Write);
+            if (!WriteBegin(r)) return;
+            wb.ErrorFlag() = 0;
+            const std::int32_t mask = Writing.Align > 1 ? ~(Writing.Align - 1) : ~0;
+            std::int32_t file = Offsets.FileOffset & mask;
+            for (const Block& b : plan) {
+                Ep3.SetPortMode(WriteMode);
+                SetAddressParallel(b.chip);
+                ShowProgress(b.file);
+                if (!WriteBlockBegin(r)) return;
+                ProgramBlock(r, b);
+                WriteBlockEnd(r, b);
+                Flush();
+                if (Writing.ReadBackEvery > 0 && b.chip % Writing.ReadBackEvery == 0 && !ReadBack(r, b)) return;
+                file = b.file + Writing.Block;
+            }
+            if (UsesVpp) Ep3.VppPin(0);
+            ShowProgress(file - 1);
+            Success(Texts.WriteDone);
+            Ep3.VccPin(0);
+            Ep3.PinLow(kOE);
+            Ep3.PinLow(kCE);
+        },
+        [this] {
+            if (UsesVpp) Ep3.VppPin(0);
+            Ep3.VccPin(0);
+            Ep3.PinLow(kOE);
+            Ep3.PinLow(kCE);
             Flush();
-            if (Writing.ReadBackEvery > 0 && b.chip % Writing.ReadBackEvery == 0 && !ReadBack(r, b)) return;
-            file = b.file + Writing.Block;
-        }
-        if (UsesVpp) Ep3.VppPin(0);
-        ShowProgress(file - 1);
-        Success(Texts.WriteDone);
-        Ep3.VccPin(0);
-        Ep3.PinLow(kOE);
-        Ep3.PinLow(kCE);
-    } catch (const FatalExit&) {
-        throw;
-    } catch (const Refused&) {
-        throw;
-    } catch (const std::exception&) {
-        // What was queued of the broken block is dropped, not sent, and VPP goes
-        // off with VCC (it would otherwise stay on its pin with VCC gone).
-        Status("Error..");
-        StepFailed();
-        Ep3.DropQueue();
-        if (UsesVpp) Ep3.VppPin(0);
-        Ep3.VccPin(0);
-        Ep3.PinLow(kOE);
-        Ep3.PinLow(kCE);
-        Flush();
-    }
+        });
 }
 
 // ---- ID, batch -----------------------------------------------------------------------------------
